@@ -1,0 +1,1077 @@
+#include "Controls.h"
+
+#include "Canvas.h"
+#include "Forms.h"
+#include "Input.h"
+#include "Png.h"
+
+#include <algorithm>
+
+namespace fw {
+namespace {
+
+// Top-level windows that are showing, bottom to top.
+std::vector<TWinControl*>& TopLevels() {
+    static std::vector<TWinControl*> list;
+    return list;
+}
+
+void FillSurface(const TPaintTarget& t, const TRect& r, TColor color) {
+    if (!t.Surface) return;
+    TRect area = IntersectRect(r, t.Clip);
+    area = IntersectRect(area, TRect{0, 0, t.Surface->Width, t.Surface->Height});
+    if (area.IsEmpty()) return;
+    const std::uint32_t px = ColorToPixel32(color);
+    for (int y = area.Top; y < area.Bottom; ++y)
+        std::fill(t.Surface->Row(y) + area.Left, t.Surface->Row(y) + area.Right, px);
+}
+
+void AttachCanvas(TCanvas& canvas, const TPaintTarget& t, const TControl& c) {
+    canvas.Attach(t.Surface, t.Origin, t.Clip);
+    canvas.Font().Assign(c.Font());
+    canvas.Brush().SetColor(c.Color());
+}
+
+void DetachCanvas(TCanvas& canvas) {
+    canvas.Attach(nullptr, TPoint{}, TRect{});
+}
+
+// The target for a child at (dx, dy) inside the parent's target, clipped to the child.
+TPaintTarget ChildTarget(const TPaintTarget& t, const TControl& child) {
+    TPaintTarget r;
+    r.Surface = t.Surface;
+    r.Origin = TPoint{t.Origin.X + child.Left(), t.Origin.Y + child.Top()};
+    r.Clip = IntersectRect(t.Clip, Bounds(r.Origin.X, r.Origin.Y, child.Width(), child.Height()));
+    return r;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TControl
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
+    FFont->OnChange = [this](TObject*) { FontChanged(); };
+}
+
+TControl::~TControl() {
+    SetState(TComponentStateItem::Destroying);
+    FFont->OnChange = nullptr;
+    ForgetControl(this);
+    if (FParent) FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (AParent == FParent) return;
+    if (AParent == this) throw EComponentError("A control cannot be its own parent");
+    for (TWinControl* p = AParent; p; p = p->Parent())
+        if (p == this) throw EComponentError("A control cannot be placed inside itself");
+    if (FParent) FParent->RemoveControl(this);
+    if (AParent) AParent->InsertControl(this);
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    AWidth = std::max(AWidth, 0);
+    AHeight = std::max(AHeight, 0);
+    if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
+        AWidth = FWidth;
+        AHeight = FHeight;
+    }
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    const bool sized = AWidth != FWidth || AHeight != FHeight;
+    const bool moved = ALeft != FLeft || ATop != FTop;
+    if (FParent) FParent->InvalidateRect(BoundsRect());
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    if (moved) Perform(WM_MOVE, 0, MakeLParam(FLeft, FTop));
+    if (sized) Perform(WM_SIZE, 0, MakeLParam(FWidth, FHeight));
+    if (FParent && FAlign != alNone && !(FParent->FControlState & csAligning)) FParent->Realign();
+    Invalidate();
+}
+
+TPoint TControl::ClientOrigin() const {
+    if (!FParent) return TPoint{FLeft, FTop};
+    const TPoint p = FParent->ClientOrigin();
+    return TPoint{p.X + FLeft, p.Y + FTop};
+}
+
+TPoint TControl::ClientToScreen(TPoint P) const {
+    const TPoint o = ClientOrigin();
+    return TPoint{P.X + o.X, P.Y + o.Y};
+}
+
+TPoint TControl::ScreenToClient(TPoint P) const {
+    const TPoint o = ClientOrigin();
+    return TPoint{P.X - o.X, P.Y - o.Y};
+}
+
+void TControl::SetAlign(TAlign Value) {
+    if (Value == FAlign) return;
+    FAlign = Value;
+    if (FParent) FParent->Realign();
+}
+
+void TControl::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    if (FParent) FParent->InvalidateRect(BoundsRect());
+    FVisible = Value;
+    Perform(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
+    if (FParent) {
+        if (FAlign != alNone) FParent->Realign();
+        FParent->InvalidateRect(BoundsRect());
+    }
+}
+
+bool TControl::Showing() const {
+    if (!FVisible) return false;
+    if (FParent) return FParent->Showing();
+    const auto& tops = TopLevels();
+    return std::find(tops.begin(), tops.end(), this) != tops.end();
+}
+
+void TControl::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    Perform(CM_ENABLEDCHANGED, 0, 0);
+}
+
+bool TControl::EnabledInChain() const {
+    for (const TControl* c = this; c; c = c->FParent)
+        if (!c->FEnabled) return false;
+    return true;
+}
+
+void TControl::SetColor(TColor Value) {
+    if (Value != FColor) {
+        FColor = Value;
+        Perform(CM_COLORCHANGED, 0, 0);
+    }
+    FParentColor = false;
+}
+
+void TControl::SetParentColor(bool Value) {
+    if (Value == FParentColor) return;
+    FParentColor = Value;
+    if (Value) ApplyParentColor();
+}
+
+void TControl::ApplyParentColor() {
+    if (!FParentColor || !FParent) return;
+    if (FParent->FColor != FColor) {
+        FColor = FParent->FColor;
+        Perform(CM_COLORCHANGED, 0, 0);
+    }
+}
+
+void TControl::SetParentFont(bool Value) {
+    if (Value == FParentFont) return;
+    FParentFont = Value;
+    if (Value) ApplyParentFont();
+}
+
+void TControl::ApplyParentFont() {
+    if (!FParentFont || !FParent || FFont->SameAs(*FParent->FFont)) return;
+    FFontAssigning = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{FFontAssigning};
+    FFont->Assign(*FParent->FFont);
+}
+
+void TControl::FontChanged() {
+    if (!FFontAssigning) FParentFont = false;
+    Perform(CM_FONTCHANGED, 0, 0);
+}
+
+void TControl::SetText(const std::string& Value) {
+    if (Value == FText) return;
+    FText = Value;
+    Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TControl::SetShowHint(bool Value) {
+    FParentShowHint = false;
+    if (Value == FShowHint) return;
+    FShowHint = Value;
+    Perform(CM_SHOWHINTCHANGED, 0, 0);
+}
+
+void TControl::SetParentShowHint(bool Value) {
+    if (Value == FParentShowHint) return;
+    FParentShowHint = Value;
+    if (Value) ApplyParentShowHint();
+}
+
+void TControl::ApplyParentShowHint() {
+    if (!FParentShowHint || !FParent || FParent->FShowHint == FShowHint) return;
+    FShowHint = FParent->FShowHint;
+    Perform(CM_SHOWHINTCHANGED, 0, 0);
+}
+
+void TControl::SetCursor(TCursor Value) {
+    if (Value == FCursor) return;
+    FCursor = Value;
+    Perform(CM_CURSORCHANGED, 0, 0);
+}
+
+bool TControl::MouseCapture() const {
+    return GetCaptureControl() == this;
+}
+
+void TControl::SetMouseCapture(bool Value) {
+    if (Value == MouseCapture()) return;
+    SetCaptureControl(Value ? this : nullptr);
+}
+
+LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    TMessage m{Msg, WParam, LParam, 0};
+    if (FWindowProc)
+        FWindowProc(m);
+    else
+        WndProc(m);
+    return m.Result;
+}
+
+void TControl::WndProc(TMessage& Message) {
+    if (Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) {
+        HandleMouseMessage(Message);
+        return;
+    }
+    Dispatch(Message);
+}
+
+void TControl::HandleMouseMessage(TMessage& Message) {
+    const UINT msg = Message.Msg;
+    const bool down = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+    if (down) {
+        if (FControlStyle & csCaptureMouse) SetMouseCapture(true);
+        if (FControlStyle & csClickEvents) FControlState |= csClicked;
+        FControlState |= csLButtonDown;
+    } else if (msg == WM_LBUTTONUP) {
+        // Letting go of the capture ourselves is no lost click.
+        const TControlState clicked = FControlState & csClicked;
+        if (FControlStyle & csCaptureMouse) SetMouseCapture(false);
+        FControlState = (FControlState & ~csLButtonDown) | clicked;
+    }
+    Dispatch(Message);
+}
+
+void TControl::Dispatch(TMessage& Message) {
+    const TPoint pt = LParamToPoint(Message.LParam);
+    const TShiftState keys = KeysToShiftState(Message.WParam);
+    switch (Message.Msg) {
+    case WM_MOUSEMOVE:
+        MouseMove(keys, pt.X, pt.Y);
+        return;
+    case WM_LBUTTONDOWN:
+        MouseDown(mbLeft, keys, pt.X, pt.Y);
+        return;
+    case WM_RBUTTONDOWN:
+        MouseDown(mbRight, keys, pt.X, pt.Y);
+        return;
+    case WM_MBUTTONDOWN:
+        MouseDown(mbMiddle, keys, pt.X, pt.Y);
+        return;
+    case WM_LBUTTONDBLCLK:
+        if (FControlStyle & csClickEvents) DblClick();
+        MouseDown(mbLeft, keys | ssDouble, pt.X, pt.Y);
+        return;
+    case WM_RBUTTONDBLCLK:
+        MouseDown(mbRight, keys | ssDouble, pt.X, pt.Y);
+        return;
+    case WM_MBUTTONDBLCLK:
+        MouseDown(mbMiddle, keys | ssDouble, pt.X, pt.Y);
+        return;
+    case WM_LBUTTONUP:
+        if (FControlState & csClicked) {
+            FControlState &= ~csClicked;
+            if (ClientRect().Contains(pt)) Click();
+        }
+        MouseUp(mbLeft, keys, pt.X, pt.Y);
+        return;
+    case WM_RBUTTONUP:
+        MouseUp(mbRight, keys, pt.X, pt.Y);
+        return;
+    case WM_MBUTTONUP:
+        MouseUp(mbMiddle, keys, pt.X, pt.Y);
+        return;
+    case WM_CAPTURECHANGED:
+        FControlState &= ~(csLButtonDown | csClicked);
+        break;
+    case WM_MOUSEWHEEL: {
+        // Offered to the control, then up the parent chain until handled.
+        const WPARAM shift = KeysToShiftState(Message.WParam & 0xFFFF);
+        const WPARAM w = (Message.WParam & 0xFFFF0000u) | shift;
+        Message.Result = Perform(CM_MOUSEWHEEL, w, Message.LParam);
+        if (!Message.Result && FParent)
+            Message.Result = FParent->Perform(WM_MOUSEWHEEL, Message.WParam, Message.LParam);
+        return;
+    }
+    case CM_MOUSEWHEEL: {
+        const auto delta = static_cast<std::int16_t>((Message.WParam >> 16) & 0xFFFF);
+        const TShiftState shift = static_cast<TShiftState>(Message.WParam & 0xFFFF);
+        Message.Result = DoMouseWheel(shift, delta, LParamToPoint(Message.LParam)) ? 1 : 0;
+        return;
+    }
+    case WM_SIZE:
+        Resize();
+        break;
+    case CM_ENABLEDCHANGED:
+    case CM_COLORCHANGED:
+    case CM_TEXTCHANGED:
+        Invalidate();
+        break;
+    case CM_FONTCHANGED:
+        Invalidate();
+        break;
+    case CM_PARENTCOLORCHANGED:
+        ApplyParentColor();
+        break;
+    case CM_PARENTFONTCHANGED:
+        ApplyParentFont();
+        break;
+    case CM_PARENTSHOWHINTCHANGED:
+        ApplyParentShowHint();
+        break;
+    default:
+        break;
+    }
+    DefaultHandler(Message);
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+}
+void TControl::MouseMove(TShiftState Shift, int X, int Y) {
+    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+}
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    bool handled = false;
+    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    return handled;
+}
+void TControl::Resize() {
+    if (OnResize) OnResize(this);
+}
+bool TControl::CanResize(int&, int&) {
+    return true;
+}
+void TControl::Click() {
+    if (OnClick) OnClick(this);
+}
+void TControl::DblClick() {
+    if (OnDblClick) OnDblClick(this);
+}
+void TControl::Changed() {
+    Invalidate();
+}
+
+bool TControl::WindowArea(TRect& R, const TWinControl*& TopLevel) const {
+    R = ClientRect();
+    const TControl* c = this;
+    while (c->FParent) {
+        if (!c->FVisible) return false;
+        R = IntersectRect(OffsetRect(R, c->FLeft, c->FTop), c->FParent->ClientRect());
+        c = c->FParent;
+    }
+    if (!c->FVisible || !c->IsWindowed()) return false;
+    TopLevel = static_cast<const TWinControl*>(c);
+    return !R.IsEmpty();
+}
+
+void TControl::Invalidate() {
+    InvalidateRect(ClientRect());
+}
+
+void TControl::InvalidateRect(const TRect& R) {
+    TRect area = IntersectRect(R, ClientRect());
+    if (area.IsEmpty()) return;
+    const TControl* c = this;
+    while (c->FParent) {
+        if (!c->FVisible) return;
+        area = IntersectRect(OffsetRect(area, c->FLeft, c->FTop), c->FParent->ClientRect());
+        if (area.IsEmpty()) return;
+        c = c->FParent;
+    }
+    if (!c->FVisible || !c->IsWindowed()) return;
+    const_cast<TWinControl*>(static_cast<const TWinControl*>(c))->AddUpdate(area);
+}
+
+void TControl::Update() {
+    const TControl* c = this;
+    while (c->FParent)
+        c = c->FParent;
+    if (c->IsWindowed()) const_cast<TWinControl*>(static_cast<const TWinControl*>(c))->PaintNow();
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    Update();
+}
+
+void TControl::BringToFront() {
+    if (FParent) {
+        auto& list = FParent->FChildren;
+        std::erase(list, this);
+        list.push_back(this);
+        Invalidate();
+    } else if (IsWindowed()) {
+        auto& tops = TopLevels();
+        if (std::find(tops.begin(), tops.end(), this) != tops.end()) {
+            std::erase(tops, this);
+            tops.push_back(static_cast<TWinControl*>(this));
+        }
+    }
+}
+
+void TControl::SendToBack() {
+    if (FParent) {
+        auto& list = FParent->FChildren;
+        std::erase(list, this);
+        list.insert(list.begin(), this);
+        FParent->InvalidateRect(BoundsRect());
+    } else if (IsWindowed()) {
+        auto& tops = TopLevels();
+        if (std::find(tops.begin(), tops.end(), this) != tops.end()) {
+            std::erase(tops, this);
+            tops.insert(tops.begin(), static_cast<TWinControl*>(this));
+        }
+    }
+}
+
+// ------------------------------------------------------------- TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+    SetState(TComponentStateItem::Destroying);
+    FWindowProc = nullptr; // a subclassing procedure may belong to a derived part already gone
+    // Children go with their parent; unowned ones are only let go of, since
+    // whoever holds them frees them.
+    while (!FChildren.empty()) {
+        TControl* child = FChildren.back();
+        if (TComponent* owner = child->Owner()) {
+            std::unique_ptr<TComponent> held = owner->RemoveComponent(child);
+            if (held) {
+                held.reset();
+                continue;
+            }
+        }
+        RemoveControl(child);
+    }
+    RemoveFromTopLevel();
+    DestroyHandle();
+}
+
+HWND TWinControl::Handle() {
+    if (!FHandle) CreateHandle();
+    return FHandle;
+}
+
+void TWinControl::CreateHandle() {
+    if (FHandle) return;
+    CreateWnd();
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+    Params = TCreateParams{};
+    Params.Caption = Text();
+    Params.X = Left();
+    Params.Y = Top();
+    Params.Width = Width();
+    Params.Height = Height();
+    Params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (Parent()) {
+        Params.Style |= WS_CHILD;
+        Params.WndParent = Parent()->Handle();
+    }
+    if (Visible()) Params.Style |= WS_VISIBLE;
+    if (!Enabled()) Params.Style |= WS_DISABLED;
+    if (FTabStop) Params.Style |= WS_TABSTOP;
+    Params.WindowClassStyle = CS_HREDRAW | CS_VREDRAW;
+    if (ControlStyle() & csDoubleClicks) Params.WindowClassStyle |= CS_DBLCLKS;
+}
+
+void TWinControl::CreateWnd() {
+    TControlState saved = ControlState();
+    SetControlState(saved | csCreating);
+    struct Restore {
+        TWinControl* self;
+        ~Restore() { self->SetControlState(self->ControlState() & ~csCreating); }
+    } restore{this};
+    TCreateParams params;
+    CreateParams(params);
+    // Child windows belong to their parent; top-level ones have an owner.
+    FHandle = CreateWindowHandle(
+        [this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            TMessage m{msg, w, l, 0};
+            MainWndProc(m);
+            return m.Result;
+        },
+        Parent() ? nullptr : params.WndParent, params.Style, params.ExStyle,
+        params.WindowClassStyle);
+    SetWindowControl(FHandle, this);
+    if (!Parent() && Visible()) {
+        std::erase(TopLevels(), this);
+        TopLevels().push_back(this);
+        AddUpdate(ClientRect());
+    }
+    Perform(WM_CREATE, 0, 0);
+}
+
+void TWinControl::DestroyWnd() {
+    HWND h = FHandle;
+    FHandle = nullptr;
+    DestroyWindowHandle(h);
+}
+
+void TWinControl::DestroyHandle() {
+    if (!FHandle) return;
+    for (TControl* c : FChildren)
+        if (c->IsWindowed()) static_cast<TWinControl*>(c)->DestroyHandle();
+    const HWND h = FHandle;
+    if (InState(TComponentStateItem::Destroying)) {
+        ForgetControl(this); // no notifications to a half-destroyed control
+    } else {
+        if (GetFocus() == h) fw::SetFocus(nullptr);
+        if (GetCapture() == h) ReleaseCapture();
+    }
+    SendMessage(h, WM_DESTROY, 0, 0);
+    SetWindowControl(h, nullptr);
+    DestroyWnd();
+}
+
+void TWinControl::RecreateWnd() {
+    if (!FHandle) return;
+    DestroyHandle();
+    CreateHandle();
+    Invalidate();
+}
+
+void TWinControl::MainWndProc(TMessage& Message) {
+    if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {
+        const TMessageFilter f = *filter; // it may replace itself while running
+        f(this, Message, [this, &Message] {
+            if (WindowProc())
+                WindowProc()(Message);
+            else
+                WndProc(Message);
+        });
+        return;
+    }
+    if (WindowProc())
+        WindowProc()(Message);
+    else
+        WndProc(Message);
+}
+
+void TWinControl::WndProc(TMessage& Message) {
+    if (Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) {
+        // Mouse input over a graphic child (or held by one) goes to it.
+        TControl* target = nullptr;
+        TControl* capture = GetCaptureControl();
+        if (capture && GetCapture() == FHandle && capture != this) {
+            if (capture->Parent() == this) target = capture;
+        } else if (!capture || capture == this) {
+            target = ControlAtPos(LParamToPoint(Message.LParam), false);
+        }
+        if (target) {
+            TMessage m = Message;
+            const TPoint p = LParamToPoint(Message.LParam);
+            m.LParam = MakeLParam(p.X - target->Left(), p.Y - target->Top());
+            if (!(target->ControlStyle() & csDoubleClicks) &&
+                (m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK ||
+                 m.Msg == WM_MBUTTONDBLCLK))
+                m.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN;
+            Message.Result = target->Perform(m.Msg, m.WParam, m.LParam);
+            return;
+        }
+    }
+    TControl::WndProc(Message);
+}
+
+TControl* TWinControl::Controls(int Index) const {
+    if (Index < 0 || Index >= ControlCount())
+        throw EComponentError("Control index out of bounds (" + std::to_string(Index) + ")");
+    return FChildren[static_cast<std::size_t>(Index)];
+}
+
+void TWinControl::InsertControl(TControl* AControl) {
+    if (!AControl || AControl->FParent == this) return;
+    if (AControl->FParent) AControl->FParent->RemoveControl(AControl);
+    if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->RemoveFromTopLevel();
+    FChildren.push_back(AControl);
+    AControl->FParent = this;
+    AControl->ApplyParentColor();
+    AControl->ApplyParentFont();
+    AControl->ApplyParentShowHint();
+    if (AControl->FAlign != alNone) Realign();
+    AControl->Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* AControl) {
+    auto it = std::find(FChildren.begin(), FChildren.end(), AControl);
+    if (it == FChildren.end()) return;
+    InvalidateRect(AControl->BoundsRect());
+    if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->DestroyHandle();
+    ForgetControl(AControl);
+    FChildren.erase(it);
+    AControl->FParent = nullptr;
+    if (AControl->FAlign != alNone && !InState(TComponentStateItem::Destroying)) Realign();
+}
+
+bool TWinControl::ContainsControl(const TControl* AControl) const {
+    for (const TControl* c = AControl; c; c = c->Parent())
+        if (c == this) return true;
+    return false;
+}
+
+TControl* TWinControl::ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls) const {
+    for (auto it = FChildren.rbegin(); it != FChildren.rend(); ++it) {
+        TControl* c = *it;
+        if (!AllowWinControls && c->IsWindowed()) continue;
+        if (!c->Visible() || (!AllowDisabled && !c->Enabled())) continue;
+        if (c->BoundsRect().Contains(Pos)) return c;
+    }
+    return nullptr;
+}
+
+void TWinControl::EnableAlign() {
+    if (FAlignLevel > 0 && --FAlignLevel == 0 && FAlignPending) Realign();
+}
+
+void TWinControl::Realign() {
+    if (FAlignLevel > 0 || (ControlState() & csAligning)) {
+        FAlignPending = true;
+        return;
+    }
+    FAlignPending = false;
+    SetControlState(ControlState() | csAligning);
+    struct Restore {
+        TWinControl* self;
+        ~Restore() { self->SetControlState(self->ControlState() & ~csAligning); }
+    } restore{this};
+    TRect rect = ClientRect();
+    AlignControls(nullptr, rect);
+}
+
+void TWinControl::AlignControls(TControl*, TRect& Rect) {
+    // Top, bottom, left and right bands in their stored order, then the client.
+    auto place = [&](TAlign kind) {
+        std::vector<TControl*> list;
+        for (TControl* c : FChildren)
+            if (c->Align() == kind && c->Visible()) list.push_back(c);
+        std::stable_sort(list.begin(), list.end(), [kind](TControl* a, TControl* b) {
+            switch (kind) {
+            case alTop:
+                return a->Top() < b->Top();
+            case alBottom:
+                return a->Top() + a->Height() > b->Top() + b->Height();
+            case alLeft:
+                return a->Left() < b->Left();
+            case alRight:
+                return a->Left() + a->Width() > b->Left() + b->Width();
+            default:
+                return false;
+            }
+        });
+        for (TControl* c : list) {
+            const int w = std::max(Rect.Width(), 0), h = std::max(Rect.Height(), 0);
+            switch (kind) {
+            case alTop:
+                c->SetBounds(Rect.Left, Rect.Top, w, std::min(c->Height(), h));
+                Rect.Top += c->Height();
+                break;
+            case alBottom:
+                c->SetBounds(Rect.Left, Rect.Bottom - std::min(c->Height(), h), w,
+                             std::min(c->Height(), h));
+                Rect.Bottom -= c->Height();
+                break;
+            case alLeft:
+                c->SetBounds(Rect.Left, Rect.Top, std::min(c->Width(), w), h);
+                Rect.Left += c->Width();
+                break;
+            case alRight:
+                c->SetBounds(Rect.Right - std::min(c->Width(), w), Rect.Top,
+                             std::min(c->Width(), w), h);
+                Rect.Right -= c->Width();
+                break;
+            case alClient:
+                c->SetBounds(Rect.Left, Rect.Top, w, h);
+                break;
+            default:
+                break;
+            }
+        }
+    };
+    place(alTop);
+    place(alBottom);
+    place(alLeft);
+    place(alRight);
+    place(alClient);
+}
+
+bool TWinControl::Focused() const {
+    return FHandle && GetFocus() == FHandle;
+}
+
+bool TWinControl::CanFocus() const {
+    return Showing() && EnabledInChain();
+}
+
+void TWinControl::SetFocus() {
+    if (!CanFocus()) throw EComponentError("Cannot focus a disabled or invisible window");
+    fw::SetFocus(Handle());
+}
+
+int TWinControl::TabOrder() const {
+    if (!Parent()) return -1;
+    int order = 0;
+    for (TControl* c : Parent()->FChildren) {
+        if (c == this) return order;
+        if (c->IsWindowed()) ++order;
+    }
+    return -1;
+}
+
+void TWinControl::SetTabOrder(int Value) {
+    if (!Parent()) return;
+    auto& list = Parent()->FChildren;
+    std::erase(list, static_cast<TControl*>(this));
+    int order = 0;
+    auto it = list.begin();
+    for (; it != list.end(); ++it) {
+        if (!(*it)->IsWindowed()) continue;
+        if (order == Value) break;
+        ++order;
+    }
+    list.insert(it, this);
+}
+
+void TWinControl::Invalidate() {
+    InvalidateRect(ClientRect());
+}
+
+void TWinControl::SetVisible(bool Value) {
+    if (Value == Visible()) return;
+    if (Value && !Parent()) Handle(); // showing a top-level window creates it
+    TControl::SetVisible(Value);
+    if (FHandle) {
+        const std::uint32_t style = GetWindowStyle(FHandle);
+        SetWindowStyle(FHandle, Value ? (style | WS_VISIBLE) : (style & ~WS_VISIBLE));
+        SendMessage(FHandle, WM_SHOWWINDOW, Value ? 1 : 0, 0);
+    }
+    if (!Parent()) {
+        auto& tops = TopLevels();
+        std::erase(tops, this);
+        if (Value) {
+            tops.push_back(this);
+            FSurface.reset();
+            AddUpdate(ClientRect());
+        } else {
+            FSurface.reset();
+            FUpdateRect = TRect{};
+        }
+    }
+    if (!Value) {
+        HWND focus = GetFocus();
+        TWinControl* focused = FindControl(focus);
+        if (focused && ContainsControl(focused)) fw::SetFocus(nullptr);
+    }
+}
+
+void TWinControl::SetEnabled(bool Value) {
+    if (Value == Enabled()) return;
+    TControl::SetEnabled(Value);
+    if (FHandle) {
+        const std::uint32_t style = GetWindowStyle(FHandle);
+        SetWindowStyle(FHandle, Value ? (style & ~WS_DISABLED) : (style | WS_DISABLED));
+        SendMessage(FHandle, WM_ENABLE, Value ? 1 : 0, 0);
+    }
+    if (!Value) {
+        TWinControl* focused = FindControl(GetFocus());
+        if (focused && ContainsControl(focused)) fw::SetFocus(nullptr);
+    }
+}
+
+void TWinControl::SetText(const std::string& Value) {
+    TControl::SetText(Value);
+}
+
+void TWinControl::RemoveFromTopLevel() {
+    std::erase(TopLevels(), this);
+    FSurface.reset();
+    FUpdateRect = TRect{};
+}
+
+void TWinControl::AddUpdate(const TRect& R) {
+    FUpdateRect = UnionRect(FUpdateRect, IntersectRect(R, ClientRect()));
+}
+
+void TWinControl::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_PAINT: {
+        if (Message.WParam) {
+            PaintHandler(*reinterpret_cast<const TPaintTarget*>(Message.WParam));
+        } else {
+            PaintNow();
+        }
+        return;
+    }
+    case WM_SETFOCUS:
+        if (TCustomForm* form = GetParentForm(this); form && form != this)
+            form->FocusedControlChanged(this);
+        Perform(CM_ENTER, 0, 0);
+        break;
+    case WM_KILLFOCUS:
+        Perform(CM_EXIT, 0, 0);
+        break;
+    case CM_ENTER:
+        DoEnter();
+        return;
+    case CM_EXIT:
+        DoExit();
+        return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        auto key = static_cast<std::uint16_t>(Message.WParam);
+        KeyDown(key, KeyboardShiftState());
+        if (key == 0) return;
+        Message.WParam = key;
+        break;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        auto key = static_cast<std::uint16_t>(Message.WParam);
+        KeyUp(key, KeyboardShiftState());
+        if (key == 0) return;
+        Message.WParam = key;
+        break;
+    }
+    case WM_CHAR: {
+        char ch = static_cast<char>(Message.WParam);
+        KeyPress(ch);
+        if (ch == 0) return;
+        Message.WParam = static_cast<unsigned char>(ch);
+        break;
+    }
+    case WM_SIZE:
+        Realign();
+        break;
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+    case CM_SHOWHINTCHANGED: {
+        const UINT child = Message.Msg == CM_COLORCHANGED  ? CM_PARENTCOLORCHANGED
+                           : Message.Msg == CM_FONTCHANGED ? CM_PARENTFONTCHANGED
+                                                           : CM_PARENTSHOWHINTCHANGED;
+        const std::vector<TControl*> children = FChildren;
+        for (TControl* c : children)
+            c->Perform(child, 0, 0);
+        break;
+    }
+    case CM_DIALOGCHAR: {
+        // Offered to every child until one takes it.
+        const std::vector<TControl*> children = FChildren;
+        for (TControl* c : children)
+            if (c->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0) {
+                Message.Result = 1;
+                return;
+            }
+        break;
+    }
+    default:
+        break;
+    }
+    TControl::Dispatch(Message);
+}
+
+void TWinControl::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_ERASEBKGND: {
+        if (Message.WParam) {
+            const auto* t = reinterpret_cast<const TPaintTarget*>(Message.WParam);
+            FillSurface(*t, Bounds(t->Origin.X, t->Origin.Y, Width(), Height()), Color());
+        }
+        Message.Result = 1;
+        return;
+    }
+    case WM_PRINTCLIENT: {
+        // WParam is the caller's canvas; the client is drawn at its origin.
+        if ((Message.LParam & PRF_CHECKVISIBLE) && !Visible()) return;
+        if (auto* canvas = reinterpret_cast<TCanvas*>(Message.WParam);
+            canvas && canvas->Surface()) {
+            TPaintTarget t;
+            t.Surface = canvas->Surface();
+            t.Origin = canvas->Origin();
+            t.Clip = IntersectRect(OffsetRect(canvas->ClipRect(), t.Origin.X, t.Origin.Y),
+                                   Bounds(t.Origin.X, t.Origin.Y, Width(), Height()));
+            PaintTree(t);
+        }
+        return;
+    }
+    case WM_GETTEXTLENGTH:
+        Message.Result = static_cast<LRESULT>(Text().size());
+        return;
+    default:
+        break;
+    }
+}
+
+void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+}
+void TWinControl::KeyUp(std::uint16_t& Key, TShiftState Shift) {
+    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+}
+void TWinControl::KeyPress(char& Key) {
+    if (OnKeyPress) OnKeyPress(this, Key);
+}
+void TWinControl::DoEnter() {
+    if (OnEnter) OnEnter(this);
+}
+void TWinControl::DoExit() {
+    if (OnExit) OnExit(this);
+}
+
+void TWinControl::PaintWindow(const TPaintTarget&) {}
+
+void TWinControl::PaintControls(const TPaintTarget& Target) {
+    const std::vector<TControl*> children = FChildren;
+    for (TControl* c : children) {
+        if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
+        TPaintTarget t = ChildTarget(Target, *c);
+        if (t.Clip.IsEmpty()) continue;
+        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(&t), 0);
+    }
+}
+
+void TWinControl::PaintHandler(const TPaintTarget& Target) {
+    if (!(ControlStyle() & csOpaque)) Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(&Target), 0);
+    PaintWindow(Target);
+    PaintControls(Target);
+}
+
+void TWinControl::PaintTree(const TPaintTarget& Target) {
+    if (Target.Clip.IsEmpty()) return;
+    Perform(WM_PAINT, reinterpret_cast<WPARAM>(&Target), 0);
+    const std::vector<TControl*> children = FChildren;
+    for (TControl* c : children) {
+        if (!c->IsWindowed() || !c->Visible()) continue;
+        static_cast<TWinControl*>(c)->PaintTree(ChildTarget(Target, *c));
+    }
+}
+
+void TWinControl::PaintNow() {
+    if (Parent()) {
+        TControl::Update();
+        return;
+    }
+    if (!Visible() || FUpdateRect.IsEmpty()) return;
+    if (!FSurface || FSurface->Width != Width() || FSurface->Height != Height()) {
+        FSurface = std::make_unique<TSurface>();
+        FSurface->SetSize(Width(), Height(), ColorToPixel32(Color()));
+        FUpdateRect = ClientRect();
+    }
+    TPaintTarget t;
+    t.Surface = FSurface.get();
+    t.Origin = TPoint{0, 0};
+    t.Clip = FUpdateRect;
+    FUpdateRect = TRect{};
+    PaintTree(t);
+}
+
+void TWinControl::PaintTo(const TPaintTarget& Target) {
+    PaintTree(Target);
+}
+
+// ----------------------------------------------------- TCustomControl & co
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+
+TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::Paint() {}
+
+void TCustomControl::PaintWindow(const TPaintTarget& Target) {
+    AttachCanvas(*FCanvas, Target, *this);
+    struct Detach {
+        TCanvas& c;
+        ~Detach() { DetachCanvas(c); }
+    } detach{*FCanvas};
+    Paint();
+}
+
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::Paint() {}
+
+void TGraphicControl::Dispatch(TMessage& Message) {
+    if (Message.Msg == WM_PAINT) {
+        if (!Message.WParam || InState(TComponentStateItem::Destroying)) return;
+        const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
+        AttachCanvas(*FCanvas, t, *this);
+        struct Detach {
+            TCanvas& c;
+            ~Detach() { DetachCanvas(c); }
+        } detach{*FCanvas};
+        Paint();
+        return;
+    }
+    TControl::Dispatch(Message);
+}
+
+// ------------------------------------------------------------------ helpers
+
+TCustomForm* GetParentForm(const TControl* Control) {
+    const TControl* c = Control;
+    while (c && c->Parent())
+        c = c->Parent();
+    return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
+}
+
+std::vector<TWinControl*> TopLevelWindows() {
+    return TopLevels();
+}
+
+void PaintPendingWindows() {
+    const std::vector<TWinControl*> tops = TopLevels();
+    for (TWinControl* w : tops)
+        if (std::find(TopLevels().begin(), TopLevels().end(), w) != TopLevels().end())
+            w->PaintNow();
+}
+
+void PaintControlTo(TControl* Control, TSurface& Surface) {
+    if (!Control) return;
+    Surface.SetSize(
+        Control->Width(), Control->Height(),
+        ColorToPixel32(Control->Parent() ? Control->Parent()->Color() : Control->Color()));
+    TPaintTarget t;
+    t.Surface = &Surface;
+    t.Origin = TPoint{0, 0};
+    t.Clip = TRect{0, 0, Surface.Width, Surface.Height};
+    if (Control->IsWindowed()) {
+        static_cast<TWinControl*>(Control)->PaintTree(t);
+    } else {
+        Control->Perform(WM_PAINT, reinterpret_cast<WPARAM>(&t), 0);
+    }
+}
+
+bool RenderControlToPng(TControl* Control, const std::string& Path) {
+    if (!Control || Control->Width() <= 0 || Control->Height() <= 0) return false;
+    TSurface s;
+    PaintControlTo(Control, s);
+    return WritePng(Path, s.Width, s.Height, s.Pixels.data());
+}
+
+} // namespace fw

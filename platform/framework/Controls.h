@@ -1,0 +1,390 @@
+#pragma once
+// Controls: the control base, windowed controls, self-painting windowed
+// controls and windowless (graphic) controls.
+//
+// Geometry has no frames: a control's client area is its whole bounds.
+// Left/Top are relative to the parent's client area, or to the screen for a
+// control without a parent (a top-level window). Each top-level window keeps
+// a backing surface; painting draws into it through a canvas.
+#include "Classes.h"
+#include "Graphics.h"
+#include "Messages.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class TCanvas;
+class TWinControl;
+class TCustomForm;
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+using enum TAlign;
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+using enum TMouseButton;
+
+using TShiftState = std::uint16_t;
+constexpr TShiftState ssShift = 0x01;
+constexpr TShiftState ssAlt = 0x02;
+constexpr TShiftState ssCtrl = 0x04;
+constexpr TShiftState ssLeft = 0x08;
+constexpr TShiftState ssRight = 0x10;
+constexpr TShiftState ssMiddle = 0x20;
+constexpr TShiftState ssDouble = 0x40;
+
+// Control style flags (ControlStyle).
+using TControlStyle = std::uint32_t;
+constexpr TControlStyle csAcceptsControls = 0x0001;
+constexpr TControlStyle csCaptureMouse = 0x0002;
+constexpr TControlStyle csClickEvents = 0x0004;
+constexpr TControlStyle csFramed = 0x0008;
+constexpr TControlStyle csSetCaption = 0x0010;
+constexpr TControlStyle csOpaque = 0x0020; // paints its whole area: no background erase
+constexpr TControlStyle csDoubleClicks = 0x0040;
+constexpr TControlStyle csFixedWidth = 0x0080;
+constexpr TControlStyle csFixedHeight = 0x0100;
+constexpr TControlStyle csReplicatable = 0x0200;
+constexpr TControlStyle csNoStdEvents = 0x0400;
+
+// Run-time control state flags (ControlState).
+using TControlState = std::uint32_t;
+constexpr TControlState csLButtonDown = 0x0001;
+constexpr TControlState csClicked = 0x0002;
+constexpr TControlState csFocusing = 0x0004;
+constexpr TControlState csCreating = 0x0008;
+constexpr TControlState csAligning = 0x0010;
+constexpr TControlState csPaintCopy = 0x0020;
+
+// Cursor identifiers (Cursor property).
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crHSplit = -14;
+constexpr TCursor crVSplit = -15;
+constexpr TCursor crHandPoint = -21;
+
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
+                                            TPoint MousePos, bool& Handled)>;
+using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+using TWndMethod = std::function<void(TMessage& Message)>;
+
+// Where a paint goes: Origin is where the control's client (0,0) lies in
+// Surface, Clip the writable part in surface coordinates. WM_PAINT of a
+// graphic control carries a pointer to one in WParam; WM_PAINT with WParam 0
+// to a windowed control paints its invalid area into its window's surface.
+struct TPaintTarget {
+    TSurface* Surface = nullptr;
+    TPoint Origin;
+    TRect Clip;
+};
+
+// LParam of CM_HINTSHOW.
+struct THintInfo {
+    class TControl* HintControl = nullptr;
+    TPoint CursorPos;
+    TRect CursorRect;
+    std::string HintStr;
+    TColor HintColor = clInfoBk;
+    int HideTimeout = 0;
+};
+
+struct TCreateParams {
+    std::string Caption;
+    std::uint32_t Style = 0;
+    std::uint32_t ExStyle = 0;
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    HWND WndParent = nullptr;
+    std::uint32_t WindowClassStyle = 0; // CS_DBLCLKS lets the window see double clicks
+};
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* AParent);
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
+    void SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
+    void SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
+    void SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+    void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
+    TRect ClientRect() const { return TRect{0, 0, FWidth, FHeight}; }
+    int ClientWidth() const { return FWidth; }
+    int ClientHeight() const { return FHeight; }
+    // Screen position of the client's (0,0).
+    TPoint ClientOrigin() const;
+    TPoint ClientToScreen(TPoint P) const;
+    TPoint ScreenToClient(TPoint P) const;
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign Value);
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool Value);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible, and so is every parent up to a visible top-level window.
+    bool Showing() const;
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool Value);
+    // Enabled, and so is every parent.
+    bool EnabledInChain() const;
+
+    TColor Color() const { return FColor; }
+    void SetColor(TColor Value);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool Value);
+    TFont& Font() { return *FFont; }
+    const TFont& Font() const { return *FFont; }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool Value);
+    const std::string& Caption() const { return FText; }
+    void SetCaption(const std::string& Value) { SetText(Value); }
+    const std::string& Text() const { return FText; }
+    virtual void SetText(const std::string& Value);
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& Value) { FHint = Value; }
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool Value);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool Value);
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value);
+
+    TControlStyle ControlStyle() const { return FControlStyle; }
+    void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
+    TControlState ControlState() const { return FControlState; }
+    void SetControlState(TControlState Value) { FControlState = Value; }
+
+    // Holds the mouse capture (through the parent window for a graphic control).
+    bool MouseCapture() const;
+    void SetMouseCapture(bool Value);
+
+    // Sends a message straight to this control's window procedure.
+    LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+    // The message entry point; replaceable to subclass a control. Empty = WndProc.
+    const TWndMethod& WindowProc() const { return FWindowProc; }
+    void SetWindowProc(TWndMethod Value) { FWindowProc = std::move(Value); }
+    virtual void WndProc(TMessage& Message);
+
+    virtual void Invalidate();
+    void InvalidateRect(const TRect& R); // client coordinates
+    void Update();
+    void Repaint();
+    void Refresh() { Repaint(); }
+    void BringToFront();
+    void SendToBack();
+    virtual bool IsWindowed() const { return false; }
+
+    virtual void Click();
+    virtual void DblClick();
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TNotifyEvent OnResize;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TMouseWheelEvent OnMouseWheel;
+
+protected:
+    // Message handling below WndProc: the class's message handlers, then
+    // DefaultHandler for what they leave.
+    virtual void Dispatch(TMessage& Message);
+    virtual void DefaultHandler(TMessage& Message);
+
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    // True when handled; the base fires OnMouseWheel.
+    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    virtual void Resize();
+    virtual bool CanResize(int& NewWidth, int& NewHeight);
+    void Changed(); // repaint after a property change
+    // The area this control covers in its top-level window's surface.
+    bool WindowArea(TRect& R, const TWinControl*& TopLevel) const;
+
+private:
+    friend class TWinControl;
+    void HandleMouseMessage(TMessage& Message);
+    void ApplyParentColor();
+    void ApplyParentFont();
+    void ApplyParentShowHint();
+    void FontChanged();
+
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = alNone;
+    bool FVisible = true;
+    bool FEnabled = true;
+    TColor FColor = clBtnFace;
+    bool FParentColor = true;
+    std::unique_ptr<TFont> FFont;
+    bool FParentFont = true;
+    bool FFontAssigning = false;
+    std::string FText;
+    std::string FHint;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
+    TCursor FCursor = crDefault;
+    TControlStyle FControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+    TControlState FControlState = 0;
+    TWndMethod FWindowProc;
+};
+
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+
+    HWND Handle(); // creates the window on first use, calling CreateParams
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    void HandleNeeded() { Handle(); }
+    void DestroyHandle();
+    void RecreateWnd();
+    virtual void CreateParams(TCreateParams& Params);
+    bool IsWindowed() const override { return true; }
+    void WndProc(TMessage& Message) override;
+
+    int ControlCount() const { return static_cast<int>(FChildren.size()); }
+    TControl* Controls(int Index) const;
+    void InsertControl(TControl* AControl);
+    void RemoveControl(TControl* AControl);
+    bool ContainsControl(const TControl* AControl) const;
+    // The child at a client point, topmost first; windowed children only when asked.
+    TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false) const;
+
+    void Realign();
+    void DisableAlign() { ++FAlignLevel; }
+    void EnableAlign();
+
+    bool Focused() const;
+    virtual bool CanFocus() const;
+    void SetFocus();
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool Value) { FTabStop = Value; }
+    int TabOrder() const;
+    void SetTabOrder(int Value);
+
+    void Invalidate() override;
+    // Paints this control (and its children) into Surface; see TPaintTarget.
+    void PaintTo(const TPaintTarget& Target);
+    void SetVisible(bool Value) override;
+    void SetEnabled(bool Value) override;
+    void SetText(const std::string& Value) override;
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+    // Backing surface of a top-level window (null for child windows).
+    const TSurface* WindowSurface() const { return FSurface.get(); }
+    // The part of the window still waiting for a paint (window coordinates).
+    const TRect& UpdateRect() const { return FUpdateRect; }
+
+protected:
+    void Dispatch(TMessage& Message) override;
+    void DefaultHandler(TMessage& Message) override;
+    virtual void CreateHandle();
+    virtual void CreateWnd();
+    virtual void DestroyWnd();
+    virtual void AlignControls(TControl* AControl, TRect& Rect);
+    // Draws the window's own content; the base draws nothing.
+    virtual void PaintWindow(const TPaintTarget& Target);
+    // Paints the graphic children over the window's own content.
+    void PaintControls(const TPaintTarget& Target);
+    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyPress(char& Key);
+    virtual void DoEnter();
+    virtual void DoExit();
+
+private:
+    friend class TControl;
+    friend void PaintPendingWindows();
+    friend void PaintControlTo(TControl*, TSurface&);
+    void MainWndProc(TMessage& Message);
+    void PaintHandler(const TPaintTarget& Target);
+    void PaintTree(const TPaintTarget& Target);
+    void AddUpdate(const TRect& R);
+    void PaintNow();
+    void RemoveFromTopLevel();
+
+    HWND FHandle = nullptr;
+    std::vector<TControl*> FChildren; // back to front
+    int FAlignLevel = 0;
+    bool FAlignPending = false;
+    bool FTabStop = false;
+    std::unique_ptr<TSurface> FSurface;
+    TRect FUpdateRect;
+};
+
+// A windowed control that paints itself on a canvas.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+    virtual void Paint();
+    void PaintWindow(const TPaintTarget& Target) override;
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// A windowless control, painted by its parent after the parent's own content.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+    virtual void Paint();
+    void Dispatch(TMessage& Message) override;
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// The form that holds the control, or null.
+TCustomForm* GetParentForm(const TControl* Control);
+// The control that Wnd belongs to, for any window made by a control.
+inline TWinControl* FindWinControl(HWND Wnd) {
+    return FindControl(Wnd);
+}
+// Visible top-level windows, bottom to top.
+std::vector<TWinControl*> TopLevelWindows();
+
+// Paints a control's area into Surface (sized to the control), or to a PNG.
+void PaintControlTo(TControl* Control, TSurface& Surface);
+bool RenderControlToPng(TControl* Control, const std::string& Path);
+
+} // namespace fw

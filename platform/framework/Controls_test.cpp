@@ -1,0 +1,332 @@
+#include "Canvas.h"
+#include "Controls.h"
+#include "Forms.h"
+#include "Input.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace fw {
+namespace {
+
+// Fills its client area with one colour.
+class TSwatch : public TCustomControl {
+public:
+    TSwatch(TComponent* owner, TColor fill) : TCustomControl(owner), Fill(fill) {}
+    TColor Fill;
+    int Paints = 0;
+
+protected:
+    void Paint() override {
+        ++Paints;
+        Canvas()->Brush().SetColor(Fill);
+        Canvas()->FillRect(ClientRect());
+    }
+};
+
+class TDot : public TGraphicControl {
+public:
+    TDot(TComponent* owner, TColor fill) : TGraphicControl(owner), Fill(fill) {}
+    TColor Fill;
+
+protected:
+    void Paint() override {
+        Canvas()->Brush().SetColor(Fill);
+        Canvas()->FillRect(ClientRect());
+    }
+};
+
+// Logs the notifications it receives.
+class TListener : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+    std::vector<UINT> Got;
+    void WndProc(TMessage& m) override {
+        if (m.Msg >= CM_BASE) Got.push_back(m.Msg);
+        TGraphicControl::WndProc(m);
+    }
+};
+
+class ControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetInputState();
+        Form = std::make_unique<TForm>(nullptr);
+        Form->SetBounds(100, 100, 300, 200);
+    }
+    void TearDown() override {
+        Form.reset();
+        ResetInputState();
+    }
+    std::unique_ptr<TForm> Form;
+};
+
+TEST_F(ControlsTest, ParentsAndCoordinates) {
+    TSwatch* panel = Create<TSwatch>(Form.get(), clRed);
+    panel->SetParent(Form.get());
+    panel->SetBounds(10, 20, 100, 50);
+    TDot* dot = Create<TDot>(Form.get(), clBlue);
+    dot->SetParent(panel);
+    dot->SetBounds(5, 6, 10, 10);
+    EXPECT_EQ(Form->ControlCount(), 1);
+    EXPECT_EQ(panel->Controls(0), dot);
+    EXPECT_EQ(dot->ClientToScreen(TPoint{1, 1}), (TPoint{100 + 10 + 5 + 1, 100 + 20 + 6 + 1}));
+    EXPECT_EQ(dot->ScreenToClient(TPoint{115, 126}), (TPoint{0, 0}));
+    EXPECT_TRUE(Form->ContainsControl(dot));
+    EXPECT_THROW(panel->SetParent(static_cast<TWinControl*>(panel)), EComponentError);
+    EXPECT_EQ(GetParentForm(dot), Form.get());
+    dot->SetParent(Form.get());
+    EXPECT_EQ(panel->ControlCount(), 0);
+    EXPECT_EQ(Form->ControlCount(), 2);
+}
+
+TEST_F(ControlsTest, AParentFreesOwnedChildrenAndLetsGoOfOthers) {
+    auto loose = std::make_unique<TDot>(nullptr, clRed);
+    TSwatch* panel = Create<TSwatch>(Form.get(), clRed);
+    panel->SetParent(Form.get());
+    loose->SetParent(panel);
+    Free(panel);
+    EXPECT_EQ(loose->Parent(), nullptr);
+    EXPECT_EQ(Form->ControlCount(), 0);
+    EXPECT_EQ(Form->ComponentCount(), 0);
+}
+
+TEST_F(ControlsTest, AlignmentFillsBandsThenTheClient) {
+    auto make = [&](TAlign a, int size) {
+        TDot* d = Create<TDot>(Form.get(), clRed);
+        d->SetBounds(0, 0, size, size);
+        d->SetParent(Form.get());
+        d->SetAlign(a);
+        return d;
+    };
+    TDot* top = make(alTop, 30);
+    TDot* bottom = make(alBottom, 20);
+    TDot* left = make(alLeft, 40);
+    TDot* client = make(alClient, 5);
+    EXPECT_EQ(top->BoundsRect(), Bounds(0, 0, 300, 30));
+    EXPECT_EQ(bottom->BoundsRect(), Bounds(0, 180, 300, 20));
+    EXPECT_EQ(left->BoundsRect(), Bounds(0, 30, 40, 150));
+    EXPECT_EQ(client->BoundsRect(), Bounds(40, 30, 260, 150));
+    Form->SetBounds(100, 100, 400, 300); // resizing realigns
+    EXPECT_EQ(client->BoundsRect(), Bounds(40, 30, 360, 250));
+    top->SetVisible(false);
+    EXPECT_EQ(left->BoundsRect(), Bounds(0, 0, 40, 280));
+}
+
+TEST_F(ControlsTest, PropertyChangesSendTheirNotifications) {
+    TListener* l = Create<TListener>(Form.get());
+    l->SetParent(Form.get());
+    l->Got.clear();
+    l->SetEnabled(false);
+    l->SetVisible(false);
+    l->SetText("x");
+    l->SetCursor(crHandPoint);
+    EXPECT_EQ(l->Got, (std::vector<UINT>{CM_ENABLEDCHANGED, CM_VISIBLECHANGED, CM_TEXTCHANGED,
+                                         CM_CURSORCHANGED}));
+    l->Got.clear();
+    l->SetText("x"); // unchanged: nothing
+    EXPECT_TRUE(l->Got.empty());
+}
+
+TEST_F(ControlsTest, ColourFontAndHintFlowToChildrenThatFollowTheirParent) {
+    TListener* follower = Create<TListener>(Form.get());
+    TListener* own = Create<TListener>(Form.get());
+    follower->SetParent(Form.get());
+    own->SetParent(Form.get());
+    own->SetColor(clLime);
+    own->Got.clear();
+    follower->Got.clear();
+    Form->SetColor(clAqua);
+    EXPECT_EQ(follower->Color(), clAqua);
+    EXPECT_EQ(own->Color(), clLime);
+    EXPECT_EQ(follower->Got, (std::vector<UINT>{CM_PARENTCOLORCHANGED, CM_COLORCHANGED}));
+    EXPECT_EQ(own->Got, std::vector<UINT>{CM_PARENTCOLORCHANGED});
+    Form->Font().SetSize(14);
+    EXPECT_EQ(follower->Font().Size(), 14);
+    EXPECT_TRUE(follower->ParentFont());
+    follower->Font().SetColor(clRed); // an own font stops following
+    EXPECT_FALSE(follower->ParentFont());
+    Form->Font().SetSize(20);
+    EXPECT_EQ(follower->Font().Size(), 14);
+    Form->SetShowHint(true);
+    EXPECT_TRUE(follower->ShowHint());
+}
+
+class TOwnedForm : public TForm {
+public:
+    TOwnedForm(TComponent* owner, HWND host) : TForm(owner), Host(host) {}
+    HWND Host;
+    int ParamsCalls = 0;
+    void CreateParams(TCreateParams& p) override {
+        ++ParamsCalls;
+        TForm::CreateParams(p);
+        p.WndParent = Host;
+    }
+};
+
+TEST_F(ControlsTest, FormsCreateTheirWindowOnFirstUseWithTheirOwner) {
+    HWND host = CreateWindowHandle([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    TOwnedForm f(nullptr, host);
+    EXPECT_FALSE(f.HandleAllocated());
+    EXPECT_FALSE(f.Visible());
+    int shows = 0, hides = 0;
+    f.OnShow = [&](TObject*) { ++shows; };
+    f.OnHide = [&](TObject*) { ++hides; };
+    f.Show();
+    EXPECT_TRUE(f.HandleAllocated());
+    EXPECT_EQ(f.ParamsCalls, 1);
+    EXPECT_EQ(GetWindowOwner(f.Handle()), host);
+    EXPECT_TRUE(f.Visible());
+    EXPECT_TRUE(f.Showing());
+    EXPECT_EQ(FindControl(f.Handle()), &f);
+    EXPECT_TRUE(GetWindowStyle(f.Handle()) & WS_VISIBLE);
+    f.Hide();
+    EXPECT_FALSE(f.Showing());
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(hides, 1);
+    DestroyWindowHandle(host);
+}
+
+TEST_F(ControlsTest, ApplicationOwnsFormsAndFreesThemLastFirst) {
+    std::vector<std::string> freed;
+    TApplication app(nullptr);
+    TForm* a = app.CreateForm<TForm>();
+    TForm* b = app.CreateForm<TForm>();
+    a->OnDestroy = [&](TObject*) { freed.push_back("a"); };
+    b->OnDestroy = [&](TObject*) { freed.push_back("b"); };
+    EXPECT_EQ(app.MainForm(), a);
+    EXPECT_EQ(app.FormCount(), 2);
+    EXPECT_EQ(app.Forms(1), b);
+    app.DestroyForms();
+    EXPECT_EQ(freed, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(app.FormCount(), 0);
+    EXPECT_EQ(app.MainForm(), nullptr);
+    EXPECT_NE(Application(), nullptr);
+    EXPECT_EQ(Application(), Application());
+}
+
+TEST_F(ControlsTest, ReleaseFreesTheFormAtTheNextPump) {
+    TApplication app(nullptr);
+    TForm* f = app.CreateForm<TForm>();
+    f->Show();
+    f->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+    f->Close();
+    EXPECT_EQ(app.FormCount(), 1);
+    ProcessMessages();
+    EXPECT_EQ(app.FormCount(), 0);
+}
+
+std::uint32_t Px(TColor c) {
+    return ColorToPixel32(c);
+}
+
+TEST_F(ControlsTest, PaintingLayersBackgroundGraphicChildrenThenWindows) {
+    Form->SetColor(clWhite);
+    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
+    win->SetParent(Form.get());
+    win->SetBounds(10, 10, 20, 20);
+    TDot* dot = Create<TDot>(Form.get(), clBlue);
+    dot->SetParent(Form.get());
+    dot->SetBounds(20, 20, 20, 20); // under the window: windows paint over graphic controls
+    TSurface s;
+    PaintControlTo(Form.get(), s);
+    ASSERT_EQ(s.Width, 300);
+    EXPECT_EQ(s.Pixel(0, 0), Px(clWhite));
+    EXPECT_EQ(s.Pixel(15, 15), Px(clRed));
+    EXPECT_EQ(s.Pixel(25, 25), Px(clRed));
+    EXPECT_EQ(s.Pixel(35, 35), Px(clBlue));
+    EXPECT_EQ(s.Pixel(40, 40), Px(clWhite));
+    dot->SetVisible(false);
+    PaintControlTo(Form.get(), s);
+    EXPECT_EQ(s.Pixel(35, 35), Px(clWhite));
+}
+
+TEST_F(ControlsTest, InvalidAreasArePaintedIntoTheWindowWhenPumped) {
+    Form->SetColor(clWhite);
+    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
+    win->SetParent(Form.get());
+    win->SetBounds(10, 10, 20, 20);
+    Form->Show();
+    ProcessMessages();
+    ASSERT_NE(Form->WindowSurface(), nullptr);
+    EXPECT_EQ(Form->WindowSurface()->Pixel(12, 12), Px(clRed));
+    EXPECT_EQ(win->Paints, 1);
+    ProcessMessages(); // nothing invalid: no paint
+    EXPECT_EQ(win->Paints, 1);
+    win->Fill = clGreen;
+    win->Invalidate();
+    EXPECT_TRUE(Form->UpdateRect() == Bounds(10, 10, 20, 20));
+    win->Update();
+    EXPECT_EQ(Form->WindowSurface()->Pixel(12, 12), Px(clGreen));
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+}
+
+TEST_F(ControlsTest, RendersAControlToAPng) {
+    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
+    win->SetParent(Form.get());
+    win->SetBounds(0, 0, 8, 6);
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("fwrender-" + std::to_string(::getpid()) + ".png");
+    ASSERT_TRUE(RenderControlToPng(win, path.string()));
+    EXPECT_GT(std::filesystem::file_size(path), 8u);
+    std::filesystem::remove(path);
+    win->SetBounds(0, 0, 0, 6);
+    EXPECT_FALSE(RenderControlToPng(win, path.string()));
+}
+
+TEST_F(ControlsTest, PrintClientDrawsIntoTheCallersCanvasThroughTheFilter) {
+    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
+    win->SetParent(Form.get());
+    win->SetBounds(0, 0, 4, 4);
+    TSurface s;
+    s.SetSize(10, 10, Px(clWhite));
+    TCanvas canvas;
+    canvas.Attach(&s, TPoint{3, 3}, TRect{0, 0, 10, 10});
+    int depthInside = -1;
+    TMessageFilter old = SetControlMessageFilter(
+        WM_PRINTCLIENT, [&](TWinControl*, TMessage& m, const std::function<void()>& inherited) {
+            auto* c = reinterpret_cast<TCanvas*>(m.WParam);
+            const int level = c->SaveState();
+            depthInside = level;
+            inherited();
+            c->RestoreState(level);
+        });
+    SendMessage(win->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(&canvas), PRF_CLIENT);
+    SetControlMessageFilter(WM_PRINTCLIENT, old);
+    EXPECT_GE(depthInside, 1);
+    EXPECT_EQ(s.Pixel(2, 2), Px(clWhite));
+    EXPECT_EQ(s.Pixel(3, 3), Px(clRed));
+    EXPECT_EQ(s.Pixel(6, 6), Px(clRed));
+    EXPECT_EQ(s.Pixel(7, 7), Px(clWhite));
+}
+
+TEST_F(ControlsTest, FormLoadsItsComponentsAndTimersStayOwned) {
+    class TLoadingForm : public TForm {
+    public:
+        using TForm::TForm;
+        std::vector<std::string> Log;
+        void Build() {
+            LoadComponents([this] {
+                TDot* d = Create<TDot>(this, clRed);
+                d->SetName("Dot1");
+                Log.push_back(d->InState(TComponentStateItem::Loading) ? "loading" : "not");
+            });
+        }
+        void Loaded() override {
+            Log.push_back("form loaded");
+            TForm::Loaded();
+        }
+    };
+    TLoadingForm f(nullptr);
+    f.Build();
+    EXPECT_EQ(f.Log, (std::vector<std::string>{"loading", "form loaded"}));
+    EXPECT_NE(f.FindComponent("Dot1"), nullptr);
+    EXPECT_FALSE(f.InState(TComponentStateItem::Loading));
+}
+
+} // namespace
+} // namespace fw

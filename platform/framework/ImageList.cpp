@@ -1,0 +1,175 @@
+#include "ImageList.h"
+
+#include <algorithm>
+
+namespace fw {
+
+namespace {
+
+std::uint32_t Luma(std::uint32_t p) {
+    const std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    return (r * 30 + g * 59 + b * 11) / 100;
+}
+
+// (weight * a + (4 - weight) * b) / 4 per colour channel.
+std::uint32_t Mix4(std::uint32_t a, std::uint32_t b, std::uint32_t weightA) {
+    std::uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        out |= ((ca * weightA + cb * (4 - weightA)) / 4) << shift;
+    }
+    return out;
+}
+
+// Disabled images show their darker pixels only.
+constexpr std::uint32_t GreyThreshold = 192;
+
+} // namespace
+
+TImageList::TImageList(int width, int height)
+    : Width_(std::clamp(width, 1, MaxBitmapSide)), Height_(std::clamp(height, 1, MaxBitmapSide)) {}
+
+void TImageList::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+void TImageList::SetSize(int width, int height) {
+    width = std::clamp(width, 1, MaxBitmapSide);
+    height = std::clamp(height, 1, MaxBitmapSide);
+    if (width == Width_ && height == Height_) return;
+    Width_ = width;
+    Height_ = height;
+    Images_.clear();
+    Changed();
+}
+
+TImageList::TImage TImageList::Cut(const TBitmap& image, const TBitmap* mask, int cell,
+                                   TColor maskColor) const {
+    TImage img;
+    img.Pixels.SetSize(Width_, Height_, 0xFF000000u);
+    img.Mask.assign(static_cast<std::size_t>(Width_) * static_cast<std::size_t>(Height_), 0);
+    const std::uint32_t key = ColorToPixel32(maskColor) & 0xFFFFFFu;
+    const int x0 = cell * Width_;
+    const int rows = std::min(Height_, image.Height());
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < Width_; ++x) {
+            const int sx = x0 + x;
+            if (sx >= image.Width()) continue;
+            const std::uint32_t p = image.Surface().Pixel(sx, y);
+            bool shows = true;
+            if (mask && sx < mask->Width() && y < mask->Height())
+                shows = Luma(mask->Surface().Pixel(sx, y)) < 128;
+            if (maskColor != clNone && (p & 0xFFFFFFu) == key) shows = false;
+            img.Pixels.Row(y)[x] = p;
+            img.Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width_) +
+                     static_cast<std::size_t>(x)] = shows ? 1 : 0;
+        }
+    }
+    return img;
+}
+
+int TImageList::Add(const TBitmap& image, const TBitmap* mask) {
+    const int cells = image.Width() / Width_;
+    if (cells <= 0 || image.Height() <= 0) return -1;
+    const int first = Count();
+    for (int i = 0; i < cells; ++i)
+        Images_.push_back(Cut(image, mask, i, clNone));
+    Changed();
+    return first;
+}
+
+int TImageList::AddMasked(const TBitmap& image, TColor maskColor) {
+    const int cells = image.Width() / Width_;
+    if (cells <= 0 || image.Height() <= 0) return -1;
+    const int first = Count();
+    for (int i = 0; i < cells; ++i)
+        Images_.push_back(Cut(image, nullptr, i, maskColor));
+    Changed();
+    return first;
+}
+
+void TImageList::Replace(int index, const TBitmap& image, const TBitmap* mask) {
+    if (index < 0 || index >= Count()) return;
+    Images_[static_cast<std::size_t>(index)] = Cut(image, mask, 0, clNone);
+    Changed();
+}
+
+void TImageList::Delete(int index) {
+    if (index < 0 || index >= Count()) return;
+    Images_.erase(Images_.begin() + index);
+    Changed();
+}
+
+void TImageList::Clear() {
+    if (Images_.empty()) return;
+    Images_.clear();
+    Changed();
+}
+
+bool TImageList::Shows(int index, int x, int y) const {
+    if (index < 0 || index >= Count() || x < 0 || y < 0 || x >= Width_ || y >= Height_)
+        return false;
+    return Images_[static_cast<std::size_t>(index)]
+               .Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width_) +
+                     static_cast<std::size_t>(x)] != 0;
+}
+
+void TImageList::GetBitmap(int index, TBitmap& out) const {
+    if (index < 0 || index >= Count()) return;
+    const TImage& img = Images_[static_cast<std::size_t>(index)];
+    out.SetSize(Width_, Height_);
+    TSurface pixels = img.Pixels;
+    const std::uint32_t back = ColorToPixel32(BkColor_ == clNone ? clWhite : BkColor_);
+    for (std::size_t i = 0; i < img.Mask.size(); ++i)
+        if (!img.Mask[i]) pixels.Pixels[i] = back;
+    out.Canvas().DrawSurface(0, 0, pixels);
+}
+
+void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) const {
+    Draw(canvas, x, y, index, DrawingStyle_, itImage, enabled);
+}
+
+void TImageList::Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle style,
+                      TImageType type, bool enabled) const {
+    if (index < 0 || index >= Count()) return;
+    const TImage& img = Images_[static_cast<std::size_t>(index)];
+    TSurface pixels = img.Pixels;
+    std::vector<std::uint8_t> mask = img.Mask;
+
+    if (!enabled) {
+        // Two flat shapes of the darker pixels: highlight below right, shadow on top.
+        std::vector<std::uint8_t> dark(mask.size(), 0);
+        for (std::size_t i = 0; i < mask.size(); ++i)
+            dark[i] = mask[i] && Luma(pixels.Pixels[i]) < GreyThreshold;
+        TSurface flat;
+        flat.SetSize(Width_, Height_, ColorToPixel32(clBtnHighlight));
+        canvas.DrawSurface(x + 1, y + 1, flat, dark.data());
+        flat.SetSize(Width_, Height_, ColorToPixel32(clBtnShadow));
+        canvas.DrawSurface(x, y, flat, dark.data());
+        return;
+    }
+    if (type == itMask) {
+        for (std::size_t i = 0; i < mask.size(); ++i)
+            pixels.Pixels[i] = mask[i] ? 0xFF000000u : 0xFFFFFFFFu;
+        canvas.DrawSurface(x, y, pixels, nullptr);
+        return;
+    }
+    if (style == dsFocus || style == dsSelected) {
+        const std::uint32_t blend =
+            ColorToPixel32(BlendColor_ == clNone ? clHighlight : BlendColor_);
+        const std::uint32_t weight = style == dsFocus ? 3 : 2;
+        for (std::size_t i = 0; i < mask.size(); ++i)
+            if (mask[i]) pixels.Pixels[i] = Mix4(pixels.Pixels[i], blend, weight);
+    }
+    if (style != dsTransparent && BkColor_ != clNone) {
+        const std::uint32_t back = ColorToPixel32(BkColor_);
+        for (std::size_t i = 0; i < mask.size(); ++i)
+            if (!mask[i]) {
+                pixels.Pixels[i] = back;
+                mask[i] = 1;
+            }
+    }
+    canvas.DrawSurface(x, y, pixels, mask.data());
+}
+
+} // namespace fw

@@ -1,0 +1,86 @@
+#pragma once
+// A list of equally sized images with transparency masks, drawn onto canvases
+// normally, blended with a selection colour, greyed, or as their mask.
+#include "Bitmap.h"
+#include "Canvas.h"
+#include "Graphics.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace fw {
+
+// dsNormal draws on BkColor (transparent when it is clNone); dsTransparent
+// always draws through the mask; dsFocus blends 25 % and dsSelected 50 %
+// of the blend colour into the shown pixels.
+enum class TDrawingStyle { dsFocus, dsNormal, dsSelected, dsTransparent };
+using enum TDrawingStyle;
+
+// itImage draws the picture, itMask its mask (black where the image shows).
+enum class TImageType { itImage, itMask };
+using enum TImageType;
+
+class TImageList : public TObject {
+public:
+    // Fired after images are added, replaced, removed or resized away.
+    TNotifyEvent OnChange;
+
+    explicit TImageList(int width = 16, int height = 16);
+
+    int Width() const { return Width_; }
+    int Height() const { return Height_; }
+    // Changing the size drops every image.
+    void SetSize(int width, int height);
+    void SetWidth(int v) { SetSize(v, Height_); }
+    void SetHeight(int v) { SetSize(Width_, v); }
+    int Count() const { return static_cast<int>(Images_.size()); }
+
+    TColor BkColor() const { return BkColor_; }
+    void SetBkColor(TColor v) { BkColor_ = v; }
+    // clNone blends with the system highlight colour.
+    TColor BlendColor() const { return BlendColor_; }
+    void SetBlendColor(TColor v) { BlendColor_ = v; }
+    TDrawingStyle DrawingStyle() const { return DrawingStyle_; }
+    void SetDrawingStyle(TDrawingStyle v) { DrawingStyle_ = v; }
+
+    // Cuts `image` into Width()-wide cells from the left (image.Width() /
+    // Width() of them) and appends them; rows below the image are
+    // transparent. `mask` (may be null) hides the pixels where it is white.
+    // Answers the index of the first new image, -1 when none fit.
+    int Add(const TBitmap& image, const TBitmap* mask);
+    // The same with the pixels of colour `maskColor` hidden (clNone: none).
+    int AddMasked(const TBitmap& image, TColor maskColor);
+    void Replace(int index, const TBitmap& image, const TBitmap* mask);
+    void Delete(int index);
+    void Clear();
+
+    // Whether pixel (x, y) of image `index` shows.
+    bool Shows(int index, int x, int y) const;
+    // Makes `out` the image's size and copies its pixels, hidden ones in BkColor
+    // (white when BkColor is clNone).
+    void GetBitmap(int index, TBitmap& out) const;
+
+    // Draws in DrawingStyle(); a disabled image is drawn greyed: its darker
+    // pixels as a button-highlight shape offset by (1, 1) under a
+    // button-shadow shape. Bad indexes draw nothing.
+    void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true) const;
+    void Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle style, TImageType type,
+              bool enabled = true) const;
+
+private:
+    struct TImage {
+        TSurface Pixels;
+        std::vector<std::uint8_t> Mask; // 1 where the image shows
+    };
+    TImage Cut(const TBitmap& image, const TBitmap* mask, int cell, TColor maskColor) const;
+    void Changed();
+
+    int Width_;
+    int Height_;
+    TColor BkColor_ = clNone;
+    TColor BlendColor_ = clNone;
+    TDrawingStyle DrawingStyle_ = dsNormal;
+    std::vector<TImage> Images_;
+};
+
+} // namespace fw

@@ -1,0 +1,432 @@
+#include "StdCtrls.h"
+
+#include "Canvas.h"
+#include "Font.h"
+#include "Input.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace fw {
+namespace {
+
+std::string& Clipboard() {
+    static std::string text;
+    return text;
+}
+
+// The caption as drawn: "&&" is one ampersand, a single "&" marks the accelerator.
+std::string StripAccelerator(const std::string& s, char* accel = nullptr) {
+    std::string out;
+    if (accel) *accel = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&' && i + 1 < s.size()) {
+            ++i;
+            if (s[i] != '&' && accel && !*accel) *accel = s[i];
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+} // namespace
+
+std::string ClipboardText() {
+    return Clipboard();
+}
+void SetClipboardText(const std::string& Text) {
+    Clipboard() = Text;
+}
+
+// ------------------------------------------------------------------- TEdit
+
+TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {
+    SetParentColor(false);
+    SetColor(clWindow);
+    SetTabStop(true);
+    SetBounds(Left(), Top(), 121, 21);
+    SetControlStyle(ControlStyle() | csDoubleClicks);
+}
+
+TEdit::~TEdit() = default;
+
+void TEdit::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    Params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TEdit::SetText(const std::string& Value) {
+    std::string v = Value;
+    if (FMaxLength > 0 && static_cast<int>(v.size()) > FMaxLength) v.resize(FMaxLength);
+    if (v == Text()) return;
+    TWinControl::SetText(v);
+    FAnchor = FCaret = 0;
+    Change();
+}
+
+int TEdit::Clamp(int Pos) const {
+    return std::clamp(Pos, 0, static_cast<int>(Text().size()));
+}
+
+int TEdit::SelStart() const {
+    return std::min(FAnchor, FCaret);
+}
+int TEdit::SelLength() const {
+    return std::abs(FCaret - FAnchor);
+}
+
+void TEdit::SetSelStart(int Value) {
+    FAnchor = FCaret = Clamp(Value);
+    Invalidate();
+}
+
+void TEdit::SetSelLength(int Value) {
+    const int start = SelStart();
+    FAnchor = start;
+    FCaret = Clamp(start + std::max(Value, 0));
+    Invalidate();
+}
+
+std::string TEdit::SelText() const {
+    return Text().substr(static_cast<std::size_t>(SelStart()),
+                         static_cast<std::size_t>(SelLength()));
+}
+
+void TEdit::SetSelText(const std::string& Value) {
+    Replace(Value);
+}
+
+void TEdit::SetCaretPos(int Value, bool Extend) {
+    FCaret = Clamp(Value);
+    if (!Extend) FAnchor = FCaret;
+    Invalidate();
+}
+
+void TEdit::SelectAll() {
+    FAnchor = 0;
+    FCaret = static_cast<int>(Text().size());
+    Invalidate();
+}
+
+void TEdit::ClearSelection() {
+    Replace("");
+}
+
+void TEdit::CopyToClipboard() {
+    if (SelLength() > 0) SetClipboardText(SelText());
+}
+
+void TEdit::CutToClipboard() {
+    if (FReadOnly || SelLength() == 0) return;
+    CopyToClipboard();
+    Replace("");
+}
+
+void TEdit::PasteFromClipboard() {
+    if (FReadOnly) return;
+    std::string text = ClipboardText();
+    // A single-line edit keeps the first line only.
+    if (auto nl = text.find_first_of("\r\n"); nl != std::string::npos) text.resize(nl);
+    Replace(text);
+}
+
+void TEdit::Replace(const std::string& With) {
+    const int start = SelStart();
+    std::string text = Text();
+    text.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(SelLength()));
+    std::string insert = With;
+    if (FMaxLength > 0) {
+        const int room = std::max(FMaxLength - static_cast<int>(text.size()), 0);
+        if (static_cast<int>(insert.size()) > room) insert.resize(static_cast<std::size_t>(room));
+    }
+    text.insert(static_cast<std::size_t>(start), insert);
+    FAnchor = FCaret = start + static_cast<int>(insert.size());
+    if (text == Text()) {
+        Invalidate();
+        return;
+    }
+    TControl::SetText(text);
+    FModified = true;
+    Change();
+}
+
+void TEdit::Change() {
+    Invalidate();
+    if (OnChange) OnChange(this);
+}
+
+TAlignment TEdit::CurrentAlignment() const {
+    if (!HandleAllocated()) return taLeftJustify;
+    const std::uint32_t style = GetWindowStyle(const_cast<TEdit*>(this)->Handle());
+    if (style & ES_RIGHT) return taRightJustify;
+    if (style & ES_CENTER) return taCenter;
+    return taLeftJustify;
+}
+
+int TEdit::TextLeft() const {
+    const TFontFace face(Font());
+    const int w = face.TextWidth(TextToU32(Text()));
+    switch (CurrentAlignment()) {
+    case taRightJustify:
+        return std::max(Width() - 3 - w, 2);
+    case taCenter:
+        return std::max((Width() - w) / 2, 2);
+    default:
+        return 2;
+    }
+}
+
+int TEdit::CharIndexAt(int X) const {
+    const TFontFace face(Font());
+    const std::u32string text = TextToU32(Text());
+    int x = TextLeft();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int w = face.CharWidth(text[i]);
+        if (X < x + w / 2) return static_cast<int>(i);
+        x += w;
+    }
+    return static_cast<int>(text.size());
+}
+
+void TEdit::DoEnter() {
+    if (FAutoSelect && GetKeyState(VK_LBUTTON) >= 0) SelectAll();
+    Invalidate();
+    TWinControl::DoEnter();
+}
+
+void TEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft) {
+        if (!Focused() && CanFocus()) SetFocus();
+        if (Shift & ssDouble)
+            SelectAll();
+        else
+            SetCaretPos(CharIndexAt(X), (Shift & ssShift) != 0);
+    }
+    TWinControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TEdit::MouseMove(TShiftState Shift, int X, int Y) {
+    if ((Shift & ssLeft) && MouseCapture()) SetCaretPos(CharIndexAt(X), true);
+    TWinControl::MouseMove(Shift, X, Y);
+}
+
+void TEdit::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    case WM_KEYDOWN: {
+        const auto key = static_cast<std::uint16_t>(Message.WParam);
+        const TShiftState shift = KeyboardShiftState();
+        const bool extend = (shift & ssShift) != 0;
+        const int len = static_cast<int>(Text().size());
+        switch (key) {
+        case VK_LEFT:
+            if (!extend && SelLength() > 0)
+                SetCaretPos(SelStart());
+            else
+                SetCaretPos(FCaret - 1, extend);
+            break;
+        case VK_RIGHT:
+            if (!extend && SelLength() > 0)
+                SetCaretPos(SelStart() + SelLength());
+            else
+                SetCaretPos(FCaret + 1, extend);
+            break;
+        case VK_HOME:
+            SetCaretPos(0, extend);
+            break;
+        case VK_END:
+            SetCaretPos(len, extend);
+            break;
+        case VK_DELETE:
+            if (FReadOnly) break;
+            if (extend) {
+                CutToClipboard();
+                break;
+            }
+            if (SelLength() == 0 && FCaret < len) FCaret = FCaret + 1;
+            Replace("");
+            break;
+        case VK_INSERT:
+            if (shift & ssCtrl)
+                CopyToClipboard();
+            else if (extend)
+                PasteFromClipboard();
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    case WM_CHAR: {
+        const char ch = static_cast<char>(Message.WParam);
+        if (ch == 1) { // Ctrl+A
+            SelectAll();
+        } else if (ch == 3) { // Ctrl+C
+            CopyToClipboard();
+        } else if (ch == 0x18) { // Ctrl+X
+            CutToClipboard();
+        } else if (ch == 0x16) { // Ctrl+V
+            PasteFromClipboard();
+        } else if (ch == '\b') {
+            if (FReadOnly) return;
+            if (SelLength() == 0 && FCaret > 0) FAnchor = FCaret - 1;
+            Replace("");
+        } else if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F) {
+            if (!FReadOnly) Replace(std::string(1, ch));
+        }
+        return;
+    }
+    case WM_COPY:
+        CopyToClipboard();
+        return;
+    case WM_CUT:
+        CutToClipboard();
+        return;
+    case WM_PASTE:
+        PasteFromClipboard();
+        return;
+    default:
+        break;
+    }
+    TWinControl::DefaultHandler(Message);
+}
+
+void TEdit::PaintWindow(const TPaintTarget& Target) {
+    TCanvas& c = *FCanvas;
+    c.Attach(Target.Surface, Target.Origin, Target.Clip);
+    struct Detach {
+        TCanvas& c;
+        ~Detach() { c.Attach(nullptr, TPoint{}, TRect{}); }
+    } detach{c};
+    const TRect r = ClientRect();
+    c.Font().Assign(Font());
+    if (!EnabledInChain()) c.Font().SetColor(clGrayText);
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Color());
+    c.FillRect(r);
+    c.Brush().SetColor(clBtnShadow);
+    c.FrameRect(r);
+    const TFontFace face(Font());
+    const int th = face.Metrics().Height;
+    const int top = std::max((Height() - th) / 2, 1);
+    const int left = TextLeft();
+    const std::string& text = Text();
+    c.Brush().SetStyle(bsClear);
+    c.TextOut(left, top, text);
+    if (!Focused()) return;
+    const int x0 = left + c.TextWidth(std::string_view(text).substr(0, SelStart()));
+    if (SelLength() > 0) {
+        const std::string sel = SelText();
+        c.Brush().SetStyle(bsSolid);
+        c.Brush().SetColor(clHighlight);
+        c.Font().SetColor(clHighlightText);
+        c.TextOut(x0, top, sel);
+    }
+    const int xc = left + c.TextWidth(std::string_view(text).substr(0, FCaret));
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Font().Color());
+    c.FillRect(TRect{xc, top, xc + 1, top + th});
+}
+
+// ------------------------------------------------------------------ TLabel
+
+TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
+    SetBounds(Left(), Top(), 65, 17);
+    SetControlStyle(ControlStyle() | csReplicatable);
+    AdjustBounds();
+}
+
+void TLabel::SetAlignment(TAlignment Value) {
+    if (Value == FAlignment) return;
+    FAlignment = Value;
+    Invalidate();
+}
+
+void TLabel::SetAutoSize(bool Value) {
+    if (Value == FAutoSize) return;
+    FAutoSize = Value;
+    AdjustBounds();
+}
+
+void TLabel::SetTransparent(bool Value) {
+    if (Value == FTransparent) return;
+    FTransparent = Value;
+    Invalidate();
+}
+
+void TLabel::SetWordWrap(bool Value) {
+    if (Value == FWordWrap) return;
+    FWordWrap = Value;
+    AdjustBounds();
+    Invalidate();
+}
+
+void TLabel::SetFocusControl(TWinControl* Value) {
+    if (FFocusControl) RemoveFreeNotification(FFocusControl);
+    FFocusControl = Value;
+    if (Value) FreeNotification(Value);
+}
+
+void TLabel::Notification(TComponent* AComponent, TOperation Operation) {
+    TGraphicControl::Notification(AComponent, Operation);
+    if (Operation == TOperation::Remove && AComponent == FFocusControl) FFocusControl = nullptr;
+}
+
+void TLabel::AdjustBounds() {
+    if (!FAutoSize || FWordWrap) return;
+    const TFontFace face(Font());
+    const std::string text = StripAccelerator(Caption());
+    const int w = face.TextWidth(TextToU32(text));
+    const int h = face.Metrics().Height;
+    int left = Left();
+    if (FAlignment == taRightJustify) left += Width() - w;
+    SetBounds(left, Top(), w, h);
+}
+
+void TLabel::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_TEXTCHANGED:
+    case CM_FONTCHANGED:
+        AdjustBounds();
+        Invalidate();
+        break;
+    case CM_DIALOGCHAR: {
+        char accel = 0;
+        StripAccelerator(Caption(), &accel);
+        const int want = std::tolower(static_cast<unsigned char>(Message.WParam));
+        if (accel && std::tolower(static_cast<unsigned char>(accel)) == want && FFocusControl &&
+            FFocusControl->CanFocus()) {
+            FFocusControl->SetFocus();
+            Message.Result = 1;
+            return;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    TGraphicControl::Dispatch(Message);
+}
+
+void TLabel::Paint() {
+    TCanvas& c = *Canvas();
+    const TRect r = ClientRect();
+    if (!FTransparent) {
+        c.Brush().SetStyle(bsSolid);
+        c.Brush().SetColor(Color());
+        c.FillRect(r);
+    }
+    c.Brush().SetStyle(bsClear);
+    c.Font().Assign(Font());
+    if (!EnabledInChain()) c.Font().SetColor(clGrayText);
+    const std::string text = StripAccelerator(Caption());
+    TRect box = r;
+    unsigned format = FWordWrap ? DT_WORDBREAK : DT_SINGLELINE;
+    if (FAlignment == taCenter) format |= DT_CENTER;
+    if (FAlignment == taRightJustify) format |= DT_RIGHT;
+    c.DrawText(text, box, format);
+}
+
+} // namespace fw

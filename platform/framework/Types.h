@@ -1,0 +1,110 @@
+#pragma once
+// Basic value types shared by every part of the framework.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace fw {
+
+// The root of every framework class that takes part in events as a sender.
+class TObject {
+public:
+    virtual ~TObject() = default;
+};
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Window handles and message words, pointer-sized as on the platform.
+struct HWND__;
+using HWND = HWND__*;
+using UINT = std::uint32_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+    friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+struct TSize {
+    int cx = 0;
+    int cy = 0;
+    friend bool operator==(const TSize&, const TSize&) = default;
+};
+
+// Right and bottom edges are exclusive.
+struct TRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    bool Contains(TPoint p) const {
+        return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom;
+    }
+    friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+inline TRect Rect(int l, int t, int r, int b) {
+    return TRect{l, t, r, b};
+}
+inline TRect Bounds(int l, int t, int w, int h) {
+    return TRect{l, t, l + w, t + h};
+}
+TRect IntersectRect(const TRect& a, const TRect& b);
+TRect UnionRect(const TRect& a, const TRect& b);
+inline TRect OffsetRect(const TRect& r, int dx, int dy) {
+    return TRect{r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+}
+
+// Colours are 0x00BBGGRR. clNone and clDefault are markers, not colours;
+// system colours (high byte 0x80) resolve to fixed values (see Graphics.h).
+using TColor = std::int32_t;
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clLime = 0x00FF00;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clYellow = 0x00FFFF;
+constexpr TColor clFuchsia = 0xFF00FF;
+constexpr TColor clAqua = 0xFFFF00;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clSilver = 0xC0C0C0;
+constexpr TColor clMaroon = 0x000080;
+constexpr TColor clGreen = 0x008000;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clOlive = 0x008080;
+constexpr TColor clPurple = 0x800080;
+constexpr TColor clTeal = 0x808000;
+
+// A block of 32-bit pixels, 0xAARRGGBB as a 32-bit value, top row first.
+// Windows, bitmaps and the PNG writer all draw into one of these.
+struct TSurface {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint32_t> Pixels;
+
+    void SetSize(int w, int h, std::uint32_t fill = 0);
+    std::uint32_t* Row(int y) { return Pixels.data() + static_cast<std::size_t>(y) * Width; }
+    const std::uint32_t* Row(int y) const {
+        return Pixels.data() + static_cast<std::size_t>(y) * Width;
+    }
+    std::uint32_t Pixel(int x, int y) const { return Row(y)[x]; }
+};
+
+// 0x00BBGGRR (no markers, no system colours) <-> opaque 0xFFRRGGBB.
+inline std::uint32_t ColorToPixel(TColor c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    return 0xFF000000u | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
+}
+inline TColor PixelToColor(std::uint32_t p) {
+    return static_cast<TColor>(((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu));
+}
+
+} // namespace fw

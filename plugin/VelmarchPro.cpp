@@ -1,0 +1,21 @@
+// The module's main unit: brings the units up in order when the host loads
+// the library and takes them down in reverse order when it unloads it.
+#include "Forms.h"
+#include "MainForm.h"
+#include "TsxPlug.h"
+
+namespace {
+
+__attribute__((constructor)) void ModuleLoad() {
+    vel::InitializePlugUnit();
+    vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
+}
+
+__attribute__((destructor)) void ModuleUnload() {
+    // Late host callbacks must see the flag before any form goes down.
+    vel::FinalizePlugUnit();
+    fw::Application()->DestroyForms();
+    vel::MainForm = nullptr;
+}
+
+} // namespace

@@ -12,6 +12,7 @@
 #include "Forms.h"
 #include "Hooks.h"
 #include "Input.h"
+#include "Modules.h"
 #include "TsOwnedForm.h"
 #include "TsxHost.h"
 
@@ -183,6 +184,19 @@ TEST_F(PlugTest, ClickDeactivateAndActivateCycle) {
     EXPECT_EQ(gLog, std::vector<std::string>{"left"});
     ActivatePlugin(); // already active: the host is not asked again
     EXPECT_EQ(gLog.size(), 1u);
+}
+
+TEST_F(PlugTest, HostWithoutTheEntryPointsByName) {
+    fw::FailSymbolLookup("tsxForceLeftClick");
+    fw::FailSymbolLookup("tsxGetMainViewHwnd");
+    MakeForm();
+    Descriptor(5);
+    EXPECT_EQ(MainViewHwnd(), nullptr);
+    gLog.clear();
+    ActivatePlugin(); // nothing to click with: stays inactive, nothing called
+    EXPECT_FALSE(PluginActive());
+    EXPECT_TRUE(gLog.empty());
+    fw::ClearFailedSymbolLookups();
 }
 
 TEST_F(PlugTest, EachStyleSetsActiveAsItShould) {

@@ -306,7 +306,8 @@ std::vector<std::uint8_t> TBitmap::SaveToBmp() const {
 std::vector<std::uint8_t> TBitmap::SaveToVbm() const {
     std::vector<std::uint8_t> out;
     out.reserve(sizeof(TVbmHeader) + Surface_.Pixels.size() * 4);
-    out.insert(out.end(), {'V', 'B', 'M', '1'});
+    for (char c : {'V', 'B', 'M', '1'})
+        out.push_back(static_cast<std::uint8_t>(c));
     Put32(out, static_cast<std::uint32_t>(Width()));
     Put32(out, static_cast<std::uint32_t>(Height()));
     std::uint32_t flags = 0;

@@ -1,5 +1,8 @@
 #include "Modules.h"
 
+#include <set>
+#include <string>
+
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
@@ -71,8 +74,26 @@ bool FreeModule(ModuleHandle module) {
     return module && dlclose(module) == 0;
 }
 
+namespace {
+std::set<std::string>& FailedSymbols() {
+    static std::set<std::string> names;
+    return names;
+}
+} // namespace
+
+void FailSymbolLookup(const std::string& name) {
+    FailedSymbols().insert(name);
+}
+void ClearFailedSymbolLookups() {
+    FailedSymbols().clear();
+}
+
 void* FindSymbol(ModuleHandle module, const char* name) {
     if (!module || !name) return nullptr;
+    if (FailedSymbols().count(name)) {
+        Remember((std::string("symbol made to fail: ") + name).c_str());
+        return nullptr;
+    }
     dlerror();
     void* p = dlsym(module, name);
     if (!p) Remember(dlerror());

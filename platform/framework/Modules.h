@@ -12,6 +12,9 @@ ModuleHandle LoadModule(const std::string& name);
 // Drops one reference taken by LoadModule.
 bool FreeModule(ModuleHandle module);
 void* FindSymbol(ModuleHandle module, const char* name);
+// Tests make chosen names fail to be found, as on a host that lacks them.
+void FailSymbolLookup(const std::string& name);
+void ClearFailedSymbolLookups();
 // Full path of the module's file; a null module means the program itself.
 std::string ModuleFileName(ModuleHandle module);
 // A module already loaded under that base file name (compared without regard

@@ -353,7 +353,11 @@ std::string Fmt(const void* p) {
     return buf;
 }
 std::string Fmt(const char* s) {
-    return s ? "\"" + std::string(s) + "\"" : "0";
+    if (!s) return "0";
+    std::string r(1, '"');
+    r.append(s);
+    r.push_back('"');
+    return r;
 }
 std::string Fmt(float v) {
     char buf[32];

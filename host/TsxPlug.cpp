@@ -46,18 +46,6 @@ TPlugState& State() {
     return s;
 }
 
-// Exceptions must not cross back into the host; with no crash reporter here
-// they are reported on stderr.
-void ReportEscaped(const char* where) {
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "VelmarchPro: %s: %s\n", where, e.what());
-    } catch (...) {
-        std::fprintf(stderr, "VelmarchPro: %s: unknown exception\n", where);
-    }
-}
-
 fw::LRESULT KeyHookProc(int code, fw::WPARAM w, fw::LPARAM l) {
     TPlugState& s = State();
     if (code >= 0 && s.Trap)
@@ -80,6 +68,17 @@ void CopyField(std::uint8_t* field, std::size_t size, const std::string& text) {
 }
 
 } // namespace
+
+// With no crash reporter here escaped exceptions are reported on stderr.
+void ReportEscaped(const char* where) {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "VelmarchPro: %s: %s\n", where, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "VelmarchPro: %s: unknown exception\n", where);
+    }
+}
 
 int PluginId() {
     return State().PluginId;
@@ -105,6 +104,14 @@ void CallAfterInit(void (*proc)(void*), void* data) {
     entry->Proc = proc;
     entry->Data = data;
     s.InitList->push_back(std::move(entry));
+}
+
+void CancelAfterInit(void (*proc)(void*), void* data) {
+    TPlugState& s = State();
+    if (!s.InitList) return;
+    std::erase_if(*s.InitList, [&](const std::unique_ptr<TInitStore>& e) {
+        return e->Proc == proc && e->Data == data;
+    });
 }
 
 void LoadHostEntryPoints() {

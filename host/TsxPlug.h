@@ -32,6 +32,9 @@ bool PluginInitialized();
 
 // Runs proc(data) now once the plug-in is initialised, else queues it.
 void CallAfterInit(void (*proc)(void*), void* data);
+// Drops queued work for (proc, data): a component freed before the host hands
+// out the plug-in number must not be called later.
+void CancelAfterInit(void (*proc)(void*), void* data);
 // Asks the host to click the plug-in's icon, unless active or unloading.
 void ActivatePlugin();
 // Binds the two entry points the frame looks up by name in the host library.
@@ -40,6 +43,10 @@ void LoadHostEntryPoints();
 void EnsureHostEntryPoints();
 // The host's main view window, 0 when there is none (or no host entry).
 void* MainViewHwnd();
+
+// Reports the exception being handled; call it only inside a catch block.
+// Exceptions must never cross back into the host.
+void ReportEscaped(const char* where);
 
 void ClearFpuExceptions();
 void ResetFpu();

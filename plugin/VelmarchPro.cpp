@@ -2,18 +2,24 @@
 // the library and takes them down in reverse order when it unloads it.
 #include "Forms.h"
 #include "MainForm.h"
+#include "TsObjectEvents.h"
+#include "TsxApi65.h"
 #include "TsxPlug.h"
 
 namespace {
 
 __attribute__((constructor)) void ModuleLoad() {
     vel::InitializePlugUnit();
+    // The frame asks the host's version before any form exists.
+    vel::LoadSubDivEntryPoints();
+    vel::InitializeObjectEventsUnit();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
 }
 
 __attribute__((destructor)) void ModuleUnload() {
     // Late host callbacks must see the flag before any form goes down.
     vel::FinalizePlugUnit();
+    vel::FinalizeObjectEventsUnit();
     fw::Application()->DestroyForms();
     vel::MainForm = nullptr;
 }

@@ -1,0 +1,131 @@
+#include "TsObjectEvents.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "TsxPlug.h"
+
+namespace vel {
+namespace {
+
+struct TObjectEventsUnit {
+    // Every live instance in creation order; null once the unit has ended.
+    std::unique_ptr<std::vector<TTsObjectEvents*>> Registry =
+        std::make_unique<std::vector<TTsObjectEvents*>>();
+};
+
+TObjectEventsUnit& Unit() {
+    static TObjectEventsUnit u;
+    return u;
+}
+
+} // namespace
+
+void InitializeObjectEventsUnit() {
+    Unit().Registry = std::make_unique<std::vector<TTsObjectEvents*>>();
+}
+
+void FinalizeObjectEventsUnit() {
+    Unit().Registry.reset();
+}
+
+TTsObjectEvents::TTsObjectEvents(fw::TComponent* AOwner) : fw::TComponent(AOwner) {
+    if (auto* registry = Unit().Registry.get()) registry->push_back(this);
+}
+
+TTsObjectEvents::~TTsObjectEvents() {
+    // Forms outlive the unit at unload: then there is no registry to leave.
+    if (auto* registry = Unit().Registry.get()) std::erase(*registry, this);
+}
+
+void TTsObjectEvents::WatchObject(CtsxSobj Obj) {
+    if (!Obj) return;
+    tsxRegisterNotifyCallback(Obj, &ObjectNotifyCallback, 1);
+    if (!Watches(Obj)) FWatchList.push_back(Obj);
+}
+
+void TTsObjectEvents::UnwatchObject(CtsxSobj Obj) {
+    std::erase(FWatchList, Obj);
+}
+
+bool TTsObjectEvents::Watches(CtsxSobj Obj) const {
+    return std::find(FWatchList.begin(), FWatchList.end(), Obj) != FWatchList.end();
+}
+
+void TTsObjectEvents::DispatchNotify(CtsxSobj Obj, const tsxObjectNotifyMessage& Msg) {
+    if (!FEnabled) return;
+    const TTsObjectNotifyEvent* event = nullptr;
+    switch (Msg.code) {
+    case 1:
+        event = &OnRefresh;
+        break;
+    case 2:
+        event = &OnChange;
+        break;
+    case 3:
+        DoDelete(Obj, Msg);
+        return;
+    case 4:
+        event = &OnObjNav;
+        break;
+    case 5:
+        event = &OnEyeNav;
+        break;
+    case 6:
+        event = &OnAnimNav;
+        break;
+    case 7:
+        event = &OnPEdit;
+        break;
+    case 8:
+        event = &OnDeform;
+        break;
+    case 9:
+        return;
+    case 10:
+        event = &OnGeomChange;
+        break;
+    case 11:
+        event = &OnUpdate;
+        break;
+    case 12:
+        event = &OnEdit;
+        break;
+    case 13:
+        event = &OnExtOb;
+        break;
+    case 14:
+        event = &OnBoolean;
+        break;
+    default:
+        event = &OnUndefined;
+        break;
+    }
+    // A copy: the handler may free this component.
+    if (TTsObjectNotifyEvent h = *event) h(Obj, Msg);
+}
+
+void TTsObjectEvents::DoDelete(CtsxSobj Obj, const tsxObjectNotifyMessage& Msg) {
+    UnwatchObject(Obj);
+    if (TTsObjectNotifyEvent h = OnDelete) h(Obj, Msg);
+}
+
+TTsObjectEvents* FindObjectEventsFor(CtsxSobj Obj) {
+    const auto* registry = Unit().Registry.get();
+    if (!registry || registry->empty()) return nullptr;
+    if (registry->size() == 1) return registry->front();
+    for (TTsObjectEvents* e : *registry)
+        if (e->Watches(Obj)) return e;
+    return nullptr;
+}
+
+void ObjectNotifyCallback(CtsxSobj Obj, tsxObjectNotifyMessage* Msg) {
+    if (PluginFinalizing() || !Msg) return;
+    try {
+        if (TTsObjectEvents* e = FindObjectEventsFor(Obj)) e->DispatchNotify(Obj, *Msg);
+    } catch (...) {
+        ReportEscaped("ObjectNotifyCallback");
+    }
+}
+
+} // namespace vel

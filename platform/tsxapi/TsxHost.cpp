@@ -320,6 +320,12 @@ bool LoadScene(const std::string& path, std::string* error) {
     return ReadWholeFile(path, bytes, error) && LoadSceneBytes(bytes, LoadMode::Replace, error);
 }
 
+bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* error) {
+    return LoadSceneBytes(bytes, LoadMode::Replace, error);
+}
+
+std::vector<std::uint8_t> SaveSceneToBytes() { return SerializeScene(); }
+
 bool MergeScene(const std::string& path, std::string* error) {
     std::vector<std::uint8_t> bytes;
     return ReadWholeFile(path, bytes, error) && LoadSceneBytes(bytes, LoadMode::Merge, error);

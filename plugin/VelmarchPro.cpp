@@ -1,6 +1,7 @@
 // The module's main unit: brings the units up in order when the host loads
 // the library and takes them down in reverse order when it unloads it.
 #include "Forms.h"
+#include "GcThemes.h"
 #include "MainForm.h"
 #include "TsObjectEvents.h"
 #include "TsxApi65.h"
@@ -13,6 +14,7 @@ __attribute__((constructor)) void ModuleLoad() {
     // The frame asks the host's version before any form exists.
     vel::LoadSubDivEntryPoints();
     vel::InitializeObjectEventsUnit();
+    vel::InitializeGcThemes();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
 }
 
@@ -22,6 +24,7 @@ __attribute__((destructor)) void ModuleUnload() {
     vel::FinalizeObjectEventsUnit();
     fw::Application()->DestroyForms();
     vel::MainForm = nullptr;
+    vel::FinalizeGcThemes();
 }
 
 } // namespace

@@ -861,9 +861,11 @@ int TCanvas::DrawText(std::u16string_view text, TRect& r, unsigned format) {
 void TCanvas::Blit(const TRect& destRect, const TSurface* src, const TRect& srcRect, TRasterOp rop,
                    bool transparent, std::uint32_t transparentRgb) {
     if (!Surface_ || !src) return;
-    const bool flipX = (destRect.Width() < 0) != (srcRect.Width() < 0);
-    const bool flipY = (destRect.Height() < 0) != (srcRect.Height() < 0);
-    const TRect d = Normalized(destRect), s = Normalized(srcRect);
+    // The destination is logical, like every other drawing coordinate.
+    const TRect dest = ToSurface(destRect);
+    const bool flipX = (dest.Width() < 0) != (srcRect.Width() < 0);
+    const bool flipY = (dest.Height() < 0) != (srcRect.Height() < 0);
+    const TRect d = Normalized(dest), s = Normalized(srcRect);
     const long long dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
     const TRect c = IntersectRect(d, SurfaceClip());

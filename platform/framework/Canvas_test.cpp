@@ -560,3 +560,28 @@ TEST(CanvasChange, DrawingFiresOnChange) {
 
 } // namespace
 } // namespace fw
+
+namespace fw {
+namespace {
+
+TEST(CanvasCopies, DestinationsAreLogicalOnACanvasWithAnOrigin) {
+    TSurface target;
+    target.SetSize(20, 20, 0xFFFFFFFF);
+    TCanvas dst;
+    dst.Attach(&target, TPoint{5, 6}, TRect{0, 0, 20, 20});
+    dst.SetWindowOrg(TPoint{1, 1});
+    TBitmap src(2, 2);
+    src.Clear(clRed);
+    dst.BitBlt(1, 1, 2, 2, src.Canvas(), 0, 0, SRCCOPY); // logical (1,1) lands on (5,6)
+    EXPECT_EQ(target.Pixel(5, 6), ColorToPixel32(clRed));
+    EXPECT_EQ(target.Pixel(6, 7), ColorToPixel32(clRed));
+    EXPECT_EQ(target.Pixel(7, 8), 0xFFFFFFFFu);
+    dst.Draw(3, 1, src);
+    EXPECT_EQ(target.Pixel(7, 6), ColorToPixel32(clRed));
+    dst.StretchDraw(TRect{1, 5, 5, 9}, src);
+    EXPECT_EQ(target.Pixel(8, 13), ColorToPixel32(clRed));
+    EXPECT_EQ(target.Pixel(9, 14), 0xFFFFFFFFu);
+}
+
+} // namespace
+} // namespace fw

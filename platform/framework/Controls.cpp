@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "Forms.h"
+#include "Hooks.h"
 #include "Input.h"
 #include "Png.h"
 
@@ -335,6 +336,9 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_PARENTSHOWHINTCHANGED:
         ApplyParentShowHint();
         break;
+    case CM_HITTEST:
+        Message.Result = HTCLIENT; // the whole client area is hit unless a control says otherwise
+        return;
     default:
         break;
     }
@@ -907,6 +911,15 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         if ((Message.LParam & PRF_CHECKVISIBLE) && !Visible()) return;
         if (auto* canvas = reinterpret_cast<TCanvas*>(Message.WParam);
             canvas && canvas->Surface()) {
+            // Like the platform's handler, this works on the caller's canvas
+            // and leaves it clipped to the client (and, after erasing, with
+            // the control's brush); callers that need their state back save it.
+            canvas->IntersectClipRect(ClientRect());
+            if (Message.LParam & PRF_ERASEBKGND) {
+                canvas->Brush().SetStyle(bsSolid);
+                canvas->Brush().SetColor(Color());
+                canvas->FillRect(ClientRect());
+            }
             TPaintTarget t;
             t.Surface = canvas->Surface();
             t.Origin = canvas->Origin();
@@ -1065,6 +1078,21 @@ void PaintControlTo(TControl* Control, TSurface& Surface) {
     } else {
         Control->Perform(WM_PAINT, reinterpret_cast<WPARAM>(&t), 0);
     }
+}
+
+bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas) {
+    if (!Control) return false;
+    TRect area;
+    const TWinControl* top = nullptr;
+    if (!Control->WindowArea(area, top) || !top->FSurface) return false;
+    TSurface* surface = top->FSurface.get();
+    if (surface->Width != top->Width() || surface->Height != top->Height()) return false;
+    const TPoint o = Control->ClientOrigin();
+    const TPoint t = top->ClientOrigin();
+    Canvas.Attach(surface, TPoint{o.X - t.X, o.Y - t.Y}, area);
+    Canvas.Font().Assign(Control->Font());
+    Canvas.Brush().SetColor(Control->Color());
+    return true;
 }
 
 bool RenderControlToPng(TControl* Control, const std::string& Path) {

@@ -229,6 +229,7 @@ protected:
 
 private:
     friend class TWinControl;
+    friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     void HandleMouseMessage(TMessage& Message);
     void ApplyParentColor();
     void ApplyParentFont();
@@ -328,6 +329,7 @@ private:
     friend class TControl;
     friend void PaintPendingWindows();
     friend void PaintControlTo(TControl*, TSurface&);
+    friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     void MainWndProc(TMessage& Message);
     void PaintHandler(const TPaintTarget& Target);
     void PaintTree(const TPaintTarget& Target);
@@ -382,6 +384,12 @@ inline TWinControl* FindWinControl(HWND Wnd) {
 }
 // Visible top-level windows, bottom to top.
 std::vector<TWinControl*> TopLevelWindows();
+
+// Attaches Canvas to the part of its window's surface that Control shows,
+// the control's client (0,0) at the canvas origin: drawing outside a paint,
+// as with a window's device context. False, leaving Canvas alone, when the
+// control is not showing or its window has not been painted yet.
+bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
 
 // Paints a control's area into Surface (sized to the control), or to a PNG.
 void PaintControlTo(TControl* Control, TSurface& Surface);

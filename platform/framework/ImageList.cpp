@@ -26,8 +26,9 @@ constexpr std::uint32_t GreyThreshold = 192;
 
 } // namespace
 
-TImageList::TImageList(int width, int height)
-    : Width_(std::clamp(width, 1, MaxBitmapSide)), Height_(std::clamp(height, 1, MaxBitmapSide)) {}
+TImageList::TImageList(TComponent* AOwner, int width, int height)
+    : TComponent(AOwner), Width_(std::clamp(width, 1, MaxBitmapSide)),
+      Height_(std::clamp(height, 1, MaxBitmapSide)) {}
 
 void TImageList::Changed() {
     if (OnChange) OnChange(this);

@@ -3,6 +3,7 @@
 // normally, blended with a selection colour, greyed, or as their mask.
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Classes.h"
 #include "Graphics.h"
 
 #include <cstdint>
@@ -20,12 +21,15 @@ using enum TDrawingStyle;
 enum class TImageType { itImage, itMask };
 using enum TImageType;
 
-class TImageList : public TObject {
+// A component, so that controls showing its images can ask to be told when
+// it goes (FreeNotification).
+class TImageList : public TComponent {
 public:
     // Fired after images are added, replaced, removed or resized away.
     TNotifyEvent OnChange;
 
-    explicit TImageList(int width = 16, int height = 16);
+    explicit TImageList(TComponent* AOwner = nullptr, int width = 16, int height = 16);
+    TImageList(int width, int height) : TImageList(nullptr, width, height) {}
 
     int Width() const { return Width_; }
     int Height() const { return Height_; }

@@ -214,6 +214,9 @@ void TEdit::DefaultHandler(TMessage& Message) {
     switch (Message.Msg) {
     case WM_GETDLGCODE:
         Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        // A multi-line edit keeps Tab and Enter for itself, as the platform's does.
+        if (HandleAllocated() && (GetWindowStyle(Handle()) & ES_MULTILINE))
+            Message.Result |= DLGC_WANTALLKEYS;
         return;
     case WM_KEYDOWN: {
         const auto key = static_cast<std::uint16_t>(Message.WParam);

@@ -1,0 +1,338 @@
+#include "Blend32.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vel {
+namespace {
+
+constexpr std::uint32_t Low = 0x00FF00FFu;
+
+// ((F·a + 128) shr 8) + ((B·(255 − a) + 128) shr 8) per channel, two
+// channels per 32-bit word. No field carries: each product stays below 2^16.
+inline TColor32 PlainMix(TColor32 F, TColor32 B, std::uint32_t a) {
+    const std::uint32_t na = 255 - a;
+    const std::uint32_t f0 = (((F & Low) * a + 0x00800080u) >> 8) & Low;
+    const std::uint32_t f1 = ((((F >> 8) & Low) * a + 0x00800080u) >> 8) & Low;
+    const std::uint32_t b0 = (((B & Low) * na + 0x00800080u) >> 8) & Low;
+    const std::uint32_t b1 = ((((B >> 8) & Low) * na + 0x00800080u) >> 8) & Low;
+    return (f0 + b0) + ((f1 + b1) << 8);
+}
+
+// (F·a + B·(256 − a) + 128) shr 8 per channel: the wide-lane formula.
+inline TColor32 WideMix(TColor32 F, TColor32 B, std::uint32_t a) {
+    const std::uint32_t na = 256 - a;
+    const std::uint32_t c0 = (((F & Low) * a + (B & Low) * na + 0x00800080u) >> 8) & Low;
+    const std::uint32_t c1 = (((F >> 8) & Low) * a + ((B >> 8) & Low) * na + 0x00800080u) & ~Low;
+    return c0 | c1;
+}
+
+inline std::uint32_t Clamp255(std::uint32_t v) {
+    return std::min<std::uint32_t>(v, 255);
+}
+
+TBlendSet& ActiveSet() {
+    static TBlendSet set = DetectBlendSet();
+    return set;
+}
+
+// Chosen once at load, like the processor check of the original unit.
+[[maybe_unused]] const TBlendSet LoadTimeSet = ActiveSet();
+
+#if defined(__SSE2__)
+// Four pixels at a time. Ex: the master-alpha form, with the weight formula
+// of the set. The shortcuts are those of the per-pixel forms.
+template <bool Wide, bool Ex>
+void LineSse2(const TColor32* Src, TColor32* Dst, int Count, std::uint32_t M) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi16(128);
+    const __m128i c255 = _mm_set1_epi16(255);
+    const __m128i opaque = _mm_set1_epi32(255);
+    const __m128i mw = _mm_set1_epi16(static_cast<short>(Wide ? M : M + 1));
+    int i = 0;
+    for (; i + 4 <= Count; i += 4) {
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Src + i));
+        const __m128i alpha = _mm_srli_epi32(f, 24);
+        const __m128i alphaZero = _mm_cmpeq_epi32(alpha, zero);
+        if (_mm_movemask_epi8(alphaZero) == 0xFFFF) continue;
+        __m128i* dp = reinterpret_cast<__m128i*>(Dst + i);
+        __m128i a32 = alpha;
+        __m128i takeF = zero;
+        __m128i keepB = alphaZero;
+        if constexpr (Ex) {
+            // Wide: ((alpha + 1) × M) shr 8; plain: ((M + 1) × alpha) shr 8.
+            const __m128i base = Wide ? _mm_add_epi32(alpha, _mm_set1_epi32(1)) : alpha;
+            a32 = _mm_srli_epi16(_mm_mullo_epi16(base, mw), 8);
+            keepB = _mm_or_si128(keepB, _mm_cmpeq_epi32(a32, zero));
+        } else {
+            takeF = _mm_cmpeq_epi32(alpha, opaque);
+            if (_mm_movemask_epi8(takeF) == 0xFFFF) {
+                _mm_storeu_si128(dp, f);
+                continue;
+            }
+        }
+        const __m128i b = _mm_loadu_si128(dp);
+        const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
+        const __m128i aLo = _mm_unpacklo_epi32(a16, a16);
+        const __m128i aHi = _mm_unpackhi_epi32(a16, a16);
+        const __m128i fLo = _mm_unpacklo_epi8(f, zero), fHi = _mm_unpackhi_epi8(f, zero);
+        const __m128i bLo = _mm_unpacklo_epi8(b, zero), bHi = _mm_unpackhi_epi8(b, zero);
+        __m128i rLo, rHi;
+        if constexpr (Wide) {
+            // B·256 + (F − B)·a + 128 wraps in 16 bits to the exact sum.
+            rLo = _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(bLo, 8), bias),
+                                _mm_mullo_epi16(_mm_sub_epi16(fLo, bLo), aLo));
+            rHi = _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(bHi, 8), bias),
+                                _mm_mullo_epi16(_mm_sub_epi16(fHi, bHi), aHi));
+            rLo = _mm_srli_epi16(rLo, 8);
+            rHi = _mm_srli_epi16(rHi, 8);
+        } else {
+            const __m128i naLo = _mm_sub_epi16(c255, aLo), naHi = _mm_sub_epi16(c255, aHi);
+            rLo = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(fLo, aLo), bias), 8),
+                                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(bLo, naLo), bias), 8));
+            rHi = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(fHi, aHi), bias), 8),
+                                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(bHi, naHi), bias), 8));
+        }
+        __m128i r = _mm_packus_epi16(rLo, rHi);
+        r = _mm_or_si128(_mm_and_si128(takeF, f), _mm_andnot_si128(takeF, r));
+        r = _mm_or_si128(_mm_and_si128(keepB, b), _mm_andnot_si128(keepB, r));
+        _mm_storeu_si128(dp, r);
+    }
+    for (; i < Count; ++i) {
+        if constexpr (Ex) {
+            if constexpr (Wide) {
+                const std::uint32_t alpha = Src[i] >> 24;
+                const std::uint32_t a = ((alpha + 1) * M) >> 8;
+                if (alpha != 0 && a != 0) Dst[i] = WideMix(Src[i], Dst[i], a);
+            } else {
+                plain::BlendMemEx(Src[i], Dst[i], M);
+            }
+        } else if constexpr (Wide) {
+            wide::BlendMem(Src[i], Dst[i]);
+        } else {
+            plain::BlendMem(Src[i], Dst[i]);
+        }
+    }
+}
+#endif
+
+} // namespace
+
+TBlendSet DetectBlendSet() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("mmx") ? TBlendSet::WideLane : TBlendSet::Plain;
+#else
+    return TBlendSet::Plain;
+#endif
+}
+
+TBlendSet BlendSet() {
+    return ActiveSet();
+}
+
+void SetBlendSet(TBlendSet Value) {
+    ActiveSet() = Value;
+}
+
+// ------------------------------------------------------------ plain set
+
+namespace plain {
+
+TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
+    W = Clamp255(W);
+    if (W == 0) return Y;
+    if (W == 255) return X;
+    return PlainMix(X, Y, W);
+}
+
+void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
+    W = Clamp255(W);
+    if (W == 0) return;
+    if (W == 255) {
+        B = F;
+        return;
+    }
+    B = PlainMix(F, B, W);
+}
+
+TColor32 Blend(TColor32 F, TColor32 B) {
+    const std::uint32_t a = F >> 24;
+    if (a == 255) return F;
+    if (a == 0) return B;
+    return PlainMix(F, B, a);
+}
+
+void BlendMem(TColor32 F, TColor32& B) {
+    const std::uint32_t a = F >> 24;
+    if (a == 0) return;
+    if (a == 255) {
+        B = F;
+        return;
+    }
+    B = PlainMix(F, B, a);
+}
+
+// The alpha byte is blended like the colour channels.
+TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
+    const std::uint32_t alpha = F >> 24;
+    const std::uint32_t a = ((Clamp255(M) + 1) * alpha) >> 8;
+    if (alpha == 0 || a == 0) return B;
+    return PlainMix(F, B, a);
+}
+
+void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
+    B = BlendEx(F, B, M);
+}
+
+void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
+#if defined(__SSE2__)
+    LineSse2<false, false>(Src, Dst, Count, 0);
+#else
+    reference::BlendLine(TBlendSet::Plain, Src, Dst, Count);
+#endif
+}
+
+void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+#if defined(__SSE2__)
+    LineSse2<false, true>(Src, Dst, Count, Clamp255(M));
+#else
+    reference::BlendLineEx(TBlendSet::Plain, Src, Dst, Count, M);
+#endif
+}
+
+} // namespace plain
+
+// -------------------------------------------------------- wide-lane set
+
+namespace wide {
+
+TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
+    return WideMix(X, Y, Clamp255(W));
+}
+
+void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
+    W = Clamp255(W);
+    if (W == 0) return;
+    if (W == 255) {
+        B = F;
+        return;
+    }
+    B = WideMix(F, B, W);
+}
+
+TColor32 Blend(TColor32 F, TColor32 B) {
+    return WideMix(F, B, F >> 24);
+}
+
+void BlendMem(TColor32 F, TColor32& B) {
+    const std::uint32_t a = F >> 24;
+    if (a == 0) return;
+    if (a == 255) {
+        B = F;
+        return;
+    }
+    B = WideMix(F, B, a);
+}
+
+TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
+    const std::uint32_t alpha = F >> 24;
+    const std::uint32_t a = ((Clamp255(M) + 1) * alpha) >> 8;
+    if (alpha == 0 || a == 0) return B;
+    return WideMix(F, B, a);
+}
+
+void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
+    B = BlendEx(F, B, M);
+}
+
+void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
+#if defined(__SSE2__)
+    LineSse2<true, false>(Src, Dst, Count, 0);
+#else
+    reference::BlendLine(TBlendSet::WideLane, Src, Dst, Count);
+#endif
+}
+
+void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+#if defined(__SSE2__)
+    LineSse2<true, true>(Src, Dst, Count, Clamp255(M));
+#else
+    reference::BlendLineEx(TBlendSet::WideLane, Src, Dst, Count, M);
+#endif
+}
+
+} // namespace wide
+
+namespace reference {
+
+void BlendLine(TBlendSet Set, const TColor32* Src, TColor32* Dst, int Count) {
+    for (int i = 0; i < Count; ++i)
+        if (Set == TBlendSet::WideLane)
+            wide::BlendMem(Src[i], Dst[i]);
+        else
+            plain::BlendMem(Src[i], Dst[i]);
+}
+
+void BlendLineEx(TBlendSet Set, const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+    M = Clamp255(M);
+    for (int i = 0; i < Count; ++i) {
+        if (Set == TBlendSet::Plain) {
+            plain::BlendMemEx(Src[i], Dst[i], M);
+            continue;
+        }
+        // The wide-lane line weighs with ((alpha + 1) × M) shr 8.
+        const std::uint32_t alpha = Src[i] >> 24;
+        const std::uint32_t a = ((alpha + 1) * M) >> 8;
+        if (alpha != 0 && a != 0) Dst[i] = WideMix(Src[i], Dst[i], a);
+    }
+}
+
+} // namespace reference
+
+// ------------------------------------------------------------ selection
+
+TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
+    return ActiveSet() == TBlendSet::WideLane ? wide::Combine(X, Y, W) : plain::Combine(X, Y, W);
+}
+void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
+    if (ActiveSet() == TBlendSet::WideLane)
+        wide::CombineMem(F, B, W);
+    else
+        plain::CombineMem(F, B, W);
+}
+TColor32 Blend(TColor32 F, TColor32 B) {
+    return ActiveSet() == TBlendSet::WideLane ? wide::Blend(F, B) : plain::Blend(F, B);
+}
+void BlendMem(TColor32 F, TColor32& B) {
+    if (ActiveSet() == TBlendSet::WideLane)
+        wide::BlendMem(F, B);
+    else
+        plain::BlendMem(F, B);
+}
+TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
+    return ActiveSet() == TBlendSet::WideLane ? wide::BlendEx(F, B, M) : plain::BlendEx(F, B, M);
+}
+void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
+    if (ActiveSet() == TBlendSet::WideLane)
+        wide::BlendMemEx(F, B, M);
+    else
+        plain::BlendMemEx(F, B, M);
+}
+void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
+    if (ActiveSet() == TBlendSet::WideLane)
+        wide::BlendLine(Src, Dst, Count);
+    else
+        plain::BlendLine(Src, Dst, Count);
+}
+void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+    if (ActiveSet() == TBlendSet::WideLane)
+        wide::BlendLineEx(Src, Dst, Count, M);
+    else
+        plain::BlendLineEx(Src, Dst, Count, M);
+}
+
+} // namespace vel

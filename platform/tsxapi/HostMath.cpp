@@ -263,7 +263,16 @@ void tsxXProdMx3f(CtsxTxmx3f* out, const CtsxTxmx3f* a, const CtsxTxmx3f* b) {
 void tsxTransformVect3f(const CtsxVec3f* in, CtsxVec3f* out, const CtsxTxmx3f* m) {
     TSX_LOG(in, out, m);
     if (!in || !out || !m) return;
-    *out = ToF(Apply(FromTxmx(*m), ToVec(*in)));
+    // Hot in skinning: the same double arithmetic as Apply, without building
+    // a whole double matrix per call. in and out may alias.
+    const double x = in->x, y = in->y, z = in->z;
+    const float* a = m->m;
+    const double rx = a[0] * x + a[1] * y + a[2] * z + a[3];
+    const double ry = a[4] * x + a[5] * y + a[6] * z + a[7];
+    const double rz = a[8] * x + a[9] * y + a[10] * z + a[11];
+    out->x = static_cast<float>(rx);
+    out->y = static_cast<float>(ry);
+    out->z = static_cast<float>(rz);
 }
 
 void tsxRotateVect3f(const CtsxVec3f* in, CtsxVec3f* out, const CtsxTxmx3f* m) {

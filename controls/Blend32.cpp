@@ -1,7 +1,5 @@
 #include "Blend32.h"
 
-#include <algorithm>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -9,38 +7,8 @@
 namespace vel {
 namespace {
 
-constexpr std::uint32_t Low = 0x00FF00FFu;
-
-// ((F·a + 128) shr 8) + ((B·(255 − a) + 128) shr 8) per channel, two
-// channels per 32-bit word. No field carries: each product stays below 2^16.
-inline TColor32 PlainMix(TColor32 F, TColor32 B, std::uint32_t a) {
-    const std::uint32_t na = 255 - a;
-    const std::uint32_t f0 = (((F & Low) * a + 0x00800080u) >> 8) & Low;
-    const std::uint32_t f1 = ((((F >> 8) & Low) * a + 0x00800080u) >> 8) & Low;
-    const std::uint32_t b0 = (((B & Low) * na + 0x00800080u) >> 8) & Low;
-    const std::uint32_t b1 = ((((B >> 8) & Low) * na + 0x00800080u) >> 8) & Low;
-    return (f0 + b0) + ((f1 + b1) << 8);
-}
-
-// (F·a + B·(256 − a) + 128) shr 8 per channel: the wide-lane formula.
-inline TColor32 WideMix(TColor32 F, TColor32 B, std::uint32_t a) {
-    const std::uint32_t na = 256 - a;
-    const std::uint32_t c0 = (((F & Low) * a + (B & Low) * na + 0x00800080u) >> 8) & Low;
-    const std::uint32_t c1 = (((F >> 8) & Low) * a + ((B >> 8) & Low) * na + 0x00800080u) & ~Low;
-    return c0 | c1;
-}
-
-inline std::uint32_t Clamp255(std::uint32_t v) {
-    return std::min<std::uint32_t>(v, 255);
-}
-
-TBlendSet& ActiveSet() {
-    static TBlendSet set = DetectBlendSet();
-    return set;
-}
-
-// Chosen once at load, like the processor check of the original unit.
-[[maybe_unused]] const TBlendSet LoadTimeSet = ActiveSet();
+using detail::Clamp255;
+using detail::WideMix;
 
 #if defined(__SSE2__)
 // Four pixels at a time. Ex: the master-alpha form, with the weight formula
@@ -130,63 +98,32 @@ TBlendSet DetectBlendSet() {
 #endif
 }
 
+// Constant-initialised to what the check answers on this architecture, so
+// that blends run before the check below already take the right set.
+constinit bool detail::WideSelected =
+#if defined(__x86_64__)
+    true;
+#else
+    false;
+#endif
+
+namespace {
+// The processor check runs once, at load.
+[[maybe_unused]] const bool LoadTimeSet = detail::WideSelected =
+    DetectBlendSet() == TBlendSet::WideLane;
+} // namespace
+
 TBlendSet BlendSet() {
-    return ActiveSet();
+    return detail::WideSelected ? TBlendSet::WideLane : TBlendSet::Plain;
 }
 
 void SetBlendSet(TBlendSet Value) {
-    ActiveSet() = Value;
+    detail::WideSelected = Value == TBlendSet::WideLane;
 }
 
 // ------------------------------------------------------------ plain set
 
 namespace plain {
-
-TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
-    W = Clamp255(W);
-    if (W == 0) return Y;
-    if (W == 255) return X;
-    return PlainMix(X, Y, W);
-}
-
-void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
-    W = Clamp255(W);
-    if (W == 0) return;
-    if (W == 255) {
-        B = F;
-        return;
-    }
-    B = PlainMix(F, B, W);
-}
-
-TColor32 Blend(TColor32 F, TColor32 B) {
-    const std::uint32_t a = F >> 24;
-    if (a == 255) return F;
-    if (a == 0) return B;
-    return PlainMix(F, B, a);
-}
-
-void BlendMem(TColor32 F, TColor32& B) {
-    const std::uint32_t a = F >> 24;
-    if (a == 0) return;
-    if (a == 255) {
-        B = F;
-        return;
-    }
-    B = PlainMix(F, B, a);
-}
-
-// The alpha byte is blended like the colour channels.
-TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
-    const std::uint32_t alpha = F >> 24;
-    const std::uint32_t a = ((Clamp255(M) + 1) * alpha) >> 8;
-    if (alpha == 0 || a == 0) return B;
-    return PlainMix(F, B, a);
-}
-
-void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
-    B = BlendEx(F, B, M);
-}
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
 #if defined(__SSE2__)
@@ -209,45 +146,6 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
 // -------------------------------------------------------- wide-lane set
 
 namespace wide {
-
-TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
-    return WideMix(X, Y, Clamp255(W));
-}
-
-void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
-    W = Clamp255(W);
-    if (W == 0) return;
-    if (W == 255) {
-        B = F;
-        return;
-    }
-    B = WideMix(F, B, W);
-}
-
-TColor32 Blend(TColor32 F, TColor32 B) {
-    return WideMix(F, B, F >> 24);
-}
-
-void BlendMem(TColor32 F, TColor32& B) {
-    const std::uint32_t a = F >> 24;
-    if (a == 0) return;
-    if (a == 255) {
-        B = F;
-        return;
-    }
-    B = WideMix(F, B, a);
-}
-
-TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
-    const std::uint32_t alpha = F >> 24;
-    const std::uint32_t a = ((Clamp255(M) + 1) * alpha) >> 8;
-    if (alpha == 0 || a == 0) return B;
-    return WideMix(F, B, a);
-}
-
-void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
-    B = BlendEx(F, B, M);
-}
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
 #if defined(__SSE2__)
@@ -295,41 +193,14 @@ void BlendLineEx(TBlendSet Set, const TColor32* Src, TColor32* Dst, int Count, T
 
 // ------------------------------------------------------------ selection
 
-TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
-    return ActiveSet() == TBlendSet::WideLane ? wide::Combine(X, Y, W) : plain::Combine(X, Y, W);
-}
-void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
-    if (ActiveSet() == TBlendSet::WideLane)
-        wide::CombineMem(F, B, W);
-    else
-        plain::CombineMem(F, B, W);
-}
-TColor32 Blend(TColor32 F, TColor32 B) {
-    return ActiveSet() == TBlendSet::WideLane ? wide::Blend(F, B) : plain::Blend(F, B);
-}
-void BlendMem(TColor32 F, TColor32& B) {
-    if (ActiveSet() == TBlendSet::WideLane)
-        wide::BlendMem(F, B);
-    else
-        plain::BlendMem(F, B);
-}
-TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
-    return ActiveSet() == TBlendSet::WideLane ? wide::BlendEx(F, B, M) : plain::BlendEx(F, B, M);
-}
-void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
-    if (ActiveSet() == TBlendSet::WideLane)
-        wide::BlendMemEx(F, B, M);
-    else
-        plain::BlendMemEx(F, B, M);
-}
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    if (ActiveSet() == TBlendSet::WideLane)
+    if (detail::WideSelected)
         wide::BlendLine(Src, Dst, Count);
     else
         plain::BlendLine(Src, Dst, Count);
 }
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
-    if (ActiveSet() == TBlendSet::WideLane)
+    if (detail::WideSelected)
         wide::BlendLineEx(Src, Dst, Count, M);
     else
         plain::BlendLineEx(Src, Dst, Count, M);

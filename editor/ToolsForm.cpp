@@ -2,19 +2,221 @@
 
 #include "AboutForm.h"
 #include "Forms.h"
+#include "FrameControl.h"
+#include "Modules.h"
+#include "Settings.h"
+#include "ShuttleForm.h"
+#include "SkelMgr.h"
+#include "Skeleton.h"
+#include "SkeletonState.h"
+#include "SkinPanelForm.h"
+#include "Switchboard.h"
+#include "Utils.h"
 
 namespace vel {
 
 TToolsForm* ToolsForm = nullptr;
+bool OpenOnAnimatePage = false;
+
+namespace {
+
+struct TOption {
+    const char* Name;
+    bool* Flag;
+};
+
+// The option flags as the settings store names them.
+const TOption Options[] = {
+    {"OptHideAttached", &OptHideAttached},
+    {"OptHideUnattached", &OptHideUnattached},
+    {"OptShowSelectedSkelOnly", &OptShowSelectedSkelOnly},
+    {"OptAutoSelect", &OptAutoSelect},
+    {"OptKeyJoints", &OptKeyJoints},
+    {"OptAutoEditSkin", &OptAutoEditSkin},
+};
+
+TToolButton* MakeButton(fw::TWinControl* parent, const char* name, const char* caption, int left,
+                        int top) {
+    auto* b = fw::Create<TToolButton>(parent->Owner() ? parent->Owner() : parent);
+    b->SetName(name);
+    b->SetParent(parent);
+    b->SetCaption(caption);
+    b->SetBounds(left, top, 60, 22);
+    return b;
+}
+
+} // namespace
 
 TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("ToolsForm");
     SetCaption("Velmarch");
+    SetBounds(0, 0, 240, 420);
+    LoadComponents([this] {
+        PageControl = fw::Create<TPageControl>(this);
+        PageControl->SetName("PageControl");
+        PageControl->SetParent(this);
+        PageControl->SetBounds(0, 0, 240, 200);
+        SetupSheet = fw::Create<TTabSheet>(this);
+        SetupSheet->SetName("SetupSheet");
+        SetupSheet->SetCaption("Setup");
+        SetupSheet->SetPageControl(PageControl);
+        AnimateSheet = fw::Create<TTabSheet>(this);
+        AnimateSheet->SetName("AnimateSheet");
+        AnimateSheet->SetCaption("Animate");
+        AnimateSheet->SetPageControl(PageControl);
+
+        NewSkeletonButton = MakeButton(SetupSheet, "NewSkeletonButton", "Skeleton", 4, 4);
+        NewJointButton = MakeButton(SetupSheet, "NewJointButton", "Joint", 68, 4);
+        NewBoneButton = MakeButton(SetupSheet, "NewBoneButton", "Bone", 132, 4);
+        NewTeeBoneButton = MakeButton(SetupSheet, "NewTeeBoneButton", "Tee", 4, 30);
+        ConnectButton = MakeButton(SetupSheet, "ConnectButton", "Connect", 68, 30);
+        ConnectButton->SetAllowAllUp(true);
+        UndoButton = MakeButton(AnimateSheet, "UndoButton", "Undo", 4, 4);
+        RedoButton = MakeButton(AnimateSheet, "RedoButton", "Redo", 68, 4);
+
+        ShuttlePanel = fw::Create<fw::TPanel>(this);
+        ShuttlePanel->SetName("ShuttlePanel");
+        ShuttlePanel->SetParent(this);
+        ShuttlePanel->SetBounds(0, 200, 240, 60);
+        SkinPanel = fw::Create<fw::TPanel>(this);
+        SkinPanel->SetName("SkinPanel");
+        SkinPanel->SetParent(this);
+        SkinPanel->SetBounds(0, 260, 240, 160);
+    });
+
+    NewSkeletonButton->OnClick = [](fw::TObject*) { NewSkeleton(); };
+    NewJointButton->OnClick = [](fw::TObject*) {
+        if (CurrentSkeleton) CurrentSkeleton->NewJoint(false);
+    };
+    NewBoneButton->OnClick = [](fw::TObject*) {
+        if (CurrentSkeleton) CurrentSkeleton->NewJointAndBone();
+    };
+    NewTeeBoneButton->OnClick = [](fw::TObject*) {
+        if (CurrentSkeleton) CurrentSkeleton->NewTeeBone();
+    };
+    ConnectButton->OnClick = [this](fw::TObject* Sender) { ConnectButtonClick(Sender); };
+    UndoButton->OnClick = [](fw::TObject*) { UndoCurrent(); };
+    RedoButton->OnClick = [](fw::TObject*) { RedoCurrent(); };
+
+    // The companions live inside this window and go with it.
+    if (!ShuttleForm) ShuttleForm = fw::Create<TShuttleForm>(this);
+    EmbedForm(ShuttleForm, ShuttlePanel, fw::alClient, true);
+    if (!SkinPanelForm) SkinPanelForm = fw::Create<TSkinPanelForm>(this);
+    EmbedForm(SkinPanelForm, SkinPanel, fw::alClient, true);
+
+    LoadOptions();
+
+    PageControl->OnChange = [this](fw::TObject* Sender) { PageControlChange(Sender); };
+    if (OpenOnAnimatePage) {
+        PageControl->SetActivePage(AnimateSheet);
+    } else {
+        PageControl->SetActivePage(SetupSheet);
+        PageControlChange(nullptr);
+    }
+    UpdateControls();
+}
+
+TToolsForm::~TToolsForm() {
+    if (ToolsForm == this) ToolsForm = nullptr;
+}
+
+void TToolsForm::PageControlChange(fw::TObject* /*Sender*/) {
+    if (PageControl->ActivePage() == SetupSheet) {
+        FRememberedFrame = tsxAnimGetActiveTime();
+        SetActiveFrame(0.0f);
+        SetupMode = true;
+    } else {
+        if (SkeletonCount() > 0) RecordRestFrames();
+        SetupMode = false;
+        SetActiveFrame(FRememberedFrame);
+    }
+    StoreRestPoseAll();
+    UpdateHistory();
+}
+
+void TToolsForm::ConnectButtonClick(fw::TObject* /*Sender*/) {
+    FConnectFrom = nullptr;
+    if (!ConnectButton->Down()) return;
+    if (CurrentSkeleton && CurrentSkeleton->SelectedJoint)
+        FConnectFrom = CurrentSkeleton->SelectedJoint->Node;
+    else
+        ConnectButton->SetDown(false); // nothing to connect from
+}
+
+void TToolsForm::SelectionChanged() {
+    if (!ConnectButton->Down()) return;
+    TSkeleton* skeleton = CurrentSkeleton;
+    TJoint* from = nullptr;
+    if (!skeleton || !skeleton->Joints.FindByNode(FConnectFrom, from)) {
+        // The first joint went away, or another skeleton took over.
+        ConnectButton->SetDown(false);
+        FConnectFrom = nullptr;
+        return;
+    }
+    TJoint* to = skeleton->SelectedJoint;
+    if (!to || to == from) return; // still waiting for the second joint
+    ConnectButton->SetDown(false);
+    FConnectFrom = nullptr;
+    skeleton->NewBone(from, to);
+    skeleton->Bones.PlaceAll();
+    skeleton->UpdateJointSizes();
+    PushUndo("Connect Joints", false);
+    RefreshSkeletonViews();
+}
+
+void TToolsForm::UpdateControls() {
+    TSkeleton* s = CurrentSkeleton;
+    const bool joint = s && s->SelectedJoint;
+    NewJointButton->SetEnabled(s != nullptr);
+    NewBoneButton->SetEnabled(s != nullptr);
+    NewTeeBoneButton->SetEnabled(s != nullptr);
+    ConnectButton->SetEnabled(joint || ConnectButton->Down());
+    UndoButton->SetEnabled(s && s->UndoIndex > 0);
+    RedoButton->SetEnabled(s && s->UndoIndex < static_cast<int>(s->UndoStates.size()) - 1);
+    if (SkinPanelForm) SkinPanelForm->UpdateVolumeObjects();
+}
+
+void TToolsForm::UpdateHistory() {
+    TSkeleton* s = CurrentSkeleton;
+    if (!s) return;
+    FHistoryItems.clear();
+    for (const auto& state : s->UndoStates)
+        FHistoryItems.push_back(state ? state->Name : std::string());
+    FHistoryIndex = s->UndoIndex;
+    UndoButton->SetEnabled(s->UndoIndex > 0);
+    RedoButton->SetEnabled(s->UndoIndex < static_cast<int>(s->UndoStates.size()) - 1);
 }
 
 void TToolsForm::About1Click(fw::TObject* /*Sender*/) {
     if (!AboutForm) AboutForm = fw::Application()->CreateForm<TAboutForm>();
     AboutForm->Show();
+}
+
+void InitializeEditorUnit() {
+    const std::string program = fw::ModuleFileName(nullptr);
+    const std::size_t slash = program.find_last_of('/');
+    HomeDir = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
+void TToolsForm::LoadOptions() {
+    fw::TSettingsStore store;
+    if (!store.OpenKey(kSettingsKey, false)) return;
+    for (const TOption& o : Options) {
+        if (!store.ValueExists(o.Name)) continue;
+        try {
+            *o.Flag = store.ReadBool(o.Name);
+        } catch (const fw::ESettingsError&) {
+            // A value of the wrong type keeps the option as it is.
+        }
+    }
+}
+
+void TToolsForm::SaveOptions() {
+    fw::TSettingsStore store;
+    if (!store.OpenKey(kSettingsKey, true)) return;
+    for (const TOption& o : Options)
+        store.WriteBool(o.Name, *o.Flag);
+    store.CloseKey();
 }
 
 } // namespace vel

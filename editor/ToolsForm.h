@@ -1,18 +1,72 @@
 #pragma once
+// The rig's tool window: a setup page (rest pose, frame 0) and an animate
+// page, the undo history of the current skeleton, and its embedded
+// companions (the shuttle deck and the skin panel).
+#include <string>
+#include <vector>
+
+#include "EditorControls.h"
 #include "TsOwnedForm.h"
+#include "tsxapi.h"
 
 namespace vel {
 
-// The rig's tool window, opened by a click on the plug-in's icon.
+// Where the options and window placement are kept.
+inline constexpr const char* kSettingsKey = "\\Software\\Orrendale\\Velmarch";
+
 class TToolsForm : public TTsOwnedForm {
 public:
     explicit TToolsForm(fw::TComponent* AOwner);
+    ~TToolsForm() override;
 
+    TPageControl* PageControl = nullptr;
+    TTabSheet* SetupSheet = nullptr;
+    TTabSheet* AnimateSheet = nullptr;
+    fw::TPanel* ShuttlePanel = nullptr;
+    fw::TPanel* SkinPanel = nullptr;
+    TToolButton* NewSkeletonButton = nullptr;
+    TToolButton* NewJointButton = nullptr;
+    TToolButton* NewBoneButton = nullptr;
+    TToolButton* NewTeeBoneButton = nullptr;
+    TToolButton* ConnectButton = nullptr;
+    TToolButton* UndoButton = nullptr;
+    TToolButton* RedoButton = nullptr;
+
+    // The undo history: one name per undo state, and the current one.
+    const std::vector<std::string>& HistoryItems() const { return FHistoryItems; }
+    int HistoryIndex() const { return FHistoryIndex; }
+    // The host's time remembered when the setup page was entered.
+    float RememberedFrame() const { return FRememberedFrame; }
+    // The node of the joint selected when the connect button went down.
+    CtsxSobj ConnectFrom() const { return FConnectFrom; }
+
+    void PageControlChange(fw::TObject* Sender);
+    void SelectionChanged();
+    void UpdateControls();
+    void UpdateHistory();
     void About1Click(fw::TObject* Sender);
+    void ConnectButtonClick(fw::TObject* Sender);
+
+    // The option flags from the settings store; missing values keep their
+    // current value.
+    void LoadOptions();
+    void SaveOptions();
+
+private:
+    std::vector<std::string> FHistoryItems;
+    int FHistoryIndex = -1;
+    float FRememberedFrame = 0;
+    CtsxSobj FConnectFrom = nullptr;
 };
 
 // Empty until the first click on the plug-in's icon; then kept for the
 // module's life.
 extern TToolsForm* ToolsForm;
+// Set before the tool window exists: it opens on its animate page.
+extern bool OpenOnAnimatePage;
+
+// Unit start of the editor: HomeDir := the host program's folder, until the
+// switchboard's start puts the plug-in's folder there.
+void InitializeEditorUnit();
 
 } // namespace vel

@@ -58,6 +58,8 @@ public:
     void SetAutoAddToScene(bool Value) { FAutoAddToScene = Value; }
     // The current line shape: the default cube until a shape handler says otherwise.
     PtsxVectorObject Shape() const { return FShape; }
+    // A shape that outlives the component (the host reads it while drawing).
+    void SetShape(PtsxVectorObject Value) { FShape = Value; }
 
     TObjectHasChangedEvent OnGeometryChanged;
     TApplyObmoveEvent OnTransform;

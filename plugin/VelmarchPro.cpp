@@ -3,6 +3,9 @@
 #include "Forms.h"
 #include "GcThemes.h"
 #include "MainForm.h"
+#include "SkelMgr.h"
+#include "Switchboard.h"
+#include "ToolsForm.h"
 #include "TsObjectEvents.h"
 #include "TsxApi65.h"
 #include "TsxPlug.h"
@@ -16,12 +19,16 @@ __attribute__((constructor)) void ModuleLoad() {
     vel::InitializeObjectEventsUnit();
     vel::InitializeGcThemes();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
+    vel::InitializeEditorUnit(); // HomeDir: the host program's folder for now
+    vel::InitializeSkelMgrUnit();
+    vel::InitializeSwitchboardUnit(); // HomeDir: the plug-in's folder
 }
 
 __attribute__((destructor)) void ModuleUnload() {
     // Late host callbacks must see the flag before any form goes down.
     vel::FinalizePlugUnit();
     vel::FinalizeObjectEventsUnit();
+    vel::FinalizeSkelMgrUnit();
     fw::Application()->DestroyForms();
     vel::MainForm = nullptr;
     vel::FinalizeGcThemes();

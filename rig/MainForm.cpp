@@ -1,12 +1,47 @@
 #include "MainForm.h"
 
+#include "Attributes.h"
+#include "ExtObjVectData.h"
+#include "FileIO.h"
 #include "Forms.h"
+#include "FrameControl.h"
 #include "Input.h"
+#include "SkelMgr.h"
+#include "Skeleton.h"
+#include "Skin.h"
+#include "Switchboard.h"
 #include "ToolsForm.h"
+#include "TsxHelper.h"
 
 namespace vel {
 
 TMainForm* MainForm = nullptr;
+
+namespace {
+
+TTsxExtObj* MakeExtObj(TMainForm* form, const char* name, const char* typeName, tsxPEN active,
+                       tsxPEN inactive, tsxPEN activeSub, tsxPEN inactiveSub, bool visible) {
+    auto* e = fw::Create<TTsxExtObj>(form);
+    e->SetName(name);
+    e->SetObjectTypeName(typeName);
+    e->SetActivePen(active);
+    e->SetInactivePen(inactive);
+    e->SetActiveSubPen(activeSub);
+    e->SetInactiveSubPen(inactiveSub);
+    e->SetVisible(visible);
+    e->SetAutoAddToScene(false);
+    return e;
+}
+
+fw::TTimer* MakeTimer(TMainForm* form, const char* name) {
+    auto* t = fw::Create<fw::TTimer>(form);
+    t->SetName(name);
+    t->SetEnabled(false);
+    t->SetInterval(kLoadTimerInterval);
+    return t;
+}
+
+} // namespace
 
 TMainForm::TMainForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("MainForm");
@@ -23,10 +58,127 @@ TMainForm::TMainForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         Tsx1->OnLeftClick = [this] { Tsx1LeftClick(); };
         Tsx1->OnRightClick = [this] { Tsx1RightClick(); };
         Tsx1->OnDeactivate = [this] { Tsx1Deactivate(); };
+
+        TsObjectEvents = fw::Create<TTsObjectEvents>(this);
+        TsObjectEvents->SetName("TsObjectEvents");
+        TsObjectEvents->OnObjNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
+            TsObjectEventsObjNav(o, m);
+        };
+        TsObjectEvents->OnAnimNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
+            TsObjectEventsAnimNav(o, m);
+        };
+
+        TsxBoneExtObj = MakeExtObj(this, "TsxBoneExtObj", "velBone", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                                   e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+        TsxBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
+            return TsxBoneExtObjReadBinary(o, fd);
+        };
+        TsxBoneExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
+            return TsxBoneExtObjWriteBinary(o, fd);
+        };
+        TsxBoneExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
+                                               CtsxRect& r, bool& draw) {
+            TsxBoneExtObjObjectRender(s, o, mode, r, draw);
+        };
+        TsxBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                             tsxPEN& pen) {
+            TsxBoneExtObjGetWirePen(s, o, mode, pen);
+        };
+
+        SkeletonExtObj =
+            MakeExtObj(this, "SkeletonExtObj", "velSkeleton", e_tsxPEN_ACTIVE, e_tsxPEN_SCENE,
+                       e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
+        SkeletonExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
+                                                CtsxRect& r, bool& draw) {
+            SkeletonExtObjObjectRender(s, o, mode, r, draw);
+        };
+
+        TsEvents = fw::Create<TTsEvents>(this);
+        TsEvents->SetName("TsEvents");
+        TsEvents->OnRenderBegin = [this](const tsxEventRenderData& d) { TsEventsRenderBegin(d); };
+        TsEvents->OnRenderEnd = [this](const tsxEventRenderData& d) { TsEventsRenderEnd(d); };
+        TsEvents->OnRenderAbort = [this](const tsxEventRenderData& d) { TsEventsRenderAbort(d); };
+        TsEvents->OnRenderFrameStart = [this](const tsxEventRenderData& d) {
+            TsEventsRenderFrameStart(d);
+        };
+        TsEvents->OnSceneLoad = [this] { TsEventsSceneLoad(); };
+        TsEvents->OnOtherGeneral = [this](std::int32_t code) { TsEventsOtherGeneral(code); };
+
+        TsxEvents = fw::Create<TTsxEvents>(this);
+        TsxEvents->SetName("TsxEvents");
+        TsxEvents->OnSelectionChanged = [this] { TsxEventsSelectionChanged(); };
+        TsxEvents->OnObjectDestroy = [this](CtsxSobj o) { TsxEventsObjectDestroy(o); };
+        TsxEvents->OnActiveTimeChanged = [this](float t) { TsxEventsActiveTimeChanged(t); };
+        TsxEvents->OnObjectMove = [this](CtsxTxmx3f& m, std::int16_t v) {
+            TsxEventsObjectMove(m, v);
+        };
+
+        ObjectLoadedTimer = MakeTimer(this, "ObjectLoadedTimer");
+        ObjectLoadedTimer->OnTimer = [this](fw::TObject* s) { ObjectLoadedTimerTimer(s); };
+
+        PoseLibExtObj = MakeExtObj(this, "PoseLibExtObj", "velPoseLibrary", e_tsxPEN_ACTIVE,
+                                   e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
+        PoseLibExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
+            return PoseLibExtObjReadBinary(o, fd);
+        };
+        PoseLibExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
+            return PoseLibExtObjWriteBinary(o, fd);
+        };
+
+        const auto destroyOnLoad = [this](CtsxSobj o, CtsxFILE fd) {
+            return DestroyExtOnLoadObjReadBinary(o, fd);
+        };
+        VolumeExtObj = MakeExtObj(this, "VolumeExtObj", "velVolume", e_tsxPEN_RED, e_tsxPEN_RED,
+                                  e_tsxPEN_RED, e_tsxPEN_RED, true);
+        VolumeExtObj->OnReadBinary = destroyOnLoad;
+        PyramidExtObj = MakeExtObj(this, "PyramidExtObj", "velVolumeCap", e_tsxPEN_RED,
+                                   e_tsxPEN_RED, e_tsxPEN_RED, e_tsxPEN_RED, true);
+        PyramidExtObj->OnReadBinary = destroyOnLoad;
+        PyramidExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o,
+                                                  PtsxVectorObject& shape) {
+            PyramidExtObjGetVectorObject(s, o, shape);
+        };
+
+        SceneLoadedTimer = MakeTimer(this, "SceneLoadedTimer");
+        SceneLoadedTimer->OnTimer = [this](fw::TObject* s) { SceneLoadedTimerTimer(s); };
+
+        JointExtObj = MakeExtObj(this, "JointExtObj", "velJointShow", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                                 e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+        JointExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                           tsxPEN& pen) { JointExtObjGetWirePen(s, o, mode, pen); };
+        JointExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o,
+                                                PtsxVectorObject& shape) {
+            JointExtObjGetVectorObject(s, o, shape);
+        };
+
+        TeeBoneExtObj = MakeExtObj(this, "TeeBoneExtObj", "velBoneT", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                                   e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+        TeeBoneExtObj->OnReadBinary = destroyOnLoad;
+        TeeBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                             tsxPEN& pen) {
+            TsxBoneExtObjGetWirePen(s, o, mode, pen);
+        };
+
+        ActivateTimer = MakeTimer(this, "ActivateTimer");
     });
+    FormCreate();
 }
 
-void TMainForm::Tsx1PlugInit() {}
+void TMainForm::FormCreate() {
+    FDeleteAfterLoad.clear();
+    TsxBoneExtObj->SetShape(BoneShape());
+    TeeBoneExtObj->SetShape(BoneShape());
+    PyramidExtObj->SetShape(PyramidShape());
+}
+
+// ---- the plug-in component ----
+
+void TMainForm::Tsx1PlugInit() {
+    CreateTwistAttribute();
+    CreateStiffAttribute();
+    DefineJointData();
+    DefineJointData2();
+}
 
 void TMainForm::Tsx1LeftClick() {
     if (!ToolsForm) ToolsForm = fw::Application()->CreateForm<TToolsForm>();
@@ -41,6 +193,248 @@ void TMainForm::Tsx1RightClick() {
 
 void TMainForm::Tsx1Deactivate() {
     if (ToolsForm && ToolsForm->Visible()) ToolsForm->Hide();
+}
+
+// ---- host callbacks ----
+
+void TMainForm::TsxEventsSelectionChanged() {
+    if (!EditLocked()) SelectionChanged();
+}
+
+void TMainForm::TsxEventsObjectMove(CtsxTxmx3f& pTxmx, std::int16_t) {
+    if (!EditLocked()) ObjectMoved(pTxmx);
+}
+
+void TMainForm::TsxEventsObjectDestroy(CtsxSobj inSobj) {
+    // The host also reports its own objects (type below 50) and tears the
+    // scene down without a main view.
+    if (!MainViewHwnd() || EditLocked() || !inSobj) return;
+    if (tsxSobjGetType(inSobj) >= 50) ObjectDestroyed(inSobj);
+}
+
+void TMainForm::TsxEventsActiveTimeChanged(float inTime) {
+    if (!EditLocked() && PluginActive()) ActiveTimeChanged(inTime);
+    if (PluginActive() && FRendering) {
+        UpdateAllSkeletons();
+        if (!EditLocked()) ShowAllJoints(false);
+    }
+}
+
+void TMainForm::TsObjectEventsObjNav(CtsxSobj pSobj, const tsxObjectNotifyMessage& Msg) {
+    // Only the user letting go ends a move worth an undo entry.
+    if (!CurrentSkeleton || Msg.param != 1) return;
+    if (pSobj == CurrentSkeleton->Bag)
+        PushUndo("Skeleton Moved", true);
+    else
+        PushUndo("Joint Moved", false);
+}
+
+void TMainForm::TsObjectEventsAnimNav(CtsxSobj, const tsxObjectNotifyMessage&) {
+    if (!EditLocked() && PluginActive()) MarkFrameDirty();
+}
+
+// ---- host event classes ----
+
+void TMainForm::TsEventsRenderBegin(const tsxEventRenderData&) {
+    if (!PluginActive()) return;
+    // A second begin must not save the already cleared value.
+    if (!FRendering) FSavedSkipSubDivRebuild = SkipSubDivRebuild;
+    SkipSubDivRebuild = false;
+    if (!EditLocked()) ShowAllJoints(false);
+    FRendering = true;
+    UpdateAllSkeletons();
+}
+
+void TMainForm::TsEventsRenderEnd(const tsxEventRenderData&) {
+    // Undone whenever the begin acted, even after a deactivation in between;
+    // never from a saved copy that no begin took.
+    if (!FRendering) return;
+    SkipSubDivRebuild = FSavedSkipSubDivRebuild;
+    FRendering = false;
+    if (!EditLocked()) ShowAllJoints(true);
+}
+
+void TMainForm::TsEventsRenderAbort(const tsxEventRenderData& inData) {
+    TsEventsRenderEnd(inData);
+}
+
+void TMainForm::TsEventsRenderFrameStart(const tsxEventRenderData&) {
+    if (!EditLocked() && PluginActive()) UpdateAllSkeletons();
+}
+
+void TMainForm::TsEventsSceneLoad() {
+    SceneLoadedTimer->SetEnabled(true);
+}
+
+void TMainForm::TsEventsOtherGeneral(std::int32_t inAction) {
+    if (EditLocked()) return;
+    if (inAction == e_tsxGA_SCNSAVE)
+        ReRecordSetupFrames();
+    else if (inAction == e_tsxGA_OBJLOAD)
+        ObjectLoadedTimer->SetEnabled(true);
+}
+
+// ---- scene files ----
+
+std::int32_t TMainForm::TsxBoneExtObjReadBinary(CtsxSobj pSobj, CtsxFILE fd) {
+    return ReadBoneObject(pSobj, fd);
+}
+
+std::int32_t TMainForm::TsxBoneExtObjWriteBinary(CtsxSobj pSobj, CtsxFILE fd) {
+    return WriteBoneObject(pSobj, fd);
+}
+
+std::int32_t TMainForm::PoseLibExtObjReadBinary(CtsxSobj pSobj, CtsxFILE fd) {
+    return ReadPoseLibObject(pSobj, fd);
+}
+
+std::int32_t TMainForm::PoseLibExtObjWriteBinary(CtsxSobj pSobj, CtsxFILE fd) {
+    return WritePoseLibObject(pSobj, fd);
+}
+
+std::int32_t TMainForm::DestroyExtOnLoadObjReadBinary(CtsxSobj pSobj, CtsxFILE) {
+    FDeleteAfterLoad.push_back(pSobj);
+    return 0;
+}
+
+// ---- load timers ----
+
+void TMainForm::SceneLoadedTimerTimer(fw::TObject*) {
+    SceneLoadedTimer->SetEnabled(false);
+    SceneLoaded();
+}
+
+void TMainForm::ObjectLoadedTimerTimer(fw::TObject*) {
+    ObjectLoadedTimer->SetEnabled(false);
+    ObjectLoaded();
+}
+
+void TMainForm::SceneLoaded() {
+    LoadFinished(true);
+}
+
+void TMainForm::ObjectLoaded() {
+    LoadFinished(false);
+}
+
+void TMainForm::LoadFinished(bool scene) {
+    // Also after a load without bone records: the rig must not keep showing
+    // skeletons of a scene that is gone.
+    if (scene) DropSkeletonsOfLostBags();
+    if (!HasPendingBones()) return;
+    if (!ToolsForm) OpenOnAnimatePage = true;
+    ActivatePlugin();
+    {
+        TEditScope lock;
+        if (scene) {
+            ClearSkeletons();
+            RebuildAfterSceneLoad();
+        } else {
+            RebuildAfterObjectLoad();
+        }
+    }
+    RefreshAfterLoad();
+    DeleteQueuedObjects();
+}
+
+void TMainForm::DeleteQueuedObjects() {
+    std::vector<CtsxSobj> queued;
+    queued.swap(FDeleteAfterLoad);
+    // Objects listed by an earlier load may have gone with their scene.
+    for (CtsxSobj obj : queued)
+        if (IsSceneObjectOfType(obj, 0)) tsxSobjDelete(obj);
+    RefreshViews();
+}
+
+// ---- drawing ----
+
+void TMainForm::SkeletonExtObjObjectRender(fw::TObject*, CtsxSobj, tsxCOLOR_MODE&, CtsxRect&,
+                                           bool&) {
+    if (!EditLocked() && PluginActive()) UpdateIfFrameDirty();
+}
+
+void TMainForm::TsxBoneExtObjObjectRender(fw::TObject*, CtsxSobj pSobj, tsxCOLOR_MODE&, CtsxRect&,
+                                          bool& outDefaultDraw) {
+    try {
+        TSkeleton* skeleton = nullptr;
+        std::int32_t index = -1;
+        if (!FindSkeletonByBoneNode(pSobj, skeleton, index)) return;
+        const TBone* bone = skeleton->Bones.ByIndex(index);
+        if (!bone) return;
+        outDefaultDraw = bone->ChildCount() > 0 ? !OptHideAttached : !OptHideUnattached;
+    } catch (...) {
+        // A failed look-up must not hide a bone the user wants to see.
+        outDefaultDraw = true;
+    }
+}
+
+void TMainForm::PyramidExtObjGetVectorObject(fw::TObject*, CtsxSobj,
+                                             PtsxVectorObject& ioVectorObject) {
+    ioVectorObject = PyramidShape();
+}
+
+void TMainForm::JointExtObjGetVectorObject(fw::TObject*, CtsxSobj,
+                                           PtsxVectorObject& ioVectorObject) {
+    ioVectorObject = JointMarkerShape();
+}
+
+void TMainForm::JointExtObjGetWirePen(fw::TObject*, CtsxSobj pSobj, tsxCOLOR_MODE,
+                                      tsxPEN& ioWirePen) {
+    try {
+        if (!CurrentSkeleton) return;
+        TJoint* joint = nullptr;
+        if (!CurrentSkeleton->Joints.FindByMarker(pSobj, joint) || !joint) return;
+        // A nailed joint (Stiff exactly 0) stands out in both states.
+        const bool nailed = joint->Stiff() == 0.0f;
+        const CtsxSobj selected = GetSelectedObjectOfType(TSX_TYPE_GROUP);
+        if (selected && joint->Node == selected)
+            ioWirePen = nailed ? e_tsxPEN_INACTIVESUB : e_tsxPEN_GREEN;
+        else
+            ioWirePen = nailed ? e_tsxPEN_RED : e_tsxPEN_BLUE;
+    } catch (...) {
+        ioWirePen = e_tsxPEN_RED;
+    }
+}
+
+void TMainForm::TsxBoneExtObjGetWirePen(fw::TObject*, CtsxSobj pSobj, tsxCOLOR_MODE,
+                                        tsxPEN& ioWirePen) {
+    try {
+        if (!CurrentSkeleton) return;
+        std::int32_t index = -1;
+        if (!CurrentSkeleton->Bones.IndexOfNode(pSobj, index) &&
+            !CurrentSkeleton->Bones.IndexOfTeeObject(pSobj, index))
+            return;
+        ioWirePen = index == CurrentSkeleton->SelectedBone ? e_tsxPEN_GREEN : e_tsxPEN_BLUE;
+    } catch (...) {
+        ioWirePen = e_tsxPEN_RED;
+    }
+}
+
+// ---- private messages ----
+
+void TMainForm::CMPaintJoint(fw::TMessage& Message) {
+    TEditScope lock;
+    PaintJoint(reinterpret_cast<CtsxPolyh>(Message.WParam), Message.LParam != 0);
+}
+
+void TMainForm::CMSafeSelect(fw::TMessage& Message) {
+    auto object = reinterpret_cast<CtsxSobj>(Message.WParam);
+    // Posted earlier: the object may have gone meanwhile.
+    if (!IsSceneObjectOfType(object, TSX_TYPE_GROUP)) return;
+    SafeSelect(object, static_cast<int>(Message.LParam));
+}
+
+void TMainForm::Dispatch(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_PAINTJOINT:
+        CMPaintJoint(Message);
+        return;
+    case CM_SAFESELECT:
+        CMSafeSelect(Message);
+        return;
+    default:
+        TTsOwnedForm::Dispatch(Message);
+    }
 }
 
 void KeepFormOnScreen(fw::TForm* form) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Timers.h"
+#include "Demo.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -32,19 +32,24 @@ void PrintDescriptor(const CtsxPluginData& data) {
 struct Options {
     std::string Command = "info";
     std::string Plugin;
+    std::string Maker;
     std::string OutDir = ".";
+    bool Small = false;
 };
 
 Options ParseArgs(int argc, char** argv) {
     Options o;
     const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
     o.Plugin = (self.parent_path() / "VelmarchPro.tsx").string();
+    o.Maker = (self.parent_path() / "simcharacter").string();
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--plugin" && i + 1 < args.size())
             o.Plugin = args[++i];
         else if (args[i] == "--out" && i + 1 < args.size())
             o.OutDir = args[++i];
+        else if (args[i] == "--small")
+            o.Small = true;
         else
             o.Command = args[i];
     }
@@ -72,22 +77,12 @@ int Info(const Options& o) {
 }
 
 int Demo(const Options& o) {
-    fw::SetRealTimeClock(true);
-    CtsxPluginData data;
-    const int version = LoadPlugin(o, data);
-    if (version < 0) return 1;
-    std::printf("loaded %s (interface version %d)\n", o.Plugin.c_str(), version);
-    PrintDescriptor(data);
-    std::printf("left click: style %d\n", tsxhost::ClickLeft());
-    fw::RunMessageLoopFor(50);
-    tsxhost::ClickRight();
-    std::printf("right click: about box\n");
-    tsxhost::Deactivate();
-    std::printf("deactivated\n");
-    fw::RunMessageLoopFor(50);
-    tsxhost::UnloadPluginModule();
-    std::printf("unloaded\n");
-    return 0;
+    simhost::DemoOptions d;
+    d.Plugin = o.Plugin;
+    d.Maker = o.Maker;
+    d.OutDir = o.OutDir;
+    d.Small = o.Small;
+    return simhost::RunDemo(d);
 }
 
 } // namespace
@@ -96,6 +91,6 @@ int main(int argc, char** argv) {
     const Options o = ParseArgs(argc, argv);
     if (o.Command == "info") return Info(o);
     if (o.Command == "demo") return Demo(o);
-    std::fprintf(stderr, "usage: simhost [info|demo] [--plugin PATH] [--out DIR]\n");
+    std::fprintf(stderr, "usage: simhost [info|demo] [--plugin PATH] [--out DIR] [--small]\n");
     return 2;
 }

@@ -1,0 +1,113 @@
+#include "EditorControls.h"
+
+#include <algorithm>
+
+#include "Canvas.h"
+
+namespace vel {
+
+// ---- pages ----
+
+TTabSheet::TTabSheet(fw::TComponent* AOwner) : fw::TCustomPanel(AOwner) {
+    SetBevelOuter(fw::bvNone);
+    SetVisible(false);
+}
+
+TTabSheet::~TTabSheet() {
+    SetPageControl(nullptr);
+}
+
+void TTabSheet::SetPageControl(TPageControl* Value) {
+    if (Value == FPageControl) return;
+    if (FPageControl) FPageControl->RemovePage(this);
+    FPageControl = Value;
+    if (FPageControl) FPageControl->InsertPage(this);
+}
+
+int TTabSheet::PageIndex() const {
+    if (!FPageControl) return -1;
+    for (int i = 0; i < FPageControl->PageCount(); ++i)
+        if (FPageControl->Pages(i) == this) return i;
+    return -1;
+}
+
+TPageControl::TPageControl(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {}
+
+TPageControl::~TPageControl() {
+    // Pages outliving the control must not call back into it.
+    for (TTabSheet* page : FPages)
+        page->FPageControl = nullptr;
+}
+
+TTabSheet* TPageControl::Pages(int Index) const {
+    return Index >= 0 && Index < PageCount() ? FPages[static_cast<std::size_t>(Index)] : nullptr;
+}
+
+void TPageControl::InsertPage(TTabSheet* Page) {
+    FPages.push_back(Page);
+    Page->SetParent(this);
+    Page->SetAlign(fw::alClient);
+    Page->SetVisible(false);
+    if (!FActivePage) SetActivePage(Page);
+}
+
+void TPageControl::RemovePage(TTabSheet* Page) {
+    std::erase(FPages, Page);
+    if (FActivePage == Page) FActivePage = nullptr;
+}
+
+void TPageControl::SetActivePage(TTabSheet* Value) {
+    if (Value && Value->PageControl() != this) return;
+    if (FActivePage == Value) return;
+    if (FActivePage) FActivePage->SetVisible(false);
+    FActivePage = Value;
+    if (FActivePage) FActivePage->SetVisible(true);
+}
+
+int TPageControl::ActivePageIndex() const {
+    return FActivePage ? FActivePage->PageIndex() : -1;
+}
+
+void TPageControl::SetActivePageIndex(int Value) {
+    SetActivePage(Pages(Value));
+}
+
+void TPageControl::SelectPage(TTabSheet* Page) {
+    if (!Page || Page->PageControl() != this || Page == FActivePage) return;
+    SetActivePage(Page);
+    if (OnChange) OnChange(this);
+}
+
+// ---- tool button ----
+
+TToolButton::TToolButton(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
+    SetBounds(0, 0, 23, 22);
+}
+
+void TToolButton::SetDown(bool Value) {
+    if (FDown == Value) return;
+    FDown = Value;
+    Invalidate();
+}
+
+void TToolButton::Click() {
+    if (!Enabled()) return;
+    if (FAllowAllUp) SetDown(!FDown);
+    fw::TCustomControl::Click();
+}
+
+void TToolButton::Paint() {
+    fw::TCanvas& c = *Canvas();
+    fw::TRect r{0, 0, Width(), Height()};
+    c.Brush().SetColor(Color());
+    c.FillRect(r);
+    fw::Frame3D(c, r, FDown ? fw::clBtnShadow : fw::clBtnHighlight,
+                FDown ? fw::clBtnHighlight : fw::clBtnShadow, 1);
+    c.Font().SetColor(Enabled() ? fw::clBtnText : fw::clGrayText);
+    const std::string& text = Caption();
+    const int x = (Width() - c.TextWidth(text)) / 2 + (FDown ? 1 : 0);
+    const int y = (Height() - c.TextHeight(text)) / 2 + (FDown ? 1 : 0);
+    c.TextOut(x, y, text);
+}
+
+} // namespace vel

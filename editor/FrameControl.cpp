@@ -1,0 +1,84 @@
+#include "FrameControl.h"
+
+#include <cmath>
+
+#include "ShuttleForm.h"
+#include "SkelMgr.h"
+#include "Switchboard.h"
+#include "tsxapi.h"
+
+namespace vel {
+
+std::int32_t CurrentFrame = 0;
+bool FrameDirty = false;
+
+namespace {
+
+// What SetActiveFrameUpdating's closing steps do, on every way out.
+class TSettingFrameScope {
+public:
+    TSettingFrameScope() {
+        BeginEdit();
+        SettingFrame = true;
+    }
+    ~TSettingFrameScope() {
+        SettingFrame = false;
+        EndEdit();
+    }
+    TSettingFrameScope(const TSettingFrameScope&) = delete;
+    TSettingFrameScope& operator=(const TSettingFrameScope&) = delete;
+};
+
+} // namespace
+
+void ActiveTimeChanged(float time) {
+    SetCurrentFrame(time);
+}
+
+void MarkFrameDirty() {
+    FrameDirty = true;
+}
+
+void SetActiveFrame(float frame) {
+    tsxAnimSetActiveTime(frame);
+    SetCurrentFrame(frame);
+}
+
+void SetActiveFrameUpdating(float frame) {
+    TSettingFrameScope scope;
+    SaveAllSkeletonStates();
+    tsxAnimSetActiveTime(frame);
+    RestoreAllSkeletonStates();
+    RefreshViews();
+}
+
+void SetCurrentFrame(float frame) {
+    if (!std::isfinite(frame) || frame == static_cast<float>(CurrentFrame)) return;
+    // Out of the 32-bit range the frame is clamped rather than wrapped.
+    const double rounded = std::nearbyint(static_cast<double>(frame));
+    if (rounded >= 2147483647.0)
+        CurrentFrame = INT32_MAX;
+    else if (rounded <= -2147483648.0)
+        CurrentFrame = INT32_MIN;
+    else
+        CurrentFrame = static_cast<std::int32_t>(rounded);
+    if (ShuttleForm) ShuttleForm->FrameChanged();
+}
+
+void UpdateIfFrameDirty() {
+    if (!FrameDirty) return;
+    UpdateAllSkeletons();
+    RefreshViews();
+    FrameDirty = false;
+}
+
+namespace testing {
+
+void ResetFrameControl() {
+    CurrentFrame = 0;
+    FrameDirty = false;
+}
+
+} // namespace testing
+
+} // namespace vel

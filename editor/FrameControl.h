@@ -1,0 +1,31 @@
+#pragma once
+// The editor's frame controller: follows the host's time, and moves it with
+// every skeleton keeping its pose.
+#include <cstdint>
+
+namespace vel {
+
+// The frame the editor shows (the host's time, rounded).
+extern std::int32_t CurrentFrame;
+// Set when watched objects were animated; the next draw of a skeleton object
+// updates all skeletons once.
+extern bool FrameDirty;
+
+// The host's time moved to time.
+void ActiveTimeChanged(float time);
+void MarkFrameDirty();
+// Sets the host's time, then follows it.
+void SetActiveFrame(float frame);
+// Sets the host's time with every skeleton keeping its pose, under the edit
+// lock and with SettingFrame set (both released also on an exception).
+void SetActiveFrameUpdating(float frame);
+// Only when frame differs from CurrentFrame: CurrentFrame := frame rounded,
+// and the time views follow. Non-finite frames are ignored.
+void SetCurrentFrame(float frame);
+void UpdateIfFrameDirty();
+
+namespace testing {
+void ResetFrameControl();
+}
+
+} // namespace vel

@@ -1,0 +1,527 @@
+#include "Demo.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <type_traits>
+#include <vector>
+
+#include "Character.h"
+#include "SceneRecords.h"
+#include "Timers.h"
+#include "TsxHost.h"
+#include "tsxapi.h"
+
+extern char** environ;
+
+namespace simhost {
+
+namespace {
+
+// The plug-in's scripting functions, looked up by name as a script does.
+struct VelApi {
+    void (*SetRecordFrame)(float) = nullptr;
+    void (*Record)() = nullptr;
+    int (*IsSetupMode)() = nullptr;
+    CtsxSobj (*GetFirstSkeleton)() = nullptr;
+    CtsxSobj (*GetNextSkeleton)(CtsxSobj) = nullptr;
+    CtsxSobj (*GetFirstBone)(CtsxSobj) = nullptr;
+    CtsxSobj (*GetNextBone)(CtsxSobj, CtsxSobj) = nullptr;
+    void (*GetBoneMatrix)(CtsxSobj, CtsxTxmx3f*, float*) = nullptr;
+    CtsxSobj (*GetFirstChild)(CtsxSobj) = nullptr;
+    int (*GetNextChild)(CtsxSobj, CtsxSobj*) = nullptr;
+    std::int32_t (*GetChildSkinCount)(CtsxSobj, CtsxSobj) = nullptr;
+    void (*GetChildVertexWeights)(CtsxSobj, CtsxSobj, std::int32_t*, float*) = nullptr;
+
+    bool Bind(void* module) {
+        auto get = [module](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(module, name));
+            return fn != nullptr;
+        };
+        return get(SetRecordFrame, "velSetRecordFrame") && get(Record, "velRecord") &&
+               get(IsSetupMode, "velIsSetupMode") && get(GetFirstSkeleton, "velGetFirstSkeleton") &&
+               get(GetNextSkeleton, "velGetNextSkeleton") && get(GetFirstBone, "velGetFirstBone") &&
+               get(GetNextBone, "velGetNextBone") && get(GetBoneMatrix, "velGetBoneMatrix") &&
+               get(GetFirstChild, "velGetFirstChild") && get(GetNextChild, "velGetNextChild") &&
+               get(GetChildSkinCount, "velGetChildSkinCount") &&
+               get(GetChildVertexWeights, "velGetChildVertexWeights");
+    }
+};
+
+class Checks {
+public:
+    bool Expect(bool ok, const std::string& what) {
+        ++FCount;
+        if (!ok) {
+            ++FFailed;
+            std::printf("  FAILED: %s\n", what.c_str());
+        }
+        return ok;
+    }
+    int Count() const { return FCount; }
+    int Failed() const { return FFailed; }
+
+private:
+    int FCount = 0;
+    int FFailed = 0;
+};
+
+std::string NodeName(CtsxSobj node) {
+    char buffer[256] = {};
+    tsxGNodeGetName(node, buffer, sizeof buffer);
+    return buffer;
+}
+
+CtsxVec3f Location(CtsxSobj node) {
+    CtsxVec3f v{};
+    tsxGNodeGetLocation(node, &v);
+    return v;
+}
+
+float Distance(const CtsxVec3f& a, const CtsxVec3f& b) {
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+float MaxDistance(const std::vector<CtsxVec3f>& a, const std::vector<CtsxVec3f>& b) {
+    if (a.size() != b.size()) return INFINITY;
+    float worst = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        worst = std::max(worst, Distance(a[i], b[i]));
+    return worst;
+}
+
+// What the scripting functions tell of one bone.
+struct BoneInfo {
+    std::string Name;
+    float Length = 0;
+    std::vector<std::string> Children;
+    std::vector<std::int32_t> Indexes;
+    std::vector<float> Weights;
+};
+
+struct RigInfo {
+    int Skeletons = 0;
+    std::vector<BoneInfo> Bones; // of the first skeleton
+    std::size_t Weighted() const {
+        std::size_t n = 0;
+        for (const BoneInfo& b : Bones)
+            n += b.Indexes.size();
+        return n;
+    }
+};
+
+RigInfo ReadRig(const VelApi& api) {
+    RigInfo rig;
+    const CtsxSobj first = api.GetFirstSkeleton();
+    for (CtsxSobj s = first; s; s = api.GetNextSkeleton(s))
+        ++rig.Skeletons;
+    for (CtsxSobj b = first ? api.GetFirstBone(first) : nullptr; b; b = api.GetNextBone(first, b)) {
+        BoneInfo info;
+        info.Name = NodeName(b);
+        CtsxTxmx3f m{};
+        api.GetBoneMatrix(b, &m, &info.Length);
+        CtsxSobj child = api.GetFirstChild(b);
+        if (child) {
+            do
+                info.Children.push_back(NodeName(child));
+            while (api.GetNextChild(b, &child));
+            child = api.GetFirstChild(b);
+            const std::int32_t n = api.GetChildSkinCount(b, child);
+            if (n > 0) {
+                info.Indexes.resize(static_cast<std::size_t>(n));
+                info.Weights.resize(static_cast<std::size_t>(n));
+                api.GetChildVertexWeights(b, child, info.Indexes.data(), info.Weights.data());
+            }
+        }
+        rig.Bones.push_back(std::move(info));
+    }
+    return rig;
+}
+
+bool SameRig(const RigInfo& a, const RigInfo& b) {
+    if (a.Skeletons != b.Skeletons || a.Bones.size() != b.Bones.size()) return false;
+    for (std::size_t i = 0; i < a.Bones.size(); ++i) {
+        const BoneInfo &x = a.Bones[i], &y = b.Bones[i];
+        if (x.Name != y.Name || std::fabs(x.Length - y.Length) > 1e-4f ||
+            x.Children != y.Children || x.Indexes != y.Indexes ||
+            x.Weights.size() != y.Weights.size())
+            return false;
+        for (std::size_t k = 0; k < x.Weights.size(); ++k)
+            if (std::fabs(x.Weights[k] - y.Weights[k]) > 1e-5f) return false;
+    }
+    return true;
+}
+
+// One frame as the views show it: the body's vertices and every joint.
+struct FrameState {
+    std::vector<CtsxVec3f> Body;
+    std::vector<CtsxVec3f> Joints;
+};
+
+// The host's idle step, until the plug-in's redraws have settled.
+void Redraw() {
+    for (int i = 0; i < 4 && tsxhost::IdleRedraw() > 0; ++i) {
+    }
+}
+
+FrameState ReadFrame() {
+    FrameState f;
+    CtsxSobj body = tsxhost::FindByFullName(kBodyName);
+    const int n = tsxPolyhGetNbrVxs(body);
+    const CtsxVec3f* vxs = tsxPolyhGetVxArray(body);
+    if (vxs && n > 0) f.Body.assign(vxs, vxs + n);
+    for (const CharacterJoint& j : CharacterJoints())
+        f.Joints.push_back(Location(tsxhost::FindByFullName(JointPath(j.Name))));
+    return f;
+}
+
+// A host with the plug-in loaded as the host application loads it.
+class Session {
+public:
+    bool Open(const DemoOptions& o, std::string* error) {
+        tsxhost::Reset();
+        if (!tsxhost::LoadPluginModule(o.Plugin, error)) return false;
+        FModule = dlopen(o.Plugin.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (!FModule || !Api.Bind(FModule)) {
+            *error = "the scripting functions are missing";
+            return false;
+        }
+        CtsxPluginData data;
+        std::memset(&data, 0, sizeof data);
+        tsxhost::LoadSequence(1, &data);
+        return true;
+    }
+    // Loads a scene and lets the plug-in's load timer run.
+    bool Load(const std::string& path, std::string* error) {
+        if (!tsxhost::LoadScene(path, error)) return false;
+        fw::AdvanceClock(250);
+        Redraw();
+        return true;
+    }
+    void Close() {
+        if (FModule) dlclose(FModule);
+        FModule = nullptr;
+        tsxhost::UnloadPluginModule();
+        tsxhost::Reset();
+    }
+    ~Session() { Close(); }
+
+    VelApi Api;
+
+private:
+    void* FModule = nullptr;
+};
+
+bool RunMaker(const DemoOptions& o, const std::string& scene) {
+    std::vector<std::string> args = {o.Maker, "--out", scene};
+    if (o.Small) args.push_back("--small");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, o.Maker.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "simhost: cannot run %s\n", o.Maker.c_str());
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A pose: joints dragged to targets at one frame.
+struct PoseDrag {
+    const char* Joint;
+    CtsxVec3f Target;
+};
+struct PoseFrame {
+    float Frame;
+    std::vector<PoseDrag> Drags;
+};
+
+const std::vector<PoseFrame>& Choreography() {
+    static const std::vector<PoseFrame> frames = {
+        {0, {}},
+        {12,
+         {{"Elbow.L", {1.1f, -0.2f, 5.4f}},
+          {"Hand.L", {1.4f, -0.3f, 6.6f}},
+          {"Elbow.R", {-1.1f, -0.2f, 4.1f}},
+          {"Hand.R", {-1.2f, -0.5f, 3.3f}}}},
+        {24,
+         {{"Elbow.R", {-1.1f, -0.2f, 5.4f}},
+          {"Hand.R", {-1.4f, -0.3f, 6.6f}},
+          {"Elbow.L", {1.1f, -0.2f, 4.1f}},
+          {"Hand.L", {1.2f, -0.5f, 3.3f}},
+          {"Knee.L", {0.6f, -0.9f, 2.0f}},
+          {"Toe.L", {0.6f, -1.4f, 1.1f}}}},
+        {36,
+         {{"Head", {0.35f, -0.1f, 5.8f}},
+          {"Hand.L", {2.4f, 0, 5.3f}},
+          {"Hand.R", {-2.4f, 0, 5.3f}},
+          {"Toe.L", {0.34f, -0.55f, 0.08f}},
+          {"Knee.R", {-0.6f, -0.9f, 2.0f}},
+          {"Toe.R", {-0.6f, -1.4f, 1.1f}}}},
+    };
+    return frames;
+}
+
+constexpr int kDragSteps = 8;
+
+// The user's drag of a joint towards target, in small steps; answers the
+// time it took in milliseconds.
+double DragJoint(CtsxSobj joint, const CtsxVec3f& target) {
+    tsxhost::Select(joint);
+    const CtsxVec3f from = Location(joint);
+    const float k = 1.0f / kDragSteps;
+    const CtsxTxmx3f step{{1, 0, 0, k * (target.x - from.x), 0, 1, 0, k * (target.y - from.y), 0, 0,
+                           1, k * (target.z - from.z)}};
+    const auto start = std::chrono::steady_clock::now();
+    tsxhost::BeginDrag();
+    for (int i = 0; i < kDragSteps; ++i)
+        tsxhost::DragStep(step);
+    tsxhost::EndDrag();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+std::string FramePng(const std::string& dir, float frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%03d.png", static_cast<int>(frame));
+    return (std::filesystem::path(dir) / name).string();
+}
+
+struct KeyCount {
+    std::size_t Location = 0, Stiff = 0, Twist = 0;
+};
+
+KeyCount CountKeys(const std::vector<SceneNode>& nodes) {
+    KeyCount c;
+    for (const SceneNode& n : nodes)
+        for (const SceneKey& k : n.Keys) {
+            if (k.Attribute == "Stiff") ++c.Stiff;
+            if (k.Attribute == "Twist") ++c.Twist;
+            if (k.Attribute.empty() && k.Kind == TSX_KIND_LOCATION) ++c.Location;
+        }
+    return c;
+}
+
+// Equal bytes, or 32-bit words that are both ordinary floats agreeing to
+// float precision.
+bool SameFloats(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        const std::size_t n = std::min<std::size_t>(4, a.size() - i);
+        if (std::memcmp(a.data() + i, b.data() + i, n) == 0) continue;
+        if (n < 4) return false;
+        float x, y;
+        std::memcpy(&x, a.data() + i, 4);
+        std::memcpy(&y, b.data() + i, 4);
+        if (std::fpclassify(x) != FP_NORMAL || std::fpclassify(y) != FP_NORMAL ||
+            std::fabs(x - y) > 1e-4f * std::max(1.0f, std::fabs(x)))
+            return false;
+    }
+    return true;
+}
+
+// The number of poses the first pose-library record holds (version, then
+// count); 0 when there is none.
+std::uint32_t PoseCount(const std::vector<SceneNode>& nodes) {
+    for (const SceneNode& n : nodes)
+        if (n.ExtType == "velPoseLibrary" && n.Record.size() >= 8) {
+            std::uint32_t count = 0;
+            std::memcpy(&count, n.Record.data() + 4, 4);
+            return count;
+        }
+    return 0;
+}
+
+// Keys and rig records of the nodes of two saves of one scene.
+void CompareSaves(const std::vector<SceneNode>& before, const std::vector<SceneNode>& after,
+                  Checks& checks) {
+    std::map<std::string, const SceneNode*> byPath;
+    for (const SceneNode& n : after)
+        byPath[n.Path] = &n;
+    int missing = 0, keyMismatches = 0, recordMismatches = 0;
+    for (const SceneNode& n : before) {
+        auto it = byPath.find(n.Path);
+        if (it == byPath.end()) {
+            ++missing;
+            continue;
+        }
+        const SceneNode& m = *it->second;
+        bool sameKeys = n.Keys.size() == m.Keys.size();
+        for (std::size_t k = 0; sameKeys && k < n.Keys.size(); ++k) {
+            const SceneKey &x = n.Keys[k], &y = m.Keys[k];
+            sameKeys = x.Attribute == y.Attribute && x.Time == y.Time &&
+                       (!x.Attribute.empty() || x.Kind == y.Kind) && SameFloats(x.Data, y.Data);
+        }
+        if (!sameKeys) ++keyMismatches;
+        // Weights and matrices are worked out again after a load, along
+        // another path, so only the records' shape must agree to the byte.
+        if ((n.ExtType == "velBone" || n.ExtType == "velPoseLibrary") &&
+            n.Record.size() != m.Record.size())
+            ++recordMismatches;
+    }
+    checks.Expect(missing == 0, std::to_string(missing) + " nodes missing after the reload");
+    checks.Expect(keyMismatches == 0,
+                  std::to_string(keyMismatches) + " nodes whose keys changed after the reload");
+    checks.Expect(recordMismatches == 0,
+                  std::to_string(recordMismatches) +
+                      " bone or pose-library records changed size after the reload");
+}
+
+} // namespace
+
+int RunDemo(const DemoOptions& o) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(o.OutDir, ec);
+    const std::string made = (fs::path(o.OutDir) / "character.scene").string();
+    const std::string animated = (fs::path(o.OutDir) / "character-animated.scene").string();
+    const std::string reloaded = (fs::path(o.OutDir) / "character-reloaded.scene").string();
+    Checks checks;
+    std::string error;
+
+    // ---- the character, made by a user of the plug-in ----
+    if (!RunMaker(o, made)) {
+        std::fprintf(stderr, "simhost: making the character failed\n");
+        return 1;
+    }
+
+    Session session;
+    if (!session.Open(o, &error) || !session.Load(made, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 1;
+    }
+    const VelApi& api = session.Api;
+    const RigInfo loaded = ReadRig(api);
+    std::printf("loaded %s: %d skeleton(s), %zu bones, %zu weighted vertices\n", made.c_str(),
+                loaded.Skeletons, loaded.Bones.size(), loaded.Weighted());
+    checks.Expect(loaded.Skeletons == 1, "one skeleton rebuilt after the load");
+    checks.Expect(loaded.Bones.size() + 1 == CharacterJoints().size(),
+                  "every bone rebuilt after the load");
+    const bool bound = std::all_of(loaded.Bones.begin(), loaded.Bones.end(), [](const BoneInfo& b) {
+        return b.Children == std::vector<std::string>{kBodyName} && !b.Indexes.empty();
+    });
+    checks.Expect(bound, "every bone holds the body with a skin area");
+    checks.Expect(api.IsSetupMode() == 0, "the tool window opened on its animate page");
+
+    // ---- posing and recording ----
+    std::printf("posing:\n");
+    std::vector<double> dragTimes;
+    for (const PoseFrame& pose : Choreography()) {
+        api.SetRecordFrame(pose.Frame);
+        for (const PoseDrag& d : pose.Drags) {
+            CtsxSobj joint = tsxhost::FindByFullName(JointPath(d.Joint));
+            if (!checks.Expect(joint != nullptr, std::string("joint ") + d.Joint + " found"))
+                continue;
+            const CtsxVec3f before = Location(joint);
+            const double ms = DragJoint(joint, d.Target);
+            dragTimes.push_back(ms);
+            const CtsxVec3f after = Location(joint);
+            std::printf("  frame %3d  drag %-8s %6.2f -> %5.2f from the target  %8.2f ms\n",
+                        static_cast<int>(pose.Frame), d.Joint, Distance(before, d.Target),
+                        Distance(after, d.Target), ms);
+            checks.Expect(Distance(after, d.Target) < Distance(before, d.Target) ||
+                              Distance(before, d.Target) < 1e-3f,
+                          std::string("dragging ") + d.Joint + " moved it towards its target");
+        }
+        api.Record();
+        int keyed = 0;
+        for (const CharacterJoint& j : CharacterJoints())
+            if (tsxSobjGetFrame(tsxhost::FindByFullName(JointPath(j.Name)), TSX_KIND_LOCATION, 0,
+                                pose.Frame))
+                ++keyed;
+        checks.Expect(keyed == static_cast<int>(CharacterJoints().size()),
+                      "every joint keyed at frame " + std::to_string(static_cast<int>(pose.Frame)));
+    }
+
+    // ---- playing the frames back ----
+    std::printf("playback:\n");
+    std::vector<FrameState> played;
+    for (const PoseFrame& pose : Choreography()) {
+        tsxhost::SetTime(pose.Frame);
+        Redraw();
+        played.push_back(ReadFrame());
+        const std::string png = FramePng(o.OutDir, pose.Frame);
+        checks.Expect(tsxhost::RenderViewPng(0, png, 640, 640), "picture " + png);
+        std::printf("  frame %3d  %s\n", static_cast<int>(pose.Frame), png.c_str());
+    }
+    for (std::size_t i = 1; i < played.size(); ++i)
+        checks.Expect(MaxDistance(played[0].Body, played[i].Body) > 0.3f,
+                      "the body is deformed at frame " +
+                          std::to_string(static_cast<int>(Choreography()[i].Frame)));
+    const RigInfo animatedRig = ReadRig(api);
+
+    if (!tsxhost::SaveScene(animated, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 1;
+    }
+    session.Close();
+
+    // ---- a fresh host loads the saved scene ----
+    if (!session.Open(o, &error) || !session.Load(animated, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("reloaded %s\n", animated.c_str());
+    checks.Expect(SameRig(animatedRig, ReadRig(api)),
+                  "skeletons, bones, bound objects and skin weights came back");
+    float worstBody = 0, worstJoint = 0;
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        tsxhost::SetTime(Choreography()[i].Frame);
+        Redraw();
+        const FrameState f = ReadFrame();
+        worstBody = std::max(worstBody, MaxDistance(played[i].Body, f.Body));
+        worstJoint = std::max(worstJoint, MaxDistance(played[i].Joints, f.Joints));
+    }
+    std::printf("  replayed: joints within %.2g, deformed vertices within %.2g\n", worstJoint,
+                worstBody);
+    checks.Expect(worstJoint < 1e-3f, "the poses came back at every recorded frame");
+    checks.Expect(worstBody < 1e-3f, "the deformed vertices came back at every recorded frame");
+    tsxhost::SetTime(Choreography().back().Frame);
+    Redraw();
+    if (!tsxhost::SaveScene(reloaded, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 1;
+    }
+    session.Close();
+
+    std::vector<SceneNode> before, after;
+    if (checks.Expect(ReadSceneNodes(animated, before, &error) &&
+                          ReadSceneNodes(reloaded, after, &error),
+                      "saved scenes read back " + error)) {
+        const KeyCount keys = CountKeys(before);
+        std::printf("keys: %zu location, %zu Stiff, %zu Twist\n", keys.Location, keys.Stiff,
+                    keys.Twist);
+        checks.Expect(keys.Location > 0 && keys.Stiff > 0 && keys.Twist > 0,
+                      "location, Stiff and Twist keys saved");
+        CompareSaves(before, after, checks);
+        const std::uint32_t posesBefore = PoseCount(before), posesAfter = PoseCount(after);
+        std::printf("pose library: %u pose(s) saved, %u after the reload\n", posesBefore,
+                    posesAfter);
+        checks.Expect(posesBefore == 1 && posesAfter == posesBefore, "the pose library came back");
+    }
+
+    double total = 0, slowest = 0;
+    for (double t : dragTimes)
+        total += t, slowest = std::max(slowest, t);
+    std::printf("summary: %zu drags of %d steps, %.2f ms on average, %.2f ms the slowest; %d "
+                "checks, %d failed\n",
+                dragTimes.size(), kDragSteps, dragTimes.empty() ? 0.0 : total / dragTimes.size(),
+                slowest, checks.Count(), checks.Failed());
+    return checks.Failed() == 0 ? 0 : 1;
+}
+
+} // namespace simhost

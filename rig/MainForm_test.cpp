@@ -1,0 +1,370 @@
+#include "MainForm.h"
+
+#include <set>
+
+#include "ExtObjVectData.h"
+#include "FileIO.h"
+#include "ServicesTestEnv.h"
+#include "SkeletonState.h"
+#include "Skin.h"
+#include "Timers.h"
+
+namespace vel {
+namespace {
+
+class MainFormTest : public ServicesTest {
+protected:
+    void SetUp() override {
+        ServicesTest::SetUp();
+        testing::ResetFileIOUnit();
+    }
+    void TearDown() override {
+        testing::ResetFileIOUnit();
+        OptHideAttached = OptHideUnattached = SkipSubDivRebuild = false;
+        ServicesTest::TearDown();
+    }
+    // A current skeleton with joints at x = 0, 1, 2 and two bones.
+    TSkeleton* Line() {
+        TSkeleton* s = NewSkel();
+        joints = Chain(s, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
+        return s;
+    }
+    // Pens of the front view's polylines: a bone shape draws four-point lines,
+    // a joint marker closed five-point squares.
+    struct Drawn {
+        std::multiset<int> bones, markers;
+    };
+    static Drawn Redraw() {
+        tsxAllViewsRefresh();
+        tsxhost::IdleRedraw();
+        Drawn d;
+        for (const auto& line : tsxhost::ViewLines(0))
+            (line.points.size() == 4 ? d.bones : d.markers).insert(line.pen);
+        return d;
+    }
+    static std::multiset<int> Pens(std::size_t n, int pen) {
+        const std::vector<int> v(n, pen);
+        return {v.begin(), v.end()};
+    }
+    std::vector<TJoint*> joints;
+};
+
+TEST(ExtObjVectData, ShapesAreWellFormed) {
+    for (PtsxVectorObject shape : {BoneShape(), PyramidShape(), JointMarkerShape()}) {
+        int n = 0;
+        for (; shape->indices[n] != -1 && n < 1000; ++n)
+            EXPECT_TRUE(shape->indices[n] == -2 ||
+                        (shape->indices[n] >= 0 && shape->indices[n] < shape->nbrVxs));
+        EXPECT_LT(n, 1000) << "no end mark";
+    }
+    // The marker: 30 closed squares over 32 corners, each flat across one axis.
+    const PtsxVectorObject m = JointMarkerShape();
+    ASSERT_EQ(m->nbrVxs, 32);
+    std::set<int> used;
+    for (int q = 0; q < 30; ++q) {
+        const int* e = m->indices + q * 6;
+        EXPECT_EQ(e[0], e[4]);
+        EXPECT_EQ(e[5], q == 29 ? -1 : -2);
+        int flat = 0;
+        for (float CtsxVec3f::*axis : {&CtsxVec3f::x, &CtsxVec3f::y, &CtsxVec3f::z}) {
+            const float c = m->vxs[e[0]].*axis;
+            flat += c == m->vxs[e[1]].*axis && c == m->vxs[e[2]].*axis && c == m->vxs[e[3]].*axis;
+        }
+        EXPECT_EQ(flat, 1) << "quad " << q;
+        used.insert(e, e + 4);
+    }
+    EXPECT_EQ(used.size(), 32u);
+}
+
+TEST_F(MainFormTest, FirstGetDataRunsTheStartUpInStreamOrder) {
+    // The module again on a fresh host, logged from the first call.
+    MainForm = nullptr;
+    form.reset();
+    FinalizeObjectEventsUnit();
+    tsxhost::Reset();
+    testing::ResetPlugUnit();
+    testing::ResetAttributesUnit();
+    InitializeObjectEventsUnit();
+    form.reset(MainForm = new TMainForm(nullptr));
+    tsxhost::AttachPlugin(
+        {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
+    tsxhost::SetCallLog(true);
+    CtsxPluginData data;
+    tsxhost::LoadSequence(7, &data);
+
+    std::string seen;
+    for (const std::string& line : tsxhost::CallLog()) {
+        const std::string name = line.substr(0, line.find('('));
+        const auto quote = line.find('"');
+        if (name.find("Define") != std::string::npos || name == "tsxAnimCreateAttribute")
+            seen += line.substr(quote + 1, line.find('"', quote + 1) - quote - 1) + " ";
+        else if (name == "tsxRegisterEventCallback")
+            seen += "class" + line.substr(name.size() + 1, 1) + " ";
+        else if (name.size() > 2 && name.compare(name.size() - 2, 2, "CB") == 0)
+            seen += name + " ";
+    }
+    EXPECT_EQ(seen, "velBone velSkeleton class3 class0 tsxSelectionChangedCB tsxOnDestroyCB "
+                    "tsxActiveTimeChangedCB tsxCurrobjMoveCB velPoseLibrary velVolume "
+                    "velVolumeCap velJointShow velBoneT Twist Stiff Vel_j_0 Vel_j_1 ");
+
+    tsxhost::ClearCallLog();
+    tsxhost::LoadSequence(7, &data);
+    for (const std::string& line : tsxhost::CallLog())
+        EXPECT_EQ(line.find("Define"), std::string::npos) << line;
+}
+
+TEST_F(MainFormTest, HostEventsAreFilteredByLockActivityAndType) {
+    TSkeleton* first = Line();
+    TSkeleton* second = NewSkel();
+    BeginEdit();
+    tsxhost::Select(joints[1]->Node);
+    tsxhost::SetTime(5);
+    EndEdit();
+    EXPECT_EQ(CurrentSkeleton, second);
+    EXPECT_EQ(CurrentFrame, 0);
+    tsxhost::Select(joints[1]->Node);
+    EXPECT_EQ(CurrentSkeleton, first);
+
+    tsxhost::Deactivate();
+    tsxhost::SetTime(6);
+    tsxhost::SendNotify(joints[0]->Node, TSX_NOTIFY_ANIMNAV);
+    EXPECT_EQ(CurrentFrame, 0);
+    EXPECT_FALSE(FrameDirty);
+    tsxhost::ClickLeft();
+    tsxhost::SetTime(7);
+    tsxhost::SendNotify(joints[0]->Node, TSX_NOTIFY_ANIMNAV);
+    EXPECT_EQ(CurrentFrame, 7);
+    EXPECT_TRUE(FrameDirty);
+
+    // Destroyed objects: not the host's own kinds (below 50), not under the
+    // lock, not without a main view.
+    TBone* bone = first->Bones.Items(0);
+    CtsxSobj prop = tsxhost::AddNull("Prop"), cube = tsxhost::AddCube("Box", 1);
+    bone->Attach(prop);
+    bone->Attach(cube);
+    tsxhost::Delete(prop);
+    BeginEdit();
+    tsxhost::Delete(cube);
+    EndEdit();
+    EXPECT_EQ(bone->ChildCount(), 2);
+    tsxhost::SetMainViewHwnd(nullptr);
+    tsxhost::Delete(first->Bag);
+    tsxhost::SetMainViewHwnd(reinterpret_cast<void*>(1));
+    EXPECT_EQ(SkeletonCount(), 2);
+    tsxhost::Delete(second->Bag);
+    EXPECT_EQ(SkeletonCount(), 1);
+}
+
+TEST_F(MainFormTest, GeneralEventsFiveSixAndSeven) {
+    Line();
+    tsxhost::SetTime(5);
+    tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVED);
+    BeginEdit();
+    tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE);
+    tsxhost::SendGeneralEvent(e_tsxGA_OBJLOAD);
+    tsxhost::SendGeneralEvent(e_tsxGA_SCNLOAD); // this one under the lock too
+    EndEdit();
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 5);
+    EXPECT_FALSE(form->ObjectLoadedTimer->Enabled());
+    EXPECT_TRUE(form->SceneLoadedTimer->Enabled());
+
+    tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE); // before a save: back to frame 0
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 0);
+    tsxhost::SendGeneralEvent(e_tsxGA_OBJLOAD);
+    EXPECT_TRUE(form->ObjectLoadedTimer->Enabled());
+    fw::AdvanceClock(kLoadTimerInterval);
+    EXPECT_FALSE(form->ObjectLoadedTimer->Enabled() || form->SceneLoadedTimer->Enabled());
+    EXPECT_FALSE(form->ActivateTimer->Enabled());
+}
+
+TEST_F(MainFormTest, RenderingFollowsTheAnimationUntilItEnds) {
+    TSkeleton* s = Line();
+    SkipSubDivRebuild = true;
+    tsxhost::SendRenderEvent(1); // begin
+    EXPECT_TRUE(form->Rendering());
+    EXPECT_FALSE(SkipSubDivRebuild);
+    EXPECT_EQ(tsxMNodeIsVisible(joints[0]->Node), 0);
+
+    const CtsxVec3f p{2, 1, 0};
+    tsxGNodeSetLocation(joints[2]->Node, &p);
+    tsxhost::SendRenderEvent(3, 1); // frame start
+    EXPECT_GT(s->Joints.Items(2)->Position.y, 0.5f);
+
+    tsxhost::Deactivate();
+    tsxhost::SendRenderEvent(2); // end, after a deactivation
+    EXPECT_FALSE(form->Rendering());
+    EXPECT_TRUE(SkipSubDivRebuild);
+    EXPECT_EQ(tsxMNodeIsVisible(joints[0]->Node), 1);
+
+    // A begin while inactive does nothing, nor does its abort.
+    tsxhost::SendRenderEvent(1);
+    EXPECT_TRUE(SkipSubDivRebuild);
+    tsxhost::ClickLeft();
+    SkipSubDivRebuild = false;
+    tsxhost::SendRenderEvent(5);
+    EXPECT_FALSE(SkipSubDivRebuild);
+}
+
+TEST_F(MainFormTest, WirePensShowTheSelection) {
+    TSkeleton* s = Line();
+    s->SelectedBone = 1;
+    joints[0]->SetStiff(0);
+    tsxhost::Select(joints[1]->Node);
+    Drawn d = Redraw();
+    EXPECT_EQ(d.bones.count(e_tsxPEN_GREEN), 8u);
+    EXPECT_EQ(d.bones.count(e_tsxPEN_BLUE), 8u);
+    EXPECT_EQ(d.markers.count(e_tsxPEN_RED), 30u); // nailed
+    EXPECT_EQ(d.markers.count(e_tsxPEN_GREEN), 30u);
+    EXPECT_EQ(d.markers.count(e_tsxPEN_BLUE), 30u);
+    tsxhost::Select(joints[0]->Node);
+    EXPECT_EQ(Redraw().markers.count(e_tsxPEN_INACTIVESUB), 30u);
+    tsxhost::RenderViewPng(3, "/tmp/s3_view.png", 640, 480); // SCRATCH
+    SetCurrentSkeleton(nullptr);
+    d = Redraw();
+    EXPECT_EQ(d.markers.count(e_tsxPEN_RED) + d.bones.count(e_tsxPEN_GREEN), 0u);
+}
+
+TEST_F(MainFormTest, HideOptionsPickWhichBonesAreDrawn) {
+    TSkeleton* s = Line();
+    // Bone 0 carries an arm and is drawn green, bone 1 is bare and blue.
+    s->Bones.Items(0)->Attach(tsxhost::AddCube("Arm", 0.2f));
+    s->SelectedBone = 0;
+    OptHideAttached = true;
+    EXPECT_EQ(Redraw().bones, Pens(8, e_tsxPEN_BLUE));
+    OptHideUnattached = true;
+    EXPECT_TRUE(Redraw().bones.empty());
+    OptHideAttached = false;
+    EXPECT_EQ(Redraw().bones, Pens(8, e_tsxPEN_GREEN));
+    ClearSkeletons(); // bones of no skeleton are drawn
+    EXPECT_EQ(Redraw().bones.size(), 16u);
+}
+
+TEST_F(MainFormTest, PaintJointMessageLeavesTheLockClear) {
+    Line();
+    fw::SendMessage(form->Handle(), CM_PAINTJOINT, reinterpret_cast<fw::WPARAM>(joints[1]->Node),
+                    1);
+    EXPECT_EQ(tsxhost::PolyhMaterial(joints[1]->Node), JointMaterial(true));
+    EXPECT_FALSE(EditLocked());
+}
+
+TEST_F(MainFormTest, ADraggedJointRelaxesTheSkeletonAndBecomesAnUndoEntry) {
+    TSkeleton* s = Line();
+    tsxhost::Select(joints[2]->Node);
+    const std::size_t undo = s->UndoStates.size();
+    tsxhost::Drag(TranslationMx(0, 1, 0));
+    EXPECT_NEAR(Distance(joints[0]->Position, joints[1]->Position), 1.0f, 0.02f);
+    EXPECT_NEAR(Distance(joints[1]->Position, joints[2]->Position), 1.0f, 0.02f);
+    EXPECT_GT(joints[2]->Position.y, 0.3f);
+    EXPECT_NEAR(Distance(NodeLocation(joints[2]->Node), joints[2]->Position), 0, 1e-4f);
+    ASSERT_EQ(s->UndoStates.size(), undo + 1);
+    EXPECT_EQ(s->UndoStates.back()->Name, "Joint Moved");
+
+    tsxhost::SendNotify(s->Bag, TSX_NOTIFY_OBJNAV, 0); // still moving
+    tsxhost::SendNotify(s->Bag, TSX_NOTIFY_OBJNAV, 1);
+    ASSERT_EQ(s->UndoStates.size(), undo + 2);
+    EXPECT_EQ(s->UndoStates.back()->Name, "Skeleton Moved");
+}
+
+TEST_F(MainFormTest, DraggingAJointInSetupModeSetsNewRestLengths) {
+    TSkeleton* s = Line();
+    SetupMode = true;
+    tsxhost::Select(joints[2]->Node);
+    tsxhost::Drag(TranslationMx(1, 0, 0));
+    EXPECT_VEC_NEAR(joints[2]->Position, 3, 0, 0, 1e-4f);
+    EXPECT_VEC_NEAR(joints[1]->Position, 1, 0, 0, 1e-4f);
+    EXPECT_NEAR(s->Bones.Items(1)->Length, 2.0f, 1e-4f);
+    // Under the lock the host moves the joint itself; the rig takes no part.
+    BeginEdit();
+    tsxhost::Drag(TranslationMx(1, 0, 0));
+    EndEdit();
+    EXPECT_NEAR(NodeLocation(joints[2]->Node).x, 4.0f, 1e-4f);
+    EXPECT_NEAR(s->Bones.Items(1)->Length, 2.0f, 1e-4f);
+}
+
+class MainFormLoadTest : public MainFormTest {
+protected:
+    // A skeleton beside a helper object of each kind a load deletes, saved.
+    std::vector<std::uint8_t> SavedRig() {
+        Line();
+        for (TTsxExtObj* helper : {form->VolumeExtObj, form->PyramidExtObj})
+            tsxSceneAddObject(helper->CreateObject(), 1);
+        return tsxhost::SaveSceneToBytes();
+    }
+    static int Helpers() {
+        int n = 0;
+        for (CtsxSobj o : tsxhost::SceneNodes())
+            n += tsxSobjGetType(o) == MainForm->VolumeExtObj->SObjType() ||
+                 tsxSobjGetType(o) == MainForm->PyramidExtObj->SObjType();
+        return n;
+    }
+    void Load(const std::vector<std::uint8_t>& bytes) {
+        std::string error;
+        ASSERT_TRUE(tsxhost::LoadSceneFromBytes(bytes, &error)) << error;
+    }
+};
+
+TEST_F(MainFormLoadTest, ASavedSceneIsRebuiltOnTheTimer) {
+    const std::vector<std::uint8_t> bytes = SavedRig();
+    tsxhost::Deactivate();
+    Load(bytes);
+    EXPECT_EQ(form->DeleteAfterLoad().size(), 2u);
+    fw::AdvanceClock(kLoadTimerInterval - 1);
+    EXPECT_TRUE(HasPendingBones());
+    fw::AdvanceClock(1);
+    ASSERT_EQ(SkeletonCount(), 1);
+    TSkeleton* s = SkeletonByIndex(0);
+    EXPECT_EQ(CurrentSkeleton, s);
+    EXPECT_EQ(s->Bones.Count(), 2);
+    ASSERT_EQ(s->Joints.Count(), 3);
+    EXPECT_VEC_NEAR(s->Joints.Items(2)->Position, 2, 0, 0, 1e-4f);
+    // The plug-in was clicked and its window opened on the animate page.
+    EXPECT_TRUE(PluginActive());
+    ASSERT_NE(ToolsForm, nullptr);
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
+    EXPECT_TRUE(form->DeleteAfterLoad().empty());
+    EXPECT_EQ(Helpers(), 0);
+    EXPECT_FALSE(EditLocked());
+}
+
+TEST_F(MainFormLoadTest, ALoadWithoutBonesKeepsItsHelpersAndDropsTheOldRig) {
+    const std::vector<std::uint8_t> full = SavedRig();
+    for (CtsxSobj o : tsxhost::SceneNodes())
+        if (tsxSobjGetType(o) == form->TsxBoneExtObj->SObjType()) tsxSobjDelete(o);
+    const std::vector<std::uint8_t> helpersOnly = tsxhost::SaveSceneToBytes();
+    ASSERT_EQ(SkeletonCount(), 1);
+
+    tsxhost::ResetStaleUses();
+    Load(helpersOnly);
+    fw::AdvanceClock(kLoadTimerInterval);
+    EXPECT_EQ(SkeletonCount(), 0);
+    EXPECT_EQ(CurrentSkeleton, nullptr);
+    EXPECT_EQ(form->DeleteAfterLoad().size(), 2u);
+    EXPECT_EQ(Helpers(), 2);
+
+    // The next load with bones deletes its own helpers and passes over those
+    // that went with the replaced scene.
+    Load(full);
+    fw::AdvanceClock(kLoadTimerInterval);
+    EXPECT_EQ(SkeletonCount(), 1);
+    EXPECT_TRUE(form->DeleteAfterLoad().empty());
+    EXPECT_EQ(Helpers(), 0);
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
+TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
+    SavedRig();
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vel_mainform_" + std::to_string(::getpid()) + ".scn");
+    std::string error;
+    ASSERT_TRUE(tsxhost::SaveScene(path.string(), &error)) << error;
+    ASSERT_TRUE(tsxhost::MergeScene(path.string(), &error)) << error;
+    std::filesystem::remove(path);
+    EXPECT_FALSE(form->SceneLoadedTimer->Enabled());
+    fw::AdvanceClock(kLoadTimerInterval);
+    // The skeleton already there stays; the merged copy gets its own.
+    ASSERT_EQ(SkeletonCount(), 2);
+    EXPECT_EQ(SkeletonByIndex(1)->Bones.Count(), 2);
+}
+
+} // namespace
+} // namespace vel

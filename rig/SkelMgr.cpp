@@ -1,0 +1,420 @@
+#include "SkelMgr.h"
+
+#include <algorithm>
+
+#include "FrameControl.h"
+#include "MainForm.h"
+#include "Messages.h"
+#include "Skeleton.h"
+#include "SkeletonState.h"
+#include "Skin.h"
+#include "Switchboard.h"
+#include "TsxHelper.h"
+#include "Utils.h"
+
+namespace vel {
+
+bool OptAutoSelect = false;
+
+namespace {
+
+// One state per skeleton, between SaveAllSkeletonStates and the next restore.
+std::vector<std::unique_ptr<TSkeletonState>> SavedStates;
+
+// The skeletons bound below skeleton, at any depth.
+std::vector<TSkeleton*> AttachedBelow(const TSkeleton& skeleton) {
+    std::vector<TSkeleton*> list;
+    skeleton.Bones.CollectChildSkeletons(list, true);
+    return list;
+}
+
+struct TSubDivWalk {
+    TSkeleton* Skeleton;
+};
+
+void ExtractControlMeshVisit(CtsxSobj node, void* data, bool& /*stop*/) {
+    if (tsxSobjGetType(node) != TSX_TYPE_SUBDIV) return;
+    static_cast<TSubDivWalk*>(data)->Skeleton->SubDivObjects.push_back(node);
+    tsxSubDivExtractControlMesh(node, 0, 0, 1);
+}
+
+void MakeSubDivVisit(CtsxSobj node, void* data, bool& /*stop*/) {
+    const auto& list = static_cast<TSubDivWalk*>(data)->Skeleton->SubDivObjects;
+    if (std::find(list.begin(), list.end(), node) != list.end()) tsxSubDivMake(node);
+}
+
+// Walks the tree of every object bound to the skeleton's bones.
+void WalkBoundObjects(TSkeleton& skeleton, TNodeProc visit) {
+    TSubDivWalk walk{&skeleton};
+    for (std::int32_t b = 0; b < skeleton.Bones.Count(); ++b) {
+        TBone* bone = skeleton.Bones.Items(b);
+        for (std::int32_t c = 0; c < bone->ChildCount(); ++c)
+            ForEachNodeInTree(bone->Children(c)->Object, visit, &walk);
+    }
+}
+
+// Runs proc on every skeleton in list order; the count is read each time, so
+// a list that shrinks meanwhile ends the walk rather than overrunning it.
+template <class F> void ForEachSkeleton(F proc) {
+    TSkeletonList& list = SkeletonList();
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        proc(*list.Items(i));
+}
+
+} // namespace
+
+// ---- the list ----
+
+TSkeletonList::TSkeletonList() = default;
+TSkeletonList::~TSkeletonList() = default;
+
+TSkeleton* TSkeletonList::Items(std::int32_t i) const {
+    return i >= 0 && i < Count() ? List[static_cast<std::size_t>(i)].get() : nullptr;
+}
+
+std::int32_t TSkeletonList::IndexOf(const TSkeleton* skeleton) const {
+    for (std::size_t i = 0; i < List.size(); ++i)
+        if (List[i].get() == skeleton) return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+void TSkeletonList::Add(std::unique_ptr<TSkeleton> skeleton) {
+    List.push_back(std::move(skeleton));
+}
+
+std::unique_ptr<TSkeleton> TSkeletonList::Extract(TSkeleton* skeleton) {
+    const std::int32_t i = IndexOf(skeleton);
+    if (i < 0) return nullptr;
+    std::unique_ptr<TSkeleton> out = std::move(List[static_cast<std::size_t>(i)]);
+    List.erase(List.begin() + i);
+    return out;
+}
+
+TSkeletonList& SkeletonList() {
+    // Outlives every form; the runtime frees it after the module's own unload.
+    static TSkeletonList list;
+    return list;
+}
+
+void InitializeSkelMgrUnit() {
+    SkeletonList();
+}
+
+void FinalizeSkelMgrUnit() {
+    // Skeletons are not freed at unload; the saved states are.
+    SavedStates.clear();
+}
+
+// ---- creation and look-up ----
+
+TSkeleton* CreateSkeletonForBag(CtsxSobj node) {
+    auto skeleton = std::make_unique<TSkeleton>();
+    skeleton->Bag = node;
+    CtsxSobj parent = tsxGNodeGetParent(node);
+    skeleton->SkeletonObject = parent == tsxGetScene() ? nullptr : parent;
+    tsxGNodeSetName(node, "blank");
+    tsxGNodeSetName(node, ".BoneBag");
+    WatchObject(node);
+    TSkeleton* raw = skeleton.get();
+    SkeletonList().Add(std::move(skeleton));
+    return raw;
+}
+
+void NewSkeleton() {
+    try {
+        CurrentSkeleton = CreateSkeletonForBag(NewSkeletonObject());
+    } catch (...) {
+        CurrentSkeleton = nullptr;
+    }
+    if (CurrentSkeleton) {
+        CurrentSkeleton->EnsurePoseLibObject();
+        CurrentSkeleton->BuildHierarchy();
+    }
+    CurrentSkeletonChanged();
+}
+
+void ClearSkeletons() {
+    CurrentSkeleton = nullptr; // never left pointing at a freed skeleton
+    FreeListAndObjects(&SkeletonList().List);
+    SetCurrentSkeleton(nullptr);
+}
+
+void SetCurrentSkeleton(TSkeleton* skeleton) {
+    CurrentSkeleton = skeleton;
+    CurrentSkeletonChanged();
+}
+
+std::int32_t SkeletonCount() {
+    return SkeletonList().Count();
+}
+
+TSkeleton* SkeletonByIndex(std::int32_t i) {
+    return SkeletonList().Items(i);
+}
+
+bool FindSkeletonByObject(CtsxSobj object, TSkeleton*& skeleton) {
+    skeleton = nullptr;
+    if (!object) return false;
+    for (const auto& s : SkeletonList().List)
+        if (s->SkeletonObject == object) {
+            skeleton = s.get();
+            return true;
+        }
+    return false;
+}
+
+bool FindSkeletonByBag(CtsxSobj node, TSkeleton*& skeleton) {
+    skeleton = nullptr;
+    if (!node) return false;
+    for (const auto& s : SkeletonList().List)
+        if (s->Bag == node) {
+            skeleton = s.get();
+            return true;
+        }
+    return false;
+}
+
+bool FindSkeletonByJointNode(CtsxSobj node, TSkeleton*& skeleton, std::int32_t& jointIndex) {
+    skeleton = nullptr;
+    jointIndex = -1;
+    if (!node) return false;
+    for (const auto& s : SkeletonList().List) {
+        const std::int32_t i = s->Joints.IndexOfNode(node);
+        if (i >= 0) {
+            skeleton = s.get();
+            jointIndex = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FindSkeletonByBoneNode(CtsxSobj node, TSkeleton*& skeleton, std::int32_t& boneIndex) {
+    skeleton = nullptr;
+    boneIndex = -1;
+    if (!node) return false;
+    for (const auto& s : SkeletonList().List) {
+        std::int32_t i = -1;
+        if (s->Bones.IndexOfNode(node, i)) {
+            skeleton = s.get();
+            boneIndex = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FindSkeletonOfBagChild(CtsxSobj node, TSkeleton*& skeleton) {
+    skeleton = nullptr;
+    if (!node) return false;
+    return FindSkeletonByBag(tsxGNodeGetParent(node), skeleton);
+}
+
+void DeleteSkeleton(TSkeleton* skeleton) {
+    if (!skeleton) return;
+    // No skeleton may keep pointing at the one that goes.
+    for (const auto& s : SkeletonList().List)
+        if (s->ParentSkeleton == skeleton) {
+            s->Attached = 0;
+            s->ParentSkeleton = nullptr;
+        }
+    const bool wasCurrent = CurrentSkeleton == skeleton;
+    if (wasCurrent) CurrentSkeleton = nullptr;
+    std::unique_ptr<TSkeleton> owned = SkeletonList().Extract(skeleton);
+    owned.reset();
+    if (wasCurrent) SetCurrentSkeleton(nullptr);
+}
+
+void HandleObjectDestroyed(CtsxSobj object) {
+    TSkeleton* skeleton = nullptr;
+    if (FindSkeletonByBag(object, skeleton) || FindSkeletonByObject(object, skeleton)) {
+        DeleteSkeleton(skeleton);
+        return;
+    }
+    ForEachSkeleton([&](TSkeleton& s) { s.ObjectDeleted(object); });
+}
+
+// ---- selection ----
+
+void SyncCurrentSkeletonToObject(CtsxSobj object, bool allowRedirect) {
+    TSkeleton* skeleton = nullptr;
+    if (FindSkeletonByObject(object, skeleton) && OptAutoSelect && allowRedirect &&
+        skeleton->Joints.Count() >= 1) {
+        const std::int32_t j = skeleton->Joints.Count() >= 2 ? 1 : 0;
+        CtsxSobj target = skeleton->Joints.Items(j)->Node;
+        if (MainForm)
+            fw::PostMessage(MainForm->Handle(), CM_SAFESELECT, reinterpret_cast<fw::WPARAM>(target),
+                            0);
+        object = target;
+    }
+    std::int32_t index = -1;
+    if (!FindSkeletonByBag(object, skeleton) && !FindSkeletonByObject(object, skeleton) &&
+        !FindSkeletonByJointNode(object, skeleton, index))
+        return;
+    if (skeleton != CurrentSkeleton) SetCurrentSkeleton(skeleton);
+}
+
+// ---- broadcasts ----
+
+void RelinkAllInScene() {
+    ForEachSkeleton([](TSkeleton& s) { s.RelinkInScene(); });
+}
+
+void RelinkAllUnderRoot() {
+    ForEachSkeleton([](TSkeleton& s) { s.RelinkUnderRoot(); });
+}
+
+void BuildAllHierarchies() {
+    ForEachSkeleton([](TSkeleton& s) { s.BuildHierarchy(); });
+}
+
+void UpdateAllSkeletons() {
+    ForEachSkeleton([](TSkeleton& s) {
+        s.Update();
+        s.UpdateJointSizes();
+    });
+    ForEachSkeleton([](TSkeleton& s) {
+        if (s.Attached == 0) s.DeformRootSkins();
+    });
+}
+
+void RebindAllSkins() {
+    ForEachSkeleton([](TSkeleton& s) { s.RebindSkins(); });
+}
+
+void ShowAllJoints(bool show) {
+    ForEachSkeleton([show](TSkeleton& s) { s.Joints.SetVisibleAll(show); });
+}
+
+void BroadcastTwistChanged(CtsxSobj object, float time) {
+    ForEachSkeleton([&](TSkeleton& s) { s.TwistChanged(object, time); });
+}
+
+void BroadcastStiffChanged(CtsxSobj object, float time) {
+    ForEachSkeleton([&](TSkeleton& s) { s.StiffChanged(object, time); });
+}
+
+void RecordAllSkeletons() {
+    ForEachSkeleton([](TSkeleton& s) { s.Record(); });
+}
+
+void StoreRestPoseAll() {
+    ForEachSkeleton([](TSkeleton& s) {
+        s.ClearUndo();
+        s.PushUndoState("Rest Pose", false);
+    });
+}
+
+void RebuildAllSubDivSkins() {
+    ForEachSkeleton([](TSkeleton& s) {
+        if (s.Skins) s.Skins->RebuildSubDivAll();
+    });
+}
+
+void ShowAllSkeletons(bool show) {
+    ForEachSkeleton([show](TSkeleton& s) {
+        if (show)
+            tsxMNodeSetVisible(s.Bag);
+        else
+            tsxMNodeSetInvisible(s.Bag);
+    });
+}
+
+void ShowCurrentSkeletonOnly() {
+    ForEachSkeleton([](TSkeleton& s) {
+        if (&s == CurrentSkeleton)
+            tsxMNodeSetVisible(s.Bag);
+        else
+            tsxMNodeSetInvisible(s.Bag);
+    });
+}
+
+// ---- the current skeleton's family ----
+
+std::vector<TSkeleton*> CurrentSkeletonFamily(bool currentOnly) {
+    if (!CurrentSkeleton) return {};
+    TSkeleton* base = currentOnly ? CurrentSkeleton : CurrentSkeleton->Root();
+    std::vector<TSkeleton*> family = AttachedBelow(*base);
+    family.push_back(base);
+    return family;
+}
+
+std::vector<TSkeleton*> RecordTargets(bool force, bool currentOnly) {
+    std::vector<TSkeleton*> targets;
+    for (TSkeleton* s : CurrentSkeletonFamily(currentOnly))
+        if (force || currentOnly || s->Recording != 0) targets.push_back(s);
+    return targets;
+}
+
+void RecordCurrentSkeleton(bool force, bool currentOnly) {
+    for (TSkeleton* s : RecordTargets(force, currentOnly))
+        s->Record();
+}
+
+void EraseCurrentSkeletonFrame(bool force, bool currentOnly, float time) {
+    for (TSkeleton* s : RecordTargets(force, currentOnly))
+        s->EraseKeys(time);
+}
+
+void ResetAttachedUndo() {
+    if (!CurrentSkeleton) return;
+    for (TSkeleton* s : AttachedBelow(*CurrentSkeleton)) {
+        s->ClearUndo();
+        s->PushUndoState("Rest Pose", false);
+    }
+}
+
+// ---- frame changes ----
+
+void SaveAllSkeletonStates() {
+    std::vector<std::unique_ptr<TSkeletonState>> states;
+    ForEachSkeleton([&](TSkeleton& s) { states.push_back(s.CaptureState("", false, false)); });
+    SavedStates = std::move(states);
+}
+
+void RestoreAllSkeletonStates() {
+    // Taken out first, so they are freed however this ends.
+    std::vector<std::unique_ptr<TSkeletonState>> states = std::move(SavedStates);
+    SavedStates.clear();
+    if (static_cast<std::int32_t>(states.size()) != SkeletonCount()) return;
+    for (std::size_t i = 0; i < states.size(); ++i)
+        SkeletonByIndex(static_cast<std::int32_t>(i))->ApplyState(*states[i], false, true, false);
+}
+
+std::int32_t SavedStateCount() {
+    return static_cast<std::int32_t>(SavedStates.size());
+}
+
+void RecordRestFrames() {
+    if (SkeletonCount() < 1) return;
+    RebindAllSkins();
+    SetActiveFrameUpdating(0.0f);
+    RecordAllSkeletons();
+    SetActiveFrameUpdating(1.0f);
+    RecordAllSkeletons();
+}
+
+// ---- sub-division passes ----
+
+void ExtractAllControlMeshes() {
+    ForEachSkeleton([](TSkeleton& s) {
+        s.SubDivObjects.clear();
+        WalkBoundObjects(s, &ExtractControlMeshVisit);
+    });
+}
+
+void MakeAllSubDivs() {
+    ForEachSkeleton([](TSkeleton& s) { WalkBoundObjects(s, &MakeSubDivVisit); });
+}
+
+namespace testing {
+
+void ResetSkelMgrUnit() {
+    SavedStates.clear();
+    SkeletonList().List.clear();
+    OptAutoSelect = false;
+}
+
+} // namespace testing
+
+} // namespace vel

@@ -1,0 +1,105 @@
+#pragma once
+// The list of all skeletons of the scene and the operations that act on
+// every skeleton at once: creating and deleting skeletons, finding the
+// skeleton of a host object, following the host's selection, updating,
+// recording, showing, saving and restoring poses around a frame change, and
+// the sub-division passes.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tsxapi.h"
+
+namespace vel {
+
+class TSkeleton;
+
+// Owns every skeleton from its creation until it is deleted or the list is
+// cleared; never freed at unload.
+class TSkeletonList {
+public:
+    TSkeletonList();
+    ~TSkeletonList();
+    TSkeletonList(const TSkeletonList&) = delete;
+    TSkeletonList& operator=(const TSkeletonList&) = delete;
+
+    std::vector<std::unique_ptr<TSkeleton>> List;
+
+    std::int32_t Count() const { return static_cast<std::int32_t>(List.size()); }
+    TSkeleton* Items(std::int32_t i) const; // none out of range
+    std::int32_t IndexOf(const TSkeleton* skeleton) const;
+    void Add(std::unique_ptr<TSkeleton> skeleton);
+    // Takes the skeleton out and hands it back; none when not listed.
+    std::unique_ptr<TSkeleton> Extract(TSkeleton* skeleton);
+};
+
+// The one list, made by the unit's initialization (or on first use).
+TSkeletonList& SkeletonList();
+
+extern bool OptAutoSelect;
+
+void InitializeSkelMgrUnit();
+void FinalizeSkelMgrUnit();
+
+// ---- creation and look-up ----
+TSkeleton* CreateSkeletonForBag(CtsxSobj node);
+void NewSkeleton();
+void ClearSkeletons();
+void SetCurrentSkeleton(TSkeleton* skeleton);
+std::int32_t SkeletonCount();
+TSkeleton* SkeletonByIndex(std::int32_t i);
+bool FindSkeletonByObject(CtsxSobj object, TSkeleton*& skeleton);
+bool FindSkeletonByBag(CtsxSobj node, TSkeleton*& skeleton);
+bool FindSkeletonByJointNode(CtsxSobj node, TSkeleton*& skeleton, std::int32_t& jointIndex);
+bool FindSkeletonByBoneNode(CtsxSobj node, TSkeleton*& skeleton, std::int32_t& boneIndex);
+bool FindSkeletonOfBagChild(CtsxSobj node, TSkeleton*& skeleton);
+void DeleteSkeleton(TSkeleton* skeleton);
+void HandleObjectDestroyed(CtsxSobj object);
+
+// ---- selection ----
+void SyncCurrentSkeletonToObject(CtsxSobj object, bool allowRedirect);
+
+// ---- broadcasts over all skeletons, in list order ----
+void RelinkAllInScene();
+void RelinkAllUnderRoot();
+void BuildAllHierarchies();
+void UpdateAllSkeletons();
+void RebindAllSkins();
+void ShowAllJoints(bool show);
+void BroadcastTwistChanged(CtsxSobj object, float time);
+void BroadcastStiffChanged(CtsxSobj object, float time);
+void RecordAllSkeletons();
+void StoreRestPoseAll();
+void RebuildAllSubDivSkins();
+void ShowAllSkeletons(bool show);
+void ShowCurrentSkeletonOnly();
+
+// ---- the current skeleton's family ----
+// The skeletons attached below the base, then the base (the current skeleton
+// when currentOnly, else its root); empty without a current skeleton.
+std::vector<TSkeleton*> CurrentSkeletonFamily(bool currentOnly);
+// The members a record or erase acts on: all with force or currentOnly, else
+// those whose Recording flag is set.
+std::vector<TSkeleton*> RecordTargets(bool force, bool currentOnly);
+void RecordCurrentSkeleton(bool force, bool currentOnly);
+void EraseCurrentSkeletonFrame(bool force, bool currentOnly, float time);
+void ResetAttachedUndo();
+
+// ---- frame changes ----
+void SaveAllSkeletonStates();
+// Applies only when the number of skeletons is unchanged; the saved states
+// are freed in every case.
+void RestoreAllSkeletonStates();
+std::int32_t SavedStateCount();
+void RecordRestFrames();
+
+// ---- sub-division passes ----
+void ExtractAllControlMeshes();
+void MakeAllSubDivs();
+
+namespace testing {
+// Frees every skeleton and saved state; OptAutoSelect back to False.
+void ResetSkelMgrUnit();
+} // namespace testing
+
+} // namespace vel

@@ -1,0 +1,297 @@
+#include "Switchboard.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "BlenderForm.h"
+#include "DopeSheetForm.h"
+#include "MainForm.h"
+#include "MeshRenderForm.h"
+#include "OnionForm.h"
+#include "PosesForm.h"
+#include "SceneTreeForm.h"
+#include "SkelMgr.h"
+#include "SkelTreeForm.h"
+#include "Skeleton.h"
+#include "SkeletonState.h"
+#include "SkinPanelForm.h"
+#include "ToolsForm.h"
+#include "TsxHelper.h"
+
+namespace vel {
+
+TSkeleton* CurrentSkeleton = nullptr;
+std::string HomeDir;
+bool SetupMode = false;
+bool SettingFrame = false;
+bool OptShowSelectedSkelOnly = false;
+bool OptHideAttached = false;
+bool OptHideUnattached = false;
+bool OptAutoEditSkin = true;
+
+namespace {
+
+CtsxMaterial NormalJointMaterial = nullptr;
+CtsxMaterial SelectedJointMaterial = nullptr;
+
+void RefreshHistory() {
+    if (ToolsForm) ToolsForm->UpdateHistory();
+}
+
+// A new object of the component's type, added to the scene.
+CtsxSobj NewExtObject(TTsxExtObj* TMainForm::*component) {
+    TEditScope edit;
+    if (!MainForm || !(MainForm->*component)) return nullptr;
+    CtsxSobj object = (MainForm->*component)->CreateObject();
+    if (object) tsxSceneAddObject(object, 1);
+    return object;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+} // namespace
+
+void InitializeSwitchboardUnit() {
+    std::string folder;
+    GetModuleDirectory(kModuleFileName, folder);
+    HomeDir = folder;
+}
+
+// ---- lock and refresh ----
+
+void BeginEdit() {
+    if (MainForm) MainForm->LockRedraw();
+}
+
+void EndEdit() {
+    if (MainForm) MainForm->UnlockRedraw();
+}
+
+bool EditLocked() {
+    return MainForm && MainForm->EditLocked();
+}
+
+void RefreshViews() {
+    TEditScope edit;
+    if (SkinPanelForm) SkinPanelForm->UpdateVolumeObjects();
+    PaintOnionOverlay();
+    tsxAllViewsRefresh();
+}
+
+void RefreshSkeletonViews() {
+    if (SkelTreeForm) SkelTreeForm->RefreshAll();
+    if (ToolsForm) ToolsForm->UpdateControls();
+    RefreshViews();
+    if (OptAutoEditSkin && MeshRenderForm && MeshRenderForm->Visible()) EditBoneSkin();
+}
+
+void CurrentSkeletonChanged() {
+    if (CurrentSkeleton && CurrentSkeleton->UndoStates.empty()) PushUndo("Rest Pose", false);
+    if (!ToolsForm) return;
+    ToolsForm->UpdateControls();
+    ToolsForm->UpdateHistory();
+    if (SkelTreeForm) SkelTreeForm->RebuildTree();
+    if (DopeSheetForm) DopeSheetForm->RebuildGrid();
+    if (PosesForm) PosesForm->RefreshPoseTree();
+    if (BlenderForm) BlenderForm->ClearSliders();
+    if (OptShowSelectedSkelOnly) ShowCurrentSkeletonOnly();
+}
+
+// ---- selection ----
+
+void WatchObject(CtsxSobj object) {
+    if (MainForm && MainForm->TsObjectEvents) MainForm->TsObjectEvents->WatchObject(object);
+}
+
+void SelectObject(CtsxSobj object, int mode) {
+    tsxSelectSobj(object, 0, mode);
+}
+
+void SelectionChanged() {
+    if (SceneTreeForm) SceneTreeForm->SelectCurrentObject();
+    SyncCurrentSkeletonToObject(GetSelectedObjectOfType(TSX_TYPE_GROUP), true);
+    SyncSelection();
+}
+
+void SelectionChangedQuiet() {
+    SyncCurrentSkeletonToObject(GetSelectedObjectOfType(TSX_TYPE_GROUP), false);
+    SyncSelection();
+}
+
+void SyncSelection() {
+    if (CurrentSkeleton) CurrentSkeleton->SelectObject(GetSelectedObjectOfType(TSX_TYPE_GROUP));
+    if (ToolsForm) ToolsForm->SelectionChanged();
+}
+
+void SafeSelect(CtsxSobj object, int mode) {
+    {
+        TEditScope edit;
+        tsxSelectSobj(object, 0, mode);
+    }
+    SelectionChangedQuiet();
+}
+
+// ---- host object changes ----
+
+void ObjectMoved(CtsxTxmx3f& matrix) {
+    if (!CurrentSkeleton) return;
+    TEditScope edit;
+    CurrentSkeleton->ObjectMoved(GetSelectedObjectOfType(TSX_TYPE_GROUP), matrix);
+}
+
+void ForgetObject(CtsxSobj object) {
+    if (MeshRenderForm) MeshRenderForm->Hide();
+    if (SceneTreeForm) SceneTreeForm->RemoveObjectNode(object);
+    if (SkelTreeForm) SkelTreeForm->RemoveObjectNode(object);
+}
+
+void ObjectDestroyed(CtsxSobj object) {
+    ForgetObject(object);
+    HandleObjectDestroyed(object);
+}
+
+void DeleteObject(CtsxSobj object) {
+    if (!object) return;
+    TEditScope edit;
+    SafeDeleteObject(object);
+}
+
+void RegroupObject(CtsxSobj object, CtsxSobj group) {
+    TEditScope edit;
+    tsxSelectSobj(object, 0, 1);
+    tsxGroupRemoveCurrobj();
+    // The host may write another group back here; that copy is ours to drop.
+    CtsxSobj parent = group;
+    tsxAddSubobj(&parent, object);
+}
+
+// ---- undo ----
+
+void PushUndo(const std::string& name, bool moved) {
+    if (!CurrentSkeleton) return;
+    ResetAttachedUndo();
+    CurrentSkeleton->PushUndoState(name, moved);
+    RefreshHistory();
+}
+
+void UndoCurrent() {
+    if (!CurrentSkeleton) return;
+    CurrentSkeleton->Undo();
+    RefreshHistory();
+}
+
+void RedoCurrent() {
+    if (!CurrentSkeleton) return;
+    CurrentSkeleton->Redo();
+    RefreshHistory();
+}
+
+void ResetUndo() {
+    if (!CurrentSkeleton) return;
+    CurrentSkeleton->ClearUndo();
+    CurrentSkeleton->PushUndoState("Rest Pose", false);
+    RefreshHistory();
+}
+
+// ---- factories ----
+
+CtsxSobj NewBoneObject() {
+    return NewExtObject(&TMainForm::TsxBoneExtObj);
+}
+
+CtsxSobj NewTeeBoneObject() {
+    return NewExtObject(&TMainForm::TeeBoneExtObj);
+}
+
+CtsxSobj NewSkeletonObject() {
+    return NewExtObject(&TMainForm::SkeletonExtObj);
+}
+
+CtsxSobj NewPoseLibObject() {
+    return NewExtObject(&TMainForm::PoseLibExtObj);
+}
+
+CtsxSobj NewJointMarker() {
+    TEditScope edit;
+    if (!MainForm || !MainForm->JointExtObj) return nullptr;
+    CtsxSobj object = MainForm->JointExtObj->CreateObject();
+    if (!object) return nullptr;
+    const CtsxVec3f size{0.3f, 0.3f, 0.3f};
+    tsxGNodeSetSize(object, &size);
+    tsxSceneAddObject(object, 1);
+    return object;
+}
+
+CtsxSobj NewJointObject() {
+    TEditScope edit;
+    CtsxSobj object = nullptr;
+    const std::string path = HomeDir + kJointMeshFile;
+    if (FileExists(path)) object = tsxObjectLoad(path.c_str());
+    if (!object) object = tsxObjectLoad(kJointMeshFile);
+    if (!object) object = tsxCreateSphere(8, 6, 0.1f);
+    if (!object) return nullptr;
+    tsxGNodeSetUnits(object, 2);
+    const CtsxVec3f size{0.3f, 0.3f, 0.3f};
+    tsxGNodeSetSize(object, &size);
+    tsxGNodeSetName(object, "Joint");
+    // PaintJoint ends the lock (one flag), so the scene sees the add.
+    PaintJoint(object, false);
+    tsxSceneAddObject(object, 1);
+    WatchObject(object);
+    return object;
+}
+
+int BoneObjectType() {
+    return MainForm && MainForm->TsxBoneExtObj ? MainForm->TsxBoneExtObj->SObjType() : 0;
+}
+
+int JointMarkerType() {
+    return MainForm && MainForm->JointExtObj ? MainForm->JointExtObj->SObjType() : 0;
+}
+
+// ---- joint materials ----
+
+void CreateJointMaterials() {
+    const CtsxColor normal{0xFF, 0xFF, 0xFF, 0xFF};
+    const CtsxColor selected{0xFF, 0x00, 0x00, 0xFF};
+    NormalJointMaterial = tsxMaterialCreate();
+    tsxMaterialSetColor(NormalJointMaterial, &normal);
+    tsxMaterialSetReflectionProps(NormalJointMaterial, 0.8f, 0.0f, 0.2f, 0.0f);
+    SelectedJointMaterial = tsxMaterialCreate();
+    tsxMaterialSetColor(SelectedJointMaterial, &selected);
+    tsxMaterialSetReflectionProps(SelectedJointMaterial, 0.8f, 0.0f, 0.2f, 0.0f);
+}
+
+void PaintJoint(CtsxPolyh polyhedron, bool selected) {
+    TEditScope edit;
+    if (!polyhedron) return;
+    if (!NormalJointMaterial) CreateJointMaterials();
+    if (NormalJointMaterial)
+        tsxPolyhPaint(polyhedron, selected ? SelectedJointMaterial : NormalJointMaterial);
+}
+
+CtsxMaterial JointMaterial(bool selected) {
+    return selected ? SelectedJointMaterial : NormalJointMaterial;
+}
+
+namespace testing {
+
+void ResetSwitchboardUnit() {
+    CurrentSkeleton = nullptr;
+    SetupMode = false;
+    SettingFrame = false;
+    OptShowSelectedSkelOnly = false;
+    OptHideAttached = false;
+    OptHideUnattached = false;
+    OptAutoEditSkin = true;
+    NormalJointMaterial = nullptr;
+    SelectedJointMaterial = nullptr;
+    if (MainForm) MainForm->UnlockRedraw();
+}
+
+} // namespace testing
+
+} // namespace vel

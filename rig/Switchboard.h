@@ -1,0 +1,98 @@
+#pragma once
+// The free routines through which the rig, the main form and the editor
+// windows reach each other and the host: the edit lock, view refreshes,
+// following the host's selection, undo on the current skeleton, safe deletes
+// and regrouping, and the factories of the plug-in's scene objects.
+#include <string>
+
+#include "tsxapi.h"
+
+namespace vel {
+
+class TSkeleton;
+
+// ---- shared state ----
+extern TSkeleton* CurrentSkeleton; // set through SetCurrentSkeleton
+// Folder of the plug-in module with its trailing separator ("" when no module
+// of that name is loaded).
+extern std::string HomeDir;
+extern bool SetupMode;    // the rest pose is being edited (setup page, frame 0)
+extern bool SettingFrame; // the rig itself is changing the host's frame
+extern bool OptShowSelectedSkelOnly;
+extern bool OptHideAttached;
+extern bool OptHideUnattached;
+extern bool OptAutoEditSkin;
+
+// The file name the module is loaded under.
+inline constexpr const char* kModuleFileName = "VelmarchPro.tsx";
+inline constexpr const char* kJointMeshFile = "JointBars.cob";
+
+// Unit start: HomeDir := the module's folder.
+void InitializeSwitchboardUnit();
+
+// ---- lock and refresh ----
+// The edit lock is one flag of the main form, not a counter: EndEdit clears
+// it even inside an outer BeginEdit. Nothing without a main form.
+void BeginEdit();
+void EndEdit();
+bool EditLocked();
+
+// BeginEdit now, EndEdit when it goes, also when an exception passes.
+class TEditScope {
+public:
+    TEditScope() { BeginEdit(); }
+    ~TEditScope() { EndEdit(); }
+    TEditScope(const TEditScope&) = delete;
+    TEditScope& operator=(const TEditScope&) = delete;
+};
+
+void RefreshViews();
+void RefreshSkeletonViews();
+void CurrentSkeletonChanged();
+
+// ---- selection ----
+void WatchObject(CtsxSobj object);
+void SelectObject(CtsxSobj object, int mode);
+void SelectionChanged();
+void SelectionChangedQuiet();
+void SyncSelection();
+void SafeSelect(CtsxSobj object, int mode);
+
+// ---- host object changes ----
+void ObjectMoved(CtsxTxmx3f& matrix);
+void ForgetObject(CtsxSobj object);
+void ObjectDestroyed(CtsxSobj object);
+// Nothing for no object; a stale one changes nothing and raises nothing.
+void DeleteObject(CtsxSobj object);
+void RegroupObject(CtsxSobj object, CtsxSobj group);
+
+// ---- undo on the current skeleton (each nothing without one) ----
+void PushUndo(const std::string& name, bool moved);
+void UndoCurrent();
+void RedoCurrent();
+void ResetUndo();
+
+// ---- factories (each under the edit lock; each answers the new object) ----
+CtsxSobj NewBoneObject();
+CtsxSobj NewTeeBoneObject();
+CtsxSobj NewSkeletonObject();
+CtsxSobj NewPoseLibObject();
+CtsxSobj NewJointMarker();
+// HomeDir + "JointBars.cob", else the bare name through the host's loader,
+// else a small sphere.
+CtsxSobj NewJointObject();
+int BoneObjectType();
+int JointMarkerType();
+
+// ---- joint materials ----
+void CreateJointMaterials();
+void PaintJoint(CtsxPolyh polyhedron, bool selected);
+CtsxMaterial JointMaterial(bool selected);
+
+namespace testing {
+// Back to the just-loaded state: no current skeleton, flags and options at
+// their defaults, no materials.
+void ResetSwitchboardUnit();
+} // namespace testing
+
+} // namespace vel

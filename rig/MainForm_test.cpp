@@ -218,7 +218,6 @@ TEST_F(MainFormTest, WirePensShowTheSelection) {
     EXPECT_EQ(d.markers.count(e_tsxPEN_BLUE), 30u);
     tsxhost::Select(joints[0]->Node);
     EXPECT_EQ(Redraw().markers.count(e_tsxPEN_INACTIVESUB), 30u);
-    tsxhost::RenderViewPng(3, "/tmp/s3_view.png", 640, 480); // SCRATCH
     SetCurrentSkeleton(nullptr);
     d = Redraw();
     EXPECT_EQ(d.markers.count(e_tsxPEN_RED) + d.bones.count(e_tsxPEN_GREEN), 0u);

@@ -1,11 +1,6 @@
 #include "GcGradient.h"
 
-#include "Forms.h"
-#include "Input.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "ControlTestEnv.h"
 
 namespace vel {
 namespace {
@@ -14,23 +9,16 @@ std::uint32_t Px(fw::TColor c) {
     return fw::ColorToPixel32(c);
 }
 
-class GradientTest : public ::testing::Test {
+class GradientTest : public FormTest {
 protected:
     void SetUp() override {
-        fw::ResetInputState();
-        Form = std::make_unique<fw::TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
+        FormTest::SetUp();
         Panel = fw::Create<fw::TWinControl>(Form.get());
         Panel->SetParent(Form.get());
         Panel->SetBounds(0, 0, 131, 9);
         G = fw::Create<TGcGradient>(Form.get());
         G->SetParent(Panel);
     }
-    void TearDown() override {
-        Form.reset();
-        fw::ResetInputState();
-    }
-    std::unique_ptr<fw::TForm> Form;
     fw::TWinControl* Panel = nullptr;
     TGcGradient* G = nullptr;
 };

@@ -1,37 +1,23 @@
 #include "Knob.h"
 
-#include "Forms.h"
-#include "Input.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <random>
+#include "ControlTestEnv.h"
 
 namespace vel {
 namespace {
 
 using fw::TPoint;
 
-class KnobTest : public ::testing::Test {
+class KnobTest : public FormTest {
 protected:
     void SetUp() override {
-        fw::ResetInputState();
-        Form = std::make_unique<fw::TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
+        FormTest::SetUp();
         Knob = fw::Create<TKnob>(Form.get());
         Knob->SetParent(Form.get());
         Knob->SetLeft(10);
         Knob->SetTop(10);
-        Form->Show();
-        fw::ProcessMessages();
-    }
-    void TearDown() override {
-        Form.reset();
-        fw::ResetInputState();
+        Show();
     }
     TPoint At(int x, int y) const { return fw::ControlPoint(Knob, x, y); }
-    std::unique_ptr<fw::TForm> Form;
     TKnob* Knob = nullptr;
 };
 
@@ -160,34 +146,7 @@ TEST_F(KnobTest, EveryDragEndsWithOneShowWhateverEndsIt) {
 }
 
 TEST_F(KnobTest, CursorCounterBalancesAfterAnySequence) {
-    std::mt19937 rng(9);
-    for (int step = 0; step < 3000; ++step) {
-        const TPoint at = At(static_cast<int>(rng() % 60) - 6, static_cast<int>(rng() % 60) - 6);
-        const auto button = (rng() % 3 == 0) ? fw::mbRight : fw::mbLeft;
-        switch (rng() % 8) {
-        case 0:
-        case 1:
-            fw::MouseDownAt(at, button);
-            break;
-        case 2:
-        case 3:
-            fw::MouseMoveTo(at);
-            break;
-        case 4:
-            fw::MouseUpAt(at, button);
-            break;
-        case 5:
-            fw::SetCapture(rng() % 2 ? Form->Handle() : nullptr);
-            break;
-        case 6:
-            Knob->SetEnabled(!Knob->Enabled());
-            break;
-        default:
-            fw::ProcessMessages();
-            break;
-        }
-        ASSERT_EQ(fw::CursorCounter(), Knob->Dragging() ? -1 : 0) << step;
-    }
+    ExpectCursorBalanced(Knob, Form.get(), 9, 60, 6, [this] { return Knob->Dragging(); });
 }
 
 TEST_F(KnobTest, ArrowKeysStepAndDoubleClickGoesHome) {

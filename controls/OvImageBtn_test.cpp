@@ -1,11 +1,6 @@
 #include "OvImageBtn.h"
 
-#include "Forms.h"
-#include "Input.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "ControlTestEnv.h"
 
 namespace vel {
 namespace {
@@ -14,34 +9,20 @@ std::uint32_t Px(fw::TColor c) {
     return fw::ColorToPixel32(c);
 }
 
-class ImageBtnTest : public ::testing::Test {
+class ImageBtnTest : public FormTest {
 protected:
     void SetUp() override {
-        fw::ResetInputState();
-        Form = std::make_unique<fw::TForm>(nullptr);
+        FormTest::SetUp();
         Form->SetBounds(100, 100, 200, 100);
         Form->SetColor(fw::clWhite);
         Btn = fw::Create<TOvImageBtn>(Form.get());
         Btn->SetParent(Form.get());
         Btn->SetBounds(10, 10, 24, 24);
         Btn->OnClick = [this](fw::TObject*) { ++Clicks; };
-        Images = std::make_unique<fw::TImageList>(nullptr, 16, 16);
-        fw::TBitmap strip(48, 16);
-        const fw::TColor colours[] = {fw::clRed, fw::clLime, fw::clBlue};
-        for (int i = 0; i < 3; ++i) {
-            strip.Canvas().Brush().SetColor(colours[i]);
-            strip.Canvas().FillRect(fw::TRect{i * 16, 0, i * 16 + 16, 16});
-        }
-        Images->AddMasked(strip, fw::clNone);
-        Form->Show();
-        fw::ProcessMessages();
-    }
-    void TearDown() override {
-        Form.reset();
-        fw::ResetInputState();
+        Images = ColourList(nullptr, 16, {fw::clRed, fw::clLime, fw::clBlue});
+        Show();
     }
     fw::TPoint At(int x, int y) const { return fw::ControlPoint(Btn, x, y); }
-    std::unique_ptr<fw::TForm> Form;
     TOvImageBtn* Btn = nullptr;
     std::unique_ptr<fw::TImageList> Images;
     int Clicks = 0;

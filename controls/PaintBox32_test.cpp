@@ -1,31 +1,20 @@
 #include "PaintBox32.h"
 
-#include "Forms.h"
-#include "Input.h"
+#include "ControlTestEnv.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace vel {
 namespace {
 
-class PaintBoxTest : public ::testing::Test {
+class PaintBoxTest : public FormTest {
 protected:
     void SetUp() override {
-        fw::ResetInputState();
-        Form = std::make_unique<fw::TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
+        FormTest::SetUp();
         Box = fw::Create<TPaintBox32>(Form.get());
         Box->SetParent(Form.get());
     }
-    void TearDown() override {
-        Form.reset();
-        fw::ResetInputState();
-    }
-    std::unique_ptr<fw::TForm> Form;
     TPaintBox32* Box = nullptr;
 };
 

@@ -1,34 +1,21 @@
 #include "uPcMouseTrack.h"
 
+#include "ControlTestEnv.h"
 #include "ExtCtrls.h"
-#include "Forms.h"
-#include "Input.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <random>
 
 namespace vel {
 namespace {
 
 using fw::TPoint;
 
-class TrackTest : public ::testing::Test {
+class TrackTest : public FormTest {
 protected:
     void SetUp() override {
-        fw::ResetInputState();
-        Form = std::make_unique<fw::TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
+        FormTest::SetUp();
         Button = fw::Create<TpcMouseTrackButton>(Form.get());
         Button->SetParent(Form.get());
         Button->SetBounds(10, 10, 32, 32);
-        Form->Show();
-        fw::ProcessMessages();
-    }
-    void TearDown() override {
-        Form.reset();
-        fw::ResetInputState();
+        Show();
     }
     // Moves the mouse dx pixels right of where the drag keeps the cursor, and
     // lets the cursor's return reach the button.
@@ -37,7 +24,6 @@ protected:
         fw::MouseMoveTo(TPoint{ref.X + dx, ref.Y});
         fw::ProcessMessages();
     }
-    std::unique_ptr<fw::TForm> Form;
     TpcMouseTrackButton* Button = nullptr;
 };
 
@@ -128,48 +114,12 @@ TEST_F(TrackTest, DestroyingTheButtonMidDragShowsTheCursor) {
 }
 
 TEST_F(TrackTest, CursorCounterBalancesAfterAnySequence) {
-    std::mt19937 rng(5);
-    for (int step = 0; step < 3000; ++step) {
-        const TPoint at = fw::ControlPoint(Button, static_cast<int>(rng() % 40) - 4,
-                                           static_cast<int>(rng() % 40) - 4);
-        const auto button = (rng() % 3 == 0) ? fw::mbRight : fw::mbLeft;
-        switch (rng() % 8) {
-        case 0:
-        case 1:
-            fw::MouseDownAt(at, button);
-            break;
-        case 2:
-        case 3:
-            fw::MouseMoveTo(at);
-            break;
-        case 4:
-            fw::MouseUpAt(at, button);
-            break;
-        case 5:
-            fw::SetCapture(rng() % 2 ? Form->Handle() : nullptr);
-            break;
-        case 6:
-            Button->SetEnabled(!Button->Enabled());
-            break;
-        default:
-            fw::ProcessMessages();
-            break;
-        }
-        ASSERT_EQ(fw::CursorCounter(), Button->Tracking() ? -1 : 0) << step;
-    }
+    ExpectCursorBalanced(Button, Form.get(), 5, 40, 4, [this] { return Button->Tracking(); });
 }
 
 // Four 8 x 8 images in the colours below.
 std::unique_ptr<fw::TImageList> MakeList(fw::TComponent* owner) {
-    auto list = std::make_unique<fw::TImageList>(owner, 8, 8);
-    fw::TBitmap strip(32, 8);
-    const fw::TColor colours[] = {fw::clRed, fw::clLime, fw::clBlue, fw::clYellow};
-    for (int i = 0; i < 4; ++i) {
-        strip.Canvas().Brush().SetColor(colours[i]);
-        strip.Canvas().FillRect(fw::TRect{i * 8, 0, i * 8 + 8, 8});
-    }
-    list->AddMasked(strip, fw::clNone);
-    return list;
+    return ColourList(owner, 8, {fw::clRed, fw::clLime, fw::clBlue, fw::clYellow});
 }
 
 TEST_F(TrackTest, PaintsTheImageOfTheDragDirectionCentred) {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PlugTestEnv.h"
 #include "TsOwnedForm.h"
-#include "TsxHost.h"
 
 namespace vel {
 namespace {
@@ -35,21 +35,11 @@ public:
     TTsEvents* Events = nullptr;
 };
 
-class TsEventsTest : public ::testing::Test {
+class TsEventsTest : public PlugFormTest<TEventsForm, true> {
 protected:
-    void SetUp() override {
-        tsxhost::Reset();
-        testing::ResetPlugUnit();
-        tsxhost::SetCallLog(true);
-    }
-    void TearDown() override {
-        form.reset();
-        testing::ResetPlugUnit();
-    }
     TTsEvents& Start(const std::function<void(TTsEvents&)>& assign) {
         form = std::make_unique<TEventsForm>(assign);
-        CtsxPluginData data;
-        tsxGetData(&data, 7);
+        PlugFormTest::Start();
         return *form->Events;
     }
     // Each event logs its name and the record's second field.
@@ -72,7 +62,6 @@ protected:
             *ev = [this, i = i++] { log.push_back("general" + std::to_string(i)); };
         e.OnOtherGeneral = [this](std::int32_t c) { log.push_back("other " + std::to_string(c)); };
     }
-    std::unique_ptr<TEventsForm> form;
     std::vector<std::string> log;
 };
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PlugTestEnv.h"
 #include "TsOwnedForm.h"
-#include "TsxHost.h"
 
 namespace vel {
 namespace {
@@ -39,17 +39,8 @@ public:
     std::vector<TTsxEvents*> Events;
 };
 
-class TsxEventsTest : public ::testing::Test {
+class TsxEventsTest : public PlugFormTest<TEventsForm, true> {
 protected:
-    void SetUp() override {
-        tsxhost::Reset();
-        testing::ResetPlugUnit();
-        tsxhost::SetCallLog(true);
-    }
-    void TearDown() override {
-        form.reset();
-        testing::ResetPlugUnit();
-    }
     TTsxEvents& Make(int count = 1) {
         form = std::make_unique<TEventsForm>(count);
         return *form->Events.front();
@@ -64,10 +55,6 @@ protected:
         };
         e.OnObjectMove = [this, tag](CtsxTxmx3f&, std::int16_t) { log.push_back(tag + "move"); };
     }
-    static void Start() {
-        CtsxPluginData data;
-        tsxGetData(&data, 7);
-    }
     void UseTheHost() {
         CtsxSobj a = tsxhost::AddCube("A", 1);
         tsxhost::Select(a);
@@ -75,7 +62,6 @@ protected:
         tsxhost::Drag(Translation(1, 0, 0));
         tsxhost::Delete(a);
     }
-    std::unique_ptr<TEventsForm> form;
     std::vector<std::string> log;
 };
 

@@ -7,9 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PlugTestEnv.h"
 #include "TsOwnedForm.h"
-#include "TsxHost.h"
-#include "TsxPlug.h"
 
 namespace vel {
 namespace {
@@ -28,23 +27,11 @@ public:
     std::vector<TTsxExtObj*> Types;
 };
 
-class TsxExtObjTest : public ::testing::Test {
+class TsxExtObjTest : public PlugFormTest<TExtObjForm> {
 protected:
-    void SetUp() override {
-        tsxhost::Reset();
-        testing::ResetPlugUnit();
-    }
-    void TearDown() override {
-        form.reset();
-        testing::ResetPlugUnit();
-    }
     TTsxExtObj& Make(const std::vector<std::string>& names = {"velBone"}) {
         form = std::make_unique<TExtObjForm>(names);
         return *form->Types.front();
-    }
-    static void Start() {
-        CtsxPluginData data;
-        tsxGetData(&data, 7);
     }
     // An object of the component in the scene at x = 5.
     static CtsxSobj Placed(TTsxExtObj& c) {
@@ -55,7 +42,6 @@ protected:
         return obj;
     }
     static const tsxExtObjCallbacks& Table() { return ExtObjCallbackTable(); }
-    std::unique_ptr<TExtObjForm> form;
 };
 
 TEST_F(TsxExtObjTest, TypeNumbersMapToTheirOwnComponentWhateverTheirOrder) {

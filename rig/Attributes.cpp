@@ -91,24 +91,31 @@ int StiffAttrStub2() {
     return 0;
 }
 
-int TwistAttrChanged(CtsxSobj object, int attribute, float time) {
-    if (SettingFrame || attribute != TwistAttribute || TwistAttribute == 0) return 0;
+namespace {
+
+// A change of one of our attributes that the frame setting did not make goes
+// out to the skeletons; nothing may escape into the host.
+int RelayAttrChange(int attribute, int ours, void (*broadcast)(CtsxSobj, float), const char* where,
+                    CtsxSobj object, float time) {
+    if (SettingFrame || attribute != ours || ours == 0) return 0;
     try {
-        BroadcastTwistChanged(object, time);
+        broadcast(object, time);
     } catch (...) {
-        ReportEscaped("TwistAttrChanged");
+        ReportEscaped(where);
     }
     return 0;
 }
 
+} // namespace
+
+int TwistAttrChanged(CtsxSobj object, int attribute, float time) {
+    return RelayAttrChange(attribute, TwistAttribute, BroadcastTwistChanged, "TwistAttrChanged",
+                           object, time);
+}
+
 int StiffAttrChanged(CtsxSobj object, int attribute, float time) {
-    if (SettingFrame || attribute != StiffAttribute || StiffAttribute == 0) return 0;
-    try {
-        BroadcastStiffChanged(object, time);
-    } catch (...) {
-        ReportEscaped("StiffAttrChanged");
-    }
-    return 0;
+    return RelayAttrChange(attribute, StiffAttribute, BroadcastStiffChanged, "StiffAttrChanged",
+                           object, time);
 }
 
 int JointDataCopy(void* source, void* target) {
@@ -181,26 +188,30 @@ void ApplyJointData2(const TJointData2Block& block, TJoint& joint) {
     joint.AssignFlags(static_cast<std::uint32_t>(block.Flags));
 }
 
-bool LoadJointData(CtsxSobj object, TJoint& joint) {
-    const void* data = BlockOf(object, JointDataTag);
+namespace {
+
+// The joint takes the object as its node whether or not it carries the block.
+template <class TBlock>
+bool LoadBlock(CtsxSobj object, std::int32_t tag, TJoint& joint,
+               void (*apply)(const TBlock&, TJoint&)) {
+    const void* data = BlockOf(object, tag);
     if (data) {
-        TJointDataBlock block;
+        TBlock block;
         std::memcpy(&block, data, sizeof block);
-        ApplyJointData(block, joint);
+        apply(block, joint);
     }
     joint.Node = object;
     return data != nullptr;
 }
 
+} // namespace
+
+bool LoadJointData(CtsxSobj object, TJoint& joint) {
+    return LoadBlock<TJointDataBlock>(object, JointDataTag, joint, ApplyJointData);
+}
+
 bool LoadJointData2(CtsxSobj object, TJoint& joint) {
-    const void* data = BlockOf(object, JointData2Tag);
-    if (data) {
-        TJointData2Block block;
-        std::memcpy(&block, data, sizeof block);
-        ApplyJointData2(block, joint);
-    }
-    joint.Node = object;
-    return data != nullptr;
+    return LoadBlock<TJointData2Block>(object, JointData2Tag, joint, ApplyJointData2);
 }
 
 void StoreJointData2(const TJoint& joint, TJointData2Block& block) {

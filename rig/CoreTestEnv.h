@@ -69,11 +69,7 @@ protected:
         TTeeBone::ResetSharedUp();
         OptKeyJoints = true;
         SetupMode = false;
-        InitializeObjectEventsUnit();
-        form.reset(new TMainForm(nullptr));
-        MainForm = form.get();
-        tsxhost::AttachPlugin(
-            {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
+        MakeModule();
         CtsxPluginData data;
         tsxhost::LoadSequence(1, &data);
     }
@@ -81,13 +77,27 @@ protected:
     void TearDown() override {
         testing::ResetSkelMgrUnit();
         testing::ResetSwitchboardUnit();
+        DropModule();
+        SetupMode = false;
+    }
+
+    // The main form made and the plug-in attached, not yet loaded by the host.
+    void MakeModule() {
+        InitializeObjectEventsUnit();
+        form.reset(new TMainForm(nullptr));
+        MainForm = form.get();
+        tsxhost::AttachPlugin(
+            {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
+    }
+
+    // The main form gone and the host emptied, as the module is unloaded.
+    void DropModule() {
         MainForm = nullptr;
         form.reset();
         FinalizeObjectEventsUnit();
         tsxhost::Reset();
         testing::ResetPlugUnit();
         testing::ResetAttributesUnit();
-        SetupMode = false;
     }
 
     // A new current skeleton with its "Skeleton" group and bag.

@@ -7,6 +7,7 @@
 #include "FrameControl.h"
 #include "Records.h"
 #include "SceneTreeForm.h"
+#include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "SkeletonState.h"
@@ -20,17 +21,6 @@ namespace vel {
 std::int32_t LoadRelinkMode = 1;
 
 namespace {
-
-template <class F> class TScopeExit {
-public:
-    explicit TScopeExit(F f) : FProc(std::move(f)) {}
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-    ~TScopeExit() { FProc(); }
-
-private:
-    F FProc;
-};
 
 std::vector<std::string>& Problems() {
     static std::vector<std::string> problems;

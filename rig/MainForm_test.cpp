@@ -78,16 +78,8 @@ TEST(ExtObjVectData, ShapesAreWellFormed) {
 
 TEST_F(MainFormTest, FirstGetDataRunsTheStartUpInStreamOrder) {
     // The module again on a fresh host, logged from the first call.
-    MainForm = nullptr;
-    form.reset();
-    FinalizeObjectEventsUnit();
-    tsxhost::Reset();
-    testing::ResetPlugUnit();
-    testing::ResetAttributesUnit();
-    InitializeObjectEventsUnit();
-    form.reset(MainForm = new TMainForm(nullptr));
-    tsxhost::AttachPlugin(
-        {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
+    DropModule();
+    MakeModule();
     tsxhost::SetCallLog(true);
     CtsxPluginData data;
     tsxhost::LoadSequence(7, &data);

@@ -8,6 +8,7 @@
 
 #include "Bone.h"
 #include "Joint.h"
+#include "ScopeExit.h"
 #include "SkeletonState.h"
 #include "Skin.h"
 #include "Switchboard.h"
@@ -47,18 +48,6 @@ float BitsFloat(std::uint32_t u) {
 std::uint32_t SizeOf(std::size_t n) {
     return static_cast<std::uint32_t>(n);
 }
-
-// Runs on every way out of a scope.
-template <class F> class TScopeExit {
-public:
-    explicit TScopeExit(F f) : FProc(std::move(f)) {}
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-    ~TScopeExit() { FProc(); }
-
-private:
-    F FProc;
-};
 
 using TChildFinder = std::function<CtsxSobj(const TPendingChild&)>;
 

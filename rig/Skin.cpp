@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Bone.h"
+#include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "TsxApi65.h"
@@ -17,17 +18,6 @@ namespace vel {
 bool SkipSubDivRebuild = false;
 
 namespace {
-
-template <class F> class TScopeExit {
-public:
-    explicit TScopeExit(F f) : F_(std::move(f)) {}
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-    ~TScopeExit() { F_(); }
-
-private:
-    F F_;
-};
 
 bool IsSubDiv(CtsxSobj obj) {
     return obj && tsxSobjGetType(obj) == TSX_TYPE_SUBDIV;

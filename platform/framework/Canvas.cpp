@@ -38,6 +38,15 @@ TRect Inflated(const TRect& r, int d) {
     return TRect{r.Left - d, r.Top - d, r.Right + d, r.Bottom + d};
 }
 
+// The pixels the points stand on.
+TRect PixelBounds(std::span<const TPoint> pts) {
+    TRect box{CoordLimit, CoordLimit, -CoordLimit, -CoordLimit};
+    for (const TPoint& p : pts)
+        box = {std::min(box.Left, p.X), std::min(box.Top, p.Y), std::max(box.Right, p.X + 1),
+               std::max(box.Bottom, p.Y + 1)};
+    return box;
+}
+
 // On/off run lengths of the styled pens.
 struct TDash {
     std::array<int, 6> Runs{};
@@ -424,15 +433,10 @@ void TCanvas::LineTo(int x, int y) {
 
 void TCanvas::Polyline(std::span<const TPoint> points) {
     if (!Surface_ || points.size() < 2) return;
-    std::vector<TPoint> pts;
-    pts.reserve(points.size());
-    TRect box{CoordLimit, CoordLimit, -CoordLimit, -CoordLimit};
-    for (const TPoint& p : points) {
-        pts.push_back(ToSurface(p.X, p.Y));
-        box = {std::min(box.Left, pts.back().X), std::min(box.Top, pts.back().Y),
-               std::max(box.Right, pts.back().X + 1), std::max(box.Bottom, pts.back().Y + 1)};
-    }
-    TMask mask(IntersectRect(Inflated(box, Pen_.Width()), SurfaceClip()));
+    std::vector<TPoint> pts(points.size());
+    std::transform(points.begin(), points.end(), pts.begin(),
+                   [this](TPoint p) { return ToSurface(p.X, p.Y); });
+    TMask mask(IntersectRect(Inflated(PixelBounds(pts), Pen_.Width()), SurfaceClip()));
     PenPath(mask, pts, false);
     ApplyMask(mask);
     Changed();
@@ -440,15 +444,10 @@ void TCanvas::Polyline(std::span<const TPoint> points) {
 
 void TCanvas::Polygon(std::span<const TPoint> points) {
     if (!Surface_ || points.size() < 2) return;
-    std::vector<TPoint> pts;
-    pts.reserve(points.size());
-    TRect box{CoordLimit, CoordLimit, -CoordLimit, -CoordLimit};
-    for (const TPoint& p : points) {
-        pts.push_back(ToSurface(p.X, p.Y));
-        box = {std::min(box.Left, pts.back().X), std::min(box.Top, pts.back().Y),
-               std::max(box.Right, pts.back().X + 1), std::max(box.Bottom, pts.back().Y + 1)};
-    }
-    TMask mask(IntersectRect(Inflated(box, Pen_.Width()), SurfaceClip()));
+    std::vector<TPoint> pts(points.size());
+    std::transform(points.begin(), points.end(), pts.begin(),
+                   [this](TPoint p) { return ToSurface(p.X, p.Y); });
+    TMask mask(IntersectRect(Inflated(PixelBounds(pts), Pen_.Width()), SurfaceClip()));
     if (mask.Empty()) return;
     // Fill: pixel centres inside the outline, by the polygon fill mode.
     std::vector<std::pair<double, int>> cross;

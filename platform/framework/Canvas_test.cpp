@@ -30,14 +30,20 @@ int Count(const TSurface& s, std::uint32_t p) {
     return n;
 }
 
-struct Fixture : ::testing::Test {
+// A 24 x 24 white surface with a canvas over all of it.
+struct Target {
     TSurface S;
     TCanvas C;
-    Fixture() {
+    Target() { Fresh(); }
+    // A blank surface again; the canvas keeps its pen, brush and font.
+    void Fresh() {
         S.SetSize(24, 24, White);
         C.Attach(&S, {0, 0}, {0, 0, 24, 24});
-        C.Brush().SetStyle(bsClear);
     }
+};
+
+struct Fixture : ::testing::Test, Target {
+    Fixture() { C.Brush().SetStyle(bsClear); }
 };
 
 using Lines = Fixture;
@@ -131,13 +137,10 @@ TEST_F(Shapes, RectangleFramesWithThePenAndFillsInsideWithTheBrush) {
     EXPECT_EQ(S.Pixel(2, 2), 0xFFFF0000u);
     EXPECT_EQ(S.Pixel(5, 4), Black);
     // Reversed corners draw the same rectangle.
-    TSurface again;
-    again.SetSize(24, 24, White);
-    TCanvas c2;
-    c2.Attach(&again, {0, 0}, {0, 0, 24, 24});
-    c2.Brush().SetColor(clRed);
-    c2.Rectangle(6, 5, 1, 1);
-    EXPECT_EQ(again.Pixels, S.Pixels);
+    Target again;
+    again.C.Brush().SetColor(clRed);
+    again.C.Rectangle(6, 5, 1, 1);
+    EXPECT_EQ(again.S.Pixels, S.Pixels);
 }
 
 TEST_F(Shapes, RectangleWithoutPenFillsOneLessRightAndBottom) {
@@ -181,8 +184,7 @@ TEST_F(Shapes, FillRectAndFrameRectExcludeRightAndBottom) {
 TEST_F(Shapes, EllipsesAreMirrorSymmetricAndTouchTheirBox) {
     for (const TRect box : {TRect{0, 0, 7, 5}, TRect{0, 0, 10, 10}, TRect{0, 0, 13, 6},
                             TRect{0, 0, 2, 9}, TRect{0, 0, 21, 17}}) {
-        S.SetSize(24, 24, White);
-        C.Attach(&S, {0, 0}, {0, 0, 24, 24});
+        Fresh();
         C.Brush().SetStyle(bsSolid);
         C.Brush().SetColor(clRed);
         C.Ellipse(box);
@@ -206,8 +208,7 @@ TEST_F(Shapes, EllipsesAreMirrorSymmetricAndTouchTheirBox) {
             }
         EXPECT_TRUE(top && bottom && left && right);
     }
-    S.SetSize(24, 24, White);
-    C.Attach(&S, {0, 0}, {0, 0, 24, 24});
+    Fresh();
     C.Brush().SetStyle(bsClear);
     C.Ellipse(0, 0, 7, 7);
     EXPECT_EQ(Pic(S, 7, 7), "..###..\n"
@@ -228,16 +229,12 @@ TEST_F(Shapes, RoundRectCornersAreQuarterEllipses) {
                             "#.......#\n"
                             ".#######.\n");
     // A corner as large as the box is an ellipse.
-    TSurface e;
-    e.SetSize(24, 24, White);
-    TCanvas ce;
-    ce.Attach(&e, {0, 0}, {0, 0, 24, 24});
-    ce.Brush().SetStyle(bsClear);
-    ce.Ellipse(0, 0, 11, 8);
-    S.SetSize(24, 24, White);
-    C.Attach(&S, {0, 0}, {0, 0, 24, 24});
+    Target e;
+    e.C.Brush().SetStyle(bsClear);
+    e.C.Ellipse(0, 0, 11, 8);
+    Fresh();
     C.RoundRect(0, 0, 11, 8, 11, 8);
-    EXPECT_EQ(S.Pixels, e.Pixels);
+    EXPECT_EQ(S.Pixels, e.S.Pixels);
 }
 
 TEST_F(Shapes, PolygonFillsPixelCentresInsideAndOutlinesWithThePen) {
@@ -254,8 +251,7 @@ TEST_F(Shapes, PolygonFillsPixelCentresInsideAndOutlinesWithThePen) {
                              "...............\n"
                              "...............\n");
     // The drop-mark arrow with a pen: its outline closes on the first point.
-    S.SetSize(24, 24, White);
-    C.Attach(&S, {0, 0}, {0, 0, 24, 24});
+    Fresh();
     C.Pen().SetStyle(psSolid);
     C.Brush().SetStyle(bsClear);
     C.Polygon({{0, 0}, {4, 0}, {4, 4}, {0, 4}});
@@ -557,12 +553,6 @@ TEST(CanvasChange, DrawingFiresOnChange) {
     bmp.Canvas().TextOut(0, 0, "a");
     EXPECT_EQ(changes, 2);
 }
-
-} // namespace
-} // namespace fw
-
-namespace fw {
-namespace {
 
 TEST(CanvasCopies, DestinationsAreLogicalOnACanvasWithAnOrigin) {
     TSurface target;

@@ -322,8 +322,6 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_ENABLEDCHANGED:
     case CM_COLORCHANGED:
     case CM_TEXTCHANGED:
-        Invalidate();
-        break;
     case CM_FONTCHANGED:
         Invalidate();
         break;

@@ -1,7 +1,6 @@
 #include "Canvas.h"
 #include "Controls.h"
-#include "Forms.h"
-#include "Input.h"
+#include "FormTestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +13,21 @@ namespace fw {
 namespace {
 
 // Fills its client area with one colour.
-class TSwatch : public TCustomControl {
+template <class TBase> class TFilled : public TBase {
 public:
-    TSwatch(TComponent* owner, TColor fill) : TCustomControl(owner), Fill(fill) {}
+    TFilled(TComponent* owner, TColor fill) : TBase(owner), Fill(fill) {}
     TColor Fill;
     int Paints = 0;
 
 protected:
     void Paint() override {
         ++Paints;
-        Canvas()->Brush().SetColor(Fill);
-        Canvas()->FillRect(ClientRect());
+        this->Canvas()->Brush().SetColor(Fill);
+        this->Canvas()->FillRect(this->ClientRect());
     }
 };
-
-class TDot : public TGraphicControl {
-public:
-    TDot(TComponent* owner, TColor fill) : TGraphicControl(owner), Fill(fill) {}
-    TColor Fill;
-
-protected:
-    void Paint() override {
-        Canvas()->Brush().SetColor(Fill);
-        Canvas()->FillRect(ClientRect());
-    }
-};
+using TSwatch = TFilled<TCustomControl>; // windowed
+using TDot = TFilled<TGraphicControl>;   // painted by its parent
 
 // Logs the notifications it receives.
 class TListener : public TGraphicControl {
@@ -51,19 +40,7 @@ public:
     }
 };
 
-class ControlsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetInputState();
-        Form = std::make_unique<TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
-    }
-    void TearDown() override {
-        Form.reset();
-        ResetInputState();
-    }
-    std::unique_ptr<TForm> Form;
-};
+using ControlsTest = FormTest;
 
 TEST_F(ControlsTest, ParentsAndCoordinates) {
     TSwatch* panel = Create<TSwatch>(Form.get(), clRed);

@@ -1,6 +1,5 @@
 #include "ExtCtrls.h"
-#include "Forms.h"
-#include "Input.h"
+#include "FormTestEnv.h"
 #include "StdCtrls.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +13,13 @@ std::uint32_t Px(TColor c) {
     return ColorToPixel32(c);
 }
 
-class ExtCtrlsTest : public ::testing::Test {
+class ExtCtrlsTest : public FormTest {
 protected:
     void SetUp() override {
-        ResetInputState();
-        Form = std::make_unique<TForm>(nullptr);
+        FormTest::SetUp();
         Form->SetBounds(50, 50, 200, 150);
         Form->SetColor(clWhite);
     }
-    void TearDown() override {
-        Form.reset();
-        ResetInputState();
-    }
-    std::unique_ptr<TForm> Form;
 };
 
 TEST_F(ExtCtrlsTest, PaintBoxPaintsThroughItsEvent) {

@@ -363,30 +363,36 @@ void SetDoubleClickTime(std::uint32_t Ms) {
     In().DoubleClickTime = Ms;
 }
 
-void MouseMoveTo(TPoint ScreenPos, TShiftState Shift) {
+namespace {
+
+// The shift keys as given and the cursor where the user put it, with no move
+// left pending.
+TInputState& PlaceMouse(TPoint ScreenPos, TShiftState Shift) {
     auto& s = In();
     ApplyShift(Shift);
     s.Cursor = ClampToScreen(ScreenPos);
     s.MovePending = false;
-    DeliverMouse(WM_MOUSEMOVE, s.Cursor);
+    return s;
+}
+
+void MouseButtonAt(TPoint ScreenPos, TMouseButton Button, TShiftState Shift, bool Down) {
+    auto& s = PlaceMouse(ScreenPos, Shift);
+    s.Keys[ButtonKey(Button)] = Down;
+    DeliverMouse(ButtonMessage(Button, Down), s.Cursor);
+}
+
+} // namespace
+
+void MouseMoveTo(TPoint ScreenPos, TShiftState Shift) {
+    DeliverMouse(WM_MOUSEMOVE, PlaceMouse(ScreenPos, Shift).Cursor);
 }
 
 void MouseDownAt(TPoint ScreenPos, TMouseButton Button, TShiftState Shift) {
-    auto& s = In();
-    ApplyShift(Shift);
-    s.Cursor = ClampToScreen(ScreenPos);
-    s.MovePending = false;
-    s.Keys[ButtonKey(Button)] = true;
-    DeliverMouse(ButtonMessage(Button, true), s.Cursor);
+    MouseButtonAt(ScreenPos, Button, Shift, true);
 }
 
 void MouseUpAt(TPoint ScreenPos, TMouseButton Button, TShiftState Shift) {
-    auto& s = In();
-    ApplyShift(Shift);
-    s.Cursor = ClampToScreen(ScreenPos);
-    s.MovePending = false;
-    s.Keys[ButtonKey(Button)] = false;
-    DeliverMouse(ButtonMessage(Button, false), s.Cursor);
+    MouseButtonAt(ScreenPos, Button, Shift, false);
 }
 
 void ClickAt(TPoint ScreenPos, TMouseButton Button, TShiftState Shift) {

@@ -1,6 +1,5 @@
-#include "Forms.h"
+#include "FormTestEnv.h"
 #include "Hooks.h"
-#include "Input.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -90,12 +89,10 @@ protected:
     void MouseUp(TMouseButton, TShiftState, int, int) override { Log->push_back(Id + " up"); }
 };
 
-class InputTest : public ::testing::Test {
+class InputTest : public FormTest {
 protected:
     void SetUp() override {
-        ResetInputState();
-        Form = std::make_unique<TForm>(nullptr);
-        Form->SetBounds(100, 100, 300, 200);
+        FormTest::SetUp();
         A = Create<TWinProbe>(Form.get(), &Log, "A");
         A->SetParent(Form.get());
         A->SetBounds(10, 10, 50, 50);
@@ -107,14 +104,9 @@ protected:
         G = Create<TGraphicProbe>(Form.get(), &Log, "G");
         G->SetParent(Form.get());
         G->SetBounds(10, 100, 40, 40);
-        Form->Show();
-        ProcessMessages();
+        Show();
         MouseMoveTo(TPoint{0, 0});
         Log.clear();
-    }
-    void TearDown() override {
-        Form.reset();
-        ResetInputState();
     }
     TPoint At(TControl* c, int x, int y) { return ControlPoint(c, x, y); }
     // The presses logged so far, in order.
@@ -125,7 +117,6 @@ protected:
         return r;
     }
     std::vector<std::string> Log;
-    std::unique_ptr<TForm> Form;
     TWinProbe* A = nullptr;
     TWinProbe* B = nullptr;
     TGraphicProbe* G = nullptr;

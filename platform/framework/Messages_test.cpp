@@ -130,12 +130,6 @@ TEST(Timers, FireOnTheManualClockAtEachInterval) {
     EXPECT_EQ(GetTickCount() - start, 800u);
 }
 
-TEST(Timers, DefaultsAreEnabledAndOneSecond) {
-    TTimer t(nullptr);
-    EXPECT_TRUE(t.Enabled());
-    EXPECT_EQ(t.Interval(), 1000);
-}
-
 TEST(Timers, DisablingInsideOnTimerMakesAOneShot) {
     TTimer t(nullptr);
     t.SetInterval(200);

@@ -1,5 +1,4 @@
-#include "Forms.h"
-#include "Input.h"
+#include "FormTestEnv.h"
 #include "StdCtrls.h"
 #include "Timers.h"
 
@@ -10,11 +9,10 @@
 namespace fw {
 namespace {
 
-class StdCtrlsTest : public ::testing::Test {
+class StdCtrlsTest : public FormTest {
 protected:
     void SetUp() override {
-        ResetInputState();
-        Form = std::make_unique<TForm>(nullptr);
+        FormTest::SetUp();
         Form->SetBounds(50, 50, 240, 80);
         Edit = Create<TEdit>(Form.get());
         Edit->SetParent(Form.get());
@@ -25,11 +23,6 @@ protected:
         Form->Show();
         Edit->OnChange = [this](TObject*) { ++Changes; };
     }
-    void TearDown() override {
-        Form.reset();
-        ResetInputState();
-    }
-    std::unique_ptr<TForm> Form;
     TEdit* Edit = nullptr;
     TLabel* Label = nullptr;
     int Changes = 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostTestEnv.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -16,18 +17,12 @@ std::vector<std::string> gLog;
 CtsxSobj gDeleteAlso = nullptr;
 bool gConsumeMove = false;
 
-std::string Name(CtsxSobj n) {
-    char buf[64];
-    tsxGNodeGetName(n, buf, sizeof buf);
-    return buf;
-}
-
 void OnSelection() {
     CtsxSobj sel = tsxGetCurrentSelection();
-    gLog.push_back("selection " + (sel ? Name(sel) : std::string()));
+    gLog.push_back("selection " + (sel ? NodeName(sel) : std::string()));
 }
 void OnDestroy(CtsxSobj obj) {
-    gLog.push_back("destroyed " + Name(obj));
+    gLog.push_back("destroyed " + NodeName(obj));
     if (gDeleteAlso) {
         CtsxSobj other = gDeleteAlso;
         gDeleteAlso = nullptr;
@@ -36,11 +31,11 @@ void OnDestroy(CtsxSobj obj) {
     }
 }
 void OnNotify(CtsxSobj obj, tsxObjectNotifyMessage* msg) {
-    gLog.push_back("notify " + Name(obj) + " " + std::to_string(msg->code) + "," +
+    gLog.push_back("notify " + NodeName(obj) + " " + std::to_string(msg->code) + "," +
                    std::to_string(msg->param));
 }
 int OnExtDelete(CtsxSobj obj) {
-    gLog.push_back("ext delete " + Name(obj) + " valid " + std::to_string(tsxIsSobj(obj)));
+    gLog.push_back("ext delete " + NodeName(obj) + " valid " + std::to_string(tsxIsSobj(obj)));
     return 0;
 }
 void OnMove(CtsxTxmx3f* m, int16_t) {
@@ -50,7 +45,7 @@ void OnMove(CtsxTxmx3f* m, int16_t) {
 int OnDraw(CtsxSobj obj, int mode, CtsxRect*) {
     static CtsxVec3f vx[2] = {{0, 0, 0}, {1, 0, 0}};
     static int32_t idx[] = {0, 1, -1};
-    gLog.push_back("draw " + Name(obj) + " mode " + std::to_string(mode));
+    gLog.push_back("draw " + NodeName(obj) + " mode " + std::to_string(mode));
     tsxAViewSetPen(e_tsxPEN_GREEN);
     CtsxTxmx3f m;
     tsxGNodeGetTransform(obj, &m);

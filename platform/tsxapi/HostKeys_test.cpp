@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostTestEnv.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -13,25 +14,19 @@ using namespace tsxhost;
 std::vector<std::string> gLog;
 int gTwist = 0;
 
-std::string Name(CtsxSobj n) {
-    char buf[64];
-    tsxGNodeGetName(n, buf, sizeof buf);
-    return buf;
-}
-
 int Stub() {
     return 0;
 }
 int OnAttrChanged(CtsxSobj obj, int attribute, float time) {
     float value[3];
     tsxSobjGetInterpolatedData(obj, attribute, time, value);
-    gLog.push_back("attr " + Name(obj) + " " + std::to_string(attribute == gTwist) + " t" +
+    gLog.push_back("attr " + NodeName(obj) + " " + std::to_string(attribute == gTwist) + " t" +
                    std::to_string(static_cast<int>(time)) + " v" +
                    std::to_string(static_cast<int>(value[0])));
     return 0;
 }
 void OnNotify(CtsxSobj obj, tsxObjectNotifyMessage* msg) {
-    gLog.push_back("notify " + Name(obj) + " " + std::to_string(msg->code));
+    gLog.push_back("notify " + NodeName(obj) + " " + std::to_string(msg->code));
 }
 void OnTime() {
     gLog.push_back("time " + std::to_string(static_cast<int>(tsxAnimGetActiveTime())));

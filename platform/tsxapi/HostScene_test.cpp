@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostTestEnv.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -15,12 +16,6 @@ class SceneTest : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
 };
-
-std::string Name(CtsxSobj n) {
-    char buf[256];
-    tsxGNodeGetName(n, buf, sizeof buf);
-    return buf;
-}
 
 CtsxVec3f Loc(CtsxSobj n) {
     CtsxVec3f v;
@@ -88,7 +83,7 @@ TEST_F(SceneTest, TypeNumbersAndTheSceneAsParent) {
     EXPECT_EQ(tsxObjectDefine(1, "a", &cb, 0), 1000);
     CtsxSobj ext = tsxObjectCreate(1001);
     EXPECT_EQ(tsxSobjGetType(ext), 1001);
-    EXPECT_EQ(Name(ext), "b");
+    EXPECT_EQ(NodeName(ext), "b");
     EXPECT_EQ(tsxGNodeGetParent(ext), nullptr); // not in the scene until added
     tsxSceneAddObject(ext, 1);
 
@@ -148,13 +143,13 @@ TEST_F(SceneTest, NamesAreUniqueAmongSiblingsAndLengthsSizeBuffers) {
     CtsxSobj a = AddCube("Joint", 1, g);
     CtsxSobj b = AddCube("Joint", 1, g);
     CtsxSobj c = AddCube("Joint", 1);
-    EXPECT_EQ(Name(a), "Joint");
-    EXPECT_EQ(Name(b), "Joint,1");
-    EXPECT_EQ(Name(c), "Joint"); // not a sibling
+    EXPECT_EQ(NodeName(a), "Joint");
+    EXPECT_EQ(NodeName(b), "Joint,1");
+    EXPECT_EQ(NodeName(c), "Joint"); // not a sibling
     tsxGNodeSetName(a, "Joint,1");
-    EXPECT_EQ(Name(a), "Joint,1,1");
+    EXPECT_EQ(NodeName(a), "Joint,1,1");
     tsxGNodeSetName(a, "Joint");
-    EXPECT_EQ(Name(a), "Joint");
+    EXPECT_EQ(NodeName(a), "Joint");
 
     char small[4];
     std::memset(small, 'x', sizeof small);
@@ -179,7 +174,7 @@ TEST_F(SceneTest, NamesAreUniqueAmongSiblingsAndLengthsSizeBuffers) {
     // Moving a node among siblings of the same name renames it.
     CtsxSobj into = g;
     tsxAddSubobj(&into, c);
-    EXPECT_EQ(Name(c), "Joint,2");
+    EXPECT_EQ(NodeName(c), "Joint,2");
 }
 
 TEST_F(SceneTest, GroupsCarryTheirDescendantsAndReparentingKeepsTheWorld) {

@@ -286,6 +286,18 @@ bool ParseMesh(Reader& r, NodeRec& n, std::size_t materialCount) {
     return r.err.empty();
 }
 
+// A counted list of name and bytes pairs.
+void ParseNamed(Reader& r, const char* what, const char* nameField, const char* dataField,
+                std::vector<NamedBytes>& out) {
+    const std::uint32_t n = r.count(what, 8);
+    for (std::uint32_t i = 0; i < n && r.err.empty(); ++i) {
+        NamedBytes b;
+        b.name = r.text(nameField);
+        b.data = r.blob(dataField);
+        out.push_back(std::move(b));
+    }
+}
+
 bool ParseNode(Reader& r, NodeRec& n, std::size_t materialCount) {
     n.depth = r.u32("depth");
     n.type = r.i32("type");
@@ -313,20 +325,8 @@ bool ParseNode(Reader& r, NodeRec& n, std::size_t materialCount) {
         k.data = r.blob("key data");
         n.keys.push_back(std::move(k));
     }
-    std::uint32_t na = r.count("attributes", 8);
-    for (std::uint32_t i = 0; i < na && r.err.empty(); ++i) {
-        NamedBytes a;
-        a.name = r.text("attribute name");
-        a.data = r.blob("attribute value");
-        n.attrs.push_back(std::move(a));
-    }
-    std::uint32_t nb = r.count("data blocks", 8);
-    for (std::uint32_t i = 0; i < nb && r.err.empty(); ++i) {
-        NamedBytes b;
-        b.name = r.text("data tag");
-        b.data = r.blob("data block");
-        n.blocks.push_back(std::move(b));
-    }
+    ParseNamed(r, "attributes", "attribute name", "attribute value", n.attrs);
+    ParseNamed(r, "data blocks", "data tag", "data block", n.blocks);
     n.ext = r.blob("extension data");
     if (r.err.empty() && r.pos != r.end) r.err = "node record longer than its fields";
     return r.err.empty();

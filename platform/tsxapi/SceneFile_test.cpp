@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostTestEnv.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -16,12 +17,6 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> gLog;
 
-std::string Name(CtsxSobj n) {
-    char buf[64];
-    tsxGNodeGetName(n, buf, sizeof buf);
-    return buf;
-}
-
 // Extension record: int32 payload then a second int32 the reader may find missing.
 int ExtFileIO(CtsxSobj obj, CtsxFILE fd, int direction, int format) {
     if (format != 0) return 0;
@@ -29,10 +24,10 @@ int ExtFileIO(CtsxSobj obj, CtsxFILE fd, int direction, int format) {
     if (direction == 1) return tsxFILEwrite(v, 4, 2, fd);
     std::int32_t got[3] = {-1, -1, -1};
     int items = tsxFILEread(got, 4, 3, fd); // one more than the frame holds
-    gLog.push_back("read " + Name(obj) + " " + std::to_string(items) + " " +
+    gLog.push_back("read " + NodeName(obj) + " " + std::to_string(items) + " " +
                    std::to_string(got[0]) + "," + std::to_string(got[1]) + "," +
                    std::to_string(got[2]));
-    if (Name(obj) == "Maker,1") { // a read slot may create objects
+    if (NodeName(obj) == "Maker,1") { // a read slot may create objects
         CtsxSobj made = AddCube("Made", 1);
         (void)made;
     }
@@ -179,7 +174,7 @@ TEST_F(SceneFileTest, MergeAddsObjectsAndReadSlotsMayCreateObjects) {
     ASSERT_TRUE(MergeScene(Path("m.scn"), &error)) << error;
     EXPECT_EQ(gLog, (std::vector<std::string>{"read Maker,1 2 42,43,0", "general 3:7"}));
     ASSERT_EQ(SceneNodes().size(), 3u); // Maker, Maker,1 and what its reader made
-    EXPECT_EQ(Name(SceneNodes()[2]), "Made");
+    EXPECT_EQ(NodeName(SceneNodes()[2]), "Made");
 }
 
 TEST_F(SceneFileTest, ObjectLoadAnswersAFreeObjectAndResolvesBareNames) {
@@ -191,7 +186,7 @@ TEST_F(SceneFileTest, ObjectLoadAnswersAFreeObjectAndResolvesBareNames) {
     SetObjectFolder(dir.string());
     CtsxSobj obj = tsxObjectLoad("JointBars.cob");
     ASSERT_NE(obj, nullptr);
-    EXPECT_EQ(Name(obj), "Bars");
+    EXPECT_EQ(NodeName(obj), "Bars");
     EXPECT_EQ(tsxGNodeGetParent(obj), nullptr);
     EXPECT_TRUE(SceneNodes().empty());
     EXPECT_EQ(tsxObjectLoad(Path("missing.cob").c_str()), nullptr);

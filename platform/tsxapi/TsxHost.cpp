@@ -324,7 +324,9 @@ bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* err
     return LoadSceneBytes(bytes, LoadMode::Replace, error);
 }
 
-std::vector<std::uint8_t> SaveSceneToBytes() { return SerializeScene(); }
+std::vector<std::uint8_t> SaveSceneToBytes() {
+    return SerializeScene();
+}
 
 bool MergeScene(const std::string& path, std::string* error) {
     std::vector<std::uint8_t> bytes;

@@ -100,7 +100,7 @@ int WatcherCount(CtsxSobj obj);
 
 // ---- scene files ----
 bool SaveScene(const std::string& path, std::string* error);
-bool LoadScene(const std::string& path, std::string* error);  // replaces the scene
+bool LoadScene(const std::string& path, std::string* error); // replaces the scene
 bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* error);
 std::vector<std::uint8_t> SaveSceneToBytes();
 bool MergeScene(const std::string& path, std::string* error); // adds to the scene

@@ -47,6 +47,20 @@ bool LiesAtOrBelow(TSkeleton* t, const TSkeleton* s) {
     return false;
 }
 
+// t is bound, through the bones of s and of the skeletons bound to them, below s.
+bool BoundBelow(TSkeleton* t, TSkeleton* s) {
+    std::vector<TSkeleton*> seen{s};
+    for (std::size_t k = 0; k < seen.size(); ++k)
+        for (const auto& b : seen[k]->Bones.List)
+            for (const auto& c : b->ChildList) {
+                TSkeleton* below = SkeletonOfGroup(c->Object);
+                if (!below || std::find(seen.begin(), seen.end(), below) != seen.end()) continue;
+                if (below == t) return true;
+                seen.push_back(below);
+            }
+    return false;
+}
+
 } // namespace
 
 // ---- TBone ----
@@ -246,10 +260,11 @@ TBoneChild* TBone::AttachChild(CtsxSobj obj) {
     if (TSkeleton* s = SkeletonOfGroup(obj)) {
         TSkeleton* t = nullptr;
         if (FindSkeletonOfBagChild(Node, t)) {
-            // Never a skeleton under itself, directly or through a chain of
-            // attachments: Root and the refresh of attached skeletons would
-            // go round for ever.
-            if (LiesAtOrBelow(t, s)) return nullptr;
+            // Never a skeleton under itself, directly, through a chain of
+            // attachments, or through a binding left on a former parent's
+            // bone: Root and the refresh of attached skeletons would go round
+            // for ever.
+            if (LiesAtOrBelow(t, s) || BoundBelow(t, s)) return nullptr;
             s->AttachTo(t);
         }
     }

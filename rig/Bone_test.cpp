@@ -156,6 +156,15 @@ TEST_F(BoneTest, SkeletonsAreNeverAttachedToThemselvesOrInALoop) {
     std::vector<TSkeleton*> below;
     a->Bones.CollectChildSkeletons(below, true);
     EXPECT_EQ(below, (std::vector<TSkeleton*>{b, c}));
+
+    // c bound again, now to a: b's bone still carries it, so c's bone must
+    // not take b, or moving either would refresh the other without end.
+    ASSERT_NE(a->Bones.Items(0)->AttachChild(c->SkeletonObject), nullptr);
+    EXPECT_EQ(c->ParentSkeleton, a);
+    EXPECT_EQ(c->Bones.Items(0)->AttachChild(b->SkeletonObject), nullptr);
+    EXPECT_EQ(c->Bones.Items(0)->AttachChild(b->Bag), nullptr);
+    EXPECT_EQ(b->ParentSkeleton, a);
+    a->Refresh();
 }
 
 TEST_F(BoneTest, RemovingABoundObjectDetachesItFromEveryBone) {

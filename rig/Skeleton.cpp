@@ -1,6 +1,7 @@
 #include "Skeleton.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Attributes.h"
 #include "SkeletonState.h"
@@ -390,10 +391,8 @@ void TSkeleton::TwistChanged(CtsxSobj obj, float time) {
         CtsxVec3f v{};
         tsxSobjGetInterpolatedData(obj, TwistAttribute, frame, &v);
         // A zero (or broken) key names no roll: the bone keeps its own.
-        if (tsxMagnitude3f(&v) > 0) {
-            tsxNormalize3f(&v);
-            b->Twist = v;
-        }
+        tsxNormalize3f(&v); // leaves zero and non-finite vectors as they are
+        if (std::isfinite(v.x + v.y + v.z) && tsxMagnitude3f(&v) > 0) b->Twist = v;
         b->TwistKeyed = 1;
         return;
     }

@@ -268,6 +268,13 @@ TEST_F(SkeletonTest, KeyedTwistAndStiffReachBonesAndJoints) {
     s->RefreshAttached(); // reads the twist from the node, but not this time
     EXPECT_VEC_NEAR(b->Twist, 0, 1, 0, 1e-6);
     EXPECT_EQ(b->TwistKeyed, 0);
+
+    const CtsxVec3f broken{INFINITY, 0, 0}; // as a damaged scene file may hold
+    f = tsxFrameCreate(TwistAttribute);
+    tsxFrameSetData(f, &broken);
+    tsxSobjInsertFrame(b->Node, f, 0, 8);
+    s->TwistChanged(b->Node, 8);
+    EXPECT_VEC_NEAR(b->Twist, 0, 1, 0, 1e-6);
 }
 
 } // namespace

@@ -472,6 +472,9 @@ int MulDiv(int A, int B, int C) {
 }
 
 bool ClipLine(int& X1, int& Y1, int& X2, int& Y2, int MinX, int MinY, int MaxX, int MaxY) {
+    // An empty bitmap's rectangle holds nothing; the clip below would still
+    // land its ends on the edges.
+    if (MaxX < MinX || MaxY < MinY) return false;
     std::int64_t x1 = X1, y1 = Y1, x2 = X2, y2 = Y2;
     auto xcode = [&](std::int64_t x) {
         int c = 0;
@@ -518,10 +521,10 @@ bool ClipLine(int& X1, int& Y1, int& X2, int& Y2, int MinX, int MinY, int MaxX, 
     const bool inside = c1 == 0 && c2 == 0;
     if (inside) {
         // Interpolation keeps the ends inside; the clamp makes it certain.
-        x1 = std::clamp<std::int64_t>(x1, MinX, std::max(MinX, MaxX));
-        x2 = std::clamp<std::int64_t>(x2, MinX, std::max(MinX, MaxX));
-        y1 = std::clamp<std::int64_t>(y1, MinY, std::max(MinY, MaxY));
-        y2 = std::clamp<std::int64_t>(y2, MinY, std::max(MinY, MaxY));
+        x1 = std::clamp<std::int64_t>(x1, MinX, MaxX);
+        x2 = std::clamp<std::int64_t>(x2, MinX, MaxX);
+        y1 = std::clamp<std::int64_t>(y1, MinY, MaxY);
+        y2 = std::clamp<std::int64_t>(y2, MinY, MaxY);
     }
     X1 = ClampToInt(x1);
     Y1 = ClampToInt(y1);

@@ -220,8 +220,8 @@ void BlockTransfer(TBitmap32* Dst, int DstX, int DstY, TBitmap32* Src, fw::TRect
 // quotient would not fit in 31 bits or C is 0.
 int MulDiv(int A, int B, int C);
 // Clips the segment to the rectangle (both corners included); true when
-// something of it is inside. Computes in 64 bits and never answers end
-// points outside the rectangle.
+// something of it is inside (never for an empty rectangle). Computes in 64
+// bits and never answers end points outside the rectangle.
 bool ClipLine(int& X1, int& Y1, int& X2, int& Y2, int MinX, int MinY, int MaxX, int MaxY);
 void FillLongword(TColor32* Dest, int Count, TColor32 Value);
 

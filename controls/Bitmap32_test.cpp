@@ -120,6 +120,8 @@ TEST(Bitmap32Routines, ClipLineKeepsOrdinaryClipsAndStaysInsideForHugeOnes) {
     EXPECT_TRUE(x1 == 0 && x2 == 9 && y1 >= 0 && y1 <= 9 && y2 >= 0 && y2 <= 9);
     x1 = -5, y1 = -3, x2 = 20, y2 = -1; // wholly above
     EXPECT_FALSE(ClipLine(x1, y1, x2, y2, 0, 0, 9, 9));
+    x1 = -1, y1 = -1, x2 = 1, y2 = 1; // an empty rectangle holds nothing
+    EXPECT_FALSE(ClipLine(x1, y1, x2, y2, 0, 0, -1, -1));
 }
 
 TEST(Bitmap32Lines, UnclippedLinesDrawTheExactPixelSets) {
@@ -172,6 +174,9 @@ TEST(Bitmap32Lines, ClippedLinesStayInsideAndDropTheirEndWithoutL) {
     for (int i = 0; i < 10; ++i)
         diagonal.insert({i, i});
     EXPECT_EQ(Drawn(b), diagonal);
+    TBitmap32 empty; // no pixels to write to
+    empty.SetSize(0, 5);
+    empty.LineS(-1, 2, 0, 2, 1, true);
 }
 
 TEST(Bitmap32Fills, FillsExcludeRightAndBottomAndClipWhenAsked) {

@@ -42,7 +42,8 @@ void TKnob::RecomputeSweep() {
     const float circumference = static_cast<float>(FRadius * 2 * std::numbers::pi);
     int steps = static_cast<int>(std::nearbyint(static_cast<double>(circumference) * 5.0));
     if (steps <= 0) steps = 1;
-    SetRevolutions(static_cast<int>((std::int64_t{FMax} - FMin) / steps));
+    SetRevolutions(
+        static_cast<int>(std::min<std::int64_t>((std::int64_t{FMax} - FMin) / steps, INT_MAX)));
 }
 
 int TKnob::Revolutions() const {
@@ -50,7 +51,9 @@ int TKnob::Revolutions() const {
 }
 
 void TKnob::SetRevolutions(int Value) {
-    FSweep = (std::max(Value, 1) - 1) * 360 + 270;
+    // The sweep is a 32-bit angle: more turns than it holds saturate.
+    constexpr int most = (INT_MAX - 270) / 360 + 1;
+    FSweep = (std::clamp(Value, 1, most) - 1) * 360 + 270;
 }
 
 void TKnob::KeepInRange() {

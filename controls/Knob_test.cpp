@@ -2,6 +2,8 @@
 
 #include "ControlTestEnv.h"
 
+#include <climits>
+
 namespace vel {
 namespace {
 
@@ -35,6 +37,8 @@ TEST_F(KnobTest, RangeSweepAndValueArithmetic) {
     EXPECT_EQ(Knob->Sweep(), 270);
     Knob->SetRadius(1); // 31 steps a revolution: 1000 / 31 = 32
     EXPECT_EQ(Knob->Revolutions(), 32);
+    Knob->SetRevolutions(INT_MAX); // saturates instead of overflowing the angle
+    EXPECT_EQ(Knob->Sweep(), (INT_MAX - 270) / 360 * 360 + 270);
     Knob->SetMultiplier(2);
     Knob->SetPosition(3);
     EXPECT_EQ(Knob->Value(), 6.0f);

@@ -134,7 +134,7 @@ void TpcMouseTrackButton::Clamp() {
 }
 
 void TpcMouseTrackButton::SetValue(double Value) {
-    if (Value == FValue) return;
+    if (Value == FValue || std::isnan(Value)) return;
     FValue = Value;
     Clamp();
 }
@@ -237,6 +237,10 @@ void TpcMouseTrackButton::MouseDown(fw::TMouseButton Button, fw::TShiftState Shi
 
 void TpcMouseTrackButton::TrackMove(int X) {
     FAccumulator += (X - FReferencePoint.X) * FGranularity;
+    if (!std::isfinite(FAccumulator)) { // a granularity that is not finite steps nothing
+        FAccumulator = 0;
+        return;
+    }
     const double n = std::nearbyint(FAccumulator); // halves to even
     if (n == 0) return;
     if (CurrentImage() != FLastImage) Repaint();

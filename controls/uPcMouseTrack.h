@@ -73,7 +73,7 @@ public:
     ~TpcMouseTrackButton() override;
 
     double Value() const { return FValue; }
-    // Clamps; fires nothing and does not repaint.
+    // Clamps; fires nothing and does not repaint. Not-a-number is ignored.
     void SetValue(double Value);
     double MinValue() const { return FMinValue; }
     void SetMinValue(double Value);

@@ -3,6 +3,9 @@
 #include "ControlTestEnv.h"
 #include "ExtCtrls.h"
 
+#include <cmath>
+#include <limits>
+
 namespace vel {
 namespace {
 
@@ -39,6 +42,8 @@ TEST_F(TrackTest, ValueClampsToBoundsOnlyWhenMaxIsAboveMin) {
     Button->SetMaxValue(10);
     EXPECT_EQ(Button->Value(), 10.0);
     Button->SetValue(-3);
+    EXPECT_EQ(Button->Value(), 5.0);
+    Button->SetValue(std::nan(""));
     EXPECT_EQ(Button->Value(), 5.0);
     int events = 0;
     Button->OnTracking = [&](fw::TObject*) { ++events; };
@@ -82,6 +87,13 @@ TEST_F(TrackTest, DragHidesTheCursorStepsByGranularityAndReturnsToThePress) {
     EXPECT_EQ(fw::GetCursorPos(), press);
     EXPECT_EQ(fw::GetCapture(), nullptr);
     EXPECT_DOUBLE_EQ(Button->Accumulator(), 0.25); // the fraction carries into the next drag
+    Button->SetGranularity(std::numeric_limits<double>::infinity());
+    fw::MouseDownAt(press);
+    Nudge(0); // 0 x infinity is no number: no step, and none left over
+    Nudge(2);
+    EXPECT_EQ(Button->Value(), -1.0);
+    EXPECT_EQ(Button->Accumulator(), 0.0);
+    fw::MouseUpAt(fw::GetCursorPos());
 }
 
 TEST_F(TrackTest, RightPressesDisabledButtonsAndLostCapturesTrackNothing) {

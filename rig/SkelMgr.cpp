@@ -122,7 +122,9 @@ TSkeleton* CreateSkeletonForBag(CtsxSobj node) {
 
 void NewSkeleton() {
     try {
-        CurrentSkeleton = CreateSkeletonForBag(NewSkeletonObject());
+        // No object from the host: no bag, so no skeleton either.
+        const CtsxSobj bag = NewSkeletonObject();
+        CurrentSkeleton = bag ? CreateSkeletonForBag(bag) : nullptr;
     } catch (...) {
         CurrentSkeleton = nullptr;
     }

@@ -66,6 +66,14 @@ TEST_F(SkelMgrTest, NewSkeletonBuildsItsGroupsAndBecomesCurrentWithARestPose) {
     ASSERT_EQ(s->UndoStates.size(), 1u);
     EXPECT_EQ(s->UndoStates[0]->Name, "Rest Pose");
     EXPECT_EQ(s->UndoIndex, 0);
+
+    // The host makes no skeleton object: no skeleton without a bag.
+    TTsxExtObj* type = MainForm->SkeletonExtObj;
+    MainForm->SkeletonExtObj = nullptr;
+    NewSkeleton();
+    MainForm->SkeletonExtObj = type;
+    EXPECT_EQ(CurrentSkeleton, nullptr);
+    EXPECT_EQ(SkeletonCount(), 1);
 }
 
 TEST_F(SkelMgrTest, BroadcastsReachEverySkeleton) {

@@ -317,6 +317,9 @@ void TSkeleton::ClearUndo() {
 void BlendPoses(TSkeleton* skeleton, const std::vector<TSkeletonState*>& states,
                 const std::vector<float>& weights) {
     if (!skeleton || states.empty() || states.size() != weights.size()) return;
+    // One NaN weight would reach every joint of the blend.
+    for (const float w : weights)
+        if (!std::isfinite(w)) return;
     for (const TSkeletonState* s : states)
         if (!s || !s->JointsState || !s->BonesState) return;
     TSkeletonState blend;

@@ -127,7 +127,8 @@ public:
 
 // Mixes states[0] (the base pose) with the others by weights (one weight per
 // state) into one state and applies it to skeleton; Stiff is never changed.
-// Nothing happens for no skeleton, no states or a weight count that differs.
+// Nothing happens for no skeleton, no states, a weight count that differs or
+// a weight that is not finite.
 void BlendPoses(TSkeleton* skeleton, const std::vector<TSkeletonState*>& states,
                 const std::vector<float>& weights);
 

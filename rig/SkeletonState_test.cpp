@@ -1,5 +1,7 @@
 #include "SkeletonState.h"
 
+#include <limits>
+
 #include "ServicesTestEnv.h"
 
 namespace vel {
@@ -186,6 +188,8 @@ TEST_F(SkeletonStateTest, BlendingPosesMovesJointsAndKeepsStiff) {
     pose->JointsState->Records[2].Stiff = 0.9f;
     MoveTail(0, 9);
     joints[1]->SetPosition(CtsxVec3f{5, 5, 5});
+    BlendPoses(s, {base.get(), pose.get()}, {1.0f, std::numeric_limits<float>::quiet_NaN()});
+    EXPECT_VEC_NEAR(Tail(), 0, 9, 0, 1e-5); // a NaN weight blends nothing
     BlendPoses(s, {base.get(), pose.get()}, {1.0f, 0.25f});
     EXPECT_VEC_NEAR(Tail(), 3, 2, 0, 1e-5);
     EXPECT_VEC_NEAR(NodeLocation(joints[1]->Node), 2, 0, 0, 1e-5); // the base's

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -173,7 +174,10 @@ bool TRecordReader::Count(std::int32_t& n, const char* what) {
 bool TRecordReader::F32(float& v, const char* what) {
     std::uint32_t u;
     if (!U32(u, what)) return false;
-    v = BitsFloat(u);
+    const float f = BitsFloat(u);
+    // One NaN would spread through the relaxation into every joint and vertex.
+    if (!std::isfinite(f)) return Fail(std::string(what) + " is not a finite number");
+    v = f;
     return true;
 }
 
@@ -373,6 +377,15 @@ void TSkinArea::Write(TRecordWriter& out) const {
 }
 
 bool TSkinArea::Read(TRecordReader& in) {
+    // Non-finite numbers refuse the area alone, as a negative index does.
+    bool nonFinite = false;
+    const auto real = [&](float& f, const char* what) {
+        std::uint32_t u = 0;
+        if (!in.U32(u, what)) return false;
+        f = BitsFloat(u);
+        nonFinite = nonFinite || !std::isfinite(f);
+        return true;
+    };
     std::uint32_t version = 0;
     std::int32_t n = 0;
     if (!in.U32(version, "skin area version") || !in.I32(n, "skin area vertex count")) return false;
@@ -392,24 +405,26 @@ bool TSkinArea::Read(TRecordReader& in) {
     std::vector<float> weights;
     for (std::int32_t k = 0; k < w; ++k) {
         float f = 0;
-        if (!in.F32(f, "skin area weight")) return false;
+        if (!real(f, "skin area weight")) return false;
         weights.push_back(f);
     }
     CtsxTxmx3f m{};
     float length = 0, root = 0, tip = 0, rootRamp = 0, tipRamp = 0;
     float volumeY = 0.5f, volumeZ = 0.5f;
     std::uint32_t flags = 0, reserved = 0;
-    if (!in.Mx(m, "skin area matrix") || !in.F32(length, "skin area length") ||
-        !in.F32(root, "skin area root") || !in.F32(tip, "skin area tip") ||
-        !in.F32(rootRamp, "skin area root ramp") || !in.F32(tipRamp, "skin area tip ramp"))
+    for (float& f : m.m)
+        if (!real(f, "skin area matrix")) return false;
+    if (!real(length, "skin area length") || !real(root, "skin area root") ||
+        !real(tip, "skin area tip") || !real(rootRamp, "skin area root ramp") ||
+        !real(tipRamp, "skin area tip ramp"))
         return false;
     if (version >= 101 &&
-        (!in.F32(volumeY, "skin area volume") || !in.F32(volumeZ, "skin area volume")))
+        (!real(volumeY, "skin area volume") || !real(volumeZ, "skin area volume")))
         return false;
     if (version >= 102 && !in.U32(flags, "skin area flags")) return false;
     if (!in.U32(reserved, "skin area reserved field")) return false;
     // The whole area was read, so the record goes on without it.
-    if (negativeIndex) return false;
+    if (negativeIndex || nonFinite) return false;
     Count = static_cast<std::int32_t>(indexes.size());
     Indexes = std::move(indexes);
     AreaWeights = std::move(weights);

@@ -101,6 +101,7 @@ public:
     bool I32(std::int32_t& v, const char* what);
     // An i32 count or length: a negative one fails the record.
     bool Count(std::int32_t& n, const char* what);
+    // A non-finite float fails the record.
     bool F32(float& v, const char* what);
     bool Vec3(CtsxVec3f& v, const char* what);
     bool Mx(CtsxTxmx3f& m, const char* what);

@@ -1,5 +1,6 @@
 #include "Records.h"
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -147,6 +148,21 @@ TEST_F(RecordsTest, SkinAreaWithNegativeIndexIsDroppedAloneNegativeCountStops) {
     });
     std::uint32_t next = 0;
     ReadResult r = ReadWith(negativeIndex, [&](TRecordReader& in) {
+        EXPECT_EQ(TSkinArea::CreateFromFile(in), nullptr);
+        return in.U32(next, "next");
+    });
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(next, 12345u);
+
+    // A NaN weight is refused the same way, before it reaches a vertex.
+    const Bytes nanWeight = Written([](TRecordWriter& w) {
+        TSkinArea a = SampleArea(TSkinArea::Locked);
+        a.AreaWeights[2] = std::nanf("");
+        a.Write(w);
+        w.U32(12345);
+    });
+    next = 0;
+    r = ReadWith(nanWeight, [&](TRecordReader& in) {
         EXPECT_EQ(TSkinArea::CreateFromFile(in), nullptr);
         return in.U32(next, "next");
     });
@@ -422,6 +438,13 @@ TEST_F(BoneRecordTest, EveryCutOfABoneRecordFailsAndARefusedAreaKeepsTheBone) {
     EXPECT_FALSE(r.failed);
     EXPECT_EQ(back.PendingChildren.size(), 2u);
     EXPECT_EQ(back.SkinAreaList.size(), 1u);
+
+    // A non-finite length would spread through the relaxation: the bone goes.
+    Bytes infinite = bytes;
+    const std::uint32_t inf = 0x7F800000u;
+    std::memcpy(&infinite[16], &inf, sizeof inf); // version, kind, head, tail, length
+    TBone dropped(nullptr);
+    EXPECT_TRUE(ReadWith(infinite, [&](TRecordReader& in) { return dropped.Load(in); }).failed);
 }
 
 } // namespace

@@ -246,7 +246,8 @@ void SplitNameAndNumber(const std::string& text, std::string& name, std::int32_t
     if (comma != std::string::npos && comma > 0) {
         const char* begin = text.data() + comma + 1;
         const char* end = text.data() + text.size();
-        if (begin != end && *begin == '+') ++begin; // from_chars takes no plus sign
+        // from_chars takes no plus sign; skip one, but not before a minus.
+        if (end - begin > 1 && *begin == '+' && begin[1] != '-') ++begin;
         std::int32_t value = 0;
         auto [ptr, ec] = std::from_chars(begin, end, value);
         if (ec == std::errc() && ptr == end && begin != end) {
@@ -320,7 +321,9 @@ void MxToEuler(const CtsxTxmx3f& m, CtsxEuler3f& e) {
 
 void MakeFrameFromDirection(const CtsxVec3f& dir, const CtsxVec3f& up, CtsxTxmx3f& m) {
     CtsxVec3f u = up;
-    if (SquaredLength3f(up) < 0.99f || Parallel(dir, up)) u = FallbackUp(dir);
+    // Written so that a NaN or infinite up counts as unusable too.
+    const float upLength2 = SquaredLength3f(up);
+    if (!(upLength2 >= 0.99f && std::isfinite(upLength2)) || Parallel(dir, up)) u = FallbackUp(dir);
 
     CtsxVec3f w, w1, r2;
     tsxXProdVec3f(&w, &u, &dir);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -226,6 +227,8 @@ TEST(SplitNameAndNumber, Cases) {
         {"Bone", "Bone", 0},
         {"Bone,", "Bone,", 0},
         {"Bone,-3", "Bone", -3},
+        {"Bone,+7", "Bone", 7},
+        {"Bone,+-3", "Bone,+-3", 0},
         {"Bone,1,2", "Bone,1,2", 0},
         {"Bone,12x", "Bone,12x", 0},
         {"B,2147483647", "B", INT32_MAX},
@@ -360,8 +363,11 @@ TEST(Geometry, FrameFromDirectionUsesUp) {
 }
 
 TEST(Geometry, FrameFromDirectionFallbackRows) {
-    // Parallel, opposite, zero and too short an up all fall back to (1, 0, 0).
-    const CtsxVec3f ups[] = {{0, 0, 1}, {0, 0, -1}, {0, 0, 0}, {0, 0.9f, 0}, {0, 0, 2}};
+    // Parallel, opposite, zero, too short and non-finite ups all fall back to (1, 0, 0).
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const CtsxVec3f ups[] = {{0, 0, 1}, {0, 0, -1},  {0, 0, 0},  {0, 0.9f, 0},
+                             {0, 0, 2}, {nan, 0, 0}, {0, inf, 0}};
     CtsxTxmx3f want{};
     want.row[0][2] = 1;
     want.row[1][1] = -1;

@@ -1,0 +1,1806 @@
+#include "Grids_ts.h"
+
+#include "Canvas.h"
+#include "Forms.h"
+#include "InplaceEdit.h"
+#include "Input.h"
+#include "Timers.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace vel {
+
+void InvalidOp(const std::string& Msg) {
+    throw EInvalidGridOperation(Msg);
+}
+
+namespace {
+
+constexpr int MaxExtentCount = 134217726;
+
+TGridRect NormalizedRect(const TGridCoord& A, const TGridCoord& B) {
+    return TGridRect{std::min(A.X, B.X), std::min(A.Y, B.Y), std::max(A.X, B.X),
+                     std::max(A.Y, B.Y)};
+}
+
+bool PointInGridRect(int Col, int Row, const TGridRect& R) {
+    return Col >= R.Left && Col <= R.Right && Row >= R.Top && Row <= R.Bottom;
+}
+
+int LowSigned(fw::LPARAM L) {
+    return static_cast<std::int16_t>(static_cast<std::uint32_t>(L) & 0xFFFF);
+}
+
+int HighSigned(fw::LPARAM L) {
+    return static_cast<std::int16_t>((static_cast<std::uint32_t>(L) >> 16) & 0xFFFF);
+}
+
+} // namespace
+
+// ---- extent arrays ----
+
+void ModifyExtents(TExtentArray& Extents, int Index, int Amount, int Default) {
+    if (Amount == 0) return;
+    int OldSize = Extents.empty() ? 0 : Extents[0];
+    if (Index < 0 || Index > OldSize) InvalidOp("Grid index out of range");
+    long long NewSize = static_cast<long long>(OldSize) + Amount;
+    if (NewSize < 0) InvalidOp("Too many rows or columns deleted");
+    if (NewSize >= MaxExtentCount) InvalidOp("Grid too large for operation");
+    if (NewSize == 0) {
+        Extents.clear();
+        return;
+    }
+    if (Extents.empty()) Extents.push_back(0);
+    // Lines are inserted or removed at Index; the entries after them keep their values.
+    auto At = Extents.begin() + 1 + Index;
+    if (Amount > 0) {
+        Extents.insert(At, static_cast<std::size_t>(Amount), Default);
+    } else {
+        int Removed = std::min(-Amount, OldSize - Index);
+        Extents.erase(At, At + Removed);
+        Extents.resize(static_cast<std::size_t>(NewSize) + 1, Default);
+    }
+    Extents[0] = static_cast<std::int32_t>(NewSize);
+}
+
+void UpdateExtents(TExtentArray& Extents, int NewSize, int Default) {
+    int OldSize = Extents.empty() ? 0 : Extents[0];
+    ModifyExtents(Extents, OldSize, NewSize - OldSize, Default);
+}
+
+void MoveExtent(TExtentArray& Extents, int FromIndex, int ToIndex) {
+    if (Extents.empty()) return;
+    int N = Extents[0];
+    if (FromIndex < 0 || ToIndex < 0 || FromIndex >= N || ToIndex >= N)
+        InvalidOp("Grid index out of range");
+    std::int32_t V = Extents[static_cast<std::size_t>(FromIndex) + 1];
+    Extents.erase(Extents.begin() + FromIndex + 1);
+    Extents.insert(Extents.begin() + ToIndex + 1, V);
+}
+
+bool CompareExtents(const TExtentArray& E1, const TExtentArray& E2) {
+    if (E1.empty() && E2.empty()) return true;
+    if (E1.empty() || E2.empty()) return false;
+    return E1 == E2;
+}
+
+int MoveAdjust(int CellPos, int FromIndex, int ToIndex) {
+    if (CellPos == FromIndex) return ToIndex;
+    int Min = std::min(FromIndex, ToIndex);
+    int Max = std::max(FromIndex, ToIndex);
+    if (CellPos >= Min && CellPos <= Max) return CellPos + (FromIndex < ToIndex ? -1 : 1);
+    return CellPos;
+}
+
+// ---- construction ----
+
+TCustomGrid_ts::TCustomGrid_ts(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
+    SetControlStyle(fw::csCaptureMouse | fw::csOpaque | fw::csDoubleClicks | fw::csClickEvents);
+    SetColor(fw::clWindow);
+    SetParentColor(false);
+    SetTabStop(true);
+    SetBounds(Left(), Top(), FColCount * FDefaultColWidth, FRowCount * FDefaultRowHeight);
+    Initialize();
+}
+
+TCustomGrid_ts::~TCustomGrid_ts() {
+    if (FTimerRunning && HandleAllocated()) fw::KillTimer(Handle(), GridScrollTimerId);
+    FInplaceEdit.reset();
+}
+
+void TCustomGrid_ts::CreateParams(fw::TCreateParams& Params) {
+    fw::TCustomControl::CreateParams(Params);
+    Params.WindowClassStyle |= fw::CS_DBLCLKS;
+}
+
+void TCustomGrid_ts::Initialize() {
+    FTopLeft = {FFixedCols, FFixedRows};
+    FCurrent = FTopLeft;
+    FAnchor = FCurrent;
+    if (FOptions & goRowSelect) FAnchor.X = FColCount - 1;
+}
+
+// ---- model setters ----
+
+void TCustomGrid_ts::SetColCount(int Value) {
+    if (Value < 1) Value = 1;
+    if (Value <= FFixedCols) FFixedCols = Value - 1;
+    ChangeSize(Value, FRowCount);
+    if (FOptions & goRowSelect) {
+        FAnchor.X = FColCount - 1;
+        Invalidate();
+    }
+}
+
+void TCustomGrid_ts::SetRowCount(int Value) {
+    if (Value < 1) Value = 1;
+    if (Value <= FFixedRows) FFixedRows = Value - 1;
+    ChangeSize(FColCount, Value);
+}
+
+void TCustomGrid_ts::SetFixedCols(int Value) {
+    if (Value < 0) InvalidOp("Grid index out of range");
+    if (Value >= FColCount) InvalidOp("Fixed column count must be less than column count");
+    FFixedCols = Value;
+    Initialize();
+    InvalidateGrid();
+}
+
+void TCustomGrid_ts::SetFixedRows(int Value) {
+    if (Value < 0) InvalidOp("Grid index out of range");
+    if (Value >= FRowCount) InvalidOp("Fixed row count must be less than row count");
+    FFixedRows = Value;
+    Initialize();
+    InvalidateGrid();
+}
+
+void TCustomGrid_ts::SetDefaultColWidth(int Value) {
+    if (!FColWidths.empty()) UpdateExtents(FColWidths, 0, 0);
+    FDefaultColWidth = Value;
+    ColWidthsChanged();
+    InvalidateGrid();
+}
+
+void TCustomGrid_ts::SetDefaultRowHeight(int Value) {
+    if (!FRowHeights.empty()) UpdateExtents(FRowHeights, 0, 0);
+    FDefaultRowHeight = Value;
+    RowHeightsChanged();
+    InvalidateGrid();
+}
+
+int TCustomGrid_ts::ColWidths(int Index) const {
+    if (!FColWidths.empty() && Index >= 0 && Index < FColCount && Index < FColWidths[0])
+        return FColWidths[static_cast<std::size_t>(Index) + 1];
+    return FDefaultColWidth;
+}
+
+int TCustomGrid_ts::RowHeights(int Index) const {
+    if (!FRowHeights.empty() && Index >= 0 && Index < FRowCount && Index < FRowHeights[0])
+        return FRowHeights[static_cast<std::size_t>(Index) + 1];
+    return FDefaultRowHeight;
+}
+
+void TCustomGrid_ts::SetColWidths(int Index, int Value) {
+    if (FColWidths.empty()) UpdateExtents(FColWidths, FColCount, FDefaultColWidth);
+    if (Index < 0 || Index >= FColCount || Index >= FColWidths[0])
+        InvalidOp("Grid index out of range");
+    std::int32_t& E = FColWidths[static_cast<std::size_t>(Index) + 1];
+    if (E != Value) {
+        InvalidateCol(Index);
+        E = Value;
+        ColWidthsChanged();
+    }
+}
+
+void TCustomGrid_ts::SetRowHeights(int Index, int Value) {
+    if (FRowHeights.empty()) UpdateExtents(FRowHeights, FRowCount, FDefaultRowHeight);
+    if (Index < 0 || Index >= FRowCount || Index >= FRowHeights[0])
+        InvalidOp("Grid index out of range");
+    std::int32_t& E = FRowHeights[static_cast<std::size_t>(Index) + 1];
+    if (E != Value) {
+        InvalidateRow(Index);
+        E = Value;
+        RowHeightsChanged();
+    }
+}
+
+bool TCustomGrid_ts::TabStops(int Index) const {
+    if (FTabStops.empty() || Index < 0 || Index >= FTabStops[0]) return true;
+    return FTabStops[static_cast<std::size_t>(Index) + 1] != 0;
+}
+
+void TCustomGrid_ts::SetTabStops(int Index, bool Value) {
+    if (FTabStops.empty()) UpdateExtents(FTabStops, FColCount, 1);
+    if (Index < 0 || Index >= FColCount || Index >= FTabStops[0])
+        InvalidOp("Grid index out of range");
+    FTabStops[static_cast<std::size_t>(Index) + 1] = Value ? 1 : 0;
+}
+
+void TCustomGrid_ts::SetFixedColor(fw::TColor Value) {
+    if (FFixedColor != Value) {
+        FFixedColor = Value;
+        InvalidateGrid();
+    }
+}
+
+void TCustomGrid_ts::SetGridLineWidth(int Value) {
+    if (FGridLineWidth != Value) {
+        FGridLineWidth = Value;
+        InvalidateGrid();
+    }
+}
+
+void TCustomGrid_ts::SetOptions(TGridOptions Value) {
+    if (Value & goRowSelect) Value &= static_cast<TGridOptions>(~goAlwaysShowEditor);
+    FOptions = Value;
+    if (!FEditorMode) {
+        if (FOptions & goAlwaysShowEditor)
+            ShowEditor();
+        else
+            HideEditor();
+    }
+    if (FOptions & goRowSelect) MoveCurrent(FCurrent.X, FCurrent.Y, true, false);
+    InvalidateGrid();
+}
+
+void TCustomGrid_ts::SetBorderStyle(TGridBorderStyle Value) {
+    if (FBorderStyle != Value) {
+        FBorderStyle = Value;
+        if (HandleAllocated()) RecreateWnd();
+    }
+}
+
+void TCustomGrid_ts::SetScrollBars(TScrollStyle Value) {
+    if (FScrollBars != Value) {
+        FScrollBars = Value;
+        if (HandleAllocated()) RecreateWnd();
+        UpdateScrollRange();
+    }
+}
+
+void TCustomGrid_ts::SetUseRightToLeftAlignment(bool Value) {
+    if (FRightToLeft != Value) {
+        FRightToLeft = Value;
+        InvalidateGrid();
+    }
+}
+
+// ---- stored extents ----
+
+bool TCustomGrid_ts::ColWidthsStored(const TCustomGrid_ts* Ancestor) const {
+    if (!FSaveCellExtents || FColWidths.empty()) return false;
+    return !Ancestor || !CompareExtents(FColWidths, Ancestor->FColWidths);
+}
+
+bool TCustomGrid_ts::RowHeightsStored(const TCustomGrid_ts* Ancestor) const {
+    if (!FSaveCellExtents || FRowHeights.empty()) return false;
+    return !Ancestor || !CompareExtents(FRowHeights, Ancestor->FRowHeights);
+}
+
+std::vector<int> TCustomGrid_ts::WriteColWidths() const {
+    std::vector<int> R;
+    for (int I = 0; I < FColCount; ++I)
+        R.push_back(ColWidths(I));
+    return R;
+}
+
+std::vector<int> TCustomGrid_ts::WriteRowHeights() const {
+    std::vector<int> R;
+    for (int I = 0; I < FRowCount; ++I)
+        R.push_back(RowHeights(I));
+    return R;
+}
+
+void TCustomGrid_ts::ReadColWidths(const std::vector<int>& Values) {
+    if (Values.size() > static_cast<std::size_t>(FColCount)) InvalidOp("Grid index out of range");
+    for (std::size_t I = 0; I < Values.size(); ++I)
+        SetColWidths(static_cast<int>(I), Values[I]);
+}
+
+void TCustomGrid_ts::ReadRowHeights(const std::vector<int>& Values) {
+    if (Values.size() > static_cast<std::size_t>(FRowCount)) InvalidOp("Grid index out of range");
+    for (std::size_t I = 0; I < Values.size(); ++I)
+        SetRowHeights(static_cast<int>(I), Values[I]);
+}
+
+// ---- current cell and top-left ----
+
+TGridRect TCustomGrid_ts::Selection() const {
+    return NormalizedRect(FCurrent, FAnchor);
+}
+
+void TCustomGrid_ts::SetSelection(const TGridRect& Value) {
+    TGridRect Old = Selection();
+    FAnchor = {Value.Left, Value.Top};
+    FCurrent = {Value.Right, Value.Bottom};
+    SelectionMoved(Old);
+}
+
+void TCustomGrid_ts::SetCol(int Value) {
+    if (FCurrent.X != Value) FocusCell(Value, FCurrent.Y, true);
+}
+
+void TCustomGrid_ts::SetRow(int Value) {
+    if (FCurrent.Y != Value) FocusCell(FCurrent.X, Value, true);
+}
+
+void TCustomGrid_ts::SetLeftCol(int Value) {
+    if (FTopLeft.X != Value) MoveTopLeft(Value, FTopLeft.Y);
+}
+
+void TCustomGrid_ts::SetTopRow(int Value) {
+    if (FTopLeft.Y != Value) MoveTopLeft(FTopLeft.X, Value);
+}
+
+int TCustomGrid_ts::VisibleColCount() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    return D.Horz.LastFullVisibleCell - FTopLeft.X + 1;
+}
+
+int TCustomGrid_ts::VisibleRowCount() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    return D.Vert.LastFullVisibleCell - FTopLeft.Y + 1;
+}
+
+void TCustomGrid_ts::MoveTopLeft(int ALeft, int ATop) {
+    if (ALeft == FTopLeft.X && ATop == FTopLeft.Y) return;
+    TGridCoord Old = FTopLeft;
+    FTopLeft = {ALeft, ATop};
+    TopLeftMoved(Old);
+}
+
+void TCustomGrid_ts::TopLeftMoved(const TGridCoord& OldTopLeft) {
+    UpdateScrollPos();
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    auto Distance = [](const TGridAxisDrawInfo& A, int Old, int New) {
+        int Lo = std::min(Old, New), Hi = std::max(Old, New);
+        long long Sum = 0;
+        for (int I = Lo; I < Hi; ++I)
+            Sum += A.GetExtent(I) + A.EffectiveLineWidth;
+        return static_cast<int>(std::min<long long>(Sum, 1 << 28)) * (New > Old ? -1 : 1);
+    };
+    int DX = Distance(D.Horz, OldTopLeft.X, FTopLeft.X);
+    int DY = Distance(D.Vert, OldTopLeft.Y, FTopLeft.Y);
+    if (std::abs(DX) > D.Horz.GridExtent - D.Horz.FixedBoundary ||
+        std::abs(DY) > D.Vert.GridExtent - D.Vert.FixedBoundary)
+        InvalidateGrid();
+    else
+        ScrollDataInfo(DX, DY, D);
+    TopLeftChanged();
+}
+
+void TCustomGrid_ts::ScrollData(int DX, int DY) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    ScrollDataInfo(DX, DY, D);
+}
+
+void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
+    // No window scrolling here: the moved area is repainted instead.
+    if (!HandleAllocated()) return;
+    fw::TRect R = ClientRect();
+    if (DX != 0 && DY == 0)
+        R.Left = DrawInfo.Horz.FixedBoundary;
+    else if (DY != 0 && DX == 0)
+        R.Top = DrawInfo.Vert.FixedBoundary;
+    if (FRightToLeft && DX != 0 && DY == 0) {
+        R.Left = 0;
+        R.Right = ClientWidth() - DrawInfo.Horz.FixedBoundary;
+    }
+    InvalidateScreenRect(R);
+    if (DX != 0 && DY != 0) InvalidateGrid();
+}
+
+void TCustomGrid_ts::TopLeftChanged() {
+    if (OnTopLeftChanged) OnTopLeftChanged(this);
+}
+
+void TCustomGrid_ts::ColWidthsChanged() {
+    UpdateScrollRange();
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::RowHeightsChanged() {
+    UpdateScrollRange();
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::SizeChanged(int, int) {}
+void TCustomGrid_ts::ColumnMoved(int, int) {}
+void TCustomGrid_ts::RowMoved(int, int) {}
+bool TCustomGrid_ts::SelectCell(int, int) {
+    return true;
+}
+bool TCustomGrid_ts::CanGridAcceptKey(std::uint16_t, fw::TShiftState) {
+    return true;
+}
+bool TCustomGrid_ts::BeginColumnDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+bool TCustomGrid_ts::BeginRowDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+bool TCustomGrid_ts::CheckColumnDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+bool TCustomGrid_ts::CheckRowDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+bool TCustomGrid_ts::EndColumnDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+bool TCustomGrid_ts::EndRowDrag(int&, int&, fw::TPoint) {
+    return true;
+}
+
+void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState) {
+    if (OnDrawCell) OnDrawCell(ACol, ARow, ARect, AState);
+}
+
+// ---- geometry ----
+
+void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
+    auto Fixed = [](TGridAxisDrawInfo& A, int LineWidth, int FixedCount, int FirstCell, int Count,
+                    std::function<int(int)> Extent) {
+        A.EffectiveLineWidth = LineWidth;
+        A.FixedBoundary = 0;
+        for (int I = 0; I < FixedCount; ++I)
+            A.FixedBoundary += Extent(I) + LineWidth;
+        A.FixedCellCount = FixedCount;
+        A.FirstGridCell = FirstCell;
+        A.GridCellCount = Count;
+        A.GetExtent = std::move(Extent);
+    };
+    int HLine = (FOptions & (goFixedVertLine | goVertLine)) ? FGridLineWidth : 0;
+    int VLine = (FOptions & (goFixedHorzLine | goHorzLine)) ? FGridLineWidth : 0;
+    Fixed(D.Horz, HLine, FFixedCols, FTopLeft.X, FColCount, [this](int I) { return ColWidths(I); });
+    Fixed(D.Vert, VLine, FFixedRows, FTopLeft.Y, FRowCount,
+          [this](int I) { return RowHeights(I); });
+}
+
+void TCustomGrid_ts::CalcDrawInfo(TGridDrawInfo& D) {
+    CalcDrawInfoXY(D, ClientWidth(), ClientHeight());
+}
+
+void TCustomGrid_ts::CalcDrawInfoXY(TGridDrawInfo& D, int UseWidth, int UseHeight) {
+    CalcFixedInfo(D);
+    auto Axis = [](TGridAxisDrawInfo& A, int Extent) {
+        A.GridExtent = Extent;
+        A.GridBoundary = A.FixedBoundary;
+        A.FullVisBoundary = A.FixedBoundary;
+        A.LastFullVisibleCell = A.FirstGridCell;
+        for (int I = A.FirstGridCell; I < A.GridCellCount; ++I) {
+            A.GridBoundary += A.GetExtent(I) + A.EffectiveLineWidth;
+            if (A.GridExtent + A.EffectiveLineWidth < A.GridBoundary) {
+                A.GridBoundary = A.GridExtent;
+                break;
+            }
+            A.LastFullVisibleCell = I;
+            A.FullVisBoundary = A.GridBoundary;
+        }
+    };
+    Axis(D.Horz, UseWidth);
+    Axis(D.Vert, UseHeight);
+}
+
+TGridCoord TCustomGrid_ts::CalcMaxTopLeft(const TGridCoord& Coord, const TGridDrawInfo& D) {
+    auto Max = [](const TGridAxisDrawInfo& A, int Last) {
+        int Space = A.GridExtent + A.EffectiveLineWidth;
+        int Result = Last;
+        int I = Last;
+        bool Any = false;
+        while (I >= A.FixedCellCount) {
+            int E = A.GetExtent(I);
+            if (E > 0) {
+                Space -= E + A.EffectiveLineWidth;
+                if (Space < A.FixedBoundary) break;
+                Any = true;
+            }
+            Result = I;
+            --I;
+        }
+        if (!Any && A.GetExtent(Last) <= 0) return std::max(I, A.FixedCellCount);
+        if (!Any) return Last;
+        return Result;
+    };
+    return {Max(D.Horz, Coord.X), Max(D.Vert, Coord.Y)};
+}
+
+TGridCoord TCustomGrid_ts::CalcCoordFromPoint(int X, int Y, const TGridDrawInfo& D) {
+    auto Calc = [](const TGridAxisDrawInfo& A, int N) {
+        int Start = 0;
+        int Stop = A.GridCellCount - 1;
+        int Line = 0;
+        if (N >= A.FixedBoundary) {
+            Start = A.FirstGridCell;
+            Line = A.FixedBoundary;
+        }
+        for (int I = Start; I <= Stop; ++I) {
+            Line += A.GetExtent(I) + A.EffectiveLineWidth;
+            if (N < Line) return I;
+        }
+        return -1;
+    };
+    if (FRightToLeft) X = ClientWidth() - X;
+    return {Calc(D.Horz, X), Calc(D.Vert, Y)};
+}
+
+fw::TRect TCustomGrid_ts::GridRectToScreenRect(TGridRect G, bool IncludeLine) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    fw::TRect Empty{0, 0, 0, 0};
+    if (G.Left > G.Right || G.Top > G.Bottom) return Empty;
+    auto Pos = [](const TGridAxisDrawInfo& A, int N) -> int {
+        int Start = 0, Line = 0;
+        if (N >= A.FixedCellCount) {
+            Start = A.FirstGridCell;
+            Line = A.FixedBoundary;
+            if (N < A.FirstGridCell) return -1;
+        }
+        for (int I = Start; I < N; ++I) {
+            Line += A.GetExtent(I) + A.EffectiveLineWidth;
+            if (Line > A.GridBoundary) return -1;
+        }
+        return Line;
+    };
+    auto AxisRange = [&](const TGridAxisDrawInfo& A, int S, int E, int& Lo, int& Hi) {
+        if (S > A.LastFullVisibleCell + 1) return false;
+        if (S < A.FixedCellCount && E >= A.FixedCellCount) {
+            if (E < A.FirstGridCell && S < A.FixedCellCount) {
+                E = A.FixedCellCount - 1;
+            }
+        }
+        if (S >= A.FixedCellCount && S < A.FirstGridCell) {
+            S = A.FirstGridCell;
+            if (E < S) return false;
+        }
+        if (E > A.LastFullVisibleCell) {
+            E = A.LastFullVisibleCell + 1;
+            if (E >= A.GridCellCount || Pos(A, E) < 0)
+                E = std::min(A.LastFullVisibleCell + 1, A.GridCellCount - 1);
+        }
+        Lo = Pos(A, S);
+        if (Lo < 0) Lo = 0;
+        int EP = Pos(A, E);
+        Hi = EP >= 0 ? EP + A.GetExtent(E) : Lo + A.GetExtent(S);
+        Hi = std::min(Hi, A.GridExtent);
+        if (IncludeLine) Hi += A.EffectiveLineWidth;
+        return true;
+    };
+    fw::TRect R;
+    if (!AxisRange(D.Horz, G.Left, G.Right, R.Left, R.Right) ||
+        !AxisRange(D.Vert, G.Top, G.Bottom, R.Top, R.Bottom))
+        return Empty;
+    if (FRightToLeft) {
+        int W = ClientWidth();
+        int L = W - R.Right, Rt = W - R.Left;
+        R.Left = L;
+        R.Right = Rt;
+    }
+    return R;
+}
+
+fw::TRect TCustomGrid_ts::BoxRect(int ALeft, int ATop, int ARight, int ABottom) {
+    return GridRectToScreenRect(NormalizedRect({ALeft, ATop}, {ARight, ABottom}), false);
+}
+
+fw::TRect TCustomGrid_ts::CellRect(int ACol, int ARow) {
+    return BoxRect(ACol, ARow, ACol, ARow);
+}
+
+TGridCoord TCustomGrid_ts::MouseCoord(int X, int Y) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord C = CalcCoordFromPoint(X, Y, D);
+    if (C.X < 0 || C.Y < 0) return {-1, -1};
+    return C;
+}
+
+void TCustomGrid_ts::InvalidateScreenRect(const fw::TRect& R) {
+    if (!HandleAllocated() || R.Right <= R.Left || R.Bottom <= R.Top) return;
+    fw::TControl::InvalidateRect(R);
+}
+
+void TCustomGrid_ts::InvalidateCell(int ACol, int ARow) {
+    InvalidateGridRect(TGridRect{ACol, ARow, ACol, ARow});
+}
+
+void TCustomGrid_ts::InvalidateGridRect(const TGridRect& R) {
+    if (!HandleAllocated()) return;
+    InvalidateScreenRect(GridRectToScreenRect(R, true));
+}
+
+void TCustomGrid_ts::InvalidateGrid() {
+    if (HandleAllocated()) Invalidate();
+}
+
+void TCustomGrid_ts::InvalidateCol(int ACol) {
+    InvalidateGridRect(TGridRect{ACol, 0, ACol, FRowCount - 1});
+}
+
+void TCustomGrid_ts::InvalidateRow(int ARow) {
+    InvalidateGridRect(TGridRect{0, ARow, FColCount - 1, ARow});
+}
+
+// ---- scrolling ----
+
+void TCustomGrid_ts::UpdateScrollPos() {
+    if (FScrollBars == ssNone) return;
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    if (FScrollBars & ssHorizontal) {
+        int Pos;
+        if (FColCount == 1) {
+            int Free = ClientWidth() - D.Horz.FixedBoundary;
+            if (FColOffset > 0 && Free > ColWidths(0) - FColOffset) {
+                ModifyPixelScrollBar(SB_THUMBPOSITION, std::max(0, ColWidths(0) - Free));
+                return;
+            }
+            Pos = FColOffset;
+        } else {
+            long long Den = MaxTL.X - FFixedCols;
+            Pos = Den > 0 ? static_cast<int>(static_cast<long long>(FTopLeft.X - FFixedCols) *
+                                             GridScrollRange / Den)
+                          : 0;
+        }
+        if (FRightToLeft && FColCount > 1) Pos = GridScrollRange - Pos;
+        FHorzPos = Pos;
+    }
+    if (FScrollBars & ssVertical) {
+        long long Den = MaxTL.Y - FFixedRows;
+        FVertPos = Den > 0 ? static_cast<int>(static_cast<long long>(FTopLeft.Y - FFixedRows) *
+                                              GridScrollRange / Den)
+                           : 0;
+    }
+}
+
+void TCustomGrid_ts::UpdateScrollRange() {
+    if (FScrollBars == ssNone) return;
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    TGridCoord Old = FTopLeft;
+    if (FScrollBars & ssHorizontal) {
+        if (FColCount == 1)
+            FHorzMax = std::max(0, ColWidths(0) - ClientWidth());
+        else
+            FHorzMax = MaxTL.X > FFixedCols ? GridScrollRange : 0;
+        if (FTopLeft.X > MaxTL.X) FTopLeft.X = MaxTL.X;
+    }
+    if (FScrollBars & ssVertical) {
+        FVertMax = MaxTL.Y > FFixedRows ? GridScrollRange : 0;
+        if (FTopLeft.Y > MaxTL.Y) FTopLeft.Y = MaxTL.Y;
+    }
+    UpdateScrollPos();
+    if (!(FTopLeft == Old)) TopLeftMoved(Old);
+}
+
+void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft) {
+    int Factor = (UseRightToLeft && FRightToLeft && ScrollBar == SB_HORZ) ? -1 : 1;
+    if (Visible() && CanFocus() && TabStop() && !Focused() && HandleAllocated()) SetFocus();
+    if (ScrollBar == SB_HORZ && FColCount == 1) {
+        ModifyPixelScrollBar(ScrollCode, Pos);
+        return;
+    }
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    bool Horz = ScrollBar == SB_HORZ;
+    const TGridAxisDrawInfo& A = Horz ? D.Horz : D.Vert;
+    int Fixed = Horz ? FFixedCols : FFixedRows;
+    int Largest = Horz ? MaxTL.X : MaxTL.Y;
+    int Old = Horz ? FTopLeft.X : FTopLeft.Y;
+    int New = Old;
+    auto PageUp = [&]() {
+        // The smallest top-left from which the current top-left is still fully visible.
+        int Space = A.GridExtent - A.FixedBoundary;
+        int I = Old;
+        while (I > Fixed) {
+            int E = A.GetExtent(I - 1) + A.EffectiveLineWidth;
+            int Span = 0;
+            for (int J = I - 1; J <= Old; ++J)
+                Span += A.GetExtent(J) + A.EffectiveLineWidth;
+            if (Span > Space + A.EffectiveLineWidth) break;
+            (void)E;
+            --I;
+        }
+        return std::max(1, Old - I);
+    };
+    int Step = 0;
+    switch (ScrollCode) {
+    case SB_LINEUP:
+        Step = -Factor;
+        break;
+    case SB_LINEDOWN:
+        Step = Factor;
+        break;
+    case SB_PAGEUP:
+        Step = -Factor * PageUp();
+        break;
+    case SB_PAGEDOWN:
+        Step = Factor * std::max(1, A.LastFullVisibleCell - Old);
+        break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+        if (ScrollCode == SB_THUMBTRACK && !(FOptions & goThumbTracking)) return;
+        {
+            long long Amount = static_cast<long long>(Pos) * (Largest - Fixed) / GridScrollRange;
+            New = (Factor < 0) ? Largest - static_cast<int>(Amount)
+                               : Fixed + static_cast<int>(Amount);
+        }
+        break;
+    case SB_TOP:
+        New = Fixed;
+        break;
+    case SB_BOTTOM:
+        New = Largest;
+        break;
+    default:
+        return;
+    }
+    if (Step != 0) {
+        New = Old + Step;
+        // Hidden lines take no scroll step of their own.
+        int Dir = Step > 0 ? 1 : -1;
+        while (New >= Fixed && New <= Largest && New < A.GridCellCount && A.GetExtent(New) <= 0 &&
+               New != Old)
+            New += Dir;
+    }
+    New = std::clamp(New, Fixed, std::max(Fixed, Largest));
+    if (New != Old) {
+        if (Horz)
+            MoveTopLeft(New, FTopLeft.Y);
+        else
+            MoveTopLeft(FTopLeft.X, New);
+    }
+}
+
+void TCustomGrid_ts::ModifyPixelScrollBar(int Code, int Pos) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    int Factor = FRightToLeft ? -1 : 1;
+    int Free = ClientWidth() - D.Horz.FixedBoundary;
+    int Width = ColWidths(0);
+    int Max = std::max(0, Width - Free);
+    int Offset = FColOffset;
+    switch (Code) {
+    case SB_LINEUP:
+        Offset -= Canvas()->TextWidth("0") * Factor;
+        break;
+    case SB_LINEDOWN:
+        Offset += Canvas()->TextWidth("0") * Factor;
+        break;
+    case SB_PAGEUP:
+        Offset -= Free * Factor;
+        break;
+    case SB_PAGEDOWN:
+        Offset += Free * Factor;
+        break;
+    case SB_THUMBPOSITION:
+        Offset = Pos;
+        break;
+    case SB_THUMBTRACK:
+        if (FOptions & goThumbTracking) Offset = Pos;
+        break;
+    case SB_TOP:
+        Offset = 0;
+        break;
+    case SB_BOTTOM:
+        Offset = Max;
+        break;
+    default:
+        break;
+    }
+    Offset = std::clamp(Offset, 0, Max);
+    if (Offset != FColOffset) {
+        FColOffset = Offset;
+        InvalidateGrid();
+    }
+    if (FScrollBars & ssHorizontal) FHorzPos = FColOffset;
+}
+
+// ---- lines ----
+
+void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
+    int OldCols = FColCount, OldRows = FRowCount;
+    TGridDrawInfo OldInfo;
+    CalcDrawInfo(OldInfo);
+    TGridCoord OldTL = FTopLeft;
+    auto Apply = [&](int C, int R) {
+        FColCount = C;
+        FRowCount = R;
+        if (FFixedCols > C - 1) FFixedCols = C - 1;
+        if (FFixedRows > R - 1) FFixedRows = R - 1;
+        if (!FColWidths.empty()) UpdateExtents(FColWidths, C, FDefaultColWidth);
+        if (!FTabStops.empty()) UpdateExtents(FTabStops, C, 1);
+        if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
+        TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
+        if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
+        TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
+        if (!(NewAnchor == FAnchor)) MoveAnchor(NewAnchor);
+        if (FTopLeft.X > C - 1 || FTopLeft.Y > R - 1 || FTopLeft.X < FFixedCols ||
+            FTopLeft.Y < FFixedRows)
+            FTopLeft = {std::clamp(FTopLeft.X, FFixedCols, C - 1),
+                        std::clamp(FTopLeft.Y, FFixedRows, R - 1)};
+        InvalidateGrid();
+        UpdateScrollRange();
+        SizeChanged(OldCols, OldRows);
+    };
+    try {
+        Apply(NewColCount, NewRowCount);
+    } catch (...) {
+        FColCount = OldCols;
+        FRowCount = OldRows;
+        FTopLeft = OldTL;
+        try {
+            Apply(OldCols, OldRows);
+        } catch (...) {
+        }
+        InvalidateGrid();
+        throw;
+    }
+}
+
+void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
+    int Count = Rows ? FRowCount : FColCount;
+    int NewCount = Count + Amount;
+    if (Index > NewCount || Index < 0 || NewCount < 0)
+        InvalidOp("Too many rows or columns deleted");
+    TExtentArray& E = Rows ? FRowHeights : FColWidths;
+    int Default = Rows ? FDefaultRowHeight : FDefaultColWidth;
+    if (!E.empty()) ModifyExtents(E, Index, Amount, Default);
+    if (!Rows && !FTabStops.empty()) ModifyExtents(FTabStops, Index, Amount, 1);
+    int OldCols = FColCount, OldRows = FRowCount;
+    if (Rows)
+        FRowCount = NewCount;
+    else
+        FColCount = NewCount;
+    auto Shift = [&](int& C) {
+        if (C >= Index) {
+            if (Amount < 0 && C < Index - Amount)
+                C = Index;
+            else
+                C += Amount;
+        }
+    };
+    TGridCoord OldCur = FCurrent;
+    Shift(Rows ? FCurrent.Y : FCurrent.X);
+    Shift(Rows ? FAnchor.Y : FAnchor.X);
+    int Last = NewCount - 1;
+    FCurrent = {std::clamp(FCurrent.X, 0, std::max(0, FColCount - 1)),
+                std::clamp(FCurrent.Y, 0, std::max(0, FRowCount - 1))};
+    FAnchor = {std::clamp(FAnchor.X, 0, std::max(0, FColCount - 1)),
+               std::clamp(FAnchor.Y, 0, std::max(0, FRowCount - 1))};
+    (void)Last;
+    InvalidateGrid();
+    SizeChanged(OldCols, OldRows);
+    if (!(OldCur == FCurrent) && FColCount > 0 && FRowCount > 0)
+        MoveCurrent(FCurrent.X, FCurrent.Y, true, true);
+}
+
+void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
+    if (FromIndex == ToIndex) return;
+    if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
+    if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
+    FCurrent.X = MoveAdjust(FCurrent.X, FromIndex, ToIndex);
+    FAnchor.X = MoveAdjust(FAnchor.X, FromIndex, ToIndex);
+    FTopLeft.X = MoveAdjust(FTopLeft.X, FromIndex, ToIndex);
+    InvalidateGridRect(
+        TGridRect{std::min(FromIndex, ToIndex), 0, std::max(FromIndex, ToIndex), FRowCount - 1});
+    ColumnMoved(FromIndex, ToIndex);
+    if (!FColWidths.empty()) ColWidthsChanged();
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
+    if (FromIndex == ToIndex) return;
+    if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
+    FCurrent.Y = MoveAdjust(FCurrent.Y, FromIndex, ToIndex);
+    FAnchor.Y = MoveAdjust(FAnchor.Y, FromIndex, ToIndex);
+    FTopLeft.Y = MoveAdjust(FTopLeft.Y, FromIndex, ToIndex);
+    RowMoved(FromIndex, ToIndex);
+    if (!FRowHeights.empty()) RowHeightsChanged();
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::DeleteColumn(int ACol) {
+    MoveColumn(ACol, FColCount - 1);
+    SetColCount(FColCount - 1);
+}
+
+void TCustomGrid_ts::DeleteRow(int ARow) {
+    MoveRow(ARow, FRowCount - 1);
+    SetRowCount(FRowCount - 1);
+}
+
+// ---- current cell ----
+
+void TCustomGrid_ts::SelectionMoved(const TGridRect& OldSel) {
+    if (!HandleAllocated()) return;
+    fw::TRect A = GridRectToScreenRect(OldSel, true);
+    fw::TRect B = GridRectToScreenRect(Selection(), true);
+    // Both whole: cheaper than the exclusive-or pieces and paints the same pixels.
+    InvalidateScreenRect(A);
+    InvalidateScreenRect(B);
+}
+
+void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
+    if (ACol < 0 || ARow < 0 || ACol >= FColCount || ARow >= FRowCount)
+        InvalidOp("Grid index out of range");
+    if (!SelectCell(ACol, ARow)) return;
+    TGridRect OldSel = Selection();
+    TGridCoord Old = FCurrent;
+    FCurrent = {ACol, ARow};
+    if (!(FOptions & goAlwaysShowEditor)) HideEditor();
+    if (MoveAnchor || !(FOptions & goRangeSelect)) {
+        FAnchor = FCurrent;
+        if (FOptions & goRowSelect) FAnchor.X = FColCount - 1;
+    }
+    if (FOptions & goRowSelect) FCurrent.X = FFixedCols;
+    if (Show) ClampInView(FCurrent);
+    SelectionMoved(OldSel);
+    InvalidateCell(Old.X, Old.Y);
+    InvalidateCell(ACol, ARow);
+}
+
+void TCustomGrid_ts::FocusCell(int ACol, int ARow, bool MoveAnchor) {
+    MoveCurrent(ACol, ARow, MoveAnchor, true);
+    UpdateEdit();
+    Click();
+}
+
+void TCustomGrid_ts::MoveAnchor(const TGridCoord& NewAnchor) {
+    if ((FOptions & goRangeSelect) && !(FOptions & goEditing)) {
+        TGridRect OldSel = Selection();
+        FAnchor = NewAnchor;
+        if (FOptions & goRowSelect) FAnchor.X = FColCount - 1;
+        ClampInView(NewAnchor);
+        SelectionMoved(OldSel);
+    } else {
+        MoveCurrent(NewAnchor.X, NewAnchor.Y, true, true);
+    }
+}
+
+void TCustomGrid_ts::ClampInView(const TGridCoord& Coord) {
+    if (!HandleAllocated()) return;
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    if (Coord.X > D.Horz.LastFullVisibleCell || Coord.Y > D.Vert.LastFullVisibleCell ||
+        Coord.X < FTopLeft.X || Coord.Y < FTopLeft.Y) {
+        TGridCoord Old = FTopLeft;
+        TGridCoord MaxTL = CalcMaxTopLeft(Coord, D);
+        if (Coord.X < FTopLeft.X)
+            FTopLeft.X = std::max(Coord.X, FFixedCols);
+        else if (Coord.X > D.Horz.LastFullVisibleCell)
+            FTopLeft.X = std::max(MaxTL.X, FFixedCols);
+        if (Coord.Y < FTopLeft.Y)
+            FTopLeft.Y = std::max(Coord.Y, FFixedRows);
+        else if (Coord.Y > D.Vert.LastFullVisibleCell)
+            FTopLeft.Y = std::max(MaxTL.Y, FFixedRows);
+        if (!(Old == FTopLeft)) TopLeftMoved(Old);
+    }
+}
+
+// ---- in-place editor (only with the Editing option) ----
+
+bool TCustomGrid_ts::CanEditShow() {
+    return (FOptions & goEditing) && !(FOptions & goRowSelect) && FEditorMode &&
+           HandleAllocated() && ((FOptions & goAlwaysShowEditor) || IsActiveControl());
+}
+
+std::unique_ptr<TInplaceEdit> TCustomGrid_ts::CreateEditor() {
+    return std::make_unique<TInplaceEdit>(nullptr);
+}
+
+bool TCustomGrid_ts::CanEditAcceptKey(char) {
+    return true;
+}
+
+bool TCustomGrid_ts::CanEditModify() {
+    return FCanEditModify;
+}
+
+std::string TCustomGrid_ts::GetEditText(int, int) {
+    return {};
+}
+
+void TCustomGrid_ts::SetEditText(int, int, const std::string&) {}
+
+int TCustomGrid_ts::GetEditLimit() {
+    return 0;
+}
+
+std::string TCustomGrid_ts::GetEditMask(int, int) {
+    return {};
+}
+
+void TCustomGrid_ts::LoadEditor() {
+    FInplaceCol = FCurrent.X;
+    FInplaceRow = FCurrent.Y;
+    FInplaceEdit->UpdateContents();
+    FCanEditModify = GetEditLimit() != -1;
+    FInplaceEdit->SelectAll();
+}
+
+void TCustomGrid_ts::UpdateEdit() {
+    if (!CanEditShow()) return;
+    if (!FInplaceEdit) {
+        FInplaceEdit = CreateEditor();
+        FInplaceEdit->Grid = this;
+        FInplaceEdit->SetParent(this);
+        LoadEditor();
+    } else if (FInplaceCol != FCurrent.X || FInplaceRow != FCurrent.Y) {
+        HideEdit();
+        LoadEditor();
+    }
+    if (CanEditShow()) FInplaceEdit->Move(CellRect(FCurrent.X, FCurrent.Y));
+}
+
+void TCustomGrid_ts::UpdateText() {
+    if (FInplaceEdit && FInplaceCol != -1 && FInplaceRow != -1)
+        SetEditText(FInplaceCol, FInplaceRow, FInplaceEdit->Text());
+}
+
+void TCustomGrid_ts::HideEdit() {
+    if (!FInplaceEdit) return;
+    UpdateText();
+    FInplaceCol = -1;
+    FInplaceRow = -1;
+    FInplaceEdit->HideEditor();
+}
+
+void TCustomGrid_ts::HideEditor() {
+    FEditorMode = false;
+    HideEdit();
+}
+
+void TCustomGrid_ts::ShowEditor() {
+    FEditorMode = true;
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::SetEditorMode(bool Value) {
+    if (Value) {
+        ShowEditor();
+        if (FInplaceEdit) FInplaceEdit->Deselect();
+    } else {
+        HideEditor();
+    }
+}
+
+void TCustomGrid_ts::ShowEditorChar(char Ch) {
+    ShowEditor();
+    if (FInplaceEdit && FInplaceEdit->HandleAllocated())
+        fw::PostMessage(FInplaceEdit->Handle(), fw::WM_CHAR,
+                        static_cast<fw::WPARAM>(static_cast<unsigned char>(Ch)), 0);
+}
+
+bool TCustomGrid_ts::IsActiveControl() {
+    if (fw::TCustomForm* F = fw::GetParentForm(this)) return F->ActiveControl() == this;
+    if (!HandleAllocated()) return false;
+    fw::HWND Focus = fw::GetFocus();
+    return Focus == Handle();
+}
+
+// ---- keyboard ----
+
+void TCustomGrid_ts::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
+    fw::TCustomControl::KeyDown(Key, Shift);
+    if (Key == 0) return;
+    if (!CanGridAcceptKey(Key, Shift)) Key = 0;
+    int Factor = FRightToLeft ? -1 : 1;
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    int PageW = std::max(1, D.Horz.LastFullVisibleCell - FTopLeft.X);
+    int PageH = std::max(1, D.Vert.LastFullVisibleCell - FTopLeft.Y);
+    TGridCoord NewCur = FCurrent;
+    TGridCoord NewTL = FTopLeft;
+    bool RowSel = FOptions & goRowSelect;
+    if (Shift & fw::ssCtrl) {
+        switch (Key) {
+        case fw::VK_UP:
+            --NewTL.Y;
+            break;
+        case fw::VK_DOWN:
+            ++NewTL.Y;
+            break;
+        case fw::VK_LEFT:
+            if (!RowSel) {
+                NewCur.X -= Factor * PageW;
+                NewTL.X -= Factor * PageW;
+            }
+            break;
+        case fw::VK_RIGHT:
+            if (!RowSel) {
+                NewCur.X += Factor * PageW;
+                NewTL.X += Factor * PageW;
+            }
+            break;
+        case fw::VK_PRIOR:
+            NewCur.Y = FTopLeft.Y;
+            break;
+        case fw::VK_NEXT:
+            NewCur.Y = D.Vert.LastFullVisibleCell;
+            break;
+        case fw::VK_HOME:
+            NewCur = {FFixedCols, FFixedRows};
+            break;
+        case fw::VK_END:
+            NewCur = {FColCount - 1, FRowCount - 1};
+            break;
+        default:
+            break;
+        }
+    } else {
+        switch (Key) {
+        case fw::VK_UP:
+            --NewCur.Y;
+            break;
+        case fw::VK_DOWN:
+            ++NewCur.Y;
+            break;
+        case fw::VK_LEFT:
+            if (RowSel)
+                NewCur.Y -= Factor;
+            else
+                NewCur.X -= Factor;
+            break;
+        case fw::VK_RIGHT:
+            if (RowSel)
+                NewCur.Y += Factor;
+            else
+                NewCur.X += Factor;
+            break;
+        case fw::VK_PRIOR:
+            NewCur.Y -= PageH;
+            NewTL.Y -= PageH;
+            break;
+        case fw::VK_NEXT:
+            NewCur.Y += PageH;
+            NewTL.Y += PageH;
+            break;
+        case fw::VK_HOME:
+            if (RowSel)
+                NewCur.Y = FFixedRows;
+            else
+                NewCur.X = FFixedCols;
+            break;
+        case fw::VK_END:
+            if (RowSel)
+                NewCur.Y = FRowCount - 1;
+            else
+                NewCur.X = FColCount - 1;
+            break;
+        case fw::VK_TAB:
+            if (!(Shift & fw::ssAlt)) {
+                int Steps = 0;
+                do {
+                    if (!(Shift & fw::ssShift)) {
+                        ++NewCur.X;
+                        if (NewCur.X >= FColCount) {
+                            NewCur.X = FFixedCols;
+                            ++NewCur.Y;
+                            if (NewCur.Y >= FRowCount) NewCur.Y = FFixedRows;
+                        }
+                    } else {
+                        --NewCur.X;
+                        if (NewCur.X < FFixedCols) {
+                            NewCur.X = FColCount - 1;
+                            --NewCur.Y;
+                            if (NewCur.Y < FFixedRows) NewCur.Y = FRowCount - 1;
+                        }
+                        Shift &= static_cast<fw::TShiftState>(~fw::ssShift);
+                    }
+                } while (!TabStops(NewCur.X) && NewCur.X != FCurrent.X && ++Steps < FColCount * 2);
+            }
+            break;
+        case fw::VK_F2:
+            SetEditorMode(true);
+            break;
+        default:
+            break;
+        }
+    }
+    TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    NewTL.X = std::clamp(NewTL.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
+    NewTL.Y = std::clamp(NewTL.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
+    if (!(NewTL == FTopLeft)) MoveTopLeft(NewTL.X, NewTL.Y);
+    NewCur.X = std::clamp(NewCur.X, FFixedCols, FColCount - 1);
+    NewCur.Y = std::clamp(NewCur.Y, FFixedRows, FRowCount - 1);
+    if (!(NewCur == FCurrent)) FocusCell(NewCur.X, NewCur.Y, !(Shift & fw::ssShift));
+    if (FRightToLeft && (Shift & fw::ssCtrl) && (Key == fw::VK_HOME || Key == fw::VK_END))
+        InvalidateGrid();
+}
+
+void TCustomGrid_ts::KeyPress(char& Key) {
+    fw::TCustomControl::KeyPress(Key);
+    if (!(FOptions & goAlwaysShowEditor) && Key == '\r') {
+        if (FEditorMode)
+            HideEditor();
+        else
+            ShowEditor();
+        Key = 0;
+    }
+}
+
+// ---- mouse ----
+
+void TCustomGrid_ts::StartTimer() {
+    if (HandleAllocated()) {
+        fw::SetTimer(Handle(), GridScrollTimerId, GridScrollTimerPeriod);
+        FTimerRunning = true;
+    }
+}
+
+void TCustomGrid_ts::StopTimer() {
+    if (FTimerRunning && HandleAllocated()) fw::KillTimer(Handle(), GridScrollTimerId);
+    FTimerRunning = false;
+}
+
+void TCustomGrid_ts::CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
+                                     int& SizingOfs, TGridDrawInfo& FixedInfo) {
+    State = TGridState::gsNormal;
+    Index = -1;
+    TGridOptions Eff = FOptions;
+    if (!(Eff & (goRowSizing | goColSizing))) return;
+    CalcDrawInfo(FixedInfo);
+    auto Test = [&](TGridAxisDrawInfo& A, int P, TGridState S) {
+        int Range = A.EffectiveLineWidth;
+        int Back = 0;
+        if (Range < 7) {
+            Range = 7;
+            Back = (7 - A.EffectiveLineWidth) >> 1;
+        }
+        int Line = A.FixedBoundary;
+        for (int I = A.FirstGridCell; I < A.GridCellCount; ++I) {
+            Line += A.GetExtent(I);
+            if (Line > A.GridBoundary) break;
+            if (P >= Line - Back && P <= Line - Back + Range) {
+                State = S;
+                SizingPos = Line;
+                SizingOfs = Line - P;
+                Index = I;
+                return;
+            }
+            Line += A.EffectiveLineWidth;
+        }
+        if (A.GridBoundary == A.GridExtent && P >= A.GridExtent - Back && P <= A.GridExtent) {
+            State = S;
+            SizingPos = A.GridExtent;
+            SizingOfs = A.GridExtent - P;
+            Index = A.LastFullVisibleCell + 1;
+        }
+    };
+    if (X > FixedInfo.Horz.FixedBoundary && (Eff & goColSizing)) {
+        if (Y < FixedInfo.Vert.FixedBoundary)
+            Test(FixedInfo.Horz, FRightToLeft ? ClientWidth() - X : X, TGridState::gsColSizing);
+    } else if (Y > FixedInfo.Vert.FixedBoundary && (Eff & goRowSizing)) {
+        if (X < FixedInfo.Horz.FixedBoundary) Test(FixedInfo.Vert, Y, TGridState::gsRowSizing);
+    }
+}
+
+bool TCustomGrid_ts::Sizing(int X, int Y) {
+    TGridDrawInfo D;
+    TGridState S = FGridState;
+    int Index = 0, Pos = 0, Ofs = 0;
+    if (S == TGridState::gsNormal) CalcSizingState(X, Y, S, Index, Pos, Ofs, D);
+    return S == TGridState::gsRowSizing || S == TGridState::gsColSizing;
+}
+
+void TCustomGrid_ts::DrawSizingLine(const TGridDrawInfo& D) {
+    if (!HandleAllocated()) return;
+    // The line is drawn at the next paint: the window surface is repainted from scratch.
+    if (FGridState == TGridState::gsColSizing)
+        InvalidateScreenRect(fw::TRect{FSizingPos - 1, 0, FSizingPos + 2, D.Vert.GridBoundary});
+    else
+        InvalidateScreenRect(fw::TRect{0, FSizingPos - 1, D.Horz.GridBoundary, FSizingPos + 2});
+}
+
+void TCustomGrid_ts::DrawMove() {
+    if (HandleAllocated()) InvalidateGrid();
+}
+
+void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    HideEdit();
+    if (CanFocus() || !fw::GetParentForm(this)) {
+        if (HandleAllocated() && !Focused() && CanFocus()) SetFocus();
+        if (!IsActiveControl()) {
+            SetMouseCapture(false);
+            return;
+        }
+    }
+    if (Button == fw::mbLeft && (Shift & fw::ssDouble))
+        DblClick();
+    else if (Button == fw::mbLeft) {
+        TGridDrawInfo D;
+        CalcDrawInfo(D);
+        TGridState S = TGridState::gsNormal;
+        int Index = -1, Pos = 0, Ofs = 0;
+        CalcSizingState(X, Y, S, Index, Pos, Ofs, D);
+        if (S != TGridState::gsNormal) {
+            FGridState = S;
+            FSizingIndex = Index;
+            FSizingPos = Pos;
+            FSizingOfs = Ofs;
+            if (S == TGridState::gsColSizing && FRightToLeft)
+                FSizingPos = ClientWidth() - FSizingPos;
+            DrawSizingLine(D);
+            fw::TCustomControl::MouseDown(Button, Shift, X, Y);
+            return;
+        }
+        TGridCoord Cell = CalcCoordFromPoint(X, Y, D);
+        if (Cell.X >= FFixedCols && Cell.Y >= FFixedRows) {
+            if (FOptions & goEditing) {
+                if (Cell == FCurrent)
+                    ShowEditor();
+                else {
+                    MoveCurrent(Cell.X, Cell.Y, true, true);
+                    UpdateEdit();
+                }
+                Click();
+            } else {
+                FGridState = TGridState::gsSelecting;
+                StartTimer();
+                if (Shift & fw::ssShift)
+                    MoveAnchor(Cell);
+                else
+                    MoveCurrent(Cell.X, Cell.Y, true, true);
+            }
+        } else if ((FOptions & goRowMoving) && Cell.X >= 0 && Cell.X < FFixedCols &&
+                   Cell.Y >= FFixedRows) {
+            FMoveIndex = FMovePos = Cell.Y;
+            if (BeginRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
+                FGridState = TGridState::gsRowMoving;
+                DrawMove();
+                StartTimer();
+            }
+        } else if ((FOptions & goColMoving) && Cell.Y >= 0 && Cell.Y < FFixedRows &&
+                   Cell.X >= FFixedCols) {
+            FMoveIndex = FMovePos = Cell.X;
+            if (BeginColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
+                FGridState = TGridState::gsColMoving;
+                DrawMove();
+                StartTimer();
+            }
+        }
+    }
+    fw::TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomGrid_ts::MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& D,
+                                   TGridAxisDrawInfo& Axis, int ScrollBar, fw::TPoint MousePt) {
+    if (FRightToLeft && ScrollBar == SB_HORZ) Mouse = ClientWidth() - Mouse;
+    if (CellHit == FMovePos) return;
+    if (FMovePos == Axis.FixedCellCount && Mouse < Axis.FixedBoundary) return;
+    if (FMovePos == Axis.GridCellCount - 1 && Mouse > Axis.GridBoundary) return;
+    DrawMove();
+    int Target = CellHit;
+    if (Mouse < Axis.FixedBoundary) {
+        if (FMovePos > Axis.FixedCellCount) {
+            ModifyScrollBar(ScrollBar, SB_LINEUP, 0, false);
+            CalcDrawInfo(D);
+        }
+        Target = ScrollBar == SB_HORZ ? FTopLeft.X : FTopLeft.Y;
+    } else if (Mouse >= Axis.FullVisBoundary) {
+        if (FMovePos == Axis.LastFullVisibleCell && FMovePos < Axis.GridCellCount - 1) {
+            ModifyScrollBar(ScrollBar, SB_LINEDOWN, 0, false);
+            CalcDrawInfo(D);
+        }
+        Target = (ScrollBar == SB_HORZ ? D.Horz : D.Vert).LastFullVisibleCell;
+    } else if (CellHit < 0) {
+        Target = FMovePos;
+    }
+    bool Ok = ScrollBar == SB_HORZ ? CheckColumnDrag(FMoveIndex, Target, MousePt)
+                                   : CheckRowDrag(FMoveIndex, Target, MousePt);
+    if (Ok) FMovePos = Target;
+    DrawMove();
+}
+
+void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsColSizing:
+    case TGridState::gsRowSizing:
+        DrawSizingLine(D);
+        FSizingPos = (FGridState == TGridState::gsColSizing ? X : Y) + FSizingOfs;
+        DrawSizingLine(D);
+        break;
+    case TGridState::gsSelecting:
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving: {
+        TGridCoord Cell = CalcCoordFromPoint(X, Y, D);
+        bool Inside = Cell.X >= FFixedCols && Cell.X <= D.Horz.LastFullVisibleCell + 1 &&
+                      Cell.Y >= FFixedRows && Cell.Y <= D.Vert.LastFullVisibleCell + 1;
+        if (FGridState == TGridState::gsSelecting) {
+            if (Inside && !(Cell == FAnchor)) MoveAnchor(Cell);
+        } else if (FGridState == TGridState::gsRowMoving) {
+            MoveAndScroll(Y, Cell.Y, D, D.Vert, SB_VERT, fw::TPoint{X, Y});
+        } else {
+            MoveAndScroll(X, Cell.X, D, D.Horz, SB_HORZ, fw::TPoint{X, Y});
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    fw::TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    struct TNormalAtEnd {
+        TGridState& S;
+        ~TNormalAtEnd() { S = TGridState::gsNormal; }
+    } NormalAtEnd{FGridState};
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsSelecting:
+        MouseMove(Shift, X, Y);
+        StopTimer();
+        UpdateEdit();
+        Click();
+        break;
+    case TGridState::gsRowSizing:
+    case TGridState::gsColSizing: {
+        DrawSizingLine(D);
+        bool Cols = FGridState == TGridState::gsColSizing;
+        if (Cols && FRightToLeft) FSizingPos = ClientWidth() - FSizingPos;
+        const TGridAxisDrawInfo& A = Cols ? D.Horz : D.Vert;
+        int Start = A.FixedBoundary;
+        for (int I = A.FirstGridCell; I < FSizingIndex; ++I)
+            Start += A.GetExtent(I) + A.EffectiveLineWidth;
+        int NewSize = FSizingPos - Start;
+        int Count = Cols ? FColCount : FRowCount;
+        if (NewSize > 1 && FSizingIndex >= 0 && FSizingIndex < Count) {
+            if (Cols)
+                SetColWidths(FSizingIndex, NewSize);
+            else
+                SetRowHeights(FSizingIndex, NewSize);
+        }
+        break;
+    }
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving: {
+        DrawMove();
+        StopTimer();
+        bool Cols = FGridState == TGridState::gsColMoving;
+        bool Ok = Cols ? EndColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})
+                       : EndRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y});
+        if (Ok && FMoveIndex != FMovePos) {
+            if (Cols)
+                MoveColumn(FMoveIndex, FMovePos);
+            else
+                MoveRow(FMoveIndex, FMovePos);
+        }
+        UpdateEdit();
+        break;
+    }
+    default:
+        UpdateEdit();
+        break;
+    }
+    fw::TCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TCustomGrid_ts::DoTimer() {
+    if (FGridState != TGridState::gsSelecting && FGridState != TGridState::gsRowMoving &&
+        FGridState != TGridState::gsColMoving)
+        return;
+    fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord Cell = CalcCoordFromPoint(P.X, P.Y, D);
+    if (FGridState == TGridState::gsSelecting) {
+        TGridScrollDirection Dir = 0;
+        if (!FRightToLeft) {
+            if (P.X < D.Horz.FixedBoundary)
+                Dir |= sdLeft;
+            else if (P.X > D.Horz.FullVisBoundary)
+                Dir |= sdRight;
+        } else {
+            int W = ClientWidth();
+            if (P.X > W - D.Horz.FixedBoundary)
+                Dir |= sdLeft;
+            else if (P.X < W - D.Horz.FullVisBoundary)
+                Dir |= sdRight;
+        }
+        if (P.Y < D.Vert.FixedBoundary)
+            Dir |= sdUp;
+        else if (P.Y > D.Vert.FullVisBoundary)
+            Dir |= sdDown;
+        if (Dir != 0) TimedScroll(Dir);
+    } else if (FGridState == TGridState::gsRowMoving) {
+        MoveAndScroll(P.Y, Cell.Y, D, D.Vert, SB_VERT, P);
+    } else {
+        MoveAndScroll(P.X, Cell.X, D, D.Horz, SB_HORZ, P);
+    }
+}
+
+void TCustomGrid_ts::TimedScroll(TGridScrollDirection Direction) {
+    TGridCoord NewAnchor = FAnchor;
+    if ((Direction & sdLeft) && NewAnchor.X > FFixedCols) --NewAnchor.X;
+    if ((Direction & sdRight) && NewAnchor.X < FColCount - 1) ++NewAnchor.X;
+    if ((Direction & sdUp) && NewAnchor.Y > FFixedRows) --NewAnchor.Y;
+    if ((Direction & sdDown) && NewAnchor.Y < FRowCount - 1) ++NewAnchor.Y;
+    if (!(NewAnchor == FAnchor)) MoveAnchor(NewAnchor);
+}
+
+void TCustomGrid_ts::CancelMode() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsSelecting:
+        StopTimer();
+        break;
+    case TGridState::gsRowSizing:
+    case TGridState::gsColSizing:
+        DrawSizingLine(D);
+        break;
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving:
+        DrawMove();
+        StopTimer();
+        break;
+    default:
+        break;
+    }
+    FGridState = TGridState::gsNormal;
+}
+
+// ---- messages ----
+
+void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case fw::WM_TIMER:
+        if (Message.WParam == GridScrollTimerId) {
+            DoTimer();
+            Message.Result = 0;
+            return;
+        }
+        break;
+    case fw::WM_GETDLGCODE:
+        Message.Result = fw::DLGC_WANTARROWS;
+        if (!(FOptions & goRowSelect)) {
+            if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
+            if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
+        }
+        return;
+    case fw::WM_CANCELMODE:
+        CancelMode();
+        break;
+    case fw::WM_NCHITTEST:
+    case fw::CM_HITTEST:
+        FHitTest = fw::TPoint{LowSigned(Message.LParam), HighSigned(Message.LParam)};
+        if (Message.Msg == fw::WM_NCHITTEST) FHitTest = ScreenToClient(FHitTest);
+        break;
+    case fw::WM_SETCURSOR: {
+        TGridState S = FGridState;
+        if (S == TGridState::gsNormal) {
+            TGridDrawInfo D;
+            int Index = 0, Pos = 0, Ofs = 0;
+            fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+            CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
+        }
+        if (S == TGridState::gsRowSizing || S == TGridState::gsColSizing) {
+            Message.Result = 1;
+            return;
+        }
+        break;
+    }
+    case fw::WM_SIZE:
+        fw::TCustomControl::Dispatch(Message);
+        UpdateScrollRange();
+        if (FRightToLeft) InvalidateGrid();
+        return;
+    case fw::WM_HSCROLL:
+    case fw::WM_VSCROLL:
+        ModifyScrollBar(Message.Msg == fw::WM_HSCROLL ? SB_HORZ : SB_VERT,
+                        static_cast<int>(Message.WParam & 0xFFFF),
+                        static_cast<int>((Message.WParam >> 16) & 0xFFFF), true);
+        Message.Result = 0;
+        return;
+    case fw::WM_KILLFOCUS: {
+        fw::TCustomControl::Dispatch(Message);
+        InvalidateGridRect(Selection());
+        auto To = reinterpret_cast<fw::HWND>(Message.WParam);
+        if (FInplaceEdit && (!FInplaceEdit->HandleAllocated() || To != FInplaceEdit->Handle()))
+            FInplaceEdit->HideEditor();
+        return;
+    }
+    case fw::WM_SETFOCUS: {
+        fw::TCustomControl::Dispatch(Message);
+        auto From = reinterpret_cast<fw::HWND>(Message.WParam);
+        if (!FInplaceEdit || !FInplaceEdit->HandleAllocated() || From != FInplaceEdit->Handle()) {
+            InvalidateGridRect(Selection());
+            UpdateEdit();
+        }
+        return;
+    }
+    case fw::WM_LBUTTONDOWN:
+        if (FInplaceEdit) FInplaceEdit->ClickTime = static_cast<std::int32_t>(fw::GetTickCount());
+        break;
+    case fw::WM_CHAR:
+        if (FOptions & goEditing) {
+            auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
+            if (Ch >= 32 || Ch == 8) {
+                ShowEditorChar(static_cast<char>(Ch));
+                Message.Result = 0;
+                return;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    fw::TCustomControl::Dispatch(Message);
+}
+
+// ---- painting ----
+
+void TCustomGrid_ts::ChangeGridOrientation(bool) {
+    // The canvas has no mirrored mapping: right-to-left is applied to the coordinates.
+}
+
+void TCustomGrid_ts::DrawLines(fw::TCanvas& C, const TGridDrawInfo& D, bool DoHorz, bool DoVert,
+                               int Col, int Row, int X0, int Y0, fw::TColor LineColor,
+                               fw::TColor BackColor, int RegionRight, int RegionBottom) {
+    const int HW = D.Horz.EffectiveLineWidth;
+    const int VW = D.Vert.EffectiveLineWidth;
+    C.Brush().SetStyle(fw::bsSolid);
+    // A line whose option is off, while its axis still has a width, takes the background.
+    if (HW > 0) {
+        C.Brush().SetColor(DoVert ? LineColor : BackColor);
+        int X = X0;
+        for (int I = Col; I < D.Horz.GridCellCount && X < RegionRight; ++I) {
+            int E = D.Horz.GetExtent(I);
+            if (E + HW <= 0) continue;
+            X += E;
+            if (X >= RegionRight) break;
+            C.FillRect(fw::TRect{X, Y0, std::min(X + HW, RegionRight), RegionBottom});
+            X += HW;
+        }
+    }
+    if (VW > 0) {
+        C.Brush().SetColor(DoHorz ? LineColor : BackColor);
+        int Y = Y0;
+        for (int I = Row; I < D.Vert.GridCellCount && Y < RegionBottom; ++I) {
+            int E = D.Vert.GetExtent(I);
+            if (E + VW <= 0) continue;
+            Y += E;
+            if (Y >= RegionBottom) break;
+            C.FillRect(fw::TRect{X0, Y, RegionRight, std::min(Y + VW, RegionBottom)});
+            Y += VW;
+        }
+    }
+}
+
+void TCustomGrid_ts::DrawCells(fw::TCanvas& C, int ACol, int ARow, int StartX, int StartY,
+                               int StopX, int StopY, fw::TColor Color,
+                               TGridDrawState IncludeDrawState, const TGridDrawInfo& D) {
+    TGridRect Sel = Selection();
+    bool Active = IsActiveControl();
+    int Y = StartY;
+    for (int R = ARow; R < FRowCount && Y < StopY; ++R) {
+        int H = RowHeights(R);
+        int X = StartX;
+        for (int Cl = ACol; Cl < FColCount && X < StopX; ++Cl) {
+            int W = ColWidths(Cl);
+            fw::TRect Where{X, Y, X + W, Y + H};
+            bool Covered = Cl == FCurrent.X && R == FCurrent.Y && (FOptions & goEditing) &&
+                           FEditorMode && FInplaceEdit && FInplaceEdit->Visible();
+            if (W > 0 && H > 0 && !Covered && C.RectVisible(Where)) {
+                TGridDrawState State = IncludeDrawState;
+                bool Focus = Active && Cl == FCurrent.X && R == FCurrent.Y;
+                if (Focus) State |= gdFocused;
+                if (PointInGridRect(Cl, R, Sel)) State |= gdSelected;
+                if (FRightToLeft)
+                    Where = fw::TRect{ClientWidth() - Where.Right, Where.Top,
+                                      ClientWidth() - Where.Left, Where.Bottom};
+                if (FDefaultDrawing) {
+                    C.Font().Assign(Font());
+                    bool Hi =
+                        (State & gdSelected) && !(State & gdFixed) &&
+                        (!(State & gdFocused) || (FOptions & (goDrawFocusSelected | goRowSelect)));
+                    C.Brush().SetStyle(fw::bsSolid);
+                    if (Hi) {
+                        C.Brush().SetColor(fw::clHighlight);
+                        C.Font().SetColor(fw::clHighlightText);
+                    } else {
+                        C.Brush().SetColor(Color);
+                    }
+                    C.FillRect(Where);
+                }
+                DrawCell(Cl, R, Where, State);
+                if (FDefaultDrawing && (State & gdFixed)) {
+                    fw::TRect E = Where;
+                    if (!(FOptions & goFixedVertLine)) E.Right += D.Horz.EffectiveLineWidth;
+                    if (!(FOptions & goFixedHorzLine)) E.Bottom += D.Vert.EffectiveLineWidth;
+                    C.DrawEdge(E, fw::BDR_RAISEDINNER, fw::BF_RECT);
+                }
+                if (FDefaultDrawing && (State & gdFocused) && !(FOptions & goRowSelect) &&
+                    !((FOptions & goEditing) && (FOptions & goAlwaysShowEditor))) {
+                    C.Brush().SetColor(Color);
+                    C.Font().SetColor(fw::clWindowText);
+                    C.DrawFocusRect(Where);
+                }
+            }
+            X += W + D.Horz.EffectiveLineWidth;
+        }
+        Y += H + D.Vert.EffectiveLineWidth;
+    }
+}
+
+void TCustomGrid_ts::Paint() {
+    fw::TCanvas& C = *Canvas();
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    int FixedR = D.Horz.FixedBoundary, FixedB = D.Vert.FixedBoundary;
+    int GridR = D.Horz.GridBoundary, GridB = D.Vert.GridBoundary;
+    fw::TColor LineColor = Color() == fw::clSilver ? fw::TColor(0x808080) : fw::clSilver;
+    int ScrollX = FixedR - FColOffset;
+    if (D.Horz.EffectiveLineWidth > 0 || D.Vert.EffectiveLineWidth > 0) {
+        bool FV = FOptions & goFixedVertLine, FH = FOptions & goFixedHorzLine;
+        bool V = FOptions & goVertLine, H = FOptions & goHorzLine;
+        // Fixed corner, fixed rows, fixed columns, scrolling cells.
+        DrawLines(C, D, FH, FV, 0, 0, 0, 0, fw::clBlack, FFixedColor, FixedR, FixedB);
+        DrawLines(C, D, FH, FV, 0, FTopLeft.Y, 0, FixedB, fw::clBlack, FFixedColor, FixedR, GridB);
+        // Scrolled by pixels, the scrolling columns start left of their region: clip them.
+        fw::TCanvasStateSaver S(C);
+        C.IntersectClipRect(fw::TRect{FixedR, 0, GridR, GridB});
+        DrawLines(C, D, FH, FV, FTopLeft.X, 0, ScrollX, 0, fw::clBlack, FFixedColor, GridR, FixedB);
+        DrawLines(C, D, H, V, FTopLeft.X, FTopLeft.Y, ScrollX, FixedB, LineColor, Color(), GridR,
+                  GridB);
+    }
+    {
+        fw::TCanvasStateSaver S(C);
+        C.IntersectClipRect(fw::TRect{0, 0, FixedR, FixedB});
+        DrawCells(C, 0, 0, 0, 0, FixedR, FixedB, FFixedColor, gdFixed, D);
+    }
+    {
+        fw::TCanvasStateSaver S(C);
+        C.IntersectClipRect(fw::TRect{FixedR, 0, GridR, FixedB});
+        DrawCells(C, FTopLeft.X, 0, ScrollX, 0, GridR, FixedB, FFixedColor, gdFixed, D);
+    }
+    {
+        fw::TCanvasStateSaver S(C);
+        C.IntersectClipRect(fw::TRect{0, FixedB, FixedR, GridB});
+        DrawCells(C, 0, FTopLeft.Y, 0, FixedB, FixedR, GridB, FFixedColor, gdFixed, D);
+    }
+    {
+        fw::TCanvasStateSaver S(C);
+        C.IntersectClipRect(fw::TRect{FixedR, FixedB, GridR, GridB});
+        DrawCells(C, FTopLeft.X, FTopLeft.Y, ScrollX, FixedB, GridR, GridB, Color(), 0, D);
+    }
+    if ((FOptions & goRowSelect) && FDefaultDrawing && Focused()) {
+        fw::TRect F = BoxRect(FFixedCols, FCurrent.Y, FColCount - 1, FCurrent.Y);
+        C.Brush().SetColor(Color());
+        C.DrawFocusRect(F);
+    }
+    C.Brush().SetStyle(fw::bsSolid);
+    C.Brush().SetColor(Color());
+    if (GridR < ClientWidth()) C.FillRect(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()});
+    if (GridB < ClientHeight()) C.FillRect(fw::TRect{0, GridB, ClientWidth(), ClientHeight()});
+    if (FGridState == TGridState::gsColSizing || FGridState == TGridState::gsRowSizing) {
+        C.Pen().SetStyle(fw::psDot);
+        C.Pen().SetMode(fw::pmXor);
+        C.Pen().SetColor(fw::clWhite);
+        if (FGridState == TGridState::gsColSizing) {
+            C.MoveTo(FSizingPos, 0);
+            C.LineTo(FSizingPos, GridB);
+        } else {
+            C.MoveTo(0, FSizingPos);
+            C.LineTo(GridR, FSizingPos);
+        }
+        C.Pen().SetMode(fw::pmCopy);
+        C.Pen().SetStyle(fw::psSolid);
+    }
+}
+
+} // namespace vel

@@ -1,0 +1,372 @@
+#pragma once
+// The base grid: cell counts, fixed lines, extents, the current cell and
+// anchor, scrolling, hit testing, painting of cell backgrounds and lines,
+// mouse selection with timed scrolling, and line sizing and moving.
+#include "Controls.h"
+#include "Messages.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+class EInvalidGridOperation : public std::runtime_error {
+public:
+    explicit EInvalidGridOperation(const std::string& Msg) : std::runtime_error(Msg) {}
+};
+
+[[noreturn]] void InvalidOp(const std::string& Msg);
+
+struct TGridCoord {
+    int X = 0;
+    int Y = 0;
+    friend bool operator==(const TGridCoord&, const TGridCoord&) = default;
+};
+
+struct TGridRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    friend bool operator==(const TGridRect&, const TGridRect&) = default;
+};
+
+using TGridOptions = std::uint16_t;
+constexpr TGridOptions goFixedVertLine = 1 << 0;
+constexpr TGridOptions goFixedHorzLine = 1 << 1;
+constexpr TGridOptions goVertLine = 1 << 2;
+constexpr TGridOptions goHorzLine = 1 << 3;
+constexpr TGridOptions goRangeSelect = 1 << 4;
+constexpr TGridOptions goDrawFocusSelected = 1 << 5;
+constexpr TGridOptions goRowSizing = 1 << 6;
+constexpr TGridOptions goColSizing = 1 << 7;
+constexpr TGridOptions goRowMoving = 1 << 8;
+constexpr TGridOptions goColMoving = 1 << 9;
+constexpr TGridOptions goEditing = 1 << 10;
+constexpr TGridOptions goTabs = 1 << 11;
+constexpr TGridOptions goRowSelect = 1 << 12;
+constexpr TGridOptions goAlwaysShowEditor = 1 << 13;
+constexpr TGridOptions goThumbTracking = 1 << 14;
+constexpr TGridOptions DefaultGridOptions = 31;
+
+enum class TGridState : std::uint8_t {
+    gsNormal,
+    gsSelecting,
+    gsRowSizing,
+    gsColSizing,
+    gsRowMoving,
+    gsColMoving
+};
+
+enum class TGridBorderStyle : std::uint8_t { bsNone, bsSingle };
+
+// 0 none, 1 horizontal, 2 vertical, 3 both.
+using TScrollStyle = std::uint8_t;
+constexpr TScrollStyle ssNone = 0;
+constexpr TScrollStyle ssHorizontal = 1;
+constexpr TScrollStyle ssVertical = 2;
+constexpr TScrollStyle ssBoth = 3;
+
+using TGridDrawState = std::uint8_t;
+constexpr TGridDrawState gdSelected = 1;
+constexpr TGridDrawState gdFocused = 2;
+constexpr TGridDrawState gdFixed = 4;
+
+// Timed-scroll directions.
+using TGridScrollDirection = std::uint8_t;
+constexpr TGridScrollDirection sdLeft = 1;
+constexpr TGridScrollDirection sdRight = 2;
+constexpr TGridScrollDirection sdUp = 4;
+constexpr TGridScrollDirection sdDown = 8;
+
+// Scroll codes of WM_HSCROLL / WM_VSCROLL.
+constexpr int SB_LINEUP = 0;
+constexpr int SB_LINEDOWN = 1;
+constexpr int SB_PAGEUP = 2;
+constexpr int SB_PAGEDOWN = 3;
+constexpr int SB_THUMBPOSITION = 4;
+constexpr int SB_THUMBTRACK = 5;
+constexpr int SB_TOP = 6;
+constexpr int SB_BOTTOM = 7;
+constexpr int SB_ENDSCROLL = 8;
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+
+// Extent arrays: element 0 holds the count n, entries 1..n follow.
+using TExtentArray = std::vector<std::int32_t>;
+
+// Geometry of one axis, computed afresh whenever it is needed.
+struct TGridAxisDrawInfo {
+    int EffectiveLineWidth = 0;
+    int FixedBoundary = 0;
+    int GridBoundary = 0;
+    int GridExtent = 0;
+    int LastFullVisibleCell = 0;
+    int FullVisBoundary = 0;
+    int FixedCellCount = 0;
+    int FirstGridCell = 0;
+    int GridCellCount = 0;
+    std::function<int(int)> GetExtent;
+};
+
+struct TGridDrawInfo {
+    TGridAxisDrawInfo Horz;
+    TGridAxisDrawInfo Vert;
+};
+
+class TInplaceEdit;
+
+constexpr int GridScrollRange = 127;
+constexpr std::uintptr_t GridScrollTimerId = 1;
+constexpr std::uint32_t GridScrollTimerPeriod = 60;
+
+class TCustomGrid_ts : public fw::TCustomControl {
+public:
+    explicit TCustomGrid_ts(fw::TComponent* AOwner);
+    ~TCustomGrid_ts() override;
+
+    // Model.
+    int ColCount() const { return FColCount; }
+    void SetColCount(int Value);
+    int RowCount() const { return FRowCount; }
+    void SetRowCount(int Value);
+    int FixedCols() const { return FFixedCols; }
+    void SetFixedCols(int Value);
+    int FixedRows() const { return FFixedRows; }
+    void SetFixedRows(int Value);
+    int DefaultColWidth() const { return FDefaultColWidth; }
+    void SetDefaultColWidth(int Value);
+    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(int Value);
+    int ColWidths(int Index) const;
+    void SetColWidths(int Index, int Value);
+    int RowHeights(int Index) const;
+    void SetRowHeights(int Index, int Value);
+    bool TabStops(int Index) const;
+    void SetTabStops(int Index, bool Value);
+    const TExtentArray& ColWidthArray() const { return FColWidths; }
+    const TExtentArray& RowHeightArray() const { return FRowHeights; }
+    fw::TColor FixedColor() const { return FFixedColor; }
+    void SetFixedColor(fw::TColor Value);
+    int GridLineWidth() const { return FGridLineWidth; }
+    void SetGridLineWidth(int Value);
+    TGridOptions Options() const { return FOptions; }
+    void SetOptions(TGridOptions Value);
+    TGridBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TGridBorderStyle Value);
+    TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(TScrollStyle Value);
+    bool DefaultDrawing() const { return FDefaultDrawing; }
+    void SetDefaultDrawing(bool Value) { FDefaultDrawing = Value; }
+    bool SaveCellExtents() const { return FSaveCellExtents; }
+    void SetSaveCellExtents(bool Value) { FSaveCellExtents = Value; }
+    bool UseRightToLeftAlignment() const { return FRightToLeft; }
+    void SetUseRightToLeftAlignment(bool Value);
+
+    // Current cell, anchor, selection and top-left.
+    int Col() const { return FCurrent.X; }
+    void SetCol(int Value);
+    int Row() const { return FCurrent.Y; }
+    void SetRow(int Value);
+    TGridCoord Current() const { return FCurrent; }
+    TGridCoord Anchor() const { return FAnchor; }
+    TGridRect Selection() const;
+    void SetSelection(const TGridRect& Value);
+    int LeftCol() const { return FTopLeft.X; }
+    void SetLeftCol(int Value);
+    int TopRow() const { return FTopLeft.Y; }
+    void SetTopRow(int Value);
+    TGridCoord TopLeft() const { return FTopLeft; }
+    int ColOffset() const { return FColOffset; }
+    int VisibleColCount();
+    int VisibleRowCount();
+    TGridState GridState() const { return FGridState; }
+    bool EditorMode() const { return FEditorMode; }
+
+    // Geometry.
+    void CalcDrawInfo(TGridDrawInfo& DrawInfo);
+    void CalcDrawInfoXY(TGridDrawInfo& DrawInfo, int UseWidth, int UseHeight);
+    void CalcFixedInfo(TGridDrawInfo& DrawInfo);
+    TGridCoord CalcMaxTopLeft(const TGridCoord& Coord, const TGridDrawInfo& DrawInfo);
+    TGridCoord CalcCoordFromPoint(int X, int Y, const TGridDrawInfo& DrawInfo);
+    fw::TRect BoxRect(int ALeft, int ATop, int ARight, int ABottom);
+    fw::TRect CellRect(int ACol, int ARow);
+    TGridCoord MouseCoord(int X, int Y);
+    fw::TRect GridRectToScreenRect(TGridRect GridRect, bool IncludeLine);
+    void InvalidateCell(int ACol, int ARow);
+    void InvalidateGridRect(const TGridRect& R);
+    void InvalidateGrid();
+    void InvalidateCol(int ACol);
+    void InvalidateRow(int ARow);
+
+    // Scrolling (the bars live here: the window has no native bars).
+    int ScrollPos(int Bar) const { return Bar == SB_HORZ ? FHorzPos : FVertPos; }
+    int ScrollRangeMax(int Bar) const { return Bar == SB_HORZ ? FHorzMax : FVertMax; }
+    void ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft);
+    void UpdateScrollPos();
+    void UpdateScrollRange();
+
+    // The stored "ColWidths" and "RowHeights" lists: written when the grid
+    // keeps its own extents (differing from an ancestor's, when there is one).
+    bool ColWidthsStored(const TCustomGrid_ts* Ancestor = nullptr) const;
+    bool RowHeightsStored(const TCustomGrid_ts* Ancestor = nullptr) const;
+    std::vector<int> WriteColWidths() const;
+    std::vector<int> WriteRowHeights() const;
+    // A list longer than the count is refused whole.
+    void ReadColWidths(const std::vector<int>& Values);
+    void ReadRowHeights(const std::vector<int>& Values);
+
+    // Lines.
+    void MoveColumn(int FromIndex, int ToIndex);
+    void MoveRow(int FromIndex, int ToIndex);
+    virtual void DeleteColumn(int ACol);
+    virtual void DeleteRow(int ARow);
+    void AdjustSize(int Index, int Amount, bool Rows);
+
+    // Current-cell moves.
+    void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);
+    void FocusCell(int ACol, int ARow, bool MoveAnchor);
+    void MoveAnchor(const TGridCoord& NewAnchor);
+    void ClampInView(const TGridCoord& Coord);
+
+    // Input entry points.
+    bool Sizing(int X, int Y);
+    bool IsActiveControl();
+    void HideEditor();
+    void ShowEditor();
+    void ShowEditorChar(char Ch);
+    void SetEditorMode(bool Value);
+    TInplaceEdit* InplaceEditor() const { return FInplaceEdit.get(); }
+    int InplaceCol() const { return FInplaceCol; }
+    int InplaceRow() const { return FInplaceRow; }
+    bool CanEditModifyFlag() const { return FCanEditModify; }
+
+    // What a painted cell looks like; the descendant paints its content.
+    std::function<void(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState)>
+        OnDrawCell;
+    fw::TNotifyEvent OnTopLeftChanged;
+
+    // Hooks for tests of the sizing and moving states.
+    TGridCoord SizingInfo() const { return {FSizingIndex, FSizingPos}; }
+    TGridCoord MoveInfo() const { return {FMoveIndex, FMovePos}; }
+
+protected:
+    void CreateParams(fw::TCreateParams& Params) override;
+    void Dispatch(fw::TMessage& Message) override;
+    void Paint() override;
+
+    virtual void MoveTopLeft(int ALeft, int ATop);
+    virtual void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo);
+    virtual void TopLeftMoved(const TGridCoord& OldTopLeft);
+    virtual void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
+                                 int& SizingOfs, TGridDrawInfo& FixedInfo);
+    virtual bool CanEditShow();
+    virtual std::unique_ptr<TInplaceEdit> CreateEditor();
+    virtual bool CanEditAcceptKey(char Key);
+    virtual bool CanEditModify();
+    virtual std::string GetEditText(int ACol, int ARow);
+    virtual void SetEditText(int ACol, int ARow, const std::string& Value);
+    virtual int GetEditLimit();
+    virtual std::string GetEditMask(int ACol, int ARow);
+    virtual void DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState);
+    virtual bool SelectCell(int ACol, int ARow);
+
+    virtual bool CanGridAcceptKey(std::uint16_t Key, fw::TShiftState Shift);
+    virtual void ColumnMoved(int FromIndex, int ToIndex);
+    virtual void RowMoved(int FromIndex, int ToIndex);
+    virtual void SizeChanged(int OldColCount, int OldRowCount);
+    virtual void TopLeftChanged();
+    virtual void TimedScroll(TGridScrollDirection Direction);
+    virtual void ColWidthsChanged();
+    virtual void RowHeightsChanged();
+    virtual bool BeginColumnDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+    virtual bool BeginRowDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+    virtual bool CheckColumnDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+    virtual bool CheckRowDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+    virtual bool EndColumnDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+    virtual bool EndRowDrag(int& Origin, int& Destination, fw::TPoint MousePt);
+
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    void MouseMove(fw::TShiftState Shift, int X, int Y) override;
+    void MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+
+    void CancelMode();
+    void UpdateEdit();
+    void HideEdit();
+    void UpdateText();
+    void SelectionMoved(const TGridRect& OldSel);
+    void Initialize();
+    void ChangeSize(int NewColCount, int NewRowCount);
+    void ScrollData(int DX, int DY);
+
+private:
+    friend class TInplaceEdit;
+    void LoadEditor();
+    void ChangeGridOrientation(bool RightToLeftOrientation);
+    void DrawSizingLine(const TGridDrawInfo& DrawInfo);
+    void DrawMove();
+    void MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& DrawInfo, TGridAxisDrawInfo& Axis,
+                       int ScrollBar, fw::TPoint MousePt);
+    void ModifyPixelScrollBar(int Code, int Pos);
+    void DrawLines(fw::TCanvas& C, const TGridDrawInfo& DrawInfo, bool DoHorz, bool DoVert, int Col,
+                   int Row, int X0, int Y0, fw::TColor LineColor, fw::TColor BackColor,
+                   int RegionRight, int RegionBottom);
+    void DrawCells(fw::TCanvas& C, int ACol, int ARow, int StartX, int StartY, int StopX, int StopY,
+                   fw::TColor Color, TGridDrawState IncludeDrawState,
+                   const TGridDrawInfo& DrawInfo);
+    void DoTimer();
+    void StartTimer();
+    void StopTimer();
+    void InvalidateScreenRect(const fw::TRect& R);
+
+    TGridCoord FAnchor;
+    TGridBorderStyle FBorderStyle = TGridBorderStyle::bsSingle;
+    bool FCanEditModify = true;
+    int FColCount = 5;
+    TExtentArray FColWidths;
+    TExtentArray FTabStops;
+    TGridCoord FCurrent;
+    int FDefaultColWidth = 64;
+    int FDefaultRowHeight = 24;
+    int FFixedCols = 1;
+    int FFixedRows = 1;
+    fw::TColor FFixedColor = fw::clBtnFace;
+    int FGridLineWidth = 1;
+    TGridOptions FOptions = DefaultGridOptions;
+    int FRowCount = 5;
+    TExtentArray FRowHeights;
+    TScrollStyle FScrollBars = ssBoth;
+    TGridCoord FTopLeft;
+    int FSizingIndex = 0;
+    int FSizingPos = 0;
+    int FSizingOfs = 0;
+    int FMoveIndex = 0;
+    int FMovePos = 0;
+    fw::TPoint FHitTest;
+    std::unique_ptr<TInplaceEdit> FInplaceEdit;
+    int FInplaceCol = -1;
+    int FInplaceRow = -1;
+    int FColOffset = 0;
+    bool FDefaultDrawing = true;
+    bool FEditorMode = false;
+    TGridState FGridState = TGridState::gsNormal;
+    bool FSaveCellExtents = true;
+    bool FRightToLeft = false;
+    bool FTimerRunning = false;
+    int FHorzPos = 0, FHorzMax = 0;
+    int FVertPos = 0, FVertMax = 0;
+};
+
+// Extent-array helpers.
+void ModifyExtents(TExtentArray& Extents, int Index, int Amount, int Default);
+void UpdateExtents(TExtentArray& Extents, int NewSize, int Default);
+void MoveExtent(TExtentArray& Extents, int FromIndex, int ToIndex);
+bool CompareExtents(const TExtentArray& E1, const TExtentArray& E2);
+int MoveAdjust(int CellPos, int FromIndex, int ToIndex);
+
+} // namespace vel

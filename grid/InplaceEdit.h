@@ -1,0 +1,45 @@
+#pragma once
+// The borderless edit box the base grid lays over the current cell while its
+// editor mode is on (only with the Editing option).
+#include "StdCtrls.h"
+
+#include <cstdint>
+
+namespace vel {
+
+class TCustomGrid_ts;
+
+class TInplaceEdit : public fw::TEdit {
+public:
+    explicit TInplaceEdit(fw::TComponent* AOwner);
+    ~TInplaceEdit() override;
+
+    TCustomGrid_ts* Grid = nullptr;
+    std::int32_t ClickTime = 0;
+
+    void Move(const fw::TRect& R) { InternalMove(R, true); }
+    void UpdateLoc(const fw::TRect& R) { InternalMove(R, false); }
+    void HideEditor();
+    void InvalidateEditor();
+    void Deselect();
+    virtual void UpdateContents();
+    virtual void BoundsChanged();
+    bool EditCanModify();
+    const std::string& EditMask() const { return FEditMask; }
+
+    void WndProc(fw::TMessage& Message) override;
+
+protected:
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyUp(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void DblClick() override;
+    void Dispatch(fw::TMessage& Message) override;
+
+private:
+    void InternalMove(const fw::TRect& R, bool Redraw);
+    void SendToGrid(std::uint16_t& Key, fw::TShiftState Shift);
+    std::string FEditMask;
+};
+
+} // namespace vel

@@ -1,0 +1,80 @@
+#pragma once
+// Sparse per-cell property overrides: an element exists only while one of
+// its properties differs from its default. Elements are ordered by data row,
+// then data column.
+#include "TSGridModel.h"
+#include "TSSetLib.h"
+
+namespace vel {
+
+struct TtsCellKey {
+    std::int32_t Col = 0;
+    std::int32_t Row = 0;
+};
+
+class TtsCustomElement : public TtsSetElement {
+public:
+    explicit TtsCustomElement(TtsGridModel* grid) : Grid(grid) {}
+    TtsGridModel* Grid;
+};
+
+class TtsCustomPropElement : public TtsCustomElement {
+public:
+    using TtsCustomElement::TtsCustomElement;
+    TtsLineProps P;
+    TtsReadOnly CellReadOnly = roDefault;
+
+    virtual TtsVariant GetProperty(int id, int sub) const;
+    virtual void SetProperty(const TtsVariant& v, int id, int sub);
+    virtual void AssignProperties(const TtsCustomPropElement& source);
+    virtual bool IsDefault() const;
+    virtual void SetFont(const fw::TFont* font);
+};
+
+class TtsCellElement : public TtsCustomPropElement {
+public:
+    TtsCellElement(TtsGridModel* grid, TtsCellKey key) : TtsCustomPropElement(grid), Key(key) {}
+    TtsCellKey Key;
+    int CompareKey(const TtsCustomSet& set, const TtsSetElement& other) const override;
+    // The key is a `const TtsCellKey*`.
+    int CompareSearch(const TtsCustomSet& set, const void* key, int limit) const override;
+};
+
+class TtsCustomPropSet : public TtsObjectSet {
+public:
+    explicit TtsCustomPropSet(TtsGridModel* grid) : Grid_(grid) {}
+    TtsGridModel* Grid() const { return Grid_; }
+
+protected:
+    TtsGridModel* Grid_;
+};
+
+class TtsCellPropSet : public TtsCustomPropSet {
+public:
+    using TtsCustomPropSet::TtsCustomPropSet;
+
+    TtsCellElement* Element(int col, int row) const;
+    // The cell's value, or the property's default without an element.
+    TtsVariant GetProperty(int col, int row, int id, int sub) const;
+    // Whether anything changed; makes and frees elements as needed.
+    bool SetProperty(TtsCellKey key, bool repaint, int sub, int id, const TtsVariant& v);
+    void SetOwnFonts(TtsCellKey key, bool flag);
+    void ResetElements(TtsKindSet kinds, bool repaint);
+    // Per data column the data rows with an element, and per data row the columns.
+    const TtsIntegerSetList& RowsOfCol() const { return RowsOfCol_; }
+    const TtsIntegerSetList& ColsOfRow() const { return ColsOfRow_; }
+    // Counts elements made or freed; look-up caches compare it.
+    std::uint32_t Generation() const { return Generation_; }
+
+private:
+    TtsCellElement* CreateElement(TtsCellKey key);
+    void RemoveElement(TtsCellKey key);
+    void IndexElement(TtsCellKey key, bool add);
+    void RepaintCell(TtsCellKey key, int id);
+
+    TtsIntegerSetList RowsOfCol_;
+    TtsIntegerSetList ColsOfRow_;
+    std::uint32_t Generation_ = 0;
+};
+
+} // namespace vel

@@ -1,0 +1,68 @@
+#pragma once
+// The public face of the focused cell: its data position, its value as last
+// loaded, the in-cell editor's text selection and the clipboard commands.
+#include "TSGridData.h"
+
+namespace vel {
+
+class TtsCurrentCell {
+public:
+    explicit TtsCurrentCell(TtsGridModel* grid) : Grid_(grid) {}
+    ~TtsCurrentCell() { ClearValue(); }
+    TtsCurrentCell(const TtsCurrentCell&) = delete;
+    TtsCurrentCell& operator=(const TtsCurrentCell&) = delete;
+
+    int DataCol() const;
+    int DataRow() const;
+    int LoadedCol() const { return LoadedCol_; }
+    int LoadedRow() const { return LoadedRow_; }
+
+    TtsVariant Value();
+    bool SetValue(const TtsVariant& value, bool select, bool repaint);
+    // Takes the value (and, with ownsObject, the object in it).
+    void Load(const TtsVariant& value, bool ownsObject);
+    void Reload();
+    void ClearValue();
+
+    int SelStart();
+    int SelLength();
+    void SetSelStart(int v);
+    void SetSelLength(int v);
+
+    bool CopyToClipboard();
+    bool CutToClipboard(bool flag);
+    bool DeleteSelection();
+    bool PasteFromClipboard(bool flag);
+    bool Paste();
+    bool PasteFits(const std::string& text);
+    bool IsEmpty();
+    bool IsWholeTextSelected();
+    TtsControlType ControlType() const;
+    int TextExtent1() const;
+    int TextExtent2() const;
+    void Refresh();
+    bool MoveToCol(int displayCol);
+
+    bool StretchPicture() const;
+    bool ShrinkPicture() const;
+    bool CenterPicture() const;
+    bool KeepAspectRatio() const;
+    fw::TColor PictureColor = clNoneTs;
+
+private:
+    bool Valid() const;
+    TtsGridLink* Editor() const;
+    bool Fallback(int sub, bool flag) const;
+
+    TtsGridModel* Grid_;
+    TtsVariant Value_;
+    bool OwnsObject_ = false;
+    int LoadedCol_ = -1;
+    int LoadedRow_ = -1;
+    bool Stretch_ = true;
+    bool Shrink_ = true;
+    bool Center_ = true;
+    bool KeepAspect_ = false;
+};
+
+} // namespace vel

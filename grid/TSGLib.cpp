@@ -1,0 +1,596 @@
+#include "TSGLib.h"
+
+#include "Bitmap.h"
+
+#include <algorithm>
+
+namespace vel {
+
+bool MeasureExtentIncludesOverhang() {
+    fw::TBitmap Scratch;
+    Scratch.SetSize(8, 8);
+    fw::TCanvas& C = Scratch.Canvas();
+    C.Font().SetName("MS Sans Serif");
+    C.Font().SetStyle(fw::fsItalic);
+    return C.TextWidth("XX") < 2 * C.TextWidth("X");
+}
+
+bool ExtentIncludesOverhang = MeasureExtentIncludesOverhang();
+
+bool IsDBCSLocale() {
+    return false;
+}
+
+bool IsLeadByte(std::string_view, std::size_t) {
+    return false; // single-byte locale: no byte leads a pair
+}
+
+int LineGapOf(const fw::TTextMetric& Metrics) {
+    return IsDBCSLocale() && Metrics.ExternalLeading > 0 ? 1 : 0;
+}
+
+namespace {
+
+int Len(std::string_view Text) {
+    return static_cast<int>(Text.size());
+}
+
+std::string_view Prefix(std::string_view Text, int Count) {
+    return Text.substr(0, static_cast<std::size_t>(std::clamp(Count, 0, Len(Text))));
+}
+
+int LineHeight(const fw::TTextMetric& M) {
+    return M.Height + LineGapOf(M);
+}
+
+// Width of a piece as drawn, the overhang added when there is any ink.
+int InkWidth(const fw::TCanvas& C, const fw::TTextMetric& M, std::string_view Text, int Count) {
+    int W = TextExtent(C, M, Text, Count).cx;
+    return W > 0 ? W + M.Overhang : W;
+}
+
+// Length of a line without its trailing break (CR, LF or a CR LF pair).
+int WithoutBreak(std::string_view Line, int L) {
+    if (L > 0 && Line[L - 1] == '\n') {
+        --L;
+        if (L > 0 && Line[L - 1] == '\r') --L;
+    } else if (L > 0 && Line[L - 1] == '\r') {
+        --L;
+    }
+    return L;
+}
+
+// Where the first line's top lies for bottom and centre alignment.
+int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VA) {
+    if (VA == vtaBottom) {
+        int Y = R.Bottom - (LineH - 0);
+        int Above = 1;
+        while (Above < Lines && Y - LineH >= Y0) {
+            Y -= LineH;
+            ++Above;
+        }
+        return std::max(Y, Y0);
+    }
+    if (VA == vtaCenter && Lines * LineH + 1 < R.Bottom - Y0)
+        return Y0 + (R.Bottom - Y0 - Lines * LineH) / 2;
+    return Y0;
+}
+
+struct TBkModeGuard {
+    fw::TCanvas& C;
+    fw::TBkMode Old;
+    explicit TBkModeGuard(fw::TCanvas& Canvas) : C(Canvas), Old(Canvas.BkMode()) {
+        C.SetBkMode(fw::bkTransparent);
+    }
+    ~TBkModeGuard() { C.SetBkMode(Old); }
+};
+
+// The text-out call of these routines: the text clipped to R.
+void ClippedOut(fw::TCanvas& C, int X, int Y, std::string_view Text, const fw::TRect& R) {
+    if (Text.empty()) return;
+    fw::TCanvasStateSaver Saver(C);
+    C.IntersectClipRect(R);
+    C.TextOut(X, Y, Text);
+}
+
+} // namespace
+
+fw::TSize TextExtent(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
+                     std::string_view Text, int Count) {
+    fw::TSize S = Canvas.TextExtent(Prefix(Text, Count));
+    if (ExtentIncludesOverhang && S.cx >= 1) S.cx -= Metrics.Overhang;
+    return S;
+}
+
+int FirstLineBreak(std::string_view Text, int Count) {
+    std::string_view P = Prefix(Text, Count);
+    std::size_t I = P.find_first_of("\r\n");
+    return I == std::string_view::npos ? -1 : static_cast<int>(I);
+}
+
+bool IsBlank(std::string_view Text, int I) {
+    if (I < 0 || I >= Len(Text)) return false;
+    char Ch = Text[static_cast<std::size_t>(I)];
+    if (Ch != ' ' && Ch != '\t') return false;
+    return !(I > 0 && IsLeadByte(Text, static_cast<std::size_t>(I - 1)));
+}
+
+bool IsWordChar(std::string_view Text, int I) {
+    return I >= 0 && I < Len(Text) && Text[static_cast<std::size_t>(I)] != '\0' &&
+           !IsBlank(Text, I);
+}
+
+int FirstBlank(std::string_view Text, int Count) {
+    int N = std::min(Count, Len(Text));
+    for (int I = 0; I < N; ++I)
+        if (IsBlank(Text, I)) return I;
+    return -1;
+}
+
+int SkipBlanks(std::string_view Text, int Count) {
+    int N = std::min(Count, Len(Text));
+    int I = 0;
+    while (I < N && IsBlank(Text, I))
+        ++I;
+    return I;
+}
+
+int NextWordStart(std::string_view Text, int Pos) {
+    int I = std::clamp(Pos, 0, Len(Text));
+    int Start = I;
+    while (IsWordChar(Text, I))
+        ++I;
+    while (I < Len(Text) && !IsWordChar(Text, I))
+        ++I;
+    return I - Start;
+}
+
+int PrevWordStart(std::string_view Text, int Pos) {
+    int I = std::clamp(Pos, 0, Len(Text));
+    int Start = I;
+    while (I > 0 && !IsWordChar(Text, I - 1))
+        --I;
+    while (I > 0 && IsWordChar(Text, I - 1))
+        --I;
+    return Start - I;
+}
+
+int CharsToBytes(std::string_view, int Chars, bool) {
+    return Chars;
+}
+
+int BytesToChars(std::string_view, int Bytes, bool) {
+    return Bytes;
+}
+
+bool LastCharIsLineEnd(std::string_view Text, int L) {
+    if (L <= 0 || L > Len(Text)) return false;
+    char Ch = Text[static_cast<std::size_t>(L - 1)];
+    return Ch == '\r' || Ch == '\n';
+}
+
+bool HasRoomForWrap(int Height, int LineHeight) {
+    return LineHeight / 3 <= Height - LineHeight;
+}
+
+bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+             int& L, TtsHorzAlignment Align, int Width) {
+    L = 0;
+    int Total = Len(Text);
+    int Lead = 0;
+    if (Align == htaRight) Lead = SkipBlanks(Text, Total);
+    if (Lead >= Total && Align == htaRight) {
+        L = Total;
+        return false;
+    }
+    if (Total == 0) return false;
+    std::string_view Rest = Text.substr(static_cast<std::size_t>(Lead));
+    int RestLen = Len(Rest);
+    int Break = FirstLineBreak(Rest, RestLen);
+    // A line ends after its break (a CR LF pair counts as one break).
+    int Limit = RestLen;
+    if (Break >= 0) {
+        Limit = Break + 1;
+        if (Rest[static_cast<std::size_t>(Break)] == '\r' && Break + 1 < RestLen &&
+            Rest[static_cast<std::size_t>(Break + 1)] == '\n')
+            Limit = Break + 2;
+    }
+    int Visible = Break >= 0 ? Break : RestLen;
+    auto Fits = [&](int N) { return InkWidth(Canvas, Metrics, Rest, N) <= Width; };
+    int N = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
+    N = std::clamp(N, 0, Visible);
+    while (N < Visible && Fits(N + 1))
+        ++N;
+    while (N > 0 && !Fits(N))
+        --N;
+    if (N == Visible && Break >= 0) {
+        N = Limit;
+    } else if (N < Visible) {
+        // Cut inside a word: go back to just after the last blank of the line.
+        if (N > 0 && IsWordChar(Rest, N) && IsWordChar(Rest, N - 1)) {
+            int Cut = N;
+            while (Cut > 0 && !IsBlank(Rest, Cut - 1))
+                --Cut;
+            if (Cut > 0) N = Cut;
+        }
+        if (Align != htaRight) {
+            while (N < Visible && IsBlank(Rest, N))
+                ++N;
+            if (N == Visible && Break >= 0) N = Limit;
+        }
+        if (N == 0) N = 1; // a line takes at least one character
+    }
+    L = Lead + N;
+    return true;
+}
+
+void BuildLineList(const fw::TCanvas& Canvas, std::string_view Text, int Height, int MaxLines,
+                   TtsLineList& Lines, bool WordWrap, TtsHorzAlignment Align, int Width) {
+    Lines.clear();
+    fw::TTextMetric M = Canvas.TextMetrics();
+    if (!WordWrap || !HasRoomForWrap(Height, LineHeight(M))) {
+        Lines.push_back(0);
+        return;
+    }
+    int Pos = 0;
+    int Total = Len(Text);
+    while (Pos < Total && static_cast<int>(Lines.size()) < MaxLines) {
+        int L = 0;
+        if (!FitLine(Canvas, M, Text.substr(static_cast<std::size_t>(Pos)), L, Align, Width) ||
+            L <= 0)
+            break;
+        Lines.push_back(Pos);
+        Pos += L;
+    }
+    if (LastCharIsLineEnd(Text, Total) && static_cast<int>(Lines.size()) < MaxLines)
+        Lines.push_back(Total);
+    if (Lines.empty()) Lines.push_back(0);
+}
+
+void WrappedTextHeight(const fw::TCanvas& Canvas, std::string_view Text, int Width, int& Height,
+                       int& Lines, bool WordWrap, TtsHorzAlignment Align) {
+    fw::TTextMetric M = Canvas.TextMetrics();
+    Lines = 0;
+    if (WordWrap) {
+        int Pos = 0;
+        int Total = Len(Text);
+        while (Pos < Total) {
+            int L = 0;
+            if (!FitLine(Canvas, M, Text.substr(static_cast<std::size_t>(Pos)), L, Align, Width) ||
+                L <= 0)
+                break;
+            ++Lines;
+            Pos += L;
+        }
+        if (LastCharIsLineEnd(Text, Total)) ++Lines;
+    }
+    Lines = std::max(Lines, 1);
+    Height = Lines * LineHeight(M);
+}
+
+void TextWidthOfLines(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
+                      std::string_view Text, int& Width, bool AddOverhang, bool StopAtBreak,
+                      int Count) {
+    Width = 0;
+    std::string_view T = Prefix(Text, Count);
+    int Space = TextExtent(Canvas, Metrics, " ", 1).cx;
+    std::size_t Pos = 0;
+    while (Pos <= T.size()) {
+        std::size_t B = T.find_first_of("\r\n", Pos);
+        std::size_t End = B == std::string_view::npos ? T.size() : B;
+        Width += TextExtent(Canvas, Metrics, T.substr(Pos), static_cast<int>(End - Pos)).cx;
+        if (B == std::string_view::npos || StopAtBreak) break;
+        Width += Space;
+        Pos = B + 1;
+        if (T[B] == '\r' && Pos < T.size() && T[Pos] == '\n') ++Pos;
+    }
+    if (AddOverhang && Width > 0) Width += Metrics.Overhang;
+}
+
+void DrawUnderlined(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, int X, int UnderlineStart,
+                    int Count, std::string_view Text, const fw::TRect& R, int Y) {
+    std::string_view T = Prefix(Text, Count);
+    int N = Len(T);
+    if (UnderlineStart < 1 || UnderlineStart > N) {
+        ClippedOut(Canvas, X, Y, T, R);
+        return;
+    }
+    std::string_view Before = T.substr(0, static_cast<std::size_t>(UnderlineStart - 1));
+    std::string_view Mark = T.substr(static_cast<std::size_t>(UnderlineStart - 1), 1);
+    std::string_view After = T.substr(static_cast<std::size_t>(UnderlineStart));
+    ClippedOut(Canvas, X, Y, Before, R);
+    X += TextExtent(Canvas, Metrics, Before, Len(Before)).cx;
+    if (X >= R.Right) return;
+    {
+        fw::TFontStyles Old = Canvas.Font().Style();
+        Canvas.Font().SetStyle(Old | fw::fsUnderline);
+        struct TRestore {
+            fw::TCanvas& C;
+            fw::TFontStyles S;
+            ~TRestore() { C.Font().SetStyle(S); }
+        } Restore{Canvas, Old};
+        ClippedOut(Canvas, X, Y, Mark, R);
+        X += TextExtent(Canvas, Metrics, Mark, 1).cx;
+    }
+    if (X >= R.Right) return;
+    ClippedOut(Canvas, X, Y, After, R);
+}
+
+void DrawSelectionBand(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, const fw::TRect& Band,
+                       const fw::TRect& ClipRect, fw::TColor Color) {
+    int Slant = (Canvas.Font().Style() & fw::fsItalic) ? Metrics.Overhang : 0;
+    if (Slant > 0 && (Canvas.Font().Style() & fw::fsBold)) --Slant;
+    int W = Band.Right - Band.Left + Slant;
+    int H = Band.Bottom - Band.Top;
+    // Only the part inside the clip is made: a long selection stays a small picture.
+    int DW = std::min(W, ClipRect.Right - Band.Left);
+    int DH = std::min(H, ClipRect.Bottom - Band.Top);
+    if (W <= 0 || H <= 0 || DW <= 0 || DH <= 0) return;
+    fw::TBitmap Pic;
+    Pic.SetSize(DW, DH);
+    fw::TCanvas& P = Pic.Canvas();
+    P.Brush().Assign(Canvas.Brush());
+    P.FillRect(fw::TRect{0, 0, DW, DH});
+    P.Pen().SetWidth(1);
+    P.Pen().SetColor(Color);
+    P.Brush().SetStyle(fw::bsSolid);
+    P.Brush().SetColor(Color);
+    P.Polygon({fw::TPoint{Slant, 0}, fw::TPoint{W - 1, 0}, fw::TPoint{W - 1 - Slant, H - 1},
+               fw::TPoint{0, H - 1}});
+    Canvas.CopyRect(fw::Bounds(Band.Left, Band.Top, DW, DH), P, fw::TRect{0, 0, DW, DH});
+}
+
+void DrawHighlighted(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+                     int Count, const fw::TRect& R, int X, int Y, int SelStart, int SelLength,
+                     fw::TColor SelBandColor, fw::TColor SelTextColor, int UnderlineStart,
+                     int LineGap) {
+    if (R.Left > R.Right) return;
+    Count = std::clamp(Count, 0, Len(Text));
+    if (SelStart < 0) {
+        SelLength += SelStart;
+        SelStart = 0;
+    }
+    TBkModeGuard Bk(Canvas);
+    if (SelLength <= 0 || SelStart >= Count) {
+        DrawUnderlined(Canvas, Metrics, X, UnderlineStart, Count, Text, R, Y);
+        return;
+    }
+    if (SelStart + SelLength > Count) SelLength = Count - SelStart;
+    std::string_view Before = Text.substr(0, static_cast<std::size_t>(SelStart));
+    std::string_view Sel =
+        Text.substr(static_cast<std::size_t>(SelStart), static_cast<std::size_t>(SelLength));
+    std::string_view After = Text.substr(static_cast<std::size_t>(SelStart + SelLength),
+                                         static_cast<std::size_t>(Count - SelStart - SelLength));
+    int W1 = TextExtent(Canvas, Metrics, Before, Len(Before)).cx;
+    int W2 = TextExtent(Canvas, Metrics, Sel, Len(Sel)).cx;
+    fw::TRect Band{std::max(X + W1, R.Left), R.Top, X + W1 + W2, R.Top + Metrics.Height + LineGap};
+    if (SelLength > 0 && Band.Left <= Band.Right)
+        DrawSelectionBand(Canvas, Metrics, Band, R, SelBandColor);
+    ClippedOut(Canvas, X, Y, Before, R);
+    fw::TColor OldColor = Canvas.Font().Color();
+    Canvas.Font().SetColor(SelTextColor);
+    ClippedOut(Canvas, X + W1, Y, Sel, R);
+    Canvas.Font().SetColor(OldColor);
+    ClippedOut(Canvas, X + W1 + W2, Y, After, R);
+}
+
+namespace {
+
+// One line of text, clipped to the cell, with an optional selection.
+void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Text,
+                    fw::TRect R, int X, int Y0, int Skip, int UnderlineStart, int SelStart,
+                    int SelLength, fw::TColor BandColor, fw::TColor SelTextColor,
+                    TtsHorzAlignment HA, TtsVertAlignment VA) {
+    Canvas.FillRect(R);
+    fw::TRect TextR = R;
+    TextR.Left = std::max(X, R.Left);
+    int Y = Y0;
+    int CellH = R.Bottom - Y0;
+    if (VA == vtaBottom)
+        Y = R.Bottom - M.Height;
+    else if (VA == vtaCenter && CellH > M.Height + 1)
+        Y += (CellH - M.Height) / 2;
+    int Gap = LineGapOf(M);
+    if (SelLength > 0) {
+        if ((VA == vtaTop || VA == vtaDefault) && Y0 + M.Height + Gap < R.Bottom)
+            TextR.Bottom = Y0 + M.Height + Gap;
+        else if (VA == vtaBottom && Y0 + M.Height + Gap < R.Bottom)
+            TextR.Top = Y;
+        else if (VA == vtaCenter && Y + M.Height + Gap < R.Bottom) {
+            TextR.Top = Y;
+            TextR.Bottom = Y + M.Height + Gap;
+        }
+    }
+    int Width = R.Right - X;
+    int Start = 0;
+    int XPos = X;
+    if (HA == htaRight) {
+        // As many characters from the end as fit, ending one pixel inside.
+        int Total = Len(Text);
+        int End = std::clamp(Skip > 0 ? Skip : Total, 0, Total);
+        Start = End;
+        int W = 0;
+        const int Space = TextExtent(Canvas, M, " ", 1).cx;
+        // Grown one character at a time; a break (a CR LF pair once) counts as a space.
+        while (Start > 0) {
+            const char Ch = Text[static_cast<std::size_t>(Start - 1)];
+            int Step = 1;
+            int CW = 0;
+            if (Ch == '\r' || Ch == '\n') {
+                CW = Space;
+                if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
+                    Step = 2;
+            } else {
+                CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
+            }
+            if (W + CW > Width - 1) break;
+            W += CW;
+            Start -= Step;
+        }
+        Text = Text.substr(0, static_cast<std::size_t>(End));
+        XPos = R.Right - 1 - W;
+    } else {
+        Start = std::clamp(Skip, 0, Len(Text));
+        if (HA == htaCenter) {
+            int TW = 0;
+            TextWidthOfLines(Canvas, M, Text.substr(static_cast<std::size_t>(Start)), TW, false,
+                             false, Len(Text) - Start);
+            if (TW <= Width) XPos = X + (Width - TW) / 2;
+        }
+    }
+    SelStart -= Start;
+    UnderlineStart -= Start;
+    std::string_view T = Text.substr(static_cast<std::size_t>(Start));
+    std::size_t Pos = 0;
+    int Space = TextExtent(Canvas, M, " ", 1).cx;
+    while (Pos <= T.size() && XPos < TextR.Right) {
+        std::size_t B = T.find_first_of("\r\n", Pos);
+        std::size_t End = B == std::string_view::npos ? T.size() : B;
+        int N = static_cast<int>(End - Pos);
+        std::string_view Piece = T.substr(Pos, End - Pos);
+        DrawHighlighted(Canvas, M, Piece, N, TextR, XPos, Y, SelStart, SelLength, BandColor,
+                        SelTextColor, UnderlineStart, 0);
+        XPos += TextExtent(Canvas, M, Piece, N).cx;
+        SelStart -= N;
+        UnderlineStart -= N;
+        if (B == std::string_view::npos) break;
+        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
+        DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
+                        BandColor, SelTextColor, 0, 0);
+        XPos += Space;
+        SelStart -= BL;
+        UnderlineStart -= BL;
+        Pos = B + static_cast<std::size_t>(BL);
+    }
+}
+
+} // namespace
+
+void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int UnderlineStart,
+                  bool WordWrap, TtsVertAlignment VertAlign, TtsHorzAlignment HorzAlign,
+                  int TopMargin, int X, fw::TRect R) {
+    if (R.Left >= R.Right) return;
+    TBkModeGuard Bk(Canvas);
+    fw::TTextMetric M = Canvas.TextMetrics();
+    int Gap = LineGapOf(M);
+    int LineH = M.Height + Gap;
+    int Y0 = TopMargin + Gap;
+    if (WordWrap && HasRoomForWrap(Height - Gap, LineH)) {
+        Canvas.FillRect(R);
+        int W = R.Right - X;
+        if (HorzAlign == htaRight) {
+            if (X != R.Left) R.Left = X;
+            --W;
+        }
+        TtsLineList Lines;
+        bool Listed = false;
+        if ((VertAlign == vtaBottom || VertAlign == vtaCenter) && !Text.empty()) {
+            BuildLineList(Canvas, Text, Height, (R.Bottom - R.Top) / LineH + 1, Lines, true,
+                          HorzAlign, W - 1);
+            Listed = true;
+        }
+        int Y = Listed ? FirstLineY(R, Y0, LineH, static_cast<int>(Lines.size()), VertAlign) : Y0;
+        int Pos = 0;
+        std::size_t Index = 0;
+        int Total = Len(Text);
+        while (Y < R.Bottom && Pos < Total) {
+            int L = 0;
+            if (Listed) {
+                if (Index >= Lines.size()) break;
+                int Next = Index + 1 < Lines.size() ? Lines[Index + 1] : Total;
+                Pos = Lines[Index];
+                L = Next - Pos;
+                ++Index;
+            } else if (!FitLine(Canvas, M, Text.substr(static_cast<std::size_t>(Pos)), L, HorzAlign,
+                                W - 1) ||
+                       L <= 0) {
+                break;
+            }
+            std::string_view Line = Text.substr(static_cast<std::size_t>(Pos));
+            int Drawn = WithoutBreak(Line, L);
+            int LX = X;
+            int LW = TextExtent(Canvas, M, Line, Drawn).cx;
+            if (HorzAlign == htaRight)
+                LX = R.Right - (LW + 1) - (LW > 0 ? M.Overhang : 0);
+            else if (HorzAlign == htaCenter)
+                LX =
+                    std::max(X, R.Left + (R.Right - R.Left - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
+            DrawUnderlined(Canvas, M, LX, UnderlineStart - Pos, Drawn, Line, R, Y);
+            Pos += L;
+            Y += LineH;
+        }
+        return;
+    }
+    if ((HorzAlign == htaLeft || HorzAlign == htaDefault) &&
+        (VertAlign == vtaTop || VertAlign == vtaDefault) && FirstLineBreak(Text, Len(Text)) < 0) {
+        Canvas.FillRect(R);
+        DrawUnderlined(Canvas, M, X, UnderlineStart, Len(Text), Text, R, Y0);
+        return;
+    }
+    DrawSingleLine(Canvas, M, Text, R, X, Y0, 0, UnderlineStart, 0, 0, fw::clHighlight,
+                   fw::clHighlightText, HorzAlign == htaDefault ? htaLeft : HorzAlign, VertAlign);
+}
+
+void DrawEditLines(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+                   fw::TRect R, int X, int Y, int TopLine, const TtsLineList& Lines, int SelStart,
+                   int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,
+                   TtsHorzAlignment HorzAlign, TtsVertAlignment VertAlign) {
+    int Count = static_cast<int>(Lines.size());
+    if (Count == 0 || TopLine < 0 || TopLine >= Count) return;
+    int Total = Len(Text);
+    int Base = std::clamp(Lines[static_cast<std::size_t>(TopLine)], 0, Total);
+    SelStart -= Base;
+    int Gap = LineGapOf(Metrics);
+    int LineH = Metrics.Height + Gap;
+    if (HorzAlign == htaRight && X != R.Left) {
+        Canvas.FillRect(fw::TRect{R.Left, R.Top, X, R.Bottom});
+        R.Left = X;
+    }
+    int LY = FirstLineY(R, Y, LineH, Count, VertAlign);
+    Canvas.FillRect(R);
+    for (int I = TopLine; I < Count && LY < R.Bottom; ++I) {
+        int Start = std::clamp(Lines[static_cast<std::size_t>(I)], 0, Total);
+        int End = I + 1 < Count ? std::clamp(Lines[static_cast<std::size_t>(I + 1)], Start, Total)
+                                : Total;
+        std::string_view Line = Text.substr(static_cast<std::size_t>(Start));
+        int Full = End - Start;
+        int Drawn = WithoutBreak(Line, Full);
+        int LX = X;
+        if (HorzAlign == htaRight || HorzAlign == htaCenter) {
+            int W = InkWidth(Canvas, Metrics, Line, Drawn);
+            if (HorzAlign == htaRight)
+                LX = R.Right - (W + 1);
+            else
+                LX = std::max(X, R.Left + (R.Right - R.Left - W) / 2);
+        }
+        fw::TRect LineR{R.Left, LY, R.Right, std::min(LY + LineH, R.Bottom)};
+        DrawHighlighted(Canvas, Metrics, Line, Drawn, LineR, LX, LY, SelStart, SelLength,
+                        SelBandColor, SelTextColor, 0, Gap);
+        SelStart -= Full;
+        LY += LineH;
+    }
+}
+
+void DrawEditText(fw::TCanvas& Canvas, std::string_view Text, int Height, fw::TRect R, int X,
+                  int TopMargin, int ScrollOffset, int TopLine, const TtsLineList* Lines,
+                  int SelStart, int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,
+                  TtsHorzAlignment HorzAlign, TtsVertAlignment VertAlign, bool WordWrap) {
+    if (R.Left >= R.Right) return;
+    fw::TTextMetric M = Canvas.TextMetrics();
+    int Gap = LineGapOf(M);
+    int Y0 = TopMargin + Gap;
+    if (!Lines) {
+        Canvas.FillRect(R);
+        return;
+    }
+    TBkModeGuard Bk(Canvas);
+    if (WordWrap && HasRoomForWrap(Height - Gap, M.Height + Gap)) {
+        DrawEditLines(Canvas, M, Text, R, X, Y0, TopLine, *Lines, SelStart, SelLength, SelBandColor,
+                      SelTextColor, HorzAlign, VertAlign);
+        return;
+    }
+    DrawSingleLine(Canvas, M, Text, R, X, Y0, ScrollOffset, 0, SelStart, SelLength, SelBandColor,
+                   SelTextColor, HorzAlign == htaDefault ? htaLeft : HorzAlign, VertAlign);
+}
+
+} // namespace vel

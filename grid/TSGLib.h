@@ -1,0 +1,72 @@
+#pragma once
+// Measuring, wrapping and drawing of cell text (8-bit, one byte a character
+// in this locale) for the grid's cells and its in-cell text editor.
+#include "Canvas.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vel {
+
+enum TtsHorzAlignment : std::uint8_t { htaLeft = 0, htaRight = 1, htaCenter = 2, htaDefault = 3 };
+enum TtsVertAlignment : std::uint8_t { vtaTop = 0, vtaBottom = 1, vtaCenter = 2, vtaDefault = 3 };
+
+using TtsLineList = std::vector<std::int32_t>;
+
+// Set at load: the font's extents include the italic overhang.
+extern bool ExtentIncludesOverhang;
+bool MeasureExtentIncludesOverhang();
+
+// Double-byte locales are not run here; these answer for the system locale.
+bool IsDBCSLocale();
+bool IsLeadByte(std::string_view Text, std::size_t I);
+int LineGapOf(const fw::TTextMetric& Metrics);
+
+fw::TSize TextExtent(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
+                     std::string_view Text, int Count);
+// Position of the first CR or LF within Count; -1 when none.
+int FirstLineBreak(std::string_view Text, int Count);
+bool IsBlank(std::string_view Text, int I);
+bool IsWordChar(std::string_view Text, int I);
+int FirstBlank(std::string_view Text, int Count);
+// Offset of the first non-blank byte within Count (Count when none).
+int SkipBlanks(std::string_view Text, int Count);
+int NextWordStart(std::string_view Text, int Pos);
+int PrevWordStart(std::string_view Text, int Pos);
+int CharsToBytes(std::string_view Text, int Chars, bool FromEnd = false);
+int BytesToChars(std::string_view Text, int Bytes, bool FromEnd = false);
+bool LastCharIsLineEnd(std::string_view Text, int Len);
+bool HasRoomForWrap(int Height, int LineHeight);
+bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+             int& Len, TtsHorzAlignment Align, int Width);
+void BuildLineList(const fw::TCanvas& Canvas, std::string_view Text, int Height, int MaxLines,
+                   TtsLineList& Lines, bool WordWrap, TtsHorzAlignment Align, int Width);
+void WrappedTextHeight(const fw::TCanvas& Canvas, std::string_view Text, int Width, int& Height,
+                       int& Lines, bool WordWrap, TtsHorzAlignment Align);
+void TextWidthOfLines(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
+                      std::string_view Text, int& Width, bool AddOverhang, bool StopAtBreak,
+                      int Count);
+
+void DrawUnderlined(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, int X, int UnderlineStart,
+                    int Count, std::string_view Text, const fw::TRect& R, int Y);
+void DrawHighlighted(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+                     int Count, const fw::TRect& R, int X, int Y, int SelStart, int SelLength,
+                     fw::TColor SelBandColor, fw::TColor SelTextColor, int UnderlineStart,
+                     int LineGap);
+void DrawSelectionBand(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, const fw::TRect& Band,
+                       const fw::TRect& ClipRect, fw::TColor Color);
+void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int UnderlineStart,
+                  bool WordWrap, TtsVertAlignment VertAlign, TtsHorzAlignment HorzAlign,
+                  int TopMargin, int X, fw::TRect R);
+void DrawEditLines(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
+                   fw::TRect R, int X, int Y, int TopLine, const TtsLineList& Lines, int SelStart,
+                   int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,
+                   TtsHorzAlignment HorzAlign, TtsVertAlignment VertAlign);
+void DrawEditText(fw::TCanvas& Canvas, std::string_view Text, int Height, fw::TRect R, int X,
+                  int TopMargin, int ScrollOffset, int TopLine, const TtsLineList* Lines,
+                  int SelStart, int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,
+                  TtsHorzAlignment HorzAlign, TtsVertAlignment VertAlign, bool WordWrap);
+
+} // namespace vel

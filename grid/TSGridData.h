@@ -1,0 +1,145 @@
+#pragma once
+// The data half of the grid engine: counts, defaults, fonts, the column and
+// row stores, display order, visibility, selections, per-cell overrides and
+// the grid's own stored values, with the effective-value resolution over
+// cell, column, row and grid.
+#include "TSCellProps.h"
+#include "TSGridStores.h"
+#include "TSSelection.h"
+#include "TSStorage.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+class TtsGridModel {
+public:
+    // cols and rows are data counts (the fixed column 0 and heading row 0 come on top).
+    TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link = nullptr);
+    virtual ~TtsGridModel();
+    TtsGridModel(const TtsGridModel&) = delete;
+    TtsGridModel& operator=(const TtsGridModel&) = delete;
+
+    std::string Name;
+    TtsGridLink* Link;
+    // Out-of-range indexes raise instead of answering none.
+    bool RangeErrors = false;
+
+    [[noreturn]] void RaiseGridError(const std::string& message) const;
+    // kind 0 row, 1 column.
+    bool CheckRange(int kind, int index, int maximum, int minimum) const;
+
+    int Cols() const { return ColCount_; }
+    void SetCols(int n);
+    int Rows() const { return RowCount_; }
+    void SetRows(int n);
+    int DefaultColWidth() const { return DefaultColWidth_; }
+    void SetDefaultColWidth(int v) { DefaultColWidth_ = v; }
+    int DefaultRowHeight() const { return DefaultRowHeight_; }
+    void SetDefaultRowHeight(int v) { DefaultRowHeight_ = v; }
+    int DefaultAssignedRowHeight() const { return DefaultRowHeight_; }
+
+    // The grid-level settings the cells fall back to.
+    fw::TColor Color = fw::clWindow;
+    TtsControlType GridControlType = ctText;
+    TtsHorzAlignment GridHorzAlignment = htaLeft;
+    TtsVertAlignment GridVertAlignment = vtaTop;
+    TtsWordWrap GridWordWrap = wwOff;
+    bool GridReadOnly = false;
+    TtsButtonType GridButtonType = btNone;
+    TtsDrawOverlap DrawOverlap = doDrawColOnTop;
+    fw::TFont Font;
+    fw::TFont HeadingFont;
+    bool IsReadingStream = false; // the grid's own load flag
+    bool IsWritingStream = false; // the grid's own save flag
+    bool IsReading() const { return IsReadingStream || (Link && Link->IsReading()); }
+    bool IsWriting() const { return IsWritingStream || (Link && Link->IsWriting()); }
+
+    // Line sizes by display index (0 = fixed line).
+    int ColWidthAt(int display) const;
+    void SetColWidthAt(int display, int pixels);
+    int RowHeightAt(int display) const;
+    void SetRowHeightAt(int display, int pixels);
+
+    // Column display order: data column at a display position, -1 outside 0..Cols.
+    int DataColAt(int display) const;
+    int DisplayColOf(int dataCol) const;
+    void MoveCol(int fromDisplay, int toDisplay);
+    int DataRowAt(int display) const;
+    int DisplayRowOf(int dataRow) const;
+    void SetDisplayRow(int dataRow, int position);
+
+    TtsGridCols& ColStore() { return *Cols_; }
+    TtsGridRows& RowStore() { return *Rows_; }
+    TtsCol* Col(int dataCol) const;
+    // Makes the row object when needed; FreeRowIfUnused afterwards.
+    TtsRow* Row(int dataRow);
+    TtsCellPropSet& CellProps() { return CellProps_; }
+    TtsCell Cell(int dataCol, int dataRow) { return TtsCell(this, dataCol, dataRow); }
+    TtsVisibleItems VisibleCols;
+    TtsVisibleItems VisibleRows;
+    TtsSelection ColSelection;
+    TtsSelection RowSelection;
+    TtsCoordList OwnFontCells;
+    TtsIntegerSet OwnFontCols;
+    TtsIntegerSet OwnFontRows;
+    // Data column for stored column i at entry i - 1 (built while loading layouts).
+    std::vector<std::int32_t> FieldPositions;
+
+    bool StoreData() const { return Storage_ != nullptr; }
+    void SetStoreData(bool v);
+    Tts2DStorage* Storage() const { return Storage_.get(); }
+
+    // Effective values over cell, column, row and grid.
+    fw::TColor EffectiveColor(int dataCol, int dataRow) const;
+    TtsControlType EffectiveControlType(int dataCol, int dataRow) const;
+    TtsHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow) const;
+    TtsVertAlignment EffectiveVertAlignment(int dataCol, int dataRow) const;
+    TtsWordWrap EffectiveWordWrap(int dataCol, int dataRow) const;
+    TtsButtonType EffectiveButtonType(int dataCol, int dataRow) const;
+    bool EffectiveReadOnly(int dataCol, int dataRow) const;
+    TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
+    const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
+
+    // After the grid font changed: columns, rows and cells that keep their own
+    // fonts while inheriting take the new font.
+    void FontChanged();
+
+    void ResetColProperties(TtsKindSet kinds);
+    void ResetRowProperties(TtsKindSet kinds);
+    void ResetCellProperties(TtsKindSet kinds);
+    void ResetParts(TtsPropKinds parts);
+    void ResetAllProperties();
+
+    // Notifications from the columns, rows and cells.
+    void RepaintCol(int display);
+    void RepaintRow(int display);
+    void RepaintCell(int dataCol, int dataRow, bool controlProperty);
+    bool IsCurrentCol(int display) const;
+    bool IsCurrentRow(int display) const;
+
+private:
+    struct TLines {
+        const TtsCol* Col = nullptr;
+        const TtsRow* Row = nullptr;
+        const TtsCellElement* Cell = nullptr;
+    };
+    TLines LinesOf(int dataCol, int dataRow) const;
+    void SyncVisible();
+
+    int ColCount_;
+    int RowCount_;
+    int DefaultColWidth_ = 64;
+    int DefaultRowHeight_ = 14;
+    std::vector<int> ColWidths_;  // by display index 0..Cols
+    std::vector<int> RowHeights_; // by display index 0..Rows
+    std::vector<int> ColOrder_;   // display -> data
+    std::unique_ptr<TtsGridCols> Cols_;
+    std::unique_ptr<TtsGridRows> Rows_;
+    TtsCellPropSet CellProps_;
+    std::unique_ptr<Tts2DStorage> Storage_;
+};
+
+} // namespace vel

@@ -1,0 +1,643 @@
+#include "TSGridEdit.h"
+
+#include "Input.h"
+#include "Messages.h"
+#include "StdCtrls.h"
+
+#include <algorithm>
+
+namespace vel {
+
+namespace {
+
+int Len(const std::string& S) {
+    return static_cast<int>(S.size());
+}
+
+// Characters counted against the maximum length: a lone CR (a line break
+// about to be stored as CR LF) counts two.
+int CountForMax(const std::string& S) {
+    int N = 0;
+    for (std::size_t I = 0; I < S.size(); ++I) {
+        N += 1;
+        if (S[I] == '\r' && (I + 1 >= S.size() || S[I + 1] != '\n')) N += 1;
+    }
+    return N;
+}
+
+} // namespace
+
+void TtsEditMaskLink::MaskDefsChanged() {
+    FEdit->ReloadMask();
+}
+
+void TtsEditMaskLink::MaskDefsFreed() {
+    FEdit->ReloadMask();
+}
+
+void TtsGridEditBox::SetMaskName(const std::string& Value) {
+    if (FMaskName == Value) return;
+    FMaskName = Value;
+    ReloadMask();
+}
+
+void TtsGridEditBox::ReloadMask() {
+    FMask = FMaskLink.Lookup(FMaskName);
+}
+
+TtsGridEditBox::TtsGridEditBox(fw::TComponent* AOwner) : TtsGridControl(AOwner) {
+    SetCursor(fw::crArrow);
+}
+
+TtsGridEditBox::~TtsGridEditBox() = default;
+
+// ---- layout ----
+
+int TtsGridEditBox::LineHeight() const {
+    fw::TTextMetric M = FMeasure.TextMetrics();
+    return M.Height + LineGapOf(M);
+}
+
+bool TtsGridEditBox::MultiLine() const {
+    return WordWrap() != wwOff && HasRoomForWrap(ClientHeight(), LineHeight());
+}
+
+void TtsGridEditBox::Relayout() {
+    FMeasure.Font().Assign(Font());
+    if (MultiLine()) {
+        BuildLineList(FMeasure, FText, ClientHeight(), 1 << 30, FLines, true, Alignment(),
+                      std::max(1, ClientWidth() - 1));
+    } else {
+        FLines.assign(1, 0);
+    }
+    if (FLines.empty()) FLines.push_back(0);
+    FCaretLine = LineOf(FCaret);
+    FCaretCol = FCaret - LineStart(FCaretLine);
+    ScrollToCaret();
+}
+
+int TtsGridEditBox::LineOf(int Pos) const {
+    int Line = 0;
+    for (std::size_t I = 1; I < FLines.size(); ++I)
+        if (FLines[I] <= Pos) Line = static_cast<int>(I);
+    return Line;
+}
+
+int TtsGridEditBox::LineStart(int Line) const {
+    Line = std::clamp(Line, 0, static_cast<int>(FLines.size()) - 1);
+    return std::clamp(FLines[static_cast<std::size_t>(Line)], 0, Len(FText));
+}
+
+int TtsGridEditBox::LineEnd(int Line) const {
+    int Next = Line + 1 < static_cast<int>(FLines.size()) ? LineStart(Line + 1) : Len(FText);
+    int Start = LineStart(Line);
+    if (!MultiLine()) return Len(FText);
+    int End = Next;
+    if (End > Start && FText[static_cast<std::size_t>(End - 1)] == '\n') --End;
+    if (End > Start && FText[static_cast<std::size_t>(End - 1)] == '\r') --End;
+    return End;
+}
+
+int TtsGridEditBox::LineX(int Line) const {
+    fw::TTextMetric M = FMeasure.TextMetrics();
+    int Start = LineStart(Line);
+    int W =
+        TextExtent(FMeasure, M, std::string_view(FText).substr(Start), LineEnd(Line) - Start).cx;
+    switch (Alignment()) {
+    case htaRight:
+        return ClientWidth() - (W + 1);
+    case htaCenter:
+        return std::max(0, (ClientWidth() - W) / 2);
+    default:
+        return 0;
+    }
+}
+
+void TtsGridEditBox::ScrollToCaret() {
+    if (MultiLine()) {
+        FScrollOffset = 0;
+        int Visible = std::max(1, ClientHeight() / std::max(1, LineHeight()));
+        if (FCaretLine < FTopLine) FTopLine = FCaretLine;
+        while (FCaretLine >= FTopLine + Visible)
+            ++FTopLine;
+        return;
+    }
+    FTopLine = 0;
+    if (Alignment() != htaLeft && Alignment() != htaDefault) {
+        FScrollOffset = 0;
+        return;
+    }
+    fw::TTextMetric M = FMeasure.TextMetrics();
+    int W = ClientWidth();
+    auto CaretX = [&] {
+        return TextExtent(FMeasure, M, std::string_view(FText).substr(FScrollOffset),
+                          FCaret - FScrollOffset)
+            .cx;
+    };
+    if (FCaret < FScrollOffset) FScrollOffset = FCaret;
+    if (CaretX() > W) {
+        while (FScrollOffset < FCaret && CaretX() > W * 3 / 4)
+            ++FScrollOffset;
+    } else {
+        while (FScrollOffset > 0 && CaretX() < W / 4 && FCaret - FScrollOffset < FCaret) {
+            --FScrollOffset;
+            if (CaretX() > W / 4) break;
+        }
+    }
+}
+
+int TtsGridEditBox::PosFromPoint(int X, int Y) const {
+    int Line = 0;
+    if (MultiLine())
+        Line = std::clamp(FTopLine + Y / std::max(1, LineHeight()), 0,
+                          static_cast<int>(FLines.size()) - 1);
+    int Start = LineStart(Line);
+    int End = LineEnd(Line);
+    fw::TTextMetric M = FMeasure.TextMetrics();
+    int Left = LineX(Line);
+    if (!MultiLine() && FScrollOffset > 0) Start = FScrollOffset;
+    for (int P = Start; P < End; ++P) {
+        int A = Left + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), P - Start).cx;
+        int B =
+            Left + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), P + 1 - Start).cx;
+        if (X < B) {
+            int Twice = 2 * X - A - B;
+            if (Twice < 0 || (Twice == 0 && Alignment() == htaRight)) return P;
+            return P + 1;
+        }
+    }
+    return End;
+}
+
+// ---- text and selection ----
+
+void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint) {
+    // The text shown when editing begins is what Escape brings back.
+    FStartText = Value;
+    FModified = false;
+    FText = Value;
+    FCaret = FAnchor = 0;
+    FTopLine = 0;
+    FScrollOffset = 0;
+    Relayout();
+    if (Select) {
+        FAnchor = 0;
+        FCaret = Len(FText);
+    } else {
+        FCaret = FAnchor = Alignment() == htaRight ? Len(FText) : 0;
+    }
+    Relayout();
+    if (Repaint) Invalidate();
+    if (OnTextChange) OnTextChange(this);
+    if (OnSelChange) OnSelChange(this);
+}
+
+std::string TtsGridEditBox::SelText() const {
+    return FText.substr(static_cast<std::size_t>(SelStart()),
+                        static_cast<std::size_t>(SelLength()));
+}
+
+void TtsGridEditBox::SetSelStart(int Value) {
+    if (Value < 0 || Value > Len(FText)) return;
+    FCaret = FAnchor = Value;
+    Relayout();
+    Invalidate();
+    if (OnSelChange) OnSelChange(this);
+}
+
+void TtsGridEditBox::SetSelLength(int Value) {
+    int Start = SelStart();
+    FAnchor = Start;
+    FCaret = std::clamp(Start + std::max(0, Value), Start, Len(FText));
+    Relayout();
+    Invalidate();
+    if (OnSelChange) OnSelChange(this);
+}
+
+void TtsGridEditBox::SelectAll() {
+    FAnchor = 0;
+    FCaret = Len(FText);
+    Relayout();
+    Invalidate();
+    if (OnSelChange) OnSelChange(this);
+}
+
+void TtsGridEditBox::DeleteRange(int From, int Count) {
+    From = std::clamp(From, 0, Len(FText));
+    Count = std::clamp(Count, 0, Len(FText) - From);
+    FText.erase(static_cast<std::size_t>(From), static_cast<std::size_t>(Count));
+    FCaret = FAnchor = From;
+}
+
+void TtsGridEditBox::MarkModified() {
+    if (!FModified) {
+        FStartText = FText;
+        FModified = true;
+    }
+}
+
+void TtsGridEditBox::ReplaceSelection(const std::string& Value) {
+    MarkModified();
+    int Start = SelStart();
+    DeleteRange(Start, SelLength());
+    FText.insert(static_cast<std::size_t>(Start), Value);
+    FCaret = FAnchor = Start + Len(Value);
+    Relayout();
+    Invalidate();
+    if (OnTextChange) OnTextChange(this);
+}
+
+bool TtsGridEditBox::MayInsert(const std::string& Value) {
+    if (FMaxLength > 0 &&
+        CountForMax(FText) - CountForMax(SelText()) + CountForMax(Value) > FMaxLength)
+        return false;
+    if (!Editable()) return false;
+    if (OnCheckMask) {
+        std::string Result = FText;
+        Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
+                       Value);
+        if (!OnCheckMask(this, Result, SelStart())) {
+            if (OnInvalidChar) OnInvalidChar(this);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TtsGridEditBox::Insert(const std::string& Value) {
+    if (!MayInsert(Value)) return false;
+    MarkModified();
+    int Start = SelStart();
+    DeleteRange(Start, SelLength());
+    std::string Stored;
+    for (std::size_t I = 0; I < Value.size(); ++I) {
+        Stored += Value[I];
+        // A line break is stored as CR LF.
+        if (Value[I] == '\r' && (I + 1 >= Value.size() || Value[I + 1] != '\n')) Stored += '\n';
+    }
+    FText.insert(static_cast<std::size_t>(Start), Stored);
+    FCaret = FAnchor = Start + Len(Stored);
+    Relayout();
+    Invalidate();
+    if (OnTextChange) OnTextChange(this);
+    return true;
+}
+
+void TtsGridEditBox::CopyToClipboard() {
+    if (SelLength() > 0) fw::SetClipboardText(SelText());
+}
+
+void TtsGridEditBox::CutToClipboard() {
+    if (!Editable() || SelLength() == 0) return;
+    CopyToClipboard();
+    MarkModified();
+    DeleteRange(SelStart(), SelLength());
+    Relayout();
+    Invalidate();
+    if (OnTextChange) OnTextChange(this);
+}
+
+void TtsGridEditBox::PasteFromClipboard() {
+    std::string Clip = fw::ClipboardText();
+    if (!Clip.empty()) Insert(Clip);
+}
+
+void TtsGridEditBox::Undo() {
+    if (!FModified) return;
+    bool Refuse = false;
+    if (OnUndo) OnUndo(this, true, Refuse);
+    if (Refuse) return;
+    FText = FStartText;
+    FModified = false;
+    FCaret = FAnchor = Len(FText);
+    Relayout();
+    Invalidate();
+    if (OnTextChange) OnTextChange(this);
+}
+
+// ---- option setters ----
+
+void TtsGridEditBox::SetAlignment(TtsHorzAlignment Value) {
+    TtsGridControl::SetAlignment(Value);
+    Relayout();
+    Invalidate();
+}
+
+void TtsGridEditBox::SetVertAlignment(TtsVertAlignment Value) {
+    TtsGridControl::SetVertAlignment(Value);
+    Relayout();
+    Invalidate();
+}
+
+void TtsGridEditBox::SetWordWrap(TtsWordWrap Value) {
+    TtsGridControl::SetWordWrap(Value);
+    Relayout();
+    Invalidate();
+}
+
+void TtsGridEditBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    TtsGridControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    Relayout();
+}
+
+// ---- keyboard ----
+
+void TtsGridEditBox::MoveCaret(int Pos, bool Extend) {
+    FCaret = std::clamp(Pos, 0, Len(FText));
+    if (!Extend) FAnchor = FCaret;
+    Relayout();
+    Invalidate();
+    if (OnSelChange) OnSelChange(this);
+}
+
+void TtsGridEditBox::Changed(const std::string& Before, int BeforeSel, int BeforeLen) {
+    (void)BeforeSel;
+    (void)BeforeLen;
+    if (Before != FText && OnValueChanged) OnValueChanged(this, true);
+}
+
+void TtsGridEditBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
+    const std::string Before = FText;
+    const bool ShiftOn = Shift & fw::ssShift;
+    const bool Ctrl = Shift & fw::ssCtrl;
+    const bool AllSelected = SelStart() == 0 && SelLength() == Len(FText);
+    const int LastLine = static_cast<int>(FLines.size()) - 1;
+    bool Consumed = false;
+    auto Boundary = [&](bool AtEdge) {
+        // The first press at an edge goes to the grid; a held key stays here.
+        if (!ShiftOn && AllSelected) return false;
+        return !AtEdge || FKeyHeld;
+    };
+    if (Editable()) {
+        switch (Key) {
+        case fw::VK_LEFT:
+            if (Boundary(FCaret == 0)) {
+                Consumed = true;
+                int To = FCaret - 1;
+                if (Ctrl) To = FCaret - PrevWordStart(FText, FCaret);
+                MoveCaret(To, ShiftOn);
+            }
+            break;
+        case fw::VK_RIGHT:
+            if (Boundary(FCaret == Len(FText))) {
+                Consumed = true;
+                int To = FCaret + 1;
+                if (Ctrl) To = FCaret + NextWordStart(FText, FCaret);
+                MoveCaret(To, ShiftOn);
+            }
+            break;
+        case fw::VK_UP:
+        case fw::VK_DOWN:
+        case fw::VK_PRIOR:
+        case fw::VK_NEXT: {
+            bool Up = Key == fw::VK_UP || Key == fw::VK_PRIOR;
+            bool Page = Key == fw::VK_PRIOR || Key == fw::VK_NEXT;
+            bool AtEdge = Up ? FCaretLine == 0 : FCaretLine == LastLine;
+            if ((Page && !MultiLine()) || LastLine == 0) {
+                AtEdge = true;
+            }
+            if (Boundary(AtEdge)) {
+                Consumed = true;
+                if (LastLine > 0 && (!Page || MultiLine())) {
+                    int Step = Page ? std::max(1, ClientHeight() / std::max(1, LineHeight())) : 1;
+                    int Line = std::clamp(FCaretLine + (Up ? -Step : Step), 0, LastLine);
+                    int Col = FCaretCol;
+                    MoveCaret(std::min(LineStart(Line) + Col, LineEnd(Line)), ShiftOn);
+                    FCaretCol = Col;
+                }
+            }
+            break;
+        }
+        case fw::VK_HOME:
+        case fw::VK_END: {
+            bool Home = Key == fw::VK_HOME;
+            if (Ctrl) {
+                bool AtEnd = Home ? FCaret == 0 : FCaret == Len(FText);
+                if (!AtEnd && (ShiftOn || !AllSelected)) {
+                    Consumed = true;
+                    MoveCaret(Home ? 0 : Len(FText), ShiftOn);
+                }
+            } else {
+                Consumed = true;
+                MoveCaret(Home ? LineStart(FCaretLine) : LineEnd(FCaretLine), ShiftOn);
+            }
+            break;
+        }
+        case fw::VK_BACK:
+            Consumed = true;
+            if (SelLength() > 0) {
+                MarkModified();
+                DeleteRange(SelStart(), SelLength());
+            } else if (FCaret > 0) {
+                MarkModified();
+                int From = FCaret - 1;
+                // A line break goes whole.
+                if (From > 0 && FText[static_cast<std::size_t>(From)] == '\n' &&
+                    FText[static_cast<std::size_t>(From - 1)] == '\r')
+                    --From;
+                DeleteRange(From, FCaret - From);
+            }
+            Relayout();
+            Invalidate();
+            break;
+        case fw::VK_DELETE:
+            Consumed = true;
+            if (ShiftOn) {
+                CutToClipboard();
+            } else if (Ctrl) {
+                Consumed = false;
+            } else if (SelLength() > 0) {
+                MarkModified();
+                DeleteRange(SelStart(), SelLength());
+            } else if (FCaret < Len(FText)) {
+                MarkModified();
+                int Count = 1;
+                if (FText[static_cast<std::size_t>(FCaret)] == '\r' && FCaret + 1 < Len(FText) &&
+                    FText[static_cast<std::size_t>(FCaret + 1)] == '\n')
+                    Count = 2;
+                DeleteRange(FCaret, Count);
+            }
+            Relayout();
+            Invalidate();
+            break;
+        case fw::VK_INSERT:
+            if (ShiftOn) {
+                Consumed = true;
+                PasteFromClipboard();
+            } else if (Ctrl) {
+                Consumed = true;
+                CopyToClipboard();
+            }
+            break;
+        case fw::VK_F2:
+            Consumed = true;
+            MoveCaret(FCaret, false);
+            break;
+        case fw::VK_ESCAPE:
+            Consumed = true;
+            Undo();
+            break;
+        case fw::VK_RETURN:
+            if (Ctrl) {
+                Consumed = true;
+                Insert("\r");
+            }
+            break;
+        default:
+            if (Ctrl) {
+                Consumed = true;
+                switch (Key) {
+                case 'C':
+                    CopyToClipboard();
+                    break;
+                case 'V':
+                    PasteFromClipboard();
+                    break;
+                case 'X':
+                    CutToClipboard();
+                    break;
+                case 'Z':
+                    Undo();
+                    break;
+                case 'A':
+                    SelectAll();
+                    break;
+                default:
+                    Consumed = false;
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    FKeyHeld = true;
+    if (Consumed)
+        Key = 0;
+    else
+        TtsGridControl::KeyDown(Key, Shift);
+    Changed(Before, 0, 0);
+}
+
+void TtsGridEditBox::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
+    FKeyHeld = false;
+    TtsGridControl::KeyUp(Key, Shift);
+}
+
+void TtsGridEditBox::KeyPress(char& Key) {
+    const std::string Before = FText;
+    const auto Ch = static_cast<unsigned char>(Key);
+    switch (Ch) {
+    case 1:
+    case 3:
+    case 8:
+    case 9:
+    case 10:
+    case 13:
+    case 22:
+    case 24:
+    case 26:
+    case 27:
+        TtsGridControl::KeyPress(Key);
+        return;
+    default:
+        break;
+    }
+    if (Ch >= 32 && Insert(std::string(1, Key))) {
+        Key = 0;
+    } else if (Ch >= 32) {
+        Key = 0; // refused: nothing goes to the grid either
+    } else {
+        TtsGridControl::KeyPress(Key);
+    }
+    Changed(Before, 0, 0);
+}
+
+// ---- mouse ----
+
+void TtsGridEditBox::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    FKeyHeld = false;
+    if (Button == fw::mbLeft && !(Shift & fw::ssDouble)) {
+        MoveCaret(PosFromPoint(X, Y), (Shift & fw::ssShift) != 0);
+        FMousePoint = fw::TPoint{X, Y};
+        FMouseSelecting = true;
+        SetMouseCapture(true);
+    }
+    TtsGridControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TtsGridEditBox::MouseMove(fw::TShiftState Shift, int X, int Y) {
+    if (FMouseSelecting && !(FMousePoint == fw::TPoint{X, Y})) MoveCaret(PosFromPoint(X, Y), true);
+    TtsGridControl::MouseMove(Shift, X, Y);
+}
+
+void TtsGridEditBox::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    if (Button == fw::mbLeft && FMouseSelecting) {
+        FMouseSelecting = false;
+        if (MouseCapture()) SetMouseCapture(false);
+    }
+    TtsGridControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TtsGridEditBox::DblClick() {
+    SelectAll();
+    TtsGridControl::DblClick();
+}
+
+// ---- messages and painting ----
+
+void TtsGridEditBox::Dispatch(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case fw::WM_COPY:
+        CopyToClipboard();
+        return;
+    case fw::WM_CUT:
+        CutToClipboard();
+        return;
+    case fw::WM_PASTE:
+        PasteFromClipboard();
+        return;
+    case fw::WM_KILLFOCUS:
+        FKeyHeld = false;
+        TtsGridControl::Dispatch(Message);
+        Invalidate();
+        return;
+    case fw::WM_SETFOCUS:
+        TtsGridControl::Dispatch(Message);
+        Invalidate();
+        return;
+    case fw::WM_SETCURSOR:
+        Message.Result = 1;
+        return;
+    case fw::CM_FONTCHANGED:
+        TtsGridControl::Dispatch(Message);
+        Relayout();
+        return;
+    default:
+        break;
+    }
+    TtsGridControl::Dispatch(Message);
+}
+
+void TtsGridEditBox::PaintTo(fw::TCanvas& C) {
+    C.Brush().SetStyle(fw::bsSolid);
+    C.Brush().SetColor(Color());
+    C.Font().Assign(Font());
+    const bool ShowSel = Focused() || GridHasFocus() || AlwaysShowFocus;
+    int Offset = FScrollOffset;
+    if (Alignment() == htaRight && !MultiLine()) Offset = Len(FText);
+    DrawEditText(C, FText, ClientHeight(), ClientRect(), 0, 0, Offset, FTopLine, &FLines,
+                 ShowSel ? SelStart() : 0, ShowSel ? SelLength() : 0, fw::clHighlight,
+                 fw::clHighlightText, Alignment(), VertAlignment(), WordWrap() != wwOff);
+    if (Focused() && SelLength() == 0) {
+        // The caret: a one-pixel bar as tall as the font.
+        fw::TTextMetric M = C.TextMetrics();
+        int Start = MultiLine() ? LineStart(FCaretLine) : FScrollOffset;
+        int X = (MultiLine() ? LineX(FCaretLine) : 0) +
+                TextExtent(C, M, std::string_view(FText).substr(Start), FCaret - Start).cx;
+        int Y = MultiLine() ? (FCaretLine - FTopLine) * LineHeight() : 0;
+        C.Brush().SetColor(fw::clWindowText);
+        C.FillRect(fw::TRect{X, Y, X + 1, Y + M.Height});
+    }
+}
+
+} // namespace vel

@@ -1,0 +1,129 @@
+#pragma once
+// The text editor laid over the current text cell: draws and edits its own
+// text, one line scrolling sideways or several wrapped lines.
+#include "Canvas.h"
+#include "TSGLib.h"
+#include "TSGridCtrl.h"
+#include "TSImageList.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace vel {
+
+class TtsGridEditBox;
+
+// The mask link of one edit box: any change of the mask definitions makes the
+// box look its mask up again.
+class TtsEditMaskLink : public TtsMaskLink {
+public:
+    explicit TtsEditMaskLink(TtsGridEditBox* Edit) : FEdit(Edit) {}
+    void MaskDefsChanged() override;
+    void MaskDefsFreed() override;
+
+private:
+    TtsGridEditBox* FEdit;
+};
+
+class TtsGridEditBox : public TtsGridControl {
+public:
+    explicit TtsGridEditBox(fw::TComponent* AOwner);
+    ~TtsGridEditBox() override;
+
+    const std::string& EditText() const { return FText; }
+    void SetText(const std::string& Value, bool Select, bool Repaint);
+    const std::string& StartText() const { return FStartText; }
+    bool Modified() const { return FModified; }
+
+    int SelStart() const { return std::min(FCaret, FAnchor); }
+    int SelLength() const { return std::abs(FCaret - FAnchor); }
+    std::string SelText() const;
+    void SetSelStart(int Value);
+    void SetSelLength(int Value);
+    void SelectAll();
+    void ReplaceSelection(const std::string& Value);
+
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    void Undo();
+
+    TtsEditMaskLink& MaskLink() { return FMaskLink; }
+    const std::string& MaskName() const { return FMaskName; }
+    void SetMaskName(const std::string& Value);
+    const TtsVariant& Mask() const { return FMask; }
+    void ReloadMask();
+
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int Value) { FMaxLength = Value; }
+
+    int CaretPos() const { return FCaret; }
+    int CaretLine() const { return FCaretLine; }
+    int TopLine() const { return FTopLine; }
+    int ScrollOffset() const { return FScrollOffset; }
+    const TtsLineList& Lines() const { return FLines; }
+    bool MultiLine() const;
+    bool KeyHeld() const { return FKeyHeld; }
+    bool Editable() const { return EditEnabled || ModifyEnabled; }
+
+    void SetAlignment(TtsHorzAlignment Value) override;
+    void SetVertAlignment(TtsVertAlignment Value) override;
+    void SetWordWrap(TtsWordWrap Value) override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+
+    // May text be placed at the selection start? Stands for the mask check.
+    std::function<bool(fw::TObject* Sender, const std::string& Result, int Pos)> OnCheckMask;
+    fw::TNotifyEvent OnInvalidChar;
+    fw::TNotifyEvent OnSelChange;
+    fw::TNotifyEvent OnTextChange;
+
+protected:
+    void Dispatch(fw::TMessage& Message) override;
+    void PaintTo(fw::TCanvas& C) override;
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyUp(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    void MouseMove(fw::TShiftState Shift, int X, int Y) override;
+    void MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+
+private:
+    bool Insert(const std::string& Value);
+    bool MayInsert(const std::string& Value);
+    void DeleteRange(int From, int Count);
+    void MarkModified();
+    void Relayout();
+    void MoveCaret(int Pos, bool Extend);
+    void ScrollToCaret();
+    int LineHeight() const;
+    int LineOf(int Pos) const;
+    int LineStart(int Line) const;
+    int LineEnd(int Line) const; // before its break
+    int LineX(int Line) const;
+    int PosFromPoint(int X, int Y) const;
+    void Changed(const std::string& Before, int BeforeSel, int BeforeLen);
+
+    std::string FText;
+    std::string FStartText;
+    bool FModified = false;
+    int FCaret = 0;
+    int FAnchor = 0;
+    TtsLineList FLines{0};
+    int FCaretLine = 0;
+    int FCaretCol = 0;
+    int FTopLine = 0;
+    int FScrollOffset = 0;
+    bool FKeyHeld = false;
+    bool FMouseSelecting = false;
+    fw::TPoint FMousePoint;
+    int FMaxLength = 0;
+    std::string FMaskName;
+    TtsVariant FMask;
+    TtsEditMaskLink FMaskLink{this};
+    mutable fw::TCanvas FMeasure;
+};
+
+} // namespace vel

@@ -1,0 +1,975 @@
+#include "TSGridModel.h"
+
+#include "Grids_ts.h"
+#include "TSGridData.h"
+
+namespace vel {
+
+// --- Kind sets and defaults ---------------------------------------------------------------
+
+std::array<std::uint8_t, 5> KindSetBytes(TtsKindSet s) {
+    std::array<std::uint8_t, 5> b{};
+    for (int i = 0; i < 5; ++i)
+        b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(s >> (8 * i));
+    b[4] &= 1; // kinds stop at 32
+    return b;
+}
+
+TtsKindSet KindSetFromBytes(const std::uint8_t* p, std::size_t n) {
+    TtsKindSet s = 0;
+    for (std::size_t i = 0; i < n && i < 5; ++i)
+        s |= TtsKindSet{p[i]} << (8 * i);
+    return s & AllKinds;
+}
+
+TtsVariant DefaultPropertyValue(int id, int sub) {
+    switch (id) {
+    case prColor:
+        return TtsVariant(std::int32_t{clNoneTs});
+    case prFont:
+    case prCombo:
+    case prDateTimeDef:
+    case prItemObject:
+        return TtsVariant(static_cast<fw::TObject*>(nullptr));
+    case prReadOnly:
+    case prAlignFlag:
+    case pr3D:
+        return TtsVariant(false);
+    case prAlignment:
+        return TtsVariant(std::uint8_t{0});
+    case prWordWrap:
+        return TtsVariant(std::uint8_t{wwDefault});
+    case prButtonType:
+        return TtsVariant(std::uint8_t{btDefault});
+    case prDropDownStyle:
+        return TtsVariant(std::uint8_t{ddDropDown});
+    case prCellReadOnly:
+        return TtsVariant(std::uint8_t{roDefault});
+    case prParentFont:
+    case prParentCombo:
+        return TtsVariant(true);
+    case prMaskName:
+        return TtsVariant(std::string());
+    case prPictureOption:
+        if (sub < 1 || sub > 4) return {};
+        return TtsVariant(std::uint8_t{dopDefault});
+    case prControlType:
+        return TtsVariant(std::uint8_t{ctDefault});
+    case prSpinOptions:
+        return TtsVariant(std::uint8_t{spoAll});
+    case prSpinIncrement:
+        return TtsVariant(1.0);
+    case prHorzAlignment:
+        return TtsVariant(std::uint8_t{htaDefault});
+    case prVertAlignment:
+        return TtsVariant(std::uint8_t{vtaDefault});
+    case prItemInteger:
+        return TtsVariant(std::int32_t{0});
+    default:
+        return {};
+    }
+}
+
+TtsHorzAlignment HorzOfLegacy(std::uint8_t alignment, bool flag) {
+    if (!flag) return htaDefault;
+    switch (alignment) {
+    case 1:
+        return htaRight;
+    case 2:
+        return htaCenter;
+    default:
+        return htaLeft;
+    }
+}
+
+void LegacyOfHorz(TtsHorzAlignment h, std::uint8_t& alignment, bool& flag) {
+    alignment = h == htaRight ? 1 : h == htaCenter ? 2 : 0;
+    flag = h != htaDefault;
+}
+
+// --- Shared line properties --------------------------------------------------------------------
+
+namespace {
+
+std::uint8_t ByteOf(const TtsVariant& v) {
+    return static_cast<std::uint8_t>(VarAsInteger(v));
+}
+
+bool BoolOf(const TtsVariant& v) {
+    if (auto* b = std::get_if<bool>(&v)) return *b;
+    return VarAsInteger(v) != 0;
+}
+
+fw::TObject* ObjectOf(const TtsVariant& v) {
+    if (auto* o = std::get_if<fw::TObject*>(&v)) return *o;
+    return nullptr;
+}
+
+double FloatOf(const TtsVariant& v) {
+    if (auto* d = std::get_if<double>(&v)) return *d;
+    return VarAsInteger(v);
+}
+
+} // namespace
+
+TtsVariant TtsLineProps::Get(int id, int sub) const {
+    switch (id) {
+    case prColor:
+        return TtsVariant(std::int32_t{Color});
+    case prFont:
+        return TtsVariant(static_cast<fw::TObject*>(nullptr));
+    case prReadOnly:
+        return TtsVariant(ReadOnly);
+    case prAlignFlag:
+        return TtsVariant(AlignFlag);
+    case prAlignment:
+        return TtsVariant(Alignment);
+    case pr3D:
+        return TtsVariant(Is3D);
+    case prWordWrap:
+        return TtsVariant(std::uint8_t{WordWrap});
+    case prButtonType:
+        return TtsVariant(std::uint8_t{ButtonType});
+    case prDropDownStyle:
+        return TtsVariant(std::uint8_t{DropDownStyle});
+    case prParentFont:
+        return TtsVariant(ParentFont);
+    case prMaskName:
+        return TtsVariant(MaskName);
+    case prCombo:
+        return TtsVariant(static_cast<fw::TObject*>(nullptr));
+    case prParentCombo:
+        return TtsVariant(ParentCombo);
+    case prPictureOption:
+        if (sub < 1 || sub > 4) return {};
+        return TtsVariant(std::uint8_t{Picture[static_cast<std::size_t>(sub - 1)]});
+    case prControlType:
+        return TtsVariant(std::uint8_t{ControlType});
+    case prSpinOptions:
+        return TtsVariant(SpinOptions);
+    case prSpinIncrement:
+        return TtsVariant(SpinIncrement);
+    case prHorzAlignment:
+        return TtsVariant(std::uint8_t{HorzAlignment});
+    case prVertAlignment:
+        return TtsVariant(std::uint8_t{VertAlignment});
+    case prDateTimeDef:
+        return TtsVariant(DateTimeDef);
+    case prItemInteger:
+        return TtsVariant(ItemInteger);
+    case prItemObject:
+        return TtsVariant(ItemObject);
+    default:
+        return {};
+    }
+}
+
+bool TtsLineProps::Set(int id, int sub, const TtsVariant& v) {
+    switch (id) {
+    case prColor:
+        Color = VarAsInteger(v);
+        return true;
+    case prReadOnly:
+        ReadOnly = BoolOf(v);
+        return true;
+    case prAlignFlag:
+        AlignFlag = BoolOf(v);
+        HorzAlignment = HorzOfLegacy(Alignment, AlignFlag);
+        return true;
+    case prAlignment:
+        Alignment = ByteOf(v) <= 2 ? ByteOf(v) : 0;
+        HorzAlignment = HorzOfLegacy(Alignment, AlignFlag);
+        return true;
+    case pr3D:
+        Is3D = BoolOf(v);
+        return true;
+    case prWordWrap:
+        WordWrap = ByteOf(v) <= wwDefault ? static_cast<TtsWordWrap>(ByteOf(v)) : wwDefault;
+        return true;
+    case prButtonType:
+        ButtonType =
+            ByteOf(v) <= btDateTimePopup ? static_cast<TtsButtonType>(ByteOf(v)) : btDefault;
+        return true;
+    case prDropDownStyle:
+        DropDownStyle = ByteOf(v) == 1 ? ddDropDownList : ddDropDown;
+        return true;
+    case prParentFont:
+        ParentFont = BoolOf(v);
+        if (ParentFont && !OwnFonts) Font.reset();
+        return true;
+    case prMaskName:
+        MaskName = VarToText(v);
+        return true;
+    case prParentCombo:
+        ParentCombo = BoolOf(v);
+        return true;
+    case prPictureOption:
+        if (sub < 1 || sub > 4) return false;
+        Picture[static_cast<std::size_t>(sub - 1)] =
+            ByteOf(v) <= dopDefault ? static_cast<TtsDrawOption>(ByteOf(v)) : dopDefault;
+        return true;
+    case prControlType:
+        ControlType = ByteOf(v) <= ctDefault ? static_cast<TtsControlType>(ByteOf(v)) : ctDefault;
+        return true;
+    case prSpinOptions:
+        SpinOptions = ByteOf(v) & spoAll;
+        return true;
+    case prSpinIncrement:
+        SpinIncrement = FloatOf(v);
+        return true;
+    case prHorzAlignment:
+        HorzAlignment =
+            ByteOf(v) <= htaDefault ? static_cast<TtsHorzAlignment>(ByteOf(v)) : htaDefault;
+        LegacyOfHorz(HorzAlignment, Alignment, AlignFlag);
+        return true;
+    case prVertAlignment:
+        VertAlignment =
+            ByteOf(v) <= vtaDefault ? static_cast<TtsVertAlignment>(ByteOf(v)) : vtaDefault;
+        return true;
+    case prDateTimeDef:
+        DateTimeDef = ObjectOf(v);
+        return true;
+    case prItemInteger:
+        ItemInteger = VarAsInteger(v);
+        return true;
+    case prItemObject:
+        ItemObject = ObjectOf(v);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TtsLineProps::SharedAtDefaults() const {
+    return Color == clNoneTs && ParentFont && !Font && Alignment == 0 && !AlignFlag &&
+           HorzAlignment == htaDefault && VertAlignment == vtaDefault && WordWrap == wwDefault &&
+           !ReadOnly && !Is3D && ButtonType == btDefault && DropDownStyle == ddDropDown &&
+           ParentCombo && MaskName.empty() &&
+           Picture ==
+               std::array<TtsDrawOption, 4>{dopDefault, dopDefault, dopDefault, dopDefault} &&
+           ControlType == ctDefault && SpinOptions == spoAll && SpinIncrement == 1.0 &&
+           !DateTimeDef && !OwnFonts && ItemInteger == 0 && !ItemObject;
+}
+
+// --- Columns ------------------------------------------------------------------------------------
+
+TtsCol::TtsCol(TtsGridModel* grid, int displayCol) : Grid_(grid), DisplayCol_(displayCol) {
+    Width_ = AssignedWidth_ = grid ? grid->DefaultColWidth() : 64;
+}
+
+int TtsCol::DataCol() const {
+    return Grid_ ? Grid_->DataColAt(DisplayCol_) : DisplayCol_;
+}
+
+void TtsCol::LookChanged() {
+    if (!Grid_) return;
+    Grid_->RepaintCol(DisplayCol_);
+}
+
+void TtsCol::CellsChanged() {
+    if (!Grid_) return;
+    Grid_->RepaintCol(DisplayCol_);
+}
+
+void TtsCol::HeadingChanged() {
+    if (Grid_ && Grid_->Link) Grid_->Link->InvalidateDisplayCell(DisplayCol_, 0);
+}
+
+void TtsCol::SetDisplayCol(int p) {
+    if (!Grid_ || p == DisplayCol_ || p < 1 || p > Grid_->Cols()) return;
+    Grid_->MoveCol(DisplayCol_, p);
+}
+
+void TtsCol::SetColor(fw::TColor v) {
+    if (P.Color == v) return;
+    P.Color = v;
+    LookChanged();
+}
+
+void TtsCol::SetHorzAlignment(TtsHorzAlignment v) {
+    if (P.HorzAlignment == v) return;
+    P.Set(prHorzAlignment, 0, TtsVariant(std::uint8_t{v}));
+    LookChanged();
+}
+
+void TtsCol::SetVertAlignment(TtsVertAlignment v) {
+    if (P.VertAlignment == v) return;
+    P.VertAlignment = v;
+    LookChanged();
+}
+
+void TtsCol::SetAlignment(std::uint8_t v) {
+    if (P.Alignment == v) return;
+    P.Set(prAlignment, 0, TtsVariant(v));
+    LookChanged();
+}
+
+void TtsCol::SetAlignFlag(bool v) {
+    if (P.AlignFlag == v) return;
+    P.Set(prAlignFlag, 0, TtsVariant(v));
+    LookChanged();
+}
+
+void TtsCol::SetWordWrap(TtsWordWrap v) {
+    if (P.WordWrap == v) return;
+    P.WordWrap = v;
+    LookChanged();
+}
+
+std::string TtsCol::Heading() const {
+    return Heading_.empty() ? FieldName_ : Heading_;
+}
+
+void TtsCol::SetHeading(const std::string& v) {
+    if (Heading_ == v) return;
+    Heading_ = v;
+    StripAccelerators(Heading_, HeadingAccel_);
+    HeadingChanged();
+}
+
+void TtsCol::SetControlType(TtsControlType v) {
+    if (P.ControlType == v) return;
+    const bool current = Grid_ && Grid_->IsCurrentCol(DisplayCol_);
+    if (current) Grid_->Link->CloseCellControl(true);
+    P.ControlType = v;
+    CellsChanged();
+    if (!Grid_ || !Grid_->Link) return;
+    if (current) Grid_->Link->ReopenCellControl(true);
+    Grid_->Link->ControlTypeChanged(DataCol(), -1);
+}
+
+void TtsCol::SetWidth(int v) {
+    AssignedWidth_ = v;
+    if (Width_ == v) return;
+    Width_ = v;
+    if (!Grid_) return;
+    Grid_->SetColWidthAt(DisplayCol_, Visible_ ? v : 0);
+    if (Grid_->Link) {
+        Grid_->Link->WidthChanged(DataCol());
+        Grid_->Link->UpdateCellControl(false);
+    }
+}
+
+void TtsCol::SetVisible(bool v) {
+    if (Visible_ == v) return;
+    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_) && !Grid_->Link->CanLeaveCell()) return;
+    Visible_ = v;
+    if (!Grid_) return;
+    if (v) {
+        Grid_->VisibleCols.Add(DisplayCol_);
+        Grid_->SetColWidthAt(DisplayCol_, Width_);
+    } else {
+        Grid_->VisibleCols.Remove(DisplayCol_);
+        Grid_->SetColWidthAt(DisplayCol_, 0);
+        Grid_->ColSelection.Select(DisplayCol_, false);
+    }
+    if (Grid_->Link) {
+        Grid_->Link->VisibilityChanged();
+        Grid_->Link->UpdateCellControl(false);
+    }
+}
+
+void TtsCol::SetReadOnly(bool v) {
+    if (P.ReadOnly == v) return;
+    P.ReadOnly = v;
+    CellsChanged();
+}
+
+void TtsCol::SetIs3D(bool v) {
+    if (P.Is3D == v) return;
+    P.Is3D = v;
+    CellsChanged();
+}
+
+void TtsCol::SetButtonType(TtsButtonType v) {
+    if (P.ButtonType == v) return;
+    P.ButtonType = v;
+    CellsChanged();
+    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_)) Grid_->Link->UpdateCellControl(false);
+}
+
+void TtsCol::SetDropDownStyle(TtsDropDownStyle v) {
+    if (P.DropDownStyle == v) return;
+    P.DropDownStyle = v;
+    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_)) Grid_->Link->UpdateCellControl(false);
+}
+
+void TtsCol::SetAllowGrayed(bool v) {
+    if (AllowGrayed_ == v) return;
+    AllowGrayed_ = v;
+    CellsChanged();
+}
+
+void TtsCol::SetHeadingButton(TtsColHeadingButton v) {
+    if (HeadingButton_ == v) return;
+    HeadingButton_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetHeadingHorzAlignment(TtsHorzAlignment v) {
+    if (HeadingHorz_ == v) return;
+    HeadingHorz_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetHeadingVertAlignment(TtsVertAlignment v) {
+    if (HeadingVert_ == v) return;
+    HeadingVert_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetHeadingWordWrap(TtsWordWrap v) {
+    if (HeadingWordWrap_ == v) return;
+    HeadingWordWrap_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetHeadingColor(fw::TColor v) {
+    if (HeadingColor_ == v) return;
+    HeadingColor_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetHeadingParentFont(bool v) {
+    if (HeadingParentFont_ == v) return;
+    HeadingParentFont_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetSortPicture(TtsSortPicture v) {
+    if (SortPicture_ == v) return;
+    SortPicture_ = v;
+    HeadingChanged();
+}
+
+void TtsCol::SetMaxLength(int v) {
+    if (v < 0) v = 0;
+    if (MaxLength_ == v) return;
+    MaxLength_ = v;
+    if (Grid_ && Grid_->Link) Grid_->Link->MaxLengthChanged(DisplayCol_, v);
+}
+
+void TtsCol::SetFieldName(const std::string& v) {
+    FieldName_ = v;
+}
+
+void TtsCol::SetMaskName(const std::string& v) {
+    if (P.MaskName == v) return;
+    P.MaskName = v;
+    if (Grid_ && Grid_->Link && Grid_->IsCurrentCol(DisplayCol_))
+        Grid_->Link->MaskChanged(DataCol(), -1);
+}
+
+void TtsCol::SetParentFont(bool v) {
+    if (P.ParentFont == v) return;
+    P.ParentFont = v;
+    if (v) {
+        if (P.OwnFonts && Grid_) {
+            if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+            P.Font->Assign(Grid_->Font);
+        } else {
+            P.Font.reset();
+        }
+    } else {
+        P.Font = std::make_unique<fw::TFont>();
+        if (Grid_) P.Font->Assign(Grid_->Font);
+    }
+    LookChanged();
+}
+
+void TtsCol::SetFont(const fw::TFont* v) {
+    if (v) {
+        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+        P.Font->Assign(*v);
+    } else {
+        P.Font.reset();
+    }
+    P.ParentFont = !P.Font;
+    LookChanged();
+}
+
+void TtsCol::SetParentCombo(bool v) {
+    if (P.ParentCombo == v) return;
+    P.ParentCombo = v;
+}
+
+TtsDrawOption TtsCol::PictureOption(int sub) const {
+    return sub >= 1 && sub <= 4 ? P.Picture[static_cast<std::size_t>(sub - 1)] : dopDefault;
+}
+
+void TtsCol::SetPictureOption(int sub, TtsDrawOption v) {
+    if (sub < 1 || sub > 4 || P.Picture[static_cast<std::size_t>(sub - 1)] == v) return;
+    P.Picture[static_cast<std::size_t>(sub - 1)] = v;
+    LookChanged();
+}
+
+void TtsCol::SetSpinOptions(TtsSpinOptions v) {
+    P.SpinOptions = v & spoAll;
+}
+
+void TtsCol::SetSpinIncrement(double v) {
+    P.SpinIncrement = v;
+}
+
+void TtsCol::SetDateTimeDef(fw::TObject* v) {
+    P.DateTimeDef = v;
+}
+
+void TtsCol::SetCheckBoxValues(const std::string& v) {
+    if (CheckBoxValues_ == v) return;
+    std::string a, b, c;
+    if (!SplitBarText(v, a, b, c)) {
+        const std::string msg =
+            "Invalid CheckBoxValues. CheckBoxValues have the format 'Checked|Unchecked|Grayed'. "
+            "The Grayed value is optional";
+        if (Grid_) Grid_->RaiseGridError(msg);
+        throw EInvalidGridOperation(msg);
+    }
+    CheckBoxValues_ = v;
+    CellsChanged();
+}
+
+bool TtsCol::IsDisplayColStored() const {
+    return DataCol() != DisplayCol_;
+}
+
+bool TtsCol::IsDefault() const {
+    const int defWidth = Grid_ ? Grid_->DefaultColWidth() : 64;
+    return P.SharedAtDefaults() && Heading_.empty() && Width_ == defWidth &&
+           AssignedWidth_ == defWidth && Visible_ && !AllowGrayed_ && HeadingButton_ == cbGrid &&
+           HeadingHorz_ == htaDefault && HeadingVert_ == vtaDefault &&
+           HeadingWordWrap_ == wwDefault && HeadingColor_ == clNoneTs && HeadingParentFont_ &&
+           SortPicture_ == spNone && MaxLength_ == 0 && FieldName_.empty() &&
+           CheckBoxValues_.empty() && !PrintTotals_ && !IsDisplayColStored();
+}
+
+void TtsCol::AssignProperties(const TtsCol& s) {
+    P.Color = s.P.Color;
+    P.Alignment = s.P.Alignment;
+    P.AlignFlag = s.P.AlignFlag;
+    P.HorzAlignment = s.P.HorzAlignment;
+    P.VertAlignment = s.P.VertAlignment;
+    P.WordWrap = s.P.WordWrap;
+    HeadingHorz_ = s.HeadingHorz_;
+    HeadingVert_ = s.HeadingVert_;
+    HeadingWordWrap_ = s.HeadingWordWrap_;
+    Heading_ = s.Heading_;
+    HeadingAccel_ = s.HeadingAccel_;
+    AssignedWidth_ = s.AssignedWidth_;
+    Width_ = s.AssignedWidth_;
+    Visible_ = s.Visible_;
+    P.ReadOnly = s.P.ReadOnly;
+    P.Is3D = s.P.Is3D;
+    HeadingButton_ = s.HeadingButton_;
+    HeadingColor_ = s.HeadingColor_;
+    SortPicture_ = s.SortPicture_;
+    P.SpinOptions = s.P.SpinOptions;
+    P.SpinIncrement = s.P.SpinIncrement;
+    MaxLength_ = s.MaxLength_;
+    FieldName_ = s.FieldName_;
+    P.MaskName = s.P.MaskName;
+    P.ControlType = s.P.ControlType;
+    P.Picture = s.P.Picture;
+    P.ParentCombo = s.P.ParentCombo;
+    CheckBoxValues_ = s.CheckBoxValues_;
+    P.ButtonType = s.P.ButtonType;
+    P.DateTimeDef = s.P.DateTimeDef;
+    P.ParentFont = s.P.ParentFont;
+    if (s.P.ParentFont) {
+        if (P.OwnFonts && Grid_) {
+            if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+            P.Font->Assign(Grid_->Font);
+        } else {
+            P.Font.reset();
+        }
+    } else if (s.P.Font) {
+        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+        P.Font->Assign(*s.P.Font);
+    }
+}
+
+void TtsCol::AssignFromCol(const TtsCol& source) {
+    Grid_ = source.Grid_;
+    DisplayCol_ = source.DisplayCol_;
+    AssignProperties(source);
+}
+
+void TtsCol::Assign(const TtsCol& source) {
+    if (&source == this) return;
+    const int width = source.AssignedWidth_;
+    AssignProperties(source);
+    Width_ = -1; // apply the width with its notifications
+    SetWidth(width);
+    LookChanged();
+}
+
+std::string TtsCol::GetExportFieldName() const {
+    if (!FieldName_.empty()) return FieldName_;
+    std::string h = Heading();
+    for (auto& c : h)
+        if (c == ' ') c = '_';
+    return h;
+}
+
+void TtsCol::ResetProperties(TtsKindSet k) {
+    if (HasKind(k, prColor)) {
+        SetColor(clNoneTs);
+        SetHeadingColor(clNoneTs);
+    }
+    if (HasKind(k, prFont)) {
+        SetFont(nullptr);
+        SetHeadingParentFont(true);
+    }
+    if (HasKind(k, pr3D)) SetIs3D(false);
+    if (HasKind(k, prVisible)) SetVisible(true);
+    if (HasKind(k, prColWidth)) {
+        const int assigned = AssignedWidth_;
+        SetWidth(assigned);
+    }
+    if (HasKind(k, prDisplayPos) && Grid_) {
+        // Back to the position of its own data index.
+        const int data = DataCol();
+        if (data >= 1 && data != DisplayCol_) Grid_->MoveCol(DisplayCol_, data);
+    }
+    if (HasKind(k, prAlignFlag)) SetAlignFlag(false);
+    if (HasKind(k, prAlignment)) SetAlignment(0);
+    if (HasKind(k, prHorzAlignment)) {
+        SetHorzAlignment(htaDefault);
+        SetHeadingHorzAlignment(htaDefault);
+    }
+    if (HasKind(k, prVertAlignment)) {
+        SetVertAlignment(vtaDefault);
+        SetHeadingVertAlignment(vtaDefault);
+    }
+    if (HasKind(k, prSortPicture)) SetSortPicture(spNone);
+    if (HasKind(k, prHeadingButton)) SetHeadingButton(cbGrid);
+    if (HasKind(k, prMaxLength)) SetMaxLength(0);
+    if (HasKind(k, prReadOnly)) SetReadOnly(false);
+    if (HasKind(k, prWordWrap)) {
+        SetWordWrap(wwDefault);
+        SetHeadingWordWrap(wwDefault);
+    }
+    if (HasKind(k, prMaskName)) SetMaskName("");
+    if (HasKind(k, prButtonType)) SetButtonType(btDefault);
+    if (HasKind(k, prParentCombo)) SetParentCombo(true);
+    if (HasKind(k, prPictureOption))
+        for (int sub = 1; sub <= 4; ++sub)
+            SetPictureOption(sub, dopDefault);
+    if (HasKind(k, prSpinOptions)) SetSpinOptions(spoAll);
+    if (HasKind(k, prSpinIncrement)) SetSpinIncrement(1.0);
+    if (HasKind(k, prDateTimeDef)) SetDateTimeDef(nullptr);
+    if (HasKind(k, prColSelected) && Grid_) Grid_->ColSelection.Select(DisplayCol_, false);
+    if (HasKind(k, prControlType)) SetControlType(ctDefault);
+    if (HasKind(k, prItemInteger)) P.ItemInteger = 0;
+    if (HasKind(k, prItemObject)) P.ItemObject = nullptr;
+}
+
+// --- Rows
+// --------------------------------------------------------------------------------------------
+
+TtsRow::TtsRow(TtsGridModel* grid, int dataRow) : Grid_(grid), DataRow_(dataRow) {
+    Height_ = AssignedHeight_ = grid ? grid->DefaultRowHeight() : 14;
+}
+
+int TtsRow::DisplayRow() const {
+    return Grid_ ? Grid_->DisplayRowOf(DataRow_) : DataRow_;
+}
+
+void TtsRow::SetDisplayRow(int p) {
+    if (Grid_) Grid_->SetDisplayRow(DataRow_, p);
+}
+
+void TtsRow::LookChanged() {
+    if (Grid_) Grid_->RepaintRow(DisplayRow());
+}
+
+void TtsRow::CellsChanged() {
+    if (Grid_) Grid_->RepaintRow(DisplayRow());
+}
+
+void TtsRow::SetColor(fw::TColor v) {
+    if (P.Color == v) return;
+    P.Color = v;
+    LookChanged();
+}
+
+void TtsRow::SetHorzAlignment(TtsHorzAlignment v) {
+    if (P.HorzAlignment == v) return;
+    P.Set(prHorzAlignment, 0, TtsVariant(std::uint8_t{v}));
+    LookChanged();
+}
+
+void TtsRow::SetVertAlignment(TtsVertAlignment v) {
+    if (P.VertAlignment == v) return;
+    P.VertAlignment = v;
+    LookChanged();
+}
+
+void TtsRow::SetWordWrap(TtsWordWrap v) {
+    if (P.WordWrap == v) return;
+    P.WordWrap = v;
+    LookChanged();
+}
+
+void TtsRow::SetControlType(TtsControlType v) {
+    if (P.ControlType == v) return;
+    const bool current = Grid_ && Grid_->IsCurrentRow(DisplayRow());
+    if (current) Grid_->Link->CloseCellControl(true);
+    P.ControlType = v;
+    CellsChanged();
+    if (!Grid_ || !Grid_->Link) return;
+    if (current) Grid_->Link->ReopenCellControl(true);
+    Grid_->Link->ControlTypeChanged(-1, DataRow_);
+}
+
+void TtsRow::SetHeight(int v) {
+    AssignedHeight_ = v;
+    if (Height_ == v) return;
+    Height_ = v;
+    if (!Grid_) return;
+    Grid_->SetRowHeightAt(DisplayRow(), Visible_ ? v : 0);
+    if (Grid_->Link) {
+        Grid_->Link->HeightChanged(DataRow_);
+        Grid_->Link->UpdateCellControl(false);
+    }
+}
+
+void TtsRow::SetVisible(bool v) {
+    if (Visible_ == v) return;
+    if (Grid_ && Grid_->IsCurrentRow(DisplayRow()) && !Grid_->Link->CanLeaveCell()) return;
+    Visible_ = v;
+    if (!Grid_) return;
+    const int display = DisplayRow();
+    if (v) {
+        Grid_->VisibleRows.Add(display);
+        Grid_->SetRowHeightAt(display, Height_);
+    } else {
+        Grid_->VisibleRows.Remove(display);
+        Grid_->SetRowHeightAt(display, 0);
+        Grid_->RowSelection.Select(display, false);
+    }
+    if (Grid_->Link) {
+        Grid_->Link->VisibilityChanged();
+        Grid_->Link->UpdateCellControl(false);
+    }
+}
+
+void TtsRow::SetReadOnly(bool v) {
+    if (P.ReadOnly == v) return;
+    P.ReadOnly = v;
+    CellsChanged();
+}
+
+void TtsRow::SetIs3D(bool v) {
+    if (P.Is3D == v) return;
+    P.Is3D = v;
+    CellsChanged();
+}
+
+void TtsRow::SetButtonType(TtsButtonType v) {
+    if (P.ButtonType == v) return;
+    P.ButtonType = v;
+    CellsChanged();
+}
+
+void TtsRow::SetMaskName(const std::string& v) {
+    if (P.MaskName == v) return;
+    P.MaskName = v;
+    if (Grid_ && Grid_->Link && Grid_->IsCurrentRow(DisplayRow()))
+        Grid_->Link->MaskChanged(-1, DataRow_);
+}
+
+void TtsRow::SetParentFont(bool v) {
+    if (P.ParentFont == v) return;
+    P.ParentFont = v;
+    if (v) {
+        if (P.OwnFonts && Grid_ && P.Font)
+            P.Font->Assign(Grid_->Font);
+        else
+            P.Font.reset();
+    } else {
+        P.Font = std::make_unique<fw::TFont>();
+        if (Grid_) P.Font->Assign(Grid_->Font);
+    }
+    LookChanged();
+}
+
+void TtsRow::SetFont(const fw::TFont* v) {
+    if (v) {
+        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+        P.Font->Assign(*v);
+    } else {
+        P.Font.reset();
+    }
+    P.ParentFont = !P.Font;
+    LookChanged();
+}
+
+TtsDrawOption TtsRow::PictureOption(int sub) const {
+    return sub >= 1 && sub <= 4 ? P.Picture[static_cast<std::size_t>(sub - 1)] : dopDefault;
+}
+
+void TtsRow::SetPictureOption(int sub, TtsDrawOption v) {
+    if (sub < 1 || sub > 4 || P.Picture[static_cast<std::size_t>(sub - 1)] == v) return;
+    P.Picture[static_cast<std::size_t>(sub - 1)] = v;
+    LookChanged();
+}
+
+void TtsRow::SetSpinOptions(TtsSpinOptions v) {
+    P.SpinOptions = v & spoAll;
+}
+
+void TtsRow::SetSpinIncrement(double v) {
+    P.SpinIncrement = v;
+}
+
+bool TtsRow::IsDefault() const {
+    const int def = Grid_ ? Grid_->DefaultRowHeight() : 14;
+    return P.SharedAtDefaults() && Height_ == def && AssignedHeight_ == def && Visible_ &&
+           !IsDisplayRowStored();
+}
+
+void TtsRow::AssignProperties(const TtsRow& s) {
+    P.Color = s.P.Color;
+    P.Alignment = s.P.Alignment;
+    P.AlignFlag = s.P.AlignFlag;
+    P.HorzAlignment = s.P.HorzAlignment;
+    P.VertAlignment = s.P.VertAlignment;
+    P.WordWrap = s.P.WordWrap;
+    AssignedHeight_ = s.AssignedHeight_;
+    Height_ = s.AssignedHeight_;
+    Visible_ = s.Visible_;
+    P.ReadOnly = s.P.ReadOnly;
+    P.Is3D = s.P.Is3D;
+    P.SpinOptions = s.P.SpinOptions;
+    P.SpinIncrement = s.P.SpinIncrement;
+    P.MaskName = s.P.MaskName;
+    P.ControlType = s.P.ControlType;
+    P.Picture = s.P.Picture;
+    P.ParentCombo = s.P.ParentCombo;
+    P.ButtonType = s.P.ButtonType;
+    P.DateTimeDef = s.P.DateTimeDef;
+    P.ParentFont = s.P.ParentFont;
+    if (s.P.ParentFont)
+        P.Font.reset();
+    else if (s.P.Font) {
+        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
+        P.Font->Assign(*s.P.Font);
+    }
+}
+
+void TtsRow::ResetProperties(TtsKindSet k) {
+    if (HasKind(k, prColor)) SetColor(clNoneTs);
+    if (HasKind(k, prFont)) SetFont(nullptr);
+    if (HasKind(k, pr3D)) SetIs3D(false);
+    if (HasKind(k, prVisible)) SetVisible(true);
+    if (HasKind(k, prRowHeight)) SetHeight(Grid_ ? Grid_->DefaultRowHeight() : 14);
+    if (HasKind(k, prDisplayPos) && Grid_) Grid_->SetDisplayRow(DataRow_, DataRow_);
+    if (HasKind(k, prAlignFlag)) P.Set(prAlignFlag, 0, TtsVariant(false));
+    if (HasKind(k, prAlignment)) P.Set(prAlignment, 0, TtsVariant(std::uint8_t{0}));
+    if (HasKind(k, prHorzAlignment)) SetHorzAlignment(htaDefault);
+    if (HasKind(k, prVertAlignment)) SetVertAlignment(vtaDefault);
+    if (HasKind(k, prReadOnly)) SetReadOnly(false);
+    if (HasKind(k, prWordWrap)) SetWordWrap(wwDefault);
+    if (HasKind(k, prMaskName)) SetMaskName("");
+    if (HasKind(k, prButtonType)) SetButtonType(btDefault);
+    if (HasKind(k, prDropDownStyle)) P.DropDownStyle = ddDropDown;
+    if (HasKind(k, prParentCombo)) P.ParentCombo = true;
+    if (HasKind(k, prPictureOption))
+        for (int sub = 1; sub <= 4; ++sub)
+            SetPictureOption(sub, dopDefault);
+    if (HasKind(k, prSpinOptions)) SetSpinOptions(spoAll);
+    if (HasKind(k, prSpinIncrement)) SetSpinIncrement(1.0);
+    if (HasKind(k, prDateTimeDef)) P.DateTimeDef = nullptr;
+    if (HasKind(k, prRowSelected) && Grid_) Grid_->RowSelection.Select(DisplayRow(), false);
+    if (HasKind(k, prControlType)) SetControlType(ctDefault);
+    if (HasKind(k, prItemInteger)) P.ItemInteger = 0;
+    if (HasKind(k, prItemObject)) P.ItemObject = nullptr;
+}
+
+// --- Cells
+// ---------------------------------------------------------------------------------------------
+
+TtsVariant TtsCell::Get(int id, int sub) const {
+    return Grid_->CellProps().GetProperty(DataCol, DataRow, id, sub);
+}
+
+bool TtsCell::Set(int id, const TtsVariant& v, int sub) {
+    return Grid_->CellProps().SetProperty(TtsCellKey{DataCol, DataRow}, true, sub, id, v);
+}
+
+fw::TColor TtsCell::Color() const {
+    return VarAsInteger(Get(prColor));
+}
+void TtsCell::SetColor(fw::TColor v) {
+    Set(prColor, TtsVariant(std::int32_t{v}));
+}
+TtsControlType TtsCell::ControlType() const {
+    return static_cast<TtsControlType>(VarAsInteger(Get(prControlType)));
+}
+void TtsCell::SetControlType(TtsControlType v) {
+    Set(prControlType, TtsVariant(std::uint8_t{v}));
+}
+TtsHorzAlignment TtsCell::HorzAlignment() const {
+    return static_cast<TtsHorzAlignment>(VarAsInteger(Get(prHorzAlignment)));
+}
+void TtsCell::SetHorzAlignment(TtsHorzAlignment v) {
+    Set(prHorzAlignment, TtsVariant(std::uint8_t{v}));
+}
+TtsVertAlignment TtsCell::VertAlignment() const {
+    return static_cast<TtsVertAlignment>(VarAsInteger(Get(prVertAlignment)));
+}
+void TtsCell::SetVertAlignment(TtsVertAlignment v) {
+    Set(prVertAlignment, TtsVariant(std::uint8_t{v}));
+}
+TtsWordWrap TtsCell::WordWrap() const {
+    return static_cast<TtsWordWrap>(VarAsInteger(Get(prWordWrap)));
+}
+void TtsCell::SetWordWrap(TtsWordWrap v) {
+    Set(prWordWrap, TtsVariant(std::uint8_t{v}));
+}
+TtsReadOnly TtsCell::ReadOnly() const {
+    return static_cast<TtsReadOnly>(VarAsInteger(Get(prCellReadOnly)));
+}
+void TtsCell::SetReadOnly(TtsReadOnly v) {
+    Set(prCellReadOnly, TtsVariant(std::uint8_t{v}));
+}
+bool TtsCell::Is3D() const {
+    return VarAsInteger(Get(pr3D)) != 0;
+}
+void TtsCell::SetIs3D(bool v) {
+    Set(pr3D, TtsVariant(v));
+}
+TtsButtonType TtsCell::ButtonType() const {
+    return static_cast<TtsButtonType>(VarAsInteger(Get(prButtonType)));
+}
+void TtsCell::SetButtonType(TtsButtonType v) {
+    Set(prButtonType, TtsVariant(std::uint8_t{v}));
+}
+std::string TtsCell::MaskName() const {
+    return VarToText(Get(prMaskName));
+}
+void TtsCell::SetMaskName(const std::string& v) {
+    Set(prMaskName, TtsVariant(v));
+}
+TtsDrawOption TtsCell::PictureOption(int sub) const {
+    const TtsVariant v = Get(prPictureOption, sub);
+    return VarIsEmpty(v) ? dopDefault : static_cast<TtsDrawOption>(VarAsInteger(v));
+}
+void TtsCell::SetPictureOption(int sub, TtsDrawOption v) {
+    Set(prPictureOption, TtsVariant(std::uint8_t{v}), sub);
+}
+double TtsCell::SpinIncrement() const {
+    return FloatOf(Get(prSpinIncrement));
+}
+void TtsCell::SetSpinIncrement(double v) {
+    Set(prSpinIncrement, TtsVariant(v));
+}
+TtsSpinOptions TtsCell::SpinOptions() const {
+    return static_cast<TtsSpinOptions>(VarAsInteger(Get(prSpinOptions)));
+}
+void TtsCell::SetSpinOptions(TtsSpinOptions v) {
+    Set(prSpinOptions, TtsVariant(std::uint8_t{v}));
+}
+
+} // namespace vel

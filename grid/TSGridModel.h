@@ -1,0 +1,463 @@
+#pragma once
+// Columns, rows and cells of the data grid and their layered properties: a
+// cell's own value, else its column's and row's (row first when rows draw on
+// top), else the grid's. "Default" values and clNone mean "not set here".
+//
+// TtsGridModel is the data half of the grid engine: the column and row
+// stores, the cell property set, the visible lists, the selections and the
+// stored values. The engine's window half reaches it through TtsGridLink,
+// which the model calls for repaints and current-cell upkeep; without a link
+// the model works alone.
+#include "Graphics.h"
+#include "TSCommon.h"
+#include "TSGLib.h"
+#include "TSSetLib.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+class TtsGridModel;
+
+// --- Enumerations ----------------------------------------------------------------
+
+enum TtsControlType : std::uint8_t { ctNone = 0, ctText, ctCheck, ctPicture, ctDefault = 4 };
+enum TtsButtonType : std::uint8_t {
+    btCombo = 0,
+    btNormal,
+    btNone,
+    btDefault = 3,
+    btVertSpin,
+    btHorzSpin,
+    btDateTimeDropDown = 6,
+    btDateTimePopup = 7,
+};
+// The in-cell control's unit names the same type.
+using TtsWordWrap = std::uint8_t;
+constexpr TtsWordWrap wwOn = 0;
+constexpr TtsWordWrap wwOff = 1;
+constexpr TtsWordWrap wwDefault = 2;
+enum TtsReadOnly : std::uint8_t { roOn = 0, roOff, roDefault = 2 };
+enum TtsDrawOption : std::uint8_t { dopOn = 0, dopOff, dopDefault = 2 };
+enum TtsDropDownStyle : std::uint8_t { ddDropDown = 0, ddDropDownList };
+enum TtsColHeadingButton : std::uint8_t { cbCell = 0, cbButton, cbGrid = 2, cbNone };
+enum TtsSortPicture : std::uint8_t { spUp = 0, spDown, spBullet, spNone = 3 };
+enum TtsDrawOverlap : std::uint8_t { doDrawColOnTop = 0, doDrawRowOnTop };
+
+using TtsSpinOptions = std::uint8_t;
+constexpr TtsSpinOptions spoAutoRepeat = 1;
+constexpr TtsSpinOptions spoAutoIncrement = 2;
+constexpr TtsSpinOptions spoKeyEdit = 4;
+constexpr TtsSpinOptions spoAll = 7;
+
+// The colour that means "not set at this level".
+constexpr fw::TColor clNoneTs = 0x1FFFFFFF;
+
+// Property numbers; also the bit numbers of a kind set.
+enum TtsPropertyId : std::uint8_t {
+    prColor = 0,
+    prFont = 1,
+    prDisplayPos = 2,
+    prColWidth = 3,
+    prRowHeight = 4,
+    prReadOnly = 5,
+    prAlignFlag = 6,
+    prAlignment = 7,
+    pr3D = 8,
+    prColSelected = 9,
+    prVisible = 10,
+    prRowSelected = 11,
+    prHeadingButton = 12,
+    prSortPicture = 13,
+    prMaxLength = 14,
+    prWordWrap = 15,
+    prButtonType = 16,
+    prDropDownStyle = 17,
+    prCellReadOnly = 18,
+    prParentFont = 20,
+    prMaskName = 21,
+    prCombo = 22,
+    prParentCombo = 23,
+    prPictureOption = 24, // sub-index 1 stretch, 2 shrink, 3 center, 4 keep aspect
+    prControlType = 25,
+    prSpinOptions = 26,
+    prSpinIncrement = 27,
+    prHorzAlignment = 28,
+    prVertAlignment = 29,
+    prDateTimeDef = 30,
+    prItemInteger = 31,
+    prItemObject = 32,
+};
+
+// A set of property numbers 0..32, stored as 5 bytes.
+using TtsKindSet = std::uint64_t;
+constexpr TtsKindSet AllKinds = (TtsKindSet{1} << 33) - 1;
+constexpr TtsKindSet Kind(int id) {
+    return TtsKindSet{1} << id;
+}
+constexpr bool HasKind(TtsKindSet s, int id) {
+    return (s >> id) & 1;
+}
+std::array<std::uint8_t, 5> KindSetBytes(TtsKindSet s);
+TtsKindSet KindSetFromBytes(const std::uint8_t* p, std::size_t n);
+
+// Parts of a layout.
+using TtsPropKinds = std::uint8_t;
+constexpr TtsPropKinds pkGrid = 1;
+constexpr TtsPropKinds pkCols = 2;
+constexpr TtsPropKinds pkRows = 4;
+constexpr TtsPropKinds pkCells = 8;
+
+// Default value of a property number (sub-index for the picture options).
+TtsVariant DefaultPropertyValue(int id, int sub);
+
+// Legacy alignment pair <-> horizontal alignment.
+TtsHorzAlignment HorzOfLegacy(std::uint8_t alignment, bool flag);
+void LegacyOfHorz(TtsHorzAlignment h, std::uint8_t& alignment, bool& flag);
+
+// --- The engine's window half --------------------------------------------------------
+
+class TtsGridLink {
+public:
+    virtual ~TtsGridLink() = default;
+    // No-paint flag of the engine.
+    virtual bool IsPaintLocked() const { return false; }
+    virtual bool IsReading() const { return false; }
+    virtual bool IsWriting() const { return false; }
+    virtual bool InvalidateCol(int /*displayCol*/) { return false; }
+    virtual bool InvalidateRow(int /*displayRow*/) { return false; }
+    virtual bool InvalidateDisplayCell(int /*displayCol*/, int /*displayRow*/) { return false; }
+    virtual int CurrentDisplayCol() const { return -1; }
+    virtual int CurrentDisplayRow() const { return -1; }
+    virtual void UpdateCellControl(bool /*flag*/) {}
+    virtual void CloseCellControl(bool /*flag*/) {}
+    virtual void ReopenCellControl(bool /*flag*/) {}
+    virtual bool CanLeaveCell() { return true; }
+    virtual void ControlTypeChanged(int /*dataCol*/, int /*dataRow*/) {}
+    virtual void MaxLengthChanged(int /*displayCol*/, int /*length*/) {}
+    virtual void MaskChanged(int /*dataCol*/, int /*dataRow*/) {}
+    virtual void ReloadCurrentValue() {}
+    // Line sizes of the base grid by display index.
+    virtual void SetColWidthAt(int /*displayCol*/, int /*pixels*/) {}
+    virtual void SetRowHeightAt(int /*displayRow*/, int /*pixels*/) {}
+    virtual void WidthChanged(int /*dataCol*/) {}
+    virtual void HeightChanged(int /*dataRow*/) {}
+    virtual void ColMoved(int /*from*/, int /*to*/) {}
+    virtual void VisibilityChanged() {}
+
+    // The current cell's dealings with the engine.
+    // False while destroying, without rows or columns, or when the engine's own test fails.
+    virtual bool HasCurrentCell() const { return false; }
+    virtual bool CanEdit() const { return false; }
+    virtual bool HasWindow() const { return false; }
+    // The active cell-control strategy's text selection and clipboard commands.
+    virtual bool HasEditor() const { return false; }
+    virtual int EditorSelStart() const { return 0; }
+    virtual int EditorSelLength() const { return 0; }
+    virtual void SetEditorSelStart(int /*v*/) {}
+    virtual void SetEditorSelLength(int /*v*/) {}
+    virtual void EditorCopy() {}
+    virtual void EditorCut(bool /*flag*/) {}
+    virtual void EditorPaste(bool /*flag*/) {}
+    virtual bool CheckValue(int /*displayCol*/, const TtsVariant& /*value*/) { return true; }
+    virtual bool StartEdit() { return true; }
+    virtual bool ColumnEdit(int /*displayCol*/) { return true; }
+    virtual void EndPendingEdit() {}
+    virtual void MarkRowChanged() {}
+    virtual void StoreCellValue(int /*dataCol*/, int /*dataRow*/, const TtsVariant& /*v*/) {}
+    virtual void LoadControl(const TtsVariant& /*value*/, bool /*select*/) {}
+    virtual TtsVariant FetchCellValue(int /*dataCol*/, int /*dataRow*/) { return {}; }
+    virtual bool IsLoadingValue() const { return false; }
+    virtual void SetLoadingValue(bool /*on*/) {}
+    virtual void RepaintCurrentCell() {}
+    virtual bool IsEditInsertMode() const { return false; }
+    virtual bool MoveBlocked() const { return false; }
+    virtual bool IsInsertRow(int /*displayRow*/) const { return false; }
+    virtual void MoveCurrentCol(int /*displayCol*/) {}
+    virtual void MeasureCellText(int /*dataCol*/, int /*dataRow*/, int& first, int& second) {
+        first = second = 0;
+    }
+};
+
+// --- Columns and rows --------------------------------------------------------------------
+
+// Properties a column, a row and a cell element share.
+struct TtsLineProps {
+    fw::TColor Color = clNoneTs;
+    bool ParentFont = true;
+    std::unique_ptr<fw::TFont> Font; // own font, or none
+    std::uint8_t Alignment = 0;      // legacy: 0 left, 1 right, 2 center
+    bool AlignFlag = false;
+    TtsHorzAlignment HorzAlignment = htaDefault;
+    TtsVertAlignment VertAlignment = vtaDefault;
+    TtsWordWrap WordWrap = wwDefault;
+    bool ReadOnly = false;
+    bool Is3D = false;
+    TtsButtonType ButtonType = btDefault;
+    TtsDropDownStyle DropDownStyle = ddDropDown;
+    bool ParentCombo = true;
+    std::string MaskName;
+    std::array<TtsDrawOption, 4> Picture{dopDefault, dopDefault, dopDefault, dopDefault};
+    TtsControlType ControlType = ctDefault;
+    TtsSpinOptions SpinOptions = spoAll;
+    double SpinIncrement = 1.0;
+    fw::TObject* DateTimeDef = nullptr; // the date-time definition component
+    bool OwnFonts = false;
+    int FontChangeLock = 0;
+    std::int32_t ItemInteger = 0;
+    fw::TObject* ItemObject = nullptr;
+
+    // Shared properties by number (font, combo and keys aside).
+    TtsVariant Get(int id, int sub) const;
+    // False for numbers the level does not hold.
+    bool Set(int id, int sub, const TtsVariant& v);
+    bool SharedAtDefaults() const;
+};
+
+class TtsCol {
+public:
+    TtsCol(TtsGridModel* grid, int displayCol);
+    virtual ~TtsCol() = default;
+    TtsCol(const TtsCol&) = delete;
+    TtsCol& operator=(const TtsCol&) = delete;
+
+    TtsGridModel* Grid() const { return Grid_; }
+    int DataCol() const; // -1 out of range
+    int DisplayCol() const { return DisplayCol_; }
+    void SetDisplayCol(int p);
+    // Kept by the store when columns move; no notification.
+    void SetDisplayColField(int p) { DisplayCol_ = p; }
+    std::uint32_t CreationNumber = 0;
+
+    fw::TColor Color() const { return P.Color; }
+    void SetColor(fw::TColor v);
+    TtsHorzAlignment HorzAlignment() const { return P.HorzAlignment; }
+    void SetHorzAlignment(TtsHorzAlignment v);
+    TtsVertAlignment VertAlignment() const { return P.VertAlignment; }
+    void SetVertAlignment(TtsVertAlignment v);
+    std::uint8_t Alignment() const { return P.Alignment; }
+    void SetAlignment(std::uint8_t v);
+    bool AlignFlag() const { return P.AlignFlag; }
+    void SetAlignFlag(bool v);
+    TtsWordWrap WordWrap() const { return P.WordWrap; }
+    void SetWordWrap(TtsWordWrap v);
+    const std::string& HeadingText() const { return Heading_; }
+    // The heading, or FieldName when it is empty.
+    std::string Heading() const;
+    void SetHeading(const std::string& v);
+    int HeadingAccelPos() const { return HeadingAccel_; }
+    TtsControlType ControlType() const { return P.ControlType; }
+    virtual void SetControlType(TtsControlType v);
+    int Width() const { return Width_; }
+    int AssignedWidth() const { return AssignedWidth_; }
+    virtual void SetWidth(int v);
+    void SetWidthFields(int present, int assigned) {
+        Width_ = present;
+        AssignedWidth_ = assigned;
+    }
+    bool Visible() const { return Visible_; }
+    virtual void SetVisible(bool v);
+    bool ReadOnly() const { return P.ReadOnly; }
+    void SetReadOnly(bool v);
+    bool Is3D() const { return P.Is3D; }
+    void SetIs3D(bool v);
+    TtsButtonType ButtonType() const { return P.ButtonType; }
+    void SetButtonType(TtsButtonType v);
+    TtsDropDownStyle DropDownStyle() const { return P.DropDownStyle; }
+    void SetDropDownStyle(TtsDropDownStyle v);
+    bool AllowGrayed() const { return AllowGrayed_; }
+    void SetAllowGrayed(bool v);
+    TtsColHeadingButton HeadingButton() const { return HeadingButton_; }
+    void SetHeadingButton(TtsColHeadingButton v);
+    TtsHorzAlignment HeadingHorzAlignment() const { return HeadingHorz_; }
+    void SetHeadingHorzAlignment(TtsHorzAlignment v);
+    TtsVertAlignment HeadingVertAlignment() const { return HeadingVert_; }
+    void SetHeadingVertAlignment(TtsVertAlignment v);
+    TtsWordWrap HeadingWordWrap() const { return HeadingWordWrap_; }
+    void SetHeadingWordWrap(TtsWordWrap v);
+    fw::TColor HeadingColor() const { return HeadingColor_; }
+    void SetHeadingColor(fw::TColor v);
+    bool HeadingParentFont() const { return HeadingParentFont_; }
+    void SetHeadingParentFont(bool v);
+    TtsSortPicture SortPicture() const { return SortPicture_; }
+    void SetSortPicture(TtsSortPicture v);
+    int MaxLength() const { return MaxLength_; }
+    virtual void SetMaxLength(int v);
+    const std::string& FieldName() const { return FieldName_; }
+    virtual void SetFieldName(const std::string& v);
+    const std::string& MaskName() const { return P.MaskName; }
+    void SetMaskName(const std::string& v);
+    bool ParentFont() const { return P.ParentFont; }
+    void SetParentFont(bool v);
+    // The own font, or null while the column inherits the grid's.
+    const fw::TFont* Font() const { return P.Font.get(); }
+    void SetFont(const fw::TFont* v);
+    bool ParentCombo() const { return P.ParentCombo; }
+    void SetParentCombo(bool v);
+    TtsDrawOption PictureOption(int sub) const; // 1 stretch, 2 shrink, 3 center, 4 keep aspect
+    void SetPictureOption(int sub, TtsDrawOption v);
+    TtsSpinOptions SpinOptions() const { return P.SpinOptions; }
+    void SetSpinOptions(TtsSpinOptions v);
+    double SpinIncrement() const { return P.SpinIncrement; }
+    void SetSpinIncrement(double v);
+    fw::TObject* DateTimeDef() const { return P.DateTimeDef; }
+    void SetDateTimeDef(fw::TObject* v);
+    const std::string& CheckBoxValues() const { return CheckBoxValues_; }
+    void SetCheckBoxValues(const std::string& v);
+    bool PrintTotals() const { return PrintTotals_; }
+    void SetPrintTotals(bool v) { PrintTotals_ = v; }
+
+    virtual bool IsDefault() const;
+    virtual bool IsUnused() const { return IsDefault(); }
+    virtual void AssignProperties(const TtsCol& source);
+    virtual void AssignFromCol(const TtsCol& source);
+    void Assign(const TtsCol& source);
+    std::string GetExportFieldName() const;
+    virtual void ResetProperties(TtsKindSet kinds);
+    bool IsHeadingStored() const { return !Heading_.empty(); }
+    bool IsDisplayColStored() const;
+    bool IsWidthStored() const { return true; }
+
+    TtsLineProps P; // the shared part, read by the property collections
+
+private:
+    void LookChanged();
+    void CellsChanged();
+    void HeadingChanged();
+
+    TtsGridModel* Grid_;
+    int DisplayCol_;
+    std::string Heading_;
+    int HeadingAccel_ = 0;
+    int Width_ = 64;
+    int AssignedWidth_ = 64;
+    bool Visible_ = true;
+    bool AllowGrayed_ = false;
+    TtsColHeadingButton HeadingButton_ = cbGrid;
+    TtsHorzAlignment HeadingHorz_ = htaDefault;
+    TtsVertAlignment HeadingVert_ = vtaDefault;
+    TtsWordWrap HeadingWordWrap_ = wwDefault;
+    fw::TColor HeadingColor_ = clNoneTs;
+    bool HeadingParentFont_ = true;
+    TtsSortPicture SortPicture_ = spNone;
+    int MaxLength_ = 0;
+    std::string FieldName_;
+    std::string CheckBoxValues_;
+    bool PrintTotals_ = false;
+};
+
+class TtsRow {
+public:
+    TtsRow(TtsGridModel* grid, int dataRow);
+    virtual ~TtsRow() = default;
+    TtsRow(const TtsRow&) = delete;
+    TtsRow& operator=(const TtsRow&) = delete;
+
+    TtsGridModel* Grid() const { return Grid_; }
+    int DataRow() const { return DataRow_; }
+    int DisplayRow() const;
+    void SetDisplayRow(int p);
+
+    fw::TColor Color() const { return P.Color; }
+    void SetColor(fw::TColor v);
+    TtsHorzAlignment HorzAlignment() const { return P.HorzAlignment; }
+    void SetHorzAlignment(TtsHorzAlignment v);
+    TtsVertAlignment VertAlignment() const { return P.VertAlignment; }
+    void SetVertAlignment(TtsVertAlignment v);
+    TtsWordWrap WordWrap() const { return P.WordWrap; }
+    void SetWordWrap(TtsWordWrap v);
+    TtsControlType ControlType() const { return P.ControlType; }
+    void SetControlType(TtsControlType v);
+    int Height() const { return Height_; }
+    int AssignedHeight() const { return AssignedHeight_; }
+    void SetHeight(int v);
+    void SetHeightFields(int present, int assigned) {
+        Height_ = present;
+        AssignedHeight_ = assigned;
+    }
+    bool Visible() const { return Visible_; }
+    void SetVisible(bool v);
+    bool ReadOnly() const { return P.ReadOnly; }
+    void SetReadOnly(bool v);
+    bool Is3D() const { return P.Is3D; }
+    void SetIs3D(bool v);
+    TtsButtonType ButtonType() const { return P.ButtonType; }
+    void SetButtonType(TtsButtonType v);
+    const std::string& MaskName() const { return P.MaskName; }
+    void SetMaskName(const std::string& v);
+    bool ParentFont() const { return P.ParentFont; }
+    void SetParentFont(bool v);
+    const fw::TFont* Font() const { return P.Font.get(); }
+    void SetFont(const fw::TFont* v);
+    TtsDrawOption PictureOption(int sub) const;
+    void SetPictureOption(int sub, TtsDrawOption v);
+    TtsSpinOptions SpinOptions() const { return P.SpinOptions; }
+    void SetSpinOptions(TtsSpinOptions v);
+    double SpinIncrement() const { return P.SpinIncrement; }
+    void SetSpinIncrement(double v);
+
+    virtual bool IsDefault() const;
+    virtual bool IsUnused() const { return IsDefault(); }
+    virtual void AssignProperties(const TtsRow& source);
+    virtual void ResetProperties(TtsKindSet kinds);
+    bool IsDisplayRowStored() const { return DisplayRow() != DataRow_; }
+
+    TtsLineProps P;
+
+private:
+    void LookChanged();
+    void CellsChanged();
+
+    TtsGridModel* Grid_;
+    int DataRow_;
+    int Height_ = 14;
+    int AssignedHeight_ = 14;
+    bool Visible_ = true;
+};
+
+// A short-lived accessor of one cell's own properties.
+class TtsCell {
+public:
+    TtsCell(TtsGridModel* grid, int dataCol, int dataRow)
+        : DataCol(dataCol), DataRow(dataRow), Grid_(grid) {}
+    TtsGridModel* Grid() const { return Grid_; }
+    int DataCol;
+    int DataRow;
+
+    TtsVariant Get(int id, int sub = 0) const;
+    bool Set(int id, const TtsVariant& v, int sub = 0);
+
+    fw::TColor Color() const;
+    void SetColor(fw::TColor v);
+    TtsControlType ControlType() const;
+    void SetControlType(TtsControlType v);
+    TtsHorzAlignment HorzAlignment() const;
+    void SetHorzAlignment(TtsHorzAlignment v);
+    TtsVertAlignment VertAlignment() const;
+    void SetVertAlignment(TtsVertAlignment v);
+    TtsWordWrap WordWrap() const;
+    void SetWordWrap(TtsWordWrap v);
+    TtsReadOnly ReadOnly() const;
+    void SetReadOnly(TtsReadOnly v);
+    bool Is3D() const;
+    void SetIs3D(bool v);
+    TtsButtonType ButtonType() const;
+    void SetButtonType(TtsButtonType v);
+    std::string MaskName() const;
+    void SetMaskName(const std::string& v);
+    TtsDrawOption PictureOption(int sub) const;
+    void SetPictureOption(int sub, TtsDrawOption v);
+    double SpinIncrement() const;
+    void SetSpinIncrement(double v);
+    TtsSpinOptions SpinOptions() const;
+    void SetSpinOptions(TtsSpinOptions v);
+
+private:
+    TtsGridModel* Grid_;
+};
+
+} // namespace vel

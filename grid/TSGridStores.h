@@ -1,0 +1,106 @@
+#pragma once
+// The column store (one TtsCol per column index), the row store (row
+// objects made on first use, and the display position of every data row),
+// the lists of visible display positions and the cell coordinate list.
+#include "TSGridModel.h"
+#include "TSSetLib.h"
+
+#include <memory>
+#include <vector>
+
+namespace vel {
+
+class TtsGridCols {
+public:
+    TtsGridCols(TtsGridModel* grid, int count);
+    virtual ~TtsGridCols() = default;
+    TtsGridCols(const TtsGridCols&) = delete;
+    TtsGridCols& operator=(const TtsGridCols&) = delete;
+
+    int Count() const { return static_cast<int>(Cols_.size()); }
+    void Resize(int oldCount, int newCount);
+    void SyncCount(int oldCount);
+    // By index 0..Count-1 (range-checked), null outside.
+    TtsCol* Col(int index) const;
+    // First column 1..Count-1 whose FieldName matches, ignoring case.
+    TtsCol* FindByName(const std::string& name) const;
+    TtsCol* Find(const TtsVariant& key) const;
+    void MoveEntries(int from, int to, int count);
+
+protected:
+    virtual std::unique_ptr<TtsCol> CreateCol(int index);
+
+private:
+    TtsGridModel* Grid_;
+    std::vector<std::unique_ptr<TtsCol>> Cols_;
+    std::uint32_t NextCreation_ = 0;
+};
+
+class TtsGridRows {
+public:
+    TtsGridRows(TtsGridModel* grid, int count);
+    virtual ~TtsGridRows() = default;
+    TtsGridRows(const TtsGridRows&) = delete;
+    TtsGridRows& operator=(const TtsGridRows&) = delete;
+
+    int Count() const { return static_cast<int>(Rows_.size()); }
+    void Resize(int oldCount, int newCount);
+    void SyncCount(int oldCount);
+    TtsRow* Row(int dataRow) const; // range-checked; null when none
+    TtsRow* EnsureRow(int dataRow);
+    void FreeRowIfUnused(int dataRow);
+    int GetHeight(int dataRow) const;
+    void SetHeight(int dataRow, int height);
+    int GetAssignedHeight(int dataRow) const;
+    void SetAssignedHeight(int dataRow, int height);
+    void ApplyHeight(int dataRow, int height);
+    int DisplayRow(int dataRow) const;
+    void SetDisplayRowEntry(int dataRow, int position);
+    void EnsureDisplayTable();
+    bool HasDisplayTable() const { return HasTable_; }
+    std::uint32_t CreationNumber(int dataRow) const;
+    void MoveEntries(int from, int to, int count);
+
+protected:
+    virtual std::unique_ptr<TtsRow> CreateRow(int dataRow);
+
+private:
+    bool InRange(int dataRow) const;
+
+    TtsGridModel* Grid_;
+    std::vector<std::unique_ptr<TtsRow>> Rows_;
+    std::vector<std::int32_t> Display_;
+    bool HasTable_ = false;
+    std::vector<std::uint32_t> Creation_;
+    std::uint32_t NextCreation_ = 0;
+};
+
+// Visible display positions. While inactive it stands for 1..ItemCount.
+class TtsVisibleItems : public TtsSortIntList {
+public:
+    int ItemCount() const { return ItemCount_; }
+    bool Active() const { return Active_; }
+    void SetCount(int count, int firstValue);
+    std::int32_t Get(int index) const override;
+    int Find(std::int32_t value, bool& found) const override;
+    void Add(std::int32_t value) override;
+    void Remove(std::int32_t value) override;
+    void MoveItem(int oldPos, int newPos);
+    void AssignItems(const TtsVisibleItems& source);
+    bool Contains(std::int32_t value) const;
+
+private:
+    int ItemCount_ = 0;
+    bool Active_ = false;
+};
+
+// (column, row) pairs.
+class TtsCoordList : public TtsIntegerList {
+public:
+    void AddPair(int col, int row);
+    void RemovePair(int col, int row);
+    void SetPair(int index, int col, int row);
+    bool NextPair(int& index, int& col, int& row) const;
+};
+
+} // namespace vel

@@ -1,0 +1,88 @@
+#pragma once
+// Saved grid layouts: the carrier component whose named properties hold the
+// kind set, the grid's counts and default sizes, the column, row and cell
+// property collections and optionally the stored cell values; written to a
+// byte stream, a file or the settings store.
+//
+// Record form (little-endian): the class name as a 32-bit length and text,
+// then properties, each a name (8-bit length and text), a value type byte and
+// the value, closed by an empty name. The collections "ColProperties",
+// "RowProperties" and "CellProperties" hold a 32-bit item count and per item
+// a property list closed the same way: the item's indexes ("DataCol",
+// "FieldName"; "DataRow", "DisplayRow", "Selected"; "DataCol", "DataRow")
+// first, then the line's or cell's properties as "Col.Name", "Row.Name" and
+// "Cell.Name". Only properties that differ from their defaults are written.
+#include "TSGridData.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+enum TtsValueType : std::uint8_t {
+    vtInteger = 1,
+    vtBoolean = 2,
+    vtString = 3,
+    vtBinary = 4,
+    vtCollection = 5,
+    vtSet = 6, // older kind-set form: a count and element names
+    vtFloat = 7,
+};
+
+// Stored records larger than this are refused.
+constexpr std::size_t MaxLayoutSize = 64u << 20;
+
+class TtsGridStreamComponent {
+public:
+    explicit TtsGridStreamComponent(TtsGridModel* grid) : Grid_(grid) {}
+
+    TtsGridModel* Grid() const { return Grid_; }
+    TtsPropKinds SavePropKinds = 0;
+    TtsKindSet Kinds = 0;
+    bool SaveData = false;
+    std::uint8_t LoadMode = 0; // 1 = full load
+    bool AllProperties() const { return Kinds == AllKinds; }
+    // 0: items bound to columns by data index; 1 by field name.
+    std::uint8_t ColBindByName = 0;
+
+    // The grid's own record for "Grid"; without it the model's counts, default
+    // sizes and colour are written.
+    std::function<void(TtsStream&)> OnWriteGrid;
+    std::function<void(TtsStream&)> OnReadGrid;
+
+    void Write(TtsStream& stream);
+    // Throws EReadError on damaged input; the grid may then be partly loaded.
+    void Read(TtsStream& stream);
+
+    // Names of the properties written by the last Write, in order.
+    const std::vector<std::string>& WrittenNames() const { return Written_; }
+
+private:
+    void WriteCols(TtsStream& s);
+    void WriteRows(TtsStream& s);
+    void WriteCells(TtsStream& s);
+    void ReadCols(TtsStream& s);
+    void ReadRows(TtsStream& s);
+    void ReadCells(TtsStream& s);
+    void ResetProps();
+
+    TtsGridModel* Grid_;
+    std::vector<std::string> Written_;
+};
+
+// Widens kinds 6, 7 and 28 to all three when any of them is present.
+TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);
+
+// The grid's save and load operations.
+void SaveLayout(TtsGridModel& grid, TtsStream& stream, TtsPropKinds parts, bool saveData,
+                TtsKindSet kinds);
+void LoadLayout(TtsGridModel& grid, TtsStream& stream, std::uint8_t mode);
+// The layout as a text value of a settings key (hex of the record).
+void SaveLayoutToSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
+                          const std::string& file, TtsPropKinds parts, TtsKindSet kinds);
+// False when the key or value is missing.
+bool LoadLayoutFromSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
+                            const std::string& file, std::uint8_t mode);
+
+} // namespace vel

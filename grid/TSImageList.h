@@ -1,0 +1,209 @@
+#pragma once
+// Named pictures in named sets that picture cells refer to, the drawing of a
+// picture into a cell, and the link objects through which a grid or a column
+// refers to an image list, a mask definition or a date-time definition.
+#include "Bitmap.h"
+#include "Canvas.h"
+#include "Classes.h"
+#include "TSCommon.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+class EListError : public std::runtime_error {
+public:
+    explicit EListError(const std::string& Msg) : std::runtime_error(Msg) {}
+};
+
+class TtsImageList;
+class TtsImageCollection;
+
+enum class TtsTransparentMode : std::uint8_t { tmAuto, tmFixed };
+
+class TtsImage {
+public:
+    explicit TtsImage(TtsImageCollection* Collection);
+    ~TtsImage();
+
+    const fw::TBitmap& Bitmap() const { return *FBitmap; }
+    void SetBitmap(const fw::TBitmap* Value);
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& Value);
+    // The set the image belongs to (the property "SetName"); SetName(v) sets Name.
+    const std::string& SetName() const { return FSetName; }
+    void SetSetName(const std::string& Value);
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool Value);
+    fw::TColor TransparentColor() const;
+    void SetTransparentColor(fw::TColor Value);
+    TtsTransparentMode TransparentMode() const { return FTransparentMode; }
+    void SetTransparentMode(TtsTransparentMode Value);
+    int ID() const { return FID; }
+    void SetID(int Value) { FID = Value; }
+    void Assign(const TtsImage& Source);
+    void Changed();
+    int UpdateCount = 0;
+
+private:
+    void Rename(const std::string& NewName, const std::string& NewSet);
+    TtsImageCollection* FCollection;
+    std::unique_ptr<fw::TBitmap> FBitmap;
+    bool FTransparent = false;
+    fw::TColor FTransparentColor = 0xFFFFFF;
+    TtsTransparentMode FTransparentMode = TtsTransparentMode::tmAuto;
+    std::string FName;
+    std::string FSetName;
+    int FID = 0;
+};
+
+class TtsImageCollection {
+public:
+    explicit TtsImageCollection(TtsImageList* Owner) : FOwner(Owner) {}
+    TtsImageList* Owner() const { return FOwner; }
+    void SetOwner(TtsImageList* Owner) { FOwner = Owner; }
+    int Count() const { return static_cast<int>(FItems.size()); }
+    TtsImage* Items(int Index) const { return FItems[static_cast<std::size_t>(Index)].get(); }
+    TtsImage* Add();
+    void Delete(int Index);
+    void Clear();
+    std::vector<std::string>& SetNames() { return FSetNames; }
+    const std::vector<std::string>& SetNames() const { return FSetNames; }
+    void AddSetName(const std::string& Name);
+    bool Reading = false; // names are stored as they come while the list is read
+
+private:
+    TtsImageList* FOwner;
+    std::vector<std::unique_ptr<TtsImage>> FItems;
+    std::vector<std::string> FSetNames;
+    int FNextID = 1;
+};
+
+class TtsImageLink {
+public:
+    TtsImageLink() = default;
+    virtual ~TtsImageLink();
+    TtsImageLink(const TtsImageLink&) = delete;
+    TtsImageLink& operator=(const TtsImageLink&) = delete;
+    TtsImageList* ImageList() const { return FImageList; }
+    void SetImageList(TtsImageList* Value);
+    virtual void ImageListChanged() {}
+    virtual void ImageListFreed() {}
+
+private:
+    friend class TtsImageList;
+    TtsImageList* FImageList = nullptr;
+};
+
+using TtsImageListOnChangeEvent = std::function<void(fw::TObject* Sender, TtsImage* Image)>;
+
+class TtsImageList : public fw::TComponent {
+public:
+    explicit TtsImageList(fw::TComponent* AOwner);
+    ~TtsImageList() override;
+
+    const std::string& GUID() const { return FGUID; }
+    TtsImageCollection& Images() { return FImages; }
+    const TtsImageCollection& Images() const { return FImages; }
+    const std::vector<TtsImageLink*>& Links() const { return FLinks; }
+    TtsImageListOnChangeEvent OnChange;
+
+    int IndexOfName(const TtsVariant& Key) const;
+    TtsImage* GetImage(const TtsVariant& Key) const;
+    void SetImage(const TtsVariant& Key, const TtsImage& Image);
+    bool IsValidKey(const TtsVariant& Key) const;
+    int IndexOfID(int ID) const;
+    TtsVariant NextImage(const TtsVariant& Key) const;
+    TtsVariant PrevImage(const TtsVariant& Key) const;
+    void Assign(const TtsImageList& Source);
+    std::string SetNamesText() const;
+
+    void AttachLink(TtsImageLink* Link);
+    void DetachLink(TtsImageLink* Link);
+    void ImageChanged(TtsImage* Image);
+
+private:
+    int Lookup(const TtsVariant& Key) const;
+    TtsVariant StepImage(const TtsVariant& Key, int Step) const;
+    std::string FGUID;
+    TtsImageCollection FImages{this};
+    std::vector<TtsImageLink*> FLinks;
+};
+
+// Key "Set.Name" split into its trimmed parts; without a dot the set is empty.
+void SplitImageKey(const std::string& Key, std::string& Set, std::string& Name);
+
+// Draws a picture into a cell rectangle with the picture options.
+void DrawPicture(fw::TCanvas& Canvas, const fw::TRect& R, const fw::TBitmap* Bitmap,
+                 bool KeepAspectRatio, bool ShrinkPicture, bool StretchPicture, bool CenterPicture,
+                 fw::TColor TransparentColor);
+
+// ---- mask and date-time definitions ----
+
+class TtsMaskDefsComponent;
+class TtsDateTimeDefComponent;
+
+class TtsMaskLink {
+public:
+    TtsMaskLink() = default;
+    virtual ~TtsMaskLink();
+    TtsMaskLink(const TtsMaskLink&) = delete;
+    TtsMaskLink& operator=(const TtsMaskLink&) = delete;
+    TtsMaskDefsComponent* MaskDefs() const { return FMaskDefs; }
+    void SetMaskDefs(TtsMaskDefsComponent* Value);
+    TtsVariant Lookup(const std::string& Name) const;
+    virtual void MaskDefsChanged() {}
+    virtual void MaskDefsFreed() {}
+
+private:
+    friend class TtsMaskDefsComponent;
+    TtsMaskDefsComponent* FMaskDefs = nullptr;
+};
+
+class TtsMaskDefsComponent : public fw::TComponent {
+public:
+    explicit TtsMaskDefsComponent(fw::TComponent* AOwner) : fw::TComponent(AOwner) {}
+    virtual void RemoveLink(TtsMaskLink* Link) = 0;
+    virtual void AddLink(TtsMaskLink* Link) = 0;
+    virtual TtsVariant FindMask(const TtsVariant& Key) = 0;
+
+protected:
+    static void SetLinkTarget(TtsMaskLink* Link, TtsMaskDefsComponent* Target) {
+        Link->FMaskDefs = Target;
+    }
+};
+
+class TtsDateTimeLink {
+public:
+    TtsDateTimeLink() = default;
+    virtual ~TtsDateTimeLink();
+    TtsDateTimeLink(const TtsDateTimeLink&) = delete;
+    TtsDateTimeLink& operator=(const TtsDateTimeLink&) = delete;
+    TtsDateTimeDefComponent* DateTimeDef() const { return FDef; }
+    void SetDateTimeDef(TtsDateTimeDefComponent* Value);
+    virtual void DateTimeDefChanged() {}
+    virtual void DateTimeDefFreed() {}
+
+private:
+    friend class TtsDateTimeDefComponent;
+    TtsDateTimeDefComponent* FDef = nullptr;
+};
+
+class TtsDateTimeDefComponent : public fw::TComponent {
+public:
+    explicit TtsDateTimeDefComponent(fw::TComponent* AOwner) : fw::TComponent(AOwner) {}
+    ~TtsDateTimeDefComponent() override;
+    void AttachLink(TtsDateTimeLink* Link);
+    void DetachLink(TtsDateTimeLink* Link, bool Force = false);
+    int UseCount(const TtsDateTimeLink* Link) const;
+    const std::vector<TtsDateTimeLink*>& Links() const { return FLinks; }
+
+private:
+    std::vector<TtsDateTimeLink*> FLinks;
+    std::vector<std::int32_t> FUseCounts;
+};
+
+} // namespace vel

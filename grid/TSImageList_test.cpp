@@ -1,0 +1,162 @@
+#include "TSImageList.h"
+
+#include <gtest/gtest.h>
+
+namespace vel {
+namespace {
+
+void Fill(fw::TBitmap& B, int W, int H) {
+    B.SetSize(W, H);
+    for (int Y = 0; Y < H; ++Y)
+        for (int X = 0; X < W; ++X)
+            B.Canvas().SetPixels(X, Y, static_cast<fw::TColor>(Y * 16 + X + 1));
+}
+
+std::string ErrorOf(const std::function<void()>& F) {
+    try {
+        F();
+    } catch (const EListError& E) {
+        return E.what();
+    }
+    return "";
+}
+
+class ImageListTest : public ::testing::Test {
+protected:
+    TtsImage* Add(const std::string& Name) {
+        TtsImage* I = List.Images().Add();
+        I->SetName(Name);
+        return I;
+    }
+    TtsImageList List{nullptr};
+};
+
+TEST_F(ImageListTest, NamesCarryTheirSet) {
+    TtsImage* A = Add("Tools.Arrow");
+    EXPECT_EQ(A->SetName(), "Tools");
+    EXPECT_EQ(A->Name(), "Arrow");
+    EXPECT_EQ(List.SetNamesText(), "Tools");
+    TtsImage* B = Add("Other");
+    EXPECT_EQ(ErrorOf([&] { B->SetName(" tools . ARROW "); }),
+              "Name 'ARROW' already exists in set 'tools'.");
+    EXPECT_EQ(B->Name(), "Other");
+    Add("Off");
+    EXPECT_EQ(ErrorOf([&] { B->SetName("off"); }), "Name 'off' already exists in main set.");
+    // A name without a set keeps the image's set.
+    A->SetName("Pointer");
+    EXPECT_EQ(A->SetName(), "Tools");
+    EXPECT_EQ(List.IndexOfName(std::string("tools.pointer")), 0);
+}
+
+TEST_F(ImageListTest, KeysByIndexAndName) {
+    EXPECT_EQ(List.GetImage(std::int32_t(0)), nullptr); // an empty list answers none
+    Add("Off");
+    Add("On");
+    EXPECT_EQ(List.GetImage(std::string("on")), List.Images().Items(1));
+    EXPECT_EQ(ErrorOf([&] { List.GetImage(std::int32_t(5)); }), "Index (5) out of bounds.");
+    EXPECT_EQ(ErrorOf([&] { List.GetImage(std::string("Gone")); }),
+              "Index 'Gone' not found in imagelist.");
+    EXPECT_TRUE(List.IsValidKey(std::int32_t(1)));
+    EXPECT_FALSE(List.IsValidKey(std::int32_t(2)));
+    EXPECT_FALSE(List.IsValidKey(TtsVariant{}));
+    EXPECT_FALSE(List.IsValidKey(TtsNull{}));
+    EXPECT_TRUE(List.IsValidKey(std::string("Off")));
+    EXPECT_EQ(List.IndexOfID(List.Images().Items(1)->ID()), 1);
+    EXPECT_EQ(List.IndexOfID(999), -1);
+}
+
+TEST_F(ImageListTest, StepsWrapWithinTheSet) {
+    Add("Off");
+    Add("On");
+    Add("S.One");
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::string("Off"))), 1);
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::string("On"))), 0);
+    EXPECT_EQ(std::get<std::int32_t>(List.PrevImage(std::string("Off"))), 1);
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::string("S.One"))), 2); // alone
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::string("nope"))), -1);
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::string(""))), 0);
+    EXPECT_EQ(std::get<std::int32_t>(List.PrevImage(std::string(""))), 2);
+    EXPECT_EQ(std::get<std::int32_t>(List.NextImage(std::int32_t(2))), 0);
+    EXPECT_EQ(std::get<std::int32_t>(List.PrevImage(std::int32_t(0))), 2);
+}
+
+TEST_F(ImageListTest, ChangesReachTheEventAndTheLinks) {
+    struct TLink : TtsImageLink {
+        int Changes = 0, Freed = 0;
+        void ImageListChanged() override { ++Changes; }
+        void ImageListFreed() override { ++Freed; }
+    };
+    TLink Link;
+    int Events = 0;
+    {
+        TtsImageList Local(nullptr);
+        Local.OnChange = [&](fw::TObject*, TtsImage*) { ++Events; };
+        Link.SetImageList(&Local);
+        TtsImage* I = Local.Images().Add();
+        fw::TBitmap Pic;
+        Fill(Pic, 4, 4);
+        I->SetBitmap(&Pic);
+        I->SetBitmap(nullptr); // ignored
+        EXPECT_EQ(Events, 1);
+        EXPECT_EQ(Link.Changes, 1);
+    }
+    EXPECT_EQ(Link.Freed, 1);
+    EXPECT_EQ(Link.ImageList(), nullptr);
+}
+
+TEST(DrawPictureTest, CentredCutOfALargerPicture) {
+    // 16 x 16 in a 20 x 10 cell, options off but centring: rows 3..12, 2 pixels each side.
+    fw::TBitmap Pic;
+    Fill(Pic, 16, 16);
+    fw::TBitmap Cell;
+    Cell.SetSize(20, 10);
+    Cell.Canvas().Brush().SetColor(fw::clWhite);
+    DrawPicture(Cell.Canvas(), fw::TRect{0, 0, 20, 10}, &Pic, false, false, false, true,
+                fw::clNone);
+    EXPECT_EQ(Cell.Canvas().Pixels(1, 0), fw::clWhite);
+    EXPECT_EQ(Cell.Canvas().Pixels(2, 0), Pic.Canvas().Pixels(0, 3));
+    EXPECT_EQ(Cell.Canvas().Pixels(17, 9), Pic.Canvas().Pixels(15, 12));
+    EXPECT_EQ(Cell.Canvas().Pixels(18, 5), fw::clWhite);
+}
+
+TEST(DrawPictureTest, StretchKeepAspectAndEmptyPictures) {
+    fw::TBitmap Pic;
+    Fill(Pic, 4, 2);
+    fw::TBitmap Cell;
+    Cell.SetSize(8, 8);
+    Cell.Canvas().Brush().SetColor(fw::clWhite);
+    DrawPicture(Cell.Canvas(), fw::TRect{0, 0, 8, 8}, &Pic, false, false, true, false, fw::clNone);
+    EXPECT_EQ(Cell.Canvas().Pixels(7, 7), Pic.Canvas().Pixels(3, 1));
+    // Keeping the aspect: 8 x 4, centred vertically.
+    DrawPicture(Cell.Canvas(), fw::TRect{0, 0, 8, 8}, &Pic, true, true, true, true, fw::clNone);
+    EXPECT_EQ(Cell.Canvas().Pixels(0, 1), fw::clWhite);
+    EXPECT_EQ(Cell.Canvas().Pixels(0, 2), Pic.Canvas().Pixels(0, 0));
+    EXPECT_EQ(Cell.Canvas().Pixels(7, 5), Pic.Canvas().Pixels(3, 1));
+    EXPECT_EQ(Cell.Canvas().Pixels(7, 6), fw::clWhite);
+    Cell.Canvas().Brush().SetColor(fw::clRed);
+    DrawPicture(Cell.Canvas(), fw::TRect{0, 0, 8, 8}, nullptr, false, false, false, false,
+                fw::clNone);
+    EXPECT_EQ(Cell.Canvas().Pixels(4, 4), fw::clRed);
+}
+
+TEST(DateTimeDefTest, UseCountsAndRelease) {
+    struct TLink : TtsDateTimeLink {
+        int Freed = 0;
+        void DateTimeDefFreed() override { ++Freed; }
+    };
+    TLink A;
+    {
+        TtsDateTimeDefComponent Def(nullptr);
+        Def.AttachLink(&A);
+        Def.AttachLink(&A);
+        EXPECT_EQ(Def.UseCount(&A), 2);
+        Def.DetachLink(&A);
+        EXPECT_EQ(Def.UseCount(&A), 1);
+        EXPECT_EQ(A.DateTimeDef(), &Def);
+    }
+    EXPECT_EQ(A.Freed, 1);
+    EXPECT_EQ(A.DateTimeDef(), nullptr);
+}
+
+} // namespace
+} // namespace vel

@@ -1,0 +1,152 @@
+#include "TSShared.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+
+namespace vel {
+
+// --- Memory canvas ---------------------------------------------------------------------
+
+void TtsMemoryCanvas::Acquire(int width, int height) {
+    if (!DC_) {
+        Width_ = std::max(0, width);
+        Height_ = std::max(0, height);
+        DC_ = std::make_unique<fw::TBitmap>(Width_, Height_);
+    } else {
+        Grow(width, height);
+    }
+    ++UseCount_;
+}
+
+void TtsMemoryCanvas::Grow(int width, int height) {
+    if (!DC_) return;
+    if (width <= Width_ && height <= Height_) return;
+    Width_ = std::max(Width_, width);
+    Height_ = std::max(Height_, height);
+    DC_ = std::make_unique<fw::TBitmap>(Width_, Height_);
+}
+
+void TtsMemoryCanvas::Release() {
+    if (UseCount_ > 0) --UseCount_;
+    if (UseCount_ == 0) {
+        DC_.reset();
+        Width_ = 0;
+        Height_ = 0;
+    }
+}
+
+void TtsMemoryCanvas::SetClipRect(const fw::TRect& r) {
+    if (DC_) DC_->Canvas().SetClipRect(r);
+}
+
+void TtsMemoryCanvas::Lock(const void* owner) {
+    Mutex_.lock();
+    OwnerThread_ = std::this_thread::get_id();
+    Owner_ = owner;
+}
+
+void TtsMemoryCanvas::Unlock() {
+    OwnerThread_ = std::thread::id();
+    Owner_ = nullptr;
+    Mutex_.unlock();
+}
+
+bool TtsMemoryCanvas::IsNestedUse(const void* owner) const {
+    if (owner == Owner_.load()) return false;
+    return OwnerThread_.load() == std::this_thread::get_id();
+}
+
+TtsMemoryCanvas& GridMemoryCanvas() {
+    static TtsMemoryCanvas canvas;
+    return canvas;
+}
+
+TtsMemoryCanvas& ControlMemoryCanvas() {
+    static TtsMemoryCanvas canvas;
+    return canvas;
+}
+
+// --- Shared bitmaps -----------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<TtsBitmapSet>& SharedSet() {
+    static std::unique_ptr<TtsBitmapSet> set;
+    return set;
+}
+
+int CompareAddresses(const void* key, const void* mine) {
+    // Where the key lies: 0 below this element, 1 equal, 2 above.
+    if (key == mine) return 1;
+    return std::less<const void*>()(key, mine) ? 0 : 2;
+}
+
+} // namespace
+
+TtsBitmapElement::TtsBitmapElement(fw::TBitmap* bitmap, bool owned)
+    : Bitmap(bitmap), Owned(owned) {}
+
+TtsBitmapElement::~TtsBitmapElement() {
+    if (Owned) delete Bitmap;
+}
+
+int TtsBitmapElement::CompareKey(const TtsCustomSet&, const TtsSetElement& other) const {
+    return CompareAddresses(static_cast<const TtsBitmapElement&>(other).Bitmap, Bitmap);
+}
+
+int TtsBitmapElement::CompareSearch(const TtsCustomSet&, const void* key, int) const {
+    return CompareAddresses(key, Bitmap);
+}
+
+TtsBitmapElement* TtsBitmapSet::FindBitmap(const fw::TBitmap* bitmap) const {
+    return static_cast<TtsBitmapElement*>(Find(bitmap));
+}
+
+TtsBitmapSet* SharedBitmaps() {
+    return SharedSet().get();
+}
+
+TtsBitmapSet& EnsureSharedBitmaps() {
+    if (!SharedSet()) SharedSet() = std::make_unique<TtsBitmapSet>();
+    return *SharedSet();
+}
+
+void FreeSharedBitmaps() {
+    SharedSet().reset();
+}
+
+TtsBitmapElement* FindSharedBitmap(const fw::TBitmap* bitmap) {
+    return SharedBitmaps() ? SharedBitmaps()->FindBitmap(bitmap) : nullptr;
+}
+
+TtsBitmapElement* NewSharedBitmap() {
+    auto owned = std::make_unique<fw::TBitmap>();
+    TtsBitmapElement* e = FindOrAddBitmap(EnsureSharedBitmaps(), owned.get());
+    e->Owned = true;
+    owned.release(); // now the element's
+    return e;
+}
+
+void SharedBitmapRef(fw::TBitmap* bitmap, bool release) {
+    TtsBitmapSet* set = SharedBitmaps();
+    if (!set) return;
+    if (release) {
+        ReleaseBitmap(*set, bitmap);
+    } else if (TtsBitmapElement* e = set->FindBitmap(bitmap)) {
+        ++e->RefCount;
+    }
+}
+
+TtsBitmapElement* FindOrAddBitmap(TtsBitmapSet& set, fw::TBitmap* bitmap) {
+    if (TtsBitmapElement* e = set.FindBitmap(bitmap)) return e;
+    return static_cast<TtsBitmapElement*>(set.Add(std::make_unique<TtsBitmapElement>(bitmap)));
+}
+
+void ReleaseBitmap(TtsBitmapSet& set, fw::TBitmap* bitmap) {
+    TtsBitmapElement* e = set.FindBitmap(bitmap);
+    if (!e) return;
+    if (--e->RefCount < 1) set.Remove(bitmap);
+}
+
+} // namespace vel

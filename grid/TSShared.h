@@ -1,0 +1,102 @@
+#pragma once
+// The shared off-screen canvas that grids and in-cell controls paint into
+// before copying to the screen, and the process-wide set of bitmaps that
+// stored cells share by reference count.
+#include "Bitmap.h"
+#include "TSSetLib.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vel {
+
+class TtsMemoryCanvas {
+public:
+    TtsMemoryCanvas() = default;
+    ~TtsMemoryCanvas() = default;
+    TtsMemoryCanvas(const TtsMemoryCanvas&) = delete;
+    TtsMemoryCanvas& operator=(const TtsMemoryCanvas&) = delete;
+
+    // The off-screen picture, null while nobody uses the canvas.
+    fw::TBitmap* DC() const { return DC_.get(); }
+    int Width() const { return Width_; }
+    int Height() const { return Height_; }
+    int UseCount() const { return UseCount_; }
+
+    // First use makes the picture; later uses grow it. One more user.
+    void Acquire(int width, int height);
+    // Grows to the largest width and height asked for; the contents are not kept.
+    void Grow(int width, int height);
+    // One user less; the last frees the picture.
+    void Release();
+    void SetClipRect(const fw::TRect& r);
+
+    void Lock(const void* owner);
+    void Unlock();
+    // True when this thread already holds the lock for another object.
+    bool IsNestedUse(const void* owner) const;
+
+private:
+    std::unique_ptr<fw::TBitmap> DC_;
+    int Width_ = 0;
+    int Height_ = 0;
+    int UseCount_ = 0;
+    std::recursive_mutex Mutex_;
+    std::atomic<std::thread::id> OwnerThread_{};
+    std::atomic<const void*> Owner_{nullptr};
+};
+
+// Holds a canvas's lock for one painting object until the scope ends.
+class TtsCanvasLock {
+public:
+    TtsCanvasLock(TtsMemoryCanvas& canvas, const void* owner) : Canvas_(canvas) {
+        Canvas_.Lock(owner);
+    }
+    ~TtsCanvasLock() { Canvas_.Unlock(); }
+    TtsCanvasLock(const TtsCanvasLock&) = delete;
+    TtsCanvasLock& operator=(const TtsCanvasLock&) = delete;
+
+private:
+    TtsMemoryCanvas& Canvas_;
+};
+
+// The two canvases of the module: the grids' own and the in-cell controls'.
+TtsMemoryCanvas& GridMemoryCanvas();
+TtsMemoryCanvas& ControlMemoryCanvas();
+
+// A shared bitmap keyed by its identity.
+class TtsBitmapElement : public TtsSetElement {
+public:
+    explicit TtsBitmapElement(fw::TBitmap* bitmap, bool owned = false);
+    ~TtsBitmapElement() override;
+
+    fw::TBitmap* Bitmap = nullptr;
+    std::int32_t RefCount = 0;
+    std::int32_t Index = 0; // the number given while saving
+    bool Owned = false;     // the element frees the bitmap
+
+    int CompareKey(const TtsCustomSet& set, const TtsSetElement& other) const override;
+    // The key is a `const fw::TBitmap*`.
+    int CompareSearch(const TtsCustomSet& set, const void* key, int limit) const override;
+};
+
+class TtsBitmapSet : public TtsObjectSet {
+public:
+    TtsBitmapElement* FindBitmap(const fw::TBitmap* bitmap) const;
+};
+
+// The process-wide set, null until first use.
+TtsBitmapSet* SharedBitmaps();
+TtsBitmapSet& EnsureSharedBitmaps();
+void FreeSharedBitmaps();
+
+TtsBitmapElement* FindSharedBitmap(const fw::TBitmap* bitmap);
+// A new empty bitmap owned by the shared set (no reference yet).
+TtsBitmapElement* NewSharedBitmap();
+void SharedBitmapRef(fw::TBitmap* bitmap, bool release);
+TtsBitmapElement* FindOrAddBitmap(TtsBitmapSet& set, fw::TBitmap* bitmap);
+void ReleaseBitmap(TtsBitmapSet& set, fw::TBitmap* bitmap);
+
+} // namespace vel

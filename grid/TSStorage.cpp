@@ -1,0 +1,384 @@
+#include "TSStorage.h"
+
+#include "TSShared.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vel {
+
+namespace {
+
+// Every cell joins the shared set, so that its reference is counted even for
+// a bitmap the caller made itself (such a bitmap is not freed by the set).
+void AddBitmapRef(fw::TBitmap* b) {
+    if (!b) return;
+    ++FindOrAddBitmap(EnsureSharedBitmaps(), b)->RefCount;
+}
+
+fw::TBitmap* BitmapOf(const TtsVariant& v) {
+    if (auto* o = std::get_if<fw::TObject*>(&v)) return dynamic_cast<fw::TBitmap*>(*o);
+    return nullptr;
+}
+
+} // namespace
+
+Tts2DStorage::Tts2DStorage(int colGrowMin, int rowGrowMin)
+    : ColGrowMin_(std::max(0, colGrowMin)), RowGrowMin_(std::max(0, rowGrowMin)) {}
+
+Tts2DStorage::~Tts2DStorage() {
+    for (int r = 0; r < RowSlots(); ++r)
+        ClearRow(r, true);
+}
+
+int Tts2DStorage::ColCount(int row) const {
+    return row >= 0 && row < RowSlots() ? static_cast<int>(Rows_[row].Cells.size()) : 0;
+}
+
+int Tts2DStorage::ColCapacity(int row) const {
+    return row >= 0 && row < RowSlots() ? static_cast<int>(Rows_[row].Cells.capacity()) : 0;
+}
+
+void Tts2DStorage::ClearCell(TCell& c) {
+    if (c.Tag == tagBitmap && c.Bitmap && SharedBitmaps())
+        ReleaseBitmap(*SharedBitmaps(), c.Bitmap);
+    c = TCell{};
+}
+
+void Tts2DStorage::ClearRow(int row, bool shrink) {
+    if (row < 0 || row >= RowSlots()) return;
+    for (auto& c : Rows_[row].Cells)
+        ClearCell(c);
+    if (shrink) {
+        Rows_[row].Cells.clear();
+        Rows_[row].Cells.shrink_to_fit();
+        Rows_[row].Exists = false;
+    }
+}
+
+void Tts2DStorage::GrowRows(int row) {
+    if (row < RowSlots()) return;
+    const int slots = row < RowGrowMin_ + 1 ? RowGrowMin_ + 1 : row + 10;
+    Rows_.resize(static_cast<std::size_t>(slots));
+}
+
+Tts2DStorage::TCell* Tts2DStorage::CellFor(int column, int row) {
+    GrowRows(row);
+    TRow& r = Rows_[row];
+    r.Exists = true;
+    if (static_cast<int>(r.Cells.size()) < column) {
+        if (static_cast<int>(r.Cells.capacity()) < column)
+            r.Cells.reserve(
+                static_cast<std::size_t>(column < ColGrowMin_ ? ColGrowMin_ : column + 10));
+        r.Cells.resize(static_cast<std::size_t>(column));
+    }
+    return &r.Cells[static_cast<std::size_t>(column - 1)];
+}
+
+TtsVariant Tts2DStorage::GetValue(int column, int row) const {
+    if (column < 1 || row < 0 || row >= RowSlots() || column > ColCount(row)) return {};
+    const TCell& c = Rows_[row].Cells[static_cast<std::size_t>(column - 1)];
+    switch (c.Tag) {
+    case tagText:
+    case tagText2:
+        return TtsVariant(c.Text);
+    case tagInteger:
+        return TtsVariant(c.Int);
+    case tagBitmap:
+        return TtsVariant(static_cast<fw::TObject*>(c.Bitmap));
+    case tagNull:
+        return TtsVariant(TtsNull{});
+    default:
+        return {};
+    }
+}
+
+std::uint8_t Tts2DStorage::GetTag(int column, int row) const {
+    if (column < 1 || row < 0 || row >= RowSlots() || column > ColCount(row)) return tagEmpty;
+    return Rows_[row].Cells[static_cast<std::size_t>(column - 1)].Tag;
+}
+
+fw::TBitmap* Tts2DStorage::GetBitmap(int column, int row) const {
+    if (GetTag(column, row) != tagBitmap) return nullptr;
+    return Rows_[row].Cells[static_cast<std::size_t>(column - 1)].Bitmap;
+}
+
+void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
+    SetValue(column, row, tagBitmap, TtsVariant(static_cast<fw::TObject*>(bitmap)));
+}
+
+void Tts2DStorage::SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value) {
+    if (column < 1 || column > MaxStoredCol || row < 0 || row > MaxStoredRow) return;
+    PutCell(column, row, tag, value, BitmapOf(value));
+}
+
+void Tts2DStorage::PutCell(int column, int row, std::uint8_t tag, const TtsVariant& value,
+                           fw::TBitmap* bitmap) {
+    const bool empty = VarIsEmpty(value) && !bitmap;
+    if (empty && GetTag(column, row) == tagEmpty) return;
+    TCell& c = *CellFor(column, row);
+    if (empty || tag == tagEmpty) {
+        ClearCell(c);
+        return;
+    }
+    switch (tag) {
+    case tagText:
+    case tagText2:
+        if (c.Tag == tagInteger || c.Tag == tagBitmap || c.Tag == tagNull) ClearCell(c);
+        c.Text = VarToText(value);
+        break;
+    case tagInteger:
+        if (c.Tag != tagEmpty && c.Tag != tagInteger) ClearCell(c);
+        c.Int = VarAsInteger(value);
+        break;
+    case tagBitmap:
+        if (c.Tag != tagEmpty && c.Tag != tagBitmap) ClearCell(c);
+        if (c.Bitmap == bitmap) return;
+        if (c.Bitmap) ClearCell(c);
+        if (!bitmap) return;
+        c.Bitmap = bitmap;
+        AddBitmapRef(bitmap);
+        break;
+    case tagNull:
+        ClearCell(c);
+        break;
+    default:
+        ClearCell(c);
+        return; // an unknown tag leaves an empty cell
+    }
+    c.Tag = tag;
+}
+
+void Tts2DStorage::CopyRow(int from, int to) {
+    if (to < 0 || to >= RowSlots() || from == to) return;
+    const int n = ColCount(from);
+    if (n == 0) {
+        ClearRow(to, true);
+        return;
+    }
+    for (int col = n; col >= 1; --col) {
+        const std::uint8_t tag = GetTag(col, from);
+        if (tag == tagBitmap)
+            PutCell(col, to, tag, GetValue(col, from), GetBitmap(col, from));
+        else if (tag == tagEmpty)
+            PutCell(col, to, tagEmpty, TtsVariant(), nullptr);
+        else
+            PutCell(col, to, tag, tag == tagNull ? TtsVariant(TtsNull{}) : GetValue(col, from),
+                    nullptr);
+    }
+    for (int col = n + 1; col <= ColCount(to); ++col)
+        ClearCell(Rows_[to].Cells[static_cast<std::size_t>(col - 1)]);
+}
+
+void Tts2DStorage::BufferRow(int row) {
+    if (row < 1) return;
+    if (RowSlots() == 0) GrowRows(0);
+    CopyRow(row, 0);
+}
+
+void Tts2DStorage::RestoreRow(int row) {
+    if (row < 1) return;
+    CopyRow(0, row);
+    ClearBuffer();
+}
+
+void Tts2DStorage::ClearBuffer() {
+    ClearRow(0, true);
+}
+
+void Tts2DStorage::DeleteCols(int first, int last) {
+    if (first < 1 || last < first) return;
+    for (int r = 0; r < RowSlots(); ++r) {
+        auto& cells = Rows_[r].Cells;
+        const int count = static_cast<int>(cells.size());
+        if (count < first) continue;
+        const int stop = std::min(last, count);
+        for (int c = first; c <= stop; ++c)
+            ClearCell(cells[static_cast<std::size_t>(c - 1)]);
+        cells.erase(cells.begin() + (first - 1), cells.begin() + stop);
+        if (cells.empty() || cells.capacity() - cells.size() >= 8) cells.shrink_to_fit();
+    }
+}
+
+void Tts2DStorage::DeleteRows(int first, int last) {
+    if (first > last || first < 0 || first >= RowSlots()) return;
+    last = std::min(last, RowSlots() - 1);
+    for (int r = last; r >= first; --r)
+        ClearRow(r, true);
+    Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
+}
+
+int Tts2DStorage::LastUsedRow() const {
+    for (int r = RowSlots() - 1; r >= 1; --r)
+        if (Rows_[r].Exists) return r;
+    return 0;
+}
+
+int Tts2DStorage::LastNonEmptyCol(int row) const {
+    for (int c = ColCount(row); c >= 1; --c)
+        if (GetTag(c, row) != tagEmpty) return c;
+    return 0;
+}
+
+void Tts2DStorage::Assign(const Tts2DStorage* source) {
+    if (!source || source == this) return;
+    Flag = source->Flag;
+    const int last = source->LastUsedRow();
+    if (last == 0) {
+        for (int r = 0; r < RowSlots(); ++r)
+            ClearRow(r, true);
+        Rows_.clear();
+        return;
+    }
+    for (int r = last + 1; r < RowSlots(); ++r)
+        ClearRow(r, true);
+    Rows_.resize(static_cast<std::size_t>(std::max(RowGrowMin_ + 1, last + 1)));
+    for (int r = 1; r <= last; ++r) {
+        ClearRow(r, true);
+        const int n = source->LastNonEmptyCol(r);
+        if (n == 0) continue;
+        Rows_[r].Cells.reserve(static_cast<std::size_t>(std::max(n, ColGrowMin_)));
+        for (int c = 1; c <= n; ++c) {
+            const std::uint8_t tag = source->GetTag(c, r);
+            if (tag != tagEmpty)
+                PutCell(c, r, tag, source->GetValue(c, r), source->GetBitmap(c, r));
+        }
+    }
+}
+
+// --- Stream form ---------------------------------------------------------------------------------
+
+void Tts2DStorage::SaveToStream(TtsStream& s) const {
+    std::map<const fw::TBitmap*, int> numbers;
+    std::vector<const fw::TBitmap*> table;
+    const int last = LastUsedRow();
+    for (int r = 1; r <= last; ++r) {
+        const int n = LastNonEmptyCol(r);
+        if (n < 1) continue;
+        s.WriteI32(r);
+        s.WriteI32(n);
+        for (int c = 1; c <= n; ++c) {
+            const TCell& cell = Rows_[r].Cells[static_cast<std::size_t>(c - 1)];
+            s.WriteU8(cell.Tag);
+            switch (cell.Tag) {
+            case tagText:
+            case tagText2:
+                s.WriteText(cell.Text);
+                break;
+            case tagInteger:
+                s.WriteI32(cell.Int);
+                break;
+            case tagBitmap: {
+                auto [it, fresh] = numbers.emplace(cell.Bitmap, static_cast<int>(table.size()) + 1);
+                if (fresh) table.push_back(cell.Bitmap);
+                s.WriteI32(it->second);
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+    s.WriteI32(0);
+    s.WriteI32(static_cast<std::int32_t>(table.size()));
+    for (const fw::TBitmap* b : table) {
+        const auto bytes = b->Empty() ? std::vector<std::uint8_t>() : b->SaveToBmp();
+        s.WriteI32(static_cast<std::int32_t>(bytes.size()));
+        s.WriteBytes(bytes.data(), bytes.size());
+    }
+}
+
+void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>* map) {
+    if (map) {
+        for (std::int32_t col : *map) {
+            if (col <= 0) continue;
+            for (int r = 1; r < RowSlots(); ++r)
+                if (col <= ColCount(r)) PutCell(col, r, tagEmpty, TtsVariant(), nullptr);
+        }
+    } else {
+        for (int r = 0; r < RowSlots(); ++r)
+            ClearRow(r, true);
+        Rows_.clear();
+    }
+    auto dataCol = [&](int stored) {
+        if (map && stored - 1 < static_cast<int>(map->size())) return (*map)[stored - 1];
+        return stored;
+    };
+    // Loaded bitmaps by number; each new one is owned by the shared set and
+    // held by one reference here until the table has been read.
+    std::map<int, fw::TBitmap*> loaded;
+    struct Holder {
+        std::map<int, fw::TBitmap*>& Loaded;
+        ~Holder() {
+            if (!SharedBitmaps()) return;
+            for (auto& [k, b] : Loaded)
+                ReleaseBitmap(*SharedBitmaps(), b);
+        }
+    } holder{loaded};
+    int lastRow = 0;
+    for (;;) {
+        const std::int32_t row = s.ReadI32();
+        if (row == 0) break;
+        if (row < 1 || row > MaxStoredRow || row <= lastRow)
+            throw EReadError("Stored row number out of range");
+        lastRow = row;
+        const std::int32_t n = s.ReadI32();
+        if (n < 0 || n > MaxStoredCol || static_cast<std::size_t>(n) > s.Remaining())
+            throw EReadError("Stored cell count out of range");
+        for (int c = 1; c <= n; ++c) {
+            const std::uint8_t tag = s.ReadU8();
+            const int col = dataCol(c);
+            const bool keep = col >= 1 && col <= MaxStoredCol;
+            switch (tag) {
+            case tagText:
+            case tagText2: {
+                std::string text = s.ReadText();
+                if (keep) PutCell(col, row, tag, TtsVariant(std::move(text)), nullptr);
+                break;
+            }
+            case tagInteger: {
+                const std::int32_t v = s.ReadI32();
+                if (keep) PutCell(col, row, tag, TtsVariant(v), nullptr);
+                break;
+            }
+            case tagBitmap: {
+                const std::int32_t k = s.ReadI32();
+                // Every image needs at least its 4-byte length.
+                if (k < 1 || static_cast<std::size_t>(k) > s.Remaining() / 4)
+                    throw EReadError("Stored bitmap number out of range");
+                auto it = loaded.find(k);
+                if (it == loaded.end()) {
+                    TtsBitmapElement* e = NewSharedBitmap();
+                    ++e->RefCount;
+                    it = loaded.emplace(k, e->Bitmap).first;
+                }
+                if (keep) PutCell(col, row, tag, TtsVariant(), it->second);
+                break;
+            }
+            case tagEmpty:
+            case tagNull:
+                break;
+            default:
+                throw EReadError("Unknown stored cell type");
+            }
+        }
+    }
+    const std::int32_t count = s.ReadI32();
+    if (count < 0 || static_cast<std::size_t>(count) > s.Remaining() / 4)
+        throw EReadError("Stored bitmap count out of range");
+    for (int k = 1; k <= count; ++k) {
+        const std::int32_t size = s.ReadI32();
+        if (size < 0 || static_cast<std::size_t>(size) > s.Remaining())
+            throw EReadError("Stored bitmap size out of range");
+        const auto bytes = s.ReadBlock(static_cast<std::size_t>(size));
+        auto it = loaded.find(k);
+        if (it == loaded.end() || bytes.empty()) continue; // nobody refers to it
+        try {
+            it->second->LoadFromBytes(bytes);
+        } catch (const fw::EInvalidGraphic& e) {
+            throw EReadError(std::string("Stored bitmap unreadable: ") + e.what());
+        }
+    }
+}
+
+} // namespace vel

@@ -1,0 +1,90 @@
+#pragma once
+// Typed cell values of a grid that keeps its data itself, per data row, and
+// their compact stream form. Row 0 buffers one row while it is edited.
+#include "TSCommon.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fw {
+class TBitmap;
+}
+
+namespace vel {
+
+enum : std::uint8_t {
+    tagEmpty = 0,
+    tagText = 1,
+    tagInteger = 2,
+    tagBitmap = 3,
+    tagText2 = 4,
+    tagNull = 5,
+};
+
+class Tts2DStorage {
+public:
+    // Stored rows and columns beyond these are refused when reading.
+    static constexpr int MaxStoredRow = 1 << 20;
+    static constexpr int MaxStoredCol = 1 << 16;
+
+    Tts2DStorage(int colGrowMin, int rowGrowMin);
+    virtual ~Tts2DStorage();
+    Tts2DStorage(const Tts2DStorage&) = delete;
+    Tts2DStorage& operator=(const Tts2DStorage&) = delete;
+
+    int ColGrowMin() const { return ColGrowMin_; }
+    int RowGrowMin() const { return RowGrowMin_; }
+    int RowSlots() const { return static_cast<int>(Rows_.size()); }
+    int ColCount(int row) const;
+    int ColCapacity(int row) const;
+    bool Flag = false;
+
+    virtual void Assign(const Tts2DStorage* source);
+    virtual void BufferRow(int row);
+    virtual void ClearBuffer();
+    virtual void DeleteCols(int first, int last);
+    virtual void DeleteRows(int first, int last);
+    virtual TtsVariant GetValue(int column, int row) const;
+    virtual std::uint8_t GetTag(int column, int row) const;
+    // columnMap entry i - 1 is the data column of stored column i (may be null).
+    virtual void LoadFromStream(TtsStream& stream, const std::vector<std::int32_t>* columnMap);
+    virtual void RestoreRow(int row);
+    virtual void SaveToStream(TtsStream& stream) const;
+    // Texts travel as text, integers as 32-bit integers and bitmaps as
+    // object references (a bitmap not yet shared joins the shared set).
+    virtual void SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value);
+
+    // The bitmap of a tag-3 cell, null otherwise.
+    fw::TBitmap* GetBitmap(int column, int row) const;
+    void SetBitmap(int column, int row, fw::TBitmap* bitmap);
+
+    int LastUsedRow() const;
+    int LastNonEmptyCol(int row) const;
+
+private:
+    struct TCell {
+        std::uint8_t Tag = tagEmpty;
+        std::int32_t Int = 0;
+        fw::TBitmap* Bitmap = nullptr; // one reference in the shared set
+        std::string Text;
+    };
+    struct TRow {
+        bool Exists = false; // the value block exists
+        std::vector<TCell> Cells;
+    };
+
+    void ClearCell(TCell& c);
+    void ClearRow(int row, bool shrink);
+    void GrowRows(int row);
+    TCell* CellFor(int column, int row);
+    void PutCell(int column, int row, std::uint8_t tag, const TtsVariant& value,
+                 fw::TBitmap* bitmap);
+    void CopyRow(int from, int to);
+
+    int ColGrowMin_;
+    int RowGrowMin_;
+    std::vector<TRow> Rows_;
+};
+
+} // namespace vel

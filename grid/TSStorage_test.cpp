@@ -1,0 +1,338 @@
+#include "TSShared.h"
+#include "TSStorage.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace vel {
+namespace {
+
+TtsVariant Text(const char* s) {
+    return TtsVariant(std::string(s));
+}
+
+TEST(Storage, ValuesByTagAndOutOfRangeReads) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(2, 3, tagText, Text("abc"));
+    st.SetValue(1, 3, tagInteger, TtsVariant(std::int32_t{-7}));
+    st.SetValue(3, 3, tagNull, TtsVariant(TtsNull{}));
+    EXPECT_EQ(std::get<std::string>(st.GetValue(2, 3)), "abc");
+    EXPECT_EQ(std::get<std::int32_t>(st.GetValue(1, 3)), -7);
+    EXPECT_TRUE(VarIsNull(st.GetValue(3, 3)));
+    EXPECT_EQ(st.GetTag(3, 3), tagNull);
+    EXPECT_TRUE(VarIsEmpty(st.GetValue(0, 3)));
+    EXPECT_TRUE(VarIsEmpty(st.GetValue(9, 3)));
+    EXPECT_TRUE(VarIsEmpty(st.GetValue(1, 99)));
+    EXPECT_EQ(st.GetTag(-1, 3), tagEmpty);
+    // A text over an integer replaces it; an empty value clears.
+    st.SetValue(1, 3, tagText2, Text("x"));
+    EXPECT_EQ(st.GetTag(1, 3), tagText2);
+    st.SetValue(1, 3, tagText, TtsVariant());
+    EXPECT_EQ(st.GetTag(1, 3), tagEmpty);
+}
+
+TEST(Storage, EmptyIntoEmptyCellDoesNotGrow) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(50, 40, tagText, TtsVariant());
+    EXPECT_EQ(st.RowSlots(), 0);
+    st.SetValue(2, 1, tagInteger, TtsVariant(std::int32_t{1}));
+    EXPECT_EQ(st.RowSlots(), 11);
+    EXPECT_EQ(st.ColCount(1), 2);
+    st.SetValue(5, 1, tagText, TtsVariant());
+    EXPECT_EQ(st.ColCount(1), 2);
+}
+
+TEST(Storage, BufferAndRestoreRow) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(1, 2, tagText, Text("a"));
+    st.SetValue(2, 2, tagInteger, TtsVariant(std::int32_t{5}));
+    st.BufferRow(2);
+    st.SetValue(1, 2, tagText, Text("edited"));
+    st.SetValue(4, 2, tagInteger, TtsVariant(std::int32_t{9}));
+    st.RestoreRow(2);
+    EXPECT_EQ(std::get<std::string>(st.GetValue(1, 2)), "a");
+    EXPECT_EQ(std::get<std::int32_t>(st.GetValue(2, 2)), 5);
+    EXPECT_EQ(st.GetTag(4, 2), tagEmpty);
+    EXPECT_EQ(st.ColCount(0), 0);
+}
+
+TEST(Storage, DeleteColsAndRowsCloseTheGap) {
+    Tts2DStorage st(0, 0);
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 1; c <= 4; ++c)
+            st.SetValue(c, r, tagInteger, TtsVariant(std::int32_t{r * 10 + c}));
+    st.DeleteCols(2, 3);
+    EXPECT_EQ(std::get<std::int32_t>(st.GetValue(2, 1)), 14);
+    EXPECT_EQ(st.ColCount(1), 2);
+    st.DeleteRows(2, 100);
+    EXPECT_EQ(st.LastUsedRow(), 1);
+    st.DeleteRows(5, 4); // first > last: nothing
+    EXPECT_EQ(st.LastUsedRow(), 1);
+}
+
+TEST(Storage, AssignCopiesCellsAndFlag) {
+    Tts2DStorage a(0, 0);
+    a.Flag = true;
+    a.SetValue(3, 2, tagText2, Text("t"));
+    Tts2DStorage b(0, 0);
+    b.SetValue(1, 7, tagInteger, TtsVariant(std::int32_t{1}));
+    b.Assign(&a);
+    EXPECT_TRUE(b.Flag);
+    EXPECT_EQ(b.GetTag(3, 2), tagText2);
+    EXPECT_EQ(b.GetTag(1, 7), tagEmpty);
+    Tts2DStorage empty(0, 0);
+    b.Assign(&empty);
+    EXPECT_EQ(b.RowSlots(), 0);
+}
+
+TEST(StorageStream, EmptyStorageIsEightBytes) {
+    Tts2DStorage st(0, 0);
+    TtsStream s;
+    st.SaveToStream(s);
+    EXPECT_EQ(s.Data(), (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(StorageStream, RoundTripKeepsTagsAndDropsNulls) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(1, 1, tagText, Text("one"));
+    st.SetValue(2, 1, tagText2, Text("two"));
+    st.SetValue(3, 1, tagNull, TtsVariant(TtsNull{}));
+    st.SetValue(4, 1, tagInteger, TtsVariant(std::int32_t{-3}));
+    st.SetValue(2, 5, tagInteger, TtsVariant(std::int32_t{77}));
+    TtsStream s;
+    st.SaveToStream(s);
+    Tts2DStorage back(0, 0);
+    back.SetValue(9, 9, tagText, Text("old"));
+    s.SetPosition(0);
+    back.LoadFromStream(s, nullptr);
+    EXPECT_EQ(back.GetTag(1, 1), tagText);
+    EXPECT_EQ(back.GetTag(2, 1), tagText2);
+    EXPECT_EQ(std::get<std::string>(back.GetValue(2, 1)), "two");
+    EXPECT_EQ(back.GetTag(3, 1), tagEmpty); // a null cell comes back empty
+    EXPECT_EQ(std::get<std::int32_t>(back.GetValue(4, 1)), -3);
+    EXPECT_EQ(std::get<std::int32_t>(back.GetValue(2, 5)), 77);
+    EXPECT_EQ(back.GetTag(9, 9), tagEmpty);
+    EXPECT_EQ(s.Remaining(), 0u);
+}
+
+TEST(StorageStream, ColumnMapMovesAndDropsColumns) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(1, 1, tagInteger, TtsVariant(std::int32_t{1}));
+    st.SetValue(2, 1, tagInteger, TtsVariant(std::int32_t{2}));
+    st.SetValue(3, 1, tagInteger, TtsVariant(std::int32_t{3}));
+    TtsStream s;
+    st.SaveToStream(s);
+    s.SetPosition(0);
+    Tts2DStorage back(0, 0);
+    back.SetValue(5, 2, tagInteger, TtsVariant(std::int32_t{55})); // unmapped: kept
+    const std::vector<std::int32_t> map{2, 0};
+    back.LoadFromStream(s, &map);
+    EXPECT_EQ(std::get<std::int32_t>(back.GetValue(2, 1)), 1);
+    EXPECT_EQ(std::get<std::int32_t>(back.GetValue(3, 1)), 3);
+    EXPECT_EQ(back.GetTag(1, 1), tagEmpty);
+    EXPECT_EQ(std::get<std::int32_t>(back.GetValue(5, 2)), 55);
+}
+
+TEST(StorageStream, SharedBitmapsAreWrittenOnceAndShareOnLoad) {
+    {
+        auto* e = NewSharedBitmap();
+        e->Bitmap->SetSize(3, 2);
+        e->Bitmap->Canvas().SetPixels(1, 1, fw::RGB(10, 20, 30));
+        Tts2DStorage st(0, 0);
+        st.SetBitmap(1, 1, e->Bitmap);
+        st.SetBitmap(2, 3, e->Bitmap);
+        TtsStream s;
+        st.SaveToStream(s);
+        s.SetPosition(0);
+        Tts2DStorage back(0, 0);
+        back.LoadFromStream(s, nullptr);
+        fw::TBitmap* a = back.GetBitmap(1, 1);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a, back.GetBitmap(2, 3));
+        EXPECT_NE(a, e->Bitmap);
+        EXPECT_EQ(a->Width(), 3);
+        EXPECT_EQ(a->Canvas().Pixels(1, 1), fw::RGB(10, 20, 30));
+        EXPECT_EQ(FindSharedBitmap(a)->RefCount, 2);
+        // Exactly one image in the table.
+        std::size_t bitmaps = 0;
+        const auto& d = s.Data();
+        for (std::size_t i = 0; i + 1 < d.size(); ++i)
+            if (d[i] == 'B' && d[i + 1] == 'M') ++bitmaps;
+        EXPECT_EQ(bitmaps, 1u);
+    }
+    // Both storages are gone: every owned bitmap went with its last reference.
+    ASSERT_NE(SharedBitmaps(), nullptr);
+    EXPECT_EQ(SharedBitmaps()->Count(), 0);
+}
+
+TEST(StorageStream, BitmapOfTwoCellsLivesUntilBothAreCleared) {
+    auto* e = NewSharedBitmap();
+    fw::TBitmap* b = e->Bitmap;
+    Tts2DStorage st(0, 0);
+    st.SetBitmap(1, 1, b);
+    st.SetBitmap(1, 2, b);
+    st.SetValue(1, 1, tagEmpty, TtsVariant());
+    ASSERT_NE(FindSharedBitmap(b), nullptr);
+    EXPECT_EQ(FindSharedBitmap(b)->RefCount, 1);
+    st.SetValue(1, 2, tagInteger, TtsVariant(std::int32_t{4}));
+    EXPECT_EQ(FindSharedBitmap(b), nullptr);
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<std::int32_t> words) {
+    TtsStream s;
+    for (auto w : words)
+        s.WriteI32(w);
+    return s.Data();
+}
+
+void ExpectRefused(std::vector<std::uint8_t> data) {
+    Tts2DStorage st(0, 0);
+    TtsStream s(std::move(data));
+    EXPECT_THROW(st.LoadFromStream(s, nullptr), EReadError);
+}
+
+TEST(StorageStream, DamagedStreamsAreRefused) {
+    ExpectRefused({});                        // nothing at all
+    ExpectRefused(Bytes({1}));                // row without count
+    ExpectRefused(Bytes({-5, 1}));            // negative row
+    ExpectRefused(Bytes({0x7FFFFFFF, 1}));    // row far beyond any grid
+    ExpectRefused(Bytes({1, 0x7FFFFFFF}));    // cell count beyond the data
+    ExpectRefused(Bytes({2, 0, 1, 0, 0, 0})); // rows out of order
+    {
+        auto d = Bytes({1, 1});
+        d.push_back(tagText);
+        auto len = Bytes({1000});
+        d.insert(d.end(), len.begin(), len.end()); // text longer than what is left
+        ExpectRefused(d);
+    }
+    {
+        auto d = Bytes({1, 1});
+        d.push_back(9); // unknown tag
+        ExpectRefused(d);
+    }
+    {
+        auto d = Bytes({1, 1});
+        d.push_back(tagBitmap);
+        auto rest = Bytes({0x40000000, 0, 0}); // bitmap number out of range
+        d.insert(d.end(), rest.begin(), rest.end());
+        ExpectRefused(d);
+    }
+    ExpectRefused(Bytes({0, 0x7FFFFFFF})); // bitmap count beyond the data
+    ExpectRefused(Bytes({0, 1, 50}));      // image size beyond the data
+    {
+        // A bitmap cell whose image is not a picture.
+        auto d = Bytes({1, 1});
+        d.push_back(tagBitmap);
+        auto rest = Bytes({1, 0, 1, 4, 0x12345678});
+        d.insert(d.end(), rest.begin(), rest.end());
+        ExpectRefused(d);
+    }
+}
+
+TEST(MemoryCanvas, GrowsOnlyAndFreesWithTheLastUser) {
+    TtsMemoryCanvas c;
+    c.Acquire(100, 20);
+    c.Acquire(50, 40);
+    EXPECT_EQ(c.Width(), 100);
+    EXPECT_EQ(c.Height(), 40);
+    ASSERT_NE(c.DC(), nullptr);
+    EXPECT_EQ(c.DC()->Width(), 100);
+    c.Release();
+    EXPECT_NE(c.DC(), nullptr);
+    c.Release();
+    EXPECT_EQ(c.DC(), nullptr);
+    EXPECT_EQ(c.Width(), 0);
+}
+
+TEST(MemoryCanvas, NestedUseIsAnotherObjectOnTheSameThread) {
+    TtsMemoryCanvas c;
+    int gridA = 0;
+    int gridB = 0;
+    EXPECT_FALSE(c.IsNestedUse(&gridA));
+    {
+        TtsCanvasLock lock(c, &gridA);
+        EXPECT_FALSE(c.IsNestedUse(&gridA));
+        EXPECT_TRUE(c.IsNestedUse(&gridB));
+    }
+    EXPECT_FALSE(c.IsNestedUse(&gridB));
+    // Another thread waits for the lock.
+    bool taken = false;
+    c.Lock(&gridA);
+    std::thread other([&] {
+        TtsCanvasLock lock(c, &gridB);
+        taken = true;
+    });
+    EXPECT_FALSE(c.IsNestedUse(&gridA));
+    c.Unlock();
+    other.join();
+    EXPECT_TRUE(taken);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST(StorageStream, MutatedStreamsLoadOrFailCleanly) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(1, 1, tagText, TtsVariant(std::string("abc")));
+    st.SetValue(3, 2, tagInteger, TtsVariant(std::int32_t{9}));
+    auto* e = NewSharedBitmap();
+    e->Bitmap->SetSize(2, 2);
+    st.SetBitmap(2, 2, e->Bitmap);
+    TtsStream s;
+    st.SaveToStream(s);
+    const auto bytes = s.Data();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        for (std::uint8_t x :
+             {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
+            auto d = bytes;
+            d[i] = x;
+            Tts2DStorage back(0, 0);
+            TtsStream in(d);
+            try {
+                back.LoadFromStream(in, nullptr);
+            } catch (const EReadError&) {
+            }
+        }
+    }
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        Tts2DStorage back(0, 0);
+        TtsStream in(std::vector<std::uint8_t>(bytes.begin(),
+                                               bytes.begin() + static_cast<std::ptrdiff_t>(n)));
+        EXPECT_THROW(back.LoadFromStream(in, nullptr), EReadError) << "cut at " << n;
+    }
+}
+
+TEST(Storage, DeletingColumnsReleasesBitmapsAndKeepsOtherRows) {
+    auto* e = NewSharedBitmap();
+    fw::TBitmap* b = e->Bitmap;
+    Tts2DStorage st(0, 0);
+    st.SetBitmap(2, 1, b);
+    st.SetValue(1, 3, tagText, TtsVariant(std::string("short row")));
+    st.DeleteCols(2, 2);
+    EXPECT_EQ(FindSharedBitmap(b), nullptr);
+    EXPECT_EQ(std::get<std::string>(st.GetValue(1, 3)), "short row");
+    st.DeleteCols(0, 5); // columns start at 1
+    EXPECT_EQ(st.ColCount(3), 1);
+}
+
+TEST(Storage, BufferingABitmapRowTakesItsOwnReference) {
+    auto* e = NewSharedBitmap();
+    fw::TBitmap* b = e->Bitmap;
+    Tts2DStorage st(0, 0);
+    st.SetBitmap(1, 4, b);
+    st.BufferRow(4);
+    EXPECT_EQ(FindSharedBitmap(b)->RefCount, 2);
+    st.SetValue(1, 4, tagEmpty, TtsVariant());
+    EXPECT_EQ(FindSharedBitmap(b)->RefCount, 1);
+    st.RestoreRow(4);
+    EXPECT_EQ(st.GetBitmap(1, 4), b);
+    EXPECT_EQ(FindSharedBitmap(b)->RefCount, 1);
+    EXPECT_EQ(st.ColCount(0), 0);
+}
+
+} // namespace
+} // namespace vel

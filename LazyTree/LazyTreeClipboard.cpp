@@ -1,0 +1,562 @@
+// Text renderings of a string tree: the node walk, the level fillers and the quoting.
+#include "LazyTreeClipboard.h"
+
+#include "Bitmap.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace vel {
+
+namespace {
+
+PLazyNode FirstOf(TBaseLazyTree& T, TLSTTextSourceKind K) {
+    switch (K) {
+    case tskAll:
+        return T.GetFirst();
+    case tskInitialized:
+        return T.GetFirstInitialized();
+    case tskSelected:
+        return T.GetFirstSelected();
+    case tskCutCopySet:
+        return T.GetFirstCutCopy();
+    default:
+        return T.GetFirstVisible();
+    }
+}
+
+PLazyNode NextOf(TBaseLazyTree& T, TLSTTextSourceKind K, PLazyNode N) {
+    switch (K) {
+    case tskAll:
+        return T.GetNext(N);
+    case tskInitialized:
+        return T.GetNextInitialized(N);
+    case tskSelected:
+        return T.GetNextSelected(N);
+    case tskCutCopySet:
+        return T.GetNextCutCopy(N);
+    default:
+        return T.GetNextVisible(N);
+    }
+}
+
+// Visible header columns in display order; one pass with -1 without columns.
+std::vector<int> ExportColumns(TBaseLazyTree& T) {
+    std::vector<int> Result;
+    if (T.HeaderUseColumns())
+        for (TLazyTreeColumn* C : T.Header()->Columns().GetVisibleColumns())
+            Result.push_back(C->Index());
+    return Result;
+}
+
+int MaxLevelOf(TBaseLazyTree& T, TLSTTextSourceKind K) {
+    int Max = 0;
+    for (PLazyNode N = FirstOf(T, K); N; N = NextOf(T, K, N))
+        Max = std::max(Max, static_cast<int>(T.GetNodeLevel(N)));
+    return Max;
+}
+
+// The system code page here is Latin-1: other characters become '?'.
+std::string WideToAnsi(const std::u16string& S) {
+    std::string R;
+    R.reserve(S.size());
+    for (char16_t C : S)
+        R.push_back(C <= 0xFF ? static_cast<char>(C) : '?');
+    return R;
+}
+
+template <class S, class Ch> S QuoteIfNeeded(const S& Text, Ch Separator, bool DoubleQuotes) {
+    const bool HasQuote = Text.find(Ch('"')) != S::npos;
+    const bool HasSep = Text.find(Separator) != S::npos;
+    if (DoubleQuotes ? !(HasQuote || HasSep) : !HasSep) return Text;
+    S R;
+    R.push_back(Ch('"'));
+    for (Ch C : Text) {
+        R.push_back(C);
+        if (DoubleQuotes && C == Ch('"')) R.push_back(Ch('"'));
+    }
+    R.push_back(Ch('"'));
+    return R;
+}
+
+template <class S, class Ch>
+S RenderLines(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source, Ch Separator, bool Ansi) {
+    auto Convert = [&](const std::u16string& W) {
+        if constexpr (std::is_same_v<S, std::string>) {
+            (void)Ansi;
+            return WideToAnsi(W);
+        } else {
+            return W;
+        }
+    };
+    const int MaxLevel = MaxLevelOf(Tree, Source);
+    const S Filler(static_cast<std::size_t>(MaxLevel), Separator);
+    const std::vector<int> Columns = ExportColumns(Tree);
+    const int Main = Tree.HeaderMainColumn();
+    S Out;
+    const S NewLine{Ch('\r'), Ch('\n')};
+    if (!Columns.empty()) {
+        for (std::size_t I = 0; I < Columns.size(); ++I) {
+            Out += Convert(Tree.Header()->Columns()[Columns[I]].Text());
+            if (I + 1 < Columns.size()) {
+                if (Columns[I] == Main) Out += Filler;
+                Out.push_back(Separator);
+            }
+        }
+        Out += NewLine;
+    }
+    for (PLazyNode N = FirstOf(Tree, Source); N; N = NextOf(Tree, Source, N)) {
+        const auto Level = static_cast<std::size_t>(Tree.GetNodeLevel(N));
+        if (Columns.empty()) {
+            Out += Filler.substr(0, Level);
+            Out += Convert(Tree.GetText(N, NoColumn));
+            Out += NewLine;
+            continue;
+        }
+        for (std::size_t I = 0; I < Columns.size(); ++I) {
+            const S Text = QuoteIfNeeded(Convert(Tree.GetText(N, Columns[I])), Separator, Ansi);
+            if (Columns[I] == Main) {
+                Out += Filler.substr(0, Level);
+                Out += Text;
+                Out += Filler.substr(0, static_cast<std::size_t>(MaxLevel) - Level);
+            } else {
+                Out += Text;
+            }
+            if (I + 1 < Columns.size()) Out.push_back(Separator);
+        }
+        Out += NewLine;
+    }
+    return Out;
+}
+
+std::string HtmlColor(fw::TColor C) {
+    const fw::TColor RGB = fw::ColorToRGB(C);
+    char Buf[8];
+    std::snprintf(Buf, sizeof Buf, "#%02X%02X%02X", RGB & 0xFF, (RGB >> 8) & 0xFF,
+                  (RGB >> 16) & 0xFF);
+    return Buf;
+}
+
+std::string FontStyle(const std::string& Name, const fw::TFont& F) {
+    std::string S = "." + Name + "{font:";
+    if (F.Style() & fw::fsUnderline) S += " underline";
+    if (F.Style() & fw::fsItalic) S += " italic";
+    if (F.Style() & fw::fsBold) S += " bold";
+    S += " " + std::to_string(F.Size()) + "pt \"" + F.Name() + "\";";
+    S += "color:" + HtmlColor(F.Color()) + ";}";
+    return S;
+}
+
+std::string AlignAttribute(TAlignment A, TBiDiMode B) {
+    std::string S;
+    if (B != bdLeftToRight) {
+        S += " dir=\"rtl\"";
+        if (A != taCenter) A = A == taLeftJustify ? taRightJustify : taLeftJustify;
+    }
+    S += A == taRightJustify ? " align=right" : A == taCenter ? " align=center" : " align=left";
+    return S;
+}
+
+} // namespace
+
+std::string WideToUtf8(const std::u16string& Text) {
+    std::string Out;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        char32_t C = Text[I];
+        if (C >= 0xD800 && C <= 0xDBFF) {
+            if (I + 1 < Text.size() && Text[I + 1] >= 0xDC00 && Text[I + 1] <= 0xDFFF) {
+                C = (C - 0xD800) * 1024 + (Text[I + 1] - 0xDC00) + 0x10000;
+                ++I;
+            } else {
+                continue;
+            }
+        } else if (C >= 0xDC00 && C <= 0xDFFF) {
+            continue;
+        }
+        if (C < 0x80) {
+            Out.push_back(static_cast<char>(C));
+        } else if (C < 0x800) {
+            Out.push_back(static_cast<char>(0xC0 | (C >> 6)));
+            Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+        } else if (C < 0x10000) {
+            Out.push_back(static_cast<char>(0xE0 | (C >> 12)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+        } else {
+            Out.push_back(static_cast<char>(0xF0 | (C >> 18)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 12) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+        }
+    }
+    return Out;
+}
+
+std::string RenderText(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source, char Separator) {
+    return RenderLines<std::string, char>(Tree, Source, Separator, true);
+}
+
+std::u16string RenderUnicodeText(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
+                                 char16_t Separator) {
+    return RenderLines<std::u16string, char16_t>(Tree, Source, Separator, false);
+}
+
+std::string WrapHTMLFragment(const std::string& Fragment) {
+    const std::size_t StartFragment = 269;
+    const std::size_t EndFragment = Fragment.size() + StartFragment;
+    const std::size_t EndHTML = EndFragment + 32;
+    char Desc[128];
+    std::snprintf(Desc, sizeof Desc,
+                  "Version:1.0\r\nStartHTML:%.8zu\r\nEndHTML:%.8zu\r\nStartFragment:%.8zu\r\n"
+                  "EndFragment:%.8zu\r\n",
+                  std::size_t{97}, EndHTML, StartFragment, EndFragment);
+    return std::string(Desc) +
+           "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">"
+           "<html><head><META http-equiv=Content-Type content=\"text/html; charset=utf-8\">"
+           "</head><body><!--StartFragment-->" +
+           Fragment + "<!--EndFragment--></body></html>";
+}
+
+std::string RenderHTML(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
+                       const std::u16string& Caption) {
+    const std::string CRLF = "\r\n";
+    const std::string Padding = "padding-left:" + std::to_string(Tree.Margin()) +
+                                "px;padding-right:" + std::to_string(Tree.Margin()) + "px;";
+    const std::string IndentWidth = std::to_string(Tree.Indent());
+    std::string Attributes = " ";
+    if (!Caption.empty()) Attributes += "caption=\"" + WideToUtf8(Caption) + "\"";
+    const TLTPaintOptions PO = Tree.PaintOptions();
+    const std::string Word = "dotted;";
+    std::string Out = "<style type=\"text/css\">" + CRLF + FontStyle("default", Tree.Font()) +
+                      CRLF + FontStyle("header", Tree.Header()->Font()) + CRLF;
+    if (PO & toShowHorzGridLines)
+        Out += ".noborder{border-style:" + Word +
+               " border-bottom:1;border-left:0;border-right:0; border-top:0;";
+    else
+        Out += ".noborder{border-style:none;";
+    Out += Padding + "}" + CRLF;
+    Out += ".normalborder {border-top:none; border-left:none; ";
+    Out +=
+        (PO & toShowVertGridLines) ? "border-right:1 " + Word : std::string("border-right:none;");
+    Out +=
+        (PO & toShowHorzGridLines) ? "border-bottom:1 " + Word : std::string("border-bottom:none;");
+    Out += Padding + "}" + "</style>" + CRLF;
+    Out += "<table class=\"default\" bgcolor=" + HtmlColor(Tree.Color()) + Attributes +
+           " cellspacing=\"0\" cellpadding=" + std::to_string(Tree.Margin()) + ">" + CRLF;
+    const int MaxLevel = MaxLevelOf(Tree, Source);
+    const std::vector<int> Columns = ExportColumns(Tree);
+    const int Main = Tree.HeaderMainColumn();
+    if (!Columns.empty()) {
+        Out += "<tr class=\"header\" style=\"" + Padding + "\">" + CRLF;
+        for (int I : Columns) {
+            const TLazyTreeColumn& C = Tree.Header()->Columns()[I];
+            Out += "<th height=\"" + std::to_string(Tree.Header()->Height()) + "px\"";
+            Out += AlignAttribute(C.Alignment(), C.BiDiMode());
+            if (I == Main && MaxLevel > 0)
+                Out += " colspan=\"" + std::to_string(MaxLevel + 1) + "\"";
+            Out += " bgcolor=" + HtmlColor(fw::clBtnFace);
+            Out += " width=\"" + std::to_string(C.Width()) + "px\">";
+            Out += WideToUtf8(C.Text()) + "</th>";
+        }
+        Out += "</tr>" + CRLF;
+    }
+    std::vector<int> Cells = Columns;
+    if (Cells.empty()) Cells.push_back(NoColumn);
+    for (PLazyNode N = FirstOf(Tree, Source); N; N = NextOf(Tree, Source, N)) {
+        const int Level = static_cast<int>(Tree.GetNodeLevel(N));
+        const std::string Height = std::to_string(Tree.GetNodeHeight(N));
+        Out += " <tr class=\"default\">" + CRLF;
+        for (int I : Cells) {
+            const TLazyTreeColumn* C = I >= 0 ? &Tree.Header()->Columns()[I] : nullptr;
+            const bool ParentColor = !C || (C->Options() & coParentColor);
+            if (I == Main) {
+                for (int L = 0; L < Level; ++L) {
+                    if (!ParentColor)
+                        Out += "<td class=\"noborder\" width=\"" + IndentWidth + "\" height=\"" +
+                               Height + "px\" bgcolor=" + HtmlColor(C->Color()) + ">&nbsp;</td>";
+                    else if (L == 0)
+                        Out += " <td height=\"" + Height + "px\">&nbsp;</td>";
+                    else
+                        Out += " <td>&nbsp;</td>";
+                }
+            }
+            Out += " <td class=\"normalborder\"  height=\"" + Height + "px\"";
+            Out += C ? AlignAttribute(C->Alignment(), C->BiDiMode())
+                     : AlignAttribute(taLeftJustify, Tree.BiDiMode());
+            if (I == Main && Level < MaxLevel)
+                Out += " colspan=\"" + std::to_string(MaxLevel - Level + 1) + "\"";
+            if (!ParentColor) Out += " bgcolor=" + HtmlColor(C->Color());
+            Out += '>';
+            Out += WideToUtf8(Tree.GetText(N, I));
+            Out += "</td>";
+        }
+        Out += " </tr>" + CRLF;
+    }
+    Out += "</table>";
+    return Out;
+}
+
+} // namespace vel
+
+namespace vel {
+
+namespace {
+
+bool SameText(const std::string& A, const std::string& B) {
+    if (A.size() != B.size()) return false;
+    for (std::size_t I = 0; I < A.size(); ++I)
+        if (std::tolower(static_cast<unsigned char>(A[I])) !=
+            std::tolower(static_cast<unsigned char>(B[I])))
+            return false;
+    return true;
+}
+
+const char* const StandardFormatNames[] = {"Plain text",
+                                           "Windows bitmap",
+                                           "Windows metafile",
+                                           "Symbolic link",
+                                           "Data interchange format",
+                                           "Tiff image",
+                                           "OEM text",
+                                           "DIB image",
+                                           "Palette data",
+                                           "Pen data",
+                                           "Riff audio data",
+                                           "Wav audio data",
+                                           "Unicode text",
+                                           "Enhanced metafile image",
+                                           "File name(s)",
+                                           "Locale descriptor"};
+
+// Names registered in this process and their numbers.
+std::map<std::string, std::uint16_t>& RegisteredNames() {
+    static std::map<std::string, std::uint16_t> Names;
+    return Names;
+}
+
+} // namespace
+
+TLTTreeClass TreeClassOf(const TBaseLazyTree& Tree) {
+    return dynamic_cast<const TCustomLazyStringTree*>(&Tree) ? tcStringTree : tcBaseTree;
+}
+
+bool InheritsFrom(TLTTreeClass Class, TLTTreeClass Ancestor) {
+    return Class == Ancestor || Ancestor == tcBaseTree;
+}
+
+void TClipboardFormatList::Add(TClipboardFormatListEntry Entry) {
+    // Stable: equal priorities keep their registration order.
+    auto It = std::upper_bound(
+        Entries_.begin(), Entries_.end(), Entry.Priority,
+        [](std::uint32_t P, const TClipboardFormatListEntry& E) { return P < E.Priority; });
+    Entries_.insert(It, std::move(Entry));
+}
+
+std::vector<TFormatEtc>
+TClipboardFormatList::ListFormats(TLTTreeClass Class,
+                                  const std::vector<std::string>* Allowed) const {
+    std::vector<TFormatEtc> Result;
+    for (const auto& E : Entries_) {
+        if (!InheritsFrom(Class, E.TreeClass)) continue;
+        if (Allowed && std::none_of(Allowed->begin(), Allowed->end(), [&](const std::string& N) {
+                return SameText(N, E.Description);
+            }))
+            continue;
+        Result.push_back(E.FormatEtc);
+    }
+    return Result;
+}
+
+const TClipboardFormatListEntry*
+TClipboardFormatList::LookUpFormat(const std::string& Description) const {
+    for (auto It = Entries_.rbegin(); It != Entries_.rend(); ++It)
+        if (SameText(It->Description, Description)) return &*It;
+    return nullptr;
+}
+
+namespace {
+
+TClipboardFormatList& RawRegistry() {
+    static TClipboardFormatList Registry;
+    return Registry;
+}
+
+} // namespace
+
+TClipboardFormatList& ClipboardFormatRegistry() {
+    // The tree unit's own formats are there from the first use on.
+    static const bool Initialized = [] {
+        RegisteredNames()["Lazy Tree Reference"] = 0xC000;
+        RegisterTreeClipboardFormat("Lazy Tree Data", tcBaseTree, 50);
+        RegisterTreeClipboardFormat("HTML Format", tcStringTree, 80);
+        RegisterTreeClipboardFormat("Rich Text Format Without Objects", tcStringTree, 84);
+        RegisterTreeClipboardFormat("Rich Text Format", tcStringTree, 85);
+        RegisterTreeClipboardFormat("CSV", tcStringTree, 90);
+        RegisterTreeClipboardFormat(std::uint16_t{1}, tcStringTree, 100);
+        RegisterTreeClipboardFormat(std::uint16_t{13}, tcStringTree, 95);
+        return true;
+    }();
+    (void)Initialized;
+    return RawRegistry();
+}
+
+std::uint16_t RegisterTreeClipboardFormat(const std::string& Description, TLTTreeClass Class,
+                                          std::uint32_t Priority) {
+    auto& Names = RegisteredNames();
+    std::uint16_t Number = 0;
+    for (const auto& [Name, N] : Names)
+        if (SameText(Name, Description)) Number = N;
+    if (!Number) {
+        Number = static_cast<std::uint16_t>(0xC000 + Names.size());
+        Names[Description] = Number;
+    }
+    TClipboardFormatListEntry E;
+    E.Description = Description;
+    E.TreeClass = Class;
+    E.Priority = Priority;
+    E.FormatEtc.cfFormat = Number;
+    RawRegistry().Add(std::move(E));
+    return Number;
+}
+
+void RegisterTreeClipboardFormat(std::uint16_t cfFormat, TLTTreeClass Class,
+                                 std::uint32_t Priority) {
+    if (cfFormat == 0) return;
+    TClipboardFormatListEntry E;
+    if (cfFormat >= 1 && cfFormat <= 16)
+        E.Description = StandardFormatNames[cfFormat - 1];
+    else
+        for (const auto& [Name, N] : RegisteredNames())
+            if (N == cfFormat) E.Description = Name;
+    E.TreeClass = Class;
+    E.Priority = Priority;
+    E.FormatEtc.cfFormat = cfFormat;
+    RawRegistry().Add(std::move(E));
+}
+
+std::uint16_t ClipboardFormatNumber(const std::string& Description) {
+    for (const auto& [Name, N] : RegisteredNames())
+        if (SameText(Name, Description)) return N;
+    return 0;
+}
+
+int TClipboardFormats::Add(const std::string& Name) {
+    const TClipboardFormatListEntry* E = ClipboardFormatRegistry().LookUpFormat(Name);
+    if (!E || !Owner_ || !InheritsFrom(TreeClassOf(*Owner_), E->TreeClass)) return -1;
+    auto It = std::lower_bound(Names_.begin(), Names_.end(), Name);
+    if (It != Names_.end() && *It == Name) return static_cast<int>(It - Names_.begin());
+    It = Names_.insert(It, Name);
+    return static_cast<int>(It - Names_.begin());
+}
+
+void TClipboardFormats::Insert(int, const std::string& Name) {
+    // A sorted list places the name by its order, whatever the index.
+    Add(Name);
+}
+
+std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
+    std::vector<std::string> Fonts;
+    std::vector<fw::TColor> Colors;
+    int CurrentFont = -1, CurrentColor = -1, CurrentSize = -1;
+    auto TextWithFont = [&](const std::u16string& Text, const fw::TFont& F) {
+        std::string S;
+        if (Text.empty()) return S;
+        const fw::TFontStyles St = F.Style();
+        if (St & fw::fsUnderline) S += "\\ul";
+        if (St & fw::fsItalic) S += "\\i";
+        if (St & fw::fsBold) S += "\\b";
+        auto FIt = std::find(Fonts.begin(), Fonts.end(), F.Name());
+        const int FontIndex = static_cast<int>(FIt - Fonts.begin());
+        if (FIt == Fonts.end()) Fonts.push_back(F.Name());
+        if (FontIndex != CurrentFont) {
+            S += "\\f" + std::to_string(FontIndex);
+            CurrentFont = FontIndex;
+        }
+        const fw::TColor C = fw::ColorToRGB(F.Color());
+        auto CIt = std::find(Colors.begin(), Colors.end(), C);
+        const int ColorIndex = static_cast<int>(CIt - Colors.begin());
+        if (CIt == Colors.end()) Colors.push_back(C);
+        if (ColorIndex != CurrentColor) {
+            S += "\\cf" + std::to_string(ColorIndex + 1);
+            CurrentColor = ColorIndex;
+        }
+        if (F.Size() != CurrentSize) {
+            S += "\\fs" + std::to_string(2 * F.Size());
+            CurrentSize = F.Size();
+        }
+        S += " ";
+        for (char16_t U : Text)
+            S += "\\u" + std::to_string(static_cast<unsigned>(U)) + "\\'3f";
+        if (St & fw::fsUnderline) S += "\\ul0";
+        if (St & fw::fsItalic) S += "\\i0";
+        if (St & fw::fsBold) S += "\\b0";
+        return S;
+    };
+    auto AlignCode = [](TAlignment A, TBiDiMode B) -> std::string {
+        if (B != bdLeftToRight && A != taCenter)
+            A = A == taLeftJustify ? taRightJustify : taLeftJustify;
+        return A == taRightJustify ? "\\qr" : A == taCenter ? "\\qc" : "";
+    };
+    const std::vector<int> Columns = ExportColumns(Tree);
+    const int Main = Tree.HeaderMainColumn();
+    std::string Body = "\\uc1\\trowd\\trgaph70";
+    auto Twips = [](int Pixels) {
+        return static_cast<long long>(std::nearbyint(Pixels * 1440.0 / fw::ScreenPixelsPerInch));
+    };
+    if (!Columns.empty()) {
+        int Sum = 0;
+        for (int I : Columns) {
+            Sum += Tree.Header()->Columns()[I].Width();
+            Body += "\\cellx" + std::to_string(Twips(Sum));
+        }
+        Body += "\\pard\\intbl";
+        for (int I : Columns) {
+            const TLazyTreeColumn& C = Tree.Header()->Columns()[I];
+            Body += AlignCode(C.Alignment(), C.BiDiMode());
+            Body += TextWithFont(C.Text(), Tree.Header()->Font());
+            Body += "\\cell";
+        }
+        Body += "\\row";
+    } else {
+        Body += "\\cellx" + std::to_string(Twips(Tree.ClientWidth()));
+    }
+    std::vector<int> Cells = Columns;
+    if (Cells.empty()) Cells.push_back(NoColumn);
+    fw::TBitmap Scratch(1, 1);
+    for (PLazyNode N = FirstOf(Tree, Source); N; N = NextOf(Tree, Source, N)) {
+        const int Level = static_cast<int>(Tree.GetNodeLevel(N));
+        for (int I : Cells) {
+            const std::u16string Text = Tree.GetText(N, I);
+            Body += "\\pard\\intbl";
+            Body += I >= 0 ? AlignCode(Tree.Header()->Columns()[I].Alignment(),
+                                       Tree.Header()->Columns()[I].BiDiMode())
+                           : AlignCode(taLeftJustify, Tree.BiDiMode());
+            fw::TCanvas& C = Scratch.Canvas();
+            C.Font().Assign(Tree.Font());
+            Tree.DoPaintText(N, &C, I, ttNormal);
+            if (I == Main && Level > 0) {
+                for (int L = 0; L < Level; ++L)
+                    Body += "\\tab";
+                Body += " ";
+            }
+            Body += TextWithFont(Text, C.Font());
+            Body += "\\cell";
+        }
+        Body += "\\row";
+    }
+    Body += "\\pard\\par";
+    std::string Out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl";
+    for (std::size_t I = 0; I < Fonts.size(); ++I)
+        Out += "{\\f" + std::to_string(I) + " " + Fonts[I] + ";}";
+    Out += "}{\\colortbl;";
+    for (fw::TColor C : Colors)
+        Out += "\\red" + std::to_string(C & 0xFF) + "\\green" + std::to_string((C >> 8) & 0xFF) +
+               "\\blue" + std::to_string((C >> 16) & 0xFF) + ";";
+    Out += "}" + Body + "}";
+    return Out;
+}
+
+} // namespace vel

@@ -1,0 +1,781 @@
+// Columns and the column collection: layout, positions and stream.
+#include "LazyTreeHeader.h"
+#include "LazyTrees.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vel {
+
+// --- byte streams ----------------------------------------------------------
+
+void TLTWriter::WriteInt(std::int32_t V) {
+    const auto U = static_cast<std::uint32_t>(V);
+    for (int I = 0; I < 4; ++I)
+        Out_.push_back(static_cast<std::uint8_t>(U >> (8 * I)));
+}
+
+void TLTWriter::WriteBytes(const void* Data, std::size_t Size) {
+    const auto* P = static_cast<const std::uint8_t*>(Data);
+    Out_.insert(Out_.end(), P, P + Size);
+}
+
+std::int32_t TLTReader::ReadInt() {
+    std::uint8_t B[4];
+    ReadBytes(B, 4);
+    return static_cast<std::int32_t>(std::uint32_t(B[0]) | std::uint32_t(B[1]) << 8 |
+                                     std::uint32_t(B[2]) << 16 | std::uint32_t(B[3]) << 24);
+}
+
+void TLTReader::ReadBytes(void* Dest, std::size_t Size) {
+    if (Size > Remaining()) throw EReadError("Stream read error");
+    if (Size) std::memcpy(Dest, Data_.data() + Pos_, Size);
+    Pos_ += Size;
+}
+
+void TLTReader::Seek(std::size_t Position) {
+    if (Position > Data_.size()) throw EReadError("Stream read error");
+    Pos_ = Position;
+}
+
+namespace {
+
+// A length read from a stream, checked against what is left before anything is allocated.
+std::size_t ReadLength(TLTReader& S, std::size_t UnitSize) {
+    const std::int32_t N = S.ReadInt();
+    if (N < 0 || static_cast<std::size_t>(N) > S.Remaining() / UnitSize)
+        throw EReadError("Stream read error: bad text length");
+    return static_cast<std::size_t>(N);
+}
+
+std::u16string ReadWideText(TLTReader& S) {
+    const std::size_t N = ReadLength(S, 2);
+    std::u16string T(N, u'\0');
+    for (std::size_t I = 0; I < N; ++I) {
+        std::uint8_t B[2];
+        S.ReadBytes(B, 2);
+        T[I] = static_cast<char16_t>(B[0] | B[1] << 8);
+    }
+    return T;
+}
+
+void WriteWideText(TLTWriter& S, const std::u16string& T) {
+    S.WriteInt(static_cast<std::int32_t>(T.size()));
+    for (char16_t C : T) {
+        const std::uint8_t B[2] = {static_cast<std::uint8_t>(C & 0xFF),
+                                   static_cast<std::uint8_t>(C >> 8)};
+        S.WriteBytes(B, 2);
+    }
+}
+
+// Column options of older stream versions.
+TLTColumnOptions ConvertColumnOptions(std::int32_t Stored, int Version) {
+    const auto V = static_cast<std::uint32_t>(Stored);
+    if (Version >= 3) return static_cast<TLTColumnOptions>(V & 0xFFFF);
+    if (Version == 2) return static_cast<TLTColumnOptions>(V & 0xFF);
+    // Bits 4-6 moved up by one when coParentColor came in at bit 4.
+    return static_cast<TLTColumnOptions>((V & 0x0F) | ((V & 0x70) << 1));
+}
+
+bool TreeLoading(const TBaseLazyTree* Tree) {
+    return Tree && Tree->IsLoading();
+}
+
+} // namespace
+
+// --- TLazyTreeColumn -------------------------------------------------------
+
+TLazyTreeColumn::TLazyTreeColumn(TLazyTreeColumns* Collection)
+    : Collection_(Collection), Color_(fw::clWindow) {
+    Position_ = static_cast<TColumnPosition>(Collection ? Collection->Count() : 0);
+}
+
+TLazyTreeColumn::~TLazyTreeColumn() = default;
+
+TLTHeader* TLazyTreeColumn::Header() const {
+    return Collection_ ? Collection_->Header() : nullptr;
+}
+
+TBaseLazyTree* TLazyTreeColumn::Tree() const {
+    return Header() ? Header()->Treeview() : nullptr;
+}
+
+int TLazyTreeColumn::Index() const {
+    return Collection_ ? Collection_->IndexOf(this) : -1;
+}
+
+void TLazyTreeColumn::Changed(bool AllItems) {
+    if (Collection_) Collection_->Update(AllItems ? nullptr : this);
+}
+
+void TLazyTreeColumn::SetIndex(int Value) {
+    const int Old = Index();
+    if (!Collection_ || Old == Value || Value < 0 || Value >= Collection_->Count()) return;
+    Collection_->Move(Old, Value);
+}
+
+void TLazyTreeColumn::SetText(const std::u16string& Value) {
+    if (Text_ == Value) return;
+    Text_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetHint(const std::u16string& Value) {
+    if (Hint_ == Value) return;
+    Hint_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetWidth(int Value) {
+    Value = std::clamp(Value, MinWidth_, std::max(MinWidth_, MaxWidth_));
+    if (Value == Width_) return;
+    TLTHeader* H = Header();
+    if (H && (H->Options() & hoAutoResize) && Index() == H->AutoSizeIndex() &&
+        !(H->States & hrsAutoSizing))
+        return;
+    LastWidth_ = Width_;
+    Width_ = Value;
+    if (!Collection_) return;
+    Collection_->UpdatePositions();
+    TBaseLazyTree* T = Tree();
+    if (!TreeLoading(T) && !Collection_->Updating()) {
+        if (H && (H->Options() & hoAutoResize)) Collection_->AdjustAutoSize(Index());
+        if (T) T->DoColumnResize(Index());
+    }
+    Changed();
+}
+
+void TLazyTreeColumn::SetMinWidth(int Value) {
+    Value = std::clamp(Value, 0, MaxWidth_);
+    if (Value == MinWidth_) return;
+    MinWidth_ = Value;
+    SetWidth(Width_);
+    Changed();
+}
+
+void TLazyTreeColumn::SetMaxWidth(int Value) {
+    Value = std::clamp(Value, MinWidth_, 10000);
+    if (Value == MaxWidth_) return;
+    MaxWidth_ = Value;
+    SetWidth(Width_);
+    Changed();
+}
+
+void TLazyTreeColumn::SetPosition(TColumnPosition Value) {
+    if (Value == Position_) return;
+    TBaseLazyTree* T = Tree();
+    if (TreeLoading(T) || !Collection_) {
+        Position_ = Value;
+        return;
+    }
+    Value =
+        std::min<TColumnPosition>(Value, static_cast<TColumnPosition>(Collection_->Count() - 1));
+    Collection_->FixPositionArraySize();
+    if (Collection_->Updating()) {
+        Position_ = Value;
+        return;
+    }
+    if (T) T->EndEditNode();
+    Collection_->MovePosition(Index(), Value);
+    if (Header()) Header()->Invalidate(this);
+    if (T) T->Invalidate();
+    Changed();
+}
+
+void TLazyTreeColumn::SetStyle(TLazyTreeColumnStyle Value) {
+    if (Value == Style_) return;
+    Style_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetImageIndex(int Value) {
+    if (Value == ImageIndex_) return;
+    ImageIndex_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetBiDiMode(TBiDiMode Value) {
+    if (Value == BiDiMode_) return;
+    BiDiMode_ = Value;
+    Options_ &= static_cast<TLTColumnOptions>(~coParentBidiMode);
+    if (Tree()) Tree()->Invalidate();
+    Changed();
+}
+
+void TLazyTreeColumn::SetLayout(TLTHeaderColumnLayout Value) {
+    if (Value == Layout_) return;
+    Layout_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetMargin(int Value) {
+    if (Value < 0) Value = 4;
+    if (Value == Margin_) return;
+    Margin_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetSpacing(int Value) {
+    if (Value == Spacing_) return;
+    Spacing_ = Value;
+    Changed();
+}
+
+void TLazyTreeColumn::SetOptions(TLTColumnOptions Value) {
+    if (Value == Options_) return;
+    const TLTColumnOptions TurnedOn = Value & ~Options_;
+    const TLTColumnOptions Changes = Value ^ Options_;
+    Options_ = Value;
+    TBaseLazyTree* T = Tree();
+    if (T && (TurnedOn & coParentBidiMode)) BiDiMode_ = T->BiDiMode();
+    if (T && (TurnedOn & coParentColor)) Color_ = T->Color();
+    if (TurnedOn & coAutoSpring) SpringRest_ = 0;
+    if (T && !TreeLoading(T) && ((Changes & coVisible) || (TurnedOn & coParentColor))) {
+        if (Collection_) Collection_->UpdatePositions();
+        if (!Collection_ || !Collection_->Updating()) T->Invalidate();
+        if (Changes & coVisible) T->UpdateHorizontalScrollBar(false);
+    }
+    Changed();
+}
+
+void TLazyTreeColumn::SetTag(int Value) {
+    Tag_ = Value;
+}
+
+void TLazyTreeColumn::SetAlignment(TAlignment Value) {
+    if (Value == Alignment_) return;
+    Alignment_ = Value;
+    if (Tree()) Tree()->Invalidate();
+    Changed();
+}
+
+void TLazyTreeColumn::SetColor(fw::TColor Value) {
+    if (Value == Color_) return;
+    Color_ = Value;
+    Options_ &= static_cast<TLTColumnOptions>(~coParentColor);
+    if (Tree()) Tree()->Invalidate();
+    Changed();
+}
+
+void TLazyTreeColumn::ParentBiDiModeChanged() {
+    if ((Options_ & coParentBidiMode) && Tree() && Tree()->BiDiMode() != BiDiMode_) {
+        BiDiMode_ = Tree()->BiDiMode();
+        Changed();
+    }
+}
+
+void TLazyTreeColumn::ParentColorChanged() {
+    if ((Options_ & coParentColor) && Tree() && Tree()->Color() != Color_) {
+        Color_ = Tree()->Color();
+        Changed();
+    }
+}
+
+void TLazyTreeColumn::Assign(const TLazyTreeColumn& Source) {
+    // Options go last and are cleared meanwhile so that parent flags do not
+    // overwrite the copied colour and reading direction.
+    Options_ = 0;
+    Alignment_ = Source.Alignment_;
+    BiDiMode_ = Source.BiDiMode_;
+    Color_ = Source.Color_;
+    Hint_ = Source.Hint_;
+    ImageIndex_ = Source.ImageIndex_;
+    Layout_ = Source.Layout_;
+    Margin_ = Source.Margin_;
+    MaxWidth_ = Source.MaxWidth_;
+    MinWidth_ = Source.MinWidth_;
+    Position_ = Source.Position_;
+    Spacing_ = Source.Spacing_;
+    Style_ = Source.Style_;
+    Tag_ = Source.Tag_;
+    Text_ = Source.Text_;
+    Width_ = Source.Width_;
+    LastWidth_ = Source.LastWidth_;
+    Options_ = Source.Options_;
+    Changed();
+}
+
+std::u16string TLazyTreeColumn::GetDisplayName() const {
+    for (char16_t C : Text_)
+        if (C > 255) {
+            const std::string N = "Column " + std::to_string(Index());
+            return std::u16string(N.begin(), N.end());
+        }
+    return Text_;
+}
+
+bool TLazyTreeColumn::Equals(const TLazyTreeColumn& O) const {
+    return Alignment_ == O.Alignment_ && BiDiMode_ == O.BiDiMode_ && Color_ == O.Color_ &&
+           Hint_ == O.Hint_ && ImageIndex_ == O.ImageIndex_ && Layout_ == O.Layout_ &&
+           Margin_ == O.Margin_ && MaxWidth_ == O.MaxWidth_ && MinWidth_ == O.MinWidth_ &&
+           Options_ == O.Options_ && Position_ == O.Position_ && Spacing_ == O.Spacing_ &&
+           Style_ == O.Style_ && Tag_ == O.Tag_ && Text_ == O.Text_ && Width_ == O.Width_;
+}
+
+fw::TRect TLazyTreeColumn::GetRect() const {
+    fw::TRect R;
+    if (Tree()) R = Tree()->HeaderRect();
+    R.Left = Left_;
+    R.Right = Left_ + Width_;
+    return R;
+}
+
+int TLazyTreeColumn::GetAbsoluteLeft() const {
+    return Left_ + (Tree() ? Tree()->OffsetX() : 0);
+}
+
+void TLazyTreeColumn::RestoreLastWidth() {
+    if (Collection_) Collection_->AnimatedResize(Index(), LastWidth_);
+}
+
+void TLazyTreeColumn::LoadFromStream(TLTReader& S, int Version) {
+    Text_ = ReadWideText(S);
+    Hint_ = ReadWideText(S);
+    const int W = S.ReadInt();
+    const int MinW = S.ReadInt();
+    const int MaxW = S.ReadInt();
+    // Limits first, so that the width is clamped against the stored ones.
+    MinWidth_ = 0;
+    MaxWidth_ = 10000;
+    SetMaxWidth(MaxW);
+    SetMinWidth(MinW);
+    SetWidth(W);
+    const int St = S.ReadInt();
+    SetStyle(St == 1 ? vsOwnerDraw : vsText);
+    SetImageIndex(S.ReadInt());
+    const int L = S.ReadInt();
+    SetLayout(L >= 0 && L <= 3 ? static_cast<TLTHeaderColumnLayout>(L) : blGlyphLeft);
+    SetMargin(S.ReadInt());
+    SetSpacing(S.ReadInt());
+    const int B = S.ReadInt();
+    const TLTColumnOptions Keep = Options_;
+    SetBiDiMode(B >= 0 && B <= 3 ? static_cast<TBiDiMode>(B) : bdLeftToRight);
+    Options_ = Keep;
+    SetOptions(ConvertColumnOptions(S.ReadInt(), Version));
+    if (Version > 0) {
+        Tag_ = S.ReadInt();
+        const int A = S.ReadInt();
+        Alignment_ = A >= 0 && A <= 2 ? static_cast<TAlignment>(A) : taLeftJustify;
+        if (Version > 1) {
+            Color_ = S.ReadInt();
+        }
+    }
+}
+
+void TLazyTreeColumn::SaveToStream(TLTWriter& S) const {
+    WriteWideText(S, Text_);
+    WriteWideText(S, Hint_);
+    S.WriteInt(Width_);
+    S.WriteInt(MinWidth_);
+    S.WriteInt(MaxWidth_);
+    S.WriteInt(static_cast<int>(Style_));
+    S.WriteInt(ImageIndex_);
+    S.WriteInt(static_cast<int>(Layout_));
+    S.WriteInt(Margin_);
+    S.WriteInt(Spacing_);
+    S.WriteInt(static_cast<int>(BiDiMode_));
+    S.WriteInt(Options_);
+    S.WriteInt(Tag_);
+    S.WriteInt(static_cast<int>(Alignment_));
+    S.WriteInt(Color_);
+}
+
+// --- TLazyTreeColumns ------------------------------------------------------
+
+TLazyTreeColumns::TLazyTreeColumns(TLTHeader* AOwner) : Header_(AOwner) {}
+
+TLazyTreeColumns::~TLazyTreeColumns() {
+    Clearing = true;
+    Items_.clear();
+}
+
+TLazyTreeColumn* TLazyTreeColumns::Items(int Index) const {
+    if (Index < 0 || Index >= Count()) return nullptr;
+    return Items_[static_cast<std::size_t>(Index)].get();
+}
+
+int TLazyTreeColumns::IndexOf(const TLazyTreeColumn* Column) const {
+    for (int I = 0; I < Count(); ++I)
+        if (Items_[static_cast<std::size_t>(I)].get() == Column) return I;
+    return -1;
+}
+
+TLazyTreeColumn* TLazyTreeColumns::Add() {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    std::unique_ptr<TLazyTreeColumn> C =
+        T ? T->GetColumnClass(this) : std::make_unique<TLazyTreeColumn>(this);
+    TLazyTreeColumn* Raw = C.get();
+    Items_.push_back(std::move(C));
+    Update(nullptr);
+    return Raw;
+}
+
+void TLazyTreeColumns::Clear() {
+    Clearing = true;
+    struct TGuard {
+        bool& Flag;
+        ~TGuard() { Flag = false; }
+    } Guard{Clearing};
+    HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
+    if (Header_ && !(Header_->States & hrsLoading)) {
+        Header_->ColumnsCleared();
+    }
+    Items_.clear();
+    PositionToIndex.clear();
+    Update(nullptr);
+}
+
+void TLazyTreeColumns::Delete(int Index) {
+    if (Index < 0 || Index >= Count()) return;
+    Removing(Items_[static_cast<std::size_t>(Index)].get());
+    Items_.erase(Items_.begin() + Index);
+    Update(nullptr);
+}
+
+void TLazyTreeColumns::Removing(TLazyTreeColumn* Column) {
+    if (Clearing) return;
+    const int Old = IndexOf(Column);
+    if (Old < 0) return;
+    auto It = std::find(PositionToIndex.begin(), PositionToIndex.end(), Old);
+    if (It != PositionToIndex.end()) PositionToIndex.erase(It);
+    for (auto& I : PositionToIndex)
+        if (I > Old) --I;
+    auto Shift = [Old](TColumnIndex& I) {
+        if (I == Old)
+            I = NoColumn;
+        else if (I > Old)
+            --I;
+    };
+    Shift(HoverIndex);
+    Shift(DownIndex);
+    Shift(TrackIndex);
+    Shift(ClickIndex);
+    if (Header_) Header_->ColumnRemoved(Old);
+}
+
+void TLazyTreeColumns::Move(int Old, int New) {
+    if (Old == New || Old < 0 || New < 0 || Old >= Count() || New >= Count()) return;
+    auto Item = std::move(Items_[static_cast<std::size_t>(Old)]);
+    Items_.erase(Items_.begin() + Old);
+    Items_.insert(Items_.begin() + New, std::move(Item));
+    IndexChanged(Old, New);
+    Update(nullptr);
+}
+
+void TLazyTreeColumns::IndexChanged(int Old, int New) {
+    for (auto& I : PositionToIndex) {
+        if (I == Old)
+            I = New;
+        else if (Old < New && I > Old && I <= New)
+            --I;
+        else if (Old > New && I >= New && I < Old)
+            ++I;
+    }
+}
+
+void TLazyTreeColumns::BeginUpdate() {
+    ++UpdateCount_;
+}
+
+void TLazyTreeColumns::EndUpdate() {
+    if (UpdateCount_ > 0 && --UpdateCount_ == 0) Update(nullptr);
+}
+
+void TLazyTreeColumns::FixPositionArraySize() {
+    const auto N = static_cast<std::size_t>(Count());
+    const std::size_t Old = PositionToIndex.size();
+    if (N > Old) {
+        PositionToIndex.resize(N);
+        for (std::size_t I = Old; I < N; ++I)
+            PositionToIndex[I] = static_cast<TColumnIndex>(I);
+    } else if (N < Old) {
+        // Indices at or above the new count slide down until all are valid.
+        PositionToIndex.resize(N);
+        bool Again = true;
+        while (Again) {
+            Again = false;
+            for (auto& I : PositionToIndex)
+                if (I >= static_cast<TColumnIndex>(N)) {
+                    --I;
+                    Again = true;
+                }
+        }
+    }
+}
+
+void TLazyTreeColumns::MovePosition(TColumnIndex Column, TColumnPosition NewPosition) {
+    auto It = std::find(PositionToIndex.begin(), PositionToIndex.end(), Column);
+    if (It == PositionToIndex.end() || NewPosition >= PositionToIndex.size()) return;
+    PositionToIndex.erase(It);
+    PositionToIndex.insert(PositionToIndex.begin() + NewPosition, Column);
+    UpdatePositions(true);
+}
+
+void TLazyTreeColumns::UpdatePositions(bool Force) {
+    if (NeedPositionsFix || (Updating() && !Force)) return;
+    FixPositionArraySize();
+    int RunningLeft = 0;
+    for (std::size_t P = 0; P < PositionToIndex.size(); ++P) {
+        TLazyTreeColumn* C = Items(PositionToIndex[P]);
+        if (!C) continue;
+        C->Position_ = static_cast<TColumnPosition>(P);
+        C->Left_ = RunningLeft;
+        if (C->Options_ & coVisible) RunningLeft += C->Width_;
+    }
+}
+
+void TLazyTreeColumns::FixPositions() {
+    const int N = Count();
+    PositionToIndex.assign(static_cast<std::size_t>(N), NoColumn);
+    std::vector<bool> Used(static_cast<std::size_t>(N), false);
+    for (int I = 0; I < N; ++I) {
+        const TColumnPosition P = Items(I)->Position_;
+        if (P < static_cast<TColumnPosition>(N) && PositionToIndex[P] == NoColumn) {
+            PositionToIndex[P] = I;
+            Used[static_cast<std::size_t>(I)] = true;
+        }
+    }
+    // Stored positions that clash or are out of range: fill the gaps in index order.
+    int Next = 0;
+    for (auto& Slot : PositionToIndex) {
+        if (Slot != NoColumn) continue;
+        while (Used[static_cast<std::size_t>(Next)])
+            ++Next;
+        Slot = Next;
+        Used[static_cast<std::size_t>(Next)] = true;
+    }
+    NeedPositionsFix = false;
+    UpdatePositions(true);
+}
+
+void TLazyTreeColumns::Update(TLazyTreeColumn* Item) {
+    FixPositionArraySize();
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    if (TreeLoading(T))
+        NeedPositionsFix = true;
+    else
+        UpdatePositions();
+    if (Count() > 0 && Header_ && Header_->RawMainColumn() < 0) Header_->SetMainColumn(0);
+    if (TreeLoading(T) || !Header_ || (Header_->States & hrsLoading) || Updating()) return;
+    if (Header_->Options() & hoAutoResize) AdjustAutoSize(InvalidColumn);
+    if (Item)
+        Header_->Invalidate(Item);
+    else if (T && T->HandleAllocated()) {
+        T->UpdateHorizontalScrollBar(false);
+        Header_->Invalidate();
+        T->Invalidate();
+    }
+}
+
+TColumnIndex TLazyTreeColumns::ColumnFromPosition(fw::TPoint P, bool Relative) const {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    if (P.X < 0 || P.Y < 0 || (T && P.Y > T->Height())) return InvalidColumn;
+    int Sum = Relative && T ? T->OffsetX() : 0;
+    for (TColumnIndex I : PositionToIndex) {
+        const TLazyTreeColumn* C = Items(I);
+        if (!C || !(C->Options() & coVisible)) continue;
+        Sum += C->Width();
+        if (P.X < Sum) return I;
+    }
+    return InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::ColumnFromPosition(TColumnPosition Position) const {
+    if (Position >= PositionToIndex.size()) return NoColumn;
+    return PositionToIndex[Position];
+}
+
+TColumnIndex TLazyTreeColumns::GetColumnAndBounds(fw::TPoint P, int& ColumnLeft, int& ColumnRight,
+                                                  bool Relative) const {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    ColumnLeft = Relative && T ? T->OffsetX() : 0;
+    ColumnRight = ColumnLeft;
+    for (TColumnIndex I : PositionToIndex) {
+        const TLazyTreeColumn* C = Items(I);
+        if (!C || !(C->Options() & coVisible)) continue;
+        ColumnRight = ColumnLeft + C->Width();
+        if (P.X < ColumnRight) return I;
+        ColumnLeft = ColumnRight;
+    }
+    return InvalidColumn;
+}
+
+void TLazyTreeColumns::GetColumnBounds(TColumnIndex Column, int& Left, int& Right) const {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    if (Column == NoColumn || !IsValidColumn(Column)) {
+        Left = 0;
+        Right = T ? T->ClientWidth() : 0;
+        return;
+    }
+    const TLazyTreeColumn* C = Items(Column);
+    Left = C->Left() + (T ? T->OffsetX() : 0);
+    Right = Left + C->Width();
+}
+
+TColumnIndex TLazyTreeColumns::GetFirstVisibleColumn() const {
+    for (TColumnIndex I : PositionToIndex)
+        if (Items(I) && (Items(I)->Options() & coVisible)) return I;
+    return InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::GetLastVisibleColumn() const {
+    for (auto It = PositionToIndex.rbegin(); It != PositionToIndex.rend(); ++It)
+        if (Items(*It) && (Items(*It)->Options() & coVisible)) return *It;
+    return InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::GetNextColumn(TColumnIndex Column) const {
+    if (!IsValidColumn(Column)) return InvalidColumn;
+    const TColumnPosition P = Items(Column)->Position() + 1;
+    return P < PositionToIndex.size() ? PositionToIndex[P] : InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::GetNextVisibleColumn(TColumnIndex Column) const {
+    for (TColumnIndex C = GetNextColumn(Column); C != InvalidColumn; C = GetNextColumn(C))
+        if (Items(C)->Options() & coVisible) return C;
+    return InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::GetPreviousColumn(TColumnIndex Column) const {
+    if (!IsValidColumn(Column) || Items(Column)->Position() == 0) return InvalidColumn;
+    const TColumnPosition P = Items(Column)->Position() - 1;
+    return P < PositionToIndex.size() ? PositionToIndex[P] : InvalidColumn;
+}
+
+TColumnIndex TLazyTreeColumns::GetPreviousVisibleColumn(TColumnIndex Column) const {
+    for (TColumnIndex C = GetPreviousColumn(Column); C != InvalidColumn; C = GetPreviousColumn(C))
+        if (Items(C)->Options() & coVisible) return C;
+    return InvalidColumn;
+}
+
+std::vector<TLazyTreeColumn*> TLazyTreeColumns::GetVisibleColumns() const {
+    std::vector<TLazyTreeColumn*> Result;
+    for (TColumnIndex I : PositionToIndex)
+        if (Items(I) && (Items(I)->Options() & coVisible)) Result.push_back(Items(I));
+    return Result;
+}
+
+int TLazyTreeColumns::TotalWidth() const {
+    const TColumnIndex Last = GetLastVisibleColumn();
+    if (Last < 0) return 0;
+    return Items(Last)->Left() + Items(Last)->Width();
+}
+
+bool TLazyTreeColumns::Equals(const TLazyTreeColumns& Other) const {
+    if (Count() != Other.Count() || PositionToIndex != Other.PositionToIndex) return false;
+    for (int I = 0; I < Count(); ++I)
+        if (!Items(I)->Equals(*Other.Items(I))) return false;
+    return true;
+}
+
+void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
+    if (&Source == this) return;
+    BeginUpdate();
+    {
+        struct TGuard {
+            TLazyTreeColumns& C;
+            ~TGuard() { C.EndUpdate(); }
+        } Guard{*this};
+        Clearing = true;
+        Items_.clear();
+        Clearing = false;
+        for (int I = 0; I < Source.Count(); ++I)
+            Add()->Assign(*Source.Items(I));
+        PositionToIndex = Source.PositionToIndex;
+    }
+}
+
+void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
+    // Without a window device context to scroll, the resize happens in one step.
+    TLazyTreeColumn* C = Items(Column);
+    if (!C) return;
+    C->SetWidth(std::clamp(NewWidth, C->MinWidth(), C->MaxWidth()));
+}
+
+void TLazyTreeColumns::AdjustAutoSize(TColumnIndex CurrentIndex, bool Force) {
+    if (Count() == 0 || !Header_) return;
+    TColumnIndex AutoIndex = Header_->AutoSizeIndex();
+    if (!IsValidColumn(AutoIndex)) AutoIndex = Count() - 1;
+    if (IsValidColumn(CurrentIndex) &&
+        Items(CurrentIndex)->Position() >= Items(AutoIndex)->Position()) {
+        AutoIndex = GetNextVisibleColumn(CurrentIndex);
+        if (AutoIndex < 0) return;
+    }
+    TBaseLazyTree* T = Header_->Treeview();
+    int Rest = T ? T->ClientWidth() : 0;
+    for (TLazyTreeColumn* V : GetVisibleColumns())
+        if (V->Index() != AutoIndex) Rest -= V->Width();
+    TLazyTreeColumn* A = Items(AutoIndex);
+    const int NewWidth = std::clamp(Rest, A->MinWidth(), std::max(A->MinWidth(), A->MaxWidth()));
+    if (NewWidth == A->Width() && !Force) return;
+    A->LastWidth_ = A->Width_;
+    A->Width_ = NewWidth;
+    UpdatePositions(true);
+    if (T) T->DoColumnResize(AutoIndex);
+}
+
+void TLazyTreeColumns::UpdateSpringColumns(int NewHeaderWidth) {
+    if (!Header_) return;
+    if ((Header_->Options() & hoAutoSpring) && Header_->LastWidth > 0) {
+        const int Difference = NewHeaderWidth - Header_->LastWidth;
+        std::vector<TLazyTreeColumn*> Springs;
+        for (int I = 0; I < Count(); ++I)
+            if (Items(I)->Options() & coAutoSpring) Springs.push_back(Items(I));
+        if (!Springs.empty() && Difference != 0) {
+            const float Share =
+                static_cast<float>(std::abs(Difference)) / static_cast<float>(Springs.size());
+            float Remaining = static_cast<float>(std::abs(Difference));
+            for (TLazyTreeColumn* C : Springs) {
+                if (Remaining < 0) break;
+                const float Amount = C->SpringRest_ + Share;
+                const int Whole = static_cast<int>(Amount);
+                C->SpringRest_ = Amount - static_cast<float>(Whole);
+                const int NewW = C->Width_ + (Difference > 0 ? Whole : -Whole);
+                C->Width_ = std::clamp(NewW, C->MinWidth_, std::max(C->MinWidth_, C->MaxWidth_));
+                Remaining -= Share;
+            }
+            UpdatePositions(true);
+        }
+    }
+    Header_->LastWidth = NewHeaderWidth;
+}
+
+void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {
+    const std::int32_t N = S.ReadInt();
+    if (N <= 0) return;
+    // Each column takes at least 12 numbers (oldest layout) and a position entry:
+    // refuse counts the stream cannot hold before anything is allocated.
+    if (static_cast<std::size_t>(N) > S.Remaining() / (13 * 4))
+        throw EReadError("Stream read error: bad column count");
+    Clear();
+    BeginUpdate();
+    struct TGuard {
+        TLazyTreeColumns& C;
+        ~TGuard() { C.EndUpdate(); }
+    } Guard{*this};
+    for (int I = 0; I < N; ++I)
+        Add()->LoadFromStream(S, Version);
+    TIndexArray Positions(static_cast<std::size_t>(N));
+    for (auto& P : Positions) {
+        P = S.ReadInt();
+        if (P < 0 || P >= N) throw EReadError("Stream read error: bad column position");
+    }
+    std::vector<TColumnIndex> Sorted = Positions;
+    std::sort(Sorted.begin(), Sorted.end());
+    if (std::adjacent_find(Sorted.begin(), Sorted.end()) != Sorted.end())
+        throw EReadError("Stream read error: repeated column position");
+    PositionToIndex = std::move(Positions);
+    UpdatePositions(true);
+}
+
+void TLazyTreeColumns::SaveToStream(TLTWriter& S) const {
+    S.WriteInt(Count());
+    for (int I = 0; I < Count(); ++I)
+        Items(I)->SaveToStream(S);
+    for (int I = 0; I < Count(); ++I)
+        S.WriteInt(I < static_cast<int>(PositionToIndex.size())
+                       ? PositionToIndex[static_cast<std::size_t>(I)]
+                       : I);
+}
+
+} // namespace vel

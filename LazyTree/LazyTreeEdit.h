@@ -1,0 +1,63 @@
+// The string tree's in-place editor: a one-line edit over the cell.
+#pragma once
+
+#include "LazyStringTree.h"
+#include "StdCtrls.h"
+
+#include <memory>
+
+namespace vel {
+
+class TStringEditLink;
+
+// The edit window over a cell.
+class TLTEdit : public fw::TEdit {
+public:
+    TLTEdit(TStringEditLink* Link);
+    TStringEditLink* Link() const { return Link_; }
+    void Detach() { Link_ = nullptr; }
+
+protected:
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void DoExit() override;
+
+private:
+    TStringEditLink* Link_;
+};
+
+class TStringEditLink : public ILTEditLink {
+public:
+    TStringEditLink();
+    ~TStringEditLink() override;
+
+    bool BeginEdit() override;
+    bool CancelEdit() override;
+    bool EndEdit() override;
+    bool PrepareEdit(TBaseLazyTree* Tree, void* Node, int Column) override;
+    fw::TRect GetBounds() const override;
+    void ProcessMessage(fw::TMessage& Message) override;
+    void SetBounds(fw::TRect R) override;
+
+    TLTEdit* Edit() const { return Edit_.get(); }
+    TCustomLazyStringTree* Tree() const { return Tree_; }
+    PLazyNode Node() const { return Node_; }
+    int Column() const { return Column_; }
+    TAlignment Alignment() const { return Alignment_; }
+    bool Stopping() const { return Stopping_; }
+
+private:
+    std::unique_ptr<TLTEdit> Edit_;
+    TCustomLazyStringTree* Tree_ = nullptr;
+    PLazyNode Node_ = nullptr;
+    int Column_ = NoColumn;
+    TAlignment Alignment_ = taLeftJustify;
+    fw::TRect TextBounds_;
+    bool Stopping_ = false;
+};
+
+// UTF-16 text as the 8-bit edit shows it; false when a character does not fit in 8 bits.
+bool WideToEditText(const std::u16string& Text, std::string& Out);
+std::u16string EditTextToWide(const std::string& Text);
+
+} // namespace vel

@@ -1,0 +1,351 @@
+// Header painting: button faces in four styles, glyph and text layout, owner draw.
+#include "Canvas.h"
+#include "LazyTreeHeader.h"
+#include "LazyTrees.h"
+
+#include <algorithm>
+
+namespace vel {
+
+namespace {
+
+// Size of the sort and drop-mark glyphs the header draws itself.
+constexpr int UtilityGlyphSize = 16;
+
+// Sort arrow: a small filled triangle centred in a 16 x 16 cell.
+void DrawSortGlyph(fw::TCanvas& Canvas, fw::TPoint At, bool Ascending, fw::TColor Color) {
+    fw::TCanvasStateSaver Saver(Canvas);
+    Canvas.Pen().SetColor(Color);
+    Canvas.Brush().SetColor(Color);
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    const int L = At.X + 4, R = At.X + 12, T = At.Y + 6, B = At.Y + 10;
+    if (Ascending)
+        Canvas.Polygon({{L, B}, {R, B}, {(L + R) / 2, T}});
+    else
+        Canvas.Polygon({{L, T}, {R, T}, {(L + R) / 2, B}});
+}
+
+// Drop mark: a vertical bar with arrow heads, left or right edge of a cell.
+void DrawDropMark(fw::TCanvas& Canvas, fw::TPoint At, fw::TColor Color) {
+    fw::TCanvasStateSaver Saver(Canvas);
+    Canvas.Brush().SetColor(Color);
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    Canvas.FillRect({At.X + 7, At.Y + 2, At.X + 9, At.Y + 14});
+    Canvas.FillRect({At.X + 5, At.Y + 2, At.X + 11, At.Y + 4});
+    Canvas.FillRect({At.X + 5, At.Y + 12, At.X + 11, At.Y + 14});
+}
+
+// One third of the way from C toward (203, 199, 184), per channel, rounded.
+fw::TColor DarkenStep(fw::TColor C) {
+    auto Step = [](int V, int T) {
+        const double D = (V - T) / 3.0;
+        return V - static_cast<int>(D >= 0 ? D + 0.5 : D - 0.5);
+    };
+    const int R = Step(C & 0xFF, 203), G = Step((C >> 8) & 0xFF, 199),
+              B = Step((C >> 16) & 0xFF, 184);
+    return fw::RGB(static_cast<std::uint8_t>(R), static_cast<std::uint8_t>(G),
+                   static_cast<std::uint8_t>(B));
+}
+
+void HLine(fw::TCanvas& Canvas, int X1, int X2, int Y, fw::TColor C) {
+    Canvas.Brush().SetColor(C);
+    Canvas.FillRect({X1, Y, X2, Y + 1});
+}
+
+void VLine(fw::TCanvas& Canvas, int X, int Y1, int Y2, fw::TColor C) {
+    Canvas.Brush().SetColor(C);
+    Canvas.FillRect({X, Y1, X + 1, Y2});
+}
+
+} // namespace
+
+void TLazyTreeColumn::ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& Client,
+                                          bool UseHeaderGlyph, bool UseSortGlyph,
+                                          fw::TPoint& GlyphPos, fw::TPoint& SortGlyphPos,
+                                          fw::TRect& TextBounds) const {
+    const fw::TImageList* Images = Header() ? Header()->Images() : nullptr;
+    UseHeaderGlyph = UseHeaderGlyph && Images;
+    const int W = Client.Width(), H = Client.Height();
+    fw::TSize TextSize{Text_.empty() ? 0 : Canvas.TextWidth(Text_) + 2,
+                       Canvas.TextHeight(Text_.empty() ? std::u16string(u"X") : Text_)};
+    fw::TSize Glyph =
+        UseHeaderGlyph ? fw::TSize{Images->Width(), Images->Height()} : fw::TSize{0, 0};
+    fw::TSize Sort = UseSortGlyph ? fw::TSize{UtilityGlyphSize, UtilityGlyphSize} : fw::TSize{0, 0};
+    TAlignment Align = Alignment_;
+    const bool RTL = UseRightToLeftReading();
+    if (RTL && Align != taCenter) Align = Align == taLeftJustify ? taRightJustify : taLeftJustify;
+    const bool Vertical = Layout_ == blGlyphTop || Layout_ == blGlyphBottom;
+
+    // Vertical placement.
+    int GlyphY = 0, TextY = 0;
+    if (!Vertical || !UseHeaderGlyph) {
+        GlyphY = (H - Glyph.cy) / 2;
+        TextY = (H - TextSize.cy) / 2;
+    } else if (Layout_ == blGlyphTop) {
+        GlyphY = (H - Glyph.cy - TextSize.cy - Spacing_) / 2;
+        TextY = GlyphY + Glyph.cy + Spacing_;
+    } else {
+        TextY = (H - Glyph.cy - TextSize.cy - Spacing_) / 2;
+        GlyphY = TextY + TextSize.cy + Spacing_;
+    }
+    const int SortY = (H - Sort.cy) / 2;
+
+    // Horizontal run: glyph and text as a group.
+    const bool GlyphLeft = UseHeaderGlyph && Layout_ == blGlyphLeft;
+    const bool GlyphRight = UseHeaderGlyph && Layout_ == blGlyphRight;
+    int GroupWidth = TextSize.cx;
+    if (GlyphLeft || GlyphRight)
+        GroupWidth += Glyph.cx + (TextSize.cx ? Spacing_ : 0);
+    else if (Vertical && UseHeaderGlyph)
+        GroupWidth = std::max(GroupWidth, Glyph.cx);
+    const int SortPart = UseSortGlyph ? Sort.cx + Spacing_ : 0;
+
+    int GroupLeft;
+    int SortX = 0;
+    switch (Align) {
+    case taLeftJustify:
+        GroupLeft = Margin_ + (RTL ? SortPart : 0);
+        SortX = RTL ? Margin_ : GroupLeft + GroupWidth + Spacing_;
+        break;
+    case taRightJustify:
+        GroupLeft = W - Margin_ - GroupWidth - (RTL ? 0 : SortPart);
+        SortX = RTL ? GroupLeft - Spacing_ - Sort.cx : W - Margin_ - Sort.cx;
+        break;
+    default:
+        GroupLeft = (W - GroupWidth) / 2;
+        SortX = RTL ? GroupLeft - Spacing_ - Sort.cx : GroupLeft + GroupWidth + Spacing_;
+        break;
+    }
+    int TextX = GroupLeft, GlyphX = GroupLeft;
+    if (GlyphLeft)
+        TextX = GroupLeft + Glyph.cx + Spacing_;
+    else if (GlyphRight)
+        GlyphX = GroupLeft + TextSize.cx + (TextSize.cx ? Spacing_ : 0);
+    else if (Vertical && UseHeaderGlyph) {
+        GlyphX = GroupLeft + (GroupWidth - Glyph.cx) / 2;
+        TextX = GroupLeft + (GroupWidth - TextSize.cx) / 2;
+        if (Align == taCenter && UseSortGlyph) TextX -= Sort.cx / 2;
+    }
+
+    // Keep everything inside Margin .. W - Margin.
+    if (UseSortGlyph) SortX = std::clamp(SortX, Margin_, std::max(Margin_, W - Margin_ - Sort.cx));
+    if (UseHeaderGlyph)
+        GlyphX = std::clamp(GlyphX, Margin_, std::max(Margin_, W - Margin_ - Glyph.cx));
+    int SpaceLeft = Margin_, SpaceRight = W - Margin_;
+    if (UseSortGlyph) {
+        if (SortX >= TextX)
+            SpaceRight = std::min(SpaceRight, SortX - Spacing_);
+        else
+            SpaceLeft = std::max(SpaceLeft, SortX + Sort.cx + Spacing_);
+    }
+    TextX = std::max(TextX, SpaceLeft);
+    const int TextRight = std::min(TextX + TextSize.cx, std::max(TextX, SpaceRight));
+
+    GlyphPos = {Client.Left + GlyphX, Client.Top + GlyphY};
+    SortGlyphPos = {Client.Left + SortX, Client.Top + SortY};
+    TextBounds = {Client.Left + TextX, Client.Top + TextY, Client.Left + TextRight,
+                  Client.Top + TextY + TextSize.cy};
+}
+
+void TLazyTreeColumns::DrawButtonText(fw::TCanvas& Canvas, const std::u16string& Caption,
+                                      fw::TRect Bounds, bool Enabled, bool Hot,
+                                      unsigned DrawFormat) {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    const unsigned Format = DrawFormat | fw::DT_END_ELLIPSIS | fw::DT_SINGLELINE;
+    fw::TCanvasStateSaver Saver(Canvas);
+    Canvas.SetBkMode(fw::bkTransparent);
+    if (Enabled) {
+        if (Hot && T) Canvas.Font().SetColor(T->Colors()->HeaderHotColor());
+        Canvas.DrawText(Caption, Bounds, Format);
+    } else {
+        fw::TRect Shadow = fw::OffsetRect(Bounds, 1, 1);
+        Canvas.Font().SetColor(fw::clBtnHighlight);
+        Canvas.DrawText(Caption, Shadow, Format);
+        Canvas.Font().SetColor(fw::clBtnShadow);
+        Canvas.DrawText(Caption, Bounds, Format);
+    }
+}
+
+void TLazyTreeColumns::DrawXPButton(fw::TCanvas& Canvas, fw::TRect R, bool DrawSplitter, bool Down,
+                                    bool Hover) {
+    fw::TCanvasStateSaver Saver(Canvas);
+    const fw::TColor Fill = Down ? 0xD8DFDE : Hover ? 0xF3F8FA : 0xDBEAEB;
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    Canvas.Brush().SetColor(Fill);
+    Canvas.FillRect(R);
+    if (Down) {
+        VLine(Canvas, R.Left, R.Top, R.Bottom, 0x97A5A5);
+        HLine(Canvas, R.Left, R.Right, R.Bottom - 1, 0x97A5A5);
+        VLine(Canvas, R.Right - 1, R.Top, R.Bottom, 0x97A5A5);
+        VLine(Canvas, R.Left + 1, R.Top, R.Bottom - 1, 0xB8C2C1);
+        HLine(Canvas, R.Left + 1, R.Right - 1, R.Top, 0xB8C2C1);
+        VLine(Canvas, R.Left + 2, R.Top + 1, R.Bottom - 1, 0xC9D1D0);
+        HLine(Canvas, R.Left + 2, R.Right - 1, R.Top + 1, 0xC9D1D0);
+        return;
+    }
+    if (DrawSplitter) {
+        VLine(Canvas, R.Right - 2, R.Top + 3, R.Bottom - 5, 0xB2C5C7);
+        VLine(Canvas, R.Right - 1, R.Top + 3, R.Bottom - 5, fw::clWhite);
+    }
+    if (Hover) {
+        // The hot underline: an orange band across the bottom three rows.
+        for (int I = 0; I < 3; ++I)
+            HLine(Canvas, R.Left, R.Right, R.Bottom - 3 + I, I == 1 ? 0x3CC7F8 : 0x1E96E5);
+        return;
+    }
+    const fw::TColor First = DarkenStep(Fill);
+    const fw::TColor Second = DarkenStep(First);
+    HLine(Canvas, R.Left, R.Right, R.Bottom - 3, First);
+    HLine(Canvas, R.Left, R.Right, R.Bottom - 2, Second);
+    HLine(Canvas, R.Left, R.Right, R.Bottom - 1, 0xB8C7CB);
+}
+
+void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset) {
+    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    if (!T) return;
+    const fw::TRect HR = T->HeaderRect();
+    const int W = std::max(1, HR.Width() > 0 ? HR.Width() : R.Width());
+    const int H = std::max(1, HR.Height() > 0 ? HR.Height() : R.Height());
+    HeaderBitmap_.SetSize(W, H);
+    fw::TCanvas& B = HeaderBitmap_.Canvas();
+    B.Font().Assign(Header_->Font());
+    const TLTHeaderOptions Opts = Header_->Options();
+    const bool Advanced =
+        (Opts & hoOwnerDraw) && T->OnHeaderDrawQueryElements && T->OnAdvancedHeaderDraw;
+    const bool OwnerDraw = !Advanced && (Opts & hoOwnerDraw) && T->OnHeaderDraw;
+    const bool XP = Header_->Style() == hsXPStyle;
+
+    // Background right of the last column.
+    {
+        fw::TRect Back{TotalWidth() + HOffset, 0, W, H};
+        THeaderPaintInfo Info;
+        Info.TargetCanvas = &B;
+        Info.PaintRectangle = Back;
+        THeaderPaintElements Elements = 0;
+        if (Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
+        if (Advanced && (Elements & hpeBackground))
+            T->DoAdvancedHeaderDraw(Info, hpeBackground);
+        else if (XP)
+            DrawXPButton(B, Back, false, false, false);
+        else {
+            B.Brush().SetStyle(fw::bsSolid);
+            B.Brush().SetColor(Header_->Background());
+            B.FillRect(Back);
+        }
+    }
+
+    int Left = HOffset;
+    const std::vector<TLazyTreeColumn*> Visible = GetVisibleColumns();
+    for (std::size_t VI = 0; VI < Visible.size(); ++VI) {
+        TLazyTreeColumn* C = Visible[VI];
+        const TColumnIndex Index = C->Index();
+        fw::TRect Button{Left, 0, Left + C->Width(), H};
+        Left += C->Width();
+        if (Button.Right <= R.Left) continue;
+        if (Button.Left > R.Right) break;
+        THeaderPaintInfo Info;
+        Info.TargetCanvas = &B;
+        Info.Column = C;
+        Info.PaintRectangle = Button;
+        Info.IsHoverIndex =
+            Index == HoverIndex && (Opts & hoHotTrack) && (C->Options() & coEnabled);
+        Info.IsDownIndex = Index == DownIndex;
+        Info.DropMark = (C->Options() & coShowDropMark) && Index == DropTarget && Index != DragIndex
+                            ? (DropBefore ? dmmLeft : dmmRight)
+                            : dmmNone;
+        Info.IsEnabled = (C->Options() & coEnabled) && T->Enabled();
+        Info.ShowHeaderGlyph = (Opts & hoShowImages) && Header_->Images() && C->ImageIndex() > -1;
+        Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == Header_->SortColumn();
+        Info.ShowRightBorder = !(VI + 1 == Visible.size() && Header_->Style() != hsThickButtons &&
+                                 (Opts & hoAutoResize));
+        THeaderPaintElements Elements = 0;
+        if (Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
+
+        const bool PlainOwner = OwnerDraw && C->Style() == vsOwnerDraw;
+        if (!PlainOwner) {
+            if (Advanced && (Elements & hpeBackground))
+                T->DoAdvancedHeaderDraw(Info, hpeBackground);
+            else if (XP)
+                DrawXPButton(B, Button, Info.ShowRightBorder, Info.IsDownIndex, Info.IsHoverIndex);
+            else {
+                B.Brush().SetStyle(fw::bsSolid);
+                B.Brush().SetColor(Header_->Background());
+                B.FillRect(Button);
+                unsigned Edge = 5, Flags = 0x380B;
+                const bool Clickable = (C->Options() & coAllowClick) && Info.IsEnabled;
+                switch (Header_->Style()) {
+                case hsThickButtons:
+                    Flags = Info.IsDownIndex ? 0x780F : 0x380B;
+                    Edge = 5;
+                    break;
+                case hsFlatButtons:
+                    Edge = Info.IsDownIndex ? 2 : 4;
+                    Flags = Info.IsDownIndex ? 0x280F : 0x280B;
+                    break;
+                default:
+                    if (Info.IsDownIndex) {
+                        Edge = 2;
+                        Flags = 0x280F;
+                    } else if (Info.IsHoverIndex && Clickable) {
+                        Edge = 4;
+                        Flags = 0x280B;
+                    } else {
+                        Edge = 4;
+                        Flags = 0x380F;
+                    }
+                    break;
+                }
+                if (!Info.IsDownIndex && Info.ShowRightBorder) Flags |= fw::BF_RIGHT;
+                fw::TRect E = Button;
+                B.DrawEdge(E, Edge, Flags & ~fw::BF_ADJUST);
+            }
+        }
+        Button.Left = std::max(Button.Left, R.Left);
+        Button.Right = std::min(Button.Right, R.Right);
+        if (PlainOwner) {
+            T->DoHeaderDraw(B, C, Button, Info.IsHoverIndex, Info.IsDownIndex, Info.DropMark);
+            continue;
+        }
+        fw::TRect Inner{Button.Left + 2, Button.Top + 2, Button.Right - 2, Button.Bottom - 2};
+        unsigned Format = fw::DT_LEFT | fw::DT_TOP | fw::DT_NOPREFIX;
+        if (C->UseRightToLeftReading()) Format |= fw::DT_RTLREADING;
+        fw::TPoint GlyphPos, SortPos;
+        fw::TRect TextBounds;
+        C->ComputeHeaderLayout(B, Inner, Info.ShowHeaderGlyph, Info.ShowSortGlyph, GlyphPos,
+                               SortPos, TextBounds);
+        if (Info.IsDownIndex) {
+            GlyphPos.X++, GlyphPos.Y++, SortPos.X++, SortPos.Y++;
+            TextBounds = fw::OffsetRect(TextBounds, 1, 1);
+        }
+        Info.GlyphPos = GlyphPos;
+        Info.SortGlyphPos = SortPos;
+        Info.TextRectangle = TextBounds;
+        fw::TCanvasStateSaver Clip(B);
+        B.IntersectClipRect(Button);
+        auto Custom = [&](THeaderPaintElements E) {
+            if (!(Advanced && (Elements & E))) return false;
+            fw::TCanvasStateSaver Keep(B);
+            T->DoAdvancedHeaderDraw(Info, E);
+            return true;
+        };
+        if (Info.ShowHeaderGlyph && !Custom(hpeHeaderGlyph)) {
+            const bool Overlaps = Info.ShowSortGlyph && !C->UseRightToLeftReading() &&
+                                  GlyphPos.X + Header_->Images()->Width() > SortPos.X;
+            if (!Overlaps)
+                Header_->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C->ImageIndex(), Info.IsEnabled);
+        }
+        if (!Custom(hpeText))
+            DrawButtonText(B, C->Text(), TextBounds, Info.IsEnabled, Info.IsHoverIndex, Format);
+        if (Info.ShowSortGlyph && !Custom(hpeSortGlyph))
+            DrawSortGlyph(B, SortPos, Header_->SortDirection() == sdAscending,
+                          Header_->Font().Color());
+        if (Info.DropMark != dmmNone && !Custom(hpeDropMark)) {
+            const int Y = Button.Top + (Button.Height() - UtilityGlyphSize) / 2;
+            const int X = Info.DropMark == dmmLeft ? Button.Left : Button.Right - 16;
+            DrawDropMark(B, {X, Y}, T->Colors()->DropMarkColor());
+        }
+    }
+    Canvas.CopyRect(R, B, R);
+}
+
+} // namespace vel

@@ -1,0 +1,1138 @@
+// Node linking and initialization, navigation, positions, selection and focus.
+#include "LazyTreeInternal.h"
+#include "LazyTreeStreams.h"
+
+#include <algorithm>
+
+namespace vel {
+
+using namespace lt;
+
+// ------------------------------------------------------------------ linking
+
+void TBaseLazyTree::LinkNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttachMode Mode) {
+    if (Mode == amNoWhere) return;
+    PLazyNode Parent =
+        (Mode == amInsertBefore || Mode == amInsertAfter) ? Destination->Parent : Destination;
+    switch (Mode) {
+    case amInsertBefore:
+        Node->PrevSibling = Destination->PrevSibling;
+        Destination->PrevSibling = Node;
+        Node->NextSibling = Destination;
+        Node->Index = Destination->Index;
+        if (Node->PrevSibling)
+            Node->PrevSibling->NextSibling = Node;
+        else
+            Parent->FirstChild = Node;
+        for (PLazyNode Run = Destination; Run; Run = Run->NextSibling)
+            ++Run->Index;
+        break;
+    case amInsertAfter:
+        Node->NextSibling = Destination->NextSibling;
+        Destination->NextSibling = Node;
+        Node->PrevSibling = Destination;
+        if (Node->NextSibling)
+            Node->NextSibling->PrevSibling = Node;
+        else
+            Parent->LastChild = Node;
+        Node->Index = Destination->Index;
+        for (PLazyNode Run = Node; Run; Run = Run->NextSibling)
+            ++Run->Index;
+        break;
+    case amAddChildFirst:
+        Node->PrevSibling = nullptr;
+        Node->NextSibling = Destination->FirstChild;
+        if (Destination->FirstChild)
+            Destination->FirstChild->PrevSibling = Node;
+        else
+            Destination->LastChild = Node;
+        Destination->FirstChild = Node;
+        Node->Index = 0;
+        for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
+            ++Run->Index;
+        break;
+    case amAddChildLast:
+        Node->NextSibling = nullptr;
+        Node->PrevSibling = Destination->LastChild;
+        Node->Index = Destination->LastChild ? Destination->LastChild->Index + 1 : 0;
+        if (Destination->LastChild)
+            Destination->LastChild->NextSibling = Node;
+        else
+            Destination->FirstChild = Node;
+        Destination->LastChild = Node;
+        break;
+    default:
+        break;
+    }
+    Node->Parent = Parent;
+    ++Parent->ChildCount;
+    Parent->States |= vsHasChildren;
+    AdjustTotalCount(Parent, Node->TotalCount, true);
+    if (Parent->States & vsExpanded) AdjustTotalHeight(Parent, Node->TotalHeight, true);
+    if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node) + 1;
+    Node->States &= 0xF7E9;
+    if (Parent != FRoot) {
+        if (Node->States & vsVisible)
+            Parent->States &= ~vsAllChildrenHidden;
+        else if (Parent->ChildCount == 1)
+            Parent->States |= vsAllChildrenHidden;
+    }
+}
+
+void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
+    LTAssert(Node != nullptr && Node != FRoot, "Node must neither be nil nor the root node.");
+    if (Node == FFocusedNode && !KeepFocus) {
+        DoFocusNode(nullptr, false);
+        DoFocusChange(FFocusedNode, FFocusedColumn);
+    }
+    if (Node == FRangeAnchor) ResetRangeAnchor();
+    PLazyNode Parent = Node->Parent;
+    if (Parent != FRoot && !(Parent->States & vsClearing)) DetermineHiddenChildrenFlag(Parent);
+    if (!(Node->States & vsDeleting)) {
+        Node->States &= ~vsChecking;
+        bool WasExpanded = (Parent->States & vsExpanded) != 0;
+        bool Shown = FullyVisible(Node);
+        --Parent->ChildCount;
+        if (Parent->ChildCount == 0) {
+            Parent->States &= ~(vsHasChildren | vsAllChildrenHidden);
+            if (Parent != FRoot) Parent->States &= ~vsExpanded;
+        }
+        AdjustTotalCount(Parent, -static_cast<std::int64_t>(Node->TotalCount), true);
+        if (WasExpanded)
+            AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
+        if (Shown) FVisibleCount -= CountVisibleChildren(Node) + 1;
+    }
+    if (Node->PrevSibling)
+        Node->PrevSibling->NextSibling = Node->NextSibling;
+    else if (Parent->FirstChild == Node)
+        Parent->FirstChild = Node->NextSibling;
+    if (Node->NextSibling) {
+        Node->NextSibling->PrevSibling = Node->PrevSibling;
+        if (Reindex) {
+            std::uint32_t Index = Node->Index;
+            for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
+                Run->Index = Index++;
+        }
+    } else if (Parent->LastChild == Node) {
+        Parent->LastChild = Node->PrevSibling;
+    }
+    Node->Parent = nullptr;
+    Node->PrevSibling = nullptr;
+    Node->NextSibling = nullptr;
+}
+
+std::uint32_t TBaseLazyTree::CountVisibleChildren(PLazyNode Node) const {
+    if (!(Node->States & vsExpanded)) return 0;
+    std::uint32_t Result = 0;
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+        if (Run->States & vsVisible) Result += 1 + CountVisibleChildren(Run);
+    return Result;
+}
+
+void TBaseLazyTree::DetermineHiddenChildrenFlag(PLazyNode Node) {
+    if (!Node || Node == FRoot) return;
+    bool AnyVisible = false;
+    for (PLazyNode Run = Node->FirstChild; Run && !AnyVisible; Run = Run->NextSibling)
+        AnyVisible = (Run->States & vsVisible) != 0;
+    if (AnyVisible)
+        Node->States &= ~vsAllChildrenHidden;
+    else
+        Node->States |= vsAllChildrenHidden;
+}
+
+void TBaseLazyTree::UpdateHiddenChildrenFlags() {
+    for (PLazyNode Run = GetFirstNoInit(); Run; Run = GetNextNoInit(Run))
+        DetermineHiddenChildrenFlag(Run);
+}
+
+int TBaseLazyTree::LevelDelta(PLazyNode Node1, PLazyNode Node2) const {
+    LTAssert(Node1 != nullptr && Node2 != nullptr, "Both nodes must be Assigned.");
+    return static_cast<int>(GetNodeLevel(Node2)) - static_cast<int>(GetNodeLevel(Node1));
+}
+
+void TBaseLazyTree::InitNode(PLazyNode Node) {
+    if (!Node || Node == FRoot) return;
+    Node->States |= vsInitialized;
+    TLTInternalStates InitStates = 0;
+    DoInitNode(Node->Parent == FRoot ? nullptr : Node->Parent, Node, InitStates);
+    if (InitStates & ivsDisabled) Node->States |= vsDisabled;
+    if (InitStates & ivsHasChildren) Node->States |= vsHasChildren;
+    if ((InitStates & ivsSelected) && !(Node->States & vsSelected)) {
+        TNodeArray One{Node};
+        InternalAddToSelection(One, 1, true);
+    }
+    if (InitStates & ivsMultiline) Node->States |= vsMultiline;
+    bool WantExpanded = (InitStates & ivsExpanded) != 0;
+    if (WantExpanded != ((Node->States & vsExpanded) != 0)) {
+        if (WantExpanded)
+            ToggleNode(Node);
+        else if (Node->States & vsHasChildren)
+            InitChildren(Node);
+    }
+}
+
+void TBaseLazyTree::InitChildren(PLazyNode Node) {
+    if (!Node || Node == FRoot || !(Node->States & vsHasChildren)) return;
+    std::uint32_t Count = Node->ChildCount;
+    DoInitChildren(Node, Count);
+    if (Count == 0) {
+        DeleteChildren(Node, false);
+        Node->States &= ~vsHasChildren;
+    } else {
+        SetChildCount(Node, Count);
+    }
+}
+
+// ----------------------------------------------------------------- copying
+
+PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+                                bool ChildrenOnly) {
+    if (Mode == amNoWhere || !Source || ReadOnly()) return nullptr;
+    TBaseLazyTree* SourceTree = TreeFromNode(Source);
+    if (!Target) {
+        Target = FRoot;
+        Mode = amAddChildLast;
+    }
+    if (Target == FRoot) {
+        if (Mode == amInsertBefore)
+            Mode = amAddChildFirst;
+        else if (Mode == amInsertAfter)
+            Mode = amAddChildLast;
+    }
+    if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target)) return nullptr;
+    TLTMemoryStream Stream;
+    if (ChildrenOnly)
+        for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+            SourceTree->WriteNode(Stream, Run);
+    else
+        SourceTree->WriteNode(Stream, Source);
+    Stream.SetPosition(0);
+    BeginUpdate();
+    struct TEnd {
+        TBaseLazyTree* T;
+        ~TEnd() { T->EndUpdate(); }
+    } End{this};
+    InterruptValidation();
+    PLazyNode Result = nullptr;
+    PLazyNode Anchor = Target;
+    while (Stream.Position() < Stream.Size()) {
+        PLazyNode Node = MakeNewNode();
+        // The first new node is placed by Mode, the next ones after it in order.
+        LinkNode(Node, Anchor, Result ? amInsertAfter : Mode);
+        AddNodeFromStream(Stream, TreeStreamVersion, Node);
+        DoNodeCopied(Node);
+        if (!Result) Result = Node;
+        Anchor = Node;
+    }
+    StructureChange(Result, crNodeCopied);
+    return Result;
+}
+
+// --------------------------------------------------------------- navigation
+
+PLazyNode TBaseLazyTree::GetFirst() {
+    return GetFirstChild(nullptr);
+}
+
+PLazyNode TBaseLazyTree::GetFirstNoInit() const {
+    return FRoot->FirstChild;
+}
+
+PLazyNode TBaseLazyTree::GetFirstChild(PLazyNode Node) {
+    if (!Node) Node = FRoot;
+    if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
+    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    PLazyNode Result = Node->FirstChild;
+    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetFirstChildNoInit(PLazyNode Node) const {
+    return (Node ? Node : FRoot)->FirstChild;
+}
+
+PLazyNode TBaseLazyTree::GetLastChild(PLazyNode Node) {
+    if (!Node) Node = FRoot;
+    if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
+    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    PLazyNode Result = Node->LastChild;
+    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetLastChildNoInit(PLazyNode Node) const {
+    return (Node ? Node : FRoot)->LastChild;
+}
+
+PLazyNode TBaseLazyTree::GetLast(PLazyNode Node) {
+    PLazyNode Result = nullptr;
+    for (PLazyNode Next = GetLastChild(Node); Next; Next = GetLastChild(Next))
+        Result = Next;
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetLastNoInit(PLazyNode Node) const {
+    PLazyNode Result = nullptr;
+    for (PLazyNode Next = GetLastChildNoInit(Node); Next; Next = Next->LastChild)
+        Result = Next;
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetNext(PLazyNode Node) {
+    if (!Node || Node == FRoot) return nullptr;
+    if (PLazyNode Child = GetFirstChild(Node)) return Child;
+    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent) {
+        if (Run->NextSibling) {
+            PLazyNode Result = Run->NextSibling;
+            if (!(Result->States & vsInitialized)) InitNode(Result);
+            return Result;
+        }
+    }
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetNextNoInit(PLazyNode Node) const {
+    if (!Node || Node == FRoot) return nullptr;
+    if (Node->FirstChild) return Node->FirstChild;
+    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+        if (Run->NextSibling) return Run->NextSibling;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetPrevious(PLazyNode Node) {
+    if (!Node || Node == FRoot) return nullptr;
+    if (Node->PrevSibling) {
+        PLazyNode Result = Node->PrevSibling;
+        if (!(Result->States & vsInitialized)) InitNode(Result);
+        if (PLazyNode Last = GetLast(Result)) Result = Last;
+        return Result;
+    }
+    return Node->Parent == FRoot ? nullptr : Node->Parent;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousNoInit(PLazyNode Node) const {
+    if (!Node || Node == FRoot) return nullptr;
+    if (Node->PrevSibling) {
+        PLazyNode Result = Node->PrevSibling;
+        if (PLazyNode Last = GetLastNoInit(Result)) Result = Last;
+        return Result;
+    }
+    return Node->Parent == FRoot ? nullptr : Node->Parent;
+}
+
+PLazyNode TBaseLazyTree::GetNextSibling(PLazyNode Node) {
+    if (!Node) return nullptr;
+    LTAssert(Node != FRoot, "Node must not be the hidden root node.");
+    PLazyNode Result = Node->NextSibling;
+    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousSibling(PLazyNode Node) {
+    if (!Node) return nullptr;
+    LTAssert(Node != FRoot, "Node must not be the hidden root node.");
+    PLazyNode Result = Node->PrevSibling;
+    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetVisibleParent(PLazyNode Node) const {
+    // The nearest ancestor that is shown as a row.
+    PLazyNode Result = Node->Parent;
+    while (Result != FRoot && !FullyVisible(Result))
+        Result = Result->Parent;
+    return Result == FRoot ? nullptr : Result;
+}
+
+namespace {
+
+// For a node that is not shown: the shown node standing in for it (a
+// collapsed ancestor), or else the hidden child of a shown, expanded ancestor
+// on its path; Collapsed says which.
+PLazyNode HiddenAnchor(const TBaseLazyTree& T, PLazyNode Node, bool& Collapsed) {
+    PLazyNode P = T.GetVisibleParent(Node);
+    Collapsed = P && !(P->States & vsExpanded);
+    if (Collapsed) return P;
+    PLazyNode Stop = P ? P : T.RootNode();
+    PLazyNode C = Node;
+    while (C->Parent != Stop)
+        C = C->Parent;
+    return C;
+}
+
+} // namespace
+
+PLazyNode TBaseLazyTree::GetFirstVisibleChildNoInit(PLazyNode Node) const {
+    for (PLazyNode Run = GetFirstChildNoInit(Node); Run; Run = Run->NextSibling)
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetFirstVisibleChild(PLazyNode Node) {
+    for (PLazyNode Run = GetFirstChild(Node); Run; Run = GetNextSibling(Run))
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetLastVisibleChildNoInit(PLazyNode Node) const {
+    for (PLazyNode Run = GetLastChildNoInit(Node); Run; Run = Run->PrevSibling)
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetLastVisibleChild(PLazyNode Node) {
+    for (PLazyNode Run = GetLastChild(Node); Run; Run = GetPreviousSibling(Run))
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetNextVisibleSiblingNoInit(PLazyNode Node) const {
+    if (!Node) return nullptr;
+    for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetNextVisibleSibling(PLazyNode Node) {
+    if (!Node) return nullptr;
+    for (PLazyNode Run = GetNextSibling(Node); Run; Run = GetNextSibling(Run))
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousVisibleSiblingNoInit(PLazyNode Node) const {
+    if (!Node) return nullptr;
+    for (PLazyNode Run = Node->PrevSibling; Run; Run = Run->PrevSibling)
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousVisibleSibling(PLazyNode Node) {
+    if (!Node) return nullptr;
+    for (PLazyNode Run = GetPreviousSibling(Node); Run; Run = GetPreviousSibling(Run))
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetFirstVisibleNoInit() const {
+    return GetFirstVisibleChildNoInit(FRoot);
+}
+
+PLazyNode TBaseLazyTree::GetFirstVisible() {
+    return GetFirstVisibleChild(nullptr);
+}
+
+PLazyNode TBaseLazyTree::GetNextVisibleNoInit(PLazyNode Node) const {
+    if (!Node || Node == FRoot) return nullptr;
+    if (!FullyVisible(Node)) {
+        bool Collapsed = false;
+        Node = HiddenAnchor(*this, Node, Collapsed);
+        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+            if (PLazyNode Next = GetNextVisibleSiblingNoInit(Run)) return Next;
+        return nullptr;
+    }
+    if (Node->States & vsExpanded)
+        if (PLazyNode Child = GetFirstVisibleChildNoInit(Node)) return Child;
+    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+        if (PLazyNode Next = GetNextVisibleSiblingNoInit(Run)) return Next;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetNextVisible(PLazyNode Node) {
+    if (!Node || Node == FRoot) return nullptr;
+    if (!(Node->States & vsInitialized)) InitNode(Node);
+    if (!FullyVisible(Node)) {
+        PLazyNode Result = GetNextVisibleNoInit(Node);
+        if (Result && !(Result->States & vsInitialized)) InitNode(Result);
+        return Result;
+    }
+    if (Node->States & vsExpanded)
+        if (PLazyNode Child = GetFirstVisibleChild(Node)) return Child;
+    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+        if (PLazyNode Next = GetNextVisibleSibling(Run)) return Next;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetLastVisibleNoInit(PLazyNode Node) const {
+    PLazyNode Result = nullptr;
+    PLazyNode Run = Node ? Node : FRoot;
+    while ((Run->States & vsExpanded)) {
+        PLazyNode Next = GetLastVisibleChildNoInit(Run);
+        if (!Next) break;
+        Result = Next;
+        Run = Next;
+    }
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetLastVisible(PLazyNode Node) {
+    PLazyNode Result = nullptr;
+    PLazyNode Run = Node ? Node : FRoot;
+    while ((Run->States & vsExpanded)) {
+        PLazyNode Next = GetLastVisibleChild(Run);
+        if (!Next) break;
+        Result = Next;
+        Run = Next;
+    }
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousVisibleNoInit(PLazyNode Node) const {
+    if (!Node || Node == FRoot) return nullptr;
+    if (!FullyVisible(Node)) {
+        bool Collapsed = false;
+        Node = HiddenAnchor(*this, Node, Collapsed);
+        if (Collapsed) return Node;
+    }
+    if (PLazyNode Prev = GetPreviousVisibleSiblingNoInit(Node)) {
+        PLazyNode Last = (Prev->States & vsExpanded) ? GetLastVisibleNoInit(Prev) : nullptr;
+        return Last ? Last : Prev;
+    }
+    return Node->Parent == FRoot ? nullptr : Node->Parent;
+}
+
+PLazyNode TBaseLazyTree::GetPreviousVisible(PLazyNode Node) {
+    if (!Node || Node == FRoot) return nullptr;
+    if (!FullyVisible(Node)) {
+        bool Collapsed = false;
+        Node = HiddenAnchor(*this, Node, Collapsed);
+        if (Collapsed) return Node;
+    }
+    if (PLazyNode Prev = GetPreviousVisibleSibling(Node)) {
+        PLazyNode Last = (Prev->States & vsExpanded) ? GetLastVisible(Prev) : nullptr;
+        return Last ? Last : Prev;
+    }
+    return Node->Parent == FRoot ? nullptr : Node->Parent;
+}
+
+PLazyNode TBaseLazyTree::GetFirstSelected() const {
+    return FSelectionCount > 0 ? GetNextSelected(nullptr) : nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetNextSelected(PLazyNode Node) const {
+    if (FSelectionCount == 0) return nullptr;
+    for (PLazyNode Run = Node ? GetNextNoInit(Node) : GetFirstNoInit(); Run;
+         Run = GetNextNoInit(Run))
+        if (Run->States & vsSelected) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetFirstCutCopy() const {
+    return GetNextCutCopy(nullptr);
+}
+
+PLazyNode TBaseLazyTree::GetNextCutCopy(PLazyNode Node) const {
+    if (!InState(tsCopyPending) && !InState(tsCutPending)) return nullptr;
+    for (PLazyNode Run = Node ? GetNextNoInit(Node) : GetFirstNoInit(); Run;
+         Run = GetNextNoInit(Run))
+        if (Run->States & vsCutOrCopy) return Run;
+    return nullptr;
+}
+
+PLazyNode TBaseLazyTree::GetFirstInitialized() const {
+    return GetNextInitialized(nullptr);
+}
+
+PLazyNode TBaseLazyTree::GetNextInitialized(PLazyNode Node) const {
+    for (PLazyNode Run = Node ? GetNextNoInit(Node) : GetFirstNoInit(); Run;
+         Run = GetNextNoInit(Run))
+        if (Run->States & vsInitialized) return Run;
+    return nullptr;
+}
+
+bool TBaseLazyTree::HasAsParent(PLazyNode Node, PLazyNode PotentialParent) const {
+    if (!Node || !PotentialParent || Node == FRoot || PotentialParent == Node) return false;
+    if (PotentialParent == FRoot) return true;
+    for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
+        if (Run == PotentialParent) return true;
+    return false;
+}
+
+namespace {
+
+// Appends in tree order, growing to 100 entries and then by a tenth.
+void Push(TNodeArray& A, PLazyNode N) {
+    if (A.size() == A.capacity()) A.reserve(A.size() < 100 ? 100 : A.size() + A.size() / 10);
+    A.push_back(N);
+}
+
+} // namespace
+
+TNodeArray TBaseLazyTree::GetSortedSelection(bool TopMostOnly) const {
+    TNodeArray Result;
+    PLazyNode Run = GetFirstNoInit();
+    while (Run) {
+        if (Run->States & vsSelected) {
+            Push(Result, Run);
+            if (TopMostOnly) {
+                // Skip the subtree below a taken node.
+                PLazyNode Next = nullptr;
+                for (PLazyNode Up = Run; Up != FRoot; Up = Up->Parent)
+                    if (Up->NextSibling) {
+                        Next = Up->NextSibling;
+                        break;
+                    }
+                Run = Next;
+                continue;
+            }
+        }
+        Run = GetNextNoInit(Run);
+    }
+    return Result;
+}
+
+TNodeArray TBaseLazyTree::GetSortedCutCopySet(bool TopMostOnly) const {
+    TNodeArray Result;
+    PLazyNode Run = GetFirstNoInit();
+    while (Run) {
+        if (Run->States & vsCutOrCopy) {
+            Push(Result, Run);
+            if (TopMostOnly) {
+                PLazyNode Next = nullptr;
+                for (PLazyNode Up = Run; Up != FRoot; Up = Up->Parent)
+                    if (Up->NextSibling) {
+                        Next = Up->NextSibling;
+                        break;
+                    }
+                Run = Next;
+                continue;
+            }
+        }
+        Run = GetNextNoInit(Run);
+    }
+    return Result;
+}
+
+// ---------------------------------------------------------------- positions
+
+PLazyNode TBaseLazyTree::GetNodeAt(int X, int Y) {
+    int Dummy = 0;
+    return GetNodeAt(X, Y, true, Dummy);
+}
+
+PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
+    std::int64_t Pos = Relative ? static_cast<std::int64_t>(Y) - FOffsetY : Y;
+    if (Pos < 0) Pos = 0;
+    std::uint32_t CurrentPos = 0;
+    PLazyNode Run = nullptr;
+    if (InState(tsUseCache)) Run = LookUpPositionCache(static_cast<std::uint32_t>(Pos), CurrentPos);
+    if (!Run) {
+        Run = GetFirstVisibleNoInit();
+        CurrentPos = 0;
+    }
+    PLazyNode Result = nullptr;
+    while (Run) {
+        std::uint32_t H = GetNodeHeight(Run);
+        std::uint32_t Total = (Run->States & vsExpanded) ? Run->TotalHeight : H;
+        if (Pos < static_cast<std::int64_t>(CurrentPos) + Total) {
+            if (Pos < static_cast<std::int64_t>(CurrentPos) + H) {
+                Result = Run;
+                break;
+            }
+            // The point lies inside this subtree: descend.
+            CurrentPos += H;
+            Run = GetFirstVisibleChildNoInit(Run);
+            continue;
+        }
+        CurrentPos += Total;
+        PLazyNode Next = GetNextVisibleSiblingNoInit(Run);
+        for (PLazyNode Up = Run; !Next && Up->Parent != FRoot && Up->Parent; Up = Up->Parent)
+            Next = GetNextVisibleSiblingNoInit(Up->Parent);
+        Run = Next;
+    }
+    NodeTop = static_cast<int>(Relative ? static_cast<std::int64_t>(CurrentPos) + FOffsetY
+                                        : static_cast<std::int64_t>(CurrentPos));
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::GetTopNode() {
+    int Top = 0;
+    return GetNodeAt(0, 0, true, Top);
+}
+
+void TBaseLazyTree::SetTopNode(PLazyNode Node) {
+    if (!Node || Node == FRoot) return;
+    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+        if (!(Run->States & vsExpanded)) ToggleNode(Run);
+    fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
+    SetOffsetY(FOffsetY - R.Top);
+}
+
+fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnly, bool Unclipped) {
+    LTAssert(Node != nullptr, "Node must not be nil.");
+    LTAssert(Node != FRoot, "Node must not be the hidden root node.");
+    if (!(Node->States & vsInitialized)) InitNode(Node);
+    if (!FullyVisible(Node)) return fw::TRect{};
+    std::uint32_t Top = 0;
+    if (InState(tsUseCache)) {
+        std::uint32_t Pos = 0;
+        PLazyNode Run = LookUpPositionCache(Node, Pos);
+        if (Run) {
+            while (Run && Run != Node) {
+                Pos += GetNodeHeight(Run);
+                Run = GetNextVisibleNoInit(Run);
+            }
+            Top = Pos;
+        }
+    } else {
+        for (PLazyNode Run = GetPreviousVisibleNoInit(Node); Run;
+             Run = GetPreviousVisibleNoInit(Run))
+            Top += GetNodeHeight(Run);
+    }
+    fw::TRect R;
+    R.Top = static_cast<int>(static_cast<std::int64_t>(Top) + FOffsetY);
+    R.Bottom = R.Top + static_cast<int>(GetNodeHeight(Node));
+    R.Left = FOffsetX;
+    R.Right = FOffsetX + static_cast<int>(std::max<std::uint32_t>(
+                             FRangeX, static_cast<std::uint32_t>(std::max(ClientWidth(), 0))));
+    bool Columns = HeaderUseColumns() && Header()->Columns().IsValidColumn(Column);
+    if (Columns) {
+        const TLazyTreeColumn& C = Header()->Columns()[Column];
+        R.Left = FOffsetX + C.Left();
+        R.Right = R.Left + C.Width();
+    }
+    if (TextOnly) {
+        // Indentation (main column only), margin, check image, then the text.
+        int Left = R.Left + FMargin;
+        if (!Columns || Column == HeaderMainColumn()) {
+            int Level = static_cast<int>(GetNodeLevel(Node));
+            if (PaintOptions() & toShowRoot) ++Level;
+            Left += Level * static_cast<int>(FIndent);
+        }
+        if ((MiscOptions() & toCheckSupport) && Node->CheckType != ctNone) Left += 16 + 2;
+        int Width = DoGetNodeWidth(Node, Column, Canvas());
+        R.Left = Left;
+        R.Right = Unclipped ? Left + Width : std::min(Left + Width, R.Right);
+    }
+    return R;
+}
+
+void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitInfo) {
+    HitInfo = THitInfo{};
+    if (Relative) {
+        X -= FOffsetX;
+        Y -= FOffsetY;
+    }
+    std::int64_t Width = std::max<std::int64_t>(ClientWidth(), FRangeX);
+    std::int64_t Height = std::max<std::int64_t>(ClientHeight(), RangeY());
+    if (X < 0)
+        HitInfo.HitPositions |= hpToLeft;
+    else if (X > Width)
+        HitInfo.HitPositions |= hpToRight;
+    if (Y < 0)
+        HitInfo.HitPositions |= hpAbove;
+    else if (Y > Height)
+        HitInfo.HitPositions |= hpBelow;
+    if (HitInfo.HitPositions != 0) return;
+    int Top = 0;
+    HitInfo.HitNode = GetNodeAt(X, Y, false, Top);
+    if (!HitInfo.HitNode) {
+        HitInfo.HitPositions = hpNowhere;
+        return;
+    }
+    if (!(HitInfo.HitNode->States & vsInitialized)) InitNode(HitInfo.HitNode);
+    HitInfo.HitPositions = hpOnItem;
+}
+
+bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool) {
+    if (!Node || Node == FRoot) return false;
+    bool Expanded = false;
+    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+        if (!(Run->States & vsExpanded)) {
+            ToggleNode(Run);
+            Expanded = true;
+        }
+    fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
+    if (R.Bottom <= R.Top) return Expanded;
+    int Old = FOffsetY;
+    int H = ClientHeight();
+    if (R.Top >= 0) {
+        if (R.Bottom > H || Center) SetOffsetY(FOffsetY - R.Bottom + (Center ? H / 2 : H));
+    } else {
+        SetOffsetY(FOffsetY - R.Top + (Center ? H / 2 : 0));
+    }
+    return Expanded || Old != FOffsetY;
+}
+
+// ---------------------------------------------------------------- selection
+
+bool TBaseLazyTree::Selected(PLazyNode Node) const {
+    return Node && (Node->States & vsSelected) != 0;
+}
+
+bool TBaseLazyTree::FindNodeInSelection(PLazyNode Node, int& Index, int LowBound,
+                                        int HighBound) const {
+    if (LowBound < 0) LowBound = 0;
+    if (HighBound < 0) HighBound = FSelectionCount - 1;
+    auto Key = [](PLazyNode P) { return reinterpret_cast<std::uintptr_t>(P); };
+    std::uintptr_t K = Key(Node);
+    int L = LowBound, H = HighBound;
+    while (L <= H) {
+        int M = L + (H - L) / 2;
+        std::uintptr_t V = Key(FSelection[static_cast<std::size_t>(M)]);
+        if (V < K)
+            L = M + 1;
+        else
+            H = M - 1;
+    }
+    Index = L;
+    return L <= HighBound && L < FSelectionCount && FSelection[static_cast<std::size_t>(L)] == Node;
+}
+
+bool TBaseLazyTree::InternalAddToSelection(PLazyNode Node, bool ForceInsert) {
+    LTAssert(Node != nullptr, "Node must not be nil!");
+    TNodeArray One{Node};
+    return InternalAddToSelection(One, 1, ForceInsert);
+}
+
+bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert) {
+    Count = std::min(Count, static_cast<int>(Nodes.size()));
+    if (Count <= 0) return false;
+    if (ForceInsert) {
+        for (int I = 0; I < Count; ++I)
+            Nodes[static_cast<std::size_t>(I)]->States |= vsSelected;
+    } else {
+        TLTSelectionOptions Opt = SelectionOptions();
+        if ((Opt & toLevelSelectConstraint) && FLastSelectionLevel == -1)
+            FLastSelectionLevel = static_cast<int>(GetNodeLevel(Nodes[0]));
+        if ((Opt & toSiblingSelectConstraint) && !FRangeAnchor) FRangeAnchor = Nodes[0];
+        for (int I = 0; I < Count; ++I) {
+            PLazyNode N = Nodes[static_cast<std::size_t>(I)];
+            bool Take = !(N->States & (vsSelected | vsDisabled));
+            if (Take && (Opt & toLevelSelectConstraint))
+                Take = static_cast<int>(GetNodeLevel(N)) == FLastSelectionLevel;
+            if (Take && (Opt & toSiblingSelectConstraint)) Take = N->Parent == FRangeAnchor->Parent;
+            if (Take)
+                N->States |= vsSelected;
+            else
+                Nodes[static_cast<std::size_t>(I)] = Marked(N);
+        }
+        int Packed = PackArray(Nodes, Count);
+        if (Packed >= 0) Count = Packed;
+    }
+    if (Count == 0) return false;
+    std::sort(Nodes.begin(), Nodes.begin() + Count, [](PLazyNode A, PLazyNode B) {
+        return reinterpret_cast<std::uintptr_t>(A) < reinterpret_cast<std::uintptr_t>(B);
+    });
+    // Merge from the end: larger addresses move up.
+    std::size_t NewCount =
+        static_cast<std::size_t>(FSelectionCount) + static_cast<std::size_t>(Count);
+    if (FSelection.size() < NewCount) FSelection.resize(NewCount);
+    std::ptrdiff_t I = FSelectionCount - 1, J = Count - 1,
+                   W = static_cast<std::ptrdiff_t>(NewCount) - 1;
+    auto Key = [](PLazyNode P) { return reinterpret_cast<std::uintptr_t>(P); };
+    while (J >= 0) {
+        if (I >= 0 &&
+            Key(FSelection[static_cast<std::size_t>(I)]) > Key(Nodes[static_cast<std::size_t>(J)]))
+            FSelection[static_cast<std::size_t>(W--)] = FSelection[static_cast<std::size_t>(I--)];
+        else
+            FSelection[static_cast<std::size_t>(W--)] = Nodes[static_cast<std::size_t>(J--)];
+    }
+    FSelectionCount = static_cast<int>(NewCount);
+    return true;
+}
+
+void TBaseLazyTree::AddToSelection(PLazyNode Node) {
+    LTAssert(Node != nullptr, "Node must not be nil!");
+    if (InternalAddToSelection(Node, false)) Change(Node);
+}
+
+void TBaseLazyTree::AddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert) {
+    if (InternalAddToSelection(Nodes, Count, ForceInsert)) Change(nullptr);
+}
+
+void TBaseLazyTree::InternalRemoveFromSelection(PLazyNode Node) {
+    if (!(Node->States & vsSelected)) return;
+    Node->States &= ~vsSelected;
+    int Index = 0;
+    if (FindNodeInSelection(Node, Index, -1, -1)) {
+        FSelection.erase(FSelection.begin() + Index);
+        --FSelectionCount;
+    }
+    FSelection.resize(static_cast<std::size_t>(FSelectionCount));
+    if (FSelectionCount == 0) ResetRangeAnchor();
+}
+
+void TBaseLazyTree::RemoveFromSelection(PLazyNode Node) {
+    LTAssert(Node != nullptr, "Node must not be nil!");
+    if (!(Node->States & vsSelected)) return;
+    InternalRemoveFromSelection(Node);
+    Change(Node);
+}
+
+void TBaseLazyTree::MarkForRemoval(PLazyNode Node) {
+    Node->States &= ~vsSelected;
+    int Index = 0;
+    if (FindNodeInSelection(Node, Index, -1, -1))
+        FSelection[static_cast<std::size_t>(Index)] = Marked(Node);
+}
+
+void TBaseLazyTree::PackSelection() {
+    int N = PackArray(FSelection, FSelectionCount);
+    if (N >= 0) FSelectionCount = N;
+    FSelection.resize(static_cast<std::size_t>(FSelectionCount));
+    if (FSelectionCount == 0 && N >= 0) ResetRangeAnchor();
+}
+
+void TBaseLazyTree::InternalClearSelection() {
+    if (FUpdateCount > 0) PackSelection();
+    for (int I = FSelectionCount; I-- > 0;) {
+        PLazyNode N = FSelection[static_cast<std::size_t>(I)];
+        if (!IsMarked(N)) N->States &= ~vsSelected;
+    }
+    ResetRangeAnchor();
+    FSelection.clear();
+    FSelectionCount = 0;
+    DoStateChange({}, {tsClearPending});
+}
+
+void TBaseLazyTree::ResetRangeAnchor() {
+    FRangeAnchor = FFocusedNode;
+    FLastSelectionLevel = -1;
+}
+
+void TBaseLazyTree::AddToTempCache(PLazyNode Node) {
+    if (FTempNodeCount >= static_cast<int>(FTempNodeCache.size()))
+        FTempNodeCache.resize(
+            FTempNodeCache.size() < 100 ? 100 : FTempNodeCache.size() + FTempNodeCache.size() / 10);
+    FTempNodeCache[static_cast<std::size_t>(FTempNodeCount++)] = Node;
+}
+
+void TBaseLazyTree::ClearTempCache() {
+    FTempNodeCache.clear();
+    FTempNodeCount = 0;
+}
+
+void TBaseLazyTree::ClearSelection() {
+    if (FSelectionCount == 0 || Destroying()) return;
+    if (FUpdateCount == 0 && HandleAllocated())
+        for (int I = 0; I < FSelectionCount; ++I)
+            if (!IsMarked(FSelection[static_cast<std::size_t>(I)]))
+                InvalidateNode(FSelection[static_cast<std::size_t>(I)]);
+    InternalClearSelection();
+    Change(nullptr);
+}
+
+void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
+    if (!Node || Node == FRoot || Selected(Node) == Value) return;
+    if (Value) {
+        if (FSelectionCount == 0)
+            FRangeAnchor = Node;
+        else if (!(SelectionOptions() & toMultiSelect))
+            ClearSelection();
+        AddToSelection(Node);
+        if (FFocusedColumn < 0 && HeaderUseColumns()) {
+            auto& Cols = Header()->Columns();
+            int Main = HeaderMainColumn();
+            if (Cols.IsValidColumn(Main))
+                FFocusedColumn = Main;
+            else
+                FFocusedColumn = Cols.GetFirstVisibleColumn();
+        }
+        if (!FRangeAnchor) FRangeAnchor = Node;
+    } else {
+        RemoveFromSelection(Node);
+        if (FSelectionCount == 0) ResetRangeAnchor();
+    }
+    if (FullyVisible(Node)) InvalidateNode(Node);
+}
+
+void TBaseLazyTree::SelectAll(bool VisibleOnly) {
+    if (!(SelectionOptions() & toMultiSelect)) return;
+    ClearTempCache();
+    PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst();
+    while (Run) {
+        if (!(Run->States & vsSelected)) AddToTempCache(Run);
+        Run = VisibleOnly ? GetNextVisible(Run) : GetNext(Run);
+    }
+    AddToSelection(FTempNodeCache, FTempNodeCount);
+    ClearTempCache();
+    if (HandleAllocated()) Invalidate();
+}
+
+void TBaseLazyTree::InvertSelection(bool VisibleOnly) {
+    if (!(SelectionOptions() & toMultiSelect)) return;
+    ClearTempCache();
+    for (PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst(); Run;
+         Run = VisibleOnly ? GetNextVisible(Run) : GetNext(Run)) {
+        if (Run->States & vsSelected)
+            MarkForRemoval(Run);
+        else
+            AddToTempCache(Run);
+    }
+    PackSelection();
+    AddToSelection(FTempNodeCache, FTempNodeCount);
+    ClearTempCache();
+    Change(nullptr);
+}
+
+void TBaseLazyTree::AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, bool AddOnly) {
+    LTAssert(EndNode != nullptr, "EndNode must not be nil!");
+    ClearTempCache();
+    if (!StartNode)
+        StartNode = GetFirstNoInit();
+    else if (!FullyVisible(StartNode)) {
+        PLazyNode P = GetPreviousVisibleNoInit(StartNode);
+        StartNode = P ? P : GetFirstNoInit();
+    }
+    if (!StartNode) return;
+    PLazyNode A = StartNode, B = EndNode;
+    if (CompareNodePositions(A, B) > 0) std::swap(A, B);
+    PLazyNode Anchor = FRangeAnchor;
+    if (!AddOnly) InternalClearSelection();
+    for (PLazyNode Run = A; Run; Run = GetNextVisibleNoInit(Run)) {
+        AddToTempCache(Run);
+        if (Run == B) break;
+    }
+    AddToSelection(FTempNodeCache, FTempNodeCount, false);
+    ClearTempCache();
+    if (Anchor && Selected(Anchor)) FRangeAnchor = Anchor;
+}
+
+void TBaseLazyTree::ToggleSelectionRange(PLazyNode StartNode, PLazyNode EndNode) {
+    LTAssert(EndNode != nullptr, "EndNode must not be nil!");
+    if (!StartNode)
+        StartNode = GetFirstNoInit();
+    else if (!FullyVisible(StartNode)) {
+        PLazyNode P = GetPreviousVisibleNoInit(StartNode);
+        StartNode = P ? P : GetFirstNoInit();
+    }
+    if (!StartNode || StartNode == EndNode) return;
+    PLazyNode A = StartNode, B = EndNode;
+    if (CompareNodePositions(A, B) > 0) std::swap(A, B);
+    ClearTempCache();
+    PLazyNode Anchor = FRangeAnchor;
+    auto FarSide = [&](PLazyNode N) {
+        return !Anchor || (N != Anchor && CompareNodePositions(N, Anchor) != 0);
+    };
+    for (PLazyNode Run = A; Run; Run = GetNextVisibleNoInit(Run)) {
+        bool IsEnd = Run == A || Run == B;
+        if (!IsEnd || FarSide(Run)) {
+            if (Run->States & vsSelected)
+                MarkForRemoval(Run);
+            else
+                AddToTempCache(Run);
+        }
+        if (Run == B) break;
+    }
+    PackSelection();
+    if (Anchor && !Selected(Anchor) &&
+        std::find(FTempNodeCache.begin(), FTempNodeCache.begin() + FTempNodeCount, Anchor) ==
+            FTempNodeCache.begin() + FTempNodeCount)
+        AddToTempCache(Anchor);
+    AddToSelection(FTempNodeCache, FTempNodeCount, false);
+    ClearTempCache();
+}
+
+void TBaseLazyTree::MarkCutCopyNodes() {
+    for (int I = 0; I < FSelectionCount; ++I) {
+        PLazyNode N = FSelection[static_cast<std::size_t>(I)];
+        if (!IsMarked(N) && !(N->States & vsDisabled)) N->States |= vsCutOrCopy;
+    }
+}
+
+void TBaseLazyTree::CancelCutOrCopy() {
+    for (PLazyNode Run = GetFirstNoInit(); Run; Run = GetNextNoInit(Run))
+        Run->States &= ~vsCutOrCopy;
+    DoStateChange({}, {tsCopyPending, tsCutPending});
+}
+
+// -------------------------------------------------------------------- focus
+
+void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
+    if (InState(tsEditing) && !EndEditNode()) return;
+    if (Node == FRoot) Node = nullptr;
+    if (Node != FFocusedNode) {
+        if (Ask && !DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn)) return;
+        PLazyNode Old = FFocusedNode;
+        if (Old && Node && (AutoOptions() & toAutoExpand) && Old->Parent == Node->Parent &&
+            (Old->States & vsExpanded))
+            ToggleNode(Old);
+        else if (Old)
+            InvalidateNode(Old);
+        FFocusedNode = Node;
+    }
+    if (FFocusedNode) {
+        if (HeaderUseColumns() && FFocusedColumn < 0) FFocusedColumn = 0;
+        if ((AutoOptions() & toAutoExpand) && !(FFocusedNode->States & vsExpanded))
+            ToggleNode(FFocusedNode);
+        InvalidateNode(FFocusedNode);
+        if (FUpdateCount == 0 && HandleAllocated()) {
+            bool Mouse = InState(tsLeftButtonDown) || InState(tsMiddleButtonDown) ||
+                         InState(tsRightButtonDown);
+            ScrollIntoView(FFocusedNode,
+                           (SelectionOptions() & toCenterScrollIntoView) != 0 && !Mouse,
+                           !(AutoOptions() & toDisableAutoscrollOnFocus));
+        }
+    }
+    if (FSelectionCount == 0) ResetRangeAnchor();
+}
+
+void TBaseLazyTree::SetFocusedNode(PLazyNode Node) {
+    PLazyNode Old = FFocusedNode;
+    DoFocusNode(Node, true);
+    if (FFocusedNode != Old && FFocusedNode == (Node == FRoot ? nullptr : Node))
+        DoFocusChange(FFocusedNode, FFocusedColumn);
+}
+
+void TBaseLazyTree::SetFocusedColumn(int Column) {
+    if (Column == FFocusedColumn) return;
+    if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Column)) return;
+    FFocusedColumn = Column;
+    if (FFocusedNode) {
+        if (HandleAllocated())
+            ScrollIntoView(FFocusedNode, (SelectionOptions() & toCenterScrollIntoView) != 0,
+                           !(AutoOptions() & toDisableAutoscrollOnFocus));
+        InvalidateNode(FFocusedNode);
+    }
+    DoFocusChange(FFocusedNode, FFocusedColumn);
+}
+
+void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {
+    int OldColumn = FFocusedColumn;
+    FFocusedColumn = Column;
+    PLazyNode Old = FFocusedNode;
+    DoFocusNode(Node, true);
+    if (FFocusedNode != Node) {
+        FFocusedColumn = OldColumn;
+        return;
+    }
+    if (Old != FFocusedNode || OldColumn != Column) DoFocusChange(FFocusedNode, FFocusedColumn);
+}
+
+} // namespace vel
+
+namespace vel {
+
+int TBaseLazyTree::GetMaxColumnWidth(int Column) {
+    bool Main = !HeaderUseColumns() || Column == HeaderMainColumn();
+    int Result = 0;
+    for (PLazyNode Run = GetFirstVisible(); Run; Run = GetNextVisible(Run)) {
+        int W = 2 * FMargin;
+        if (Main) {
+            int Level = static_cast<int>(GetNodeLevel(Run));
+            if (PaintOptions() & toShowRoot) ++Level;
+            W += Level * static_cast<int>(FIndent);
+        }
+        W += DoGetNodeWidth(Run, Column, Canvas());
+        Result = std::max(Result, W);
+    }
+    if (PaintOptions() & toShowVertGridLines) ++Result;
+    return Result;
+}
+
+} // namespace vel
+
+namespace vel {
+
+bool TBaseLazyTree::UpdateDrawSelection(int X, int Y) {
+    if (!InState(tsDrawSelecting)) return false;
+    FOldRect = FNewRect;
+    std::int64_t MaxX = std::max<std::int64_t>(ClientWidth(), FRangeX);
+    std::int64_t MaxY = std::max<std::int64_t>(ClientHeight(), RangeY());
+    FNewRect.Right = static_cast<int>(std::clamp<std::int64_t>(X - FOffsetX, 0, MaxX));
+    FNewRect.Bottom = static_cast<int>(std::clamp<std::int64_t>(Y - FOffsetY, 0, MaxY));
+    return !(FOldRect == FNewRect);
+}
+
+} // namespace vel

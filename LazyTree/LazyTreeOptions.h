@@ -1,0 +1,348 @@
+// Option sets, scroll-bar settings and colours of a lazy tree.
+#pragma once
+
+#include "Canvas.h"
+#include "Graphics.h"
+#include "Messages.h"
+#include "Types.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace vel {
+
+class TBaseLazyTree;
+
+// Small class-library types the tree and its header share.
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+using enum TAlignment;
+enum class TBiDiMode : std::uint8_t {
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
+using enum TBiDiMode;
+
+// A popup menu as far as the tree uses one: where it popped up and for whom.
+class TPopupMenu {
+public:
+    virtual ~TPopupMenu() = default;
+    std::function<void(TPopupMenu* Menu, int X, int Y)> OnPopup;
+    fw::TObject* PopupComponent() const { return PopupComponent_; }
+    void SetPopupComponent(fw::TObject* Value) { PopupComponent_ = Value; }
+    virtual void Popup(int X, int Y) {
+        if (OnPopup) OnPopup(this, X, Y);
+    }
+
+private:
+    fw::TObject* PopupComponent_ = nullptr;
+};
+
+// Each option set is a bit set; the constants are its elements.
+using TLTPaintOptions = std::uint32_t;
+constexpr TLTPaintOptions toHideFocusRect = 1u << 0;
+constexpr TLTPaintOptions toHideSelection = 1u << 1;
+constexpr TLTPaintOptions toHotTrack = 1u << 2;
+constexpr TLTPaintOptions toPopupMode = 1u << 3;
+constexpr TLTPaintOptions toShowBackground = 1u << 4;
+constexpr TLTPaintOptions toShowButtons = 1u << 5;
+constexpr TLTPaintOptions toShowDropmark = 1u << 6;
+constexpr TLTPaintOptions toShowHorzGridLines = 1u << 7;
+constexpr TLTPaintOptions toShowRoot = 1u << 8;
+constexpr TLTPaintOptions toShowTreeLines = 1u << 9;
+constexpr TLTPaintOptions toShowVertGridLines = 1u << 10;
+constexpr TLTPaintOptions toThemeAware = 1u << 11;
+constexpr TLTPaintOptions toUseBlendedImages = 1u << 12;
+constexpr TLTPaintOptions toGhostedIfUnfocused = 1u << 13;
+constexpr TLTPaintOptions toFullVertGridLines = 1u << 14;
+constexpr TLTPaintOptions toAlwaysHideSelection = 1u << 15;
+constexpr TLTPaintOptions toUseBlendedSelection = 1u << 16;
+constexpr TLTPaintOptions DefaultPaintOptions = 0x1B60;
+
+using TLTAnimationOptions = std::uint32_t;
+constexpr TLTAnimationOptions toAnimatedToggle = 1u << 0;
+
+using TLTAutoOptions = std::uint32_t;
+constexpr TLTAutoOptions toAutoDropExpand = 1u << 0;
+constexpr TLTAutoOptions toAutoExpand = 1u << 1;
+constexpr TLTAutoOptions toAutoScroll = 1u << 2;
+constexpr TLTAutoOptions toAutoScrollOnExpand = 1u << 3;
+constexpr TLTAutoOptions toAutoSort = 1u << 4;
+constexpr TLTAutoOptions toAutoSpanColumns = 1u << 5;
+constexpr TLTAutoOptions toAutoTristateTracking = 1u << 6;
+constexpr TLTAutoOptions toAutoHideButtons = 1u << 7;
+constexpr TLTAutoOptions toAutoDeleteMovedNodes = 1u << 8;
+constexpr TLTAutoOptions toDisableAutoscrollOnFocus = 1u << 9;
+constexpr TLTAutoOptions toAutoChangeScale = 1u << 10;
+constexpr TLTAutoOptions toAutoFreeOnCollapse = 1u << 11;
+constexpr TLTAutoOptions DefaultAutoOptions = 0x149;
+
+using TLTSelectionOptions = std::uint32_t;
+constexpr TLTSelectionOptions toDisableDrawSelection = 1u << 0;
+constexpr TLTSelectionOptions toExtendedFocus = 1u << 1;
+constexpr TLTSelectionOptions toFullRowSelect = 1u << 2;
+constexpr TLTSelectionOptions toLevelSelectConstraint = 1u << 3;
+constexpr TLTSelectionOptions toMiddleClickSelect = 1u << 4;
+constexpr TLTSelectionOptions toMultiSelect = 1u << 5;
+constexpr TLTSelectionOptions toRightClickSelect = 1u << 6;
+constexpr TLTSelectionOptions toSiblingSelectConstraint = 1u << 7;
+constexpr TLTSelectionOptions toCenterScrollIntoView = 1u << 8;
+constexpr TLTSelectionOptions toSimpleDrawSelection = 1u << 9;
+
+using TLTMiscOptions = std::uint32_t;
+constexpr TLTMiscOptions toAcceptOLEDrop = 1u << 0;
+constexpr TLTMiscOptions toCheckSupport = 1u << 1;
+constexpr TLTMiscOptions toEditable = 1u << 2;
+constexpr TLTMiscOptions toFullRepaintOnResize = 1u << 3;
+constexpr TLTMiscOptions toGridExtensions = 1u << 4;
+constexpr TLTMiscOptions toInitOnSave = 1u << 5;
+constexpr TLTMiscOptions toReportMode = 1u << 6;
+constexpr TLTMiscOptions toToggleOnDblClick = 1u << 7;
+constexpr TLTMiscOptions toWheelPanning = 1u << 8;
+constexpr TLTMiscOptions toReadOnly = 1u << 9;
+constexpr TLTMiscOptions toVariableNodeHeight = 1u << 10;
+constexpr TLTMiscOptions toFullRowDrag = 1u << 11;
+constexpr TLTMiscOptions DefaultMiscOptions = 0x1A9;
+
+using TLTStringOptions = std::uint32_t;
+constexpr TLTStringOptions toSaveCaptions = 1u << 0;
+constexpr TLTStringOptions toShowStaticText = 1u << 1;
+constexpr TLTStringOptions toAutoAcceptEditChange = 1u << 2;
+constexpr TLTStringOptions DefaultStringOptions = 5;
+
+class TCustomLazyTreeOptions {
+public:
+    explicit TCustomLazyTreeOptions(TBaseLazyTree* AOwner) : Owner_(AOwner) {}
+    virtual ~TCustomLazyTreeOptions() = default;
+
+    TBaseLazyTree* Owner() const { return Owner_; }
+
+    TLTPaintOptions PaintOptions() const { return PaintOptions_; }
+    void SetPaintOptions(TLTPaintOptions Value);
+    TLTAnimationOptions AnimationOptions() const { return AnimationOptions_; }
+    void SetAnimationOptions(TLTAnimationOptions Value) { AnimationOptions_ = Value; }
+    TLTAutoOptions AutoOptions() const { return AutoOptions_; }
+    void SetAutoOptions(TLTAutoOptions Value);
+    TLTSelectionOptions SelectionOptions() const { return SelectionOptions_; }
+    void SetSelectionOptions(TLTSelectionOptions Value);
+    TLTMiscOptions MiscOptions() const { return MiscOptions_; }
+    void SetMiscOptions(TLTMiscOptions Value);
+
+    // Copies the five sets into Dest through its setters, paint options first.
+    virtual void AssignTo(TCustomLazyTreeOptions& Dest) const;
+
+protected:
+    // The tree's window exists and the tree is not being loaded.
+    bool Live() const;
+
+private:
+    TBaseLazyTree* Owner_;
+    TLTPaintOptions PaintOptions_ = DefaultPaintOptions;
+    TLTAnimationOptions AnimationOptions_ = 0;
+    TLTAutoOptions AutoOptions_ = DefaultAutoOptions;
+    TLTSelectionOptions SelectionOptions_ = 0;
+    TLTMiscOptions MiscOptions_ = DefaultMiscOptions;
+};
+
+class TCustomStringTreeOptions : public TCustomLazyTreeOptions {
+public:
+    using TCustomLazyTreeOptions::TCustomLazyTreeOptions;
+    TLTStringOptions StringOptions() const { return StringOptions_; }
+    void SetStringOptions(TLTStringOptions Value);
+    void AssignTo(TCustomLazyTreeOptions& Dest) const override;
+
+private:
+    TLTStringOptions StringOptions_ = DefaultStringOptions;
+};
+using TStringTreeOptions = TCustomStringTreeOptions;
+
+enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TScrollBarStyle : std::uint8_t { sbmRegular, sbmFlat, sbm3D };
+using TLTScrollIncrement = std::uint16_t;
+
+// A setting the tree refuses, with the text it reports.
+class ELazyTreeAssertion : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+class TScrollBarOptions {
+public:
+    explicit TScrollBarOptions(TBaseLazyTree* AOwner) : Owner_(AOwner) {}
+
+    TBaseLazyTree* Owner() const { return Owner_; }
+
+    bool AlwaysVisible() const { return AlwaysVisible_; }
+    void SetAlwaysVisible(bool Value);
+    TScrollStyle ScrollBars() const { return ScrollBars_; }
+    void SetScrollBars(TScrollStyle Value);
+    TScrollBarStyle ScrollBarStyle() const { return ScrollBarStyle_; }
+    // Only sbmRegular is accepted; the others throw ELazyTreeAssertion.
+    void SetScrollBarStyle(TScrollBarStyle Value);
+    TLTScrollIncrement HorizontalIncrement() const { return HorizontalIncrement_; }
+    void SetHorizontalIncrement(TLTScrollIncrement Value) { HorizontalIncrement_ = Value; }
+    TLTScrollIncrement VerticalIncrement() const { return VerticalIncrement_; }
+    void SetVerticalIncrement(TLTScrollIncrement Value) { VerticalIncrement_ = Value; }
+
+    void Assign(const TScrollBarOptions& Source);
+
+private:
+    bool AlwaysVisible_ = false;
+    TBaseLazyTree* Owner_;
+    TScrollStyle ScrollBars_ = TScrollStyle::ssBoth;
+    TScrollBarStyle ScrollBarStyle_ = TScrollBarStyle::sbmRegular;
+    TLTScrollIncrement HorizontalIncrement_ = 20;
+    TLTScrollIncrement VerticalIncrement_ = 20;
+};
+
+// Indexes of TLTColors' array.
+enum TLTColorIndex : int {
+    ciDisabledColor,
+    ciDropMarkColor,
+    ciDropTargetColor,
+    ciFocusedSelectionColor,
+    ciGridLineColor,
+    ciTreeLineColor,
+    ciUnfocusedSelectionColor,
+    ciBorderColor,
+    ciHotColor,
+    ciFocusedSelectionBorderColor,
+    ciUnfocusedSelectionBorderColor,
+    ciDropTargetBorderColor,
+    ciSelectionRectangleBlendColor,
+    ciSelectionRectangleBorderColor,
+    ciHeaderHotColor,
+    ciColorCount
+};
+
+class TLTColors {
+public:
+    explicit TLTColors(TBaseLazyTree* AOwner);
+
+    TBaseLazyTree* Owner() const { return Owner_; }
+
+    fw::TColor Color(int Index) const { return Colors_.at(static_cast<std::size_t>(Index)); }
+    void SetColor(int Index, fw::TColor Value);
+
+    fw::TColor DisabledColor() const { return Color(ciDisabledColor); }
+    void SetDisabledColor(fw::TColor V) { SetColor(ciDisabledColor, V); }
+    fw::TColor DropMarkColor() const { return Color(ciDropMarkColor); }
+    void SetDropMarkColor(fw::TColor V) { SetColor(ciDropMarkColor, V); }
+    fw::TColor DropTargetColor() const { return Color(ciDropTargetColor); }
+    void SetDropTargetColor(fw::TColor V) { SetColor(ciDropTargetColor, V); }
+    fw::TColor FocusedSelectionColor() const { return Color(ciFocusedSelectionColor); }
+    void SetFocusedSelectionColor(fw::TColor V) { SetColor(ciFocusedSelectionColor, V); }
+    fw::TColor GridLineColor() const { return Color(ciGridLineColor); }
+    void SetGridLineColor(fw::TColor V) { SetColor(ciGridLineColor, V); }
+    fw::TColor TreeLineColor() const { return Color(ciTreeLineColor); }
+    void SetTreeLineColor(fw::TColor V) { SetColor(ciTreeLineColor, V); }
+    fw::TColor UnfocusedSelectionColor() const { return Color(ciUnfocusedSelectionColor); }
+    void SetUnfocusedSelectionColor(fw::TColor V) { SetColor(ciUnfocusedSelectionColor, V); }
+    fw::TColor BorderColor() const { return Color(ciBorderColor); }
+    void SetBorderColor(fw::TColor V) { SetColor(ciBorderColor, V); }
+    fw::TColor HotColor() const { return Color(ciHotColor); }
+    void SetHotColor(fw::TColor V) { SetColor(ciHotColor, V); }
+    fw::TColor FocusedSelectionBorderColor() const { return Color(ciFocusedSelectionBorderColor); }
+    void SetFocusedSelectionBorderColor(fw::TColor V) {
+        SetColor(ciFocusedSelectionBorderColor, V);
+    }
+    fw::TColor UnfocusedSelectionBorderColor() const {
+        return Color(ciUnfocusedSelectionBorderColor);
+    }
+    void SetUnfocusedSelectionBorderColor(fw::TColor V) {
+        SetColor(ciUnfocusedSelectionBorderColor, V);
+    }
+    fw::TColor DropTargetBorderColor() const { return Color(ciDropTargetBorderColor); }
+    void SetDropTargetBorderColor(fw::TColor V) { SetColor(ciDropTargetBorderColor, V); }
+    fw::TColor SelectionRectangleBlendColor() const {
+        return Color(ciSelectionRectangleBlendColor);
+    }
+    void SetSelectionRectangleBlendColor(fw::TColor V) {
+        SetColor(ciSelectionRectangleBlendColor, V);
+    }
+    fw::TColor SelectionRectangleBorderColor() const {
+        return Color(ciSelectionRectangleBorderColor);
+    }
+    void SetSelectionRectangleBorderColor(fw::TColor V) {
+        SetColor(ciSelectionRectangleBorderColor, V);
+    }
+    fw::TColor HeaderHotColor() const { return Color(ciHeaderHotColor); }
+    void SetHeaderHotColor(fw::TColor V) { SetColor(ciHeaderHotColor, V); }
+
+    void Assign(const TLTColors& Source);
+
+private:
+    TBaseLazyTree* Owner_;
+    std::array<fw::TColor, ciColorCount> Colors_;
+};
+
+// In-row hit positions (bits of THitInfo::HitPositions) found by the row test.
+constexpr std::uint16_t hpOnItemButton = 1u << 4;
+constexpr std::uint16_t hpOnItemCheckbox = 1u << 5;
+constexpr std::uint16_t hpOnItemIndent = 1u << 6;
+constexpr std::uint16_t hpOnItemLabel = 1u << 7;
+constexpr std::uint16_t hpOnItemLeft = 1u << 8;
+constexpr std::uint16_t hpOnItemRight = 1u << 9;
+constexpr std::uint16_t hpOnNormalIcon = 1u << 10;
+constexpr std::uint16_t hpOnStateIcon = 1u << 11;
+
+// Paint options of one PaintTree pass.
+using TLTInternalPaintOptions = std::uint8_t;
+constexpr TLTInternalPaintOptions ipBackground = 1u << 0;
+constexpr TLTInternalPaintOptions ipColumnColor = 1u << 1;
+constexpr TLTInternalPaintOptions ipDrawFocusRect = 1u << 2;
+constexpr TLTInternalPaintOptions ipDrawSelection = 1u << 3;
+constexpr TLTInternalPaintOptions ipDrawDropMark = 1u << 4;
+constexpr TLTInternalPaintOptions ipGridLines = 1u << 5;
+constexpr TLTInternalPaintOptions ipMainOnly = 1u << 6;
+constexpr TLTInternalPaintOptions ipSelectedOnly = 1u << 7;
+
+enum class TLTLineType : std::uint8_t {
+    ltNone,
+    ltBottomRight,
+    ltTopDown,
+    ltTopDownRight,
+    ltRight,
+    ltTopRight,
+    ltLeft,
+    ltLeftBottom
+};
+using enum TLTLineType;
+using TLineImage = std::vector<TLTLineType>;
+
+struct TLazyNode;
+
+// What the element painters get for one cell of one row.
+struct TLTPaintInfo {
+    fw::TCanvas* Canvas = nullptr;
+    TLTInternalPaintOptions PaintOptions = 0;
+    TLazyNode* Node = nullptr;
+    int Column = -1;
+    unsigned Position = 0;
+    fw::TRect CellRect;    // in the row bitmap
+    fw::TRect ContentRect; // the cell less the margin and the tree part
+    int NodeWidth = 0;
+    TAlignment Alignment = TAlignment::taLeftJustify;
+    TBiDiMode BidiMode = TBiDiMode::bdLeftToRight;
+    int VAlign = 0; // centre of images and button from the row's top
+};
+
+// An editor over one cell. The tree holds the current link while it edits.
+class ILTEditLink {
+public:
+    virtual ~ILTEditLink() = default;
+    virtual bool BeginEdit() = 0;
+    virtual bool CancelEdit() = 0;
+    virtual bool EndEdit() = 0;
+    virtual bool PrepareEdit(TBaseLazyTree* Tree, void* Node, int Column) = 0;
+    virtual fw::TRect GetBounds() const = 0;
+    virtual void ProcessMessage(fw::TMessage& Message) = 0;
+    virtual void SetBounds(fw::TRect R) = 0;
+};
+
+} // namespace vel

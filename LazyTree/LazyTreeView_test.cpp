@@ -1,0 +1,690 @@
+#include "FormTestEnv.h"
+#include "LazyTreeClipboard.h"
+#include "LazyTreeEdit.h"
+#include "LazyTreeHint.h"
+#include "Messages.h"
+#include "Timers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <map>
+
+namespace vel {
+namespace {
+
+// Pictures for a person to look at go to the temporary folder.
+std::string OutputPath(const char* Name) {
+    return (std::filesystem::temp_directory_path() / Name).string();
+}
+
+// A string tree that paints its text as a solid block, so that geometry is testable.
+class TBlockTree : public TLazyStringTree {
+public:
+    using TLazyStringTree::TLazyStringTree;
+    void DoPaintNode(TLTPaintInfo& Info) override {
+        ++Painted;
+        Info.Canvas->Brush().SetColor(fw::clRed);
+        const int Left = Info.ContentRect.Left + TextMargin();
+        Info.Canvas->FillRect({Left, 4, Left + Info.NodeWidth, 8});
+    }
+    int DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) override { return 20; }
+    int Painted = 0;
+};
+
+// Three top-level nodes "0", "1", "2"; the first two have two children each.
+class ViewTest : public fw::FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        Tree = fw::Create<TBlockTree>(Form.get());
+        Tree->SetParent(Form.get());
+        Tree->SetBounds(0, 0, 200, 150);
+        Tree->SetColor(fw::clWhite);
+        Tree->OnInitNode = [](TBaseLazyTree* T, PLazyNode Parent, PLazyNode Node,
+                              TLTInternalStates& States) {
+            if (!Parent && Node->Index < 2) States |= ivsHasChildren;
+            (void)T;
+        };
+        Tree->OnInitChildren = [](TBaseLazyTree*, PLazyNode, std::uint32_t& Count) { Count = 2; };
+        Tree->OnGetText = [this](TBaseLazyTree*, PLazyNode Node, int Column, TLSTTextType,
+                                 std::u16string& Text) {
+            auto It = Texts.find(Node);
+            if (It != Texts.end() && Column <= 0) {
+                Text = It->second;
+                return;
+            }
+            Text = std::u16string(1, static_cast<char16_t>(u'0' + Node->Index));
+            if (Column > 0) Text += u"c" + std::u16string(1, static_cast<char16_t>(u'0' + Column));
+        };
+        Tree->OnNewText = [this](TBaseLazyTree*, PLazyNode Node, int, const std::u16string& T) {
+            Texts[Node] = T;
+            ++NewTexts;
+        };
+        Tree->SetRootNodeCount(3);
+        Show();
+        Tree->SetFocus();
+    }
+    PLazyNode Top(int I) {
+        PLazyNode N = Tree->GetFirst();
+        while (N && I-- > 0)
+            N = Tree->GetNextSibling(N);
+        return N;
+    }
+    void Key(std::uint16_t K, fw::TShiftState Shift = 0) { fw::PressKey(K, Shift); }
+    void Click(int X, int Y, fw::TShiftState Shift = 0) {
+        fw::AdvanceClock(fw::DoubleClickTime() + 1); // a separate click, not a double click
+        fw::ClickAt(fw::ControlPoint(Tree, X, Y), fw::mbLeft, Shift);
+        fw::ProcessMessages();
+    }
+    std::vector<PLazyNode> Selection() {
+        std::vector<PLazyNode> R;
+        for (PLazyNode N = Tree->GetFirstSelected(); N; N = Tree->GetNextSelected(N))
+            R.push_back(N);
+        return R;
+    }
+    TBlockTree* Tree = nullptr;
+    std::map<PLazyNode, std::u16string> Texts;
+    int NewTexts = 0;
+};
+
+// --- painting -----------------------------------------------------------------------
+
+TEST_F(ViewTest, PaintsRowsLinesButtonsAndSelection) {
+    Tree->SetExpanded(Top(0), true);
+    Tree->SetFocusedNode(Top(0));
+    Tree->SetSelected(Top(0), true);
+    Tree->Painted = 0;
+    fw::TBitmap B(200, 150);
+    Tree->PaintTree(B.Canvas(), {0, 0, 200, 150}, {0, 0},
+                    ipDrawSelection | ipDrawFocusRect | ipGridLines);
+    B.SaveToFile(OutputPath("lazytree_paint.png"));
+    // Row 0 (0..17): level 0 with the root shown: one indent of 18, button centred in it.
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(4, 5)), fw::ColorToRGB(fw::clBtnShadow)); // frame
+    EXPECT_EQ(B.Canvas().Pixels(6, 9), fw::clBlack); // minus bar
+    EXPECT_EQ(B.Canvas().Pixels(8, 7), fw::clWhite); // no plus bar: expanded
+    // The collapsed second top-level node shows a plus.
+    EXPECT_EQ(B.Canvas().Pixels(8, 54 + 7), fw::clBlack);
+    // Text block of row 0: content at 18 + Margin 4, text at + TextMargin 4.
+    EXPECT_EQ(B.Canvas().Pixels(26, 5), fw::clRed);
+    EXPECT_EQ(B.Canvas().Pixels(45, 5), fw::clRed);
+    EXPECT_NE(B.Canvas().Pixels(46, 5), fw::clRed);
+    // The selection fills the text rectangle (22 .. 22 + 20 + 8) in the focused colour.
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(24, 12)), fw::ColorToRGB(fw::clHighlight));
+    EXPECT_EQ(B.Canvas().Pixels(60, 12), fw::clWhite);
+    // Row 1 is a child: its text starts one indent further.
+    EXPECT_EQ(B.Canvas().Pixels(44, 18 + 5), fw::clRed);
+    EXPECT_NE(B.Canvas().Pixels(43, 18 + 5), fw::clRed);
+    // Tree line of the child: vertical dotted line at 18 + 9 in the line colour.
+    const fw::TColor Line = fw::ColorToRGB(fw::clBtnShadow);
+    int Dots = 0;
+    for (int Y = 18; Y < 36; ++Y)
+        Dots += fw::ColorToRGB(B.Canvas().Pixels(27, Y)) == Line;
+    EXPECT_GE(Dots, 8); // every other pixel of the 18-pixel row
+    EXPECT_LE(Dots, 9);
+    // Below the five rows the tree colour.
+    EXPECT_EQ(B.Canvas().Pixels(100, 140), fw::clWhite);
+    EXPECT_EQ(Tree->Painted, 5);
+}
+
+TEST_F(ViewTest, PaintsOnlyTheRowsInTheWindow) {
+    Tree->Painted = 0;
+    fw::TBitmap B(200, 18);
+    Tree->PaintTree(B.Canvas(), {0, 18, 200, 36}, {0, 0}, 0);
+    EXPECT_EQ(Tree->Painted, 1);
+    EXPECT_EQ(B.Canvas().Pixels(26, 5), fw::clRed);
+}
+
+TEST_F(ViewTest, HeaderIsPaintedAboveTheRows) {
+    TLTHeader* H = Tree->Header();
+    H->Columns().Add()->SetWidth(120);
+    H->Columns().Add()->SetWidth(80);
+    H->SetOptions(H->Options() | hoVisible);
+    EXPECT_EQ(Tree->HeaderRect(), (fw::TRect{0, 0, 200, 17}));
+    EXPECT_EQ(Tree->RowAreaHeight(), 150 - 17);
+    fw::TBitmap B(200, 150);
+    fw::PaintControlTo(Tree, B.Surface());
+    B.SaveToFile(OutputPath("lazytree_header.png"));
+    // Thick buttons: a light top edge, a dark bottom edge and a face in between.
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 8)), fw::ColorToRGB(fw::clBtnFace));
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 16)), fw::ColorToRGB(fw::cl3DDkShadow));
+    // The first row sits below the header.
+    EXPECT_EQ(B.Canvas().Pixels(26, 17 + 5), fw::clRed);
+}
+
+// --- keyboard -----------------------------------------------------------------------
+
+TEST_F(ViewTest, DownMovesFocusAndKeepsOneSelectedNode) {
+    Key(fw::VK_DOWN);
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+    Key(fw::VK_DOWN);
+    EXPECT_EQ(Tree->FocusedNode(), Top(1));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(1)}));
+    EXPECT_EQ(Tree->RangeAnchor(), Top(1));
+    Key(fw::VK_UP);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+}
+
+TEST_F(ViewTest, ShiftArrowsExtendAndShrinkTheSelection) {
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    Key(fw::VK_DOWN);
+    Key(fw::VK_DOWN, fw::ssShift);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0), Top(1)}));
+    Key(fw::VK_UP, fw::ssShift);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+}
+
+TEST_F(ViewTest, LeftAndRightCollapseExpandAndClimb) {
+    Key(fw::VK_DOWN);
+    Key(fw::VK_RIGHT);
+    EXPECT_TRUE(Tree->Expanded(Top(0)));
+    Key(fw::VK_RIGHT);
+    PLazyNode Child = Tree->GetFirstChild(Top(0));
+    EXPECT_EQ(Tree->FocusedNode(), Child);
+    Key(fw::VK_LEFT);
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+    Key(fw::VK_LEFT);
+    EXPECT_FALSE(Tree->Expanded(Top(0)));
+    Key(fw::VK_END);
+    EXPECT_EQ(Tree->FocusedNode(), Top(2));
+    Key(fw::VK_HOME);
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+}
+
+TEST_F(ViewTest, CtrlDownScrollsWithoutMovingTheFocus) {
+    Tree->SetRootNodeCount(30);
+    Key(fw::VK_DOWN);
+    Key(fw::VK_DOWN, fw::ssCtrl);
+    EXPECT_EQ(Tree->OffsetY(), -static_cast<int>(Tree->DefaultNodeHeight()));
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+}
+
+TEST_F(ViewTest, WheelScrollsThreeRowsPerNotch) {
+    Tree->SetRootNodeCount(30);
+    Tree->Perform(fw::CM_MOUSEWHEEL,
+                  static_cast<fw::WPARAM>(static_cast<std::uint16_t>(-120)) << 16, 0);
+    EXPECT_EQ(Tree->OffsetY(), -3 * static_cast<int>(Tree->DefaultNodeHeight()));
+}
+
+// --- mouse ------------------------------------------------------------------------
+
+TEST_F(ViewTest, ClickOnTheButtonTogglesWithoutFocusing) {
+    Click(9, 9);
+    EXPECT_TRUE(Tree->Expanded(Top(0)));
+    EXPECT_EQ(Tree->FocusedNode(), nullptr);
+    EXPECT_TRUE(Selection().empty());
+    Click(9, 9);
+    EXPECT_FALSE(Tree->Expanded(Top(0)));
+}
+
+TEST_F(ViewTest, ClickOnTheLabelFocusesAndSelects) {
+    Click(30, 18 + 9);
+    EXPECT_EQ(Tree->FocusedNode(), Top(1));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(1)}));
+    Click(30, 9);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+}
+
+TEST_F(ViewTest, CtrlAndShiftClicksBuildMultiSelections) {
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    Click(30, 9);
+    Click(30, 36 + 9, fw::ssCtrl);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0), Top(2)}));
+    Click(30, 36 + 9, fw::ssCtrl);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+    // The Ctrl click made the third node the anchor: Shift selects from it.
+    Click(30, 9, fw::ssShift);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0), Top(1), Top(2)}));
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+}
+
+TEST_F(ViewTest, HitTestFindsButtonLabelAndSides) {
+    THitInfo Info;
+    Tree->GetViewHitTestInfoAt(9, 9, Info);
+    EXPECT_EQ(Info.HitNode, Top(0));
+    EXPECT_TRUE(Info.HitPositions & hpOnItemButton);
+    Tree->GetViewHitTestInfoAt(30, 9, Info);
+    EXPECT_TRUE(Info.HitPositions & hpOnItemLabel);
+    Tree->GetViewHitTestInfoAt(100, 9, Info);
+    EXPECT_TRUE(Info.HitPositions & hpOnItemRight);
+    Tree->GetViewHitTestInfoAt(30, 120, Info);
+    EXPECT_EQ(Info.HitNode, nullptr);
+}
+
+// --- editing ----------------------------------------------------------------------
+
+class EditTest : public ViewTest {
+protected:
+    void SetUp() override {
+        ViewTest::SetUp();
+        Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toEditable);
+        Tree->OnEdited = [this](TBaseLazyTree*, PLazyNode, int) { ++Edited; };
+        Tree->OnEditCancelled = [this](TBaseLazyTree*, int) { ++Cancelled; };
+    }
+    TLTEdit* Editor() {
+        auto* L = dynamic_cast<TStringEditLink*>(Tree->EditLink());
+        return L ? L->Edit() : nullptr;
+    }
+    int Edited = 0;
+    int Cancelled = 0;
+};
+
+TEST_F(EditTest, EnterCommitsTheNewText) {
+    ASSERT_TRUE(Tree->EditNode(Top(1), NoColumn));
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "1");
+    // The text rectangle is narrow: the editor is widened to 30 pixels.
+    EXPECT_GE(Editor()->Width(), 30);
+    fw::TypeText("xy");
+    Key(fw::VK_RETURN);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(NewTexts, 1);
+    EXPECT_EQ(Texts[Top(1)], u"xy");
+    EXPECT_EQ(Edited, 1);
+    EXPECT_TRUE(Tree->Focused());
+}
+
+TEST_F(EditTest, EscapeCancelsAndKeepsTheText) {
+    ASSERT_TRUE(Tree->EditNode(Top(0), NoColumn));
+    fw::TypeText("zz");
+    Key(fw::VK_ESCAPE);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(NewTexts, 0);
+    EXPECT_EQ(Cancelled, 1);
+    EXPECT_EQ(Edited, 0);
+}
+
+TEST_F(EditTest, UnchangedTextEndsWithoutNewText) {
+    ASSERT_TRUE(Tree->EditNode(Top(0), NoColumn));
+    EXPECT_TRUE(Tree->EndEditNode());
+    EXPECT_EQ(NewTexts, 0);
+    EXPECT_EQ(Edited, 1);
+}
+
+TEST_F(EditTest, FocusLossCommitsOrDropsByOption) {
+    fw::TEdit* Other = fw::Create<fw::TEdit>(Form.get());
+    Other->SetParent(Form.get());
+    Other->SetBounds(0, 160, 50, 20);
+    ASSERT_TRUE(Tree->EditNode(Top(0), NoColumn));
+    fw::TypeText("a");
+    Other->SetFocus();
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Texts[Top(0)], u"a");
+    auto* Options = dynamic_cast<TCustomStringTreeOptions*>(Tree->TreeOptions());
+    ASSERT_NE(Options, nullptr);
+    Options->SetStringOptions(Options->StringOptions() & ~toAutoAcceptEditChange);
+    Tree->SetFocus();
+    ASSERT_TRUE(Tree->EditNode(Top(1), NoColumn));
+    fw::TypeText("b");
+    Other->SetFocus();
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Texts.count(Top(1)), 0u);
+    EXPECT_EQ(Cancelled, 1);
+}
+
+TEST_F(EditTest, ReadOnlyDisabledOrWideTextsDoNotStart) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toReadOnly);
+    EXPECT_FALSE(Tree->EditNode(Top(0), NoColumn));
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() & ~toReadOnly);
+    Top(1)->States |= vsDisabled;
+    Tree->SetFocusedNode(Top(1));
+    Tree->DoEdit();
+    EXPECT_FALSE(Tree->IsEditing());
+    // A text the one-line editor cannot hold unchanged is not offered for editing.
+    Texts[Top(2)] = u"\u4E2D";
+    EXPECT_FALSE(Tree->EditNode(Top(2), NoColumn));
+}
+
+TEST_F(EditTest, SecondClickOnTheFocusedLabelStartsTheEditAfterTheDelay) {
+    Tree->SetEditDelay(100);
+    Click(30, 9);
+    Click(30, 9);
+    EXPECT_FALSE(Tree->IsEditing());
+    fw::AdvanceClock(150);
+    EXPECT_TRUE(Tree->IsEditing());
+    Tree->CancelEditNode();
+}
+
+// --- clipboard texts ------------------------------------------------------------------
+
+class ClipboardTest : public ViewTest {
+protected:
+    void Columns() {
+        TLTHeader* H = Tree->Header();
+        H->Columns().Add()->SetText(u"Name");
+        H->Columns().Add()->SetText(u"Size");
+    }
+};
+
+TEST_F(ClipboardTest, PlainTextIndentsByLevel) {
+    Tree->SetExpanded(Top(0), true);
+    EXPECT_EQ(RenderText(*Tree, tskVisible, '\t'), "0\r\n\t0\r\n\t1\r\n1\r\n2\r\n");
+}
+
+TEST_F(ClipboardTest, CsvWithColumnsFillsLevelsAndQuotes) {
+    Columns();
+    Tree->SetExpanded(Top(0), true);
+    Texts[Top(1)] = u"a,b";
+    Texts[Top(2)] = u"say \"hi\"";
+    const std::string Csv = RenderText(*Tree, tskVisible, ',');
+    EXPECT_EQ(Csv, "Name,,Size\r\n"
+                   "0,,0c1\r\n"
+                   ",0,0c1\r\n"
+                   ",1,1c1\r\n"
+                   "\"a,b\",,1c1\r\n"
+                   "\"say \"\"hi\"\"\",,2c1\r\n");
+    // Unicode text quotes only around the separator and does not double quotes.
+    const std::u16string U = RenderUnicodeText(*Tree, tskVisible, u',');
+    EXPECT_NE(U.find(u"say \"hi\",,2c1"), std::u16string::npos);
+    EXPECT_NE(U.find(u"\"a,b\",,1c1"), std::u16string::npos);
+}
+
+TEST_F(ClipboardTest, SelectedOnlyAndHtml) {
+    Tree->SetSelected(Top(2), true);
+    EXPECT_EQ(RenderText(*Tree, tskSelected, '\t'), "2\r\n");
+    const std::string Html = RenderHTML(*Tree, tskSelected);
+    EXPECT_NE(Html.find("<table class=\"default\" bgcolor=#FFFFFF"), std::string::npos);
+    EXPECT_NE(Html.find(">2</td>"), std::string::npos);
+    EXPECT_EQ(Html.substr(Html.size() - 8), "</table>");
+}
+
+TEST_F(ClipboardTest, HtmlEnvelopeOffsets) {
+    const std::string Empty = WrapHTMLFragment("");
+    EXPECT_EQ(Empty.substr(0, 97), "Version:1.0\r\nStartHTML:00000097\r\nEndHTML:00000301\r\n"
+                                   "StartFragment:00000269\r\nEndFragment:00000269\r\n");
+    EXPECT_EQ(Empty.size(), 301u);
+    const std::string W = WrapHTMLFragment("<b>x</b>");
+    EXPECT_EQ(W.substr(269, 8), "<b>x</b>");
+    EXPECT_EQ(WideToUtf8(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(WideToUtf8(std::u16string(1, char16_t(0xD800)) + u"a"), "a");
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+// --- options and colours ------------------------------------------------------------
+
+TEST_F(ViewTest, OptionDefaultsMatchTheStoredValues) {
+    EXPECT_EQ(Tree->PaintOptions(), 0x1B60u);
+    EXPECT_EQ(Tree->AutoOptions(), 0x149u);
+    EXPECT_EQ(Tree->MiscOptions(), 0x1A9u);
+    EXPECT_EQ(Tree->SelectionOptions(), 0u);
+    EXPECT_EQ(Tree->Colors()->HeaderHotColor(), fw::clBtnShadow);
+    EXPECT_EQ(Tree->ScrollBarOptions()->ScrollBars(), TScrollStyle::ssBoth);
+}
+
+TEST_F(ViewTest, FlatScrollBarsAreRefused) {
+    EXPECT_THROW(Tree->ScrollBarOptions()->SetScrollBarStyle(TScrollBarStyle::sbmFlat),
+                 ELazyTreeAssertion);
+    EXPECT_EQ(Tree->ScrollBarOptions()->ScrollBarStyle(), TScrollBarStyle::sbmRegular);
+}
+
+TEST_F(ViewTest, TurningMultiSelectOffEmptiesTheSelection) {
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    for (int I = 0; I < 3; ++I)
+        Tree->SetSelected(Top(I), true);
+    ASSERT_EQ(Tree->SelectedCount(), 3);
+    Tree->TreeOptions()->SetSelectionOptions(0);
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+}
+
+TEST_F(ViewTest, SettingAColourToItsValueDoesNotRepaint) {
+    fw::ProcessMessages();
+    Tree->Painted = 0;
+    Tree->Colors()->SetHotColor(Tree->Colors()->HotColor());
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->Painted, 0);
+    Tree->Colors()->SetHotColor(fw::clRed);
+    fw::ProcessMessages();
+    EXPECT_GT(Tree->Painted, 0);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(EditTest, F2StartsEditingTheFocusedNode) {
+    Key(fw::VK_DOWN);
+    Key(fw::VK_F2);
+    ASSERT_TRUE(Tree->IsEditing());
+    EXPECT_EQ(Tree->EditColumn(), Tree->FocusedColumn());
+    // The editor sits over the row, inside the client area.
+    EXPECT_GE(Editor()->Left(), 0);
+    EXPECT_LE(Editor()->Left() + Editor()->Width(), Tree->ClientWidth());
+    EXPECT_EQ(Editor()->Top(), 0);
+    Key(fw::VK_ESCAPE);
+    EXPECT_FALSE(Tree->IsEditing());
+}
+
+TEST_F(ViewTest, EditLinkMustNotBeNil) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toEditable);
+    Tree->OnCreateEditor = [](TBaseLazyTree*, PLazyNode, int, std::shared_ptr<ILTEditLink>&) {};
+    try {
+        Tree->EditNode(Top(0), NoColumn);
+        FAIL() << "no error";
+    } catch (const ELazyTreeError& E) {
+        EXPECT_EQ(E.HelpContext(), 2000);
+        EXPECT_STREQ(E.what(), "Edit link must not be nil.");
+    }
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ViewTest, TooltipOnlyForCutCellTextsAndPlacedOverIt) {
+    TLazyTreeHintWindow Hint(nullptr);
+    TLTHintData Data;
+    Data.Tree = Tree;
+    Data.Node = Top(1);
+    EXPECT_TRUE(Hint.CalcHintRect(300, u"", &Data).Width() <= 0); // "1" fits
+    Texts[Top(1)] = std::u16string(60, u'w');
+    const fw::TRect R = Hint.CalcHintRect(300, u"", &Data);
+    ASSERT_GT(R.Width(), 0);
+    const fw::TPoint Origin = Tree->ClientToScreen({0, 0});
+    // Content at indent 18 + margin 4, less the one-pixel frame; second row.
+    EXPECT_EQ(R.Left - Origin.X, 18 + 4 - 1);
+    EXPECT_EQ(R.Top - Origin.Y, 18 - 1);
+    EXPECT_EQ(R.Width(), 60 * 6 + 2 * Tree->TextMargin() + 2);
+}
+
+TEST_F(ViewTest, HintNearTheDesktopCornerMovesOntoIt) {
+    TLazyTreeHintWindow Hint(nullptr);
+    TLTHintData Data;
+    Data.Tree = Tree;
+    Hint.HintMode = hmHint;
+    fw::TRect R = Hint.CalcHintRect(200, u"hello", &Data);
+    ASSERT_GT(R.Width(), 0);
+    R = fw::OffsetRect(R, fw::ScreenWidth() - 5, fw::ScreenHeight() - 5);
+    Hint.ActivateHint(R, u"hello");
+    EXPECT_EQ(Hint.Left() + Hint.Width(), fw::ScreenWidth());
+    EXPECT_EQ(Hint.Top() + Hint.Height(), fw::ScreenHeight());
+    EXPECT_TRUE(Hint.Visible());
+    Hint.ActivateHint({}, u"");
+    EXPECT_FALSE(Hint.Visible());
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ViewTest, MouseOverALabelMakesItsNodeHot) {
+    Tree->TreeOptions()->SetPaintOptions(Tree->PaintOptions() | toHotTrack);
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 30, 18 + 9));
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->HotNode(), Top(1));
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 150, 18 + 9)); // right of the text
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->HotNode(), nullptr);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ViewTest, SpaceChecksOnKeyUpAndAnotherKeyCancels) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toCheckSupport);
+    Key(fw::VK_DOWN);
+    Tree->SetCheckType(Top(0), ctCheckBox);
+    fw::KeyDown(fw::VK_SPACE);
+    EXPECT_EQ(Tree->CheckState(Top(0)), csUncheckedPressed);
+    fw::KeyUp(fw::VK_SPACE);
+    EXPECT_EQ(Tree->CheckState(Top(0)), csCheckedNormal);
+    fw::KeyDown(fw::VK_SPACE);
+    EXPECT_EQ(Tree->CheckState(Top(0)), csCheckedPressed);
+    fw::KeyDown(fw::VK_RIGHT); // any other key: back to normal, no change
+    fw::KeyUp(fw::VK_RIGHT);
+    fw::KeyUp(fw::VK_SPACE);
+    EXPECT_EQ(Tree->CheckState(Top(0)), csCheckedNormal);
+}
+
+TEST_F(ViewTest, PageDownMovesAboutOnePageOfRows) {
+    Tree->SetRootNodeCount(30);
+    Key(fw::VK_DOWN);
+    Key(fw::VK_NEXT);
+    // 150 pixels of 18-pixel rows: eight rows further.
+    EXPECT_EQ(Tree->FocusedNode()->Index, 8u);
+    Key(fw::VK_PRIOR);
+    EXPECT_EQ(Tree->FocusedNode()->Index, 0u);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ViewTest, TypedCharactersFindNodesUntilTheTimeOut) {
+    Tree->IncrementalSearch = TBaseLazyTree::TLTIncrementalSearch::isVisibleOnly;
+    Tree->IncrementalSearchTimeout = 500;
+    Texts[Top(0)] = u"apple";
+    Texts[Top(1)] = u"banana";
+    Texts[Top(2)] = u"bandit";
+    Key('B'); // key down marks the search pending, its character searches
+    EXPECT_EQ(Tree->FocusedNode(), Top(1));
+    for (std::uint16_t K : {'A', 'N', 'D'})
+        Key(K);
+    EXPECT_EQ(Tree->FocusedNode(), Top(2));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(2)}));
+    EXPECT_EQ(Tree->SearchBuffer(), u"band");
+    fw::AdvanceClock(600);
+    EXPECT_TRUE(Tree->SearchBuffer().empty());
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsIncrementalSearching));
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ViewTest, ScrollBarRequestsMoveTheOffsetWithinTheContent) {
+    Tree->SetRootNodeCount(30); // 540 pixels of rows in 150
+    auto V = [&](unsigned Code, unsigned Pos = 0) {
+        Tree->Perform(fw::WM_VSCROLL, Code | (static_cast<fw::WPARAM>(Pos) << 16), 0);
+    };
+    V(1);
+    EXPECT_EQ(Tree->OffsetY(), -20); // the vertical increment
+    V(3);
+    EXPECT_EQ(Tree->OffsetY(), -170);
+    V(5, 200);
+    EXPECT_EQ(Tree->OffsetY(), -200);
+    EXPECT_TRUE(Tree->TreeStates().Contains(tsThumbTracking));
+    V(8);
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsThumbTracking));
+    V(7);
+    EXPECT_EQ(Tree->OffsetY(), 150 - 540);
+    V(6);
+    EXPECT_EQ(Tree->OffsetY(), 0);
+    // Past the content nothing moves.
+    EXPECT_FALSE(Tree->DoSetOffsetXY({0, 10}));
+    EXPECT_TRUE(Tree->DoSetOffsetXY({0, -10}));
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST(ClipboardFormatsTest, EqualPrioritiesKeepBothInOrder) {
+    TClipboardFormatList L;
+    TClipboardFormatListEntry A, B, C;
+    A.Description = "a", A.Priority = 20, A.FormatEtc.cfFormat = 1;
+    B.Description = "b", B.Priority = 10, B.FormatEtc.cfFormat = 2;
+    C.Description = "c", C.Priority = 20, C.FormatEtc.cfFormat = 3;
+    L.Add(A);
+    L.Add(B);
+    L.Add(C);
+    const auto F = L.ListFormats(tcStringTree);
+    ASSERT_EQ(F.size(), 3u);
+    EXPECT_EQ(F[0].cfFormat, 2);
+    EXPECT_EQ(F[1].cfFormat, 1);
+    EXPECT_EQ(F[2].cfFormat, 3);
+    ASSERT_NE(L.LookUpFormat("A"), nullptr); // case-insensitive
+    EXPECT_EQ(L.LookUpFormat("A")->FormatEtc.cfFormat, 1);
+    EXPECT_EQ(L.LookUpFormat("x"), nullptr);
+}
+
+TEST_F(ClipboardTest, StringTreesOfferTheirFormatsByPriority) {
+    const std::vector<std::string> Allowed{"CSV", "Unicode text", "Plain text"};
+    const auto F = ClipboardFormatRegistry().ListFormats(TreeClassOf(*Tree), &Allowed);
+    ASSERT_EQ(F.size(), 3u);
+    EXPECT_EQ(F[0].cfFormat, ClipboardFormatNumber("CSV"));
+    EXPECT_EQ(F[1].cfFormat, 13);
+    EXPECT_EQ(F[2].cfFormat, 1);
+    const auto Base = ClipboardFormatRegistry().ListFormats(tcBaseTree);
+    ASSERT_EQ(Base.size(), 1u);
+    EXPECT_EQ(Base[0].cfFormat, ClipboardFormatNumber("Lazy Tree Data"));
+    TClipboardFormats Names(Tree);
+    EXPECT_EQ(Names.Add("csv"), 0);
+    EXPECT_EQ(Names.Add("No such format"), -1);
+    EXPECT_EQ(Names.Add("csv"), 0); // duplicates ignored
+    EXPECT_EQ(Names.Names().size(), 1u);
+}
+
+TEST_F(ClipboardTest, RtfRendersCellsAsUnicodeEscapes) {
+    Tree->SetExpanded(Top(0), true);
+    Texts[Top(2)] = u"\u00E9";
+    const std::string R = RenderRTF(*Tree, tskVisible);
+    EXPECT_EQ(
+        R.rfind("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl{\\f0 Default;}}", 0), 0u);
+    EXPECT_NE(R.find("{\\colortbl;\\red0\\green0\\blue0;}"), std::string::npos);
+    // The first cell opens font, colour and size; later cells only write the text.
+    EXPECT_NE(R.find("\\pard\\intbl\\f0\\cf1\\fs16 \\u48\\'3f\\cell\\row"), std::string::npos);
+    EXPECT_NE(R.find("\\pard\\intbl\\tab  \\u49\\'3f\\cell\\row"), std::string::npos);
+    EXPECT_NE(R.find("\\u233\\'3f"), std::string::npos);
+    EXPECT_EQ(R.substr(R.size() - 10), "\\pard\\par}");
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(EditTest, AHandlerThatThrowsLeavesNoHalfStartedEdit) {
+    Tree->OnGetText = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string&) {
+        throw std::runtime_error("text source gone");
+    };
+    EXPECT_THROW(Tree->EditNode(Top(0), NoColumn), std::runtime_error);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Tree->EditLink(), nullptr);
+}
+
+} // namespace
+} // namespace vel

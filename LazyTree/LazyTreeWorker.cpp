@@ -1,0 +1,278 @@
+// The shared worker thread and the tree's position cache.
+#include "LazyTreeWorker.h"
+
+#include "LazyTreeInternal.h"
+
+#include "Forms.h"
+#include "Messages.h"
+
+#include <algorithm>
+#include <memory>
+#include <system_error>
+
+namespace vel {
+
+using namespace lt;
+
+namespace {
+
+constexpr std::uint32_t CacheThreshold = 2000;
+
+// Bits of the worker's state message.
+constexpr std::uint8_t bsStopValidation = 1;
+constexpr std::uint8_t bsUseCache = 2;
+constexpr std::uint8_t bsValidating = 4;
+constexpr std::uint8_t bsValidationNeeded = 8;
+
+std::unique_ptr<TWorkerThread> GWorker;
+std::unique_ptr<TWakeEvent> GWakeEvent;
+
+TLazyTreeStates FromBits(std::uintptr_t B) {
+    TLazyTreeStates R;
+    if (B & bsStopValidation) R = R + TLazyTreeStates{tsStopValidation};
+    if (B & bsUseCache) R = R + TLazyTreeStates{tsUseCache};
+    if (B & bsValidating) R = R + TLazyTreeStates{tsValidating};
+    if (B & bsValidationNeeded) R = R + TLazyTreeStates{tsValidationNeeded};
+    return R;
+}
+
+} // namespace
+
+void TWakeEvent::Signal() {
+    {
+        std::lock_guard<std::mutex> L(Lock_);
+        Signalled_ = true;
+    }
+    Cond_.notify_one();
+}
+
+void TWakeEvent::Wait() {
+    std::unique_lock<std::mutex> L(Lock_);
+    Cond_.wait(L, [this] { return Signalled_; });
+    Signalled_ = false;
+}
+
+TWorkerThread* WorkerThread() {
+    return GWorker.get();
+}
+
+TWakeEvent* WakeEvent() {
+    return GWakeEvent.get();
+}
+
+void AddThreadReference() {
+    if (!GWorker) {
+        GWakeEvent = std::make_unique<TWakeEvent>();
+        GWorker = std::make_unique<TWorkerThread>();
+    }
+    ++GWorker->RefCount;
+}
+
+void DropThreadReference(TBaseLazyTree* Tree) {
+    if (!GWorker) return;
+    --GWorker->RefCount;
+    Tree->InterruptValidation();
+    if (GWorker->RefCount == 0) {
+        GWorker.reset(); // ends and joins the thread
+        GWakeEvent.reset();
+    }
+}
+
+TWorkerThread::TWorkerThread() : Thread_([this] { Execute(); }) {}
+
+TWorkerThread::~TWorkerThread() {
+    {
+        std::lock_guard<std::mutex> L(TreesLock_);
+        Terminated_ = true;
+    }
+    GWakeEvent->Signal();
+    // The worker may be waiting for this thread to take a state message: let
+    // such messages through until it has left, or the join would never end.
+    while (!Exited_.load()) {
+        fw::DeliverSentMessages();
+        std::this_thread::yield();
+    }
+    if (Thread_.joinable()) Thread_.join();
+}
+
+void TWorkerThread::AddTree(TBaseLazyTree* Tree) {
+    LTAssert(Tree != nullptr, "Tree must not be nil.");
+    Tree->DoStateChange({}, {tsStopValidation});
+    std::lock_guard<std::mutex> L(TreesLock_);
+    if (std::find(WaitingTrees_.begin(), WaitingTrees_.end(), Tree) == WaitingTrees_.end())
+        WaitingTrees_.push_back(Tree);
+}
+
+void TWorkerThread::RemoveTree(TBaseLazyTree* Tree) {
+    LTAssert(Tree != nullptr, "Tree must not be nil.");
+    std::lock_guard<std::mutex> L(TreesLock_);
+    WaitingTrees_.erase(std::remove(WaitingTrees_.begin(), WaitingTrees_.end(), Tree),
+                        WaitingTrees_.end());
+}
+
+TBaseLazyTree* TWorkerThread::CurrentTree() const {
+    std::lock_guard<std::mutex> L(TreesLock_);
+    return CurrentTree_;
+}
+
+std::size_t TWorkerThread::WaitingCount() {
+    std::lock_guard<std::mutex> L(TreesLock_);
+    return WaitingTrees_.size();
+}
+
+void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveStates) {
+    TBaseLazyTree* Tree = CurrentTree();
+    if (Tree && Tree->HandleAllocated())
+        fw::SendMessage(Tree->Handle(), WM_TREESTATECHANGE, EnterStates, LeaveStates);
+}
+
+void TWorkerThread::Execute() {
+    struct TExitMark {
+        std::atomic<bool>& Flag;
+        ~TExitMark() { Flag.store(true); }
+    } exitMark{Exited_};
+    for (;;) {
+        GWakeEvent->Wait();
+        {
+            std::lock_guard<std::mutex> L(TreesLock_);
+            if (Terminated_) return;
+            if (!WaitingTrees_.empty()) {
+                CurrentTree_ = WaitingTrees_.front();
+                WaitingTrees_.erase(WaitingTrees_.begin());
+                if (!WaitingTrees_.empty()) GWakeEvent->Signal();
+            } else {
+                CurrentTree_ = nullptr;
+            }
+        }
+        TBaseLazyTree* Tree = CurrentTree();
+        if (!Tree) continue;
+        SendTreeStates(bsValidating, bsUseCache);
+        bool Built = false;
+        {
+            std::lock_guard<std::mutex> B(BuildLock_);
+            // A tree without a window cannot hear the outcome, so it is not walked.
+            if (Tree->HandleAllocated() && !Tree->FStopValidation.load())
+                Built = Tree->BuildPositionCache();
+        }
+        if (Built)
+            SendTreeStates(bsUseCache, bsStopValidation | bsValidating | bsValidationNeeded);
+        else
+            SendTreeStates(0, bsStopValidation | bsValidating);
+        std::lock_guard<std::mutex> L(TreesLock_);
+        CurrentTree_ = nullptr;
+    }
+}
+
+// ------------------------------------------------------------ the tree side
+
+std::uint32_t TBaseLazyTree::PositionCacheSize() const {
+    if (FVisibleCount < 2) return 0;
+    return (FVisibleCount + CacheThreshold - 1) / CacheThreshold;
+}
+
+bool TBaseLazyTree::BuildPositionCache() {
+    if (FStopValidation.load()) return false;
+    FPositionCache.clear();
+    if (FVisibleCount <= CacheThreshold) return false;
+    FPositionCache.resize(PositionCacheSize());
+    std::uint32_t Top = 0;
+    std::size_t Index = 0;
+    std::uint32_t Steps = 0;
+    PLazyNode Run = GetFirstVisibleNoInit();
+    PLazyNode Last = Run;
+    bool Stopped = false;
+    while (Run) {
+        if (FStopValidation.load()) {
+            Stopped = true;
+            break;
+        }
+        if (Steps % CacheThreshold == 0) FPositionCache[Index++] = {Run, Top};
+        // Heights are read as stored: no events run on this thread.
+        Top += Run->NodeHeight;
+        Last = Run;
+        PLazyNode Next = GetNextVisibleNoInit(Run);
+        if (!Next || Index == FPositionCache.size()) break;
+        Run = Next;
+        ++Steps;
+    }
+    if (!Stopped && Index < FPositionCache.size()) {
+        FPositionCache.resize(Index + 1);
+        FPositionCache[Index] = {Last, Top};
+    }
+    return Steps > 0 && !FStopValidation.load();
+}
+
+PLazyNode TBaseLazyTree::LookUpPositionCache(std::uint32_t Position,
+                                             std::uint32_t& CurrentPos) const {
+    PLazyNode Result = nullptr;
+    std::size_t L = 0, H = FPositionCache.size();
+    while (L < H) {
+        std::size_t M = (L + H) / 2;
+        if (FPositionCache[M].Top <= Position)
+            L = M + 1;
+        else
+            H = M;
+    }
+    if (L > 0) {
+        Result = FPositionCache[L - 1].Node;
+        CurrentPos = FPositionCache[L - 1].Top;
+    }
+    return Result;
+}
+
+PLazyNode TBaseLazyTree::LookUpPositionCache(PLazyNode Node, std::uint32_t& CurrentPos) const {
+    PLazyNode Result = nullptr;
+    std::size_t L = 0, H = FPositionCache.size();
+    while (L < H) {
+        std::size_t M = (L + H) / 2;
+        if (CompareNodePositions(FPositionCache[M].Node, Node) <= 0)
+            L = M + 1;
+        else
+            H = M;
+    }
+    if (L > 0) {
+        Result = FPositionCache[L - 1].Node;
+        CurrentPos = FPositionCache[L - 1].Top;
+    }
+    return Result;
+}
+
+void TBaseLazyTree::InterruptValidation() {
+    DoStateChange({tsStopValidation}, {tsUseCache});
+    TWorkerThread* W = WorkerThread();
+    if (!W) return;
+    W->RemoveTree(this);
+    // Once the worker has taken this tree it may be reading its nodes or waiting
+    // to tell it so: let its messages through until it lets go of the tree.
+    bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;
+    while (W->CurrentTree() == this && !fw::Application()->Terminated()) {
+        fw::DeliverSentMessages();
+        fw::TMsg Msg;
+        if (HandleAllocated() && fw::PeekMessage(Msg, Handle(), true)) {
+            if (Msg.message == fw::WM_QUIT) break;
+            fw::DispatchMessage(Msg);
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    if (WasTaken) DoStateChange({tsValidationNeeded});
+}
+
+void TBaseLazyTree::InvalidateCache() {
+    InterruptValidation();
+    TWorkerThread* W = WorkerThread();
+    if (W && InState(tsValidationNeeded) && HandleAllocated()) {
+        W->AddTree(this);
+        WakeEvent()->Signal();
+    }
+}
+
+void TBaseLazyTree::MarkValidationNeeded() {
+    DoStateChange({tsValidationNeeded}, {tsUseCache});
+}
+
+void TBaseLazyTree::WMTreeStateChange(fw::TMessage& Message) {
+    DoStateChange(FromBits(Message.WParam), FromBits(static_cast<std::uintptr_t>(Message.LParam)));
+}
+
+} // namespace vel

@@ -1,0 +1,1513 @@
+// The tree model: node storage, the update lock, structure changes,
+// expanding, iteration, sorting, navigation, selection, focus, checks and
+// event dispatch.
+#include "LazyTrees.h"
+
+#include "LazyTreeInternal.h"
+#include "LazyTreeWorker.h"
+
+#include "Forms.h"
+#include "Timers.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace vel {
+
+using namespace lt;
+
+const char16_t* const SEditLinkIsNil = u"Edit link must not be nil.";
+const char16_t* const SWrongMoveError =
+    u"Target node cannot be a child node of the node to be moved.";
+const char16_t* const SWrongStreamFormat = u"Unable to load tree structure, the format is wrong.";
+const char16_t* const SWrongStreamVersion =
+    u"Unable to load tree structure, the version is unknown.";
+const char16_t* const SStreamTooSmall =
+    u"Unable to load tree structure, not enough data available.";
+const char16_t* const SCorruptStream1 = u"Stream data corrupt. A node's anchor chunk is missing.";
+const char16_t* const SCorruptStream2 =
+    u"Stream data corrupt. Unexpected data after node's end position.";
+const char16_t* const SClipboardFailed = u"Clipboard operation failed.";
+const char16_t* const SCannotSetUserData =
+    u"Cannot set initial user data because there is not enough user data space allocated.";
+
+namespace {
+
+std::string Narrow(const std::u16string& S) {
+    std::string R;
+    R.reserve(S.size());
+    for (char16_t C : S)
+        R.push_back(C < 0x80 ? static_cast<char>(C) : '?');
+    return R;
+}
+
+} // namespace
+
+void ShowError(const std::u16string& Msg, int Code) {
+    throw ELazyTreeError(Narrow(Msg), Code);
+}
+
+void LTAssert(bool Condition, const char* Msg) {
+    if (!Condition) throw ELazyTreeAssertion(Msg);
+}
+
+TBaseLazyTree* TreeFromNode(PLazyNode Node) {
+    LTAssert(Node != nullptr, "Node must not be nil.");
+    while (Node->NextSibling != Node) {
+        if (Node->Parent == nullptr) return nullptr;
+        Node = Node->Parent;
+    }
+    return reinterpret_cast<TBaseLazyTree*>(Node->Parent);
+}
+
+void QuickSortPointers(std::vector<PLazyNode>& List, int L, int R) {
+    auto Key = [&](int I) {
+        return reinterpret_cast<std::uintptr_t>(List[static_cast<std::size_t>(I)]);
+    };
+    while (L < R) {
+        int I = L, J = R;
+        std::uintptr_t P = Key((L + R) / 2);
+        do {
+            while (Key(I) < P)
+                ++I;
+            while (Key(J) > P)
+                --J;
+            if (I <= J) {
+                std::swap(List[static_cast<std::size_t>(I)], List[static_cast<std::size_t>(J)]);
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (L < J) QuickSortPointers(List, L, J);
+        L = I;
+    }
+}
+
+// ------------------------------------------------------------ construction
+
+TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
+    InitRootNode();
+    FOptions = std::make_unique<TCustomStringTreeOptions>(this);
+    FHeader = std::make_unique<TLTHeader>(this);
+    SetBounds(Left(), Top(), 200, 100);
+    SetTabStop(true);
+    AddThreadReference();
+}
+
+TBaseLazyTree::~TBaseLazyTree() {
+    FOptions->SetMiscOptions(FOptions->MiscOptions() & ~toReadOnly);
+    InterruptValidation();
+    try {
+        Clear();
+    } catch (...) {
+        // A handler that throws while the tree goes away must not stop the freeing.
+    }
+    FHeader.reset();
+    if (FRoot) {
+        FreeNodeBlock(FRoot);
+        FRoot = nullptr;
+    }
+    DropThreadReference(this);
+}
+
+void TBaseLazyTree::Loaded() {
+    fw::TCustomControl::Loaded();
+    if (InState(tsNeedRootCountUpdate)) {
+        DoStateChange({}, {tsNeedRootCountUpdate});
+        std::uint32_t Count = FRoot->ChildCount;
+        FRoot->ChildCount = 0;
+        TLTMiscOptions Old = FOptions->MiscOptions();
+        FOptions->SetMiscOptions(Old & ~toReadOnly);
+        struct TRestore {
+            TBaseLazyTree* T;
+            TLTMiscOptions O;
+            ~TRestore() { T->FOptions->SetMiscOptions(O); }
+        } Restore{this, Old};
+        TUpdateScope U(*this);
+        SetChildCount(FRoot, Count);
+    }
+    // Columns added while loading get their positions and sizes now.
+    HeaderLoaded();
+}
+
+// ------------------------------------------------------------ node storage
+
+std::size_t TBaseLazyTree::NodeBlockSize() const {
+    return sizeof(TLazyNode) + FTotalInternalDataSize +
+           static_cast<std::size_t>(std::max(FNodeDataSize, 0));
+}
+
+void TBaseLazyTree::InitRootNode(std::uint32_t OldSize) {
+    std::size_t Size = sizeof(TLazyNode) + FTotalInternalDataSize;
+    if (!FRoot) {
+        FRoot = static_cast<PLazyNode>(std::calloc(1, Size));
+        if (!FRoot) throw std::bad_alloc();
+    } else {
+        void* P = std::realloc(FRoot, Size);
+        if (!P) throw std::bad_alloc();
+        FRoot = static_cast<PLazyNode>(P);
+        if (Size > OldSize)
+            std::memset(reinterpret_cast<std::uint8_t*>(FRoot) + OldSize, 0, Size - OldSize);
+    }
+    FRoot->Parent = reinterpret_cast<PLazyNode>(this);
+    FRoot->PrevSibling = FRoot;
+    FRoot->NextSibling = FRoot;
+    FRoot->States = vsInitialized | vsExpanded | vsHasChildren | vsVisible;
+    FRoot->NodeHeight = static_cast<std::uint16_t>(FDefaultNodeHeight);
+    FRoot->TotalHeight = FDefaultNodeHeight;
+    FRoot->TotalCount = 1;
+    FRoot->Align = 50;
+}
+
+std::uint32_t TBaseLazyTree::AllocateInternalDataArea(std::uint32_t Size) {
+    LTAssert(FRoot == nullptr || FRoot->ChildCount == 0,
+             "Internal data allocation must be done before any node is created.");
+    std::uint32_t Offset = static_cast<std::uint32_t>(sizeof(TLazyNode)) + FTotalInternalDataSize;
+    std::uint32_t Old = static_cast<std::uint32_t>(sizeof(TLazyNode)) + FTotalInternalDataSize;
+    FTotalInternalDataSize += (Size + 3) & ~3u;
+    InitRootNode(Old);
+    return Offset;
+}
+
+PLazyNode TBaseLazyTree::MakeNewNode() {
+    if (FNodeDataSize == -1) {
+        int Size = 0;
+        DoGetNodeDataSize(Size);
+        FNodeDataSize = Size < 0 ? 0 : Size;
+    }
+    auto* N = static_cast<PLazyNode>(std::calloc(1, NodeBlockSize()));
+    if (!N) throw std::bad_alloc();
+    N->TotalCount = 1;
+    N->NodeHeight = static_cast<std::uint16_t>(FDefaultNodeHeight);
+    N->TotalHeight = FDefaultNodeHeight;
+    N->States = vsVisible;
+    N->Align = 50;
+    return N;
+}
+
+void TBaseLazyTree::FreeNodeBlock(PLazyNode Node) {
+    std::free(Node);
+}
+
+void TBaseLazyTree::AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative) {
+    std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(Node->TotalCount);
+    for (PLazyNode Run = Node;; Run = Run->Parent) {
+        Run->TotalCount = static_cast<std::uint32_t>(Run->TotalCount + Diff);
+        if (Run == FRoot) break;
+    }
+}
+
+void TBaseLazyTree::AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool Relative) {
+    std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(Node->TotalHeight);
+    PLazyNode Run = Node;
+    for (;;) {
+        Run->TotalHeight = static_cast<std::uint32_t>(Run->TotalHeight + Diff);
+        if (!(Run->States & vsVisible) || Run == FRoot) break;
+        Run = Run->Parent;
+        if (!(Run->States & vsExpanded)) break;
+    }
+}
+
+std::uint32_t TBaseLazyTree::ChildCount(PLazyNode Node) const {
+    return (Node ? Node : FRoot)->ChildCount;
+}
+
+void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
+    if (ReadOnly()) return;
+    if (!Node) Node = FRoot;
+    if (NewChildCount == 0) {
+        DeleteChildren(Node, false);
+        return;
+    }
+    std::int64_t Count = static_cast<std::int64_t>(NewChildCount) - Node->ChildCount;
+    if (Count == 0) return;
+    InterruptValidation();
+    if (Count > 0) {
+        std::uint32_t Index = 0;
+        if (Node->LastChild)
+            Index = Node->LastChild->Index + 1;
+        else
+            Node->States |= vsHasChildren;
+        std::int64_t NewHeight = 0;
+        std::int64_t Made = 0;
+        // Nodes made before a failed allocation stay linked and counted.
+        struct TCommit {
+            TBaseLazyTree* T;
+            PLazyNode Node;
+            std::int64_t& Made;
+            std::int64_t& Height;
+            ~TCommit() {
+                if (Node->States & vsExpanded) {
+                    T->AdjustTotalHeight(Node, Height, true);
+                    if (T->FullyVisible(Node)) T->FVisibleCount += static_cast<std::uint32_t>(Made);
+                }
+                T->AdjustTotalCount(Node, Made, true);
+                Node->ChildCount += static_cast<std::uint32_t>(Made);
+            }
+        };
+        {
+            TCommit Commit{this, Node, Made, NewHeight};
+            for (std::int64_t I = 0; I < Count; ++I) {
+                PLazyNode Child = MakeNewNode();
+                Child->Index = Index++;
+                Child->PrevSibling = Node->LastChild;
+                Child->Parent = Node;
+                if (Node->LastChild)
+                    Node->LastChild->NextSibling = Child;
+                else
+                    Node->FirstChild = Child;
+                Node->LastChild = Child;
+                ++Made;
+                // A measured height reaches the parent through SetNodeHeight itself.
+                NewHeight += Child->TotalHeight;
+                GetNodeHeight(Child);
+            }
+        }
+        if (FUpdateCount == 0 && (AutoOptions() & toAutoSort) && HeaderSortColumn() > InvalidColumn)
+            Sort(Node, HeaderSortColumn(), HeaderSortDirection(), true);
+        MarkValidationNeeded();
+    } else {
+        while (static_cast<std::int64_t>(Node->ChildCount) > NewChildCount && Node->LastChild)
+            DeleteNode(Node->LastChild, true);
+    }
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        UpdateScrollBars(true);
+        Invalidate();
+    }
+    StructureChange(Node == FRoot ? nullptr : Node, crChildAdded);
+}
+
+void TBaseLazyTree::DeleteChildren(PLazyNode Node, bool ResetHasChildren) {
+    if (!Node) Node = FRoot;
+    if (Node->ChildCount == 0 && !Node->FirstChild) return;
+    if (ReadOnly()) return;
+    LTAssert(!InState(tsIterating),
+             "Deleting nodes during tree iteration leads to invalid pointers.");
+    int OldX = FOffsetX, OldY = FOffsetY;
+    {
+        TCountScope Count(FUpdateCount);
+        InterruptValidation();
+        bool ParentVisible = Node == FRoot || (FullyVisible(Node) && (Node->States & vsExpanded));
+        Node->States |= vsClearing;
+        for (PLazyNode Child = Node->LastChild; Child;) {
+            PLazyNode Prev = Child->PrevSibling;
+            if (ParentVisible && (Child->States & vsVisible)) --FVisibleCount;
+            Child->States |= vsDeleting;
+            if (Prev) Prev->NextSibling = nullptr;
+            Node->LastChild = Prev;
+            if (!Prev) Node->FirstChild = nullptr;
+            DeleteNode(Child, true);
+            Child = Prev;
+        }
+        Node->States &= ~vsClearing;
+        if (ResetHasChildren) Node->States &= ~vsHasChildren;
+        if (Node != FRoot) Node->States &= ~vsExpanded;
+        Node->ChildCount = 0;
+        if (Node != FRoot && !(Node->States & vsDeleting)) {
+            AdjustTotalHeight(Node, GetNodeHeight(Node), false);
+            AdjustTotalCount(Node, 1, false);
+        } else if (Node == FRoot) {
+            FRoot->TotalHeight = FDefaultNodeHeight;
+            FRoot->TotalCount = 1;
+        }
+        Node->FirstChild = nullptr;
+        Node->LastChild = nullptr;
+    }
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        UpdateScrollBars(true);
+        if (OldX == FOffsetX && OldY == FOffsetY)
+            InvalidateToBottom(Node);
+        else
+            Invalidate();
+    }
+    StructureChange(Node == FRoot ? nullptr : Node, crChildDeleted);
+}
+
+void* TBaseLazyTree::GetNodeData(PLazyNode Node) const {
+    LTAssert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
+    if (!Node || Node == FRoot) return nullptr;
+    return reinterpret_cast<std::uint8_t*>(Node) + sizeof(TLazyNode) + FTotalInternalDataSize;
+}
+
+void TBaseLazyTree::MeasureItemHeight(PLazyNode Node) {
+    if (Node->States & vsHeightMeasured) return;
+    Node->States |= vsHeightMeasured;
+    int H = Node->NodeHeight;
+    DoMeasureItem(Canvas(), Node, H);
+    if (H != Node->NodeHeight && H >= 0) SetNodeHeight(Node, static_cast<std::uint32_t>(H));
+}
+
+std::uint32_t TBaseLazyTree::GetNodeHeight(PLazyNode Node) {
+    if (!Node || Node == FRoot) return 0;
+    if (MiscOptions() & toVariableNodeHeight) MeasureItemHeight(Node);
+    return Node->NodeHeight;
+}
+
+void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
+    if (!Node || Node == FRoot || Node->NodeHeight == Value || ReadOnly()) return;
+    Value = std::min<std::uint32_t>(Value, 0xFFFF);
+    std::int64_t Diff = static_cast<std::int64_t>(Value) - Node->NodeHeight;
+    Node->NodeHeight = static_cast<std::uint16_t>(Value);
+    AdjustTotalHeight(Node, Diff, true);
+    if (FullyVisible(Node)) {
+        MarkValidationNeeded();
+        if (FUpdateCount == 0) {
+            InvalidateCache();
+            InvalidateToBottom(Node);
+            UpdateScrollBars(true);
+        }
+    }
+}
+
+bool TBaseLazyTree::VisiblePath(PLazyNode Node) const {
+    LTAssert(Node != nullptr && Node != FRoot, "Invalid parameters.");
+    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+        if (!(Run->States & vsExpanded) || !(Run->States & vsVisible)) return false;
+    return true;
+}
+
+bool TBaseLazyTree::FullyVisible(PLazyNode Node) const {
+    LTAssert(Node != nullptr, "Invalid parameter.");
+    if (Node == FRoot) return (Node->States & vsVisible) != 0;
+    return (Node->States & vsVisible) && VisiblePath(Node);
+}
+
+bool TBaseLazyTree::GetVisible(PLazyNode Node) {
+    if (!Node) Node = FRoot;
+    if (!(Node->States & vsInitialized)) InitNode(Node);
+    return (Node->States & vsVisible) != 0;
+}
+
+void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
+    if (!Node || Node == FRoot || ((Node->States & vsVisible) != 0) == Value) return;
+    InterruptValidation();
+    PLazyNode Parent = Node->Parent;
+    bool PathShown = (Parent == FRoot || FullyVisible(Parent)) && (Parent->States & vsExpanded);
+    if (Value) {
+        Node->States |= vsVisible;
+        if (Parent->States & vsExpanded) AdjustTotalHeight(Parent, Node->TotalHeight, true);
+        if (PathShown) FVisibleCount += 1 + CountVisibleChildren(Node);
+    } else {
+        if (PathShown) FVisibleCount -= 1 + CountVisibleChildren(Node);
+        if (Parent->States & vsExpanded)
+            AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
+        Node->States &= ~vsVisible;
+    }
+    if (Parent != FRoot) {
+        if (FUpdateCount == 0)
+            DetermineHiddenChildrenFlag(Parent);
+        else
+            DoStateChange({tsUpdateHiddenChildrenNeeded});
+    }
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        UpdateScrollBars(true);
+        Invalidate();
+    }
+}
+
+bool TBaseLazyTree::HasVisibleNextSibling(PLazyNode Node) const {
+    for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
+        if (Run->States & vsVisible) return true;
+    return false;
+}
+
+bool TBaseLazyTree::IsFirstVisibleChild(PLazyNode Parent, PLazyNode Node) const {
+    return GetFirstVisibleChildNoInit(Parent) == Node;
+}
+
+bool TBaseLazyTree::IsLastVisibleChild(PLazyNode Parent, PLazyNode Node) const {
+    return GetLastVisibleChildNoInit(Parent) == Node;
+}
+
+std::uint32_t TBaseLazyTree::GetNodeLevel(PLazyNode Node) const {
+    std::uint32_t Level = 0;
+    if (!Node || Node == FRoot) return 0;
+    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+        ++Level;
+    return Level;
+}
+
+int TBaseLazyTree::CompareNodePositions(PLazyNode Node1, PLazyNode Node2) const {
+    LTAssert(Node1 != nullptr && Node2 != nullptr, "Nodes must never be nil.");
+    if (Node1 == Node2) return 0;
+    if (HasAsParent(Node1, Node2)) return 1;
+    if (HasAsParent(Node2, Node1)) return -1;
+    std::uint32_t L1 = GetNodeLevel(Node1), L2 = GetNodeLevel(Node2);
+    while (L1 > L2) {
+        Node1 = Node1->Parent;
+        --L1;
+    }
+    while (L2 > L1) {
+        Node2 = Node2->Parent;
+        --L2;
+    }
+    while (Node1->Parent != Node2->Parent) {
+        Node1 = Node1->Parent;
+        Node2 = Node2->Parent;
+    }
+    return static_cast<int>(static_cast<std::int64_t>(Node1->Index) - Node2->Index);
+}
+
+void TBaseLazyTree::SetRootNodeCount(std::uint32_t Value) {
+    if (Loading()) {
+        FRoot->ChildCount = Value;
+        DoStateChange({tsNeedRootCountUpdate});
+        return;
+    }
+    if (FRoot->ChildCount == Value) return;
+    TUpdateScope U(*this);
+    InterruptValidation();
+    SetChildCount(FRoot, Value);
+}
+
+void TBaseLazyTree::SetNodeDataSize(int Value) {
+    if (Value < -1) Value = -1;
+    if (Value == FNodeDataSize) return;
+    FNodeDataSize = Value;
+    if (!Loading()) {
+        std::uint32_t Count = FRoot->ChildCount;
+        Clear();
+        SetRootNodeCount(Count);
+    }
+}
+
+void TBaseLazyTree::SetDefaultNodeHeight(std::uint32_t Value) {
+    if (Value == 0) Value = 18;
+    if (Value == FDefaultNodeHeight) return;
+    DoStateChange({tsNeedScale});
+    std::int64_t Diff = static_cast<std::int64_t>(Value) - FDefaultNodeHeight;
+    FRoot->TotalHeight = static_cast<std::uint32_t>(FRoot->TotalHeight + Diff);
+    FRoot->NodeHeight = static_cast<std::uint16_t>(FRoot->NodeHeight + Diff);
+    FDefaultNodeHeight = Value;
+    MarkValidationNeeded();
+    if (FUpdateCount == 0 && HandleAllocated() && !Loading()) {
+        InvalidateCache();
+        UpdateScrollBars(true);
+        if (FFocusedNode)
+            ScrollIntoView(FFocusedNode, (SelectionOptions() & toCenterScrollIntoView) != 0, true);
+        Invalidate();
+    }
+}
+
+// ------------------------------------------------------------- update lock
+
+void TBaseLazyTree::BeginUpdate() {
+    if (Destroying()) return;
+    DoUpdating(FUpdateCount == 0 ? usBegin : usUpdate);
+    ++FUpdateCount;
+    DoStateChange({tsUpdating});
+}
+
+void TBaseLazyTree::EndUpdate() {
+    if (FUpdateCount > 0) --FUpdateCount;
+    if (Destroying()) return;
+    if (FUpdateCount == 0 && InState(tsUpdating)) {
+        if (InState(tsUpdateHiddenChildrenNeeded)) {
+            UpdateHiddenChildrenFlags();
+            DoStateChange({}, {tsUpdateHiddenChildrenNeeded});
+        }
+        DoStateChange({}, {tsUpdating});
+        PackSelection();
+        InvalidateCache();
+        if (HandleAllocated()) UpdateScrollBars(true);
+        if (InState(tsStructureChangePending))
+            DoStructureChange(FLastStructureChangeNode, FLastStructureChangeReason);
+        if (InState(tsChangePending)) DoChange(FLastChangedNode);
+        if (AutoOptions() & toAutoSort) SortTree(HeaderSortColumn(), HeaderSortDirection(), true);
+        if (HandleAllocated()) Invalidate();
+    }
+    DoUpdating(FUpdateCount == 0 ? usEnd : usUpdate);
+}
+
+// ------------------------------------------------------- structure changes
+
+PLazyNode TBaseLazyTree::AddChild(PLazyNode Parent, std::uint32_t UserData) {
+    if (ReadOnly()) return nullptr;
+    if (InState(tsEditing)) CancelEditNode();
+    if (!Parent) Parent = FRoot;
+    if (!(Parent->States & vsInitialized)) InitNode(Parent);
+    {
+        TCountScope Count(FUpdateCount);
+        SetChildCount(Parent, Parent->ChildCount + 1);
+        Parent->States &= ~vsAllChildrenHidden;
+    }
+    PLazyNode Result = Parent->LastChild;
+    if (UserData != 0) {
+        if (FNodeDataSize < 4) ShowError(SCannotSetUserData, hcTFCannotSetUserData);
+        std::memcpy(GetNodeData(Result), &UserData, sizeof(UserData));
+        Result->States |= vsInitialUserData;
+    }
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        if (InState(tsStructureChangePending))
+            DoStructureChange(Parent == FRoot ? nullptr : Parent, crChildAdded);
+        if ((AutoOptions() & toAutoSort) && HeaderSortColumn() > InvalidColumn)
+            Sort(Parent, HeaderSortColumn(), HeaderSortDirection(), true);
+        InvalidateToBottom(Parent);
+        UpdateScrollBars(true);
+    }
+    return Result;
+}
+
+void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
+    if (!Node || Node == FRoot || ReadOnly()) return;
+    LTAssert(!InState(tsIterating),
+             "Deleting nodes during tree iteration leads to invalid pointers.");
+    PLazyNode Parent = Node->Parent;
+    bool ParentClearing = (Parent->States & vsClearing) != 0;
+    int OldX = FOffsetX, OldY = FOffsetY;
+    if (!ParentClearing) StructureChange(Parent == FRoot ? nullptr : Parent, crChildDeleted);
+    if (Node->States & vsSelected) {
+        if (FUpdateCount == 0) {
+            {
+                TStateScope S(*this, tsSynchMode, InState(tsSynchMode));
+                RemoveFromSelection(Node);
+            }
+            InvalidateToBottom(Parent);
+        } else {
+            MarkForRemoval(Node);
+        }
+    } else {
+        InvalidateToBottom(Parent);
+    }
+    if (InState(tsHint)) DoStateChange({}, {tsHint});
+    DeleteChildren(Node, false);
+    UnlinkNode(Node, false, Reindex);
+    DoFreeNode(Node);
+    if (!ParentClearing) {
+        DetermineHiddenChildrenFlag(Parent);
+        MarkValidationNeeded();
+        if (FUpdateCount == 0) {
+            InvalidateCache();
+            UpdateScrollBars(true);
+            if (OldX != FOffsetX || OldY != FOffsetY) Invalidate();
+        }
+    }
+}
+
+void TBaseLazyTree::DeleteSelectedNodes() {
+    if (FSelectionCount == 0 || ReadOnly()) return;
+    TUpdateScope U(*this);
+    TNodeArray Nodes = GetSortedSelection(true);
+    for (std::size_t I = Nodes.size(); I-- > 0;) {
+        bool Reindex = I == 0 || Nodes[I]->Parent != Nodes[I - 1]->Parent;
+        DeleteNode(Nodes[I], Reindex);
+    }
+}
+
+void TBaseLazyTree::Clear() {
+    if (ReadOnly() && !Destroying()) return;
+    TUpdateScope U(*this);
+    InterruptValidation();
+    if (InState(tsEditing)) CancelEditNode();
+    if (InState(tsCopyPending) || InState(tsCutPending))
+        DoStateChange({}, {tsCopyPending, tsCutPending});
+    ClearSelection();
+    FFocusedNode = nullptr;
+    FHotNode = nullptr;
+    DeleteChildren(FRoot, true);
+    FVisibleCount = 0;
+    FOffsetX = 0;
+    FOffsetY = 0;
+}
+
+void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+                           bool ChildrenOnly) {
+    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly()) return;
+    LTAssert(TreeFromNode(Source) == this, "The source tree must contain the source node.");
+    TBaseLazyTree* TargetTree = this;
+    if (!Target) {
+        Target = FRoot;
+        Mode = amAddChildFirst;
+    } else {
+        TargetTree = TreeFromNode(Target);
+    }
+    if (Target == TargetTree->FRoot) {
+        if (Mode == amInsertBefore)
+            Mode = amAddChildFirst;
+        else if (Mode == amInsertAfter)
+            Mode = amAddChildLast;
+    }
+    if (Source == Target && !(ChildrenOnly && (Mode == amInsertBefore || Mode == amInsertAfter)))
+        return;
+    PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
+    if (!DoNodeMoving(Source, EventTarget)) return;
+    if (TargetTree == this) {
+        if (Target != FRoot && HasAsParent(Target, Source))
+            ShowError(SWrongMoveError, hcTFWrongMoveError);
+        TUpdateScope U(*this);
+        InterruptValidation();
+        auto MoveOne = [&](PLazyNode Node) {
+            UnlinkNode(Node, true, true);
+            LinkNode(Node, Target, Mode);
+            DoNodeMoved(Node);
+        };
+        if (ChildrenOnly) {
+            // Keep the children's order: modes that place each node in front of
+            // the previous one take them last first, the others first first.
+            std::vector<PLazyNode> Children;
+            for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+                Children.push_back(Run);
+            if (Mode == amInsertAfter || Mode == amAddChildFirst)
+                std::reverse(Children.begin(), Children.end());
+            for (PLazyNode Run : Children)
+                MoveOne(Run);
+        } else {
+            MoveOne(Source);
+        }
+        StructureChange(Source, crNodeMoved);
+    } else {
+        // Another tree: copy through the node-chunk format, then drop the sources.
+        TargetTree->BeginUpdate();
+        struct TEnd {
+            TBaseLazyTree* T;
+            ~TEnd() { T->EndUpdate(); }
+        } End{TargetTree};
+        std::vector<PLazyNode> Sources;
+        if (ChildrenOnly)
+            for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+                Sources.push_back(Run);
+        else
+            Sources.push_back(Source);
+        for (PLazyNode S : Sources) {
+            PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
+            if (N) TargetTree->DoNodeMoved(N);
+        }
+        if (ChildrenOnly)
+            DeleteChildren(Source, false);
+        else
+            DeleteNode(Source, true);
+    }
+}
+
+void TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
+                           bool ChildrenOnly) {
+    if (Tree) MoveTo(Source, Tree->FRoot, Mode, ChildrenOnly);
+}
+
+void TBaseLazyTree::ResetNode(PLazyNode Node) {
+    if (!Node || Node == FRoot) {
+        Clear();
+        return;
+    }
+    if (InState(tsEditing)) CancelEditNode();
+    DoReset(Node);
+    DeleteChildren(Node, false);
+    Node->States &= ~(vsInitialized | vsChecking | vsCutOrCopy | vsDeleting | vsExpanded |
+                      vsHasChildren | vsHeightMeasured);
+    InvalidateNode(Node);
+}
+
+void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
+    if (!Node || Node == FRoot) {
+        if (Recursive) ReinitChildren(FRoot, true);
+        return;
+    }
+    Node->States &= ~(vsChecking | vsCutOrCopy | vsDeleting | vsHeightMeasured);
+    InitNode(Node);
+    if (Recursive) ReinitChildren(Node, true);
+}
+
+void TBaseLazyTree::ReinitChildren(PLazyNode Node, bool Recursive) {
+    if (!Node) Node = FRoot;
+    if (Node->States & vsHasChildren) InitChildren(Node);
+    for (PLazyNode Run = Node->FirstChild; Run;) {
+        PLazyNode Next = Run->NextSibling;
+        ReinitNode(Run, Recursive);
+        Run = Next;
+    }
+}
+
+void TBaseLazyTree::ValidateChildren(PLazyNode Node, bool Recursive) {
+    if (!Node) Node = FRoot;
+    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+        if (!(Run->States & vsInitialized)) InitNode(Run);
+        if (Recursive) ValidateChildren(Run, true);
+    }
+}
+
+void TBaseLazyTree::ValidateNode(PLazyNode Node, bool Recursive) {
+    if (!Node) Node = FRoot;
+    if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
+    if (Recursive) ValidateChildren(Node, true);
+}
+
+// ------------------------------------------------------ expand and collapse
+
+bool TBaseLazyTree::Expanded(PLazyNode Node) const {
+    return Node && (Node->States & vsExpanded) != 0;
+}
+
+void TBaseLazyTree::SetExpanded(PLazyNode Node, bool Value) {
+    if (!Node || Node == FRoot || Expanded(Node) == Value) return;
+    ToggleNode(Node);
+}
+
+void TBaseLazyTree::ToggleNode(PLazyNode Node) {
+    LTAssert(Node != nullptr, "Node must not be nil.");
+    if (Node == FRoot || (Node->States & vsDeleting)) return;
+    bool Changed = false;
+    PLazyNode OldTop = FUpdateCount == 0 ? GetTopNode() : nullptr;
+    if (Node->States & vsExpanded) {
+        if (DoCollapsing(Node)) {
+            bool Shown = FullyVisible(Node);
+            std::uint32_t Hidden = Shown ? CountVisibleChildren(Node) : 0;
+            AdjustTotalHeight(Node, Node->NodeHeight, false);
+            FVisibleCount -= Hidden;
+            Node->States &= ~vsExpanded;
+            DoCollapsed(Node);
+            if ((AutoOptions() & toAutoFreeOnCollapse) && Node->ChildCount > 0) {
+                DeleteChildren(Node, false);
+                Node->States |= vsHasChildren;
+            }
+            Changed = true;
+        }
+    } else if (DoExpanding(Node)) {
+        if (!(Node->States & vsInitialized)) InitNode(Node);
+        if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+        if (!(Node->States & vsExpanded)) {
+            std::int64_t Add = 0;
+            for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+                if (Run->States & vsVisible) Add += Run->TotalHeight;
+            Node->States |= vsExpanded;
+            AdjustTotalHeight(Node, Add, true);
+            if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node);
+            DoExpanded(Node);
+            Changed = true;
+        }
+    }
+    if (Changed) {
+        MarkValidationNeeded();
+        if (FUpdateCount == 0) {
+            InvalidateCache();
+            if (Node->ChildCount == 0) {
+                InvalidateNode(Node);
+            } else {
+                UpdateScrollBars(true);
+                if ((AutoOptions() & toAutoScrollOnExpand) && (Node->States & vsExpanded) &&
+                    HandleAllocated()) {
+                    // Show as much of the opened subtree as fits.
+                    if (Node->TotalHeight <=
+                        static_cast<std::uint32_t>(std::max(ClientHeight(), 0)))
+                        ScrollIntoView(Node->LastChild,
+                                       (SelectionOptions() & toCenterScrollIntoView) != 0);
+                    else
+                        SetTopNode(Node);
+                }
+                if (OldTop == GetTopNode())
+                    InvalidateToBottom(Node);
+                else
+                    Invalidate();
+            }
+        }
+    }
+}
+
+void TBaseLazyTree::FullExpand(PLazyNode Node) {
+    if (FRoot->TotalCount < 2) return;
+    TUpdateScope U(*this);
+    TStateScope S(*this, tsExpanding, InState(tsExpanding));
+    PLazyNode Stop = nullptr;
+    if (!Node || Node == FRoot) {
+        Node = GetFirst();
+    } else {
+        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+            if (Run->NextSibling) {
+                Stop = Run->NextSibling;
+                break;
+            }
+    }
+    for (PLazyNode Run = Node; Run && Run != Stop; Run = GetNext(Run))
+        if (!(Run->States & vsExpanded)) ToggleNode(Run);
+}
+
+void TBaseLazyTree::FullCollapse(PLazyNode Node) {
+    if (FRoot->TotalCount < 2) return;
+    TUpdateScope U(*this);
+    TStateScope S(*this, tsCollapsing, InState(tsCollapsing));
+    if (Node == FRoot) Node = nullptr;
+    PLazyNode Run = GetLastVisibleNoInit(Node);
+    PLazyNode Stop = Node;
+    while (Run && Run != FRoot) {
+        if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) ToggleNode(Run);
+        if (Run == Stop) break;
+        Run = GetPreviousNoInit(Run);
+    }
+}
+
+// ----------------------------------------------------------------- iteration
+
+PLazyNode TBaseLazyTree::IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Callback, void* Data,
+                                        TLazyNodeStates Filter, bool DoInit, bool ChildNodesOnly) {
+    LTAssert(Node != FRoot, "Node must not be the hidden root node.");
+    TStateScope S(*this, tsIterating, InState(tsIterating));
+    PLazyNode Stop = nullptr;
+    if (!Node) {
+        Node = DoInit ? GetFirst() : GetFirstNoInit();
+    } else {
+        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+            if (Run->NextSibling) {
+                Stop = Run->NextSibling;
+                break;
+            }
+    }
+    if (Node && ChildNodesOnly) {
+        if (DoInit && (Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+        Node = Node->FirstChild;
+        if (Node && DoInit && !(Node->States & vsInitialized)) InitNode(Node);
+    }
+    bool Abort = false;
+    while (Node && Node != Stop) {
+        if (Filter == 0 || (Node->States & Filter) == Filter) {
+            Callback(this, Node, Data, Abort);
+            if (Abort) return Node;
+        }
+        Node = DoInit ? GetNext(Node) : GetNextNoInit(Node);
+    }
+    return nullptr;
+}
+
+// ----------------------------------------------------------------- sorting
+
+PLazyNode TBaseLazyTree::MergeSort(PLazyNode List, std::uint32_t Count, int Column,
+                                   TSortDirection Direction) {
+    if (Count < 2) {
+        if (List) List->NextSibling = nullptr;
+        return List;
+    }
+    std::uint32_t FirstCount = Count / 2;
+    PLazyNode Second = List;
+    for (std::uint32_t I = 0; I < FirstCount; ++I)
+        Second = Second->NextSibling;
+    PLazyNode A = MergeSort(List, FirstCount, Column, Direction);
+    PLazyNode B = MergeSort(Second, Count - FirstCount, Column, Direction);
+    PLazyNode Head = nullptr;
+    PLazyNode* Tail = &Head;
+    while (A && B) {
+        int C = DoCompare(A, B, Column);
+        bool TakeSecond = Direction == sdAscending ? C > 0 : C < 0;
+        if (TakeSecond) {
+            *Tail = B;
+            B = B->NextSibling;
+        } else {
+            *Tail = A;
+            A = A->NextSibling;
+        }
+        Tail = &(*Tail)->NextSibling;
+    }
+    *Tail = A ? A : B;
+    return Head;
+}
+
+void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit) {
+    InterruptValidation();
+    if (InState(tsEditPending)) {
+        if (HandleAllocated()) fw::KillTimer(Handle(), EditTimer);
+        DoStateChange({}, {tsEditPending});
+    }
+    if (InState(tsEditing) && !EndEditNode()) return;
+    if (!Node) Node = FRoot;
+    if (!(Node->States & vsHasChildren)) return;
+    if (DoInit) {
+        if (Node->ChildCount == 0) InitChildren(Node);
+        ValidateChildren(Node, false);
+    }
+    if (Node->ChildCount > 1) {
+        // Count the chain itself: a node's ChildCount is trusted only as an upper bound.
+        std::uint32_t Count = 0;
+        for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+            ++Count;
+        PLazyNode Head = MergeSort(Node->FirstChild, Count, Column, Direction);
+        Node->FirstChild = Head;
+        PLazyNode Prev = nullptr;
+        std::uint32_t Index = 0;
+        for (PLazyNode Run = Head; Run; Run = Run->NextSibling) {
+            Run->Index = Index++;
+            Run->PrevSibling = Prev;
+            Prev = Run;
+        }
+        Node->LastChild = Prev;
+        MarkValidationNeeded();
+        if (FUpdateCount == 0) {
+            InvalidateCache();
+            Invalidate();
+        }
+    }
+}
+
+void TBaseLazyTree::SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction,
+                                          bool DoInit) {
+    Sort(Node, Column, Direction, DoInit);
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+        if (DoInit && !(Run->States & vsInitialized)) InitNode(Run);
+        if (Run->States & vsInitialized) SortChildrenRecursive(Run, Column, Direction, DoInit);
+    }
+}
+
+void TBaseLazyTree::SortTree(int Column, TSortDirection Direction, bool DoInit) {
+    {
+        TCountScope Count(FUpdateCount);
+        if (Column > InvalidColumn) SortChildrenRecursive(FRoot, Column, Direction, DoInit);
+        MarkValidationNeeded();
+    }
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        Invalidate();
+    }
+}
+
+// ------------------------------------------------------------ the header link
+
+int TBaseLazyTree::HeaderSortColumn() const {
+    return FHeader ? FHeader->SortColumn() : NoColumn;
+}
+
+TSortDirection TBaseLazyTree::HeaderSortDirection() const {
+    return FHeader ? FHeader->SortDirection() : sdAscending;
+}
+
+int TBaseLazyTree::HeaderMainColumn() const {
+    return FHeader ? FHeader->MainColumn() : NoColumn;
+}
+
+bool TBaseLazyTree::HeaderUseColumns() const {
+    return FHeader && FHeader->Columns().Count() > 0;
+}
+
+// --------------------------------------------------------------- properties
+
+void TBaseLazyTree::SetAnimationDuration(std::uint32_t Value) {
+    FAnimationDuration = Value;
+    TLTAnimationOptions A = FOptions->AnimationOptions();
+    FOptions->SetAnimationOptions(Value != 0 ? (A | toAnimatedToggle) : (A & ~toAnimatedToggle));
+}
+
+void TBaseLazyTree::SetIndent(std::uint32_t Value) {
+    if (FIndent == Value) return;
+    FIndent = Value;
+    if (HandleAllocated() && !Loading() && FUpdateCount == 0) {
+        UpdateScrollBars(true);
+        Invalidate();
+    }
+}
+
+void TBaseLazyTree::SetMargin(int Value) {
+    if (FMargin == Value) return;
+    FMargin = Value;
+    if (HandleAllocated() && !Loading()) Invalidate();
+}
+
+void TBaseLazyTree::SetTextMargin(int Value) {
+    if (FTextMargin == Value) return;
+    FTextMargin = Value;
+    if (HandleAllocated() && !Loading()) Invalidate();
+}
+
+void TBaseLazyTree::UpdateScrollBars(bool DoRepaint) {
+    // The content may have shrunk below the current offset.
+    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(ClientHeight()) -
+                                                      static_cast<std::int64_t>(RangeY()));
+    if (FOffsetY < MinY) FOffsetY = static_cast<int>(MinY);
+    if (DoRepaint && HandleAllocated()) Invalidate();
+}
+
+void TBaseLazyTree::SetOffsetY(int Value) {
+    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(ClientHeight()) -
+                                                      static_cast<std::int64_t>(RangeY()));
+    std::int64_t V = std::clamp<std::int64_t>(Value, MinY, 0);
+    if (V == FOffsetY) return;
+    int Delta = static_cast<int>(V - FOffsetY);
+    FOffsetY = static_cast<int>(V);
+    DoScroll(0, Delta);
+    if (HandleAllocated()) Invalidate();
+}
+
+// ---------------------------------------------------------------- repainting
+
+void TBaseLazyTree::InvalidateNode(PLazyNode Node) {
+    if (FUpdateCount > 0 || !HandleAllocated() || !Node || Node == FRoot) return;
+    fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
+    if (R.Bottom > R.Top) InvalidateRect(R);
+}
+
+void TBaseLazyTree::InvalidateChildren(PLazyNode Node, bool Recursive) {
+    if (!Node) Node = FRoot;
+    if (Node != FRoot) InvalidateNode(Node);
+    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+        if (!(Run->States & vsInitialized)) InitNode(Run);
+        InvalidateNode(Run);
+        if (Recursive) InvalidateChildren(Run, true);
+    }
+}
+
+void TBaseLazyTree::InvalidateToBottom(PLazyNode Node) {
+    if (FUpdateCount > 0 || !HandleAllocated()) return;
+    if (!Node || Node == FRoot) {
+        Invalidate();
+        return;
+    }
+    if ((Node->States & vsVisible) && (Node->States & vsInitialized)) {
+        fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
+        if (R.Top < ClientHeight()) {
+            R.Top = std::max(R.Top, 0);
+            R.Left = 0;
+            R.Right = ClientWidth();
+            R.Bottom = ClientHeight();
+            InvalidateRect(R);
+        }
+    }
+}
+
+// -------------------------------------------------------------------- checks
+
+TCheckState TBaseLazyTree::CheckState(PLazyNode Node) const {
+    return Node ? Node->CheckState : csUncheckedNormal;
+}
+
+TCheckType TBaseLazyTree::CheckType(PLazyNode Node) const {
+    return Node ? Node->CheckType : ctNone;
+}
+
+void TBaseLazyTree::SetCheckType(PLazyNode Node, TCheckType Value) {
+    if (!Node || Node == FRoot || Node->CheckType == Value) return;
+    Node->CheckType = Value;
+    // Only the tri-state kind can show a mixed state.
+    if (Value != ctTriStateCheckBox &&
+        (Node->CheckState == csMixedNormal || Node->CheckState == csMixedPressed))
+        Node->CheckState = csUncheckedNormal;
+    InvalidateNode(Node);
+}
+
+void TBaseLazyTree::SetCheckState(PLazyNode Node, TCheckState Value) {
+    if (!Node || Node == FRoot || Node->CheckState == Value || (Node->States & vsDisabled)) return;
+    if (DoChecking(Node, Value)) DoCheckClick(Node, Value);
+}
+
+bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
+    if (Node->States & vsChecking) return false;
+    Node->States |= vsChecking;
+    struct TLeave {
+        TBaseLazyTree* T;
+        PLazyNode N;
+        bool WasPropagating;
+        ~TLeave() {
+            N->States &= ~vsChecking;
+            if (!WasPropagating) T->DoStateChange({}, {tsCheckPropagation});
+        }
+    } Leave{this, Node, InState(tsCheckPropagation)};
+    if (!(Node->States & vsInitialized)) InitNode(Node);
+    DoStateChange({tsCheckPropagation});
+    bool Tracking = (AutoOptions() & toAutoTristateTracking) != 0;
+    if (Tracking && Node->CheckType == ctTriStateCheckBox && Node->ChildCount > 0 &&
+        (Value == csCheckedNormal || Value == csUncheckedNormal)) {
+        int Checked = 0, Unchecked = 0;
+        bool Mixed = false;
+        for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+            if (Run->CheckType == ctTriStateCheckBox || Run->CheckType == ctCheckBox) {
+                SetCheckState(Run, Value);
+                switch (Run->CheckState) {
+                case csCheckedNormal:
+                case csCheckedPressed:
+                    ++Checked;
+                    break;
+                case csUncheckedNormal:
+                case csUncheckedPressed:
+                    ++Unchecked;
+                    break;
+                default:
+                    Mixed = true;
+                }
+            }
+        }
+        if (Mixed || (Checked > 0 && Unchecked > 0))
+            Value = csMixedNormal;
+        else if (Checked > 0)
+            Value = csCheckedNormal;
+        else if (Unchecked > 0)
+            Value = csUncheckedNormal;
+    }
+    if (Node->CheckType == ctRadioButton && Value == csCheckedNormal) {
+        for (PLazyNode Run = Node->Parent->FirstChild; Run; Run = Run->NextSibling)
+            if (Run != Node && Run->CheckType == ctRadioButton) Run->CheckState = csUncheckedNormal;
+        if (HandleAllocated()) Invalidate();
+    }
+    bool Result = true;
+    Node->CheckState = Value;
+    if (Tracking && (Node->CheckType == ctTriStateCheckBox || Node->CheckType == ctCheckBox)) {
+        PLazyNode Parent = Node->Parent;
+        if (Parent != FRoot && !(Parent->States & (vsChecking | vsDisabled)) &&
+            Parent->CheckType == ctTriStateCheckBox)
+            Result = PropagateCheckStateUp(Node, Value);
+    }
+    InvalidateNode(Node);
+    return Result;
+}
+
+TCheckState TBaseLazyTree::DetermineNextCheckState(TCheckType CheckType, TCheckState CheckState) {
+    switch (CheckType) {
+    case ctTriStateCheckBox:
+    case ctCheckBox:
+        return CheckState == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
+    case ctRadioButton:
+        return csCheckedNormal;
+    case ctButton:
+        return csUncheckedNormal;
+    default:
+        return csMixedNormal;
+    }
+}
+
+bool TBaseLazyTree::PropagateCheckStateUp(PLazyNode Node, TCheckState NewCheckState) {
+    PLazyNode Parent = Node->Parent;
+    int Boxes = 0, Checked = 0;
+    bool Mixed = false;
+    for (PLazyNode Run = Parent->FirstChild; Run; Run = Run->NextSibling) {
+        if (Run->CheckType != ctTriStateCheckBox && Run->CheckType != ctCheckBox) continue;
+        TCheckState S = Run == Node ? NewCheckState : Run->CheckState;
+        ++Boxes;
+        if (S == csCheckedNormal || S == csCheckedPressed) ++Checked;
+        if (S == csMixedNormal) Mixed = true;
+    }
+    TCheckState State = csCheckedNormal;
+    if (Checked == 0 && !Mixed)
+        State = csUncheckedNormal;
+    else if (Checked < Boxes)
+        State = csMixedNormal;
+    bool Result = DoChecking(Parent, State);
+    if (Result) {
+        // The parent takes the summary without passing it down again.
+        Parent->States |= vsChecking;
+        struct TClear {
+            PLazyNode P;
+            ~TClear() { P->States &= ~vsChecking; }
+        } Clear{Parent};
+        Parent->CheckState = State;
+        DoChecked(Parent);
+        InvalidateNode(Parent);
+        PLazyNode Grand = Parent->Parent;
+        if (Grand != FRoot) {
+            if (!(Grand->States & vsInitialized)) InitNode(Grand);
+            if (Grand->CheckType == ctTriStateCheckBox &&
+                !(Grand->States & (vsChecking | vsDisabled)))
+                Result = PropagateCheckStateUp(Parent, State);
+        }
+    }
+    return Result;
+}
+
+// ------------------------------------------------------------- dispatchers
+
+bool TBaseLazyTree::DoGetCellIsEmpty(PLazyNode Node, int Column) {
+    bool IsEmpty = true;
+    if (OnGetCellIsEmpty) OnGetCellIsEmpty(this, Node, Column, IsEmpty);
+    return IsEmpty;
+}
+
+void TBaseLazyTree::DoChange(PLazyNode Node) {
+    if (HandleAllocated()) fw::KillTimer(Handle(), ChangeTimer);
+    if (OnChange) OnChange(this, Node);
+    DoStateChange({}, {tsChangePending});
+    FLastChangedNode = nullptr;
+}
+
+void TBaseLazyTree::DoCheckClick(PLazyNode Node, TCheckState NewCheckState) {
+    if (ChangeCheckState(Node, NewCheckState)) DoChecked(Node);
+}
+
+void TBaseLazyTree::DoChecked(PLazyNode Node) {
+    if (OnChecked) OnChecked(this, Node);
+}
+
+bool TBaseLazyTree::DoChecking(PLazyNode Node, TCheckState& NewCheckState) {
+    if (ReadOnly()) return false;
+    bool Allowed = true;
+    if (OnChecking) OnChecking(this, Node, NewCheckState, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoCollapsed(PLazyNode Node) {
+    if (OnCollapsed) OnCollapsed(this, Node);
+}
+
+bool TBaseLazyTree::DoCollapsing(PLazyNode Node) {
+    bool Allowed = true;
+    if (OnCollapsing) OnCollapsing(this, Node, Allowed);
+    return Allowed;
+}
+
+int TBaseLazyTree::DoCompare(PLazyNode Node1, PLazyNode Node2, int Column) {
+    int Result = 0;
+    if (OnCompareNodes) OnCompareNodes(this, Node1, Node2, Column, Result);
+    return Result;
+}
+
+void TBaseLazyTree::DoExpanded(PLazyNode Node) {
+    if (OnExpanded) OnExpanded(this, Node);
+}
+
+bool TBaseLazyTree::DoExpanding(PLazyNode Node) {
+    bool Allowed = true;
+    if (OnExpanding) OnExpanding(this, Node, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoFocusChange(PLazyNode Node, int Column) {
+    if (OnFocusChanged) OnFocusChanged(this, Node, Column);
+}
+
+bool TBaseLazyTree::DoFocusChanging(PLazyNode OldNode, PLazyNode NewNode, int OldColumn,
+                                    int NewColumn) {
+    bool Allowed = true;
+    if (OnFocusChanging) OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
+    if (Node == FHotNode) FHotNode = nullptr;
+    // No pending notification may name a freed node.
+    if (Node == FLastChangedNode) FLastChangedNode = nullptr;
+    if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
+    if (Node == FRangeAnchor) FRangeAnchor = nullptr;
+    if (Node == FFocusedNode) FFocusedNode = nullptr;
+    struct TFree {
+        TBaseLazyTree* T;
+        PLazyNode N;
+        ~TFree() { T->FreeNodeBlock(N); }
+    } Free{this, Node};
+    if ((Node->States & (vsInitialized | vsInitialUserData)) && OnFreeNode) OnFreeNode(this, Node);
+}
+
+void TBaseLazyTree::DoGetNodeDataSize(int& Size) {
+    Size = 0;
+    if (OnGetNodeDataSize) OnGetNodeDataSize(this, Size);
+}
+
+int TBaseLazyTree::DoIncrementalSearch(PLazyNode Node, const std::u16string& Text) {
+    int Result = 0;
+    if (OnIncrementalSearch) OnIncrementalSearch(this, Node, Text, Result);
+    return Result;
+}
+
+void TBaseLazyTree::DoInitChildren(PLazyNode Node, std::uint32_t& Count) {
+    if (OnInitChildren) OnInitChildren(this, Node, Count);
+}
+
+void TBaseLazyTree::DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStates& InitStates) {
+    if (OnInitNode) OnInitNode(this, Parent, Node, InitStates);
+}
+
+void TBaseLazyTree::DoLoadUserData(PLazyNode Node, TLTStream& Stream) {
+    if (OnLoadNode) OnLoadNode(this, Node == FRoot ? nullptr : Node, Stream);
+}
+
+void TBaseLazyTree::DoMeasureItem(fw::TCanvas* TargetCanvas, PLazyNode Node, int& NodeHeight) {
+    if (OnMeasureItem) OnMeasureItem(this, TargetCanvas, Node, NodeHeight);
+}
+
+void TBaseLazyTree::DoNodeCopied(PLazyNode Node) {
+    if (OnNodeCopied) OnNodeCopied(this, Node);
+}
+
+bool TBaseLazyTree::DoNodeCopying(PLazyNode Node, PLazyNode NewParent) {
+    bool Allowed = true;
+    if (OnNodeCopying) OnNodeCopying(this, Node, NewParent, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoNodeMoved(PLazyNode Node) {
+    if (OnNodeMoved) OnNodeMoved(this, Node);
+}
+
+bool TBaseLazyTree::DoNodeMoving(PLazyNode Node, PLazyNode NewParent) {
+    bool Allowed = true;
+    if (OnNodeMoving) OnNodeMoving(this, Node, NewParent, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoReset(PLazyNode Node) {
+    if (OnResetNode) OnResetNode(this, Node);
+}
+
+void TBaseLazyTree::DoSaveUserData(PLazyNode Node, TLTStream& Stream) {
+    if (OnSaveNode) OnSaveNode(this, Node == FRoot ? nullptr : Node, Stream);
+}
+
+void TBaseLazyTree::DoScroll(int DeltaX, int DeltaY) {
+    if (OnScroll) OnScroll(this, DeltaX, DeltaY);
+}
+
+void TBaseLazyTree::DoStructureChange(PLazyNode Node, TChangeReason Reason) {
+    if (HandleAllocated()) fw::KillTimer(Handle(), StructureChangeTimer);
+    if (OnStructureChange) OnStructureChange(this, Node, Reason);
+    DoStateChange({}, {tsStructureChangePending});
+    FLastStructureChangeNode = nullptr;
+    FLastStructureChangeReason = crIgnore;
+}
+
+void TBaseLazyTree::DoUpdating(TLTUpdateState State) {
+    if (OnUpdating) OnUpdating(this, State);
+}
+
+int TBaseLazyTree::DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) {
+    return 0;
+}
+
+void TBaseLazyTree::DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave) {
+    if (OnStateChange && (!(Enter - FStates).Empty() || !(Leave * FStates).Empty()))
+        OnStateChange(this, Enter, Leave);
+    FStates = (FStates + Enter) - Leave;
+    FStopValidation.store(FStates.Contains(tsStopValidation));
+}
+
+void TBaseLazyTree::Change(PLazyNode Node) {
+    if (InState(tsChangePending)) {
+        if (HandleAllocated() && FChangeDelay > 0 && !InState(tsSynchMode))
+            fw::KillTimer(Handle(), ChangeTimer);
+    } else {
+        DoStateChange({tsChangePending});
+    }
+    FLastChangedNode = Node;
+    if (FUpdateCount > 0) return;
+    if (FChangeDelay > 0 && !InState(tsSynchMode) && HandleAllocated())
+        fw::SetTimer(Handle(), ChangeTimer, FChangeDelay);
+    else
+        DoChange(Node);
+}
+
+void TBaseLazyTree::StructureChange(PLazyNode Node, TChangeReason Reason) {
+    if (InState(tsStructureChangePending)) {
+        if (HandleAllocated() && FChangeDelay > 0 && !InState(tsSynchMode))
+            fw::KillTimer(Handle(), StructureChangeTimer);
+    } else {
+        DoStateChange({tsStructureChangePending});
+    }
+    FLastStructureChangeNode = Node;
+    if (FLastStructureChangeReason == crIgnore)
+        FLastStructureChangeReason = Reason;
+    else if (Reason != crIgnore)
+        FLastStructureChangeReason = crAccumulated;
+    if (FUpdateCount > 0) return;
+    if (FChangeDelay > 0 && !InState(tsSynchMode) && HandleAllocated())
+        fw::SetTimer(Handle(), StructureChangeTimer, FChangeDelay);
+    else
+        DoStructureChange(Node, FLastStructureChangeReason);
+}
+
+void TBaseLazyTree::Dispatch(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_TREESTATECHANGE:
+        WMTreeStateChange(Message);
+        return;
+    case fw::WM_TIMER:
+        if (Message.WParam == ChangeTimer) {
+            fw::KillTimer(Handle(), ChangeTimer);
+            DoChange(FLastChangedNode);
+            return;
+        }
+        if (Message.WParam == StructureChangeTimer) {
+            fw::KillTimer(Handle(), StructureChangeTimer);
+            DoStructureChange(FLastStructureChangeNode, FLastStructureChangeReason);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    fw::TCustomControl::Dispatch(Message);
+}
+
+} // namespace vel
+
+namespace vel {
+
+void TBaseLazyTree::Assign(const TBaseLazyTree& Source) {
+    if (ReadOnly() || &Source == this)
+        throw ELazyTreeAssertion("Cannot assign to a read-only tree.");
+    SetAlign(Source.Align());
+    SetChangeDelay(Source.ChangeDelay());
+    SetColor(Source.Color());
+    FColors->Assign(*Source.FColors);
+    SetDefaultNodeHeight(Source.DefaultNodeHeight());
+    SetDefaultPasteMode(Source.DefaultPasteMode());
+    SetEnabled(Source.Enabled());
+    Font().Assign(Source.Font());
+    FHeader->Assign(*Source.FHeader);
+    SetIndent(Source.Indent());
+    SetMargin(Source.Margin());
+    SetNodeDataSize(Source.NodeDataSize());
+    Source.FOptions->AssignTo(*FOptions);
+    SetParentColor(Source.ParentColor());
+    SetParentFont(Source.ParentFont());
+    SetParentShowHint(Source.ParentShowHint());
+    SetRootNodeCount(Source.RootNodeCount());
+    FScrollBarOptions->Assign(*Source.FScrollBarOptions);
+    SetShowHint(Source.ShowHint());
+    SetTabOrder(Source.TabOrder());
+    SetTabStop(Source.TabStop());
+    fw::TCustomControl::SetVisible(Source.Visible());
+}
+
+} // namespace vel
+
+namespace vel {
+
+TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
+    TPopupMenu* Menu = nullptr;
+    if (!OnGetPopupMenu) return nullptr;
+    bool AskParent = true;
+    if (!Node || Node == FRoot) {
+        OnGetPopupMenu(this, nullptr, NoColumn, P, AskParent, Menu);
+        return Menu;
+    }
+    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
+        AskParent = true;
+        OnGetPopupMenu(this, Run, Column, P, AskParent, Menu);
+        if (Menu || !AskParent) break;
+    }
+    return Menu;
+}
+
+bool TBaseLazyTree::HasPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
+    return FPopupMenu || DoGetPopupMenu(Node, Column, P);
+}
+
+void TBaseLazyTree::DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
+    TPopupMenu* Menu = DoGetPopupMenu(Node, Column, P);
+    if (!Menu) return;
+    DoStateChange({tsPopupMenuShown});
+    if (HandleAllocated()) fw::KillTimer(Handle(), EditTimer);
+    Menu->SetPopupComponent(this);
+    fw::TPoint S = ClientToScreen(P);
+    Menu->Popup(S.X, S.Y);
+}
+
+void TBaseLazyTree::DoHotChange(PLazyNode Old, PLazyNode New) {
+    if (OnHotChange) OnHotChange(this, Old, New);
+}
+
+bool TBaseLazyTree::DoKeyAction(std::uint16_t& CharCode, fw::TShiftState& Shift) {
+    bool DoDefault = true;
+    if (OnKeyAction) OnKeyAction(this, CharCode, Shift, DoDefault);
+    return DoDefault;
+}
+
+bool TBaseLazyTree::DoBeforeDrag(PLazyNode Node, int Column) {
+    bool Allowed = false;
+    if (OnDragAllowed) OnDragAllowed(this, Node, Column, Allowed);
+    return Allowed;
+}
+
+void TBaseLazyTree::DoGetCursor(fw::TCursor& Cursor) {
+    if (OnGetCursor) OnGetCursor(this, Cursor);
+}
+
+} // namespace vel

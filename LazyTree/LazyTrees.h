@@ -1,0 +1,895 @@
+// The lazy tree control: node storage, structure, sorting, navigation,
+// selection, streams, events and the shared position-cache worker.
+#pragma once
+
+#include "LazyTreeHeader.h"
+#include "LazyTreeOptions.h"
+
+#include "Controls.h"
+#include "Messages.h"
+#include "Types.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fw {
+class TCanvas;
+}
+
+namespace vel {
+
+class TBaseLazyTree;
+class TLTStream;
+
+// ---------------------------------------------------------------- node record
+
+// Node state bits (TLazyNode::States).
+using TLazyNodeStates = std::uint16_t;
+constexpr TLazyNodeStates vsInitialized = 1u << 0;
+constexpr TLazyNodeStates vsChecking = 1u << 1;
+constexpr TLazyNodeStates vsCutOrCopy = 1u << 2;
+constexpr TLazyNodeStates vsDisabled = 1u << 3;
+constexpr TLazyNodeStates vsDeleting = 1u << 4;
+constexpr TLazyNodeStates vsExpanded = 1u << 5;
+constexpr TLazyNodeStates vsHasChildren = 1u << 6;
+constexpr TLazyNodeStates vsVisible = 1u << 7;
+constexpr TLazyNodeStates vsSelected = 1u << 8;
+constexpr TLazyNodeStates vsInitialUserData = 1u << 9;
+constexpr TLazyNodeStates vsAllChildrenHidden = 1u << 10;
+constexpr TLazyNodeStates vsClearing = 1u << 11;
+constexpr TLazyNodeStates vsMultiline = 1u << 12;
+constexpr TLazyNodeStates vsHeightMeasured = 1u << 13;
+
+enum class TCheckState : std::uint8_t {
+    csUncheckedNormal,
+    csUncheckedPressed,
+    csCheckedNormal,
+    csCheckedPressed,
+    csMixedNormal,
+    csMixedPressed
+};
+using enum TCheckState;
+
+// Kinds of check box (TLazyNode::CheckType).
+enum class TCheckType : std::uint8_t {
+    ctNone,
+    ctTriStateCheckBox,
+    ctCheckBox,
+    ctRadioButton,
+    ctButton
+};
+using enum TCheckType;
+
+enum class TLTNodeAlignment : std::uint8_t { naFromBottom, naFromTop, naProportional };
+using enum TLTNodeAlignment;
+
+// One row. The block behind the header holds the internal data area, then
+// the user data area; the whole block is one zero-filled allocation.
+struct TLazyNode {
+    std::uint32_t Index;
+    std::uint32_t ChildCount;
+    std::uint16_t NodeHeight;
+    TLazyNodeStates States;
+    std::uint8_t Align;
+    TCheckState CheckState;
+    TCheckType CheckType;
+    std::uint8_t Dummy;
+    std::uint32_t TotalCount;
+    std::uint32_t TotalHeight;
+    // The hidden root has no parent node; its owning tree sits where the
+    // user data of other nodes starts (TreeFromNode).
+    TLazyNode* Parent;
+    TLazyNode* PrevSibling;
+    TLazyNode* NextSibling;
+    TLazyNode* FirstChild;
+    TLazyNode* LastChild;
+};
+using PLazyNode = TLazyNode*;
+static_assert(sizeof(TLazyNode) % 8 == 0);
+
+// ---------------------------------------------------------- tree run-time states
+
+enum class TLazyTreeState : std::uint8_t {
+    tsCancelHintAnimation,
+    tsChangePending,
+    tsCheckPropagation,
+    tsCollapsing,
+    tsToggleFocusedSelection,
+    tsClearPending,
+    tsClipboardFlushing,
+    tsCopyPending,
+    tsCutPending,
+    tsDrawSelPending,
+    tsDrawSelecting,
+    tsEditing,
+    tsEditPending,
+    tsExpanding,
+    tsHint,
+    tsInAnimation,
+    tsIncrementalSearching,
+    tsIncrementalSearchPending,
+    tsIterating,
+    tsKeyCheckPending,
+    tsLeftButtonDown,
+    tsMouseCheckPending,
+    tsMiddleButtonDown,
+    tsNeedScale,
+    tsNeedRootCountUpdate,
+    tsOLEDragging,
+    tsOLEDragPending,
+    tsPainting,
+    tsRightButtonDown,
+    tsPopupMenuShown,
+    tsScrolling,
+    tsScrollPending,
+    tsSizing,
+    tsStopValidation,
+    tsStructureChangePending,
+    tsSynchMode,
+    tsThumbTracking,
+    tsUpdateHiddenChildrenNeeded,
+    tsUpdating,
+    tsUseCache,
+    tsUserDragObject,
+    tsUseThemes,
+    tsValidating,
+    tsValidationNeeded,
+    tsVCLDragging,
+    tsVCLDragPending,
+    tsWheelPanning,
+    tsWheelScrolling,
+    tsWindowCreating
+};
+using enum TLazyTreeState;
+
+// The tree's state set, bit N = member N.
+class TLazyTreeStates {
+public:
+    constexpr TLazyTreeStates() = default;
+    constexpr TLazyTreeStates(std::initializer_list<TLazyTreeState> L) {
+        for (TLazyTreeState S : L)
+            Bits_ |= Bit(S);
+    }
+    static constexpr TLazyTreeStates FromBits(std::uint64_t B) {
+        TLazyTreeStates R;
+        R.Bits_ = B;
+        return R;
+    }
+    constexpr std::uint64_t Bits() const { return Bits_; }
+    constexpr bool Contains(TLazyTreeState S) const { return (Bits_ & Bit(S)) != 0; }
+    constexpr bool Empty() const { return Bits_ == 0; }
+    friend constexpr TLazyTreeStates operator+(TLazyTreeStates A, TLazyTreeStates B) {
+        return FromBits(A.Bits_ | B.Bits_);
+    }
+    friend constexpr TLazyTreeStates operator-(TLazyTreeStates A, TLazyTreeStates B) {
+        return FromBits(A.Bits_ & ~B.Bits_);
+    }
+    friend constexpr TLazyTreeStates operator*(TLazyTreeStates A, TLazyTreeStates B) {
+        return FromBits(A.Bits_ & B.Bits_);
+    }
+    friend constexpr bool operator==(TLazyTreeStates, TLazyTreeStates) = default;
+
+private:
+    static constexpr std::uint64_t Bit(TLazyTreeState S) {
+        return std::uint64_t{1} << static_cast<unsigned>(S);
+    }
+    std::uint64_t Bits_ = 0;
+};
+
+// ------------------------------------------------------------------ small types
+
+enum class TLTNodeAttachMode : std::uint8_t {
+    amNoWhere,
+    amInsertBefore,
+    amInsertAfter,
+    amAddChildFirst,
+    amAddChildLast
+};
+using enum TLTNodeAttachMode;
+
+enum class TChangeReason : std::uint8_t {
+    crIgnore,
+    crAccumulated,
+    crChildAdded,
+    crChildDeleted,
+    crNodeAdded,
+    crNodeCopied,
+    crNodeMoved
+};
+using enum TChangeReason;
+
+enum class TLTUpdateState : std::uint8_t {
+    usBegin,
+    usBeginSynch,
+    usSynch,
+    usEnd,
+    usEndSynch,
+    usUpdate
+};
+using enum TLTUpdateState;
+
+// What OnInitNode hands back.
+using TLTInternalStates = std::uint8_t;
+constexpr TLTInternalStates ivsDisabled = 1u << 0;
+constexpr TLTInternalStates ivsExpanded = 1u << 1;
+constexpr TLTInternalStates ivsHasChildren = 1u << 2;
+constexpr TLTInternalStates ivsMultiline = 1u << 3;
+constexpr TLTInternalStates ivsSelected = 1u << 4;
+
+// Hit positions (THitInfo::HitPositions), by bit.
+using THitPositions = std::uint16_t;
+constexpr THitPositions hpAbove = 1u << 0;
+constexpr THitPositions hpBelow = 1u << 1;
+constexpr THitPositions hpNowhere = 1u << 2;
+constexpr THitPositions hpOnItem = 1u << 3;
+constexpr THitPositions hpToLeft = 1u << 12;
+constexpr THitPositions hpToRight = 1u << 13;
+
+struct THitInfo {
+    PLazyNode HitNode = nullptr;
+    THitPositions HitPositions = 0;
+    int HitColumn = NoColumn;
+};
+
+// One position-cache entry: a node and its top in the whole content.
+struct TPositionCacheEntry {
+    PLazyNode Node = nullptr;
+    std::uint32_t Top = 0;
+};
+using TCache = std::vector<TPositionCacheEntry>;
+
+// Sent by the worker thread: WParam = states to enter, LParam = states to
+// leave, bit 0 tsStopValidation, 1 tsUseCache, 2 tsValidating, 3 tsValidationNeeded.
+constexpr fw::UINT WM_TREESTATECHANGE = 0x8020;
+
+// Timer identifiers of the tree window.
+constexpr std::uintptr_t ExpandTimer = 1;
+constexpr std::uintptr_t EditTimer = 2;
+constexpr std::uintptr_t ScrollTimer = 4;
+constexpr std::uintptr_t ChangeTimer = 5;
+constexpr std::uintptr_t StructureChangeTimer = 6;
+
+// ------------------------------------------------------------------- errors
+
+// Control errors; Code (the help context) is 2000 .. 2008.
+class ELazyTreeError : public std::runtime_error {
+public:
+    ELazyTreeError(const std::string& Msg, int ACode) : std::runtime_error(Msg), Code_(ACode) {}
+    int HelpContext() const { return Code_; }
+
+private:
+    int Code_;
+};
+
+// Raises ELazyTreeError with the message and code.
+[[noreturn]] void ShowError(const std::u16string& Msg, int Code);
+// Raises ELazyTreeAssertion with the message unless Condition holds.
+void LTAssert(bool Condition, const char* Msg);
+
+extern const char16_t* const SEditLinkIsNil;      // 2000
+extern const char16_t* const SWrongMoveError;     // 2001
+extern const char16_t* const SWrongStreamFormat;  // 2002
+extern const char16_t* const SWrongStreamVersion; // 2003
+extern const char16_t* const SStreamTooSmall;     // 2004
+extern const char16_t* const SCorruptStream1;     // 2005
+extern const char16_t* const SCorruptStream2;     // 2006
+extern const char16_t* const SClipboardFailed;    // 2007
+extern const char16_t* const SCannotSetUserData;  // 2008
+constexpr int hcTFEditLinkIsNil = 2000;
+constexpr int hcTFWrongMoveError = 2001;
+constexpr int hcTFWrongStreamFormat = 2002;
+constexpr int hcTFWrongStreamVersion = 2003;
+constexpr int hcTFStreamTooSmall = 2004;
+constexpr int hcTFCorruptStream1 = 2005;
+constexpr int hcTFCorruptStream2 = 2006;
+constexpr int hcTFClipboardFailed = 2007;
+constexpr int hcTFCannotSetUserData = 2008;
+
+// Walks up to the hidden root and answers its tree (asserts on nil).
+TBaseLazyTree* TreeFromNode(PLazyNode Node);
+// Ascending in-place sort of pointers compared as unsigned numbers.
+void QuickSortPointers(std::vector<PLazyNode>& List, int L, int R);
+
+// ------------------------------------------------------------------- events
+
+class TBaseLazyTree;
+using TLTNodeEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node)>;
+using TLTChangingEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node, bool& Allowed)>;
+using TLTGetNodeDataSizeEvent = std::function<void(TBaseLazyTree* Sender, int& NodeDataSize)>;
+using TLTInitNodeEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode ParentNode,
+                                            PLazyNode Node, TLTInternalStates& InitialStates)>;
+using TLTInitChildrenEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, std::uint32_t& ChildCount)>;
+using TLTMeasureItemEvent = std::function<void(TBaseLazyTree* Sender, fw::TCanvas* TargetCanvas,
+                                               PLazyNode Node, int& NodeHeight)>;
+using TLTCompareEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node1, PLazyNode Node2,
+                                           int Column, int& Result)>;
+using TLTStructureChangeEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, TChangeReason Reason)>;
+using TLTStateChangeEvent =
+    std::function<void(TBaseLazyTree* Sender, TLazyTreeStates Enter, TLazyTreeStates Leave)>;
+using TLTUpdatingEvent = std::function<void(TBaseLazyTree* Sender, TLTUpdateState State)>;
+using TLTFocusChangingEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode OldNode, PLazyNode NewNode, int OldColumn,
+                       int NewColumn, bool& Allowed)>;
+using TLTFocusChangeEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column)>;
+using TLTCheckChangingEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node,
+                                                 TCheckState& NewState, bool& Allowed)>;
+using TLTNodeCopyMoveEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, PLazyNode Target, bool& Allowed)>;
+using TLTSaveNodeEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, TLTStream& Stream)>;
+using TLTGetCellIsEmptyEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column, bool& IsEmpty)>;
+using TLTIncrementalSearchEvent = std::function<void(
+    TBaseLazyTree* Sender, PLazyNode Node, const std::u16string& SearchText, int& Result)>;
+using TLTScrollEvent = std::function<void(TBaseLazyTree* Sender, int DeltaX, int DeltaY)>;
+
+using TLTGetPopupMenuEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column, fw::TPoint P,
+                       bool& AskParent, TPopupMenu*& PopupMenu)>;
+using TLTHotNodeChangeEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode OldNode, PLazyNode NewNode)>;
+using TLTKeyActionEvent = std::function<void(TBaseLazyTree* Sender, std::uint16_t& CharCode,
+                                             fw::TShiftState& Shift, bool& DoDefault)>;
+using TLTDragAllowedEvent =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column, bool& Allowed)>;
+using TLTGetCursorEvent = std::function<void(TBaseLazyTree* Sender, fw::TCursor& Cursor)>;
+
+// Callback of IterateSubtree.
+using TLTGetNodeProc =
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, void* Data, bool& Abort)>;
+
+using TNodeArray = std::vector<PLazyNode>;
+
+// ------------------------------------------------------------------ the tree
+
+class TBaseLazyTree : public fw::TCustomControl {
+public:
+    explicit TBaseLazyTree(fw::TComponent* AOwner);
+    ~TBaseLazyTree() override;
+
+    // ---- events (tested before each call; dispatched by the Do* members)
+    TLTGetNodeDataSizeEvent OnGetNodeDataSize;
+    TLTInitNodeEvent OnInitNode;
+    TLTInitChildrenEvent OnInitChildren;
+    TLTNodeEvent OnFreeNode;
+    TLTNodeEvent OnResetNode;
+    TLTMeasureItemEvent OnMeasureItem;
+    TLTCompareEvent OnCompareNodes;
+    TLTNodeEvent OnChange;
+    TLTStructureChangeEvent OnStructureChange;
+    TLTStateChangeEvent OnStateChange;
+    TLTUpdatingEvent OnUpdating;
+    TLTChangingEvent OnExpanding;
+    TLTNodeEvent OnExpanded;
+    TLTChangingEvent OnCollapsing;
+    TLTNodeEvent OnCollapsed;
+    TLTFocusChangingEvent OnFocusChanging;
+    TLTFocusChangeEvent OnFocusChanged;
+    TLTCheckChangingEvent OnChecking;
+    TLTNodeEvent OnChecked;
+    TLTNodeCopyMoveEvent OnNodeMoving;
+    TLTNodeEvent OnNodeMoved;
+    TLTNodeCopyMoveEvent OnNodeCopying;
+    TLTNodeEvent OnNodeCopied;
+    TLTSaveNodeEvent OnSaveNode;
+    TLTSaveNodeEvent OnLoadNode;
+    TLTGetCellIsEmptyEvent OnGetCellIsEmpty;
+    TLTIncrementalSearchEvent OnIncrementalSearch;
+    TLTScrollEvent OnScroll;
+    TLTGetPopupMenuEvent OnGetPopupMenu;
+    TLTHotNodeChangeEvent OnHotChange;
+    TLTKeyActionEvent OnKeyAction;
+    TLTDragAllowedEvent OnDragAllowed;
+    TLTGetCursorEvent OnGetCursor;
+
+    // ---- storage (node record and tree storage)
+    PLazyNode RootNode() const { return FRoot; }
+    std::uint32_t RootNodeCount() const { return FRoot->ChildCount; }
+    void SetRootNodeCount(std::uint32_t Value);
+    int NodeDataSize() const { return FNodeDataSize; }
+    void SetNodeDataSize(int Value);
+    std::uint32_t TotalInternalDataSize() const { return FTotalInternalDataSize; }
+    std::uint32_t DefaultNodeHeight() const { return FDefaultNodeHeight; }
+    void SetDefaultNodeHeight(std::uint32_t Value);
+    std::uint32_t VisibleCount() const { return FVisibleCount; }
+    std::uint32_t TotalCount() const { return FRoot->TotalCount - 1; }
+    std::uint32_t UpdateCount() const { return FUpdateCount; }
+    TLazyTreeStates TreeStates() const { return FStates; }
+
+    // Reserves Size bytes (rounded up to 4) in every node; answers their offset.
+    std::uint32_t AllocateInternalDataArea(std::uint32_t Size);
+    void SetChildCount(PLazyNode Node, std::uint32_t NewChildCount);
+    std::uint32_t ChildCount(PLazyNode Node) const;
+    void DeleteChildren(PLazyNode Node, bool ResetHasChildren = false);
+    void* GetNodeData(PLazyNode Node) const;
+    template <class T> T* GetNodeDataAs(PLazyNode Node) const {
+        return static_cast<T*>(GetNodeData(Node));
+    }
+    std::uint32_t GetNodeHeight(PLazyNode Node);
+    void SetNodeHeight(PLazyNode Node, std::uint32_t Value);
+    bool FullyVisible(PLazyNode Node) const;
+    bool VisiblePath(PLazyNode Node) const;
+    bool GetVisible(PLazyNode Node);
+    void SetVisible(PLazyNode Node, bool Value);
+    bool HasVisibleNextSibling(PLazyNode Node) const;
+    bool IsFirstVisibleChild(PLazyNode Parent, PLazyNode Node) const;
+    bool IsLastVisibleChild(PLazyNode Parent, PLazyNode Node) const;
+    std::uint32_t GetNodeLevel(PLazyNode Node) const;
+    int CompareNodePositions(PLazyNode Node1, PLazyNode Node2) const;
+
+    // Copies the published settings and the root node count (no nodes, no
+    // data); a read-only target refuses with ELazyTreeAssertion.
+    virtual void Assign(const TBaseLazyTree& Source);
+
+    // ---- update lock
+    void BeginUpdate();
+    void EndUpdate();
+
+    // ---- structure
+    PLazyNode AddChild(PLazyNode Parent, std::uint32_t UserData = 0);
+    void DeleteNode(PLazyNode Node, bool Reindex = true);
+    void DeleteSelectedNodes();
+    virtual void Clear();
+    void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    void ResetNode(PLazyNode Node);
+    virtual void ReinitNode(PLazyNode Node, bool Recursive);
+    void ReinitChildren(PLazyNode Node, bool Recursive);
+    void ValidateChildren(PLazyNode Node, bool Recursive);
+    void ValidateNode(PLazyNode Node, bool Recursive);
+    void ToggleNode(PLazyNode Node);
+    bool Expanded(PLazyNode Node) const;
+    void SetExpanded(PLazyNode Node, bool Value);
+    void FullExpand(PLazyNode Node = nullptr);
+    void FullCollapse(PLazyNode Node = nullptr);
+    PLazyNode IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Callback, void* Data,
+                             TLazyNodeStates Filter = 0, bool DoInit = false,
+                             bool ChildNodesOnly = false);
+
+    // ---- sorting
+    virtual void Sort(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit = true);
+    void SortTree(int Column, TSortDirection Direction, bool DoInit = true);
+
+    // ---- navigation
+    PLazyNode GetFirst();
+    PLazyNode GetFirstNoInit() const;
+    PLazyNode GetLast(PLazyNode Node = nullptr);
+    PLazyNode GetLastNoInit(PLazyNode Node = nullptr) const;
+    PLazyNode GetFirstChild(PLazyNode Node);
+    PLazyNode GetFirstChildNoInit(PLazyNode Node) const;
+    PLazyNode GetLastChild(PLazyNode Node);
+    PLazyNode GetLastChildNoInit(PLazyNode Node) const;
+    PLazyNode GetNext(PLazyNode Node);
+    PLazyNode GetNextNoInit(PLazyNode Node) const;
+    PLazyNode GetPrevious(PLazyNode Node);
+    PLazyNode GetPreviousNoInit(PLazyNode Node) const;
+    PLazyNode GetNextSibling(PLazyNode Node);
+    PLazyNode GetPreviousSibling(PLazyNode Node);
+    PLazyNode GetVisibleParent(PLazyNode Node) const;
+    PLazyNode GetFirstVisible();
+    PLazyNode GetFirstVisibleNoInit() const;
+    PLazyNode GetLastVisible(PLazyNode Node = nullptr);
+    PLazyNode GetLastVisibleNoInit(PLazyNode Node = nullptr) const;
+    PLazyNode GetNextVisible(PLazyNode Node);
+    PLazyNode GetNextVisibleNoInit(PLazyNode Node) const;
+    PLazyNode GetPreviousVisible(PLazyNode Node);
+    PLazyNode GetPreviousVisibleNoInit(PLazyNode Node) const;
+    PLazyNode GetFirstVisibleChild(PLazyNode Node);
+    PLazyNode GetFirstVisibleChildNoInit(PLazyNode Node) const;
+    PLazyNode GetLastVisibleChild(PLazyNode Node);
+    PLazyNode GetLastVisibleChildNoInit(PLazyNode Node) const;
+    PLazyNode GetNextVisibleSibling(PLazyNode Node);
+    PLazyNode GetNextVisibleSiblingNoInit(PLazyNode Node) const;
+    PLazyNode GetPreviousVisibleSibling(PLazyNode Node);
+    PLazyNode GetPreviousVisibleSiblingNoInit(PLazyNode Node) const;
+    PLazyNode GetFirstSelected() const;
+    PLazyNode GetNextSelected(PLazyNode Node) const;
+    PLazyNode GetFirstCutCopy() const;
+    PLazyNode GetNextCutCopy(PLazyNode Node) const;
+    PLazyNode GetFirstInitialized() const;
+    PLazyNode GetNextInitialized(PLazyNode Node) const;
+    bool HasAsParent(PLazyNode Node, PLazyNode PotentialParent) const;
+    TNodeArray GetSortedSelection(bool TopMostOnly) const;
+    TNodeArray GetSortedCutCopySet(bool TopMostOnly) const;
+
+    // ---- positions
+    PLazyNode GetNodeAt(int X, int Y, bool Relative, int& NodeTop);
+    PLazyNode GetNodeAt(int X, int Y);
+    PLazyNode GetTopNode();
+    void SetTopNode(PLazyNode Node);
+    // Row rectangle of Node in client coordinates (empty when not shown).
+    fw::TRect GetDisplayRect(PLazyNode Node, int Column, bool TextOnly, bool Unclipped = false);
+    void GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitInfo);
+    // Widest content of a column over the visible nodes (the header's auto-fit uses it).
+    int GetMaxColumnWidth(int Column);
+    bool ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally = false);
+    int OffsetX() const { return FOffsetX; }
+    int OffsetY() const { return FOffsetY; }
+    void SetOffsetY(int Value);
+    std::uint32_t RangeX() const { return FRangeX; }
+    // Height of the whole content.
+    std::uint32_t RangeY() const { return FRoot ? FRoot->TotalHeight - FRoot->NodeHeight : 0; }
+
+    // ---- selection and focus
+    PLazyNode FocusedNode() const { return FFocusedNode; }
+    void SetFocusedNode(PLazyNode Node);
+    int FocusedColumn() const { return FFocusedColumn; }
+    void SetFocusedColumn(int Column);
+    bool Selected(PLazyNode Node) const;
+    void SetSelected(PLazyNode Node, bool Value);
+    int SelectedCount() const { return FSelectionCount; }
+    PLazyNode RangeAnchor() const { return FRangeAnchor; }
+    void ClearSelection();
+    void SelectAll(bool VisibleOnly);
+    void InvertSelection(bool VisibleOnly);
+    bool FindNodeInSelection(PLazyNode Node, int& Index, int LowBound, int HighBound) const;
+    void AddToSelection(PLazyNode Node);
+    void AddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert = false);
+    void RemoveFromSelection(PLazyNode Node);
+    void AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, bool AddOnly);
+    void ToggleSelectionRange(PLazyNode StartNode, PLazyNode EndNode);
+    void MarkCutCopyNodes();
+    void CancelCutOrCopy();
+    void SetFocusedNodeAndColumn(PLazyNode Node, int Column);
+    // Rubber band in tree coordinates, before and after the last mouse move.
+    fw::TRect OldRect() const { return FOldRect; }
+    fw::TRect NewRect() const { return FNewRect; }
+    void SetDrawSelectionStart(fw::TPoint P) {
+        FOldRect = FNewRect = fw::TRect{P.X, P.Y, P.X, P.Y};
+    }
+    // While tsDrawSelecting: moves the band's corner to the client point (X, Y);
+    // true when the band changed.
+    bool UpdateDrawSelection(int X, int Y);
+
+    // ---- repaint requests (cheap when no window exists)
+    void InvalidateNode(PLazyNode Node);
+    void InvalidateChildren(PLazyNode Node, bool Recursive);
+    void InvalidateToBottom(PLazyNode Node);
+
+    // ---- checks
+    TCheckState CheckState(PLazyNode Node) const;
+    void SetCheckState(PLazyNode Node, TCheckState Value);
+    TCheckType CheckType(PLazyNode Node) const;
+    void SetCheckType(PLazyNode Node, TCheckType Value);
+    bool ChangeCheckState(PLazyNode Node, TCheckState Value);
+    virtual TCheckState DetermineNextCheckState(TCheckType CheckType, TCheckState CheckState);
+
+    // ---- streams
+    virtual void SaveToStream(TLTStream& Stream, PLazyNode Node = nullptr);
+    virtual void LoadFromStream(TLTStream& Stream);
+    virtual void LoadFromFile(const std::string& FileName);
+    void SaveToFile(const std::string& FileName, PLazyNode Node = nullptr);
+    void WriteNode(TLTStream& Stream, PLazyNode Node);
+    void AddNodeFromStream(TLTStream& Stream, std::uint32_t Version, PLazyNode Node);
+
+    // ---- properties of the tree (construction)
+    TCustomLazyTreeOptions* TreeOptions() const { return FOptions.get(); }
+    TLTAutoOptions AutoOptions() const { return FOptions->AutoOptions(); }
+    TLTMiscOptions MiscOptions() const { return FOptions->MiscOptions(); }
+    TLTSelectionOptions SelectionOptions() const { return FOptions->SelectionOptions(); }
+    TLTPaintOptions PaintOptions() const { return FOptions->PaintOptions(); }
+    std::uint32_t AnimationDuration() const { return FAnimationDuration; }
+    void SetAnimationDuration(std::uint32_t Value);
+    std::uint32_t ChangeDelay() const { return FChangeDelay; }
+    void SetChangeDelay(std::uint32_t Value) { FChangeDelay = Value; }
+    std::uint32_t Indent() const { return FIndent; }
+    void SetIndent(std::uint32_t Value);
+    int Margin() const { return FMargin; }
+    void SetMargin(int Value);
+    int TextMargin() const { return FTextMargin; }
+    void SetTextMargin(int Value);
+    TLTNodeAttachMode DefaultPasteMode() const { return FDefaultPasteMode; }
+    void SetDefaultPasteMode(TLTNodeAttachMode Value) { FDefaultPasteMode = Value; }
+
+    TLTHeader* Header() const { return FHeader.get(); }
+    // The header's sort key and main column as the model reads them.
+    int HeaderSortColumn() const;
+    TSortDirection HeaderSortDirection() const;
+    int HeaderMainColumn() const;
+    bool HeaderUseColumns() const;
+
+    // ---- state set and deferred notifications
+    virtual void DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave = {});
+    void Change(PLazyNode Node);
+    void StructureChange(PLazyNode Node, TChangeReason Reason);
+
+    // ---- position cache (shared worker thread)
+    void InterruptValidation();
+    void InvalidateCache();
+    void MarkValidationNeeded();
+    bool BuildPositionCache(); // worker thread
+    std::uint32_t PositionCacheSize() const;
+    const TCache& PositionCache() const { return FPositionCache; }
+    PLazyNode LookUpPositionCache(std::uint32_t Position, std::uint32_t& CurrentPos) const;
+    PLazyNode LookUpPositionCache(PLazyNode Node, std::uint32_t& CurrentPos) const;
+
+    // ---- linking and initialization
+    void LinkNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttachMode Mode);
+    void UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex);
+    std::uint32_t CountVisibleChildren(PLazyNode Node) const;
+    void DetermineHiddenChildrenFlag(PLazyNode Node);
+    void UpdateHiddenChildrenFlags();
+    int LevelDelta(PLazyNode Node1, PLazyNode Node2) const;
+    void InitNode(PLazyNode Node);
+    void InitChildren(PLazyNode Node);
+    bool PropagateCheckStateUp(PLazyNode Node, TCheckState NewCheckState);
+
+    // ---- event dispatchers (model side)
+    virtual bool DoGetCellIsEmpty(PLazyNode Node, int Column);
+    virtual void DoChange(PLazyNode Node);
+    virtual void DoCheckClick(PLazyNode Node, TCheckState NewCheckState);
+    virtual void DoChecked(PLazyNode Node);
+    virtual bool DoChecking(PLazyNode Node, TCheckState& NewCheckState);
+    virtual void DoCollapsed(PLazyNode Node);
+    virtual bool DoCollapsing(PLazyNode Node);
+    virtual int DoCompare(PLazyNode Node1, PLazyNode Node2, int Column);
+    virtual void DoExpanded(PLazyNode Node);
+    virtual bool DoExpanding(PLazyNode Node);
+    virtual void DoFocusChange(PLazyNode Node, int Column);
+    virtual bool DoFocusChanging(PLazyNode OldNode, PLazyNode NewNode, int OldColumn,
+                                 int NewColumn);
+    virtual void DoFocusNode(PLazyNode Node, bool Ask);
+    virtual void DoFreeNode(PLazyNode Node);
+    virtual void DoGetNodeDataSize(int& Size);
+    virtual int DoIncrementalSearch(PLazyNode Node, const std::u16string& Text);
+    virtual void DoInitChildren(PLazyNode Node, std::uint32_t& ChildCount);
+    virtual void DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStates& InitStates);
+    virtual void DoLoadUserData(PLazyNode Node, TLTStream& Stream);
+    virtual void DoMeasureItem(fw::TCanvas* TargetCanvas, PLazyNode Node, int& NodeHeight);
+    virtual void DoNodeCopied(PLazyNode Node);
+    virtual bool DoNodeCopying(PLazyNode Node, PLazyNode NewParent);
+    virtual void DoNodeMoved(PLazyNode Node);
+    virtual bool DoNodeMoving(PLazyNode Node, PLazyNode NewParent);
+    virtual void DoReset(PLazyNode Node);
+    virtual void DoSaveUserData(PLazyNode Node, TLTStream& Stream);
+    virtual void DoScroll(int DeltaX, int DeltaY);
+    virtual void DoStructureChange(PLazyNode Node, TChangeReason Reason);
+    virtual void DoUpdating(TLTUpdateState State);
+    virtual int DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanvas* Canvas = nullptr);
+    // Asks for a menu for Node, then for its ancestors while the handler lets it.
+    virtual TPopupMenu* DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P);
+    bool HasPopupMenu(PLazyNode Node, int Column, fw::TPoint P);
+    // Pops the menu up at the client point P.
+    virtual void DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P);
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* Value) { FPopupMenu = Value; }
+    virtual void DoHotChange(PLazyNode Old, PLazyNode New);
+    virtual bool DoKeyAction(std::uint16_t& CharCode, fw::TShiftState& Shift);
+    virtual bool DoBeforeDrag(PLazyNode Node, int Column);
+    virtual void DoGetCursor(fw::TCursor& Cursor);
+
+    // ---- view side: header, options, painting, input, editing, clipboard
+    // (LazyTreeView*.cpp, LazyTreeHeader*.cpp; the header sits in the top
+    // HeaderRect().Height() pixels of the control, rows below it).
+    TLTHeaderClickEvent OnHeaderClick;
+    TLTHeaderClickEvent OnHeaderDblClick;
+    TLTHeaderMouseEvent OnHeaderMouseDown;
+    TLTHeaderMouseEvent OnHeaderMouseUp;
+    TLTHeaderMouseMoveEvent OnHeaderMouseMove;
+    TLTHeaderDraggingEvent OnHeaderDragging;
+    TLTHeaderDraggedEvent OnHeaderDragged;
+    TLTHeaderDraggedOutEvent OnHeaderDraggedOut;
+    TLTHeaderPaintEvent OnHeaderDraw;
+    TLTHeaderPaintQueryElementsEvent OnHeaderDrawQueryElements;
+    TLTAdvancedHeaderPaintEvent OnAdvancedHeaderDraw;
+    TLTGetHeaderCursorEvent OnGetHeaderCursor;
+    TLTColumnResizeEvent OnColumnResize;
+
+    virtual void DoHeaderClick(int Column, fw::TMouseButton Button, fw::TShiftState Shift, int X,
+                               int Y);
+    virtual void DoHeaderDblClick(int Column, fw::TMouseButton Button, fw::TShiftState Shift, int X,
+                                  int Y);
+    virtual void DoHeaderMouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y);
+    virtual void DoHeaderMouseMove(fw::TShiftState Shift, int X, int Y);
+    virtual void DoHeaderMouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y);
+    virtual bool DoHeaderDragging(int Column);
+    virtual void DoHeaderDragged(int Column, int OldPosition);
+    virtual void DoHeaderDraggedOut(int Column, fw::TPoint DropPosition);
+    virtual void DoHeaderDraw(fw::TCanvas& Canvas, TLazyTreeColumn* Column, const fw::TRect& R,
+                              bool Hover, bool Pressed, TLTDropMarkMode DropMark);
+    virtual void DoHeaderDrawQueryElements(THeaderPaintInfo& PaintInfo,
+                                           THeaderPaintElements& Elements);
+    virtual void DoAdvancedHeaderDraw(THeaderPaintInfo& PaintInfo, THeaderPaintElements Elements);
+    virtual void DoGetHeaderCursor(fw::TCursor& Cursor);
+    virtual void DoColumnResize(int Column);
+
+    TScrollBarOptions* ScrollBarOptions() const { return FScrollBarOptions.get(); }
+    TLTColors* Colors() const { return FColors.get(); }
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode Value);
+    // The header's rectangle in control coordinates (height 0 when hidden).
+    fw::TRect HeaderRect() const { return FHeaderRect; }
+    void UpdateHeaderRect();
+    // The header's part of Loaded: main column clamped, column positions rebuilt
+    // from the stored ones, header recalculated, auto-size column fitted.
+    void HeaderLoaded();
+    virtual std::unique_ptr<TLazyTreeColumn> GetColumnClass(TLazyTreeColumns* Collection);
+    virtual void MainColumnChanged();
+    void UpdateHorizontalScrollBar(bool DoRepaint);
+    void UpdateVerticalScrollBar(bool DoRepaint);
+    void SetOffsetX(int Value);
+    void SetOffsetXY(fw::TPoint Value);
+    // Moves both offsets, limited to the content; false when nothing moved.
+    bool DoSetOffsetXY(fw::TPoint Value);
+    // Height of the row area (the control less the header).
+    int RowAreaHeight() const;
+    bool IsLoading() const { return Loading(); }
+    void WndProc(fw::TMessage& Message) override;
+    void Paint() override;
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyUp(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+
+    // Incremental search by typed characters.
+    enum class TLTIncrementalSearch : std::uint8_t {
+        isAll,
+        isNone,
+        isInitializedOnly,
+        isVisibleOnly
+    };
+    enum class TLTSearchDirection : std::uint8_t { sdForward, sdBackward };
+    enum class TLTSearchStart : std::uint8_t { ssAlwaysStartOver, ssLastHit, ssFocusedNode };
+    TLTIncrementalSearch IncrementalSearch = TLTIncrementalSearch::isNone;
+    TLTSearchDirection IncrementalSearchDirection = TLTSearchDirection::sdForward;
+    TLTSearchStart IncrementalSearchStart = TLTSearchStart::ssFocusedNode;
+    std::uint32_t IncrementalSearchTimeout = 1000;
+    void HandleIncrementalSearch(char16_t CharCode);
+    const std::u16string& SearchBuffer() const { return FSearchBuffer; }
+
+    // Painting.
+    void PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window, fw::TPoint Target,
+                   TLTInternalPaintOptions PaintOptions);
+    int DetermineLineImages(PLazyNode Node, TLineImage& LineImage);
+    // The cell's content; the base tree paints nothing, the string tree its text.
+    virtual void DoPaintNode(TLTPaintInfo& PaintInfo);
+    PLazyNode HotNode() const { return FHotNode; }
+
+    // Mouse: hit test in control coordinates (rows start below the header).
+    void GetViewHitTestInfoAt(int X, int Y, THitInfo& HitInfo);
+    virtual void DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right, TAlignment Alignment);
+    void HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shift, const THitInfo& HitInfo);
+    void HandleMouseUp(fw::TMouseButton Button, fw::TShiftState Shift, const THitInfo& HitInfo);
+    void HandleMouseDblClick(fw::TMouseButton Button, fw::TShiftState Shift,
+                             const THitInfo& HitInfo);
+
+    // In-place editing.
+    using TLTCreateEditorEvent = std::function<void(
+        TBaseLazyTree* Sender, PLazyNode Node, int Column, std::shared_ptr<ILTEditLink>& EditLink)>;
+    using TLTEditChangingEvent =
+        std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column, bool& Allowed)>;
+    using TLTEditChangeEvent =
+        std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column)>;
+    using TLTEditCancelEvent = std::function<void(TBaseLazyTree* Sender, int Column)>;
+    TLTCreateEditorEvent OnCreateEditor;
+    TLTEditChangingEvent OnEditing;
+    TLTEditChangeEvent OnEdited;
+    TLTEditCancelEvent OnEditCancelled;
+    std::uint32_t EditDelay() const { return FEditDelay; }
+    void SetEditDelay(std::uint32_t Value) { FEditDelay = Value; }
+    int EditColumn() const { return FEditColumn; }
+    ILTEditLink* EditLink() const { return FEditLink.get(); }
+    bool IsEditing() const { return InState(tsEditing); }
+    virtual bool CanEdit(PLazyNode Node, int Column);
+    virtual void DoCanEdit(PLazyNode Node, int Column, bool& Allowed);
+    virtual std::shared_ptr<ILTEditLink> DoCreateEditor(PLazyNode Node, int Column);
+    virtual void DoEdit();
+    virtual bool DoEndEdit();
+    virtual bool DoCancelEdit();
+    void UpdateEditBounds();
+    bool EditNode(PLazyNode Node, int Column);
+    bool EndEditNode();
+    bool CancelEditNode();
+
+protected:
+    void Loaded() override;
+    void Dispatch(fw::TMessage& Message) override;
+
+    virtual void WriteChunks(TLTStream& Stream, PLazyNode Node);
+    virtual bool ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
+                           std::uint32_t ChunkType, int ChunkSize);
+    virtual void ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode Node);
+    virtual void SkipNode(TLTStream& Stream);
+    void PatchChunkSize(TLTStream& Stream, std::int64_t ChunkStart, std::int64_t ChunkEnd);
+
+    // Hooks for the painting side: the tree window after a structure change.
+    void UpdateScrollBars(bool DoRepaint);
+    bool Loading() const { return InState(fw::TComponentStateItem::Loading); }
+    bool Destroying() const { return InState(fw::TComponentStateItem::Destroying); }
+    bool ReadOnly() const { return (MiscOptions() & toReadOnly) != 0; }
+    bool InState(TLazyTreeState S) const { return FStates.Contains(S); }
+    using fw::TComponent::InState;
+
+private:
+    friend class TWorkerThread;
+    void InitRootNode(std::uint32_t OldSize = 0);
+    PLazyNode MakeNewNode();
+    void FreeNodeBlock(PLazyNode Node);
+    void AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative);
+    void AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool Relative);
+    void MeasureItemHeight(PLazyNode Node);
+    std::size_t NodeBlockSize() const;
+    void InternalConnectNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttachMode Mode);
+    PLazyNode MergeSort(PLazyNode List, std::uint32_t Count, int Column, TSortDirection Direction);
+    bool InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert);
+    bool InternalAddToSelection(PLazyNode Node, bool ForceInsert);
+    void InternalRemoveFromSelection(PLazyNode Node);
+    void InternalClearSelection();
+    void MarkForRemoval(PLazyNode Node);
+    void PackSelection();
+    void ResetRangeAnchor();
+    void AddToTempCache(PLazyNode Node);
+    void ClearTempCache();
+    void WMTreeStateChange(fw::TMessage& Message);
+    void SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit);
+    void FinishCutOrCopy();
+
+    PLazyNode FRoot = nullptr;
+    int FNodeDataSize = -1;
+    std::uint32_t FTotalInternalDataSize = 0;
+    std::uint32_t FDefaultNodeHeight = 18;
+    std::uint32_t FVisibleCount = 0;
+    std::uint32_t FUpdateCount = 0;
+    TLazyTreeStates FStates;
+
+    std::unique_ptr<TLTHeader> FHeader;
+    std::unique_ptr<TCustomLazyTreeOptions> FOptions;
+    std::uint32_t FAnimationDuration = 200;
+    std::uint32_t FChangeDelay = 0;
+    std::uint32_t FIndent = 18;
+    int FMargin = 4;
+    int FTextMargin = 4;
+    TLTNodeAttachMode FDefaultPasteMode = amAddChildLast;
+
+    PLazyNode FFocusedNode = nullptr;
+    int FFocusedColumn = NoColumn;
+    PLazyNode FRangeAnchor = nullptr;
+    int FLastSelectionLevel = -1;
+    PLazyNode FHotNode = nullptr;
+    TNodeArray FSelection;
+    int FSelectionCount = 0;
+    TNodeArray FTempNodeCache;
+    int FTempNodeCount = 0;
+
+    int FOffsetX = 0;
+    int FOffsetY = 0;
+    std::uint32_t FRangeX = 0;
+
+    PLazyNode FLastChangedNode = nullptr;
+    PLazyNode FLastStructureChangeNode = nullptr;
+    TChangeReason FLastStructureChangeReason = crIgnore;
+
+    TCache FPositionCache;
+    TPopupMenu* FPopupMenu = nullptr;
+    fw::TRect FOldRect;
+    fw::TRect FNewRect;
+    // tsStopValidation as the worker thread reads it.
+    std::atomic<bool> FStopValidation{false};
+
+    // ---- view side
+    std::unique_ptr<TScrollBarOptions> FScrollBarOptions =
+        std::make_unique<TScrollBarOptions>(this);
+    std::unique_ptr<TLTColors> FColors = std::make_unique<TLTColors>(this);
+    TBiDiMode FBiDiMode = bdLeftToRight;
+    fw::TRect FHeaderRect;
+    std::shared_ptr<ILTEditLink> FEditLink;
+    // A link let go of while its editor may still be on the call stack; freed later.
+    std::shared_ptr<ILTEditLink> FRetiredEditLink;
+    int FEditColumn = NoColumn;
+    std::uint32_t FEditDelay = 1000;
+    PLazyNode FCheckNode = nullptr;
+    TCheckState FPendingCheckState = csUncheckedNormal;
+    fw::TPoint FLastClickPos;
+    std::u16string FSearchBuffer;
+    PLazyNode FLastSearchNode = nullptr;
+};
+
+} // namespace vel

@@ -360,58 +360,52 @@ PLazyNode HiddenAnchor(const TBaseLazyTree& T, PLazyNode Node, bool& Collapsed) 
     return C;
 }
 
+// First node flagged visible from Run on, stepping with Step (which may initialise nodes).
+template <class TStep> PLazyNode FirstVisibleFrom(PLazyNode Run, TStep Step) {
+    for (; Run; Run = Step(Run))
+        if (Run->States & vsVisible) return Run;
+    return nullptr;
+}
+
 } // namespace
 
 PLazyNode TBaseLazyTree::GetFirstVisibleChildNoInit(PLazyNode Node) const {
-    for (PLazyNode Run = GetFirstChildNoInit(Node); Run; Run = Run->NextSibling)
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetFirstChildNoInit(Node), [](PLazyNode N) { return N->NextSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetFirstVisibleChild(PLazyNode Node) {
-    for (PLazyNode Run = GetFirstChild(Node); Run; Run = GetNextSibling(Run))
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetFirstChild(Node), [this](PLazyNode N) { return GetNextSibling(N); });
 }
 
 PLazyNode TBaseLazyTree::GetLastVisibleChildNoInit(PLazyNode Node) const {
-    for (PLazyNode Run = GetLastChildNoInit(Node); Run; Run = Run->PrevSibling)
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetLastChildNoInit(Node), [](PLazyNode N) { return N->PrevSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetLastVisibleChild(PLazyNode Node) {
-    for (PLazyNode Run = GetLastChild(Node); Run; Run = GetPreviousSibling(Run))
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetLastChild(Node),
+                            [this](PLazyNode N) { return GetPreviousSibling(N); });
 }
 
 PLazyNode TBaseLazyTree::GetNextVisibleSiblingNoInit(PLazyNode Node) const {
     if (!Node) return nullptr;
-    for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(Node->NextSibling, [](PLazyNode N) { return N->NextSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetNextVisibleSibling(PLazyNode Node) {
     if (!Node) return nullptr;
-    for (PLazyNode Run = GetNextSibling(Node); Run; Run = GetNextSibling(Run))
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetNextSibling(Node),
+                            [this](PLazyNode N) { return GetNextSibling(N); });
 }
 
 PLazyNode TBaseLazyTree::GetPreviousVisibleSiblingNoInit(PLazyNode Node) const {
     if (!Node) return nullptr;
-    for (PLazyNode Run = Node->PrevSibling; Run; Run = Run->PrevSibling)
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(Node->PrevSibling, [](PLazyNode N) { return N->PrevSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetPreviousVisibleSibling(PLazyNode Node) {
     if (!Node) return nullptr;
-    for (PLazyNode Run = GetPreviousSibling(Node); Run; Run = GetPreviousSibling(Run))
-        if (Run->States & vsVisible) return Run;
-    return nullptr;
+    return FirstVisibleFrom(GetPreviousSibling(Node),
+                            [this](PLazyNode N) { return GetPreviousSibling(N); });
 }
 
 PLazyNode TBaseLazyTree::GetFirstVisibleNoInit() const {
@@ -556,18 +550,17 @@ void Push(TNodeArray& A, PLazyNode N) {
     A.push_back(N);
 }
 
-} // namespace
-
-TNodeArray TBaseLazyTree::GetSortedSelection(bool TopMostOnly) const {
+// Nodes carrying State in tree order; TopMostOnly skips the subtree below a taken node.
+TNodeArray CollectByState(const TBaseLazyTree& Tree, PLazyNode Root, TLazyNodeStates State,
+                          bool TopMostOnly) {
     TNodeArray Result;
-    PLazyNode Run = GetFirstNoInit();
+    PLazyNode Run = Tree.GetFirstNoInit();
     while (Run) {
-        if (Run->States & vsSelected) {
+        if (Run->States & State) {
             Push(Result, Run);
             if (TopMostOnly) {
-                // Skip the subtree below a taken node.
                 PLazyNode Next = nullptr;
-                for (PLazyNode Up = Run; Up != FRoot; Up = Up->Parent)
+                for (PLazyNode Up = Run; Up != Root; Up = Up->Parent)
                     if (Up->NextSibling) {
                         Next = Up->NextSibling;
                         break;
@@ -576,31 +569,19 @@ TNodeArray TBaseLazyTree::GetSortedSelection(bool TopMostOnly) const {
                 continue;
             }
         }
-        Run = GetNextNoInit(Run);
+        Run = Tree.GetNextNoInit(Run);
     }
     return Result;
 }
 
+} // namespace
+
+TNodeArray TBaseLazyTree::GetSortedSelection(bool TopMostOnly) const {
+    return CollectByState(*this, FRoot, vsSelected, TopMostOnly);
+}
+
 TNodeArray TBaseLazyTree::GetSortedCutCopySet(bool TopMostOnly) const {
-    TNodeArray Result;
-    PLazyNode Run = GetFirstNoInit();
-    while (Run) {
-        if (Run->States & vsCutOrCopy) {
-            Push(Result, Run);
-            if (TopMostOnly) {
-                PLazyNode Next = nullptr;
-                for (PLazyNode Up = Run; Up != FRoot; Up = Up->Parent)
-                    if (Up->NextSibling) {
-                        Next = Up->NextSibling;
-                        break;
-                    }
-                Run = Next;
-                continue;
-            }
-        }
-        Run = GetNextNoInit(Run);
-    }
-    return Result;
+    return CollectByState(*this, FRoot, vsCutOrCopy, TopMostOnly);
 }
 
 // ---------------------------------------------------------------- positions

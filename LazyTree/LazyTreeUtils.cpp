@@ -91,22 +91,16 @@ void AlphaBlend(const std::uint32_t* Source, int SourceWidth, int SourceHeight,
                 fw::TPoint Target, TAlphaBlendKind Mode, int ConstantAlpha, std::int32_t Bias) {
     R = OrderRect(R);
     // Cut to the source, then to the destination.
-    if (R.Left < 0) {
-        Target.X -= R.Left;
-        R.Left = 0;
-    }
-    if (R.Top < 0) {
-        Target.Y -= R.Top;
-        R.Top = 0;
-    }
-    if (Target.X < 0) {
-        R.Left -= Target.X;
-        Target.X = 0;
-    }
-    if (Target.Y < 0) {
-        R.Top -= Target.Y;
-        Target.Y = 0;
-    }
+    // A negative edge moves to zero and drags its partner along.
+    auto ClipToZero = [](int& Edge, int& Partner) {
+        if (Edge >= 0) return;
+        Partner -= Edge;
+        Edge = 0;
+    };
+    ClipToZero(R.Left, Target.X);
+    ClipToZero(R.Top, Target.Y);
+    ClipToZero(Target.X, R.Left);
+    ClipToZero(Target.Y, R.Top);
     R.Right = std::min({R.Right, SourceWidth, R.Left + (DestWidth - Target.X)});
     R.Bottom = std::min({R.Bottom, SourceHeight, R.Top + (DestHeight - Target.Y)});
     if (R.Right <= R.Left || R.Bottom <= R.Top) return;

@@ -61,5 +61,19 @@ TEST(TreeUtils, RectangleBlendIsCutToBothBlocks) {
     EXPECT_EQ(Dst[0], 0u);
 }
 
+TEST(TreeUtils, RectangleBlendMovesNegativeEdgesWithTheirPartner) {
+    const std::uint32_t Src[4] = {0xFFFFFFFF, 0, 0, 0xFFFFFFFF};
+    // Target left of and above the destination: only the source's last pixel lands, at 0.
+    std::uint32_t Dst[4] = {0, 0, 0, 0};
+    AlphaBlend(Src, 2, 2, Dst, 2, 2, {0, 0, 2, 2}, {-1, -1}, abkPerPixel, 0, 0);
+    EXPECT_EQ(Dst[0], 0xFEFEFEFEu);
+    EXPECT_EQ(Dst[3], 0u);
+    // Rectangle left of and above the source: its first pixel lands one step in.
+    std::uint32_t Dst2[4] = {0, 0, 0, 0};
+    AlphaBlend(Src, 2, 2, Dst2, 2, 2, {-1, -1, 1, 1}, {0, 0}, abkPerPixel, 0, 0);
+    EXPECT_EQ(Dst2[0], 0u);
+    EXPECT_EQ(Dst2[3], 0xFEFEFEFEu);
+}
+
 } // namespace
 } // namespace vel

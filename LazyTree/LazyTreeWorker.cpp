@@ -36,6 +36,24 @@ TLazyTreeStates FromBits(std::uintptr_t B) {
     return R;
 }
 
+// Binary search for the last cache entry for which AtOrBefore holds; leaves CurrentPos alone
+// when there is none.
+template <class TAtOrBefore>
+PLazyNode LastCacheEntryAtOrBefore(const TCache& Cache, std::uint32_t& CurrentPos,
+                                   TAtOrBefore AtOrBefore) {
+    std::size_t L = 0, H = Cache.size();
+    while (L < H) {
+        std::size_t M = (L + H) / 2;
+        if (AtOrBefore(Cache[M]))
+            L = M + 1;
+        else
+            H = M;
+    }
+    if (L == 0) return nullptr;
+    CurrentPos = Cache[L - 1].Top;
+    return Cache[L - 1].Node;
+}
+
 } // namespace
 
 void TWakeEvent::Signal() {
@@ -204,37 +222,14 @@ bool TBaseLazyTree::BuildPositionCache() {
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(std::uint32_t Position,
                                              std::uint32_t& CurrentPos) const {
-    PLazyNode Result = nullptr;
-    std::size_t L = 0, H = FPositionCache.size();
-    while (L < H) {
-        std::size_t M = (L + H) / 2;
-        if (FPositionCache[M].Top <= Position)
-            L = M + 1;
-        else
-            H = M;
-    }
-    if (L > 0) {
-        Result = FPositionCache[L - 1].Node;
-        CurrentPos = FPositionCache[L - 1].Top;
-    }
-    return Result;
+    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos,
+                                    [Position](const auto& E) { return E.Top <= Position; });
 }
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(PLazyNode Node, std::uint32_t& CurrentPos) const {
-    PLazyNode Result = nullptr;
-    std::size_t L = 0, H = FPositionCache.size();
-    while (L < H) {
-        std::size_t M = (L + H) / 2;
-        if (CompareNodePositions(FPositionCache[M].Node, Node) <= 0)
-            L = M + 1;
-        else
-            H = M;
-    }
-    if (L > 0) {
-        Result = FPositionCache[L - 1].Node;
-        CurrentPos = FPositionCache[L - 1].Top;
-    }
-    return Result;
+    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos, [this, Node](const auto& E) {
+        return CompareNodePositions(E.Node, Node) <= 0;
+    });
 }
 
 void TBaseLazyTree::InterruptValidation() {

@@ -379,16 +379,7 @@ TEST_F(GridTest, AreaPastTheLastCellTakesTheControlColour) {
 namespace vel {
 namespace {
 
-class GridMoreTest : public fw::FormTest {
-protected:
-    void SetUp() override {
-        fw::FormTest::SetUp();
-        Grid = fw::Create<TCustomGrid_ts>(Form.get());
-        Grid->SetParent(Form.get());
-        Grid->SetBounds(0, 0, 200, 100);
-    }
-    TCustomGrid_ts* Grid = nullptr;
-};
+class GridMoreTest : public GridTest {};
 
 // A grid whose size notification fails, as a descendant's may.
 class TFailingGrid : public TCustomGrid_ts {

@@ -111,12 +111,16 @@ bool TtsCurrentCell::CopyToClipboard() {
     return true;
 }
 
-bool TtsCurrentCell::CutToClipboard(bool flag) {
+bool TtsCurrentCell::RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag) {
     TtsGridLink* s = Editor();
     if (!s || !Valid() || !Grid_->Link->CanEdit() || ControlType() != ctText) return false;
-    s->EditorCut(flag);
+    (s->*command)(flag);
     if (!Grid_->Link->IsLoadingValue()) Grid_->Link->RepaintCurrentCell();
     return true;
+}
+
+bool TtsCurrentCell::CutToClipboard(bool flag) {
+    return RunEditorCommand(&TtsGridLink::EditorCut, flag);
 }
 
 bool TtsCurrentCell::DeleteSelection() {
@@ -125,11 +129,7 @@ bool TtsCurrentCell::DeleteSelection() {
 }
 
 bool TtsCurrentCell::PasteFromClipboard(bool flag) {
-    TtsGridLink* s = Editor();
-    if (!s || !Valid() || !Grid_->Link->CanEdit() || ControlType() != ctText) return false;
-    s->EditorPaste(flag);
-    if (!Grid_->Link->IsLoadingValue()) Grid_->Link->RepaintCurrentCell();
-    return true;
+    return RunEditorCommand(&TtsGridLink::EditorPaste, flag);
 }
 
 bool TtsCurrentCell::Paste() {

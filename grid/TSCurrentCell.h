@@ -52,6 +52,8 @@ public:
 private:
     bool Valid() const;
     TtsGridLink* Editor() const;
+    // A text-editing command on the editor, followed by a repaint of the cell.
+    bool RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag);
     bool Fallback(int sub, bool flag) const;
 
     TtsGridModel* Grid_;

@@ -101,30 +101,39 @@ void TtsGridModel::SetRows(int n) {
     if (Storage_ && n < old) Storage_->DeleteRows(n + 1, old);
 }
 
+namespace {
+
+int SizeAt(const std::vector<int>& sizes, int count, int display, int fallback) {
+    return display >= 0 && display <= count ? sizes[static_cast<std::size_t>(display)] : fallback;
+}
+
+// False when the line is out of range or already that size, so the link hears nothing.
+bool StoreSizeAt(std::vector<int>& sizes, int count, int display, int pixels) {
+    if (display < 0 || display > count) return false;
+    auto& size = sizes[static_cast<std::size_t>(display)];
+    if (size == pixels) return false;
+    size = pixels;
+    return true;
+}
+
+} // namespace
+
 int TtsGridModel::ColWidthAt(int display) const {
-    return display >= 0 && display <= ColCount_ ? ColWidths_[static_cast<std::size_t>(display)]
-                                                : DefaultColWidth_;
+    return SizeAt(ColWidths_, ColCount_, display, DefaultColWidth_);
 }
 
 void TtsGridModel::SetColWidthAt(int display, int pixels) {
-    if (display < 0 || display > ColCount_) return;
-    auto& w = ColWidths_[static_cast<std::size_t>(display)];
-    if (w == pixels) return;
-    w = pixels;
-    if (Link) Link->SetColWidthAt(display, pixels);
+    if (StoreSizeAt(ColWidths_, ColCount_, display, pixels) && Link)
+        Link->SetColWidthAt(display, pixels);
 }
 
 int TtsGridModel::RowHeightAt(int display) const {
-    return display >= 0 && display <= RowCount_ ? RowHeights_[static_cast<std::size_t>(display)]
-                                                : DefaultRowHeight_;
+    return SizeAt(RowHeights_, RowCount_, display, DefaultRowHeight_);
 }
 
 void TtsGridModel::SetRowHeightAt(int display, int pixels) {
-    if (display < 0 || display > RowCount_) return;
-    auto& h = RowHeights_[static_cast<std::size_t>(display)];
-    if (h == pixels) return;
-    h = pixels;
-    if (Link) Link->SetRowHeightAt(display, pixels);
+    if (StoreSizeAt(RowHeights_, RowCount_, display, pixels) && Link)
+        Link->SetRowHeightAt(display, pixels);
 }
 
 int TtsGridModel::DataColAt(int display) const {

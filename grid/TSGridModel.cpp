@@ -3,6 +3,8 @@
 #include "Grids_ts.h"
 #include "TSGridData.h"
 
+#include <type_traits>
+
 namespace vel {
 
 // --- Kind sets and defaults ---------------------------------------------------------------
@@ -251,6 +253,155 @@ bool TtsLineProps::SharedAtDefaults() const {
            !DateTimeDef && !OwnFonts && ItemInteger == 0 && !ItemObject;
 }
 
+namespace {
+
+// Field update used by the line setters: false when nothing changed, so no notice goes out.
+template <class T> bool ChangeTo(T& field, const std::type_identity_t<T>& v) {
+    if (field == v) return false;
+    field = v;
+    return true;
+}
+
+void CopyFont(TtsLineProps& p, const fw::TFont& f) {
+    if (!p.Font) p.Font = std::make_unique<fw::TFont>();
+    p.Font->Assign(f);
+}
+
+// What Assign carries over for columns and rows alike; the font follows separately.
+void CopySharedProps(TtsLineProps& d, const TtsLineProps& s) {
+    d.Color = s.Color;
+    d.Alignment = s.Alignment;
+    d.AlignFlag = s.AlignFlag;
+    d.HorzAlignment = s.HorzAlignment;
+    d.VertAlignment = s.VertAlignment;
+    d.WordWrap = s.WordWrap;
+    d.ReadOnly = s.ReadOnly;
+    d.Is3D = s.Is3D;
+    d.SpinOptions = s.SpinOptions;
+    d.SpinIncrement = s.SpinIncrement;
+    d.MaskName = s.MaskName;
+    d.ControlType = s.ControlType;
+    d.Picture = s.Picture;
+    d.ParentCombo = s.ParentCombo;
+    d.ButtonType = s.ButtonType;
+    d.DateTimeDef = s.DateTimeDef;
+    d.ParentFont = s.ParentFont;
+}
+
+// What columns and rows reach differently in the grid, so one routine serves both.
+struct LineAxis {
+    bool (TtsGridModel::*IsCurrent)(int) const;
+    void (TtsGridModel::*SetSizeAt)(int, int);
+    void (TtsGridLink::*SizeChanged)(int);
+    TtsVisibleItems TtsGridModel::*Visible;
+    TtsSelection TtsGridModel::*Selection;
+};
+
+constexpr LineAxis ColAxis{&TtsGridModel::IsCurrentCol, &TtsGridModel::SetColWidthAt,
+                           &TtsGridLink::WidthChanged, &TtsGridModel::VisibleCols,
+                           &TtsGridModel::ColSelection};
+constexpr LineAxis RowAxis{&TtsGridModel::IsCurrentRow, &TtsGridModel::SetRowHeightAt,
+                           &TtsGridLink::HeightChanged, &TtsGridModel::VisibleRows,
+                           &TtsGridModel::RowSelection};
+
+// A hidden line keeps its size for when it shows again.
+void LineSizeChanged(TtsGridModel* g, const LineAxis& a, int display, int data, bool visible,
+                     int size) {
+    if (!g) return;
+    (g->*a.SetSizeAt)(display, visible ? size : 0);
+    if (g->Link) {
+        (g->Link->*a.SizeChanged)(data);
+        g->Link->UpdateCellControl(false);
+    }
+}
+
+void SetLineVisible(TtsGridModel* g, const LineAxis& a, int display, int size, bool& visible,
+                    bool v) {
+    if (g && (g->*a.IsCurrent)(display) && !g->Link->CanLeaveCell()) return;
+    visible = v;
+    if (!g) return;
+    if (v) {
+        (g->*a.Visible).Add(display);
+        (g->*a.SetSizeAt)(display, size);
+    } else {
+        (g->*a.Visible).Remove(display);
+        (g->*a.SetSizeAt)(display, 0);
+        (g->*a.Selection).Select(display, false);
+    }
+    if (g->Link) {
+        g->Link->VisibilityChanged();
+        g->Link->UpdateCellControl(false);
+    }
+}
+
+// The current cell's control is closed around the change and opened again in its new kind.
+template <class Change>
+void SwapCellControl(TtsGridModel* g, const LineAxis& a, int display, int dataCol, int dataRow,
+                     Change change) {
+    const bool current = g && (g->*a.IsCurrent)(display);
+    if (current) g->Link->CloseCellControl(true);
+    change();
+    if (!g || !g->Link) return;
+    if (current) g->Link->ReopenCellControl(true);
+    g->Link->ControlTypeChanged(dataCol, dataRow);
+}
+
+} // namespace
+
+// --- Lines -------------------------------------------------------------------------------------
+
+void TtsLine::SetColor(fw::TColor v) {
+    if (ChangeTo(P.Color, v)) LookChanged();
+}
+
+void TtsLine::SetHorzAlignment(TtsHorzAlignment v) {
+    if (P.HorzAlignment == v) return;
+    P.Set(prHorzAlignment, 0, TtsVariant(std::uint8_t{v}));
+    LookChanged();
+}
+
+void TtsLine::SetVertAlignment(TtsVertAlignment v) {
+    if (ChangeTo(P.VertAlignment, v)) LookChanged();
+}
+
+void TtsLine::SetWordWrap(TtsWordWrap v) {
+    if (ChangeTo(P.WordWrap, v)) LookChanged();
+}
+
+void TtsLine::SetReadOnly(bool v) {
+    if (ChangeTo(P.ReadOnly, v)) CellsChanged();
+}
+
+void TtsLine::SetIs3D(bool v) {
+    if (ChangeTo(P.Is3D, v)) CellsChanged();
+}
+
+void TtsLine::SetFont(const fw::TFont* v) {
+    if (v)
+        CopyFont(P, *v);
+    else
+        P.Font.reset();
+    P.ParentFont = !P.Font;
+    LookChanged();
+}
+
+TtsDrawOption TtsLine::PictureOption(int sub) const {
+    return sub >= 1 && sub <= 4 ? P.Picture[static_cast<std::size_t>(sub - 1)] : dopDefault;
+}
+
+void TtsLine::SetPictureOption(int sub, TtsDrawOption v) {
+    if (sub >= 1 && sub <= 4 && ChangeTo(P.Picture[static_cast<std::size_t>(sub - 1)], v))
+        LookChanged();
+}
+
+void TtsLine::SetSpinOptions(TtsSpinOptions v) {
+    P.SpinOptions = v & spoAll;
+}
+
+void TtsLine::SetSpinIncrement(double v) {
+    P.SpinIncrement = v;
+}
+
 // --- Columns ------------------------------------------------------------------------------------
 
 TtsCol::TtsCol(TtsGridModel* grid, int displayCol) : Grid_(grid), DisplayCol_(displayCol) {
@@ -280,24 +431,6 @@ void TtsCol::SetDisplayCol(int p) {
     Grid_->MoveCol(DisplayCol_, p);
 }
 
-void TtsCol::SetColor(fw::TColor v) {
-    if (P.Color == v) return;
-    P.Color = v;
-    LookChanged();
-}
-
-void TtsCol::SetHorzAlignment(TtsHorzAlignment v) {
-    if (P.HorzAlignment == v) return;
-    P.Set(prHorzAlignment, 0, TtsVariant(std::uint8_t{v}));
-    LookChanged();
-}
-
-void TtsCol::SetVertAlignment(TtsVertAlignment v) {
-    if (P.VertAlignment == v) return;
-    P.VertAlignment = v;
-    LookChanged();
-}
-
 void TtsCol::SetAlignment(std::uint8_t v) {
     if (P.Alignment == v) return;
     P.Set(prAlignment, 0, TtsVariant(v));
@@ -307,12 +440,6 @@ void TtsCol::SetAlignment(std::uint8_t v) {
 void TtsCol::SetAlignFlag(bool v) {
     if (P.AlignFlag == v) return;
     P.Set(prAlignFlag, 0, TtsVariant(v));
-    LookChanged();
-}
-
-void TtsCol::SetWordWrap(TtsWordWrap v) {
-    if (P.WordWrap == v) return;
-    P.WordWrap = v;
     LookChanged();
 }
 
@@ -329,62 +456,23 @@ void TtsCol::SetHeading(const std::string& v) {
 
 void TtsCol::SetControlType(TtsControlType v) {
     if (P.ControlType == v) return;
-    const bool current = Grid_ && Grid_->IsCurrentCol(DisplayCol_);
-    if (current) Grid_->Link->CloseCellControl(true);
-    P.ControlType = v;
-    CellsChanged();
-    if (!Grid_ || !Grid_->Link) return;
-    if (current) Grid_->Link->ReopenCellControl(true);
-    Grid_->Link->ControlTypeChanged(DataCol(), -1);
+    SwapCellControl(Grid_, ColAxis, DisplayCol_, DataCol(), -1, [&] {
+        P.ControlType = v;
+        CellsChanged();
+    });
 }
 
 void TtsCol::SetWidth(int v) {
     AssignedWidth_ = v;
-    if (Width_ == v) return;
-    Width_ = v;
-    if (!Grid_) return;
-    Grid_->SetColWidthAt(DisplayCol_, Visible_ ? v : 0);
-    if (Grid_->Link) {
-        Grid_->Link->WidthChanged(DataCol());
-        Grid_->Link->UpdateCellControl(false);
-    }
+    if (ChangeTo(Width_, v)) LineSizeChanged(Grid_, ColAxis, DisplayCol_, DataCol(), Visible_, v);
 }
 
 void TtsCol::SetVisible(bool v) {
-    if (Visible_ == v) return;
-    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_) && !Grid_->Link->CanLeaveCell()) return;
-    Visible_ = v;
-    if (!Grid_) return;
-    if (v) {
-        Grid_->VisibleCols.Add(DisplayCol_);
-        Grid_->SetColWidthAt(DisplayCol_, Width_);
-    } else {
-        Grid_->VisibleCols.Remove(DisplayCol_);
-        Grid_->SetColWidthAt(DisplayCol_, 0);
-        Grid_->ColSelection.Select(DisplayCol_, false);
-    }
-    if (Grid_->Link) {
-        Grid_->Link->VisibilityChanged();
-        Grid_->Link->UpdateCellControl(false);
-    }
-}
-
-void TtsCol::SetReadOnly(bool v) {
-    if (P.ReadOnly == v) return;
-    P.ReadOnly = v;
-    CellsChanged();
-}
-
-void TtsCol::SetIs3D(bool v) {
-    if (P.Is3D == v) return;
-    P.Is3D = v;
-    CellsChanged();
+    if (Visible_ != v) SetLineVisible(Grid_, ColAxis, DisplayCol_, Width_, Visible_, v);
 }
 
 void TtsCol::SetButtonType(TtsButtonType v) {
-    if (P.ButtonType == v) return;
-    P.ButtonType = v;
-    CellsChanged();
+    if (ChangeTo(P.ButtonType, v)) CellsChanged();
     if (Grid_ && Grid_->IsCurrentCol(DisplayCol_)) Grid_->Link->UpdateCellControl(false);
 }
 
@@ -395,51 +483,35 @@ void TtsCol::SetDropDownStyle(TtsDropDownStyle v) {
 }
 
 void TtsCol::SetAllowGrayed(bool v) {
-    if (AllowGrayed_ == v) return;
-    AllowGrayed_ = v;
-    CellsChanged();
+    if (ChangeTo(AllowGrayed_, v)) CellsChanged();
 }
 
 void TtsCol::SetHeadingButton(TtsColHeadingButton v) {
-    if (HeadingButton_ == v) return;
-    HeadingButton_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingButton_, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingHorzAlignment(TtsHorzAlignment v) {
-    if (HeadingHorz_ == v) return;
-    HeadingHorz_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingHorz_, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingVertAlignment(TtsVertAlignment v) {
-    if (HeadingVert_ == v) return;
-    HeadingVert_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingVert_, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingWordWrap(TtsWordWrap v) {
-    if (HeadingWordWrap_ == v) return;
-    HeadingWordWrap_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingWordWrap_, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingColor(fw::TColor v) {
-    if (HeadingColor_ == v) return;
-    HeadingColor_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingColor_, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingParentFont(bool v) {
-    if (HeadingParentFont_ == v) return;
-    HeadingParentFont_ = v;
-    HeadingChanged();
+    if (ChangeTo(HeadingParentFont_, v)) HeadingChanged();
 }
 
 void TtsCol::SetSortPicture(TtsSortPicture v) {
-    if (SortPicture_ == v) return;
-    SortPicture_ = v;
-    HeadingChanged();
+    if (ChangeTo(SortPicture_, v)) HeadingChanged();
 }
 
 void TtsCol::SetMaxLength(int v) {
@@ -465,8 +537,7 @@ void TtsCol::SetParentFont(bool v) {
     P.ParentFont = v;
     if (v) {
         if (P.OwnFonts && Grid_) {
-            if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-            P.Font->Assign(Grid_->Font);
+            CopyFont(P, Grid_->Font);
         } else {
             P.Font.reset();
         }
@@ -477,38 +548,9 @@ void TtsCol::SetParentFont(bool v) {
     LookChanged();
 }
 
-void TtsCol::SetFont(const fw::TFont* v) {
-    if (v) {
-        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-        P.Font->Assign(*v);
-    } else {
-        P.Font.reset();
-    }
-    P.ParentFont = !P.Font;
-    LookChanged();
-}
-
 void TtsCol::SetParentCombo(bool v) {
     if (P.ParentCombo == v) return;
     P.ParentCombo = v;
-}
-
-TtsDrawOption TtsCol::PictureOption(int sub) const {
-    return sub >= 1 && sub <= 4 ? P.Picture[static_cast<std::size_t>(sub - 1)] : dopDefault;
-}
-
-void TtsCol::SetPictureOption(int sub, TtsDrawOption v) {
-    if (sub < 1 || sub > 4 || P.Picture[static_cast<std::size_t>(sub - 1)] == v) return;
-    P.Picture[static_cast<std::size_t>(sub - 1)] = v;
-    LookChanged();
-}
-
-void TtsCol::SetSpinOptions(TtsSpinOptions v) {
-    P.SpinOptions = v & spoAll;
-}
-
-void TtsCol::SetSpinIncrement(double v) {
-    P.SpinIncrement = v;
 }
 
 void TtsCol::SetDateTimeDef(fw::TObject* v) {
@@ -544,12 +586,7 @@ bool TtsCol::IsDefault() const {
 }
 
 void TtsCol::AssignProperties(const TtsCol& s) {
-    P.Color = s.P.Color;
-    P.Alignment = s.P.Alignment;
-    P.AlignFlag = s.P.AlignFlag;
-    P.HorzAlignment = s.P.HorzAlignment;
-    P.VertAlignment = s.P.VertAlignment;
-    P.WordWrap = s.P.WordWrap;
+    CopySharedProps(P, s.P);
     HeadingHorz_ = s.HeadingHorz_;
     HeadingVert_ = s.HeadingVert_;
     HeadingWordWrap_ = s.HeadingWordWrap_;
@@ -558,33 +595,20 @@ void TtsCol::AssignProperties(const TtsCol& s) {
     AssignedWidth_ = s.AssignedWidth_;
     Width_ = s.AssignedWidth_;
     Visible_ = s.Visible_;
-    P.ReadOnly = s.P.ReadOnly;
-    P.Is3D = s.P.Is3D;
     HeadingButton_ = s.HeadingButton_;
     HeadingColor_ = s.HeadingColor_;
     SortPicture_ = s.SortPicture_;
-    P.SpinOptions = s.P.SpinOptions;
-    P.SpinIncrement = s.P.SpinIncrement;
     MaxLength_ = s.MaxLength_;
     FieldName_ = s.FieldName_;
-    P.MaskName = s.P.MaskName;
-    P.ControlType = s.P.ControlType;
-    P.Picture = s.P.Picture;
-    P.ParentCombo = s.P.ParentCombo;
     CheckBoxValues_ = s.CheckBoxValues_;
-    P.ButtonType = s.P.ButtonType;
-    P.DateTimeDef = s.P.DateTimeDef;
-    P.ParentFont = s.P.ParentFont;
     if (s.P.ParentFont) {
         if (P.OwnFonts && Grid_) {
-            if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-            P.Font->Assign(Grid_->Font);
+            CopyFont(P, Grid_->Font);
         } else {
             P.Font.reset();
         }
     } else if (s.P.Font) {
-        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-        P.Font->Assign(*s.P.Font);
+        CopyFont(P, *s.P.Font);
     }
 }
 
@@ -687,89 +711,25 @@ void TtsRow::CellsChanged() {
     if (Grid_) Grid_->RepaintRow(DisplayRow());
 }
 
-void TtsRow::SetColor(fw::TColor v) {
-    if (P.Color == v) return;
-    P.Color = v;
-    LookChanged();
-}
-
-void TtsRow::SetHorzAlignment(TtsHorzAlignment v) {
-    if (P.HorzAlignment == v) return;
-    P.Set(prHorzAlignment, 0, TtsVariant(std::uint8_t{v}));
-    LookChanged();
-}
-
-void TtsRow::SetVertAlignment(TtsVertAlignment v) {
-    if (P.VertAlignment == v) return;
-    P.VertAlignment = v;
-    LookChanged();
-}
-
-void TtsRow::SetWordWrap(TtsWordWrap v) {
-    if (P.WordWrap == v) return;
-    P.WordWrap = v;
-    LookChanged();
-}
-
 void TtsRow::SetControlType(TtsControlType v) {
     if (P.ControlType == v) return;
-    const bool current = Grid_ && Grid_->IsCurrentRow(DisplayRow());
-    if (current) Grid_->Link->CloseCellControl(true);
-    P.ControlType = v;
-    CellsChanged();
-    if (!Grid_ || !Grid_->Link) return;
-    if (current) Grid_->Link->ReopenCellControl(true);
-    Grid_->Link->ControlTypeChanged(-1, DataRow_);
+    SwapCellControl(Grid_, RowAxis, DisplayRow(), -1, DataRow_, [&] {
+        P.ControlType = v;
+        CellsChanged();
+    });
 }
 
 void TtsRow::SetHeight(int v) {
     AssignedHeight_ = v;
-    if (Height_ == v) return;
-    Height_ = v;
-    if (!Grid_) return;
-    Grid_->SetRowHeightAt(DisplayRow(), Visible_ ? v : 0);
-    if (Grid_->Link) {
-        Grid_->Link->HeightChanged(DataRow_);
-        Grid_->Link->UpdateCellControl(false);
-    }
+    if (ChangeTo(Height_, v)) LineSizeChanged(Grid_, RowAxis, DisplayRow(), DataRow_, Visible_, v);
 }
 
 void TtsRow::SetVisible(bool v) {
-    if (Visible_ == v) return;
-    if (Grid_ && Grid_->IsCurrentRow(DisplayRow()) && !Grid_->Link->CanLeaveCell()) return;
-    Visible_ = v;
-    if (!Grid_) return;
-    const int display = DisplayRow();
-    if (v) {
-        Grid_->VisibleRows.Add(display);
-        Grid_->SetRowHeightAt(display, Height_);
-    } else {
-        Grid_->VisibleRows.Remove(display);
-        Grid_->SetRowHeightAt(display, 0);
-        Grid_->RowSelection.Select(display, false);
-    }
-    if (Grid_->Link) {
-        Grid_->Link->VisibilityChanged();
-        Grid_->Link->UpdateCellControl(false);
-    }
-}
-
-void TtsRow::SetReadOnly(bool v) {
-    if (P.ReadOnly == v) return;
-    P.ReadOnly = v;
-    CellsChanged();
-}
-
-void TtsRow::SetIs3D(bool v) {
-    if (P.Is3D == v) return;
-    P.Is3D = v;
-    CellsChanged();
+    if (Visible_ != v) SetLineVisible(Grid_, RowAxis, DisplayRow(), Height_, Visible_, v);
 }
 
 void TtsRow::SetButtonType(TtsButtonType v) {
-    if (P.ButtonType == v) return;
-    P.ButtonType = v;
-    CellsChanged();
+    if (ChangeTo(P.ButtonType, v)) CellsChanged();
 }
 
 void TtsRow::SetMaskName(const std::string& v) {
@@ -794,35 +754,6 @@ void TtsRow::SetParentFont(bool v) {
     LookChanged();
 }
 
-void TtsRow::SetFont(const fw::TFont* v) {
-    if (v) {
-        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-        P.Font->Assign(*v);
-    } else {
-        P.Font.reset();
-    }
-    P.ParentFont = !P.Font;
-    LookChanged();
-}
-
-TtsDrawOption TtsRow::PictureOption(int sub) const {
-    return sub >= 1 && sub <= 4 ? P.Picture[static_cast<std::size_t>(sub - 1)] : dopDefault;
-}
-
-void TtsRow::SetPictureOption(int sub, TtsDrawOption v) {
-    if (sub < 1 || sub > 4 || P.Picture[static_cast<std::size_t>(sub - 1)] == v) return;
-    P.Picture[static_cast<std::size_t>(sub - 1)] = v;
-    LookChanged();
-}
-
-void TtsRow::SetSpinOptions(TtsSpinOptions v) {
-    P.SpinOptions = v & spoAll;
-}
-
-void TtsRow::SetSpinIncrement(double v) {
-    P.SpinIncrement = v;
-}
-
 bool TtsRow::IsDefault() const {
     const int def = Grid_ ? Grid_->DefaultRowHeight() : 14;
     return P.SharedAtDefaults() && Height_ == def && AssignedHeight_ == def && Visible_ &&
@@ -830,32 +761,14 @@ bool TtsRow::IsDefault() const {
 }
 
 void TtsRow::AssignProperties(const TtsRow& s) {
-    P.Color = s.P.Color;
-    P.Alignment = s.P.Alignment;
-    P.AlignFlag = s.P.AlignFlag;
-    P.HorzAlignment = s.P.HorzAlignment;
-    P.VertAlignment = s.P.VertAlignment;
-    P.WordWrap = s.P.WordWrap;
+    CopySharedProps(P, s.P);
     AssignedHeight_ = s.AssignedHeight_;
     Height_ = s.AssignedHeight_;
     Visible_ = s.Visible_;
-    P.ReadOnly = s.P.ReadOnly;
-    P.Is3D = s.P.Is3D;
-    P.SpinOptions = s.P.SpinOptions;
-    P.SpinIncrement = s.P.SpinIncrement;
-    P.MaskName = s.P.MaskName;
-    P.ControlType = s.P.ControlType;
-    P.Picture = s.P.Picture;
-    P.ParentCombo = s.P.ParentCombo;
-    P.ButtonType = s.P.ButtonType;
-    P.DateTimeDef = s.P.DateTimeDef;
-    P.ParentFont = s.P.ParentFont;
     if (s.P.ParentFont)
         P.Font.reset();
-    else if (s.P.Font) {
-        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-        P.Font->Assign(*s.P.Font);
-    }
+    else if (s.P.Font)
+        CopyFont(P, *s.P.Font);
 }
 
 void TtsRow::ResetProperties(TtsKindSet k) {

@@ -218,12 +218,51 @@ struct TtsLineProps {
     bool SharedAtDefaults() const;
 };
 
-class TtsCol {
+// What a column and a row share: the line properties and the setters that only repaint.
+class TtsLine {
+public:
+    virtual ~TtsLine() = default;
+    TtsLine(const TtsLine&) = delete;
+    TtsLine& operator=(const TtsLine&) = delete;
+
+    fw::TColor Color() const { return P.Color; }
+    void SetColor(fw::TColor v);
+    TtsHorzAlignment HorzAlignment() const { return P.HorzAlignment; }
+    void SetHorzAlignment(TtsHorzAlignment v);
+    TtsVertAlignment VertAlignment() const { return P.VertAlignment; }
+    void SetVertAlignment(TtsVertAlignment v);
+    TtsWordWrap WordWrap() const { return P.WordWrap; }
+    void SetWordWrap(TtsWordWrap v);
+    TtsControlType ControlType() const { return P.ControlType; }
+    bool ReadOnly() const { return P.ReadOnly; }
+    void SetReadOnly(bool v);
+    bool Is3D() const { return P.Is3D; }
+    void SetIs3D(bool v);
+    TtsButtonType ButtonType() const { return P.ButtonType; }
+    const std::string& MaskName() const { return P.MaskName; }
+    bool ParentFont() const { return P.ParentFont; }
+    // The own font, or null while the line inherits the grid's.
+    const fw::TFont* Font() const { return P.Font.get(); }
+    void SetFont(const fw::TFont* v);
+    TtsDrawOption PictureOption(int sub) const; // 1 stretch, 2 shrink, 3 center, 4 keep aspect
+    void SetPictureOption(int sub, TtsDrawOption v);
+    TtsSpinOptions SpinOptions() const { return P.SpinOptions; }
+    void SetSpinOptions(TtsSpinOptions v);
+    double SpinIncrement() const { return P.SpinIncrement; }
+    void SetSpinIncrement(double v);
+
+    TtsLineProps P; // the shared part, read by the property collections
+
+protected:
+    TtsLine() = default;
+    // Both repaint the line; kept apart for where only the look or the cells change.
+    virtual void LookChanged() = 0;
+    virtual void CellsChanged() = 0;
+};
+
+class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
-    virtual ~TtsCol() = default;
-    TtsCol(const TtsCol&) = delete;
-    TtsCol& operator=(const TtsCol&) = delete;
 
     TtsGridModel* Grid() const { return Grid_; }
     int DataCol() const; // -1 out of range
@@ -233,24 +272,15 @@ public:
     void SetDisplayColField(int p) { DisplayCol_ = p; }
     std::uint32_t CreationNumber = 0;
 
-    fw::TColor Color() const { return P.Color; }
-    void SetColor(fw::TColor v);
-    TtsHorzAlignment HorzAlignment() const { return P.HorzAlignment; }
-    void SetHorzAlignment(TtsHorzAlignment v);
-    TtsVertAlignment VertAlignment() const { return P.VertAlignment; }
-    void SetVertAlignment(TtsVertAlignment v);
     std::uint8_t Alignment() const { return P.Alignment; }
     void SetAlignment(std::uint8_t v);
     bool AlignFlag() const { return P.AlignFlag; }
     void SetAlignFlag(bool v);
-    TtsWordWrap WordWrap() const { return P.WordWrap; }
-    void SetWordWrap(TtsWordWrap v);
     const std::string& HeadingText() const { return Heading_; }
     // The heading, or FieldName when it is empty.
     std::string Heading() const;
     void SetHeading(const std::string& v);
     int HeadingAccelPos() const { return HeadingAccel_; }
-    TtsControlType ControlType() const { return P.ControlType; }
     virtual void SetControlType(TtsControlType v);
     int Width() const { return Width_; }
     int AssignedWidth() const { return AssignedWidth_; }
@@ -261,11 +291,6 @@ public:
     }
     bool Visible() const { return Visible_; }
     virtual void SetVisible(bool v);
-    bool ReadOnly() const { return P.ReadOnly; }
-    void SetReadOnly(bool v);
-    bool Is3D() const { return P.Is3D; }
-    void SetIs3D(bool v);
-    TtsButtonType ButtonType() const { return P.ButtonType; }
     void SetButtonType(TtsButtonType v);
     TtsDropDownStyle DropDownStyle() const { return P.DropDownStyle; }
     void SetDropDownStyle(TtsDropDownStyle v);
@@ -289,21 +314,10 @@ public:
     virtual void SetMaxLength(int v);
     const std::string& FieldName() const { return FieldName_; }
     virtual void SetFieldName(const std::string& v);
-    const std::string& MaskName() const { return P.MaskName; }
     void SetMaskName(const std::string& v);
-    bool ParentFont() const { return P.ParentFont; }
     void SetParentFont(bool v);
-    // The own font, or null while the column inherits the grid's.
-    const fw::TFont* Font() const { return P.Font.get(); }
-    void SetFont(const fw::TFont* v);
     bool ParentCombo() const { return P.ParentCombo; }
     void SetParentCombo(bool v);
-    TtsDrawOption PictureOption(int sub) const; // 1 stretch, 2 shrink, 3 center, 4 keep aspect
-    void SetPictureOption(int sub, TtsDrawOption v);
-    TtsSpinOptions SpinOptions() const { return P.SpinOptions; }
-    void SetSpinOptions(TtsSpinOptions v);
-    double SpinIncrement() const { return P.SpinIncrement; }
-    void SetSpinIncrement(double v);
     fw::TObject* DateTimeDef() const { return P.DateTimeDef; }
     void SetDateTimeDef(fw::TObject* v);
     const std::string& CheckBoxValues() const { return CheckBoxValues_; }
@@ -322,11 +336,9 @@ public:
     bool IsDisplayColStored() const;
     bool IsWidthStored() const { return true; }
 
-    TtsLineProps P; // the shared part, read by the property collections
-
 private:
-    void LookChanged();
-    void CellsChanged();
+    void LookChanged() override;
+    void CellsChanged() override;
     void HeadingChanged();
 
     TtsGridModel* Grid_;
@@ -350,27 +362,15 @@ private:
     bool PrintTotals_ = false;
 };
 
-class TtsRow {
+class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
-    virtual ~TtsRow() = default;
-    TtsRow(const TtsRow&) = delete;
-    TtsRow& operator=(const TtsRow&) = delete;
 
     TtsGridModel* Grid() const { return Grid_; }
     int DataRow() const { return DataRow_; }
     int DisplayRow() const;
     void SetDisplayRow(int p);
 
-    fw::TColor Color() const { return P.Color; }
-    void SetColor(fw::TColor v);
-    TtsHorzAlignment HorzAlignment() const { return P.HorzAlignment; }
-    void SetHorzAlignment(TtsHorzAlignment v);
-    TtsVertAlignment VertAlignment() const { return P.VertAlignment; }
-    void SetVertAlignment(TtsVertAlignment v);
-    TtsWordWrap WordWrap() const { return P.WordWrap; }
-    void SetWordWrap(TtsWordWrap v);
-    TtsControlType ControlType() const { return P.ControlType; }
     void SetControlType(TtsControlType v);
     int Height() const { return Height_; }
     int AssignedHeight() const { return AssignedHeight_; }
@@ -381,24 +381,9 @@ public:
     }
     bool Visible() const { return Visible_; }
     void SetVisible(bool v);
-    bool ReadOnly() const { return P.ReadOnly; }
-    void SetReadOnly(bool v);
-    bool Is3D() const { return P.Is3D; }
-    void SetIs3D(bool v);
-    TtsButtonType ButtonType() const { return P.ButtonType; }
     void SetButtonType(TtsButtonType v);
-    const std::string& MaskName() const { return P.MaskName; }
     void SetMaskName(const std::string& v);
-    bool ParentFont() const { return P.ParentFont; }
     void SetParentFont(bool v);
-    const fw::TFont* Font() const { return P.Font.get(); }
-    void SetFont(const fw::TFont* v);
-    TtsDrawOption PictureOption(int sub) const;
-    void SetPictureOption(int sub, TtsDrawOption v);
-    TtsSpinOptions SpinOptions() const { return P.SpinOptions; }
-    void SetSpinOptions(TtsSpinOptions v);
-    double SpinIncrement() const { return P.SpinIncrement; }
-    void SetSpinIncrement(double v);
 
     virtual bool IsDefault() const;
     virtual bool IsUnused() const { return IsDefault(); }
@@ -406,11 +391,9 @@ public:
     virtual void ResetProperties(TtsKindSet kinds);
     bool IsDisplayRowStored() const { return DisplayRow() != DataRow_; }
 
-    TtsLineProps P;
-
 private:
-    void LookChanged();
-    void CellsChanged();
+    void LookChanged() override;
+    void CellsChanged() override;
 
     TtsGridModel* Grid_;
     int DataRow_;

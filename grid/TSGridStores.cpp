@@ -16,6 +16,18 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
            });
 }
 
+// The block is taken out first so that overlapping moves keep every entry; the places it
+// leaves and nothing refills are cleared.
+template <class T> void MoveBlock(std::vector<T>& v, int from, int to, int count) {
+    std::vector<T> block;
+    for (int i = 0; i < count; ++i)
+        block.push_back(std::move(v[static_cast<std::size_t>(from + i)]));
+    for (int i = 0; i < count; ++i)
+        v[static_cast<std::size_t>(from + i)] = T{};
+    for (int i = 0; i < count; ++i)
+        v[static_cast<std::size_t>(to + i)] = std::move(block[static_cast<std::size_t>(i)]);
+}
+
 } // namespace
 
 // --- Columns ---------------------------------------------------------------------------------
@@ -71,12 +83,7 @@ TtsCol* TtsGridCols::Find(const TtsVariant& key) const {
 
 void TtsGridCols::MoveEntries(int from, int to, int count) {
     if (count <= 0 || from < 0 || to < 0 || from + count > Count() || to + count > Count()) return;
-    // The block is taken out first so that overlapping moves keep every column.
-    std::vector<std::unique_ptr<TtsCol>> block;
-    for (int i = 0; i < count; ++i)
-        block.push_back(std::move(Cols_[static_cast<std::size_t>(from + i)]));
-    for (int i = 0; i < count; ++i)
-        Cols_[static_cast<std::size_t>(to + i)] = std::move(block[static_cast<std::size_t>(i)]);
+    MoveBlock(Cols_, from, to, count);
 }
 
 // --- Rows
@@ -193,19 +200,9 @@ std::uint32_t TtsGridRows::CreationNumber(int dataRow) const {
 
 void TtsGridRows::MoveEntries(int from, int to, int count) {
     if (count <= 0 || from < 0 || to < 0 || from + count > Count() || to + count > Count()) return;
-    auto moveBlock = [&](auto& v) {
-        using T = typename std::decay_t<decltype(v)>::value_type;
-        std::vector<T> block;
-        for (int i = 0; i < count; ++i)
-            block.push_back(std::move(v[static_cast<std::size_t>(from + i)]));
-        for (int i = 0; i < count; ++i)
-            v[static_cast<std::size_t>(from + i)] = T{};
-        for (int i = 0; i < count; ++i)
-            v[static_cast<std::size_t>(to + i)] = std::move(block[static_cast<std::size_t>(i)]);
-    };
-    moveBlock(Rows_);
-    moveBlock(Creation_);
-    if (HasTable_) moveBlock(Display_);
+    MoveBlock(Rows_, from, to, count);
+    MoveBlock(Creation_, from, to, count);
+    if (HasTable_) MoveBlock(Display_, from, to, count);
 }
 
 // --- Visible positions

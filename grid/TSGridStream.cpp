@@ -371,6 +371,19 @@ std::int32_t ReadCount(TtsStream& s) {
     return n;
 }
 
+// An older stream's Alignment or Align value replaces its half of the legacy pair.
+TtsHorzAlignment MergeLegacyAlignment(TtsHorzAlignment h, bool isAlignment, const TtsVariant& v,
+                                      const std::string& name) {
+    std::uint8_t a = 0;
+    bool f = false;
+    LegacyOfHorz(h, a, f);
+    if (isAlignment)
+        a = EnumOf(v, name, 2);
+    else
+        f = BoolOf(v, name);
+    return HorzOfLegacy(a, f);
+}
+
 } // namespace
 
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds) {
@@ -697,14 +710,8 @@ void TtsGridStreamComponent::ReadCols(TtsStream& s) {
             }
             if (prop == "HeadingAlignment" || prop == "HeadingAlign") {
                 if (!KindChosen(Kinds, prAlignment)) return;
-                std::uint8_t a = 0;
-                bool f = false;
-                LegacyOfHorz(target.HeadingHorzAlignment(), a, f);
-                if (prop == "HeadingAlignment")
-                    a = EnumOf(v, name, 2);
-                else
-                    f = BoolOf(v, name);
-                target.SetHeadingHorzAlignment(HorzOfLegacy(a, f));
+                target.SetHeadingHorzAlignment(MergeLegacyAlignment(
+                    target.HeadingHorzAlignment(), prop == "HeadingAlignment", v, name));
                 return;
             }
             for (const auto& p : ColProps()) {
@@ -748,14 +755,8 @@ void TtsGridStreamComponent::ReadRows(TtsStream& s) {
             if (prop == "Alignment" || prop == "Align") {
                 if (!KindChosen(Kinds, prAlignment)) return;
                 TtsRow& target = bound ? *bound : scratch;
-                std::uint8_t a = 0;
-                bool f = false;
-                LegacyOfHorz(target.HorzAlignment(), a, f);
-                if (prop == "Alignment")
-                    a = EnumOf(v, name, 2);
-                else
-                    f = BoolOf(v, name);
-                target.SetHorzAlignment(HorzOfLegacy(a, f));
+                target.SetHorzAlignment(
+                    MergeLegacyAlignment(target.HorzAlignment(), prop == "Alignment", v, name));
                 return;
             }
             for (const auto& p : RowProps()) {

@@ -333,26 +333,21 @@ void DrawPicture(fw::TCanvas& Canvas, const fw::TRect& R, const fw::TBitmap* Bit
     fw::TRect Dst = R;
     auto Round = [](double V) { return static_cast<int>(std::lround(V)); };
     if (KeepAspectRatio) {
-        if (!ShrinkPicture) {
-            if (W < PW) {
-                Src.Left = CenterPicture ? (PW - W) / 2 : 0;
-                Src.Right = Src.Left + W;
-            }
-            if (H < PH) {
-                Src.Top = CenterPicture ? (PH - H) / 2 : 0;
-                Src.Bottom = Src.Top + H;
-            }
-        }
-        if (!StretchPicture) {
-            if (W > PW) {
-                Dst.Left = R.Left + (CenterPicture ? (W - PW) / 2 : 0);
-                Dst.Right = Dst.Left + PW;
-            }
-            if (H > PH) {
-                Dst.Top = R.Top + (CenterPicture ? (H - PH) / 2 : 0);
-                Dst.Bottom = Dst.Top + PH;
-            }
-        }
+        // One axis at a time: the picture cut to a smaller cell, or placed in a larger one.
+        auto CutAxis = [&](int Cell, int Pic, int& Lo, int& Hi) {
+            if (ShrinkPicture || Cell >= Pic) return;
+            Lo = CenterPicture ? (Pic - Cell) / 2 : 0;
+            Hi = Lo + Cell;
+        };
+        auto PlaceAxis = [&](int Cell, int Pic, int Start, int& Lo, int& Hi) {
+            if (StretchPicture || Cell <= Pic) return;
+            Lo = Start + (CenterPicture ? (Cell - Pic) / 2 : 0);
+            Hi = Lo + Pic;
+        };
+        CutAxis(W, PW, Src.Left, Src.Right);
+        CutAxis(H, PH, Src.Top, Src.Bottom);
+        PlaceAxis(W, PW, R.Left, Dst.Left, Dst.Right);
+        PlaceAxis(H, PH, R.Top, Dst.Top, Dst.Bottom);
         const int SW = Src.Right - Src.Left, SH = Src.Bottom - Src.Top;
         const int DW = Dst.Right - Dst.Left, DH = Dst.Bottom - Dst.Top;
         if (SW > 0 && SH > 0 && DW > 0 && DH > 0) {
@@ -368,24 +363,20 @@ void DrawPicture(fw::TCanvas& Canvas, const fw::TRect& R, const fw::TBitmap* Bit
             }
         }
     } else {
-        if (W <= PW) {
-            if (!ShrinkPicture) {
-                Src.Left = CenterPicture ? Round((PW - W) / 2.0) : 0;
-                Src.Right = Src.Left + W;
+        // Each axis alone: cut the picture to the cell, or place it in the larger cell.
+        auto FitAxis = [&](int Cell, int Pic, int Start, int& SrcLo, int& SrcHi, int& DstLo,
+                           int& DstHi) {
+            if (Cell <= Pic) {
+                if (ShrinkPicture) return;
+                SrcLo = CenterPicture ? Round((Pic - Cell) / 2.0) : 0;
+                SrcHi = SrcLo + Cell;
+            } else if (!StretchPicture) {
+                DstLo = Start + (CenterPicture ? Round((Cell - Pic) / 2.0) : 0);
+                DstHi = DstLo + Pic;
             }
-        } else if (!StretchPicture) {
-            Dst.Left = R.Left + (CenterPicture ? Round((W - PW) / 2.0) : 0);
-            Dst.Right = Dst.Left + PW;
-        }
-        if (H <= PH) {
-            if (!ShrinkPicture) {
-                Src.Top = CenterPicture ? Round((PH - H) / 2.0) : 0;
-                Src.Bottom = Src.Top + H;
-            }
-        } else if (!StretchPicture) {
-            Dst.Top = R.Top + (CenterPicture ? Round((H - PH) / 2.0) : 0);
-            Dst.Bottom = Dst.Top + PH;
-        }
+        };
+        FitAxis(W, PW, R.Left, Src.Left, Src.Right, Dst.Left, Dst.Right);
+        FitAxis(H, PH, R.Top, Src.Top, Src.Bottom, Dst.Top, Dst.Bottom);
     }
     Canvas.FillRect(R);
     if (TransparentColor == fw::clNone)

@@ -121,8 +121,6 @@ bool TBaseLazyTree::DoCancelEdit() {
 void TBaseLazyTree::UpdateEditBounds() {
     if (!InState(tsEditing) || !FEditLink || !FFocusedNode) return;
     fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
-    // Rows start below the header in the control.
-    R = fw::OffsetRect(R, 0, FHeaderRect.Height());
     TLTHeader* H = Header();
     if (H && H->Columns().IsValidColumn(FEditColumn)) {
         int L = 0, Rt = 0;

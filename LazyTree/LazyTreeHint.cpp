@@ -36,7 +36,6 @@ fw::TRect TLazyTreeHintWindow::CalcHintRect(int MaxWidth, const std::u16string& 
     if (Tooltip) {
         // The text rectangle of the cell, in the tree's control coordinates.
         fw::TRect Row = Tree->GetDisplayRect(Data->Node, Data->Column, false, true);
-        Row = fw::OffsetRect(Row, 0, Tree->HeaderRect().Height());
         int CellLeft = Row.Left, CellRight = Row.Right;
         if (HasColumn) H->Columns().GetColumnBounds(Data->Column, CellLeft, CellRight);
         int ContentLeft = CellLeft + Tree->Margin();

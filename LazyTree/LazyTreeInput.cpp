@@ -88,7 +88,7 @@ void TBaseLazyTree::DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right,
 }
 
 void TBaseLazyTree::GetViewHitTestInfoAt(int X, int Y, THitInfo& HitInfo) {
-    GetHitTestInfoAt(X, Y - FHeaderRect.Height(), true, HitInfo);
+    GetHitTestInfoAt(X, Y, true, HitInfo);
     if (!HitInfo.HitNode) return;
     int CellLeft = 0, CellRight = std::max(ClientWidth(), static_cast<int>(FRangeX));
     TAlignment Alignment = taLeftJustify;

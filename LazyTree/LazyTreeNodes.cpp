@@ -592,7 +592,7 @@ PLazyNode TBaseLazyTree::GetNodeAt(int X, int Y) {
 }
 
 PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
-    std::int64_t Pos = Relative ? static_cast<std::int64_t>(Y) - FOffsetY : Y;
+    std::int64_t Pos = Relative ? static_cast<std::int64_t>(Y) - FOffsetY - RowAreaTop() : Y;
     if (Pos < 0) Pos = 0;
     std::uint32_t CurrentPos = 0;
     PLazyNode Run = nullptr;
@@ -621,14 +621,15 @@ PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
             Next = GetNextVisibleSiblingNoInit(Up->Parent);
         Run = Next;
     }
-    NodeTop = static_cast<int>(Relative ? static_cast<std::int64_t>(CurrentPos) + FOffsetY
-                                        : static_cast<std::int64_t>(CurrentPos));
+    NodeTop =
+        static_cast<int>(Relative ? static_cast<std::int64_t>(CurrentPos) + FOffsetY + RowAreaTop()
+                                  : static_cast<std::int64_t>(CurrentPos));
     return Result;
 }
 
 PLazyNode TBaseLazyTree::GetTopNode() {
     int Top = 0;
-    return GetNodeAt(0, 0, true, Top);
+    return GetNodeAt(0, RowAreaTop(), true, Top);
 }
 
 void TBaseLazyTree::SetTopNode(PLazyNode Node) {
@@ -636,7 +637,7 @@ void TBaseLazyTree::SetTopNode(PLazyNode Node) {
     for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
         if (!(Run->States & vsExpanded)) ToggleNode(Run);
     fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
-    SetOffsetY(FOffsetY - R.Top);
+    SetOffsetY(FOffsetY - (R.Top - RowAreaTop()));
 }
 
 fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnly, bool Unclipped) {
@@ -661,7 +662,7 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
             Top += GetNodeHeight(Run);
     }
     fw::TRect R;
-    R.Top = static_cast<int>(static_cast<std::int64_t>(Top) + FOffsetY);
+    R.Top = static_cast<int>(static_cast<std::int64_t>(Top) + FOffsetY + RowAreaTop());
     R.Bottom = R.Top + static_cast<int>(GetNodeHeight(Node));
     R.Left = FOffsetX;
     R.Right = FOffsetX + static_cast<int>(std::max<std::uint32_t>(
@@ -692,10 +693,10 @@ void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitI
     HitInfo = THitInfo{};
     if (Relative) {
         X -= FOffsetX;
-        Y -= FOffsetY;
+        Y -= FOffsetY + RowAreaTop();
     }
     std::int64_t Width = std::max<std::int64_t>(ClientWidth(), FRangeX);
-    std::int64_t Height = std::max<std::int64_t>(ClientHeight(), RangeY());
+    std::int64_t Height = std::max<std::int64_t>(RowAreaHeight(), RangeY());
     if (X < 0)
         HitInfo.HitPositions |= hpToLeft;
     else if (X > Width)
@@ -726,7 +727,9 @@ bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool) {
     fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
     if (R.Bottom <= R.Top) return Expanded;
     int Old = FOffsetY;
-    int H = ClientHeight();
+    // Measured within the row area, below the header.
+    R = fw::OffsetRect(R, 0, -RowAreaTop());
+    int H = RowAreaHeight();
     if (R.Top >= 0) {
         if (R.Bottom > H || Center) SetOffsetY(FOffsetY - R.Bottom + (Center ? H / 2 : H));
     } else {
@@ -1110,9 +1113,10 @@ bool TBaseLazyTree::UpdateDrawSelection(int X, int Y) {
     if (!InState(tsDrawSelecting)) return false;
     FOldRect = FNewRect;
     std::int64_t MaxX = std::max<std::int64_t>(ClientWidth(), FRangeX);
-    std::int64_t MaxY = std::max<std::int64_t>(ClientHeight(), RangeY());
+    std::int64_t MaxY = std::max<std::int64_t>(RowAreaHeight(), RangeY());
     FNewRect.Right = static_cast<int>(std::clamp<std::int64_t>(X - FOffsetX, 0, MaxX));
-    FNewRect.Bottom = static_cast<int>(std::clamp<std::int64_t>(Y - FOffsetY, 0, MaxY));
+    FNewRect.Bottom =
+        static_cast<int>(std::clamp<std::int64_t>(Y - FOffsetY - RowAreaTop(), 0, MaxY));
     return !(FOldRect == FNewRect);
 }
 

@@ -105,8 +105,12 @@ void TBaseLazyTree::HeaderLoaded() {
     if (H->Options() & hoAutoResize) H->Columns().AdjustAutoSize(InvalidColumn, true);
 }
 
+int TBaseLazyTree::RowAreaTop() const {
+    return std::max(0, FHeaderRect.Height());
+}
+
 int TBaseLazyTree::RowAreaHeight() const {
-    return std::max(0, ClientHeight() - FHeaderRect.Height());
+    return std::max(0, ClientHeight() - RowAreaTop());
 }
 
 std::unique_ptr<TLazyTreeColumn> TBaseLazyTree::GetColumnClass(TLazyTreeColumns* Collection) {

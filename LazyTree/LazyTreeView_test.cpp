@@ -153,6 +153,72 @@ TEST_F(ViewTest, HeaderIsPaintedAboveTheRows) {
     EXPECT_EQ(B.Canvas().Pixels(26, 17 + 5), fw::clRed);
 }
 
+// Rows measure from the header's bottom everywhere: display rectangles, repaints,
+// scrolling and hit tests.
+TEST_F(ViewTest, RowPositionsStartBelowTheHeader) {
+    TLTHeader* H = Tree->Header();
+    H->Columns().Add()->SetWidth(200);
+    H->SetOptions(H->Options() | hoVisible);
+    Tree->SetBounds(0, 0, 200, 100);
+    Tree->SetExpanded(Top(0), true);
+    Tree->SetExpanded(Top(1), true); // seven rows of 18, more than the 83-pixel row area
+    Tree->SetOffsetY(0);             // undo the scroll that opening brought
+    fw::ProcessMessages();
+    const int HeaderBottom = Tree->HeaderRect().Bottom;
+    ASSERT_EQ(HeaderBottom, 17);
+
+    fw::TRect R = Tree->GetDisplayRect(Top(0), NoColumn, false);
+    EXPECT_EQ(R.Top, HeaderBottom);
+    EXPECT_EQ(R.Bottom, HeaderBottom + 18);
+    EXPECT_EQ(Tree->GetTopNode(), Top(0));
+
+    // A repaint of the first row covers that row, not the header.
+    ASSERT_TRUE(Form->UpdateRect().IsEmpty());
+    Tree->InvalidateNode(Top(0));
+    EXPECT_EQ(Form->UpdateRect().Top, HeaderBottom);
+    EXPECT_EQ(Form->UpdateRect().Bottom, HeaderBottom + 18);
+    fw::ProcessMessages();
+
+    // The last row is fully inside the row area, and the scroll stops there.
+    PLazyNode Last = Tree->GetLastVisible();
+    EXPECT_TRUE(Tree->ScrollIntoView(Last, false));
+    R = Tree->GetDisplayRect(Last, NoColumn, false);
+    EXPECT_EQ(R.Bottom, Tree->ClientHeight());
+    EXPECT_GE(R.Top, HeaderBottom);
+    EXPECT_EQ(Tree->OffsetY(), Tree->RowAreaHeight() - 7 * 18);
+    Tree->SetOffsetY(-1000);
+    EXPECT_EQ(Tree->OffsetY(), Tree->RowAreaHeight() - 7 * 18);
+
+    // Hit tests find the node whose display rectangle holds the point.
+    THitInfo Info;
+    Tree->GetViewHitTestInfoAt(30, R.Top + 1, Info);
+    EXPECT_EQ(Info.HitNode, Last);
+    Tree->GetViewHitTestInfoAt(30, R.Top - 1, Info);
+    EXPECT_EQ(Info.HitNode, Tree->GetPreviousVisible(Last));
+    int NodeTop = 0;
+    EXPECT_EQ(Tree->GetNodeAt(0, R.Bottom - 1, true, NodeTop), Last);
+    EXPECT_EQ(NodeTop, R.Top);
+
+    // Scrolling a node above the row area back in puts it right below the header.
+    Tree->ScrollIntoView(Top(0), false);
+    EXPECT_EQ(Tree->GetDisplayRect(Top(0), NoColumn, false).Top, HeaderBottom);
+    PLazyNode Second = Tree->GetNextVisible(Top(0));
+    Tree->SetTopNode(Second);
+    EXPECT_EQ(Tree->GetDisplayRect(Second, NoColumn, false).Top, HeaderBottom);
+    EXPECT_EQ(Tree->GetTopNode(), Second);
+}
+
+TEST_F(ViewTest, NewTreeHasTheWindowColourNotItsParents) {
+    auto* Fresh = fw::Create<TLazyStringTree>(Form.get());
+    EXPECT_EQ(Fresh->Color(), fw::clWindow);
+    EXPECT_FALSE(Fresh->ParentColor());
+    Fresh->SetParent(Form.get()); // the form is button-faced
+    ASSERT_NE(Form->Color(), fw::clWindow);
+    EXPECT_EQ(Fresh->Color(), fw::clWindow);
+    Form->SetColor(fw::clRed);
+    EXPECT_EQ(Fresh->Color(), fw::clWindow);
+}
+
 // --- keyboard -----------------------------------------------------------------------
 
 TEST_F(ViewTest, DownMovesFocusAndKeepsOneSelectedNode) {

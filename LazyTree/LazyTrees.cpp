@@ -93,6 +93,9 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
     FHeader = std::make_unique<TLTHeader>(this);
     SetBounds(Left(), Top(), 200, 100);
     SetTabStop(true);
+    // A tree is a window-coloured list, not a button-faced panel; this also
+    // stops it taking its parent's colour.
+    SetColor(fw::clWindow);
     AddThreadReference();
 }
 
@@ -795,8 +798,7 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
                 if ((AutoOptions() & toAutoScrollOnExpand) && (Node->States & vsExpanded) &&
                     HandleAllocated()) {
                     // Show as much of the opened subtree as fits.
-                    if (Node->TotalHeight <=
-                        static_cast<std::uint32_t>(std::max(ClientHeight(), 0)))
+                    if (Node->TotalHeight <= static_cast<std::uint32_t>(RowAreaHeight()))
                         ScrollIntoView(Node->LastChild,
                                        (SelectionOptions() & toCenterScrollIntoView) != 0);
                     else
@@ -1013,14 +1015,14 @@ void TBaseLazyTree::SetTextMargin(int Value) {
 
 void TBaseLazyTree::UpdateScrollBars(bool DoRepaint) {
     // The content may have shrunk below the current offset.
-    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(ClientHeight()) -
+    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
                                                       static_cast<std::int64_t>(RangeY()));
     if (FOffsetY < MinY) FOffsetY = static_cast<int>(MinY);
     if (DoRepaint && HandleAllocated()) Invalidate();
 }
 
 void TBaseLazyTree::SetOffsetY(int Value) {
-    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(ClientHeight()) -
+    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
                                                       static_cast<std::int64_t>(RangeY()));
     std::int64_t V = std::clamp<std::int64_t>(Value, MinY, 0);
     if (V == FOffsetY) return;
@@ -1058,7 +1060,7 @@ void TBaseLazyTree::InvalidateToBottom(PLazyNode Node) {
     if ((Node->States & vsVisible) && (Node->States & vsInitialized)) {
         fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
         if (R.Top < ClientHeight()) {
-            R.Top = std::max(R.Top, 0);
+            R.Top = std::max(R.Top, RowAreaTop());
             R.Left = 0;
             R.Right = ClientWidth();
             R.Bottom = ClientHeight();

@@ -720,7 +720,9 @@ public:
     void SetOffsetXY(fw::TPoint Value);
     // Moves both offsets, limited to the content; false when nothing moved.
     bool DoSetOffsetXY(fw::TPoint Value);
-    // Height of the row area (the control less the header).
+    // The row area: the control below the header. Node positions, hit tests and
+    // scrolling all measure from its top.
+    int RowAreaTop() const;
     int RowAreaHeight() const;
     bool IsLoading() const { return Loading(); }
     void WndProc(fw::TMessage& Message) override;

@@ -113,6 +113,10 @@ void TBaseLazyTree::GetViewHitTestInfoAt(int X, int Y, THitInfo& HitInfo) {
 
 void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shift,
                                     const THitInfo& HitInfo) {
+    if (InState(tsWheelPanning) || InState(tsWheelScrolling)) {
+        StopWheelPanning();
+        return;
+    }
     StopTimer(*this, EditTimer);
     DoStateChange({}, {tsEditPending});
     if (InState(tsEditing) && !DoEndEdit()) return;
@@ -154,17 +158,30 @@ void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shi
     if (Node && (LabelHit || CellHit) && Keys == 0 && !(WasSelected && Button == fw::mbRight)) {
         if (!WasSelected)
             ClearSelection();
+        else if (FSelectionCount > 1 && InState(tsOLEDragPending))
+            DoStateChange({tsClearPending}); // the others go on release, unless a drag starts
         else if (FSelectionCount > 1) {
             ClearSelection();
             AddToSelection(Node);
         }
-    } else if (!Node && MultiSelect && Keys == 0) {
+    } else if (MultiSelect && Keys == 0 && !LabelHit && !CellHit &&
+               !(MiscOptions() & toFullRowDrag)) {
+        // A plain press beside the labels starts over (a band may follow).
         ClearSelection();
     }
     if (Focused() && Keys == 0 && Node && WasSelected && Node == FFocusedNode && !ColumnChanged &&
         (LabelHit || ((MiscOptions() & toGridExtensions) && (P & hpOnItem))))
         DoStateChange({tsEditPending});
     FLastClickPos = ScreenToClient(fw::GetCursorPos());
+    if (!(SelectionOptions() & toDisableDrawSelection) && !LabelHit &&
+        !(MiscOptions() & toFullRowDrag) && MultiSelect) {
+        SetMouseCapture(true);
+        DoStateChange({tsDrawSelPending});
+        FDrawSelShiftState = Keys;
+        SetDrawSelectionStart(
+            {FLastClickPos.X - FOffsetX, FLastClickPos.Y - FOffsetY - RowAreaTop()});
+        if (!CellHit) return;
+    }
     if (Node && (LabelHit || CellHit)) {
         if (DoFocusChanging(FFocusedNode, Node, FFocusedColumn, NewColumn)) {
             PLazyNode LastFocused = FFocusedNode;
@@ -196,7 +213,12 @@ void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shi
 
 void TBaseLazyTree::HandleMouseUp(fw::TMouseButton, fw::TShiftState, const THitInfo& HitInfo) {
     SetMouseCapture(false);
-    DoStateChange({}, {tsLeftButtonDown, tsRightButtonDown, tsMiddleButtonDown});
+    if (InState(tsDrawSelPending) || InState(tsDrawSelecting)) {
+        DoStateChange({}, {tsDrawSelPending, tsDrawSelecting});
+        Invalidate();
+    }
+    DoStateChange({}, {tsLeftButtonDown, tsRightButtonDown, tsMiddleButtonDown, tsScrolling,
+                       tsScrollPending});
     StopTimer(*this, ScrollTimer);
     if (InState(tsMouseCheckPending)) {
         DoStateChange({}, {tsMouseCheckPending});
@@ -552,6 +574,7 @@ void TBaseLazyTree::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {
     if (Header() && Header()->HandleMessage(Message)) return;
+    if (HandleDragMessage(Message)) return;
     const bool HeaderBusy = Header() && Header()->States != 0;
     auto Hit = [&](THitInfo& Info) {
         const fw::TPoint P = fw::LParamToPoint(Message.LParam);
@@ -598,7 +621,60 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
             HandleMouseUp(fw::mbRight, Shift, Info);
         }
         return;
+    case fw::WM_MBUTTONDOWN: {
+        DoStateChange({tsMiddleButtonDown});
+        if (HeaderBusy) return;
+        fw::TCustomControl::WndProc(Message);
+        const bool Panning = InState(tsWheelPanning) || InState(tsWheelScrolling);
+        if ((MiscOptions() & toWheelPanning) && !Panning &&
+            (static_cast<int>(FRangeX) > ClientWidth() ||
+             static_cast<int>(RangeY()) > RowAreaHeight())) {
+            StartWheelPanning(ClientToScreen(fw::LParamToPoint(Message.LParam)));
+            return;
+        }
+        StopWheelPanning();
+        if (SelectionOptions() & toMiddleClickSelect) {
+            Hit(Info);
+            HandleMouseDown(fw::mbMiddle, Shift, Info);
+        }
+        return;
+    }
+    case fw::WM_MBUTTONUP:
+        DoStateChange({}, {tsMiddleButtonDown});
+        if (InState(tsWheelPanning) || InState(tsWheelScrolling)) {
+            // A click without a drag keeps scrolling until the next press.
+            if (InState(tsWheelScrolling))
+                DoStateChange({}, {tsWheelPanning});
+            else
+                StopWheelPanning();
+            return;
+        }
+        if (HeaderBusy) return;
+        fw::TCustomControl::WndProc(Message);
+        if (SelectionOptions() & toMiddleClickSelect) {
+            Hit(Info);
+            HandleMouseUp(fw::mbMiddle, Shift, Info);
+        }
+        return;
+    case fw::WM_MBUTTONDBLCLK:
+        fw::TCustomControl::WndProc(Message);
+        if (SelectionOptions() & toMiddleClickSelect) {
+            Hit(Info);
+            HandleMouseDblClick(fw::mbMiddle, Shift, Info);
+        }
+        return;
+    case fw::WM_CANCELMODE:
+        StopExpandTimer();
+        StopTimer(*this, EditTimer);
+        StopTimer(*this, ScrollTimer);
+        StopTimer(*this, SearchTimer);
+        FSearchBuffer.clear();
+        DoStateChange({}, {tsClearPending, tsDrawSelPending, tsDrawSelecting, tsEditPending,
+                           tsIncrementalSearching, tsOLEDragPending, tsVCLDragPending, tsScrolling,
+                           tsScrollPending});
+        break;
     case fw::CM_MOUSEWHEEL: {
+        StopWheelPanning();
         fw::TCustomControl::WndProc(Message);
         if (Message.Result) return;
         const auto Delta = static_cast<std::int16_t>((Message.WParam >> 16) & 0xFFFF);
@@ -619,6 +695,7 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
     case fw::WM_MOUSEMOVE: {
         fw::TCustomControl::WndProc(Message);
         const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+        if (MouseMoveScroll(P)) return;
         Hit(Info);
         // Hot tracking: the label or check box, or anywhere on the row with full-row selection.
         PLazyNode Hot = Info.HitNode;
@@ -636,6 +713,12 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
         return;
     }
     case fw::WM_MOUSELEAVE:
+        // A rubber band holds the capture and keeps scrolling outside the window.
+        if (!InState(tsWheelPanning) && !InState(tsWheelScrolling) && !InState(tsDrawSelecting) &&
+            !InState(tsDrawSelPending)) {
+            StopTimer(*this, ScrollTimer);
+            DoStateChange({}, {tsScrolling, tsScrollPending});
+        }
         if (FHotNode) {
             InvalidateNode(FHotNode);
             FHotNode = nullptr;
@@ -653,10 +736,26 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
             DoEdit();
             return;
         }
+        if (Message.WParam == ExpandTimer) {
+            PLazyNode Node = FExpandNode;
+            StopExpandTimer();
+            if (Node && (Node->States & vsHasChildren) && !(Node->States & vsExpanded))
+                ToggleNode(Node);
+            return;
+        }
+        if (Message.WParam == ScrollTimer) {
+            if (InState(tsScrollPending)) {
+                if (HandleAllocated()) fw::SetTimer(Handle(), ScrollTimer, FAutoScrollInterval);
+                DoStateChange({tsScrolling}, {tsScrollPending});
+            }
+            DoTimerScroll();
+            return;
+        }
         break;
     case fw::WM_KILLFOCUS:
         fw::TCustomControl::WndProc(Message);
-        StopTimer(*this, ExpandTimer);
+        StopWheelPanning();
+        StopExpandTimer();
         StopTimer(*this, EditTimer);
         StopTimer(*this, ScrollTimer);
         FSearchBuffer.clear();

@@ -120,11 +120,15 @@ void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window
         C.FillRect({Window.Left, 0, Window.Right, RowHeight});
         DetermineLineImages(Node, Lines);
         const bool Selected = (Node->States & vsSelected) != 0;
-        const bool DrawSelected = Selected && (Options & ipDrawSelection);
-        const fw::TColor SelColor = Focused() || (PO & toPopupMode) ? Col.FocusedSelectionColor()
-                                                                    : Col.UnfocusedSelectionColor();
-        const fw::TColor SelBorder =
-            Focused() ? Col.FocusedSelectionBorderColor() : Col.UnfocusedSelectionBorderColor();
+        const bool DropTarget = Node == FDropTargetNode && (FLastDropMode == dmOnNode || Selected);
+        const bool DrawSelected = (Selected || DropTarget) && (Options & ipDrawSelection);
+        const fw::TColor SelColor = DropTarget ? Col.DropTargetColor()
+                                    : Focused() || (PO & toPopupMode)
+                                        ? Col.FocusedSelectionColor()
+                                        : Col.UnfocusedSelectionColor();
+        const fw::TColor SelBorder = DropTarget  ? Col.DropTargetBorderColor()
+                                     : Focused() ? Col.FocusedSelectionBorderColor()
+                                                 : Col.UnfocusedSelectionBorderColor();
         if (DrawSelected && (SelectionOptions() & toFullRowSelect)) {
             C.Brush().SetColor(SelColor);
             C.FillRect({Window.Left, 0, Window.Right, RowHeight});
@@ -255,6 +259,8 @@ void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window
                 C.DrawFocusRect(TextRect);
             }
         }
+        if ((Options & ipDrawDropMark) && (PO & toShowDropmark) && Node == FDropTargetNode)
+            DoPaintDropMark(C, Node, {Window.Left, 0, Window.Right, RowHeight});
         TargetCanvas.CopyRect({Target.X, Target.Y + Y - Window.Top, Target.X + Window.Width(),
                                Target.Y + Y - Window.Top + RowHeight},
                               C, {Window.Left, 0, Window.Right, RowHeight});

@@ -754,3 +754,204 @@ TEST_F(EditTest, AHandlerThatThrowsLeavesNoHalfStartedEdit) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+// --- rubber band, auto-scroll, wheel panning, auto-expand ---------------------------
+
+class ScrollTest : public ViewTest {
+protected:
+    bool Has(TLazyTreeState S) { return Tree->TreeStates().Contains(S); }
+    fw::TPoint At(int X, int Y) { return fw::ControlPoint(Tree, X, Y); }
+    void Move(int X, int Y, fw::TShiftState Shift = 0) {
+        fw::MouseMoveTo(At(X, Y), Shift);
+        fw::ProcessMessages();
+    }
+    void Many() {
+        Tree->SetRootNodeCount(30); // 540 pixels of rows in a 150 pixel window
+        Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toWheelPanning);
+    }
+};
+
+TEST_F(ScrollTest, RubberBandSelectsTheRowsItCrossesAfterTheThreshold) {
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    Tree->SetSelected(Top(2), true); // a plain press beside the labels starts over
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 5)); // right of the label: no node hit, a band starts
+    fw::ProcessMessages();
+    EXPECT_TRUE(Has(tsDrawSelPending));
+    Move(152, 7, fw::ssLeft);
+    EXPECT_TRUE(Has(tsDrawSelPending)); // inside the drag threshold
+    EXPECT_TRUE(Selection().empty());
+    Move(30, 40, fw::ssLeft);
+    EXPECT_TRUE(Has(tsDrawSelecting));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0), Top(1), Top(2)}));
+    Move(30, 10, fw::ssLeft); // shrinking the band gives the rows back
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+    fw::MouseUpAt(At(30, 10));
+    fw::ProcessMessages();
+    EXPECT_FALSE(Has(tsDrawSelecting));
+    EXPECT_FALSE(Has(tsDrawSelPending));
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+}
+
+TEST_F(ScrollTest, RubberBandWithCtrlTogglesAndMissesRowsBesideTheText) {
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    Tree->SetSelected(Top(1), true);
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 5), fw::mbLeft, fw::ssCtrl);
+    fw::ProcessMessages();
+    Move(30, 30, fw::ssLeft | fw::ssCtrl);
+    EXPECT_EQ(Selection(), (std::vector<PLazyNode>{Top(0)}));
+    fw::MouseUpAt(At(30, 30));
+    // A band right of every label selects nothing.
+    Tree->ClearSelection();
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 5));
+    Move(120, 50, fw::ssLeft);
+    EXPECT_TRUE(Selection().empty());
+    fw::MouseUpAt(At(120, 50));
+    fw::ProcessMessages();
+}
+
+TEST_F(ScrollTest, HeldButtonAtTheEdgeScrollsAfterTheDelayUntilItLeavesTheEdge) {
+    Many();
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoScroll);
+    Tree->SetAutoScrollDelay(300);
+    Tree->SetAutoScrollInterval(50);
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 60));
+    Move(30, 145, fw::ssLeft);
+    EXPECT_TRUE(Has(tsScrollPending));
+    fw::AdvanceClock(299);
+    EXPECT_EQ(Tree->OffsetY(), 0);
+    fw::AdvanceClock(1);
+    EXPECT_TRUE(Has(tsScrolling));
+    EXPECT_EQ(Tree->OffsetY(), -20); // one vertical increment
+    fw::AdvanceClock(100);
+    EXPECT_EQ(Tree->OffsetY(), -60);
+    EXPECT_GT(Tree->SelectedCount(), 3); // the band followed the rows scrolled in
+    Move(30, 70, fw::ssLeft);
+    EXPECT_FALSE(Has(tsScrolling));
+    fw::AdvanceClock(500);
+    EXPECT_EQ(Tree->OffsetY(), -60);
+    // Below the window the band keeps scrolling, faster with the distance.
+    Move(30, 160, fw::ssLeft);
+    fw::AdvanceClock(300);
+    EXPECT_EQ(Tree->OffsetY(), -60 - 20 * 11);
+    fw::MouseUpAt(At(30, 160));
+    fw::ProcessMessages();
+    EXPECT_FALSE(Has(tsScrolling));
+    fw::AdvanceClock(500);
+    EXPECT_EQ(Tree->OffsetY(), -280);
+}
+
+TEST_F(ScrollTest, NoAutoScrollWithoutTheOptionOrAtTheTop) {
+    Many();
+    Tree->TreeOptions()->SetSelectionOptions(toMultiSelect);
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 60));
+    Move(100, 145, fw::ssLeft);
+    EXPECT_FALSE(Has(tsScrollPending));
+    fw::MouseUpAt(At(100, 145));
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoScroll);
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(150, 60));
+    Move(100, 2, fw::ssLeft); // already at the top: nothing to scroll
+    EXPECT_FALSE(Has(tsScrollPending));
+    fw::MouseUpAt(At(100, 2));
+    fw::ProcessMessages();
+}
+
+TEST_F(ScrollTest, DraggedPanningScrollsByTheDistanceAndEndsOnRelease) {
+    Many();
+    fw::MouseDownAt(At(100, 75), fw::mbMiddle);
+    fw::ProcessMessages();
+    ASSERT_TRUE(Has(tsWheelPanning));
+    const fw::HWND Window = Tree->PanningWindow();
+    EXPECT_TRUE(fw::IsWindow(Window));
+    EXPECT_EQ(Tree->PanningCursor(), "LT_MOVENS"); // only vertical scrolling is possible
+    Move(160, 120, fw::ssMiddle);
+    EXPECT_FALSE(Has(tsWheelScrolling));          // dragged: the release ends it
+    EXPECT_EQ(Tree->PanningCursor(), "LT_MOVES"); // no east: nothing to scroll sideways
+    fw::AdvanceClock(20);
+    EXPECT_EQ(Tree->OffsetY(), -(45 - 8));
+    fw::MouseUpAt(At(160, 120), fw::mbMiddle);
+    fw::ProcessMessages();
+    EXPECT_FALSE(Has(tsWheelPanning));
+    EXPECT_FALSE(fw::IsWindow(Window));
+    EXPECT_EQ(Tree->PanningWindow(), nullptr);
+    fw::AdvanceClock(100);
+    EXPECT_EQ(Tree->OffsetY(), -37);
+}
+
+TEST_F(ScrollTest, ClickedPanningRunsUntilTheNextPress) {
+    Many();
+    fw::ClickAt(At(100, 75), fw::mbMiddle);
+    fw::ProcessMessages();
+    EXPECT_TRUE(Has(tsWheelScrolling));
+    EXPECT_FALSE(Has(tsWheelPanning));
+    Move(100, 30);
+    EXPECT_EQ(Tree->PanningCursor(), "LT_MOVEN");
+    fw::AdvanceClock(20);
+    EXPECT_EQ(Tree->OffsetY(), 0); // at the top already
+    Move(100, 100);
+    fw::AdvanceClock(40);
+    EXPECT_EQ(Tree->OffsetY(), -2 * (25 - 8));
+    const int Selected = Tree->SelectedCount();
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::MouseDownAt(At(30, 5)); // the press only ends the panning
+    fw::ProcessMessages();
+    EXPECT_FALSE(Has(tsWheelScrolling));
+    EXPECT_EQ(Tree->SelectedCount(), Selected);
+    EXPECT_EQ(Tree->PanningWindow(), nullptr);
+    fw::MouseUpAt(At(30, 5));
+    fw::ProcessMessages();
+}
+
+TEST_F(ScrollTest, LosingTheFocusOrTheTreeEndsThePanning) {
+    Many();
+    fw::ClickAt(At(100, 75), fw::mbMiddle);
+    fw::ProcessMessages();
+    const fw::HWND Window = Tree->PanningWindow();
+    ASSERT_TRUE(fw::IsWindow(Window));
+    Form->SetFocus(); // the form takes the focus from the tree
+    fw::ProcessMessages();
+    EXPECT_FALSE(Has(tsWheelScrolling));
+    EXPECT_FALSE(fw::IsWindow(Window));
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::ClickAt(At(100, 75), fw::mbMiddle);
+    fw::ProcessMessages();
+    const fw::HWND Second = Tree->PanningWindow();
+    ASSERT_TRUE(fw::IsWindow(Second));
+    delete Tree; // a tree freed while panning takes its window along
+    Tree = nullptr;
+    EXPECT_FALSE(fw::IsWindow(Second));
+}
+
+TEST_F(ScrollTest, DragTargetExpandsAfterTheDelayUnlessItChangedOrWasFreed) {
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoDropExpand);
+    Tree->SetAutoExpandDelay(400);
+    Tree->RestartExpandTimer(Top(0));
+    fw::AdvanceClock(200);
+    Tree->RestartExpandTimer(Top(1)); // a new target starts the delay again
+    fw::AdvanceClock(300);
+    EXPECT_FALSE(Tree->Expanded(Top(0)));
+    EXPECT_FALSE(Tree->Expanded(Top(1)));
+    fw::AdvanceClock(100);
+    PLazyNode Open = Top(1);
+    EXPECT_TRUE(Tree->Expanded(Open));
+    // A target deleted while waiting is forgotten, not expanded.
+    Tree->RestartExpandTimer(Top(0));
+    Tree->DeleteNode(Top(0));
+    fw::AdvanceClock(500);
+    // Nodes without children never start the timer.
+    Tree->RestartExpandTimer(Open->FirstChild);
+    fw::AdvanceClock(500);
+    EXPECT_FALSE(Tree->Expanded(Open->FirstChild));
+}
+
+} // namespace
+} // namespace vel

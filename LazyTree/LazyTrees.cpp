@@ -100,6 +100,8 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
+    if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);
     FOptions->SetMiscOptions(FOptions->MiscOptions() & ~toReadOnly);
     InterruptValidation();
     try {
@@ -1275,6 +1277,10 @@ bool TBaseLazyTree::DoFocusChanging(PLazyNode OldNode, PLazyNode NewNode, int Ol
 
 void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
     if (Node == FHotNode) FHotNode = nullptr;
+    if (Node == FDropTargetNode) FDropTargetNode = nullptr;
+    if (Node == FExpandNode) FExpandNode = nullptr;
+    if (Node == FLastSearchNode) FLastSearchNode = nullptr;
+    if (Node == FCheckNode) FCheckNode = nullptr;
     // No pending notification may name a freed node.
     if (Node == FLastChangedNode) FLastChangedNode = nullptr;
     if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;

@@ -26,6 +26,11 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTStream;
+class TLTDataObject;
+class TLTDragManager;
+class TLTDragImage;
+struct TFormatEtc;
+struct TStgMedium;
 
 // ---------------------------------------------------------------- node record
 
@@ -347,6 +352,30 @@ using TLTGetNodeProc =
     std::function<void(TBaseLazyTree* Sender, PLazyNode Node, void* Data, bool& Abort)>;
 
 using TNodeArray = std::vector<PLazyNode>;
+
+// ------------------------------------------------------------ drag and drop
+
+using HRESULT = std::int32_t;
+enum class TDropMode : std::uint8_t { dmNowhere, dmAbove, dmOnNode, dmBelow };
+using enum TDropMode;
+enum class TDragState : std::uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+using enum TDragState;
+enum class TLTDragType : std::uint8_t { dtOLE, dtVCL };
+using enum TLTDragType;
+using TDragOperations = std::uint8_t;
+constexpr TDragOperations doCopy = 1, doMove = 2, doLink = 4;
+using TFormatArray = std::vector<std::uint16_t>;
+using TLTDragOverEvent = std::function<void(TBaseLazyTree* Sender, TBaseLazyTree* Source,
+                                            fw::TShiftState Shift, TDragState State, fw::TPoint Pt,
+                                            TDropMode Mode, std::uint32_t& Effect, bool& Accept)>;
+using TLTDragDropEvent =
+    std::function<void(TBaseLazyTree* Sender, TBaseLazyTree* Source, TLTDataObject* DataObject,
+                       const TFormatArray& Formats, fw::TShiftState Shift, fw::TPoint Pt,
+                       std::uint32_t& Effect, TDropMode Mode)>;
+using TLTCreateDataObjectEvent =
+    std::function<void(TBaseLazyTree* Sender, std::shared_ptr<TLTDataObject>& DataObject)>;
+using TLTCreateDragManagerEvent =
+    std::function<void(TBaseLazyTree* Sender, std::shared_ptr<TLTDragManager>& DragManager)>;
 
 // ------------------------------------------------------------------ the tree
 
@@ -763,6 +792,85 @@ public:
     void HandleMouseDblClick(fw::TMouseButton Button, fw::TShiftState Shift,
                              const THitInfo& HitInfo);
 
+    // Rubber band, auto-scroll, wheel panning and auto-expand (LazyTreeScroll.cpp).
+    using TScrollDirections = std::uint8_t;
+    static constexpr TScrollDirections sdLeft = 1, sdUp = 2, sdRight = 4, sdDown = 8;
+    std::uint32_t AutoScrollDelay() const { return FAutoScrollDelay; }
+    void SetAutoScrollDelay(std::uint32_t Value) { FAutoScrollDelay = Value; }
+    std::uint32_t AutoScrollInterval() const { return FAutoScrollInterval; }
+    void SetAutoScrollInterval(std::uint32_t Value) { FAutoScrollInterval = Value; }
+    std::uint32_t AutoExpandDelay() const { return FAutoExpandDelay; }
+    void SetAutoExpandDelay(std::uint32_t Value) { FAutoExpandDelay = Value; }
+    TScrollDirections ScrollDirections() const { return FScrollDirections; }
+    // Applies the change from OldRect to NewRect to the selection; true when it changed.
+    bool HandleDrawSelection(int X, int Y);
+    bool CanAutoScroll() const;
+    // Edges the client point (X, Y) is near or beyond, in directions that can still scroll.
+    TScrollDirections DetermineScrollDirections(int X, int Y);
+    void DoAutoScroll(int X, int Y);
+    // One step of auto-scrolling or wheel panning; false when it stopped.
+    bool DoTimerScroll();
+    void StartWheelPanning(fw::TPoint Position);
+    void StopWheelPanning();
+    void AdjustPanningCursor(int X, int Y);
+    fw::HWND PanningWindow() const { return FPanningWindow; }
+    // Name of the cursor picture shown while panning ("" when none).
+    const std::string& PanningCursor() const { return FPanningCursor; }
+    // The drag target changed: restarts the expand timer for a collapsed node with children.
+    void RestartExpandTimer(PLazyNode Target);
+    void StopExpandTimer();
+    // The rubber band, auto-scroll and panning part of a mouse move at the client point P;
+    // true when the move is used up (no hot tracking).
+    bool MouseMoveScroll(fw::TPoint P);
+
+    // Drag and drop of nodes (LazyTreeDragDrop.cpp).
+    TLTDragOverEvent OnDragOver;
+    TLTDragDropEvent OnDragDrop;
+    TLTCreateDataObjectEvent OnCreateDataObject;
+    TLTCreateDragManagerEvent OnCreateDragManager;
+    TDragOperations DragOperations() const { return FDragOperations; }
+    void SetDragOperations(TDragOperations Value) { FDragOperations = Value; }
+    TLTDragType DragType() const { return FDragType; }
+    void SetDragType(TLTDragType Value) { FDragType = Value; }
+    // Made on first use (OnCreateDragManager may supply it); lives as long as the tree.
+    TLTDragManager* DragManager();
+    PLazyNode DropTargetNode() const { return FDropTargetNode; }
+    TDropMode LastDropMode() const { return FLastDropMode; }
+    const TNodeArray& DragSelection() const { return FDragSelection; }
+    virtual void GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats);
+    virtual HRESULT RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
+                                  bool ForClipboard);
+    // The tree of this process the data object comes from, else null.
+    static TBaseLazyTree* GetTreeFromDataObject(TLTDataObject* DataObject);
+    // Starts a drag of the selected nodes from the client point P; the tree's mouse
+    // handling runs it until the button is released, Escape is pressed or capture is lost.
+    void DoDragging(fw::TPoint P);
+    // Drop-target side; points are in screen coordinates.
+    virtual HRESULT DragEnter(fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect);
+    virtual HRESULT DragOver(TBaseLazyTree* Source, fw::TShiftState KeyState, TDragState DragState,
+                             fw::TPoint Pt, std::uint32_t& Effect);
+    virtual void DragLeave();
+    virtual HRESULT DragDrop(TLTDataObject* DataObject, fw::TShiftState KeyState, fw::TPoint Pt,
+                             std::uint32_t& Effect);
+    virtual std::uint32_t SuggestDropEffect(TBaseLazyTree* Source, fw::TShiftState Shift,
+                                            fw::TPoint Pt, std::uint32_t AllowedEffects);
+    virtual bool DoDragOver(TBaseLazyTree* Source, fw::TShiftState Shift, TDragState State,
+                            fw::TPoint Pt, TDropMode Mode, std::uint32_t& Effect);
+    virtual void DoDragDrop(TBaseLazyTree* Source, TLTDataObject* DataObject,
+                            const TFormatArray& Formats, fw::TShiftState Shift, fw::TPoint Pt,
+                            std::uint32_t& Effect, TDropMode Mode);
+    // Inserts the node chunks the data object carries at TargetNode; true when it did.
+    bool ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObject, PLazyNode TargetNode,
+                        TLTNodeAttachMode Mode, bool Optimized);
+    // The drag's share of the window messages; true when the message was consumed.
+    bool HandleDragMessage(fw::TMessage& Message);
+    // The picture of the dragged rows that follows the mouse over trees.
+    TLTDragImage* DragImage();
+    // Takes the picture of the visible dragged rows; P is the client point held.
+    virtual void PrepareDragImage(fw::TPoint P);
+    // The arrow above or below the drop target's row R (row-canvas coordinates).
+    virtual void DoPaintDropMark(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& R);
+
     // In-place editing.
     using TLTCreateEditorEvent = std::function<void(
         TBaseLazyTree* Sender, PLazyNode Node, int Column, std::shared_ptr<ILTEditLink>& EditLink)>;
@@ -892,6 +1000,23 @@ private:
     fw::TPoint FLastClickPos;
     std::u16string FSearchBuffer;
     PLazyNode FLastSearchNode = nullptr;
+    // ---- drag and drop
+    std::shared_ptr<TLTDragManager> FDragManager;
+    std::shared_ptr<TLTDragImage> FDragImage;
+    PLazyNode FDropTargetNode = nullptr;
+    TDropMode FLastDropMode = dmNowhere;
+    TNodeArray FDragSelection;
+    TDragOperations FDragOperations = doCopy | doMove;
+    TLTDragType FDragType = dtOLE;
+    fw::TPoint FDragStart;
+    std::uint32_t FAutoScrollDelay = 1000;
+    std::uint32_t FAutoScrollInterval = 1;
+    std::uint32_t FAutoExpandDelay = 1000;
+    TScrollDirections FScrollDirections = 0;
+    fw::TShiftState FDrawSelShiftState = 0;
+    fw::HWND FPanningWindow = nullptr;
+    std::string FPanningCursor;
+    PLazyNode FExpandNode = nullptr;
 };
 
 } // namespace vel

@@ -1,0 +1,804 @@
+// Dragging nodes within and between the trees of this process.
+#include "LazyTreeDragDrop.h"
+
+#include "LazyTreeDragImage.h"
+#include "LazyTreeInternal.h"
+
+#include "Canvas.h"
+#include "Input.h"
+#include "Timers.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <unordered_set>
+
+namespace vel {
+
+namespace {
+
+// Trees by the number their drag manager gave them (UI thread only).
+std::map<std::uint32_t, TBaseLazyTree*>& LiveTrees() {
+    static std::map<std::uint32_t, TBaseLazyTree*> Trees;
+    return Trees;
+}
+
+std::uint32_t NextTreeId() {
+    static std::uint32_t Next = 0;
+    return ++Next;
+}
+
+std::uint16_t TreeDataFormat() {
+    ClipboardFormatRegistry();
+    return ClipboardFormatNumber("Lazy Tree Data");
+}
+
+std::uint16_t TreeReferenceFormat() {
+    ClipboardFormatRegistry();
+    return ClipboardFormatNumber("Lazy Tree Reference");
+}
+
+std::uint32_t ThisProcess() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+// Copies a medium: into the object (Storing) or out of it.
+HRESULT CopyMedium(const TStgMedium& Source, TStgMedium& Dest, bool Storing) {
+    Dest = Source;
+    switch (Source.tymed) {
+    case TYMED_HGLOBAL:
+        if (Storing) {
+            if (!Source.hGlobal) return E_OUTOFMEMORY;
+            Dest.hGlobal = std::make_shared<std::vector<std::uint8_t>>(*Source.hGlobal);
+        }
+        return S_OK;
+    case TYMED_GDI:
+    case TYMED_MFPICT:
+    case TYMED_ENHMF:
+        return Storing ? DV_E_TYMED : S_OK;
+    case TYMED_FILE:
+    case TYMED_ISTREAM:
+        return S_OK;
+    default:
+        return DV_E_TYMED;
+    }
+}
+
+bool SameEntry(const TFormatEtc& A, const TFormatEtc& B) {
+    return A.cfFormat == B.cfFormat && A.ptd == B.ptd && A.dwAspect == B.dwAspect &&
+           A.lindex == B.lindex && A.tymed == B.tymed;
+}
+
+// The tree under a screen point that takes drops, or null.
+TBaseLazyTree* DropTreeAt(fw::TPoint Pt) {
+    for (fw::TControl* C = fw::FindControlAtPos(Pt); C; C = C->Parent())
+        if (auto* T = dynamic_cast<TBaseLazyTree*>(C))
+            return (T->MiscOptions() & toAcceptOLEDrop) ? T : nullptr;
+    return nullptr;
+}
+
+constexpr fw::TShiftState KeyMask = fw::ssShift | fw::ssCtrl | fw::ssAlt;
+
+// The parts of a row that belong to the node itself, not the space around it.
+constexpr THitPositions ItemArea =
+    hpOnItemButton | hpOnItemCheckbox | hpOnItemLabel | hpOnNormalIcon | hpOnStateIcon;
+
+} // namespace
+
+TBaseLazyTree* LazyTreeFromId(std::uint32_t Id) {
+    auto It = LiveTrees().find(Id);
+    return It == LiveTrees().end() ? nullptr : It->second;
+}
+
+// --- format enumerator ---------------------------------------------------------------------
+
+HRESULT TEnumFormatEtc::Next(std::uint32_t Count, TFormatEtc* Elements, std::uint32_t* Fetched) {
+    const auto Size = static_cast<std::int64_t>(FormatEtcArray_.size());
+    const std::int64_t Copy = std::min<std::int64_t>(Count, Size - CurrentIndex_);
+    std::uint32_t Done = 0;
+    for (std::int64_t I = 0; I < Copy && Elements; ++I, ++Done)
+        Elements[I] = FormatEtcArray_[static_cast<std::size_t>(CurrentIndex_ + I)];
+    CurrentIndex_ += static_cast<std::int32_t>(Done);
+    if (Fetched) *Fetched = Done;
+    return Done == Count ? S_OK : S_FALSE;
+}
+
+HRESULT TEnumFormatEtc::Skip(std::uint32_t Count) {
+    if (static_cast<std::int64_t>(CurrentIndex_) + Count >
+        static_cast<std::int64_t>(FormatEtcArray_.size()))
+        return S_FALSE;
+    CurrentIndex_ += static_cast<std::int32_t>(Count);
+    return S_OK;
+}
+
+HRESULT TEnumFormatEtc::Reset() {
+    CurrentIndex_ = 0;
+    return S_OK;
+}
+
+std::unique_ptr<TEnumFormatEtc> TEnumFormatEtc::Clone() const {
+    auto R = std::make_unique<TEnumFormatEtc>(Tree_, FormatEtcArray_);
+    R->CurrentIndex_ = CurrentIndex_;
+    return R;
+}
+
+// --- data object ---------------------------------------------------------------------------
+
+TLTDataObject::TLTDataObject(TBaseLazyTree* Owner, bool ForClipboard)
+    : OwnerId_(Owner ? Owner->DragManager()->TreeId() : 0), ForClipboard_(ForClipboard) {
+    if (Owner) Owner->GetNativeClipboardFormats(FormatEtcArray_);
+}
+
+TLTDataObject::~TLTDataObject() {
+    TBaseLazyTree* T = Owner();
+    if (ForClipboard_ && T && !T->TreeStates().Contains(tsClipboardFlushing)) {
+        try {
+            T->CancelCutOrCopy();
+        } catch (...) {
+            // A destructor must not throw; the pending state is simply kept.
+        }
+    }
+}
+
+TBaseLazyTree* TLTDataObject::Owner() const {
+    return LazyTreeFromId(OwnerId_);
+}
+
+HRESULT TLTDataObject::QueryGetData(const TFormatEtc& F) const {
+    HRESULT Closest = DV_E_FORMATETC;
+    for (const TFormatEtc& E : FormatEtcArray_) {
+        if (E.cfFormat != F.cfFormat) continue;
+        if (!(E.tymed & F.tymed)) {
+            Closest = DV_E_TYMED;
+        } else if (E.dwAspect != F.dwAspect) {
+            if (Closest != DV_E_TYMED) Closest = DV_E_DVASPECT;
+        } else if (E.lindex != F.lindex) {
+            if (Closest == DV_E_FORMATETC) Closest = DV_E_LINDEX;
+        } else {
+            return S_OK;
+        }
+    }
+    return Closest;
+}
+
+HRESULT TLTDataObject::GetData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium) {
+    Medium = TStgMedium{};
+    TBaseLazyTree* T = Owner();
+    if (FormatEtcIn.cfFormat == TreeReferenceFormat()) {
+        if (!T || T->TreeStates().Contains(tsClipboardFlushing)) return E_FAIL;
+        TTreeReference Ref{ThisProcess(), OwnerId_};
+        Medium.tymed = TYMED_HGLOBAL;
+        Medium.hGlobal = std::make_shared<std::vector<std::uint8_t>>(sizeof(Ref));
+        std::memcpy(Medium.hGlobal->data(), &Ref, sizeof(Ref));
+        return S_OK;
+    }
+    const HRESULT Q = QueryGetData(FormatEtcIn);
+    if (Q != S_OK) return Q;
+    for (const TFormatEtc& E : FormatEtcArray_) {
+        if (E.cfFormat != FormatEtcIn.cfFormat || E.ptd != FormatEtcIn.ptd ||
+            E.dwAspect != FormatEtcIn.dwAspect || E.lindex != FormatEtcIn.lindex ||
+            !(E.tymed & FormatEtcIn.tymed))
+            continue;
+        for (const TInternalStgMedium& S : Stored_)
+            if (S.Format == FormatEtcIn.cfFormat) return CopyMedium(S.Medium, Medium, false);
+        if (!T) return E_FAIL;
+        return T->RenderOLEData(FormatEtcIn, Medium, ForClipboard_);
+    }
+    return DV_E_FORMATETC;
+}
+
+HRESULT TLTDataObject::SetData(const TFormatEtc& FormatEtc, const TStgMedium& Medium,
+                               bool Release) {
+    TStgMedium Kept;
+    if (Release) {
+        Kept = Medium;
+    } else {
+        const HRESULT R = CopyMedium(Medium, Kept, true);
+        if (R != S_OK) return R;
+    }
+    bool Known = false;
+    for (const TFormatEtc& E : FormatEtcArray_)
+        if (SameEntry(E, FormatEtc)) Known = true;
+    if (!Known) FormatEtcArray_.push_back(FormatEtc);
+    for (TInternalStgMedium& S : Stored_)
+        if (S.Format == FormatEtc.cfFormat) {
+            S.Medium = std::move(Kept);
+            return S_OK;
+        }
+    Stored_.push_back({FormatEtc.cfFormat, std::move(Kept)});
+    return S_OK;
+}
+
+HRESULT TLTDataObject::EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFormatEtc>& Enum) {
+    Enum.reset();
+    if (Direction != DATADIR_GET) return OLE_S_USEREG;
+    std::vector<TFormatEtc> Formats = FormatEtcArray_;
+    TBaseLazyTree* T = Owner();
+    if (T && !T->TreeStates().Contains(tsClipboardFlushing)) {
+        TFormatEtc Ref;
+        Ref.cfFormat = TreeReferenceFormat();
+        Formats.push_back(Ref);
+    }
+    Enum = std::make_unique<TEnumFormatEtc>(T, std::move(Formats));
+    return S_OK;
+}
+
+// --- drag manager --------------------------------------------------------------------------
+
+TLTDragManager::TLTDragManager(TBaseLazyTree* Owner) : Owner_(Owner), TreeId_(NextTreeId()) {
+    LiveTrees()[TreeId_] = Owner;
+}
+
+TLTDragManager::~TLTDragManager() {
+    LiveTrees().erase(TreeId_);
+    // A source that goes away mid-drag takes the drag with it.
+    if (TBaseLazyTree* Target = CurrentTarget()) {
+        Session_.reset();
+        try {
+            Target->DragManager()->DragLeave();
+        } catch (...) {
+            // Nothing may escape a destructor; the target has forgotten the drag all the same.
+        }
+    }
+}
+
+HRESULT TLTDragManager::DragEnter(std::shared_ptr<TLTDataObject> DataObject,
+                                  fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
+    DataObject_ = std::move(DataObject);
+    IsDropTarget_ = true;
+    TBaseLazyTree* Source = TBaseLazyTree::GetTreeFromDataObject(DataObject_.get());
+    DragSourceId_ = Source ? Source->DragManager()->TreeId() : 0;
+    return Owner_->DragEnter(KeyState, Pt, Effect);
+}
+
+HRESULT TLTDragManager::DragOver(fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
+    return Owner_->DragOver(GetDragSource(), KeyState, dsDragMove, Pt, Effect);
+}
+
+HRESULT TLTDragManager::DragLeave() {
+    struct TReset {
+        TLTDragManager* M;
+        ~TReset() {
+            M->IsDropTarget_ = false;
+            M->DragSourceId_ = 0;
+            M->DataObject_.reset();
+        }
+    } Reset{this};
+    Owner_->DragLeave();
+    return S_OK;
+}
+
+HRESULT TLTDragManager::Drop(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
+                             fw::TPoint Pt, std::uint32_t& Effect) {
+    struct TReset {
+        TLTDragManager* M;
+        ~TReset() {
+            M->IsDropTarget_ = false;
+            M->DragSourceId_ = 0;
+            M->DataObject_.reset();
+        }
+    } Reset{this};
+    return Owner_->DragDrop(DataObject.get(), KeyState, Pt, Effect);
+}
+
+HRESULT TLTDragManager::QueryContinueDrag(bool EscapePressed, fw::TShiftState KeyState) const {
+    const bool L = (KeyState & fw::ssLeft) != 0;
+    const bool R = (KeyState & fw::ssRight) != 0;
+    if ((L && R) || EscapePressed) return DRAGDROP_S_CANCEL;
+    if (!L && !R) return DRAGDROP_S_DROP;
+    return S_OK;
+}
+
+std::shared_ptr<TLTDataObject> TLTDragManager::GetDataObject() {
+    if (DataObject_) return DataObject_;
+    std::shared_ptr<TLTDataObject> R;
+    if (Owner_->OnCreateDataObject) Owner_->OnCreateDataObject(Owner_, R);
+    if (!R) R = std::make_shared<TLTDataObject>(Owner_, false);
+    return R;
+}
+
+void TLTDragManager::BeginDrag(std::shared_ptr<TLTDataObject> DataObject,
+                               std::uint32_t AllowedEffects) {
+    Session_ = std::make_unique<TSession>();
+    Session_->DataObject = std::move(DataObject);
+    Session_->AllowedEffects = AllowedEffects;
+}
+
+TBaseLazyTree* TLTDragManager::CurrentTarget() const {
+    return Session_ ? LazyTreeFromId(Session_->TargetId) : nullptr;
+}
+
+void TLTDragManager::DragMoveTo(fw::TShiftState KeyState, fw::TPoint Pt) {
+    if (!Session_) return;
+    TBaseLazyTree* Target = DropTreeAt(Pt);
+    const std::uint32_t Id = Target ? Target->DragManager()->TreeId() : 0;
+    std::uint32_t Effect = Session_->AllowedEffects;
+    if (Id != Session_->TargetId) {
+        TBaseLazyTree* Old = CurrentTarget();
+        Session_->TargetId = 0;
+        Session_->Effect = 0;
+        if (Old) Old->DragManager()->DragLeave();
+        if (!Target) return;
+        Session_->TargetId = Id;
+        Target->DragManager()->DragEnter(Session_->DataObject, KeyState, Pt, Effect);
+    } else if (Target) {
+        Target->DragManager()->DragOver(KeyState, Pt, Effect);
+    } else {
+        Effect = 0;
+    }
+    Session_->Effect = Effect & (Session_->AllowedEffects | DROPEFFECT_SCROLL);
+}
+
+std::uint32_t TLTDragManager::EndDragLoop(bool Drop, fw::TShiftState KeyState, fw::TPoint Pt) {
+    // Whatever the target does, the drag is over once this returns.
+    std::unique_ptr<TSession> S = std::move(Session_);
+    if (!S) return 0;
+    TBaseLazyTree* Target = LazyTreeFromId(S->TargetId);
+    if (!Target) return 0;
+    if (!Drop || (S->Effect & ~DROPEFFECT_SCROLL) == 0) {
+        Target->DragManager()->DragLeave();
+        return 0;
+    }
+    std::uint32_t Effect = S->AllowedEffects;
+    if (Target->DragManager()->Drop(S->DataObject, KeyState, Pt, Effect) != S_OK) return 0;
+    return Effect & S->AllowedEffects;
+}
+
+// --- the tree's side -----------------------------------------------------------------------
+
+TLTDragManager* TBaseLazyTree::DragManager() {
+    if (!FDragManager) {
+        std::shared_ptr<TLTDragManager> M;
+        if (OnCreateDragManager) OnCreateDragManager(this, M);
+        if (!M || M->Owner() != this) M = std::make_shared<TLTDragManager>(this);
+        FDragManager = std::move(M);
+    }
+    return FDragManager.get();
+}
+
+TLTDragImage* TBaseLazyTree::DragImage() {
+    if (!FDragImage) FDragImage = std::make_shared<TLTDragImage>();
+    return FDragImage.get();
+}
+
+void TBaseLazyTree::PrepareDragImage(fw::TPoint P) {
+    fw::TRect R;
+    bool Any = false;
+    for (PLazyNode N : FDragSelection) {
+        const fw::TRect NR = GetDisplayRect(N, NoColumn, false);
+        if (NR.Bottom <= NR.Top) continue;
+        R = Any ? fw::TRect{std::min(R.Left, NR.Left), std::min(R.Top, NR.Top),
+                            std::max(R.Right, NR.Right), std::max(R.Bottom, NR.Bottom)}
+                : NR;
+        Any = true;
+    }
+    R.Left = std::max(R.Left, 0);
+    R.Right = std::min(R.Right, ClientWidth());
+    R.Top = std::max(R.Top, RowAreaTop());
+    R.Bottom = std::min(R.Bottom, ClientHeight());
+    if (!Any || R.Right <= R.Left || R.Bottom <= R.Top) return;
+    fw::TBitmap Picture;
+    Picture.SetSize(R.Right - R.Left, R.Bottom - R.Top);
+    // PaintTree takes the rectangle in content coordinates.
+    const fw::TRect Content{R.Left - OffsetX(), R.Top - RowAreaTop() - OffsetY(),
+                            R.Right - OffsetX(), R.Bottom - RowAreaTop() - OffsetY()};
+    PaintTree(Picture.Canvas(), Content, {0, 0}, ipDrawSelection);
+    DragImage()->PrepareDrag(Picture, ClientToScreen({R.Left, R.Top}), {P.X - R.Left, P.Y - R.Top});
+}
+
+void TBaseLazyTree::GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats) {
+    Formats = ClipboardFormatRegistry().ListFormats(TreeClassOf(*this));
+    const std::uint16_t Data = TreeDataFormat();
+    for (TFormatEtc& F : Formats)
+        if (F.cfFormat == Data) F.tymed = TYMED_ISTREAM | TYMED_HGLOBAL;
+}
+
+HRESULT TBaseLazyTree::RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
+                                     bool ForClipboard) {
+    Medium = TStgMedium{};
+    if (FormatEtcIn.cfFormat != TreeDataFormat() ||
+        !(FormatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL)))
+        return E_FAIL;
+    const TNodeArray Nodes = ForClipboard ? GetSortedCutCopySet(true) : GetSortedSelection(true);
+    auto Stream = std::make_shared<TLTMemoryStream>();
+    for (PLazyNode N : Nodes)
+        WriteNode(*Stream, N);
+    Stream->SetPosition(0);
+    if (FormatEtcIn.tymed & TYMED_ISTREAM) {
+        Medium.tymed = TYMED_ISTREAM;
+        Medium.pstm = std::move(Stream);
+        return S_OK;
+    }
+    if (Nodes.empty()) return E_FAIL;
+    const auto Count = static_cast<std::uint32_t>(Stream->Size());
+    auto Block = std::make_shared<std::vector<std::uint8_t>>(sizeof(Count) + Count);
+    std::memcpy(Block->data(), &Count, sizeof(Count));
+    Stream->ReadBuffer(Block->data() + sizeof(Count), Count);
+    Medium.tymed = TYMED_HGLOBAL;
+    Medium.hGlobal = std::move(Block);
+    return S_OK;
+}
+
+TBaseLazyTree* TBaseLazyTree::GetTreeFromDataObject(TLTDataObject* DataObject) {
+    if (!DataObject) return nullptr;
+    TFormatEtc F;
+    F.cfFormat = TreeReferenceFormat();
+    F.tymed = TYMED_HGLOBAL;
+    TStgMedium M;
+    if (DataObject->GetData(F, M) != S_OK || !M.hGlobal ||
+        M.hGlobal->size() != sizeof(TTreeReference))
+        return nullptr;
+    TTreeReference Ref;
+    std::memcpy(&Ref, M.hGlobal->data(), sizeof(Ref));
+    return Ref.Process == ThisProcess() ? LazyTreeFromId(Ref.Tree) : nullptr;
+}
+
+void TBaseLazyTree::DoDragging(fw::TPoint P) {
+    if (InState(tsEditing)) DoCancelEdit();
+    if (FHotNode) {
+        InvalidateNode(FHotNode);
+        FHotNode = nullptr;
+    }
+    if (FFocusedNode && !Selected(FFocusedNode)) {
+        AddToSelection(FFocusedNode);
+        InvalidateNode(FFocusedNode);
+    }
+    if (HandleAllocated()) Update();
+    DoStateChange({}, {tsClearPending});
+    FDragSelection = GetSortedSelection(true);
+    DoStateChange({tsOLEDragging});
+    TLTDragManager* M = DragManager();
+    std::shared_ptr<TLTDataObject> Data = M->GetDataObject();
+    PrepareDragImage(P);
+    FLastDropMode = dmOnNode;
+    std::uint32_t Allowed = 0;
+    if (FDragOperations & doCopy) Allowed |= DROPEFFECT_COPY;
+    if (FDragOperations & doMove) Allowed |= DROPEFFECT_MOVE;
+    if (FDragOperations & doLink) Allowed |= DROPEFFECT_LINK;
+    if (!Allowed) Allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    M->BeginDrag(std::move(Data), Allowed);
+    if (HandleAllocated()) fw::SetCapture(Handle());
+}
+
+bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
+    TLTDragManager* M = FDragManager.get();
+    const bool Dragging = M && M->Dragging() && InState(tsOLEDragging);
+    auto ScreenPoint = [&] { return ClientToScreen(fw::LParamToPoint(Message.LParam)); };
+    // Ends the drag; states, selection and capture are left on every path.
+    auto Finish = [&](bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
+        struct TLeave {
+            TBaseLazyTree* T;
+            ~TLeave() {
+                T->FDragSelection.clear();
+                T->DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
+                if (T->HandleAllocated() && fw::GetCapture() == T->Handle()) fw::ReleaseCapture();
+            }
+        } Leave{this};
+        const std::uint32_t Effect = M->EndDragLoop(Drop, Keys, Pt);
+        M->ForceDragLeave();
+        DragImage()->EndDrag();
+        if (Effect == DROPEFFECT_MOVE && (AutoOptions() & toAutoDeleteMovedNodes)) {
+            // The drop handler may have deleted or taken some of them already.
+            std::unordered_set<PLazyNode> Live;
+            for (PLazyNode N = GetFirstNoInit(); N; N = GetNextNoInit(N))
+                Live.insert(N);
+            lt::TUpdateScope Update(*this);
+            for (PLazyNode N : FDragSelection)
+                if (Live.contains(N)) DeleteNode(N);
+        }
+    };
+    switch (Message.Msg) {
+    case fw::WM_LBUTTONDOWN: {
+        if (Dragging || FDragType != dtOLE) return false;
+        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+        THitInfo Info;
+        GetViewHitTestInfoAt(P.X, P.Y, Info);
+        const bool OnItem =
+            (Info.HitPositions & ItemArea) ||
+            ((SelectionOptions() & toFullRowSelect) && (Info.HitPositions & hpOnItem));
+        if (Info.HitNode && OnItem && DoBeforeDrag(Info.HitNode, Info.HitColumn)) {
+            FDragStart = P;
+            DoStateChange({tsOLEDragPending});
+        }
+        return false;
+    }
+    case fw::WM_MOUSEMOVE: {
+        const fw::TShiftState Keys = fw::KeysToShiftState(Message.WParam & 0xFFFF);
+        if (Dragging) {
+            const HRESULT Go = M->QueryContinueDrag(false, Keys);
+            if (Go == DRAGDROP_S_DROP)
+                Finish(true, Keys, ScreenPoint());
+            else if (Go == DRAGDROP_S_CANCEL)
+                Finish(false, Keys, ScreenPoint());
+            else
+                M->DragMoveTo(Keys, ScreenPoint());
+            return true;
+        }
+        if (!InState(tsOLEDragPending)) return false;
+        if (!(Keys & fw::ssLeft)) {
+            DoStateChange({}, {tsOLEDragPending});
+            return false;
+        }
+        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+        if (std::abs(P.X - FDragStart.X) <= DragThreshold &&
+            std::abs(P.Y - FDragStart.Y) <= DragThreshold)
+            return false;
+        DoStateChange({}, {tsOLEDragPending, tsEditPending});
+        DoDragging(FDragStart);
+        DragManager()->DragMoveTo(Keys, ScreenPoint());
+        return true;
+    }
+    case fw::WM_LBUTTONUP:
+        if (!Dragging) {
+            DoStateChange({}, {tsOLEDragPending});
+            if (InState(tsClearPending)) {
+                // No drag came of the press: only the pressed node stays selected.
+                DoStateChange({}, {tsClearPending});
+                PLazyNode Keep = FFocusedNode;
+                ClearSelection();
+                if (Keep) AddToSelection(Keep);
+            }
+            return false;
+        }
+        DoStateChange({}, {tsLeftButtonDown});
+        Finish(true, fw::KeysToShiftState(Message.WParam & 0xFFFF) & ~fw::ssLeft, ScreenPoint());
+        return true;
+    case fw::WM_RBUTTONDOWN:
+        if (!Dragging) return false;
+        Finish(false, 0, ScreenPoint());
+        return true;
+    case fw::WM_KEYDOWN:
+        if (!Dragging || Message.WParam != fw::VK_ESCAPE) return false;
+        Finish(false, 0, fw::GetCursorPos());
+        return true;
+    case fw::WM_CAPTURECHANGED:
+        if (!Dragging ||
+            (HandleAllocated() && reinterpret_cast<fw::HWND>(Message.LParam) == Handle()))
+            return false;
+        Finish(false, 0, fw::GetCursorPos());
+        return false;
+    default:
+        return false;
+    }
+}
+
+std::uint32_t TBaseLazyTree::SuggestDropEffect(TBaseLazyTree* Source, fw::TShiftState Shift,
+                                               fw::TPoint, std::uint32_t AllowedEffects) {
+    std::uint32_t R = AllowedEffects;
+    if (Source != this) {
+        if (AllowedEffects & DROPEFFECT_COPY) R = DROPEFFECT_COPY;
+    } else if (AllowedEffects & DROPEFFECT_MOVE) {
+        R = DROPEFFECT_MOVE;
+    }
+    const fw::TShiftState Keys = Shift & KeyMask;
+    auto Take = [&](std::uint32_t E) {
+        if (AllowedEffects & E) R = E;
+    };
+    if (Keys == fw::ssCtrl)
+        Take(DROPEFFECT_COPY);
+    else if (Keys == (fw::ssCtrl | fw::ssShift))
+        Take(DROPEFFECT_LINK);
+    else if (Keys == fw::ssShift)
+        Take(DROPEFFECT_MOVE);
+    else if (Keys == fw::ssAlt)
+        Take(DROPEFFECT_LINK);
+    return R;
+}
+
+bool TBaseLazyTree::DoDragOver(TBaseLazyTree* Source, fw::TShiftState Shift, TDragState State,
+                               fw::TPoint Pt, TDropMode Mode, std::uint32_t& Effect) {
+    bool Accept = false;
+    if (OnDragOver) OnDragOver(this, Source, Shift, State, Pt, Mode, Effect, Accept);
+    return Accept;
+}
+
+void TBaseLazyTree::DoDragDrop(TBaseLazyTree* Source, TLTDataObject* DataObject,
+                               const TFormatArray& Formats, fw::TShiftState Shift, fw::TPoint Pt,
+                               std::uint32_t& Effect, TDropMode Mode) {
+    if (OnDragDrop) OnDragDrop(this, Source, DataObject, Formats, Shift, Pt, Effect, Mode);
+}
+
+namespace {
+
+// Where a point over a node drops: on its item, or above or below its row's middle.
+TDropMode ModeAt(TBaseLazyTree& T, const THitInfo& Info, fw::TPoint Client, bool ShowMarks) {
+    if (!Info.HitNode) return dmNowhere;
+    if ((Info.HitPositions & ItemArea) || !ShowMarks) return dmOnNode;
+    const fw::TRect R = T.GetDisplayRect(Info.HitNode, T.HeaderMainColumn(), false);
+    return Client.Y < (R.Top + R.Bottom) / 2 ? dmAbove : dmBelow;
+}
+
+} // namespace
+
+void TBaseLazyTree::DoPaintDropMark(fw::TCanvas& Canvas, PLazyNode, const fw::TRect& R) {
+    if (FLastDropMode != dmAbove && FLastDropMode != dmBelow) return;
+    fw::TCanvasStateSaver Saver(Canvas);
+    Canvas.Pen().SetStyle(fw::TPenStyle::psClear);
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    Canvas.Brush().SetColor(Colors()->DropMarkColor());
+    const int L = R.Left, T = R.Top, Rt = R.Right, B = R.Bottom;
+    if (FLastDropMode == dmAbove)
+        Canvas.Polygon({fw::TPoint{L + 2, T}, fw::TPoint{Rt - 2, T}, fw::TPoint{Rt - 2, T + 6},
+                        fw::TPoint{Rt - 6, T + 2}, fw::TPoint{L + 6, T + 2},
+                        fw::TPoint{L + 2, T + 6}});
+    else
+        Canvas.Polygon({fw::TPoint{L + 2, B - 1}, fw::TPoint{Rt - 2, B - 1},
+                        fw::TPoint{Rt - 2, B - 8}, fw::TPoint{Rt - 7, B - 3},
+                        fw::TPoint{L + 7, B - 3}, fw::TPoint{L + 2, B - 8}});
+}
+
+HRESULT TBaseLazyTree::DragEnter(fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
+    const fw::TPoint Client = ScreenToClient(Pt);
+    TBaseLazyTree* Source = DragManager()->GetDragSource();
+    Effect = SuggestDropEffect(Source, KeyState, Client, Effect);
+    if (!DoDragOver(Source, KeyState, dsDragEnter, Client, FLastDropMode, Effect)) {
+        Effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    THitInfo Info;
+    GetViewHitTestInfoAt(Client.X, Client.Y, Info);
+    FLastDropMode = ModeAt(*this, Info, Client, true);
+    if (Info.HitNode) {
+        FDropTargetNode = Info.HitNode;
+        InvalidateNode(FDropTargetNode);
+    }
+    if (Source) Source->DragImage()->ShowDragImage();
+    return S_OK;
+}
+
+HRESULT TBaseLazyTree::DragOver(TBaseLazyTree* Source, fw::TShiftState KeyState,
+                                TDragState DragState, fw::TPoint Pt, std::uint32_t& Effect) {
+    const fw::TPoint Client = ScreenToClient(Pt);
+    // Near an edge the view scrolls by one increment per move.
+    bool Scrolled = false;
+    const TScrollDirections Directions = DetermineScrollDirections(Client.X, Client.Y);
+    if (Directions) {
+        const int VStep = std::min<int>(ScrollBarOptions()->VerticalIncrement(), ClientHeight());
+        const int HStep = ScrollBarOptions()->HorizontalIncrement();
+        int DX = 0, DY = 0;
+        if (Directions & sdUp) DY = VStep;
+        if (Directions & sdDown) DY = -VStep;
+        if (Directions & sdLeft) DX = HStep;
+        if (Directions & sdRight) DX = -HStep;
+        Scrolled = DoSetOffsetXY({OffsetX() + DX, OffsetY() + DY});
+    }
+    THitInfo Info;
+    GetViewHitTestInfoAt(Client.X, Client.Y, Info);
+    if ((TreeOptions()->MiscOptions() & toReportMode) && Info.HitColumn != HeaderMainColumn())
+        Info.HitNode = nullptr;
+    const TDropMode Mode = ModeAt(*this, Info, Client, (PaintOptions() & toShowDropmark) != 0);
+    if (Info.HitNode != FDropTargetNode || Mode != FLastDropMode) {
+        FLastDropMode = Mode;
+        if (Info.HitNode != FDropTargetNode) {
+            if (FFocusedColumn == NoColumn) FFocusedColumn = HeaderMainColumn();
+            InvalidateNode(FDropTargetNode);
+            FDropTargetNode = Info.HitNode;
+            InvalidateNode(FDropTargetNode);
+            RestartExpandTimer(FDropTargetNode);
+        } else {
+            InvalidateNode(FDropTargetNode);
+        }
+    }
+    if (Source) Source->DragImage()->DragTo(Pt, Scrolled);
+    const std::uint32_t Allowed = Effect;
+    Effect = SuggestDropEffect(Source, KeyState, Client, Allowed);
+    if (!DoDragOver(Source, KeyState, DragState, Client, FLastDropMode, Effect))
+        Effect = DROPEFFECT_NONE;
+    if (Scrolled) Effect |= DROPEFFECT_SCROLL;
+    return S_OK;
+}
+
+void TBaseLazyTree::DragLeave() {
+    StopExpandTimer();
+    if (TBaseLazyTree* Source = DragManager()->GetDragSource())
+        Source->DragImage()->HideDragImage();
+    InvalidateNode(FDropTargetNode);
+    FDropTargetNode = nullptr;
+    if (HandleAllocated()) Update();
+    std::uint32_t Effect = DROPEFFECT_NONE;
+    DoDragOver(DragManager()->GetDragSource(), 0, dsDragLeave, fw::TPoint{}, FLastDropMode, Effect);
+}
+
+HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeyState, fw::TPoint Pt,
+                                std::uint32_t& Effect) {
+    // The handler may delete the target node; it is only forgotten afterwards.
+    struct TForget {
+        TBaseLazyTree* T;
+        ~TForget() {
+            T->FDropTargetNode = nullptr;
+            T->Invalidate();
+        }
+    } Forget{this};
+    StopExpandTimer();
+    if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
+    DoStateChange({}, {tsScrolling, tsScrollPending});
+    TBaseLazyTree* Source = DragManager()->GetDragSource();
+    HRESULT R = DragOver(Source, KeyState, dsDragMove, Pt, Effect);
+    if (R != S_OK || (Effect & ~DROPEFFECT_SCROLL) == 0) return E_FAIL;
+    TFormatArray Formats;
+    std::unique_ptr<TEnumFormatEtc> Enum;
+    if (DataObject) {
+        const HRESULT E = DataObject->EnumFormatEtc(DATADIR_GET, Enum);
+        if (E != S_OK || !Enum)
+            throw ELazyTreeError("The drop's formats could not be listed.", hcTFClipboardFailed);
+        TFormatEtc F;
+        while (Enum->Next(1, &F, nullptr) == S_OK)
+            Formats.push_back(F.cfFormat);
+    }
+    DoDragDrop(Source, DataObject, Formats, KeyState, ScreenToClient(Pt), Effect, FLastDropMode);
+    return S_OK;
+}
+
+bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObject,
+                                   PLazyNode TargetNode, TLTNodeAttachMode Mode, bool Optimized) {
+    if (!DataObject || ReadOnly()) return false;
+    TFormatEtc F;
+    F.cfFormat = TreeDataFormat();
+    F.tymed = TYMED_ISTREAM | TYMED_HGLOBAL;
+    if (DataObject->QueryGetData(F) != S_OK) return false;
+    lt::TUpdateScope Update(*this);
+    if (!TargetNode) {
+        TargetNode = FRoot;
+        if (Mode == amInsertBefore) Mode = amAddChildFirst;
+        if (Mode == amInsertAfter) Mode = amAddChildLast;
+    }
+    if (Optimized && Source) {
+        TNodeArray Nodes = Source->InState(tsOLEDragging) ? Source->DragSelection()
+                                                          : Source->GetSortedCutCopySet(true);
+        if (Mode != amInsertBefore && Mode != amAddChildLast)
+            std::reverse(Nodes.begin(), Nodes.end());
+        for (PLazyNode N : Nodes) {
+            if (N == TargetNode || HasAsParent(TargetNode, N)) continue;
+            MoveTo(N, TargetNode, Mode, false);
+        }
+        return true;
+    }
+    TStgMedium M;
+    F.tymed = TYMED_ISTREAM;
+    HRESULT R = DataObject->GetData(F, M);
+    if (R != S_OK && Source == this) {
+        F.tymed = TYMED_HGLOBAL;
+        R = DataObject->GetData(F, M);
+    }
+    if (R != S_OK) return false;
+    std::shared_ptr<TLTStream> Stream;
+    if (M.tymed == TYMED_ISTREAM && M.pstm) {
+        Stream = M.pstm;
+    } else if (M.tymed == TYMED_HGLOBAL && M.hGlobal) {
+        const std::vector<std::uint8_t>& B = *M.hGlobal;
+        std::uint32_t Count = 0;
+        if (B.size() < sizeof(Count)) return false;
+        std::memcpy(&Count, B.data(), sizeof(Count));
+        if (Count > B.size() - sizeof(Count)) return false;
+        Stream = std::make_shared<TLTMemoryStream>(
+            std::vector<std::uint8_t>(B.begin() + sizeof(Count),
+                                      B.begin() +
+                                          static_cast<std::ptrdiff_t>(sizeof(Count) + Count)),
+            true);
+    } else {
+        return false;
+    }
+    Stream->SetPosition(0);
+    bool Inserted = false;
+    while (Stream->Position() < Stream->Size()) {
+        PLazyNode Node = MakeNewNode();
+        LinkNode(Node, TargetNode, Mode);
+        try {
+            AddNodeFromStream(*Stream, TreeStreamVersion, Node);
+        } catch (...) {
+            DeleteNode(Node);
+            throw;
+        }
+        if (!DoNodeCopying(Node, Node->Parent)) {
+            DeleteNode(Node);
+            continue;
+        }
+        DoNodeCopied(Node);
+        Inserted = true;
+    }
+    return Inserted;
+}
+
+} // namespace vel

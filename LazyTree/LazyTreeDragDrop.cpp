@@ -258,28 +258,14 @@ HRESULT TLTDragManager::DragOver(fw::TShiftState KeyState, fw::TPoint Pt, std::u
 }
 
 HRESULT TLTDragManager::DragLeave() {
-    struct TReset {
-        TLTDragManager* M;
-        ~TReset() {
-            M->IsDropTarget_ = false;
-            M->DragSourceId_ = 0;
-            M->DataObject_.reset();
-        }
-    } Reset{this};
+    TTargetReset Reset{this};
     Owner_->DragLeave();
     return S_OK;
 }
 
 HRESULT TLTDragManager::Drop(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
                              fw::TPoint Pt, std::uint32_t& Effect) {
-    struct TReset {
-        TLTDragManager* M;
-        ~TReset() {
-            M->IsDropTarget_ = false;
-            M->DragSourceId_ = 0;
-            M->DataObject_.reset();
-        }
-    } Reset{this};
+    TTargetReset Reset{this};
     return Owner_->DragDrop(DataObject.get(), KeyState, Pt, Effect);
 }
 

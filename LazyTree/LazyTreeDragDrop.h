@@ -161,6 +161,15 @@ public:
     TBaseLazyTree* CurrentTarget() const;
 
 private:
+    // Leaves the drop-target state, however the drag over this tree ended.
+    struct TTargetReset {
+        TLTDragManager* M;
+        ~TTargetReset() {
+            M->IsDropTarget_ = false;
+            M->DragSourceId_ = 0;
+            M->DataObject_.reset();
+        }
+    };
     struct TSession {
         std::shared_ptr<TLTDataObject> DataObject;
         std::uint32_t AllowedEffects = 0;

@@ -350,16 +350,16 @@ bool InheritsFrom(TLTTreeClass Class, TLTTreeClass Ancestor) {
 void TClipboardFormatList::Add(TClipboardFormatListEntry Entry) {
     // Stable: equal priorities keep their registration order.
     auto It = std::upper_bound(
-        Entries_.begin(), Entries_.end(), Entry.Priority,
+        FEntries.begin(), FEntries.end(), Entry.Priority,
         [](std::uint32_t P, const TClipboardFormatListEntry& E) { return P < E.Priority; });
-    Entries_.insert(It, std::move(Entry));
+    FEntries.insert(It, std::move(Entry));
 }
 
 std::vector<TFormatEtc>
 TClipboardFormatList::ListFormats(TLTTreeClass Class,
                                   const std::vector<std::string>* Allowed) const {
     std::vector<TFormatEtc> Result;
-    for (const auto& E : Entries_) {
+    for (const auto& E : FEntries) {
         if (!InheritsFrom(Class, E.TreeClass)) continue;
         if (Allowed && std::none_of(Allowed->begin(), Allowed->end(), [&](const std::string& N) {
                 return SameText(N, E.Description);
@@ -372,7 +372,7 @@ TClipboardFormatList::ListFormats(TLTTreeClass Class,
 
 const TClipboardFormatListEntry*
 TClipboardFormatList::LookUpFormat(const std::string& Description) const {
-    for (auto It = Entries_.rbegin(); It != Entries_.rend(); ++It)
+    for (auto It = FEntries.rbegin(); It != FEntries.rend(); ++It)
         if (SameText(It->Description, Description)) return &*It;
     return nullptr;
 }
@@ -445,11 +445,11 @@ std::uint16_t ClipboardFormatNumber(const std::string& Description) {
 
 int TClipboardFormats::Add(const std::string& Name) {
     const TClipboardFormatListEntry* E = ClipboardFormatRegistry().LookUpFormat(Name);
-    if (!E || !Owner_ || !InheritsFrom(TreeClassOf(*Owner_), E->TreeClass)) return -1;
-    auto It = std::lower_bound(Names_.begin(), Names_.end(), Name);
-    if (It != Names_.end() && *It == Name) return static_cast<int>(It - Names_.begin());
-    It = Names_.insert(It, Name);
-    return static_cast<int>(It - Names_.begin());
+    if (!E || !FOwner || !InheritsFrom(TreeClassOf(*FOwner), E->TreeClass)) return -1;
+    auto It = std::lower_bound(FNames.begin(), FNames.end(), Name);
+    if (It != FNames.end() && *It == Name) return static_cast<int>(It - FNames.begin());
+    It = FNames.insert(It, Name);
+    return static_cast<int>(It - FNames.begin());
 }
 
 void TClipboardFormats::Insert(int, const std::string& Name) {

@@ -61,16 +61,16 @@ struct TClipboardFormatListEntry {
 class TClipboardFormatList {
 public:
     void Add(TClipboardFormatListEntry Entry);
-    void Clear() { Entries_.clear(); }
+    void Clear() { FEntries.clear(); }
     // Formats of Class and its ancestors, restricted to Allowed names when given.
     std::vector<TFormatEtc> ListFormats(TLTTreeClass Class,
                                         const std::vector<std::string>* Allowed = nullptr) const;
     // Case-insensitive; the last (lowest priority) match wins, as the search runs backwards.
     const TClipboardFormatListEntry* LookUpFormat(const std::string& Description) const;
-    const std::vector<TClipboardFormatListEntry>& Entries() const { return Entries_; }
+    const std::vector<TClipboardFormatListEntry>& Entries() const { return FEntries; }
 
 private:
-    std::vector<TClipboardFormatListEntry> Entries_;
+    std::vector<TClipboardFormatListEntry> FEntries;
 };
 
 TClipboardFormatList& ClipboardFormatRegistry();
@@ -86,15 +86,15 @@ std::uint16_t ClipboardFormatNumber(const std::string& Description);
 // A tree's sorted list of the format names it offers (duplicates ignored).
 class TClipboardFormats {
 public:
-    explicit TClipboardFormats(TBaseLazyTree* Owner) : Owner_(Owner) {}
+    explicit TClipboardFormats(TBaseLazyTree* Owner) : FOwner(Owner) {}
     // Only names registered for the owner's class or an ancestor are taken; -1 otherwise.
     int Add(const std::string& Name);
     void Insert(int Index, const std::string& Name);
-    const std::vector<std::string>& Names() const { return Names_; }
+    const std::vector<std::string>& Names() const { return FNames; }
 
 private:
-    TBaseLazyTree* Owner_;
-    std::vector<std::string> Names_;
+    TBaseLazyTree* FOwner;
+    std::vector<std::string> FNames;
 };
 
 // The string tree's RTF rendering (8-bit).

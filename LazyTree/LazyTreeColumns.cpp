@@ -12,12 +12,12 @@ namespace vel {
 void TLTWriter::WriteInt(std::int32_t V) {
     const auto U = static_cast<std::uint32_t>(V);
     for (int I = 0; I < 4; ++I)
-        Out_.push_back(static_cast<std::uint8_t>(U >> (8 * I)));
+        FOut.push_back(static_cast<std::uint8_t>(U >> (8 * I)));
 }
 
 void TLTWriter::WriteBytes(const void* Data, std::size_t Size) {
     const auto* P = static_cast<const std::uint8_t*>(Data);
-    Out_.insert(Out_.end(), P, P + Size);
+    FOut.insert(FOut.end(), P, P + Size);
 }
 
 std::int32_t TLTReader::ReadInt() {
@@ -29,13 +29,13 @@ std::int32_t TLTReader::ReadInt() {
 
 void TLTReader::ReadBytes(void* Dest, std::size_t Size) {
     if (Size > Remaining()) throw EReadError("Stream read error");
-    if (Size) std::memcpy(Dest, Data_.data() + Pos_, Size);
-    Pos_ += Size;
+    if (Size) std::memcpy(Dest, FData.data() + FPos, Size);
+    FPos += Size;
 }
 
 void TLTReader::Seek(std::size_t Position) {
-    if (Position > Data_.size()) throw EReadError("Stream read error");
-    Pos_ = Position;
+    if (Position > FData.size()) throw EReadError("Stream read error");
+    FPos = Position;
 }
 
 namespace {
@@ -86,14 +86,14 @@ bool TreeLoading(const TBaseLazyTree* Tree) {
 // --- TLazyTreeColumn -------------------------------------------------------
 
 TLazyTreeColumn::TLazyTreeColumn(TLazyTreeColumns* Collection)
-    : Collection_(Collection), Color_(fw::clWindow) {
-    Position_ = static_cast<TColumnPosition>(Collection ? Collection->Count() : 0);
+    : FCollection(Collection), FColor(fw::clWindow) {
+    FPosition = static_cast<TColumnPosition>(Collection ? Collection->Count() : 0);
 }
 
 TLazyTreeColumn::~TLazyTreeColumn() = default;
 
 TLTHeader* TLazyTreeColumn::Header() const {
-    return Collection_ ? Collection_->Header() : nullptr;
+    return FCollection ? FCollection->Header() : nullptr;
 }
 
 TBaseLazyTree* TLazyTreeColumn::Tree() const {
@@ -101,172 +101,172 @@ TBaseLazyTree* TLazyTreeColumn::Tree() const {
 }
 
 int TLazyTreeColumn::Index() const {
-    return Collection_ ? Collection_->IndexOf(this) : -1;
+    return FCollection ? FCollection->IndexOf(this) : -1;
 }
 
 void TLazyTreeColumn::Changed(bool AllItems) {
-    if (Collection_) Collection_->Update(AllItems ? nullptr : this);
+    if (FCollection) FCollection->Update(AllItems ? nullptr : this);
 }
 
 void TLazyTreeColumn::SetIndex(int Value) {
     const int Old = Index();
-    if (!Collection_ || Old == Value || Value < 0 || Value >= Collection_->Count()) return;
-    Collection_->Move(Old, Value);
+    if (!FCollection || Old == Value || Value < 0 || Value >= FCollection->Count()) return;
+    FCollection->Move(Old, Value);
 }
 
 void TLazyTreeColumn::SetText(const std::u16string& Value) {
-    if (Text_ == Value) return;
-    Text_ = Value;
+    if (FText == Value) return;
+    FText = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetHint(const std::u16string& Value) {
-    if (Hint_ == Value) return;
-    Hint_ = Value;
+    if (FHint == Value) return;
+    FHint = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetWidth(int Value) {
-    Value = std::clamp(Value, MinWidth_, std::max(MinWidth_, MaxWidth_));
-    if (Value == Width_) return;
+    Value = std::clamp(Value, FMinWidth, std::max(FMinWidth, FMaxWidth));
+    if (Value == FWidth) return;
     TLTHeader* H = Header();
     if (H && (H->Options() & hoAutoResize) && Index() == H->AutoSizeIndex() &&
         !(H->States & hrsAutoSizing))
         return;
-    LastWidth_ = Width_;
-    Width_ = Value;
-    if (!Collection_) return;
-    Collection_->UpdatePositions();
+    FLastWidth = FWidth;
+    FWidth = Value;
+    if (!FCollection) return;
+    FCollection->UpdatePositions();
     TBaseLazyTree* T = Tree();
-    if (!TreeLoading(T) && !Collection_->Updating()) {
-        if (H && (H->Options() & hoAutoResize)) Collection_->AdjustAutoSize(Index());
+    if (!TreeLoading(T) && !FCollection->Updating()) {
+        if (H && (H->Options() & hoAutoResize)) FCollection->AdjustAutoSize(Index());
         if (T) T->DoColumnResize(Index());
     }
     Changed();
 }
 
 void TLazyTreeColumn::SetMinWidth(int Value) {
-    Value = std::clamp(Value, 0, MaxWidth_);
-    if (Value == MinWidth_) return;
-    MinWidth_ = Value;
-    SetWidth(Width_);
+    Value = std::clamp(Value, 0, FMaxWidth);
+    if (Value == FMinWidth) return;
+    FMinWidth = Value;
+    SetWidth(FWidth);
     Changed();
 }
 
 void TLazyTreeColumn::SetMaxWidth(int Value) {
-    Value = std::clamp(Value, MinWidth_, 10000);
-    if (Value == MaxWidth_) return;
-    MaxWidth_ = Value;
-    SetWidth(Width_);
+    Value = std::clamp(Value, FMinWidth, 10000);
+    if (Value == FMaxWidth) return;
+    FMaxWidth = Value;
+    SetWidth(FWidth);
     Changed();
 }
 
 void TLazyTreeColumn::SetPosition(TColumnPosition Value) {
-    if (Value == Position_) return;
+    if (Value == FPosition) return;
     TBaseLazyTree* T = Tree();
-    if (TreeLoading(T) || !Collection_) {
-        Position_ = Value;
+    if (TreeLoading(T) || !FCollection) {
+        FPosition = Value;
         return;
     }
     Value =
-        std::min<TColumnPosition>(Value, static_cast<TColumnPosition>(Collection_->Count() - 1));
-    Collection_->FixPositionArraySize();
-    if (Collection_->Updating()) {
-        Position_ = Value;
+        std::min<TColumnPosition>(Value, static_cast<TColumnPosition>(FCollection->Count() - 1));
+    FCollection->FixPositionArraySize();
+    if (FCollection->Updating()) {
+        FPosition = Value;
         return;
     }
     if (T) T->EndEditNode();
-    Collection_->MovePosition(Index(), Value);
+    FCollection->MovePosition(Index(), Value);
     if (Header()) Header()->Invalidate(this);
     if (T) T->Invalidate();
     Changed();
 }
 
 void TLazyTreeColumn::SetStyle(TLazyTreeColumnStyle Value) {
-    if (Value == Style_) return;
-    Style_ = Value;
+    if (Value == FStyle) return;
+    FStyle = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetImageIndex(int Value) {
-    if (Value == ImageIndex_) return;
-    ImageIndex_ = Value;
+    if (Value == FImageIndex) return;
+    FImageIndex = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetBiDiMode(TBiDiMode Value) {
-    if (Value == BiDiMode_) return;
-    BiDiMode_ = Value;
-    Options_ &= static_cast<TLTColumnOptions>(~coParentBidiMode);
+    if (Value == FBiDiMode) return;
+    FBiDiMode = Value;
+    FOptions &= static_cast<TLTColumnOptions>(~coParentBidiMode);
     if (Tree()) Tree()->Invalidate();
     Changed();
 }
 
 void TLazyTreeColumn::SetLayout(TLTHeaderColumnLayout Value) {
-    if (Value == Layout_) return;
-    Layout_ = Value;
+    if (Value == FLayout) return;
+    FLayout = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetMargin(int Value) {
     if (Value < 0) Value = 4;
-    if (Value == Margin_) return;
-    Margin_ = Value;
+    if (Value == FMargin) return;
+    FMargin = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetSpacing(int Value) {
-    if (Value == Spacing_) return;
-    Spacing_ = Value;
+    if (Value == FSpacing) return;
+    FSpacing = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetOptions(TLTColumnOptions Value) {
-    if (Value == Options_) return;
-    const TLTColumnOptions TurnedOn = Value & ~Options_;
-    const TLTColumnOptions Changes = Value ^ Options_;
-    Options_ = Value;
+    if (Value == FOptions) return;
+    const TLTColumnOptions TurnedOn = Value & ~FOptions;
+    const TLTColumnOptions Changes = Value ^ FOptions;
+    FOptions = Value;
     TBaseLazyTree* T = Tree();
-    if (T && (TurnedOn & coParentBidiMode)) BiDiMode_ = T->BiDiMode();
-    if (T && (TurnedOn & coParentColor)) Color_ = T->Color();
-    if (TurnedOn & coAutoSpring) SpringRest_ = 0;
+    if (T && (TurnedOn & coParentBidiMode)) FBiDiMode = T->BiDiMode();
+    if (T && (TurnedOn & coParentColor)) FColor = T->Color();
+    if (TurnedOn & coAutoSpring) FSpringRest = 0;
     if (T && !TreeLoading(T) && ((Changes & coVisible) || (TurnedOn & coParentColor))) {
-        if (Collection_) Collection_->UpdatePositions();
-        if (!Collection_ || !Collection_->Updating()) T->Invalidate();
+        if (FCollection) FCollection->UpdatePositions();
+        if (!FCollection || !FCollection->Updating()) T->Invalidate();
         if (Changes & coVisible) T->UpdateHorizontalScrollBar(false);
     }
     Changed();
 }
 
 void TLazyTreeColumn::SetTag(int Value) {
-    Tag_ = Value;
+    FTag = Value;
 }
 
 void TLazyTreeColumn::SetAlignment(TAlignment Value) {
-    if (Value == Alignment_) return;
-    Alignment_ = Value;
+    if (Value == FAlignment) return;
+    FAlignment = Value;
     if (Tree()) Tree()->Invalidate();
     Changed();
 }
 
 void TLazyTreeColumn::SetColor(fw::TColor Value) {
-    if (Value == Color_) return;
-    Color_ = Value;
-    Options_ &= static_cast<TLTColumnOptions>(~coParentColor);
+    if (Value == FColor) return;
+    FColor = Value;
+    FOptions &= static_cast<TLTColumnOptions>(~coParentColor);
     if (Tree()) Tree()->Invalidate();
     Changed();
 }
 
 void TLazyTreeColumn::ParentBiDiModeChanged() {
-    if ((Options_ & coParentBidiMode) && Tree() && Tree()->BiDiMode() != BiDiMode_) {
-        BiDiMode_ = Tree()->BiDiMode();
+    if ((FOptions & coParentBidiMode) && Tree() && Tree()->BiDiMode() != FBiDiMode) {
+        FBiDiMode = Tree()->BiDiMode();
         Changed();
     }
 }
 
 void TLazyTreeColumn::ParentColorChanged() {
-    if ((Options_ & coParentColor) && Tree() && Tree()->Color() != Color_) {
-        Color_ = Tree()->Color();
+    if ((FOptions & coParentColor) && Tree() && Tree()->Color() != FColor) {
+        FColor = Tree()->Color();
         Changed();
     }
 }
@@ -274,69 +274,69 @@ void TLazyTreeColumn::ParentColorChanged() {
 void TLazyTreeColumn::Assign(const TLazyTreeColumn& Source) {
     // Options go last and are cleared meanwhile so that parent flags do not
     // overwrite the copied colour and reading direction.
-    Options_ = 0;
-    Alignment_ = Source.Alignment_;
-    BiDiMode_ = Source.BiDiMode_;
-    Color_ = Source.Color_;
-    Hint_ = Source.Hint_;
-    ImageIndex_ = Source.ImageIndex_;
-    Layout_ = Source.Layout_;
-    Margin_ = Source.Margin_;
-    MaxWidth_ = Source.MaxWidth_;
-    MinWidth_ = Source.MinWidth_;
-    Position_ = Source.Position_;
-    Spacing_ = Source.Spacing_;
-    Style_ = Source.Style_;
-    Tag_ = Source.Tag_;
-    Text_ = Source.Text_;
-    Width_ = Source.Width_;
-    LastWidth_ = Source.LastWidth_;
-    Options_ = Source.Options_;
+    FOptions = 0;
+    FAlignment = Source.FAlignment;
+    FBiDiMode = Source.FBiDiMode;
+    FColor = Source.FColor;
+    FHint = Source.FHint;
+    FImageIndex = Source.FImageIndex;
+    FLayout = Source.FLayout;
+    FMargin = Source.FMargin;
+    FMaxWidth = Source.FMaxWidth;
+    FMinWidth = Source.FMinWidth;
+    FPosition = Source.FPosition;
+    FSpacing = Source.FSpacing;
+    FStyle = Source.FStyle;
+    FTag = Source.FTag;
+    FText = Source.FText;
+    FWidth = Source.FWidth;
+    FLastWidth = Source.FLastWidth;
+    FOptions = Source.FOptions;
     Changed();
 }
 
 std::u16string TLazyTreeColumn::GetDisplayName() const {
-    for (char16_t C : Text_)
+    for (char16_t C : FText)
         if (C > 255) {
             const std::string N = "Column " + std::to_string(Index());
             return std::u16string(N.begin(), N.end());
         }
-    return Text_;
+    return FText;
 }
 
 bool TLazyTreeColumn::Equals(const TLazyTreeColumn& O) const {
-    return Alignment_ == O.Alignment_ && BiDiMode_ == O.BiDiMode_ && Color_ == O.Color_ &&
-           Hint_ == O.Hint_ && ImageIndex_ == O.ImageIndex_ && Layout_ == O.Layout_ &&
-           Margin_ == O.Margin_ && MaxWidth_ == O.MaxWidth_ && MinWidth_ == O.MinWidth_ &&
-           Options_ == O.Options_ && Position_ == O.Position_ && Spacing_ == O.Spacing_ &&
-           Style_ == O.Style_ && Tag_ == O.Tag_ && Text_ == O.Text_ && Width_ == O.Width_;
+    return FAlignment == O.FAlignment && FBiDiMode == O.FBiDiMode && FColor == O.FColor &&
+           FHint == O.FHint && FImageIndex == O.FImageIndex && FLayout == O.FLayout &&
+           FMargin == O.FMargin && FMaxWidth == O.FMaxWidth && FMinWidth == O.FMinWidth &&
+           FOptions == O.FOptions && FPosition == O.FPosition && FSpacing == O.FSpacing &&
+           FStyle == O.FStyle && FTag == O.FTag && FText == O.FText && FWidth == O.FWidth;
 }
 
 fw::TRect TLazyTreeColumn::GetRect() const {
     fw::TRect R;
     if (Tree()) R = Tree()->HeaderRect();
-    R.Left = Left_;
-    R.Right = Left_ + Width_;
+    R.Left = FLeft;
+    R.Right = FLeft + FWidth;
     return R;
 }
 
 int TLazyTreeColumn::GetAbsoluteLeft() const {
-    return Left_ + (Tree() ? Tree()->OffsetX() : 0);
+    return FLeft + (Tree() ? Tree()->OffsetX() : 0);
 }
 
 void TLazyTreeColumn::RestoreLastWidth() {
-    if (Collection_) Collection_->AnimatedResize(Index(), LastWidth_);
+    if (FCollection) FCollection->AnimatedResize(Index(), FLastWidth);
 }
 
 void TLazyTreeColumn::LoadFromStream(TLTReader& S, int Version) {
-    Text_ = ReadWideText(S);
-    Hint_ = ReadWideText(S);
+    FText = ReadWideText(S);
+    FHint = ReadWideText(S);
     const int W = S.ReadInt();
     const int MinW = S.ReadInt();
     const int MaxW = S.ReadInt();
     // Limits first, so that the width is clamped against the stored ones.
-    MinWidth_ = 0;
-    MaxWidth_ = 10000;
+    FMinWidth = 0;
+    FMaxWidth = 10000;
     SetMaxWidth(MaxW);
     SetMinWidth(MinW);
     SetWidth(W);
@@ -348,64 +348,64 @@ void TLazyTreeColumn::LoadFromStream(TLTReader& S, int Version) {
     SetMargin(S.ReadInt());
     SetSpacing(S.ReadInt());
     const int B = S.ReadInt();
-    const TLTColumnOptions Keep = Options_;
+    const TLTColumnOptions Keep = FOptions;
     SetBiDiMode(B >= 0 && B <= 3 ? static_cast<TBiDiMode>(B) : bdLeftToRight);
-    Options_ = Keep;
+    FOptions = Keep;
     SetOptions(ConvertColumnOptions(S.ReadInt(), Version));
     if (Version > 0) {
-        Tag_ = S.ReadInt();
+        FTag = S.ReadInt();
         const int A = S.ReadInt();
-        Alignment_ = A >= 0 && A <= 2 ? static_cast<TAlignment>(A) : taLeftJustify;
+        FAlignment = A >= 0 && A <= 2 ? static_cast<TAlignment>(A) : taLeftJustify;
         if (Version > 1) {
-            Color_ = S.ReadInt();
+            FColor = S.ReadInt();
         }
     }
 }
 
 void TLazyTreeColumn::SaveToStream(TLTWriter& S) const {
-    WriteWideText(S, Text_);
-    WriteWideText(S, Hint_);
-    S.WriteInt(Width_);
-    S.WriteInt(MinWidth_);
-    S.WriteInt(MaxWidth_);
-    S.WriteInt(static_cast<int>(Style_));
-    S.WriteInt(ImageIndex_);
-    S.WriteInt(static_cast<int>(Layout_));
-    S.WriteInt(Margin_);
-    S.WriteInt(Spacing_);
-    S.WriteInt(static_cast<int>(BiDiMode_));
-    S.WriteInt(Options_);
-    S.WriteInt(Tag_);
-    S.WriteInt(static_cast<int>(Alignment_));
-    S.WriteInt(Color_);
+    WriteWideText(S, FText);
+    WriteWideText(S, FHint);
+    S.WriteInt(FWidth);
+    S.WriteInt(FMinWidth);
+    S.WriteInt(FMaxWidth);
+    S.WriteInt(static_cast<int>(FStyle));
+    S.WriteInt(FImageIndex);
+    S.WriteInt(static_cast<int>(FLayout));
+    S.WriteInt(FMargin);
+    S.WriteInt(FSpacing);
+    S.WriteInt(static_cast<int>(FBiDiMode));
+    S.WriteInt(FOptions);
+    S.WriteInt(FTag);
+    S.WriteInt(static_cast<int>(FAlignment));
+    S.WriteInt(FColor);
 }
 
 // --- TLazyTreeColumns ------------------------------------------------------
 
-TLazyTreeColumns::TLazyTreeColumns(TLTHeader* AOwner) : Header_(AOwner) {}
+TLazyTreeColumns::TLazyTreeColumns(TLTHeader* AOwner) : FHeader(AOwner) {}
 
 TLazyTreeColumns::~TLazyTreeColumns() {
     Clearing = true;
-    Items_.clear();
+    FItems.clear();
 }
 
 TLazyTreeColumn* TLazyTreeColumns::Items(int Index) const {
     if (Index < 0 || Index >= Count()) return nullptr;
-    return Items_[static_cast<std::size_t>(Index)].get();
+    return FItems[static_cast<std::size_t>(Index)].get();
 }
 
 int TLazyTreeColumns::IndexOf(const TLazyTreeColumn* Column) const {
     for (int I = 0; I < Count(); ++I)
-        if (Items_[static_cast<std::size_t>(I)].get() == Column) return I;
+        if (FItems[static_cast<std::size_t>(I)].get() == Column) return I;
     return -1;
 }
 
 TLazyTreeColumn* TLazyTreeColumns::Add() {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     std::unique_ptr<TLazyTreeColumn> C =
         T ? T->GetColumnClass(this) : std::make_unique<TLazyTreeColumn>(this);
     TLazyTreeColumn* Raw = C.get();
-    Items_.push_back(std::move(C));
+    FItems.push_back(std::move(C));
     Update(nullptr);
     return Raw;
 }
@@ -417,18 +417,18 @@ void TLazyTreeColumns::Clear() {
         ~TGuard() { Flag = false; }
     } Guard{Clearing};
     HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
-    if (Header_ && !(Header_->States & hrsLoading)) {
-        Header_->ColumnsCleared();
+    if (FHeader && !(FHeader->States & hrsLoading)) {
+        FHeader->ColumnsCleared();
     }
-    Items_.clear();
+    FItems.clear();
     PositionToIndex.clear();
     Update(nullptr);
 }
 
 void TLazyTreeColumns::Delete(int Index) {
     if (Index < 0 || Index >= Count()) return;
-    Removing(Items_[static_cast<std::size_t>(Index)].get());
-    Items_.erase(Items_.begin() + Index);
+    Removing(FItems[static_cast<std::size_t>(Index)].get());
+    FItems.erase(FItems.begin() + Index);
     Update(nullptr);
 }
 
@@ -450,14 +450,14 @@ void TLazyTreeColumns::Removing(TLazyTreeColumn* Column) {
     Shift(DownIndex);
     Shift(TrackIndex);
     Shift(ClickIndex);
-    if (Header_) Header_->ColumnRemoved(Old);
+    if (FHeader) FHeader->ColumnRemoved(Old);
 }
 
 void TLazyTreeColumns::Move(int Old, int New) {
     if (Old == New || Old < 0 || New < 0 || Old >= Count() || New >= Count()) return;
-    auto Item = std::move(Items_[static_cast<std::size_t>(Old)]);
-    Items_.erase(Items_.begin() + Old);
-    Items_.insert(Items_.begin() + New, std::move(Item));
+    auto Item = std::move(FItems[static_cast<std::size_t>(Old)]);
+    FItems.erase(FItems.begin() + Old);
+    FItems.insert(FItems.begin() + New, std::move(Item));
     IndexChanged(Old, New);
     Update(nullptr);
 }
@@ -474,11 +474,11 @@ void TLazyTreeColumns::IndexChanged(int Old, int New) {
 }
 
 void TLazyTreeColumns::BeginUpdate() {
-    ++UpdateCount_;
+    ++FUpdateCount;
 }
 
 void TLazyTreeColumns::EndUpdate() {
-    if (UpdateCount_ > 0 && --UpdateCount_ == 0) Update(nullptr);
+    if (FUpdateCount > 0 && --FUpdateCount == 0) Update(nullptr);
 }
 
 void TLazyTreeColumns::FixPositionArraySize() {
@@ -518,9 +518,9 @@ void TLazyTreeColumns::UpdatePositions(bool Force) {
     for (std::size_t P = 0; P < PositionToIndex.size(); ++P) {
         TLazyTreeColumn* C = Items(PositionToIndex[P]);
         if (!C) continue;
-        C->Position_ = static_cast<TColumnPosition>(P);
-        C->Left_ = RunningLeft;
-        if (C->Options_ & coVisible) RunningLeft += C->Width_;
+        C->FPosition = static_cast<TColumnPosition>(P);
+        C->FLeft = RunningLeft;
+        if (C->FOptions & coVisible) RunningLeft += C->FWidth;
     }
 }
 
@@ -529,7 +529,7 @@ void TLazyTreeColumns::FixPositions() {
     PositionToIndex.assign(static_cast<std::size_t>(N), NoColumn);
     std::vector<bool> Used(static_cast<std::size_t>(N), false);
     for (int I = 0; I < N; ++I) {
-        const TColumnPosition P = Items(I)->Position_;
+        const TColumnPosition P = Items(I)->FPosition;
         if (P < static_cast<TColumnPosition>(N) && PositionToIndex[P] == NoColumn) {
             PositionToIndex[P] = I;
             Used[static_cast<std::size_t>(I)] = true;
@@ -550,25 +550,25 @@ void TLazyTreeColumns::FixPositions() {
 
 void TLazyTreeColumns::Update(TLazyTreeColumn* Item) {
     FixPositionArraySize();
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     if (TreeLoading(T))
         NeedPositionsFix = true;
     else
         UpdatePositions();
-    if (Count() > 0 && Header_ && Header_->RawMainColumn() < 0) Header_->SetMainColumn(0);
-    if (TreeLoading(T) || !Header_ || (Header_->States & hrsLoading) || Updating()) return;
-    if (Header_->Options() & hoAutoResize) AdjustAutoSize(InvalidColumn);
+    if (Count() > 0 && FHeader && FHeader->RawMainColumn() < 0) FHeader->SetMainColumn(0);
+    if (TreeLoading(T) || !FHeader || (FHeader->States & hrsLoading) || Updating()) return;
+    if (FHeader->Options() & hoAutoResize) AdjustAutoSize(InvalidColumn);
     if (Item)
-        Header_->Invalidate(Item);
+        FHeader->Invalidate(Item);
     else if (T && T->HandleAllocated()) {
         T->UpdateHorizontalScrollBar(false);
-        Header_->Invalidate();
+        FHeader->Invalidate();
         T->Invalidate();
     }
 }
 
 TColumnIndex TLazyTreeColumns::ColumnFromPosition(fw::TPoint P, bool Relative) const {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     if (P.X < 0 || P.Y < 0 || (T && P.Y > T->Height())) return InvalidColumn;
     int Sum = Relative && T ? T->OffsetX() : 0;
     for (TColumnIndex I : PositionToIndex) {
@@ -587,7 +587,7 @@ TColumnIndex TLazyTreeColumns::ColumnFromPosition(TColumnPosition Position) cons
 
 TColumnIndex TLazyTreeColumns::GetColumnAndBounds(fw::TPoint P, int& ColumnLeft, int& ColumnRight,
                                                   bool Relative) const {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     ColumnLeft = Relative && T ? T->OffsetX() : 0;
     ColumnRight = ColumnLeft;
     for (TColumnIndex I : PositionToIndex) {
@@ -601,7 +601,7 @@ TColumnIndex TLazyTreeColumns::GetColumnAndBounds(fw::TPoint P, int& ColumnLeft,
 }
 
 void TLazyTreeColumns::GetColumnBounds(TColumnIndex Column, int& Left, int& Right) const {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     if (Column == NoColumn || !IsValidColumn(Column)) {
         Left = 0;
         Right = T ? T->ClientWidth() : 0;
@@ -677,7 +677,7 @@ void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
             ~TGuard() { C.EndUpdate(); }
         } Guard{*this};
         Clearing = true;
-        Items_.clear();
+        FItems.clear();
         Clearing = false;
         for (int I = 0; I < Source.Count(); ++I)
             Add()->Assign(*Source.Items(I));
@@ -693,31 +693,31 @@ void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
 }
 
 void TLazyTreeColumns::AdjustAutoSize(TColumnIndex CurrentIndex, bool Force) {
-    if (Count() == 0 || !Header_) return;
-    TColumnIndex AutoIndex = Header_->AutoSizeIndex();
+    if (Count() == 0 || !FHeader) return;
+    TColumnIndex AutoIndex = FHeader->AutoSizeIndex();
     if (!IsValidColumn(AutoIndex)) AutoIndex = Count() - 1;
     if (IsValidColumn(CurrentIndex) &&
         Items(CurrentIndex)->Position() >= Items(AutoIndex)->Position()) {
         AutoIndex = GetNextVisibleColumn(CurrentIndex);
         if (AutoIndex < 0) return;
     }
-    TBaseLazyTree* T = Header_->Treeview();
+    TBaseLazyTree* T = FHeader->Treeview();
     int Rest = T ? T->ClientWidth() : 0;
     for (TLazyTreeColumn* V : GetVisibleColumns())
         if (V->Index() != AutoIndex) Rest -= V->Width();
     TLazyTreeColumn* A = Items(AutoIndex);
     const int NewWidth = std::clamp(Rest, A->MinWidth(), std::max(A->MinWidth(), A->MaxWidth()));
     if (NewWidth == A->Width() && !Force) return;
-    A->LastWidth_ = A->Width_;
-    A->Width_ = NewWidth;
+    A->FLastWidth = A->FWidth;
+    A->FWidth = NewWidth;
     UpdatePositions(true);
     if (T) T->DoColumnResize(AutoIndex);
 }
 
 void TLazyTreeColumns::UpdateSpringColumns(int NewHeaderWidth) {
-    if (!Header_) return;
-    if ((Header_->Options() & hoAutoSpring) && Header_->LastWidth > 0) {
-        const int Difference = NewHeaderWidth - Header_->LastWidth;
+    if (!FHeader) return;
+    if ((FHeader->Options() & hoAutoSpring) && FHeader->LastWidth > 0) {
+        const int Difference = NewHeaderWidth - FHeader->LastWidth;
         std::vector<TLazyTreeColumn*> Springs;
         for (int I = 0; I < Count(); ++I)
             if (Items(I)->Options() & coAutoSpring) Springs.push_back(Items(I));
@@ -727,17 +727,17 @@ void TLazyTreeColumns::UpdateSpringColumns(int NewHeaderWidth) {
             float Remaining = static_cast<float>(std::abs(Difference));
             for (TLazyTreeColumn* C : Springs) {
                 if (Remaining < 0) break;
-                const float Amount = C->SpringRest_ + Share;
+                const float Amount = C->FSpringRest + Share;
                 const int Whole = static_cast<int>(Amount);
-                C->SpringRest_ = Amount - static_cast<float>(Whole);
-                const int NewW = C->Width_ + (Difference > 0 ? Whole : -Whole);
-                C->Width_ = std::clamp(NewW, C->MinWidth_, std::max(C->MinWidth_, C->MaxWidth_));
+                C->FSpringRest = Amount - static_cast<float>(Whole);
+                const int NewW = C->FWidth + (Difference > 0 ? Whole : -Whole);
+                C->FWidth = std::clamp(NewW, C->FMinWidth, std::max(C->FMinWidth, C->FMaxWidth));
                 Remaining -= Share;
             }
             UpdatePositions(true);
         }
     }
-    Header_->LastWidth = NewHeaderWidth;
+    FHeader->LastWidth = NewHeaderWidth;
 }
 
 void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {

@@ -95,45 +95,45 @@ TBaseLazyTree* LazyTreeFromId(std::uint32_t Id) {
 // --- format enumerator ---------------------------------------------------------------------
 
 HRESULT TEnumFormatEtc::Next(std::uint32_t Count, TFormatEtc* Elements, std::uint32_t* Fetched) {
-    const auto Size = static_cast<std::int64_t>(FormatEtcArray_.size());
-    const std::int64_t Copy = std::min<std::int64_t>(Count, Size - CurrentIndex_);
+    const auto Size = static_cast<std::int64_t>(FFormatEtcArray.size());
+    const std::int64_t Copy = std::min<std::int64_t>(Count, Size - FCurrentIndex);
     std::uint32_t Done = 0;
     for (std::int64_t I = 0; I < Copy && Elements; ++I, ++Done)
-        Elements[I] = FormatEtcArray_[static_cast<std::size_t>(CurrentIndex_ + I)];
-    CurrentIndex_ += static_cast<std::int32_t>(Done);
+        Elements[I] = FFormatEtcArray[static_cast<std::size_t>(FCurrentIndex + I)];
+    FCurrentIndex += static_cast<std::int32_t>(Done);
     if (Fetched) *Fetched = Done;
     return Done == Count ? S_OK : S_FALSE;
 }
 
 HRESULT TEnumFormatEtc::Skip(std::uint32_t Count) {
-    if (static_cast<std::int64_t>(CurrentIndex_) + Count >
-        static_cast<std::int64_t>(FormatEtcArray_.size()))
+    if (static_cast<std::int64_t>(FCurrentIndex) + Count >
+        static_cast<std::int64_t>(FFormatEtcArray.size()))
         return S_FALSE;
-    CurrentIndex_ += static_cast<std::int32_t>(Count);
+    FCurrentIndex += static_cast<std::int32_t>(Count);
     return S_OK;
 }
 
 HRESULT TEnumFormatEtc::Reset() {
-    CurrentIndex_ = 0;
+    FCurrentIndex = 0;
     return S_OK;
 }
 
 std::unique_ptr<TEnumFormatEtc> TEnumFormatEtc::Clone() const {
-    auto R = std::make_unique<TEnumFormatEtc>(Tree_, FormatEtcArray_);
-    R->CurrentIndex_ = CurrentIndex_;
+    auto R = std::make_unique<TEnumFormatEtc>(FTree, FFormatEtcArray);
+    R->FCurrentIndex = FCurrentIndex;
     return R;
 }
 
 // --- data object ---------------------------------------------------------------------------
 
 TLTDataObject::TLTDataObject(TBaseLazyTree* Owner, bool ForClipboard)
-    : OwnerId_(Owner ? Owner->DragManager()->TreeId() : 0), ForClipboard_(ForClipboard) {
-    if (Owner) Owner->GetNativeClipboardFormats(FormatEtcArray_);
+    : FOwnerId(Owner ? Owner->DragManager()->TreeId() : 0), FForClipboard(ForClipboard) {
+    if (Owner) Owner->GetNativeClipboardFormats(FFormatEtcArray);
 }
 
 TLTDataObject::~TLTDataObject() {
     TBaseLazyTree* T = Owner();
-    if (ForClipboard_ && T && !T->TreeStates().Contains(tsClipboardFlushing)) {
+    if (FForClipboard && T && !T->TreeStates().Contains(tsClipboardFlushing)) {
         try {
             T->CancelCutOrCopy();
         } catch (...) {
@@ -143,12 +143,12 @@ TLTDataObject::~TLTDataObject() {
 }
 
 TBaseLazyTree* TLTDataObject::Owner() const {
-    return LazyTreeFromId(OwnerId_);
+    return LazyTreeFromId(FOwnerId);
 }
 
 HRESULT TLTDataObject::QueryGetData(const TFormatEtc& F) const {
     HRESULT Closest = DV_E_FORMATETC;
-    for (const TFormatEtc& E : FormatEtcArray_) {
+    for (const TFormatEtc& E : FFormatEtcArray) {
         if (E.cfFormat != F.cfFormat) continue;
         if (!(E.tymed & F.tymed)) {
             Closest = DV_E_TYMED;
@@ -168,7 +168,7 @@ HRESULT TLTDataObject::GetData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium
     TBaseLazyTree* T = Owner();
     if (FormatEtcIn.cfFormat == TreeReferenceFormat()) {
         if (!T || T->TreeStates().Contains(tsClipboardFlushing)) return E_FAIL;
-        TTreeReference Ref{ThisProcess(), OwnerId_};
+        TTreeReference Ref{ThisProcess(), FOwnerId};
         Medium.tymed = TYMED_HGLOBAL;
         Medium.hGlobal = std::make_shared<std::vector<std::uint8_t>>(sizeof(Ref));
         std::memcpy(Medium.hGlobal->data(), &Ref, sizeof(Ref));
@@ -176,15 +176,15 @@ HRESULT TLTDataObject::GetData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium
     }
     const HRESULT Q = QueryGetData(FormatEtcIn);
     if (Q != S_OK) return Q;
-    for (const TFormatEtc& E : FormatEtcArray_) {
+    for (const TFormatEtc& E : FFormatEtcArray) {
         if (E.cfFormat != FormatEtcIn.cfFormat || E.ptd != FormatEtcIn.ptd ||
             E.dwAspect != FormatEtcIn.dwAspect || E.lindex != FormatEtcIn.lindex ||
             !(E.tymed & FormatEtcIn.tymed))
             continue;
-        for (const TInternalStgMedium& S : Stored_)
+        for (const TInternalStgMedium& S : FStored)
             if (S.Format == FormatEtcIn.cfFormat) return CopyMedium(S.Medium, Medium, false);
         if (!T) return E_FAIL;
-        return T->RenderOLEData(FormatEtcIn, Medium, ForClipboard_);
+        return T->RenderOLEData(FormatEtcIn, Medium, FForClipboard);
     }
     return DV_E_FORMATETC;
 }
@@ -199,22 +199,22 @@ HRESULT TLTDataObject::SetData(const TFormatEtc& FormatEtc, const TStgMedium& Me
         if (R != S_OK) return R;
     }
     bool Known = false;
-    for (const TFormatEtc& E : FormatEtcArray_)
+    for (const TFormatEtc& E : FFormatEtcArray)
         if (SameEntry(E, FormatEtc)) Known = true;
-    if (!Known) FormatEtcArray_.push_back(FormatEtc);
-    for (TInternalStgMedium& S : Stored_)
+    if (!Known) FFormatEtcArray.push_back(FormatEtc);
+    for (TInternalStgMedium& S : FStored)
         if (S.Format == FormatEtc.cfFormat) {
             S.Medium = std::move(Kept);
             return S_OK;
         }
-    Stored_.push_back({FormatEtc.cfFormat, std::move(Kept)});
+    FStored.push_back({FormatEtc.cfFormat, std::move(Kept)});
     return S_OK;
 }
 
 HRESULT TLTDataObject::EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFormatEtc>& Enum) {
     Enum.reset();
     if (Direction != DATADIR_GET) return OLE_S_USEREG;
-    std::vector<TFormatEtc> Formats = FormatEtcArray_;
+    std::vector<TFormatEtc> Formats = FFormatEtcArray;
     TBaseLazyTree* T = Owner();
     if (T && !T->TreeStates().Contains(tsClipboardFlushing)) {
         TFormatEtc Ref;
@@ -227,15 +227,15 @@ HRESULT TLTDataObject::EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFo
 
 // --- drag manager --------------------------------------------------------------------------
 
-TLTDragManager::TLTDragManager(TBaseLazyTree* Owner) : Owner_(Owner), TreeId_(NextTreeId()) {
-    LiveTrees()[TreeId_] = Owner;
+TLTDragManager::TLTDragManager(TBaseLazyTree* Owner) : FOwner(Owner), FTreeId(NextTreeId()) {
+    LiveTrees()[FTreeId] = Owner;
 }
 
 TLTDragManager::~TLTDragManager() {
-    LiveTrees().erase(TreeId_);
+    LiveTrees().erase(FTreeId);
     // A source that goes away mid-drag takes the drag with it.
     if (TBaseLazyTree* Target = CurrentTarget()) {
-        Session_.reset();
+        FSession.reset();
         try {
             Target->DragManager()->DragLeave();
         } catch (...) {
@@ -246,27 +246,27 @@ TLTDragManager::~TLTDragManager() {
 
 HRESULT TLTDragManager::DragEnter(std::shared_ptr<TLTDataObject> DataObject,
                                   fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
-    DataObject_ = std::move(DataObject);
-    IsDropTarget_ = true;
-    TBaseLazyTree* Source = TBaseLazyTree::GetTreeFromDataObject(DataObject_.get());
-    DragSourceId_ = Source ? Source->DragManager()->TreeId() : 0;
-    return Owner_->DragEnter(KeyState, Pt, Effect);
+    FDataObject = std::move(DataObject);
+    FIsDropTarget = true;
+    TBaseLazyTree* Source = TBaseLazyTree::GetTreeFromDataObject(FDataObject.get());
+    FDragSourceId = Source ? Source->DragManager()->TreeId() : 0;
+    return FOwner->DragEnter(KeyState, Pt, Effect);
 }
 
 HRESULT TLTDragManager::DragOver(fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
-    return Owner_->DragOver(GetDragSource(), KeyState, dsDragMove, Pt, Effect);
+    return FOwner->DragOver(GetDragSource(), KeyState, dsDragMove, Pt, Effect);
 }
 
 HRESULT TLTDragManager::DragLeave() {
     TTargetReset Reset{this};
-    Owner_->DragLeave();
+    FOwner->DragLeave();
     return S_OK;
 }
 
 HRESULT TLTDragManager::Drop(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
                              fw::TPoint Pt, std::uint32_t& Effect) {
     TTargetReset Reset{this};
-    return Owner_->DragDrop(DataObject.get(), KeyState, Pt, Effect);
+    return FOwner->DragDrop(DataObject.get(), KeyState, Pt, Effect);
 }
 
 HRESULT TLTDragManager::QueryContinueDrag(bool EscapePressed, fw::TShiftState KeyState) const {
@@ -278,48 +278,48 @@ HRESULT TLTDragManager::QueryContinueDrag(bool EscapePressed, fw::TShiftState Ke
 }
 
 std::shared_ptr<TLTDataObject> TLTDragManager::GetDataObject() {
-    if (DataObject_) return DataObject_;
+    if (FDataObject) return FDataObject;
     std::shared_ptr<TLTDataObject> R;
-    if (Owner_->OnCreateDataObject) Owner_->OnCreateDataObject(Owner_, R);
-    if (!R) R = std::make_shared<TLTDataObject>(Owner_, false);
+    if (FOwner->OnCreateDataObject) FOwner->OnCreateDataObject(FOwner, R);
+    if (!R) R = std::make_shared<TLTDataObject>(FOwner, false);
     return R;
 }
 
 void TLTDragManager::BeginDrag(std::shared_ptr<TLTDataObject> DataObject,
                                std::uint32_t AllowedEffects) {
-    Session_ = std::make_unique<TSession>();
-    Session_->DataObject = std::move(DataObject);
-    Session_->AllowedEffects = AllowedEffects;
+    FSession = std::make_unique<TSession>();
+    FSession->DataObject = std::move(DataObject);
+    FSession->AllowedEffects = AllowedEffects;
 }
 
 TBaseLazyTree* TLTDragManager::CurrentTarget() const {
-    return Session_ ? LazyTreeFromId(Session_->TargetId) : nullptr;
+    return FSession ? LazyTreeFromId(FSession->TargetId) : nullptr;
 }
 
 void TLTDragManager::DragMoveTo(fw::TShiftState KeyState, fw::TPoint Pt) {
-    if (!Session_) return;
+    if (!FSession) return;
     TBaseLazyTree* Target = DropTreeAt(Pt);
     const std::uint32_t Id = Target ? Target->DragManager()->TreeId() : 0;
-    std::uint32_t Effect = Session_->AllowedEffects;
-    if (Id != Session_->TargetId) {
+    std::uint32_t Effect = FSession->AllowedEffects;
+    if (Id != FSession->TargetId) {
         TBaseLazyTree* Old = CurrentTarget();
-        Session_->TargetId = 0;
-        Session_->Effect = 0;
+        FSession->TargetId = 0;
+        FSession->Effect = 0;
         if (Old) Old->DragManager()->DragLeave();
         if (!Target) return;
-        Session_->TargetId = Id;
-        Target->DragManager()->DragEnter(Session_->DataObject, KeyState, Pt, Effect);
+        FSession->TargetId = Id;
+        Target->DragManager()->DragEnter(FSession->DataObject, KeyState, Pt, Effect);
     } else if (Target) {
         Target->DragManager()->DragOver(KeyState, Pt, Effect);
     } else {
         Effect = 0;
     }
-    Session_->Effect = Effect & (Session_->AllowedEffects | DROPEFFECT_SCROLL);
+    FSession->Effect = Effect & (FSession->AllowedEffects | DROPEFFECT_SCROLL);
 }
 
 std::uint32_t TLTDragManager::EndDragLoop(bool Drop, fw::TShiftState KeyState, fw::TPoint Pt) {
     // Whatever the target does, the drag is over once this returns.
-    std::unique_ptr<TSession> S = std::move(Session_);
+    std::unique_ptr<TSession> S = std::move(FSession);
     if (!S) return 0;
     TBaseLazyTree* Target = LazyTreeFromId(S->TargetId);
     if (!Target) return 0;

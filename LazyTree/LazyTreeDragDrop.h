@@ -74,18 +74,18 @@ struct TInternalStgMedium {
 class TEnumFormatEtc {
 public:
     TEnumFormatEtc(TBaseLazyTree* Tree, std::vector<TFormatEtc> Formats)
-        : Tree_(Tree), FormatEtcArray_(std::move(Formats)) {}
+        : FTree(Tree), FFormatEtcArray(std::move(Formats)) {}
     // Copies up to Count entries; S_OK when all Count came.
     HRESULT Next(std::uint32_t Count, TFormatEtc* Elements, std::uint32_t* Fetched);
     HRESULT Skip(std::uint32_t Count);
     HRESULT Reset();
     std::unique_ptr<TEnumFormatEtc> Clone() const;
-    std::int32_t CurrentIndex() const { return CurrentIndex_; }
+    std::int32_t CurrentIndex() const { return FCurrentIndex; }
 
 private:
-    TBaseLazyTree* Tree_;
-    std::vector<TFormatEtc> FormatEtcArray_;
-    std::int32_t CurrentIndex_ = 0;
+    TBaseLazyTree* FTree;
+    std::vector<TFormatEtc> FFormatEtcArray;
+    std::int32_t FCurrentIndex = 0;
 };
 
 class TLTDataObject {
@@ -97,9 +97,9 @@ public:
 
     // The owning tree while it lives, else null.
     TBaseLazyTree* Owner() const;
-    bool ForClipboard() const { return ForClipboard_; }
-    const std::vector<TFormatEtc>& FormatEtcArray() const { return FormatEtcArray_; }
-    const std::vector<TInternalStgMedium>& InternalStgMediumArray() const { return Stored_; }
+    bool ForClipboard() const { return FForClipboard; }
+    const std::vector<TFormatEtc>& FormatEtcArray() const { return FFormatEtcArray; }
+    const std::vector<TInternalStgMedium>& InternalStgMediumArray() const { return FStored; }
 
     HRESULT GetData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium);
     HRESULT GetDataHere(const TFormatEtc&, TStgMedium&) { return E_NOTIMPL; }
@@ -111,10 +111,10 @@ public:
     HRESULT EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFormatEtc>& Enum);
 
 private:
-    std::uint32_t OwnerId_;
-    bool ForClipboard_;
-    std::vector<TFormatEtc> FormatEtcArray_;
-    std::vector<TInternalStgMedium> Stored_;
+    std::uint32_t FOwnerId;
+    bool FForClipboard;
+    std::vector<TFormatEtc> FFormatEtcArray;
+    std::vector<TInternalStgMedium> FStored;
 };
 
 // The live tree with that in-process number, or null.
@@ -128,9 +128,9 @@ public:
     TLTDragManager(const TLTDragManager&) = delete;
     TLTDragManager& operator=(const TLTDragManager&) = delete;
 
-    TBaseLazyTree* Owner() const { return Owner_; }
+    TBaseLazyTree* Owner() const { return FOwner; }
     // The in-process number "Lazy Tree Reference" names the owner by.
-    std::uint32_t TreeId() const { return TreeId_; }
+    std::uint32_t TreeId() const { return FTreeId; }
 
     // Drop target.
     HRESULT DragEnter(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
@@ -146,12 +146,12 @@ public:
     void ForceDragLeave() {}
     std::shared_ptr<TLTDataObject> GetDataObject();
     // The tree the data over this one comes from, while it lives.
-    TBaseLazyTree* GetDragSource() const { return LazyTreeFromId(DragSourceId_); }
+    TBaseLazyTree* GetDragSource() const { return LazyTreeFromId(FDragSourceId); }
     bool GetDropTargetHelperSupported() const { return false; }
-    bool GetIsDropTarget() const { return IsDropTarget_; }
+    bool GetIsDropTarget() const { return FIsDropTarget; }
 
     // --- the running drag, kept by the source tree's manager
-    bool Dragging() const { return Session_ != nullptr; }
+    bool Dragging() const { return FSession != nullptr; }
     void BeginDrag(std::shared_ptr<TLTDataObject> DataObject, std::uint32_t AllowedEffects);
     // The mouse moved to Pt: follows it from tree to tree.
     void DragMoveTo(fw::TShiftState KeyState, fw::TPoint Pt);
@@ -165,9 +165,9 @@ private:
     struct TTargetReset {
         TLTDragManager* M;
         ~TTargetReset() {
-            M->IsDropTarget_ = false;
-            M->DragSourceId_ = 0;
-            M->DataObject_.reset();
+            M->FIsDropTarget = false;
+            M->FDragSourceId = 0;
+            M->FDataObject.reset();
         }
     };
     struct TSession {
@@ -176,12 +176,12 @@ private:
         std::uint32_t TargetId = 0;
         std::uint32_t Effect = 0;
     };
-    TBaseLazyTree* Owner_;
-    std::uint32_t TreeId_;
-    std::uint32_t DragSourceId_ = 0;
-    bool IsDropTarget_ = false;
-    std::shared_ptr<TLTDataObject> DataObject_;
-    std::unique_ptr<TSession> Session_;
+    TBaseLazyTree* FOwner;
+    std::uint32_t FTreeId;
+    std::uint32_t FDragSourceId = 0;
+    bool FIsDropTarget = false;
+    std::shared_ptr<TLTDataObject> FDataObject;
+    std::unique_ptr<TSession> FSession;
 };
 
 } // namespace vel

@@ -27,22 +27,22 @@ public:
     // Takes a copy of Image; HotSpot is the mouse point inside it, ImagePosition
     // its top-left in screen coordinates.
     void PrepareDrag(const fw::TBitmap& Image, fw::TPoint ImagePosition, fw::TPoint HotSpot);
-    void ShowDragImage() { Visible_ = Image_ != nullptr; }
-    void HideDragImage() { Visible_ = false; }
+    void ShowDragImage() { FVisible = FImage != nullptr; }
+    void HideDragImage() { FVisible = false; }
     // Moves the picture so that the hot spot is at P (screen); answers whether it moved.
     bool DragTo(fw::TPoint P, bool ForceRepaint = false);
     void EndDrag();
-    bool Visible() const { return Visible_; }
+    bool Visible() const { return FVisible; }
     bool WillMove(fw::TPoint P) const;
     fw::TRect GetDragImageRect() const;
-    const fw::TBitmap* Image() const { return Image_.get(); }
+    const fw::TBitmap* Image() const { return FImage.get(); }
 
 private:
-    std::unique_ptr<fw::TBitmap> Image_;
-    fw::TPoint ImagePosition_;
-    fw::TPoint HotSpot_;
-    fw::TPoint LastPosition_;
-    bool Visible_ = false;
+    std::unique_ptr<fw::TBitmap> FImage;
+    fw::TPoint FImagePosition;
+    fw::TPoint FHotSpot;
+    fw::TPoint FLastPosition;
+    bool FVisible = false;
 };
 
 } // namespace vel

@@ -160,14 +160,14 @@ bool TBaseLazyTree::CancelEditNode() {
 
 // --- the edit window ---------------------------------------------------------------
 
-TLTEdit::TLTEdit(TStringEditLink* Link) : fw::TEdit(nullptr), Link_(Link) {
+TLTEdit::TLTEdit(TStringEditLink* Link) : fw::TEdit(nullptr), FLink(Link) {
     SetShowHint(false);
     SetParentShowHint(false);
     SetVisible(false);
 }
 
 void TLTEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
-    TStringEditLink* L = Link_;
+    TStringEditLink* L = FLink;
     TCustomLazyStringTree* Tree = L ? L->Tree() : nullptr;
     if (!Tree) {
         fw::TEdit::KeyDown(Key, Shift);
@@ -212,7 +212,7 @@ void TLTEdit::KeyPress(char& Key) {
 
 void TLTEdit::DoExit() {
     fw::TEdit::DoExit();
-    TStringEditLink* L = Link_;
+    TStringEditLink* L = FLink;
     if (!L || L->Stopping() || !L->Tree()) return;
     if (L->Tree()->StringOptions() & toAutoAcceptEditChange)
         L->Tree()->DoEndEdit();
@@ -222,91 +222,91 @@ void TLTEdit::DoExit() {
 
 // --- the link --------------------------------------------------------------------------
 
-TStringEditLink::TStringEditLink() : Edit_(std::make_unique<TLTEdit>(this)) {}
+TStringEditLink::TStringEditLink() : FEdit(std::make_unique<TLTEdit>(this)) {}
 
 TStringEditLink::~TStringEditLink() {
-    if (Edit_) {
-        Edit_->Detach();
-        Edit_->SetParent(nullptr);
+    if (FEdit) {
+        FEdit->Detach();
+        FEdit->SetParent(nullptr);
     }
 }
 
 bool TStringEditLink::PrepareEdit(TBaseLazyTree* Tree, void* Node, int Column) {
     auto* S = dynamic_cast<TCustomLazyStringTree*>(Tree);
     if (!S || !Node) return false;
-    Tree_ = S;
-    Node_ = static_cast<PLazyNode>(Node);
-    Column_ = Column;
+    FTree = S;
+    FNode = static_cast<PLazyNode>(Node);
+    FColumn = Column;
     std::string Text;
     // A text the 8-bit edit cannot hold would come back changed: no edit then.
-    if (!WideToEditText(S->GetText(Node_, Column), Text)) return false;
-    TextBounds_ = S->GetDisplayRect(Node_, Column, true, true);
-    Edit_->Font().Assign(S->Font());
-    Edit_->Font().SetColor(fw::clBlack);
-    Edit_->SetParent(S);
-    Edit_->SetText(Text);
-    Edit_->SetModified(false);
+    if (!WideToEditText(S->GetText(FNode, Column), Text)) return false;
+    FTextBounds = S->GetDisplayRect(FNode, Column, true, true);
+    FEdit->Font().Assign(S->Font());
+    FEdit->Font().SetColor(fw::clBlack);
+    FEdit->SetParent(S);
+    FEdit->SetText(Text);
+    FEdit->SetModified(false);
     TLTHeader* H = S->Header();
     TBiDiMode Bidi = S->BiDiMode();
-    Alignment_ = taLeftJustify;
+    FAlignment = taLeftJustify;
     if (Column >= 0 && H && H->Columns().IsValidColumn(Column)) {
         Bidi = H->Columns()[Column].BiDiMode();
-        Alignment_ = H->Columns()[Column].Alignment();
+        FAlignment = H->Columns()[Column].Alignment();
     }
-    if (Bidi != bdLeftToRight && Alignment_ != taCenter)
-        Alignment_ = Alignment_ == taLeftJustify ? taRightJustify : taLeftJustify;
+    if (Bidi != bdLeftToRight && FAlignment != taCenter)
+        FAlignment = FAlignment == taLeftJustify ? taRightJustify : taLeftJustify;
     return true;
 }
 
 bool TStringEditLink::BeginEdit() {
-    if (!Stopping_) {
-        Edit_->Show();
-        Edit_->SelectAll();
-        Edit_->SetFocus();
+    if (!FStopping) {
+        FEdit->Show();
+        FEdit->SelectAll();
+        FEdit->SetFocus();
     }
-    return !Stopping_;
+    return !FStopping;
 }
 
 bool TStringEditLink::EndEdit() {
-    const bool Result = !Stopping_;
-    if (Stopping_) return Result;
-    Stopping_ = true;
-    if (Edit_->Modified() && Tree_) Tree_->DoNewText(Node_, Column_, EditTextToWide(Edit_->Text()));
-    Edit_->Hide();
-    Edit_->Detach();
+    const bool Result = !FStopping;
+    if (FStopping) return Result;
+    FStopping = true;
+    if (FEdit->Modified() && FTree) FTree->DoNewText(FNode, FColumn, EditTextToWide(FEdit->Text()));
+    FEdit->Hide();
+    FEdit->Detach();
     return Result;
 }
 
 bool TStringEditLink::CancelEdit() {
-    const bool Result = !Stopping_;
-    if (Stopping_) return Result;
-    Stopping_ = true;
-    Edit_->Hide();
-    if (Tree_) Tree_->CancelEditNode();
-    Edit_->Detach();
+    const bool Result = !FStopping;
+    if (FStopping) return Result;
+    FStopping = true;
+    FEdit->Hide();
+    if (FTree) FTree->CancelEditNode();
+    FEdit->Detach();
     return Result;
 }
 
 fw::TRect TStringEditLink::GetBounds() const {
-    return {Edit_->Left(), Edit_->Top(), Edit_->Left() + Edit_->Width(),
-            Edit_->Top() + Edit_->Height()};
+    return {FEdit->Left(), FEdit->Top(), FEdit->Left() + FEdit->Width(),
+            FEdit->Top() + FEdit->Height()};
 }
 
 void TStringEditLink::ProcessMessage(fw::TMessage& Message) {
-    Message.Result = Edit_->Perform(Message.Msg, Message.WParam, Message.LParam);
+    Message.Result = FEdit->Perform(Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TStringEditLink::SetBounds(fw::TRect R) {
-    if (Stopping_) return;
+    if (FStopping) return;
     R.Left = std::max(R.Left, 0);
     if (R.Width() < MinEditWidth) {
-        if (Alignment_ == taRightJustify)
+        if (FAlignment == taRightJustify)
             R.Left = R.Right - MinEditWidth;
         else
             R.Right = R.Left + MinEditWidth;
     }
-    if (Tree_) R.Right = std::min(R.Right, Tree_->ClientWidth());
-    Edit_->SetBounds(R.Left, R.Top, R.Width(), R.Height());
+    if (FTree) R.Right = std::min(R.Right, FTree->ClientWidth());
+    FEdit->SetBounds(R.Left, R.Top, R.Width(), R.Height());
 }
 
 } // namespace vel

@@ -14,8 +14,8 @@ class TStringEditLink;
 class TLTEdit : public fw::TEdit {
 public:
     TLTEdit(TStringEditLink* Link);
-    TStringEditLink* Link() const { return Link_; }
-    void Detach() { Link_ = nullptr; }
+    TStringEditLink* Link() const { return FLink; }
+    void Detach() { FLink = nullptr; }
 
 protected:
     void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
@@ -23,7 +23,7 @@ protected:
     void DoExit() override;
 
 private:
-    TStringEditLink* Link_;
+    TStringEditLink* FLink;
 };
 
 class TStringEditLink : public ILTEditLink {
@@ -39,21 +39,21 @@ public:
     void ProcessMessage(fw::TMessage& Message) override;
     void SetBounds(fw::TRect R) override;
 
-    TLTEdit* Edit() const { return Edit_.get(); }
-    TCustomLazyStringTree* Tree() const { return Tree_; }
-    PLazyNode Node() const { return Node_; }
-    int Column() const { return Column_; }
-    TAlignment Alignment() const { return Alignment_; }
-    bool Stopping() const { return Stopping_; }
+    TLTEdit* Edit() const { return FEdit.get(); }
+    TCustomLazyStringTree* Tree() const { return FTree; }
+    PLazyNode Node() const { return FNode; }
+    int Column() const { return FColumn; }
+    TAlignment Alignment() const { return FAlignment; }
+    bool Stopping() const { return FStopping; }
 
 private:
-    std::unique_ptr<TLTEdit> Edit_;
-    TCustomLazyStringTree* Tree_ = nullptr;
-    PLazyNode Node_ = nullptr;
-    int Column_ = NoColumn;
-    TAlignment Alignment_ = taLeftJustify;
-    fw::TRect TextBounds_;
-    bool Stopping_ = false;
+    std::unique_ptr<TLTEdit> FEdit;
+    TCustomLazyStringTree* FTree = nullptr;
+    PLazyNode FNode = nullptr;
+    int FColumn = NoColumn;
+    TAlignment FAlignment = taLeftJustify;
+    fw::TRect FTextBounds;
+    bool FStopping = false;
 };
 
 // UTF-16 text as the 8-bit edit shows it; false when a character does not fit in 8 bits.

@@ -28,126 +28,126 @@ template <class F> TScopeExit(F) -> TScopeExit<F>;
 } // namespace
 
 TLTHeader::TLTHeader(TBaseLazyTree* AOwner)
-    : Owner_(AOwner), Columns_(std::make_unique<TLazyTreeColumns>(this)),
-      Background_(fw::clBtnFace), DragImage_(std::make_unique<TLTDragImage>()) {
-    DragImage_->Transparency = 140;
-    DragImage_->PostBlendBias = 206;
-    DragImage_->Fade = false;
-    DragImage_->MoveRestriction = dmrNone;
-    Font_.OnChange = [this](fw::TObject*) { Invalidate(); };
+    : FOwner(AOwner), FColumns(std::make_unique<TLazyTreeColumns>(this)),
+      FBackground(fw::clBtnFace), FDragImage(std::make_unique<TLTDragImage>()) {
+    FDragImage->Transparency = 140;
+    FDragImage->PostBlendBias = 206;
+    FDragImage->Fade = false;
+    FDragImage->MoveRestriction = dmrNone;
+    FFont.OnChange = [this](fw::TObject*) { Invalidate(); };
 }
 
 TLTHeader::~TLTHeader() {
-    DragImage_.reset();
-    Font_.OnChange = nullptr;
-    Columns_->Clearing = true;
-    Columns_.reset();
+    FDragImage.reset();
+    FFont.OnChange = nullptr;
+    FColumns->Clearing = true;
+    FColumns.reset();
 }
 
 bool TLTHeader::Loading() const {
-    return (States & hrsLoading) || TreeLoading(Owner_);
+    return (States & hrsLoading) || TreeLoading(FOwner);
 }
 
 void TLTHeader::SetHeight(unsigned Value) {
-    if (Height_ == Value) return;
-    Height_ = Value;
+    if (FHeight == Value) return;
+    FHeight = Value;
     if (!Loading()) RecalculateHeader();
 }
 
 void TLTHeader::SetFont(const fw::TFont& Value) {
-    Font_.Assign(Value);
-    ParentFont_ = false;
+    FFont.Assign(Value);
+    FParentFont = false;
 }
 
 void TLTHeader::SetParentFont(bool Value) {
-    if (ParentFont_ == Value) return;
-    ParentFont_ = Value;
-    if (Value && Owner_) Font_.Assign(Owner_->Font());
+    if (FParentFont == Value) return;
+    FParentFont = Value;
+    if (Value && FOwner) FFont.Assign(FOwner->Font());
 }
 
 void TLTHeader::SetOptions(TLTHeaderOptions Value) {
-    const TLTHeaderOptions Changes = Options_ ^ Value;
+    const TLTHeaderOptions Changes = FOptions ^ Value;
     if (!Changes) return;
-    Options_ = Value;
-    if ((Changes & hoAutoResize) && Columns_->Count() > 0) {
-        Columns_->AdjustAutoSize(InvalidColumn);
-        if (Owner_) {
-            Owner_->UpdateHorizontalScrollBar(false);
-            if (Value & hoAutoResize) Owner_->Invalidate();
+    FOptions = Value;
+    if ((Changes & hoAutoResize) && FColumns->Count() > 0) {
+        FColumns->AdjustAutoSize(InvalidColumn);
+        if (FOwner) {
+            FOwner->UpdateHorizontalScrollBar(false);
+            if (Value & hoAutoResize) FOwner->Invalidate();
         }
     }
     if (Changes & hoVisible) RecalculateHeader();
-    if (Owner_ && Owner_->HandleAllocated() && !Loading()) {
+    if (FOwner && FOwner->HandleAllocated() && !Loading()) {
         Invalidate();
-        Owner_->Invalidate();
+        FOwner->Invalidate();
     }
 }
 
 void TLTHeader::SetStyle(TLTHeaderStyle Value) {
-    if (Style_ == Value) return;
-    Style_ = Value;
+    if (FStyle == Value) return;
+    FStyle = Value;
     if (!Loading()) Invalidate();
 }
 
 void TLTHeader::SetBackground(fw::TColor Value) {
-    if (Background_ == Value) return;
-    Background_ = Value;
+    if (FBackground == Value) return;
+    FBackground = Value;
     Invalidate();
 }
 
 void TLTHeader::SetAutoSizeIndex(TColumnIndex Value) {
-    if (AutoSizeIndex_ == Value) return;
-    AutoSizeIndex_ = Value;
-    if (Options_ & hoAutoResize) Columns_->AdjustAutoSize(InvalidColumn);
+    if (FAutoSizeIndex == Value) return;
+    FAutoSizeIndex = Value;
+    if (FOptions & hoAutoResize) FColumns->AdjustAutoSize(InvalidColumn);
 }
 
 TColumnIndex TLTHeader::MainColumn() const {
-    return Columns_->Count() > 0 ? MainColumn_ : NoColumn;
+    return FColumns->Count() > 0 ? FMainColumn : NoColumn;
 }
 
 void TLTHeader::SetMainColumn(TColumnIndex Value) {
     if (Loading()) {
-        MainColumn_ = Value;
+        FMainColumn = Value;
         return;
     }
-    if (Columns_->Count() == 0)
+    if (FColumns->Count() == 0)
         Value = NoColumn;
     else
-        Value = std::clamp(Value, 0, Columns_->Count() - 1);
-    if (Value == MainColumn_) return;
-    MainColumn_ = Value;
-    if (!Owner_) return;
-    Owner_->MainColumnChanged();
-    if (!(Owner_->SelectionOptions() & toExtendedFocus)) Owner_->SetFocusedColumn(Value);
-    Owner_->Invalidate();
+        Value = std::clamp(Value, 0, FColumns->Count() - 1);
+    if (Value == FMainColumn) return;
+    FMainColumn = Value;
+    if (!FOwner) return;
+    FOwner->MainColumnChanged();
+    if (!(FOwner->SelectionOptions() & toExtendedFocus)) FOwner->SetFocusedColumn(Value);
+    FOwner->Invalidate();
 }
 
 void TLTHeader::SetImages(fw::TImageList* Value) {
-    if (Images_ == Value) return;
-    Images_ = Value;
+    if (FImages == Value) return;
+    FImages = Value;
     if (!Loading()) Invalidate();
 }
 
 void TLTHeader::SetSortColumn(TColumnIndex Value) {
     if (Loading()) {
-        SortColumn_ = Value;
+        FSortColumn = Value;
         return;
     }
-    Value = std::clamp(Value, NoColumn, Columns_->Count() - 1);
-    if (Value == SortColumn_) return;
-    Invalidate(Columns_->Items(SortColumn_));
-    SortColumn_ = Value;
-    Invalidate(Columns_->Items(SortColumn_));
-    if (Owner_ && (Owner_->AutoOptions() & toAutoSort) && Owner_->UpdateCount() == 0)
-        Owner_->SortTree(SortColumn_, SortDirection_, true);
+    Value = std::clamp(Value, NoColumn, FColumns->Count() - 1);
+    if (Value == FSortColumn) return;
+    Invalidate(FColumns->Items(FSortColumn));
+    FSortColumn = Value;
+    Invalidate(FColumns->Items(FSortColumn));
+    if (FOwner && (FOwner->AutoOptions() & toAutoSort) && FOwner->UpdateCount() == 0)
+        FOwner->SortTree(FSortColumn, FSortDirection, true);
 }
 
 void TLTHeader::SetSortDirection(TSortDirection Value) {
-    if (Value == SortDirection_) return;
-    SortDirection_ = Value;
+    if (Value == FSortDirection) return;
+    FSortDirection = Value;
     Invalidate();
-    if (Owner_ && (Owner_->AutoOptions() & toAutoSort) && Owner_->UpdateCount() == 0)
-        Owner_->SortTree(SortColumn_, SortDirection_, true);
+    if (FOwner && (FOwner->AutoOptions() & toAutoSort) && FOwner->UpdateCount() == 0)
+        FOwner->SortTree(FSortColumn, FSortDirection, true);
 }
 
 void TLTHeader::ColumnRemoved(TColumnIndex Index) {
@@ -157,67 +157,67 @@ void TLTHeader::ColumnRemoved(TColumnIndex Index) {
         else if (I > Index)
             --I;
     };
-    Shift(AutoSizeIndex_);
-    Shift(SortColumn_);
-    if (MainColumn_ == Index) {
+    Shift(FAutoSizeIndex);
+    Shift(FSortColumn);
+    if (FMainColumn == Index) {
         // The collection still holds the column; the first other column takes over.
-        MainColumn_ = Columns_->Count() > 1 ? 0 : NoColumn;
-        if (Owner_) Owner_->MainColumnChanged();
-    } else if (MainColumn_ > Index)
-        --MainColumn_;
+        FMainColumn = FColumns->Count() > 1 ? 0 : NoColumn;
+        if (FOwner) FOwner->MainColumnChanged();
+    } else if (FMainColumn > Index)
+        --FMainColumn;
 }
 
 void TLTHeader::ColumnsCleared() {
-    AutoSizeIndex_ = NoColumn;
-    MainColumn_ = NoColumn;
-    SortColumn_ = NoColumn;
+    FAutoSizeIndex = NoColumn;
+    FMainColumn = NoColumn;
+    FSortColumn = NoColumn;
 }
 
 void TLTHeader::Assign(const TLTHeader& Source) {
-    AutoSizeIndex_ = Source.AutoSizeIndex_;
-    Background_ = Source.Background_;
-    Columns_->Assign(*Source.Columns_);
-    Font_.Assign(Source.Font_);
-    Height_ = Source.Height_;
-    Images_ = Source.Images_;
-    MainColumn_ = Source.MainColumn_;
-    Options_ = Source.Options_;
-    ParentFont_ = Source.ParentFont_;
-    PopupMenu_ = Source.PopupMenu_;
-    SortColumn_ = Source.SortColumn_;
-    SortDirection_ = Source.SortDirection_;
-    Style_ = Source.Style_;
+    FAutoSizeIndex = Source.FAutoSizeIndex;
+    FBackground = Source.FBackground;
+    FColumns->Assign(*Source.FColumns);
+    FFont.Assign(Source.FFont);
+    FHeight = Source.FHeight;
+    FImages = Source.FImages;
+    FMainColumn = Source.FMainColumn;
+    FOptions = Source.FOptions;
+    FParentFont = Source.FParentFont;
+    FPopupMenu = Source.FPopupMenu;
+    FSortColumn = Source.FSortColumn;
+    FSortDirection = Source.FSortDirection;
+    FStyle = Source.FStyle;
     RecalculateHeader();
 }
 
 void TLTHeader::ChangeScale(int M, int D) {
     if (D == 0) return;
-    const long long Scaled = static_cast<long long>(Font_.Size()) * M / D;
-    Font_.SetSize(static_cast<int>(Scaled));
+    const long long Scaled = static_cast<long long>(FFont.Size()) * M / D;
+    FFont.SetSize(static_cast<int>(Scaled));
 }
 
 void TLTHeader::RecalculateHeader() {
-    if (!Owner_) return;
+    if (!FOwner) return;
     // The rectangle is kept current even before the window exists: the tree
     // can be painted into a picture without one.
-    Owner_->UpdateHeaderRect();
-    if (Owner_->HandleAllocated()) Owner_->Invalidate();
+    FOwner->UpdateHeaderRect();
+    if (FOwner->HandleAllocated()) FOwner->Invalidate();
 }
 
 void TLTHeader::Invalidate(TLazyTreeColumn* Column, bool ExpandToBorder) {
-    if (!(Options_ & hoVisible) || !Owner_ || !Owner_->HandleAllocated()) return;
-    fw::TRect R = Owner_->HeaderRect();
+    if (!(FOptions & hoVisible) || !FOwner || !FOwner->HandleAllocated()) return;
+    fw::TRect R = FOwner->HeaderRect();
     if (Column) {
         const fw::TRect C = Column->GetRect();
-        R.Left = C.Left + Owner_->OffsetX();
-        if (!ExpandToBorder) R.Right = C.Right + Owner_->OffsetX();
+        R.Left = C.Left + FOwner->OffsetX();
+        if (!ExpandToBorder) R.Right = C.Right + FOwner->OffsetX();
     }
-    Owner_->InvalidateRect(R);
+    FOwner->InvalidateRect(R);
 }
 
 bool TLTHeader::InHeader(fw::TPoint P) const {
-    if (!Owner_ || !(Options_ & hoVisible)) return false;
-    const fw::TRect R = Owner_->HeaderRect();
+    if (!FOwner || !(FOptions & hoVisible)) return false;
+    const fw::TRect R = FOwner->HeaderRect();
     return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
 }
 
@@ -230,16 +230,16 @@ fw::TShiftState TLTHeader::GetShiftState() {
 }
 
 bool TLTHeader::DetermineSplitterIndex(fw::TPoint P) {
-    Columns_->TrackIndex = NoColumn;
-    const int Offset = Owner_ ? Owner_->OffsetX() : 0;
-    int Right = Offset + Columns_->TotalWidth();
-    const auto& Order = Columns_->PositionToIndex;
+    FColumns->TrackIndex = NoColumn;
+    const int Offset = FOwner ? FOwner->OffsetX() : 0;
+    int Right = Offset + FColumns->TotalWidth();
+    const auto& Order = FColumns->PositionToIndex;
     for (auto It = Order.rbegin(); It != Order.rend(); ++It) {
-        TLazyTreeColumn* C = Columns_->Items(*It);
+        TLazyTreeColumn* C = FColumns->Items(*It);
         if (!C || !(C->Options() & coVisible)) continue;
         if (Right - 3 < P.X && P.X < Right + 5) {
             if (!(C->Options() & coResizable)) return false;
-            Columns_->TrackIndex = *It;
+            FColumns->TrackIndex = *It;
             TrackStart = Right - C->Width();
             return true;
         }
@@ -249,22 +249,22 @@ bool TLTHeader::DetermineSplitterIndex(fw::TPoint P) {
 }
 
 void TLTHeader::AutoFitColumns(bool Animated) {
-    if (!Owner_) return;
-    for (TColumnIndex I : std::vector<TColumnIndex>(Columns_->PositionToIndex)) {
-        TLazyTreeColumn* C = Columns_->Items(I);
+    if (!FOwner) return;
+    for (TColumnIndex I : std::vector<TColumnIndex>(FColumns->PositionToIndex)) {
+        TLazyTreeColumn* C = FColumns->Items(I);
         if (!C || (C->Options() & (coResizable | coVisible)) != (coResizable | coVisible)) continue;
-        const int W = Owner_->GetMaxColumnWidth(I);
+        const int W = FOwner->GetMaxColumnWidth(I);
         if (Animated)
-            Columns_->AnimatedResize(I, W);
+            FColumns->AnimatedResize(I, W);
         else
             C->SetWidth(W);
     }
 }
 
 void TLTHeader::RestoreColumns() {
-    const auto Order = Columns_->PositionToIndex;
+    const auto Order = FColumns->PositionToIndex;
     for (auto It = Order.rbegin(); It != Order.rend(); ++It) {
-        TLazyTreeColumn* C = Columns_->Items(*It);
+        TLazyTreeColumn* C = FColumns->Items(*It);
         if (C && (C->Options() & (coResizable | coVisible)) == (coResizable | coVisible))
             C->RestoreLastWidth();
     }
@@ -275,32 +275,32 @@ void TLTHeader::RestoreColumns() {
 void TLTHeader::SaveToStream(TLTWriter& S) const {
     S.WriteInt(-1);
     S.WriteInt(3);
-    Columns_->SaveToStream(S);
-    S.WriteInt(AutoSizeIndex_);
-    S.WriteInt(Background_);
-    S.WriteInt(static_cast<std::int32_t>(Height_));
-    S.WriteInt(Options_);
-    S.WriteInt(static_cast<int>(Style_));
-    S.WriteInt(Font_.Color());
-    S.WriteInt(Font_.Height());
-    const std::string& Name = Font_.Name();
+    FColumns->SaveToStream(S);
+    S.WriteInt(FAutoSizeIndex);
+    S.WriteInt(FBackground);
+    S.WriteInt(static_cast<std::int32_t>(FHeight));
+    S.WriteInt(FOptions);
+    S.WriteInt(static_cast<int>(FStyle));
+    S.WriteInt(FFont.Color());
+    S.WriteInt(FFont.Height());
+    const std::string& Name = FFont.Name();
     S.WriteInt(static_cast<std::int32_t>(Name.size()));
     S.WriteBytes(Name.data(), Name.size());
     S.WriteInt(0); // pitch: the built-in face has only the default
-    S.WriteInt(Font_.Style());
-    S.WriteInt(MainColumn_);
-    S.WriteInt(SortColumn_);
-    S.WriteInt(static_cast<int>(SortDirection_));
+    S.WriteInt(FFont.Style());
+    S.WriteInt(FMainColumn);
+    S.WriteInt(FSortColumn);
+    S.WriteInt(static_cast<int>(FSortDirection));
 }
 
 void TLTHeader::LoadFromStream(TLTReader& S) {
     States |= hrsLoading;
-    const TLTHeaderOptions SavedOptions = Options_;
-    Options_ = 0;
+    const TLTHeaderOptions SavedOptions = FOptions;
+    FOptions = 0;
     bool Done = false;
     TScopeExit Guard{[&] {
         // A failed read leaves the header loading no longer, with its options back.
-        if (!Done) Options_ = SavedOptions;
+        if (!Done) FOptions = SavedOptions;
         States &= static_cast<TLTHeaderRunState>(~hrsLoading);
     }};
     int Version = S.ReadInt();
@@ -310,7 +310,7 @@ void TLTHeader::LoadFromStream(TLTReader& S) {
     } else {
         Version = S.ReadInt();
     }
-    Columns_->LoadFromStream(S, Version);
+    FColumns->LoadFromStream(S, Version);
     const int AutoSize = S.ReadInt();
     const int Back = S.ReadInt();
     const int H = S.ReadInt();
@@ -325,32 +325,32 @@ void TLTHeader::LoadFromStream(TLTReader& S) {
     S.ReadBytes(Name.data(), Name.size());
     S.ReadInt(); // pitch
     const int FontStyle = S.ReadInt();
-    int Main = MainColumn_, Sort = SortColumn_, Dir = static_cast<int>(SortDirection_);
+    int Main = FMainColumn, Sort = FSortColumn, Dir = static_cast<int>(FSortDirection);
     if (Version > 0) {
         Main = S.ReadInt();
         Sort = S.ReadInt();
         Dir = S.ReadInt();
     }
     if (H < 0) throw EReadError("Stream read error: bad header height");
-    AutoSizeIndex_ = AutoSize;
-    Background_ = Back;
-    Height_ = static_cast<unsigned>(H);
-    Options_ = SavedOptions;
-    Style_ = St >= 0 && St <= 3 ? static_cast<TLTHeaderStyle>(St) : hsThickButtons;
-    Font_.SetColor(FontColor);
-    Font_.SetHeight(FontHeight);
-    Font_.SetName(Name);
-    Font_.SetStyle(static_cast<fw::TFontStyles>(FontStyle & 0x0F));
-    MainColumn_ = Main;
-    SortColumn_ = Sort;
-    SortDirection_ = Dir == 1 ? sdDescending : sdAscending;
+    FAutoSizeIndex = AutoSize;
+    FBackground = Back;
+    FHeight = static_cast<unsigned>(H);
+    FOptions = SavedOptions;
+    FStyle = St >= 0 && St <= 3 ? static_cast<TLTHeaderStyle>(St) : hsThickButtons;
+    FFont.SetColor(FontColor);
+    FFont.SetHeight(FontHeight);
+    FFont.SetName(Name);
+    FFont.SetStyle(static_cast<fw::TFontStyles>(FontStyle & 0x0F));
+    FMainColumn = Main;
+    FSortColumn = Sort;
+    FSortDirection = Dir == 1 ? sdDescending : sdAscending;
     Done = true;
     States &= static_cast<TLTHeaderRunState>(~hrsLoading);
     SetOptions(static_cast<TLTHeaderOptions>(Opts & 0xFFFF));
     // Values stored while loading are clamped once the columns are known.
-    const int Count = Columns_->Count();
-    MainColumn_ = Count ? std::clamp(MainColumn_, 0, Count - 1) : NoColumn;
-    SortColumn_ = std::clamp(SortColumn_, NoColumn, Count - 1);
+    const int Count = FColumns->Count();
+    FMainColumn = Count ? std::clamp(FMainColumn, 0, Count - 1) : NoColumn;
+    FSortColumn = std::clamp(FSortColumn, NoColumn, Count - 1);
     RecalculateHeader();
 }
 
@@ -381,51 +381,51 @@ void TLTHeader::LoadFromStream(TLTStream& Stream) {
 // --- column drag ---------------------------------------------------------------
 
 void TLTHeader::PrepareDrag(fw::TPoint P, fw::TPoint Start) {
-    Columns_->DropTarget = NoColumn;
-    Columns_->DragIndex = Columns_->ColumnFromPosition(P);
-    TLazyTreeColumn* C = Columns_->Items(Columns_->DragIndex);
-    if (!Owner_ || !C) return;
-    const fw::TRect HR = Owner_->HeaderRect();
+    FColumns->DropTarget = NoColumn;
+    FColumns->DragIndex = FColumns->ColumnFromPosition(P);
+    TLazyTreeColumn* C = FColumns->Items(FColumns->DragIndex);
+    if (!FOwner || !C) return;
+    const fw::TRect HR = FOwner->HeaderRect();
     fw::TBitmap Whole(std::max(1, HR.Width()), std::max(1, HR.Height()));
-    Columns_->PaintHeader(Whole.Canvas(), {0, 0, HR.Width(), HR.Height()}, 0);
-    const int Left = C->Left() + Owner_->OffsetX();
+    FColumns->PaintHeader(Whole.Canvas(), {0, 0, HR.Width(), HR.Height()}, 0);
+    const int Left = C->Left() + FOwner->OffsetX();
     fw::TBitmap Button(std::max(1, C->Width()), std::max(1, HR.Height()));
     Button.Canvas().BitBlt(0, 0, C->Width(), HR.Height(), Whole.Canvas(), Left, 0, fw::SRCCOPY);
-    const fw::TPoint Origin = Owner_->ClientToScreen({Left, HR.Top});
-    DragImage_->MoveRestriction = (Options_ & hoRestrictDrag) ? dmrHorizontalOnly : dmrNone;
-    DragImage_->PrepareDrag(Button, Origin, {Start.X - Left, Start.Y - HR.Top});
-    DragImage_->ShowDragImage();
+    const fw::TPoint Origin = FOwner->ClientToScreen({Left, HR.Top});
+    FDragImage->MoveRestriction = (FOptions & hoRestrictDrag) ? dmrHorizontalOnly : dmrNone;
+    FDragImage->PrepareDrag(Button, Origin, {Start.X - Left, Start.Y - HR.Top});
+    FDragImage->ShowDragImage();
 }
 
 void TLTHeader::DragTo(fw::TPoint P) {
-    const TColumnIndex Candidate = Columns_->ColumnFromPosition(P);
-    bool NeedRepaint = Candidate != Columns_->DropTarget;
-    if (TLazyTreeColumn* C = Columns_->Items(Candidate)) {
-        const int Middle = C->Left() + (Owner_ ? Owner_->OffsetX() : 0) + C->Width() / 2;
+    const TColumnIndex Candidate = FColumns->ColumnFromPosition(P);
+    bool NeedRepaint = Candidate != FColumns->DropTarget;
+    if (TLazyTreeColumn* C = FColumns->Items(Candidate)) {
+        const int Middle = C->Left() + (FOwner ? FOwner->OffsetX() : 0) + C->Width() / 2;
         const bool Before = P.X < Middle;
-        if (Before != Columns_->DropBefore) {
-            Columns_->DropBefore = Before;
+        if (Before != FColumns->DropBefore) {
+            FColumns->DropBefore = Before;
             NeedRepaint = true;
         }
     }
     if (NeedRepaint) {
-        Invalidate(Columns_->Items(Columns_->DropTarget));
-        Columns_->DropTarget = Candidate;
-        Invalidate(Columns_->Items(Candidate));
+        Invalidate(FColumns->Items(FColumns->DropTarget));
+        FColumns->DropTarget = Candidate;
+        Invalidate(FColumns->Items(Candidate));
     }
-    if (Owner_) DragImage_->DragTo(Owner_->ClientToScreen(P));
+    if (FOwner) FDragImage->DragTo(FOwner->ClientToScreen(P));
 }
 
 void TLTHeader::HeaderTimerTick() {
-    if (!Owner_) return;
-    const fw::TPoint P = Owner_->ScreenToClient(fw::GetCursorPos());
-    const TColumnIndex Under = InHeader(P) ? Columns_->ColumnFromPosition(P) : InvalidColumn;
-    if (!InHeader(P) || (Columns_->DownIndex >= 0 && Under != Columns_->DownIndex) ||
-        (Columns_->DownIndex < 0 && Under != Columns_->HoverIndex)) {
-        if (Owner_->HandleAllocated()) fw::KillTimer(Owner_->Handle(), HeaderTimer);
-        Columns_->HoverIndex = NoColumn;
-        Columns_->ClickIndex = NoColumn;
-        Columns_->DownIndex = NoColumn;
+    if (!FOwner) return;
+    const fw::TPoint P = FOwner->ScreenToClient(fw::GetCursorPos());
+    const TColumnIndex Under = InHeader(P) ? FColumns->ColumnFromPosition(P) : InvalidColumn;
+    if (!InHeader(P) || (FColumns->DownIndex >= 0 && Under != FColumns->DownIndex) ||
+        (FColumns->DownIndex < 0 && Under != FColumns->HoverIndex)) {
+        if (FOwner->HandleAllocated()) fw::KillTimer(FOwner->Handle(), HeaderTimer);
+        FColumns->HoverIndex = NoColumn;
+        FColumns->ClickIndex = NoColumn;
+        FColumns->DownIndex = NoColumn;
         Invalidate();
     }
 }
@@ -433,18 +433,18 @@ void TLTHeader::HeaderTimerTick() {
 // --- messages --------------------------------------------------------------------
 
 bool TLTHeader::HandleMessage(fw::TMessage& Message) {
-    if (!Owner_) return false;
-    TLazyTreeColumns& C = *Columns_;
+    if (!FOwner) return false;
+    TLazyTreeColumns& C = *FColumns;
     const TLTHeaderRunState Tracking =
         hrsDragging | hrsDragPending | hrsResizing | hrsResizePending;
     auto StopTimer = [this](std::uintptr_t Id) {
-        if (Owner_->HandleAllocated()) fw::KillTimer(Owner_->Handle(), Id);
+        if (FOwner->HandleAllocated()) fw::KillTimer(FOwner->Handle(), Id);
     };
     auto EndTracking = [&] {
         if (States & (hrsDragging | hrsDragPending | hrsResizing | hrsResizePending))
-            Owner_->SetMouseCapture(false);
+            FOwner->SetMouseCapture(false);
         if (States & hrsDragging) {
-            DragImage_->EndDrag();
+            FDragImage->EndDrag();
             C.DropTarget = NoColumn;
             Invalidate();
         }
@@ -459,23 +459,23 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
         if (!InHeader(P)) return false;
         const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
         if (Message.Msg == fw::WM_RBUTTONDOWN) {
-            Owner_->DoHeaderMouseDown(fw::mbRight, Shift, P.X, P.Y);
+            FOwner->DoHeaderMouseDown(fw::mbRight, Shift, P.X, P.Y);
             return true;
         }
         if (Message.Msg == fw::WM_MBUTTONDOWN) {
-            Owner_->DoHeaderMouseDown(fw::mbMiddle, Shift, P.X, P.Y);
+            FOwner->DoHeaderMouseDown(fw::mbMiddle, Shift, P.X, P.Y);
             return true;
         }
         StopTimer(ScrollTimer);
-        Owner_->DoStateChange({}, {tsScrollPending, tsScrolling, tsEditPending});
+        FOwner->DoStateChange({}, {tsScrollPending, tsScrolling, tsEditPending});
         StopTimer(EditTimer);
-        DragStart = Owner_->ClientToScreen(P);
-        Owner_->DoHeaderMouseDown(fw::mbLeft, Shift, P.X, P.Y);
-        if ((Options_ & hoColumnResize) && DetermineSplitterIndex(P)) {
+        DragStart = FOwner->ClientToScreen(P);
+        FOwner->DoHeaderMouseDown(fw::mbLeft, Shift, P.X, P.Y);
+        if ((FOptions & hoColumnResize) && DetermineSplitterIndex(P)) {
             C.HoverIndex = NoColumn;
             TrackPoint = P;
             States |= hrsResizePending;
-            Owner_->SetMouseCapture(true);
+            FOwner->SetMouseCapture(true);
             return true;
         }
         const TColumnIndex Under = C.ColumnFromPosition(P);
@@ -486,9 +486,9 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
                           : NoColumn;
         Invalidate(C.Items(Old));
         Invalidate(C.Items(C.DownIndex));
-        if ((Options_ & hoDrag) && U && C.DownIndex == Under && (U->Options() & coDraggable)) {
+        if ((FOptions & hoDrag) && U && C.DownIndex == Under && (U->Options() & coDraggable)) {
             States |= hrsDragPending;
-            Owner_->SetMouseCapture(true);
+            FOwner->SetMouseCapture(true);
         }
         return true;
     }
@@ -502,13 +502,13 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
             if (States & hrsResizing) {
                 if (TLazyTreeColumn* T = C.Items(C.TrackIndex)) T->SetWidth(P.X - TrackStart);
             } else if (States & hrsDragPending) {
-                const fw::TPoint Screen = Owner_->ClientToScreen(P);
-                if ((Options_ & hoDrag) && C.DownIndex >= 0 &&
+                const fw::TPoint Screen = FOwner->ClientToScreen(P);
+                if ((FOptions & hoDrag) && C.DownIndex >= 0 &&
                     (std::abs(Screen.X - DragStart.X) > DragThreshold ||
                      std::abs(Screen.Y - DragStart.Y) > DragThreshold) &&
-                    Owner_->DoHeaderDragging(C.DownIndex)) {
+                    FOwner->DoHeaderDragging(C.DownIndex)) {
                     StopTimer(HeaderTimer);
-                    const fw::TPoint Start = Owner_->ScreenToClient(DragStart);
+                    const fw::TPoint Start = FOwner->ScreenToClient(DragStart);
                     Invalidate(C.Items(C.DownIndex));
                     Invalidate(C.Items(C.HoverIndex));
                     C.DownIndex = NoColumn;
@@ -523,16 +523,16 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
             return true;
         }
         if (!InHeader(P)) return false;
-        Owner_->DoHeaderMouseMove(fw::KeysToShiftState(Message.WParam), P.X, P.Y);
+        FOwner->DoHeaderMouseMove(fw::KeysToShiftState(Message.WParam), P.X, P.Y);
         const TColumnIndex Under = C.ColumnFromPosition(P);
         const TColumnIndex Hover =
-            (Options_ & hoHotTrack) && C.IsValidColumn(Under) ? Under : NoColumn;
+            (FOptions & hoHotTrack) && C.IsValidColumn(Under) ? Under : NoColumn;
         if (Hover != C.HoverIndex || (C.DownIndex >= 0 && Under != C.DownIndex)) {
             Invalidate(C.Items(C.HoverIndex));
             C.HoverIndex = Hover;
             Invalidate(C.Items(C.HoverIndex));
-            if (Owner_->HandleAllocated())
-                fw::SetTimer(Owner_->Handle(), HeaderTimer, HeaderTimerInterval);
+            if (FOwner->HandleAllocated())
+                fw::SetTimer(FOwner->Handle(), HeaderTimer, HeaderTimerInterval);
         }
         return true;
     }
@@ -541,12 +541,12 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
         const bool WasTracking = (States & Tracking) != 0;
         if (!WasTracking && !InHeader(P) && C.DownIndex < 0) return false;
         const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
-        if (WasTracking) Owner_->SetMouseCapture(false);
+        if (WasTracking) FOwner->SetMouseCapture(false);
         if (States & hrsDragging) {
-            DragImage_->EndDrag();
+            FDragImage->EndDrag();
             TLazyTreeColumn* Dragged = C.Items(C.DragIndex);
             TLazyTreeColumn* Target = C.Items(C.DropTarget);
-            const fw::TRect Client{0, 0, Owner_->Width(), Owner_->Height()};
+            const fw::TRect Client{0, 0, FOwner->Width(), FOwner->Height()};
             const bool OverTree = P.X >= Client.Left && P.X < Client.Right && P.Y >= Client.Top &&
                                   P.Y < Client.Bottom;
             if (Dragged && Target && Target != Dragged && OverTree) {
@@ -559,19 +559,19 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
                 else
                     NewPos = FromRight ? TargetPos + 1 : TargetPos;
                 Dragged->SetPosition(static_cast<TColumnPosition>(NewPos));
-                Owner_->DoHeaderDragged(C.DragIndex, OldPos);
+                FOwner->DoHeaderDragged(C.DragIndex, OldPos);
             } else if (Dragged) {
-                Owner_->DoHeaderDraggedOut(C.DragIndex, Owner_->ClientToScreen(P));
+                FOwner->DoHeaderDraggedOut(C.DragIndex, FOwner->ClientToScreen(P));
             }
             C.DropTarget = NoColumn;
             Invalidate();
         }
         if (!WasTracking) {
             C.HandleClick(P, fw::mbLeft, false, false);
-            Owner_->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
+            FOwner->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
         } else {
             if (C.DownIndex >= 0) C.HandleClick(P, fw::mbLeft, false, false);
-            Owner_->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
+            FOwner->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
         }
         Invalidate(C.Items(C.TrackIndex));
         Invalidate(C.Items(C.DownIndex));
@@ -588,18 +588,18 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
         const fw::TMouseButton Button =
             Message.Msg == fw::WM_RBUTTONUP ? fw::mbRight : fw::mbMiddle;
         C.HandleClick(P, Button, true, false);
-        Owner_->DoHeaderMouseUp(Button, Shift, P.X, P.Y);
+        FOwner->DoHeaderMouseUp(Button, Shift, P.X, P.Y);
         C.DownIndex = NoColumn;
         if (Button == fw::mbRight) {
             C.TrackIndex = NoColumn;
-            if (PopupMenu_) {
+            if (FPopupMenu) {
                 StopTimer(ScrollTimer);
                 StopTimer(HeaderTimer);
                 C.HoverIndex = NoColumn;
-                Owner_->DoStateChange({}, {tsScrollPending, tsScrolling});
-                PopupMenu_->SetPopupComponent(Owner_);
-                const fw::TPoint S = Owner_->ClientToScreen(P);
-                PopupMenu_->Popup(S.X, S.Y);
+                FOwner->DoStateChange({}, {tsScrollPending, tsScrolling});
+                FPopupMenu->SetPopupComponent(FOwner);
+                const fw::TPoint S = FOwner->ClientToScreen(P);
+                FPopupMenu->Popup(S.X, S.Y);
             }
         }
         return true;
@@ -612,15 +612,15 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
         const fw::TMouseButton Button = Message.Msg == fw::WM_LBUTTONDBLCLK   ? fw::mbLeft
                                         : Message.Msg == fw::WM_RBUTTONDBLCLK ? fw::mbRight
                                                                               : fw::mbMiddle;
-        if ((Options_ & hoDblClickResize) && DetermineSplitterIndex(P)) {
+        if ((FOptions & hoDblClickResize) && DetermineSplitterIndex(P)) {
             if (TLazyTreeColumn* T = C.Items(C.TrackIndex))
                 C.AnimatedResize(C.TrackIndex,
-                                 std::max(T->MinWidth(), Owner_->GetMaxColumnWidth(C.TrackIndex)));
+                                 std::max(T->MinWidth(), FOwner->GetMaxColumnWidth(C.TrackIndex)));
         } else {
             C.HandleClick(P, Button, true, true);
         }
         if (C.ClickIndex >= 0)
-            Owner_->DoHeaderDblClick(C.ClickIndex, Button,
+            FOwner->DoHeaderDblClick(C.ClickIndex, Button,
                                      fw::KeysToShiftState(Message.WParam) | fw::ssDouble, P.X, P.Y);
         return true;
     }
@@ -664,9 +664,9 @@ void TLazyTreeColumns::HandleClick(fw::TPoint P, fw::TMouseButton Button, bool F
         ClickIndex = Under;
         fw::TShiftState Shift = TLTHeader::GetShiftState();
         if (DblClick) Shift |= fw::ssDouble;
-        if (Header_ && Header_->Treeview())
-            Header_->Treeview()->DoHeaderClick(Under, Button, Shift, P.X, P.Y);
-        if (Header_) Header_->Invalidate(C);
+        if (FHeader && FHeader->Treeview())
+            FHeader->Treeview()->DoHeaderClick(Under, Button, Shift, P.X, P.Y);
+        if (FHeader) FHeader->Invalidate(C);
     } else {
         ClickIndex = NoColumn;
     }

@@ -145,28 +145,28 @@ public:
 // Little-endian byte output for the header stream.
 class TLTWriter {
 public:
-    explicit TLTWriter(std::vector<std::uint8_t>& Out) : Out_(Out) {}
+    explicit TLTWriter(std::vector<std::uint8_t>& Out) : FOut(Out) {}
     void WriteInt(std::int32_t V);
     void WriteBytes(const void* Data, std::size_t Size);
-    std::vector<std::uint8_t>& Data() { return Out_; }
+    std::vector<std::uint8_t>& Data() { return FOut; }
 
 private:
-    std::vector<std::uint8_t>& Out_;
+    std::vector<std::uint8_t>& FOut;
 };
 
 // Reads what TLTWriter wrote; every read checks the remaining length.
 class TLTReader {
 public:
-    explicit TLTReader(std::span<const std::uint8_t> Data) : Data_(Data) {}
+    explicit TLTReader(std::span<const std::uint8_t> Data) : FData(Data) {}
     std::int32_t ReadInt();
     void ReadBytes(void* Dest, std::size_t Size);
-    std::size_t Position() const { return Pos_; }
+    std::size_t Position() const { return FPos; }
     void Seek(std::size_t Position);
-    std::size_t Remaining() const { return Data_.size() - Pos_; }
+    std::size_t Remaining() const { return FData.size() - FPos; }
 
 private:
-    std::span<const std::uint8_t> Data_;
-    std::size_t Pos_ = 0;
+    std::span<const std::uint8_t> FData;
+    std::size_t FPos = 0;
 };
 
 class TLazyTreeColumn {
@@ -176,52 +176,52 @@ public:
     TLazyTreeColumn(const TLazyTreeColumn&) = delete;
     TLazyTreeColumn& operator=(const TLazyTreeColumn&) = delete;
 
-    TLazyTreeColumns* Collection() const { return Collection_; }
+    TLazyTreeColumns* Collection() const { return FCollection; }
     TLTHeader* Header() const;
     TBaseLazyTree* Tree() const;
     // Place in the collection.
     int Index() const;
     virtual void SetIndex(int Value);
 
-    const std::u16string& Text() const { return Text_; }
+    const std::u16string& Text() const { return FText; }
     void SetText(const std::u16string& Value);
-    const std::u16string& Hint() const { return Hint_; }
+    const std::u16string& Hint() const { return FHint; }
     void SetHint(const std::u16string& Value);
-    int Left() const { return Left_; }
-    int Width() const { return Width_; }
+    int Left() const { return FLeft; }
+    int Width() const { return FWidth; }
     void SetWidth(int Value);
-    TColumnPosition Position() const { return Position_; }
+    TColumnPosition Position() const { return FPosition; }
     void SetPosition(TColumnPosition Value);
-    int MinWidth() const { return MinWidth_; }
+    int MinWidth() const { return FMinWidth; }
     void SetMinWidth(int Value);
-    int MaxWidth() const { return MaxWidth_; }
+    int MaxWidth() const { return FMaxWidth; }
     void SetMaxWidth(int Value);
-    TLazyTreeColumnStyle Style() const { return Style_; }
+    TLazyTreeColumnStyle Style() const { return FStyle; }
     void SetStyle(TLazyTreeColumnStyle Value);
-    int ImageIndex() const { return ImageIndex_; }
+    int ImageIndex() const { return FImageIndex; }
     void SetImageIndex(int Value);
-    TBiDiMode BiDiMode() const { return BiDiMode_; }
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
     void SetBiDiMode(TBiDiMode Value);
-    TLTHeaderColumnLayout Layout() const { return Layout_; }
+    TLTHeaderColumnLayout Layout() const { return FLayout; }
     void SetLayout(TLTHeaderColumnLayout Value);
-    int Margin() const { return Margin_; }
+    int Margin() const { return FMargin; }
     void SetMargin(int Value);
-    int Spacing() const { return Spacing_; }
+    int Spacing() const { return FSpacing; }
     void SetSpacing(int Value);
-    TLTColumnOptions Options() const { return Options_; }
+    TLTColumnOptions Options() const { return FOptions; }
     void SetOptions(TLTColumnOptions Value);
-    int Tag() const { return Tag_; }
+    int Tag() const { return FTag; }
     void SetTag(int Value);
-    TAlignment Alignment() const { return Alignment_; }
+    TAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TAlignment Value);
-    int LastWidth() const { return LastWidth_; }
-    fw::TColor Color() const { return Color_; }
+    int LastWidth() const { return FLastWidth; }
+    fw::TColor Color() const { return FColor; }
     void SetColor(fw::TColor Value);
-    float SpringRest() const { return SpringRest_; }
-    void SetSpringRest(float Value) { SpringRest_ = Value; }
+    float SpringRest() const { return FSpringRest; }
+    void SetSpringRest(float Value) { FSpringRest = Value; }
 
-    bool UseRightToLeftReading() const { return BiDiMode_ != bdLeftToRight; }
-    bool UseRightToLeftAlignment() const { return BiDiMode_ == bdRightToLeft; }
+    bool UseRightToLeftReading() const { return FBiDiMode != bdLeftToRight; }
+    bool UseRightToLeftAlignment() const { return FBiDiMode == bdRightToLeft; }
 
     virtual void Assign(const TLazyTreeColumn& Source);
     // The text, or "Column N" when the text holds a character above 255.
@@ -246,26 +246,26 @@ protected:
     void Changed(bool AllItems = false);
 
 private:
-    TLazyTreeColumns* Collection_;
-    std::u16string Text_;
-    std::u16string Hint_;
-    int Left_ = 0;
-    int Width_ = 50;
-    TColumnPosition Position_ = 0;
-    int MinWidth_ = 10;
-    int MaxWidth_ = 10000;
-    TLazyTreeColumnStyle Style_ = vsText;
-    int ImageIndex_ = -1;
-    TBiDiMode BiDiMode_ = bdLeftToRight;
-    TLTHeaderColumnLayout Layout_ = blGlyphLeft;
-    int Margin_ = 4;
-    int Spacing_ = 4;
-    TLTColumnOptions Options_ = DefaultColumnOptions;
-    int Tag_ = 0;
-    TAlignment Alignment_ = taLeftJustify;
-    int LastWidth_ = 50;
-    fw::TColor Color_;
-    float SpringRest_ = 0;
+    TLazyTreeColumns* FCollection;
+    std::u16string FText;
+    std::u16string FHint;
+    int FLeft = 0;
+    int FWidth = 50;
+    TColumnPosition FPosition = 0;
+    int FMinWidth = 10;
+    int FMaxWidth = 10000;
+    TLazyTreeColumnStyle FStyle = vsText;
+    int FImageIndex = -1;
+    TBiDiMode FBiDiMode = bdLeftToRight;
+    TLTHeaderColumnLayout FLayout = blGlyphLeft;
+    int FMargin = 4;
+    int FSpacing = 4;
+    TLTColumnOptions FOptions = DefaultColumnOptions;
+    int FTag = 0;
+    TAlignment FAlignment = taLeftJustify;
+    int FLastWidth = 50;
+    fw::TColor FColor;
+    float FSpringRest = 0;
 };
 
 class TLazyTreeColumns {
@@ -275,8 +275,8 @@ public:
     TLazyTreeColumns(const TLazyTreeColumns&) = delete;
     TLazyTreeColumns& operator=(const TLazyTreeColumns&) = delete;
 
-    TLTHeader* Header() const { return Header_; }
-    int Count() const { return static_cast<int>(Items_.size()); }
+    TLTHeader* Header() const { return FHeader; }
+    int Count() const { return static_cast<int>(FItems.size()); }
     TLazyTreeColumn* Items(int Index) const;
     TLazyTreeColumn& operator[](int Index) const { return *Items(Index); }
     int IndexOf(const TLazyTreeColumn* Column) const;
@@ -290,7 +290,7 @@ public:
 
     void BeginUpdate();
     void EndUpdate();
-    bool Updating() const { return UpdateCount_ > 0; }
+    bool Updating() const { return FUpdateCount > 0; }
 
     // Column under P (client point of the header; Relative: P counts from the
     // scrolled origin); InvalidColumn when none.
@@ -334,7 +334,7 @@ public:
     void IndexChanged(int Old, int New);
     void FixPositionArraySize();
 
-    fw::TBitmap& HeaderBitmap() { return HeaderBitmap_; }
+    fw::TBitmap& HeaderBitmap() { return FHeaderBitmap; }
     TColumnIndex HoverIndex = NoColumn;
     TColumnIndex DownIndex = NoColumn;
     TColumnIndex TrackIndex = NoColumn;
@@ -350,10 +350,10 @@ private:
     friend class TLazyTreeColumn;
     void Removing(TLazyTreeColumn* Column);
 
-    TLTHeader* Header_;
-    fw::TBitmap HeaderBitmap_;
-    std::vector<std::unique_ptr<TLazyTreeColumn>> Items_;
-    int UpdateCount_ = 0;
+    TLTHeader* FHeader;
+    fw::TBitmap FHeaderBitmap;
+    std::vector<std::unique_ptr<TLazyTreeColumn>> FItems;
+    int FUpdateCount = 0;
 };
 
 class TLTHeader {
@@ -363,39 +363,39 @@ public:
     TLTHeader(const TLTHeader&) = delete;
     TLTHeader& operator=(const TLTHeader&) = delete;
 
-    TBaseLazyTree* Treeview() const { return Owner_; }
-    TLazyTreeColumns& Columns() const { return *Columns_; }
-    void SetColumns(const TLazyTreeColumns& Value) { Columns_->Assign(Value); }
+    TBaseLazyTree* Treeview() const { return FOwner; }
+    TLazyTreeColumns& Columns() const { return *FColumns; }
+    void SetColumns(const TLazyTreeColumns& Value) { FColumns->Assign(Value); }
 
-    unsigned Height() const { return Height_; }
+    unsigned Height() const { return FHeight; }
     void SetHeight(unsigned Value);
-    fw::TFont& Font() { return Font_; }
+    fw::TFont& Font() { return FFont; }
     void SetFont(const fw::TFont& Value);
-    bool ParentFont() const { return ParentFont_; }
+    bool ParentFont() const { return FParentFont; }
     void SetParentFont(bool Value);
-    TLTHeaderOptions Options() const { return Options_; }
+    TLTHeaderOptions Options() const { return FOptions; }
     void SetOptions(TLTHeaderOptions Value);
     TLTHeaderRunState States = 0;
     int TrackStart = 0;
-    TLTHeaderStyle Style() const { return Style_; }
+    TLTHeaderStyle Style() const { return FStyle; }
     void SetStyle(TLTHeaderStyle Value);
-    fw::TColor Background() const { return Background_; }
+    fw::TColor Background() const { return FBackground; }
     void SetBackground(fw::TColor Value);
-    TColumnIndex AutoSizeIndex() const { return AutoSizeIndex_; }
+    TColumnIndex AutoSizeIndex() const { return FAutoSizeIndex; }
     void SetAutoSizeIndex(TColumnIndex Value);
-    TPopupMenu* PopupMenu() const { return PopupMenu_; }
-    void SetPopupMenu(TPopupMenu* Value) { PopupMenu_ = Value; }
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* Value) { FPopupMenu = Value; }
     TColumnIndex MainColumn() const;
     void SetMainColumn(TColumnIndex Value);
-    fw::TImageList* Images() const { return Images_; }
+    fw::TImageList* Images() const { return FImages; }
     void SetImages(fw::TImageList* Value);
-    TColumnIndex SortColumn() const { return SortColumn_; }
+    TColumnIndex SortColumn() const { return FSortColumn; }
     void SetSortColumn(TColumnIndex Value);
-    TSortDirection SortDirection() const { return SortDirection_; }
+    TSortDirection SortDirection() const { return FSortDirection; }
     void SetSortDirection(TSortDirection Value);
     fw::TPoint TrackPoint;
     fw::TPoint DragStart;
-    TLTDragImage* DragImage() const { return DragImage_.get(); }
+    TLTDragImage* DragImage() const { return FDragImage.get(); }
     int LastWidth = 0;
 
     bool Loading() const;
@@ -419,7 +419,7 @@ public:
     void PrepareDrag(fw::TPoint P, fw::TPoint Start);
     void DragTo(fw::TPoint P);
     // The tree's main-column field as stored, without the no-columns rule.
-    TColumnIndex RawMainColumn() const { return MainColumn_; }
+    TColumnIndex RawMainColumn() const { return FMainColumn; }
     // Index shifts when a column goes, and resets when all go (the collection calls these).
     void ColumnRemoved(TColumnIndex Index);
     void ColumnsCleared();
@@ -427,21 +427,21 @@ public:
 private:
     void HeaderTimerTick();
 
-    TBaseLazyTree* Owner_;
-    std::unique_ptr<TLazyTreeColumns> Columns_;
-    unsigned Height_ = 17;
-    fw::TFont Font_;
-    bool ParentFont_ = false;
-    TLTHeaderOptions Options_ = hoColumnResize | hoDrag;
-    TLTHeaderStyle Style_ = hsThickButtons;
-    fw::TColor Background_;
-    TColumnIndex AutoSizeIndex_ = 0;
-    TPopupMenu* PopupMenu_ = nullptr;
-    TColumnIndex MainColumn_ = NoColumn;
-    fw::TImageList* Images_ = nullptr;
-    TColumnIndex SortColumn_ = NoColumn;
-    TSortDirection SortDirection_ = sdAscending;
-    std::unique_ptr<TLTDragImage> DragImage_;
+    TBaseLazyTree* FOwner;
+    std::unique_ptr<TLazyTreeColumns> FColumns;
+    unsigned FHeight = 17;
+    fw::TFont FFont;
+    bool FParentFont = false;
+    TLTHeaderOptions FOptions = hoColumnResize | hoDrag;
+    TLTHeaderStyle FStyle = hsThickButtons;
+    fw::TColor FBackground;
+    TColumnIndex FAutoSizeIndex = 0;
+    TPopupMenu* FPopupMenu = nullptr;
+    TColumnIndex FMainColumn = NoColumn;
+    fw::TImageList* FImages = nullptr;
+    TColumnIndex FSortColumn = NoColumn;
+    TSortDirection FSortDirection = sdAscending;
+    std::unique_ptr<TLTDragImage> FDragImage;
 };
 
 // The cursor the header wants at P (control coordinates): crHeaderSplit over a

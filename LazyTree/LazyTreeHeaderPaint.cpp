@@ -66,61 +66,61 @@ void TLazyTreeColumn::ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& 
     const fw::TImageList* Images = Header() ? Header()->Images() : nullptr;
     UseHeaderGlyph = UseHeaderGlyph && Images;
     const int W = Client.Width(), H = Client.Height();
-    fw::TSize TextSize{Text_.empty() ? 0 : Canvas.TextWidth(Text_) + 2,
-                       Canvas.TextHeight(Text_.empty() ? std::u16string(u"X") : Text_)};
+    fw::TSize TextSize{FText.empty() ? 0 : Canvas.TextWidth(FText) + 2,
+                       Canvas.TextHeight(FText.empty() ? std::u16string(u"X") : FText)};
     fw::TSize Glyph =
         UseHeaderGlyph ? fw::TSize{Images->Width(), Images->Height()} : fw::TSize{0, 0};
     fw::TSize Sort = UseSortGlyph ? fw::TSize{UtilityGlyphSize, UtilityGlyphSize} : fw::TSize{0, 0};
-    TAlignment Align = Alignment_;
+    TAlignment Align = FAlignment;
     const bool RTL = UseRightToLeftReading();
     if (RTL && Align != taCenter) Align = Align == taLeftJustify ? taRightJustify : taLeftJustify;
-    const bool Vertical = Layout_ == blGlyphTop || Layout_ == blGlyphBottom;
+    const bool Vertical = FLayout == blGlyphTop || FLayout == blGlyphBottom;
 
     // Vertical placement.
     int GlyphY = 0, TextY = 0;
     if (!Vertical || !UseHeaderGlyph) {
         GlyphY = (H - Glyph.cy) / 2;
         TextY = (H - TextSize.cy) / 2;
-    } else if (Layout_ == blGlyphTop) {
-        GlyphY = (H - Glyph.cy - TextSize.cy - Spacing_) / 2;
-        TextY = GlyphY + Glyph.cy + Spacing_;
+    } else if (FLayout == blGlyphTop) {
+        GlyphY = (H - Glyph.cy - TextSize.cy - FSpacing) / 2;
+        TextY = GlyphY + Glyph.cy + FSpacing;
     } else {
-        TextY = (H - Glyph.cy - TextSize.cy - Spacing_) / 2;
-        GlyphY = TextY + TextSize.cy + Spacing_;
+        TextY = (H - Glyph.cy - TextSize.cy - FSpacing) / 2;
+        GlyphY = TextY + TextSize.cy + FSpacing;
     }
     const int SortY = (H - Sort.cy) / 2;
 
     // Horizontal run: glyph and text as a group.
-    const bool GlyphLeft = UseHeaderGlyph && Layout_ == blGlyphLeft;
-    const bool GlyphRight = UseHeaderGlyph && Layout_ == blGlyphRight;
+    const bool GlyphLeft = UseHeaderGlyph && FLayout == blGlyphLeft;
+    const bool GlyphRight = UseHeaderGlyph && FLayout == blGlyphRight;
     int GroupWidth = TextSize.cx;
     if (GlyphLeft || GlyphRight)
-        GroupWidth += Glyph.cx + (TextSize.cx ? Spacing_ : 0);
+        GroupWidth += Glyph.cx + (TextSize.cx ? FSpacing : 0);
     else if (Vertical && UseHeaderGlyph)
         GroupWidth = std::max(GroupWidth, Glyph.cx);
-    const int SortPart = UseSortGlyph ? Sort.cx + Spacing_ : 0;
+    const int SortPart = UseSortGlyph ? Sort.cx + FSpacing : 0;
 
     int GroupLeft;
     int SortX = 0;
     switch (Align) {
     case taLeftJustify:
-        GroupLeft = Margin_ + (RTL ? SortPart : 0);
-        SortX = RTL ? Margin_ : GroupLeft + GroupWidth + Spacing_;
+        GroupLeft = FMargin + (RTL ? SortPart : 0);
+        SortX = RTL ? FMargin : GroupLeft + GroupWidth + FSpacing;
         break;
     case taRightJustify:
-        GroupLeft = W - Margin_ - GroupWidth - (RTL ? 0 : SortPart);
-        SortX = RTL ? GroupLeft - Spacing_ - Sort.cx : W - Margin_ - Sort.cx;
+        GroupLeft = W - FMargin - GroupWidth - (RTL ? 0 : SortPart);
+        SortX = RTL ? GroupLeft - FSpacing - Sort.cx : W - FMargin - Sort.cx;
         break;
     default:
         GroupLeft = (W - GroupWidth) / 2;
-        SortX = RTL ? GroupLeft - Spacing_ - Sort.cx : GroupLeft + GroupWidth + Spacing_;
+        SortX = RTL ? GroupLeft - FSpacing - Sort.cx : GroupLeft + GroupWidth + FSpacing;
         break;
     }
     int TextX = GroupLeft, GlyphX = GroupLeft;
     if (GlyphLeft)
-        TextX = GroupLeft + Glyph.cx + Spacing_;
+        TextX = GroupLeft + Glyph.cx + FSpacing;
     else if (GlyphRight)
-        GlyphX = GroupLeft + TextSize.cx + (TextSize.cx ? Spacing_ : 0);
+        GlyphX = GroupLeft + TextSize.cx + (TextSize.cx ? FSpacing : 0);
     else if (Vertical && UseHeaderGlyph) {
         GlyphX = GroupLeft + (GroupWidth - Glyph.cx) / 2;
         TextX = GroupLeft + (GroupWidth - TextSize.cx) / 2;
@@ -128,15 +128,15 @@ void TLazyTreeColumn::ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& 
     }
 
     // Keep everything inside Margin .. W - Margin.
-    if (UseSortGlyph) SortX = std::clamp(SortX, Margin_, std::max(Margin_, W - Margin_ - Sort.cx));
+    if (UseSortGlyph) SortX = std::clamp(SortX, FMargin, std::max(FMargin, W - FMargin - Sort.cx));
     if (UseHeaderGlyph)
-        GlyphX = std::clamp(GlyphX, Margin_, std::max(Margin_, W - Margin_ - Glyph.cx));
-    int SpaceLeft = Margin_, SpaceRight = W - Margin_;
+        GlyphX = std::clamp(GlyphX, FMargin, std::max(FMargin, W - FMargin - Glyph.cx));
+    int SpaceLeft = FMargin, SpaceRight = W - FMargin;
     if (UseSortGlyph) {
         if (SortX >= TextX)
-            SpaceRight = std::min(SpaceRight, SortX - Spacing_);
+            SpaceRight = std::min(SpaceRight, SortX - FSpacing);
         else
-            SpaceLeft = std::max(SpaceLeft, SortX + Sort.cx + Spacing_);
+            SpaceLeft = std::max(SpaceLeft, SortX + Sort.cx + FSpacing);
     }
     TextX = std::max(TextX, SpaceLeft);
     const int TextRight = std::min(TextX + TextSize.cx, std::max(TextX, SpaceRight));
@@ -150,7 +150,7 @@ void TLazyTreeColumn::ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& 
 void TLazyTreeColumns::DrawButtonText(fw::TCanvas& Canvas, const std::u16string& Caption,
                                       fw::TRect Bounds, bool Enabled, bool Hot,
                                       unsigned DrawFormat) {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     const unsigned Format = DrawFormat | fw::DT_END_ELLIPSIS | fw::DT_SINGLELINE;
     fw::TCanvasStateSaver Saver(Canvas);
     Canvas.SetBkMode(fw::bkTransparent);
@@ -201,19 +201,19 @@ void TLazyTreeColumns::DrawXPButton(fw::TCanvas& Canvas, fw::TRect R, bool DrawS
 }
 
 void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset) {
-    TBaseLazyTree* T = Header_ ? Header_->Treeview() : nullptr;
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     if (!T) return;
     const fw::TRect HR = T->HeaderRect();
     const int W = std::max(1, HR.Width() > 0 ? HR.Width() : R.Width());
     const int H = std::max(1, HR.Height() > 0 ? HR.Height() : R.Height());
-    HeaderBitmap_.SetSize(W, H);
-    fw::TCanvas& B = HeaderBitmap_.Canvas();
-    B.Font().Assign(Header_->Font());
-    const TLTHeaderOptions Opts = Header_->Options();
+    FHeaderBitmap.SetSize(W, H);
+    fw::TCanvas& B = FHeaderBitmap.Canvas();
+    B.Font().Assign(FHeader->Font());
+    const TLTHeaderOptions Opts = FHeader->Options();
     const bool Advanced =
         (Opts & hoOwnerDraw) && T->OnHeaderDrawQueryElements && T->OnAdvancedHeaderDraw;
     const bool OwnerDraw = !Advanced && (Opts & hoOwnerDraw) && T->OnHeaderDraw;
-    const bool XP = Header_->Style() == hsXPStyle;
+    const bool XP = FHeader->Style() == hsXPStyle;
 
     // Background right of the last column.
     {
@@ -229,7 +229,7 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
             DrawXPButton(B, Back, false, false, false);
         else {
             B.Brush().SetStyle(fw::bsSolid);
-            B.Brush().SetColor(Header_->Background());
+            B.Brush().SetColor(FHeader->Background());
             B.FillRect(Back);
         }
     }
@@ -254,9 +254,9 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
                             ? (DropBefore ? dmmLeft : dmmRight)
                             : dmmNone;
         Info.IsEnabled = (C->Options() & coEnabled) && T->Enabled();
-        Info.ShowHeaderGlyph = (Opts & hoShowImages) && Header_->Images() && C->ImageIndex() > -1;
-        Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == Header_->SortColumn();
-        Info.ShowRightBorder = !(VI + 1 == Visible.size() && Header_->Style() != hsThickButtons &&
+        Info.ShowHeaderGlyph = (Opts & hoShowImages) && FHeader->Images() && C->ImageIndex() > -1;
+        Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == FHeader->SortColumn();
+        Info.ShowRightBorder = !(VI + 1 == Visible.size() && FHeader->Style() != hsThickButtons &&
                                  (Opts & hoAutoResize));
         THeaderPaintElements Elements = 0;
         if (Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
@@ -269,11 +269,11 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
                 DrawXPButton(B, Button, Info.ShowRightBorder, Info.IsDownIndex, Info.IsHoverIndex);
             else {
                 B.Brush().SetStyle(fw::bsSolid);
-                B.Brush().SetColor(Header_->Background());
+                B.Brush().SetColor(FHeader->Background());
                 B.FillRect(Button);
                 unsigned Edge = 5, Flags = 0x380B;
                 const bool Clickable = (C->Options() & coAllowClick) && Info.IsEnabled;
-                switch (Header_->Style()) {
+                switch (FHeader->Style()) {
                 case hsThickButtons:
                     Flags = Info.IsDownIndex ? 0x780F : 0x380B;
                     Edge = 5;
@@ -330,15 +330,15 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
         };
         if (Info.ShowHeaderGlyph && !Custom(hpeHeaderGlyph)) {
             const bool Overlaps = Info.ShowSortGlyph && !C->UseRightToLeftReading() &&
-                                  GlyphPos.X + Header_->Images()->Width() > SortPos.X;
+                                  GlyphPos.X + FHeader->Images()->Width() > SortPos.X;
             if (!Overlaps)
-                Header_->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C->ImageIndex(), Info.IsEnabled);
+                FHeader->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C->ImageIndex(), Info.IsEnabled);
         }
         if (!Custom(hpeText))
             DrawButtonText(B, C->Text(), TextBounds, Info.IsEnabled, Info.IsHoverIndex, Format);
         if (Info.ShowSortGlyph && !Custom(hpeSortGlyph))
-            DrawSortGlyph(B, SortPos, Header_->SortDirection() == sdAscending,
-                          Header_->Font().Color());
+            DrawSortGlyph(B, SortPos, FHeader->SortDirection() == sdAscending,
+                          FHeader->Font().Color());
         if (Info.DropMark != dmmNone && !Custom(hpeDropMark)) {
             const int Y = Button.Top + (Button.Height() - UtilityGlyphSize) / 2;
             const int X = Info.DropMark == dmmLeft ? Button.Left : Button.Right - 16;

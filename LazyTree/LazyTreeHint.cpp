@@ -18,21 +18,21 @@ void TLazyTreeHintWindow::CreateParams(fw::TCreateParams& Params) {
 fw::TRect TLazyTreeHintWindow::CalcHintRect(int MaxWidth, const std::u16string& Hint,
                                             const TLTHintData* Data) {
     if (!Data || !Data->Tree) return {};
-    HintData_ = *Data;
+    FHintData = *Data;
     TBaseLazyTree* Tree = Data->Tree;
     TLTHeader* H = Tree->Header();
     const bool HasColumn = H && H->Columns().IsValidColumn(Data->Column);
-    HintData_.BidiMode = HasColumn ? H->Columns()[Data->Column].BiDiMode() : Tree->BiDiMode();
-    HintData_.Alignment = HasColumn ? H->Columns()[Data->Column].Alignment() : taLeftJustify;
+    FHintData.BidiMode = HasColumn ? H->Columns()[Data->Column].BiDiMode() : Tree->BiDiMode();
+    FHintData.Alignment = HasColumn ? H->Columns()[Data->Column].Alignment() : taLeftJustify;
     auto* StringTree = dynamic_cast<TCustomLazyStringTree*>(Tree);
     const bool Tooltip = HintMode == hmTooltip && Data->Node;
     fw::TCanvas& C = *Canvas();
     C.Font().Assign(Tree->Font());
-    TextHeight_ = C.TextHeight(u"X");
-    HintData_.HintText = !Data->DefaultHint.empty() ? Data->DefaultHint : Hint;
-    if (Tooltip && StringTree && HintData_.HintText.empty())
-        HintData_.HintText = StringTree->GetText(Data->Node, Data->Column);
-    if (HintData_.HintText.empty()) return {};
+    FTextHeight = C.TextHeight(u"X");
+    FHintData.HintText = !Data->DefaultHint.empty() ? Data->DefaultHint : Hint;
+    if (Tooltip && StringTree && FHintData.HintText.empty())
+        FHintData.HintText = StringTree->GetText(Data->Node, Data->Column);
+    if (FHintData.HintText.empty()) return {};
     if (Tooltip) {
         // The text rectangle of the cell, in the tree's control coordinates.
         fw::TRect Row = Tree->GetDisplayRect(Data->Node, Data->Column, false, true);
@@ -43,7 +43,7 @@ fw::TRect TLazyTreeHintWindow::CalcHintRect(int MaxWidth, const std::u16string& 
             ContentLeft += static_cast<int>(Tree->GetNodeLevel(Data->Node) +
                                             ((Tree->PaintOptions() & toShowRoot) ? 1 : 0)) *
                            static_cast<int>(Tree->Indent());
-        const int TextWidth = C.TextWidth(HintData_.HintText) + 2 * Tree->TextMargin();
+        const int TextWidth = C.TextWidth(FHintData.HintText) + 2 * Tree->TextMargin();
         const int Visible = std::min(CellRight, Tree->ClientWidth()) - ContentLeft;
         if (TextWidth <= Visible) return {};
         fw::TRect R{ContentLeft, Row.Top, ContentLeft + TextWidth, Row.Bottom};
@@ -52,8 +52,8 @@ fw::TRect TLazyTreeHintWindow::CalcHintRect(int MaxWidth, const std::u16string& 
         const fw::TPoint Screen = Tree->ClientToScreen({R.Left, R.Top});
         return fw::OffsetRect(R, Screen.X - R.Left, Screen.Y - R.Top);
     }
-    fw::TRect R{0, 0, MaxWidth, TextHeight_};
-    C.DrawText(HintData_.HintText, R, fw::DT_CALCRECT | fw::DT_WORDBREAK | fw::DT_NOPREFIX);
+    fw::TRect R{0, 0, MaxWidth, FTextHeight};
+    C.DrawText(FHintData.HintText, R, fw::DT_CALCRECT | fw::DT_WORDBREAK | fw::DT_NOPREFIX);
     R.Bottom += 6;
     R.Right += 2 * Tree->TextMargin() + 2;
     return R;
@@ -64,7 +64,7 @@ void TLazyTreeHintWindow::ActivateHint(fw::TRect Rect, const std::u16string& Hin
         Hide();
         return;
     }
-    if (HintData_.HintText.empty()) HintData_.HintText = Hint;
+    if (FHintData.HintText.empty()) FHintData.HintText = Hint;
     // Kept on the desktop: moved up or left, never past the top-left corner.
     const int W = Rect.Width(), H = Rect.Height();
     Rect.Left = std::max(0, std::min(Rect.Left, fw::ScreenWidth() - W));
@@ -82,11 +82,11 @@ void TLazyTreeHintWindow::Paint() {
     C.Rectangle(All);
     C.Font().SetColor(fw::clInfoText);
     C.SetBkMode(fw::bkTransparent);
-    const int Margin = HintData_.Tree ? HintData_.Tree->TextMargin() : 2;
+    const int Margin = FHintData.Tree ? FHintData.Tree->TextMargin() : 2;
     fw::TRect R{Margin + 1, 1, Width() - Margin - 1, Height() - 1};
     unsigned Format = fw::DT_NOPREFIX | fw::DT_VCENTER | fw::DT_SINGLELINE;
-    if (HintData_.BidiMode != bdLeftToRight) Format |= fw::DT_RIGHT;
-    C.DrawText(HintData_.HintText, R, Format);
+    if (FHintData.BidiMode != bdLeftToRight) Format |= fw::DT_RIGHT;
+    C.DrawText(FHintData.HintText, R, Format);
 }
 
 } // namespace vel

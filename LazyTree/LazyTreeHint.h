@@ -26,9 +26,9 @@ class TLazyTreeHintWindow : public fw::TCustomControl {
 public:
     explicit TLazyTreeHintWindow(fw::TComponent* AOwner);
 
-    TLTHintData& HintData() { return HintData_; }
+    TLTHintData& HintData() { return FHintData; }
     TLTHintMode HintMode = hmTooltip;
-    int TextHeight() const { return TextHeight_; }
+    int TextHeight() const { return FTextHeight; }
 
     // The window rectangle for the hint (screen coordinates for tooltips, a
     // rectangle at (0, 0) otherwise); empty when nothing is to be shown.
@@ -41,8 +41,8 @@ protected:
     void Paint() override;
 
 private:
-    TLTHintData HintData_;
-    int TextHeight_ = 0;
+    TLTHintData FHintData;
+    int FTextHeight = 0;
 };
 
 } // namespace vel

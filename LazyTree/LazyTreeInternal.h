@@ -30,44 +30,44 @@ inline int PackArray(TNodeArray& A, int Count) {
 // Enters a state for a scope and leaves it again unless it was set before.
 class TStateScope {
 public:
-    TStateScope(TBaseLazyTree& T, TLazyTreeState S, bool WasSet) : T_(T), S_(S), Leave_(!WasSet) {
-        T_.DoStateChange({S_});
+    TStateScope(TBaseLazyTree& T, TLazyTreeState S, bool WasSet) : FT(T), FS(S), FLeave(!WasSet) {
+        FT.DoStateChange({FS});
     }
     ~TStateScope() {
-        if (Leave_) T_.DoStateChange({}, {S_});
+        if (FLeave) FT.DoStateChange({}, {FS});
     }
     TStateScope(const TStateScope&) = delete;
     TStateScope& operator=(const TStateScope&) = delete;
 
 private:
-    TBaseLazyTree& T_;
-    TLazyTreeState S_;
-    bool Leave_;
+    TBaseLazyTree& FT;
+    TLazyTreeState FS;
+    bool FLeave;
 };
 
 // Raises the update count for a scope without OnUpdating.
 class TCountScope {
 public:
-    explicit TCountScope(std::uint32_t& C) : C_(C) { ++C_; }
+    explicit TCountScope(std::uint32_t& C) : FC(C) { ++FC; }
     ~TCountScope() {
-        if (C_ > 0) --C_;
+        if (FC > 0) --FC;
     }
     TCountScope(const TCountScope&) = delete;
     TCountScope& operator=(const TCountScope&) = delete;
 
 private:
-    std::uint32_t& C_;
+    std::uint32_t& FC;
 };
 
 class TUpdateScope {
 public:
-    explicit TUpdateScope(TBaseLazyTree& T) : T_(T) { T_.BeginUpdate(); }
-    ~TUpdateScope() { T_.EndUpdate(); }
+    explicit TUpdateScope(TBaseLazyTree& T) : FT(T) { FT.BeginUpdate(); }
+    ~TUpdateScope() { FT.EndUpdate(); }
     TUpdateScope(const TUpdateScope&) = delete;
     TUpdateScope& operator=(const TUpdateScope&) = delete;
 
 private:
-    TBaseLazyTree& T_;
+    TBaseLazyTree& FT;
 };
 
 } // namespace vel::lt

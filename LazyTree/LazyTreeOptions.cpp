@@ -12,120 +12,120 @@ bool TreeLive(const TBaseLazyTree* T) {
 } // namespace
 
 bool TCustomLazyTreeOptions::Live() const {
-    return TreeLive(Owner_);
+    return TreeLive(FOwner);
 }
 
 void TCustomLazyTreeOptions::SetPaintOptions(TLTPaintOptions Value) {
-    if (PaintOptions_ == Value) return;
-    const TLTPaintOptions Changed = PaintOptions_ ^ Value;
-    PaintOptions_ = Value;
+    if (FPaintOptions == Value) return;
+    const TLTPaintOptions Changed = FPaintOptions ^ Value;
+    FPaintOptions = Value;
     if (!Live()) return;
     if (Changed & toThemeAware) {
         // No theme services here: the tree never uses themes.
-        Owner_->DoStateChange({}, {tsUseThemes});
+        FOwner->DoStateChange({}, {tsUseThemes});
     }
-    Owner_->Invalidate();
+    FOwner->Invalidate();
 }
 
 void TCustomLazyTreeOptions::SetAutoOptions(TLTAutoOptions Value) {
-    if (AutoOptions_ == Value) return;
-    const TLTAutoOptions Changed = AutoOptions_ ^ Value;
-    AutoOptions_ = Value;
-    if (Live() && (Changed & toAutoSpanColumns)) Owner_->Invalidate();
+    if (FAutoOptions == Value) return;
+    const TLTAutoOptions Changed = FAutoOptions ^ Value;
+    FAutoOptions = Value;
+    if (Live() && (Changed & toAutoSpanColumns)) FOwner->Invalidate();
 }
 
 void TCustomLazyTreeOptions::SetSelectionOptions(TLTSelectionOptions Value) {
-    if (SelectionOptions_ == Value) return;
-    const TLTSelectionOptions Old = SelectionOptions_;
+    if (FSelectionOptions == Value) return;
+    const TLTSelectionOptions Old = FSelectionOptions;
     const TLTSelectionOptions TurnedOn = Value & ~Old;
     const TLTSelectionOptions TurnedOff = Old & ~Value;
-    SelectionOptions_ = Value;
-    if (!Owner_) return;
+    FSelectionOptions = Value;
+    if (!FOwner) return;
     if (((TurnedOn | TurnedOff) & toMultiSelect) ||
         (TurnedOn & (toLevelSelectConstraint | toSiblingSelectConstraint)))
-        Owner_->ClearSelection();
-    if ((TurnedOff & toExtendedFocus) && Owner_->FocusedColumn() > 0 && Owner_->HandleAllocated()) {
-        Owner_->SetFocusedColumn(Owner_->HeaderMainColumn());
-        Owner_->Invalidate();
+        FOwner->ClearSelection();
+    if ((TurnedOff & toExtendedFocus) && FOwner->FocusedColumn() > 0 && FOwner->HandleAllocated()) {
+        FOwner->SetFocusedColumn(FOwner->HeaderMainColumn());
+        FOwner->Invalidate();
     }
 }
 
 void TCustomLazyTreeOptions::SetMiscOptions(TLTMiscOptions Value) {
-    if (MiscOptions_ == Value) return;
-    const TLTMiscOptions Changed = MiscOptions_ ^ Value;
-    MiscOptions_ = Value;
+    if (FMiscOptions == Value) return;
+    const TLTMiscOptions Changed = FMiscOptions ^ Value;
+    FMiscOptions = Value;
     if (!Live()) return;
-    if (Changed & toCheckSupport) Owner_->Invalidate();
-    if (Changed & toFullRepaintOnResize) Owner_->RecreateWnd();
+    if (Changed & toCheckSupport) FOwner->Invalidate();
+    if (Changed & toFullRepaintOnResize) FOwner->RecreateWnd();
     // toAcceptOLEDrop: there is no system drop-target registry to tell.
 }
 
 void TCustomLazyTreeOptions::AssignTo(TCustomLazyTreeOptions& Dest) const {
-    Dest.SetPaintOptions(PaintOptions_);
-    Dest.SetAnimationOptions(AnimationOptions_);
-    Dest.SetAutoOptions(AutoOptions_);
-    Dest.SetSelectionOptions(SelectionOptions_);
-    Dest.SetMiscOptions(MiscOptions_);
+    Dest.SetPaintOptions(FPaintOptions);
+    Dest.SetAnimationOptions(FAnimationOptions);
+    Dest.SetAutoOptions(FAutoOptions);
+    Dest.SetSelectionOptions(FSelectionOptions);
+    Dest.SetMiscOptions(FMiscOptions);
 }
 
 void TCustomStringTreeOptions::SetStringOptions(TLTStringOptions Value) {
-    if (StringOptions_ == Value) return;
-    const TLTStringOptions Changed = StringOptions_ ^ Value;
-    StringOptions_ = Value;
+    if (FStringOptions == Value) return;
+    const TLTStringOptions Changed = FStringOptions ^ Value;
+    FStringOptions = Value;
     if (Live() && (Changed & toShowStaticText)) Owner()->Invalidate();
 }
 
 void TCustomStringTreeOptions::AssignTo(TCustomLazyTreeOptions& Dest) const {
     if (auto* S = dynamic_cast<TCustomStringTreeOptions*>(&Dest))
-        S->SetStringOptions(StringOptions_);
+        S->SetStringOptions(FStringOptions);
     TCustomLazyTreeOptions::AssignTo(Dest);
 }
 
 void TScrollBarOptions::SetAlwaysVisible(bool Value) {
-    if (AlwaysVisible_ == Value) return;
-    AlwaysVisible_ = Value;
-    if (TreeLive(Owner_)) Owner_->RecreateWnd();
+    if (FAlwaysVisible == Value) return;
+    FAlwaysVisible = Value;
+    if (TreeLive(FOwner)) FOwner->RecreateWnd();
 }
 
 void TScrollBarOptions::SetScrollBars(TScrollStyle Value) {
-    if (ScrollBars_ == Value) return;
-    ScrollBars_ = Value;
-    if (TreeLive(Owner_)) Owner_->RecreateWnd();
+    if (FScrollBars == Value) return;
+    FScrollBars = Value;
+    if (TreeLive(FOwner)) FOwner->RecreateWnd();
 }
 
 void TScrollBarOptions::SetScrollBarStyle(TScrollBarStyle Value) {
     if (Value != TScrollBarStyle::sbmRegular)
         throw ELazyTreeAssertion("Flat scrollbars styles are disabled. Enable UseFlatScrollbars "
                                  "in LazyTrees forflat scrollbar support.");
-    ScrollBarStyle_ = Value;
+    FScrollBarStyle = Value;
 }
 
 void TScrollBarOptions::Assign(const TScrollBarOptions& Source) {
-    SetAlwaysVisible(Source.AlwaysVisible_);
-    SetHorizontalIncrement(Source.HorizontalIncrement_);
-    SetScrollBars(Source.ScrollBars_);
-    SetScrollBarStyle(Source.ScrollBarStyle_);
-    SetVerticalIncrement(Source.VerticalIncrement_);
+    SetAlwaysVisible(Source.FAlwaysVisible);
+    SetHorizontalIncrement(Source.FHorizontalIncrement);
+    SetScrollBars(Source.FScrollBars);
+    SetScrollBarStyle(Source.FScrollBarStyle);
+    SetVerticalIncrement(Source.FVerticalIncrement);
 }
 
-TLTColors::TLTColors(TBaseLazyTree* AOwner) : Owner_(AOwner) {
-    Colors_ = {fw::clBtnShadow,  fw::clHighlight, fw::clHighlight, fw::clHighlight,
+TLTColors::TLTColors(TBaseLazyTree* AOwner) : FOwner(AOwner) {
+    FColors = {fw::clBtnShadow,  fw::clHighlight, fw::clHighlight, fw::clHighlight,
                fw::clBtnFace,    fw::clBtnShadow, fw::clBtnFace,   fw::clBtnFace,
                fw::clWindowText, fw::clHighlight, fw::clBtnFace,   fw::clHighlight,
                fw::clHighlight,  fw::clHighlight, fw::clBtnShadow};
 }
 
 void TLTColors::SetColor(int Index, fw::TColor Value) {
-    auto& Slot = Colors_.at(static_cast<std::size_t>(Index));
+    auto& Slot = FColors.at(static_cast<std::size_t>(Index));
     if (Slot == Value) return;
     Slot = Value;
     // Tree lines, the border and everything else are painted fresh from these values.
-    if (TreeLive(Owner_)) Owner_->Invalidate();
+    if (TreeLive(FOwner)) FOwner->Invalidate();
 }
 
 void TLTColors::Assign(const TLTColors& Source) {
-    Colors_ = Source.Colors_;
-    if (Owner_ && Owner_->UpdateCount() == 0 && Owner_->HandleAllocated()) Owner_->Invalidate();
+    FColors = Source.FColors;
+    if (FOwner && FOwner->UpdateCount() == 0 && FOwner->HandleAllocated()) FOwner->Invalidate();
 }
 
 } // namespace vel

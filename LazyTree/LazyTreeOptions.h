@@ -33,14 +33,14 @@ class TPopupMenu {
 public:
     virtual ~TPopupMenu() = default;
     std::function<void(TPopupMenu* Menu, int X, int Y)> OnPopup;
-    fw::TObject* PopupComponent() const { return PopupComponent_; }
-    void SetPopupComponent(fw::TObject* Value) { PopupComponent_ = Value; }
+    fw::TObject* PopupComponent() const { return FPopupComponent; }
+    void SetPopupComponent(fw::TObject* Value) { FPopupComponent = Value; }
     virtual void Popup(int X, int Y) {
         if (OnPopup) OnPopup(this, X, Y);
     }
 
 private:
-    fw::TObject* PopupComponent_ = nullptr;
+    fw::TObject* FPopupComponent = nullptr;
 };
 
 // Each option set is a bit set; the constants are its elements.
@@ -117,20 +117,20 @@ constexpr TLTStringOptions DefaultStringOptions = 5;
 
 class TCustomLazyTreeOptions {
 public:
-    explicit TCustomLazyTreeOptions(TBaseLazyTree* AOwner) : Owner_(AOwner) {}
+    explicit TCustomLazyTreeOptions(TBaseLazyTree* AOwner) : FOwner(AOwner) {}
     virtual ~TCustomLazyTreeOptions() = default;
 
-    TBaseLazyTree* Owner() const { return Owner_; }
+    TBaseLazyTree* Owner() const { return FOwner; }
 
-    TLTPaintOptions PaintOptions() const { return PaintOptions_; }
+    TLTPaintOptions PaintOptions() const { return FPaintOptions; }
     void SetPaintOptions(TLTPaintOptions Value);
-    TLTAnimationOptions AnimationOptions() const { return AnimationOptions_; }
-    void SetAnimationOptions(TLTAnimationOptions Value) { AnimationOptions_ = Value; }
-    TLTAutoOptions AutoOptions() const { return AutoOptions_; }
+    TLTAnimationOptions AnimationOptions() const { return FAnimationOptions; }
+    void SetAnimationOptions(TLTAnimationOptions Value) { FAnimationOptions = Value; }
+    TLTAutoOptions AutoOptions() const { return FAutoOptions; }
     void SetAutoOptions(TLTAutoOptions Value);
-    TLTSelectionOptions SelectionOptions() const { return SelectionOptions_; }
+    TLTSelectionOptions SelectionOptions() const { return FSelectionOptions; }
     void SetSelectionOptions(TLTSelectionOptions Value);
-    TLTMiscOptions MiscOptions() const { return MiscOptions_; }
+    TLTMiscOptions MiscOptions() const { return FMiscOptions; }
     void SetMiscOptions(TLTMiscOptions Value);
 
     // Copies the five sets into Dest through its setters, paint options first.
@@ -141,23 +141,23 @@ protected:
     bool Live() const;
 
 private:
-    TBaseLazyTree* Owner_;
-    TLTPaintOptions PaintOptions_ = DefaultPaintOptions;
-    TLTAnimationOptions AnimationOptions_ = 0;
-    TLTAutoOptions AutoOptions_ = DefaultAutoOptions;
-    TLTSelectionOptions SelectionOptions_ = 0;
-    TLTMiscOptions MiscOptions_ = DefaultMiscOptions;
+    TBaseLazyTree* FOwner;
+    TLTPaintOptions FPaintOptions = DefaultPaintOptions;
+    TLTAnimationOptions FAnimationOptions = 0;
+    TLTAutoOptions FAutoOptions = DefaultAutoOptions;
+    TLTSelectionOptions FSelectionOptions = 0;
+    TLTMiscOptions FMiscOptions = DefaultMiscOptions;
 };
 
 class TCustomStringTreeOptions : public TCustomLazyTreeOptions {
 public:
     using TCustomLazyTreeOptions::TCustomLazyTreeOptions;
-    TLTStringOptions StringOptions() const { return StringOptions_; }
+    TLTStringOptions StringOptions() const { return FStringOptions; }
     void SetStringOptions(TLTStringOptions Value);
     void AssignTo(TCustomLazyTreeOptions& Dest) const override;
 
 private:
-    TLTStringOptions StringOptions_ = DefaultStringOptions;
+    TLTStringOptions FStringOptions = DefaultStringOptions;
 };
 using TStringTreeOptions = TCustomStringTreeOptions;
 
@@ -173,31 +173,31 @@ public:
 
 class TScrollBarOptions {
 public:
-    explicit TScrollBarOptions(TBaseLazyTree* AOwner) : Owner_(AOwner) {}
+    explicit TScrollBarOptions(TBaseLazyTree* AOwner) : FOwner(AOwner) {}
 
-    TBaseLazyTree* Owner() const { return Owner_; }
+    TBaseLazyTree* Owner() const { return FOwner; }
 
-    bool AlwaysVisible() const { return AlwaysVisible_; }
+    bool AlwaysVisible() const { return FAlwaysVisible; }
     void SetAlwaysVisible(bool Value);
-    TScrollStyle ScrollBars() const { return ScrollBars_; }
+    TScrollStyle ScrollBars() const { return FScrollBars; }
     void SetScrollBars(TScrollStyle Value);
-    TScrollBarStyle ScrollBarStyle() const { return ScrollBarStyle_; }
+    TScrollBarStyle ScrollBarStyle() const { return FScrollBarStyle; }
     // Only sbmRegular is accepted; the others throw ELazyTreeAssertion.
     void SetScrollBarStyle(TScrollBarStyle Value);
-    TLTScrollIncrement HorizontalIncrement() const { return HorizontalIncrement_; }
-    void SetHorizontalIncrement(TLTScrollIncrement Value) { HorizontalIncrement_ = Value; }
-    TLTScrollIncrement VerticalIncrement() const { return VerticalIncrement_; }
-    void SetVerticalIncrement(TLTScrollIncrement Value) { VerticalIncrement_ = Value; }
+    TLTScrollIncrement HorizontalIncrement() const { return FHorizontalIncrement; }
+    void SetHorizontalIncrement(TLTScrollIncrement Value) { FHorizontalIncrement = Value; }
+    TLTScrollIncrement VerticalIncrement() const { return FVerticalIncrement; }
+    void SetVerticalIncrement(TLTScrollIncrement Value) { FVerticalIncrement = Value; }
 
     void Assign(const TScrollBarOptions& Source);
 
 private:
-    bool AlwaysVisible_ = false;
-    TBaseLazyTree* Owner_;
-    TScrollStyle ScrollBars_ = TScrollStyle::ssBoth;
-    TScrollBarStyle ScrollBarStyle_ = TScrollBarStyle::sbmRegular;
-    TLTScrollIncrement HorizontalIncrement_ = 20;
-    TLTScrollIncrement VerticalIncrement_ = 20;
+    bool FAlwaysVisible = false;
+    TBaseLazyTree* FOwner;
+    TScrollStyle FScrollBars = TScrollStyle::ssBoth;
+    TScrollBarStyle FScrollBarStyle = TScrollBarStyle::sbmRegular;
+    TLTScrollIncrement FHorizontalIncrement = 20;
+    TLTScrollIncrement FVerticalIncrement = 20;
 };
 
 // Indexes of TLTColors' array.
@@ -224,9 +224,9 @@ class TLTColors {
 public:
     explicit TLTColors(TBaseLazyTree* AOwner);
 
-    TBaseLazyTree* Owner() const { return Owner_; }
+    TBaseLazyTree* Owner() const { return FOwner; }
 
-    fw::TColor Color(int Index) const { return Colors_.at(static_cast<std::size_t>(Index)); }
+    fw::TColor Color(int Index) const { return FColors.at(static_cast<std::size_t>(Index)); }
     void SetColor(int Index, fw::TColor Value);
 
     fw::TColor DisabledColor() const { return Color(ciDisabledColor); }
@@ -277,8 +277,8 @@ public:
     void Assign(const TLTColors& Source);
 
 private:
-    TBaseLazyTree* Owner_;
-    std::array<fw::TColor, ciColorCount> Colors_;
+    TBaseLazyTree* FOwner;
+    std::array<fw::TColor, ciColorCount> FColors;
 };
 
 // In-row hit positions (bits of THitInfo::HitPositions) found by the row test.

@@ -33,72 +33,72 @@ void TLTStream::WriteU32(std::uint32_t Value) {
 }
 
 std::size_t TLTMemoryStream::Read(void* Buffer, std::size_t Count) {
-    std::int64_t Avail = std::max<std::int64_t>(0, Size() - Pos_);
+    std::int64_t Avail = std::max<std::int64_t>(0, Size() - FPos);
     std::size_t N =
         static_cast<std::size_t>(std::min<std::int64_t>(Avail, static_cast<std::int64_t>(Count)));
-    if (N > 0) std::memcpy(Buffer, Data_.data() + Pos_, N);
-    Pos_ += static_cast<std::int64_t>(N);
+    if (N > 0) std::memcpy(Buffer, FData.data() + FPos, N);
+    FPos += static_cast<std::int64_t>(N);
     return N;
 }
 
 void TLTMemoryStream::Write(const void* Buffer, std::size_t Count) {
-    if (ReadOnly_) throw ELTStreamError("Stream write error: the stream is read-only");
+    if (FReadOnly) throw ELTStreamError("Stream write error: the stream is read-only");
     if (Count == 0) return;
-    std::size_t End = static_cast<std::size_t>(Pos_) + Count;
-    if (End > Data_.size()) Data_.resize(End);
-    std::memcpy(Data_.data() + Pos_, Buffer, Count);
-    Pos_ = static_cast<std::int64_t>(End);
+    std::size_t End = static_cast<std::size_t>(FPos) + Count;
+    if (End > FData.size()) FData.resize(End);
+    std::memcpy(FData.data() + FPos, Buffer, Count);
+    FPos = static_cast<std::int64_t>(End);
 }
 
 void TLTMemoryStream::SetPosition(std::int64_t Value) {
-    Pos_ = std::max<std::int64_t>(0, Value);
+    FPos = std::max<std::int64_t>(0, Value);
 }
 
 void TLTMemoryStream::SetSize(std::int64_t Value) {
-    if (ReadOnly_) throw ELTStreamError("Stream write error: the stream is read-only");
-    Data_.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, Value)));
-    Pos_ = std::min(Pos_, Size());
+    if (FReadOnly) throw ELTStreamError("Stream write error: the stream is read-only");
+    FData.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, Value)));
+    FPos = std::min(FPos, Size());
 }
 
-TLTFileStream::TLTFileStream(const std::string& FileName, TMode Mode) : Name_(FileName) {
-    File_ = std::fopen(FileName.c_str(), Mode == TMode::fmOpenRead ? "rb" : "w+b");
-    if (!File_) throw ELTStreamError("Cannot open file \"" + FileName + "\"");
+TLTFileStream::TLTFileStream(const std::string& FileName, TMode Mode) : FName(FileName) {
+    FFile = std::fopen(FileName.c_str(), Mode == TMode::fmOpenRead ? "rb" : "w+b");
+    if (!FFile) throw ELTStreamError("Cannot open file \"" + FileName + "\"");
 }
 
 TLTFileStream::~TLTFileStream() {
-    if (File_) std::fclose(File_);
+    if (FFile) std::fclose(FFile);
 }
 
 std::size_t TLTFileStream::Read(void* Buffer, std::size_t Count) {
-    return std::fread(Buffer, 1, Count, File_);
+    return std::fread(Buffer, 1, Count, FFile);
 }
 
 void TLTFileStream::Write(const void* Buffer, std::size_t Count) {
-    if (std::fwrite(Buffer, 1, Count, File_) != Count)
-        throw ELTStreamError("Stream write error: " + Name_);
+    if (std::fwrite(Buffer, 1, Count, FFile) != Count)
+        throw ELTStreamError("Stream write error: " + FName);
 }
 
 std::int64_t TLTFileStream::Position() const {
-    return static_cast<std::int64_t>(std::ftell(File_));
+    return static_cast<std::int64_t>(std::ftell(FFile));
 }
 
 void TLTFileStream::SetPosition(std::int64_t Value) {
-    std::fseek(File_, static_cast<long>(std::max<std::int64_t>(0, Value)), SEEK_SET);
+    std::fseek(FFile, static_cast<long>(std::max<std::int64_t>(0, Value)), SEEK_SET);
 }
 
 std::int64_t TLTFileStream::Size() const {
-    long Here = std::ftell(File_);
-    std::fseek(File_, 0, SEEK_END);
-    long End = std::ftell(File_);
-    std::fseek(File_, Here, SEEK_SET);
+    long Here = std::ftell(FFile);
+    std::fseek(FFile, 0, SEEK_END);
+    long End = std::ftell(FFile);
+    std::fseek(FFile, Here, SEEK_SET);
     return End;
 }
 
 void TLTFileStream::SetSize(std::int64_t Value) {
     std::int64_t Here = Position();
-    std::fflush(File_);
-    if (::ftruncate(::fileno(File_), static_cast<off_t>(std::max<std::int64_t>(0, Value))) != 0)
-        throw ELTStreamError("Cannot resize file \"" + Name_ + "\"");
+    std::fflush(FFile);
+    if (::ftruncate(::fileno(FFile), static_cast<off_t>(std::max<std::int64_t>(0, Value))) != 0)
+        throw ELTStreamError("Cannot resize file \"" + FName + "\"");
     SetPosition(std::min(Here, Value));
 }
 

@@ -39,21 +39,21 @@ class TLTMemoryStream : public TLTStream {
 public:
     TLTMemoryStream() = default;
     explicit TLTMemoryStream(std::vector<std::uint8_t> Data, bool ReadOnly = false)
-        : Data_(std::move(Data)), ReadOnly_(ReadOnly) {}
+        : FData(std::move(Data)), FReadOnly(ReadOnly) {}
 
     std::size_t Read(void* Buffer, std::size_t Count) override;
     void Write(const void* Buffer, std::size_t Count) override;
-    std::int64_t Position() const override { return Pos_; }
+    std::int64_t Position() const override { return FPos; }
     void SetPosition(std::int64_t Value) override;
-    std::int64_t Size() const override { return static_cast<std::int64_t>(Data_.size()); }
+    std::int64_t Size() const override { return static_cast<std::int64_t>(FData.size()); }
     void SetSize(std::int64_t Value) override;
 
-    const std::vector<std::uint8_t>& Data() const { return Data_; }
+    const std::vector<std::uint8_t>& Data() const { return FData; }
 
 private:
-    std::vector<std::uint8_t> Data_;
-    std::int64_t Pos_ = 0;
-    bool ReadOnly_ = false;
+    std::vector<std::uint8_t> FData;
+    std::int64_t FPos = 0;
+    bool FReadOnly = false;
 };
 
 class TLTFileStream : public TLTStream {
@@ -72,8 +72,8 @@ public:
     void SetSize(std::int64_t Value) override;
 
 private:
-    std::FILE* File_ = nullptr;
-    std::string Name_;
+    std::FILE* FFile = nullptr;
+    std::string FName;
 };
 
 // Tree stream records.

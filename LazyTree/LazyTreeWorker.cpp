@@ -58,16 +58,16 @@ PLazyNode LastCacheEntryAtOrBefore(const TCache& Cache, std::uint32_t& CurrentPo
 
 void TWakeEvent::Signal() {
     {
-        std::lock_guard<std::mutex> L(Lock_);
-        Signalled_ = true;
+        std::lock_guard<std::mutex> L(FLock);
+        FSignalled = true;
     }
-    Cond_.notify_one();
+    FCond.notify_one();
 }
 
 void TWakeEvent::Wait() {
-    std::unique_lock<std::mutex> L(Lock_);
-    Cond_.wait(L, [this] { return Signalled_; });
-    Signalled_ = false;
+    std::unique_lock<std::mutex> L(FLock);
+    FCond.wait(L, [this] { return FSignalled; });
+    FSignalled = false;
 }
 
 TWorkerThread* WorkerThread() {
@@ -96,46 +96,46 @@ void DropThreadReference(TBaseLazyTree* Tree) {
     }
 }
 
-TWorkerThread::TWorkerThread() : Thread_([this] { Execute(); }) {}
+TWorkerThread::TWorkerThread() : FThread([this] { Execute(); }) {}
 
 TWorkerThread::~TWorkerThread() {
     {
-        std::lock_guard<std::mutex> L(TreesLock_);
-        Terminated_ = true;
+        std::lock_guard<std::mutex> L(FTreesLock);
+        FTerminated = true;
     }
     GWakeEvent->Signal();
     // The worker may be waiting for this thread to take a state message: let
     // such messages through until it has left, or the join would never end.
-    while (!Exited_.load()) {
+    while (!FExited.load()) {
         fw::DeliverSentMessages();
         std::this_thread::yield();
     }
-    if (Thread_.joinable()) Thread_.join();
+    if (FThread.joinable()) FThread.join();
 }
 
 void TWorkerThread::AddTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
     Tree->DoStateChange({}, {tsStopValidation});
-    std::lock_guard<std::mutex> L(TreesLock_);
-    if (std::find(WaitingTrees_.begin(), WaitingTrees_.end(), Tree) == WaitingTrees_.end())
-        WaitingTrees_.push_back(Tree);
+    std::lock_guard<std::mutex> L(FTreesLock);
+    if (std::find(FWaitingTrees.begin(), FWaitingTrees.end(), Tree) == FWaitingTrees.end())
+        FWaitingTrees.push_back(Tree);
 }
 
 void TWorkerThread::RemoveTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
-    std::lock_guard<std::mutex> L(TreesLock_);
-    WaitingTrees_.erase(std::remove(WaitingTrees_.begin(), WaitingTrees_.end(), Tree),
-                        WaitingTrees_.end());
+    std::lock_guard<std::mutex> L(FTreesLock);
+    FWaitingTrees.erase(std::remove(FWaitingTrees.begin(), FWaitingTrees.end(), Tree),
+                        FWaitingTrees.end());
 }
 
 TBaseLazyTree* TWorkerThread::CurrentTree() const {
-    std::lock_guard<std::mutex> L(TreesLock_);
-    return CurrentTree_;
+    std::lock_guard<std::mutex> L(FTreesLock);
+    return FCurrentTree;
 }
 
 std::size_t TWorkerThread::WaitingCount() {
-    std::lock_guard<std::mutex> L(TreesLock_);
-    return WaitingTrees_.size();
+    std::lock_guard<std::mutex> L(FTreesLock);
+    return FWaitingTrees.size();
 }
 
 void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveStates) {
@@ -148,18 +148,18 @@ void TWorkerThread::Execute() {
     struct TExitMark {
         std::atomic<bool>& Flag;
         ~TExitMark() { Flag.store(true); }
-    } exitMark{Exited_};
+    } exitMark{FExited};
     for (;;) {
         GWakeEvent->Wait();
         {
-            std::lock_guard<std::mutex> L(TreesLock_);
-            if (Terminated_) return;
-            if (!WaitingTrees_.empty()) {
-                CurrentTree_ = WaitingTrees_.front();
-                WaitingTrees_.erase(WaitingTrees_.begin());
-                if (!WaitingTrees_.empty()) GWakeEvent->Signal();
+            std::lock_guard<std::mutex> L(FTreesLock);
+            if (FTerminated) return;
+            if (!FWaitingTrees.empty()) {
+                FCurrentTree = FWaitingTrees.front();
+                FWaitingTrees.erase(FWaitingTrees.begin());
+                if (!FWaitingTrees.empty()) GWakeEvent->Signal();
             } else {
-                CurrentTree_ = nullptr;
+                FCurrentTree = nullptr;
             }
         }
         TBaseLazyTree* Tree = CurrentTree();
@@ -167,7 +167,7 @@ void TWorkerThread::Execute() {
         SendTreeStates(bsValidating, bsUseCache);
         bool Built = false;
         {
-            std::lock_guard<std::mutex> B(BuildLock_);
+            std::lock_guard<std::mutex> B(FBuildLock);
             // A tree without a window cannot hear the outcome, so it is not walked.
             if (Tree->HandleAllocated() && !Tree->FStopValidation.load())
                 Built = Tree->BuildPositionCache();
@@ -176,8 +176,8 @@ void TWorkerThread::Execute() {
             SendTreeStates(bsUseCache, bsStopValidation | bsValidating | bsValidationNeeded);
         else
             SendTreeStates(0, bsStopValidation | bsValidating);
-        std::lock_guard<std::mutex> L(TreesLock_);
-        CurrentTree_ = nullptr;
+        std::lock_guard<std::mutex> L(FTreesLock);
+        FCurrentTree = nullptr;
     }
 }
 

@@ -19,9 +19,9 @@ public:
     void Wait();
 
 private:
-    std::mutex Lock_;
-    std::condition_variable Cond_;
-    bool Signalled_ = false;
+    std::mutex FLock;
+    std::condition_variable FCond;
+    bool FSignalled = false;
 };
 
 class TWorkerThread {
@@ -45,13 +45,13 @@ public:
 private:
     void Execute();
 
-    mutable std::mutex TreesLock_;
-    std::vector<TBaseLazyTree*> WaitingTrees_;
-    TBaseLazyTree* CurrentTree_ = nullptr;
-    std::mutex BuildLock_;
-    bool Terminated_ = false;
-    std::atomic<bool> Exited_{false};
-    std::thread Thread_;
+    mutable std::mutex FTreesLock;
+    std::vector<TBaseLazyTree*> FWaitingTrees;
+    TBaseLazyTree* FCurrentTree = nullptr;
+    std::mutex FBuildLock;
+    bool FTerminated = false;
+    std::atomic<bool> FExited{false};
+    std::thread FThread;
 };
 
 // The worker and its wake event, from the first tree to the last.

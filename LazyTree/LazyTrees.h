@@ -159,24 +159,24 @@ public:
     constexpr TLazyTreeStates() = default;
     constexpr TLazyTreeStates(std::initializer_list<TLazyTreeState> L) {
         for (TLazyTreeState S : L)
-            Bits_ |= Bit(S);
+            FBits |= Bit(S);
     }
     static constexpr TLazyTreeStates FromBits(std::uint64_t B) {
         TLazyTreeStates R;
-        R.Bits_ = B;
+        R.FBits = B;
         return R;
     }
-    constexpr std::uint64_t Bits() const { return Bits_; }
-    constexpr bool Contains(TLazyTreeState S) const { return (Bits_ & Bit(S)) != 0; }
-    constexpr bool Empty() const { return Bits_ == 0; }
+    constexpr std::uint64_t Bits() const { return FBits; }
+    constexpr bool Contains(TLazyTreeState S) const { return (FBits & Bit(S)) != 0; }
+    constexpr bool Empty() const { return FBits == 0; }
     friend constexpr TLazyTreeStates operator+(TLazyTreeStates A, TLazyTreeStates B) {
-        return FromBits(A.Bits_ | B.Bits_);
+        return FromBits(A.FBits | B.FBits);
     }
     friend constexpr TLazyTreeStates operator-(TLazyTreeStates A, TLazyTreeStates B) {
-        return FromBits(A.Bits_ & ~B.Bits_);
+        return FromBits(A.FBits & ~B.FBits);
     }
     friend constexpr TLazyTreeStates operator*(TLazyTreeStates A, TLazyTreeStates B) {
-        return FromBits(A.Bits_ & B.Bits_);
+        return FromBits(A.FBits & B.FBits);
     }
     friend constexpr bool operator==(TLazyTreeStates, TLazyTreeStates) = default;
 
@@ -184,7 +184,7 @@ private:
     static constexpr std::uint64_t Bit(TLazyTreeState S) {
         return std::uint64_t{1} << static_cast<unsigned>(S);
     }
-    std::uint64_t Bits_ = 0;
+    std::uint64_t FBits = 0;
 };
 
 // ------------------------------------------------------------------ small types
@@ -265,11 +265,11 @@ constexpr std::uintptr_t StructureChangeTimer = 6;
 // Control errors; Code (the help context) is 2000 .. 2008.
 class ELazyTreeError : public std::runtime_error {
 public:
-    ELazyTreeError(const std::string& Msg, int ACode) : std::runtime_error(Msg), Code_(ACode) {}
-    int HelpContext() const { return Code_; }
+    ELazyTreeError(const std::string& Msg, int ACode) : std::runtime_error(Msg), FCode(ACode) {}
+    int HelpContext() const { return FCode; }
 
 private:
-    int Code_;
+    int FCode;
 };
 
 // Raises ELazyTreeError with the message and code.

@@ -99,13 +99,13 @@ void TtsCellPropSet::IndexElement(TtsCellKey key, bool add) {
             if (s->Count() == 0) list.Put(at, nullptr);
         }
     };
-    update(RowsOfCol_, key.Col, key.Row);
-    update(ColsOfRow_, key.Row, key.Col);
-    ++Generation_;
+    update(FRowsOfCol, key.Col, key.Row);
+    update(FColsOfRow, key.Row, key.Col);
+    ++FGeneration;
 }
 
 TtsCellElement* TtsCellPropSet::CreateElement(TtsCellKey key) {
-    auto* e = static_cast<TtsCellElement*>(Add(std::make_unique<TtsCellElement>(Grid_, key)));
+    auto* e = static_cast<TtsCellElement*>(Add(std::make_unique<TtsCellElement>(FGrid, key)));
     IndexElement(key, true);
     return e;
 }
@@ -117,11 +117,11 @@ void TtsCellPropSet::RemoveElement(TtsCellKey key) {
 }
 
 void TtsCellPropSet::RepaintCell(TtsCellKey key, int id) {
-    if (!Grid_) return;
+    if (!FGrid) return;
     const bool control = id == prControlType || id == prButtonType || id == prFont ||
                          id == prParentFont || id == prHorzAlignment || id == prVertAlignment ||
                          id == prWordWrap || id == prColor;
-    Grid_->RepaintCell(key.Col, key.Row, control);
+    FGrid->RepaintCell(key.Col, key.Row, control);
 }
 
 bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
@@ -140,7 +140,7 @@ bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
         if (e->IsDefault()) RemoveElement(key); // a value the element normalised away
     }
     if (id == prMaskName) {
-        if (Grid_ && Grid_->Link) Grid_->Link->MaskChanged(key.Col, key.Row);
+        if (FGrid && FGrid->Link) FGrid->Link->MaskChanged(key.Col, key.Row);
     } else if (repaint) {
         RepaintCell(key, id);
     }
@@ -153,11 +153,11 @@ void TtsCellPropSet::SetOwnFonts(TtsCellKey key, bool flag) {
     if (!e) e = CreateElement(key);
     if (e->P.OwnFonts == flag) return;
     e->P.OwnFonts = flag;
-    if (!Grid_) return;
+    if (!FGrid) return;
     if (flag) {
-        Grid_->OwnFontCells.AddPair(key.Col, key.Row);
+        FGrid->OwnFontCells.AddPair(key.Col, key.Row);
     } else {
-        Grid_->OwnFontCells.RemovePair(key.Col, key.Row);
+        FGrid->OwnFontCells.RemovePair(key.Col, key.Row);
         if (e->P.ParentFont) e->P.Font.reset();
         if (e->IsDefault()) RemoveElement(key);
     }

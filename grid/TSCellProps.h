@@ -42,11 +42,11 @@ public:
 
 class TtsCustomPropSet : public TtsObjectSet {
 public:
-    explicit TtsCustomPropSet(TtsGridModel* grid) : Grid_(grid) {}
-    TtsGridModel* Grid() const { return Grid_; }
+    explicit TtsCustomPropSet(TtsGridModel* grid) : FGrid(grid) {}
+    TtsGridModel* Grid() const { return FGrid; }
 
 protected:
-    TtsGridModel* Grid_;
+    TtsGridModel* FGrid;
 };
 
 class TtsCellPropSet : public TtsCustomPropSet {
@@ -61,10 +61,10 @@ public:
     void SetOwnFonts(TtsCellKey key, bool flag);
     void ResetElements(TtsKindSet kinds, bool repaint);
     // Per data column the data rows with an element, and per data row the columns.
-    const TtsIntegerSetList& RowsOfCol() const { return RowsOfCol_; }
-    const TtsIntegerSetList& ColsOfRow() const { return ColsOfRow_; }
+    const TtsIntegerSetList& RowsOfCol() const { return FRowsOfCol; }
+    const TtsIntegerSetList& ColsOfRow() const { return FColsOfRow; }
     // Counts elements made or freed; look-up caches compare it.
-    std::uint32_t Generation() const { return Generation_; }
+    std::uint32_t Generation() const { return FGeneration; }
 
 private:
     TtsCellElement* CreateElement(TtsCellKey key);
@@ -72,9 +72,9 @@ private:
     void IndexElement(TtsCellKey key, bool add);
     void RepaintCell(TtsCellKey key, int id);
 
-    TtsIntegerSetList RowsOfCol_;
-    TtsIntegerSetList ColsOfRow_;
-    std::uint32_t Generation_ = 0;
+    TtsIntegerSetList FRowsOfCol;
+    TtsIntegerSetList FColsOfRow;
+    std::uint32_t FGeneration = 0;
 };
 
 } // namespace vel

@@ -98,13 +98,13 @@ bool VarEquals(const TtsVariant& a, const TtsVariant& b) {
 void TtsStream::WriteBytes(const void* p, std::size_t n) {
     if (n == 0) return;
     const auto* b = static_cast<const std::uint8_t*>(p);
-    if (Pos_ == Data_.size()) {
-        Data_.insert(Data_.end(), b, b + n);
+    if (FPos == FData.size()) {
+        FData.insert(FData.end(), b, b + n);
     } else {
-        if (Pos_ + n > Data_.size()) Data_.resize(Pos_ + n);
-        std::memcpy(Data_.data() + Pos_, b, n);
+        if (FPos + n > FData.size()) FData.resize(FPos + n);
+        std::memcpy(FData.data() + FPos, b, n);
     }
-    Pos_ += n;
+    FPos += n;
 }
 
 void TtsStream::WriteI32(std::int32_t v) {
@@ -132,8 +132,8 @@ void TtsStream::WriteText(std::string_view s) {
 
 void TtsStream::ReadBytes(void* p, std::size_t n) {
     if (n > Remaining()) throw EReadError("Stream read error");
-    if (n) std::memcpy(p, Data_.data() + Pos_, n);
-    Pos_ += n;
+    if (n) std::memcpy(p, FData.data() + FPos, n);
+    FPos += n;
 }
 
 std::uint8_t TtsStream::ReadU8() {
@@ -163,9 +163,9 @@ double TtsStream::ReadF64() {
 
 std::vector<std::uint8_t> TtsStream::ReadBlock(std::size_t n) {
     if (n > Remaining()) throw EReadError("Stream read error");
-    std::vector<std::uint8_t> out(Data_.begin() + static_cast<std::ptrdiff_t>(Pos_),
-                                  Data_.begin() + static_cast<std::ptrdiff_t>(Pos_ + n));
-    Pos_ += n;
+    std::vector<std::uint8_t> out(FData.begin() + static_cast<std::ptrdiff_t>(FPos),
+                                  FData.begin() + static_cast<std::ptrdiff_t>(FPos + n));
+    FPos += n;
     return out;
 }
 
@@ -173,8 +173,8 @@ std::string TtsStream::ReadText() {
     const std::int32_t n = ReadI32();
     if (n < 0 || static_cast<std::size_t>(n) > Remaining())
         throw EReadError("Stored text length out of range");
-    std::string s(reinterpret_cast<const char*>(Data_.data() + Pos_), static_cast<std::size_t>(n));
-    Pos_ += static_cast<std::size_t>(n);
+    std::string s(reinterpret_cast<const char*>(FData.data() + FPos), static_cast<std::size_t>(n));
+    FPos += static_cast<std::size_t>(n);
     return s;
 }
 

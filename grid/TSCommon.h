@@ -59,12 +59,12 @@ public:
 class TtsStream {
 public:
     TtsStream() = default;
-    explicit TtsStream(std::vector<std::uint8_t> data) : Data_(std::move(data)) {}
+    explicit TtsStream(std::vector<std::uint8_t> data) : FData(std::move(data)) {}
 
-    const std::vector<std::uint8_t>& Data() const { return Data_; }
-    std::size_t Position() const { return Pos_; }
-    void SetPosition(std::size_t p) { Pos_ = p < Data_.size() ? p : Data_.size(); }
-    std::size_t Remaining() const { return Data_.size() - Pos_; }
+    const std::vector<std::uint8_t>& Data() const { return FData; }
+    std::size_t Position() const { return FPos; }
+    void SetPosition(std::size_t p) { FPos = p < FData.size() ? p : FData.size(); }
+    std::size_t Remaining() const { return FData.size() - FPos; }
 
     void WriteBytes(const void* p, std::size_t n);
     void WriteU8(std::uint8_t v) { WriteBytes(&v, 1); }
@@ -84,8 +84,8 @@ public:
     std::vector<std::uint8_t> ReadBlock(std::size_t n);
 
 private:
-    std::vector<std::uint8_t> Data_;
-    std::size_t Pos_ = 0;
+    std::vector<std::uint8_t> FData;
+    std::size_t FPos = 0;
 };
 
 // --- Text ------------------------------------------------------------------------

@@ -6,31 +6,31 @@
 namespace vel {
 
 bool TtsCurrentCell::Valid() const {
-    return Grid_ && Grid_->Link && Grid_->Cols() > 0 && Grid_->Rows() > 0 &&
-           Grid_->Link->HasCurrentCell();
+    return FGrid && FGrid->Link && FGrid->Cols() > 0 && FGrid->Rows() > 0 &&
+           FGrid->Link->HasCurrentCell();
 }
 
 TtsGridLink* TtsCurrentCell::Editor() const {
-    return Grid_ && Grid_->Link && Grid_->Link->HasEditor() ? Grid_->Link : nullptr;
+    return FGrid && FGrid->Link && FGrid->Link->HasEditor() ? FGrid->Link : nullptr;
 }
 
 int TtsCurrentCell::DataCol() const {
-    return Valid() ? Grid_->DataColAt(Grid_->Link->CurrentDisplayCol()) : -1;
+    return Valid() ? FGrid->DataColAt(FGrid->Link->CurrentDisplayCol()) : -1;
 }
 
 int TtsCurrentCell::DataRow() const {
-    return Valid() ? Grid_->DataRowAt(Grid_->Link->CurrentDisplayRow()) : -1;
+    return Valid() ? FGrid->DataRowAt(FGrid->Link->CurrentDisplayRow()) : -1;
 }
 
 TtsVariant TtsCurrentCell::Value() {
     if (!Valid()) return {};
     Reload();
-    return Value_;
+    return FValue;
 }
 
 bool TtsCurrentCell::SetValue(const TtsVariant& value, bool select, bool repaint) {
-    if (!Valid() || !Grid_->Link->CanEdit()) return false;
-    TtsGridLink& l = *Grid_->Link;
+    if (!Valid() || !FGrid->Link->CanEdit()) return false;
+    TtsGridLink& l = *FGrid->Link;
     const int display = l.CurrentDisplayCol();
     if (!l.CheckValue(display, value) || !l.StartEdit() || !l.ColumnEdit(display)) return false;
     const int col = DataCol();
@@ -46,22 +46,22 @@ bool TtsCurrentCell::SetValue(const TtsVariant& value, bool select, bool repaint
 
 void TtsCurrentCell::Load(const TtsVariant& value, bool ownsObject) {
     ClearValue();
-    LoadedCol_ = DataCol();
-    LoadedRow_ = DataRow();
-    Stretch_ = Shrink_ = Center_ = true;
-    KeepAspect_ = false;
+    FLoadedCol = DataCol();
+    FLoadedRow = DataRow();
+    FStretch = FShrink = FCenter = true;
+    FKeepAspect = false;
     PictureColor = clNoneTs;
-    Value_ = value;
-    OwnsObject_ = ownsObject;
+    FValue = value;
+    FOwnsObject = ownsObject;
 }
 
 void TtsCurrentCell::Reload() {
     if (!Valid()) return;
     const int col = DataCol();
     const int row = DataRow();
-    if (LoadedCol_ == col && LoadedRow_ == row) return;
-    if (col < 1 || col > Grid_->Cols() || row < 1 || row > Grid_->Rows()) return;
-    TtsGridLink& l = *Grid_->Link;
+    if (FLoadedCol == col && FLoadedRow == row) return;
+    if (col < 1 || col > FGrid->Cols() || row < 1 || row > FGrid->Rows()) return;
+    TtsGridLink& l = *FGrid->Link;
     const TtsVariant v = l.FetchCellValue(col, row);
     const bool was = l.IsLoadingValue();
     l.SetLoadingValue(true);
@@ -75,12 +75,12 @@ void TtsCurrentCell::Reload() {
 }
 
 void TtsCurrentCell::ClearValue() {
-    LoadedCol_ = LoadedRow_ = -1;
-    if (OwnsObject_) {
-        if (auto* o = std::get_if<fw::TObject*>(&Value_)) delete *o;
-        OwnsObject_ = false;
+    FLoadedCol = FLoadedRow = -1;
+    if (FOwnsObject) {
+        if (auto* o = std::get_if<fw::TObject*>(&FValue)) delete *o;
+        FOwnsObject = false;
     }
-    Value_ = TtsVariant();
+    FValue = TtsVariant();
 }
 
 int TtsCurrentCell::SelStart() {
@@ -105,7 +105,7 @@ void TtsCurrentCell::SetSelLength(int v) {
 
 bool TtsCurrentCell::CopyToClipboard() {
     TtsGridLink* s = Editor();
-    if (!s || !Valid() || !Grid_->Link->HasWindow() || ControlType() != ctText) return false;
+    if (!s || !Valid() || !FGrid->Link->HasWindow() || ControlType() != ctText) return false;
     Reload();
     s->EditorCopy();
     return true;
@@ -113,9 +113,9 @@ bool TtsCurrentCell::CopyToClipboard() {
 
 bool TtsCurrentCell::RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag) {
     TtsGridLink* s = Editor();
-    if (!s || !Valid() || !Grid_->Link->CanEdit() || ControlType() != ctText) return false;
+    if (!s || !Valid() || !FGrid->Link->CanEdit() || ControlType() != ctText) return false;
     (s->*command)(flag);
-    if (!Grid_->Link->IsLoadingValue()) Grid_->Link->RepaintCurrentCell();
+    if (!FGrid->Link->IsLoadingValue()) FGrid->Link->RepaintCurrentCell();
     return true;
 }
 
@@ -124,7 +124,7 @@ bool TtsCurrentCell::CutToClipboard(bool flag) {
 }
 
 bool TtsCurrentCell::DeleteSelection() {
-    if (!Valid() || !Grid_->Link->StartEdit()) return false;
+    if (!Valid() || !FGrid->Link->StartEdit()) return false;
     return CutToClipboard(false);
 }
 
@@ -133,15 +133,15 @@ bool TtsCurrentCell::PasteFromClipboard(bool flag) {
 }
 
 bool TtsCurrentCell::Paste() {
-    if (!Valid() || !Grid_->Link->HasWindow() || !Grid_->Link->CanEdit() || ControlType() != ctText)
+    if (!Valid() || !FGrid->Link->HasWindow() || !FGrid->Link->CanEdit() || ControlType() != ctText)
         return false;
     const std::string text = fw::ClipboardText();
-    if (text.empty() || !PasteFits(text) || !Grid_->Link->StartEdit()) return false;
+    if (text.empty() || !PasteFits(text) || !FGrid->Link->StartEdit()) return false;
     return PasteFromClipboard(true);
 }
 
 bool TtsCurrentCell::PasteFits(const std::string& text) {
-    const TtsCol* col = Valid() ? Grid_->Col(DataCol()) : nullptr;
+    const TtsCol* col = Valid() ? FGrid->Col(DataCol()) : nullptr;
     if (!col || col->MaxLength() == 0) return true;
     const int present = CharCount(VarToText(Value()));
     return col->MaxLength() >= present - SelLength() + CharCount(text);
@@ -157,38 +157,38 @@ bool TtsCurrentCell::IsWholeTextSelected() {
 }
 
 TtsControlType TtsCurrentCell::ControlType() const {
-    return Valid() ? Grid_->EffectiveControlType(DataCol(), DataRow()) : ctNone;
+    return Valid() ? FGrid->EffectiveControlType(DataCol(), DataRow()) : ctNone;
 }
 
 int TtsCurrentCell::TextExtent1() const {
     int a = 0, b = 0;
-    if (Valid()) Grid_->Link->MeasureCellText(DataCol(), DataRow(), a, b);
+    if (Valid()) FGrid->Link->MeasureCellText(DataCol(), DataRow(), a, b);
     return a;
 }
 
 int TtsCurrentCell::TextExtent2() const {
     int a = 0, b = 0;
-    if (Valid()) Grid_->Link->MeasureCellText(DataCol(), DataRow(), a, b);
+    if (Valid()) FGrid->Link->MeasureCellText(DataCol(), DataRow(), a, b);
     return b;
 }
 
 void TtsCurrentCell::Refresh() {
-    if (Valid()) Grid_->Link->RepaintCurrentCell();
+    if (Valid()) FGrid->Link->RepaintCurrentCell();
 }
 
 bool TtsCurrentCell::MoveToCol(int displayCol) {
     if (!Valid()) return false;
-    TtsGridLink& l = *Grid_->Link;
+    TtsGridLink& l = *FGrid->Link;
     if (!l.IsEditInsertMode() || l.MoveBlocked() || l.IsInsertRow(l.CurrentDisplayRow()))
         return false;
-    if (!Grid_->CheckRange(1, displayCol, Grid_->Cols(), 1) || !l.CanLeaveCell()) return false;
+    if (!FGrid->CheckRange(1, displayCol, FGrid->Cols(), 1) || !l.CanLeaveCell()) return false;
     l.MoveCurrentCol(displayCol);
     return true;
 }
 
 bool TtsCurrentCell::Fallback(int sub, bool flag) const {
     if (!Valid()) return flag;
-    switch (Grid_->EffectivePictureOption(sub, DataCol(), DataRow())) {
+    switch (FGrid->EffectivePictureOption(sub, DataCol(), DataRow())) {
     case dopOn:
         return true;
     case dopOff:
@@ -199,16 +199,16 @@ bool TtsCurrentCell::Fallback(int sub, bool flag) const {
 }
 
 bool TtsCurrentCell::StretchPicture() const {
-    return Fallback(1, Stretch_);
+    return Fallback(1, FStretch);
 }
 bool TtsCurrentCell::ShrinkPicture() const {
-    return Fallback(2, Shrink_);
+    return Fallback(2, FShrink);
 }
 bool TtsCurrentCell::CenterPicture() const {
-    return Fallback(3, Center_);
+    return Fallback(3, FCenter);
 }
 bool TtsCurrentCell::KeepAspectRatio() const {
-    return Fallback(4, KeepAspect_);
+    return Fallback(4, FKeepAspect);
 }
 
 } // namespace vel

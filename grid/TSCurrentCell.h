@@ -7,15 +7,15 @@ namespace vel {
 
 class TtsCurrentCell {
 public:
-    explicit TtsCurrentCell(TtsGridModel* grid) : Grid_(grid) {}
+    explicit TtsCurrentCell(TtsGridModel* grid) : FGrid(grid) {}
     ~TtsCurrentCell() { ClearValue(); }
     TtsCurrentCell(const TtsCurrentCell&) = delete;
     TtsCurrentCell& operator=(const TtsCurrentCell&) = delete;
 
     int DataCol() const;
     int DataRow() const;
-    int LoadedCol() const { return LoadedCol_; }
-    int LoadedRow() const { return LoadedRow_; }
+    int LoadedCol() const { return FLoadedCol; }
+    int LoadedRow() const { return FLoadedRow; }
 
     TtsVariant Value();
     bool SetValue(const TtsVariant& value, bool select, bool repaint);
@@ -56,15 +56,15 @@ private:
     bool RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag);
     bool Fallback(int sub, bool flag) const;
 
-    TtsGridModel* Grid_;
-    TtsVariant Value_;
-    bool OwnsObject_ = false;
-    int LoadedCol_ = -1;
-    int LoadedRow_ = -1;
-    bool Stretch_ = true;
-    bool Shrink_ = true;
-    bool Center_ = true;
-    bool KeepAspect_ = false;
+    TtsGridModel* FGrid;
+    TtsVariant FValue;
+    bool FOwnsObject = false;
+    int FLoadedCol = -1;
+    int FLoadedRow = -1;
+    bool FStretch = true;
+    bool FShrink = true;
+    bool FCenter = true;
+    bool FKeepAspect = false;
 };
 
 } // namespace vel

@@ -7,25 +7,25 @@
 namespace vel {
 
 TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link)
-    : Name(std::move(name)), Link(link), ColCount_(std::max(0, cols)), RowCount_(std::max(0, rows)),
-      CellProps_(this) {
-    ColWidths_.assign(static_cast<std::size_t>(ColCount_) + 1, DefaultColWidth_);
-    RowHeights_.assign(static_cast<std::size_t>(RowCount_) + 1, DefaultRowHeight_);
-    ColOrder_.resize(static_cast<std::size_t>(ColCount_) + 1);
-    for (int i = 0; i <= ColCount_; ++i)
-        ColOrder_[static_cast<std::size_t>(i)] = i;
-    Cols_ = std::make_unique<TtsGridCols>(this, ColCount_ + 1);
-    Rows_ = std::make_unique<TtsGridRows>(this, RowCount_ + 1);
+    : Name(std::move(name)), Link(link), FColCount(std::max(0, cols)), FRowCount(std::max(0, rows)),
+      FCellProps(this) {
+    FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
+    FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
+    FColOrder.resize(static_cast<std::size_t>(FColCount) + 1);
+    for (int i = 0; i <= FColCount; ++i)
+        FColOrder[static_cast<std::size_t>(i)] = i;
+    FCols = std::make_unique<TtsGridCols>(this, FColCount + 1);
+    FRows = std::make_unique<TtsGridRows>(this, FRowCount + 1);
     SyncVisible();
-    ColSelection.SetSize(ColCount_ + 1);
-    RowSelection.SetSize(RowCount_ + 1);
+    ColSelection.SetSize(FColCount + 1);
+    RowSelection.SetSize(FRowCount + 1);
 }
 
 TtsGridModel::~TtsGridModel() {
     // Columns and rows talk to the grid while they go; let them go first.
-    Cols_.reset();
-    Rows_.reset();
-    CellProps_.Clear();
+    FCols.reset();
+    FRows.reset();
+    FCellProps.Clear();
 }
 
 void TtsGridModel::RaiseGridError(const std::string& message) const {
@@ -41,64 +41,64 @@ bool TtsGridModel::CheckRange(int kind, int index, int maximum, int minimum) con
 }
 
 void TtsGridModel::SyncVisible() {
-    VisibleCols.SetCount(ColCount_, VisibleCols.ItemCount() + 1);
-    VisibleRows.SetCount(RowCount_, VisibleRows.ItemCount() + 1);
+    VisibleCols.SetCount(FColCount, VisibleCols.ItemCount() + 1);
+    VisibleRows.SetCount(FRowCount, VisibleRows.ItemCount() + 1);
 }
 
 void TtsGridModel::SetCols(int n) {
     n = std::max(0, n);
-    if (n == ColCount_) return;
-    const int old = ColCount_;
-    ColCount_ = n;
+    if (n == FColCount) return;
+    const int old = FColCount;
+    FColCount = n;
     if (n < old) {
         // Display slots of the data columns that go are dropped with their widths.
         std::vector<int> order;
         std::vector<int> widths;
-        for (std::size_t i = 0; i < ColOrder_.size(); ++i)
-            if (ColOrder_[i] <= n) {
-                order.push_back(ColOrder_[i]);
-                widths.push_back(ColWidths_[i]);
+        for (std::size_t i = 0; i < FColOrder.size(); ++i)
+            if (FColOrder[i] <= n) {
+                order.push_back(FColOrder[i]);
+                widths.push_back(FColWidths[i]);
             }
-        ColOrder_ = std::move(order);
-        ColWidths_ = std::move(widths);
+        FColOrder = std::move(order);
+        FColWidths = std::move(widths);
     } else {
         for (int i = old + 1; i <= n; ++i) {
-            ColOrder_.push_back(i);
-            ColWidths_.push_back(DefaultColWidth_);
+            FColOrder.push_back(i);
+            FColWidths.push_back(FDefaultColWidth);
         }
     }
-    Cols_->Resize(old + 1, n + 1);
+    FCols->Resize(old + 1, n + 1);
     for (int i = 0; i <= n; ++i)
-        if (TtsCol* c = Cols_->Col(i)) c->SetDisplayColField(DisplayColOf(i));
+        if (TtsCol* c = FCols->Col(i)) c->SetDisplayColField(DisplayColOf(i));
     // The visible positions follow the columns' own flags.
     bool allVisible = true;
     for (int i = 1; i <= n; ++i)
-        if (!Cols_->Col(i)->Visible()) allVisible = false;
+        if (!FCols->Col(i)->Visible()) allVisible = false;
     VisibleCols = TtsVisibleItems();
     VisibleCols.SetCount(n, 1);
     if (!allVisible)
         for (int i = 1; i <= n; ++i)
-            if (!Cols_->Col(i)->Visible()) VisibleCols.Remove(Cols_->Col(i)->DisplayCol());
+            if (!FCols->Col(i)->Visible()) VisibleCols.Remove(FCols->Col(i)->DisplayCol());
     ColSelection.SetSize(n + 1);
-    if (Storage_ && n < old) Storage_->DeleteCols(n + 1, old);
+    if (FStorage && n < old) FStorage->DeleteCols(n + 1, old);
 }
 
 void TtsGridModel::SetRows(int n) {
     n = std::max(0, n);
-    if (n == RowCount_) return;
-    const int old = RowCount_;
+    if (n == FRowCount) return;
+    const int old = FRowCount;
     for (int p = old; p > n; --p)
         if (VisibleRows.Active()) VisibleRows.Remove(p);
-    RowCount_ = n;
-    RowHeights_.resize(static_cast<std::size_t>(n) + 1, DefaultRowHeight_);
-    Rows_->Resize(old + 1, n + 1);
+    FRowCount = n;
+    FRowHeights.resize(static_cast<std::size_t>(n) + 1, FDefaultRowHeight);
+    FRows->Resize(old + 1, n + 1);
     if (!VisibleRows.Active())
         VisibleRows.SetCount(n, 1);
     else
         for (int p = old + 1; p <= n; ++p)
             VisibleRows.Add(p);
     RowSelection.SetSize(n + 1);
-    if (Storage_ && n < old) Storage_->DeleteRows(n + 1, old);
+    if (FStorage && n < old) FStorage->DeleteRows(n + 1, old);
 }
 
 namespace {
@@ -119,43 +119,43 @@ bool StoreSizeAt(std::vector<int>& sizes, int count, int display, int pixels) {
 } // namespace
 
 int TtsGridModel::ColWidthAt(int display) const {
-    return SizeAt(ColWidths_, ColCount_, display, DefaultColWidth_);
+    return SizeAt(FColWidths, FColCount, display, FDefaultColWidth);
 }
 
 void TtsGridModel::SetColWidthAt(int display, int pixels) {
-    if (StoreSizeAt(ColWidths_, ColCount_, display, pixels) && Link)
+    if (StoreSizeAt(FColWidths, FColCount, display, pixels) && Link)
         Link->SetColWidthAt(display, pixels);
 }
 
 int TtsGridModel::RowHeightAt(int display) const {
-    return SizeAt(RowHeights_, RowCount_, display, DefaultRowHeight_);
+    return SizeAt(FRowHeights, FRowCount, display, FDefaultRowHeight);
 }
 
 void TtsGridModel::SetRowHeightAt(int display, int pixels) {
-    if (StoreSizeAt(RowHeights_, RowCount_, display, pixels) && Link)
+    if (StoreSizeAt(FRowHeights, FRowCount, display, pixels) && Link)
         Link->SetRowHeightAt(display, pixels);
 }
 
 int TtsGridModel::DataColAt(int display) const {
-    if (display < 0 || display > ColCount_) return -1;
-    return ColOrder_[static_cast<std::size_t>(display)];
+    if (display < 0 || display > FColCount) return -1;
+    return FColOrder[static_cast<std::size_t>(display)];
 }
 
 int TtsGridModel::DisplayColOf(int dataCol) const {
-    for (int i = 0; i <= ColCount_; ++i)
-        if (ColOrder_[static_cast<std::size_t>(i)] == dataCol) return i;
+    for (int i = 0; i <= FColCount; ++i)
+        if (FColOrder[static_cast<std::size_t>(i)] == dataCol) return i;
     return -1;
 }
 
 void TtsGridModel::MoveCol(int from, int to) {
-    if (from == to || from < 1 || to < 1 || from > ColCount_ || to > ColCount_) return;
-    const int data = ColOrder_[static_cast<std::size_t>(from)];
-    const int width = ColWidths_[static_cast<std::size_t>(from)];
+    if (from == to || from < 1 || to < 1 || from > FColCount || to > FColCount) return;
+    const int data = FColOrder[static_cast<std::size_t>(from)];
+    const int width = FColWidths[static_cast<std::size_t>(from)];
     const bool selected = ColSelection.IsSelected(from);
-    ColOrder_.erase(ColOrder_.begin() + from);
-    ColOrder_.insert(ColOrder_.begin() + to, data);
-    ColWidths_.erase(ColWidths_.begin() + from);
-    ColWidths_.insert(ColWidths_.begin() + to, width);
+    FColOrder.erase(FColOrder.begin() + from);
+    FColOrder.insert(FColOrder.begin() + to, data);
+    FColWidths.erase(FColWidths.begin() + from);
+    FColWidths.insert(FColWidths.begin() + to, width);
     // Selection bits move with the column.
     const int lo = std::min(from, to);
     const int hi = std::max(from, to);
@@ -167,55 +167,55 @@ void TtsGridModel::MoveCol(int from, int to) {
     for (int i = lo; i <= hi; ++i)
         ColSelection.Select(i, bits[static_cast<std::size_t>(i - lo)]);
     VisibleCols.MoveItem(from, to);
-    for (int i = 0; i <= ColCount_; ++i)
-        if (TtsCol* c = Cols_->Col(i)) c->SetDisplayColField(DisplayColOf(i));
+    for (int i = 0; i <= FColCount; ++i)
+        if (TtsCol* c = FCols->Col(i)) c->SetDisplayColField(DisplayColOf(i));
     if (Link) Link->ColMoved(from, to);
 }
 
 int TtsGridModel::DataRowAt(int display) const {
-    if (!Rows_->HasDisplayTable()) return display;
-    for (int i = 0; i <= RowCount_; ++i)
-        if (Rows_->DisplayRow(i) == display) return i;
+    if (!FRows->HasDisplayTable()) return display;
+    for (int i = 0; i <= FRowCount; ++i)
+        if (FRows->DisplayRow(i) == display) return i;
     return -1;
 }
 
 int TtsGridModel::DisplayRowOf(int dataRow) const {
-    return Rows_->DisplayRow(dataRow);
+    return FRows->DisplayRow(dataRow);
 }
 
 void TtsGridModel::SetDisplayRow(int dataRow, int position) {
-    if (dataRow < 1 || dataRow > RowCount_ || position < 1 || position > RowCount_) return;
+    if (dataRow < 1 || dataRow > FRowCount || position < 1 || position > FRowCount) return;
     const int old = DisplayRowOf(dataRow);
     if (old == position) return;
-    Rows_->EnsureDisplayTable();
-    for (int i = 1; i <= RowCount_; ++i) {
-        const int d = Rows_->DisplayRow(i);
-        if (position > old && d > old && d <= position) Rows_->SetDisplayRowEntry(i, d - 1);
-        if (position < old && d >= position && d < old) Rows_->SetDisplayRowEntry(i, d + 1);
+    FRows->EnsureDisplayTable();
+    for (int i = 1; i <= FRowCount; ++i) {
+        const int d = FRows->DisplayRow(i);
+        if (position > old && d > old && d <= position) FRows->SetDisplayRowEntry(i, d - 1);
+        if (position < old && d >= position && d < old) FRows->SetDisplayRowEntry(i, d + 1);
     }
-    Rows_->SetDisplayRowEntry(dataRow, position);
-    const int h = RowHeights_[static_cast<std::size_t>(old)];
-    RowHeights_.erase(RowHeights_.begin() + old);
-    RowHeights_.insert(RowHeights_.begin() + position, h);
+    FRows->SetDisplayRowEntry(dataRow, position);
+    const int h = FRowHeights[static_cast<std::size_t>(old)];
+    FRowHeights.erase(FRowHeights.begin() + old);
+    FRowHeights.insert(FRowHeights.begin() + position, h);
     VisibleRows.MoveItem(old, position);
 }
 
 TtsCol* TtsGridModel::Col(int dataCol) const {
-    if (!CheckRange(1, dataCol, ColCount_, 0)) return nullptr;
-    return Cols_->Col(dataCol);
+    if (!CheckRange(1, dataCol, FColCount, 0)) return nullptr;
+    return FCols->Col(dataCol);
 }
 
 TtsRow* TtsGridModel::Row(int dataRow) {
-    if (!CheckRange(0, dataRow, RowCount_, 0)) return nullptr;
-    return Rows_->EnsureRow(dataRow);
+    if (!CheckRange(0, dataRow, FRowCount, 0)) return nullptr;
+    return FRows->EnsureRow(dataRow);
 }
 
 void TtsGridModel::SetStoreData(bool v) {
     if (v == StoreData()) return;
     if (v)
-        Storage_ = std::make_unique<Tts2DStorage>(0, 0);
+        FStorage = std::make_unique<Tts2DStorage>(0, 0);
     else
-        Storage_.reset();
+        FStorage.reset();
 }
 
 // --- Effective values ---------------------------------------------------------------------------
@@ -238,9 +238,9 @@ T Resolve(const TtsGridModel& g, const TtsCol* col, const TtsRow* row, T cellVal
 
 TtsGridModel::TLines TtsGridModel::LinesOf(int dataCol, int dataRow) const {
     TLines l;
-    if (dataCol >= 0 && dataCol <= ColCount_) l.Col = Cols_->Col(dataCol);
-    if (dataRow >= 0 && dataRow <= RowCount_) l.Row = Rows_->Row(dataRow);
-    l.Cell = CellProps_.Element(dataCol, dataRow);
+    if (dataCol >= 0 && dataCol <= FColCount) l.Col = FCols->Col(dataCol);
+    if (dataRow >= 0 && dataRow <= FRowCount) l.Row = FRows->Row(dataRow);
+    l.Cell = FCellProps.Element(dataCol, dataRow);
     return l;
 }
 
@@ -315,33 +315,33 @@ void TtsGridModel::FontChanged() {
     auto refresh = [this](TtsLineProps& p) {
         if (p.ParentFont && p.Font) p.Font->Assign(Font);
     };
-    for (int i = 0; i <= ColCount_; ++i)
-        if (TtsCol* c = Cols_->Col(i)) refresh(c->P);
-    for (int i = 0; i <= RowCount_; ++i)
-        if (TtsRow* r = Rows_->Row(i)) refresh(r->P);
+    for (int i = 0; i <= FColCount; ++i)
+        if (TtsCol* c = FCols->Col(i)) refresh(c->P);
+    for (int i = 0; i <= FRowCount; ++i)
+        if (TtsRow* r = FRows->Row(i)) refresh(r->P);
     int at = 0, col = 0, row = 0;
     while (OwnFontCells.NextPair(at, col, row))
-        if (TtsCellElement* e = CellProps_.Element(col, row)) refresh(e->P);
+        if (TtsCellElement* e = FCellProps.Element(col, row)) refresh(e->P);
 }
 
 // --- Resets --------------------------------------------------------------------------------------
 
 void TtsGridModel::ResetColProperties(TtsKindSet kinds) {
-    for (int i = 0; i <= ColCount_; ++i)
-        if (TtsCol* c = Cols_->Col(i)) c->ResetProperties(kinds);
+    for (int i = 0; i <= FColCount; ++i)
+        if (TtsCol* c = FCols->Col(i)) c->ResetProperties(kinds);
 }
 
 void TtsGridModel::ResetRowProperties(TtsKindSet kinds) {
-    for (int i = 0; i <= RowCount_; ++i) {
-        if (TtsRow* r = Rows_->Row(i)) {
+    for (int i = 0; i <= FRowCount; ++i) {
+        if (TtsRow* r = FRows->Row(i)) {
             r->ResetProperties(kinds);
-            Rows_->FreeRowIfUnused(i);
+            FRows->FreeRowIfUnused(i);
         }
     }
 }
 
 void TtsGridModel::ResetCellProperties(TtsKindSet kinds) {
-    CellProps_.ResetElements(kinds, true);
+    FCellProps.ResetElements(kinds, true);
 }
 
 void TtsGridModel::ResetParts(TtsPropKinds parts) {
@@ -375,7 +375,7 @@ void TtsGridModel::RepaintRow(int display) {
 }
 
 void TtsGridModel::RepaintCell(int dataCol, int dataRow, bool controlProperty) {
-    if (!Link || dataCol < 0 || dataCol > ColCount_ || dataRow < 0 || dataRow > RowCount_) return;
+    if (!Link || dataCol < 0 || dataCol > FColCount || dataRow < 0 || dataRow > FRowCount) return;
     if (controlProperty && Link->IsPaintLocked()) return;
     const int c = DisplayColOf(dataCol);
     const int r = DisplayRowOf(dataRow);

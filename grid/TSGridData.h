@@ -31,15 +31,15 @@ public:
     // kind 0 row, 1 column.
     bool CheckRange(int kind, int index, int maximum, int minimum) const;
 
-    int Cols() const { return ColCount_; }
+    int Cols() const { return FColCount; }
     void SetCols(int n);
-    int Rows() const { return RowCount_; }
+    int Rows() const { return FRowCount; }
     void SetRows(int n);
-    int DefaultColWidth() const { return DefaultColWidth_; }
-    void SetDefaultColWidth(int v) { DefaultColWidth_ = v; }
-    int DefaultRowHeight() const { return DefaultRowHeight_; }
-    void SetDefaultRowHeight(int v) { DefaultRowHeight_ = v; }
-    int DefaultAssignedRowHeight() const { return DefaultRowHeight_; }
+    int DefaultColWidth() const { return FDefaultColWidth; }
+    void SetDefaultColWidth(int v) { FDefaultColWidth = v; }
+    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(int v) { FDefaultRowHeight = v; }
+    int DefaultAssignedRowHeight() const { return FDefaultRowHeight; }
 
     // The grid-level settings the cells fall back to.
     fw::TColor Color = fw::clWindow;
@@ -71,12 +71,12 @@ public:
     int DisplayRowOf(int dataRow) const;
     void SetDisplayRow(int dataRow, int position);
 
-    TtsGridCols& ColStore() { return *Cols_; }
-    TtsGridRows& RowStore() { return *Rows_; }
+    TtsGridCols& ColStore() { return *FCols; }
+    TtsGridRows& RowStore() { return *FRows; }
     TtsCol* Col(int dataCol) const;
     // Makes the row object when needed; FreeRowIfUnused afterwards.
     TtsRow* Row(int dataRow);
-    TtsCellPropSet& CellProps() { return CellProps_; }
+    TtsCellPropSet& CellProps() { return FCellProps; }
     TtsCell Cell(int dataCol, int dataRow) { return TtsCell(this, dataCol, dataRow); }
     TtsVisibleItems VisibleCols;
     TtsVisibleItems VisibleRows;
@@ -88,9 +88,9 @@ public:
     // Data column for stored column i at entry i - 1 (built while loading layouts).
     std::vector<std::int32_t> FieldPositions;
 
-    bool StoreData() const { return Storage_ != nullptr; }
+    bool StoreData() const { return FStorage != nullptr; }
     void SetStoreData(bool v);
-    Tts2DStorage* Storage() const { return Storage_.get(); }
+    Tts2DStorage* Storage() const { return FStorage.get(); }
 
     // Effective values over cell, column, row and grid.
     fw::TColor EffectiveColor(int dataCol, int dataRow) const;
@@ -129,17 +129,17 @@ private:
     TLines LinesOf(int dataCol, int dataRow) const;
     void SyncVisible();
 
-    int ColCount_;
-    int RowCount_;
-    int DefaultColWidth_ = 64;
-    int DefaultRowHeight_ = 14;
-    std::vector<int> ColWidths_;  // by display index 0..Cols
-    std::vector<int> RowHeights_; // by display index 0..Rows
-    std::vector<int> ColOrder_;   // display -> data
-    std::unique_ptr<TtsGridCols> Cols_;
-    std::unique_ptr<TtsGridRows> Rows_;
-    TtsCellPropSet CellProps_;
-    std::unique_ptr<Tts2DStorage> Storage_;
+    int FColCount;
+    int FRowCount;
+    int FDefaultColWidth = 64;
+    int FDefaultRowHeight = 14;
+    std::vector<int> FColWidths;  // by display index 0..Cols
+    std::vector<int> FRowHeights; // by display index 0..Rows
+    std::vector<int> FColOrder;   // display -> data
+    std::unique_ptr<TtsGridCols> FCols;
+    std::unique_ptr<TtsGridRows> FRows;
+    TtsCellPropSet FCellProps;
+    std::unique_ptr<Tts2DStorage> FStorage;
 };
 
 } // namespace vel

@@ -404,31 +404,31 @@ void TtsLine::SetSpinIncrement(double v) {
 
 // --- Columns ------------------------------------------------------------------------------------
 
-TtsCol::TtsCol(TtsGridModel* grid, int displayCol) : Grid_(grid), DisplayCol_(displayCol) {
-    Width_ = AssignedWidth_ = grid ? grid->DefaultColWidth() : 64;
+TtsCol::TtsCol(TtsGridModel* grid, int displayCol) : FGrid(grid), FDisplayCol(displayCol) {
+    FWidth = FAssignedWidth = grid ? grid->DefaultColWidth() : 64;
 }
 
 int TtsCol::DataCol() const {
-    return Grid_ ? Grid_->DataColAt(DisplayCol_) : DisplayCol_;
+    return FGrid ? FGrid->DataColAt(FDisplayCol) : FDisplayCol;
 }
 
 void TtsCol::LookChanged() {
-    if (!Grid_) return;
-    Grid_->RepaintCol(DisplayCol_);
+    if (!FGrid) return;
+    FGrid->RepaintCol(FDisplayCol);
 }
 
 void TtsCol::CellsChanged() {
-    if (!Grid_) return;
-    Grid_->RepaintCol(DisplayCol_);
+    if (!FGrid) return;
+    FGrid->RepaintCol(FDisplayCol);
 }
 
 void TtsCol::HeadingChanged() {
-    if (Grid_ && Grid_->Link) Grid_->Link->InvalidateDisplayCell(DisplayCol_, 0);
+    if (FGrid && FGrid->Link) FGrid->Link->InvalidateDisplayCell(FDisplayCol, 0);
 }
 
 void TtsCol::SetDisplayCol(int p) {
-    if (!Grid_ || p == DisplayCol_ || p < 1 || p > Grid_->Cols()) return;
-    Grid_->MoveCol(DisplayCol_, p);
+    if (!FGrid || p == FDisplayCol || p < 1 || p > FGrid->Cols()) return;
+    FGrid->MoveCol(FDisplayCol, p);
 }
 
 void TtsCol::SetAlignment(std::uint8_t v) {
@@ -444,106 +444,106 @@ void TtsCol::SetAlignFlag(bool v) {
 }
 
 std::string TtsCol::Heading() const {
-    return Heading_.empty() ? FieldName_ : Heading_;
+    return FHeading.empty() ? FFieldName : FHeading;
 }
 
 void TtsCol::SetHeading(const std::string& v) {
-    if (Heading_ == v) return;
-    Heading_ = v;
-    StripAccelerators(Heading_, HeadingAccel_);
+    if (FHeading == v) return;
+    FHeading = v;
+    StripAccelerators(FHeading, FHeadingAccel);
     HeadingChanged();
 }
 
 void TtsCol::SetControlType(TtsControlType v) {
     if (P.ControlType == v) return;
-    SwapCellControl(Grid_, ColAxis, DisplayCol_, DataCol(), -1, [&] {
+    SwapCellControl(FGrid, ColAxis, FDisplayCol, DataCol(), -1, [&] {
         P.ControlType = v;
         CellsChanged();
     });
 }
 
 void TtsCol::SetWidth(int v) {
-    AssignedWidth_ = v;
-    if (ChangeTo(Width_, v)) LineSizeChanged(Grid_, ColAxis, DisplayCol_, DataCol(), Visible_, v);
+    FAssignedWidth = v;
+    if (ChangeTo(FWidth, v)) LineSizeChanged(FGrid, ColAxis, FDisplayCol, DataCol(), FVisible, v);
 }
 
 void TtsCol::SetVisible(bool v) {
-    if (Visible_ != v) SetLineVisible(Grid_, ColAxis, DisplayCol_, Width_, Visible_, v);
+    if (FVisible != v) SetLineVisible(FGrid, ColAxis, FDisplayCol, FWidth, FVisible, v);
 }
 
 void TtsCol::SetButtonType(TtsButtonType v) {
     if (ChangeTo(P.ButtonType, v)) CellsChanged();
-    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_)) Grid_->Link->UpdateCellControl(false);
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->UpdateCellControl(false);
 }
 
 void TtsCol::SetDropDownStyle(TtsDropDownStyle v) {
     if (P.DropDownStyle == v) return;
     P.DropDownStyle = v;
-    if (Grid_ && Grid_->IsCurrentCol(DisplayCol_)) Grid_->Link->UpdateCellControl(false);
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->UpdateCellControl(false);
 }
 
 void TtsCol::SetAllowGrayed(bool v) {
-    if (ChangeTo(AllowGrayed_, v)) CellsChanged();
+    if (ChangeTo(FAllowGrayed, v)) CellsChanged();
 }
 
 void TtsCol::SetHeadingButton(TtsColHeadingButton v) {
-    if (ChangeTo(HeadingButton_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingButton, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingHorzAlignment(TtsHorzAlignment v) {
-    if (ChangeTo(HeadingHorz_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingHorz, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingVertAlignment(TtsVertAlignment v) {
-    if (ChangeTo(HeadingVert_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingVert, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingWordWrap(TtsWordWrap v) {
-    if (ChangeTo(HeadingWordWrap_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingWordWrap, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingColor(fw::TColor v) {
-    if (ChangeTo(HeadingColor_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingColor, v)) HeadingChanged();
 }
 
 void TtsCol::SetHeadingParentFont(bool v) {
-    if (ChangeTo(HeadingParentFont_, v)) HeadingChanged();
+    if (ChangeTo(FHeadingParentFont, v)) HeadingChanged();
 }
 
 void TtsCol::SetSortPicture(TtsSortPicture v) {
-    if (ChangeTo(SortPicture_, v)) HeadingChanged();
+    if (ChangeTo(FSortPicture, v)) HeadingChanged();
 }
 
 void TtsCol::SetMaxLength(int v) {
     if (v < 0) v = 0;
-    if (MaxLength_ == v) return;
-    MaxLength_ = v;
-    if (Grid_ && Grid_->Link) Grid_->Link->MaxLengthChanged(DisplayCol_, v);
+    if (FMaxLength == v) return;
+    FMaxLength = v;
+    if (FGrid && FGrid->Link) FGrid->Link->MaxLengthChanged(FDisplayCol, v);
 }
 
 void TtsCol::SetFieldName(const std::string& v) {
-    FieldName_ = v;
+    FFieldName = v;
 }
 
 void TtsCol::SetMaskName(const std::string& v) {
     if (P.MaskName == v) return;
     P.MaskName = v;
-    if (Grid_ && Grid_->Link && Grid_->IsCurrentCol(DisplayCol_))
-        Grid_->Link->MaskChanged(DataCol(), -1);
+    if (FGrid && FGrid->Link && FGrid->IsCurrentCol(FDisplayCol))
+        FGrid->Link->MaskChanged(DataCol(), -1);
 }
 
 void TtsCol::SetParentFont(bool v) {
     if (P.ParentFont == v) return;
     P.ParentFont = v;
     if (v) {
-        if (P.OwnFonts && Grid_) {
-            CopyFont(P, Grid_->Font);
+        if (P.OwnFonts && FGrid) {
+            CopyFont(P, FGrid->Font);
         } else {
             P.Font.reset();
         }
     } else {
         P.Font = std::make_unique<fw::TFont>();
-        if (Grid_) P.Font->Assign(Grid_->Font);
+        if (FGrid) P.Font->Assign(FGrid->Font);
     }
     LookChanged();
 }
@@ -558,52 +558,52 @@ void TtsCol::SetDateTimeDef(fw::TObject* v) {
 }
 
 void TtsCol::SetCheckBoxValues(const std::string& v) {
-    if (CheckBoxValues_ == v) return;
+    if (FCheckBoxValues == v) return;
     std::string a, b, c;
     if (!SplitBarText(v, a, b, c)) {
         const std::string msg =
             "Invalid CheckBoxValues. CheckBoxValues have the format 'Checked|Unchecked|Grayed'. "
             "The Grayed value is optional";
-        if (Grid_) Grid_->RaiseGridError(msg);
+        if (FGrid) FGrid->RaiseGridError(msg);
         throw EInvalidGridOperation(msg);
     }
-    CheckBoxValues_ = v;
+    FCheckBoxValues = v;
     CellsChanged();
 }
 
 bool TtsCol::IsDisplayColStored() const {
-    return DataCol() != DisplayCol_;
+    return DataCol() != FDisplayCol;
 }
 
 bool TtsCol::IsDefault() const {
-    const int defWidth = Grid_ ? Grid_->DefaultColWidth() : 64;
-    return P.SharedAtDefaults() && Heading_.empty() && Width_ == defWidth &&
-           AssignedWidth_ == defWidth && Visible_ && !AllowGrayed_ && HeadingButton_ == cbGrid &&
-           HeadingHorz_ == htaDefault && HeadingVert_ == vtaDefault &&
-           HeadingWordWrap_ == wwDefault && HeadingColor_ == clNoneTs && HeadingParentFont_ &&
-           SortPicture_ == spNone && MaxLength_ == 0 && FieldName_.empty() &&
-           CheckBoxValues_.empty() && !PrintTotals_ && !IsDisplayColStored();
+    const int defWidth = FGrid ? FGrid->DefaultColWidth() : 64;
+    return P.SharedAtDefaults() && FHeading.empty() && FWidth == defWidth &&
+           FAssignedWidth == defWidth && FVisible && !FAllowGrayed && FHeadingButton == cbGrid &&
+           FHeadingHorz == htaDefault && FHeadingVert == vtaDefault &&
+           FHeadingWordWrap == wwDefault && FHeadingColor == clNoneTs && FHeadingParentFont &&
+           FSortPicture == spNone && FMaxLength == 0 && FFieldName.empty() &&
+           FCheckBoxValues.empty() && !FPrintTotals && !IsDisplayColStored();
 }
 
 void TtsCol::AssignProperties(const TtsCol& s) {
     CopySharedProps(P, s.P);
-    HeadingHorz_ = s.HeadingHorz_;
-    HeadingVert_ = s.HeadingVert_;
-    HeadingWordWrap_ = s.HeadingWordWrap_;
-    Heading_ = s.Heading_;
-    HeadingAccel_ = s.HeadingAccel_;
-    AssignedWidth_ = s.AssignedWidth_;
-    Width_ = s.AssignedWidth_;
-    Visible_ = s.Visible_;
-    HeadingButton_ = s.HeadingButton_;
-    HeadingColor_ = s.HeadingColor_;
-    SortPicture_ = s.SortPicture_;
-    MaxLength_ = s.MaxLength_;
-    FieldName_ = s.FieldName_;
-    CheckBoxValues_ = s.CheckBoxValues_;
+    FHeadingHorz = s.FHeadingHorz;
+    FHeadingVert = s.FHeadingVert;
+    FHeadingWordWrap = s.FHeadingWordWrap;
+    FHeading = s.FHeading;
+    FHeadingAccel = s.FHeadingAccel;
+    FAssignedWidth = s.FAssignedWidth;
+    FWidth = s.FAssignedWidth;
+    FVisible = s.FVisible;
+    FHeadingButton = s.FHeadingButton;
+    FHeadingColor = s.FHeadingColor;
+    FSortPicture = s.FSortPicture;
+    FMaxLength = s.FMaxLength;
+    FFieldName = s.FFieldName;
+    FCheckBoxValues = s.FCheckBoxValues;
     if (s.P.ParentFont) {
-        if (P.OwnFonts && Grid_) {
-            CopyFont(P, Grid_->Font);
+        if (P.OwnFonts && FGrid) {
+            CopyFont(P, FGrid->Font);
         } else {
             P.Font.reset();
         }
@@ -613,22 +613,22 @@ void TtsCol::AssignProperties(const TtsCol& s) {
 }
 
 void TtsCol::AssignFromCol(const TtsCol& source) {
-    Grid_ = source.Grid_;
-    DisplayCol_ = source.DisplayCol_;
+    FGrid = source.FGrid;
+    FDisplayCol = source.FDisplayCol;
     AssignProperties(source);
 }
 
 void TtsCol::Assign(const TtsCol& source) {
     if (&source == this) return;
-    const int width = source.AssignedWidth_;
+    const int width = source.FAssignedWidth;
     AssignProperties(source);
-    Width_ = -1; // apply the width with its notifications
+    FWidth = -1; // apply the width with its notifications
     SetWidth(width);
     LookChanged();
 }
 
 std::string TtsCol::GetExportFieldName() const {
-    if (!FieldName_.empty()) return FieldName_;
+    if (!FFieldName.empty()) return FFieldName;
     std::string h = Heading();
     for (auto& c : h)
         if (c == ' ') c = '_';
@@ -647,13 +647,13 @@ void TtsCol::ResetProperties(TtsKindSet k) {
     if (HasKind(k, pr3D)) SetIs3D(false);
     if (HasKind(k, prVisible)) SetVisible(true);
     if (HasKind(k, prColWidth)) {
-        const int assigned = AssignedWidth_;
+        const int assigned = FAssignedWidth;
         SetWidth(assigned);
     }
-    if (HasKind(k, prDisplayPos) && Grid_) {
+    if (HasKind(k, prDisplayPos) && FGrid) {
         // Back to the position of its own data index.
         const int data = DataCol();
-        if (data >= 1 && data != DisplayCol_) Grid_->MoveCol(DisplayCol_, data);
+        if (data >= 1 && data != FDisplayCol) FGrid->MoveCol(FDisplayCol, data);
     }
     if (HasKind(k, prAlignFlag)) SetAlignFlag(false);
     if (HasKind(k, prAlignment)) SetAlignment(0);
@@ -682,7 +682,7 @@ void TtsCol::ResetProperties(TtsKindSet k) {
     if (HasKind(k, prSpinOptions)) SetSpinOptions(spoAll);
     if (HasKind(k, prSpinIncrement)) SetSpinIncrement(1.0);
     if (HasKind(k, prDateTimeDef)) SetDateTimeDef(nullptr);
-    if (HasKind(k, prColSelected) && Grid_) Grid_->ColSelection.Select(DisplayCol_, false);
+    if (HasKind(k, prColSelected) && FGrid) FGrid->ColSelection.Select(FDisplayCol, false);
     if (HasKind(k, prControlType)) SetControlType(ctDefault);
     if (HasKind(k, prItemInteger)) P.ItemInteger = 0;
     if (HasKind(k, prItemObject)) P.ItemObject = nullptr;
@@ -691,41 +691,41 @@ void TtsCol::ResetProperties(TtsKindSet k) {
 // --- Rows
 // --------------------------------------------------------------------------------------------
 
-TtsRow::TtsRow(TtsGridModel* grid, int dataRow) : Grid_(grid), DataRow_(dataRow) {
-    Height_ = AssignedHeight_ = grid ? grid->DefaultRowHeight() : 14;
+TtsRow::TtsRow(TtsGridModel* grid, int dataRow) : FGrid(grid), FDataRow(dataRow) {
+    FHeight = FAssignedHeight = grid ? grid->DefaultRowHeight() : 14;
 }
 
 int TtsRow::DisplayRow() const {
-    return Grid_ ? Grid_->DisplayRowOf(DataRow_) : DataRow_;
+    return FGrid ? FGrid->DisplayRowOf(FDataRow) : FDataRow;
 }
 
 void TtsRow::SetDisplayRow(int p) {
-    if (Grid_) Grid_->SetDisplayRow(DataRow_, p);
+    if (FGrid) FGrid->SetDisplayRow(FDataRow, p);
 }
 
 void TtsRow::LookChanged() {
-    if (Grid_) Grid_->RepaintRow(DisplayRow());
+    if (FGrid) FGrid->RepaintRow(DisplayRow());
 }
 
 void TtsRow::CellsChanged() {
-    if (Grid_) Grid_->RepaintRow(DisplayRow());
+    if (FGrid) FGrid->RepaintRow(DisplayRow());
 }
 
 void TtsRow::SetControlType(TtsControlType v) {
     if (P.ControlType == v) return;
-    SwapCellControl(Grid_, RowAxis, DisplayRow(), -1, DataRow_, [&] {
+    SwapCellControl(FGrid, RowAxis, DisplayRow(), -1, FDataRow, [&] {
         P.ControlType = v;
         CellsChanged();
     });
 }
 
 void TtsRow::SetHeight(int v) {
-    AssignedHeight_ = v;
-    if (ChangeTo(Height_, v)) LineSizeChanged(Grid_, RowAxis, DisplayRow(), DataRow_, Visible_, v);
+    FAssignedHeight = v;
+    if (ChangeTo(FHeight, v)) LineSizeChanged(FGrid, RowAxis, DisplayRow(), FDataRow, FVisible, v);
 }
 
 void TtsRow::SetVisible(bool v) {
-    if (Visible_ != v) SetLineVisible(Grid_, RowAxis, DisplayRow(), Height_, Visible_, v);
+    if (FVisible != v) SetLineVisible(FGrid, RowAxis, DisplayRow(), FHeight, FVisible, v);
 }
 
 void TtsRow::SetButtonType(TtsButtonType v) {
@@ -735,36 +735,36 @@ void TtsRow::SetButtonType(TtsButtonType v) {
 void TtsRow::SetMaskName(const std::string& v) {
     if (P.MaskName == v) return;
     P.MaskName = v;
-    if (Grid_ && Grid_->Link && Grid_->IsCurrentRow(DisplayRow()))
-        Grid_->Link->MaskChanged(-1, DataRow_);
+    if (FGrid && FGrid->Link && FGrid->IsCurrentRow(DisplayRow()))
+        FGrid->Link->MaskChanged(-1, FDataRow);
 }
 
 void TtsRow::SetParentFont(bool v) {
     if (P.ParentFont == v) return;
     P.ParentFont = v;
     if (v) {
-        if (P.OwnFonts && Grid_ && P.Font)
-            P.Font->Assign(Grid_->Font);
+        if (P.OwnFonts && FGrid && P.Font)
+            P.Font->Assign(FGrid->Font);
         else
             P.Font.reset();
     } else {
         P.Font = std::make_unique<fw::TFont>();
-        if (Grid_) P.Font->Assign(Grid_->Font);
+        if (FGrid) P.Font->Assign(FGrid->Font);
     }
     LookChanged();
 }
 
 bool TtsRow::IsDefault() const {
-    const int def = Grid_ ? Grid_->DefaultRowHeight() : 14;
-    return P.SharedAtDefaults() && Height_ == def && AssignedHeight_ == def && Visible_ &&
+    const int def = FGrid ? FGrid->DefaultRowHeight() : 14;
+    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible &&
            !IsDisplayRowStored();
 }
 
 void TtsRow::AssignProperties(const TtsRow& s) {
     CopySharedProps(P, s.P);
-    AssignedHeight_ = s.AssignedHeight_;
-    Height_ = s.AssignedHeight_;
-    Visible_ = s.Visible_;
+    FAssignedHeight = s.FAssignedHeight;
+    FHeight = s.FAssignedHeight;
+    FVisible = s.FVisible;
     if (s.P.ParentFont)
         P.Font.reset();
     else if (s.P.Font)
@@ -776,8 +776,8 @@ void TtsRow::ResetProperties(TtsKindSet k) {
     if (HasKind(k, prFont)) SetFont(nullptr);
     if (HasKind(k, pr3D)) SetIs3D(false);
     if (HasKind(k, prVisible)) SetVisible(true);
-    if (HasKind(k, prRowHeight)) SetHeight(Grid_ ? Grid_->DefaultRowHeight() : 14);
-    if (HasKind(k, prDisplayPos) && Grid_) Grid_->SetDisplayRow(DataRow_, DataRow_);
+    if (HasKind(k, prRowHeight)) SetHeight(FGrid ? FGrid->DefaultRowHeight() : 14);
+    if (HasKind(k, prDisplayPos) && FGrid) FGrid->SetDisplayRow(FDataRow, FDataRow);
     if (HasKind(k, prAlignFlag)) P.Set(prAlignFlag, 0, TtsVariant(false));
     if (HasKind(k, prAlignment)) P.Set(prAlignment, 0, TtsVariant(std::uint8_t{0}));
     if (HasKind(k, prHorzAlignment)) SetHorzAlignment(htaDefault);
@@ -794,7 +794,7 @@ void TtsRow::ResetProperties(TtsKindSet k) {
     if (HasKind(k, prSpinOptions)) SetSpinOptions(spoAll);
     if (HasKind(k, prSpinIncrement)) SetSpinIncrement(1.0);
     if (HasKind(k, prDateTimeDef)) P.DateTimeDef = nullptr;
-    if (HasKind(k, prRowSelected) && Grid_) Grid_->RowSelection.Select(DisplayRow(), false);
+    if (HasKind(k, prRowSelected) && FGrid) FGrid->RowSelection.Select(DisplayRow(), false);
     if (HasKind(k, prControlType)) SetControlType(ctDefault);
     if (HasKind(k, prItemInteger)) P.ItemInteger = 0;
     if (HasKind(k, prItemObject)) P.ItemObject = nullptr;
@@ -804,11 +804,11 @@ void TtsRow::ResetProperties(TtsKindSet k) {
 // ---------------------------------------------------------------------------------------------
 
 TtsVariant TtsCell::Get(int id, int sub) const {
-    return Grid_->CellProps().GetProperty(DataCol, DataRow, id, sub);
+    return FGrid->CellProps().GetProperty(DataCol, DataRow, id, sub);
 }
 
 bool TtsCell::Set(int id, const TtsVariant& v, int sub) {
-    return Grid_->CellProps().SetProperty(TtsCellKey{DataCol, DataRow}, true, sub, id, v);
+    return FGrid->CellProps().SetProperty(TtsCellKey{DataCol, DataRow}, true, sub, id, v);
 }
 
 fw::TColor TtsCell::Color() const {

@@ -264,55 +264,55 @@ class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
 
-    TtsGridModel* Grid() const { return Grid_; }
+    TtsGridModel* Grid() const { return FGrid; }
     int DataCol() const; // -1 out of range
-    int DisplayCol() const { return DisplayCol_; }
+    int DisplayCol() const { return FDisplayCol; }
     void SetDisplayCol(int p);
     // Kept by the store when columns move; no notification.
-    void SetDisplayColField(int p) { DisplayCol_ = p; }
+    void SetDisplayColField(int p) { FDisplayCol = p; }
     std::uint32_t CreationNumber = 0;
 
     std::uint8_t Alignment() const { return P.Alignment; }
     void SetAlignment(std::uint8_t v);
     bool AlignFlag() const { return P.AlignFlag; }
     void SetAlignFlag(bool v);
-    const std::string& HeadingText() const { return Heading_; }
+    const std::string& HeadingText() const { return FHeading; }
     // The heading, or FieldName when it is empty.
     std::string Heading() const;
     void SetHeading(const std::string& v);
-    int HeadingAccelPos() const { return HeadingAccel_; }
+    int HeadingAccelPos() const { return FHeadingAccel; }
     virtual void SetControlType(TtsControlType v);
-    int Width() const { return Width_; }
-    int AssignedWidth() const { return AssignedWidth_; }
+    int Width() const { return FWidth; }
+    int AssignedWidth() const { return FAssignedWidth; }
     virtual void SetWidth(int v);
     void SetWidthFields(int present, int assigned) {
-        Width_ = present;
-        AssignedWidth_ = assigned;
+        FWidth = present;
+        FAssignedWidth = assigned;
     }
-    bool Visible() const { return Visible_; }
+    bool Visible() const { return FVisible; }
     virtual void SetVisible(bool v);
     void SetButtonType(TtsButtonType v);
     TtsDropDownStyle DropDownStyle() const { return P.DropDownStyle; }
     void SetDropDownStyle(TtsDropDownStyle v);
-    bool AllowGrayed() const { return AllowGrayed_; }
+    bool AllowGrayed() const { return FAllowGrayed; }
     void SetAllowGrayed(bool v);
-    TtsColHeadingButton HeadingButton() const { return HeadingButton_; }
+    TtsColHeadingButton HeadingButton() const { return FHeadingButton; }
     void SetHeadingButton(TtsColHeadingButton v);
-    TtsHorzAlignment HeadingHorzAlignment() const { return HeadingHorz_; }
+    TtsHorzAlignment HeadingHorzAlignment() const { return FHeadingHorz; }
     void SetHeadingHorzAlignment(TtsHorzAlignment v);
-    TtsVertAlignment HeadingVertAlignment() const { return HeadingVert_; }
+    TtsVertAlignment HeadingVertAlignment() const { return FHeadingVert; }
     void SetHeadingVertAlignment(TtsVertAlignment v);
-    TtsWordWrap HeadingWordWrap() const { return HeadingWordWrap_; }
+    TtsWordWrap HeadingWordWrap() const { return FHeadingWordWrap; }
     void SetHeadingWordWrap(TtsWordWrap v);
-    fw::TColor HeadingColor() const { return HeadingColor_; }
+    fw::TColor HeadingColor() const { return FHeadingColor; }
     void SetHeadingColor(fw::TColor v);
-    bool HeadingParentFont() const { return HeadingParentFont_; }
+    bool HeadingParentFont() const { return FHeadingParentFont; }
     void SetHeadingParentFont(bool v);
-    TtsSortPicture SortPicture() const { return SortPicture_; }
+    TtsSortPicture SortPicture() const { return FSortPicture; }
     void SetSortPicture(TtsSortPicture v);
-    int MaxLength() const { return MaxLength_; }
+    int MaxLength() const { return FMaxLength; }
     virtual void SetMaxLength(int v);
-    const std::string& FieldName() const { return FieldName_; }
+    const std::string& FieldName() const { return FFieldName; }
     virtual void SetFieldName(const std::string& v);
     void SetMaskName(const std::string& v);
     void SetParentFont(bool v);
@@ -320,10 +320,10 @@ public:
     void SetParentCombo(bool v);
     fw::TObject* DateTimeDef() const { return P.DateTimeDef; }
     void SetDateTimeDef(fw::TObject* v);
-    const std::string& CheckBoxValues() const { return CheckBoxValues_; }
+    const std::string& CheckBoxValues() const { return FCheckBoxValues; }
     void SetCheckBoxValues(const std::string& v);
-    bool PrintTotals() const { return PrintTotals_; }
-    void SetPrintTotals(bool v) { PrintTotals_ = v; }
+    bool PrintTotals() const { return FPrintTotals; }
+    void SetPrintTotals(bool v) { FPrintTotals = v; }
 
     virtual bool IsDefault() const;
     virtual bool IsUnused() const { return IsDefault(); }
@@ -332,7 +332,7 @@ public:
     void Assign(const TtsCol& source);
     std::string GetExportFieldName() const;
     virtual void ResetProperties(TtsKindSet kinds);
-    bool IsHeadingStored() const { return !Heading_.empty(); }
+    bool IsHeadingStored() const { return !FHeading.empty(); }
     bool IsDisplayColStored() const;
     bool IsWidthStored() const { return true; }
 
@@ -341,45 +341,45 @@ private:
     void CellsChanged() override;
     void HeadingChanged();
 
-    TtsGridModel* Grid_;
-    int DisplayCol_;
-    std::string Heading_;
-    int HeadingAccel_ = 0;
-    int Width_ = 64;
-    int AssignedWidth_ = 64;
-    bool Visible_ = true;
-    bool AllowGrayed_ = false;
-    TtsColHeadingButton HeadingButton_ = cbGrid;
-    TtsHorzAlignment HeadingHorz_ = htaDefault;
-    TtsVertAlignment HeadingVert_ = vtaDefault;
-    TtsWordWrap HeadingWordWrap_ = wwDefault;
-    fw::TColor HeadingColor_ = clNoneTs;
-    bool HeadingParentFont_ = true;
-    TtsSortPicture SortPicture_ = spNone;
-    int MaxLength_ = 0;
-    std::string FieldName_;
-    std::string CheckBoxValues_;
-    bool PrintTotals_ = false;
+    TtsGridModel* FGrid;
+    int FDisplayCol;
+    std::string FHeading;
+    int FHeadingAccel = 0;
+    int FWidth = 64;
+    int FAssignedWidth = 64;
+    bool FVisible = true;
+    bool FAllowGrayed = false;
+    TtsColHeadingButton FHeadingButton = cbGrid;
+    TtsHorzAlignment FHeadingHorz = htaDefault;
+    TtsVertAlignment FHeadingVert = vtaDefault;
+    TtsWordWrap FHeadingWordWrap = wwDefault;
+    fw::TColor FHeadingColor = clNoneTs;
+    bool FHeadingParentFont = true;
+    TtsSortPicture FSortPicture = spNone;
+    int FMaxLength = 0;
+    std::string FFieldName;
+    std::string FCheckBoxValues;
+    bool FPrintTotals = false;
 };
 
 class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
 
-    TtsGridModel* Grid() const { return Grid_; }
-    int DataRow() const { return DataRow_; }
+    TtsGridModel* Grid() const { return FGrid; }
+    int DataRow() const { return FDataRow; }
     int DisplayRow() const;
     void SetDisplayRow(int p);
 
     void SetControlType(TtsControlType v);
-    int Height() const { return Height_; }
-    int AssignedHeight() const { return AssignedHeight_; }
+    int Height() const { return FHeight; }
+    int AssignedHeight() const { return FAssignedHeight; }
     void SetHeight(int v);
     void SetHeightFields(int present, int assigned) {
-        Height_ = present;
-        AssignedHeight_ = assigned;
+        FHeight = present;
+        FAssignedHeight = assigned;
     }
-    bool Visible() const { return Visible_; }
+    bool Visible() const { return FVisible; }
     void SetVisible(bool v);
     void SetButtonType(TtsButtonType v);
     void SetMaskName(const std::string& v);
@@ -389,25 +389,25 @@ public:
     virtual bool IsUnused() const { return IsDefault(); }
     virtual void AssignProperties(const TtsRow& source);
     virtual void ResetProperties(TtsKindSet kinds);
-    bool IsDisplayRowStored() const { return DisplayRow() != DataRow_; }
+    bool IsDisplayRowStored() const { return DisplayRow() != FDataRow; }
 
 private:
     void LookChanged() override;
     void CellsChanged() override;
 
-    TtsGridModel* Grid_;
-    int DataRow_;
-    int Height_ = 14;
-    int AssignedHeight_ = 14;
-    bool Visible_ = true;
+    TtsGridModel* FGrid;
+    int FDataRow;
+    int FHeight = 14;
+    int FAssignedHeight = 14;
+    bool FVisible = true;
 };
 
 // A short-lived accessor of one cell's own properties.
 class TtsCell {
 public:
     TtsCell(TtsGridModel* grid, int dataCol, int dataRow)
-        : DataCol(dataCol), DataRow(dataRow), Grid_(grid) {}
-    TtsGridModel* Grid() const { return Grid_; }
+        : DataCol(dataCol), DataRow(dataRow), FGrid(grid) {}
+    TtsGridModel* Grid() const { return FGrid; }
     int DataCol;
     int DataRow;
 
@@ -440,7 +440,7 @@ public:
     void SetSpinOptions(TtsSpinOptions v);
 
 private:
-    TtsGridModel* Grid_;
+    TtsGridModel* FGrid;
 };
 
 } // namespace vel

@@ -32,15 +32,15 @@ template <class T> void MoveBlock(std::vector<T>& v, int from, int to, int count
 
 // --- Columns ---------------------------------------------------------------------------------
 
-TtsGridCols::TtsGridCols(TtsGridModel* grid, int count) : Grid_(grid) {
+TtsGridCols::TtsGridCols(TtsGridModel* grid, int count) : FGrid(grid) {
     Resize(0, count);
 }
 
 std::unique_ptr<TtsCol> TtsGridCols::CreateCol(int index) {
-    auto c = std::make_unique<TtsCol>(Grid_, index);
-    const int w = Grid_ ? Grid_->ColWidthAt(index) : 64;
+    auto c = std::make_unique<TtsCol>(FGrid, index);
+    const int w = FGrid ? FGrid->ColWidthAt(index) : 64;
     c->SetWidthFields(w, w);
-    c->CreationNumber = NextCreation_++;
+    c->CreationNumber = FNextCreation++;
     return c;
 }
 
@@ -49,29 +49,29 @@ void TtsGridCols::Resize(int oldCount, int newCount) {
     if (newCount < 0) newCount = 0;
     const int have = Count();
     if (newCount < have) {
-        Cols_.resize(static_cast<std::size_t>(newCount));
+        FCols.resize(static_cast<std::size_t>(newCount));
         return;
     }
-    Cols_.reserve(static_cast<std::size_t>(newCount));
+    FCols.reserve(static_cast<std::size_t>(newCount));
     for (int i = have; i < newCount; ++i)
-        Cols_.push_back(CreateCol(i));
+        FCols.push_back(CreateCol(i));
 }
 
 void TtsGridCols::SyncCount(int oldCount) {
-    Resize(oldCount, Grid_ ? Grid_->Cols() + 1 : oldCount);
+    Resize(oldCount, FGrid ? FGrid->Cols() + 1 : oldCount);
 }
 
 TtsCol* TtsGridCols::Col(int index) const {
-    if (Grid_ && !Grid_->CheckRange(1, index, Count() - 1, 0)) return nullptr;
+    if (FGrid && !FGrid->CheckRange(1, index, Count() - 1, 0)) return nullptr;
     if (index < 0 || index >= Count()) return nullptr;
-    return Cols_[static_cast<std::size_t>(index)].get();
+    return FCols[static_cast<std::size_t>(index)].get();
 }
 
 TtsCol* TtsGridCols::FindByName(const std::string& name) const {
     for (int i = 1; i < Count(); ++i)
-        if (Cols_[static_cast<std::size_t>(i)] &&
-            SameTextNoCase(Cols_[static_cast<std::size_t>(i)]->FieldName(), name))
-            return Cols_[static_cast<std::size_t>(i)].get();
+        if (FCols[static_cast<std::size_t>(i)] &&
+            SameTextNoCase(FCols[static_cast<std::size_t>(i)]->FieldName(), name))
+            return FCols[static_cast<std::size_t>(i)].get();
     return nullptr;
 }
 
@@ -83,18 +83,18 @@ TtsCol* TtsGridCols::Find(const TtsVariant& key) const {
 
 void TtsGridCols::MoveEntries(int from, int to, int count) {
     if (count <= 0 || from < 0 || to < 0 || from + count > Count() || to + count > Count()) return;
-    MoveBlock(Cols_, from, to, count);
+    MoveBlock(FCols, from, to, count);
 }
 
 // --- Rows
 // ------------------------------------------------------------------------------------------
 
-TtsGridRows::TtsGridRows(TtsGridModel* grid, int count) : Grid_(grid) {
+TtsGridRows::TtsGridRows(TtsGridModel* grid, int count) : FGrid(grid) {
     Resize(0, count);
 }
 
 std::unique_ptr<TtsRow> TtsGridRows::CreateRow(int dataRow) {
-    return std::make_unique<TtsRow>(Grid_, dataRow);
+    return std::make_unique<TtsRow>(FGrid, dataRow);
 }
 
 bool TtsGridRows::InRange(int dataRow) const {
@@ -105,32 +105,32 @@ void TtsGridRows::Resize(int oldCount, int newCount) {
     (void)oldCount;
     if (newCount < 0) newCount = 0;
     const int have = Count();
-    Rows_.resize(static_cast<std::size_t>(newCount));
-    Creation_.resize(static_cast<std::size_t>(newCount));
-    if (HasTable_) Display_.resize(static_cast<std::size_t>(newCount));
+    FRows.resize(static_cast<std::size_t>(newCount));
+    FCreation.resize(static_cast<std::size_t>(newCount));
+    if (FHasTable) FDisplay.resize(static_cast<std::size_t>(newCount));
     for (int i = have; i < newCount; ++i) {
-        if (HasTable_) Display_[static_cast<std::size_t>(i)] = i;
-        Creation_[static_cast<std::size_t>(i)] = NextCreation_++;
+        if (FHasTable) FDisplay[static_cast<std::size_t>(i)] = i;
+        FCreation[static_cast<std::size_t>(i)] = FNextCreation++;
     }
-    if (newCount > 0 && !Rows_[0]) Rows_[0] = CreateRow(0);
+    if (newCount > 0 && !FRows[0]) FRows[0] = CreateRow(0);
 }
 
 void TtsGridRows::SyncCount(int oldCount) {
-    Resize(oldCount, Grid_ ? Grid_->Rows() + 1 : oldCount);
+    Resize(oldCount, FGrid ? FGrid->Rows() + 1 : oldCount);
 }
 
 TtsRow* TtsGridRows::Row(int dataRow) const {
-    if (Grid_ && !Grid_->CheckRange(0, dataRow, Count() - 1, 0)) return nullptr;
-    return InRange(dataRow) ? Rows_[static_cast<std::size_t>(dataRow)].get() : nullptr;
+    if (FGrid && !FGrid->CheckRange(0, dataRow, Count() - 1, 0)) return nullptr;
+    return InRange(dataRow) ? FRows[static_cast<std::size_t>(dataRow)].get() : nullptr;
 }
 
 TtsRow* TtsGridRows::EnsureRow(int dataRow) {
     if (!InRange(dataRow)) return nullptr;
-    auto& r = Rows_[static_cast<std::size_t>(dataRow)];
+    auto& r = FRows[static_cast<std::size_t>(dataRow)];
     if (!r) {
         r = CreateRow(dataRow);
-        const int present = Grid_ ? Grid_->RowHeightAt(DisplayRow(dataRow)) : 14;
-        const int assigned = Grid_ ? Grid_->RowHeightAt(dataRow) : 14;
+        const int present = FGrid ? FGrid->RowHeightAt(DisplayRow(dataRow)) : 14;
+        const int assigned = FGrid ? FGrid->RowHeightAt(dataRow) : 14;
         r->SetHeightFields(present, assigned);
     }
     return r.get();
@@ -138,33 +138,33 @@ TtsRow* TtsGridRows::EnsureRow(int dataRow) {
 
 void TtsGridRows::FreeRowIfUnused(int dataRow) {
     if (dataRow == 0 || !InRange(dataRow)) return;
-    auto& r = Rows_[static_cast<std::size_t>(dataRow)];
+    auto& r = FRows[static_cast<std::size_t>(dataRow)];
     if (r && r->IsUnused()) r.reset();
 }
 
 int TtsGridRows::GetHeight(int dataRow) const {
-    const TtsRow* r = InRange(dataRow) ? Rows_[static_cast<std::size_t>(dataRow)].get() : nullptr;
-    return r ? r->Height() : (Grid_ ? Grid_->DefaultRowHeight() : 14);
+    const TtsRow* r = InRange(dataRow) ? FRows[static_cast<std::size_t>(dataRow)].get() : nullptr;
+    return r ? r->Height() : (FGrid ? FGrid->DefaultRowHeight() : 14);
 }
 
 void TtsGridRows::SetHeight(int dataRow, int height) {
     if (!InRange(dataRow)) return;
-    const int def = Grid_ ? Grid_->DefaultRowHeight() : 14;
-    if (!Rows_[static_cast<std::size_t>(dataRow)] && height == def) return;
+    const int def = FGrid ? FGrid->DefaultRowHeight() : 14;
+    if (!FRows[static_cast<std::size_t>(dataRow)] && height == def) return;
     TtsRow* r = EnsureRow(dataRow);
     r->SetHeightFields(height, r->AssignedHeight());
     FreeRowIfUnused(dataRow);
 }
 
 int TtsGridRows::GetAssignedHeight(int dataRow) const {
-    const TtsRow* r = InRange(dataRow) ? Rows_[static_cast<std::size_t>(dataRow)].get() : nullptr;
-    return r ? r->AssignedHeight() : (Grid_ ? Grid_->DefaultAssignedRowHeight() : 14);
+    const TtsRow* r = InRange(dataRow) ? FRows[static_cast<std::size_t>(dataRow)].get() : nullptr;
+    return r ? r->AssignedHeight() : (FGrid ? FGrid->DefaultAssignedRowHeight() : 14);
 }
 
 void TtsGridRows::SetAssignedHeight(int dataRow, int height) {
     if (!InRange(dataRow)) return;
-    const int def = Grid_ ? Grid_->DefaultAssignedRowHeight() : 14;
-    if (!Rows_[static_cast<std::size_t>(dataRow)] && height == def) return;
+    const int def = FGrid ? FGrid->DefaultAssignedRowHeight() : 14;
+    if (!FRows[static_cast<std::size_t>(dataRow)] && height == def) return;
     TtsRow* r = EnsureRow(dataRow);
     r->SetHeightFields(r->Height(), height);
     FreeRowIfUnused(dataRow);
@@ -178,31 +178,31 @@ void TtsGridRows::ApplyHeight(int dataRow, int height) {
 }
 
 int TtsGridRows::DisplayRow(int dataRow) const {
-    if (!HasTable_ || !InRange(dataRow)) return dataRow;
-    return Display_[static_cast<std::size_t>(dataRow)];
+    if (!FHasTable || !InRange(dataRow)) return dataRow;
+    return FDisplay[static_cast<std::size_t>(dataRow)];
 }
 
 void TtsGridRows::SetDisplayRowEntry(int dataRow, int position) {
-    if (HasTable_ && InRange(dataRow)) Display_[static_cast<std::size_t>(dataRow)] = position;
+    if (FHasTable && InRange(dataRow)) FDisplay[static_cast<std::size_t>(dataRow)] = position;
 }
 
 void TtsGridRows::EnsureDisplayTable() {
-    if (HasTable_) return;
-    Display_.resize(static_cast<std::size_t>(Count()));
+    if (FHasTable) return;
+    FDisplay.resize(static_cast<std::size_t>(Count()));
     for (int i = 0; i < Count(); ++i)
-        Display_[static_cast<std::size_t>(i)] = i;
-    HasTable_ = true;
+        FDisplay[static_cast<std::size_t>(i)] = i;
+    FHasTable = true;
 }
 
 std::uint32_t TtsGridRows::CreationNumber(int dataRow) const {
-    return InRange(dataRow) ? Creation_[static_cast<std::size_t>(dataRow)] : 0;
+    return InRange(dataRow) ? FCreation[static_cast<std::size_t>(dataRow)] : 0;
 }
 
 void TtsGridRows::MoveEntries(int from, int to, int count) {
     if (count <= 0 || from < 0 || to < 0 || from + count > Count() || to + count > Count()) return;
-    MoveBlock(Rows_, from, to, count);
-    MoveBlock(Creation_, from, to, count);
-    if (HasTable_) MoveBlock(Display_, from, to, count);
+    MoveBlock(FRows, from, to, count);
+    MoveBlock(FCreation, from, to, count);
+    if (FHasTable) MoveBlock(FDisplay, from, to, count);
 }
 
 // --- Visible positions
@@ -210,33 +210,33 @@ void TtsGridRows::MoveEntries(int from, int to, int count) {
 
 void TtsVisibleItems::SetCount(int count, int firstValue) {
     if (count < 0) count = 0;
-    if (count == ItemCount_) return;
-    const int old = ItemCount_;
-    ItemCount_ = count;
-    if (!Active_) return;
+    if (count == FItemCount) return;
+    const int old = FItemCount;
+    FItemCount = count;
+    if (!FActive) return;
     if (count > old) {
         for (int i = 0; i < count - old; ++i)
             TtsSortIntList::Add(firstValue + i);
     } else {
         // The highest positions go, so that the list keeps `count` entries.
-        while (Count_ > count)
-            Delete(Count_);
+        while (FCount > count)
+            Delete(FCount);
     }
-    ItemCount_ = Count_;
+    FItemCount = FCount;
 }
 
 std::int32_t TtsVisibleItems::Get(int index) const {
-    return Active_ ? TtsSortIntList::Get(index) : index;
+    return FActive ? TtsSortIntList::Get(index) : index;
 }
 
 int TtsVisibleItems::Find(std::int32_t value, bool& found) const {
-    if (value >= 1 && value <= ItemCount_ && Get(value) == value) {
+    if (value >= 1 && value <= FItemCount && Get(value) == value) {
         found = true;
         return value;
     }
-    if (!Active_) {
+    if (!FActive) {
         found = false;
-        return value > 0 ? ItemCount_ + 1 : 1;
+        return value > 0 ? FItemCount + 1 : 1;
     }
     return TtsSortIntList::Find(value, found);
 }
@@ -248,33 +248,33 @@ bool TtsVisibleItems::Contains(std::int32_t value) const {
 }
 
 void TtsVisibleItems::Add(std::int32_t value) {
-    if (!Active_) return;
+    if (!FActive) return;
     TtsSortIntList::Add(value);
-    ItemCount_ = Count_;
+    FItemCount = FCount;
 }
 
 void TtsVisibleItems::Remove(std::int32_t value) {
-    if (!Active_) {
-        SetCapacity(ItemCount_);
-        for (int i = 1; i <= ItemCount_; ++i)
-            Items_[static_cast<std::size_t>(i)] = i;
-        Count_ = ItemCount_;
-        Active_ = true;
+    if (!FActive) {
+        SetCapacity(FItemCount);
+        for (int i = 1; i <= FItemCount; ++i)
+            FItems[static_cast<std::size_t>(i)] = i;
+        FCount = FItemCount;
+        FActive = true;
     }
     TtsSortIntList::Remove(value);
-    ItemCount_ = Count_;
+    FItemCount = FCount;
 }
 
 void TtsVisibleItems::MoveItem(int oldPos, int newPos) {
-    if (!Active_ || oldPos == newPos) return;
+    if (!FActive || oldPos == newPos) return;
     bool fa = false;
     bool fb = false;
     const int a = Find(oldPos, fa);
     Find(newPos, fb);
-    auto at = [&](int i) -> std::int32_t& { return Items_[static_cast<std::size_t>(i)]; };
+    auto at = [&](int i) -> std::int32_t& { return FItems[static_cast<std::size_t>(i)]; };
     if (newPos > oldPos) {
         int i = fa ? a + 1 : a;
-        while (i <= Count_ && at(i) <= newPos) {
+        while (i <= FCount && at(i) <= newPos) {
             if (at(i) >= oldPos) --at(i);
             ++i;
         }
@@ -300,8 +300,8 @@ void TtsVisibleItems::MoveItem(int oldPos, int newPos) {
 
 void TtsVisibleItems::AssignItems(const TtsVisibleItems& source) {
     TtsSortIntList::Assign(source);
-    ItemCount_ = source.ItemCount_;
-    Active_ = source.Active_;
+    FItemCount = source.FItemCount;
+    FActive = source.FActive;
 }
 
 // --- Coordinate list

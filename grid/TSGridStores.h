@@ -17,7 +17,7 @@ public:
     TtsGridCols(const TtsGridCols&) = delete;
     TtsGridCols& operator=(const TtsGridCols&) = delete;
 
-    int Count() const { return static_cast<int>(Cols_.size()); }
+    int Count() const { return static_cast<int>(FCols.size()); }
     void Resize(int oldCount, int newCount);
     void SyncCount(int oldCount);
     // By index 0..Count-1 (range-checked), null outside.
@@ -31,9 +31,9 @@ protected:
     virtual std::unique_ptr<TtsCol> CreateCol(int index);
 
 private:
-    TtsGridModel* Grid_;
-    std::vector<std::unique_ptr<TtsCol>> Cols_;
-    std::uint32_t NextCreation_ = 0;
+    TtsGridModel* FGrid;
+    std::vector<std::unique_ptr<TtsCol>> FCols;
+    std::uint32_t FNextCreation = 0;
 };
 
 class TtsGridRows {
@@ -43,7 +43,7 @@ public:
     TtsGridRows(const TtsGridRows&) = delete;
     TtsGridRows& operator=(const TtsGridRows&) = delete;
 
-    int Count() const { return static_cast<int>(Rows_.size()); }
+    int Count() const { return static_cast<int>(FRows.size()); }
     void Resize(int oldCount, int newCount);
     void SyncCount(int oldCount);
     TtsRow* Row(int dataRow) const; // range-checked; null when none
@@ -57,7 +57,7 @@ public:
     int DisplayRow(int dataRow) const;
     void SetDisplayRowEntry(int dataRow, int position);
     void EnsureDisplayTable();
-    bool HasDisplayTable() const { return HasTable_; }
+    bool HasDisplayTable() const { return FHasTable; }
     std::uint32_t CreationNumber(int dataRow) const;
     void MoveEntries(int from, int to, int count);
 
@@ -67,19 +67,19 @@ protected:
 private:
     bool InRange(int dataRow) const;
 
-    TtsGridModel* Grid_;
-    std::vector<std::unique_ptr<TtsRow>> Rows_;
-    std::vector<std::int32_t> Display_;
-    bool HasTable_ = false;
-    std::vector<std::uint32_t> Creation_;
-    std::uint32_t NextCreation_ = 0;
+    TtsGridModel* FGrid;
+    std::vector<std::unique_ptr<TtsRow>> FRows;
+    std::vector<std::int32_t> FDisplay;
+    bool FHasTable = false;
+    std::vector<std::uint32_t> FCreation;
+    std::uint32_t FNextCreation = 0;
 };
 
 // Visible display positions. While inactive it stands for 1..ItemCount.
 class TtsVisibleItems : public TtsSortIntList {
 public:
-    int ItemCount() const { return ItemCount_; }
-    bool Active() const { return Active_; }
+    int ItemCount() const { return FItemCount; }
+    bool Active() const { return FActive; }
     void SetCount(int count, int firstValue);
     std::int32_t Get(int index) const override;
     int Find(std::int32_t value, bool& found) const override;
@@ -90,8 +90,8 @@ public:
     bool Contains(std::int32_t value) const;
 
 private:
-    int ItemCount_ = 0;
-    bool Active_ = false;
+    int FItemCount = 0;
+    bool FActive = false;
 };
 
 // (column, row) pairs.

@@ -394,8 +394,8 @@ TtsKindSet WidenAlignmentKinds(TtsKindSet kinds) {
 // --- Writing -------------------------------------------------------------------------------------
 
 void TtsGridStreamComponent::Write(TtsStream& s) {
-    Written_.clear();
-    auto note = [&](const char* name) { Written_.push_back(name); };
+    FWritten.clear();
+    auto note = [&](const char* name) { FWritten.push_back(name); };
     s.WriteText(CarrierClass);
     WriteProp(s, "SavePropKinds", TtsVariant(std::int32_t{SavePropKinds}));
     WriteProp(s, "SaveData", TtsVariant(SaveData));
@@ -406,7 +406,7 @@ void TtsGridStreamComponent::Write(TtsStream& s) {
     note("AllProperties");
     WriteProp(s, "ResetProps", TtsVariant(true));
     note("ResetProps");
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     if (SavePropKinds & pkGrid) {
         TtsStream block;
         if (OnWriteGrid) {
@@ -466,7 +466,7 @@ void TtsGridStreamComponent::Write(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::WriteCols(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     const TtsCol defaults(nullptr, 0);
     std::vector<TtsCol*> cols;
     for (int i = 1; i <= g.Cols(); ++i)
@@ -492,7 +492,7 @@ void TtsGridStreamComponent::WriteCols(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::WriteRows(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     const TtsRow defaults(nullptr, 0);
     std::vector<int> rows;
     for (int i = 1; i <= g.Rows(); ++i) {
@@ -525,7 +525,7 @@ void TtsGridStreamComponent::WriteRows(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::WriteCells(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     std::vector<TtsCellElement*> cells;
     for (TtsSetElement* e : g.CellProps().Elements())
         cells.push_back(static_cast<TtsCellElement*>(e));
@@ -550,7 +550,7 @@ void TtsGridStreamComponent::WriteCells(TtsStream& s) {
 // --- Reading -------------------------------------------------------------------------------------
 
 void TtsGridStreamComponent::ResetProps() {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     if (!AllProperties()) {
         if ((SavePropKinds & pkCols) && LoadMode == 1) g.ResetColProperties(Kinds);
         if (SavePropKinds & pkRows) g.ResetRowProperties(Kinds);
@@ -566,7 +566,7 @@ void TtsGridStreamComponent::ResetProps() {
 }
 
 void TtsGridStreamComponent::Read(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     if (s.Data().size() > MaxLayoutSize) throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     const bool wasReading = g.IsReadingStream;
@@ -667,7 +667,7 @@ void TtsGridStreamComponent::Read(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::ReadCols(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     TtsCol scratch(nullptr, 1); // absorbs columns that are not present
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
@@ -725,7 +725,7 @@ void TtsGridStreamComponent::ReadCols(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::ReadRows(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     TtsRow scratch(nullptr, 0);
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
@@ -771,7 +771,7 @@ void TtsGridStreamComponent::ReadRows(TtsStream& s) {
 }
 
 void TtsGridStreamComponent::ReadCells(TtsStream& s) {
-    TtsGridModel& g = *Grid_;
+    TtsGridModel& g = *FGrid;
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
         std::int32_t col = -1;

@@ -35,9 +35,9 @@ constexpr std::size_t MaxLayoutSize = 64u << 20;
 
 class TtsGridStreamComponent {
 public:
-    explicit TtsGridStreamComponent(TtsGridModel* grid) : Grid_(grid) {}
+    explicit TtsGridStreamComponent(TtsGridModel* grid) : FGrid(grid) {}
 
-    TtsGridModel* Grid() const { return Grid_; }
+    TtsGridModel* Grid() const { return FGrid; }
     TtsPropKinds SavePropKinds = 0;
     TtsKindSet Kinds = 0;
     bool SaveData = false;
@@ -56,7 +56,7 @@ public:
     void Read(TtsStream& stream);
 
     // Names of the properties written by the last Write, in order.
-    const std::vector<std::string>& WrittenNames() const { return Written_; }
+    const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
     void WriteCols(TtsStream& s);
@@ -67,8 +67,8 @@ private:
     void ReadCells(TtsStream& s);
     void ResetProps();
 
-    TtsGridModel* Grid_;
-    std::vector<std::string> Written_;
+    TtsGridModel* FGrid;
+    std::vector<std::string> FWritten;
 };
 
 // Widens kinds 6, 7 and 28 to all three when any of them is present.

@@ -23,31 +23,31 @@ int TtsSetNode::CompareSearch(const TtsCustomSet& set, const void* key) const {
 // --- Path stack and list ---------------------------------------------------------------
 
 void TtsNodeStack::Push(TtsSetNode* node, std::int8_t direction) {
-    if (Count_ == Capacity()) Items_.resize(Items_.size() + 10);
-    Items_[Count_++] = TItem{node, direction};
+    if (FCount == Capacity()) FItems.resize(FItems.size() + 10);
+    FItems[FCount++] = TItem{node, direction};
 }
 
 TtsNodeStack::TItem TtsNodeStack::Pop() {
-    if (Count_ == 0) return {};
-    return Items_[--Count_];
+    if (FCount == 0) return {};
+    return FItems[--FCount];
 }
 
 TtsNodeStack::TItem TtsNodeStack::GetItem(int index) const {
-    if (index < 1 || index > Count_) return {};
-    return Items_[index - 1];
+    if (index < 1 || index > FCount) return {};
+    return FItems[index - 1];
 }
 
 void TtsNodeStack::SetItem(int index, TtsSetNode* node, std::int8_t direction) {
-    if (index < 1 || index > Count_) return;
-    Items_[index - 1] = TItem{node, direction};
+    if (index < 1 || index > FCount) return;
+    FItems[index - 1] = TItem{node, direction};
 }
 
 void TtsSetList::Put(int index, const void* value) {
-    if (index >= 1 && index <= Count()) Items_[index - 1] = value;
+    if (index >= 1 && index <= Count()) FItems[index - 1] = value;
 }
 
 const void* TtsSetList::Get(int index) const {
-    return index >= 1 && index <= Count() ? Items_[index - 1] : nullptr;
+    return index >= 1 && index <= Count() ? FItems[index - 1] : nullptr;
 }
 
 // --- Balanced tree -----------------------------------------------------------------------
@@ -110,7 +110,7 @@ void Walk(const TtsSetNode* n, std::vector<const TtsSetNode*>& out) {
 } // namespace
 
 TtsCustomSet::~TtsCustomSet() {
-    FreeTree(Root_);
+    FreeTree(FRoot);
 }
 
 void TtsCustomSet::FreeTree(TtsSetNode* node) {
@@ -121,10 +121,10 @@ void TtsCustomSet::FreeTree(TtsSetNode* node) {
 }
 
 void TtsCustomSet::Clear() {
-    FreeTree(Root_);
-    Root_ = nullptr;
-    Count_ = 0;
-    Stack_.Clear();
+    FreeTree(FRoot);
+    FRoot = nullptr;
+    FCount = 0;
+    FStack.Clear();
 }
 
 std::unique_ptr<TtsSetNode> TtsCustomSet::CreateNode(const void*) {
@@ -134,25 +134,25 @@ std::unique_ptr<TtsSetNode> TtsCustomSet::CreateNode(const void*) {
 TtsSetNode* TtsCustomSet::NewNode(const void* key) {
     TtsSetNode* n = CreateNode(key).release();
     n->Balance = 0;
-    ++Count_;
+    ++FCount;
     return n;
 }
 
 void TtsCustomSet::Link(TtsSetNode* parent, int direction, TtsSetNode* child) {
     if (!parent)
-        Root_ = child;
+        FRoot = child;
     else
         Child(parent, direction) = child;
 }
 
 TtsSetNode* TtsCustomSet::Insert(const void* key) {
-    if (!Root_) {
-        Root_ = NewNode(key);
-        return Root_;
+    if (!FRoot) {
+        FRoot = NewNode(key);
+        return FRoot;
     }
-    TtsSetNode* critical = Root_;
+    TtsSetNode* critical = FRoot;
     TtsSetNode* criticalParent = nullptr;
-    TtsSetNode* node = Root_;
+    TtsSetNode* node = FRoot;
     TtsSetNode* added = nullptr;
     for (;;) {
         const int c = node->Compare(*this, key);
@@ -185,7 +185,7 @@ TtsSetNode* TtsCustomSet::Insert(const void* key) {
         TtsSetNode* top =
             child->Balance == dir ? RotateSingle(critical, dir) : RotateDouble(critical, dir);
         if (!criticalParent)
-            Root_ = top;
+            FRoot = top;
         else
             Child(criticalParent, criticalParent->Left == critical ? -1 : 1) = top;
     }
@@ -202,43 +202,43 @@ TtsSetNode* TtsCustomSet::Search(TtsSetNode* node, const void* key) const {
 }
 
 std::unique_ptr<TtsSetNode> TtsCustomSet::Delete(const void* key) {
-    Stack_.Clear();
-    TtsSetNode* node = Root_;
+    FStack.Clear();
+    TtsSetNode* node = FRoot;
     while (node) {
         const int c = node->CompareSearch(*this, key);
         if (c == 1) break;
         const int d = c == 0 ? -1 : 1;
-        Stack_.Push(node, static_cast<std::int8_t>(d));
+        FStack.Push(node, static_cast<std::int8_t>(d));
         node = Child(node, d);
     }
     if (!node) return nullptr;
-    TtsSetNode* parent = Stack_.GetItem(Stack_.Count()).Node;
-    const int parentDir = Stack_.GetItem(Stack_.Count()).Direction;
+    TtsSetNode* parent = FStack.GetItem(FStack.Count()).Node;
+    const int parentDir = FStack.GetItem(FStack.Count()).Direction;
     if (node->Left && node->Right) {
-        Stack_.Push(node, 1);
-        const int remembered = Stack_.Count();
+        FStack.Push(node, 1);
+        const int remembered = FStack.Count();
         TtsSetNode* succ = node->Right;
         while (succ->Left) {
-            Stack_.Push(succ, -1);
+            FStack.Push(succ, -1);
             succ = succ->Left;
         }
         // Unlink the successor from its parent (the stack top).
-        auto top = Stack_.GetItem(Stack_.Count());
+        auto top = FStack.GetItem(FStack.Count());
         Child(top.Node, top.Direction) = succ->Right;
         // The successor takes the found node's place.
         Link(parent, parentDir, succ);
         succ->Left = node->Left;
         succ->Right = node->Right;
         succ->Balance = node->Balance;
-        Stack_.SetItem(remembered, succ, 1);
+        FStack.SetItem(remembered, succ, 1);
     } else {
         Link(parent, parentDir, node->Left ? node->Left : node->Right);
     }
-    --Count_;
+    --FCount;
     // Rebalance upward.
     bool finished = false;
-    while (!finished && Stack_.Count() > 0) {
-        const auto item = Stack_.GetItem(Stack_.Count());
+    while (!finished && FStack.Count() > 0) {
+        const auto item = FStack.GetItem(FStack.Count());
         TtsSetNode* n = item.Node;
         const int d = item.Direction;
         if (n->Balance == 0) {
@@ -255,10 +255,10 @@ std::unique_ptr<TtsSetNode> TtsCustomSet::Delete(const void* key) {
                 if (b->Balance == 0) finished = true;
                 sub = RotateSingle(n, -d);
             }
-            const auto below = Stack_.GetItem(Stack_.Count() - 1);
+            const auto below = FStack.GetItem(FStack.Count() - 1);
             Link(below.Node, below.Direction, sub);
         }
-        Stack_.Pop();
+        FStack.Pop();
     }
     node->Left = nullptr;
     node->Right = nullptr;
@@ -277,17 +277,17 @@ TtsSetNode* TtsCustomSet::CopyTree(const TtsSetNode* source) {
 void TtsCustomSet::Assign(const TtsCustomSet& source) {
     if (&source == this) return;
     Clear();
-    ++AssignLevel_;
+    ++FAssignLevel;
     struct Guard {
         int& Level;
         ~Guard() { --Level; }
-    } guard{AssignLevel_};
-    Root_ = CopyTree(source.Root_);
+    } guard{FAssignLevel};
+    FRoot = CopyTree(source.FRoot);
 }
 
 std::unique_ptr<TtsSetList> TtsCustomSet::ToList() const {
     std::vector<const TtsSetNode*> nodes;
-    Walk(Root_, nodes);
+    Walk(FRoot, nodes);
     auto list = std::make_unique<TtsSetList>(static_cast<int>(nodes.size()));
     for (std::size_t i = 0; i < nodes.size(); ++i)
         list->Put(static_cast<int>(i) + 1, nodes[i]->Value());
@@ -295,7 +295,7 @@ std::unique_ptr<TtsSetList> TtsCustomSet::ToList() const {
 }
 
 int TtsCustomSet::Height() const {
-    return HeightOf(Root_);
+    return HeightOf(FRoot);
 }
 
 // --- Integer set ----------------------------------------------------------------------------
@@ -405,8 +405,8 @@ std::vector<TtsSetElement*> TtsObjectSet::Elements() const {
 
 void TtsSortIntList::SetCapacity(int n) {
     if (n < 0) n = 0;
-    Items_.resize(static_cast<std::size_t>(n) + 1, 0);
-    if (Count_ > n) Count_ = n;
+    FItems.resize(static_cast<std::size_t>(n) + 1, 0);
+    if (FCount > n) FCount = n;
 }
 
 void TtsSortIntList::Grow(int newCount) {
@@ -417,41 +417,41 @@ void TtsSortIntList::Grow(int newCount) {
 }
 
 std::int32_t TtsSortIntList::Get(int index) const {
-    return index >= 1 && index <= Count_ ? Items_[index] : 0;
+    return index >= 1 && index <= FCount ? FItems[index] : 0;
 }
 
 void TtsSortIntList::Put(int index, std::int32_t value) {
-    if (index >= 1 && index <= Count_) Items_[index] = value;
+    if (index >= 1 && index <= FCount) FItems[index] = value;
 }
 
 void TtsSortIntList::Insert(int index, std::int32_t value) {
-    if (index < 0 || index > Count_ + 1) return;
-    Grow(Count_ + 1);
+    if (index < 0 || index > FCount + 1) return;
+    Grow(FCount + 1);
     if (index == 0) index = 1;
-    for (int i = Count_; i >= index; --i)
-        Items_[i + 1] = Items_[i];
-    Items_[index] = value;
-    ++Count_;
+    for (int i = FCount; i >= index; --i)
+        FItems[i + 1] = FItems[i];
+    FItems[index] = value;
+    ++FCount;
 }
 
 void TtsSortIntList::Delete(int index) {
-    if (index < 1 || index > Count_) return;
-    for (int i = index; i < Count_; ++i)
-        Items_[i] = Items_[i + 1];
+    if (index < 1 || index > FCount) return;
+    for (int i = index; i < FCount; ++i)
+        FItems[i] = FItems[i + 1];
     // Count first: a shrinking capacity must not cut off a live entry.
-    --Count_;
-    Grow(Count_);
+    --FCount;
+    Grow(FCount);
 }
 
 int TtsSortIntList::Find(std::int32_t value, bool& found) const {
     int low = 1;
-    int high = Count_;
+    int high = FCount;
     found = false;
     while (low <= high) {
         const int mid = (low + high) / 2;
-        if (Items_[mid] > value)
+        if (FItems[mid] > value)
             high = mid - 1;
-        else if (Items_[mid] < value)
+        else if (FItems[mid] < value)
             low = mid + 1;
         else {
             found = true;
@@ -475,14 +475,14 @@ void TtsSortIntList::Remove(std::int32_t value) {
 
 void TtsSortIntList::Assign(const TtsSortIntList& source) {
     if (&source == this) return;
-    if (source.Count_ > 0) {
-        Grow(source.Count_);
-        if (Capacity() < source.Count_) SetCapacity(source.Count_);
-        std::copy(source.Items_.begin(), source.Items_.begin() + source.Count_ + 1, Items_.begin());
-        Count_ = source.Count_;
+    if (source.FCount > 0) {
+        Grow(source.FCount);
+        if (Capacity() < source.FCount) SetCapacity(source.FCount);
+        std::copy(source.FItems.begin(), source.FItems.begin() + source.FCount + 1, FItems.begin());
+        FCount = source.FCount;
     } else {
-        Items_.clear();
-        Count_ = 0;
+        FItems.clear();
+        FCount = 0;
     }
 }
 
@@ -490,30 +490,30 @@ void TtsSortIntList::Assign(const TtsSortIntList& source) {
 // ---------------------------------------------------------------------------------
 
 int TtsIntegerList::Add(std::int32_t v) {
-    Items_.push_back(v);
+    FItems.push_back(v);
     return Count() - 1;
 }
 
 std::int32_t TtsIntegerList::Get(int index) const {
-    return index >= 0 && index < Count() ? Items_[index] : 0;
+    return index >= 0 && index < Count() ? FItems[index] : 0;
 }
 
 void TtsIntegerList::Put(int index, std::int32_t v) {
-    if (index >= 0 && index < Count()) Items_[index] = v;
+    if (index >= 0 && index < Count()) FItems[index] = v;
 }
 
 void TtsIntegerList::Insert(int index, std::int32_t v) {
     if (index < 0 || index > Count()) return;
-    Items_.insert(Items_.begin() + index, v);
+    FItems.insert(FItems.begin() + index, v);
 }
 
 void TtsIntegerList::Delete(int index) {
-    if (index >= 0 && index < Count()) Items_.erase(Items_.begin() + index);
+    if (index >= 0 && index < Count()) FItems.erase(FItems.begin() + index);
 }
 
 int TtsIntegerList::IndexOf(std::int32_t v) const {
-    auto it = std::find(Items_.begin(), Items_.end(), v);
-    return it == Items_.end() ? -1 : static_cast<int>(it - Items_.begin());
+    auto it = std::find(FItems.begin(), FItems.end(), v);
+    return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
 }
 
 int TtsIntegerList::Remove(std::int32_t v) {
@@ -523,25 +523,25 @@ int TtsIntegerList::Remove(std::int32_t v) {
 }
 
 void TtsIntegerList::SetCount(int n) {
-    Items_.resize(n > 0 ? static_cast<std::size_t>(n) : 0, 0);
+    FItems.resize(n > 0 ? static_cast<std::size_t>(n) : 0, 0);
 }
 
 void TtsIntegerSetList::SetCount(int n) {
-    Items_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    FItems.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
 TtsIntegerSet* TtsIntegerSetList::Get(int index) const {
-    return index >= 0 && index < Count() ? Items_[index].get() : nullptr;
+    return index >= 0 && index < Count() ? FItems[index].get() : nullptr;
 }
 
 void TtsIntegerSetList::Put(int index, std::unique_ptr<TtsIntegerSet> set) {
     if (index < 0) return;
     if (index >= Count()) SetCount(index + 1);
-    Items_[index] = std::move(set);
+    FItems[index] = std::move(set);
 }
 
 void TtsIntegerSetList::ClearSets() {
-    for (auto& s : Items_)
+    for (auto& s : FItems)
         s.reset();
 }
 
@@ -550,10 +550,10 @@ void TtsIntegerSetList::Assign(const TtsIntegerSetList& source) {
     ClearSets();
     const int n = std::min(Count(), source.Count());
     for (int i = 0; i < n; ++i) {
-        if (!source.Items_[i]) continue;
+        if (!source.FItems[i]) continue;
         auto s = std::make_unique<TtsIntegerSet>();
-        s->Assign(*source.Items_[i]);
-        Items_[i] = std::move(s);
+        s->Assign(*source.FItems[i]);
+        FItems[i] = std::move(s);
     }
 }
 

@@ -38,29 +38,29 @@ public:
         TtsSetNode* Node = nullptr;
         std::int8_t Direction = 0;
     };
-    int Count() const { return Count_; }
-    int Capacity() const { return static_cast<int>(Items_.size()); }
+    int Count() const { return FCount; }
+    int Capacity() const { return static_cast<int>(FItems.size()); }
     void Push(TtsSetNode* node, std::int8_t direction);
     TItem Pop(); // a zero pair when empty
     TItem GetItem(int index) const;
     void SetItem(int index, TtsSetNode* node, std::int8_t direction);
-    void Clear() { Count_ = 0; }
+    void Clear() { FCount = 0; }
 
 private:
-    std::vector<TItem> Items_;
-    int Count_ = 0;
+    std::vector<TItem> FItems;
+    int FCount = 0;
 };
 
 // In-order list of node values, 1-based.
 class TtsSetList {
 public:
-    explicit TtsSetList(int count) : Items_(count > 0 ? count : 0, nullptr) {}
-    int Count() const { return static_cast<int>(Items_.size()); }
+    explicit TtsSetList(int count) : FItems(count > 0 ? count : 0, nullptr) {}
+    int Count() const { return static_cast<int>(FItems.size()); }
     void Put(int index, const void* value);
     const void* Get(int index) const;
 
 private:
-    std::vector<const void*> Items_;
+    std::vector<const void*> FItems;
 };
 
 class TtsCustomSet {
@@ -70,10 +70,10 @@ public:
     TtsCustomSet(const TtsCustomSet&) = delete;
     TtsCustomSet& operator=(const TtsCustomSet&) = delete;
 
-    int Count() const { return Count_; }
-    TtsSetNode* Root() const { return Root_; }
-    TtsNodeStack& Stack() { return Stack_; }
-    bool IsAssigning() const { return AssignLevel_ != 0; }
+    int Count() const { return FCount; }
+    TtsSetNode* Root() const { return FRoot; }
+    TtsNodeStack& Stack() { return FStack; }
+    bool IsAssigning() const { return FAssignLevel != 0; }
 
     virtual void Assign(const TtsCustomSet& source);
     virtual void Clear();
@@ -96,10 +96,10 @@ private:
     void FreeTree(TtsSetNode* node);
     void Link(TtsSetNode* parent, int direction, TtsSetNode* child);
 
-    int Count_ = 0;
-    TtsSetNode* Root_ = nullptr; // nodes are owned by the tree and freed by Clear
-    TtsNodeStack Stack_;
-    int AssignLevel_ = 0;
+    int FCount = 0;
+    TtsSetNode* FRoot = nullptr; // nodes are owned by the tree and freed by Clear
+    TtsNodeStack FStack;
+    int FAssignLevel = 0;
 };
 
 class TtsIntegerSetNode : public TtsSetNode {
@@ -171,8 +171,8 @@ public:
     TtsSortIntList() = default;
     virtual ~TtsSortIntList() = default;
 
-    int Count() const { return Count_; }
-    int Capacity() const { return static_cast<int>(Items_.empty() ? 0 : Items_.size() - 1); }
+    int Count() const { return FCount; }
+    int Capacity() const { return static_cast<int>(FItems.empty() ? 0 : FItems.size() - 1); }
 
     virtual void Assign(const TtsSortIntList& source);
     virtual void Grow(int newCount);
@@ -187,14 +187,14 @@ public:
     void Put(int index, std::int32_t value);
 
 protected:
-    std::vector<std::int32_t> Items_; // Capacity + 1 entries, entry 0 unused
-    int Count_ = 0;
+    std::vector<std::int32_t> FItems; // Capacity + 1 entries, entry 0 unused
+    int FCount = 0;
 };
 
 class TtsIntegerList {
 public:
     virtual ~TtsIntegerList() = default;
-    int Count() const { return static_cast<int>(Items_.size()); }
+    int Count() const { return static_cast<int>(FItems.size()); }
     int Add(std::int32_t v);
     std::int32_t Get(int index) const; // 0-based; 0 outside
     void Put(int index, std::int32_t v);
@@ -203,17 +203,17 @@ public:
     // Removes the first occurrence; its former index or -1.
     int Remove(std::int32_t v);
     int IndexOf(std::int32_t v) const;
-    void Clear() { Items_.clear(); }
+    void Clear() { FItems.clear(); }
     void SetCount(int n);
 
 protected:
-    std::vector<std::int32_t> Items_;
+    std::vector<std::int32_t> FItems;
 };
 
 // A list of owned integer sets; an entry may be empty.
 class TtsIntegerSetList {
 public:
-    int Count() const { return static_cast<int>(Items_.size()); }
+    int Count() const { return static_cast<int>(FItems.size()); }
     void SetCount(int n);
     TtsIntegerSet* Get(int index) const;
     void Put(int index, std::unique_ptr<TtsIntegerSet> set);
@@ -221,7 +221,7 @@ public:
     void Assign(const TtsIntegerSetList& source);
 
 private:
-    std::vector<std::unique_ptr<TtsIntegerSet>> Items_;
+    std::vector<std::unique_ptr<TtsIntegerSet>> FItems;
 };
 
 } // namespace vel

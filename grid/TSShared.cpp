@@ -9,52 +9,52 @@ namespace vel {
 // --- Memory canvas ---------------------------------------------------------------------
 
 void TtsMemoryCanvas::Acquire(int width, int height) {
-    if (!DC_) {
-        Width_ = std::max(0, width);
-        Height_ = std::max(0, height);
-        DC_ = std::make_unique<fw::TBitmap>(Width_, Height_);
+    if (!FDC) {
+        FWidth = std::max(0, width);
+        FHeight = std::max(0, height);
+        FDC = std::make_unique<fw::TBitmap>(FWidth, FHeight);
     } else {
         Grow(width, height);
     }
-    ++UseCount_;
+    ++FUseCount;
 }
 
 void TtsMemoryCanvas::Grow(int width, int height) {
-    if (!DC_) return;
-    if (width <= Width_ && height <= Height_) return;
-    Width_ = std::max(Width_, width);
-    Height_ = std::max(Height_, height);
-    DC_ = std::make_unique<fw::TBitmap>(Width_, Height_);
+    if (!FDC) return;
+    if (width <= FWidth && height <= FHeight) return;
+    FWidth = std::max(FWidth, width);
+    FHeight = std::max(FHeight, height);
+    FDC = std::make_unique<fw::TBitmap>(FWidth, FHeight);
 }
 
 void TtsMemoryCanvas::Release() {
-    if (UseCount_ > 0) --UseCount_;
-    if (UseCount_ == 0) {
-        DC_.reset();
-        Width_ = 0;
-        Height_ = 0;
+    if (FUseCount > 0) --FUseCount;
+    if (FUseCount == 0) {
+        FDC.reset();
+        FWidth = 0;
+        FHeight = 0;
     }
 }
 
 void TtsMemoryCanvas::SetClipRect(const fw::TRect& r) {
-    if (DC_) DC_->Canvas().SetClipRect(r);
+    if (FDC) FDC->Canvas().SetClipRect(r);
 }
 
 void TtsMemoryCanvas::Lock(const void* owner) {
-    Mutex_.lock();
-    OwnerThread_ = std::this_thread::get_id();
-    Owner_ = owner;
+    FMutex.lock();
+    FOwnerThread = std::this_thread::get_id();
+    FOwner = owner;
 }
 
 void TtsMemoryCanvas::Unlock() {
-    OwnerThread_ = std::thread::id();
-    Owner_ = nullptr;
-    Mutex_.unlock();
+    FOwnerThread = std::thread::id();
+    FOwner = nullptr;
+    FMutex.unlock();
 }
 
 bool TtsMemoryCanvas::IsNestedUse(const void* owner) const {
-    if (owner == Owner_.load()) return false;
-    return OwnerThread_.load() == std::this_thread::get_id();
+    if (owner == FOwner.load()) return false;
+    return FOwnerThread.load() == std::this_thread::get_id();
 }
 
 TtsMemoryCanvas& GridMemoryCanvas() {

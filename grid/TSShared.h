@@ -20,10 +20,10 @@ public:
     TtsMemoryCanvas& operator=(const TtsMemoryCanvas&) = delete;
 
     // The off-screen picture, null while nobody uses the canvas.
-    fw::TBitmap* DC() const { return DC_.get(); }
-    int Width() const { return Width_; }
-    int Height() const { return Height_; }
-    int UseCount() const { return UseCount_; }
+    fw::TBitmap* DC() const { return FDC.get(); }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    int UseCount() const { return FUseCount; }
 
     // First use makes the picture; later uses grow it. One more user.
     void Acquire(int width, int height);
@@ -39,27 +39,27 @@ public:
     bool IsNestedUse(const void* owner) const;
 
 private:
-    std::unique_ptr<fw::TBitmap> DC_;
-    int Width_ = 0;
-    int Height_ = 0;
-    int UseCount_ = 0;
-    std::recursive_mutex Mutex_;
-    std::atomic<std::thread::id> OwnerThread_{};
-    std::atomic<const void*> Owner_{nullptr};
+    std::unique_ptr<fw::TBitmap> FDC;
+    int FWidth = 0;
+    int FHeight = 0;
+    int FUseCount = 0;
+    std::recursive_mutex FMutex;
+    std::atomic<std::thread::id> FOwnerThread{};
+    std::atomic<const void*> FOwner{nullptr};
 };
 
 // Holds a canvas's lock for one painting object until the scope ends.
 class TtsCanvasLock {
 public:
-    TtsCanvasLock(TtsMemoryCanvas& canvas, const void* owner) : Canvas_(canvas) {
-        Canvas_.Lock(owner);
+    TtsCanvasLock(TtsMemoryCanvas& canvas, const void* owner) : FCanvas(canvas) {
+        FCanvas.Lock(owner);
     }
-    ~TtsCanvasLock() { Canvas_.Unlock(); }
+    ~TtsCanvasLock() { FCanvas.Unlock(); }
     TtsCanvasLock(const TtsCanvasLock&) = delete;
     TtsCanvasLock& operator=(const TtsCanvasLock&) = delete;
 
 private:
-    TtsMemoryCanvas& Canvas_;
+    TtsMemoryCanvas& FCanvas;
 };
 
 // The two canvases of the module: the grids' own and the in-cell controls'.

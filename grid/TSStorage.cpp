@@ -24,7 +24,7 @@ fw::TBitmap* BitmapOf(const TtsVariant& v) {
 } // namespace
 
 Tts2DStorage::Tts2DStorage(int colGrowMin, int rowGrowMin)
-    : ColGrowMin_(std::max(0, colGrowMin)), RowGrowMin_(std::max(0, rowGrowMin)) {}
+    : FColGrowMin(std::max(0, colGrowMin)), FRowGrowMin(std::max(0, rowGrowMin)) {}
 
 Tts2DStorage::~Tts2DStorage() {
     for (int r = 0; r < RowSlots(); ++r)
@@ -32,11 +32,11 @@ Tts2DStorage::~Tts2DStorage() {
 }
 
 int Tts2DStorage::ColCount(int row) const {
-    return row >= 0 && row < RowSlots() ? static_cast<int>(Rows_[row].Cells.size()) : 0;
+    return row >= 0 && row < RowSlots() ? static_cast<int>(FRows[row].Cells.size()) : 0;
 }
 
 int Tts2DStorage::ColCapacity(int row) const {
-    return row >= 0 && row < RowSlots() ? static_cast<int>(Rows_[row].Cells.capacity()) : 0;
+    return row >= 0 && row < RowSlots() ? static_cast<int>(FRows[row].Cells.capacity()) : 0;
 }
 
 void Tts2DStorage::ClearCell(TCell& c) {
@@ -47,29 +47,29 @@ void Tts2DStorage::ClearCell(TCell& c) {
 
 void Tts2DStorage::ClearRow(int row, bool shrink) {
     if (row < 0 || row >= RowSlots()) return;
-    for (auto& c : Rows_[row].Cells)
+    for (auto& c : FRows[row].Cells)
         ClearCell(c);
     if (shrink) {
-        Rows_[row].Cells.clear();
-        Rows_[row].Cells.shrink_to_fit();
-        Rows_[row].Exists = false;
+        FRows[row].Cells.clear();
+        FRows[row].Cells.shrink_to_fit();
+        FRows[row].Exists = false;
     }
 }
 
 void Tts2DStorage::GrowRows(int row) {
     if (row < RowSlots()) return;
-    const int slots = row < RowGrowMin_ + 1 ? RowGrowMin_ + 1 : row + 10;
-    Rows_.resize(static_cast<std::size_t>(slots));
+    const int slots = row < FRowGrowMin + 1 ? FRowGrowMin + 1 : row + 10;
+    FRows.resize(static_cast<std::size_t>(slots));
 }
 
 Tts2DStorage::TCell* Tts2DStorage::CellFor(int column, int row) {
     GrowRows(row);
-    TRow& r = Rows_[row];
+    TRow& r = FRows[row];
     r.Exists = true;
     if (static_cast<int>(r.Cells.size()) < column) {
         if (static_cast<int>(r.Cells.capacity()) < column)
             r.Cells.reserve(
-                static_cast<std::size_t>(column < ColGrowMin_ ? ColGrowMin_ : column + 10));
+                static_cast<std::size_t>(column < FColGrowMin ? FColGrowMin : column + 10));
         r.Cells.resize(static_cast<std::size_t>(column));
     }
     return &r.Cells[static_cast<std::size_t>(column - 1)];
@@ -77,7 +77,7 @@ Tts2DStorage::TCell* Tts2DStorage::CellFor(int column, int row) {
 
 TtsVariant Tts2DStorage::GetValue(int column, int row) const {
     if (column < 1 || row < 0 || row >= RowSlots() || column > ColCount(row)) return {};
-    const TCell& c = Rows_[row].Cells[static_cast<std::size_t>(column - 1)];
+    const TCell& c = FRows[row].Cells[static_cast<std::size_t>(column - 1)];
     switch (c.Tag) {
     case tagText:
     case tagText2:
@@ -95,12 +95,12 @@ TtsVariant Tts2DStorage::GetValue(int column, int row) const {
 
 std::uint8_t Tts2DStorage::GetTag(int column, int row) const {
     if (column < 1 || row < 0 || row >= RowSlots() || column > ColCount(row)) return tagEmpty;
-    return Rows_[row].Cells[static_cast<std::size_t>(column - 1)].Tag;
+    return FRows[row].Cells[static_cast<std::size_t>(column - 1)].Tag;
 }
 
 fw::TBitmap* Tts2DStorage::GetBitmap(int column, int row) const {
     if (GetTag(column, row) != tagBitmap) return nullptr;
-    return Rows_[row].Cells[static_cast<std::size_t>(column - 1)].Bitmap;
+    return FRows[row].Cells[static_cast<std::size_t>(column - 1)].Bitmap;
 }
 
 void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
@@ -167,7 +167,7 @@ void Tts2DStorage::CopyRow(int from, int to) {
                     nullptr);
     }
     for (int col = n + 1; col <= ColCount(to); ++col)
-        ClearCell(Rows_[to].Cells[static_cast<std::size_t>(col - 1)]);
+        ClearCell(FRows[to].Cells[static_cast<std::size_t>(col - 1)]);
 }
 
 void Tts2DStorage::BufferRow(int row) {
@@ -189,7 +189,7 @@ void Tts2DStorage::ClearBuffer() {
 void Tts2DStorage::DeleteCols(int first, int last) {
     if (first < 1 || last < first) return;
     for (int r = 0; r < RowSlots(); ++r) {
-        auto& cells = Rows_[r].Cells;
+        auto& cells = FRows[r].Cells;
         const int count = static_cast<int>(cells.size());
         if (count < first) continue;
         const int stop = std::min(last, count);
@@ -205,12 +205,12 @@ void Tts2DStorage::DeleteRows(int first, int last) {
     last = std::min(last, RowSlots() - 1);
     for (int r = last; r >= first; --r)
         ClearRow(r, true);
-    Rows_.erase(Rows_.begin() + first, Rows_.begin() + last + 1);
+    FRows.erase(FRows.begin() + first, FRows.begin() + last + 1);
 }
 
 int Tts2DStorage::LastUsedRow() const {
     for (int r = RowSlots() - 1; r >= 1; --r)
-        if (Rows_[r].Exists) return r;
+        if (FRows[r].Exists) return r;
     return 0;
 }
 
@@ -227,17 +227,17 @@ void Tts2DStorage::Assign(const Tts2DStorage* source) {
     if (last == 0) {
         for (int r = 0; r < RowSlots(); ++r)
             ClearRow(r, true);
-        Rows_.clear();
+        FRows.clear();
         return;
     }
     for (int r = last + 1; r < RowSlots(); ++r)
         ClearRow(r, true);
-    Rows_.resize(static_cast<std::size_t>(std::max(RowGrowMin_ + 1, last + 1)));
+    FRows.resize(static_cast<std::size_t>(std::max(FRowGrowMin + 1, last + 1)));
     for (int r = 1; r <= last; ++r) {
         ClearRow(r, true);
         const int n = source->LastNonEmptyCol(r);
         if (n == 0) continue;
-        Rows_[r].Cells.reserve(static_cast<std::size_t>(std::max(n, ColGrowMin_)));
+        FRows[r].Cells.reserve(static_cast<std::size_t>(std::max(n, FColGrowMin)));
         for (int c = 1; c <= n; ++c) {
             const std::uint8_t tag = source->GetTag(c, r);
             if (tag != tagEmpty)
@@ -258,7 +258,7 @@ void Tts2DStorage::SaveToStream(TtsStream& s) const {
         s.WriteI32(r);
         s.WriteI32(n);
         for (int c = 1; c <= n; ++c) {
-            const TCell& cell = Rows_[r].Cells[static_cast<std::size_t>(c - 1)];
+            const TCell& cell = FRows[r].Cells[static_cast<std::size_t>(c - 1)];
             s.WriteU8(cell.Tag);
             switch (cell.Tag) {
             case tagText:
@@ -298,7 +298,7 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
     } else {
         for (int r = 0; r < RowSlots(); ++r)
             ClearRow(r, true);
-        Rows_.clear();
+        FRows.clear();
     }
     auto dataCol = [&](int stored) {
         if (map && stored - 1 < static_cast<int>(map->size())) return (*map)[stored - 1];

@@ -33,9 +33,9 @@ public:
     Tts2DStorage(const Tts2DStorage&) = delete;
     Tts2DStorage& operator=(const Tts2DStorage&) = delete;
 
-    int ColGrowMin() const { return ColGrowMin_; }
-    int RowGrowMin() const { return RowGrowMin_; }
-    int RowSlots() const { return static_cast<int>(Rows_.size()); }
+    int ColGrowMin() const { return FColGrowMin; }
+    int RowGrowMin() const { return FRowGrowMin; }
+    int RowSlots() const { return static_cast<int>(FRows.size()); }
     int ColCount(int row) const;
     int ColCapacity(int row) const;
     bool Flag = false;
@@ -82,9 +82,9 @@ private:
                  fw::TBitmap* bitmap);
     void CopyRow(int from, int to);
 
-    int ColGrowMin_;
-    int RowGrowMin_;
-    std::vector<TRow> Rows_;
+    int FColGrowMin;
+    int FRowGrowMin;
+    std::vector<TRow> FRows;
 };
 
 } // namespace vel

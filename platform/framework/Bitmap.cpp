@@ -164,7 +164,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t max
 // --- TBitmap ------------------------------------------------------------------------
 
 TBitmap::TBitmap() {
-    Canvas_.OnChange = [this](TObject*) { Changed(); };
+    FCanvas.OnChange = [this](TObject*) { Changed(); };
     Reattach();
 }
 
@@ -179,7 +179,7 @@ void TBitmap::Changed() {
 }
 
 void TBitmap::Reattach() {
-    Canvas_.Attach(&Surface_, {0, 0}, TRect{0, 0, Surface_.Width, Surface_.Height});
+    FCanvas.Attach(&FSurface, {0, 0}, TRect{0, 0, FSurface.Width, FSurface.Height});
 }
 
 void TBitmap::SetSize(int width, int height) {
@@ -187,64 +187,64 @@ void TBitmap::SetSize(int width, int height) {
     height = std::max(height, 0);
     if (width == Width() && height == Height()) return;
     CheckSize(width, height, "Bitmap");
-    Surface_.SetSize(width, height, 0xFFFFFFFFu);
+    FSurface.SetSize(width, height, 0xFFFFFFFFu);
     Reattach();
     Changed();
 }
 
 void TBitmap::ApplyFormat() {
-    if (PixelFormat_ == pf1bit)
-        for (std::uint32_t& p : Surface_.Pixels)
+    if (FPixelFormat == pf1bit)
+        for (std::uint32_t& p : FSurface.Pixels)
             p = Luma(p) >= 128 ? 0xFFFFFFFFu : 0xFF000000u;
-    else if (PixelFormat_ == pf24bit)
-        for (std::uint32_t& p : Surface_.Pixels)
+    else if (FPixelFormat == pf24bit)
+        for (std::uint32_t& p : FSurface.Pixels)
             p |= 0xFF000000u;
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat v) {
-    if (PixelFormat_ == v) return;
-    PixelFormat_ = v;
+    if (FPixelFormat == v) return;
+    FPixelFormat = v;
     ApplyFormat();
     Changed();
 }
 
 void TBitmap::SetTransparent(bool v) {
-    if (Transparent_ == v) return;
-    Transparent_ = v;
+    if (FTransparent == v) return;
+    FTransparent = v;
     Changed();
 }
 
 void TBitmap::SetTransparentMode(TTransparentMode v) {
-    if (TransparentMode_ == v) return;
-    TransparentMode_ = v;
+    if (FTransparentMode == v) return;
+    FTransparentMode = v;
     Changed();
 }
 
 TColor TBitmap::TransparentColor() const {
-    if (TransparentMode_ == tmFixed) return TransparentColor_;
+    if (FTransparentMode == tmFixed) return FTransparentColor;
     if (Empty()) return clNone;
-    return PixelToColor(Surface_.Pixel(0, Height() - 1));
+    return PixelToColor(FSurface.Pixel(0, Height() - 1));
 }
 
 void TBitmap::SetTransparentColor(TColor v) {
-    TransparentColor_ = v;
-    TransparentMode_ = tmFixed;
+    FTransparentColor = v;
+    FTransparentMode = tmFixed;
     Changed();
 }
 
 void TBitmap::Assign(const TBitmap& source) {
     if (this == &source) return;
-    Surface_ = source.Surface_;
-    PixelFormat_ = source.PixelFormat_;
-    Transparent_ = source.Transparent_;
-    TransparentMode_ = source.TransparentMode_;
-    TransparentColor_ = source.TransparentColor_;
+    FSurface = source.FSurface;
+    FPixelFormat = source.FPixelFormat;
+    FTransparent = source.FTransparent;
+    FTransparentMode = source.FTransparentMode;
+    FTransparentColor = source.FTransparentColor;
     Reattach();
     Changed();
 }
 
 void TBitmap::Clear(TColor color) {
-    std::fill(Surface_.Pixels.begin(), Surface_.Pixels.end(), ColorToPixel32(color));
+    std::fill(FSurface.Pixels.begin(), FSurface.Pixels.end(), ColorToPixel32(color));
     ApplyFormat();
     Changed();
 }
@@ -259,13 +259,13 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> data) {
         pic = DecodeVbm(data);
     else
         throw EInvalidGraphic("Unknown picture format");
-    Surface_.Width = pic.Width;
-    Surface_.Height = pic.Height;
-    Surface_.Pixels = std::move(pic.Pixels);
-    PixelFormat_ = (pic.VbmFlags & VbmMonochrome) ? pf1bit : pfDevice;
-    Transparent_ = (pic.VbmFlags & VbmTransparent) != 0;
-    TransparentMode_ = (pic.VbmFlags & VbmFixedColor) ? tmFixed : tmAuto;
-    TransparentColor_ = (pic.VbmFlags & VbmFixedColor) ? pic.TransparentColor : clNone;
+    FSurface.Width = pic.Width;
+    FSurface.Height = pic.Height;
+    FSurface.Pixels = std::move(pic.Pixels);
+    FPixelFormat = (pic.VbmFlags & VbmMonochrome) ? pf1bit : pfDevice;
+    FTransparent = (pic.VbmFlags & VbmTransparent) != 0;
+    FTransparentMode = (pic.VbmFlags & VbmFixedColor) ? tmFixed : tmAuto;
+    FTransparentColor = (pic.VbmFlags & VbmFixedColor) ? pic.TransparentColor : clNone;
     ApplyFormat();
     Reattach();
     Changed();
@@ -299,25 +299,25 @@ std::vector<std::uint8_t> TBitmap::SaveToBmp() const {
     Put32(out, 0);
     for (int y = Height() - 1; y >= 0; --y)
         for (int x = 0; x < Width(); ++x)
-            Put32(out, Surface_.Pixel(x, y));
+            Put32(out, FSurface.Pixel(x, y));
     return out;
 }
 
 std::vector<std::uint8_t> TBitmap::SaveToVbm() const {
     std::vector<std::uint8_t> out;
-    out.reserve(sizeof(TVbmHeader) + Surface_.Pixels.size() * 4);
+    out.reserve(sizeof(TVbmHeader) + FSurface.Pixels.size() * 4);
     for (char c : {'V', 'B', 'M', '1'})
         out.push_back(static_cast<std::uint8_t>(c));
     Put32(out, static_cast<std::uint32_t>(Width()));
     Put32(out, static_cast<std::uint32_t>(Height()));
     std::uint32_t flags = 0;
-    if (Transparent_) flags |= VbmTransparent;
-    if (TransparentMode_ == tmFixed) flags |= VbmFixedColor;
-    if (PixelFormat_ == pf1bit) flags |= VbmMonochrome;
+    if (FTransparent) flags |= VbmTransparent;
+    if (FTransparentMode == tmFixed) flags |= VbmFixedColor;
+    if (FPixelFormat == pf1bit) flags |= VbmMonochrome;
     Put32(out, flags);
     Put32(out,
-          static_cast<std::uint32_t>(TransparentMode_ == tmFixed ? TransparentColor_ : clNone));
-    for (std::uint32_t p : Surface_.Pixels)
+          static_cast<std::uint32_t>(FTransparentMode == tmFixed ? FTransparentColor : clNone));
+    for (std::uint32_t p : FSurface.Pixels)
         Put32(out, p);
     return out;
 }
@@ -332,7 +332,7 @@ void TBitmap::SaveToFile(const std::string& path) const {
         return true;
     };
     if (endsWith(".png")) {
-        if (Empty() || !WritePng(path, Width(), Height(), Surface_.Pixels.data()))
+        if (Empty() || !WritePng(path, Width(), Height(), FSurface.Pixels.data()))
             throw EInvalidGraphic("Cannot write " + path);
         return;
     }

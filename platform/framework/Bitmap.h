@@ -43,28 +43,28 @@ public:
     TBitmap(const TBitmap&) = delete;
     TBitmap& operator=(const TBitmap&) = delete;
 
-    int Width() const { return Surface_.Width; }
-    int Height() const { return Surface_.Height; }
+    int Width() const { return FSurface.Width; }
+    int Height() const { return FSurface.Height; }
     // New pixels are opaque white; a size change keeps no old pixels.
     void SetSize(int width, int height);
     void SetWidth(int v) { SetSize(v, Height()); }
     void SetHeight(int v) { SetSize(Width(), v); }
     bool Empty() const { return Width() == 0 || Height() == 0; }
 
-    TCanvas& Canvas() { return Canvas_; }
-    const TCanvas& Canvas() const { return Canvas_; }
-    TSurface& Surface() { return Surface_; }
-    const TSurface& Surface() const { return Surface_; }
-    std::uint32_t* ScanLine(int y) { return Surface_.Row(y); }
+    TCanvas& Canvas() { return FCanvas; }
+    const TCanvas& Canvas() const { return FCanvas; }
+    TSurface& Surface() { return FSurface; }
+    const TSurface& Surface() const { return FSurface; }
+    std::uint32_t* ScanLine(int y) { return FSurface.Row(y); }
 
-    TPixelFormat PixelFormat() const { return PixelFormat_; }
+    TPixelFormat PixelFormat() const { return FPixelFormat; }
     void SetPixelFormat(TPixelFormat v);
-    bool Monochrome() const { return PixelFormat_ == pf1bit; }
+    bool Monochrome() const { return FPixelFormat == pf1bit; }
     void SetMonochrome(bool v) { SetPixelFormat(v ? pf1bit : pfDevice); }
 
-    bool Transparent() const { return Transparent_; }
+    bool Transparent() const { return FTransparent; }
     void SetTransparent(bool v);
-    TTransparentMode TransparentMode() const { return TransparentMode_; }
+    TTransparentMode TransparentMode() const { return FTransparentMode; }
     void SetTransparentMode(TTransparentMode v);
     // tmFixed: the stored colour; tmAuto: the bottom-left pixel (clNone when empty).
     TColor TransparentColor() const;
@@ -89,12 +89,12 @@ private:
     void Reattach();
     void ApplyFormat();
 
-    TSurface Surface_;
-    TCanvas Canvas_;
-    TPixelFormat PixelFormat_ = pfDevice;
-    bool Transparent_ = false;
-    TTransparentMode TransparentMode_ = tmAuto;
-    TColor TransparentColor_ = clNone;
+    TSurface FSurface;
+    TCanvas FCanvas;
+    TPixelFormat FPixelFormat = pfDevice;
+    bool FTransparent = false;
+    TTransparentMode FTransparentMode = tmAuto;
+    TColor FTransparentColor = clNone;
 };
 
 // The framework's own picture file: this header, then Width x Height pixels

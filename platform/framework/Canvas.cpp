@@ -240,28 +240,28 @@ TCanvas::TCanvas() = default;
 TCanvas::~TCanvas() = default;
 
 void TCanvas::Attach(TSurface* surface, TPoint origin, TRect clip) {
-    Surface_ = surface;
-    Origin_ = surface ? origin : TPoint{};
-    AttachClip_ = surface ? clip : TRect{};
-    HasUserClip_ = false;
-    UserClip_ = {};
-    WindowOrg_ = {};
-    BrushOrigin_ = {};
-    PenPos_ = {};
-    Saved_.clear();
+    FSurface = surface;
+    FOrigin = surface ? origin : TPoint{};
+    FAttachClip = surface ? clip : TRect{};
+    FHasUserClip = false;
+    FUserClip = {};
+    FWindowOrg = {};
+    FBrushOrigin = {};
+    FPenPos = {};
+    FSaved.clear();
 }
 
 // --- coordinates and clipping ----------------------------------------------------
 
 TRect TCanvas::SurfaceClip() const {
-    if (!Surface_) return {};
-    TRect r = IntersectRect(AttachClip_, TRect{0, 0, Surface_->Width, Surface_->Height});
-    if (HasUserClip_) r = IntersectRect(r, UserClip_);
+    if (!FSurface) return {};
+    TRect r = IntersectRect(FAttachClip, TRect{0, 0, FSurface->Width, FSurface->Height});
+    if (FHasUserClip) r = IntersectRect(r, FUserClip);
     return r;
 }
 
 TPoint TCanvas::ToSurface(int x, int y) const {
-    return {Clamp(Clamp(x) - WindowOrg_.X + Origin_.X), Clamp(Clamp(y) - WindowOrg_.Y + Origin_.Y)};
+    return {Clamp(Clamp(x) - FWindowOrg.X + FOrigin.X), Clamp(Clamp(y) - FWindowOrg.Y + FOrigin.Y)};
 }
 
 TRect TCanvas::ToSurface(const TRect& r) const {
@@ -272,25 +272,25 @@ TRect TCanvas::ToSurface(const TRect& r) const {
 TRect TCanvas::ClipRect() const {
     const TRect c = SurfaceClip();
     if (c.IsEmpty()) return {};
-    const int dx = WindowOrg_.X - Origin_.X, dy = WindowOrg_.Y - Origin_.Y;
+    const int dx = FWindowOrg.X - FOrigin.X, dy = FWindowOrg.Y - FOrigin.Y;
     return OffsetRect(c, dx, dy);
 }
 
 void TCanvas::IntersectClipRect(const TRect& r) {
     const TRect s = ToSurface(r);
-    UserClip_ = HasUserClip_ ? IntersectRect(UserClip_, s) : (s.IsEmpty() ? TRect{} : s);
-    HasUserClip_ = true;
+    FUserClip = FHasUserClip ? IntersectRect(FUserClip, s) : (s.IsEmpty() ? TRect{} : s);
+    FHasUserClip = true;
 }
 
 void TCanvas::SetClipRect(const TRect& r) {
     const TRect s = ToSurface(r);
-    UserClip_ = s.IsEmpty() ? TRect{} : s;
-    HasUserClip_ = true;
+    FUserClip = s.IsEmpty() ? TRect{} : s;
+    FHasUserClip = true;
 }
 
 void TCanvas::ResetClipRect() {
-    HasUserClip_ = false;
-    UserClip_ = {};
+    FHasUserClip = false;
+    FUserClip = {};
 }
 
 bool TCanvas::PtVisible(TPoint p) const {
@@ -304,39 +304,39 @@ bool TCanvas::RectVisible(const TRect& r) const {
 // --- state -------------------------------------------------------------------------
 
 int TCanvas::SaveState() {
-    Saved_.push_back(TSaved{Pen_, Brush_, Font_, HasUserClip_, UserClip_, PenPos_, BkMode_,
-                            CopyMode_, PolyFillMode_, BrushOrigin_, WindowOrg_});
-    return static_cast<int>(Saved_.size());
+    FSaved.push_back(TSaved{FPen, FBrush, FFont, FHasUserClip, FUserClip, FPenPos, FBkMode,
+                            FCopyMode, FPolyFillMode, FBrushOrigin, FWindowOrg});
+    return static_cast<int>(FSaved.size());
 }
 
 int TCanvas::SavedStates() const {
-    return static_cast<int>(Saved_.size());
+    return static_cast<int>(FSaved.size());
 }
 
 bool TCanvas::RestoreState(int level) {
-    const int count = static_cast<int>(Saved_.size());
+    const int count = static_cast<int>(FSaved.size());
     const int target = level < 0 ? count + level + 1 : level;
     if (target < 1 || target > count) return false;
-    TSaved s = std::move(Saved_[static_cast<std::size_t>(target - 1)]);
-    Saved_.resize(static_cast<std::size_t>(target - 1));
-    Pen_.Assign(s.Pen);
-    Brush_.Assign(s.Brush);
-    Font_.Assign(s.Font);
-    HasUserClip_ = s.HasUserClip;
-    UserClip_ = s.UserClip;
-    PenPos_ = s.PenPos;
-    BkMode_ = s.BkMode;
-    CopyMode_ = s.CopyMode;
-    PolyFillMode_ = s.PolyFillMode;
-    BrushOrigin_ = s.BrushOrigin;
-    WindowOrg_ = s.WindowOrg;
+    TSaved s = std::move(FSaved[static_cast<std::size_t>(target - 1)]);
+    FSaved.resize(static_cast<std::size_t>(target - 1));
+    FPen.Assign(s.Pen);
+    FBrush.Assign(s.Brush);
+    FFont.Assign(s.Font);
+    FHasUserClip = s.HasUserClip;
+    FUserClip = s.UserClip;
+    FPenPos = s.PenPos;
+    FBkMode = s.BkMode;
+    FCopyMode = s.CopyMode;
+    FPolyFillMode = s.PolyFillMode;
+    FBrushOrigin = s.BrushOrigin;
+    FWindowOrg = s.WindowOrg;
     return true;
 }
 
 // --- pixel plumbing ------------------------------------------------------------------
 
 bool TCanvas::OpaqueBackground() const {
-    return BkMode_ == bkOpaque || (BkMode_ == bkAuto && Brush_.Style() == bsSolid);
+    return FBkMode == bkOpaque || (FBkMode == bkAuto && FBrush.Style() == bsSolid);
 }
 
 void TCanvas::Changed() {
@@ -345,12 +345,12 @@ void TCanvas::Changed() {
 
 void TCanvas::ApplyMask(const TMask& mask) {
     if (mask.Empty()) return;
-    const std::uint32_t pen = ColorToPixel32(Pen_.Color());
-    const std::uint32_t gap = ColorToPixel32(Brush_.Color());
-    const TPenMode mode = Pen_.Mode();
+    const std::uint32_t pen = ColorToPixel32(FPen.Color());
+    const std::uint32_t gap = ColorToPixel32(FBrush.Color());
+    const TPenMode mode = FPen.Mode();
     const TBrushSampler brush = MakeSampler(*this);
     for (int y = mask.Box.Top; y < mask.Box.Bottom; ++y) {
-        std::uint32_t* row = Surface_->Row(y);
+        std::uint32_t* row = FSurface->Row(y);
         for (int x = mask.Box.Left; x < mask.Box.Right; ++x) {
             std::uint32_t src;
             switch (mask.At(x, y)) {
@@ -372,9 +372,9 @@ void TCanvas::ApplyMask(const TMask& mask) {
 }
 
 void TCanvas::PenPath(TMask& mask, std::span<const TPoint> pts, bool closed) {
-    if (Pen_.Style() == psClear || pts.size() < 2 || mask.Empty()) return;
-    const int w = Pen_.Width();
-    const TDash dash = w == 1 ? DashOf(Pen_.Style()) : TDash{};
+    if (FPen.Style() == psClear || pts.size() < 2 || mask.Empty()) return;
+    const int w = FPen.Width();
+    const TDash dash = w == 1 ? DashOf(FPen.Style()) : TDash{};
     const bool gaps = dash.Count > 0 && OpaqueBackground();
     const TRect range = Inflated(mask.Box, w);
     long long offset = 0;
@@ -403,7 +403,7 @@ void TCanvas::PenPath(TMask& mask, std::span<const TPoint> pts, bool closed) {
 void TCanvas::FillSolid(const TRect& r, std::uint32_t pixel) {
     const TRect c = IntersectRect(r, SurfaceClip());
     for (int y = c.Top; y < c.Bottom; ++y)
-        std::fill(Surface_->Row(y) + c.Left, Surface_->Row(y) + c.Right, pixel);
+        std::fill(FSurface->Row(y) + c.Left, FSurface->Row(y) + c.Right, pixel);
 }
 
 void TCanvas::FillBrushRect(const TRect& r) {
@@ -411,7 +411,7 @@ void TCanvas::FillBrushRect(const TRect& r) {
     if (c.IsEmpty()) return;
     const TBrushSampler brush = MakeSampler(*this);
     for (int y = c.Top; y < c.Bottom; ++y) {
-        std::uint32_t* row = Surface_->Row(y);
+        std::uint32_t* row = FSurface->Row(y);
         for (int x = c.Left; x < c.Right; ++x) {
             std::uint32_t p;
             if (brush.Sample(x, y, p)) row[x] = p;
@@ -422,32 +422,32 @@ void TCanvas::FillBrushRect(const TRect& r) {
 // --- lines and shapes -------------------------------------------------------------------
 
 void TCanvas::MoveTo(int x, int y) {
-    PenPos_ = {x, y};
+    FPenPos = {x, y};
 }
 
 void TCanvas::LineTo(int x, int y) {
-    const TPoint from = PenPos_;
-    PenPos_ = {x, y};
+    const TPoint from = FPenPos;
+    FPenPos = {x, y};
     Polyline({from, TPoint{x, y}});
 }
 
 void TCanvas::Polyline(std::span<const TPoint> points) {
-    if (!Surface_ || points.size() < 2) return;
+    if (!FSurface || points.size() < 2) return;
     std::vector<TPoint> pts(points.size());
     std::transform(points.begin(), points.end(), pts.begin(),
                    [this](TPoint p) { return ToSurface(p.X, p.Y); });
-    TMask mask(IntersectRect(Inflated(PixelBounds(pts), Pen_.Width()), SurfaceClip()));
+    TMask mask(IntersectRect(Inflated(PixelBounds(pts), FPen.Width()), SurfaceClip()));
     PenPath(mask, pts, false);
     ApplyMask(mask);
     Changed();
 }
 
 void TCanvas::Polygon(std::span<const TPoint> points) {
-    if (!Surface_ || points.size() < 2) return;
+    if (!FSurface || points.size() < 2) return;
     std::vector<TPoint> pts(points.size());
     std::transform(points.begin(), points.end(), pts.begin(),
                    [this](TPoint p) { return ToSurface(p.X, p.Y); });
-    TMask mask(IntersectRect(Inflated(PixelBounds(pts), Pen_.Width()), SurfaceClip()));
+    TMask mask(IntersectRect(Inflated(PixelBounds(pts), FPen.Width()), SurfaceClip()));
     if (mask.Empty()) return;
     // Fill: pixel centres inside the outline, by the polygon fill mode.
     std::vector<std::pair<double, int>> cross;
@@ -467,7 +467,7 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
         int winding = 0;
         for (std::size_t k = 0; k + 1 < cross.size(); ++k) {
             winding += cross[k].second;
-            const bool inside = PolyFillMode_ == fmAlternate ? (k % 2) == 0 : winding != 0;
+            const bool inside = FPolyFillMode == fmAlternate ? (k % 2) == 0 : winding != 0;
             if (!inside) continue;
             const double xa = std::max(cross[k].first, static_cast<double>(mask.Box.Left) - 1);
             const double xb = std::min(cross[k + 1].first, static_cast<double>(mask.Box.Right) + 1);
@@ -483,17 +483,17 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     TRect r = Normalized(ToSurface(TRect{left, top, right, bottom}));
-    if (Pen_.Style() == psClear) {
+    if (FPen.Style() == psClear) {
         --r.Right;
         --r.Bottom;
     }
     if (r.IsEmpty()) return;
-    const int w = Pen_.Width();
+    const int w = FPen.Width();
     TMask mask(IntersectRect(Inflated(r, w), SurfaceClip()));
     if (mask.Empty()) return;
-    if (Pen_.Style() == psClear) {
+    if (FPen.Style() == psClear) {
         for (int y = mask.Box.Top; y < mask.Box.Bottom; ++y)
             for (int x = mask.Box.Left; x < mask.Box.Right; ++x)
                 if (r.Contains({x, y})) mask.Mark(x, y, TMask::BrushPx);
@@ -503,7 +503,7 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
             for (int x = mask.Box.Left; x < mask.Box.Right; ++x)
                 if (inner.Contains({x, y})) mask.Mark(x, y, TMask::BrushPx);
         TRect path = r;
-        if (Pen_.Style() == psInsideFrame && w > 1)
+        if (FPen.Style() == psInsideFrame && w > 1)
             path = {r.Left + w / 2, r.Top + w / 2, r.Right - (w - 1) / 2, r.Bottom - (w - 1) / 2};
         const TPoint corners[4] = {{path.Left, path.Top},
                                    {path.Right - 1, path.Top},
@@ -516,10 +516,10 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
 }
 
 template <class TInside> void TCanvas::DrawShape(TRect box, TInside inside) {
-    const int w = Pen_.Width();
+    const int w = FPen.Width();
     TMask mask(IntersectRect(Inflated(box, w), SurfaceClip()));
     if (mask.Empty()) return;
-    const bool pen = Pen_.Style() != psClear;
+    const bool pen = FPen.Style() != psClear;
     const TRect scan = IntersectRect(box, Inflated(mask.Box, w));
     for (int y = scan.Top; y < scan.Bottom; ++y) {
         for (int x = scan.Left; x < scan.Right; ++x) {
@@ -571,8 +571,8 @@ TRect ShapeBox(TRect box, const TPen& pen) {
 } // namespace
 
 void TCanvas::Ellipse(int left, int top, int right, int bottom) {
-    if (!Surface_) return;
-    const TRect box = ShapeBox(Normalized(ToSurface(TRect{left, top, right, bottom})), Pen_);
+    if (!FSurface) return;
+    const TRect box = ShapeBox(Normalized(ToSurface(TRect{left, top, right, bottom})), FPen);
     if (box.IsEmpty()) return;
     DrawShape(box, [box](int x, int y) {
         return InEllipse(box.Left, box.Top, box.Right, box.Bottom, x, y);
@@ -580,8 +580,8 @@ void TCanvas::Ellipse(int left, int top, int right, int bottom) {
 }
 
 void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, int cornerH) {
-    if (!Surface_) return;
-    const TRect box = ShapeBox(Normalized(ToSurface(TRect{left, top, right, bottom})), Pen_);
+    if (!FSurface) return;
+    const TRect box = ShapeBox(Normalized(ToSurface(TRect{left, top, right, bottom})), FPen);
     if (box.IsEmpty()) return;
     const int ew = std::min(std::abs(Clamp(cornerW)), box.Width());
     const int eh = std::min(std::abs(Clamp(cornerH)), box.Height());
@@ -606,13 +606,13 @@ void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, i
 }
 
 void TCanvas::FillRect(const TRect& r) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     FillBrushRect(ToSurface(r));
     Changed();
 }
 
 void TCanvas::FrameRect(const TRect& r) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     const TRect s = ToSurface(r);
     if (s.IsEmpty()) return;
     FillBrushRect({s.Left, s.Top, s.Right, s.Top + 1});
@@ -623,7 +623,7 @@ void TCanvas::FrameRect(const TRect& r) {
 }
 
 void TCanvas::DrawFocusRect(const TRect& r) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     const TRect s = ToSurface(r);
     if (s.IsEmpty()) return;
     TMask mask(IntersectRect(s, SurfaceClip()));
@@ -638,26 +638,26 @@ void TCanvas::DrawFocusRect(const TRect& r) {
     }
     // A checkerboard, inverted with the text colour on one square and the
     // brush colour on the other: drawing it twice restores the pixels.
-    const std::uint32_t text = ColorToPixel32(Font_.Color()) & 0xFFFFFFu;
-    const std::uint32_t back = ColorToPixel32(Brush_.Color()) & 0xFFFFFFu;
-    const int ox = Origin_.X + BrushOrigin_.X, oy = Origin_.Y + BrushOrigin_.Y;
+    const std::uint32_t text = ColorToPixel32(FFont.Color()) & 0xFFFFFFu;
+    const std::uint32_t back = ColorToPixel32(FBrush.Color()) & 0xFFFFFFu;
+    const int ox = FOrigin.X + FBrushOrigin.X, oy = FOrigin.Y + FBrushOrigin.Y;
     for (int y = mask.Box.Top; y < mask.Box.Bottom; ++y)
         for (int x = mask.Box.Left; x < mask.Box.Right; ++x)
             if (mask.At(x, y)) {
                 const bool even = Mod((x - ox) + (y - oy), 2) == 0;
-                Surface_->Row(y)[x] ^= even ? back : text;
+                FSurface->Row(y)[x] ^= even ? back : text;
             }
     Changed();
 }
 
 void TCanvas::PatBlt(const TRect& r, TRasterOp rop) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     const TRect c = IntersectRect(ToSurface(r), SurfaceClip());
     if (c.IsEmpty()) return;
     const TBrushSampler brush = MakeSampler(*this);
     const bool usesPattern = RopUsesPattern(rop);
     for (int y = c.Top; y < c.Bottom; ++y) {
-        std::uint32_t* row = Surface_->Row(y);
+        std::uint32_t* row = FSurface->Row(y);
         for (int x = c.Left; x < c.Right; ++x) {
             std::uint32_t pat = 0;
             if (usesPattern && !brush.Sample(x, y, pat)) continue;
@@ -668,7 +668,7 @@ void TCanvas::PatBlt(const TRect& r, TRasterOp rop) {
 }
 
 void TCanvas::DrawEdge(TRect& r, unsigned edge, unsigned flags) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     const bool flat = (flags & (BF_FLAT | BF_MONO)) != 0;
     struct TRing {
         TColor TopLeft, BottomRight;
@@ -712,7 +712,7 @@ void TCanvas::DrawEdge(TRect& r, unsigned edge, unsigned flags) {
     if ((flags & BF_MIDDLE) && !s.IsEmpty())
         FillSolid(s, ColorToPixel32(flat ? clWindow : clBtnFace));
     if (flags & BF_ADJUST) {
-        const int dx = WindowOrg_.X - Origin_.X, dy = WindowOrg_.Y - Origin_.Y;
+        const int dx = FWindowOrg.X - FOrigin.X, dy = FWindowOrg.Y - FOrigin.Y;
         r = OffsetRect(s, dx, dy);
     }
     Changed();
@@ -723,29 +723,29 @@ void TCanvas::DrawEdge(TRect& r, unsigned edge, unsigned flags) {
 TColor TCanvas::Pixels(int x, int y) const {
     const TPoint p = ToSurface(x, y);
     if (!SurfaceClip().Contains(p)) return -1;
-    return PixelToColor(Surface_->Pixel(p.X, p.Y));
+    return PixelToColor(FSurface->Pixel(p.X, p.Y));
 }
 
 void TCanvas::SetPixels(int x, int y, TColor c) {
     const TPoint p = ToSurface(x, y);
     if (!SurfaceClip().Contains(p)) return;
-    Surface_->Row(p.Y)[p.X] = ColorToPixel32(c);
+    FSurface->Row(p.Y)[p.X] = ColorToPixel32(c);
     Changed();
 }
 
 // --- text --------------------------------------------------------------------------------
 
 TTextMetric TCanvas::TextMetrics() const {
-    return TFontFace(Font_).Metrics();
+    return TFontFace(FFont).Metrics();
 }
 
 TSize TCanvas::TextExtent(std::string_view text) const {
-    const TFontFace face(Font_);
+    const TFontFace face(FFont);
     return {face.TextWidth(TextToU32(text)), face.Metrics().Height};
 }
 
 TSize TCanvas::TextExtent(std::u16string_view text) const {
-    const TFontFace face(Font_);
+    const TFontFace face(FFont);
     return {face.TextWidth(TextToU32(text)), face.Metrics().Height};
 }
 
@@ -753,10 +753,10 @@ void TCanvas::RenderText(std::u32string_view text, int x, int y, const TRect& cl
                          const std::vector<int>* underlined) {
     const TRect c = IntersectRect(clip, SurfaceClip());
     if (c.IsEmpty()) return;
-    const std::uint32_t color = ColorToPixel32(Font_.Color());
+    const std::uint32_t color = ColorToPixel32(FFont.Color());
     const TPoint at = ToSurface(x, y);
-    TSurface* surface = Surface_;
-    TFontFace(Font_).Render(
+    TSurface* surface = FSurface;
+    TFontFace(FFont).Render(
         text, at.X, at.Y,
         [&](int px, int py) {
             if (c.Contains({px, py})) surface->Row(py)[px] = color;
@@ -765,16 +765,16 @@ void TCanvas::RenderText(std::u32string_view text, int x, int y, const TRect& cl
 }
 
 void TCanvas::TextOut32(int x, int y, std::u32string_view text) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     x = Clamp(x);
     y = Clamp(y);
-    const TFontFace face(Font_);
+    const TFontFace face(FFont);
     const int w = face.TextWidth(text);
     if (OpaqueBackground())
         FillSolid(ToSurface(TRect{x, y, x + w, y + face.Metrics().Height}),
-                  ColorToPixel32(Brush_.Color()));
+                  ColorToPixel32(FBrush.Color()));
     RenderText(text, x, y, SurfaceClip(), nullptr);
-    PenPos_ = {x + w, y};
+    FPenPos = {x + w, y};
     Changed();
 }
 
@@ -786,11 +786,11 @@ void TCanvas::TextOut(int x, int y, std::u16string_view text) {
 }
 
 void TCanvas::TextRect32(const TRect& r, int x, int y, std::u32string_view text) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     x = Clamp(x);
     y = Clamp(y);
     const TRect s = ToSurface(r);
-    if (OpaqueBackground()) FillSolid(s, ColorToPixel32(Brush_.Color()));
+    if (OpaqueBackground()) FillSolid(s, ColorToPixel32(FBrush.Color()));
     RenderText(text, x, y, s, nullptr);
     Changed();
 }
@@ -804,7 +804,7 @@ void TCanvas::TextRect(const TRect& r, int x, int y, std::u16string_view text) {
 
 int TCanvas::DrawText32(std::u32string_view text, TRect& rect, unsigned format) {
     TRect r{Clamp(rect.Left), Clamp(rect.Top), Clamp(rect.Right), Clamp(rect.Bottom)};
-    const TFontFace face(Font_);
+    const TFontFace face(FFont);
     const TTextMetric m = face.Metrics();
     const int lineH = m.Height + ((format & DT_EXTERNALLEADING) ? m.ExternalLeading : 0);
     const std::vector<TTextLine> lines = LayoutText(face, text, r.Width(), format);
@@ -826,10 +826,10 @@ int TCanvas::DrawText32(std::u32string_view text, TRect& rect, unsigned format) 
     else if (single && (format & DT_BOTTOM))
         y = r.Bottom - lineH;
     const int firstY = y;
-    if (!Surface_) return total;
+    if (!FSurface) return total;
     const TRect clip = (format & DT_NOCLIP) ? SurfaceClip() : ToSurface(r);
     const bool opaque = OpaqueBackground();
-    const std::uint32_t back = ColorToPixel32(Brush_.Color());
+    const std::uint32_t back = ColorToPixel32(FBrush.Color());
     for (std::size_t i = 0; i < lines.size(); ++i, y += lineH) {
         // Like an edit control, a later line that would be cut at the bottom is left out.
         if ((format & DT_EDITCONTROL) && !single && i > 0 && y + lineH > r.Bottom) break;
@@ -859,7 +859,7 @@ int TCanvas::DrawText(std::u16string_view text, TRect& r, unsigned format) {
 
 void TCanvas::Blit(const TRect& destRect, const TSurface* src, const TRect& srcRect, TRasterOp rop,
                    bool transparent, std::uint32_t transparentRgb) {
-    if (!Surface_ || !src) return;
+    if (!FSurface || !src) return;
     // The destination is logical, like every other drawing coordinate.
     const TRect dest = ToSurface(destRect);
     const bool flipX = (dest.Width() < 0) != (srcRect.Width() < 0);
@@ -886,7 +886,7 @@ void TCanvas::Blit(const TRect& destRect, const TSurface* src, const TRect& srcR
         if (sy < avail.Top || sy >= avail.Bottom) continue;
         const std::uint32_t* srow =
             copy.data() + static_cast<std::ptrdiff_t>(sy - avail.Top) * avail.Width();
-        std::uint32_t* drow = Surface_->Row(y);
+        std::uint32_t* drow = FSurface->Row(y);
         for (int x = c.Left; x < c.Right; ++x) {
             long long ox = x - d.Left;
             if (flipX) ox = dw - 1 - ox;
@@ -908,24 +908,24 @@ void TCanvas::BitBlt(int x, int y, int w, int h, const TCanvas& src, int srcX, i
         PatBlt(TRect{x, y, x + w, y + h}, rop);
         return;
     }
-    Blit(TRect{x, y, x + w, y + h}, src.Surface_,
+    Blit(TRect{x, y, x + w, y + h}, src.FSurface,
          src.ToSurface(TRect{srcX, srcY, srcX + w, srcY + h}), rop, false, 0);
     Changed();
 }
 
 void TCanvas::StretchBlt(const TRect& dest, const TCanvas& src, const TRect& srcRect,
                          TRasterOp rop) {
-    Blit(dest, src.Surface_, src.ToSurface(srcRect), rop, false, 0);
+    Blit(dest, src.FSurface, src.ToSurface(srcRect), rop, false, 0);
     Changed();
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& src, const TRect& srcRect) {
-    StretchBlt(dest, src, srcRect, CopyMode_);
+    StretchBlt(dest, src, srcRect, FCopyMode);
 }
 
 void TCanvas::TransparentBlt(const TRect& dest, const TCanvas& src, const TRect& srcRect,
                              TColor transparent) {
-    Blit(dest, src.Surface_, src.ToSurface(srcRect), SRCCOPY, true,
+    Blit(dest, src.FSurface, src.ToSurface(srcRect), SRCCOPY, true,
          ColorToPixel32(transparent) & 0xFFFFFFu);
     Changed();
 }
@@ -941,12 +941,12 @@ void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
         Blit(dest, &bitmap.Surface(), all, SRCCOPY, true,
              ColorToPixel32(bitmap.TransparentColor()) & 0xFFFFFFu);
     else
-        Blit(dest, &bitmap.Surface(), all, CopyMode_, false, 0);
+        Blit(dest, &bitmap.Surface(), all, FCopyMode, false, 0);
     Changed();
 }
 
 void TCanvas::DrawSurface(int x, int y, const TSurface& src, const std::uint8_t* mask) {
-    if (!Surface_) return;
+    if (!FSurface) return;
     const TPoint at = ToSurface(x, y);
     const TRect c =
         IntersectRect(TRect{at.X, at.Y, at.X + src.Width, at.Y + src.Height}, SurfaceClip());
@@ -957,7 +957,7 @@ void TCanvas::DrawSurface(int x, int y, const TSurface& src, const std::uint8_t*
             const std::size_t i =
                 static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.Width) +
                 static_cast<std::size_t>(sx);
-            if (!mask || mask[i]) Surface_->Row(py)[px] = src.Pixels[i];
+            if (!mask || mask[i]) FSurface->Row(py)[px] = src.Pixels[i];
         }
     }
     Changed();

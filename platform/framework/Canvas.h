@@ -58,31 +58,31 @@ public:
     // the window origin, the brush origin, the pen position and the saved
     // states; pen, brush and font stay. Attach(nullptr, {}, {}) detaches.
     void Attach(TSurface* surface, TPoint origin, TRect clip);
-    TSurface* Surface() const { return Surface_; }
-    TPoint Origin() const { return Origin_; }
+    TSurface* Surface() const { return FSurface; }
+    TPoint Origin() const { return FOrigin; }
 
-    TPen& Pen() { return Pen_; }
-    const TPen& Pen() const { return Pen_; }
-    TBrush& Brush() { return Brush_; }
-    const TBrush& Brush() const { return Brush_; }
-    TFont& Font() { return Font_; }
-    const TFont& Font() const { return Font_; }
+    TPen& Pen() { return FPen; }
+    const TPen& Pen() const { return FPen; }
+    TBrush& Brush() { return FBrush; }
+    const TBrush& Brush() const { return FBrush; }
+    TFont& Font() { return FFont; }
+    const TFont& Font() const { return FFont; }
 
-    TPoint PenPos() const { return PenPos_; }
-    void SetPenPos(TPoint p) { PenPos_ = p; }
-    TBkMode BkMode() const { return BkMode_; }
-    void SetBkMode(TBkMode v) { BkMode_ = v; }
-    TRasterOp CopyMode() const { return CopyMode_; }
-    void SetCopyMode(TRasterOp v) { CopyMode_ = v; }
-    TFillMode PolyFillMode() const { return PolyFillMode_; }
-    void SetPolyFillMode(TFillMode v) { PolyFillMode_ = v; }
+    TPoint PenPos() const { return FPenPos; }
+    void SetPenPos(TPoint p) { FPenPos = p; }
+    TBkMode BkMode() const { return FBkMode; }
+    void SetBkMode(TBkMode v) { FBkMode = v; }
+    TRasterOp CopyMode() const { return FCopyMode; }
+    void SetCopyMode(TRasterOp v) { FCopyMode = v; }
+    TFillMode PolyFillMode() const { return FPolyFillMode; }
+    void SetPolyFillMode(TFillMode v) { FPolyFillMode = v; }
     // Where pattern brushes start, in canvas pixels (not moved by the window origin).
-    TPoint BrushOrigin() const { return BrushOrigin_; }
-    void SetBrushOrigin(TPoint p) { BrushOrigin_ = p; }
+    TPoint BrushOrigin() const { return FBrushOrigin; }
+    void SetBrushOrigin(TPoint p) { FBrushOrigin = p; }
     // The logical point drawn at the canvas's (0, 0); all drawing
     // coordinates are logical.
-    TPoint WindowOrg() const { return WindowOrg_; }
-    void SetWindowOrg(TPoint p) { WindowOrg_ = p; }
+    TPoint WindowOrg() const { return FWindowOrg; }
+    void SetWindowOrg(TPoint p) { FWindowOrg = p; }
 
     // Clipping, in logical coordinates. ClipRect is what can be drawn on.
     TRect ClipRect() const;
@@ -155,9 +155,9 @@ public:
     // leaving out those whose `mask` byte (one per pixel) is 0.
     void DrawSurface(int x, int y, const TSurface& src, const std::uint8_t* mask = nullptr);
 
-    void Lock() { Mutex_.lock(); }
-    bool TryLock() { return Mutex_.try_lock(); }
-    void Unlock() { Mutex_.unlock(); }
+    void Lock() { FMutex.lock(); }
+    bool TryLock() { return FMutex.try_lock(); }
+    void Unlock() { FMutex.unlock(); }
 
 private:
     struct TSaved;
@@ -182,35 +182,35 @@ private:
     void Blit(const TRect& dest, const TSurface* src, const TRect& srcRect, TRasterOp rop,
               bool transparent, std::uint32_t transparentRgb);
 
-    TSurface* Surface_ = nullptr;
-    TPoint Origin_;
-    TRect AttachClip_;
-    bool HasUserClip_ = false;
-    TRect UserClip_; // surface coordinates
-    TPen Pen_;
-    TBrush Brush_;
-    TFont Font_;
-    TPoint PenPos_;
-    TBkMode BkMode_ = bkAuto;
-    TRasterOp CopyMode_ = SRCCOPY;
-    TFillMode PolyFillMode_ = fmAlternate;
-    TPoint BrushOrigin_;
-    TPoint WindowOrg_;
-    std::vector<TSaved> Saved_;
-    std::recursive_mutex Mutex_;
+    TSurface* FSurface = nullptr;
+    TPoint FOrigin;
+    TRect FAttachClip;
+    bool FHasUserClip = false;
+    TRect FUserClip; // surface coordinates
+    TPen FPen;
+    TBrush FBrush;
+    TFont FFont;
+    TPoint FPenPos;
+    TBkMode FBkMode = bkAuto;
+    TRasterOp FCopyMode = SRCCOPY;
+    TFillMode FPolyFillMode = fmAlternate;
+    TPoint FBrushOrigin;
+    TPoint FWindowOrg;
+    std::vector<TSaved> FSaved;
+    std::recursive_mutex FMutex;
 };
 
 // Restores a canvas's drawing state on every way out of a scope.
 class TCanvasStateSaver {
 public:
-    explicit TCanvasStateSaver(TCanvas& canvas) : Canvas_(canvas), Level_(canvas.SaveState()) {}
-    ~TCanvasStateSaver() { Canvas_.RestoreState(Level_); }
+    explicit TCanvasStateSaver(TCanvas& canvas) : FCanvas(canvas), FLevel(canvas.SaveState()) {}
+    ~TCanvasStateSaver() { FCanvas.RestoreState(FLevel); }
     TCanvasStateSaver(const TCanvasStateSaver&) = delete;
     TCanvasStateSaver& operator=(const TCanvasStateSaver&) = delete;
 
 private:
-    TCanvas& Canvas_;
-    int Level_;
+    TCanvas& FCanvas;
+    int FLevel;
 };
 
 } // namespace fw

@@ -28,17 +28,17 @@ int FontScaleForHeight(int height) {
 }
 
 TFontFace::TFontFace(int scale, TFontStyles style)
-    : Scale_(std::clamp(scale, 1, 64)), Style_(static_cast<TFontStyles>(style & 0x0F)) {}
+    : FScale(std::clamp(scale, 1, 64)), FStyle(static_cast<TFontStyles>(style & 0x0F)) {}
 
 TFontFace::TFontFace(const TFont& font)
     : TFontFace(FontScaleForHeight(font.Height()), font.Style()) {}
 
 TTextMetric TFontFace::Metrics() const {
     TTextMetric m;
-    m.Height = CellHeight * Scale_;
-    m.Ascent = CellAscent * Scale_;
+    m.Height = CellHeight * FScale;
+    m.Ascent = CellAscent * FScale;
     m.Descent = m.Height - m.Ascent;
-    m.InternalLeading = GlyphTop * Scale_;
+    m.InternalLeading = GlyphTop * FScale;
     m.ExternalLeading = 0;
     m.AveCharWidth = CharWidth(U'x');
     m.MaxCharWidth = m.AveCharWidth;
@@ -47,7 +47,7 @@ TTextMetric TFontFace::Metrics() const {
 }
 
 int TFontFace::CharWidth(char32_t) const {
-    return ((Style_ & fsBold) ? 7 : 6) * Scale_;
+    return ((FStyle & fsBold) ? 7 : 6) * FScale;
 }
 
 int TFontFace::TextWidth(std::u32string_view text) const {
@@ -61,10 +61,10 @@ std::size_t TFontFace::FitCount(std::u32string_view text, int width) const {
 
 void TFontFace::Render(std::u32string_view text, int x, int y, const TPlot& plot,
                        const std::vector<int>* underlined) const {
-    const int s = Scale_;
+    const int s = FScale;
     const int advance = CharWidth(U'x');
-    const bool bold = (Style_ & fsBold) != 0;
-    const bool italic = (Style_ & fsItalic) != 0;
+    const bool bold = (FStyle & fsBold) != 0;
+    const bool italic = (FStyle & fsItalic) != 0;
     auto block = [&](int px, int py) {
         for (int dy = 0; dy < s; ++dy)
             for (int dx = 0; dx < s; ++dx)
@@ -89,8 +89,8 @@ void TFontFace::Render(std::u32string_view text, int x, int y, const TPlot& plot
         }
         const bool marked = underlined && std::find(underlined->begin(), underlined->end(),
                                                     static_cast<int>(i)) != underlined->end();
-        if ((Style_ & fsUnderline) || marked) bar(cx, UnderlineRow);
-        if (Style_ & fsStrikeOut) bar(cx, StrikeOutRow);
+        if ((FStyle & fsUnderline) || marked) bar(cx, UnderlineRow);
+        if (FStyle & fsStrikeOut) bar(cx, StrikeOutRow);
     }
 }
 

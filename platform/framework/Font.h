@@ -40,8 +40,8 @@ public:
     TFontFace(int scale, TFontStyles style);
     explicit TFontFace(const TFont& font);
 
-    int Scale() const { return Scale_; }
-    TFontStyles Style() const { return Style_; }
+    int Scale() const { return FScale; }
+    TFontStyles Style() const { return FStyle; }
     TTextMetric Metrics() const;
     int CharWidth(char32_t c) const;
     int TextWidth(std::u32string_view text) const;
@@ -56,8 +56,8 @@ public:
                 const std::vector<int>* underlined = nullptr) const;
 
 private:
-    int Scale_ = 1;
-    TFontStyles Style_ = 0;
+    int FScale = 1;
+    TFontStyles FStyle = 0;
 };
 
 // Text comes in as 8-bit (each byte one character, Latin-1) or UTF-16; a

@@ -138,36 +138,36 @@ void TPen::Changed() {
 }
 
 void TPen::SetColor(TColor v) {
-    if (Color_ == v) return;
-    Color_ = v;
+    if (FColor == v) return;
+    FColor = v;
     Changed();
 }
 
 void TPen::SetWidth(int v) {
     if (v < 1) v = 1;
-    if (Width_ == v) return;
-    Width_ = v;
+    if (FWidth == v) return;
+    FWidth = v;
     Changed();
 }
 
 void TPen::SetStyle(TPenStyle v) {
-    if (Style_ == v) return;
-    Style_ = v;
+    if (FStyle == v) return;
+    FStyle = v;
     Changed();
 }
 
 void TPen::SetMode(TPenMode v) {
-    if (Mode_ == v) return;
-    Mode_ = v;
+    if (FMode == v) return;
+    FMode = v;
     Changed();
 }
 
 void TPen::Assign(const TPen& other) {
     if (this == &other) return;
-    Color_ = other.Color_;
-    Width_ = other.Width_;
-    Style_ = other.Style_;
-    Mode_ = other.Mode_;
+    FColor = other.FColor;
+    FWidth = other.FWidth;
+    FStyle = other.FStyle;
+    FMode = other.FMode;
     Changed();
 }
 
@@ -178,44 +178,44 @@ void TBrush::Changed() {
 }
 
 void TBrush::SetColor(TColor v) {
-    if (Color_ == v) return;
-    Color_ = v;
+    if (FColor == v) return;
+    FColor = v;
     Changed();
 }
 
 void TBrush::SetStyle(TBrushStyle v) {
-    if (Style_ == v) return;
-    Style_ = v;
+    if (FStyle == v) return;
+    FStyle = v;
     Changed();
 }
 
 void TBrush::SetBitmap(TBitmap* v) {
-    if (Bitmap_ == v && !HasPattern_) return;
-    Bitmap_ = v;
-    HasPattern_ = false;
+    if (FBitmap == v && !FHasPattern) return;
+    FBitmap = v;
+    FHasPattern = false;
     Changed();
 }
 
 void TBrush::SetPattern(const TPattern8& rows) {
-    Bitmap_ = nullptr;
-    HasPattern_ = true;
-    Pattern_ = rows;
+    FBitmap = nullptr;
+    FHasPattern = true;
+    FPattern = rows;
     Changed();
 }
 
 void TBrush::ClearPattern() {
-    if (!HasPattern_) return;
-    HasPattern_ = false;
+    if (!FHasPattern) return;
+    FHasPattern = false;
     Changed();
 }
 
 void TBrush::Assign(const TBrush& other) {
     if (this == &other) return;
-    Color_ = other.Color_;
-    Style_ = other.Style_;
-    Bitmap_ = other.Bitmap_;
-    HasPattern_ = other.HasPattern_;
-    Pattern_ = other.Pattern_;
+    FColor = other.FColor;
+    FStyle = other.FStyle;
+    FBitmap = other.FBitmap;
+    FHasPattern = other.FHasPattern;
+    FPattern = other.FPattern;
     Changed();
 }
 
@@ -245,16 +245,16 @@ void TFont::Changed() {
 }
 
 void TFont::SetName(const std::string& v) {
-    if (Name_ == v) return;
-    Name_ = v;
+    if (FName == v) return;
+    FName = v;
     Changed();
 }
 
 int TFont::Size() const {
     // Rounded the way the platform converts between points and pixels.
-    const int h = Height_ < 0 ? -Height_ : Height_;
+    const int h = FHeight < 0 ? -FHeight : FHeight;
     const int size = (h * 72 + ScreenPixelsPerInch / 2) / ScreenPixelsPerInch;
-    return Height_ < 0 ? size : -size;
+    return FHeight < 0 ? size : -size;
 }
 
 void TFont::SetSize(int v) {
@@ -264,36 +264,36 @@ void TFont::SetSize(int v) {
 }
 
 void TFont::SetHeight(int v) {
-    if (Height_ == v) return;
-    Height_ = v;
+    if (FHeight == v) return;
+    FHeight = v;
     Changed();
 }
 
 void TFont::SetStyle(TFontStyles v) {
     v &= 0x0F;
-    if (Style_ == v) return;
-    Style_ = v;
+    if (FStyle == v) return;
+    FStyle = v;
     Changed();
 }
 
 void TFont::SetColor(TColor v) {
-    if (Color_ == v) return;
-    Color_ = v;
+    if (FColor == v) return;
+    FColor = v;
     Changed();
 }
 
 void TFont::Assign(const TFont& other) {
     if (this == &other) return;
-    Name_ = other.Name_;
-    Height_ = other.Height_;
-    Style_ = other.Style_;
-    Color_ = other.Color_;
+    FName = other.FName;
+    FHeight = other.FHeight;
+    FStyle = other.FStyle;
+    FColor = other.FColor;
     Changed();
 }
 
 bool TFont::SameAs(const TFont& other) const {
-    return Name_ == other.Name_ && Height_ == other.Height_ && Style_ == other.Style_ &&
-           Color_ == other.Color_;
+    return FName == other.FName && FHeight == other.FHeight && FStyle == other.FStyle &&
+           FColor == other.FColor;
 }
 
 } // namespace fw

@@ -123,23 +123,23 @@ class TPen {
 public:
     TNotifyEvent OnChange;
 
-    TColor Color() const { return Color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor v);
-    int Width() const { return Width_; }
+    int Width() const { return FWidth; }
     void SetWidth(int v); // below 1 counts as 1
-    TPenStyle Style() const { return Style_; }
+    TPenStyle Style() const { return FStyle; }
     void SetStyle(TPenStyle v);
-    TPenMode Mode() const { return Mode_; }
+    TPenMode Mode() const { return FMode; }
     void SetMode(TPenMode v);
     // Copies the values, not the handler.
     void Assign(const TPen& other);
 
 private:
     void Changed();
-    TColor Color_ = clBlack;
-    int Width_ = 1;
-    TPenStyle Style_ = psSolid;
-    TPenMode Mode_ = pmCopy;
+    TColor FColor = clBlack;
+    int FWidth = 1;
+    TPenStyle FStyle = psSolid;
+    TPenMode FMode = pmCopy;
 };
 
 // --- Brush -------------------------------------------------------------------
@@ -163,31 +163,31 @@ class TBrush {
 public:
     TNotifyEvent OnChange;
 
-    TColor Color() const { return Color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor v);
-    TBrushStyle Style() const { return Style_; }
+    TBrushStyle Style() const { return FStyle; }
     void SetStyle(TBrushStyle v);
     // A picture that is tiled from the brush origin instead of the colour
     // (not owned; the caller keeps it alive while it is set). A monochrome
     // picture paints its black pixels in the canvas text colour (the font
     // colour) and its white pixels in the brush colour.
-    TBitmap* Bitmap() const { return Bitmap_; }
+    TBitmap* Bitmap() const { return FBitmap; }
     void SetBitmap(TBitmap* v);
     // A monochrome 8x8 pattern: set bits paint in the brush colour, clear
     // bits in the canvas text colour. Clears any Bitmap().
-    bool HasPattern() const { return HasPattern_; }
-    const TPattern8& Pattern() const { return Pattern_; }
+    bool HasPattern() const { return FHasPattern; }
+    const TPattern8& Pattern() const { return FPattern; }
     void SetPattern(const TPattern8& rows);
     void ClearPattern();
     void Assign(const TBrush& other);
 
 private:
     void Changed();
-    TColor Color_ = clWhite;
-    TBrushStyle Style_ = bsSolid;
-    TBitmap* Bitmap_ = nullptr;
-    bool HasPattern_ = false;
-    TPattern8 Pattern_{};
+    TColor FColor = clWhite;
+    TBrushStyle FStyle = bsSolid;
+    TBitmap* FBitmap = nullptr;
+    bool FHasPattern = false;
+    TPattern8 FPattern{};
 };
 
 // The 8x8 hatch pattern of a hatched brush style (set bits are the lines).
@@ -210,27 +210,27 @@ public:
     TNotifyEvent OnChange;
 
     // The built-in typeface draws every name the same way; the name is kept.
-    const std::string& Name() const { return Name_; }
+    const std::string& Name() const { return FName; }
     void SetName(const std::string& v);
     // Points; Height is the pixel height, negative for the em height the
     // way the platform stores it (Height = -Size * 96 / 72).
     int Size() const;
     void SetSize(int v);
-    int Height() const { return Height_; }
+    int Height() const { return FHeight; }
     void SetHeight(int v);
-    TFontStyles Style() const { return Style_; }
+    TFontStyles Style() const { return FStyle; }
     void SetStyle(TFontStyles v);
-    TColor Color() const { return Color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor v);
     void Assign(const TFont& other);
     bool SameAs(const TFont& other) const;
 
 private:
     void Changed();
-    std::string Name_ = "Default";
-    int Height_ = -11; // 8 points
-    TFontStyles Style_ = 0;
-    TColor Color_ = clWindowText;
+    std::string FName = "Default";
+    int FHeight = -11; // 8 points
+    TFontStyles FStyle = 0;
+    TColor FColor = clWindowText;
 };
 
 // --- Raster operations of block copies -----------------------------------------

@@ -27,8 +27,8 @@ constexpr std::uint32_t GreyThreshold = 192;
 } // namespace
 
 TImageList::TImageList(TComponent* AOwner, int width, int height)
-    : TComponent(AOwner), Width_(std::clamp(width, 1, MaxBitmapSide)),
-      Height_(std::clamp(height, 1, MaxBitmapSide)) {}
+    : TComponent(AOwner), FWidth(std::clamp(width, 1, MaxBitmapSide)),
+      FHeight(std::clamp(height, 1, MaxBitmapSide)) {}
 
 void TImageList::Changed() {
     if (OnChange) OnChange(this);
@@ -37,23 +37,23 @@ void TImageList::Changed() {
 void TImageList::SetSize(int width, int height) {
     width = std::clamp(width, 1, MaxBitmapSide);
     height = std::clamp(height, 1, MaxBitmapSide);
-    if (width == Width_ && height == Height_) return;
-    Width_ = width;
-    Height_ = height;
-    Images_.clear();
+    if (width == FWidth && height == FHeight) return;
+    FWidth = width;
+    FHeight = height;
+    FImages.clear();
     Changed();
 }
 
 TImageList::TImage TImageList::Cut(const TBitmap& image, const TBitmap* mask, int cell,
                                    TColor maskColor) const {
     TImage img;
-    img.Pixels.SetSize(Width_, Height_, 0xFF000000u);
-    img.Mask.assign(static_cast<std::size_t>(Width_) * static_cast<std::size_t>(Height_), 0);
+    img.Pixels.SetSize(FWidth, FHeight, 0xFF000000u);
+    img.Mask.assign(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), 0);
     const std::uint32_t key = ColorToPixel32(maskColor) & 0xFFFFFFu;
-    const int x0 = cell * Width_;
-    const int rows = std::min(Height_, image.Height());
+    const int x0 = cell * FWidth;
+    const int rows = std::min(FHeight, image.Height());
     for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < Width_; ++x) {
+        for (int x = 0; x < FWidth; ++x) {
             const int sx = x0 + x;
             if (sx >= image.Width()) continue;
             const std::uint32_t p = image.Surface().Pixel(sx, y);
@@ -62,7 +62,7 @@ TImageList::TImage TImageList::Cut(const TBitmap& image, const TBitmap* mask, in
                 shows = Luma(mask->Surface().Pixel(sx, y)) < 128;
             if (maskColor != clNone && (p & 0xFFFFFFu) == key) shows = false;
             img.Pixels.Row(y)[x] = p;
-            img.Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width_) +
+            img.Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(FWidth) +
                      static_cast<std::size_t>(x)] = shows ? 1 : 0;
         }
     }
@@ -70,70 +70,70 @@ TImageList::TImage TImageList::Cut(const TBitmap& image, const TBitmap* mask, in
 }
 
 int TImageList::Add(const TBitmap& image, const TBitmap* mask) {
-    const int cells = image.Width() / Width_;
+    const int cells = image.Width() / FWidth;
     if (cells <= 0 || image.Height() <= 0) return -1;
     const int first = Count();
     for (int i = 0; i < cells; ++i)
-        Images_.push_back(Cut(image, mask, i, clNone));
+        FImages.push_back(Cut(image, mask, i, clNone));
     Changed();
     return first;
 }
 
 int TImageList::AddMasked(const TBitmap& image, TColor maskColor) {
-    const int cells = image.Width() / Width_;
+    const int cells = image.Width() / FWidth;
     if (cells <= 0 || image.Height() <= 0) return -1;
     const int first = Count();
     for (int i = 0; i < cells; ++i)
-        Images_.push_back(Cut(image, nullptr, i, maskColor));
+        FImages.push_back(Cut(image, nullptr, i, maskColor));
     Changed();
     return first;
 }
 
 void TImageList::Replace(int index, const TBitmap& image, const TBitmap* mask) {
     if (index < 0 || index >= Count()) return;
-    Images_[static_cast<std::size_t>(index)] = Cut(image, mask, 0, clNone);
+    FImages[static_cast<std::size_t>(index)] = Cut(image, mask, 0, clNone);
     Changed();
 }
 
 void TImageList::Delete(int index) {
     if (index < 0 || index >= Count()) return;
-    Images_.erase(Images_.begin() + index);
+    FImages.erase(FImages.begin() + index);
     Changed();
 }
 
 void TImageList::Clear() {
-    if (Images_.empty()) return;
-    Images_.clear();
+    if (FImages.empty()) return;
+    FImages.clear();
     Changed();
 }
 
 bool TImageList::Shows(int index, int x, int y) const {
-    if (index < 0 || index >= Count() || x < 0 || y < 0 || x >= Width_ || y >= Height_)
+    if (index < 0 || index >= Count() || x < 0 || y < 0 || x >= FWidth || y >= FHeight)
         return false;
-    return Images_[static_cast<std::size_t>(index)]
-               .Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width_) +
+    return FImages[static_cast<std::size_t>(index)]
+               .Mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(FWidth) +
                      static_cast<std::size_t>(x)] != 0;
 }
 
 void TImageList::GetBitmap(int index, TBitmap& out) const {
     if (index < 0 || index >= Count()) return;
-    const TImage& img = Images_[static_cast<std::size_t>(index)];
-    out.SetSize(Width_, Height_);
+    const TImage& img = FImages[static_cast<std::size_t>(index)];
+    out.SetSize(FWidth, FHeight);
     TSurface pixels = img.Pixels;
-    const std::uint32_t back = ColorToPixel32(BkColor_ == clNone ? clWhite : BkColor_);
+    const std::uint32_t back = ColorToPixel32(FBkColor == clNone ? clWhite : FBkColor);
     for (std::size_t i = 0; i < img.Mask.size(); ++i)
         if (!img.Mask[i]) pixels.Pixels[i] = back;
     out.Canvas().DrawSurface(0, 0, pixels);
 }
 
 void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) const {
-    Draw(canvas, x, y, index, DrawingStyle_, itImage, enabled);
+    Draw(canvas, x, y, index, FDrawingStyle, itImage, enabled);
 }
 
 void TImageList::Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle style,
                       TImageType type, bool enabled) const {
     if (index < 0 || index >= Count()) return;
-    const TImage& img = Images_[static_cast<std::size_t>(index)];
+    const TImage& img = FImages[static_cast<std::size_t>(index)];
     TSurface pixels = img.Pixels;
     std::vector<std::uint8_t> mask = img.Mask;
 
@@ -143,9 +143,9 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle st
         for (std::size_t i = 0; i < mask.size(); ++i)
             dark[i] = mask[i] && Luma(pixels.Pixels[i]) < GreyThreshold;
         TSurface flat;
-        flat.SetSize(Width_, Height_, ColorToPixel32(clBtnHighlight));
+        flat.SetSize(FWidth, FHeight, ColorToPixel32(clBtnHighlight));
         canvas.DrawSurface(x + 1, y + 1, flat, dark.data());
-        flat.SetSize(Width_, Height_, ColorToPixel32(clBtnShadow));
+        flat.SetSize(FWidth, FHeight, ColorToPixel32(clBtnShadow));
         canvas.DrawSurface(x, y, flat, dark.data());
         return;
     }
@@ -157,13 +157,13 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle st
     }
     if (style == dsFocus || style == dsSelected) {
         const std::uint32_t blend =
-            ColorToPixel32(BlendColor_ == clNone ? clHighlight : BlendColor_);
+            ColorToPixel32(FBlendColor == clNone ? clHighlight : FBlendColor);
         const std::uint32_t weight = style == dsFocus ? 3 : 2;
         for (std::size_t i = 0; i < mask.size(); ++i)
             if (mask[i]) pixels.Pixels[i] = Mix4(pixels.Pixels[i], blend, weight);
     }
-    if (style != dsTransparent && BkColor_ != clNone) {
-        const std::uint32_t back = ColorToPixel32(BkColor_);
+    if (style != dsTransparent && FBkColor != clNone) {
+        const std::uint32_t back = ColorToPixel32(FBkColor);
         for (std::size_t i = 0; i < mask.size(); ++i)
             if (!mask[i]) {
                 pixels.Pixels[i] = back;

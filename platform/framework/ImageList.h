@@ -31,21 +31,21 @@ public:
     explicit TImageList(TComponent* AOwner = nullptr, int width = 16, int height = 16);
     TImageList(int width, int height) : TImageList(nullptr, width, height) {}
 
-    int Width() const { return Width_; }
-    int Height() const { return Height_; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
     // Changing the size drops every image.
     void SetSize(int width, int height);
-    void SetWidth(int v) { SetSize(v, Height_); }
-    void SetHeight(int v) { SetSize(Width_, v); }
-    int Count() const { return static_cast<int>(Images_.size()); }
+    void SetWidth(int v) { SetSize(v, FHeight); }
+    void SetHeight(int v) { SetSize(FWidth, v); }
+    int Count() const { return static_cast<int>(FImages.size()); }
 
-    TColor BkColor() const { return BkColor_; }
-    void SetBkColor(TColor v) { BkColor_ = v; }
+    TColor BkColor() const { return FBkColor; }
+    void SetBkColor(TColor v) { FBkColor = v; }
     // clNone blends with the system highlight colour.
-    TColor BlendColor() const { return BlendColor_; }
-    void SetBlendColor(TColor v) { BlendColor_ = v; }
-    TDrawingStyle DrawingStyle() const { return DrawingStyle_; }
-    void SetDrawingStyle(TDrawingStyle v) { DrawingStyle_ = v; }
+    TColor BlendColor() const { return FBlendColor; }
+    void SetBlendColor(TColor v) { FBlendColor = v; }
+    TDrawingStyle DrawingStyle() const { return FDrawingStyle; }
+    void SetDrawingStyle(TDrawingStyle v) { FDrawingStyle = v; }
 
     // Cuts `image` into Width()-wide cells from the left (image.Width() /
     // Width() of them) and appends them; rows below the image are
@@ -79,12 +79,12 @@ private:
     TImage Cut(const TBitmap& image, const TBitmap* mask, int cell, TColor maskColor) const;
     void Changed();
 
-    int Width_;
-    int Height_;
-    TColor BkColor_ = clNone;
-    TColor BlendColor_ = clNone;
-    TDrawingStyle DrawingStyle_ = dsNormal;
-    std::vector<TImage> Images_;
+    int FWidth;
+    int FHeight;
+    TColor FBkColor = clNone;
+    TColor FBlendColor = clNone;
+    TDrawingStyle FDrawingStyle = dsNormal;
+    std::vector<TImage> FImages;
 };
 
 } // namespace fw

@@ -8,6 +8,7 @@
 #include "LazyTreeDragImage.h"
 #include "LazyTreeOptions.h"
 #include "Messages.h"
+#include "Streams.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -136,11 +137,7 @@ using TLTAdvancedHeaderPaintEvent = std::function<void(
 using TLTGetHeaderCursorEvent = std::function<void(TLTHeader* Sender, fw::TCursor& Cursor)>;
 using TLTColumnResizeEvent = std::function<void(TLTHeader* Sender, TColumnIndex Column)>;
 
-// Raised when a stream ends early or holds impossible values.
-class EReadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using fw::EReadError;
 
 // Little-endian byte output for the header stream.
 class TLTWriter {

@@ -458,9 +458,9 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         }
         break;
     case fw::VK_SPACE:
-        if ((MiscOptions() & toCheckSupport) && FFocusedNode && FFocusedNode->CheckType != ctNone &&
-            !InState(tsKeyCheckPending) && !InState(tsMouseCheckPending) &&
-            !(FFocusedNode->States & vsDisabled)) {
+        if ((MiscOptions() & toCheckSupport) && FFocusedNode &&
+            FFocusedNode->CheckType != TCheckType::ctNone && !InState(tsKeyCheckPending) &&
+            !InState(tsMouseCheckPending) && !(FFocusedNode->States & vsDisabled)) {
             TCheckState Next =
                 DetermineNextCheckState(FFocusedNode->CheckType, FFocusedNode->CheckState);
             if (DoChecking(FFocusedNode, Next)) {
@@ -787,31 +787,31 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
                                    : (HeaderUseColumns() ? Header()->Columns().TotalWidth()
                                                          : static_cast<int>(FRangeX));
         int New = Offset;
-        switch (Message.WParam & 0xFFFF) {
-        case 0: // line up
+        switch (static_cast<int>(Message.WParam & 0xFFFF)) {
+        case fw::SB_LINEUP:
             New = Offset + Line;
             break;
-        case 1: // line down
+        case fw::SB_LINEDOWN:
             New = Offset - Line;
             break;
-        case 2: // page up
+        case fw::SB_PAGEUP:
             New = Offset + Page;
             break;
-        case 3: // page down
+        case fw::SB_PAGEDOWN:
             New = Offset - Page;
             break;
-        case 4: // thumb position
-        case 5: // thumb track
+        case fw::SB_THUMBPOSITION:
+        case fw::SB_THUMBTRACK:
             DoStateChange({tsThumbTracking});
             New = -static_cast<int>((Message.WParam >> 16) & 0xFFFF);
             break;
-        case 6: // top
+        case fw::SB_TOP:
             New = 0;
             break;
-        case 7: // bottom
+        case fw::SB_BOTTOM:
             New = -Range;
             break;
-        case 8: // end of scroll
+        case fw::SB_ENDSCROLL:
             DoStateChange({}, {tsThumbTracking});
             if (Vertical)
                 UpdateScrollBars(true);

@@ -681,7 +681,8 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
             if (PaintOptions() & toShowRoot) ++Level;
             Left += Level * static_cast<int>(FIndent);
         }
-        if ((MiscOptions() & toCheckSupport) && Node->CheckType != ctNone) Left += 16 + 2;
+        if ((MiscOptions() & toCheckSupport) && Node->CheckType != TCheckType::ctNone)
+            Left += 16 + 2;
         int Width = DoGetNodeWidth(Node, Column, Canvas());
         R.Left = Left;
         R.Right = Unclipped ? Left + Width : std::min(Left + Width, R.Right);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "Canvas.h"
+#include "Controls.h"
 #include "Graphics.h"
+#include "Menus.h"
 #include "Messages.h"
 #include "Types.h"
 
@@ -17,31 +19,13 @@ namespace vel {
 
 class TBaseLazyTree;
 
-// Small class-library types the tree and its header share.
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-using enum TAlignment;
-enum class TBiDiMode : std::uint8_t {
-    bdLeftToRight,
-    bdRightToLeft,
-    bdRightToLeftNoAlign,
-    bdRightToLeftReadingOnly
-};
-using enum TBiDiMode;
-
-// A popup menu as far as the tree uses one: where it popped up and for whom.
-class TPopupMenu {
-public:
-    virtual ~TPopupMenu() = default;
-    std::function<void(TPopupMenu* Menu, int X, int Y)> OnPopup;
-    fw::TObject* PopupComponent() const { return FPopupComponent; }
-    void SetPopupComponent(fw::TObject* Value) { FPopupComponent = Value; }
-    virtual void Popup(int X, int Y) {
-        if (OnPopup) OnPopup(this, X, Y);
-    }
-
-private:
-    fw::TObject* FPopupComponent = nullptr;
-};
+// The class library's types, by their short names.
+using fw::TAlignment;
+using fw::TBiDiMode;
+using fw::TPopupMenu;
+using fw::TScrollStyle;
+using enum fw::TAlignment;
+using enum fw::TBiDiMode;
 
 // Each option set is a bit set; the constants are its elements.
 using TLTPaintOptions = std::uint32_t;
@@ -161,7 +145,6 @@ private:
 };
 using TStringTreeOptions = TCustomStringTreeOptions;
 
-enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum class TScrollBarStyle : std::uint8_t { sbmRegular, sbmFlat, sbm3D };
 using TLTScrollIncrement = std::uint16_t;
 

@@ -1078,7 +1078,7 @@ TCheckState TBaseLazyTree::CheckState(PLazyNode Node) const {
 }
 
 TCheckType TBaseLazyTree::CheckType(PLazyNode Node) const {
-    return Node ? Node->CheckType : ctNone;
+    return Node ? Node->CheckType : TCheckType::ctNone;
 }
 
 void TBaseLazyTree::SetCheckType(PLazyNode Node, TCheckType Value) {

@@ -69,7 +69,11 @@ enum class TCheckType : std::uint8_t {
     ctRadioButton,
     ctButton
 };
-using enum TCheckType;
+// TCheckType::ctNone stays qualified: the grid's control types have a ctNone.
+using TCheckType::ctButton;
+using TCheckType::ctCheckBox;
+using TCheckType::ctRadioButton;
+using TCheckType::ctTriStateCheckBox;
 
 enum class TLTNodeAlignment : std::uint8_t { naFromBottom, naFromTop, naProportional };
 using enum TLTNodeAlignment;

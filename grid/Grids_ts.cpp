@@ -634,7 +634,7 @@ void TCustomGrid_ts::UpdateScrollPos() {
     TGridDrawInfo D;
     CalcDrawInfo(D);
     TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
-    if (FScrollBars & ssHorizontal) {
+    if (fw::HasHorzScrollBar(FScrollBars)) {
         int Pos;
         if (FColCount == 1) {
             int Free = ClientWidth() - D.Horz.FixedBoundary;
@@ -652,7 +652,7 @@ void TCustomGrid_ts::UpdateScrollPos() {
         if (FRightToLeft && FColCount > 1) Pos = GridScrollRange - Pos;
         FHorzPos = Pos;
     }
-    if (FScrollBars & ssVertical) {
+    if (fw::HasVertScrollBar(FScrollBars)) {
         long long Den = MaxTL.Y - FFixedRows;
         FVertPos = Den > 0 ? static_cast<int>(static_cast<long long>(FTopLeft.Y - FFixedRows) *
                                               GridScrollRange / Den)
@@ -666,14 +666,14 @@ void TCustomGrid_ts::UpdateScrollRange() {
     CalcDrawInfo(D);
     TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
     TGridCoord Old = FTopLeft;
-    if (FScrollBars & ssHorizontal) {
+    if (fw::HasHorzScrollBar(FScrollBars)) {
         if (FColCount == 1)
             FHorzMax = std::max(0, ColWidths(0) - ClientWidth());
         else
             FHorzMax = MaxTL.X > FFixedCols ? GridScrollRange : 0;
         if (FTopLeft.X > MaxTL.X) FTopLeft.X = MaxTL.X;
     }
-    if (FScrollBars & ssVertical) {
+    if (fw::HasVertScrollBar(FScrollBars)) {
         FVertMax = MaxTL.Y > FFixedRows ? GridScrollRange : 0;
         if (FTopLeft.Y > MaxTL.Y) FTopLeft.Y = MaxTL.Y;
     }
@@ -802,7 +802,7 @@ void TCustomGrid_ts::ModifyPixelScrollBar(int Code, int Pos) {
         FColOffset = Offset;
         InvalidateGrid();
     }
-    if (FScrollBars & ssHorizontal) FHorzPos = FColOffset;
+    if (fw::HasHorzScrollBar(FScrollBars)) FHorzPos = FColOffset;
 }
 
 // ---- lines ----

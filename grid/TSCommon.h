@@ -3,6 +3,7 @@
 // accelerators, cell keys, check-box value texts, number-text stepping for
 // spin buttons, variant comparisons and settings paths.
 #include "Settings.h"
+#include "Streams.h"
 
 #include <cstdint>
 #include <memory>
@@ -49,11 +50,7 @@ bool VarEquals(const TtsVariant& a, const TtsVariant& b);
 
 // --- Byte streams ----------------------------------------------------------------
 
-// A read past the end of a stream or a stored value that cannot be right.
-class EReadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using fw::EReadError;
 
 // A little-endian memory stream.
 class TtsStream {

@@ -1,6 +1,7 @@
 // Columns and the column collection: layout, positions and stream.
 #include "LazyTreeHeader.h"
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -412,10 +413,7 @@ TLazyTreeColumn* TLazyTreeColumns::Add() {
 
 void TLazyTreeColumns::Clear() {
     Clearing = true;
-    struct TGuard {
-        bool& Flag;
-        ~TGuard() { Flag = false; }
-    } Guard{Clearing};
+    fw::TScopeExit EndClearing([this] { Clearing = false; });
     HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
     if (FHeader && !(FHeader->States & hrsLoading)) {
         FHeader->ColumnsCleared();
@@ -671,18 +669,14 @@ bool TLazyTreeColumns::Equals(const TLazyTreeColumns& Other) const {
 void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
     if (&Source == this) return;
     BeginUpdate();
-    {
-        struct TGuard {
-            TLazyTreeColumns& C;
-            ~TGuard() { C.EndUpdate(); }
-        } Guard{*this};
-        Clearing = true;
-        FItems.clear();
-        Clearing = false;
-        for (int I = 0; I < Source.Count(); ++I)
-            Add()->Assign(*Source.Items(I));
-        PositionToIndex = Source.PositionToIndex;
-    }
+    fw::TScopeExit Update([this] { EndUpdate(); });
+    Clearing = true;
+    FItems.clear();
+    Clearing = false;
+    for (int I = 0; I < Source.Count(); ++I)
+        Add()->Assign(*Source.Items(I));
+    PositionToIndex = Source.PositionToIndex;
+    Update.Leave();
 }
 
 void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
@@ -749,10 +743,7 @@ void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {
         throw EReadError("Stream read error: bad column count");
     Clear();
     BeginUpdate();
-    struct TGuard {
-        TLazyTreeColumns& C;
-        ~TGuard() { C.EndUpdate(); }
-    } Guard{*this};
+    fw::TScopeExit Update([this] { EndUpdate(); });
     for (int I = 0; I < N; ++I)
         Add()->LoadFromStream(S, Version);
     TIndexArray Positions(static_cast<std::size_t>(N));
@@ -766,6 +757,7 @@ void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {
         throw EReadError("Stream read error: repeated column position");
     PositionToIndex = std::move(Positions);
     UpdatePositions(true);
+    Update.Leave();
 }
 
 void TLazyTreeColumns::SaveToStream(TLTWriter& S) const {

@@ -257,15 +257,21 @@ HRESULT TLTDragManager::DragOver(fw::TShiftState KeyState, fw::TPoint Pt, std::u
     return FOwner->DragOver(GetDragSource(), KeyState, dsDragMove, Pt, Effect);
 }
 
+void TLTDragManager::ResetTarget() {
+    FIsDropTarget = false;
+    FDragSourceId = 0;
+    FDataObject.reset();
+}
+
 HRESULT TLTDragManager::DragLeave() {
-    TTargetReset Reset{this};
+    fw::TScopeExit Reset([this] { ResetTarget(); });
     FOwner->DragLeave();
     return S_OK;
 }
 
 HRESULT TLTDragManager::Drop(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
                              fw::TPoint Pt, std::uint32_t& Effect) {
-    TTargetReset Reset{this};
+    fw::TScopeExit Reset([this] { ResetTarget(); });
     return FOwner->DragDrop(DataObject.get(), KeyState, Pt, Effect);
 }
 
@@ -454,14 +460,11 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
     auto ScreenPoint = [&] { return ClientToScreen(fw::LParamToPoint(Message.LParam)); };
     // Ends the drag; states, selection and capture are left on every path.
     auto Finish = [&](bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
-        struct TLeave {
-            TBaseLazyTree* T;
-            ~TLeave() {
-                T->FDragSelection.clear();
-                T->DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
-                if (T->HandleAllocated() && fw::GetCapture() == T->Handle()) fw::ReleaseCapture();
-            }
-        } Leave{this};
+        fw::TScopeExit EndDrag([this] {
+            FDragSelection.clear();
+            DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
+            if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
+        });
         const std::uint32_t Effect = M->EndDragLoop(Drop, Keys, Pt);
         M->ForceDragLeave();
         DragImage()->EndDrag();
@@ -473,7 +476,9 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
             lt::TUpdateScope Update(*this);
             for (PLazyNode N : FDragSelection)
                 if (Live.contains(N)) DeleteNode(N);
+            Update.Leave();
         }
+        EndDrag.Leave();
     };
     switch (Message.Msg) {
     case fw::WM_LBUTTONDOWN: {
@@ -690,13 +695,10 @@ void TBaseLazyTree::DragLeave() {
 HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeyState, fw::TPoint Pt,
                                 std::uint32_t& Effect) {
     // The handler may delete the target node; it is only forgotten afterwards.
-    struct TForget {
-        TBaseLazyTree* T;
-        ~TForget() {
-            T->FDropTargetNode = nullptr;
-            T->Invalidate();
-        }
-    } Forget{this};
+    fw::TScopeExit Forget([this] {
+        FDropTargetNode = nullptr;
+        Invalidate();
+    });
     StopExpandTimer();
     if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
     DoStateChange({}, {tsScrolling, tsScrollPending});

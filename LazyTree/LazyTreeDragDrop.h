@@ -162,14 +162,7 @@ public:
 
 private:
     // Leaves the drop-target state, however the drag over this tree ended.
-    struct TTargetReset {
-        TLTDragManager* M;
-        ~TTargetReset() {
-            M->FIsDropTarget = false;
-            M->FDragSourceId = 0;
-            M->FDataObject.reset();
-        }
-    };
+    void ResetTarget();
     struct TSession {
         std::shared_ptr<TLTDataObject> DataObject;
         std::uint32_t AllowedEffects = 0;

@@ -3,6 +3,7 @@
 #include "Input.h"
 #include "LazyTreeStreams.h"
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -18,12 +19,6 @@ constexpr unsigned HeaderTimerInterval = 50;
 bool TreeLoading(const TBaseLazyTree* Tree) {
     return Tree && Tree->IsLoading();
 }
-
-template <class F> struct TScopeExit {
-    F Fn;
-    ~TScopeExit() { Fn(); }
-};
-template <class F> TScopeExit(F) -> TScopeExit<F>;
 
 } // namespace
 
@@ -298,11 +293,11 @@ void TLTHeader::LoadFromStream(TLTReader& S) {
     const TLTHeaderOptions SavedOptions = FOptions;
     FOptions = 0;
     bool Done = false;
-    TScopeExit Guard{[&] {
+    fw::TScopeExit Guard([&] {
         // A failed read leaves the header loading no longer, with its options back.
         if (!Done) FOptions = SavedOptions;
         States &= static_cast<TLTHeaderRunState>(~hrsLoading);
-    }};
+    });
     int Version = S.ReadInt();
     if (Version >= 0) {
         S.Seek(S.Position() - 4);

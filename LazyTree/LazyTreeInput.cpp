@@ -2,6 +2,7 @@
 // delayed edit start and wheel scrolling.
 #include "Input.h"
 #include "LazyStringTree.h"
+#include "ScopeExit.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -488,11 +489,9 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
 
 void TBaseLazyTree::KeyPress(char& Key) {
     if (InState(tsIncrementalSearchPending)) {
-        struct TLeave {
-            TBaseLazyTree* T;
-            ~TLeave() { T->DoStateChange({}, {tsIncrementalSearchPending}); }
-        } Leave{this};
+        fw::TScopeExit EndPending([this] { DoStateChange({}, {tsIncrementalSearchPending}); });
         HandleIncrementalSearch(static_cast<char16_t>(static_cast<unsigned char>(Key)));
+        EndPending.Leave();
     }
     fw::TCustomControl::KeyPress(Key);
 }

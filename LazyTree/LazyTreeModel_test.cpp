@@ -1243,5 +1243,35 @@ TEST_F(WorkerTest, DelayedChangesArriveOnceWithTheLastNode) {
     Tree->OnChange = nullptr;
 }
 
+// A handler that throws as an update ends: on a normal way out its exception
+// reaches the caller; while another exception unwinds, that one arrives and
+// the handler's is reported. Neither escapes a destructor.
+TEST_F(ModelTest, HandlersThrowingAsAnUpdateEndsNeverEscapeADestructor) {
+    Fill({1, 2, 3});
+    Tree->OnStructureChange = [](TBaseLazyTree*, PLazyNode, TChangeReason) {
+        throw std::runtime_error("structure handler");
+    };
+    EXPECT_THROW(Tree->Clear(), std::runtime_error);
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    EXPECT_EQ(Tree->RootNodeCount(), 0u);
+    Tree->OnStructureChange = nullptr;
+
+    Fill({1, 2, 3});
+    TLTMemoryStream Saved;
+    Tree->SaveToStream(Saved);
+    std::vector<std::uint8_t> Cut(Saved.Data().begin(), Saved.Data().end() - 1);
+    TLTMemoryStream Damaged(std::move(Cut), true);
+    // Loading clears the tree first: only the load's own update ends with nodes.
+    Tree->OnUpdating = [](TBaseLazyTree* Sender, TLTUpdateState State) {
+        if (State == usEnd && Sender->RootNodeCount() > 0)
+            throw std::runtime_error("updating handler");
+    };
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(Tree->LoadFromStream(Damaged), ELazyTreeError);
+    const std::string Err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(Err.find("updating handler"), std::string::npos) << Err;
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+}
+
 } // namespace
 } // namespace vel

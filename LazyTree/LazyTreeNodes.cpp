@@ -207,11 +207,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     else
         SourceTree->WriteNode(Stream, Source);
     Stream.SetPosition(0);
-    BeginUpdate();
-    struct TEnd {
-        TBaseLazyTree* T;
-        ~TEnd() { T->EndUpdate(); }
-    } End{this};
+    TUpdateScope Update(*this);
     InterruptValidation();
     PLazyNode Result = nullptr;
     PLazyNode Anchor = Target;
@@ -225,6 +221,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         Anchor = Node;
     }
     StructureChange(Result, crNodeCopied);
+    Update.Leave();
     return Result;
 }
 

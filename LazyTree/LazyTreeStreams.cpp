@@ -226,11 +226,7 @@ void TBaseLazyTree::LoadFromStream(TLTStream& Stream) {
         ShowError(SWrongStreamFormat, hcTFWrongStreamFormat);
     std::uint32_t Version = Unit(3);
     if (Version >= 3) ShowError(SWrongStreamVersion, hcTFWrongStreamVersion);
-    BeginUpdate();
-    struct TEnd {
-        TBaseLazyTree* T;
-        ~TEnd() { T->EndUpdate(); }
-    } End{this};
+    TUpdateScope Update(*this);
     std::uint32_t Count = 0x7FFFFFFF;
     if (Version == 2) {
         std::uint8_t B[4];
@@ -244,6 +240,7 @@ void TBaseLazyTree::LoadFromStream(TLTStream& Stream) {
         AddNodeFromStream(Stream, Version, Node);
     }
     DoNodeCopied(nullptr);
+    Update.Leave();
 }
 
 void TBaseLazyTree::ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode Node) {
@@ -251,10 +248,7 @@ void TBaseLazyTree::ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode
     if (Depth >= MaxStreamDepth)
         ShowError(u"Stream data corrupt. Nodes nest too deeply.", hcTFCorruptStream1);
     ++Depth;
-    struct TLeave {
-        int& D;
-        ~TLeave() { --D; }
-    } Leave{Depth};
+    fw::TScopeExit Unnest([&Depth] { --Depth; });
     TChunkHeader Header = ReadHeader(Stream);
     if (Header.ChunkType != NodeChunk) ShowError(SCorruptStream1, hcTFCorruptStream1);
     std::int64_t ChunkEnd = Stream.Position() + Header.ChunkSize;
@@ -351,22 +345,16 @@ void TBaseLazyTree::AddNodeFromStream(TLTStream& Stream, std::uint32_t Version, 
     std::uint32_t Remembered = FVisibleCount;
     bool WasShown = Node != FRoot && FullyVisible(Node);
     // The new node's own row and everything below it are counted afresh.
-    struct TFix {
-        TBaseLazyTree* T;
-        PLazyNode Node;
-        std::uint32_t Remembered;
-        bool WasShown;
-        ~TFix() {
-            std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
-            if (Node == T->FRoot) {
-                T->FVisibleCount = T->CountVisibleChildren(Node);
-            } else if (T->FullyVisible(Node)) {
-                T->FVisibleCount = Base + 1 + T->CountVisibleChildren(Node);
-            } else {
-                T->FVisibleCount = Base;
-            }
+    fw::TScopeExit Recount([this, Node, Remembered, WasShown] {
+        std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
+        if (Node == FRoot) {
+            FVisibleCount = CountVisibleChildren(Node);
+        } else if (FullyVisible(Node)) {
+            FVisibleCount = Base + 1 + CountVisibleChildren(Node);
+        } else {
+            FVisibleCount = Base;
         }
-    } Fix{this, Node, Remembered, WasShown};
+    });
     ReadNode(Stream, Version, Node);
     ClearTempCache();
     PLazyNode Stop = nullptr;

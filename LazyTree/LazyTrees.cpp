@@ -125,13 +125,11 @@ void TBaseLazyTree::Loaded() {
         FRoot->ChildCount = 0;
         TLTMiscOptions Old = FOptions->MiscOptions();
         FOptions->SetMiscOptions(Old & ~toReadOnly);
-        struct TRestore {
-            TBaseLazyTree* T;
-            TLTMiscOptions O;
-            ~TRestore() { T->FOptions->SetMiscOptions(O); }
-        } Restore{this, Old};
+        fw::TScopeExit Restore([this, Old] { FOptions->SetMiscOptions(Old); });
         TUpdateScope U(*this);
         SetChildCount(FRoot, Count);
+        U.Leave();
+        Restore.Leave();
     }
     // Columns added while loading get their positions and sizes now.
     HeaderLoaded();
@@ -238,22 +236,15 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
         std::int64_t NewHeight = 0;
         std::int64_t Made = 0;
         // Nodes made before a failed allocation stay linked and counted.
-        struct TCommit {
-            TBaseLazyTree* T;
-            PLazyNode Node;
-            std::int64_t& Made;
-            std::int64_t& Height;
-            ~TCommit() {
-                if (Node->States & vsExpanded) {
-                    T->AdjustTotalHeight(Node, Height, true);
-                    if (T->FullyVisible(Node)) T->FVisibleCount += static_cast<std::uint32_t>(Made);
-                }
-                T->AdjustTotalCount(Node, Made, true);
-                Node->ChildCount += static_cast<std::uint32_t>(Made);
-            }
-        };
         {
-            TCommit Commit{this, Node, Made, NewHeight};
+            fw::TScopeExit Commit([this, Node, &Made, &NewHeight] {
+                if (Node->States & vsExpanded) {
+                    AdjustTotalHeight(Node, NewHeight, true);
+                    if (FullyVisible(Node)) FVisibleCount += static_cast<std::uint32_t>(Made);
+                }
+                AdjustTotalCount(Node, Made, true);
+                Node->ChildCount += static_cast<std::uint32_t>(Made);
+            });
             for (std::int64_t I = 0; I < Count; ++I) {
                 PLazyNode Child = MakeNewNode();
                 Child->Index = Index++;
@@ -470,6 +461,7 @@ void TBaseLazyTree::SetRootNodeCount(std::uint32_t Value) {
     TUpdateScope U(*this);
     InterruptValidation();
     SetChildCount(FRoot, Value);
+    U.Leave();
 }
 
 void TBaseLazyTree::SetNodeDataSize(int Value) {
@@ -574,6 +566,7 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
             {
                 TStateScope S(*this, tsSynchMode, InState(tsSynchMode));
                 RemoveFromSelection(Node);
+                S.Leave();
             }
             InvalidateToBottom(Parent);
         } else {
@@ -605,6 +598,7 @@ void TBaseLazyTree::DeleteSelectedNodes() {
         bool Reindex = I == 0 || Nodes[I]->Parent != Nodes[I - 1]->Parent;
         DeleteNode(Nodes[I], Reindex);
     }
+    U.Leave();
 }
 
 void TBaseLazyTree::Clear() {
@@ -621,6 +615,7 @@ void TBaseLazyTree::Clear() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
+    U.Leave();
 }
 
 void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
@@ -668,13 +663,10 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             MoveOne(Source);
         }
         StructureChange(Source, crNodeMoved);
+        U.Leave();
     } else {
         // Another tree: copy through the node-chunk format, then drop the sources.
-        TargetTree->BeginUpdate();
-        struct TEnd {
-            TBaseLazyTree* T;
-            ~TEnd() { T->EndUpdate(); }
-        } End{TargetTree};
+        TUpdateScope TargetUpdate(*TargetTree);
         std::vector<PLazyNode> Sources;
         if (ChildrenOnly)
             for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
@@ -689,6 +681,7 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             DeleteChildren(Source, false);
         else
             DeleteNode(Source, true);
+        TargetUpdate.Leave();
     }
 }
 
@@ -831,6 +824,8 @@ void TBaseLazyTree::FullExpand(PLazyNode Node) {
     }
     for (PLazyNode Run = Node; Run && Run != Stop; Run = GetNext(Run))
         if (!(Run->States & vsExpanded)) ToggleNode(Run);
+    S.Leave();
+    U.Leave();
 }
 
 void TBaseLazyTree::FullCollapse(PLazyNode Node) {
@@ -845,6 +840,8 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
         if (Run == Stop) break;
         Run = GetPreviousNoInit(Run);
     }
+    S.Leave();
+    U.Leave();
 }
 
 // ----------------------------------------------------------------- iteration
@@ -872,11 +869,12 @@ PLazyNode TBaseLazyTree::IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Ca
     while (Node && Node != Stop) {
         if (Filter == 0 || (Node->States & Filter) == Filter) {
             Callback(this, Node, Data, Abort);
-            if (Abort) return Node;
+            if (Abort) break;
         }
         Node = DoInit ? GetNext(Node) : GetNextNoInit(Node);
     }
-    return nullptr;
+    S.Leave();
+    return Abort ? Node : nullptr;
 }
 
 // ----------------------------------------------------------------- sorting
@@ -1099,15 +1097,10 @@ void TBaseLazyTree::SetCheckState(PLazyNode Node, TCheckState Value) {
 bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
     if (Node->States & vsChecking) return false;
     Node->States |= vsChecking;
-    struct TLeave {
-        TBaseLazyTree* T;
-        PLazyNode N;
-        bool WasPropagating;
-        ~TLeave() {
-            N->States &= ~vsChecking;
-            if (!WasPropagating) T->DoStateChange({}, {tsCheckPropagation});
-        }
-    } Leave{this, Node, InState(tsCheckPropagation)};
+    fw::TScopeExit EndChecking([this, Node, WasPropagating = InState(tsCheckPropagation)] {
+        Node->States &= ~vsChecking;
+        if (!WasPropagating) DoStateChange({}, {tsCheckPropagation});
+    });
     if (!(Node->States & vsInitialized)) InitNode(Node);
     DoStateChange({tsCheckPropagation});
     bool Tracking = (AutoOptions() & toAutoTristateTracking) != 0;
@@ -1153,6 +1146,7 @@ bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
             Result = PropagateCheckStateUp(Node, Value);
     }
     InvalidateNode(Node);
+    EndChecking.Leave();
     return Result;
 }
 
@@ -1190,10 +1184,7 @@ bool TBaseLazyTree::PropagateCheckStateUp(PLazyNode Node, TCheckState NewCheckSt
     if (Result) {
         // The parent takes the summary without passing it down again.
         Parent->States |= vsChecking;
-        struct TClear {
-            PLazyNode P;
-            ~TClear() { P->States &= ~vsChecking; }
-        } Clear{Parent};
+        fw::TScopeExit Clear([Parent] { Parent->States &= ~vsChecking; });
         Parent->CheckState = State;
         DoChecked(Parent);
         InvalidateNode(Parent);
@@ -1286,11 +1277,7 @@ void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
     if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
     if (Node == FRangeAnchor) FRangeAnchor = nullptr;
     if (Node == FFocusedNode) FFocusedNode = nullptr;
-    struct TFree {
-        TBaseLazyTree* T;
-        PLazyNode N;
-        ~TFree() { T->FreeNodeBlock(N); }
-    } Free{this, Node};
+    fw::TScopeExit Free([this, Node] { FreeNodeBlock(Node); });
     if ((Node->States & (vsInitialized | vsInitialUserData)) && OnFreeNode) OnFreeNode(this, Node);
 }
 

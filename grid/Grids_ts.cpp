@@ -4,6 +4,7 @@
 #include "Forms.h"
 #include "InplaceEdit.h"
 #include "Input.h"
+#include "ScopeExit.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -1434,10 +1435,7 @@ void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
 }
 
 void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
-    struct TNormalAtEnd {
-        TGridState& S;
-        ~TNormalAtEnd() { S = TGridState::gsNormal; }
-    } NormalAtEnd{FGridState};
+    fw::TScopeExit NormalAtEnd([this] { FGridState = TGridState::gsNormal; });
     TGridDrawInfo D;
     CalcDrawInfo(D);
     switch (FGridState) {

@@ -1,6 +1,7 @@
 #include "TSDropDown.h"
 
 #include "Messages.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -122,11 +123,7 @@ void TtsDropDownForm::WndProc(fw::TMessage& Message) {
     const fw::HWND Wnd = Handle();
     const std::uint32_t Old = fw::GetWindowStyle(Wnd);
     fw::SetWindowStyle(Wnd, Old & ~fw::WS_CHILD);
-    struct TPutBack {
-        fw::HWND W;
-        std::uint32_t S;
-        ~TPutBack() { fw::SetWindowStyle(W, S); }
-    } PutBack{Wnd, Old};
+    fw::TScopeExit PutBack([Wnd, Old] { fw::SetWindowStyle(Wnd, Old); });
     fw::TCustomForm::WndProc(Message);
 }
 

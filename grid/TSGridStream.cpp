@@ -1,5 +1,7 @@
 #include "TSGridStream.h"
 
+#include "ScopeExit.h"
+
 #include <cmath>
 #include <functional>
 
@@ -571,11 +573,7 @@ void TtsGridStreamComponent::Read(TtsStream& s) {
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     const bool wasReading = g.IsReadingStream;
     g.IsReadingStream = true;
-    struct Restore {
-        TtsGridModel& G;
-        bool Was;
-        ~Restore() { G.IsReadingStream = Was; }
-    } restore{g, wasReading};
+    fw::TScopeExit restore([&g, wasReading] { g.IsReadingStream = wasReading; });
     for (;;) {
         const std::string name = ReadName(s);
         if (name.empty()) break;
@@ -815,11 +813,7 @@ void SaveLayout(TtsGridModel& grid, TtsStream& stream, TtsPropKinds parts, bool 
     carrier.SaveData = saveData;
     const bool was = grid.IsWritingStream;
     grid.IsWritingStream = true;
-    struct Restore {
-        TtsGridModel& G;
-        bool Was;
-        ~Restore() { G.IsWritingStream = Was; }
-    } restore{grid, was};
+    fw::TScopeExit restore([&grid, was] { grid.IsWritingStream = was; });
     carrier.Write(stream);
 }
 

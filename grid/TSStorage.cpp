@@ -1,5 +1,6 @@
 #include "TSStorage.h"
 
+#include "ScopeExit.h"
 #include "TSShared.h"
 
 #include <algorithm>
@@ -307,14 +308,11 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
     // Loaded bitmaps by number; each new one is owned by the shared set and
     // held by one reference here until the table has been read.
     std::map<int, fw::TBitmap*> loaded;
-    struct Holder {
-        std::map<int, fw::TBitmap*>& Loaded;
-        ~Holder() {
-            if (!SharedBitmaps()) return;
-            for (auto& [k, b] : Loaded)
-                ReleaseBitmap(*SharedBitmaps(), b);
-        }
-    } holder{loaded};
+    fw::TScopeExit holder([&loaded] {
+        if (!SharedBitmaps()) return;
+        for (auto& [k, b] : loaded)
+            ReleaseBitmap(*SharedBitmaps(), b);
+    });
     int lastRow = 0;
     for (;;) {
         const std::int32_t row = s.ReadI32();

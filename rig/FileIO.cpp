@@ -215,7 +215,7 @@ void AttachLoadedBones() {
 void RelinkSceneObjects() {
     AttachLoadedBones();
     RelinkingScene = true;
-    TScopeExit done([] { RelinkingScene = false; });
+    fw::TScopeExit done([] { RelinkingScene = false; });
     ForEachNode(tsxSceneGetFirstNode(), &RelinkObjectVisit, nullptr);
 }
 
@@ -249,7 +249,7 @@ void RebuildAfterObjectLoad() {
 void RefreshAfterLoad() {
     const bool setup = SetupMode;
     SetupMode = false;
-    TScopeExit restore([setup] { SetupMode = setup; });
+    fw::TScopeExit restore([setup] { SetupMode = setup; });
     SetCurrentSkeleton(SkeletonByIndex(0));
     SetActiveFrame(0);
     UpdateAllSkeletons();
@@ -267,7 +267,7 @@ void ReRecordSetupFrames() {
     }
     RecordRestFrames();
     SetupMode = false;
-    TScopeExit restore([] { SetupMode = true; });
+    fw::TScopeExit restore([] { SetupMode = true; });
     SetActiveFrame(0);
 }
 

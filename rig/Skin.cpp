@@ -83,7 +83,7 @@ void TSkinObject::ResolveMesh() {
             // every exit.
             const int level = sd.tsxSubDivGetActiveLevel(Object);
             sd.tsxSubDivSetActiveLevel(Object, 0);
-            TScopeExit restore([&] { sd.tsxSubDivSetActiveLevel(Object, level); });
+            fw::TScopeExit restore([&] { sd.tsxSubDivSetActiveLevel(Object, level); });
             Mesh = tsxSubDivGetCagePtr(Object);
         } else {
             Mesh = tsxSubDivGetCagePtr(Object);
@@ -546,7 +546,7 @@ void TSkeleton::DeformSkins(TSkeleton* root) {
     auto& active = ActivePasses();
     if (std::find(active.begin(), active.end(), this) != active.end()) return;
     active.push_back(this);
-    TScopeExit leave([&] { active.pop_back(); });
+    fw::TScopeExit leave([&] { active.pop_back(); });
 
     skins->ResetAll();
     Bones.DeformAllSkins(root);

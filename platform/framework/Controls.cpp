@@ -5,6 +5,7 @@
 #include "Hooks.h"
 #include "Input.h"
 #include "Png.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -174,10 +175,7 @@ void TControl::SetParentFont(bool Value) {
 void TControl::ApplyParentFont() {
     if (!FParentFont || !FParent || FFont->SameAs(*FParent->FFont)) return;
     FFontAssigning = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{FFontAssigning};
+    TScopeExit reset([this] { FFontAssigning = false; });
     FFont->Assign(*FParent->FFont);
 }
 
@@ -504,10 +502,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
     TControlState saved = ControlState();
     SetControlState(saved | csCreating);
-    struct Restore {
-        TWinControl* self;
-        ~Restore() { self->SetControlState(self->ControlState() & ~csCreating); }
-    } restore{this};
+    TScopeExit restore([this] { SetControlState(ControlState() & ~csCreating); });
     TCreateParams params;
     CreateParams(params);
     // Child windows belong to their parent; top-level ones have an owner.
@@ -656,10 +651,7 @@ void TWinControl::Realign() {
     }
     FAlignPending = false;
     SetControlState(ControlState() | csAligning);
-    struct Restore {
-        TWinControl* self;
-        ~Restore() { self->SetControlState(self->ControlState() & ~csAligning); }
-    } restore{this};
+    TScopeExit restore([this] { SetControlState(ControlState() & ~csAligning); });
     TRect rect = ClientRect();
     AlignControls(nullptr, rect);
 }
@@ -1013,10 +1005,7 @@ void TCustomControl::Paint() {}
 
 void TCustomControl::PaintWindow(const TPaintTarget& Target) {
     AttachCanvas(*FCanvas, Target, *this);
-    struct Detach {
-        TCanvas& c;
-        ~Detach() { DetachCanvas(c); }
-    } detach{*FCanvas};
+    TScopeExit detach([this] { DetachCanvas(*FCanvas); });
     Paint();
 }
 
@@ -1032,10 +1021,7 @@ void TGraphicControl::Dispatch(TMessage& Message) {
         if (!Message.WParam || InState(TComponentStateItem::Destroying)) return;
         const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
         AttachCanvas(*FCanvas, t, *this);
-        struct Detach {
-            TCanvas& c;
-            ~Detach() { DetachCanvas(c); }
-        } detach{*FCanvas};
+        TScopeExit detach([this] { DetachCanvas(*FCanvas); });
         Paint();
         return;
     }

@@ -158,7 +158,7 @@ std::string AttrName(int kind) {
 std::vector<std::uint8_t> CallWriter(const std::function<void(CtsxFILE)>& call) {
     HostFile* f = NewWriteFile();
     const std::uint64_t id = f->id;
-    ScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] { S().files.erase(id); }};
     call(Handle(f));
     auto it = S().files.find(id);
     return it == S().files.end() ? std::vector<std::uint8_t>{} : std::move(it->second->out);
@@ -453,7 +453,7 @@ Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
 void CallReader(const std::vector<std::uint8_t>& bytes, const std::function<void(CtsxFILE)>& call) {
     HostFile* f = NewReadFile(bytes.data(), bytes.size());
     const std::uint64_t id = f->id;
-    ScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] { S().files.erase(id); }};
     call(Handle(f));
 }
 

@@ -60,9 +60,9 @@ public:
     void DoPaintNode(TLTPaintInfo& PaintInfo) override;
 
 protected:
-    void WriteChunks(TLTStream& Stream, PLazyNode Node) override;
-    bool ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
-                   std::uint32_t ChunkType, int ChunkSize) override;
+    void WriteChunks(TStream& Stream, PLazyNode Node) override;
+    bool ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node, std::uint32_t ChunkType,
+                   int ChunkSize) override;
 
 private:
     std::u16string FDefaultText = u"Node";

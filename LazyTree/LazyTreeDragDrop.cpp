@@ -394,7 +394,7 @@ HRESULT TBaseLazyTree::RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& 
         !(FormatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL)))
         return E_FAIL;
     const TNodeArray Nodes = ForClipboard ? GetSortedCutCopySet(true) : GetSortedSelection(true);
-    auto Stream = std::make_shared<TLTMemoryStream>();
+    auto Stream = std::make_shared<TMemoryStream>();
     for (PLazyNode N : Nodes)
         WriteNode(*Stream, N);
     Stream->SetPosition(0);
@@ -751,7 +751,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
         R = DataObject->GetData(F, M);
     }
     if (R != S_OK) return false;
-    std::shared_ptr<TLTStream> Stream;
+    std::shared_ptr<TStream> Stream;
     if (M.tymed == TYMED_ISTREAM && M.pstm) {
         Stream = M.pstm;
     } else if (M.tymed == TYMED_HGLOBAL && M.hGlobal) {
@@ -760,7 +760,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
         if (B.size() < sizeof(Count)) return false;
         std::memcpy(&Count, B.data(), sizeof(Count));
         if (Count > B.size() - sizeof(Count)) return false;
-        Stream = std::make_shared<TLTMemoryStream>(
+        Stream = std::make_shared<TMemoryStream>(
             std::vector<std::uint8_t>(B.begin() + sizeof(Count),
                                       B.begin() +
                                           static_cast<std::ptrdiff_t>(sizeof(Count) + Count)),

@@ -53,7 +53,7 @@ constexpr int DragThreshold = 4;
 struct TStgMedium {
     std::uint32_t tymed = 0;
     std::shared_ptr<std::vector<std::uint8_t>> hGlobal;
-    std::shared_ptr<TLTMemoryStream> pstm;
+    std::shared_ptr<TMemoryStream> pstm;
     std::string FileName;
 };
 

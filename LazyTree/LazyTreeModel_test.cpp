@@ -303,12 +303,10 @@ TEST_F(ModelTest, MovingChildrenKeepsTheirOrderInEveryMode) {
 
 TEST_F(ModelTest, MoveToAnotherTreeCopiesAndDeletesTheSource) {
     Fill({1, 2});
-    Tree->OnSaveNode = [&](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
-        S.WriteU32(Data(*T, N));
-    };
+    Tree->OnSaveNode = [&](TBaseLazyTree* T, PLazyNode N, TStream& S) { S.WriteU32(Data(*T, N)); };
     TLazyStringTree Other(nullptr);
     Other.SetNodeDataSize(4);
-    Other.OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+    Other.OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, TStream& S) {
         Data(*T, N) = S.ReadU32();
     };
     PLazyNode A = Tree->GetFirst();
@@ -780,10 +778,8 @@ TEST_F(ModelTest, ReinitAndResetRunInitializationAgain) {
 }
 
 TEST_F(ModelTest, CopyToDuplicatesASubtreeInPlace) {
-    Tree->OnSaveNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) { S.WriteU32(Data(*T, N)); };
-    Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
-        Data(*T, N) = S.ReadU32();
-    };
+    Tree->OnSaveNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) { S.WriteU32(Data(*T, N)); };
+    Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) { Data(*T, N) = S.ReadU32(); };
     Fill({1, 2});
     PLazyNode A = Tree->GetFirst();
     Tree->SetChildCount(A, 2);
@@ -851,20 +847,20 @@ protected:
         ModelTest::SetUp();
         // Plain chunks only: the layout checks below count bytes.
         dynamic_cast<TCustomStringTreeOptions*>(Tree->TreeOptions())->SetStringOptions(0);
-        Tree->OnSaveNode = [this](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+        Tree->OnSaveNode = [this](TBaseLazyTree* T, PLazyNode N, TStream& S) {
             if (WriteData) S.WriteU32(Data(*T, N));
         };
-        Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+        Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) {
             Data(*T, N) = S.ReadU32();
         };
     }
     std::vector<std::uint8_t> Save(PLazyNode Node = nullptr) {
-        TLTMemoryStream S;
+        TMemoryStream S;
         Tree->SaveToStream(S, Node);
         return S.Data();
     }
     void Load(std::vector<std::uint8_t> Bytes) {
-        TLTMemoryStream S(std::move(Bytes), true);
+        TMemoryStream S(std::move(Bytes), true);
         Tree->LoadFromStream(S);
     }
     int LoadError(std::vector<std::uint8_t> Bytes) {
@@ -993,13 +989,13 @@ TEST_F(StreamTest, FilesRoundTripAndMissingFilesFailPlainly) {
     WriteData = false; // empty user chunks are cut back out of the file too
     std::string Path = testing::TempDir() + "lazytree_stream.bin";
     {
-        TLTFileStream F(Path, TLTFileStream::TMode::fmCreate);
+        TFileStream F(Path, TFileStream::TMode::fmCreate);
         Tree->SaveToStream(F);
         EXPECT_EQ(F.Size(), static_cast<std::int64_t>(Save().size()));
     }
     Tree->LoadFromFile(Path);
     EXPECT_EQ(Tree->RootNodeCount(), 2u);
-    EXPECT_THROW(Tree->LoadFromFile(Path + ".missing"), ELTStreamError);
+    EXPECT_THROW(Tree->LoadFromFile(Path + ".missing"), EStreamError);
     std::remove(Path.c_str());
 }
 
@@ -1081,7 +1077,7 @@ TEST_F(StreamTest, RandomDamageNeverBreaksTheTree) {
 TEST_F(StreamTest, UserChunkReadWrongIsSkippedToItsEnd) {
     Fill({1, 2});
     std::vector<std::uint8_t> B = Save();
-    Tree->OnLoadNode = [](TBaseLazyTree*, PLazyNode, TLTStream& S) { S.SetPosition(0); };
+    Tree->OnLoadNode = [](TBaseLazyTree*, PLazyNode, TStream& S) { S.SetPosition(0); };
     EXPECT_EQ(LoadError(B), 0);
     EXPECT_EQ(Tree->RootNodeCount(), 2u);
 }
@@ -1132,7 +1128,7 @@ TEST_F(ModelTest, CaptionsTravelWithTheStream) {
     Tree->OnGetText = [&](TBaseLazyTree* T, PLazyNode N, int, TLSTTextType, std::u16string& S) {
         S = u"n" + std::u16string(1, static_cast<char16_t>(u'0' + Data(*T, N)));
     };
-    TLTMemoryStream S;
+    TMemoryStream S;
     Tree->GetFirst();
     Tree->GetNext(Tree->GetFirst());
     Tree->SaveToStream(S);
@@ -1257,10 +1253,10 @@ TEST_F(ModelTest, HandlersThrowingAsAnUpdateEndsNeverEscapeADestructor) {
     Tree->OnStructureChange = nullptr;
 
     Fill({1, 2, 3});
-    TLTMemoryStream Saved;
+    TMemoryStream Saved;
     Tree->SaveToStream(Saved);
     std::vector<std::uint8_t> Cut(Saved.Data().begin(), Saved.Data().end() - 1);
-    TLTMemoryStream Damaged(std::move(Cut), true);
+    TMemoryStream Damaged(std::move(Cut), true);
     // Loading clears the tree first: only the load's own update ends with nodes.
     Tree->OnUpdating = [](TBaseLazyTree* Sender, TLTUpdateState State) {
         if (State == usEnd && Sender->RootNodeCount() > 0)

@@ -200,7 +200,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
             Mode = amAddChildLast;
     }
     if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target)) return nullptr;
-    TLTMemoryStream Stream;
+    TMemoryStream Stream;
     if (ChildrenOnly)
         for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
             SourceTree->WriteNode(Stream, Run);

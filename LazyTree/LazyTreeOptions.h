@@ -6,6 +6,7 @@
 #include "Graphics.h"
 #include "Menus.h"
 #include "Messages.h"
+#include "Streams.h"
 #include "Types.h"
 
 #include <array>
@@ -20,10 +21,15 @@ namespace vel {
 class TBaseLazyTree;
 
 // The class library's types, by their short names.
+using fw::EReadError;
+using fw::EStreamError;
 using fw::TAlignment;
 using fw::TBiDiMode;
+using fw::TFileStream;
+using fw::TMemoryStream;
 using fw::TPopupMenu;
 using fw::TScrollStyle;
+using fw::TStream;
 using enum fw::TAlignment;
 using enum fw::TBiDiMode;
 

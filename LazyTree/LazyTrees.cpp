@@ -1300,7 +1300,7 @@ void TBaseLazyTree::DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStat
     if (OnInitNode) OnInitNode(this, Parent, Node, InitStates);
 }
 
-void TBaseLazyTree::DoLoadUserData(PLazyNode Node, TLTStream& Stream) {
+void TBaseLazyTree::DoLoadUserData(PLazyNode Node, TStream& Stream) {
     if (OnLoadNode) OnLoadNode(this, Node == FRoot ? nullptr : Node, Stream);
 }
 
@@ -1332,7 +1332,7 @@ void TBaseLazyTree::DoReset(PLazyNode Node) {
     if (OnResetNode) OnResetNode(this, Node);
 }
 
-void TBaseLazyTree::DoSaveUserData(PLazyNode Node, TLTStream& Stream) {
+void TBaseLazyTree::DoSaveUserData(PLazyNode Node, TStream& Stream) {
     if (OnSaveNode) OnSaveNode(this, Node == FRoot ? nullptr : Node, Stream);
 }
 

@@ -451,6 +451,7 @@ public:
     bool VisiblePath(PLazyNode Node) const;
     bool GetVisible(PLazyNode Node);
     void SetVisible(PLazyNode Node, bool Value);
+    using fw::TCustomControl::SetVisible; // the control's own
     bool HasVisibleNextSibling(PLazyNode Node) const;
     bool IsFirstVisibleChild(PLazyNode Parent, PLazyNode Node) const;
     bool IsLastVisibleChild(PLazyNode Parent, PLazyNode Node) const;

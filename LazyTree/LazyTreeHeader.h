@@ -55,7 +55,9 @@ constexpr TLTColumnOptions coResizable = 1u << 5;
 constexpr TLTColumnOptions coShowDropMark = 1u << 6;
 constexpr TLTColumnOptions coVisible = 1u << 7;
 constexpr TLTColumnOptions coAutoSpring = 1u << 8;
-constexpr TLTColumnOptions DefaultColumnOptions = 0xFF;
+constexpr TLTColumnOptions DefaultColumnOptions = coAllowClick | coDraggable | coEnabled |
+                                                  coParentBidiMode | coParentColor | coResizable |
+                                                  coShowDropMark | coVisible;
 
 using TLTHeaderOptions = std::uint16_t;
 constexpr TLTHeaderOptions hoAutoResize = 1u << 0;

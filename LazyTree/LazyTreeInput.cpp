@@ -14,11 +14,6 @@ namespace {
 constexpr int WheelScrollLines = 3;
 // Ends the incremental search after its time-out.
 constexpr std::uintptr_t SearchTimer = 7;
-// Numeric-pad keys, the platform's codes.
-constexpr std::uint16_t VK_MULTIPLY = 0x6A;
-constexpr std::uint16_t VK_ADD = 0x6B;
-constexpr std::uint16_t VK_SUBTRACT = 0x6D;
-constexpr std::uint16_t VK_DIVIDE = 0x6F;
 
 void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
     if (Tree.HandleAllocated()) fw::KillTimer(Tree.Handle(), Id);
@@ -422,7 +417,7 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         break;
     }
     switch (Key) {
-    case VK_ADD:
+    case fw::VK_ADD:
         if (Ctrl && (Shift & fw::ssShift))
             FullExpand();
         else if (Ctrl && Header())
@@ -430,7 +425,7 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         else if (FFocusedNode && !(FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         break;
-    case VK_SUBTRACT:
+    case fw::VK_SUBTRACT:
         if (Ctrl && (Shift & fw::ssShift))
             FullCollapse();
         else if (Ctrl && Header())
@@ -438,10 +433,10 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         else if (FFocusedNode && (FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         break;
-    case VK_MULTIPLY:
+    case fw::VK_MULTIPLY:
         if (FFocusedNode) FullExpand(FFocusedNode);
         break;
-    case VK_DIVIDE:
+    case fw::VK_DIVIDE:
         if (FFocusedNode) FullCollapse(FFocusedNode);
         break;
     case fw::VK_F2:

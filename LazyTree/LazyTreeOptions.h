@@ -52,7 +52,8 @@ constexpr TLTPaintOptions toGhostedIfUnfocused = 1u << 13;
 constexpr TLTPaintOptions toFullVertGridLines = 1u << 14;
 constexpr TLTPaintOptions toAlwaysHideSelection = 1u << 15;
 constexpr TLTPaintOptions toUseBlendedSelection = 1u << 16;
-constexpr TLTPaintOptions DefaultPaintOptions = 0x1B60;
+constexpr TLTPaintOptions DefaultPaintOptions = toShowButtons | toShowDropmark | toShowRoot |
+                                                toShowTreeLines | toThemeAware | toUseBlendedImages;
 
 using TLTAnimationOptions = std::uint32_t;
 constexpr TLTAnimationOptions toAnimatedToggle = 1u << 0;
@@ -70,7 +71,8 @@ constexpr TLTAutoOptions toAutoDeleteMovedNodes = 1u << 8;
 constexpr TLTAutoOptions toDisableAutoscrollOnFocus = 1u << 9;
 constexpr TLTAutoOptions toAutoChangeScale = 1u << 10;
 constexpr TLTAutoOptions toAutoFreeOnCollapse = 1u << 11;
-constexpr TLTAutoOptions DefaultAutoOptions = 0x149;
+constexpr TLTAutoOptions DefaultAutoOptions =
+    toAutoDropExpand | toAutoScrollOnExpand | toAutoTristateTracking | toAutoDeleteMovedNodes;
 
 using TLTSelectionOptions = std::uint32_t;
 constexpr TLTSelectionOptions toDisableDrawSelection = 1u << 0;
@@ -97,13 +99,14 @@ constexpr TLTMiscOptions toWheelPanning = 1u << 8;
 constexpr TLTMiscOptions toReadOnly = 1u << 9;
 constexpr TLTMiscOptions toVariableNodeHeight = 1u << 10;
 constexpr TLTMiscOptions toFullRowDrag = 1u << 11;
-constexpr TLTMiscOptions DefaultMiscOptions = 0x1A9;
+constexpr TLTMiscOptions DefaultMiscOptions =
+    toAcceptOLEDrop | toFullRepaintOnResize | toInitOnSave | toToggleOnDblClick | toWheelPanning;
 
 using TLTStringOptions = std::uint32_t;
 constexpr TLTStringOptions toSaveCaptions = 1u << 0;
 constexpr TLTStringOptions toShowStaticText = 1u << 1;
 constexpr TLTStringOptions toAutoAcceptEditChange = 1u << 2;
-constexpr TLTStringOptions DefaultStringOptions = 5;
+constexpr TLTStringOptions DefaultStringOptions = toSaveCaptions | toAutoAcceptEditChange;
 
 class TCustomLazyTreeOptions {
 public:

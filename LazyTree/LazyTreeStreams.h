@@ -1,6 +1,8 @@
 // The tree stream's fixed records (the streams themselves are the framework's).
 #pragma once
 
+#include "LazyTrees.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -38,8 +40,9 @@ constexpr std::uint32_t NodeChunk = 1;
 constexpr std::uint32_t BaseChunk = 2;
 constexpr std::uint32_t CaptionChunk = 3;
 constexpr std::uint32_t UserChunk = 4;
-// States that a stream keeps (no checking, cut/copy, deleting, initial data, measured).
-constexpr std::uint16_t StoredStatesMask = 0xDDE9;
+// States that a stream keeps: all but these passing ones.
+constexpr TLazyNodeStates StoredStatesMask = static_cast<TLazyNodeStates>(
+    ~(vsChecking | vsCutOrCopy | vsDeleting | vsInitialUserData | vsHeightMeasured));
 constexpr std::uint16_t TreeStreamVersion = 2;
 constexpr std::size_t MagicSize = 12;
 

@@ -50,7 +50,8 @@ constexpr TGridOptions goTabs = 1 << 11;
 constexpr TGridOptions goRowSelect = 1 << 12;
 constexpr TGridOptions goAlwaysShowEditor = 1 << 13;
 constexpr TGridOptions goThumbTracking = 1 << 14;
-constexpr TGridOptions DefaultGridOptions = 31;
+constexpr TGridOptions DefaultGridOptions =
+    goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
 
 enum class TGridState : std::uint8_t {
     gsNormal,

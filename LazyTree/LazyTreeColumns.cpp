@@ -4,7 +4,6 @@
 #include "ScopeExit.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vel {
 

@@ -1,7 +1,6 @@
 // The header object: settings, stream, hit tests and mouse handling.
 #include "LazyTreeHeader.h"
 #include "Input.h"
-#include "LazyTreeStreams.h"
 #include "LazyTrees.h"
 #include "ScopeExit.h"
 #include "Timers.h"
@@ -287,18 +286,15 @@ void TLTHeader::SaveToStream(TStream& S) const {
 }
 
 void TLTHeader::LoadFromStream(TStream& S) {
-    const std::int64_t Start = S.Position();
+    // A failed load leaves the stream where the header began.
+    fw::TScopeExit Rewind([&S, Start = S.Position()] { S.SetPosition(Start); });
     States |= hrsLoading;
     const TLTHeaderOptions SavedOptions = FOptions;
     FOptions = 0;
     bool Done = false;
     fw::TScopeExit Guard([&] {
-        // A failed read leaves the header loading no longer, with its options back,
-        // and the stream where the header began.
-        if (!Done) {
-            FOptions = SavedOptions;
-            S.SetPosition(Start);
-        }
+        // A failed read leaves the header loading no longer, with its options back.
+        if (!Done) FOptions = SavedOptions;
         States &= static_cast<TLTHeaderRunState>(~hrsLoading);
     });
     int Version = S.ReadI32();
@@ -346,6 +342,7 @@ void TLTHeader::LoadFromStream(TStream& S) {
     FMainColumn = Count ? std::clamp(FMainColumn, 0, Count - 1) : NoColumn;
     FSortColumn = std::clamp(FSortColumn, NoColumn, Count - 1);
     RecalculateHeader();
+    Rewind.Release();
 }
 
 // --- column drag ---------------------------------------------------------------

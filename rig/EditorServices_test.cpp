@@ -13,33 +13,8 @@ namespace {
 // Every operation of the seam, once.
 void CallEveryOperation(TEditorServices& editor, CtsxSobj object) {
     editor.MakeToolWindow();
-    editor.SetOpenOnAnimatePage(true);
-    editor.SetToolsActivePage(tpAnimate);
-    editor.ToolsPageControlChange();
-    editor.ToolsAbout1Click();
-    editor.ToolsSelectionChanged();
-    editor.ToolsUpdateControls();
-    editor.ToolsUpdateHistory();
-    editor.ActiveTimeChanged(3);
-    editor.MarkFrameDirty();
-    editor.SetActiveFrame(4);
-    editor.SetActiveFrameUpdating(5);
-    editor.UpdateIfFrameDirty();
-    editor.SceneTreeRefreshTree();
-    editor.SceneTreeSelectCurrentObject();
-    editor.SceneTreeRemoveObjectNode(object);
-    editor.SkelTreeRebuildTree();
-    editor.SkelTreeRefreshAll();
-    editor.SkelTreeRemoveObjectNode(object);
-    editor.PosesRefreshPoseTree();
-    editor.DopeSheetRebuildGrid();
-    editor.DopeGridInvalidate();
-    editor.ShuttleRecordKeys();
-    editor.BlenderClearSliders();
-    editor.SkinPanelUpdateVolumeObjects();
-    editor.OnionPaintOverlay();
-    editor.MeshRenderHide();
-    editor.EditBoneSkin();
+    CallFrameOperations(editor);
+    CallWindowOperations(editor, object);
 }
 
 class EditorServicesTest : public ServicesTest {};

@@ -147,4 +147,40 @@ private:
     TTsOwnedForm* FTools = nullptr;
 };
 
+// The frame controller's operations, once each.
+inline void CallFrameOperations(TEditorServices& editor) {
+    editor.ActiveTimeChanged(3);
+    editor.MarkFrameDirty();
+    editor.SetActiveFrame(4);
+    editor.SetActiveFrameUpdating(5);
+    editor.UpdateIfFrameDirty();
+}
+
+// Every operation on a window but the tool window's making, once each,
+// ending with EditBoneSkin.
+inline void CallWindowOperations(TEditorServices& editor, CtsxSobj object) {
+    editor.SetOpenOnAnimatePage(true);
+    editor.SetToolsActivePage(tpAnimate);
+    editor.ToolsPageControlChange();
+    editor.ToolsAbout1Click();
+    editor.ToolsSelectionChanged();
+    editor.ToolsUpdateControls();
+    editor.ToolsUpdateHistory();
+    editor.SceneTreeRefreshTree();
+    editor.SceneTreeSelectCurrentObject();
+    editor.SceneTreeRemoveObjectNode(object);
+    editor.SkelTreeRebuildTree();
+    editor.SkelTreeRefreshAll();
+    editor.SkelTreeRemoveObjectNode(object);
+    editor.PosesRefreshPoseTree();
+    editor.DopeSheetRebuildGrid();
+    editor.DopeGridInvalidate();
+    editor.ShuttleRecordKeys();
+    editor.BlenderClearSliders();
+    editor.SkinPanelUpdateVolumeObjects();
+    editor.OnionPaintOverlay();
+    editor.MeshRenderHide();
+    editor.EditBoneSkin();
+}
+
 } // namespace vel

@@ -3,6 +3,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "FormTestEnv.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -340,7 +341,7 @@ TEST_F(GridTest, PaintsFixedCellsLinesSelectionAndFocus) {
         if (C == 2 && R == 2) Grid->Canvas()->TextOut(Rc.Left + 2, Rc.Top + 2, "Ab");
     };
     Show();
-    ASSERT_TRUE(fw::RenderControlToPng(Grid, ::testing::TempDir() + "grid_base.png"));
+    ASSERT_TRUE(fw::RenderControlToPng(Grid, fw::PicturePath("grid_base.png")));
     const fw::TColor Face = fw::ColorToRGB(fw::clBtnFace);
     EXPECT_EQ(PixelAt(30, 12), Face);
     EXPECT_EQ(PixelAt(64, 12), fw::clBlack);                       // fixed line

@@ -10,6 +10,7 @@
 #include "Forms.h"
 #include "FrameControl.h"
 #include "Messages.h"
+#include "TestPaths.h"
 #include "ToolsForm.h"
 
 namespace vel {
@@ -17,8 +18,7 @@ namespace vel {
 class ServicesTest : public CoreTest {
 protected:
     void SetUp() override {
-        settings = std::filesystem::temp_directory_path() /
-                   ("vel_services_" + std::to_string(::getpid()) + ".ini");
+        settings = fw::TestPath("settings.ini");
         std::filesystem::remove(settings);
         ::setenv("VEL_SETTINGS_FILE", settings.c_str(), 1);
         CoreTest::SetUp();

@@ -1,10 +1,9 @@
 #include "Canvas.h"
 #include "Controls.h"
 #include "FormTestEnv.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
@@ -246,8 +245,7 @@ TEST_F(ControlsTest, RendersAControlToAPng) {
     TSwatch* win = Create<TSwatch>(Form.get(), clRed);
     win->SetParent(Form.get());
     win->SetBounds(0, 0, 8, 6);
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("fwrender-" + std::to_string(::getpid()) + ".png");
+    const std::filesystem::path path = TestPath("render.png");
     ASSERT_TRUE(RenderControlToPng(win, path.string()));
     EXPECT_GT(std::filesystem::file_size(path), 8u);
     std::filesystem::remove(path);

@@ -1,5 +1,6 @@
 #include "FormTestEnv.h"
 #include "StdCtrls.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -131,8 +132,8 @@ TEST_F(StdCtrlsTest, PaintsTextAndRendersToPng) {
     EXPECT_TRUE(dark(Bounds(10, 10, 100, 17)));
     EXPECT_TRUE(dark(Label->BoundsRect()));
     EXPECT_FALSE(dark(Bounds(180, 0, 60, 80)));
-    if (const char* dir = std::getenv("VEL_RENDER_DIR")) {
-        EXPECT_TRUE(RenderControlToPng(Form.get(), std::string(dir) + "/stdctrls.png"));
+    if (std::getenv("VEL_RENDER_DIR")) {
+        EXPECT_TRUE(RenderControlToPng(Form.get(), PicturePath("stdctrls.png")));
     }
 }
 

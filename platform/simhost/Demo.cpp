@@ -27,6 +27,11 @@ namespace simhost {
 
 namespace {
 
+using demo::CharacterJoint;
+using demo::CharacterJoints;
+using demo::JointPath;
+using demo::kBodyName;
+
 // The plug-in's scripting functions, looked up by name as a script does.
 struct VelApi {
     void (*SetRecordFrame)(float) = nullptr;

@@ -14,9 +14,7 @@ class HeaderTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TLazyStringTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 250, 150);
+        Tree = Place<TLazyStringTree>(0, 0, 250, 150);
         H = Tree->Header();
     }
     TLazyTreeColumn* AddColumn(const char16_t* Text, int Width) {

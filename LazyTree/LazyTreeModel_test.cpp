@@ -1154,9 +1154,7 @@ class WorkerTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TLazyStringTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 200, 200);
+        Tree = Place<TLazyStringTree>(0, 0, 200, 200);
         Tree->HandleNeeded();
     }
     // Pumps until the worker is done with the tree; the bound only guards

@@ -32,9 +32,7 @@ class ViewTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TBlockTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 200, 150);
+        Tree = Place<TBlockTree>(0, 0, 200, 150);
         Tree->SetColor(fw::clWhite);
         Tree->OnInitNode = [](TBaseLazyTree* T, PLazyNode Parent, PLazyNode Node,
                               TLTInternalStates& States) {
@@ -365,9 +363,7 @@ TEST_F(EditTest, UnchangedTextEndsWithoutNewText) {
 }
 
 TEST_F(EditTest, FocusLossCommitsOrDropsByOption) {
-    fw::TEdit* Other = fw::Create<fw::TEdit>(Form.get());
-    Other->SetParent(Form.get());
-    Other->SetBounds(0, 160, 50, 20);
+    fw::TEdit* Other = Place<fw::TEdit>(0, 160, 50, 20);
     ASSERT_TRUE(Tree->EditNode(Top(0), NoColumn));
     fw::TypeText("a");
     Other->SetFocus();

@@ -17,9 +17,7 @@ class GridTest : public fw::FormTest {
 protected:
     void SetUp() override {
         fw::FormTest::SetUp();
-        Grid = fw::Create<TCustomGrid_ts>(Form.get());
-        Grid->SetParent(Form.get());
-        Grid->SetBounds(0, 0, 200, 100);
+        Grid = Place<TCustomGrid_ts>(0, 0, 200, 100);
     }
     fw::TColor PixelAt(int X, int Y) {
         fw::TBitmap Bmp;

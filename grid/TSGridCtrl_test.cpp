@@ -19,9 +19,7 @@ protected:
         LastPressNotLeft = false;
     }
     template <class T> T* Make() {
-        T* C = fw::Create<T>(Form.get());
-        C->SetParent(Form.get());
-        C->SetBounds(10, 10, 40, 20);
+        T* C = Place<T>(10, 10, 40, 20);
         C->OnMouseDown = [this](fw::TObject*, fw::TMouseButton, fw::TShiftState Shift, int, int) {
             (Shift & fw::ssDouble) ? ++Doubles : ++Presses;
         };

@@ -15,12 +15,8 @@ protected:
     void SetUp() override {
         FormTest::SetUp();
         Form->SetBounds(50, 50, 240, 80);
-        Edit = Create<TEdit>(Form.get());
-        Edit->SetParent(Form.get());
-        Edit->SetBounds(8, 8, 160, 21);
-        Label = Create<TLabel>(Form.get());
-        Label->SetParent(Form.get());
-        Label->SetBounds(8, 40, 10, 10);
+        Edit = Place<TEdit>(8, 8, 160, 21);
+        Label = Place<TLabel>(8, 40, 10, 10);
         Form->Show();
         Edit->OnChange = [this](TObject*) { ++Changes; };
     }

@@ -4,11 +4,11 @@
 // controller and the windows' globals reset, and a private settings file.
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "EditorWindows.h"
 #include "FrameControl.h"
 #include "ServicesTestEnv.h"
+#include "TestPaths.h"
 #include "ToolsForm.h"
 
 namespace vel {
@@ -16,8 +16,7 @@ namespace vel {
 class EditorWindowsTest : public ServicesTest {
 protected:
     void SetUp() override {
-        settings = std::filesystem::temp_directory_path() /
-                   ("vel_services_" + std::to_string(::getpid()) + ".ini");
+        settings = fw::TestPath("settings.ini");
         std::filesystem::remove(settings);
         ::setenv("VEL_SETTINGS_FILE", settings.c_str(), 1);
         OpenOnAnimatePage = false;

@@ -17,14 +17,11 @@
 #include "Skeleton.h"
 #include "Switchboard.h"
 #include "TsObjectEvents.h"
+#include "TsxHelper.h"
 #include "TsxHost.h"
 #include "TsxPlug.h"
 
 namespace vel {
-
-inline CtsxTxmx3f IdentityMx() {
-    return CtsxTxmx3f{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}};
-}
 
 inline CtsxTxmx3f TranslationMx(float x, float y, float z) {
     return CtsxTxmx3f{{1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z}};

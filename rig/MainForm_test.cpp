@@ -8,6 +8,7 @@
 #include "ServicesTestEnv.h"
 #include "SkeletonState.h"
 #include "Skin.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 namespace vel {
@@ -348,8 +349,7 @@ TEST_F(MainFormLoadTest, ALoadWithoutBonesKeepsItsHelpersAndDropsTheOldRig) {
 
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("vel_mainform_" + std::to_string(::getpid()) + ".scn");
+    const std::filesystem::path path = fw::TestPath("merged.scn");
     std::string error;
     ASSERT_TRUE(tsxhost::SaveScene(path.string(), &error)) << error;
     ASSERT_TRUE(tsxhost::MergeScene(path.string(), &error)) << error;

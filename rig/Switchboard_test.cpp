@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ServicesTestEnv.h"
+#include "TestPaths.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -15,8 +16,7 @@ class SwitchboardTest : public ServicesTest {
 protected:
     void SetUp() override {
         ServicesTest::SetUp();
-        dir = std::filesystem::temp_directory_path() /
-              ("vel_switchboard_" + std::to_string(::getpid()));
+        dir = fw::TestDir() / "switchboard";
         std::filesystem::create_directories(dir / "home");
         std::filesystem::create_directories(dir / "objects");
         HomeDir.clear();

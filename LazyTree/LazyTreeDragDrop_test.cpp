@@ -29,9 +29,7 @@ protected:
         A->SetFocus();
     }
     TTextTree* MakeTree(int Left, std::vector<std::u16string> Names) {
-        auto* T = fw::Create<TTextTree>(Form.get());
-        T->SetParent(Form.get());
-        T->SetBounds(Left, 0, 140, 150);
+        auto* T = Place<TTextTree>(Left, 0, 140, 150);
         T->TreeOptions()->SetMiscOptions(T->MiscOptions() | toAcceptOLEDrop);
         T->OnGetText = [this](TBaseLazyTree*, PLazyNode N, int, TLSTTextType,
                               std::u16string& Text) { Text = Texts[N]; };

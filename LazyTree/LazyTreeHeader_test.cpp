@@ -2,27 +2,19 @@
 #include "LazyStringTree.h"
 #include "LazyTreeStreams.h"
 #include "Messages.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace vel {
 namespace {
-
-// Pictures for a person to look at go to the temporary folder.
-std::string OutputPath(const char* Name) {
-    return (std::filesystem::temp_directory_path() / Name).string();
-}
 
 class HeaderTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TLazyStringTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 250, 150);
+        Tree = Place<TLazyStringTree>(0, 0, 250, 150);
         H = Tree->Header();
     }
     TLazyTreeColumn* AddColumn(const char16_t* Text, int Width) {
@@ -458,7 +450,7 @@ TEST_F(HeaderMouseTest, XPStyleAndPressedButtonsPaint) {
     fw::TBitmap B(250, 17);
     H->Columns().DownIndex = 1;
     H->Columns().PaintHeader(B.Canvas(), {0, 0, 250, 17}, 0);
-    B.SaveToFile(OutputPath("lazytree_header_xp.png"));
+    B.SaveToFile(fw::PicturePath("lazytree_header_xp.png"));
     EXPECT_EQ(B.Canvas().Pixels(20, 5), static_cast<fw::TColor>(0xDBEAEB));  // normal fill
     EXPECT_EQ(B.Canvas().Pixels(75, 5), static_cast<fw::TColor>(0xD8DFDE));  // pressed fill
     EXPECT_EQ(B.Canvas().Pixels(50, 5), static_cast<fw::TColor>(0x97A5A5));  // outline
@@ -486,7 +478,7 @@ TEST_F(HeaderTest, AStringTreeWithColumnsPaintsHeaderAndTexts) {
     Tree->SetSelected(Tree->GetFirst(), true);
     fw::TBitmap B(250, 150);
     fw::PaintControlTo(Tree, B.Surface());
-    B.SaveToFile(OutputPath("lazytree_string.png"));
+    B.SaveToFile(fw::PicturePath("lazytree_string.png"));
     // Some dark text pixels in the first row of the second column, none below the rows.
     int Dark = 0;
     for (int Y = 17; Y < 35; ++Y)

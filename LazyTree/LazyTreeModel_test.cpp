@@ -5,6 +5,7 @@
 #include "LazyTreeStreams.h"
 #include "LazyTreeWorker.h"
 #include "Messages.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -987,7 +988,7 @@ TEST_F(StreamTest, VersionOneHasNoCountAndEveryNodeIsVisible) {
 TEST_F(StreamTest, FilesRoundTripAndMissingFilesFailPlainly) {
     Fill({1, 2});
     WriteData = false; // empty user chunks are cut back out of the file too
-    std::string Path = testing::TempDir() + "lazytree_stream.bin";
+    std::string Path = fw::TestPath("lazytree_stream.bin");
     {
         TFileStream F(Path, TFileStream::TMode::fmCreate);
         Tree->SaveToStream(F);
@@ -1149,9 +1150,7 @@ class WorkerTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TLazyStringTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 200, 200);
+        Tree = Place<TLazyStringTree>(0, 0, 200, 200);
         Tree->HandleNeeded();
     }
     // Pumps until the worker is done with the tree; the bound only guards

@@ -3,21 +3,15 @@
 #include "LazyTreeEdit.h"
 #include "LazyTreeHint.h"
 #include "Messages.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include <map>
 
 namespace vel {
 namespace {
-
-// Pictures for a person to look at go to the temporary folder.
-std::string OutputPath(const char* Name) {
-    return (std::filesystem::temp_directory_path() / Name).string();
-}
 
 // A string tree that paints its text as a solid block, so that geometry is testable.
 class TBlockTree : public TLazyStringTree {
@@ -38,9 +32,7 @@ class ViewTest : public fw::FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Tree = fw::Create<TBlockTree>(Form.get());
-        Tree->SetParent(Form.get());
-        Tree->SetBounds(0, 0, 200, 150);
+        Tree = Place<TBlockTree>(0, 0, 200, 150);
         Tree->SetColor(fw::clWhite);
         Tree->OnInitNode = [](TBaseLazyTree* T, PLazyNode Parent, PLazyNode Node,
                               TLTInternalStates& States) {
@@ -99,7 +91,7 @@ TEST_F(ViewTest, PaintsRowsLinesButtonsAndSelection) {
     fw::TBitmap B(200, 150);
     Tree->PaintTree(B.Canvas(), {0, 0, 200, 150}, {0, 0},
                     ipDrawSelection | ipDrawFocusRect | ipGridLines);
-    B.SaveToFile(OutputPath("lazytree_paint.png"));
+    B.SaveToFile(fw::PicturePath("lazytree_paint.png"));
     // Row 0 (0..17): level 0 with the root shown: one indent of 18, button centred in it.
     EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(4, 5)), fw::ColorToRGB(fw::clBtnShadow)); // frame
     EXPECT_EQ(B.Canvas().Pixels(6, 9), fw::clBlack); // minus bar
@@ -145,7 +137,7 @@ TEST_F(ViewTest, HeaderIsPaintedAboveTheRows) {
     EXPECT_EQ(Tree->RowAreaHeight(), 150 - 17);
     fw::TBitmap B(200, 150);
     fw::PaintControlTo(Tree, B.Surface());
-    B.SaveToFile(OutputPath("lazytree_header.png"));
+    B.SaveToFile(fw::PicturePath("lazytree_header.png"));
     // Thick buttons: a light top edge, a dark bottom edge and a face in between.
     EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 8)), fw::ColorToRGB(fw::clBtnFace));
     EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 16)), fw::ColorToRGB(fw::cl3DDkShadow));
@@ -371,9 +363,7 @@ TEST_F(EditTest, UnchangedTextEndsWithoutNewText) {
 }
 
 TEST_F(EditTest, FocusLossCommitsOrDropsByOption) {
-    fw::TEdit* Other = fw::Create<fw::TEdit>(Form.get());
-    Other->SetParent(Form.get());
-    Other->SetBounds(0, 160, 50, 20);
+    fw::TEdit* Other = Place<fw::TEdit>(0, 160, 50, 20);
     ASSERT_TRUE(Tree->EditNode(Top(0), NoColumn));
     fw::TypeText("a");
     Other->SetFocus();

@@ -13,9 +13,7 @@ class GradientTest : public FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Panel = fw::Create<fw::TWinControl>(Form.get());
-        Panel->SetParent(Form.get());
-        Panel->SetBounds(0, 0, 131, 9);
+        Panel = Place<fw::TWinControl>(0, 0, 131, 9);
         G = fw::Create<TGcGradient>(Form.get());
         G->SetParent(Panel);
     }

@@ -195,9 +195,7 @@ class EditTest : public KnobTest {
 protected:
     void SetUp() override {
         KnobTest::SetUp();
-        Edit = fw::Create<TKnobEdit>(Form.get());
-        Edit->SetParent(Form.get());
-        Edit->SetBounds(100, 10, 80, 21);
+        Edit = Place<TKnobEdit>(100, 10, 80, 21);
     }
     TKnobEdit* Edit = nullptr;
 };

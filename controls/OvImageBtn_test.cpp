@@ -15,9 +15,7 @@ protected:
         FormTest::SetUp();
         Form->SetBounds(100, 100, 200, 100);
         Form->SetColor(fw::clWhite);
-        Btn = fw::Create<TOvImageBtn>(Form.get());
-        Btn->SetParent(Form.get());
-        Btn->SetBounds(10, 10, 24, 24);
+        Btn = Place<TOvImageBtn>(10, 10, 24, 24);
         Btn->OnClick = [this](fw::TObject*) { ++Clicks; };
         Images = ColourList(nullptr, 16, {fw::clRed, fw::clLime, fw::clBlue});
         Show();

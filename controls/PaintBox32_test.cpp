@@ -68,9 +68,7 @@ protected:
 };
 
 TEST_F(PaintBoxTest, AValidBufferIsNotFilledAgainUntilInvalidated) {
-    auto* box = fw::Create<TCountingBox>(Form.get());
-    box->SetParent(Form.get());
-    box->SetBounds(0, 0, 8, 8);
+    auto* box = Place<TCountingBox>(0, 0, 8, 8);
     fw::TSurface s;
     fw::PaintControlTo(box, s);
     fw::PaintControlTo(box, s);

@@ -15,9 +15,7 @@ class TrackTest : public FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        Button = fw::Create<TpcMouseTrackButton>(Form.get());
-        Button->SetParent(Form.get());
-        Button->SetBounds(10, 10, 32, 32);
+        Button = Place<TpcMouseTrackButton>(10, 10, 32, 32);
         Show();
     }
     // Moves the mouse dx pixels right of where the drag keeps the cursor, and
@@ -173,9 +171,7 @@ TEST_F(TrackTest, AnOwnedListIsFreedWhenReplaced) {
 class TrackerTest : public TrackTest {};
 
 TEST_F(TrackerTest, ReportsMovesFromThePressAndTracksEndlessly) {
-    fw::TPanel* client = fw::Create<fw::TPanel>(Form.get());
-    client->SetParent(Form.get());
-    client->SetBounds(100, 50, 80, 80);
+    fw::TPanel* client = Place<fw::TPanel>(100, 50, 80, 80);
     TpcMouseTracker tracker(nullptr);
     tracker.SetClient(client);
     std::vector<TPoint> deltas;
@@ -217,9 +213,7 @@ TEST_F(TrackerTest, ReportsMovesFromThePressAndTracksEndlessly) {
 }
 
 TEST_F(TrackerTest, ClientAndTrackerMayGoInEitherOrder) {
-    fw::TPanel* client = fw::Create<fw::TPanel>(Form.get());
-    client->SetParent(Form.get());
-    client->SetBounds(100, 50, 80, 80);
+    fw::TPanel* client = Place<fw::TPanel>(100, 50, 80, 80);
     {
         TpcMouseTracker tracker(nullptr);
         tracker.SetClient(client);

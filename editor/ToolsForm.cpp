@@ -3,7 +3,6 @@
 #include "AboutForm.h"
 #include "Forms.h"
 #include "FrameControl.h"
-#include "Modules.h"
 #include "Settings.h"
 #include "ShuttleForm.h"
 #include "SkelMgr.h"
@@ -190,12 +189,6 @@ void TToolsForm::UpdateHistory() {
 void TToolsForm::About1Click(fw::TObject* /*Sender*/) {
     if (!AboutForm) AboutForm = fw::Application()->CreateForm<TAboutForm>();
     AboutForm->Show();
-}
-
-void InitializeEditorUnit() {
-    const std::string program = fw::ModuleFileName(nullptr);
-    const std::size_t slash = program.find_last_of('/');
-    HomeDir = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
 }
 
 void TToolsForm::LoadOptions() {

@@ -69,8 +69,4 @@ extern TToolsForm* ToolsForm;
 // Set before the tool window exists: it opens on its animate page.
 extern bool OpenOnAnimatePage;
 
-// Unit start of the editor: HomeDir := the host program's folder, until the
-// switchboard's start puts the plug-in's folder there.
-void InitializeEditorUnit();
-
 } // namespace vel

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <limits>
 
+#include "EditorWindowsTestEnv.h"
 #include "FrameControl.h"
 #include "MeshRenderForm.h"
-#include "ServicesTestEnv.h"
 #include "ShuttleForm.h"
 #include "SkeletonState.h"
 #include "SkinPanelForm.h"
@@ -14,7 +14,7 @@
 namespace vel {
 namespace {
 
-class EditorTest : public ServicesTest {
+class EditorTest : public EditorWindowsTest {
 protected:
     // Index of the first logged call starting with text, at or after from;
     // -1 when there is none.

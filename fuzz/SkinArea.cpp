@@ -5,6 +5,7 @@
 #include "FuzzTarget.h"
 #include "RecordFiles.h"
 #include "Skin.h"
+#include "TsxHelper.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!area) return;
         vel::TSkinObject& skin = Skin();
         skin.ResetAccumulators();
-        const CtsxTxmx3f identity{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}};
-        area->Deform(skin, identity, CtsxVec3f{0, 0, 0});
+        area->Deform(skin, vel::IdentityTxmx3f, CtsxVec3f{0, 0, 0});
         fuzzrec::WriteBack([&](vel::TRecordWriter& w) { area->Write(w); });
     });
     return 0;

@@ -3,6 +3,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "FormTestEnv.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +17,7 @@ class GridTest : public fw::FormTest {
 protected:
     void SetUp() override {
         fw::FormTest::SetUp();
-        Grid = fw::Create<TCustomGrid_ts>(Form.get());
-        Grid->SetParent(Form.get());
-        Grid->SetBounds(0, 0, 200, 100);
+        Grid = Place<TCustomGrid_ts>(0, 0, 200, 100);
     }
     fw::TColor PixelAt(int X, int Y) {
         fw::TBitmap Bmp;
@@ -340,7 +339,7 @@ TEST_F(GridTest, PaintsFixedCellsLinesSelectionAndFocus) {
         if (C == 2 && R == 2) Grid->Canvas()->TextOut(Rc.Left + 2, Rc.Top + 2, "Ab");
     };
     Show();
-    ASSERT_TRUE(fw::RenderControlToPng(Grid, ::testing::TempDir() + "grid_base.png"));
+    ASSERT_TRUE(fw::RenderControlToPng(Grid, fw::PicturePath("grid_base.png")));
     const fw::TColor Face = fw::ColorToRGB(fw::clBtnFace);
     EXPECT_EQ(PixelAt(30, 12), Face);
     EXPECT_EQ(PixelAt(64, 12), fw::clBlack);                       // fixed line

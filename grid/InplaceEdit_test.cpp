@@ -30,9 +30,7 @@ protected:
     void SetUp() override {
         fw::FormTest::SetUp();
         fw::AdvanceClock(1000);
-        Grid = fw::Create<TTextGrid>(Form.get());
-        Grid->SetParent(Form.get());
-        Grid->SetBounds(0, 0, 200, 100);
+        Grid = Place<TTextGrid>(0, 0, 200, 100);
         Grid->SetOptions(Grid->Options() | goEditing);
         Grid->Cells[{1, 1}] = "one";
         Grid->Cells[{1, 2}] = "two";

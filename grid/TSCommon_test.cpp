@@ -1,11 +1,10 @@
 #include "TSCommon.h"
 #include "TSMbcs.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <unistd.h>
 
 namespace vel {
 namespace {
@@ -129,9 +128,7 @@ TEST(CommonStream, ReadsPastTheEndAndBadLengthsFail) {
 class RegistryPaths : public ::testing::Test {
 protected:
     void SetUp() override {
-        File = (std::filesystem::temp_directory_path() /
-                ("velgrid_settings_" + std::to_string(::getpid()) + ".ini"))
-                   .string();
+        File = fw::TestPath("settings.ini");
         std::remove(File.c_str());
     }
     void TearDown() override { std::remove(File.c_str()); }

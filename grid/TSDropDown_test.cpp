@@ -33,9 +33,7 @@ struct TFakeOwner : TtsDropDownOwner {
 class DropDownTest : public fw::FormTest {
 protected:
     fw::TPanel* AddPanel(int X) {
-        auto* P = fw::Create<fw::TPanel>(Form.get());
-        P->SetParent(Form.get());
-        P->SetBounds(X, 0, 40, 40);
+        auto* P = Place<fw::TPanel>(X, 0, 40, 40);
         return P;
     }
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include "Bitmap.h"
 #include "FormTestEnv.h"
 #include "Input.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,7 @@ protected:
         LastPressNotLeft = false;
     }
     template <class T> T* Make() {
-        T* C = fw::Create<T>(Form.get());
-        C->SetParent(Form.get());
-        C->SetBounds(10, 10, 40, 20);
+        T* C = Place<T>(10, 10, 40, 20);
         C->OnMouseDown = [this](fw::TObject*, fw::TMouseButton, fw::TShiftState Shift, int, int) {
             (Shift & fw::ssDouble) ? ++Doubles : ++Presses;
         };
@@ -249,7 +248,7 @@ TEST_F(CellControlTest, FlatBoxTakesTheCellColourInside) {
     fw::TBitmap Bmp;
     Bmp.SetSize(40, 20);
     fw::PaintControlTo(B, Bmp.Surface());
-    ASSERT_TRUE(fw::RenderControlToPng(B, ::testing::TempDir() + "flat_box.png"));
+    ASSERT_TRUE(fw::RenderControlToPng(B, fw::PicturePath("flat_box.png")));
     // The glyph sits at x 12, y 3; its middle is inside the box.
     EXPECT_EQ(Bmp.Canvas().Pixels(12 + 6, 3 + 6), fw::clYellow);
     // The merge copy ANDs the edge with the brush as well.

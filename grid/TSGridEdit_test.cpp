@@ -18,9 +18,7 @@ class EditBoxTest : public fw::FormTest {
 protected:
     void SetUp() override {
         fw::FormTest::SetUp();
-        Edit = fw::Create<TtsGridEditBox>(Form.get());
-        Edit->SetParent(Form.get());
-        Edit->SetBounds(10, 10, 60, 14);
+        Edit = Place<TtsGridEditBox>(10, 10, 60, 14);
         Edit->OnCtlKeyDown = [this](fw::TObject*, std::uint16_t& K, fw::TShiftState) {
             Passed.push_back(K);
         };

@@ -1,14 +1,13 @@
 #include "TSGridStream.h"
 
 #include "Grids_ts.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include <cstdio>
-#include <filesystem>
-#include <unistd.h>
 
 namespace vel {
 namespace {
@@ -208,9 +207,7 @@ TEST(LayoutStream, HugeCountsAreRefused) {
 class LayoutSettings : public ::testing::Test {
 protected:
     void SetUp() override {
-        File = (std::filesystem::temp_directory_path() /
-                ("velgrid_layout_" + std::to_string(::getpid()) + ".ini"))
-                   .string();
+        File = fw::TestPath("layout.ini");
         std::remove(File.c_str());
     }
     void TearDown() override { std::remove(File.c_str()); }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "PlugTestEnv.h"
+#include "TestPaths.h"
 #include "TsOwnedForm.h"
 
 namespace vel {
@@ -242,7 +243,7 @@ TEST_F(TsxExtObjTest, SceneFilesCarryTheRecordAndFreedComponentsAreForgotten) {
     fw::Free(form->Types[1]); // before the number is known: its definition goes too
     Start();
     CtsxSobj obj = Placed(c);
-    const std::string path = ::testing::TempDir() + "ext_obj_scene.tsxscene";
+    const std::string path = fw::TestPath("ext_obj_scene.tsxscene");
     std::string error;
     ASSERT_TRUE(tsxhost::SaveScene(path, &error)) << error;
     ASSERT_TRUE(tsxhost::LoadScene(path, &error)) << error;

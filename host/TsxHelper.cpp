@@ -12,6 +12,7 @@
 namespace vel {
 
 const CtsxAxes3f IdentityAxes3f = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+const CtsxTxmx3f IdentityTxmx3f = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}};
 
 namespace {
 

@@ -76,6 +76,7 @@ void GetModuleDirectory(const std::string& moduleName, std::string& folder);
 
 // ---- geometry (32-bit floats through the host's arithmetic) ----
 extern const CtsxAxes3f IdentityAxes3f;
+extern const CtsxTxmx3f IdentityTxmx3f;
 
 void MakeVec3f(CtsxVec3f& v, float x, float y, float z);
 float SquaredLength3f(const CtsxVec3f& v);

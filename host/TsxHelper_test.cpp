@@ -320,12 +320,6 @@ float Dot(const CtsxVec3f& a, const CtsxVec3f& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-CtsxTxmx3f Identity() {
-    CtsxTxmx3f m{};
-    m.m[0] = m.m[5] = m.m[10] = 1;
-    return m;
-}
-
 CtsxTxmx3f Rot(CtsxVec3f axis, float radians, CtsxVec3f t = {0, 0, 0}) {
     CtsxVec3f origin{0, 0, 0};
     CtsxTxmx3f m;
@@ -359,7 +353,7 @@ void ExpectOrthonormalFrame(const CtsxTxmx3f& m, const CtsxVec3f& dir) {
 TEST(Geometry, FrameFromDirectionUsesUp) {
     CtsxTxmx3f m;
     MakeFrameFromDirection({1, 0, 0}, {0, 0, 1}, m);
-    ExpectMxNear(m, Identity(), 0);
+    ExpectMxNear(m, IdentityTxmx3f, 0);
 }
 
 TEST(Geometry, FrameFromDirectionFallbackRows) {
@@ -439,7 +433,7 @@ TEST(Geometry, RelativeMxIsBInAsFrame) {
     tsxXProdMx3f(&back, &a, &r);
     ExpectMxNear(back, b);
     RelativeMx(a, a, r);
-    ExpectMxNear(r, Identity());
+    ExpectMxNear(r, IdentityTxmx3f);
 }
 
 TEST(Geometry, NodeTransforms) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
+
 namespace vel {
 namespace {
 
@@ -71,7 +73,7 @@ Bytes Elf(const std::vector<std::pair<std::string, Bytes>>& sections) {
 const std::string kKey = "StringFileInfo\\040904E4\\FileVersion";
 
 std::string VersionOf(const Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + "version_record.bin";
+    const std::string path = fw::TestPath("version_record.bin");
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
@@ -102,7 +104,7 @@ TEST(FileVersionTest, RecordsOfOurMaking) {
 }
 
 TEST(FileVersionTest, MissingOrDamagedFilesAnswerNothing) {
-    EXPECT_EQ(GetFileVersion(::testing::TempDir() + "no_such_file"), "");
+    EXPECT_EQ(GetFileVersion(fw::TestPath("no_such_file")), "");
     EXPECT_EQ(VersionOf(Bytes(100, 'x')), "");
     const Bytes good = Elf({{".vel.verinfo", Record(kKey, "7.7")}});
     ASSERT_EQ(VersionOf(good), "7.7");

@@ -1,11 +1,11 @@
 // The module's main unit: brings the units up in order when the host loads
 // the library and takes them down in reverse order when it unloads it.
+#include "EditorWindows.h"
 #include "Forms.h"
 #include "GcThemes.h"
 #include "MainForm.h"
 #include "SkelMgr.h"
 #include "Switchboard.h"
-#include "ToolsForm.h"
 #include "TsObjectEvents.h"
 #include "TsxApi65.h"
 #include "TsxPlug.h"
@@ -19,7 +19,9 @@ __attribute__((constructor)) void ModuleLoad() {
     vel::InitializeObjectEventsUnit();
     vel::InitializeGcThemes();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
-    vel::InitializeEditorUnit(); // HomeDir: the host program's folder for now
+    // The rig's calls reach the editor's windows; HomeDir: the host
+    // program's folder for now.
+    vel::InitializeEditorUnit();
     vel::InitializeSkelMgrUnit();
     vel::InitializeSwitchboardUnit(); // HomeDir: the plug-in's folder
 }
@@ -30,6 +32,7 @@ __attribute__((destructor)) void ModuleUnload() {
     vel::FinalizeObjectEventsUnit();
     vel::FinalizeSkelMgrUnit();
     fw::Application()->DestroyForms();
+    vel::FinalizeEditorUnit();
     vel::MainForm = nullptr;
     vel::FinalizeGcThemes();
 }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "Forms.h"
+#include "TestPaths.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -18,6 +20,8 @@ namespace {
 class ModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The tool window reads its options from a file of this test, not the user's.
+        ::setenv("VEL_SETTINGS_FILE", fw::TestPath("settings.ini").c_str(), 1);
         tsxhost::Reset();
         std::string error;
         ASSERT_TRUE(tsxhost::LoadPluginModule(VEL_PLUGIN_PATH, &error)) << error;

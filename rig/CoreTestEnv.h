@@ -1,7 +1,8 @@
 #pragma once
 // Test fixture for the rig core: a fresh host with the plug-in's main form
 // started as the host starts it, so the factories, joint data and skeleton
-// list work as in the module.
+// list work as in the module. The rig's calls into the editor reach a
+// recording stand-in.
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -9,19 +10,18 @@
 #include <gtest/gtest.h>
 
 #include "Attributes.h"
+#include "EditorServices.h"
 #include "MainForm.h"
+#include "RecordingEditor.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Switchboard.h"
 #include "TsObjectEvents.h"
+#include "TsxHelper.h"
 #include "TsxHost.h"
 #include "TsxPlug.h"
 
 namespace vel {
-
-inline CtsxTxmx3f IdentityMx() {
-    return CtsxTxmx3f{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}};
-}
 
 inline CtsxTxmx3f TranslationMx(float x, float y, float z) {
     return CtsxTxmx3f{{1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z}};
@@ -70,6 +70,7 @@ protected:
         OptKeyJoints = true;
         SetupMode = false;
         MakeModule();
+        InstallEditorServices(&Editor());
         CtsxPluginData data;
         tsxhost::LoadSequence(1, &data);
     }
@@ -78,8 +79,14 @@ protected:
         testing::ResetSkelMgrUnit();
         testing::ResetSwitchboardUnit();
         DropModule();
+        InstallEditorServices(nullptr);
+        editor.Reset();
         SetupMode = false;
     }
+
+    // What the rig's calls into the editor reach; fixtures that test the
+    // editor itself answer its windows.
+    virtual TEditorServices& Editor() { return editor; }
 
     // The main form made and the plug-in attached, not yet loaded by the host.
     void MakeModule() {
@@ -124,6 +131,7 @@ protected:
     }
 
     std::unique_ptr<TMainForm> form;
+    TRecordingEditor editor;
 };
 
 } // namespace vel

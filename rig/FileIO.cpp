@@ -4,9 +4,8 @@
 
 #include "Attributes.h"
 #include "Bone.h"
-#include "FrameControl.h"
+#include "EditorServices.h"
 #include "Records.h"
-#include "SceneTreeForm.h"
 #include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -251,24 +250,25 @@ void RefreshAfterLoad() {
     SetupMode = false;
     fw::TScopeExit restore([setup] { SetupMode = setup; });
     SetCurrentSkeleton(SkeletonByIndex(0));
-    SetActiveFrame(0);
+    TEditorServices& editor = EditorServices();
+    editor.SetActiveFrame(0);
     UpdateAllSkeletons();
     RebindAllSkins();
     BuildAllHierarchies();
-    if (SceneTreeForm) SceneTreeForm->RefreshTree();
+    editor.SceneTreeRefreshTree();
     RebuildAllSubDivSkins();
     RefreshViews();
 }
 
 void ReRecordSetupFrames() {
     if (!SetupMode) {
-        SetActiveFrame(0);
+        EditorServices().SetActiveFrame(0);
         return;
     }
     RecordRestFrames();
     SetupMode = false;
     fw::TScopeExit restore([] { SetupMode = true; });
-    SetActiveFrame(0);
+    EditorServices().SetActiveFrame(0);
 }
 
 std::int32_t DropSkeletonsOfLostBags() {

@@ -9,7 +9,7 @@
 // with RebuildAfterObjectLoad and no ClearSkeletons):
 //   DropSkeletonsOfLostBags();
 //   if (!HasPendingBones()) return;
-//   if (!ToolsForm) OpenOnAnimatePage = true;
+//   no tool window yet: the editor is to open it on its animate page;
 //   ActivatePlugin();
 //   { TEditScope lock; ClearSkeletons(); RebuildAfterSceneLoad(); }
 //   RefreshAfterLoad();

@@ -1,7 +1,6 @@
 #include "FileIO.h"
 
 #include "CoreTestEnv.h"
-#include "FrameControl.h"
 #include "Records.h"
 #include "SkeletonState.h"
 #include "Skin.h"
@@ -265,12 +264,12 @@ TEST_F(FileIOTest, JointDataInABagThatHadItsSkeletonMakesNoJoints) {
 TEST_F(FileIOTest, ReRecordSetupFramesKeysFrames0And1OnlyInSetupMode) {
     TSkeleton* s = NewSkel();
     std::vector<TJoint*> j = Chain(s, {{0, 0, 0}, {0, 1, 0}});
-    SetActiveFrame(5);
+    editor.SetActiveFrame(5);
     ReRecordSetupFrames();
     EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 0);
     EXPECT_EQ(tsxSobjGetFirstTime(j[0]->Node, TSX_KIND_LOCATION), -1);
 
-    SetActiveFrame(5);
+    editor.SetActiveFrame(5);
     SetupMode = true;
     ReRecordSetupFrames();
     EXPECT_TRUE(SetupMode);

@@ -1,16 +1,15 @@
 #include "MainForm.h"
 
 #include "Attributes.h"
+#include "EditorServices.h"
 #include "ExtObjVectData.h"
 #include "FileIO.h"
 #include "Forms.h"
-#include "FrameControl.h"
 #include "Input.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
-#include "ToolsForm.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -181,18 +180,21 @@ void TMainForm::Tsx1PlugInit() {
 }
 
 void TMainForm::Tsx1LeftClick() {
-    if (!ToolsForm) ToolsForm = fw::Application()->CreateForm<TToolsForm>();
-    ToolsForm->Show();
-    KeepFormOnScreen(ToolsForm);
+    TTsOwnedForm* tools = EditorServices().MakeToolWindow();
+    if (!tools) return;
+    tools->Show();
+    KeepFormOnScreen(tools);
 }
 
 void TMainForm::Tsx1RightClick() {
-    if (!ToolsForm) ToolsForm = fw::Application()->CreateForm<TToolsForm>();
-    ToolsForm->About1Click(nullptr);
+    TEditorServices& editor = EditorServices();
+    editor.MakeToolWindow();
+    editor.ToolsAbout1Click();
 }
 
 void TMainForm::Tsx1Deactivate() {
-    if (ToolsForm && ToolsForm->Visible()) ToolsForm->Hide();
+    TTsOwnedForm* tools = EditorServices().ToolWindow();
+    if (tools && tools->Visible()) tools->Hide();
 }
 
 // ---- host callbacks ----
@@ -213,7 +215,7 @@ void TMainForm::TsxEventsObjectDestroy(CtsxSobj inSobj) {
 }
 
 void TMainForm::TsxEventsActiveTimeChanged(float inTime) {
-    if (!EditLocked() && PluginActive()) ActiveTimeChanged(inTime);
+    if (!EditLocked() && PluginActive()) EditorServices().ActiveTimeChanged(inTime);
     if (PluginActive() && FRendering) {
         UpdateAllSkeletons();
         if (!EditLocked()) ShowAllJoints(false);
@@ -230,7 +232,7 @@ void TMainForm::TsObjectEventsObjNav(CtsxSobj pSobj, const tsxObjectNotifyMessag
 }
 
 void TMainForm::TsObjectEventsAnimNav(CtsxSobj, const tsxObjectNotifyMessage&) {
-    if (!EditLocked() && PluginActive()) MarkFrameDirty();
+    if (!EditLocked() && PluginActive()) EditorServices().MarkFrameDirty();
 }
 
 // ---- host event classes ----
@@ -322,7 +324,7 @@ void TMainForm::LoadFinished(bool scene) {
     // skeletons of a scene that is gone.
     if (scene) DropSkeletonsOfLostBags();
     if (!HasPendingBones()) return;
-    if (!ToolsForm) OpenOnAnimatePage = true;
+    if (!EditorServices().ToolWindow()) EditorServices().SetOpenOnAnimatePage(true);
     ActivatePlugin();
     {
         TEditScope lock;
@@ -350,7 +352,7 @@ void TMainForm::DeleteQueuedObjects() {
 
 void TMainForm::SkeletonExtObjObjectRender(fw::TObject*, CtsxSobj, tsxCOLOR_MODE&, CtsxRect&,
                                            bool&) {
-    if (!EditLocked() && PluginActive()) UpdateIfFrameDirty();
+    if (!EditLocked() && PluginActive()) EditorServices().UpdateIfFrameDirty();
 }
 
 void TMainForm::TsxBoneExtObjObjectRender(fw::TObject*, CtsxSobj pSobj, tsxCOLOR_MODE&, CtsxRect&,

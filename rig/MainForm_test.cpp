@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include <filesystem>
 #include <set>
 
 #include "ExtObjVectData.h"
@@ -7,6 +8,7 @@
 #include "ServicesTestEnv.h"
 #include "SkeletonState.h"
 #include "Skin.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 namespace vel {
@@ -113,20 +115,20 @@ TEST_F(MainFormTest, HostEventsAreFilteredByLockActivityAndType) {
     tsxhost::SetTime(5);
     EndEdit();
     EXPECT_EQ(CurrentSkeleton, second);
-    EXPECT_EQ(CurrentFrame, 0);
+    EXPECT_EQ(editor.CurrentFrame, 0);
     tsxhost::Select(joints[1]->Node);
     EXPECT_EQ(CurrentSkeleton, first);
 
     tsxhost::Deactivate();
     tsxhost::SetTime(6);
     tsxhost::SendNotify(joints[0]->Node, TSX_NOTIFY_ANIMNAV);
-    EXPECT_EQ(CurrentFrame, 0);
-    EXPECT_FALSE(FrameDirty);
+    EXPECT_EQ(editor.CurrentFrame, 0);
+    EXPECT_FALSE(editor.FrameDirty);
     tsxhost::ClickLeft();
     tsxhost::SetTime(7);
     tsxhost::SendNotify(joints[0]->Node, TSX_NOTIFY_ANIMNAV);
-    EXPECT_EQ(CurrentFrame, 7);
-    EXPECT_TRUE(FrameDirty);
+    EXPECT_EQ(editor.CurrentFrame, 7);
+    EXPECT_TRUE(editor.FrameDirty);
 
     // Destroyed objects: not the host's own kinds (below 50), not under the
     // lock, not without a main view.
@@ -310,8 +312,11 @@ TEST_F(MainFormLoadTest, ASavedSceneIsRebuiltOnTheTimer) {
     EXPECT_VEC_NEAR(s->Joints.Items(2)->Position, 2, 0, 0, 1e-4f);
     // The plug-in was clicked and its window opened on the animate page.
     EXPECT_TRUE(PluginActive());
-    ASSERT_NE(ToolsForm, nullptr);
-    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
+    const long animate = editor.Find("SetOpenOnAnimatePage(1)");
+    EXPECT_GE(animate, 0);
+    EXPECT_GT(editor.Find("MakeToolWindow", animate), animate);
+    ASSERT_NE(editor.ToolWindow(), nullptr);
+    EXPECT_TRUE(editor.ToolWindow()->Visible());
     EXPECT_TRUE(form->DeleteAfterLoad().empty());
     EXPECT_EQ(Helpers(), 0);
     EXPECT_FALSE(EditLocked());
@@ -344,8 +349,7 @@ TEST_F(MainFormLoadTest, ALoadWithoutBonesKeepsItsHelpersAndDropsTheOldRig) {
 
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("vel_mainform_" + std::to_string(::getpid()) + ".scn");
+    const std::filesystem::path path = fw::TestPath("merged.scn");
     std::string error;
     ASSERT_TRUE(tsxhost::SaveScene(path.string(), &error)) << error;
     ASSERT_TRUE(tsxhost::MergeScene(path.string(), &error)) << error;

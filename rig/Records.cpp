@@ -6,6 +6,8 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 #include "Bone.h"
 #include "Joint.h"
@@ -48,6 +50,40 @@ float BitsFloat(std::uint32_t u) {
 
 std::uint32_t SizeOf(std::size_t n) {
     return static_cast<std::uint32_t>(n);
+}
+
+// An owned list: its version, the count of its items, then each item's own
+// record. Empty slots are left out of both.
+template <class TItem>
+void WriteOwnedList(TRecordWriter& out, std::uint32_t version,
+                    const std::vector<std::unique_ptr<TItem>>& list) {
+    std::size_t n = 0;
+    for (const auto& item : list)
+        n += item ? 1 : 0;
+    out.U32(version);
+    out.U32(SizeOf(n));
+    for (const auto& item : list)
+        if (item) item->Write(out);
+}
+
+// Whether the list is emptied once the count has been read, or read onto.
+enum class TListRead { Append, Replace };
+
+// Reads an owned list written by WriteOwnedList; items grow as they arrive,
+// and the first item that fails ends the record.
+template <class TItem>
+bool ReadOwnedList(TRecordReader& in, std::vector<std::unique_ptr<TItem>>& list,
+                   const char* versionWhat, const char* countWhat, TListRead mode) {
+    std::uint32_t version = 0;
+    std::int32_t n = 0;
+    if (!in.U32(version, versionWhat) || !in.Count(n, countWhat)) return false;
+    if (mode == TListRead::Replace) list.clear();
+    for (std::int32_t i = 0; i < n; ++i) {
+        auto item = std::make_unique<TItem>();
+        if (!item->Read(in)) return false;
+        list.push_back(std::move(item));
+    }
+    return true;
 }
 
 using TChildFinder = std::function<CtsxSobj(const TPendingChild&)>;
@@ -489,25 +525,11 @@ bool TSkinObject::Read(TRecordReader& in) {
 }
 
 void TSkinsObject::Write(TRecordWriter& out) const {
-    std::size_t n = 0;
-    for (const auto& s : List)
-        n += s ? 1 : 0;
-    out.U32(kSkinsListVersion);
-    out.U32(SizeOf(n));
-    for (const auto& s : List)
-        if (s) s->Write(out);
+    WriteOwnedList(out, kSkinsListVersion, List);
 }
 
 bool TSkinsObject::Read(TRecordReader& in) {
-    std::uint32_t version = 0;
-    std::int32_t n = 0;
-    if (!in.U32(version, "skins list version") || !in.Count(n, "skin count")) return false;
-    for (std::int32_t i = 0; i < n; ++i) {
-        auto skin = std::make_unique<TSkinObject>();
-        if (!skin->Read(in)) return false;
-        List.push_back(std::move(skin));
-    }
-    return true;
+    return ReadOwnedList(in, List, "skins list version", "skin count", TListRead::Append);
 }
 
 // ---- states ----
@@ -563,26 +585,11 @@ bool TBoneState::Read(TRecordReader& in) {
 }
 
 void TBonesState::Write(TRecordWriter& out) const {
-    std::size_t n = 0;
-    for (const auto& s : States)
-        n += s ? 1 : 0;
-    out.U32(kBonesStateVersion);
-    out.U32(SizeOf(n));
-    for (const auto& s : States)
-        if (s) s->Write(out);
+    WriteOwnedList(out, kBonesStateVersion, States);
 }
 
 bool TBonesState::Read(TRecordReader& in) {
-    std::uint32_t version = 0;
-    std::int32_t n = 0;
-    if (!in.U32(version, "bones state version") || !in.Count(n, "bone state count")) return false;
-    States.clear();
-    for (std::int32_t i = 0; i < n; ++i) {
-        auto s = std::make_unique<TBoneState>();
-        if (!s->Read(in)) return false;
-        States.push_back(std::move(s));
-    }
-    return true;
+    return ReadOwnedList(in, States, "bones state version", "bone state count", TListRead::Replace);
 }
 
 void TSkeletonState::Write(TRecordWriter& out) const {
@@ -622,25 +629,11 @@ bool TSkeletonState::Read(TRecordReader& in) {
 }
 
 void TSkeletonStates::Write(TRecordWriter& out) const {
-    std::size_t n = 0;
-    for (const auto& s : States)
-        n += s ? 1 : 0;
-    out.U32(kSkeletonStatesVersion);
-    out.U32(SizeOf(n));
-    for (const auto& s : States)
-        if (s) s->Write(out);
+    WriteOwnedList(out, kSkeletonStatesVersion, States);
 }
 
 bool TSkeletonStates::Read(TRecordReader& in) {
-    std::uint32_t version = 0;
-    std::int32_t n = 0;
-    if (!in.U32(version, "skeleton states version") || !in.Count(n, "state count")) return false;
-    for (std::int32_t i = 0; i < n; ++i) {
-        auto s = std::make_unique<TSkeletonState>();
-        if (!s->Read(in)) return false;
-        States.push_back(std::move(s));
-    }
-    return true;
+    return ReadOwnedList(in, States, "skeleton states version", "state count", TListRead::Append);
 }
 
 } // namespace vel

@@ -122,7 +122,7 @@ TEST_F(RecordsTest, SkinAreaRoundTripsAndOlderVersionsKeepDefaults) {
         w.I32(4);
         w.U32(1);
         w.F32(0.5f);
-        w.Mx(IdentityMx());
+        w.Mx(IdentityTxmx3f);
         for (float f : {2.0f, 0.0f, 0.0f, 0.0f, 0.0f})
             w.F32(f);
         w.U32(99); // reserved, dropped
@@ -257,7 +257,7 @@ TEST_F(RecordsTest, SkeletonStatesRoundTripAndVersion100HasNoChildStates) {
         w.Text("Old");
         w.U8(0);
         w.U8(0);
-        w.Mx(IdentityMx());
+        w.Mx(IdentityTxmx3f);
         TJointsState().Write(w);
         TBonesState().Write(w);
     });
@@ -275,7 +275,7 @@ TEST_F(RecordsTest, StatesNestedBeyondAnyRigAreRefused) {
         w.Text("");
         w.U8(0);
         w.U8(0);
-        w.Mx(IdentityMx());
+        w.Mx(IdentityTxmx3f);
         TJointsState().Write(w);
         TBonesState().Write(w);
         w.U32(kSkeletonStatesVersion);

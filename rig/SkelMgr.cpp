@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "FrameControl.h"
+#include "EditorServices.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "Skeleton.h"
@@ -390,9 +390,10 @@ std::int32_t SavedStateCount() {
 void RecordRestFrames() {
     if (SkeletonCount() < 1) return;
     RebindAllSkins();
-    SetActiveFrameUpdating(0.0f);
+    TEditorServices& editor = EditorServices();
+    editor.SetActiveFrameUpdating(0.0f);
     RecordAllSkeletons();
-    SetActiveFrameUpdating(1.0f);
+    editor.SetActiveFrameUpdating(1.0f);
     RecordAllSkeletons();
 }
 

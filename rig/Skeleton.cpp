@@ -17,7 +17,6 @@ bool OptKeyJoints = true;
 namespace {
 
 constexpr int kRelaxPasses = 128;
-const CtsxTxmx3f kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}};
 
 // A bone that cannot stay without this joint: it is the bone's head or tail,
 // or a tee bone's tee joint.
@@ -323,7 +322,7 @@ void TSkeleton::ObjectMoved(CtsxSobj obj, CtsxTxmx3f& m) {
         if (Attached || !OptKeyJoints) return;
         TransformAll(m);
     }
-    m = kIdentity;
+    m = IdentityTxmx3f;
     Refresh();
     RefreshViews();
 }

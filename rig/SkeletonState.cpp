@@ -22,12 +22,6 @@ std::size_t At(std::int32_t i) {
     return static_cast<std::size_t>(i);
 }
 
-CtsxTxmx3f IdentityMx() {
-    CtsxTxmx3f m{};
-    m.m[0] = m.m[5] = m.m[10] = 1.0f;
-    return m;
-}
-
 // The skeletons bound directly to this skeleton's bones, in bone order and
 // child order.
 std::vector<TSkeleton*> DirectChildSkeletons(const TSkeleton& skeleton) {
@@ -188,7 +182,7 @@ void TBone::ApplyState(const TBoneState& bs) {
 }
 
 void TBone::RotateTwist(float angle) {
-    CtsxTxmx3f b = IdentityMx();
+    CtsxTxmx3f b = IdentityTxmx3f;
     bool made = false;
     GetMatrix(b, &made);
     // Without a frame there is no bone axis to roll about.

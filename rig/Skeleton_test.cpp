@@ -17,9 +17,8 @@ protected:
     }
 
     static bool IsIdentity(const CtsxTxmx3f& m) {
-        const CtsxTxmx3f id = IdentityMx();
         for (int i = 0; i < 12; ++i)
-            if (m.m[i] != id.m[i]) return false;
+            if (m.m[i] != IdentityTxmx3f.m[i]) return false;
         return true;
     }
 };

@@ -32,7 +32,7 @@ protected:
     // A bone of the given length along -x from the origin: rest space is bone space.
     static TSkinArea Area(const TSkinObject& skin, float length) {
         TSkinArea a;
-        a.Setup(skin, IdentityMx(), length);
+        a.Setup(skin, IdentityTxmx3f, length);
         return a;
     }
     static float WeightOf(const TSkinArea& a, int vertex) {
@@ -79,7 +79,7 @@ TEST_F(SkinTest, AreaBoundsAreStrict) {
                     {-1, 0.49f, 0.49f}})); // inside
     TSkinArea a;
     a.Root = a.Tip = 0.5f;
-    a.Setup(skin, IdentityMx(), 2);
+    a.Setup(skin, IdentityTxmx3f, 2);
     EXPECT_EQ(a.Indexes, (std::vector<std::int32_t>{1, 3, 6}));
     EXPECT_EQ(a.Count, 3);
     EXPECT_EQ(a.AreaWeights, (std::vector<float>{0, 0, 0}));
@@ -95,16 +95,16 @@ TEST_F(SkinTest, LockedAreaKeepsPaintedWeightsAndNoDeformAddsNothing) {
     a.Flags = TSkinArea::Locked;
     a.Setup(skin, TranslationMx(7, 0, 0), 4);
     EXPECT_EQ(a.Indexes, (std::vector<std::int32_t>{0, 2}));
-    a.Matrix = IdentityMx();
+    a.Matrix = IdentityTxmx3f;
     skin.ResetAccumulators();
-    a.Deform(skin, IdentityMx(), CtsxVec3f{0, 0, 0});
+    a.Deform(skin, IdentityTxmx3f, CtsxVec3f{0, 0, 0});
     EXPECT_EQ(a.AreaWeights, (std::vector<float>{0.3f, 0.6f}));
     EXPECT_EQ(skin.WeightSum, (std::vector<float>{0.3f, 0, 0.6f}));
     ExpectNear(skin.Accum[2], {3, 3, 3});
 
     a.Flags |= TSkinArea::NoDeform;
     skin.ResetAccumulators();
-    a.Deform(skin, IdentityMx(), CtsxVec3f{0, 0, 0});
+    a.Deform(skin, IdentityTxmx3f, CtsxVec3f{0, 0, 0});
     EXPECT_EQ(skin.Influences, (std::vector<std::int32_t>{0, 0, 0}));
 }
 
@@ -136,13 +136,13 @@ TEST_F(SkinTest, DamagedListsAreSkippedNotFollowed) {
     a.AreaWeights = {1, 1};
     a.Count = 7;
     skin.ResetAccumulators();
-    a.Deform(skin, IdentityMx(), CtsxVec3f{0, 0, 0});
+    a.Deform(skin, IdentityTxmx3f, CtsxVec3f{0, 0, 0});
     EXPECT_EQ(a.AreaWeights.size(), 4u);
     EXPECT_EQ(skin.Influences, (std::vector<std::int32_t>{1, 1}));
     a.Flags = TSkinArea::Locked;
     a.AreaWeights = {1};
     skin.ResetAccumulators();
-    a.Deform(skin, IdentityMx(), CtsxVec3f{0, 0, 0});
+    a.Deform(skin, IdentityTxmx3f, CtsxVec3f{0, 0, 0});
     EXPECT_EQ(skin.Influences, (std::vector<std::int32_t>{0, 1}));
 
     a.Flags = 0;
@@ -200,7 +200,7 @@ TEST_F(SkinTest, MeshWithAnotherVertexCountIsNeitherRestoredNorDeformed) {
     skin.Object = small; // 2 vertices, not the 8 bound
     skin.Restore();
     skin.ResetAccumulators();
-    skin.Matrix = IdentityMx();
+    skin.Matrix = IdentityTxmx3f;
     for (int i = 0; i < 8; ++i)
         skin.AddWeighted(i, 1);
     skin.Apply(false);

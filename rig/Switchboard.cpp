@@ -3,19 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "BlenderForm.h"
-#include "DopeSheetForm.h"
+#include "EditorServices.h"
 #include "MainForm.h"
-#include "MeshRenderForm.h"
-#include "OnionForm.h"
-#include "PosesForm.h"
-#include "SceneTreeForm.h"
 #include "SkelMgr.h"
-#include "SkelTreeForm.h"
 #include "Skeleton.h"
 #include "SkeletonState.h"
-#include "SkinPanelForm.h"
-#include "ToolsForm.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -35,7 +27,7 @@ CtsxMaterial NormalJointMaterial = nullptr;
 CtsxMaterial SelectedJointMaterial = nullptr;
 
 void RefreshHistory() {
-    if (ToolsForm) ToolsForm->UpdateHistory();
+    EditorServices().ToolsUpdateHistory();
 }
 
 // A new object of the component's type, added to the scene.
@@ -76,27 +68,30 @@ bool EditLocked() {
 
 void RefreshViews() {
     TEditScope edit;
-    if (SkinPanelForm) SkinPanelForm->UpdateVolumeObjects();
-    PaintOnionOverlay();
+    TEditorServices& editor = EditorServices();
+    editor.SkinPanelUpdateVolumeObjects();
+    editor.OnionPaintOverlay();
     tsxAllViewsRefresh();
 }
 
 void RefreshSkeletonViews() {
-    if (SkelTreeForm) SkelTreeForm->RefreshAll();
-    if (ToolsForm) ToolsForm->UpdateControls();
+    TEditorServices& editor = EditorServices();
+    editor.SkelTreeRefreshAll();
+    editor.ToolsUpdateControls();
     RefreshViews();
-    if (OptAutoEditSkin && MeshRenderForm && MeshRenderForm->Visible()) EditBoneSkin();
+    if (OptAutoEditSkin && editor.MeshRenderVisible()) editor.EditBoneSkin();
 }
 
 void CurrentSkeletonChanged() {
     if (CurrentSkeleton && CurrentSkeleton->UndoStates.empty()) PushUndo("Rest Pose", false);
-    if (!ToolsForm) return;
-    ToolsForm->UpdateControls();
-    ToolsForm->UpdateHistory();
-    if (SkelTreeForm) SkelTreeForm->RebuildTree();
-    if (DopeSheetForm) DopeSheetForm->RebuildGrid();
-    if (PosesForm) PosesForm->RefreshPoseTree();
-    if (BlenderForm) BlenderForm->ClearSliders();
+    TEditorServices& editor = EditorServices();
+    if (!editor.ToolWindow()) return;
+    editor.ToolsUpdateControls();
+    editor.ToolsUpdateHistory();
+    editor.SkelTreeRebuildTree();
+    editor.DopeSheetRebuildGrid();
+    editor.PosesRefreshPoseTree();
+    editor.BlenderClearSliders();
     if (OptShowSelectedSkelOnly) ShowCurrentSkeletonOnly();
 }
 
@@ -111,7 +106,7 @@ void SelectObject(CtsxSobj object, int mode) {
 }
 
 void SelectionChanged() {
-    if (SceneTreeForm) SceneTreeForm->SelectCurrentObject();
+    EditorServices().SceneTreeSelectCurrentObject();
     SyncCurrentSkeletonToObject(GetSelectedObjectOfType(TSX_TYPE_GROUP), true);
     SyncSelection();
 }
@@ -123,7 +118,7 @@ void SelectionChangedQuiet() {
 
 void SyncSelection() {
     if (CurrentSkeleton) CurrentSkeleton->SelectObject(GetSelectedObjectOfType(TSX_TYPE_GROUP));
-    if (ToolsForm) ToolsForm->SelectionChanged();
+    EditorServices().ToolsSelectionChanged();
 }
 
 void SafeSelect(CtsxSobj object, int mode) {
@@ -143,9 +138,10 @@ void ObjectMoved(CtsxTxmx3f& matrix) {
 }
 
 void ForgetObject(CtsxSobj object) {
-    if (MeshRenderForm) MeshRenderForm->Hide();
-    if (SceneTreeForm) SceneTreeForm->RemoveObjectNode(object);
-    if (SkelTreeForm) SkelTreeForm->RemoveObjectNode(object);
+    TEditorServices& editor = EditorServices();
+    editor.MeshRenderHide();
+    editor.SceneTreeRemoveObjectNode(object);
+    editor.SkelTreeRemoveObjectNode(object);
 }
 
 void ObjectDestroyed(CtsxSobj object) {

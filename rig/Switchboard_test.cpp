@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "ServicesTestEnv.h"
-#include "ToolsForm.h"
+#include "TestPaths.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -14,8 +16,7 @@ class SwitchboardTest : public ServicesTest {
 protected:
     void SetUp() override {
         ServicesTest::SetUp();
-        dir = std::filesystem::temp_directory_path() /
-              ("vel_switchboard_" + std::to_string(::getpid()));
+        dir = fw::TestDir() / "switchboard";
         std::filesystem::create_directories(dir / "home");
         std::filesystem::create_directories(dir / "objects");
         HomeDir.clear();
@@ -133,9 +134,55 @@ TEST_F(SwitchboardTest, DeletesAndRegroupsSafely) {
     EXPECT_FALSE(tsxIsSobj(cube));
 }
 
+TEST_F(SwitchboardTest, TheEditorWindowsHearOfChangesInOrder) {
+    using Calls = std::vector<std::string>;
+    TSkeleton* s = NewSkel();
+    Chain(s, {{0, 0, 0}, {1, 0, 0}});
+    editor.Calls.clear();
+    CurrentSkeletonChanged(); // no tool window: none of its companions either
+    EXPECT_TRUE(editor.Calls.empty());
+    editor.MakeToolWindow();
+    editor.Calls.clear();
+    CurrentSkeletonChanged();
+    EXPECT_EQ(editor.Calls,
+              (Calls{"ToolsUpdateControls", "ToolsUpdateHistory", "SkelTreeRebuildTree",
+                     "DopeSheetRebuildGrid", "PosesRefreshPoseTree", "BlenderClearSliders"}));
+
+    editor.Calls.clear();
+    RefreshSkeletonViews(); // the weight painting is hidden
+    editor.MeshRenderShown = true;
+    OptAutoEditSkin = false;
+    RefreshSkeletonViews();
+    OptAutoEditSkin = true;
+    RefreshSkeletonViews();
+    const Calls refresh{"SkelTreeRefreshAll", "ToolsUpdateControls", "SkinPanelUpdateVolumeObjects",
+                        "OnionPaintOverlay"};
+    Calls three = refresh;
+    three.insert(three.end(), refresh.begin(), refresh.end());
+    three.insert(three.end(), refresh.begin(), refresh.end());
+    three.push_back("EditBoneSkin");
+    EXPECT_EQ(editor.Calls, three);
+
+    editor.Calls.clear();
+    tsxhost::Select(s->Joints.Items(1)->Node);
+    EXPECT_EQ(editor.Find("SceneTreeSelectCurrentObject"), 0);
+    EXPECT_EQ(editor.Calls.back(), "ToolsSelectionChanged");
+    editor.Calls.clear();
+    UndoCurrent(); // the views, then the history
+    ASSERT_FALSE(editor.Calls.empty());
+    EXPECT_EQ(editor.Calls.back(), "ToolsUpdateHistory");
+
+    editor.Calls.clear();
+    ForgetObject(s->Bag);
+    ASSERT_EQ(editor.Calls.size(), 3u);
+    EXPECT_EQ(editor.Calls[0], "MeshRenderHide");
+    EXPECT_EQ(editor.Calls[1].rfind("SceneTreeRemoveObjectNode(", 0), 0u);
+    EXPECT_EQ(editor.Calls[2].rfind("SkelTreeRemoveObjectNode(", 0), 0u);
+    EXPECT_FALSE(editor.MeshRenderVisible());
+}
+
 TEST_F(SwitchboardTest, HomeDirIsTheModuleFolderOrEmpty) {
-    InitializeEditorUnit();
-    EXPECT_EQ(HomeDir, std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
+    HomeDir = "/program/"; // where the editor's start put it
     InitializeSwitchboardUnit();
     EXPECT_EQ(HomeDir, ""); // no module of that name in the test program
 }

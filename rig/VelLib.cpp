@@ -3,14 +3,11 @@
 #include <cmath>
 
 #include "Bone.h"
-#include "DopeSheetForm.h"
-#include "FrameControl.h"
-#include "ShuttleForm.h"
+#include "EditorServices.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
-#include "ToolsForm.h"
 
 namespace vel {
 
@@ -76,12 +73,11 @@ bool Finite(const CtsxTxmx3f& m) {
 
 // The tool window's page switch, as the user's click on a tab would make it
 // but with no sender.
-void ShowPage(TTabSheet* (*page)(TToolsForm&)) {
-    if (!ToolsForm || !ToolsForm->PageControl) return;
-    TTabSheet* sheet = page(*ToolsForm);
-    if (!sheet || ToolsForm->PageControl->ActivePage() == sheet) return;
-    ToolsForm->PageControl->SetActivePage(sheet);
-    ToolsForm->PageControlChange(nullptr);
+void ShowPage(TToolsPage page) {
+    TEditorServices& editor = EditorServices();
+    if (!editor.ToolWindow() || editor.ToolsActivePage() == page) return;
+    editor.SetToolsActivePage(page);
+    editor.ToolsPageControlChange();
 }
 
 } // namespace
@@ -91,18 +87,16 @@ using namespace vel;
 
 void velSetRecordFrame(float frame) {
     if (!std::isfinite(frame)) return;
-    Guarded("velSetRecordFrame", [&] { SetActiveFrameUpdating(frame); });
+    Guarded("velSetRecordFrame", [&] { EditorServices().SetActiveFrameUpdating(frame); });
 }
 
 void velSetActiveFrame(float frame) {
     if (!std::isfinite(frame)) return;
-    Guarded("velSetActiveFrame", [&] { SetActiveFrame(frame); });
+    Guarded("velSetActiveFrame", [&] { EditorServices().SetActiveFrame(frame); });
 }
 
 void velRecord(void) {
-    Guarded("velRecord", [] {
-        if (ShuttleForm) ShuttleForm->RecordKeys();
-    });
+    Guarded("velRecord", [] { EditorServices().ShuttleRecordKeys(); });
 }
 
 void velNewSkeleton(void) {
@@ -161,11 +155,11 @@ int velIsSetupMode(void) {
 }
 
 void velSetupMode(void) {
-    Guarded("velSetupMode", [] { ShowPage([](TToolsForm& f) { return f.SetupSheet; }); });
+    Guarded("velSetupMode", [] { ShowPage(tpSetup); });
 }
 
 void velAnimateMode(void) {
-    Guarded("velAnimateMode", [] { ShowPage([](TToolsForm& f) { return f.AnimateSheet; }); });
+    Guarded("velAnimateMode", [] { ShowPage(tpAnimate); });
 }
 
 int velSkeletonGetRecording(CtsxSobj skeleton) {
@@ -181,7 +175,7 @@ void velSkeletonSetRecording(CtsxSobj skeleton, std::uint8_t recording) {
         if (!s) return;
         s->Recording = recording != 0 ? 1 : 0;
         // The dope sheet shows the flag in its rows.
-        if (DopeSheetForm) DopeSheetForm->Invalidate();
+        EditorServices().DopeGridInvalidate();
     });
 }
 

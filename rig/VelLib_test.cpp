@@ -2,11 +2,10 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
-#include "FrameControl.h"
 #include "ServicesTestEnv.h"
-#include "ShuttleForm.h"
 #include "Skin.h"
 
 namespace vel {
@@ -244,24 +243,28 @@ TEST_F(VelLibTest, ModesDoNothingBeforeTheToolWindowExists) {
     EXPECT_EQ(velIsSetupMode(), 1);
     velAnimateMode();
     EXPECT_EQ(velIsSetupMode(), 1);
+    EXPECT_TRUE(editor.Calls.empty());
 }
 
 TEST_F(VelLibTest, ModesSwitchThePageAndRunItsHandlerOnlyOnAChange) {
     Arm();
-    tsxhost::ClickLeft(); // opens on the setup page
-    ASSERT_NE(ToolsForm, nullptr);
-    EXPECT_EQ(velIsSetupMode(), 1);
-    tsxAnimSetActiveTime(7);
-    velSetupMode(); // already there: the handler would have gone to frame 0
-    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 7);
+    tsxhost::ClickLeft(); // the window opens on the setup page
+    ASSERT_NE(editor.ToolWindow(), nullptr);
+    editor.Calls.clear();
+    velSetupMode(); // already there: no handler
+    EXPECT_TRUE(editor.Calls.empty());
 
     velAnimateMode();
-    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
-    EXPECT_EQ(velIsSetupMode(), 0);
+    EXPECT_EQ(editor.Calls,
+              (std::vector<std::string>{"SetToolsActivePage(Animate)", "ToolsPageControlChange"}));
+    EXPECT_EQ(editor.Page, tpAnimate);
+    editor.Calls.clear();
+    velAnimateMode();
+    EXPECT_TRUE(editor.Calls.empty());
     velSetupMode();
-    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->SetupSheet);
-    EXPECT_EQ(velIsSetupMode(), 1);
-    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 0);
+    EXPECT_EQ(editor.Calls,
+              (std::vector<std::string>{"SetToolsActivePage(Setup)", "ToolsPageControlChange"}));
+    EXPECT_EQ(editor.Page, tpSetup);
 }
 
 // ---- frames and recording ----
@@ -269,49 +272,35 @@ TEST_F(VelLibTest, ModesSwitchThePageAndRunItsHandlerOnlyOnAChange) {
 TEST_F(VelLibTest, FramesMoveTheHostsTimeAndIgnoreNonFiniteFrames) {
     velSetActiveFrame(5);
     EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 5);
-    EXPECT_EQ(CurrentFrame, 5);
+    EXPECT_EQ(editor.CurrentFrame, 5);
     velSetActiveFrame(kNaN);
     velSetRecordFrame(kInf);
     EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 5);
 }
 
-TEST_F(VelLibTest, RecordFrameCarriesThePoseToTheNewFrame) {
+TEST_F(VelLibTest, RecordFrameKeepsThePosesThroughTheFrameController) {
     Arm();
-    // The tail is keyed elsewhere at frame 4.
-    const CtsxVec3f keyed{0, 0, 5};
-    CtsxFrame f = tsxFrameCreate(TSX_KIND_LOCATION);
-    tsxFrameSetData(f, &keyed);
-    tsxSobjInsertFrame(joints[2]->Node, f, 0, 4);
     velSetRecordFrame(4);
-    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 4);
-    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 3, 0, 0, 1e-4);
     velSetActiveFrame(0);
-    velSetActiveFrame(4); // a plain frame change lets the key act
-    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 0, 0, 5, 1e-4);
+    EXPECT_EQ(editor.CallsOf("SetActive"),
+              (std::vector<std::string>{"SetActiveFrameUpdating(4)", "SetActiveFrame(0)"}));
 }
 
-TEST_F(VelLibTest, RecordKeysTheSkeletonsSetToRecordOnlyOnceTheShuttleExists) {
+TEST_F(VelLibTest, RecordAsksTheShuttleAndTheFlagRepaintsTheDopeSheet) {
     TSkeleton* s = Arm();
-    tsxAnimSetActiveTime(3);
+    editor.Calls.clear();
     velRecord();
-    EXPECT_FALSE(HasLocationKey(joints[1]->Node, 3));
+    EXPECT_EQ(editor.Calls, std::vector<std::string>{"ShuttleRecordKeys"});
 
-    tsxhost::ClickLeft();
-    ASSERT_NE(ShuttleForm, nullptr);
-    velAnimateMode();
-    velSetActiveFrame(3);
+    editor.Calls.clear();
     velSkeletonSetRecording(s->SkeletonObject, 0);
     EXPECT_EQ(velSkeletonGetRecording(s->SkeletonObject), 0);
-    velRecord();
-    EXPECT_FALSE(HasLocationKey(joints[1]->Node, 3));
-
     velSkeletonSetRecording(s->SkeletonObject, 2); // any byte but 0 is true
     EXPECT_EQ(velSkeletonGetRecording(s->SkeletonObject), 1);
     EXPECT_EQ(s->Recording, 1);
-    velRecord();
-    EXPECT_TRUE(HasLocationKey(joints[1]->Node, 3));
     EXPECT_EQ(velSkeletonGetRecording(s->Bag), 0);
-    velSkeletonSetRecording(nullptr, 1); // nothing to set
+    velSkeletonSetRecording(nullptr, 1); // nothing to set, nothing to repaint
+    EXPECT_EQ(editor.Calls, (std::vector<std::string>{"DopeGridInvalidate", "DopeGridInvalidate"}));
 }
 
 } // namespace

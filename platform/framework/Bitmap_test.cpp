@@ -1,21 +1,14 @@
 #include "Bitmap.h"
 #include "Png.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <png.h>
 
 namespace fw {
 namespace {
-
-std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() /
-            ("fw_bitmap_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
 
 void Put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
     for (int i = 0; i < 4; ++i)
@@ -74,7 +67,7 @@ TEST(BitmapFiles, BmpAndVbmRoundTrip) {
     EXPECT_EQ(b.TransparentMode(), tmFixed);
     EXPECT_EQ(b.TransparentColor(), clRed);
 
-    const std::string path = TempPath("round.vbm");
+    const std::string path = TestPath("round.vbm");
     bmp.SaveToFile(path);
     TBitmap c;
     c.LoadFromFile(path);
@@ -125,7 +118,7 @@ TEST(BitmapFiles, BadDataIsRefusedWithAClearErrorAndLeavesTheBitmap) {
     Put32(vbm, 0); // one pixel of four
     refuses(vbm, "does not match");
     refuses({0x89, 'P', 'N', 'G', 0, 0}, "PNG");
-    EXPECT_THROW(bmp.LoadFromFile(TempPath("missing.bmp")), EInvalidGraphic);
+    EXPECT_THROW(bmp.LoadFromFile(TestPath("missing.bmp")), EInvalidGraphic);
 }
 
 TEST(BitmapFiles, PngIsWrittenAndReadsBackThroughLibpng) {
@@ -133,7 +126,7 @@ TEST(BitmapFiles, PngIsWrittenAndReadsBackThroughLibpng) {
     bmp.Canvas().Brush().SetColor(clNavy);
     bmp.Canvas().FillRect({0, 0, 3, 4});
     bmp.Canvas().SetPixels(5, 3, clLime);
-    const std::string path = TempPath("out.png");
+    const std::string path = TestPath("out.png");
     bmp.SaveToFile(path);
 
     // Read with libpng directly, independent of our own decoder.

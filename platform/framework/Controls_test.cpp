@@ -1,10 +1,9 @@
 #include "Canvas.h"
 #include "Controls.h"
 #include "FormTestEnv.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
@@ -43,9 +42,7 @@ public:
 using ControlsTest = FormTest;
 
 TEST_F(ControlsTest, ParentsAndCoordinates) {
-    TSwatch* panel = Create<TSwatch>(Form.get(), clRed);
-    panel->SetParent(Form.get());
-    panel->SetBounds(10, 20, 100, 50);
+    TSwatch* panel = Place<TSwatch>(10, 20, 100, 50, clRed);
     TDot* dot = Create<TDot>(Form.get(), clBlue);
     dot->SetParent(panel);
     dot->SetBounds(5, 6, 10, 10);
@@ -203,12 +200,9 @@ std::uint32_t Px(TColor c) {
 
 TEST_F(ControlsTest, PaintingLayersBackgroundGraphicChildrenThenWindows) {
     Form->SetColor(clWhite);
-    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
-    win->SetParent(Form.get());
-    win->SetBounds(10, 10, 20, 20);
-    TDot* dot = Create<TDot>(Form.get(), clBlue);
-    dot->SetParent(Form.get());
-    dot->SetBounds(20, 20, 20, 20); // under the window: windows paint over graphic controls
+    Place<TSwatch>(10, 10, 20, 20, clRed);
+    // Under the window: windows paint over graphic controls.
+    TDot* dot = Place<TDot>(20, 20, 20, 20, clBlue);
     TSurface s;
     PaintControlTo(Form.get(), s);
     ASSERT_EQ(s.Width, 300);
@@ -224,9 +218,7 @@ TEST_F(ControlsTest, PaintingLayersBackgroundGraphicChildrenThenWindows) {
 
 TEST_F(ControlsTest, InvalidAreasArePaintedIntoTheWindowWhenPumped) {
     Form->SetColor(clWhite);
-    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
-    win->SetParent(Form.get());
-    win->SetBounds(10, 10, 20, 20);
+    TSwatch* win = Place<TSwatch>(10, 10, 20, 20, clRed);
     Form->Show();
     ProcessMessages();
     ASSERT_NE(Form->WindowSurface(), nullptr);
@@ -243,11 +235,8 @@ TEST_F(ControlsTest, InvalidAreasArePaintedIntoTheWindowWhenPumped) {
 }
 
 TEST_F(ControlsTest, RendersAControlToAPng) {
-    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
-    win->SetParent(Form.get());
-    win->SetBounds(0, 0, 8, 6);
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("fwrender-" + std::to_string(::getpid()) + ".png");
+    TSwatch* win = Place<TSwatch>(0, 0, 8, 6, clRed);
+    const std::filesystem::path path = TestPath("render.png");
     ASSERT_TRUE(RenderControlToPng(win, path.string()));
     EXPECT_GT(std::filesystem::file_size(path), 8u);
     std::filesystem::remove(path);
@@ -256,9 +245,7 @@ TEST_F(ControlsTest, RendersAControlToAPng) {
 }
 
 TEST_F(ControlsTest, PrintClientDrawsIntoTheCallersCanvasThroughTheFilter) {
-    TSwatch* win = Create<TSwatch>(Form.get(), clRed);
-    win->SetParent(Form.get());
-    win->SetBounds(0, 0, 4, 4);
+    TSwatch* win = Place<TSwatch>(0, 0, 4, 4, clRed);
     TSurface s;
     s.SetSize(10, 10, Px(clWhite));
     TCanvas canvas;

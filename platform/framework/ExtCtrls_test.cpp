@@ -23,9 +23,7 @@ protected:
 };
 
 TEST_F(ExtCtrlsTest, PaintBoxPaintsThroughItsEvent) {
-    TPaintBox* box = Create<TPaintBox>(Form.get());
-    box->SetParent(Form.get());
-    box->SetBounds(10, 10, 5, 5);
+    TPaintBox* box = Place<TPaintBox>(10, 10, 5, 5);
     int paints = 0;
     box->OnPaint = [&](TObject* sender) {
         ++paints;
@@ -63,9 +61,7 @@ TEST_F(ExtCtrlsTest, ImageShowsItsPictureSizesToItAndHonoursTransparency) {
 }
 
 TEST_F(ExtCtrlsTest, PanelPaintsColourBevelsAndCentredCaption) {
-    TPanel* p = Create<TPanel>(Form.get());
-    p->SetParent(Form.get());
-    p->SetBounds(0, 0, 40, 20);
+    TPanel* p = Place<TPanel>(0, 0, 40, 20);
     p->SetColor(clSilver);
     TSurface s;
     PaintControlTo(p, s);
@@ -92,9 +88,7 @@ TEST_F(ExtCtrlsTest, PanelPaintsColourBevelsAndCentredCaption) {
 }
 
 TEST_F(ExtCtrlsTest, WindowCanvasDrawsIntoThePaintedWindowOutsideAPaint) {
-    TPanel* p = Create<TPanel>(Form.get());
-    p->SetParent(Form.get());
-    p->SetBounds(20, 30, 10, 10);
+    TPanel* p = Place<TPanel>(20, 30, 10, 10);
     TCanvas c;
     EXPECT_FALSE(AttachWindowCanvas(p, c)); // not showing yet
     Form->Show();
@@ -112,9 +106,7 @@ TEST_F(ExtCtrlsTest, WindowCanvasDrawsIntoThePaintedWindowOutsideAPaint) {
 }
 
 TEST_F(ExtCtrlsTest, PrintClientLeavesTheCallersCanvasClippedAndItsBrushChanged) {
-    TPanel* p = Create<TPanel>(Form.get());
-    p->SetParent(Form.get());
-    p->SetBounds(0, 0, 4, 4);
+    TPanel* p = Place<TPanel>(0, 0, 4, 4);
     p->SetColor(clLime);
     TSurface s;
     s.SetSize(10, 10, Px(clWhite));

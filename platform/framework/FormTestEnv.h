@@ -1,7 +1,8 @@
 #pragma once
 // Test fixture for controls: a form on a fresh input state, freed before the
-// input state is reset again.
+// input state is reset again, and the controls placed on it.
 #include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,14 @@ protected:
     void Show() {
         Form->Show();
         ProcessMessages();
+    }
+    // A control made on the form, placed in it at the bounds given; further
+    // arguments go to the control's constructor.
+    template <class T, class... A> T* Place(int Left, int Top, int Width, int Height, A&&... Args) {
+        T* Control = Create<T>(Form.get(), std::forward<A>(Args)...);
+        Control->SetParent(Form.get());
+        Control->SetBounds(Left, Top, Width, Height);
+        return Control;
     }
     std::unique_ptr<TForm> Form;
 };

@@ -93,17 +93,11 @@ class InputTest : public FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        A = Create<TWinProbe>(Form.get(), &Log, "A");
-        A->SetParent(Form.get());
-        A->SetBounds(10, 10, 50, 50);
+        A = Place<TWinProbe>(10, 10, 50, 50, &Log, "A");
         A->SetTabStop(true);
-        B = Create<TWinProbe>(Form.get(), &Log, "B");
-        B->SetParent(Form.get());
-        B->SetBounds(100, 10, 50, 50);
+        B = Place<TWinProbe>(100, 10, 50, 50, &Log, "B");
         B->SetTabStop(true);
-        G = Create<TGraphicProbe>(Form.get(), &Log, "G");
-        G->SetParent(Form.get());
-        G->SetBounds(10, 100, 40, 40);
+        G = Place<TGraphicProbe>(10, 100, 40, 40, &Log, "G");
         Show();
         MouseMoveTo(TPoint{0, 0});
         Log.clear();

@@ -1,7 +1,7 @@
 #include "Resources.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 struct ResourcesTest : ::testing::Test {
     fs::path Dir;
     ResourcesTest() {
-        Dir = fs::temp_directory_path() / ("fw_res_" + std::to_string(::getpid()));
+        Dir = TestDir() / "resources";
         fs::create_directories(Dir);
         TBitmap arrow(3, 2);
         arrow.Clear(clRed);

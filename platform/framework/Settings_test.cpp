@@ -1,8 +1,7 @@
 #include "Settings.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,9 +14,7 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = std::filesystem::temp_directory_path() /
-              ("fwsettings-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        Dir = TestDir() / "settings";
         std::filesystem::remove_all(Dir);
         File = (Dir / "sub" / "settings.ini").string();
     }

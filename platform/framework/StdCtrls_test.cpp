@@ -1,5 +1,6 @@
 #include "FormTestEnv.h"
 #include "StdCtrls.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,8 @@ protected:
     void SetUp() override {
         FormTest::SetUp();
         Form->SetBounds(50, 50, 240, 80);
-        Edit = Create<TEdit>(Form.get());
-        Edit->SetParent(Form.get());
-        Edit->SetBounds(8, 8, 160, 21);
-        Label = Create<TLabel>(Form.get());
-        Label->SetParent(Form.get());
-        Label->SetBounds(8, 40, 10, 10);
+        Edit = Place<TEdit>(8, 8, 160, 21);
+        Label = Place<TLabel>(8, 40, 10, 10);
         Form->Show();
         Edit->OnChange = [this](TObject*) { ++Changes; };
     }
@@ -131,8 +128,8 @@ TEST_F(StdCtrlsTest, PaintsTextAndRendersToPng) {
     EXPECT_TRUE(dark(Bounds(10, 10, 100, 17)));
     EXPECT_TRUE(dark(Label->BoundsRect()));
     EXPECT_FALSE(dark(Bounds(180, 0, 60, 80)));
-    if (const char* dir = std::getenv("VEL_RENDER_DIR")) {
-        EXPECT_TRUE(RenderControlToPng(Form.get(), std::string(dir) + "/stdctrls.png"));
+    if (std::getenv("VEL_RENDER_DIR")) {
+        EXPECT_TRUE(RenderControlToPng(Form.get(), PicturePath("stdctrls.png")));
     }
 }
 

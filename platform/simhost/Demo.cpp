@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -26,6 +27,11 @@ extern char** environ;
 namespace simhost {
 
 namespace {
+
+using demo::CharacterJoint;
+using demo::CharacterJoints;
+using demo::JointPath;
+using demo::kBodyName;
 
 // The plug-in's scripting functions, looked up by name as a script does.
 struct VelApi {
@@ -381,30 +387,33 @@ void CompareSaves(const std::vector<SceneNode>& before, const std::vector<SceneN
                       " bone or pose-library records changed size after the reload");
 }
 
-} // namespace
+// The host's time set to frame, its redraws settled.
+void ShowFrame(float frame) {
+    tsxhost::SetTime(frame);
+    Redraw();
+}
 
-int RunDemo(const DemoOptions& o) {
+int Failed(const std::string& error) {
+    std::fprintf(stderr, "simhost: %s\n", error.c_str());
+    return 1;
+}
+
+// The scenes the demo saves, in the output folder.
+struct DemoScenes {
+    std::string Made, Animated, Reloaded;
+};
+
+DemoScenes PrepareOutput(const std::string& dir) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::create_directories(o.OutDir, ec);
-    const std::string made = (fs::path(o.OutDir) / "character.scene").string();
-    const std::string animated = (fs::path(o.OutDir) / "character-animated.scene").string();
-    const std::string reloaded = (fs::path(o.OutDir) / "character-reloaded.scene").string();
-    Checks checks;
-    std::string error;
+    fs::create_directories(dir, ec);
+    return {(fs::path(dir) / "character.scene").string(),
+            (fs::path(dir) / "character-animated.scene").string(),
+            (fs::path(dir) / "character-reloaded.scene").string()};
+}
 
-    // ---- the character, made by a user of the plug-in ----
-    if (!RunMaker(o, made)) {
-        std::fprintf(stderr, "simhost: making the character failed\n");
-        return 1;
-    }
-
-    Session session;
-    if (!session.Open(o, &error) || !session.Load(made, &error)) {
-        std::fprintf(stderr, "simhost: %s\n", error.c_str());
-        return 1;
-    }
-    const VelApi& api = session.Api;
+// What the plug-in rebuilt from the character's scene.
+void CheckLoadedRig(const VelApi& api, const std::string& made, Checks& checks) {
     const RigInfo loaded = ReadRig(api);
     std::printf("loaded %s: %d skeleton(s), %zu bones, %zu weighted vertices\n", made.c_str(),
                 loaded.Skeletons, loaded.Bones.size(), loaded.Weighted());
@@ -416,27 +425,34 @@ int RunDemo(const DemoOptions& o) {
     });
     checks.Expect(bound, "every bone holds the body with a skin area");
     checks.Expect(api.IsSetupMode() == 0, "the tool window opened on its animate page");
+}
 
-    // ---- posing and recording ----
+// The user's drag of one joint of a pose; answers the time it took, none
+// when the joint is not there.
+std::optional<double> DragPoseJoint(const PoseFrame& pose, const PoseDrag& d, Checks& checks) {
+    CtsxSobj joint = tsxhost::FindByFullName(JointPath(d.Joint));
+    if (!checks.Expect(joint != nullptr, std::string("joint ") + d.Joint + " found"))
+        return std::nullopt;
+    const CtsxVec3f before = Location(joint);
+    const double ms = DragJoint(joint, d.Target);
+    const CtsxVec3f after = Location(joint);
+    std::printf("  frame %3d  drag %-8s %6.2f -> %5.2f from the target  %8.2f ms\n",
+                static_cast<int>(pose.Frame), d.Joint, Distance(before, d.Target),
+                Distance(after, d.Target), ms);
+    checks.Expect(Distance(after, d.Target) < Distance(before, d.Target) ||
+                      Distance(before, d.Target) < 1e-3f,
+                  std::string("dragging ") + d.Joint + " moved it towards its target");
+    return ms;
+}
+
+// Every pose dragged and recorded at its frame; answers the drag times.
+std::vector<double> PoseAndRecord(const VelApi& api, Checks& checks) {
     std::printf("posing:\n");
     std::vector<double> dragTimes;
     for (const PoseFrame& pose : Choreography()) {
         api.SetRecordFrame(pose.Frame);
-        for (const PoseDrag& d : pose.Drags) {
-            CtsxSobj joint = tsxhost::FindByFullName(JointPath(d.Joint));
-            if (!checks.Expect(joint != nullptr, std::string("joint ") + d.Joint + " found"))
-                continue;
-            const CtsxVec3f before = Location(joint);
-            const double ms = DragJoint(joint, d.Target);
-            dragTimes.push_back(ms);
-            const CtsxVec3f after = Location(joint);
-            std::printf("  frame %3d  drag %-8s %6.2f -> %5.2f from the target  %8.2f ms\n",
-                        static_cast<int>(pose.Frame), d.Joint, Distance(before, d.Target),
-                        Distance(after, d.Target), ms);
-            checks.Expect(Distance(after, d.Target) < Distance(before, d.Target) ||
-                              Distance(before, d.Target) < 1e-3f,
-                          std::string("dragging ") + d.Joint + " moved it towards its target");
-        }
+        for (const PoseDrag& d : pose.Drags)
+            if (const auto ms = DragPoseJoint(pose, d, checks)) dragTimes.push_back(*ms);
         api.Record();
         int keyed = 0;
         for (const CharacterJoint& j : CharacterJoints())
@@ -446,15 +462,17 @@ int RunDemo(const DemoOptions& o) {
         checks.Expect(keyed == static_cast<int>(CharacterJoints().size()),
                       "every joint keyed at frame " + std::to_string(static_cast<int>(pose.Frame)));
     }
+    return dragTimes;
+}
 
-    // ---- playing the frames back ----
+// Each recorded frame shown and drawn into a picture; answers what it showed.
+std::vector<FrameState> PlayBack(const std::string& outDir, Checks& checks) {
     std::printf("playback:\n");
     std::vector<FrameState> played;
     for (const PoseFrame& pose : Choreography()) {
-        tsxhost::SetTime(pose.Frame);
-        Redraw();
+        ShowFrame(pose.Frame);
         played.push_back(ReadFrame());
-        const std::string png = FramePng(o.OutDir, pose.Frame);
+        const std::string png = FramePng(outDir, pose.Frame);
         checks.Expect(tsxhost::RenderViewPng(0, png, 640, 640), "picture " + png);
         std::printf("  frame %3d  %s\n", static_cast<int>(pose.Frame), png.c_str());
     }
@@ -462,26 +480,17 @@ int RunDemo(const DemoOptions& o) {
         checks.Expect(MaxDistance(played[0].Body, played[i].Body) > 0.3f,
                       "the body is deformed at frame " +
                           std::to_string(static_cast<int>(Choreography()[i].Frame)));
-    const RigInfo animatedRig = ReadRig(api);
+    return played;
+}
 
-    if (!tsxhost::SaveScene(animated, &error)) {
-        std::fprintf(stderr, "simhost: %s\n", error.c_str());
-        return 1;
-    }
-    session.Close();
-
-    // ---- a fresh host loads the saved scene ----
-    if (!session.Open(o, &error) || !session.Load(animated, &error)) {
-        std::fprintf(stderr, "simhost: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("reloaded %s\n", animated.c_str());
+// In a fresh host: the rig and every recorded frame as they were played.
+void CheckReplay(const VelApi& api, const RigInfo& animatedRig,
+                 const std::vector<FrameState>& played, Checks& checks) {
     checks.Expect(SameRig(animatedRig, ReadRig(api)),
                   "skeletons, bones, bound objects and skin weights came back");
     float worstBody = 0, worstJoint = 0;
     for (std::size_t i = 0; i < played.size(); ++i) {
-        tsxhost::SetTime(Choreography()[i].Frame);
-        Redraw();
+        ShowFrame(Choreography()[i].Frame);
         const FrameState f = ReadFrame();
         worstBody = std::max(worstBody, MaxDistance(played[i].Body, f.Body));
         worstJoint = std::max(worstJoint, MaxDistance(played[i].Joints, f.Joints));
@@ -490,30 +499,28 @@ int RunDemo(const DemoOptions& o) {
                 worstBody);
     checks.Expect(worstJoint < 1e-3f, "the poses came back at every recorded frame");
     checks.Expect(worstBody < 1e-3f, "the deformed vertices came back at every recorded frame");
-    tsxhost::SetTime(Choreography().back().Frame);
-    Redraw();
-    if (!tsxhost::SaveScene(reloaded, &error)) {
-        std::fprintf(stderr, "simhost: %s\n", error.c_str());
-        return 1;
-    }
-    session.Close();
+}
 
+// The keys and records of the two saves, read back from their files.
+void CheckSavedScenes(const DemoScenes& scenes, Checks& checks) {
+    std::string error;
     std::vector<SceneNode> before, after;
-    if (checks.Expect(ReadSceneNodes(animated, before, &error) &&
-                          ReadSceneNodes(reloaded, after, &error),
-                      "saved scenes read back " + error)) {
-        const KeyCount keys = CountKeys(before);
-        std::printf("keys: %zu location, %zu Stiff, %zu Twist\n", keys.Location, keys.Stiff,
-                    keys.Twist);
-        checks.Expect(keys.Location > 0 && keys.Stiff > 0 && keys.Twist > 0,
-                      "location, Stiff and Twist keys saved");
-        CompareSaves(before, after, checks);
-        const std::uint32_t posesBefore = PoseCount(before), posesAfter = PoseCount(after);
-        std::printf("pose library: %u pose(s) saved, %u after the reload\n", posesBefore,
-                    posesAfter);
-        checks.Expect(posesBefore == 1 && posesAfter == posesBefore, "the pose library came back");
-    }
+    if (!checks.Expect(ReadSceneNodes(scenes.Animated, before, &error) &&
+                           ReadSceneNodes(scenes.Reloaded, after, &error),
+                       "saved scenes read back " + error))
+        return;
+    const KeyCount keys = CountKeys(before);
+    std::printf("keys: %zu location, %zu Stiff, %zu Twist\n", keys.Location, keys.Stiff,
+                keys.Twist);
+    checks.Expect(keys.Location > 0 && keys.Stiff > 0 && keys.Twist > 0,
+                  "location, Stiff and Twist keys saved");
+    CompareSaves(before, after, checks);
+    const std::uint32_t posesBefore = PoseCount(before), posesAfter = PoseCount(after);
+    std::printf("pose library: %u pose(s) saved, %u after the reload\n", posesBefore, posesAfter);
+    checks.Expect(posesBefore == 1 && posesAfter == posesBefore, "the pose library came back");
+}
 
+void PrintSummary(const std::vector<double>& dragTimes, const Checks& checks) {
     double total = 0, slowest = 0;
     for (double t : dragTimes)
         total += t, slowest = std::max(slowest, t);
@@ -521,6 +528,38 @@ int RunDemo(const DemoOptions& o) {
                 "checks, %d failed\n",
                 dragTimes.size(), kDragSteps, dragTimes.empty() ? 0.0 : total / dragTimes.size(),
                 slowest, checks.Count(), checks.Failed());
+}
+
+} // namespace
+
+int RunDemo(const DemoOptions& o) {
+    const DemoScenes scenes = PrepareOutput(o.OutDir);
+    Checks checks;
+    std::string error;
+
+    // ---- the character, made by a user of the plug-in ----
+    if (!RunMaker(o, scenes.Made)) return Failed("making the character failed");
+    Session session;
+    if (!session.Open(o, &error) || !session.Load(scenes.Made, &error)) return Failed(error);
+    CheckLoadedRig(session.Api, scenes.Made, checks);
+
+    // ---- posing, recording and playing the frames back ----
+    const std::vector<double> dragTimes = PoseAndRecord(session.Api, checks);
+    const std::vector<FrameState> played = PlayBack(o.OutDir, checks);
+    const RigInfo animatedRig = ReadRig(session.Api);
+    if (!tsxhost::SaveScene(scenes.Animated, &error)) return Failed(error);
+    session.Close();
+
+    // ---- a fresh host loads the saved scene ----
+    if (!session.Open(o, &error) || !session.Load(scenes.Animated, &error)) return Failed(error);
+    std::printf("reloaded %s\n", scenes.Animated.c_str());
+    CheckReplay(session.Api, animatedRig, played, checks);
+    ShowFrame(Choreography().back().Frame);
+    if (!tsxhost::SaveScene(scenes.Reloaded, &error)) return Failed(error);
+    session.Close();
+
+    CheckSavedScenes(scenes, checks);
+    PrintSummary(dragTimes, checks);
     return checks.Failed() == 0 ? 0 : 1;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "HostTestEnv.h"
+#include "TestPaths.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -176,7 +177,7 @@ TEST_F(EventsTest, IdleRedrawCallsEveryDrawSlotOnlyForDirtyViews) {
     EXPECT_EQ(tsxAViewDrawLinelist(&m, vx, 2, idx, nullptr), 0);
 
     AddCube("Mesh", 2);
-    const auto png = std::filesystem::temp_directory_path() / "tsxhost_view.png";
+    const std::filesystem::path png = fw::TestPath("tsxhost_view.png");
     EXPECT_TRUE(RenderViewPng(0, png.string(), 64, 48));
     EXPECT_GT(std::filesystem::file_size(png), 0u);
     std::filesystem::remove(png);

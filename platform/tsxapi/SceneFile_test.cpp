@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "HostTestEnv.h"
+#include "TestPaths.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -59,7 +60,7 @@ protected:
     void SetUp() override {
         Reset();
         gLog.clear();
-        dir = fs::temp_directory_path() / ("tsxhost_scene_" + std::to_string(::getpid()));
+        dir = fw::TestDir() / "scenes";
         fs::create_directories(dir);
         Define();
     }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace simhost {
+namespace demo {
 
 namespace {
 
@@ -92,4 +92,4 @@ std::string JointPath(const std::string& name) {
     return "Skeleton/.BoneBag/" + name;
 }
 
-} // namespace simhost
+} // namespace demo

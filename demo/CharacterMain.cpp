@@ -24,7 +24,7 @@
 
 namespace {
 
-using simhost::CharacterJoints;
+using demo::CharacterJoints;
 
 struct Options {
     std::string Out = "character.scene";
@@ -83,9 +83,9 @@ bool Build(const Options& o) {
         DragTo(made, joints[i].Position);
     }
 
-    const simhost::CharacterMesh body =
-        o.Small ? simhost::MakeCharacterMesh(4, 8) : simhost::MakeCharacterMesh(12, 16);
-    CtsxPolyh mesh = tsxhost::AddPolyhedron(simhost::kBodyName, body.Vertices, body.Faces);
+    const demo::CharacterMesh body =
+        o.Small ? demo::MakeCharacterMesh(4, 8) : demo::MakeCharacterMesh(12, 16);
+    CtsxPolyh mesh = tsxhost::AddPolyhedron(demo::kBodyName, body.Vertices, body.Faces);
     for (auto& bone : skeleton->Bones.List) {
         if (!bone->AttachChild(mesh)) return false;
         skeleton->EnableSkin(mesh, bone.get());

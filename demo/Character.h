@@ -7,7 +7,7 @@
 
 #include "tsxapi.h"
 
-namespace simhost {
+namespace demo {
 
 struct CharacterJoint {
     std::string Name;
@@ -33,4 +33,4 @@ CharacterMesh MakeCharacterMesh(int rings, int segments);
 std::string JointPath(const std::string& name);
 inline constexpr const char* kBodyName = "Body";
 
-} // namespace simhost
+} // namespace demo

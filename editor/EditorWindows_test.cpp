@@ -1,0 +1,209 @@
+#include "EditorWindows.h"
+
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "AboutForm.h"
+#include "BlenderForm.h"
+#include "EditorWindowsTestEnv.h"
+#include "FileIO.h"
+#include "MeshRenderForm.h"
+#include "OnionForm.h"
+#include "ShuttleForm.h"
+#include "Timers.h"
+#include "VelLib.h"
+
+namespace vel {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// The rig's calls as the module makes them, reaching the editor's windows.
+class RigThroughEditorTest : public EditorWindowsTest {
+protected:
+    void SetUp() override {
+        EditorWindowsTest::SetUp();
+        testing::ResetFileIOUnit();
+    }
+    void TearDown() override {
+        testing::ResetFileIOUnit();
+        HomeDir.clear();
+        EditorWindowsTest::TearDown();
+    }
+    // A skeleton with a chain along x whose bones are 1 and 2 long.
+    TSkeleton* Arm() {
+        TSkeleton* s = NewSkel();
+        joints = Chain(s, {{0, 0, 0}, {1, 0, 0}, {3, 0, 0}});
+        return s;
+    }
+    static bool HasLocationKey(CtsxSobj obj, float time) {
+        return tsxSobjGetFrame(obj, TSX_KIND_LOCATION, 0, time) != nullptr;
+    }
+
+    std::vector<TJoint*> joints;
+};
+
+// ---- the editor's start ----
+
+TEST_F(RigThroughEditorTest, HomeDirIsTheProgramsFolderUntilTheSwitchboardStarts) {
+    InitializeEditorUnit();
+    EXPECT_EQ(&EditorServices(), &EditorWindows());
+    EXPECT_EQ(HomeDir, std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
+    InitializeSwitchboardUnit();
+    EXPECT_EQ(HomeDir, ""); // no module of that name in the test program
+}
+
+// ---- each operation reaches its window, and only when it exists ----
+
+TEST_F(RigThroughEditorTest, WithoutItsWindowEachOperationDoesNothing) {
+    TEditorServices& editor = EditorWindows();
+    TSkeleton* s = Arm();
+    tsxhost::SetCallLog(true);
+    EXPECT_EQ(editor.ToolWindow(), nullptr);
+    EXPECT_EQ(editor.ToolsActivePage(), tpNone);
+    EXPECT_FALSE(editor.MeshRenderVisible());
+    CallWindowOperations(editor, s->Bag); // the arm has no skin to paint
+    EXPECT_TRUE(tsxhost::CallLog().empty());
+    EXPECT_EQ(ToolsForm, nullptr);
+    EXPECT_EQ(AboutForm, nullptr);
+    EXPECT_FALSE(HasLocationKey(joints[1]->Node, 0));
+}
+
+TEST_F(RigThroughEditorTest, OperationsReachTheWindowsThatExist) {
+    TEditorServices& editor = EditorWindows();
+    auto* blender = fw::Application()->CreateForm<TBlenderForm>();
+    BlenderForm = blender;
+    blender->AddSlider("Smile", 0.5f);
+    editor.BlenderClearSliders();
+    EXPECT_TRUE(blender->Sliders().empty());
+    EXPECT_EQ(blender->SliderBoxBuilds(), 2);
+
+    auto* onion = fw::Application()->CreateForm<TOnionForm>();
+    OnionForm = onion;
+    editor.OnionPaintOverlay(); // hidden
+    onion->Show();
+    editor.OnionPaintOverlay(); // overlay off
+    onion->SetOverlayOn(true);
+    editor.OnionPaintOverlay();
+    EXPECT_EQ(onion->OverlayPaints(), 1);
+
+    auto* painting = fw::Application()->CreateForm<TMeshRenderForm>();
+    MeshRenderForm = painting;
+    EXPECT_FALSE(editor.MeshRenderVisible());
+    painting->Show();
+    EXPECT_TRUE(editor.MeshRenderVisible());
+    editor.MeshRenderHide();
+    EXPECT_FALSE(painting->Visible());
+
+    TTsOwnedForm* tools = editor.MakeToolWindow();
+    EXPECT_EQ(tools, ToolsForm);
+    EXPECT_EQ(editor.MakeToolWindow(), tools); // made once
+    EXPECT_EQ(editor.ToolWindow(), tools);
+    EXPECT_FALSE(tools->Visible());
+    EXPECT_EQ(editor.ToolsActivePage(), tpSetup);
+    editor.SetToolsActivePage(tpAnimate);
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
+    EXPECT_TRUE(SetupMode); // code changed the page: no handler ran
+    editor.ToolsPageControlChange();
+    EXPECT_FALSE(SetupMode);
+
+    fw::Free(blender);
+    fw::Free(onion);
+    fw::Free(painting);
+    EXPECT_EQ(BlenderForm, nullptr);
+    EXPECT_EQ(OnionForm, nullptr);
+    EXPECT_EQ(MeshRenderForm, nullptr);
+}
+
+// ---- scripting: modes, frames and recording ----
+
+TEST_F(RigThroughEditorTest, ModesSwitchThePageAndRunItsHandlerOnlyOnAChange) {
+    Arm();
+    tsxhost::ClickLeft(); // opens on the setup page
+    ASSERT_NE(ToolsForm, nullptr);
+    EXPECT_EQ(velIsSetupMode(), 1);
+    tsxAnimSetActiveTime(7);
+    velSetupMode(); // already there: the handler would have gone to frame 0
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 7);
+
+    velAnimateMode();
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
+    EXPECT_EQ(velIsSetupMode(), 0);
+    velSetupMode();
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->SetupSheet);
+    EXPECT_EQ(velIsSetupMode(), 1);
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 0);
+}
+
+TEST_F(RigThroughEditorTest, FramesMoveTheHostsTimeAndIgnoreNonFiniteFrames) {
+    velSetActiveFrame(5);
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 5);
+    EXPECT_EQ(CurrentFrame, 5);
+    velSetActiveFrame(kNaN);
+    velSetRecordFrame(kInf);
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 5);
+}
+
+TEST_F(RigThroughEditorTest, RecordFrameCarriesThePoseToTheNewFrame) {
+    Arm();
+    // The tail is keyed elsewhere at frame 4.
+    const CtsxVec3f keyed{0, 0, 5};
+    CtsxFrame f = tsxFrameCreate(TSX_KIND_LOCATION);
+    tsxFrameSetData(f, &keyed);
+    tsxSobjInsertFrame(joints[2]->Node, f, 0, 4);
+    velSetRecordFrame(4);
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 4);
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 3, 0, 0, 1e-4);
+    velSetActiveFrame(0);
+    velSetActiveFrame(4); // a plain frame change lets the key act
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 0, 0, 5, 1e-4);
+}
+
+TEST_F(RigThroughEditorTest, RecordKeysTheSkeletonsSetToRecordOnlyOnceTheShuttleExists) {
+    TSkeleton* s = Arm();
+    tsxAnimSetActiveTime(3);
+    velRecord();
+    EXPECT_FALSE(HasLocationKey(joints[1]->Node, 3));
+
+    tsxhost::ClickLeft();
+    ASSERT_NE(ShuttleForm, nullptr);
+    velAnimateMode();
+    velSetActiveFrame(3);
+    velSkeletonSetRecording(s->SkeletonObject, 0);
+    EXPECT_EQ(velSkeletonGetRecording(s->SkeletonObject), 0);
+    velRecord();
+    EXPECT_FALSE(HasLocationKey(joints[1]->Node, 3));
+
+    velSkeletonSetRecording(s->SkeletonObject, 2); // any byte but 0 is true
+    EXPECT_EQ(velSkeletonGetRecording(s->SkeletonObject), 1);
+    EXPECT_EQ(s->Recording, 1);
+    velRecord();
+    EXPECT_TRUE(HasLocationKey(joints[1]->Node, 3));
+    EXPECT_EQ(velSkeletonGetRecording(s->Bag), 0);
+    velSkeletonSetRecording(nullptr, 1); // nothing to set
+}
+
+// ---- loads ----
+
+TEST_F(RigThroughEditorTest, ASavedSceneIsRebuiltWithTheToolWindowOnItsAnimatePage) {
+    Arm();
+    const std::vector<std::uint8_t> bytes = tsxhost::SaveSceneToBytes();
+    tsxhost::Deactivate();
+    std::string error;
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(bytes, &error)) << error;
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(SkeletonCount(), 1);
+    // The plug-in was clicked and its window opened on the animate page.
+    EXPECT_TRUE(PluginActive());
+    ASSERT_NE(ToolsForm, nullptr);
+    EXPECT_TRUE(ToolsForm->Visible());
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
+    EXPECT_FALSE(SetupMode);
+    EXPECT_FALSE(EditLocked());
+}
+
+} // namespace
+} // namespace vel

@@ -11,8 +11,7 @@ namespace {
 class ComCtrlsTest : public FormTest {
 protected:
     TPageControl* MakePages(int Count) {
-        auto* P = Create<TPageControl>(Form.get());
-        P->SetParent(Form.get());
+        auto* P = Place<TPageControl>(0, 0, 200, 100);
         for (int I = 0; I < Count; ++I)
             Create<TTabSheet>(Form.get())->SetPageControl(P);
         return P;
@@ -67,8 +66,7 @@ TEST_F(ComCtrlsTest, PagesLeaveTheirControlCleanly) {
 }
 
 TEST_F(ComCtrlsTest, ToolButtonTogglesOnlyWithAllowAllUp) {
-    auto* B = Create<TToolButton>(Form.get());
-    B->SetParent(Form.get());
+    auto* B = Place<TToolButton>(10, 10, 23, 22);
     int Clicks = 0;
     B->OnClick = [&](TObject*) { ++Clicks; };
     B->Click();

@@ -1,4 +1,5 @@
 #include "Streams.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +7,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace fw {
 namespace {
@@ -80,8 +79,7 @@ TEST(Streams, MemoryStreamPositionsAndReadOnly) {
 }
 
 TEST(Streams, FileStreamWritesReadsAndResizes) {
-    const auto Path = std::filesystem::temp_directory_path() /
-                      ("fw_stream_" + std::to_string(::getpid()) + ".bin");
+    const std::filesystem::path Path = TestPath("stream.bin");
     {
         TFileStream F(Path.string(), TFileStream::TMode::fmCreate);
         F.WriteText("hello");

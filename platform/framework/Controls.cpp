@@ -6,6 +6,7 @@
 #include "Input.h"
 #include "Png.h"
 #include "ScopeExit.h"
+#include "Screen.h"
 
 #include <algorithm>
 
@@ -772,6 +773,7 @@ void TWinControl::SetVisible(bool Value) {
         } else {
             FSurface.reset();
             FUpdateRect = TRect{};
+            ScreenAreaChanged(BoundsRect());
         }
     }
     if (!Value) {
@@ -850,6 +852,7 @@ void TWinControl::Dispatch(TMessage& Message) {
         break;
     }
     case WM_CHAR: {
+        if (Message.WParam > 0xFF) break; // a UTF-16 unit: the 8-bit KeyPress cannot carry it
         char ch = static_cast<char>(Message.WParam);
         KeyPress(ch);
         if (ch == 0) return;
@@ -922,9 +925,33 @@ void TWinControl::DefaultHandler(TMessage& Message) {
     case WM_GETTEXTLENGTH:
         Message.Result = static_cast<LRESULT>(Text().size());
         return;
+    case WM_SETCURSOR:
+        Message.Result = SetCursorFor(Message) ? 1 : 0;
+        return;
     default:
         break;
     }
+}
+
+bool TWinControl::SetCursorFor(const TMessage& Message) {
+    if ((Message.LParam & 0xFFFF) == HTCLIENT) {
+        TCursor C = ScreenCursor();
+        if (C == crDefault) {
+            const TPoint P = ScreenToClient(GetCursorPos());
+            const TControl* Under = ControlAtPos(P, false);
+            C = Under ? Under->Cursor() : Cursor();
+            if (C == crDefault && Under) C = Cursor();
+        }
+        if (C != crDefault) {
+            SetCurrentCursor(C);
+            return true;
+        }
+    }
+    // The parent has its say first; nobody: the class cursor.
+    if (Parent() && Parent()->Perform(WM_SETCURSOR, Message.WParam, Message.LParam) != 0)
+        return true;
+    if (!Parent()) SetCurrentCursor(crDefault);
+    return false;
 }
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
@@ -988,6 +1015,7 @@ void TWinControl::PaintNow() {
     t.Clip = FUpdateRect;
     FUpdateRect = TRect{};
     PaintTree(t);
+    ScreenAreaChanged(OffsetRect(t.Clip, Left(), Top()));
 }
 
 void TWinControl::PaintTo(const TPaintTarget& Target) {

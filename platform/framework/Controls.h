@@ -111,14 +111,24 @@ struct TPaintTarget {
     TRect Clip;
 };
 
-// LParam of CM_HINTSHOW.
+class THintWindow;
+// Makes the hint window a control wants its hint shown in.
+using THintWindowFactory = std::function<std::unique_ptr<THintWindow>()>;
+
+// LParam of CM_HINTSHOW: what the application is about to show; the control
+// may change it, or answer non-zero to show nothing.
 struct THintInfo {
     class TControl* HintControl = nullptr;
-    TPoint CursorPos;
-    TRect CursorRect;
+    TPoint CursorPos;   // client coordinates of the hint control
+    TRect CursorRect;   // the hint stays while the mouse is inside (client coordinates)
     std::string HintStr;
+    std::u16string WideHint; // shown instead of HintStr when not empty
     TColor HintColor = clInfoBk;
-    int HideTimeout = 0;
+    int HideTimeout = 0;     // ms; 0: the application's hide pause, -1: never
+    TPoint HintPos;          // screen position of the window's top-left
+    int HintMaxWidth = 300;
+    THintWindowFactory HintWindowClass; // empty: the plain hint window
+    void* HintData = nullptr;           // handed to the window with the text
 };
 
 struct TCreateParams {
@@ -194,6 +204,9 @@ public:
     void SetParentShowHint(bool Value);
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
+    // The help topic of the control (0: none, ask the parent).
+    int HelpContext() const { return FHelpContext; }
+    void SetHelpContext(int Value) { FHelpContext = Value; }
 
     TControlStyle ControlStyle() const { return FControlStyle; }
     void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
@@ -272,6 +285,7 @@ private:
     bool FShowHint = false;
     bool FParentShowHint = true;
     TCursor FCursor = crDefault;
+    int FHelpContext = 0;
     TControlStyle FControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
     TControlState FControlState = 0;
     TWndMethod FWindowProc;
@@ -345,6 +359,9 @@ protected:
     virtual void KeyPress(char& Key);
     virtual void DoEnter();
     virtual void DoExit();
+    // The default answer to WM_SETCURSOR: the screen's forced cursor, else
+    // the cursor of the control under the pointer, else the parent's answer.
+    bool SetCursorFor(const TMessage& Message);
 
 private:
     friend class TControl;

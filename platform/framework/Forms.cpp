@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Hints.h"
 #include "Input.h"
 
 #include <algorithm>
@@ -181,6 +182,35 @@ void TApplication::DestroyForms() {
 
 void TApplication::ProcessMessages() {
     fw::ProcessMessages();
+}
+
+std::uint32_t TApplication::HintPause() const {
+    return HintSettings().HintPause;
+}
+void TApplication::SetHintPause(std::uint32_t Value) {
+    HintSettings().HintPause = Value;
+}
+std::uint32_t TApplication::HintHidePause() const {
+    return HintSettings().HintHidePause;
+}
+void TApplication::SetHintHidePause(std::uint32_t Value) {
+    HintSettings().HintHidePause = Value;
+}
+void TApplication::CancelHint() {
+    fw::CancelHint();
+}
+
+bool TApplication::HelpContext(int Context) {
+    if (Context == 0) return false;
+    constexpr int HelpContextCommand = 1;
+    bool CallHelp = true;
+    bool Result = false;
+    if (OnHelp) Result = OnHelp(HelpContextCommand, Context, CallHelp);
+    if (CallHelp) {
+        FLastHelpContext = Context;
+        Result = true;
+    }
+    return Result;
 }
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {

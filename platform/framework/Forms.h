@@ -86,6 +86,17 @@ public:
     void SetHintColor(TColor Value) { FHintColor = Value; }
     bool ShowHint() const { return FShowHint; }
     void SetShowHint(bool Value) { FShowHint = Value; }
+    // The hint machinery's timing (Hints.h) and its cancel.
+    std::uint32_t HintPause() const;
+    void SetHintPause(std::uint32_t Value);
+    std::uint32_t HintHidePause() const;
+    void SetHintHidePause(std::uint32_t Value);
+    void CancelHint();
+    // Opens the help at a topic: OnHelp may answer it (CallHelp false stops
+    // there); the topic asked last is remembered. False for topic 0.
+    bool HelpContext(int Context);
+    int LastHelpContext() const { return FLastHelpContext; }
+    std::function<bool(int Command, std::intptr_t Data, bool& CallHelp)> OnHelp;
     bool Terminated() const { return FTerminated; }
     void Terminate() { FTerminated = true; }
 
@@ -98,6 +109,7 @@ private:
     TColor FHintColor = clInfoBk;
     bool FShowHint = true;
     bool FTerminated = false;
+    int FLastHelpContext = 0;
 };
 
 // The one application object; lives until the process ends (DestroyForms is

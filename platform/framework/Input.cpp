@@ -1,7 +1,10 @@
 #include "Input.h"
 
+#include "Clipbrd.h"
 #include "Forms.h"
+#include "Hints.h"
 #include "Hooks.h"
+#include "Screen.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -30,6 +33,8 @@ struct TInputState {
     std::uint32_t LastDownTime = 0;
     TPoint LastDownPt;
     bool LastWasDouble = false;
+    TCursor Shape = crDefault;
+    TCursor ScreenCursor = crDefault;
 };
 
 TInputState& In() {
@@ -64,13 +69,18 @@ WPARAM MouseKeys() {
     return w;
 }
 
+// Hint windows let the mouse through to what lies below them.
+bool MouseTransparent(TWinControl* w) {
+    return w->HandleAllocated() && (GetWindowExStyle(w->Handle()) & WS_EX_TRANSPARENT);
+}
+
 // The deepest enabled window under a screen point; null over a disabled
 // top-level window or over nothing.
 TWinControl* WindowAt(TPoint screen) {
     const std::vector<TWinControl*> tops = TopLevelWindows();
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         TWinControl* w = *it;
-        if (!w->Visible() || !w->BoundsRect().Contains(screen)) continue;
+        if (!w->Visible() || !w->BoundsRect().Contains(screen) || MouseTransparent(w)) continue;
         if (!w->Enabled()) return nullptr;
         for (;;) {
             TControl* c = w->ControlAtPos(w->ScreenToClient(screen), false, true);
@@ -136,6 +146,9 @@ bool DeliverMouse(UINT msg, TPoint screen) {
     if (RunHookChain(THookKind::Mouse, HC_ACTION, msg, reinterpret_cast<LPARAM>(&hs)) != 0)
         return false;
     bool delivered = false;
+    if (target && IsWindow(target) && !s.Capture)
+        SendMessage(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                    static_cast<LPARAM>(HTCLIENT | (msg << 16)));
     if (target && IsWindow(target)) {
         TPoint client = screen;
         if (TWinControl* c = FindControl(target)) client = c->ScreenToClient(screen);
@@ -143,6 +156,9 @@ bool DeliverMouse(UINT msg, TPoint screen) {
         delivered = true;
     }
     UpdateMouseControl(screen);
+    TMessage hintMsg;
+    hintMsg.Msg = msg;
+    HintMouseMessage(screen, hintMsg);
     return delivered;
 }
 
@@ -204,6 +220,10 @@ bool SendKeyDown(std::uint16_t key, TShiftState shift) {
     s.Keys[key & 0xFF] = true;
     const LPARAM flags = 1 | (wasDown ? (LPARAM{1} << 30) : 0);
     if (RunHookChain(THookKind::Keyboard, HC_ACTION, key, flags) != 0) return false;
+    TMessage hintMsg;
+    hintMsg.Msg = (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    hintMsg.WParam = key;
+    HintKeyMessage(hintMsg);
     const HWND target = s.Focus;
     if (!target || !IsWindow(target)) return false;
     if (key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN ||
@@ -213,7 +233,7 @@ bool SendKeyDown(std::uint16_t key, TShiftState shift) {
                 form && form->Perform(CM_DIALOGKEY, key, flags) != 0)
                 return false;
     }
-    SendMessage(target, (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, key, flags);
+    SendMessage(target, hintMsg.Msg, key, flags);
     return true;
 }
 
@@ -305,6 +325,19 @@ int CursorCounter() {
 void ResetCursorCounter() {
     In().CursorCount = 0;
 }
+void SetCurrentCursor(TCursor Cursor) {
+    In().Shape = Cursor;
+}
+TCursor CurrentCursor() {
+    return In().Shape;
+}
+void SetScreenCursor(TCursor Cursor) {
+    In().ScreenCursor = Cursor;
+}
+TCursor ScreenCursor() {
+    return In().ScreenCursor;
+}
+
 int ScreenWidth() {
     return In().ScreenW;
 }
@@ -320,7 +353,7 @@ TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled) {
     const std::vector<TWinControl*> tops = TopLevelWindows();
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
         TWinControl* w = *it;
-        if (!w->Visible() || !w->BoundsRect().Contains(ScreenPos)) continue;
+        if (!w->Visible() || !w->BoundsRect().Contains(ScreenPos) || MouseTransparent(w)) continue;
         if (!AllowDisabled && !w->Enabled()) return nullptr;
         for (;;) {
             TControl* c = w->ControlAtPos(w->ScreenToClient(ScreenPos), AllowDisabled, true);
@@ -461,6 +494,16 @@ void KeyChar(char Ch, TShiftState Shift) {
     if (s.Focus && IsWindow(s.Focus)) SendMessage(s.Focus, WM_CHAR, code, 1);
 }
 
+void KeyCharW(char16_t Ch) {
+    auto& s = In();
+    if (s.Focus && IsWindow(s.Focus)) SendMessage(s.Focus, WM_CHAR, static_cast<WPARAM>(Ch), 1);
+}
+
+void TypeTextW(const std::u16string& Text) {
+    for (char16_t c : Text)
+        KeyCharW(c);
+}
+
 void PressKey(std::uint16_t Key, TShiftState Shift) {
     const bool delivered = SendKeyDown(Key, Shift);
     const char ch = TranslateKey(Key, Shift);
@@ -483,6 +526,7 @@ bool DeliverPendingInput() {
 
 void ForgetControl(TControl* Control) {
     if (!Control) return;
+    HintControlFreed(Control);
     auto& s = In();
     auto inside = [Control](TControl* c) {
         if (!c) return false;
@@ -505,6 +549,9 @@ void ForgetControl(TControl* Control) {
 
 void ResetInputState() {
     In() = TInputState{};
+    ResetHints();
+    ResetClipboard();
+    ResetScreen();
 }
 
 } // namespace fw

@@ -38,6 +38,7 @@ constexpr std::uint16_t VK_SUBTRACT = 0x6D;
 constexpr std::uint16_t VK_DIVIDE = 0x6F;
 constexpr std::uint16_t VK_F1 = 0x70;
 constexpr std::uint16_t VK_F2 = 0x71;
+constexpr std::uint16_t VK_APPS = 0x5D; // the application (context menu) key
 
 // --- Capture ---
 // Returns the window that held the capture. The window that loses it gets
@@ -66,6 +67,14 @@ void SetCursorPos(int X, int Y);
 int ShowCursor(bool Show);
 int CursorCounter();
 void ResetCursorCounter();
+// The shape the pointer shows: windows set it when they answer WM_SETCURSOR
+// (sent to the window under the pointer before each mouse message while no
+// window holds the capture; LParam = HTCLIENT | message << 16).
+void SetCurrentCursor(TCursor Cursor);
+TCursor CurrentCursor();
+// The screen's forced cursor (crDefault: none); every window shows it.
+void SetScreenCursor(TCursor Cursor);
+TCursor ScreenCursor();
 int ScreenWidth();
 int ScreenHeight();
 void SetScreenSize(int Width, int Height);
@@ -106,6 +115,9 @@ void KeyDown(std::uint16_t Key, TShiftState Shift = 0);
 void KeyUp(std::uint16_t Key, TShiftState Shift = 0);
 // A character (WM_CHAR); with ssAlt the form is asked with CM_DIALOGCHAR.
 void KeyChar(char Ch, TShiftState Shift = 0);
+// A UTF-16 unit typed (WM_CHAR with the unit in WParam).
+void KeyCharW(char16_t Ch);
+void TypeTextW(const std::u16string& Text);
 // Down, the character it types (if any), up.
 void PressKey(std::uint16_t Key, TShiftState Shift = 0);
 void TypeText(const std::string& Text);

@@ -166,6 +166,7 @@ constexpr std::uint32_t WS_HSCROLL = 0x00100000u;
 constexpr std::uint32_t WS_THICKFRAME = 0x00040000u;
 constexpr std::uint32_t WS_TABSTOP = 0x00010000u;
 constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008u;
+constexpr std::uint32_t WS_EX_TRANSPARENT = 0x00000020u; // the mouse passes through
 constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x00000080u;
 constexpr std::uint32_t WS_EX_CLIENTEDGE = 0x00000200u;
 constexpr std::uint32_t WS_EX_LEFTSCROLLBAR = 0x00004000u;

@@ -11,11 +11,6 @@
 namespace fw {
 namespace {
 
-std::string& Clipboard() {
-    static std::string text;
-    return text;
-}
-
 // The caption as drawn: "&&" is one ampersand, a single "&" marks the accelerator.
 std::string StripAccelerator(const std::string& s, char* accel = nullptr) {
     std::string out;
@@ -31,13 +26,6 @@ std::string StripAccelerator(const std::string& s, char* accel = nullptr) {
 }
 
 } // namespace
-
-std::string ClipboardText() {
-    return Clipboard();
-}
-void SetClipboardText(const std::string& Text) {
-    Clipboard() = Text;
-}
 
 // ------------------------------------------------------------------- TEdit
 

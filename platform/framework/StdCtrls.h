@@ -1,5 +1,6 @@
 #pragma once
 // The standard controls needed so far: a single-line edit box and a label.
+#include "Clipbrd.h"
 #include "Controls.h"
 
 #include <string>
@@ -11,10 +12,6 @@ constexpr std::uint32_t ES_LEFT = 0x0000;
 constexpr std::uint32_t ES_CENTER = 0x0001;
 constexpr std::uint32_t ES_RIGHT = 0x0002;
 constexpr std::uint32_t ES_MULTILINE = 0x0004;
-
-// A process-wide text clipboard.
-std::string ClipboardText();
-void SetClipboardText(const std::string& Text);
 
 // Single-line text edit window. The selection runs from an anchor to the
 // caret; typing replaces it.

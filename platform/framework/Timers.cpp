@@ -182,4 +182,10 @@ void TTimer::Timer() {
     if (OnTimer) OnTimer(this);
 }
 
+void WaitUntil(std::uint32_t Tick) {
+    if (!RealTimeClock()) return;
+    const auto Left = static_cast<std::int32_t>(Tick - GetTickCount());
+    if (Left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Left));
+}
+
 } // namespace fw

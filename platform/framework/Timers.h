@@ -17,6 +17,9 @@ void SetRealTimeClock(bool on);
 bool RealTimeClock();
 // Real-time pump for the host program; on the manual clock it advances it.
 void RunMessageLoopFor(std::uint32_t ms);
+// Busy waits of animations: sleeps until the clock reaches Tick on the real
+// clock; on the manual clock a wait takes no time and returns at once.
+void WaitUntil(std::uint32_t Tick);
 
 // Window timers: WM_TIMER with WParam = Id reaches Wnd every Interval ms.
 // Setting an Id again restarts it. An interval of 0 is taken as 1 ms.

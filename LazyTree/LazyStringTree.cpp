@@ -1,4 +1,5 @@
-// The string tree: text on demand, new text, cached widths and the caption chunk.
+// The string tree: text on demand, new text, painting and measuring the text,
+// cached widths, multi-line nodes and the caption chunk.
 #include "LazyStringTree.h"
 
 #include "LazyTreeStreams.h"
@@ -7,12 +8,27 @@
 #include "Canvas.h"
 #include "Font.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vel {
 
+namespace {
+
+unsigned AlignmentFormat(TAlignment A) {
+    return A == taRightJustify ? fw::DT_RIGHT : A == taCenter ? fw::DT_CENTER : fw::DT_LEFT;
+}
+
+} // namespace
+
 TCustomLazyStringTree::TCustomLazyStringTree(fw::TComponent* AOwner) : TBaseLazyTree(AOwner) {
+    AdoptClassObjects();
     FInternalDataOffset = AllocateInternalDataArea(sizeof(std::int32_t));
+    MeasureFont();
+}
+
+std::unique_ptr<TCustomLazyTreeOptions> TCustomLazyStringTree::GetOptionsClass() {
+    return std::make_unique<TStringTreeOptions>(this);
 }
 
 TLTStringOptions TCustomLazyStringTree::StringOptions() const {
@@ -30,10 +46,45 @@ void TCustomLazyStringTree::ResetCachedWidths() {
         CachedWidth(Run) = 0;
 }
 
+void TCustomLazyStringTree::MeasureFont() {
+    FMeasureCanvas.Font().Assign(Font());
+    FTextHeight = FMeasureCanvas.TextHeight(std::u16string_view(u"X"));
+    FEllipsisWidth = FMeasureCanvas.TextWidth(std::u16string_view(u"..."));
+}
+
+void TCustomLazyStringTree::FontChanged() {
+    TBaseLazyTree::FontChanged();
+    MeasureFont();
+    ResetCachedWidths();
+}
+
+void TCustomLazyStringTree::MainColumnChanged() {
+    TBaseLazyTree::MainColumnChanged();
+    ResetCachedWidths();
+}
+
+void TCustomLazyStringTree::InvalidateNode(PLazyNode Node) {
+    TBaseLazyTree::InvalidateNode(Node);
+    if (!Node || Node == RootNode()) return;
+    CachedWidth(Node) = 0;
+    Node->States &= static_cast<TLazyNodeStates>(~vsHeightMeasured);
+}
+
 void TCustomLazyStringTree::SetDefaultText(const std::u16string& Value) {
     if (FDefaultText == Value) return;
     FDefaultText = Value;
     if (!Loading() && HandleAllocated()) Invalidate();
+}
+
+void TCustomLazyStringTree::ReadStringOptions(const std::vector<std::string>& Identifiers) {
+    auto* O = dynamic_cast<TCustomStringTreeOptions*>(TreeOptions());
+    if (!O) return;
+    TLTStringOptions Value = 0;
+    for (const std::string& Name : Identifiers) {
+        if (Name == "toSaveCaptions") Value |= toSaveCaptions;
+        if (Name == "toShowStaticText") Value |= toShowStaticText;
+    }
+    O->SetStringOptions(Value);
 }
 
 std::u16string TCustomLazyStringTree::GetText(PLazyNode Node, int Column) {
@@ -46,7 +97,6 @@ std::u16string TCustomLazyStringTree::GetText(PLazyNode Node, int Column) {
 
 void TCustomLazyStringTree::SetText(PLazyNode Node, int Column, const std::u16string& Text) {
     DoNewText(Node, Column, Text);
-    if (Node && Node != RootNode()) CachedWidth(Node) = 0;
     InvalidateNode(Node);
 }
 
@@ -78,21 +128,234 @@ void TCustomLazyStringTree::ReinitNode(PLazyNode Node, bool Recursive) {
     TBaseLazyTree::ReinitNode(Node, Recursive);
     if (Node && Node != RootNode()) {
         CachedWidth(Node) = 0;
-        Node->States &= ~vsHeightMeasured;
+        Node->States &= static_cast<TLazyNodeStates>(~vsHeightMeasured);
     }
 }
 
-std::u16string TCustomLazyStringTree::GetNodeHint(PLazyNode Node, int Column) {
-    std::u16string Result;
-    for (char C : Hint())
-        Result.push_back(static_cast<unsigned char>(C));
+std::u16string TCustomLazyStringTree::DoGetNodeHint(PLazyNode Node, int Column) {
+    std::u16string Result = TBaseLazyTree::DoGetNodeHint(Node, Column);
     if (OnGetHint) OnGetHint(this, Node, Column, ttNormal, Result);
     return Result;
 }
 
-std::u16string TCustomLazyStringTree::GetNodeTooltip(PLazyNode Node, int Column) {
+std::u16string TCustomLazyStringTree::DoGetNodeTooltip(PLazyNode Node, int Column) {
     return GetText(Node, Column);
 }
+
+void TCustomLazyStringTree::RedirectFontChangeEvent(fw::TCanvas& Canvas) {
+    FSavedFontChange = Canvas.Font().OnChange;
+    FFontChanged = false;
+    Canvas.Font().OnChange = [this](fw::TObject* Sender) {
+        FFontChanged = true;
+        if (FSavedFontChange) FSavedFontChange(Sender);
+    };
+}
+
+void TCustomLazyStringTree::RestoreFontChangeEvent(fw::TCanvas& Canvas) {
+    Canvas.Font().OnChange = FSavedFontChange;
+    FSavedFontChange = nullptr;
+}
+
+void TCustomLazyStringTree::GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
+                                        std::u16string& Text) {
+    TBaseLazyTree::GetTextInfo(Node, Column, Font, R, Text);
+    fw::TCanvas& C = FMeasureCanvas;
+    C.Font().Assign(Font);
+    RedirectFontChangeEvent(C);
+    DoPaintText(Node, &C, Column, ttNormal);
+    const bool Changed = FFontChanged;
+    RestoreFontChangeEvent(C);
+    int Height = FTextHeight;
+    if (Changed) {
+        Font.Assign(C.Font());
+        Height = C.TextHeight(std::u16string_view(u"X"));
+    }
+    Text = GetText(Node, Column);
+    R = GetDisplayRect(Node, Column, !(Node->States & vsMultiline), false);
+    if (PaintOptions() & toShowHorzGridLines) --R.Bottom;
+    const int Spare = R.Height() - Height;
+    R.Top += Spare / 2;
+    R.Bottom = R.Top + Height;
+}
+
+void TCustomLazyStringTree::AdjustPaintCellRect(TLTPaintInfo& PaintInfo, int& NextNonEmpty) {
+    if (!(AutoOptions() & toAutoSpanColumns) || !HeaderUseColumns() ||
+        PaintInfo.BidiMode != bdLeftToRight)
+        return;
+    TLazyTreeColumns& Columns = Header()->Columns();
+    int Next = Columns.GetNextVisibleColumn(PaintInfo.Column);
+    while (Next >= 0 && Columns[Next].BiDiMode() == bdLeftToRight &&
+           DoGetCellIsEmpty(PaintInfo.Node, Next)) {
+        PaintInfo.CellRect.Right += Columns[Next].Width();
+        PaintInfo.ContentRect.Right = PaintInfo.CellRect.Right;
+        Next = Columns.GetNextVisibleColumn(Next);
+    }
+    NextNonEmpty = Next;
+}
+
+int TCustomLazyStringTree::ComputeNodeHeight(fw::TCanvas* Canvas, PLazyNode Node, int Column) {
+    if (!Node || Node == RootNode()) return 0;
+    if (!(Node->States & vsMultiline)) return Node->NodeHeight;
+    fw::TCanvas& C = Canvas ? *Canvas : FMeasureCanvas;
+    C.Font().Assign(Font());
+    DoPaintText(Node, &C, Column, ttNormal);
+    const std::u16string Text = GetText(Node, Column);
+    // The text is laid out as the painter lays it out: the cell's content less the margins.
+    fw::TRect R = GetDisplayRect(Node, Column, true, false);
+    if (R.IsEmpty()) {
+        R = GetDisplayRect(Node, Column, false, true);
+        R.Left += Margin();
+    }
+    R.Left += TextMargin();
+    R.Right -= TextMargin();
+    TAlignment A = Alignment();
+    TBiDiMode B = BiDiMode();
+    if (HeaderUseColumns() && Header()->Columns().IsValidColumn(Column)) {
+        A = Header()->Columns()[Column].Alignment();
+        B = Header()->Columns()[Column].BiDiMode();
+    }
+    unsigned Format = fw::DT_TOP | fw::DT_NOPREFIX | fw::DT_CALCRECT | fw::DT_WORDBREAK |
+                      fw::DT_EDITCONTROL | AlignmentFormat(A);
+    if (B != bdLeftToRight) Format |= fw::DT_RTLREADING | fw::DT_RIGHT;
+    R.Bottom = R.Top;
+    C.DrawText(std::u16string_view(Text), R, Format);
+    return R.Height();
+}
+
+int TCustomLazyStringTree::DoTextMeasuring(fw::TCanvas* Canvas, PLazyNode Node, int Column,
+                                           const std::u16string& Text) {
+    int Result = 2 * TextMargin();
+    if (Text.empty() || !Canvas) return Result;
+    Canvas->Font().Assign(Font());
+    DoPaintText(Node, Canvas, Column, ttNormal);
+    return Result + Canvas->TextWidth(std::u16string_view(Text));
+}
+
+std::u16string TCustomLazyStringTree::DoShortenString(fw::TCanvas* Canvas, PLazyNode Node,
+                                                      int Column, const std::u16string& S,
+                                                      int TextSpace, bool RightToLeft,
+                                                      int EllipsisWidth) {
+    std::u16string Result;
+    bool Done = false;
+    if (OnShortenString)
+        OnShortenString(this, Canvas, Node, Column, S, TextSpace, RightToLeft, Result, Done);
+    if (Done || !Canvas) return Result;
+    return ShortenString(*Canvas, S, TextSpace, RightToLeft, EllipsisWidth);
+}
+
+int TCustomLazyStringTree::DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanvas* Canvas) {
+    if (!Node || Node == RootNode()) return 0;
+    if (!Canvas) Canvas = &FMeasureCanvas;
+    if ((Node->States & vsMultiline) && HeaderUseColumns() &&
+        Header()->Columns().IsValidColumn(Column))
+        return Header()->Columns()[Column].Width();
+    const bool Main = Column == HeaderMainColumn() || (!HeaderUseColumns() && Column <= NoColumn);
+    fw::TCanvasStateSaver Saver(*Canvas);
+    if (!Main) return DoTextMeasuring(Canvas, Node, Column, GetText(Node, Column));
+    std::int32_t& Cached = CachedWidth(Node);
+    if (Cached == 0) Cached = DoTextMeasuring(Canvas, Node, Column, GetText(Node, Column));
+    return Cached;
+}
+
+// --- painting ------------------------------------------------------------------------------
+
+bool TCustomLazyStringTree::CellSelectedForText(const TLTPaintInfo& PaintInfo) const {
+    if (!(PaintInfo.PaintOptions & ipDrawSelection)) return false;
+    if (PaintInfo.Column != FocusedColumn() && !(SelectionOptions() & toFullRowSelect))
+        return false;
+    PLazyNode Node = PaintInfo.Node;
+    const bool Selected = (Node->States & vsSelected) != 0;
+    if (Node == DropTargetNode()) return LastDropMode() == dmOnNode || Selected;
+    return Selected && (Focused() || (PaintOptions() & toPopupMode));
+}
+
+void TCustomLazyStringTree::PrepareTextFont(const TLTPaintInfo& PaintInfo) {
+    fw::TCanvas& C = *PaintInfo.Canvas;
+    C.Font().Assign(Font());
+    if ((PaintOptions() & toHotTrack) && PaintInfo.Node == HotNode()) {
+        C.Font().SetStyle(C.Font().Style() | fw::fsUnderline);
+        C.Font().SetColor(Colors()->HotColor());
+    }
+    if (CellSelectedForText(PaintInfo)) C.Font().SetColor(fw::clHighlightText);
+}
+
+void TCustomLazyStringTree::DoPaintNode(TLTPaintInfo& PaintInfo) {
+    fw::TCanvas* C = PaintInfo.Canvas;
+    if (!C || !PaintInfo.Node) return;
+    const std::u16string Text = GetText(PaintInfo.Node, PaintInfo.Column);
+    if (!Text.empty()) {
+        PrepareTextFont(PaintInfo);
+        PaintNormalText(PaintInfo, Text);
+    }
+    if (Alignment() != taCenter && !(PaintInfo.Node->States & vsMultiline) &&
+        (StringOptions() & toShowStaticText)) {
+        std::u16string Static;
+        DoGetText(PaintInfo.Node, PaintInfo.Column, ttStatic, Static);
+        if (!Static.empty()) PaintStaticText(PaintInfo, Static);
+    }
+}
+
+void TCustomLazyStringTree::PaintNormalText(TLTPaintInfo& PaintInfo, std::u16string Text) {
+    fw::TCanvas& C = *PaintInfo.Canvas;
+    PLazyNode Node = PaintInfo.Node;
+    fw::TRect R = PaintInfo.ContentRect;
+    R.Left += TextMargin();
+    R.Right -= TextMargin();
+    C.SetBkMode(fw::bkTransparent);
+    const bool Disabled = (Node->States & vsDisabled) || !Enabled();
+    const unsigned Reading = PaintInfo.BidiMode != bdLeftToRight ? fw::DT_RTLREADING : 0u;
+    RedirectFontChangeEvent(C);
+    DoPaintText(Node, &C, PaintInfo.Column, ttNormal);
+    const bool Changed = FFontChanged;
+    RestoreFontChangeEvent(C);
+    if (Disabled) C.Font().SetColor(Colors()->DisabledColor());
+    unsigned Format;
+    if (Node->States & vsMultiline) {
+        Format = AlignmentFormat(PaintInfo.Alignment) | fw::DT_NOPREFIX | fw::DT_WORDBREAK |
+                 fw::DT_END_ELLIPSIS | fw::DT_EDITCONTROL | Reading;
+    } else {
+        int Ellipsis = FEllipsisWidth;
+        if (Changed) {
+            Ellipsis = 0;
+            PaintInfo.NodeWidth = 2 * TextMargin() + C.TextWidth(std::u16string_view(Text));
+        }
+        Format = fw::DT_SINGLELINE | fw::DT_VCENTER | fw::DT_NOPREFIX | Reading;
+        const bool RealColumn =
+            HeaderUseColumns() && Header()->Columns().IsValidColumn(PaintInfo.Column);
+        if (RealColumn && PaintInfo.NodeWidth - 2 * TextMargin() > R.Width()) {
+            Text = DoShortenString(&C, Node, PaintInfo.Column, Text, R.Width(), Reading != 0,
+                                   Ellipsis);
+            if (PaintInfo.Alignment == taRightJustify) Format |= fw::DT_RIGHT;
+        } else {
+            Format |= AlignmentFormat(PaintInfo.Alignment);
+        }
+    }
+    C.DrawText(std::u16string_view(Text), R, Format);
+}
+
+void TCustomLazyStringTree::PaintStaticText(const TLTPaintInfo& PaintInfo,
+                                            const std::u16string& Text) {
+    fw::TCanvas& C = *PaintInfo.Canvas;
+    PLazyNode Node = PaintInfo.Node;
+    C.Font().Assign(Font());
+    if ((SelectionOptions() & toFullRowSelect) && CellSelectedForText(PaintInfo))
+        C.Font().SetColor(fw::clHighlightText);
+    C.SetBkMode(fw::bkTransparent);
+    DoPaintText(Node, &C, PaintInfo.Column, ttStatic);
+    if ((Node->States & vsDisabled) || !Enabled()) C.Font().SetColor(Colors()->DisabledColor());
+    fw::TRect R = PaintInfo.ContentRect;
+    const int Offset = TextMargin() + PaintInfo.NodeWidth;
+    if (PaintInfo.Alignment == taRightJustify)
+        R.Right -= Offset;
+    else
+        R.Left += Offset;
+    unsigned Format = fw::DT_SINGLELINE | fw::DT_VCENTER | fw::DT_NOPREFIX;
+    if (PaintInfo.BidiMode != bdLeftToRight) Format |= fw::DT_RTLREADING;
+    if (PaintInfo.Alignment == taRightJustify) Format |= fw::DT_RIGHT;
+    C.DrawText(std::u16string_view(Text), R, Format);
+}
+
+// --- the caption chunk ------------------------------------------------------------------------
 
 void TCustomLazyStringTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     TBaseLazyTree::WriteChunks(Stream, Node);
@@ -131,86 +394,6 @@ bool TCustomLazyStringTree::ReadChunk(TStream& Stream, std::uint32_t Version, PL
     if (ChunkSize % 2) Stream.SetPosition(Stream.Position() + 1);
     if (Node != RootNode()) SetText(Node, HeaderMainColumn(), Text);
     return true;
-}
-
-} // namespace vel
-
-namespace vel {
-
-int TCustomLazyStringTree::DoTextMeasuring(fw::TCanvas* Canvas, PLazyNode Node, int Column,
-                                           const std::u16string& Text) {
-    int Result = 2 * TextMargin();
-    if (Text.empty() || !Canvas) return Result;
-    Canvas->Font().Assign(Font());
-    DoPaintText(Node, Canvas, Column, ttNormal);
-    return Result + Canvas->TextWidth(std::u16string_view(Text));
-}
-
-std::u16string TCustomLazyStringTree::DoShortenString(fw::TCanvas* Canvas, PLazyNode Node,
-                                                      int Column, const std::u16string& S,
-                                                      int TextSpace, bool RightToLeft,
-                                                      int EllipsisWidth) {
-    std::u16string Result;
-    bool Done = false;
-    if (OnShortenString)
-        OnShortenString(this, Canvas, Node, Column, S, TextSpace, RightToLeft, Result, Done);
-    if (Done || !Canvas) return Result;
-    return ShortenString(*Canvas, S, TextSpace, RightToLeft, EllipsisWidth);
-}
-
-int TCustomLazyStringTree::DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanvas* Canvas) {
-    if (!Node || Node == RootNode()) return 0;
-    if (!Canvas) Canvas = this->Canvas();
-    if ((Node->States & vsMultiline) && HeaderUseColumns() &&
-        Header()->Columns().IsValidColumn(Column))
-        return Header()->Columns()[Column].Width();
-    bool Main = Column == HeaderMainColumn() || (!HeaderUseColumns() && Column <= NoColumn);
-    if (!Main) return DoTextMeasuring(Canvas, Node, Column, GetText(Node, Column));
-    std::int32_t& Cached = CachedWidth(Node);
-    if (Cached == 0) Cached = DoTextMeasuring(Canvas, Node, Column, GetText(Node, Column));
-    return Cached;
-}
-
-void TCustomLazyStringTree::DoPaintNode(TLTPaintInfo& PaintInfo) {
-    fw::TCanvas* C = PaintInfo.Canvas;
-    if (!C || !PaintInfo.Node) return;
-    std::u16string Text = GetText(PaintInfo.Node, PaintInfo.Column);
-    fw::TRect R = PaintInfo.ContentRect;
-    R.Left += TextMargin();
-    R.Right -= TextMargin();
-    auto Prepare = [&](TLSTTextType Type) {
-        C->Font().Assign(Font());
-        DoPaintText(PaintInfo.Node, C, PaintInfo.Column, Type);
-        if ((PaintInfo.Node->States & vsDisabled) || !Enabled())
-            C->Font().SetColor(Colors()->DisabledColor());
-        C->SetBkMode(fw::TBkMode::bkTransparent);
-    };
-    unsigned Format = fw::DT_SINGLELINE | fw::DT_VCENTER | fw::DT_NOPREFIX;
-    if (!Text.empty()) {
-        Prepare(ttNormal);
-        bool RealColumn = HeaderUseColumns() && Header()->Columns().IsValidColumn(PaintInfo.Column);
-        int TextWidth = C->TextWidth(std::u16string_view(Text));
-        if (RealColumn && TextWidth > R.Right - R.Left)
-            Text = DoShortenString(C, PaintInfo.Node, PaintInfo.Column, Text, R.Right - R.Left,
-                                   PaintInfo.BidiMode != TBiDiMode::bdLeftToRight);
-        if (PaintInfo.Alignment == TAlignment::taRightJustify)
-            Format |= fw::DT_RIGHT;
-        else if (PaintInfo.Alignment == TAlignment::taCenter)
-            Format |= fw::DT_CENTER;
-        fw::TRect T = R;
-        C->DrawText(std::u16string_view(Text), T, Format);
-    }
-    if ((StringOptions() & toShowStaticText) && !(PaintInfo.Node->States & vsMultiline)) {
-        std::u16string Static;
-        DoGetText(PaintInfo.Node, PaintInfo.Column, ttStatic, Static);
-        if (!Static.empty()) {
-            Prepare(ttStatic);
-            fw::TRect T = R;
-            T.Left += PaintInfo.NodeWidth;
-            C->DrawText(std::u16string_view(Static), T,
-                        fw::DT_SINGLELINE | fw::DT_VCENTER | fw::DT_NOPREFIX);
-        }
-    }
 }
 
 } // namespace vel

@@ -2,6 +2,7 @@
 #include "LazyTreeClipboard.h"
 
 #include "Bitmap.h"
+#include "Clipbrd.h"
 
 #include <algorithm>
 #include <cctype>
@@ -100,7 +101,8 @@ S RenderLines(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source, Ch Separat
     const S NewLine{Ch('\r'), Ch('\n')};
     if (!Columns.empty()) {
         for (std::size_t I = 0; I < Columns.size(); ++I) {
-            Out += Convert(Tree.Header()->Columns()[Columns[I]].Text());
+            Out += QuoteIfNeeded(Convert(Tree.Header()->Columns()[Columns[I]].Text()), Separator,
+                                 Ansi);
             if (I + 1 < Columns.size()) {
                 if (Columns[I] == Main) Out += Filler;
                 Out.push_back(Separator);
@@ -132,6 +134,35 @@ S RenderLines(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source, Ch Separat
     return Out;
 }
 
+// Characters that would end a text or an attribute in HTML.
+std::string HtmlEscaped(const std::string& Utf8) {
+    std::string R;
+    R.reserve(Utf8.size());
+    for (char C : Utf8) {
+        switch (C) {
+        case '&':
+            R += "&amp;";
+            break;
+        case '<':
+            R += "&lt;";
+            break;
+        case '>':
+            R += "&gt;";
+            break;
+        case '"':
+            R += "&quot;";
+            break;
+        default:
+            R.push_back(C);
+        }
+    }
+    return R;
+}
+
+std::string HtmlText(const std::u16string& Text) {
+    return HtmlEscaped(WideToUtf8(Text));
+}
+
 std::string HtmlColor(fw::TColor C) {
     const fw::TColor RGB = fw::ColorToRGB(C);
     char Buf[8];
@@ -145,7 +176,7 @@ std::string FontStyle(const std::string& Name, const fw::TFont& F) {
     if (F.Style() & fw::fsUnderline) S += " underline";
     if (F.Style() & fw::fsItalic) S += " italic";
     if (F.Style() & fw::fsBold) S += " bold";
-    S += " " + std::to_string(F.Size()) + "pt \"" + F.Name() + "\";";
+    S += " " + std::to_string(F.Size()) + "pt \"" + HtmlEscaped(F.Name()) + "\";";
     S += "color:" + HtmlColor(F.Color()) + ";}";
     return S;
 }
@@ -227,7 +258,7 @@ std::string RenderHTML(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
                                 "px;padding-right:" + std::to_string(Tree.Margin()) + "px;";
     const std::string IndentWidth = std::to_string(Tree.Indent());
     std::string Attributes = " ";
-    if (!Caption.empty()) Attributes += "caption=\"" + WideToUtf8(Caption) + "\"";
+    if (!Caption.empty()) Attributes += "caption=\"" + HtmlText(Caption) + "\"";
     const TLTPaintOptions PO = Tree.PaintOptions();
     const std::string Word = "dotted;";
     std::string Out = "<style type=\"text/css\">" + CRLF + FontStyle("default", Tree.Font()) +
@@ -259,7 +290,7 @@ std::string RenderHTML(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
                 Out += " colspan=\"" + std::to_string(MaxLevel + 1) + "\"";
             Out += " bgcolor=" + HtmlColor(fw::clBtnFace);
             Out += " width=\"" + std::to_string(C.Width()) + "px\">";
-            Out += WideToUtf8(C.Text()) + "</th>";
+            Out += HtmlText(C.Text()) + "</th>";
         }
         Out += "</tr>" + CRLF;
     }
@@ -290,7 +321,7 @@ std::string RenderHTML(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
                 Out += " colspan=\"" + std::to_string(MaxLevel - Level + 1) + "\"";
             if (!ParentColor) Out += " bgcolor=" + HtmlColor(C->Color());
             Out += '>';
-            Out += WideToUtf8(Tree.GetText(N, I));
+            Out += HtmlText(Tree.GetText(N, I));
             Out += "</td>";
         }
         Out += " </tr>" + CRLF;
@@ -389,7 +420,8 @@ TClipboardFormatList& RawRegistry() {
 TClipboardFormatList& ClipboardFormatRegistry() {
     // The tree unit's own formats are there from the first use on.
     static const bool Initialized = [] {
-        RegisteredNames()["Lazy Tree Reference"] = 0xC000;
+        RegisteredNames()["Lazy Tree Reference"] =
+            static_cast<std::uint16_t>(fw::RegisterClipboardFormat("Lazy Tree Reference"));
         RegisterTreeClipboardFormat("Lazy Tree Data", tcBaseTree, 50);
         RegisterTreeClipboardFormat("HTML Format", tcStringTree, 80);
         RegisterTreeClipboardFormat("Rich Text Format Without Objects", tcStringTree, 84);
@@ -405,14 +437,8 @@ TClipboardFormatList& ClipboardFormatRegistry() {
 
 std::uint16_t RegisterTreeClipboardFormat(const std::string& Description, TLTTreeClass Class,
                                           std::uint32_t Priority) {
-    auto& Names = RegisteredNames();
-    std::uint16_t Number = 0;
-    for (const auto& [Name, N] : Names)
-        if (SameText(Name, Description)) Number = N;
-    if (!Number) {
-        Number = static_cast<std::uint16_t>(0xC000 + Names.size());
-        Names[Description] = Number;
-    }
+    const auto Number = static_cast<std::uint16_t>(fw::RegisterClipboardFormat(Description));
+    RegisteredNames()[Description] = Number;
     TClipboardFormatListEntry E;
     E.Description = Description;
     E.TreeClass = Class;
@@ -429,8 +455,7 @@ void RegisterTreeClipboardFormat(std::uint16_t cfFormat, TLTTreeClass Class,
     if (cfFormat >= 1 && cfFormat <= 16)
         E.Description = StandardFormatNames[cfFormat - 1];
     else
-        for (const auto& [Name, N] : RegisteredNames())
-            if (N == cfFormat) E.Description = Name;
+        E.Description = fw::GetClipboardFormatName(cfFormat).substr(0, 2048);
     E.TreeClass = Class;
     E.Priority = Priority;
     E.FormatEtc.cfFormat = cfFormat;
@@ -456,6 +481,30 @@ void TClipboardFormats::Insert(int, const std::string& Name) {
     // A sorted list places the name by its order, whatever the index.
     Add(Name);
 }
+
+namespace {
+
+// A font name inside the font table: control characters of RTF and the
+// table's own ";" escaped, other 8-bit characters as hexadecimal escapes.
+std::string RtfEscaped(const std::string& Name) {
+    std::string R;
+    for (char C : Name) {
+        const auto U = static_cast<unsigned char>(C);
+        if (C == '\\' || C == '{' || C == '}') {
+            R.push_back('\\');
+            R.push_back(C);
+        } else if (C == ';' || U < 0x20 || U >= 0x80) {
+            char Buf[8];
+            std::snprintf(Buf, sizeof Buf, "\\'%02x", U);
+            R += Buf;
+        } else {
+            R.push_back(C);
+        }
+    }
+    return R;
+}
+
+} // namespace
 
 std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
     std::vector<std::string> Fonts;
@@ -488,8 +537,9 @@ std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
             CurrentSize = F.Size();
         }
         S += " ";
+        // RTF reads \u as a signed 16-bit number.
         for (char16_t U : Text)
-            S += "\\u" + std::to_string(static_cast<unsigned>(U)) + "\\'3f";
+            S += "\\u" + std::to_string(static_cast<std::int16_t>(U)) + "\\'3f";
         if (St & fw::fsUnderline) S += "\\ul0";
         if (St & fw::fsItalic) S += "\\i0";
         if (St & fw::fsBold) S += "\\b0";
@@ -550,7 +600,7 @@ std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
     Body += "\\pard\\par";
     std::string Out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl";
     for (std::size_t I = 0; I < Fonts.size(); ++I)
-        Out += "{\\f" + std::to_string(I) + " " + Fonts[I] + ";}";
+        Out += "{\\f" + std::to_string(I) + " " + RtfEscaped(Fonts[I]) + ";}";
     Out += "}{\\colortbl;";
     for (fw::TColor C : Colors)
         Out += "\\red" + std::to_string(C & 0xFF) + "\\green" + std::to_string((C >> 8) & 0xFF) +

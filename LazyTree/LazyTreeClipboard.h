@@ -10,16 +10,6 @@
 
 namespace vel {
 
-// Which nodes a rendering exports, in tree order.
-enum class TLSTTextSourceKind : std::uint8_t {
-    tskAll,
-    tskInitialized,
-    tskSelected,
-    tskCutCopySet,
-    tskVisible
-};
-using enum TLSTTextSourceKind;
-
 // Lines of cell texts; the main column carries the level as leading separators.
 std::string RenderText(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source, char Separator);
 std::u16string RenderUnicodeText(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source,
@@ -82,20 +72,6 @@ void RegisterTreeClipboardFormat(std::uint16_t cfFormat, TLTTreeClass Class,
                                  std::uint32_t Priority);
 // The number of a registered format name (0 when unknown).
 std::uint16_t ClipboardFormatNumber(const std::string& Description);
-
-// A tree's sorted list of the format names it offers (duplicates ignored).
-class TClipboardFormats {
-public:
-    explicit TClipboardFormats(TBaseLazyTree* Owner) : FOwner(Owner) {}
-    // Only names registered for the owner's class or an ancestor are taken; -1 otherwise.
-    int Add(const std::string& Name);
-    void Insert(int Index, const std::string& Name);
-    const std::vector<std::string>& Names() const { return FNames; }
-
-private:
-    TBaseLazyTree* FOwner;
-    std::vector<std::string> FNames;
-};
 
 // The string tree's RTF rendering (8-bit).
 std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source);

@@ -381,18 +381,22 @@ void TBaseLazyTree::PrepareDragImage(fw::TPoint P) {
 }
 
 void TBaseLazyTree::GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats) {
-    Formats = ClipboardFormatRegistry().ListFormats(TreeClassOf(*this));
+    // A tree that names no formats offers all of its class.
+    const std::vector<std::string>& Allowed = ClipboardFormats().Names();
+    Formats = ClipboardFormatRegistry().ListFormats(TreeClassOf(*this),
+                                                    Allowed.empty() ? nullptr : &Allowed);
     const std::uint16_t Data = TreeDataFormat();
     for (TFormatEtc& F : Formats)
         if (F.cfFormat == Data) F.tymed = TYMED_ISTREAM | TYMED_HGLOBAL;
+    DoGetUserClipboardFormats(Formats);
 }
 
 HRESULT TBaseLazyTree::RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
                                      bool ForClipboard) {
     Medium = TStgMedium{};
-    if (FormatEtcIn.cfFormat != TreeDataFormat() ||
-        !(FormatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL)))
-        return E_FAIL;
+    if (FormatEtcIn.cfFormat != TreeDataFormat())
+        return DoRenderOLEData(FormatEtcIn, Medium, ForClipboard);
+    if (!(FormatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL))) return E_FAIL;
     const TNodeArray Nodes = ForClipboard ? GetSortedCutCopySet(true) : GetSortedSelection(true);
     auto Stream = std::make_shared<TMemoryStream>();
     for (PLazyNode N : Nodes)
@@ -481,20 +485,6 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
         EndDrag.Leave();
     };
     switch (Message.Msg) {
-    case fw::WM_LBUTTONDOWN: {
-        if (Dragging || FDragType != dtOLE) return false;
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        THitInfo Info;
-        GetViewHitTestInfoAt(P.X, P.Y, Info);
-        const bool OnItem =
-            (Info.HitPositions & ItemArea) ||
-            ((SelectionOptions() & toFullRowSelect) && (Info.HitPositions & hpOnItem));
-        if (Info.HitNode && OnItem && DoBeforeDrag(Info.HitNode, Info.HitColumn)) {
-            FDragStart = P;
-            DoStateChange({tsOLEDragPending});
-        }
-        return false;
-    }
     case fw::WM_MOUSEMOVE: {
         const fw::TShiftState Keys = fw::KeysToShiftState(Message.WParam & 0xFFFF);
         if (Dragging) {

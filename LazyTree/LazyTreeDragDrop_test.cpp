@@ -104,7 +104,8 @@ TEST_F(DragDropTest, DragWithinTreeMovesOntoNode) {
     fw::TBitmap Picture;
     Picture.SetSize(140, 60);
     A->PaintTree(Picture.Canvas(), {0, 0, 140, 60}, {0, 0}, ipDrawSelection);
-    EXPECT_EQ(Picture.Canvas().Pixels(65, 2 * 18 + 3),
+    // The node's width (40) from the content's start at 18 + 4.
+    EXPECT_EQ(Picture.Canvas().Pixels(55, 2 * 18 + 3),
               fw::ColorToRGB(A->Colors()->DropTargetColor()));
     // The picture of the dragged row follows the mouse, the held point staying under it.
     ASSERT_TRUE(A->DragImage()->Visible());

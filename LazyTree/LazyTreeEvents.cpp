@@ -318,3 +318,100 @@ void TBaseLazyTree::DoGetCursor(fw::TCursor& Cursor) {
 }
 
 } // namespace vel
+
+namespace vel {
+
+// ------------------------------------------------- paint and view dispatchers
+
+void TBaseLazyTree::DoBeforePaint(fw::TCanvas& Canvas) {
+    if (OnBeforePaint) OnBeforePaint(this, Canvas);
+}
+
+void TBaseLazyTree::DoAfterPaint(fw::TCanvas& Canvas) {
+    if (OnAfterPaint) OnAfterPaint(this, Canvas);
+}
+
+void TBaseLazyTree::DoBeforeItemErase(fw::TCanvas& Canvas, PLazyNode Node,
+                                      const fw::TRect& ItemRect, fw::TColor& Color,
+                                      TItemEraseAction& EraseAction) {
+    if (OnBeforeItemErase) OnBeforeItemErase(this, Canvas, Node, ItemRect, Color, EraseAction);
+}
+
+void TBaseLazyTree::DoAfterItemErase(fw::TCanvas& Canvas, PLazyNode Node,
+                                     const fw::TRect& ItemRect) {
+    if (OnAfterItemErase) OnAfterItemErase(this, Canvas, Node, ItemRect);
+}
+
+bool TBaseLazyTree::DoBeforeItemPaint(fw::TCanvas& Canvas, PLazyNode Node,
+                                      const fw::TRect& ItemRect) {
+    bool CustomDraw = false;
+    if (OnBeforeItemPaint) OnBeforeItemPaint(this, Canvas, Node, ItemRect, CustomDraw);
+    return CustomDraw;
+}
+
+void TBaseLazyTree::DoAfterItemPaint(fw::TCanvas& Canvas, PLazyNode Node,
+                                     const fw::TRect& ItemRect) {
+    if (OnAfterItemPaint) OnAfterItemPaint(this, Canvas, Node, ItemRect);
+}
+
+void TBaseLazyTree::DoBeforeCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
+                                      const fw::TRect& CellRect) {
+    if (OnBeforeCellPaint) OnBeforeCellPaint(this, Canvas, Node, Column, CellRect);
+}
+
+void TBaseLazyTree::DoAfterCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
+                                     const fw::TRect& CellRect) {
+    if (OnAfterCellPaint) OnAfterCellPaint(this, Canvas, Node, Column, CellRect);
+}
+
+bool TBaseLazyTree::DoPaintBackground(fw::TCanvas& Canvas, const fw::TRect& R) {
+    bool Handled = false;
+    if (OnPaintBackground) OnPaintBackground(this, Canvas, R, Handled);
+    return Handled;
+}
+
+void TBaseLazyTree::DoGetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted,
+                                    int& Index) {
+    if (OnGetImageIndex) OnGetImageIndex(this, Node, Kind, Column, Ghosted, Index);
+}
+
+void TBaseLazyTree::DoGetLineStyle(TLTLinePattern& Bits) {
+    if (OnGetLineStyle) OnGetLineStyle(this, Bits);
+}
+
+HRESULT TBaseLazyTree::DoRenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
+                                       bool ForClipboard) {
+    HRESULT Result = static_cast<HRESULT>(0x80004005u); // E_FAIL
+    if (OnRenderOLEData) OnRenderOLEData(this, FormatEtcIn, Medium, ForClipboard, Result);
+    return Result;
+}
+
+void TBaseLazyTree::DoGetUserClipboardFormats(std::vector<TFormatEtc>& Formats) {
+    if (OnGetUserClipboardFormats) OnGetUserClipboardFormats(this, Formats);
+}
+
+void TBaseLazyTree::DoColumnClick(int Column, fw::TShiftState Shift) {
+    if (OnColumnClick) OnColumnClick(this, Column, Shift);
+}
+
+void TBaseLazyTree::DoColumnDblClick(int Column, fw::TShiftState Shift) {
+    if (OnColumnDblClick) OnColumnDblClick(this, Column, Shift);
+}
+
+std::u16string TBaseLazyTree::DoGetNodeHint(PLazyNode, int) {
+    std::u16string Result;
+    for (char C : Hint())
+        Result.push_back(static_cast<char16_t>(static_cast<unsigned char>(C)));
+    return Result;
+}
+
+std::u16string TBaseLazyTree::DoGetNodeTooltip(PLazyNode Node, int Column) {
+    return TBaseLazyTree::DoGetNodeHint(Node, Column);
+}
+
+THintAnimationType TBaseLazyTree::DoGetAnimationType() {
+    // The system's tooltip setting here: tooltips slide in.
+    return FHintAnimation == hatSystemDefault ? hatSlide : FHintAnimation;
+}
+
+} // namespace vel

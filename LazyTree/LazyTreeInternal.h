@@ -4,6 +4,14 @@
 #include "LazyTrees.h"
 #include "ScopeExit.h"
 
+namespace vel {
+
+// The pressed and the released form of a check state.
+TCheckState PressedCheckState(TCheckState S);
+TCheckState ReleasedCheckState(TCheckState S);
+
+} // namespace vel
+
 namespace vel::lt {
 
 // The low address bit marks a selection entry for removal.

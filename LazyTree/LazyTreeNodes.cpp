@@ -670,20 +670,7 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
         R.Left = FOffsetX + C.Left();
         R.Right = R.Left + C.Width();
     }
-    if (TextOnly) {
-        // Indentation (main column only), margin, check image, then the text.
-        int Left = R.Left + FMargin;
-        if (!Columns || Column == HeaderMainColumn()) {
-            int Level = static_cast<int>(GetNodeLevel(Node));
-            if (PaintOptions() & toShowRoot) ++Level;
-            Left += Level * static_cast<int>(FIndent);
-        }
-        if ((MiscOptions() & toCheckSupport) && Node->CheckType != TCheckType::ctNone)
-            Left += 16 + 2;
-        int Width = DoGetNodeWidth(Node, Column, Canvas());
-        R.Left = Left;
-        R.Right = Unclipped ? Left + Width : std::min(Left + Width, R.Right);
-    }
+    if (TextOnly) R = TextRectOf(Node, Columns ? Column : NoColumn, R, Unclipped);
     return R;
 }
 
@@ -711,7 +698,7 @@ void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitI
         return;
     }
     if (!(HitInfo.HitNode->States & vsInitialized)) InitNode(HitInfo.HitNode);
-    HitInfo.HitPositions = hpOnItem;
+    DetermineHitPositions(X, HitInfo);
 }
 
 bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool) {
@@ -1087,18 +1074,10 @@ void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {
 namespace vel {
 
 int TBaseLazyTree::GetMaxColumnWidth(int Column) {
-    bool Main = !HeaderUseColumns() || Column == HeaderMainColumn();
     int Result = 0;
-    for (PLazyNode Run = GetFirstVisible(); Run; Run = GetNextVisible(Run)) {
-        int W = 2 * FMargin;
-        if (Main) {
-            int Level = static_cast<int>(GetNodeLevel(Run));
-            if (PaintOptions() & toShowRoot) ++Level;
-            W += Level * static_cast<int>(FIndent);
-        }
-        W += DoGetNodeWidth(Run, Column, Canvas());
-        Result = std::max(Result, W);
-    }
+    for (PLazyNode Run = GetFirstVisible(); Run; Run = GetNextVisible(Run))
+        Result = std::max(Result, ContentLead(Run, Column) + FMargin +
+                                      DoGetNodeWidth(Run, Column, Canvas()));
     if (PaintOptions() & toShowVertGridLines) ++Result;
     return Result;
 }

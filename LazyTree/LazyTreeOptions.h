@@ -4,6 +4,7 @@
 #include "Canvas.h"
 #include "Controls.h"
 #include "Graphics.h"
+#include "ImageList.h"
 #include "Menus.h"
 #include "Messages.h"
 #include "Streams.h"
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace vel {
@@ -309,6 +311,21 @@ using TLineImage = std::vector<TLTLineType>;
 
 struct TLazyNode;
 
+// The images of a node, by what they show.
+enum class TLTImageKind : std::uint8_t { ikNormal, ikSelected, ikState, ikOverlay };
+using enum TLTImageKind;
+
+// The images a cell shows, by their slot in TLTPaintInfo::ImageInfo.
+enum TLTImageInfoIndex : int { iiNormal, iiState, iiCheck, iiOverlay, iiCount };
+
+struct TLTImageInfo {
+    int Index = -1; // -1: no image
+    int XPos = 0;   // top-left in the row bitmap
+    int YPos = 0;
+    bool Ghosted = false;
+    fw::TImageList* Images = nullptr;
+};
+
 // What the element painters get for one cell of one row.
 struct TLTPaintInfo {
     fw::TCanvas* Canvas = nullptr;
@@ -316,12 +333,80 @@ struct TLTPaintInfo {
     TLazyNode* Node = nullptr;
     int Column = -1;
     unsigned Position = 0;
-    fw::TRect CellRect;    // in the row bitmap
-    fw::TRect ContentRect; // the cell less the margin and the tree part
+    fw::TRect CellRect;    // in the row bitmap (x in content coordinates)
+    fw::TRect ContentRect; // the cell less the margin, the tree part and the images
     int NodeWidth = 0;
     TAlignment Alignment = TAlignment::taLeftJustify;
     TBiDiMode BidiMode = TBiDiMode::bdLeftToRight;
-    int VAlign = 0; // centre of images and button from the row's top
+    int VAlign = 0; // centre line of images and button from the row's top
+    fw::TPoint BrushOrigin;
+    std::array<TLTImageInfo, iiCount> ImageInfo;
+};
+
+// Check image sets: built-in sets shared by all trees, or the tree's own list.
+enum class TCheckImageKind : std::uint8_t {
+    ckLightCheck,
+    ckDarkCheck,
+    ckLightTick,
+    ckDarkTick,
+    ckCustom,
+    ckFlat,
+    ckXP,
+    ckSystem,
+    ckSystemFlat
+};
+using enum TCheckImageKind;
+
+enum class TLTButtonStyle : std::uint8_t { bsRectangle, bsTriangle };
+using enum TLTButtonStyle;
+enum class TLTButtonFillMode : std::uint8_t { fmTreeColor, fmWindowColor, fmShaded, fmTransparent };
+using enum TLTButtonFillMode;
+enum class TLTLineMode : std::uint8_t { lmNormal, lmBands };
+using enum TLTLineMode;
+enum class TLTLineStyle : std::uint8_t { lsCustomStyle, lsDotted, lsSolid };
+using enum TLTLineStyle;
+enum class TLTDrawSelectionMode : std::uint8_t { smDottedRectangle, smBlendedRectangle };
+using enum TLTDrawSelectionMode;
+enum class TLTDragImageKind : std::uint8_t { diComplete, diMainColumnOnly, diNoImage };
+using enum TLTDragImageKind;
+enum class THintAnimationType : std::uint8_t { hatNone, hatFade, hatSlide, hatSystemDefault };
+using enum THintAnimationType;
+enum class TLTHintMode : std::uint8_t { hmDefault, hmHint, hmHintAndDefault, hmTooltip };
+using enum TLTHintMode;
+// What the row background does before the row is painted.
+enum class TItemEraseAction : std::uint8_t { eaColor, eaDefault, eaNone };
+using enum TItemEraseAction;
+// An 8 by 8 monochrome pattern, a byte per row, bit 7 leftmost.
+using TLTLinePattern = std::array<std::uint8_t, 8>;
+
+// What the tree's hint window shows: the tree, the cell and the texts.
+struct TLTHintData {
+    TBaseLazyTree* Tree = nullptr;
+    TLazyNode* Node = nullptr;
+    int Column = -1;
+    fw::TRect HintRect;
+    std::u16string DefaultHint;
+    std::u16string HintText;
+    TBiDiMode BidiMode = TBiDiMode::bdLeftToRight;
+    TAlignment Alignment = TAlignment::taLeftJustify;
+};
+
+// A tree's sorted list of the clipboard format names it offers (duplicates
+// ignored; LazyTreeClipboard.cpp).
+class TClipboardFormats {
+public:
+    explicit TClipboardFormats(TBaseLazyTree* Owner) : FOwner(Owner) {}
+    TBaseLazyTree* Owner() const { return FOwner; }
+    // Only names registered for the owner's class or an ancestor are taken; -1 otherwise.
+    int Add(const std::string& Name);
+    void Insert(int Index, const std::string& Name);
+    void Clear() { FNames.clear(); }
+    int Count() const { return static_cast<int>(FNames.size()); }
+    const std::vector<std::string>& Names() const { return FNames; }
+
+private:
+    TBaseLazyTree* FOwner;
+    std::vector<std::string> FNames;
 };
 
 // An editor over one cell. The tree holds the current link while it edits.

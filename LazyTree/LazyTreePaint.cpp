@@ -1,8 +1,12 @@
-// Painting: the row loop, tree lines, expand buttons, selection and focus.
+// The paint loop: one row at a time into a row bitmap, each cell with its
+// background, selection, grid lines, tree lines, button, check box, images
+// and content, the rubber band over it, then the area below the last row.
+#include "LazyTreeInternal.h"
+#include "LazyTreeResources.h"
+#include "LazyTreeUtils.h"
+
 #include "Bitmap.h"
 #include "Canvas.h"
-#include "LazyTrees.h"
-#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -12,35 +16,372 @@ namespace {
 
 constexpr int ButtonSize = 9;
 
-// One-pixel dotted line in the canvas text colour over the tree colour.
-void DottedHLine(fw::TCanvas& C, int Left, int Right, int Top, fw::TColor Line, fw::TColor Back) {
-    if (Left > Right) std::swap(Left, Right);
-    for (int X = Left; X <= Right; ++X)
-        C.SetPixels(X, Top, ((X + Top) & 1) == 0 ? Line : Back);
+TAlignment Mirrored(TAlignment A) {
+    return A == taCenter ? A : (A == taLeftJustify ? taRightJustify : taLeftJustify);
 }
 
-void DottedVLine(fw::TCanvas& C, int Top, int Bottom, int Left, fw::TColor Line, fw::TColor Back) {
-    if (Top > Bottom) std::swap(Top, Bottom);
-    for (int Y = Top; Y <= Bottom; ++Y)
-        C.SetPixels(Left, Y, ((Left + Y) & 1) == 0 ? Line : Back);
+// One pass of PaintTree over a window of the content.
+class TTreePainter {
+public:
+    TTreePainter(TBaseLazyTree& Tree, fw::TCanvas& Target, const fw::TRect& Window,
+                 fw::TPoint TargetPoint, TLTInternalPaintOptions Options)
+        : T(Tree), FTarget(Target), W(Window), TP(TargetPoint), FOptions(Options) {}
+
+    void Run();
+
+private:
+    void Prepare();
+    bool InSelectedSubtree(PLazyNode Node, int SelectedLevels) const;
+    int VerticalAlignment(PLazyNode Node, int Height) const;
+    void PaintRow(PLazyNode Node, int Y, int Height);
+    void PaintCells(PLazyNode Node, int Height, int VAlign);
+    void PaintCell(TLTPaintInfo& Info, int Height);
+    void PlaceImages(TLTPaintInfo& Info, bool IsMain, int& Lead, int Dir);
+    void PaintCellLines(TLTPaintInfo& Info, bool IsMain, int Height);
+    void PaintSelection(TLTPaintInfo& Info);
+    void PaintRemainder(int Y);
+    void PaintBand(fw::TCanvas& C, int ContentTop, int Height);
+    TLTInternalPaintOptions CellOptions(PLazyNode Node, int Column) const;
+
+    TBaseLazyTree& T;
+    fw::TCanvas& FTarget;
+    const fw::TRect W;
+    const fw::TPoint TP;
+    TLTInternalPaintOptions FOptions;
+    fw::TBitmap FRow;
+    fw::TRect FBand;
+    bool FDrawBand = false;
+    bool FUseBackground = false;
+    bool FUseColumns = false;
+    int FMainColumn = NoColumn;
+    TLineImage FLines;
+    std::vector<int> FCells;
+};
+
+void TTreePainter::Prepare() {
+    const TLTPaintOptions PO = T.PaintOptions();
+    const bool Drawing = T.TreeStates().Contains(tsDrawSelecting);
+    FBand = OrderRect(T.NewRect());
+    FDrawBand = Drawing && FBand.Right > FBand.Left && FBand.Bottom > FBand.Top;
+    FUseBackground = (PO & toShowBackground) && T.Background().HasGraphic() &&
+                     !T.Background().Bitmap().Empty() && (FOptions & ipBackground);
+    FUseColumns = T.HeaderUseColumns();
+    FMainColumn = T.HeaderMainColumn();
+    if ((PO & toAlwaysHideSelection) || (!T.Focused() && (PO & toHideSelection)))
+        FOptions &= static_cast<TLTInternalPaintOptions>(~ipDrawSelection);
+    if (PO & toHideFocusRect) FOptions &= static_cast<TLTInternalPaintOptions>(~ipDrawFocusRect);
+    FCells.clear();
+    if (FUseColumns)
+        for (TLazyTreeColumn* C : T.Header()->Columns().GetVisibleColumns())
+            FCells.push_back(C->Index());
+    else
+        FCells.push_back(NoColumn);
+    FRow.Canvas().Font().Assign(T.Font());
 }
 
-// The expand button: a framed square in the tree-line colour with a minus, or a plus.
-void DrawButton(fw::TCanvas& C, int X, int Y, bool Expanded, fw::TColor Frame, fw::TColor Fill) {
+void TTreePainter::Run() {
+    if (W.Width() <= 0 || W.Height() <= 0) return;
+    lt::TStateScope Painting(T, tsPainting, T.TreeStates().Contains(tsPainting));
+    T.DoBeforePaint(FTarget);
+    Prepare();
+    int NodeTop = 0;
+    PLazyNode Node = T.GetNodeAt(0, W.Top, false, NodeTop);
+    int Y = NodeTop;
+    int SelectedLevels = Node ? T.DetermineLineImages(Node, FLines) : 0;
+    while (Node && Y < W.Bottom) {
+        if (!(Node->States & vsInitialized)) T.InitNode(Node);
+        const int Height = static_cast<int>(T.GetNodeHeight(Node));
+        if (Height > 0 && (!(FOptions & ipSelectedOnly) || InSelectedSubtree(Node, SelectedLevels)))
+            PaintRow(Node, Y, Height);
+        Y += std::max(Height, 0);
+        Node = T.GetNextVisible(Node);
+        if (Node) SelectedLevels = T.DetermineLineImages(Node, FLines);
+    }
+    if (Y < W.Bottom) PaintRemainder(std::max(Y, W.Top));
+    Painting.Leave();
+    T.DoAfterPaint(FTarget);
+}
+
+bool TTreePainter::InSelectedSubtree(PLazyNode Node, int SelectedLevels) const {
+    return SelectedLevels > 0 || (Node->States & vsSelected);
+}
+
+int TTreePainter::VerticalAlignment(PLazyNode Node, int Height) const {
+    switch (T.NodeAlignment()) {
+    case naFromTop:
+        return std::min<int>(Node->Align, Height);
+    case naFromBottom:
+        return std::max(Height - Node->Align, 0);
+    default:
+        return Height * std::min<int>(Node->Align, 100) / 100;
+    }
+}
+
+void TTreePainter::PaintRow(PLazyNode Node, int Y, int Height) {
+    FRow.SetSize(W.Width(), Height);
+    fw::TCanvas& C = FRow.Canvas();
+    C.SetWindowOrg({W.Left, 0});
+    C.SetBrushOrigin({((-W.Left) % 8 + 8) % 8, ((-Y) % 8 + 8) % 8});
+    const fw::TRect RowRect{W.Left, 0, W.Right, Height};
+    const int VAlign = VerticalAlignment(Node, Height);
+    if (!T.DoBeforeItemPaint(C, Node, RowRect)) {
+        TLTPaintInfo Info;
+        Info.Canvas = &C;
+        Info.Node = Node;
+        Info.PaintOptions = CellOptions(Node, NoColumn);
+        Info.VAlign = VAlign;
+        const int TargetTop = TP.Y + Y - W.Top;
+        T.ClearNodeBackground(Info, FUseBackground, true,
+                              {W.Left, TargetTop, W.Right, TargetTop + Height});
+        PaintCells(Node, Height, VAlign);
+    }
+    T.DoAfterItemPaint(C, Node, RowRect);
+    if ((FOptions & ipDrawDropMark) && (T.PaintOptions() & toShowDropmark) &&
+        Node == T.DropTargetNode())
+        T.DoPaintDropMark(C, Node, RowRect);
+    if (FDrawBand) PaintBand(C, Y, Height);
+    FTarget.CopyRect({TP.X, TP.Y + Y - W.Top, TP.X + W.Width(), TP.Y + Y - W.Top + Height}, C,
+                     RowRect);
+}
+
+TLTInternalPaintOptions TTreePainter::CellOptions(PLazyNode Node, int Column) const {
+    TLTInternalPaintOptions O = FOptions;
+    const bool Editing = T.IsEditing() && Node == T.FocusedNode() && Column == T.EditColumn();
+    if (Editing) O &= static_cast<TLTInternalPaintOptions>(~ipDrawSelection);
+    bool NoColumnColor = !FUseColumns;
+    if ((Node->States & vsSelected) && (T.SelectionOptions() & toFullRowSelect) &&
+        (O & ipDrawSelection))
+        NoColumnColor = true;
+    if (Column >= 0 && (T.Header()->Columns()[Column].Options() & coParentColor))
+        NoColumnColor = true;
+    if (NoColumnColor) O &= static_cast<TLTInternalPaintOptions>(~ipColumnColor);
+    return O;
+}
+
+void TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
+    int Span = -1; // cells already covered by a spanning neighbour
+    for (std::size_t I = 0; I < FCells.size(); ++I) {
+        const int Column = FCells[I];
+        TLTPaintInfo Info;
+        Info.Canvas = &FRow.Canvas();
+        Info.Node = Node;
+        Info.Column = Column;
+        Info.VAlign = VAlign;
+        Info.PaintOptions = CellOptions(Node, Column);
+        Info.BidiMode = T.BiDiMode();
+        Info.Alignment = T.Alignment();
+        Info.CellRect = {0, 0, std::max<int>(static_cast<int>(T.RangeX()), W.Right), Height};
+        if (Column >= 0) {
+            const TLazyTreeColumn& TC = T.Header()->Columns()[Column];
+            Info.CellRect.Left = TC.Left();
+            Info.CellRect.Right = TC.Left() + TC.Width();
+            Info.Position = TC.Position();
+            Info.BidiMode = TC.BiDiMode();
+            Info.Alignment = TC.Alignment();
+        }
+        if (Info.CellRect.Left >= W.Right) break;
+        if (static_cast<int>(I) <= Span) continue;
+        if ((FOptions & ipMainOnly) && Column != FMainColumn) continue;
+        int NextNonEmpty = static_cast<int>(I);
+        T.AdjustPaintCellRect(Info, NextNonEmpty);
+        Span = NextNonEmpty;
+        PaintCell(Info, Height);
+    }
+}
+
+void TTreePainter::PlaceImages(TLTPaintInfo& Info, bool IsMain, int& Lead, int Dir) {
+    PLazyNode Node = Info.Node;
+    auto Place = [&](TLTImageInfoIndex Slot, fw::TImageList* List, int Index, bool Ghosted) {
+        TLTImageInfo& I = Info.ImageInfo[Slot];
+        I.Index = Index;
+        I.Images = List;
+        I.Ghosted = Ghosted;
+        I.XPos = Dir > 0 ? Lead : Lead - List->Width();
+        I.YPos = Info.VAlign - List->Height() / 2;
+        Lead += Dir * (List->Width() + 2);
+    };
+    if (IsMain && (T.MiscOptions() & toCheckSupport) && T.CheckImages() &&
+        Node->CheckType != TCheckType::ctNone)
+        Place(iiCheck, T.CheckImages(), T.GetCheckImage(Node), false);
+    bool Ghosted = false;
+    if (fw::TImageList* State = T.StateImages()) {
+        const int Index = T.GetImageIndex(Node, ikState, Info.Column, Ghosted);
+        if (Index > -1) Place(iiState, State, Index, Ghosted);
+    }
+    if (fw::TImageList* Images = T.Images()) {
+        Ghosted = false;
+        int Index = -1;
+        if (Node->States & vsSelected) Index = T.GetImageIndex(Node, ikSelected, Info.Column, Ghosted);
+        if (Index < 0) Index = T.GetImageIndex(Node, ikNormal, Info.Column, Ghosted);
+        if (Index > -1) Place(iiNormal, Images, Index, Ghosted);
+    }
+}
+
+void TTreePainter::PaintCell(TLTPaintInfo& Info, int Height) {
+    fw::TCanvas& C = *Info.Canvas;
+    PLazyNode Node = Info.Node;
+    const bool IsMain = Info.Column == FMainColumn;
+    const bool RTL = Info.BidiMode != bdLeftToRight;
+    if (RTL) Info.Alignment = Mirrored(Info.Alignment);
+    const int Dir = RTL ? -1 : 1;
+    const int Indent = static_cast<int>(T.Indent());
+    const int Levels = IsMain ? static_cast<int>(FLines.size()) : 0;
+    int Lead = RTL ? Info.CellRect.Right - T.Margin() - Levels * Indent
+                   : Info.CellRect.Left + T.Margin() + Levels * Indent;
+    PlaceImages(Info, IsMain, Lead, Dir);
+    Info.ContentRect = RTL ? fw::TRect{Info.CellRect.Left, 0, Lead, Height}
+                           : fw::TRect{Lead, 0, Info.CellRect.Right, Height};
+    Info.NodeWidth = T.DoGetNodeWidth(Node, Info.Column, &C);
     fw::TCanvasStateSaver Saver(C);
+    if (FUseColumns) C.IntersectClipRect(Info.CellRect);
+    PaintSelection(Info);
+    PaintCellLines(Info, IsMain, Height);
+    if (IsMain) {
+        if (T.PaintOptions() & toShowTreeLines)
+            T.PaintTreeLines(Info, Info.VAlign, Indent, FLines);
+        const bool HasButton =
+            (T.PaintOptions() & toShowButtons) && (Node->States & vsHasChildren) &&
+            !((Node->States & vsAllChildrenHidden) && (T.AutoOptions() & toAutoHideButtons));
+        if (HasButton && Levels > 0) {
+            const int ButtonX = (Levels - 1) * Indent + (Indent - ButtonSize) / 2;
+            T.PaintNodeButton(C, Node, Info.Column, Info.CellRect, ButtonX,
+                              Info.VAlign - ButtonSize / 2, Info.BidiMode);
+        }
+        if (Info.ImageInfo[iiCheck].Index > -1) T.PaintCheckImage(Info);
+    }
+    if (Info.ImageInfo[iiState].Index > -1) T.PaintImage(Info, iiState, false);
+    if (Info.ImageInfo[iiNormal].Index > -1) T.PaintImage(Info, iiNormal, true);
+    const bool Editing = T.IsEditing() && Node == T.FocusedNode() && Info.Column == T.EditColumn();
+    if (!Editing) {
+        fw::TCanvasStateSaver Content(C);
+        T.DoPaintNode(Info);
+    }
+    T.DoAfterCellPaint(C, Node, Info.Column, Info.CellRect);
+}
+
+void TTreePainter::PaintCellLines(TLTPaintInfo& Info, bool IsMain, int Height) {
+    if (!(Info.PaintOptions & ipGridLines)) return;
+    const TLTPaintOptions PO = T.PaintOptions();
+    fw::TCanvas& C = *Info.Canvas;
+    fw::TCanvasStateSaver Saver(C);
+    C.Font().SetColor(T.Colors()->GridLineColor());
+    if (PO & toShowHorzGridLines) {
+        int Left = Info.CellRect.Left;
+        if (IsMain && T.LineMode() == lmBands)
+            Left += static_cast<int>(FLines.size()) * static_cast<int>(T.Indent());
+        T.DrawDottedHLine(Info, Left, Info.CellRect.Right - 1, Height - 1);
+    }
+    if (!FUseColumns || !(PO & toShowVertGridLines)) return;
+    const TLTHeader* H = T.Header();
+    const bool LastColumn = Info.Column == H->Columns().GetLastVisibleColumn();
+    if (LastColumn && (H->Options() & hoAutoResize)) return;
+    if (Info.BidiMode != bdLeftToRight && T.DoGetCellIsEmpty(Info.Node, Info.Column)) return;
+    T.DrawDottedVLine(Info, 0, Height - 1, Info.CellRect.Right - 1);
+}
+
+void TTreePainter::PaintSelection(TLTPaintInfo& Info) {
+    fw::TCanvas& C = *Info.Canvas;
+    PLazyNode Node = Info.Node;
+    if (Info.PaintOptions & ipColumnColor) {
+        C.Brush().SetStyle(fw::bsSolid);
+        C.Brush().SetColor(T.Header()->Columns()[Info.Column].Color());
+        C.FillRect(Info.CellRect);
+    }
+    T.DoBeforeCellPaint(C, Node, Info.Column, Info.CellRect);
+    const bool FullRow = (T.SelectionOptions() & toFullRowSelect) != 0;
+    const bool GridExt = (T.MiscOptions() & toGridExtensions) != 0;
+    if (Info.Column != T.FocusedColumn() && !FullRow) return;
+    fw::TRect R = Info.ContentRect;
+    if (GridExt || FullRow) {
+        R = Info.CellRect;
+    } else {
+        const int Width = std::min(Info.NodeWidth, R.Width());
+        if (Info.Alignment == taRightJustify)
+            R.Left = R.Right - Width;
+        else if (Info.Alignment == taCenter)
+            R.Left += (R.Width() - Width) / 2;
+        R.Right = R.Left + Width;
+    }
+    if (T.PaintOptions() & toShowHorzGridLines) R.Bottom = std::max(R.Top, R.Bottom - 1);
+    const TLTColors& Col = *T.Colors();
+    const bool Active = T.Focused() || (T.PaintOptions() & toPopupMode);
+    if (Info.PaintOptions & ipDrawSelection) {
+        const bool Selected = (Node->States & vsSelected) != 0;
+        const bool Target = Node == T.DropTargetNode() &&
+                            (T.LastDropMode() == dmOnNode || Selected);
+        if (Target || Selected) {
+            const fw::TColor Fill = Target   ? Col.DropTargetColor()
+                                    : Active ? Col.FocusedSelectionColor()
+                                             : Col.UnfocusedSelectionColor();
+            const fw::TColor Frame = Target   ? Col.DropTargetBorderColor()
+                                     : Active ? Col.FocusedSelectionBorderColor()
+                                              : Col.UnfocusedSelectionBorderColor();
+            T.PaintSelectionFill(C, R, Fill, Frame);
+        }
+    }
+    if ((Info.PaintOptions & ipDrawFocusRect) && Node == T.FocusedNode() &&
+        Info.Column == T.FocusedColumn() && Active) {
+        fw::TCanvasStateSaver Saver(C);
+        C.Brush().SetStyle(fw::bsSolid);
+        C.Brush().SetColor(fw::clBlack);
+        C.Font().SetColor(fw::clWhite);
+        C.DrawFocusRect(GridExt ? Info.CellRect : R);
+    }
+}
+
+void TTreePainter::PaintBand(fw::TCanvas& C, int ContentTop, int Height) {
+    const fw::TRect Band = fw::OffsetRect(FBand, 0, -ContentTop);
+    T.PaintSelectionRectangle(C, 0, Band, {W.Left, 0, W.Right, Height});
+}
+
+void TTreePainter::PaintRemainder(int Y) {
+    const int Height = W.Bottom - Y;
+    fw::TBitmap Rest(W.Width(), Height);
+    fw::TCanvas& C = Rest.Canvas();
+    C.SetWindowOrg({W.Left, 0});
+    const fw::TRect R{W.Left, 0, W.Right, Height};
+    const fw::TPoint TargetTop{TP.X, TP.Y + Y - W.Top};
     C.Brush().SetStyle(fw::bsSolid);
-    C.Brush().SetColor(Fill);
-    C.Pen().SetColor(Frame);
-    C.Pen().SetStyle(fw::psSolid);
-    C.Rectangle(X, Y, X + ButtonSize, Y + ButtonSize);
-    C.Brush().SetColor(fw::clBlack);
-    C.FillRect({X + 2, Y + 4, X + ButtonSize - 2, Y + 5});
-    if (!Expanded) C.FillRect({X + 4, Y + 2, X + 5, Y + ButtonSize - 2});
+    C.Brush().SetColor(T.Color());
+    if (T.DoPaintBackground(C, R)) {
+        // The application painted it.
+    } else if (FUseBackground) {
+        T.TileBackground(T.Background().Bitmap(), C, {TargetTop.X - W.Left, TargetTop.Y}, R);
+    } else if (FUseColumns) {
+        C.FillRect(R);
+        const bool Lines = (FOptions & ipGridLines) &&
+                           (T.PaintOptions() & (toShowVertGridLines | toFullVertGridLines)) ==
+                               (toShowVertGridLines | toFullVertGridLines);
+        for (TLazyTreeColumn* TC : T.Header()->Columns().GetVisibleColumns()) {
+            const fw::TRect Strip{TC->Left(), 0, TC->Left() + TC->Width(), Height};
+            if (!(TC->Options() & coParentColor) && (FOptions & ipColumnColor)) {
+                C.Brush().SetColor(TC->Color());
+                C.FillRect(Strip);
+            }
+            if (Lines) {
+                TLTPaintInfo Info;
+                Info.Canvas = &C;
+                fw::TCanvasStateSaver Saver(C);
+                C.Font().SetColor(T.Colors()->GridLineColor());
+                T.DrawDottedVLine(Info, 0, Height - 1, Strip.Right - 1);
+            }
+        }
+    } else {
+        C.FillRect(R);
+    }
+    if (FDrawBand) PaintBand(C, Y, Height);
+    FTarget.CopyRect({TargetTop.X, TargetTop.Y, TargetTop.X + W.Width(), TargetTop.Y + Height}, C,
+                     R);
 }
 
 } // namespace
 
 void TBaseLazyTree::DoPaintNode(TLTPaintInfo&) {}
+
+void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window, fw::TPoint Target,
+                              TLTInternalPaintOptions PaintOptionsIn) {
+    TTreePainter(*this, TargetCanvas, Window, Target, PaintOptionsIn).Run();
+}
 
 int TBaseLazyTree::DetermineLineImages(PLazyNode Node, TLineImage& LineImage) {
     LineImage.clear();
@@ -58,230 +399,18 @@ int TBaseLazyTree::DetermineLineImages(PLazyNode Node, TLineImage& LineImage) {
     for (int I = Count - 1; I >= 0 && Run && Run != FRoot; --I, Run = Run->Parent) {
         const bool TopLevel = Run->Parent == FRoot;
         const bool LaterSibling = HasVisibleNextSibling(Run);
+        TLTLineType& Entry = LineImage[static_cast<std::size_t>(I)];
         if (I == Count - 1) {
-            if (TopLevel) {
-                // Only with toShowRoot does a top-level node have an entry.
-                const bool First = GetFirstVisibleNoInit() == Run;
-                if (First)
-                    LineImage[static_cast<std::size_t>(I)] = LaterSibling ? ltBottomRight : ltRight;
-                else
-                    LineImage[static_cast<std::size_t>(I)] =
-                        LaterSibling ? ltTopDownRight : ltTopRight;
-            } else {
-                LineImage[static_cast<std::size_t>(I)] = LaterSibling ? ltTopDownRight : ltTopRight;
-            }
+            if (TopLevel && GetFirstVisibleNoInit() == Run)
+                Entry = LaterSibling ? ltBottomRight : ltRight;
+            else
+                Entry = LaterSibling ? ltTopDownRight : ltTopRight;
         } else {
-            LineImage[static_cast<std::size_t>(I)] = LaterSibling ? ltTopDown : ltNone;
+            Entry = LaterSibling ? ltTopDown : ltNone;
         }
         if (TopLevel) break;
     }
     return Selected;
-}
-
-void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window, fw::TPoint Target,
-                              TLTInternalPaintOptions PaintOptionsIn) {
-    if (Window.Width() <= 0 || Window.Height() <= 0) return;
-    DoStateChange({tsPainting});
-    fw::TScopeExit EndPainting([this] { DoStateChange({}, {tsPainting}); });
-
-    const TLTPaintOptions PO = PaintOptions();
-    TLTInternalPaintOptions Options = PaintOptionsIn;
-    if ((PO & toAlwaysHideSelection) || (!Focused() && (PO & toHideSelection)))
-        Options &= static_cast<TLTInternalPaintOptions>(~ipDrawSelection);
-    if (PO & toHideFocusRect) Options &= static_cast<TLTInternalPaintOptions>(~ipDrawFocusRect);
-
-    const TLTColors& Col = *Colors();
-    const fw::TColor TreeColor = Color();
-    const bool UseColumns = HeaderUseColumns();
-    TLTHeader* H = Header();
-    const int MainColumn = H ? H->MainColumn() : NoColumn;
-    const int IndentSize = static_cast<int>(FIndent);
-    fw::TBitmap Row;
-    Row.Canvas().Font().Assign(Font());
-
-    int NodeTop = 0;
-    PLazyNode Node = GetNodeAt(0, Window.Top, false, NodeTop);
-    int Y = NodeTop;
-    TLineImage Lines;
-    while (Node && Y < Window.Bottom) {
-        if (!(Node->States & vsInitialized)) InitNode(Node);
-        const int RowHeight = static_cast<int>(GetNodeHeight(Node));
-        if (RowHeight <= 0) {
-            Node = GetNextVisible(Node);
-            continue;
-        }
-        Row.SetSize(Window.Width(), RowHeight);
-        fw::TCanvas& C = Row.Canvas();
-        C.SetWindowOrg({Window.Left, 0});
-        C.Brush().SetStyle(fw::bsSolid);
-        C.Brush().SetColor(TreeColor);
-        C.FillRect({Window.Left, 0, Window.Right, RowHeight});
-        DetermineLineImages(Node, Lines);
-        const bool Selected = (Node->States & vsSelected) != 0;
-        const bool DropTarget = Node == FDropTargetNode && (FLastDropMode == dmOnNode || Selected);
-        const bool DrawSelected = (Selected || DropTarget) && (Options & ipDrawSelection);
-        const fw::TColor SelColor = DropTarget ? Col.DropTargetColor()
-                                    : Focused() || (PO & toPopupMode)
-                                        ? Col.FocusedSelectionColor()
-                                        : Col.UnfocusedSelectionColor();
-        const fw::TColor SelBorder = DropTarget  ? Col.DropTargetBorderColor()
-                                     : Focused() ? Col.FocusedSelectionBorderColor()
-                                                 : Col.UnfocusedSelectionBorderColor();
-        if (DrawSelected && (SelectionOptions() & toFullRowSelect)) {
-            C.Brush().SetColor(SelColor);
-            C.FillRect({Window.Left, 0, Window.Right, RowHeight});
-        }
-        // Images and the button sit at Align percent of the row.
-        const int VAlign = RowHeight * std::min<int>(Node->Align, 100) / 100;
-
-        std::vector<int> Cells;
-        if (UseColumns) {
-            for (TLazyTreeColumn* Column : H->Columns().GetVisibleColumns())
-                Cells.push_back(Column->Index());
-        } else {
-            Cells.push_back(NoColumn);
-        }
-        for (int Column : Cells) {
-            fw::TRect Cell{0, 0, std::max(Window.Right, ClientWidth() - FOffsetX), RowHeight};
-            TAlignment Align = taLeftJustify;
-            TBiDiMode Bidi = FBiDiMode;
-            if (Column >= 0) {
-                const TLazyTreeColumn& TC = H->Columns()[Column];
-                Cell.Left = TC.Left();
-                Cell.Right = TC.Left() + TC.Width();
-                Align = TC.Alignment();
-                Bidi = TC.BiDiMode();
-                if ((Options & ipColumnColor) && !(TC.Options() & coParentColor) &&
-                    !(DrawSelected && (SelectionOptions() & toFullRowSelect))) {
-                    C.Brush().SetColor(TC.Color());
-                    C.FillRect(Cell);
-                }
-            }
-            if (Cell.Left >= Window.Right) break;
-            if ((Options & ipMainOnly) && Column != MainColumn) continue;
-            const bool IsMain = Column == MainColumn;
-            fw::TCanvasStateSaver Saver(C);
-            if (UseColumns) C.IntersectClipRect(Cell);
-            TLTPaintInfo Info;
-            Info.Canvas = &C;
-            Info.PaintOptions = Options;
-            Info.Node = Node;
-            Info.Column = Column;
-            Info.Position = Column >= 0 ? H->Columns()[Column].Position() : 0;
-            Info.CellRect = Cell;
-            Info.Alignment = Align;
-            Info.BidiMode = Bidi;
-            Info.VAlign = VAlign;
-            int ContentLeft = Cell.Left + FMargin;
-            if (IsMain) {
-                const int Levels = static_cast<int>(Lines.size());
-                ContentLeft = Cell.Left + Levels * IndentSize + FMargin;
-                if (PO & toShowTreeLines) {
-                    const fw::TColor LineColor = Col.TreeLineColor();
-                    const int Half = IndentSize / 2;
-                    for (int L = 0; L < Levels; ++L) {
-                        const int X = Cell.Left + L * IndentSize;
-                        const int Bottom = RowHeight - 1;
-                        auto Vert = [&](int Top, int Bot) {
-                            DottedVLine(C, Top, Bot, X + Half, LineColor, TreeColor);
-                        };
-                        auto Arm = [&] {
-                            DottedHLine(C, X + Half, X + IndentSize, VAlign, LineColor, TreeColor);
-                        };
-                        switch (Lines[static_cast<std::size_t>(L)]) {
-                        case ltBottomRight:
-                            Vert(VAlign, Bottom);
-                            Arm();
-                            break;
-                        case ltTopDown:
-                            Vert(0, Bottom);
-                            break;
-                        case ltTopDownRight:
-                            Vert(0, Bottom);
-                            Arm();
-                            break;
-                        case ltRight:
-                            Arm();
-                            break;
-                        case ltTopRight:
-                            Vert(0, VAlign);
-                            Arm();
-                            break;
-                        default:
-                            break;
-                        }
-                    }
-                }
-                const bool HasButton =
-                    (PO & toShowButtons) && (Node->States & vsHasChildren) &&
-                    !((Node->States & vsAllChildrenHidden) && (AutoOptions() & toAutoHideButtons));
-                if (HasButton && Levels > 0) {
-                    const int X =
-                        Cell.Left + (Levels - 1) * IndentSize + (IndentSize - ButtonSize) / 2;
-                    DrawButton(C, X, VAlign - ButtonSize / 2, (Node->States & vsExpanded) != 0,
-                               Col.TreeLineColor(), TreeColor);
-                }
-            }
-            Info.ContentRect = {ContentLeft, 0, Cell.Right, RowHeight};
-            Info.NodeWidth = DoGetNodeWidth(Node, Column, &C);
-            // Selection and focus frame the text part of the main column.
-            fw::TRect TextRect{ContentLeft, 0,
-                               std::min(Cell.Right, ContentLeft + Info.NodeWidth + 2 * FTextMargin),
-                               RowHeight};
-            if (IsMain && DrawSelected && !(SelectionOptions() & toFullRowSelect) &&
-                !(InState(tsEditing) && Node == FFocusedNode)) {
-                C.Brush().SetColor(SelColor);
-                C.FillRect(TextRect);
-                C.Brush().SetColor(SelBorder);
-                C.FrameRect(TextRect);
-            }
-            if ((Options & ipGridLines) && (PO & toShowHorzGridLines))
-                DottedHLine(C, Cell.Left, Cell.Right - 1, RowHeight - 1, Col.GridLineColor(),
-                            TreeColor);
-            if (UseColumns && (Options & ipGridLines) && (PO & toShowVertGridLines))
-                DottedVLine(C, 0, RowHeight - 1, Cell.Right - 1, Col.GridLineColor(), TreeColor);
-            if (!(InState(tsEditing) && Node == FFocusedNode && Column == FEditColumn)) {
-                C.Font().SetColor(DrawSelected ? fw::clHighlightText : Font().Color());
-                if ((PO & toHotTrack) && Node == FHotNode) {
-                    C.Font().SetStyle(C.Font().Style() | fw::fsUnderline);
-                    if (!DrawSelected) C.Font().SetColor(Col.HotColor());
-                }
-                DoPaintNode(Info);
-            }
-            const int FocusColumn =
-                (SelectionOptions() & toExtendedFocus) ? FFocusedColumn : MainColumn;
-            if ((Options & ipDrawFocusRect) && Focused() && Node == FFocusedNode &&
-                Column == FocusColumn) {
-                C.Brush().SetColor(fw::clBlack);
-                C.Font().SetColor(fw::clWhite);
-                C.DrawFocusRect(TextRect);
-            }
-        }
-        if ((Options & ipDrawDropMark) && (PO & toShowDropmark) && Node == FDropTargetNode)
-            DoPaintDropMark(C, Node, {Window.Left, 0, Window.Right, RowHeight});
-        TargetCanvas.CopyRect({Target.X, Target.Y + Y - Window.Top, Target.X + Window.Width(),
-                               Target.Y + Y - Window.Top + RowHeight},
-                              C, {Window.Left, 0, Window.Right, RowHeight});
-        Y += RowHeight;
-        Node = GetNextVisible(Node);
-    }
-    if (Y < Window.Bottom) {
-        // Below the last row: the column strips or the tree colour.
-        fw::TCanvasStateSaver Saver(TargetCanvas);
-        TargetCanvas.Brush().SetStyle(fw::bsSolid);
-        const int Top = Target.Y + std::max(Y, Window.Top) - Window.Top;
-        const int Bottom = Target.Y + Window.Height();
-        TargetCanvas.Brush().SetColor(TreeColor);
-        TargetCanvas.FillRect({Target.X, Top, Target.X + Window.Width(), Bottom});
-        if (UseColumns && (Options & ipColumnColor))
-            for (TLazyTreeColumn* TC : H->Columns().GetVisibleColumns()) {
-                if (TC->Options() & coParentColor) continue;
-                TargetCanvas.Brush().SetColor(TC->Color());
-                TargetCanvas.FillRect({Target.X + TC->Left() - Window.Left, Top,
-                                       Target.X + TC->Left() + TC->Width() - Window.Left, Bottom});
-            }
-    }
-    EndPainting.Leave();
 }
 
 void TBaseLazyTree::Paint() {

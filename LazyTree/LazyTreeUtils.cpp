@@ -114,4 +114,78 @@ void AlphaBlend(const std::uint32_t* Source, int SourceWidth, int SourceHeight,
     }
 }
 
+void BlendRect(fw::TCanvas& Canvas, const fw::TRect& R, fw::TColor Colour, int Alpha) {
+    fw::TSurface* S = Canvas.Surface();
+    if (!S) return;
+    const fw::TRect Clip = fw::IntersectRect(OrderRect(R), Canvas.ClipRect());
+    if (Clip.IsEmpty()) return;
+    const int DX = Canvas.Origin().X - Canvas.WindowOrg().X;
+    const int DY = Canvas.Origin().Y - Canvas.WindowOrg().Y;
+    const fw::TRect On = fw::IntersectRect(fw::OffsetRect(Clip, DX, DY),
+                                           fw::TRect{0, 0, S->Width, S->Height});
+    const auto Bias = static_cast<std::int32_t>(fw::ColorToRGB(Colour));
+    for (int Y = On.Top; Y < On.Bottom; ++Y) {
+        std::uint32_t* Row = S->Row(Y) + On.Left;
+        AlphaBlendLine(Row, Row, On.Width(), abkColor, Alpha, Bias);
+    }
+}
+
+namespace {
+
+bool EndsLine(char16_t C) {
+    return C == 0 || C == u'\r' || C == u'\n' || C == 0x2028;
+}
+
+} // namespace
+
+void DrawTextWReplacement(fw::TCanvas& Canvas, const std::u16string& Text, int Count,
+                          fw::TRect& R, unsigned Format, bool AdjustRight) {
+    const std::size_t N =
+        Count < 0 ? Text.size() : std::min(Text.size(), static_cast<std::size_t>(Count));
+    const std::u16string_view All(Text.data(), N);
+    const int LineHeight = Canvas.TextHeight(std::u16string_view(u"X"));
+    const bool Calc = (Format & fw::DT_CALCRECT) != 0;
+    const bool Single = (Format & fw::DT_SINGLELINE) != 0;
+    int Widest = 0;
+    auto Out = [&](std::u16string_view Line, const fw::TRect& At) {
+        const int Width = Canvas.TextWidth(Line);
+        Widest = std::max(Widest, Width);
+        if (Calc) return;
+        int X = At.Left;
+        if (Format & fw::DT_RIGHT)
+            X = At.Right - Width;
+        else if (Format & fw::DT_CENTER)
+            X = (At.Left + At.Right - Width) / 2;
+        int Y = At.Top;
+        if (Single && (Format & fw::DT_VCENTER)) Y = (At.Top + At.Bottom - LineHeight) / 2;
+        fw::TCanvasStateSaver Saver(Canvas);
+        if (!(Format & fw::DT_NOCLIP)) Canvas.IntersectClipRect(At);
+        Canvas.TextOut(X, Y, Line);
+    };
+    fw::TRect At = R;
+    if (Single) {
+        Out(All, At);
+        At.Top += LineHeight;
+    } else {
+        At.Bottom = At.Top + LineHeight;
+        std::size_t Start = 0;
+        while (Start <= N && (Calc || At.Top < R.Bottom)) {
+            std::size_t End = Start;
+            while (End < N && !EndsLine(All[End]))
+                ++End;
+            Out(All.substr(Start, End - Start), At);
+            At = fw::OffsetRect(At, 0, LineHeight);
+            if (End >= N) break;
+            // A CR (or line separator) and the LF after it are one break.
+            if ((All[End] == u'\r' || All[End] == 0x2028) && End + 1 < N && All[End + 1] == u'\n')
+                ++End;
+            Start = End + 1;
+        }
+    }
+    if (Calc) {
+        R.Bottom = At.Top;
+        if (AdjustRight) R.Right = R.Left + Widest;
+    }
+}
+
 } // namespace vel

@@ -39,4 +39,15 @@ void AlphaBlend(const std::uint32_t* Source, int SourceWidth, int SourceHeight,
                 std::uint32_t* Destination, int DestWidth, int DestHeight, fw::TRect R,
                 fw::TPoint Target, TAlphaBlendKind Mode, int ConstantAlpha, std::int32_t Bias);
 
+// Blends Colour into the canvas's pixels under R (logical coordinates, cut to
+// the canvas's clipping) at constant alpha Alpha (abkColor).
+void BlendRect(fw::TCanvas& Canvas, const fw::TRect& R, fw::TColor Colour, int Alpha);
+
+// The UTF-16 text output for systems without it: single or several lines
+// (ended by NUL, CR, LF or U+2028, a CR or U+2028 and the LF after it counted
+// as one break), aligned left, right or centred, measured with DT_CALCRECT
+// (R.Bottom becomes the last line's top, R.Right the widest line when AdjustRight).
+void DrawTextWReplacement(fw::TCanvas& Canvas, const std::u16string& Text, int Count,
+                          fw::TRect& R, unsigned Format, bool AdjustRight);
+
 } // namespace vel

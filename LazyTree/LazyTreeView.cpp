@@ -1,8 +1,15 @@
-// The tree's view side: header events, header rectangle, horizontal offset and
-// the window procedure that lets the header see every message first.
+// The tree's view side: construction of the view, the view properties, header
+// events, the header rectangle and the horizontal offset.
 #include "LazyTrees.h"
 
+#include "LazyTreeResources.h"
+
+#include "Input.h"
+#include "ScopeExit.h"
+#include "Timers.h"
+
 #include <algorithm>
+#include <map>
 
 namespace vel {
 
@@ -151,6 +158,279 @@ bool TBaseLazyTree::DoSetOffsetXY(fw::TPoint Value) {
 void TBaseLazyTree::SetOffsetXY(fw::TPoint Value) {
     SetOffsetX(Value.X);
     SetOffsetY(Value.Y);
+}
+
+} // namespace vel
+
+namespace vel {
+
+// --- construction ------------------------------------------------------------
+
+std::unique_ptr<TLTHeader> TBaseLazyTree::GetHeaderClass() {
+    return std::make_unique<TLTHeader>(this);
+}
+
+std::unique_ptr<TCustomLazyTreeOptions> TBaseLazyTree::GetOptionsClass() {
+    return std::make_unique<TCustomLazyTreeOptions>(this);
+}
+
+void TBaseLazyTree::AdoptClassObjects() {
+    std::unique_ptr<TCustomLazyTreeOptions> Options = GetOptionsClass();
+    FOptions->AssignTo(*Options);
+    FOptions = std::move(Options);
+    std::unique_ptr<TLTHeader> H = GetHeaderClass();
+    H->Assign(*FHeader);
+    FHeader = std::move(H);
+}
+
+void TBaseLazyTree::InitializeView() {
+    InitializeGlobalStructures();
+    SetControlStyle((ControlStyle() | fw::csCaptureMouse | fw::csOpaque | fw::csReplicatable |
+                     fw::csDoubleClicks) &
+                    ~fw::csSetCaption);
+    auto Repaint = [this](fw::TObject*) {
+        if (HandleAllocated() && !Loading()) Invalidate();
+    };
+    FImageChangeLink.OnChange = Repaint;
+    FStateChangeLink.OnChange = Repaint;
+    FCustomCheckChangeLink.OnChange = Repaint;
+    FCheckImages = CheckImageList(FCheckImageKind);
+    PrepareBitmaps(true, true);
+}
+
+void TBaseLazyTree::CreateParams(fw::TCreateParams& Params) {
+    fw::TCustomControl::CreateParams(Params);
+    Params.WindowClassStyle &= ~(fw::CS_HREDRAW | fw::CS_VREDRAW);
+    if (MiscOptions() & toFullRepaintOnResize)
+        Params.WindowClassStyle |= fw::CS_HREDRAW | fw::CS_VREDRAW;
+    Params.Style |= fw::WS_CLIPCHILDREN | fw::WS_CLIPSIBLINGS;
+    if (fw::HasHorzScrollBar(FScrollBarOptions->ScrollBars())) Params.Style |= fw::WS_HSCROLL;
+    if (fw::HasVertScrollBar(FScrollBarOptions->ScrollBars())) Params.Style |= fw::WS_VSCROLL;
+    // A single border is drawn as a client edge (the look of 3D controls).
+    if (FBorderStyle == fw::bsSingle) Params.ExStyle |= fw::WS_EX_CLIENTEDGE;
+    if (FBiDiMode != bdLeftToRight) Params.ExStyle |= fw::WS_EX_LEFTSCROLLBAR;
+}
+
+void TBaseLazyTree::CreateWnd() {
+    DoStateChange({tsWindowCreating});
+    fw::TScopeExit Created([this] { DoStateChange({}, {tsWindowCreating}); });
+    fw::TCustomControl::CreateWnd();
+    // No theme services here: the tree never uses themes.
+    DoStateChange({}, {tsUseThemes});
+    if (FHeader && (FHeader->Options() & hoAutoResize))
+        FHeader->Columns().AdjustAutoSize(InvalidColumn, true);
+    PrepareBitmaps(true, true);
+    UpdateHeaderRect();
+    Created.Leave();
+}
+
+void TBaseLazyTree::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
+    fw::TCustomControl::Notification(AComponent, Operation);
+    if (Operation != fw::TOperation::Remove) return;
+    bool Changed = false;
+    if (AComponent == FImages) {
+        FImages = nullptr;
+        Changed = true;
+    }
+    if (AComponent == FStateImages) {
+        FStateImages = nullptr;
+        Changed = true;
+    }
+    if (AComponent == FCustomCheckImages) {
+        if (FCheckImages == FCustomCheckImages) FCheckImages = nullptr;
+        FCustomCheckImages = nullptr;
+        Changed = true;
+    }
+    if (AComponent == FPopupMenu) FPopupMenu = nullptr;
+    if (FHeader && AComponent == FHeader->Images()) FHeader->SetImages(nullptr);
+    if (FHeader && AComponent == FHeader->PopupMenu()) FHeader->SetPopupMenu(nullptr);
+    if (Changed && HandleAllocated() && !Destroying()) Invalidate();
+}
+
+// --- the property table's view rows -------------------------------------------
+
+namespace {
+
+// Repaints a live tree (a window, not loading).
+void RepaintLive(TBaseLazyTree& T) {
+    if (T.HandleAllocated() && !T.IsLoading()) T.Invalidate();
+}
+
+// Moves a change link and the free notification from the old list to the new one.
+void Relink(TBaseLazyTree& T, fw::TImageList*& Field, fw::TImageList* Value,
+            fw::TChangeLink& Link) {
+    if (Field) {
+        Field->UnRegisterChanges(&Link);
+        T.RemoveFreeNotification(Field);
+    }
+    Field = Value;
+    if (Field) {
+        Field->RegisterChanges(&Link);
+        T.FreeNotification(Field);
+    }
+}
+
+} // namespace
+
+void TBaseLazyTree::SetAlignment(TAlignment Value) {
+    if (FAlignment == Value) return;
+    FAlignment = Value;
+    if (!IsLoading()) Invalidate();
+}
+
+void TBaseLazyTree::SetBackground(const fw::TBitmap* Value) {
+    FBackground.Assign(Value);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetBackgroundOffsetX(int Value) {
+    if (FBackgroundOffsetX == Value) return;
+    FBackgroundOffsetX = Value;
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetBackgroundOffsetY(int Value) {
+    if (FBackgroundOffsetY == Value) return;
+    FBackgroundOffsetY = Value;
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetBorderStyle(fw::TBorderStyle Value) {
+    if (FBorderStyle == Value) return;
+    FBorderStyle = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TBaseLazyTree::SetButtonFillMode(TLTButtonFillMode Value) {
+    if (FButtonFillMode == Value) return;
+    FButtonFillMode = Value;
+    PrepareBitmaps(true, false);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetButtonStyle(TLTButtonStyle Value) {
+    if (FButtonStyle == Value) return;
+    FButtonStyle = Value;
+    PrepareBitmaps(true, false);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetCheckImageKind(TCheckImageKind Value) {
+    if (FCheckImageKind == Value) return;
+    FCheckImageKind = Value;
+    fw::TImageList* Shared = CheckImageList(Value);
+    FCheckImages = Shared ? Shared : FCustomCheckImages;
+    if (HandleAllocated() && FUpdateCount == 0 && !IsLoading()) Invalidate();
+}
+
+void TBaseLazyTree::SetCustomCheckImages(fw::TImageList* Value) {
+    if (FCustomCheckImages == Value) return;
+    if (FCheckImages == FCustomCheckImages) FCheckImages = nullptr;
+    Relink(*this, FCustomCheckImages, Value, FCustomCheckChangeLink);
+    if (!CheckImageList(FCheckImageKind)) FCheckImages = FCustomCheckImages;
+    if (!FCheckImages) FCheckImages = CheckImageList(FCheckImageKind);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetClipboardFormats(const TClipboardFormats& Value) {
+    FClipboardFormats.Clear();
+    for (const std::string& Name : Value.Names())
+        FClipboardFormats.Add(Name);
+}
+
+void TBaseLazyTree::SetImages(fw::TImageList* Value) {
+    if (FImages == Value) return;
+    Relink(*this, FImages, Value, FImageChangeLink);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetStateImages(fw::TImageList* Value) {
+    if (FStateImages == Value) return;
+    Relink(*this, FStateImages, Value, FStateChangeLink);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetLineMode(TLTLineMode Value) {
+    if (FLineMode == Value) return;
+    FLineMode = Value;
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetLineStyle(TLTLineStyle Value) {
+    if (FLineStyle == Value) return;
+    FLineStyle = Value;
+    PrepareBitmaps(false, true);
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetNodeAlignment(TLTNodeAlignment Value) {
+    if (FNodeAlignment == Value) return;
+    FNodeAlignment = Value;
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetSelectionCurveRadius(std::uint32_t Value) {
+    if (FSelectionCurveRadius == Value) return;
+    FSelectionCurveRadius = Value;
+    RepaintLive(*this);
+}
+
+void TBaseLazyTree::SetIncrementalSearch(TLTIncrementalSearch Value) {
+    if (FIncrementalSearch == Value) return;
+    FIncrementalSearch = Value;
+    if (Value != TLTIncrementalSearch::isNone) return;
+    if (HandleAllocated()) fw::KillTimer(Handle(), SearchTimer);
+    FSearchBuffer.clear();
+    DoStateChange({}, {tsIncrementalSearching, tsIncrementalSearchPending});
+}
+
+void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) {
+    struct TOld {
+        int Set; // 0 animation, 1 auto, 2 misc, 3 paint, 4 selection
+        std::uint32_t Bit;
+    };
+    static const std::map<std::string, TOld> Names = {
+        {"voAcceptOLEDrop", {2, toAcceptOLEDrop}},
+        {"voAnimatedToggle", {0, toAnimatedToggle}},
+        {"voAutoDropExpand", {1, toAutoDropExpand}},
+        {"voAutoExpand", {1, toAutoExpand}},
+        {"voAutoScroll", {1, toAutoScroll}},
+        {"voAutoSort", {1, toAutoSort}},
+        {"voAutoSpanColumns", {1, toAutoSpanColumns}},
+        {"voAutoTristateTracking", {1, toAutoTristateTracking}},
+        {"voCheckSupport", {2, toCheckSupport}},
+        {"voDisableDrawSelection", {4, toDisableDrawSelection}},
+        {"voEditable", {2, toEditable}},
+        {"voExtendedFocus", {4, toExtendedFocus}},
+        {"voFullRowSelect", {4, toFullRowSelect}},
+        {"voGridExtensions", {2, toGridExtensions}},
+        {"voHideFocusRect", {3, toHideFocusRect}},
+        {"voHideSelection", {3, toHideSelection}},
+        {"voHotTrack", {3, toHotTrack}},
+        {"voInitOnSave", {2, toInitOnSave}},
+        {"voLevelSelectConstraint", {4, toLevelSelectConstraint}},
+        {"voMiddleClickSelect", {4, toMiddleClickSelect}},
+        {"voMultiSelect", {4, toMultiSelect}},
+        {"voRightClickSelect", {4, toRightClickSelect}},
+        {"voPopupMode", {3, toPopupMode}},
+        {"voShowBackground", {3, toShowBackground}},
+        {"voShowButtons", {3, toShowButtons}},
+        {"voShowDropmark", {3, toShowDropmark}},
+        {"voShowHorzGridLines", {3, toShowHorzGridLines}},
+        {"voShowRoot", {3, toShowRoot}},
+        {"voShowTreeLines", {3, toShowTreeLines}},
+        {"voShowVertGridLines", {3, toShowVertGridLines}},
+        {"voSiblingSelectConstraint", {4, toSiblingSelectConstraint}},
+        {"voToggleOnDblClick", {2, toToggleOnDblClick}},
+    };
+    std::uint32_t Sets[5] = {};
+    for (const std::string& Name : Identifiers)
+        if (auto It = Names.find(Name); It != Names.end()) Sets[It->second.Set] |= It->second.Bit;
+    FOptions->SetAnimationOptions(Sets[0]);
+    FOptions->SetAutoOptions(Sets[1]);
+    FOptions->SetMiscOptions(Sets[2]);
+    FOptions->SetPaintOptions(Sets[3]);
+    FOptions->SetSelectionOptions(Sets[4]);
 }
 
 } // namespace vel

@@ -2,6 +2,7 @@
 #include "LazyTreeClipboard.h"
 #include "LazyTreeEdit.h"
 #include "LazyTreeHint.h"
+#include "Forms.h"
 #include "Messages.h"
 #include "TestPaths.h"
 #include "Timers.h"
@@ -23,8 +24,9 @@ public:
         const int Left = Info.ContentRect.Left + TextMargin();
         Info.Canvas->FillRect({Left, 4, Left + Info.NodeWidth, 8});
     }
-    int DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) override { return 20; }
+    int DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) override { return BlockWidth; }
     int Painted = 0;
+    int BlockWidth = 20;
 };
 
 // Three top-level nodes "0", "1", "2"; the first two have two children each.
@@ -542,26 +544,41 @@ namespace vel {
 namespace {
 
 TEST_F(ViewTest, TooltipOnlyForCutCellTextsAndPlacedOverIt) {
+    Tree->SetHintMode(hmTooltip);
+    Tree->SetShowHint(true);
+    // "1" fits: no hint.
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 30, 18 + 9));
+    fw::AdvanceClock(fw::Application()->HintPause());
+    EXPECT_FALSE(fw::HintShowing());
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 5, 5));
+    Texts[Top(1)] = std::u16string(60, u'w');
+    Tree->BlockWidth = 60 * 6 + 2 * Tree->TextMargin();
     TLazyTreeHintWindow Hint(nullptr);
     TLTHintData Data;
     Data.Tree = Tree;
     Data.Node = Top(1);
-    EXPECT_TRUE(Hint.CalcHintRect(300, u"", &Data).Width() <= 0); // "1" fits
-    Texts[Top(1)] = std::u16string(60, u'w');
     const fw::TRect R = Hint.CalcHintRect(300, u"", &Data);
     ASSERT_GT(R.Width(), 0);
+    // The inner area starts at (0, 0); the frame is one pixel round it.
+    EXPECT_EQ(R.Left, -1);
+    EXPECT_EQ(R.Top, -1);
+    EXPECT_EQ(R.Width(), 60 * 6 + 2 * Tree->TextMargin() + 2);
+    // Shown through the hint request: exactly over the cell's text.
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 40, 18 + 9));
+    fw::AdvanceClock(fw::Application()->HintPause());
+    ASSERT_TRUE(fw::HintShowing());
+    fw::THintWindow* W = fw::CurrentHintWindow();
     const fw::TPoint Origin = Tree->ClientToScreen({0, 0});
     // Content at indent 18 + margin 4, less the one-pixel frame; second row.
-    EXPECT_EQ(R.Left - Origin.X, 18 + 4 - 1);
-    EXPECT_EQ(R.Top - Origin.Y, 18 - 1);
-    EXPECT_EQ(R.Width(), 60 * 6 + 2 * Tree->TextMargin() + 2);
+    EXPECT_EQ(W->Left() - Origin.X, 18 + 4 - 1);
+    EXPECT_EQ(W->Top() - Origin.Y, 18 - 1);
 }
 
 TEST_F(ViewTest, HintNearTheDesktopCornerMovesOntoIt) {
     TLazyTreeHintWindow Hint(nullptr);
     TLTHintData Data;
     Data.Tree = Tree;
-    Hint.HintMode = hmHint;
+    Tree->SetHintMode(hmHint);
     fw::TRect R = Hint.CalcHintRect(200, u"hello", &Data);
     ASSERT_GT(R.Width(), 0);
     R = fw::OffsetRect(R, fw::ScreenWidth() - 5, fw::ScreenHeight() - 5);
@@ -628,7 +645,7 @@ namespace vel {
 namespace {
 
 TEST_F(ViewTest, TypedCharactersFindNodesUntilTheTimeOut) {
-    Tree->IncrementalSearch = TBaseLazyTree::TLTIncrementalSearch::isVisibleOnly;
+    Tree->SetIncrementalSearch(TBaseLazyTree::TLTIncrementalSearch::isVisibleOnly);
     Tree->IncrementalSearchTimeout = 500;
     Texts[Top(0)] = u"apple";
     Texts[Top(1)] = u"banana";

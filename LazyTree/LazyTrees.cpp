@@ -89,8 +89,9 @@ void QuickSortPointers(std::vector<PLazyNode>& List, int L, int R) {
 
 TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
     InitRootNode();
-    FOptions = std::make_unique<TCustomStringTreeOptions>(this);
-    FHeader = std::make_unique<TLTHeader>(this);
+    FOptions = GetOptionsClass();
+    FHeader = GetHeaderClass();
+    InitializeView();
     SetBounds(Left(), Top(), 200, 100);
     SetTabStop(true);
     // A tree is a window-coloured list, not a button-faced panel; this also

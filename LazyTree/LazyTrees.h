@@ -6,6 +6,7 @@
 #include "LazyTreeOptions.h"
 
 #include "Controls.h"
+#include "ExtCtrls.h"
 #include "Messages.h"
 #include "Types.h"
 
@@ -262,6 +263,7 @@ constexpr std::uintptr_t EditTimer = 2;
 constexpr std::uintptr_t ScrollTimer = 4;
 constexpr std::uintptr_t ChangeTimer = 5;
 constexpr std::uintptr_t StructureChangeTimer = 6;
+constexpr std::uintptr_t SearchTimer = 7;
 
 // ------------------------------------------------------------------- errors
 
@@ -584,7 +586,7 @@ public:
     bool UpdateDrawSelection(int X, int Y);
 
     // ---- repaint requests (cheap when no window exists)
-    void InvalidateNode(PLazyNode Node);
+    virtual void InvalidateNode(PLazyNode Node);
     void InvalidateChildren(PLazyNode Node, bool Recursive);
     void InvalidateToBottom(PLazyNode Node);
 
@@ -773,28 +775,244 @@ public:
     };
     enum class TLTSearchDirection : std::uint8_t { sdForward, sdBackward };
     enum class TLTSearchStart : std::uint8_t { ssAlwaysStartOver, ssLastHit, ssFocusedNode };
-    TLTIncrementalSearch IncrementalSearch = TLTIncrementalSearch::isNone;
+    TLTIncrementalSearch IncrementalSearch() const { return FIncrementalSearch; }
+    // isNone stops a running search and empties its text.
+    void SetIncrementalSearch(TLTIncrementalSearch Value);
     TLTSearchDirection IncrementalSearchDirection = TLTSearchDirection::sdForward;
     TLTSearchStart IncrementalSearchStart = TLTSearchStart::ssFocusedNode;
     std::uint32_t IncrementalSearchTimeout = 1000;
     void HandleIncrementalSearch(char16_t CharCode);
     const std::u16string& SearchBuffer() const { return FSearchBuffer; }
 
-    // Painting.
+    // Painting (LazyTreePaint.cpp, the primitives in LazyTreePaintParts.cpp).
     void PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window, fw::TPoint Target,
                    TLTInternalPaintOptions PaintOptions);
     int DetermineLineImages(PLazyNode Node, TLineImage& LineImage);
     // The cell's content; the base tree paints nothing, the string tree its text.
     virtual void DoPaintNode(TLTPaintInfo& PaintInfo);
     PLazyNode HotNode() const { return FHotNode; }
+    // Index in the check image list, -1 without a box.
+    virtual int GetCheckImage(PLazyNode Node);
+    virtual void PaintCheckImage(const TLTPaintInfo& PaintInfo);
+    virtual void PaintImage(TLTPaintInfo& PaintInfo, TLTImageInfoIndex ImageInfoIndex,
+                            bool DoOverlay);
+    virtual void PaintNodeButton(fw::TCanvas& Canvas, PLazyNode Node, int Column,
+                                 const fw::TRect& R, int ButtonX, int ButtonY, TBiDiMode BidiMode);
+    virtual void PaintTreeLines(const TLTPaintInfo& PaintInfo, int VAlignment, int IndentSize,
+                                const TLineImage& LineImage);
+    // The rubber band's part in TargetRect (row-bitmap coordinates shifted by WindowOrgX).
+    void PaintSelectionRectangle(fw::TCanvas& Canvas, int WindowOrgX, const fw::TRect& SelectionRect,
+                                 const fw::TRect& TargetRect);
+    // A selection rectangle: blended with toUseBlendedSelection, else a (rounded) frame.
+    void PaintSelectionFill(fw::TCanvas& Canvas, const fw::TRect& R, fw::TColor Fill,
+                            fw::TColor Frame);
+    // -1 and not ghosted, then OnGetImageIndex.
+    int GetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted);
+    // The text part of a node's cell R: after indentation, margin, check box and
+    // images, placed by the column's alignment and reading order.
+    fw::TRect TextRectOf(PLazyNode Node, int Column, const fw::TRect& R, bool Unclipped);
+    // The width of what comes before the text in a cell: indentation (main
+    // column), margin, check box and images, each image and box with 2 pixels.
+    int ContentLead(PLazyNode Node, int Column);
+    // The widest right edge of the rows on screen (main column).
+    int GetMaxRightExtend();
+    // The tree's own frame (non-client painting), with BorderColor inside bevels.
+    void PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window);
+    // The text, font and rectangle of a cell as the editor needs them.
+    virtual void GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
+                             std::u16string& Text);
+    // The next visible column after the painted cell's (spanning).
+    void DetermineNextColumn(const TLTPaintInfo& PaintInfo, int& NextColumn);
+    bool CanShowDragImage() const { return FDragImageKind != diNoImage; }
+    // Widens a cell over the empty cells after it (toAutoSpanColumns, string tree).
+    virtual void AdjustPaintCellRect(TLTPaintInfo& PaintInfo, int& NextNonEmpty);
+    // The row background: the erase events, the picture, the selection or the colour.
+    void ClearNodeBackground(const TLTPaintInfo& PaintInfo, bool UseBackground, bool Floating,
+                             fw::TRect R);
+    // The picture tiled over R of Target; the origin anchors the pattern.
+    void TileBackground(const fw::TBitmap& Source, fw::TCanvas& Target, fw::TPoint Offset,
+                        const fw::TRect& R);
+    void DrawLineImage(const TLTPaintInfo& PaintInfo, int X, int Y, int H, int VAlign,
+                       TLTLineType Style, bool Reverse);
+    void DrawDottedHLine(const TLTPaintInfo& PaintInfo, int Left, int Right, int Top);
+    void DrawDottedVLine(const TLTPaintInfo& PaintInfo, int Top, int Bottom, int Left);
+    // The button glyphs and the line pattern from the style settings.
+    void PrepareBitmaps(bool NeedButtons, bool NeedLines);
+    const fw::TBitmap& PlusBitmap() const { return FPlusBM; }
+    const fw::TBitmap& MinusBitmap() const { return FMinusBM; }
+    const TLTLinePattern& LinePattern() const { return FLinePattern; }
+    // The class queries descendants override.
+    virtual std::unique_ptr<TLTHeader> GetHeaderClass();
+    virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+
+    // ---- the property table's view rows
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    fw::TPicture& Background() { return FBackground; }
+    // A copy of the picture (null: none).
+    void SetBackground(const fw::TBitmap* Value);
+    int BackgroundOffsetX() const { return FBackgroundOffsetX; }
+    void SetBackgroundOffsetX(int Value);
+    int BackgroundOffsetY() const { return FBackgroundOffsetY; }
+    void SetBackgroundOffsetY(int Value);
+    fw::TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(fw::TBorderStyle Value);
+    TLTButtonFillMode ButtonFillMode() const { return FButtonFillMode; }
+    void SetButtonFillMode(TLTButtonFillMode Value);
+    TLTButtonStyle ButtonStyle() const { return FButtonStyle; }
+    void SetButtonStyle(TLTButtonStyle Value);
+    TCheckImageKind CheckImageKind() const { return FCheckImageKind; }
+    void SetCheckImageKind(TCheckImageKind Value);
+    // The list check boxes are drawn from (by CheckImageKind).
+    fw::TImageList* CheckImages() const { return FCheckImages; }
+    fw::TImageList* CustomCheckImages() const { return FCustomCheckImages; }
+    void SetCustomCheckImages(fw::TImageList* Value);
+    TClipboardFormats& ClipboardFormats() { return FClipboardFormats; }
+    void SetClipboardFormats(const TClipboardFormats& Value);
+    int DragHeight() const { return FDragHeight; }
+    void SetDragHeight(int Value) { FDragHeight = Value; }
+    int DragWidth() const { return FDragWidth; }
+    void SetDragWidth(int Value) { FDragWidth = Value; }
+    TLTDragImageKind DragImageKind() const { return FDragImageKind; }
+    void SetDragImageKind(TLTDragImageKind Value) { FDragImageKind = Value; }
+    TLTDrawSelectionMode DrawSelectionMode() const { return FDrawSelectionMode; }
+    void SetDrawSelectionMode(TLTDrawSelectionMode Value) { FDrawSelectionMode = Value; }
+    THintAnimationType HintAnimation() const { return FHintAnimation; }
+    void SetHintAnimation(THintAnimationType Value) { FHintAnimation = Value; }
+    TLTHintMode HintMode() const { return FHintMode; }
+    void SetHintMode(TLTHintMode Value) { FHintMode = Value; }
+    fw::TCursor HotCursor() const { return FHotCursor; }
+    void SetHotCursor(fw::TCursor Value) { FHotCursor = Value; }
+    fw::TImageList* Images() const { return FImages; }
+    void SetImages(fw::TImageList* Value);
+    fw::TImageList* StateImages() const { return FStateImages; }
+    void SetStateImages(fw::TImageList* Value);
+    TLTLineMode LineMode() const { return FLineMode; }
+    void SetLineMode(TLTLineMode Value);
+    TLTLineStyle LineStyle() const { return FLineStyle; }
+    void SetLineStyle(TLTLineStyle Value);
+    TLTNodeAlignment NodeAlignment() const { return FNodeAlignment; }
+    void SetNodeAlignment(TLTNodeAlignment Value);
+    std::uint8_t SelectionBlendFactor() const { return FSelectionBlendFactor; }
+    void SetSelectionBlendFactor(std::uint8_t Value) { FSelectionBlendFactor = Value; }
+    std::uint32_t SelectionCurveRadius() const { return FSelectionCurveRadius; }
+    void SetSelectionCurveRadius(std::uint32_t Value);
+    bool WantTabs() const { return FWantTabs; }
+    void SetWantTabs(bool Value) { FWantTabs = Value; }
+    // The obsolete single option set of old window definitions: every set is
+    // emptied, then each "vo..." name turns on the "to..." option it names.
+    void ReadOldOptions(const std::vector<std::string>& Identifiers);
+
+    // ---- paint, image, clipboard, help and hint events
+    using TLTPaintEvent = std::function<void(TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas)>;
+    using TLTBeforeItemEraseEvent =
+        std::function<void(TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas, PLazyNode Node,
+                           const fw::TRect& ItemRect, fw::TColor& ItemColor,
+                           TItemEraseAction& EraseAction)>;
+    using TLTAfterItemEraseEvent = std::function<void(
+        TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas, PLazyNode Node, const fw::TRect& ItemRect)>;
+    using TLTBeforeItemPaintEvent =
+        std::function<void(TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas, PLazyNode Node,
+                           const fw::TRect& ItemRect, bool& CustomDraw)>;
+    using TLTAfterItemPaintEvent = TLTAfterItemEraseEvent;
+    using TLTCellPaintEvent =
+        std::function<void(TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas, PLazyNode Node,
+                           int Column, const fw::TRect& CellRect)>;
+    using TLTBackgroundPaintEvent = std::function<void(
+        TBaseLazyTree* Sender, fw::TCanvas& TargetCanvas, const fw::TRect& R, bool& Handled)>;
+    using TLTGetImageEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node,
+                                                TLTImageKind Kind, int Column, bool& Ghosted,
+                                                int& ImageIndex)>;
+    using TLTGetLineStyleEvent = std::function<void(TBaseLazyTree* Sender, TLTLinePattern& Bits)>;
+    using TLTRenderOLEDataEvent =
+        std::function<void(TBaseLazyTree* Sender, const TFormatEtc& FormatEtcIn,
+                           TStgMedium& Medium, bool ForClipboard, HRESULT& Result)>;
+    using TLTGetUserClipboardFormatsEvent =
+        std::function<void(TBaseLazyTree* Sender, std::vector<TFormatEtc>& Formats)>;
+    using TLTHelpContextEvent = std::function<void(TBaseLazyTree* Sender, PLazyNode Node,
+                                                   int Column, int& HelpContext)>;
+    using TLTColumnClickEvent =
+        std::function<void(TBaseLazyTree* Sender, int Column, fw::TShiftState Shift)>;
+    TLTPaintEvent OnBeforePaint;
+    TLTPaintEvent OnAfterPaint;
+    TLTBeforeItemEraseEvent OnBeforeItemErase;
+    TLTAfterItemEraseEvent OnAfterItemErase;
+    TLTBeforeItemPaintEvent OnBeforeItemPaint;
+    TLTAfterItemPaintEvent OnAfterItemPaint;
+    TLTCellPaintEvent OnBeforeCellPaint;
+    TLTCellPaintEvent OnAfterCellPaint;
+    TLTBackgroundPaintEvent OnPaintBackground;
+    TLTGetImageEvent OnGetImageIndex;
+    TLTGetLineStyleEvent OnGetLineStyle;
+    TLTRenderOLEDataEvent OnRenderOLEData;
+    TLTGetUserClipboardFormatsEvent OnGetUserClipboardFormats;
+    TLTHelpContextEvent OnGetHelpContext;
+    TLTColumnClickEvent OnColumnClick;
+    TLTColumnClickEvent OnColumnDblClick;
+    virtual void DoBeforePaint(fw::TCanvas& Canvas);
+    virtual void DoAfterPaint(fw::TCanvas& Canvas);
+    virtual void DoBeforeItemErase(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& ItemRect,
+                                   fw::TColor& Color, TItemEraseAction& EraseAction);
+    virtual void DoAfterItemErase(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& ItemRect);
+    virtual bool DoBeforeItemPaint(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& ItemRect);
+    virtual void DoAfterItemPaint(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& ItemRect);
+    virtual void DoBeforeCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
+                                   const fw::TRect& CellRect);
+    virtual void DoAfterCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
+                                  const fw::TRect& CellRect);
+    virtual bool DoPaintBackground(fw::TCanvas& Canvas, const fw::TRect& R);
+    virtual void DoGetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted,
+                                 int& Index);
+    virtual void DoGetLineStyle(TLTLinePattern& Bits);
+    virtual HRESULT DoRenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
+                                    bool ForClipboard);
+    virtual void DoGetUserClipboardFormats(std::vector<TFormatEtc>& Formats);
+    virtual void DoColumnClick(int Column, fw::TShiftState Shift);
+    virtual void DoColumnDblClick(int Column, fw::TShiftState Shift);
+    // The hint texts of a cell: the control's hint for both in the base tree.
+    virtual std::u16string DoGetNodeHint(PLazyNode Node, int Column);
+    virtual std::u16string DoGetNodeTooltip(PLazyNode Node, int Column);
+    // HintAnimation with hatSystemDefault resolved.
+    virtual THintAnimationType DoGetAnimationType();
+    // The hint window went: the next hint request starts afresh.
+    void ForgetHint();
+
+    // ---- clipboard commands (LazyTreeClipboardCommands.cpp)
+    void CopyToClipboard();
+    void CutToClipboard();
+    // True when nodes were inserted; a busy clipboard raises error 2007.
+    bool PasteFromClipboard();
+    // Redraws the node's row at once.
+    void RepaintNode(PLazyNode Node);
+    void InvalidateColumn(int Column);
+
+    // ---- animation and drag protocol
+    using TLTAnimationCallback =
+        std::function<bool(TBaseLazyTree* Sender, int Step, int StepSize, void* Data)>;
+    // Calls Callback Steps times (fewer, bigger steps when time runs short)
+    // over Duration ms of the framework's clock, then once with step 0.
+    void Animate(std::uint32_t Steps, std::uint32_t Duration, const TLTAnimationCallback& Callback,
+                 void* Data);
+    // The class library's drag (dtVCL) or a drag of nodes (dtOLE).
+    void BeginDrag(bool Immediate, int Threshold = -1);
+    bool Dragging() const;
+    // The hot node follows the mouse: the label or check box, any part with full-row select.
+    void HandleHotTrack(int X, int Y);
 
     // Mouse: hit test in control coordinates (rows start below the header).
     void GetViewHitTestInfoAt(int X, int Y, THitInfo& HitInfo);
     virtual void DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right, TAlignment Alignment);
+    virtual void DetermineHitPositionRTL(THitInfo& HitInfo, int X, int Right, TAlignment Alignment);
+    // The in-row part of a hit: column, then the row test by the column's reading order
+    // (GetHitTestInfoAt calls it with X in content coordinates).
+    void DetermineHitPositions(int X, THitInfo& HitInfo);
     void HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shift, const THitInfo& HitInfo);
     void HandleMouseUp(fw::TMouseButton Button, fw::TShiftState Shift, const THitInfo& HitInfo);
     void HandleMouseDblClick(fw::TMouseButton Button, fw::TShiftState Shift,
                              const THitInfo& HitInfo);
+    // A press with Shift or Ctrl in a multi-select tree changes the selection from the anchor.
+    void HandleClickSelection(PLazyNode LastFocused, PLazyNode NewNode, fw::TShiftState Shift,
+                              bool DragPending);
 
     // Rubber band, auto-scroll, wheel panning and auto-expand (LazyTreeScroll.cpp).
     using TScrollDirections = std::uint8_t;
@@ -906,6 +1124,15 @@ public:
 protected:
     void Loaded() override;
     void Dispatch(fw::TMessage& Message) override;
+    void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
+    void CreateParams(fw::TCreateParams& Params) override;
+    void CreateWnd() override;
+    // The view's part of construction: shared resources, control style,
+    // change links, the check list and the button and line pictures.
+    void InitializeView();
+    // Replaces the options and the header with the objects of this class's
+    // queries, keeping their settings (a descendant's constructor calls it).
+    void AdoptClassObjects();
 
     virtual void WriteChunks(TStream& Stream, PLazyNode Node);
     virtual bool ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
@@ -921,6 +1148,94 @@ protected:
     bool ReadOnly() const { return (MiscOptions() & toReadOnly) != 0; }
     bool InState(TLazyTreeState S) const { return FStates.Contains(S); }
     using fw::TComponent::InState;
+
+private:
+    // ---- input (LazyTreeInput.cpp, LazyTreeKeys.cpp, LazyTreeMessages.cpp)
+    struct TMouseDownInfo {
+        fw::TMouseButton Button = fw::mbLeft;
+        PLazyNode Node = nullptr;
+        int Column = NoColumn;
+        fw::TShiftState Keys = 0;
+        bool AltPress = false;
+        bool LabelHit = false;
+        bool CellHit = false;
+        bool MultiSelect = false;
+        bool DragAllowed = false;
+        int NewColumn = NoColumn;
+        bool ColumnChanged = false;
+    };
+    TMouseDownInfo ClassifyMouseDown(fw::TMouseButton Button, fw::TShiftState Shift,
+                                     const THitInfo& HitInfo);
+    void PressCheckBox(PLazyNode Node, bool Keyboard);
+    void MouseDownClearance(const TMouseDownInfo& M);
+    void MouseDownFocus(const TMouseDownInfo& M);
+    void ReleaseMouseCheck(const THitInfo& HitInfo);
+    struct TNavigation {
+        std::uint16_t Key = 0;
+        fw::TShiftState Shift = 0;
+        fw::TShiftState Mods = 0;
+        bool Ctrl = false;
+        bool Extend = false;
+        bool RangeSelect = false;
+        bool NeedInvalidate = false;
+        bool ClearNeeded = false;
+        PLazyNode LastFocused = nullptr;
+        PLazyNode Target = nullptr;
+        int TargetColumn = NoColumn;
+        bool SetColumn = false;
+    };
+    void HandleNavigationKey(std::uint16_t Key, fw::TShiftState Shift);
+    bool NavigationTarget(TNavigation& N);
+    bool NavigateTab(TNavigation& N);
+    bool NavigatePage(TNavigation& N);
+    bool NavigateHomeEnd(TNavigation& N);
+    bool NavigateSideways(TNavigation& N);
+    bool NavigateUpDown(TNavigation& N);
+    void FinishNavigation(TNavigation& N);
+    void HandleOtherKey(std::uint16_t Key, fw::TShiftState Shift);
+    void HandleExpandKey(std::uint16_t Key, fw::TShiftState Shift);
+    void ShowHelpOfFocusedNode();
+    void PopupAtFocusedNode();
+    PLazyNode FindIncrementalMatch();
+    struct TMessageRoute;
+    static const std::vector<TMessageRoute>& MessageRoutes();
+    THitInfo HitAt(const fw::TMessage& Message);
+    bool WMGetDlgCode(fw::TMessage& Message);
+    bool WMButton(fw::TMessage& Message);
+    bool WMRButtonDown(fw::TMessage& Message);
+    bool WMRButtonUp(fw::TMessage& Message);
+    bool WMMButtonDown(fw::TMessage& Message);
+    bool WMMButtonUp(fw::TMessage& Message);
+    bool WMMouseMove(fw::TMessage& Message);
+    bool WMMouseWheel(fw::TMessage& Message);
+    bool WMMouseLeave(fw::TMessage& Message);
+    bool WMSetCursor(fw::TMessage& Message);
+    bool WMTimer(fw::TMessage& Message);
+    bool WMSetFocus(fw::TMessage& Message);
+    bool WMKillFocus(fw::TMessage& Message);
+    bool WMCancelMode(fw::TMessage& Message);
+    bool WMSize(fw::TMessage& Message);
+    bool WMScroll(fw::TMessage& Message);
+    bool WMEraseBkgnd(fw::TMessage& Message);
+    bool WMEnable(fw::TMessage& Message);
+    bool WMContextMenu(fw::TMessage& Message);
+    bool WMClipboard(fw::TMessage& Message);
+    bool WMChar(fw::TMessage& Message);
+    bool WMPrint(fw::TMessage& Message);
+    bool WMPrintClient(fw::TMessage& Message);
+    bool CMLookChanged(fw::TMessage& Message);
+    bool WMSysColorChange(fw::TMessage& Message);
+    bool WMNCDestroy(fw::TMessage& Message);
+    bool CMHintShow(fw::TMessage& Message);
+    bool MayShowHints() const;
+    bool HeaderHint(fw::THintInfo& Info);
+    bool CellHint(fw::THintInfo& Info);
+    bool CMHintShowPause(fw::TMessage& Message);
+    bool CMAction(fw::TMessage& Message);
+
+protected:
+    // The tree's font changed (CM_FONTCHANGED, WM_SETFONT); the string tree measures again.
+    virtual void FontChanged();
 
 private:
     friend class TWorkerThread;
@@ -1021,6 +1336,43 @@ private:
     fw::HWND FPanningWindow = nullptr;
     std::string FPanningCursor;
     PLazyNode FExpandNode = nullptr;
+    // ---- view properties
+    TLTIncrementalSearch FIncrementalSearch = TLTIncrementalSearch::isNone;
+    TAlignment FAlignment = taLeftJustify;
+    fw::TPicture FBackground;
+    int FBackgroundOffsetX = 0;
+    int FBackgroundOffsetY = 0;
+    fw::TBorderStyle FBorderStyle = fw::bsSingle;
+    TLTButtonFillMode FButtonFillMode = fmTreeColor;
+    TLTButtonStyle FButtonStyle = bsRectangle;
+    TCheckImageKind FCheckImageKind = ckLightCheck;
+    fw::TImageList* FCheckImages = nullptr;
+    fw::TImageList* FCustomCheckImages = nullptr;
+    TClipboardFormats FClipboardFormats{this};
+    int FDragHeight = 350;
+    int FDragWidth = 200;
+    TLTDragImageKind FDragImageKind = diComplete;
+    TLTDrawSelectionMode FDrawSelectionMode = smDottedRectangle;
+    THintAnimationType FHintAnimation = hatSystemDefault;
+    TLTHintMode FHintMode = hmDefault;
+    fw::TCursor FHotCursor = fw::crDefault;
+    fw::TImageList* FImages = nullptr;
+    fw::TImageList* FStateImages = nullptr;
+    TLTLineMode FLineMode = lmNormal;
+    TLTLineStyle FLineStyle = lsDotted;
+    TLTNodeAlignment FNodeAlignment = naProportional;
+    std::uint8_t FSelectionBlendFactor = 128;
+    std::uint32_t FSelectionCurveRadius = 0;
+    bool FWantTabs = false;
+    fw::TChangeLink FImageChangeLink;
+    fw::TChangeLink FStateChangeLink;
+    fw::TChangeLink FCustomCheckChangeLink;
+    fw::TBitmap FPlusBM;
+    fw::TBitmap FMinusBM;
+    TLTLinePattern FLinePattern{};
+    // Rows and cells of the hint shown last (client coordinates).
+    fw::TRect FLastHintRect;
+    TLTHintData FHintData;
 };
 
 } // namespace vel

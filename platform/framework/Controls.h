@@ -38,6 +38,10 @@ enum class TBiDiMode : std::uint8_t {
 };
 using enum TBiDiMode;
 
+// The frame of a windowed control: none, or a single (3D when Ctl3D) border.
+enum class TBorderStyle : std::uint8_t { bsNone, bsSingle };
+using enum TBorderStyle;
+
 // Which scroll bars a control shows.
 enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 using enum TScrollStyle;

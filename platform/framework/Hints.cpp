@@ -188,13 +188,16 @@ void HintMouseMessage(TPoint ScreenPos, const TMessage& Msg) {
         return;
     }
     if (C == S.Control) {
-        if (S.Active && !S.CursorRect.Contains(ScreenPos)) {
+        if (!S.CursorRect.IsEmpty() && !S.CursorRect.Contains(ScreenPos)) {
             // Another part of the control may have another hint.
+            const bool WasShowing = S.Active;
             HideWindow();
-            StartShowTimer(S.Settings.HintShortPause);
+            S.CursorRect = TRect{};
+            StartShowTimer(WasShowing ? S.Settings.HintShortPause : S.Settings.HintPause);
         }
         return;
     }
+    S.CursorRect = TRect{};
     const bool WasShowing = S.Active;
     HideWindow();
     S.Control = C;
@@ -226,9 +229,14 @@ void ActivateHint(TPoint CursorPos) {
     Info.HintStr = ShortHint(C->Hint());
     Info.HintPos = TPoint{CursorPos.X, CursorPos.Y + CursorHeight};
     Info.HideTimeout = static_cast<int>(S.Settings.HintHidePause);
-    if (C->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&Info)) != 0 || S.Control != C) return;
+    const bool Refused = C->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&Info)) != 0;
+    if (S.Control != C) return;
+    // The part the answer is for: leaving it asks again, shown or not.
+    const TPoint O = C->ClientToScreen(TPoint{Info.CursorRect.Left, Info.CursorRect.Top});
+    S.CursorRect =
+        OffsetRect(Info.CursorRect, O.X - Info.CursorRect.Left, O.Y - Info.CursorRect.Top);
     const std::u16string Text = Info.WideHint.empty() ? Widen(Info.HintStr) : Info.WideHint;
-    if (Text.empty()) return;
+    if (Refused || Text.empty()) return;
     THintWindow& W = WindowFor(Info);
     W.SetColor(Info.HintColor);
     TRect R = W.CalcHintRect(Info.HintMaxWidth, Text, Info.HintData);
@@ -236,9 +244,6 @@ void ActivateHint(TPoint CursorPos) {
     R = OffsetRect(R, Info.HintPos.X, Info.HintPos.Y);
     W.ActivateHintData(R, Text, Info.HintData);
     S.Active = true;
-    const TPoint O = C->ClientToScreen(TPoint{Info.CursorRect.Left, Info.CursorRect.Top});
-    S.CursorRect = OffsetRect(Info.CursorRect, O.X - Info.CursorRect.Left,
-                              O.Y - Info.CursorRect.Top);
     if (Info.HideTimeout >= 0)
         SetTimer(TimerWindow(), HideTimer,
                  static_cast<std::uint32_t>(Info.HideTimeout ? Info.HideTimeout

@@ -30,8 +30,34 @@ TImageList::TImageList(TComponent* AOwner, int width, int height)
     : TComponent(AOwner), FWidth(std::clamp(width, 1, MaxBitmapSide)),
       FHeight(std::clamp(height, 1, MaxBitmapSide)) {}
 
+TChangeLink::~TChangeLink() {
+    if (FSender) FSender->UnRegisterChanges(this);
+}
+
+TImageList::~TImageList() {
+    for (TChangeLink* L : FLinks)
+        L->FSender = nullptr;
+}
+
+void TImageList::RegisterChanges(TChangeLink* Link) {
+    if (!Link || Link->FSender == this) return;
+    if (Link->FSender) Link->FSender->UnRegisterChanges(Link);
+    Link->FSender = this;
+    FLinks.push_back(Link);
+}
+
+void TImageList::UnRegisterChanges(TChangeLink* Link) {
+    if (!Link || Link->FSender != this) return;
+    std::erase(FLinks, Link);
+    Link->FSender = nullptr;
+}
+
 void TImageList::Changed() {
     if (OnChange) OnChange(this);
+    const std::vector<TChangeLink*> Links = FLinks;
+    for (TChangeLink* L : Links)
+        if (std::find(FLinks.begin(), FLinks.end(), L) != FLinks.end() && L->OnChange)
+            L->OnChange(this);
 }
 
 void TImageList::SetSize(int width, int height) {

@@ -21,12 +21,34 @@ using enum TDrawingStyle;
 enum class TImageType { itImage, itMask };
 using enum TImageType;
 
+class TImageList;
+
+// One listener of an image list's changes; many controls may show one list.
+class TChangeLink {
+public:
+    TChangeLink() = default;
+    ~TChangeLink();
+    TChangeLink(const TChangeLink&) = delete;
+    TChangeLink& operator=(const TChangeLink&) = delete;
+    TImageList* Sender() const { return FSender; }
+    TNotifyEvent OnChange;
+
+private:
+    friend class TImageList;
+    TImageList* FSender = nullptr;
+};
+
 // A component, so that controls showing its images can ask to be told when
 // it goes (FreeNotification).
 class TImageList : public TComponent {
 public:
     // Fired after images are added, replaced, removed or resized away.
     TNotifyEvent OnChange;
+    // Links are told of every change after OnChange; a link unregisters
+    // itself when it goes, and the list lets go of its links when it goes.
+    void RegisterChanges(TChangeLink* Link);
+    void UnRegisterChanges(TChangeLink* Link);
+    ~TImageList() override;
 
     explicit TImageList(TComponent* AOwner = nullptr, int width = 16, int height = 16);
     TImageList(int width, int height) : TImageList(nullptr, width, height) {}
@@ -85,6 +107,7 @@ private:
     TColor FBlendColor = clNone;
     TDrawingStyle FDrawingStyle = dsNormal;
     std::vector<TImage> FImages;
+    std::vector<TChangeLink*> FLinks;
 };
 
 } // namespace fw

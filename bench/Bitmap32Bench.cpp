@@ -103,8 +103,8 @@ void SelectSet(benchmark::State& state) {
     state.SetLabel(state.range(0) ? "wide-lane" : "plain");
 }
 
-// Loops of per-pixel calls, as a caller writes them.
-void BM_BlendMem(benchmark::State& state) {
+// A loop of per-pixel calls over the whole picture, as a caller writes it.
+template <class TStep> void PerPixel(benchmark::State& state, TStep step) {
     SelectSet(state);
     TBuffers& b = Buffers(state.range(1));
     const std::uint32_t* src = b.Src;
@@ -112,83 +112,50 @@ void BM_BlendMem(benchmark::State& state) {
     for (auto _ : state) {
         StartRound();
         for (std::int64_t i = 0; i < N; ++i)
-            vel::BlendMem(src[i], dst[i]);
+            step(src[i], dst[i]);
         benchmark::DoNotOptimize(dst);
         benchmark::ClobberMemory();
     }
     Report(state);
+}
+
+// A line blend row by row.
+template <class TLine> void Rows(benchmark::State& state, TLine line) {
+    SelectSet(state);
+    TBuffers& b = Buffers(state.range(1));
+    for (auto _ : state) {
+        StartRound();
+        for (int y = 0; y < H; ++y)
+            line(b.Src + std::int64_t{y} * W, b.Dst + std::int64_t{y} * W);
+        benchmark::DoNotOptimize(b.Dst);
+        benchmark::ClobberMemory();
+    }
+    Report(state);
+}
+
+void BM_BlendMem(benchmark::State& state) {
+    PerPixel(state, [](std::uint32_t f, std::uint32_t& b) { vel::BlendMem(f, b); });
 }
 
 void BM_BlendMemEx(benchmark::State& state) {
-    SelectSet(state);
-    TBuffers& b = Buffers(state.range(1));
-    const std::uint32_t* src = b.Src;
-    std::uint32_t* dst = b.Dst;
-    for (auto _ : state) {
-        StartRound();
-        for (std::int64_t i = 0; i < N; ++i)
-            vel::BlendMemEx(src[i], dst[i], 128);
-        benchmark::DoNotOptimize(dst);
-        benchmark::ClobberMemory();
-    }
-    Report(state);
+    PerPixel(state, [](std::uint32_t f, std::uint32_t& b) { vel::BlendMemEx(f, b, 128); });
 }
 
 void BM_Combine(benchmark::State& state) {
-    SelectSet(state);
-    TBuffers& b = Buffers(state.range(1));
-    const std::uint32_t* src = b.Src;
-    std::uint32_t* dst = b.Dst;
-    for (auto _ : state) {
-        StartRound();
-        for (std::int64_t i = 0; i < N; ++i)
-            dst[i] = vel::Combine(src[i], dst[i], 100);
-        benchmark::DoNotOptimize(dst);
-        benchmark::ClobberMemory();
-    }
-    Report(state);
+    PerPixel(state, [](std::uint32_t f, std::uint32_t& b) { b = vel::Combine(f, b, 100); });
 }
 
 // The weight of each pixel from its own alpha byte: no loop-wide constant.
 void BM_CombineMem(benchmark::State& state) {
-    SelectSet(state);
-    TBuffers& b = Buffers(state.range(1));
-    const std::uint32_t* src = b.Src;
-    std::uint32_t* dst = b.Dst;
-    for (auto _ : state) {
-        StartRound();
-        for (std::int64_t i = 0; i < N; ++i)
-            vel::CombineMem(src[i], dst[i], src[i] >> 24);
-        benchmark::DoNotOptimize(dst);
-        benchmark::ClobberMemory();
-    }
-    Report(state);
+    PerPixel(state, [](std::uint32_t f, std::uint32_t& b) { vel::CombineMem(f, b, f >> 24); });
 }
 
 void BM_BlendLine(benchmark::State& state) {
-    SelectSet(state);
-    TBuffers& b = Buffers(state.range(1));
-    for (auto _ : state) {
-        StartRound();
-        for (int y = 0; y < H; ++y)
-            vel::BlendLine(b.Src + std::int64_t{y} * W, b.Dst + std::int64_t{y} * W, W);
-        benchmark::DoNotOptimize(b.Dst);
-        benchmark::ClobberMemory();
-    }
-    Report(state);
+    Rows(state, [](const std::uint32_t* s, std::uint32_t* d) { vel::BlendLine(s, d, W); });
 }
 
 void BM_BlendLineEx(benchmark::State& state) {
-    SelectSet(state);
-    TBuffers& b = Buffers(state.range(1));
-    for (auto _ : state) {
-        StartRound();
-        for (int y = 0; y < H; ++y)
-            vel::BlendLineEx(b.Src + std::int64_t{y} * W, b.Dst + std::int64_t{y} * W, W, 128);
-        benchmark::DoNotOptimize(b.Dst);
-        benchmark::ClobberMemory();
-    }
-    Report(state);
+    Rows(state, [](const std::uint32_t* s, std::uint32_t* d) { vel::BlendLineEx(s, d, W, 128); });
 }
 
 void BM_DrawToBlend(benchmark::State& state) {

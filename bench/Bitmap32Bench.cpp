@@ -158,6 +158,19 @@ void BM_BlendLineEx(benchmark::State& state) {
     Rows(state, [](const std::uint32_t* s, std::uint32_t* d) { vel::BlendLineEx(s, d, W, 128); });
 }
 
+// The 128-bit kernels, as processors without AVX2 run them.
+void BM_BlendLine128(benchmark::State& state) {
+    vel::detail::AllowRegisters256(false);
+    Rows(state, [](const std::uint32_t* s, std::uint32_t* d) { vel::BlendLine(s, d, W); });
+    vel::detail::AllowRegisters256(true);
+}
+
+void BM_BlendLineEx128(benchmark::State& state) {
+    vel::detail::AllowRegisters256(false);
+    Rows(state, [](const std::uint32_t* s, std::uint32_t* d) { vel::BlendLineEx(s, d, W, 128); });
+    vel::detail::AllowRegisters256(true);
+}
+
 void BM_DrawToBlend(benchmark::State& state) {
     SelectSet(state);
     TBuffers& b = Buffers(0);
@@ -206,6 +219,8 @@ BENCHMARK(BM_Combine)->Apply(Sets);
 BENCHMARK(BM_CombineMem)->Apply(Sets);
 BENCHMARK(BM_BlendLine)->Apply(Sets);
 BENCHMARK(BM_BlendLineEx)->Apply(Sets);
+BENCHMARK(BM_BlendLine128)->Apply(Sets);
+BENCHMARK(BM_BlendLineEx128)->Apply(Sets);
 BENCHMARK(BM_DrawToBlend)
     ->ArgNames({"wide", "master"})
     ->Args({0, 255})

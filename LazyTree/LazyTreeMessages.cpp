@@ -48,6 +48,7 @@ const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() 
         {fw::WM_SETFOCUS, &TBaseLazyTree::WMSetFocus},
         {fw::WM_KILLFOCUS, &TBaseLazyTree::WMKillFocus},
         {fw::WM_CANCELMODE, &TBaseLazyTree::WMCancelMode},
+        {fw::WM_CREATE, &TBaseLazyTree::WMCreate},
         {fw::WM_SIZE, &TBaseLazyTree::WMSize},
         {fw::WM_HSCROLL, &TBaseLazyTree::WMScroll},
         {fw::WM_VSCROLL, &TBaseLazyTree::WMScroll},
@@ -320,6 +321,13 @@ bool TBaseLazyTree::WMCancelMode(fw::TMessage& Message) {
                        tsIncrementalSearching, tsOLEDragPending, tsVCLDragPending});
     (void)Message;
     return false;
+}
+
+bool TBaseLazyTree::WMCreate(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message);
+    // A new window's bars follow the content and the scroll-bar options.
+    if (!Loading() && FUpdateCount == 0) UpdateScrollBars(false);
+    return true;
 }
 
 bool TBaseLazyTree::WMSize(fw::TMessage& Message) {

@@ -1,6 +1,7 @@
 // The tree's view side: construction of the view, the view properties, header
 // events, the header rectangle and the horizontal offset.
 #include "LazyTrees.h"
+#include "ScrollBars.h"
 
 #include "LazyTreeResources.h"
 
@@ -128,7 +129,10 @@ void TBaseLazyTree::MainColumnChanged() {}
 
 void TBaseLazyTree::UpdateHorizontalScrollBar(bool DoRepaint) {
     // The offset stays inside the content once the columns got narrower.
-    SetOffsetX(FOffsetX);
+    if (HandleAllocated())
+        UpdateScrollBar(fw::SB_HORZ, DoRepaint);
+    else
+        SetOffsetX(FOffsetX);
     if (DoRepaint && HandleAllocated()) Invalidate();
 }
 
@@ -144,6 +148,8 @@ void TBaseLazyTree::SetOffsetX(int Value) {
     if (V == FOffsetX) return;
     const int Delta = V - FOffsetX;
     FOffsetX = V;
+    if (HandleAllocated() && !InState(tsThumbTracking))
+        fw::SetScrollPos(Handle(), fw::SB_HORZ, -FOffsetX, true);
     DoScroll(Delta, 0);
     if (HandleAllocated()) Invalidate();
 }

@@ -1143,6 +1143,8 @@ protected:
 
     // Hooks for the painting side: the tree window after a structure change.
     void UpdateScrollBars(bool DoRepaint);
+    // One window scroll bar (fw::SB_HORZ or fw::SB_VERT) after the content, client or offset.
+    void UpdateScrollBar(int Bar, bool DoRepaint);
     bool Loading() const { return InState(fw::TComponentStateItem::Loading); }
     bool Destroying() const { return InState(fw::TComponentStateItem::Destroying); }
     bool ReadOnly() const { return (MiscOptions() & toReadOnly) != 0; }
@@ -1214,6 +1216,7 @@ private:
     bool WMSetFocus(fw::TMessage& Message);
     bool WMKillFocus(fw::TMessage& Message);
     bool WMCancelMode(fw::TMessage& Message);
+    bool WMCreate(fw::TMessage& Message);
     bool WMSize(fw::TMessage& Message);
     bool WMScroll(fw::TMessage& Message);
     bool WMEraseBkgnd(fw::TMessage& Message);

@@ -17,24 +17,6 @@ void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
 
 } // namespace
 
-bool WideToEditText(const std::u16string& Text, std::string& Out) {
-    Out.clear();
-    Out.reserve(Text.size());
-    for (char16_t C : Text) {
-        if (C > 0xFF) return false;
-        Out.push_back(static_cast<char>(C));
-    }
-    return true;
-}
-
-std::u16string EditTextToWide(const std::string& Text) {
-    std::u16string Out;
-    Out.reserve(Text.size());
-    for (char C : Text)
-        Out.push_back(static_cast<char16_t>(static_cast<unsigned char>(C)));
-    return Out;
-}
-
 // --- the tree's side -------------------------------------------------------------
 
 bool TBaseLazyTree::CanEdit(PLazyNode Node, int Column) {
@@ -153,6 +135,10 @@ bool TBaseLazyTree::EndEditNode() {
     return true;
 }
 
+void TBaseLazyTree::AbortEdit() {
+    DoCancelEdit();
+}
+
 bool TBaseLazyTree::CancelEditNode() {
     if ((InState(tsEditing) || InState(tsEditPending)) && HandleAllocated()) return DoCancelEdit();
     return true;
@@ -160,58 +146,111 @@ bool TBaseLazyTree::CancelEditNode() {
 
 // --- the edit window ---------------------------------------------------------------
 
-TLTEdit::TLTEdit(TStringEditLink* Link) : fw::TEdit(nullptr), FLink(Link) {
+TLTEdit::TLTEdit(TStringEditLink* Link) : fw::TWideEdit(nullptr), FLink(Link) {
     SetShowHint(false);
     SetParentShowHint(false);
     SetVisible(false);
 }
 
-void TLTEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
-    TStringEditLink* L = FLink;
-    TCustomLazyStringTree* Tree = L ? L->Tree() : nullptr;
-    if (!Tree) {
-        fw::TEdit::KeyDown(Key, Shift);
-        return;
+bool TLTEdit::NodeMultiline() const {
+    return FLink && FLink->Node() && (FLink->Node()->States & vsMultiline);
+}
+
+void TLTEdit::CreateParams(fw::TCreateParams& Params) {
+    fw::TWideEdit::CreateParams(Params);
+    Params.Style |= fw::ES_MULTILINE;
+    if (NodeMultiline()) {
+        Params.Style &= ~(fw::ES_AUTOHSCROLL | fw::WS_HSCROLL);
+        Params.Style |= fw::WS_VSCROLL | fw::ES_AUTOVSCROLL;
     }
-    const bool Multiline = L->Node() && (L->Node()->States & vsMultiline);
-    switch (Key) {
-    case fw::VK_RETURN:
-        if (!Multiline || (Shift & fw::ssCtrl)) {
-            Key = 0;
-            Tree->InvalidateNode(L->Node());
-            Tree->DoEndEdit();
-            Tree->SetFocus();
-            return;
-        }
-        break;
-    case fw::VK_ESCAPE:
-        Key = 0;
-        Tree->DoCancelEdit();
-        Tree->SetFocus();
+    // No themes here: a single border rather than a client edge.
+    Params.Style |= fw::WS_BORDER;
+    Params.ExStyle &= ~fw::WS_EX_CLIENTEDGE;
+}
+
+void TLTEdit::WndProc(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case fw::WM_GETDLGCODE:
+        Message.Result = fw::DLGC_WANTARROWS | fw::DLGC_WANTTAB | fw::DLGC_WANTALLKEYS |
+                         fw::DLGC_WANTCHARS;
         return;
-    case fw::VK_UP:
-        if (!Multiline) Key = fw::VK_LEFT;
-        break;
-    case fw::VK_DOWN:
-        if (!Multiline) Key = fw::VK_RIGHT;
+    case CM_AUTOADJUST:
+        AutoAdjust();
+        return;
+    case fw::WM_DESTROY:
+        WindowDestroyed();
         break;
     default:
         break;
     }
-    fw::TEdit::KeyDown(Key, Shift);
+    fw::TWideEdit::WndProc(Message);
 }
 
-void TLTEdit::KeyPress(char& Key) {
-    // Tab and Escape would only beep in a one-line edit.
-    if (Key == '\t' || Key == 27) {
-        Key = 0;
-        return;
+bool TLTEdit::EditKey(std::uint16_t Key, fw::TShiftState Shift) {
+    TStringEditLink* L = FLink;
+    TCustomLazyStringTree* Tree = L ? L->Tree() : nullptr;
+    if (!Tree) return fw::TWideEdit::EditKey(Key, Shift);
+    const bool Multiline = NodeMultiline();
+    switch (Key) {
+    case fw::VK_RETURN:
+        // A multi-line node takes Enter as a line break; Ctrl+Enter ends the edit there.
+        if (Multiline && !(Shift & fw::ssCtrl)) return false;
+        Tree->InvalidateNode(L->Node());
+        Tree->DoEndEdit();
+        Tree->SetFocus();
+        return true;
+    case fw::VK_ESCAPE:
+        Tree->DoCancelEdit();
+        Tree->SetFocus();
+        return true;
+    case fw::VK_UP:
+        return fw::TWideEdit::EditKey(Multiline ? Key : fw::VK_LEFT, Shift);
+    case fw::VK_DOWN:
+        return fw::TWideEdit::EditKey(Multiline ? Key : fw::VK_RIGHT, Shift);
+    default:
+        return fw::TWideEdit::EditKey(Key, Shift);
     }
-    fw::TEdit::KeyPress(Key);
+}
+
+void TLTEdit::EditChar(char16_t Ch) {
+    // Tab and Escape would only beep; Enter on a single line ended the edit already.
+    if (Ch == u'\t' || Ch == 27) return;
+    if (Ch == u'\r' && !NodeMultiline()) return;
+    if (Ch == u'\n' && NodeMultiline() && (fw::KeyboardShiftState() & fw::ssCtrl)) return;
+    fw::TWideEdit::EditChar(Ch);
+}
+
+void TLTEdit::Change() {
+    fw::TWideEdit::Change();
+    TStringEditLink* L = FLink;
+    if (L && L->Tree() && !(L->Tree()->MiscOptions() & toGridExtensions) && HandleAllocated())
+        fw::PostMessage(Handle(), CM_AUTOADJUST, 0, 0);
+}
+
+void TLTEdit::AutoAdjust() {
+    TStringEditLink* L = FLink;
+    if (!L || !L->Tree() || NodeMultiline()) return;
+    TCustomLazyStringTree* Tree = L->Tree();
+    const int Width = TextWidth(WideText()) + 2 * Tree->TextMargin();
+    if (this->Width() > Width) Tree->InvalidateNode(L->Node());
+    fw::TRect R = L->GetBounds();
+    if (L->Alignment() == taRightJustify)
+        R.Left = R.Right - Width;
+    else
+        R.Right = R.Left + Width;
+    L->SetBounds(R);
+}
+
+void TLTEdit::WindowDestroyed() {
+    TStringEditLink* L = FLink;
+    if (L && !L->Stopping() && L->Tree() && Modified() &&
+        (L->Tree()->StringOptions() & toAutoAcceptEditChange))
+        L->Tree()->DoNewText(L->Node(), L->Column(), WideText());
+    FLink = nullptr;
 }
 
 void TLTEdit::DoExit() {
-    fw::TEdit::DoExit();
+    fw::TWideEdit::DoExit();
     TStringEditLink* L = FLink;
     if (!L || L->Stopping() || !L->Tree()) return;
     if (L->Tree()->StringOptions() & toAutoAcceptEditChange)
@@ -231,24 +270,29 @@ TStringEditLink::~TStringEditLink() {
     }
 }
 
+void TStringEditLink::Detach() {
+    FEdit->Detach();
+}
+
 bool TStringEditLink::PrepareEdit(TBaseLazyTree* Tree, void* Node, int Column) {
     auto* S = dynamic_cast<TCustomLazyStringTree*>(Tree);
     if (!S || !Node) return false;
     FTree = S;
     FNode = static_cast<PLazyNode>(Node);
     FColumn = Column;
-    std::string Text;
-    // A text the 8-bit edit cannot hold would come back changed: no edit then.
-    if (!WideToEditText(S->GetText(FNode, Column), Text)) return false;
-    FTextBounds = S->GetDisplayRect(FNode, Column, true, true);
-    FEdit->Font().Assign(S->Font());
+    fw::TFont Font;
+    Font.Assign(S->Font());
+    std::u16string Text;
+    S->GetTextInfo(FNode, Column, Font, FTextBounds, Text);
+    FEdit->Font().Assign(Font);
     FEdit->Font().SetColor(fw::clBlack);
     FEdit->SetParent(S);
-    FEdit->SetText(Text);
+    FEdit->RecreateWnd(); // the style follows the node (one line or many)
+    FEdit->SetWideText(Text);
     FEdit->SetModified(false);
     TLTHeader* H = S->Header();
     TBiDiMode Bidi = S->BiDiMode();
-    FAlignment = taLeftJustify;
+    FAlignment = S->Alignment();
     if (Column >= 0 && H && H->Columns().IsValidColumn(Column)) {
         Bidi = H->Columns()[Column].BiDiMode();
         FAlignment = H->Columns()[Column].Alignment();
@@ -271,9 +315,9 @@ bool TStringEditLink::EndEdit() {
     const bool Result = !FStopping;
     if (FStopping) return Result;
     FStopping = true;
-    if (FEdit->Modified() && FTree) FTree->DoNewText(FNode, FColumn, EditTextToWide(FEdit->Text()));
+    if (FEdit->Modified() && FTree) FTree->DoNewText(FNode, FColumn, FEdit->WideText());
     FEdit->Hide();
-    FEdit->Detach();
+    Detach();
     return Result;
 }
 
@@ -283,13 +327,12 @@ bool TStringEditLink::CancelEdit() {
     FStopping = true;
     FEdit->Hide();
     if (FTree) FTree->CancelEditNode();
-    FEdit->Detach();
+    Detach();
     return Result;
 }
 
 fw::TRect TStringEditLink::GetBounds() const {
-    return {FEdit->Left(), FEdit->Top(), FEdit->Left() + FEdit->Width(),
-            FEdit->Top() + FEdit->Height()};
+    return FEdit->BoundsRect();
 }
 
 void TStringEditLink::ProcessMessage(fw::TMessage& Message) {
@@ -307,6 +350,13 @@ void TStringEditLink::SetBounds(fw::TRect R) {
     }
     if (FTree) R.Right = std::min(R.Right, FTree->ClientWidth());
     FEdit->SetBounds(R.Left, R.Top, R.Width(), R.Height());
+    // The text stays where the tree paints it: a text margin in, at the text's top.
+    const int Margin = FTree ? FTree->TextMargin() : 2;
+    fw::TRect Format{Margin, 1, std::max(FEdit->ClientWidth() - Margin, Margin + 1),
+                     FEdit->ClientHeight() - 1};
+    if (!(FNode && (FNode->States & vsMultiline)))
+        Format = fw::OffsetRect(Format, 0, std::max(FTextBounds.Top - R.Top - 1, 0));
+    FEdit->Perform(fw::EM_SETRECTNP, 0, reinterpret_cast<fw::LPARAM>(&Format));
 }
 
 } // namespace vel

@@ -1,8 +1,9 @@
-// The string tree's in-place editor: a one-line edit over the cell.
+// The string tree's in-place editor: a UTF-16 edit over the cell, one line or
+// (for multi-line nodes) wrapped lines.
 #pragma once
 
 #include "LazyStringTree.h"
-#include "StdCtrls.h"
+#include "WideEdit.h"
 
 #include <memory>
 
@@ -10,19 +11,29 @@ namespace vel {
 
 class TStringEditLink;
 
+// Sent to the edit after its text changed: it grows or shrinks to the text.
+constexpr fw::UINT CM_AUTOADJUST = fw::CM_BASE + 2005;
+
 // The edit window over a cell.
-class TLTEdit : public fw::TEdit {
+class TLTEdit : public fw::TWideEdit {
 public:
-    TLTEdit(TStringEditLink* Link);
+    explicit TLTEdit(TStringEditLink* Link);
     TStringEditLink* Link() const { return FLink; }
     void Detach() { FLink = nullptr; }
 
 protected:
-    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
-    void KeyPress(char& Key) override;
+    void CreateParams(fw::TCreateParams& Params) override;
+    void WndProc(fw::TMessage& Message) override;
+    bool EditKey(std::uint16_t Key, fw::TShiftState Shift) override;
+    void EditChar(char16_t Ch) override;
+    void Change() override;
     void DoExit() override;
 
 private:
+    bool NodeMultiline() const;
+    void AutoAdjust();
+    void WindowDestroyed();
+
     TStringEditLink* FLink;
 };
 
@@ -44,9 +55,12 @@ public:
     PLazyNode Node() const { return FNode; }
     int Column() const { return FColumn; }
     TAlignment Alignment() const { return FAlignment; }
+    const fw::TRect& TextBounds() const { return FTextBounds; }
     bool Stopping() const { return FStopping; }
 
 private:
+    void Detach();
+
     std::unique_ptr<TLTEdit> FEdit;
     TCustomLazyStringTree* FTree = nullptr;
     PLazyNode FNode = nullptr;
@@ -55,9 +69,5 @@ private:
     fw::TRect FTextBounds;
     bool FStopping = false;
 };
-
-// UTF-16 text as the 8-bit edit shows it; false when a character does not fit in 8 bits.
-bool WideToEditText(const std::u16string& Text, std::string& Out);
-std::u16string EditTextToWide(const std::string& Text);
 
 } // namespace vel

@@ -1,5 +1,6 @@
 // The header object: settings, stream, hit tests and mouse handling.
 #include "LazyTreeHeader.h"
+#include "Forms.h"
 #include "Input.h"
 #include "LazyTrees.h"
 #include "ScopeExit.h"
@@ -399,198 +400,46 @@ void TLTHeader::HeaderTimerTick() {
 
 // --- messages --------------------------------------------------------------------
 
+namespace {
+
+constexpr TLTHeaderRunState Tracking = hrsDragging | hrsDragPending | hrsResizing | hrsResizePending;
+
+} // namespace
+
+void TLTHeader::StopOwnerTimer(std::uintptr_t Id) {
+    if (FOwner && FOwner->HandleAllocated()) fw::KillTimer(FOwner->Handle(), Id);
+}
+
+void TLTHeader::EndTracking() {
+    if (States & Tracking) FOwner->SetMouseCapture(false);
+    if (States & hrsDragging) {
+        FDragImage->EndDrag();
+        FColumns->DropTarget = NoColumn;
+        Invalidate();
+    }
+    States &= static_cast<TLTHeaderRunState>(~Tracking);
+}
+
 bool TLTHeader::HandleMessage(fw::TMessage& Message) {
     if (!FOwner) return false;
-    TLazyTreeColumns& C = *FColumns;
-    const TLTHeaderRunState Tracking =
-        hrsDragging | hrsDragPending | hrsResizing | hrsResizePending;
-    auto StopTimer = [this](std::uintptr_t Id) {
-        if (FOwner->HandleAllocated()) fw::KillTimer(FOwner->Handle(), Id);
-    };
-    auto EndTracking = [&] {
-        if (States & (hrsDragging | hrsDragPending | hrsResizing | hrsResizePending))
-            FOwner->SetMouseCapture(false);
-        if (States & hrsDragging) {
-            FDragImage->EndDrag();
-            C.DropTarget = NoColumn;
-            Invalidate();
-        }
-        States &= static_cast<TLTHeaderRunState>(~Tracking);
-    };
-
     switch (Message.Msg) {
     case fw::WM_LBUTTONDOWN:
     case fw::WM_RBUTTONDOWN:
-    case fw::WM_MBUTTONDOWN: {
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        if (!InHeader(P)) return false;
-        const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
-        if (Message.Msg == fw::WM_RBUTTONDOWN) {
-            FOwner->DoHeaderMouseDown(fw::mbRight, Shift, P.X, P.Y);
-            return true;
-        }
-        if (Message.Msg == fw::WM_MBUTTONDOWN) {
-            FOwner->DoHeaderMouseDown(fw::mbMiddle, Shift, P.X, P.Y);
-            return true;
-        }
-        StopTimer(ScrollTimer);
-        FOwner->DoStateChange({}, {tsScrollPending, tsScrolling, tsEditPending});
-        StopTimer(EditTimer);
-        DragStart = FOwner->ClientToScreen(P);
-        FOwner->DoHeaderMouseDown(fw::mbLeft, Shift, P.X, P.Y);
-        if ((FOptions & hoColumnResize) && DetermineSplitterIndex(P)) {
-            C.HoverIndex = NoColumn;
-            TrackPoint = P;
-            States |= hrsResizePending;
-            FOwner->SetMouseCapture(true);
-            return true;
-        }
-        const TColumnIndex Under = C.ColumnFromPosition(P);
-        const TColumnIndex Old = C.DownIndex;
-        TLazyTreeColumn* U = C.Items(Under);
-        C.DownIndex = U && (U->Options() & (coAllowClick | coEnabled)) == (coAllowClick | coEnabled)
-                          ? Under
-                          : NoColumn;
-        Invalidate(C.Items(Old));
-        Invalidate(C.Items(C.DownIndex));
-        if ((FOptions & hoDrag) && U && C.DownIndex == Under && (U->Options() & coDraggable)) {
-            States |= hrsDragPending;
-            FOwner->SetMouseCapture(true);
-        }
-        return true;
-    }
-    case fw::WM_MOUSEMOVE: {
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        if (States & Tracking) {
-            if (States & hrsResizePending) {
-                StopTimer(HeaderTimer);
-                States = static_cast<TLTHeaderRunState>((States & ~hrsResizePending) | hrsResizing);
-            }
-            if (States & hrsResizing) {
-                if (TLazyTreeColumn* T = C.Items(C.TrackIndex)) T->SetWidth(P.X - TrackStart);
-            } else if (States & hrsDragPending) {
-                const fw::TPoint Screen = FOwner->ClientToScreen(P);
-                if ((FOptions & hoDrag) && C.DownIndex >= 0 &&
-                    (std::abs(Screen.X - DragStart.X) > DragThreshold ||
-                     std::abs(Screen.Y - DragStart.Y) > DragThreshold) &&
-                    FOwner->DoHeaderDragging(C.DownIndex)) {
-                    StopTimer(HeaderTimer);
-                    const fw::TPoint Start = FOwner->ScreenToClient(DragStart);
-                    Invalidate(C.Items(C.DownIndex));
-                    Invalidate(C.Items(C.HoverIndex));
-                    C.DownIndex = NoColumn;
-                    C.HoverIndex = NoColumn;
-                    PrepareDrag(Start, Start);
-                    States =
-                        static_cast<TLTHeaderRunState>((States & ~hrsDragPending) | hrsDragging);
-                }
-            } else if (States & hrsDragging) {
-                DragTo(P);
-            }
-            return true;
-        }
-        if (!InHeader(P)) return false;
-        FOwner->DoHeaderMouseMove(fw::KeysToShiftState(Message.WParam), P.X, P.Y);
-        const TColumnIndex Under = C.ColumnFromPosition(P);
-        const TColumnIndex Hover =
-            (FOptions & hoHotTrack) && C.IsValidColumn(Under) ? Under : NoColumn;
-        if (Hover != C.HoverIndex || (C.DownIndex >= 0 && Under != C.DownIndex)) {
-            Invalidate(C.Items(C.HoverIndex));
-            C.HoverIndex = Hover;
-            Invalidate(C.Items(C.HoverIndex));
-            if (FOwner->HandleAllocated())
-                fw::SetTimer(FOwner->Handle(), HeaderTimer, HeaderTimerInterval);
-        }
-        return true;
-    }
-    case fw::WM_LBUTTONUP: {
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        const bool WasTracking = (States & Tracking) != 0;
-        if (!WasTracking && !InHeader(P) && C.DownIndex < 0) return false;
-        const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
-        if (WasTracking) FOwner->SetMouseCapture(false);
-        if (States & hrsDragging) {
-            FDragImage->EndDrag();
-            TLazyTreeColumn* Dragged = C.Items(C.DragIndex);
-            TLazyTreeColumn* Target = C.Items(C.DropTarget);
-            const fw::TRect Client{0, 0, FOwner->Width(), FOwner->Height()};
-            const bool OverTree = P.X >= Client.Left && P.X < Client.Right && P.Y >= Client.Top &&
-                                  P.Y < Client.Bottom;
-            if (Dragged && Target && Target != Dragged && OverTree) {
-                const int OldPos = static_cast<int>(Dragged->Position());
-                const int TargetPos = static_cast<int>(Target->Position());
-                const bool FromRight = OldPos > TargetPos;
-                int NewPos;
-                if (C.DropBefore)
-                    NewPos = FromRight ? TargetPos : std::max(0, TargetPos - 1);
-                else
-                    NewPos = FromRight ? TargetPos + 1 : TargetPos;
-                Dragged->SetPosition(static_cast<TColumnPosition>(NewPos));
-                FOwner->DoHeaderDragged(C.DragIndex, OldPos);
-            } else if (Dragged) {
-                FOwner->DoHeaderDraggedOut(C.DragIndex, FOwner->ClientToScreen(P));
-            }
-            C.DropTarget = NoColumn;
-            Invalidate();
-        }
-        if (!WasTracking) {
-            C.HandleClick(P, fw::mbLeft, false, false);
-            FOwner->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
-        } else {
-            if (C.DownIndex >= 0) C.HandleClick(P, fw::mbLeft, false, false);
-            FOwner->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
-        }
-        Invalidate(C.Items(C.TrackIndex));
-        Invalidate(C.Items(C.DownIndex));
-        C.TrackIndex = NoColumn;
-        C.DownIndex = NoColumn;
-        States &= static_cast<TLTHeaderRunState>(~Tracking);
-        return true;
-    }
+    case fw::WM_MBUTTONDOWN:
+        return HandleButtonDown(Message);
+    case fw::WM_MOUSEMOVE:
+        return HandleMouseMove(Message);
+    case fw::WM_LBUTTONUP:
+        return HandleLeftButtonUp(Message);
     case fw::WM_RBUTTONUP:
-    case fw::WM_MBUTTONUP: {
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        if (!InHeader(P) || (States & Tracking)) return false;
-        const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
-        const fw::TMouseButton Button =
-            Message.Msg == fw::WM_RBUTTONUP ? fw::mbRight : fw::mbMiddle;
-        C.HandleClick(P, Button, true, false);
-        FOwner->DoHeaderMouseUp(Button, Shift, P.X, P.Y);
-        C.DownIndex = NoColumn;
-        if (Button == fw::mbRight) {
-            C.TrackIndex = NoColumn;
-            if (FPopupMenu) {
-                StopTimer(ScrollTimer);
-                StopTimer(HeaderTimer);
-                C.HoverIndex = NoColumn;
-                FOwner->DoStateChange({}, {tsScrollPending, tsScrolling});
-                FPopupMenu->SetPopupComponent(FOwner);
-                const fw::TPoint S = FOwner->ClientToScreen(P);
-                FPopupMenu->Popup(S.X, S.Y);
-            }
-        }
-        return true;
-    }
+    case fw::WM_MBUTTONUP:
+        return HandleOtherButtonUp(Message);
     case fw::WM_LBUTTONDBLCLK:
     case fw::WM_RBUTTONDBLCLK:
-    case fw::WM_MBUTTONDBLCLK: {
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        if (!InHeader(P)) return false;
-        const fw::TMouseButton Button = Message.Msg == fw::WM_LBUTTONDBLCLK   ? fw::mbLeft
-                                        : Message.Msg == fw::WM_RBUTTONDBLCLK ? fw::mbRight
-                                                                              : fw::mbMiddle;
-        if ((FOptions & hoDblClickResize) && DetermineSplitterIndex(P)) {
-            if (TLazyTreeColumn* T = C.Items(C.TrackIndex))
-                C.AnimatedResize(C.TrackIndex,
-                                 std::max(T->MinWidth(), FOwner->GetMaxColumnWidth(C.TrackIndex)));
-        } else {
-            C.HandleClick(P, Button, true, true);
-        }
-        if (C.ClickIndex >= 0)
-            FOwner->DoHeaderDblClick(C.ClickIndex, Button,
-                                     fw::KeysToShiftState(Message.WParam) | fw::ssDouble, P.X, P.Y);
-        return true;
-    }
+    case fw::WM_MBUTTONDBLCLK:
+        return HandleDoubleClick(Message);
+    case fw::WM_SETCURSOR:
+        return HandleSetCursor(Message);
     case fw::WM_KEYDOWN:
         if (Message.WParam == fw::VK_ESCAPE && (States & Tracking)) {
             EndTracking();
@@ -601,14 +450,202 @@ bool TLTHeader::HandleMessage(fw::TMessage& Message) {
         if (States & Tracking) EndTracking();
         return false;
     case fw::WM_TIMER:
-        if (Message.WParam == HeaderTimer) {
-            HeaderTimerTick();
-            return true;
-        }
-        return false;
+        if (Message.WParam != HeaderTimer) return false;
+        HeaderTimerTick();
+        return true;
     default:
         return false;
     }
+}
+
+bool TLTHeader::HandleButtonDown(fw::TMessage& Message) {
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    if (!InHeader(P)) return false;
+    const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
+    if (Message.Msg != fw::WM_LBUTTONDOWN) {
+        FOwner->DoHeaderMouseDown(Message.Msg == fw::WM_RBUTTONDOWN ? fw::mbRight : fw::mbMiddle,
+                                  Shift, P.X, P.Y);
+        return true;
+    }
+    fw::Application()->CancelHint();
+    StopOwnerTimer(ScrollTimer);
+    FOwner->DoStateChange({}, {tsScrollPending, tsScrolling, tsEditPending});
+    StopOwnerTimer(EditTimer);
+    DragStart = FOwner->ClientToScreen(P);
+    FOwner->DoHeaderMouseDown(fw::mbLeft, Shift, P.X, P.Y);
+    TLazyTreeColumns& C = *FColumns;
+    if ((FOptions & hoColumnResize) && DetermineSplitterIndex(P)) {
+        C.HoverIndex = NoColumn;
+        TrackPoint = P;
+        States |= hrsResizePending;
+        FOwner->SetMouseCapture(true);
+        return true;
+    }
+    const TColumnIndex Under = C.ColumnFromPosition(P);
+    const TColumnIndex Old = C.DownIndex;
+    TLazyTreeColumn* U = C.Items(Under);
+    C.DownIndex = U && (U->Options() & (coAllowClick | coEnabled)) == (coAllowClick | coEnabled)
+                      ? Under
+                      : NoColumn;
+    Invalidate(C.Items(Old));
+    Invalidate(C.Items(C.DownIndex));
+    if ((FOptions & hoDrag) && U && C.DownIndex == Under && (U->Options() & coDraggable)) {
+        States |= hrsDragPending;
+        FOwner->SetMouseCapture(true);
+    }
+    return true;
+}
+
+bool TLTHeader::HandleMouseMove(fw::TMessage& Message) {
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    if (States & Tracking) {
+        TrackMouse(P);
+        return true;
+    }
+    if (!InHeader(P)) return false;
+    TLazyTreeColumns& C = *FColumns;
+    FOwner->DoHeaderMouseMove(fw::KeysToShiftState(Message.WParam), P.X, P.Y);
+    const TColumnIndex Under = C.ColumnFromPosition(P);
+    const TColumnIndex Hover = (FOptions & hoHotTrack) && C.IsValidColumn(Under) ? Under : NoColumn;
+    if (Hover != C.HoverIndex || (C.DownIndex >= 0 && Under != C.DownIndex)) {
+        Invalidate(C.Items(C.HoverIndex));
+        C.HoverIndex = Hover;
+        Invalidate(C.Items(C.HoverIndex));
+        if (FOwner->HandleAllocated())
+            fw::SetTimer(FOwner->Handle(), HeaderTimer, HeaderTimerInterval);
+    }
+    return true;
+}
+
+// A move while resizing or dragging a column (or about to).
+void TLTHeader::TrackMouse(fw::TPoint P) {
+    TLazyTreeColumns& C = *FColumns;
+    if (States & hrsResizePending) {
+        StopOwnerTimer(HeaderTimer);
+        States = static_cast<TLTHeaderRunState>((States & ~hrsResizePending) | hrsResizing);
+    }
+    if (States & hrsResizing) {
+        if (TLazyTreeColumn* T = C.Items(C.TrackIndex)) T->SetWidth(P.X - TrackStart);
+    } else if (States & hrsDragPending) {
+        const fw::TPoint Screen = FOwner->ClientToScreen(P);
+        const bool Moved = std::abs(Screen.X - DragStart.X) > DragThreshold ||
+                           std::abs(Screen.Y - DragStart.Y) > DragThreshold;
+        if ((FOptions & hoDrag) && C.DownIndex >= 0 && Moved &&
+            FOwner->DoHeaderDragging(C.DownIndex)) {
+            StopOwnerTimer(HeaderTimer);
+            const fw::TPoint Start = FOwner->ScreenToClient(DragStart);
+            Invalidate(C.Items(C.DownIndex));
+            Invalidate(C.Items(C.HoverIndex));
+            C.DownIndex = NoColumn;
+            C.HoverIndex = NoColumn;
+            PrepareDrag(Start, Start);
+            States = static_cast<TLTHeaderRunState>((States & ~hrsDragPending) | hrsDragging);
+        }
+    } else if (States & hrsDragging) {
+        DragTo(P);
+    }
+}
+
+bool TLTHeader::HandleLeftButtonUp(fw::TMessage& Message) {
+    TLazyTreeColumns& C = *FColumns;
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    const bool WasTracking = (States & Tracking) != 0;
+    if (!WasTracking && !InHeader(P) && C.DownIndex < 0) return false;
+    fw::Application()->CancelHint();
+    const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
+    if (WasTracking) FOwner->SetMouseCapture(false);
+    if (States & hrsDragging) DropColumn(P);
+    if (!WasTracking || C.DownIndex >= 0) C.HandleClick(P, fw::mbLeft, false, false);
+    FOwner->DoHeaderMouseUp(fw::mbLeft, Shift, P.X, P.Y);
+    Invalidate(C.Items(C.TrackIndex));
+    Invalidate(C.Items(C.DownIndex));
+    C.TrackIndex = NoColumn;
+    C.DownIndex = NoColumn;
+    States &= static_cast<TLTHeaderRunState>(~Tracking);
+    return true;
+}
+
+// The end of a column drag: a new position over the tree, else dragged out.
+void TLTHeader::DropColumn(fw::TPoint P) {
+    TLazyTreeColumns& C = *FColumns;
+    FDragImage->EndDrag();
+    TLazyTreeColumn* Dragged = C.Items(C.DragIndex);
+    TLazyTreeColumn* Target = C.Items(C.DropTarget);
+    const bool OverTree = FOwner->ClientRect().Contains(P);
+    if (Dragged && Target && Target != Dragged && OverTree) {
+        const int OldPos = static_cast<int>(Dragged->Position());
+        const int TargetPos = static_cast<int>(Target->Position());
+        const bool FromRight = OldPos > TargetPos;
+        int NewPos;
+        if (C.DropBefore)
+            NewPos = FromRight ? TargetPos : std::max(0, TargetPos - 1);
+        else
+            NewPos = FromRight ? TargetPos + 1 : TargetPos;
+        Dragged->SetPosition(static_cast<TColumnPosition>(NewPos));
+        FOwner->DoHeaderDragged(C.DragIndex, OldPos);
+    } else if (Dragged) {
+        FOwner->DoHeaderDraggedOut(C.DragIndex, FOwner->ClientToScreen(P));
+    }
+    C.DropTarget = NoColumn;
+    Invalidate();
+}
+
+bool TLTHeader::HandleOtherButtonUp(fw::TMessage& Message) {
+    TLazyTreeColumns& C = *FColumns;
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    if (!InHeader(P) || (States & Tracking)) return false;
+    const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam);
+    const fw::TMouseButton Button = Message.Msg == fw::WM_RBUTTONUP ? fw::mbRight : fw::mbMiddle;
+    if (Button == fw::mbRight) fw::Application()->CancelHint();
+    C.HandleClick(P, Button, true, false);
+    FOwner->DoHeaderMouseUp(Button, Shift, P.X, P.Y);
+    C.DownIndex = NoColumn;
+    if (Button != fw::mbRight) return true;
+    C.TrackIndex = NoColumn;
+    if (FPopupMenu) {
+        StopOwnerTimer(ScrollTimer);
+        StopOwnerTimer(HeaderTimer);
+        C.HoverIndex = NoColumn;
+        FOwner->DoStateChange({}, {tsScrollPending, tsScrolling});
+        FPopupMenu->SetPopupComponent(FOwner);
+        const fw::TPoint S = FOwner->ClientToScreen(P);
+        FPopupMenu->Popup(S.X, S.Y);
+    }
+    return true;
+}
+
+bool TLTHeader::HandleDoubleClick(fw::TMessage& Message) {
+    TLazyTreeColumns& C = *FColumns;
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    if (!InHeader(P)) return false;
+    const fw::TMouseButton Button = Message.Msg == fw::WM_LBUTTONDBLCLK   ? fw::mbLeft
+                                    : Message.Msg == fw::WM_RBUTTONDBLCLK ? fw::mbRight
+                                                                          : fw::mbMiddle;
+    if ((FOptions & hoDblClickResize) && DetermineSplitterIndex(P)) {
+        if (TLazyTreeColumn* T = C.Items(C.TrackIndex))
+            C.AnimatedResize(C.TrackIndex,
+                             std::max(T->MinWidth(), FOwner->GetMaxColumnWidth(C.TrackIndex)));
+    } else {
+        C.HandleClick(P, Button, true, true);
+    }
+    if (C.ClickIndex >= 0)
+        FOwner->DoHeaderDblClick(C.ClickIndex, Button,
+                                 fw::KeysToShiftState(Message.WParam) | fw::ssDouble, P.X, P.Y);
+    return true;
+}
+
+bool TLTHeader::HandleSetCursor(fw::TMessage& Message) {
+    if (States & Tracking) {
+        Message.Result = 1;
+        return true;
+    }
+    const fw::TPoint P = FOwner->ScreenToClient(fw::GetCursorPos());
+    if (!InHeader(P) || !(FOptions & hoColumnResize)) return false;
+    const fw::TCursor Cursor = HeaderCursorAt(*this, P);
+    if (Cursor == fw::crDefault) return false;
+    fw::SetCurrentCursor(Cursor);
+    Message.Result = 1;
+    return true;
 }
 
 // Under the mouse: the header's cursor, or crDefault when the header has no say.

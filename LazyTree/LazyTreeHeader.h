@@ -288,6 +288,18 @@ public:
     void SaveToStream(TStream& Stream) const;
 
     virtual void PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset);
+    // Whether the application draws the header (plain or advanced owner draw).
+    struct THeaderPaintMode {
+        bool Advanced = false;
+        bool OwnerDraw = false;
+    };
+    void PaintHeaderBackground(fw::TCanvas& B, const fw::TRect& Back,
+                               const THeaderPaintMode& Mode);
+    THeaderPaintInfo ColumnPaintInfo(fw::TCanvas& B, TLazyTreeColumn& C, const fw::TRect& Button,
+                                     bool Last);
+    void PaintColumnFace(fw::TCanvas& B, THeaderPaintInfo& Info, bool Custom);
+    void PaintColumnContent(fw::TCanvas& B, THeaderPaintInfo& Info, const fw::TRect& Button,
+                            THeaderPaintElements Custom);
     void DrawButtonText(fw::TCanvas& Canvas, const std::u16string& Caption, fw::TRect Bounds,
                         bool Enabled, bool Hot, unsigned DrawFormat);
     void DrawXPButton(fw::TCanvas& Canvas, fw::TRect R, bool DrawSplitter, bool Down, bool Hover);
@@ -392,6 +404,17 @@ public:
 
 private:
     void HeaderTimerTick();
+    void StopOwnerTimer(std::uintptr_t Id);
+    // A running column drag or resize ends (capture, picture and drop mark go).
+    void EndTracking();
+    bool HandleButtonDown(fw::TMessage& Message);
+    bool HandleMouseMove(fw::TMessage& Message);
+    void TrackMouse(fw::TPoint P);
+    bool HandleLeftButtonUp(fw::TMessage& Message);
+    void DropColumn(fw::TPoint P);
+    bool HandleOtherButtonUp(fw::TMessage& Message);
+    bool HandleDoubleClick(fw::TMessage& Message);
+    bool HandleSetCursor(fw::TMessage& Message);
 
     TBaseLazyTree* FOwner;
     std::unique_ptr<TLazyTreeColumns> FColumns;

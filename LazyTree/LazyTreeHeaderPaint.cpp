@@ -1,6 +1,7 @@
 // Header painting: button faces in four styles, glyph and text layout, owner draw.
 #include "Canvas.h"
 #include "LazyTreeHeader.h"
+#include "LazyTreeResources.h"
 #include "LazyTrees.h"
 
 #include <algorithm>
@@ -9,31 +10,8 @@ namespace vel {
 
 namespace {
 
-// Size of the sort and drop-mark glyphs the header draws itself.
+// Size of the utility images: the sort and drop-mark glyphs and the hot strip.
 constexpr int UtilityGlyphSize = 16;
-
-// Sort arrow: a small filled triangle centred in a 16 x 16 cell.
-void DrawSortGlyph(fw::TCanvas& Canvas, fw::TPoint At, bool Ascending, fw::TColor Color) {
-    fw::TCanvasStateSaver Saver(Canvas);
-    Canvas.Pen().SetColor(Color);
-    Canvas.Brush().SetColor(Color);
-    Canvas.Brush().SetStyle(fw::bsSolid);
-    const int L = At.X + 4, R = At.X + 12, T = At.Y + 6, B = At.Y + 10;
-    if (Ascending)
-        Canvas.Polygon({{L, B}, {R, B}, {(L + R) / 2, T}});
-    else
-        Canvas.Polygon({{L, T}, {R, T}, {(L + R) / 2, B}});
-}
-
-// Drop mark: a vertical bar with arrow heads, left or right edge of a cell.
-void DrawDropMark(fw::TCanvas& Canvas, fw::TPoint At, fw::TColor Color) {
-    fw::TCanvasStateSaver Saver(Canvas);
-    Canvas.Brush().SetColor(Color);
-    Canvas.Brush().SetStyle(fw::bsSolid);
-    Canvas.FillRect({At.X + 7, At.Y + 2, At.X + 9, At.Y + 14});
-    Canvas.FillRect({At.X + 5, At.Y + 2, At.X + 11, At.Y + 4});
-    Canvas.FillRect({At.X + 5, At.Y + 12, At.X + 11, At.Y + 14});
-}
 
 // One third of the way from C toward (203, 199, 184), per channel, rounded.
 fw::TColor DarkenStep(fw::TColor C) {
@@ -188,9 +166,21 @@ void TLazyTreeColumns::DrawXPButton(fw::TCanvas& Canvas, fw::TRect R, bool DrawS
         VLine(Canvas, R.Right - 1, R.Top + 3, R.Bottom - 5, fw::clWhite);
     }
     if (Hover) {
-        // The hot underline: an orange band across the bottom three rows.
-        for (int I = 0; I < 3; ++I)
-            HLine(Canvas, R.Left, R.Right, R.Bottom - 3 + I, I == 1 ? 0x3CC7F8 : 0x1E96E5);
+        // The hot strip along the bottom: its ends and a middle piece every 16 pixels.
+        fw::TImageList& U = UtilityImages();
+        const int Y = R.Bottom - UtilityGlyphSize;
+        fw::TCanvasStateSaver Clip(Canvas);
+        Canvas.IntersectClipRect({R.Left, R.Bottom - 3, R.Right, R.Bottom});
+        if (R.Width() <= 2 * UtilityGlyphSize) {
+            U.Draw(Canvas, R.Right - UtilityGlyphSize, Y, uiHotStripRight);
+            Canvas.IntersectClipRect({R.Left, R.Top, R.Left + R.Width() / 2, R.Bottom});
+            U.Draw(Canvas, R.Left, Y, uiHotStripLeft);
+            return;
+        }
+        for (int X = R.Left + UtilityGlyphSize; X < R.Right - UtilityGlyphSize; X += UtilityGlyphSize)
+            U.Draw(Canvas, X, Y, uiHotStripMiddle);
+        U.Draw(Canvas, R.Left, Y, uiHotStripLeft);
+        U.Draw(Canvas, R.Right - UtilityGlyphSize, Y, uiHotStripRight);
         return;
     }
     const fw::TColor First = DarkenStep(Fill);
@@ -210,147 +200,159 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
     fw::TCanvas& B = FHeaderBitmap.Canvas();
     B.Font().Assign(FHeader->Font());
     const TLTHeaderOptions Opts = FHeader->Options();
-    const bool Advanced =
-        (Opts & hoOwnerDraw) && T->OnHeaderDrawQueryElements && T->OnAdvancedHeaderDraw;
-    const bool OwnerDraw = !Advanced && (Opts & hoOwnerDraw) && T->OnHeaderDraw;
-    const bool XP = FHeader->Style() == hsXPStyle;
-
-    // Background right of the last column.
-    {
-        fw::TRect Back{TotalWidth() + HOffset, 0, W, H};
-        THeaderPaintInfo Info;
-        Info.TargetCanvas = &B;
-        Info.PaintRectangle = Back;
-        THeaderPaintElements Elements = 0;
-        if (Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
-        if (Advanced && (Elements & hpeBackground))
-            T->DoAdvancedHeaderDraw(Info, hpeBackground);
-        else if (XP)
-            DrawXPButton(B, Back, false, false, false);
-        else {
-            B.Brush().SetStyle(fw::bsSolid);
-            B.Brush().SetColor(FHeader->Background());
-            B.FillRect(Back);
-        }
-    }
-
+    THeaderPaintMode Mode;
+    Mode.Advanced = (Opts & hoOwnerDraw) && T->OnHeaderDrawQueryElements && T->OnAdvancedHeaderDraw;
+    Mode.OwnerDraw = !Mode.Advanced && (Opts & hoOwnerDraw) && T->OnHeaderDraw;
+    PaintHeaderBackground(B, {TotalWidth() + HOffset, 0, W, H}, Mode);
     int Left = HOffset;
     const std::vector<TLazyTreeColumn*> Visible = GetVisibleColumns();
     for (std::size_t VI = 0; VI < Visible.size(); ++VI) {
         TLazyTreeColumn* C = Visible[VI];
-        const TColumnIndex Index = C->Index();
-        fw::TRect Button{Left, 0, Left + C->Width(), H};
+        const fw::TRect Button{Left, 0, Left + C->Width(), H};
         Left += C->Width();
         if (Button.Right <= R.Left) continue;
         if (Button.Left > R.Right) break;
-        THeaderPaintInfo Info;
-        Info.TargetCanvas = &B;
-        Info.Column = C;
-        Info.PaintRectangle = Button;
-        Info.IsHoverIndex =
-            Index == HoverIndex && (Opts & hoHotTrack) && (C->Options() & coEnabled);
-        Info.IsDownIndex = Index == DownIndex;
-        Info.DropMark = (C->Options() & coShowDropMark) && Index == DropTarget && Index != DragIndex
-                            ? (DropBefore ? dmmLeft : dmmRight)
-                            : dmmNone;
-        Info.IsEnabled = (C->Options() & coEnabled) && T->Enabled();
-        Info.ShowHeaderGlyph = (Opts & hoShowImages) && FHeader->Images() && C->ImageIndex() > -1;
-        Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == FHeader->SortColumn();
-        Info.ShowRightBorder = !(VI + 1 == Visible.size() && FHeader->Style() != hsThickButtons &&
-                                 (Opts & hoAutoResize));
+        THeaderPaintInfo Info = ColumnPaintInfo(B, *C, Button, VI + 1 == Visible.size());
         THeaderPaintElements Elements = 0;
-        if (Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
-
-        const bool PlainOwner = OwnerDraw && C->Style() == vsOwnerDraw;
-        if (!PlainOwner) {
-            if (Advanced && (Elements & hpeBackground))
-                T->DoAdvancedHeaderDraw(Info, hpeBackground);
-            else if (XP)
-                DrawXPButton(B, Button, Info.ShowRightBorder, Info.IsDownIndex, Info.IsHoverIndex);
-            else {
-                B.Brush().SetStyle(fw::bsSolid);
-                B.Brush().SetColor(FHeader->Background());
-                B.FillRect(Button);
-                // Raised buttons leave the right border to the neighbour unless asked.
-                constexpr unsigned Open =
-                    fw::BF_ADJUST | fw::BF_MIDDLE | fw::BF_LEFT | fw::BF_TOP | fw::BF_BOTTOM;
-                constexpr unsigned Closed = fw::BF_ADJUST | fw::BF_MIDDLE | fw::BF_RECT;
-                unsigned Edge = fw::EDGE_RAISED, Flags = Open | fw::BF_SOFT;
-                const bool Clickable = (C->Options() & coAllowClick) && Info.IsEnabled;
-                switch (FHeader->Style()) {
-                case hsThickButtons:
-                    Flags =
-                        Info.IsDownIndex ? Closed | fw::BF_SOFT | fw::BF_FLAT : Open | fw::BF_SOFT;
-                    Edge = fw::EDGE_RAISED;
-                    break;
-                case hsFlatButtons:
-                    Edge = Info.IsDownIndex ? fw::BDR_SUNKENOUTER : fw::BDR_RAISEDINNER;
-                    Flags = Info.IsDownIndex ? Closed : Open;
-                    break;
-                default:
-                    if (Info.IsDownIndex) {
-                        Edge = fw::BDR_SUNKENOUTER;
-                        Flags = Closed;
-                    } else if (Info.IsHoverIndex && Clickable) {
-                        Edge = fw::BDR_RAISEDINNER;
-                        Flags = Open;
-                    } else {
-                        Edge = fw::BDR_RAISEDINNER;
-                        Flags = Closed | fw::BF_SOFT;
-                    }
-                    break;
-                }
-                if (!Info.IsDownIndex && Info.ShowRightBorder) Flags |= fw::BF_RIGHT;
-                fw::TRect E = Button;
-                B.DrawEdge(E, Edge, Flags & ~fw::BF_ADJUST);
-            }
-        }
-        Button.Left = std::max(Button.Left, R.Left);
-        Button.Right = std::min(Button.Right, R.Right);
-        if (PlainOwner) {
-            T->DoHeaderDraw(B, C, Button, Info.IsHoverIndex, Info.IsDownIndex, Info.DropMark);
-            continue;
-        }
-        fw::TRect Inner{Button.Left + 2, Button.Top + 2, Button.Right - 2, Button.Bottom - 2};
-        unsigned Format = fw::DT_LEFT | fw::DT_TOP | fw::DT_NOPREFIX;
-        if (C->UseRightToLeftReading()) Format |= fw::DT_RTLREADING;
-        fw::TPoint GlyphPos, SortPos;
-        fw::TRect TextBounds;
-        C->ComputeHeaderLayout(B, Inner, Info.ShowHeaderGlyph, Info.ShowSortGlyph, GlyphPos,
-                               SortPos, TextBounds);
-        if (Info.IsDownIndex) {
-            GlyphPos.X++, GlyphPos.Y++, SortPos.X++, SortPos.Y++;
-            TextBounds = fw::OffsetRect(TextBounds, 1, 1);
-        }
-        Info.GlyphPos = GlyphPos;
-        Info.SortGlyphPos = SortPos;
-        Info.TextRectangle = TextBounds;
-        fw::TCanvasStateSaver Clip(B);
-        B.IntersectClipRect(Button);
-        auto Custom = [&](THeaderPaintElements E) {
-            if (!(Advanced && (Elements & E))) return false;
-            fw::TCanvasStateSaver Keep(B);
-            T->DoAdvancedHeaderDraw(Info, E);
-            return true;
-        };
-        if (Info.ShowHeaderGlyph && !Custom(hpeHeaderGlyph)) {
-            const bool Overlaps = Info.ShowSortGlyph && !C->UseRightToLeftReading() &&
-                                  GlyphPos.X + FHeader->Images()->Width() > SortPos.X;
-            if (!Overlaps)
-                FHeader->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C->ImageIndex(), Info.IsEnabled);
-        }
-        if (!Custom(hpeText))
-            DrawButtonText(B, C->Text(), TextBounds, Info.IsEnabled, Info.IsHoverIndex, Format);
-        if (Info.ShowSortGlyph && !Custom(hpeSortGlyph))
-            DrawSortGlyph(B, SortPos, FHeader->SortDirection() == sdAscending,
-                          FHeader->Font().Color());
-        if (Info.DropMark != dmmNone && !Custom(hpeDropMark)) {
-            const int Y = Button.Top + (Button.Height() - UtilityGlyphSize) / 2;
-            const int X = Info.DropMark == dmmLeft ? Button.Left : Button.Right - 16;
-            DrawDropMark(B, {X, Y}, T->Colors()->DropMarkColor());
-        }
+        if (Mode.Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
+        const bool PlainOwner = Mode.OwnerDraw && C->Style() == vsOwnerDraw;
+        if (!PlainOwner) PaintColumnFace(B, Info, Mode.Advanced && (Elements & hpeBackground));
+        fw::TRect Clipped = Button;
+        Clipped.Left = std::max(Clipped.Left, R.Left);
+        Clipped.Right = std::min(Clipped.Right, R.Right);
+        if (PlainOwner)
+            T->DoHeaderDraw(B, C, Clipped, Info.IsHoverIndex, Info.IsDownIndex, Info.DropMark);
+        else
+            PaintColumnContent(B, Info, Clipped, Mode.Advanced ? Elements : 0);
     }
     Canvas.CopyRect(R, B, R);
+}
+
+void TLazyTreeColumns::PaintHeaderBackground(fw::TCanvas& B, const fw::TRect& Back,
+                                             const THeaderPaintMode& Mode) {
+    TBaseLazyTree* T = FHeader->Treeview();
+    THeaderPaintInfo Info;
+    Info.TargetCanvas = &B;
+    Info.PaintRectangle = Back;
+    THeaderPaintElements Elements = 0;
+    if (Mode.Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
+    if (Mode.Advanced && (Elements & hpeBackground)) {
+        T->DoAdvancedHeaderDraw(Info, hpeBackground);
+    } else if (FHeader->Style() == hsXPStyle) {
+        DrawXPButton(B, Back, false, false, false);
+    } else {
+        B.Brush().SetStyle(fw::bsSolid);
+        B.Brush().SetColor(FHeader->Background());
+        B.FillRect(Back);
+    }
+}
+
+THeaderPaintInfo TLazyTreeColumns::ColumnPaintInfo(fw::TCanvas& B, TLazyTreeColumn& C,
+                                                   const fw::TRect& Button, bool Last) {
+    TBaseLazyTree* T = FHeader->Treeview();
+    const TLTHeaderOptions Opts = FHeader->Options();
+    const TColumnIndex Index = C.Index();
+    THeaderPaintInfo Info;
+    Info.TargetCanvas = &B;
+    Info.Column = &C;
+    Info.PaintRectangle = Button;
+    Info.IsHoverIndex = Index == HoverIndex && (Opts & hoHotTrack) && (C.Options() & coEnabled);
+    Info.IsDownIndex = Index == DownIndex;
+    Info.DropMark = (C.Options() & coShowDropMark) && Index == DropTarget && Index != DragIndex
+                        ? (DropBefore ? dmmLeft : dmmRight)
+                        : dmmNone;
+    Info.IsEnabled = (C.Options() & coEnabled) && T->Enabled();
+    Info.ShowHeaderGlyph = (Opts & hoShowImages) && FHeader->Images() && C.ImageIndex() > -1;
+    Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == FHeader->SortColumn();
+    Info.ShowRightBorder =
+        !(Last && FHeader->Style() != hsThickButtons && (Opts & hoAutoResize));
+    return Info;
+}
+
+void TLazyTreeColumns::PaintColumnFace(fw::TCanvas& B, THeaderPaintInfo& Info, bool Custom) {
+    TBaseLazyTree* T = FHeader->Treeview();
+    const fw::TRect& Button = Info.PaintRectangle;
+    if (Custom) {
+        T->DoAdvancedHeaderDraw(Info, hpeBackground);
+        return;
+    }
+    if (FHeader->Style() == hsXPStyle) {
+        DrawXPButton(B, Button, Info.ShowRightBorder, Info.IsDownIndex, Info.IsHoverIndex);
+        return;
+    }
+    B.Brush().SetStyle(fw::bsSolid);
+    B.Brush().SetColor(FHeader->Background());
+    B.FillRect(Button);
+    // Raised buttons leave the right border to the neighbour unless asked.
+    constexpr unsigned Open = fw::BF_MIDDLE | fw::BF_LEFT | fw::BF_TOP | fw::BF_BOTTOM;
+    constexpr unsigned Closed = fw::BF_MIDDLE | fw::BF_RECT;
+    unsigned Edge = fw::EDGE_RAISED, Flags = Open | fw::BF_SOFT;
+    const bool Clickable = (Info.Column->Options() & coAllowClick) && Info.IsEnabled;
+    switch (FHeader->Style()) {
+    case hsThickButtons:
+        Flags = Info.IsDownIndex ? Closed | fw::BF_SOFT | fw::BF_FLAT : Open | fw::BF_SOFT;
+        break;
+    case hsFlatButtons:
+        Edge = Info.IsDownIndex ? fw::BDR_SUNKENOUTER : fw::BDR_RAISEDINNER;
+        Flags = Info.IsDownIndex ? Closed : Open;
+        break;
+    default:
+        Edge = Info.IsDownIndex ? fw::BDR_SUNKENOUTER : fw::BDR_RAISEDINNER;
+        Flags = Info.IsDownIndex                   ? Closed
+                : Info.IsHoverIndex && Clickable ? Open
+                                                   : Closed | fw::BF_SOFT;
+        break;
+    }
+    if (!Info.IsDownIndex && Info.ShowRightBorder) Flags |= fw::BF_RIGHT;
+    fw::TRect E = Button;
+    B.DrawEdge(E, Edge, Flags);
+}
+
+void TLazyTreeColumns::PaintColumnContent(fw::TCanvas& B, THeaderPaintInfo& Info,
+                                          const fw::TRect& Button, THeaderPaintElements Custom) {
+    TBaseLazyTree* T = FHeader->Treeview();
+    TLazyTreeColumn& C = *Info.Column;
+    const fw::TRect Inner{Button.Left + 2, Button.Top + 2, Button.Right - 2, Button.Bottom - 2};
+    unsigned Format = fw::DT_LEFT | fw::DT_TOP | fw::DT_NOPREFIX;
+    if (C.UseRightToLeftReading()) Format |= fw::DT_RTLREADING;
+    fw::TPoint GlyphPos, SortPos;
+    fw::TRect TextBounds;
+    C.ComputeHeaderLayout(B, Inner, Info.ShowHeaderGlyph, Info.ShowSortGlyph, GlyphPos, SortPos,
+                          TextBounds);
+    if (Info.IsDownIndex) {
+        GlyphPos.X++, GlyphPos.Y++, SortPos.X++, SortPos.Y++;
+        TextBounds = fw::OffsetRect(TextBounds, 1, 1);
+    }
+    Info.GlyphPos = GlyphPos;
+    Info.SortGlyphPos = SortPos;
+    Info.TextRectangle = TextBounds;
+    fw::TCanvasStateSaver Clip(B);
+    B.IntersectClipRect(Button);
+    auto Own = [&](THeaderPaintElements E) {
+        if (!(Custom & E)) return false;
+        fw::TCanvasStateSaver Keep(B);
+        T->DoAdvancedHeaderDraw(Info, E);
+        return true;
+    };
+    if (Info.ShowHeaderGlyph && !Own(hpeHeaderGlyph)) {
+        const bool Overlaps = Info.ShowSortGlyph && !C.UseRightToLeftReading() &&
+                              GlyphPos.X + FHeader->Images()->Width() > SortPos.X;
+        if (!Overlaps)
+            FHeader->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C.ImageIndex(), Info.IsEnabled);
+    }
+    if (!Own(hpeText))
+        DrawButtonText(B, C.Text(), TextBounds, Info.IsEnabled, Info.IsHoverIndex, Format);
+    fw::TImageList& U = UtilityImages();
+    if (Info.ShowSortGlyph && !Own(hpeSortGlyph))
+        U.Draw(B, SortPos.X, SortPos.Y,
+               FHeader->SortDirection() == sdAscending ? uiSortAscending : uiSortDescending);
+    if (Info.DropMark != dmmNone && !Own(hpeDropMark)) {
+        const int Y = Button.Top + (Button.Height() - UtilityGlyphSize) / 2;
+        if (Info.DropMark == dmmLeft)
+            U.Draw(B, Button.Left, Y, uiDropMarkLeft);
+        else
+            U.Draw(B, Button.Right - UtilityGlyphSize, Y, uiDropMarkRight);
+    }
 }
 
 } // namespace vel

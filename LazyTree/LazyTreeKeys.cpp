@@ -140,7 +140,7 @@ bool TBaseLazyTree::NavigatePage(TNavigation& N) {
     const bool Up = N.Key == fw::VK_PRIOR;
     const int Page = RowAreaHeight();
     if (N.Ctrl) {
-        SetOffsetY(FOffsetY + (Up ? Page : -Page));
+        DoSetOffsetXY({FOffsetX, FOffsetY + (Up ? Page : -Page)});
         return false;
     }
     PLazyNode Node = FFocusedNode ? FFocusedNode : (Up ? GetFirstVisible() : GetLastVisible());
@@ -173,7 +173,7 @@ bool TBaseLazyTree::NavigateHomeEnd(TNavigation& N) {
         if (Target)
             ScrollIntoView(Target, (SelectionOptions() & toCenterScrollIntoView) != 0,
                            !(AutoOptions() & toDisableAutoscrollOnFocus));
-        SetOffsetX(Home ? 0 : -0x7FFFFFF);
+        DoSetOffsetXY({Home ? 0 : -0x7FFFFFF, FOffsetY});
         return false;
     }
     if (!GridExt || N.Ctrl) N.Target = Target;
@@ -187,7 +187,7 @@ bool TBaseLazyTree::NavigateHomeEnd(TNavigation& N) {
 bool TBaseLazyTree::NavigateSideways(TNavigation& N) {
     const bool Left = N.Key == fw::VK_LEFT;
     if (N.Ctrl) {
-        SetOffsetX(FOffsetX + (Left ? 1 : -1) * static_cast<int>(FIndent));
+        DoSetOffsetXY({FOffsetX + (Left ? 1 : -1) * static_cast<int>(FIndent), FOffsetY});
         return false;
     }
     if ((SelectionOptions() & toExtendedFocus) && (MiscOptions() & toGridExtensions)) {
@@ -232,7 +232,7 @@ bool TBaseLazyTree::NavigateUpDown(TNavigation& N) {
     const bool Up = N.Key == fw::VK_UP;
     if (N.Ctrl) {
         const int Step = static_cast<int>(FDefaultNodeHeight);
-        SetOffsetY(FOffsetY + (Up ? Step : -Step));
+        DoSetOffsetXY({FOffsetX, FOffsetY + (Up ? Step : -Step)});
         return false;
     }
     PLazyNode Next = FFocusedNode

@@ -5,7 +5,9 @@
 
 #include "Forms.h"
 #include "Hints.h"
+#include "Canvas.h"
 #include "Input.h"
+#include "ScrollBars.h"
 #include "StdActns.h"
 #include "Timers.h"
 
@@ -67,6 +69,7 @@ const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() 
         {fw::WM_SETFONT, &TBaseLazyTree::CMLookChanged},
         {fw::WM_SYSCOLORCHANGE, &TBaseLazyTree::WMSysColorChange},
         {fw::WM_NCDESTROY, &TBaseLazyTree::WMNCDestroy},
+        {fw::WM_NCPAINT, &TBaseLazyTree::WMNCPaint},
         {fw::CM_HINTSHOW, &TBaseLazyTree::CMHintShow},
         {fw::CM_HINTSHOWPAUSE, &TBaseLazyTree::CMHintShowPause},
         {fw::CM_ACTIONUPDATE, &TBaseLazyTree::CMAction},
@@ -215,12 +218,12 @@ bool TBaseLazyTree::WMMouseWheel(fw::TMessage& Message) {
     if (static_cast<int>(RangeY()) <= RowAreaHeight()) {
         int Count = Delta / 120;
         if (Ctrl) Count *= ClientWidth();
-        SetOffsetX(FOffsetX + Count * static_cast<int>(FIndent));
+        DoSetOffsetXY({FOffsetX + Count * static_cast<int>(FIndent), FOffsetY});
     } else {
         const int Row = static_cast<int>(std::max<std::uint32_t>(FDefaultNodeHeight, 1));
         const int Rows =
             Ctrl ? (RowAreaHeight() / Row) * (Delta / 120) : Delta * WheelScrollLines / 120;
-        SetOffsetY(FOffsetY + Rows * Row);
+        DoSetOffsetXY({FOffsetX, FOffsetY + Rows * Row});
     }
     Message.Result = 1;
     return true;
@@ -369,10 +372,20 @@ bool TBaseLazyTree::WMScroll(fw::TMessage& Message) {
         New = Offset - Page;
         break;
     case fw::SB_THUMBPOSITION:
-    case fw::SB_THUMBTRACK:
+    case fw::SB_THUMBTRACK: {
         DoStateChange({tsThumbTracking});
-        New = -static_cast<int>((Message.WParam >> 16) & 0xFFFF);
+        // The message carries the low 16 bits of the position; the bar, while
+        // dragged, the whole tracking position.
+        const int Low = static_cast<int>((Message.WParam >> 16) & 0xFFFF);
+        fw::TScrollInfo Info;
+        Info.fMask = fw::SIF_TRACKPOS;
+        const bool Tracked =
+            HandleAllocated() &&
+            fw::GetScrollInfo(Handle(), Vertical ? fw::SB_VERT : fw::SB_HORZ, Info) &&
+            (Info.nTrackPos & 0xFFFF) == Low;
+        New = -(Tracked ? Info.nTrackPos : Low);
         break;
+    }
     case fw::SB_TOP:
         New = 0;
         break;
@@ -390,9 +403,9 @@ bool TBaseLazyTree::WMScroll(fw::TMessage& Message) {
         break;
     }
     if (Vertical)
-        SetOffsetY(New);
+        DoSetOffsetXY({FOffsetX, New});
     else
-        SetOffsetX(New);
+        DoSetOffsetXY({New, FOffsetY});
     Message.Result = 0;
     return true;
 }
@@ -482,6 +495,16 @@ bool TBaseLazyTree::WMSysColorChange(fw::TMessage& Message) {
     fw::TCustomControl::WndProc(Message);
     RebuildCheckImages();
     if (HandleAllocated()) Invalidate();
+    return true;
+}
+
+bool TBaseLazyTree::WMNCPaint(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message); // the scroll bars
+    if (!Message.WParam) return true;
+    const auto& Target = *reinterpret_cast<const fw::TPaintTarget*>(Message.WParam);
+    fw::TCanvas C;
+    C.Attach(Target.Surface, Target.Origin, Target.Clip);
+    PaintBorder(C, {0, 0, Width(), Height()});
     return true;
 }
 

@@ -701,7 +701,7 @@ void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitI
     DetermineHitPositions(X, HitInfo);
 }
 
-bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool) {
+bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally) {
     if (!Node || Node == FRoot) return false;
     bool Expanded = false;
     for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
@@ -720,7 +720,8 @@ bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool) {
     } else {
         SetOffsetY(FOffsetY - R.Top + (Center ? H / 2 : 0));
     }
-    return Expanded || Old != FOffsetY;
+    const bool Sideways = Horizontally && ScrollIntoViewHorizontally(Node);
+    return Expanded || Old != FOffsetY || Sideways;
 }
 
 // ---------------------------------------------------------------- selection

@@ -464,6 +464,14 @@ int TBaseLazyTree::GetMaxRightExtend() {
     return Result + 2 * FMargin;
 }
 
+void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window) {
+    // The single border is the sunken edge of 3D controls; it lies over the
+    // window's outer pixels, scroll bars included.
+    if (FBorderStyle != fw::bsSingle) return;
+    fw::TRect R = Window;
+    Canvas.DrawEdge(R, fw::EDGE_SUNKEN, fw::BF_RECT);
+}
+
 void TBaseLazyTree::DetermineNextColumn(const TLTPaintInfo& PaintInfo, int& NextColumn) {
     NextColumn = HeaderUseColumns() ? Header()->Columns().GetNextVisibleColumn(PaintInfo.Column)
                                     : InvalidColumn;

@@ -248,6 +248,23 @@ bool TBaseLazyTree::MouseMoveScroll(fw::TPoint P) {
     return true;
 }
 
+// --- ranges and offsets -----------------------------------------------------------
+
+void TBaseLazyTree::UpdateRangeX() {
+    const int Range = HeaderUseColumns() ? Header()->Columns().TotalWidth() : GetMaxRightExtend();
+    FRangeX = static_cast<std::uint32_t>(std::max(Range, 0));
+}
+
+bool TBaseLazyTree::ScrollIntoViewHorizontally(PLazyNode Node) {
+    const int Column = HeaderUseColumns() ? FFocusedColumn : NoColumn;
+    const fw::TRect R = GetDisplayRect(Node, Column, true, !(MiscOptions() & toGridExtensions));
+    if (R.IsEmpty() || (R.Right <= ClientWidth() && R.Left >= 0)) return false;
+    const int Old = FOffsetX;
+    UpdateRangeX();
+    SetOffsetX(ClientWidth() / 2 - (-FOffsetX + (R.Left + R.Right) / 2));
+    return Old != FOffsetX;
+}
+
 // --- auto-expand -------------------------------------------------------------------
 
 void TBaseLazyTree::RestartExpandTimer(PLazyNode Target) {

@@ -5,6 +5,7 @@
 
 #include "LazyTreeResources.h"
 
+#include "Forms.h"
 #include "Input.h"
 #include "ScopeExit.h"
 #include "Timers.h"
@@ -128,6 +129,7 @@ std::unique_ptr<TLazyTreeColumn> TBaseLazyTree::GetColumnClass(TLazyTreeColumns*
 void TBaseLazyTree::MainColumnChanged() {}
 
 void TBaseLazyTree::UpdateHorizontalScrollBar(bool DoRepaint) {
+    if (HandleAllocated()) UpdateRangeX();
     // The offset stays inside the content once the columns got narrower.
     if (HandleAllocated())
         UpdateScrollBar(fw::SB_HORZ, DoRepaint);
@@ -158,7 +160,15 @@ bool TBaseLazyTree::DoSetOffsetXY(fw::TPoint Value) {
     const fw::TPoint Old{FOffsetX, FOffsetY};
     SetOffsetX(Value.X);
     SetOffsetY(Value.Y);
-    return Old != fw::TPoint{FOffsetX, FOffsetY};
+    if (Old == fw::TPoint{FOffsetX, FOffsetY}) return false;
+    fw::Application()->CancelHint();
+    // Rows of other widths came into view: the horizontal range follows them.
+    const bool Busy = InState(tsSizing) || InState(tsThumbTracking) ||
+                      InState(tsDrawSelecting) || (Header() && (Header()->States & hrsDragging));
+    if (FOffsetY != Old.Y && !Busy && HandleAllocated()) UpdateHorizontalScrollBar(false);
+    const fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+    if (HandleAllocated() && ClientRect().Contains(P)) HandleHotTrack(P.X, P.Y);
+    return true;
 }
 
 void TBaseLazyTree::SetOffsetXY(fw::TPoint Value) {
@@ -228,6 +238,8 @@ void TBaseLazyTree::CreateWnd() {
     PrepareBitmaps(true, true);
     UpdateHeaderRect();
     Created.Leave();
+    // A bar shown while the window was being made narrowed the client: the other may follow.
+    if (!Loading() && FUpdateCount == 0) UpdateScrollBars(false);
 }
 
 void TBaseLazyTree::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {

@@ -336,7 +336,7 @@ TEST_F(EditTest, EnterCommitsTheNewText) {
     ASSERT_TRUE(Tree->EditNode(Top(1), NoColumn));
     ASSERT_NE(Editor(), nullptr);
     EXPECT_TRUE(Editor()->Focused());
-    EXPECT_EQ(Editor()->Text(), "1");
+    EXPECT_EQ(Editor()->WideText(), u"1");
     // The text rectangle is narrow: the editor is widened to 30 pixels.
     EXPECT_GE(Editor()->Width(), 30);
     fw::TypeText("xy");
@@ -384,7 +384,7 @@ TEST_F(EditTest, FocusLossCommitsOrDropsByOption) {
     EXPECT_EQ(Cancelled, 1);
 }
 
-TEST_F(EditTest, ReadOnlyDisabledOrWideTextsDoNotStart) {
+TEST_F(EditTest, ReadOnlyAndDisabledDoNotStartButEveryTextIsEditable) {
     Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toReadOnly);
     EXPECT_FALSE(Tree->EditNode(Top(0), NoColumn));
     Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() & ~toReadOnly);
@@ -392,9 +392,15 @@ TEST_F(EditTest, ReadOnlyDisabledOrWideTextsDoNotStart) {
     Tree->SetFocusedNode(Top(1));
     Tree->DoEdit();
     EXPECT_FALSE(Tree->IsEditing());
-    // A text the one-line editor cannot hold unchanged is not offered for editing.
-    Texts[Top(2)] = u"\u4E2D";
-    EXPECT_FALSE(Tree->EditNode(Top(2), NoColumn));
+    // Every UTF-16 text is edited as it is, surrogate pairs included.
+    Texts[Top(2)] = u"\u4E2D\U0001F600";
+    ASSERT_TRUE(Tree->EditNode(Top(2), NoColumn));
+    EXPECT_EQ(Editor()->WideText(), u"\u4E2D\U0001F600");
+    Key(fw::VK_END);
+    fw::KeyCharW(u'\b'); // the pair goes as one character
+    fw::TypeTextW(u"\u00E9\u0416");
+    Key(fw::VK_RETURN);
+    EXPECT_EQ(Texts[Top(2)], u"\u4E2D\u00E9\u0416");
 }
 
 TEST_F(EditTest, SecondClickOnTheFocusedLabelStartsTheEditAfterTheDelay) {

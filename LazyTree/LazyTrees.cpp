@@ -1017,6 +1017,7 @@ void TBaseLazyTree::SetTextMargin(int Value) {
 
 void TBaseLazyTree::UpdateScrollBars(bool DoRepaint) {
     if (HandleAllocated()) {
+        UpdateRangeX();
         UpdateScrollBar(fw::SB_HORZ, DoRepaint);
         UpdateScrollBar(fw::SB_VERT, DoRepaint);
         if (DoRepaint) Invalidate();

@@ -547,6 +547,10 @@ public:
     // Widest content of a column over the visible nodes (the header's auto-fit uses it).
     int GetMaxColumnWidth(int Column);
     bool ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally = false);
+    // The horizontal part: a node's text reaching past either edge is centred.
+    bool ScrollIntoViewHorizontally(PLazyNode Node);
+    // The columns' total width, or without columns the widest row on screen.
+    void UpdateRangeX();
     int OffsetX() const { return FOffsetX; }
     int OffsetY() const { return FOffsetY; }
     void SetOffsetY(int Value);
@@ -1116,6 +1120,8 @@ public:
     virtual void DoEdit();
     virtual bool DoEndEdit();
     virtual bool DoCancelEdit();
+    // Cancels a running edit (descendants may do more).
+    virtual void AbortEdit();
     void UpdateEditBounds();
     bool EditNode(PLazyNode Node, int Column);
     bool EndEditNode();
@@ -1229,6 +1235,7 @@ private:
     bool CMLookChanged(fw::TMessage& Message);
     bool WMSysColorChange(fw::TMessage& Message);
     bool WMNCDestroy(fw::TMessage& Message);
+    bool WMNCPaint(fw::TMessage& Message);
     bool CMHintShow(fw::TMessage& Message);
     bool MayShowHints() const;
     bool HeaderHint(fw::THintInfo& Info);

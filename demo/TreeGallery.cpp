@@ -73,13 +73,13 @@ public:
     TGallery() {
         fw::ResetInputState();
         Form = std::make_unique<fw::TForm>(nullptr);
-        Form->SetBounds(100, 100, 460, 300);
+        Form->SetBounds(100, 100, 400, 250);
         Form->SetColor(fw::clBtnFace);
         Images = MakeImages(false);
         States = MakeImages(true);
         Tree = fw::Create<TLazyStringTree>(Form.get());
         Tree->SetParent(Form.get());
-        Tree->SetBounds(10, 10, 440, 280);
+        Tree->SetBounds(10, 10, 380, 230);
         Setup();
         Form->Show();
         fw::ProcessMessages();
@@ -209,7 +209,7 @@ bool FullTree(const std::string& Dir) {
     // Another control takes the focus: the selection turns grey.
     auto* Other = fw::Create<fw::TWideEdit>(G.Form.get());
     Other->SetParent(G.Form.get());
-    Other->SetBounds(460, 0, 1, 1);
+    Other->SetBounds(399, 0, 1, 1);
     Other->SetFocus();
     Ok = Picture(Dir, "tree-unfocused.png", G) && Ok;
     return Ok;

@@ -1049,7 +1049,10 @@ void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
             static_cast<TWinControl*>(c)->PaintTree(ChildTarget(client, *c));
         }
     }
-    if (NonClient && FNonClient != TSize{})
+    // Bars and frames are drawn over the whole window after its client.
+    const bool Framed = FHandle && ((GetWindowExStyle(FHandle) & WS_EX_CLIENTEDGE) ||
+                                    (GetWindowStyle(FHandle) & WS_BORDER));
+    if (NonClient && (FNonClient != TSize{} || Framed))
         Perform(WM_NCPAINT, reinterpret_cast<WPARAM>(&Target), 0);
 }
 

@@ -355,31 +355,6 @@ TLTDragImage* TBaseLazyTree::DragImage() {
     return FDragImage.get();
 }
 
-void TBaseLazyTree::PrepareDragImage(fw::TPoint P) {
-    fw::TRect R;
-    bool Any = false;
-    for (PLazyNode N : FDragSelection) {
-        const fw::TRect NR = GetDisplayRect(N, NoColumn, false);
-        if (NR.Bottom <= NR.Top) continue;
-        R = Any ? fw::TRect{std::min(R.Left, NR.Left), std::min(R.Top, NR.Top),
-                            std::max(R.Right, NR.Right), std::max(R.Bottom, NR.Bottom)}
-                : NR;
-        Any = true;
-    }
-    R.Left = std::max(R.Left, 0);
-    R.Right = std::min(R.Right, ClientWidth());
-    R.Top = std::max(R.Top, RowAreaTop());
-    R.Bottom = std::min(R.Bottom, ClientHeight());
-    if (!Any || R.Right <= R.Left || R.Bottom <= R.Top) return;
-    fw::TBitmap Picture;
-    Picture.SetSize(R.Right - R.Left, R.Bottom - R.Top);
-    // PaintTree takes the rectangle in content coordinates.
-    const fw::TRect Content{R.Left - OffsetX(), R.Top - RowAreaTop() - OffsetY(),
-                            R.Right - OffsetX(), R.Bottom - RowAreaTop() - OffsetY()};
-    PaintTree(Picture.Canvas(), Content, {0, 0}, ipDrawSelection);
-    DragImage()->PrepareDrag(Picture, ClientToScreen({R.Left, R.Top}), {P.X - R.Left, P.Y - R.Top});
-}
-
 void TBaseLazyTree::GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats) {
     // A tree that names no formats offers all of its class.
     const std::vector<std::string>& Allowed = ClipboardFormats().Names();

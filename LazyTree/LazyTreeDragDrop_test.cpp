@@ -107,11 +107,19 @@ TEST_F(DragDropTest, DragWithinTreeMovesOntoNode) {
     // The node's width (40) from the content's start at 18 + 4.
     EXPECT_EQ(Picture.Canvas().Pixels(55, 2 * 18 + 3),
               fw::ColorToRGB(A->Colors()->DropTargetColor()));
-    // The picture of the dragged row follows the mouse, the held point staying under it.
+    // The picture (DragWidth x DragHeight round the held point, cut at the content's start)
+    // follows the mouse, the held point staying under it.
     ASSERT_TRUE(A->DragImage()->Visible());
     const fw::TRect Pic = A->DragImage()->GetDragImageRect();
-    EXPECT_EQ(Pic.Bottom - Pic.Top, 18);
+    const fw::TPoint Held = At(A, 0);
+    EXPECT_EQ(Pic.Bottom - Pic.Top, 9 + A->DragHeight() / 2);
+    EXPECT_EQ(Pic.Right - Pic.Left, 30 + A->DragWidth() / 2);
+    // The held point (30, 9) of row 0 is now at the mouse over row 2.
     EXPECT_EQ(Pic.Top, At(A, 2).Y - 9);
+    EXPECT_EQ(Pic.Left, Held.X - 30);
+    // Only the dragged row shows; the tree's colour around it is transparent.
+    EXPECT_GT(A->DragImage()->AlphaAt(40, 9), 0);
+    EXPECT_EQ(A->DragImage()->AlphaAt(40, 18 + 9), 0);
     Drop(A, 2);
     EXPECT_FALSE(A->DragImage()->Visible());
     EXPECT_EQ(A->DragImage()->Image(), nullptr);

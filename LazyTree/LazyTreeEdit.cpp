@@ -352,7 +352,8 @@ void TStringEditLink::SetBounds(fw::TRect R) {
     FEdit->SetBounds(R.Left, R.Top, R.Width(), R.Height());
     // The text stays where the tree paints it: a text margin in, at the text's top.
     const int Margin = FTree ? FTree->TextMargin() : 2;
-    fw::TRect Format{Margin, 1, std::max(FEdit->ClientWidth() - Margin, Margin + 1),
+    // One more pixel on the right takes the caret after the last character.
+    fw::TRect Format{Margin, 1, std::max(FEdit->ClientWidth() - Margin + 1, Margin + 1),
                      FEdit->ClientHeight() - 1};
     if (!(FNode && (FNode->States & vsMultiline)))
         Format = fw::OffsetRect(Format, 0, std::max(FTextBounds.Top - R.Top - 1, 0));

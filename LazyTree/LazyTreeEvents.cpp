@@ -239,28 +239,47 @@ namespace vel {
 void TBaseLazyTree::Assign(const TBaseLazyTree& Source) {
     if (ReadOnly() || &Source == this)
         throw ELazyTreeAssertion("Cannot assign to a read-only tree.");
+    // In the table's order; the framework's controls have no anchors, auto-size,
+    // bevels, constraints, 3D switch, drag cursor or kind, or input-method settings.
     SetAlign(Source.Align());
+    SetAutoScrollDelay(Source.AutoScrollDelay());
+    SetAutoScrollInterval(Source.AutoScrollInterval());
+    SetBackground(Source.FBackground.HasGraphic() ? &const_cast<fw::TPicture&>(Source.FBackground).Bitmap()
+                                                  : nullptr);
+    SetBiDiMode(Source.BiDiMode());
+    SetBorderStyle(Source.BorderStyle());
     SetChangeDelay(Source.ChangeDelay());
+    SetCheckImageKind(Source.CheckImageKind());
     SetColor(Source.Color());
     FColors->Assign(*Source.FColors);
     SetDefaultNodeHeight(Source.DefaultNodeHeight());
     SetDefaultPasteMode(Source.DefaultPasteMode());
+    SetDragImageKind(Source.DragImageKind());
     SetEnabled(Source.Enabled());
     Font().Assign(Source.Font());
     FHeader->Assign(*Source.FHeader);
+    SetHintAnimation(Source.HintAnimation());
+    SetHintMode(Source.HintMode());
+    SetHotCursor(Source.HotCursor());
+    SetImages(Source.Images());
     SetIndent(Source.Indent());
     SetMargin(Source.Margin());
+    SetNodeAlignment(Source.NodeAlignment());
     SetNodeDataSize(Source.NodeDataSize());
     Source.FOptions->AssignTo(*FOptions);
     SetParentColor(Source.ParentColor());
     SetParentFont(Source.ParentFont());
     SetParentShowHint(Source.ParentShowHint());
+    SetPopupMenu(Source.PopupMenu());
     SetRootNodeCount(Source.RootNodeCount());
     FScrollBarOptions->Assign(*Source.FScrollBarOptions);
     SetShowHint(Source.ShowHint());
+    SetStateImages(Source.StateImages());
     SetTabOrder(Source.TabOrder());
     SetTabStop(Source.TabStop());
     fw::TCustomControl::SetVisible(Source.Visible());
+    SetSelectionCurveRadius(Source.SelectionCurveRadius());
+    SetSelectionBlendFactor(Source.SelectionBlendFactor());
 }
 
 } // namespace vel

@@ -26,8 +26,8 @@ TLTHeader::TLTHeader(TBaseLazyTree* AOwner)
     : FOwner(AOwner), FColumns(std::make_unique<TLazyTreeColumns>(this)),
       FBackground(fw::clBtnFace), FDragImage(std::make_unique<TLTDragImage>()) {
     FDragImage->Transparency = 140;
-    FDragImage->PostBlendBias = 206;
-    FDragImage->Fade = false;
+    FDragImage->PostBlendBias = -50;
+    FDragImage->Fade = 0;
     FDragImage->MoveRestriction = dmrNone;
     FFont.OnChange = [this](fw::TObject*) { Invalidate(); };
 }

@@ -3,6 +3,7 @@
 // starts), hot tracking and the step animation.
 #include "LazyTreeInternal.h"
 
+#include "DragCtrls.h"
 #include "Forms.h"
 #include "Input.h"
 #include "Timers.h"
@@ -323,8 +324,11 @@ void TBaseLazyTree::HandleClickSelection(PLazyNode LastFocused, PLazyNode NewNod
 
 void TBaseLazyTree::HandleMouseUp(fw::TMouseButton, fw::TShiftState Shift,
                                   const THitInfo& HitInfo) {
+    if (InState(tsVCLDragPending)) {
+        if (fw::DragPending()) return;
+        DoStateChange({}, {tsVCLDragPending}); // released before the drag began
+    }
     SetMouseCapture(false);
-    if (InState(tsVCLDragPending)) return;
     if (InState(tsDrawSelPending) || InState(tsDrawSelecting)) {
         DoStateChange({}, {tsDrawSelPending, tsDrawSelecting});
         Invalidate();
@@ -403,6 +407,7 @@ void TBaseLazyTree::HandleMouseDblClick(fw::TMouseButton, fw::TShiftState Shift,
 void TBaseLazyTree::BeginDrag(bool Immediate, int Threshold) {
     if (FDragType == dtVCL) {
         DoStateChange({tsVCLDragPending});
+        fw::BeginDrag(this, Immediate, Threshold);
         return;
     }
     if (InState(tsOLEDragging) || InState(tsOLEDragPending)) return;
@@ -415,7 +420,9 @@ void TBaseLazyTree::BeginDrag(bool Immediate, int Threshold) {
 }
 
 bool TBaseLazyTree::Dragging() const {
-    return InState(tsOLEDragging) || InState(tsOLEDragPending) || InState(tsVCLDragging);
+    return InState(tsOLEDragging) || InState(tsOLEDragPending) || InState(tsVCLDragging) ||
+           (fw::Dragging() && fw::CurrentDragObject() &&
+            fw::CurrentDragObject()->Control == this);
 }
 
 // --- hot tracking ---------------------------------------------------------------------------

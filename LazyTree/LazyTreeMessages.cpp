@@ -6,6 +6,7 @@
 #include "Forms.h"
 #include "Hints.h"
 #include "Canvas.h"
+#include "DragCtrls.h"
 #include "Input.h"
 #include "ScrollBars.h"
 #include "StdActns.h"
@@ -73,6 +74,9 @@ const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() 
         {fw::CM_HINTSHOW, &TBaseLazyTree::CMHintShow},
         {fw::CM_HINTSHOWPAUSE, &TBaseLazyTree::CMHintShowPause},
         {fw::CM_ACTIONUPDATE, &TBaseLazyTree::CMAction},
+        {fw::CM_DRAG, &TBaseLazyTree::CMDrag},
+        {fw::CM_DRAGSTART, &TBaseLazyTree::CMDragStart},
+        {fw::CM_DRAGEND, &TBaseLazyTree::CMDragEnd},
         {fw::CM_ACTIONEXECUTE, &TBaseLazyTree::CMAction},
     };
     return Routes;
@@ -548,6 +552,81 @@ bool TBaseLazyTree::CMAction(fw::TMessage& Message) {
     A->SetEnabled(Enabled);
     Message.Result = 1;
     return true;
+}
+
+// --- the class library's drag --------------------------------------------------------
+
+bool TBaseLazyTree::CMDrag(fw::TMessage& Message) {
+    auto* R = reinterpret_cast<fw::TDragRec*>(Message.LParam);
+    if (!R) return true;
+    TBaseLazyTree* Source =
+        R->Source ? dynamic_cast<TBaseLazyTree*>(R->Source->Control) : nullptr;
+    const fw::TShiftState Keys = fw::KeyboardShiftState();
+    std::uint32_t Effect = 0;
+    if (FDragOperations & doCopy) Effect |= 1;
+    if (FDragOperations & doMove) Effect |= 2;
+    if (FDragOperations & doLink) Effect |= 4;
+    switch (static_cast<fw::TDragMessage>(Message.WParam)) {
+    case fw::dmFindTarget: {
+        fw::TControl* Child = ControlAtPos(ScreenToClient(R->Pos), false, true);
+        R->Target = Child ? Child : this;
+        if (InState(tsVCLDragPending))
+            DoStateChange({tsVCLDragging}, {tsClearPending, tsEditPending, tsVCLDragPending});
+        return true;
+    }
+    case fw::dmDragEnter:
+        DoStateChange({tsVCLDragging});
+        [[fallthrough]];
+    case fw::dmDragMove: {
+        const fw::TPoint P = ScreenToClient(R->Pos);
+        if (CanAutoScroll()) DoAutoScroll(P.X, P.Y);
+        DragOver(Source, Keys, Message.WParam == static_cast<fw::WPARAM>(fw::dmDragEnter)
+                                   ? dsDragEnter
+                                   : dsDragMove,
+                 R->Pos, Effect);
+        Message.Result = (Effect & 0x7FFFFFFFu) != 0 ? 1 : 0;
+        return true;
+    }
+    case fw::dmDragLeave:
+    case fw::dmDragCancel:
+        DoStateChange({}, {tsVCLDragging});
+        DragOver(Source, Keys, dsDragLeave, R->Pos, Effect);
+        InvalidateNode(FDropTargetNode);
+        FDropTargetNode = nullptr;
+        return true;
+    case fw::dmDragDrop: {
+        InvalidateNode(FDropTargetNode);
+        DoDragDrop(Source, nullptr, {}, Keys, ScreenToClient(R->Pos), Effect, FLastDropMode);
+        InvalidateNode(FDropTargetNode);
+        FDropTargetNode = nullptr;
+        DoStateChange({}, {tsVCLDragging});
+        return true;
+    }
+    }
+    return true;
+}
+
+bool TBaseLazyTree::CMDragStart(fw::TMessage& Message) {
+    auto** Object = reinterpret_cast<fw::TDragObject**>(Message.LParam);
+    fw::TCustomControl::WndProc(Message); // OnStartDrag
+    if (Object && *Object) DoStateChange({tsUserDragObject});
+    return true;
+}
+
+bool TBaseLazyTree::CMDragEnd(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message); // OnEndDrag
+    DragFinished();
+    return true;
+}
+
+void TBaseLazyTree::DragFinished() {
+    // The drag took the button's release: it is given back where the mouse is now.
+    const fw::UINT Up = InState(tsRightButtonDown)    ? fw::WM_RBUTTONUP
+                        : InState(tsMiddleButtonDown) ? fw::WM_MBUTTONUP
+                                                      : fw::WM_LBUTTONUP;
+    DoStateChange({}, {tsVCLDragging, tsVCLDragPending, tsUserDragObject});
+    if (HandleAllocated())
+        Perform(Up, 0, fw::PointToLParam(ScreenToClient(fw::GetCursorPos())));
 }
 
 } // namespace vel

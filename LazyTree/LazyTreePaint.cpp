@@ -413,6 +413,26 @@ int TBaseLazyTree::DetermineLineImages(PLazyNode Node, TLineImage& LineImage) {
     return Selected;
 }
 
+void TBaseLazyTree::PrepareDragImage(fw::TPoint P) {
+    if (!CanShowDragImage()) return;
+    // DragWidth x DragHeight of the content round the held point, cut at the content's start.
+    const fw::TPoint Hot{P.X - FOffsetX, P.Y - RowAreaTop() - FOffsetY};
+    fw::TRect R{Hot.X - FDragWidth / 2, Hot.Y - FDragHeight / 2, Hot.X + FDragWidth / 2,
+                Hot.Y + FDragHeight / 2};
+    R.Left = std::max(R.Left, 0);
+    R.Top = std::max(R.Top, 0);
+    if (R.Right <= R.Left || R.Bottom <= R.Top) return;
+    fw::TBitmap Picture(R.Width(), R.Height());
+    Picture.Canvas().Brush().SetColor(Color());
+    Picture.Canvas().FillRect({0, 0, R.Width(), R.Height()});
+    TLTInternalPaintOptions Options = ipDrawSelection | ipSelectedOnly;
+    if (FDragImageKind == diMainColumnOnly) Options |= ipMainOnly;
+    PaintTree(Picture.Canvas(), R, {0, 0}, Options);
+    DragImage()->ColorKey = Color();
+    const fw::TPoint Screen = ClientToScreen({R.Left + FOffsetX, R.Top + RowAreaTop() + FOffsetY});
+    DragImage()->PrepareDrag(Picture, Screen, {Hot.X - R.Left, Hot.Y - R.Top});
+}
+
 void TBaseLazyTree::Paint() {
     fw::TCanvas& C = *Canvas();
     const int HeaderHeight = FHeaderRect.Height();

@@ -1242,6 +1242,11 @@ private:
     bool CellHint(fw::THintInfo& Info);
     bool CMHintShowPause(fw::TMessage& Message);
     bool CMAction(fw::TMessage& Message);
+    bool CMDrag(fw::TMessage& Message);
+    bool CMDragStart(fw::TMessage& Message);
+    bool CMDragEnd(fw::TMessage& Message);
+    // A class-library drag ended: the release it took is given back, its states left.
+    void DragFinished();
 
 protected:
     // The tree's font changed (CM_FONTCHANGED, WM_SETFONT); the string tree measures again.

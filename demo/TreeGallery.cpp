@@ -8,6 +8,7 @@
 #include "Hints.h"
 #include "ImageList.h"
 #include "Input.h"
+#include "LazyTreeDragDrop.h"
 #include "LazyTreeEdit.h"
 #include "Png.h"
 #include "Screen.h"
@@ -264,6 +265,23 @@ bool BandsAndBackground(const std::string& Dir) {
     return Picture(Dir, "tree-bands-background.png", G);
 }
 
+bool DragPicture(const std::string& Dir) {
+    TGallery G;
+    G.Tree->OnDragAllowed = [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; };
+    G.Tree->OnDragOver = [](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
+                            fw::TPoint, TDropMode, std::uint32_t&, bool& Accept) {
+        Accept = true;
+    };
+    const fw::TPoint From = G.RowPoint(6, 90), To = G.RowPoint(9, 120);
+    fw::MouseDownAt(From);
+    fw::MouseMoveTo({From.X + 10, From.Y + 3}, fw::ssLeft);
+    fw::MouseMoveTo(To, fw::ssLeft);
+    const bool Ok = Picture(Dir, "tree-drag.png", G);
+    fw::KeyDown(fw::VK_ESCAPE);
+    fw::MouseUpAt(To);
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -277,6 +295,7 @@ int main(int argc, char** argv) {
     Ok = Editor(Dir) && Ok;
     Ok = Hint(Dir) && Ok;
     Ok = BandsAndBackground(Dir) && Ok;
+    Ok = DragPicture(Dir) && Ok;
     fw::Application()->DestroyForms();
     return Ok ? 0 : 1;
 }

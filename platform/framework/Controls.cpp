@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "Canvas.h"
+#include "DragCtrls.h"
 #include "Forms.h"
 #include "Hooks.h"
 #include "Input.h"
@@ -343,7 +344,10 @@ void TControl::Dispatch(TMessage& Message) {
     DefaultHandler(Message);
 }
 
-void TControl::DefaultHandler(TMessage&) {}
+void TControl::DefaultHandler(TMessage& Message) {
+    if (Message.Msg == CM_DRAG || Message.Msg == CM_DRAGSTART || Message.Msg == CM_DRAGEND)
+        DefaultDragHandler(*this, Message);
+}
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
@@ -979,6 +983,7 @@ void TWinControl::DefaultHandler(TMessage& Message) {
     default:
         break;
     }
+    TControl::DefaultHandler(Message);
 }
 
 bool TWinControl::SetCursorFor(const TMessage& Message) {

@@ -248,6 +248,13 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TMouseWheelEvent OnMouseWheel;
+    // The class library's drag (DragCtrls.h): the source's start and end, a
+    // target's question (State: 0 enter, 1 leave, 2 move) and drop.
+    std::function<void(TObject* Sender, class TDragObject*& DragObject)> OnStartDrag;
+    std::function<void(TObject* Sender, TObject* Target, int X, int Y)> OnEndDrag;
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, int State, bool& Accept)>
+        OnDragOver;
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y)> OnDragDrop;
 
 protected:
     // Message handling below WndProc: the class's message handlers, then

@@ -1,6 +1,7 @@
 #include "Input.h"
 
 #include "Clipbrd.h"
+#include "DragCtrls.h"
 #include "Forms.h"
 #include "Hints.h"
 #include "Hooks.h"
@@ -120,6 +121,7 @@ bool IsButtonDown(UINT msg) {
 // Delivers one mouse message as the platform would; false when nobody got it.
 bool DeliverMouse(UINT msg, TPoint screen) {
     auto& s = In();
+    if (DragMouseMessage(msg, screen)) return true; // the class library's drag takes it
     HWND target = s.Capture;
     if (!target) {
         TWinControl* w = WindowAt(screen);
@@ -233,6 +235,10 @@ bool SendKeyDown(std::uint16_t key, TShiftState shift) {
     hintMsg.Msg = (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN;
     hintMsg.WParam = key;
     HintKeyMessage(hintMsg);
+    if (key == VK_ESCAPE && Dragging()) {
+        CancelDrag();
+        return false;
+    }
     const HWND target = s.Focus;
     if (!target || !IsWindow(target)) return false;
     if (key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN ||
@@ -554,6 +560,7 @@ bool DeliverPendingInput() {
 void ForgetControl(TControl* Control) {
     if (!Control) return;
     HintControlFreed(Control);
+    DragControlFreed(Control);
     auto& s = In();
     auto inside = [Control](TControl* c) {
         if (!c) return false;

@@ -20,7 +20,13 @@ void CaptureScreen(const TRect& R, TSurface& Out);
 void DrawOnScreen(const TSurface& Source, TPoint At);
 // A top-level window painted (or left) the screen area R: composed again.
 void ScreenAreaChanged(const TRect& R);
-// Drops the surface (tests).
+// A picture kept above every window until removed: composing an area lays
+// it over the windows there, each pixel blended by its alpha byte. Answers
+// its number (never 0).
+int AddScreenOverlay(const TSurface& Picture, TPoint At);
+void MoveScreenOverlay(int Id, TPoint At);
+void RemoveScreenOverlay(int Id);
+// Drops the surface and the overlays (tests).
 void ResetScreen();
 
 } // namespace fw

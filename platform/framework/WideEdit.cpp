@@ -248,6 +248,12 @@ void TWideEdit::ScrollCaretIntoView() {
     if (!WordWrap()) {
         if (X - FScrollX > F.Width() - 1) FScrollX = X - F.Width() + 1;
         if (X < FScrollX) FScrollX = X;
+        // No more scrolled than the longest line needs.
+        int Widest = 0;
+        for (const TLine& L : Lines())
+            Widest = std::max(Widest, TextWidth(FText.substr(static_cast<std::size_t>(L.Start),
+                                                             static_cast<std::size_t>(L.Length))));
+        FScrollX = std::min(FScrollX, std::max(0, Widest - F.Width() + 1));
     }
     const int H = LineHeight();
     if (Row * H - FScrollY + H > F.Height()) FScrollY = Row * H + H - F.Height();

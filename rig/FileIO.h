@@ -103,6 +103,9 @@ std::int32_t DropSkeletonsOfLostBags();
 const std::vector<std::string>& LoadProblems();
 void ClearLoadProblems();
 
+// Unload, after the forms: frees both queues and the problems.
+void FinalizeFileIOUnit();
+
 namespace testing {
 // Empties both queues and the problems; LoadRelinkMode back to 1.
 void ResetFileIOUnit();

@@ -58,11 +58,19 @@ TSkinObject* FindSkin(TSkeleton* skel, CtsxSobj obj) {
     return skins && skins->FindByObject(obj, skin) ? skin : nullptr;
 }
 
-// Skeletons inside a deformation pass: a skeleton bound (through a damaged
-// scene) below itself is passed over instead of recursing without end.
-std::vector<const TSkeleton*>& ActivePasses() {
-    static std::vector<const TSkeleton*> active;
-    return active;
+// Skeletons inside a deformation pass, innermost first, each on the stack of
+// its pass: a skeleton bound (through a damaged scene) below itself is passed
+// over instead of recursing without end.
+struct TDeformPass {
+    const TSkeleton* Skeleton;
+    const TDeformPass* Outer;
+};
+const TDeformPass* InnermostPass = nullptr;
+
+bool InPass(const TSkeleton* skeleton) {
+    for (const TDeformPass* p = InnermostPass; p; p = p->Outer)
+        if (p->Skeleton == skeleton) return true;
+    return false;
 }
 
 } // namespace
@@ -543,10 +551,10 @@ void TSkeleton::RebindSkins() {
 void TSkeleton::DeformSkins(TSkeleton* root) {
     TSkinsObject* skins = SkinsOf(root);
     if (!skins) return;
-    auto& active = ActivePasses();
-    if (std::find(active.begin(), active.end(), this) != active.end()) return;
-    active.push_back(this);
-    TScopeExit leave([&] { active.pop_back(); });
+    if (InPass(this)) return;
+    const TDeformPass pass{this, InnermostPass};
+    InnermostPass = &pass;
+    TScopeExit leave([&] { InnermostPass = pass.Outer; });
 
     skins->ResetAll();
     Bones.DeformAllSkins(root);

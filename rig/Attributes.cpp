@@ -145,8 +145,9 @@ int JointDataFileIO(void* block, CtsxFILE fd, int mode) {
 int JointData2FileIO(void* block, CtsxFILE fd, int mode) {
     if (!block) return 0;
     if (mode == 1) {
+        // Half a record is no record: a failed version write fails the block.
         const std::int32_t version = kJointData2Version;
-        tsxFILEwrite(&version, sizeof version, 1, fd);
+        if (tsxFILEwrite(&version, sizeof version, 1, fd) != 1) return 0;
         return tsxFILEwrite(block, kJointData2Size, 1, fd);
     }
     if (mode != 0) return 0;

@@ -148,7 +148,7 @@ std::int32_t WriteBoneObject(CtsxSobj object, CtsxFILE fd) {
     if (!FindSkeletonByBoneNode(object, skeleton, i)) return kNoSuchBone;
     TRecordWriter out(fd);
     skeleton->Bones.Items(i)->Save(out);
-    return 0;
+    return out.Ok() ? 0 : kRecordNotWritten;
 }
 
 std::int32_t ReadBoneObject(CtsxSobj object, CtsxFILE fd) {
@@ -179,7 +179,7 @@ std::int32_t WritePoseLibObject(CtsxSobj object, CtsxFILE fd) {
         if (s) s->Write(out);
     skeleton->Skins->Write(out);
     out.F32(skeleton->SizeFactor);
-    return 0;
+    return out.Ok() ? 0 : kRecordNotWritten;
 }
 
 std::int32_t ReadPoseLibObject(CtsxSobj object, CtsxFILE fd) {

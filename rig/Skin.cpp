@@ -135,7 +135,9 @@ void TSkinObject::Restore() {
     if (!Object) return;
     ResolveMesh();
     if (!MeshMatches()) return;
-    std::copy(RestVertices.begin(), RestVertices.end(), tsxPolyhGetVxArray(Mesh));
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
+    if (!vxs) return; // the host did not hand the vertices out this time
+    std::copy(RestVertices.begin(), RestVertices.end(), vxs);
     tsxPolyhComputeFaceAdjacency(Mesh);
     tsxPolyhMarkTopologyChange(Mesh);
     tsxPolyhMarkGeomChange(Mesh);
@@ -196,10 +198,11 @@ void TSkinObject::AddWeightedList(const std::int32_t* indexes, const float* weig
     }
 }
 
-void TSkinObject::Normalize(bool keepMesh) {
+bool TSkinObject::Normalize(bool keepMesh) {
     ResolveMesh();
-    if (!MeshMatches() || !AccumulatorsReady()) return;
+    if (!MeshMatches() || !AccumulatorsReady()) return false;
     const CtsxVec3f* current = tsxPolyhGetVxArray(Mesh);
+    if (keepMesh && !current) return false; // nothing to keep: no pass at all
     for (std::size_t i = 0; i < Accum.size(); ++i) {
         CtsxVec3f& a = Accum[i];
         if (keepMesh && Influences[i] == 0) {
@@ -214,12 +217,15 @@ void TSkinObject::Normalize(bool keepMesh) {
             a = RestVertices[i];
         }
     }
+    return true;
 }
 
 void TSkinObject::WriteBack() {
     ResolveMesh();
     if (!MeshMatches() || !AccumulatorsReady()) return;
-    std::copy(Accum.begin(), Accum.end(), tsxPolyhGetVxArray(Mesh));
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
+    if (!vxs) return; // the host did not hand the vertices out this time
+    std::copy(Accum.begin(), Accum.end(), vxs);
     const TSubDivEntryPoints& sd = SubDiv();
     if (HostHasSubDiv() && IsSubDiv(Object)) {
         if (sd.tsxSubDivMarkGeomChange)
@@ -232,7 +238,7 @@ void TSkinObject::WriteBack() {
 }
 
 void TSkinObject::Apply(bool keepMesh) {
-    Normalize(keepMesh);
+    if (!Normalize(keepMesh)) return;
     WriteBack();
     if (!SkipSubDivRebuild) RebuildSubDiv();
 }

@@ -279,6 +279,12 @@ void TSkeleton::Update() {
     Joints.ReadAll();
     if (!SetupMode) {
         Relax();
+        // A pose that overflowed is refused whole: the scene keeps the last
+        // one, and so do the joints.
+        if (!Joints.AllFinite()) {
+            Joints.ReadAll();
+            return;
+        }
         Joints.WriteAll();
         Bones.PlaceAll();
         Bones.MoveAllChildren();

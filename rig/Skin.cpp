@@ -223,6 +223,9 @@ bool TSkinObject::Normalize(bool keepMesh) {
 void TSkinObject::WriteBack() {
     ResolveMesh();
     if (!MeshMatches() || !AccumulatorsReady()) return;
+    // A pass that overflowed is not written at all.
+    if (!std::all_of(Accum.begin(), Accum.end(), [](const CtsxVec3f& v) { return IsFinite(v); }))
+        return;
     CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
     if (!vxs) return; // the host did not hand the vertices out this time
     std::copy(Accum.begin(), Accum.end(), vxs);

@@ -246,6 +246,20 @@ TEST_F(SkinTest, VerticesTheHostWithholdsAreNeitherReadNorWritten) {
     EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
 
+TEST_F(SkinTest, APassThatOverflowsWritesNothing) {
+    CtsxPolyh mesh = Mesh({{1, 0, 0}, {2, 0, 0}});
+    TSkinObject skin;
+    skin.Bind(mesh);
+    skin.ResetAccumulators();
+    skin.Matrix = TranslationMx(3e38f, 0, 0);
+    skin.AddWeighted(0, 1);
+    skin.AddWeighted(1, 1);
+    skin.AddWeighted(1, 1); // twice 3e38 and more: past the floats
+    skin.Apply(false);
+    ExpectNear(tsxPolyhGetVxArray(mesh)[0], {1, 0, 0});
+    EXPECT_EQ(tsxhost::PolyhInfo(mesh).geomChanges, 0);
+}
+
 TEST_F(SkinTest, SubDivCageIsDeformedAtItsLevel) {
     CtsxSobj sub = tsxhost::AddSubDiv("Sub", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     tsxSubDivSetActiveLevel(sub, 2);

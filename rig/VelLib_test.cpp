@@ -221,6 +221,24 @@ TEST_F(VelLibTest, BoneMatrixRefusesNullAndNonFiniteInput) {
     EXPECT_EQ(length, 42);
 }
 
+TEST_F(VelLibTest, BoneMatrixRefusesFiniteInputWhoseTailWouldNotBeFinite) {
+    TSkeleton* s = Arm();
+    TBone* bone = s->Bones.Items(1);
+    CtsxTxmx3f m{};
+    velGetBoneMatrix(bone->Node, &m, nullptr);
+    const CtsxVec3f tail = bone->Tail->Position;
+    // The bone points along +x; 3e38 past its head at 3e38 is past the floats.
+    bone->Head->SetPosition(CtsxVec3f{3e38f, 0, 0});
+    velSetBoneMatrix(bone->Node, &m, 3e38f);
+    EXPECT_FLOAT_EQ(bone->Length, 2.0f);
+    EXPECT_VEC_NEAR(bone->Tail->Position, tail.x, tail.y, tail.z, 0);
+    EXPECT_VEC_NEAR(NodeLocation(bone->Tail->Node), tail.x, tail.y, tail.z, 0);
+    // Finite all the way: taken.
+    velSetBoneMatrix(bone->Node, &m, 2e37f);
+    EXPECT_FLOAT_EQ(bone->Length, 2e37f);
+    EXPECT_FLOAT_EQ(NodeLocation(bone->Tail->Node).x, 3.2e38f);
+}
+
 TEST_F(VelLibTest, RefreshRunsTheUpdateThatSetBoneMatrixLeavesOut) {
     TSkeleton* s = Arm();
     TBone* bone = s->Bones.Items(0);

@@ -10,6 +10,7 @@ fw::TWinControl* PlaceTree(fw::TForm* form, unsigned count) {
     tree->SetBounds(0, 0, 150, 200);
     tree->HandleNeeded();
     tree->SetRootNodeCount(count);
+    tree->DragManager(); // a tree that can take part in drags
     return tree;
 }
 

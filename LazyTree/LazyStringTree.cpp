@@ -94,7 +94,7 @@ std::u16string TCustomLazyStringTree::GetNodeTooltip(PLazyNode Node, int Column)
     return GetText(Node, Column);
 }
 
-void TCustomLazyStringTree::WriteChunks(TLTStream& Stream, PLazyNode Node) {
+void TCustomLazyStringTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     TBaseLazyTree::WriteChunks(Stream, Node);
     if (!(StringOptions() & toSaveCaptions) || Node == RootNode() ||
         !(Node->States & vsInitialized))
@@ -113,7 +113,7 @@ void TCustomLazyStringTree::WriteChunks(TLTStream& Stream, PLazyNode Node) {
     Stream.Write(Bytes.data(), Bytes.size());
 }
 
-bool TCustomLazyStringTree::ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
+bool TCustomLazyStringTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
                                       std::uint32_t ChunkType, int ChunkSize) {
     if (ChunkType != CaptionChunk)
         return TBaseLazyTree::ReadChunk(Stream, Version, Node, ChunkType, ChunkSize);

@@ -35,6 +35,7 @@ public:
     void SetDefaultText(const std::u16string& Value);
     std::u16string GetText(PLazyNode Node, int Column);
     void SetText(PLazyNode Node, int Column, const std::u16string& Text);
+    using TBaseLazyTree::SetText; // the control's caption
     std::uint32_t InternalDataOffset() const { return FInternalDataOffset; }
     TLTStringOptions StringOptions() const;
     // The cached main-column width of a node (0 = not measured).
@@ -60,9 +61,9 @@ public:
     void DoPaintNode(TLTPaintInfo& PaintInfo) override;
 
 protected:
-    void WriteChunks(TLTStream& Stream, PLazyNode Node) override;
-    bool ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
-                   std::uint32_t ChunkType, int ChunkSize) override;
+    void WriteChunks(TStream& Stream, PLazyNode Node) override;
+    bool ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node, std::uint32_t ChunkType,
+                   int ChunkSize) override;
 
 private:
     std::u16string FDefaultText = u"Node";

@@ -1,72 +1,13 @@
 // Columns and the column collection: layout, positions and stream.
 #include "LazyTreeHeader.h"
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vel {
 
-// --- byte streams ----------------------------------------------------------
-
-void TLTWriter::WriteInt(std::int32_t V) {
-    const auto U = static_cast<std::uint32_t>(V);
-    for (int I = 0; I < 4; ++I)
-        FOut.push_back(static_cast<std::uint8_t>(U >> (8 * I)));
-}
-
-void TLTWriter::WriteBytes(const void* Data, std::size_t Size) {
-    const auto* P = static_cast<const std::uint8_t*>(Data);
-    FOut.insert(FOut.end(), P, P + Size);
-}
-
-std::int32_t TLTReader::ReadInt() {
-    std::uint8_t B[4];
-    ReadBytes(B, 4);
-    return static_cast<std::int32_t>(std::uint32_t(B[0]) | std::uint32_t(B[1]) << 8 |
-                                     std::uint32_t(B[2]) << 16 | std::uint32_t(B[3]) << 24);
-}
-
-void TLTReader::ReadBytes(void* Dest, std::size_t Size) {
-    if (Size > Remaining()) throw EReadError("Stream read error");
-    if (Size) std::memcpy(Dest, FData.data() + FPos, Size);
-    FPos += Size;
-}
-
-void TLTReader::Seek(std::size_t Position) {
-    if (Position > FData.size()) throw EReadError("Stream read error");
-    FPos = Position;
-}
-
 namespace {
-
-// A length read from a stream, checked against what is left before anything is allocated.
-std::size_t ReadLength(TLTReader& S, std::size_t UnitSize) {
-    const std::int32_t N = S.ReadInt();
-    if (N < 0 || static_cast<std::size_t>(N) > S.Remaining() / UnitSize)
-        throw EReadError("Stream read error: bad text length");
-    return static_cast<std::size_t>(N);
-}
-
-std::u16string ReadWideText(TLTReader& S) {
-    const std::size_t N = ReadLength(S, 2);
-    std::u16string T(N, u'\0');
-    for (std::size_t I = 0; I < N; ++I) {
-        std::uint8_t B[2];
-        S.ReadBytes(B, 2);
-        T[I] = static_cast<char16_t>(B[0] | B[1] << 8);
-    }
-    return T;
-}
-
-void WriteWideText(TLTWriter& S, const std::u16string& T) {
-    S.WriteInt(static_cast<std::int32_t>(T.size()));
-    for (char16_t C : T) {
-        const std::uint8_t B[2] = {static_cast<std::uint8_t>(C & 0xFF),
-                                   static_cast<std::uint8_t>(C >> 8)};
-        S.WriteBytes(B, 2);
-    }
-}
 
 // Column options of older stream versions.
 TLTColumnOptions ConvertColumnOptions(std::int32_t Stored, int Version) {
@@ -328,56 +269,56 @@ void TLazyTreeColumn::RestoreLastWidth() {
     if (FCollection) FCollection->AnimatedResize(Index(), FLastWidth);
 }
 
-void TLazyTreeColumn::LoadFromStream(TLTReader& S, int Version) {
-    FText = ReadWideText(S);
-    FHint = ReadWideText(S);
-    const int W = S.ReadInt();
-    const int MinW = S.ReadInt();
-    const int MaxW = S.ReadInt();
+void TLazyTreeColumn::LoadFromStream(TStream& S, int Version) {
+    FText = S.ReadWideText();
+    FHint = S.ReadWideText();
+    const int W = S.ReadI32();
+    const int MinW = S.ReadI32();
+    const int MaxW = S.ReadI32();
     // Limits first, so that the width is clamped against the stored ones.
     FMinWidth = 0;
     FMaxWidth = 10000;
     SetMaxWidth(MaxW);
     SetMinWidth(MinW);
     SetWidth(W);
-    const int St = S.ReadInt();
+    const int St = S.ReadI32();
     SetStyle(St == 1 ? vsOwnerDraw : vsText);
-    SetImageIndex(S.ReadInt());
-    const int L = S.ReadInt();
+    SetImageIndex(S.ReadI32());
+    const int L = S.ReadI32();
     SetLayout(L >= 0 && L <= 3 ? static_cast<TLTHeaderColumnLayout>(L) : blGlyphLeft);
-    SetMargin(S.ReadInt());
-    SetSpacing(S.ReadInt());
-    const int B = S.ReadInt();
+    SetMargin(S.ReadI32());
+    SetSpacing(S.ReadI32());
+    const int B = S.ReadI32();
     const TLTColumnOptions Keep = FOptions;
     SetBiDiMode(B >= 0 && B <= 3 ? static_cast<TBiDiMode>(B) : bdLeftToRight);
     FOptions = Keep;
-    SetOptions(ConvertColumnOptions(S.ReadInt(), Version));
+    SetOptions(ConvertColumnOptions(S.ReadI32(), Version));
     if (Version > 0) {
-        FTag = S.ReadInt();
-        const int A = S.ReadInt();
+        FTag = S.ReadI32();
+        const int A = S.ReadI32();
         FAlignment = A >= 0 && A <= 2 ? static_cast<TAlignment>(A) : taLeftJustify;
         if (Version > 1) {
-            FColor = S.ReadInt();
+            FColor = S.ReadI32();
         }
     }
 }
 
-void TLazyTreeColumn::SaveToStream(TLTWriter& S) const {
-    WriteWideText(S, FText);
-    WriteWideText(S, FHint);
-    S.WriteInt(FWidth);
-    S.WriteInt(FMinWidth);
-    S.WriteInt(FMaxWidth);
-    S.WriteInt(static_cast<int>(FStyle));
-    S.WriteInt(FImageIndex);
-    S.WriteInt(static_cast<int>(FLayout));
-    S.WriteInt(FMargin);
-    S.WriteInt(FSpacing);
-    S.WriteInt(static_cast<int>(FBiDiMode));
-    S.WriteInt(FOptions);
-    S.WriteInt(FTag);
-    S.WriteInt(static_cast<int>(FAlignment));
-    S.WriteInt(FColor);
+void TLazyTreeColumn::SaveToStream(TStream& S) const {
+    S.WriteWideText(FText);
+    S.WriteWideText(FHint);
+    S.WriteI32(FWidth);
+    S.WriteI32(FMinWidth);
+    S.WriteI32(FMaxWidth);
+    S.WriteI32(static_cast<int>(FStyle));
+    S.WriteI32(FImageIndex);
+    S.WriteI32(static_cast<int>(FLayout));
+    S.WriteI32(FMargin);
+    S.WriteI32(FSpacing);
+    S.WriteI32(static_cast<int>(FBiDiMode));
+    S.WriteI32(FOptions);
+    S.WriteI32(FTag);
+    S.WriteI32(static_cast<int>(FAlignment));
+    S.WriteI32(FColor);
 }
 
 // --- TLazyTreeColumns ------------------------------------------------------
@@ -412,10 +353,7 @@ TLazyTreeColumn* TLazyTreeColumns::Add() {
 
 void TLazyTreeColumns::Clear() {
     Clearing = true;
-    struct TGuard {
-        bool& Flag;
-        ~TGuard() { Flag = false; }
-    } Guard{Clearing};
+    fw::TScopeExit EndClearing([this] { Clearing = false; });
     HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
     if (FHeader && !(FHeader->States & hrsLoading)) {
         FHeader->ColumnsCleared();
@@ -671,18 +609,14 @@ bool TLazyTreeColumns::Equals(const TLazyTreeColumns& Other) const {
 void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
     if (&Source == this) return;
     BeginUpdate();
-    {
-        struct TGuard {
-            TLazyTreeColumns& C;
-            ~TGuard() { C.EndUpdate(); }
-        } Guard{*this};
-        Clearing = true;
-        FItems.clear();
-        Clearing = false;
-        for (int I = 0; I < Source.Count(); ++I)
-            Add()->Assign(*Source.Items(I));
-        PositionToIndex = Source.PositionToIndex;
-    }
+    fw::TScopeExit Update([this] { EndUpdate(); });
+    Clearing = true;
+    FItems.clear();
+    Clearing = false;
+    for (int I = 0; I < Source.Count(); ++I)
+        Add()->Assign(*Source.Items(I));
+    PositionToIndex = Source.PositionToIndex;
+    Update.Leave();
 }
 
 void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
@@ -740,24 +674,20 @@ void TLazyTreeColumns::UpdateSpringColumns(int NewHeaderWidth) {
     FHeader->LastWidth = NewHeaderWidth;
 }
 
-void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {
-    const std::int32_t N = S.ReadInt();
+void TLazyTreeColumns::LoadFromStream(TStream& S, int Version) {
+    const std::int32_t N = S.ReadI32();
     if (N <= 0) return;
     // Each column takes at least 12 numbers (oldest layout) and a position entry:
     // refuse counts the stream cannot hold before anything is allocated.
-    if (static_cast<std::size_t>(N) > S.Remaining() / (13 * 4))
-        throw EReadError("Stream read error: bad column count");
+    if (N > S.Remaining() / (13 * 4)) throw EReadError("Stream read error: bad column count");
     Clear();
     BeginUpdate();
-    struct TGuard {
-        TLazyTreeColumns& C;
-        ~TGuard() { C.EndUpdate(); }
-    } Guard{*this};
+    fw::TScopeExit Update([this] { EndUpdate(); });
     for (int I = 0; I < N; ++I)
         Add()->LoadFromStream(S, Version);
     TIndexArray Positions(static_cast<std::size_t>(N));
     for (auto& P : Positions) {
-        P = S.ReadInt();
+        P = S.ReadI32();
         if (P < 0 || P >= N) throw EReadError("Stream read error: bad column position");
     }
     std::vector<TColumnIndex> Sorted = Positions;
@@ -766,14 +696,15 @@ void TLazyTreeColumns::LoadFromStream(TLTReader& S, int Version) {
         throw EReadError("Stream read error: repeated column position");
     PositionToIndex = std::move(Positions);
     UpdatePositions(true);
+    Update.Leave();
 }
 
-void TLazyTreeColumns::SaveToStream(TLTWriter& S) const {
-    S.WriteInt(Count());
+void TLazyTreeColumns::SaveToStream(TStream& S) const {
+    S.WriteI32(Count());
     for (int I = 0; I < Count(); ++I)
         Items(I)->SaveToStream(S);
     for (int I = 0; I < Count(); ++I)
-        S.WriteInt(I < static_cast<int>(PositionToIndex.size())
+        S.WriteI32(I < static_cast<int>(PositionToIndex.size())
                        ? PositionToIndex[static_cast<std::size_t>(I)]
                        : I);
 }

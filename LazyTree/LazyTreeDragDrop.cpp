@@ -259,15 +259,21 @@ HRESULT TLTDragManager::DragOver(fw::TShiftState KeyState, fw::TPoint Pt, std::u
     return FOwner->DragOver(GetDragSource(), KeyState, dsDragMove, Pt, Effect);
 }
 
+void TLTDragManager::ResetTarget() {
+    FIsDropTarget = false;
+    FDragSourceId = 0;
+    FDataObject.reset();
+}
+
 HRESULT TLTDragManager::DragLeave() {
-    TTargetReset Reset{this};
+    fw::TScopeExit Reset([this] { ResetTarget(); });
     FOwner->DragLeave();
     return S_OK;
 }
 
 HRESULT TLTDragManager::Drop(std::shared_ptr<TLTDataObject> DataObject, fw::TShiftState KeyState,
                              fw::TPoint Pt, std::uint32_t& Effect) {
-    TTargetReset Reset{this};
+    fw::TScopeExit Reset([this] { ResetTarget(); });
     return FOwner->DragDrop(DataObject.get(), KeyState, Pt, Effect);
 }
 
@@ -390,7 +396,7 @@ HRESULT TBaseLazyTree::RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& 
         !(FormatEtcIn.tymed & (TYMED_ISTREAM | TYMED_HGLOBAL)))
         return E_FAIL;
     const TNodeArray Nodes = ForClipboard ? GetSortedCutCopySet(true) : GetSortedSelection(true);
-    auto Stream = std::make_shared<TLTMemoryStream>();
+    auto Stream = std::make_shared<TMemoryStream>();
     for (PLazyNode N : Nodes)
         WriteNode(*Stream, N);
     Stream->SetPosition(0);
@@ -456,14 +462,11 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
     auto ScreenPoint = [&] { return ClientToScreen(fw::LParamToPoint(Message.LParam)); };
     // Ends the drag; states, selection and capture are left on every path.
     auto Finish = [&](bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
-        struct TLeave {
-            TBaseLazyTree* T;
-            ~TLeave() {
-                T->FDragSelection.clear();
-                T->DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
-                if (T->HandleAllocated() && fw::GetCapture() == T->Handle()) fw::ReleaseCapture();
-            }
-        } Leave{this};
+        fw::TScopeExit EndDrag([this] {
+            FDragSelection.clear();
+            DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
+            if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
+        });
         const std::uint32_t Effect = M->EndDragLoop(Drop, Keys, Pt);
         M->ForceDragLeave();
         DragImage()->EndDrag();
@@ -475,7 +478,9 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
             lt::TUpdateScope Update(*this);
             for (PLazyNode N : FDragSelection)
                 if (Live.contains(N)) DeleteNode(N);
+            Update.Leave();
         }
+        EndDrag.Leave();
     };
     switch (Message.Msg) {
     case fw::WM_LBUTTONDOWN: {
@@ -692,13 +697,10 @@ void TBaseLazyTree::DragLeave() {
 HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeyState, fw::TPoint Pt,
                                 std::uint32_t& Effect) {
     // The handler may delete the target node; it is only forgotten afterwards.
-    struct TForget {
-        TBaseLazyTree* T;
-        ~TForget() {
-            T->FDropTargetNode = nullptr;
-            T->Invalidate();
-        }
-    } Forget{this};
+    fw::TScopeExit Forget([this] {
+        FDropTargetNode = nullptr;
+        Invalidate();
+    });
     StopExpandTimer();
     if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
     DoStateChange({}, {tsScrolling, tsScrollPending});
@@ -751,7 +753,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
         R = DataObject->GetData(F, M);
     }
     if (R != S_OK) return false;
-    std::shared_ptr<TLTStream> Stream;
+    std::shared_ptr<TStream> Stream;
     if (M.tymed == TYMED_ISTREAM && M.pstm) {
         Stream = M.pstm;
     } else if (M.tymed == TYMED_HGLOBAL && M.hGlobal) {
@@ -760,7 +762,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
         if (B.size() < sizeof(Count)) return false;
         std::memcpy(&Count, B.data(), sizeof(Count));
         if (Count > B.size() - sizeof(Count)) return false;
-        Stream = std::make_shared<TLTMemoryStream>(
+        Stream = std::make_shared<TMemoryStream>(
             std::vector<std::uint8_t>(B.begin() + sizeof(Count),
                                       B.begin() +
                                           static_cast<std::ptrdiff_t>(sizeof(Count) + Count)),

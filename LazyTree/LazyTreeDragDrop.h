@@ -53,7 +53,7 @@ constexpr int DragThreshold = 4;
 struct TStgMedium {
     std::uint32_t tymed = 0;
     std::shared_ptr<std::vector<std::uint8_t>> hGlobal;
-    std::shared_ptr<TLTMemoryStream> pstm;
+    std::shared_ptr<TMemoryStream> pstm;
     std::string FileName;
 };
 
@@ -162,14 +162,7 @@ public:
 
 private:
     // Leaves the drop-target state, however the drag over this tree ended.
-    struct TTargetReset {
-        TLTDragManager* M;
-        ~TTargetReset() {
-            M->FIsDropTarget = false;
-            M->FDragSourceId = 0;
-            M->FDataObject.reset();
-        }
-    };
+    void ResetTarget();
     struct TSession {
         std::shared_ptr<TLTDataObject> DataObject;
         std::uint32_t AllowedEffects = 0;

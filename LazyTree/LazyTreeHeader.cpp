@@ -1,8 +1,8 @@
 // The header object: settings, stream, hit tests and mouse handling.
 #include "LazyTreeHeader.h"
 #include "Input.h"
-#include "LazyTreeStreams.h"
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -18,12 +18,6 @@ constexpr unsigned HeaderTimerInterval = 50;
 bool TreeLoading(const TBaseLazyTree* Tree) {
     return Tree && Tree->IsLoading();
 }
-
-template <class F> struct TScopeExit {
-    F Fn;
-    ~TScopeExit() { Fn(); }
-};
-template <class F> TScopeExit(F) -> TScopeExit<F>;
 
 } // namespace
 
@@ -272,64 +266,60 @@ void TLTHeader::RestoreColumns() {
 
 // --- stream ------------------------------------------------------------------
 
-void TLTHeader::SaveToStream(TLTWriter& S) const {
-    S.WriteInt(-1);
-    S.WriteInt(3);
+void TLTHeader::SaveToStream(TStream& S) const {
+    S.WriteI32(-1);
+    S.WriteI32(3);
     FColumns->SaveToStream(S);
-    S.WriteInt(FAutoSizeIndex);
-    S.WriteInt(FBackground);
-    S.WriteInt(static_cast<std::int32_t>(FHeight));
-    S.WriteInt(FOptions);
-    S.WriteInt(static_cast<int>(FStyle));
-    S.WriteInt(FFont.Color());
-    S.WriteInt(FFont.Height());
-    const std::string& Name = FFont.Name();
-    S.WriteInt(static_cast<std::int32_t>(Name.size()));
-    S.WriteBytes(Name.data(), Name.size());
-    S.WriteInt(0); // pitch: the built-in face has only the default
-    S.WriteInt(FFont.Style());
-    S.WriteInt(FMainColumn);
-    S.WriteInt(FSortColumn);
-    S.WriteInt(static_cast<int>(FSortDirection));
+    S.WriteI32(FAutoSizeIndex);
+    S.WriteI32(FBackground);
+    S.WriteI32(static_cast<std::int32_t>(FHeight));
+    S.WriteI32(FOptions);
+    S.WriteI32(static_cast<int>(FStyle));
+    S.WriteI32(FFont.Color());
+    S.WriteI32(FFont.Height());
+    S.WriteText(FFont.Name());
+    S.WriteI32(0); // pitch: the built-in face has only the default
+    S.WriteI32(FFont.Style());
+    S.WriteI32(FMainColumn);
+    S.WriteI32(FSortColumn);
+    S.WriteI32(static_cast<int>(FSortDirection));
 }
 
-void TLTHeader::LoadFromStream(TLTReader& S) {
+void TLTHeader::LoadFromStream(TStream& S) {
+    // A failed load leaves the stream where the header began.
+    fw::TScopeExit Rewind([&S, Start = S.Position()] { S.SetPosition(Start); });
     States |= hrsLoading;
     const TLTHeaderOptions SavedOptions = FOptions;
     FOptions = 0;
     bool Done = false;
-    TScopeExit Guard{[&] {
+    fw::TScopeExit Guard([&] {
         // A failed read leaves the header loading no longer, with its options back.
         if (!Done) FOptions = SavedOptions;
         States &= static_cast<TLTHeaderRunState>(~hrsLoading);
-    }};
-    int Version = S.ReadInt();
+    });
+    int Version = S.ReadI32();
     if (Version >= 0) {
-        S.Seek(S.Position() - 4);
+        S.SetPosition(S.Position() - 4);
         Version = -1;
     } else {
-        Version = S.ReadInt();
+        Version = S.ReadI32();
     }
     FColumns->LoadFromStream(S, Version);
-    const int AutoSize = S.ReadInt();
-    const int Back = S.ReadInt();
-    const int H = S.ReadInt();
-    const int Opts = S.ReadInt();
-    const int St = S.ReadInt();
-    const int FontColor = S.ReadInt();
-    const int FontHeight = S.ReadInt();
-    const std::int32_t NameLength = S.ReadInt();
-    if (NameLength < 0 || static_cast<std::size_t>(NameLength) > S.Remaining())
-        throw EReadError("Stream read error: bad font name length");
-    std::string Name(static_cast<std::size_t>(NameLength), '\0');
-    S.ReadBytes(Name.data(), Name.size());
-    S.ReadInt(); // pitch
-    const int FontStyle = S.ReadInt();
+    const int AutoSize = S.ReadI32();
+    const int Back = S.ReadI32();
+    const int H = S.ReadI32();
+    const int Opts = S.ReadI32();
+    const int St = S.ReadI32();
+    const int FontColor = S.ReadI32();
+    const int FontHeight = S.ReadI32();
+    const std::string Name = S.ReadText();
+    S.ReadI32(); // pitch
+    const int FontStyle = S.ReadI32();
     int Main = FMainColumn, Sort = FSortColumn, Dir = static_cast<int>(FSortDirection);
     if (Version > 0) {
-        Main = S.ReadInt();
-        Sort = S.ReadInt();
-        Dir = S.ReadInt();
+        Main = S.ReadI32();
+        Sort = S.ReadI32();
+        Dir = S.ReadI32();
     }
     if (H < 0) throw EReadError("Stream read error: bad header height");
     FAutoSizeIndex = AutoSize;
@@ -352,30 +342,7 @@ void TLTHeader::LoadFromStream(TLTReader& S) {
     FMainColumn = Count ? std::clamp(FMainColumn, 0, Count - 1) : NoColumn;
     FSortColumn = std::clamp(FSortColumn, NoColumn, Count - 1);
     RecalculateHeader();
-}
-
-void TLTHeader::SaveToStream(TLTStream& Stream) const {
-    std::vector<std::uint8_t> Bytes;
-    TLTWriter W(Bytes);
-    SaveToStream(W);
-    Stream.WriteBuffer(Bytes.data(), Bytes.size());
-}
-
-void TLTHeader::LoadFromStream(TLTStream& Stream) {
-    // A header is small; more than this is no header of ours.
-    constexpr std::int64_t MaxHeaderBytes = 16 << 20;
-    const std::int64_t Start = Stream.Position();
-    const std::int64_t Available = std::clamp<std::int64_t>(Stream.Remaining(), 0, MaxHeaderBytes);
-    std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(Available));
-    Stream.ReadBuffer(Bytes.data(), Bytes.size());
-    TLTReader R(Bytes);
-    try {
-        LoadFromStream(R);
-    } catch (...) {
-        Stream.SetPosition(Start);
-        throw;
-    }
-    Stream.SetPosition(Start + static_cast<std::int64_t>(R.Position()));
+    Rewind.Release();
 }
 
 // --- column drag ---------------------------------------------------------------

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,7 +21,6 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTHeader;
-class TLTStream;
 class TLazyTreeColumns;
 class TLazyTreeColumn;
 
@@ -57,7 +55,9 @@ constexpr TLTColumnOptions coResizable = 1u << 5;
 constexpr TLTColumnOptions coShowDropMark = 1u << 6;
 constexpr TLTColumnOptions coVisible = 1u << 7;
 constexpr TLTColumnOptions coAutoSpring = 1u << 8;
-constexpr TLTColumnOptions DefaultColumnOptions = 0xFF;
+constexpr TLTColumnOptions DefaultColumnOptions = coAllowClick | coDraggable | coEnabled |
+                                                  coParentBidiMode | coParentColor | coResizable |
+                                                  coShowDropMark | coVisible;
 
 using TLTHeaderOptions = std::uint16_t;
 constexpr TLTHeaderOptions hoAutoResize = 1u << 0;
@@ -136,39 +136,6 @@ using TLTAdvancedHeaderPaintEvent = std::function<void(
 using TLTGetHeaderCursorEvent = std::function<void(TLTHeader* Sender, fw::TCursor& Cursor)>;
 using TLTColumnResizeEvent = std::function<void(TLTHeader* Sender, TColumnIndex Column)>;
 
-// Raised when a stream ends early or holds impossible values.
-class EReadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Little-endian byte output for the header stream.
-class TLTWriter {
-public:
-    explicit TLTWriter(std::vector<std::uint8_t>& Out) : FOut(Out) {}
-    void WriteInt(std::int32_t V);
-    void WriteBytes(const void* Data, std::size_t Size);
-    std::vector<std::uint8_t>& Data() { return FOut; }
-
-private:
-    std::vector<std::uint8_t>& FOut;
-};
-
-// Reads what TLTWriter wrote; every read checks the remaining length.
-class TLTReader {
-public:
-    explicit TLTReader(std::span<const std::uint8_t> Data) : FData(Data) {}
-    std::int32_t ReadInt();
-    void ReadBytes(void* Dest, std::size_t Size);
-    std::size_t Position() const { return FPos; }
-    void Seek(std::size_t Position);
-    std::size_t Remaining() const { return FData.size() - FPos; }
-
-private:
-    std::span<const std::uint8_t> FData;
-    std::size_t FPos = 0;
-};
-
 class TLazyTreeColumn {
 public:
     explicit TLazyTreeColumn(TLazyTreeColumns* Collection);
@@ -238,8 +205,8 @@ public:
                                      bool UseHeaderGlyph, bool UseSortGlyph, fw::TPoint& GlyphPos,
                                      fw::TPoint& SortGlyphPos, fw::TRect& TextBounds) const;
 
-    void LoadFromStream(TLTReader& Stream, int Version);
-    void SaveToStream(TLTWriter& Stream) const;
+    void LoadFromStream(TStream& Stream, int Version);
+    void SaveToStream(TStream& Stream) const;
 
 protected:
     friend class TLazyTreeColumns;
@@ -317,8 +284,8 @@ public:
     void FixPositions();
     void UpdateSpringColumns(int NewHeaderWidth);
 
-    void LoadFromStream(TLTReader& Stream, int Version);
-    void SaveToStream(TLTWriter& Stream) const;
+    void LoadFromStream(TStream& Stream, int Version);
+    void SaveToStream(TStream& Stream) const;
 
     virtual void PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset);
     void DrawButtonText(fw::TCanvas& Canvas, const std::u16string& Caption, fw::TRect Bounds,
@@ -406,11 +373,10 @@ public:
     virtual bool HandleMessage(fw::TMessage& Message);
     virtual void RecalculateHeader();
     virtual bool InHeader(fw::TPoint P) const;
-    virtual void LoadFromStream(TLTReader& Stream);
-    virtual void SaveToStream(TLTWriter& Stream) const;
-    // The same on the tree's byte streams; the stream ends up just after the header.
-    void LoadFromStream(TLTStream& Stream);
-    void SaveToStream(TLTStream& Stream) const;
+    // The stream ends up just after the header; a failed read throws EReadError
+    // and puts the stream back where the header began.
+    virtual void LoadFromStream(TStream& Stream);
+    virtual void SaveToStream(TStream& Stream) const;
 
     void Invalidate(TLazyTreeColumn* Column = nullptr, bool ExpandToBorder = false);
     static fw::TShiftState GetShiftState();

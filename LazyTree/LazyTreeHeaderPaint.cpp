@@ -271,27 +271,32 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
                 B.Brush().SetStyle(fw::bsSolid);
                 B.Brush().SetColor(FHeader->Background());
                 B.FillRect(Button);
-                unsigned Edge = 5, Flags = 0x380B;
+                // Raised buttons leave the right border to the neighbour unless asked.
+                constexpr unsigned Open =
+                    fw::BF_ADJUST | fw::BF_MIDDLE | fw::BF_LEFT | fw::BF_TOP | fw::BF_BOTTOM;
+                constexpr unsigned Closed = fw::BF_ADJUST | fw::BF_MIDDLE | fw::BF_RECT;
+                unsigned Edge = fw::EDGE_RAISED, Flags = Open | fw::BF_SOFT;
                 const bool Clickable = (C->Options() & coAllowClick) && Info.IsEnabled;
                 switch (FHeader->Style()) {
                 case hsThickButtons:
-                    Flags = Info.IsDownIndex ? 0x780F : 0x380B;
-                    Edge = 5;
+                    Flags =
+                        Info.IsDownIndex ? Closed | fw::BF_SOFT | fw::BF_FLAT : Open | fw::BF_SOFT;
+                    Edge = fw::EDGE_RAISED;
                     break;
                 case hsFlatButtons:
-                    Edge = Info.IsDownIndex ? 2 : 4;
-                    Flags = Info.IsDownIndex ? 0x280F : 0x280B;
+                    Edge = Info.IsDownIndex ? fw::BDR_SUNKENOUTER : fw::BDR_RAISEDINNER;
+                    Flags = Info.IsDownIndex ? Closed : Open;
                     break;
                 default:
                     if (Info.IsDownIndex) {
-                        Edge = 2;
-                        Flags = 0x280F;
+                        Edge = fw::BDR_SUNKENOUTER;
+                        Flags = Closed;
                     } else if (Info.IsHoverIndex && Clickable) {
-                        Edge = 4;
-                        Flags = 0x280B;
+                        Edge = fw::BDR_RAISEDINNER;
+                        Flags = Open;
                     } else {
-                        Edge = 4;
-                        Flags = 0x380F;
+                        Edge = fw::BDR_RAISEDINNER;
+                        Flags = Closed | fw::BF_SOFT;
                     }
                     break;
                 }

@@ -133,12 +133,11 @@ TEST_F(HeaderTest, StreamRoundTripKeepsEverything) {
     H->SetHeight(22);
     H->SetStyle(hsFlatButtons);
     H->SetMainColumn(2);
-    std::vector<std::uint8_t> Bytes;
-    TLTWriter W(Bytes);
+    TMemoryStream W;
     H->SaveToStream(W);
 
     TLazyStringTree* Other = fw::Create<TLazyStringTree>(Form.get());
-    TLTReader R(Bytes);
+    TMemoryStream R(W.Data());
     Other->Header()->LoadFromStream(R);
     EXPECT_EQ(R.Remaining(), 0u);
     EXPECT_TRUE(Other->Header()->Columns().Equals(H->Columns()));
@@ -154,29 +153,27 @@ TEST_F(HeaderTest, StreamRoundTripKeepsEverything) {
 
 // An unversioned stream: column records without tag, alignment and colour.
 std::vector<std::uint8_t> OldestStream(std::int32_t StoredOptions) {
-    std::vector<std::uint8_t> B;
-    TLTWriter W(B);
-    W.WriteInt(1); // one column
-    W.WriteInt(1);
-    W.WriteBytes("X\0", 2);
-    W.WriteInt(0); // hint
+    TMemoryStream W;
+    W.WriteI32(1); // one column
+    W.WriteI32(1);
+    W.WriteBuffer("X\0", 2);
+    W.WriteI32(0); // hint
     for (int V : {60, 10, 10000, 0, -1, 0, 4, 4, 0})
-        W.WriteInt(V);
-    W.WriteInt(StoredOptions);
-    W.WriteInt(0); // position array
+        W.WriteI32(V);
+    W.WriteI32(StoredOptions);
+    W.WriteI32(0); // position array
     for (int V : {0, 0xFF, 17, 10, 0, 0, -11})
-        W.WriteInt(V);
-    W.WriteInt(3);
-    W.WriteBytes("Abc", 3);
-    W.WriteInt(0);
-    W.WriteInt(0);
-    return B;
+        W.WriteI32(V);
+    W.WriteI32(3);
+    W.WriteBuffer("Abc", 3);
+    W.WriteI32(0);
+    W.WriteI32(0);
+    return W.Data();
 }
 
 TEST_F(HeaderTest, OldestStreamConvertsColumnOptions) {
     // Old bits 0-3 stay, 4-6 move up one, bit 4 (parent colour) ends up clear.
-    const auto B = OldestStream(0x7F);
-    TLTReader R(B);
+    TMemoryStream R(OldestStream(0x7F));
     H->LoadFromStream(R);
     ASSERT_EQ(H->Columns().Count(), 1);
     EXPECT_EQ(H->Columns()[0].Options(), 0xEF);
@@ -186,23 +183,24 @@ TEST_F(HeaderTest, OldestStreamConvertsColumnOptions) {
 
 TEST_F(HeaderTest, DamagedStreamsAreRefused) {
     AddColumn(u"A", 40);
-    std::vector<std::uint8_t> Good;
-    TLTWriter W(Good);
+    TMemoryStream W;
     H->SaveToStream(W);
+    const std::vector<std::uint8_t> Good = W.Data();
     for (std::size_t Cut : {std::size_t{3}, std::size_t{12}, Good.size() / 2, Good.size() - 1}) {
         std::vector<std::uint8_t> Short(Good.begin(), Good.begin() + static_cast<long>(Cut));
-        TLTReader R(Short);
+        TMemoryStream R(Short);
         EXPECT_THROW(H->LoadFromStream(R), EReadError) << Cut;
         EXPECT_EQ(H->States & hrsLoading, 0);
+        EXPECT_EQ(R.Position(), 0) << Cut; // back where the header began
     }
     // A huge text length or column count must not allocate.
     std::vector<std::uint8_t> Bad = Good;
     Bad[12] = 0xFF, Bad[13] = 0xFF, Bad[14] = 0xFF, Bad[15] = 0x7F;
-    TLTReader R1(Bad);
+    TMemoryStream R1(Bad);
     EXPECT_THROW(H->LoadFromStream(R1), EReadError);
     Bad = Good;
     Bad[8] = 0xFF, Bad[9] = 0xFF, Bad[10] = 0xFF, Bad[11] = 0x0F;
-    TLTReader R2(Bad);
+    TMemoryStream R2(Bad);
     EXPECT_THROW(H->LoadFromStream(R2), EReadError);
 }
 
@@ -341,7 +339,7 @@ namespace {
 TEST_F(HeaderTest, StreamsThroughTheTreesByteStreams) {
     AddColumn(u"A", 40);
     AddColumn(u"B", 60);
-    TLTMemoryStream S;
+    TMemoryStream S;
     S.WriteU32(0xABCD);
     H->SaveToStream(S);
     S.WriteU32(0x1234);

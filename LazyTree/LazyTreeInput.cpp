@@ -2,6 +2,7 @@
 // delayed edit start and wheel scrolling.
 #include "Input.h"
 #include "LazyStringTree.h"
+#include "ScopeExit.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@ namespace {
 constexpr int WheelScrollLines = 3;
 // Ends the incremental search after its time-out.
 constexpr std::uintptr_t SearchTimer = 7;
-// Numeric-pad keys, the platform's codes.
-constexpr std::uint16_t VK_MULTIPLY = 0x6A;
-constexpr std::uint16_t VK_ADD = 0x6B;
-constexpr std::uint16_t VK_SUBTRACT = 0x6D;
-constexpr std::uint16_t VK_DIVIDE = 0x6F;
 
 void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
     if (Tree.HandleAllocated()) fw::KillTimer(Tree.Handle(), Id);
@@ -421,7 +417,7 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         break;
     }
     switch (Key) {
-    case VK_ADD:
+    case fw::VK_ADD:
         if (Ctrl && (Shift & fw::ssShift))
             FullExpand();
         else if (Ctrl && Header())
@@ -429,7 +425,7 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         else if (FFocusedNode && !(FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         break;
-    case VK_SUBTRACT:
+    case fw::VK_SUBTRACT:
         if (Ctrl && (Shift & fw::ssShift))
             FullCollapse();
         else if (Ctrl && Header())
@@ -437,10 +433,10 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         else if (FFocusedNode && (FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         break;
-    case VK_MULTIPLY:
+    case fw::VK_MULTIPLY:
         if (FFocusedNode) FullExpand(FFocusedNode);
         break;
-    case VK_DIVIDE:
+    case fw::VK_DIVIDE:
         if (FFocusedNode) FullCollapse(FFocusedNode);
         break;
     case fw::VK_F2:
@@ -458,9 +454,9 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         }
         break;
     case fw::VK_SPACE:
-        if ((MiscOptions() & toCheckSupport) && FFocusedNode && FFocusedNode->CheckType != ctNone &&
-            !InState(tsKeyCheckPending) && !InState(tsMouseCheckPending) &&
-            !(FFocusedNode->States & vsDisabled)) {
+        if ((MiscOptions() & toCheckSupport) && FFocusedNode &&
+            FFocusedNode->CheckType != TCheckType::ctNone && !InState(tsKeyCheckPending) &&
+            !InState(tsMouseCheckPending) && !(FFocusedNode->States & vsDisabled)) {
             TCheckState Next =
                 DetermineNextCheckState(FFocusedNode->CheckType, FFocusedNode->CheckState);
             if (DoChecking(FFocusedNode, Next)) {
@@ -488,11 +484,9 @@ void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
 
 void TBaseLazyTree::KeyPress(char& Key) {
     if (InState(tsIncrementalSearchPending)) {
-        struct TLeave {
-            TBaseLazyTree* T;
-            ~TLeave() { T->DoStateChange({}, {tsIncrementalSearchPending}); }
-        } Leave{this};
+        fw::TScopeExit EndPending([this] { DoStateChange({}, {tsIncrementalSearchPending}); });
         HandleIncrementalSearch(static_cast<char16_t>(static_cast<unsigned char>(Key)));
+        EndPending.Leave();
     }
     fw::TCustomControl::KeyPress(Key);
 }
@@ -787,31 +781,31 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
                                    : (HeaderUseColumns() ? Header()->Columns().TotalWidth()
                                                          : static_cast<int>(FRangeX));
         int New = Offset;
-        switch (Message.WParam & 0xFFFF) {
-        case 0: // line up
+        switch (static_cast<int>(Message.WParam & 0xFFFF)) {
+        case fw::SB_LINEUP:
             New = Offset + Line;
             break;
-        case 1: // line down
+        case fw::SB_LINEDOWN:
             New = Offset - Line;
             break;
-        case 2: // page up
+        case fw::SB_PAGEUP:
             New = Offset + Page;
             break;
-        case 3: // page down
+        case fw::SB_PAGEDOWN:
             New = Offset - Page;
             break;
-        case 4: // thumb position
-        case 5: // thumb track
+        case fw::SB_THUMBPOSITION:
+        case fw::SB_THUMBTRACK:
             DoStateChange({tsThumbTracking});
             New = -static_cast<int>((Message.WParam >> 16) & 0xFFFF);
             break;
-        case 6: // top
+        case fw::SB_TOP:
             New = 0;
             break;
-        case 7: // bottom
+        case fw::SB_BOTTOM:
             New = -Range;
             break;
-        case 8: // end of scroll
+        case fw::SB_ENDSCROLL:
             DoStateChange({}, {tsThumbTracking});
             if (Vertical)
                 UpdateScrollBars(true);

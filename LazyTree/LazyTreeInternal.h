@@ -1,7 +1,8 @@
-// Scope guards and selection-array helpers shared by the tree's units.
+// Named scopes and selection-array helpers shared by the tree's units.
 #pragma once
 
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 
 namespace vel::lt {
 
@@ -27,47 +28,58 @@ inline int PackArray(TNodeArray& A, int Count) {
     return Any ? W : -1;
 }
 
+// The named scopes below are left on every exit path. Their leave steps call
+// the tree's handlers: call Leave() at the end of the normal path so that a
+// handler's exception reaches the caller (see fw::TScopeExit).
+
 // Enters a state for a scope and leaves it again unless it was set before.
 class TStateScope {
 public:
-    TStateScope(TBaseLazyTree& T, TLazyTreeState S, bool WasSet) : FT(T), FS(S), FLeave(!WasSet) {
-        FT.DoStateChange({FS});
-    }
-    ~TStateScope() {
-        if (FLeave) FT.DoStateChange({}, {FS});
-    }
-    TStateScope(const TStateScope&) = delete;
-    TStateScope& operator=(const TStateScope&) = delete;
+    TStateScope(TBaseLazyTree& T, TLazyTreeState S, bool WasSet)
+        : FGuard(fw::EnterScope([&T, S] { T.DoStateChange({S}); }, TLeaveStep{&T, S, !WasSet})) {}
+    void Leave() { FGuard.Leave(); }
 
 private:
-    TBaseLazyTree& FT;
-    TLazyTreeState FS;
-    bool FLeave;
+    struct TLeaveStep {
+        TBaseLazyTree* T;
+        TLazyTreeState S;
+        bool Leave;
+        void operator()() const {
+            if (Leave) T->DoStateChange({}, {S});
+        }
+    };
+    fw::TScopeExit<TLeaveStep> FGuard;
 };
 
 // Raises the update count for a scope without OnUpdating.
 class TCountScope {
 public:
-    explicit TCountScope(std::uint32_t& C) : FC(C) { ++FC; }
-    ~TCountScope() {
-        if (FC > 0) --FC;
-    }
-    TCountScope(const TCountScope&) = delete;
-    TCountScope& operator=(const TCountScope&) = delete;
+    explicit TCountScope(std::uint32_t& C)
+        : FGuard(fw::EnterScope([&C] { ++C; }, TLeaveStep{&C})) {}
 
 private:
-    std::uint32_t& FC;
+    struct TLeaveStep {
+        std::uint32_t* C;
+        void operator()() const {
+            if (*C > 0) --*C;
+        }
+    };
+    fw::TScopeExit<TLeaveStep> FGuard;
 };
 
+// BeginUpdate for a scope, EndUpdate when it ends.
 class TUpdateScope {
 public:
-    explicit TUpdateScope(TBaseLazyTree& T) : FT(T) { FT.BeginUpdate(); }
-    ~TUpdateScope() { FT.EndUpdate(); }
-    TUpdateScope(const TUpdateScope&) = delete;
-    TUpdateScope& operator=(const TUpdateScope&) = delete;
+    explicit TUpdateScope(TBaseLazyTree& T)
+        : FGuard(fw::EnterScope([&T] { T.BeginUpdate(); }, TLeaveStep{&T})) {}
+    void Leave() { FGuard.Leave(); }
 
 private:
-    TBaseLazyTree& FT;
+    struct TLeaveStep {
+        TBaseLazyTree* T;
+        void operator()() const { T->EndUpdate(); }
+    };
+    fw::TScopeExit<TLeaveStep> FGuard;
 };
 
 } // namespace vel::lt

@@ -304,12 +304,10 @@ TEST_F(ModelTest, MovingChildrenKeepsTheirOrderInEveryMode) {
 
 TEST_F(ModelTest, MoveToAnotherTreeCopiesAndDeletesTheSource) {
     Fill({1, 2});
-    Tree->OnSaveNode = [&](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
-        S.WriteU32(Data(*T, N));
-    };
+    Tree->OnSaveNode = [&](TBaseLazyTree* T, PLazyNode N, TStream& S) { S.WriteU32(Data(*T, N)); };
     TLazyStringTree Other(nullptr);
     Other.SetNodeDataSize(4);
-    Other.OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+    Other.OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, TStream& S) {
         Data(*T, N) = S.ReadU32();
     };
     PLazyNode A = Tree->GetFirst();
@@ -781,10 +779,8 @@ TEST_F(ModelTest, ReinitAndResetRunInitializationAgain) {
 }
 
 TEST_F(ModelTest, CopyToDuplicatesASubtreeInPlace) {
-    Tree->OnSaveNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) { S.WriteU32(Data(*T, N)); };
-    Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
-        Data(*T, N) = S.ReadU32();
-    };
+    Tree->OnSaveNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) { S.WriteU32(Data(*T, N)); };
+    Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) { Data(*T, N) = S.ReadU32(); };
     Fill({1, 2});
     PLazyNode A = Tree->GetFirst();
     Tree->SetChildCount(A, 2);
@@ -852,20 +848,20 @@ protected:
         ModelTest::SetUp();
         // Plain chunks only: the layout checks below count bytes.
         dynamic_cast<TCustomStringTreeOptions*>(Tree->TreeOptions())->SetStringOptions(0);
-        Tree->OnSaveNode = [this](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+        Tree->OnSaveNode = [this](TBaseLazyTree* T, PLazyNode N, TStream& S) {
             if (WriteData) S.WriteU32(Data(*T, N));
         };
-        Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TLTStream& S) {
+        Tree->OnLoadNode = [](TBaseLazyTree* T, PLazyNode N, TStream& S) {
             Data(*T, N) = S.ReadU32();
         };
     }
     std::vector<std::uint8_t> Save(PLazyNode Node = nullptr) {
-        TLTMemoryStream S;
+        TMemoryStream S;
         Tree->SaveToStream(S, Node);
         return S.Data();
     }
     void Load(std::vector<std::uint8_t> Bytes) {
-        TLTMemoryStream S(std::move(Bytes), true);
+        TMemoryStream S(std::move(Bytes), true);
         Tree->LoadFromStream(S);
     }
     int LoadError(std::vector<std::uint8_t> Bytes) {
@@ -994,13 +990,13 @@ TEST_F(StreamTest, FilesRoundTripAndMissingFilesFailPlainly) {
     WriteData = false; // empty user chunks are cut back out of the file too
     std::string Path = fw::TestPath("lazytree_stream.bin");
     {
-        TLTFileStream F(Path, TLTFileStream::TMode::fmCreate);
+        TFileStream F(Path, TFileStream::TMode::fmCreate);
         Tree->SaveToStream(F);
         EXPECT_EQ(F.Size(), static_cast<std::int64_t>(Save().size()));
     }
     Tree->LoadFromFile(Path);
     EXPECT_EQ(Tree->RootNodeCount(), 2u);
-    EXPECT_THROW(Tree->LoadFromFile(Path + ".missing"), ELTStreamError);
+    EXPECT_THROW(Tree->LoadFromFile(Path + ".missing"), EStreamError);
     std::remove(Path.c_str());
 }
 
@@ -1082,7 +1078,7 @@ TEST_F(StreamTest, RandomDamageNeverBreaksTheTree) {
 TEST_F(StreamTest, UserChunkReadWrongIsSkippedToItsEnd) {
     Fill({1, 2});
     std::vector<std::uint8_t> B = Save();
-    Tree->OnLoadNode = [](TBaseLazyTree*, PLazyNode, TLTStream& S) { S.SetPosition(0); };
+    Tree->OnLoadNode = [](TBaseLazyTree*, PLazyNode, TStream& S) { S.SetPosition(0); };
     EXPECT_EQ(LoadError(B), 0);
     EXPECT_EQ(Tree->RootNodeCount(), 2u);
 }
@@ -1133,7 +1129,7 @@ TEST_F(ModelTest, CaptionsTravelWithTheStream) {
     Tree->OnGetText = [&](TBaseLazyTree* T, PLazyNode N, int, TLSTTextType, std::u16string& S) {
         S = u"n" + std::u16string(1, static_cast<char16_t>(u'0' + Data(*T, N)));
     };
-    TLTMemoryStream S;
+    TMemoryStream S;
     Tree->GetFirst();
     Tree->GetNext(Tree->GetFirst());
     Tree->SaveToStream(S);
@@ -1240,6 +1236,36 @@ TEST_F(WorkerTest, DelayedChangesArriveOnceWithTheLastNode) {
     fw::AdvanceClock(150);
     EXPECT_EQ(Seen, (std::vector<PLazyNode>{A->NextSibling}));
     Tree->OnChange = nullptr;
+}
+
+// A handler that throws as an update ends: on a normal way out its exception
+// reaches the caller; while another exception unwinds, that one arrives and
+// the handler's is reported. Neither escapes a destructor.
+TEST_F(ModelTest, HandlersThrowingAsAnUpdateEndsNeverEscapeADestructor) {
+    Fill({1, 2, 3});
+    Tree->OnStructureChange = [](TBaseLazyTree*, PLazyNode, TChangeReason) {
+        throw std::runtime_error("structure handler");
+    };
+    EXPECT_THROW(Tree->Clear(), std::runtime_error);
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    EXPECT_EQ(Tree->RootNodeCount(), 0u);
+    Tree->OnStructureChange = nullptr;
+
+    Fill({1, 2, 3});
+    TMemoryStream Saved;
+    Tree->SaveToStream(Saved);
+    std::vector<std::uint8_t> Cut(Saved.Data().begin(), Saved.Data().end() - 1);
+    TMemoryStream Damaged(std::move(Cut), true);
+    // Loading clears the tree first: only the load's own update ends with nodes.
+    Tree->OnUpdating = [](TBaseLazyTree* Sender, TLTUpdateState State) {
+        if (State == usEnd && Sender->RootNodeCount() > 0)
+            throw std::runtime_error("updating handler");
+    };
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(Tree->LoadFromStream(Damaged), ELazyTreeError);
+    const std::string Err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(Err.find("updating handler"), std::string::npos) << Err;
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
 }
 
 } // namespace

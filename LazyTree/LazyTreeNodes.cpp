@@ -200,18 +200,14 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
             Mode = amAddChildLast;
     }
     if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target)) return nullptr;
-    TLTMemoryStream Stream;
+    TMemoryStream Stream;
     if (ChildrenOnly)
         for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
             SourceTree->WriteNode(Stream, Run);
     else
         SourceTree->WriteNode(Stream, Source);
     Stream.SetPosition(0);
-    BeginUpdate();
-    struct TEnd {
-        TBaseLazyTree* T;
-        ~TEnd() { T->EndUpdate(); }
-    } End{this};
+    TUpdateScope Update(*this);
     InterruptValidation();
     PLazyNode Result = nullptr;
     PLazyNode Anchor = Target;
@@ -225,6 +221,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         Anchor = Node;
     }
     StructureChange(Result, crNodeCopied);
+    Update.Leave();
     return Result;
 }
 
@@ -681,7 +678,8 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
             if (PaintOptions() & toShowRoot) ++Level;
             Left += Level * static_cast<int>(FIndent);
         }
-        if ((MiscOptions() & toCheckSupport) && Node->CheckType != ctNone) Left += 16 + 2;
+        if ((MiscOptions() & toCheckSupport) && Node->CheckType != TCheckType::ctNone)
+            Left += 16 + 2;
         int Width = DoGetNodeWidth(Node, Column, Canvas());
         R.Left = Left;
         R.Right = Unclipped ? Left + Width : std::min(Left + Width, R.Right);

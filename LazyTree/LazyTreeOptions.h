@@ -2,8 +2,11 @@
 #pragma once
 
 #include "Canvas.h"
+#include "Controls.h"
 #include "Graphics.h"
+#include "Menus.h"
 #include "Messages.h"
+#include "Streams.h"
 #include "Types.h"
 
 #include <array>
@@ -17,31 +20,18 @@ namespace vel {
 
 class TBaseLazyTree;
 
-// Small class-library types the tree and its header share.
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-using enum TAlignment;
-enum class TBiDiMode : std::uint8_t {
-    bdLeftToRight,
-    bdRightToLeft,
-    bdRightToLeftNoAlign,
-    bdRightToLeftReadingOnly
-};
-using enum TBiDiMode;
-
-// A popup menu as far as the tree uses one: where it popped up and for whom.
-class TPopupMenu {
-public:
-    virtual ~TPopupMenu() = default;
-    std::function<void(TPopupMenu* Menu, int X, int Y)> OnPopup;
-    fw::TObject* PopupComponent() const { return FPopupComponent; }
-    void SetPopupComponent(fw::TObject* Value) { FPopupComponent = Value; }
-    virtual void Popup(int X, int Y) {
-        if (OnPopup) OnPopup(this, X, Y);
-    }
-
-private:
-    fw::TObject* FPopupComponent = nullptr;
-};
+// The class library's types, by their short names.
+using fw::EReadError;
+using fw::EStreamError;
+using fw::TAlignment;
+using fw::TBiDiMode;
+using fw::TFileStream;
+using fw::TMemoryStream;
+using fw::TPopupMenu;
+using fw::TScrollStyle;
+using fw::TStream;
+using enum fw::TAlignment;
+using enum fw::TBiDiMode;
 
 // Each option set is a bit set; the constants are its elements.
 using TLTPaintOptions = std::uint32_t;
@@ -62,7 +52,8 @@ constexpr TLTPaintOptions toGhostedIfUnfocused = 1u << 13;
 constexpr TLTPaintOptions toFullVertGridLines = 1u << 14;
 constexpr TLTPaintOptions toAlwaysHideSelection = 1u << 15;
 constexpr TLTPaintOptions toUseBlendedSelection = 1u << 16;
-constexpr TLTPaintOptions DefaultPaintOptions = 0x1B60;
+constexpr TLTPaintOptions DefaultPaintOptions = toShowButtons | toShowDropmark | toShowRoot |
+                                                toShowTreeLines | toThemeAware | toUseBlendedImages;
 
 using TLTAnimationOptions = std::uint32_t;
 constexpr TLTAnimationOptions toAnimatedToggle = 1u << 0;
@@ -80,7 +71,8 @@ constexpr TLTAutoOptions toAutoDeleteMovedNodes = 1u << 8;
 constexpr TLTAutoOptions toDisableAutoscrollOnFocus = 1u << 9;
 constexpr TLTAutoOptions toAutoChangeScale = 1u << 10;
 constexpr TLTAutoOptions toAutoFreeOnCollapse = 1u << 11;
-constexpr TLTAutoOptions DefaultAutoOptions = 0x149;
+constexpr TLTAutoOptions DefaultAutoOptions =
+    toAutoDropExpand | toAutoScrollOnExpand | toAutoTristateTracking | toAutoDeleteMovedNodes;
 
 using TLTSelectionOptions = std::uint32_t;
 constexpr TLTSelectionOptions toDisableDrawSelection = 1u << 0;
@@ -107,13 +99,14 @@ constexpr TLTMiscOptions toWheelPanning = 1u << 8;
 constexpr TLTMiscOptions toReadOnly = 1u << 9;
 constexpr TLTMiscOptions toVariableNodeHeight = 1u << 10;
 constexpr TLTMiscOptions toFullRowDrag = 1u << 11;
-constexpr TLTMiscOptions DefaultMiscOptions = 0x1A9;
+constexpr TLTMiscOptions DefaultMiscOptions =
+    toAcceptOLEDrop | toFullRepaintOnResize | toInitOnSave | toToggleOnDblClick | toWheelPanning;
 
 using TLTStringOptions = std::uint32_t;
 constexpr TLTStringOptions toSaveCaptions = 1u << 0;
 constexpr TLTStringOptions toShowStaticText = 1u << 1;
 constexpr TLTStringOptions toAutoAcceptEditChange = 1u << 2;
-constexpr TLTStringOptions DefaultStringOptions = 5;
+constexpr TLTStringOptions DefaultStringOptions = toSaveCaptions | toAutoAcceptEditChange;
 
 class TCustomLazyTreeOptions {
 public:
@@ -161,7 +154,6 @@ private:
 };
 using TStringTreeOptions = TCustomStringTreeOptions;
 
-enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum class TScrollBarStyle : std::uint8_t { sbmRegular, sbmFlat, sbm3D };
 using TLTScrollIncrement = std::uint16_t;
 

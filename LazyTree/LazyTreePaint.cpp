@@ -2,6 +2,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "LazyTrees.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -81,10 +82,7 @@ void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window
                               TLTInternalPaintOptions PaintOptionsIn) {
     if (Window.Width() <= 0 || Window.Height() <= 0) return;
     DoStateChange({tsPainting});
-    struct TLeave {
-        TBaseLazyTree* T;
-        ~TLeave() { T->DoStateChange({}, {tsPainting}); }
-    } Leave{this};
+    fw::TScopeExit EndPainting([this] { DoStateChange({}, {tsPainting}); });
 
     const TLTPaintOptions PO = PaintOptions();
     TLTInternalPaintOptions Options = PaintOptionsIn;
@@ -283,6 +281,7 @@ void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window
                                        Target.X + TC->Left() + TC->Width() - Window.Left, Bottom});
             }
     }
+    EndPainting.Leave();
 }
 
 void TBaseLazyTree::Paint() {

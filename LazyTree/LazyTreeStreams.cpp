@@ -1,4 +1,4 @@
-// Byte streams and the tree stream: magic, node count and nested node chunks.
+// The tree stream: magic, node count and nested node chunks.
 #include "LazyTreeStreams.h"
 
 #include "LazyTreeInternal.h"
@@ -6,101 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include <unistd.h>
-
 namespace vel {
 
 using namespace lt;
-
-// ------------------------------------------------------------------ streams
-
-void TLTStream::ReadBuffer(void* Buffer, std::size_t Count) {
-    if (Read(Buffer, Count) != Count) throw ELTStreamError("Stream read error");
-}
-
-std::uint32_t TLTStream::ReadU32() {
-    std::uint8_t B[4];
-    ReadBuffer(B, 4);
-    return static_cast<std::uint32_t>(B[0]) | static_cast<std::uint32_t>(B[1]) << 8 |
-           static_cast<std::uint32_t>(B[2]) << 16 | static_cast<std::uint32_t>(B[3]) << 24;
-}
-
-void TLTStream::WriteU32(std::uint32_t Value) {
-    std::uint8_t B[4] = {static_cast<std::uint8_t>(Value), static_cast<std::uint8_t>(Value >> 8),
-                         static_cast<std::uint8_t>(Value >> 16),
-                         static_cast<std::uint8_t>(Value >> 24)};
-    Write(B, 4);
-}
-
-std::size_t TLTMemoryStream::Read(void* Buffer, std::size_t Count) {
-    std::int64_t Avail = std::max<std::int64_t>(0, Size() - FPos);
-    std::size_t N =
-        static_cast<std::size_t>(std::min<std::int64_t>(Avail, static_cast<std::int64_t>(Count)));
-    if (N > 0) std::memcpy(Buffer, FData.data() + FPos, N);
-    FPos += static_cast<std::int64_t>(N);
-    return N;
-}
-
-void TLTMemoryStream::Write(const void* Buffer, std::size_t Count) {
-    if (FReadOnly) throw ELTStreamError("Stream write error: the stream is read-only");
-    if (Count == 0) return;
-    std::size_t End = static_cast<std::size_t>(FPos) + Count;
-    if (End > FData.size()) FData.resize(End);
-    std::memcpy(FData.data() + FPos, Buffer, Count);
-    FPos = static_cast<std::int64_t>(End);
-}
-
-void TLTMemoryStream::SetPosition(std::int64_t Value) {
-    FPos = std::max<std::int64_t>(0, Value);
-}
-
-void TLTMemoryStream::SetSize(std::int64_t Value) {
-    if (FReadOnly) throw ELTStreamError("Stream write error: the stream is read-only");
-    FData.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, Value)));
-    FPos = std::min(FPos, Size());
-}
-
-TLTFileStream::TLTFileStream(const std::string& FileName, TMode Mode) : FName(FileName) {
-    FFile = std::fopen(FileName.c_str(), Mode == TMode::fmOpenRead ? "rb" : "w+b");
-    if (!FFile) throw ELTStreamError("Cannot open file \"" + FileName + "\"");
-}
-
-TLTFileStream::~TLTFileStream() {
-    if (FFile) std::fclose(FFile);
-}
-
-std::size_t TLTFileStream::Read(void* Buffer, std::size_t Count) {
-    return std::fread(Buffer, 1, Count, FFile);
-}
-
-void TLTFileStream::Write(const void* Buffer, std::size_t Count) {
-    if (std::fwrite(Buffer, 1, Count, FFile) != Count)
-        throw ELTStreamError("Stream write error: " + FName);
-}
-
-std::int64_t TLTFileStream::Position() const {
-    return static_cast<std::int64_t>(std::ftell(FFile));
-}
-
-void TLTFileStream::SetPosition(std::int64_t Value) {
-    std::fseek(FFile, static_cast<long>(std::max<std::int64_t>(0, Value)), SEEK_SET);
-}
-
-std::int64_t TLTFileStream::Size() const {
-    long Here = std::ftell(FFile);
-    std::fseek(FFile, 0, SEEK_END);
-    long End = std::ftell(FFile);
-    std::fseek(FFile, Here, SEEK_SET);
-    return End;
-}
-
-void TLTFileStream::SetSize(std::int64_t Value) {
-    std::int64_t Here = Position();
-    std::fflush(FFile);
-    if (::ftruncate(::fileno(FFile), static_cast<off_t>(std::max<std::int64_t>(0, Value))) != 0)
-        throw ELTStreamError("Cannot resize file \"" + FName + "\"");
-    SetPosition(std::min(Here, Value));
-}
 
 // -------------------------------------------------------------- tree stream
 
@@ -110,11 +18,11 @@ constexpr char16_t MagicUnits[6] = {0x2045, u'V', u'T', 0, 0x0020, 0x2046};
 // Deeper nesting is refused: every node level costs stack in the readers.
 constexpr int MaxStreamDepth = 1024;
 
-void ReadExact(TLTStream& Stream, void* Buffer, std::size_t Count) {
+void ReadExact(TStream& Stream, void* Buffer, std::size_t Count) {
     if (Stream.Read(Buffer, Count) != Count) ShowError(SStreamTooSmall, hcTFStreamTooSmall);
 }
 
-TChunkHeader ReadHeader(TLTStream& Stream) {
+TChunkHeader ReadHeader(TStream& Stream) {
     std::uint8_t B[8];
     ReadExact(Stream, B, 8);
     TChunkHeader H;
@@ -122,7 +30,7 @@ TChunkHeader ReadHeader(TLTStream& Stream) {
     return H;
 }
 
-void WriteHeader(TLTStream& Stream, std::uint32_t Type, std::int32_t Size) {
+void WriteHeader(TStream& Stream, std::uint32_t Type, std::int32_t Size) {
     TChunkHeader H{Type, Size};
     Stream.Write(&H, sizeof(H));
 }
@@ -134,7 +42,7 @@ int& ReadDepth() {
 
 } // namespace
 
-void TBaseLazyTree::PatchChunkSize(TLTStream& Stream, std::int64_t ChunkStart,
+void TBaseLazyTree::PatchChunkSize(TStream& Stream, std::int64_t ChunkStart,
                                    std::int64_t ChunkEnd) {
     Stream.SetPosition(ChunkStart + 4);
     std::int64_t Size = ChunkEnd - ChunkStart - 8;
@@ -143,7 +51,7 @@ void TBaseLazyTree::PatchChunkSize(TLTStream& Stream, std::int64_t ChunkStart,
     Stream.SetPosition(ChunkEnd);
 }
 
-void TBaseLazyTree::SaveToStream(TLTStream& Stream, PLazyNode Node) {
+void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
     std::uint8_t Magic[MagicSize];
     for (int I = 0; I < 6; ++I) {
         char16_t U = I == 3 ? TreeStreamVersion : MagicUnits[I];
@@ -162,13 +70,13 @@ void TBaseLazyTree::SaveToStream(TLTStream& Stream, PLazyNode Node) {
 }
 
 void TBaseLazyTree::SaveToFile(const std::string& FileName, PLazyNode Node) {
-    TLTMemoryStream Memory;
+    TMemoryStream Memory;
     SaveToStream(Memory, Node);
-    TLTFileStream File(FileName, TLTFileStream::TMode::fmCreate);
+    TFileStream File(FileName, TFileStream::TMode::fmCreate);
     File.Write(Memory.Data().data(), Memory.Data().size());
 }
 
-void TBaseLazyTree::WriteNode(TLTStream& Stream, PLazyNode Node) {
+void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
     if (MiscOptions() & toInitOnSave) {
         if (!(Node->States & vsInitialized)) InitNode(Node);
         if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
@@ -179,7 +87,7 @@ void TBaseLazyTree::WriteNode(TLTStream& Stream, PLazyNode Node) {
     PatchChunkSize(Stream, Start, Stream.Position());
 }
 
-void TBaseLazyTree::WriteChunks(TLTStream& Stream, PLazyNode Node) {
+void TBaseLazyTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     std::int64_t Start = Stream.Position();
     WriteHeader(Stream, BaseChunk, 0);
     TChunkBaseV2 Base{};
@@ -209,11 +117,11 @@ void TBaseLazyTree::WriteChunks(TLTStream& Stream, PLazyNode Node) {
 }
 
 void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
-    TLTFileStream File(FileName, TLTFileStream::TMode::fmOpenRead);
+    TFileStream File(FileName, TFileStream::TMode::fmOpenRead);
     LoadFromStream(File);
 }
 
-void TBaseLazyTree::LoadFromStream(TLTStream& Stream) {
+void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
     Clear();
     std::uint8_t Magic[MagicSize];
@@ -226,11 +134,7 @@ void TBaseLazyTree::LoadFromStream(TLTStream& Stream) {
         ShowError(SWrongStreamFormat, hcTFWrongStreamFormat);
     std::uint32_t Version = Unit(3);
     if (Version >= 3) ShowError(SWrongStreamVersion, hcTFWrongStreamVersion);
-    BeginUpdate();
-    struct TEnd {
-        TBaseLazyTree* T;
-        ~TEnd() { T->EndUpdate(); }
-    } End{this};
+    TUpdateScope Update(*this);
     std::uint32_t Count = 0x7FFFFFFF;
     if (Version == 2) {
         std::uint8_t B[4];
@@ -244,17 +148,15 @@ void TBaseLazyTree::LoadFromStream(TLTStream& Stream) {
         AddNodeFromStream(Stream, Version, Node);
     }
     DoNodeCopied(nullptr);
+    Update.Leave();
 }
 
-void TBaseLazyTree::ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode Node) {
+void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
     int& Depth = ReadDepth();
     if (Depth >= MaxStreamDepth)
         ShowError(u"Stream data corrupt. Nodes nest too deeply.", hcTFCorruptStream1);
     ++Depth;
-    struct TLeave {
-        int& D;
-        ~TLeave() { --D; }
-    } Leave{Depth};
+    fw::TScopeExit Unnest([&Depth] { --Depth; });
     TChunkHeader Header = ReadHeader(Stream);
     if (Header.ChunkType != NodeChunk) ShowError(SCorruptStream1, hcTFCorruptStream1);
     std::int64_t ChunkEnd = Stream.Position() + Header.ChunkSize;
@@ -269,7 +171,7 @@ void TBaseLazyTree::ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode
     if (Stream.Position() != ChunkEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
 }
 
-bool TBaseLazyTree::ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
+bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
                               std::uint32_t ChunkType, int ChunkSize) {
     switch (ChunkType) {
     case BaseChunk: {
@@ -338,7 +240,7 @@ bool TBaseLazyTree::ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNod
     }
 }
 
-void TBaseLazyTree::SkipNode(TLTStream& Stream) {
+void TBaseLazyTree::SkipNode(TStream& Stream) {
     TChunkHeader Header = ReadHeader(Stream);
     if (Header.ChunkType != NodeChunk) ShowError(SCorruptStream1, hcTFCorruptStream1);
     if (Header.ChunkSize < 0 || Stream.Position() + Header.ChunkSize > Stream.Size())
@@ -346,27 +248,21 @@ void TBaseLazyTree::SkipNode(TLTStream& Stream) {
     Stream.SetPosition(Stream.Position() + Header.ChunkSize);
 }
 
-void TBaseLazyTree::AddNodeFromStream(TLTStream& Stream, std::uint32_t Version, PLazyNode Node) {
+void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
     if (!Node) Node = FRoot;
     std::uint32_t Remembered = FVisibleCount;
     bool WasShown = Node != FRoot && FullyVisible(Node);
     // The new node's own row and everything below it are counted afresh.
-    struct TFix {
-        TBaseLazyTree* T;
-        PLazyNode Node;
-        std::uint32_t Remembered;
-        bool WasShown;
-        ~TFix() {
-            std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
-            if (Node == T->FRoot) {
-                T->FVisibleCount = T->CountVisibleChildren(Node);
-            } else if (T->FullyVisible(Node)) {
-                T->FVisibleCount = Base + 1 + T->CountVisibleChildren(Node);
-            } else {
-                T->FVisibleCount = Base;
-            }
+    fw::TScopeExit Recount([this, Node, Remembered, WasShown] {
+        std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
+        if (Node == FRoot) {
+            FVisibleCount = CountVisibleChildren(Node);
+        } else if (FullyVisible(Node)) {
+            FVisibleCount = Base + 1 + CountVisibleChildren(Node);
+        } else {
+            FVisibleCount = Base;
         }
-    } Fix{this, Node, Remembered, WasShown};
+    });
     ReadNode(Stream, Version, Node);
     ClearTempCache();
     PLazyNode Stop = nullptr;

@@ -466,10 +466,13 @@ namespace {
 
 // --- options and colours ------------------------------------------------------------
 
-TEST_F(ViewTest, OptionDefaultsMatchTheStoredValues) {
-    EXPECT_EQ(Tree->PaintOptions(), 0x1B60u);
-    EXPECT_EQ(Tree->AutoOptions(), 0x149u);
-    EXPECT_EQ(Tree->MiscOptions(), 0x1A9u);
+TEST_F(ViewTest, OptionDefaultsAreTheDocumentedFlags) {
+    EXPECT_EQ(Tree->PaintOptions(), toShowButtons | toShowDropmark | toShowRoot | toShowTreeLines |
+                                        toThemeAware | toUseBlendedImages);
+    EXPECT_EQ(Tree->AutoOptions(), toAutoDropExpand | toAutoScrollOnExpand |
+                                       toAutoTristateTracking | toAutoDeleteMovedNodes);
+    EXPECT_EQ(Tree->MiscOptions(), toAcceptOLEDrop | toFullRepaintOnResize | toInitOnSave |
+                                       toToggleOnDblClick | toWheelPanning);
     EXPECT_EQ(Tree->SelectionOptions(), 0u);
     EXPECT_EQ(Tree->Colors()->HeaderHotColor(), fw::clBtnShadow);
     EXPECT_EQ(Tree->ScrollBarOptions()->ScrollBars(), TScrollStyle::ssBoth);

@@ -158,10 +158,7 @@ void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveS
 }
 
 void TWorkerThread::Execute() {
-    struct TExitMark {
-        std::atomic<bool>& Flag;
-        ~TExitMark() { Flag.store(true); }
-    } exitMark{FExited};
+    fw::TScopeExit exitMark([this] { FExited.store(true); });
     for (;;) {
         WakeEvent()->Wait();
         {

@@ -1,6 +1,6 @@
 // The tree model: node storage, the update lock, structure changes,
-// expanding, iteration, sorting, navigation, selection, focus, checks and
-// event dispatch.
+// expanding, iteration, sorting and the tree's properties. Checks live in
+// LazyTreeChecks.cpp, event dispatchers in LazyTreeEvents.cpp.
 #include "LazyTrees.h"
 
 #include "LazyTreeInternal.h"
@@ -125,13 +125,11 @@ void TBaseLazyTree::Loaded() {
         FRoot->ChildCount = 0;
         TLTMiscOptions Old = FOptions->MiscOptions();
         FOptions->SetMiscOptions(Old & ~toReadOnly);
-        struct TRestore {
-            TBaseLazyTree* T;
-            TLTMiscOptions O;
-            ~TRestore() { T->FOptions->SetMiscOptions(O); }
-        } Restore{this, Old};
+        fw::TScopeExit Restore([this, Old] { FOptions->SetMiscOptions(Old); });
         TUpdateScope U(*this);
         SetChildCount(FRoot, Count);
+        U.Leave();
+        Restore.Leave();
     }
     // Columns added while loading get their positions and sizes now.
     HeaderLoaded();
@@ -238,22 +236,15 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
         std::int64_t NewHeight = 0;
         std::int64_t Made = 0;
         // Nodes made before a failed allocation stay linked and counted.
-        struct TCommit {
-            TBaseLazyTree* T;
-            PLazyNode Node;
-            std::int64_t& Made;
-            std::int64_t& Height;
-            ~TCommit() {
-                if (Node->States & vsExpanded) {
-                    T->AdjustTotalHeight(Node, Height, true);
-                    if (T->FullyVisible(Node)) T->FVisibleCount += static_cast<std::uint32_t>(Made);
-                }
-                T->AdjustTotalCount(Node, Made, true);
-                Node->ChildCount += static_cast<std::uint32_t>(Made);
-            }
-        };
         {
-            TCommit Commit{this, Node, Made, NewHeight};
+            fw::TScopeExit Commit([this, Node, &Made, &NewHeight] {
+                if (Node->States & vsExpanded) {
+                    AdjustTotalHeight(Node, NewHeight, true);
+                    if (FullyVisible(Node)) FVisibleCount += static_cast<std::uint32_t>(Made);
+                }
+                AdjustTotalCount(Node, Made, true);
+                Node->ChildCount += static_cast<std::uint32_t>(Made);
+            });
             for (std::int64_t I = 0; I < Count; ++I) {
                 PLazyNode Child = MakeNewNode();
                 Child->Index = Index++;
@@ -470,6 +461,7 @@ void TBaseLazyTree::SetRootNodeCount(std::uint32_t Value) {
     TUpdateScope U(*this);
     InterruptValidation();
     SetChildCount(FRoot, Value);
+    U.Leave();
 }
 
 void TBaseLazyTree::SetNodeDataSize(int Value) {
@@ -574,6 +566,7 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
             {
                 TStateScope S(*this, tsSynchMode, InState(tsSynchMode));
                 RemoveFromSelection(Node);
+                S.Leave();
             }
             InvalidateToBottom(Parent);
         } else {
@@ -605,6 +598,7 @@ void TBaseLazyTree::DeleteSelectedNodes() {
         bool Reindex = I == 0 || Nodes[I]->Parent != Nodes[I - 1]->Parent;
         DeleteNode(Nodes[I], Reindex);
     }
+    U.Leave();
 }
 
 void TBaseLazyTree::Clear() {
@@ -621,6 +615,7 @@ void TBaseLazyTree::Clear() {
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
+    U.Leave();
 }
 
 void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
@@ -668,13 +663,10 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             MoveOne(Source);
         }
         StructureChange(Source, crNodeMoved);
+        U.Leave();
     } else {
         // Another tree: copy through the node-chunk format, then drop the sources.
-        TargetTree->BeginUpdate();
-        struct TEnd {
-            TBaseLazyTree* T;
-            ~TEnd() { T->EndUpdate(); }
-        } End{TargetTree};
+        TUpdateScope TargetUpdate(*TargetTree);
         std::vector<PLazyNode> Sources;
         if (ChildrenOnly)
             for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
@@ -689,6 +681,7 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             DeleteChildren(Source, false);
         else
             DeleteNode(Source, true);
+        TargetUpdate.Leave();
     }
 }
 
@@ -831,6 +824,8 @@ void TBaseLazyTree::FullExpand(PLazyNode Node) {
     }
     for (PLazyNode Run = Node; Run && Run != Stop; Run = GetNext(Run))
         if (!(Run->States & vsExpanded)) ToggleNode(Run);
+    S.Leave();
+    U.Leave();
 }
 
 void TBaseLazyTree::FullCollapse(PLazyNode Node) {
@@ -845,6 +840,8 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
         if (Run == Stop) break;
         Run = GetPreviousNoInit(Run);
     }
+    S.Leave();
+    U.Leave();
 }
 
 // ----------------------------------------------------------------- iteration
@@ -872,11 +869,12 @@ PLazyNode TBaseLazyTree::IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Ca
     while (Node && Node != Stop) {
         if (Filter == 0 || (Node->States & Filter) == Filter) {
             Callback(this, Node, Data, Abort);
-            if (Abort) return Node;
+            if (Abort) break;
         }
         Node = DoInit ? GetNext(Node) : GetNextNoInit(Node);
     }
-    return nullptr;
+    S.Leave();
+    return Abort ? Node : nullptr;
 }
 
 // ----------------------------------------------------------------- sorting
@@ -1069,453 +1067,6 @@ void TBaseLazyTree::InvalidateToBottom(PLazyNode Node) {
             InvalidateRect(R);
         }
     }
-}
-
-// -------------------------------------------------------------------- checks
-
-TCheckState TBaseLazyTree::CheckState(PLazyNode Node) const {
-    return Node ? Node->CheckState : csUncheckedNormal;
-}
-
-TCheckType TBaseLazyTree::CheckType(PLazyNode Node) const {
-    return Node ? Node->CheckType : ctNone;
-}
-
-void TBaseLazyTree::SetCheckType(PLazyNode Node, TCheckType Value) {
-    if (!Node || Node == FRoot || Node->CheckType == Value) return;
-    Node->CheckType = Value;
-    // Only the tri-state kind can show a mixed state.
-    if (Value != ctTriStateCheckBox &&
-        (Node->CheckState == csMixedNormal || Node->CheckState == csMixedPressed))
-        Node->CheckState = csUncheckedNormal;
-    InvalidateNode(Node);
-}
-
-void TBaseLazyTree::SetCheckState(PLazyNode Node, TCheckState Value) {
-    if (!Node || Node == FRoot || Node->CheckState == Value || (Node->States & vsDisabled)) return;
-    if (DoChecking(Node, Value)) DoCheckClick(Node, Value);
-}
-
-bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
-    if (Node->States & vsChecking) return false;
-    Node->States |= vsChecking;
-    struct TLeave {
-        TBaseLazyTree* T;
-        PLazyNode N;
-        bool WasPropagating;
-        ~TLeave() {
-            N->States &= ~vsChecking;
-            if (!WasPropagating) T->DoStateChange({}, {tsCheckPropagation});
-        }
-    } Leave{this, Node, InState(tsCheckPropagation)};
-    if (!(Node->States & vsInitialized)) InitNode(Node);
-    DoStateChange({tsCheckPropagation});
-    bool Tracking = (AutoOptions() & toAutoTristateTracking) != 0;
-    if (Tracking && Node->CheckType == ctTriStateCheckBox && Node->ChildCount > 0 &&
-        (Value == csCheckedNormal || Value == csUncheckedNormal)) {
-        int Checked = 0, Unchecked = 0;
-        bool Mixed = false;
-        for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
-            if (Run->CheckType == ctTriStateCheckBox || Run->CheckType == ctCheckBox) {
-                SetCheckState(Run, Value);
-                switch (Run->CheckState) {
-                case csCheckedNormal:
-                case csCheckedPressed:
-                    ++Checked;
-                    break;
-                case csUncheckedNormal:
-                case csUncheckedPressed:
-                    ++Unchecked;
-                    break;
-                default:
-                    Mixed = true;
-                }
-            }
-        }
-        if (Mixed || (Checked > 0 && Unchecked > 0))
-            Value = csMixedNormal;
-        else if (Checked > 0)
-            Value = csCheckedNormal;
-        else if (Unchecked > 0)
-            Value = csUncheckedNormal;
-    }
-    if (Node->CheckType == ctRadioButton && Value == csCheckedNormal) {
-        for (PLazyNode Run = Node->Parent->FirstChild; Run; Run = Run->NextSibling)
-            if (Run != Node && Run->CheckType == ctRadioButton) Run->CheckState = csUncheckedNormal;
-        if (HandleAllocated()) Invalidate();
-    }
-    bool Result = true;
-    Node->CheckState = Value;
-    if (Tracking && (Node->CheckType == ctTriStateCheckBox || Node->CheckType == ctCheckBox)) {
-        PLazyNode Parent = Node->Parent;
-        if (Parent != FRoot && !(Parent->States & (vsChecking | vsDisabled)) &&
-            Parent->CheckType == ctTriStateCheckBox)
-            Result = PropagateCheckStateUp(Node, Value);
-    }
-    InvalidateNode(Node);
-    return Result;
-}
-
-TCheckState TBaseLazyTree::DetermineNextCheckState(TCheckType CheckType, TCheckState CheckState) {
-    switch (CheckType) {
-    case ctTriStateCheckBox:
-    case ctCheckBox:
-        return CheckState == csCheckedNormal ? csUncheckedNormal : csCheckedNormal;
-    case ctRadioButton:
-        return csCheckedNormal;
-    case ctButton:
-        return csUncheckedNormal;
-    default:
-        return csMixedNormal;
-    }
-}
-
-bool TBaseLazyTree::PropagateCheckStateUp(PLazyNode Node, TCheckState NewCheckState) {
-    PLazyNode Parent = Node->Parent;
-    int Boxes = 0, Checked = 0;
-    bool Mixed = false;
-    for (PLazyNode Run = Parent->FirstChild; Run; Run = Run->NextSibling) {
-        if (Run->CheckType != ctTriStateCheckBox && Run->CheckType != ctCheckBox) continue;
-        TCheckState S = Run == Node ? NewCheckState : Run->CheckState;
-        ++Boxes;
-        if (S == csCheckedNormal || S == csCheckedPressed) ++Checked;
-        if (S == csMixedNormal) Mixed = true;
-    }
-    TCheckState State = csCheckedNormal;
-    if (Checked == 0 && !Mixed)
-        State = csUncheckedNormal;
-    else if (Checked < Boxes)
-        State = csMixedNormal;
-    bool Result = DoChecking(Parent, State);
-    if (Result) {
-        // The parent takes the summary without passing it down again.
-        Parent->States |= vsChecking;
-        struct TClear {
-            PLazyNode P;
-            ~TClear() { P->States &= ~vsChecking; }
-        } Clear{Parent};
-        Parent->CheckState = State;
-        DoChecked(Parent);
-        InvalidateNode(Parent);
-        PLazyNode Grand = Parent->Parent;
-        if (Grand != FRoot) {
-            if (!(Grand->States & vsInitialized)) InitNode(Grand);
-            if (Grand->CheckType == ctTriStateCheckBox &&
-                !(Grand->States & (vsChecking | vsDisabled)))
-                Result = PropagateCheckStateUp(Parent, State);
-        }
-    }
-    return Result;
-}
-
-// ------------------------------------------------------------- dispatchers
-
-bool TBaseLazyTree::DoGetCellIsEmpty(PLazyNode Node, int Column) {
-    bool IsEmpty = true;
-    if (OnGetCellIsEmpty) OnGetCellIsEmpty(this, Node, Column, IsEmpty);
-    return IsEmpty;
-}
-
-void TBaseLazyTree::DoChange(PLazyNode Node) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), ChangeTimer);
-    if (OnChange) OnChange(this, Node);
-    DoStateChange({}, {tsChangePending});
-    FLastChangedNode = nullptr;
-}
-
-void TBaseLazyTree::DoCheckClick(PLazyNode Node, TCheckState NewCheckState) {
-    if (ChangeCheckState(Node, NewCheckState)) DoChecked(Node);
-}
-
-void TBaseLazyTree::DoChecked(PLazyNode Node) {
-    if (OnChecked) OnChecked(this, Node);
-}
-
-bool TBaseLazyTree::DoChecking(PLazyNode Node, TCheckState& NewCheckState) {
-    if (ReadOnly()) return false;
-    bool Allowed = true;
-    if (OnChecking) OnChecking(this, Node, NewCheckState, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoCollapsed(PLazyNode Node) {
-    if (OnCollapsed) OnCollapsed(this, Node);
-}
-
-bool TBaseLazyTree::DoCollapsing(PLazyNode Node) {
-    bool Allowed = true;
-    if (OnCollapsing) OnCollapsing(this, Node, Allowed);
-    return Allowed;
-}
-
-int TBaseLazyTree::DoCompare(PLazyNode Node1, PLazyNode Node2, int Column) {
-    int Result = 0;
-    if (OnCompareNodes) OnCompareNodes(this, Node1, Node2, Column, Result);
-    return Result;
-}
-
-void TBaseLazyTree::DoExpanded(PLazyNode Node) {
-    if (OnExpanded) OnExpanded(this, Node);
-}
-
-bool TBaseLazyTree::DoExpanding(PLazyNode Node) {
-    bool Allowed = true;
-    if (OnExpanding) OnExpanding(this, Node, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoFocusChange(PLazyNode Node, int Column) {
-    if (OnFocusChanged) OnFocusChanged(this, Node, Column);
-}
-
-bool TBaseLazyTree::DoFocusChanging(PLazyNode OldNode, PLazyNode NewNode, int OldColumn,
-                                    int NewColumn) {
-    bool Allowed = true;
-    if (OnFocusChanging) OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
-    if (Node == FHotNode) FHotNode = nullptr;
-    if (Node == FDropTargetNode) FDropTargetNode = nullptr;
-    if (Node == FExpandNode) FExpandNode = nullptr;
-    if (Node == FLastSearchNode) FLastSearchNode = nullptr;
-    if (Node == FCheckNode) FCheckNode = nullptr;
-    // No pending notification may name a freed node.
-    if (Node == FLastChangedNode) FLastChangedNode = nullptr;
-    if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
-    if (Node == FRangeAnchor) FRangeAnchor = nullptr;
-    if (Node == FFocusedNode) FFocusedNode = nullptr;
-    struct TFree {
-        TBaseLazyTree* T;
-        PLazyNode N;
-        ~TFree() { T->FreeNodeBlock(N); }
-    } Free{this, Node};
-    if ((Node->States & (vsInitialized | vsInitialUserData)) && OnFreeNode) OnFreeNode(this, Node);
-}
-
-void TBaseLazyTree::DoGetNodeDataSize(int& Size) {
-    Size = 0;
-    if (OnGetNodeDataSize) OnGetNodeDataSize(this, Size);
-}
-
-int TBaseLazyTree::DoIncrementalSearch(PLazyNode Node, const std::u16string& Text) {
-    int Result = 0;
-    if (OnIncrementalSearch) OnIncrementalSearch(this, Node, Text, Result);
-    return Result;
-}
-
-void TBaseLazyTree::DoInitChildren(PLazyNode Node, std::uint32_t& Count) {
-    if (OnInitChildren) OnInitChildren(this, Node, Count);
-}
-
-void TBaseLazyTree::DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStates& InitStates) {
-    if (OnInitNode) OnInitNode(this, Parent, Node, InitStates);
-}
-
-void TBaseLazyTree::DoLoadUserData(PLazyNode Node, TLTStream& Stream) {
-    if (OnLoadNode) OnLoadNode(this, Node == FRoot ? nullptr : Node, Stream);
-}
-
-void TBaseLazyTree::DoMeasureItem(fw::TCanvas* TargetCanvas, PLazyNode Node, int& NodeHeight) {
-    if (OnMeasureItem) OnMeasureItem(this, TargetCanvas, Node, NodeHeight);
-}
-
-void TBaseLazyTree::DoNodeCopied(PLazyNode Node) {
-    if (OnNodeCopied) OnNodeCopied(this, Node);
-}
-
-bool TBaseLazyTree::DoNodeCopying(PLazyNode Node, PLazyNode NewParent) {
-    bool Allowed = true;
-    if (OnNodeCopying) OnNodeCopying(this, Node, NewParent, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoNodeMoved(PLazyNode Node) {
-    if (OnNodeMoved) OnNodeMoved(this, Node);
-}
-
-bool TBaseLazyTree::DoNodeMoving(PLazyNode Node, PLazyNode NewParent) {
-    bool Allowed = true;
-    if (OnNodeMoving) OnNodeMoving(this, Node, NewParent, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoReset(PLazyNode Node) {
-    if (OnResetNode) OnResetNode(this, Node);
-}
-
-void TBaseLazyTree::DoSaveUserData(PLazyNode Node, TLTStream& Stream) {
-    if (OnSaveNode) OnSaveNode(this, Node == FRoot ? nullptr : Node, Stream);
-}
-
-void TBaseLazyTree::DoScroll(int DeltaX, int DeltaY) {
-    if (OnScroll) OnScroll(this, DeltaX, DeltaY);
-}
-
-void TBaseLazyTree::DoStructureChange(PLazyNode Node, TChangeReason Reason) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), StructureChangeTimer);
-    if (OnStructureChange) OnStructureChange(this, Node, Reason);
-    DoStateChange({}, {tsStructureChangePending});
-    FLastStructureChangeNode = nullptr;
-    FLastStructureChangeReason = crIgnore;
-}
-
-void TBaseLazyTree::DoUpdating(TLTUpdateState State) {
-    if (OnUpdating) OnUpdating(this, State);
-}
-
-int TBaseLazyTree::DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) {
-    return 0;
-}
-
-void TBaseLazyTree::DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave) {
-    if (OnStateChange && (!(Enter - FStates).Empty() || !(Leave * FStates).Empty()))
-        OnStateChange(this, Enter, Leave);
-    FStates = (FStates + Enter) - Leave;
-    FStopValidation.store(FStates.Contains(tsStopValidation));
-}
-
-void TBaseLazyTree::Change(PLazyNode Node) {
-    if (InState(tsChangePending)) {
-        if (HandleAllocated() && FChangeDelay > 0 && !InState(tsSynchMode))
-            fw::KillTimer(Handle(), ChangeTimer);
-    } else {
-        DoStateChange({tsChangePending});
-    }
-    FLastChangedNode = Node;
-    if (FUpdateCount > 0) return;
-    if (FChangeDelay > 0 && !InState(tsSynchMode) && HandleAllocated())
-        fw::SetTimer(Handle(), ChangeTimer, FChangeDelay);
-    else
-        DoChange(Node);
-}
-
-void TBaseLazyTree::StructureChange(PLazyNode Node, TChangeReason Reason) {
-    if (InState(tsStructureChangePending)) {
-        if (HandleAllocated() && FChangeDelay > 0 && !InState(tsSynchMode))
-            fw::KillTimer(Handle(), StructureChangeTimer);
-    } else {
-        DoStateChange({tsStructureChangePending});
-    }
-    FLastStructureChangeNode = Node;
-    if (FLastStructureChangeReason == crIgnore)
-        FLastStructureChangeReason = Reason;
-    else if (Reason != crIgnore)
-        FLastStructureChangeReason = crAccumulated;
-    if (FUpdateCount > 0) return;
-    if (FChangeDelay > 0 && !InState(tsSynchMode) && HandleAllocated())
-        fw::SetTimer(Handle(), StructureChangeTimer, FChangeDelay);
-    else
-        DoStructureChange(Node, FLastStructureChangeReason);
-}
-
-void TBaseLazyTree::Dispatch(fw::TMessage& Message) {
-    switch (Message.Msg) {
-    case WM_TREESTATECHANGE:
-        WMTreeStateChange(Message);
-        return;
-    case fw::WM_TIMER:
-        if (Message.WParam == ChangeTimer) {
-            fw::KillTimer(Handle(), ChangeTimer);
-            DoChange(FLastChangedNode);
-            return;
-        }
-        if (Message.WParam == StructureChangeTimer) {
-            fw::KillTimer(Handle(), StructureChangeTimer);
-            DoStructureChange(FLastStructureChangeNode, FLastStructureChangeReason);
-            return;
-        }
-        break;
-    default:
-        break;
-    }
-    fw::TCustomControl::Dispatch(Message);
-}
-
-} // namespace vel
-
-namespace vel {
-
-void TBaseLazyTree::Assign(const TBaseLazyTree& Source) {
-    if (ReadOnly() || &Source == this)
-        throw ELazyTreeAssertion("Cannot assign to a read-only tree.");
-    SetAlign(Source.Align());
-    SetChangeDelay(Source.ChangeDelay());
-    SetColor(Source.Color());
-    FColors->Assign(*Source.FColors);
-    SetDefaultNodeHeight(Source.DefaultNodeHeight());
-    SetDefaultPasteMode(Source.DefaultPasteMode());
-    SetEnabled(Source.Enabled());
-    Font().Assign(Source.Font());
-    FHeader->Assign(*Source.FHeader);
-    SetIndent(Source.Indent());
-    SetMargin(Source.Margin());
-    SetNodeDataSize(Source.NodeDataSize());
-    Source.FOptions->AssignTo(*FOptions);
-    SetParentColor(Source.ParentColor());
-    SetParentFont(Source.ParentFont());
-    SetParentShowHint(Source.ParentShowHint());
-    SetRootNodeCount(Source.RootNodeCount());
-    FScrollBarOptions->Assign(*Source.FScrollBarOptions);
-    SetShowHint(Source.ShowHint());
-    SetTabOrder(Source.TabOrder());
-    SetTabStop(Source.TabStop());
-    fw::TCustomControl::SetVisible(Source.Visible());
-}
-
-} // namespace vel
-
-namespace vel {
-
-TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
-    TPopupMenu* Menu = nullptr;
-    if (!OnGetPopupMenu) return nullptr;
-    bool AskParent = true;
-    if (!Node || Node == FRoot) {
-        OnGetPopupMenu(this, nullptr, NoColumn, P, AskParent, Menu);
-        return Menu;
-    }
-    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
-        AskParent = true;
-        OnGetPopupMenu(this, Run, Column, P, AskParent, Menu);
-        if (Menu || !AskParent) break;
-    }
-    return Menu;
-}
-
-bool TBaseLazyTree::HasPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
-    return FPopupMenu || DoGetPopupMenu(Node, Column, P);
-}
-
-void TBaseLazyTree::DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
-    TPopupMenu* Menu = DoGetPopupMenu(Node, Column, P);
-    if (!Menu) return;
-    DoStateChange({tsPopupMenuShown});
-    if (HandleAllocated()) fw::KillTimer(Handle(), EditTimer);
-    Menu->SetPopupComponent(this);
-    fw::TPoint S = ClientToScreen(P);
-    Menu->Popup(S.X, S.Y);
-}
-
-void TBaseLazyTree::DoHotChange(PLazyNode Old, PLazyNode New) {
-    if (OnHotChange) OnHotChange(this, Old, New);
-}
-
-bool TBaseLazyTree::DoKeyAction(std::uint16_t& CharCode, fw::TShiftState& Shift) {
-    bool DoDefault = true;
-    if (OnKeyAction) OnKeyAction(this, CharCode, Shift, DoDefault);
-    return DoDefault;
-}
-
-bool TBaseLazyTree::DoBeforeDrag(PLazyNode Node, int Column) {
-    bool Allowed = false;
-    if (OnDragAllowed) OnDragAllowed(this, Node, Column, Allowed);
-    return Allowed;
-}
-
-void TBaseLazyTree::DoGetCursor(fw::TCursor& Cursor) {
-    if (OnGetCursor) OnGetCursor(this, Cursor);
 }
 
 } // namespace vel

@@ -25,7 +25,6 @@ class TCanvas;
 namespace vel {
 
 class TBaseLazyTree;
-class TLTStream;
 class TLTDataObject;
 class TLTDragManager;
 class TLTDragImage;
@@ -69,7 +68,11 @@ enum class TCheckType : std::uint8_t {
     ctRadioButton,
     ctButton
 };
-using enum TCheckType;
+// TCheckType::ctNone stays qualified: the grid's control types have a ctNone.
+using TCheckType::ctButton;
+using TCheckType::ctCheckBox;
+using TCheckType::ctRadioButton;
+using TCheckType::ctTriStateCheckBox;
 
 enum class TLTNodeAlignment : std::uint8_t { naFromBottom, naFromTop, naProportional };
 using enum TLTNodeAlignment;
@@ -329,7 +332,7 @@ using TLTCheckChangingEvent = std::function<void(TBaseLazyTree* Sender, PLazyNod
 using TLTNodeCopyMoveEvent =
     std::function<void(TBaseLazyTree* Sender, PLazyNode Node, PLazyNode Target, bool& Allowed)>;
 using TLTSaveNodeEvent =
-    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, TLTStream& Stream)>;
+    std::function<void(TBaseLazyTree* Sender, PLazyNode Node, TStream& Stream)>;
 using TLTGetCellIsEmptyEvent =
     std::function<void(TBaseLazyTree* Sender, PLazyNode Node, int Column, bool& IsEmpty)>;
 using TLTIncrementalSearchEvent = std::function<void(
@@ -448,6 +451,7 @@ public:
     bool VisiblePath(PLazyNode Node) const;
     bool GetVisible(PLazyNode Node);
     void SetVisible(PLazyNode Node, bool Value);
+    using fw::TCustomControl::SetVisible; // the control's own
     bool HasVisibleNextSibling(PLazyNode Node) const;
     bool IsFirstVisibleChild(PLazyNode Parent, PLazyNode Node) const;
     bool IsLastVisibleChild(PLazyNode Parent, PLazyNode Node) const;
@@ -593,12 +597,12 @@ public:
     virtual TCheckState DetermineNextCheckState(TCheckType CheckType, TCheckState CheckState);
 
     // ---- streams
-    virtual void SaveToStream(TLTStream& Stream, PLazyNode Node = nullptr);
-    virtual void LoadFromStream(TLTStream& Stream);
+    virtual void SaveToStream(TStream& Stream, PLazyNode Node = nullptr);
+    virtual void LoadFromStream(TStream& Stream);
     virtual void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName, PLazyNode Node = nullptr);
-    void WriteNode(TLTStream& Stream, PLazyNode Node);
-    void AddNodeFromStream(TLTStream& Stream, std::uint32_t Version, PLazyNode Node);
+    void WriteNode(TStream& Stream, PLazyNode Node);
+    void AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
 
     // ---- properties of the tree (construction)
     TCustomLazyTreeOptions* TreeOptions() const { return FOptions.get(); }
@@ -672,14 +676,14 @@ public:
     virtual int DoIncrementalSearch(PLazyNode Node, const std::u16string& Text);
     virtual void DoInitChildren(PLazyNode Node, std::uint32_t& ChildCount);
     virtual void DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStates& InitStates);
-    virtual void DoLoadUserData(PLazyNode Node, TLTStream& Stream);
+    virtual void DoLoadUserData(PLazyNode Node, TStream& Stream);
     virtual void DoMeasureItem(fw::TCanvas* TargetCanvas, PLazyNode Node, int& NodeHeight);
     virtual void DoNodeCopied(PLazyNode Node);
     virtual bool DoNodeCopying(PLazyNode Node, PLazyNode NewParent);
     virtual void DoNodeMoved(PLazyNode Node);
     virtual bool DoNodeMoving(PLazyNode Node, PLazyNode NewParent);
     virtual void DoReset(PLazyNode Node);
-    virtual void DoSaveUserData(PLazyNode Node, TLTStream& Stream);
+    virtual void DoSaveUserData(PLazyNode Node, TStream& Stream);
     virtual void DoScroll(int DeltaX, int DeltaY);
     virtual void DoStructureChange(PLazyNode Node, TChangeReason Reason);
     virtual void DoUpdating(TLTUpdateState State);
@@ -903,12 +907,12 @@ protected:
     void Loaded() override;
     void Dispatch(fw::TMessage& Message) override;
 
-    virtual void WriteChunks(TLTStream& Stream, PLazyNode Node);
-    virtual bool ReadChunk(TLTStream& Stream, std::uint32_t Version, PLazyNode Node,
+    virtual void WriteChunks(TStream& Stream, PLazyNode Node);
+    virtual bool ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
                            std::uint32_t ChunkType, int ChunkSize);
-    virtual void ReadNode(TLTStream& Stream, std::uint32_t Version, PLazyNode Node);
-    virtual void SkipNode(TLTStream& Stream);
-    void PatchChunkSize(TLTStream& Stream, std::int64_t ChunkStart, std::int64_t ChunkEnd);
+    virtual void ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode Node);
+    virtual void SkipNode(TStream& Stream);
+    void PatchChunkSize(TStream& Stream, std::int64_t ChunkStart, std::int64_t ChunkEnd);
 
     // Hooks for the painting side: the tree window after a structure change.
     void UpdateScrollBars(bool DoRepaint);

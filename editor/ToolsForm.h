@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "EditorControls.h"
+#include "ComCtrls.h"
 #include "TsOwnedForm.h"
 #include "tsxapi.h"
 
 namespace vel {
+
+using fw::TPageControl;
+using fw::TTabSheet;
+using fw::TToolButton;
 
 // Where the options and window placement are kept.
 inline constexpr const char* kSettingsKey = "\\Software\\Orrendale\\Velmarch";

@@ -50,7 +50,8 @@ constexpr TGridOptions goTabs = 1 << 11;
 constexpr TGridOptions goRowSelect = 1 << 12;
 constexpr TGridOptions goAlwaysShowEditor = 1 << 13;
 constexpr TGridOptions goThumbTracking = 1 << 14;
-constexpr TGridOptions DefaultGridOptions = 31;
+constexpr TGridOptions DefaultGridOptions =
+    goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
 
 enum class TGridState : std::uint8_t {
     gsNormal,
@@ -63,12 +64,8 @@ enum class TGridState : std::uint8_t {
 
 enum class TGridBorderStyle : std::uint8_t { bsNone, bsSingle };
 
-// 0 none, 1 horizontal, 2 vertical, 3 both.
-using TScrollStyle = std::uint8_t;
-constexpr TScrollStyle ssNone = 0;
-constexpr TScrollStyle ssHorizontal = 1;
-constexpr TScrollStyle ssVertical = 2;
-constexpr TScrollStyle ssBoth = 3;
+using fw::TScrollStyle;
+using enum fw::TScrollStyle;
 
 using TGridDrawState = std::uint8_t;
 constexpr TGridDrawState gdSelected = 1;
@@ -82,18 +79,18 @@ constexpr TGridScrollDirection sdRight = 2;
 constexpr TGridScrollDirection sdUp = 4;
 constexpr TGridScrollDirection sdDown = 8;
 
-// Scroll codes of WM_HSCROLL / WM_VSCROLL.
-constexpr int SB_LINEUP = 0;
-constexpr int SB_LINEDOWN = 1;
-constexpr int SB_PAGEUP = 2;
-constexpr int SB_PAGEDOWN = 3;
-constexpr int SB_THUMBPOSITION = 4;
-constexpr int SB_THUMBTRACK = 5;
-constexpr int SB_TOP = 6;
-constexpr int SB_BOTTOM = 7;
-constexpr int SB_ENDSCROLL = 8;
-constexpr int SB_HORZ = 0;
-constexpr int SB_VERT = 1;
+// The scroll codes and bars the grid works with.
+using fw::SB_BOTTOM;
+using fw::SB_ENDSCROLL;
+using fw::SB_HORZ;
+using fw::SB_LINEDOWN;
+using fw::SB_LINEUP;
+using fw::SB_PAGEDOWN;
+using fw::SB_PAGEUP;
+using fw::SB_THUMBPOSITION;
+using fw::SB_THUMBTRACK;
+using fw::SB_TOP;
+using fw::SB_VERT;
 
 // Extent arrays: element 0 holds the count n, entries 1..n follow.
 using TExtentArray = std::vector<std::int32_t>;

@@ -1,8 +1,9 @@
 #pragma once
-// Stand-alone routines of the grid: variants, byte streams, text escaping,
-// accelerators, cell keys, check-box value texts, number-text stepping for
-// spin buttons, variant comparisons and settings paths.
+// Stand-alone routines of the grid: variants, text escaping, accelerators,
+// cell keys, check-box value texts, number-text stepping for spin buttons,
+// variant comparisons and settings paths. Its byte streams are the framework's.
 #include "Settings.h"
+#include "Streams.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,46 +48,11 @@ bool VarSame(const TtsVariant& a, const TtsVariant& b);
 // VarSame, or both numeric with equal values.
 bool VarEquals(const TtsVariant& a, const TtsVariant& b);
 
-// --- Byte streams ----------------------------------------------------------------
+// --- Byte streams (the framework's) -----------------------------------------------
 
-// A read past the end of a stream or a stored value that cannot be right.
-class EReadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A little-endian memory stream.
-class TtsStream {
-public:
-    TtsStream() = default;
-    explicit TtsStream(std::vector<std::uint8_t> data) : FData(std::move(data)) {}
-
-    const std::vector<std::uint8_t>& Data() const { return FData; }
-    std::size_t Position() const { return FPos; }
-    void SetPosition(std::size_t p) { FPos = p < FData.size() ? p : FData.size(); }
-    std::size_t Remaining() const { return FData.size() - FPos; }
-
-    void WriteBytes(const void* p, std::size_t n);
-    void WriteU8(std::uint8_t v) { WriteBytes(&v, 1); }
-    void WriteI32(std::int32_t v);
-    void WriteU32(std::uint32_t v) { WriteI32(static_cast<std::int32_t>(v)); }
-    void WriteF64(double v);
-    // 32-bit length then the bytes.
-    void WriteText(std::string_view s);
-
-    // Each throws EReadError past the end.
-    void ReadBytes(void* p, std::size_t n);
-    std::uint8_t ReadU8();
-    std::int32_t ReadI32();
-    double ReadF64();
-    // A length checked against what is left before anything is allocated.
-    std::string ReadText();
-    std::vector<std::uint8_t> ReadBlock(std::size_t n);
-
-private:
-    std::vector<std::uint8_t> FData;
-    std::size_t FPos = 0;
-};
+using fw::EReadError;
+using fw::TMemoryStream;
+using fw::TStream;
 
 // --- Text ------------------------------------------------------------------------
 

@@ -110,7 +110,7 @@ TEST(CommonNumbers, SpinSteppingKeepsSeparatorsAndDecimals) {
 }
 
 TEST(CommonStream, ReadsPastTheEndAndBadLengthsFail) {
-    TtsStream s;
+    TMemoryStream s;
     s.WriteI32(-2);
     s.WriteText("hey");
     s.WriteF64(1.5);
@@ -119,7 +119,7 @@ TEST(CommonStream, ReadsPastTheEndAndBadLengthsFail) {
     EXPECT_EQ(s.ReadText(), "hey");
     EXPECT_EQ(s.ReadF64(), 1.5);
     EXPECT_THROW(s.ReadU8(), EReadError);
-    TtsStream bad;
+    TMemoryStream bad;
     bad.WriteI32(1 << 30);
     bad.SetPosition(0);
     EXPECT_THROW(bad.ReadText(), EReadError);

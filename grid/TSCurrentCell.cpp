@@ -1,5 +1,6 @@
 #include "TSCurrentCell.h"
 
+#include "ScopeExit.h"
 #include "StdCtrls.h"
 #include "TSMbcs.h"
 
@@ -65,11 +66,7 @@ void TtsCurrentCell::Reload() {
     const TtsVariant v = l.FetchCellValue(col, row);
     const bool was = l.IsLoadingValue();
     l.SetLoadingValue(true);
-    struct Restore {
-        TtsGridLink& L;
-        bool Was;
-        ~Restore() { L.SetLoadingValue(Was); }
-    } restore{l, was};
+    fw::TScopeExit restore([&l, was] { l.SetLoadingValue(was); });
     Load(v, false);
     l.LoadControl(v, false);
 }

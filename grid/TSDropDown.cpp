@@ -2,6 +2,7 @@
 
 #include "Messages.h"
 #include "NoDestroy.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -124,11 +125,7 @@ void TtsDropDownForm::WndProc(fw::TMessage& Message) {
     const fw::HWND Wnd = Handle();
     const std::uint32_t Old = fw::GetWindowStyle(Wnd);
     fw::SetWindowStyle(Wnd, Old & ~fw::WS_CHILD);
-    struct TPutBack {
-        fw::HWND W;
-        std::uint32_t S;
-        ~TPutBack() { fw::SetWindowStyle(W, S); }
-    } PutBack{Wnd, Old};
+    fw::TScopeExit PutBack([Wnd, Old] { fw::SetWindowStyle(Wnd, Old); });
     fw::TCustomForm::WndProc(Message);
 }
 

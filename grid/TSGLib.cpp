@@ -1,6 +1,7 @@
 #include "TSGLib.h"
 
 #include "Bitmap.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -76,14 +77,12 @@ int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignmen
     return Y0;
 }
 
-struct TBkModeGuard {
-    fw::TCanvas& C;
-    fw::TBkMode Old;
-    explicit TBkModeGuard(fw::TCanvas& Canvas) : C(Canvas), Old(Canvas.BkMode()) {
-        C.SetBkMode(fw::bkTransparent);
-    }
-    ~TBkModeGuard() { C.SetBkMode(Old); }
-};
+// Text drawn until the scope ends leaves the background as it is.
+auto TransparentBackground(fw::TCanvas& C) {
+    const fw::TBkMode Old = C.BkMode();
+    C.SetBkMode(fw::bkTransparent);
+    return fw::TScopeExit([&C, Old] { C.SetBkMode(Old); });
+}
 
 // The text-out call of these routines: the text clipped to R.
 void ClippedOut(fw::TCanvas& C, int X, int Y, std::string_view Text, const fw::TRect& R) {
@@ -304,11 +303,7 @@ void DrawUnderlined(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, int X, 
     {
         fw::TFontStyles Old = Canvas.Font().Style();
         Canvas.Font().SetStyle(Old | fw::fsUnderline);
-        struct TRestore {
-            fw::TCanvas& C;
-            fw::TFontStyles S;
-            ~TRestore() { C.Font().SetStyle(S); }
-        } Restore{Canvas, Old};
+        fw::TScopeExit Restore([&Canvas, Old] { Canvas.Font().SetStyle(Old); });
         ClippedOut(Canvas, X, Y, Mark, R);
         X += TextExtent(Canvas, Metrics, Mark, 1).cx;
     }
@@ -350,7 +345,7 @@ void DrawHighlighted(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::s
         SelLength += SelStart;
         SelStart = 0;
     }
-    TBkModeGuard Bk(Canvas);
+    auto Bk = TransparentBackground(Canvas);
     if (SelLength <= 0 || SelStart >= Count) {
         DrawUnderlined(Canvas, Metrics, X, UnderlineStart, Count, Text, R, Y);
         return;
@@ -470,7 +465,7 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
                   bool WordWrap, TtsVertAlignment VertAlign, TtsHorzAlignment HorzAlign,
                   int TopMargin, int X, fw::TRect R) {
     if (R.Left >= R.Right) return;
-    TBkModeGuard Bk(Canvas);
+    auto Bk = TransparentBackground(Canvas);
     fw::TTextMetric M = Canvas.TextMetrics();
     int Gap = LineGapOf(M);
     int LineH = M.Height + Gap;
@@ -583,7 +578,7 @@ void DrawEditText(fw::TCanvas& Canvas, std::string_view Text, int Height, fw::TR
         Canvas.FillRect(R);
         return;
     }
-    TBkModeGuard Bk(Canvas);
+    auto Bk = TransparentBackground(Canvas);
     if (WordWrap && HasRoomForWrap(Height - Gap, M.Height + Gap)) {
         DrawEditLines(Canvas, M, Text, R, X, Y0, TopLine, *Lines, SelStart, SelLength, SelBandColor,
                       SelTextColor, HorzAlign, VertAlign);

@@ -167,11 +167,7 @@ void TtsGridControl::PaintTo(fw::TCanvas& C) {
 
 void TtsGridControl::Paint() {
     TtsMemoryCanvas& Mem = ControlMemoryCanvas();
-    Mem.Lock(this);
-    struct TUnlock {
-        TtsMemoryCanvas& M;
-        ~TUnlock() { M.Unlock(); }
-    } Unlock{Mem};
+    TtsCanvasLock Lock(Mem, this);
     if (!CanvasInUse) {
         Mem.Acquire(Width(), Height());
         CanvasInUse = true;

@@ -34,6 +34,7 @@ public:
 
     const std::string& EditText() const { return FText; }
     void SetText(const std::string& Value, bool Select, bool Repaint);
+    using TtsGridControl::SetText; // the control's caption
     const std::string& StartText() const { return FStartText; }
     bool Modified() const { return FModified; }
 

@@ -1,5 +1,7 @@
 #include "TSGridStream.h"
 
+#include "ScopeExit.h"
+
 #include <cmath>
 #include <functional>
 
@@ -16,19 +18,19 @@ constexpr int MaxExtent = 32767;
 
 // --- Property records --------------------------------------------------------------------------
 
-void WriteName(TtsStream& s, const std::string& name) {
+void WriteName(TStream& s, const std::string& name) {
     s.WriteU8(static_cast<std::uint8_t>(name.size()));
-    s.WriteBytes(name.data(), name.size());
+    s.WriteBuffer(name.data(), name.size());
 }
 
-std::string ReadName(TtsStream& s) {
+std::string ReadName(TStream& s) {
     const std::uint8_t n = s.ReadU8();
     std::string name(n, '\0');
-    s.ReadBytes(name.data(), n);
+    s.ReadBuffer(name.data(), n);
     return name;
 }
 
-void WriteValue(TtsStream& s, const TtsVariant& v) {
+void WriteValue(TStream& s, const TtsVariant& v) {
     if (auto* b = std::get_if<bool>(&v)) {
         s.WriteU8(vtBoolean);
         s.WriteU8(*b ? 1 : 0);
@@ -44,12 +46,12 @@ void WriteValue(TtsStream& s, const TtsVariant& v) {
     }
 }
 
-void WriteProp(TtsStream& s, const std::string& name, const TtsVariant& v) {
+void WriteProp(TStream& s, const std::string& name, const TtsVariant& v) {
     WriteName(s, name);
     WriteValue(s, v);
 }
 
-TtsVariant ReadValue(TtsStream& s, std::uint8_t type) {
+TtsVariant ReadValue(TStream& s, std::uint8_t type) {
     switch (type) {
     case vtInteger:
         return TtsVariant(s.ReadI32());
@@ -290,7 +292,7 @@ const std::vector<TRowProp>& RowProps() {
 }
 
 // An own font as "Font.Name", "Font.Height", "Font.Style" and "Font.Color".
-void WriteFont(TtsStream& s, const std::string& prefix, const TtsLineProps& p) {
+void WriteFont(TStream& s, const std::string& prefix, const TtsLineProps& p) {
     if (p.ParentFont || !p.Font) return;
     WriteProp(s, prefix + "Font.Name", TtsVariant(p.Font->Name()));
     WriteProp(s, prefix + "Font.Height", TtsVariant(std::int32_t{p.Font->Height()}));
@@ -354,7 +356,7 @@ int ReportKind(int id) {
 }
 
 // Visits the properties of one item until the closing empty name.
-void ReadItem(TtsStream& s, const std::function<void(const std::string&, const TtsVariant&)>& f) {
+void ReadItem(TStream& s, const std::function<void(const std::string&, const TtsVariant&)>& f) {
     for (;;) {
         const std::string name = ReadName(s);
         if (name.empty()) return;
@@ -363,11 +365,10 @@ void ReadItem(TtsStream& s, const std::function<void(const std::string&, const T
     }
 }
 
-std::int32_t ReadCount(TtsStream& s) {
+std::int32_t ReadCount(TStream& s) {
     const std::int32_t n = s.ReadI32();
     // Each item needs at least its closing byte.
-    if (n < 0 || static_cast<std::size_t>(n) > s.Remaining())
-        throw EReadError("Stored item count out of range");
+    if (n < 0 || n > s.Remaining()) throw EReadError("Stored item count out of range");
     return n;
 }
 
@@ -393,7 +394,7 @@ TtsKindSet WidenAlignmentKinds(TtsKindSet kinds) {
 
 // --- Writing -------------------------------------------------------------------------------------
 
-void TtsGridStreamComponent::Write(TtsStream& s) {
+void TtsGridStreamComponent::Write(TStream& s) {
     FWritten.clear();
     auto note = [&](const char* name) { FWritten.push_back(name); };
     s.WriteText(CarrierClass);
@@ -408,7 +409,7 @@ void TtsGridStreamComponent::Write(TtsStream& s) {
     note("ResetProps");
     TtsGridModel& g = *FGrid;
     if (SavePropKinds & pkGrid) {
-        TtsStream block;
+        TMemoryStream block;
         if (OnWriteGrid) {
             OnWriteGrid(block);
         } else {
@@ -421,7 +422,7 @@ void TtsGridStreamComponent::Write(TtsStream& s) {
         WriteName(s, "Grid");
         s.WriteU8(vtBinary);
         s.WriteI32(static_cast<std::int32_t>(block.Data().size()));
-        s.WriteBytes(block.Data().data(), block.Data().size());
+        s.WriteBuffer(block.Data().data(), block.Data().size());
         note("Grid");
     }
     const bool grid = SavePropKinds & pkGrid;
@@ -454,18 +455,18 @@ void TtsGridStreamComponent::Write(TtsStream& s) {
         note("CellProperties");
     }
     if (SaveData && g.StoreData()) {
-        TtsStream block;
+        TMemoryStream block;
         g.Storage()->SaveToStream(block);
         WriteName(s, "Data");
         s.WriteU8(vtBinary);
         s.WriteI32(static_cast<std::int32_t>(block.Data().size()));
-        s.WriteBytes(block.Data().data(), block.Data().size());
+        s.WriteBuffer(block.Data().data(), block.Data().size());
         note("Data");
     }
     WriteName(s, "");
 }
 
-void TtsGridStreamComponent::WriteCols(TtsStream& s) {
+void TtsGridStreamComponent::WriteCols(TStream& s) {
     TtsGridModel& g = *FGrid;
     const TtsCol defaults(nullptr, 0);
     std::vector<TtsCol*> cols;
@@ -491,7 +492,7 @@ void TtsGridStreamComponent::WriteCols(TtsStream& s) {
     }
 }
 
-void TtsGridStreamComponent::WriteRows(TtsStream& s) {
+void TtsGridStreamComponent::WriteRows(TStream& s) {
     TtsGridModel& g = *FGrid;
     const TtsRow defaults(nullptr, 0);
     std::vector<int> rows;
@@ -524,7 +525,7 @@ void TtsGridStreamComponent::WriteRows(TtsStream& s) {
     }
 }
 
-void TtsGridStreamComponent::WriteCells(TtsStream& s) {
+void TtsGridStreamComponent::WriteCells(TStream& s) {
     TtsGridModel& g = *FGrid;
     std::vector<TtsCellElement*> cells;
     for (TtsSetElement* e : g.CellProps().Elements())
@@ -565,17 +566,14 @@ void TtsGridStreamComponent::ResetProps() {
     if (SavePropKinds & pkCols) g.ResetColProperties(AllKinds);
 }
 
-void TtsGridStreamComponent::Read(TtsStream& s) {
+void TtsGridStreamComponent::Read(TStream& s) {
     TtsGridModel& g = *FGrid;
-    if (s.Data().size() > MaxLayoutSize) throw EReadError("Stored layout too large");
+    if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
+        throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     const bool wasReading = g.IsReadingStream;
     g.IsReadingStream = true;
-    struct Restore {
-        TtsGridModel& G;
-        bool Was;
-        ~Restore() { G.IsReadingStream = Was; }
-    } restore{g, wasReading};
+    fw::TScopeExit restore([&g, wasReading] { g.IsReadingStream = wasReading; });
     for (;;) {
         const std::string name = ReadName(s);
         if (name.empty()) break;
@@ -593,9 +591,8 @@ void TtsGridStreamComponent::Read(TtsStream& s) {
         }
         if (type == vtBinary) {
             const std::int32_t n = s.ReadI32();
-            if (n < 0 || static_cast<std::size_t>(n) > s.Remaining())
-                throw EReadError("Stored block length out of range");
-            TtsStream block(s.ReadBlock(static_cast<std::size_t>(n)));
+            if (n < 0 || n > s.Remaining()) throw EReadError("Stored block length out of range");
+            TMemoryStream block(s.ReadBlock(static_cast<std::size_t>(n)));
             if (name == "Grid") {
                 if (OnReadGrid) {
                     OnReadGrid(block);
@@ -666,7 +663,7 @@ void TtsGridStreamComponent::Read(TtsStream& s) {
     }
 }
 
-void TtsGridStreamComponent::ReadCols(TtsStream& s) {
+void TtsGridStreamComponent::ReadCols(TStream& s) {
     TtsGridModel& g = *FGrid;
     TtsCol scratch(nullptr, 1); // absorbs columns that are not present
     const std::int32_t n = ReadCount(s);
@@ -724,7 +721,7 @@ void TtsGridStreamComponent::ReadCols(TtsStream& s) {
     }
 }
 
-void TtsGridStreamComponent::ReadRows(TtsStream& s) {
+void TtsGridStreamComponent::ReadRows(TStream& s) {
     TtsGridModel& g = *FGrid;
     TtsRow scratch(nullptr, 0);
     const std::int32_t n = ReadCount(s);
@@ -770,7 +767,7 @@ void TtsGridStreamComponent::ReadRows(TtsStream& s) {
     }
 }
 
-void TtsGridStreamComponent::ReadCells(TtsStream& s) {
+void TtsGridStreamComponent::ReadCells(TStream& s) {
     TtsGridModel& g = *FGrid;
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
@@ -807,7 +804,7 @@ void TtsGridStreamComponent::ReadCells(TtsStream& s) {
 
 // --- Entry points --------------------------------------------------------------------------------
 
-void SaveLayout(TtsGridModel& grid, TtsStream& stream, TtsPropKinds parts, bool saveData,
+void SaveLayout(TtsGridModel& grid, TStream& stream, TtsPropKinds parts, bool saveData,
                 TtsKindSet kinds) {
     TtsGridStreamComponent carrier(&grid);
     carrier.SavePropKinds = parts;
@@ -815,15 +812,11 @@ void SaveLayout(TtsGridModel& grid, TtsStream& stream, TtsPropKinds parts, bool 
     carrier.SaveData = saveData;
     const bool was = grid.IsWritingStream;
     grid.IsWritingStream = true;
-    struct Restore {
-        TtsGridModel& G;
-        bool Was;
-        ~Restore() { G.IsWritingStream = Was; }
-    } restore{grid, was};
+    fw::TScopeExit restore([&grid, was] { grid.IsWritingStream = was; });
     carrier.Write(stream);
 }
 
-void LoadLayout(TtsGridModel& grid, TtsStream& stream, std::uint8_t mode) {
+void LoadLayout(TtsGridModel& grid, TStream& stream, std::uint8_t mode) {
     TtsGridStreamComponent carrier(&grid);
     carrier.LoadMode = mode;
     carrier.Read(stream);
@@ -861,7 +854,7 @@ std::vector<std::uint8_t> FromHex(const std::string& t) {
 
 void SaveLayoutToSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
                           const std::string& file, TtsPropKinds parts, TtsKindSet kinds) {
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(grid, s, parts, false, kinds);
     auto store = OpenRegistryPath(path, true, file);
     if (!store) throw ERegistryException("Cannot open registry key " + path);
@@ -873,7 +866,7 @@ bool LoadLayoutFromSettings(TtsGridModel& grid, const std::string& path, const s
                             const std::string& file, std::uint8_t mode) {
     auto store = OpenRegistryPath(path, false, file);
     if (!store || !store->ValueExists(name)) return false;
-    TtsStream s(FromHex(store->ReadString(name)));
+    TMemoryStream s(FromHex(store->ReadString(name)));
     LoadLayout(grid, s, mode);
     return true;
 }

@@ -48,23 +48,23 @@ public:
 
     // The grid's own record for "Grid"; without it the model's counts, default
     // sizes and colour are written.
-    std::function<void(TtsStream&)> OnWriteGrid;
-    std::function<void(TtsStream&)> OnReadGrid;
+    std::function<void(TStream&)> OnWriteGrid;
+    std::function<void(TStream&)> OnReadGrid;
 
-    void Write(TtsStream& stream);
+    void Write(TStream& stream);
     // Throws EReadError on damaged input; the grid may then be partly loaded.
-    void Read(TtsStream& stream);
+    void Read(TStream& stream);
 
     // Names of the properties written by the last Write, in order.
     const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
-    void WriteCols(TtsStream& s);
-    void WriteRows(TtsStream& s);
-    void WriteCells(TtsStream& s);
-    void ReadCols(TtsStream& s);
-    void ReadRows(TtsStream& s);
-    void ReadCells(TtsStream& s);
+    void WriteCols(TStream& s);
+    void WriteRows(TStream& s);
+    void WriteCells(TStream& s);
+    void ReadCols(TStream& s);
+    void ReadRows(TStream& s);
+    void ReadCells(TStream& s);
     void ResetProps();
 
     TtsGridModel* FGrid;
@@ -75,9 +75,9 @@ private:
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);
 
 // The grid's save and load operations.
-void SaveLayout(TtsGridModel& grid, TtsStream& stream, TtsPropKinds parts, bool saveData,
+void SaveLayout(TtsGridModel& grid, TStream& stream, TtsPropKinds parts, bool saveData,
                 TtsKindSet kinds);
-void LoadLayout(TtsGridModel& grid, TtsStream& stream, std::uint8_t mode);
+void LoadLayout(TtsGridModel& grid, TStream& stream, std::uint8_t mode);
 // The layout as a text value of a settings key (hex of the record).
 void SaveLayoutToSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
                           const std::string& file, TtsPropKinds parts, TtsKindSet kinds);

@@ -18,7 +18,7 @@ std::vector<std::string> Names(TtsGridModel& g, TtsPropKinds parts, TtsKindSet k
     c.SavePropKinds = parts;
     c.Kinds = kinds;
     c.SaveData = data;
-    TtsStream s;
+    TMemoryStream s;
     c.Write(s);
     return c.WrittenNames();
 }
@@ -69,7 +69,7 @@ TEST(LayoutStream, RoundTripOfColumnsRowsCellsAndData) {
     bold.SetSize(10);
     a.Col(4)->SetFont(&bold);
     a.Storage()->SetValue(2, 3, tagText, TtsVariant(std::string("hello")));
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols | pkRows | pkCells, true, AllKinds);
 
     TtsGridModel b("Grid2", 2, 2);
@@ -105,7 +105,7 @@ TEST(LayoutStream, WidthsOnlyKeepTheColumnCountOutsideAFullLoad) {
     TtsGridModel a("Grid1", 5, 2);
     a.Col(1)->SetWidth(99);
     a.Col(1)->SetColor(3); // not a chosen kind
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols, false, Kind(prColWidth));
     TtsGridModel b("Grid2", 3, 2);
     s.SetPosition(0);
@@ -121,7 +121,7 @@ TEST(LayoutStream, ColumnsBoundByFieldNameSkipMissingOnes) {
     a.Col(1)->SetWidth(40);
     a.Col(2)->SetFieldName("Frame");
     a.Col(2)->SetWidth(80);
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols, false, AllKinds);
     TtsGridModel b("Grid2", 3, 1);
     b.Col(3)->SetFieldName("frame");
@@ -137,15 +137,15 @@ TEST(LayoutStream, ColumnsBoundByFieldNameSkipMissingOnes) {
 }
 
 TEST(LayoutStream, OlderSetFormOfPropertiesMeansAllKinds) {
-    TtsStream s;
+    TMemoryStream s;
     s.WriteText("TtsGridStreamComponent");
     const std::string props = "Properties";
     s.WriteU8(static_cast<std::uint8_t>(props.size()));
-    s.WriteBytes(props.data(), props.size());
+    s.WriteBuffer(props.data(), props.size());
     s.WriteU8(vtSet);
     s.WriteI32(1);
     s.WriteU8(4);
-    s.WriteBytes("tsCol", 4);
+    s.WriteBuffer("tsCol", 4);
     s.WriteU8(0);
     TtsGridModel g("Grid1", 1, 1);
     TtsGridStreamComponent c(&g);
@@ -159,14 +159,14 @@ TEST(LayoutStream, DamagedInputIsRefused) {
     a.Col(1)->SetWidth(70);
     a.Row(1)->SetHeight(20);
     a.Cell(1, 1).SetColor(4);
-    TtsStream good;
+    TMemoryStream good;
     SaveLayout(a, good, pkCols | pkRows | pkCells, false, AllKinds);
     const auto bytes = good.Data();
     // Every truncation fails cleanly.
     for (std::size_t n = 0; n < bytes.size(); ++n) {
         TtsGridModel b("Grid2", 3, 3);
-        TtsStream s(std::vector<std::uint8_t>(bytes.begin(),
-                                              bytes.begin() + static_cast<std::ptrdiff_t>(n)));
+        TMemoryStream s(std::vector<std::uint8_t>(bytes.begin(),
+                                                  bytes.begin() + static_cast<std::ptrdiff_t>(n)));
         EXPECT_THROW(LoadLayout(b, s, 1), EReadError) << "cut at " << n;
     }
     // Every single-byte change either loads or fails cleanly.
@@ -175,7 +175,7 @@ TEST(LayoutStream, DamagedInputIsRefused) {
             auto d = bytes;
             d[i] = x;
             TtsGridModel b("Grid2", 3, 3);
-            TtsStream s(d);
+            TMemoryStream s(d);
             try {
                 LoadLayout(b, s, 1);
             } catch (const EReadError&) {
@@ -184,17 +184,17 @@ TEST(LayoutStream, DamagedInputIsRefused) {
         }
     }
     TtsGridModel b("Grid2", 3, 3);
-    TtsStream wrong;
+    TMemoryStream wrong;
     wrong.WriteText("Something");
     wrong.SetPosition(0);
     EXPECT_THROW(LoadLayout(b, wrong, 1), EReadError);
 }
 
 TEST(LayoutStream, HugeCountsAreRefused) {
-    TtsStream s;
+    TMemoryStream s;
     s.WriteText("TtsGridStreamComponent");
     s.WriteU8(4);
-    s.WriteBytes("Rows", 4);
+    s.WriteBuffer("Rows", 4);
     s.WriteU8(vtInteger);
     s.WriteI32(0x7FFFFFFF);
     s.WriteU8(0);
@@ -247,7 +247,7 @@ TEST(LayoutStream, OnlyChosenKindsAreWrittenAndApplied) {
     a.Col(1)->SetReadOnly(true);
     a.Cell(1, 1).SetColor(12);
     a.Cell(1, 1).SetIs3D(true);
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols | pkCells, false, Kind(prColor));
     TtsGridModel b("Grid2", 2, 2);
     b.Col(1)->SetColor(99);
@@ -267,7 +267,7 @@ TEST(LayoutStream, ItemsForMissingLinesAndCellsAreAbsorbed) {
     a.Row(6)->SetHeight(50);
     a.Cell(6, 6).SetColor(1);
     a.Cell(1, 1).SetColor(2);
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols | pkRows | pkCells, false, AllKinds);
     TtsGridModel b("Grid2", 2, 2);
     s.SetPosition(0);
@@ -286,7 +286,7 @@ TEST(LayoutStream, DataColumnsFollowTheFieldPositions) {
     a.Col(2)->SetFieldName("Time");
     a.Storage()->SetValue(1, 1, tagText, TtsVariant(std::string("k")));
     a.Storage()->SetValue(2, 1, tagInteger, TtsVariant(std::int32_t{30}));
-    TtsStream s;
+    TMemoryStream s;
     SaveLayout(a, s, pkCols, true, AllKinds);
     TtsGridModel b("Grid2", 3, 1);
     b.SetStoreData(true);
@@ -307,13 +307,13 @@ TEST(LayoutStream, DataColumnsFollowTheFieldPositions) {
 namespace vel {
 namespace {
 
-void WriteNamed(TtsStream& s, const std::string& name) {
+void WriteNamed(TStream& s, const std::string& name) {
     s.WriteU8(static_cast<std::uint8_t>(name.size()));
-    s.WriteBytes(name.data(), name.size());
+    s.WriteBuffer(name.data(), name.size());
 }
 
 TEST(LayoutStream, LegacyAlignmentPairsAreRead) {
-    TtsStream s;
+    TMemoryStream s;
     s.WriteText("TtsGridStreamComponent");
     WriteNamed(s, "AllProperties");
     s.WriteU8(vtBoolean);
@@ -341,7 +341,7 @@ TEST(LayoutStream, LegacyAlignmentPairsAreRead) {
     EXPECT_EQ(g.Col(2)->HorzAlignment(), htaCenter);
     EXPECT_EQ(g.Col(2)->HeadingHorzAlignment(), htaLeft);
     // A stored alignment out of its range is refused.
-    TtsStream bad;
+    TMemoryStream bad;
     bad.WriteText("TtsGridStreamComponent");
     WriteNamed(bad, "AllProperties");
     bad.WriteU8(vtBoolean);

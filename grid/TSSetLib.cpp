@@ -1,5 +1,7 @@
 #include "TSSetLib.h"
 
+#include "ScopeExit.h"
+
 #include <algorithm>
 
 namespace vel {
@@ -278,10 +280,7 @@ void TtsCustomSet::Assign(const TtsCustomSet& source) {
     if (&source == this) return;
     Clear();
     ++FAssignLevel;
-    struct Guard {
-        int& Level;
-        ~Guard() { --Level; }
-    } guard{FAssignLevel};
+    fw::TScopeExit guard([this] { --FAssignLevel; });
     FRoot = CopyTree(source.FRoot);
 }
 

@@ -1,5 +1,6 @@
 #include "TSStorage.h"
 
+#include "ScopeExit.h"
 #include "TSShared.h"
 
 #include <algorithm>
@@ -248,7 +249,7 @@ void Tts2DStorage::Assign(const Tts2DStorage* source) {
 
 // --- Stream form ---------------------------------------------------------------------------------
 
-void Tts2DStorage::SaveToStream(TtsStream& s) const {
+void Tts2DStorage::SaveToStream(TStream& s) const {
     std::map<const fw::TBitmap*, int> numbers;
     std::vector<const fw::TBitmap*> table;
     const int last = LastUsedRow();
@@ -284,11 +285,11 @@ void Tts2DStorage::SaveToStream(TtsStream& s) const {
     for (const fw::TBitmap* b : table) {
         const auto bytes = b->Empty() ? std::vector<std::uint8_t>() : b->SaveToBmp();
         s.WriteI32(static_cast<std::int32_t>(bytes.size()));
-        s.WriteBytes(bytes.data(), bytes.size());
+        s.WriteBuffer(bytes.data(), bytes.size());
     }
 }
 
-void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>* map) {
+void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map) {
     if (map) {
         for (std::int32_t col : *map) {
             if (col <= 0) continue;
@@ -307,14 +308,11 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
     // Loaded bitmaps by number; each new one is owned by the shared set and
     // held by one reference here until the table has been read.
     std::map<int, fw::TBitmap*> loaded;
-    struct Holder {
-        std::map<int, fw::TBitmap*>& Loaded;
-        ~Holder() {
-            if (!SharedBitmaps()) return;
-            for (auto& [k, b] : Loaded)
-                ReleaseBitmap(*SharedBitmaps(), b);
-        }
-    } holder{loaded};
+    fw::TScopeExit holder([&loaded] {
+        if (!SharedBitmaps()) return;
+        for (auto& [k, b] : loaded)
+            ReleaseBitmap(*SharedBitmaps(), b);
+    });
     int lastRow = 0;
     for (;;) {
         const std::int32_t row = s.ReadI32();
@@ -323,7 +321,7 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
             throw EReadError("Stored row number out of range");
         lastRow = row;
         const std::int32_t n = s.ReadI32();
-        if (n < 0 || n > MaxStoredCol || static_cast<std::size_t>(n) > s.Remaining())
+        if (n < 0 || n > MaxStoredCol || n > s.Remaining())
             throw EReadError("Stored cell count out of range");
         for (int c = 1; c <= n; ++c) {
             const std::uint8_t tag = s.ReadU8();
@@ -344,7 +342,7 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
             case tagBitmap: {
                 const std::int32_t k = s.ReadI32();
                 // Every image needs at least its 4-byte length.
-                if (k < 1 || static_cast<std::size_t>(k) > s.Remaining() / 4)
+                if (k < 1 || k > s.Remaining() / 4)
                     throw EReadError("Stored bitmap number out of range");
                 auto it = loaded.find(k);
                 if (it == loaded.end()) {
@@ -364,12 +362,11 @@ void Tts2DStorage::LoadFromStream(TtsStream& s, const std::vector<std::int32_t>*
         }
     }
     const std::int32_t count = s.ReadI32();
-    if (count < 0 || static_cast<std::size_t>(count) > s.Remaining() / 4)
+    if (count < 0 || count > s.Remaining() / 4)
         throw EReadError("Stored bitmap count out of range");
     for (int k = 1; k <= count; ++k) {
         const std::int32_t size = s.ReadI32();
-        if (size < 0 || static_cast<std::size_t>(size) > s.Remaining())
-            throw EReadError("Stored bitmap size out of range");
+        if (size < 0 || size > s.Remaining()) throw EReadError("Stored bitmap size out of range");
         const auto bytes = s.ReadBlock(static_cast<std::size_t>(size));
         auto it = loaded.find(k);
         if (it == loaded.end() || bytes.empty()) continue; // nobody refers to it

@@ -48,9 +48,9 @@ public:
     virtual TtsVariant GetValue(int column, int row) const;
     virtual std::uint8_t GetTag(int column, int row) const;
     // columnMap entry i - 1 is the data column of stored column i (may be null).
-    virtual void LoadFromStream(TtsStream& stream, const std::vector<std::int32_t>* columnMap);
+    virtual void LoadFromStream(TStream& stream, const std::vector<std::int32_t>* columnMap);
     virtual void RestoreRow(int row);
-    virtual void SaveToStream(TtsStream& stream) const;
+    virtual void SaveToStream(TStream& stream) const;
     // Texts travel as text, integers as 32-bit integers and bitmaps as
     // object references (a bitmap not yet shared joins the shared set).
     virtual void SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value);

@@ -88,7 +88,7 @@ TEST(Storage, AssignCopiesCellsAndFlag) {
 
 TEST(StorageStream, EmptyStorageIsEightBytes) {
     Tts2DStorage st(0, 0);
-    TtsStream s;
+    TMemoryStream s;
     st.SaveToStream(s);
     EXPECT_EQ(s.Data(), (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0}));
 }
@@ -100,7 +100,7 @@ TEST(StorageStream, RoundTripKeepsTagsAndDropsNulls) {
     st.SetValue(3, 1, tagNull, TtsVariant(TtsNull{}));
     st.SetValue(4, 1, tagInteger, TtsVariant(std::int32_t{-3}));
     st.SetValue(2, 5, tagInteger, TtsVariant(std::int32_t{77}));
-    TtsStream s;
+    TMemoryStream s;
     st.SaveToStream(s);
     Tts2DStorage back(0, 0);
     back.SetValue(9, 9, tagText, Text("old"));
@@ -121,7 +121,7 @@ TEST(StorageStream, ColumnMapMovesAndDropsColumns) {
     st.SetValue(1, 1, tagInteger, TtsVariant(std::int32_t{1}));
     st.SetValue(2, 1, tagInteger, TtsVariant(std::int32_t{2}));
     st.SetValue(3, 1, tagInteger, TtsVariant(std::int32_t{3}));
-    TtsStream s;
+    TMemoryStream s;
     st.SaveToStream(s);
     s.SetPosition(0);
     Tts2DStorage back(0, 0);
@@ -142,7 +142,7 @@ TEST(StorageStream, SharedBitmapsAreWrittenOnceAndShareOnLoad) {
         Tts2DStorage st(0, 0);
         st.SetBitmap(1, 1, e->Bitmap);
         st.SetBitmap(2, 3, e->Bitmap);
-        TtsStream s;
+        TMemoryStream s;
         st.SaveToStream(s);
         s.SetPosition(0);
         Tts2DStorage back(0, 0);
@@ -180,7 +180,7 @@ TEST(StorageStream, BitmapOfTwoCellsLivesUntilBothAreCleared) {
 }
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::int32_t> words) {
-    TtsStream s;
+    TMemoryStream s;
     for (auto w : words)
         s.WriteI32(w);
     return s.Data();
@@ -188,7 +188,7 @@ std::vector<std::uint8_t> Bytes(std::initializer_list<std::int32_t> words) {
 
 void ExpectRefused(std::vector<std::uint8_t> data) {
     Tts2DStorage st(0, 0);
-    TtsStream s(std::move(data));
+    TMemoryStream s(std::move(data));
     EXPECT_THROW(st.LoadFromStream(s, nullptr), EReadError);
 }
 
@@ -282,7 +282,7 @@ TEST(StorageStream, MutatedStreamsLoadOrFailCleanly) {
     auto* e = NewSharedBitmap();
     e->Bitmap->SetSize(2, 2);
     st.SetBitmap(2, 2, e->Bitmap);
-    TtsStream s;
+    TMemoryStream s;
     st.SaveToStream(s);
     const auto bytes = s.Data();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -291,7 +291,7 @@ TEST(StorageStream, MutatedStreamsLoadOrFailCleanly) {
             auto d = bytes;
             d[i] = x;
             Tts2DStorage back(0, 0);
-            TtsStream in(d);
+            TMemoryStream in(d);
             try {
                 back.LoadFromStream(in, nullptr);
             } catch (const EReadError&) {
@@ -300,8 +300,8 @@ TEST(StorageStream, MutatedStreamsLoadOrFailCleanly) {
     }
     for (std::size_t n = 0; n < bytes.size(); ++n) {
         Tts2DStorage back(0, 0);
-        TtsStream in(std::vector<std::uint8_t>(bytes.begin(),
-                                               bytes.begin() + static_cast<std::ptrdiff_t>(n)));
+        TMemoryStream in(std::vector<std::uint8_t>(bytes.begin(),
+                                                   bytes.begin() + static_cast<std::ptrdiff_t>(n)));
         EXPECT_THROW(back.LoadFromStream(in, nullptr), EReadError) << "cut at " << n;
     }
 }

@@ -221,7 +221,7 @@ void AttachLoadedBones() {
 void RelinkSceneObjects() {
     AttachLoadedBones();
     RelinkingScene = true;
-    TScopeExit done([] { RelinkingScene = false; });
+    fw::TScopeExit done([] { RelinkingScene = false; });
     ForEachNode(tsxSceneGetFirstNode(), &RelinkObjectVisit, nullptr);
 }
 
@@ -255,7 +255,7 @@ void RebuildAfterObjectLoad() {
 void RefreshAfterLoad() {
     const bool setup = SetupMode;
     SetupMode = false;
-    TScopeExit restore([setup] { SetupMode = setup; });
+    fw::TScopeExit restore([setup] { SetupMode = setup; });
     SetCurrentSkeleton(SkeletonByIndex(0));
     TEditorServices& editor = EditorServices();
     editor.SetActiveFrame(0);
@@ -274,7 +274,7 @@ void ReRecordSetupFrames() {
     }
     RecordRestFrames();
     SetupMode = false;
-    TScopeExit restore([] { SetupMode = true; });
+    fw::TScopeExit restore([] { SetupMode = true; });
     EditorServices().SetActiveFrame(0);
 }
 

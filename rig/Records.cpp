@@ -614,7 +614,7 @@ void TSkeletonState::Write(TRecordWriter& out) const {
 
 bool TSkeletonState::Read(TRecordReader& in) {
     ++in.Depth;
-    TScopeExit leave([&in] { --in.Depth; });
+    fw::TScopeExit leave([&in] { --in.Depth; });
     if (in.Depth > kMaxStateNesting) return in.Fail("skeleton states nested too deeply");
     std::uint32_t version = 0;
     if (!in.U32(version, "skeleton state version") || !in.Text(Name, "state name") ||

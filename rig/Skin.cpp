@@ -91,7 +91,7 @@ void TSkinObject::ResolveMesh() {
             // every exit.
             const int level = sd.tsxSubDivGetActiveLevel(Object);
             sd.tsxSubDivSetActiveLevel(Object, 0);
-            TScopeExit restore([&] { sd.tsxSubDivSetActiveLevel(Object, level); });
+            fw::TScopeExit restore([&] { sd.tsxSubDivSetActiveLevel(Object, level); });
             Mesh = tsxSubDivGetCagePtr(Object);
         } else {
             Mesh = tsxSubDivGetCagePtr(Object);
@@ -563,7 +563,7 @@ void TSkeleton::DeformSkins(TSkeleton* root) {
     if (InPass(this)) return;
     const TDeformPass pass{this, InnermostPass};
     InnermostPass = &pass;
-    TScopeExit leave([&] { InnermostPass = pass.Outer; });
+    fw::TScopeExit leave([&] { InnermostPass = pass.Outer; });
 
     skins->ResetAll();
     Bones.DeformAllSkins(root);

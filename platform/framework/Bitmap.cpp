@@ -1,6 +1,7 @@
 #include "Bitmap.h"
 
 #include "Png.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -130,10 +131,7 @@ TDecodedPicture DecodePng(std::span<const std::uint8_t> d) {
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, d.data(), d.size()))
         throw EInvalidGraphic(std::string("PNG: ") + image.message);
-    struct TFree {
-        png_image* Image;
-        ~TFree() { png_image_free(Image); }
-    } guard{&image};
+    TScopeExit guard([&image] { png_image_free(&image); });
     CheckSize(image.width, image.height, "PNG");
     image.format = PNG_FORMAT_BGRA;
     std::vector<std::uint8_t> bytes(PNG_IMAGE_SIZE(image));

@@ -1,5 +1,7 @@
 #include "Classes.h"
 
+#include "ScopeExit.h"
+
 #include <algorithm>
 
 namespace fw {
@@ -123,17 +125,13 @@ void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
     FLoadList = &loaded;
     FCollecting = true;
     SetState(TComponentStateItem::Loading);
-    struct Guard {
-        TComponent* self;
-        std::vector<TComponent*>& list;
-        ~Guard() {
-            self->FLoadList = nullptr;
-            self->FCollecting = false;
-            for (TComponent* c : list)
-                c->ClearState(TComponentStateItem::Loading);
-            self->ClearState(TComponentStateItem::Loading);
-        }
-    } guard{this, loaded};
+    TScopeExit guard([this, &loaded] {
+        FLoadList = nullptr;
+        FCollecting = false;
+        for (TComponent* c : loaded)
+            c->ClearState(TComponentStateItem::Loading);
+        ClearState(TComponentStateItem::Loading);
+    });
     if (build) build();
     FCollecting = false; // components made by Loaded handlers are not part of the stream
     for (std::size_t i = 0; i < loaded.size();) {

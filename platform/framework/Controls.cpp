@@ -6,6 +6,7 @@
 #include "Input.h"
 #include "NoDestroy.h"
 #include "Png.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -175,10 +176,7 @@ void TControl::SetParentFont(bool Value) {
 void TControl::ApplyParentFont() {
     if (!FParentFont || !FParent || FFont->SameAs(*FParent->FFont)) return;
     FFontAssigning = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{FFontAssigning};
+    TScopeExit reset([this] { FFontAssigning = false; });
     FFont->Assign(*FParent->FFont);
 }
 
@@ -505,10 +503,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
     TControlState saved = ControlState();
     SetControlState(saved | csCreating);
-    struct Restore {
-        TWinControl* self;
-        ~Restore() { self->SetControlState(self->ControlState() & ~csCreating); }
-    } restore{this};
+    TScopeExit restore([this] { SetControlState(ControlState() & ~csCreating); });
     TCreateParams params;
     CreateParams(params);
     // Child windows belong to their parent; top-level ones have an owner.
@@ -657,10 +652,7 @@ void TWinControl::Realign() {
     }
     FAlignPending = false;
     SetControlState(ControlState() | csAligning);
-    struct Restore {
-        TWinControl* self;
-        ~Restore() { self->SetControlState(self->ControlState() & ~csAligning); }
-    } restore{this};
+    TScopeExit restore([this] { SetControlState(ControlState() & ~csAligning); });
     TRect rect = ClientRect();
     AlignControls(nullptr, rect);
 }
@@ -1014,10 +1006,7 @@ void TCustomControl::Paint() {}
 
 void TCustomControl::PaintWindow(const TPaintTarget& Target) {
     AttachCanvas(*FCanvas, Target, *this);
-    struct Detach {
-        TCanvas& c;
-        ~Detach() { DetachCanvas(c); }
-    } detach{*FCanvas};
+    TScopeExit detach([this] { DetachCanvas(*FCanvas); });
     Paint();
 }
 
@@ -1033,10 +1022,7 @@ void TGraphicControl::Dispatch(TMessage& Message) {
         if (!Message.WParam || InState(TComponentStateItem::Destroying)) return;
         const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
         AttachCanvas(*FCanvas, t, *this);
-        struct Detach {
-            TCanvas& c;
-            ~Detach() { DetachCanvas(c); }
-        } detach{*FCanvas};
+        TScopeExit detach([this] { DetachCanvas(*FCanvas); });
         Paint();
         return;
     }

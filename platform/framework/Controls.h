@@ -27,6 +27,27 @@ using enum TAlign;
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 using enum TMouseButton;
 
+// Text alignment and reading order of controls and columns (8-bit, as stored).
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+using enum TAlignment;
+enum class TBiDiMode : std::uint8_t {
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
+using enum TBiDiMode;
+
+// Which scroll bars a control shows.
+enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+using enum TScrollStyle;
+constexpr bool HasHorzScrollBar(TScrollStyle S) {
+    return S == ssHorizontal || S == ssBoth;
+}
+constexpr bool HasVertScrollBar(TScrollStyle S) {
+    return S == ssVertical || S == ssBoth;
+}
+
 using TShiftState = std::uint16_t;
 constexpr TShiftState ssShift = 0x01;
 constexpr TShiftState ssAlt = 0x02;

@@ -32,6 +32,10 @@ constexpr std::uint16_t VK_RIGHT = 0x27;
 constexpr std::uint16_t VK_DOWN = 0x28;
 constexpr std::uint16_t VK_INSERT = 0x2D;
 constexpr std::uint16_t VK_DELETE = 0x2E;
+constexpr std::uint16_t VK_MULTIPLY = 0x6A; // numeric pad
+constexpr std::uint16_t VK_ADD = 0x6B;
+constexpr std::uint16_t VK_SUBTRACT = 0x6D;
+constexpr std::uint16_t VK_DIVIDE = 0x6F;
 constexpr std::uint16_t VK_F1 = 0x70;
 constexpr std::uint16_t VK_F2 = 0x71;
 

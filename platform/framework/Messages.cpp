@@ -2,6 +2,7 @@
 
 #include "Hooks.h"
 #include "NoDestroy.h"
+#include "ScopeExit.h"
 
 #include <condition_variable>
 #include <deque>
@@ -184,17 +185,13 @@ void DeliverSentMessages() {
             s.Sent.pop_front();
         }
         LRESULT r = 0;
-        struct Finish { // the sender must wake up even when the handler throws
-            TMessageState& s;
-            TSentMessage* m;
-            LRESULT& r;
-            ~Finish() {
-                std::lock_guard lock(s.Lock);
-                m->Result = r;
-                m->Done = true;
-                s.SentDone.notify_all();
-            }
-        } finish{s, sent, r};
+        // The sender must wake up even when the handler throws.
+        TScopeExit finish([&s, sent, &r] {
+            std::lock_guard lock(s.Lock);
+            sent->Result = r;
+            sent->Done = true;
+            s.SentDone.notify_all();
+        });
         r = CallProc(sent->Msg.hwnd, sent->Msg.message, sent->Msg.wParam, sent->Msg.lParam);
     }
 }

@@ -131,6 +131,20 @@ constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
 
+// Scroll requests (low word of WM_HSCROLL / WM_VSCROLL's WParam; the high
+// word carries the thumb position) and the scroll-bar identifiers.
+constexpr int SB_LINEUP = 0;
+constexpr int SB_LINEDOWN = 1;
+constexpr int SB_PAGEUP = 2;
+constexpr int SB_PAGEDOWN = 3;
+constexpr int SB_THUMBPOSITION = 4;
+constexpr int SB_THUMBTRACK = 5;
+constexpr int SB_TOP = 6;
+constexpr int SB_BOTTOM = 7;
+constexpr int SB_ENDSCROLL = 8;
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+
 // WM_PRINT / WM_PRINTCLIENT flags.
 constexpr LPARAM PRF_CHECKVISIBLE = 0x0001;
 constexpr LPARAM PRF_NONCLIENT = 0x0002;

@@ -3,6 +3,7 @@
 #include "Canvas.h"
 #include "Font.h"
 #include "Input.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -299,10 +300,7 @@ void TEdit::DefaultHandler(TMessage& Message) {
 void TEdit::PaintWindow(const TPaintTarget& Target) {
     TCanvas& c = *FCanvas;
     c.Attach(Target.Surface, Target.Origin, Target.Clip);
-    struct Detach {
-        TCanvas& c;
-        ~Detach() { c.Attach(nullptr, TPoint{}, TRect{}); }
-    } detach{c};
+    TScopeExit detach([&c] { c.Attach(nullptr, TPoint{}, TRect{}); });
     const TRect r = ClientRect();
     c.Font().Assign(Font());
     if (!EnabledInChain()) c.Font().SetColor(clGrayText);

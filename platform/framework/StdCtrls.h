@@ -12,9 +12,6 @@ constexpr std::uint32_t ES_CENTER = 0x0001;
 constexpr std::uint32_t ES_RIGHT = 0x0002;
 constexpr std::uint32_t ES_MULTILINE = 0x0004;
 
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
-using enum TAlignment;
-
 // A process-wide text clipboard.
 std::string ClipboardText();
 void SetClipboardText(const std::string& Text);

@@ -58,7 +58,7 @@ void DeleteNode(Node* n) {
         return it == s.nodes.end() ? nullptr : it->second.get();
     };
     // Survivors of a callback that threw can be deleted again later.
-    ScopeExit undying{[&] {
+    TScopeExit undying{[&] {
         for (std::uint64_t id : ids)
             if (Node* d = alive(id)) d->dying = false;
     }};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HostMath.h"
+#include "ScopeExit.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -18,12 +19,7 @@ namespace tsxhost::detail {
 
 struct Node;
 
-// Leaves an enter/leave state on every exit path, exceptions included.
-template <class F> struct ScopeExit {
-    F f;
-    ~ScopeExit() { f(); }
-};
-template <class F> ScopeExit(F) -> ScopeExit<F>;
+using fw::TScopeExit;
 
 struct Frame {
     std::uint64_t id = 0;

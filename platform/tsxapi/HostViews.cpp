@@ -81,7 +81,7 @@ int IdleRedraw() {
         for (Node* n : WalkScene())
             if (n->type >= TSX_TYPE_EXTFIRST) ids.push_back(n->id);
         s.drawingView = static_cast<int>(v);
-        ScopeExit leave{[&s] { s.drawingView = -1; }};
+        TScopeExit leave{[&s] { s.drawingView = -1; }};
         for (std::uint64_t id : ids) {
             auto it = s.nodes.find(id);
             if (it == s.nodes.end()) continue;

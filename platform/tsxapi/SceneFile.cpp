@@ -166,7 +166,7 @@ struct Written {
 Written CallWriter(const std::function<bool(CtsxFILE)>& call) {
     HostFile* f = NewWriteFile();
     const std::uint64_t id = f->id;
-    ScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] { S().files.erase(id); }};
     const bool answeredSuccess = call(Handle(f));
     auto it = S().files.find(id);
     if (it == S().files.end()) return {};
@@ -473,7 +473,7 @@ Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
 void CallReader(const std::vector<std::uint8_t>& bytes, const std::function<void(CtsxFILE)>& call) {
     HostFile* f = NewReadFile(bytes.data(), bytes.size());
     const std::uint64_t id = f->id;
-    ScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] { S().files.erase(id); }};
     call(Handle(f));
 }
 

@@ -281,7 +281,7 @@ void Delete(CtsxSobj obj) {
 void SetTime(float time) {
     const bool log = S().logOn;
     S().logOn = false; // the user's action, not a plug-in call
-    ScopeExit restore{[log] { S().logOn = log; }};
+    TScopeExit restore{[log] { S().logOn = log; }};
     tsxAnimSetActiveTime(time);
 }
 

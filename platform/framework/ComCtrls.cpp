@@ -1,15 +1,15 @@
-#include "EditorControls.h"
-
-#include <algorithm>
+#include "ComCtrls.h"
 
 #include "Canvas.h"
 
-namespace vel {
+#include <algorithm>
+
+namespace fw {
 
 // ---- pages ----
 
-TTabSheet::TTabSheet(fw::TComponent* AOwner) : fw::TCustomPanel(AOwner) {
-    SetBevelOuter(fw::bvNone);
+TTabSheet::TTabSheet(TComponent* AOwner) : TCustomPanel(AOwner) {
+    SetBevelOuter(bvNone);
     SetVisible(false);
 }
 
@@ -31,7 +31,7 @@ int TTabSheet::PageIndex() const {
     return -1;
 }
 
-TPageControl::TPageControl(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {}
+TPageControl::TPageControl(TComponent* AOwner) : TCustomControl(AOwner) {}
 
 TPageControl::~TPageControl() {
     // Pages outliving the control must not call back into it.
@@ -46,7 +46,7 @@ TTabSheet* TPageControl::Pages(int Index) const {
 void TPageControl::InsertPage(TTabSheet* Page) {
     FPages.push_back(Page);
     Page->SetParent(this);
-    Page->SetAlign(fw::alClient);
+    Page->SetAlign(alClient);
     Page->SetVisible(false);
     if (!FActivePage) SetActivePage(Page);
 }
@@ -80,7 +80,7 @@ void TPageControl::SelectPage(TTabSheet* Page) {
 
 // ---- tool button ----
 
-TToolButton::TToolButton(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
+TToolButton::TToolButton(TComponent* AOwner) : TCustomControl(AOwner) {
     SetBounds(0, 0, 23, 22);
 }
 
@@ -93,21 +93,20 @@ void TToolButton::SetDown(bool Value) {
 void TToolButton::Click() {
     if (!Enabled()) return;
     if (FAllowAllUp) SetDown(!FDown);
-    fw::TCustomControl::Click();
+    TCustomControl::Click();
 }
 
 void TToolButton::Paint() {
-    fw::TCanvas& c = *Canvas();
-    fw::TRect r{0, 0, Width(), Height()};
+    TCanvas& c = *Canvas();
+    TRect r{0, 0, Width(), Height()};
     c.Brush().SetColor(Color());
     c.FillRect(r);
-    fw::Frame3D(c, r, FDown ? fw::clBtnShadow : fw::clBtnHighlight,
-                FDown ? fw::clBtnHighlight : fw::clBtnShadow, 1);
-    c.Font().SetColor(Enabled() ? fw::clBtnText : fw::clGrayText);
+    Frame3D(c, r, FDown ? clBtnShadow : clBtnHighlight, FDown ? clBtnHighlight : clBtnShadow, 1);
+    c.Font().SetColor(Enabled() ? clBtnText : clGrayText);
     const std::string& text = Caption();
     const int x = (Width() - c.TextWidth(text)) / 2 + (FDown ? 1 : 0);
     const int y = (Height() - c.TextHeight(text)) / 2 + (FDown ? 1 : 0);
     c.TextOut(x, y, text);
 }
 
-} // namespace vel
+} // namespace fw

@@ -1,19 +1,19 @@
 #pragma once
-// The few standard controls the tool window needs: a page control with its
-// pages, and a tool button that can stay down.
+// Common controls: a page control with its pages, and a tool button that can
+// stay down.
+#include "ExtCtrls.h"
+
 #include <string>
 #include <vector>
 
-#include "ExtCtrls.h"
-
-namespace vel {
+namespace fw {
 
 class TPageControl;
 
 // One page; its parent is the page control.
-class TTabSheet : public fw::TCustomPanel {
+class TTabSheet : public TCustomPanel {
 public:
-    explicit TTabSheet(fw::TComponent* AOwner);
+    explicit TTabSheet(TComponent* AOwner);
     ~TTabSheet() override;
 
     TPageControl* PageControl() const { return FPageControl; }
@@ -28,9 +28,9 @@ private:
 
 // Shows one of its pages at a time; a change made by the user or by code
 // raises OnChange after the new page is shown.
-class TPageControl : public fw::TCustomControl {
+class TPageControl : public TCustomControl {
 public:
-    explicit TPageControl(fw::TComponent* AOwner);
+    explicit TPageControl(TComponent* AOwner);
     ~TPageControl() override;
 
     int PageCount() const { return static_cast<int>(FPages.size()); }
@@ -44,7 +44,7 @@ public:
     // The user picks a tab: shows the page, then raises OnChange.
     void SelectPage(TTabSheet* Page);
 
-    fw::TNotifyEvent OnChange;
+    TNotifyEvent OnChange;
 
 private:
     friend class TTabSheet;
@@ -55,9 +55,9 @@ private:
 };
 
 // A flat button; with AllowAllUp a click toggles Down.
-class TToolButton : public fw::TCustomControl {
+class TToolButton : public TCustomControl {
 public:
-    explicit TToolButton(fw::TComponent* AOwner);
+    explicit TToolButton(TComponent* AOwner);
 
     bool Down() const { return FDown; }
     void SetDown(bool Value);
@@ -74,4 +74,4 @@ private:
     bool FAllowAllUp = false;
 };
 
-} // namespace vel
+} // namespace fw

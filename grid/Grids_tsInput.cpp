@@ -1,0 +1,672 @@
+// The base grid's input: in-place editor, keyboard, mouse and messages.
+#include "Grids_ts.h"
+#include "Grids_tsInternal.h"
+
+#include "Canvas.h"
+#include "Forms.h"
+#include "InplaceEdit.h"
+#include "Input.h"
+#include "ScopeExit.h"
+#include "Timers.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace vel {
+
+using namespace gridimpl;
+
+// ---- in-place editor (only with the Editing option) ----
+
+bool TCustomGrid_ts::CanEditShow() {
+    return (FOptions & goEditing) && !(FOptions & goRowSelect) && FEditorMode &&
+           HandleAllocated() && ((FOptions & goAlwaysShowEditor) || IsActiveControl());
+}
+
+std::unique_ptr<TInplaceEdit> TCustomGrid_ts::CreateEditor() {
+    return std::make_unique<TInplaceEdit>(nullptr);
+}
+
+bool TCustomGrid_ts::CanEditAcceptKey(char) {
+    return true;
+}
+
+bool TCustomGrid_ts::CanEditModify() {
+    return FCanEditModify;
+}
+
+std::string TCustomGrid_ts::GetEditText(int, int) {
+    return {};
+}
+
+void TCustomGrid_ts::SetEditText(int, int, const std::string&) {}
+
+int TCustomGrid_ts::GetEditLimit() {
+    return 0;
+}
+
+std::string TCustomGrid_ts::GetEditMask(int, int) {
+    return {};
+}
+
+void TCustomGrid_ts::LoadEditor() {
+    FInplaceCol = FCurrent.X;
+    FInplaceRow = FCurrent.Y;
+    FInplaceEdit->UpdateContents();
+    FCanEditModify = GetEditLimit() != -1;
+    FInplaceEdit->SelectAll();
+}
+
+void TCustomGrid_ts::UpdateEdit() {
+    if (!CanEditShow()) return;
+    if (!FInplaceEdit) {
+        FInplaceEdit = CreateEditor();
+        FInplaceEdit->Grid = this;
+        FInplaceEdit->SetParent(this);
+        LoadEditor();
+    } else if (FInplaceCol != FCurrent.X || FInplaceRow != FCurrent.Y) {
+        HideEdit();
+        LoadEditor();
+    }
+    if (CanEditShow()) FInplaceEdit->Move(CellRect(FCurrent.X, FCurrent.Y));
+}
+
+void TCustomGrid_ts::UpdateText() {
+    if (FInplaceEdit && FInplaceCol != -1 && FInplaceRow != -1)
+        SetEditText(FInplaceCol, FInplaceRow, FInplaceEdit->Text());
+}
+
+void TCustomGrid_ts::HideEdit() {
+    if (!FInplaceEdit) return;
+    UpdateText();
+    FInplaceCol = -1;
+    FInplaceRow = -1;
+    FInplaceEdit->HideEditor();
+}
+
+void TCustomGrid_ts::HideEditor() {
+    FEditorMode = false;
+    HideEdit();
+}
+
+void TCustomGrid_ts::ShowEditor() {
+    FEditorMode = true;
+    UpdateEdit();
+}
+
+void TCustomGrid_ts::SetEditorMode(bool Value) {
+    if (Value) {
+        ShowEditor();
+        if (FInplaceEdit) FInplaceEdit->Deselect();
+    } else {
+        HideEditor();
+    }
+}
+
+void TCustomGrid_ts::ShowEditorChar(char Ch) {
+    ShowEditor();
+    if (FInplaceEdit && FInplaceEdit->HandleAllocated())
+        fw::PostMessage(FInplaceEdit->Handle(), fw::WM_CHAR,
+                        static_cast<fw::WPARAM>(static_cast<unsigned char>(Ch)), 0);
+}
+
+bool TCustomGrid_ts::IsActiveControl() {
+    if (fw::TCustomForm* F = fw::GetParentForm(this)) return F->ActiveControl() == this;
+    if (!HandleAllocated()) return false;
+    fw::HWND Focus = fw::GetFocus();
+    return Focus == Handle();
+}
+
+// ---- keyboard ----
+
+void TCustomGrid_ts::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
+    fw::TCustomControl::KeyDown(Key, Shift);
+    if (Key == 0) return;
+    if (!CanGridAcceptKey(Key, Shift)) Key = 0;
+    int Factor = FRightToLeft ? -1 : 1;
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    int PageW = std::max(1, D.Horz.LastFullVisibleCell - FTopLeft.X);
+    int PageH = std::max(1, D.Vert.LastFullVisibleCell - FTopLeft.Y);
+    TGridCoord NewCur = FCurrent;
+    TGridCoord NewTL = FTopLeft;
+    bool RowSel = FOptions & goRowSelect;
+    if (Shift & fw::ssCtrl) {
+        switch (Key) {
+        case fw::VK_UP:
+            --NewTL.Y;
+            break;
+        case fw::VK_DOWN:
+            ++NewTL.Y;
+            break;
+        case fw::VK_LEFT:
+            if (!RowSel) {
+                NewCur.X -= Factor * PageW;
+                NewTL.X -= Factor * PageW;
+            }
+            break;
+        case fw::VK_RIGHT:
+            if (!RowSel) {
+                NewCur.X += Factor * PageW;
+                NewTL.X += Factor * PageW;
+            }
+            break;
+        case fw::VK_PRIOR:
+            NewCur.Y = FTopLeft.Y;
+            break;
+        case fw::VK_NEXT:
+            NewCur.Y = D.Vert.LastFullVisibleCell;
+            break;
+        case fw::VK_HOME:
+            NewCur = {FFixedCols, FFixedRows};
+            break;
+        case fw::VK_END:
+            NewCur = {FColCount - 1, FRowCount - 1};
+            break;
+        default:
+            break;
+        }
+    } else {
+        switch (Key) {
+        case fw::VK_UP:
+            --NewCur.Y;
+            break;
+        case fw::VK_DOWN:
+            ++NewCur.Y;
+            break;
+        case fw::VK_LEFT:
+            if (RowSel)
+                NewCur.Y -= Factor;
+            else
+                NewCur.X -= Factor;
+            break;
+        case fw::VK_RIGHT:
+            if (RowSel)
+                NewCur.Y += Factor;
+            else
+                NewCur.X += Factor;
+            break;
+        case fw::VK_PRIOR:
+            NewCur.Y -= PageH;
+            NewTL.Y -= PageH;
+            break;
+        case fw::VK_NEXT:
+            NewCur.Y += PageH;
+            NewTL.Y += PageH;
+            break;
+        case fw::VK_HOME:
+            if (RowSel)
+                NewCur.Y = FFixedRows;
+            else
+                NewCur.X = FFixedCols;
+            break;
+        case fw::VK_END:
+            if (RowSel)
+                NewCur.Y = FRowCount - 1;
+            else
+                NewCur.X = FColCount - 1;
+            break;
+        case fw::VK_TAB:
+            if (!(Shift & fw::ssAlt)) {
+                int Steps = 0;
+                do {
+                    if (!(Shift & fw::ssShift)) {
+                        ++NewCur.X;
+                        if (NewCur.X >= FColCount) {
+                            NewCur.X = FFixedCols;
+                            ++NewCur.Y;
+                            if (NewCur.Y >= FRowCount) NewCur.Y = FFixedRows;
+                        }
+                    } else {
+                        --NewCur.X;
+                        if (NewCur.X < FFixedCols) {
+                            NewCur.X = FColCount - 1;
+                            --NewCur.Y;
+                            if (NewCur.Y < FFixedRows) NewCur.Y = FRowCount - 1;
+                        }
+                        Shift &= static_cast<fw::TShiftState>(~fw::ssShift);
+                    }
+                } while (!TabStops(NewCur.X) && NewCur.X != FCurrent.X && ++Steps < FColCount * 2);
+            }
+            break;
+        case fw::VK_F2:
+            SetEditorMode(true);
+            break;
+        default:
+            break;
+        }
+    }
+    TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    NewTL.X = std::clamp(NewTL.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
+    NewTL.Y = std::clamp(NewTL.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
+    if (!(NewTL == FTopLeft)) MoveTopLeft(NewTL.X, NewTL.Y);
+    NewCur.X = std::clamp(NewCur.X, FFixedCols, FColCount - 1);
+    NewCur.Y = std::clamp(NewCur.Y, FFixedRows, FRowCount - 1);
+    if (!(NewCur == FCurrent)) FocusCell(NewCur.X, NewCur.Y, !(Shift & fw::ssShift));
+    if (FRightToLeft && (Shift & fw::ssCtrl) && (Key == fw::VK_HOME || Key == fw::VK_END))
+        InvalidateGrid();
+}
+
+void TCustomGrid_ts::KeyPress(char& Key) {
+    fw::TCustomControl::KeyPress(Key);
+    if (!(FOptions & goAlwaysShowEditor) && Key == '\r') {
+        if (FEditorMode)
+            HideEditor();
+        else
+            ShowEditor();
+        Key = 0;
+    }
+}
+
+// ---- mouse ----
+
+void TCustomGrid_ts::StartTimer() {
+    if (HandleAllocated()) {
+        fw::SetTimer(Handle(), GridScrollTimerId, GridScrollTimerPeriod);
+        FTimerRunning = true;
+    }
+}
+
+void TCustomGrid_ts::StopTimer() {
+    if (FTimerRunning && HandleAllocated()) fw::KillTimer(Handle(), GridScrollTimerId);
+    FTimerRunning = false;
+}
+
+void TCustomGrid_ts::CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
+                                     int& SizingOfs, TGridDrawInfo& FixedInfo) {
+    State = TGridState::gsNormal;
+    Index = -1;
+    TGridOptions Eff = FOptions;
+    if (!(Eff & (goRowSizing | goColSizing))) return;
+    CalcDrawInfo(FixedInfo);
+    auto Test = [&](TGridAxisDrawInfo& A, int P, TGridState S) {
+        int Range = A.EffectiveLineWidth;
+        int Back = 0;
+        if (Range < 7) {
+            Range = 7;
+            Back = (7 - A.EffectiveLineWidth) >> 1;
+        }
+        int Line = A.FixedBoundary;
+        for (int I = A.FirstGridCell; I < A.GridCellCount; ++I) {
+            Line += A.GetExtent(I);
+            if (Line > A.GridBoundary) break;
+            if (P >= Line - Back && P <= Line - Back + Range) {
+                State = S;
+                SizingPos = Line;
+                SizingOfs = Line - P;
+                Index = I;
+                return;
+            }
+            Line += A.EffectiveLineWidth;
+        }
+        if (A.GridBoundary == A.GridExtent && P >= A.GridExtent - Back && P <= A.GridExtent) {
+            State = S;
+            SizingPos = A.GridExtent;
+            SizingOfs = A.GridExtent - P;
+            Index = A.LastFullVisibleCell + 1;
+        }
+    };
+    if (X > FixedInfo.Horz.FixedBoundary && (Eff & goColSizing)) {
+        if (Y < FixedInfo.Vert.FixedBoundary)
+            Test(FixedInfo.Horz, FRightToLeft ? ClientWidth() - X : X, TGridState::gsColSizing);
+    } else if (Y > FixedInfo.Vert.FixedBoundary && (Eff & goRowSizing)) {
+        if (X < FixedInfo.Horz.FixedBoundary) Test(FixedInfo.Vert, Y, TGridState::gsRowSizing);
+    }
+}
+
+bool TCustomGrid_ts::Sizing(int X, int Y) {
+    TGridDrawInfo D;
+    TGridState S = FGridState;
+    int Index = 0, Pos = 0, Ofs = 0;
+    if (S == TGridState::gsNormal) CalcSizingState(X, Y, S, Index, Pos, Ofs, D);
+    return S == TGridState::gsRowSizing || S == TGridState::gsColSizing;
+}
+
+void TCustomGrid_ts::DrawSizingLine(const TGridDrawInfo& D) {
+    if (!HandleAllocated()) return;
+    // The line is drawn at the next paint: the window surface is repainted from scratch.
+    if (FGridState == TGridState::gsColSizing)
+        InvalidateScreenRect(fw::TRect{FSizingPos - 1, 0, FSizingPos + 2, D.Vert.GridBoundary});
+    else
+        InvalidateScreenRect(fw::TRect{0, FSizingPos - 1, D.Horz.GridBoundary, FSizingPos + 2});
+}
+
+void TCustomGrid_ts::DrawMove() {
+    if (HandleAllocated()) InvalidateGrid();
+}
+
+void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    HideEdit();
+    if (CanFocus() || !fw::GetParentForm(this)) {
+        if (HandleAllocated() && !Focused() && CanFocus()) SetFocus();
+        if (!IsActiveControl()) {
+            SetMouseCapture(false);
+            return;
+        }
+    }
+    if (Button == fw::mbLeft && (Shift & fw::ssDouble))
+        DblClick();
+    else if (Button == fw::mbLeft) {
+        TGridDrawInfo D;
+        CalcDrawInfo(D);
+        TGridState S = TGridState::gsNormal;
+        int Index = -1, Pos = 0, Ofs = 0;
+        CalcSizingState(X, Y, S, Index, Pos, Ofs, D);
+        if (S != TGridState::gsNormal) {
+            FGridState = S;
+            FSizingIndex = Index;
+            FSizingPos = Pos;
+            FSizingOfs = Ofs;
+            if (S == TGridState::gsColSizing && FRightToLeft)
+                FSizingPos = ClientWidth() - FSizingPos;
+            DrawSizingLine(D);
+            fw::TCustomControl::MouseDown(Button, Shift, X, Y);
+            return;
+        }
+        TGridCoord Cell = CalcCoordFromPoint(X, Y, D);
+        if (Cell.X >= FFixedCols && Cell.Y >= FFixedRows) {
+            if (FOptions & goEditing) {
+                if (Cell == FCurrent)
+                    ShowEditor();
+                else {
+                    MoveCurrent(Cell.X, Cell.Y, true, true);
+                    UpdateEdit();
+                }
+                Click();
+            } else {
+                FGridState = TGridState::gsSelecting;
+                StartTimer();
+                if (Shift & fw::ssShift)
+                    MoveAnchor(Cell);
+                else
+                    MoveCurrent(Cell.X, Cell.Y, true, true);
+            }
+        } else if ((FOptions & goRowMoving) && Cell.X >= 0 && Cell.X < FFixedCols &&
+                   Cell.Y >= FFixedRows) {
+            FMoveIndex = FMovePos = Cell.Y;
+            if (BeginRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
+                FGridState = TGridState::gsRowMoving;
+                DrawMove();
+                StartTimer();
+            }
+        } else if ((FOptions & goColMoving) && Cell.Y >= 0 && Cell.Y < FFixedRows &&
+                   Cell.X >= FFixedCols) {
+            FMoveIndex = FMovePos = Cell.X;
+            if (BeginColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
+                FGridState = TGridState::gsColMoving;
+                DrawMove();
+                StartTimer();
+            }
+        }
+    }
+    fw::TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomGrid_ts::MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& D,
+                                   TGridAxisDrawInfo& Axis, int ScrollBar, fw::TPoint MousePt) {
+    if (FRightToLeft && ScrollBar == SB_HORZ) Mouse = ClientWidth() - Mouse;
+    if (CellHit == FMovePos) return;
+    if (FMovePos == Axis.FixedCellCount && Mouse < Axis.FixedBoundary) return;
+    if (FMovePos == Axis.GridCellCount - 1 && Mouse > Axis.GridBoundary) return;
+    DrawMove();
+    int Target = CellHit;
+    if (Mouse < Axis.FixedBoundary) {
+        if (FMovePos > Axis.FixedCellCount) {
+            ModifyScrollBar(ScrollBar, SB_LINEUP, 0, false);
+            CalcDrawInfo(D);
+        }
+        Target = ScrollBar == SB_HORZ ? FTopLeft.X : FTopLeft.Y;
+    } else if (Mouse >= Axis.FullVisBoundary) {
+        if (FMovePos == Axis.LastFullVisibleCell && FMovePos < Axis.GridCellCount - 1) {
+            ModifyScrollBar(ScrollBar, SB_LINEDOWN, 0, false);
+            CalcDrawInfo(D);
+        }
+        Target = (ScrollBar == SB_HORZ ? D.Horz : D.Vert).LastFullVisibleCell;
+    } else if (CellHit < 0) {
+        Target = FMovePos;
+    }
+    bool Ok = ScrollBar == SB_HORZ ? CheckColumnDrag(FMoveIndex, Target, MousePt)
+                                   : CheckRowDrag(FMoveIndex, Target, MousePt);
+    if (Ok) FMovePos = Target;
+    DrawMove();
+}
+
+void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsColSizing:
+    case TGridState::gsRowSizing:
+        DrawSizingLine(D);
+        FSizingPos = (FGridState == TGridState::gsColSizing ? X : Y) + FSizingOfs;
+        DrawSizingLine(D);
+        break;
+    case TGridState::gsSelecting:
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving: {
+        TGridCoord Cell = CalcCoordFromPoint(X, Y, D);
+        bool Inside = Cell.X >= FFixedCols && Cell.X <= D.Horz.LastFullVisibleCell + 1 &&
+                      Cell.Y >= FFixedRows && Cell.Y <= D.Vert.LastFullVisibleCell + 1;
+        if (FGridState == TGridState::gsSelecting) {
+            if (Inside && !(Cell == FAnchor)) MoveAnchor(Cell);
+        } else if (FGridState == TGridState::gsRowMoving) {
+            MoveAndScroll(Y, Cell.Y, D, D.Vert, SB_VERT, fw::TPoint{X, Y});
+        } else {
+            MoveAndScroll(X, Cell.X, D, D.Horz, SB_HORZ, fw::TPoint{X, Y});
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    fw::TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    fw::TScopeExit NormalAtEnd([this] { FGridState = TGridState::gsNormal; });
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsSelecting:
+        MouseMove(Shift, X, Y);
+        StopTimer();
+        UpdateEdit();
+        Click();
+        break;
+    case TGridState::gsRowSizing:
+    case TGridState::gsColSizing: {
+        DrawSizingLine(D);
+        bool Cols = FGridState == TGridState::gsColSizing;
+        if (Cols && FRightToLeft) FSizingPos = ClientWidth() - FSizingPos;
+        const TGridAxisDrawInfo& A = Cols ? D.Horz : D.Vert;
+        int Start = A.FixedBoundary;
+        for (int I = A.FirstGridCell; I < FSizingIndex; ++I)
+            Start += A.GetExtent(I) + A.EffectiveLineWidth;
+        int NewSize = FSizingPos - Start;
+        int Count = Cols ? FColCount : FRowCount;
+        if (NewSize > 1 && FSizingIndex >= 0 && FSizingIndex < Count) {
+            if (Cols)
+                SetColWidths(FSizingIndex, NewSize);
+            else
+                SetRowHeights(FSizingIndex, NewSize);
+        }
+        break;
+    }
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving: {
+        DrawMove();
+        StopTimer();
+        bool Cols = FGridState == TGridState::gsColMoving;
+        bool Ok = Cols ? EndColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})
+                       : EndRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y});
+        if (Ok && FMoveIndex != FMovePos) {
+            if (Cols)
+                MoveColumn(FMoveIndex, FMovePos);
+            else
+                MoveRow(FMoveIndex, FMovePos);
+        }
+        UpdateEdit();
+        break;
+    }
+    default:
+        UpdateEdit();
+        break;
+    }
+    fw::TCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TCustomGrid_ts::DoTimer() {
+    if (FGridState != TGridState::gsSelecting && FGridState != TGridState::gsRowMoving &&
+        FGridState != TGridState::gsColMoving)
+        return;
+    fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    TGridCoord Cell = CalcCoordFromPoint(P.X, P.Y, D);
+    if (FGridState == TGridState::gsSelecting) {
+        TGridScrollDirection Dir = 0;
+        if (!FRightToLeft) {
+            if (P.X < D.Horz.FixedBoundary)
+                Dir |= sdLeft;
+            else if (P.X > D.Horz.FullVisBoundary)
+                Dir |= sdRight;
+        } else {
+            int W = ClientWidth();
+            if (P.X > W - D.Horz.FixedBoundary)
+                Dir |= sdLeft;
+            else if (P.X < W - D.Horz.FullVisBoundary)
+                Dir |= sdRight;
+        }
+        if (P.Y < D.Vert.FixedBoundary)
+            Dir |= sdUp;
+        else if (P.Y > D.Vert.FullVisBoundary)
+            Dir |= sdDown;
+        if (Dir != 0) TimedScroll(Dir);
+    } else if (FGridState == TGridState::gsRowMoving) {
+        MoveAndScroll(P.Y, Cell.Y, D, D.Vert, SB_VERT, P);
+    } else {
+        MoveAndScroll(P.X, Cell.X, D, D.Horz, SB_HORZ, P);
+    }
+}
+
+void TCustomGrid_ts::TimedScroll(TGridScrollDirection Direction) {
+    TGridCoord NewAnchor = FAnchor;
+    if ((Direction & sdLeft) && NewAnchor.X > FFixedCols) --NewAnchor.X;
+    if ((Direction & sdRight) && NewAnchor.X < FColCount - 1) ++NewAnchor.X;
+    if ((Direction & sdUp) && NewAnchor.Y > FFixedRows) --NewAnchor.Y;
+    if ((Direction & sdDown) && NewAnchor.Y < FRowCount - 1) ++NewAnchor.Y;
+    if (!(NewAnchor == FAnchor)) MoveAnchor(NewAnchor);
+}
+
+void TCustomGrid_ts::CancelMode() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    switch (FGridState) {
+    case TGridState::gsSelecting:
+        StopTimer();
+        break;
+    case TGridState::gsRowSizing:
+    case TGridState::gsColSizing:
+        DrawSizingLine(D);
+        break;
+    case TGridState::gsRowMoving:
+    case TGridState::gsColMoving:
+        DrawMove();
+        StopTimer();
+        break;
+    default:
+        break;
+    }
+    FGridState = TGridState::gsNormal;
+}
+
+// ---- messages ----
+
+void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
+    switch (Message.Msg) {
+    case fw::WM_TIMER:
+        if (Message.WParam == GridScrollTimerId) {
+            DoTimer();
+            Message.Result = 0;
+            return;
+        }
+        break;
+    case fw::WM_GETDLGCODE:
+        Message.Result = fw::DLGC_WANTARROWS;
+        if (!(FOptions & goRowSelect)) {
+            if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
+            if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
+        }
+        return;
+    case fw::WM_CANCELMODE:
+        CancelMode();
+        break;
+    case fw::WM_NCHITTEST:
+    case fw::CM_HITTEST:
+        FHitTest = fw::TPoint{LowSigned(Message.LParam), HighSigned(Message.LParam)};
+        if (Message.Msg == fw::WM_NCHITTEST) FHitTest = ScreenToClient(FHitTest);
+        break;
+    case fw::WM_SETCURSOR: {
+        TGridState S = FGridState;
+        if (S == TGridState::gsNormal) {
+            TGridDrawInfo D;
+            int Index = 0, Pos = 0, Ofs = 0;
+            fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+            CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
+        }
+        if (S == TGridState::gsRowSizing || S == TGridState::gsColSizing) {
+            Message.Result = 1;
+            return;
+        }
+        break;
+    }
+    case fw::WM_SIZE:
+        fw::TCustomControl::Dispatch(Message);
+        UpdateScrollRange();
+        if (FRightToLeft) InvalidateGrid();
+        return;
+    case fw::WM_HSCROLL:
+    case fw::WM_VSCROLL:
+        ModifyScrollBar(Message.Msg == fw::WM_HSCROLL ? SB_HORZ : SB_VERT,
+                        static_cast<int>(Message.WParam & 0xFFFF),
+                        static_cast<int>((Message.WParam >> 16) & 0xFFFF), true);
+        Message.Result = 0;
+        return;
+    case fw::WM_KILLFOCUS: {
+        fw::TCustomControl::Dispatch(Message);
+        InvalidateGridRect(Selection());
+        auto To = reinterpret_cast<fw::HWND>(Message.WParam);
+        if (FInplaceEdit && (!FInplaceEdit->HandleAllocated() || To != FInplaceEdit->Handle()))
+            FInplaceEdit->HideEditor();
+        return;
+    }
+    case fw::WM_SETFOCUS: {
+        fw::TCustomControl::Dispatch(Message);
+        auto From = reinterpret_cast<fw::HWND>(Message.WParam);
+        if (!FInplaceEdit || !FInplaceEdit->HandleAllocated() || From != FInplaceEdit->Handle()) {
+            InvalidateGridRect(Selection());
+            UpdateEdit();
+        }
+        return;
+    }
+    case fw::WM_LBUTTONDOWN:
+        if (FInplaceEdit) FInplaceEdit->ClickTime = static_cast<std::int32_t>(fw::GetTickCount());
+        break;
+    case fw::WM_CHAR:
+        if (FOptions & goEditing) {
+            auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
+            if (Ch >= 32 || Ch == 8) {
+                ShowEditorChar(static_cast<char>(Ch));
+                Message.Result = 0;
+                return;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    fw::TCustomControl::Dispatch(Message);
+}
+
+} // namespace vel

@@ -9,10 +9,15 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <vector>
 
-#include "ExitHost.h"
+#include "Bitmap.h"
 #include "Forms.h"
+#include "LazyStringTree.h"
 #include "Messages.h"
+#include "TSDropDown.h"
+#include "TSGridCtrl.h"
+#include "TSStorage.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -20,6 +25,80 @@ namespace {
 
 // Kept where the leak checker sees it: the program never frees this form.
 fw::TForm* KeptForm = nullptr;
+
+// ---- the tree and grid objects ----
+
+// A tree of count root nodes on the form, its window made, able to take part
+// in drags.
+vel::TLazyStringTree* PlaceTree(fw::TForm* form, unsigned count) {
+    auto* tree = fw::Create<vel::TLazyStringTree>(form);
+    tree->SetParent(form);
+    tree->SetBounds(0, 0, 150, 200);
+    tree->HandleNeeded();
+    tree->SetRootNodeCount(count);
+    tree->DragManager(); // a tree that can take part in drags
+    return tree;
+}
+
+// A storage and a grid with an open drop-down, built before the grid's shared
+// set and drop-down registry are first used, so that exit handlers destroy
+// them after any static those would have had. Bitmaps first, so that the
+// storage that refers to them goes before them.
+std::vector<fw::TBitmap>& Pictures() {
+    static std::vector<fw::TBitmap> pictures(3);
+    return pictures;
+}
+
+vel::Tts2DStorage& Cells() {
+    static vel::Tts2DStorage cells(4, 4);
+    return cells;
+}
+
+// A grid whose drop-down is still open at exit: it leaves the registry as
+// it goes, like a grid freed by a late exit handler.
+class TOpenDropDown : public vel::TtsDropDownOwner {
+public:
+    ~TOpenDropDown() override { vel::TtsDropDownRegistry::Remove(this); }
+    fw::HWND GridWindow() override { return nullptr; }
+    fw::HWND ComboListWindow() override { return nullptr; }
+    fw::HWND CellControlWindow() override { return nullptr; }
+    bool IsDropDownWindow(fw::HWND) override { return false; }
+    bool IsDropDownOpen() override { return true; }
+    bool MayCloseDropDown() override { return false; }
+    void CloseDropDown(bool) override {}
+};
+
+TOpenDropDown& DropDown() {
+    static TOpenDropDown dropDown;
+    return dropDown;
+}
+
+void KeepGridCells() {
+    Pictures();
+    Cells();
+    DropDown();
+}
+
+// The storage's cells filled with bitmaps; the grid registers its drop-down.
+void FillGridCells() {
+    std::vector<fw::TBitmap>& pictures = Pictures();
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        pictures[i].SetSize(8, 8);
+        Cells().SetBitmap(static_cast<int>(i) + 1, 1, &pictures[i]);
+        Cells().SetBitmap(1, static_cast<int>(i) + 2, &pictures[i]);
+    }
+    vel::TtsDropDownRegistry::Add(&DropDown());
+}
+
+// An in-cell check box on the form, painted through the shared canvas.
+void PlaceCheckBox(fw::TForm* form) {
+    auto* box = fw::Create<vel::TtsGridCheckBox>(form);
+    box->SetParent(form);
+    box->SetBounds(160, 0, 40, 20);
+    fw::ProcessMessages();
+}
+
+// ---- the host ----
 
 bool Fail(const char* what) {
     std::fprintf(stderr, "exithost: %s\n", what);
@@ -106,22 +185,23 @@ fw::TForm* MakeForm(fw::TComponent* owner, int left) {
 // form nobody frees, whose big tree keeps the worker busy up to the exit.
 void MakeWindows() {
     fw::TForm* owned = MakeForm(fw::Application(), 700);
-    exithost::PlaceTree(owned, 5000);
-    exithost::PlaceCheckBox(owned);
+    PlaceTree(owned, 5000);
+    PlaceCheckBox(owned);
     fw::ProcessMessages();
     KeptForm = MakeForm(nullptr, 1100);
-    exithost::KeepWorkerBusy(exithost::PlaceTree(KeptForm, 400000));
+    // A structure change hands the big tree to the worker once more.
+    PlaceTree(KeptForm, 400000)->AddChild(nullptr);
 }
 
 int Run(const std::string& mode, const char* path) {
-    exithost::KeepGridCells();
+    KeepGridCells();
     Plugin plugin;
     if (!plugin.Load(path) || !BuildRig(plugin)) return 1;
     if (mode == "reload") {
         plugin.Unload();
         if (!plugin.Load(path) || !BuildRig(plugin)) return 1;
     }
-    exithost::FillGridCells();
+    FillGridCells();
     MakeWindows();
     if (mode == "unload") plugin.Unload();
     return 0;

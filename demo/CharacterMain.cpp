@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "simcharacter: %s\n", error.c_str());
         return 1;
     }
-    std::printf("character: %zu joints, %zu bones, %zu vertices -> %s\n", built.Joints,
-                built.Bones, built.Vertices, out.c_str());
+    std::printf("character: %zu joints, %zu bones, %zu vertices -> %s\n", built.Joints, built.Bones,
+                built.Vertices, out.c_str());
     return 0;
 }

@@ -67,7 +67,8 @@ tsxhost::FaultPlan PlanFor(std::uint64_t seed, int phase) {
         break;
     case 2:
         for (int i = 0, n = 1 + static_cast<int>((r >> 4) % 3); i < n; ++i)
-            plan.Functions.push_back(all[(Mix(r + static_cast<std::uint64_t>(i)) >> 8) % all.size()]);
+            plan.Functions.push_back(
+                all[(Mix(r + static_cast<std::uint64_t>(i)) >> 8) % all.size()]);
         plan.Probability = 0.05 + static_cast<double>((r >> 16) % 25) / 100;
         break;
     default:
@@ -102,8 +103,9 @@ public:
         ListFaults(phase);
         Check(!vel::EditLocked(), phase, "the edit lock is still set");
         if (tsxhost::StaleUses() > FStale) {
-            Check(false, phase, std::to_string(tsxhost::StaleUses() - FStale) +
-                                    " stale or null handles handed to the host");
+            Check(false, phase,
+                  std::to_string(tsxhost::StaleUses() - FStale) +
+                      " stale or null handles handed to the host");
             FStale = tsxhost::StaleUses();
         }
         const std::vector<CtsxSobj> nodes = tsxhost::SceneNodes();
@@ -112,7 +114,8 @@ public:
         auto orNone = [&](CtsxSobj o) { return !o || inScene(o); };
         const auto& list = vel::SkeletonList().List;
         auto listed = [&](const vel::TSkeleton* s) {
-            return std::any_of(list.begin(), list.end(), [s](const auto& p) { return p.get() == s; });
+            return std::any_of(list.begin(), list.end(),
+                               [s](const auto& p) { return p.get() == s; });
         };
         Check(!vel::CurrentSkeleton || listed(vel::CurrentSkeleton), phase,
               "the current skeleton is not in the list");
@@ -146,10 +149,9 @@ public:
         std::string error;
         const bool saved = tsxhost::SaveScene(path, &error);
         const auto& log = tsxhost::FaultLog();
-        const bool writeFailed = std::any_of(log.begin() + static_cast<std::ptrdiff_t>(before),
-                                             log.end(), [](const std::string& f) {
-                                                 return f.rfind("tsxFILEwrite", 0) == 0;
-                                             });
+        const bool writeFailed =
+            std::any_of(log.begin() + static_cast<std::ptrdiff_t>(before), log.end(),
+                        [](const std::string& f) { return f.rfind("tsxFILEwrite", 0) == 0; });
         Check(!(saved && writeFailed), phase, "a save whose writes failed reported success");
         Check(tsxhost::SilentWriteFailures() == 0, phase,
               "a record claimed success after a write of it failed");

@@ -255,7 +255,8 @@ TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
     const CtsxSobj skeleton = s->SkeletonObject;
     for (float v : {3e38f, -3e38f, 1e-38f, -1e-38f, 1e30f, 7e37f}) {
         SCOPED_TRACE(v);
-        for (CtsxSobj bone = velGetFirstBone(skeleton); bone; bone = velGetNextBone(skeleton, bone)) {
+        for (CtsxSobj bone = velGetFirstBone(skeleton); bone;
+             bone = velGetNextBone(skeleton, bone)) {
             const CtsxTxmx3f huge{{v, 0, 0, v, 0, v, 0, -v, 0, 0, v, v}};
             velSetBoneMatrix(bone, &huge, v);
             velSetBoneMatrix(bone, &IdentityTxmx3f, std::fabs(v));
@@ -287,7 +288,8 @@ TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
         EXPECT_EQ(NonFiniteInScene(), 0);
         EXPECT_FALSE(EditLocked());
         // What the rig answers scripts about itself is finite too.
-        for (CtsxSobj bone = velGetFirstBone(skeleton); bone; bone = velGetNextBone(skeleton, bone)) {
+        for (CtsxSobj bone = velGetFirstBone(skeleton); bone;
+             bone = velGetNextBone(skeleton, bone)) {
             CtsxTxmx3f m{};
             float length = 0;
             velGetBoneMatrix(bone, &m, &length);

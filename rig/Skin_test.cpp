@@ -238,8 +238,8 @@ TEST_F(SkinTest, VerticesTheHostWithholdsAreNeitherReadNorWritten) {
             vx[0] = {5, 5, 5};
             tsxhost::SetFaults({{"tsxPolyhGetVxArray"}, nth, 0, 0});
             skin.Restore();
-            ExpectNear(vx[0], tsxhost::FaultLog().empty() ? CtsxVec3f{0, 0, 0}
-                                                          : CtsxVec3f{5, 5, 5});
+            ExpectNear(vx[0],
+                       tsxhost::FaultLog().empty() ? CtsxVec3f{0, 0, 0} : CtsxVec3f{5, 5, 5});
             tsxhost::ClearFaults();
         }
     }

@@ -1,6 +1,5 @@
 // Failures made to order: which calls fail, and the record of those that did.
 #include <algorithm>
-#include <cmath>
 
 #include "HostState.h"
 
@@ -11,14 +10,29 @@ namespace {
 // Every function below checks the plan at its entry (TSX_FAULT, or by hand
 // where it fails in part).
 const std::vector<std::string> kFaultable = {
-    "tsxAnimCreateAttribute", "tsxAViewDrawLinelist",  "tsxCreateSphere",
-    "tsxDataDefine",          "tsxFILEread",           "tsxFILEwrite",
-    "tsxFrameCopy",           "tsxFrameCreate",        "tsxFrameGetData",
-    "tsxGetCurrentSelection", "tsxGNodeFindByName",    "tsxIsSobj",
-    "tsxMaterialCreate",      "tsxMNodeIsVisible",     "tsxObjectCreate",
-    "tsxObjectDefine",        "tsxObjectLoad",         "tsxPolyhGetVxArray",
-    "tsxSobjCreateData",      "tsxSobjGetData",        "tsxSobjGetFrame",
-    "tsxSobjGetInterpolatedData", "tsxSubDivGetCagePtr",
+    "tsxAnimCreateAttribute",
+    "tsxAViewDrawLinelist",
+    "tsxCreateSphere",
+    "tsxDataDefine",
+    "tsxFILEread",
+    "tsxFILEwrite",
+    "tsxFrameCopy",
+    "tsxFrameCreate",
+    "tsxFrameGetData",
+    "tsxGetCurrentSelection",
+    "tsxGNodeFindByName",
+    "tsxIsSobj",
+    "tsxMaterialCreate",
+    "tsxMNodeIsVisible",
+    "tsxObjectCreate",
+    "tsxObjectDefine",
+    "tsxObjectLoad",
+    "tsxPolyhGetVxArray",
+    "tsxSobjCreateData",
+    "tsxSobjGetData",
+    "tsxSobjGetFrame",
+    "tsxSobjGetInterpolatedData",
+    "tsxSubDivGetCagePtr",
 };
 
 // splitmix64: the same chances from a seed on every platform.
@@ -38,8 +52,7 @@ const std::vector<std::string>& FaultableFunctions() {
 bool SetFaults(const FaultPlan& plan) {
     ClearFaults();
     for (const std::string& name : plan.Functions)
-        if (std::find(kFaultable.begin(), kFaultable.end(), name) == kFaultable.end())
-            return false;
+        if (std::find(kFaultable.begin(), kFaultable.end(), name) == kFaultable.end()) return false;
     detail::State& s = detail::S();
     s.faults = plan;
     const auto& names = plan.Functions.empty() ? kFaultable : plan.Functions;

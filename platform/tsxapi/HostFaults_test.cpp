@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <functional>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -78,11 +78,12 @@ TEST_F(FaultsTest, EveryFaultableFunctionFailsAsTheHostDoes) {
         return gDrawAnswer;
     };
     auto lines = [&] {
-        return long(tsxAViewDrawLinelist(&m, reinterpret_cast<CtsxVec3f*>(buffer), 2, indices,
-                                         nullptr));
+        return long(
+            tsxAViewDrawLinelist(&m, reinterpret_cast<CtsxVec3f*>(buffer), 2, indices, nullptr));
     };
     const std::map<std::string, std::function<long()>> calls = {
-        {"tsxAnimCreateAttribute", [&] { return tsxAnimCreateAttribute(1, "A", &attr, 4, codes, 2); }},
+        {"tsxAnimCreateAttribute",
+         [&] { return tsxAnimCreateAttribute(1, "A", &attr, 4, codes, 2); }},
         {"tsxAViewDrawLinelist", [&] { return inDraw(lines); }},
         {"tsxCreateSphere", [&] { return long(tsxCreateSphere(8, 8, 1) != nullptr); }},
         {"tsxDataDefine", [&] { return long(tsxDataDefine(1, "Other", &def, 4)); }},

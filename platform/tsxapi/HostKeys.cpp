@@ -1,6 +1,6 @@
 // Key frames, the active time and animated attributes.
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "HostState.h"

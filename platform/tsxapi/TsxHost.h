@@ -127,7 +127,7 @@ int WatcherCount(CtsxSobj obj);
 bool SaveScene(const std::string& path, std::string* error);
 bool LoadScene(const std::string& path, std::string* error); // replaces the scene
 bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* error);
-std::vector<std::uint8_t> SaveSceneToBytes(); // empty when a write fell short
+std::vector<std::uint8_t> SaveSceneToBytes();                 // empty when a write fell short
 bool MergeScene(const std::string& path, std::string* error); // adds to the scene
 // Memory host files for testing file callbacks outside a save or load.
 CtsxFILE OpenWriteFile();

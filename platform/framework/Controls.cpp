@@ -5,6 +5,7 @@
 #include "Forms.h"
 #include "Hooks.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "Png.h"
 #include "ScopeExit.h"
 #include "Screen.h"
@@ -17,8 +18,8 @@ namespace {
 
 // Top-level windows that are showing, bottom to top.
 std::vector<TWinControl*>& TopLevels() {
-    static std::vector<TWinControl*> list;
-    return list;
+    static TNoDestroy<std::vector<TWinControl*>> list;
+    return *list;
 }
 
 void FillSurface(const TPaintTarget& t, const TRect& r, TColor color) {

@@ -3,6 +3,7 @@
 
 #include "Bitmap.h"
 #include "Clipbrd.h"
+#include "NoDestroy.h"
 
 #include <algorithm>
 #include <cctype>
@@ -364,8 +365,8 @@ const char* const StandardFormatNames[] = {"Plain text",
 
 // Names registered in this process and their numbers.
 std::map<std::string, std::uint16_t>& RegisteredNames() {
-    static std::map<std::string, std::uint16_t> Names;
-    return Names;
+    static fw::TNoDestroy<std::map<std::string, std::uint16_t>> Names;
+    return *Names;
 }
 
 } // namespace
@@ -411,8 +412,8 @@ TClipboardFormatList::LookUpFormat(const std::string& Description) const {
 namespace {
 
 TClipboardFormatList& RawRegistry() {
-    static TClipboardFormatList Registry;
-    return Registry;
+    static fw::TNoDestroy<TClipboardFormatList> Registry;
+    return *Registry;
 }
 
 } // namespace

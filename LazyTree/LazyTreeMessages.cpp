@@ -3,11 +3,12 @@
 #include "LazyTreeInternal.h"
 #include "LazyTreeResources.h"
 
-#include "Forms.h"
-#include "Hints.h"
 #include "Canvas.h"
 #include "DragCtrls.h"
+#include "Forms.h"
+#include "Hints.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "ScrollBars.h"
 #include "StdActns.h"
 #include "Timers.h"
@@ -32,7 +33,7 @@ struct TBaseLazyTree::TMessageRoute {
 };
 
 const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() {
-    static const std::vector<TMessageRoute> Routes = {
+    static fw::TNoDestroy<const std::vector<TMessageRoute>> Routes(std::vector<TMessageRoute>{
         {fw::WM_GETDLGCODE, &TBaseLazyTree::WMGetDlgCode},
         {fw::WM_LBUTTONDOWN, &TBaseLazyTree::WMButton},
         {fw::WM_LBUTTONUP, &TBaseLazyTree::WMButton},
@@ -78,8 +79,8 @@ const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() 
         {fw::CM_DRAGSTART, &TBaseLazyTree::CMDragStart},
         {fw::CM_DRAGEND, &TBaseLazyTree::CMDragEnd},
         {fw::CM_ACTIONEXECUTE, &TBaseLazyTree::CMAction},
-    };
-    return Routes;
+    });
+    return *Routes;
 }
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {

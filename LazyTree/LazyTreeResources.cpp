@@ -8,6 +8,7 @@
 
 #include "Canvas.h"
 #include "Graphics.h"
+#include "NoDestroy.h"
 #include "Resources.h"
 
 #include <array>
@@ -128,8 +129,11 @@ void DrawCheckCell(fw::TCanvas& C, int Index, const TCheckLook& L) {
     }
 }
 
-const TCheckLook* LookOf(const std::string& Name) {
-    static const std::map<std::string, TCheckLook> Looks = {
+using TLooks = std::map<std::string, TCheckLook>;
+
+TLooks MakeLooks() {
+    // clang-format off
+    return {
         {"LT_CHECK_LIGHT",
          {TFrame::Single, Grey, {White, 0xFFF0E6, Silver, Silver}, Black, Grey, false, fw::clNone}},
         {"LT_CHECK_DARK",
@@ -146,8 +150,13 @@ const TCheckLook* LookOf(const std::string& Name) {
          {TFrame::XP, 0x80511C, {0xF0F4F4, 0xF0F4F4, 0xA7B0B0, White}, 0x21A121, 0xBBC8CA, false,
           0x30B3F8}},
     };
-    auto It = Looks.find(Name);
-    return It == Looks.end() ? nullptr : &It->second;
+    // clang-format on
+}
+
+const TCheckLook* LookOf(const std::string& Name) {
+    static fw::TNoDestroy<const TLooks> Looks(MakeLooks());
+    auto It = Looks->find(Name);
+    return It == Looks->end() ? nullptr : &It->second;
 }
 
 // Sort triangles, drop marks and the XP header's hot strip.
@@ -260,7 +269,7 @@ struct TGlobals {
 
 // Never destroyed: trees freed at exit may still look at the lists.
 TGlobals& Globals() {
-    static TGlobals* G = new TGlobals;
+    static fw::TNoDestroy<TGlobals> G;
     return *G;
 }
 

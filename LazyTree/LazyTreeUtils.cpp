@@ -14,7 +14,7 @@ fw::TRect OrderRect(const fw::TRect& R) {
 
 std::u16string ShortenString(fw::TCanvas& Canvas, const std::u16string& S, int Width,
                              bool RightToLeft, int EllipsisWidth) {
-    static const std::u16string Ellipsis = u"...";
+    static constexpr char16_t Ellipsis[] = u"...";
     if (S.empty() || Width <= 0) return {};
     if (EllipsisWidth == 0) EllipsisWidth = Canvas.TextWidth(std::u16string_view(Ellipsis));
     if (Width <= EllipsisWidth) return {};

@@ -7,6 +7,7 @@
 
 #include "Forms.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "ScopeExit.h"
 #include "Timers.h"
 
@@ -407,7 +408,7 @@ void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) 
         int Set; // 0 animation, 1 auto, 2 misc, 3 paint, 4 selection
         std::uint32_t Bit;
     };
-    static const std::map<std::string, TOld> Names = {
+    static fw::TNoDestroy<const std::map<std::string, TOld>> Names(std::map<std::string, TOld>{
         {"voAcceptOLEDrop", {2, toAcceptOLEDrop}},
         {"voAnimatedToggle", {0, toAnimatedToggle}},
         {"voAutoDropExpand", {1, toAutoDropExpand}},
@@ -440,10 +441,10 @@ void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) 
         {"voShowVertGridLines", {3, toShowVertGridLines}},
         {"voSiblingSelectConstraint", {4, toSiblingSelectConstraint}},
         {"voToggleOnDblClick", {2, toToggleOnDblClick}},
-    };
+    });
     std::uint32_t Sets[5] = {};
     for (const std::string& Name : Identifiers)
-        if (auto It = Names.find(Name); It != Names.end()) Sets[It->second.Set] |= It->second.Bit;
+        if (auto It = Names->find(Name); It != Names->end()) Sets[It->second.Set] |= It->second.Bit;
     FOptions->SetAnimationOptions(Sets[0]);
     FOptions->SetAutoOptions(Sets[1]);
     FOptions->SetMiscOptions(Sets[2]);

@@ -1,4 +1,5 @@
 #include "Clipbrd.h"
+#include "NoDestroy.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,7 +20,7 @@ struct TClipboardState {
 
 // Never destroyed: a data source may refer to windows that go first at exit.
 TClipboardState& Clip() {
-    static TClipboardState* S = new TClipboardState;
+    static TNoDestroy<TClipboardState> S;
     return *S;
 }
 
@@ -30,8 +31,8 @@ struct TFormatNames {
 };
 
 TFormatNames& Names() {
-    static TFormatNames N;
-    return N;
+    static TNoDestroy<TFormatNames> N;
+    return *N;
 }
 
 std::string Lower(std::string S) {

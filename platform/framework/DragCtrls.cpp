@@ -1,6 +1,7 @@
 #include "DragCtrls.h"
 
 #include "Input.h"
+#include "NoDestroy.h"
 
 #include <cstdlib>
 
@@ -20,7 +21,7 @@ struct TDragState {
 };
 
 TDragState& Drag() {
-    static TDragState* S = new TDragState;
+    static TNoDestroy<TDragState> S;
     return *S;
 }
 

@@ -3,6 +3,7 @@
 #include "Canvas.h"
 #include "Forms.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ struct THintState {
 
 // Never destroyed: a hint window must not outlive the window layer at exit.
 THintState& State() {
-    static THintState* S = new THintState;
+    static TNoDestroy<THintState> S;
     return *S;
 }
 

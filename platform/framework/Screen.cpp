@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "Input.h"
+#include "NoDestroy.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,7 +15,7 @@ namespace {
 constexpr std::uint32_t DesktopPixel = 0xFF3A6EA5;
 
 std::unique_ptr<TSurface>& Surface() {
-    static std::unique_ptr<TSurface>* S = new std::unique_ptr<TSurface>;
+    static TNoDestroy<std::unique_ptr<TSurface>> S;
     return *S;
 }
 
@@ -25,7 +26,7 @@ struct TOverlay {
 };
 
 std::vector<TOverlay>& Overlays() {
-    static std::vector<TOverlay>* O = new std::vector<TOverlay>;
+    static TNoDestroy<std::vector<TOverlay>> O;
     return *O;
 }
 

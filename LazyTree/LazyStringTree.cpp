@@ -200,20 +200,29 @@ int TCustomLazyStringTree::ComputeNodeHeight(fw::TCanvas* Canvas, PLazyNode Node
     C.Font().Assign(Font());
     DoPaintText(Node, &C, Column, ttNormal);
     const std::u16string Text = GetText(Node, Column);
-    // The text is laid out as the painter lays it out: the cell's content less the margins.
-    fw::TRect R = GetDisplayRect(Node, Column, true, false);
-    if (R.IsEmpty()) {
-        R = GetDisplayRect(Node, Column, false, true);
-        R.Left += Margin();
-    }
-    R.Left += TextMargin();
-    R.Right -= TextMargin();
     TAlignment A = Alignment();
     TBiDiMode B = BiDiMode();
     if (HeaderUseColumns() && Header()->Columns().IsValidColumn(Column)) {
         A = Header()->Columns()[Column].Alignment();
         B = Header()->Columns()[Column].BiDiMode();
     }
+    // Laid out as the painter lays it out: the whole cell after the indentation and
+    // images, less the text margins.
+    fw::TRect R = GetDisplayRect(Node, Column, false, true);
+    TLTPaintInfo Cell;
+    Cell.Node = Node;
+    Cell.Column = Column;
+    Cell.BidiMode = B;
+    Cell.CellRect = R;
+    int Next = Column;
+    AdjustPaintCellRect(Cell, Next);
+    R = Cell.CellRect;
+    if (B == bdLeftToRight)
+        R.Left += ContentLead(Node, Column);
+    else
+        R.Right -= ContentLead(Node, Column);
+    R.Left += TextMargin();
+    R.Right -= TextMargin();
     unsigned Format = fw::DT_TOP | fw::DT_NOPREFIX | fw::DT_CALCRECT | fw::DT_WORDBREAK |
                       fw::DT_EDITCONTROL | AlignmentFormat(A);
     if (B != bdLeftToRight) Format |= fw::DT_RTLREADING | fw::DT_RIGHT;

@@ -210,7 +210,52 @@ HRESULT TLTDataObject::SetData(const TFormatEtc& FormatEtc, const TStgMedium& Me
             return S_OK;
         }
     FStored.push_back({FormatEtc.cfFormat, std::move(Kept)});
+    if (FAdviseHolder) FAdviseHolder->SendOnDataChange(FormatEtc, FStored.back().Medium);
     return S_OK;
+}
+
+HRESULT TLTDataObject::DAdvise(const TFormatEtc& FormatEtc, std::uint32_t Advf, TAdviseSink Sink,
+                               std::uint32_t& Connection) {
+    if (!FAdviseHolder) FAdviseHolder = std::make_unique<TDataAdviseHolder>();
+    return FAdviseHolder->Advise(FormatEtc, Advf, std::move(Sink), Connection);
+}
+
+HRESULT TLTDataObject::DUnadvise(std::uint32_t Connection) {
+    return FAdviseHolder ? FAdviseHolder->Unadvise(Connection) : E_NOTIMPL;
+}
+
+HRESULT TLTDataObject::EnumDAdvise(std::vector<TStatData>& Connections) const {
+    Connections.clear();
+    return FAdviseHolder ? FAdviseHolder->EnumAdvise(Connections) : OLE_E_ADVISENOTSUPPORTED;
+}
+
+HRESULT TDataAdviseHolder::Advise(const TFormatEtc& FormatEtc, std::uint32_t Advf, TAdviseSink Sink,
+                                  std::uint32_t& Connection) {
+    Connection = ++FLastConnection;
+    FConnections.push_back({FormatEtc, Advf, std::move(Sink), Connection});
+    return S_OK;
+}
+
+HRESULT TDataAdviseHolder::Unadvise(std::uint32_t Connection) {
+    auto It = std::find_if(FConnections.begin(), FConnections.end(),
+                           [&](const TStatData& D) { return D.Connection == Connection; });
+    if (It == FConnections.end()) return OLE_E_NOCONNECTION;
+    FConnections.erase(It);
+    return S_OK;
+}
+
+HRESULT TDataAdviseHolder::EnumAdvise(std::vector<TStatData>& Connections) const {
+    Connections = FConnections;
+    return S_OK;
+}
+
+void TDataAdviseHolder::SendOnDataChange(const TFormatEtc& FormatEtc,
+                                         const TStgMedium& Medium) const {
+    // A copy: a sink may take its connection back while being told.
+    const std::vector<TStatData> Sinks = FConnections;
+    for (const TStatData& D : Sinks)
+        if ((D.FormatEtc.cfFormat == 0 || D.FormatEtc.cfFormat == FormatEtc.cfFormat) && D.Sink)
+            D.Sink(FormatEtc, Medium);
 }
 
 HRESULT TLTDataObject::EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFormatEtc>& Enum) {

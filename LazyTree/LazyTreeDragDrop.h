@@ -9,6 +9,7 @@
 #include "LazyTrees.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,8 @@ constexpr HRESULT DV_E_LINDEX = static_cast<HRESULT>(0x80040068u);
 constexpr HRESULT DV_E_TYMED = static_cast<HRESULT>(0x80040069u);
 constexpr HRESULT DV_E_DVASPECT = static_cast<HRESULT>(0x8004006Bu);
 constexpr HRESULT OLE_S_USEREG = 0x00040000;
+constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = static_cast<HRESULT>(0x80040003u);
+constexpr HRESULT OLE_E_NOCONNECTION = static_cast<HRESULT>(0x80040004u);
 constexpr HRESULT DATA_S_SAMEFORMATETC = 0x00040130;
 constexpr HRESULT DRAGDROP_S_DROP = 0x00040100;
 constexpr HRESULT DRAGDROP_S_CANCEL = 0x00040101;
@@ -88,6 +91,30 @@ private:
     std::int32_t FCurrentIndex = 0;
 };
 
+// Data advise connections: each sink is told when data of its format changes.
+using TAdviseSink = std::function<void(const TFormatEtc& FormatEtc, const TStgMedium& Medium)>;
+struct TStatData {
+    TFormatEtc FormatEtc;
+    std::uint32_t Advf = 0;
+    TAdviseSink Sink;
+    std::uint32_t Connection = 0;
+};
+
+class TDataAdviseHolder {
+public:
+    HRESULT Advise(const TFormatEtc& FormatEtc, std::uint32_t Advf, TAdviseSink Sink,
+                   std::uint32_t& Connection);
+    // OLE_E_NOCONNECTION for a number never given or already taken back.
+    HRESULT Unadvise(std::uint32_t Connection);
+    HRESULT EnumAdvise(std::vector<TStatData>& Connections) const;
+    // Tells the sinks whose format matches (any format when theirs is 0).
+    void SendOnDataChange(const TFormatEtc& FormatEtc, const TStgMedium& Medium) const;
+
+private:
+    std::vector<TStatData> FConnections;
+    std::uint32_t FLastConnection = 0;
+};
+
 class TLTDataObject {
 public:
     TLTDataObject(TBaseLazyTree* Owner, bool ForClipboard);
@@ -109,8 +136,16 @@ public:
     }
     HRESULT SetData(const TFormatEtc& FormatEtc, const TStgMedium& Medium, bool Release);
     HRESULT EnumFormatEtc(TDataDir Direction, std::unique_ptr<TEnumFormatEtc>& Enum);
+    // The advise holder is made by the first DAdvise; without one DUnadvise is
+    // not implemented and EnumDAdvise not supported.
+    HRESULT DAdvise(const TFormatEtc& FormatEtc, std::uint32_t Advf, TAdviseSink Sink,
+                    std::uint32_t& Connection);
+    HRESULT DUnadvise(std::uint32_t Connection);
+    HRESULT EnumDAdvise(std::vector<TStatData>& Connections) const;
+    TDataAdviseHolder* AdviseHolder() const { return FAdviseHolder.get(); }
 
 private:
+    std::unique_ptr<TDataAdviseHolder> FAdviseHolder;
     std::uint32_t FOwnerId;
     bool FForClipboard;
     std::vector<TFormatEtc> FFormatEtcArray;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vel {
@@ -154,6 +155,20 @@ public:
     void SetText(const std::u16string& Value);
     const std::u16string& Hint() const { return FHint; }
     void SetHint(const std::u16string& Value);
+    // The stored "WideText" and "WideHint": written only when not empty, read
+    // from a UTF-16 or an 8-bit string value (each byte one character).
+    bool WideTextStored() const { return !FText.empty(); }
+    bool WideHintStored() const { return !FHint.empty(); }
+    void ReadWideText(const std::u16string& Value) { SetText(Value); }
+    void ReadWideText(std::string_view Value) { SetText(Widened(Value)); }
+    void ReadWideHint(const std::u16string& Value) { SetHint(Value); }
+    void ReadWideHint(std::string_view Value) { SetHint(Widened(Value)); }
+    static std::u16string Widened(std::string_view Value) {
+        std::u16string R;
+        for (unsigned char C : Value)
+            R += static_cast<char16_t>(C);
+        return R;
+    }
     int Left() const { return FLeft; }
     int Width() const { return FWidth; }
     void SetWidth(int Value);

@@ -60,6 +60,7 @@ bool TBaseLazyTree::CMHintShow(fw::TMessage& Message) {
     Message.Result = 0;
     bool Shown = HeaderHint(*Info) || CellHint(*Info);
     if (!Shown && (FHintMode == hmDefault || FHintMode == hmHintAndDefault) && !Hint().empty()) {
+        UseHintWindow(*Info, nullptr, NoColumn, {});
         Info->HintStr = Hint().substr(0, Hint().find('|'));
         Info->CursorRect = ClientRect();
         Shown = true;
@@ -80,7 +81,7 @@ bool TBaseLazyTree::HeaderHint(fw::THintInfo& Info) {
     TLazyTreeColumn* Column = H->Columns().Items(C);
     Info.HintStr.clear();
     if (!Column || Column->Hint().empty()) return true; // no hint over this column
-    Info.WideHint = Column->Hint();
+    UseHintWindow(Info, nullptr, C, Column->Hint());
     fw::TRect R = Column->GetRect();
     R = fw::OffsetRect(R, FOffsetX, 0);
     R.Top = FHeaderRect.Top;
@@ -94,10 +95,6 @@ bool TBaseLazyTree::CellHint(fw::THintInfo& Info) {
     THitInfo Hit;
     GetHitTestInfoAt(Info.CursorPos.X, Info.CursorPos.Y, true, Hit);
     if (!Hit.HitNode || Hit.HitColumn == InvalidColumn) return false;
-    FHintData = TLTHintData{};
-    FHintData.Tree = this;
-    FHintData.Node = Hit.HitNode;
-    FHintData.Column = Hit.HitColumn;
     const fw::TRect Cell = GetDisplayRect(Hit.HitNode, Hit.HitColumn, false, true);
     // Asked again once the mouse leaves the cell, hint or not.
     Info.CursorRect = Cell;
@@ -112,11 +109,22 @@ bool TBaseLazyTree::CellHint(fw::THintInfo& Info) {
     } else {
         if (DoGetNodeHint(Hit.HitNode, Hit.HitColumn).empty()) return false;
     }
+    UseHintWindow(Info, Hit.HitNode, Hit.HitColumn, {});
+    return true;
+}
+
+// Every hint of the tree shows in its own window, which tells the tree when it hides.
+void TBaseLazyTree::UseHintWindow(fw::THintInfo& Info, PLazyNode Node, int Column,
+                                  const std::u16string& DefaultHint) {
+    FHintData = TLTHintData{};
+    FHintData.Tree = this;
+    FHintData.Node = Node;
+    FHintData.Column = Column;
+    FHintData.DefaultHint = DefaultHint;
     Info.HintStr = " ";
-    Info.WideHint.clear();
+    Info.WideHint = DefaultHint;
     Info.HintData = &FHintData;
     Info.HintWindowClass = [] { return std::make_unique<TLazyTreeHintWindow>(nullptr); };
-    return true;
 }
 
 void TBaseLazyTree::ForgetHint() {
@@ -243,6 +251,7 @@ void TLazyTreeHintWindow::ActivateHint(fw::TRect Rect, const std::u16string& Hin
     const bool WasAnimating = Tree && Tree->TreeStates().Contains(tsInAnimation);
     if (WasAnimating) Tree->DoStateChange({}, {tsInAnimation});
     if (FHintData.HintText.empty()) FHintData.HintText = Hint;
+    FHintText = FHintData.HintText;
     const int W = Rect.Width(), H = Rect.Height();
     Rect.Left = std::max(0, std::min(Rect.Left, fw::ScreenWidth() - W));
     Rect.Top = std::max(0, std::min(Rect.Top, fw::ScreenHeight() - H));

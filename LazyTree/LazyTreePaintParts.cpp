@@ -456,7 +456,8 @@ int TBaseLazyTree::GetMaxRightExtend() {
         if ((MiscOptions() & toCheckSupport) && FCheckImages &&
             Node->CheckType != TCheckType::ctNone)
             Extent += FCheckImages->Width() + 2;
-        Extent += DoGetNodeWidth(Node, Column, Canvas());
+        // A multi-line text wraps within the window instead of widening the content.
+        if (!(Node->States & vsMultiline)) Extent += DoGetNodeWidth(Node, Column, Canvas());
         Result = std::max(Result, Extent);
         Top += static_cast<int>(GetNodeHeight(Node));
         Node = GetNextVisible(Node);

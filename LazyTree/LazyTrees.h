@@ -1239,6 +1239,8 @@ private:
     bool CMHintShow(fw::TMessage& Message);
     bool MayShowHints() const;
     bool HeaderHint(fw::THintInfo& Info);
+    void UseHintWindow(fw::THintInfo& Info, PLazyNode Node, int Column,
+                       const std::u16string& DefaultHint);
     bool CellHint(fw::THintInfo& Info);
     bool CMHintShowPause(fw::TMessage& Message);
     bool CMAction(fw::TMessage& Message);

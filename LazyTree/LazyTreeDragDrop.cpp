@@ -204,13 +204,14 @@ HRESULT TLTDataObject::SetData(const TFormatEtc& FormatEtc, const TStgMedium& Me
     for (const TFormatEtc& E : FFormatEtcArray)
         if (SameEntry(E, FormatEtc)) Known = true;
     if (!Known) FFormatEtcArray.push_back(FormatEtc);
-    for (TInternalStgMedium& S : FStored)
-        if (S.Format == FormatEtc.cfFormat) {
-            S.Medium = std::move(Kept);
-            return S_OK;
-        }
-    FStored.push_back({FormatEtc.cfFormat, std::move(Kept)});
-    if (FAdviseHolder) FAdviseHolder->SendOnDataChange(FormatEtc, FStored.back().Medium);
+    auto It = std::find_if(FStored.begin(), FStored.end(), [&](const TInternalStgMedium& S) {
+        return S.Format == FormatEtc.cfFormat;
+    });
+    if (It != FStored.end())
+        It->Medium = std::move(Kept);
+    else
+        It = FStored.insert(FStored.end(), {FormatEtc.cfFormat, std::move(Kept)});
+    if (FAdviseHolder) FAdviseHolder->SendOnDataChange(FormatEtc, It->Medium);
     return S_OK;
 }
 
@@ -751,7 +752,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
             std::reverse(Nodes.begin(), Nodes.end());
         for (PLazyNode N : Nodes) {
             if (N == TargetNode || HasAsParent(TargetNode, N)) continue;
-            MoveTo(N, TargetNode, Mode, false);
+            Source->MoveTo(N, TargetNode, Mode, false); // the source's node, maybe to this tree
         }
         return true;
     }

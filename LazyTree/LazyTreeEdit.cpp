@@ -104,10 +104,17 @@ void TBaseLazyTree::UpdateEditBounds() {
     if (!InState(tsEditing) || !FEditLink || !FFocusedNode) return;
     fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
     TLTHeader* H = Header();
-    if (H && H->Columns().IsValidColumn(FEditColumn)) {
+    const bool HasColumn = H && H->Columns().IsValidColumn(FEditColumn);
+    if (FFocusedNode->States & vsMultiline) {
+        // The cell's whole text area, where the lines wrap.
+        R = GetDisplayRect(FFocusedNode, FEditColumn, false, true);
+        const bool RTL =
+            (HasColumn ? H->Columns()[FEditColumn].BiDiMode() : BiDiMode()) != bdLeftToRight;
+        (RTL ? R.Right : R.Left) += (RTL ? -1 : 1) * ContentLead(FFocusedNode, FEditColumn);
+    }
+    if (HasColumn) {
         int L = 0, Rt = 0;
         H->Columns().GetColumnBounds(FEditColumn, L, Rt);
-        if (FFocusedNode->States & vsMultiline) R.Left = L, R.Right = Rt;
         if (MiscOptions() & toGridExtensions) {
             TAlignment A = H->Columns()[FEditColumn].Alignment();
             if (H->Columns()[FEditColumn].BiDiMode() != bdLeftToRight && A != taCenter)

@@ -359,5 +359,42 @@ TEST_F(InputTest, MultiLineNodesGrowToTheirWrappedText) {
     EXPECT_EQ(Tree->ComputeNodeHeight(nullptr, Top(1), NoColumn), 3 * Tree->TextHeight());
 }
 
+TEST_F(InputTest, TheClassLibrarysDragCarriesNodesBetweenTrees) {
+    auto* Target = Place<TLazyStringTree>(250, 0, 200, 160);
+    Target->SetRootNodeCount(2);
+    fw::ProcessMessages();
+    Tree->SetDragType(dtVCL);
+    Tree->OnDragAllowed = [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; };
+    std::vector<TDragState> States;
+    PLazyNode DroppedOn = nullptr;
+    Target->OnDragOver = [&](TBaseLazyTree*, TBaseLazyTree* Source, fw::TShiftState,
+                             TDragState State, fw::TPoint, TDropMode, std::uint32_t&,
+                             bool& Accept) {
+        States.push_back(State);
+        Accept = Source == Tree;
+    };
+    Target->OnDragDrop = [&](TBaseLazyTree* Sender, TBaseLazyTree* Source, TLTDataObject* Data,
+                             const TFormatArray&, fw::TShiftState, fw::TPoint, std::uint32_t&,
+                             TDropMode) {
+        EXPECT_EQ(Source, Tree);
+        EXPECT_EQ(Data, nullptr); // no data object in this kind of drag
+        DroppedOn = Sender->DropTargetNode();
+    };
+    int Ended = 0;
+    Tree->OnEndDrag = [&](fw::TObject*, fw::TObject* On, int, int) { Ended += On == Target; };
+    fw::MouseDownAt(fw::ControlPoint(Tree, 10 + 18, 18 + 9));
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 40, 30));
+    ASSERT_TRUE(Tree->Dragging());
+    fw::MouseMoveTo(fw::ControlPoint(Target, 30, 18 + 9));
+    fw::MouseMoveTo(fw::ControlPoint(Target, 31, 18 + 9));
+    fw::MouseUpAt(fw::ControlPoint(Target, 31, 18 + 9));
+    EXPECT_EQ(States.front(), dsDragEnter);
+    EXPECT_EQ(States.back(), dsDragMove);
+    EXPECT_EQ(DroppedOn, Target->GetLast());
+    EXPECT_EQ(Ended, 1);
+    EXPECT_FALSE(Tree->Dragging());
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsLeftButtonDown));
+}
+
 } // namespace
 } // namespace vel

@@ -270,7 +270,7 @@ int TCustomLazyStringTree::DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanva
 
 bool TCustomLazyStringTree::CellSelectedForText(const TLTPaintInfo& PaintInfo) const {
     if (!(PaintInfo.PaintOptions & ipDrawSelection)) return false;
-    if (PaintInfo.Column != FocusedColumn() && !(SelectionOptions() & toFullRowSelect))
+    if (PaintInfo.Column != PaintedFocusColumn() && !(SelectionOptions() & toFullRowSelect))
         return false;
     PLazyNode Node = PaintInfo.Node;
     const bool Selected = (Node->States & vsSelected) != 0;

@@ -357,6 +357,22 @@ TEST_F(InputTest, MultiLineNodesGrowToTheirWrappedText) {
     // A line break counts as a line.
     Texts[{Top(1), NoColumn}] = u"a\nb\nc";
     EXPECT_EQ(Tree->ComputeNodeHeight(nullptr, Top(1), NoColumn), 3 * Tree->TextHeight());
+    // Children of a node that opens as it is made are measured once they are
+    // known to be multi-line, not before.
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode Parent, PLazyNode Node, TLTInternalStates& S) {
+        if (!Parent && Node->Index == 0) S |= ivsHasChildren | ivsExpanded;
+        if (Parent) S |= ivsMultiline;
+    };
+    Texts.clear();
+    Tree->OnGetText = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string& Text) {
+        Text = u"a\nb";
+    };
+    Tree->SetRootNodeCount(0);
+    Tree->SetRootNodeCount(1);
+    Picture();
+    const PLazyNode Child = Tree->GetFirstChild(Tree->GetFirst());
+    ASSERT_TRUE(Child->States & vsMultiline);
+    EXPECT_EQ(static_cast<int>(Tree->GetNodeHeight(Child)), 2 * Tree->TextHeight() + 4);
 }
 
 TEST_F(InputTest, TheClassLibrarysDragCarriesNodesBetweenTrees) {

@@ -161,7 +161,8 @@ void TBaseLazyTree::InitNode(PLazyNode Node) {
         TNodeArray One{Node};
         InternalAddToSelection(One, 1, true);
     }
-    if (InitStates & ivsMultiline) Node->States |= vsMultiline;
+    // Measured before it was known to be multi-line: measured again when next asked.
+    if (InitStates & ivsMultiline) Node->States = (Node->States | vsMultiline) & ~vsHeightMeasured;
     bool WantExpanded = (InitStates & ivsExpanded) != 0;
     if (WantExpanded != ((Node->States & vsExpanded) != 0)) {
         if (WantExpanded)

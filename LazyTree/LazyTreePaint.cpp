@@ -290,7 +290,7 @@ void TTreePainter::PaintSelection(TLTPaintInfo& Info) {
     T.DoBeforeCellPaint(C, Node, Info.Column, Info.CellRect);
     const bool FullRow = (T.SelectionOptions() & toFullRowSelect) != 0;
     const bool GridExt = (T.MiscOptions() & toGridExtensions) != 0;
-    if (Info.Column != T.FocusedColumn() && !FullRow) return;
+    if (Info.Column != T.PaintedFocusColumn() && !FullRow) return;
     fw::TRect R = Info.ContentRect;
     if (GridExt || FullRow) {
         R = Info.CellRect;
@@ -320,7 +320,7 @@ void TTreePainter::PaintSelection(TLTPaintInfo& Info) {
         }
     }
     if ((Info.PaintOptions & ipDrawFocusRect) && Node == T.FocusedNode() &&
-        Info.Column == T.FocusedColumn() && Active) {
+        Info.Column == T.PaintedFocusColumn() && Active) {
         fw::TCanvasStateSaver Saver(C);
         C.Brush().SetStyle(fw::bsSolid);
         C.Brush().SetColor(fw::clBlack);

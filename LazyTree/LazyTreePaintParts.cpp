@@ -423,6 +423,8 @@ fw::TRect TBaseLazyTree::TextRectOf(PLazyNode Node, int Column, const fw::TRect&
     // The content runs from the leading edge past the lead to the trailing edge.
     const fw::TRect Content = RTL ? fw::TRect{R.Left, R.Top, R.Right - Lead, R.Bottom}
                                   : fw::TRect{R.Left + Lead, R.Top, R.Right, R.Bottom};
+    // A multi-line text wraps within the content.
+    if (Node->States & vsMultiline) return Content;
     fw::TRect T = Content;
     if (A == taRightJustify)
         T.Left = Content.Right - Width;

@@ -563,6 +563,8 @@ public:
     void SetFocusedNode(PLazyNode Node);
     int FocusedColumn() const { return FFocusedColumn; }
     void SetFocusedColumn(int Column);
+    // The focused column as painted: NoColumn while the header shows no columns.
+    int PaintedFocusColumn() const { return HeaderUseColumns() ? FFocusedColumn : NoColumn; }
     bool Selected(PLazyNode Node) const;
     void SetSelected(PLazyNode Node, bool Value);
     int SelectedCount() const { return FSelectionCount; }

@@ -135,12 +135,13 @@ const TRow Projects[] = {
 
 void TGallery::Setup() {
     TLTHeader* H = Tree->Header();
-    for (auto [Text, Width] : {std::pair{u"Name", 210}, {u"Kind", 90}, {u"Size", 80}}) {
+    // The last column runs past the window: the horizontal scroll bar shows.
+    for (auto [Text, Width] : {std::pair{u"Name", 210}, {u"Size", 70}, {u"Kind", 100}}) {
         TLazyTreeColumn* C = H->Columns().Add();
         C->SetText(Text);
         C->SetWidth(Width);
     }
-    H->Columns()[2].SetAlignment(taRightJustify);
+    H->Columns()[1].SetAlignment(taRightJustify);
     H->SetMainColumn(0);
     H->SetSortColumn(0);
     H->SetOptions(H->Options() | hoVisible | hoShowSortGlyphs | hoHotTrack);
@@ -171,7 +172,7 @@ void TGallery::Setup() {
     Tree->OnGetText = [this](TBaseLazyTree*, PLazyNode N, int Column, TLSTTextType,
                              std::u16string& Text) {
         const TRow& R = Rows[N];
-        Text = Column == 1 ? R.Kind : Column == 2 ? R.Size : R.Name;
+        Text = Column == 1 ? R.Size : Column == 2 ? R.Kind : R.Name;
     };
     Tree->OnNewText = [this](TBaseLazyTree*, PLazyNode N, int, const std::u16string& Text) {
         Rows[N].Name = Text;
@@ -239,7 +240,7 @@ bool Editor(const std::string& Dir) {
 
 bool Hint(const std::string& Dir) {
     TGallery G;
-    G.Tree->Header()->Columns()[0].SetWidth(120);
+    G.Tree->Header()->Columns()[0].SetWidth(136);
     fw::MouseMoveTo(G.RowPoint(3, 90));
     fw::AdvanceClock(fw::Application()->HintPause() + 1);
     return Picture(Dir, "tree-hint.png", G, 10);
@@ -282,6 +283,56 @@ bool DragPicture(const std::string& Dir) {
     return Ok;
 }
 
+// A tree without columns: notes that wrap over several lines.
+bool MultiLine(const std::string& Dir) {
+    TGallery G;
+    TLazyStringTree* T = G.Tree;
+    T->Header()->SetOptions(T->Header()->Options() & ~hoVisible);
+    T->Header()->Columns().Clear();
+    static const std::u16string Notes[] = {
+        u"Rig notes",
+        u"The spine has five joints; twist is spread evenly over them so the chest "
+        u"follows the hips without folding.",
+        u"Arms use two-bone solvers with the pole vectors behind the elbows.",
+        u"A single line",
+        u"Tail",
+        u"Optional: the tail is skinned but hidden by default.\nEnable it per scene."};
+    T->OnInitNode = [](TBaseLazyTree*, PLazyNode Parent, PLazyNode N, TLTInternalStates& S) {
+        if (!Parent && N->Index == 0) S |= ivsHasChildren | ivsExpanded;
+        const bool Long = Parent ? N->Index < 2 || N->Index == 4 : false;
+        if (Long) S |= ivsMultiline;
+    };
+    T->OnInitChildren = [](TBaseLazyTree*, PLazyNode, std::uint32_t& Count) { Count = 5; };
+    T->OnGetText = [](TBaseLazyTree* S, PLazyNode N, int, TLSTTextType, std::u16string& Text) {
+        Text = N->Parent != S->RootNode() ? Notes[1 + N->Index] : Notes[0];
+    };
+    T->OnGetImageIndex = [](TBaseLazyTree* S, PLazyNode N, TLTImageKind Kind, int, bool&,
+                            int& Index) {
+        if (Kind == ikNormal || Kind == ikSelected) Index = N->Parent != S->RootNode() ? 2 : 1;
+    };
+    T->OnMeasureItem = [T](TBaseLazyTree*, fw::TCanvas* C, PLazyNode N, int& Height) {
+        if (N->States & vsMultiline) Height = T->ComputeNodeHeight(C, N, NoColumn) + 4;
+    };
+    TCustomLazyTreeOptions* O = T->TreeOptions();
+    O->SetMiscOptions((O->MiscOptions() | toVariableNodeHeight) & ~toCheckSupport);
+    O->SetPaintOptions(O->PaintOptions() & ~toShowVertGridLines);
+    T->SetStateImages(nullptr);
+    T->SetRootNodeCount(0);
+    T->SetRootNodeCount(1);
+    T->SetFocusedNode(G.Node(2));
+    T->SetSelected(G.Node(2), true);
+    return Picture(Dir, "tree-multiline.png", G);
+}
+
+// Right-to-left cells: indentation, lines, buttons, boxes, images and text run
+// from each cell's right edge; the columns keep their order.
+bool RightToLeft(const std::string& Dir) {
+    TGallery G;
+    G.Tree->SetBiDiMode(bdRightToLeft);
+    fw::ClickAt(G.RowPoint(2, 120));
+    return Picture(Dir, "tree-right-to-left.png", G);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -296,6 +347,8 @@ int main(int argc, char** argv) {
     Ok = Hint(Dir) && Ok;
     Ok = BandsAndBackground(Dir) && Ok;
     Ok = DragPicture(Dir) && Ok;
+    Ok = MultiLine(Dir) && Ok;
+    Ok = RightToLeft(Dir) && Ok;
     fw::Application()->DestroyForms();
     return Ok ? 0 : 1;
 }

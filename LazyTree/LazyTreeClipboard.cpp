@@ -507,36 +507,110 @@ std::string RtfEscaped(const std::string& Name) {
 
 } // namespace
 
-std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
-    std::vector<std::string> Fonts;
-    std::vector<fw::TColor> Colors;
-    int CurrentFont = -1, CurrentColor = -1, CurrentSize = -1;
-    auto TextWithFont = [&](const std::u16string& Text, const fw::TFont& F) {
+namespace {
+
+std::string AlignCode(TAlignment A, TBiDiMode B) {
+    if (B != bdLeftToRight && A != taCenter)
+        A = A == taLeftJustify ? taRightJustify : taLeftJustify;
+    return A == taRightJustify ? "\\qr" : A == taCenter ? "\\qc" : "";
+}
+
+long long Twips(int Pixels) {
+    return static_cast<long long>(std::nearbyint(Pixels * 1440.0 / fw::ScreenPixelsPerInch));
+}
+
+// The RTF table of a tree: the font and colour tables grow as the cells use them.
+class TRtfWriter {
+public:
+    TRtfWriter(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source)
+        : FTree(Tree), FSource(Source), FColumns(ExportColumns(Tree)) {}
+
+    std::string Render() {
+        std::string Body = "\\uc1\\trowd\\trgaph70" + HeaderRow() + NodeRows() + "\\pard\\par";
+        std::string Out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl";
+        for (std::size_t I = 0; I < FFonts.size(); ++I)
+            Out += "{\\f" + std::to_string(I) + " " + RtfEscaped(FFonts[I]) + ";}";
+        Out += "}{\\colortbl;";
+        for (fw::TColor C : FColors)
+            Out += "\\red" + std::to_string(C & 0xFF) + "\\green" +
+                   std::to_string((C >> 8) & 0xFF) + "\\blue" + std::to_string((C >> 16) & 0xFF) +
+                   ";";
+        return Out + "}" + Body + "}";
+    }
+
+private:
+    // The cell boundaries, and with columns a row of their captions.
+    std::string HeaderRow() {
+        if (FColumns.empty()) return "\\cellx" + std::to_string(Twips(FTree.ClientWidth()));
+        std::string S;
+        int Sum = 0;
+        for (int I : FColumns) {
+            Sum += FTree.Header()->Columns()[I].Width();
+            S += "\\cellx" + std::to_string(Twips(Sum));
+        }
+        S += "\\pard\\intbl";
+        for (int I : FColumns) {
+            const TLazyTreeColumn& C = FTree.Header()->Columns()[I];
+            S += AlignCode(C.Alignment(), C.BiDiMode());
+            S += TextWithFont(C.Text(), FTree.Header()->Font());
+            S += "\\cell";
+        }
+        return S + "\\row";
+    }
+
+    std::string NodeRows() {
+        std::vector<int> Cells = FColumns;
+        if (Cells.empty()) Cells.push_back(NoColumn);
+        const int Main = FTree.HeaderMainColumn();
+        fw::TBitmap Scratch(1, 1);
+        fw::TCanvas& C = Scratch.Canvas();
+        std::string S;
+        for (PLazyNode N = FirstOf(FTree, FSource); N; N = NextOf(FTree, FSource, N)) {
+            const int Level = static_cast<int>(FTree.GetNodeLevel(N));
+            for (int I : Cells) {
+                S += "\\pard\\intbl";
+                S += I >= 0 ? AlignCode(FTree.Header()->Columns()[I].Alignment(),
+                                        FTree.Header()->Columns()[I].BiDiMode())
+                            : AlignCode(taLeftJustify, FTree.BiDiMode());
+                C.Font().Assign(FTree.Font());
+                FTree.DoPaintText(N, &C, I, ttNormal);
+                if (I == Main && Level > 0) S += Tabs(Level) + " ";
+                S += TextWithFont(FTree.GetText(N, I), C.Font());
+                S += "\\cell";
+            }
+            S += "\\row";
+        }
+        return S;
+    }
+
+    static std::string Tabs(int Count) {
+        std::string S;
+        for (int L = 0; L < Count; ++L)
+            S += "\\tab";
+        return S;
+    }
+
+    // Index of a value in a table that grows with it.
+    template <class T> static int IndexIn(std::vector<T>& Table, const T& Value) {
+        auto It = std::find(Table.begin(), Table.end(), Value);
+        if (It != Table.end()) return static_cast<int>(It - Table.begin());
+        Table.push_back(Value);
+        return static_cast<int>(Table.size()) - 1;
+    }
+
+    std::string TextWithFont(const std::u16string& Text, const fw::TFont& F) {
         std::string S;
         if (Text.empty()) return S;
         const fw::TFontStyles St = F.Style();
         if (St & fw::fsUnderline) S += "\\ul";
         if (St & fw::fsItalic) S += "\\i";
         if (St & fw::fsBold) S += "\\b";
-        auto FIt = std::find(Fonts.begin(), Fonts.end(), F.Name());
-        const int FontIndex = static_cast<int>(FIt - Fonts.begin());
-        if (FIt == Fonts.end()) Fonts.push_back(F.Name());
-        if (FontIndex != CurrentFont) {
-            S += "\\f" + std::to_string(FontIndex);
-            CurrentFont = FontIndex;
-        }
-        const fw::TColor C = fw::ColorToRGB(F.Color());
-        auto CIt = std::find(Colors.begin(), Colors.end(), C);
-        const int ColorIndex = static_cast<int>(CIt - Colors.begin());
-        if (CIt == Colors.end()) Colors.push_back(C);
-        if (ColorIndex != CurrentColor) {
-            S += "\\cf" + std::to_string(ColorIndex + 1);
-            CurrentColor = ColorIndex;
-        }
-        if (F.Size() != CurrentSize) {
-            S += "\\fs" + std::to_string(2 * F.Size());
-            CurrentSize = F.Size();
-        }
+        const int FontIndex = IndexIn(FFonts, F.Name());
+        if (FontIndex != FCurrentFont) S += "\\f" + std::to_string(FCurrentFont = FontIndex);
+        const int ColorIndex = IndexIn(FColors, fw::ColorToRGB(F.Color()));
+        if (ColorIndex != FCurrentColor)
+            S += "\\cf" + std::to_string((FCurrentColor = ColorIndex) + 1);
+        if (F.Size() != FCurrentSize) S += "\\fs" + std::to_string(2 * (FCurrentSize = F.Size()));
         S += " ";
         // RTF reads \u as a signed 16-bit number.
         for (char16_t U : Text)
@@ -545,69 +619,20 @@ std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
         if (St & fw::fsItalic) S += "\\i0";
         if (St & fw::fsBold) S += "\\b0";
         return S;
-    };
-    auto AlignCode = [](TAlignment A, TBiDiMode B) -> std::string {
-        if (B != bdLeftToRight && A != taCenter)
-            A = A == taLeftJustify ? taRightJustify : taLeftJustify;
-        return A == taRightJustify ? "\\qr" : A == taCenter ? "\\qc" : "";
-    };
-    const std::vector<int> Columns = ExportColumns(Tree);
-    const int Main = Tree.HeaderMainColumn();
-    std::string Body = "\\uc1\\trowd\\trgaph70";
-    auto Twips = [](int Pixels) {
-        return static_cast<long long>(std::nearbyint(Pixels * 1440.0 / fw::ScreenPixelsPerInch));
-    };
-    if (!Columns.empty()) {
-        int Sum = 0;
-        for (int I : Columns) {
-            Sum += Tree.Header()->Columns()[I].Width();
-            Body += "\\cellx" + std::to_string(Twips(Sum));
-        }
-        Body += "\\pard\\intbl";
-        for (int I : Columns) {
-            const TLazyTreeColumn& C = Tree.Header()->Columns()[I];
-            Body += AlignCode(C.Alignment(), C.BiDiMode());
-            Body += TextWithFont(C.Text(), Tree.Header()->Font());
-            Body += "\\cell";
-        }
-        Body += "\\row";
-    } else {
-        Body += "\\cellx" + std::to_string(Twips(Tree.ClientWidth()));
     }
-    std::vector<int> Cells = Columns;
-    if (Cells.empty()) Cells.push_back(NoColumn);
-    fw::TBitmap Scratch(1, 1);
-    for (PLazyNode N = FirstOf(Tree, Source); N; N = NextOf(Tree, Source, N)) {
-        const int Level = static_cast<int>(Tree.GetNodeLevel(N));
-        for (int I : Cells) {
-            const std::u16string Text = Tree.GetText(N, I);
-            Body += "\\pard\\intbl";
-            Body += I >= 0 ? AlignCode(Tree.Header()->Columns()[I].Alignment(),
-                                       Tree.Header()->Columns()[I].BiDiMode())
-                           : AlignCode(taLeftJustify, Tree.BiDiMode());
-            fw::TCanvas& C = Scratch.Canvas();
-            C.Font().Assign(Tree.Font());
-            Tree.DoPaintText(N, &C, I, ttNormal);
-            if (I == Main && Level > 0) {
-                for (int L = 0; L < Level; ++L)
-                    Body += "\\tab";
-                Body += " ";
-            }
-            Body += TextWithFont(Text, C.Font());
-            Body += "\\cell";
-        }
-        Body += "\\row";
-    }
-    Body += "\\pard\\par";
-    std::string Out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl";
-    for (std::size_t I = 0; I < Fonts.size(); ++I)
-        Out += "{\\f" + std::to_string(I) + " " + RtfEscaped(Fonts[I]) + ";}";
-    Out += "}{\\colortbl;";
-    for (fw::TColor C : Colors)
-        Out += "\\red" + std::to_string(C & 0xFF) + "\\green" + std::to_string((C >> 8) & 0xFF) +
-               "\\blue" + std::to_string((C >> 16) & 0xFF) + ";";
-    Out += "}" + Body + "}";
-    return Out;
+
+    TCustomLazyStringTree& FTree;
+    TLSTTextSourceKind FSource;
+    std::vector<int> FColumns;
+    std::vector<std::string> FFonts;
+    std::vector<fw::TColor> FColors;
+    int FCurrentFont = -1, FCurrentColor = -1, FCurrentSize = -1;
+};
+
+} // namespace
+
+std::string RenderRTF(TCustomLazyStringTree& Tree, TLSTTextSourceKind Source) {
+    return TRtfWriter(Tree, Source).Render();
 }
 
 } // namespace vel

@@ -298,7 +298,7 @@ TEST_F(InputTest, ExpandKeysAreTypedIntoARunningSearch) {
     Key(fw::VK_ADD);
     EXPECT_FALSE(Tree->Expanded(Top(1)));
     // Once the search has timed out the key expands.
-    fw::AdvanceClock(Tree->IncrementalSearchTimeout + 10);
+    fw::AdvanceClock(Tree->IncrementalSearchTimeout() + 10);
     Key(fw::VK_ADD);
     EXPECT_TRUE(Tree->Expanded(Top(1)));
     // Turning the search off ends one that runs.

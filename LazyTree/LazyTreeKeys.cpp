@@ -420,7 +420,7 @@ void TBaseLazyTree::HandleIncrementalSearch(char16_t CharCode) {
         AddToSelection(Found);
         FLastSearchNode = Found;
     }
-    if (HandleAllocated()) fw::SetTimer(Handle(), SearchTimer, IncrementalSearchTimeout);
+    if (HandleAllocated()) fw::SetTimer(Handle(), SearchTimer, FIncrementalSearchTimeout);
 }
 
 PLazyNode TBaseLazyTree::FindIncrementalMatch() {
@@ -431,7 +431,7 @@ PLazyNode TBaseLazyTree::FindIncrementalMatch() {
         if (Kind == TLTIncrementalSearch::isVisibleOnly) return FullyVisible(N);
         return true;
     };
-    const bool Forward = IncrementalSearchDirection == TLTSearchDirection::sdForward;
+    const bool Forward = FIncrementalSearchDirection == TLTSearchDirection::sdForward;
     auto Step = [&](PLazyNode N) -> PLazyNode {
         switch (Kind) {
         case TLTIncrementalSearch::isVisibleOnly:
@@ -448,9 +448,9 @@ PLazyNode TBaseLazyTree::FindIncrementalMatch() {
         return Forward ? GetFirst() : GetLast();
     };
     PLazyNode Start = nullptr;
-    if (IncrementalSearchStart == TLTSearchStart::ssFocusedNode)
+    if (FIncrementalSearchStart == TLTSearchStart::ssFocusedNode)
         Start = FFocusedNode;
-    else if (IncrementalSearchStart == TLTSearchStart::ssLastHit)
+    else if (FIncrementalSearchStart == TLTSearchStart::ssLastHit)
         Start = FLastSearchNode;
     if (!Usable(Start)) Start = First();
     PLazyNode Run = Start;

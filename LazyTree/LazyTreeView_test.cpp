@@ -653,7 +653,7 @@ namespace {
 
 TEST_F(ViewTest, TypedCharactersFindNodesUntilTheTimeOut) {
     Tree->SetIncrementalSearch(TBaseLazyTree::TLTIncrementalSearch::isVisibleOnly);
-    Tree->IncrementalSearchTimeout = 500;
+    Tree->SetIncrementalSearchTimeout(500);
     Texts[Top(0)] = u"apple";
     Texts[Top(1)] = u"banana";
     Texts[Top(2)] = u"bandit";

@@ -784,9 +784,14 @@ public:
     TLTIncrementalSearch IncrementalSearch() const { return FIncrementalSearch; }
     // isNone stops a running search and empties its text.
     void SetIncrementalSearch(TLTIncrementalSearch Value);
-    TLTSearchDirection IncrementalSearchDirection = TLTSearchDirection::sdForward;
-    TLTSearchStart IncrementalSearchStart = TLTSearchStart::ssFocusedNode;
-    std::uint32_t IncrementalSearchTimeout = 1000;
+    TLTSearchDirection IncrementalSearchDirection() const { return FIncrementalSearchDirection; }
+    void SetIncrementalSearchDirection(TLTSearchDirection Value) {
+        FIncrementalSearchDirection = Value;
+    }
+    TLTSearchStart IncrementalSearchStart() const { return FIncrementalSearchStart; }
+    void SetIncrementalSearchStart(TLTSearchStart Value) { FIncrementalSearchStart = Value; }
+    std::uint32_t IncrementalSearchTimeout() const { return FIncrementalSearchTimeout; }
+    void SetIncrementalSearchTimeout(std::uint32_t Value) { FIncrementalSearchTimeout = Value; }
     void HandleIncrementalSearch(char16_t CharCode);
     const std::u16string& SearchBuffer() const { return FSearchBuffer; }
 
@@ -1357,6 +1362,9 @@ private:
     PLazyNode FExpandNode = nullptr;
     // ---- view properties
     TLTIncrementalSearch FIncrementalSearch = TLTIncrementalSearch::isNone;
+    TLTSearchDirection FIncrementalSearchDirection = TLTSearchDirection::sdForward;
+    TLTSearchStart FIncrementalSearchStart = TLTSearchStart::ssFocusedNode;
+    std::uint32_t FIncrementalSearchTimeout = 1000;
     TAlignment FAlignment = taLeftJustify;
     fw::TPicture FBackground;
     int FBackgroundOffsetX = 0;

@@ -333,8 +333,7 @@ HRESULT TLTDragManager::QueryContinueDrag(bool EscapePressed, fw::TShiftState Ke
 
 std::shared_ptr<TLTDataObject> TLTDragManager::GetDataObject() {
     if (FDataObject) return FDataObject;
-    std::shared_ptr<TLTDataObject> R;
-    if (FOwner->OnCreateDataObject) FOwner->OnCreateDataObject(FOwner, R);
+    std::shared_ptr<TLTDataObject> R = FOwner->DoCreateDataObject();
     if (!R) R = std::make_shared<TLTDataObject>(FOwner, false);
     return R;
 }
@@ -390,8 +389,7 @@ std::uint32_t TLTDragManager::EndDragLoop(bool Drop, fw::TShiftState KeyState, f
 
 TLTDragManager* TBaseLazyTree::DragManager() {
     if (!FDragManager) {
-        std::shared_ptr<TLTDragManager> M;
-        if (OnCreateDragManager) OnCreateDragManager(this, M);
+        std::shared_ptr<TLTDragManager> M = DoCreateDragManager();
         if (!M || M->Owner() != this) M = std::make_shared<TLTDragManager>(this);
         FDragManager = std::move(M);
     }

@@ -302,6 +302,18 @@ TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint
     return Menu;
 }
 
+std::shared_ptr<TLTDataObject> TBaseLazyTree::DoCreateDataObject() {
+    std::shared_ptr<TLTDataObject> Result;
+    if (OnCreateDataObject) OnCreateDataObject(this, Result);
+    return Result;
+}
+
+std::shared_ptr<TLTDragManager> TBaseLazyTree::DoCreateDragManager() {
+    std::shared_ptr<TLTDragManager> Result;
+    if (OnCreateDragManager) OnCreateDragManager(this, Result);
+    return Result;
+}
+
 bool TBaseLazyTree::HasPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
     return FPopupMenu || DoGetPopupMenu(Node, Column, P);
 }

@@ -698,6 +698,9 @@ public:
     virtual int DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanvas* Canvas = nullptr);
     // Asks for a menu for Node, then for its ancestors while the handler lets it.
     virtual TPopupMenu* DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P);
+    // The application's own data object and drag manager, or null for the tree's.
+    virtual std::shared_ptr<TLTDataObject> DoCreateDataObject();
+    virtual std::shared_ptr<TLTDragManager> DoCreateDragManager();
     bool HasPopupMenu(PLazyNode Node, int Column, fw::TPoint P);
     // Pops the menu up at the client point P.
     virtual void DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P);

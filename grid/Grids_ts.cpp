@@ -343,21 +343,31 @@ void TCustomGrid_ts::MoveTopLeft(int ALeft, int ATop) {
     TopLeftMoved(Old);
 }
 
+namespace {
+
+// Pixels between two top-left lines, negative when the top-left moved forward. The sum
+// stops once it passes Limit: past that the grid repaints whole and the exact figure is
+// not needed, so a jump costs the visible area, not the lines jumped over.
+int TopLeftDistance(const TGridAxisDrawInfo& A, int Old, int New, int Limit) {
+    const int Lo = std::min(Old, New), Hi = std::max(Old, New);
+    long long Sum = 0;
+    for (int I = A.ShownFrom(Lo, 1); I < Hi && Sum <= Limit; I = A.ShownFrom(I + 1, 1))
+        Sum += A.GetExtent(I) + A.EffectiveLineWidth;
+    const int D = static_cast<int>(std::min<long long>(Sum, static_cast<long long>(Limit) + 1));
+    return New > Old ? -D : D;
+}
+
+} // namespace
+
 void TCustomGrid_ts::TopLeftMoved(const TGridCoord& OldTopLeft) {
     UpdateScrollPos();
     TGridDrawInfo D;
     CalcDrawInfo(D);
-    auto Distance = [](const TGridAxisDrawInfo& A, int Old, int New) {
-        int Lo = std::min(Old, New), Hi = std::max(Old, New);
-        long long Sum = 0;
-        for (int I = Lo; I < Hi; ++I)
-            Sum += A.GetExtent(I) + A.EffectiveLineWidth;
-        return static_cast<int>(std::min<long long>(Sum, 1 << 28)) * (New > Old ? -1 : 1);
-    };
-    int DX = Distance(D.Horz, OldTopLeft.X, FTopLeft.X);
-    int DY = Distance(D.Vert, OldTopLeft.Y, FTopLeft.Y);
-    if (std::abs(DX) > D.Horz.GridExtent - D.Horz.FixedBoundary ||
-        std::abs(DY) > D.Vert.GridExtent - D.Vert.FixedBoundary)
+    const int AreaX = D.Horz.GridExtent - D.Horz.FixedBoundary;
+    const int AreaY = D.Vert.GridExtent - D.Vert.FixedBoundary;
+    int DX = TopLeftDistance(D.Horz, OldTopLeft.X, FTopLeft.X, AreaX);
+    int DY = TopLeftDistance(D.Vert, OldTopLeft.Y, FTopLeft.Y, AreaY);
+    if (std::abs(DX) > AreaX || std::abs(DY) > AreaY)
         InvalidateGrid();
     else
         ScrollDataInfo(DX, DY, D);
@@ -434,9 +444,17 @@ void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridD
 
 // ---- geometry ----
 
+int TCustomGrid_ts::ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth) {
+    const int Count = Rows ? FRowCount : FColCount;
+    while (Index >= 0 && Index < Count &&
+           (Rows ? RowHeights(Index) : ColWidths(Index)) + LineWidth == 0)
+        Index += Dir;
+    return std::clamp(Index, -1, Count);
+}
+
 void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
-    auto Fixed = [](TGridAxisDrawInfo& A, int LineWidth, int FixedCount, int FirstCell, int Count,
-                    std::function<int(int)> Extent) {
+    auto Fixed = [this](TGridAxisDrawInfo& A, bool Rows, int LineWidth, int FixedCount,
+                        int FirstCell, int Count, std::function<int(int)> Extent) {
         A.EffectiveLineWidth = LineWidth;
         A.FixedBoundary = 0;
         for (int I = 0; I < FixedCount; ++I)
@@ -445,11 +463,15 @@ void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
         A.FirstGridCell = FirstCell;
         A.GridCellCount = Count;
         A.GetExtent = std::move(Extent);
+        A.ShownFrom = [this, Rows, LineWidth](int Index, int Dir) {
+            return ShownLineFrom(Rows, Index, Dir, LineWidth);
+        };
     };
     int HLine = (FOptions & (goFixedVertLine | goVertLine)) ? FGridLineWidth : 0;
     int VLine = (FOptions & (goFixedHorzLine | goHorzLine)) ? FGridLineWidth : 0;
-    Fixed(D.Horz, HLine, FFixedCols, FTopLeft.X, FColCount, [this](int I) { return ColWidths(I); });
-    Fixed(D.Vert, VLine, FFixedRows, FTopLeft.Y, FRowCount,
+    Fixed(D.Horz, false, HLine, FFixedCols, FTopLeft.X, FColCount,
+          [this](int I) { return ColWidths(I); });
+    Fixed(D.Vert, true, VLine, FFixedRows, FTopLeft.Y, FRowCount,
           [this](int I) { return RowHeights(I); });
 }
 
@@ -464,15 +486,22 @@ void TCustomGrid_ts::CalcDrawInfoXY(TGridDrawInfo& D, int UseWidth, int UseHeigh
         A.GridBoundary = A.FixedBoundary;
         A.FullVisBoundary = A.FixedBoundary;
         A.LastFullVisibleCell = A.FirstGridCell;
-        for (int I = A.FirstGridCell; I < A.GridCellCount; ++I) {
+        int Last = A.FirstGridCell;
+        for (int I = A.ShownFrom(A.FirstGridCell, 1); I < A.GridCellCount;
+             I = A.ShownFrom(I + 1, 1)) {
             A.GridBoundary += A.GetExtent(I) + A.EffectiveLineWidth;
             if (A.GridExtent + A.EffectiveLineWidth < A.GridBoundary) {
                 A.GridBoundary = A.GridExtent;
-                break;
+                // The lines passed over before this one take no pixels: fully visible.
+                A.LastFullVisibleCell = std::max(Last, I - 1);
+                return;
             }
+            Last = I;
             A.LastFullVisibleCell = I;
             A.FullVisBoundary = A.GridBoundary;
         }
+        // Lines after the last that take no pixels are fully visible too.
+        if (A.GridCellCount > 0) A.LastFullVisibleCell = std::max(Last, A.GridCellCount - 1);
     };
     Axis(D.Horz, UseWidth);
     Axis(D.Vert, UseHeight);
@@ -490,9 +519,14 @@ TGridCoord TCustomGrid_ts::CalcMaxTopLeft(const TGridCoord& Coord, const TGridDr
                 Space -= E + A.EffectiveLineWidth;
                 if (Space < A.FixedBoundary) break;
                 Any = true;
+                Result = I;
+                --I;
+                continue;
             }
-            Result = I;
-            --I;
+            // This line and the run before it that takes no pixels are passed whole.
+            const int Before = A.ShownFrom(I - 1, -1);
+            Result = std::max(Before + 1, A.FixedCellCount);
+            I = std::min(Before, I - 1);
         }
         if (!Any && A.GetExtent(Last) <= 0) return std::max(I, A.FixedCellCount);
         if (!Any) return Last;
@@ -510,7 +544,7 @@ TGridCoord TCustomGrid_ts::CalcCoordFromPoint(int X, int Y, const TGridDrawInfo&
             Start = A.FirstGridCell;
             Line = A.FixedBoundary;
         }
-        for (int I = Start; I <= Stop; ++I) {
+        for (int I = A.ShownFrom(Start, 1); I <= Stop; I = A.ShownFrom(I + 1, 1)) {
             Line += A.GetExtent(I) + A.EffectiveLineWidth;
             if (N < Line) return I;
         }
@@ -532,7 +566,7 @@ fw::TRect TCustomGrid_ts::GridRectToScreenRect(TGridRect G, bool IncludeLine) {
             Line = A.FixedBoundary;
             if (N < A.FirstGridCell) return -1;
         }
-        for (int I = Start; I < N; ++I) {
+        for (int I = A.ShownFrom(Start, 1); I < N; I = A.ShownFrom(I + 1, 1)) {
             Line += A.GetExtent(I) + A.EffectiveLineWidth;
             if (Line > A.GridBoundary) return -1;
         }
@@ -671,6 +705,50 @@ void TCustomGrid_ts::UpdateScrollRange() {
     if (!(FTopLeft == Old)) TopLeftMoved(Old);
 }
 
+namespace {
+
+// How far Page Up moves: to the smallest top-left from which line Old is still fully
+// visible, at least one line. The span grows line by line; runs of lines that take no
+// pixels are passed whole.
+int PageUpStep(const TGridAxisDrawInfo& A, int Old, int Fixed) {
+    const long long Room = static_cast<long long>(A.GridExtent) - A.FixedBoundary;
+    long long Span = A.GetExtent(Old) + A.EffectiveLineWidth;
+    int I = Old;
+    while (I > Fixed) {
+        const int P = A.ShownFrom(I - 1, -1);
+        if (P < Fixed) {
+            I = Fixed;
+            break;
+        }
+        const long long E = A.GetExtent(P) + A.EffectiveLineWidth;
+        if (Span + E > Room + A.EffectiveLineWidth) {
+            I = P + 1;
+            break;
+        }
+        Span += E;
+        I = P;
+    }
+    return std::max(1, Old - I);
+}
+
+// Line and page steps repeat while they land on a hidden line, inside the bounds, and
+// still move.
+int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int Fixed,
+                    int Largest) {
+    while (New >= Fixed && New <= Largest && New < A.GridCellCount && New != Old) {
+        const int Next = A.ShownFrom(New, Dir);
+        if (Next != New) {
+            New = Next;
+            continue;
+        }
+        if (A.GetExtent(New) > 0) break;
+        New += Dir;
+    }
+    return New;
+}
+
+} // namespace
+
 void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft) {
     int Factor = (UseRightToLeft && FRightToLeft && ScrollBar == SB_HORZ) ? -1 : 1;
     if (Visible() && CanFocus() && TabStop() && !Focused() && HandleAllocated()) SetFocus();
@@ -687,21 +765,6 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
     int Largest = Horz ? MaxTL.X : MaxTL.Y;
     int Old = Horz ? FTopLeft.X : FTopLeft.Y;
     int New = Old;
-    auto PageUp = [&]() {
-        // The smallest top-left from which the current top-left is still fully visible.
-        int Space = A.GridExtent - A.FixedBoundary;
-        int I = Old;
-        while (I > Fixed) {
-            int E = A.GetExtent(I - 1) + A.EffectiveLineWidth;
-            int Span = 0;
-            for (int J = I - 1; J <= Old; ++J)
-                Span += A.GetExtent(J) + A.EffectiveLineWidth;
-            if (Span > Space + A.EffectiveLineWidth) break;
-            (void)E;
-            --I;
-        }
-        return std::max(1, Old - I);
-    };
     int Step = 0;
     switch (ScrollCode) {
     case SB_LINEUP:
@@ -711,20 +774,18 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
         Step = Factor;
         break;
     case SB_PAGEUP:
-        Step = -Factor * PageUp();
+        Step = -Factor * PageUpStep(A, Old, Fixed);
         break;
     case SB_PAGEDOWN:
         Step = Factor * std::max(1, A.LastFullVisibleCell - Old);
         break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
+    case SB_THUMBTRACK: {
         if (ScrollCode == SB_THUMBTRACK && !(FOptions & goThumbTracking)) return;
-        {
-            long long Amount = static_cast<long long>(Pos) * (Largest - Fixed) / GridScrollRange;
-            New = (Factor < 0) ? Largest - static_cast<int>(Amount)
-                               : Fixed + static_cast<int>(Amount);
-        }
+        long long Amount = static_cast<long long>(Pos) * (Largest - Fixed) / GridScrollRange;
+        New = (Factor < 0) ? Largest - static_cast<int>(Amount) : Fixed + static_cast<int>(Amount);
         break;
+    }
     case SB_TOP:
         New = Fixed;
         break;
@@ -734,14 +795,7 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
     default:
         return;
     }
-    if (Step != 0) {
-        New = Old + Step;
-        // Hidden lines take no scroll step of their own.
-        int Dir = Step > 0 ? 1 : -1;
-        while (New >= Fixed && New <= Largest && New < A.GridCellCount && A.GetExtent(New) <= 0 &&
-               New != Old)
-            New += Dir;
-    }
+    if (Step != 0) New = PassHiddenLines(A, Old + Step, Old, Step > 0 ? 1 : -1, Fixed, Largest);
     New = std::clamp(New, Fixed, std::max(Fixed, Largest));
     if (New != Old) {
         if (Horz)
@@ -868,10 +922,21 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     FAnchor = {std::clamp(FAnchor.X, 0, std::max(0, FColCount - 1)),
                std::clamp(FAnchor.Y, 0, std::max(0, FRowCount - 1))};
     (void)Last;
+    ClampTopLeft();
     InvalidateGrid();
     SizeChanged(OldCols, OldRows);
     if (!(OldCur == FCurrent) && FColCount > 0 && FRowCount > 0)
         MoveCurrent(FCurrent.X, FCurrent.Y, true, true);
+}
+
+void TCustomGrid_ts::ClampTopLeft() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    const TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    const TGridCoord Old = FTopLeft;
+    FTopLeft.X = std::clamp(FTopLeft.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
+    FTopLeft.Y = std::clamp(FTopLeft.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
+    if (!(FTopLeft == Old)) TopLeftMoved(Old);
 }
 
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
@@ -900,11 +965,13 @@ void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::DeleteColumn(int ACol) {
+    if (ACol < 0 || ACol >= FColCount) InvalidOp("Grid index out of range");
     MoveColumn(ACol, FColCount - 1);
     SetColCount(FColCount - 1);
 }
 
 void TCustomGrid_ts::DeleteRow(int ARow) {
+    if (ARow < 0 || ARow >= FRowCount) InvalidOp("Grid index out of range");
     MoveRow(ARow, FRowCount - 1);
     SetRowCount(FRowCount - 1);
 }

@@ -107,6 +107,9 @@ struct TGridAxisDrawInfo {
     int FirstGridCell = 0;
     int GridCellCount = 0;
     std::function<int(int)> GetExtent;
+    // From a line in a direction (+1 or -1), the first line that may take pixels: lines
+    // whose extent plus line width is 0 are passed over. -1 or GridCellCount past the ends.
+    std::function<int(int, int)> ShownFrom;
 };
 
 struct TGridDrawInfo {
@@ -222,6 +225,8 @@ public:
     virtual void DeleteColumn(int ACol);
     virtual void DeleteRow(int ARow);
     void AdjustSize(int Index, int Amount, bool Rows);
+    // Pulls the top-left back within the fixed lines and the largest top-left.
+    void ClampTopLeft();
 
     // Current-cell moves.
     void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);
@@ -256,6 +261,9 @@ protected:
     void Paint() override;
 
     virtual void MoveTopLeft(int ALeft, int ATop);
+    // The first line at or after Index (Dir 1) or at or before it (Dir -1) that may take
+    // pixels. A descendant that knows its hidden lines answers without a walk.
+    virtual int ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth);
     virtual void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo);
     virtual void TopLeftMoved(const TGridCoord& OldTopLeft);
     virtual void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
@@ -303,6 +311,20 @@ protected:
 
 private:
     friend class TInplaceEdit;
+    // A key's effect on the current cell and the top-left, worked out before either moves.
+    struct TKeyMove {
+        TGridCoord Cur;
+        TGridCoord TopLeft;
+        fw::TShiftState Shift;
+    };
+    struct TKeyPage {
+        int Width;
+        int Height;
+    };
+    TKeyPage KeyPage(const TGridDrawInfo& D) const;
+    void CtrlKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
+    void PlainKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
+    void TabKeyMove(TKeyMove& M);
     void LoadEditor();
     void ChangeGridOrientation(bool RightToLeftOrientation);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);

@@ -539,3 +539,56 @@ TEST_F(GridMoreTest, StoredExtentsRoundTrip) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(GridMoreTest, RemovingLinesPullsTheTopLeftBackIntoTheGrid) {
+    Grid->SetRowCount(100);
+    Grid->ModifyScrollBar(SB_VERT, SB_BOTTOM, 0, false);
+    ASSERT_EQ(Grid->TopRow(), 97);
+    Grid->AdjustSize(10, -80, true);
+    EXPECT_EQ(Grid->RowCount(), 20);
+    // Rows 17 to 19 fill the client: the grid does not paint an empty area.
+    EXPECT_EQ(Grid->TopRow(), 17);
+    TGridDrawInfo D;
+    Grid->CalcDrawInfo(D);
+    EXPECT_EQ(D.Vert.LastFullVisibleCell, 19);
+}
+
+TEST_F(GridMoreTest, DeletingALineOutsideTheGridIsRefused) {
+    // Without extent arrays as with them: no line goes.
+    ExpectError([&] { Grid->DeleteColumn(999); }, "Grid index out of range");
+    ExpectError([&] { Grid->DeleteRow(-3); }, "Grid index out of range");
+    EXPECT_EQ(Grid->ColCount(), 5);
+    EXPECT_EQ(Grid->RowCount(), 5);
+    Grid->SetColWidths(1, 30);
+    ExpectError([&] { Grid->DeleteColumn(5); }, "Grid index out of range");
+    EXPECT_EQ(Grid->ColCount(), 5);
+    Grid->DeleteColumn(1);
+    EXPECT_EQ(Grid->ColCount(), 4);
+    EXPECT_EQ(Grid->ColWidths(1), 64);
+}
+
+TEST_F(GridMoreTest, PagingAndTheLargestTopLeftPassRunsOfHiddenLines) {
+    Grid->SetGridLineWidth(0);
+    Grid->SetRowCount(2000);
+    // Rows 100..1899 hidden: Page Up from row 1900 shows rows 98, 99 and 1900.
+    for (int R = 100; R < 1900; ++R)
+        Grid->SetRowHeights(R, 0);
+    Grid->SetTopRow(1900);
+    Grid->ModifyScrollBar(SB_VERT, SB_PAGEUP, 0, false);
+    EXPECT_EQ(Grid->TopRow(), 98);
+    Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
+    Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
+    EXPECT_EQ(Grid->TopRow(), 1900);
+    // Hiding the last rows moves the largest top-left above them.
+    for (int R = 1900; R < 2000; ++R)
+        Grid->SetRowHeights(R, 0);
+    TGridDrawInfo D;
+    Grid->CalcDrawInfo(D);
+    EXPECT_EQ(Grid->CalcMaxTopLeft({4, 1999}, D).Y, 97);
+}
+
+} // namespace
+} // namespace vel

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace vel {
 
@@ -33,9 +34,10 @@ public:
     void Release();
     void SetClipRect(const fw::TRect& r);
 
+    // The lock nests on one thread: each Unlock gives it back to the owner before.
     void Lock(const void* owner);
     void Unlock();
-    // True when this thread already holds the lock for another object.
+    // True when this thread already holds the lock and its innermost owner is another object.
     bool IsNestedUse(const void* owner) const;
 
 private:
@@ -46,6 +48,7 @@ private:
     std::recursive_mutex FMutex;
     std::atomic<std::thread::id> FOwnerThread{};
     std::atomic<const void*> FOwner{nullptr};
+    std::vector<const void*> FOwners; // outermost first; changed only under the lock
 };
 
 // Holds a canvas's lock for one painting object until the scope ends.

@@ -256,6 +256,15 @@ TEST(MemoryCanvas, NestedUseIsAnotherObjectOnTheSameThread) {
         EXPECT_TRUE(c.IsNestedUse(&gridB));
     }
     EXPECT_FALSE(c.IsNestedUse(&gridB));
+    // A nested lock gives the canvas back to the outer owner, still held.
+    c.Lock(&gridA);
+    c.Lock(&gridB);
+    EXPECT_TRUE(c.IsNestedUse(&gridA));
+    c.Unlock();
+    EXPECT_TRUE(c.IsNestedUse(&gridB));
+    EXPECT_FALSE(c.IsNestedUse(&gridA));
+    c.Unlock();
+    EXPECT_FALSE(c.IsNestedUse(&gridB));
     // Another thread waits for the lock.
     bool taken = false;
     c.Lock(&gridA);

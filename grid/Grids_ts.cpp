@@ -733,8 +733,7 @@ int PageUpStep(const TGridAxisDrawInfo& A, int Old, int Fixed) {
 
 // Line and page steps repeat while they land on a hidden line, inside the bounds, and
 // still move.
-int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int Fixed,
-                    int Largest) {
+int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int Fixed, int Largest) {
     while (New >= Fixed && New <= Largest && New < A.GridCellCount && New != Old) {
         const int Next = A.ShownFrom(New, Dir);
         if (Next != New) {

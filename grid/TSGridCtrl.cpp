@@ -299,8 +299,8 @@ void TtsGridCheckBox::StepState() {
 
 std::uint8_t CheckStateOf(const TtsVariant& Value, std::string_view CheckBoxValues) {
     if (auto* B = std::get_if<bool>(&Value)) return *B ? 1 : 0;
-    const bool Text = VarIsNull(Value) || VarIsEmpty(Value) ||
-                      std::holds_alternative<std::string>(Value);
+    const bool Text =
+        VarIsNull(Value) || VarIsEmpty(Value) || std::holds_alternative<std::string>(Value);
     const int State = Text ? StateOfVariant(Value, CheckBoxValues) : VarAsInteger(Value);
     return static_cast<std::uint8_t>(State >= 0 && State <= 2 ? State : 2);
 }

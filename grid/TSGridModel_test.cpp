@@ -185,6 +185,37 @@ TEST(CellProps, ResetByKindAndSelectionKindChangesNothing) {
     EXPECT_EQ(g.CellProps().Count(), 0);
 }
 
+TEST(CellProps, AFontTravelsAsAPropertyValueAndCombosAreNotHeldYet) {
+    TRecordingLink link;
+    TtsGridModel g("Grid1", 3, 3, &link);
+    fw::TFont bold;
+    bold.SetStyle(fw::fsBold);
+    TtsCellPropSet& set = g.CellProps();
+    ASSERT_TRUE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(&bold))));
+    ASSERT_EQ(set.Count(), 1);
+    EXPECT_EQ(link.Cells.back(), std::make_pair(2, 1));
+    // The element keeps a copy of its own.
+    const fw::TFont* own = FontOfVariant(set.GetProperty(2, 1, prFont, 0));
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(own, &bold);
+    EXPECT_EQ(own->Style(), fw::fsBold);
+    EXPECT_FALSE(VarEquals(set.GetProperty(2, 1, prParentFont, 0), TtsVariant(true)));
+    EXPECT_EQ(g.EffectiveFont(2, 1).Style(), fw::fsBold);
+    fw::TFont same;
+    same.Assign(bold);
+    EXPECT_FALSE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(&same))));
+    EXPECT_TRUE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(nullptr))));
+    EXPECT_EQ(set.Count(), 0);
+    // A combo write stores nothing and says so.
+    fw::TComponent combo(nullptr);
+    EXPECT_FALSE(
+        set.SetProperty({1, 1}, true, 0, prCombo, TtsVariant(static_cast<fw::TObject*>(&combo))));
+    EXPECT_EQ(set.Count(), 0);
+}
+
 TEST(CellProps, OwnFontsAreListed) {
     TtsGridModel g("Grid1", 3, 3);
     g.CellProps().SetOwnFonts({2, 3}, true);

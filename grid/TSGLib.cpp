@@ -172,6 +172,42 @@ bool HasRoomForWrap(int Height, int LineHeight) {
     return LineHeight / 3 <= Height - LineHeight;
 }
 
+namespace {
+
+// The visible part of a line: up to its break, and where the line ends after it (a CR LF
+// pair counts as one break). Only the first Window bytes are searched.
+struct TLineSpan {
+    int Break = -1;
+    int Visible = 0;
+    int Limit = 0;
+};
+
+TLineSpan SpanWithin(std::string_view Rest, int Window) {
+    TLineSpan S;
+    S.Break = FirstLineBreak(Rest, Window);
+    S.Visible = S.Break >= 0 ? S.Break : Window;
+    S.Limit = S.Visible;
+    if (S.Break >= 0) {
+        S.Limit = S.Break + 1;
+        if (Rest[static_cast<std::size_t>(S.Break)] == '\r' && S.Break + 1 < Len(Rest) &&
+            Rest[static_cast<std::size_t>(S.Break + 1)] == '\n')
+            S.Limit = S.Break + 2;
+    }
+    return S;
+}
+
+// Blanks after a cut go with the line, and so does a break right after them.
+int TakeTrailingBlanks(std::string_view Rest, int N) {
+    while (N < Len(Rest) && IsBlank(Rest, N))
+        ++N;
+    if (N < Len(Rest) && (Rest[static_cast<std::size_t>(N)] == '\r' ||
+                          Rest[static_cast<std::size_t>(N)] == '\n'))
+        N = SpanWithin(Rest.substr(static_cast<std::size_t>(N)), 2).Limit + N;
+    return N;
+}
+
+} // namespace
+
 bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
              int& L, TtsHorzAlignment Align, int Width) {
     L = 0;
@@ -184,27 +220,27 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
     }
     if (Total == 0) return false;
     std::string_view Rest = Text.substr(static_cast<std::size_t>(Lead));
-    int RestLen = Len(Rest);
-    int Break = FirstLineBreak(Rest, RestLen);
-    // A line ends after its break (a CR LF pair counts as one break).
-    int Limit = RestLen;
-    if (Break >= 0) {
-        Limit = Break + 1;
-        if (Rest[static_cast<std::size_t>(Break)] == '\r' && Break + 1 < RestLen &&
-            Rest[static_cast<std::size_t>(Break + 1)] == '\n')
-            Limit = Break + 2;
-    }
-    int Visible = Break >= 0 ? Break : RestLen;
+    const int RestLen = Len(Rest);
     auto Fits = [&](int N) { return InkWidth(Canvas, Metrics, Rest, N) <= Width; };
-    int N = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
-    N = std::clamp(N, 0, Visible);
-    while (N < Visible && Fits(N + 1))
-        ++N;
-    while (N > 0 && !Fits(N))
-        --N;
-    if (N == Visible && Break >= 0) {
-        N = Limit;
-    } else if (N < Visible) {
+    const int Guess = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
+    // Only what one line can take is searched for its break, so that a long text costs
+    // its length, not its length times its lines: the window doubles while it all fits.
+    int Window = std::min(RestLen, std::max(64, 2 * Guess + 16));
+    TLineSpan S;
+    int N = 0;
+    for (;;) {
+        S = SpanWithin(Rest, Window);
+        N = std::clamp(Guess, 0, S.Visible);
+        while (N < S.Visible && Fits(N + 1))
+            ++N;
+        while (N > 0 && !Fits(N))
+            --N;
+        if (S.Break >= 0 || Window == RestLen || N < S.Visible) break;
+        Window = std::min(RestLen, Window * 2);
+    }
+    if (N == S.Visible && S.Break >= 0) {
+        N = S.Limit;
+    } else if (N < S.Visible) {
         // Cut inside a word: go back to just after the last blank of the line.
         if (N > 0 && IsWordChar(Rest, N) && IsWordChar(Rest, N - 1)) {
             int Cut = N;
@@ -212,11 +248,7 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
                 --Cut;
             if (Cut > 0) N = Cut;
         }
-        if (Align != htaRight) {
-            while (N < Visible && IsBlank(Rest, N))
-                ++N;
-            if (N == Visible && Break >= 0) N = Limit;
-        }
+        if (Align != htaRight) N = TakeTrailingBlanks(Rest, N);
         if (N == 0) N = 1; // a line takes at least one character
     }
     L = Lead + N;

@@ -63,6 +63,8 @@ public:
     // compared by its settings and copied into the element; combos are not held yet.
     bool SetProperty(TtsCellKey key, bool repaint, int sub, int id, const TtsVariant& v);
     void SetOwnFonts(TtsCellKey key, bool flag);
+    // The cell's element goes whatever it holds (its line went).
+    void RemoveCell(TtsCellKey key) { RemoveElement(key); }
     void ResetElements(TtsKindSet kinds, bool repaint);
     // Per data column the data rows with an element, and per data row the columns.
     const TtsIntegerSetList& RowsOfCol() const { return FRowsOfCol; }

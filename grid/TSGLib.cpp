@@ -200,8 +200,8 @@ TLineSpan SpanWithin(std::string_view Rest, int Window) {
 int TakeTrailingBlanks(std::string_view Rest, int N) {
     while (N < Len(Rest) && IsBlank(Rest, N))
         ++N;
-    if (N < Len(Rest) && (Rest[static_cast<std::size_t>(N)] == '\r' ||
-                          Rest[static_cast<std::size_t>(N)] == '\n'))
+    if (N < Len(Rest) &&
+        (Rest[static_cast<std::size_t>(N)] == '\r' || Rest[static_cast<std::size_t>(N)] == '\n'))
         N = SpanWithin(Rest.substr(static_cast<std::size_t>(N)), 2).Limit + N;
     return N;
 }

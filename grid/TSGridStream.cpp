@@ -571,6 +571,8 @@ void TtsGridStreamComponent::Read(TStream& s) {
     if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
         throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
+    // Field positions belong to one load: a later load without them maps no column.
+    g.FieldPositions.clear();
     const bool wasReading = g.IsReadingStream;
     g.IsReadingStream = true;
     fw::TScopeExit restore([&g, wasReading] { g.IsReadingStream = wasReading; });
@@ -724,6 +726,10 @@ void TtsGridStreamComponent::ReadCols(TStream& s) {
 void TtsGridStreamComponent::ReadRows(TStream& s) {
     TtsGridModel& g = *FGrid;
     TtsRow scratch(nullptr, 0);
+    // Positions and selections are applied once every item is read: the rows take
+    // their stored places at once, whatever order the items come in.
+    std::vector<std::pair<int, int>> positions;
+    std::vector<std::pair<int, bool>> selected;
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
         int dataRow = -1;
@@ -736,11 +742,11 @@ void TtsGridStreamComponent::ReadRows(TStream& s) {
                 return;
             }
             if (name == "DisplayRow") {
-                if (bound) g.SetDisplayRow(dataRow, IntOf(v, name));
+                if (bound) positions.emplace_back(dataRow, IntOf(v, name));
                 return;
             }
             if (name == "Selected") {
-                if (bound) g.RowSelection.Select(g.DisplayRowOf(dataRow), BoolOf(v, name));
+                if (bound) selected.emplace_back(dataRow, BoolOf(v, name));
                 return;
             }
             if (name.rfind("Row.", 0) != 0) throw EReadError("Unknown property " + name);
@@ -765,6 +771,9 @@ void TtsGridStreamComponent::ReadRows(TStream& s) {
         });
         if (bound) g.RowStore().FreeRowIfUnused(dataRow);
     }
+    g.SetDisplayRows(positions);
+    for (auto [row, on] : selected)
+        g.RowSelection.Select(g.DisplayRowOf(row), on);
 }
 
 void TtsGridStreamComponent::ReadCells(TStream& s) {

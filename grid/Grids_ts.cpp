@@ -938,6 +938,93 @@ void TCustomGrid_ts::ClampTopLeft() {
     if (!(FTopLeft == Old)) TopLeftMoved(Old);
 }
 
+void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
+    if (Indexes.empty()) return;
+    const int Count = Rows ? FRowCount : FColCount;
+    for (std::size_t I = 0; I < Indexes.size(); ++I)
+        if (Indexes[I] < 0 || Indexes[I] >= Count || (I > 0 && Indexes[I] <= Indexes[I - 1]))
+            InvalidOp("Grid index out of range");
+    const int NewCount = Count - static_cast<int>(Indexes.size());
+    if (NewCount < 1) InvalidOp("Too many rows or columns deleted");
+    auto Filter = [&](TExtentArray& E) {
+        if (E.empty()) return;
+        TExtentArray Kept{NewCount};
+        Kept.reserve(static_cast<std::size_t>(NewCount) + 1);
+        std::size_t R = 0;
+        for (int I = 0; I < Count; ++I) {
+            if (R < Indexes.size() && Indexes[R] == I) {
+                ++R;
+                continue;
+            }
+            Kept.push_back(E[static_cast<std::size_t>(I) + 1]);
+        }
+        E = std::move(Kept);
+    };
+    // A coordinate goes to the first line that stays at or after it.
+    auto Shift = [&](int C) {
+        const auto Below = std::lower_bound(Indexes.begin(), Indexes.end(), C) - Indexes.begin();
+        return std::clamp(C - static_cast<int>(Below), 0, NewCount - 1);
+    };
+    const int OldCols = FColCount, OldRows = FRowCount;
+    if (Rows) {
+        Filter(FRowHeights);
+        FCurrent.Y = Shift(FCurrent.Y);
+        FAnchor.Y = Shift(FAnchor.Y);
+        FTopLeft.Y = Shift(FTopLeft.Y);
+        FRowCount = NewCount;
+        FFixedRows = std::min(FFixedRows, NewCount - 1);
+    } else {
+        Filter(FColWidths);
+        Filter(FTabStops);
+        FCurrent.X = Shift(FCurrent.X);
+        FAnchor.X = Shift(FAnchor.X);
+        FTopLeft.X = Shift(FTopLeft.X);
+        FColCount = NewCount;
+        FFixedCols = std::min(FFixedCols, NewCount - 1);
+    }
+    ClampTopLeft();
+    InvalidateGrid();
+    UpdateScrollRange();
+    SizeChanged(OldCols, OldRows);
+}
+
+void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
+    const int Count = Rows ? FRowCount : FColCount;
+    if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
+    std::vector<int> NewIndexOf(OldIndexOf.size(), -1);
+    for (int I = 0; I < Count; ++I) {
+        const int O = OldIndexOf[static_cast<std::size_t>(I)];
+        if (O < 0 || O >= Count || NewIndexOf[static_cast<std::size_t>(O)] >= 0)
+            InvalidOp("Grid index out of range");
+        NewIndexOf[static_cast<std::size_t>(O)] = I;
+    }
+    auto Permute = [&](TExtentArray& E) {
+        if (E.empty()) return;
+        const TExtentArray Old = E;
+        for (int I = 0; I < Count; ++I)
+            E[static_cast<std::size_t>(I) + 1] =
+                Old[static_cast<std::size_t>(OldIndexOf[static_cast<std::size_t>(I)]) + 1];
+    };
+    auto Follow = [&](int& C) { C = NewIndexOf[static_cast<std::size_t>(C)]; };
+    if (Rows) {
+        Permute(FRowHeights);
+        Follow(FCurrent.Y);
+        Follow(FAnchor.Y);
+    } else {
+        Permute(FColWidths);
+        Permute(FTabStops);
+        Follow(FCurrent.X);
+        Follow(FAnchor.X);
+    }
+    InvalidateGrid();
+    if (Rows ? !FRowHeights.empty() : !FColWidths.empty()) {
+        if (Rows)
+            RowHeightsChanged();
+        else
+            ColWidthsChanged();
+    }
+}
+
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);

@@ -227,6 +227,11 @@ public:
     void AdjustSize(int Index, int Amount, bool Rows);
     // Pulls the top-left back within the fixed lines and the largest top-left.
     void ClampTopLeft();
+    // Removes the lines at the given indexes (ascending) at once: their extents go, and
+    // the current cell, the anchor and the top-left keep to the lines that stay.
+    void RemoveLines(bool Rows, const std::vector<int>& Indexes);
+    // Lines take new places at once: line I is the one that was at OldIndexOf[I].
+    void ReorderLines(bool Rows, const std::vector<int>& OldIndexOf);
 
     // Current-cell moves.
     void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);

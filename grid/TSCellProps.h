@@ -65,6 +65,8 @@ public:
     void SetOwnFonts(TtsCellKey key, bool flag);
     // The cell's element goes whatever it holds (its line went).
     void RemoveCell(TtsCellKey key) { RemoveElement(key); }
+    // Keeps the per-column and per-row indexes of the cells that have an element.
+    void IndexElement(TtsCellKey key, bool add);
     void ResetElements(TtsKindSet kinds, bool repaint);
     // Per data column the data rows with an element, and per data row the columns.
     const TtsIntegerSetList& RowsOfCol() const { return FRowsOfCol; }
@@ -76,7 +78,6 @@ private:
     bool SetFontProperty(TtsCellKey key, bool repaint, const fw::TFont* font);
     TtsCellElement* CreateElement(TtsCellKey key);
     void RemoveElement(TtsCellKey key);
-    void IndexElement(TtsCellKey key, bool add);
     void RepaintCell(TtsCellKey key, int id);
 
     TtsIntegerSetList FRowsOfCol;

@@ -1,5 +1,7 @@
 #include "TSCommon.h"
 
+#include "Bitmap.h"
+
 #include "TSMbcs.h"
 
 #include <algorithm>
@@ -761,6 +763,15 @@ double VarToDateTimeLoose(const TtsVariant& v) {
     } catch (const std::exception&) {
     }
     return NowDateTime();
+}
+
+void PrimeCanvas(fw::TCanvas& canvas) {
+    static const fw::TBitmap* const pixel = [] {
+        auto* b = new fw::TBitmap(1, 1); // kept for every later paint
+        b->Canvas().Pixels(0, 0);
+        return b;
+    }();
+    canvas.Draw(0, 0, *pixel);
 }
 
 } // namespace vel

@@ -41,7 +41,8 @@ void TtsGridModel::AttachLink(TtsGridLink* link) {
 }
 
 void TtsGridModel::RaiseGridError(const std::string& message) const {
-    throw EInvalidGridOperation(Name + ": " + message);
+    const std::string name = Link && !Link->GridName().empty() ? Link->GridName() : Name;
+    throw EInvalidGridOperation(name + ": " + message);
 }
 
 bool TtsGridModel::CheckRange(int kind, int index, int maximum, int minimum) const {
@@ -266,7 +267,7 @@ int TtsGridModel::RowHeightAt(int display) const {
 void TtsGridModel::SetRowHeightAt(int display, int pixels) {
     if (display < 0 || display > FRowCount || RowHeightAt(display) == pixels) return;
     if (OwnSizes()) FRowHeights[static_cast<std::size_t>(display)] = pixels;
-    if (Link) Link->SetRowHeightAt(display, pixels);
+    if (Link) Link->SetRowHeightAt(display, pixels, true);
 }
 
 int TtsGridModel::DataColAt(int display) const {
@@ -427,11 +428,25 @@ T Resolve(const TtsGridModel& g, const TtsCol* col, const TtsRow* row, T cellVal
 
 } // namespace
 
+void TtsGridModel::ClearCellCache() {
+    FCache.Valid = false;
+}
+
+const TtsCellElement* TtsGridModel::CachedElement(int dataCol, int dataRow) const {
+    // The last cell looked up answers again until any element comes or goes.
+    if (FCache.Valid && FCache.Col == dataCol && FCache.Row == dataRow &&
+        FCache.Generation == FCellProps.Generation())
+        return FCache.Element;
+    FCache = {true, dataCol, dataRow, FCellProps.Generation(),
+              FCellProps.Element(dataCol, dataRow)};
+    return FCache.Element;
+}
+
 TtsGridModel::TLines TtsGridModel::LinesOf(int dataCol, int dataRow) const {
     TLines l;
     if (dataCol >= 0 && dataCol <= FColCount) l.Col = FCols->Col(dataCol);
     if (dataRow >= 0 && dataRow <= FRowCount) l.Row = FRows->Row(dataRow);
-    l.Cell = FCellProps.Element(dataCol, dataRow);
+    l.Cell = CachedElement(dataCol, dataRow);
     return l;
 }
 
@@ -510,9 +525,26 @@ void TtsGridModel::FontChanged() {
         if (TtsCol* c = FCols->Col(i)) refresh(c->P);
     for (int i = 0; i <= FRowCount; ++i)
         if (TtsRow* r = FRows->Row(i)) refresh(r->P);
+    RefreshOwnFontCells();
+}
+
+void TtsGridModel::RefreshOwnFontCells() {
     int at = 0, col = 0, row = 0;
-    while (OwnFontCells.NextPair(at, col, row))
-        if (TtsCellElement* e = FCellProps.Element(col, row)) refresh(e->P);
+    while (OwnFontCells.NextPair(at, col, row)) {
+        TtsCellElement* e = FCellProps.Element(col, row);
+        if (!e || !e->P.ParentFont || !e->P.Font) continue;
+        // The font the cell inherits: its column's or row's own, else the grid's.
+        const TLines l = LinesOf(col, row);
+        const TtsLineProps* first = l.Col ? &l.Col->P : nullptr;
+        const TtsLineProps* second = l.Row ? &l.Row->P : nullptr;
+        if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
+        const fw::TFont* from = &Font;
+        if (first && first->Font)
+            from = first->Font.get();
+        else if (second && second->Font)
+            from = second->Font.get();
+        e->P.Font->Assign(*from);
+    }
 }
 
 // --- Resets --------------------------------------------------------------------------------------

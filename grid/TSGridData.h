@@ -82,10 +82,12 @@ public:
 
     TtsGridCols& ColStore() { return *FCols; }
     TtsGridRows& RowStore() { return *FRows; }
+    const TtsGridRows& RowStore() const { return *FRows; }
     TtsCol* Col(int dataCol) const;
     // Makes the row object when needed; FreeRowIfUnused afterwards.
     TtsRow* Row(int dataRow);
     TtsCellPropSet& CellProps() { return FCellProps; }
+    const TtsCellPropSet& CellProps() const { return FCellProps; }
     TtsCell Cell(int dataCol, int dataRow) { return TtsCell(this, dataCol, dataRow); }
     TtsVisibleItems VisibleCols;
     TtsVisibleItems VisibleRows;
@@ -111,6 +113,11 @@ public:
     bool EffectiveReadOnly(int dataCol, int dataRow) const;
     TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
     const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
+
+    // Forgets the last cell looked up (it is forgotten too whenever an element comes or goes).
+    void ClearCellCache();
+    // Cells that keep their own fonts while inheriting take the font they would inherit.
+    void RefreshOwnFontCells();
 
     // After the grid font changed: columns, rows and cells that keep their own
     // fonts while inheriting take the new font.
@@ -147,6 +154,15 @@ private:
         const TtsCellElement* Cell = nullptr;
     };
     TLines LinesOf(int dataCol, int dataRow) const;
+    const TtsCellElement* CachedElement(int dataCol, int dataRow) const;
+    struct TCellCache {
+        bool Valid = false;
+        int Col = 0;
+        int Row = 0;
+        std::uint32_t Generation = 0;
+        const TtsCellElement* Element = nullptr;
+    };
+    mutable TCellCache FCache;
     void SyncVisible();
 
     int FColCount;

@@ -124,6 +124,8 @@ void LegacyOfHorz(TtsHorzAlignment h, std::uint8_t& alignment, bool& flag);
 class TtsGridLink {
 public:
     virtual ~TtsGridLink() = default;
+    // The name the grid's errors carry.
+    virtual std::string GridName() const { return {}; }
     // No-paint flag of the engine.
     virtual bool IsPaintLocked() const { return false; }
     virtual bool IsReading() const { return false; }
@@ -145,8 +147,11 @@ public:
     // grid) is their only store; otherwise the model keeps its own.
     virtual bool KeepsLineSizes() const { return false; }
     virtual int LineSizeAt(bool /*rows*/, int /*display*/) const { return 0; }
-    virtual void SetColWidthAt(int /*displayCol*/, int /*pixels*/) {}
-    virtual void SetRowHeightAt(int /*displayRow*/, int /*pixels*/) {}
+    // Whether the size changed; the row variant may leave the re-layout for later.
+    virtual bool SetColWidthAt(int /*displayCol*/, int /*pixels*/) { return false; }
+    virtual bool SetRowHeightAt(int /*displayRow*/, int /*pixels*/, bool /*relayout*/) {
+        return false;
+    }
     virtual void DefaultSizeChanged(bool /*rows*/) {}
     // After the model's column or row count changed; `removed` lists, ascending, the
     // display positions (old numbering) of the lines that went.

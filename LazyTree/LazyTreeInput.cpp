@@ -762,6 +762,11 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
         fw::TCustomControl::WndProc(Message);
         Invalidate();
         return;
+    case fw::WM_CREATE:
+        fw::TCustomControl::WndProc(Message);
+        // A new window's bars follow the content and the scroll-bar options.
+        if (!Loading() && FUpdateCount == 0) UpdateScrollBars(false);
+        return;
     case fw::WM_SIZE:
         fw::TCustomControl::WndProc(Message);
         UpdateHeaderRect();

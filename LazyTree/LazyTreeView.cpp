@@ -1,6 +1,7 @@
 // The tree's view side: header events, header rectangle, horizontal offset and
 // the window procedure that lets the header see every message first.
 #include "LazyTrees.h"
+#include "ScrollBars.h"
 
 #include <algorithm>
 
@@ -121,7 +122,10 @@ void TBaseLazyTree::MainColumnChanged() {}
 
 void TBaseLazyTree::UpdateHorizontalScrollBar(bool DoRepaint) {
     // The offset stays inside the content once the columns got narrower.
-    SetOffsetX(FOffsetX);
+    if (HandleAllocated())
+        UpdateScrollBar(fw::SB_HORZ, DoRepaint);
+    else
+        SetOffsetX(FOffsetX);
     if (DoRepaint && HandleAllocated()) Invalidate();
 }
 
@@ -137,6 +141,8 @@ void TBaseLazyTree::SetOffsetX(int Value) {
     if (V == FOffsetX) return;
     const int Delta = V - FOffsetX;
     FOffsetX = V;
+    if (HandleAllocated() && !InState(tsThumbTracking))
+        fw::SetScrollPos(Handle(), fw::SB_HORZ, -FOffsetX, true);
     DoScroll(Delta, 0);
     if (HandleAllocated()) Invalidate();
 }

@@ -3,6 +3,7 @@
 #include "LazyTreeEdit.h"
 #include "LazyTreeHint.h"
 #include "Messages.h"
+#include "ScrollBars.h"
 #include "TestPaths.h"
 #include "Timers.h"
 
@@ -672,6 +673,41 @@ TEST_F(ViewTest, ScrollBarRequestsMoveTheOffsetWithinTheContent) {
     // Past the content nothing moves.
     EXPECT_FALSE(Tree->DoSetOffsetXY({0, 10}));
     EXPECT_TRUE(Tree->DoSetOffsetXY({0, -10}));
+}
+
+TEST_F(ViewTest, TheWindowScrollBarsFollowTheContentAndScrollIt) {
+    Tree->SetRootNodeCount(30); // 540 pixels of rows in 150
+    const fw::HWND Wnd = Tree->Handle();
+    fw::TScrollInfo I;
+    I.fMask = fw::SIF_ALL;
+    ASSERT_TRUE(fw::GetScrollInfo(Wnd, fw::SB_VERT, I));
+    EXPECT_EQ(I.nMax, 540);
+    EXPECT_EQ(I.nPage, 151u);
+    EXPECT_EQ(Tree->ClientWidth(), 200 - fw::GetSystemMetrics(fw::SM_CXVSCROLL));
+    // A thumb of 33 in 118 pixels of track: 17 pixels down are 78 of 390 positions.
+    fw::MouseDownAt(fw::ControlPoint(Tree, 192, 21));
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 192, 38));
+    EXPECT_EQ(Tree->OffsetY(), -78);
+    EXPECT_TRUE(Tree->TreeStates().Contains(tsThumbTracking));
+    fw::MouseUpAt(fw::ControlPoint(Tree, 192, 38));
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsThumbTracking));
+    EXPECT_EQ(fw::GetScrollPos(Wnd, fw::SB_VERT), 78);
+    fw::ClickAt(fw::ControlPoint(Tree, 192, 145)); // the down arrow: one increment
+    EXPECT_EQ(Tree->OffsetY(), -98);
+    Tree->SetOffsetY(-200); // scrolled by other means, the thumb goes along
+    EXPECT_EQ(fw::GetScrollPos(Wnd, fw::SB_VERT), 200);
+    // Options without the vertical bar take it away but keep the offset.
+    Tree->ScrollBarOptions()->SetScrollBars(TScrollStyle::ssHorizontal);
+    EXPECT_EQ(Tree->ClientWidth(), 200);
+    EXPECT_EQ(Tree->OffsetY(), -200);
+    // Content that fits: no bar, unless always visible (then disabled).
+    Tree->ScrollBarOptions()->SetScrollBars(TScrollStyle::ssBoth);
+    Tree->SetRootNodeCount(2);
+    EXPECT_EQ(Tree->ClientWidth(), 200);
+    EXPECT_EQ(Tree->OffsetY(), 0);
+    Tree->ScrollBarOptions()->SetAlwaysVisible(true);
+    EXPECT_EQ(Tree->ClientRect(), (fw::TRect{0, 0, 184, 134}));
+    EXPECT_EQ(fw::ScrollBarLayout(*Tree, fw::SB_VERT).ThumbLength, 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "LazyTreeWorker.h"
 
 #include "Forms.h"
+#include "ScrollBars.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -1014,11 +1015,48 @@ void TBaseLazyTree::SetTextMargin(int Value) {
 }
 
 void TBaseLazyTree::UpdateScrollBars(bool DoRepaint) {
+    if (HandleAllocated()) {
+        UpdateScrollBar(fw::SB_HORZ, DoRepaint);
+        UpdateScrollBar(fw::SB_VERT, DoRepaint);
+        if (DoRepaint) Invalidate();
+        return;
+    }
     // The content may have shrunk below the current offset.
     std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
                                                       static_cast<std::int64_t>(RangeY()));
     if (FOffsetY < MinY) FOffsetY = static_cast<int>(MinY);
-    if (DoRepaint && HandleAllocated()) Invalidate();
+}
+
+void TBaseLazyTree::UpdateScrollBar(int Bar, bool DoRepaint) {
+    const bool Vertical = Bar == fw::SB_VERT;
+    const TScrollStyle Style = ScrollBarOptions()->ScrollBars();
+    const bool Always = ScrollBarOptions()->AlwaysVisible();
+    auto SetOffset = [&](int Value) {
+        if (Vertical)
+            SetOffsetY(Value);
+        else
+            SetOffsetX(Value);
+    };
+    if (!(Vertical ? fw::HasVertScrollBar(Style) : fw::HasHorzScrollBar(Style))) {
+        fw::ShowScrollBar(Handle(), Bar, false);
+        SetOffset(Vertical ? FOffsetY : FOffsetX); // only limited to the content
+        return;
+    }
+    const std::int64_t Range = Vertical ? RangeY()
+                               : Header() && Header()->Columns().Count() > 0
+                                   ? Header()->Columns().TotalWidth()
+                                   : static_cast<std::int64_t>(FRangeX);
+    const int Client = Vertical ? RowAreaHeight() : ClientWidth();
+    fw::TScrollInfo Info; // all zeros for content that fits, which hides the bar
+    Info.fMask = fw::SIF_ALL;
+    if (Client < Range || Always) {
+        Info.nMax = static_cast<int>(std::min<std::int64_t>(Range, INT32_MAX));
+        Info.nPage = static_cast<fw::UINT>(std::max(Client + 1, 0));
+        Info.nPos = -(Vertical ? FOffsetY : FOffsetX);
+        if (Always) Info.fMask |= fw::SIF_DISABLENOSCROLL;
+    }
+    // The offset follows the bar, which kept its position inside the content.
+    SetOffset(-fw::SetScrollInfo(Handle(), Bar, Info, DoRepaint));
 }
 
 void TBaseLazyTree::SetOffsetY(int Value) {
@@ -1028,6 +1066,8 @@ void TBaseLazyTree::SetOffsetY(int Value) {
     if (V == FOffsetY) return;
     int Delta = static_cast<int>(V - FOffsetY);
     FOffsetY = static_cast<int>(V);
+    if (HandleAllocated() && !InState(tsThumbTracking))
+        fw::SetScrollPos(Handle(), fw::SB_VERT, -FOffsetY, true);
     DoScroll(0, Delta);
     if (HandleAllocated()) Invalidate();
 }

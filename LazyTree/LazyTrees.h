@@ -916,6 +916,8 @@ protected:
 
     // Hooks for the painting side: the tree window after a structure change.
     void UpdateScrollBars(bool DoRepaint);
+    // One window scroll bar (fw::SB_HORZ or fw::SB_VERT) after the content, client or offset.
+    void UpdateScrollBar(int Bar, bool DoRepaint);
     bool Loading() const { return InState(fw::TComponentStateItem::Loading); }
     bool Destroying() const { return InState(fw::TComponentStateItem::Destroying); }
     bool ReadOnly() const { return (MiscOptions() & toReadOnly) != 0; }

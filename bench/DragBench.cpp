@@ -6,13 +6,28 @@
 //
 // Beside it: the deformation alone, the host calls it cannot do without, and
 // a plain linear-blend skinning loop over the same areas, weights and
-// matrices, with inline arithmetic instead of the host's functions.
+// matrices, with inline arithmetic instead of the host's functions. At the
+// end the deformation's time over the plain loop's, size by size.
+//
+// Once the drag has bent the rig some matrix entries are subnormal floats
+// (counter "subnormal"). The host transforms in double, where they are
+// ordinary numbers; float arithmetic on them takes a slow path on many
+// processors, which made the plain loop three times slower than on normal
+// data and its ratio flattering. So the deformation, the host calls and the
+// plain loop all run with subnormals flushed to zero.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "Attributes.h"
 #include "MainForm.h"
@@ -148,6 +163,21 @@ void Label(benchmark::State& state) {
     state.counters["vertices"] = static_cast<double>(state.range(1));
 }
 
+// Subnormal inputs and results count as zero inside its scope.
+class TFlushSubnormals {
+public:
+#if defined(__SSE__)
+    TFlushSubnormals() : FSaved(_mm_getcsr()) { _mm_setcsr(FSaved | 0x8040); } // FTZ | DAZ
+    ~TFlushSubnormals() { _mm_setcsr(FSaved); }
+
+private:
+    unsigned FSaved;
+#endif
+public:
+    TFlushSubnormals(const TFlushSubnormals&) = delete;
+    TFlushSubnormals& operator=(const TFlushSubnormals&) = delete;
+};
+
 CtsxTxmx3f Translation(float x, float y, float z) {
     return CtsxTxmx3f{{1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z}};
 }
@@ -178,6 +208,7 @@ void BM_JointDrag(benchmark::State& state) {
 // The deformation pass alone (weights, accumulation, normalizing, write-back).
 void BM_DeformRootSkins(benchmark::State& state) {
     TRig& rig = RigFor(state);
+    const TFlushSubnormals flush;
     for (auto _ : state)
         rig.Skel->DeformRootSkins();
     benchmark::DoNotOptimize(tsxPolyhGetVxArray(rig.Mesh)[0]);
@@ -216,6 +247,12 @@ void BM_PlainLinearBlend(benchmark::State& state) {
     const std::size_t n = rest.size();
     std::vector<CtsxVec3f> accum(n), out(n);
     std::vector<float> wsum(n);
+    int subnormal = 0;
+    for (const TArea& a : areas)
+        for (float m : a.M)
+            subnormal += std::fpclassify(m) == FP_SUBNORMAL;
+    state.counters["subnormal"] = subnormal;
+    const TFlushSubnormals flush;
     for (auto _ : state) {
         std::fill(accum.begin(), accum.end(), CtsxVec3f{0, 0, 0});
         std::fill(wsum.begin(), wsum.end(), 0.0f);
@@ -257,6 +294,7 @@ void BM_HostCallsOnly(benchmark::State& state) {
     TSkinObject* skin = rig.Skel->Skins->Items(0);
     const std::vector<CtsxVec3f>& rest = skin->RestVertices;
     std::vector<CtsxVec3f> accum(rest.size());
+    const TFlushSubnormals flush;
     for (auto _ : state) {
         for (auto& bone : rig.Skel->Bones.List) {
             const TSkinArea* area = bone->SkinAreas(0);
@@ -274,6 +312,37 @@ void BM_HostCallsOnly(benchmark::State& state) {
     }
     Label(state);
 }
+
+// The console report, then the deformation's time over the plain loop's for
+// each size (medians when repeated).
+class TRatioReporter : public benchmark::ConsoleReporter {
+public:
+    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.run_type == Run::RT_Iteration || median)
+                FTimes[r.run_name.args][r.run_name.function_name] = r.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-14s %12s %12s %8s\n", "bones/vertices", "deform", "plain", "ratio");
+        for (const auto& [args, times] : FTimes) {
+            const auto d = times.find("DeformRootSkins"), p = times.find("PlainLinearBlend");
+            if (d == times.end() || p == times.end() || p->second <= 0) continue;
+            std::printf("%-14s %9.3f ms %9.3f ms %7.2fx\n", args.c_str(), d->second, p->second,
+                        d->second / p->second);
+        }
+    }
+
+private:
+    std::map<std::string, std::map<std::string, double>> FTimes;
+};
 
 } // namespace
 
@@ -293,7 +362,8 @@ int main(int argc, char** argv) {
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     CurrentRig().reset();
     return 0;

@@ -1,91 +1,148 @@
 #include "Blend32.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <immintrin.h>
 #endif
 
 namespace vel {
 namespace {
 
 using detail::Clamp255;
-using detail::WideMix;
 
 #if defined(__SSE2__)
-// Four pixels at a time. Ex: the master-alpha form, with the weight formula
-// of the set. The shortcuts are those of the per-pixel forms.
+namespace lanes128 {
+
+struct V {
+    using T = __m128i;
+    static constexpr int Pixels = 4;
+    static T Load(const TColor32* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void Store(TColor32* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T Zero() { return _mm_setzero_si128(); }
+    static T Set16(std::uint32_t x) { return _mm_set1_epi16(static_cast<short>(x)); }
+    static T Set32(std::uint32_t x) { return _mm_set1_epi32(static_cast<int>(x)); }
+    static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mul16(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T Shr8(T a) { return _mm_srli_epi16(a, 8); }
+    static T Shl8(T a) { return _mm_slli_epi16(a, 8); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Lo(T a, T zero) { return _mm_unpacklo_epi8(a, zero); }
+    static T Hi(T a, T zero) { return _mm_unpackhi_epi8(a, zero); }
+    static T Pack(T lo, T hi) { return _mm_packus_epi16(lo, hi); }
+    // Each pixel's alpha in all four of its lanes.
+    static T AlphaLanes(T a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
+    static bool AllEqual32(T a, T b) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF; }
+};
+
+#include "Blend32Lanes.inc"
+
+// The rounds, then the last pixels one by one through the same kernel.
 template <bool Wide, bool Ex>
-void LineSse2(const TColor32* Src, TColor32* Dst, int Count, std::uint32_t M) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i bias = _mm_set1_epi16(128);
-    const __m128i c255 = _mm_set1_epi16(255);
-    const __m128i opaque = _mm_set1_epi32(255);
-    const __m128i mw = _mm_set1_epi16(static_cast<short>(Wide ? M : M + 1));
-    int i = 0;
-    for (; i + 4 <= Count; i += 4) {
-        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Src + i));
-        const __m128i alpha = _mm_srli_epi32(f, 24);
-        const __m128i alphaZero = _mm_cmpeq_epi32(alpha, zero);
-        if (_mm_movemask_epi8(alphaZero) == 0xFFFF) continue;
-        __m128i* dp = reinterpret_cast<__m128i*>(Dst + i);
-        __m128i a32 = alpha;
-        __m128i takeF = zero;
-        __m128i keepB = alphaZero;
-        if constexpr (Ex) {
-            // Wide: ((alpha + 1) × M) shr 8; plain: ((M + 1) × alpha) shr 8.
-            const __m128i base = Wide ? _mm_add_epi32(alpha, _mm_set1_epi32(1)) : alpha;
-            a32 = _mm_srli_epi16(_mm_mullo_epi16(base, mw), 8);
-            keepB = _mm_or_si128(keepB, _mm_cmpeq_epi32(a32, zero));
-        } else {
-            takeF = _mm_cmpeq_epi32(alpha, opaque);
-            if (_mm_movemask_epi8(takeF) == 0xFFFF) {
-                _mm_storeu_si128(dp, f);
-                continue;
-            }
-        }
-        const __m128i b = _mm_loadu_si128(dp);
-        const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
-        const __m128i aLo = _mm_unpacklo_epi32(a16, a16);
-        const __m128i aHi = _mm_unpackhi_epi32(a16, a16);
-        const __m128i fLo = _mm_unpacklo_epi8(f, zero), fHi = _mm_unpackhi_epi8(f, zero);
-        const __m128i bLo = _mm_unpacklo_epi8(b, zero), bHi = _mm_unpackhi_epi8(b, zero);
-        __m128i rLo, rHi;
-        if constexpr (Wide) {
-            // B·256 + (F − B)·a + 128 wraps in 16 bits to the exact sum.
-            rLo = _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(bLo, 8), bias),
-                                _mm_mullo_epi16(_mm_sub_epi16(fLo, bLo), aLo));
-            rHi = _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(bHi, 8), bias),
-                                _mm_mullo_epi16(_mm_sub_epi16(fHi, bHi), aHi));
-            rLo = _mm_srli_epi16(rLo, 8);
-            rHi = _mm_srli_epi16(rHi, 8);
-        } else {
-            const __m128i naLo = _mm_sub_epi16(c255, aLo), naHi = _mm_sub_epi16(c255, aHi);
-            rLo = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(fLo, aLo), bias), 8),
-                                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(bLo, naLo), bias), 8));
-            rHi = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(fHi, aHi), bias), 8),
-                                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(bHi, naHi), bias), 8));
-        }
-        __m128i r = _mm_packus_epi16(rLo, rHi);
-        r = _mm_or_si128(_mm_and_si128(takeF, f), _mm_andnot_si128(takeF, r));
-        r = _mm_or_si128(_mm_and_si128(keepB, b), _mm_andnot_si128(keepB, r));
-        _mm_storeu_si128(dp, r);
-    }
-    for (; i < Count; ++i) {
-        if constexpr (Ex) {
-            if constexpr (Wide) {
-                const std::uint32_t alpha = Src[i] >> 24;
-                const std::uint32_t a = ((alpha + 1) * M) >> 8;
-                if (alpha != 0 && a != 0) Dst[i] = WideMix(Src[i], Dst[i], a);
-            } else {
-                plain::BlendMemEx(Src[i], Dst[i], M);
-            }
-        } else if constexpr (Wide) {
-            wide::BlendMem(Src[i], Dst[i]);
-        } else {
-            plain::BlendMem(Src[i], Dst[i]);
-        }
+void Line(const TColor32* Src, TColor32* Dst, int Count, std::uint32_t M) {
+    const V::T mw = V::Set16(Wide ? M : M + 1);
+    for (int i = LineRounds<Wide, Ex>(Src, Dst, Count, M); i < Count; ++i) {
+        const V::T f = _mm_cvtsi32_si128(static_cast<int>(Src[i]));
+        const V::T b = _mm_cvtsi32_si128(static_cast<int>(Dst[i]));
+        Dst[i] = static_cast<TColor32>(_mm_cvtsi128_si32(MixPixels<Wide, Ex>(f, b, mw)));
     }
 }
+
+} // namespace lanes128
 #endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VEL_BLEND32_AVX2 1
+// The same kernels on 256-bit registers where the processor has them; the
+// lane-wise unpack, shuffle and pack keep pixels in order within each half.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace lanes256 {
+
+struct V {
+    using T = __m256i;
+    static constexpr int Pixels = 8;
+    static T Load(const TColor32* p) { return _mm256_loadu_si256(reinterpret_cast<const T*>(p)); }
+    static void Store(TColor32* p, T v) { _mm256_storeu_si256(reinterpret_cast<T*>(p), v); }
+    static T Zero() { return _mm256_setzero_si256(); }
+    static T Set16(std::uint32_t x) { return _mm256_set1_epi16(static_cast<short>(x)); }
+    static T Set32(std::uint32_t x) { return _mm256_set1_epi32(static_cast<int>(x)); }
+    static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
+    static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+    static T Mul16(T a, T b) { return _mm256_mullo_epi16(a, b); }
+    static T Shr8(T a) { return _mm256_srli_epi16(a, 8); }
+    static T Shl8(T a) { return _mm256_slli_epi16(a, 8); }
+    static T Or(T a, T b) { return _mm256_or_si256(a, b); }
+    static T And(T a, T b) { return _mm256_and_si256(a, b); }
+    static T Lo(T a, T zero) { return _mm256_unpacklo_epi8(a, zero); }
+    static T Hi(T a, T zero) { return _mm256_unpackhi_epi8(a, zero); }
+    static T Pack(T lo, T hi) { return _mm256_packus_epi16(lo, hi); }
+    static T AlphaLanes(T a) {
+        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
+    }
+    static bool AllEqual32(T a, T b) { return _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, b)) == -1; }
+};
+
+#include "Blend32Lanes.inc"
+
+// Leaves the upper register halves clean for the 128-bit tail and for the
+// caller (see CleanUpperHalves).
+template <bool Wide, bool Ex>
+void Line(const TColor32* Src, TColor32* Dst, int Count, std::uint32_t M) {
+    const int done = LineRounds<Wide, Ex>(Src, Dst, Count, M);
+    _mm256_zeroupper();
+    lanes128::Line<Wide, Ex>(Src + done, Dst + done, Count - done, M);
+}
+
+// On processors with 256-bit registers, 128-bit instructions of the old
+// encoding run two to three times slower while the upper halves of any
+// vector register hold data (measured here on an AMD EPYC; the string
+// routines of the C library leave them so on processors with 512-bit
+// registers). One instruction clears them.
+void CleanUpperHalves() {
+    _mm256_zeroupper();
+}
+
+} // namespace lanes256
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+const bool HasAvx = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+}();
+const bool HasAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
+bool RegistersAllowed256 = true;
+
+// The widest kernel the processor runs; all give the same pixels.
+template <bool Wide, bool Ex>
+void LineKernel(const TColor32* Src, TColor32* Dst, int Count, std::uint32_t M) {
+#if defined(VEL_BLEND32_AVX2)
+    if (HasAvx2 && RegistersAllowed256) return lanes256::Line<Wide, Ex>(Src, Dst, Count, M);
+    if (HasAvx) lanes256::CleanUpperHalves();
+#endif
+#if defined(__SSE2__)
+    lanes128::Line<Wide, Ex>(Src, Dst, Count, M);
+#else
+    const TBlendSet set = Wide ? TBlendSet::WideLane : TBlendSet::Plain;
+    if constexpr (Ex)
+        reference::BlendLineEx(set, Src, Dst, Count, M);
+    else
+        reference::BlendLine(set, Src, Dst, Count);
+#endif
+}
 
 } // namespace
 
@@ -113,6 +170,18 @@ namespace {
     DetectBlendSet() == TBlendSet::WideLane;
 } // namespace
 
+bool detail::Registers256() {
+#if defined(VEL_BLEND32_AVX2)
+    return HasAvx2 && RegistersAllowed256;
+#else
+    return false;
+#endif
+}
+
+void detail::AllowRegisters256(bool Value) {
+    RegistersAllowed256 = Value;
+}
+
 TBlendSet BlendSet() {
     return detail::WideSelected ? TBlendSet::WideLane : TBlendSet::Plain;
 }
@@ -126,19 +195,11 @@ void SetBlendSet(TBlendSet Value) {
 namespace plain {
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-#if defined(__SSE2__)
-    LineSse2<false, false>(Src, Dst, Count, 0);
-#else
-    reference::BlendLine(TBlendSet::Plain, Src, Dst, Count);
-#endif
+    LineKernel<false, false>(Src, Dst, Count, 0);
 }
 
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
-#if defined(__SSE2__)
-    LineSse2<false, true>(Src, Dst, Count, Clamp255(M));
-#else
-    reference::BlendLineEx(TBlendSet::Plain, Src, Dst, Count, M);
-#endif
+    LineKernel<false, true>(Src, Dst, Count, Clamp255(M));
 }
 
 } // namespace plain
@@ -148,44 +209,48 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
 namespace wide {
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-#if defined(__SSE2__)
-    LineSse2<true, false>(Src, Dst, Count, 0);
-#else
-    reference::BlendLine(TBlendSet::WideLane, Src, Dst, Count);
-#endif
+    LineKernel<true, false>(Src, Dst, Count, 0);
 }
 
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
-#if defined(__SSE2__)
-    LineSse2<true, true>(Src, Dst, Count, Clamp255(M));
-#else
-    reference::BlendLineEx(TBlendSet::WideLane, Src, Dst, Count, M);
-#endif
+    LineKernel<true, true>(Src, Dst, Count, Clamp255(M));
 }
 
 } // namespace wide
 
 namespace reference {
+namespace {
+
+std::uint32_t Channel(std::uint32_t f, std::uint32_t b, std::uint32_t a, bool Wide) {
+    return Wide ? (f * a + b * (256 - a) + 128) >> 8
+                : ((f * a + 128) >> 8) + ((b * (255 - a) + 128) >> 8);
+}
+
+TColor32 PerChannel(TColor32 F, TColor32 B, std::uint32_t a, bool Wide) {
+    TColor32 r = 0;
+    for (int s = 0; s < 32; s += 8)
+        r |= Channel((F >> s) & 0xFF, (B >> s) & 0xFF, a, Wide) << s;
+    return r;
+}
+
+} // namespace
 
 void BlendLine(TBlendSet Set, const TColor32* Src, TColor32* Dst, int Count) {
-    for (int i = 0; i < Count; ++i)
-        if (Set == TBlendSet::WideLane)
-            wide::BlendMem(Src[i], Dst[i]);
-        else
-            plain::BlendMem(Src[i], Dst[i]);
+    for (int i = 0; i < Count; ++i) {
+        const std::uint32_t alpha = Src[i] >> 24;
+        if (alpha == 0) continue;
+        Dst[i] = alpha == 255 ? Src[i] : PerChannel(Src[i], Dst[i], alpha, Set == TBlendSet::WideLane);
+    }
 }
 
 void BlendLineEx(TBlendSet Set, const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
     M = Clamp255(M);
+    const bool wide = Set == TBlendSet::WideLane;
     for (int i = 0; i < Count; ++i) {
-        if (Set == TBlendSet::Plain) {
-            plain::BlendMemEx(Src[i], Dst[i], M);
-            continue;
-        }
-        // The wide-lane line weighs with ((alpha + 1) × M) shr 8.
         const std::uint32_t alpha = Src[i] >> 24;
-        const std::uint32_t a = ((alpha + 1) * M) >> 8;
-        if (alpha != 0 && a != 0) Dst[i] = WideMix(Src[i], Dst[i], a);
+        // The wide-lane line weighs with ((alpha + 1) × M) shr 8.
+        const std::uint32_t a = wide ? ((alpha + 1) * M) >> 8 : ((M + 1) * alpha) >> 8;
+        if (alpha != 0 && a != 0) Dst[i] = PerChannel(Src[i], Dst[i], a, wide);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Grids_tsInternal.h"
 
 #include "Canvas.h"
+#include "ScrollBars.h"
 #include "Forms.h"
 #include "InplaceEdit.h"
 #include "Input.h"
@@ -682,10 +683,14 @@ void TCustomGrid_ts::UpdateScrollPos() {
                                               GridScrollRange / Den)
                            : 0;
     }
+    SyncWindowScrollBars(false);
 }
 
 void TCustomGrid_ts::UpdateScrollRange() {
-    if (FScrollBars == ssNone) return;
+    if (FScrollBars == ssNone) {
+        SyncWindowScrollBars(true);
+        return;
+    }
     TGridDrawInfo D;
     CalcDrawInfo(D);
     TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
@@ -703,6 +708,20 @@ void TCustomGrid_ts::UpdateScrollRange() {
     }
     UpdateScrollPos();
     if (!(FTopLeft == Old)) TopLeftMoved(Old);
+    // Bars shown or hidden change the client: WM_SIZE brings the grid back here.
+    SyncWindowScrollBars(true);
+}
+
+void TCustomGrid_ts::SyncWindowScrollBars(bool Ranges) {
+    if (!HandleAllocated() || !Showing()) return;
+    const fw::HWND Wnd = Handle();
+    const bool Horz = fw::HasHorzScrollBar(FScrollBars), Vert = fw::HasVertScrollBar(FScrollBars);
+    if (Ranges) {
+        fw::SetScrollRange(Wnd, SB_HORZ, 0, Horz ? FHorzMax : 0, true);
+        fw::SetScrollRange(Wnd, SB_VERT, 0, Vert ? FVertMax : 0, true);
+    }
+    if (Horz) fw::SetScrollPos(Wnd, SB_HORZ, FHorzPos, true);
+    if (Vert) fw::SetScrollPos(Wnd, SB_VERT, FVertPos, true);
 }
 
 namespace {
@@ -846,6 +865,7 @@ void TCustomGrid_ts::ModifyPixelScrollBar(int Code, int Pos) {
         InvalidateGrid();
     }
     if (fw::HasHorzScrollBar(FScrollBars)) FHorzPos = FColOffset;
+    SyncWindowScrollBars(false);
 }
 
 // ---- lines ----

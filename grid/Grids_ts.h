@@ -202,7 +202,8 @@ public:
     void InvalidateCol(int ACol);
     void InvalidateRow(int ARow);
 
-    // Scrolling (the bars live here: the window has no native bars).
+    // Scrolling: the grid keeps its bars' ranges and positions, and a showing
+    // window's scroll bars show them.
     int ScrollPos(int Bar) const { return Bar == SB_HORZ ? FHorzPos : FVertPos; }
     int ScrollRangeMax(int Bar) const { return Bar == SB_HORZ ? FHorzMax : FVertMax; }
     void ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft);
@@ -337,6 +338,8 @@ private:
     void MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& DrawInfo, TGridAxisDrawInfo& Axis,
                        int ScrollBar, fw::TPoint MousePt);
     void ModifyPixelScrollBar(int Code, int Pos);
+    // Hands the ranges (when asked) and the positions to the window's bars.
+    void SyncWindowScrollBars(bool Ranges);
     void DrawLines(fw::TCanvas& C, const TGridDrawInfo& DrawInfo, bool DoHorz, bool DoVert, int Col,
                    int Row, int X0, int Y0, fw::TColor LineColor, fw::TColor BackColor,
                    int RegionRight, int RegionBottom);

@@ -3,6 +3,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "FormTestEnv.h"
+#include "ScrollBars.h"
 #include "TestPaths.h"
 #include "Timers.h"
 
@@ -225,6 +226,22 @@ TEST_F(GridTest, OneColumnScrollsByPixels) {
     Grid->ModifyScrollBar(SB_HORZ, SB_TOP, 0, false);
     EXPECT_EQ(Grid->ColOffset(), 0);
     EXPECT_EQ(Grid->ScrollPos(SB_HORZ), 0);
+}
+
+TEST_F(GridTest, AShowingWindowShowsTheBarsAndTheirClicksScroll) {
+    Show();
+    const fw::HWND Wnd = Grid->Handle();
+    Grid->SetRowCount(10);
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(Wnd, SB_VERT, Min, Max));
+    EXPECT_EQ(Max, 127);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 184, 84}));
+    fw::ClickAt(fw::ControlPoint(Grid, 192, 80)); // the vertical bar's down arrow
+    EXPECT_EQ(Grid->TopRow(), 2);
+    Grid->ModifyScrollBar(SB_VERT, SB_BOTTOM, 0, false);
+    EXPECT_EQ(fw::GetScrollPos(Wnd, SB_VERT), 127);
+    Grid->SetScrollBars(ssNone);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 200, 100}));
 }
 
 TEST_F(GridTest, KeysMoveTheCurrentCellAndScroll) {

@@ -1,6 +1,7 @@
 #include "Skin.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -368,18 +369,69 @@ bool TSkinArea::MemoHolds(const TSkinObject& skin, std::size_t listed) const {
     if (!std::equal(Indexes.begin(), Indexes.begin() + static_cast<std::ptrdiff_t>(listed),
                     FMemo.Indexes.begin()))
         return false;
-    // The rest vertices themselves, not only their number: a rebind may have
-    // refilled the same array.
+    return RestHolds(skin, listed);
+}
+
+namespace {
+std::size_t RestLimit(const TSkinObject& skin) {
+    return std::min(static_cast<std::size_t>(std::max(skin.VertexCount, 0)),
+                    skin.RestVertices.size());
+}
+// A negative index turns huge: weighed 0 either way, like one past the end.
+std::size_t RestIndex(std::int32_t i) {
+    return static_cast<std::size_t>(static_cast<std::uint32_t>(i));
+}
+} // namespace
+
+// The rest vertices the weights came from. Where the listed vertices lie
+// close together (the usual case: an area is a stretch of the mesh), the
+// whole stretch is kept, so that the check on every deformation is one block
+// compare; a change to an unlisted vertex in it only costs a recomputation.
+void TSkinArea::RememberRest(const TSkinObject& skin, std::size_t listed) {
+    const std::size_t limit = RestLimit(skin);
+    std::size_t lo = limit, hi = 0;
     for (std::size_t k = 0; k < listed; ++k) {
-        const std::int32_t i = Indexes[k];
-        if (i < 0 || i >= skin.VertexCount ||
-            static_cast<std::size_t>(i) >= skin.RestVertices.size())
-            continue; // weighed 0 either way
-        if (std::memcmp(&skin.RestVertices[static_cast<std::size_t>(i)], &FMemo.Rest[k],
-                        sizeof(CtsxVec3f)) != 0)
-            return false;
+        const std::size_t i = RestIndex(Indexes[k]);
+        if (i >= limit) continue;
+        lo = std::min(lo, i);
+        hi = std::max(hi, i + 1);
     }
-    return true;
+    FMemo.RestSpan = lo >= hi || hi - lo <= 2 * listed + 64;
+    if (FMemo.RestSpan) {
+        FMemo.RestFirst = lo < hi ? lo : 0;
+        const std::size_t end = lo < hi ? hi : 0;
+        FMemo.Rest.assign(skin.RestVertices.begin() + static_cast<std::ptrdiff_t>(FMemo.RestFirst),
+                          skin.RestVertices.begin() + static_cast<std::ptrdiff_t>(end));
+        return;
+    }
+    FMemo.Rest.assign(listed, CtsxVec3f{0, 0, 0});
+    for (std::size_t k = 0; k < listed; ++k) {
+        const std::size_t i = RestIndex(Indexes[k]);
+        if (i < limit) FMemo.Rest[k] = skin.RestVertices[i];
+    }
+}
+
+// The rest vertices themselves, not only their number: a rebind may have
+// refilled the same array. Compared by their bits, as memcmp does.
+bool TSkinArea::RestHolds(const TSkinObject& skin, std::size_t listed) const {
+    const std::size_t limit = RestLimit(skin);
+    const CtsxVec3f* rest = skin.RestVertices.data();
+    if (FMemo.RestSpan) {
+        const std::size_t n = FMemo.Rest.size();
+        if (n == 0) return true;
+        return FMemo.RestFirst + n <= limit &&
+               std::memcmp(rest + FMemo.RestFirst, FMemo.Rest.data(), n * sizeof(CtsxVec3f)) == 0;
+    }
+    const CtsxVec3f* memo = FMemo.Rest.data();
+    const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+    std::uint32_t differ = 0;
+    for (std::size_t k = 0; k < listed; ++k) {
+        const std::size_t i = RestIndex(Indexes[k]);
+        if (i >= limit) continue;
+        differ |= (bits(rest[i].x) ^ bits(memo[k].x)) | (bits(rest[i].y) ^ bits(memo[k].y)) |
+                  (bits(rest[i].z) ^ bits(memo[k].z));
+    }
+    return differ == 0;
 }
 
 void TSkinArea::ComputeWeights(const TSkinObject& skin) {
@@ -395,7 +447,7 @@ void TSkinArea::ComputeWeights(const TSkinObject& skin) {
     AreaWeights.resize(listed, 0.0f);
     FMemo.Valid = false;
     FMemo.Indexes.assign(Indexes.begin(), Indexes.begin() + static_cast<std::ptrdiff_t>(listed));
-    FMemo.Rest.assign(listed, CtsxVec3f{0, 0, 0});
+    RememberRest(skin, listed);
     const float total = Length + Root + Tip;
     const float volume = VolumeY * VolumeY + VolumeZ * VolumeZ;
     for (std::size_t k = 0; k < listed; ++k) {
@@ -406,7 +458,6 @@ void TSkinArea::ComputeWeights(const TSkinObject& skin) {
             continue;
         }
         const CtsxVec3f& restVertex = skin.RestVertices[static_cast<std::size_t>(i)];
-        FMemo.Rest[k] = restVertex;
         CtsxVec3f p;
         tsxTransformVect3f(&restVertex, &p, &Matrix);
         float x = -p.x + Root;

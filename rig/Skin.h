@@ -163,10 +163,16 @@ private:
         CtsxTxmx3f Matrix{};
         float Params[8] = {};
         std::vector<std::int32_t> Indexes;
+        // RestSpan: the rest vertices RestFirst on, as many as Rest holds;
+        // otherwise one per listed vertex (0 for an index out of range).
+        bool RestSpan = false;
+        std::size_t RestFirst = 0;
         std::vector<CtsxVec3f> Rest;
         std::vector<float> Weights;
     };
     void RememberParams(float (&params)[8]) const;
+    void RememberRest(const TSkinObject& skin, std::size_t listed);
+    bool RestHolds(const TSkinObject& skin, std::size_t listed) const;
     bool MemoHolds(const TSkinObject& skin, std::size_t listed) const;
     TWeightMemo FMemo;
 };

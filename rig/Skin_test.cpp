@@ -126,6 +126,42 @@ TEST_F(SkinTest, RecomputedWeightsFollowEveryChangedInput) {
     EXPECT_EQ(a.AreaWeights, (std::vector<float>{0.5f, 0.5f}));
 }
 
+TEST_F(SkinTest, RecomputedWeightsFollowRestVerticesFarApartOrOutsideTheList) {
+    // Two listed vertices 300 apart, the rest outside the area: the memo keeps
+    // the listed ones alone, and a change to either is seen.
+    std::vector<CtsxVec3f> vxs(300, CtsxVec3f{50, 50, 50});
+    vxs.front() = {-1, 0, 0};
+    vxs.back() = {-1.5f, 0, 0};
+    TSkinObject skin;
+    skin.Bind(Mesh(vxs));
+    TSkinArea a = Area(skin, 2);
+    a.TipRamp = 0.5f;
+    ASSERT_EQ(a.Indexes, (std::vector<std::int32_t>{0, 299}));
+    a.ComputeWeights(skin);
+    ASSERT_FLOAT_EQ(WeightOf(a, 299), 0.5f);
+    skin.RestVertices[299] = {-1, 0, 0};
+    a.ComputeWeights(skin);
+    EXPECT_FLOAT_EQ(WeightOf(a, 299), 1.0f);
+    // Listed vertices close together, with an unlisted one among them.
+    TSkinObject near;
+    near.Bind(Mesh({{-1, 0, 0}, {50, 50, 50}, {-1.5f, 0, 0}}));
+    TSkinArea b = Area(near, 2);
+    b.TipRamp = 0.5f;
+    ASSERT_EQ(b.Indexes, (std::vector<std::int32_t>{0, 2}));
+    b.ComputeWeights(near);
+    near.RestVertices[1] = {60, 60, 60}; // not listed: the weights stay
+    b.ComputeWeights(near);
+    EXPECT_FLOAT_EQ(WeightOf(b, 2), 0.5f);
+    near.RestVertices[2] = {-1, 0, 0};
+    b.ComputeWeights(near);
+    EXPECT_FLOAT_EQ(WeightOf(b, 2), 1.0f);
+    // A mesh that lost the listed vertices weighs them 0.
+    near.RestVertices.resize(1);
+    near.VertexCount = 1;
+    b.ComputeWeights(near);
+    EXPECT_EQ(WeightOf(b, 2), 0.0f);
+}
+
 TEST_F(SkinTest, DamagedListsAreSkippedNotFollowed) {
     // As a record may leave them: indexes past the mesh or negative, counts
     // that disagree with the arrays, a box of no size.

@@ -181,6 +181,8 @@ private:
     void TextRect32(const TRect& r, int x, int y, std::u32string_view text);
     void Blit(const TRect& dest, const TSurface* src, const TRect& srcRect, TRasterOp rop,
               bool transparent, std::uint32_t transparentRgb);
+    void CopyRows(const TRect& clip, const TRect& reach, const TSurface* src, int dx, int dy,
+                  TRasterOp rop);
 
     TSurface* FSurface = nullptr;
     TPoint FOrigin;
@@ -199,6 +201,12 @@ private:
     std::vector<TSaved> FSaved;
     std::recursive_mutex FMutex;
 };
+
+namespace detail {
+// Whether unstretched block copies, pattern blits and solid fills work row by
+// row (the default) or pixel by pixel, the reference the tests compare with.
+void SetRowBlits(bool On);
+} // namespace detail
 
 // Restores a canvas's drawing state on every way out of a scope.
 class TCanvasStateSaver {

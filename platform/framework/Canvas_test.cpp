@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace fw {
 namespace {
@@ -571,6 +574,112 @@ TEST(CanvasCopies, DestinationsAreLogicalOnACanvasWithAnOrigin) {
     dst.StretchDraw(TRect{1, 5, 5, 9}, src);
     EXPECT_EQ(target.Pixel(8, 13), ColorToPixel32(clRed));
     EXPECT_EQ(target.Pixel(9, 14), 0xFFFFFFFFu);
+}
+
+} // namespace
+} // namespace fw
+
+namespace fw {
+namespace {
+
+class PerPixelBlits {
+public:
+    PerPixelBlits() { detail::SetRowBlits(false); }
+    ~PerPixelBlits() { detail::SetRowBlits(true); }
+    PerPixelBlits(const PerPixelBlits&) = delete;
+    PerPixelBlits& operator=(const PerPixelBlits&) = delete;
+};
+
+// One random scene drawn twice, row by row and pixel by pixel.
+class RowBlitScene {
+public:
+    explicit RowBlitScene(std::uint32_t seed) : FRng(seed) {
+        for (TSurface* s : {&FSrc, &FDst}) {
+            s->SetSize(40, 30);
+            for (std::uint32_t& p : s->Pixels)
+                p = static_cast<std::uint32_t>(FRng());
+        }
+    }
+
+    int Rand(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(FRng); }
+
+    // Draws with a canvas at a random origin and clip over a copy of the
+    // destination; `self` copies within the destination.
+    template <class TDraw> TSurface Draw(bool rows, int brushKind, bool self, TDraw draw) {
+        TSurface dst = FDst, src = FSrc;
+        TCanvas c, s;
+        c.Attach(&dst, {Origin[0], Origin[1]}, Clip);
+        s.Attach(&src, {1, 2}, {0, 0, 40, 30});
+        if (UserClip) c.IntersectClipRect(*UserClip);
+        c.SetBrushOrigin({3, 5});
+        c.Font().SetColor(static_cast<TColor>(0x123456));
+        c.Brush().SetColor(static_cast<TColor>(0xA0B0C0));
+        const TBrushStyle styles[] = {bsSolid, bsClear, bsSolid, bsDiagCross};
+        c.Brush().SetStyle(styles[brushKind]);
+        if (brushKind == 2) c.Brush().SetPattern({0x81, 0x42, 0x24, 0x18, 0xF0, 0x0F, 0xAA, 0x55});
+        std::optional<PerPixelBlits> reference;
+        if (!rows) reference.emplace();
+        draw(c, self ? c : s);
+        return dst;
+    }
+
+    void Shuffle() {
+        Origin[0] = Rand(-3, 3);
+        Origin[1] = Rand(-3, 3);
+        Clip = {Rand(-2, 10), Rand(-2, 10), Rand(20, 42), Rand(15, 32)};
+        if (Rand(0, 1))
+            UserClip = TRect{Rand(0, 15), Rand(0, 15), Rand(10, 40), Rand(10, 30)};
+        else
+            UserClip.reset();
+    }
+
+    int Origin[2] = {0, 0};
+    TRect Clip{0, 0, 40, 30};
+    std::optional<TRect> UserClip;
+
+private:
+    std::mt19937 FRng;
+    TSurface FSrc, FDst;
+};
+
+TEST(CanvasRowBlits, EveryRasterOpMatchesThePerPixelReference) {
+    std::vector<TRasterOp> ops = {SRCCOPY, SRCPAINT,  SRCAND,    SRCINVERT, SRCERASE,
+                                  NOTSRCCOPY, NOTSRCERASE, MERGECOPY, MERGEPAINT, PATCOPY,
+                                  PATPAINT, PATINVERT, DSTINVERT, BLACKNESS, WHITENESS};
+    for (std::uint32_t t = 0; t < 256; ++t)
+        ops.push_back(t << 16);
+    RowBlitScene scene(31);
+    for (TRasterOp op : ops) {
+        for (int brush = 0; brush < 4; ++brush) {
+            scene.Shuffle();
+            // Copies from another canvas, clipped on both sides.
+            const int x = scene.Rand(-6, 30), y = scene.Rand(-6, 25), w = scene.Rand(1, 30),
+                      h = scene.Rand(1, 25), sx = scene.Rand(-6, 30), sy = scene.Rand(-6, 25);
+            const auto blit = [&](TCanvas& c, TCanvas& src) { c.BitBlt(x, y, w, h, src, sx, sy, op); };
+            ASSERT_EQ(scene.Draw(true, brush, false, blit).Pixels,
+                      scene.Draw(false, brush, false, blit).Pixels)
+                << std::hex << op << " brush " << brush;
+            // Overlapping copies within one canvas, every direction.
+            const int dx = scene.Rand(-3, 3), dy = scene.Rand(-3, 3);
+            const auto self = [&](TCanvas& c, TCanvas&) {
+                c.BitBlt(2 + dx, 3 + dy, 30, 20, c, 2, 3, op);
+                c.CopyRect({5, 5 + dy, 25 + dx, 25}, c, {5 - dx, 5, 25, 25 - dy});
+            };
+            ASSERT_EQ(scene.Draw(true, brush, true, self).Pixels,
+                      scene.Draw(false, brush, true, self).Pixels)
+                << std::hex << op << " brush " << brush << std::dec << " " << dx << "," << dy;
+            // Pattern blits and fills.
+            const TRect r{scene.Rand(-5, 20), scene.Rand(-5, 20), scene.Rand(0, 45),
+                          scene.Rand(0, 35)};
+            const auto pat = [&](TCanvas& c, TCanvas&) {
+                c.PatBlt(r, op);
+                c.FillRect({r.Left + 2, r.Top + 1, r.Right - 3, r.Bottom});
+            };
+            ASSERT_EQ(scene.Draw(true, brush, false, pat).Pixels,
+                      scene.Draw(false, brush, false, pat).Pixels)
+                << std::hex << op << " brush " << brush;
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "Input.h"
 #include "Png.h"
 #include "ScopeExit.h"
+#include "ScrollBars.h"
 
 #include <algorithm>
 
@@ -87,7 +88,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     FWidth = AWidth;
     FHeight = AHeight;
     if (moved) Perform(WM_MOVE, 0, MakeLParam(FLeft, FTop));
-    if (sized) Perform(WM_SIZE, 0, MakeLParam(FWidth, FHeight));
+    if (sized) Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
     if (FParent && FAlign != alNone && !(FParent->FControlState & csAligning)) FParent->Realign();
     Invalidate();
 }
@@ -391,7 +392,11 @@ void TControl::Invalidate() {
 }
 
 void TControl::InvalidateRect(const TRect& R) {
-    TRect area = IntersectRect(R, ClientRect());
+    InvalidateWindowArea(IntersectRect(R, ClientRect()));
+}
+
+void TControl::InvalidateWindowArea(const TRect& R) {
+    TRect area = IntersectRect(R, Bounds(0, 0, FWidth, FHeight));
     if (area.IsEmpty()) return;
     const TControl* c = this;
     while (c->FParent) {
@@ -518,7 +523,7 @@ void TWinControl::CreateWnd() {
     if (!Parent() && Visible()) {
         std::erase(TopLevels(), this);
         TopLevels().push_back(this);
-        AddUpdate(ClientRect());
+        AddUpdate(Bounds(0, 0, Width(), Height()));
     }
     Perform(WM_CREATE, 0, 0);
 }
@@ -534,6 +539,7 @@ void TWinControl::DestroyHandle() {
     for (TControl* c : FChildren)
         if (c->IsWindowed()) static_cast<TWinControl*>(c)->DestroyHandle();
     const HWND h = FHandle;
+    if (FScrollBars) FScrollBars->Track = TScrollTracking{}; // a bar press ends with its window
     if (InState(TComponentStateItem::Destroying)) {
         ForgetControl(this); // no notifications to a half-destroyed control
     } else {
@@ -553,6 +559,8 @@ void TWinControl::RecreateWnd() {
 }
 
 void TWinControl::MainWndProc(TMessage& Message) {
+    // A press on a scroll bar holds the mouse until it is let go.
+    if (FScrollBars && FScrollBars->Track.Bar >= 0 && TrackScrollBar(*this, Message)) return;
     if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {
         const TMessageFilter f = *filter; // it may replace itself while running
         f(this, Message, [this, &Message] {
@@ -768,7 +776,7 @@ void TWinControl::SetVisible(bool Value) {
         if (Value) {
             tops.push_back(this);
             FSurface.reset();
-            AddUpdate(ClientRect());
+            AddUpdate(Bounds(0, 0, Width(), Height()));
         } else {
             FSurface.reset();
             FUpdateRect = TRect{};
@@ -806,7 +814,35 @@ void TWinControl::RemoveFromTopLevel() {
 }
 
 void TWinControl::AddUpdate(const TRect& R) {
-    FUpdateRect = UnionRect(FUpdateRect, IntersectRect(R, ClientRect()));
+    FUpdateRect = UnionRect(FUpdateRect, IntersectRect(R, Bounds(0, 0, Width(), Height())));
+}
+
+TWindowScrollBars& TWinControl::WindowScrollBars() {
+    if (!FScrollBars) FScrollBars = std::make_unique<TWindowScrollBars>();
+    return *FScrollBars;
+}
+
+void TWinControl::ScrollBarsChanged() {
+    TSize area;
+    if (FScrollBars && FScrollBars->Bars[SB_VERT].Shown) area.cx = GetSystemMetrics(SM_CXVSCROLL);
+    if (FScrollBars && FScrollBars->Bars[SB_HORZ].Shown) area.cy = GetSystemMetrics(SM_CYHSCROLL);
+    if (area == FNonClient) return;
+    const TSize old{ClientWidth(), ClientHeight()};
+    FNonClient = area;
+    if (FHandle) {
+        std::uint32_t style = GetWindowStyle(FHandle) & ~(WS_VSCROLL | WS_HSCROLL);
+        if (area.cx) style |= WS_VSCROLL;
+        if (area.cy) style |= WS_HSCROLL;
+        SetWindowStyle(FHandle, style);
+    }
+    InvalidateWindowArea(Bounds(0, 0, Width(), Height()));
+    if (old != TSize{ClientWidth(), ClientHeight()})
+        Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
+}
+
+void TWinControl::InvalidateNonClient() {
+    InvalidateWindowArea(TRect{ClientWidth(), 0, Width(), Height()});
+    InvalidateWindowArea(TRect{0, ClientHeight(), Width(), Height()});
 }
 
 void TWinControl::Dispatch(TMessage& Message) {
@@ -888,6 +924,18 @@ void TWinControl::Dispatch(TMessage& Message) {
 
 void TWinControl::DefaultHandler(TMessage& Message) {
     switch (Message.Msg) {
+    case WM_NCHITTEST:
+        Message.Result = ScrollBarHitTest(*this, LParamToPoint(Message.LParam));
+        return;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        BeginScrollBarTracking(*this, static_cast<UINT>(Message.WParam),
+                               LParamToPoint(Message.LParam));
+        return;
+    case WM_NCPAINT: // WParam: the TPaintTarget of the whole window
+        if (Message.WParam)
+            PaintScrollBars(*this, *reinterpret_cast<const TPaintTarget*>(Message.WParam));
+        return;
     case WM_ERASEBKGND: {
         if (Message.WParam) {
             const auto* t = reinterpret_cast<const TPaintTarget*>(Message.WParam);
@@ -915,7 +963,7 @@ void TWinControl::DefaultHandler(TMessage& Message) {
             t.Origin = canvas->Origin();
             t.Clip = IntersectRect(OffsetRect(canvas->ClipRect(), t.Origin.X, t.Origin.Y),
                                    Bounds(t.Origin.X, t.Origin.Y, Width(), Height()));
-            PaintTree(t);
+            PaintTree(t, false);
         }
         return;
     }
@@ -961,14 +1009,21 @@ void TWinControl::PaintHandler(const TPaintTarget& Target) {
     PaintControls(Target);
 }
 
-void TWinControl::PaintTree(const TPaintTarget& Target) {
+void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
     if (Target.Clip.IsEmpty()) return;
-    Perform(WM_PAINT, reinterpret_cast<WPARAM>(&Target), 0);
-    const std::vector<TControl*> children = FChildren;
-    for (TControl* c : children) {
-        if (!c->IsWindowed() || !c->Visible()) continue;
-        static_cast<TWinControl*>(c)->PaintTree(ChildTarget(Target, *c));
+    TPaintTarget client = Target;
+    client.Clip = IntersectRect(Target.Clip,
+                                OffsetRect(ClientRect(), Target.Origin.X, Target.Origin.Y));
+    if (!client.Clip.IsEmpty()) {
+        Perform(WM_PAINT, reinterpret_cast<WPARAM>(&client), 0);
+        const std::vector<TControl*> children = FChildren;
+        for (TControl* c : children) {
+            if (!c->IsWindowed() || !c->Visible()) continue;
+            static_cast<TWinControl*>(c)->PaintTree(ChildTarget(client, *c));
+        }
     }
+    if (NonClient && FNonClient != TSize{})
+        Perform(WM_NCPAINT, reinterpret_cast<WPARAM>(&Target), 0);
 }
 
 void TWinControl::PaintNow() {
@@ -980,7 +1035,7 @@ void TWinControl::PaintNow() {
     if (!FSurface || FSurface->Width != Width() || FSurface->Height != Height()) {
         FSurface = std::make_unique<TSurface>();
         FSurface->SetSize(Width(), Height(), ColorToPixel32(Color()));
-        FUpdateRect = ClientRect();
+        FUpdateRect = Bounds(0, 0, Width(), Height());
     }
     TPaintTarget t;
     t.Surface = FSurface.get();

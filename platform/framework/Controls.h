@@ -2,8 +2,8 @@
 // Controls: the control base, windowed controls, self-painting windowed
 // controls and windowless (graphic) controls.
 //
-// Geometry has no frames: a control's client area is its whole bounds.
-// Left/Top are relative to the parent's client area, or to the screen for a
+// Geometry has no frames: a control's client area is its bounds less the
+// scroll bars it shows (ScrollBars.h), at its right and bottom. Left/Top are relative to the parent's client area, or to the screen for a
 // control without a parent (a top-level window). Each top-level window keeps
 // a backing surface; painting draws into it through a canvas.
 #include "Classes.h"
@@ -21,6 +21,7 @@ namespace fw {
 class TCanvas;
 class TWinControl;
 class TCustomForm;
+struct TWindowScrollBars;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 using enum TAlign;
@@ -152,9 +153,9 @@ public:
     virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
     TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
     void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
-    TRect ClientRect() const { return TRect{0, 0, FWidth, FHeight}; }
-    int ClientWidth() const { return FWidth; }
-    int ClientHeight() const { return FHeight; }
+    TRect ClientRect() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
+    int ClientWidth() const { return FWidth > FNonClient.cx ? FWidth - FNonClient.cx : 0; }
+    int ClientHeight() const { return FHeight > FNonClient.cy ? FHeight - FNonClient.cy : 0; }
     // Screen position of the client's (0,0).
     TPoint ClientOrigin() const;
     TPoint ClientToScreen(TPoint P) const;
@@ -252,6 +253,8 @@ private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     void HandleMouseMessage(TMessage& Message);
+    // Adds R (control coordinates, not cut to the client) to the window's update area.
+    void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();
     void ApplyParentFont();
     void ApplyParentShowHint();
@@ -259,6 +262,7 @@ private:
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TSize FNonClient; // taken by scroll bars at the right (cx) and bottom (cy)
     TAlign FAlign = alNone;
     bool FVisible = true;
     bool FEnabled = true;
@@ -329,6 +333,15 @@ public:
     // The part of the window still waiting for a paint (window coordinates).
     const TRect& UpdateRect() const { return FUpdateRect; }
 
+    // The window's standard scroll bars (ScrollBars.h), made on first use and
+    // kept when the window is recreated; null before.
+    TWindowScrollBars& WindowScrollBars();
+    const TWindowScrollBars* FindWindowScrollBars() const { return FScrollBars.get(); }
+    // After a bar was shown or hidden: the client takes the rest (WM_SIZE when it changed).
+    void ScrollBarsChanged();
+    // Repaints what lies outside the client area.
+    void InvalidateNonClient();
+
 protected:
     void Dispatch(TMessage& Message) override;
     void DefaultHandler(TMessage& Message) override;
@@ -353,7 +366,8 @@ private:
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     void MainWndProc(TMessage& Message);
     void PaintHandler(const TPaintTarget& Target);
-    void PaintTree(const TPaintTarget& Target);
+    // The client and children, then (when asked) the non-client area.
+    void PaintTree(const TPaintTarget& Target, bool NonClient = true);
     void AddUpdate(const TRect& R);
     void PaintNow();
     void RemoveFromTopLevel();
@@ -365,6 +379,7 @@ private:
     bool FTabStop = false;
     std::unique_ptr<TSurface> FSurface;
     TRect FUpdateRect;
+    std::unique_ptr<TWindowScrollBars> FScrollBars;
 };
 
 // A windowed control that paints itself on a canvas.

@@ -18,7 +18,12 @@ struct TMouseHookStruct {
     UINT wHitTestCode = 0;
     std::uintptr_t dwExtraInfo = 0;
 };
+// Hit-test codes (WM_NCHITTEST answers).
+constexpr UINT HTNOWHERE = 0;
 constexpr UINT HTCLIENT = 1;
+constexpr UINT HTSIZE = 4; // the box between two scroll bars
+constexpr UINT HTHSCROLL = 6;
+constexpr UINT HTVSCROLL = 7;
 
 // LParam of a call-window-procedure hook call.
 struct TCwpStruct {

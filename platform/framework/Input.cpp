@@ -115,6 +115,11 @@ bool DeliverMouse(UINT msg, TPoint screen) {
         TWinControl* w = WindowAt(screen);
         target = w ? w->Handle() : nullptr;
     }
+    // The capture takes every point as client input; else the window says.
+    const LRESULT hit = target && !s.Capture && IsWindow(target)
+                            ? SendMessage(target, WM_NCHITTEST, 0, PointToLParam(screen))
+                            : LRESULT{HTCLIENT};
+    const bool nonClient = hit > LRESULT{HTCLIENT};
     if (target && IsButtonDown(msg)) {
         const std::uint32_t now = GetTickCount();
         const bool near = std::abs(screen.X - s.LastDownPt.X) <= DoubleClickDistance &&
@@ -129,17 +134,21 @@ bool DeliverMouse(UINT msg, TPoint screen) {
         s.LastWasDouble = isDouble;
         if (isDouble) msg += WM_LBUTTONDBLCLK - WM_LBUTTONDOWN;
     }
+    if (nonClient) msg += WM_NCMOUSEMOVE - WM_MOUSEMOVE;
     TMouseHookStruct hs;
     hs.pt = screen;
     hs.hwnd = target;
-    hs.wHitTestCode = HTCLIENT;
+    hs.wHitTestCode = static_cast<UINT>(hit);
     if (RunHookChain(THookKind::Mouse, HC_ACTION, msg, reinterpret_cast<LPARAM>(&hs)) != 0)
         return false;
     bool delivered = false;
     if (target && IsWindow(target)) {
         TPoint client = screen;
         if (TWinControl* c = FindControl(target)) client = c->ScreenToClient(screen);
-        SendMessage(target, msg, MouseKeys(), PointToLParam(client));
+        if (nonClient)
+            SendMessage(target, msg, static_cast<WPARAM>(hit), PointToLParam(screen));
+        else
+            SendMessage(target, msg, MouseKeys(), PointToLParam(client));
         delivered = true;
     }
     UpdateMouseControl(screen);
@@ -314,6 +323,24 @@ int ScreenHeight() {
 void SetScreenSize(int Width, int Height) {
     In().ScreenW = std::max(Width, 1);
     In().ScreenH = std::max(Height, 1);
+}
+
+int GetSystemMetrics(int Index) {
+    switch (Index) {
+    case SM_CXSCREEN:
+        return In().ScreenW;
+    case SM_CYSCREEN:
+        return In().ScreenH;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVTHUMB:
+    case SM_CXHTHUMB:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL:
+        return 16;
+    default:
+        return 0;
+    }
 }
 
 TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled) {

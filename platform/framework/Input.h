@@ -69,6 +69,17 @@ void ResetCursorCounter();
 int ScreenWidth();
 int ScreenHeight();
 void SetScreenSize(int Width, int Height);
+// System metrics at the platform's indexes: the screen size and the scroll
+// bars' fixed sizes (16 pixels: bar width, arrow length, plain thumb).
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
+constexpr int SM_CYVTHUMB = 9;
+constexpr int SM_CXHTHUMB = 10;
+constexpr int SM_CYVSCROLL = 20;
+constexpr int SM_CXHSCROLL = 21;
+int GetSystemMetrics(int Index); // 0 for other indexes
 // The control under a screen point (graphic controls included), or null.
 TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled = true);
 // The control the mouse is over, as last reported by CM_MOUSEENTER.
@@ -90,6 +101,9 @@ constexpr int DoubleClickDistance = 2; // pixels either way
 // buttons other than the one pressed or released). Double clicks are made
 // for windows whose class asks for them (CS_DBLCLKS), within
 // DoubleClickTime on the clock and DoubleClickDistance of the last press.
+// Without a capture the window is asked WM_NCHITTEST first; over its scroll
+// bars (an answer above HTCLIENT) it gets the WM_NC* message instead, with
+// the hit code and the screen point, and the client sees nothing.
 void MouseMoveTo(TPoint ScreenPos, TShiftState Shift = 0);
 void MouseDownAt(TPoint ScreenPos, TMouseButton Button = mbLeft, TShiftState Shift = 0);
 void MouseUpAt(TPoint ScreenPos, TMouseButton Button = mbLeft, TShiftState Shift = 0);

@@ -11,6 +11,8 @@ namespace {
 std::uint64_t gNextId = 1; // never reset, so no id is ever reused
 } // namespace
 
+std::atomic<State*> LogState{nullptr};
+
 State& S() {
     static State* s = [] {
         auto* st = new State; // lives until exit, so late callbacks find it

@@ -1,6 +1,7 @@
 #pragma once
 // The host's tables and the helpers every tsx function shares: handle
 // look-ups that count stale uses, and the call log.
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -142,6 +143,11 @@ struct State {
 };
 
 State& S();
+// The call log's test at the top of every host function: one load and a
+// test, no call, so that a function like tsxAddToVec3f stays a leaf. The
+// first host call goes through S() (and builds the scene as before) in
+// LogSlow, which then logs when the log is on.
+[[gnu::visibility("hidden")]] extern std::atomic<State*> LogState;
 std::uint64_t NewId();
 void ResetState();
 
@@ -231,7 +237,9 @@ inline std::string Fmt(char* s) {
     return Fmt(static_cast<const char*>(s));
 }
 
-template <class... A> void LogCall(const char* fn, const A&... args) {
+// By value: a reference would make every host function keep its arguments in
+// memory for the rarely taken log branch.
+template <class... A> void LogCall(const char* fn, A... args) {
     std::string line = fn;
     line += '(';
     bool firstArg = true;
@@ -240,10 +248,21 @@ template <class... A> void LogCall(const char* fn, const A&... args) {
     S().log.push_back(std::move(line));
 }
 
+template <class... A> [[gnu::noinline, gnu::cold]] void LogSlow(const char* fn, A... args) {
+    State& s = S();
+    LogState.store(&s, std::memory_order_relaxed);
+    if (s.logOn) LogCall(fn, args...);
+}
+
+inline bool LogMaybe() {
+    const State* s = LogState.load(std::memory_order_relaxed);
+    return !s || s->logOn;
+}
+
 } // namespace tsxhost::detail
 
 #define TSX_LOG(...)                                                                               \
     do {                                                                                           \
-        if (::tsxhost::detail::S().logOn)                                                          \
-            ::tsxhost::detail::LogCall(__func__ __VA_OPT__(, ) __VA_ARGS__);                       \
+        if (::tsxhost::detail::LogMaybe()) [[unlikely]]                                            \
+            ::tsxhost::detail::LogSlow(__func__ __VA_OPT__(, ) __VA_ARGS__);                       \
     } while (0)

@@ -5,11 +5,11 @@
 #include "Grids_tsInternal.h"
 
 #include "Canvas.h"
-#include "ScrollBars.h"
 #include "Forms.h"
 #include "InplaceEdit.h"
 #include "Input.h"
 #include "ScopeExit.h"
+#include "ScrollBars.h"
 #include "Timers.h"
 
 #include <algorithm>

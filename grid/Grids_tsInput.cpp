@@ -621,6 +621,14 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
         UpdateScrollRange();
         if (FRightToLeft) InvalidateGrid();
         return;
+    case fw::CM_SHOWINGCHANGED:
+        fw::TCustomControl::Dispatch(Message);
+        // A grid that starts showing takes its window, so that its bars show.
+        if (Showing()) {
+            HandleNeeded();
+            UpdateScrollRange();
+        }
+        return;
     case fw::WM_HSCROLL:
     case fw::WM_VSCROLL:
         ModifyScrollBar(Message.Msg == fw::WM_HSCROLL ? SB_HORZ : SB_VERT,

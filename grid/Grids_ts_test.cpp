@@ -13,12 +13,14 @@ namespace vel {
 namespace {
 
 // A 200 x 100 grid of 5 x 5 cells (64 x 24, lines of 1): columns 1 and 2 and
-// rows 1 to 3 are fully visible from the first top-left.
+// rows 1 to 3 are fully visible from the first top-left. It shows no scroll bars,
+// so that its client stays 200 x 100 when it shows.
 class GridTest : public fw::FormTest {
 protected:
     void SetUp() override {
         fw::FormTest::SetUp();
         Grid = Place<TCustomGrid_ts>(0, 0, 200, 100);
+        Grid->SetScrollBars(ssNone);
     }
     fw::TColor PixelAt(int X, int Y) {
         fw::TBitmap Bmp;
@@ -164,7 +166,11 @@ TEST_F(GridTest, MovingAColumnCarriesItsWidthAndTheCurrentCell) {
 // ---- scrolling ----
 
 TEST_F(GridTest, LineAndPageStepsStayWithinTheLargestTopLeft) {
+    // With both bars shown the client is 200 x 100 again.
+    Grid->SetScrollBars(ssBoth);
+    Grid->SetBounds(0, 0, 216, 116);
     Show();
+    ASSERT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 200, 100}));
     Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
     EXPECT_EQ(Grid->TopRow(), 2);
     Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
@@ -202,6 +208,7 @@ TEST_F(GridTest, ScrollStepsSkipHiddenLines) {
 }
 
 TEST_F(GridTest, ScrollPositionsStayInRangeForAnyCount) {
+    Grid->SetScrollBars(ssBoth);
     for (int Count : {2, 3, 7, 100, 100000}) {
         Grid->SetRowCount(Count);
         for (int Code : {SB_LINEDOWN, SB_PAGEDOWN, SB_BOTTOM, SB_LINEUP}) {
@@ -213,6 +220,7 @@ TEST_F(GridTest, ScrollPositionsStayInRangeForAnyCount) {
 }
 
 TEST_F(GridTest, OneColumnScrollsByPixels) {
+    Grid->SetScrollBars(ssBoth);
     Grid->SetColCount(1);
     Grid->SetColWidths(0, 300);
     EXPECT_EQ(Grid->ScrollRangeMax(SB_HORZ), 100);
@@ -229,6 +237,7 @@ TEST_F(GridTest, OneColumnScrollsByPixels) {
 }
 
 TEST_F(GridTest, AShowingWindowShowsTheBarsAndTheirClicksScroll) {
+    Grid->SetScrollBars(ssBoth);
     Show();
     const fw::HWND Wnd = Grid->Handle();
     Grid->SetRowCount(10);
@@ -559,6 +568,17 @@ TEST_F(GridMoreTest, StoredExtentsRoundTrip) {
 
 namespace vel {
 namespace {
+
+TEST_F(GridMoreTest, AGridThatStartsShowingShowsItsBars) {
+    Grid->SetScrollBars(ssBoth);
+    Grid->SetRowCount(10);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 200, 100}));
+    Show();
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(Grid->Handle(), SB_VERT, Min, Max));
+    EXPECT_EQ(Max, 127);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 184, 84}));
+}
 
 TEST_F(GridMoreTest, RemovingLinesPullsTheTopLeftBackIntoTheGrid) {
     Grid->SetRowCount(100);

@@ -50,8 +50,9 @@ TtsBaseGrid::TtsBaseGrid(fw::TComponent* AOwner)
     FModel->Color = fw::clWindow;
     SetColor(fw::clWindow);
     FModel->AttachLink(this);
+    // The row bar and the heading row are column 0 and row 0 of the model.
     FModel->Col(0)->SetWidth(FRowBarWidth);
-    TCustomGrid_ts::SetRowHeights(0, FHeadingHeight);
+    FModel->Row(0)->SetHeight(FHeadingHeight);
     SetBounds(Left(), Top(), 320, 120);
 }
 
@@ -80,7 +81,7 @@ void TtsBaseGrid::SetRowBarWidth(int Value) {
 
 void TtsBaseGrid::SetHeadingHeight(int Value) {
     FHeadingHeight = std::max(0, Value);
-    if (FHeadingOn) SetRowHeightAt(0, FHeadingHeight, true);
+    if (FHeadingOn) FModel->Row(0)->SetHeight(FHeadingHeight);
 }
 
 void TtsBaseGrid::SetRowBarOn(bool Value) {

@@ -373,6 +373,7 @@ private:
     TtsCustomGridControl* StrategyFor(TtsControlType Type) const;
     void BindControlEvents(TtsCustomGridControl& Strategy);
     void PlaceCellControl();
+    void HideControl(TtsCustomGridControl& Strategy);
     bool ControlShouldShow() const;
     void ControlValueChanged();
     void ControlExit();

@@ -276,23 +276,27 @@ bool TtsBaseGrid::ControlShouldShow() const {
     return const_cast<TtsBaseGrid*>(this)->Focused() || FActive->Focused();
 }
 
+void TtsBaseGrid::HideControl(TtsCustomGridControl& S) {
+    if (!S.GetVisible()) return;
+    const bool HadFocus = S.Focused();
+    S.Hide();
+    // The keys come back to the grid.
+    if (HadFocus && CanFocus()) {
+        fw::TScopeExit Done([this, Was = FFocusing] { FFocusing = Was; });
+        FFocusing = true;
+        SetFocus();
+    }
+}
+
 void TtsBaseGrid::PlaceCellControl() {
     for (TtsCustomGridControl* S : {static_cast<TtsCustomGridControl*>(FDefaultStrategy.get()),
                                     static_cast<TtsCustomGridControl*>(FEditStrategy.get()),
                                     static_cast<TtsCustomGridControl*>(FCheckStrategy.get())})
-        if (S != FActive && S->GetVisible()) S->Hide();
+        if (S != FActive) HideControl(*S);
     if (!FActive) return;
     fw::TRect R = ControlShouldShow() ? CellRect(Current().X, Current().Y) : fw::TRect{};
     if (R.Right <= R.Left || R.Bottom <= R.Top) {
-        if (FActive->GetVisible()) {
-            const bool HadFocus = FActive->Focused();
-            FActive->Hide();
-            if (HadFocus && CanFocus()) {
-                fw::TScopeExit Done([this, Was = FFocusing] { FFocusing = Was; });
-                FFocusing = true;
-                SetFocus();
-            }
-        }
+        HideControl(*FActive);
         return;
     }
     // The control stands inside the cell's lines; a text editor where the cell's text starts.

@@ -513,10 +513,12 @@ void TtsGridEditBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     const std::string Before = FText;
     const bool Consumed = Editable() && HandleKey(Key, Shift);
     FKeyHeld = true;
-    if (Consumed)
-        Key = 0;
-    else
+    if (!Consumed) {
+        // The grid may move to another cell and load its text: that is no change here.
         TtsGridControl::KeyDown(Key, Shift);
+        return;
+    }
+    Key = 0;
     Changed(Before, 0, 0);
 }
 
@@ -544,13 +546,13 @@ void TtsGridEditBox::KeyPress(char& Key) {
     default:
         break;
     }
-    if (Ch >= 32 && Insert(std::string(1, Key))) {
-        Key = 0;
-    } else if (Ch >= 32) {
-        Key = 0; // refused: nothing goes to the grid either
-    } else {
+    if (Ch < 32) {
+        // What the editor does not take goes on; the grid may load another text meanwhile.
         TtsGridControl::KeyPress(Key);
+        return;
     }
+    Insert(std::string(1, Key)); // a refused character goes to the grid neither
+    Key = 0;
     Changed(Before, 0, 0);
 }
 

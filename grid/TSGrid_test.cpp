@@ -3,14 +3,18 @@
 #include "Bitmap.h"
 #include "FormTestEnv.h"
 #include "Input.h"
+#include "ScrollBars.h"
 #include "TSShared.h"
 #include "TestPaths.h"
+#include "Timers.h"
 
 #include <gtest/gtest.h>
 
 namespace vel {
 namespace {
 
+// A 380 x 200 grid of 3 data columns and 20 rows keeping its own data, each cell
+// holding "rNcM"; the row bar is 12 wide and the heading row 18 high, rows 14 high.
 class EngineTest : public fw::FormTest {
 protected:
     void SetUp() override {
@@ -18,28 +22,219 @@ protected:
         Form->SetBounds(100, 100, 400, 300);
         Grid = Place<TtsGrid>(0, 0, 380, 200);
         Grid->SetName("Grid1");
+        Grid->SetStoreData(true);
+        Grid->SetCols(3);
+        Grid->SetRows(20);
+        for (int R = 1; R <= 20; ++R)
+            for (int C = 1; C <= 3; ++C)
+                Grid->SetCellValue(C, R, Text(C, R));
     }
-    fw::TColor PixelAt(int X, int Y) {
-        fw::TBitmap Bmp;
-        fw::PaintControlTo(Grid, Bmp.Surface());
-        return Bmp.Canvas().Pixels(X, Y);
+    static TtsVariant Text(int C, int R) {
+        return TtsVariant("r" + std::to_string(R) + "c" + std::to_string(C));
+    }
+    void Focus() {
+        Show();
+        Grid->SetFocus();
+        fw::ProcessMessages();
+    }
+    std::string Stored(int C, int R) { return VarToText(Grid->CellValue(C, R)); }
+    fw::TBitmap& Picture() {
+        fw::PaintControlTo(Grid, Shot.Surface());
+        return Shot;
+    }
+    // Whether any pixel of the colour lies in the rectangle of the last picture.
+    bool Has(fw::TColor Color, const fw::TRect& R) {
+        for (int Y = R.Top; Y < R.Bottom; ++Y)
+            for (int X = R.Left; X < R.Right; ++X)
+                if (Shot.Canvas().Pixels(X, Y) == Color) return true;
+        return false;
+    }
+    fw::TPoint CellPoint(int DisplayCol, int DisplayRow) {
+        const fw::TRect R = Grid->CellRect(DisplayCol, DisplayRow);
+        return fw::ControlPoint(Grid, (R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2);
     }
     TtsGrid* Grid = nullptr;
+    fw::TBitmap Shot;
 };
 
-TEST_F(EngineTest, Smoke) {
+TEST_F(EngineTest, DefaultsOfTheEngineOnItsBaseGrid) {
+    auto* G = Place<TtsGrid>(0, 0, 300, 100);
+    EXPECT_EQ(G->Options(), 0);
+    EXPECT_EQ(G->TCustomGrid_ts::DefaultRowHeight(), 14);
+    EXPECT_EQ(G->TCustomGrid_ts::DefaultColWidth(), 64);
+    EXPECT_EQ(G->Cols(), TtsBaseGrid::DefaultCols);
+    EXPECT_EQ(G->Rows(), TtsBaseGrid::DefaultRows);
+    EXPECT_EQ(G->ColCount(), G->Cols() + 1);
+    EXPECT_EQ(G->RowCount(), G->Rows() + 1);
+    EXPECT_EQ(G->FixedCols(), 1);
+    EXPECT_EQ(G->FixedRows(), 1);
+    EXPECT_EQ(G->Model().Link, G);
+    EXPECT_TRUE(G->WantTabs());
+    EXPECT_FALSE(G->AlwaysShowFocus());
+    EXPECT_EQ(G->GridMode(), gmEdit);
+    G->SetThumbTracking(true);
+    EXPECT_EQ(G->Options(), goThumbTracking);
+    G->SetThumbTracking(false);
+    EXPECT_EQ(G->Options(), 0);
+    // The three strategies' controls belong to the grid and stand inside it.
+    EXPECT_EQ(G->ComponentCount(), 3);
+    EXPECT_EQ(G->EditStrategy().Control()->Parent(), G);
+    EXPECT_EQ(G->CurrentDisplayCol(), 1);
+    EXPECT_EQ(G->CurrentDisplayRow(), 1);
+    EXPECT_EQ(G->CurrentControlType(), ctText);
+}
+
+TEST_F(EngineTest, WidthsAndHeightsHaveOneStore) {
+    Grid->Col(2)->SetWidth(30);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(2), 30);
+    EXPECT_EQ(Grid->Model().ColWidthAt(2), 30);
+    Grid->Row(4)->SetHeight(40);
+    EXPECT_EQ(Grid->TCustomGrid_ts::RowHeights(4), 40);
+    // A move carries the width along.
+    Grid->SetDisplayCol(2, 3);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(3), 30);
+    EXPECT_EQ(Grid->Model().ColWidthAt(2), 64);
+    // A new default leaves lines that have their own size alone.
+    Grid->SetDefaultColWidth(50);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(1), 50);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(3), 30);
+    EXPECT_EQ(Grid->RowBarWidth(), 12);
+    Grid->SetDefaultRowHeight(20);
+    EXPECT_EQ(Grid->TCustomGrid_ts::RowHeights(4), 40);
+    EXPECT_EQ(Grid->TCustomGrid_ts::RowHeights(5), 20);
+    EXPECT_EQ(Grid->HeadingHeight(), 18);
+    // Hidden lines take no pixels and come back at their size.
+    Grid->Col(1)->SetVisible(false);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(1), 0);
+    Grid->Col(1)->SetVisible(true);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(1), 50);
+}
+
+TEST_F(EngineTest, ValuesComeFromTheStorageOrTheEvents) {
+    EXPECT_EQ(Stored(2, 3), "r3c2");
+    Grid->SetCellValue(1, 1, TtsVariant(true));
+    EXPECT_EQ(Grid->Storage()->GetTag(1, 1), tagInteger);
+    Grid->SetCellValue(1, 1, TtsVariant(2.5));
+    EXPECT_EQ(Stored(1, 1), "2.5");
+    Grid->SetCellValue(1, 1, TtsVariant(TtsNull{}));
+    EXPECT_EQ(Grid->Storage()->GetTag(1, 1), tagNull);
+    Grid->SetStoreData(false);
+    std::vector<std::pair<int, int>> Edits;
+    Grid->OnCellLoaded = [](fw::TObject*, int C, int R, TtsVariant& V) { V = C * 100 + R; };
+    Grid->OnCellEdit = [&](fw::TObject*, int C, int R, const TtsVariant&) {
+        Edits.emplace_back(C, R);
+    };
+    EXPECT_EQ(VarAsInteger(Grid->CellValue(2, 7)), 207);
+    Grid->SetCellValue(3, 4, TtsVariant(std::int32_t{1}));
+    EXPECT_EQ(Edits, (std::vector<std::pair<int, int>>{{3, 4}}));
+    EXPECT_TRUE(VarIsEmpty(Grid->CellValue(9, 1)));
+    // Turning the storage on carries the grid's flag.
+    Grid->SetDataFlag(true);
     Grid->SetStoreData(true);
-    Grid->SetCols(3);
-    Grid->SetRows(20);
-    for (int R = 1; R <= 20; ++R)
-        for (int C = 1; C <= 3; ++C)
-            Grid->SetCellValue(
-                C, R, TtsVariant(std::string("r") + std::to_string(R) + "c" + std::to_string(C)));
-    Grid->Col(1)->SetHeading("First");
-    Show();
-    Grid->SetFocus();
-    fw::ProcessMessages();
-    ASSERT_TRUE(fw::RenderControlToPng(Form.get(), fw::PicturePath("smoke.png")));
+    EXPECT_TRUE(Grid->Storage()->Flag);
+    EXPECT_EQ(Grid->Storage()->ColGrowMin(), 0);
+}
+
+TEST_F(EngineTest, ATextCellIsEditedIntoTheStorage) {
+    Focus();
+    ASSERT_TRUE(Grid->EditStrategy().Control()->Focused());
+    EXPECT_EQ(Grid->EditStrategy().GetSelText(), "r1c1"); // typing replaces the cell
+    fw::TypeText("abc");
+    EXPECT_TRUE(Grid->CellModified());
+    EXPECT_EQ(Stored(1, 1), "r1c1");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Stored(1, 1), "abc");
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 2);
+    EXPECT_TRUE(Grid->RowChanged() == false); // the row was left
+    // Escape puts the stored text back.
+    fw::TypeText("zz");
+    fw::PressKey(fw::VK_ESCAPE);
+    EXPECT_EQ(std::get<std::string>(Grid->EditStrategy().GetValue()), "r2c1");
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Stored(1, 2), "r2c1");
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 3);
+}
+
+TEST_F(EngineTest, ChecksCanRefuseTheValueTheStartAndTheLeave) {
+    Focus();
+    bool Accept = false;
+    Grid->OnCheckValue = [&](fw::TObject*, int, int, const TtsVariant&, bool& A) { A = Accept; };
+    fw::TypeText("x");
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 1); // the value is refused: the cell stays
+    EXPECT_EQ(Stored(1, 1), "r1c1");
+    Accept = true;
+    bool MayLeave = false;
+    Grid->OnCanLeaveCell = [&](fw::TObject*, int, int, bool& L) { L = MayLeave; };
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Stored(1, 1), "x"); // stored, but the leave is refused
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 1);
+    fw::ClickAt(CellPoint(2, 3));
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 1);
+    MayLeave = true;
+    fw::AdvanceClock(1000); // a new click, not a double click
+    fw::ClickAt(CellPoint(2, 3));
+    EXPECT_EQ(Grid->CurrentDisplayCol(), 2);
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 3);
+    // A refused start leaves the cell as it was.
+    Grid->OnStartCellEdit = [](fw::TObject*, int, int, bool& Cancel) { Cancel = true; };
+    fw::TypeText("q");
+    EXPECT_FALSE(Grid->CellModified());
+    EXPECT_EQ(std::get<std::string>(Grid->EditStrategy().GetValue()), "r3c2");
+}
+
+TEST_F(EngineTest, ReadOnlyCellsTakeNoEdits) {
+    Grid->Col(1)->SetReadOnly(true);
+    Focus();
+    fw::TypeText("abc");
+    EXPECT_FALSE(Grid->CellModified());
+    EXPECT_EQ(std::get<std::string>(Grid->EditStrategy().GetValue()), "r1c1");
+    fw::PressKey(fw::VK_RIGHT);
+    fw::TypeText("abc");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Stored(2, 1), "abc");
+    EXPECT_FALSE(Grid->CellModified());
+    Grid->SetGridMode(gmBrowse);
+    fw::TypeText("def");
+    EXPECT_FALSE(Grid->CellModified());
+}
+
+TEST_F(EngineTest, ACheckCellStoresEachChangeAtOnce) {
+    Grid->Col(2)->SetControlType(ctCheck);
+    Grid->SetCellValue(2, 1, TtsVariant(std::int32_t{0}));
+    Focus();
+    fw::ClickAt(CellPoint(2, 1)); // the first press makes it current
+    ASSERT_EQ(Grid->ActiveControl(), &Grid->CheckStrategy());
+    ASSERT_TRUE(Grid->CheckStrategy().GetVisible());
+    fw::AdvanceClock(1000);
+    fw::ClickAt(CellPoint(2, 1));
+    EXPECT_EQ(VarAsInteger(Grid->CellValue(2, 1)), 1);
+    fw::PressKey(fw::VK_SPACE);
+    EXPECT_EQ(VarAsInteger(Grid->CellValue(2, 1)), 0);
+    // Check-box values of the column travel as texts.
+    Grid->Col(2)->SetCheckBoxValues("Yes|No");
+    Grid->SetCellValue(2, 1, TtsVariant(std::string("No")));
+    fw::PressKey(fw::VK_SPACE);
+    EXPECT_EQ(Stored(2, 1), "Yes");
+}
+
+TEST_F(EngineTest, TheStrategyFollowsTheControlType) {
+    Focus();
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
+    Grid->Col(1)->SetControlType(ctCheck);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->CheckStrategy());
+    EXPECT_FALSE(Grid->EditStrategy().GetVisible());
+    EXPECT_TRUE(Grid->CheckStrategy().GetVisible());
+    Grid->Cell(1, 1).SetControlType(ctPicture);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->DefaultStrategy());
+    EXPECT_FALSE(Grid->CheckStrategy().GetVisible());
+    EXPECT_TRUE(Grid->Focused()); // no control for pictures: the grid keeps the keys
+    Grid->Row(1)->SetControlType(ctText);
+    Grid->SetDrawOverlap(doDrawRowOnTop);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->DefaultStrategy()); // the cell's own still wins
+    Grid->Cell(1, 1).SetControlType(ctDefault);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
+    EXPECT_TRUE(Grid->EditStrategy().Control()->Focused());
 }
 
 } // namespace

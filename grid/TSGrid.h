@@ -167,6 +167,10 @@ public:
     TtsDrawOption EffectiveKeepAspectRatio(int DataCol, int DataRow) const;
 
     // --- Current cell ---
+    bool IsEditInsertMode() const override { return FGridMode == gmEditInsert; }
+    // The empty last row of the insert mode: a value stored in it makes a new row.
+    bool IsInsertRow(int DisplayRow) const override;
+    bool MoveBlocked() const override { return FMoveBlocked; }
     int CurrentDisplayCol() const override;
     int CurrentDisplayRow() const override;
     int CurrentDataCol() const;
@@ -353,9 +357,6 @@ protected:
     bool IsLoadingValue() const override { return FLoadingValue; }
     void SetLoadingValue(bool On) override { FLoadingValue = On; }
     void RepaintCurrentCell() override;
-    bool IsEditInsertMode() const override { return FGridMode == gmEditInsert; }
-    bool MoveBlocked() const override { return FMoveBlocked; }
-    bool IsInsertRow(int DisplayRow) const override;
     void MoveCurrentCol(int DisplayCol) override;
 
 private:

@@ -386,7 +386,7 @@ void TtsBaseGrid::RemoveBaseLines(bool Rows, const std::vector<int>& Removed) {
     RemoveLines(Rows, Removed);
 }
 
-void TtsBaseGrid::RowMoved(int From, int To) {
+void TtsBaseGrid::DisplayRowMoved(int From, int To) {
     const TGridCoord Before = Current();
     MoveRow(From, To);
     InvalidateGridRect(TGridRect{0, std::min(From, To), ColCount() - 1, std::max(From, To)});

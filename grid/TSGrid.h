@@ -228,7 +228,7 @@ public:
     void DefaultSizeChanged(bool Rows) override;
     void CountChanged(bool Rows, int OldCount, int NewCount,
                       const std::vector<int>& Removed) override;
-    void RowMoved(int From, int To) override;
+    void DisplayRowMoved(int From, int To) override;
     void RowsReordered(const std::vector<int>& OldPositionOf) override;
     void WidthChanged(int DataCol) override;
     void HeightChanged(int DataRow) override;

@@ -340,7 +340,7 @@ void TtsGridModel::SetDisplayRow(int dataRow, int position) {
     MoveEntry(FRowHeights, old, position);
     MoveSelected(RowSelection, old, position);
     VisibleRows.MoveItem(old, position);
-    if (Link) Link->RowMoved(old, position);
+    if (Link) Link->DisplayRowMoved(old, position);
 }
 
 void TtsGridModel::SetDisplayRows(const std::vector<std::pair<int, int>>& rowPositions) {

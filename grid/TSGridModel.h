@@ -157,7 +157,7 @@ public:
     // display positions (old numbering) of the lines that went.
     virtual void CountChanged(bool /*rows*/, int /*oldCount*/, int /*newCount*/,
                               const std::vector<int>& /*removed*/) {}
-    virtual void RowMoved(int /*from*/, int /*to*/) {}
+    virtual void DisplayRowMoved(int /*from*/, int /*to*/) {}
     // Rows took new display positions at once: entry p is the old position of the row
     // now at p (entry 0 stays 0).
     virtual void RowsReordered(const std::vector<int>& /*oldPositionOf*/) {}

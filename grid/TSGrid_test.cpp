@@ -5,6 +5,7 @@
 #include "FormTestEnv.h"
 #include "Input.h"
 #include "ScrollBars.h"
+#include "StdCtrls.h"
 #include "TSShared.h"
 #include "TestPaths.h"
 #include "Timers.h"
@@ -192,6 +193,162 @@ TEST_F(EngineTest, TheStrategyFollowsTheControlType) {
     Grid->Cell(1, 1).SetControlType(ctDefault);
     EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
     EXPECT_TRUE(Grid->EditStrategy().Control()->Focused());
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(EngineTest, TheCurrentCellWorksThroughTheEngine) {
+    TtsCurrentCell& C = Grid->CurrentCell();
+    Focus();
+    Grid->SetCurrentCell(2, 3);
+    EXPECT_EQ(C.DataCol(), 2);
+    EXPECT_EQ(C.DataRow(), 3);
+    EXPECT_EQ(std::get<std::string>(C.Value()), "r3c2");
+    EXPECT_EQ(C.ControlType(), ctText);
+    EXPECT_TRUE(C.IsWholeTextSelected());
+    C.SetSelStart(1);
+    C.SetSelLength(2);
+    EXPECT_EQ(Grid->EditStrategy().GetSelText(), "3c");
+    EXPECT_FALSE(C.IsWholeTextSelected());
+    ASSERT_TRUE(C.SetValue(TtsVariant(std::string("set")), true, true));
+    EXPECT_EQ(Stored(2, 3), "set");
+    EXPECT_EQ(std::get<std::string>(Grid->EditStrategy().GetValue()), "set");
+    EXPECT_TRUE(Grid->RowChanged());
+    // Clipboard commands go to the editor.
+    C.SetSelStart(0);
+    C.SetSelLength(3);
+    EXPECT_TRUE(C.CopyToClipboard());
+    EXPECT_EQ(fw::ClipboardText(), "set");
+    Grid->Col(2)->SetMaxLength(4);
+    EXPECT_FALSE(C.PasteFits("12345"));
+    int W = 0, H = 0;
+    Grid->MeasureCellText(2, 3, W, H);
+    EXPECT_EQ(W, C.TextExtent1());
+    EXPECT_GT(W, 0);
+    EXPECT_EQ(H, C.TextExtent2());
+    // No rows: no current cell.
+    Grid->SetRows(0);
+    EXPECT_EQ(C.DataRow(), -1);
+    EXPECT_FALSE(Grid->HasCurrentCell());
+    EXPECT_EQ(Grid->ActiveControl(), nullptr);
+    Grid->SetRows(2);
+    EXPECT_TRUE(Grid->HasCurrentCell());
+    EXPECT_EQ(Grid->FixedRows(), 1);
+}
+
+TEST_F(EngineTest, ShrinkingCountsDropsTheLinesWholly) {
+    Grid->Cell(2, 8).SetColor(fw::clRed);
+    Grid->SetRows(5);
+    Grid->SetRows(10);
+    EXPECT_EQ(Grid->Model().EffectiveColor(2, 8), Grid->GridColor());
+    EXPECT_TRUE(VarIsEmpty(Grid->CellValue(2, 8)));
+    // A moved row that stays keeps being found from the current cell.
+    Grid->SetDisplayRow(2, 10);
+    Grid->SetCurrentCell(1, 10);
+    Grid->SetRows(5);
+    EXPECT_EQ(Grid->GetDisplayRow(2), 5);
+    EXPECT_EQ(Grid->CurrentDisplayRow(), 5);
+    EXPECT_EQ(Grid->CurrentCell().DataRow(), 2);
+    EXPECT_EQ(Grid->RowCount(), 6);
+    // Columns likewise, widths and all.
+    Grid->Col(3)->SetWidth(33);
+    Grid->SetDisplayCol(3, 1);
+    Grid->SetCols(2);
+    EXPECT_EQ(Grid->ColCount(), 3);
+    EXPECT_EQ(Grid->TCustomGrid_ts::ColWidths(1), 64);
+    EXPECT_EQ(Grid->GetDisplayCol(1), 1);
+}
+
+TEST_F(EngineTest, LayoutsRoundTripThroughTheEngine) {
+    Grid->Col(1)->SetHeading("Name");
+    Grid->Col(2)->SetWidth(90);
+    Grid->Col(3)->SetControlType(ctCheck);
+    Grid->Row(4)->SetHeight(30);
+    Grid->SetDisplayRow(6, 2);
+    Grid->SetRowSelected(7, true);
+    Grid->Cell(2, 2).SetColor(fw::clRed);
+    TMemoryStream S;
+    Grid->SaveLayout(S, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
+    auto* Copy = Place<TtsGrid>(0, 0, 300, 100);
+    Copy->SetStoreData(true);
+    S.SetPosition(0);
+    Copy->LoadLayout(S, 1);
+    EXPECT_EQ(Copy->Cols(), 3);
+    EXPECT_EQ(Copy->Rows(), 20);
+    EXPECT_EQ(Copy->Col(1)->Heading(), "Name");
+    EXPECT_EQ(Copy->TCustomGrid_ts::ColWidths(2), 90);
+    EXPECT_EQ(Copy->EffectiveControlType(3, 1), ctCheck);
+    EXPECT_EQ(Copy->GetDisplayRow(6), 2);
+    EXPECT_EQ(Copy->TCustomGrid_ts::RowHeights(Copy->GetDisplayRow(4)), 30);
+    EXPECT_TRUE(Copy->RowSelectedOfData(7));
+    EXPECT_EQ(Copy->Model().EffectiveColor(2, 2), fw::clRed);
+    EXPECT_EQ(VarToText(Copy->CellValue(3, 5)), "r5c3");
+    EXPECT_EQ(Copy->LoadKinds(), AllKinds);
+    // A damaged layout is refused and the grid shows what was read.
+    auto Bytes = S.Data();
+    Bytes.resize(Bytes.size() / 2);
+    TMemoryStream Half(Bytes);
+    EXPECT_THROW(Copy->LoadLayout(Half, 1), EReadError);
+    EXPECT_FALSE(Copy->Updating());
+}
+
+TEST_F(EngineTest, ErrorsCarryTheGridsNameAndRangesAreChecked) {
+    try {
+        Grid->Col(1)->SetCheckBoxValues("one");
+        FAIL();
+    } catch (const EInvalidGridOperation& E) {
+        EXPECT_EQ(std::string(E.what()).rfind("Grid1: Invalid CheckBoxValues.", 0), 0u);
+    }
+    EXPECT_FALSE(Grid->CheckRange(1, 9, Grid->Cols(), 1));
+    Grid->SetRangeErrors(true);
+    try {
+        Grid->CheckRange(0, 99, Grid->Rows(), 1);
+        FAIL();
+    } catch (const EInvalidGridOperation& E) {
+        EXPECT_EQ(std::string(E.what()), "Grid1: Row index 99 out of range");
+    }
+}
+
+TEST_F(EngineTest, PaintAndUpdateLocksHoldRepaintsBack) {
+    Show();
+    EXPECT_TRUE(Grid->InvalidateCol(2));
+    Grid->SetPaintLock(true);
+    EXPECT_FALSE(Grid->InvalidateCol(2));
+    EXPECT_FALSE(Grid->InvalidateRow(2));
+    EXPECT_FALSE(Grid->InvalidateCellIfUnlocked(1, 1));
+    Grid->SetPaintLock(false);
+    EXPECT_TRUE(Grid->InvalidateCellIfUnlocked(1, 1));
+    Grid->BeginUpdate();
+    EXPECT_FALSE(Grid->InvalidateDisplayCell(1, 1));
+    Grid->EndUpdate();
+    EXPECT_TRUE(Grid->InvalidateDisplayCell(1, 1));
+}
+
+TEST_F(EngineTest, AFreedDefinitionIsForgottenByItsLines) {
+    auto* Def = fw::Create<TtsDateTimeDefComponent>(Form.get());
+    Grid->Col(2)->SetDateTimeDef(Def);
+    Grid->AddFreeNotification(Def);
+    fw::Free(Def);
+    EXPECT_EQ(Grid->Col(2)->DateTimeDef(), nullptr);
+}
+
+TEST_F(EngineTest, TheGridsFlagsReachTheActiveControl) {
+    Focus();
+    Grid->SetAlwaysShowFocus(true);
+    EXPECT_TRUE(Grid->EditStrategy().GetAlwaysShowFocus());
+    Grid->SetWantTabs(false);
+    EXPECT_FALSE(Grid->EditStrategy().GetWantTab());
+    Grid->SetCheckBoxStyle(stCross);
+    EXPECT_EQ(Grid->CheckStrategy().Box()->GlyphIndex[0], 0);
+    Grid->EditColor = fw::clYellow;
+    Grid->UpdateCellControl(false);
+    EXPECT_EQ(Grid->EditStrategy().GetColor(), fw::clYellow);
+    Grid->Col(1)->SetMaxLength(3);
+    EXPECT_EQ(Grid->EditStrategy().GetMaxLength(), 3);
 }
 
 } // namespace

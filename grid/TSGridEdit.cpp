@@ -152,6 +152,12 @@ void TtsGridEditBox::ScrollToCaret() {
             if (Span > W / 4) break;
         }
     }
+    // No room is left empty on the right while text is scrolled out on the left.
+    int Tail = 0;
+    for (int P = FScrollOffset; P < Len(FText) && Tail <= W; ++P)
+        Tail += CharWidth(P);
+    while (FScrollOffset > 0 && Tail + CharWidth(FScrollOffset - 1) <= W)
+        Tail += CharWidth(--FScrollOffset);
 }
 
 int TtsGridEditBox::PosFromPoint(int X, int Y) const {

@@ -381,20 +381,51 @@ void TCustomGrid_ts::ScrollData(int DX, int DY) {
     ScrollDataInfo(DX, DY, D);
 }
 
-void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
-    // No window scrolling here: the moved area is repainted instead.
-    if (!HandleAllocated()) return;
-    fw::TRect R = ClientRect();
-    if (DX != 0 && DY == 0)
-        R.Left = DrawInfo.Horz.FixedBoundary;
-    else if (DY != 0 && DX == 0)
-        R.Top = DrawInfo.Vert.FixedBoundary;
-    if (FRightToLeft && DX != 0 && DY == 0) {
-        R.Left = 0;
-        R.Right = ClientWidth() - DrawInfo.Horz.FixedBoundary;
+void TCustomGrid_ts::ScrollArea(const fw::TRect& Area, int DX, int DY) {
+    const fw::TRect A = IntersectRect(Area, ClientRect());
+    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
+    // Pixels move only when they are all painted: a repaint pending over the area, or a
+    // move as large as the area, redoes the area whole.
+    const fw::TControl* Top = this;
+    while (Top->Parent())
+        Top = Top->Parent();
+    const fw::TPoint O = ClientOrigin(), T = Top->ClientOrigin();
+    const fw::TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
+    fw::TCanvas C;
+    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
+        !IntersectRect(static_cast<const fw::TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
+        !fw::AttachWindowCanvas(this, C)) {
+        InvalidateScreenRect(A);
+        return;
     }
-    InvalidateScreenRect(R);
-    if (DX != 0 && DY != 0) InvalidateGrid();
+    const fw::TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
+    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
+    // The strips the move uncovered repaint.
+    if (DX > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
+    if (DX < 0) InvalidateScreenRect(fw::TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
+    if (DY > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Right, A.Top + DY});
+    if (DY < 0) InvalidateScreenRect(fw::TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+}
+
+void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
+    if (!HandleAllocated()) return;
+    const int W = ClientWidth(), H = ClientHeight();
+    const int FixedX = DrawInfo.Horz.FixedBoundary, FixedY = DrawInfo.Vert.FixedBoundary;
+    if (DX != 0 && DY == 0) {
+        // The strip right of the fixed columns, mirrored under right-to-left alignment.
+        if (FRightToLeft)
+            ScrollArea(fw::TRect{0, 0, W - FixedX, H}, -DX, 0);
+        else
+            ScrollArea(fw::TRect{FixedX, 0, W, H}, DX, 0);
+    } else if (DY != 0 && DX == 0) {
+        ScrollArea(fw::TRect{0, FixedY, W, H}, 0, DY);
+    } else {
+        // The fixed rows move sideways only, the fixed columns up and down only.
+        ScrollArea(fw::TRect{FixedX, 0, W, FixedY}, DX, 0);
+        ScrollArea(fw::TRect{0, FixedY, FixedX, H}, 0, DY);
+        ScrollArea(fw::TRect{FixedX, FixedY, W, H}, DX, DY);
+    }
+    if (FOptions & goRowSelect) InvalidateGridRect(Selection());
 }
 
 void TCustomGrid_ts::TopLeftChanged() {

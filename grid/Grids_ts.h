@@ -350,6 +350,9 @@ private:
     void StartTimer();
     void StopTimer();
     void InvalidateScreenRect(const fw::TRect& R);
+    // Moves the painted pixels of a client area, as the window system scrolls a window,
+    // and repaints what the move uncovered.
+    void ScrollArea(const fw::TRect& Area, int DX, int DY);
 
     TGridCoord FAnchor;
     TGridBorderStyle FBorderStyle = TGridBorderStyle::bsSingle;

@@ -63,8 +63,8 @@ protected:
 
 TEST_F(GridGallery, HeadingsSortGlyphsAndTheRowBar) {
     Fill(4, 12);
-    const char* Bones[] = {"Hip", "Spine", "Neck", "Head", "Shoulder.L", "Arm.L",
-                           "Hand.L", "Shoulder.R", "Arm.R", "Hand.R", "Leg.L", "Leg.R"};
+    const char* Bones[] = {"Hip",    "Spine",      "Neck",  "Head",   "Shoulder.L", "Arm.L",
+                           "Hand.L", "Shoulder.R", "Arm.R", "Hand.R", "Leg.L",      "Leg.R"};
     for (int R = 1; R <= 12; ++R) {
         Put(1, R, std::string(Bones[R - 1]));
         Put(2, R, std::int32_t{R * 12});
@@ -226,8 +226,8 @@ TEST_F(GridGallery, TheCurrentCellWithItsEditorOpen) {
     Fill(3, 8);
     for (int R = 1; R <= 8; ++R) {
         Put(1, R, std::string("Pose ") + std::to_string(R));
-        Put(2, R, std::string("frames ") + std::to_string(R * 10) + " to " +
-                      std::to_string(R * 10 + 9));
+        Put(2, R,
+            std::string("frames ") + std::to_string(R * 10) + " to " + std::to_string(R * 10 + 9));
     }
     Grid->Col(1)->SetHeading("Name");
     Grid->Col(2)->SetHeading("Range");
@@ -237,7 +237,7 @@ TEST_F(GridGallery, TheCurrentCellWithItsEditorOpen) {
     Show();
     Grid->SetFocus();
     Grid->SetCurrentCell(2, 3);
-    fw::PressKey(fw::VK_END);     // the caret to the end of the text
+    fw::PressKey(fw::VK_END); // the caret to the end of the text
     fw::TypeText(" (edited)");
     fw::PressKey(fw::VK_LEFT, fw::ssShift);
     fw::PressKey(fw::VK_LEFT, fw::ssShift);

@@ -39,9 +39,9 @@ void TtsBaseGrid::MoveTopLeft(int ALeft, int ATop) {
 }
 
 void TtsBaseGrid::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
+    // The row bar moves with its rows and the headings with their columns: the base
+    // grid's pixel moves are the whole of it.
     TCustomGrid_ts::ScrollDataInfo(DX, DY, DrawInfo);
-    // The row bar and headings scroll with the cells; the current row's mark moves too.
-    if (DY != 0) InvalidateCol(0);
 }
 
 void TtsBaseGrid::TopLeftMoved(const TGridCoord& OldTopLeft) {

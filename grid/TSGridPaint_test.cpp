@@ -127,6 +127,34 @@ TEST_F(EnginePaintTest, PaintingUsesTheFirstSharedCanvasAsItsOwnerAlone) {
     EXPECT_EQ(GridMemoryCanvas().UseCount(), Users);
 }
 
+TEST_F(EnginePaintTest, ALineScrollMovesPixelsAndRepaintsTheUncoveredRowOnly) {
+    Grid->SetScrollBars(ssNone); // a bar's redraw would join the pending area
+    Show();
+    fw::PaintPendingWindows();
+    const fw::TRect Client = Grid->ClientRect();
+    Grid->SetTopRow(2);
+    // Only the strip below the last whole row waits for a paint (form coordinates).
+    const fw::TRect Pending = Form->UpdateRect();
+    EXPECT_LE(Pending.Height(), 2 * 14);
+    EXPECT_GE(Pending.Top, Client.Bottom - 2 * 14);
+    fw::PaintPendingWindows();
+    // What the window shows equals a paint of the whole grid.
+    fw::TBitmap Window;
+    Window.SetSize(Grid->Width(), Grid->Height());
+    Window.Canvas().CopyRect(
+        fw::TRect{0, 0, Grid->Width(), Grid->Height()},
+        [&]() -> const fw::TCanvas& {
+            static fw::TCanvas Attached;
+            fw::AttachWindowCanvas(Grid, Attached);
+            return Attached;
+        }(),
+        fw::TRect{0, 0, Grid->Width(), Grid->Height()});
+    Picture();
+    for (int Y = 0; Y < Client.Bottom; Y += 3)
+        for (int X = 0; X < Client.Right; X += 3)
+            ASSERT_EQ(Window.Canvas().Pixels(X, Y), Shot.Canvas().Pixels(X, Y)) << X << "," << Y;
+}
+
 TEST_F(EnginePaintTest, HiddenRunsCostNothingToPaint) {
     Grid->SetRows(30000);
     // Hidden from the end, as a filter that drops the tail of a list would.

@@ -328,6 +328,13 @@ private:
         int Height;
     };
     TKeyPage KeyPage(const TGridDrawInfo& D) const;
+    // Message handlers: true when the message needs no default handling.
+    bool TimerMessage(fw::TMessage& Message);
+    void DialogCodeMessage(fw::TMessage& Message);
+    bool SetCursorMessage(fw::TMessage& Message);
+    void SizeMessage(fw::TMessage& Message);
+    void FocusMessage(fw::TMessage& Message);
+    bool CharMessage(fw::TMessage& Message);
     void CtrlKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
     void PlainKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
     void TabKeyMove(TKeyMove& M);

@@ -578,21 +578,77 @@ void TCustomGrid_ts::CancelMode() {
 
 // ---- messages ----
 
+bool TCustomGrid_ts::TimerMessage(fw::TMessage& Message) {
+    if (Message.WParam != GridScrollTimerId) return false;
+    DoTimer();
+    Message.Result = 0;
+    return true;
+}
+
+void TCustomGrid_ts::DialogCodeMessage(fw::TMessage& Message) {
+    Message.Result = fw::DLGC_WANTARROWS;
+    if (!(FOptions & goRowSelect)) {
+        if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
+        if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
+    }
+}
+
+bool TCustomGrid_ts::SetCursorMessage(fw::TMessage& Message) {
+    TGridState S = FGridState;
+    if (S == TGridState::gsNormal) {
+        TGridDrawInfo D;
+        int Index = 0, Pos = 0, Ofs = 0;
+        fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+        CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
+    }
+    if (S != TGridState::gsRowSizing && S != TGridState::gsColSizing) return false;
+    Message.Result = 1;
+    return true;
+}
+
+void TCustomGrid_ts::SizeMessage(fw::TMessage& Message) {
+    fw::TCustomControl::Dispatch(Message);
+    if (Message.Msg == fw::CM_SHOWINGCHANGED) {
+        // A grid that starts showing takes its window, so that its bars show.
+        if (!Showing()) return;
+        HandleNeeded();
+        UpdateScrollRange();
+        return;
+    }
+    UpdateScrollRange();
+    if (FRightToLeft) InvalidateGrid();
+}
+
+void TCustomGrid_ts::FocusMessage(fw::TMessage& Message) {
+    fw::TCustomControl::Dispatch(Message);
+    const auto Other = reinterpret_cast<fw::HWND>(Message.WParam);
+    const bool FromOrToEditor =
+        FInplaceEdit && FInplaceEdit->HandleAllocated() && Other == FInplaceEdit->Handle();
+    if (Message.Msg == fw::WM_KILLFOCUS) {
+        InvalidateGridRect(Selection());
+        if (FInplaceEdit && !FromOrToEditor) FInplaceEdit->HideEditor();
+    } else if (!FromOrToEditor) {
+        InvalidateGridRect(Selection());
+        UpdateEdit();
+    }
+}
+
+bool TCustomGrid_ts::CharMessage(fw::TMessage& Message) {
+    if (!(FOptions & goEditing)) return false;
+    auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
+    if (Ch < 32 && Ch != 8) return false;
+    ShowEditorChar(static_cast<char>(Ch));
+    Message.Result = 0;
+    return true;
+}
+
 void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
     switch (Message.Msg) {
     case fw::WM_TIMER:
-        if (Message.WParam == GridScrollTimerId) {
-            DoTimer();
-            Message.Result = 0;
-            return;
-        }
+        if (TimerMessage(Message)) return;
         break;
     case fw::WM_GETDLGCODE:
-        Message.Result = fw::DLGC_WANTARROWS;
-        if (!(FOptions & goRowSelect)) {
-            if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
-            if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
-        }
+        DialogCodeMessage(Message);
         return;
     case fw::WM_CANCELMODE:
         CancelMode();
@@ -602,32 +658,12 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
         FHitTest = fw::TPoint{LowSigned(Message.LParam), HighSigned(Message.LParam)};
         if (Message.Msg == fw::WM_NCHITTEST) FHitTest = ScreenToClient(FHitTest);
         break;
-    case fw::WM_SETCURSOR: {
-        TGridState S = FGridState;
-        if (S == TGridState::gsNormal) {
-            TGridDrawInfo D;
-            int Index = 0, Pos = 0, Ofs = 0;
-            fw::TPoint P = ScreenToClient(fw::GetCursorPos());
-            CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
-        }
-        if (S == TGridState::gsRowSizing || S == TGridState::gsColSizing) {
-            Message.Result = 1;
-            return;
-        }
+    case fw::WM_SETCURSOR:
+        if (SetCursorMessage(Message)) return;
         break;
-    }
     case fw::WM_SIZE:
-        fw::TCustomControl::Dispatch(Message);
-        UpdateScrollRange();
-        if (FRightToLeft) InvalidateGrid();
-        return;
     case fw::CM_SHOWINGCHANGED:
-        fw::TCustomControl::Dispatch(Message);
-        // A grid that starts showing takes its window, so that its bars show.
-        if (Showing()) {
-            HandleNeeded();
-            UpdateScrollRange();
-        }
+        SizeMessage(Message);
         return;
     case fw::WM_HSCROLL:
     case fw::WM_VSCROLL:
@@ -636,35 +672,15 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
                         static_cast<int>((Message.WParam >> 16) & 0xFFFF), true);
         Message.Result = 0;
         return;
-    case fw::WM_KILLFOCUS: {
-        fw::TCustomControl::Dispatch(Message);
-        InvalidateGridRect(Selection());
-        auto To = reinterpret_cast<fw::HWND>(Message.WParam);
-        if (FInplaceEdit && (!FInplaceEdit->HandleAllocated() || To != FInplaceEdit->Handle()))
-            FInplaceEdit->HideEditor();
+    case fw::WM_KILLFOCUS:
+    case fw::WM_SETFOCUS:
+        FocusMessage(Message);
         return;
-    }
-    case fw::WM_SETFOCUS: {
-        fw::TCustomControl::Dispatch(Message);
-        auto From = reinterpret_cast<fw::HWND>(Message.WParam);
-        if (!FInplaceEdit || !FInplaceEdit->HandleAllocated() || From != FInplaceEdit->Handle()) {
-            InvalidateGridRect(Selection());
-            UpdateEdit();
-        }
-        return;
-    }
     case fw::WM_LBUTTONDOWN:
         if (FInplaceEdit) FInplaceEdit->ClickTime = static_cast<std::int32_t>(fw::GetTickCount());
         break;
     case fw::WM_CHAR:
-        if (FOptions & goEditing) {
-            auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
-            if (Ch >= 32 || Ch == 8) {
-                ShowEditorChar(static_cast<char>(Ch));
-                Message.Result = 0;
-                return;
-            }
-        }
+        if (CharMessage(Message)) return;
         break;
     default:
         break;

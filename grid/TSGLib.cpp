@@ -403,6 +403,58 @@ void DrawHighlighted(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::s
 
 namespace {
 
+// Where right-aligned text starts: as many characters before End as fit Width - 1, a
+// break (a CR LF pair once) counting as a space. Answers their width too.
+int RightAlignedStart(const fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Text,
+                      int End, int Width, int& W) {
+    int Start = End;
+    W = 0;
+    const int Space = TextExtent(Canvas, M, " ", 1).cx;
+    while (Start > 0) {
+        const char Ch = Text[static_cast<std::size_t>(Start - 1)];
+        int Step = 1;
+        int CW = 0;
+        if (Ch == '\r' || Ch == '\n') {
+            CW = Space;
+            if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
+                Step = 2;
+        } else {
+            CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
+        }
+        if (W + CW > Width - 1) break;
+        W += CW;
+        Start -= Step;
+    }
+    return Start;
+}
+
+// The pieces between breaks, each break drawn as one space, until the right edge.
+void DrawLinePieces(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view T,
+                    const fw::TRect& TextR, int XPos, int Y, int SelStart, int SelLength,
+                    fw::TColor BandColor, fw::TColor SelTextColor, int UnderlineStart) {
+    std::size_t Pos = 0;
+    const int Space = TextExtent(Canvas, M, " ", 1).cx;
+    while (Pos <= T.size() && XPos < TextR.Right) {
+        std::size_t B = T.find_first_of("\r\n", Pos);
+        std::size_t End = B == std::string_view::npos ? T.size() : B;
+        int N = static_cast<int>(End - Pos);
+        std::string_view Piece = T.substr(Pos, End - Pos);
+        DrawHighlighted(Canvas, M, Piece, N, TextR, XPos, Y, SelStart, SelLength, BandColor,
+                        SelTextColor, UnderlineStart, 0);
+        XPos += TextExtent(Canvas, M, Piece, N).cx;
+        SelStart -= N;
+        UnderlineStart -= N;
+        if (B == std::string_view::npos) break;
+        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
+        DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
+                        BandColor, SelTextColor, 0, 0);
+        XPos += Space;
+        SelStart -= BL;
+        UnderlineStart -= BL;
+        Pos = B + static_cast<std::size_t>(BL);
+    }
+}
+
 // One line of text, clipped to the cell, with an optional selection.
 void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Text,
                     fw::TRect R, int X, int Y0, int Skip, int UnderlineStart, int SelStart,
@@ -432,28 +484,9 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
     int Start = 0;
     int XPos = X;
     if (HA == htaRight) {
-        // As many characters from the end as fit, ending one pixel inside.
-        int Total = Len(Text);
-        int End = std::clamp(Skip > 0 ? Skip : Total, 0, Total);
-        Start = End;
+        const int End = std::clamp(Skip > 0 ? Skip : Len(Text), 0, Len(Text));
         int W = 0;
-        const int Space = TextExtent(Canvas, M, " ", 1).cx;
-        // Grown one character at a time; a break (a CR LF pair once) counts as a space.
-        while (Start > 0) {
-            const char Ch = Text[static_cast<std::size_t>(Start - 1)];
-            int Step = 1;
-            int CW = 0;
-            if (Ch == '\r' || Ch == '\n') {
-                CW = Space;
-                if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
-                    Step = 2;
-            } else {
-                CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
-            }
-            if (W + CW > Width - 1) break;
-            W += CW;
-            Start -= Step;
-        }
+        Start = RightAlignedStart(Canvas, M, Text, End, Width, W);
         Text = Text.substr(0, static_cast<std::size_t>(End));
         XPos = R.Right - 1 - W;
     } else {
@@ -465,30 +498,8 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
             if (TW <= Width) XPos = X + (Width - TW) / 2;
         }
     }
-    SelStart -= Start;
-    UnderlineStart -= Start;
-    std::string_view T = Text.substr(static_cast<std::size_t>(Start));
-    std::size_t Pos = 0;
-    int Space = TextExtent(Canvas, M, " ", 1).cx;
-    while (Pos <= T.size() && XPos < TextR.Right) {
-        std::size_t B = T.find_first_of("\r\n", Pos);
-        std::size_t End = B == std::string_view::npos ? T.size() : B;
-        int N = static_cast<int>(End - Pos);
-        std::string_view Piece = T.substr(Pos, End - Pos);
-        DrawHighlighted(Canvas, M, Piece, N, TextR, XPos, Y, SelStart, SelLength, BandColor,
-                        SelTextColor, UnderlineStart, 0);
-        XPos += TextExtent(Canvas, M, Piece, N).cx;
-        SelStart -= N;
-        UnderlineStart -= N;
-        if (B == std::string_view::npos) break;
-        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
-        DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
-                        BandColor, SelTextColor, 0, 0);
-        XPos += Space;
-        SelStart -= BL;
-        UnderlineStart -= BL;
-        Pos = B + static_cast<std::size_t>(BL);
-    }
+    DrawLinePieces(Canvas, M, Text.substr(static_cast<std::size_t>(Start)), TextR, XPos, Y,
+                   SelStart - Start, SelLength, BandColor, SelTextColor, UnderlineStart - Start);
 }
 
 } // namespace

@@ -1,30 +1,24 @@
 // Saved grid layouts read into a grid model: every part, every load mode, with
 // the grid's data. A refused layout is an EReadError and leaves a grid whose
 // display order, counts and stores still agree.
-#include <stdexcept>
-
 #include "FuzzTarget.h"
 #include "Grids_ts.h"
 #include "TSGridStream.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-    if (!ok) throw std::logic_error(what);
-}
-
 // The display order maps both ways and every store has the grid's counts.
 void CheckConsistent(vel::TtsGridModel& g) {
     for (int d = 0; d <= g.Cols(); ++d)
-        Check(g.DisplayColOf(g.DataColAt(d)) == d, "column order");
+        FuzzCheck(g.DisplayColOf(g.DataColAt(d)) == d, "column order");
     for (int d = 0; d <= g.Rows(); ++d)
-        Check(g.DisplayRowOf(g.DataRowAt(d)) == d, "row order");
-    Check(g.ColStore().Count() == g.Cols() + 1, "column store");
-    Check(g.RowStore().Count() == g.Rows() + 1, "row store");
-    Check(g.RowSelection.Size() == g.Rows() + 1, "row selection");
+        FuzzCheck(g.DisplayRowOf(g.DataRowAt(d)) == d, "row order");
+    FuzzCheck(g.ColStore().Count() == g.Cols() + 1, "column store");
+    FuzzCheck(g.RowStore().Count() == g.Rows() + 1, "row store");
+    FuzzCheck(g.RowSelection.Size() == g.Rows() + 1, "row selection");
     for (vel::TtsSetElement* e : g.CellProps().Elements()) {
         const auto& k = static_cast<vel::TtsCellElement*>(e)->Key;
-        Check(k.Col >= 0 && k.Col <= g.Cols() && k.Row >= 0 && k.Row <= g.Rows(), "cell");
+        FuzzCheck(k.Col >= 0 && k.Col <= g.Cols() && k.Row >= 0 && k.Row <= g.Rows(), "cell");
     }
 }
 

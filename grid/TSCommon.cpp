@@ -1,6 +1,7 @@
 #include "TSCommon.h"
 
 #include "Bitmap.h"
+#include "NoDestroy.h"
 
 #include "TSMbcs.h"
 
@@ -764,11 +765,8 @@ double VarToDateTimeLoose(const TtsVariant& v) {
 }
 
 void PrimeCanvas(fw::TCanvas& canvas) {
-    static const fw::TBitmap* const pixel = [] {
-        auto* b = new fw::TBitmap(1, 1); // kept for every later paint
-        b->Canvas().Pixels(0, 0);
-        return b;
-    }();
+    // Never destroyed, as the canvases it primes.
+    static fw::TNoDestroy<fw::TBitmap> pixel(1, 1);
     canvas.Draw(0, 0, *pixel);
 }
 

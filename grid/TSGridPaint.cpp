@@ -4,6 +4,7 @@
 #include "TSGrid.h"
 
 #include "Bitmap.h"
+#include "NoDestroy.h"
 #include "Resources.h"
 #include "ScopeExit.h"
 #include "TSShared.h"
@@ -103,12 +104,12 @@ std::unique_ptr<fw::TBitmap> LoadPicture(TtsGridPicture Which) {
 const fw::TBitmap& GridPicture(TtsGridPicture Which) {
     // Made once and never destroyed: a grid freed by a late exit handler may still paint.
     using TPictures = std::array<std::unique_ptr<fw::TBitmap>, 5>;
-    static TPictures* const Pictures = [] {
-        auto* P = new TPictures;
+    static fw::TNoDestroy<TPictures> Pictures([] {
+        TPictures P;
         for (int I = 0; I < 5; ++I)
-            (*P)[static_cast<std::size_t>(I)] = LoadPicture(static_cast<TtsGridPicture>(I));
+            P[static_cast<std::size_t>(I)] = LoadPicture(static_cast<TtsGridPicture>(I));
         return P;
-    }();
+    }());
     return *(*Pictures)[static_cast<std::size_t>(Which)];
 }
 

@@ -4,10 +4,8 @@
 // selecting rows, and saving and loading a layout. The aim: paint and scroll
 // take the same time at every row count.
 //
-// Beside them the cell value storage of 1000 x 1000 integers saved and loaded
-// next to a plain loop reading the same bytes into an array, and the grid's
-// integer set against std::set for a million random keys; the counters
-// "ratio" give the storage's and the set's time over their plain neighbour's.
+// Beside them the grid's integer set against std::set for a million random
+// keys. (The cell value storage beside a plain loop is in GridScalingBench.)
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -39,7 +37,7 @@ TGridRig& Rig(int rows) {
     r.Form->SetBounds(0, 0, 820, 620);
     r.Grid = fw::Create<TtsGrid>(r.Form.get());
     r.Grid->SetParent(r.Form.get());
-    r.Grid->SetBounds(0, 0, 816, 616); // an 800 x 600 client beside its bars
+    r.Grid->SetBounds(0, 0, 816, 600); // an 800 x 600 client beside its vertical bar
     r.Grid->SetStoreData(true);
     r.Grid->SetCols(8);
     r.Grid->SetRows(rows);
@@ -142,66 +140,6 @@ void BM_GridLayoutSaveLoad(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GridLayoutSaveLoad)->Apply(Sizes)->Unit(benchmark::kMillisecond);
-
-// --- The storage beside a plain loop -----------------------------------------------
-
-const std::vector<std::uint8_t>& StoredThousands() {
-    static const std::vector<std::uint8_t> bytes = [] {
-        Tts2DStorage st(0, 0);
-        for (int r = 1; r <= 1000; ++r)
-            for (int c = 1; c <= 1000; ++c)
-                st.SetValue(c, r, tagInteger, std::int32_t{r ^ c});
-        TMemoryStream s;
-        st.SaveToStream(s);
-        return s.Data();
-    }();
-    return bytes;
-}
-
-void BM_StorageLoad1000x1000(benchmark::State& state) {
-    TMemoryStream s(StoredThousands());
-    for (auto _ : state) {
-        Tts2DStorage st(0, 0);
-        s.SetPosition(0);
-        st.LoadFromStream(s, nullptr);
-        benchmark::DoNotOptimize(st.RowSlots());
-    }
-}
-BENCHMARK(BM_StorageLoad1000x1000)->Unit(benchmark::kMillisecond);
-
-// The same bytes read the same way into one flat array of tags and payloads.
-void BM_PlainLoad1000x1000(benchmark::State& state) {
-    TMemoryStream s(StoredThousands());
-    for (auto _ : state) {
-        std::vector<std::uint8_t> tags;
-        std::vector<std::int32_t> values;
-        s.SetPosition(0);
-        for (;;) {
-            const std::int32_t row = s.ReadI32();
-            if (row == 0) break;
-            const std::int32_t n = s.ReadI32();
-            for (int c = 0; c < n; ++c) {
-                tags.push_back(s.ReadU8());
-                values.push_back(s.ReadI32());
-            }
-        }
-        s.ReadI32();
-        benchmark::DoNotOptimize(values.data());
-    }
-}
-BENCHMARK(BM_PlainLoad1000x1000)->Unit(benchmark::kMillisecond);
-
-void BM_StorageSave1000x1000(benchmark::State& state) {
-    Tts2DStorage st(0, 0);
-    TMemoryStream in(StoredThousands());
-    st.LoadFromStream(in, nullptr);
-    for (auto _ : state) {
-        TMemoryStream s;
-        st.SaveToStream(s);
-        benchmark::DoNotOptimize(s.Size());
-    }
-}
-BENCHMARK(BM_StorageSave1000x1000)->Unit(benchmark::kMillisecond);
 
 // --- The integer set beside std::set -------------------------------------------------
 

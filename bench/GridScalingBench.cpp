@@ -9,6 +9,9 @@
 //   wrap           the height of a long text wrapped into a narrow cell
 //   editor caret   a one-line editor's caret taken to the end of a long text
 //   hidden rows    hiding rows from the end one by one, and Page Up over a run
+//   jumps          the top row set to the middle of the rows and back
+//   storage        1000 x 1000 stored integers loaded, beside a plain loop that
+//                  reads the same bytes into one array (the aim: within 2x)
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -21,6 +24,7 @@
 #include "TSGLib.h"
 #include "TSGridEdit.h"
 #include "TSGridStream.h"
+#include "TSStorage.h"
 
 namespace {
 
@@ -117,7 +121,11 @@ void BM_EditorCaretToTheEnd(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_EditorCaretToTheEnd)->Arg(20000)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorCaretToTheEnd)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_HideRowsFromTheEnd(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -158,6 +166,83 @@ void BM_PageUpOverHiddenRows(benchmark::State& state) {
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_PageUpOverHiddenRows)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMicrosecond);
+
+void BM_BaseGridJump(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    fw::ResetInputState();
+    auto form = std::make_unique<fw::TForm>(nullptr);
+    auto* grid = fw::Create<TCustomGrid_ts>(form.get());
+    grid->SetParent(form.get());
+    grid->SetBounds(0, 0, 400, 300);
+    grid->SetRowCount(n + 1);
+    grid->SetRowHeights(n / 3, 30); // the rows keep sizes of their own
+    for (auto _ : state) {
+        grid->SetTopRow(n / 2);
+        grid->SetTopRow(1);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_BaseGridJump)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// --- The storage beside a plain loop -----------------------------------------------
+
+const std::vector<std::uint8_t>& StoredThousands() {
+    static const std::vector<std::uint8_t> bytes = [] {
+        Tts2DStorage st(0, 0);
+        for (int r = 1; r <= 1000; ++r)
+            for (int c = 1; c <= 1000; ++c)
+                st.SetValue(c, r, tagInteger, std::int32_t{r ^ c});
+        TMemoryStream s;
+        st.SaveToStream(s);
+        return s.Data();
+    }();
+    return bytes;
+}
+
+void BM_StorageLoad1000x1000(benchmark::State& state) {
+    TMemoryStream s(StoredThousands());
+    for (auto _ : state) {
+        Tts2DStorage st(0, 0);
+        s.SetPosition(0);
+        st.LoadFromStream(s, nullptr);
+        benchmark::DoNotOptimize(st.RowSlots());
+    }
+}
+BENCHMARK(BM_StorageLoad1000x1000)->Unit(benchmark::kMillisecond);
+
+// The same bytes read the same way into one flat array of tags and payloads.
+void BM_PlainLoad1000x1000(benchmark::State& state) {
+    TMemoryStream s(StoredThousands());
+    for (auto _ : state) {
+        std::vector<std::uint8_t> tags;
+        std::vector<std::int32_t> values;
+        s.SetPosition(0);
+        for (;;) {
+            const std::int32_t row = s.ReadI32();
+            if (row == 0) break;
+            const std::int32_t n = s.ReadI32();
+            for (int c = 0; c < n; ++c) {
+                tags.push_back(s.ReadU8());
+                values.push_back(s.ReadI32());
+            }
+        }
+        s.ReadI32();
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+BENCHMARK(BM_PlainLoad1000x1000)->Unit(benchmark::kMillisecond);
+
+void BM_StorageSave1000x1000(benchmark::State& state) {
+    Tts2DStorage st(0, 0);
+    TMemoryStream in(StoredThousands());
+    st.LoadFromStream(in, nullptr);
+    for (auto _ : state) {
+        TMemoryStream s;
+        st.SaveToStream(s);
+        benchmark::DoNotOptimize(s.Size());
+    }
+}
+BENCHMARK(BM_StorageSave1000x1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

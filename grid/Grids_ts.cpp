@@ -85,6 +85,55 @@ int MoveAdjust(int CellPos, int FromIndex, int ToIndex) {
     return CellPos;
 }
 
+// ---- runs of zero extents ----
+
+void TGridZeroRuns::Build(const TExtentArray& Extents) {
+    FRuns.clear();
+    const int N = Extents.empty() ? 0 : Extents[0];
+    for (int I = 0; I < N; ++I) {
+        if (Extents[static_cast<std::size_t>(I) + 1] != 0) continue;
+        int J = I;
+        while (J + 1 < N && Extents[static_cast<std::size_t>(J) + 2] == 0)
+            ++J;
+        FRuns.emplace(I, J);
+        I = J;
+    }
+    FValid = true;
+}
+
+bool TGridZeroRuns::RunAt(int Index, int& First, int& Last) const {
+    auto It = FRuns.upper_bound(Index);
+    if (It == FRuns.begin()) return false;
+    --It;
+    if (It->second < Index) return false;
+    First = It->first;
+    Last = It->second;
+    return true;
+}
+
+void TGridZeroRuns::LineChanged(int Index, int Old, int New) {
+    if (!FValid || (Old == 0) == (New == 0)) return;
+    if (New == 0) {
+        // The line joins the runs on either side.
+        int First = Index, Last = Index, F = 0, L = 0;
+        if (RunAt(Index - 1, F, L)) {
+            First = F;
+            FRuns.erase(F);
+        }
+        if (RunAt(Index + 1, F, L)) {
+            Last = L;
+            FRuns.erase(F);
+        }
+        FRuns[First] = Last;
+        return;
+    }
+    int First = 0, Last = 0;
+    if (!RunAt(Index, First, Last)) return;
+    FRuns.erase(First);
+    if (First < Index) FRuns[First] = Index - 1;
+    if (Index < Last) FRuns[Index + 1] = Last;
+}
+
 // ---- construction ----
 
 TCustomGrid_ts::TCustomGrid_ts(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
@@ -149,6 +198,7 @@ void TCustomGrid_ts::SetFixedRows(int Value) {
 
 void TCustomGrid_ts::SetDefaultColWidth(int Value) {
     if (!FColWidths.empty()) UpdateExtents(FColWidths, 0, 0);
+    ExtentsChanged(false);
     FDefaultColWidth = Value;
     ColWidthsChanged();
     InvalidateGrid();
@@ -156,6 +206,7 @@ void TCustomGrid_ts::SetDefaultColWidth(int Value) {
 
 void TCustomGrid_ts::SetDefaultRowHeight(int Value) {
     if (!FRowHeights.empty()) UpdateExtents(FRowHeights, 0, 0);
+    ExtentsChanged(true);
     FDefaultRowHeight = Value;
     RowHeightsChanged();
     InvalidateGrid();
@@ -174,24 +225,32 @@ int TCustomGrid_ts::RowHeights(int Index) const {
 }
 
 void TCustomGrid_ts::SetColWidths(int Index, int Value) {
-    if (FColWidths.empty()) UpdateExtents(FColWidths, FColCount, FDefaultColWidth);
+    if (FColWidths.empty()) {
+        UpdateExtents(FColWidths, FColCount, FDefaultColWidth);
+        ExtentsChanged(false);
+    }
     if (Index < 0 || Index >= FColCount || Index >= FColWidths[0])
         InvalidOp("Grid index out of range");
     std::int32_t& E = FColWidths[static_cast<std::size_t>(Index) + 1];
     if (E != Value) {
         InvalidateCol(Index);
+        FZeroRuns[0].LineChanged(Index, E, Value);
         E = Value;
         ColWidthsChanged();
     }
 }
 
 void TCustomGrid_ts::SetRowHeights(int Index, int Value) {
-    if (FRowHeights.empty()) UpdateExtents(FRowHeights, FRowCount, FDefaultRowHeight);
+    if (FRowHeights.empty()) {
+        UpdateExtents(FRowHeights, FRowCount, FDefaultRowHeight);
+        ExtentsChanged(true);
+    }
     if (Index < 0 || Index >= FRowCount || Index >= FRowHeights[0])
         InvalidOp("Grid index out of range");
     std::int32_t& E = FRowHeights[static_cast<std::size_t>(Index) + 1];
     if (E != Value) {
         InvalidateRow(Index);
+        FZeroRuns[1].LineChanged(Index, E, Value);
         E = Value;
         RowHeightsChanged();
     }
@@ -478,10 +537,20 @@ void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridD
 
 int TCustomGrid_ts::ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth) {
     const int Count = Rows ? FRowCount : FColCount;
-    while (Index >= 0 && Index < Count &&
-           (Rows ? RowHeights(Index) : ColWidths(Index)) + LineWidth == 0)
-        Index += Dir;
-    return std::clamp(Index, -1, Count);
+    if (Index < 0 || Index >= Count) return std::clamp(Index, -1, Count);
+    const TExtentArray& E = Rows ? FRowHeights : FColWidths;
+    if (LineWidth != 0 || E.empty()) {
+        // Lines of no pixels are rare here: a plain walk.
+        while (Index >= 0 && Index < Count &&
+               (Rows ? RowHeights(Index) : ColWidths(Index)) + LineWidth == 0)
+            Index += Dir;
+        return std::clamp(Index, -1, Count);
+    }
+    TGridZeroRuns& Runs = FZeroRuns[Rows ? 1 : 0];
+    if (!Runs.Valid()) Runs.Build(E);
+    int First = 0, Last = 0;
+    if (!Runs.RunAt(Index, First, Last)) return Index;
+    return Dir > 0 ? std::min(Last + 1, Count) : First - 1;
 }
 
 void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
@@ -914,6 +983,8 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         if (!FColWidths.empty()) UpdateExtents(FColWidths, C, FDefaultColWidth);
         if (!FTabStops.empty()) UpdateExtents(FTabStops, C, 1);
         if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
+        ExtentsChanged(false);
+        ExtentsChanged(true);
         TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
         if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
         TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
@@ -950,6 +1021,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     int Default = Rows ? FDefaultRowHeight : FDefaultColWidth;
     if (!E.empty()) ModifyExtents(E, Index, Amount, Default);
     if (!Rows && !FTabStops.empty()) ModifyExtents(FTabStops, Index, Amount, 1);
+    ExtentsChanged(Rows);
     int OldCols = FColCount, OldRows = FRowCount;
     if (Rows)
         FRowCount = NewCount;
@@ -1017,6 +1089,7 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
         return std::clamp(C - static_cast<int>(Below), 0, NewCount - 1);
     };
     const int OldCols = FColCount, OldRows = FRowCount;
+    ExtentsChanged(Rows);
     if (Rows) {
         Filter(FRowHeights);
         FCurrent.Y = Shift(FCurrent.Y);
@@ -1057,6 +1130,7 @@ void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf)
                 Old[static_cast<std::size_t>(OldIndexOf[static_cast<std::size_t>(I)]) + 1];
     };
     auto Follow = [&](int& C) { C = NewIndexOf[static_cast<std::size_t>(C)]; };
+    ExtentsChanged(Rows);
     if (Rows) {
         Permute(FRowHeights);
         Follow(FCurrent.Y);
@@ -1080,6 +1154,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
     if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
+    ExtentsChanged(false);
     FCurrent.X = MoveAdjust(FCurrent.X, FromIndex, ToIndex);
     FAnchor.X = MoveAdjust(FAnchor.X, FromIndex, ToIndex);
     FTopLeft.X = MoveAdjust(FTopLeft.X, FromIndex, ToIndex);
@@ -1093,6 +1168,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
+    ExtentsChanged(true);
     FCurrent.Y = MoveAdjust(FCurrent.Y, FromIndex, ToIndex);
     FAnchor.Y = MoveAdjust(FAnchor.Y, FromIndex, ToIndex);
     FTopLeft.Y = MoveAdjust(FTopLeft.Y, FromIndex, ToIndex);

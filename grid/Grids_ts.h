@@ -6,6 +6,7 @@
 #include "Messages.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -118,6 +119,24 @@ struct TGridDrawInfo {
 };
 
 class TInplaceEdit;
+
+// The runs of lines of extent 0 of one axis (first and last line of each), so that
+// walks over the lines pass a run in one look-up. Built from the extents when first
+// asked after a change of their layout; a single line's change updates it in place.
+class TGridZeroRuns {
+public:
+    void Invalidate() { FValid = false; }
+    bool Valid() const { return FValid; }
+    void Build(const TExtentArray& Extents);
+    // A line's extent went from Old to New.
+    void LineChanged(int Index, int Old, int New);
+    // The run holding Index, or false.
+    bool RunAt(int Index, int& First, int& Last) const;
+
+private:
+    bool FValid = false;
+    std::map<int, int> FRuns; // first -> last
+};
 
 constexpr int GridScrollRange = 127;
 constexpr std::uintptr_t GridScrollTimerId = 1;
@@ -268,8 +287,8 @@ protected:
 
     virtual void MoveTopLeft(int ALeft, int ATop);
     // The first line at or after Index (Dir 1) or at or before it (Dir -1) that may take
-    // pixels. A descendant that knows its hidden lines answers without a walk.
-    virtual int ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth);
+    // pixels (extent plus line width not 0); -1 or the count past the ends.
+    int ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth);
     virtual void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo);
     virtual void TopLeftMoved(const TGridCoord& OldTopLeft);
     virtual void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
@@ -357,6 +376,8 @@ private:
     void StartTimer();
     void StopTimer();
     void InvalidateScreenRect(const fw::TRect& R);
+    // The extents of an axis changed their layout (lines added, removed or moved).
+    void ExtentsChanged(bool Rows) { FZeroRuns[Rows ? 1 : 0].Invalidate(); }
     // Moves the painted pixels of a client area, as the window system scrolls a window,
     // and repaints what the move uncovered.
     void ScrollArea(const fw::TRect& Area, int DX, int DY);
@@ -395,6 +416,7 @@ private:
     bool FSaveCellExtents = true;
     bool FRightToLeft = false;
     bool FTimerRunning = false;
+    mutable TGridZeroRuns FZeroRuns[2]; // columns, rows
     int FHorzPos = 0, FHorzMax = 0;
     int FVertPos = 0, FVertMax = 0;
 };

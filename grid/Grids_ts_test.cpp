@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vel {
 namespace {
 
@@ -625,6 +627,50 @@ TEST_F(GridMoreTest, PagingAndTheLargestTopLeftPassRunsOfHiddenLines) {
     TGridDrawInfo D;
     Grid->CalcDrawInfo(D);
     EXPECT_EQ(Grid->CalcMaxTopLeft({4, 1999}, D).Y, 97);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+class TShownGrid : public TCustomGrid_ts {
+public:
+    using TCustomGrid_ts::ShownLineFrom;
+    using TCustomGrid_ts::TCustomGrid_ts;
+};
+
+TEST_F(GridMoreTest, RunsOfHiddenLinesAgreeWithAWalkAfterRandomChanges) {
+    auto* G = Place<TShownGrid>(0, 0, 200, 100);
+    G->SetGridLineWidth(0);
+    G->SetRowCount(60);
+    std::mt19937 Rng(3);
+    auto Walk = [&](int I, int Dir) {
+        while (I >= 0 && I < G->RowCount() && G->RowHeights(I) == 0)
+            I += Dir;
+        return std::clamp(I, -1, G->RowCount());
+    };
+    for (int Round = 0; Round < 3000; ++Round) {
+        const int N = G->RowCount();
+        switch (Rng() % 8) {
+        case 0:
+            G->MoveRow(static_cast<int>(Rng() % N), static_cast<int>(Rng() % N));
+            break;
+        case 1:
+            G->SetRowCount(20 + static_cast<int>(Rng() % 60));
+            break;
+        case 2:
+            G->AdjustSize(static_cast<int>(Rng() % N), Rng() % 2 ? 2 : -1, true);
+            break;
+        default:
+            G->SetRowHeights(static_cast<int>(Rng() % N), Rng() % 3 ? 0 : 10);
+            break;
+        }
+        const int I = static_cast<int>(Rng() % G->RowCount());
+        ASSERT_EQ(G->ShownLineFrom(true, I, 1, 0), Walk(I, 1)) << Round;
+        ASSERT_EQ(G->ShownLineFrom(true, I, -1, 0), Walk(I, -1)) << Round;
+    }
 }
 
 } // namespace

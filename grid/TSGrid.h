@@ -314,7 +314,6 @@ protected:
     void TopLeftMoved(const TGridCoord& OldTopLeft) override;
     void DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState) override;
     bool SelectCell(int ACol, int ARow) override;
-    int ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth) override;
     void TopLeftChanged() override;
     void ColWidthsChanged() override;
     void RowHeightsChanged() override;

@@ -23,17 +23,6 @@ bool TtsBaseGrid::SelectCell(int ACol, int ARow) {
     return CanLeaveCell();
 }
 
-int TtsBaseGrid::ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth) {
-    const TtsVisibleItems& Visible = Rows ? FModel->VisibleRows : FModel->VisibleCols;
-    const int Count = Rows ? RowCount() : ColCount();
-    // Hidden data lines are known: a run of them is passed in one look-up.
-    if (LineWidth != 0 || !Visible.Active() || Index < 1 || Index >= Count)
-        return TCustomGrid_ts::ShownLineFrom(Rows, Index, Dir, LineWidth);
-    const int To = Visible.VisibleFrom(Index, Dir);
-    if (To >= 1 && To < Count) return To;
-    return Dir > 0 ? Count : TCustomGrid_ts::ShownLineFrom(Rows, 0, -1, LineWidth);
-}
-
 void TtsBaseGrid::MoveTopLeft(int ALeft, int ATop) {
     TCustomGrid_ts::MoveTopLeft(ALeft, ATop);
 }

@@ -173,3 +173,38 @@ TEST_F(EnginePaintTest, HiddenRunsCostNothingToPaint) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(EnginePaintTest, PropertyChangesRepaintThroughTheEngine) {
+    Grid->SetScrollBars(ssNone);
+    Show();
+    fw::PaintPendingWindows();
+    ASSERT_TRUE(Form->UpdateRect().IsEmpty());
+    // A column's colour repaints that column, heading to last row.
+    Grid->Col(2)->SetColor(fw::clRed);
+    const fw::TRect Col2 = Grid->CellRect(2, 1);
+    EXPECT_EQ(Form->UpdateRect().Left, Col2.Left);
+    EXPECT_EQ(Form->UpdateRect().Right, Col2.Right); // the engine's lines lie inside its cells
+    fw::PaintPendingWindows();
+    Picture();
+    EXPECT_TRUE(Has(fw::clRed, Inside(2, 5)));
+    // A cell's own colour repaints the cell only; a heading change its heading.
+    Grid->Cell(3, 4).SetColor(fw::clBlue);
+    const fw::TRect Cell = Grid->CellRect(3, 4);
+    EXPECT_EQ(Form->UpdateRect(), Cell);
+    fw::PaintPendingWindows();
+    Grid->Col(1)->SetHeading("First");
+    EXPECT_EQ(Form->UpdateRect(), Grid->CellRect(1, 0));
+    // While painting is locked nothing waits for a paint.
+    fw::PaintPendingWindows();
+    Grid->SetPaintLock(true);
+    Grid->Col(1)->SetColor(fw::clYellow);
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+    Grid->SetPaintLock(false);
+    EXPECT_FALSE(Form->UpdateRect().IsEmpty());
+}
+
+} // namespace
+} // namespace vel

@@ -127,17 +127,27 @@ BENCHMARK(BM_EditorCaretToTheEnd)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
 
+// A base grid of `rows` rows on a form of its own, 400 x 300.
+struct TBaseGridRig {
+    explicit TBaseGridRig(int rows, bool lines = true) {
+        fw::ResetInputState();
+        Form = std::make_unique<fw::TForm>(nullptr);
+        Grid = fw::Create<TCustomGrid_ts>(Form.get());
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(0, 0, 400, 300);
+        if (!lines) Grid->SetGridLineWidth(0);
+        Grid->SetRowCount(rows);
+    }
+    std::unique_ptr<fw::TForm> Form;
+    TCustomGrid_ts* Grid;
+};
+
 void BM_HideRowsFromTheEnd(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    fw::ResetInputState();
     for (auto _ : state) {
         state.PauseTiming();
-        auto form = std::make_unique<fw::TForm>(nullptr);
-        auto* grid = fw::Create<TCustomGrid_ts>(form.get());
-        grid->SetParent(form.get());
-        grid->SetBounds(0, 0, 400, 300);
-        grid->SetGridLineWidth(0);
-        grid->SetRowCount(n + 1);
+        TBaseGridRig rig(n + 1, false);
+        TCustomGrid_ts* grid = rig.Grid;
         state.ResumeTiming();
         for (int r = n; r >= 10; --r)
             grid->SetRowHeights(r, 0);
@@ -149,13 +159,8 @@ BENCHMARK(BM_HideRowsFromTheEnd)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmar
 
 void BM_PageUpOverHiddenRows(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    fw::ResetInputState();
-    auto form = std::make_unique<fw::TForm>(nullptr);
-    auto* grid = fw::Create<TCustomGrid_ts>(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 400, 300);
-    grid->SetGridLineWidth(0);
-    grid->SetRowCount(n + 20);
+    TBaseGridRig rig(n + 20, false);
+    TCustomGrid_ts* grid = rig.Grid;
     for (int r = 10; r < n + 10; ++r)
         grid->SetRowHeights(r, 0);
     for (auto _ : state) {
@@ -169,12 +174,8 @@ BENCHMARK(BM_PageUpOverHiddenRows)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchm
 
 void BM_BaseGridJump(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    fw::ResetInputState();
-    auto form = std::make_unique<fw::TForm>(nullptr);
-    auto* grid = fw::Create<TCustomGrid_ts>(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 400, 300);
-    grid->SetRowCount(n + 1);
+    TBaseGridRig rig(n + 1);
+    TCustomGrid_ts* grid = rig.Grid;
     grid->SetRowHeights(n / 3, 30); // the rows keep sizes of their own
     for (auto _ : state) {
         grid->SetTopRow(n / 2);

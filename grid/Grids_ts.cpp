@@ -1090,22 +1090,14 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
     };
     const int OldCols = FColCount, OldRows = FRowCount;
     ExtentsChanged(Rows);
-    if (Rows) {
-        Filter(FRowHeights);
-        FCurrent.Y = Shift(FCurrent.Y);
-        FAnchor.Y = Shift(FAnchor.Y);
-        FTopLeft.Y = Shift(FTopLeft.Y);
-        FRowCount = NewCount;
-        FFixedRows = std::min(FFixedRows, NewCount - 1);
-    } else {
-        Filter(FColWidths);
-        Filter(FTabStops);
-        FCurrent.X = Shift(FCurrent.X);
-        FAnchor.X = Shift(FAnchor.X);
-        FTopLeft.X = Shift(FTopLeft.X);
-        FColCount = NewCount;
-        FFixedCols = std::min(FFixedCols, NewCount - 1);
-    }
+    Filter(Rows ? FRowHeights : FColWidths);
+    if (!Rows) Filter(FTabStops);
+    int TGridCoord::*Axis = Rows ? &TGridCoord::Y : &TGridCoord::X;
+    for (TGridCoord* C : {&FCurrent, &FAnchor, &FTopLeft})
+        C->*Axis = Shift(C->*Axis);
+    (Rows ? FRowCount : FColCount) = NewCount;
+    int& Fixed = Rows ? FFixedRows : FFixedCols;
+    Fixed = std::min(Fixed, NewCount - 1);
     ClampTopLeft();
     InvalidateGrid();
     UpdateScrollRange();

@@ -389,9 +389,12 @@ private:
     TGridCoord StepCell(TGridCoord From, int DCol, int DRow) const;
     TGridCoord PageRows(TGridCoord From, int Dir) const;
     void ExtendRangeTo(const TGridCoord& To, bool ByUser);
+    void ClickLine(bool Rows, int Display, fw::TShiftState Shift);
     void ClickRowBar(int DisplayRow, fw::TShiftState Shift);
     void ClickHeading(int DisplayCol, fw::TShiftState Shift);
     void SelectionChanged(TtsSelectKind Kind, bool ByUser);
+    void SelectLines(bool Rows, int From, int To, bool Select);
+    void ShrinkCellRange(bool Rows, int Display);
     // Lines.
     void SyncBaseCounts();
     void RemoveBaseLines(bool Rows, const std::vector<int>& Removed);

@@ -202,24 +202,6 @@ void TtsBaseGrid::BindControlEvents(TtsCustomGridControl& Strategy) {
     Strategy.SetEvents(E);
 }
 
-namespace {
-
-// The first of cell, then column and row (row first when rows draw on top), that is set.
-template <class T, class Get>
-T LayeredValue(const TtsGridModel& G, int DataCol, int DataRow, T Unset, T Fallback, Get GetOf) {
-    if (const TtsCellElement* E = G.CellProps().Element(DataCol, DataRow))
-        if (GetOf(E->P) != Unset) return GetOf(E->P);
-    const TtsLineProps* First = G.Col(DataCol) ? &G.Col(DataCol)->P : nullptr;
-    const TtsRow* R = const_cast<TtsGridModel&>(G).RowStore().Row(DataRow);
-    const TtsLineProps* Second = R ? &R->P : nullptr;
-    if (G.DrawOverlap == doDrawRowOnTop) std::swap(First, Second);
-    if (First && GetOf(*First) != Unset) return GetOf(*First);
-    if (Second && GetOf(*Second) != Unset) return GetOf(*Second);
-    return Fallback;
-}
-
-} // namespace
-
 void TtsBaseGrid::ConfigureCellControl(TtsCustomGridControl& S) {
     if (!HandleAllocated() || !HasCurrentCell()) return;
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
@@ -244,25 +226,19 @@ void TtsBaseGrid::ConfigureCellControl(TtsCustomGridControl& S) {
     S.SetModifyEnabled(true);
     const TtsButtonType Button = G.EffectiveButtonType(DC, DR);
     if (Button == btCombo || Button == btDateTimeDropDown || Button == btDateTimePopup) {
-        const auto Style =
-            LayeredValue<TtsDropDownStyle>(G, DC, DR, ddDropDown, ddDropDown,
-                                           [](const TtsLineProps& P) { return P.DropDownStyle; });
-        S.SetEditEnabled(Style != ddDropDownList);
-        S.SetModifyEnabled(Style != ddDropDownList);
+        const bool Typed = G.EffectiveDropDownStyle(DC, DR) != ddDropDownList;
+        S.SetEditEnabled(Typed);
+        S.SetModifyEnabled(Typed);
     } else if (Button == btVertSpin || Button == btHorzSpin) {
-        const auto Spin = LayeredValue<TtsSpinOptions>(
-            G, DC, DR, spoAll, spoAll, [](const TtsLineProps& P) { return P.SpinOptions; });
-        S.SetEditEnabled((Spin & spoKeyEdit) != 0);
+        S.SetEditEnabled((G.EffectiveSpinOptions(DC, DR) & spoKeyEdit) != 0);
     }
     // A cell that may not change takes no edits.
     if (!CanEdit() || !ColumnEdit(Current().X)) {
         S.SetEditEnabled(false);
         S.SetModifyEnabled(false);
     }
-    S.Set3D(
-        LayeredValue<bool>(G, DC, DR, false, false, [](const TtsLineProps& P) { return P.Is3D; }));
-    S.SetMaskName(LayeredValue<std::string>(G, DC, DR, std::string(), std::string(),
-                                            [](const TtsLineProps& P) { return P.MaskName; }));
+    S.Set3D(G.EffectiveIs3D(DC, DR));
+    S.SetMaskName(G.EffectiveMaskName(DC, DR));
     if (&S == FCheckStrategy.get()) {
         FCheckStrategy->SetAllowGrayed(Column && Column->AllowGrayed());
         FCheckStrategy->SetCheckBoxValues(Column ? Column->CheckBoxValues() : std::string());
@@ -395,10 +371,7 @@ void TtsBaseGrid::MaskChanged(int DataCol, int DataRow) {
 
 void TtsBaseGrid::ReloadMask() {
     if (FActive != FEditStrategy.get() || !HasCurrentCell()) return;
-    const int DC = CurrentDataCol(), DR = CurrentDataRow();
-    FActive->SetMaskName(
-        LayeredValue<std::string>(*FModel, DC, DR, std::string(), std::string(),
-                                  [](const TtsLineProps& P) { return P.MaskName; }));
+    FActive->SetMaskName(FModel->EffectiveMaskName(CurrentDataCol(), CurrentDataRow()));
 }
 
 void TtsBaseGrid::ReloadCheckBoxValues() {
@@ -423,26 +396,25 @@ void TtsBaseGrid::SelectionChanged(TtsSelectKind Kind, bool ByUser) {
     if (OnSelectChanged) OnSelectChanged(this, Kind, ByUser);
 }
 
-void TtsBaseGrid::SelectRows(int From, int To, bool Select) {
+void TtsBaseGrid::SelectLines(bool Rows, int From, int To, bool Select) {
     if (From > To) std::swap(From, To);
     From = std::max(From, 1);
-    To = std::min(To, Rows());
+    To = std::min(To, Rows ? this->Rows() : Cols());
     if (From > To) return;
-    for (int R = From; R <= To; ++R)
-        FModel->RowSelection.Select(R, Select);
-    InvalidateGridRect(TGridRect{0, From, ColCount() - 1, To});
-    SelectionChanged(skRows, false);
+    TtsSelection& Lines = Rows ? FModel->RowSelection : FModel->ColSelection;
+    for (int I = From; I <= To; ++I)
+        Lines.Select(I, Select);
+    InvalidateGridRect(Rows ? TGridRect{0, From, ColCount() - 1, To}
+                            : TGridRect{From, 0, To, RowCount() - 1});
+    SelectionChanged(Rows ? skRows : skCols, false);
+}
+
+void TtsBaseGrid::SelectRows(int From, int To, bool Select) {
+    SelectLines(true, From, To, Select);
 }
 
 void TtsBaseGrid::SelectCols(int From, int To, bool Select) {
-    if (From > To) std::swap(From, To);
-    From = std::max(From, 1);
-    To = std::min(To, Cols());
-    if (From > To) return;
-    for (int C = From; C <= To; ++C)
-        FModel->ColSelection.Select(C, Select);
-    InvalidateGridRect(TGridRect{From, 0, To, RowCount() - 1});
-    SelectionChanged(skCols, false);
+    SelectLines(false, From, To, Select);
 }
 
 bool TtsBaseGrid::RowSelectedOfData(int DataRow) const {
@@ -494,22 +466,25 @@ int InwardEdge(const TtsVisibleItems& Visible, int Edge, int Dir, int Count) {
 
 } // namespace
 
-void TtsBaseGrid::ShrinkCellRangeCol(int DisplayCol) {
+void TtsBaseGrid::ShrinkCellRange(bool Rows, int Display) {
     if (!HasCellRange()) return;
     TGridRect R = FRange;
-    if (DisplayCol == R.Left) R.Left = InwardEdge(FModel->VisibleCols, R.Left, 1, Cols());
-    if (DisplayCol == R.Right) R.Right = InwardEdge(FModel->VisibleCols, R.Right, -1, Cols());
-    if (R.Left < 1 || R.Right < 1 || R.Left > R.Right) R = {0, 0, -1, -1};
+    const TtsVisibleItems& Visible = Rows ? FModel->VisibleRows : FModel->VisibleCols;
+    const int Count = Rows ? this->Rows() : Cols();
+    int& Low = Rows ? R.Top : R.Left;
+    int& High = Rows ? R.Bottom : R.Right;
+    if (Display == Low) Low = InwardEdge(Visible, Low, 1, Count);
+    if (Display == High) High = InwardEdge(Visible, High, -1, Count);
+    if (Low < 1 || High < 1 || Low > High) R = {0, 0, -1, -1};
     SelectCellRange(R);
 }
 
+void TtsBaseGrid::ShrinkCellRangeCol(int DisplayCol) {
+    ShrinkCellRange(false, DisplayCol);
+}
+
 void TtsBaseGrid::ShrinkCellRangeRow(int DisplayRow) {
-    if (!HasCellRange()) return;
-    TGridRect R = FRange;
-    if (DisplayRow == R.Top) R.Top = InwardEdge(FModel->VisibleRows, R.Top, 1, Rows());
-    if (DisplayRow == R.Bottom) R.Bottom = InwardEdge(FModel->VisibleRows, R.Bottom, -1, Rows());
-    if (R.Top < 1 || R.Bottom < 1 || R.Top > R.Bottom) R = {0, 0, -1, -1};
-    SelectCellRange(R);
+    ShrinkCellRange(true, DisplayRow);
 }
 
 } // namespace vel

@@ -168,14 +168,7 @@ void TtsGridControl::PaintTo(fw::TCanvas& C) {
 void TtsGridControl::Paint() {
     TtsMemoryCanvas& Mem = ControlMemoryCanvas();
     TtsCanvasLock Lock(Mem, this);
-    if (!CanvasInUse) {
-        Mem.Acquire(Width(), Height());
-        CanvasInUse = true;
-    } else {
-        Mem.Grow(Width(), Height());
-    }
-    fw::TCanvas& Off = Mem.DC()->Canvas();
-    Off.ResetClipRect();
+    fw::TCanvas& Off = Mem.Use(CanvasInUse, Width(), Height());
     Off.Font().Assign(Font());
     PaintTo(Off);
     fw::TRect Clip = IntersectRect(Canvas()->ClipRect(), ClientRect());

@@ -491,6 +491,32 @@ TtsButtonType TtsGridModel::EffectiveButtonType(int dataCol, int dataRow) const 
                                   [](const TtsLineProps& p) { return p.ButtonType; });
 }
 
+bool TtsGridModel::EffectiveIs3D(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<bool>(*this, col, row, cell && cell->P.Is3D, false, false,
+                         [](const TtsLineProps& p) { return p.Is3D; });
+}
+
+std::string TtsGridModel::EffectiveMaskName(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<std::string>(*this, col, row, cell ? cell->P.MaskName : std::string(),
+                                std::string(), std::string(),
+                                [](const TtsLineProps& p) { return p.MaskName; });
+}
+
+TtsDropDownStyle TtsGridModel::EffectiveDropDownStyle(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<TtsDropDownStyle>(*this, col, row, cell ? cell->P.DropDownStyle : ddDropDown,
+                                     ddDropDown, ddDropDown,
+                                     [](const TtsLineProps& p) { return p.DropDownStyle; });
+}
+
+TtsSpinOptions TtsGridModel::EffectiveSpinOptions(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<TtsSpinOptions>(*this, col, row, cell ? cell->P.SpinOptions : spoAll, spoAll,
+                                   spoAll, [](const TtsLineProps& p) { return p.SpinOptions; });
+}
+
 bool TtsGridModel::EffectiveReadOnly(int dataCol, int dataRow) const {
     const auto [col, row, cell] = LinesOf(dataCol, dataRow);
     if (cell && cell->CellReadOnly != roDefault) return cell->CellReadOnly == roOn;

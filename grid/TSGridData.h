@@ -111,6 +111,10 @@ public:
     TtsWordWrap EffectiveWordWrap(int dataCol, int dataRow) const;
     TtsButtonType EffectiveButtonType(int dataCol, int dataRow) const;
     bool EffectiveReadOnly(int dataCol, int dataRow) const;
+    bool EffectiveIs3D(int dataCol, int dataRow) const;
+    std::string EffectiveMaskName(int dataCol, int dataRow) const;
+    TtsDropDownStyle EffectiveDropDownStyle(int dataCol, int dataRow) const;
+    TtsSpinOptions EffectiveSpinOptions(int dataCol, int dataRow) const;
     TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
     const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
 

@@ -246,35 +246,28 @@ void TtsBaseGrid::ExtendRangeTo(const TGridCoord& To, bool ByUser) {
     SelectionChanged(skRange, ByUser);
 }
 
+void TtsBaseGrid::ClickLine(bool Rows, int Display, fw::TShiftState Shift) {
+    int& Last = Rows ? FLastClickedRow : FLastClickedCol;
+    const bool Selected = Rows ? RowSelected(Display) : ColSelected(Display);
+    if ((Shift & fw::ssShift) && Last >= 1) {
+        if (!(Shift & fw::ssCtrl)) ClearSelection();
+        SelectLines(Rows, Last, Display, true);
+    } else {
+        // Ctrl toggles the line; a plain press selects it alone.
+        if (!(Shift & fw::ssCtrl)) ClearSelection();
+        SelectLines(Rows, Display, Display, (Shift & fw::ssCtrl) ? !Selected : true);
+        Last = Display;
+    }
+    SelectionChanged(Rows ? skRows : skCols, true);
+}
+
 void TtsBaseGrid::ClickRowBar(int DisplayRow, fw::TShiftState Shift) {
     SetCurrentCell(std::max(1, Current().X), DisplayRow);
-    if ((Shift & fw::ssShift) && FLastClickedRow >= 1) {
-        if (!(Shift & fw::ssCtrl)) ClearSelection();
-        SelectRows(FLastClickedRow, DisplayRow, true);
-    } else if (Shift & fw::ssCtrl) {
-        SelectRows(DisplayRow, DisplayRow, !RowSelected(DisplayRow));
-        FLastClickedRow = DisplayRow;
-    } else {
-        ClearSelection();
-        SelectRows(DisplayRow, DisplayRow, true);
-        FLastClickedRow = DisplayRow;
-    }
-    SelectionChanged(skRows, true);
+    ClickLine(true, DisplayRow, Shift);
 }
 
 void TtsBaseGrid::ClickHeading(int DisplayCol, fw::TShiftState Shift) {
-    if ((Shift & fw::ssShift) && FLastClickedCol >= 1) {
-        if (!(Shift & fw::ssCtrl)) ClearSelection();
-        SelectCols(FLastClickedCol, DisplayCol, true);
-    } else if (Shift & fw::ssCtrl) {
-        SelectCols(DisplayCol, DisplayCol, !ColSelected(DisplayCol));
-        FLastClickedCol = DisplayCol;
-    } else {
-        ClearSelection();
-        SelectCols(DisplayCol, DisplayCol, true);
-        FLastClickedCol = DisplayCol;
-    }
-    SelectionChanged(skCols, true);
+    ClickLine(false, DisplayCol, Shift);
     if (OnHeadingClick) OnHeadingClick(this, DataColAt(DisplayCol));
 }
 

@@ -121,14 +121,7 @@ void TtsBaseGrid::Paint() {
     if (Clip.IsEmpty()) return;
     TtsMemoryCanvas& Mem = GridMemoryCanvas();
     TtsCanvasLock Lock(Mem, this);
-    if (!FCanvasInUse) {
-        Mem.Acquire(ClientWidth(), ClientHeight());
-        FCanvasInUse = true;
-    } else {
-        Mem.Grow(ClientWidth(), ClientHeight());
-    }
-    fw::TCanvas& C = Mem.DC()->Canvas();
-    C.ResetClipRect();
+    fw::TCanvas& C = Mem.Use(FCanvasInUse, ClientWidth(), ClientHeight());
     Mem.SetClipRect(Clip);
     PrimeCanvas(C);
     FPaintCanvas = &C;
@@ -333,10 +326,7 @@ void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
         C.FillRect(R);
         break;
     }
-    const TtsCellElement* E = FModel->CellProps().Element(DC, DR);
-    const TtsRow* RowObj = FModel->RowStore().Row(DR);
-    const TtsCol* ColObj = FModel->Col(DC);
-    if ((E && E->P.Is3D) || (ColObj && ColObj->Is3D()) || (RowObj && RowObj->Is3D())) {
+    if (FModel->EffectiveIs3D(DC, DR)) {
         fw::TRect Edge = R;
         C.DrawEdge(Edge, fw::BDR_RAISEDINNER, fw::BF_RECT);
     }

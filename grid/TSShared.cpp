@@ -38,6 +38,18 @@ void TtsMemoryCanvas::Release() {
     }
 }
 
+fw::TCanvas& TtsMemoryCanvas::Use(bool& inUse, int width, int height) {
+    if (!inUse) {
+        Acquire(width, height);
+        inUse = true;
+    } else {
+        Grow(width, height);
+    }
+    fw::TCanvas& c = FDC->Canvas();
+    c.ResetClipRect();
+    return c;
+}
+
 void TtsMemoryCanvas::SetClipRect(const fw::TRect& r) {
     if (FDC) FDC->Canvas().SetClipRect(r);
 }

@@ -3,6 +3,7 @@
 // before copying to the screen, and the process-wide set of bitmaps that
 // stored cells share by reference count.
 #include "Bitmap.h"
+#include "Canvas.h"
 #include "TSSetLib.h"
 
 #include <atomic>
@@ -32,6 +33,8 @@ public:
     void Grow(int width, int height);
     // One user less; the last frees the picture.
     void Release();
+    // A painter's share: taken on its first paint (InUse then set), grown on later ones.
+    fw::TCanvas& Use(bool& InUse, int width, int height);
     void SetClipRect(const fw::TRect& r);
 
     // The lock nests on one thread: each Unlock gives it back to the owner before.

@@ -1,16 +1,175 @@
 #include "SkelTreeForm.h"
 
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "ScopeExit.h"
+#include "SkelMgr.h"
+#include "Skeleton.h"
+#include "Switchboard.h"
+#include "TsxHelper.h"
+
 namespace vel {
 
 TSkelTreeForm* SkelTreeForm = nullptr;
 
-TSkelTreeForm::TSkelTreeForm(fw::TComponent* AOwner) : fw::TForm(AOwner) {
-    SetName("SkelTreeForm");
+namespace {
+
+// Bound objects before the bones that hang below the same bone; within each
+// kind by name, numbered names in number order ("Bone,2" before "Bone,10").
+int CompareNames(const std::string& a, const std::string& b) {
+    std::string baseA, baseB;
+    std::int32_t numberA = 0, numberB = 0;
+    SplitNameAndNumber(a, baseA, numberA);
+    SplitNameAndNumber(b, baseB, numberB);
+    if (const int c = baseA.compare(baseB)) return c;
+    if (numberA != numberB) return numberA < numberB ? -1 : 1;
+    return a.compare(b);
 }
 
-// The tree control is not here yet: nothing to list, refresh or remove.
-void TSkelTreeForm::RebuildTree() {}
-void TSkelTreeForm::RefreshAll() {}
-void TSkelTreeForm::RemoveObjectNode(CtsxSobj /*object*/) {}
+std::string JointName(const TJoint* joint) {
+    return joint && tsxIsSobj(joint->Node) ? GetNodeName(joint->Node) : std::string("?");
+}
+
+} // namespace
+
+TSkelTreeForm::TSkelTreeForm(fw::TComponent* AOwner)
+    : TTreeForm(AOwner, "SkelTreeForm", "Skeleton", "SkelTree") {
+    auto* options = static_cast<TCustomStringTreeOptions*>(Tree()->TreeOptions());
+    options->SetStringOptions(options->StringOptions() | toShowStaticText);
+    Tree()->OnCompareNodes = [this](TBaseLazyTree*, PLazyNode A, PLazyNode B, int,
+                                    int& Result) { Result = CompareRows(A, B); };
+    RebuildTree();
+}
+
+TSkelTreeForm::~TSkelTreeForm() {
+    Tree()->OnCompareNodes = nullptr;
+    if (SkelTreeForm == this) SkelTreeForm = nullptr;
+}
+
+TBone* TSkelTreeForm::BoneOfKey(TNodeKey Key) const {
+    const TRowRef* ref = Keys().Find(Key);
+    TSkeleton* skeleton = nullptr;
+    std::int32_t index = -1;
+    if (!ref || ref->Kind != rkBone || !FindSkeletonByBoneNode(ref->Object, skeleton, index))
+        return nullptr;
+    return skeleton->Bones.ByIndex(index);
+}
+
+void TSkelTreeForm::RebuildTree() {
+    if (TreeUpdating()) {
+        FRebuildPending = true;
+        PostOnce(CM_REFRESHTREE);
+        return;
+    }
+    FillFromSkeleton();
+}
+
+void TSkelTreeForm::RefreshRows() {
+    // RefreshAll rebuilds only for a current skeleton; a rebuild or a removal
+    // left for this refresh still empties the rows without one.
+    const bool stale = TakeRowsStale();
+    if ((std::exchange(FRebuildPending, false) || stale) && !CurrentSkeleton) FillFromSkeleton();
+    RefreshAll();
+}
+
+void TSkelTreeForm::FillFromSkeleton() {
+    auto update = fw::EnterScope([this] { Tree()->BeginUpdate(); },
+                                 [this] { Tree()->EndUpdate(); });
+    ClearRows();
+    TSkeleton* skeleton = CurrentSkeleton;
+    if (skeleton) {
+        // A bone hangs under the first bone listed whose tail is its head;
+        // bones in a ring with no way in are listed from the top.
+        std::unordered_map<const TJoint*, std::vector<TBone*>> byHead;
+        std::unordered_set<const TJoint*> tails;
+        for (const auto& bone : skeleton->Bones.List) {
+            byHead[bone->Head].push_back(bone.get());
+            if (bone->Tail) tails.insert(bone->Tail);
+        }
+        std::unordered_set<const TBone*> listed;
+        auto listFrom = [&](TBone* top) {
+            std::vector<std::pair<TBone*, PLazyNode>> pending{{top, nullptr}};
+            while (!pending.empty()) {
+                auto [bone, parent] = pending.back();
+                pending.pop_back();
+                if (!listed.insert(bone).second) continue;
+                PLazyNode row = AddRow(parent, {rkBone, bone->Node});
+                for (const auto& child : bone->ChildList)
+                    if (child) AddRow(row, {rkObject, child->Object});
+                if (!bone->Tail) continue;
+                const auto below = byHead.find(bone->Tail);
+                if (below == byHead.end()) continue;
+                for (auto it = below->second.rbegin(); it != below->second.rend(); ++it)
+                    pending.emplace_back(*it, row);
+            }
+        };
+        for (const auto& bone : skeleton->Bones.List)
+            if (!bone->Head || !tails.contains(bone->Head)) listFrom(bone.get());
+        for (const auto& bone : skeleton->Bones.List)
+            listFrom(bone.get());
+        Tree()->FullExpand();
+    }
+    update.Leave();
+    if (Tree()->TotalCount() > 1) PostOnce(CM_SORTTREE);
+}
+
+void TSkelTreeForm::RefreshAll() {
+    if (TreeUpdating()) return;
+    // The row to show again: the skeleton's selected bone, else the row
+    // that had the focus.
+    CtsxSobj object = ObjectOf(Tree()->FocusedNode());
+    CtsxSobj parent = ObjectOf(object ? Tree()->FocusedNode()->Parent : nullptr);
+    if (TSkeleton* skeleton = CurrentSkeleton) {
+        FillFromSkeleton();
+        if (const TBone* bone = skeleton->Bones.ByIndex(skeleton->SelectedBone)) {
+            object = bone->Node;
+            parent = nullptr;
+        }
+    }
+    ShowRow(FindRow(object, parent));
+}
+
+PLazyNode TSkelTreeForm::FindRow(CtsxSobj Object, CtsxSobj Parent) const {
+    const std::vector<PLazyNode> rows = Keys().NodesOf(Object);
+    for (PLazyNode row : rows)
+        if (ObjectOf(row->Parent) == Parent) return row;
+    return rows.empty() ? nullptr : rows.front();
+}
+
+void TSkelTreeForm::RemoveObjectNode(CtsxSobj object) {
+    const TRowRef* ref = RefOf(NodeOfObject(object));
+    const bool bone = ref && ref->Kind == rkBone;
+    TTreeForm::RemoveObjectNode(object);
+    if (bone) PostOnce(CM_REFRESHTREE);
+}
+
+void TSkelTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text) {
+    if (TextType == ttNormal) {
+        TTreeForm::GetRowText(Ref, TextType, Text);
+        return;
+    }
+    // A bone's joints follow its name: "Bone,3  Hip - Knee.L".
+    TSkeleton* skeleton = nullptr;
+    std::int32_t index = -1;
+    if (Ref.Kind != rkBone || !FindSkeletonByBoneNode(Ref.Object, skeleton, index)) return;
+    const TBone* bone = skeleton->Bones.Items(index);
+    Text = JointName(bone->Head) + " - " + JointName(bone->Tail);
+}
+
+int TSkelTreeForm::CompareRows(PLazyNode A, PLazyNode B) {
+    const TRowRef* a = RefOf(A);
+    const TRowRef* b = RefOf(B);
+    const int kindA = a && a->Kind == rkBone, kindB = b && b->Kind == rkBone;
+    if (kindA != kindB) return kindA - kindB;
+    return CompareNames(RowText(A), RowText(B));
+}
+
+void TSkelTreeForm::SortRows() {
+    Tree()->SortTree(NoColumn, sdAscending);
+    if (PLazyNode focused = Tree()->FocusedNode()) Tree()->ScrollIntoView(focused, false);
+}
 
 } // namespace vel

@@ -6,6 +6,7 @@
 
 #include "Canvas.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "Timers.h"
 
 #include <unistd.h>
@@ -19,10 +20,11 @@ namespace vel {
 
 namespace {
 
-// Trees by the number their drag manager gave them (UI thread only).
+// Trees by the number their drag manager gave them (UI thread only). Never
+// destroyed: a tree freed by a late exit handler still leaves it.
 std::map<std::uint32_t, TBaseLazyTree*>& LiveTrees() {
-    static std::map<std::uint32_t, TBaseLazyTree*> Trees;
-    return Trees;
+    static fw::TNoDestroy<std::map<std::uint32_t, TBaseLazyTree*>> Trees;
+    return *Trees;
 }
 
 std::uint32_t NextTreeId() {

@@ -5,6 +5,7 @@
 
 #include "Forms.h"
 #include "Messages.h"
+#include "NoDestroy.h"
 
 #include <algorithm>
 #include <memory>
@@ -24,8 +25,18 @@ constexpr std::uint8_t bsUseCache = 2;
 constexpr std::uint8_t bsValidating = 4;
 constexpr std::uint8_t bsValidationNeeded = 8;
 
-std::unique_ptr<TWorkerThread> GWorker;
-std::unique_ptr<TWakeEvent> GWakeEvent;
+// The worker and its event, from the first tree to the last. The slot is
+// never destroyed: a tree still alive at exit keeps the thread waiting on a
+// live event, and a tree freed by a late exit handler still finds both.
+struct TWorkerSlot {
+    std::unique_ptr<TWorkerThread> Worker;
+    std::unique_ptr<TWakeEvent> Wake;
+};
+
+TWorkerSlot& Slot() {
+    static fw::TNoDestroy<TWorkerSlot> slot;
+    return *slot;
+}
 
 TLazyTreeStates FromBits(std::uintptr_t B) {
     TLazyTreeStates R;
@@ -71,28 +82,30 @@ void TWakeEvent::Wait() {
 }
 
 TWorkerThread* WorkerThread() {
-    return GWorker.get();
+    return Slot().Worker.get();
 }
 
 TWakeEvent* WakeEvent() {
-    return GWakeEvent.get();
+    return Slot().Wake.get();
 }
 
 void AddThreadReference() {
-    if (!GWorker) {
-        GWakeEvent = std::make_unique<TWakeEvent>();
-        GWorker = std::make_unique<TWorkerThread>();
+    TWorkerSlot& S = Slot();
+    if (!S.Worker) {
+        S.Wake = std::make_unique<TWakeEvent>();
+        S.Worker = std::make_unique<TWorkerThread>();
     }
-    ++GWorker->RefCount;
+    ++S.Worker->RefCount;
 }
 
 void DropThreadReference(TBaseLazyTree* Tree) {
-    if (!GWorker) return;
-    --GWorker->RefCount;
+    TWorkerSlot& S = Slot();
+    if (!S.Worker) return;
+    --S.Worker->RefCount;
     Tree->InterruptValidation();
-    if (GWorker->RefCount == 0) {
-        GWorker.reset(); // ends and joins the thread
-        GWakeEvent.reset();
+    if (S.Worker->RefCount == 0) {
+        S.Worker.reset(); // ends and joins the thread
+        S.Wake.reset();
     }
 }
 
@@ -103,7 +116,7 @@ TWorkerThread::~TWorkerThread() {
         std::lock_guard<std::mutex> L(FTreesLock);
         FTerminated = true;
     }
-    GWakeEvent->Signal();
+    WakeEvent()->Signal();
     // The worker may be waiting for this thread to take a state message: let
     // such messages through until it has left, or the join would never end.
     while (!FExited.load()) {
@@ -147,14 +160,14 @@ void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveS
 void TWorkerThread::Execute() {
     fw::TScopeExit exitMark([this] { FExited.store(true); });
     for (;;) {
-        GWakeEvent->Wait();
+        WakeEvent()->Wait();
         {
             std::lock_guard<std::mutex> L(FTreesLock);
             if (FTerminated) return;
             if (!FWaitingTrees.empty()) {
                 FCurrentTree = FWaitingTrees.front();
                 FWaitingTrees.erase(FWaitingTrees.begin());
-                if (!FWaitingTrees.empty()) GWakeEvent->Signal();
+                if (!FWaitingTrees.empty()) WakeEvent()->Signal();
             } else {
                 FCurrentTree = nullptr;
             }

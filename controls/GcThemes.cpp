@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "Controls.h"
+#include "NoDestroy.h"
 
 #include <functional>
 
@@ -14,8 +15,8 @@ struct TThemesState {
 };
 
 TThemesState& State() {
-    static TThemesState s;
-    return s;
+    static fw::TNoDestroy<TThemesState> s;
+    return *s;
 }
 
 void PrintClient(fw::TWinControl* Self, fw::TMessage& Message,

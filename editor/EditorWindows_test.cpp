@@ -1,5 +1,7 @@
 #include "EditorWindows.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -264,6 +266,117 @@ TEST_F(RigThroughEditorTest, ASavedSceneIsRebuiltWithTheToolWindowOnItsAnimatePa
     EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
     EXPECT_FALSE(SetupMode);
     EXPECT_FALSE(EditLocked());
+}
+
+// ---- extreme numbers ----
+
+// Non-finite numbers the scene holds: in node transforms, sizes and
+// rotations, mesh vertices, and the data of every key of every kind.
+int NonFiniteInScene() {
+    int bad = 0;
+    auto count = [&bad](const float* f, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            bad += std::isfinite(f[i]) ? 0 : 1;
+    };
+    const int kinds[] = {TSX_KIND_ROTATION, TSX_KIND_LOCATION, TSX_KIND_SIZE, TwistAttribute,
+                         StiffAttribute};
+    for (CtsxSobj node : tsxhost::SceneNodes()) {
+        CtsxTxmx3f m;
+        tsxGNodeGetTransform(node, &m);
+        count(m.m, 12);
+        const int n = tsxPolyhGetNbrVxs(node);
+        if (const CtsxVec3f* v = tsxPolyhGetVxArray(node)) count(&v->x, 3 * std::size_t(n));
+        for (int kind : kinds) {
+            for (float t = tsxSobjGetFirstTime(node, kind); t >= 0;
+                 t = tsxSobjGetNextTime(node, kind, t)) {
+                float data[64] = {};
+                const int size = tsxFrameGetData(tsxSobjGetFrame(node, kind, 0, t), data);
+                count(data, std::size_t(std::min(size, 256)) / 4);
+            }
+        }
+    }
+    return bad;
+}
+
+// Finite numbers at the ends of the float range, through every scripting
+// function and every host event: nothing the rig writes to the scene may
+// overflow into an infinity or a NaN, and a save and load bring none back.
+TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
+    TSkeleton* s = Arm();
+    std::vector<CtsxVec3f> vxs;
+    for (int i = 0; i <= 30; ++i)
+        vxs.push_back({0.1f * static_cast<float>(i), 0.1f, 0});
+    CtsxPolyh mesh = tsxhost::AddPolyhedron("Skin", vxs, {});
+    s->Bones.Items(0)->AttachChild(mesh);
+    s->EnableSkin(mesh, s->Bones.Items(0));
+    tsxhost::ClickLeft();
+    velAnimateMode();
+    velRecord();
+    ASSERT_EQ(NonFiniteInScene(), 0);
+    const CtsxSobj skeleton = s->SkeletonObject;
+    for (float v : {3e38f, -3e38f, 1e-38f, -1e-38f, 1e30f, 7e37f}) {
+        SCOPED_TRACE(v);
+        for (CtsxSobj bone = velGetFirstBone(skeleton); bone;
+             bone = velGetNextBone(skeleton, bone)) {
+            const CtsxTxmx3f huge{{v, 0, 0, v, 0, v, 0, -v, 0, 0, v, v}};
+            velSetBoneMatrix(bone, &huge, v);
+            velSetBoneMatrix(bone, &IdentityTxmx3f, std::fabs(v));
+        }
+        velRefreshSkeletons();
+        velRecord();
+        EXPECT_EQ(NonFiniteInScene(), 0);
+        velSetActiveFrame(v);
+        velRecord();
+        velSetRecordFrame(-v);
+        velRecord();
+        EXPECT_EQ(NonFiniteInScene(), 0);
+        velSetActiveFrame(2);
+        for (TJoint* j : joints) {
+            tsxhost::Select(j->Node);
+            tsxhost::Drag(CtsxTxmx3f{{v, v, 0, v, 0, v, v, -v, v, 0, v, v}});
+            tsxhost::Drag(TranslationMx(v, -v, v));
+        }
+        tsxhost::Select(s->Bag);
+        tsxhost::Drag(TranslationMx(v, v, v));
+        velRecord();
+        tsxhost::SetTime(v);
+        tsxhost::SetTime(-v);
+        velSetupMode();
+        EXPECT_EQ(velIsSetupMode(), 1);
+        tsxhost::Select(joints[1]->Node);
+        tsxhost::Drag(TranslationMx(v, v, v));
+        velAnimateMode();
+        EXPECT_EQ(NonFiniteInScene(), 0);
+        EXPECT_FALSE(EditLocked());
+        // What the rig answers scripts about itself is finite too.
+        for (CtsxSobj bone = velGetFirstBone(skeleton); bone;
+             bone = velGetNextBone(skeleton, bone)) {
+            CtsxTxmx3f m{};
+            float length = 0;
+            velGetBoneMatrix(bone, &m, &length);
+            EXPECT_TRUE(IsFinite(m) && std::isfinite(length));
+            for (CtsxSobj child = velGetFirstChild(bone); child;) {
+                std::vector<std::int32_t> indexes(std::size_t(velGetChildSkinCount(bone, child)));
+                std::vector<float> weights(indexes.size());
+                velGetChildVertexWeights(bone, child, indexes.data(), weights.data());
+                EXPECT_TRUE(std::all_of(weights.begin(), weights.end(),
+                                        [](float w) { return std::isfinite(w); }));
+                if (!velGetNextChild(bone, &child)) break;
+            }
+        }
+        velSkeletonSetRecording(skeleton, 0xFF);
+        EXPECT_EQ(velSkeletonGetRecording(skeleton), 1);
+    }
+    velNewSkeleton();
+    EXPECT_EQ(velSelectSkeleton(velGetFirstSkeleton()), 1);
+    EXPECT_NE(velGetNextSkeleton(velGetFirstSkeleton()), nullptr);
+    std::string error;
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(tsxhost::SaveSceneToBytes(), &error)) << error;
+    fw::AdvanceClock(kLoadTimerInterval);
+    EXPECT_EQ(NonFiniteInScene(), 0);
+    velClearSkeletons();
+    EXPECT_EQ(NonFiniteInScene(), 0);
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "TSDropDown.h"
 
 #include "Messages.h"
+#include "NoDestroy.h"
 #include "ScopeExit.h"
 
 #include <algorithm>
@@ -15,9 +16,10 @@ struct TRegistryState {
     fw::THookHandle CallWndHook = nullptr;
 };
 
+// Never destroyed: a grid freed by a late exit handler still leaves it.
 TRegistryState& State() {
-    static TRegistryState S;
-    return S;
+    static fw::TNoDestroy<TRegistryState> S;
+    return *S;
 }
 
 bool IsRegistered(TtsDropDownOwner* G) {

@@ -4,6 +4,7 @@
 #include "Canvas.h"
 #include "Input.h"
 #include "Messages.h"
+#include "NoDestroy.h"
 #include "TSShared.h"
 #include "Timers.h"
 
@@ -260,8 +261,9 @@ int BaseOfStyle(int Style) {
 } // namespace
 
 const fw::TBitmap& CheckBoxGlyphStrip() {
-    static std::unique_ptr<fw::TBitmap> Strip = MakeGlyphStrip();
-    return *Strip;
+    // Never destroyed: a check box freed at exit may still paint or measure.
+    static fw::TNoDestroy<std::unique_ptr<fw::TBitmap>> Strip(MakeGlyphStrip());
+    return **Strip;
 }
 
 // ---- TtsGridCheckBox ----

@@ -1,5 +1,7 @@
 #include "TSShared.h"
 
+#include "NoDestroy.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -57,14 +59,16 @@ bool TtsMemoryCanvas::IsNestedUse(const void* owner) const {
     return FOwnerThread.load() == std::this_thread::get_id();
 }
 
+// The canvases and the shared set are never destroyed: grids, controls and
+// storages freed by late exit handlers still release into them.
 TtsMemoryCanvas& GridMemoryCanvas() {
-    static TtsMemoryCanvas canvas;
-    return canvas;
+    static fw::TNoDestroy<TtsMemoryCanvas> canvas;
+    return *canvas;
 }
 
 TtsMemoryCanvas& ControlMemoryCanvas() {
-    static TtsMemoryCanvas canvas;
-    return canvas;
+    static fw::TNoDestroy<TtsMemoryCanvas> canvas;
+    return *canvas;
 }
 
 // --- Shared bitmaps -----------------------------------------------------------------------
@@ -72,8 +76,8 @@ TtsMemoryCanvas& ControlMemoryCanvas() {
 namespace {
 
 std::unique_ptr<TtsBitmapSet>& SharedSet() {
-    static std::unique_ptr<TtsBitmapSet> set;
-    return set;
+    static fw::TNoDestroy<std::unique_ptr<TtsBitmapSet>> set;
+    return *set;
 }
 
 int CompareAddresses(const void* key, const void* mine) {

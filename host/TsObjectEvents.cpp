@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "NoDestroy.h"
 #include "TsxPlug.h"
 
 namespace vel {
@@ -15,8 +16,8 @@ struct TObjectEventsUnit {
 };
 
 TObjectEventsUnit& Unit() {
-    static TObjectEventsUnit u;
-    return u;
+    static fw::TNoDestroy<TObjectEventsUnit> u;
+    return *u;
 }
 
 } // namespace

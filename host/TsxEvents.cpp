@@ -1,5 +1,7 @@
 #include "TsxEvents.h"
 
+#include "NoDestroy.h"
+
 namespace vel {
 namespace {
 
@@ -14,8 +16,8 @@ struct TTsxEventsUnit {
 };
 
 TTsxEventsUnit& Unit() {
-    static TTsxEventsUnit u;
-    return u;
+    static fw::TNoDestroy<TTsxEventsUnit> u;
+    return *u;
 }
 
 bool Designing(const fw::TComponent* c) {

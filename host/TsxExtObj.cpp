@@ -5,6 +5,7 @@
 #include <iterator>
 #include <map>
 
+#include "NoDestroy.h"
 #include "TsxPlug.h"
 
 namespace vel {
@@ -20,8 +21,8 @@ constexpr std::int32_t kCubeIndices[24] = {0, 1, 2,  3, 0, -2, 4, 5, 6,  7, 4, -
 // numbers the host hands out below or out of step with the first one must
 // still find their own component.
 std::map<std::int32_t, TTsxExtObj*>& Types() {
-    static std::map<std::int32_t, TTsxExtObj*> types;
-    return types;
+    static fw::TNoDestroy<std::map<std::int32_t, TTsxExtObj*>> types;
+    return *types;
 }
 
 bool HasMainView() {

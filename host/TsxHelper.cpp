@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "Modules.h"
@@ -360,17 +361,45 @@ void RotateNodeKeepPosition(CtsxSobj node, const CtsxTxmx3f& m, const CtsxTxmx3f
     SetNodeTransform(node, r);
 }
 
-void SetNodeRotationFromMx(CtsxSobj node, const CtsxTxmx3f& m) {
-    CtsxEuler3f e;
-    MxToEuler(m, e);
-    tsxGNodeSetRotation(node, &e);
+bool IsFinite(const CtsxVec3f& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-void SetNodeTransform(CtsxSobj node, const CtsxTxmx3f& m) {
-    SetNodeRotationFromMx(node, m);
+bool IsFinite(const CtsxEuler3f& e) {
+    return std::isfinite(e.x) && std::isfinite(e.y) && std::isfinite(e.z);
+}
+
+bool IsFinite(const CtsxTxmx3f& m) {
+    return std::all_of(std::begin(m.m), std::end(m.m), [](float f) { return std::isfinite(f); });
+}
+
+bool SetNodeLocation(CtsxSobj node, const CtsxVec3f& location) {
+    if (!IsFinite(location)) return false;
+    tsxGNodeSetLocation(node, &location);
+    return true;
+}
+
+bool SetNodeSize(CtsxSobj node, const CtsxVec3f& size) {
+    if (!IsFinite(size)) return false;
+    tsxGNodeSetSize(node, &size);
+    return true;
+}
+
+bool SetNodeRotationFromMx(CtsxSobj node, const CtsxTxmx3f& m) {
+    if (!IsFinite(m)) return false;
+    CtsxEuler3f e;
+    MxToEuler(m, e); // huge axes may still overflow on the way
+    if (!IsFinite(e)) return false;
+    tsxGNodeSetRotation(node, &e);
+    return true;
+}
+
+bool SetNodeTransform(CtsxSobj node, const CtsxTxmx3f& m) {
+    if (!SetNodeRotationFromMx(node, m)) return false;
     CtsxVec3f t;
     tsxGetMxTranslation3f(&t, &m);
     tsxGNodeSetLocation(node, &t);
+    return true;
 }
 
 } // namespace vel

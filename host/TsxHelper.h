@@ -89,8 +89,19 @@ void MakeFrameFromDirection(const CtsxVec3f& dir, const CtsxVec3f& up, CtsxTxmx3
 void RelativeMx(const CtsxTxmx3f& a, const CtsxTxmx3f& b, CtsxTxmx3f& r);
 // Sets node to (m's rotation x rot) with m's translation added back.
 void RotateNodeKeepPosition(CtsxSobj node, const CtsxTxmx3f& m, const CtsxTxmx3f& rot);
-void SetNodeRotationFromMx(CtsxSobj node, const CtsxTxmx3f& m);
-// Rotation then location of node from m.
-void SetNodeTransform(CtsxSobj node, const CtsxTxmx3f& m);
+
+// ---- finite numbers only ----
+// The rig writes nothing but finite numbers to the scene: an infinity or a NaN
+// in a node, a vertex or a key spreads through everything computed from it and
+// into the saved scene. The setters below refuse, writing nothing and
+// answering false, a value (or a result) that is not finite.
+bool IsFinite(const CtsxVec3f& v);
+bool IsFinite(const CtsxEuler3f& e);
+bool IsFinite(const CtsxTxmx3f& m);
+bool SetNodeLocation(CtsxSobj node, const CtsxVec3f& location);
+bool SetNodeSize(CtsxSobj node, const CtsxVec3f& size);
+bool SetNodeRotationFromMx(CtsxSobj node, const CtsxTxmx3f& m);
+// Rotation then location of node from m; neither unless both are finite.
+bool SetNodeTransform(CtsxSobj node, const CtsxTxmx3f& m);
 
 } // namespace vel

@@ -10,6 +10,7 @@
 #include "Forms.h"
 #include "Hooks.h"
 #include "Modules.h"
+#include "NoDestroy.h"
 
 namespace vel {
 namespace {
@@ -42,8 +43,8 @@ struct TPlugState {
 };
 
 TPlugState& State() {
-    static TPlugState s;
-    return s;
+    static fw::TNoDestroy<TPlugState> s;
+    return *s;
 }
 
 fw::LRESULT KeyHookProc(int code, fw::WPARAM w, fw::LPARAM l) {
@@ -167,8 +168,10 @@ void InitializePlugUnit() {
 void FinalizePlugUnit() {
     TPlugState& s = State();
     s.PluginFinalizing = true;
-    s.Title.clear();
-    s.Author.clear();
+    // The state is never destroyed, so what it holds goes now.
+    std::string().swap(s.Title);
+    std::string().swap(s.Author);
+    s.InitList.reset();
     if (s.KeyHook) fw::RemoveHook(s.KeyHook);
     if (s.MouseHook) fw::RemoveHook(s.MouseHook);
     s.KeyHook = s.MouseHook = nullptr;

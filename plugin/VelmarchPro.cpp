@@ -1,6 +1,17 @@
 // The module's main unit: brings the units up in order when the host loads
 // the library and takes them down in reverse order when it unloads it.
+//
+// A host may also end its process without unloading the module. Then the
+// runtime's exit handlers destroy statics (last built first, in every
+// library) before the loader runs the module's unload, so the finalization
+// must not wait for it: the load registers it as an exit handler, which runs
+// before every static built after the module came up, and both ways in run
+// it once. Whatever it touches is never destroyed (fw::TNoDestroy), so the
+// statics built before the load do not matter either.
+#include <cstdlib>
+
 #include "EditorWindows.h"
+#include "FileIO.h"
 #include "Forms.h"
 #include "GcThemes.h"
 #include "MainForm.h"
@@ -12,7 +23,27 @@
 
 namespace {
 
+bool Finalized = false;
+
+void ModuleFinalize() {
+    if (Finalized) return;
+    Finalized = true;
+    // Late host callbacks must see the flag before any form goes down.
+    vel::FinalizePlugUnit();
+    vel::FinalizeObjectEventsUnit();
+    fw::Application()->DestroyForms();
+    vel::FinalizeEditorUnit();
+    vel::MainForm = nullptr;
+    vel::FinalizeGcThemes();
+    // The rig's own memory goes last, after every window that showed it.
+    vel::FinalizeSkelMgrUnit();
+    vel::FinalizeFileIOUnit();
+}
+
 __attribute__((constructor)) void ModuleLoad() {
+    // Bound to this module: an unload runs it (as a no-op) with the module's
+    // other exit work, so nothing is left pointing into unmapped code.
+    std::atexit(ModuleFinalize);
     vel::InitializePlugUnit();
     // The frame asks the host's version before any form exists.
     vel::LoadSubDivEntryPoints();
@@ -27,14 +58,7 @@ __attribute__((constructor)) void ModuleLoad() {
 }
 
 __attribute__((destructor)) void ModuleUnload() {
-    // Late host callbacks must see the flag before any form goes down.
-    vel::FinalizePlugUnit();
-    vel::FinalizeObjectEventsUnit();
-    vel::FinalizeSkelMgrUnit();
-    fw::Application()->DestroyForms();
-    vel::FinalizeEditorUnit();
-    vel::MainForm = nullptr;
-    vel::FinalizeGcThemes();
+    ModuleFinalize();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "Joint.h"
 #include "SkelMgr.h"
 #include "Switchboard.h"
+#include "TsxHelper.h"
 #include "TsxPlug.h"
 
 namespace vel {
@@ -29,10 +30,6 @@ tsxAttrCallbacks TwistAttrCallbacks{};
 tsxAttrCallbacks StiffAttrCallbacks{};
 tsxDataDefinition JointDataDefinition{kDataTableVersion, 0, &JointDataCopy, &JointDataFileIO};
 tsxDataDefinition JointData2Definition{kDataTableVersion, 0, &JointData2Copy, &JointData2FileIO};
-
-bool Finite(const CtsxVec3f& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
 
 void* BlockOf(CtsxSobj object, std::int32_t tag) {
     if (!object || tag == 0) return nullptr;
@@ -145,8 +142,9 @@ int JointDataFileIO(void* block, CtsxFILE fd, int mode) {
 int JointData2FileIO(void* block, CtsxFILE fd, int mode) {
     if (!block) return 0;
     if (mode == 1) {
+        // Half a record is no record: a failed version write fails the block.
         const std::int32_t version = kJointData2Version;
-        tsxFILEwrite(&version, sizeof version, 1, fd);
+        if (tsxFILEwrite(&version, sizeof version, 1, fd) != 1) return 0;
         return tsxFILEwrite(block, kJointData2Size, 1, fd);
     }
     if (mode != 0) return 0;
@@ -158,7 +156,7 @@ int JointData2FileIO(void* block, CtsxFILE fd, int mode) {
         read.Stiff = 1.0f;
         answer = 0;
     }
-    if (!Finite(read.FloorAnchor)) {
+    if (!IsFinite(read.FloorAnchor)) {
         read.FloorAnchor = CtsxVec3f{0, 0, 0};
         answer = 0;
     }
@@ -184,7 +182,7 @@ void ApplyJointData(const TJointDataBlock& block, TJoint& joint) {
 void ApplyJointData2(const TJointData2Block& block, TJoint& joint) {
     joint.SetIndex(block.Index);
     if (std::isfinite(block.Stiff)) joint.SetStiff(block.Stiff);
-    if (Finite(block.FloorAnchor)) joint.SetFloorAnchor(block.FloorAnchor);
+    if (IsFinite(block.FloorAnchor)) joint.SetFloorAnchor(block.FloorAnchor);
     joint.AssignFlags(static_cast<std::uint32_t>(block.Flags));
 }
 

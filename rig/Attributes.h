@@ -70,9 +70,10 @@ int TwistAttrChanged(CtsxSobj object, int attribute, float time);
 int StiffAttrChanged(CtsxSobj object, int attribute, float time);
 int JointDataCopy(void* source, void* target);
 int JointData2Copy(void* source, void* target);
-// mode 0 read, 1 write, others nothing; answer the host call's answer. A
-// read that brings a non-finite Stiff or anchor refuses those values (the
-// joint's defaults stand in) and answers 0.
+// mode 0 read, 1 write, others nothing; answer the host call's answer (a
+// write whose version fell short writes nothing more and answers 0). A read
+// that brings a non-finite Stiff or anchor refuses those values (the joint's
+// defaults stand in) and answers 0.
 int JointDataFileIO(void* block, CtsxFILE fd, int mode);
 int JointData2FileIO(void* block, CtsxFILE fd, int mode);
 

@@ -76,6 +76,24 @@ TEST_F(AttributesTest, JointData2IsWrittenByteForByte) {
     EXPECT_EQ(Written(&JointData2FileIO, block), expected);
 }
 
+TEST_F(AttributesTest, AJointBlockWhoseWriteFellShortAnswersFailure) {
+    const CtsxSobj node = tsxhost::AddCube("J", 1);
+    void* block = tsxSobjCreateData(node, JointData2Tag);
+    ASSERT_NE(block, nullptr);
+    for (long nth : {1, 2}) { // the version, then the block
+        tsxhost::SetFaults({{"tsxFILEwrite"}, nth, 0, 0});
+        CtsxFILE fd = tsxhost::OpenWriteFile();
+        EXPECT_EQ(JointData2FileIO(block, fd, 1), 0) << nth;
+        EXPECT_EQ(tsxhost::FileBytes(fd).size(), nth == 1 ? 0u : 4u);
+        tsxhost::CloseFile(fd);
+    }
+    tsxhost::SetFaults({{"tsxFILEwrite"}, 1, 0, 0});
+    CtsxFILE fd = tsxhost::OpenWriteFile();
+    EXPECT_EQ(JointDataFileIO(tsxSobjCreateData(node, JointDataTag), fd, 1), 0);
+    tsxhost::CloseFile(fd);
+    tsxhost::ClearFaults();
+}
+
 TEST_F(AttributesTest, JointData2ReadSkipsTheVersionAndBecomesAJoint) {
     Bytes bytes(104, 0xAB);
     PutI(bytes, 0, 7); // whatever the version says

@@ -108,6 +108,9 @@ void TBone::PlaceNode() {
     CtsxTxmx3f m;
     bool made = false;
     float len = GetMatrix(m, &made);
+    const CtsxVec3f size{1.05f * len, 0.07f * len, 0.07f * len};
+    // A bone that would not be finite in the scene is not placed at all.
+    if (!IsFinite(size) || (Head && !IsFinite(Head->Position))) return;
     if (len <= 0.001f) {
         const CtsxEuler3f zero{0, 0, 0};
         tsxGNodeSetRotation(Node, &zero);
@@ -115,9 +118,8 @@ void TBone::PlaceNode() {
     } else if (made) {
         SetNodeRotationFromMx(Node, m);
     } // else: no direction to show; the object keeps its rotation
-    const CtsxVec3f size{1.05f * len, 0.07f * len, 0.07f * len};
-    tsxGNodeSetSize(Node, &size);
-    if (Head) tsxGNodeSetLocation(Node, &Head->Position);
+    SetNodeSize(Node, CtsxVec3f{1.05f * len, 0.07f * len, 0.07f * len});
+    if (Head) SetNodeLocation(Node, Head->Position);
 }
 
 void TBone::SolveConstraint() {
@@ -185,8 +187,8 @@ void TBone::FromParentSpace(CtsxVec3f& v) const {
     tsxRotateVect3f(&v, &v, &p);
 }
 
-void TBone::SetMatrix(const CtsxTxmx3f& m) {
-    if (!Head || !Tail) return;
+bool TBone::SetMatrix(const CtsxTxmx3f& m) {
+    if (!Head || !Tail) return false;
     CtsxTxmx3f inv, r;
     GetParentInverse(inv);
     tsxXProdMx3f(&r, &m, &inv);
@@ -195,12 +197,17 @@ void TBone::SetMatrix(const CtsxTxmx3f& m) {
     tsxTransformVect3f(&d, &d, &r);
     tsxNormalize3f(&d);
     tsxMulScalar3f(&d, Length);
-    Tail->Position = Head->Position;
-    tsxAddToVec3f(&Tail->Position, &d);
+    CtsxVec3f tail = Head->Position;
+    tsxAddToVec3f(&tail, &d);
+    // The result, not only the input, must be finite to be taken.
+    if (!IsFinite(tail)) return false;
+    Tail->Position = tail;
     Tail->WritePosition();
     CtsxTxmx3f ri;
     tsxInvertMx3f(&ri, &r);
-    Twist = CtsxVec3f{ri.row[2][0], ri.row[2][1], ri.row[2][2]};
+    const CtsxVec3f twist{ri.row[2][0], ri.row[2][1], ri.row[2][2]};
+    if (IsFinite(twist)) Twist = twist; // a roll that overflowed keeps the last one
+    return true;
 }
 
 float TBone::GetSkinMatrix(CtsxSobj obj, CtsxTxmx3f& m, bool* made) {

@@ -121,7 +121,8 @@ public:
     void FromParentSpace(CtsxVec3f& v) const;
 
     // Points the bone along m (Length kept) and takes m's roll; writes the tail.
-    void SetMatrix(const CtsxTxmx3f& m);
+    // False, and nothing changed, when the tail would not be finite.
+    bool SetMatrix(const CtsxTxmx3f& m);
     // m takes rest vertices of obj into bone space; answers the length. made
     // as for GetMatrix.
     float GetSkinMatrix(CtsxSobj obj, CtsxTxmx3f& m, bool* made = nullptr);

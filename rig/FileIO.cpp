@@ -5,6 +5,7 @@
 #include "Attributes.h"
 #include "Bone.h"
 #include "EditorServices.h"
+#include "NoDestroy.h"
 #include "Records.h"
 #include "ScopeExit.h"
 #include "SkelMgr.h"
@@ -22,8 +23,8 @@ std::int32_t LoadRelinkMode = 1;
 namespace {
 
 std::vector<std::string>& Problems() {
-    static std::vector<std::string> problems;
-    return problems;
+    static fw::TNoDestroy<std::vector<std::string>> problems;
+    return *problems;
 }
 
 // Enough to tell what went wrong with a file, bounded however damaged it is.
@@ -112,13 +113,13 @@ void TPoseHolder::MoveSkinsTo(TSkeleton& skeleton) {
 // ---- queues ----
 
 std::vector<std::unique_ptr<TBone>>& PendingBones() {
-    static std::vector<std::unique_ptr<TBone>> bones;
-    return bones;
+    static fw::TNoDestroy<std::vector<std::unique_ptr<TBone>>> bones;
+    return *bones;
 }
 
 std::vector<std::unique_ptr<TPoseHolder>>& PoseHolders() {
-    static std::vector<std::unique_ptr<TPoseHolder>> holders;
-    return holders;
+    static fw::TNoDestroy<std::vector<std::unique_ptr<TPoseHolder>>> holders;
+    return *holders;
 }
 
 bool HasPendingBones() {
@@ -133,6 +134,12 @@ void ClearLoadProblems() {
     Problems().clear();
 }
 
+void FinalizeFileIOUnit() {
+    std::vector<std::unique_ptr<TBone>>().swap(PendingBones());
+    std::vector<std::unique_ptr<TPoseHolder>>().swap(PoseHolders());
+    std::vector<std::string>().swap(Problems());
+}
+
 // ---- read and write handlers ----
 
 std::int32_t WriteBoneObject(CtsxSobj object, CtsxFILE fd) {
@@ -141,7 +148,7 @@ std::int32_t WriteBoneObject(CtsxSobj object, CtsxFILE fd) {
     if (!FindSkeletonByBoneNode(object, skeleton, i)) return kNoSuchBone;
     TRecordWriter out(fd);
     skeleton->Bones.Items(i)->Save(out);
-    return 0;
+    return out.Ok() ? 0 : kRecordNotWritten;
 }
 
 std::int32_t ReadBoneObject(CtsxSobj object, CtsxFILE fd) {
@@ -172,7 +179,7 @@ std::int32_t WritePoseLibObject(CtsxSobj object, CtsxFILE fd) {
         if (s) s->Write(out);
     skeleton->Skins->Write(out);
     out.F32(skeleton->SizeFactor);
-    return 0;
+    return out.Ok() ? 0 : kRecordNotWritten;
 }
 
 std::int32_t ReadPoseLibObject(CtsxSobj object, CtsxFILE fd) {

@@ -56,6 +56,8 @@ inline constexpr std::uint32_t kPoseLibVersionNoSize = 100;
 inline constexpr std::int32_t kNoSuchBone = -14;
 // Answered for a record that was refused and dropped.
 inline constexpr std::int32_t kRecordDropped = -1;
+// Answered when the host took less than the whole record: the save failed.
+inline constexpr std::int32_t kRecordNotWritten = -2;
 
 // 1 when a whole scene was loaded, 0 when objects were merged into it.
 extern std::int32_t LoadRelinkMode;
@@ -65,14 +67,15 @@ std::vector<std::unique_ptr<TBone>>& PendingBones();
 std::vector<std::unique_ptr<TPoseHolder>>& PoseHolders();
 
 // ---- the main form's read and write handlers ----
-// The bone of object in any skeleton writes its record: 0, else kNoSuchBone
-// and nothing written.
+// The bone of object in any skeleton writes its record: 0, kRecordNotWritten
+// when a write fell short, else kNoSuchBone and nothing written.
 std::int32_t WriteBoneObject(CtsxSobj object, CtsxFILE fd);
 // A new bone for object reads its record and is queued: 0, or kRecordDropped
 // when the record was cut short or refused (nothing is queued).
 std::int32_t ReadBoneObject(CtsxSobj object, CtsxFILE fd);
 // The poses, skins and size factor of the skeleton whose bag holds object;
-// nothing without one. Answers 0.
+// nothing without one. Answers 0, or kRecordNotWritten when a write fell
+// short.
 std::int32_t WritePoseLibObject(CtsxSobj object, CtsxFILE fd);
 // A new holder for object reads the record and is queued: 0, or
 // kRecordDropped as for bones.
@@ -102,6 +105,9 @@ std::int32_t DropSkeletonsOfLostBags();
 // one line each.
 const std::vector<std::string>& LoadProblems();
 void ClearLoadProblems();
+
+// Unload, after the forms: frees both queues and the problems.
+void FinalizeFileIOUnit();
 
 namespace testing {
 // Empties both queues and the problems; LoadRelinkMode back to 1.

@@ -109,6 +109,25 @@ TEST_F(FileIOTest, PoseLibraryOfASkeletonWithoutPosesAndOfNoSkeleton) {
     EXPECT_EQ(answer, 0);
 }
 
+TEST_F(FileIOTest, RecordsWhoseWritesFellShortAnswerFailure) {
+    TSkeleton* s = BuildRig();
+    const CtsxSobj bone = s->Bones.Items(0)->Node;
+    std::int32_t answer = 0;
+    const std::size_t whole = WriteWith(&WriteBoneObject, bone, &answer).size();
+    ASSERT_EQ(answer, 0);
+    // A failure at any write of either record: nothing more goes out.
+    for (long nth : {1L, 3L, 9L, 30L}) {
+        tsxhost::SetFaults({{"tsxFILEwrite"}, nth, 0, 0});
+        const Bytes part = WriteWith(&WriteBoneObject, bone, &answer);
+        EXPECT_EQ(answer, kRecordNotWritten) << nth;
+        EXPECT_LT(part.size(), whole);
+        tsxhost::SetFaults({{"tsxFILEwrite"}, nth, 0, 0});
+        WriteWith(&WritePoseLibObject, s->PoseLibObject, &answer);
+        EXPECT_EQ(answer, kRecordNotWritten) << nth;
+    }
+    tsxhost::ClearFaults();
+}
+
 TEST_F(FileIOTest, Version100PoseLibraryLeavesTheSizeFactorAtOne) {
     TSkeleton* s = BuildRig();
     Bytes bytes = WriteWith(&WritePoseLibObject, s->PoseLibObject);

@@ -54,7 +54,10 @@ void TJoint::ReadPosition() {
 }
 
 void TJoint::WritePosition() {
-    tsxGNodeSetLocation(Node, &Position);
+    if (!SetNodeLocation(Node, Position)) {
+        ReadPosition(); // refused: the joint stays where the scene has it
+        return;
+    }
     UpdateMarker();
 }
 
@@ -67,7 +70,7 @@ void TJoint::Transform(const CtsxTxmx3f& m) {
     CtsxTxmx3f t;
     tsxGNodeGetPureTransform(Node, &t);
     tsxXProdMx3f(&t, &m, &t);
-    SetNodeTransform(Node, t);
+    SetNodeTransform(Node, t); // refused when the product overflows
     ReadPosition();
     UpdateMarker();
 }
@@ -96,8 +99,7 @@ void TJoint::AverageSize() {
 void TJoint::ApplySize(float factor) {
     if (SizeSum < 0.001f) SizeSum = 0.1f;
     SizeSum = SizeSum * factor;
-    const CtsxVec3f size{SizeSum, SizeSum, SizeSum};
-    tsxGNodeSetSize(Node, &size);
+    if (!SetNodeSize(Node, CtsxVec3f{SizeSum, SizeSum, SizeSum})) return;
     UpdateMarker();
 }
 
@@ -115,7 +117,7 @@ void TJoint::UpdateMarker() {
         CtsxSobj parent = tsxGNodeGetParent(Node);
         tsxAddSubobj(&parent, Marker);
     }
-    tsxGNodeSetLocation(Marker, &Position);
+    if (!SetNodeLocation(Marker, Position)) return;
     CtsxVec3f size;
     tsxGNodeGetSize(Node, &size);
     tsxGNodeSetSize(Marker, &size);
@@ -217,6 +219,11 @@ void TJoints::WriteAll() {
 void TJoints::ReadAll() {
     for (auto& j : List)
         j->ReadPosition();
+}
+
+bool TJoints::AllFinite() const {
+    return std::all_of(List.begin(), List.end(),
+                       [](const auto& j) { return IsFinite(j->Position); });
 }
 
 void TJoints::SetVisibleAll(bool visible) {

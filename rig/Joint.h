@@ -117,6 +117,8 @@ public:
 
     void WriteAll();
     void ReadAll();
+    // Every joint's position is finite (one that is not is never written).
+    bool AllFinite() const;
     void SetVisibleAll(bool visible);
     void TransformAll(const CtsxTxmx3f& m);
     void ResetSizes();

@@ -5,7 +5,10 @@
 #include "Joint.h"
 #include "Skeleton.h"
 #include "Switchboard.h"
+#include "TsxHelper.h"
 #include "tsxfUtils.h"
+
+#include <cmath>
 
 namespace vel {
 
@@ -54,7 +57,7 @@ CtsxFrame KeyAttribute(CtsxSobj node, int kind, const void* data, bool sharp) {
 // ---- TJoint ----
 
 void TJoint::KeyLocation() {
-    if (!Node) return;
+    if (!Node || !IsFinite(Position)) return;
     tsxSobjSetFrame(Node, TSX_KIND_LOCATION);
     if (HasFlags(jfSharpKeys))
         MakeKeySharp(tsxSobjGetFrame(Node, TSX_KIND_LOCATION, 0, tsxAnimGetActiveTime()));
@@ -62,7 +65,7 @@ void TJoint::KeyLocation() {
 
 void TJoint::KeyStiff() {
     const float stiff = FStiff;
-    KeyAttribute(Node, StiffAttribute, &stiff, true);
+    if (std::isfinite(stiff)) KeyAttribute(Node, StiffAttribute, &stiff, true);
 }
 
 void TJoint::Record() {
@@ -116,7 +119,7 @@ void TJoints::SwapKeysAll(std::int32_t a, std::int32_t b) {
 
 void TBone::KeyTwist() {
     const CtsxVec3f twist = Twist;
-    KeyAttribute(Node, TwistAttribute, &twist, false);
+    if (IsFinite(twist)) KeyAttribute(Node, TwistAttribute, &twist, false);
 }
 
 void TBone::EraseKeys(float time) {

@@ -5,6 +5,7 @@
 #include "EditorServices.h"
 #include "MainForm.h"
 #include "Messages.h"
+#include "NoDestroy.h"
 #include "Skeleton.h"
 #include "SkeletonState.h"
 #include "Skin.h"
@@ -18,8 +19,13 @@ bool OptAutoSelect = false;
 
 namespace {
 
+using TStateList = std::vector<std::unique_ptr<TSkeletonState>>;
+
 // One state per skeleton, between SaveAllSkeletonStates and the next restore.
-std::vector<std::unique_ptr<TSkeletonState>> SavedStates;
+TStateList& SavedStates() {
+    static fw::TNoDestroy<TStateList> states;
+    return *states;
+}
 
 // The skeletons bound below skeleton, at any depth.
 std::vector<TSkeleton*> AttachedBelow(const TSkeleton& skeleton) {
@@ -91,9 +97,10 @@ std::unique_ptr<TSkeleton> TSkeletonList::Extract(TSkeleton* skeleton) {
 }
 
 TSkeletonList& SkeletonList() {
-    // Outlives every form; the runtime frees it after the module's own unload.
-    static TSkeletonList list;
-    return list;
+    // Outlives every form and every exit handler; the unit's finalization
+    // frees what it holds.
+    static fw::TNoDestroy<TSkeletonList> list;
+    return *list;
 }
 
 void InitializeSkelMgrUnit() {
@@ -101,8 +108,10 @@ void InitializeSkelMgrUnit() {
 }
 
 void FinalizeSkelMgrUnit() {
-    // Skeletons are not freed at unload; the saved states are.
-    SavedStates.clear();
+    // After the forms: only the rig's own records go, the host's objects stay.
+    CurrentSkeleton = nullptr;
+    TStateList().swap(SavedStates());
+    std::vector<std::unique_ptr<TSkeleton>>().swap(SkeletonList().List);
 }
 
 // ---- creation and look-up ----
@@ -371,20 +380,20 @@ void ResetAttachedUndo() {
 void SaveAllSkeletonStates() {
     std::vector<std::unique_ptr<TSkeletonState>> states;
     ForEachSkeleton([&](TSkeleton& s) { states.push_back(s.CaptureState("", false, false)); });
-    SavedStates = std::move(states);
+    SavedStates() = std::move(states);
 }
 
 void RestoreAllSkeletonStates() {
     // Taken out first, so they are freed however this ends.
-    std::vector<std::unique_ptr<TSkeletonState>> states = std::move(SavedStates);
-    SavedStates.clear();
+    TStateList states = std::move(SavedStates());
+    SavedStates().clear();
     if (static_cast<std::int32_t>(states.size()) != SkeletonCount()) return;
     for (std::size_t i = 0; i < states.size(); ++i)
         SkeletonByIndex(static_cast<std::int32_t>(i))->ApplyState(*states[i], false, true, false);
 }
 
 std::int32_t SavedStateCount() {
-    return static_cast<std::int32_t>(SavedStates.size());
+    return static_cast<std::int32_t>(SavedStates().size());
 }
 
 void RecordRestFrames() {
@@ -413,7 +422,7 @@ void MakeAllSubDivs() {
 namespace testing {
 
 void ResetSkelMgrUnit() {
-    SavedStates.clear();
+    SavedStates().clear();
     SkeletonList().List.clear();
     OptAutoSelect = false;
 }

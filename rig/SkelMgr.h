@@ -15,7 +15,7 @@ namespace vel {
 class TSkeleton;
 
 // Owns every skeleton from its creation until it is deleted or the list is
-// cleared; never freed at unload.
+// cleared; the list itself is never destroyed.
 class TSkeletonList {
 public:
     TSkeletonList();
@@ -39,6 +39,8 @@ TSkeletonList& SkeletonList();
 extern bool OptAutoSelect;
 
 void InitializeSkelMgrUnit();
+// After the forms are gone: frees the saved states and the skeletons (their
+// host objects stay).
 void FinalizeSkelMgrUnit();
 
 // ---- creation and look-up ----

@@ -44,6 +44,7 @@ TSkeleton::~TSkeleton() {
 // ---- structure ----
 
 void TSkeleton::AddToBag(CtsxSobj obj) {
+    if (!obj || !Bag) return;
     CtsxSobj bag = Bag;
     tsxAddSubobj(&bag, obj);
     if (bag == Bag) return;
@@ -61,7 +62,10 @@ std::int32_t TSkeleton::AddJointObject(CtsxSobj obj) {
 }
 
 TBone* TSkeleton::NewBone(TJoint* head, TJoint* tail) {
-    auto bone = std::make_unique<TBone>(NewBoneObject());
+    if (!head || !tail) return nullptr;
+    const CtsxSobj node = NewBoneObject();
+    if (!node) return nullptr; // the host made no object: no bone
+    auto bone = std::make_unique<TBone>(node);
     bone->Head = head;
     bone->Tail = tail;
     TBone* b = bone.get();
@@ -72,7 +76,9 @@ TBone* TSkeleton::NewBone(TJoint* head, TJoint* tail) {
 }
 
 TJoint* TSkeleton::NewJointAt(const CtsxVec3f& p) {
-    TJoint* j = Joints.Items(AddJointObject(NewJointObject()));
+    const CtsxSobj node = NewJointObject();
+    if (!node) return nullptr; // the host made no object: no joint
+    TJoint* j = Joints.Items(AddJointObject(node));
     j->SetPosition(p);
     return j;
 }
@@ -101,7 +107,8 @@ void TSkeleton::PlaceNewJoint(TJoint* joint, TJoint* from) {
 void TSkeleton::NewJoint(bool withBone) {
     const CtsxVec3f origin{0, 0, 0};
     TJoint* from = SelectedJoint ? SelectedJoint : NewJointAt(origin);
-    TJoint* j = NewJointAt(origin);
+    TJoint* j = from ? NewJointAt(origin) : nullptr;
+    if (!j) return; // what the host did make stays, in the rig as in the scene
     Joints.Renumber();
     PlaceNewJoint(j, from);
     if (withBone) {
@@ -117,8 +124,9 @@ void TSkeleton::NewJoint(bool withBone) {
 void TSkeleton::NewTeeBone() {
     const CtsxVec3f origin{0, 0, 0};
     TJoint* from = SelectedJoint ? SelectedJoint : NewJointAt(origin);
-    TJoint* a = NewJointAt(origin);
-    TJoint* b = NewJointAt(origin);
+    TJoint* a = from ? NewJointAt(origin) : nullptr;
+    TJoint* b = a ? NewJointAt(origin) : nullptr;
+    if (!b) return; // what the host did make stays, in the rig as in the scene
     Joints.Renumber();
     PlaceNewJoint(a, from);
     CtsxVec3f p = from->Position;
@@ -128,8 +136,13 @@ void TSkeleton::NewTeeBone() {
     tsxAddToVec3f(&p, &up);
     b->SetPosition(p);
 
-    CtsxSobj node = NewBoneObject();
-    auto bone = std::make_unique<TTeeBone>(node, NewTeeBoneObject());
+    const CtsxSobj node = NewBoneObject();
+    const CtsxSobj extra = node ? NewTeeBoneObject() : nullptr;
+    if (!extra) {
+        DeleteObject(node); // half a tee bone is none
+        return;
+    }
+    auto bone = std::make_unique<TTeeBone>(node, extra);
     TTeeBone* t = bone.get();
     t->Head = from;
     t->Tail = a;
@@ -155,14 +168,18 @@ void TSkeleton::EnsurePoseLibObject() {
 }
 
 void TSkeleton::BuildHierarchy() {
+    if (!Bag) return;
     if (tsxGNodeGetParent(Bag) != SkeletonObject) {
         if (!SkeletonObject) SkeletonObject = NewSkeletonObject();
-        CtsxSobj passed = SkeletonObject;
-        tsxAddSubobj(&SkeletonObject, Bag);
-        tsxGNodeSetName(passed, "PartsGoHere");
-        tsxGNodeSetName(SkeletonObject, "Skeleton");
-        tsxGNodeSetName(Bag, "blank");
-        tsxGNodeSetName(Bag, ".BoneBag");
+        // Without the host's group the bag stays where it is.
+        if (SkeletonObject) {
+            CtsxSobj passed = SkeletonObject;
+            tsxAddSubobj(&SkeletonObject, Bag);
+            tsxGNodeSetName(passed, "PartsGoHere");
+            tsxGNodeSetName(SkeletonObject, "Skeleton");
+            tsxGNodeSetName(Bag, "blank");
+            tsxGNodeSetName(Bag, ".BoneBag");
+        }
     }
     WatchObject(Bag);
     WatchObject(SkeletonObject);
@@ -262,6 +279,12 @@ void TSkeleton::Update() {
     Joints.ReadAll();
     if (!SetupMode) {
         Relax();
+        // A pose that overflowed is refused whole: the scene keeps the last
+        // one, and so do the joints.
+        if (!Joints.AllFinite()) {
+            Joints.ReadAll();
+            return;
+        }
         Joints.WriteAll();
         Bones.PlaceAll();
         Bones.MoveAllChildren();

@@ -71,6 +71,50 @@ TEST_F(SkeletonTest, NewTeeBoneStandsItsTeeOffTheMiddle) {
     EXPECT_EQ(s->SelectedJoint, t->Tail);
 }
 
+// The host may refuse any object; then the rig neither makes nor uses it, and
+// what the host did make stays, in the rig as in the scene.
+TEST_F(SkeletonTest, ObjectsTheHostRefusesAreNeitherMadeNorUsed) {
+    tsxhost::SetFaults({{"tsxMaterialCreate"}, 1, 0, 0}); // the normal joint colour
+    TSkeleton* t = NewSkel();
+    t->NewJoint(false);
+    EXPECT_EQ(tsxhost::PolyhMaterial(t->Joints.Items(0)->Node), nullptr);
+    EXPECT_NE(tsxhost::PolyhMaterial(t->Joints.Items(1)->Node), nullptr); // asked for again
+
+    TSkeleton* s = NewSkel();
+    tsxhost::SetFaults({{"tsxObjectLoad", "tsxCreateSphere"}, 0, 1.0, 0}); // no joint objects
+    s->NewJointAndBone();
+    s->NewTeeBone();
+    EXPECT_EQ(s->Joints.Count(), 0);
+    EXPECT_EQ(s->Bones.Count(), 0);
+
+    tsxhost::SetFaults({{"tsxObjectCreate"}, 0, 1.0, 0}); // markers and the bone's object
+    s->NewJointAndBone();
+    EXPECT_EQ(s->Joints.Count(), 2);
+    EXPECT_EQ(s->Bones.Count(), 0);
+    EXPECT_EQ(s->Joints.Items(0)->Marker, nullptr);
+
+    // The tee bone's extra object, made after its two joints' markers and its
+    // bone object: the bone object goes again.
+    s->SelectedJoint = s->Joints.Items(1);
+    const std::size_t objects = tsxhost::SceneNodes().size();
+    tsxhost::SetFaults({{"tsxObjectCreate"}, 4, 0, 0});
+    s->NewTeeBone();
+    EXPECT_EQ(s->Joints.Count(), 4);
+    EXPECT_EQ(s->Bones.Count(), 0);
+    EXPECT_EQ(tsxhost::SceneNodes().size(), objects + 4); // two joints and their markers
+
+    // Without a pose-library object or a "Skeleton" group the bag stands alone.
+    tsxhost::SetFaults({{"tsxObjectCreate"}, 0, 1.0, 0});
+    TSkeleton* alone = CreateSkeletonForBag(tsxhost::AddGroup("Bag"));
+    alone->EnsurePoseLibObject();
+    alone->BuildHierarchy();
+    EXPECT_EQ(alone->PoseLibObject, nullptr);
+    EXPECT_EQ(alone->SkeletonObject, nullptr);
+    EXPECT_EQ(tsxGNodeGetParent(alone->Bag), tsxGetScene());
+    tsxhost::ClearFaults();
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
 // ---- relaxation ----
 
 TEST_F(SkeletonTest, ChainRelaxesToItsLengthsAroundANailedRoot) {

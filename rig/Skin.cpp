@@ -59,11 +59,19 @@ TSkinObject* FindSkin(TSkeleton* skel, CtsxSobj obj) {
     return skins && skins->FindByObject(obj, skin) ? skin : nullptr;
 }
 
-// Skeletons inside a deformation pass: a skeleton bound (through a damaged
-// scene) below itself is passed over instead of recursing without end.
-std::vector<const TSkeleton*>& ActivePasses() {
-    static std::vector<const TSkeleton*> active;
-    return active;
+// Skeletons inside a deformation pass, innermost first, each on the stack of
+// its pass: a skeleton bound (through a damaged scene) below itself is passed
+// over instead of recursing without end.
+struct TDeformPass {
+    const TSkeleton* Skeleton;
+    const TDeformPass* Outer;
+};
+const TDeformPass* InnermostPass = nullptr;
+
+bool InPass(const TSkeleton* skeleton) {
+    for (const TDeformPass* p = InnermostPass; p; p = p->Outer)
+        if (p->Skeleton == skeleton) return true;
+    return false;
 }
 
 } // namespace
@@ -128,7 +136,9 @@ void TSkinObject::Restore() {
     if (!Object) return;
     ResolveMesh();
     if (!MeshMatches()) return;
-    std::copy(RestVertices.begin(), RestVertices.end(), tsxPolyhGetVxArray(Mesh));
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
+    if (!vxs) return; // the host did not hand the vertices out this time
+    std::copy(RestVertices.begin(), RestVertices.end(), vxs);
     tsxPolyhComputeFaceAdjacency(Mesh);
     tsxPolyhMarkTopologyChange(Mesh);
     tsxPolyhMarkGeomChange(Mesh);
@@ -189,10 +199,11 @@ void TSkinObject::AddWeightedList(const std::int32_t* indexes, const float* weig
     }
 }
 
-void TSkinObject::Normalize(bool keepMesh) {
+bool TSkinObject::Normalize(bool keepMesh) {
     ResolveMesh();
-    if (!MeshMatches() || !AccumulatorsReady()) return;
+    if (!MeshMatches() || !AccumulatorsReady()) return false;
     const CtsxVec3f* current = tsxPolyhGetVxArray(Mesh);
+    if (keepMesh && !current) return false; // nothing to keep: no pass at all
     for (std::size_t i = 0; i < Accum.size(); ++i) {
         CtsxVec3f& a = Accum[i];
         if (keepMesh && Influences[i] == 0) {
@@ -207,12 +218,18 @@ void TSkinObject::Normalize(bool keepMesh) {
             a = RestVertices[i];
         }
     }
+    return true;
 }
 
 void TSkinObject::WriteBack() {
     ResolveMesh();
     if (!MeshMatches() || !AccumulatorsReady()) return;
-    std::copy(Accum.begin(), Accum.end(), tsxPolyhGetVxArray(Mesh));
+    // A pass that overflowed is not written at all.
+    if (!std::all_of(Accum.begin(), Accum.end(), [](const CtsxVec3f& v) { return IsFinite(v); }))
+        return;
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
+    if (!vxs) return; // the host did not hand the vertices out this time
+    std::copy(Accum.begin(), Accum.end(), vxs);
     const TSubDivEntryPoints& sd = SubDiv();
     if (HostHasSubDiv() && IsSubDiv(Object)) {
         if (sd.tsxSubDivMarkGeomChange)
@@ -225,7 +242,7 @@ void TSkinObject::WriteBack() {
 }
 
 void TSkinObject::Apply(bool keepMesh) {
-    Normalize(keepMesh);
+    if (!Normalize(keepMesh)) return;
     WriteBack();
     if (!SkipSubDivRebuild) RebuildSubDiv();
 }
@@ -594,10 +611,10 @@ void TSkeleton::RebindSkins() {
 void TSkeleton::DeformSkins(TSkeleton* root) {
     TSkinsObject* skins = SkinsOf(root);
     if (!skins) return;
-    auto& active = ActivePasses();
-    if (std::find(active.begin(), active.end(), this) != active.end()) return;
-    active.push_back(this);
-    fw::TScopeExit leave([&] { active.pop_back(); });
+    if (InPass(this)) return;
+    const TDeformPass pass{this, InnermostPass};
+    InnermostPass = &pass;
+    fw::TScopeExit leave([&] { InnermostPass = pass.Outer; });
 
     skins->ResetAll();
     Bones.DeformAllSkins(root);

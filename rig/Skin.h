@@ -59,8 +59,10 @@ public:
     // AddWeighted for n listed vertices and their weights.
     void AddWeightedList(const std::int32_t* indexes, const float* weights, std::size_t n);
     // Turns the sums into positions. keepMesh (an attached skeleton's pass)
-    // keeps what an earlier pass wrote where this pass did not reach.
-    void Normalize(bool keepMesh);
+    // keeps what an earlier pass wrote where this pass did not reach. False,
+    // and nothing is to be written, when the mesh does not match or the host
+    // did not hand out its vertices.
+    bool Normalize(bool keepMesh);
     void WriteBack();
     void Apply(bool keepMesh);
     void RebuildSubDiv();

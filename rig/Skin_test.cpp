@@ -245,6 +245,57 @@ TEST_F(SkinTest, MeshWithAnotherVertexCountIsNeitherRestoredNorDeformed) {
     EXPECT_EQ(tsxhost::PolyhInfo(small).geomChanges, 0);
 }
 
+// The host may withhold a mesh's vertices at any of the calls of a pass:
+// then the pass is written whole or not at all, and nothing is read from
+// nowhere.
+TEST_F(SkinTest, VerticesTheHostWithholdsAreNeitherReadNorWritten) {
+    CtsxPolyh mesh = Mesh({{0, 0, 0}, {1, 0, 0}});
+    TSkinObject skin;
+    skin.Bind(mesh);
+    for (long nth = 1; nth <= 4; ++nth) {
+        for (bool keepMesh : {false, true}) {
+            CtsxVec3f* vx = tsxPolyhGetVxArray(mesh);
+            vx[0] = {5, 5, 5};
+            const int changes = tsxhost::PolyhInfo(mesh).geomChanges;
+            skin.ResetAccumulators();
+            skin.Matrix = TranslationMx(0, 1, 0);
+            skin.AddWeighted(0, 0.5f); // half the mesh kept, or divided by the weight
+            tsxhost::SetFaults({{"tsxPolyhGetVxArray"}, nth, 0, 0});
+            skin.Apply(keepMesh);
+            tsxhost::ClearFaults();
+            const bool written = tsxhost::PolyhInfo(mesh).geomChanges > changes;
+            ExpectNear(vx[0], !written   ? CtsxVec3f{5, 5, 5}
+                              : keepMesh ? CtsxVec3f{2.5f, 3, 2.5f}
+                                         : CtsxVec3f{0, 1, 0});
+            ExpectNear(vx[1], {1, 0, 0});
+            // Four asks: the mesh checked and read, checked and written; the
+            // read matters only when the pass keeps what the mesh holds.
+            EXPECT_EQ(written, nth == 2 && !keepMesh) << nth;
+            vx[0] = {5, 5, 5};
+            tsxhost::SetFaults({{"tsxPolyhGetVxArray"}, nth, 0, 0});
+            skin.Restore();
+            ExpectNear(vx[0],
+                       tsxhost::FaultLog().empty() ? CtsxVec3f{0, 0, 0} : CtsxVec3f{5, 5, 5});
+            tsxhost::ClearFaults();
+        }
+    }
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
+TEST_F(SkinTest, APassThatOverflowsWritesNothing) {
+    CtsxPolyh mesh = Mesh({{1, 0, 0}, {2, 0, 0}});
+    TSkinObject skin;
+    skin.Bind(mesh);
+    skin.ResetAccumulators();
+    skin.Matrix = TranslationMx(3e38f, 0, 0);
+    skin.AddWeighted(0, 1);
+    skin.AddWeighted(1, 1);
+    skin.AddWeighted(1, 1); // twice 3e38 and more: past the floats
+    skin.Apply(false);
+    ExpectNear(tsxPolyhGetVxArray(mesh)[0], {1, 0, 0});
+    EXPECT_EQ(tsxhost::PolyhInfo(mesh).geomChanges, 0);
+}
+
 TEST_F(SkinTest, SubDivCageIsDeformedAtItsLevel) {
     CtsxSobj sub = tsxhost::AddSubDiv("Sub", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     tsxSubDivSetActiveLevel(sub, 2);

@@ -250,23 +250,30 @@ int JointMarkerType() {
 
 // ---- joint materials ----
 
+namespace {
+
+CtsxMaterial NewJointMaterial(const CtsxColor& color) {
+    CtsxMaterial m = tsxMaterialCreate();
+    if (!m) return nullptr;
+    tsxMaterialSetColor(m, &color);
+    tsxMaterialSetReflectionProps(m, 0.8f, 0.0f, 0.2f, 0.0f);
+    return m;
+}
+
+} // namespace
+
 void CreateJointMaterials() {
-    const CtsxColor normal{0xFF, 0xFF, 0xFF, 0xFF};
-    const CtsxColor selected{0xFF, 0x00, 0x00, 0xFF};
-    NormalJointMaterial = tsxMaterialCreate();
-    tsxMaterialSetColor(NormalJointMaterial, &normal);
-    tsxMaterialSetReflectionProps(NormalJointMaterial, 0.8f, 0.0f, 0.2f, 0.0f);
-    SelectedJointMaterial = tsxMaterialCreate();
-    tsxMaterialSetColor(SelectedJointMaterial, &selected);
-    tsxMaterialSetReflectionProps(SelectedJointMaterial, 0.8f, 0.0f, 0.2f, 0.0f);
+    // One the host refused is asked for again next time.
+    if (!NormalJointMaterial) NormalJointMaterial = NewJointMaterial({0xFF, 0xFF, 0xFF, 0xFF});
+    if (!SelectedJointMaterial) SelectedJointMaterial = NewJointMaterial({0xFF, 0x00, 0x00, 0xFF});
 }
 
 void PaintJoint(CtsxPolyh polyhedron, bool selected) {
     TEditScope edit;
     if (!polyhedron) return;
-    if (!NormalJointMaterial) CreateJointMaterials();
-    if (NormalJointMaterial)
-        tsxPolyhPaint(polyhedron, selected ? SelectedJointMaterial : NormalJointMaterial);
+    if (!NormalJointMaterial || !SelectedJointMaterial) CreateJointMaterials();
+    if (CtsxMaterial m = selected ? SelectedJointMaterial : NormalJointMaterial)
+        tsxPolyhPaint(polyhedron, m);
 }
 
 CtsxMaterial JointMaterial(bool selected) {

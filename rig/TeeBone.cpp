@@ -52,12 +52,13 @@ void TTeeBone::PlaceNode() {
     const CtsxVec3f mid = JointMidpoint(*Head, *Tail);
     CtsxTxmx3f m;
     const float len = FrameFromPoints(mid, TeeJoint->Position, m, SharedUpHint);
+    const CtsxVec3f size{1.05f * len, 0.07f * len, 0.07f * len};
+    if (!IsFinite(size) || !IsFinite(mid)) return; // not placed rather than not finite
     if (len > 0.001f) {
         SetNodeRotationFromMx(ExtraObject, m);
-        const CtsxVec3f size{1.05f * len, 0.07f * len, 0.07f * len};
-        tsxGNodeSetSize(ExtraObject, &size);
+        SetNodeSize(ExtraObject, size);
     }
-    tsxGNodeSetLocation(ExtraObject, &mid);
+    SetNodeLocation(ExtraObject, mid);
 }
 
 void TTeeBone::SolveConstraint() {

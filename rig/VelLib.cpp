@@ -8,6 +8,7 @@
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
+#include "TsxHelper.h"
 
 namespace vel {
 
@@ -63,12 +64,6 @@ TSkinArea* ChildSkinArea(CtsxSobj boneObject, CtsxSobj child) {
     TSkinObject* skin = nullptr;
     if (!s->Skins->FindByObject(child, skin)) return nullptr;
     return area;
-}
-
-bool Finite(const CtsxTxmx3f& m) {
-    for (float f : m.m)
-        if (!std::isfinite(f)) return false;
-    return true;
 }
 
 // The tool window's page switch, as the user's click on a tab would make it
@@ -181,12 +176,13 @@ void velSkeletonSetRecording(CtsxSobj skeleton, std::uint8_t recording) {
 
 void velSetBoneMatrix(CtsxSobj bone, const CtsxTxmx3f* matrix, float length) {
     // A NaN would spread through the relaxation into every joint.
-    if (!matrix || !std::isfinite(length) || !Finite(*matrix)) return;
+    if (!matrix || !std::isfinite(length) || !IsFinite(*matrix)) return;
     Guarded("velSetBoneMatrix", [&] {
         TBone* b = BoneOfObject(bone);
         if (!b) return;
+        const float before = b->Length;
         if (length > 0) b->Length = length;
-        b->SetMatrix(*matrix);
+        if (!b->SetMatrix(*matrix)) b->Length = before; // refused whole
     });
 }
 

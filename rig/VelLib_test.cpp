@@ -195,7 +195,7 @@ TEST_F(VelLibTest, BoneMatrixRoundTripsAndLengthOnlyWhenPositive) {
         EXPECT_NEAR(copy.m[i], m.m[i], 1e-4) << i;
 }
 
-TEST_F(VelLibTest, BoneMatrixRefusesNullAndNonFiniteInput) {
+TEST_F(VelLibTest, BoneMatrixRefusesNullAndWhatIsNotFiniteInOrOut) {
     TSkeleton* s = Arm();
     TBone* bone = s->Bones.Items(1);
     CtsxTxmx3f m{};
@@ -219,6 +219,18 @@ TEST_F(VelLibTest, BoneMatrixRefusesNullAndNonFiniteInput) {
     velGetBoneMatrix(joints[0]->Node, &untouched, &length);
     EXPECT_EQ(untouched.m[0], 42);
     EXPECT_EQ(length, 42);
+
+    // Finite input whose tail would not be finite: the bone points along +x,
+    // and 3e38 past its head at 3e38 is past the floats.
+    bone->Head->SetPosition(CtsxVec3f{3e38f, 0, 0});
+    velSetBoneMatrix(bone->Node, &m, 3e38f);
+    EXPECT_FLOAT_EQ(bone->Length, 2.0f);
+    EXPECT_VEC_NEAR(bone->Tail->Position, tail.x, tail.y, tail.z, 0);
+    EXPECT_VEC_NEAR(NodeLocation(bone->Tail->Node), tail.x, tail.y, tail.z, 0);
+    // Finite all the way: taken.
+    velSetBoneMatrix(bone->Node, &m, 2e37f);
+    EXPECT_FLOAT_EQ(bone->Length, 2e37f);
+    EXPECT_FLOAT_EQ(NodeLocation(bone->Tail->Node).x, 3.2e38f);
 }
 
 TEST_F(VelLibTest, RefreshRunsTheUpdateThatSetBoneMatrixLeavesOut) {

@@ -4,6 +4,7 @@
 #include "Forms.h"
 #include "Hooks.h"
 #include "Input.h"
+#include "NoDestroy.h"
 #include "Png.h"
 #include "ScopeExit.h"
 #include "ScrollBars.h"
@@ -15,8 +16,8 @@ namespace {
 
 // Top-level windows that are showing, bottom to top.
 std::vector<TWinControl*>& TopLevels() {
-    static std::vector<TWinControl*> list;
-    return list;
+    static TNoDestroy<std::vector<TWinControl*>> list;
+    return *list;
 }
 
 void FillSurface(const TPaintTarget& t, const TRect& r, TColor color) {

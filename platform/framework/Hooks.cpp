@@ -1,5 +1,7 @@
 #include "Hooks.h"
 
+#include "NoDestroy.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -15,8 +17,8 @@ struct THook {
 // Newest first. Hooks are looked up by handle on every call so that a hook
 // may remove itself or others while the chain runs.
 std::vector<std::unique_ptr<THook>>& Chain() {
-    static std::vector<std::unique_ptr<THook>> chain;
-    return chain;
+    static TNoDestroy<std::vector<std::unique_ptr<THook>>> chain;
+    return *chain;
 }
 
 LRESULT CallFrom(std::size_t start, THookKind kind, int code, WPARAM w, LPARAM l) {

@@ -1,6 +1,7 @@
 #include "Messages.h"
 
 #include "Hooks.h"
+#include "NoDestroy.h"
 #include "ScopeExit.h"
 
 #include <condition_variable>
@@ -39,9 +40,11 @@ struct TMessageState {
     std::map<UINT, TMessageFilter> Filters;
 };
 
+// Windows, queues and filters outlive every exit handler: a plug-in's
+// finalization destroys its windows from one of them.
 TMessageState& State() {
-    static TMessageState state;
-    return state;
+    static TNoDestroy<TMessageState> state;
+    return *state;
 }
 
 const std::thread::id gUiThread = std::this_thread::get_id();

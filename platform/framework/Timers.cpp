@@ -1,5 +1,7 @@
 #include "Timers.h"
 
+#include "NoDestroy.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -26,8 +28,8 @@ struct TClock {
 };
 
 TClock& Clock() {
-    static TClock clock;
-    return clock;
+    static TNoDestroy<TClock> clock;
+    return *clock;
 }
 
 std::uint64_t Now() {

@@ -112,6 +112,7 @@ void tsxRegisterNotifyCallback(CtsxSobj obj, tsxNotifyFn callback, int flag) {
 int tsxObjectDefine(int pluginId, const char* typeName, tsxExtObjCallbacks* callbacks,
                     int reserved) {
     TSX_LOG(pluginId, typeName, callbacks, reserved);
+    TSX_FAULT(0);
     if (!typeName || !callbacks) return 0;
     auto& types = S().extTypes;
     for (std::size_t i = 0; i < types.size(); ++i) {
@@ -126,6 +127,7 @@ int tsxObjectDefine(int pluginId, const char* typeName, tsxExtObjCallbacks* call
 
 CtsxSobj tsxObjectCreate(int type) {
     TSX_LOG(type);
+    TSX_FAULT(nullptr);
     const auto& types = S().extTypes;
     if (type < TSX_TYPE_EXTFIRST || type - TSX_TYPE_EXTFIRST >= static_cast<int>(types.size()))
         return nullptr;
@@ -137,6 +139,7 @@ CtsxSobj tsxObjectCreate(int type) {
 
 int tsxDataDefine(int pluginId, const char* tagName, tsxDataDefinition* definition, int blockSize) {
     TSX_LOG(pluginId, tagName, definition, blockSize);
+    TSX_FAULT(0);
     State& s = S();
     if (!tagName || !definition || blockSize <= 0 || blockSize > (1 << 20)) return 0;
     for (auto& [handle, tag] : s.tags) {
@@ -153,6 +156,7 @@ int tsxDataDefine(int pluginId, const char* tagName, tsxDataDefinition* definiti
 
 void* tsxSobjGetData(CtsxSobj obj, int tag) {
     TSX_LOG(obj, tag);
+    TSX_FAULT(nullptr);
     Node* n = Obj(obj);
     if (!n) return nullptr;
     auto it = n->blocks.find(tag);
@@ -161,6 +165,7 @@ void* tsxSobjGetData(CtsxSobj obj, int tag) {
 
 void* tsxSobjCreateData(CtsxSobj obj, int tag) {
     TSX_LOG(obj, tag);
+    TSX_FAULT(nullptr);
     Node* n = Obj(obj);
     return n ? CreateBlock(n, tag) : nullptr;
 }
@@ -173,6 +178,7 @@ void tsxAViewSetPen(tsxPEN pen) {
 tsxBOOL tsxAViewDrawLinelist(const CtsxTxmx3f* m, const CtsxVec3f* vxs, int nbrVxs,
                              const int32_t* indices, CtsxRect* rect) {
     TSX_LOG(m, vxs, nbrVxs, indices, rect);
+    TSX_FAULT(0);
     State& s = S();
     if (s.drawingView < 0 || !m || !vxs || !indices || nbrVxs <= 0) return 0;
     const Affine a = FromTxmx(*m);

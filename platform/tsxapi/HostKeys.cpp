@@ -1,5 +1,6 @@
 // Key frames, the active time and animated attributes.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "HostState.h"
@@ -67,6 +68,7 @@ float tsxAnimGetActiveTime(void) {
 
 void tsxAnimSetActiveTime(float time) {
     TSX_LOG(time);
+    if (std::isnan(time)) return; // not a time: nothing changes
     State& s = S();
     s.time = time;
     std::vector<std::pair<std::uint64_t, int>> attributeHits;
@@ -101,6 +103,7 @@ void tsxAnimSetActiveTime(float time) {
 int tsxAnimCreateAttribute(int pluginId, const char* name, tsxAttrCallbacks* callbacks,
                            int valueSize, const int16_t* typeCodes, int codesSize) {
     TSX_LOG(pluginId, name, callbacks, valueSize, typeCodes, codesSize);
+    TSX_FAULT(0);
     State& s = S();
     if (!name || valueSize <= 0 || valueSize > 4096 || codesSize < 0 || codesSize > 4096 ||
         (codesSize > 0 && !typeCodes))
@@ -123,6 +126,7 @@ int tsxAnimCreateAttribute(int pluginId, const char* name, tsxAttrCallbacks* cal
 
 CtsxFrame tsxFrameCreate(int kind) {
     TSX_LOG(kind);
+    TSX_FAULT(nullptr);
     if (KindSize(kind) == 0) return nullptr;
     return Handle(NewFrame(kind, S().time));
 }
@@ -141,6 +145,7 @@ tsxBOOL tsxFrameCopy(CtsxFrame frame, CtsxFrame* out) {
     TSX_LOG(frame, out);
     if (!out) return 0;
     *out = nullptr;
+    TSX_FAULT(0);
     Frame* f = Fr(frame);
     if (!f) return 0;
     Frame* c = NewFrame(f->kind, f->time);
@@ -158,6 +163,7 @@ void tsxFrameSetData(CtsxFrame frame, const void* data) {
 
 int tsxFrameGetData(CtsxFrame frame, void* out) {
     TSX_LOG(frame, out);
+    TSX_FAULT(0);
     Frame* f = Fr(frame);
     if (!f || !out) return 0;
     if (!f->data.empty()) std::memcpy(out, f->data.data(), f->data.size());
@@ -195,6 +201,7 @@ int tsxFrameGetKind(CtsxFrame frame) {
 
 CtsxFrame tsxSobjGetFrame(CtsxSobj obj, int kind, int reserved, float time) {
     TSX_LOG(obj, kind, reserved, time);
+    TSX_FAULT(nullptr);
     Node* n = Obj(obj);
     return n ? Handle(KeyAt(n, kind, time)) : nullptr;
 }
@@ -203,7 +210,7 @@ void tsxSobjInsertFrame(CtsxSobj obj, CtsxFrame frame, int reserved, float time)
     TSX_LOG(obj, frame, reserved, time);
     Node* n = Obj(obj);
     Frame* f = Fr(frame);
-    if (!n || !f || n == S().scene) return;
+    if (!n || !f || n == S().scene || std::isnan(time)) return;
     DetachFrame(f);
     f->time = time;
     PlaceKey(n, f);
@@ -250,6 +257,7 @@ float tsxSobjTreeGetNextTime(CtsxSobj obj, int kind, float time) {
 
 tsxBOOL tsxSobjGetInterpolatedData(CtsxSobj obj, int kind, float time, void* out) {
     TSX_LOG(obj, kind, time, out);
+    TSX_FAULT(0);
     Node* n = Obj(obj);
     if (!n || !out || KindSize(kind) == 0) return 0;
     std::vector<std::uint8_t> value;

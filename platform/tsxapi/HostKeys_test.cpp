@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,33 @@ TEST_F(KeysTest, TimeChangeCallsAttributesThenNotifiesThenReportsTheTime) {
     float twist[3];
     tsxSobjGetInterpolatedData(obj, gTwist, 5, twist);
     EXPECT_FLOAT_EQ(twist[2], 10);
+}
+
+TEST_F(KeysTest, NaNTimesChangeNothing) {
+    tsxActiveTimeChangedCB(1, OnTime);
+    CtsxVec3f p{1, 2, 3};
+    tsxGNodeSetLocation(obj, &p);
+    tsxSobjSetFrame(obj, TSX_KIND_LOCATION);
+    Key(stiff, 4, 1);
+    tsxAnimSetActiveTime(2);
+    gLog.clear();
+    const float nan = std::nanf("");
+    tsxAnimSetActiveTime(nan);
+    EXPECT_EQ(tsxAnimGetActiveTime(), 2);
+    EXPECT_TRUE(gLog.empty()); // no time change, so nobody hears of one
+    tsxGNodeGetLocation(obj, &p);
+    EXPECT_EQ(p.x, 1);
+
+    float v[3] = {7, 7, 7};
+    EXPECT_EQ(tsxSobjGetInterpolatedData(obj, TSX_KIND_LOCATION, nan, v), 0);
+    EXPECT_EQ(v[0], 1); // the current value, as for an object without keys
+    // A key is never placed at no time at all.
+    CtsxFrame f = tsxFrameCreate(stiff);
+    tsxSobjInsertFrame(obj, f, 0, nan);
+    EXPECT_EQ(tsxSobjGetNextTime(obj, stiff, 4), -1.0f);
+    EXPECT_EQ(tsxSobjGetFirstTime(obj, stiff), 4);
+    tsxFrameDelete(f);
+    EXPECT_EQ(StaleUses(), 0);
 }
 
 TEST_F(KeysTest, DeletingAnObjectFreesItsKeys) {

@@ -176,6 +176,7 @@ void tsxSceneAddObject(CtsxSobj obj, int flag) {
 
 tsxBOOL tsxIsSobj(CtsxSobj handle) {
     TSX_LOG(handle);
+    TSX_FAULT(0);
     return Probe(handle) ? 1 : 0;
 }
 
@@ -192,6 +193,7 @@ void tsxSobjDelete(CtsxSobj obj) {
 
 CtsxSobj tsxGetCurrentSelection(void) {
     TSX_LOG();
+    TSX_FAULT(nullptr);
     return Handle(S().selection);
 }
 
@@ -295,6 +297,7 @@ tsxBOOL tsxGNodeFindByName(CtsxSobj* out, CtsxSobj start, const char* fullName) 
     TSX_LOG(out, start, fullName);
     if (!out) return 0;
     *out = nullptr;
+    TSX_FAULT(0);
     if (!fullName) return 0;
     Node* under = start ? Obj(start) : S().scene;
     if (!under) return 0;
@@ -373,6 +376,7 @@ void tsxGNodeSetUnits(CtsxSobj node, int units) {
 
 tsxBOOL tsxMNodeIsVisible(CtsxSobj node) {
     TSX_LOG(node);
+    TSX_FAULT(0);
     Node* n = Obj(node);
     return n && Visible(n) ? 1 : 0;
 }
@@ -407,6 +411,7 @@ int tsxPolyhGetNbrVxs(CtsxPolyh poly) {
 
 CtsxVec3f* tsxPolyhGetVxArray(CtsxPolyh poly) {
     TSX_LOG(poly);
+    TSX_FAULT(nullptr);
     Mesh* m = MeshOf(poly);
     return m && !m->vxs.empty() ? m->vxs.data() : nullptr;
 }
@@ -454,6 +459,7 @@ void tsxPolyhPaint(CtsxPolyh poly, CtsxMaterial material) {
 
 CtsxPolyh tsxSubDivGetCagePtr(CtsxSobj subdiv) {
     TSX_LOG(subdiv);
+    TSX_FAULT(nullptr);
     Node* n = Obj(subdiv);
     return n && n->type == TSX_TYPE_SUBDIV ? Handle(n->cage) : nullptr;
 }
@@ -506,6 +512,7 @@ void tsxSubDivMake(CtsxSobj subdiv) {
 
 CtsxMaterial tsxMaterialCreate(void) {
     TSX_LOG();
+    TSX_FAULT(nullptr);
     return Handle(NewMaterial());
 }
 
@@ -526,6 +533,7 @@ void tsxMaterialSetReflectionProps(CtsxMaterial material, float ambient, float s
 
 CtsxPolyh tsxCreateSphere(int longitudes, int latitudes, float radius) {
     TSX_LOG(longitudes, latitudes, radius);
+    TSX_FAULT(nullptr);
     const int lon = std::clamp(longitudes, 3, 256);
     const int lat = std::clamp(latitudes, 2, 256);
     const double pi = 3.14159265358979323846;

@@ -314,6 +314,7 @@ void ApplyValue(Node* n, int kind, const std::uint8_t* data) {
 }
 
 bool Interpolate(const Node* n, int kind, float time, std::vector<std::uint8_t>& out) {
+    if (std::isnan(time)) return false; // no key is before or after no time at all
     auto it = n->keys.find(kind);
     if (it == n->keys.end() || it->second.empty()) return false;
     const auto& list = it->second;

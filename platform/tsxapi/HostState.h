@@ -97,6 +97,7 @@ struct HostFile {
     std::vector<std::uint8_t> own; // bytes a control-API read file keeps
     const std::uint8_t* data = nullptr;
     std::size_t pos = 0, end = 0;
+    bool shortWrite = false; // a write took fewer items than it was given
 };
 
 struct View {
@@ -140,6 +141,16 @@ struct State {
     PluginEntries plugin{};
     void* module = nullptr;
     Node* dragObject = nullptr;
+
+    // Failures made to order (HostFaults.cpp).
+    bool faultsOn = false;
+    FaultPlan faults;
+    std::set<std::string> faultNames;
+    long faultCalls = 0;
+    std::uint64_t faultRandom = 0;
+    std::map<std::string, long> faultCallsByName;
+    std::vector<std::string> faultLog;
+    long silentWriteFailures = 0;
 };
 
 State& S();
@@ -169,6 +180,9 @@ Frame* Fr(CtsxFrame h);
 HostFile* File(CtsxFILE h);
 Material* Mat(CtsxMaterial h);
 void CountStale();
+
+// True when the fault plan fails this call of fn (a tsx function's name).
+bool InjectFault(const char* fn);
 
 // Node tree.
 bool IsGroup(const Node* n);
@@ -260,6 +274,12 @@ inline bool LogMaybe() {
 }
 
 } // namespace tsxhost::detail
+
+// Fails the call, answering what follows, when the fault plan picks it.
+#define TSX_FAULT(...)                                                                             \
+    do {                                                                                           \
+        if (::tsxhost::detail::InjectFault(__func__)) return __VA_ARGS__;                          \
+    } while (0)
 
 #define TSX_LOG(...)                                                                               \
     do {                                                                                           \

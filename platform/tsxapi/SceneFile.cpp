@@ -155,17 +155,32 @@ std::string AttrName(int kind) {
     return it == S().attributes.end() ? std::string() : it->second.name;
 }
 
-std::vector<std::uint8_t> CallWriter(const std::function<void(CtsxFILE)>& call) {
+// What a write callback left: its bytes, and whether a write of its fell
+// short (the host's own write failed, so the save fails).
+struct Written {
+    std::vector<std::uint8_t> bytes;
+    bool shortWrite = false;
+};
+
+// call answers whether the callback reported success.
+Written CallWriter(const std::function<bool(CtsxFILE)>& call) {
     HostFile* f = NewWriteFile();
     const std::uint64_t id = f->id;
     TScopeExit close{[id] { S().files.erase(id); }};
-    call(Handle(f));
+    const bool answeredSuccess = call(Handle(f));
     auto it = S().files.find(id);
-    return it == S().files.end() ? std::vector<std::uint8_t>{} : std::move(it->second->out);
+    if (it == S().files.end()) return {};
+    Written out{std::move(it->second->out), it->second->shortWrite};
+    if (out.shortWrite && answeredSuccess) ++S().silentWriteFailures;
+    return out;
+}
+
+void NoteFailure(std::string& failure, const Written& w, const Node* n) {
+    if (w.shortWrite && failure.empty()) failure = "cannot write the records of " + FullNameOf(n);
 }
 
 void WriteNode(Writer& w, Node* n, std::uint32_t depth,
-               const std::map<std::uint64_t, std::uint32_t>& matIndex) {
+               const std::map<std::uint64_t, std::uint32_t>& matIndex, std::string& failure) {
     Writer r;
     r.u32(depth);
     r.i32(n->type);
@@ -218,34 +233,39 @@ void WriteNode(Writer& w, Node* n, std::uint32_t depth,
         if (t == S().tags.end()) continue;
         const DataTag def = t->second;
         std::uint8_t* data = block.get();
-        std::vector<std::uint8_t> bytes;
-        if (def.def.onFileIO)
-            bytes = CallWriter([&](CtsxFILE fd) { def.def.onFileIO(data, fd, 1); });
-        else
-            bytes.assign(data, data + def.size);
-        blocks.push_back({def.name, std::move(bytes)});
+        Written out;
+        if (def.def.onFileIO) {
+            // A tag's callback answers the items it wrote: none is a failure.
+            out = CallWriter([&](CtsxFILE fd) { return def.def.onFileIO(data, fd, 1) != 0; });
+            NoteFailure(failure, out, n);
+        } else {
+            out.bytes.assign(data, data + def.size);
+        }
+        blocks.push_back({def.name, std::move(out.bytes)});
     }
     r.u32(static_cast<std::uint32_t>(blocks.size()));
     for (const auto& b : blocks)
         r.text(b.name), r.blob(b.data);
-    std::vector<std::uint8_t> ext;
+    Written ext;
     if (n->type >= TSX_TYPE_EXTFIRST) {
         auto index = static_cast<std::size_t>(n->type - TSX_TYPE_EXTFIRST);
         if (index < S().extTypes.size() && S().extTypes[index].cb.onFileIO) {
             tsxExtFileIOFn io = S().extTypes[index].cb.onFileIO;
             const std::uint64_t id = n->id;
+            // An extension object's slot answers 0 for success.
             ext = CallWriter([&](CtsxFILE fd) {
-                if (S().nodes.count(id)) io(Handle(S().nodes[id].get()), fd, 1, 0);
+                return S().nodes.count(id) && io(Handle(S().nodes[id].get()), fd, 1, 0) == 0;
             });
+            NoteFailure(failure, ext, n);
         }
     }
-    r.blob(ext);
+    r.blob(ext.bytes);
     w.u32(kNode);
     w.blob(r.b);
 }
 
 void WriteTree(Writer& w, std::uint64_t firstId, std::uint32_t depth,
-               const std::map<std::uint64_t, std::uint32_t>& matIndex) {
+               const std::map<std::uint64_t, std::uint32_t>& matIndex, std::string& failure) {
     // Walk by ids: a write callback could in principle change the scene.
     std::vector<std::uint64_t> ids;
     auto it = S().nodes.find(firstId);
@@ -254,10 +274,10 @@ void WriteTree(Writer& w, std::uint64_t firstId, std::uint32_t depth,
     for (std::uint64_t id : ids) {
         auto n = S().nodes.find(id);
         if (n == S().nodes.end()) continue;
-        WriteNode(w, n->second.get(), depth, matIndex);
+        WriteNode(w, n->second.get(), depth, matIndex, failure);
         n = S().nodes.find(id);
         if (n != S().nodes.end() && n->second->first)
-            WriteTree(w, n->second->first->id, depth + 1, matIndex);
+            WriteTree(w, n->second->first->id, depth + 1, matIndex, failure);
     }
 }
 
@@ -459,7 +479,7 @@ void CallReader(const std::vector<std::uint8_t>& bytes, const std::function<void
 
 } // namespace
 
-std::vector<std::uint8_t> SerializeScene() {
+bool SerializeScene(std::vector<std::uint8_t>& out, std::string* error) {
     Writer w;
     w.raw(kMagic, 8);
     w.u32(kVersion);
@@ -479,10 +499,16 @@ std::vector<std::uint8_t> SerializeScene() {
         w.u32(kMatl);
         w.blob(r.b);
     }
-    if (Node* first = S().scene->first) WriteTree(w, first->id, 0, index);
+    std::string failure;
+    if (Node* first = S().scene->first) WriteTree(w, first->id, 0, index, failure);
     w.u32(kEnd);
     w.u32(0);
-    return std::move(w.b);
+    if (!failure.empty()) {
+        if (error) *error = failure;
+        return false;
+    }
+    out = std::move(w.b);
+    return true;
 }
 
 bool LoadSceneBytes(const std::vector<std::uint8_t>& bytes, LoadMode mode, std::string* error,
@@ -643,7 +669,9 @@ int tsxFILEread(void* buffer, int size, int count, CtsxFILE fd) {
     HostFile* f = File(fd);
     if (!f || f->writing || !buffer || size <= 0 || count <= 0) return 0;
     const std::size_t want = std::size_t(size) * std::size_t(count);
-    const std::size_t items = std::min<std::size_t>(std::size_t(count), (f->end - f->pos) / size);
+    std::size_t items = std::min<std::size_t>(std::size_t(count), (f->end - f->pos) / size);
+    // A failing read delivers the first half of the items.
+    if (InjectFault(__func__)) items = std::min<std::size_t>(items, std::size_t(count) / 2);
     const std::size_t got = items * std::size_t(size);
     if (got) std::memcpy(buffer, f->data + f->pos, got);
     // Past the frame: zeros, never the next record's bytes.
@@ -656,14 +684,18 @@ int tsxFILEwrite(const void* buffer, int size, int count, CtsxFILE fd) {
     TSX_LOG(buffer, size, count, fd);
     HostFile* f = File(fd);
     if (!f || !f->writing || !buffer || size <= 0 || count <= 0) return 0;
-    const std::size_t n = std::size_t(size) * std::size_t(count);
+    // A failing write takes the first half of the items, as a full disk would.
+    const int items = InjectFault(__func__) ? count / 2 : count;
+    if (items < count) f->shortWrite = true;
+    const std::size_t n = std::size_t(size) * std::size_t(items);
     auto* p = static_cast<const std::uint8_t*>(buffer);
     f->out.insert(f->out.end(), p, p + n);
-    return count;
+    return items;
 }
 
 CtsxSobj tsxObjectLoad(const char* path) {
     TSX_LOG(path);
+    TSX_FAULT(nullptr);
     if (!path || !*path) return nullptr;
     std::filesystem::path p(path);
     std::error_code ec;

@@ -11,7 +11,9 @@ namespace tsxhost::detail {
 
 enum class LoadMode { Replace, Merge, Object };
 
-std::vector<std::uint8_t> SerializeScene();
+// Answers false with a message, and no bytes, when one of the host's writes
+// into an object's records fell short.
+bool SerializeScene(std::vector<std::uint8_t>& out, std::string* error);
 // Parses and checks bytes completely before touching the scene; answers
 // false with a message when they are not a scene file.
 bool LoadSceneBytes(const std::vector<std::uint8_t>& bytes, LoadMode mode, std::string* error,

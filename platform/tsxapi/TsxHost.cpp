@@ -237,6 +237,10 @@ void Select(CtsxSobj obj) {
     SelectNode(n);
 }
 
+CtsxSobj Selection() {
+    return Handle(S().selection);
+}
+
 void BeginDrag() {
     S().dragObject = S().selection;
 }
@@ -312,7 +316,8 @@ int WatcherCount(CtsxSobj obj) {
 
 bool SaveScene(const std::string& path, std::string* error) {
     FireGeneralEvent(e_tsxGA_SCNSAVE);
-    return WriteWholeFile(path, SerializeScene(), error);
+    std::vector<std::uint8_t> bytes;
+    return SerializeScene(bytes, error) && WriteWholeFile(path, bytes, error);
 }
 
 bool LoadScene(const std::string& path, std::string* error) {
@@ -325,7 +330,9 @@ bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* err
 }
 
 std::vector<std::uint8_t> SaveSceneToBytes() {
-    return SerializeScene();
+    std::vector<std::uint8_t> bytes;
+    SerializeScene(bytes, nullptr);
+    return bytes;
 }
 
 bool MergeScene(const std::string& path, std::string* error) {

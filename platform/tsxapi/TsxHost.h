@@ -30,8 +30,9 @@ void ClickRight();
 void Deactivate();
 
 // Fresh empty host: no objects, callbacks, types, attributes or tags; time 0;
-// default version, main view and views; log off; stale count 0; plug-in
-// entries detached (a loaded module stays loaded). Handle ids are never reused.
+// default version, main view and views; log off; stale count 0; no faults;
+// plug-in entries detached (a loaded module stays loaded). Handle ids are
+// never reused.
 void Reset();
 
 // ---- configuration ----
@@ -45,6 +46,29 @@ const std::vector<std::string>& CallLog(); // lines like "tsxGNodeSetName(0x...,
 void ClearCallLog();
 long StaleUses();
 void ResetStaleUses();
+
+// ---- failures made to order ----
+// The host's functions fail as the host does when it cannot do what it is
+// asked: an object, frame, material or data block comes back null, a Boolean
+// or number answer 0 (an output handle is cleared), a file read or write
+// takes only the first half of its items (a read fills the rest of the buffer
+// with zeros). FaultableFunctions() names the functions that can fail.
+struct FaultPlan {
+    std::vector<std::string> Functions; // empty: every function that can fail
+    long Nth = 0;                       // the Nth call of these (1 = the first) fails
+    double Probability = 0;             // and each call fails with this chance
+    std::uint64_t Seed = 0;             // of the chances
+};
+const std::vector<std::string>& FaultableFunctions();
+// Starts counting calls afresh; false (and no plan) for a name that cannot fail.
+bool SetFaults(const FaultPlan& plan);
+void ClearFaults();
+// The calls failed since SetFaults, one line each: "tsxFILEwrite #3" is the
+// third call of that function.
+const std::vector<std::string>& FaultLog();
+// Write callbacks of a save that answered success although one of their
+// writes fell short (a save with half a record).
+long SilentWriteFailures();
 
 // ---- look-up of host functions by name ----
 // LookupSymbol answers the address of the exported tsx function of that name,
@@ -83,6 +107,7 @@ std::vector<std::vector<int>> PolyhFaces(CtsxPolyh poly);
 
 // ---- user actions ----
 void Select(CtsxSobj obj); // as the user clicking an object; nullptr clears
+CtsxSobj Selection();
 // A drag of the current selection by world-space increments (new = m x old):
 // each step asks the plug-in first (current-object-moved) and applies what it
 // leaves; EndDrag sends notification 4 with second field 1 to watchers.
@@ -102,7 +127,7 @@ int WatcherCount(CtsxSobj obj);
 bool SaveScene(const std::string& path, std::string* error);
 bool LoadScene(const std::string& path, std::string* error); // replaces the scene
 bool LoadSceneFromBytes(const std::vector<std::uint8_t>& bytes, std::string* error);
-std::vector<std::uint8_t> SaveSceneToBytes();
+std::vector<std::uint8_t> SaveSceneToBytes();                 // empty when a write fell short
 bool MergeScene(const std::string& path, std::string* error); // adds to the scene
 // Memory host files for testing file callbacks outside a save or load.
 CtsxFILE OpenWriteFile();

@@ -26,6 +26,10 @@ TSkeletonState* FindPose(const TRowRef* Ref) {
 
 TPosesForm::TPosesForm(fw::TComponent* AOwner)
     : TTreeForm(AOwner, "PosesForm", "Poses", "PoseTree") {
+    // A plain list: no lines or buttons for rows that never have children.
+    TCustomLazyTreeOptions* options = Tree()->TreeOptions();
+    options->SetPaintOptions(options->PaintOptions() &
+                             ~(toShowRoot | toShowTreeLines | toShowButtons));
     // Rows come from the count; each takes its key when the tree first
     // needs it.
     Tree()->OnInitNode = [this](TBaseLazyTree*, PLazyNode, PLazyNode Node, TLTInternalStates&) {

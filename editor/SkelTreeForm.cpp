@@ -17,23 +17,31 @@ TSkelTreeForm* SkelTreeForm = nullptr;
 
 namespace {
 
-// Bound objects before the bones that hang below the same bone; within each
-// kind by name, numbered names in number order ("Bone,2" before "Bone,10").
-int CompareNames(const std::string& a, const std::string& b) {
-    std::string baseA, baseB;
-    std::int32_t numberA = 0, numberB = 0;
-    SplitNameAndNumber(a, baseA, numberA);
-    SplitNameAndNumber(b, baseB, numberB);
-    if (const int c = baseA.compare(baseB)) return c;
-    if (numberA != numberB) return numberA < numberB ? -1 : 1;
-    return a.compare(b);
-}
 
 std::string JointName(const TJoint* joint) {
     return joint && tsxIsSobj(joint->Node) ? GetNodeName(joint->Node) : std::string("?");
 }
 
 } // namespace
+
+// Bound objects before the bones that hang below the same bone; within each
+// kind by name, numbered names in number order ("Bone,2" before "Bone,10").
+struct TSkelTreeForm::TSortKey {
+    bool Bone = false;
+    std::string Base;
+    std::int32_t Number = 0;
+    std::string Name;
+    auto operator<=>(const TSortKey&) const = default;
+};
+
+TSkelTreeForm::TSortKey TSkelTreeForm::SortKeyOf(PLazyNode Node) {
+    TSortKey key;
+    const TRowRef* ref = RefOf(Node);
+    key.Bone = ref && ref->Kind == rkBone;
+    key.Name = RowText(Node);
+    SplitNameAndNumber(key.Name, key.Base, key.Number);
+    return key;
+}
 
 TSkelTreeForm::TSkelTreeForm(fw::TComponent* AOwner)
     : TTreeForm(AOwner, "SkelTreeForm", "Skeleton", "SkelTree") {
@@ -160,14 +168,22 @@ void TSkelTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::s
 }
 
 int TSkelTreeForm::CompareRows(PLazyNode A, PLazyNode B) {
-    const TRowRef* a = RefOf(A);
-    const TRowRef* b = RefOf(B);
-    const int kindA = a && a->Kind == rkBone, kindB = b && b->Kind == rkBone;
-    if (kindA != kindB) return kindA - kindB;
-    return CompareNames(RowText(A), RowText(B));
+    auto keyOf = [this](PLazyNode Node) {
+        if (FSortKeys)
+            if (const auto it = FSortKeys->find(Node); it != FSortKeys->end()) return it->second;
+        return SortKeyOf(Node);
+    };
+    const auto order = keyOf(A) <=> keyOf(B);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
 void TSkelTreeForm::SortRows() {
+    // Each row's name is asked of the host once, not at every comparison.
+    std::unordered_map<PLazyNode, TSortKey> keys;
+    for (PLazyNode node = Tree()->GetFirst(); node; node = Tree()->GetNext(node))
+        keys.emplace(node, SortKeyOf(node));
+    FSortKeys = &keys;
+    fw::TScopeExit forget([this] { FSortKeys = nullptr; });
     Tree()->SortTree(NoColumn, sdAscending);
     if (PLazyNode focused = Tree()->FocusedNode()) Tree()->ScrollIntoView(focused, false);
 }

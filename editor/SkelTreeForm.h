@@ -2,6 +2,8 @@
 // The skeleton tree window: the current skeleton's bones as the bone
 // hierarchy (a bone under the bone whose tail is its head) and under each
 // bone the objects bound to it, sorted by name.
+#include <unordered_map>
+
 #include "TreeForm.h"
 
 namespace vel {
@@ -40,10 +42,14 @@ private:
     // The row holding Object whose parent row holds Parent (none: the top
     // level, or any parent when no row has that one).
     PLazyNode FindRow(CtsxSobj Object, CtsxSobj Parent) const;
+    struct TSortKey;
+    TSortKey SortKeyOf(PLazyNode Node);
     int CompareRows(PLazyNode A, PLazyNode B);
 
     // A rebuild asked for inside the tree's own handler waits for the refresh.
     bool FRebuildPending = false;
+    // The rows' sort keys while a sort runs.
+    const std::unordered_map<PLazyNode, TSortKey>* FSortKeys = nullptr;
 };
 
 // Made by the tool window, then kept for the module's life.

@@ -26,7 +26,7 @@ static_assert(sizeof(TNodeKey) == 4, "a row keeps exactly 4 bytes");
 // What a row stands for.
 enum class TRowKind : std::uint8_t {
     rkObject, // a host object (scene rows, objects bound to a bone)
-    rkBone,   // a bone, by its bone object
+    rkBone,   // a bone, by its bone object (Index: its place when the row was made)
     rkPose    // a pose: Object is its skeleton's bag, Index its place in the pose list
 };
 using enum TRowKind;

@@ -18,6 +18,19 @@ TSkelTreeForm* SkelTreeForm = nullptr;
 namespace {
 
 
+// A bone row's bone: at its place in the current skeleton while it is still
+// there, else looked for among all skeletons by its bone object.
+TBone* FindBone(const TRowRef* Ref) {
+    if (!Ref || Ref->Kind != rkBone || !Ref->Object) return nullptr;
+    if (TSkeleton* current = CurrentSkeleton)
+        if (TBone* bone = current->Bones.ByIndex(Ref->Index); bone && bone->Node == Ref->Object)
+            return bone;
+    TSkeleton* skeleton = nullptr;
+    std::int32_t index = -1;
+    return FindSkeletonByBoneNode(Ref->Object, skeleton, index) ? skeleton->Bones.ByIndex(index)
+                                                                 : nullptr;
+}
+
 std::string JointName(const TJoint* joint) {
     return joint && tsxIsSobj(joint->Node) ? GetNodeName(joint->Node) : std::string("?");
 }
@@ -58,18 +71,13 @@ TSkelTreeForm::~TSkelTreeForm() {
 }
 
 TBone* TSkelTreeForm::BoneOfKey(TNodeKey Key) const {
-    const TRowRef* ref = Keys().Find(Key);
-    TSkeleton* skeleton = nullptr;
-    std::int32_t index = -1;
-    if (!ref || ref->Kind != rkBone || !FindSkeletonByBoneNode(ref->Object, skeleton, index))
-        return nullptr;
-    return skeleton->Bones.ByIndex(index);
+    return FindBone(Keys().Find(Key));
 }
 
 void TSkelTreeForm::RebuildTree() {
     if (TreeUpdating()) {
         FRebuildPending = true;
-        PostOnce(CM_REFRESHTREE);
+        Ask(CM_REFRESHTREE);
         return;
     }
     FillFromSkeleton();
@@ -93,9 +101,12 @@ void TSkelTreeForm::FillFromSkeleton() {
         // bones in a ring with no way in are listed from the top.
         std::unordered_map<const TJoint*, std::vector<TBone*>> byHead;
         std::unordered_set<const TJoint*> tails;
-        for (const auto& bone : skeleton->Bones.List) {
-            byHead[bone->Head].push_back(bone.get());
+        std::unordered_map<const TBone*, std::int32_t> indexOf;
+        for (std::int32_t i = 0; i < skeleton->Bones.Count(); ++i) {
+            TBone* bone = skeleton->Bones.Items(i);
+            byHead[bone->Head].push_back(bone);
             if (bone->Tail) tails.insert(bone->Tail);
+            indexOf[bone] = i;
         }
         std::unordered_set<const TBone*> listed;
         auto listFrom = [&](TBone* top) {
@@ -104,7 +115,7 @@ void TSkelTreeForm::FillFromSkeleton() {
                 auto [bone, parent] = pending.back();
                 pending.pop_back();
                 if (!listed.insert(bone).second) continue;
-                PLazyNode row = AddRow(parent, {rkBone, bone->Node});
+                PLazyNode row = AddRow(parent, {rkBone, bone->Node, indexOf[bone]});
                 for (const auto& child : bone->ChildList)
                     if (child) AddRow(row, {rkObject, child->Object});
                 if (!bone->Tail) continue;
@@ -121,7 +132,7 @@ void TSkelTreeForm::FillFromSkeleton() {
         Tree()->FullExpand();
     }
     update.Leave();
-    if (Tree()->TotalCount() > 1) PostOnce(CM_SORTTREE);
+    if (Tree()->TotalCount() > 1) Ask(CM_SORTTREE);
 }
 
 void TSkelTreeForm::RefreshAll() {
@@ -151,7 +162,7 @@ void TSkelTreeForm::RemoveObjectNode(CtsxSobj object) {
     const TRowRef* ref = RefOf(NodeOfObject(object));
     const bool bone = ref && ref->Kind == rkBone;
     TTreeForm::RemoveObjectNode(object);
-    if (bone) PostOnce(CM_REFRESHTREE);
+    if (bone) Ask(CM_REFRESHTREE);
 }
 
 void TSkelTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text) {
@@ -160,11 +171,8 @@ void TSkelTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::s
         return;
     }
     // A bone's joints follow its name: "Bone,3  Hip - Knee.L".
-    TSkeleton* skeleton = nullptr;
-    std::int32_t index = -1;
-    if (Ref.Kind != rkBone || !FindSkeletonByBoneNode(Ref.Object, skeleton, index)) return;
-    const TBone* bone = skeleton->Bones.Items(index);
-    Text = JointName(bone->Head) + " - " + JointName(bone->Tail);
+    if (const TBone* bone = FindBone(&Ref))
+        Text = JointName(bone->Head) + " - " + JointName(bone->Tail);
 }
 
 int TSkelTreeForm::CompareRows(PLazyNode A, PLazyNode B) {

@@ -62,6 +62,16 @@ TEST_F(SkelTreeTest, ListsTheBonesAsTheirHierarchyWithTheirJointsSortedByName) {
     EXPECT_EQ(SkelTreeForm->RowText(tree->GetFirst()->NextSibling), "Thigh.L");
 }
 
+TEST_F(SkelTreeTest, ASortLostWithTheWindowIsAskedForAgain) {
+    SkelTreeForm->RebuildTree();
+    SkelTreeForm->RecreateWnd(); // the queued message goes with the old window
+    fw::ProcessMessages();
+    EXPECT_EQ(SkelTreeForm->RowText(tree->GetFirst()->NextSibling), "Thigh.R");
+    SkelTreeForm->RebuildTree();
+    fw::ProcessMessages();
+    EXPECT_EQ(SkelTreeForm->RowText(tree->GetFirst()->NextSibling), "Thigh.L");
+}
+
 TEST_F(SkelTreeTest, BoundObjectsComeBeforeTheBonesBelowAndNumberedNamesInNumberOrder) {
     CtsxSobj cup10 = tsxhost::AddCube("Cup,10", 0.5f);
     CtsxSobj cup2 = tsxhost::AddCube("Cup,2", 0.5f);

@@ -99,7 +99,7 @@ void TTreeForm::RemoveObjectNode(CtsxSobj Object) {
     if (!FKeys.FirstNodeOf(Object)) return;
     if (TreeUpdating()) {
         FRowsStale = true;
-        PostOnce(CM_REFRESHTREE);
+        Ask(CM_REFRESHTREE);
         return;
     }
     // One at a time: deleting a row may take others holding the object with it.
@@ -142,10 +142,12 @@ void TTreeForm::ShowRow(PLazyNode Node) {
     FTree->SetSelected(Node, true);
 }
 
-void TTreeForm::PostOnce(fw::UINT Msg) {
-    bool& posted = Msg == CM_SORTTREE ? FSortPosted : FRefreshPosted;
-    if (posted) return;
-    posted = fw::PostMessage(Handle(), Msg, 0, 0);
+void TTreeForm::Ask(fw::UINT Msg) {
+    // Every request is posted; the first message to arrive does the work
+    // and the rest find nothing left to do. A message lost with the window
+    // leaves the request standing for the next one.
+    (Msg == CM_SORTTREE ? FSortWanted : FRefreshWanted) = true;
+    fw::PostMessage(Handle(), Msg, 0, 0);
 }
 
 void TTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text) {
@@ -164,18 +166,16 @@ void TTreeForm::TreeFocusChanged(PLazyNode Node) {
                                            [this] { FTree->EndUpdate(); });
     RowPicked(Node);
     update.Leave();
-    PostOnce(CM_REFRESHTREE);
+    Ask(CM_REFRESHTREE);
 }
 
 void TTreeForm::Dispatch(fw::TMessage& Message) {
     switch (Message.Msg) {
     case CM_SORTTREE:
-        FSortPosted = false;
-        SortRows();
+        if (std::exchange(FSortWanted, false)) SortRows();
         return;
     case CM_REFRESHTREE:
-        FRefreshPosted = false;
-        RefreshRows();
+        if (std::exchange(FRefreshWanted, false)) RefreshRows();
         return;
     default:
         fw::TForm::Dispatch(Message);

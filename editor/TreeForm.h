@@ -62,8 +62,9 @@ protected:
     // Focuses, selects and scrolls to the row, opening its parents; none
     // clears the selection. The user's pick handler does not run for it.
     void ShowRow(PLazyNode Node);
-    // Posts the message to this window unless one is already on its way.
-    void PostOnce(fw::UINT Msg);
+    // Asks for a sort or a refresh through a message posted to this window;
+    // requests made before it arrives are served by one.
+    void Ask(fw::UINT Msg);
 
     // What a row shows: by default the name of its host object.
     virtual void GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text);
@@ -80,8 +81,8 @@ private:
 
     TLazyStringTree* FTree = nullptr;
     TNodeKeys FKeys;
-    bool FSortPosted = false;
-    bool FRefreshPosted = false;
+    bool FSortWanted = false;
+    bool FRefreshWanted = false;
     bool FRowsStale = false;
     // Set while the window itself moves the focus.
     bool FShowingRow = false;

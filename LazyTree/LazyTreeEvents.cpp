@@ -3,6 +3,7 @@
 #include "LazyTrees.h"
 
 #include "LazyTreeInternal.h"
+#include "LazyTreeItemQueries.h"
 
 #include "Forms.h"
 #include "Timers.h"
@@ -210,6 +211,7 @@ void TBaseLazyTree::StructureChange(PLazyNode Node, TChangeReason Reason) {
 }
 
 void TBaseLazyTree::Dispatch(fw::TMessage& Message) {
+    if (AnswerItemQuery(*this, Message)) return;
     switch (Message.Msg) {
     case WM_TREESTATECHANGE:
         WMTreeStateChange(Message);

@@ -159,8 +159,7 @@ bool TBitmap32::SetSize(int NewWidth, int NewHeight) {
     if (NewWidth >= 1 && NewHeight >= 1) {
         FBitmapInfo.biWidth = NewWidth;
         FBitmapInfo.biHeight = -NewHeight;
-        if (NewWidth > fw::MaxBitmapSide || NewHeight > fw::MaxBitmapSide ||
-            std::int64_t{NewWidth} * NewHeight > fw::MaxBitmapPixels)
+        if (!fw::BitmapSizeInRange(NewWidth, NewHeight))
             throw std::runtime_error("Can't allocate the DIB handle");
         auto surface = std::make_unique<fw::TSurface>();
         try {
@@ -406,6 +405,10 @@ void TBitmap32::ReadData(std::span<const std::uint8_t> Data) {
         throw EBitmap32DataError("Bitmap data of " + std::to_string(w) + " x " + std::to_string(h) +
                                  " pixels needs " + std::to_string(pixels * 4) +
                                  " bytes but holds " + std::to_string(have));
+    // SetSize would refuse it only after letting go of the picture held now.
+    if (pixels != 0 && !fw::BitmapSizeInRange(w, h))
+        throw EBitmap32DataError("Bitmap data of " + std::to_string(w) + " x " + std::to_string(h) +
+                                 " pixels is too large");
     SetSize(w, h);
     if (!Empty())
         for (std::size_t i = 0; i < pixels; ++i)

@@ -442,6 +442,22 @@ TEST(Bitmap32Data, StoredFormRoundTripsAndRefusesWhatItDoesNotHold) {
     EXPECT_FALSE(c.WantsData(&empty));
 }
 
+TEST(Bitmap32Data, APictureTooLargeToHoldIsRefusedAndKeepsTheOldOne) {
+    TBitmap32 b;
+    b.SetSize(2, 2);
+    b.Clear(0xFF112233u);
+    // Consistent data, but wider than any picture may be.
+    const std::int32_t width = fw::MaxBitmapSide + 1;
+    std::vector<std::uint8_t> data(8 + static_cast<std::size_t>(width) * 4, 0);
+    for (int i = 0; i < 4; ++i)
+        data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(width >> (8 * i));
+    data[4] = 1;
+    EXPECT_THROW(b.ReadData(data), EBitmap32DataError);
+    ASSERT_EQ(b.Width(), 2);
+    ASSERT_FALSE(b.Empty());
+    EXPECT_EQ(b.Pixel(1, 1), 0xFF112233u);
+}
+
 TEST(Bitmap32Persistent, UpdatesHoldBackChangesAndUnpairedEndsAreRefused) {
     TBitmap32 b;
     int changes = 0;

@@ -13,7 +13,11 @@
 #include "FileIO.h"
 #include "MeshRenderForm.h"
 #include "OnionForm.h"
+#include "PosesForm.h"
+#include "SceneTreeForm.h"
 #include "ShuttleForm.h"
+#include "SkeletonState.h"
+#include "SkelTreeForm.h"
 #include "Timers.h"
 #include "VelLib.h"
 
@@ -118,6 +122,63 @@ TEST_F(RigThroughEditorTest, OperationsReachTheWindowsThatExist) {
     EXPECT_EQ(BlenderForm, nullptr);
     EXPECT_EQ(OnionForm, nullptr);
     EXPECT_EQ(MeshRenderForm, nullptr);
+}
+
+TEST_F(RigThroughEditorTest, TheTreeOperationsReachTheTreeWindowsOnlyWhileTheyExist) {
+    TEditorServices& editor = EditorWindows();
+    TSkeleton* s = Arm();
+    tsxhost::ClickLeft();
+    ASSERT_NE(SceneTreeForm, nullptr);
+    ASSERT_NE(SkelTreeForm, nullptr);
+    ASSERT_NE(PosesForm, nullptr);
+    // Each quietly, as the rig's own edits happen: the host's events do not
+    // reach the windows.
+    auto quietly = [](auto step) {
+        TEditScope edit;
+        step();
+    };
+
+    const CtsxSobj box = tsxhost::AddCube("Box", 1);
+    EXPECT_EQ(SceneTreeForm->NodeOfObject(box), nullptr);
+    editor.SceneTreeRefreshTree();
+    ASSERT_NE(SceneTreeForm->NodeOfObject(box), nullptr);
+    quietly([&] { tsxSelectSobj(box, 0, 1); });
+    editor.SceneTreeSelectCurrentObject();
+    EXPECT_EQ(SceneTreeForm->Tree()->FocusedNode(), SceneTreeForm->NodeOfObject(box));
+    editor.SceneTreeRemoveObjectNode(box);
+    EXPECT_EQ(SceneTreeForm->NodeOfObject(box), nullptr);
+
+    quietly([&] { s->NewBone(joints[2], JointAt(s, 4, 0, 0)); });
+    EXPECT_EQ(SkelTreeForm->Tree()->TotalCount(), 2u);
+    editor.SkelTreeRebuildTree();
+    EXPECT_EQ(SkelTreeForm->Tree()->TotalCount(), 3u);
+    const CtsxSobj last = s->Bones.Items(2)->Node;
+    s->SelectedBone = 2;
+    editor.SkelTreeRefreshAll();
+    EXPECT_EQ(SkelTreeForm->ObjectOf(SkelTreeForm->Tree()->FocusedNode()), last);
+    editor.SkelTreeRemoveObjectNode(last);
+    EXPECT_EQ(SkelTreeForm->NodeOfObject(last), nullptr);
+
+    s->PoseList.push_back(s->CaptureState("Rest", false, false));
+    EXPECT_EQ(PosesForm->Tree()->RootNodeCount(), 0u);
+    editor.PosesRefreshPoseTree();
+    EXPECT_EQ(PosesForm->Tree()->RootNodeCount(), 1u);
+
+    // The windows go with the tool window; the operations find none.
+    FreeToolsForm();
+    EXPECT_EQ(SceneTreeForm, nullptr);
+    EXPECT_EQ(SkelTreeForm, nullptr);
+    EXPECT_EQ(PosesForm, nullptr);
+    tsxhost::SetCallLog(true);
+    editor.SceneTreeRefreshTree();
+    editor.SceneTreeSelectCurrentObject();
+    editor.SceneTreeRemoveObjectNode(box);
+    editor.SkelTreeRebuildTree();
+    editor.SkelTreeRefreshAll();
+    editor.SkelTreeRemoveObjectNode(last);
+    editor.PosesRefreshPoseTree();
+    fw::ProcessMessages();
+    EXPECT_TRUE(tsxhost::CallLog().empty());
 }
 
 // ---- scripting: modes, frames and recording ----

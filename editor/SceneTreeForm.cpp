@@ -1,16 +1,72 @@
 #include "SceneTreeForm.h"
 
+#include <utility>
+#include <vector>
+
+#include "ScopeExit.h"
+#include "TsxHelper.h"
+
 namespace vel {
 
 TSceneTreeForm* SceneTreeForm = nullptr;
 
-TSceneTreeForm::TSceneTreeForm(fw::TComponent* AOwner) : fw::TForm(AOwner) {
-    SetName("SceneTreeForm");
+TSceneTreeForm::TSceneTreeForm(fw::TComponent* AOwner)
+    : TTreeForm(AOwner, "SceneTreeForm", "Scene", "SceneTree") {
+    RefreshTree();
 }
 
-// The tree control is not here yet: nothing to fill, select or remove.
-void TSceneTreeForm::RefreshTree() {}
-void TSceneTreeForm::SelectCurrentObject() {}
-void TSceneTreeForm::RemoveObjectNode(CtsxSobj /*object*/) {}
+TSceneTreeForm::~TSceneTreeForm() {
+    if (SceneTreeForm == this) SceneTreeForm = nullptr;
+}
+
+void TSceneTreeForm::FillFromScene() {
+    auto update = fw::EnterScope([this] { Tree()->BeginUpdate(); },
+                                 [this] { Tree()->EndUpdate(); });
+    ClearRows();
+    // Sibling chains still to list, each with the row they go under; a
+    // stack rather than recursion, however deep the groups nest.
+    std::vector<std::pair<CtsxSobj, PLazyNode>> chains{{tsxSceneGetFirstNode(), nullptr}};
+    std::vector<PLazyNode> groups;
+    while (!chains.empty()) {
+        auto [node, parent] = chains.back();
+        chains.pop_back();
+        for (; node; node = tsxGNodeGetNext(node)) {
+            PLazyNode row = AddRow(parent, {rkObject, node});
+            if (CtsxSobj child = tsxGNodeGetFirstChild(node)) {
+                chains.emplace_back(child, row);
+                if (!parent) groups.push_back(row);
+            }
+        }
+    }
+    // The top level's groups open; deeper ones open as their members are selected.
+    for (PLazyNode group : groups)
+        Tree()->SetExpanded(group, true);
+    update.Leave();
+}
+
+void TSceneTreeForm::RefreshTree() {
+    if (TreeUpdating()) return;
+    FillFromScene();
+    SelectCurrentObject();
+}
+
+void TSceneTreeForm::SelectCurrentObject() {
+    // Inside the tree's own handler: the posted refresh shows it afterwards.
+    if (TreeUpdating()) return;
+    const CtsxSobj selected = GetSelectedObjectOfType(TSX_TYPE_GROUP);
+    PLazyNode row = NodeOfObject(selected);
+    if (selected && !row) {
+        FillFromScene();
+        row = NodeOfObject(selected);
+    }
+    ShowRow(row);
+}
+
+void TSceneTreeForm::RefreshRows() {
+    if (TakeRowsStale())
+        RefreshTree();
+    else
+        SelectCurrentObject();
+}
 
 } // namespace vel

@@ -1,20 +1,28 @@
 #pragma once
-// The scene tree window. It is built on the tree control later; until then
-// its global stays empty and its operations do nothing.
-#include "Forms.h"
-#include "tsxapi.h"
+// The scene tree window: every node of the host's scene by name, groups with
+// their members under them, following the host's selection.
+#include "TreeForm.h"
 
 namespace vel {
 
-class TSceneTreeForm : public fw::TForm {
+class TSceneTreeForm : public TTreeForm {
 public:
     explicit TSceneTreeForm(fw::TComponent* AOwner);
+    ~TSceneTreeForm() override;
 
+    // Refills the rows from the scene's first node, then shows the selection.
     void RefreshTree();
+    // Focuses, selects and scrolls to the row of the host's selection (a
+    // group or an object), refilling the rows first when it has none.
     void SelectCurrentObject();
-    void RemoveObjectNode(CtsxSobj object);
+protected:
+    void RefreshRows() override;
+
+private:
+    void FillFromScene();
 };
 
+// Made by the tool window, then kept for the module's life.
 extern TSceneTreeForm* SceneTreeForm;
 
 } // namespace vel

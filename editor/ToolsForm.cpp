@@ -4,7 +4,10 @@
 #include "Forms.h"
 #include "FrameControl.h"
 #include "Settings.h"
+#include "PosesForm.h"
+#include "SceneTreeForm.h"
 #include "ShuttleForm.h"
+#include "SkelTreeForm.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "SkeletonState.h"
@@ -44,25 +47,43 @@ TToolButton* MakeButton(fw::TWinControl* parent, const char* name, const char* c
     return b;
 }
 
+TPageControl* MakePages(fw::TForm* form, const char* name, int top, int height) {
+    auto* pages = fw::Create<TPageControl>(form);
+    pages->SetName(name);
+    pages->SetParent(form);
+    pages->SetBounds(0, top, form->Width(), height);
+    return pages;
+}
+
+TTabSheet* MakeSheet(TPageControl* pages, const char* name, const char* caption) {
+    auto* sheet = fw::Create<TTabSheet>(pages->Owner());
+    sheet->SetName(name);
+    sheet->SetCaption(caption);
+    sheet->SetPageControl(pages);
+    return sheet;
+}
+
+// A band at the bottom, in the order the bands are made from the bottom up.
+fw::TPanel* MakePanel(fw::TForm* form, const char* name, int top, int height) {
+    auto* panel = fw::Create<fw::TPanel>(form);
+    panel->SetName(name);
+    panel->SetParent(form);
+    panel->SetBounds(0, top, form->Width(), height);
+    panel->SetAlign(fw::alBottom);
+    return panel;
+}
+
 } // namespace
 
 TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("ToolsForm");
     SetCaption("Velmarch");
-    SetBounds(0, 0, 240, 420);
+    SetBounds(0, 0, 240, 660);
     LoadComponents([this] {
-        PageControl = fw::Create<TPageControl>(this);
-        PageControl->SetName("PageControl");
-        PageControl->SetParent(this);
-        PageControl->SetBounds(0, 0, 240, 200);
-        SetupSheet = fw::Create<TTabSheet>(this);
-        SetupSheet->SetName("SetupSheet");
-        SetupSheet->SetCaption("Setup");
-        SetupSheet->SetPageControl(PageControl);
-        AnimateSheet = fw::Create<TTabSheet>(this);
-        AnimateSheet->SetName("AnimateSheet");
-        AnimateSheet->SetCaption("Animate");
-        AnimateSheet->SetPageControl(PageControl);
+        PageControl = MakePages(this, "PageControl", 0, 200);
+        PageControl->SetAlign(fw::alTop);
+        SetupSheet = MakeSheet(PageControl, "SetupSheet", "Setup");
+        AnimateSheet = MakeSheet(PageControl, "AnimateSheet", "Animate");
 
         NewSkeletonButton = MakeButton(SetupSheet, "NewSkeletonButton", "Skeleton", 4, 4);
         NewJointButton = MakeButton(SetupSheet, "NewJointButton", "Joint", 68, 4);
@@ -73,14 +94,13 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         UndoButton = MakeButton(AnimateSheet, "UndoButton", "Undo", 4, 4);
         RedoButton = MakeButton(AnimateSheet, "RedoButton", "Redo", 68, 4);
 
-        ShuttlePanel = fw::Create<fw::TPanel>(this);
-        ShuttlePanel->SetName("ShuttlePanel");
-        ShuttlePanel->SetParent(this);
-        ShuttlePanel->SetBounds(0, 200, 240, 60);
-        SkinPanel = fw::Create<fw::TPanel>(this);
-        SkinPanel->SetName("SkinPanel");
-        SkinPanel->SetParent(this);
-        SkinPanel->SetBounds(0, 260, 240, 160);
+        SkinPanel = MakePanel(this, "SkinPanel", 500, 160);
+        ShuttlePanel = MakePanel(this, "ShuttlePanel", 440, 60);
+        TreePages = MakePages(this, "TreePages", 200, 240);
+        TreePages->SetAlign(fw::alClient);
+        SceneSheet = MakeSheet(TreePages, "SceneSheet", "Scene");
+        SkeletonSheet = MakeSheet(TreePages, "SkeletonSheet", "Skeleton");
+        PosesSheet = MakeSheet(TreePages, "PosesSheet", "Poses");
     });
 
     NewSkeletonButton->OnClick = [](fw::TObject*) { NewSkeleton(); };
@@ -98,6 +118,12 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     RedoButton->OnClick = [](fw::TObject*) { RedoCurrent(); };
 
     // The companions live inside this window and go with it.
+    if (!SceneTreeForm) SceneTreeForm = fw::Create<TSceneTreeForm>(this);
+    EmbedForm(SceneTreeForm, SceneSheet, fw::alClient, true);
+    if (!SkelTreeForm) SkelTreeForm = fw::Create<TSkelTreeForm>(this);
+    EmbedForm(SkelTreeForm, SkeletonSheet, fw::alClient, true);
+    if (!PosesForm) PosesForm = fw::Create<TPosesForm>(this);
+    EmbedForm(PosesForm, PosesSheet, fw::alClient, true);
     if (!ShuttleForm) ShuttleForm = fw::Create<TShuttleForm>(this);
     EmbedForm(ShuttleForm, ShuttlePanel, fw::alClient, true);
     if (!SkinPanelForm) SkinPanelForm = fw::Create<TSkinPanelForm>(this);

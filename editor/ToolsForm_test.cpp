@@ -7,8 +7,11 @@
 #include "EditorWindowsTestEnv.h"
 #include "FrameControl.h"
 #include "MeshRenderForm.h"
+#include "PosesForm.h"
+#include "SceneTreeForm.h"
 #include "ShuttleForm.h"
 #include "SkeletonState.h"
+#include "SkelTreeForm.h"
 #include "SkinPanelForm.h"
 
 namespace vel {
@@ -119,9 +122,30 @@ TEST_F(EditorTest, OpensOnTheSetupPageAtFrameZero) {
     ASSERT_NE(SkinPanelForm, nullptr);
     EXPECT_EQ(ShuttleForm->Parent(), tools->ShuttlePanel);
     EXPECT_EQ(SkinPanelForm->Parent(), tools->SkinPanel);
+    // The tree windows on pages of their own, filled as they were made.
+    ASSERT_NE(SceneTreeForm, nullptr);
+    ASSERT_NE(SkelTreeForm, nullptr);
+    ASSERT_NE(PosesForm, nullptr);
+    EXPECT_EQ(SceneTreeForm->Parent(), tools->SceneSheet);
+    EXPECT_EQ(SkelTreeForm->Parent(), tools->SkeletonSheet);
+    EXPECT_EQ(PosesForm->Parent(), tools->PosesSheet);
+    EXPECT_EQ(tools->TreePages->ActivePage(), tools->SceneSheet);
+    EXPECT_EQ(SceneTreeForm->NodeOfObject(s->SkeletonObject), SceneTreeForm->Tree()->GetFirst());
+    EXPECT_EQ(SkelTreeForm->Tree()->TotalCount(), 1u);
+    // Choosing a tree's page changes nothing else.
+    tools->TreePages->SelectPage(tools->PosesSheet);
+    EXPECT_TRUE(SetupMode);
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 0);
+    // Made once: clicks on the icon keep them.
+    TSkelTreeForm* skelTree = SkelTreeForm;
+    OpenTools();
+    EXPECT_EQ(SkelTreeForm, skelTree);
     FreeToolsForm();
     EXPECT_EQ(ShuttleForm, nullptr);
     EXPECT_EQ(SkinPanelForm, nullptr);
+    EXPECT_EQ(SceneTreeForm, nullptr);
+    EXPECT_EQ(SkelTreeForm, nullptr);
+    EXPECT_EQ(PosesForm, nullptr);
 }
 
 TEST_F(EditorTest, SwitchingPagesMovesBetweenSetupAndTheRememberedFrame) {

@@ -5,11 +5,11 @@
 #include "Grids_tsInternal.h"
 
 #include "Canvas.h"
-#include "ScrollBars.h"
 #include "Forms.h"
 #include "InplaceEdit.h"
 #include "Input.h"
 #include "ScopeExit.h"
+#include "ScrollBars.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -85,6 +85,55 @@ int MoveAdjust(int CellPos, int FromIndex, int ToIndex) {
     return CellPos;
 }
 
+// ---- runs of zero extents ----
+
+void TGridZeroRuns::Build(const TExtentArray& Extents) {
+    FRuns.clear();
+    const int N = Extents.empty() ? 0 : Extents[0];
+    for (int I = 0; I < N; ++I) {
+        if (Extents[static_cast<std::size_t>(I) + 1] != 0) continue;
+        int J = I;
+        while (J + 1 < N && Extents[static_cast<std::size_t>(J) + 2] == 0)
+            ++J;
+        FRuns.emplace(I, J);
+        I = J;
+    }
+    FValid = true;
+}
+
+bool TGridZeroRuns::RunAt(int Index, int& First, int& Last) const {
+    auto It = FRuns.upper_bound(Index);
+    if (It == FRuns.begin()) return false;
+    --It;
+    if (It->second < Index) return false;
+    First = It->first;
+    Last = It->second;
+    return true;
+}
+
+void TGridZeroRuns::LineChanged(int Index, int Old, int New) {
+    if (!FValid || (Old == 0) == (New == 0)) return;
+    if (New == 0) {
+        // The line joins the runs on either side.
+        int First = Index, Last = Index, F = 0, L = 0;
+        if (RunAt(Index - 1, F, L)) {
+            First = F;
+            FRuns.erase(F);
+        }
+        if (RunAt(Index + 1, F, L)) {
+            Last = L;
+            FRuns.erase(F);
+        }
+        FRuns[First] = Last;
+        return;
+    }
+    int First = 0, Last = 0;
+    if (!RunAt(Index, First, Last)) return;
+    FRuns.erase(First);
+    if (First < Index) FRuns[First] = Index - 1;
+    if (Index < Last) FRuns[Index + 1] = Last;
+}
+
 // ---- construction ----
 
 TCustomGrid_ts::TCustomGrid_ts(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) {
@@ -149,6 +198,7 @@ void TCustomGrid_ts::SetFixedRows(int Value) {
 
 void TCustomGrid_ts::SetDefaultColWidth(int Value) {
     if (!FColWidths.empty()) UpdateExtents(FColWidths, 0, 0);
+    ExtentsChanged(false);
     FDefaultColWidth = Value;
     ColWidthsChanged();
     InvalidateGrid();
@@ -156,6 +206,7 @@ void TCustomGrid_ts::SetDefaultColWidth(int Value) {
 
 void TCustomGrid_ts::SetDefaultRowHeight(int Value) {
     if (!FRowHeights.empty()) UpdateExtents(FRowHeights, 0, 0);
+    ExtentsChanged(true);
     FDefaultRowHeight = Value;
     RowHeightsChanged();
     InvalidateGrid();
@@ -174,24 +225,32 @@ int TCustomGrid_ts::RowHeights(int Index) const {
 }
 
 void TCustomGrid_ts::SetColWidths(int Index, int Value) {
-    if (FColWidths.empty()) UpdateExtents(FColWidths, FColCount, FDefaultColWidth);
+    if (FColWidths.empty()) {
+        UpdateExtents(FColWidths, FColCount, FDefaultColWidth);
+        ExtentsChanged(false);
+    }
     if (Index < 0 || Index >= FColCount || Index >= FColWidths[0])
         InvalidOp("Grid index out of range");
     std::int32_t& E = FColWidths[static_cast<std::size_t>(Index) + 1];
     if (E != Value) {
         InvalidateCol(Index);
+        FZeroRuns[0].LineChanged(Index, E, Value);
         E = Value;
         ColWidthsChanged();
     }
 }
 
 void TCustomGrid_ts::SetRowHeights(int Index, int Value) {
-    if (FRowHeights.empty()) UpdateExtents(FRowHeights, FRowCount, FDefaultRowHeight);
+    if (FRowHeights.empty()) {
+        UpdateExtents(FRowHeights, FRowCount, FDefaultRowHeight);
+        ExtentsChanged(true);
+    }
     if (Index < 0 || Index >= FRowCount || Index >= FRowHeights[0])
         InvalidOp("Grid index out of range");
     std::int32_t& E = FRowHeights[static_cast<std::size_t>(Index) + 1];
     if (E != Value) {
         InvalidateRow(Index);
+        FZeroRuns[1].LineChanged(Index, E, Value);
         E = Value;
         RowHeightsChanged();
     }
@@ -344,21 +403,31 @@ void TCustomGrid_ts::MoveTopLeft(int ALeft, int ATop) {
     TopLeftMoved(Old);
 }
 
+namespace {
+
+// Pixels between two top-left lines, negative when the top-left moved forward. The sum
+// stops once it passes Limit: past that the grid repaints whole and the exact figure is
+// not needed, so a jump costs the visible area, not the lines jumped over.
+int TopLeftDistance(const TGridAxisDrawInfo& A, int Old, int New, int Limit) {
+    const int Lo = std::min(Old, New), Hi = std::max(Old, New);
+    long long Sum = 0;
+    for (int I = A.ShownFrom(Lo, 1); I < Hi && Sum <= Limit; I = A.ShownFrom(I + 1, 1))
+        Sum += A.GetExtent(I) + A.EffectiveLineWidth;
+    const int D = static_cast<int>(std::min<long long>(Sum, static_cast<long long>(Limit) + 1));
+    return New > Old ? -D : D;
+}
+
+} // namespace
+
 void TCustomGrid_ts::TopLeftMoved(const TGridCoord& OldTopLeft) {
     UpdateScrollPos();
     TGridDrawInfo D;
     CalcDrawInfo(D);
-    auto Distance = [](const TGridAxisDrawInfo& A, int Old, int New) {
-        int Lo = std::min(Old, New), Hi = std::max(Old, New);
-        long long Sum = 0;
-        for (int I = Lo; I < Hi; ++I)
-            Sum += A.GetExtent(I) + A.EffectiveLineWidth;
-        return static_cast<int>(std::min<long long>(Sum, 1 << 28)) * (New > Old ? -1 : 1);
-    };
-    int DX = Distance(D.Horz, OldTopLeft.X, FTopLeft.X);
-    int DY = Distance(D.Vert, OldTopLeft.Y, FTopLeft.Y);
-    if (std::abs(DX) > D.Horz.GridExtent - D.Horz.FixedBoundary ||
-        std::abs(DY) > D.Vert.GridExtent - D.Vert.FixedBoundary)
+    const int AreaX = D.Horz.GridExtent - D.Horz.FixedBoundary;
+    const int AreaY = D.Vert.GridExtent - D.Vert.FixedBoundary;
+    int DX = TopLeftDistance(D.Horz, OldTopLeft.X, FTopLeft.X, AreaX);
+    int DY = TopLeftDistance(D.Vert, OldTopLeft.Y, FTopLeft.Y, AreaY);
+    if (std::abs(DX) > AreaX || std::abs(DY) > AreaY)
         InvalidateGrid();
     else
         ScrollDataInfo(DX, DY, D);
@@ -371,20 +440,51 @@ void TCustomGrid_ts::ScrollData(int DX, int DY) {
     ScrollDataInfo(DX, DY, D);
 }
 
-void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
-    // No window scrolling here: the moved area is repainted instead.
-    if (!HandleAllocated()) return;
-    fw::TRect R = ClientRect();
-    if (DX != 0 && DY == 0)
-        R.Left = DrawInfo.Horz.FixedBoundary;
-    else if (DY != 0 && DX == 0)
-        R.Top = DrawInfo.Vert.FixedBoundary;
-    if (FRightToLeft && DX != 0 && DY == 0) {
-        R.Left = 0;
-        R.Right = ClientWidth() - DrawInfo.Horz.FixedBoundary;
+void TCustomGrid_ts::ScrollArea(const fw::TRect& Area, int DX, int DY) {
+    const fw::TRect A = IntersectRect(Area, ClientRect());
+    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
+    // Pixels move only when they are all painted: a repaint pending over the area, or a
+    // move as large as the area, redoes the area whole.
+    const fw::TControl* Top = this;
+    while (Top->Parent())
+        Top = Top->Parent();
+    const fw::TPoint O = ClientOrigin(), T = Top->ClientOrigin();
+    const fw::TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
+    fw::TCanvas C;
+    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
+        !IntersectRect(static_cast<const fw::TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
+        !fw::AttachWindowCanvas(this, C)) {
+        InvalidateScreenRect(A);
+        return;
     }
-    InvalidateScreenRect(R);
-    if (DX != 0 && DY != 0) InvalidateGrid();
+    const fw::TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
+    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
+    // The strips the move uncovered repaint.
+    if (DX > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
+    if (DX < 0) InvalidateScreenRect(fw::TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
+    if (DY > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Right, A.Top + DY});
+    if (DY < 0) InvalidateScreenRect(fw::TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+}
+
+void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
+    if (!HandleAllocated()) return;
+    const int W = ClientWidth(), H = ClientHeight();
+    const int FixedX = DrawInfo.Horz.FixedBoundary, FixedY = DrawInfo.Vert.FixedBoundary;
+    if (DX != 0 && DY == 0) {
+        // The strip right of the fixed columns, mirrored under right-to-left alignment.
+        if (FRightToLeft)
+            ScrollArea(fw::TRect{0, 0, W - FixedX, H}, -DX, 0);
+        else
+            ScrollArea(fw::TRect{FixedX, 0, W, H}, DX, 0);
+    } else if (DY != 0 && DX == 0) {
+        ScrollArea(fw::TRect{0, FixedY, W, H}, 0, DY);
+    } else {
+        // The fixed rows move sideways only, the fixed columns up and down only.
+        ScrollArea(fw::TRect{FixedX, 0, W, FixedY}, DX, 0);
+        ScrollArea(fw::TRect{0, FixedY, FixedX, H}, 0, DY);
+        ScrollArea(fw::TRect{FixedX, FixedY, W, H}, DX, DY);
+    }
+    if (FOptions & goRowSelect) InvalidateGridRect(Selection());
 }
 
 void TCustomGrid_ts::TopLeftChanged() {
@@ -435,9 +535,27 @@ void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridD
 
 // ---- geometry ----
 
+int TCustomGrid_ts::ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth) {
+    const int Count = Rows ? FRowCount : FColCount;
+    if (Index < 0 || Index >= Count) return std::clamp(Index, -1, Count);
+    const TExtentArray& E = Rows ? FRowHeights : FColWidths;
+    if (LineWidth != 0 || E.empty()) {
+        // Lines of no pixels are rare here: a plain walk.
+        while (Index >= 0 && Index < Count &&
+               (Rows ? RowHeights(Index) : ColWidths(Index)) + LineWidth == 0)
+            Index += Dir;
+        return std::clamp(Index, -1, Count);
+    }
+    TGridZeroRuns& Runs = FZeroRuns[Rows ? 1 : 0];
+    if (!Runs.Valid()) Runs.Build(E);
+    int First = 0, Last = 0;
+    if (!Runs.RunAt(Index, First, Last)) return Index;
+    return Dir > 0 ? std::min(Last + 1, Count) : First - 1;
+}
+
 void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
-    auto Fixed = [](TGridAxisDrawInfo& A, int LineWidth, int FixedCount, int FirstCell, int Count,
-                    std::function<int(int)> Extent) {
+    auto Fixed = [this](TGridAxisDrawInfo& A, bool Rows, int LineWidth, int FixedCount,
+                        int FirstCell, int Count, std::function<int(int)> Extent) {
         A.EffectiveLineWidth = LineWidth;
         A.FixedBoundary = 0;
         for (int I = 0; I < FixedCount; ++I)
@@ -446,11 +564,15 @@ void TCustomGrid_ts::CalcFixedInfo(TGridDrawInfo& D) {
         A.FirstGridCell = FirstCell;
         A.GridCellCount = Count;
         A.GetExtent = std::move(Extent);
+        A.ShownFrom = [this, Rows, LineWidth](int Index, int Dir) {
+            return ShownLineFrom(Rows, Index, Dir, LineWidth);
+        };
     };
     int HLine = (FOptions & (goFixedVertLine | goVertLine)) ? FGridLineWidth : 0;
     int VLine = (FOptions & (goFixedHorzLine | goHorzLine)) ? FGridLineWidth : 0;
-    Fixed(D.Horz, HLine, FFixedCols, FTopLeft.X, FColCount, [this](int I) { return ColWidths(I); });
-    Fixed(D.Vert, VLine, FFixedRows, FTopLeft.Y, FRowCount,
+    Fixed(D.Horz, false, HLine, FFixedCols, FTopLeft.X, FColCount,
+          [this](int I) { return ColWidths(I); });
+    Fixed(D.Vert, true, VLine, FFixedRows, FTopLeft.Y, FRowCount,
           [this](int I) { return RowHeights(I); });
 }
 
@@ -465,15 +587,22 @@ void TCustomGrid_ts::CalcDrawInfoXY(TGridDrawInfo& D, int UseWidth, int UseHeigh
         A.GridBoundary = A.FixedBoundary;
         A.FullVisBoundary = A.FixedBoundary;
         A.LastFullVisibleCell = A.FirstGridCell;
-        for (int I = A.FirstGridCell; I < A.GridCellCount; ++I) {
+        int Last = A.FirstGridCell;
+        for (int I = A.ShownFrom(A.FirstGridCell, 1); I < A.GridCellCount;
+             I = A.ShownFrom(I + 1, 1)) {
             A.GridBoundary += A.GetExtent(I) + A.EffectiveLineWidth;
             if (A.GridExtent + A.EffectiveLineWidth < A.GridBoundary) {
                 A.GridBoundary = A.GridExtent;
-                break;
+                // The lines passed over before this one take no pixels: fully visible.
+                A.LastFullVisibleCell = std::max(Last, I - 1);
+                return;
             }
+            Last = I;
             A.LastFullVisibleCell = I;
             A.FullVisBoundary = A.GridBoundary;
         }
+        // Lines after the last that take no pixels are fully visible too.
+        if (A.GridCellCount > 0) A.LastFullVisibleCell = std::max(Last, A.GridCellCount - 1);
     };
     Axis(D.Horz, UseWidth);
     Axis(D.Vert, UseHeight);
@@ -491,9 +620,14 @@ TGridCoord TCustomGrid_ts::CalcMaxTopLeft(const TGridCoord& Coord, const TGridDr
                 Space -= E + A.EffectiveLineWidth;
                 if (Space < A.FixedBoundary) break;
                 Any = true;
+                Result = I;
+                --I;
+                continue;
             }
-            Result = I;
-            --I;
+            // This line and the run before it that takes no pixels are passed whole.
+            const int Before = A.ShownFrom(I - 1, -1);
+            Result = std::max(Before + 1, A.FixedCellCount);
+            I = std::min(Before, I - 1);
         }
         if (!Any && A.GetExtent(Last) <= 0) return std::max(I, A.FixedCellCount);
         if (!Any) return Last;
@@ -511,7 +645,7 @@ TGridCoord TCustomGrid_ts::CalcCoordFromPoint(int X, int Y, const TGridDrawInfo&
             Start = A.FirstGridCell;
             Line = A.FixedBoundary;
         }
-        for (int I = Start; I <= Stop; ++I) {
+        for (int I = A.ShownFrom(Start, 1); I <= Stop; I = A.ShownFrom(I + 1, 1)) {
             Line += A.GetExtent(I) + A.EffectiveLineWidth;
             if (N < Line) return I;
         }
@@ -533,7 +667,7 @@ fw::TRect TCustomGrid_ts::GridRectToScreenRect(TGridRect G, bool IncludeLine) {
             Line = A.FixedBoundary;
             if (N < A.FirstGridCell) return -1;
         }
-        for (int I = Start; I < N; ++I) {
+        for (int I = A.ShownFrom(Start, 1); I < N; I = A.ShownFrom(I + 1, 1)) {
             Line += A.GetExtent(I) + A.EffectiveLineWidth;
             if (Line > A.GridBoundary) return -1;
         }
@@ -690,6 +824,49 @@ void TCustomGrid_ts::SyncWindowScrollBars(bool Ranges) {
     if (Vert) fw::SetScrollPos(Wnd, SB_VERT, FVertPos, true);
 }
 
+namespace {
+
+// How far Page Up moves: to the smallest top-left from which line Old is still fully
+// visible, at least one line. The span grows line by line; runs of lines that take no
+// pixels are passed whole.
+int PageUpStep(const TGridAxisDrawInfo& A, int Old, int Fixed) {
+    const long long Room = static_cast<long long>(A.GridExtent) - A.FixedBoundary;
+    long long Span = A.GetExtent(Old) + A.EffectiveLineWidth;
+    int I = Old;
+    while (I > Fixed) {
+        const int P = A.ShownFrom(I - 1, -1);
+        if (P < Fixed) {
+            I = Fixed;
+            break;
+        }
+        const long long E = A.GetExtent(P) + A.EffectiveLineWidth;
+        if (Span + E > Room + A.EffectiveLineWidth) {
+            I = P + 1;
+            break;
+        }
+        Span += E;
+        I = P;
+    }
+    return std::max(1, Old - I);
+}
+
+// Line and page steps repeat while they land on a hidden line, inside the bounds, and
+// still move.
+int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int Fixed, int Largest) {
+    while (New >= Fixed && New <= Largest && New < A.GridCellCount && New != Old) {
+        const int Next = A.ShownFrom(New, Dir);
+        if (Next != New) {
+            New = Next;
+            continue;
+        }
+        if (A.GetExtent(New) > 0) break;
+        New += Dir;
+    }
+    return New;
+}
+
+} // namespace
+
 void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft) {
     int Factor = (UseRightToLeft && FRightToLeft && ScrollBar == SB_HORZ) ? -1 : 1;
     if (Visible() && CanFocus() && TabStop() && !Focused() && HandleAllocated()) SetFocus();
@@ -706,21 +883,6 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
     int Largest = Horz ? MaxTL.X : MaxTL.Y;
     int Old = Horz ? FTopLeft.X : FTopLeft.Y;
     int New = Old;
-    auto PageUp = [&]() {
-        // The smallest top-left from which the current top-left is still fully visible.
-        int Space = A.GridExtent - A.FixedBoundary;
-        int I = Old;
-        while (I > Fixed) {
-            int E = A.GetExtent(I - 1) + A.EffectiveLineWidth;
-            int Span = 0;
-            for (int J = I - 1; J <= Old; ++J)
-                Span += A.GetExtent(J) + A.EffectiveLineWidth;
-            if (Span > Space + A.EffectiveLineWidth) break;
-            (void)E;
-            --I;
-        }
-        return std::max(1, Old - I);
-    };
     int Step = 0;
     switch (ScrollCode) {
     case SB_LINEUP:
@@ -730,20 +892,18 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
         Step = Factor;
         break;
     case SB_PAGEUP:
-        Step = -Factor * PageUp();
+        Step = -Factor * PageUpStep(A, Old, Fixed);
         break;
     case SB_PAGEDOWN:
         Step = Factor * std::max(1, A.LastFullVisibleCell - Old);
         break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
+    case SB_THUMBTRACK: {
         if (ScrollCode == SB_THUMBTRACK && !(FOptions & goThumbTracking)) return;
-        {
-            long long Amount = static_cast<long long>(Pos) * (Largest - Fixed) / GridScrollRange;
-            New = (Factor < 0) ? Largest - static_cast<int>(Amount)
-                               : Fixed + static_cast<int>(Amount);
-        }
+        long long Amount = static_cast<long long>(Pos) * (Largest - Fixed) / GridScrollRange;
+        New = (Factor < 0) ? Largest - static_cast<int>(Amount) : Fixed + static_cast<int>(Amount);
         break;
+    }
     case SB_TOP:
         New = Fixed;
         break;
@@ -753,14 +913,7 @@ void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, boo
     default:
         return;
     }
-    if (Step != 0) {
-        New = Old + Step;
-        // Hidden lines take no scroll step of their own.
-        int Dir = Step > 0 ? 1 : -1;
-        while (New >= Fixed && New <= Largest && New < A.GridCellCount && A.GetExtent(New) <= 0 &&
-               New != Old)
-            New += Dir;
-    }
+    if (Step != 0) New = PassHiddenLines(A, Old + Step, Old, Step > 0 ? 1 : -1, Fixed, Largest);
     New = std::clamp(New, Fixed, std::max(Fixed, Largest));
     if (New != Old) {
         if (Horz)
@@ -830,6 +983,8 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         if (!FColWidths.empty()) UpdateExtents(FColWidths, C, FDefaultColWidth);
         if (!FTabStops.empty()) UpdateExtents(FTabStops, C, 1);
         if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
+        ExtentsChanged(false);
+        ExtentsChanged(true);
         TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
         if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
         TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
@@ -866,6 +1021,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     int Default = Rows ? FDefaultRowHeight : FDefaultColWidth;
     if (!E.empty()) ModifyExtents(E, Index, Amount, Default);
     if (!Rows && !FTabStops.empty()) ModifyExtents(FTabStops, Index, Amount, 1);
+    ExtentsChanged(Rows);
     int OldCols = FColCount, OldRows = FRowCount;
     if (Rows)
         FRowCount = NewCount;
@@ -888,16 +1044,109 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     FAnchor = {std::clamp(FAnchor.X, 0, std::max(0, FColCount - 1)),
                std::clamp(FAnchor.Y, 0, std::max(0, FRowCount - 1))};
     (void)Last;
+    ClampTopLeft();
     InvalidateGrid();
     SizeChanged(OldCols, OldRows);
     if (!(OldCur == FCurrent) && FColCount > 0 && FRowCount > 0)
         MoveCurrent(FCurrent.X, FCurrent.Y, true, true);
 }
 
+void TCustomGrid_ts::ClampTopLeft() {
+    TGridDrawInfo D;
+    CalcDrawInfo(D);
+    const TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
+    const TGridCoord Old = FTopLeft;
+    FTopLeft.X = std::clamp(FTopLeft.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
+    FTopLeft.Y = std::clamp(FTopLeft.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
+    if (!(FTopLeft == Old)) TopLeftMoved(Old);
+}
+
+void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
+    if (Indexes.empty()) return;
+    const int Count = Rows ? FRowCount : FColCount;
+    for (std::size_t I = 0; I < Indexes.size(); ++I)
+        if (Indexes[I] < 0 || Indexes[I] >= Count || (I > 0 && Indexes[I] <= Indexes[I - 1]))
+            InvalidOp("Grid index out of range");
+    const int NewCount = Count - static_cast<int>(Indexes.size());
+    if (NewCount < 1) InvalidOp("Too many rows or columns deleted");
+    auto Filter = [&](TExtentArray& E) {
+        if (E.empty()) return;
+        TExtentArray Kept{NewCount};
+        Kept.reserve(static_cast<std::size_t>(NewCount) + 1);
+        std::size_t R = 0;
+        for (int I = 0; I < Count; ++I) {
+            if (R < Indexes.size() && Indexes[R] == I) {
+                ++R;
+                continue;
+            }
+            Kept.push_back(E[static_cast<std::size_t>(I) + 1]);
+        }
+        E = std::move(Kept);
+    };
+    // A coordinate goes to the first line that stays at or after it.
+    auto Shift = [&](int C) {
+        const auto Below = std::lower_bound(Indexes.begin(), Indexes.end(), C) - Indexes.begin();
+        return std::clamp(C - static_cast<int>(Below), 0, NewCount - 1);
+    };
+    const int OldCols = FColCount, OldRows = FRowCount;
+    ExtentsChanged(Rows);
+    Filter(Rows ? FRowHeights : FColWidths);
+    if (!Rows) Filter(FTabStops);
+    int TGridCoord::*Axis = Rows ? &TGridCoord::Y : &TGridCoord::X;
+    for (TGridCoord* C : {&FCurrent, &FAnchor, &FTopLeft})
+        C->*Axis = Shift(C->*Axis);
+    (Rows ? FRowCount : FColCount) = NewCount;
+    int& Fixed = Rows ? FFixedRows : FFixedCols;
+    Fixed = std::min(Fixed, NewCount - 1);
+    ClampTopLeft();
+    InvalidateGrid();
+    UpdateScrollRange();
+    SizeChanged(OldCols, OldRows);
+}
+
+void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
+    const int Count = Rows ? FRowCount : FColCount;
+    if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
+    std::vector<int> NewIndexOf(OldIndexOf.size(), -1);
+    for (int I = 0; I < Count; ++I) {
+        const int O = OldIndexOf[static_cast<std::size_t>(I)];
+        if (O < 0 || O >= Count || NewIndexOf[static_cast<std::size_t>(O)] >= 0)
+            InvalidOp("Grid index out of range");
+        NewIndexOf[static_cast<std::size_t>(O)] = I;
+    }
+    auto Permute = [&](TExtentArray& E) {
+        if (E.empty()) return;
+        const TExtentArray Old = E;
+        for (int I = 0; I < Count; ++I)
+            E[static_cast<std::size_t>(I) + 1] =
+                Old[static_cast<std::size_t>(OldIndexOf[static_cast<std::size_t>(I)]) + 1];
+    };
+    auto Follow = [&](int& C) { C = NewIndexOf[static_cast<std::size_t>(C)]; };
+    ExtentsChanged(Rows);
+    if (Rows) {
+        Permute(FRowHeights);
+        Follow(FCurrent.Y);
+        Follow(FAnchor.Y);
+    } else {
+        Permute(FColWidths);
+        Permute(FTabStops);
+        Follow(FCurrent.X);
+        Follow(FAnchor.X);
+    }
+    InvalidateGrid();
+    if (Rows ? !FRowHeights.empty() : !FColWidths.empty()) {
+        if (Rows)
+            RowHeightsChanged();
+        else
+            ColWidthsChanged();
+    }
+}
+
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
     if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
+    ExtentsChanged(false);
     FCurrent.X = MoveAdjust(FCurrent.X, FromIndex, ToIndex);
     FAnchor.X = MoveAdjust(FAnchor.X, FromIndex, ToIndex);
     FTopLeft.X = MoveAdjust(FTopLeft.X, FromIndex, ToIndex);
@@ -911,6 +1160,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
+    ExtentsChanged(true);
     FCurrent.Y = MoveAdjust(FCurrent.Y, FromIndex, ToIndex);
     FAnchor.Y = MoveAdjust(FAnchor.Y, FromIndex, ToIndex);
     FTopLeft.Y = MoveAdjust(FTopLeft.Y, FromIndex, ToIndex);
@@ -920,11 +1170,13 @@ void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::DeleteColumn(int ACol) {
+    if (ACol < 0 || ACol >= FColCount) InvalidOp("Grid index out of range");
     MoveColumn(ACol, FColCount - 1);
     SetColCount(FColCount - 1);
 }
 
 void TCustomGrid_ts::DeleteRow(int ARow) {
+    if (ARow < 0 || ARow >= FRowCount) InvalidOp("Grid index out of range");
     MoveRow(ARow, FRowCount - 1);
     SetRowCount(FRowCount - 1);
 }

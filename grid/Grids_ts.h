@@ -6,6 +6,7 @@
 #include "Messages.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -107,6 +108,9 @@ struct TGridAxisDrawInfo {
     int FirstGridCell = 0;
     int GridCellCount = 0;
     std::function<int(int)> GetExtent;
+    // From a line in a direction (+1 or -1), the first line that may take pixels: lines
+    // whose extent plus line width is 0 are passed over. -1 or GridCellCount past the ends.
+    std::function<int(int, int)> ShownFrom;
 };
 
 struct TGridDrawInfo {
@@ -115,6 +119,24 @@ struct TGridDrawInfo {
 };
 
 class TInplaceEdit;
+
+// The runs of lines of extent 0 of one axis (first and last line of each), so that
+// walks over the lines pass a run in one look-up. Built from the extents when first
+// asked after a change of their layout; a single line's change updates it in place.
+class TGridZeroRuns {
+public:
+    void Invalidate() { FValid = false; }
+    bool Valid() const { return FValid; }
+    void Build(const TExtentArray& Extents);
+    // A line's extent went from Old to New.
+    void LineChanged(int Index, int Old, int New);
+    // The run holding Index, or false.
+    bool RunAt(int Index, int& First, int& Last) const;
+
+private:
+    bool FValid = false;
+    std::map<int, int> FRuns; // first -> last
+};
 
 constexpr int GridScrollRange = 127;
 constexpr std::uintptr_t GridScrollTimerId = 1;
@@ -223,6 +245,13 @@ public:
     virtual void DeleteColumn(int ACol);
     virtual void DeleteRow(int ARow);
     void AdjustSize(int Index, int Amount, bool Rows);
+    // Pulls the top-left back within the fixed lines and the largest top-left.
+    void ClampTopLeft();
+    // Removes the lines at the given indexes (ascending) at once: their extents go, and
+    // the current cell, the anchor and the top-left keep to the lines that stay.
+    void RemoveLines(bool Rows, const std::vector<int>& Indexes);
+    // Lines take new places at once: line I is the one that was at OldIndexOf[I].
+    void ReorderLines(bool Rows, const std::vector<int>& OldIndexOf);
 
     // Current-cell moves.
     void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);
@@ -257,6 +286,9 @@ protected:
     void Paint() override;
 
     virtual void MoveTopLeft(int ALeft, int ATop);
+    // The first line at or after Index (Dir 1) or at or before it (Dir -1) that may take
+    // pixels (extent plus line width not 0); -1 or the count past the ends.
+    int ShownLineFrom(bool Rows, int Index, int Dir, int LineWidth);
     virtual void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo);
     virtual void TopLeftMoved(const TGridCoord& OldTopLeft);
     virtual void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
@@ -304,6 +336,27 @@ protected:
 
 private:
     friend class TInplaceEdit;
+    // A key's effect on the current cell and the top-left, worked out before either moves.
+    struct TKeyMove {
+        TGridCoord Cur;
+        TGridCoord TopLeft;
+        fw::TShiftState Shift;
+    };
+    struct TKeyPage {
+        int Width;
+        int Height;
+    };
+    TKeyPage KeyPage(const TGridDrawInfo& D) const;
+    // Message handlers: true when the message needs no default handling.
+    bool TimerMessage(fw::TMessage& Message);
+    void DialogCodeMessage(fw::TMessage& Message);
+    bool SetCursorMessage(fw::TMessage& Message);
+    void SizeMessage(fw::TMessage& Message);
+    void FocusMessage(fw::TMessage& Message);
+    bool CharMessage(fw::TMessage& Message);
+    void CtrlKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
+    void PlainKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M);
+    void TabKeyMove(TKeyMove& M);
     void LoadEditor();
     void ChangeGridOrientation(bool RightToLeftOrientation);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);
@@ -323,6 +376,11 @@ private:
     void StartTimer();
     void StopTimer();
     void InvalidateScreenRect(const fw::TRect& R);
+    // The extents of an axis changed their layout (lines added, removed or moved).
+    void ExtentsChanged(bool Rows) { FZeroRuns[Rows ? 1 : 0].Invalidate(); }
+    // Moves the painted pixels of a client area, as the window system scrolls a window,
+    // and repaints what the move uncovered.
+    void ScrollArea(const fw::TRect& Area, int DX, int DY);
 
     TGridCoord FAnchor;
     TGridBorderStyle FBorderStyle = TGridBorderStyle::bsSingle;
@@ -358,6 +416,7 @@ private:
     bool FSaveCellExtents = true;
     bool FRightToLeft = false;
     bool FTimerRunning = false;
+    mutable TGridZeroRuns FZeroRuns[2]; // columns, rows
     int FHorzPos = 0, FHorzMax = 0;
     int FVertPos = 0, FVertMax = 0;
 };

@@ -120,130 +120,125 @@ bool TCustomGrid_ts::IsActiveControl() {
 
 // ---- keyboard ----
 
+TCustomGrid_ts::TKeyPage TCustomGrid_ts::KeyPage(const TGridDrawInfo& D) const {
+    return {std::max(1, D.Horz.LastFullVisibleCell - FTopLeft.X),
+            std::max(1, D.Vert.LastFullVisibleCell - FTopLeft.Y)};
+}
+
+void TCustomGrid_ts::CtrlKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M) {
+    const int Factor = FRightToLeft ? -1 : 1;
+    const TKeyPage Page = KeyPage(D);
+    const bool RowSel = FOptions & goRowSelect;
+    switch (Key) {
+    case fw::VK_UP:
+        --M.TopLeft.Y;
+        break;
+    case fw::VK_DOWN:
+        ++M.TopLeft.Y;
+        break;
+    case fw::VK_LEFT:
+    case fw::VK_RIGHT:
+        if (!RowSel) {
+            const int Step = (Key == fw::VK_LEFT ? -Factor : Factor) * Page.Width;
+            M.Cur.X += Step;
+            M.TopLeft.X += Step;
+        }
+        break;
+    case fw::VK_PRIOR:
+        M.Cur.Y = FTopLeft.Y;
+        break;
+    case fw::VK_NEXT:
+        M.Cur.Y = D.Vert.LastFullVisibleCell;
+        break;
+    case fw::VK_HOME:
+        M.Cur = {FFixedCols, FFixedRows};
+        break;
+    case fw::VK_END:
+        M.Cur = {FColCount - 1, FRowCount - 1};
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomGrid_ts::PlainKeyMove(std::uint16_t Key, const TGridDrawInfo& D, TKeyMove& M) {
+    const int Factor = FRightToLeft ? -1 : 1;
+    const TKeyPage Page = KeyPage(D);
+    const bool RowSel = FOptions & goRowSelect;
+    switch (Key) {
+    case fw::VK_UP:
+        --M.Cur.Y;
+        break;
+    case fw::VK_DOWN:
+        ++M.Cur.Y;
+        break;
+    case fw::VK_LEFT:
+    case fw::VK_RIGHT: {
+        const int Step = Key == fw::VK_LEFT ? -Factor : Factor;
+        (RowSel ? M.Cur.Y : M.Cur.X) += Step;
+        break;
+    }
+    case fw::VK_PRIOR:
+    case fw::VK_NEXT: {
+        const int Step = Key == fw::VK_PRIOR ? -Page.Height : Page.Height;
+        M.Cur.Y += Step;
+        M.TopLeft.Y += Step;
+        break;
+    }
+    case fw::VK_HOME:
+        (RowSel ? M.Cur.Y : M.Cur.X) = RowSel ? FFixedRows : FFixedCols;
+        break;
+    case fw::VK_END:
+        (RowSel ? M.Cur.Y : M.Cur.X) = RowSel ? FRowCount - 1 : FColCount - 1;
+        break;
+    case fw::VK_TAB:
+        if (!(M.Shift & fw::ssAlt)) TabKeyMove(M);
+        break;
+    case fw::VK_F2:
+        SetEditorMode(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomGrid_ts::TabKeyMove(TKeyMove& M) {
+    int Steps = 0;
+    do {
+        if (!(M.Shift & fw::ssShift)) {
+            if (++M.Cur.X >= FColCount) {
+                M.Cur.X = FFixedCols;
+                if (++M.Cur.Y >= FRowCount) M.Cur.Y = FFixedRows;
+            }
+        } else {
+            if (--M.Cur.X < FFixedCols) {
+                M.Cur.X = FColCount - 1;
+                if (--M.Cur.Y < FFixedRows) M.Cur.Y = FRowCount - 1;
+            }
+            // The first backward step resets the anchor; later steps count Shift as released.
+            M.Shift &= static_cast<fw::TShiftState>(~fw::ssShift);
+        }
+    } while (!TabStops(M.Cur.X) && M.Cur.X != FCurrent.X && ++Steps < FColCount * 2);
+}
+
 void TCustomGrid_ts::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     fw::TCustomControl::KeyDown(Key, Shift);
     if (Key == 0) return;
     if (!CanGridAcceptKey(Key, Shift)) Key = 0;
-    int Factor = FRightToLeft ? -1 : 1;
     TGridDrawInfo D;
     CalcDrawInfo(D);
-    int PageW = std::max(1, D.Horz.LastFullVisibleCell - FTopLeft.X);
-    int PageH = std::max(1, D.Vert.LastFullVisibleCell - FTopLeft.Y);
-    TGridCoord NewCur = FCurrent;
-    TGridCoord NewTL = FTopLeft;
-    bool RowSel = FOptions & goRowSelect;
-    if (Shift & fw::ssCtrl) {
-        switch (Key) {
-        case fw::VK_UP:
-            --NewTL.Y;
-            break;
-        case fw::VK_DOWN:
-            ++NewTL.Y;
-            break;
-        case fw::VK_LEFT:
-            if (!RowSel) {
-                NewCur.X -= Factor * PageW;
-                NewTL.X -= Factor * PageW;
-            }
-            break;
-        case fw::VK_RIGHT:
-            if (!RowSel) {
-                NewCur.X += Factor * PageW;
-                NewTL.X += Factor * PageW;
-            }
-            break;
-        case fw::VK_PRIOR:
-            NewCur.Y = FTopLeft.Y;
-            break;
-        case fw::VK_NEXT:
-            NewCur.Y = D.Vert.LastFullVisibleCell;
-            break;
-        case fw::VK_HOME:
-            NewCur = {FFixedCols, FFixedRows};
-            break;
-        case fw::VK_END:
-            NewCur = {FColCount - 1, FRowCount - 1};
-            break;
-        default:
-            break;
-        }
-    } else {
-        switch (Key) {
-        case fw::VK_UP:
-            --NewCur.Y;
-            break;
-        case fw::VK_DOWN:
-            ++NewCur.Y;
-            break;
-        case fw::VK_LEFT:
-            if (RowSel)
-                NewCur.Y -= Factor;
-            else
-                NewCur.X -= Factor;
-            break;
-        case fw::VK_RIGHT:
-            if (RowSel)
-                NewCur.Y += Factor;
-            else
-                NewCur.X += Factor;
-            break;
-        case fw::VK_PRIOR:
-            NewCur.Y -= PageH;
-            NewTL.Y -= PageH;
-            break;
-        case fw::VK_NEXT:
-            NewCur.Y += PageH;
-            NewTL.Y += PageH;
-            break;
-        case fw::VK_HOME:
-            if (RowSel)
-                NewCur.Y = FFixedRows;
-            else
-                NewCur.X = FFixedCols;
-            break;
-        case fw::VK_END:
-            if (RowSel)
-                NewCur.Y = FRowCount - 1;
-            else
-                NewCur.X = FColCount - 1;
-            break;
-        case fw::VK_TAB:
-            if (!(Shift & fw::ssAlt)) {
-                int Steps = 0;
-                do {
-                    if (!(Shift & fw::ssShift)) {
-                        ++NewCur.X;
-                        if (NewCur.X >= FColCount) {
-                            NewCur.X = FFixedCols;
-                            ++NewCur.Y;
-                            if (NewCur.Y >= FRowCount) NewCur.Y = FFixedRows;
-                        }
-                    } else {
-                        --NewCur.X;
-                        if (NewCur.X < FFixedCols) {
-                            NewCur.X = FColCount - 1;
-                            --NewCur.Y;
-                            if (NewCur.Y < FFixedRows) NewCur.Y = FRowCount - 1;
-                        }
-                        Shift &= static_cast<fw::TShiftState>(~fw::ssShift);
-                    }
-                } while (!TabStops(NewCur.X) && NewCur.X != FCurrent.X && ++Steps < FColCount * 2);
-            }
-            break;
-        case fw::VK_F2:
-            SetEditorMode(true);
-            break;
-        default:
-            break;
-        }
-    }
+    TKeyMove M{FCurrent, FTopLeft, Shift};
+    if (Shift & fw::ssCtrl)
+        CtrlKeyMove(Key, D, M);
+    else
+        PlainKeyMove(Key, D, M);
     TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
-    NewTL.X = std::clamp(NewTL.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
-    NewTL.Y = std::clamp(NewTL.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
-    if (!(NewTL == FTopLeft)) MoveTopLeft(NewTL.X, NewTL.Y);
-    NewCur.X = std::clamp(NewCur.X, FFixedCols, FColCount - 1);
-    NewCur.Y = std::clamp(NewCur.Y, FFixedRows, FRowCount - 1);
-    if (!(NewCur == FCurrent)) FocusCell(NewCur.X, NewCur.Y, !(Shift & fw::ssShift));
+    M.TopLeft.X = std::clamp(M.TopLeft.X, FFixedCols, std::max(FFixedCols, MaxTL.X));
+    M.TopLeft.Y = std::clamp(M.TopLeft.Y, FFixedRows, std::max(FFixedRows, MaxTL.Y));
+    if (!(M.TopLeft == FTopLeft)) MoveTopLeft(M.TopLeft.X, M.TopLeft.Y);
+    M.Cur.X = std::clamp(M.Cur.X, FFixedCols, FColCount - 1);
+    M.Cur.Y = std::clamp(M.Cur.Y, FFixedRows, FRowCount - 1);
+    if (!(M.Cur == FCurrent)) FocusCell(M.Cur.X, M.Cur.Y, !(M.Shift & fw::ssShift));
     if (FRightToLeft && (Shift & fw::ssCtrl) && (Key == fw::VK_HOME || Key == fw::VK_END))
         InvalidateGrid();
 }
@@ -583,21 +578,77 @@ void TCustomGrid_ts::CancelMode() {
 
 // ---- messages ----
 
+bool TCustomGrid_ts::TimerMessage(fw::TMessage& Message) {
+    if (Message.WParam != GridScrollTimerId) return false;
+    DoTimer();
+    Message.Result = 0;
+    return true;
+}
+
+void TCustomGrid_ts::DialogCodeMessage(fw::TMessage& Message) {
+    Message.Result = fw::DLGC_WANTARROWS;
+    if (!(FOptions & goRowSelect)) {
+        if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
+        if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
+    }
+}
+
+bool TCustomGrid_ts::SetCursorMessage(fw::TMessage& Message) {
+    TGridState S = FGridState;
+    if (S == TGridState::gsNormal) {
+        TGridDrawInfo D;
+        int Index = 0, Pos = 0, Ofs = 0;
+        fw::TPoint P = ScreenToClient(fw::GetCursorPos());
+        CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
+    }
+    if (S != TGridState::gsRowSizing && S != TGridState::gsColSizing) return false;
+    Message.Result = 1;
+    return true;
+}
+
+void TCustomGrid_ts::SizeMessage(fw::TMessage& Message) {
+    fw::TCustomControl::Dispatch(Message);
+    if (Message.Msg == fw::CM_SHOWINGCHANGED) {
+        // A grid that starts showing takes its window, so that its bars show.
+        if (!Showing()) return;
+        HandleNeeded();
+        UpdateScrollRange();
+        return;
+    }
+    UpdateScrollRange();
+    if (FRightToLeft) InvalidateGrid();
+}
+
+void TCustomGrid_ts::FocusMessage(fw::TMessage& Message) {
+    fw::TCustomControl::Dispatch(Message);
+    const auto Other = reinterpret_cast<fw::HWND>(Message.WParam);
+    const bool FromOrToEditor =
+        FInplaceEdit && FInplaceEdit->HandleAllocated() && Other == FInplaceEdit->Handle();
+    if (Message.Msg == fw::WM_KILLFOCUS) {
+        InvalidateGridRect(Selection());
+        if (FInplaceEdit && !FromOrToEditor) FInplaceEdit->HideEditor();
+    } else if (!FromOrToEditor) {
+        InvalidateGridRect(Selection());
+        UpdateEdit();
+    }
+}
+
+bool TCustomGrid_ts::CharMessage(fw::TMessage& Message) {
+    if (!(FOptions & goEditing)) return false;
+    auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
+    if (Ch < 32 && Ch != 8) return false;
+    ShowEditorChar(static_cast<char>(Ch));
+    Message.Result = 0;
+    return true;
+}
+
 void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
     switch (Message.Msg) {
     case fw::WM_TIMER:
-        if (Message.WParam == GridScrollTimerId) {
-            DoTimer();
-            Message.Result = 0;
-            return;
-        }
+        if (TimerMessage(Message)) return;
         break;
     case fw::WM_GETDLGCODE:
-        Message.Result = fw::DLGC_WANTARROWS;
-        if (!(FOptions & goRowSelect)) {
-            if (FOptions & goTabs) Message.Result |= fw::DLGC_WANTTAB;
-            if (FOptions & goEditing) Message.Result |= fw::DLGC_WANTCHARS;
-        }
+        DialogCodeMessage(Message);
         return;
     case fw::WM_CANCELMODE:
         CancelMode();
@@ -607,24 +658,12 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
         FHitTest = fw::TPoint{LowSigned(Message.LParam), HighSigned(Message.LParam)};
         if (Message.Msg == fw::WM_NCHITTEST) FHitTest = ScreenToClient(FHitTest);
         break;
-    case fw::WM_SETCURSOR: {
-        TGridState S = FGridState;
-        if (S == TGridState::gsNormal) {
-            TGridDrawInfo D;
-            int Index = 0, Pos = 0, Ofs = 0;
-            fw::TPoint P = ScreenToClient(fw::GetCursorPos());
-            CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
-        }
-        if (S == TGridState::gsRowSizing || S == TGridState::gsColSizing) {
-            Message.Result = 1;
-            return;
-        }
+    case fw::WM_SETCURSOR:
+        if (SetCursorMessage(Message)) return;
         break;
-    }
     case fw::WM_SIZE:
-        fw::TCustomControl::Dispatch(Message);
-        UpdateScrollRange();
-        if (FRightToLeft) InvalidateGrid();
+    case fw::CM_SHOWINGCHANGED:
+        SizeMessage(Message);
         return;
     case fw::WM_HSCROLL:
     case fw::WM_VSCROLL:
@@ -633,35 +672,15 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
                         static_cast<int>((Message.WParam >> 16) & 0xFFFF), true);
         Message.Result = 0;
         return;
-    case fw::WM_KILLFOCUS: {
-        fw::TCustomControl::Dispatch(Message);
-        InvalidateGridRect(Selection());
-        auto To = reinterpret_cast<fw::HWND>(Message.WParam);
-        if (FInplaceEdit && (!FInplaceEdit->HandleAllocated() || To != FInplaceEdit->Handle()))
-            FInplaceEdit->HideEditor();
+    case fw::WM_KILLFOCUS:
+    case fw::WM_SETFOCUS:
+        FocusMessage(Message);
         return;
-    }
-    case fw::WM_SETFOCUS: {
-        fw::TCustomControl::Dispatch(Message);
-        auto From = reinterpret_cast<fw::HWND>(Message.WParam);
-        if (!FInplaceEdit || !FInplaceEdit->HandleAllocated() || From != FInplaceEdit->Handle()) {
-            InvalidateGridRect(Selection());
-            UpdateEdit();
-        }
-        return;
-    }
     case fw::WM_LBUTTONDOWN:
         if (FInplaceEdit) FInplaceEdit->ClickTime = static_cast<std::int32_t>(fw::GetTickCount());
         break;
     case fw::WM_CHAR:
-        if (FOptions & goEditing) {
-            auto Ch = static_cast<unsigned char>(Message.WParam & 0xFF);
-            if (Ch >= 32 || Ch == 8) {
-                ShowEditorChar(static_cast<char>(Ch));
-                Message.Result = 0;
-                return;
-            }
-        }
+        if (CharMessage(Message)) return;
         break;
     default:
         break;

@@ -9,16 +9,20 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vel {
 namespace {
 
 // A 200 x 100 grid of 5 x 5 cells (64 x 24, lines of 1): columns 1 and 2 and
-// rows 1 to 3 are fully visible from the first top-left.
+// rows 1 to 3 are fully visible from the first top-left. It shows no scroll bars,
+// so that its client stays 200 x 100 when it shows.
 class GridTest : public fw::FormTest {
 protected:
     void SetUp() override {
         fw::FormTest::SetUp();
         Grid = Place<TCustomGrid_ts>(0, 0, 200, 100);
+        Grid->SetScrollBars(ssNone);
     }
     fw::TColor PixelAt(int X, int Y) {
         fw::TBitmap Bmp;
@@ -164,7 +168,11 @@ TEST_F(GridTest, MovingAColumnCarriesItsWidthAndTheCurrentCell) {
 // ---- scrolling ----
 
 TEST_F(GridTest, LineAndPageStepsStayWithinTheLargestTopLeft) {
+    // With both bars shown the client is 200 x 100 again.
+    Grid->SetScrollBars(ssBoth);
+    Grid->SetBounds(0, 0, 216, 116);
     Show();
+    ASSERT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 200, 100}));
     Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
     EXPECT_EQ(Grid->TopRow(), 2);
     Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
@@ -202,6 +210,7 @@ TEST_F(GridTest, ScrollStepsSkipHiddenLines) {
 }
 
 TEST_F(GridTest, ScrollPositionsStayInRangeForAnyCount) {
+    Grid->SetScrollBars(ssBoth);
     for (int Count : {2, 3, 7, 100, 100000}) {
         Grid->SetRowCount(Count);
         for (int Code : {SB_LINEDOWN, SB_PAGEDOWN, SB_BOTTOM, SB_LINEUP}) {
@@ -213,6 +222,7 @@ TEST_F(GridTest, ScrollPositionsStayInRangeForAnyCount) {
 }
 
 TEST_F(GridTest, OneColumnScrollsByPixels) {
+    Grid->SetScrollBars(ssBoth);
     Grid->SetColCount(1);
     Grid->SetColWidths(0, 300);
     EXPECT_EQ(Grid->ScrollRangeMax(SB_HORZ), 100);
@@ -229,6 +239,7 @@ TEST_F(GridTest, OneColumnScrollsByPixels) {
 }
 
 TEST_F(GridTest, AShowingWindowShowsTheBarsAndTheirClicksScroll) {
+    Grid->SetScrollBars(ssBoth);
     Show();
     const fw::HWND Wnd = Grid->Handle();
     Grid->SetRowCount(10);
@@ -552,6 +563,114 @@ TEST_F(GridMoreTest, StoredExtentsRoundTrip) {
     EXPECT_TRUE(Other->RowHeightArray().empty());
     Other->ReadRowHeights({30, 31});
     EXPECT_EQ(Other->WriteRowHeights(), (std::vector<int>{30, 31, 24, 24, 24}));
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(GridMoreTest, AGridThatStartsShowingShowsItsBars) {
+    Grid->SetScrollBars(ssBoth);
+    Grid->SetRowCount(10);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 200, 100}));
+    Show();
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(Grid->Handle(), SB_VERT, Min, Max));
+    EXPECT_EQ(Max, 127);
+    EXPECT_EQ(Grid->ClientRect(), (fw::TRect{0, 0, 184, 84}));
+}
+
+TEST_F(GridMoreTest, RemovingLinesPullsTheTopLeftBackIntoTheGrid) {
+    Grid->SetRowCount(100);
+    Grid->ModifyScrollBar(SB_VERT, SB_BOTTOM, 0, false);
+    ASSERT_EQ(Grid->TopRow(), 97);
+    Grid->AdjustSize(10, -80, true);
+    EXPECT_EQ(Grid->RowCount(), 20);
+    // Rows 17 to 19 fill the client: the grid does not paint an empty area.
+    EXPECT_EQ(Grid->TopRow(), 17);
+    TGridDrawInfo D;
+    Grid->CalcDrawInfo(D);
+    EXPECT_EQ(D.Vert.LastFullVisibleCell, 19);
+}
+
+TEST_F(GridMoreTest, DeletingALineOutsideTheGridIsRefused) {
+    // Without extent arrays as with them: no line goes.
+    ExpectError([&] { Grid->DeleteColumn(999); }, "Grid index out of range");
+    ExpectError([&] { Grid->DeleteRow(-3); }, "Grid index out of range");
+    EXPECT_EQ(Grid->ColCount(), 5);
+    EXPECT_EQ(Grid->RowCount(), 5);
+    Grid->SetColWidths(1, 30);
+    ExpectError([&] { Grid->DeleteColumn(5); }, "Grid index out of range");
+    EXPECT_EQ(Grid->ColCount(), 5);
+    Grid->DeleteColumn(1);
+    EXPECT_EQ(Grid->ColCount(), 4);
+    EXPECT_EQ(Grid->ColWidths(1), 64);
+}
+
+TEST_F(GridMoreTest, PagingAndTheLargestTopLeftPassRunsOfHiddenLines) {
+    Grid->SetGridLineWidth(0);
+    Grid->SetRowCount(2000);
+    // Rows 100..1899 hidden: Page Up from row 1900 shows rows 98, 99 and 1900.
+    for (int R = 100; R < 1900; ++R)
+        Grid->SetRowHeights(R, 0);
+    Grid->SetTopRow(1900);
+    Grid->ModifyScrollBar(SB_VERT, SB_PAGEUP, 0, false);
+    EXPECT_EQ(Grid->TopRow(), 98);
+    Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
+    Grid->ModifyScrollBar(SB_VERT, SB_LINEDOWN, 0, false);
+    EXPECT_EQ(Grid->TopRow(), 1900);
+    // Hiding the last rows moves the largest top-left above them.
+    for (int R = 1900; R < 2000; ++R)
+        Grid->SetRowHeights(R, 0);
+    TGridDrawInfo D;
+    Grid->CalcDrawInfo(D);
+    EXPECT_EQ(Grid->CalcMaxTopLeft({4, 1999}, D).Y, 97);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+class TShownGrid : public TCustomGrid_ts {
+public:
+    using TCustomGrid_ts::ShownLineFrom;
+    using TCustomGrid_ts::TCustomGrid_ts;
+};
+
+TEST_F(GridMoreTest, RunsOfHiddenLinesAgreeWithAWalkAfterRandomChanges) {
+    auto* G = Place<TShownGrid>(0, 0, 200, 100);
+    G->SetGridLineWidth(0);
+    G->SetRowCount(60);
+    std::mt19937 Rng(3);
+    auto Walk = [&](int I, int Dir) {
+        while (I >= 0 && I < G->RowCount() && G->RowHeights(I) == 0)
+            I += Dir;
+        return std::clamp(I, -1, G->RowCount());
+    };
+    for (int Round = 0; Round < 3000; ++Round) {
+        const int N = G->RowCount();
+        switch (Rng() % 8) {
+        case 0:
+            G->MoveRow(static_cast<int>(Rng() % N), static_cast<int>(Rng() % N));
+            break;
+        case 1:
+            G->SetRowCount(20 + static_cast<int>(Rng() % 60));
+            break;
+        case 2:
+            G->AdjustSize(static_cast<int>(Rng() % N), Rng() % 2 ? 2 : -1, true);
+            break;
+        default:
+            G->SetRowHeights(static_cast<int>(Rng() % N), Rng() % 3 ? 0 : 10);
+            break;
+        }
+        const int I = static_cast<int>(Rng() % G->RowCount());
+        ASSERT_EQ(G->ShownLineFrom(true, I, 1, 0), Walk(I, 1)) << Round;
+        ASSERT_EQ(G->ShownLineFrom(true, I, -1, 0), Walk(I, -1)) << Round;
+    }
 }
 
 } // namespace

@@ -1,15 +1,86 @@
 #include "TSCellControls.h"
 
+#include "Input.h"
+
 namespace vel {
 
-TtsCustomGridControl::TtsCustomGridControl(std::unique_ptr<TtsGridControl> Control)
-    : FControl(std::move(Control)) {}
+// Hears when the control goes before the strategy (its owner freed it).
+class TtsCustomGridControl::TWatch : public fw::TComponent {
+public:
+    explicit TWatch(TtsCustomGridControl* Strategy)
+        : fw::TComponent(nullptr), FStrategy(Strategy) {}
 
-TtsCustomGridControl::~TtsCustomGridControl() = default;
+protected:
+    void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override {
+        fw::TComponent::Notification(AComponent, Operation);
+        if (Operation == fw::TOperation::Remove && AComponent == FStrategy->FControl)
+            FStrategy->FControl = nullptr;
+    }
+
+private:
+    TtsCustomGridControl* FStrategy;
+};
+
+TtsCustomGridControl::TtsCustomGridControl(TtsGridControl* Control)
+    : FControl(Control), FWatch(std::make_unique<TWatch>(this)) {
+    FWatch->FreeNotification(FControl);
+}
+
+TtsCustomGridControl::~TtsCustomGridControl() {
+    if (!FControl) return;
+    TtsGridControl* C = FControl;
+    FWatch->RemoveFreeNotification(C);
+    FControl = nullptr;
+    fw::Free(C);
+}
+
+void TtsCustomGridControl::SetEvents(const TtsControlEvents& E) {
+    TtsGridControl& C = *FControl;
+    C.OnCtlKeyDown = E.OnKeyDown;
+    C.OnCtlKeyUp = E.OnKeyUp;
+    C.OnCtlKeyPress = E.OnKeyPress;
+    C.OnValueChanged = E.OnValueChanged;
+    C.OnChanged = E.OnChanged;
+    C.OnStartEdit = E.OnStartEdit;
+    C.OnReadOnly = E.OnReadOnly;
+    C.OnUndo = E.OnUndo;
+    C.OnExit = E.OnExit;
+    C.OnWantKey = E.OnWantKey;
+    C.OnClick = E.OnClick;
+    C.OnDblClick = E.OnDblClick;
+    C.OnMouseDown = E.OnMouseDown;
+}
+
+TtsControlEvents TtsCustomGridControl::GetEvents() const {
+    const TtsGridControl& C = *FControl;
+    return {C.OnCtlKeyDown, C.OnCtlKeyUp, C.OnCtlKeyPress, C.OnValueChanged, C.OnChanged,
+            C.OnStartEdit,  C.OnReadOnly, C.OnUndo,        C.OnExit,         C.OnWantKey,
+            C.OnClick,      C.OnDblClick, C.OnMouseDown};
+}
+
+std::uint16_t TtsCustomGridControl::GetStateWord() const {
+    return static_cast<std::uint16_t>(FControl->ControlState() & 0xFFFF);
+}
 
 void TtsCustomGridControl::Show(bool Activate) {
     FControl->Show();
     if (Activate && FControl->CanFocus()) FControl->SetFocus();
+}
+
+void TtsCustomGridControl::TakeSelection(int& Start, int& Length) const {
+    Start = 0;
+    Length = 0;
+}
+
+void TtsCustomGridControl::ForwardKeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
+    FControl->Perform(fw::WM_KEYDOWN, Key, 0);
+    (void)Shift;
+    Key = 0;
+}
+
+void TtsCustomGridControl::ForwardKeyPress(char& Key) {
+    FControl->Perform(fw::WM_CHAR, static_cast<unsigned char>(Key), 0);
+    Key = 0;
 }
 
 void TtsCustomGridControl::SetBounds(int Left, int Top, int Width, int Height) {
@@ -22,10 +93,16 @@ void TtsCustomGridControl::SetParent(fw::TWinControl* Parent) {
     if (FControl->Parent() != Parent) FControl->SetParent(Parent);
 }
 
+void TtsCustomGridControl::Set3D(bool Value) {
+    if (FControl->Is3D == Value) return;
+    FControl->Is3D = Value;
+    FControl->Invalidate();
+}
+
 namespace {
 
-template <class T> std::unique_ptr<TtsGridControl> MakeHidden(fw::TComponent* AOwner) {
-    auto C = std::make_unique<T>(AOwner);
+template <class T> T* MakeHidden(fw::TComponent* AOwner) {
+    T* C = fw::Create<T>(AOwner);
     C->SetVisible(false);
     C->SetBounds(0, 0, 1, 1);
     return C;
@@ -58,6 +135,21 @@ void TtsEditGridControl::SetValueSelect(const TtsVariant& Value, bool Select) {
     Edit()->SetText(VarToText(Value), Select, true);
 }
 
+void TtsEditGridControl::TakeSelection(int& Start, int& Length) const {
+    Start = Edit()->SelStart();
+    Length = Edit()->SelLength();
+}
+
+void TtsEditGridControl::Paint(fw::TCanvas& Canvas, const fw::TRect& Rect,
+                               const TtsCellPaint& Cell) {
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    Canvas.Brush().SetColor(Cell.Color);
+    // The text starts where the editor's would when it stands over the cell.
+    DrawCellText(Canvas, VarToText(Cell.Value), Rect.Bottom - Rect.Top - CellTextTop, 0,
+                 Cell.WordWrap, Cell.VertAlignment, Cell.HorzAlignment, Rect.Top + CellTextTop,
+                 Rect.Left + CellTextLeft, Rect);
+}
+
 TtsCheckGridControl::TtsCheckGridControl(fw::TComponent* AOwner)
     : TtsCustomGridControl(MakeHidden<TtsGridCheckBox>(AOwner)) {
     FControl->SetCaption("");
@@ -72,6 +164,32 @@ void TtsCheckGridControl::SetMouseCapture(bool Value) {
         Box()->Down = false;
         Box()->Invalidate();
     }
+}
+
+void TtsCheckGridControl::ToggleByKey(std::uint16_t Key) {
+    if (!IsToggleKey(Key)) return;
+    char Ch = ' ';
+    Box()->Perform(fw::WM_CHAR, static_cast<unsigned char>(Ch), 0);
+    std::uint16_t Up = Key;
+    Box()->Perform(fw::WM_KEYUP, Up, 0);
+}
+
+void TtsCheckGridControl::Paint(fw::TCanvas& Canvas, const fw::TRect& Rect,
+                                const TtsCellPaint& Cell) {
+    Canvas.Brush().SetStyle(fw::bsSolid);
+    Canvas.Brush().SetColor(Cell.Color);
+    Canvas.FillRect(Rect);
+    TtsGridCheckBox& B = *Box();
+    const std::uint8_t State = CheckStateOf(Cell.Value, Cell.CheckBoxValues);
+    const int Glyph = State == 0 ? B.GlyphIndex[1] : State == 1 ? B.GlyphIndex[0] : B.GlyphIndex[2];
+    const bool Flat = Glyph >= 6 && Glyph <= 8;
+    const int W = Rect.Right - Rect.Left, H = Rect.Bottom - Rect.Top;
+    const int X = Rect.Left + (W - CheckGlyphSize) / 2 - 1;
+    const int Y = Rect.Top + (H - CheckGlyphSize) / 2 + (Cell.Is3D ? 1 : 0);
+    fw::TCanvasStateSaver Saver(Canvas);
+    Canvas.IntersectClipRect(Rect);
+    Canvas.BitBlt(X, Y, CheckGlyphSize, CheckGlyphSize, CheckBoxGlyphStrip().Canvas(), 0,
+                  Glyph * CheckGlyphSize, Flat ? fw::MERGECOPY : fw::SRCCOPY);
 }
 
 } // namespace vel

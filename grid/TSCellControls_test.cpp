@@ -72,3 +72,27 @@ TEST_F(StrategyTest, CheckStrategyCarriesValuesAndReleasesThePress) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST(StrategyOwnership, AControlFreedWithItsOwnerFirstIsOnlyForgotten) {
+    auto Owner = std::make_unique<fw::TComponent>(nullptr);
+    TtsCheckGridControl Check(Owner.get());
+    EXPECT_EQ(Owner->ComponentCount(), 1);
+    EXPECT_EQ(Owner->Components(0), Check.Control());
+    Owner.reset(); // frees the check box
+    EXPECT_EQ(Check.Control(), nullptr);
+}
+
+TEST(StrategyOwnership, TheStrategyFreesItsControlThroughTheOwner) {
+    fw::TComponent Owner(nullptr);
+    {
+        TtsEditGridControl Text(&Owner);
+        EXPECT_EQ(Owner.ComponentCount(), 1);
+    }
+    EXPECT_EQ(Owner.ComponentCount(), 0);
+}
+
+} // namespace
+} // namespace vel

@@ -19,15 +19,24 @@ constexpr int ResetOrder[] = {0,  1,  8,  6,  7,  28, 29, 5,  15, 16, 17, 18,
 
 } // namespace
 
+const fw::TFont* FontOfVariant(const TtsVariant& v) {
+    if (auto* o = std::get_if<fw::TObject*>(&v)) return dynamic_cast<const fw::TFont*>(*o);
+    return nullptr;
+}
+
 // --- Elements -------------------------------------------------------------------------------
 
 TtsVariant TtsCustomPropElement::GetProperty(int id, int sub) const {
     if (id == prCellReadOnly) return TtsVariant(std::uint8_t{CellReadOnly});
-    if (id == prFont) return TtsVariant(static_cast<fw::TObject*>(nullptr));
+    if (id == prFont) return TtsVariant(static_cast<fw::TObject*>(P.Font.get()));
     return P.Get(id, sub);
 }
 
 void TtsCustomPropElement::SetProperty(const TtsVariant& v, int id, int sub) {
+    if (id == prFont) {
+        SetFont(FontOfVariant(v));
+        return;
+    }
     if (id == prCellReadOnly) {
         const auto b = static_cast<std::uint8_t>(VarAsInteger(v));
         CellReadOnly = b <= roDefault ? static_cast<TtsReadOnly>(b) : roDefault;
@@ -124,8 +133,23 @@ void TtsCellPropSet::RepaintCell(TtsCellKey key, int id) {
     FGrid->RepaintCell(key.Col, key.Row, control);
 }
 
+bool TtsCellPropSet::SetFontProperty(TtsCellKey key, bool repaint, const fw::TFont* font) {
+    TtsCellElement* e = Element(key.Col, key.Row);
+    const fw::TFont* present = e ? e->P.Font.get() : nullptr;
+    if (!present && !font) return false;
+    if (present && font && present->SameAs(*font)) return false;
+    if (!e) e = CreateElement(key);
+    e->SetFont(font);
+    if (e->IsDefault()) RemoveElement(key);
+    if (repaint) RepaintCell(key, prFont);
+    return true;
+}
+
 bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
                                  const TtsVariant& v) {
+    // Combos come with the combo settings; until then a cell holds none.
+    if (id == prCombo) return false;
+    if (id == prFont) return SetFontProperty(key, repaint, FontOfVariant(v));
     TtsCellElement* e = Element(key.Col, key.Row);
     const TtsVariant def = DefaultPropertyValue(id, sub);
     if (VarIsEmpty(def)) return false; // a number cells do not hold

@@ -7,6 +7,9 @@
 
 namespace vel {
 
+// The font a property value refers to, or null.
+const fw::TFont* FontOfVariant(const TtsVariant& v);
+
 struct TtsCellKey {
     std::int32_t Col = 0;
     std::int32_t Row = 0;
@@ -56,9 +59,14 @@ public:
     TtsCellElement* Element(int col, int row) const;
     // The cell's value, or the property's default without an element.
     TtsVariant GetProperty(int col, int row, int id, int sub) const;
-    // Whether anything changed; makes and frees elements as needed.
+    // Whether anything changed; makes and frees elements as needed. A font is
+    // compared by its settings and copied into the element; combos are not held yet.
     bool SetProperty(TtsCellKey key, bool repaint, int sub, int id, const TtsVariant& v);
     void SetOwnFonts(TtsCellKey key, bool flag);
+    // The cell's element goes whatever it holds (its line went).
+    void RemoveCell(TtsCellKey key) { RemoveElement(key); }
+    // Keeps the per-column and per-row indexes of the cells that have an element.
+    void IndexElement(TtsCellKey key, bool add);
     void ResetElements(TtsKindSet kinds, bool repaint);
     // Per data column the data rows with an element, and per data row the columns.
     const TtsIntegerSetList& RowsOfCol() const { return FRowsOfCol; }
@@ -67,9 +75,9 @@ public:
     std::uint32_t Generation() const { return FGeneration; }
 
 private:
+    bool SetFontProperty(TtsCellKey key, bool repaint, const fw::TFont* font);
     TtsCellElement* CreateElement(TtsCellKey key);
     void RemoveElement(TtsCellKey key);
-    void IndexElement(TtsCellKey key, bool add);
     void RepaintCell(TtsCellKey key, int id);
 
     TtsIntegerSetList FRowsOfCol;

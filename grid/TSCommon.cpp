@@ -1,5 +1,8 @@
 #include "TSCommon.h"
 
+#include "Bitmap.h"
+#include "NoDestroy.h"
+
 #include "TSMbcs.h"
 
 #include <algorithm>
@@ -634,24 +637,8 @@ double NowDateTime() {
            (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
 }
 
-double StrToDateTimeLoose(const std::string& input) {
-    std::string text = TrimText(input);
-    if (text.empty()) throw EConvertError("'' is not a valid date and time");
-    const auto firstNonDigit = text.find_first_not_of("0123456789");
-    if (firstNonDigit == std::string::npos) {
-        double v = 0;
-        std::from_chars(text.data(), text.data() + text.size(), v);
-        return v;
-    }
-    if (text[firstNonDigit] == DateLocale.DecimalSeparator) {
-        double v = 0;
-        std::string t = text;
-        t[firstNonDigit] = '.';
-        auto res = std::from_chars(t.data(), t.data() + t.size(), v);
-        if (res.ec != std::errc() || res.ptr != t.data() + t.size())
-            throw EConvertError("'" + input + "' is not a valid date and time");
-        return v;
-    }
+// Names of months become their numbers between date separators; day names go.
+void ReplaceDateNames(std::string& text) {
     const std::string sep(1, DateLocale.DateSeparator);
     bool month = false;
     for (const auto* names : {&DateLocale.LongMonthNames, &DateLocale.ShortMonthNames})
@@ -661,9 +648,12 @@ double StrToDateTimeLoose(const std::string& input) {
     for (const auto* names : {&DateLocale.LongDayNames, &DateLocale.ShortDayNames})
         for (const auto& n : *names)
             ReplaceWord(text, n, "");
-    // Number groups of the date, then an optional time.
+}
+
+// Up to three number groups of the date; i ends where the time (if any) begins.
+std::vector<std::string> DateGroups(const std::string& text, std::size_t& i) {
     std::vector<std::string> groups;
-    std::size_t i = 0;
+    i = 0;
     auto skipSeparators = [&] {
         while (i < text.size() && (text[i] == DateLocale.DateSeparator || text[i] == ' ' ||
                                    text[i] == ',' || text[i] == '-' || text[i] == '.'))
@@ -680,78 +670,89 @@ double StrToDateTimeLoose(const std::string& input) {
         i = j;
         skipSeparators();
     }
-    const std::string bad = "'" + input + "' is not a valid date and time";
+    return groups;
+}
+
+// The date of two or three groups in the locale's order; two mean this year.
+double DateOfGroups(const std::vector<std::string>& groups, const std::string& bad) {
     if (groups.size() < 2) throw EConvertError(bad);
-    const int order = DateOrder();
-    int y = 0, m = 0, d = 0;
-    std::string yearText;
     auto num = [&](const std::string& g) {
         if (g.size() > 9) throw EConvertError(bad);
         return std::stoi(g);
     };
-    if (groups.size() == 2) {
-        y = CurrentYear();
-        if (order == 2) {
-            d = num(groups[0]);
-            m = num(groups[1]);
-        } else {
-            m = num(groups[0]);
-            d = num(groups[1]);
-        }
+    const int order = DateOrder();
+    int y = CurrentYear(), m = 0, d = 0;
+    // Day and month in the locale's order, past the year when it comes first.
+    const std::size_t first = groups.size() == 3 && order == 0 ? 1 : 0;
+    if (order == 2) {
+        d = num(groups[first]);
+        m = num(groups[first + 1]);
     } else {
-        const int yi = order == 0 ? 0 : 2;
-        yearText = groups[static_cast<std::size_t>(yi)];
-        if (order == 0) {
-            m = num(groups[1]);
-            d = num(groups[2]);
-        } else if (order == 1) {
-            m = num(groups[0]);
-            d = num(groups[1]);
-        } else {
-            d = num(groups[0]);
-            m = num(groups[1]);
-        }
+        m = num(groups[first]);
+        d = num(groups[first + 1]);
+    }
+    if (groups.size() == 3) {
+        const std::string& yearText = groups[order == 0 ? 0 : 2];
         y = num(yearText.substr(0, std::min<std::size_t>(4, yearText.size())));
         if (yearText.size() <= 2) y += CurrentYear() / 100 * 100;
         if (y == 0) throw EConvertError(bad);
     }
-    double result = EncodeDate(y, m, d);
-    // The time of day.
-    const std::string rest = TrimText(text.substr(i));
-    if (!rest.empty()) {
-        int h = 0, mi = 0, s = 0;
-        std::size_t k = 0;
-        auto part = [&](int& out) {
-            std::size_t j = k;
-            while (j < rest.size() && std::isdigit(static_cast<unsigned char>(rest[j])))
-                ++j;
-            if (j == k || j - k > 2) throw EConvertError(bad);
-            out = std::stoi(rest.substr(k, j - k));
-            k = j;
-        };
-        part(h);
+    return EncodeDate(y, m, d);
+}
+
+// The fraction of a day of "h[:mm[:ss]] [AM|PM]"; 0 for no text.
+double TimeOfText(const std::string& rest, const std::string& bad) {
+    if (rest.empty()) return 0;
+    int h = 0, mi = 0, s = 0;
+    std::size_t k = 0;
+    auto part = [&](int& out) {
+        std::size_t j = k;
+        while (j < rest.size() && std::isdigit(static_cast<unsigned char>(rest[j])))
+            ++j;
+        if (j == k || j - k > 2) throw EConvertError(bad);
+        out = std::stoi(rest.substr(k, j - k));
+        k = j;
+    };
+    part(h);
+    if (k < rest.size() && rest[k] == DateLocale.TimeSeparator) {
+        ++k;
+        part(mi);
         if (k < rest.size() && rest[k] == DateLocale.TimeSeparator) {
             ++k;
-            part(mi);
-            if (k < rest.size() && rest[k] == DateLocale.TimeSeparator) {
-                ++k;
-                part(s);
-            }
+            part(s);
         }
-        const std::string tail = Upper(TrimText(rest.substr(k)));
-        if (!tail.empty()) {
-            if (tail == Upper(DateLocale.TimePMString) && h < 12)
-                h += 12;
-            else if (tail == Upper(DateLocale.TimeAMString) && h == 12)
-                h = 0;
-            else if (tail != Upper(DateLocale.TimeAMString) &&
-                     tail != Upper(DateLocale.TimePMString))
-                throw EConvertError(bad);
-        }
-        if (h > 23 || mi > 59 || s > 59) throw EConvertError(bad);
-        result += (h * 3600 + mi * 60 + s) / 86400.0;
     }
-    return result;
+    const std::string tail = Upper(TrimText(rest.substr(k)));
+    if (!tail.empty()) {
+        if (tail == Upper(DateLocale.TimePMString) && h < 12)
+            h += 12;
+        else if (tail == Upper(DateLocale.TimeAMString) && h == 12)
+            h = 0;
+        else if (tail != Upper(DateLocale.TimeAMString) && tail != Upper(DateLocale.TimePMString))
+            throw EConvertError(bad);
+    }
+    if (h > 23 || mi > 59 || s > 59) throw EConvertError(bad);
+    return (h * 3600 + mi * 60 + s) / 86400.0;
+}
+
+double StrToDateTimeLoose(const std::string& input) {
+    std::string text = TrimText(input);
+    if (text.empty()) throw EConvertError("'' is not a valid date and time");
+    const std::string bad = "'" + input + "' is not a valid date and time";
+    // A plain number is a day count, with its fraction the time.
+    const auto firstNonDigit = text.find_first_not_of("0123456789");
+    if (firstNonDigit == std::string::npos || text[firstNonDigit] == DateLocale.DecimalSeparator) {
+        double v = 0;
+        std::string t = text;
+        if (firstNonDigit != std::string::npos) t[firstNonDigit] = '.';
+        auto res = std::from_chars(t.data(), t.data() + t.size(), v);
+        if (res.ec != std::errc() || res.ptr != t.data() + t.size()) throw EConvertError(bad);
+        return v;
+    }
+    ReplaceDateNames(text);
+    std::size_t i = 0;
+    const std::vector<std::string> groups = DateGroups(text, i);
+    return DateOfGroups(groups, bad) + TimeOfText(TrimText(text.substr(i)), bad);
 }
 
 double VarToDateTimeLoose(const TtsVariant& v) {
@@ -761,6 +762,12 @@ double VarToDateTimeLoose(const TtsVariant& v) {
     } catch (const std::exception&) {
     }
     return NowDateTime();
+}
+
+void PrimeCanvas(fw::TCanvas& canvas) {
+    // Never destroyed, as the canvases it primes.
+    static fw::TNoDestroy<fw::TBitmap> pixel(1, 1);
+    canvas.Draw(0, 0, *pixel);
 }
 
 } // namespace vel

@@ -15,7 +15,8 @@
 
 namespace fw {
 class TObject;
-}
+class TCanvas;
+} // namespace fw
 
 namespace vel {
 
@@ -146,6 +147,11 @@ bool StepNumberInText(const std::string& text, int caret, int& start, std::strin
                       int& length, double step);
 void PadDecimals(const std::string& old, std::string& fresh);
 void PadToWidth(const std::string& old, std::string& fresh);
+
+// --- Canvases ----------------------------------------------------------------------
+
+// Draws a 1 x 1 picture of 32-bit pixels at (0, 0), so that the canvas works in that format.
+void PrimeCanvas(fw::TCanvas& canvas);
 
 // --- Settings paths ----------------------------------------------------------------
 

@@ -172,6 +172,42 @@ bool HasRoomForWrap(int Height, int LineHeight) {
     return LineHeight / 3 <= Height - LineHeight;
 }
 
+namespace {
+
+// The visible part of a line: up to its break, and where the line ends after it (a CR LF
+// pair counts as one break). Only the first Window bytes are searched.
+struct TLineSpan {
+    int Break = -1;
+    int Visible = 0;
+    int Limit = 0;
+};
+
+TLineSpan SpanWithin(std::string_view Rest, int Window) {
+    TLineSpan S;
+    S.Break = FirstLineBreak(Rest, Window);
+    S.Visible = S.Break >= 0 ? S.Break : Window;
+    S.Limit = S.Visible;
+    if (S.Break >= 0) {
+        S.Limit = S.Break + 1;
+        if (Rest[static_cast<std::size_t>(S.Break)] == '\r' && S.Break + 1 < Len(Rest) &&
+            Rest[static_cast<std::size_t>(S.Break + 1)] == '\n')
+            S.Limit = S.Break + 2;
+    }
+    return S;
+}
+
+// Blanks after a cut go with the line, and so does a break right after them.
+int TakeTrailingBlanks(std::string_view Rest, int N) {
+    while (N < Len(Rest) && IsBlank(Rest, N))
+        ++N;
+    if (N < Len(Rest) &&
+        (Rest[static_cast<std::size_t>(N)] == '\r' || Rest[static_cast<std::size_t>(N)] == '\n'))
+        N = SpanWithin(Rest.substr(static_cast<std::size_t>(N)), 2).Limit + N;
+    return N;
+}
+
+} // namespace
+
 bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Text,
              int& L, TtsHorzAlignment Align, int Width) {
     L = 0;
@@ -184,27 +220,27 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
     }
     if (Total == 0) return false;
     std::string_view Rest = Text.substr(static_cast<std::size_t>(Lead));
-    int RestLen = Len(Rest);
-    int Break = FirstLineBreak(Rest, RestLen);
-    // A line ends after its break (a CR LF pair counts as one break).
-    int Limit = RestLen;
-    if (Break >= 0) {
-        Limit = Break + 1;
-        if (Rest[static_cast<std::size_t>(Break)] == '\r' && Break + 1 < RestLen &&
-            Rest[static_cast<std::size_t>(Break + 1)] == '\n')
-            Limit = Break + 2;
-    }
-    int Visible = Break >= 0 ? Break : RestLen;
+    const int RestLen = Len(Rest);
     auto Fits = [&](int N) { return InkWidth(Canvas, Metrics, Rest, N) <= Width; };
-    int N = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
-    N = std::clamp(N, 0, Visible);
-    while (N < Visible && Fits(N + 1))
-        ++N;
-    while (N > 0 && !Fits(N))
-        --N;
-    if (N == Visible && Break >= 0) {
-        N = Limit;
-    } else if (N < Visible) {
+    const int Guess = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
+    // Only what one line can take is searched for its break, so that a long text costs
+    // its length, not its length times its lines: the window doubles while it all fits.
+    int Window = std::min(RestLen, std::max(64, 2 * Guess + 16));
+    TLineSpan S;
+    int N = 0;
+    for (;;) {
+        S = SpanWithin(Rest, Window);
+        N = std::clamp(Guess, 0, S.Visible);
+        while (N < S.Visible && Fits(N + 1))
+            ++N;
+        while (N > 0 && !Fits(N))
+            --N;
+        if (S.Break >= 0 || Window == RestLen || N < S.Visible) break;
+        Window = std::min(RestLen, Window * 2);
+    }
+    if (N == S.Visible && S.Break >= 0) {
+        N = S.Limit;
+    } else if (N < S.Visible) {
         // Cut inside a word: go back to just after the last blank of the line.
         if (N > 0 && IsWordChar(Rest, N) && IsWordChar(Rest, N - 1)) {
             int Cut = N;
@@ -212,11 +248,7 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
                 --Cut;
             if (Cut > 0) N = Cut;
         }
-        if (Align != htaRight) {
-            while (N < Visible && IsBlank(Rest, N))
-                ++N;
-            if (N == Visible && Break >= 0) N = Limit;
-        }
+        if (Align != htaRight) N = TakeTrailingBlanks(Rest, N);
         if (N == 0) N = 1; // a line takes at least one character
     }
     L = Lead + N;
@@ -371,6 +403,58 @@ void DrawHighlighted(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::s
 
 namespace {
 
+// Where right-aligned text starts: as many characters before End as fit Width - 1, a
+// break (a CR LF pair once) counting as a space. Answers their width too.
+int RightAlignedStart(const fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Text,
+                      int End, int Width, int& W) {
+    int Start = End;
+    W = 0;
+    const int Space = TextExtent(Canvas, M, " ", 1).cx;
+    while (Start > 0) {
+        const char Ch = Text[static_cast<std::size_t>(Start - 1)];
+        int Step = 1;
+        int CW = 0;
+        if (Ch == '\r' || Ch == '\n') {
+            CW = Space;
+            if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
+                Step = 2;
+        } else {
+            CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
+        }
+        if (W + CW > Width - 1) break;
+        W += CW;
+        Start -= Step;
+    }
+    return Start;
+}
+
+// The pieces between breaks, each break drawn as one space, until the right edge.
+void DrawLinePieces(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view T,
+                    const fw::TRect& TextR, int XPos, int Y, int SelStart, int SelLength,
+                    fw::TColor BandColor, fw::TColor SelTextColor, int UnderlineStart) {
+    std::size_t Pos = 0;
+    const int Space = TextExtent(Canvas, M, " ", 1).cx;
+    while (Pos <= T.size() && XPos < TextR.Right) {
+        std::size_t B = T.find_first_of("\r\n", Pos);
+        std::size_t End = B == std::string_view::npos ? T.size() : B;
+        int N = static_cast<int>(End - Pos);
+        std::string_view Piece = T.substr(Pos, End - Pos);
+        DrawHighlighted(Canvas, M, Piece, N, TextR, XPos, Y, SelStart, SelLength, BandColor,
+                        SelTextColor, UnderlineStart, 0);
+        XPos += TextExtent(Canvas, M, Piece, N).cx;
+        SelStart -= N;
+        UnderlineStart -= N;
+        if (B == std::string_view::npos) break;
+        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
+        DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
+                        BandColor, SelTextColor, 0, 0);
+        XPos += Space;
+        SelStart -= BL;
+        UnderlineStart -= BL;
+        Pos = B + static_cast<std::size_t>(BL);
+    }
+}
+
 // One line of text, clipped to the cell, with an optional selection.
 void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Text,
                     fw::TRect R, int X, int Y0, int Skip, int UnderlineStart, int SelStart,
@@ -400,28 +484,9 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
     int Start = 0;
     int XPos = X;
     if (HA == htaRight) {
-        // As many characters from the end as fit, ending one pixel inside.
-        int Total = Len(Text);
-        int End = std::clamp(Skip > 0 ? Skip : Total, 0, Total);
-        Start = End;
+        const int End = std::clamp(Skip > 0 ? Skip : Len(Text), 0, Len(Text));
         int W = 0;
-        const int Space = TextExtent(Canvas, M, " ", 1).cx;
-        // Grown one character at a time; a break (a CR LF pair once) counts as a space.
-        while (Start > 0) {
-            const char Ch = Text[static_cast<std::size_t>(Start - 1)];
-            int Step = 1;
-            int CW = 0;
-            if (Ch == '\r' || Ch == '\n') {
-                CW = Space;
-                if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
-                    Step = 2;
-            } else {
-                CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
-            }
-            if (W + CW > Width - 1) break;
-            W += CW;
-            Start -= Step;
-        }
+        Start = RightAlignedStart(Canvas, M, Text, End, Width, W);
         Text = Text.substr(0, static_cast<std::size_t>(End));
         XPos = R.Right - 1 - W;
     } else {
@@ -433,30 +498,8 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
             if (TW <= Width) XPos = X + (Width - TW) / 2;
         }
     }
-    SelStart -= Start;
-    UnderlineStart -= Start;
-    std::string_view T = Text.substr(static_cast<std::size_t>(Start));
-    std::size_t Pos = 0;
-    int Space = TextExtent(Canvas, M, " ", 1).cx;
-    while (Pos <= T.size() && XPos < TextR.Right) {
-        std::size_t B = T.find_first_of("\r\n", Pos);
-        std::size_t End = B == std::string_view::npos ? T.size() : B;
-        int N = static_cast<int>(End - Pos);
-        std::string_view Piece = T.substr(Pos, End - Pos);
-        DrawHighlighted(Canvas, M, Piece, N, TextR, XPos, Y, SelStart, SelLength, BandColor,
-                        SelTextColor, UnderlineStart, 0);
-        XPos += TextExtent(Canvas, M, Piece, N).cx;
-        SelStart -= N;
-        UnderlineStart -= N;
-        if (B == std::string_view::npos) break;
-        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
-        DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
-                        BandColor, SelTextColor, 0, 0);
-        XPos += Space;
-        SelStart -= BL;
-        UnderlineStart -= BL;
-        Pos = B + static_cast<std::size_t>(BL);
-    }
+    DrawLinePieces(Canvas, M, Text.substr(static_cast<std::size_t>(Start)), TextR, XPos, Y,
+                   SelStart - Start, SelLength, BandColor, SelTextColor, UnderlineStart - Start);
 }
 
 } // namespace

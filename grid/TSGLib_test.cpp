@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vel {
 namespace {
 
@@ -219,6 +221,69 @@ TEST_F(TextTest, RightAlignedBreakCountsAsOneSpace) {
     EXPECT_TRUE(InkIn(41, 0, 47, 12));  // "a"
     EXPECT_FALSE(InkIn(47, 0, 53, 12)); // the break as a space
     EXPECT_TRUE(InkIn(53, 0, 59, 12));  // "b"
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+// The line fit as first written: the whole rest of the text searched for its break.
+int FitBySearchingTheRest(const fw::TCanvas& C, const fw::TTextMetric& M, std::string_view T,
+                          TtsHorzAlignment Align, int Width) {
+    const int Total = static_cast<int>(T.size());
+    const int Lead = Align == htaRight ? SkipBlanks(T, Total) : 0;
+    if (Lead >= Total) return Total;
+    std::string_view Rest = T.substr(static_cast<std::size_t>(Lead));
+    const int RestLen = static_cast<int>(Rest.size());
+    const int Break = FirstLineBreak(Rest, RestLen);
+    int Limit = RestLen;
+    if (Break >= 0) {
+        Limit = Break + 1;
+        if (Rest[Break] == '\r' && Break + 1 < RestLen && Rest[Break + 1] == '\n') Limit += 1;
+    }
+    const int Visible = Break >= 0 ? Break : RestLen;
+    auto Fits = [&](int N) {
+        const int W = TextExtent(C, M, Rest, N).cx;
+        return (W > 0 ? W + M.Overhang : W) <= Width;
+    };
+    int N = 0;
+    while (N < Visible && Fits(N + 1))
+        ++N;
+    if (N == Visible && Break >= 0) return Lead + Limit;
+    if (N < Visible) {
+        if (N > 0 && IsWordChar(Rest, N) && IsWordChar(Rest, N - 1)) {
+            int Cut = N;
+            while (Cut > 0 && !IsBlank(Rest, Cut - 1))
+                --Cut;
+            if (Cut > 0) N = Cut;
+        }
+        if (Align != htaRight) {
+            while (N < Visible && IsBlank(Rest, N))
+                ++N;
+            if (N == Visible && Break >= 0) N = Limit;
+        }
+        if (N == 0) N = 1;
+    }
+    return Lead + N;
+}
+
+TEST_F(TextTest, FitLineAgreesWithASearchOfTheWholeRest) {
+    std::mt19937 Rng(7);
+    const char Alphabet[] = "ab  \r\nxyz\t";
+    for (int Round = 0; Round < 3000; ++Round) {
+        std::string T(Rng() % 400, 'a');
+        for (char& Ch : T)
+            Ch = Alphabet[Rng() % (sizeof(Alphabet) - 1)];
+        const auto Align = static_cast<TtsHorzAlignment>(Rng() % 3);
+        const int Width = 1 + static_cast<int>(Rng() % 700);
+        int L = 0;
+        FitLine(C(), M, T, L, Align, Width);
+        if (T.empty()) continue;
+        ASSERT_EQ(L, FitBySearchingTheRest(C(), M, T, Align, Width))
+            << "text of " << T.size() << " width " << Width << " align " << int(Align);
+    }
 }
 
 } // namespace

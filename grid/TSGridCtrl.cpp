@@ -168,14 +168,7 @@ void TtsGridControl::PaintTo(fw::TCanvas& C) {
 void TtsGridControl::Paint() {
     TtsMemoryCanvas& Mem = ControlMemoryCanvas();
     TtsCanvasLock Lock(Mem, this);
-    if (!CanvasInUse) {
-        Mem.Acquire(Width(), Height());
-        CanvasInUse = true;
-    } else {
-        Mem.Grow(Width(), Height());
-    }
-    fw::TCanvas& Off = Mem.DC()->Canvas();
-    Off.ResetClipRect();
+    fw::TCanvas& Off = Mem.Use(CanvasInUse, Width(), Height());
     Off.Font().Assign(Font());
     PaintTo(Off);
     fw::TRect Clip = IntersectRect(Canvas()->ClipRect(), ClientRect());
@@ -299,16 +292,22 @@ void TtsGridCheckBox::StepState() {
     }
 }
 
+std::uint8_t CheckStateOf(const TtsVariant& Value, std::string_view CheckBoxValues) {
+    if (auto* B = std::get_if<bool>(&Value)) return *B ? 1 : 0;
+    const bool Text =
+        VarIsNull(Value) || VarIsEmpty(Value) || std::holds_alternative<std::string>(Value);
+    const int State = Text ? StateOfVariant(Value, CheckBoxValues) : VarAsInteger(Value);
+    return static_cast<std::uint8_t>(State >= 0 && State <= 2 ? State : 2);
+}
+
 void TtsGridCheckBox::SetValue(const TtsVariant& NewValue, bool Notify, bool Flag) {
     Saved = false;
+    State = CheckStateOf(NewValue, CheckBoxValues);
     if (VarIsNull(NewValue) || VarIsEmpty(NewValue) ||
-        std::holds_alternative<std::string>(NewValue)) {
+        std::holds_alternative<std::string>(NewValue))
         Value = NewValue;
-        State = static_cast<std::uint8_t>(StateOfVariant(NewValue, CheckBoxValues));
-    } else {
-        State = static_cast<std::uint8_t>(VarAsInteger(NewValue));
+    else
         Value = CheckBoxValues.empty() ? NewValue : TextOfState(State, CheckBoxValues);
-    }
     Invalidate();
     FireValueChanged(true);
     FireChanged(Notify, Flag, false);
@@ -361,8 +360,7 @@ void TtsGridCheckBox::PaintTo(fw::TCanvas& C) {
     fw::TRect Src;
     fw::TRasterOp Rop = fw::SRCCOPY;
     const fw::TBitmap& Strip = GetGlyph(State, true, Src, Rop);
-    const int X = (W - CheckGlyphSize) / 2 - 1;
-    const int Y = (H - CheckGlyphSize) / 2;
+    const auto [X, Y] = GlyphOrigin(W, H);
     P.BitBlt(X, Y, CheckGlyphSize, CheckGlyphSize, Strip.Canvas(), Src.Left, Src.Top, Rop);
     if (Focused() || GridHasFocus() || AlwaysShowFocus) {
         fw::TRect F =
@@ -372,6 +370,10 @@ void TtsGridCheckBox::PaintTo(fw::TCanvas& C) {
         P.DrawFocusRect(F);
     }
     C.CopyRect(fw::TRect{0, 0, W, H}, P, fw::TRect{0, 0, W, H});
+}
+
+fw::TPoint TtsGridCheckBox::GlyphOrigin(int W, int H) const {
+    return {(W - CheckGlyphSize) / 2 - 1, (H - CheckGlyphSize) / 2 + (Is3D ? 1 : 0)};
 }
 
 void TtsGridCheckBox::EndPress() {

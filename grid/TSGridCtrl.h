@@ -47,6 +47,7 @@ public:
     bool AlwaysShowFocus = false;
     bool CanvasInUse = false;
     bool ModifyEnabled = true;
+    bool Is3D = false; // the 3-D look of the cell it stands over
 
     TtsHorzAlignment Alignment() const { return FAlignment; }
     TtsVertAlignment VertAlignment() const { return FVertAlignment; }
@@ -92,6 +93,10 @@ private:
 
 enum TtsCheckBoxStyle : std::uint8_t { stFlat = 0, stCheck = 1, stCross = 2 };
 
+// The state (0 unchecked, 1 checked, 2 grayed) a cell value shows: texts, null and empty
+// by the check-box value text, numbers as they are; a number outside 0..2 is grayed.
+std::uint8_t CheckStateOf(const TtsVariant& Value, std::string_view CheckBoxValues);
+
 constexpr int CheckGlyphSize = 13;
 
 // The shared strip of nine glyphs and their pressed forms (13 x 234).
@@ -125,6 +130,8 @@ public:
     void SetCheckBoxStyle(TtsCheckBoxStyle Style);
     const fw::TBitmap& GetGlyph(int AState, bool PressedMask, fw::TRect& SourceRect,
                                 fw::TRasterOp& RasterOp) const;
+    // Where the glyph of a box of that size goes.
+    fw::TPoint GlyphOrigin(int W, int H) const;
     bool IsToggleKey(std::uint16_t Key) override;
     void WndProc(fw::TMessage& Message) override;
 

@@ -201,6 +201,19 @@ TEST_F(CellControlTest, CheckBoxValuesConvertBetweenStateAndText) {
     EXPECT_EQ(B->State, 1);
 }
 
+TEST_F(CellControlTest, NumbersOutsideTheThreeStatesShowGrayed) {
+    auto* B = Make<TtsGridCheckBox>();
+    for (std::int32_t V : {7, 256, -1}) {
+        B->SetValue(V, false, false);
+        EXPECT_EQ(B->State, 2) << V;
+    }
+    B->SetValue(std::int32_t(1), false, false);
+    EXPECT_EQ(B->State, 1);
+    EXPECT_EQ(CheckStateOf(TtsVariant(true), ""), 1);
+    EXPECT_EQ(CheckStateOf(TtsVariant(), ""), 2);
+    EXPECT_EQ(CheckStateOf(TtsVariant(std::string("Off")), "On|Off"), 0);
+}
+
 TEST_F(CellControlTest, LoadAndEditValueAskTheirEvents) {
     auto* B = Make<TtsGridCheckBox>();
     bool ReadOnly = true;

@@ -3,17 +3,21 @@
 #include "Grids_ts.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vel {
 
 TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link)
     : Name(std::move(name)), Link(link), FColCount(std::max(0, cols)), FRowCount(std::max(0, rows)),
       FCellProps(this) {
-    FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
-    FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
+    if (OwnSizes()) {
+        FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
+        FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
+    }
     FColOrder.resize(static_cast<std::size_t>(FColCount) + 1);
+    FColDisplay.resize(static_cast<std::size_t>(FColCount) + 1);
     for (int i = 0; i <= FColCount; ++i)
-        FColOrder[static_cast<std::size_t>(i)] = i;
+        FColOrder[static_cast<std::size_t>(i)] = FColDisplay[static_cast<std::size_t>(i)] = i;
     FCols = std::make_unique<TtsGridCols>(this, FColCount + 1);
     FRows = std::make_unique<TtsGridRows>(this, FRowCount + 1);
     SyncVisible();
@@ -28,8 +32,17 @@ TtsGridModel::~TtsGridModel() {
     FCellProps.Clear();
 }
 
+void TtsGridModel::AttachLink(TtsGridLink* link) {
+    Link = link;
+    if (!OwnSizes()) {
+        FColWidths = {};
+        FRowHeights = {};
+    }
+}
+
 void TtsGridModel::RaiseGridError(const std::string& message) const {
-    throw EInvalidGridOperation(Name + ": " + message);
+    const std::string name = Link && !Link->GridName().empty() ? Link->GridName() : Name;
+    throw EInvalidGridOperation(name + ": " + message);
 }
 
 bool TtsGridModel::CheckRange(int kind, int index, int maximum, int minimum) const {
@@ -45,95 +58,216 @@ void TtsGridModel::SyncVisible() {
     VisibleRows.SetCount(FRowCount, VisibleRows.ItemCount() + 1);
 }
 
+void TtsGridModel::DropCellsFrom(bool rows, int first) {
+    // Each index list names the elements of a line: the walk costs the lines that go.
+    const TtsIntegerSetList& index = rows ? FCellProps.ColsOfRow() : FCellProps.RowsOfCol();
+    std::vector<TtsCellKey> keys;
+    for (int line = first; line < index.Count(); ++line)
+        if (const TtsIntegerSet* set = index.Get(line))
+            for (std::int32_t other : set->Values())
+                keys.push_back(rows ? TtsCellKey{other, line} : TtsCellKey{line, other});
+    for (const TtsCellKey& k : keys) {
+        FCellProps.SetOwnFonts(k, false);
+        FCellProps.RemoveCell(k);
+    }
+}
+
+std::vector<int> TtsGridModel::RemovedColPositions(int count) const {
+    std::vector<int> removed;
+    for (int d = 1; d <= FColCount; ++d)
+        if (FColOrder[static_cast<std::size_t>(d)] > count) removed.push_back(d);
+    return removed;
+}
+
+std::vector<int> TtsGridModel::RemovedRowPositions(int count) const {
+    std::vector<int> removed;
+    if (!FRows->HasDisplayTable()) {
+        for (int d = count + 1; d <= FRowCount; ++d)
+            removed.push_back(d);
+        return removed;
+    }
+    for (int d = 1; d <= FRowCount; ++d)
+        if (FRows->DataRowAt(d) > count) removed.push_back(d);
+    return removed;
+}
+
+namespace {
+
+// A list by display position without the positions that went.
+template <class T> void DropPositions(std::vector<T>& v, const std::vector<int>& removed) {
+    if (v.empty() || removed.empty()) return;
+    std::size_t out = 0, r = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (r < removed.size() && static_cast<std::size_t>(removed[r]) == i) {
+            ++r;
+            continue;
+        }
+        v[out++] = std::move(v[i]);
+    }
+    v.resize(out);
+}
+
+// Selection bits close up over the positions that went.
+void CompactSelection(TtsSelection& sel, const std::vector<int>& removed, int newSize) {
+    std::vector<int> kept;
+    for (int i = sel.First(); i >= 0 && i <= sel.Last(); i = sel.NextSelected(i)) {
+        const auto below = std::lower_bound(removed.begin(), removed.end(), i);
+        if (below != removed.end() && *below == i) continue;
+        kept.push_back(i - static_cast<int>(below - removed.begin()));
+    }
+    sel.Clear();
+    sel.SetSize(newSize);
+    for (int i : kept)
+        sel.Select(i, true);
+}
+
+} // namespace
+
+void TtsGridModel::RebuildVisibleCols() {
+    std::vector<std::int32_t> hidden;
+    for (int d = 1; d <= FColCount; ++d)
+        if (!FCols->Col(FColOrder[static_cast<std::size_t>(d)])->Visible()) hidden.push_back(d);
+    VisibleCols.Rebuild(FColCount, hidden);
+}
+
+void TtsGridModel::RebuildVisibleRows() {
+    std::vector<std::int32_t> hidden;
+    for (int r = 1; r <= FRowCount; ++r)
+        if (const TtsRow* row = FRows->Row(r); row && !row->Visible())
+            hidden.push_back(DisplayRowOf(r));
+    std::sort(hidden.begin(), hidden.end());
+    VisibleRows.Rebuild(FRowCount, hidden);
+}
+
+void TtsGridModel::SyncColDisplay(int from, int to) {
+    for (int d = std::max(0, from); d <= std::min(to, FColCount); ++d) {
+        const int data = FColOrder[static_cast<std::size_t>(d)];
+        FColDisplay[static_cast<std::size_t>(data)] = d;
+        if (TtsCol* c = FCols->Col(data)) c->SetDisplayColField(d);
+    }
+}
+
 void TtsGridModel::SetCols(int n) {
     n = std::max(0, n);
     if (n == FColCount) return;
     const int old = FColCount;
-    FColCount = n;
+    std::vector<int> removed;
     if (n < old) {
-        // Display slots of the data columns that go are dropped with their widths.
-        std::vector<int> order;
-        std::vector<int> widths;
-        for (std::size_t i = 0; i < FColOrder.size(); ++i)
-            if (FColOrder[i] <= n) {
-                order.push_back(FColOrder[i]);
-                widths.push_back(FColWidths[i]);
-            }
-        FColOrder = std::move(order);
-        FColWidths = std::move(widths);
+        DropCellsFrom(false, n + 1);
+        removed = RemovedColPositions(n);
+        DropPositions(FColOrder, removed);
+        DropPositions(FColWidths, removed);
+        CompactSelection(ColSelection, removed, n + 1);
+        if (FStorage) FStorage->DeleteCols(n + 1, old);
     } else {
         for (int i = old + 1; i <= n; ++i) {
             FColOrder.push_back(i);
-            FColWidths.push_back(FDefaultColWidth);
+            if (OwnSizes()) FColWidths.push_back(FDefaultColWidth);
         }
+        ColSelection.SetSize(n + 1);
     }
+    FColCount = n;
+    FColDisplay.assign(static_cast<std::size_t>(n) + 1, 0);
     FCols->Resize(old + 1, n + 1);
-    for (int i = 0; i <= n; ++i)
-        if (TtsCol* c = FCols->Col(i)) c->SetDisplayColField(DisplayColOf(i));
-    // The visible positions follow the columns' own flags.
-    bool allVisible = true;
-    for (int i = 1; i <= n; ++i)
-        if (!FCols->Col(i)->Visible()) allVisible = false;
-    VisibleCols = TtsVisibleItems();
-    VisibleCols.SetCount(n, 1);
-    if (!allVisible)
-        for (int i = 1; i <= n; ++i)
-            if (!FCols->Col(i)->Visible()) VisibleCols.Remove(FCols->Col(i)->DisplayCol());
-    ColSelection.SetSize(n + 1);
-    if (FStorage && n < old) FStorage->DeleteCols(n + 1, old);
+    SyncColDisplay(0, n);
+    RebuildVisibleCols();
+    if (Link) Link->CountChanged(false, old, n, removed);
+}
+
+void TtsGridModel::CompactRowOrder(const std::vector<int>& removed, int count) {
+    if (!FRows->HasDisplayTable()) return;
+    // The rows that stay keep their order and close up over the positions that went.
+    std::vector<int> dataAt;
+    dataAt.reserve(static_cast<std::size_t>(count) + 1);
+    dataAt.push_back(0);
+    for (int d = 1; d <= FRowCount; ++d)
+        if (const int r = FRows->DataRowAt(d); r <= count) dataAt.push_back(r);
+    (void)removed;
+    for (int d = 1; d <= count; ++d)
+        FRows->SetDisplayRowEntry(dataAt[static_cast<std::size_t>(d)], d);
 }
 
 void TtsGridModel::SetRows(int n) {
     n = std::max(0, n);
     if (n == FRowCount) return;
     const int old = FRowCount;
-    for (int p = old; p > n; --p)
-        if (VisibleRows.Active()) VisibleRows.Remove(p);
+    std::vector<int> removed;
+    if (n < old) {
+        DropCellsFrom(true, n + 1);
+        removed = RemovedRowPositions(n);
+        CompactRowOrder(removed, n);
+        DropPositions(FRowHeights, removed);
+        CompactSelection(RowSelection, removed, n + 1);
+        if (FStorage) FStorage->DeleteRows(n + 1, old);
+    } else {
+        if (OwnSizes()) FRowHeights.resize(static_cast<std::size_t>(n) + 1, FDefaultRowHeight);
+        RowSelection.SetSize(n + 1);
+    }
     FRowCount = n;
-    FRowHeights.resize(static_cast<std::size_t>(n) + 1, FDefaultRowHeight);
     FRows->Resize(old + 1, n + 1);
-    if (!VisibleRows.Active())
-        VisibleRows.SetCount(n, 1);
-    else
-        for (int p = old + 1; p <= n; ++p)
-            VisibleRows.Add(p);
-    RowSelection.SetSize(n + 1);
-    if (FStorage && n < old) FStorage->DeleteRows(n + 1, old);
+    RebuildVisibleRows();
+    if (Link) Link->CountChanged(true, old, n, removed);
+}
+
+void TtsGridModel::SetDefaultColWidth(int v) {
+    if (v == FDefaultColWidth) return;
+    const int old = FDefaultColWidth;
+    FDefaultColWidth = v;
+    if (Link) Link->DefaultSizeChanged(false);
+    for (int i = 0; i <= FColCount; ++i)
+        if (TtsCol* c = FCols->Col(i); c && c->AssignedWidth() == old) c->SetWidth(v);
+}
+
+void TtsGridModel::SetDefaultRowHeight(int v) {
+    if (v == FDefaultRowHeight) return;
+    const int old = FDefaultRowHeight;
+    FDefaultRowHeight = v;
+    if (Link) Link->DefaultSizeChanged(true);
+    if (OwnSizes())
+        for (int& h : FRowHeights)
+            if (h == old) h = v;
+    for (int i = 0; i <= FRowCount; ++i) {
+        TtsRow* r = FRows->Row(i);
+        if (!r) continue;
+        if (r->AssignedHeight() == old) r->SetHeight(v);
+        FRows->FreeRowIfUnused(i);
+    }
 }
 
 namespace {
 
 int SizeAt(const std::vector<int>& sizes, int count, int display, int fallback) {
-    return display >= 0 && display <= count ? sizes[static_cast<std::size_t>(display)] : fallback;
-}
-
-// False when the line is out of range or already that size, so the link hears nothing.
-bool StoreSizeAt(std::vector<int>& sizes, int count, int display, int pixels) {
-    if (display < 0 || display > count) return false;
-    auto& size = sizes[static_cast<std::size_t>(display)];
-    if (size == pixels) return false;
-    size = pixels;
-    return true;
+    return display >= 0 && display <= count && static_cast<std::size_t>(display) < sizes.size()
+               ? sizes[static_cast<std::size_t>(display)]
+               : fallback;
 }
 
 } // namespace
 
 int TtsGridModel::ColWidthAt(int display) const {
+    if (!OwnSizes())
+        return display >= 0 && display <= FColCount ? Link->LineSizeAt(false, display)
+                                                    : FDefaultColWidth;
     return SizeAt(FColWidths, FColCount, display, FDefaultColWidth);
 }
 
 void TtsGridModel::SetColWidthAt(int display, int pixels) {
-    if (StoreSizeAt(FColWidths, FColCount, display, pixels) && Link)
-        Link->SetColWidthAt(display, pixels);
+    if (display < 0 || display > FColCount || ColWidthAt(display) == pixels) return;
+    if (OwnSizes()) FColWidths[static_cast<std::size_t>(display)] = pixels;
+    if (Link) Link->SetColWidthAt(display, pixels);
 }
 
 int TtsGridModel::RowHeightAt(int display) const {
+    if (!OwnSizes())
+        return display >= 0 && display <= FRowCount ? Link->LineSizeAt(true, display)
+                                                    : FDefaultRowHeight;
     return SizeAt(FRowHeights, FRowCount, display, FDefaultRowHeight);
 }
 
 void TtsGridModel::SetRowHeightAt(int display, int pixels) {
-    if (StoreSizeAt(FRowHeights, FRowCount, display, pixels) && Link)
-        Link->SetRowHeightAt(display, pixels);
+    if (display < 0 || display > FRowCount || RowHeightAt(display) == pixels) return;
+    if (OwnSizes()) FRowHeights[static_cast<std::size_t>(display)] = pixels;
+    if (Link) Link->SetRowHeightAt(display, pixels, true);
 }
 
 int TtsGridModel::DataColAt(int display) const {
@@ -142,41 +276,48 @@ int TtsGridModel::DataColAt(int display) const {
 }
 
 int TtsGridModel::DisplayColOf(int dataCol) const {
-    for (int i = 0; i <= FColCount; ++i)
-        if (FColOrder[static_cast<std::size_t>(i)] == dataCol) return i;
-    return -1;
+    if (dataCol < 0 || dataCol > FColCount) return -1;
+    return FColDisplay[static_cast<std::size_t>(dataCol)];
 }
+
+namespace {
+
+// The entry at `from` moves to `to`; those between shift by one.
+template <class T> void MoveEntry(std::vector<T>& v, int from, int to) {
+    if (v.empty()) return;
+    auto f = v.begin() + from, t = v.begin() + to;
+    if (from < to)
+        std::rotate(f, f + 1, t + 1);
+    else
+        std::rotate(t, f, f + 1);
+}
+
+void MoveSelected(TtsSelection& sel, int from, int to) {
+    const bool selected = sel.IsSelected(from);
+    if (from < to)
+        for (int i = from; i < to; ++i)
+            sel.Select(i, sel.IsSelected(i + 1));
+    else
+        for (int i = from; i > to; --i)
+            sel.Select(i, sel.IsSelected(i - 1));
+    sel.Select(to, selected);
+}
+
+} // namespace
 
 void TtsGridModel::MoveCol(int from, int to) {
     if (from == to || from < 1 || to < 1 || from > FColCount || to > FColCount) return;
-    const int data = FColOrder[static_cast<std::size_t>(from)];
-    const int width = FColWidths[static_cast<std::size_t>(from)];
-    const bool selected = ColSelection.IsSelected(from);
-    FColOrder.erase(FColOrder.begin() + from);
-    FColOrder.insert(FColOrder.begin() + to, data);
-    FColWidths.erase(FColWidths.begin() + from);
-    FColWidths.insert(FColWidths.begin() + to, width);
-    // Selection bits move with the column.
-    const int lo = std::min(from, to);
-    const int hi = std::max(from, to);
-    std::vector<bool> bits;
-    for (int i = lo; i <= hi; ++i)
-        bits.push_back(ColSelection.IsSelected(i));
-    bits.erase(bits.begin() + (from - lo));
-    bits.insert(bits.begin() + (to - lo), selected);
-    for (int i = lo; i <= hi; ++i)
-        ColSelection.Select(i, bits[static_cast<std::size_t>(i - lo)]);
+    MoveEntry(FColOrder, from, to);
+    MoveEntry(FColWidths, from, to);
+    MoveSelected(ColSelection, from, to);
     VisibleCols.MoveItem(from, to);
-    for (int i = 0; i <= FColCount; ++i)
-        if (TtsCol* c = FCols->Col(i)) c->SetDisplayColField(DisplayColOf(i));
+    SyncColDisplay(std::min(from, to), std::max(from, to));
     if (Link) Link->ColMoved(from, to);
 }
 
 int TtsGridModel::DataRowAt(int display) const {
-    if (!FRows->HasDisplayTable()) return display;
-    for (int i = 0; i <= FRowCount; ++i)
-        if (FRows->DisplayRow(i) == display) return i;
-    return -1;
+    if (display < 0 || display > FRowCount) return -1;
+    return FRows->DataRowAt(display);
 }
 
 int TtsGridModel::DisplayRowOf(int dataRow) const {
@@ -188,16 +329,67 @@ void TtsGridModel::SetDisplayRow(int dataRow, int position) {
     const int old = DisplayRowOf(dataRow);
     if (old == position) return;
     FRows->EnsureDisplayTable();
-    for (int i = 1; i <= FRowCount; ++i) {
-        const int d = FRows->DisplayRow(i);
-        if (position > old && d > old && d <= position) FRows->SetDisplayRowEntry(i, d - 1);
-        if (position < old && d >= position && d < old) FRows->SetDisplayRowEntry(i, d + 1);
-    }
+    // Only the rows between the two positions shift.
+    if (position > old)
+        for (int d = old + 1; d <= position; ++d)
+            FRows->SetDisplayRowEntry(FRows->DataRowAt(d), d - 1);
+    else
+        for (int d = old - 1; d >= position; --d)
+            FRows->SetDisplayRowEntry(FRows->DataRowAt(d), d + 1);
     FRows->SetDisplayRowEntry(dataRow, position);
-    const int h = FRowHeights[static_cast<std::size_t>(old)];
-    FRowHeights.erase(FRowHeights.begin() + old);
-    FRowHeights.insert(FRowHeights.begin() + position, h);
+    MoveEntry(FRowHeights, old, position);
+    MoveSelected(RowSelection, old, position);
     VisibleRows.MoveItem(old, position);
+    if (Link) Link->DisplayRowMoved(old, position);
+}
+
+void TtsGridModel::SetDisplayRows(const std::vector<std::pair<int, int>>& rowPositions) {
+    if (rowPositions.empty()) return;
+    const auto n = static_cast<std::size_t>(FRowCount);
+    std::vector<int> dataAt(n + 1, 0);
+    std::vector<bool> placed(n + 1, false);
+    for (auto [row, pos] : rowPositions) {
+        if (row < 1 || row > FRowCount || pos < 1 || pos > FRowCount) continue;
+        if (placed[static_cast<std::size_t>(row)] || dataAt[static_cast<std::size_t>(pos)] != 0)
+            continue;
+        dataAt[static_cast<std::size_t>(pos)] = row;
+        placed[static_cast<std::size_t>(row)] = true;
+    }
+    std::size_t free = 1;
+    for (int d = 1; d <= FRowCount; ++d) {
+        const int row = DataRowAt(d);
+        if (placed[static_cast<std::size_t>(row)]) continue;
+        while (dataAt[free] != 0)
+            ++free;
+        dataAt[free] = row;
+    }
+    ApplyRowOrder(dataAt);
+}
+
+void TtsGridModel::ApplyRowOrder(const std::vector<int>& dataAt) {
+    bool same = true;
+    for (int d = 1; d <= FRowCount && same; ++d)
+        same = DataRowAt(d) == dataAt[static_cast<std::size_t>(d)];
+    if (same) return;
+    std::vector<int> oldOf(dataAt.size(), 0);
+    for (std::size_t d = 1; d < dataAt.size(); ++d)
+        oldOf[d] = DisplayRowOf(dataAt[d]);
+    FRows->EnsureDisplayTable();
+    for (std::size_t d = 1; d < dataAt.size(); ++d)
+        FRows->SetDisplayRowEntry(dataAt[d], static_cast<int>(d));
+    if (OwnSizes()) {
+        const std::vector<int> heights = FRowHeights;
+        for (std::size_t d = 1; d < dataAt.size(); ++d)
+            FRowHeights[d] = heights[static_cast<std::size_t>(oldOf[d])];
+    }
+    std::vector<int> selected;
+    for (std::size_t d = 1; d < dataAt.size(); ++d)
+        if (RowSelection.IsSelected(oldOf[d])) selected.push_back(static_cast<int>(d));
+    RowSelection.Clear();
+    for (int d : selected)
+        RowSelection.Select(d, true);
+    RebuildVisibleRows();
+    if (Link) Link->RowsReordered(oldOf);
 }
 
 TtsCol* TtsGridModel::Col(int dataCol) const {
@@ -236,11 +428,25 @@ T Resolve(const TtsGridModel& g, const TtsCol* col, const TtsRow* row, T cellVal
 
 } // namespace
 
+void TtsGridModel::ClearCellCache() {
+    FCache.Valid = false;
+}
+
+const TtsCellElement* TtsGridModel::CachedElement(int dataCol, int dataRow) const {
+    // The last cell looked up answers again until any element comes or goes.
+    if (FCache.Valid && FCache.Col == dataCol && FCache.Row == dataRow &&
+        FCache.Generation == FCellProps.Generation())
+        return FCache.Element;
+    FCache = {true, dataCol, dataRow, FCellProps.Generation(),
+              FCellProps.Element(dataCol, dataRow)};
+    return FCache.Element;
+}
+
 TtsGridModel::TLines TtsGridModel::LinesOf(int dataCol, int dataRow) const {
     TLines l;
     if (dataCol >= 0 && dataCol <= FColCount) l.Col = FCols->Col(dataCol);
     if (dataRow >= 0 && dataRow <= FRowCount) l.Row = FRows->Row(dataRow);
-    l.Cell = FCellProps.Element(dataCol, dataRow);
+    l.Cell = CachedElement(dataCol, dataRow);
     return l;
 }
 
@@ -285,6 +491,32 @@ TtsButtonType TtsGridModel::EffectiveButtonType(int dataCol, int dataRow) const 
                                   [](const TtsLineProps& p) { return p.ButtonType; });
 }
 
+bool TtsGridModel::EffectiveIs3D(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<bool>(*this, col, row, cell && cell->P.Is3D, false, false,
+                         [](const TtsLineProps& p) { return p.Is3D; });
+}
+
+std::string TtsGridModel::EffectiveMaskName(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<std::string>(*this, col, row, cell ? cell->P.MaskName : std::string(),
+                                std::string(), std::string(),
+                                [](const TtsLineProps& p) { return p.MaskName; });
+}
+
+TtsDropDownStyle TtsGridModel::EffectiveDropDownStyle(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<TtsDropDownStyle>(*this, col, row, cell ? cell->P.DropDownStyle : ddDropDown,
+                                     ddDropDown, ddDropDown,
+                                     [](const TtsLineProps& p) { return p.DropDownStyle; });
+}
+
+TtsSpinOptions TtsGridModel::EffectiveSpinOptions(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<TtsSpinOptions>(*this, col, row, cell ? cell->P.SpinOptions : spoAll, spoAll,
+                                   spoAll, [](const TtsLineProps& p) { return p.SpinOptions; });
+}
+
 bool TtsGridModel::EffectiveReadOnly(int dataCol, int dataRow) const {
     const auto [col, row, cell] = LinesOf(dataCol, dataRow);
     if (cell && cell->CellReadOnly != roDefault) return cell->CellReadOnly == roOn;
@@ -319,9 +551,26 @@ void TtsGridModel::FontChanged() {
         if (TtsCol* c = FCols->Col(i)) refresh(c->P);
     for (int i = 0; i <= FRowCount; ++i)
         if (TtsRow* r = FRows->Row(i)) refresh(r->P);
+    RefreshOwnFontCells();
+}
+
+void TtsGridModel::RefreshOwnFontCells() {
     int at = 0, col = 0, row = 0;
-    while (OwnFontCells.NextPair(at, col, row))
-        if (TtsCellElement* e = FCellProps.Element(col, row)) refresh(e->P);
+    while (OwnFontCells.NextPair(at, col, row)) {
+        TtsCellElement* e = FCellProps.Element(col, row);
+        if (!e || !e->P.ParentFont || !e->P.Font) continue;
+        // The font the cell inherits: its column's or row's own, else the grid's.
+        const TLines l = LinesOf(col, row);
+        const TtsLineProps* first = l.Col ? &l.Col->P : nullptr;
+        const TtsLineProps* second = l.Row ? &l.Row->P : nullptr;
+        if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
+        const fw::TFont* from = &Font;
+        if (first && first->Font)
+            from = first->Font.get();
+        else if (second && second->Font)
+            from = second->Font.get();
+        e->P.Font->Assign(*from);
+    }
 }
 
 // --- Resets --------------------------------------------------------------------------------------
@@ -332,6 +581,13 @@ void TtsGridModel::ResetColProperties(TtsKindSet kinds) {
 }
 
 void TtsGridModel::ResetRowProperties(TtsKindSet kinds) {
+    // Every row back to its own position at once, rows without an object too.
+    if (HasKind(kinds, prDisplayPos) && FRows->HasDisplayTable()) {
+        std::vector<int> identity(static_cast<std::size_t>(FRowCount) + 1);
+        for (int d = 0; d <= FRowCount; ++d)
+            identity[static_cast<std::size_t>(d)] = d;
+        ApplyRowOrder(identity);
+    }
     for (int i = 0; i <= FRowCount; ++i) {
         if (TtsRow* r = FRows->Row(i)) {
             r->ResetProperties(kinds);

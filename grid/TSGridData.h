@@ -24,6 +24,8 @@ public:
 
     std::string Name;
     TtsGridLink* Link;
+    // A link that keeps the line sizes takes them over: the model's own go.
+    void AttachLink(TtsGridLink* link);
     // Out-of-range indexes raise instead of answering none.
     bool RangeErrors = false;
 
@@ -36,9 +38,10 @@ public:
     int Rows() const { return FRowCount; }
     void SetRows(int n);
     int DefaultColWidth() const { return FDefaultColWidth; }
-    void SetDefaultColWidth(int v) { FDefaultColWidth = v; }
+    // Lines at the old default take the new one; lines given their own size keep it.
+    void SetDefaultColWidth(int v);
     int DefaultRowHeight() const { return FDefaultRowHeight; }
-    void SetDefaultRowHeight(int v) { FDefaultRowHeight = v; }
+    void SetDefaultRowHeight(int v);
     int DefaultAssignedRowHeight() const { return FDefaultRowHeight; }
 
     // The grid-level settings the cells fall back to.
@@ -63,20 +66,28 @@ public:
     int RowHeightAt(int display) const;
     void SetRowHeightAt(int display, int pixels);
 
-    // Column display order: data column at a display position, -1 outside 0..Cols.
+    // Display order both ways in constant time: the data column at a display position
+    // and back, -1 outside 0..Cols; rows likewise.
     int DataColAt(int display) const;
     int DisplayColOf(int dataCol) const;
+    // Costs the distance moved: the lines between shift by one.
     void MoveCol(int fromDisplay, int toDisplay);
     int DataRowAt(int display) const;
     int DisplayRowOf(int dataRow) const;
     void SetDisplayRow(int dataRow, int position);
+    // Rows take display positions at once (a layout load): each listed (data row,
+    // position) its own, the others the free positions in their present order. Later
+    // entries for a taken row or position are ignored.
+    void SetDisplayRows(const std::vector<std::pair<int, int>>& rowPositions);
 
     TtsGridCols& ColStore() { return *FCols; }
     TtsGridRows& RowStore() { return *FRows; }
+    const TtsGridRows& RowStore() const { return *FRows; }
     TtsCol* Col(int dataCol) const;
     // Makes the row object when needed; FreeRowIfUnused afterwards.
     TtsRow* Row(int dataRow);
     TtsCellPropSet& CellProps() { return FCellProps; }
+    const TtsCellPropSet& CellProps() const { return FCellProps; }
     TtsCell Cell(int dataCol, int dataRow) { return TtsCell(this, dataCol, dataRow); }
     TtsVisibleItems VisibleCols;
     TtsVisibleItems VisibleRows;
@@ -100,8 +111,17 @@ public:
     TtsWordWrap EffectiveWordWrap(int dataCol, int dataRow) const;
     TtsButtonType EffectiveButtonType(int dataCol, int dataRow) const;
     bool EffectiveReadOnly(int dataCol, int dataRow) const;
+    bool EffectiveIs3D(int dataCol, int dataRow) const;
+    std::string EffectiveMaskName(int dataCol, int dataRow) const;
+    TtsDropDownStyle EffectiveDropDownStyle(int dataCol, int dataRow) const;
+    TtsSpinOptions EffectiveSpinOptions(int dataCol, int dataRow) const;
     TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
     const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
+
+    // Forgets the last cell looked up (it is forgotten too whenever an element comes or goes).
+    void ClearCellCache();
+    // Cells that keep their own fonts while inheriting take the font they would inherit.
+    void RefreshOwnFontCells();
 
     // After the grid font changed: columns, rows and cells that keep their own
     // fonts while inheriting take the new font.
@@ -121,21 +141,42 @@ public:
     bool IsCurrentRow(int display) const;
 
 private:
+    bool OwnSizes() const { return !(Link && Link->KeepsLineSizes()); }
+    // Cell elements and own-font entries of lines at or beyond `first` go.
+    void DropCellsFrom(bool rows, int first);
+    // Display positions (ascending) of the data lines beyond `count`.
+    std::vector<int> RemovedColPositions(int count) const;
+    std::vector<int> RemovedRowPositions(int count) const;
+    void CompactRowOrder(const std::vector<int>& removed, int count);
+    void RebuildVisibleCols();
+    void RebuildVisibleRows();
+    void SyncColDisplay(int from, int to);
+    void ApplyRowOrder(const std::vector<int>& dataAt);
     struct TLines {
         const TtsCol* Col = nullptr;
         const TtsRow* Row = nullptr;
         const TtsCellElement* Cell = nullptr;
     };
     TLines LinesOf(int dataCol, int dataRow) const;
+    const TtsCellElement* CachedElement(int dataCol, int dataRow) const;
+    struct TCellCache {
+        bool Valid = false;
+        int Col = 0;
+        int Row = 0;
+        std::uint32_t Generation = 0;
+        const TtsCellElement* Element = nullptr;
+    };
+    mutable TCellCache FCache;
     void SyncVisible();
 
     int FColCount;
     int FRowCount;
     int FDefaultColWidth = 64;
     int FDefaultRowHeight = 14;
-    std::vector<int> FColWidths;  // by display index 0..Cols
-    std::vector<int> FRowHeights; // by display index 0..Rows
+    std::vector<int> FColWidths;  // own sizes by display index 0..Cols, unless the link keeps them
+    std::vector<int> FRowHeights; // own sizes by display index 0..Rows, likewise
     std::vector<int> FColOrder;   // display -> data
+    std::vector<int> FColDisplay; // data -> display
     std::unique_ptr<TtsGridCols> FCols;
     std::unique_ptr<TtsGridRows> FRows;
     TtsCellPropSet FCellProps;

@@ -113,13 +113,16 @@ int TtsGridEditBox::LineX(int Line) const {
     }
 }
 
+int TtsGridEditBox::CharWidth(int Pos) const {
+    return FMeasure.TextWidth(std::string_view(FText).substr(static_cast<std::size_t>(Pos), 1));
+}
+
 void TtsGridEditBox::ScrollToCaret() {
     if (MultiLine()) {
         FScrollOffset = 0;
         int Visible = std::max(1, ClientHeight() / std::max(1, LineHeight()));
         if (FCaretLine < FTopLine) FTopLine = FCaretLine;
-        while (FCaretLine >= FTopLine + Visible)
-            ++FTopLine;
+        if (FCaretLine >= FTopLine + Visible) FTopLine = FCaretLine - Visible + 1;
         return;
     }
     FTopLine = 0;
@@ -128,22 +131,33 @@ void TtsGridEditBox::ScrollToCaret() {
         return;
     }
     fw::TTextMetric M = FMeasure.TextMetrics();
-    int W = ClientWidth();
-    auto CaretX = [&] {
-        return TextExtent(FMeasure, M, std::string_view(FText).substr(FScrollOffset),
-                          FCaret - FScrollOffset)
-            .cx;
-    };
+    const int W = ClientWidth();
     if (FCaret < FScrollOffset) FScrollOffset = FCaret;
-    if (CaretX() > W) {
-        while (FScrollOffset < FCaret && CaretX() > W * 3 / 4)
-            ++FScrollOffset;
-    } else {
-        while (FScrollOffset > 0 && CaretX() < W / 4 && FCaret - FScrollOffset < FCaret) {
-            --FScrollOffset;
-            if (CaretX() > W / 4) break;
+    const int CaretX = TextExtent(FMeasure, M, std::string_view(FText).substr(FScrollOffset),
+                                  FCaret - FScrollOffset)
+                           .cx;
+    // The text moves a character at a time until the caret lies left of three quarters of
+    // the width (past the right edge) or right of a quarter (near the left edge); the
+    // widths of the characters passed are added up rather than measured again each step.
+    if (CaretX > W) {
+        int Off = FCaret;
+        int Span = 0;
+        while (Off > FScrollOffset && Span + CharWidth(Off - 1) <= W * 3 / 4)
+            Span += CharWidth(--Off);
+        FScrollOffset = Off;
+    } else if (CaretX < W / 4) {
+        int Span = CaretX;
+        while (FScrollOffset > 0 && Span < W / 4) {
+            Span += CharWidth(--FScrollOffset);
+            if (Span > W / 4) break;
         }
     }
+    // No room is left empty on the right while text is scrolled out on the left.
+    int Tail = 0;
+    for (int P = FScrollOffset; P < Len(FText) && Tail <= W; ++P)
+        Tail += CharWidth(P);
+    while (FScrollOffset > 0 && Tail + CharWidth(FScrollOffset - 1) <= W)
+        Tail += CharWidth(--FScrollOffset);
 }
 
 int TtsGridEditBox::PosFromPoint(int X, int Y) const {
@@ -153,18 +167,17 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
                           static_cast<int>(FLines.size()) - 1);
     int Start = LineStart(Line);
     int End = LineEnd(Line);
-    fw::TTextMetric M = FMeasure.TextMetrics();
-    int Left = LineX(Line);
     if (!MultiLine() && FScrollOffset > 0) Start = FScrollOffset;
+    // Character edges from the line's left: each one the last plus a character's width.
+    int A = LineX(Line);
     for (int P = Start; P < End; ++P) {
-        int A = Left + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), P - Start).cx;
-        int B =
-            Left + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), P + 1 - Start).cx;
+        const int B = A + CharWidth(P);
         if (X < B) {
             int Twice = 2 * X - A - B;
             if (Twice < 0 || (Twice == 0 && Alignment() == htaRight)) return P;
             return P + 1;
         }
+        A = B;
     }
     return End;
 }
@@ -356,165 +369,162 @@ void TtsGridEditBox::Changed(const std::string& Before, int BeforeSel, int Befor
     if (Before != FText && OnValueChanged) OnValueChanged(this, true);
 }
 
+bool TtsGridEditBox::StaysHere(bool AtEdge, fw::TShiftState Shift) const {
+    // With the whole text selected the moves belong to the grid; the first press at an
+    // edge goes to the grid too, a held key stays here.
+    const bool AllSelected = SelStart() == 0 && SelLength() == Len(FText);
+    if (!(Shift & fw::ssShift) && AllSelected) return false;
+    return !AtEdge || FKeyHeld;
+}
+
+bool TtsGridEditBox::ArrowKey(bool Right, fw::TShiftState Shift) {
+    if (!StaysHere(Right ? FCaret == Len(FText) : FCaret == 0, Shift)) return false;
+    int To = FCaret + (Right ? 1 : -1);
+    if (Shift & fw::ssCtrl)
+        To = Right ? FCaret + NextWordStart(FText, FCaret) : FCaret - PrevWordStart(FText, FCaret);
+    MoveCaret(To, Shift & fw::ssShift);
+    return true;
+}
+
+bool TtsGridEditBox::LineKey(std::uint16_t Key, fw::TShiftState Shift) {
+    const int LastLine = static_cast<int>(FLines.size()) - 1;
+    const bool Up = Key == fw::VK_UP || Key == fw::VK_PRIOR;
+    const bool Page = Key == fw::VK_PRIOR || Key == fw::VK_NEXT;
+    bool AtEdge = Up ? FCaretLine == 0 : FCaretLine == LastLine;
+    if ((Page && !MultiLine()) || LastLine == 0) AtEdge = true;
+    if (!StaysHere(AtEdge, Shift)) return false;
+    if (LastLine > 0 && (!Page || MultiLine())) {
+        const int Step = Page ? std::max(1, ClientHeight() / std::max(1, LineHeight())) : 1;
+        const int Line = std::clamp(FCaretLine + (Up ? -Step : Step), 0, LastLine);
+        const int Col = FCaretCol;
+        MoveCaret(std::min(LineStart(Line) + Col, LineEnd(Line)), Shift & fw::ssShift);
+        FCaretCol = Col;
+    }
+    return true;
+}
+
+bool TtsGridEditBox::HomeEndKey(bool End, fw::TShiftState Shift) {
+    const bool ShiftOn = Shift & fw::ssShift;
+    if (!(Shift & fw::ssCtrl)) {
+        MoveCaret(End ? LineEnd(FCaretLine) : LineStart(FCaretLine), ShiftOn);
+        return true;
+    }
+    const bool AllSelected = SelStart() == 0 && SelLength() == Len(FText);
+    const bool AtEnd = End ? FCaret == Len(FText) : FCaret == 0;
+    if (AtEnd || (!ShiftOn && AllSelected)) return false;
+    MoveCaret(End ? Len(FText) : 0, ShiftOn);
+    return true;
+}
+
+void TtsGridEditBox::DeleteBack() {
+    if (SelLength() > 0) {
+        MarkModified();
+        DeleteRange(SelStart(), SelLength());
+    } else if (FCaret > 0) {
+        MarkModified();
+        int From = FCaret - 1;
+        // A line break goes whole.
+        if (From > 0 && FText[static_cast<std::size_t>(From)] == '\n' &&
+            FText[static_cast<std::size_t>(From - 1)] == '\r')
+            --From;
+        DeleteRange(From, FCaret - From);
+    }
+    Relayout();
+    Invalidate();
+}
+
+bool TtsGridEditBox::DeleteKey(fw::TShiftState Shift) {
+    if (Shift & fw::ssShift) {
+        CutToClipboard();
+        return true;
+    }
+    if (Shift & fw::ssCtrl) return false;
+    if (SelLength() > 0) {
+        MarkModified();
+        DeleteRange(SelStart(), SelLength());
+    } else if (FCaret < Len(FText)) {
+        MarkModified();
+        const bool Pair = FText[static_cast<std::size_t>(FCaret)] == '\r' &&
+                          FCaret + 1 < Len(FText) &&
+                          FText[static_cast<std::size_t>(FCaret + 1)] == '\n';
+        DeleteRange(FCaret, Pair ? 2 : 1);
+    }
+    Relayout();
+    Invalidate();
+    return true;
+}
+
+bool TtsGridEditBox::CtrlLetterKey(std::uint16_t Key) {
+    switch (Key) {
+    case 'C':
+        CopyToClipboard();
+        return true;
+    case 'V':
+        PasteFromClipboard();
+        return true;
+    case 'X':
+        CutToClipboard();
+        return true;
+    case 'Z':
+        Undo();
+        return true;
+    case 'A':
+        SelectAll();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TtsGridEditBox::HandleKey(std::uint16_t Key, fw::TShiftState Shift) {
+    const bool Ctrl = Shift & fw::ssCtrl;
+    switch (Key) {
+    case fw::VK_LEFT:
+    case fw::VK_RIGHT:
+        return ArrowKey(Key == fw::VK_RIGHT, Shift);
+    case fw::VK_UP:
+    case fw::VK_DOWN:
+    case fw::VK_PRIOR:
+    case fw::VK_NEXT:
+        return LineKey(Key, Shift);
+    case fw::VK_HOME:
+    case fw::VK_END:
+        return HomeEndKey(Key == fw::VK_END, Shift);
+    case fw::VK_BACK:
+        DeleteBack();
+        return true;
+    case fw::VK_DELETE:
+        return DeleteKey(Shift);
+    case fw::VK_INSERT:
+        if (Shift & fw::ssShift)
+            PasteFromClipboard();
+        else if (Ctrl)
+            CopyToClipboard();
+        return (Shift & fw::ssShift) || Ctrl;
+    case fw::VK_F2:
+        MoveCaret(FCaret, false);
+        return true;
+    case fw::VK_ESCAPE:
+        Undo();
+        return true;
+    case fw::VK_RETURN:
+        if (Ctrl) Insert("\r");
+        return Ctrl;
+    default:
+        return Ctrl && CtrlLetterKey(Key);
+    }
+}
+
 void TtsGridEditBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     const std::string Before = FText;
-    const bool ShiftOn = Shift & fw::ssShift;
-    const bool Ctrl = Shift & fw::ssCtrl;
-    const bool AllSelected = SelStart() == 0 && SelLength() == Len(FText);
-    const int LastLine = static_cast<int>(FLines.size()) - 1;
-    bool Consumed = false;
-    auto Boundary = [&](bool AtEdge) {
-        // The first press at an edge goes to the grid; a held key stays here.
-        if (!ShiftOn && AllSelected) return false;
-        return !AtEdge || FKeyHeld;
-    };
-    if (Editable()) {
-        switch (Key) {
-        case fw::VK_LEFT:
-            if (Boundary(FCaret == 0)) {
-                Consumed = true;
-                int To = FCaret - 1;
-                if (Ctrl) To = FCaret - PrevWordStart(FText, FCaret);
-                MoveCaret(To, ShiftOn);
-            }
-            break;
-        case fw::VK_RIGHT:
-            if (Boundary(FCaret == Len(FText))) {
-                Consumed = true;
-                int To = FCaret + 1;
-                if (Ctrl) To = FCaret + NextWordStart(FText, FCaret);
-                MoveCaret(To, ShiftOn);
-            }
-            break;
-        case fw::VK_UP:
-        case fw::VK_DOWN:
-        case fw::VK_PRIOR:
-        case fw::VK_NEXT: {
-            bool Up = Key == fw::VK_UP || Key == fw::VK_PRIOR;
-            bool Page = Key == fw::VK_PRIOR || Key == fw::VK_NEXT;
-            bool AtEdge = Up ? FCaretLine == 0 : FCaretLine == LastLine;
-            if ((Page && !MultiLine()) || LastLine == 0) {
-                AtEdge = true;
-            }
-            if (Boundary(AtEdge)) {
-                Consumed = true;
-                if (LastLine > 0 && (!Page || MultiLine())) {
-                    int Step = Page ? std::max(1, ClientHeight() / std::max(1, LineHeight())) : 1;
-                    int Line = std::clamp(FCaretLine + (Up ? -Step : Step), 0, LastLine);
-                    int Col = FCaretCol;
-                    MoveCaret(std::min(LineStart(Line) + Col, LineEnd(Line)), ShiftOn);
-                    FCaretCol = Col;
-                }
-            }
-            break;
-        }
-        case fw::VK_HOME:
-        case fw::VK_END: {
-            bool Home = Key == fw::VK_HOME;
-            if (Ctrl) {
-                bool AtEnd = Home ? FCaret == 0 : FCaret == Len(FText);
-                if (!AtEnd && (ShiftOn || !AllSelected)) {
-                    Consumed = true;
-                    MoveCaret(Home ? 0 : Len(FText), ShiftOn);
-                }
-            } else {
-                Consumed = true;
-                MoveCaret(Home ? LineStart(FCaretLine) : LineEnd(FCaretLine), ShiftOn);
-            }
-            break;
-        }
-        case fw::VK_BACK:
-            Consumed = true;
-            if (SelLength() > 0) {
-                MarkModified();
-                DeleteRange(SelStart(), SelLength());
-            } else if (FCaret > 0) {
-                MarkModified();
-                int From = FCaret - 1;
-                // A line break goes whole.
-                if (From > 0 && FText[static_cast<std::size_t>(From)] == '\n' &&
-                    FText[static_cast<std::size_t>(From - 1)] == '\r')
-                    --From;
-                DeleteRange(From, FCaret - From);
-            }
-            Relayout();
-            Invalidate();
-            break;
-        case fw::VK_DELETE:
-            Consumed = true;
-            if (ShiftOn) {
-                CutToClipboard();
-            } else if (Ctrl) {
-                Consumed = false;
-            } else if (SelLength() > 0) {
-                MarkModified();
-                DeleteRange(SelStart(), SelLength());
-            } else if (FCaret < Len(FText)) {
-                MarkModified();
-                int Count = 1;
-                if (FText[static_cast<std::size_t>(FCaret)] == '\r' && FCaret + 1 < Len(FText) &&
-                    FText[static_cast<std::size_t>(FCaret + 1)] == '\n')
-                    Count = 2;
-                DeleteRange(FCaret, Count);
-            }
-            Relayout();
-            Invalidate();
-            break;
-        case fw::VK_INSERT:
-            if (ShiftOn) {
-                Consumed = true;
-                PasteFromClipboard();
-            } else if (Ctrl) {
-                Consumed = true;
-                CopyToClipboard();
-            }
-            break;
-        case fw::VK_F2:
-            Consumed = true;
-            MoveCaret(FCaret, false);
-            break;
-        case fw::VK_ESCAPE:
-            Consumed = true;
-            Undo();
-            break;
-        case fw::VK_RETURN:
-            if (Ctrl) {
-                Consumed = true;
-                Insert("\r");
-            }
-            break;
-        default:
-            if (Ctrl) {
-                Consumed = true;
-                switch (Key) {
-                case 'C':
-                    CopyToClipboard();
-                    break;
-                case 'V':
-                    PasteFromClipboard();
-                    break;
-                case 'X':
-                    CutToClipboard();
-                    break;
-                case 'Z':
-                    Undo();
-                    break;
-                case 'A':
-                    SelectAll();
-                    break;
-                default:
-                    Consumed = false;
-                    break;
-                }
-            }
-            break;
-        }
-    }
+    const bool Consumed = Editable() && HandleKey(Key, Shift);
     FKeyHeld = true;
-    if (Consumed)
-        Key = 0;
-    else
+    if (!Consumed) {
+        // The grid may move to another cell and load its text: that is no change here.
         TtsGridControl::KeyDown(Key, Shift);
+        return;
+    }
+    Key = 0;
     Changed(Before, 0, 0);
 }
 
@@ -542,13 +552,13 @@ void TtsGridEditBox::KeyPress(char& Key) {
     default:
         break;
     }
-    if (Ch >= 32 && Insert(std::string(1, Key))) {
-        Key = 0;
-    } else if (Ch >= 32) {
-        Key = 0; // refused: nothing goes to the grid either
-    } else {
+    if (Ch < 32) {
+        // What the editor does not take goes on; the grid may load another text meanwhile.
         TtsGridControl::KeyPress(Key);
+        return;
     }
+    Insert(std::string(1, Key)); // a refused character goes to the grid neither
+    Key = 0;
     Changed(Before, 0, 0);
 }
 

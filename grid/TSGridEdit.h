@@ -92,6 +92,15 @@ protected:
     void DblClick() override;
 
 private:
+    bool HandleKey(std::uint16_t Key, fw::TShiftState Shift);
+    bool StaysHere(bool AtEdge, fw::TShiftState Shift) const;
+    bool ArrowKey(bool Right, fw::TShiftState Shift);
+    bool LineKey(std::uint16_t Key, fw::TShiftState Shift);
+    bool HomeEndKey(bool End, fw::TShiftState Shift);
+    void DeleteBack();
+    bool DeleteKey(fw::TShiftState Shift);
+    bool CtrlLetterKey(std::uint16_t Key);
+    int CharWidth(int Pos) const;
     bool Insert(const std::string& Value);
     bool MayInsert(const std::string& Value);
     void DeleteRange(int From, int Count);

@@ -124,6 +124,8 @@ void LegacyOfHorz(TtsHorzAlignment h, std::uint8_t& alignment, bool& flag);
 class TtsGridLink {
 public:
     virtual ~TtsGridLink() = default;
+    // The name the grid's errors carry.
+    virtual std::string GridName() const { return {}; }
     // No-paint flag of the engine.
     virtual bool IsPaintLocked() const { return false; }
     virtual bool IsReading() const { return false; }
@@ -141,9 +143,24 @@ public:
     virtual void MaxLengthChanged(int /*displayCol*/, int /*length*/) {}
     virtual void MaskChanged(int /*dataCol*/, int /*dataRow*/) {}
     virtual void ReloadCurrentValue() {}
-    // Line sizes of the base grid by display index.
-    virtual void SetColWidthAt(int /*displayCol*/, int /*pixels*/) {}
-    virtual void SetRowHeightAt(int /*displayRow*/, int /*pixels*/) {}
+    // Line sizes by display index. A link that keeps them (the engine, in its base
+    // grid) is their only store; otherwise the model keeps its own.
+    virtual bool KeepsLineSizes() const { return false; }
+    virtual int LineSizeAt(bool /*rows*/, int /*display*/) const { return 0; }
+    // Whether the size changed; the row variant may leave the re-layout for later.
+    virtual bool SetColWidthAt(int /*displayCol*/, int /*pixels*/) { return false; }
+    virtual bool SetRowHeightAt(int /*displayRow*/, int /*pixels*/, bool /*relayout*/) {
+        return false;
+    }
+    virtual void DefaultSizeChanged(bool /*rows*/) {}
+    // After the model's column or row count changed; `removed` lists, ascending, the
+    // display positions (old numbering) of the lines that went.
+    virtual void CountChanged(bool /*rows*/, int /*oldCount*/, int /*newCount*/,
+                              const std::vector<int>& /*removed*/) {}
+    virtual void DisplayRowMoved(int /*from*/, int /*to*/) {}
+    // Rows took new display positions at once: entry p is the old position of the row
+    // now at p (entry 0 stays 0).
+    virtual void RowsReordered(const std::vector<int>& /*oldPositionOf*/) {}
     virtual void WidthChanged(int /*dataCol*/) {}
     virtual void HeightChanged(int /*dataRow*/) {}
     virtual void ColMoved(int /*from*/, int /*to*/) {}

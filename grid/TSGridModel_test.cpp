@@ -185,6 +185,37 @@ TEST(CellProps, ResetByKindAndSelectionKindChangesNothing) {
     EXPECT_EQ(g.CellProps().Count(), 0);
 }
 
+TEST(CellProps, AFontTravelsAsAPropertyValueAndCombosAreNotHeldYet) {
+    TRecordingLink link;
+    TtsGridModel g("Grid1", 3, 3, &link);
+    fw::TFont bold;
+    bold.SetStyle(fw::fsBold);
+    TtsCellPropSet& set = g.CellProps();
+    ASSERT_TRUE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(&bold))));
+    ASSERT_EQ(set.Count(), 1);
+    EXPECT_EQ(link.Cells.back(), std::make_pair(2, 1));
+    // The element keeps a copy of its own.
+    const fw::TFont* own = FontOfVariant(set.GetProperty(2, 1, prFont, 0));
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(own, &bold);
+    EXPECT_EQ(own->Style(), fw::fsBold);
+    EXPECT_FALSE(VarEquals(set.GetProperty(2, 1, prParentFont, 0), TtsVariant(true)));
+    EXPECT_EQ(g.EffectiveFont(2, 1).Style(), fw::fsBold);
+    fw::TFont same;
+    same.Assign(bold);
+    EXPECT_FALSE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(&same))));
+    EXPECT_TRUE(
+        set.SetProperty({2, 1}, true, 0, prFont, TtsVariant(static_cast<fw::TObject*>(nullptr))));
+    EXPECT_EQ(set.Count(), 0);
+    // A combo write stores nothing and says so.
+    fw::TComponent combo(nullptr);
+    EXPECT_FALSE(
+        set.SetProperty({1, 1}, true, 0, prCombo, TtsVariant(static_cast<fw::TObject*>(&combo))));
+    EXPECT_EQ(set.Count(), 0);
+}
+
 TEST(CellProps, OwnFontsAreListed) {
     TtsGridModel g("Grid1", 3, 3);
     g.CellProps().SetOwnFonts({2, 3}, true);
@@ -528,6 +559,67 @@ TEST(SharedBitmaps, ReferencesOnlyForBitmapsInTheSet) {
     SharedBitmapRef(&own, true);
     EXPECT_EQ(FindSharedBitmap(&own), nullptr); // removed, and not freed: not owned
     EXPECT_EQ(own.Width(), 0);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST(Stores, RemovedLinesTakeTheirCellsAndDisplayPlacesAlong) {
+    TtsGridModel g("Grid1", 4, 10);
+    g.Cell(2, 8).SetColor(fw::clRed);
+    g.Cell(4, 2).SetColor(fw::clRed);
+    g.CellProps().SetOwnFonts({2, 9}, true);
+    g.SetRows(5);
+    g.SetRows(10);
+    EXPECT_EQ(g.EffectiveColor(2, 8), g.Color);
+    EXPECT_EQ(g.OwnFontCells.Count(), 0);
+    g.SetCols(3);
+    g.SetCols(4);
+    EXPECT_EQ(g.EffectiveColor(4, 2), g.Color);
+    EXPECT_EQ(g.CellProps().Count(), 0);
+    // A row moved to the end that stays: the order closes up over the rows that went.
+    g.SetDisplayRow(2, 10);
+    g.RowSelection.Select(g.DisplayRowOf(2), true);
+    g.SetRows(5);
+    EXPECT_EQ(g.DisplayRowOf(2), 5);
+    for (int d = 1; d <= 5; ++d)
+        EXPECT_EQ(g.DisplayRowOf(g.DataRowAt(d)), d);
+    EXPECT_EQ(g.DataRowAt(5), 2);
+    EXPECT_TRUE(g.RowSelection.IsSelected(5));
+    EXPECT_EQ(g.RowSelection.SelectedCount(), 1);
+}
+
+TEST(Stores, RemovedColumnsInTheMiddleOfTheOrderTakeTheirWidthsAlong) {
+    TtsGridModel g("Grid1", 4, 2);
+    g.Col(4)->SetWidth(40);
+    g.Col(1)->SetWidth(11);
+    g.Col(4)->SetDisplayCol(1);     // order 4 1 2 3
+    g.ColSelection.Select(3, true); // data column 2
+    g.SetCols(3);
+    EXPECT_EQ(g.DataColAt(1), 1);
+    EXPECT_EQ(g.DataColAt(3), 3);
+    EXPECT_EQ(g.ColWidthAt(1), 11);
+    EXPECT_EQ(g.ColWidthAt(2), 64);
+    EXPECT_TRUE(g.ColSelection.IsSelected(2));
+    EXPECT_EQ(g.Col(2)->DisplayCol(), 2);
+}
+
+TEST(Stores, RowsTakeStoredPositionsAtOnce) {
+    TtsGridModel g("Grid1", 2, 6);
+    g.Row(3)->SetHeight(30);
+    // Items in any order: listed rows their place, the others the free ones in order.
+    g.SetDisplayRows({{6, 1}, {3, 2}, {6, 4}, {1, 2}});
+    const int expected[] = {0, 6, 3, 1, 2, 4, 5};
+    for (int d = 1; d <= 6; ++d)
+        EXPECT_EQ(g.DataRowAt(d), expected[d]) << d;
+    EXPECT_EQ(g.RowHeightAt(2), 30);
+    g.ResetRowProperties(Kind(prDisplayPos));
+    for (int d = 1; d <= 6; ++d)
+        EXPECT_EQ(g.DataRowAt(d), d);
+    EXPECT_EQ(g.RowHeightAt(3), 30);
 }
 
 } // namespace

@@ -107,9 +107,13 @@ void TtsGridRows::Resize(int oldCount, int newCount) {
     const int have = Count();
     FRows.resize(static_cast<std::size_t>(newCount));
     FCreation.resize(static_cast<std::size_t>(newCount));
-    if (FHasTable) FDisplay.resize(static_cast<std::size_t>(newCount));
+    if (FHasTable) {
+        FDisplay.resize(static_cast<std::size_t>(newCount));
+        FData.resize(static_cast<std::size_t>(newCount));
+    }
     for (int i = have; i < newCount; ++i) {
-        if (FHasTable) FDisplay[static_cast<std::size_t>(i)] = i;
+        if (FHasTable)
+            FDisplay[static_cast<std::size_t>(i)] = FData[static_cast<std::size_t>(i)] = i;
         FCreation[static_cast<std::size_t>(i)] = FNextCreation++;
     }
     if (newCount > 0 && !FRows[0]) FRows[0] = CreateRow(0);
@@ -182,15 +186,23 @@ int TtsGridRows::DisplayRow(int dataRow) const {
     return FDisplay[static_cast<std::size_t>(dataRow)];
 }
 
+int TtsGridRows::DataRowAt(int position) const {
+    if (!FHasTable || position < 0 || position >= Count()) return position;
+    return FData[static_cast<std::size_t>(position)];
+}
+
 void TtsGridRows::SetDisplayRowEntry(int dataRow, int position) {
-    if (FHasTable && InRange(dataRow)) FDisplay[static_cast<std::size_t>(dataRow)] = position;
+    if (!FHasTable || !InRange(dataRow)) return;
+    FDisplay[static_cast<std::size_t>(dataRow)] = position;
+    if (position >= 0 && position < Count()) FData[static_cast<std::size_t>(position)] = dataRow;
 }
 
 void TtsGridRows::EnsureDisplayTable() {
     if (FHasTable) return;
     FDisplay.resize(static_cast<std::size_t>(Count()));
+    FData.resize(static_cast<std::size_t>(Count()));
     for (int i = 0; i < Count(); ++i)
-        FDisplay[static_cast<std::size_t>(i)] = i;
+        FDisplay[static_cast<std::size_t>(i)] = FData[static_cast<std::size_t>(i)] = i;
     FHasTable = true;
 }
 
@@ -296,6 +308,34 @@ void TtsVisibleItems::MoveItem(int oldPos, int newPos) {
             at(i + 1) = newPos;
         }
     }
+}
+
+void TtsVisibleItems::Rebuild(int count, const std::vector<std::int32_t>& hidden) {
+    FCount = 0;
+    FActive = !hidden.empty();
+    FItemCount = std::max(0, count);
+    if (!FActive) {
+        FItems.clear();
+        return;
+    }
+    SetCapacity(FItemCount);
+    std::size_t h = 0;
+    for (int p = 1; p <= FItemCount; ++p) {
+        while (h < hidden.size() && hidden[h] < p)
+            ++h;
+        if (h < hidden.size() && hidden[h] == p) continue;
+        FItems[static_cast<std::size_t>(++FCount)] = p;
+    }
+    FItemCount = FCount;
+}
+
+int TtsVisibleItems::VisibleFrom(int position, int dir) const {
+    if (!FActive) return position;
+    bool found = false;
+    const int at = TtsSortIntList::Find(position, found);
+    if (found) return position;
+    if (dir > 0) return at <= FCount ? TtsSortIntList::Get(at) : -1;
+    return at - 1 >= 1 ? TtsSortIntList::Get(at - 1) : -1;
 }
 
 void TtsVisibleItems::AssignItems(const TtsVisibleItems& source) {

@@ -55,6 +55,8 @@ public:
     void SetAssignedHeight(int dataRow, int height);
     void ApplyHeight(int dataRow, int height);
     int DisplayRow(int dataRow) const;
+    // The data row shown at a display position, kept beside the display table.
+    int DataRowAt(int position) const;
     void SetDisplayRowEntry(int dataRow, int position);
     void EnsureDisplayTable();
     bool HasDisplayTable() const { return FHasTable; }
@@ -69,7 +71,8 @@ private:
 
     TtsGridModel* FGrid;
     std::vector<std::unique_ptr<TtsRow>> FRows;
-    std::vector<std::int32_t> FDisplay;
+    std::vector<std::int32_t> FDisplay; // data row -> display position
+    std::vector<std::int32_t> FData;    // display position -> data row
     bool FHasTable = false;
     std::vector<std::uint32_t> FCreation;
     std::uint32_t FNextCreation = 0;
@@ -86,6 +89,10 @@ public:
     void Add(std::int32_t value) override;
     void Remove(std::int32_t value) override;
     void MoveItem(int oldPos, int newPos);
+    // The list for positions 1..count of which `hidden` (ascending) are hidden.
+    void Rebuild(int count, const std::vector<std::int32_t>& hidden);
+    // From a position in a direction (1 or -1), the nearest visible one; -1 when none.
+    int VisibleFrom(int position, int dir) const;
     void AssignItems(const TtsVisibleItems& source);
     bool Contains(std::int32_t value) const;
 

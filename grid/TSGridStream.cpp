@@ -566,11 +566,85 @@ void TtsGridStreamComponent::ResetProps() {
     if (SavePropKinds & pkCols) g.ResetColProperties(AllKinds);
 }
 
+void TtsGridStreamComponent::ReadGridBlock(TMemoryStream& block) {
+    if (OnReadGrid) {
+        OnReadGrid(block);
+        return;
+    }
+    TtsGridModel& g = *FGrid;
+    const std::int32_t cols = block.ReadI32();
+    const std::int32_t rows = block.ReadI32();
+    const std::int32_t cw = block.ReadI32();
+    const std::int32_t rh = block.ReadI32();
+    const std::int32_t color = block.ReadI32();
+    if (cols < 0 || cols > MaxCols || rows < 0 || rows > MaxCount || cw < 0 || cw > MaxExtent ||
+        rh < 0 || rh > MaxExtent)
+        throw EReadError("Stored grid out of range");
+    g.SetDefaultColWidth(cw);
+    g.SetDefaultRowHeight(rh);
+    g.SetCols(cols);
+    g.SetRows(rows);
+    g.Color = color;
+}
+
+void TtsGridStreamComponent::ReadBinary(TStream& s, const std::string& name) {
+    TtsGridModel& g = *FGrid;
+    const std::int32_t n = s.ReadI32();
+    if (n < 0 || n > s.Remaining()) throw EReadError("Stored block length out of range");
+    TMemoryStream block(s.ReadBlock(static_cast<std::size_t>(n)));
+    if (name == "Grid") {
+        ReadGridBlock(block);
+    } else if (name == "Data") {
+        if (g.StoreData())
+            g.Storage()->LoadFromStream(block,
+                                        g.FieldPositions.empty() ? nullptr : &g.FieldPositions);
+    } else {
+        throw EReadError("Unknown property " + name);
+    }
+}
+
+void TtsGridStreamComponent::ReadSimple(const std::string& name, const TtsVariant& v) {
+    TtsGridModel& g = *FGrid;
+    if (name == "SavePropKinds") {
+        const std::int32_t k = IntOf(v, name);
+        if (k < 0 || k > 15) throw EReadError("SavePropKinds out of range");
+        SavePropKinds = static_cast<TtsPropKinds>(k);
+    } else if (name == "SaveData") {
+        SaveData = BoolOf(v, name);
+    } else if (name == "Properties") {
+        const std::string b = TextOf(v, name);
+        Kinds = KindSetFromBytes(reinterpret_cast<const std::uint8_t*>(b.data()), b.size());
+    } else if (name == "AllProperties") {
+        if (BoolOf(v, name)) Kinds = AllKinds;
+    } else if (name == "ResetProps") {
+        if (BoolOf(v, name)) ResetProps();
+    } else if (name == "Cols") {
+        const std::int32_t n = IntOf(v, name);
+        if (n < 0 || n > MaxCols) throw EReadError("Cols out of range");
+        if (LoadMode == 1) g.SetCols(n);
+    } else if (name == "Rows") {
+        const std::int32_t n = IntOf(v, name);
+        if (n < 0 || n > MaxCount) throw EReadError("Rows out of range");
+        g.SetRows(n);
+    } else if (name == "DefaultColWidth" || name == "DefaultRowHeight") {
+        const std::int32_t n = IntOf(v, name);
+        if (n < 0 || n > MaxExtent) throw EReadError(name + " out of range");
+        if (name == "DefaultColWidth")
+            g.SetDefaultColWidth(n);
+        else
+            g.SetDefaultRowHeight(n);
+    } else {
+        throw EReadError("Unknown property " + name);
+    }
+}
+
 void TtsGridStreamComponent::Read(TStream& s) {
     TtsGridModel& g = *FGrid;
     if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
         throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
+    // Field positions belong to one load: a later load without them maps no column.
+    g.FieldPositions.clear();
     const bool wasReading = g.IsReadingStream;
     g.IsReadingStream = true;
     fw::TScopeExit restore([&g, wasReading] { g.IsReadingStream = wasReading; });
@@ -587,78 +661,17 @@ void TtsGridStreamComponent::Read(TStream& s) {
                 ReadCells(s);
             else
                 throw EReadError("Unknown collection " + name);
-            continue;
-        }
-        if (type == vtBinary) {
-            const std::int32_t n = s.ReadI32();
-            if (n < 0 || n > s.Remaining()) throw EReadError("Stored block length out of range");
-            TMemoryStream block(s.ReadBlock(static_cast<std::size_t>(n)));
-            if (name == "Grid") {
-                if (OnReadGrid) {
-                    OnReadGrid(block);
-                } else {
-                    const std::int32_t cols = block.ReadI32();
-                    const std::int32_t rows = block.ReadI32();
-                    const std::int32_t cw = block.ReadI32();
-                    const std::int32_t rh = block.ReadI32();
-                    const std::int32_t color = block.ReadI32();
-                    if (cols < 0 || cols > MaxCols || rows < 0 || rows > MaxCount || cw < 0 ||
-                        cw > MaxExtent || rh < 0 || rh > MaxExtent)
-                        throw EReadError("Stored grid out of range");
-                    g.SetDefaultColWidth(cw);
-                    g.SetDefaultRowHeight(rh);
-                    g.SetCols(cols);
-                    g.SetRows(rows);
-                    g.Color = color;
-                }
-            } else if (name == "Data") {
-                if (g.StoreData())
-                    g.Storage()->LoadFromStream(
-                        block, g.FieldPositions.empty() ? nullptr : &g.FieldPositions);
-            } else {
-                throw EReadError("Unknown property " + name);
-            }
-            continue;
-        }
-        if (type == vtSet) {
+        } else if (type == vtBinary) {
+            ReadBinary(s, name);
+        } else if (type == vtSet) {
+            // The older form of the kind set: its names are skipped and all kinds hold.
             if (name != "Properties") throw EReadError("Unknown property " + name);
             const std::int32_t n = ReadCount(s);
             for (int i = 0; i < n; ++i)
                 ReadName(s);
             Kinds = AllKinds;
-            continue;
-        }
-        const TtsVariant v = ReadValue(s, type);
-        if (name == "SavePropKinds") {
-            const std::int32_t k = IntOf(v, name);
-            if (k < 0 || k > 15) throw EReadError("SavePropKinds out of range");
-            SavePropKinds = static_cast<TtsPropKinds>(k);
-        } else if (name == "SaveData") {
-            SaveData = BoolOf(v, name);
-        } else if (name == "Properties") {
-            const std::string b = TextOf(v, name);
-            Kinds = KindSetFromBytes(reinterpret_cast<const std::uint8_t*>(b.data()), b.size());
-        } else if (name == "AllProperties") {
-            if (BoolOf(v, name)) Kinds = AllKinds;
-        } else if (name == "ResetProps") {
-            if (BoolOf(v, name)) ResetProps();
-        } else if (name == "Cols") {
-            const std::int32_t n = IntOf(v, name);
-            if (n < 0 || n > MaxCols) throw EReadError("Cols out of range");
-            if (LoadMode == 1) g.SetCols(n);
-        } else if (name == "Rows") {
-            const std::int32_t n = IntOf(v, name);
-            if (n < 0 || n > MaxCount) throw EReadError("Rows out of range");
-            g.SetRows(n);
-        } else if (name == "DefaultColWidth" || name == "DefaultRowHeight") {
-            const std::int32_t n = IntOf(v, name);
-            if (n < 0 || n > MaxExtent) throw EReadError(name + " out of range");
-            if (name == "DefaultColWidth")
-                g.SetDefaultColWidth(n);
-            else
-                g.SetDefaultRowHeight(n);
         } else {
-            throw EReadError("Unknown property " + name);
+            ReadSimple(name, ReadValue(s, type));
         }
     }
 }
@@ -724,6 +737,10 @@ void TtsGridStreamComponent::ReadCols(TStream& s) {
 void TtsGridStreamComponent::ReadRows(TStream& s) {
     TtsGridModel& g = *FGrid;
     TtsRow scratch(nullptr, 0);
+    // Positions and selections are applied once every item is read: the rows take
+    // their stored places at once, whatever order the items come in.
+    std::vector<std::pair<int, int>> positions;
+    std::vector<std::pair<int, bool>> selected;
     const std::int32_t n = ReadCount(s);
     for (int i = 0; i < n; ++i) {
         int dataRow = -1;
@@ -736,11 +753,11 @@ void TtsGridStreamComponent::ReadRows(TStream& s) {
                 return;
             }
             if (name == "DisplayRow") {
-                if (bound) g.SetDisplayRow(dataRow, IntOf(v, name));
+                if (bound) positions.emplace_back(dataRow, IntOf(v, name));
                 return;
             }
             if (name == "Selected") {
-                if (bound) g.RowSelection.Select(g.DisplayRowOf(dataRow), BoolOf(v, name));
+                if (bound) selected.emplace_back(dataRow, BoolOf(v, name));
                 return;
             }
             if (name.rfind("Row.", 0) != 0) throw EReadError("Unknown property " + name);
@@ -765,6 +782,9 @@ void TtsGridStreamComponent::ReadRows(TStream& s) {
         });
         if (bound) g.RowStore().FreeRowIfUnused(dataRow);
     }
+    g.SetDisplayRows(positions);
+    for (auto [row, on] : selected)
+        g.RowSelection.Select(g.DisplayRowOf(row), on);
 }
 
 void TtsGridStreamComponent::ReadCells(TStream& s) {

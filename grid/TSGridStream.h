@@ -59,6 +59,9 @@ public:
     const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
+    void ReadGridBlock(TMemoryStream& block);
+    void ReadBinary(TStream& s, const std::string& name);
+    void ReadSimple(const std::string& name, const TtsVariant& v);
     void WriteCols(TStream& s);
     void WriteRows(TStream& s);
     void WriteCells(TStream& s);

@@ -299,6 +299,18 @@ TEST(LayoutStream, DataColumnsFollowTheFieldPositions) {
     EXPECT_EQ(std::get<std::string>(b.Storage()->GetValue(3, 1)), "k");
     EXPECT_EQ(std::get<std::int32_t>(b.Storage()->GetValue(1, 1)), 30);
     EXPECT_EQ(b.Storage()->GetTag(2, 1), tagEmpty);
+    // Data saved from a grid without field names lands column by column: the positions
+    // of the load before do not carry over.
+    TtsGridModel d("Grid3", 3, 1);
+    d.SetStoreData(true);
+    d.Storage()->SetValue(1, 1, tagText, TtsVariant(std::string("first")));
+    d.Storage()->SetValue(3, 1, tagText, TtsVariant(std::string("third")));
+    TMemoryStream t;
+    SaveLayout(d, t, pkCols, true, AllKinds);
+    t.SetPosition(0);
+    LoadLayout(b, t, 1);
+    EXPECT_EQ(std::get<std::string>(b.Storage()->GetValue(1, 1)), "first");
+    EXPECT_EQ(std::get<std::string>(b.Storage()->GetValue(3, 1)), "third");
 }
 
 } // namespace

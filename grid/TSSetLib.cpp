@@ -546,8 +546,10 @@ void TtsIntegerSetList::ClearSets() {
 
 void TtsIntegerSetList::Assign(const TtsIntegerSetList& source) {
     if (&source == this) return;
+    // The destination becomes a copy: as many entries as the source.
     ClearSets();
-    const int n = std::min(Count(), source.Count());
+    SetCount(source.Count());
+    const int n = source.Count();
     for (int i = 0; i < n; ++i) {
         if (!source.FItems[i]) continue;
         auto s = std::make_unique<TtsIntegerSet>();

@@ -209,19 +209,26 @@ TEST(NodeStack, OutOfRangeGivesZeroPairs) {
     EXPECT_EQ(st.Capacity(), 30);
 }
 
-TEST(IntegerSetList, AssignCopiesSetsWithinTheSmallerCount) {
+TEST(IntegerSetList, AssignCopiesEverySetOfTheSource) {
     TtsIntegerSetList a;
     auto s = std::make_unique<TtsIntegerSet>();
     s->Add(4);
-    a.Put(1, std::move(s));
+    a.Put(3, std::move(s));
+    // A shorter destination takes the entries beyond its count too.
     TtsIntegerSetList b;
-    b.SetCount(3);
+    b.SetCount(1);
     b.Assign(a);
-    EXPECT_EQ(b.Count(), 3);
+    EXPECT_EQ(b.Count(), 4);
     EXPECT_EQ(b.Get(0), nullptr);
-    ASSERT_NE(b.Get(1), nullptr);
-    EXPECT_NE(b.Get(1), a.Get(1));
-    EXPECT_NE(b.Get(1)->Find(4), nullptr);
+    ASSERT_NE(b.Get(3), nullptr);
+    EXPECT_NE(b.Get(3), a.Get(3));
+    EXPECT_NE(b.Get(3)->Find(4), nullptr);
+    // A longer one drops its own extra entries.
+    TtsIntegerSetList c;
+    c.SetCount(9);
+    c.Put(7, std::make_unique<TtsIntegerSet>());
+    c.Assign(a);
+    EXPECT_EQ(c.Count(), 4);
 }
 
 } // namespace

@@ -38,25 +38,39 @@ void TtsMemoryCanvas::Release() {
     }
 }
 
+fw::TCanvas& TtsMemoryCanvas::Use(bool& inUse, int width, int height) {
+    if (!inUse) {
+        Acquire(width, height);
+        inUse = true;
+    } else {
+        Grow(width, height);
+    }
+    fw::TCanvas& c = FDC->Canvas();
+    c.ResetClipRect();
+    return c;
+}
+
 void TtsMemoryCanvas::SetClipRect(const fw::TRect& r) {
     if (FDC) FDC->Canvas().SetClipRect(r);
 }
 
 void TtsMemoryCanvas::Lock(const void* owner) {
     FMutex.lock();
+    FOwners.push_back(owner);
     FOwnerThread = std::this_thread::get_id();
     FOwner = owner;
 }
 
 void TtsMemoryCanvas::Unlock() {
-    FOwnerThread = std::thread::id();
-    FOwner = nullptr;
+    if (!FOwners.empty()) FOwners.pop_back();
+    FOwner = FOwners.empty() ? nullptr : FOwners.back();
+    if (FOwners.empty()) FOwnerThread = std::thread::id();
     FMutex.unlock();
 }
 
 bool TtsMemoryCanvas::IsNestedUse(const void* owner) const {
-    if (owner == FOwner.load()) return false;
-    return FOwnerThread.load() == std::this_thread::get_id();
+    if (FOwnerThread.load() != std::this_thread::get_id()) return false;
+    return owner != FOwner.load();
 }
 
 // The canvases and the shared set are never destroyed: grids, controls and

@@ -3,12 +3,14 @@
 // before copying to the screen, and the process-wide set of bitmaps that
 // stored cells share by reference count.
 #include "Bitmap.h"
+#include "Canvas.h"
 #include "TSSetLib.h"
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace vel {
 
@@ -31,11 +33,14 @@ public:
     void Grow(int width, int height);
     // One user less; the last frees the picture.
     void Release();
+    // A painter's share: taken on its first paint (InUse then set), grown on later ones.
+    fw::TCanvas& Use(bool& InUse, int width, int height);
     void SetClipRect(const fw::TRect& r);
 
+    // The lock nests on one thread: each Unlock gives it back to the owner before.
     void Lock(const void* owner);
     void Unlock();
-    // True when this thread already holds the lock for another object.
+    // True when this thread already holds the lock and its innermost owner is another object.
     bool IsNestedUse(const void* owner) const;
 
 private:
@@ -46,6 +51,7 @@ private:
     std::recursive_mutex FMutex;
     std::atomic<std::thread::id> FOwnerThread{};
     std::atomic<const void*> FOwner{nullptr};
+    std::vector<const void*> FOwners; // outermost first; changed only under the lock
 };
 
 // Holds a canvas's lock for one painting object until the scope ends.

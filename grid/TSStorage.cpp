@@ -41,8 +41,9 @@ int Tts2DStorage::ColCapacity(int row) const {
 }
 
 void Tts2DStorage::ClearCell(TCell& c) {
-    if (c.Tag == tagBitmap && c.Bitmap && SharedBitmaps())
-        ReleaseBitmap(*SharedBitmaps(), c.Bitmap);
+    if ((c.Tag == tagText || c.Tag == tagText2) && c.Text()) delete c.Text();
+    if (c.Tag == tagBitmap && c.Bitmap() && SharedBitmaps())
+        ReleaseBitmap(*SharedBitmaps(), c.Bitmap());
     c = TCell{};
 }
 
@@ -82,11 +83,11 @@ TtsVariant Tts2DStorage::GetValue(int column, int row) const {
     switch (c.Tag) {
     case tagText:
     case tagText2:
-        return TtsVariant(c.Text);
+        return TtsVariant(c.Text() ? *c.Text() : std::string());
     case tagInteger:
         return TtsVariant(c.Int);
     case tagBitmap:
-        return TtsVariant(static_cast<fw::TObject*>(c.Bitmap));
+        return TtsVariant(static_cast<fw::TObject*>(c.Bitmap()));
     case tagNull:
         return TtsVariant(TtsNull{});
     default:
@@ -101,7 +102,7 @@ std::uint8_t Tts2DStorage::GetTag(int column, int row) const {
 
 fw::TBitmap* Tts2DStorage::GetBitmap(int column, int row) const {
     if (GetTag(column, row) != tagBitmap) return nullptr;
-    return FRows[row].Cells[static_cast<std::size_t>(column - 1)].Bitmap;
+    return FRows[row].Cells[static_cast<std::size_t>(column - 1)].Bitmap();
 }
 
 void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
@@ -126,7 +127,10 @@ void Tts2DStorage::PutCell(int column, int row, std::uint8_t tag, const TtsVaria
     case tagText:
     case tagText2:
         if (c.Tag == tagInteger || c.Tag == tagBitmap || c.Tag == tagNull) ClearCell(c);
-        c.Text = VarToText(value);
+        if (c.Text())
+            *c.Text() = VarToText(value);
+        else
+            c.Object = new std::string(VarToText(value));
         break;
     case tagInteger:
         if (c.Tag != tagEmpty && c.Tag != tagInteger) ClearCell(c);
@@ -134,10 +138,10 @@ void Tts2DStorage::PutCell(int column, int row, std::uint8_t tag, const TtsVaria
         break;
     case tagBitmap:
         if (c.Tag != tagEmpty && c.Tag != tagBitmap) ClearCell(c);
-        if (c.Bitmap == bitmap) return;
-        if (c.Bitmap) ClearCell(c);
+        if (c.Bitmap() == bitmap) return;
+        if (c.Bitmap()) ClearCell(c);
         if (!bitmap) return;
-        c.Bitmap = bitmap;
+        c.Object = bitmap;
         AddBitmapRef(bitmap);
         break;
     case tagNull:
@@ -264,14 +268,15 @@ void Tts2DStorage::SaveToStream(TStream& s) const {
             switch (cell.Tag) {
             case tagText:
             case tagText2:
-                s.WriteText(cell.Text);
+                s.WriteText(cell.Text() ? *cell.Text() : std::string());
                 break;
             case tagInteger:
                 s.WriteI32(cell.Int);
                 break;
             case tagBitmap: {
-                auto [it, fresh] = numbers.emplace(cell.Bitmap, static_cast<int>(table.size()) + 1);
-                if (fresh) table.push_back(cell.Bitmap);
+                auto [it, fresh] =
+                    numbers.emplace(cell.Bitmap(), static_cast<int>(table.size()) + 1);
+                if (fresh) table.push_back(cell.Bitmap());
                 s.WriteI32(it->second);
                 break;
             }
@@ -290,28 +295,78 @@ void Tts2DStorage::SaveToStream(TStream& s) const {
 }
 
 void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map) {
+    // Read into a fresh storage and take its rows only after a full read: a refused
+    // stream leaves the values as they were.
+    Tts2DStorage fresh(FColGrowMin, FRowGrowMin);
     if (map) {
+        fresh.Assign(this);
+        fresh.Flag = Flag;
         for (std::int32_t col : *map) {
             if (col <= 0) continue;
-            for (int r = 1; r < RowSlots(); ++r)
-                if (col <= ColCount(r)) PutCell(col, r, tagEmpty, TtsVariant(), nullptr);
+            for (int r = 1; r < fresh.RowSlots(); ++r)
+                if (col <= fresh.ColCount(r))
+                    fresh.PutCell(col, r, tagEmpty, TtsVariant(), nullptr);
         }
-    } else {
-        for (int r = 0; r < RowSlots(); ++r)
-            ClearRow(r, true);
-        FRows.clear();
     }
+    fresh.ReadRecords(s, map);
+    std::swap(FRows, fresh.FRows);
+}
+
+fw::TBitmap* Tts2DStorage::LoadedBitmap(TStream& s, std::vector<fw::TBitmap*>& loaded) {
+    const std::int32_t k = s.ReadI32();
+    // Every image needs at least its 4-byte length.
+    if (k < 1 || k > s.Remaining() / 4) throw EReadError("Stored bitmap number out of range");
+    if (static_cast<int>(loaded.size()) < k) loaded.resize(static_cast<std::size_t>(k), nullptr);
+    fw::TBitmap*& b = loaded[static_cast<std::size_t>(k - 1)];
+    if (!b) {
+        TtsBitmapElement* e = NewSharedBitmap();
+        ++e->RefCount;
+        b = e->Bitmap;
+    }
+    return b;
+}
+
+void Tts2DStorage::ReadFreshRow(TStream& s, int row, int n, std::vector<fw::TBitmap*>& loaded) {
+    GrowRows(row);
+    TRow& r = FRows[row];
+    r.Exists = true;
+    r.Cells.resize(static_cast<std::size_t>(n));
+    for (TCell& c : r.Cells) {
+        const std::uint8_t tag = s.ReadU8();
+        switch (tag) {
+        case tagText:
+        case tagText2:
+            c.Object = new std::string(s.ReadText());
+            break;
+        case tagInteger:
+            c.Int = s.ReadI32();
+            break;
+        case tagBitmap:
+            c.Object = LoadedBitmap(s, loaded);
+            AddBitmapRef(c.Bitmap());
+            break;
+        case tagEmpty:
+        case tagNull:
+            continue; // a null cell comes back empty
+        default:
+            throw EReadError("Unknown stored cell type");
+        }
+        c.Tag = tag;
+    }
+}
+
+void Tts2DStorage::ReadRecords(TStream& s, const std::vector<std::int32_t>* map) {
     auto dataCol = [&](int stored) {
         if (map && stored - 1 < static_cast<int>(map->size())) return (*map)[stored - 1];
         return stored;
     };
-    // Loaded bitmaps by number; each new one is owned by the shared set and
-    // held by one reference here until the table has been read.
-    std::map<int, fw::TBitmap*> loaded;
+    // Loaded bitmaps by number; each new one is owned by the shared set and held by one
+    // reference here until the table has been read.
+    std::vector<fw::TBitmap*> loaded;
     fw::TScopeExit holder([&loaded] {
         if (!SharedBitmaps()) return;
-        for (auto& [k, b] : loaded)
-            ReleaseBitmap(*SharedBitmaps(), b);
+        for (fw::TBitmap* b : loaded)
+            if (b) ReleaseBitmap(*SharedBitmaps(), b);
     });
     int lastRow = 0;
     for (;;) {
@@ -321,8 +376,13 @@ void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* m
             throw EReadError("Stored row number out of range");
         lastRow = row;
         const std::int32_t n = s.ReadI32();
+        // Every cell takes at least its tag byte.
         if (n < 0 || n > MaxStoredCol || n > s.Remaining())
             throw EReadError("Stored cell count out of range");
+        if (!map && ColCount(row) == 0) {
+            ReadFreshRow(s, row, n, loaded);
+            continue;
+        }
         for (int c = 1; c <= n; ++c) {
             const std::uint8_t tag = s.ReadU8();
             const int col = dataCol(c);
@@ -340,17 +400,8 @@ void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* m
                 break;
             }
             case tagBitmap: {
-                const std::int32_t k = s.ReadI32();
-                // Every image needs at least its 4-byte length.
-                if (k < 1 || k > s.Remaining() / 4)
-                    throw EReadError("Stored bitmap number out of range");
-                auto it = loaded.find(k);
-                if (it == loaded.end()) {
-                    TtsBitmapElement* e = NewSharedBitmap();
-                    ++e->RefCount;
-                    it = loaded.emplace(k, e->Bitmap).first;
-                }
-                if (keep) PutCell(col, row, tag, TtsVariant(), it->second);
+                fw::TBitmap* b = LoadedBitmap(s, loaded);
+                if (keep) PutCell(col, row, tag, TtsVariant(), b);
                 break;
             }
             case tagEmpty:
@@ -368,10 +419,10 @@ void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* m
         const std::int32_t size = s.ReadI32();
         if (size < 0 || size > s.Remaining()) throw EReadError("Stored bitmap size out of range");
         const auto bytes = s.ReadBlock(static_cast<std::size_t>(size));
-        auto it = loaded.find(k);
-        if (it == loaded.end() || bytes.empty()) continue; // nobody refers to it
+        fw::TBitmap* b = k <= static_cast<int>(loaded.size()) ? loaded[k - 1] : nullptr;
+        if (!b || bytes.empty()) continue; // nobody refers to it
         try {
-            it->second->LoadFromBytes(bytes);
+            b->LoadFromBytes(bytes);
         } catch (const fw::EInvalidGraphic& e) {
             throw EReadError(std::string("Stored bitmap unreadable: ") + e.what());
         }

@@ -63,17 +63,25 @@ public:
     int LastNonEmptyCol(int row) const;
 
 private:
+    // 16 bytes a cell: the payload by tag. A text is owned by its cell; a bitmap holds
+    // one reference in the shared set. Cells are moved bitwise and copied only by PutCell.
     struct TCell {
         std::uint8_t Tag = tagEmpty;
         std::int32_t Int = 0;
-        fw::TBitmap* Bitmap = nullptr; // one reference in the shared set
-        std::string Text;
+        void* Object = nullptr; // std::string for texts, fw::TBitmap for bitmaps
+        std::string* Text() const { return static_cast<std::string*>(Object); }
+        fw::TBitmap* Bitmap() const { return static_cast<fw::TBitmap*>(Object); }
     };
     struct TRow {
         bool Exists = false; // the value block exists
         std::vector<TCell> Cells;
     };
 
+    // Reads the row records and the bitmap table into this storage.
+    void ReadRecords(TStream& stream, const std::vector<std::int32_t>* columnMap);
+    // A stored row straight into an empty row: one allocation for its cells.
+    void ReadFreshRow(TStream& stream, int row, int count, std::vector<fw::TBitmap*>& loaded);
+    fw::TBitmap* LoadedBitmap(TStream& stream, std::vector<fw::TBitmap*>& loaded);
     void ClearCell(TCell& c);
     void ClearRow(int row, bool shrink);
     void GrowRows(int row);

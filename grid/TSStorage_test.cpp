@@ -256,6 +256,15 @@ TEST(MemoryCanvas, NestedUseIsAnotherObjectOnTheSameThread) {
         EXPECT_TRUE(c.IsNestedUse(&gridB));
     }
     EXPECT_FALSE(c.IsNestedUse(&gridB));
+    // A nested lock gives the canvas back to the outer owner, still held.
+    c.Lock(&gridA);
+    c.Lock(&gridB);
+    EXPECT_TRUE(c.IsNestedUse(&gridA));
+    c.Unlock();
+    EXPECT_TRUE(c.IsNestedUse(&gridB));
+    EXPECT_FALSE(c.IsNestedUse(&gridA));
+    c.Unlock();
+    EXPECT_FALSE(c.IsNestedUse(&gridB));
     // Another thread waits for the lock.
     bool taken = false;
     c.Lock(&gridA);
@@ -332,6 +341,51 @@ TEST(Storage, BufferingABitmapRowTakesItsOwnReference) {
     EXPECT_EQ(st.GetBitmap(1, 4), b);
     EXPECT_EQ(FindSharedBitmap(b)->RefCount, 1);
     EXPECT_EQ(st.ColCount(0), 0);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST(StorageStream, ARefusedStreamLeavesTheValuesAsTheyWere) {
+    Tts2DStorage st(0, 0);
+    st.SetValue(1, 1, tagText, std::string("kept"));
+    st.SetValue(2, 3, tagInteger, std::int32_t(9));
+    // A good first row, then a row whose text runs past the end.
+    TMemoryStream good;
+    Tts2DStorage other(0, 0);
+    other.SetValue(1, 1, tagText, std::string("new"));
+    other.SetValue(1, 2, tagText, std::string("longer text"));
+    other.SaveToStream(good);
+    auto bytes = good.Data();
+    bytes.resize(bytes.size() - 12);
+    const std::vector<std::int32_t> map{2};
+    for (const std::vector<std::int32_t>* m : {&map, static_cast<decltype(&map)>(nullptr)}) {
+        TMemoryStream bad(bytes);
+        EXPECT_THROW(st.LoadFromStream(bad, m), EReadError);
+        EXPECT_EQ(std::get<std::string>(st.GetValue(1, 1)), "kept");
+        EXPECT_EQ(std::get<std::int32_t>(st.GetValue(2, 3)), 9);
+        EXPECT_EQ(st.LastUsedRow(), 3);
+    }
+}
+
+TEST(StorageStream, ALoadedRowTakesExactlyItsStoredCells) {
+    Tts2DStorage source(0, 0);
+    for (int c = 1; c <= 37; ++c)
+        source.SetValue(c, 1, tagInteger, std::int32_t(c));
+    TMemoryStream s;
+    source.SaveToStream(s);
+    Tts2DStorage st(0, 0);
+    s.SetPosition(0);
+    st.LoadFromStream(s, nullptr);
+    EXPECT_EQ(st.ColCount(1), 37);
+    EXPECT_EQ(st.ColCapacity(1), 37);
+    EXPECT_EQ(std::get<std::int32_t>(st.GetValue(37, 1)), 37);
+    // Cells set one at a time keep the growth rule.
+    st.SetValue(38, 1, tagInteger, std::int32_t(38));
+    EXPECT_EQ(st.ColCapacity(1), 48);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "NoDestroy.h"
 #include "TsxPlug.h"
@@ -13,6 +14,8 @@ struct TObjectEventsUnit {
     // Every live instance in creation order; null once the unit has ended.
     std::unique_ptr<std::vector<TTsObjectEvents*>> Registry =
         std::make_unique<std::vector<TTsObjectEvents*>>();
+    // Every object the host was asked to notify, until it is deleted.
+    std::set<CtsxSobj> Registered;
 };
 
 TObjectEventsUnit& Unit() {
@@ -24,9 +27,15 @@ TObjectEventsUnit& Unit() {
 
 void InitializeObjectEventsUnit() {
     Unit().Registry = std::make_unique<std::vector<TTsObjectEvents*>>();
+    Unit().Registered.clear();
 }
 
 void FinalizeObjectEventsUnit() {
+    // The callback lives in this module: a host that unloads it must not
+    // call it any more, whatever the watch lists say.
+    for (CtsxSobj obj : Unit().Registered)
+        if (tsxIsSobj(obj)) tsxRegisterNotifyCallback(obj, &ObjectNotifyCallback, 0);
+    Unit().Registered.clear();
     Unit().Registry.reset();
 }
 
@@ -42,6 +51,7 @@ TTsObjectEvents::~TTsObjectEvents() {
 void TTsObjectEvents::WatchObject(CtsxSobj Obj) {
     if (!Obj) return;
     tsxRegisterNotifyCallback(Obj, &ObjectNotifyCallback, 1);
+    Unit().Registered.insert(Obj);
     if (!Watches(Obj)) FWatchList.push_back(Obj);
 }
 
@@ -121,6 +131,7 @@ TTsObjectEvents* FindObjectEventsFor(CtsxSobj Obj) {
 }
 
 void ObjectNotifyCallback(CtsxSobj Obj, tsxObjectNotifyMessage* Msg) {
+    if (Msg && Msg->code == TSX_NOTIFY_DELETE) Unit().Registered.erase(Obj);
     if (PluginFinalizing() || !Msg) return;
     try {
         if (TTsObjectEvents* e = FindObjectEventsFor(Obj)) e->DispatchNotify(Obj, *Msg);

@@ -60,7 +60,8 @@ TTsObjectEvents* FindObjectEventsFor(CtsxSobj Obj);
 // nothing while the module is being unloaded or after the unit has ended.
 void ObjectNotifyCallback(CtsxSobj Obj, tsxObjectNotifyMessage* Msg);
 
-// Unit start and end: the registry of instances lives between them.
+// Unit start and end: the registry of instances lives between them. The end
+// also takes the callback back from every live object it was given for.
 void InitializeObjectEventsUnit();
 void FinalizeObjectEventsUnit();
 

@@ -103,5 +103,21 @@ TEST_F(TsObjectEventsTest, SilentWhenDisabledFinalizingOrTheUnitHasEnded) {
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(TsObjectEventsTest, TheUnitsEndTakesTheCallbackBackFromEveryObject) {
+    auto* a = Make("a");
+    CtsxSobj kept = tsxhost::AddCube("Kept", 1);
+    CtsxSobj dropped = tsxhost::AddCube("Dropped", 1);
+    CtsxSobj deleted = tsxhost::AddCube("Deleted", 1);
+    for (CtsxSobj obj : {kept, dropped, deleted})
+        a->WatchObject(obj);
+    a->UnwatchObject(dropped); // the host still sends
+    tsxhost::Delete(deleted);
+    tsxhost::ResetStaleUses();
+    FinalizeObjectEventsUnit();
+    EXPECT_EQ(tsxhost::WatcherCount(kept), 0);
+    EXPECT_EQ(tsxhost::WatcherCount(dropped), 0);
+    EXPECT_EQ(tsxhost::StaleUses(), 0); // the deleted object is not asked
+}
+
 } // namespace
 } // namespace vel

@@ -9,68 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "TestPaths.h"
+#include "VersionFiles.h"
 
 namespace vel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void PutLe(Bytes& b, std::size_t at, std::uint64_t v, std::size_t bytes) {
-    if (b.size() < at + bytes) b.resize(at + bytes);
-    for (std::size_t i = 0; i < bytes; ++i)
-        b[at + i] = i < 8 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0;
-}
-
-Bytes Record(const std::vector<std::pair<std::string, std::string>>& entries, std::uint32_t count) {
-    Bytes r = {'V', 'E', 'L', 'V', 'I', 'N', 'F', '1'};
-    PutLe(r, 8, count, 4);
-    for (const auto& [key, value] : entries)
-        for (const std::string& text : {key, value}) {
-            PutLe(r, r.size(), text.size(), 2);
-            r.insert(r.end(), text.begin(), text.end());
-        }
-    return r;
-}
-
-Bytes Record(const std::string& key, const std::string& value) {
-    return Record({{key, value}}, 1);
-}
-
-// A 64-bit little-endian ELF file with a name table and the given sections.
-Bytes Elf(const std::vector<std::pair<std::string, Bytes>>& sections) {
-    Bytes names(1, 0), f(64, 0);
-    const Bytes ident = {0x7f, 'E', 'L', 'F', 2, 1, 1};
-    std::copy(ident.begin(), ident.end(), f.begin());
-    std::vector<std::pair<std::string, Bytes>> all = {{".shstrtab", {}}};
-    all.insert(all.end(), sections.begin(), sections.end());
-    std::vector<std::uint64_t> nameAt, dataAt;
-    for (const auto& [name, data] : all) {
-        nameAt.push_back(names.size());
-        names.insert(names.end(), name.begin(), name.end());
-        names.push_back(0);
-    }
-    all[0].second = names;
-    for (const auto& s : all) {
-        dataAt.push_back(f.size());
-        f.insert(f.end(), s.second.begin(), s.second.end());
-    }
-    const std::size_t shoff = f.size();
-    f.resize(shoff + 64 * (all.size() + 1), 0); // entry 0 is the null section
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const std::size_t h = shoff + 64 * (i + 1);
-        PutLe(f, h, nameAt[i], 4);
-        PutLe(f, h + 4, i == 0 ? 3 : 1, 4);
-        PutLe(f, h + 0x18, dataAt[i], 8);
-        PutLe(f, h + 0x20, all[i].second.size(), 8);
-    }
-    PutLe(f, 0x28, shoff, 8);
-    PutLe(f, 0x3A, 64, 2);
-    PutLe(f, 0x3C, all.size() + 1, 2);
-    PutLe(f, 0x3E, 1, 2);
-    return f;
-}
-
-const std::string kKey = "StringFileInfo\\040904E4\\FileVersion";
+using testing::Bytes;
+using testing::ElfFile;
+using testing::VersionRecord;
+const std::string kKey = testing::kFileVersionKey;
 
 std::string VersionOf(const Bytes& bytes) {
     const std::string path = fw::TestPath("version_record.bin");
@@ -88,25 +35,27 @@ TEST(FileVersionTest, TheModuleCarriesItsOwnVersion) {
 }
 
 TEST(FileVersionTest, RecordsOfOurMaking) {
-    EXPECT_EQ(VersionOf(Elf({{".vel.verinfo", Record(kKey, " \t2.5.1 \r\n")}})), "2.5.1");
-    EXPECT_EQ(
-        VersionOf(Elf({{".text", Bytes(40, 0x90)},
-                       {".vel.verinfo", Record({{"ProductName", "Rig"}, {kKey, "3.0"}}, 2)}})),
-        "3.0");
+    EXPECT_EQ(VersionOf(ElfFile({{".vel.verinfo", VersionRecord(kKey, " \t2.5.1 \r\n")}})),
+              "2.5.1");
+    EXPECT_EQ(VersionOf(ElfFile(
+                  {{".text", Bytes(40, 0x90)},
+                   {".vel.verinfo", VersionRecord({{"ProductName", "Rig"}, {kKey, "3.0"}}, 2)}})),
+              "3.0");
     // Another language block, a blank value, the record in another section.
-    EXPECT_EQ(
-        VersionOf(Elf({{".vel.verinfo", Record("StringFileInfo\\040704B0\\FileVersion", "9")}})),
-        "");
-    EXPECT_EQ(VersionOf(Elf({{".vel.verinfo", Record(kKey, "   ")}})), "");
-    EXPECT_EQ(VersionOf(Elf({{".data", Record(kKey, "1.2")}})), "");
+    EXPECT_EQ(VersionOf(ElfFile(
+                  {{".vel.verinfo", VersionRecord("StringFileInfo\\040704B0\\FileVersion", "9")}})),
+              "");
+    EXPECT_EQ(VersionOf(ElfFile({{".vel.verinfo", VersionRecord(kKey, "   ")}})), "");
+    EXPECT_EQ(VersionOf(ElfFile({{".data", VersionRecord(kKey, "1.2")}})), "");
     // A count beyond what the record holds.
-    EXPECT_EQ(VersionOf(Elf({{".vel.verinfo", Record({{"other", "x"}}, 0xFFFFFFFFu)}})), "");
+    EXPECT_EQ(VersionOf(ElfFile({{".vel.verinfo", VersionRecord({{"other", "x"}}, 0xFFFFFFFFu)}})),
+              "");
 }
 
 TEST(FileVersionTest, MissingOrDamagedFilesAnswerNothing) {
     EXPECT_EQ(GetFileVersion(fw::TestPath("no_such_file")), "");
     EXPECT_EQ(VersionOf(Bytes(100, 'x')), "");
-    const Bytes good = Elf({{".vel.verinfo", Record(kKey, "7.7")}});
+    const Bytes good = ElfFile({{".vel.verinfo", VersionRecord(kKey, "7.7")}});
     ASSERT_EQ(VersionOf(good), "7.7");
     for (std::size_t n = 0; n < good.size(); ++n)
         EXPECT_EQ(VersionOf(Bytes(good.begin(), good.begin() + n)), "") << n;

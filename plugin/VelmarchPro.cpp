@@ -14,6 +14,7 @@
 #include "FileIO.h"
 #include "Forms.h"
 #include "GcThemes.h"
+#include "LazyTreeUnit.h"
 #include "MainForm.h"
 #include "SkelMgr.h"
 #include "Switchboard.h"
@@ -34,6 +35,7 @@ void ModuleFinalize() {
     fw::Application()->DestroyForms();
     vel::FinalizeEditorUnit();
     vel::MainForm = nullptr;
+    vel::FinalizeLazyTreeUnit(); // every tree went with the forms
     vel::FinalizeGcThemes();
     // The rig's own memory goes last, after every window that showed it.
     vel::FinalizeSkelMgrUnit();
@@ -49,6 +51,7 @@ __attribute__((constructor)) void ModuleLoad() {
     vel::LoadSubDivEntryPoints();
     vel::InitializeObjectEventsUnit();
     vel::InitializeGcThemes();
+    vel::InitializeLazyTreeUnit();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
     // The rig's calls reach the editor's windows; HomeDir: the host
     // program's folder for now.

@@ -31,7 +31,7 @@ void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
 }
 
 void CheckSize(long long w, long long h, const char* what) {
-    if (w < 0 || h < 0 || w > MaxBitmapSide || h > MaxBitmapSide || w * h > MaxBitmapPixels)
+    if (!BitmapSizeInRange(w, h))
         throw EInvalidGraphic(std::string(what) + ": picture size " + std::to_string(w) + " x " +
                               std::to_string(h) + " is out of range");
 }
@@ -43,6 +43,39 @@ bool StartsWith(std::span<const std::uint8_t> d, std::string_view magic) {
 std::uint32_t Luma(std::uint32_t p) {
     const std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
     return (r * 30 + g * 59 + b * 11) / 100;
+}
+
+// Deflate makes at most this many bytes of one (runs of 258 in two bits).
+constexpr std::uint64_t MaxDeflateRatio = 1032;
+
+std::uint32_t Be32(std::span<const std::uint8_t> d, std::size_t at) {
+    return (static_cast<std::uint32_t>(d[at]) << 24) |
+           (static_cast<std::uint32_t>(d[at + 1]) << 16) |
+           (static_cast<std::uint32_t>(d[at + 2]) << 8) | d[at + 3];
+}
+
+// The compressed pixel bytes of a PNG file (its IDAT chunks), as far as the
+// file holds them.
+std::uint64_t PngPixelDataBytes(std::span<const std::uint8_t> d) {
+    std::uint64_t total = 0;
+    for (std::size_t at = 8; at <= d.size() && d.size() - at >= 12;) {
+        const std::uint64_t length = Be32(d, at), left = d.size() - at - 8;
+        if (std::memcmp(d.data() + at + 4, "IDAT", 4) == 0) total += std::min(length, left);
+        if (length + 4 > left) break;
+        at += static_cast<std::size_t>(8 + length + 4);
+    }
+    return total;
+}
+
+// The fewest bytes the filtered rows of the picture take before compression,
+// from the bit depth and colour type of the header libpng has checked.
+std::uint64_t PngLeastRawBytes(std::span<const std::uint8_t> d, std::uint64_t w, std::uint64_t h) {
+    if (d.size() < 26) return 0;
+    const std::uint64_t depth = d[24];
+    // By colour type: grey, -, RGB, palette, grey and alpha, -, RGBA.
+    constexpr std::uint8_t Channels[7] = {1, 1, 3, 1, 2, 1, 4};
+    const std::uint64_t channels = d[25] < 7 ? Channels[d[25]] : 1;
+    return h * ((w * channels * depth + 7) / 8 + 1);
 }
 
 } // namespace
@@ -133,16 +166,20 @@ TDecodedPicture DecodePng(std::span<const std::uint8_t> d) {
         throw EInvalidGraphic(std::string("PNG: ") + image.message);
     TScopeExit guard([&image] { png_image_free(&image); });
     CheckSize(image.width, image.height, "PNG");
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<std::uint8_t> bytes(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr))
-        throw EInvalidGraphic(std::string("PNG: ") + image.message);
+    if (PngPixelDataBytes(d) * MaxDeflateRatio < PngLeastRawBytes(d, image.width, image.height))
+        throw EInvalidGraphic("PNG: pixel data is truncated");
     TDecodedPicture pic;
     pic.Width = static_cast<int>(image.width);
     pic.Height = static_cast<int>(image.height);
     pic.Pixels.resize(static_cast<std::size_t>(pic.Width) * static_cast<std::size_t>(pic.Height));
+    // Blue, green, red, alpha bytes straight into the pixels, then read as
+    // little-endian words in place.
+    image.format = PNG_FORMAT_BGRA;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(pic.Pixels.data());
+    if (!png_image_finish_read(&image, nullptr, bytes, 0, nullptr))
+        throw EInvalidGraphic(std::string("PNG: ") + image.message);
     for (std::size_t i = 0; i < pic.Pixels.size(); ++i)
-        pic.Pixels[i] = U32(bytes, i * 4);
+        pic.Pixels[i] = U32(std::span<const std::uint8_t>(bytes + i * 4, 4), 0);
     return pic;
 }
 

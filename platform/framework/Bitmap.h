@@ -31,6 +31,10 @@ using enum TTransparentMode;
 // Pictures larger than this on either side are refused.
 constexpr int MaxBitmapSide = 32768;
 constexpr std::int64_t MaxBitmapPixels = std::int64_t{1} << 26;
+constexpr bool BitmapSizeInRange(std::int64_t width, std::int64_t height) {
+    return width >= 0 && height >= 0 && width <= MaxBitmapSide && height <= MaxBitmapSide &&
+           width * height <= MaxBitmapPixels;
+}
 
 class TBitmap : public TObject {
 public:

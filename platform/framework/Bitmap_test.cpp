@@ -1,3 +1,4 @@
+#include "AllocationProbe.h"
 #include "Bitmap.h"
 #include "Png.h"
 #include "TestPaths.h"
@@ -5,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <png.h>
+#include <zlib.h>
 
 namespace fw {
 namespace {
@@ -119,6 +122,93 @@ TEST(BitmapFiles, BadDataIsRefusedWithAClearErrorAndLeavesTheBitmap) {
     refuses(vbm, "does not match");
     refuses({0x89, 'P', 'N', 'G', 0, 0}, "PNG");
     EXPECT_THROW(bmp.LoadFromFile(TestPath("missing.bmp")), EInvalidGraphic);
+}
+
+void PutBe32(std::vector<std::uint8_t>& v, std::uint32_t x) {
+    for (int i = 3; i >= 0; --i)
+        v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
+}
+
+void PngChunk(std::vector<std::uint8_t>& png, const char* type,
+              const std::vector<std::uint8_t>& data) {
+    PutBe32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    PutBe32(png, static_cast<std::uint32_t>(
+                     crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+}
+
+// A PNG whose header declares width x height but whose pixel data is a few
+// zero bytes; 68 bytes at 8-bit RGBA.
+std::vector<std::uint8_t> HollowPng(std::uint32_t width, std::uint32_t height, std::uint8_t depth,
+                                    std::uint8_t colourType) {
+    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> header;
+    PutBe32(header, width);
+    PutBe32(header, height);
+    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    PngChunk(png, "IHDR", header);
+    const std::uint8_t zeros[16] = {};
+    std::vector<std::uint8_t> idat(64);
+    uLongf packed = idat.size();
+    compress(idat.data(), &packed, zeros, sizeof zeros);
+    idat.resize(packed);
+    PngChunk(png, "IDAT", idat);
+    PngChunk(png, "IEND", {});
+    return png;
+}
+
+TEST(BitmapFiles, PicturesDeclaringMoreThanTheyHoldAreRefusedBeforeTheirPixelsAreAllocated) {
+    TBitmap bmp(2, 2);
+    auto refusedSmall = [&](const std::vector<std::uint8_t>& data, const std::string& words) {
+        std::string message;
+        const std::size_t largest = LargestAllocationDuring([&] {
+            try {
+                bmp.LoadFromBytes(data);
+            } catch (const EInvalidGraphic& e) {
+                message = e.what();
+            }
+        });
+        EXPECT_NE(message.find(words), std::string::npos) << message;
+        EXPECT_LT(largest, std::size_t{1} << 20) << words; // 8192 x 8192 would be 256 MB
+        EXPECT_EQ(bmp.Width(), 2);
+    };
+    const std::vector<std::uint8_t> png = HollowPng(8192, 8192, 8, 6);
+    EXPECT_EQ(png.size(), 68u);
+    refusedSmall(png, "PNG: pixel data is truncated");
+    refusedSmall(HollowPng(8192, 8192, 1, 0), "PNG: pixel data is truncated"); // fewest bits
+
+    std::vector<std::uint8_t> bmpFile = Bmp24(2);
+    bmpFile.resize(54);
+    bmpFile[18] = bmpFile[22] = 0;
+    bmpFile[19] = bmpFile[23] = 0x20; // 8192 x 8192
+    refusedSmall(bmpFile, "BMP: pixel data is truncated");
+
+    std::vector<std::uint8_t> vbm{'V', 'B', 'M', '1'};
+    for (std::uint32_t field : {8192u, 8192u, 0u, 0u})
+        Put32(vbm, field);
+    refusedSmall(vbm, "VBM: pixel data length does not match");
+    if (!AllocationProbeWorks()) GTEST_SKIP() << "allocations are counted in sanitized builds";
+}
+
+TEST(BitmapFiles, AHighlyCompressedPngIsNotMistakenForATruncatedOne) {
+    // 1024 x 1024 grey zeros pack to about a thousandth of their size.
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = image.height = 1024;
+    image.format = PNG_FORMAT_GRAY;
+    const std::vector<std::uint8_t> grey(1024 * 1024, 0);
+    png_alloc_size_t size = 0;
+    ASSERT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, grey.data(), 0, nullptr));
+    std::vector<std::uint8_t> png(size);
+    ASSERT_TRUE(png_image_write_to_memory(&image, png.data(), &size, 0, grey.data(), 0, nullptr));
+    png.resize(size);
+    EXPECT_LT(png.size(), 1024u * 1024 / 200);
+    TBitmap bmp;
+    bmp.LoadFromBytes(png);
+    ASSERT_EQ(bmp.Width(), 1024);
+    EXPECT_EQ(bmp.Surface().Pixel(1023, 1023), 0xFF000000u);
 }
 
 TEST(BitmapFiles, PngIsWrittenAndReadsBackThroughLibpng) {

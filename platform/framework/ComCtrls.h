@@ -1,12 +1,60 @@
 #pragma once
-// Common controls: a page control with its pages, and a tool button that can
-// stay down.
+// Common controls: a page control with its pages, a tool button that can
+// stay down, and the standard tree control's item queries.
 #include "ExtCtrls.h"
 
 #include <string>
 #include <vector>
 
 namespace fw {
+
+// ---- the standard tree control's item queries (accessibility clients) ----
+
+using HTREEITEM = struct TTreeItem_*;
+
+// WParam: the navigation code, LParam: the item; answers the item found (0: none).
+inline constexpr UINT TVM_GETNEXTITEM = 0x110A;
+// WParam: text only when not 0; LParam: a TRect whose first bytes hold the
+// item on the way in. Answers whether the item is visible; the rectangle
+// comes back in the TRect.
+inline constexpr UINT TVM_GETITEMRECT = 0x1104;
+// LParam: a TTVItemA naming the item in hItem; answers 1 when it was filled.
+inline constexpr UINT TVM_GETITEMA = 0x110C;
+
+// Navigation codes of TVM_GETNEXTITEM.
+inline constexpr WPARAM TVGN_ROOT = 0x0;
+inline constexpr WPARAM TVGN_NEXT = 0x1;
+inline constexpr WPARAM TVGN_PREVIOUS = 0x2;
+inline constexpr WPARAM TVGN_PARENT = 0x3;
+inline constexpr WPARAM TVGN_CHILD = 0x4;
+inline constexpr WPARAM TVGN_FIRSTVISIBLE = 0x5;
+inline constexpr WPARAM TVGN_NEXTVISIBLE = 0x6;
+inline constexpr WPARAM TVGN_PREVIOUSVISIBLE = 0x7;
+inline constexpr WPARAM TVGN_DROPHILITE = 0x8;
+inline constexpr WPARAM TVGN_CARET = 0x9;
+inline constexpr WPARAM TVGN_LASTVISIBLE = 0xA;
+
+// Item states (TTVItemA::state).
+inline constexpr UINT TVIS_FOCUSED = 0x1;
+inline constexpr UINT TVIS_SELECTED = 0x2;
+inline constexpr UINT TVIS_CUT = 0x4;
+inline constexpr UINT TVIS_DROPHILITED = 0x8;
+inline constexpr UINT TVIS_EXPANDED = 0x20;
+inline constexpr UINT TVIS_OVERLAYMASK = 0xF00;
+inline constexpr UINT TVIS_STATEIMAGEMASK = 0xF000;
+
+struct TTVItemA {
+    UINT mask = 0;
+    HTREEITEM hItem = nullptr;
+    UINT state = 0;
+    UINT stateMask = 0;
+    char* pszText = nullptr;
+    int cchTextMax = 0;
+    int iImage = 0;
+    int iSelectedImage = 0;
+    int cChildren = 0;
+    LPARAM lParam = 0;
+};
 
 class TPageControl;
 

@@ -794,6 +794,18 @@ void TWinControl::SetVisible(bool Value) {
         TWinControl* focused = FindControl(focus);
         if (focused && ContainsControl(focused)) fw::SetFocus(nullptr);
     }
+    NotifyShowing();
+}
+
+void TWinControl::NotifyShowing() {
+    // Windowed controls inside hear that they started or stopped showing.
+    const std::vector<TControl*> children = FChildren;
+    for (TControl* c : children) {
+        if (!c->IsWindowed() || !c->Visible()) continue;
+        auto* w = static_cast<TWinControl*>(c);
+        w->Perform(CM_SHOWINGCHANGED, w->Showing() ? 1 : 0, 0);
+        w->NotifyShowing();
+    }
 }
 
 void TWinControl::SetEnabled(bool Value) {

@@ -397,6 +397,8 @@ private:
     // The client and children, then (when asked) the non-client area.
     void PaintTree(const TPaintTarget& Target, bool NonClient = true);
     void AddUpdate(const TRect& R);
+    // CM_SHOWINGCHANGED to the visible windowed controls inside, after this one showed or hid.
+    void NotifyShowing();
     void PaintNow();
     void RemoveFromTopLevel();
 

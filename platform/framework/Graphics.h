@@ -205,7 +205,8 @@ using TFontStyles = std::uint8_t;
 
 constexpr int ScreenPixelsPerInch = 96;
 
-class TFont {
+// An object of the class library, so that a font can travel as an object reference.
+class TFont : public TObject {
 public:
     TNotifyEvent OnChange;
 

@@ -192,29 +192,29 @@ void TSettingsStore::Load() {
 
 TSettingsStore::TKey& TSettingsStore::MakeKey(const std::string& path) {
     const std::string norm = Normalise(path);
-    // Parents exist with their children, as in the registry.
-    std::string prefix;
-    std::size_t start = 0;
-    for (;;) {
-        const auto sep = norm.find('\\', start);
-        prefix = norm.substr(0, sep);
-        auto& k = FKeys[Lower(prefix)];
-        if (k.Path.empty()) k.Path = prefix;
-        if (sep == std::string::npos) return k;
-        start = sep + 1;
-    }
+    auto& k = FKeys[Lower(norm)];
+    if (k.Path.empty()) k.Path = norm;
+    return k;
+}
+
+bool TSettingsStore::HasKey(const std::string& lowerPath) const {
+    if (lowerPath.empty() || FKeys.count(lowerPath)) return true;
+    // A parent exists with its children, as in the registry, without being
+    // stored: paths sort so that those below it follow it directly.
+    const std::string below = lowerPath + '\\';
+    const auto it = FKeys.lower_bound(below);
+    return it != FKeys.end() && it->first.compare(0, below.size(), below) == 0;
 }
 
 bool TSettingsStore::KeyExists(const std::string& path) const {
     const bool absolute = !path.empty() && path[0] == '\\';
-    const std::string full = Normalise(absolute || !FOpen ? path : FCurrent + "\\" + path);
-    return full.empty() || FKeys.count(Lower(full)) != 0;
+    return HasKey(Lower(Normalise(absolute || !FOpen ? path : FCurrent + "\\" + path)));
 }
 
 bool TSettingsStore::OpenKey(const std::string& path, bool create) {
     const bool absolute = !path.empty() && path[0] == '\\';
     const std::string full = Normalise(absolute || !FOpen ? path : FCurrent + "\\" + path);
-    if (!full.empty() && !FKeys.count(Lower(full))) {
+    if (!HasKey(Lower(full))) {
         if (!create) return false;
         MakeKey(full);
         FDirty = true;
@@ -228,13 +228,6 @@ void TSettingsStore::CloseKey() {
     Flush();
     FOpen = false;
     FCurrent.clear();
-}
-
-TSettingsStore::TKey* TSettingsStore::Current() {
-    if (!FOpen) return nullptr;
-    if (FCurrent.empty()) return &FKeys[""];
-    auto it = FKeys.find(Lower(FCurrent));
-    return it == FKeys.end() ? nullptr : &it->second;
 }
 
 const TSettingsStore::TKey* TSettingsStore::Current() const {
@@ -280,7 +273,7 @@ std::string TSettingsStore::ReadString(const std::string& name) const {
 
 void TSettingsStore::WriteInteger(const std::string& name, int value) {
     RequireKey();
-    TValue& v = Current()->Values[Lower(name)];
+    TValue& v = MakeKey(FCurrent).Values[Lower(name)];
     if (v.Name.empty()) v.Name = name;
     v.IsInteger = true;
     v.Integer = value;
@@ -294,7 +287,7 @@ void TSettingsStore::WriteBool(const std::string& name, bool value) {
 
 void TSettingsStore::WriteString(const std::string& name, const std::string& value) {
     RequireKey();
-    TValue& v = Current()->Values[Lower(name)];
+    TValue& v = MakeKey(FCurrent).Values[Lower(name)];
     if (v.Name.empty()) v.Name = name;
     v.IsInteger = false;
     v.Integer = 0;
@@ -303,8 +296,9 @@ void TSettingsStore::WriteString(const std::string& name, const std::string& val
 }
 
 bool TSettingsStore::DeleteValue(const std::string& name) {
-    TKey* key = Current();
-    if (!key || !key->Values.erase(Lower(name))) return false;
+    if (!FOpen) return false;
+    const auto key = FKeys.find(Lower(FCurrent));
+    if (key == FKeys.end() || !key->second.Values.erase(Lower(name))) return false;
     FDirty = true;
     return true;
 }

@@ -63,10 +63,11 @@ private:
     };
 
     void Load();
-    TKey* Current();
     const TKey* Current() const;
     const TValue* Find(const std::string& name) const;
+    // Makes the key alone: its parents exist through it (HasKey).
     TKey& MakeKey(const std::string& path);
+    bool HasKey(const std::string& lowerPath) const;
     void RequireKey() const;
 
     std::string FFile;
@@ -74,7 +75,7 @@ private:
     bool FOpen = false;
     bool FDirty = false;
     std::string FError;
-    std::map<std::string, TKey> FKeys; // by lower-case path
+    std::map<std::string, TKey> FKeys; // by lower-case path; parents are not stored
 };
 
 } // namespace fw

@@ -134,6 +134,31 @@ TEST_F(SettingsTest, BinaryGarbageIsNotACrash) {
     EXPECT_EQ(again.ReadInteger("V"), 9);
 }
 
+TEST_F(SettingsTest, ADeepKeyCostsNoMoreThanItsLength) {
+    // 4000 levels in one 8 KB line: storing every parent's path would take
+    // 16 MB and write them all back out.
+    std::string path;
+    for (int i = 0; i < 4000; ++i)
+        path += "k\\";
+    WriteFile("[" + path + "]\nV=i:1\n");
+    {
+        TSettingsStore s(File);
+        EXPECT_EQ(s.LastError(), "");
+        EXPECT_TRUE(s.KeyExists("\\K\\k\\K"));
+        EXPECT_FALSE(s.KeyExists("\\k\\x"));
+        ASSERT_TRUE(s.OpenKey("\\k\\k", false)); // a parent opens and takes values
+        s.WriteInteger("P", 2);
+        ASSERT_TRUE(s.OpenKey("\\" + path, false));
+        EXPECT_EQ(s.ReadInteger("V"), 1);
+        EXPECT_FALSE(s.DeleteValue("Missing"));
+    }
+    EXPECT_LT(ReadFile().size(), 3 * path.size());
+    TSettingsStore s(File);
+    ASSERT_TRUE(s.OpenKey("\\K\\K", false));
+    EXPECT_EQ(s.ReadInteger("P"), 2);
+    EXPECT_TRUE(s.KeyExists("\\k\\k\\k\\k"));
+}
+
 TEST_F(SettingsTest, DefaultFileFollowsTheEnvironment) {
     const char* old = std::getenv("VEL_SETTINGS_FILE");
     const std::string saved = old ? old : "";

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -17,9 +18,12 @@
 #include <vector>
 
 #include "Character.h"
+#include "ComCtrls.h"
+#include "Forms.h"
 #include "SceneRecords.h"
 #include "Timers.h"
 #include "TsxHost.h"
+#include "WindowRows.h"
 #include "tsxapi.h"
 
 extern char** environ;
@@ -483,6 +487,140 @@ std::vector<FrameState> PlayBack(const std::string& outDir, Checks& checks) {
     return played;
 }
 
+// ---- the tree windows, as the user opens them in the tool window ----
+
+fw::TCustomForm* FormNamed(const std::string& name) {
+    for (int i = 0; i < fw::Application()->FormCount(); ++i)
+        if (fw::Application()->Forms(i)->Name() == name) return fw::Application()->Forms(i);
+    return nullptr;
+}
+
+template <class T> T* PartNamed(const fw::TComponent* owner, const std::string& name) {
+    return owner ? dynamic_cast<T*>(owner->FindComponent(name)) : nullptr;
+}
+
+struct TreeWindow {
+    const char* Sheet;
+    const char* Form;
+    const char* Tree;
+    const char* Picture;
+};
+
+const TreeWindow kTreeWindows[] = {
+    {"SceneSheet", "SceneTreeForm", "SceneTree", "scene-tree.png"},
+    {"SkeletonSheet", "SkelTreeForm", "SkelTree", "skeleton-tree.png"},
+    {"PosesSheet", "PosesForm", "PoseTree", "poses.png"},
+};
+
+// The rows of each tree window, by its form's name.
+using TreeWindowRows = std::map<std::string, std::vector<WindowRow>>;
+
+// The user clicks each tree window's tab in turn and makes the tool window
+// tall enough to show all of its rows, then its picture is taken; answers
+// the rows each shows.
+TreeWindowRows OpenTreeWindows(const std::string& outDir, Checks& checks) {
+    std::printf("tree windows:\n");
+    TreeWindowRows shown;
+    fw::TCustomForm* tools = FormNamed("ToolsForm");
+    auto* pages = PartNamed<fw::TPageControl>(tools, "TreePages");
+    if (!checks.Expect(pages != nullptr, "the tool window has the tree windows' pages"))
+        return shown;
+    for (const TreeWindow& w : kTreeWindows) {
+        pages->SelectPage(PartNamed<fw::TTabSheet>(tools, w.Sheet));
+        fw::ProcessMessages();
+        auto* form = PartNamed<fw::TCustomForm>(tools, w.Form);
+        auto* tree = PartNamed<fw::TWinControl>(form, w.Tree);
+        if (!checks.Expect(form && tree && form->Showing(), std::string(w.Form) + " shown"))
+            continue;
+        const std::vector<WindowRow>& rows = shown[w.Form] = ReadWindowRows(tree);
+        const int rowsHeight = 18 * static_cast<int>(rows.size()) + 24;
+        tools->SetBounds(tools->Left(), tools->Top(), 360,
+                         tools->Height() - form->Height() + std::max(rowsHeight, 120));
+        fw::ProcessMessages();
+        const std::string png = (std::filesystem::path(outDir) / w.Picture).string();
+        checks.Expect(fw::RenderControlToPng(form, png), "picture " + png);
+        std::printf("  %-13s %3zu rows  %s\n", w.Form, rows.size(), png.c_str());
+    }
+    return shown;
+}
+
+int SceneDepth(CtsxSobj node) {
+    int depth = 0;
+    for (CtsxSobj p = tsxGNodeGetParent(node); p && p != tsxGetScene(); p = tsxGNodeGetParent(p))
+        ++depth;
+    return depth;
+}
+
+// The scene tree: the host's scene, every node under its group, and the
+// host's selection focused.
+void CheckSceneRows(const std::vector<WindowRow>& rows, Checks& checks) {
+    std::vector<std::pair<int, std::string>> scene, listed;
+    for (CtsxSobj node : tsxhost::SceneNodes())
+        scene.emplace_back(SceneDepth(node), NodeName(node));
+    std::string focused;
+    for (const WindowRow& row : rows) {
+        listed.emplace_back(row.Level, row.Text);
+        if (row.Focused && row.Selected) focused = row.Text;
+    }
+    checks.Expect(listed == scene, "the scene tree lists the scene's " +
+                                       std::to_string(scene.size()) + " nodes in their groups");
+    checks.Expect(focused == NodeName(tsxGetCurrentSelection()),
+                  "the scene tree shows the host's selection (" + focused + ")");
+}
+
+// The level of each bone in the character's joint tree: the bones from the
+// root joint are at the top.
+std::map<int, int> CharacterBoneLevels() {
+    const auto& joints = CharacterJoints();
+    std::vector<int> level(joints.size(), -1);
+    std::map<int, int> count;
+    for (std::size_t i = 0; i < joints.size(); ++i) {
+        const int parent = joints[i].Parent;
+        if (parent < 0) continue;
+        level[i] = level[static_cast<std::size_t>(parent)] + 1;
+        ++count[level[i]];
+    }
+    return count;
+}
+
+// The skeleton tree: every bone of the rig once, as the character's bone
+// hierarchy, and under each bone exactly the objects bound to it.
+void CheckSkeletonRows(const std::vector<WindowRow>& rows, const RigInfo& rig, Checks& checks) {
+    std::map<std::string, const BoneInfo*> bones;
+    for (const BoneInfo& b : rig.Bones)
+        bones[b.Name] = &b;
+    std::map<int, int> levels;
+    std::set<std::string> listed;
+    int wrongChildren = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto bone = bones.find(rows[i].Text);
+        if (bone == bones.end()) continue;
+        listed.insert(rows[i].Text);
+        ++levels[rows[i].Level];
+        std::vector<std::string> bound;
+        for (std::size_t k = i + 1; k < rows.size() && rows[k].Level > rows[i].Level; ++k)
+            if (rows[k].Level == rows[i].Level + 1 && !bones.contains(rows[k].Text))
+                bound.push_back(rows[k].Text);
+        if (bound != bone->second->Children) ++wrongChildren;
+    }
+    std::size_t boundRows = 0;
+    for (const BoneInfo& b : rig.Bones)
+        boundRows += b.Children.size();
+    checks.Expect(listed.size() == bones.size() && rows.size() == bones.size() + boundRows,
+                  "the skeleton tree lists each of the " + std::to_string(bones.size()) +
+                      " bones and its bound objects once");
+    checks.Expect(levels == CharacterBoneLevels(), "the skeleton tree's bones are nested as the "
+                                                   "character's bones");
+    checks.Expect(wrongChildren == 0, "under each bone the objects bound to it");
+}
+
+// The pose list: one row for each pose of the library the character was
+// saved with (its rest pose).
+std::size_t CheckPoseRows(const std::vector<WindowRow>& rows, Checks& checks) {
+    checks.Expect(rows.size() == 1 && rows[0].Text == "Rest", "the pose list shows the pose Rest");
+    return rows.size();
+}
+
 // In a fresh host: the rig and every recorded frame as they were played.
 void CheckReplay(const VelApi& api, const RigInfo& animatedRig,
                  const std::vector<FrameState>& played, Checks& checks) {
@@ -501,8 +639,9 @@ void CheckReplay(const VelApi& api, const RigInfo& animatedRig,
     checks.Expect(worstBody < 1e-3f, "the deformed vertices came back at every recorded frame");
 }
 
-// The keys and records of the two saves, read back from their files.
-void CheckSavedScenes(const DemoScenes& scenes, Checks& checks) {
+// The keys and records of the two saves, read back from their files; the
+// pose list showed as many rows as the saved pose library holds poses.
+void CheckSavedScenes(const DemoScenes& scenes, std::size_t poseRows, Checks& checks) {
     std::string error;
     std::vector<SceneNode> before, after;
     if (!checks.Expect(ReadSceneNodes(scenes.Animated, before, &error) &&
@@ -518,6 +657,7 @@ void CheckSavedScenes(const DemoScenes& scenes, Checks& checks) {
     const std::uint32_t posesBefore = PoseCount(before), posesAfter = PoseCount(after);
     std::printf("pose library: %u pose(s) saved, %u after the reload\n", posesBefore, posesAfter);
     checks.Expect(posesBefore == 1 && posesAfter == posesBefore, "the pose library came back");
+    checks.Expect(poseRows == posesBefore, "the pose list showed every saved pose");
 }
 
 void PrintSummary(const std::vector<double>& dragTimes, const Checks& checks) {
@@ -547,6 +687,10 @@ int RunDemo(const DemoOptions& o) {
     const std::vector<double> dragTimes = PoseAndRecord(session.Api, checks);
     const std::vector<FrameState> played = PlayBack(o.OutDir, checks);
     const RigInfo animatedRig = ReadRig(session.Api);
+    TreeWindowRows windows = OpenTreeWindows(o.OutDir, checks);
+    CheckSceneRows(windows["SceneTreeForm"], checks);
+    CheckSkeletonRows(windows["SkelTreeForm"], animatedRig, checks);
+    const std::size_t poseRows = CheckPoseRows(windows["PosesForm"], checks);
     if (!tsxhost::SaveScene(scenes.Animated, &error)) return Failed(error);
     session.Close();
 
@@ -558,7 +702,7 @@ int RunDemo(const DemoOptions& o) {
     if (!tsxhost::SaveScene(scenes.Reloaded, &error)) return Failed(error);
     session.Close();
 
-    CheckSavedScenes(scenes, checks);
+    CheckSavedScenes(scenes, poseRows, checks);
     PrintSummary(dragTimes, checks);
     return checks.Failed() == 0 ? 0 : 1;
 }

@@ -1,0 +1,478 @@
+#pragma once
+// The grid engine: TtsBaseGrid runs the base grid (geometry, scrolling, mouse
+// selection, timed scrolling, window messages) with its own painting and
+// keyboard, owns the data half (TtsGridModel: columns, rows, cell properties,
+// selections, stored values) and is the real link the model and the current
+// cell talk to. TtsCustomGrid and TtsGrid add the check-box style, the focus
+// display and Tab handling.
+//
+// Coordinates: the base grid's cells are display positions; display column 0
+// is the row bar and display row 0 the heading row. Data columns and rows
+// are the model's indexes; the display order maps them both ways.
+//
+// Editing: the current cell carries one in-cell control, chosen by its
+// effective control type through a strategy (text editor, check box, or none
+// for pictures). The control stands over the current cell while the grid or
+// the control has the focus; its keys that it does not use come to the grid.
+// A text edit is stored when the cell is left, on Enter or when the focus
+// leaves the grid; a check box stores each change at once.
+#include "Grids_ts.h"
+#include "TSCellControls.h"
+#include "TSCurrentCell.h"
+#include "TSDropDown.h"
+#include "TSGridData.h"
+#include "TSGridStream.h"
+#include "TSImageList.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+enum TtsGridMode : std::uint8_t { gmBrowse, gmEdit, gmEditInsert };
+enum TtsGridLines : std::uint8_t { glNone, glVertLines, glHorzLines, glBoth };
+
+// What a selection change concerned.
+enum TtsSelectKind : std::uint8_t { skRows, skCols, skRange, skNone };
+
+using TtsCellLoadedEvent =
+    std::function<void(fw::TObject* Sender, int DataCol, int DataRow, TtsVariant& Value)>;
+using TtsCellEditEvent =
+    std::function<void(fw::TObject* Sender, int DataCol, int DataRow, const TtsVariant& Value)>;
+using TtsCellCheckEvent = std::function<void(fw::TObject* Sender, int DataCol, int DataRow,
+                                             const TtsVariant& Value, bool& Accept)>;
+using TtsCellCancelEvent =
+    std::function<void(fw::TObject* Sender, int DataCol, int DataRow, bool& Cancel)>;
+using TtsCellChangedEvent =
+    std::function<void(fw::TObject* Sender, int OldCol, int NewCol, int OldRow, int NewRow)>;
+using TtsRowChangedEvent = std::function<void(fw::TObject* Sender, int OldRow, int NewRow)>;
+using TtsColMovedEvent =
+    std::function<void(fw::TObject* Sender, int ToDisplayCol, int Count, bool ByUser)>;
+using TtsHeadingClickEvent = std::function<void(fw::TObject* Sender, int DataCol)>;
+using TtsSelectChangedEvent =
+    std::function<void(fw::TObject* Sender, TtsSelectKind Kind, bool ByUser)>;
+
+class TtsBaseGrid;
+
+// The grid's link to its image list: picture cells repaint when it changes.
+class TtsGridImageLink : public TtsImageLink {
+public:
+    explicit TtsGridImageLink(TtsBaseGrid* Grid) : FGrid(Grid) {}
+    void ImageListChanged() override;
+    void ImageListFreed() override;
+
+private:
+    TtsBaseGrid* FGrid;
+};
+
+class TtsBaseGrid : public TCustomGrid_ts, public TtsGridLink, public TtsDropDownOwner {
+public:
+    static constexpr int DefaultCols = 4;
+    static constexpr int DefaultRows = 5;
+
+    explicit TtsBaseGrid(fw::TComponent* AOwner);
+    ~TtsBaseGrid() override;
+
+    // --- The data half ---
+    TtsGridModel& Model() { return *FModel; }
+    const TtsGridModel& Model() const { return *FModel; }
+    int Cols() const { return FModel->Cols(); }
+    void SetCols(int Value) { FModel->SetCols(Value); }
+    int Rows() const { return FModel->Rows(); }
+    void SetRows(int Value) { FModel->SetRows(Value); }
+    int GetCols() const { return Cols(); }
+    int GetRows() const { return Rows(); }
+    using TCustomGrid_ts::Col;
+    using TCustomGrid_ts::Row;
+    TtsCol* Col(int DataCol) const { return FModel->Col(DataCol); }
+    TtsRow* Row(int DataRow) { return FModel->Row(DataRow); }
+    TtsCell Cell(int DataCol, int DataRow) { return FModel->Cell(DataCol, DataRow); }
+    TtsCurrentCell& CurrentCell() { return FCurrentCell; }
+    int DefaultColWidth() const { return FModel->DefaultColWidth(); }
+    void SetDefaultColWidth(int Value) { FModel->SetDefaultColWidth(Value); }
+    int DefaultRowHeight() const { return FModel->DefaultRowHeight(); }
+    void SetDefaultRowHeight(int Value) { FModel->SetDefaultRowHeight(Value); }
+    int DefaultAssignedRowHeight() const { return FModel->DefaultAssignedRowHeight(); }
+    // The row bar (display column 0) and the heading row (display row 0).
+    int RowBarWidth() const { return TCustomGrid_ts::ColWidths(0); }
+    void SetRowBarWidth(int Value);
+    int HeadingHeight() const { return TCustomGrid_ts::RowHeights(0); }
+    void SetHeadingHeight(int Value);
+    bool RowBarOn() const { return FRowBarOn; }
+    void SetRowBarOn(bool Value);
+    bool HeadingOn() const { return FHeadingOn; }
+    void SetHeadingOn(bool Value);
+    const fw::TFont& GridFont() const { return FModel->Font; }
+    void SetGridFont(const fw::TFont& Value);
+    const fw::TFont& HeadingFont() const { return FModel->HeadingFont; }
+    void SetHeadingFont(const fw::TFont& Value);
+    fw::TColor GridColor() const { return FModel->Color; }
+    void SetGridColor(fw::TColor Value);
+    fw::TColor LineColor() const { return FLineColor; }
+    void SetLineColor(fw::TColor Value);
+    TtsGridLines GridLines() const { return FGridLines; }
+    void SetGridLines(TtsGridLines Value);
+    bool ThumbTracking() const { return Options() & goThumbTracking; }
+    void SetThumbTracking(bool Value);
+    TtsGridMode GridMode() const { return FGridMode; }
+    void SetGridMode(TtsGridMode Value);
+    bool ReadOnly() const { return FModel->GridReadOnly; }
+    void SetReadOnly(bool Value);
+    TtsDrawOverlap DrawOverlap() const { return FModel->DrawOverlap; }
+    void SetDrawOverlap(TtsDrawOverlap Value);
+    bool RangeErrors() const { return FModel->RangeErrors; }
+    void SetRangeErrors(bool Value) { FModel->RangeErrors = Value; }
+    // Picture options of cells whose own, column and row options say default.
+    bool StretchPicture = false;
+    bool ShrinkPicture = true;
+    bool CenterPicture = true;
+    bool KeepAspectRatio = true;
+    TtsImageList* ImageList() const { return FImageLink.ImageList(); }
+    void SetImageList(TtsImageList* Value);
+    // Colours of the text editor when set (clNoneTs: the cell's own).
+    fw::TColor EditColor = clNoneTs;
+    fw::TColor EditFontColor = clNoneTs;
+
+    // --- Values ---
+    bool StoreData() const { return FModel->StoreData(); }
+    void SetStoreData(bool Value);
+    // The Boolean the grid's storage carries (its Flag).
+    bool DataFlag() const { return FDataFlag; }
+    void SetDataFlag(bool Value);
+    Tts2DStorage* Storage() const { return FModel->Storage(); }
+    // A cell's value from the storage, or from OnCellLoaded when the grid keeps no data.
+    TtsVariant CellValue(int DataCol, int DataRow);
+    // Into the storage, or to OnCellEdit; the cell repaints and a current cell reloads.
+    void SetCellValue(int DataCol, int DataRow, const TtsVariant& Value);
+
+    // --- Display order ---
+    int DataColAt(int DisplayCol) const { return FModel->DataColAt(DisplayCol); }
+    int DataRowAt(int DisplayRow) const { return FModel->DataRowAt(DisplayRow); }
+    int GetDisplayCol(int DataCol) const { return FModel->DisplayColOf(DataCol); }
+    void SetDisplayCol(int DataCol, int Position);
+    int GetDisplayRow(int DataRow) const { return FModel->DisplayRowOf(DataRow); }
+    void SetDisplayRow(int DataRow, int Position) { FModel->SetDisplayRow(DataRow, Position); }
+
+    // --- Effective settings ---
+    TtsControlType EffectiveControlType(int DataCol, int DataRow) const {
+        return FModel->EffectiveControlType(DataCol, DataRow);
+    }
+    TtsControlType CurrentControlType() const;
+    TtsDrawOption EffectiveStretchPicture(int DataCol, int DataRow) const;
+    TtsDrawOption EffectiveShrinkPicture(int DataCol, int DataRow) const;
+    TtsDrawOption EffectiveCenterPicture(int DataCol, int DataRow) const;
+    TtsDrawOption EffectiveKeepAspectRatio(int DataCol, int DataRow) const;
+
+    // --- Current cell ---
+    bool IsEditInsertMode() const override { return FGridMode == gmEditInsert; }
+    // The empty last row of the insert mode: a value stored in it makes a new row.
+    bool IsInsertRow(int DisplayRow) const override;
+    bool MoveBlocked() const override { return FMoveBlocked; }
+    int CurrentDisplayCol() const override;
+    int CurrentDisplayRow() const override;
+    int CurrentDataCol() const;
+    int CurrentDataRow() const;
+    // Moves the current cell, asking CanLeaveCell first; false when refused or outside.
+    bool SetCurrentCell(int DisplayCol, int DisplayRow);
+    bool CanLeaveCell() override;
+    bool CanEdit() const override;
+    bool HasCurrentCell() const override;
+    // Stores a pending edit of the current cell: false when a check refused it.
+    bool EndCellEdit();
+    // Puts the stored value back into the control.
+    void UndoCellEdit();
+    bool CellModified() const { return FCellModified; }
+    bool RowChanged() const { return FRowChanged; }
+    // The stored row as it was when its first change was made (grids that keep data).
+    void UndoRowChanges();
+
+    // --- Selection (display positions) ---
+    bool RowSelected(int DisplayRow) const { return FModel->RowSelection.IsSelected(DisplayRow); }
+    bool ColSelected(int DisplayCol) const { return FModel->ColSelection.IsSelected(DisplayCol); }
+    void SelectRows(int From, int To, bool Select);
+    void SelectCols(int From, int To, bool Select);
+    bool RowSelectedOfData(int DataRow) const;
+    void SetRowSelected(int DataRow, bool Select);
+    // A rectangle of cells; empty (Left > Right) when none.
+    TGridRect CellRange() const { return FRange; }
+    bool HasCellRange() const { return FRange.Left <= FRange.Right; }
+    void SelectCellRange(const TGridRect& Range);
+    void ClearSelection();
+    // Moves an edge of the cell range that lies on a hidden line inward past hidden lines.
+    void ShrinkCellRangeCol(int DisplayCol);
+    void ShrinkCellRangeRow(int DisplayRow);
+
+    // --- Painting ---
+    bool IsPaintLocked() const override { return FNoPaint; }
+    void SetPaintLock(bool Value);
+    void BeginUpdate() { ++FUpdateCount; }
+    void EndUpdate();
+    bool Updating() const { return FUpdateCount > 0; }
+    bool InvalidateCol(int DisplayCol) override;
+    bool InvalidateRow(int DisplayRow) override;
+    bool InvalidateDisplayCell(int DisplayCol, int DisplayRow) override;
+    bool InvalidateCellIfUnlocked(int DisplayCol, int DisplayRow);
+    void ClearCellCache() { FModel->ClearCellCache(); }
+    void RefreshOwnFontCells() { FModel->RefreshOwnFontCells(); }
+    void MeasureCellText(int DataCol, int DataRow, int& First, int& Second) override;
+
+    // --- Line notifications from the model ---
+    std::string GridName() const override;
+    bool KeepsLineSizes() const override { return true; }
+    int LineSizeAt(bool Rows, int Display) const override;
+    bool SetColWidthAt(int DisplayCol, int Pixels) override;
+    bool SetRowHeightAt(int DisplayRow, int Pixels, bool Relayout) override;
+    void DefaultSizeChanged(bool Rows) override;
+    void CountChanged(bool Rows, int OldCount, int NewCount,
+                      const std::vector<int>& Removed) override;
+    void DisplayRowMoved(int From, int To) override;
+    void RowsReordered(const std::vector<int>& OldPositionOf) override;
+    void WidthChanged(int DataCol) override;
+    void HeightChanged(int DataRow) override;
+    void ColMoved(int From, int To) override;
+    void VisibilityChanged() override;
+    void DoColMoved(int ToDisplayCol, int Count, bool ByUser);
+
+    // --- The in-cell control ---
+    TtsCustomGridControl* ActiveControl() const { return FActive; }
+    TtsDefaultGridControl& DefaultStrategy() { return *FDefaultStrategy; }
+    TtsEditGridControl& EditStrategy() { return *FEditStrategy; }
+    TtsCheckGridControl& CheckStrategy() { return *FCheckStrategy; }
+    void ConfigureCellControl(TtsCustomGridControl& Strategy);
+    void UpdateCellControl(bool Reload) override;
+    void CloseCellControl(bool Flag) override;
+    void ReopenCellControl(bool Flag) override;
+    void ControlTypeChanged(int DataCol, int DataRow) override;
+    void MaxLengthChanged(int DisplayCol, int Length) override;
+    void MaskChanged(int DataCol, int DataRow) override;
+    void ReloadMask();
+    void ReloadCheckBoxValues();
+    void ReloadCurrentValue() override;
+    bool WantTabs() const { return FWantTabs; }
+    bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
+
+    // --- Errors, stores, streams ---
+    [[noreturn]] void RaiseGridError(const std::string& Message) const;
+    // kind 0 row, 1 column.
+    bool CheckRange(int Kind, int Index, int Maximum, int Minimum) const;
+    bool IsReading() const override;
+    bool IsWriting() const override;
+    void RegisterCellElement(const TtsCellElement& Element);
+    void UnregisterCellElement(const TtsCellElement& Element);
+    std::unique_ptr<TtsGridStreamComponent> CreateStreamComponent();
+    void SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds);
+    // A refused stream throws EReadError after the grid shows what was read.
+    void LoadLayout(TStream& Stream, std::uint8_t Mode);
+    std::uint8_t LoadMode() const { return FLoadMode; }
+    TtsKindSet LoadKinds() const { return FLoadKinds; }
+    void ResetColProperties(TtsKindSet Kinds) { FModel->ResetColProperties(Kinds); }
+    void ResetRowProperties(TtsKindSet Kinds) { FModel->ResetRowProperties(Kinds); }
+    void ResetCellProperties(TtsKindSet Kinds) { FModel->ResetCellProperties(Kinds); }
+    void ResetParts(TtsPropKinds Parts) { FModel->ResetParts(Parts); }
+    void ResetAllProperties() { FModel->ResetAllProperties(); }
+    void AddFreeNotification(fw::TComponent* Component);
+    void RemoveFreeNotification(fw::TComponent* Component);
+
+    // --- Drop-downs (the combos and date-time lists come with their settings) ---
+    bool IsDropDownList() const { return FDropDownList; }
+    bool IsDropDownOpen() override { return false; }
+    bool IsDropDownWindow(fw::HWND) override { return false; }
+    bool MayCloseDropDown() override { return true; }
+    void CloseDropDown(bool) override {}
+    fw::HWND GridWindow() override { return Handle(); }
+    fw::HWND ComboListWindow() override { return nullptr; }
+    fw::HWND CellControlWindow() override;
+    void SetDropDownColWidth(int Width);
+    void SetDropDownSize(int Cols, int Rows);
+    void EndDateTimeDropDown();
+    void ReleaseDateTimeDef(fw::TObject* Definition);
+    void ForgetActiveCombo(fw::TObject* Combo);
+    void ReleasePendingCombo(bool Flag);
+    void ReleaseCombo(fw::TObject* Combo, bool Flag);
+
+    // --- Events ---
+    TtsCellLoadedEvent OnCellLoaded;
+    TtsCellEditEvent OnCellEdit;
+    TtsCellCheckEvent OnCheckValue;
+    TtsCellCancelEvent OnStartCellEdit;
+    TtsCellCancelEvent OnEndCellEdit;
+    std::function<void(fw::TObject* Sender, int DataCol, int DataRow, bool& CanLeave)>
+        OnCanLeaveCell;
+    TtsCellChangedEvent OnCellChanged;
+    TtsRowChangedEvent OnRowChanged;
+    TtsColMovedEvent OnColMoved;
+    TtsHeadingClickEvent OnHeadingClick;
+    TtsSelectChangedEvent OnSelectChanged;
+
+protected:
+    void Paint() override;
+    void MoveTopLeft(int ALeft, int ATop) override;
+    void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) override;
+    void TopLeftMoved(const TGridCoord& OldTopLeft) override;
+    void DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState) override;
+    bool SelectCell(int ACol, int ARow) override;
+    void TopLeftChanged() override;
+    void ColWidthsChanged() override;
+    void RowHeightsChanged() override;
+    void SizeChanged(int OldColCount, int OldRowCount) override;
+    void TimedScroll(TGridScrollDirection Direction) override;
+    void Click() override;
+    void DblClick() override;
+    void KeyDown(std::uint16_t& Key, fw::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    void MouseMove(fw::TShiftState Shift, int X, int Y) override;
+    void MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    bool DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint MousePos) override;
+    void Dispatch(fw::TMessage& Message) override;
+    void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
+
+    // Keys of the grid or of its control: true when the grid used the key.
+    bool GridKey(std::uint16_t Key, fw::TShiftState Shift);
+    void SetWantTabsValue(bool Value);
+    void SetAlwaysShowFocusValue(bool Value);
+
+    // The link's dealings with the current cell.
+    bool HasWindow() const override { return HandleAllocated(); }
+    bool HasEditor() const override { return FActive && FActive->IsTextControl(); }
+    int EditorSelStart() const override { return FActive->GetSelStart(); }
+    int EditorSelLength() const override { return FActive->GetSelLength(); }
+    void SetEditorSelStart(int V) override { FActive->SetSelStart(V); }
+    void SetEditorSelLength(int V) override { FActive->SetSelLength(V); }
+    void EditorCopy() override { FActive->Copy(); }
+    void EditorCut(bool Flag) override { FActive->Cut(Flag); }
+    void EditorPaste(bool Flag) override { FActive->Paste(Flag); }
+    bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
+    bool StartEdit() override;
+    bool ColumnEdit(int DisplayCol) override;
+    void EndPendingEdit() override { FCellModified = false; }
+    void MarkRowChanged() override;
+    void StoreCellValue(int DataCol, int DataRow, const TtsVariant& V) override;
+    void LoadControl(const TtsVariant& Value, bool Select) override;
+    TtsVariant FetchCellValue(int DataCol, int DataRow) override;
+    bool IsLoadingValue() const override { return FLoadingValue; }
+    void SetLoadingValue(bool On) override { FLoadingValue = On; }
+    void RepaintCurrentCell() override;
+    void MoveCurrentCol(int DisplayCol) override;
+
+private:
+    friend class TtsGridImageLink;
+    // Painting (TSGridPaint.cpp).
+    void DrawGrid(fw::TCanvas& C, const fw::TRect& Clip);
+    void DrawHeading(fw::TCanvas& C, int DisplayCol, const fw::TRect& R);
+    void DrawRowBar(fw::TCanvas& C, int DisplayRow, const fw::TRect& R);
+    void DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow, const fw::TRect& R);
+    void DrawCellLines(fw::TCanvas& C, fw::TRect& R, bool Fixed);
+    bool CellSelected(int DisplayCol, int DisplayRow) const;
+    TtsCellPaint CellPaintOf(int DataCol, int DataRow, bool Selected);
+    const fw::TBitmap* PictureOf(const TtsVariant& Value) const;
+    // Current cell and its control (TSGrid.cpp).
+    TtsCustomGridControl* StrategyFor(TtsControlType Type) const;
+    void BindControlEvents(TtsCustomGridControl& Strategy);
+    void PlaceCellControl();
+    void HideControl(TtsCustomGridControl& Strategy);
+    bool ControlShouldShow() const;
+    void ControlValueChanged();
+    void ControlExit();
+    void ControlKeyDown(std::uint16_t& Key, fw::TShiftState Shift);
+    void ControlKeyPress(char& Key);
+    void CurrentCellMoved(const TGridCoord& Old);
+    void CurrentRowLeft(int OldDataRow);
+    void GrowInsertRow(int DataRow);
+    // Keys and mouse (TSGridInput.cpp).
+    bool MoveKey(std::uint16_t Key, fw::TShiftState Shift);
+    bool TabKey(fw::TShiftState Shift);
+    bool EnterKey();
+    TGridCoord StepCell(TGridCoord From, int DCol, int DRow) const;
+    TGridCoord PageRows(TGridCoord From, int Dir) const;
+    void ExtendRangeTo(const TGridCoord& To, bool ByUser);
+    void ClickLine(bool Rows, int Display, fw::TShiftState Shift);
+    void ClickRowBar(int DisplayRow, fw::TShiftState Shift);
+    void ClickHeading(int DisplayCol, fw::TShiftState Shift);
+    void SelectionChanged(TtsSelectKind Kind, bool ByUser);
+    void SelectLines(bool Rows, int From, int To, bool Select);
+    void ShrinkCellRange(bool Rows, int Display);
+    // Lines.
+    void SyncBaseCounts();
+    void RemoveBaseLines(bool Rows, const std::vector<int>& Removed);
+    void ApplyGridLines();
+
+    std::unique_ptr<TtsGridModel> FModel;
+    TtsCurrentCell FCurrentCell;
+    std::unique_ptr<TtsDefaultGridControl> FDefaultStrategy;
+    std::unique_ptr<TtsEditGridControl> FEditStrategy;
+    std::unique_ptr<TtsCheckGridControl> FCheckStrategy;
+    TtsCustomGridControl* FActive = nullptr;
+    TtsGridImageLink FImageLink{this};
+    std::vector<fw::TComponent*> FFreeNotifies;
+    TGridRect FRange{0, 0, -1, -1};
+    TGridCoord FRangeAnchor{-1, -1};
+    TGridCoord FRangeEnd{-1, -1};
+    fw::TCanvas* FPaintCanvas = nullptr;
+    bool FLeaveChecked = false; // a move whose leave check is made already
+    int FLastClickedRow = -1;
+    int FLastClickedCol = -1;
+    fw::TColor FLineColor = fw::clSilver;
+    TtsGridLines FGridLines = glBoth;
+    TtsGridMode FGridMode = gmEdit;
+    bool FRowBarOn = true;
+    bool FHeadingOn = true;
+    int FRowBarWidth = 12;
+    int FHeadingHeight = 18;
+    bool FNoPaint = false;
+    int FUpdateCount = 0;
+    bool FDropDownList = false;
+    bool FDataFlag = false;
+    std::uint8_t FLoadMode = 0;
+    TtsKindSet FLoadKinds = 0;
+    bool FCanvasInUse = false;
+    bool FCellModified = false;
+    bool FEditStarted = false;
+    bool FRowChanged = false;
+    bool FLoadingValue = false;
+    bool FMoveBlocked = false;
+    bool FDragSelecting = false;
+    bool FFocusing = false; // the grid moves the focus itself: no control shows meanwhile
+    bool FControlClosed = false;
+    bool FSyncing = false; // the base grid follows the model's counts
+    int FRowChangedRow = -1;
+    int FSizesPending = 0; // width and height changes gathered before one re-layout
+
+protected:
+    bool FWantTabs = true;
+    bool FAlwaysShowFocus = false;
+};
+
+class TtsCustomGrid : public TtsBaseGrid {
+public:
+    explicit TtsCustomGrid(fw::TComponent* AOwner) : TtsBaseGrid(AOwner) {}
+    TtsCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
+    void SetCheckBoxStyle(TtsCheckBoxStyle Value);
+
+private:
+    TtsCheckBoxStyle FCheckBoxStyle = stCheck;
+};
+
+class TtsGrid : public TtsCustomGrid {
+public:
+    explicit TtsGrid(fw::TComponent* AOwner) : TtsCustomGrid(AOwner) {}
+    void SetAlwaysShowFocus(bool Value);
+    void SetWantTabs(bool Value);
+};
+
+// --- Unit start-up: the grid's cursors and pictures, made once ---
+
+// The cursors the grid shows: the framework's own.
+constexpr fw::TCursor crTsColSize = fw::crHSplit;
+constexpr fw::TCursor crTsRowSize = fw::crVSplit;
+
+// The current-row arrow, the three sort glyphs (up, down, bullet) and the spin arrows.
+// A resource of the same name ("TSGRID_ARROW", "TSGRID_SORTUP", "TSGRID_SORTDOWN",
+// "TSGRID_SORTBULLET", "TSGRID_SPIN") takes the place of the drawn picture.
+enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin };
+const fw::TBitmap& GridPicture(TtsGridPicture Which);
+
+} // namespace vel

@@ -1,0 +1,268 @@
+// The grid's gallery: one picture of each thing the grid shows, rendered
+// through TtsGrid. With $VEL_RENDER_DIR set (scripts/gallery sets out/) the
+// pictures are kept for a person to look at; each test also checks a few of
+// its pixels.
+#include "FormTestEnv.h"
+#include "Input.h"
+#include "TSGrid.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace vel {
+namespace {
+
+class GridGallery : public fw::FormTest {
+protected:
+    void SetUp() override {
+        fw::FormTest::SetUp();
+        Form->SetBounds(100, 100, 420, 240);
+        Grid = Place<TtsGrid>(4, 4, 412, 232);
+        Grid->SetName("Gallery");
+        Grid->SetStoreData(true);
+    }
+    void Fill(int Cols, int Rows) {
+        Grid->SetCols(Cols);
+        Grid->SetRows(Rows);
+    }
+    void Put(int C, int R, const TtsVariant& V) { Grid->SetCellValue(C, R, V); }
+    void Render(const std::string& Name) {
+        Show();
+        fw::ProcessMessages();
+        ASSERT_TRUE(fw::RenderControlToPng(Form.get(), fw::PicturePath(Name)));
+        Shot.SetSize(Grid->Width(), Grid->Height());
+        fw::PaintControlTo(Grid, Shot.Surface());
+    }
+    fw::TColor At(int X, int Y) { return Shot.Canvas().Pixels(X, Y); }
+    // A flag of 16 x 12 times Scale: blue field, white cross, red centre.
+    fw::TBitmap& Flag(int Scale) {
+        auto& B = Flags[Scale];
+        if (B) return *B;
+        B = std::make_unique<fw::TBitmap>(16 * Scale, 12 * Scale);
+        fw::TCanvas& C = B->Canvas();
+        auto Box = [&](int L, int T, int R, int Bt) {
+            C.FillRect(fw::TRect{L * Scale, T * Scale, R * Scale, Bt * Scale});
+        };
+        C.Brush().SetColor(fw::RGB(0, 70, 160));
+        Box(0, 0, 16, 12);
+        C.Brush().SetColor(fw::clWhite);
+        Box(0, 5, 16, 7);
+        Box(5, 0, 7, 12);
+        C.Brush().SetColor(fw::clRed);
+        Box(5, 5, 7, 7);
+        return *B;
+    }
+    std::map<int, std::unique_ptr<fw::TBitmap>> Flags;
+    TtsGrid* Grid = nullptr;
+    fw::TBitmap Shot;
+};
+
+TEST_F(GridGallery, HeadingsSortGlyphsAndTheRowBar) {
+    Fill(4, 12);
+    const char* Bones[] = {"Hip",    "Spine",      "Neck",  "Head",   "Shoulder.L", "Arm.L",
+                           "Hand.L", "Shoulder.R", "Arm.R", "Hand.R", "Leg.L",      "Leg.R"};
+    for (int R = 1; R <= 12; ++R) {
+        Put(1, R, std::string(Bones[R - 1]));
+        Put(2, R, std::int32_t{R * 12});
+        Put(3, R, std::int32_t{R % 3 == 0});
+        Put(4, R, std::to_string(100 - R * 7) + " %");
+    }
+    Grid->Col(1)->SetHeading("&Bone");
+    Grid->Col(1)->SetWidth(90);
+    Grid->Col(1)->SetSortPicture(spUp);
+    Grid->Col(1)->SetHeadingHorzAlignment(htaLeft);
+    Grid->Col(2)->SetHeading("Frame");
+    Grid->Col(2)->SetSortPicture(spDown);
+    Grid->Col(2)->SetHorzAlignment(htaRight);
+    Grid->Col(3)->SetHeading("Key");
+    Grid->Col(3)->SetSortPicture(spBullet);
+    Grid->Col(3)->SetControlType(ctCheck);
+    Grid->Col(3)->SetWidth(40);
+    Grid->Col(4)->SetHeading("Weight");
+    Grid->Col(4)->SetHeadingHorzAlignment(htaRight);
+    Grid->Col(4)->SetHorzAlignment(htaRight);
+    Grid->SetRowBarWidth(14);
+    Grid->SetCurrentCell(1, 3);
+    Render("headings_rowbar.png");
+    // The current row's mark stands in its row bar only.
+    const fw::TRect Bar3 = Grid->CellRect(0, 3), Bar4 = Grid->CellRect(0, 4);
+    EXPECT_EQ(At((Bar3.Left + Bar3.Right) / 2, (Bar3.Top + Bar3.Bottom) / 2), fw::clBlack);
+    EXPECT_NE(At((Bar4.Left + Bar4.Right) / 2, (Bar4.Top + Bar4.Bottom) / 2), fw::clBlack);
+}
+
+TEST_F(GridGallery, TextInEveryAlignmentAndWrapped) {
+    Fill(4, 3);
+    Grid->SetDefaultRowHeight(44);
+    Grid->SetDefaultColWidth(92);
+    const TtsVertAlignment V[] = {vtaTop, vtaCenter, vtaBottom};
+    const TtsHorzAlignment H[] = {htaLeft, htaCenter, htaRight};
+    const char* VName[] = {"top", "middle", "bottom"};
+    const char* HName[] = {"left", "centre", "right"};
+    for (int C = 1; C <= 3; ++C) {
+        Grid->Col(C)->SetHorzAlignment(H[C - 1]);
+        Grid->Col(C)->SetHeading(HName[C - 1]);
+        for (int R = 1; R <= 3; ++R) {
+            Grid->Cell(C, R).SetVertAlignment(V[R - 1]);
+            Put(C, R, std::string(HName[C - 1]) + " " + VName[R - 1]);
+        }
+    }
+    Grid->Col(4)->SetHeading("wrapped");
+    Grid->Col(4)->SetWordWrap(wwOn);
+    Grid->Col(4)->SetWidth(110);
+    Put(4, 1, std::string("A long text breaks between its words."));
+    Put(4, 2, std::string("Two lines\r\nby a break"));
+    Put(4, 3, std::string("Centred and wrapped over the lines"));
+    Grid->Cell(4, 3).SetHorzAlignment(htaCenter);
+    Grid->Cell(4, 3).SetVertAlignment(vtaCenter);
+    Grid->SetCurrentCell(4, 3);
+    Render("text_alignment.png");
+}
+
+TEST_F(GridGallery, CheckBoxesInEveryStateAndStyle) {
+    // One grid a style: a plain row, a coloured row and a read-only row.
+    const TtsCheckBoxStyle Styles[] = {stCheck, stCross, stFlat};
+    const char* StyleNames[] = {"check", "cross", "flat"};
+    const char* States[] = {"unchecked", "checked", "grayed"};
+    Grid->SetBounds(4, 4, 412, 74);
+    TtsGrid* Grids[] = {Grid, Place<TtsGrid>(4, 82, 412, 74), Place<TtsGrid>(4, 160, 412, 74)};
+    for (int G = 0; G < 3; ++G) {
+        TtsGrid* S = Grids[G];
+        S->SetStoreData(true);
+        S->SetCols(4);
+        S->SetRows(3);
+        S->SetDefaultRowHeight(17);
+        S->SetCheckBoxStyle(Styles[G]);
+        S->Col(1)->SetWidth(90);
+        S->Col(1)->SetHeading(std::string(StyleNames[G]) + " style");
+        for (int C = 2; C <= 4; ++C) {
+            S->Col(C)->SetControlType(ctCheck);
+            S->Col(C)->SetWidth(86);
+            S->Col(C)->SetHeading(States[C - 2]);
+            for (int R = 1; R <= 3; ++R)
+                S->SetCellValue(C, R, std::int32_t{C - 2});
+        }
+        S->SetCellValue(1, 1, std::string("white cells"));
+        S->SetCellValue(1, 2, std::string("yellow cells"));
+        S->SetCellValue(1, 3, std::string("read only"));
+        S->Row(2)->SetColor(fw::RGB(255, 240, 150));
+        S->Row(3)->SetReadOnly(true);
+    }
+    Render("check_boxes.png");
+    // The flat box takes its cell's colour inside; the others stay white.
+    Grids[2]->SetFocus();
+    const fw::TRect Yellow = Grids[2]->CellRect(2, 2);
+    fw::TBitmap B;
+    B.SetSize(Grids[2]->Width(), Grids[2]->Height());
+    fw::PaintControlTo(Grids[2], B.Surface());
+    const int X = (Yellow.Left + Yellow.Right) / 2 - 1, Y = (Yellow.Top + Yellow.Bottom) / 2;
+    EXPECT_EQ(B.Canvas().Pixels(X, Y), fw::RGB(255, 240, 150));
+    EXPECT_EQ(At(X, Y), fw::clWhite);
+}
+
+TEST_F(GridGallery, PicturesWithTheirOptions) {
+    // A small picture in the first row, a large one in the second, by each option.
+    Fill(5, 2);
+    Grid->SetDefaultRowHeight(48);
+    Grid->SetDefaultColWidth(72);
+    Grid->Col(1)->SetWidth(66);
+    const char* Heads[] = {"", "as it is", "stretched", "kept aspect", "by name"};
+    for (int C = 2; C <= 5; ++C) {
+        Grid->Col(C)->SetControlType(ctPicture);
+        Grid->Col(C)->SetHeading(Heads[C - 1]);
+        Put(C, 1, static_cast<fw::TObject*>(&Flag(1)));
+        Put(C, 2, static_cast<fw::TObject*>(&Flag(6)));
+    }
+    Put(1, 1, std::string("16 x 12"));
+    Put(1, 2, std::string("96 x 72"));
+    Grid->Col(1)->SetVertAlignment(vtaCenter);
+    Grid->Col(2)->SetPictureOption(2, dopOff); // no shrinking: a large one is cut
+    Grid->Col(3)->SetPictureOption(1, dopOn);
+    Grid->Col(3)->SetPictureOption(4, dopOff);
+    Grid->Col(4)->SetPictureOption(1, dopOn);
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    TtsImage* Small = Images->Images().Add();
+    Small->SetBitmap(&Flag(1));
+    Small->SetName("Flags.Small");
+    TtsImage* Large = Images->Images().Add();
+    Large->SetBitmap(&Flag(6));
+    Large->SetName("Flags.Large");
+    Grid->SetImageList(Images);
+    Put(5, 1, std::string("Flags.Small"));
+    Put(5, 2, std::string("Flags.Large"));
+    Render("pictures.png");
+    const fw::TRect Stretched = Grid->CellRect(3, 1);
+    EXPECT_EQ(At(Stretched.Left + 1, Stretched.Top + 1), fw::RGB(0, 70, 160));
+    // Kept to its aspect, the picture stands centred with room on either side.
+    const fw::TRect Kept = Grid->CellRect(4, 1);
+    EXPECT_NE(At(Kept.Left + 2, (Kept.Top + Kept.Bottom) / 2), fw::RGB(0, 70, 160));
+    EXPECT_EQ(At(Kept.Left + 12, Kept.Top + 2), fw::RGB(0, 70, 160));
+}
+
+TEST_F(GridGallery, SelectedRowsRangeAndColumn) {
+    Fill(5, 12);
+    for (int R = 1; R <= 12; ++R)
+        for (int C = 1; C <= 5; ++C)
+            Put(C, R, std::string(1, char('A' + C - 1)) + std::to_string(R));
+    Grid->SetDefaultColWidth(70);
+    for (int C = 1; C <= 5; ++C)
+        Grid->Col(C)->SetHeading(std::string(1, char('A' + C - 1)));
+    Show();
+    Grid->SetFocus();
+    Grid->SelectRows(2, 3, true);
+    Grid->SelectCols(5, 5, true);
+    Grid->SetCurrentCell(2, 6);
+    Grid->SelectCellRange(TGridRect{2, 6, 3, 9});
+    Render("selection.png");
+    // The current cell stays unmarked inside the range; the rest of it is highlighted.
+    const fw::TRect Inside = Grid->CellRect(3, 7);
+    EXPECT_EQ(At(Inside.Left + 1, Inside.Top + 1), fw::ColorToRGB(fw::clHighlight));
+}
+
+TEST_F(GridGallery, TheCurrentCellWithItsEditorOpen) {
+    Fill(3, 8);
+    for (int R = 1; R <= 8; ++R) {
+        Put(1, R, std::string("Pose ") + std::to_string(R));
+        Put(2, R,
+            std::string("frames ") + std::to_string(R * 10) + " to " + std::to_string(R * 10 + 9));
+    }
+    Grid->Col(1)->SetHeading("Name");
+    Grid->Col(2)->SetHeading("Range");
+    Grid->Col(2)->SetWidth(150);
+    Grid->Col(3)->SetHeading("Note");
+    Grid->Col(3)->SetWidth(140);
+    Show();
+    Grid->SetFocus();
+    Grid->SetCurrentCell(2, 3);
+    fw::PressKey(fw::VK_END); // the caret to the end of the text
+    fw::TypeText(" (edited)");
+    fw::PressKey(fw::VK_LEFT, fw::ssShift);
+    fw::PressKey(fw::VK_LEFT, fw::ssShift);
+    Render("editor.png");
+    EXPECT_TRUE(Grid->EditStrategy().GetVisible());
+    EXPECT_EQ(Grid->EditStrategy().GetSelText(), "d)");
+}
+
+TEST_F(GridGallery, ScrolledWithBothBars) {
+    Fill(12, 400);
+    for (int R = 1; R <= 400; ++R)
+        for (int C = 1; C <= 12; ++C)
+            Put(C, R, std::int32_t{R * 100 + C});
+    for (int C = 1; C <= 12; ++C) {
+        Grid->Col(C)->SetHeading("Col " + std::to_string(C));
+        Grid->Col(C)->SetHorzAlignment(htaRight);
+    }
+    Show();
+    Grid->SetCurrentCell(5, 200);
+    Grid->SetLeftCol(4);
+    Render("scroll_bars.png");
+    EXPECT_GT(Grid->TopRow(), 150);
+    EXPECT_LT(Grid->ClientWidth(), Grid->Width());
+    EXPECT_LT(Grid->ClientHeight(), Grid->Height());
+}
+
+} // namespace
+} // namespace vel

@@ -1,0 +1,210 @@
+#include "GridTestEnv.h"
+#include "TSShared.h"
+
+namespace vel {
+namespace {
+
+class EnginePaintTest : public EngineTest {
+protected:
+    // The interior of a cell in the last picture, without its lines.
+    fw::TRect Inside(int DisplayCol, int DisplayRow) {
+        fw::TRect R = Grid->CellRect(DisplayCol, DisplayRow);
+        return fw::TRect{R.Left, R.Top, R.Right - 1, R.Bottom - 1};
+    }
+    // The leftmost column of text ink in a cell, or -1.
+    int FirstInk(const fw::TRect& R) {
+        for (int X = R.Left; X < R.Right; ++X)
+            for (int Y = R.Top; Y < R.Bottom; ++Y)
+                if (Shot.Canvas().Pixels(X, Y) == fw::clBlack) return X;
+        return -1;
+    }
+};
+
+TEST_F(EnginePaintTest, TextCellsTakeTheirColourAlignmentAndFont) {
+    Grid->Cell(2, 5).SetColor(fw::clRed);
+    Grid->Col(3)->SetHorzAlignment(htaRight);
+    Picture();
+    EXPECT_TRUE(Has(fw::clRed, Inside(2, 5)));
+    EXPECT_FALSE(Has(fw::clRed, Inside(2, 6)));
+    const fw::TRect Left = Inside(2, 6), Right = Inside(3, 6);
+    EXPECT_EQ(FirstInk(Left) - Left.Left, CellTextLeft);
+    EXPECT_GT(FirstInk(Right) - Right.Left, 20); // "r6c3" ends at the right edge
+    // Lines between cells in the line colour.
+    EXPECT_TRUE(Has(fw::clSilver, fw::TRect{Left.Right, Left.Top, Left.Right + 1, Left.Bottom}));
+    Grid->SetGridLines(glNone);
+    Picture();
+    EXPECT_FALSE(Has(fw::clSilver, fw::TRect{Left.Right, Left.Top, Left.Right + 1, Left.Bottom}));
+}
+
+TEST_F(EnginePaintTest, CheckCellsShowTheirStateThroughTheCheckStrategy) {
+    Grid->Col(2)->SetControlType(ctCheck);
+    Grid->SetCellValue(2, 2, TtsVariant(std::int32_t{1}));
+    Grid->SetCellValue(2, 3, TtsVariant(std::int32_t{0}));
+    Grid->SetCellValue(2, 4, TtsVariant(std::int32_t{2}));
+    Picture();
+    const fw::TRect Checked = Inside(2, 2), Unchecked = Inside(2, 3), Grayed = Inside(2, 4);
+    auto Middle = [](const fw::TRect& R) {
+        const int X = (R.Left + R.Right) / 2, Y = (R.Top + R.Bottom) / 2;
+        return fw::TRect{X - 5, Y - 4, X + 4, Y + 5};
+    };
+    EXPECT_TRUE(Has(fw::clBlack, Middle(Checked)));
+    EXPECT_TRUE(Has(fw::clWhite, Middle(Unchecked)));
+    EXPECT_FALSE(Has(fw::clBlack, Middle(Unchecked)));
+    EXPECT_TRUE(Has(fw::clGray, Middle(Grayed)));
+    // The flat style takes the cell's colour inside the box.
+    Grid->SetCheckBoxStyle(stFlat);
+    Grid->Col(2)->SetColor(fw::clYellow);
+    Picture();
+    EXPECT_FALSE(Has(fw::clWhite, Middle(Inside(2, 3))));
+}
+
+TEST_F(EnginePaintTest, PictureCellsDrawBitmapsAndImagesOfTheImageList) {
+    fw::TBitmap Red(8, 8);
+    Red.Canvas().Brush().SetColor(fw::clRed);
+    Red.Canvas().FillRect(fw::TRect{0, 0, 8, 8});
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    TtsImage* Blue = Images->Images().Add();
+    fw::TBitmap B(6, 6);
+    B.Canvas().Brush().SetColor(fw::clBlue);
+    B.Canvas().FillRect(fw::TRect{0, 0, 6, 6});
+    Blue->SetBitmap(&B);
+    Blue->SetName("Flags.Blue");
+    Grid->SetImageList(Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    Grid->SetCellValue(3, 2, TtsVariant(static_cast<fw::TObject*>(&Red)));
+    Grid->SetCellValue(3, 3, TtsVariant(std::string("Flags.Blue")));
+    Grid->SetCellValue(3, 4, TtsVariant(std::string("none")));
+    Picture();
+    EXPECT_TRUE(Has(fw::clRed, Inside(3, 2)));
+    EXPECT_TRUE(Has(fw::clBlue, Inside(3, 3)));
+    EXPECT_FALSE(Has(fw::clBlue, Inside(3, 4)));
+    // Stretched, the picture fills the cell.
+    Grid->Col(3)->SetPictureOption(1, dopOn);
+    Grid->Col(3)->SetPictureOption(4, dopOff);
+    Picture();
+    const fw::TRect R = Inside(3, 2);
+    EXPECT_EQ(Shot.Canvas().Pixels(R.Left, R.Top), fw::clRed);
+    EXPECT_EQ(Shot.Canvas().Pixels(R.Right - 1, R.Bottom - 1), fw::clRed);
+}
+
+TEST_F(EnginePaintTest, HeadingsRowBarAndSelections) {
+    Grid->Col(1)->SetHeading("Name");
+    Grid->Col(2)->SetSortPicture(spDown);
+    Grid->SelectRows(4, 4, true);
+    Grid->SelectCellRange(TGridRect{2, 7, 3, 8});
+    Picture();
+    EXPECT_TRUE(Has(fw::clBlack, Inside(1, 0)));  // the heading's text
+    EXPECT_FALSE(Has(fw::clBlack, Inside(2, 0))); // no heading text there
+    const fw::TRect H2 = Inside(2, 0);
+    EXPECT_TRUE(Has(fw::clBtnShadow, fw::TRect{H2.Right - 14, H2.Top + 4, H2.Right - 2,
+                                               H2.Bottom - 4})); // the sort glyph
+    EXPECT_TRUE(Has(fw::clBlack, Inside(0, 1)));                 // the current row's mark
+    EXPECT_FALSE(Has(fw::clBlack, Inside(0, 2)));
+    EXPECT_TRUE(Has(fw::clHighlight, Inside(2, 4)));
+    EXPECT_TRUE(Has(fw::clHighlight, Inside(3, 8)));
+    EXPECT_FALSE(Has(fw::clHighlight, Inside(1, 8)));
+    EXPECT_TRUE(Has(fw::clHighlight, Inside(0, 4))); // a selected row's bar
+}
+
+TEST_F(EnginePaintTest, PaintingUsesTheFirstSharedCanvasAsItsOwnerAlone) {
+    Grid->SetStoreData(false);
+    int Asked = 0;
+    bool Nested = false;
+    Grid->OnCellLoaded = [&](fw::TObject*, int, int, TtsVariant& V) {
+        ++Asked;
+        Nested |= GridMemoryCanvas().IsNestedUse(Grid);
+        V = std::string("x");
+    };
+    const int Users = GridMemoryCanvas().UseCount();
+    Picture();
+    EXPECT_GT(Asked, 0);
+    EXPECT_FALSE(Nested);
+    EXPECT_EQ(GridMemoryCanvas().UseCount(), Users + 1);
+    Picture();
+    EXPECT_EQ(GridMemoryCanvas().UseCount(), Users + 1); // one share a grid
+    fw::Free(Grid);
+    Grid = nullptr;
+    EXPECT_EQ(GridMemoryCanvas().UseCount(), Users);
+}
+
+TEST_F(EnginePaintTest, ALineScrollMovesPixelsAndRepaintsTheUncoveredRowOnly) {
+    Grid->SetScrollBars(ssNone); // a bar's redraw would join the pending area
+    Show();
+    fw::PaintPendingWindows();
+    const fw::TRect Client = Grid->ClientRect();
+    Grid->SetTopRow(2);
+    // Only the strip below the last whole row waits for a paint (form coordinates).
+    const fw::TRect Pending = Form->UpdateRect();
+    EXPECT_LE(Pending.Height(), 2 * 14);
+    EXPECT_GE(Pending.Top, Client.Bottom - 2 * 14);
+    fw::PaintPendingWindows();
+    // What the window shows equals a paint of the whole grid.
+    fw::TBitmap Window;
+    Window.SetSize(Grid->Width(), Grid->Height());
+    Window.Canvas().CopyRect(
+        fw::TRect{0, 0, Grid->Width(), Grid->Height()},
+        [&]() -> const fw::TCanvas& {
+            static fw::TCanvas Attached;
+            fw::AttachWindowCanvas(Grid, Attached);
+            return Attached;
+        }(),
+        fw::TRect{0, 0, Grid->Width(), Grid->Height()});
+    Picture();
+    for (int Y = 0; Y < Client.Bottom; Y += 3)
+        for (int X = 0; X < Client.Right; X += 3)
+            ASSERT_EQ(Window.Canvas().Pixels(X, Y), Shot.Canvas().Pixels(X, Y)) << X << "," << Y;
+}
+
+TEST_F(EnginePaintTest, HiddenRunsCostNothingToPaint) {
+    Grid->SetRows(30000);
+    // Hidden from the end, as a filter that drops the tail of a list would.
+    for (int R = 29989; R >= 2; --R)
+        Grid->Row(R)->SetVisible(false);
+    int Loads = 0;
+    Grid->SetStoreData(false);
+    Grid->OnCellLoaded = [&](fw::TObject*, int, int R, TtsVariant& V) {
+        ++Loads;
+        V = std::int32_t{R};
+    };
+    Picture();
+    EXPECT_LE(Loads, 3 * 12); // rows 1 and 29990 on are on screen, three columns each
+    EXPECT_TRUE(Has(fw::clBlack, Inside(1, 29990)));
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(EnginePaintTest, PropertyChangesRepaintThroughTheEngine) {
+    Grid->SetScrollBars(ssNone);
+    Show();
+    fw::PaintPendingWindows();
+    ASSERT_TRUE(Form->UpdateRect().IsEmpty());
+    // A column's colour repaints that column, heading to last row.
+    Grid->Col(2)->SetColor(fw::clRed);
+    const fw::TRect Col2 = Grid->CellRect(2, 1);
+    EXPECT_EQ(Form->UpdateRect().Left, Col2.Left);
+    EXPECT_EQ(Form->UpdateRect().Right, Col2.Right); // the engine's lines lie inside its cells
+    fw::PaintPendingWindows();
+    Picture();
+    EXPECT_TRUE(Has(fw::clRed, Inside(2, 5)));
+    // A cell's own colour repaints the cell only; a heading change its heading.
+    Grid->Cell(3, 4).SetColor(fw::clBlue);
+    const fw::TRect Cell = Grid->CellRect(3, 4);
+    EXPECT_EQ(Form->UpdateRect(), Cell);
+    fw::PaintPendingWindows();
+    Grid->Col(1)->SetHeading("First");
+    EXPECT_EQ(Form->UpdateRect(), Grid->CellRect(1, 0));
+    // While painting is locked nothing waits for a paint.
+    fw::PaintPendingWindows();
+    Grid->SetPaintLock(true);
+    Grid->Col(1)->SetColor(fw::clYellow);
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+    Grid->SetPaintLock(false);
+    EXPECT_FALSE(Form->UpdateRect().IsEmpty());
+}
+
+} // namespace
+} // namespace vel

@@ -1,0 +1,23 @@
+#pragma once
+// Reads the rows a tree window shows the way an accessibility client does:
+// through the standard tree control's item queries sent to its window. The
+// host program has no other way in; the plug-in's classes are its own.
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+
+namespace simhost {
+
+struct WindowRow {
+    int Level = 0; // 0 for the top level
+    std::string Text;
+    bool Focused = false;
+    bool Selected = false;
+    bool Expanded = false;
+};
+
+// Every row in order, each followed by the rows under it, open or not.
+std::vector<WindowRow> ReadWindowRows(fw::TWinControl* tree);
+
+} // namespace simhost

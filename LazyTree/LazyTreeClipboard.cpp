@@ -363,10 +363,20 @@ const char* const StandardFormatNames[] = {"Plain text",
                                            "File name(s)",
                                            "Locale descriptor"};
 
-// Names registered in this process and their numbers.
+// The formats trees render and the names registered in this process with their numbers.
+struct TRegistry {
+    TClipboardFormatList List;
+    std::map<std::string, std::uint16_t> Names;
+    bool Initialized = false; // the unit's own formats are in the list
+};
+
+TRegistry& Registry() {
+    static fw::TNoDestroy<TRegistry> R;
+    return *R;
+}
+
 std::map<std::string, std::uint16_t>& RegisteredNames() {
-    static fw::TNoDestroy<std::map<std::string, std::uint16_t>> Names;
-    return *Names;
+    return Registry().Names;
 }
 
 } // namespace
@@ -412,15 +422,19 @@ TClipboardFormatList::LookUpFormat(const std::string& Description) const {
 namespace {
 
 TClipboardFormatList& RawRegistry() {
-    static fw::TNoDestroy<TClipboardFormatList> Registry;
-    return *Registry;
+    return Registry().List;
 }
 
 } // namespace
 
+void FreeClipboardFormatRegistry() {
+    Registry() = TRegistry{};
+}
+
 TClipboardFormatList& ClipboardFormatRegistry() {
     // The tree unit's own formats are there from the first use on.
-    static const bool Initialized = [] {
+    if (!Registry().Initialized) {
+        Registry().Initialized = true;
         RegisteredNames()["Lazy Tree Reference"] =
             static_cast<std::uint16_t>(fw::RegisterClipboardFormat("Lazy Tree Reference"));
         RegisterTreeClipboardFormat("Lazy Tree Data", tcBaseTree, 50);
@@ -430,9 +444,7 @@ TClipboardFormatList& ClipboardFormatRegistry() {
         RegisterTreeClipboardFormat("CSV", tcStringTree, 90);
         RegisterTreeClipboardFormat(std::uint16_t{1}, tcStringTree, 100);
         RegisterTreeClipboardFormat(std::uint16_t{13}, tcStringTree, 95);
-        return true;
-    }();
-    (void)Initialized;
+    }
     return RawRegistry();
 }
 
@@ -464,6 +476,7 @@ void RegisterTreeClipboardFormat(std::uint16_t cfFormat, TLTTreeClass Class,
 }
 
 std::uint16_t ClipboardFormatNumber(const std::string& Description) {
+    ClipboardFormatRegistry(); // the unit's own names are known from the first question on
     for (const auto& [Name, N] : RegisteredNames())
         if (SameText(Name, Description)) return N;
     return 0;

@@ -64,6 +64,10 @@ private:
 };
 
 TClipboardFormatList& ClipboardFormatRegistry();
+// The unit's end: the registry gives back its memory.
+void FreeClipboardFormatRegistry();
+// The unit's end: a tree's data object on the clipboard goes (its code goes with the module).
+void ReleaseTreeClipboardData();
 // Registers a named format (numbered in-process from 0xC000) and answers its number.
 std::uint16_t RegisterTreeClipboardFormat(const std::string& Description, TLTTreeClass Class,
                                           std::uint32_t Priority);

@@ -68,6 +68,13 @@ std::shared_ptr<TLTDataObject> ClipboardDataObject() {
 
 } // namespace
 
+void ReleaseTreeClipboardData() {
+    if (!dynamic_cast<TTreeClipboardSource*>(fw::ClipboardSource().get())) return;
+    if (!fw::OpenClipboard(nullptr)) return;
+    fw::EmptyClipboard();
+    fw::CloseClipboard();
+}
+
 void TBaseLazyTree::CopyToClipboard() {
     if (FSelectionCount == 0) return;
     auto Data = std::make_shared<TLTDataObject>(this, true);

@@ -8,7 +8,6 @@
 #include "Forms.h"
 #include "Hints.h"
 #include "Input.h"
-#include "NoDestroy.h"
 #include "ScrollBars.h"
 #include "StdActns.h"
 #include "Timers.h"
@@ -32,8 +31,9 @@ struct TBaseLazyTree::TMessageRoute {
     bool (TBaseLazyTree::*Handler)(fw::TMessage&);
 };
 
-const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() {
-    static fw::TNoDestroy<const std::vector<TMessageRoute>> Routes(std::vector<TMessageRoute>{
+std::span<const TBaseLazyTree::TMessageRoute> TBaseLazyTree::MessageRoutes() {
+    // A constant table: nothing to free when the module holding the trees unloads.
+    static constexpr TMessageRoute Routes[] = {
         {fw::WM_GETDLGCODE, &TBaseLazyTree::WMGetDlgCode},
         {fw::WM_LBUTTONDOWN, &TBaseLazyTree::WMButton},
         {fw::WM_LBUTTONUP, &TBaseLazyTree::WMButton},
@@ -79,8 +79,8 @@ const std::vector<TBaseLazyTree::TMessageRoute>& TBaseLazyTree::MessageRoutes() 
         {fw::CM_DRAGSTART, &TBaseLazyTree::CMDragStart},
         {fw::CM_DRAGEND, &TBaseLazyTree::CMDragEnd},
         {fw::CM_ACTIONEXECUTE, &TBaseLazyTree::CMAction},
-    });
-    return *Routes;
+    };
+    return Routes;
 }
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {

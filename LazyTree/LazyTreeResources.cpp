@@ -129,34 +129,31 @@ void DrawCheckCell(fw::TCanvas& C, int Index, const TCheckLook& L) {
     }
 }
 
-using TLooks = std::map<std::string, TCheckLook>;
-
-TLooks MakeLooks() {
-    // clang-format off
-    return {
-        {"LT_CHECK_LIGHT",
-         {TFrame::Single, Grey, {White, 0xFFF0E6, Silver, Silver}, Black, Grey, false, fw::clNone}},
-        {"LT_CHECK_DARK",
-         {TFrame::Sunken, Grey, {White, 0xFFF0E6, Silver, Silver}, Black, Grey, false, fw::clNone}},
-        {"LT_TICK_LIGHT",
-         {TFrame::Single, Grey, {White, 0xFFF0E6, Silver, Silver}, 0x208020, Grey, true,
-          fw::clNone}},
-        {"LT_TICK_DARK",
-         {TFrame::Sunken, Grey, {White, 0xFFF0E6, Silver, Silver}, 0x208020, Grey, true,
-          fw::clNone}},
-        {"LT_FLAT",
-         {TFrame::Single, Black, {White, White, Silver, Silver}, Black, Grey, false, fw::clNone}},
-        {"LT_XP",
-         {TFrame::XP, 0x80511C, {0xF0F4F4, 0xF0F4F4, 0xA7B0B0, White}, 0x21A121, 0xBBC8CA, false,
-          0x30B3F8}},
-    };
-    // clang-format on
-}
+// A constant table: nothing to free when the module holding the trees unloads.
+// clang-format off
+const std::pair<const char*, TCheckLook> Looks[] = {
+    {"LT_CHECK_LIGHT",
+     {TFrame::Single, Grey, {White, 0xFFF0E6, Silver, Silver}, Black, Grey, false, fw::clNone}},
+    {"LT_CHECK_DARK",
+     {TFrame::Sunken, Grey, {White, 0xFFF0E6, Silver, Silver}, Black, Grey, false, fw::clNone}},
+    {"LT_TICK_LIGHT",
+     {TFrame::Single, Grey, {White, 0xFFF0E6, Silver, Silver}, 0x208020, Grey, true,
+      fw::clNone}},
+    {"LT_TICK_DARK",
+     {TFrame::Sunken, Grey, {White, 0xFFF0E6, Silver, Silver}, 0x208020, Grey, true,
+      fw::clNone}},
+    {"LT_FLAT",
+     {TFrame::Single, Black, {White, White, Silver, Silver}, Black, Grey, false, fw::clNone}},
+    {"LT_XP",
+     {TFrame::XP, 0x80511C, {0xF0F4F4, 0xF0F4F4, 0xA7B0B0, White}, 0x21A121, 0xBBC8CA, false,
+      0x30B3F8}},
+};
+// clang-format on
 
 const TCheckLook* LookOf(const std::string& Name) {
-    static fw::TNoDestroy<const TLooks> Looks(MakeLooks());
-    auto It = Looks->find(Name);
-    return It == Looks->end() ? nullptr : &It->second;
+    for (const auto& [Key, Look] : Looks)
+        if (Name == Key) return &Look;
+    return nullptr;
 }
 
 // Sort triangles, drop marks and the XP header's hot strip.
@@ -366,6 +363,13 @@ void InitializeGlobalStructures() {
     BuildCheckLists();
     G.Utilities = std::make_unique<fw::TImageList>(nullptr, Cell, Cell);
     LoadInternalImages(*G.Utilities, "LT_UTILITIES");
+}
+
+void FinalizeGlobalStructures() {
+    TGlobals& G = Globals();
+    G.Checks.clear();
+    G.Utilities.reset();
+    G.Initialized = false;
 }
 
 bool GlobalsInitialized() {

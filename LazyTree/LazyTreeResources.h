@@ -33,6 +33,8 @@ fw::TImageList* CheckImageList(TCheckImageKind Kind);
 fw::TImageList& UtilityImages();
 // Draws the shared check lists again (the system colours changed).
 void RebuildCheckImages();
+// The unit's end: the shared lists go (a later tree would make them anew).
+void FinalizeGlobalStructures();
 
 // Fills ImageList with the internal picture NAME: a resource file of that name
 // when there is one, else the unit's own drawing. Square images, as tall as the

@@ -2,8 +2,12 @@
 
 #include "LazyTreeClipboard.h"
 #include "LazyTreeDragDrop.h"
+#include "LazyTreeHint.h"
+#include "LazyTreeResources.h"
+#include "LazyTreeUnit.h"
 
 #include "Clipbrd.h"
+#include "Hints.h"
 #include "Messages.h"
 #include "StdActns.h"
 
@@ -200,6 +204,34 @@ TEST_F(TransferTest, DataAdviseConnectionsComeWithTheFirstAdvise) {
     EXPECT_EQ(Data.DUnadvise(First), OLE_E_NOCONNECTION);
     Data.SetData(Csv, M, false);
     EXPECT_EQ(Told, 31);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(TransferTest, TheUnitsEndLetsGoOfWhatTheTreesShare) {
+    Tree->SetShowHint(true);
+    Tree->SetHintMode(hmHint);
+    Tree->OnGetHint = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string& Text) {
+        Text = u"hint";
+    };
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 30, 9));
+    fw::AdvanceClock(fw::Application()->HintPause() + 10);
+    ASSERT_NE(dynamic_cast<TLazyTreeHintWindow*>(fw::CurrentHintWindow()), nullptr);
+    Tree->SetSelected(Top(0), true);
+    Tree->CopyToClipboard();
+    ASSERT_TRUE(GlobalsInitialized());
+    Form.reset(); // the module's trees go first
+    FinalizeLazyTreeUnit();
+    EXPECT_FALSE(GlobalsInitialized());
+    EXPECT_EQ(fw::CurrentHintWindow(), nullptr);
+    EXPECT_EQ(fw::ClipboardSource(), nullptr);
+    EXPECT_TRUE(ClipboardFormatRegistry().ListFormats(tcStringTree).size() > 0); // made anew
+    EXPECT_NE(ClipboardFormatNumber("CSV"), 0);
+    EXPECT_NE(CheckImageList(ckLightCheck), nullptr);
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 
 #include "Forms.h"
 #include "Input.h"
-#include "NoDestroy.h"
 #include "ScopeExit.h"
 #include "Timers.h"
 
@@ -408,7 +407,8 @@ void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) 
         int Set; // 0 animation, 1 auto, 2 misc, 3 paint, 4 selection
         std::uint32_t Bit;
     };
-    static fw::TNoDestroy<const std::map<std::string, TOld>> Names(std::map<std::string, TOld>{
+    // A constant table: nothing to free when the module holding the trees unloads.
+    static constexpr std::pair<const char*, TOld> Names[] = {
         {"voAcceptOLEDrop", {2, toAcceptOLEDrop}},
         {"voAnimatedToggle", {0, toAnimatedToggle}},
         {"voAutoDropExpand", {1, toAutoDropExpand}},
@@ -441,10 +441,11 @@ void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) 
         {"voShowVertGridLines", {3, toShowVertGridLines}},
         {"voSiblingSelectConstraint", {4, toSiblingSelectConstraint}},
         {"voToggleOnDblClick", {2, toToggleOnDblClick}},
-    });
+    };
     std::uint32_t Sets[5] = {};
     for (const std::string& Name : Identifiers)
-        if (auto It = Names->find(Name); It != Names->end()) Sets[It->second.Set] |= It->second.Bit;
+        for (const auto& [Key, Old] : Names)
+            if (Name == Key) Sets[Old.Set] |= Old.Bit;
     FOptions->SetAnimationOptions(Sets[0]);
     FOptions->SetAutoOptions(Sets[1]);
     FOptions->SetMiscOptions(Sets[2]);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -1216,7 +1217,7 @@ private:
     void PopupAtFocusedNode();
     PLazyNode FindIncrementalMatch();
     struct TMessageRoute;
-    static const std::vector<TMessageRoute>& MessageRoutes();
+    static std::span<const TMessageRoute> MessageRoutes();
     THitInfo HitAt(const fw::TMessage& Message);
     bool WMGetDlgCode(fw::TMessage& Message);
     bool WMButton(fw::TMessage& Message);

@@ -270,6 +270,11 @@ void HintControlFreed(TControl* Control) {
         CancelHint();
 }
 
+void FreeHintWindow() {
+    CancelHint();
+    State().Window.reset();
+}
+
 void ResetHints() {
     THintState& S = State();
     StopTimers();

@@ -57,6 +57,9 @@ TControl* HintControl();
 bool HintShowing();
 // Forgets the control (it goes away).
 void HintControlFreed(TControl* Control);
+// Cancels the hint and frees its window; the next hint makes one anew (a
+// module that unloads leaves no window of its own classes behind).
+void FreeHintWindow();
 void ResetHints();
 
 } // namespace fw

@@ -11,10 +11,6 @@ namespace {
 
 constexpr int MinEditWidth = 30;
 
-void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
-    if (Tree.HandleAllocated()) fw::KillTimer(Tree.Handle(), Id);
-}
-
 } // namespace
 
 // --- the tree's side -------------------------------------------------------------
@@ -41,8 +37,8 @@ std::shared_ptr<ILTEditLink> TBaseLazyTree::DoCreateEditor(PLazyNode Node, int C
 }
 
 void TBaseLazyTree::DoEdit() {
-    StopTimer(*this, ScrollTimer);
-    StopTimer(*this, EditTimer);
+    StopTimer(ScrollTimer);
+    StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
     FRetiredEditLink.reset();
     if (FFocusedNode && !(FFocusedNode->States & vsDisabled) && !ReadOnly() && !FEditLink)
@@ -72,7 +68,7 @@ void TBaseLazyTree::DoEdit() {
 
 bool TBaseLazyTree::DoEndEdit() {
     bool Result = false;
-    StopTimer(*this, EditTimer);
+    StopTimer(EditTimer);
     if (InState(tsEditing) && FEditLink) {
         Result = FEditLink->EndEdit();
         if (Result) {
@@ -86,7 +82,7 @@ bool TBaseLazyTree::DoEndEdit() {
 }
 
 bool TBaseLazyTree::DoCancelEdit() {
-    StopTimer(*this, EditTimer);
+    StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
     bool Result = false;
     if (InState(tsEditing) && FEditLink) {

@@ -21,7 +21,7 @@ bool TBaseLazyTree::DoGetCellIsEmpty(PLazyNode Node, int Column) {
 }
 
 void TBaseLazyTree::DoChange(PLazyNode Node) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), ChangeTimer);
+    StopTimer(ChangeTimer);
     if (OnChange) OnChange(this, Node);
     DoStateChange({}, {tsChangePending});
     FLastChangedNode = nullptr;
@@ -154,7 +154,7 @@ void TBaseLazyTree::DoScroll(int DeltaX, int DeltaY) {
 }
 
 void TBaseLazyTree::DoStructureChange(PLazyNode Node, TChangeReason Reason) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), StructureChangeTimer);
+    StopTimer(StructureChangeTimer);
     if (OnStructureChange) OnStructureChange(this, Node, Reason);
     DoStateChange({}, {tsStructureChangePending});
     FLastStructureChangeNode = nullptr;
@@ -324,7 +324,7 @@ void TBaseLazyTree::DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
     TPopupMenu* Menu = DoGetPopupMenu(Node, Column, P);
     if (!Menu) return;
     DoStateChange({tsPopupMenuShown});
-    if (HandleAllocated()) fw::KillTimer(Handle(), EditTimer);
+    StopTimer(EditTimer);
     Menu->SetPopupComponent(this);
     fw::TPoint S = ClientToScreen(P);
     Menu->Popup(S.X, S.Y);

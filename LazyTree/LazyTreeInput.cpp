@@ -14,10 +14,6 @@ namespace vel {
 
 namespace {
 
-void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
-    if (Tree.HandleAllocated()) fw::KillTimer(Tree.Handle(), Id);
-}
-
 constexpr THitPositions ItemParts = hpOnItemButton | hpOnItemCheckbox | hpOnItemLabel |
                                     hpOnNormalIcon | hpOnStateIcon;
 
@@ -164,7 +160,7 @@ void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shi
         StopWheelPanning();
         return;
     }
-    StopTimer(*this, EditTimer);
+    StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
     if (InState(tsEditing) && !DoEndEdit()) return;
     if (CanFocus() && !Focused()) SetFocus();
@@ -351,7 +347,7 @@ void TBaseLazyTree::HandleMouseUp(fw::TMouseButton, fw::TShiftState Shift,
     }
     DoStateChange({}, {tsLeftButtonDown, tsRightButtonDown, tsMiddleButtonDown, tsScrolling,
                        tsScrollPending, tsOLEDragPending});
-    StopTimer(*this, ScrollTimer);
+    StopTimer(ScrollTimer);
     if (InState(tsMouseCheckPending)) ReleaseMouseCheck(HitInfo);
     if (Header() && Header()->Columns().ClickIndex >= 0 &&
         Header()->Columns().ClickIndex == HitInfo.HitColumn)
@@ -379,7 +375,7 @@ void TBaseLazyTree::ReleaseMouseCheck(const THitInfo& HitInfo) {
 
 void TBaseLazyTree::HandleMouseDblClick(fw::TMouseButton, fw::TShiftState Shift,
                                         const THitInfo& HitInfo) {
-    StopTimer(*this, EditTimer);
+    StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
     if (InState(tsEditing) && !DoEndEdit()) return;
     if (Header() && HitInfo.HitColumn >= 0 && HitInfo.HitColumn == Header()->Columns().ClickIndex)

@@ -404,7 +404,7 @@ void TBaseLazyTree::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
 // --- incremental search -----------------------------------------------------------------------
 
 void TBaseLazyTree::HandleIncrementalSearch(char16_t CharCode) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), SearchTimer);
+    StopTimer(SearchTimer);
     if (FIncrementalSearch == TLTIncrementalSearch::isNone || CharCode == 0) return;
     DoStateChange({tsIncrementalSearching});
     if (CharCode == 8) {

@@ -20,10 +20,6 @@ namespace {
 
 constexpr int WheelScrollLines = 3;
 
-void StopTimer(TBaseLazyTree& Tree, std::uintptr_t Id) {
-    if (Tree.HandleAllocated()) fw::KillTimer(Tree.Handle(), Id);
-}
-
 } // namespace
 
 struct TBaseLazyTree::TMessageRoute {
@@ -239,7 +235,7 @@ bool TBaseLazyTree::WMMouseLeave(fw::TMessage& Message) {
     // A rubber band holds the capture and keeps scrolling outside the window.
     if (!InState(tsWheelPanning) && !InState(tsWheelScrolling) && !InState(tsDrawSelecting) &&
         !InState(tsDrawSelPending)) {
-        StopTimer(*this, ScrollTimer);
+        StopTimer(ScrollTimer);
         DoStateChange({}, {tsScrolling, tsScrollPending});
     }
     if (FHotNode) {
@@ -270,11 +266,11 @@ bool TBaseLazyTree::WMTimer(fw::TMessage& Message) {
     switch (Message.WParam) {
     case SearchTimer:
         DoStateChange({}, {tsIncrementalSearching});
-        StopTimer(*this, SearchTimer);
+        StopTimer(SearchTimer);
         FSearchBuffer.clear();
         return true;
     case EditTimer:
-        StopTimer(*this, EditTimer);
+        StopTimer(EditTimer);
         DoEdit();
         return true;
     case ExpandTimer: {
@@ -308,7 +304,7 @@ bool TBaseLazyTree::WMKillFocus(fw::TMessage& Message) {
     StopWheelPanning();
     StopExpandTimer();
     for (std::uintptr_t Id : {EditTimer, ScrollTimer, SearchTimer})
-        StopTimer(*this, Id);
+        StopTimer(Id);
     FSearchBuffer.clear();
     DoStateChange({}, {tsEditPending, tsIncrementalSearching, tsLeftButtonDown,
                        tsMiddleButtonDown, tsOLEDragPending, tsRightButtonDown, tsScrolling,
@@ -323,7 +319,7 @@ bool TBaseLazyTree::WMKillFocus(fw::TMessage& Message) {
 bool TBaseLazyTree::WMCancelMode(fw::TMessage& Message) {
     StopExpandTimer();
     for (std::uintptr_t Id : {EditTimer, ScrollTimer, SearchTimer})
-        StopTimer(*this, Id);
+        StopTimer(Id);
     FSearchBuffer.clear();
     DoStateChange({}, {tsClearPending, tsDrawSelPending, tsDrawSelecting, tsEditPending,
                        tsIncrementalSearching, tsOLEDragPending, tsVCLDragPending});
@@ -515,8 +511,8 @@ bool TBaseLazyTree::WMNCPaint(fw::TMessage& Message) {
 
 bool TBaseLazyTree::WMNCDestroy(fw::TMessage& Message) {
     InterruptValidation();
-    StopTimer(*this, ChangeTimer);
-    StopTimer(*this, StructureChangeTimer);
+    StopTimer(ChangeTimer);
+    StopTimer(StructureChangeTimer);
     (void)Message;
     return false;
 }

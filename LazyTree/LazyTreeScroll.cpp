@@ -121,7 +121,7 @@ void TBaseLazyTree::DoAutoScroll(int X, int Y) {
             if (HandleAllocated()) fw::SetTimer(Handle(), ScrollTimer, FAutoScrollDelay);
         }
     } else if (InState(tsScrolling) || InState(tsScrollPending)) {
-        if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
+        StopTimer(ScrollTimer);
         DoStateChange({}, {tsScrolling, tsScrollPending});
     }
 }
@@ -164,7 +164,7 @@ bool TBaseLazyTree::DoTimerScroll() {
         }
     }
     if (FScrollDirections == 0 && !Panning) {
-        if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
+        StopTimer(ScrollTimer);
         DoStateChange({}, {tsScrolling, tsScrollPending});
         return false;
     }
@@ -174,7 +174,7 @@ bool TBaseLazyTree::DoTimerScroll() {
 // --- wheel panning -----------------------------------------------------------------
 
 void TBaseLazyTree::StartWheelPanning(fw::TPoint Position) {
-    if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
+    StopTimer(ScrollTimer);
     DoStateChange({tsWheelPanning}, {tsScrolling, tsScrollPending});
     const bool CanX = static_cast<int>(FRangeX) > ClientWidth();
     const bool CanY = static_cast<int>(RangeY()) > RowAreaHeight();
@@ -193,7 +193,7 @@ void TBaseLazyTree::StartWheelPanning(fw::TPoint Position) {
 
 void TBaseLazyTree::StopWheelPanning() {
     if (!InState(tsWheelPanning) && !InState(tsWheelScrolling)) return;
-    if (HandleAllocated()) fw::KillTimer(Handle(), ScrollTimer);
+    StopTimer(ScrollTimer);
     SetMouseCapture(false);
     DoStateChange({}, {tsWheelPanning, tsWheelScrolling});
     if (FPanningWindow) {
@@ -276,8 +276,12 @@ void TBaseLazyTree::RestartExpandTimer(PLazyNode Target) {
     if (HandleAllocated()) fw::SetTimer(Handle(), ExpandTimer, FAutoExpandDelay);
 }
 
+void TBaseLazyTree::StopTimer(std::uintptr_t Id) {
+    if (HandleAllocated()) fw::KillTimer(Handle(), Id);
+}
+
 void TBaseLazyTree::StopExpandTimer() {
-    if (HandleAllocated()) fw::KillTimer(Handle(), ExpandTimer);
+    StopTimer(ExpandTimer);
     FExpandNode = nullptr;
 }
 

@@ -397,7 +397,7 @@ void TBaseLazyTree::SetIncrementalSearch(TLTIncrementalSearch Value) {
     if (FIncrementalSearch == Value) return;
     FIncrementalSearch = Value;
     if (Value != TLTIncrementalSearch::isNone) return;
-    if (HandleAllocated()) fw::KillTimer(Handle(), SearchTimer);
+    StopTimer(SearchTimer);
     FSearchBuffer.clear();
     DoStateChange({}, {tsIncrementalSearching, tsIncrementalSearchPending});
 }

@@ -1,12 +1,12 @@
-#include "FormTestEnv.h"
+#include "Forms.h"
 #include "LazyTreeClipboard.h"
 #include "LazyTreeEdit.h"
 #include "LazyTreeHint.h"
-#include "Forms.h"
 #include "Messages.h"
 #include "ScrollBars.h"
 #include "TestPaths.h"
 #include "Timers.h"
+#include "TreeViewTestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -73,12 +73,7 @@ protected:
         fw::ClickAt(fw::ControlPoint(Tree, X, Y), fw::mbLeft, Shift);
         fw::ProcessMessages();
     }
-    std::vector<PLazyNode> Selection() {
-        std::vector<PLazyNode> R;
-        for (PLazyNode N = Tree->GetFirstSelected(); N; N = Tree->GetNextSelected(N))
-            R.push_back(N);
-        return R;
-    }
+    std::vector<PLazyNode> Selection() { return SelectedNodes(*Tree); }
     TBlockTree* Tree = nullptr;
     std::map<PLazyNode, std::u16string> Texts;
     int NewTexts = 0;

@@ -1056,6 +1056,8 @@ public:
     // The drag target changed: restarts the expand timer for a collapsed node with children.
     void RestartExpandTimer(PLazyNode Target);
     void StopExpandTimer();
+    // Stops one of the tree's window timers (nothing without a window).
+    void StopTimer(std::uintptr_t Id);
     // The rubber band, auto-scroll and panning part of a mouse move at the client point P;
     // true when the move is used up (no hot tracking).
     bool MouseMoveScroll(fw::TPoint P);

@@ -18,6 +18,14 @@
 
 namespace vel {
 
+// The selected nodes in tree order.
+inline std::vector<PLazyNode> SelectedNodes(TBaseLazyTree& Tree) {
+    std::vector<PLazyNode> R;
+    for (PLazyNode N = Tree.GetFirstSelected(); N; N = Tree.GetNextSelected(N))
+        R.push_back(N);
+    return R;
+}
+
 class TreeViewTest : public fw::FormTest {
 protected:
     // Three top-level nodes; the first two have two children each.
@@ -70,12 +78,7 @@ protected:
     }
     fw::TColor At(int X, int Y) { return Shot.Canvas().Pixels(X, Y); }
     static fw::TColor Rgb(fw::TColor C) { return fw::ColorToRGB(C); }
-    std::vector<PLazyNode> Selection() {
-        std::vector<PLazyNode> R;
-        for (PLazyNode N = Tree->GetFirstSelected(); N; N = Tree->GetNextSelected(N))
-            R.push_back(N);
-        return R;
-    }
+    std::vector<PLazyNode> Selection() { return SelectedNodes(*Tree); }
 
     TLazyStringTree* Tree = nullptr;
     std::map<std::pair<PLazyNode, int>, std::u16string> Texts;

@@ -175,11 +175,21 @@ void FlushClipboard() {
     DropSource();
 }
 
-std::string ClipboardText() {
+namespace {
+
+// A format's block, opening the clipboard for the read unless it is open.
+THGlobal ReadBlock(UINT Format) {
     const bool WasOpen = Clip().Open;
-    if (!WasOpen && !OpenClipboard(nullptr)) return {};
-    THGlobal B = GetClipboardData(CF_TEXT);
+    if (!WasOpen && !OpenClipboard(nullptr)) return nullptr;
+    THGlobal B = GetClipboardData(Format);
     if (!WasOpen) CloseClipboard();
+    return B;
+}
+
+} // namespace
+
+std::string ClipboardText() {
+    THGlobal B = ReadBlock(CF_TEXT);
     if (!B) return {};
     const auto* P = reinterpret_cast<const char*>(B->data());
     return std::string(P, strnlen(P, B->size()));
@@ -195,10 +205,7 @@ void SetClipboardText(const std::string& Text) {
 }
 
 std::u16string ClipboardWideText() {
-    const bool WasOpen = Clip().Open;
-    if (!WasOpen && !OpenClipboard(nullptr)) return {};
-    THGlobal B = GetClipboardData(CF_UNICODETEXT);
-    if (!WasOpen) CloseClipboard();
+    THGlobal B = ReadBlock(CF_UNICODETEXT);
     if (!B) {
         std::u16string R;
         for (char C : ClipboardText())

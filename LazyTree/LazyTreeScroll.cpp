@@ -3,6 +3,8 @@
 #include "Input.h"
 #include "LazyTreeDragDrop.h"
 #include "LazyTreeInternal.h"
+#include "LazyTreeResources.h"
+#include "Screen.h"
 #include "Timers.h"
 
 #include <algorithm>
@@ -184,6 +186,7 @@ void TBaseLazyTree::StartWheelPanning(fw::TPoint Position) {
             HandleAllocated() ? Handle() : nullptr, fw::WS_POPUP);
     }
     FPanningCursor = CanX && CanY ? "LT_MOVEALL" : (CanX ? "LT_MOVEEW" : "LT_MOVENS");
+    ShowPanningImage(FPanningCursor, Position);
     FLastClickPos = ScreenToClient(Position);
     if (CanFocus() && !Focused()) SetFocus();
     SetMouseCapture(true);
@@ -201,7 +204,24 @@ void TBaseLazyTree::StopWheelPanning() {
         FPanningWindow = nullptr;
         fw::DestroyWindowHandle(W);
     }
+    ShowPanningImage({}, {});
     FPanningCursor.clear();
+}
+
+// The 32 x 32 picture centred on the panning start, its magenta pixels left
+// out; an empty name takes it away.
+void TBaseLazyTree::ShowPanningImage(const std::string& Name, fw::TPoint Centre) {
+    if (FPanningOverlay) fw::RemoveScreenOverlay(FPanningOverlay);
+    FPanningOverlay = 0;
+    FPanningImage.reset();
+    if (Name.empty()) return;
+    FPanningImage = LoadPanningImage(Name);
+    const std::vector<bool> Region = CreatePanningRegion(*FPanningImage);
+    fw::TSurface Picture = FPanningImage->Surface();
+    for (std::size_t I = 0; I < Picture.Pixels.size(); ++I)
+        Picture.Pixels[I] = Region[I] ? (Picture.Pixels[I] | 0xFF000000u) : 0u;
+    FPanningOverlay = fw::AddScreenOverlay(
+        Picture, {Centre.X - Picture.Width / 2, Centre.Y - Picture.Height / 2});
 }
 
 void TBaseLazyTree::AdjustPanningCursor(int X, int Y) {

@@ -3,6 +3,7 @@
 #include "LazyTreeEdit.h"
 #include "LazyTreeHint.h"
 #include "Messages.h"
+#include "Screen.h"
 #include "ScrollBars.h"
 #include "TestPaths.h"
 #include "Timers.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace vel {
@@ -920,6 +922,26 @@ TEST_F(ScrollTest, DraggedPanningScrollsByTheDistanceAndEndsOnRelease) {
     const fw::HWND Window = Tree->PanningWindow();
     EXPECT_TRUE(fw::IsWindow(Window));
     EXPECT_EQ(Tree->PanningCursor(), "LT_MOVENS"); // only vertical scrolling is possible
+    // The direction picture lies on the screen centred on the press, without its magenta.
+    ASSERT_NE(Tree->PanningImage(), nullptr);
+    const fw::TSurface Picture = Tree->PanningImage()->Surface();
+    const fw::TPoint Centre = At(100, 75);
+    auto OnScreen = [&] {
+        fw::TSurface Shot;
+        fw::CaptureScreen({Centre.X - 16, Centre.Y - 16, Centre.X + 16, Centre.Y + 16}, Shot);
+        int Same = 0, Magenta = 0;
+        for (std::size_t I = 0; I < Shot.Pixels.size(); ++I) {
+            Magenta += (Shot.Pixels[I] & 0xFFFFFF) == 0xFF00FF;
+            Same += (Picture.Pixels[I] & 0xFFFFFF) != 0xFF00FF &&
+                    (Shot.Pixels[I] & 0xFFFFFF) == (Picture.Pixels[I] & 0xFFFFFF);
+        }
+        EXPECT_EQ(Magenta, 0);
+        return Same;
+    };
+    const int Opaque =
+        static_cast<int>(std::count_if(Picture.Pixels.begin(), Picture.Pixels.end(),
+                                       [](std::uint32_t P) { return (P & 0xFFFFFF) != 0xFF00FF; }));
+    EXPECT_EQ(OnScreen(), Opaque);
     Move(160, 120, fw::ssMiddle);
     EXPECT_FALSE(Has(tsWheelScrolling));          // dragged: the release ends it
     EXPECT_EQ(Tree->PanningCursor(), "LT_MOVES"); // no east: nothing to scroll sideways
@@ -930,6 +952,21 @@ TEST_F(ScrollTest, DraggedPanningScrollsByTheDistanceAndEndsOnRelease) {
     EXPECT_FALSE(Has(tsWheelPanning));
     EXPECT_FALSE(fw::IsWindow(Window));
     EXPECT_EQ(Tree->PanningWindow(), nullptr);
+    EXPECT_EQ(Tree->PanningImage(), nullptr);
+    // Gone: the screen there shows the tree's own pixels again.
+    fw::TSurface Own;
+    Own.SetSize(Tree->Width(), Tree->Height());
+    fw::PaintControlTo(Tree, Own);
+    fw::TSurface Shot;
+    fw::CaptureScreen({Centre.X - 16, Centre.Y - 16, Centre.X + 16, Centre.Y + 16}, Shot);
+    const fw::TPoint Inner = Tree->ClientToScreen({0, 0});
+    int Differ = 0;
+    for (int Y = 0; Y < 32; ++Y)
+        for (int X = 0; X < 32; ++X)
+            Differ +=
+                (Shot.Pixel(X, Y) & 0xFFFFFF) !=
+                (Own.Pixel(Centre.X - 16 + X - Inner.X, Centre.Y - 16 + Y - Inner.Y) & 0xFFFFFF);
+    EXPECT_EQ(Differ, 0);
     fw::AdvanceClock(100);
     EXPECT_EQ(Tree->OffsetY(), -37);
 }

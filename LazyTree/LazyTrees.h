@@ -1050,7 +1050,10 @@ public:
     void StartWheelPanning(fw::TPoint Position);
     void StopWheelPanning();
     void AdjustPanningCursor(int X, int Y);
+    void ShowPanningImage(const std::string& Name, fw::TPoint Centre);
     fw::HWND PanningWindow() const { return FPanningWindow; }
+    // The direction picture the panning window shows (null when not panning).
+    const fw::TBitmap* PanningImage() const { return FPanningImage.get(); }
     // Name of the cursor picture shown while panning ("" when none).
     const std::string& PanningCursor() const { return FPanningCursor; }
     // The drag target changed: restarts the expand timer for a collapsed node with children.
@@ -1364,6 +1367,8 @@ private:
     TScrollDirections FScrollDirections = 0;
     fw::TShiftState FDrawSelShiftState = 0;
     fw::HWND FPanningWindow = nullptr;
+    std::unique_ptr<fw::TBitmap> FPanningImage;
+    int FPanningOverlay = 0; // the picture on the screen
     std::string FPanningCursor;
     PLazyNode FExpandNode = nullptr;
     // ---- view properties

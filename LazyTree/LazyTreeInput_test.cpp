@@ -412,5 +412,21 @@ TEST_F(InputTest, TheClassLibrarysDragCarriesNodesBetweenTrees) {
     EXPECT_FALSE(Tree->TreeStates().Contains(tsLeftButtonDown));
 }
 
+TEST_F(InputTest, ColumnsAndTheHeaderFollowTheTreesColourFontAndDirection) {
+    AddColumns();
+    TLazyTreeColumns& C = Tree->Header()->Columns();
+    C[1].SetColor(fw::clRed); // its own colour from now on
+    Tree->SetColor(fw::clYellow);
+    EXPECT_EQ(C[0].Color(), fw::clYellow);
+    EXPECT_EQ(C[1].Color(), fw::clRed);
+    Tree->Header()->SetParentFont(true);
+    Tree->Font().SetSize(14);
+    EXPECT_EQ(Tree->Header()->Font().Size(), 14);
+    C[2].SetOptions(C[2].Options() & ~coParentBidiMode);
+    Tree->SetBiDiMode(bdRightToLeft);
+    EXPECT_EQ(C[0].BiDiMode(), bdRightToLeft);
+    EXPECT_EQ(C[2].BiDiMode(), bdLeftToRight);
+}
+
 } // namespace
 } // namespace vel

@@ -483,7 +483,11 @@ bool TBaseLazyTree::WMPrintClient(fw::TMessage& Message) {
 bool TBaseLazyTree::CMLookChanged(fw::TMessage& Message) {
     fw::TCustomControl::WndProc(Message);
     PrepareBitmaps(true, false);
-    if (Message.Msg != fw::CM_COLORCHANGED) FontChanged();
+    if (Message.Msg != fw::CM_COLORCHANGED)
+        FontChanged();
+    else if (Header()) // columns with coParentColor follow the tree
+        for (int I = 0; I < Header()->Columns().Count(); ++I)
+            Header()->Columns()[I].ParentColorChanged();
     if (HandleAllocated()) Invalidate();
     return true;
 }

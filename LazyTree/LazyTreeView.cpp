@@ -1,5 +1,6 @@
 // The tree's view side: construction of the view, the view properties, header
 // events, the header rectangle and the horizontal offset.
+#include "LazyTreeClipboard.h"
 #include "LazyTrees.h"
 #include "ScrollBars.h"
 
@@ -201,6 +202,7 @@ void TBaseLazyTree::AdoptClassObjects() {
 
 void TBaseLazyTree::InitializeView() {
     InitializeGlobalStructures();
+    ClipboardFormatRegistry(); // the first tree registers the formats
     SetControlStyle((ControlStyle() | fw::csCaptureMouse | fw::csOpaque | fw::csReplicatable |
                      fw::csDoubleClicks) &
                     ~fw::csSetCaption);

@@ -273,7 +273,9 @@ bool DragPicture(const std::string& Dir) {
                             fw::TPoint, TDropMode, std::uint32_t&, bool& Accept) {
         Accept = true;
     };
-    const fw::TPoint From = G.RowPoint(6, 90), To = G.RowPoint(9, 120);
+    // Onto the collapsed "Skins": the target shows as such, the picture over the free space.
+    G.Tree->SetExpanded(G.Node(9), false);
+    const fw::TPoint From = G.RowPoint(6, 90), To = G.RowPoint(9, 75);
     fw::MouseDownAt(From);
     fw::MouseMoveTo({From.X + 10, From.Y + 3}, fw::ssLeft);
     fw::MouseMoveTo(To, fw::ssLeft);

@@ -101,16 +101,33 @@ std::unique_ptr<fw::TBitmap> LoadPicture(TtsGridPicture Which) {
 
 } // namespace
 
+namespace {
+
+constexpr std::size_t PictureCount = 5;
+static_assert(static_cast<std::size_t>(TtsGridPicture::Spin) + 1 == PictureCount);
+
+// Never destroyed: a grid freed by a late exit handler may still paint.
+std::array<std::unique_ptr<fw::TBitmap>, PictureCount>& Pictures() {
+    static fw::TNoDestroy<std::array<std::unique_ptr<fw::TBitmap>, PictureCount>> P;
+    return *P;
+}
+
+} // namespace
+
 const fw::TBitmap& GridPicture(TtsGridPicture Which) {
-    // Made once and never destroyed: a grid freed by a late exit handler may still paint.
-    using TPictures = std::array<std::unique_ptr<fw::TBitmap>, 5>;
-    static fw::TNoDestroy<TPictures> Pictures([] {
-        TPictures P;
-        for (int I = 0; I < 5; ++I)
-            P[static_cast<std::size_t>(I)] = LoadPicture(static_cast<TtsGridPicture>(I));
-        return P;
-    }());
-    return *(*Pictures)[static_cast<std::size_t>(Which)];
+    std::unique_ptr<fw::TBitmap>& P = Pictures()[static_cast<std::size_t>(Which)];
+    if (!P) P = LoadPicture(Which);
+    return *P;
+}
+
+void LoadGridPictures() {
+    for (std::size_t I = 0; I < PictureCount; ++I)
+        GridPicture(static_cast<TtsGridPicture>(I));
+}
+
+void FreeGridPictures() {
+    for (std::unique_ptr<fw::TBitmap>& P : Pictures())
+        P.reset();
 }
 
 // --- Paint -----------------------------------------------------------------------------------

@@ -368,7 +368,9 @@ private:
     void DrawCellLines(fw::TCanvas& C, fw::TRect& R, bool Fixed);
     bool CellSelected(int DisplayCol, int DisplayRow) const;
     TtsCellPaint CellPaintOf(int DataCol, int DataRow, bool Selected);
-    const fw::TBitmap* PictureOf(const TtsVariant& Value) const;
+    // The picture a value names, and the colour left out when it is drawn
+    // (clNoneTs: none).
+    const fw::TBitmap* PictureOf(const TtsVariant& Value, fw::TColor& TransparentColor) const;
     // Current cell and its control (TSGrid.cpp).
     TtsCustomGridControl* StrategyFor(TtsControlType Type) const;
     void BindControlEvents(TtsCustomGridControl& Strategy);

@@ -298,13 +298,22 @@ TtsCellPaint TtsBaseGrid::CellPaintOf(int DataCol, int DataRow, bool Selected) {
     return P;
 }
 
-const fw::TBitmap* TtsBaseGrid::PictureOf(const TtsVariant& Value) const {
-    if (auto* O = std::get_if<fw::TObject*>(&Value)) return dynamic_cast<const fw::TBitmap*>(*O);
+const fw::TBitmap* TtsBaseGrid::PictureOf(const TtsVariant& Value,
+                                          fw::TColor& TransparentColor) const {
+    TransparentColor = clNoneTs;
+    if (auto* O = std::get_if<fw::TObject*>(&Value)) {
+        const auto* Bitmap = dynamic_cast<const fw::TBitmap*>(*O);
+        if (Bitmap && Bitmap->Transparent()) TransparentColor = Bitmap->TransparentColor();
+        return Bitmap;
+    }
     TtsImageList* Images = ImageList();
     if (!Images || VarIsEmpty(Value) || VarIsNull(Value) || !Images->IsValidKey(Value))
         return nullptr;
     const TtsImage* Image = Images->GetImage(Value);
-    return Image ? &Image->Bitmap() : nullptr;
+    if (!Image) return nullptr;
+    // A transparent image lets the cell's colour show around it.
+    if (Image->Transparent()) TransparentColor = Image->TransparentColor();
+    return &Image->Bitmap();
 }
 
 void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
@@ -331,11 +340,12 @@ void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
         };
         C.Brush().SetStyle(fw::bsSolid);
         C.Brush().SetColor(P.Color);
-        DrawPicture(C, R, PictureOf(P.Value),
-                    Option(EffectiveKeepAspectRatio(DC, DR), KeepAspectRatio),
+        fw::TColor Transparent = clNoneTs;
+        const fw::TBitmap* Picture = PictureOf(P.Value, Transparent);
+        DrawPicture(C, R, Picture, Option(EffectiveKeepAspectRatio(DC, DR), KeepAspectRatio),
                     Option(EffectiveShrinkPicture(DC, DR), ShrinkPicture),
                     Option(EffectiveStretchPicture(DC, DR), StretchPicture),
-                    Option(EffectiveCenterPicture(DC, DR), CenterPicture), clNoneTs);
+                    Option(EffectiveCenterPicture(DC, DR), CenterPicture), Transparent);
         break;
     }
     default:

@@ -114,7 +114,6 @@ TDopeSheetForm::TDopeSheetForm(fw::TComponent* AOwner) : fw::TForm(AOwner) {
     DopeGrid->SetRowBarOn(false);
     DopeGrid->SetReadOnly(true);
     DopeGrid->SetDefaultRowHeight(kRowHeight);
-    DopeGrid->SetDefaultColWidth(kFrameWidth);
     DopeGrid->OnCellLoaded = [this](fw::TObject*, int DataCol, int DataRow, TtsVariant& Value) {
         CellLoaded(DataCol, DataRow, Value);
     };
@@ -196,18 +195,18 @@ void TDopeSheetForm::ShapeColumns() {
     record->SetControlType(ctCheck);
     record->SetWidth(kRecordWidth);
     record->SetHeadingHorzAlignment(htaCenter);
-    // Every frame column as wide as the widest number needs.
+    // Every frame column (the grid's default) as wide as the widest number needs.
     int frameWidth = kFrameWidth;
     if (!FFrames.empty()) {
         const fw::TFont& heading = DopeGrid->HeadingFont();
         frameWidth = std::max({frameWidth, TextWidthIn(heading, std::to_string(FFrames.front())) + 6,
                                TextWidthIn(heading, std::to_string(FFrames.back())) + 6});
     }
+    DopeGrid->SetDefaultColWidth(frameWidth);
     for (std::size_t i = 0; i < FFrames.size(); ++i) {
         TtsCol* column = DopeGrid->Col(FirstFrameCol + static_cast<int>(i));
         column->SetHeading(std::to_string(FFrames[i]));
         column->SetControlType(ctPicture);
-        column->SetWidth(frameWidth);
         column->SetHeadingHorzAlignment(htaCenter);
         column->SetHeadingColor(clNoneTs);
     }

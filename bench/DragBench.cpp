@@ -29,16 +29,9 @@
 #include <xmmintrin.h>
 #endif
 
-#include "Attributes.h"
-#include "MainForm.h"
-#include "SkelMgr.h"
+#include "PluginStart.h"
 #include "Skeleton.h"
 #include "Skin.h"
-#include "Switchboard.h"
-#include "TsObjectEvents.h"
-#include "TsxApi65.h"
-#include "TsxHost.h"
-#include "TsxPlug.h"
 
 namespace {
 
@@ -54,40 +47,8 @@ constexpr float kBoneLength = 1.0f;
 class TRig {
 public:
     TRig(int bones, int vertices) : FBones(bones), FVertices(vertices) {
-        tsxhost::Reset();
-        vel::testing::ResetPlugUnit();
-        vel::testing::ResetSwitchboardUnit();
-        vel::testing::ResetSkelMgrUnit();
-        vel::testing::ResetAttributesUnit();
-        TTeeBone::ResetSharedUp();
-        LoadSubDivEntryPoints();
-        InitializeObjectEventsUnit();
-        FForm.reset(new TMainForm(nullptr));
-        MainForm = FForm.get();
-        // The move handler is the main form's; until it is wired, the same
-        // call. The host hears of it at start-up, so it is set before.
-        if (!MainForm->TsxEvents->OnObjectMove)
-            MainForm->TsxEvents->OnObjectMove = [](CtsxTxmx3f& m, std::int16_t) {
-                if (!EditLocked()) ObjectMoved(m);
-            };
-        tsxhost::AttachPlugin(
-            {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
-        CtsxPluginData data;
-        tsxhost::LoadSequence(1, &data);
         Build();
         tsxhost::SetCallLog(false);
-    }
-
-    ~TRig() {
-        vel::testing::ResetSkelMgrUnit();
-        vel::testing::ResetSwitchboardUnit();
-        MainForm = nullptr;
-        FForm.reset();
-        FinalizeObjectEventsUnit();
-        tsxhost::Reset();
-        vel::testing::ResetPlugUnit();
-        vel::testing::ResetAttributesUnit();
-        SetupMode = false;
     }
 
     bool Is(int bones, int vertices) const { return FBones == bones && FVertices == vertices; }
@@ -138,8 +99,8 @@ private:
         tsxhost::Select(Tip->Node);
     }
 
+    TPluginStart FStart;
     int FBones, FVertices;
-    std::unique_ptr<TMainForm> FForm;
 };
 
 std::unique_ptr<TRig>& CurrentRig() {

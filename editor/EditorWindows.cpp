@@ -152,8 +152,7 @@ void TEditorWindows::DopeSheetRebuildGrid() {
 }
 
 void TEditorWindows::DopeGridInvalidate() {
-    // The grid is not there yet: the sheet repaints as a whole.
-    if (DopeSheetForm) DopeSheetForm->Invalidate();
+    if (DopeSheetForm) DopeSheetForm->DopeGrid->Invalidate();
 }
 
 void TEditorWindows::ShuttleRecordKeys() {

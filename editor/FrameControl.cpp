@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "DopeSheetForm.h"
 #include "ShuttleForm.h"
 #include "SkelMgr.h"
 #include "Switchboard.h"
@@ -54,15 +55,17 @@ void SetActiveFrameUpdating(float frame) {
 
 void SetCurrentFrame(float frame) {
     if (!std::isfinite(frame) || frame == static_cast<float>(CurrentFrame)) return;
-    // Out of the 32-bit range the frame is clamped rather than wrapped.
-    const double rounded = std::nearbyint(static_cast<double>(frame));
-    if (rounded >= 2147483647.0)
-        CurrentFrame = INT32_MAX;
-    else if (rounded <= -2147483648.0)
-        CurrentFrame = INT32_MIN;
-    else
-        CurrentFrame = static_cast<std::int32_t>(rounded);
+    CurrentFrame = FrameNumber(frame);
     if (ShuttleForm) ShuttleForm->FrameChanged();
+    if (DopeSheetForm) DopeSheetForm->FrameChanged();
+}
+
+std::int32_t FrameNumber(float time) {
+    if (std::isnan(time)) return 0;
+    const double rounded = std::nearbyint(static_cast<double>(time));
+    if (rounded >= 2147483647.0) return INT32_MAX;
+    if (rounded <= -2147483648.0) return INT32_MIN;
+    return static_cast<std::int32_t>(rounded);
 }
 
 void UpdateIfFrameDirty() {

@@ -22,6 +22,9 @@ void SetActiveFrameUpdating(float frame);
 // Only when frame differs from CurrentFrame: CurrentFrame := frame rounded,
 // and the time views follow. Non-finite frames are ignored.
 void SetCurrentFrame(float frame);
+// A time's frame: rounded (halves to even), clamped into 32 bits rather
+// than wrapped; 0 for NaN.
+std::int32_t FrameNumber(float time);
 void UpdateIfFrameDirty();
 
 namespace testing {

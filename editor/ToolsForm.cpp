@@ -1,6 +1,7 @@
 #include "ToolsForm.h"
 
 #include "AboutForm.h"
+#include "DopeSheetForm.h"
 #include "Forms.h"
 #include "FrameControl.h"
 #include "Settings.h"
@@ -101,6 +102,7 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         SceneSheet = MakeSheet(TreePages, "SceneSheet", "Scene");
         SkeletonSheet = MakeSheet(TreePages, "SkeletonSheet", "Skeleton");
         PosesSheet = MakeSheet(TreePages, "PosesSheet", "Poses");
+        KeysSheet = MakeSheet(TreePages, "KeysSheet", "Keys");
     });
 
     NewSkeletonButton->OnClick = [](fw::TObject*) { NewSkeleton(); };
@@ -124,6 +126,8 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     EmbedForm(SkelTreeForm, SkeletonSheet, fw::alClient, true);
     if (!PosesForm) PosesForm = fw::Create<TPosesForm>(this);
     EmbedForm(PosesForm, PosesSheet, fw::alClient, true);
+    if (!DopeSheetForm) DopeSheetForm = fw::Create<TDopeSheetForm>(this);
+    EmbedForm(DopeSheetForm, KeysSheet, fw::alClient, true);
     if (!ShuttleForm) ShuttleForm = fw::Create<TShuttleForm>(this);
     EmbedForm(ShuttleForm, ShuttlePanel, fw::alClient, true);
     if (!SkinPanelForm) SkinPanelForm = fw::Create<TSkinPanelForm>(this);

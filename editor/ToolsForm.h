@@ -1,8 +1,8 @@
 #pragma once
 // The rig's tool window: a setup page (rest pose, frame 0) and an animate
 // page, the undo history of the current skeleton, and its embedded
-// companions: the scene tree, skeleton tree and pose list on pages of their
-// own below, then the shuttle deck and the skin panel.
+// companions: the scene tree, skeleton tree, pose list and dope sheet on
+// pages of their own below, then the shuttle deck and the skin panel.
 #include <string>
 #include <vector>
 
@@ -27,11 +27,13 @@ public:
     TPageControl* PageControl = nullptr;
     TTabSheet* SetupSheet = nullptr;
     TTabSheet* AnimateSheet = nullptr;
-    // The tree windows' pages; choosing one has no other effect.
+    // The pages of the tree windows and the dope sheet; choosing one has no
+    // other effect.
     TPageControl* TreePages = nullptr;
     TTabSheet* SceneSheet = nullptr;
     TTabSheet* SkeletonSheet = nullptr;
     TTabSheet* PosesSheet = nullptr;
+    TTabSheet* KeysSheet = nullptr;
     fw::TPanel* ShuttlePanel = nullptr;
     fw::TPanel* SkinPanel = nullptr;
     TToolButton* NewSkeletonButton = nullptr;

@@ -1,7 +1,6 @@
 #include "TSCommon.h"
 
 #include "Bitmap.h"
-#include "NoDestroy.h"
 
 #include "TSMbcs.h"
 
@@ -765,9 +764,10 @@ double VarToDateTimeLoose(const TtsVariant& v) {
 }
 
 void PrimeCanvas(fw::TCanvas& canvas) {
-    // Never destroyed, as the canvases it primes.
-    static fw::TNoDestroy<fw::TBitmap> pixel(1, 1);
-    canvas.Draw(0, 0, *pixel);
+    // A pixel of its own each time: nothing kept that an unloaded module
+    // would leave behind.
+    const fw::TBitmap pixel(1, 1);
+    canvas.Draw(0, 0, pixel);
 }
 
 } // namespace vel

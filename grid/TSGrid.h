@@ -368,7 +368,9 @@ private:
     void DrawCellLines(fw::TCanvas& C, fw::TRect& R, bool Fixed);
     bool CellSelected(int DisplayCol, int DisplayRow) const;
     TtsCellPaint CellPaintOf(int DataCol, int DataRow, bool Selected);
-    const fw::TBitmap* PictureOf(const TtsVariant& Value) const;
+    // The picture a value names, and the colour left out when it is drawn
+    // (clNoneTs: none).
+    const fw::TBitmap* PictureOf(const TtsVariant& Value, fw::TColor& TransparentColor) const;
     // Current cell and its control (TSGrid.cpp).
     TtsCustomGridControl* StrategyFor(TtsControlType Type) const;
     void BindControlEvents(TtsCustomGridControl& Strategy);
@@ -463,7 +465,18 @@ public:
     void SetWantTabs(bool Value);
 };
 
-// --- Unit start-up: the grid's cursors and pictures, made once ---
+// --- Unit start-up: the grid's cursors and pictures, and the shared canvases ---
+//
+// The module that holds the grids runs the unit's start in its own start-up
+// order and its end at unload, after its last grid has gone; the end gives
+// back what the unit made, so that nothing of an unloaded module's copy is
+// left. A program that never runs the start gets each part on first use.
+
+// The pictures below and the two memory canvases (TSShared.h).
+void InitializeTSGridUnit();
+// Frees the canvases (each only once nobody paints with it), the pictures,
+// the check-box glyph strip and an empty shared bitmap set.
+void FinalizeTSGridUnit();
 
 // The cursors the grid shows: the framework's own.
 constexpr fw::TCursor crTsColSize = fw::crHSplit;
@@ -473,6 +486,9 @@ constexpr fw::TCursor crTsRowSize = fw::crVSplit;
 // A resource of the same name ("TSGRID_ARROW", "TSGRID_SORTUP", "TSGRID_SORTDOWN",
 // "TSGRID_SORTBULLET", "TSGRID_SPIN") takes the place of the drawn picture.
 enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin };
+// Loaded by the unit's start, else on first use.
 const fw::TBitmap& GridPicture(TtsGridPicture Which);
+void LoadGridPictures();
+void FreeGridPictures();
 
 } // namespace vel

@@ -253,10 +253,24 @@ int BaseOfStyle(int Style) {
 
 } // namespace
 
+namespace {
+
+// Never destroyed: a check box freed at exit may still paint or measure.
+std::unique_ptr<fw::TBitmap>& StripSlot() {
+    static fw::TNoDestroy<std::unique_ptr<fw::TBitmap>> Strip;
+    return *Strip;
+}
+
+} // namespace
+
 const fw::TBitmap& CheckBoxGlyphStrip() {
-    // Never destroyed: a check box freed at exit may still paint or measure.
-    static fw::TNoDestroy<std::unique_ptr<fw::TBitmap>> Strip(MakeGlyphStrip());
-    return **Strip;
+    std::unique_ptr<fw::TBitmap>& Strip = StripSlot();
+    if (!Strip) Strip = MakeGlyphStrip();
+    return *Strip;
+}
+
+void FreeCheckBoxGlyphStrip() {
+    StripSlot().reset();
 }
 
 // ---- TtsGridCheckBox ----

@@ -99,8 +99,11 @@ std::uint8_t CheckStateOf(const TtsVariant& Value, std::string_view CheckBoxValu
 
 constexpr int CheckGlyphSize = 13;
 
-// The shared strip of nine glyphs and their pressed forms (13 x 234).
+// The shared strip of nine glyphs and their pressed forms (13 x 234), made on
+// first use.
 const fw::TBitmap& CheckBoxGlyphStrip();
+// The grid unit's end: gives the strip back (after the last check box).
+void FreeCheckBoxGlyphStrip();
 
 class TtsGridCheckBox : public TtsGridControl {
 public:

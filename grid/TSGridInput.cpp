@@ -5,6 +5,7 @@
 #include "Forms.h"
 #include "Input.h"
 #include "ScopeExit.h"
+#include "TSGridQueries.h"
 
 #include <algorithm>
 
@@ -357,6 +358,7 @@ void TtsBaseGrid::Dispatch(fw::TMessage& Message) {
         UpdateCellControl(false);
         return;
     default:
+        if (AnswerCellQuery(*this, Message)) return;
         break;
     }
     TCustomGrid_ts::Dispatch(Message);

@@ -101,16 +101,33 @@ std::unique_ptr<fw::TBitmap> LoadPicture(TtsGridPicture Which) {
 
 } // namespace
 
+namespace {
+
+constexpr std::size_t PictureCount = 5;
+static_assert(static_cast<std::size_t>(TtsGridPicture::Spin) + 1 == PictureCount);
+
+// Never destroyed: a grid freed by a late exit handler may still paint.
+std::array<std::unique_ptr<fw::TBitmap>, PictureCount>& Pictures() {
+    static fw::TNoDestroy<std::array<std::unique_ptr<fw::TBitmap>, PictureCount>> P;
+    return *P;
+}
+
+} // namespace
+
 const fw::TBitmap& GridPicture(TtsGridPicture Which) {
-    // Made once and never destroyed: a grid freed by a late exit handler may still paint.
-    using TPictures = std::array<std::unique_ptr<fw::TBitmap>, 5>;
-    static fw::TNoDestroy<TPictures> Pictures([] {
-        TPictures P;
-        for (int I = 0; I < 5; ++I)
-            P[static_cast<std::size_t>(I)] = LoadPicture(static_cast<TtsGridPicture>(I));
-        return P;
-    }());
-    return *(*Pictures)[static_cast<std::size_t>(Which)];
+    std::unique_ptr<fw::TBitmap>& P = Pictures()[static_cast<std::size_t>(Which)];
+    if (!P) P = LoadPicture(Which);
+    return *P;
+}
+
+void LoadGridPictures() {
+    for (std::size_t I = 0; I < PictureCount; ++I)
+        GridPicture(static_cast<TtsGridPicture>(I));
+}
+
+void FreeGridPictures() {
+    for (std::unique_ptr<fw::TBitmap>& P : Pictures())
+        P.reset();
 }
 
 // --- Paint -----------------------------------------------------------------------------------
@@ -281,13 +298,22 @@ TtsCellPaint TtsBaseGrid::CellPaintOf(int DataCol, int DataRow, bool Selected) {
     return P;
 }
 
-const fw::TBitmap* TtsBaseGrid::PictureOf(const TtsVariant& Value) const {
-    if (auto* O = std::get_if<fw::TObject*>(&Value)) return dynamic_cast<const fw::TBitmap*>(*O);
+const fw::TBitmap* TtsBaseGrid::PictureOf(const TtsVariant& Value,
+                                          fw::TColor& TransparentColor) const {
+    TransparentColor = clNoneTs;
+    if (auto* O = std::get_if<fw::TObject*>(&Value)) {
+        const auto* Bitmap = dynamic_cast<const fw::TBitmap*>(*O);
+        if (Bitmap && Bitmap->Transparent()) TransparentColor = Bitmap->TransparentColor();
+        return Bitmap;
+    }
     TtsImageList* Images = ImageList();
     if (!Images || VarIsEmpty(Value) || VarIsNull(Value) || !Images->IsValidKey(Value))
         return nullptr;
     const TtsImage* Image = Images->GetImage(Value);
-    return Image ? &Image->Bitmap() : nullptr;
+    if (!Image) return nullptr;
+    // A transparent image lets the cell's colour show around it.
+    if (Image->Transparent()) TransparentColor = Image->TransparentColor();
+    return &Image->Bitmap();
 }
 
 void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
@@ -314,11 +340,12 @@ void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
         };
         C.Brush().SetStyle(fw::bsSolid);
         C.Brush().SetColor(P.Color);
-        DrawPicture(C, R, PictureOf(P.Value),
-                    Option(EffectiveKeepAspectRatio(DC, DR), KeepAspectRatio),
+        fw::TColor Transparent = clNoneTs;
+        const fw::TBitmap* Picture = PictureOf(P.Value, Transparent);
+        DrawPicture(C, R, Picture, Option(EffectiveKeepAspectRatio(DC, DR), KeepAspectRatio),
                     Option(EffectiveShrinkPicture(DC, DR), ShrinkPicture),
                     Option(EffectiveStretchPicture(DC, DR), StretchPicture),
-                    Option(EffectiveCenterPicture(DC, DR), CenterPicture), clNoneTs);
+                    Option(EffectiveCenterPicture(DC, DR), CenterPicture), Transparent);
         break;
     }
     default:

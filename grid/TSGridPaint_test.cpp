@@ -87,6 +87,38 @@ TEST_F(EnginePaintTest, PictureCellsDrawBitmapsAndImagesOfTheImageList) {
     EXPECT_EQ(Shot.Canvas().Pixels(R.Right - 1, R.Bottom - 1), fw::clRed);
 }
 
+TEST_F(EnginePaintTest, ATransparentPictureLetsTheCellColourShowAroundIt) {
+    // A blue dot on fuchsia, in the list and as a bitmap of its own.
+    fw::TBitmap Dot(8, 8);
+    Dot.Canvas().Brush().SetColor(fw::clFuchsia);
+    Dot.Canvas().FillRect(fw::TRect{0, 0, 8, 8});
+    Dot.Canvas().Brush().SetColor(fw::clBlue);
+    Dot.Canvas().FillRect(fw::TRect{3, 3, 5, 5});
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    TtsImage* Image = Images->Images().Add();
+    Image->SetBitmap(&Dot);
+    Image->SetName("Dot");
+    Image->SetTransparent(true); // the colour of its bottom-left pixel
+    Dot.SetTransparent(true);
+    Dot.SetTransparentMode(fw::tmFixed);
+    Dot.SetTransparentColor(fw::clFuchsia);
+    Grid->SetImageList(Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    Grid->Col(3)->SetColor(fw::clYellow);
+    Grid->SetCellValue(3, 2, TtsVariant(std::string("Dot")));
+    Grid->SetCellValue(3, 3, TtsVariant(static_cast<fw::TObject*>(&Dot)));
+    Picture();
+    for (int Row : {2, 3}) {
+        EXPECT_TRUE(Has(fw::clBlue, Inside(3, Row))) << Row;
+        EXPECT_TRUE(Has(fw::clYellow, Inside(3, Row))) << Row;
+        EXPECT_FALSE(Has(fw::clFuchsia, Inside(3, Row))) << Row;
+    }
+    // Opaque, the picture keeps its own background.
+    Image->SetTransparent(false);
+    Picture();
+    EXPECT_TRUE(Has(fw::clFuchsia, Inside(3, 2)));
+}
+
 TEST_F(EnginePaintTest, HeadingsRowBarAndSelections) {
     Grid->Col(1)->SetHeading("Name");
     Grid->Col(2)->SetSortPicture(spDown);

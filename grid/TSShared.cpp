@@ -3,6 +3,7 @@
 #include "NoDestroy.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -68,21 +69,51 @@ void TtsMemoryCanvas::Unlock() {
     FMutex.unlock();
 }
 
+bool TtsMemoryCanvas::IsLocked() const {
+    return FOwnerThread.load() != std::thread::id();
+}
+
 bool TtsMemoryCanvas::IsNestedUse(const void* owner) const {
     if (FOwnerThread.load() != std::this_thread::get_id()) return false;
     return owner != FOwner.load();
 }
 
-// The canvases and the shared set are never destroyed: grids, controls and
-// storages freed by late exit handlers still release into them.
+namespace {
+
+// The slots are never destroyed: grids, controls and storages freed by late
+// exit handlers still release into the canvases and the shared set.
+std::unique_ptr<TtsMemoryCanvas>& CanvasSlot(std::size_t which) {
+    static fw::TNoDestroy<std::array<std::unique_ptr<TtsMemoryCanvas>, 2>> canvases;
+    return (*canvases)[which];
+}
+
+TtsMemoryCanvas& CanvasIn(std::size_t which) {
+    std::unique_ptr<TtsMemoryCanvas>& slot = CanvasSlot(which);
+    if (!slot) slot = std::make_unique<TtsMemoryCanvas>();
+    return *slot;
+}
+
+} // namespace
+
 TtsMemoryCanvas& GridMemoryCanvas() {
-    static fw::TNoDestroy<TtsMemoryCanvas> canvas;
-    return *canvas;
+    return CanvasIn(0);
 }
 
 TtsMemoryCanvas& ControlMemoryCanvas() {
-    static fw::TNoDestroy<TtsMemoryCanvas> canvas;
-    return *canvas;
+    return CanvasIn(1);
+}
+
+void CreateMemoryCanvases() {
+    GridMemoryCanvas();
+    ControlMemoryCanvas();
+}
+
+void FreeMemoryCanvases() {
+    for (std::size_t which = 0; which < 2; ++which) {
+        std::unique_ptr<TtsMemoryCanvas>& slot = CanvasSlot(which);
+        // A painter still holding a share keeps its canvas.
+        if (slot && slot->UseCount() == 0 && !slot->IsLocked()) slot.reset();
+    }
 }
 
 // --- Shared bitmaps -----------------------------------------------------------------------

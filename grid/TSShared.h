@@ -42,6 +42,8 @@ public:
     void Unlock();
     // True when this thread already holds the lock and its innermost owner is another object.
     bool IsNestedUse(const void* owner) const;
+    // True while any thread holds the lock.
+    bool IsLocked() const;
 
 private:
     std::unique_ptr<fw::TBitmap> FDC;
@@ -69,8 +71,14 @@ private:
 };
 
 // The two canvases of the module: the grids' own and the in-cell controls'.
+// The grid unit's start makes them; a program that never runs it gets them
+// on first use.
 TtsMemoryCanvas& GridMemoryCanvas();
 TtsMemoryCanvas& ControlMemoryCanvas();
+void CreateMemoryCanvases();
+// The grid unit's end: frees each canvas nobody holds a share of or paints
+// into (after the last grid and control, that is both).
+void FreeMemoryCanvases();
 
 // A shared bitmap keyed by its identity.
 class TtsBitmapElement : public TtsSetElement {

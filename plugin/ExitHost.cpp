@@ -1,7 +1,7 @@
 // A host that ends the way real hosts do: with the plug-in loaded, its tool
-// window open, a rig in the scene, a tree whose worker is busy and a grid
-// storage holding bitmaps. CTest runs it in each mode and asks for a clean
-// exit (code 0, no hang, nothing from the sanitizers):
+// window open on its dope sheet, a rig in the scene, a tree whose worker is
+// busy and a grid storage holding bitmaps. CTest runs it in each mode and
+// asks for a clean exit (code 0, no hang, nothing from the sanitizers):
 //   exit    returns from main without unloading the module
 //   unload  unloads the module first
 //   reload  loads, unloads and loads the module again, then returns
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Bitmap.h"
+#include "ComCtrls.h"
 #include "Forms.h"
 #include "LazyStringTree.h"
 #include "Messages.h"
@@ -169,6 +170,12 @@ bool BuildRig(Plugin& plugin) {
         tsxhost::Drag(CtsxTxmx3f{{1, 0, 0, 0.25f, 0, 1, 0, 0.25f, 0, 0, 1, 0}});
         record();
     }
+    // The keys shown: the module's grid paints with its pictures and canvases.
+    fw::TCustomForm* tools = FormNamed("ToolsForm");
+    auto* pages = dynamic_cast<fw::TPageControl*>(tools->FindComponent("TreePages"));
+    auto* keys = dynamic_cast<fw::TTabSheet*>(tools->FindComponent("KeysSheet"));
+    if (!pages || !keys) return Fail("no dope sheet page");
+    pages->SelectPage(keys);
     fw::ProcessMessages();
     return true;
 }

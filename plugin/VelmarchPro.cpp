@@ -17,6 +17,7 @@
 #include "LazyTreeUnit.h"
 #include "MainForm.h"
 #include "SkelMgr.h"
+#include "TSGrid.h"
 #include "Switchboard.h"
 #include "TsObjectEvents.h"
 #include "TsxApi65.h"
@@ -35,6 +36,7 @@ void ModuleFinalize() {
     fw::Application()->DestroyForms();
     vel::FinalizeEditorUnit();
     vel::MainForm = nullptr;
+    vel::FinalizeTSGridUnit();   // every grid went with the forms
     vel::FinalizeLazyTreeUnit(); // every tree went with the forms
     vel::FinalizeGcThemes();
     // The rig's own memory goes last, after every window that showed it.
@@ -52,6 +54,7 @@ __attribute__((constructor)) void ModuleLoad() {
     vel::InitializeObjectEventsUnit();
     vel::InitializeGcThemes();
     vel::InitializeLazyTreeUnit();
+    vel::InitializeTSGridUnit();
     vel::MainForm = fw::Application()->CreateForm<vel::TMainForm>();
     // The rig's calls reach the editor's windows; HomeDir: the host
     // program's folder for now.

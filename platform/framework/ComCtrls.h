@@ -1,6 +1,6 @@
 #pragma once
 // Common controls: a page control with its pages, a tool button that can
-// stay down, and the standard tree control's item queries.
+// stay down, and the standard tree and list controls' item queries.
 #include "ExtCtrls.h"
 
 #include <string>
@@ -54,6 +54,43 @@ struct TTVItemA {
     int iSelectedImage = 0;
     int cChildren = 0;
     LPARAM lParam = 0;
+};
+
+// ---- the standard list control's item queries (accessibility clients) ----
+//
+// A grid answers them too: its rows are the items and its columns the
+// sub-items, both in display order.
+
+// Answers the number of items.
+inline constexpr UINT LVM_GETITEMCOUNT = 0x1004;
+// WParam: the column; LParam: a TLVColumnA whose pszText and cchTextMax
+// take the heading. Answers 1 when it was filled.
+inline constexpr UINT LVM_GETCOLUMNA = 0x1019;
+// WParam: the item; LParam: a TLVItemA naming the sub-item in iSubItem,
+// whose pszText and cchTextMax take the text. Answers the text's length.
+inline constexpr UINT LVM_GETITEMTEXTA = 0x102D;
+
+struct TLVItemA {
+    UINT mask = 0;
+    int iItem = 0;
+    int iSubItem = 0;
+    UINT state = 0;
+    UINT stateMask = 0;
+    char* pszText = nullptr;
+    int cchTextMax = 0;
+    int iImage = 0;
+    LPARAM lParam = 0;
+};
+
+struct TLVColumnA {
+    UINT mask = 0;
+    int fmt = 0;
+    int cx = 0;
+    char* pszText = nullptr;
+    int cchTextMax = 0;
+    int iSubItem = 0;
+    int iImage = 0;
+    int iOrder = 0;
 };
 
 class TPageControl;

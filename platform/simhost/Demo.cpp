@@ -51,6 +51,7 @@ struct VelApi {
     int (*GetNextChild)(CtsxSobj, CtsxSobj*) = nullptr;
     std::int32_t (*GetChildSkinCount)(CtsxSobj, CtsxSobj) = nullptr;
     void (*GetChildVertexWeights)(CtsxSobj, CtsxSobj, std::int32_t*, float*) = nullptr;
+    void (*SkeletonSetRecording)(CtsxSobj, std::uint8_t) = nullptr;
 
     bool Bind(void* module) {
         auto get = [module](auto& fn, const char* name) {
@@ -63,7 +64,8 @@ struct VelApi {
                get(GetNextBone, "velGetNextBone") && get(GetBoneMatrix, "velGetBoneMatrix") &&
                get(GetFirstChild, "velGetFirstChild") && get(GetNextChild, "velGetNextChild") &&
                get(GetChildSkinCount, "velGetChildSkinCount") &&
-               get(GetChildVertexWeights, "velGetChildVertexWeights");
+               get(GetChildVertexWeights, "velGetChildVertexWeights") &&
+               get(SkeletonSetRecording, "velSkeletonSetRecording");
     }
 };
 
@@ -544,6 +546,102 @@ TreeWindowRows OpenTreeWindows(const std::string& outDir, Checks& checks) {
     return shown;
 }
 
+// The user opens the dope sheet's page and makes the tool window big enough
+// to show every frame and row, then its picture is taken; meanwhile a script
+// switches the skeleton's recording off and on again. Answers what the sheet
+// showed, and in Off what it showed with recording off.
+WindowGrid OpenDopeSheet(const VelApi& api, const std::string& outDir, WindowGrid& off,
+                         Checks& checks) {
+    std::printf("dope sheet:\n");
+    fw::TCustomForm* tools = FormNamed("ToolsForm");
+    auto* pages = PartNamed<fw::TPageControl>(tools, "TreePages");
+    auto* sheet = PartNamed<fw::TTabSheet>(tools, "KeysSheet");
+    if (!checks.Expect(pages && sheet, "the tool window has the dope sheet's page")) return {};
+    pages->SelectPage(sheet);
+    fw::ProcessMessages();
+    auto* form = PartNamed<fw::TCustomForm>(tools, "DopeSheetForm");
+    auto* grid = PartNamed<fw::TWinControl>(form, "DopeGrid");
+    if (!checks.Expect(form && grid && form->Showing(), "DopeSheetForm shown")) return {};
+    WindowGrid shown = ReadWindowGrid(grid);
+    // Room for the heading, the frame and, while too small, the scroll bars.
+    const int rowsHeight = 16 * static_cast<int>(shown.Rows.size()) + 40;
+    tools->SetBounds(tools->Left(), tools->Top(),
+                     tools->Width() - form->Width() + shown.Width + 20,
+                     tools->Height() - form->Height() + std::max(rowsHeight, 120));
+    fw::ProcessMessages();
+    const std::string png = (std::filesystem::path(outDir) / "dope-sheet.png").string();
+    checks.Expect(fw::RenderControlToPng(form, png), "picture " + png);
+    std::printf("  %-13s %3zu rows  %zu columns  %s\n", "DopeSheetForm", shown.Rows.size(),
+                shown.Headings.size(), png.c_str());
+    const CtsxSobj skeleton = api.GetFirstSkeleton();
+    api.SkeletonSetRecording(skeleton, 0);
+    off = ReadWindowGrid(grid);
+    api.SkeletonSetRecording(skeleton, 1);
+    return shown;
+}
+
+// The mark a dope sheet cell shows for a node's keys at one frame: a bone's
+// Twist keys; a joint's location and Stiff keys, both or either.
+std::map<long, std::string> ExpectedMarks(const SceneNode& node) {
+    std::map<long, int> kinds;
+    for (const SceneKey& k : node.Keys) {
+        const long frame = std::lround(k.Time);
+        if (k.Attribute == "Twist") kinds[frame] |= 4;
+        if (k.Attribute == "Stiff") kinds[frame] |= 2;
+        if (k.Attribute.empty() && k.Kind == TSX_KIND_LOCATION) kinds[frame] |= 1;
+    }
+    const bool bone = node.ExtType == "velBone";
+    std::map<long, std::string> marks;
+    for (const auto& [frame, k] : kinds) {
+        if (bone && (k & 4)) marks[frame] = "Twist";
+        if (!bone && (k & 3)) marks[frame] = k == 3 ? "Key" : (k & 1) ? "Location" : "Stiff";
+    }
+    return marks;
+}
+
+// The dope sheet against the scene saved right after it was read: the
+// skeleton's joints then its bones, each marked at exactly the frames its
+// keys are at, and the record column showing the skeleton's flag.
+void CheckDopeSheet(const WindowGrid& shown, const WindowGrid& off, const RigInfo& rig,
+                    const std::string& scene, Checks& checks) {
+    std::vector<SceneNode> nodes;
+    std::string error;
+    if (!checks.Expect(ReadSceneNodes(scene, nodes, &error), "saved scene read back " + error))
+        return;
+    std::map<std::string, const SceneNode*> byName;
+    for (const SceneNode& n : nodes)
+        byName[n.Path.substr(n.Path.rfind('/') + 1)] = &n;
+    const std::size_t joints = CharacterJoints().size();
+    int wrongKind = 0, wrongMarks = 0, marks = 0;
+    for (std::size_t r = 0; r < shown.Rows.size(); ++r) {
+        const std::vector<std::string>& row = shown.Rows[r];
+        const auto node = byName.find(row.empty() ? "" : row[0]);
+        if (node == byName.end() || (node->second->ExtType == "velBone") != (r >= joints)) {
+            ++wrongKind;
+            continue;
+        }
+        std::map<long, std::string> marked;
+        for (std::size_t c = 2; c < row.size() && c < shown.Headings.size(); ++c)
+            if (!row[c].empty()) marked[std::stol(shown.Headings[c])] = row[c];
+        marks += static_cast<int>(marked.size());
+        if (marked != ExpectedMarks(*node->second)) ++wrongMarks;
+    }
+    std::printf("  dope sheet: %d key marks\n", marks);
+    checks.Expect(shown.Rows.size() == joints + rig.Bones.size() && wrongKind == 0,
+                  "the dope sheet lists the " + std::to_string(joints) + " joints, then the " +
+                      std::to_string(rig.Bones.size()) + " bones");
+    checks.Expect(wrongMarks == 0 && marks > 0,
+                  std::to_string(wrongMarks) + " dope sheet rows whose marks differ from the "
+                                               "frames of their keys");
+    auto recordColumn = [](const WindowGrid& g, const char* text) {
+        return !g.Rows.empty() && std::all_of(g.Rows.begin(), g.Rows.end(), [&](const auto& row) {
+            return row.size() > 1 && row[1] == text;
+        });
+    };
+    checks.Expect(recordColumn(shown, "Checked") && recordColumn(off, "Unchecked"),
+                  "the record column shows the skeleton's recording flag");
+}
+
 int SceneDepth(CtsxSobj node) {
     int depth = 0;
     for (CtsxSobj p = tsxGNodeGetParent(node); p && p != tsxGetScene(); p = tsxGNodeGetParent(p))
@@ -691,7 +789,10 @@ int RunDemo(const DemoOptions& o) {
     CheckSceneRows(windows["SceneTreeForm"], checks);
     CheckSkeletonRows(windows["SkelTreeForm"], animatedRig, checks);
     const std::size_t poseRows = CheckPoseRows(windows["PosesForm"], checks);
+    WindowGrid dopeOff;
+    const WindowGrid dope = OpenDopeSheet(session.Api, o.OutDir, dopeOff, checks);
     if (!tsxhost::SaveScene(scenes.Animated, &error)) return Failed(error);
+    CheckDopeSheet(dope, dopeOff, animatedRig, scenes.Animated, checks);
     session.Close();
 
     // ---- a fresh host loads the saved scene ----

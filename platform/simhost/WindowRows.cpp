@@ -52,4 +52,36 @@ std::vector<WindowRow> ReadWindowRows(fw::TWinControl* tree) {
     return rows;
 }
 
+WindowGrid ReadWindowGrid(fw::TWinControl* grid) {
+    WindowGrid shown;
+    if (!grid) return shown;
+    const fw::HWND wnd = grid->Handle();
+    char text[256];
+    for (fw::WPARAM col = 0;; ++col) {
+        text[0] = '\0';
+        fw::TLVColumnA query;
+        query.pszText = text;
+        query.cchTextMax = sizeof text;
+        if (!fw::SendMessage(wnd, fw::LVM_GETCOLUMNA, col, reinterpret_cast<fw::LPARAM>(&query)))
+            break;
+        shown.Headings.push_back(text);
+        shown.Width += query.cx;
+    }
+    const auto rows = fw::SendMessage(wnd, fw::LVM_GETITEMCOUNT, 0, 0);
+    for (fw::LRESULT row = 0; row < rows; ++row) {
+        std::vector<std::string>& cells = shown.Rows.emplace_back();
+        for (std::size_t col = 0; col < shown.Headings.size(); ++col) {
+            text[0] = '\0';
+            fw::TLVItemA query;
+            query.iSubItem = static_cast<int>(col);
+            query.pszText = text;
+            query.cchTextMax = sizeof text;
+            fw::SendMessage(wnd, fw::LVM_GETITEMTEXTA, static_cast<fw::WPARAM>(row),
+                            reinterpret_cast<fw::LPARAM>(&query));
+            cells.push_back(text);
+        }
+    }
+    return shown;
+}
+
 } // namespace simhost

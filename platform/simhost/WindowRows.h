@@ -1,7 +1,8 @@
 #pragma once
-// Reads the rows a tree window shows the way an accessibility client does:
-// through the standard tree control's item queries sent to its window. The
-// host program has no other way in; the plug-in's classes are its own.
+// Reads the rows a tree or a grid window shows the way an accessibility
+// client does: through the standard tree and list controls' item queries
+// sent to its window. The host program has no other way in; the plug-in's
+// classes are its own.
 #include <string>
 #include <vector>
 
@@ -19,5 +20,15 @@ struct WindowRow {
 
 // Every row in order, each followed by the rows under it, open or not.
 std::vector<WindowRow> ReadWindowRows(fw::TWinControl* tree);
+
+// A grid as it shows: the column headings, their total width, and each
+// row's cell texts.
+struct WindowGrid {
+    std::vector<std::string> Headings;
+    int Width = 0;
+    std::vector<std::vector<std::string>> Rows;
+};
+
+WindowGrid ReadWindowGrid(fw::TWinControl* grid);
 
 } // namespace simhost

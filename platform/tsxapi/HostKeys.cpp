@@ -24,12 +24,14 @@ Frame* NewFrame(int kind, float time) {
 
 namespace {
 
+// A node's keys of one kind are kept in time order, one at a time.
 Frame* KeyAt(Node* n, int kind, float time) {
     auto it = n->keys.find(kind);
     if (it == n->keys.end()) return nullptr;
-    for (Frame* f : it->second)
-        if (f->time == time) return f;
-    return nullptr;
+    const auto& list = it->second;
+    auto at = std::lower_bound(list.begin(), list.end(), time,
+                               [](const Frame* k, float t) { return k->time < t; });
+    return at != list.end() && (*at)->time == time ? *at : nullptr;
 }
 
 } // namespace
@@ -48,12 +50,10 @@ namespace {
 float NextTime(const Node* n, int kind, float time, float best) {
     auto it = n->keys.find(kind);
     if (it == n->keys.end()) return best;
-    for (const Frame* f : it->second) {
-        if (f->time > time) {
-            if (best < 0 || f->time < best) best = f->time;
-            break;
-        }
-    }
+    const auto& list = it->second;
+    auto next = std::upper_bound(list.begin(), list.end(), time,
+                                 [](float t, const Frame* k) { return t < k->time; });
+    if (next != list.end() && (best < 0 || (*next)->time < best)) best = (*next)->time;
     return best;
 }
 

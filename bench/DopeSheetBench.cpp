@@ -1,0 +1,86 @@
+// The dope sheet's rebuild: every key of every row read from the scene
+// through the host's first and next key times, the frames laid out and the
+// grid shaped. The rig is a chain of 20 joints and 19 bones, each keyed at
+// every one of F frames (location and Stiff on the joints, Twist on the
+// bones). Up to 2000 frames the sheet has a column a frame; above, a column
+// for each keyed frame, which here is the same. The time per key should stay
+// flat as F grows.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+#include "DopeSheetForm.h"
+#include "KeyRecording.h"
+#include "PluginStart.h"
+#include "Skeleton.h"
+
+namespace {
+
+using namespace vel;
+
+constexpr int kJoints = 20;
+
+class TKeyedRig {
+    // First made, last gone: the sheet goes before the plug-in.
+    TPluginStart FStart;
+
+public:
+    explicit TKeyedRig(int frames) : Frames(frames) {
+        NewSkeleton();
+        TSkeleton* s = CurrentSkeleton;
+        TJoint* prev = nullptr;
+        for (int i = 0; i < kJoints; ++i) {
+            TJoint* j = s->Joints.Items(s->AddJointObject(NewJointObject()));
+            j->SetPosition(CtsxVec3f{static_cast<float>(i), 0, 0});
+            if (prev) s->NewBone(prev, j);
+            prev = j;
+        }
+        s->Bones.PlaceAll();
+        for (int f = 0; f < frames; ++f) {
+            tsxAnimSetActiveTime(static_cast<float>(f));
+            s->Record();
+        }
+        tsxhost::SetCallLog(false);
+        Sheet = std::make_unique<TDopeSheetForm>(nullptr);
+    }
+    int Frames;
+    std::unique_ptr<TDopeSheetForm> Sheet;
+};
+
+TKeyedRig& RigFor(int frames) {
+    static std::unique_ptr<TKeyedRig> rig;
+    if (!rig || rig->Frames != frames) {
+        rig.reset();
+        rig = std::make_unique<TKeyedRig>(frames);
+    }
+    return *rig;
+}
+
+void BM_DopeSheetRebuild(benchmark::State& state) {
+    TKeyedRig& rig = RigFor(static_cast<int>(state.range(0)));
+    rig.Sheet->RebuildGrid();
+    const int rows = rig.Sheet->DopeGrid->Rows();
+    // Joints hold two kinds of key a frame, bones one.
+    const std::int64_t keys = static_cast<std::int64_t>(rig.Frames) * (2 * kJoints + kJoints - 1);
+    if (rows != 2 * kJoints - 1 || rig.Sheet->KeysAt(TDopeSheetForm::FirstFrameCol, 1) == 0) {
+        state.SkipWithError("the sheet does not show the rig's keys");
+        return;
+    }
+    for (auto _ : state)
+        rig.Sheet->RebuildGrid();
+    state.SetComplexityN(keys);
+    state.counters["keys"] = static_cast<double>(keys);
+    state.counters["per_key"] = benchmark::Counter(static_cast<double>(keys),
+                                                   benchmark::Counter::kIsIterationInvariantRate |
+                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DopeSheetRebuild)
+    ->RangeMultiplier(4)
+    ->Range(64, 4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oNLogN);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -63,18 +63,9 @@ protected:
         Show();
         Tree->SetFocus();
     }
-    PLazyNode Top(int I) {
-        PLazyNode N = Tree->GetFirst();
-        while (N && I-- > 0)
-            N = Tree->GetNextSibling(N);
-        return N;
-    }
+    PLazyNode Top(int I) { return TopNode(*Tree, I); }
     void Key(std::uint16_t K, fw::TShiftState Shift = 0) { fw::PressKey(K, Shift); }
-    void Click(int X, int Y, fw::TShiftState Shift = 0) {
-        fw::AdvanceClock(fw::DoubleClickTime() + 1); // a separate click, not a double click
-        fw::ClickAt(fw::ControlPoint(Tree, X, Y), fw::mbLeft, Shift);
-        fw::ProcessMessages();
-    }
+    void Click(int X, int Y, fw::TShiftState Shift = 0) { ClickOn(Tree, X, Y, Shift); }
     std::vector<PLazyNode> Selection() { return SelectedNodes(*Tree); }
     TBlockTree* Tree = nullptr;
     std::map<PLazyNode, std::u16string> Texts;

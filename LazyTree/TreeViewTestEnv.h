@@ -18,6 +18,22 @@
 
 namespace vel {
 
+// The Index-th top-level node, or null.
+inline PLazyNode TopNode(TBaseLazyTree& Tree, int Index) {
+    PLazyNode N = Tree.GetFirst();
+    while (N && Index-- > 0)
+        N = Tree.GetNextSibling(N);
+    return N;
+}
+
+// A click of its own (not the second of a double click) at a client point.
+inline void ClickOn(fw::TControl* Control, int X, int Y, fw::TShiftState Shift = 0,
+                    fw::TMouseButton Button = fw::mbLeft) {
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    fw::ClickAt(fw::ControlPoint(Control, X, Y), Button, Shift);
+    fw::ProcessMessages();
+}
+
 // The selected nodes in tree order.
 inline std::vector<PLazyNode> SelectedNodes(TBaseLazyTree& Tree) {
     std::vector<PLazyNode> R;
@@ -57,17 +73,10 @@ protected:
         if (Node->Parent != Tree->RootNode()) R = Name(Node->Parent) + u"." + R;
         return R;
     }
-    PLazyNode Top(int I) {
-        PLazyNode N = Tree->GetFirst();
-        while (N && I-- > 0)
-            N = Tree->GetNextSibling(N);
-        return N;
-    }
+    PLazyNode Top(int I) { return TopNode(*Tree, I); }
     void Key(std::uint16_t K, fw::TShiftState Shift = 0) { fw::PressKey(K, Shift); }
     void Click(int X, int Y, fw::TShiftState Shift = 0, fw::TMouseButton B = fw::mbLeft) {
-        fw::AdvanceClock(fw::DoubleClickTime() + 1); // a separate click, not a double click
-        fw::ClickAt(fw::ControlPoint(Tree, X, Y), B, Shift);
-        fw::ProcessMessages();
+        ClickOn(Tree, X, Y, Shift, B);
     }
     // The tree painted on its own into a picture of its size.
     fw::TBitmap& Picture() {

@@ -169,6 +169,14 @@ TEST_F(PaintTest, SelectedTextIsHighlightTextAndTheHotNodeIsUnderlinedInItsColou
             White = White || At(X, Y) == Rgb(fw::clHighlightText);
     EXPECT_TRUE(White);
     EXPECT_EQ(At(TextX + 5, TextY + 11), Rgb(fw::clHighlight));
+    // Columns that come and go leave no stale focused column: still painted selected.
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toExtendedFocus);
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->SetFocusedColumn(1);
+    Tree->Header()->Columns().Clear();
+    Picture();
+    EXPECT_EQ(At(TextX + 5, TextY + 11), Rgb(fw::clHighlight));
     // Unfocused: the grey selection with the normal text colour.
     fw::SetFocus(nullptr);
     Picture();

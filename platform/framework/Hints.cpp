@@ -99,8 +99,10 @@ THintWindow& WindowFor(const THintInfo& Info) {
     THintState& S = State();
     if (Info.HintWindowClass) {
         std::unique_ptr<THintWindow> W = Info.HintWindowClass();
-        if (W && (!S.Window || typeid(*W) != typeid(*S.Window))) S.Window = std::move(W);
-    } else if (!S.Window || typeid(*S.Window) != typeid(THintWindow)) {
+        THintWindow* Made = W.get();
+        THintWindow* Shown = S.Window.get();
+        if (Made && (!Shown || typeid(*Made) != typeid(*Shown))) S.Window = std::move(W);
+    } else if (THintWindow* Shown = S.Window.get(); !Shown || typeid(*Shown) != typeid(THintWindow)) {
         S.Window = std::make_unique<THintWindow>(nullptr);
     }
     return *S.Window;

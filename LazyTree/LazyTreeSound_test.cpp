@@ -527,5 +527,54 @@ TEST_F(StreamSoundTest, ACopyThatFailsPartWayTakesItsNodesBack) {
     ExpectTotals(*B);
 }
 
+// --------------------------------------------------------------- deep chains
+
+// A chain as deep as the stream reader allows: every walk over it runs
+// without a call stack per level.
+TEST_F(StreamSoundTest, AChainAMillionLevelsDeep) {
+    constexpr std::uint32_t Depth = MaxStreamDepth;
+    auto T = ValueTree();
+    T->OnCompareNodes = [](TBaseLazyTree* S, PLazyNode A, PLazyNode B, int, int& R) {
+        R = static_cast<int>(Value(*S, A)) - static_cast<int>(Value(*S, B));
+    };
+    PLazyNode Last = nullptr;
+    for (std::uint32_t I = 1; I <= Depth; ++I)
+        Last = T->AddChild(Last, I);
+    EXPECT_EQ(T->TotalCount(), Depth);
+    EXPECT_EQ(T->NodeTotalCount(T->GetFirstNoInit()), Depth);
+    T->SortTree(NoColumn, sdAscending);
+    T->FullExpand();
+    EXPECT_EQ(T->VisibleCount(), Depth);
+    EXPECT_EQ(T->RangeY(), std::uint64_t{Depth} * 18);
+    T->FullCollapse();
+    EXPECT_EQ(T->VisibleCount(), 1u);
+    EXPECT_EQ(T->RangeY(), 18u);
+    T->ValidateNode(nullptr, true);
+    T->ReinitNode(nullptr, true);
+    T->FullExpand(T->GetFirstNoInit()->FirstChild);
+    EXPECT_EQ(T->VisibleCount(), 1u);
+    EXPECT_EQ(T->GetFirstNoInit()->FirstChild->TotalHeight, (Depth - 1) * 18);
+    const std::vector<std::uint8_t> Bytes = Saved(*T);
+    auto Copy = ValueTree();
+    ASSERT_TRUE(LoadInto(*Copy, Bytes));
+    EXPECT_EQ(Copy->TotalCount(), Depth);
+    EXPECT_EQ(Copy->GetNodeLevel(Copy->GetLastNoInit()), Depth - 1);
+    EXPECT_EQ(Value(*Copy, Copy->GetLastNoInit()), Depth);
+    EXPECT_EQ(Copy->RangeY(), 18u);
+    // One level more than the reader takes is not written.
+    T->AddChild(Last, Depth + 1);
+    TMemoryStream Refused;
+    EXPECT_THROW(T->SaveToStream(Refused), ELazyTreeError);
+    EXPECT_EQ(Refused.Size(), 0);
+    T->DeleteNode(T->GetFirstNoInit()->FirstChild);
+    EXPECT_EQ(T->TotalCount(), 1u);
+    EXPECT_EQ(T->RangeY(), 18u);
+    Copy->Clear();
+    EXPECT_EQ(Copy->TotalCount(), 0u);
+    Copy.reset();
+    T->AddChild(T->GetFirstNoInit(), 1);
+    T.reset(); // the destructor frees what is left
+}
+
 } // namespace
 } // namespace vel

@@ -1175,9 +1175,6 @@ protected:
     virtual void ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     virtual void SkipNode(TStream& Stream);
     void PatchChunkSize(TStream& Stream, std::int64_t ChunkStart, std::int64_t ChunkEnd);
-    // Deepest nesting a stream may hold, below the node it is read into: readers
-    // and writers agree.
-    static constexpr std::uint32_t MaxStreamDepth = 1000000;
 
     // Hooks for the painting side: the tree window after a structure change.
     void UpdateScrollBars(bool DoRepaint);

@@ -58,6 +58,10 @@ TtsBaseGrid::TtsBaseGrid(fw::TComponent* AOwner)
 
 TtsBaseGrid::~TtsBaseGrid() {
     SetState(fw::TComponentStateItem::Destroying);
+    CloseDropDown(true);
+    TtsDropDownRegistry::Remove(this);
+    FActiveCombo = nullptr;
+    FModel->GridCombo = nullptr;
     FActive = nullptr;
     FCheckStrategy.reset();
     FEditStrategy.reset();
@@ -65,6 +69,7 @@ TtsBaseGrid::~TtsBaseGrid() {
     for (fw::TComponent* C : FFreeNotifies)
         RemoveFreeNotification(C);
     FModel->Link = nullptr;
+    FGridCombo.reset();
     if (FCanvasInUse) GridMemoryCanvas().Release();
 }
 
@@ -267,6 +272,36 @@ void TtsBaseGrid::CurrentRowLeft(int OldDataRow) {
     FRowChanged = false;
     if (Storage()) Storage()->ClearBuffer();
     if (OnRowChanged) OnRowChanged(this, OldDataRow, CurrentDataRow());
+}
+
+// --- Copies ---------------------------------------------------------------------------
+
+void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
+    if (&S == this) return;
+    BeginUpdate();
+    fw::TScopeExit Done([this] { EndUpdate(); });
+    FRowBarWidth = S.FRowBarWidth;
+    FHeadingHeight = S.FHeadingHeight;
+    SetRowBarOn(S.FRowBarOn);
+    SetHeadingOn(S.FHeadingOn);
+    SetLineColor(S.FLineColor);
+    SetGridLines(S.FGridLines);
+    SetGridMode(S.FGridMode);
+    SetThumbTracking(S.ThumbTracking());
+    StretchPicture = S.StretchPicture;
+    ShrinkPicture = S.ShrinkPicture;
+    CenterPicture = S.CenterPicture;
+    KeepAspectRatio = S.KeepAspectRatio;
+    EditColor = S.EditColor;
+    EditFontColor = S.EditFontColor;
+    SetGridColor(S.GridColor());
+    SetGridFont(S.GridFont());
+    SetDataFlag(S.FDataFlag);
+    SetWantTabsValue(S.FWantTabs);
+    SetAlwaysShowFocusValue(S.FAlwaysShowFocus);
+    if (!WithData) SetStoreData(S.StoreData());
+    FModel->Assign(*S.FModel, WithData);
+    if (S.FGridCombo && !FDropDownList) AssignCombo(EnsureGridCombo(), *S.FGridCombo);
 }
 
 // --- Display order ----------------------------------------------------------------------
@@ -547,6 +582,8 @@ void TtsBaseGrid::Notification(fw::TComponent* AComponent, fw::TOperation Operat
     auto It = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
     if (It == FFreeNotifies.end()) return;
     FFreeNotifies.erase(It);
+    std::erase_if(FDateTimeUses, [AComponent](const auto& U) { return U.first == AComponent; });
+    if (AComponent == FDateTimeLink.DateTimeDef()) EndDateTimeDropDown();
     // Columns, rows and cells forget a definition that went.
     for (int C = 0; C <= Cols(); ++C)
         if (TtsCol* Obj = FModel->Col(C); Obj->DateTimeDef() == AComponent)
@@ -570,16 +607,6 @@ fw::HWND TtsBaseGrid::CellControlWindow() {
                                                             : nullptr;
 }
 
-void TtsBaseGrid::SetDropDownColWidth(int Width) {
-    if (FDropDownList) SetDefaultColWidth(Width + 10);
-}
-
-void TtsBaseGrid::SetDropDownSize(int, int) {}
-void TtsBaseGrid::EndDateTimeDropDown() {}
-void TtsBaseGrid::ReleaseDateTimeDef(fw::TObject*) {}
-void TtsBaseGrid::ForgetActiveCombo(fw::TObject*) {}
-void TtsBaseGrid::ReleasePendingCombo(bool) {}
-void TtsBaseGrid::ReleaseCombo(fw::TObject*, bool) {}
 
 // --- The custom grid and the grid -------------------------------------------------------------
 

@@ -483,7 +483,9 @@ void TtsCol::SetButtonType(TtsButtonType v) {
 }
 
 void TtsCol::SetAllowGrayed(bool v) {
-    if (ChangeTo(FAllowGrayed, v)) CellsChanged();
+    if (!ChangeTo(FAllowGrayed, v)) return;
+    CellsChanged();
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->ReloadCheckBoxValues();
 }
 
 void TtsCol::SetHeadingButton(TtsColHeadingButton v) {
@@ -540,6 +542,7 @@ void TtsCol::SetCheckBoxValues(const std::string& v) {
     }
     FCheckBoxValues = v;
     CellsChanged();
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->ReloadCheckBoxValues();
 }
 
 bool TtsCol::IsDisplayColStored() const {

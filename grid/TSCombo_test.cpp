@@ -55,7 +55,7 @@ TEST_F(ComboTest, TheKeysDropTheListUnderTheCellAndPickFromIt) {
     EXPECT_TRUE(TtsDropDownRegistry::HooksInstalled());
     TtsDropDownForm* F = Grid->DropDownForm();
     const fw::TRect Cell = Grid->CellRect(2, 1);
-    EXPECT_EQ(fw::TPoint(F->Left(), F->Top()), Grid->ClientToScreen({Cell.Left, Cell.Bottom}));
+    EXPECT_EQ((fw::TPoint{F->Left(), F->Top()}), Grid->ClientToScreen({Cell.Left, Cell.Bottom}));
     EXPECT_EQ(F->Height(), 4 * 14 + 2); // four rows show, in a frame
     EXPECT_EQ(List->MarkedRow(), 3); // "arm" found without regard to case
     fw::PressKey(fw::VK_DOWN);

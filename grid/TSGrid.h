@@ -267,6 +267,9 @@ public:
     void MaskChanged(int DataCol, int DataRow) override;
     void ReloadMask();
     void ReloadCheckBoxValues() override;
+    // The mask definitions the text editor finds cell masks in, by mask name.
+    TtsMaskDefsComponent* MaskDefs() const;
+    void SetMaskDefs(TtsMaskDefsComponent* Value);
     void ReloadCurrentValue() override;
     bool WantTabs() const { return FWantTabs; }
     bool AlwaysShowFocus() const { return FAlwaysShowFocus; }

@@ -380,6 +380,15 @@ void TtsBaseGrid::ReloadMask() {
     FActive->SetMaskName(FModel->EffectiveMaskName(CurrentDataCol(), CurrentDataRow()));
 }
 
+TtsMaskDefsComponent* TtsBaseGrid::MaskDefs() const {
+    return FEditStrategy->Edit()->MaskLink().MaskDefs();
+}
+
+void TtsBaseGrid::SetMaskDefs(TtsMaskDefsComponent* Value) {
+    FEditStrategy->Edit()->MaskLink().SetMaskDefs(Value);
+    FEditStrategy->Edit()->ReloadMask();
+}
+
 void TtsBaseGrid::ReloadCheckBoxValues() {
     if (FActive != FCheckStrategy.get() || !HasCurrentCell()) return;
     const TtsCol* Column = FModel->Col(CurrentDataCol());

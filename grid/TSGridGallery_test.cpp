@@ -7,6 +7,7 @@
 #include "Png.h"
 #include "Screen.h"
 #include "TSCombo.h"
+#include "TSMaskDefs.h"
 #include "TSMonthView.h"
 #include "TSGrid.h"
 #include "TestPaths.h"
@@ -377,6 +378,33 @@ TEST_F(GridGallery, CellsInTheirOwnFonts) {
                 if (At(X, Y) == fw::ColorToRGB(fw::clRed)) return true;
         return false;
     }());
+}
+
+TEST_F(GridGallery, AMaskedEditInProgress) {
+    Fill(3, 8);
+    const char* Bones[] = {"Hip", "Spine", "Chest", "Neck", "Head", "Arm.L", "Arm.R", "Leg.L"};
+    for (int R = 1; R <= 8; ++R) {
+        Put(1, R, std::string(Bones[R - 1]));
+        Put(2, R, std::string("BN-") + std::to_string(100 + R * 7));
+        Put(3, R, std::string("(0") + std::to_string(R) + ") 2" + std::to_string(R) + "0");
+    }
+    auto* Masks = fw::Create<TtsMaskDefs>(Form.get());
+    Masks->SetMask("Code", "LL-999");
+    Masks->SetMask("Slot", "\\(99\\) 999");
+    Grid->SetMaskDefs(Masks);
+    Grid->Col(1)->SetHeading("Bone");
+    Grid->Col(2)->SetHeading("Code (LL-999)");
+    Grid->Col(2)->SetWidth(130);
+    Grid->Col(2)->SetMaskName("Code");
+    Grid->Col(3)->SetHeading("Slot ((99) 999)");
+    Grid->Col(3)->SetWidth(130);
+    Grid->Col(3)->SetMaskName("Slot");
+    Show();
+    Grid->SetFocus();
+    Grid->SetCurrentCell(2, 4);
+    fw::TypeText("nK-4x2"); // the x is refused
+    Render("masked_edit.png");
+    EXPECT_EQ(Grid->EditStrategy().Edit()->EditText(), "nK-42");
 }
 
 } // namespace

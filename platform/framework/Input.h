@@ -95,6 +95,11 @@ TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled = true);
 // The control the mouse is over, as last reported by CM_MOUSEENTER.
 TControl* MouseControl();
 
+// --- Sound ---
+// The warning sound of refused input; counted here (tests read the count).
+void MessageBeep();
+int BeepCount();
+
 // --- Keyboard state ---
 // High bit set (negative) while the key is down.
 std::int16_t GetKeyState(int VirtualKey);

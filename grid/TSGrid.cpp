@@ -9,6 +9,7 @@
 #include "TSShared.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace vel {
 
@@ -559,6 +560,31 @@ void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
     FLoadKinds = 0;
     fw::TScopeExit Kinds([this, &Carrier] { FLoadKinds = Carrier->Kinds; });
     Carrier->Read(Stream);
+}
+
+void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts,
+                                   bool SaveData, TtsKindSet Kinds) {
+    TMemoryStream Record;
+    SaveLayout(Record, Parts, SaveData, Kinds);
+    const std::string Scratch = FileName + ".new";
+    {
+        fw::TFileStream File(Scratch, fw::TFileStream::TMode::fmCreate);
+        File.WriteBuffer(Record.Data().data(), Record.Data().size());
+    }
+    std::error_code Error;
+    std::filesystem::rename(Scratch, FileName, Error);
+    if (Error) {
+        std::filesystem::remove(Scratch, Error);
+        throw fw::EStreamError("Cannot write " + FileName);
+    }
+}
+
+void TtsBaseGrid::LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode) {
+    fw::TFileStream File(FileName, fw::TFileStream::TMode::fmOpenRead);
+    if (File.Size() > static_cast<std::int64_t>(MaxLayoutSize))
+        throw EReadError("Stored layout too large");
+    TMemoryStream Record(File.ReadBlock(static_cast<std::size_t>(File.Size())));
+    LoadLayout(Record, Mode);
 }
 
 void TtsBaseGrid::AddFreeNotification(fw::TComponent* Component) {

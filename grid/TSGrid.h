@@ -286,6 +286,11 @@ public:
     void SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds);
     // A refused stream throws EReadError after the grid shows what was read.
     void LoadLayout(TStream& Stream, std::uint8_t Mode);
+    // The same in a file: written whole beside it and then put in its place, so a
+    // failed save leaves the old file; a load reads the file whole first.
+    void SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts, bool SaveData,
+                          TtsKindSet Kinds);
+    void LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode);
     std::uint8_t LoadMode() const { return FLoadMode; }
     TtsKindSet LoadKinds() const { return FLoadKinds; }
     void ResetColProperties(TtsKindSet Kinds) { FModel->ResetColProperties(Kinds); }

@@ -270,9 +270,18 @@ void SetNodeName(Node* n, const std::string& name) {
 }
 
 void PreOrder(Node* first, std::vector<Node*>& out) {
-    for (Node* c = first; c; c = c->next) {
+    // Without recursion: groups may nest as deep as the user likes.
+    if (!first) return;
+    const Node* top = first->parent;
+    for (Node* c = first; c;) {
         out.push_back(c);
-        PreOrder(c->first, out);
+        if (c->first) {
+            c = c->first;
+            continue;
+        }
+        while (c && !c->next && c->parent != top)
+            c = c->parent;
+        c = c ? c->next : nullptr;
     }
 }
 
@@ -294,8 +303,15 @@ Node* NewNode(int type, const std::string& name) {
 
 void FreeNode(Node* n) {
     State& s = S();
-    while (n->first)
-        FreeNode(n->first);
+    // Leaves first, without recursion, each node reached once.
+    for (Node* c = n;;) {
+        while (c->first)
+            c = c->first;
+        if (c == n) break;
+        Node* up = c->parent;
+        FreeNode(c); // childless now
+        c = up;
+    }
     Unlink(n);
     if (n->cage) {
         n->cage->cageOwner = nullptr;

@@ -52,12 +52,12 @@ std::vector<CtsxVec3f> WorldVertices(CtsxPolyh mesh) {
 TMeshRenderForm::TMeshRenderForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("MeshRenderForm");
     SetCaption("Paint Weights");
-    SetBounds(0, 0, 300, 330);
+    SetBounds(0, 0, 440, 480);
     LoadComponents([this] {
         auto* legend = fw::Create<fw::TPanel>(this);
         legend->SetName("LegendPanel");
         legend->SetParent(this);
-        legend->SetBounds(0, 305, 300, 25);
+        legend->SetBounds(0, 455, 440, 25);
         legend->SetAlign(fw::alBottom);
         LowLegend = MakeLegend(legend, "LowLegend", 8, fw::clBlack, fw::clYellow);
         HighLegend = MakeLegend(legend, "HighLegend", 139, fw::clYellow, fw::clRed);

@@ -269,7 +269,6 @@ TEST_F(SkinPanelTest, TheWeightPictureFollowsThePoseAndTheArea) {
     velAnimateMode();
     EditBoneSkin();
     ASSERT_NE(MeshRenderForm, nullptr);
-    MeshRenderForm->SetBounds(0, 0, 300, 330);
     fw::ProcessMessages();
     fw::TPoint before, after;
     ASSERT_TRUE(MeshRenderForm->VertexPoint(21, before)); // at the tail

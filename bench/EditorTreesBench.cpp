@@ -80,8 +80,10 @@ void BM_SkelTreeChain(benchmark::State& state) {
         s->SelectedBone = n - 1;
         rig->Form->RefreshAll();
     }
-    if (rig->Form->Tree()->TotalCount() != static_cast<unsigned>(n) + 1)
-        state.SkipWithError("the tree does not list the chain");
+    if (rig->Form->Keys().Count() != static_cast<std::size_t>(n))
+        state.SkipWithError(("the tree lists " + std::to_string(rig->Form->Keys().Count()) +
+                             " rows for a chain of " + std::to_string(n))
+                                .c_str());
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SkelTreeChain)

@@ -117,7 +117,7 @@ void BM_SceneTreeFollowSelection(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     TPluginStart start;
     for (int i = 0; i < n; ++i)
-        tsxhost::AddNull("Box");
+        tsxhost::AddGroup("Box"); // a kind the scene tree follows (type 100 on)
     auto form = std::make_unique<TSceneTreeForm>(nullptr);
     form->SetBounds(0, 0, 300, 400);
     form->Show();
@@ -129,6 +129,8 @@ void BM_SceneTreeFollowSelection(benchmark::State& state) {
         tsxSelectSobj(nodes[i], 0, 1);
         form->SelectCurrentObject();
     }
+    if (form->Tree()->FocusedNode() != form->NodeOfObject(nodes[i]))
+        state.SkipWithError("the tree does not follow the selection");
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SceneTreeFollowSelection)

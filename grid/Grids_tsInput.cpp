@@ -682,6 +682,11 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
     case fw::WM_CHAR:
         if (CharMessage(Message)) return;
         break;
+    case fw::CM_CTL3DCHANGED:
+        // The border follows the look: the window is made again.
+        fw::TCustomControl::Dispatch(Message);
+        if (HandleAllocated()) RecreateWnd();
+        return;
     default:
         break;
     }

@@ -26,6 +26,31 @@ TEST_F(EngineTest, TheCurrentCheckBoxTakesNewCheckBoxValuesOfItsColumn) {
     EXPECT_EQ(Grid->CheckStrategy().GetCheckBoxValues(), "Yes|No");
 }
 
+TEST_F(EngineTest, ASingleBorderIsASunkenEdgeOrAPlainLine) {
+    Show();
+    // What the sunken edge gives a window of the grid's size.
+    fw::TBitmap Edge(Grid->Width(), Grid->Height());
+    fw::TRect R{0, 0, Grid->Width(), Grid->Height()};
+    Edge.Canvas().DrawEdge(R, fw::EDGE_SUNKEN, fw::BF_RECT);
+    const int W = Grid->Width(), H = Grid->Height();
+    auto Frame = [&](fw::TBitmap& B) {
+        return std::vector<fw::TColor>{B.Canvas().Pixels(0, H / 2), B.Canvas().Pixels(1, H / 2),
+                                       B.Canvas().Pixels(W / 2, 0), B.Canvas().Pixels(W - 1, H / 2),
+                                       B.Canvas().Pixels(W / 2, H - 1)};
+    };
+    EXPECT_EQ(Frame(Picture()), Frame(Edge));
+    Grid->SetCtl3D(false);
+    Picture();
+    const fw::TColor Line = fw::ColorToRGB(fw::clWindowFrame);
+    EXPECT_EQ(Shot.Canvas().Pixels(0, H / 2), Line);
+    EXPECT_EQ(Shot.Canvas().Pixels(W - 1, H / 2), Line);
+    EXPECT_NE(Shot.Canvas().Pixels(1, H / 2), Line);
+    Grid->SetBorderStyle(TGridBorderStyle::bsNone);
+    Picture();
+    EXPECT_NE(Shot.Canvas().Pixels(0, H / 2), Line);
+    EXPECT_NE(Frame(Shot), Frame(Edge));
+}
+
 // After random line changes the visible lists, the display order and the base grid's
 // heights agree with the rows themselves.
 TEST_F(EngineTest, LinesAddedCutMovedAndHiddenAgreeEverywhere) {

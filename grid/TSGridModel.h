@@ -457,6 +457,21 @@ public:
     void SetSpinIncrement(double v);
     TtsSpinOptions SpinOptions() const;
     void SetSpinOptions(TtsSpinOptions v);
+    // The legacy alignment pair (0 left, 1 right, 2 centre; in force with the flag).
+    std::uint8_t Alignment() const;
+    void SetAlignment(std::uint8_t v);
+    bool AlignFlag() const;
+    void SetAlignFlag(bool v);
+    TtsDrawOption StretchPicture() const;
+    void SetStretchPicture(TtsDrawOption v);
+    TtsDrawOption ShrinkPicture() const;
+    void SetShrinkPicture(TtsDrawOption v);
+    TtsDrawOption CenterPicture() const;
+    void SetCenterPicture(TtsDrawOption v);
+    TtsDrawOption KeepAspectRatio() const;
+    void SetKeepAspectRatio(TtsDrawOption v);
+    // Font, ParentFont, Combo, ParentCombo, DropDownStyle and DateTimeDef come with the
+    // combo settings.
 
 private:
     TtsGridModel* FGrid;

@@ -126,13 +126,16 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     ConnectButton->OnClick = [this](fw::TObject* Sender) { ConnectButtonClick(Sender); };
     UndoButton->OnClick = [](fw::TObject*) { UndoCurrent(); };
     RedoButton->OnClick = [](fw::TObject*) { RedoCurrent(); };
-    BlenderButton->OnClick = [](fw::TObject*) {
+    // The floating windows open beside this one.
+    BlenderButton->OnClick = [this](fw::TObject*) {
         if (!BlenderForm) return;
         BlenderForm->SyncSliders();
+        BlenderForm->SetBounds(Left() + Width(), Top(), BlenderForm->Width(), BlenderForm->Height());
         BlenderForm->Show();
     };
-    OnionButton->OnClick = [](fw::TObject*) {
+    OnionButton->OnClick = [this](fw::TObject*) {
         if (!OnionForm) return;
+        OnionForm->SetBounds(Left() + Width(), Top(), OnionForm->Width(), OnionForm->Height());
         OnionForm->Show();
         PaintOnionOverlay();
     };

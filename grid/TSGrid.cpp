@@ -69,7 +69,16 @@ TtsBaseGrid::~TtsBaseGrid() {
 }
 
 std::string TtsBaseGrid::GridName() const {
+    if (FDropDownList && FOwningGrid) return FOwningGrid->GridName() + ".Combo";
     return Name();
+}
+
+void TtsBaseGrid::SetDropDownListOf(TtsBaseGrid* Owner) {
+    if (FOwningGrid == Owner) return;
+    if (FOwningGrid) fw::TComponent::RemoveFreeNotification(FOwningGrid);
+    FOwningGrid = Owner;
+    FDropDownList = Owner != nullptr;
+    if (Owner) FreeNotification(Owner);
 }
 
 // --- Grid-wide settings ---------------------------------------------------------------
@@ -485,11 +494,12 @@ bool TtsBaseGrid::CheckRange(int Kind, int Index, int Maximum, int Minimum) cons
 }
 
 bool TtsBaseGrid::IsReading() const {
-    return FModel->IsReadingStream || InState(fw::TComponentStateItem::Loading);
+    return FModel->IsReadingStream || InState(fw::TComponentStateItem::Loading) ||
+           (FDropDownList && FOwningGrid && FOwningGrid->IsReading());
 }
 
 bool TtsBaseGrid::IsWriting() const {
-    return FModel->IsWritingStream;
+    return FModel->IsWritingStream || (FDropDownList && FOwningGrid && FOwningGrid->IsWriting());
 }
 
 void TtsBaseGrid::RegisterCellElement(const TtsCellElement& Element) {
@@ -544,6 +554,7 @@ void TtsBaseGrid::RemoveFreeNotification(fw::TComponent* Component) {
 void TtsBaseGrid::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
     TCustomGrid_ts::Notification(AComponent, Operation);
     if (Operation != fw::TOperation::Remove) return;
+    if (AComponent == FOwningGrid) FOwningGrid = nullptr;
     auto It = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
     if (It == FFreeNotifies.end()) return;
     FFreeNotifies.erase(It);

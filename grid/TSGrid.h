@@ -285,6 +285,11 @@ public:
 
     // --- Drop-downs (the combos and date-time lists come with their settings) ---
     bool IsDropDownList() const { return FDropDownList; }
+    // Makes this grid the drop-down list of a combo of Owner (null: a grid of its own):
+    // its stream states are then also the owner's, and its errors carry the owner's name
+    // and ".Combo".
+    void SetDropDownListOf(TtsBaseGrid* Owner);
+    TtsBaseGrid* OwningGrid() const { return FOwningGrid; }
     bool IsDropDownOpen() override { return false; }
     bool IsDropDownWindow(fw::HWND) override { return false; }
     bool MayCloseDropDown() override { return true; }
@@ -434,6 +439,7 @@ private:
     bool FNoPaint = false;
     int FUpdateCount = 0;
     bool FDropDownList = false;
+    TtsBaseGrid* FOwningGrid = nullptr;
     bool FDataFlag = false;
     std::uint8_t FLoadMode = 0;
     TtsKindSet FLoadKinds = 0;

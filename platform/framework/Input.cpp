@@ -353,6 +353,17 @@ TCursor ScreenCursor() {
     return In().ScreenCursor;
 }
 
+namespace {
+int Beeps = 0;
+} // namespace
+
+void MessageBeep(unsigned) {
+    ++Beeps;
+}
+int BeepCount() {
+    return Beeps;
+}
+
 int ScreenWidth() {
     return In().ScreenW;
 }

@@ -75,6 +75,9 @@ TCursor CurrentCursor();
 // The screen's forced cursor (crDefault: none); every window shows it.
 void SetScreenCursor(TCursor Cursor);
 TCursor ScreenCursor();
+// The system's warning sound. Nothing plays here; the count lets tests hear it.
+void MessageBeep(unsigned Type = 0);
+int BeepCount();
 int ScreenWidth();
 int ScreenHeight();
 void SetScreenSize(int Width, int Height);

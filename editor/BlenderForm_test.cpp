@@ -102,6 +102,11 @@ TEST_F(BlenderTest, ASliderMovedAfterThePosesChangedBlendsNothing) {
     ASSERT_EQ(blender->Sliders().size(), 1u);
     EXPECT_EQ(blender->Sliders()[0].PoseName, "Side");
     EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
+    // A slider for no pose of the skeleton blends nothing either.
+    blender->AddSlider("Loose", 0);
+    blender->SetWeight(1, 1);
+    EXPECT_EQ(blender->Sliders().size(), 1u);
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
 }
 
 TEST_F(BlenderTest, TheToolWindowMakesTheBlenderOnceAndShowsIt) {

@@ -18,6 +18,7 @@
 #include "ShuttleForm.h"
 #include "SkeletonState.h"
 #include "SkelTreeForm.h"
+#include "SkinPanelForm.h"
 #include "Timers.h"
 #include "VelLib.h"
 
@@ -311,6 +312,9 @@ TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
     s->EnableSkin(mesh, s->Bones.Items(0));
     tsxhost::ClickLeft();
     velAnimateMode();
+    // The skin area's volume objects are shown throughout.
+    s->SelectedBone = 0;
+    SkinPanelForm->SetVolumeDisplay(true);
     velRecord();
     ASSERT_EQ(NonFiniteInScene(), 0);
     const CtsxSobj skeleton = s->SkeletonObject;

@@ -11,7 +11,7 @@
 
 namespace vel {
 
-TInplaceEdit::TInplaceEdit(fw::TComponent* AOwner) : fw::TEdit(AOwner) {
+TInplaceEdit::TInplaceEdit(fw::TComponent* AOwner) : fw::TMaskEdit(AOwner) {
     SetCtl3D(false);
     SetTabStop(false);
     SetAutoSelect(false);
@@ -35,7 +35,7 @@ TInplaceEdit::~TInplaceEdit() = default;
 void TInplaceEdit::UpdateContents() {
     SetText("");
     if (!Grid) return;
-    FEditMask = Grid->GetEditMask(Grid->Col(), Grid->Row());
+    SetEditMask(Grid->GetEditMask(Grid->Col(), Grid->Row()));
     SetText(Grid->GetEditText(Grid->Col(), Grid->Row()));
     SetMaxLength(Grid->GetEditLimit());
 }
@@ -140,7 +140,7 @@ void TInplaceEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     }
     if (Key != 0) {
         if (Grid && Grid->OnKeyDown) Grid->OnKeyDown(Grid, Key, Shift);
-        if (Key != 0) fw::TEdit::KeyDown(Key, Shift);
+        if (Key != 0) fw::TMaskEdit::KeyDown(Key, Shift);
     }
 }
 
@@ -153,7 +153,7 @@ void TInplaceEdit::KeyPress(char& Key) {
     const auto Ch = static_cast<unsigned char>(Key);
     if (Ch >= 32 && Grid && !Grid->CanEditAcceptKey(Key)) {
         Key = 0;
-        fw::MessageBeep(0);
+        fw::MessageBeep();
         return;
     }
     switch (Ch) {
@@ -179,7 +179,7 @@ void TInplaceEdit::KeyPress(char& Key) {
         if (Ch >= 32 && !EditCanModify()) Key = 0;
         break;
     }
-    if (Key != 0) fw::TEdit::KeyPress(Key);
+    if (Key != 0) fw::TMaskEdit::KeyPress(Key);
 }
 
 void TInplaceEdit::DblClick() {
@@ -199,7 +199,7 @@ void TInplaceEdit::WndProc(fw::TMessage& Message) {
             Message.Msg = fw::WM_LBUTTONDBLCLK;
         ClickTime = 0;
     }
-    fw::TEdit::WndProc(Message);
+    fw::TMaskEdit::WndProc(Message);
 }
 
 void TInplaceEdit::Dispatch(fw::TMessage& Message) {
@@ -210,7 +210,7 @@ void TInplaceEdit::Dispatch(fw::TMessage& Message) {
         if (!EditCanModify()) return;
         break;
     case fw::WM_GETDLGCODE:
-        fw::TEdit::Dispatch(Message);
+        fw::TMaskEdit::Dispatch(Message);
         Message.Result |= fw::DLGC_WANTARROWS;
         if (Grid && (Grid->Options() & goTabs)) Message.Result |= fw::DLGC_WANTTAB;
         return;
@@ -222,7 +222,7 @@ void TInplaceEdit::Dispatch(fw::TMessage& Message) {
     default:
         break;
     }
-    fw::TEdit::Dispatch(Message);
+    fw::TMaskEdit::Dispatch(Message);
 }
 
 } // namespace vel

@@ -107,39 +107,6 @@ TEST_F(EngineTest, CellPropertiesOfTheCurrentCellReachItsControl) {
     EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
 }
 
-TEST_F(EngineTest, ADropDownListGridReadsWritesAndErrsAsItsOwningGrid) {
-    auto* List = Place<TtsGrid>(0, 0, 100, 60);
-    List->SetName("List");
-    List->SetDropDownListOf(Grid);
-    EXPECT_TRUE(List->IsDropDownList());
-    EXPECT_FALSE(List->IsReading());
-    Grid->Model().IsReadingStream = true;
-    EXPECT_TRUE(List->IsReading());
-    EXPECT_FALSE(List->IsWriting());
-    Grid->Model().IsReadingStream = false;
-    Grid->Model().IsWritingStream = true;
-    EXPECT_TRUE(List->IsWriting());
-    Grid->Model().IsWritingStream = false;
-    try {
-        List->RaiseGridError("Broken");
-        FAIL();
-    } catch (const EInvalidGridOperation& E) {
-        EXPECT_EQ(std::string(E.what()), "Grid1.Combo: Broken");
-    }
-    List->SetRangeErrors(true);
-    EXPECT_THROW(List->CheckRange(1, 99, List->Cols(), 1), EInvalidGridOperation);
-    // The owner going first leaves the list a grid of its own.
-    fw::Free(Grid);
-    Grid = nullptr;
-    EXPECT_EQ(List->OwningGrid(), nullptr);
-    EXPECT_FALSE(List->IsReading());
-    try {
-        List->RaiseGridError("Alone");
-    } catch (const EInvalidGridOperation& E) {
-        EXPECT_EQ(std::string(E.what()), "List: Alone");
-    }
-}
-
 TEST_F(EngineTest, ASingleBorderIsASunkenEdgeOrAPlainLine) {
     Show();
     // What the sunken edge gives a window of the grid's size.

@@ -93,7 +93,7 @@ TEST_F(RigThroughEditorTest, OperationsReachTheWindowsThatExist) {
     editor.OnionPaintOverlay(); // hidden
     onion->Show();
     editor.OnionPaintOverlay(); // overlay off
-    onion->SetOverlayOn(true); // paints at once
+    onion->SetOverlayOn(true);  // paints at once
     editor.OnionPaintOverlay();
     EXPECT_EQ(onion->OverlayPaints(), 2);
 

@@ -127,7 +127,8 @@ TSkinArea* TMeshRenderForm::LoadedArea(CtsxPolyh& Mesh) const {
 }
 
 bool TMeshRenderForm::VertexPoint(std::int32_t i, fw::TPoint& Point) const {
-    if (i < 0 || static_cast<std::size_t>(i) >= FDrawn.size() || !FDrawn[static_cast<std::size_t>(i)])
+    if (i < 0 || static_cast<std::size_t>(i) >= FDrawn.size() ||
+        !FDrawn[static_cast<std::size_t>(i)])
         return false;
     Point = FPoints[static_cast<std::size_t>(i)];
     return true;
@@ -160,7 +161,8 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
     for (int f = 0; f < faces; ++f) {
         const int n = std::min(tsxPolyhGetFaceVxs(mesh, f, face, 64), 64);
         for (int k = 0; k < n; ++k) {
-            const auto a = static_cast<std::size_t>(face[k]), b = static_cast<std::size_t>(face[(k + 1) % n]);
+            const auto a = static_cast<std::size_t>(face[k]),
+                       b = static_cast<std::size_t>(face[(k + 1) % n]);
             if (a < FPoints.size() && b < FPoints.size())
                 Buffer.LineS(FPoints[a].X, FPoints[a].Y, FPoints[b].X, FPoints[b].Y, kEdge);
         }

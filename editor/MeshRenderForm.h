@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Bitmap32.h"
-#include "Types.h"
 #include "TsOwnedForm.h"
+#include "Types.h"
 #include "tsxapi.h"
 
 namespace vel {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "Joint.h"
 #include "GcGradient.h"
+#include "Joint.h"
 #include "MainForm.h"
 #include "MeshRenderForm.h"
 #include "SkinWindowsTestEnv.h"
@@ -27,8 +27,8 @@ struct TBox {
 
 #define EXPECT_BOX_NEAR(a, b)                                                                      \
     do {                                                                                           \
-        EXPECT_VEC_NEAR((a).Min, (b).Min.x, (b).Min.y, (b).Min.z, 1e-3);                          \
-        EXPECT_VEC_NEAR((a).Max, (b).Max.x, (b).Max.y, (b).Max.z, 1e-3);                          \
+        EXPECT_VEC_NEAR((a).Min, (b).Min.x, (b).Min.y, (b).Min.z, 1e-3);                           \
+        EXPECT_VEC_NEAR((a).Max, (b).Max.x, (b).Max.y, (b).Max.z, 1e-3);                           \
     } while (0)
 
 class SkinPanelTest : public SkinWindowsTest {

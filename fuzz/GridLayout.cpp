@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         vel::TMemoryStream in(bytes);
         vel::TtsGridStreamComponent carrier(&g);
         carrier.LoadMode = mode;
-        carrier.ColBindByName = mode == 0 ? 1 : 0;
+        carrier.ColBinding = mode == 0 ? vel::bmFieldName : vel::bmDataCol;
         try {
             carrier.Read(in);
         } catch (const vel::EReadError&) {

@@ -537,12 +537,12 @@ void TtsBaseGrid::UnregisterCellElement(const TtsCellElement& Element) {
 }
 
 std::unique_ptr<TtsGridStreamComponent> TtsBaseGrid::CreateStreamComponent() {
-    return std::make_unique<TtsGridStreamComponent>(FModel.get());
+    return std::make_unique<TtsGridStreamComponent>(static_cast<TtsStreamGrid*>(this));
 }
 
 void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds) {
     if (!EndCellEdit()) UndoCellEdit();
-    vel::SaveLayout(*FModel, Stream, Parts, SaveData, Kinds);
+    vel::SaveLayout(static_cast<TtsStreamGrid&>(*this), Stream, Parts, SaveData, Kinds);
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {

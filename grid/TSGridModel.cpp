@@ -365,7 +365,10 @@ void TtsLine::SetWordWrap(TtsWordWrap v) {
 }
 
 void TtsLine::SetReadOnly(bool v) {
-    if (ChangeTo(P.ReadOnly, v)) CellsChanged();
+    if (!ChangeTo(P.ReadOnly, v)) return;
+    CellsChanged();
+    TtsGridModel* g = LineGrid();
+    if (g && g->Link && IsCurrentLine()) g->Link->ReselectCurrentCell();
 }
 
 void TtsLine::SetIs3D(bool v) {

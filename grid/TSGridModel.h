@@ -230,6 +230,11 @@ public:
     virtual void UseDateTimeDef(fw::TObject* /*definition*/, bool /*use*/) {}
     // After a combo's drop-down style changed: the current cell's control follows.
     virtual void ComboStyleChanged(TtsCombo* /*combo*/) {}
+    // The date-time definition a stored layout names (null when there is none).
+    virtual fw::TObject* FindDateTimeDef(const std::string& /*name*/) { return nullptr; }
+    // A line's ReadOnly changed: the current cell is selected again when it lies
+    // in the line (or there is none), so its control takes the change.
+    virtual void ReselectCurrentCell() {}
 };
 
 // --- Columns and rows --------------------------------------------------------------------
@@ -571,5 +576,9 @@ void SetComboDropDownStyle(TtsCombo* combo, TtsDropDownStyle style);
 void AssignCombo(TtsCombo* to, const TtsCombo& from);
 // Sets the default column width of the combo's list to width + 10.
 void SetComboListWidth(TtsCombo* combo, int width);
+// The combo's list grid as a stored grid record (with its items), and read back
+// into the list after its properties are reset.
+std::vector<std::uint8_t> ComboRecord(const TtsCombo& combo);
+void ReadComboRecord(TtsCombo& combo, const std::vector<std::uint8_t>& record);
 
 } // namespace vel

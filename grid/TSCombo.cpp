@@ -115,17 +115,16 @@ std::unique_ptr<TtsBaseGrid> TtsComboGrid::CreateGridOfClass(fw::TComponent* AOw
 
 void TtsComboGrid::WriteGridSettings(TStream& S) {
     TtsCustomGrid::WriteGridSettings(S);
-    auto Int = [&S](const char* Name, int V) { WriteStoredProp(S, Name, TtsVariant(std::int32_t{V})); };
-    Int("DropDownRows", FDropDownRows);
-    Int("DropDownCols", FDropDownCols);
-    Int("ValueCol", FValueCol);
-    Int("ComboDisplayCol", FComboDisplayCol);
-    WriteStoredProp(S, "ValueColSorted", TtsVariant(FValueColSorted));
-    Int("CompareType", FCompareType);
-    Int("AutoSearch", FAutoSearch);
-    WriteStoredProp(S, "AutoFill", TtsVariant(FAutoFill));
-    Int("AutoFillConvertCase", FAutoFillConvertCase);
-    Int("DropDownStyle", FDropDownStyle);
+    WriteStoredSetting(S, "DropDownRows", FDropDownRows, 4);
+    WriteStoredSetting(S, "DropDownCols", FDropDownCols, 1);
+    WriteStoredSetting(S, "ValueCol", FValueCol, 1);
+    WriteStoredSetting(S, "ComboDisplayCol", FComboDisplayCol, 1);
+    WriteStoredSetting(S, "ValueColSorted", FValueColSorted, false);
+    WriteStoredSetting(S, "CompareType", FCompareType, ctCaseInsensitive);
+    WriteStoredSetting(S, "AutoSearch", FAutoSearch, asNone);
+    WriteStoredSetting(S, "AutoFill", FAutoFill, false);
+    WriteStoredSetting(S, "AutoFillConvertCase", FAutoFillConvertCase, afcOnEdit);
+    WriteStoredSetting(S, "DropDownStyle", FDropDownStyle, ddDropDown);
 }
 
 bool TtsComboGrid::ReadGridSetting(const TtsStoredProp& P) {

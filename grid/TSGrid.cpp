@@ -303,6 +303,9 @@ void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
     if (!WithData) SetStoreData(S.StoreData());
     FModel->Assign(*S.FModel, WithData);
     if (S.FGridCombo && !FDropDownList) AssignCombo(EnsureGridCombo(), *S.FGridCombo);
+    auto* Custom = dynamic_cast<TtsCustomGrid*>(this);
+    auto* Source = dynamic_cast<const TtsCustomGrid*>(&S);
+    if (Custom && Source) Custom->SetCheckBoxStyle(Source->CheckBoxStyle());
 }
 
 // --- Display order ----------------------------------------------------------------------

@@ -586,7 +586,17 @@ void TtsCol::AssignProperties(const TtsCol& s) {
     else
         FHeadingFont.reset();
     FPrintTotals = s.FPrintTotals;
+    // The button is made anew for this column.
+    if (s.FButton)
+        EnsureButton();
+    else
+        FreeButton();
     AssignLineObjects(*this, s);
+}
+
+TtsNormalButton* TtsCol::EnsureButton() {
+    if (!FButton) FButton = std::make_unique<TtsNormalButton>(this);
+    return FButton.get();
 }
 
 void TtsCol::AssignFromCol(const TtsCol& source) {

@@ -352,6 +352,20 @@ protected:
     void FontObjectChanged();
 };
 
+class TtsCol;
+
+// The column's own cell button. The grid gives it no settings of its own: a
+// column makes it, copies it with its other properties and frees it, and a
+// column holding one is in use even at its defaults.
+class TtsNormalButton : public fw::TObject {
+public:
+    explicit TtsNormalButton(TtsCol* col) : FCol(col) {}
+    TtsCol* Col() const { return FCol; }
+
+private:
+    TtsCol* FCol;
+};
+
 class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
@@ -412,7 +426,12 @@ public:
     void SetPrintTotals(bool v) { FPrintTotals = v; }
 
     virtual bool IsDefault() const;
-    virtual bool IsUnused() const { return IsDefault(); }
+    // At its defaults and without a button of its own.
+    virtual bool IsUnused() const { return IsDefault() && !FButton; }
+    // The column's own cell button, made on first need; FreeButton lets it go.
+    TtsNormalButton* Button() const { return FButton.get(); }
+    TtsNormalButton* EnsureButton();
+    void FreeButton() { FButton.reset(); }
     virtual void AssignProperties(const TtsCol& source);
     virtual void AssignFromCol(const TtsCol& source);
     void Assign(const TtsCol& source);
@@ -439,6 +458,7 @@ private:
     void HeadingChanged();
     void MakeHeadingFont(const fw::TFont& from);
     std::unique_ptr<fw::TFont> FHeadingFont;
+    std::unique_ptr<TtsNormalButton> FButton;
 
     TtsGridModel* FGrid;
     int FDisplayCol;

@@ -11,14 +11,6 @@ namespace {
 
 constexpr int MaxExtent = 32767;
 
-void WriteBool(TStream& S, const char* Name, bool V) {
-    WriteStoredProp(S, Name, TtsVariant(V));
-}
-
-void WriteInt(TStream& S, const char* Name, int V) {
-    WriteStoredProp(S, Name, TtsVariant(std::int32_t{V}));
-}
-
 // A stored part of a font applied to a copy of it.
 fw::TFont FontWithPart(const fw::TFont& From, const std::string& Part, const TtsStoredProp& P) {
     fw::TFont F;
@@ -44,23 +36,23 @@ void TtsBaseGrid::ReadGridRecord(TStream& S) {
 }
 
 void TtsBaseGrid::WriteGridSettings(TStream& S) {
-    WriteBool(S, "RowBarOn", FRowBarOn);
-    WriteBool(S, "HeadingOn", FHeadingOn);
-    WriteInt(S, "RowBarWidth", FRowBarWidth);
-    WriteInt(S, "HeadingHeight", FHeadingHeight);
-    WriteInt(S, "LineColor", FLineColor);
-    WriteInt(S, "GridLines", FGridLines);
-    WriteInt(S, "GridMode", FGridMode);
-    WriteBool(S, "ThumbTracking", ThumbTracking());
-    WriteBool(S, "StretchPicture", StretchPicture);
-    WriteBool(S, "ShrinkPicture", ShrinkPicture);
-    WriteBool(S, "CenterPicture", CenterPicture);
-    WriteBool(S, "KeepAspectRatio", KeepAspectRatio);
-    WriteInt(S, "EditColor", EditColor);
-    WriteInt(S, "EditFontColor", EditFontColor);
-    WriteBool(S, "DataFlag", FDataFlag);
-    WriteBool(S, "WantTabs", FWantTabs);
-    WriteBool(S, "AlwaysShowFocus", FAlwaysShowFocus);
+    WriteStoredSetting(S, "RowBarOn", FRowBarOn, true);
+    WriteStoredSetting(S, "HeadingOn", FHeadingOn, true);
+    WriteStoredSetting(S, "RowBarWidth", FRowBarWidth, 12);
+    WriteStoredSetting(S, "HeadingHeight", FHeadingHeight, 18);
+    WriteStoredSetting(S, "LineColor", FLineColor, fw::clSilver);
+    WriteStoredSetting(S, "GridLines", FGridLines, glBoth);
+    WriteStoredSetting(S, "GridMode", FGridMode, gmEdit);
+    WriteStoredSetting(S, "ThumbTracking", ThumbTracking(), false);
+    WriteStoredSetting(S, "StretchPicture", StretchPicture, false);
+    WriteStoredSetting(S, "ShrinkPicture", ShrinkPicture, true);
+    WriteStoredSetting(S, "CenterPicture", CenterPicture, true);
+    WriteStoredSetting(S, "KeepAspectRatio", KeepAspectRatio, true);
+    WriteStoredSetting(S, "EditColor", EditColor, clNoneTs);
+    WriteStoredSetting(S, "EditFontColor", EditFontColor, clNoneTs);
+    WriteStoredSetting(S, "DataFlag", FDataFlag, false);
+    WriteStoredSetting(S, "WantTabs", FWantTabs, true);
+    WriteStoredSetting(S, "AlwaysShowFocus", FAlwaysShowFocus, false);
 }
 
 bool TtsBaseGrid::ReadGridSetting(const TtsStoredProp& P) {
@@ -153,7 +145,7 @@ std::unique_ptr<TtsBaseGrid> TtsCustomGrid::CreateGridOfClass(fw::TComponent* AO
 
 void TtsCustomGrid::WriteGridSettings(TStream& S) {
     TtsBaseGrid::WriteGridSettings(S);
-    WriteInt(S, "CheckBoxStyle", FCheckBoxStyle);
+    WriteStoredSetting(S, "CheckBoxStyle", FCheckBoxStyle, stCheck);
 }
 
 bool TtsCustomGrid::ReadGridSetting(const TtsStoredProp& P) {

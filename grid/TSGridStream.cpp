@@ -20,10 +20,6 @@ void WriteInt(TStream& s, const char* name, int v) {
     WriteStoredProp(s, name, TtsVariant(std::int32_t{v}));
 }
 
-void WriteU8(TStream& s, const char* name, std::uint8_t v) {
-    WriteStoredProp(s, name, TtsVariant(std::int32_t{v}));
-}
-
 // Raises a flag of the data half for the time of a record.
 class TFlagRaised {
 public:
@@ -47,21 +43,22 @@ TtsKindSet WidenAlignmentKinds(TtsKindSet kinds) {
 // --- The data half's record --------------------------------------------------------------------
 
 void WriteModelSettings(TStream& s, TtsGridModel& m) {
-    WriteInt(s, "DefaultColWidth", m.DefaultColWidth());
-    WriteInt(s, "DefaultRowHeight", m.DefaultRowHeight());
+    WriteStoredSetting(s, "DefaultColWidth", m.DefaultColWidth(), 64);
+    WriteStoredSetting(s, "DefaultRowHeight", m.DefaultRowHeight(), 14);
     WriteInt(s, "Cols", m.Cols());
     WriteInt(s, "Rows", m.Rows());
-    WriteInt(s, "Color", m.Color);
-    WriteU8(s, "ControlType", m.GridControlType);
-    WriteU8(s, "HorzAlignment", m.GridHorzAlignment);
-    WriteU8(s, "VertAlignment", m.GridVertAlignment);
-    WriteU8(s, "WordWrap", m.GridWordWrap);
-    WriteStoredProp(s, "ReadOnly", TtsVariant(m.GridReadOnly));
-    WriteU8(s, "ButtonType", m.GridButtonType);
-    WriteU8(s, "DrawOverlap", m.DrawOverlap);
-    WriteStoredProp(s, "StoreData", TtsVariant(m.StoreData()));
-    WriteStoredFont(s, "Font.", m.Font);
-    WriteStoredFont(s, "HeadingFont.", m.HeadingFont);
+    WriteStoredSetting(s, "Color", m.Color, fw::clWindow);
+    WriteStoredSetting(s, "ControlType", m.GridControlType, ctText);
+    WriteStoredSetting(s, "HorzAlignment", m.GridHorzAlignment, htaLeft);
+    WriteStoredSetting(s, "VertAlignment", m.GridVertAlignment, vtaTop);
+    WriteStoredSetting(s, "WordWrap", m.GridWordWrap, wwOff);
+    WriteStoredSetting(s, "ReadOnly", m.GridReadOnly, false);
+    WriteStoredSetting(s, "ButtonType", m.GridButtonType, btNone);
+    WriteStoredSetting(s, "DrawOverlap", m.DrawOverlap, doDrawColOnTop);
+    WriteStoredSetting(s, "StoreData", m.StoreData(), false);
+    static const fw::TFont Plain;
+    if (!m.Font.SameAs(Plain)) WriteStoredFont(s, "Font.", m.Font);
+    if (!m.HeadingFont.SameAs(Plain)) WriteStoredFont(s, "HeadingFont.", m.HeadingFont);
 }
 
 bool ReadModelSetting(TtsGridModel& m, const TtsStoredProp& p) {

@@ -47,6 +47,14 @@ void WriteStoredBinary(TStream& s, const std::string& name,
     s.WriteBuffer(bytes.data(), bytes.size());
 }
 
+void WriteStoredSetting(TStream& s, const char* name, bool v, bool byDefault) {
+    if (v != byDefault) WriteStoredProp(s, name, TtsVariant(v));
+}
+
+void WriteStoredSetting(TStream& s, const char* name, std::int32_t v, std::int32_t byDefault) {
+    if (v != byDefault) WriteStoredProp(s, name, TtsVariant(v));
+}
+
 TtsVariant ReadStoredValue(TStream& s, std::uint8_t type) {
     switch (type) {
     case vtInteger:

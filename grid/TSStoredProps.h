@@ -36,6 +36,9 @@ std::string ReadStoredName(TStream& s);
 void WriteStoredProp(TStream& s, const std::string& name, const TtsVariant& v);
 void WriteStoredIdent(TStream& s, const std::string& name, const std::string& component);
 void WriteStoredBinary(TStream& s, const std::string& name, const std::vector<std::uint8_t>& bytes);
+// A setting written only when it differs from its default (a record keeps the rest).
+void WriteStoredSetting(TStream& s, const char* name, bool v, bool byDefault);
+void WriteStoredSetting(TStream& s, const char* name, std::int32_t v, std::int32_t byDefault);
 // A value of a simple type (integer, Boolean, text, identifier as text, number).
 TtsVariant ReadStoredValue(TStream& s, std::uint8_t type);
 // The bytes of a binary value, checked against what is left.

@@ -4,6 +4,9 @@
 // columns found by field name through the grid's load.
 #include "GridTestEnv.h"
 #include "TSCombo.h"
+#include "TestPaths.h"
+
+#include <cstdio>
 
 namespace vel {
 namespace {
@@ -338,6 +341,21 @@ TEST_F(LayoutObjectsTest, StoredColumnsFollowTheirFieldNamesThroughTheLoad) {
     EXPECT_EQ(G->Col(3)->Width(), 64);
     EXPECT_EQ(VarToText(G->CellValue(1, 4)), "r4c2"); // the values follow their names
     EXPECT_EQ(VarToText(G->CellValue(3, 4)), "r4c1");
+}
+
+TEST_F(LayoutObjectsTest, TheGridKeepsItsLayoutInTheSettingsStore) {
+    const std::string File = fw::TestPath("grid-layout.ini");
+    std::remove(File.c_str());
+    const std::string Key = "\\HKEY_CURRENT_USER\\Software\\Velmarch\\Grids";
+    Grid->Col(3)->SetWidth(77);
+    Grid->SetRowBarOn(false);
+    Grid->SaveLayoutToSettings(Key, "Layout", File, pkGrid | pkCols, AllKinds);
+    TtsGrid* G = Fresh();
+    EXPECT_FALSE(G->LoadLayoutFromSettings(Key, "Missing", File, 1));
+    EXPECT_TRUE(G->LoadLayoutFromSettings(Key, "Layout", File, 1));
+    EXPECT_EQ(G->Col(3)->Width(), 77);
+    EXPECT_FALSE(G->RowBarOn());
+    std::remove(File.c_str());
 }
 
 TEST_F(LayoutObjectsTest, AReadOnlyCurrentColumnTakesTheEditorsEditingAway) {

@@ -84,6 +84,7 @@ private:
 class TtsBaseGrid : public TCustomGrid_ts,
                     public TtsGridLink,
                     public TtsDropDownOwner,
+                    public TtsCellPropertyOps<TtsBaseGrid>,
                     public TtsStreamGrid {
 public:
     static constexpr int DefaultCols = 4;
@@ -106,6 +107,10 @@ public:
     TtsCol* Col(int DataCol) const { return FModel->Col(DataCol); }
     TtsRow* Row(int DataRow) { return FModel->Row(DataRow); }
     TtsCell Cell(int DataCol, int DataRow) { return FModel->Cell(DataCol, DataRow); }
+    // The per-cell property operations (GetCellColor, SetCellColor, ...) work on the
+    // model's cells.
+    TtsGridModel& CellModel() { return *FModel; }
+    const TtsGridModel& CellModel() const { return *FModel; }
     TtsCurrentCell& CurrentCell() { return FCurrentCell; }
     int DefaultColWidth() const { return FModel->DefaultColWidth(); }
     void SetDefaultColWidth(int Value) { FModel->SetDefaultColWidth(Value); }
@@ -371,37 +376,6 @@ public:
     fw::TRect CellButtonRect() const;
     // Takes a value picked in a drop-down as the current cell's edit.
     bool StorePickedValue(const TtsVariant& Value);
-    // The cell property operations: a cell's own value of each property (its
-    // default when it has none), and setting it through the cell property set.
-    fw::TColor GetCellColor(int DataCol, int DataRow) const;
-    void SetCellColor(int DataCol, int DataRow, fw::TColor Value);
-    TtsControlType GetCellControlType(int DataCol, int DataRow) const;
-    void SetCellControlType(int DataCol, int DataRow, TtsControlType Value);
-    TtsSpinOptions GetCellSpinOptions(int DataCol, int DataRow) const;
-    void SetCellSpinOptions(int DataCol, int DataRow, TtsSpinOptions Value);
-    double GetCellSpinIncrement(int DataCol, int DataRow) const;
-    void SetCellSpinIncrement(int DataCol, int DataRow, double Value);
-    std::uint8_t GetCellAlignment(int DataCol, int DataRow) const;
-    void SetCellAlignment(int DataCol, int DataRow, std::uint8_t Value);
-    bool GetCellAlignFlag(int DataCol, int DataRow) const;
-    void SetCellAlignFlag(int DataCol, int DataRow, bool Value);
-    TtsHorzAlignment GetCellHorzAlignment(int DataCol, int DataRow) const;
-    void SetCellHorzAlignment(int DataCol, int DataRow, TtsHorzAlignment Value);
-    TtsVertAlignment GetCellVertAlignment(int DataCol, int DataRow) const;
-    void SetCellVertAlignment(int DataCol, int DataRow, TtsVertAlignment Value);
-    bool GetCell3D(int DataCol, int DataRow) const;
-    void SetCell3D(int DataCol, int DataRow, bool Value);
-    TtsWordWrap GetCellWordWrap(int DataCol, int DataRow) const;
-    void SetCellWordWrap(int DataCol, int DataRow, TtsWordWrap Value);
-    TtsButtonType GetCellButtonType(int DataCol, int DataRow) const;
-    void SetCellButtonType(int DataCol, int DataRow, TtsButtonType Value);
-    TtsReadOnly GetCellReadOnly(int DataCol, int DataRow) const;
-    void SetCellReadOnly(int DataCol, int DataRow, TtsReadOnly Value);
-    std::string GetCellMaskName(int DataCol, int DataRow) const;
-    void SetCellMaskName(int DataCol, int DataRow, const std::string& Value);
-    // Sub 1 stretch, 2 shrink, 3 center, 4 keep aspect ratio.
-    TtsDrawOption GetCellPictureOption(int DataCol, int DataRow, int Sub) const;
-    void SetCellPictureOption(int DataCol, int DataRow, int Sub, TtsDrawOption Value);
     // The cell property operations of fonts, combos and date-time definitions.
     const fw::TFont* GetCellFont(int DataCol, int DataRow) const;
     void SetCellFont(int DataCol, int DataRow, const fw::TFont* Value);

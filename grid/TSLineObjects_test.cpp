@@ -155,34 +155,6 @@ TEST_F(LineObjectsTest, AGridCopyTakesLinesCellsOrderAndValues) {
     EXPECT_EQ(VarToText(Copy->CellValue(1, 7)), "r7c1");
 }
 
-TEST_F(LineObjectsTest, CellPropertyOperationsKeepOnlyWhatDiffers) {
-    EXPECT_EQ(Grid->GetCellColor(2, 2), clNoneTs);
-    EXPECT_EQ(Grid->GetCellHorzAlignment(2, 2), htaDefault);
-    EXPECT_EQ(Grid->GetCellPictureOption(2, 2, 3), dopDefault);
-    Grid->SetCellColor(2, 2, fw::clRed);
-    Grid->SetCellAlignment(2, 2, 1);
-    Grid->SetCellAlignFlag(2, 2, true);
-    EXPECT_EQ(Grid->GetCellHorzAlignment(2, 2), htaRight); // the legacy pair and the alignment agree
-    Grid->SetCellPictureOption(2, 2, 2, dopOff);
-    Grid->SetCellReadOnly(2, 2, roOn);
-    Grid->SetCellSpinIncrement(2, 2, 0.5);
-    Grid->SetCellMaskName(2, 2, "Frames");
-    EXPECT_EQ(Grid->GetCellColor(2, 2), fw::clRed);
-    EXPECT_EQ(Grid->GetCellPictureOption(2, 2, 2), dopOff);
-    EXPECT_EQ(Grid->GetCellReadOnly(2, 2), roOn);
-    EXPECT_EQ(Grid->GetCellSpinIncrement(2, 2), 0.5);
-    EXPECT_EQ(Grid->GetCellMaskName(2, 2), "Frames");
-    EXPECT_TRUE(Grid->Model().EffectiveReadOnly(2, 2));
-    // Back at every default the cell keeps nothing.
-    Grid->SetCellColor(2, 2, clNoneTs);
-    Grid->SetCellHorzAlignment(2, 2, htaDefault);
-    Grid->SetCellPictureOption(2, 2, 2, dopDefault);
-    Grid->SetCellReadOnly(2, 2, roDefault);
-    Grid->SetCellSpinIncrement(2, 2, 1.0);
-    Grid->SetCellMaskName(2, 2, "");
-    EXPECT_EQ(Grid->Model().CellProps().Element(2, 2), nullptr);
-}
-
 TEST_F(LineObjectsTest, WindowsAControlOwns) {
     Focus();
     EXPECT_TRUE(ControlOwnsWindow(Grid->Handle(), Grid));

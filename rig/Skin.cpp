@@ -175,13 +175,13 @@ namespace {
 // Whether no coordinate is infinite or NaN (an exponent of all ones), checked
 // without a branch per vertex so that the pass over a whole mesh vectorises.
 bool AllFinite(const std::vector<CtsxVec3f>& vs) {
-    const auto special = [](float f) {
-        return (std::bit_cast<std::uint32_t>(f) & 0x7F800000u) == 0x7F800000u;
+    const auto special = [](float f) -> std::uint32_t {
+        return (std::bit_cast<std::uint32_t>(f) & 0x7F800000u) == 0x7F800000u ? 1 : 0;
     };
-    bool any = false;
+    std::uint32_t any = 0;
     for (const CtsxVec3f& v : vs)
         any |= special(v.x) | special(v.y) | special(v.z);
-    return !any;
+    return any == 0;
 }
 } // namespace
 

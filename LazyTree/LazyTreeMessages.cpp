@@ -504,12 +504,12 @@ bool TBaseLazyTree::WMSysColorChange(fw::TMessage& Message) {
 }
 
 bool TBaseLazyTree::WMNCPaint(fw::TMessage& Message) {
-    fw::TCustomControl::WndProc(Message); // the scroll bars
     if (!Message.WParam) return true;
     const auto& Target = *reinterpret_cast<const fw::TPaintTarget*>(Message.WParam);
+    fw::PaintScrollBars(*this, Target);
     fw::TCanvas C;
     C.Attach(Target.Surface, Target.Origin, Target.Clip);
-    PaintBorder(C, {0, 0, Width(), Height()});
+    PaintBorder(C);
     return true;
 }
 

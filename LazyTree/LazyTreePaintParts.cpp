@@ -8,6 +8,7 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Input.h"
 
 #include <algorithm>
 
@@ -467,12 +468,26 @@ int TBaseLazyTree::GetMaxRightExtend() {
     return Result + 2 * FMargin;
 }
 
-void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window) {
-    // The single border is the sunken edge of 3D controls; it lies over the
-    // window's outer pixels, scroll bars included.
-    if (FBorderStyle != fw::bsSingle) return;
-    fw::TRect R = Window;
-    Canvas.DrawEdge(R, fw::EDGE_SUNKEN, fw::BF_RECT);
+void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas) {
+    // The frame of the window style, the bevels, and the border width in the border colour.
+    PaintFrame(Canvas, FColors->Color(ciBorderColor));
+}
+
+fw::TSize TBaseLazyTree::GetBorderDimensions() {
+    fw::TSize Result;
+    if (!HandleAllocated()) return Result;
+    const std::uint32_t Style = fw::GetWindowStyle(Handle());
+    const std::uint32_t Ex = fw::GetWindowExStyle(Handle());
+    if (Style & fw::WS_BORDER) Result = {-1, -1};
+    if (Style & fw::WS_THICKFRAME) {
+        Result.cx -= fw::GetSystemMetrics(fw::SM_CXFRAME);
+        Result.cy -= fw::GetSystemMetrics(fw::SM_CYFRAME);
+    }
+    if (Ex & fw::WS_EX_CLIENTEDGE) {
+        Result.cx -= fw::GetSystemMetrics(fw::SM_CXEDGE);
+        Result.cy -= fw::GetSystemMetrics(fw::SM_CYEDGE);
+    }
+    return Result;
 }
 
 void TBaseLazyTree::DetermineNextColumn(const TLTPaintInfo& PaintInfo, int& NextColumn) {

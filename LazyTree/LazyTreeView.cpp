@@ -96,8 +96,10 @@ void TBaseLazyTree::SetBiDiMode(TBiDiMode Value) {
 }
 
 void TBaseLazyTree::UpdateHeaderRect() {
+    // As wide as the window inside its border, bevels and border width (over the scroll bar too).
     const TLTHeader* H = Header();
-    fw::TRect R{0, 0, Width(), 0};
+    const fw::TRect F = FrameInsets();
+    fw::TRect R{0, 0, Width() - F.Left - F.Right, 0};
     if (H && (H->Options() & hoVisible) && R.Right > 0)
         R.Bottom = static_cast<int>(std::min<unsigned>(H->Height(), 1u << 15));
     if (R.Right < 0) R = {};
@@ -204,7 +206,7 @@ void TBaseLazyTree::InitializeView() {
     InitializeGlobalStructures();
     ClipboardFormatRegistry(); // the first tree registers the formats
     SetControlStyle((ControlStyle() | fw::csCaptureMouse | fw::csOpaque | fw::csReplicatable |
-                     fw::csDoubleClicks) &
+                     fw::csDoubleClicks | fw::csNonClientFrame) &
                     ~fw::csSetCaption);
     auto Repaint = [this](fw::TObject*) {
         if (HandleAllocated() && !Loading()) Invalidate();

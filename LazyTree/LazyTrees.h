@@ -832,7 +832,9 @@ public:
     // The widest right edge of the rows on screen (main column).
     int GetMaxRightExtend();
     // The tree's own frame (non-client painting), with BorderColor inside bevels.
-    void PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window);
+    void PaintBorder(fw::TCanvas& Canvas);
+    // The (negative) size of the window's frame by its styles.
+    fw::TSize GetBorderDimensions();
     // The text, font and rectangle of a cell as the editor needs them.
     virtual void GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
                              std::u16string& Text);

@@ -2,6 +2,8 @@
 // cached widths, multi-line nodes and the caption chunk.
 #include "LazyStringTree.h"
 
+#include "Filer.h"
+
 #include "LazyTreeStreams.h"
 #include "LazyTreeUtils.h"
 
@@ -74,6 +76,26 @@ void TCustomLazyStringTree::SetDefaultText(const std::u16string& Value) {
     if (FDefaultText == Value) return;
     FDefaultText = Value;
     if (!Loading() && HandleAllocated()) Invalidate();
+}
+
+void TCustomLazyStringTree::DefineProperties(fw::TFiler& Filer) {
+    TBaseLazyTree::DefineProperties(Filer);
+    Filer.DefineProperty(
+        "WideDefaultText",
+        [this](const fw::TFilerValue& Value) {
+            const auto* Text = std::get_if<std::u16string>(&Value);
+            if (!Text) throw EReadError("Stream read error: WideDefaultText is a wide text");
+            SetDefaultText(*Text);
+        },
+        [this] { return fw::TFilerValue{FDefaultText}; }, DefaultTextStored());
+    Filer.DefineProperty(
+        "StringOptions",
+        [this](const fw::TFilerValue& Value) {
+            const auto* Names = std::get_if<std::vector<std::string>>(&Value);
+            if (!Names) throw EReadError("Stream read error: StringOptions is a set");
+            ReadStringOptions(*Names);
+        },
+        nullptr, false);
 }
 
 void TCustomLazyStringTree::ReadStringOptions(const std::vector<std::string>& Identifiers) {

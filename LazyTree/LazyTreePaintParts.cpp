@@ -9,6 +9,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "Input.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -296,10 +297,24 @@ int TBaseLazyTree::GetCheckImage(PLazyNode Node) {
 }
 
 void TBaseLazyTree::PaintCheckImage(const TLTPaintInfo& PaintInfo) {
-    // Drawn plain: a box tinted by the selection would look filled.
     const TLTImageInfo& I = PaintInfo.ImageInfo[iiCheck];
-    if (I.Images && I.Index >= 0)
+    if (!I.Images || I.Index < 0) return;
+    // A selected node's box takes a quarter of the selection colour (a paint
+    // without the selection, as a drag picture's, leaves it plain): tinted,
+    // yet its mark stays readable.
+    const PLazyNode Node = PaintInfo.Node;
+    const bool Tint = Node && (Node->States & vsSelected) && !I.Ghosted &&
+                      (PaintInfo.PaintOptions & ipDrawSelection);
+    if (!Tint) {
         I.Images->Draw(*PaintInfo.Canvas, I.XPos, I.YPos, I.Index, fw::dsTransparent, fw::itImage);
+        return;
+    }
+    const fw::TColor Keep = I.Images->BlendColor();
+    I.Images->SetBlendColor(Focused() || (PaintOptions() & toPopupMode)
+                                ? FColors->FocusedSelectionColor()
+                                : FColors->UnfocusedSelectionColor());
+    fw::TScopeExit Restore([&] { I.Images->SetBlendColor(Keep); });
+    I.Images->Draw(*PaintInfo.Canvas, I.XPos, I.YPos, I.Index, fw::dsFocus, fw::itImage);
 }
 
 int TBaseLazyTree::GetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted) {

@@ -336,14 +336,18 @@ protected:
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
     virtual void Resize();
     virtual bool CanResize(int& NewWidth, int& NewHeight);
+    // Scales the bounds (the position only with a parent) and an own font by M / D.
+    virtual void ChangeScale(int M, int D);
     void Changed(); // repaint after a property change
+    // The mouse messages' default handling (capture, click state, MouseDown
+    // and the rest), without the automatic drag's start.
+    void HandleMouseMessage(TMessage& Message);
     // The area this control covers in its top-level window's surface.
     bool WindowArea(TRect& R, const TWinControl*& TopLevel) const;
 
 private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
-    void HandleMouseMessage(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();
@@ -402,6 +406,8 @@ public:
     TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false) const;
 
     void Realign();
+    // Scales this control and everything inside it by M / D.
+    void ScaleBy(int M, int D) { ChangeScale(M, D); }
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
 
@@ -481,6 +487,7 @@ protected:
     virtual void CreateWnd();
     virtual void DestroyWnd();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    void ChangeScale(int M, int D) override;
     // Draws the window's own content; the base draws nothing.
     virtual void PaintWindow(const TPaintTarget& Target);
     // Paints the graphic children over the window's own content.

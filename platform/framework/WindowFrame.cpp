@@ -3,7 +3,9 @@
 // placement when a parent resizes.
 #include "Canvas.h"
 #include "Controls.h"
+#include "Font.h"
 #include "Input.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -195,6 +197,27 @@ void TWinControl::AnchorChildren() {
         else if (!(a & akTop)) t += dy / 2;
         c->SetBounds(l, t, w, h);
     }
+}
+
+void TControl::ChangeScale(int M, int D) {
+    if (M == D || D == 0) return;
+    auto Scale = [M, D](int V) {
+        return static_cast<int>(static_cast<std::int64_t>(V) * M / D);
+    };
+    const bool Placed = Parent() != nullptr;
+    SetBounds(Placed ? Scale(FLeft) : FLeft, Placed ? Scale(FTop) : FTop, Scale(FWidth),
+              Scale(FHeight));
+    if (!FParentFont) FFont->SetSize(Scale(FFont->Size()));
+}
+
+void TWinControl::ChangeScale(int M, int D) {
+    if (M == D || D == 0) return;
+    DisableAlign();
+    TScopeExit Align([this] { EnableAlign(); });
+    const std::vector<TControl*> children = FChildren;
+    for (TControl* c : children) c->ChangeScale(M, D);
+    TControl::ChangeScale(M, D);
+    Align.Leave();
 }
 
 } // namespace fw

@@ -214,9 +214,12 @@ void TWinControl::ChangeScale(int M, int D) {
     if (M == D || D == 0) return;
     DisableAlign();
     TScopeExit Align([this] { EnableAlign(); });
+    // The children are placed by the scale, not by their anchors.
+    FAnchorClient = TSize{-1, -1};
+    TControl::ChangeScale(M, D);
+    FAnchorClient = TSize{ClientWidth(), ClientHeight()};
     const std::vector<TControl*> children = FChildren;
     for (TControl* c : children) c->ChangeScale(M, D);
-    TControl::ChangeScale(M, D);
     Align.Leave();
 }
 

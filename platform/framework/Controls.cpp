@@ -1007,10 +1007,12 @@ void TWinControl::DefaultHandler(TMessage& Message) {
     case WM_NCPAINT: // WParam: the TPaintTarget of the whole window
         if (Message.WParam) {
             const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
+            PaintScrollBars(*this, t);
+            // A frame outside the client, or one over the window's outer pixels.
+            if (!(ControlStyle() & csNonClientFrame)) PaintWindowFrame(t);
             TCanvas c;
             c.Attach(t.Surface, t.Origin, t.Clip);
             PaintFrame(c, Color());
-            PaintScrollBars(*this, t);
         }
         return;
     case WM_ERASEBKGND: {
@@ -1109,6 +1111,28 @@ void TWinControl::PaintHandler(const TPaintTarget& Target) {
     if (!(ControlStyle() & csOpaque)) Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(&Target), 0);
     PaintWindow(Target);
     PaintControls(Target);
+}
+
+int TWinControl::FrameWidth() const {
+    if (ControlStyle() & csNonClientFrame) return 0; // outside the client instead
+    // A top-level window's frame is the window system's, outside its surface.
+    if (!FHandle || !(GetWindowStyle(FHandle) & WS_CHILD)) return 0;
+    if (GetWindowExStyle(FHandle) & WS_EX_CLIENTEDGE) return 2;
+    return (GetWindowStyle(FHandle) & WS_BORDER) ? 1 : 0;
+}
+
+void TWinControl::PaintWindowFrame(const TPaintTarget& Target) {
+    const int Frame = FrameWidth();
+    if (Frame == 0 || !Target.Surface) return;
+    TCanvas C;
+    C.Attach(Target.Surface, Target.Origin, Target.Clip);
+    TRect R = Bounds(0, 0, Width(), Height());
+    if (Frame == 2) {
+        C.DrawEdge(R, EDGE_SUNKEN, BF_RECT);
+    } else {
+        C.Brush().SetColor(clWindowFrame);
+        C.FrameRect(R);
+    }
 }
 
 void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {

@@ -479,6 +479,12 @@ public:
     void PaintFrame(TCanvas& Canvas, TColor Fill) const;
     // Repaints what lies outside the client area.
     void InvalidateNonClient();
+    // A child window's frame, from its creation parameters: 2 pixels of sunken edge for
+    // WS_EX_CLIENTEDGE, 1 of plain line for WS_BORDER, else 0. It lies over the window's
+    // outer pixels; the default WM_NCPAINT draws it after the scroll bars. 0 with
+    // csNonClientFrame, whose frame lies outside the client (FrameInsets).
+    int FrameWidth() const;
+    void PaintWindowFrame(const TPaintTarget& Target);
 
 protected:
     void Dispatch(TMessage& Message) override;

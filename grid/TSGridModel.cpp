@@ -366,7 +366,10 @@ void TtsLine::SetWordWrap(TtsWordWrap v) {
 }
 
 void TtsLine::SetReadOnly(bool v) {
-    if (ChangeTo(P.ReadOnly, v)) CellsChanged();
+    if (!ChangeTo(P.ReadOnly, v)) return;
+    CellsChanged();
+    TtsGridModel* g = LineGrid();
+    if (g && g->Link && IsCurrentLine()) g->Link->ReselectCurrentCell();
 }
 
 void TtsLine::SetIs3D(bool v) {
@@ -584,7 +587,17 @@ void TtsCol::AssignProperties(const TtsCol& s) {
     else
         FHeadingFont.reset();
     FPrintTotals = s.FPrintTotals;
+    // The button is made anew for this column.
+    if (s.FButton)
+        EnsureButton();
+    else
+        FreeButton();
     AssignLineObjects(*this, s);
+}
+
+TtsNormalButton* TtsCol::EnsureButton() {
+    if (!FButton) FButton = std::make_unique<TtsNormalButton>(this);
+    return FButton.get();
 }
 
 void TtsCol::AssignFromCol(const TtsCol& source) {

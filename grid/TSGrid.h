@@ -355,6 +355,10 @@ public:
     void CloseDropDown(bool Flag) override;
     // Opens the current cell's drop-down; false when the cell has none.
     bool DropDown();
+    // Steps the number under the current spin cell's caret by its SpinIncrement, up (1)
+    // or down (-1), as a press on its button does; false when there is nothing to step.
+    bool SpinStep(int Dir);
+    bool HasSpinButton() const;
     fw::HWND GridWindow() override { return Handle(); }
     fw::HWND ComboListWindow() override;
     fw::HWND CellControlWindow() override;
@@ -444,8 +448,9 @@ protected:
     void SetEditorSelStart(int V) override { FActive->SetSelStart(V); }
     void SetEditorSelLength(int V) override { FActive->SetSelLength(V); }
     void EditorCopy() override { FActive->Copy(); }
-    void EditorCut(bool Flag) override { FActive->Cut(Flag); }
-    void EditorPaste(bool Flag) override { FActive->Paste(Flag); }
+    // A cut or paste that changed the text is an edit of the cell, as typing is.
+    void EditorCut(bool Flag) override;
+    void EditorPaste(bool Flag) override;
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;
@@ -529,6 +534,15 @@ private:
     TDropDownKind FDropDown = TDropDownKind::None;
     fw::TWinControl* FHookedControl = nullptr;
     bool FPicking = false;
+    // Spin buttons (TSGridSpin.cpp): the half held down, 1 adding, -1 taking away, 0 none.
+    int FSpinPressed = 0;
+    bool SpinIsVertical() const;
+    int SpinHalfAt(int X, int Y) const;
+    void DrawSpinButton(fw::TCanvas& C, const fw::TRect& Button);
+    void SpinPress(int Half);
+    void SpinRelease();
+    bool SpinTimer(std::uintptr_t Id);
+    bool SpinKey(std::uint16_t Key, fw::TShiftState Shift);
     std::vector<std::pair<fw::TComponent*, int>> FDateTimeUses;
     TtsGridImageLink FImageLink{this};
     std::vector<fw::TComponent*> FFreeNotifies;
@@ -616,10 +630,11 @@ void FinalizeTSGridUnit();
 constexpr fw::TCursor crTsColSize = fw::crHSplit;
 constexpr fw::TCursor crTsRowSize = fw::crVSplit;
 
-// The current-row arrow, the three sort glyphs (up, down, bullet) and the spin arrows.
-// A resource of the same name ("TSGRID_ARROW", "TSGRID_SORTUP", "TSGRID_SORTDOWN",
-// "TSGRID_SORTBULLET", "TSGRID_SPIN") takes the place of the drawn picture.
-enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin };
+// The current-row arrow, the three sort glyphs (up, down, bullet) and the spin arrows
+// (up above down, left beside right). A resource of the same name ("TSGRID_ARROW",
+// "TSGRID_SORTUP", "TSGRID_SORTDOWN", "TSGRID_SORTBULLET", "TSGRID_SPIN",
+// "TSGRID_SPINHORZ") takes the place of the drawn picture.
+enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin, SpinHorz };
 // Loaded by the unit's start, else on first use.
 const fw::TBitmap& GridPicture(TtsGridPicture Which);
 void LoadGridPictures();

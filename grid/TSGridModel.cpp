@@ -397,12 +397,13 @@ void TtsLine::SetPictureOption(int sub, TtsDrawOption v) {
         LookChanged();
 }
 
+// Both reach the current cell's control (whether it takes typing, what a step adds).
 void TtsLine::SetSpinOptions(TtsSpinOptions v) {
-    P.SpinOptions = v & spoAll;
+    if (ChangeTo(P.SpinOptions, static_cast<TtsSpinOptions>(v & spoAll))) CellsChanged();
 }
 
 void TtsLine::SetSpinIncrement(double v) {
-    P.SpinIncrement = v;
+    if (ChangeTo(P.SpinIncrement, v)) CellsChanged();
 }
 
 // --- Columns ------------------------------------------------------------------------------------

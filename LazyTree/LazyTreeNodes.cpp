@@ -1098,6 +1098,14 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
     DoFocusChange(FFocusedNode, FFocusedColumn);
 }
 
+void TBaseLazyTree::ColumnDeleted(int Column) {
+    if (FFocusedColumn == Column)
+        FFocusedColumn = NoColumn;
+    else if (FFocusedColumn > Column)
+        --FFocusedColumn;
+    if (FEditColumn > Column) --FEditColumn;
+}
+
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {
     lt::TBusyScope Busy(*this);
     int OldColumn = FFocusedColumn;

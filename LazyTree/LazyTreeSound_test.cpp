@@ -339,6 +339,62 @@ TEST_F(SoundTest, AThrowingStructureHandlerDuringDeleteSelectedNodes) {
     ExpectTotals(*Tree);
 }
 
+// ------------------------------------------------------------------- header
+
+std::vector<std::uint8_t> HeaderBytes(TLTHeader& H) {
+    TMemoryStream S;
+    H.SaveToStream(S);
+    return S.Data();
+}
+
+TEST_F(SoundTest, AHeaderStreamThatFailsPartWayChangesNothing) {
+    auto Other = std::make_unique<TLazyStringTree>(nullptr);
+    for (int I = 0; I < 3; ++I)
+        Other->Header()->Columns().Add()->SetWidth(40 + I);
+    const std::vector<std::uint8_t> Good = HeaderBytes(*Other->Header());
+    Tree->Header()->Columns().Add()->SetWidth(77);
+    Tree->Header()->SetHeight(30);
+    const std::vector<std::uint8_t> Before = HeaderBytes(*Tree->Header());
+    for (std::size_t Len = 0; Len < Good.size(); ++Len) {
+        TMemoryStream S(std::vector<std::uint8_t>(Good.begin(), Good.begin() + static_cast<long>(Len)));
+        EXPECT_ANY_THROW(Tree->Header()->LoadFromStream(S));
+        ASSERT_EQ(HeaderBytes(*Tree->Header()), Before) << Len;
+    }
+    TMemoryStream S(Good);
+    Tree->Header()->LoadFromStream(S);
+    EXPECT_EQ(Tree->Header()->Columns().Count(), 3);
+}
+
+TEST_F(SoundTest, HeaderSizesBeyondReasonAreRefused) {
+    auto Other = std::make_unique<TLazyStringTree>(nullptr);
+    Other->Header()->Columns().Add()->SetMargin(1234567);
+    Other->Header()->Columns()[0].SetSpacing(3);
+    std::vector<std::uint8_t> Margin = HeaderBytes(*Other->Header());
+    Other->Header()->Columns()[0].SetMargin(4);
+    Other->Header()->Font().SetHeight(-99999999);
+    std::vector<std::uint8_t> Font = HeaderBytes(*Other->Header());
+    for (const auto& Bytes : {Margin, Font}) {
+        TMemoryStream S(Bytes);
+        EXPECT_THROW(Tree->Header()->LoadFromStream(S), EReadError);
+        EXPECT_EQ(Tree->Header()->Columns().Count(), 0);
+    }
+}
+
+TEST_F(SoundTest, DeletingAColumnShiftsTheIndexesThatNameColumns) {
+    auto& Cols = Tree->Header()->Columns();
+    for (int I = 0; I < 4; ++I)
+        Cols.Add()->SetWidth(50);
+    Cols.DragIndex = 3;
+    Cols.DropTarget = 1;
+    Tree->SetFocusedColumn(2);
+    Cols.Delete(1);
+    EXPECT_EQ(Cols.DragIndex, 2);
+    EXPECT_EQ(Cols.DropTarget, NoColumn);
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Cols.Delete(1);
+    EXPECT_EQ(Tree->FocusedColumn(), NoColumn);
+}
+
 // ------------------------------------------------------------------ streams
 
 std::uint32_t& Value(TBaseLazyTree& T, PLazyNode N) {

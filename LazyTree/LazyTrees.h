@@ -577,6 +577,8 @@ public:
     void SetFocusedNode(PLazyNode Node);
     int FocusedColumn() const { return FFocusedColumn; }
     void SetFocusedColumn(int Column);
+    // A column went: the focused and edited column indexes follow it.
+    void ColumnDeleted(int Column);
     // The focused column as painted: NoColumn while the header shows no columns.
     int PaintedFocusColumn() const { return HeaderUseColumns() ? FFocusedColumn : NoColumn; }
     bool Selected(PLazyNode Node) const;

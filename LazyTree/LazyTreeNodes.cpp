@@ -167,6 +167,8 @@ int TBaseLazyTree::LevelDelta(PLazyNode Node1, PLazyNode Node2) const {
 void TBaseLazyTree::InitNode(PLazyNode Node) {
     if (!Node || Node == FRoot) return;
     lt::TBusyScope Busy(*this);
+    // The worker reads the states of nodes while it builds the cache.
+    if (InState(tsValidating)) InterruptValidation();
     Node->States |= vsInitialized;
     TLTInternalStates InitStates = 0;
     DoInitNode(Node->Parent == FRoot ? nullptr : Node->Parent, Node, InitStates);
@@ -789,6 +791,7 @@ bool TBaseLazyTree::InternalAddToSelection(PLazyNode Node, bool ForceInsert) {
 bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert) {
     Count = std::min(Count, static_cast<int>(Nodes.size()));
     if (Count <= 0) return false;
+    if (InState(tsValidating)) InterruptValidation();
     if (ForceInsert) {
         for (int I = 0; I < Count; ++I)
             Nodes[static_cast<std::size_t>(I)]->States |= vsSelected;
@@ -844,6 +847,7 @@ void TBaseLazyTree::AddToSelection(TNodeArray& Nodes, int Count, bool ForceInser
 
 void TBaseLazyTree::InternalRemoveFromSelection(PLazyNode Node) {
     if (!(Node->States & vsSelected)) return;
+    if (InState(tsValidating)) InterruptValidation();
     Node->States &= ~vsSelected;
     int Index = 0;
     if (FindNodeInSelection(Node, Index, -1, -1)) {
@@ -862,6 +866,7 @@ void TBaseLazyTree::RemoveFromSelection(PLazyNode Node) {
 }
 
 void TBaseLazyTree::MarkForRemoval(PLazyNode Node) {
+    if (InState(tsValidating)) InterruptValidation();
     Node->States &= ~vsSelected;
     int Index = 0;
     if (FindNodeInSelection(Node, Index, -1, -1))
@@ -876,6 +881,7 @@ void TBaseLazyTree::PackSelection() {
 }
 
 void TBaseLazyTree::InternalClearSelection() {
+    if (InState(tsValidating)) InterruptValidation();
     if (FUpdateCount > 0) PackSelection();
     for (int I = FSelectionCount; I-- > 0;) {
         PLazyNode N = FSelection[static_cast<std::size_t>(I)];

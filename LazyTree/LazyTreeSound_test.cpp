@@ -3,13 +3,16 @@
 #include "FormTestEnv.h"
 #include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
+#include "ScrollBars.h"
 #include "TreeViewTestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -393,6 +396,66 @@ TEST_F(SoundTest, DeletingAColumnShiftsTheIndexesThatNameColumns) {
     EXPECT_EQ(Tree->FocusedColumn(), 1);
     Cols.Delete(1);
     EXPECT_EQ(Tree->FocusedColumn(), NoColumn);
+}
+
+// --------------------------------------------------------------- the worker
+
+class WorkerStressTest : public fw::FormTest {};
+
+// Every change lands while the worker may be building the cache: the
+// thread sanitizer (scripts/tsan) sees no node read and written at once.
+TEST_F(WorkerStressTest, ChangesRaceTheCacheBuild) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 200);
+    T->HandleNeeded();
+    T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect);
+    T->SetRootNodeCount(6000);
+    std::mt19937 Rng(5);
+    for (int Round = 0; Round < 300; ++Round) {
+        T->InvalidateCache();
+        std::this_thread::sleep_for(std::chrono::microseconds(Rng() % 200));
+        fw::DeliverSentMessages();
+        PLazyNode N = T->GetFirstNoInit();
+        for (unsigned Skip = Rng() % 3000; N && Skip > 0; --Skip)
+            N = N->NextSibling;
+        if (!N) continue;
+        switch (Rng() % 7) {
+        case 0: T->AddChild(Rng() % 2 ? N : nullptr); break;
+        case 1: T->DeleteNode(N); break;
+        case 2: T->ToggleNode(N); break;
+        case 3: T->SetNodeHeight(N, 10 + Rng() % 20); break;
+        case 4: T->SetVisible(N, !(N->States & vsVisible)); break;
+        case 5: T->SetSelected(N, !(N->States & vsSelected)); break;
+        default: T->GetNodeAt(0, static_cast<int>(Rng() % 50000), false, *std::make_unique<int>()); break;
+        }
+        ExpectTotals(*T);
+        if (HasFailure()) return;
+    }
+    // Left alone, the cache is built and agrees with the walk.
+    T->InvalidateCache();
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(T->TreeStates().Contains(tsUseCache));
+    PLazyNode Last = T->GetLastVisibleNoInit();
+    int Top = 0;
+    EXPECT_EQ(T->GetNodeAt(0, static_cast<int>(T->RangeY()) - 1, false, Top), Last);
+}
+
+TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    Show();
+    ASSERT_TRUE(T->HandleAllocated());
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(T->Handle(), fw::SB_VERT, Min, Max));
+    EXPECT_EQ(Max, 5000 * 18);
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
+    EXPECT_EQ(T->PositionCache().size(), 3u);
 }
 
 // ------------------------------------------------------------------ streams

@@ -119,9 +119,11 @@ TWorkerThread::~TWorkerThread() {
     WakeEvent()->Signal();
     // The worker may be waiting for this thread to take a state message: let
     // such messages through until it has left, or the join would never end.
-    while (!FExited.load()) {
+    for (;;) {
+        const std::uint64_t Seen = fw::WakeupCount();
         fw::DeliverSentMessages();
-        std::this_thread::yield();
+        if (FExited.load()) break;
+        fw::WaitForWakeup(Seen, 100);
     }
     if (FThread.joinable()) FThread.join();
 }
@@ -158,7 +160,10 @@ void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveS
 }
 
 void TWorkerThread::Execute() {
-    fw::TScopeExit exitMark([this] { FExited.store(true); });
+    fw::TScopeExit exitMark([this] {
+        FExited.store(true);
+        fw::WakeUserInterface();
+    });
     for (;;) {
         WakeEvent()->Wait();
         {
@@ -186,8 +191,12 @@ void TWorkerThread::Execute() {
             SendTreeStates(bsUseCache, bsStopValidation | bsValidating | bsValidationNeeded);
         else
             SendTreeStates(0, bsStopValidation | bsValidating);
-        std::lock_guard<std::mutex> L(FTreesLock);
-        FCurrentTree = nullptr;
+        {
+            std::lock_guard<std::mutex> L(FTreesLock);
+            FCurrentTree = nullptr;
+        }
+        // A tree waiting in InterruptValidation for this one to let go.
+        fw::WakeUserInterface();
     }
 }
 
@@ -250,14 +259,18 @@ void TBaseLazyTree::InterruptValidation() {
     // Once the worker has taken this tree it may be reading its nodes or waiting
     // to tell it so: let its messages through until it lets go of the tree.
     bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;
-    while (W->CurrentTree() == this && !fw::Application()->Terminated()) {
+    // Sleeps between the worker's messages: it wakes this thread when it
+    // sends one and when it lets go of the tree.
+    while (!fw::Application()->Terminated()) {
+        const std::uint64_t Seen = fw::WakeupCount();
+        if (W->CurrentTree() != this) break;
         fw::DeliverSentMessages();
         fw::TMsg Msg;
         if (HandleAllocated() && fw::PeekMessage(Msg, Handle(), true)) {
             if (Msg.message == fw::WM_QUIT) break;
             fw::DispatchMessage(Msg);
-        } else {
-            std::this_thread::yield();
+        } else if (W->CurrentTree() == this) {
+            fw::WaitForWakeup(Seen, 100);
         }
     }
     if (WasTaken) DoStateChange({tsValidationNeeded});

@@ -913,12 +913,27 @@ void TBaseLazyTree::ClearTempCache() {
 void TBaseLazyTree::ClearSelection() {
     lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0 || Destroying()) return;
-    if (FUpdateCount == 0 && HandleAllocated())
-        for (int I = 0; I < FSelectionCount; ++I)
-            if (!IsMarked(FSelection[static_cast<std::size_t>(I)]))
-                InvalidateNode(FSelection[static_cast<std::size_t>(I)]);
+    if (FUpdateCount == 0 && HandleAllocated() && FVisibleCount > 0)
+        InvalidateSelectedRowsOnScreen();
     InternalClearSelection();
     Change(nullptr);
+}
+
+void TBaseLazyTree::InvalidateSelectedRowsOnScreen() {
+    // Down from the top row until every selected row was met or the client ends:
+    // rows off the screen need no repaint, however many are selected.
+    int Top = 0;
+    PLazyNode Run = GetNodeAt(0, RowAreaTop(), true, Top);
+    const int Bottom = ClientHeight();
+    for (int Met = 0; Run && Top < Bottom && Met < FSelectionCount;
+         Run = GetNextVisibleNoInit(Run)) {
+        const int Height = static_cast<int>(GetNodeHeight(Run));
+        if (Run->States & vsSelected) {
+            InvalidateRect(fw::TRect{0, Top, ClientWidth(), Top + Height});
+            ++Met;
+        }
+        Top += Height;
+    }
 }
 
 void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {

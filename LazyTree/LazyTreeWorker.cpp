@@ -18,6 +18,7 @@ using namespace lt;
 namespace {
 
 constexpr std::uint32_t CacheThreshold = 2000;
+constexpr std::uint32_t FineStride = 32;
 
 // Bits of the worker's state message.
 constexpr std::uint8_t bsStopValidation = 1;
@@ -210,8 +211,10 @@ std::uint32_t TBaseLazyTree::PositionCacheSize() const {
 bool TBaseLazyTree::BuildPositionCache() {
     if (FStopValidation.load()) return false;
     FPositionCache.clear();
+    FFineCache.clear();
     if (FVisibleCount <= CacheThreshold) return false;
     FPositionCache.resize(PositionCacheSize());
+    FFineCache.reserve(FVisibleCount / FineStride + 1);
     std::uint32_t Top = 0;
     std::size_t Index = 0;
     std::uint32_t Steps = 0;
@@ -223,12 +226,14 @@ bool TBaseLazyTree::BuildPositionCache() {
             Stopped = true;
             break;
         }
-        if (Steps % CacheThreshold == 0) FPositionCache[Index++] = {Run, Top};
+        if (Steps % CacheThreshold == 0 && Index < FPositionCache.size())
+            FPositionCache[Index++] = {Run, Top};
+        if (Steps % FineStride == 0) FFineCache.push_back({Run, Top});
         // Heights are read as stored: no events run on this thread.
         Top += Run->NodeHeight;
         Last = Run;
         PLazyNode Next = GetNextVisibleNoInit(Run);
-        if (!Next || Index == FPositionCache.size()) break;
+        if (!Next) break;
         Run = Next;
         ++Steps;
     }
@@ -241,12 +246,13 @@ bool TBaseLazyTree::BuildPositionCache() {
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(std::uint32_t Position,
                                              std::uint32_t& CurrentPos) const {
-    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos,
+    return LastCacheEntryAtOrBefore(FFineCache.empty() ? FPositionCache : FFineCache, CurrentPos,
                                     [Position](const auto& E) { return E.Top <= Position; });
 }
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(PLazyNode Node, std::uint32_t& CurrentPos) const {
-    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos, [this, Node](const auto& E) {
+    return LastCacheEntryAtOrBefore(FFineCache.empty() ? FPositionCache : FFineCache, CurrentPos,
+                                    [this, Node](const auto& E) {
         return CompareNodePositions(E.Node, Node) <= 0;
     });
 }

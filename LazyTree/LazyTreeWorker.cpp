@@ -132,16 +132,20 @@ TWorkerThread::~TWorkerThread() {
 void TWorkerThread::AddTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
     Tree->DoStateChange({}, {tsStopValidation});
+    void* Window = Tree->HandleAllocated() ? Tree->Handle() : nullptr;
     std::lock_guard<std::mutex> L(FTreesLock);
-    if (std::find(FWaitingTrees.begin(), FWaitingTrees.end(), Tree) == FWaitingTrees.end())
-        FWaitingTrees.push_back(Tree);
+    auto It = std::find_if(FWaitingTrees.begin(), FWaitingTrees.end(),
+                           [Tree](const TWaiting& W) { return W.Tree == Tree; });
+    if (It == FWaitingTrees.end())
+        FWaitingTrees.push_back({Tree, Window});
+    else
+        It->Window = Window;
 }
 
 void TWorkerThread::RemoveTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
     std::lock_guard<std::mutex> L(FTreesLock);
-    FWaitingTrees.erase(std::remove(FWaitingTrees.begin(), FWaitingTrees.end(), Tree),
-                        FWaitingTrees.end());
+    std::erase_if(FWaitingTrees, [Tree](const TWaiting& W) { return W.Tree == Tree; });
 }
 
 TBaseLazyTree* TWorkerThread::CurrentTree() const {
@@ -155,9 +159,15 @@ std::size_t TWorkerThread::WaitingCount() {
 }
 
 void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveStates) {
-    TBaseLazyTree* Tree = CurrentTree();
-    if (Tree && Tree->HandleAllocated())
-        fw::SendMessage(Tree->Handle(), WM_TREESTATECHANGE, EnterStates, LeaveStates);
+    void* Window = nullptr;
+    {
+        std::lock_guard<std::mutex> L(FTreesLock);
+        if (FCurrentTree) Window = FCurrentWindow;
+    }
+    // A window gone meanwhile takes no messages.
+    if (Window)
+        fw::SendMessage(static_cast<fw::HWND>(Window), WM_TREESTATECHANGE, EnterStates,
+                        LeaveStates);
 }
 
 void TWorkerThread::Execute() {
@@ -171,7 +181,8 @@ void TWorkerThread::Execute() {
             std::lock_guard<std::mutex> L(FTreesLock);
             if (FTerminated) return;
             if (!FWaitingTrees.empty()) {
-                FCurrentTree = FWaitingTrees.front();
+                FCurrentTree = FWaitingTrees.front().Tree;
+                FCurrentWindow = FWaitingTrees.front().Window;
                 FWaitingTrees.erase(FWaitingTrees.begin());
                 if (!FWaitingTrees.empty()) WakeEvent()->Signal();
             } else {
@@ -185,7 +196,7 @@ void TWorkerThread::Execute() {
         {
             std::lock_guard<std::mutex> B(FBuildLock);
             // A tree without a window cannot hear the outcome, so it is not walked.
-            if (Tree->HandleAllocated() && !Tree->FStopValidation.load())
+            if (FCurrentWindow && !Tree->FStopValidation.load())
                 Built = Tree->BuildPositionCache();
         }
         if (Built)
@@ -195,6 +206,7 @@ void TWorkerThread::Execute() {
         {
             std::lock_guard<std::mutex> L(FTreesLock);
             FCurrentTree = nullptr;
+            FCurrentWindow = nullptr;
         }
         // A tree waiting in InterruptValidation for this one to let go.
         fw::WakeUserInterface();

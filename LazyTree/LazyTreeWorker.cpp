@@ -18,7 +18,7 @@ using namespace lt;
 namespace {
 
 constexpr std::uint32_t CacheThreshold = 2000;
-constexpr std::uint32_t FineStride = 32;
+constexpr std::uint32_t FineStride = 8;
 
 // Bits of the worker's state message.
 constexpr std::uint8_t bsStopValidation = 1;

@@ -1388,8 +1388,8 @@ private:
     TChangeReason FLastStructureChangeReason = crIgnore;
 
     TCache FPositionCache;
-    // Every 32nd visible node, built with the cache: a look-up walks at most
-    // 31 rows from the entry its binary search finds.
+    // Every 8th visible node, built with the cache: a look-up walks at most
+    // 7 rows from the entry its binary search finds.
     TCache FFineCache;
     TPopupMenu* FPopupMenu = nullptr;
     fw::TRect FOldRect;

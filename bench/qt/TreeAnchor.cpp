@@ -58,8 +58,8 @@ struct TTreeAnchor::TImpl {
     }
 };
 
-TTreeAnchor::TTreeAnchor(int Rows, TOperation Op) : FImpl(std::make_unique<TImpl>()) {
-    App();
+TTreeAnchor::TTreeAnchor(int Rows, TOperation Op)
+    : FImpl((App(), std::make_unique<TImpl>())) {
     FImpl->Rows = Rows;
     FImpl->Op = Op;
     FImpl->Model.setSortRole(Qt::UserRole + 1);

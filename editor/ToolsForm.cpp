@@ -3,10 +3,10 @@
 #include "AboutForm.h"
 #include "BlenderForm.h"
 #include "Bone.h"
-#include "Joint.h"
 #include "DopeSheetForm.h"
 #include "Forms.h"
 #include "FrameControl.h"
+#include "Joint.h"
 #include "OnionForm.h"
 #include "Settings.h"
 #include "PosesForm.h"
@@ -130,7 +130,8 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     BlenderButton->OnClick = [this](fw::TObject*) {
         if (!BlenderForm) return;
         BlenderForm->SyncSliders();
-        BlenderForm->SetBounds(Left() + Width(), Top(), BlenderForm->Width(), BlenderForm->Height());
+        BlenderForm->SetBounds(Left() + Width(), Top(), BlenderForm->Width(),
+                               BlenderForm->Height());
         BlenderForm->Show();
     };
     OnionButton->OnClick = [this](fw::TObject*) {

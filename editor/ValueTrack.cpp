@@ -26,8 +26,7 @@ TValueTrack::TValueTrack(fw::TComponent* AOwner) : fw::TPanel(AOwner) {
     };
 }
 
-void TValueTrack::Setup(const std::string& Name, double Min, double Max, double Step,
-                        int Digits) {
+void TValueTrack::Setup(const std::string& Name, double Min, double Max, double Step, int Digits) {
     FName = Name;
     FDigits = Digits;
     FButton->SetMinValue(Min);

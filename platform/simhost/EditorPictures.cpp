@@ -92,12 +92,12 @@ std::vector<CtsxSobj> VolumeObjects(const std::string& prefix, bool cap) {
 
 // The box's corners against the area the character was bound with: 0.12
 // past both ends of the bone's rest length, 1.6 times the arm's radius wide.
-void CheckVolumeBox(CtsxSobj box, const CtsxTxmx3f& bone, Checks& checks) {
+void CheckVolumeBox(CtsxSobj box, const CtsxTxmx3f& boneFrame, Checks& checks) {
     const auto& joints = CharacterJoints();
     const auto& tail = joints[static_cast<std::size_t>(demo::CharacterJointIndex(kTail))];
     const auto& head = joints[static_cast<std::size_t>(tail.Parent)];
-    const float length = std::sqrt((tail.Position.x - head.Position.x) * (tail.Position.x - head.Position.x) +
-                                   (tail.Position.z - head.Position.z) * (tail.Position.z - head.Position.z));
+    const CtsxVec3f along = Add(tail.Position, Scale(head.Position, -1));
+    const float length = std::sqrt(along.x * along.x + along.y * along.y + along.z * along.z);
     const float reach = 0.12f, half = 1.6f * tail.Radius;
     CtsxTxmx3f m;
     tsxGNodeGetTransform(box, &m);
@@ -110,7 +110,7 @@ void CheckVolumeBox(CtsxSobj box, const CtsxTxmx3f& bone, Checks& checks) {
         tsxTransformVect3f(&unit, &shown, &m);
         // The same corner of the area in bone space: +x is behind the head.
         const CtsxVec3f local{sx > 0 ? reach : -(length + reach), sy * half, sz * half};
-        worst = std::max(worst, Gap(shown, Add(JointLocation(kHead), Rotate(bone, local))));
+        worst = std::max(worst, Gap(shown, Add(JointLocation(kHead), Rotate(boneFrame, local))));
     }
     std::printf("  volume box corners within %.2g of the area's\n", worst);
     checks.Expect(worst < 1e-3f, "the volume box spans the skin area's sizes around its bone");
@@ -123,13 +123,15 @@ CtsxSobj ShowSkinVolume(const VelApi& api, const std::string& outDir, Checks& ch
     fw::TCustomForm* tools = FormNamed("ToolsForm");
     auto* panel = PartNamed<fw::TCustomForm>(tools, "SkinPanelForm");
     auto* volume = PartNamed<fw::TToolButton>(panel, "VolumeButton");
-    if (!checks.Expect(bone && panel && volume, "the skin panel and the upper arm's bone")) return nullptr;
+    if (!checks.Expect(bone && panel && volume, "the skin panel and the upper arm's bone"))
+        return nullptr;
     tsxhost::Select(bone); // the user clicks the bone in a view
     const auto* area = PartNamed<fw::TLabel>(panel, "AreaLabel");
     checks.Expect(area && area->Caption() == "Area: Body", "the skin panel shows the bone's area");
-    checks.Expect(LabelOf(panel, "RootTrack") == "Root 0.12" && LabelOf(panel, "TipTrack") == "Tip 0.12",
-                  "the skin panel's tracks show the area's reach (" + LabelOf(panel, "RootTrack") + ", " +
-                      LabelOf(panel, "TipTrack") + ")");
+    checks.Expect(LabelOf(panel, "RootTrack") == "Root 0.12" &&
+                      LabelOf(panel, "TipTrack") == "Tip 0.12",
+                  "the skin panel's tracks show the area's reach (" + LabelOf(panel, "RootTrack") +
+                      ", " + LabelOf(panel, "TipTrack") + ")");
     volume->Click();
     Redraw();
     const std::vector<CtsxSobj> boxes = VolumeObjects("velVolume", false);
@@ -149,8 +151,10 @@ CtsxSobj ShowSkinVolume(const VelApi& api, const std::string& outDir, Checks& ch
 std::vector<fw::TPoint> WeightPoints(const std::vector<CtsxVec3f>& world, int w, int h) {
     float x0 = world[0].x, x1 = x0, z0 = world[0].z, z1 = z0;
     for (const CtsxVec3f& p : world)
-        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), z0 = std::min(z0, p.z), z1 = std::max(z1, p.z);
-    const double scale = std::min((w - 24.0) / std::max(x1 - x0, 1e-6f), (h - 24.0) / std::max(z1 - z0, 1e-6f));
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), z0 = std::min(z0, p.z),
+        z1 = std::max(z1, p.z);
+    const double scale =
+        std::min((w - 24.0) / std::max(x1 - x0, 1e-6f), (h - 24.0) / std::max(z1 - z0, 1e-6f));
     std::vector<fw::TPoint> points;
     for (const CtsxVec3f& p : world)
         points.push_back({static_cast<int>(std::lround(w / 2.0 + (p.x - (x0 + x1) / 2) * scale)),
@@ -169,8 +173,8 @@ std::uint32_t WeightColour(float w) {
 
 void PaintWeights(const VelApi& api, CtsxSobj bone, const std::string& outDir, Checks& checks) {
     std::printf("weight painting:\n");
-    auto* paint = PartNamed<fw::TToolButton>(PartNamed<fw::TComponent>(FormNamed("ToolsForm"), "SkinPanelForm"),
-                                             "PaintButton");
+    auto* paint = PartNamed<fw::TToolButton>(
+        PartNamed<fw::TComponent>(FormNamed("ToolsForm"), "SkinPanelForm"), "PaintButton");
     if (!checks.Expect(paint != nullptr, "the skin panel's paint button")) return;
     paint->Click();
     fw::ProcessMessages();
@@ -188,10 +192,13 @@ void PaintWeights(const VelApi& api, CtsxSobj bone, const std::string& outDir, C
     tsxPolyhGetVxTxmx(body, &v);
     for (std::size_t i = 0; vxs && i < world.size(); ++i)
         tsxTransformVect3f(&vxs[i], &world[i], &v);
-    std::vector<std::int32_t> indexes(static_cast<std::size_t>(std::max(api.GetChildSkinCount(bone, body), 0)));
+    std::vector<std::int32_t> indexes(
+        static_cast<std::size_t>(std::max(api.GetChildSkinCount(bone, body), 0)));
     std::vector<float> weights(indexes.size());
     api.GetChildVertexWeights(bone, body, indexes.data(), weights.data());
-    if (!checks.Expect(!world.empty() && !indexes.empty(), "the body's vertices and the arm's weights")) return;
+    if (!checks.Expect(!world.empty() && !indexes.empty(),
+                       "the body's vertices and the arm's weights"))
+        return;
     const std::vector<fw::TPoint> at = WeightPoints(world, shown.Width, shown.Height);
     std::map<std::int32_t, float> weightOf;
     for (std::size_t k = 0; k < indexes.size(); ++k)
@@ -210,9 +217,10 @@ void PaintWeights(const VelApi& api, CtsxSobj bone, const std::string& outDir, C
         ++checked;
         wrong += shown.Pixel(at[u].X, at[u].Y) == WeightColour(w) ? 0 : 1;
     }
-    std::printf("  %d of %zu weighted vertices in view, %d coloured wrong  %s\n", checked, weightOf.size(),
-                wrong, png.c_str());
-    checks.Expect(checked >= 10 && wrong == 0, "each vertex in view coloured by its weight in the area");
+    std::printf("  %d of %zu weighted vertices in view, %d coloured wrong  %s\n", checked,
+                weightOf.size(), wrong, png.c_str());
+    checks.Expect(checked >= 10 && wrong == 0,
+                  "each vertex in view coloured by its weight in the area");
 }
 
 // ---- the pose blender ----
@@ -266,7 +274,8 @@ void BlendTwoPoses(const std::string& outDir, const std::vector<CtsxVec3f>& rest
         std::vector<CtsxVec3f> posed;
         for (const auto& p : poses)
             posed.push_back(Add(rest[i], p.Offset));
-        worst = std::max(worst, Gap(JointLocation(CharacterJoints()[i].Name), Blended(base[i], posed, weights)));
+        worst = std::max(
+            worst, Gap(JointLocation(CharacterJoints()[i].Name), Blended(base[i], posed, weights)));
     }
     const std::string png = Picture(outDir, "blender.png");
     checks.Expect(fw::RenderControlToPng(blender, png), "picture " + png);
@@ -295,7 +304,8 @@ int GhostBonesShown(const fw::TSurface& shown, const std::vector<CtsxVec3f>& joi
     return hits;
 }
 
-void OnionAtRecordedFrame(const std::string& outDir, const RecordedFrames& recorded, Checks& checks) {
+void OnionAtRecordedFrame(const std::string& outDir, const RecordedFrames& recorded,
+                          Checks& checks) {
     std::printf("onion overlay:\n");
     const std::size_t at = 2; // frame 24: frames 12 and 0 before it, 36 after
     const float frame = recorded.Frames[at];
@@ -326,8 +336,8 @@ void OnionAtRecordedFrame(const std::string& outDir, const RecordedFrames& recor
     const int earlier = GhostBonesShown(shown, recorded.Joints[at - 1], true);
     const int later = GhostBonesShown(shown, recorded.Joints[at + 1], false);
     std::printf("  at frame %d: %d of %d bones of frame %d and %d of frame %d over the view  %s\n",
-                static_cast<int>(frame), earlier, bones, static_cast<int>(recorded.Frames[at - 1]), later,
-                static_cast<int>(recorded.Frames[at + 1]), png.c_str());
+                static_cast<int>(frame), earlier, bones, static_cast<int>(recorded.Frames[at - 1]),
+                later, static_cast<int>(recorded.Frames[at + 1]), png.c_str());
     checks.Expect(2 * earlier > bones && 2 * later > bones,
                   "the neighbouring frames' bones drawn over the view where they stood");
 }
@@ -336,8 +346,8 @@ void OnionAtRecordedFrame(const std::string& outDir, const RecordedFrames& recor
 
 void ShowEditorWindows(const VelApi& api, const std::string& outDir, const RecordedFrames& recorded,
                        Checks& checks) {
-    std::printf("at %g: ", tsxAnimGetActiveTime());
-    // The last recorded frame, as the user left it.
+    // The save before took the host to frame 0 (the plug-in goes there on
+    // the host's save event); the user goes back to the last recorded frame.
     tsxhost::SetTime(recorded.Frames.back());
     Redraw();
     const CtsxSobj bone = ShowSkinVolume(api, outDir, checks);

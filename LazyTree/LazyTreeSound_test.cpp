@@ -310,6 +310,15 @@ TEST_F(SoundViewTest, PaintAndHotHandlersDeletingTheirNode) {
     ExpectTotals(*Tree);
 }
 
+TEST_F(SoundViewTest, RowsTallerThanAPictureAreCappedAndPaint) {
+    Tree->SetNodeHeight(Top(1), 65535);
+    EXPECT_EQ(Top(1)->NodeHeight, TBaseLazyTree::MaxNodeHeight);
+    EXPECT_NO_THROW(Picture());
+    Tree->SetOffsetY(-20000);
+    EXPECT_NO_THROW(Picture());
+    ExpectTotals(*Tree);
+}
+
 // ------------------------------------------------------- throwing handlers
 
 TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {
@@ -604,6 +613,12 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
     ASSERT_TRUE(LoadInto(*T, Bytes));
     EXPECT_EQ(T->GetFirstNoInit()->States & 0xC000, 0);
     EXPECT_EQ(T->GetFirstNoInit()->States & vsClearing, 0);
+    // A height no painted picture holds comes back as the tallest row.
+    Bytes[StatesAt - 4] = 0xFF;
+    Bytes[StatesAt - 3] = 0xFF;
+    ASSERT_TRUE(LoadInto(*T, Bytes));
+    EXPECT_EQ(T->GetFirstNoInit()->NodeHeight, TBaseLazyTree::MaxNodeHeight);
+    ExpectTotals(*T);
     T->AddChild(T->GetFirstNoInit(), 2);
     T->Clear();
     EXPECT_EQ(T->TotalCount(), 0u);

@@ -453,6 +453,8 @@ public:
         return static_cast<T*>(GetNodeData(Node));
     }
     std::uint32_t GetNodeHeight(PLazyNode Node);
+    // The tallest row: what one painted picture of the framework holds.
+    static constexpr std::uint32_t MaxNodeHeight = 32767;
     void SetNodeHeight(PLazyNode Node, std::uint32_t Value);
     bool FullyVisible(PLazyNode Node) const;
     bool VisiblePath(PLazyNode Node) const;

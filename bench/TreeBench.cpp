@@ -246,9 +246,11 @@ BENCHMARK_CAPTURE(Anchor, PaintTop, TOperation::PaintTop)->Apply(Sizes);
 BENCHMARK_CAPTURE(Anchor, PaintMiddle, TOperation::PaintMiddle)->Apply(Sizes);
 BENCHMARK_CAPTURE(Anchor, ScrollToMiddle, TOperation::ScrollToMiddle)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Anchor, IndexAt, TOperation::IndexAt)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(Anchor, Sort, TOperation::Sort)->Apply(Sizes);
+// Its sort keeps the view's persistent indexes: one run at 1M takes minutes.
+BENCHMARK_CAPTURE(Anchor, Sort, TOperation::Sort)->Apply(Sizes)->Iterations(1);
 BENCHMARK_CAPTURE(Anchor, SelectAllClear, TOperation::SelectAllClear)->Apply(Sizes);
-BENCHMARK_CAPTURE(Anchor, ExpandAllChain, TOperation::ExpandAllChain)->Apply(Sizes);
+// The toolkit's view expands a chain by recursion: 100k levels overflow its stack.
+BENCHMARK_CAPTURE(Anchor, ExpandAllChain, TOperation::ExpandAllChain)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Anchor, Clear, TOperation::Clear)->Apply(Sizes);
 #endif
 

@@ -186,6 +186,18 @@ void TLTHeader::Assign(const TLTHeader& Source) {
     RecalculateHeader();
 }
 
+std::unique_ptr<TLazyTreeColumns> TLTHeader::GetColumnsClass() {
+    return std::make_unique<TLazyTreeColumns>(this);
+}
+
+void TLTHeader::AdoptColumnsClass() {
+    std::unique_ptr<TLazyTreeColumns> Columns = GetColumnsClass();
+    if (!Columns) return;
+    Columns->Assign(*FColumns);
+    FColumns->Clearing = true;
+    FColumns = std::move(Columns);
+}
+
 void TLTHeader::ChangeScale(int M, int D) {
     if (D == 0) return;
     const long long Scaled = static_cast<long long>(FFont.Size()) * M / D;

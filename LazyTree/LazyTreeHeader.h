@@ -396,6 +396,11 @@ public:
     virtual void Assign(const TLTHeader& Source);
     virtual bool CanWriteColumns() const { return true; }
     virtual void ChangeScale(int M, int D);
+    // The class of the column collection; descendants answer their own.
+    virtual std::unique_ptr<TLazyTreeColumns> GetColumnsClass();
+    // Takes a collection of GetColumnsClass's class, the columns copied over
+    // (once the header is fully made, when the query reaches descendants).
+    void AdoptColumnsClass();
     virtual bool DetermineSplitterIndex(fw::TPoint P);
     virtual bool HandleMessage(fw::TMessage& Message);
     virtual void RecalculateHeader();

@@ -771,6 +771,9 @@ public:
     TLTColors* Colors() const { return FColors.get(); }
     TBiDiMode BiDiMode() const { return FBiDiMode; }
     void SetBiDiMode(TBiDiMode Value);
+    // Set: the mode follows the parent's (left to right in the framework).
+    bool ParentBiDiMode() const { return FParentBiDiMode; }
+    void SetParentBiDiMode(bool Value);
     // The header's rectangle in control coordinates (height 0 when hidden).
     fw::TRect HeaderRect() const { return FHeaderRect; }
     void UpdateHeaderRect();
@@ -852,7 +855,9 @@ public:
     // The widest right edge of the rows on screen (main column).
     int GetMaxRightExtend();
     // The tree's own frame (non-client painting), with BorderColor inside bevels.
-    void PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window);
+    void PaintBorder(fw::TCanvas& Canvas);
+    // The (negative) size of the window's frame by its styles.
+    fw::TSize GetBorderDimensions();
     // The text, font and rectangle of a cell as the editor needs them.
     virtual void GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
                              std::u16string& Text);
@@ -879,6 +884,16 @@ public:
     // The class queries descendants override.
     virtual std::unique_ptr<TLTHeader> GetHeaderClass();
     virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+    // The framework's test, and (outside design time) a parent form that is
+    // visible and can take the focus itself.
+    bool CanFocus() const override;
+    // With toAutoChangeScale the default node height and the header scale along.
+    void ChangeScale(int M, int D) override;
+    // "Columns" (the header's column stream) and the old "Options" (read only).
+    void DefineProperties(fw::TFiler& Filer) override;
+    // Reads the stored "Columns": a version, then the header's column stream.
+    void ReadColumns(TStream& S);
+    static constexpr int ColumnStreamVersion = 3;
 
     // ---- the property table's view rows
     TAlignment Alignment() const { return FAlignment; }
@@ -1272,6 +1287,11 @@ private:
     bool WMSysColorChange(fw::TMessage& Message);
     bool WMNCDestroy(fw::TMessage& Message);
     bool WMNCPaint(fw::TMessage& Message);
+    bool WMNCButtonDown(fw::TMessage& Message);
+    bool CMEnabledChanged(fw::TMessage& Message);
+    bool CMCtl3DChanged(fw::TMessage& Message);
+    bool CMBorderChanged(fw::TMessage& Message);
+    void LeftPressDefault(fw::TMessage& Message);
     bool CMHintShow(fw::TMessage& Message);
     bool MayShowHints() const;
     bool HeaderHint(fw::THintInfo& Info);
@@ -1407,6 +1427,10 @@ private:
         std::make_unique<TScrollBarOptions>(this);
     std::unique_ptr<TLTColors> FColors = std::make_unique<TLTColors>(this);
     TBiDiMode FBiDiMode = bdLeftToRight;
+    bool FParentBiDiMode = true;
+    void ApplyBiDiMode(TBiDiMode Value);
+    // Assign's frame rows: bevels, bidi mode, border style and width.
+    void AssignFrame(const TBaseLazyTree& Source);
     fw::TRect FHeaderRect;
     std::shared_ptr<ILTEditLink> FEditLink;
     // A link let go of while its editor may still be on the call stack; freed later.

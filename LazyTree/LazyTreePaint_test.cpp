@@ -212,7 +212,7 @@ TEST_F(PaintTest, PaintEventsComeOncePerRowAndCellInOrder) {
     Tree->Header()->Columns().Add()->SetWidth(100);
     Tree->Header()->Columns().Add()->SetWidth(100);
     std::vector<std::string> Log;
-    auto Name = [this](PLazyNode N) { return std::string(1, static_cast<char>('0' + N->Index)); };
+    auto Name = [](PLazyNode N) { return std::string(1, static_cast<char>('0' + N->Index)); };
     Tree->OnBeforePaint = [&](TBaseLazyTree*, fw::TCanvas&) { Log.push_back("paint"); };
     Tree->OnAfterPaint = [&](TBaseLazyTree*, fw::TCanvas&) { Log.push_back("/paint"); };
     Tree->OnBeforeItemPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode N, const fw::TRect&,

@@ -97,10 +97,13 @@ bool IsButtonMessage(UINT Msg) {
 
 THintWindow& WindowFor(const THintInfo& Info) {
     THintState& S = State();
+    // typeid on plain references: a call inside typeid is evaluated, which clang warns about.
+    const THintWindow* Current = S.Window.get();
     if (Info.HintWindowClass) {
         std::unique_ptr<THintWindow> W = Info.HintWindowClass();
-        if (W && (!S.Window || typeid(*W) != typeid(*S.Window))) S.Window = std::move(W);
-    } else if (!S.Window || typeid(*S.Window) != typeid(THintWindow)) {
+        const THintWindow* Made = W.get();
+        if (Made && (!Current || typeid(*Made) != typeid(*Current))) S.Window = std::move(W);
+    } else if (!Current || typeid(*Current) != typeid(THintWindow)) {
         S.Window = std::make_unique<THintWindow>(nullptr);
     }
     return *S.Window;

@@ -277,6 +277,9 @@ private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     void HandleMouseMessage(TMessage& Message);
+    // Dispatch's steps: button and move messages, the wheel. True when handled.
+    bool DispatchMouse(TMessage& Message);
+    bool DispatchWheel(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();

@@ -1,24 +1,25 @@
 #include "LazyDrawTree.h"
+#include "LazyTreeInternal.h"
 
 namespace vel {
 
 void TCustomLazyDrawTree::DoPaintNode(TLTPaintInfo& PaintInfo) {
-    if (OnDrawNode) OnDrawNode(this, PaintInfo);
+    lt::Fire(*this, OnDrawNode, this, PaintInfo);
 }
 
 int TCustomLazyDrawTree::DoGetNodeWidth(PLazyNode Node, int Column, fw::TCanvas* Canvas) {
     int Width = 2 * TextMargin();
-    if (OnGetNodeWidth) OnGetNodeWidth(this, Canvas ? Canvas : this->Canvas(), Node, Column, Width);
+    lt::Fire(*this, OnGetNodeWidth, this, Canvas ? Canvas : this->Canvas(), Node, Column, Width);
     return Width;
 }
 
 void TCustomLazyDrawTree::DoGetHintSize(PLazyNode Node, int Column, fw::TRect& R) {
-    if (OnGetHintSize) OnGetHintSize(this, Node, Column, R);
+    lt::Fire(*this, OnGetHintSize, this, Node, Column, R);
 }
 
 void TCustomLazyDrawTree::DoDrawHint(fw::TCanvas& Canvas, PLazyNode Node, const fw::TRect& R,
                                      int Column) {
-    if (OnDrawHint) OnDrawHint(this, Canvas, Node, R, Column);
+    lt::Fire(*this, OnDrawHint, this, Canvas, Node, R, Column);
 }
 
 } // namespace vel

@@ -1,6 +1,7 @@
 // The string tree: text on demand, new text, painting and measuring the text,
 // cached widths, multi-line nodes and the caption chunk.
 #include "LazyStringTree.h"
+#include "LazyTreeInternal.h"
 
 #include "LazyTreeStreams.h"
 #include "LazyTreeUtils.h"
@@ -88,6 +89,7 @@ void TCustomLazyStringTree::ReadStringOptions(const std::vector<std::string>& Id
 }
 
 std::u16string TCustomLazyStringTree::GetText(PLazyNode Node, int Column) {
+    lt::TBusyScope Busy(*this);
     LTAssert(Node != nullptr, "Node must not be nil.");
     if (Node != RootNode() && !(Node->States & vsInitialized)) InitNode(Node);
     std::u16string Result = FDefaultText;
@@ -102,16 +104,16 @@ void TCustomLazyStringTree::SetText(PLazyNode Node, int Column, const std::u16st
 
 void TCustomLazyStringTree::DoGetText(PLazyNode Node, int Column, TLSTTextType TextType,
                                       std::u16string& Text) {
-    if (OnGetText) OnGetText(this, Node, Column, TextType, Text);
+    lt::Fire(*this, OnGetText, this, Node, Column, TextType, Text);
 }
 
 void TCustomLazyStringTree::DoNewText(PLazyNode Node, int Column, const std::u16string& Text) {
-    if (OnNewText) OnNewText(this, Node, Column, Text);
+    lt::Fire(*this, OnNewText, this, Node, Column, Text);
 }
 
 void TCustomLazyStringTree::DoPaintText(PLazyNode Node, fw::TCanvas* Canvas, int Column,
                                         TLSTTextType TextType) {
-    if (OnPaintText) OnPaintText(this, Canvas, Node, Column, TextType);
+    lt::Fire(*this, OnPaintText, this, Canvas, Node, Column, TextType);
 }
 
 bool TCustomLazyStringTree::DoGetCellIsEmpty(PLazyNode Node, int Column) {
@@ -134,7 +136,7 @@ void TCustomLazyStringTree::ReinitNode(PLazyNode Node, bool Recursive) {
 
 std::u16string TCustomLazyStringTree::DoGetNodeHint(PLazyNode Node, int Column) {
     std::u16string Result = TBaseLazyTree::DoGetNodeHint(Node, Column);
-    if (OnGetHint) OnGetHint(this, Node, Column, ttNormal, Result);
+    lt::Fire(*this, OnGetHint, this, Node, Column, ttNormal, Result);
     return Result;
 }
 
@@ -246,8 +248,8 @@ std::u16string TCustomLazyStringTree::DoShortenString(fw::TCanvas* Canvas, PLazy
                                                       int EllipsisWidth) {
     std::u16string Result;
     bool Done = false;
-    if (OnShortenString)
-        OnShortenString(this, Canvas, Node, Column, S, TextSpace, RightToLeft, Result, Done);
+    lt::Fire(*this, OnShortenString, this, Canvas, Node, Column, S, TextSpace, RightToLeft, Result,
+             Done);
     if (Done || !Canvas) return Result;
     return ShortenString(*Canvas, S, TextSpace, RightToLeft, EllipsisWidth);
 }

@@ -29,11 +29,13 @@ void TBaseLazyTree::SetCheckType(PLazyNode Node, TCheckType Value) {
 
 void TBaseLazyTree::SetCheckState(PLazyNode Node, TCheckState Value) {
     if (!Node || Node == FRoot || Node->CheckState == Value || (Node->States & vsDisabled)) return;
+    lt::TBusyScope Busy(*this);
     if (DoChecking(Node, Value)) DoCheckClick(Node, Value);
 }
 
 bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
     if (Node->States & vsChecking) return false;
+    lt::TBusyScope Busy(*this);
     Node->States |= vsChecking;
     fw::TScopeExit EndChecking([this, Node, WasPropagating = InState(tsCheckPropagation)] {
         Node->States &= ~vsChecking;

@@ -592,14 +592,14 @@ std::uint32_t TBaseLazyTree::SuggestDropEffect(TBaseLazyTree* Source, fw::TShift
 bool TBaseLazyTree::DoDragOver(TBaseLazyTree* Source, fw::TShiftState Shift, TDragState State,
                                fw::TPoint Pt, TDropMode Mode, std::uint32_t& Effect) {
     bool Accept = false;
-    if (OnDragOver) OnDragOver(this, Source, Shift, State, Pt, Mode, Effect, Accept);
+    lt::Fire(*this, OnDragOver, this, Source, Shift, State, Pt, Mode, Effect, Accept);
     return Accept;
 }
 
 void TBaseLazyTree::DoDragDrop(TBaseLazyTree* Source, TLTDataObject* DataObject,
                                const TFormatArray& Formats, fw::TShiftState Shift, fw::TPoint Pt,
                                std::uint32_t& Effect, TDropMode Mode) {
-    if (OnDragDrop) OnDragDrop(this, Source, DataObject, Formats, Shift, Pt, Effect, Mode);
+    lt::Fire(*this, OnDragDrop, this, Source, DataObject, Formats, Shift, Pt, Effect, Mode);
 }
 
 namespace {
@@ -732,6 +732,7 @@ HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeySt
 
 bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObject,
                                    PLazyNode TargetNode, TLTNodeAttachMode Mode, bool Optimized) {
+    lt::TBusyScope Busy(*this);
     if (!DataObject || ReadOnly()) return false;
     TFormatEtc F;
     F.cfFormat = TreeDataFormat();

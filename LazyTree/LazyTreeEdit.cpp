@@ -1,5 +1,6 @@
 // In-place editing: the tree's edit life cycle and the string edit link.
 #include "LazyTreeEdit.h"
+#include "LazyTreeInternal.h"
 #include "Input.h"
 #include "Timers.h"
 
@@ -22,7 +23,7 @@ bool TBaseLazyTree::CanEdit(PLazyNode Node, int Column) {
 }
 
 void TBaseLazyTree::DoCanEdit(PLazyNode Node, int Column, bool& Allowed) {
-    if (OnEditing) OnEditing(this, Node, Column, Allowed);
+    lt::Fire(*this, OnEditing, this, Node, Column, Allowed);
 }
 
 std::shared_ptr<ILTEditLink> TBaseLazyTree::DoCreateEditor(PLazyNode Node, int Column) {
@@ -74,7 +75,7 @@ bool TBaseLazyTree::DoEndEdit() {
         if (Result) {
             DoStateChange({}, {tsEditing});
             FRetiredEditLink = std::move(FEditLink);
-            if (OnEdited) OnEdited(this, FFocusedNode, FEditColumn);
+            lt::Fire(*this, OnEdited, this, FFocusedNode, FEditColumn);
         }
     }
     DoStateChange({}, {tsEditPending});
@@ -89,7 +90,7 @@ bool TBaseLazyTree::DoCancelEdit() {
         Result = FEditLink->CancelEdit();
         if (Result) {
             DoStateChange({}, {tsEditing});
-            if (OnEditCancelled) OnEditCancelled(this, FEditColumn);
+            lt::Fire(*this, OnEditCancelled, this, FEditColumn);
             if (!Destroying()) FRetiredEditLink = std::move(FEditLink);
         }
     }

@@ -16,153 +16,168 @@ using namespace lt;
 
 bool TBaseLazyTree::DoGetCellIsEmpty(PLazyNode Node, int Column) {
     bool IsEmpty = true;
-    if (OnGetCellIsEmpty) OnGetCellIsEmpty(this, Node, Column, IsEmpty);
+    lt::Fire(*this, OnGetCellIsEmpty, this, Node, Column, IsEmpty);
     return IsEmpty;
 }
 
 void TBaseLazyTree::DoChange(PLazyNode Node) {
     StopTimer(ChangeTimer);
-    if (OnChange) OnChange(this, Node);
+    lt::Fire(*this, OnChange, this, Node);
     DoStateChange({}, {tsChangePending});
     FLastChangedNode = nullptr;
 }
 
 void TBaseLazyTree::DoCheckClick(PLazyNode Node, TCheckState NewCheckState) {
+    lt::TBusyScope Busy(*this);
     if (ChangeCheckState(Node, NewCheckState)) DoChecked(Node);
 }
 
 void TBaseLazyTree::DoChecked(PLazyNode Node) {
-    if (OnChecked) OnChecked(this, Node);
+    lt::Fire(*this, OnChecked, this, Node);
 }
 
 bool TBaseLazyTree::DoChecking(PLazyNode Node, TCheckState& NewCheckState) {
     if (ReadOnly()) return false;
     bool Allowed = true;
-    if (OnChecking) OnChecking(this, Node, NewCheckState, Allowed);
+    lt::Fire(*this, OnChecking, this, Node, NewCheckState, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoCollapsed(PLazyNode Node) {
-    if (OnCollapsed) OnCollapsed(this, Node);
+    lt::Fire(*this, OnCollapsed, this, Node);
 }
 
 bool TBaseLazyTree::DoCollapsing(PLazyNode Node) {
     bool Allowed = true;
-    if (OnCollapsing) OnCollapsing(this, Node, Allowed);
+    lt::Fire(*this, OnCollapsing, this, Node, Allowed);
     return Allowed;
 }
 
 int TBaseLazyTree::DoCompare(PLazyNode Node1, PLazyNode Node2, int Column) {
     int Result = 0;
-    if (OnCompareNodes) OnCompareNodes(this, Node1, Node2, Column, Result);
+    lt::Fire(*this, OnCompareNodes, this, Node1, Node2, Column, Result);
     return Result;
 }
 
 void TBaseLazyTree::DoExpanded(PLazyNode Node) {
-    if (OnExpanded) OnExpanded(this, Node);
+    lt::Fire(*this, OnExpanded, this, Node);
 }
 
 bool TBaseLazyTree::DoExpanding(PLazyNode Node) {
     bool Allowed = true;
-    if (OnExpanding) OnExpanding(this, Node, Allowed);
+    lt::Fire(*this, OnExpanding, this, Node, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoFocusChange(PLazyNode Node, int Column) {
-    if (OnFocusChanged) OnFocusChanged(this, Node, Column);
+    lt::Fire(*this, OnFocusChanged, this, Node, Column);
 }
 
 bool TBaseLazyTree::DoFocusChanging(PLazyNode OldNode, PLazyNode NewNode, int OldColumn,
                                     int NewColumn) {
     bool Allowed = true;
-    if (OnFocusChanging) OnFocusChanging(this, OldNode, NewNode, OldColumn, NewColumn, Allowed);
+    lt::Fire(*this, OnFocusChanging, this, OldNode, NewNode, OldColumn, NewColumn, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
-    if (Node == FHotNode) FHotNode = nullptr;
-    if (Node == FDropTargetNode) FDropTargetNode = nullptr;
-    if (Node == FExpandNode) FExpandNode = nullptr;
-    if (Node == FLastSearchNode) FLastSearchNode = nullptr;
-    if (Node == FCheckNode) FCheckNode = nullptr;
-    // No pending notification may name a freed node.
-    if (Node == FLastChangedNode) FLastChangedNode = nullptr;
-    if (Node == FLastStructureChangeNode) FLastStructureChangeNode = nullptr;
-    if (Node == FRangeAnchor) FRangeAnchor = nullptr;
-    if (Node == FFocusedNode) FFocusedNode = nullptr;
-    fw::TScopeExit Free([this, Node] { FreeNodeBlock(Node); });
-    if ((Node->States & (vsInitialized | vsInitialUserData)) && OnFreeNode) OnFreeNode(this, Node);
+    // An edit of the node ends first: the edit link must not keep it.
+    if (Node == FFocusedNode && InState(tsEditing)) CancelEditNode();
+    ForgetNode(Node);
+    // The handler may have pointed the tree at the node again.
+    fw::TScopeExit Free([this, Node] {
+        ForgetNode(Node);
+        FreeNodeBlock(Node);
+    });
+    if (Node->States & (vsInitialized | vsInitialUserData)) lt::Fire(*this, OnFreeNode, this, Node);
+}
+
+void TBaseLazyTree::ForgetNode(PLazyNode Node) {
+    for (PLazyNode* P : {&FHotNode, &FDropTargetNode, &FExpandNode, &FLastSearchNode, &FCheckNode,
+                         &FLastChangedNode, &FLastStructureChangeNode, &FRangeAnchor,
+                         &FFocusedNode})
+        if (*P == Node) *P = nullptr;
+    if (FHintData.Node == Node) FHintData.Node = nullptr;
+    if (!FDragSelection.empty()) std::erase(FDragSelection, Node);
+    if (!FDeferred.empty())
+        std::erase_if(FDeferred, [Node](const TDeferredDeletion& D) { return D.Node == Node; });
+    if (Node->States & vsSelected) {
+        if (FUpdateCount > 0)
+            MarkForRemoval(Node);
+        else
+            InternalRemoveFromSelection(Node);
+    }
 }
 
 void TBaseLazyTree::DoGetNodeDataSize(int& Size) {
     Size = 0;
-    if (OnGetNodeDataSize) OnGetNodeDataSize(this, Size);
+    lt::Fire(*this, OnGetNodeDataSize, this, Size);
 }
 
 int TBaseLazyTree::DoIncrementalSearch(PLazyNode Node, const std::u16string& Text) {
     int Result = 0;
-    if (OnIncrementalSearch) OnIncrementalSearch(this, Node, Text, Result);
+    lt::Fire(*this, OnIncrementalSearch, this, Node, Text, Result);
     return Result;
 }
 
 void TBaseLazyTree::DoInitChildren(PLazyNode Node, std::uint32_t& Count) {
-    if (OnInitChildren) OnInitChildren(this, Node, Count);
+    lt::Fire(*this, OnInitChildren, this, Node, Count);
 }
 
 void TBaseLazyTree::DoInitNode(PLazyNode Parent, PLazyNode Node, TLTInternalStates& InitStates) {
-    if (OnInitNode) OnInitNode(this, Parent, Node, InitStates);
+    lt::Fire(*this, OnInitNode, this, Parent, Node, InitStates);
 }
 
 void TBaseLazyTree::DoLoadUserData(PLazyNode Node, TStream& Stream) {
-    if (OnLoadNode) OnLoadNode(this, Node == FRoot ? nullptr : Node, Stream);
+    lt::Fire(*this, OnLoadNode, this, Node == FRoot ? nullptr : Node, Stream);
 }
 
 void TBaseLazyTree::DoMeasureItem(fw::TCanvas* TargetCanvas, PLazyNode Node, int& NodeHeight) {
-    if (OnMeasureItem) OnMeasureItem(this, TargetCanvas, Node, NodeHeight);
+    lt::Fire(*this, OnMeasureItem, this, TargetCanvas, Node, NodeHeight);
 }
 
 void TBaseLazyTree::DoNodeCopied(PLazyNode Node) {
-    if (OnNodeCopied) OnNodeCopied(this, Node);
+    lt::Fire(*this, OnNodeCopied, this, Node);
 }
 
 bool TBaseLazyTree::DoNodeCopying(PLazyNode Node, PLazyNode NewParent) {
     bool Allowed = true;
-    if (OnNodeCopying) OnNodeCopying(this, Node, NewParent, Allowed);
+    lt::Fire(*this, OnNodeCopying, this, Node, NewParent, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoNodeMoved(PLazyNode Node) {
-    if (OnNodeMoved) OnNodeMoved(this, Node);
+    lt::Fire(*this, OnNodeMoved, this, Node);
 }
 
 bool TBaseLazyTree::DoNodeMoving(PLazyNode Node, PLazyNode NewParent) {
     bool Allowed = true;
-    if (OnNodeMoving) OnNodeMoving(this, Node, NewParent, Allowed);
+    lt::Fire(*this, OnNodeMoving, this, Node, NewParent, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoReset(PLazyNode Node) {
-    if (OnResetNode) OnResetNode(this, Node);
+    lt::Fire(*this, OnResetNode, this, Node);
 }
 
 void TBaseLazyTree::DoSaveUserData(PLazyNode Node, TStream& Stream) {
-    if (OnSaveNode) OnSaveNode(this, Node == FRoot ? nullptr : Node, Stream);
+    lt::Fire(*this, OnSaveNode, this, Node == FRoot ? nullptr : Node, Stream);
 }
 
 void TBaseLazyTree::DoScroll(int DeltaX, int DeltaY) {
-    if (OnScroll) OnScroll(this, DeltaX, DeltaY);
+    lt::Fire(*this, OnScroll, this, DeltaX, DeltaY);
 }
 
 void TBaseLazyTree::DoStructureChange(PLazyNode Node, TChangeReason Reason) {
     StopTimer(StructureChangeTimer);
-    if (OnStructureChange) OnStructureChange(this, Node, Reason);
+    lt::Fire(*this, OnStructureChange, this, Node, Reason);
     DoStateChange({}, {tsStructureChangePending});
     FLastStructureChangeNode = nullptr;
     FLastStructureChangeReason = crIgnore;
 }
 
 void TBaseLazyTree::DoUpdating(TLTUpdateState State) {
-    if (OnUpdating) OnUpdating(this, State);
+    lt::Fire(*this, OnUpdating, this, State);
 }
 
 int TBaseLazyTree::DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) {
@@ -171,7 +186,7 @@ int TBaseLazyTree::DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) {
 
 void TBaseLazyTree::DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave) {
     if (OnStateChange && (!(Enter - FStates).Empty() || !(Leave * FStates).Empty()))
-        OnStateChange(this, Enter, Leave);
+        lt::Fire(*this, OnStateChange, this, Enter, Leave);
     FStates = (FStates + Enter) - Leave;
     FStopValidation.store(FStates.Contains(tsStopValidation));
 }
@@ -306,13 +321,13 @@ TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint
 
 std::shared_ptr<TLTDataObject> TBaseLazyTree::DoCreateDataObject() {
     std::shared_ptr<TLTDataObject> Result;
-    if (OnCreateDataObject) OnCreateDataObject(this, Result);
+    lt::Fire(*this, OnCreateDataObject, this, Result);
     return Result;
 }
 
 std::shared_ptr<TLTDragManager> TBaseLazyTree::DoCreateDragManager() {
     std::shared_ptr<TLTDragManager> Result;
-    if (OnCreateDragManager) OnCreateDragManager(this, Result);
+    lt::Fire(*this, OnCreateDragManager, this, Result);
     return Result;
 }
 
@@ -331,23 +346,23 @@ void TBaseLazyTree::DoPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
 }
 
 void TBaseLazyTree::DoHotChange(PLazyNode Old, PLazyNode New) {
-    if (OnHotChange) OnHotChange(this, Old, New);
+    lt::Fire(*this, OnHotChange, this, Old, New);
 }
 
 bool TBaseLazyTree::DoKeyAction(std::uint16_t& CharCode, fw::TShiftState& Shift) {
     bool DoDefault = true;
-    if (OnKeyAction) OnKeyAction(this, CharCode, Shift, DoDefault);
+    lt::Fire(*this, OnKeyAction, this, CharCode, Shift, DoDefault);
     return DoDefault;
 }
 
 bool TBaseLazyTree::DoBeforeDrag(PLazyNode Node, int Column) {
     bool Allowed = false;
-    if (OnDragAllowed) OnDragAllowed(this, Node, Column, Allowed);
+    lt::Fire(*this, OnDragAllowed, this, Node, Column, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoGetCursor(fw::TCursor& Cursor) {
-    if (OnGetCursor) OnGetCursor(this, Cursor);
+    lt::Fire(*this, OnGetCursor, this, Cursor);
 }
 
 } // namespace vel
@@ -357,78 +372,78 @@ namespace vel {
 // ------------------------------------------------- paint and view dispatchers
 
 void TBaseLazyTree::DoBeforePaint(fw::TCanvas& Canvas) {
-    if (OnBeforePaint) OnBeforePaint(this, Canvas);
+    lt::Fire(*this, OnBeforePaint, this, Canvas);
 }
 
 void TBaseLazyTree::DoAfterPaint(fw::TCanvas& Canvas) {
-    if (OnAfterPaint) OnAfterPaint(this, Canvas);
+    lt::Fire(*this, OnAfterPaint, this, Canvas);
 }
 
 void TBaseLazyTree::DoBeforeItemErase(fw::TCanvas& Canvas, PLazyNode Node,
                                       const fw::TRect& ItemRect, fw::TColor& Color,
                                       TItemEraseAction& EraseAction) {
-    if (OnBeforeItemErase) OnBeforeItemErase(this, Canvas, Node, ItemRect, Color, EraseAction);
+    lt::Fire(*this, OnBeforeItemErase, this, Canvas, Node, ItemRect, Color, EraseAction);
 }
 
 void TBaseLazyTree::DoAfterItemErase(fw::TCanvas& Canvas, PLazyNode Node,
                                      const fw::TRect& ItemRect) {
-    if (OnAfterItemErase) OnAfterItemErase(this, Canvas, Node, ItemRect);
+    lt::Fire(*this, OnAfterItemErase, this, Canvas, Node, ItemRect);
 }
 
 bool TBaseLazyTree::DoBeforeItemPaint(fw::TCanvas& Canvas, PLazyNode Node,
                                       const fw::TRect& ItemRect) {
     bool CustomDraw = false;
-    if (OnBeforeItemPaint) OnBeforeItemPaint(this, Canvas, Node, ItemRect, CustomDraw);
+    lt::Fire(*this, OnBeforeItemPaint, this, Canvas, Node, ItemRect, CustomDraw);
     return CustomDraw;
 }
 
 void TBaseLazyTree::DoAfterItemPaint(fw::TCanvas& Canvas, PLazyNode Node,
                                      const fw::TRect& ItemRect) {
-    if (OnAfterItemPaint) OnAfterItemPaint(this, Canvas, Node, ItemRect);
+    lt::Fire(*this, OnAfterItemPaint, this, Canvas, Node, ItemRect);
 }
 
 void TBaseLazyTree::DoBeforeCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
                                       const fw::TRect& CellRect) {
-    if (OnBeforeCellPaint) OnBeforeCellPaint(this, Canvas, Node, Column, CellRect);
+    lt::Fire(*this, OnBeforeCellPaint, this, Canvas, Node, Column, CellRect);
 }
 
 void TBaseLazyTree::DoAfterCellPaint(fw::TCanvas& Canvas, PLazyNode Node, int Column,
                                      const fw::TRect& CellRect) {
-    if (OnAfterCellPaint) OnAfterCellPaint(this, Canvas, Node, Column, CellRect);
+    lt::Fire(*this, OnAfterCellPaint, this, Canvas, Node, Column, CellRect);
 }
 
 bool TBaseLazyTree::DoPaintBackground(fw::TCanvas& Canvas, const fw::TRect& R) {
     bool Handled = false;
-    if (OnPaintBackground) OnPaintBackground(this, Canvas, R, Handled);
+    lt::Fire(*this, OnPaintBackground, this, Canvas, R, Handled);
     return Handled;
 }
 
 void TBaseLazyTree::DoGetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted,
                                     int& Index) {
-    if (OnGetImageIndex) OnGetImageIndex(this, Node, Kind, Column, Ghosted, Index);
+    lt::Fire(*this, OnGetImageIndex, this, Node, Kind, Column, Ghosted, Index);
 }
 
 void TBaseLazyTree::DoGetLineStyle(TLTLinePattern& Bits) {
-    if (OnGetLineStyle) OnGetLineStyle(this, Bits);
+    lt::Fire(*this, OnGetLineStyle, this, Bits);
 }
 
 HRESULT TBaseLazyTree::DoRenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
                                        bool ForClipboard) {
     HRESULT Result = static_cast<HRESULT>(0x80004005u); // E_FAIL
-    if (OnRenderOLEData) OnRenderOLEData(this, FormatEtcIn, Medium, ForClipboard, Result);
+    lt::Fire(*this, OnRenderOLEData, this, FormatEtcIn, Medium, ForClipboard, Result);
     return Result;
 }
 
 void TBaseLazyTree::DoGetUserClipboardFormats(std::vector<TFormatEtc>& Formats) {
-    if (OnGetUserClipboardFormats) OnGetUserClipboardFormats(this, Formats);
+    lt::Fire(*this, OnGetUserClipboardFormats, this, Formats);
 }
 
 void TBaseLazyTree::DoColumnClick(int Column, fw::TShiftState Shift) {
-    if (OnColumnClick) OnColumnClick(this, Column, Shift);
+    lt::Fire(*this, OnColumnClick, this, Column, Shift);
 }
 
 void TBaseLazyTree::DoColumnDblClick(int Column, fw::TShiftState Shift) {
-    if (OnColumnDblClick) OnColumnDblClick(this, Column, Shift);
+    lt::Fire(*this, OnColumnDblClick, this, Column, Shift);
 }
 
 std::u16string TBaseLazyTree::DoGetNodeHint(PLazyNode, int) {

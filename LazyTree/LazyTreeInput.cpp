@@ -424,6 +424,7 @@ bool TBaseLazyTree::Dragging() const {
 // --- hot tracking ---------------------------------------------------------------------------
 
 void TBaseLazyTree::HandleHotTrack(int X, int Y) {
+    lt::TBusyScope Busy(*this);
     THitInfo Info;
     GetHitTestInfoAt(X, Y, true, Info);
     PLazyNode Hot = Info.HitNode;

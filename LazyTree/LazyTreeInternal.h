@@ -36,6 +36,58 @@ inline int PackArray(TNodeArray& A, int Count) {
     return Any ? W : -1;
 }
 
+// TLazyNode::Internal marks.
+constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so do the ancestors'
+constexpr std::uint8_t nfCounted = 2;    // while its subtree is freed: counted in VisibleCount
+
+// An operation that holds node pointers across handler calls, or (Handler)
+// a dispatcher calling a handler: deletions asked for meanwhile wait for the
+// outermost scope's end. The end runs them; an exception they raise there is
+// reported and dropped, as every leave step in a destructor.
+class TBusyScope {
+public:
+    explicit TBusyScope(TBaseLazyTree& T, bool Handler = false) : FTree(T), FHandler(Handler) {
+        T.EnterBusy(Handler);
+    }
+    ~TBusyScope() {
+        try {
+            FTree.LeaveBusy(FHandler);
+        } catch (...) {
+            fw::ReportLeaveStepError();
+        }
+    }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    TBaseLazyTree& FTree;
+    bool FHandler;
+};
+
+// Visits Node's descendants in tree order without a call stack; Visit(N)
+// runs before N's children are looked at and answers whether to go into them
+// (it may create them).
+template <class F> void WalkBelow(PLazyNode Node, F&& Visit) {
+    PLazyNode Run = Node->FirstChild;
+    while (Run) {
+        if (Visit(Run) && Run->FirstChild) {
+            Run = Run->FirstChild;
+            continue;
+        }
+        while (Run != Node && !Run->NextSibling)
+            Run = Run->Parent;
+        Run = Run == Node ? nullptr : Run->NextSibling;
+    }
+}
+
+// Calls an assigned event inside a handler's busy scope.
+template <class TEvent, class... TArgs>
+void Fire(TBaseLazyTree& Tree, const TEvent& Event, TArgs&&... Args) {
+    if (!Event) return;
+    TBusyScope Busy(Tree, true);
+    Event(std::forward<TArgs>(Args)...);
+}
+
 // The named scopes below are left on every exit path. Their leave steps call
 // the tree's handlers: call Leave() at the end of the normal path so that a
 // handler's exception reaches the caller (see fw::TScopeExit).

@@ -80,6 +80,7 @@ std::span<const TBaseLazyTree::TMessageRoute> TBaseLazyTree::MessageRoutes() {
 }
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {
+    lt::TBusyScope Busy(*this);
     if (Header() && Header()->HandleMessage(Message)) return;
     if (HandleDragMessage(Message)) return;
     for (const TMessageRoute& R : MessageRoutes())

@@ -68,7 +68,7 @@ protected:
             }
             EXPECT_EQ(P->LastChild, Prev);
             EXPECT_EQ(P->ChildCount, Index);
-            EXPECT_EQ(P->TotalCount, Count);
+            EXPECT_EQ(Tree->NodeTotalCount(P), Count);
             return Count;
         };
         Check(Tree->RootNode());

@@ -67,8 +67,10 @@ void TBaseLazyTree::LinkNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttac
     Node->Parent = Parent;
     ++Parent->ChildCount;
     Parent->States |= vsHasChildren;
-    AdjustTotalCount(Parent, Node->TotalCount, true);
-    if (Parent->States & vsExpanded) AdjustTotalHeight(Parent, Node->TotalHeight, true);
+    AdjustTotalCount(Parent, NodeTotalCount(Node), true);
+    // A hidden node's rows are not part of its parent's height.
+    if ((Parent->States & vsExpanded) && (Node->States & vsVisible))
+        AdjustTotalHeight(Parent, Node->TotalHeight, true);
     if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node) + 1;
     Node->States &= 0xF7E9;
     if (Parent != FRoot) {
@@ -97,8 +99,8 @@ void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
             Parent->States &= ~(vsHasChildren | vsAllChildrenHidden);
             if (Parent != FRoot) Parent->States &= ~vsExpanded;
         }
-        AdjustTotalCount(Parent, -static_cast<std::int64_t>(Node->TotalCount), true);
-        if (WasExpanded)
+        AdjustTotalCount(Parent, -static_cast<std::int64_t>(NodeTotalCount(Node)), true);
+        if (WasExpanded && (Node->States & vsVisible))
             AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
         if (Shown) FVisibleCount -= CountVisibleChildren(Node) + 1;
     }
@@ -124,8 +126,20 @@ void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
 std::uint32_t TBaseLazyTree::CountVisibleChildren(PLazyNode Node) const {
     if (!(Node->States & vsExpanded)) return 0;
     std::uint32_t Result = 0;
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
-        if (Run->States & vsVisible) Result += 1 + CountVisibleChildren(Run);
+    // Pre-order over the shown part of the subtree, back up by the parent links.
+    PLazyNode Run = Node->FirstChild;
+    while (Run) {
+        if (Run->States & vsVisible) {
+            ++Result;
+            if ((Run->States & vsExpanded) && Run->FirstChild) {
+                Run = Run->FirstChild;
+                continue;
+            }
+        }
+        while (Run && !Run->NextSibling)
+            Run = Run->Parent == Node ? nullptr : Run->Parent;
+        if (Run) Run = Run->NextSibling;
+    }
     return Result;
 }
 
@@ -152,6 +166,7 @@ int TBaseLazyTree::LevelDelta(PLazyNode Node1, PLazyNode Node2) const {
 
 void TBaseLazyTree::InitNode(PLazyNode Node) {
     if (!Node || Node == FRoot) return;
+    lt::TBusyScope Busy(*this);
     Node->States |= vsInitialized;
     TLTInternalStates InitStates = 0;
     DoInitNode(Node->Parent == FRoot ? nullptr : Node->Parent, Node, InitStates);
@@ -174,10 +189,11 @@ void TBaseLazyTree::InitNode(PLazyNode Node) {
 
 void TBaseLazyTree::InitChildren(PLazyNode Node) {
     if (!Node || Node == FRoot || !(Node->States & vsHasChildren)) return;
+    lt::TBusyScope Busy(*this);
     std::uint32_t Count = Node->ChildCount;
     DoInitChildren(Node, Count);
     if (Count == 0) {
-        DeleteChildren(Node, false);
+        if (!(Node->States & (vsClearing | vsDeleting))) DeleteChildrenNow(Node, false);
         Node->States &= ~vsHasChildren;
     } else {
         SetChildCount(Node, Count);
@@ -188,6 +204,7 @@ void TBaseLazyTree::InitChildren(PLazyNode Node) {
 
 PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                                 bool ChildrenOnly) {
+    lt::TBusyScope Busy(*this);
     if (Mode == amNoWhere || !Source || ReadOnly()) return nullptr;
     TBaseLazyTree* SourceTree = TreeFromNode(Source);
     if (!Target) {
@@ -590,6 +607,7 @@ PLazyNode TBaseLazyTree::GetNodeAt(int X, int Y) {
 }
 
 PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
+    lt::TBusyScope Busy(*this);
     std::int64_t Pos = Relative ? static_cast<std::int64_t>(Y) - FOffsetY - RowAreaTop() : Y;
     if (Pos < 0) Pos = 0;
     std::uint32_t CurrentPos = 0;
@@ -639,6 +657,7 @@ void TBaseLazyTree::SetTopNode(PLazyNode Node) {
 }
 
 fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnly, bool Unclipped) {
+    lt::TBusyScope Busy(*this);
     LTAssert(Node != nullptr, "Node must not be nil.");
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     if (!(Node->States & vsInitialized)) InitNode(Node);
@@ -676,6 +695,7 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
 }
 
 void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitInfo) {
+    lt::TBusyScope Busy(*this);
     HitInfo = THitInfo{};
     if (Relative) {
         X -= FOffsetX;
@@ -703,6 +723,7 @@ void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitI
 }
 
 bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally) {
+    lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot) return false;
     bool Expanded = false;
     for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
@@ -875,6 +896,7 @@ void TBaseLazyTree::ClearTempCache() {
 }
 
 void TBaseLazyTree::ClearSelection() {
+    lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0 || Destroying()) return;
     if (FUpdateCount == 0 && HandleAllocated())
         for (int I = 0; I < FSelectionCount; ++I)
@@ -885,6 +907,7 @@ void TBaseLazyTree::ClearSelection() {
 }
 
 void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
+    lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot || Selected(Node) == Value) return;
     if (Value) {
         if (FSelectionCount == 0)
@@ -909,6 +932,7 @@ void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
 }
 
 void TBaseLazyTree::SelectAll(bool VisibleOnly) {
+    lt::TBusyScope Busy(*this);
     if (!(SelectionOptions() & toMultiSelect)) return;
     ClearTempCache();
     PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst();
@@ -922,6 +946,7 @@ void TBaseLazyTree::SelectAll(bool VisibleOnly) {
 }
 
 void TBaseLazyTree::InvertSelection(bool VisibleOnly) {
+    lt::TBusyScope Busy(*this);
     if (!(SelectionOptions() & toMultiSelect)) return;
     ClearTempCache();
     for (PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst(); Run;
@@ -938,6 +963,7 @@ void TBaseLazyTree::InvertSelection(bool VisibleOnly) {
 }
 
 void TBaseLazyTree::AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, bool AddOnly) {
+    lt::TBusyScope Busy(*this);
     LTAssert(EndNode != nullptr, "EndNode must not be nil!");
     ClearTempCache();
     if (!StartNode)
@@ -961,6 +987,7 @@ void TBaseLazyTree::AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, 
 }
 
 void TBaseLazyTree::ToggleSelectionRange(PLazyNode StartNode, PLazyNode EndNode) {
+    lt::TBusyScope Busy(*this);
     LTAssert(EndNode != nullptr, "EndNode must not be nil!");
     if (!StartNode)
         StartNode = GetFirstNoInit();
@@ -1011,6 +1038,7 @@ void TBaseLazyTree::CancelCutOrCopy() {
 // -------------------------------------------------------------------- focus
 
 void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsEditing) && !EndEditNode()) return;
     if (Node == FRoot) Node = nullptr;
     if (Node != FFocusedNode) {
@@ -1040,6 +1068,7 @@ void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
 }
 
 void TBaseLazyTree::SetFocusedNode(PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
     PLazyNode Old = FFocusedNode;
     DoFocusNode(Node, true);
     if (FFocusedNode != Old && FFocusedNode == (Node == FRoot ? nullptr : Node))
@@ -1047,6 +1076,7 @@ void TBaseLazyTree::SetFocusedNode(PLazyNode Node) {
 }
 
 void TBaseLazyTree::SetFocusedColumn(int Column) {
+    lt::TBusyScope Busy(*this);
     if (Column == FFocusedColumn) return;
     if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Column)) return;
     FFocusedColumn = Column;
@@ -1060,6 +1090,7 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
 }
 
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {
+    lt::TBusyScope Busy(*this);
     int OldColumn = FFocusedColumn;
     FFocusedColumn = Column;
     PLazyNode Old = FFocusedNode;

@@ -380,6 +380,7 @@ void TBaseLazyTree::DoPaintNode(TLTPaintInfo&) {}
 
 void TBaseLazyTree::PaintTree(fw::TCanvas& TargetCanvas, const fw::TRect& Window, fw::TPoint Target,
                               TLTInternalPaintOptions PaintOptionsIn) {
+    lt::TBusyScope Busy(*this);
     TTreePainter(*this, TargetCanvas, Window, Target, PaintOptionsIn).Run();
 }
 

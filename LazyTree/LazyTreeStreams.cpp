@@ -52,6 +52,7 @@ void TBaseLazyTree::PatchChunkSize(TStream& Stream, std::int64_t ChunkStart,
 }
 
 void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
     std::uint8_t Magic[MagicSize];
     for (int I = 0; I < 6; ++I) {
         char16_t U = I == 3 ? TreeStreamVersion : MagicUnits[I];
@@ -122,6 +123,7 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 }
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
+    lt::TBusyScope Busy(*this);
     if (ReadOnly()) return;
     Clear();
     std::uint8_t Magic[MagicSize];
@@ -249,6 +251,7 @@ void TBaseLazyTree::SkipNode(TStream& Stream) {
 }
 
 void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
     if (!Node) Node = FRoot;
     std::uint32_t Remembered = FVisibleCount;
     bool WasShown = Node != FRoot && FullyVisible(Node);

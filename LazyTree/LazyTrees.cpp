@@ -102,12 +102,13 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
     if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);
     FOptions->SetMiscOptions(FOptions->MiscOptions() & ~toReadOnly);
     InterruptValidation();
     try {
-        Clear();
+        ClearNow();
     } catch (...) {
         // A handler that throws while the tree goes away must not stop the freeing.
     }
@@ -197,11 +198,35 @@ void TBaseLazyTree::FreeNodeBlock(PLazyNode Node) {
 }
 
 void TBaseLazyTree::AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative) {
-    std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(Node->TotalCount);
-    for (PLazyNode Run = Node;; Run = Run->Parent) {
-        Run->TotalCount = static_cast<std::uint32_t>(Run->TotalCount + Diff);
-        if (Run == FRoot) break;
+    std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(NodeTotalCount(Node));
+    if (Diff == 0) return;
+    FRoot->TotalCount = static_cast<std::uint32_t>(FRoot->TotalCount + Diff);
+    if (Node == FRoot) return;
+    if (!(Node->Internal & nfCountStale))
+        Node->TotalCount = static_cast<std::uint32_t>(Node->TotalCount + Diff);
+    // A stale node's ancestors are all stale already: marking stops there, so
+    // a chain grown at its end costs no walk up.
+    for (PLazyNode Run = Node->Parent; Run && Run != FRoot && !(Run->Internal & nfCountStale);
+         Run = Run->Parent)
+        Run->Internal |= nfCountStale;
+}
+
+std::uint32_t TBaseLazyTree::NodeTotalCount(PLazyNode Node) const {
+    if (!Node) Node = FRoot;
+    if (!(Node->Internal & nfCountStale)) return Node->TotalCount;
+    // The stale part of the subtree, parents first; recounted children first.
+    std::vector<PLazyNode> Stale{Node};
+    for (std::size_t I = 0; I < Stale.size(); ++I)
+        for (PLazyNode C = Stale[I]->FirstChild; C; C = C->NextSibling)
+            if (C->Internal & nfCountStale) Stale.push_back(C);
+    for (auto It = Stale.rbegin(); It != Stale.rend(); ++It) {
+        std::uint32_t Count = 1;
+        for (PLazyNode C = (*It)->FirstChild; C; C = C->NextSibling)
+            Count += C->TotalCount;
+        (*It)->TotalCount = Count;
+        (*It)->Internal &= static_cast<std::uint8_t>(~nfCountStale);
     }
+    return Node->TotalCount;
 }
 
 void TBaseLazyTree::AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool Relative) {
@@ -222,12 +247,19 @@ std::uint32_t TBaseLazyTree::ChildCount(PLazyNode Node) const {
 void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     if (ReadOnly()) return;
     if (!Node) Node = FRoot;
+    // A node whose children are being freed takes no new ones.
+    if (Node->States & (vsClearing | vsDeleting)) return;
     if (NewChildCount == 0) {
         DeleteChildren(Node, false);
         return;
     }
     std::int64_t Count = static_cast<std::int64_t>(NewChildCount) - Node->ChildCount;
     if (Count == 0) return;
+    if (Count < 0 && DeferWhileHandling(Node, [this, Node, NewChildCount] {
+            SetChildCount(Node, NewChildCount);
+        }))
+        return;
+    lt::TBusyScope Busy(*this);
     InterruptValidation();
     if (Count > 0) {
         std::uint32_t Index = 0;
@@ -268,7 +300,7 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
         MarkValidationNeeded();
     } else {
         while (static_cast<std::int64_t>(Node->ChildCount) > NewChildCount && Node->LastChild)
-            DeleteNode(Node->LastChild, true);
+            DeleteNodeNow(Node->LastChild, true);
     }
     if (FUpdateCount == 0) {
         InvalidateCache();
@@ -281,38 +313,46 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
 void TBaseLazyTree::DeleteChildren(PLazyNode Node, bool ResetHasChildren) {
     if (!Node) Node = FRoot;
     if (Node->ChildCount == 0 && !Node->FirstChild) return;
-    if (ReadOnly()) return;
+    if (ReadOnly() || (Node->States & (vsClearing | vsDeleting))) return;
+    if (DeferWhileHandling(Node, [this, Node, ResetHasChildren] {
+            DeleteChildren(Node, ResetHasChildren);
+        }))
+        return;
+    DeleteChildrenNow(Node, ResetHasChildren);
+}
+
+void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
+    if (Node->ChildCount == 0 && !Node->FirstChild) return;
+    if (ReadOnly() && !Destroying()) return;
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
+    lt::TBusyScope Busy(*this);
     int OldX = FOffsetX, OldY = FOffsetY;
     {
         TCountScope Count(FUpdateCount);
         InterruptValidation();
-        bool ParentVisible = Node == FRoot || (FullyVisible(Node) && (Node->States & vsExpanded));
+        // Counted before the children go: a stale count is taken while they are there.
+        const std::uint32_t Removed = NodeTotalCount(Node) - 1;
+        if (Node == FRoot || (FullyVisible(Node) && (Node->States & vsExpanded)))
+            Node->Internal |= nfCounted;
+        else
+            Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
         Node->States |= vsClearing;
-        for (PLazyNode Child = Node->LastChild; Child;) {
-            PLazyNode Prev = Child->PrevSibling;
-            if (ParentVisible && (Child->States & vsVisible)) --FVisibleCount;
-            Child->States |= vsDeleting;
-            if (Prev) Prev->NextSibling = nullptr;
-            Node->LastChild = Prev;
-            if (!Prev) Node->FirstChild = nullptr;
-            DeleteNode(Child, true);
-            Child = Prev;
-        }
+        FreeDescendants(Node);
+        Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
         Node->States &= ~vsClearing;
         if (ResetHasChildren) Node->States &= ~vsHasChildren;
         if (Node != FRoot) Node->States &= ~vsExpanded;
         Node->ChildCount = 0;
+        Node->FirstChild = nullptr;
+        Node->LastChild = nullptr;
         if (Node != FRoot && !(Node->States & vsDeleting)) {
             AdjustTotalHeight(Node, GetNodeHeight(Node), false);
-            AdjustTotalCount(Node, 1, false);
+            AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
         } else if (Node == FRoot) {
             FRoot->TotalHeight = FDefaultNodeHeight;
             FRoot->TotalCount = 1;
         }
-        Node->FirstChild = nullptr;
-        Node->LastChild = nullptr;
     }
     MarkValidationNeeded();
     if (FUpdateCount == 0) {
@@ -326,6 +366,52 @@ void TBaseLazyTree::DeleteChildren(PLazyNode Node, bool ResetHasChildren) {
     StructureChange(Node == FRoot ? nullptr : Node, crChildDeleted);
 }
 
+void TBaseLazyTree::FreeDescendants(PLazyNode Node) {
+    // Down the last children, freeing each node once its own children are gone:
+    // the order of the recursive definition without its stack.
+    PLazyNode Run = Node;
+    for (;;) {
+        if (PLazyNode Child = Run->LastChild) {
+            // Counted in VisibleCount: visible below a counted, expanded parent.
+            const bool Shown = (Run->Internal & nfCounted) && (Child->States & vsVisible);
+            if (Shown) --FVisibleCount;
+            if (Shown && (Child->States & vsExpanded))
+                Child->Internal |= nfCounted;
+            else
+                Child->Internal &= static_cast<std::uint8_t>(~nfCounted);
+            Child->States |= vsDeleting | vsClearing;
+            Run = Child;
+            continue;
+        }
+        if (Run == Node) return;
+        PLazyNode Parent = Run->Parent;
+        FreeClearedLeaf(Run);
+        Run = Parent;
+    }
+}
+
+void TBaseLazyTree::FreeClearedLeaf(PLazyNode Node) {
+    PLazyNode Parent = Node->Parent;
+    if (Node->ChildCount > 0) StructureChange(Node, crChildDeleted);
+    if (Node->States & vsSelected) MarkForRemoval(Node);
+    if (InState(tsHint)) DoStateChange({}, {tsHint});
+    Node->States &= ~vsClearing;
+    if (Node == FFocusedNode) {
+        DoFocusNode(nullptr, false);
+        DoFocusChange(FFocusedNode, FFocusedColumn);
+    }
+    if (Node == FRangeAnchor) ResetRangeAnchor();
+    // Always the last child: its parent's list loses its end.
+    Parent->LastChild = Node->PrevSibling;
+    if (Node->PrevSibling)
+        Node->PrevSibling->NextSibling = nullptr;
+    else
+        Parent->FirstChild = nullptr;
+    Node->Parent = nullptr;
+    Node->PrevSibling = nullptr;
+    DoFreeNode(Node);
+}
+
 void* TBaseLazyTree::GetNodeData(PLazyNode Node) const {
     LTAssert(FNodeDataSize >= 1, "NodeDataSize not initialized.");
     if (!Node || Node == FRoot) return nullptr;
@@ -333,6 +419,7 @@ void* TBaseLazyTree::GetNodeData(PLazyNode Node) const {
 }
 
 void TBaseLazyTree::MeasureItemHeight(PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
     if (Node->States & vsHeightMeasured) return;
     Node->States |= vsHeightMeasured;
     int H = Node->NodeHeight;
@@ -342,13 +429,16 @@ void TBaseLazyTree::MeasureItemHeight(PLazyNode Node) {
 
 std::uint32_t TBaseLazyTree::GetNodeHeight(PLazyNode Node) {
     if (!Node || Node == FRoot) return 0;
-    if (MiscOptions() & toVariableNodeHeight) MeasureItemHeight(Node);
+    if (!(MiscOptions() & toVariableNodeHeight)) return Node->NodeHeight;
+    lt::TBusyScope Busy(*this);
+    MeasureItemHeight(Node);
     return Node->NodeHeight;
 }
 
 void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
     if (!Node || Node == FRoot || Node->NodeHeight == Value || ReadOnly()) return;
     Value = std::min<std::uint32_t>(Value, 0xFFFF);
+    InterruptValidation();
     std::int64_t Diff = static_cast<std::int64_t>(Value) - Node->NodeHeight;
     Node->NodeHeight = static_cast<std::uint16_t>(Value);
     AdjustTotalHeight(Node, Diff, true);
@@ -382,6 +472,7 @@ bool TBaseLazyTree::GetVisible(PLazyNode Node) {
 }
 
 void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
+    lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot || ((Node->States & vsVisible) != 0) == Value) return;
     InterruptValidation();
     PLazyNode Parent = Node->Parent;
@@ -505,6 +596,7 @@ void TBaseLazyTree::BeginUpdate() {
 }
 
 void TBaseLazyTree::EndUpdate() {
+    lt::TBusyScope Busy(*this);
     if (FUpdateCount > 0) --FUpdateCount;
     if (Destroying()) return;
     if (FUpdateCount == 0 && InState(tsUpdating)) {
@@ -528,6 +620,7 @@ void TBaseLazyTree::EndUpdate() {
 // ------------------------------------------------------- structure changes
 
 PLazyNode TBaseLazyTree::AddChild(PLazyNode Parent, std::uint32_t UserData) {
+    lt::TBusyScope Busy(*this);
     if (ReadOnly()) return nullptr;
     if (InState(tsEditing)) CancelEditNode();
     if (!Parent) Parent = FRoot;
@@ -559,6 +652,14 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
     if (!Node || Node == FRoot || ReadOnly()) return;
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
+    // A node whose deletion is already running goes anyway.
+    if (Node->States & vsDeleting) return;
+    if (DeferWhileHandling(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); })) return;
+    DeleteNodeNow(Node, Reindex);
+}
+
+void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
+    lt::TBusyScope Busy(*this);
     PLazyNode Parent = Node->Parent;
     bool ParentClearing = (Parent->States & vsClearing) != 0;
     int OldX = FOffsetX, OldY = FOffsetY;
@@ -578,7 +679,8 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
         InvalidateToBottom(Parent);
     }
     if (InState(tsHint)) DoStateChange({}, {tsHint});
-    DeleteChildren(Node, false);
+    InterruptValidation();
+    DeleteChildrenNow(Node, false);
     UnlinkNode(Node, false, Reindex);
     DoFreeNode(Node);
     if (!ParentClearing) {
@@ -594,17 +696,27 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
 
 void TBaseLazyTree::DeleteSelectedNodes() {
     if (FSelectionCount == 0 || ReadOnly()) return;
+    if (DeferWhileHandling(nullptr, [this] { DeleteSelectedNodes(); })) return;
+    lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TNodeArray Nodes = GetSortedSelection(true);
     for (std::size_t I = Nodes.size(); I-- > 0;) {
         bool Reindex = I == 0 || Nodes[I]->Parent != Nodes[I - 1]->Parent;
-        DeleteNode(Nodes[I], Reindex);
+        DeleteNodeNow(Nodes[I], Reindex);
     }
     U.Leave();
 }
 
 void TBaseLazyTree::Clear() {
     if (ReadOnly() && !Destroying()) return;
+    if (FRoot->States & vsClearing) return;
+    if (DeferWhileHandling(nullptr, [this] { Clear(); })) return;
+    ClearNow();
+}
+
+void TBaseLazyTree::ClearNow() {
+    if (ReadOnly() && !Destroying()) return;
+    lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     InterruptValidation();
     if (InState(tsEditing)) CancelEditNode();
@@ -613,15 +725,45 @@ void TBaseLazyTree::Clear() {
     ClearSelection();
     FFocusedNode = nullptr;
     FHotNode = nullptr;
-    DeleteChildren(FRoot, true);
+    DeleteChildrenNow(FRoot, true);
     FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
     U.Leave();
 }
 
+// ------------------------------------------------- handlers that delete nodes
+
+void TBaseLazyTree::EnterBusy(bool Handler) {
+    ++FBusyCount;
+    if (Handler) ++FHandlerDepth;
+}
+
+void TBaseLazyTree::LeaveBusy(bool Handler) {
+    if (Handler && FHandlerDepth > 0) --FHandlerDepth;
+    if (FBusyCount > 0) --FBusyCount;
+    if (FBusyCount == 0 && !FDeferred.empty()) RunDeferred();
+}
+
+bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
+    if (FHandlerDepth == 0) return false;
+    FDeferred.push_back({Node, std::move(Run)});
+    return true;
+}
+
+void TBaseLazyTree::RunDeferred() {
+    // A deletion's own handlers queue theirs behind it.
+    lt::TBusyScope Busy(*this);
+    while (!FDeferred.empty()) {
+        TDeferredDeletion D = std::move(FDeferred.front());
+        FDeferred.erase(FDeferred.begin());
+        D.Run();
+    }
+}
+
 void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
+    lt::TBusyScope Busy(*this);
     if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly()) return;
     LTAssert(TreeFromNode(Source) == this, "The source tree must contain the source node.");
     TBaseLazyTree* TargetTree = this;
@@ -697,41 +839,56 @@ void TBaseLazyTree::ResetNode(PLazyNode Node) {
         Clear();
         return;
     }
+    if (DeferWhileHandling(Node, [this, Node] { ResetNode(Node); })) return;
+    lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) CancelEditNode();
     DoReset(Node);
-    DeleteChildren(Node, false);
+    DeleteChildrenNow(Node, false);
     Node->States &= ~(vsInitialized | vsChecking | vsCutOrCopy | vsDeleting | vsExpanded |
                       vsHasChildren | vsHeightMeasured);
     InvalidateNode(Node);
 }
+
+namespace {
+
+void ClearPassingStates(PLazyNode Node) {
+    Node->States &= ~(vsChecking | vsCutOrCopy | vsDeleting | vsHeightMeasured);
+}
+
+} // namespace
 
 void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
     if (!Node || Node == FRoot) {
         if (Recursive) ReinitChildren(FRoot, true);
         return;
     }
-    Node->States &= ~(vsChecking | vsCutOrCopy | vsDeleting | vsHeightMeasured);
+    lt::TBusyScope Busy(*this);
+    ClearPassingStates(Node);
     InitNode(Node);
     if (Recursive) ReinitChildren(Node, true);
 }
 
 void TBaseLazyTree::ReinitChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    lt::TBusyScope Busy(*this);
     if (Node->States & vsHasChildren) InitChildren(Node);
-    for (PLazyNode Run = Node->FirstChild; Run;) {
-        PLazyNode Next = Run->NextSibling;
-        ReinitNode(Run, Recursive);
-        Run = Next;
-    }
+    WalkBelow(Node, [&](PLazyNode Run) {
+        ClearPassingStates(Run);
+        InitNode(Run);
+        if (Recursive && (Run->States & vsHasChildren)) InitChildren(Run);
+        return Recursive;
+    });
 }
 
 void TBaseLazyTree::ValidateChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    lt::TBusyScope Busy(*this);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+    WalkBelow(Node, [&](PLazyNode Run) {
         if (!(Run->States & vsInitialized)) InitNode(Run);
-        if (Recursive) ValidateChildren(Run, true);
-    }
+        if (Recursive && (Run->States & vsHasChildren) && Run->ChildCount == 0) InitChildren(Run);
+        return Recursive;
+    });
 }
 
 void TBaseLazyTree::ValidateNode(PLazyNode Node, bool Recursive) {
@@ -754,94 +911,147 @@ void TBaseLazyTree::SetExpanded(PLazyNode Node, bool Value) {
 void TBaseLazyTree::ToggleNode(PLazyNode Node) {
     LTAssert(Node != nullptr, "Node must not be nil.");
     if (Node == FRoot || (Node->States & vsDeleting)) return;
-    bool Changed = false;
+    lt::TBusyScope Busy(*this);
     PLazyNode OldTop = FUpdateCount == 0 ? GetTopNode() : nullptr;
-    if (Node->States & vsExpanded) {
-        if (DoCollapsing(Node)) {
-            bool Shown = FullyVisible(Node);
-            std::uint32_t Hidden = Shown ? CountVisibleChildren(Node) : 0;
-            AdjustTotalHeight(Node, Node->NodeHeight, false);
-            FVisibleCount -= Hidden;
-            Node->States &= ~vsExpanded;
-            DoCollapsed(Node);
-            if ((AutoOptions() & toAutoFreeOnCollapse) && Node->ChildCount > 0) {
-                DeleteChildren(Node, false);
-                Node->States |= vsHasChildren;
-            }
-            Changed = true;
-        }
-    } else if (DoExpanding(Node)) {
-        if (!(Node->States & vsInitialized)) InitNode(Node);
-        if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-        if (!(Node->States & vsExpanded)) {
-            std::int64_t Add = 0;
-            for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
-                if (Run->States & vsVisible) Add += Run->TotalHeight;
-            Node->States |= vsExpanded;
-            AdjustTotalHeight(Node, Add, true);
-            if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node);
-            DoExpanded(Node);
-            Changed = true;
-        }
+    const bool Changed = (Node->States & vsExpanded) ? CollapseNode(Node) : ExpandNode(Node);
+    if (Changed) AfterToggle(Node, OldTop);
+}
+
+bool TBaseLazyTree::CollapseNode(PLazyNode Node) {
+    if (!DoCollapsing(Node) || !(Node->States & vsExpanded)) return false;
+    InterruptValidation();
+    if (!FTotalsBatch) {
+        std::uint32_t Hidden = FullyVisible(Node) ? CountVisibleChildren(Node) : 0;
+        AdjustTotalHeight(Node, Node->NodeHeight, false);
+        FVisibleCount -= Hidden;
     }
-    if (Changed) {
-        MarkValidationNeeded();
-        if (FUpdateCount == 0) {
-            InvalidateCache();
-            if (Node->ChildCount == 0) {
-                InvalidateNode(Node);
-            } else {
-                UpdateScrollBars(true);
-                if ((AutoOptions() & toAutoScrollOnExpand) && (Node->States & vsExpanded) &&
-                    HandleAllocated()) {
-                    // Show as much of the opened subtree as fits.
-                    if (Node->TotalHeight <= static_cast<std::uint32_t>(RowAreaHeight()))
-                        ScrollIntoView(Node->LastChild,
-                                       (SelectionOptions() & toCenterScrollIntoView) != 0);
-                    else
-                        SetTopNode(Node);
-                }
-                if (OldTop == GetTopNode())
-                    InvalidateToBottom(Node);
-                else
-                    Invalidate();
-            }
-        }
+    Node->States &= ~vsExpanded;
+    DoCollapsed(Node);
+    if ((AutoOptions() & toAutoFreeOnCollapse) && Node->ChildCount > 0) {
+        DeleteChildren(Node, false);
+        Node->States |= vsHasChildren;
     }
+    return true;
+}
+
+bool TBaseLazyTree::ExpandNode(PLazyNode Node) {
+    if (!DoExpanding(Node)) return false;
+    if (!(Node->States & vsInitialized)) InitNode(Node);
+    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    if (Node->States & vsExpanded) return false;
+    InterruptValidation();
+    Node->States |= vsExpanded;
+    if (!FTotalsBatch) {
+        std::int64_t Add = 0;
+        for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+            if (Run->States & vsVisible) Add += Run->TotalHeight;
+        AdjustTotalHeight(Node, Add, true);
+        if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node);
+    }
+    DoExpanded(Node);
+    return true;
+}
+
+void TBaseLazyTree::AfterToggle(PLazyNode Node, PLazyNode OldTop) {
+    MarkValidationNeeded();
+    if (FUpdateCount > 0) return;
+    InvalidateCache();
+    if (Node->ChildCount == 0) {
+        InvalidateNode(Node);
+        return;
+    }
+    UpdateScrollBars(true);
+    if ((AutoOptions() & toAutoScrollOnExpand) && (Node->States & vsExpanded) && HandleAllocated()) {
+        // Show as much of the opened subtree as fits.
+        if (Node->TotalHeight <= static_cast<std::uint32_t>(RowAreaHeight()))
+            ScrollIntoView(Node->LastChild, (SelectionOptions() & toCenterScrollIntoView) != 0);
+        else
+            SetTopNode(Node);
+    }
+    if (OldTop == GetTopNode())
+        InvalidateToBottom(Node);
+    else
+        Invalidate();
+}
+
+std::uint32_t TBaseLazyTree::ShownRowsOf(PLazyNode Node) const {
+    if (Node == FRoot) return CountVisibleChildren(FRoot);
+    return FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0;
+}
+
+void TBaseLazyTree::RecomputeSubtreeTotals(PLazyNode Node) {
+    // Every node of the subtree, parents first; summed children first.
+    std::vector<PLazyNode> All{Node};
+    for (std::size_t I = 0; I < All.size(); ++I)
+        for (PLazyNode C = All[I]->FirstChild; C; C = C->NextSibling)
+            All.push_back(C);
+    for (auto It = All.rbegin(); It != All.rend(); ++It) {
+        PLazyNode N = *It;
+        std::uint64_t H = N->NodeHeight;
+        if (N->States & vsExpanded)
+            for (PLazyNode C = N->FirstChild; C; C = C->NextSibling)
+                if (C->States & vsVisible) H += C->TotalHeight;
+        N->TotalHeight = static_cast<std::uint32_t>(H);
+    }
+}
+
+// Runs a full expand or collapse below Node with the totals left alone, then
+// sets them once: each toggle would otherwise walk up through its ancestors.
+template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
+    const bool Outer = FTotalsBatch == nullptr;
+    const std::uint32_t ShownBefore = Outer ? ShownRowsOf(Node) : 0;
+    const std::uint32_t VisibleBefore = FVisibleCount;
+    if (Outer) FTotalsBatch = Node;
+    fw::TScopeExit Settle([this, Node, Outer, ShownBefore, VisibleBefore] {
+        if (!Outer) return;
+        FTotalsBatch = nullptr;
+        const std::uint32_t Current = Node->TotalHeight;
+        RecomputeSubtreeTotals(Node);
+        const std::uint32_t Now = Node->TotalHeight;
+        if (Node != FRoot) {
+            Node->TotalHeight = Current;
+            AdjustTotalHeight(Node, Now, false);
+        }
+        FVisibleCount = VisibleBefore - ShownBefore + ShownRowsOf(Node);
+    });
+    Run();
 }
 
 void TBaseLazyTree::FullExpand(PLazyNode Node) {
     if (FRoot->TotalCount < 2) return;
+    lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TStateScope S(*this, tsExpanding, InState(tsExpanding));
     PLazyNode Stop = nullptr;
-    if (!Node || Node == FRoot) {
-        Node = GetFirst();
-    } else {
+    PLazyNode Start = Node && Node != FRoot ? Node : GetFirst();
+    if (Node && Node != FRoot)
         for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
             if (Run->NextSibling) {
                 Stop = Run->NextSibling;
                 break;
             }
-    }
-    for (PLazyNode Run = Node; Run && Run != Stop; Run = GetNext(Run))
-        if (!(Run->States & vsExpanded)) ToggleNode(Run);
+    BatchTotals(Node && Node != FRoot ? Node : FRoot, [&] {
+        for (PLazyNode Run = Start; Run && Run != Stop; Run = GetNext(Run))
+            if (!(Run->States & vsExpanded)) ToggleNode(Run);
+    });
     S.Leave();
     U.Leave();
 }
 
 void TBaseLazyTree::FullCollapse(PLazyNode Node) {
     if (FRoot->TotalCount < 2) return;
+    lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TStateScope S(*this, tsCollapsing, InState(tsCollapsing));
     if (Node == FRoot) Node = nullptr;
-    PLazyNode Run = GetLastVisibleNoInit(Node);
-    PLazyNode Stop = Node;
-    while (Run && Run != FRoot) {
-        if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) ToggleNode(Run);
-        if (Run == Stop) break;
-        Run = GetPreviousNoInit(Run);
-    }
+    BatchTotals(Node ? Node : FRoot, [&] {
+        PLazyNode Run = GetLastVisibleNoInit(Node);
+        while (Run && Run != FRoot) {
+            if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) ToggleNode(Run);
+            if (Run == Node) break;
+            Run = GetPreviousNoInit(Run);
+        }
+    });
     S.Leave();
     U.Leave();
 }
@@ -850,6 +1060,7 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
 
 PLazyNode TBaseLazyTree::IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Callback, void* Data,
                                         TLazyNodeStates Filter, bool DoInit, bool ChildNodesOnly) {
+    lt::TBusyScope Busy(*this);
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     TStateScope S(*this, tsIterating, InState(tsIterating));
     PLazyNode Stop = nullptr;
@@ -912,6 +1123,7 @@ PLazyNode TBaseLazyTree::MergeSort(PLazyNode List, std::uint32_t Count, int Colu
 }
 
 void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit) {
+    lt::TBusyScope Busy(*this);
     InterruptValidation();
     if (InState(tsEditPending)) {
         if (HandleAllocated()) fw::KillTimer(Handle(), EditTimer);
@@ -950,13 +1162,16 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
 void TBaseLazyTree::SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction,
                                           bool DoInit) {
     Sort(Node, Column, Direction, DoInit);
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+    WalkBelow(Node, [&](PLazyNode Run) {
         if (DoInit && !(Run->States & vsInitialized)) InitNode(Run);
-        if (Run->States & vsInitialized) SortChildrenRecursive(Run, Column, Direction, DoInit);
-    }
+        if (!(Run->States & vsInitialized)) return false;
+        Sort(Run, Column, Direction, DoInit);
+        return true;
+    });
 }
 
 void TBaseLazyTree::SortTree(int Column, TSortDirection Direction, bool DoInit) {
+    lt::TBusyScope Busy(*this);
     {
         TCountScope Count(FUpdateCount);
         if (Column > InvalidColumn) SortChildrenRecursive(FRoot, Column, Direction, DoInit);
@@ -1084,13 +1299,15 @@ void TBaseLazyTree::InvalidateNode(PLazyNode Node) {
 
 void TBaseLazyTree::InvalidateChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    lt::TBusyScope Busy(*this);
     if (Node != FRoot) InvalidateNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+    WalkBelow(Node, [&](PLazyNode Run) {
         if (!(Run->States & vsInitialized)) InitNode(Run);
         InvalidateNode(Run);
-        if (Recursive) InvalidateChildren(Run, true);
-    }
+        if (Recursive && (Run->States & vsHasChildren) && Run->ChildCount == 0) InitChildren(Run);
+        return Recursive;
+    });
 }
 
 void TBaseLazyTree::InvalidateToBottom(PLazyNode Node) {

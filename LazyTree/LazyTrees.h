@@ -89,7 +89,8 @@ struct TLazyNode {
     std::uint8_t Align;
     TCheckState CheckState;
     TCheckType CheckType;
-    std::uint8_t Dummy;
+    // The tree's own marks (never stored): a stale TotalCount, a deletion running.
+    std::uint8_t Internal;
     std::uint32_t TotalCount;
     std::uint32_t TotalHeight;
     // The hidden root has no parent node; its owning tree sits where the
@@ -436,6 +437,9 @@ public:
     void SetDefaultNodeHeight(std::uint32_t Value);
     std::uint32_t VisibleCount() const { return FVisibleCount; }
     std::uint32_t TotalCount() const { return FRoot->TotalCount - 1; }
+    // A node's TotalCount. Adding below a node marks its ancestors for a
+    // recount instead of walking up to the root; the root's count is always exact.
+    std::uint32_t NodeTotalCount(PLazyNode Node) const;
     std::uint32_t UpdateCount() const { return FUpdateCount; }
     TLazyTreeStates TreeStates() const { return FStates; }
 
@@ -464,6 +468,15 @@ public:
     // Copies the published settings and the root node count (no nodes, no
     // data); a read-only target refuses with ELazyTreeAssertion.
     virtual void Assign(const TBaseLazyTree& Source);
+
+    // ---- handlers and operations that hold nodes
+    // Deletions asked for while a handler runs (DeleteNode, DeleteChildren,
+    // Clear, shrinking child counts) wait until the outermost operation that
+    // holds nodes has finished; a queued node freed meanwhile drops out.
+    void EnterBusy(bool Handler);
+    void LeaveBusy(bool Handler);
+    bool HandlerRunning() const { return FHandlerDepth > 0; }
+    std::size_t DeferredDeletions() const { return FDeferred.size(); }
 
     // ---- update lock
     void BeginUpdate();
@@ -1273,6 +1286,26 @@ protected:
 private:
     friend class TWorkerThread;
     void InitRootNode(std::uint32_t OldSize = 0);
+    // Queues Run for the end of the outermost operation when a handler is running.
+    bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
+    void RunDeferred();
+    void DeleteNodeNow(PLazyNode Node, bool Reindex);
+    void DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren);
+    // Frees every node below Node, deepest and last first, without touching totals.
+    void FreeDescendants(PLazyNode Node);
+    void FreeClearedLeaf(PLazyNode Node);
+    // Totals of Node's subtree from its children up, after a batch that left them alone.
+    void RecomputeSubtreeTotals(PLazyNode Node);
+    // Shown rows of Node and below (all shown rows for the root).
+    std::uint32_t ShownRowsOf(PLazyNode Node) const;
+    template <class F> void BatchTotals(PLazyNode Node, F&& Run);
+    bool CollapseNode(PLazyNode Node);
+    bool ExpandNode(PLazyNode Node);
+    void AfterToggle(PLazyNode Node, PLazyNode OldTop);
+    void InvalidateSelectedRowsOnScreen();
+    void ClearNow();
+    // Takes every reference the tree keeps to Node away before its block goes.
+    void ForgetNode(PLazyNode Node);
     PLazyNode MakeNewNode();
     void FreeNodeBlock(PLazyNode Node);
     void AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative);
@@ -1295,6 +1328,15 @@ private:
     void FinishCutOrCopy();
 
     PLazyNode FRoot = nullptr;
+    struct TDeferredDeletion {
+        PLazyNode Node; // null for Clear
+        std::function<void()> Run;
+    };
+    std::uint32_t FBusyCount = 0;
+    std::uint32_t FHandlerDepth = 0;
+    std::vector<TDeferredDeletion> FDeferred;
+    // A full expand or collapse runs below it: toggles leave totals to its end.
+    PLazyNode FTotalsBatch = nullptr;
     int FNodeDataSize = -1;
     std::uint32_t FTotalInternalDataSize = 0;
     std::uint32_t FDefaultNodeHeight = 18;

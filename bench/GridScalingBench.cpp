@@ -12,6 +12,9 @@
 //   jumps          the top row set to the middle of the rows and back
 //   storage        1000 x 1000 stored integers loaded, beside a plain loop that
 //                  reads the same bytes into one array (the aim: within 2x)
+//   engine lines   a grid grown one row at a time; at 10k, 100k and 1M rows one
+//                  row added and taken away, one row hidden and shown, one row
+//                  moved ten places and back (the aim: the same time at every size)
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -22,6 +25,7 @@
 #include "Grids_ts.h"
 #include "Input.h"
 #include "TSGLib.h"
+#include "TSGrid.h"
 #include "TSGridEdit.h"
 #include "TSGridStream.h"
 #include "TSStorage.h"
@@ -184,6 +188,75 @@ void BM_BaseGridJump(benchmark::State& state) {
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_BaseGridJump)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// --- The engine's lines ------------------------------------------------------------
+
+struct TEngineRig {
+    explicit TEngineRig(int rows) : Form(std::make_unique<fw::TForm>(nullptr)) {
+        Form->SetBounds(0, 0, 420, 320);
+        Grid = fw::Create<TtsGrid>(Form.get());
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(0, 0, 400, 300);
+        Grid->SetRows(rows);
+        Form->Show();
+        fw::ProcessMessages();
+    }
+    std::unique_ptr<fw::TForm> Form;
+    TtsGrid* Grid;
+};
+
+void BM_GridGrowRowByRow(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        TEngineRig rig(0);
+        state.ResumeTiming();
+        while (rig.Grid->Rows() < n)
+            rig.Grid->SetRows(rig.Grid->Rows() + 1);
+        benchmark::DoNotOptimize(rig.Grid->RowCount());
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_GridGrowRowByRow)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+void EngineSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+}
+
+void BM_GridAddAndRemoveARow(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TEngineRig rig(n);
+    for (auto _ : state) {
+        rig.Grid->SetRows(n + 1);
+        rig.Grid->SetRows(n);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_GridAddAndRemoveARow)->Apply(EngineSizes);
+
+void BM_GridHideAndShowARow(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TEngineRig rig(n);
+    TtsRow* row = rig.Grid->Row(n / 2);
+    for (auto _ : state) {
+        row->SetVisible(false);
+        row->SetVisible(true);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_GridHideAndShowARow)->Apply(EngineSizes);
+
+void BM_GridMoveARowTenPlaces(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TEngineRig rig(n);
+    const int r = n / 2;
+    for (auto _ : state) {
+        rig.Grid->SetDisplayRow(r, r + 10);
+        rig.Grid->SetDisplayRow(r, r);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_GridMoveARowTenPlaces)->Apply(EngineSizes);
 
 // --- The storage beside a plain loop -----------------------------------------------
 

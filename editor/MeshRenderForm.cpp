@@ -1,21 +1,86 @@
 #include "MeshRenderForm.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "Bone.h"
+#include "ExtCtrls.h"
 #include "Forms.h"
+#include "GcGradient.h"
+#include "PaintBox32.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
+#include "Skin.h"
+#include "SkinPanelForm.h"
 #include "Switchboard.h"
 
 namespace vel {
 
 TMeshRenderForm* MeshRenderForm = nullptr;
 
+namespace {
+
+TGcGradient* MakeLegend(fw::TWinControl* parent, const char* name, int left, fw::TColor from,
+                        fw::TColor to) {
+    auto* g = fw::Create<TGcGradient>(parent->Owner());
+    g->SetName(name);
+    g->SetParent(parent);
+    g->SetBounds(left, 8, 131, 9);
+    g->SetStyle(TGcGradientStyle::grHorizontal);
+    g->SetStartColor(from);
+    g->SetEndColor(to);
+    return g;
+}
+
+// The mesh's vertices in world space, from its vertex transform.
+std::vector<CtsxVec3f> WorldVertices(CtsxPolyh mesh) {
+    const int n = tsxPolyhGetNbrVxs(mesh);
+    const CtsxVec3f* vxs = n > 0 ? tsxPolyhGetVxArray(mesh) : nullptr;
+    if (!vxs) return {};
+    CtsxTxmx3f m;
+    tsxPolyhGetVxTxmx(mesh, &m);
+    std::vector<CtsxVec3f> world(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < world.size(); ++i)
+        tsxTransformVect3f(&vxs[i], &world[i], &m);
+    return world;
+}
+
+} // namespace
+
 TMeshRenderForm::TMeshRenderForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("MeshRenderForm");
     SetCaption("Paint Weights");
+    SetBounds(0, 0, 300, 330);
+    LoadComponents([this] {
+        auto* legend = fw::Create<fw::TPanel>(this);
+        legend->SetName("LegendPanel");
+        legend->SetParent(this);
+        legend->SetBounds(0, 305, 300, 25);
+        legend->SetAlign(fw::alBottom);
+        LowLegend = MakeLegend(legend, "LowLegend", 8, fw::clBlack, fw::clYellow);
+        HighLegend = MakeLegend(legend, "HighLegend", 139, fw::clYellow, fw::clRed);
+        PaintBox = fw::Create<TPaintBox32>(this);
+        PaintBox->SetName("PaintBox");
+        PaintBox->SetParent(this);
+        PaintBox->SetAlign(fw::alClient);
+    });
+    PaintBox->OnPaintBuffer = [this](fw::TObject*) { PaintMesh(PaintBox->Buffer()); };
 }
 
 TMeshRenderForm::~TMeshRenderForm() {
     if (MeshRenderForm == this) MeshRenderForm = nullptr;
+}
+
+TColor32 TMeshRenderForm::WeightColour(float w) {
+    if (!(w > 0)) w = 0; // NaN too
+    w = std::min(w, 1.0f);
+    if (w <= 0.5f) {
+        const auto v = static_cast<std::uint32_t>(std::lround(w * 2 * 255));
+        return 0xFF000000u | v << 16 | v << 8;
+    }
+    const auto g = static_cast<std::uint32_t>(std::lround((1 - w) * 2 * 255));
+    return 0xFFFF0000u | g << 8;
 }
 
 void TMeshRenderForm::LoadSkin(TSkeleton* skeleton, std::int32_t boneIndex,
@@ -29,6 +94,7 @@ void TMeshRenderForm::LoadSkin(TSkeleton* skeleton, std::int32_t boneIndex,
     FBoneIndex = boneIndex;
     FChildIndex = childIndex;
     FObject = child->Object;
+    PaintBox->Invalidate();
 }
 
 void TMeshRenderForm::Clear() {
@@ -36,6 +102,81 @@ void TMeshRenderForm::Clear() {
     FBoneIndex = -1;
     FChildIndex = -1;
     FObject = nullptr;
+    FPoints.clear();
+    FDrawn.clear();
+    PaintBox->Invalidate();
+}
+
+TSkinArea* TMeshRenderForm::LoadedArea(CtsxPolyh& Mesh) const {
+    Mesh = nullptr;
+    // Compared, never followed, until the list shows the skeleton still there.
+    if (!FSkeleton || SkeletonList().IndexOf(FSkeleton) < 0) return nullptr;
+    TBone* bone = FSkeleton->Bones.ByIndex(FBoneIndex);
+    TBoneChild* child = bone ? bone->Children(FChildIndex) : nullptr;
+    TSkinArea* area = bone ? bone->SkinAreas(FChildIndex) : nullptr;
+    if (!child || child->Object != FObject || !area) return nullptr;
+    TSkinObject* skin = FindChildSkin(FSkeleton, bone, FChildIndex);
+    if (!skin) return nullptr;
+    skin->ResolveMesh();
+    Mesh = skin->Mesh;
+    return Mesh ? area : nullptr;
+}
+
+bool TMeshRenderForm::VertexPoint(std::int32_t i, fw::TPoint& Point) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= FDrawn.size() || !FDrawn[static_cast<std::size_t>(i)])
+        return false;
+    Point = FPoints[static_cast<std::size_t>(i)];
+    return true;
+}
+
+// Edges first, then the vertices from the back to the front, so that a
+// vertex nearer the viewer shows over one behind it.
+void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
+    Buffer.Clear(kBackground);
+    FPoints.clear();
+    FDrawn.clear();
+    CtsxPolyh mesh = nullptr;
+    const TSkinArea* area = LoadedArea(mesh);
+    const std::vector<CtsxVec3f> world = area ? WorldVertices(mesh) : std::vector<CtsxVec3f>{};
+    if (world.empty() || Buffer.Empty()) return;
+    float x0 = world[0].x, x1 = x0, z0 = world[0].z, z1 = z0;
+    for (const CtsxVec3f& p : world)
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), z0 = std::min(z0, p.z),
+        z1 = std::max(z1, p.z);
+    const double w = Buffer.Width(), h = Buffer.Height();
+    const double scale = std::max(0.0, std::min((w - 2 * kMargin) / std::max(x1 - x0, 1e-6f),
+                                                (h - 2 * kMargin) / std::max(z1 - z0, 1e-6f)));
+    FPoints.resize(world.size());
+    FDrawn.assign(world.size(), true);
+    for (std::size_t i = 0; i < world.size(); ++i)
+        FPoints[i] = {static_cast<int>(std::lround(w / 2 + (world[i].x - (x0 + x1) / 2) * scale)),
+                      static_cast<int>(std::lround(h / 2 - (world[i].z - (z0 + z1) / 2) * scale))};
+    std::int32_t face[64];
+    const int faces = tsxPolyhGetNbrFaces(mesh);
+    for (int f = 0; f < faces; ++f) {
+        const int n = std::min(tsxPolyhGetFaceVxs(mesh, f, face, 64), 64);
+        for (int k = 0; k < n; ++k) {
+            const auto a = static_cast<std::size_t>(face[k]), b = static_cast<std::size_t>(face[(k + 1) % n]);
+            if (a < FPoints.size() && b < FPoints.size())
+                Buffer.LineS(FPoints[a].X, FPoints[a].Y, FPoints[b].X, FPoints[b].Y, kEdge);
+        }
+    }
+    std::vector<float> weights(world.size(), -1.0f);
+    for (std::int32_t k = 0; k < area->UsableCount(); ++k) {
+        const auto i = static_cast<std::size_t>(area->Indexes[static_cast<std::size_t>(k)]);
+        if (i < weights.size()) weights[i] = area->AreaWeights[static_cast<std::size_t>(k)];
+    }
+    std::vector<std::size_t> order(world.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return world[a].y > world[b].y; });
+    for (std::size_t i : order) {
+        const fw::TPoint p = FPoints[i];
+        if (weights[i] < 0)
+            Buffer.FillRectS(p.X - 1, p.Y - 1, p.X + 2, p.Y + 2, kUnweighted);
+        else
+            Buffer.FillRectS(p.X - 2, p.Y - 2, p.X + 3, p.Y + 3, WeightColour(weights[i]));
+    }
 }
 
 void EditBoneSkin() {
@@ -44,8 +185,12 @@ void EditBoneSkin() {
     TBone* bone = skeleton->Bones.ByIndex(skeleton->SelectedBone);
     if (!bone) return;
     std::int32_t child = -1;
-    for (std::int32_t i = 0; i < bone->ChildCount() && child < 0; ++i)
-        if (bone->SkinAreas(i)) child = i;
+    if (SkinPanelForm) {
+        SkinPanelForm->SelectedArea(nullptr, &child);
+    } else {
+        for (std::int32_t i = 0; i < bone->ChildCount() && child < 0; ++i)
+            if (bone->SkinAreas(i)) child = i;
+    }
     if (child < 0) return;
     if (!MeshRenderForm) MeshRenderForm = fw::Application()->CreateForm<TMeshRenderForm>();
     MeshRenderForm->Show();

@@ -1,23 +1,166 @@
 #include "OnionForm.h"
 
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "Bone.h"
+#include "Joint.h"
+#include "PaintBox32.h"
+#include "ScopeExit.h"
+#include "Skeleton.h"
+#include "Switchboard.h"
+#include "ValueTrack.h"
 #include "tsxapi.h"
 
 namespace vel {
 
 TOnionForm* OnionForm = nullptr;
 
+namespace {
+
+constexpr int kBarHeight = 28;
+// Frames within this of the current time are the current frame.
+constexpr float kSameFrame = 1e-3f;
+
+// Where a joint stood at a recorded frame, from its location key (kept in
+// its parent's space); false without a key there.
+bool KeyedPosition(CtsxSobj node, float frame, CtsxVec3f& world) {
+    CtsxFrame key = tsxSobjGetFrame(node, TSX_KIND_LOCATION, 0, frame);
+    if (!key) return false;
+    alignas(CtsxVec3f) unsigned char data[64] = {};
+    if (tsxFrameGetData(key, data) != static_cast<int>(sizeof(CtsxVec3f))) return false;
+    CtsxVec3f local;
+    std::memcpy(&local, data, sizeof local);
+    CtsxTxmx3f parent;
+    tsxGNodeGetTransform(tsxGNodeGetParent(node), &parent);
+    tsxTransformVect3f(&local, &world, &parent);
+    return true;
+}
+
+} // namespace
+
 TOnionForm::TOnionForm(fw::TComponent* AOwner) : fw::TForm(AOwner) {
     SetName("OnionForm");
     SetCaption("Onion Skin");
+    SetBounds(0, 0, 320, 240 + kBarHeight);
+    LoadComponents([this] {
+        OverlayButton = fw::Create<fw::TToolButton>(this);
+        OverlayButton->SetName("OverlayButton");
+        OverlayButton->SetParent(this);
+        OverlayButton->SetCaption("Onion");
+        OverlayButton->SetBounds(4, 3, 60, 22);
+        OverlayButton->SetAllowAllUp(true);
+        SpanTrack = MakeValueTrack(this, "SpanTrack", 72, 4, 110);
+        SpanTrack->Setup("Frames", 1, 5, 1, 0);
+        SpanTrack->SetValue(FFrameSpan);
+        PaintBox = fw::Create<TPaintBox32>(this);
+        PaintBox->SetName("PaintBox");
+        PaintBox->SetParent(this);
+        PaintBox->SetBounds(0, kBarHeight, 320, 240);
+    });
+    OverlayButton->OnClick = [this](fw::TObject*) { SetOverlayOn(OverlayButton->Down()); };
+    SpanTrack->OnChange = [this](TValueTrack* t) { SetFrameSpan(static_cast<int>(t->Value())); };
+    PaintBox->OnPaintBuffer = [this](fw::TObject*) {
+        PaintBox->Buffer().Clear(0xFF303030);
+        if (!FPicture.Empty()) FPicture.DrawTo(PaintBox->Buffer(), 0, 0);
+    };
 }
 
 TOnionForm::~TOnionForm() {
     if (OnionForm == this) OnionForm = nullptr;
 }
 
+std::uint32_t TOnionForm::GhostAlpha(int k, int span) {
+    span = std::max(span, 1);
+    k = std::clamp(k, 1, span);
+    return static_cast<std::uint32_t>(230 * (span + 1 - k) / span);
+}
+
+void TOnionForm::SetOverlayOn(bool Value) {
+    FOverlayOn = Value;
+    if (OverlayButton->Down() != Value) OverlayButton->SetDown(Value);
+    PaintOnionOverlay();
+}
+
+void TOnionForm::SetFrameSpan(int Value) {
+    FFrameSpan = std::clamp(Value, 1, 5);
+    if (static_cast<int>(SpanTrack->Value()) != FFrameSpan) SpanTrack->SetValue(FFrameSpan);
+    PaintOnionOverlay();
+}
+
+void TOnionForm::NeighbourFrames(const TSkeleton& Skeleton, float Now, int Span,
+                                 std::vector<float>& Earlier, std::vector<float>& Later) {
+    std::set<float> times;
+    for (const auto& joint : Skeleton.Joints.List) {
+        if (!joint || !joint->Node) continue;
+        for (float t = tsxSobjGetFirstTime(joint->Node, TSX_KIND_LOCATION); t >= 0;
+             t = tsxSobjGetNextTime(joint->Node, TSX_KIND_LOCATION, t))
+            times.insert(t);
+    }
+    Earlier.clear();
+    Later.clear();
+    for (auto it = times.lower_bound(Now - kSameFrame);
+         it != times.begin() && static_cast<int>(Earlier.size()) < Span;)
+        Earlier.push_back(*--it);
+    for (auto it = times.upper_bound(Now + kSameFrame);
+         it != times.end() && static_cast<int>(Later.size()) < Span; ++it)
+        Later.push_back(*it);
+}
+
 void TOnionForm::PaintOverlay(fw::TObject* /*Sender*/, int /*Reserved*/) {
+    // The host draws its view for the picture, and the rig may refresh the
+    // views from inside that drawing: that refresh is this one.
+    if (FPainting) return;
+    FPainting = true;
+    fw::TScopeExit done{[this] { FPainting = false; }};
     ++FOverlayPaints;
-    tsxAllViewsRefresh();
+    int width = 0, height = 0;
+    if (!tsxAViewGetPicture(&width, &height, nullptr) || width <= 0 || height <= 0) return;
+    FPicture.SetSize(width, height);
+    tsxAViewGetPicture(&width, &height, FPicture.Bits());
+    if (const TSkeleton* skeleton = CurrentSkeleton) {
+        std::vector<float> earlier, later;
+        NeighbourFrames(*skeleton, tsxAnimGetActiveTime(), FFrameSpan, earlier, later);
+        // The farthest first, so that the nearest frames show on top.
+        for (int k = FFrameSpan; k >= 1; --k) {
+            const auto i = static_cast<std::size_t>(k - 1);
+            if (i < earlier.size()) DrawGhost(*skeleton, earlier[i], kEarlier, GhostAlpha(k, FFrameSpan));
+            if (i < later.size()) DrawGhost(*skeleton, later[i], kLater, GhostAlpha(k, FFrameSpan));
+        }
+    }
+    if (PaintBox->Width() != width || PaintBox->Height() != height) {
+        SetBounds(Left(), Top(), Width() - ClientWidth() + width,
+                  Height() - ClientHeight() + kBarHeight + height);
+        PaintBox->SetBounds(0, kBarHeight, width, height);
+    }
+    PaintBox->Invalidate();
+}
+
+// The skeleton's bones at one frame, three pixels wide, blended onto the
+// picture with the frame's alpha.
+void TOnionForm::DrawGhost(const TSkeleton& Skeleton, float Frame, TColor32 Colour,
+                           std::uint32_t Alpha) {
+    FLayer.SetSize(FPicture.Width(), FPicture.Height());
+    FLayer.Clear(0);
+    for (const auto& bone : Skeleton.Bones.List) {
+        CtsxVec3f head, tail;
+        if (!bone || !bone->Head || !bone->Tail || !KeyedPosition(bone->Head->Node, Frame, head) ||
+            !KeyedPosition(bone->Tail->Node, Frame, tail))
+            continue;
+        float hx, hy, tx, ty;
+        if (!tsxAViewProject(&head, &hx, &hy) || !tsxAViewProject(&tail, &tx, &ty)) continue;
+        const int x1 = static_cast<int>(hx), y1 = static_cast<int>(hy);
+        const int x2 = static_cast<int>(tx), y2 = static_cast<int>(ty);
+        for (int d = -1; d <= 1; ++d) {
+            FLayer.LineS(x1 + d, y1, x2 + d, y2, Colour);
+            FLayer.LineS(x1, y1 + d, x2, y2 + d, Colour);
+        }
+        FLayer.FillRectS(x1 - 2, y1 - 2, x1 + 3, y1 + 3, Colour);
+    }
+    FLayer.SetDrawMode(TDrawMode::dmBlend);
+    FLayer.SetMasterAlpha(Alpha);
+    FLayer.DrawTo(FPicture, 0, 0);
 }
 
 void PaintOnionOverlay() {

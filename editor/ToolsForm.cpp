@@ -1,9 +1,13 @@
 #include "ToolsForm.h"
 
 #include "AboutForm.h"
+#include "BlenderForm.h"
+#include "Bone.h"
+#include "Joint.h"
 #include "DopeSheetForm.h"
 #include "Forms.h"
 #include "FrameControl.h"
+#include "OnionForm.h"
 #include "Settings.h"
 #include "PosesForm.h"
 #include "SceneTreeForm.h"
@@ -15,6 +19,7 @@
 #include "SkinPanelForm.h"
 #include "Switchboard.h"
 #include "Utils.h"
+#include "ValueTrack.h"
 
 namespace vel {
 
@@ -94,6 +99,9 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         ConnectButton->SetAllowAllUp(true);
         UndoButton = MakeButton(AnimateSheet, "UndoButton", "Undo", 4, 4);
         RedoButton = MakeButton(AnimateSheet, "RedoButton", "Redo", 68, 4);
+        BlenderButton = MakeButton(AnimateSheet, "BlenderButton", "Blender", 4, 30);
+        OnionButton = MakeButton(AnimateSheet, "OnionButton", "Onion", 68, 30);
+        MakeTracks();
 
         SkinPanel = MakePanel(this, "SkinPanel", 500, 160);
         ShuttlePanel = MakePanel(this, "ShuttlePanel", 440, 60);
@@ -118,6 +126,16 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     ConnectButton->OnClick = [this](fw::TObject* Sender) { ConnectButtonClick(Sender); };
     UndoButton->OnClick = [](fw::TObject*) { UndoCurrent(); };
     RedoButton->OnClick = [](fw::TObject*) { RedoCurrent(); };
+    BlenderButton->OnClick = [](fw::TObject*) {
+        if (!BlenderForm) return;
+        BlenderForm->SyncSliders();
+        BlenderForm->Show();
+    };
+    OnionButton->OnClick = [](fw::TObject*) {
+        if (!OnionForm) return;
+        OnionForm->Show();
+        PaintOnionOverlay();
+    };
 
     // The companions live inside this window and go with it.
     if (!SceneTreeForm) SceneTreeForm = fw::Create<TSceneTreeForm>(this);
@@ -132,6 +150,9 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     EmbedForm(ShuttleForm, ShuttlePanel, fw::alClient, true);
     if (!SkinPanelForm) SkinPanelForm = fw::Create<TSkinPanelForm>(this);
     EmbedForm(SkinPanelForm, SkinPanel, fw::alClient, true);
+    // The blender and the onion window float beside it.
+    if (!BlenderForm) BlenderForm = fw::Create<TBlenderForm>(this);
+    if (!OnionForm) OnionForm = fw::Create<TOnionForm>(this);
 
     LoadOptions();
 
@@ -143,6 +164,41 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         PageControlChange(nullptr);
     }
     UpdateControls();
+}
+
+void TToolsForm::MakeTracks() {
+    TrackPanel = fw::Create<fw::TPanel>(this);
+    TrackPanel->SetName("TrackPanel");
+    TrackPanel->SetParent(this);
+    TrackPanel->SetBounds(0, 200, Width(), 26);
+    TrackPanel->SetAlign(fw::alTop);
+    StiffTrack = MakeValueTrack(TrackPanel, "StiffTrack", 4, 3, 110);
+    StiffTrack->Setup("Stiff", 0, 1, 0.01);
+    StiffTrack->OnChange = [this](TValueTrack*) { StiffChanged(); };
+    TwistTrack = MakeValueTrack(TrackPanel, "TwistTrack", 120, 3, 110);
+    TwistTrack->Setup("Roll", -180, 180, 1, 0);
+    TwistTrack->OnChange = [this](TValueTrack*) { TwistChanged(); };
+}
+
+void TToolsForm::StiffChanged() {
+    TSkeleton* s = CurrentSkeleton;
+    if (!s || !s->SelectedJoint) return;
+    s->SelectedJoint->SetStiff(static_cast<float>(StiffTrack->Value()));
+    RefreshViews(); // a joint of stiffness 0 is drawn apart
+}
+
+void TToolsForm::TwistChanged() {
+    TSkeleton* s = CurrentSkeleton;
+    TBone* bone = s ? s->Bones.ByIndex(s->SelectedBone) : nullptr;
+    if (!bone || bone->Node != FTwistBone) return;
+    const double turn = TwistTrack->Value() - FTwistApplied;
+    FTwistApplied = TwistTrack->Value();
+    bone->RotateTwist(static_cast<float>(turn));
+    {
+        TEditScope edit;
+        s->Refresh();
+    }
+    RefreshViews();
 }
 
 TToolsForm::~TToolsForm() {
@@ -202,7 +258,18 @@ void TToolsForm::UpdateControls() {
     ConnectButton->SetEnabled(joint || ConnectButton->Down());
     UndoButton->SetEnabled(s && s->UndoIndex > 0);
     RedoButton->SetEnabled(s && s->UndoIndex < static_cast<int>(s->UndoStates.size()) - 1);
-    if (SkinPanelForm) SkinPanelForm->UpdateVolumeObjects();
+    StiffTrack->SetEnabled(joint);
+    if (joint && !StiffTrack->Button()->Tracking()) StiffTrack->SetValue(s->SelectedJoint->Stiff());
+    TBone* bone = s ? s->Bones.ByIndex(s->SelectedBone) : nullptr;
+    TwistTrack->SetEnabled(bone != nullptr);
+    const CtsxSobj boneNode = bone ? bone->Node : nullptr;
+    if (boneNode != FTwistBone && !TwistTrack->Button()->Tracking()) {
+        // Another bone: its roll counts from where it is.
+        FTwistBone = boneNode;
+        FTwistApplied = 0;
+        TwistTrack->SetValue(0);
+    }
+    if (SkinPanelForm) SkinPanelForm->RefreshPanel();
 }
 
 void TToolsForm::UpdateHistory() {

@@ -12,6 +12,8 @@
 
 namespace vel {
 
+class TValueTrack;
+
 using fw::TPageControl;
 using fw::TTabSheet;
 using fw::TToolButton;
@@ -43,6 +45,14 @@ public:
     TToolButton* ConnectButton = nullptr;
     TToolButton* UndoButton = nullptr;
     TToolButton* RedoButton = nullptr;
+    // Open the pose blender and the onion-skin window.
+    TToolButton* BlenderButton = nullptr;
+    TToolButton* OnionButton = nullptr;
+    // Below the pages: the selected joint's stiffness and the selected
+    // bone's roll (degrees turned since the bone was selected).
+    fw::TPanel* TrackPanel = nullptr;
+    TValueTrack* StiffTrack = nullptr;
+    TValueTrack* TwistTrack = nullptr;
 
     // The undo history: one name per undo state, and the current one.
     const std::vector<std::string>& HistoryItems() const { return FHistoryItems; }
@@ -67,8 +77,14 @@ public:
 private:
     std::vector<std::string> FHistoryItems;
     int FHistoryIndex = -1;
+    void MakeTracks();
+    void StiffChanged();
+    void TwistChanged();
     float FRememberedFrame = 0;
     CtsxSobj FConnectFrom = nullptr;
+    // The bone the roll track is turning, and how far it has turned it.
+    CtsxSobj FTwistBone = nullptr;
+    double FTwistApplied = 0;
 };
 
 // Empty until the first click on the plug-in's icon; then kept for the

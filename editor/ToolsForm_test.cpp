@@ -13,6 +13,7 @@
 #include "SkeletonState.h"
 #include "SkelTreeForm.h"
 #include "SkinPanelForm.h"
+#include "ValueTrack.h"
 
 namespace vel {
 namespace {
@@ -243,6 +244,55 @@ TEST_F(EditorTest, TheWeightPaintingWindowOpensOnlyForASkinAndHidesOnForget) {
     EXPECT_FALSE(form->Visible());
     fw::Free(form);
     EXPECT_EQ(MeshRenderForm, nullptr);
+}
+
+TEST_F(EditorTest, TheTracksAreEnabledExactlyForTheSelection) {
+    TToolsForm* tools = OpenTools();
+    EXPECT_FALSE(tools->StiffTrack->Enabled()); // no skeleton
+    EXPECT_FALSE(tools->TwistTrack->Enabled());
+    TSkeleton* s = NewSkel();
+    auto joints = Chain(s, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
+    s->SelectedBone = -1;
+    s->SetSelectedJoint(nullptr);
+    tools->UpdateControls();
+    EXPECT_FALSE(tools->StiffTrack->Enabled());
+    EXPECT_FALSE(tools->TwistTrack->Enabled());
+    EXPECT_FALSE(SkinPanelForm->RootTrack->Enabled()); // no bone, no area
+
+    tsxhost::Select(joints[1]->Node); // a joint, and with it no bone
+    ASSERT_EQ(s->SelectedJoint, joints[1]);
+    s->SelectedBone = -1;
+    tools->UpdateControls();
+    EXPECT_TRUE(tools->StiffTrack->Enabled());
+    EXPECT_FALSE(tools->TwistTrack->Enabled());
+    joints[1]->SetStiff(0.4f);
+    tools->UpdateControls();
+    EXPECT_NEAR(tools->StiffTrack->Value(), 0.4, 1e-6);
+    tools->StiffTrack->SetValue(0.75);
+    tools->StiffTrack->OnChange(tools->StiffTrack);
+    EXPECT_FLOAT_EQ(joints[1]->Stiff(), 0.75f);
+
+    s->SetSelectedJoint(nullptr);
+    s->SelectedBone = 1;
+    tools->UpdateControls();
+    EXPECT_FALSE(tools->StiffTrack->Enabled());
+    EXPECT_TRUE(tools->TwistTrack->Enabled());
+    EXPECT_EQ(tools->TwistTrack->Value(), 0);
+    // A quarter turn rolls the bone's up vector about its axis (x).
+    TBone* bone = s->Bones.Items(1);
+    const CtsxVec3f up = bone->Twist;
+    tools->TwistTrack->SetValue(90);
+    tools->TwistTrack->OnChange(tools->TwistTrack);
+    EXPECT_NEAR(bone->Twist.x, 0, 1e-4);
+    EXPECT_NEAR(bone->Twist.y * up.y + bone->Twist.z * up.z, 0, 1e-4);
+    EXPECT_FALSE(EditLocked());
+    // Another bone starts from 0 again.
+    s->SelectedBone = 0;
+    tools->UpdateControls();
+    EXPECT_EQ(tools->TwistTrack->Value(), 0);
+    SetCurrentSkeleton(nullptr);
+    EXPECT_FALSE(tools->StiffTrack->Enabled());
+    EXPECT_FALSE(tools->TwistTrack->Enabled());
 }
 
 } // namespace

@@ -66,9 +66,12 @@ void MoveExtent(TExtentArray& Extents, int FromIndex, int ToIndex) {
     int N = Extents[0];
     if (FromIndex < 0 || ToIndex < 0 || FromIndex >= N || ToIndex >= N)
         InvalidOp("Grid index out of range");
-    std::int32_t V = Extents[static_cast<std::size_t>(FromIndex) + 1];
-    Extents.erase(Extents.begin() + FromIndex + 1);
-    Extents.insert(Extents.begin() + ToIndex + 1, V);
+    // Only the entries between the two places move.
+    auto From = Extents.begin() + FromIndex + 1, To = Extents.begin() + ToIndex + 1;
+    if (FromIndex < ToIndex)
+        std::rotate(From, From + 1, To + 1);
+    else
+        std::rotate(To, From, From + 1);
 }
 
 bool CompareExtents(const TExtentArray& E1, const TExtentArray& E2) {
@@ -132,6 +135,35 @@ void TGridZeroRuns::LineChanged(int Index, int Old, int New) {
     FRuns.erase(First);
     if (First < Index) FRuns[First] = Index - 1;
     if (Index < Last) FRuns[Index + 1] = Last;
+}
+
+void TGridZeroRuns::RangeChanged(const TExtentArray& Extents, int Lo, int Hi) {
+    if (!FValid) return;
+    const int N = Extents.empty() ? 0 : Extents[0];
+    Hi = std::min(Hi, N - 1);
+    if (Lo > Hi) return;
+    // Runs reaching into the range keep their parts outside it.
+    int First = 0, Last = 0;
+    if (RunAt(Lo, First, Last)) {
+        FRuns.erase(First);
+        if (First < Lo) FRuns[First] = Lo - 1;
+        if (Last > Hi) FRuns[Hi + 1] = Last;
+    }
+    for (auto It = FRuns.lower_bound(Lo); It != FRuns.end() && It->first <= Hi;) {
+        if (It->second > Hi) FRuns[Hi + 1] = It->second;
+        It = FRuns.erase(It);
+    }
+    for (int I = Lo; I <= Hi; ++I)
+        if (Extents[static_cast<std::size_t>(I) + 1] == 0) LineChanged(I, 1, 0);
+}
+
+void TGridZeroRuns::Truncate(int Count) {
+    if (!FValid) return;
+    for (auto It = FRuns.lower_bound(Count); It != FRuns.end();)
+        It = FRuns.erase(It);
+    if (FRuns.empty()) return;
+    auto Last = std::prev(FRuns.end());
+    Last->second = std::min(Last->second, Count - 1);
 }
 
 // ---- construction ----
@@ -983,8 +1015,8 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         if (!FColWidths.empty()) UpdateExtents(FColWidths, C, FDefaultColWidth);
         if (!FTabStops.empty()) UpdateExtents(FTabStops, C, 1);
         if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
-        ExtentsChanged(false);
-        ExtentsChanged(true);
+        ExtentsResized(false, OldCols, C);
+        ExtentsResized(true, OldRows, R);
         TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
         if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
         TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
@@ -1069,19 +1101,20 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
             InvalidOp("Grid index out of range");
     const int NewCount = Count - static_cast<int>(Indexes.size());
     if (NewCount < 1) InvalidOp("Too many rows or columns deleted");
+    // The entries close up from the first line that goes: lines cut at the end cost
+    // only themselves.
     auto Filter = [&](TExtentArray& E) {
         if (E.empty()) return;
-        TExtentArray Kept{NewCount};
-        Kept.reserve(static_cast<std::size_t>(NewCount) + 1);
-        std::size_t R = 0;
-        for (int I = 0; I < Count; ++I) {
+        std::size_t Out = static_cast<std::size_t>(Indexes.front()) + 1, R = 0;
+        for (int I = Indexes.front(); I < Count; ++I) {
             if (R < Indexes.size() && Indexes[R] == I) {
                 ++R;
                 continue;
             }
-            Kept.push_back(E[static_cast<std::size_t>(I) + 1]);
+            E[Out++] = E[static_cast<std::size_t>(I) + 1];
         }
-        E = std::move(Kept);
+        E.resize(static_cast<std::size_t>(NewCount) + 1);
+        E[0] = NewCount;
     };
     // A coordinate goes to the first line that stays at or after it.
     auto Shift = [&](int C) {
@@ -1089,7 +1122,10 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
         return std::clamp(C - static_cast<int>(Below), 0, NewCount - 1);
     };
     const int OldCols = FColCount, OldRows = FRowCount;
-    ExtentsChanged(Rows);
+    if (Indexes.front() == NewCount)
+        ExtentsResized(Rows, Count, NewCount);
+    else
+        ExtentsChanged(Rows);
     Filter(Rows ? FRowHeights : FColWidths);
     if (!Rows) Filter(FTabStops);
     int TGridCoord::*Axis = Rows ? &TGridCoord::Y : &TGridCoord::X;
@@ -1142,11 +1178,21 @@ void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf)
     }
 }
 
+void TCustomGrid_ts::ExtentsResized(bool Rows, int Old, int New) {
+    TGridZeroRuns& Runs = FZeroRuns[Rows ? 1 : 0];
+    const TExtentArray& E = Rows ? FRowHeights : FColWidths;
+    if (New < Old)
+        Runs.Truncate(New);
+    else if (New > Old)
+        Runs.RangeChanged(E, Old, New - 1);
+}
+
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
     if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
-    ExtentsChanged(false);
+    FZeroRuns[0].RangeChanged(FColWidths, std::min(FromIndex, ToIndex),
+                              std::max(FromIndex, ToIndex));
     FCurrent.X = MoveAdjust(FCurrent.X, FromIndex, ToIndex);
     FAnchor.X = MoveAdjust(FAnchor.X, FromIndex, ToIndex);
     FTopLeft.X = MoveAdjust(FTopLeft.X, FromIndex, ToIndex);
@@ -1160,7 +1206,8 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
-    ExtentsChanged(true);
+    FZeroRuns[1].RangeChanged(FRowHeights, std::min(FromIndex, ToIndex),
+                              std::max(FromIndex, ToIndex));
     FCurrent.Y = MoveAdjust(FCurrent.Y, FromIndex, ToIndex);
     FAnchor.Y = MoveAdjust(FAnchor.Y, FromIndex, ToIndex);
     FTopLeft.Y = MoveAdjust(FTopLeft.Y, FromIndex, ToIndex);

@@ -130,6 +130,11 @@ public:
     void Build(const TExtentArray& Extents);
     // A line's extent went from Old to New.
     void LineChanged(int Index, int Old, int New);
+    // Lines Lo..Hi took other extents (a move, or lines added at the end): their runs are
+    // found again from the extents, joined with the runs on either side.
+    void RangeChanged(const TExtentArray& Extents, int Lo, int Hi);
+    // The axis keeps Count lines: runs past them go.
+    void Truncate(int Count);
     // The run holding Index, or false.
     bool RunAt(int Index, int& First, int& Last) const;
 
@@ -378,6 +383,8 @@ private:
     void InvalidateScreenRect(const fw::TRect& R);
     // The extents of an axis changed their layout (lines added, removed or moved).
     void ExtentsChanged(bool Rows) { FZeroRuns[Rows ? 1 : 0].Invalidate(); }
+    // The axis went from Old to New lines at its end.
+    void ExtentsResized(bool Rows, int Old, int New);
     // Moves the painted pixels of a client area, as the window system scrolls a window,
     // and repaints what the move uncovered.
     void ScrollArea(const fw::TRect& Area, int DX, int DY);

@@ -653,7 +653,7 @@ TEST_F(GridMoreTest, RunsOfHiddenLinesAgreeWithAWalkAfterRandomChanges) {
     };
     for (int Round = 0; Round < 3000; ++Round) {
         const int N = G->RowCount();
-        switch (Rng() % 8) {
+        switch (Rng() % 9) {
         case 0:
             G->MoveRow(static_cast<int>(Rng() % N), static_cast<int>(Rng() % N));
             break;
@@ -663,6 +663,18 @@ TEST_F(GridMoreTest, RunsOfHiddenLinesAgreeWithAWalkAfterRandomChanges) {
         case 2:
             G->AdjustSize(static_cast<int>(Rng() % N), Rng() % 2 ? 2 : -1, true);
             break;
+        case 3: {
+            // Lines going from anywhere, or the last few.
+            std::vector<int> Gone;
+            if (Rng() % 2)
+                for (int I = N - 3; I < N; ++I)
+                    Gone.push_back(I);
+            else
+                for (int I = 1; I < N; I += 7 + static_cast<int>(Rng() % 5))
+                    Gone.push_back(I);
+            if (N - static_cast<int>(Gone.size()) > 20) G->RemoveLines(true, Gone);
+            break;
+        }
         default:
             G->SetRowHeights(static_cast<int>(Rng() % N), Rng() % 3 ? 0 : 10);
             break;

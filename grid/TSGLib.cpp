@@ -62,20 +62,6 @@ int WithoutBreak(std::string_view Line, int L) {
 }
 
 // Where the first line's top lies for bottom and centre alignment.
-int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VA) {
-    if (VA == vtaBottom) {
-        int Y = R.Bottom - (LineH - 0);
-        int Above = 1;
-        while (Above < Lines && Y - LineH >= Y0) {
-            Y -= LineH;
-            ++Above;
-        }
-        return std::max(Y, Y0);
-    }
-    if (VA == vtaCenter && Lines * LineH + 1 < R.Bottom - Y0)
-        return Y0 + (R.Bottom - Y0 - Lines * LineH) / 2;
-    return Y0;
-}
 
 // Text drawn until the scope ends leaves the background as it is.
 auto TransparentBackground(fw::TCanvas& C) {
@@ -463,12 +449,7 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
     Canvas.FillRect(R);
     fw::TRect TextR = R;
     TextR.Left = std::max(X, R.Left);
-    int Y = Y0;
-    int CellH = R.Bottom - Y0;
-    if (VA == vtaBottom)
-        Y = R.Bottom - M.Height;
-    else if (VA == vtaCenter && CellH > M.Height + 1)
-        Y += (CellH - M.Height) / 2;
+    const int Y = SingleLineTop(M, R, Y0, VA);
     int Gap = LineGapOf(M);
     if (SelLength > 0) {
         if ((VA == vtaTop || VA == vtaDefault) && Y0 + M.Height + Gap < R.Bottom)
@@ -480,29 +461,67 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
             TextR.Bottom = Y + M.Height + Gap;
         }
     }
-    int Width = R.Right - X;
-    int Start = 0;
-    int XPos = X;
-    if (HA == htaRight) {
-        const int End = std::clamp(Skip > 0 ? Skip : Len(Text), 0, Len(Text));
-        int W = 0;
-        Start = RightAlignedStart(Canvas, M, Text, End, Width, W);
-        Text = Text.substr(0, static_cast<std::size_t>(End));
-        XPos = R.Right - 1 - W;
-    } else {
-        Start = std::clamp(Skip, 0, Len(Text));
-        if (HA == htaCenter) {
-            int TW = 0;
-            TextWidthOfLines(Canvas, M, Text.substr(static_cast<std::size_t>(Start)), TW, false,
-                             false, Len(Text) - Start);
-            if (TW <= Width) XPos = X + (Width - TW) / 2;
-        }
-    }
-    DrawLinePieces(Canvas, M, Text.substr(static_cast<std::size_t>(Start)), TextR, XPos, Y,
-                   SelStart - Start, SelLength, BandColor, SelTextColor, UnderlineStart - Start);
+    const TtsLinePlace P = SingleLinePlace(Canvas, M, Text, R, X, Skip, HA);
+    if (HA == htaRight) Text = Text.substr(0, static_cast<std::size_t>(P.End));
+    DrawLinePieces(Canvas, M, Text.substr(static_cast<std::size_t>(P.Start)), TextR, P.X, Y,
+                   SelStart - P.Start, SelLength, BandColor, SelTextColor, UnderlineStart - P.Start);
 }
 
 } // namespace
+
+int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VA) {
+    if (VA == vtaBottom) {
+        int Y = R.Bottom - (LineH - 0);
+        int Above = 1;
+        while (Above < Lines && Y - LineH >= Y0) {
+            Y -= LineH;
+            ++Above;
+        }
+        return std::max(Y, Y0);
+    }
+    if (VA == vtaCenter && Lines * LineH + 1 < R.Bottom - Y0)
+        return Y0 + (R.Bottom - Y0 - Lines * LineH) / 2;
+    return Y0;
+}
+
+int SingleLineTop(const fw::TTextMetric& M, const fw::TRect& R, int Y0, TtsVertAlignment VA) {
+    const int CellH = R.Bottom - Y0;
+    if (VA == vtaBottom) return R.Bottom - M.Height;
+    if (VA == vtaCenter && CellH > M.Height + 1) return Y0 + (CellH - M.Height) / 2;
+    return Y0;
+}
+
+TtsLinePlace SingleLinePlace(const fw::TCanvas& Canvas, const fw::TTextMetric& M,
+                             std::string_view Text, const fw::TRect& R, int X, int Skip,
+                             TtsHorzAlignment HA) {
+    TtsLinePlace P;
+    const int Width = R.Right - X;
+    P.X = X;
+    P.End = Len(Text);
+    if (HA == htaRight) {
+        P.End = std::clamp(Skip > 0 ? Skip : Len(Text), 0, Len(Text));
+        int W = 0;
+        P.Start = RightAlignedStart(Canvas, M, Text, P.End, Width, W);
+        P.X = R.Right - 1 - W;
+        return P;
+    }
+    P.Start = std::clamp(Skip, 0, Len(Text));
+    if (HA == htaCenter) {
+        int TW = 0;
+        TextWidthOfLines(Canvas, M, Text.substr(static_cast<std::size_t>(P.Start)), TW, false, false,
+                         Len(Text) - P.Start);
+        if (TW <= Width) P.X = X + (Width - TW) / 2;
+    }
+    return P;
+}
+
+int EditLineX(const fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_view Line,
+              int Drawn, const fw::TRect& R, int X, TtsHorzAlignment HA) {
+    if (HA != htaRight && HA != htaCenter) return X;
+    const int W = InkWidth(Canvas, M, Line, Drawn);
+    if (HA == htaRight) return R.Right - (W + 1);
+    return std::max(X, R.Left + (R.Right - R.Left - W) / 2);
+}
 
 void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int UnderlineStart,
                   bool WordWrap, TtsVertAlignment VertAlign, TtsHorzAlignment HorzAlign,
@@ -551,8 +570,9 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
             if (HorzAlign == htaRight)
                 LX = R.Right - (LW + 1) - (LW > 0 ? M.Overhang : 0);
             else if (HorzAlign == htaCenter)
-                LX =
-                    std::max(X, R.Left + (R.Right - R.Left - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
+                // Centred between where the text starts and the right edge, as the
+                // editor over the cell centres it.
+                LX = std::max(X, X + (R.Right - X - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
             DrawUnderlined(Canvas, M, LX, UnderlineStart - Pos, Drawn, Line, R, Y);
             Pos += L;
             Y += LineH;
@@ -593,14 +613,7 @@ void DrawEditLines(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
         std::string_view Line = Text.substr(static_cast<std::size_t>(Start));
         int Full = End - Start;
         int Drawn = WithoutBreak(Line, Full);
-        int LX = X;
-        if (HorzAlign == htaRight || HorzAlign == htaCenter) {
-            int W = InkWidth(Canvas, Metrics, Line, Drawn);
-            if (HorzAlign == htaRight)
-                LX = R.Right - (W + 1);
-            else
-                LX = std::max(X, R.Left + (R.Right - R.Left - W) / 2);
-        }
+        const int LX = EditLineX(Canvas, Metrics, Line, Drawn, R, X, HorzAlign);
         fw::TRect LineR{R.Left, LY, R.Right, std::min(LY + LineH, R.Bottom)};
         DrawHighlighted(Canvas, Metrics, Line, Drawn, LineR, LX, LY, SelStart, SelLength,
                         SelBandColor, SelTextColor, 0, Gap);

@@ -64,6 +64,26 @@ void DrawEditLines(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
                    fw::TRect R, int X, int Y, int TopLine, const TtsLineList& Lines, int SelStart,
                    int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,
                    TtsHorzAlignment HorzAlign, TtsVertAlignment VertAlign);
+// Where the routines below put text, so that an editor's caret and mouse find the
+// characters where they are drawn.
+// The top of a one-line text in R whose first line would start at Y0.
+int SingleLineTop(const fw::TTextMetric& Metrics, const fw::TRect& R, int Y0,
+                  TtsVertAlignment VertAlign);
+// The first character a one-line text shows and its x: Skip is the first character
+// (left and centred text) or the end of what shows (right-aligned text, 0: the text end).
+struct TtsLinePlace {
+    int Start = 0;
+    int End = 0;
+    int X = 0;
+};
+TtsLinePlace SingleLinePlace(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
+                             std::string_view Text, const fw::TRect& R, int X, int Skip,
+                             TtsHorzAlignment HorzAlign);
+// The x of one line of Drawn characters among wrapped lines in R.
+int EditLineX(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Line,
+              int Drawn, const fw::TRect& R, int X, TtsHorzAlignment HorzAlign);
+// The top of the first of Lines wrapped lines of height LineH.
+int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VertAlign);
 void DrawEditText(fw::TCanvas& Canvas, std::string_view Text, int Height, fw::TRect R, int X,
                   int TopMargin, int ScrollOffset, int TopLine, const TtsLineList* Lines,
                   int SelStart, int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,

@@ -249,7 +249,7 @@ public:
     void MaxLengthChanged(int DisplayCol, int Length) override;
     void MaskChanged(int DataCol, int DataRow) override;
     void ReloadMask();
-    void ReloadCheckBoxValues();
+    void ReloadCheckBoxValues() override;
     void ReloadCurrentValue() override;
     bool WantTabs() const { return FWantTabs; }
     bool AlwaysShowFocus() const { return FAlwaysShowFocus; }

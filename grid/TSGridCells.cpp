@@ -377,6 +377,7 @@ void TtsBaseGrid::ReloadMask() {
 void TtsBaseGrid::ReloadCheckBoxValues() {
     if (FActive != FCheckStrategy.get() || !HasCurrentCell()) return;
     const TtsCol* Column = FModel->Col(CurrentDataCol());
+    FCheckStrategy->SetAllowGrayed(Column && Column->AllowGrayed());
     FCheckStrategy->SetCheckBoxValues(Column ? Column->CheckBoxValues() : std::string());
     if (!FCellModified) {
         FCurrentCell.ClearValue();

@@ -74,30 +74,39 @@ void TtsGridModel::DropCellsFrom(bool rows, int first) {
 
 std::vector<int> TtsGridModel::RemovedColPositions(int count) const {
     std::vector<int> removed;
-    for (int d = 1; d <= FColCount; ++d)
-        if (FColOrder[static_cast<std::size_t>(d)] > count) removed.push_back(d);
+    for (int c = count + 1; c <= FColCount; ++c)
+        removed.push_back(DisplayColOf(c));
+    std::sort(removed.begin(), removed.end());
     return removed;
 }
 
 std::vector<int> TtsGridModel::RemovedRowPositions(int count) const {
+    // The rows that go are looked up one by one: the cost is theirs, not the grid's.
     std::vector<int> removed;
-    if (!FRows->HasDisplayTable()) {
-        for (int d = count + 1; d <= FRowCount; ++d)
-            removed.push_back(d);
-        return removed;
-    }
-    for (int d = 1; d <= FRowCount; ++d)
-        if (FRows->DataRowAt(d) > count) removed.push_back(d);
+    removed.reserve(static_cast<std::size_t>(std::max(0, FRowCount - count)));
+    for (int r = count + 1; r <= FRowCount; ++r)
+        removed.push_back(DisplayRowOf(r));
+    std::sort(removed.begin(), removed.end());
     return removed;
 }
 
 namespace {
 
-// A list by display position without the positions that went.
+// Whether the positions that go (ascending) are the last ones of `oldCount`.
+bool AtTheEnd(const std::vector<int>& removed, int oldCount) {
+    return removed.empty() || removed.front() == oldCount - static_cast<int>(removed.size()) + 1;
+}
+
+} // namespace
+
+namespace {
+
+// A list by display position without the positions that went; only the entries
+// from the first of them on move.
 template <class T> void DropPositions(std::vector<T>& v, const std::vector<int>& removed) {
     if (v.empty() || removed.empty()) return;
-    std::size_t out = 0, r = 0;
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    std::size_t out = static_cast<std::size_t>(removed.front()), r = 0;
+    for (std::size_t i = out; i < v.size(); ++i) {
         if (r < removed.size() && static_cast<std::size_t>(removed[r]) == i) {
             ++r;
             continue;
@@ -109,6 +118,10 @@ template <class T> void DropPositions(std::vector<T>& v, const std::vector<int>&
 
 // Selection bits close up over the positions that went.
 void CompactSelection(TtsSelection& sel, const std::vector<int>& removed, int newSize) {
+    if (AtTheEnd(removed, sel.Size() - 1)) {
+        sel.SetSize(newSize);
+        return;
+    }
     std::vector<int> kept;
     for (int i = sel.First(); i >= 0 && i <= sel.Last(); i = sel.NextSelected(i)) {
         const auto below = std::lower_bound(removed.begin(), removed.end(), i);
@@ -167,22 +180,28 @@ void TtsGridModel::SetCols(int n) {
         ColSelection.SetSize(n + 1);
     }
     FColCount = n;
-    FColDisplay.assign(static_cast<std::size_t>(n) + 1, 0);
+    FColDisplay.resize(static_cast<std::size_t>(n) + 1, 0);
     FCols->Resize(old + 1, n + 1);
-    SyncColDisplay(0, n);
-    RebuildVisibleCols();
+    // Lines added or cut at the end leave the others where they are.
+    const bool tail = AtTheEnd(removed, old);
+    SyncColDisplay(tail ? std::min(old, n) + 1 : 0, n);
+    if (n > old)
+        VisibleCols.Extend(n);
+    else if (tail)
+        VisibleCols.Truncate(n);
+    else
+        RebuildVisibleCols();
     if (Link) Link->CountChanged(false, old, n, removed);
 }
 
 void TtsGridModel::CompactRowOrder(const std::vector<int>& removed, int count) {
-    if (!FRows->HasDisplayTable()) return;
+    if (!FRows->HasDisplayTable() || AtTheEnd(removed, FRowCount)) return;
     // The rows that stay keep their order and close up over the positions that went.
     std::vector<int> dataAt;
     dataAt.reserve(static_cast<std::size_t>(count) + 1);
     dataAt.push_back(0);
     for (int d = 1; d <= FRowCount; ++d)
         if (const int r = FRows->DataRowAt(d); r <= count) dataAt.push_back(r);
-    (void)removed;
     for (int d = 1; d <= count; ++d)
         FRows->SetDisplayRowEntry(dataAt[static_cast<std::size_t>(d)], d);
 }
@@ -205,7 +224,12 @@ void TtsGridModel::SetRows(int n) {
     }
     FRowCount = n;
     FRows->Resize(old + 1, n + 1);
-    RebuildVisibleRows();
+    if (n > old)
+        VisibleRows.Extend(n);
+    else if (AtTheEnd(removed, old))
+        VisibleRows.Truncate(n);
+    else
+        RebuildVisibleRows();
     if (Link) Link->CountChanged(true, old, n, removed);
 }
 

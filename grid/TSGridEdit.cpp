@@ -1,5 +1,6 @@
 #include "TSGridEdit.h"
 
+#include "Hooks.h"
 #include "Input.h"
 #include "Messages.h"
 #include "StdCtrls.h"
@@ -99,18 +100,47 @@ int TtsGridEditBox::LineEnd(int Line) const {
 }
 
 int TtsGridEditBox::LineX(int Line) const {
-    fw::TTextMetric M = FMeasure.TextMetrics();
-    int Start = LineStart(Line);
-    int W =
-        TextExtent(FMeasure, M, std::string_view(FText).substr(Start), LineEnd(Line) - Start).cx;
-    switch (Alignment()) {
-    case htaRight:
-        return ClientWidth() - (W + 1);
-    case htaCenter:
-        return std::max(0, (ClientWidth() - W) / 2);
-    default:
-        return 0;
+    const int Start = LineStart(Line);
+    return EditLineX(FMeasure, FMeasure.TextMetrics(), std::string_view(FText).substr(Start),
+                     LineEnd(Line) - Start, ClientRect(), 0, Alignment());
+}
+
+TtsHorzAlignment TtsGridEditBox::ShownAlignment() const {
+    const TtsHorzAlignment A = Alignment() == htaDefault ? htaLeft : Alignment();
+    if (A != htaCenter || MultiLine()) return A;
+    // Measured until it passes the width: a long text costs only what the box holds.
+    int W = 0;
+    for (int P = 0; P < Len(FText) && W <= ClientWidth(); ++P)
+        W += CharWidth(P);
+    return W <= ClientWidth() ? htaCenter : htaLeft;
+}
+
+int TtsGridEditBox::ShownLine(int Line, int& Start, int& End) const {
+    if (MultiLine()) {
+        Start = LineStart(Line);
+        End = LineEnd(Line);
+        return LineX(Line);
     }
+    const TtsHorzAlignment A = ShownAlignment();
+    const TtsLinePlace P =
+        SingleLinePlace(FMeasure, FMeasure.TextMetrics(), FText, ClientRect(), 0, Skip(), A);
+    Start = P.Start;
+    End = A == htaRight ? P.End : Len(FText);
+    return P.X;
+}
+
+fw::TPoint TtsGridEditBox::CaretPoint() const {
+    const fw::TTextMetric M = FMeasure.TextMetrics();
+    const int Gap = LineGapOf(M);
+    int Start = 0, End = 0;
+    const int X = ShownLine(MultiLine() ? FCaretLine : 0, Start, End);
+    const int Chars = std::clamp(FCaret, Start, std::max(Start, End)) - Start;
+    const int CX = X + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), Chars).cx;
+    if (!MultiLine()) return {CX, SingleLineTop(M, ClientRect(), Gap, VertAlignment())};
+    const int LineH = M.Height + Gap;
+    const int Top = FirstLineY(ClientRect(), Gap, LineH, static_cast<int>(FLines.size()),
+                               VertAlignment());
+    return {CX, Top + (FCaretLine - FTopLine) * LineH};
 }
 
 int TtsGridEditBox::CharWidth(int Pos) const {
@@ -126,7 +156,11 @@ void TtsGridEditBox::ScrollToCaret() {
         return;
     }
     FTopLine = 0;
-    if (Alignment() != htaLeft && Alignment() != htaDefault) {
+    if (ShownAlignment() == htaRight) {
+        ScrollRightAligned();
+        return;
+    }
+    if (ShownAlignment() == htaCenter) {
         FScrollOffset = 0;
         return;
     }
@@ -160,16 +194,49 @@ void TtsGridEditBox::ScrollToCaret() {
         Tail += CharWidth(--FScrollOffset);
 }
 
+void TtsGridEditBox::ScrollRightAligned() {
+    // The shown part ends at FRightEnd; the caret past either edge brings the text along
+    // until it lies at a quarter of the width from that edge.
+    const int W = ClientWidth();
+    FRightEnd = std::clamp(FRightEnd, 0, Len(FText));
+    if (FRightEnd == 0) FRightEnd = Len(FText);
+    int Start = 0, End = 0;
+    ShownLine(0, Start, End);
+    if (FCaret > FRightEnd) {
+        int Span = 0;
+        FRightEnd = FCaret;
+        while (FRightEnd < Len(FText) && Span + CharWidth(FRightEnd) <= W / 4)
+            Span += CharWidth(FRightEnd++);
+    } else if (FCaret < Start) {
+        int Span = 0;
+        FRightEnd = FCaret;
+        while (FRightEnd < Len(FText) && Span + CharWidth(FRightEnd) <= W * 3 / 4)
+            Span += CharWidth(FRightEnd++);
+    }
+    // No room is left empty on the left while text is cut off on the right.
+    int Room = ShownLine(0, Start, End);
+    if (Start > 0) return;
+    while (FRightEnd < Len(FText) && CharWidth(FRightEnd) <= Room)
+        Room -= CharWidth(FRightEnd++);
+}
+
+void TtsGridEditBox::ShiftRightEnd(int Pos, int Count) {
+    if (FRightEnd < Pos) return;
+    FRightEnd = Count >= 0 ? FRightEnd + Count : std::max(Pos, FRightEnd + Count);
+}
+
 int TtsGridEditBox::PosFromPoint(int X, int Y) const {
     int Line = 0;
-    if (MultiLine())
-        Line = std::clamp(FTopLine + Y / std::max(1, LineHeight()), 0,
+    if (MultiLine()) {
+        const fw::TTextMetric M = FMeasure.TextMetrics();
+        const int Top = FirstLineY(ClientRect(), LineGapOf(M), LineHeight(),
+                                   static_cast<int>(FLines.size()), VertAlignment());
+        Line = std::clamp(FTopLine + (Y - Top) / std::max(1, LineHeight()), 0,
                           static_cast<int>(FLines.size()) - 1);
-    int Start = LineStart(Line);
-    int End = LineEnd(Line);
-    if (!MultiLine() && FScrollOffset > 0) Start = FScrollOffset;
+    }
+    int Start = 0, End = 0;
     // Character edges from the line's left: each one the last plus a character's width.
-    int A = LineX(Line);
+    int A = ShownLine(Line, Start, End);
     for (int P = Start; P < End; ++P) {
         const int B = A + CharWidth(P);
         if (X < B) {
@@ -192,6 +259,7 @@ void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint
     FCaret = FAnchor = 0;
     FTopLine = 0;
     FScrollOffset = 0;
+    FRightEnd = Len(FText);
     Relayout();
     if (Select) {
         FAnchor = 0;
@@ -239,6 +307,7 @@ void TtsGridEditBox::DeleteRange(int From, int Count) {
     From = std::clamp(From, 0, Len(FText));
     Count = std::clamp(Count, 0, Len(FText) - From);
     FText.erase(static_cast<std::size_t>(From), static_cast<std::size_t>(Count));
+    ShiftRightEnd(From, -Count);
     FCaret = FAnchor = From;
 }
 
@@ -254,6 +323,7 @@ void TtsGridEditBox::ReplaceSelection(const std::string& Value) {
     int Start = SelStart();
     DeleteRange(Start, SelLength());
     FText.insert(static_cast<std::size_t>(Start), Value);
+    ShiftRightEnd(Start, Len(Value));
     FCaret = FAnchor = Start + Len(Value);
     Relayout();
     Invalidate();
@@ -289,6 +359,7 @@ bool TtsGridEditBox::Insert(const std::string& Value) {
         if (Value[I] == '\r' && (I + 1 >= Value.size() || Value[I + 1] != '\n')) Stored += '\n';
     }
     FText.insert(static_cast<std::size_t>(Start), Stored);
+    ShiftRightEnd(Start, Len(Stored));
     FCaret = FAnchor = Start + Len(Stored);
     Relayout();
     Invalidate();
@@ -322,7 +393,7 @@ void TtsGridEditBox::Undo() {
     if (Refuse) return;
     FText = FStartText;
     FModified = false;
-    FCaret = FAnchor = Len(FText);
+    FCaret = FAnchor = FRightEnd = Len(FText);
     Relayout();
     Invalidate();
     if (OnTextChange) OnTextChange(this);
@@ -616,7 +687,7 @@ void TtsGridEditBox::Dispatch(fw::TMessage& Message) {
         Invalidate();
         return;
     case fw::WM_SETCURSOR:
-        Message.Result = 1;
+        SetCursorMessage(Message);
         return;
     case fw::CM_FONTCHANGED:
         TtsGridControl::Dispatch(Message);
@@ -633,21 +704,40 @@ void TtsGridEditBox::PaintTo(fw::TCanvas& C) {
     C.Brush().SetColor(Color());
     C.Font().Assign(Font());
     const bool ShowSel = Focused() || GridHasFocus() || AlwaysShowFocus;
-    int Offset = FScrollOffset;
-    if (Alignment() == htaRight && !MultiLine()) Offset = Len(FText);
-    DrawEditText(C, FText, ClientHeight(), ClientRect(), 0, 0, Offset, FTopLine, &FLines,
+    DrawEditText(C, FText, ClientHeight(), ClientRect(), 0, 0, Skip(), FTopLine, &FLines,
                  ShowSel ? SelStart() : 0, ShowSel ? SelLength() : 0, fw::clHighlight,
-                 fw::clHighlightText, Alignment(), VertAlignment(), WordWrap() != wwOff);
-    if (Focused() && SelLength() == 0) {
-        // The caret: a one-pixel bar as tall as the font.
-        fw::TTextMetric M = C.TextMetrics();
-        int Start = MultiLine() ? LineStart(FCaretLine) : FScrollOffset;
-        int X = (MultiLine() ? LineX(FCaretLine) : 0) +
-                TextExtent(C, M, std::string_view(FText).substr(Start), FCaret - Start).cx;
-        int Y = MultiLine() ? (FCaretLine - FTopLine) * LineHeight() : 0;
-        C.Brush().SetColor(fw::clWindowText);
-        C.FillRect(fw::TRect{X, Y, X + 1, Y + M.Height});
+                 fw::clHighlightText, ShownAlignment(), VertAlignment(), WordWrap() != wwOff);
+    if (Focused() && SelLength() == 0) DrawCaret(C);
+}
+
+void TtsGridEditBox::DrawCaret(fw::TCanvas& C) const {
+    // A bar as tall as the font; an italic one leans with the text, from its bottom left
+    // to its top right, one pixel wider than the overhang (bold italic: as wide).
+    const fw::TTextMetric M = FMeasure.TextMetrics();
+    const fw::TPoint P = CaretPoint();
+    C.Brush().SetStyle(fw::bsSolid);
+    C.Brush().SetColor(fw::clWindowText);
+    if (!(Font().Style() & fw::fsItalic)) {
+        C.FillRect(fw::TRect{P.X, P.Y, P.X + 1, P.Y + M.Height});
+        return;
     }
+    const int W = std::max(1, M.Overhang + ((Font().Style() & fw::fsBold) ? 0 : 1));
+    for (int Row = 0; Row < M.Height; ++Row) {
+        const int X = P.X + (W - 1) * (M.Height - 1 - Row) / std::max(1, M.Height - 1);
+        C.FillRect(fw::TRect{X, P.Y + Row, X + 1, P.Y + Row + 1});
+    }
+}
+
+void TtsGridEditBox::SetCursorMessage(fw::TMessage& Message) {
+    // The I-beam over a box that takes edits, unless a screen-wide cursor is set.
+    if ((Message.LParam & 0xFFFF) != fw::HTCLIENT) {
+        TtsGridControl::Dispatch(Message);
+        return;
+    }
+    fw::TCursor Shape = fw::ScreenCursor();
+    if (Shape == fw::crDefault) Shape = Editable() ? fw::crIBeam : Cursor();
+    fw::SetCurrentCursor(Shape == fw::crDefault ? fw::crArrow : Shape);
+    Message.Result = 1;
 }
 
 } // namespace vel

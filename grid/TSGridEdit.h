@@ -61,6 +61,10 @@ public:
     void SetMaxLength(int Value) { FMaxLength = Value; }
 
     int CaretPos() const { return FCaret; }
+    // The caret's top left in the box, where the text there is drawn.
+    fw::TPoint CaretPoint() const;
+    // The end of the shown text of a right-aligned line.
+    int RightEnd() const { return FRightEnd; }
     int CaretLine() const { return FCaretLine; }
     int TopLine() const { return FTopLine; }
     int ScrollOffset() const { return FScrollOffset; }
@@ -113,6 +117,19 @@ private:
     int LineStart(int Line) const;
     int LineEnd(int Line) const; // before its break
     int LineX(int Line) const;
+    // The alignment the text is drawn with: centred text wider than the box scrolls as
+    // left-aligned text does.
+    TtsHorzAlignment ShownAlignment() const;
+    // Where one-line text starts to show: the first character (left) or the end of
+    // what shows (right-aligned).
+    int Skip() const { return ShownAlignment() == htaRight ? FRightEnd : FScrollOffset; }
+    // The characters of a line as shown (Start..End) and the x of Start.
+    int ShownLine(int Line, int& Start, int& End) const;
+    void ScrollRightAligned();
+    // Right-aligned text's shown end follows an edit at Pos (Count characters in or out).
+    void ShiftRightEnd(int Pos, int Count);
+    void DrawCaret(fw::TCanvas& C) const;
+    void SetCursorMessage(fw::TMessage& Message);
     int PosFromPoint(int X, int Y) const;
     void Changed(const std::string& Before, int BeforeSel, int BeforeLen);
 
@@ -126,6 +143,7 @@ private:
     int FCaretCol = 0;
     int FTopLine = 0;
     int FScrollOffset = 0;
+    int FRightEnd = 0;
     bool FKeyHeld = false;
     bool FMouseSelecting = false;
     fw::TPoint FMousePoint;

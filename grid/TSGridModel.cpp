@@ -483,7 +483,9 @@ void TtsCol::SetDropDownStyle(TtsDropDownStyle v) {
 }
 
 void TtsCol::SetAllowGrayed(bool v) {
-    if (ChangeTo(FAllowGrayed, v)) CellsChanged();
+    if (!ChangeTo(FAllowGrayed, v)) return;
+    CellsChanged();
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->ReloadCheckBoxValues();
 }
 
 void TtsCol::SetHeadingButton(TtsColHeadingButton v) {
@@ -569,6 +571,7 @@ void TtsCol::SetCheckBoxValues(const std::string& v) {
     }
     FCheckBoxValues = v;
     CellsChanged();
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->ReloadCheckBoxValues();
 }
 
 bool TtsCol::IsDisplayColStored() const {

@@ -141,6 +141,8 @@ public:
     virtual void ControlTypeChanged(int /*dataCol*/, int /*dataRow*/) {}
     virtual void MaxLengthChanged(int /*displayCol*/, int /*length*/) {}
     virtual void MaskChanged(int /*dataCol*/, int /*dataRow*/) {}
+    // The current column's check-box values or grayed flag changed.
+    virtual void ReloadCheckBoxValues() {}
     virtual void ReloadCurrentValue() {}
     // Line sizes by display index. A link that keeps them (the engine, in its base
     // grid) is their only store; otherwise the model keeps its own.

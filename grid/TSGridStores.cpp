@@ -220,6 +220,59 @@ void TtsGridRows::MoveEntries(int from, int to, int count) {
 // --- Visible positions
 // -----------------------------------------------------------------------------
 
+void TtsVisibleItems::Activate() {
+    if (FActive) return;
+    FActive = true;
+    FShown.assign(1, 0);
+    FTree.assign(1, 0);
+    FCount = 0;
+    GrowSpan(FItemCount, true);
+    FItemCount = FCount;
+}
+
+void TtsVisibleItems::GrowSpan(int span, bool shown) {
+    const int from = Span() + 1;
+    if (span < from) return;
+    FShown.resize(static_cast<std::size_t>(span) + 1, shown ? 1 : 0);
+    FTree.resize(static_cast<std::size_t>(span) + 1, 0);
+    // Node i sums (i - lowbit(i), i]: the shown positions before i are all in place.
+    for (int i = from; i <= span; ++i) {
+        const int low = i - (i & -i);
+        FTree[static_cast<std::size_t>(i)] = Prefix(i - 1) - Prefix(low) + (shown ? 1 : 0);
+    }
+    if (shown) FCount += span - from + 1;
+}
+
+int TtsVisibleItems::Prefix(int position) const {
+    int sum = 0;
+    for (int i = std::min(position, Span()); i > 0; i -= i & -i)
+        sum += FTree[static_cast<std::size_t>(i)];
+    return sum;
+}
+
+int TtsVisibleItems::Select(int k) const {
+    int at = 0;
+    int step = 1;
+    while (step * 2 <= Span())
+        step *= 2;
+    for (; step > 0; step /= 2)
+        if (at + step <= Span() && FTree[static_cast<std::size_t>(at + step)] < k) {
+            at += step;
+            k -= FTree[static_cast<std::size_t>(at)];
+        }
+    return at + 1;
+}
+
+void TtsVisibleItems::SetShown(int position, bool on) {
+    std::uint8_t& flag = FShown[static_cast<std::size_t>(position)];
+    if ((flag != 0) == on) return;
+    flag = on ? 1 : 0;
+    const int delta = on ? 1 : -1;
+    for (int i = position; i <= Span(); i += i & -i)
+        FTree[static_cast<std::size_t>(i)] += delta;
+    FCount += delta;
+}
+
 void TtsVisibleItems::SetCount(int count, int firstValue) {
     if (count < 0) count = 0;
     if (count == FItemCount) return;
@@ -228,29 +281,29 @@ void TtsVisibleItems::SetCount(int count, int firstValue) {
     if (!FActive) return;
     if (count > old) {
         for (int i = 0; i < count - old; ++i)
-            TtsSortIntList::Add(firstValue + i);
+            Add(firstValue + i);
     } else {
         // The highest positions go, so that the list keeps `count` entries.
         while (FCount > count)
-            Delete(FCount);
+            SetShown(Select(FCount), false);
     }
     FItemCount = FCount;
 }
 
 std::int32_t TtsVisibleItems::Get(int index) const {
-    return FActive ? TtsSortIntList::Get(index) : index;
+    if (!FActive) return index;
+    return index >= 1 && index <= FCount ? Select(index) : 0;
 }
 
 int TtsVisibleItems::Find(std::int32_t value, bool& found) const {
-    if (value >= 1 && value <= FItemCount && Get(value) == value) {
-        found = true;
-        return value;
-    }
     if (!FActive) {
-        found = false;
+        found = value >= 1 && value <= FItemCount;
+        if (found) return value;
         return value > 0 ? FItemCount + 1 : 1;
     }
-    return TtsSortIntList::Find(value, found);
+    found = value >= 1 && value <= Span() && FShown[static_cast<std::size_t>(value)];
+    if (value < 1) return 1;
+    return Prefix(value - 1) + 1;
 }
 
 bool TtsVisibleItems::Contains(std::int32_t value) const {
@@ -260,88 +313,116 @@ bool TtsVisibleItems::Contains(std::int32_t value) const {
 }
 
 void TtsVisibleItems::Add(std::int32_t value) {
-    if (!FActive) return;
-    TtsSortIntList::Add(value);
+    if (!FActive || value < 1) return;
+    GrowSpan(value, false);
+    SetShown(value, true);
     FItemCount = FCount;
 }
 
 void TtsVisibleItems::Remove(std::int32_t value) {
-    if (!FActive) {
-        SetCapacity(FItemCount);
-        for (int i = 1; i <= FItemCount; ++i)
-            FItems[static_cast<std::size_t>(i)] = i;
-        FCount = FItemCount;
-        FActive = true;
+    Activate();
+    if (value >= 1 && value <= Span()) SetShown(value, false);
+    FItemCount = FCount;
+}
+
+void TtsVisibleItems::Insert(int, std::int32_t value) {
+    Add(value);
+}
+
+void TtsVisibleItems::Delete(int index) {
+    if (!FActive || index < 1 || index > FCount) return;
+    SetShown(Select(index), false);
+    FItemCount = FCount;
+}
+
+void TtsVisibleItems::Assign(const TtsSortIntList& source) {
+    if (&source == this) return;
+    if (auto* items = dynamic_cast<const TtsVisibleItems*>(&source)) {
+        AssignItems(*items);
+        return;
     }
-    TtsSortIntList::Remove(value);
+    // A plain ascending list: its entries show, every other position up to its last is hidden.
+    FActive = true;
+    FShown.assign(1, 0);
+    FTree.assign(1, 0);
+    FCount = 0;
+    for (int i = 1; i <= source.Count(); ++i)
+        Add(source.Get(i));
     FItemCount = FCount;
 }
 
 void TtsVisibleItems::MoveItem(int oldPos, int newPos) {
-    if (!FActive || oldPos == newPos) return;
-    bool fa = false;
-    bool fb = false;
-    const int a = Find(oldPos, fa);
-    Find(newPos, fb);
-    auto at = [&](int i) -> std::int32_t& { return FItems[static_cast<std::size_t>(i)]; };
-    if (newPos > oldPos) {
-        int i = fa ? a + 1 : a;
-        while (i <= FCount && at(i) <= newPos) {
-            if (at(i) >= oldPos) --at(i);
-            ++i;
-        }
-        if (fa) {
-            for (int j = a; j < i - 1; ++j)
-                at(j) = at(j + 1);
-            at(i - 1) = newPos;
-        }
-    } else {
-        // Unfound, a is past every smaller entry, which start at a - 1.
-        int i = a - 1;
-        while (i >= 1 && at(i) >= newPos) {
-            if (at(i) <= oldPos) ++at(i);
-            --i;
-        }
-        if (fa) {
-            for (int j = a; j > i + 1; --j)
-                at(j) = at(j - 1);
-            at(i + 1) = newPos;
-        }
-    }
+    if (!FActive || oldPos == newPos || oldPos < 1 || newPos < 1) return;
+    GrowSpan(std::max(oldPos, newPos), false);
+    // The positions between shift by one toward the old one; the moved one keeps its flag.
+    const bool moved = FShown[static_cast<std::size_t>(oldPos)] != 0;
+    const int dir = newPos > oldPos ? 1 : -1;
+    for (int p = oldPos; p != newPos; p += dir)
+        SetShown(p, FShown[static_cast<std::size_t>(p + dir)] != 0);
+    SetShown(newPos, moved);
 }
 
 void TtsVisibleItems::Rebuild(int count, const std::vector<std::int32_t>& hidden) {
-    FCount = 0;
+    count = std::max(0, count);
     FActive = !hidden.empty();
-    FItemCount = std::max(0, count);
+    FItemCount = count;
+    FCount = 0;
+    FShown.assign(1, 0);
+    FTree.assign(1, 0);
+    if (!FActive) return;
+    FShown.assign(static_cast<std::size_t>(count) + 1, 1);
+    FShown[0] = 0;
+    for (std::int32_t h : hidden)
+        if (h >= 1 && h <= count) FShown[static_cast<std::size_t>(h)] = 0;
+    // The tree in one pass: each node passes its sum on to its parent.
+    FTree.assign(FShown.begin(), FShown.end());
+    for (int i = 1; i <= count; ++i) {
+        FCount += FShown[static_cast<std::size_t>(i)];
+        const int parent = i + (i & -i);
+        if (parent <= count) FTree[static_cast<std::size_t>(parent)] += FTree[static_cast<std::size_t>(i)];
+    }
+    FItemCount = FCount;
+}
+
+void TtsVisibleItems::Extend(int count) {
     if (!FActive) {
-        FItems.clear();
+        FItemCount = std::max(FItemCount, count);
         return;
     }
-    SetCapacity(FItemCount);
-    std::size_t h = 0;
-    for (int p = 1; p <= FItemCount; ++p) {
-        while (h < hidden.size() && hidden[h] < p)
-            ++h;
-        if (h < hidden.size() && hidden[h] == p) continue;
-        FItems[static_cast<std::size_t>(++FCount)] = p;
+    GrowSpan(count, true);
+    FItemCount = FCount;
+}
+
+void TtsVisibleItems::Truncate(int count) {
+    count = std::max(0, count);
+    if (!FActive) {
+        FItemCount = std::min(FItemCount, count);
+        return;
     }
+    if (count >= Span()) return;
+    // Node i covers positions up to i only: the tree below the cut stays whole.
+    FCount = Prefix(count);
+    FShown.resize(static_cast<std::size_t>(count) + 1);
+    FTree.resize(static_cast<std::size_t>(count) + 1);
     FItemCount = FCount;
 }
 
 int TtsVisibleItems::VisibleFrom(int position, int dir) const {
     if (!FActive) return position;
-    bool found = false;
-    const int at = TtsSortIntList::Find(position, found);
-    if (found) return position;
-    if (dir > 0) return at <= FCount ? TtsSortIntList::Get(at) : -1;
-    return at - 1 >= 1 ? TtsSortIntList::Get(at - 1) : -1;
+    if (position >= 1 && position <= Span() && FShown[static_cast<std::size_t>(position)])
+        return position;
+    const int before = Prefix(std::max(0, position)); // shown positions up to this one
+    if (dir > 0) return before + 1 <= FCount ? Select(before + 1) : -1;
+    return before >= 1 ? Select(before) : -1;
 }
 
 void TtsVisibleItems::AssignItems(const TtsVisibleItems& source) {
-    TtsSortIntList::Assign(source);
+    if (&source == this) return;
     FItemCount = source.FItemCount;
     FActive = source.FActive;
+    FCount = source.FCount;
+    FShown = source.FShown;
+    FTree = source.FTree;
 }
 
 // --- Coordinate list

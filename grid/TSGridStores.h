@@ -78,7 +78,15 @@ private:
     std::uint32_t FNextCreation = 0;
 };
 
-// Visible display positions. While inactive it stands for 1..ItemCount.
+// Visible display positions, as an ascending list. While inactive it stands for
+// 1..ItemCount; once a position is hidden it is active and ItemCount is the
+// number of entries.
+//
+// An active list keeps a flag per position up to the highest one it has known
+// and a binary indexed tree over the flags, so that hiding or showing a position,
+// finding the k-th entry and the nearest visible position each cost log n, a move
+// costs the distance moved (times log n), and positions added or cut at the end
+// cost what is added or cut.
 class TtsVisibleItems : public TtsSortIntList {
 public:
     int ItemCount() const { return FItemCount; }
@@ -88,17 +96,38 @@ public:
     int Find(std::int32_t value, bool& found) const override;
     void Add(std::int32_t value) override;
     void Remove(std::int32_t value) override;
+    void Insert(int index, std::int32_t value) override;
+    void Delete(int index) override;
+    void Assign(const TtsSortIntList& source) override;
+    void Grow(int) override {}
+    void SetCapacity(int) override {}
     void MoveItem(int oldPos, int newPos);
     // The list for positions 1..count of which `hidden` (ascending) are hidden.
     void Rebuild(int count, const std::vector<std::int32_t>& hidden);
+    // Positions up to `count` now exist: the new ones at the end show.
+    void Extend(int count);
+    // Positions past `count` go, shown or hidden.
+    void Truncate(int count);
     // From a position in a direction (1 or -1), the nearest visible one; -1 when none.
     int VisibleFrom(int position, int dir) const;
     void AssignItems(const TtsVisibleItems& source);
     bool Contains(std::int32_t value) const;
 
 private:
+    int Span() const { return static_cast<int>(FShown.size()) - 1; }
+    // Shown positions 1..position.
+    int Prefix(int position) const;
+    // The k-th shown position (1-based k within 1..Count).
+    int Select(int k) const;
+    void SetShown(int position, bool on);
+    // Positions up to `span` exist, the new ones shown or not.
+    void GrowSpan(int span, bool shown);
+    void Activate();
+
     int FItemCount = 0;
     bool FActive = false;
+    std::vector<std::uint8_t> FShown{0}; // entry 0 unused
+    std::vector<std::int32_t> FTree{0};  // binary indexed tree over FShown
 };
 
 // (column, row) pairs.

@@ -42,7 +42,8 @@ TTextMetric TFontFace::Metrics() const {
     m.ExternalLeading = 0;
     m.AveCharWidth = CharWidth(U'x');
     m.MaxCharWidth = m.AveCharWidth;
-    m.Overhang = 0;
+    // An italic glyph's top leans right past its advance by the largest shift.
+    m.Overhang = (FStyle & fsItalic) ? ItalicShift(0) * FScale : 0;
     return m;
 }
 

@@ -37,6 +37,7 @@ TEST(BuiltinFont, MetricsPerScaleAndStyle) {
     EXPECT_EQ(m.InternalLeading, 2);
     EXPECT_EQ(m.AveCharWidth, 6);
     EXPECT_EQ(m.Overhang, 0);
+    EXPECT_EQ(TFontFace(2, fsItalic).Metrics().Overhang, 4); // the lean of the top rows
     EXPECT_EQ(TFontFace(1, fsBold).Metrics().AveCharWidth, 7);
     EXPECT_EQ(TFontFace(2, 0).Metrics().Height, 24);
     EXPECT_EQ(TFontFace(2, fsBold).CharWidth(U'W'), 14);

@@ -95,15 +95,21 @@ bool IsButtonMessage(UINT Msg) {
     return (Msg >= WM_LBUTTONDOWN && Msg <= WM_MBUTTONDBLCLK) || Msg == WM_MOUSEWHEEL;
 }
 
+// Through references: typeid of a dereferenced pointer call warns as evaluated.
+bool SameClass(const THintWindow& A, const THintWindow& B) {
+    return typeid(A) == typeid(B);
+}
+
+bool IsPlainHintWindow(const THintWindow& W) {
+    return typeid(W) == typeid(THintWindow);
+}
+
 THintWindow& WindowFor(const THintInfo& Info) {
     THintState& S = State();
-    // typeid on plain references: a call inside typeid is evaluated, which clang warns about.
-    const THintWindow* Current = S.Window.get();
     if (Info.HintWindowClass) {
         std::unique_ptr<THintWindow> W = Info.HintWindowClass();
-        const THintWindow* Made = W.get();
-        if (Made && (!Current || typeid(*Made) != typeid(*Current))) S.Window = std::move(W);
-    } else if (!Current || typeid(*Current) != typeid(THintWindow)) {
+        if (W && (!S.Window || !SameClass(*W, *S.Window))) S.Window = std::move(W);
+    } else if (!S.Window || !IsPlainHintWindow(*S.Window)) {
         S.Window = std::make_unique<THintWindow>(nullptr);
     }
     return *S.Window;

@@ -184,6 +184,65 @@ TEST_F(EventsTest, IdleRedrawCallsEveryDrawSlotOnlyForDirtyViews) {
     (void)a;
 }
 
+TEST_F(EventsTest, TheActiveViewsPictureShowsTheSceneWhereProjectSays) {
+    SetPictureSize(80, 60);
+    CtsxSobj cube = AddCube("Cube", 1);
+    int w = 0, h = 0;
+    ASSERT_TRUE(tsxAViewGetPicture(&w, &h, nullptr));
+    EXPECT_EQ(w, 80);
+    EXPECT_EQ(h, 60);
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w * h), 0);
+    ASSERT_TRUE(tsxAViewGetPicture(&w, &h, px.data()));
+    // The front view (x right, z up): the cube's corners on its edges, its
+    // middle and the picture's corner empty.
+    auto pixel = [&](const CtsxVec3f& p) {
+        float sx = -1, sy = -1;
+        EXPECT_TRUE(tsxAViewProject(&p, &sx, &sy));
+        const long ix = std::lround(sx), iy = std::lround(sy);
+        EXPECT_TRUE(ix >= 0 && iy >= 0 && ix < w && iy < h);
+        return px[static_cast<std::size_t>(iy * w + ix)];
+    };
+    auto at = [&](float x, float z) { return pixel(CtsxVec3f{x, -1, z}); };
+    const std::uint32_t background = px[0];
+    EXPECT_NE(at(-1, -1), background);
+    EXPECT_NE(at(1, 1), background);
+    EXPECT_NE(at(0, 1), background); // on the top edge
+    EXPECT_EQ(at(0, 0), background);
+    float x0, y0, x1, y1;
+    const CtsxVec3f left{-1, 0, 0}, up{0, 0, 1};
+    tsxAViewProject(&left, &x0, &y0);
+    tsxAViewProject(&up, &x1, &y1);
+    EXPECT_LT(x0, x1);
+    EXPECT_LT(y1, y0); // up is towards the top row
+
+    // Another view: the side view (y right, z up) of a moved cube.
+    SetActiveView(2);
+    const CtsxVec3f to{0, 5, 0};
+    tsxGNodeSetLocation(cube, &to);
+    ASSERT_TRUE(tsxAViewGetPicture(&w, &h, px.data()));
+    EXPECT_NE(pixel(CtsxVec3f{0, 4, 1}), px[0]); // a corner, seen from the side
+    EXPECT_EQ(pixel(CtsxVec3f{0, 5, 0}), px[0]);
+    SetActiveView(7);
+    EXPECT_FALSE(tsxAViewGetPicture(&w, &h, nullptr));
+    EXPECT_FALSE(tsxAViewProject(&to, &x0, &y0));
+}
+
+TEST_F(EventsTest, AFacesVerticesComeInOrder) {
+    CtsxPolyh quad = AddPolyhedron("Quad", {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+                                   {{0, 1, 2, 3}, {2, 1, 0}});
+    EXPECT_EQ(tsxPolyhGetNbrFaces(quad), 2);
+    int32_t idx[4] = {-1, -1, -1, -1};
+    EXPECT_EQ(tsxPolyhGetFaceVxs(quad, 0, idx, 4), 4);
+    EXPECT_EQ(idx[3], 3);
+    EXPECT_EQ(tsxPolyhGetFaceVxs(quad, 1, idx, 2), 3); // two copied, three told
+    EXPECT_EQ(idx[0], 2);
+    EXPECT_EQ(idx[1], 1);
+    EXPECT_EQ(idx[2], 2);
+    EXPECT_EQ(tsxPolyhGetFaceVxs(quad, 2, idx, 4), 0);
+    EXPECT_EQ(tsxPolyhGetFaceVxs(quad, -1, idx, 4), 0);
+    EXPECT_EQ(tsxPolyhGetNbrFaces(AddNull("N")), 0);
+}
+
 TEST_F(EventsTest, PluginControlVersionViewAndLookUps) {
     short first = 0, second = -1;
     tsxGetTsVersionNbrs(&first, &second);

@@ -416,6 +416,23 @@ CtsxVec3f* tsxPolyhGetVxArray(CtsxPolyh poly) {
     return m && !m->vxs.empty() ? m->vxs.data() : nullptr;
 }
 
+int tsxPolyhGetNbrFaces(CtsxPolyh poly) {
+    TSX_LOG(poly);
+    Mesh* m = MeshOf(poly);
+    return m ? static_cast<int>(m->faces.size()) : 0;
+}
+
+int tsxPolyhGetFaceVxs(CtsxPolyh poly, int face, int32_t* indices, int maxCount) {
+    TSX_LOG(poly, face, indices, maxCount);
+    Mesh* m = MeshOf(poly);
+    if (!m || face < 0 || face >= static_cast<int>(m->faces.size())) return 0;
+    const auto& f = m->faces[static_cast<std::size_t>(face)];
+    const int n = static_cast<int>(f.size());
+    if (indices)
+        std::copy_n(f.begin(), std::clamp(maxCount, 0, n), indices);
+    return n;
+}
+
 void tsxPolyhGetVxTxmx(CtsxPolyh poly, CtsxTxmx3f* out) {
     TSX_LOG(poly, out);
     if (!out) return;

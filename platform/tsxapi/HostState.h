@@ -105,6 +105,14 @@ struct View {
     std::vector<DrawnLines> lines;
 };
 
+// Where a view's picture puts world space: the picture's centre shows the
+// projected point (cx, cy), at scale pixels per unit.
+struct Camera {
+    int view = 0;
+    int width = 0, height = 0;
+    double cx = 0, cy = 0, scale = 1;
+};
+
 struct State {
     std::unordered_map<std::uint64_t, std::unique_ptr<Node>> nodes;
     std::unordered_map<std::uint64_t, std::unique_ptr<Frame>> frames;
@@ -127,6 +135,10 @@ struct State {
 
     std::vector<View> views;
     int drawingView = -1;
+    int activeView = 0;
+    int pictureWidth = 640, pictureHeight = 480;
+    Camera activeCamera; // of the last picture of the active view
+    bool activeCameraSet = false;
     int pen = e_tsxPEN_SCENE;
 
     short version1 = 650, version2 = 0;

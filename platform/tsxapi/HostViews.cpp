@@ -108,12 +108,16 @@ const std::vector<DrawnLines>& ViewLines(int view) {
                                                           : none;
 }
 
-bool RenderViewPng(int view, const std::string& path, int width, int height) {
-    if (width <= 0 || height <= 0 || width > 8192 || height > 8192) return false;
-    struct Seg {
-        Point2 a, b;
-        std::uint32_t colour;
-    };
+namespace {
+
+struct Seg {
+    Point2 a, b;
+    std::uint32_t colour;
+};
+
+// What a view shows: the edges of the visible meshes, then the lines the
+// extension objects drew in it, projected by its camera.
+std::vector<Seg> ViewSegments(int view) {
     std::vector<Seg> segs;
     for (Node* n : WalkScene()) {
         const Mesh* m = n->mesh ? n->mesh.get() : (n->cage ? n->cage->mesh.get() : nullptr);
@@ -132,6 +136,11 @@ bool RenderViewPng(int view, const std::string& path, int width, int height) {
         for (std::size_t i = 0; i + 1 < l.points.size(); ++i)
             segs.push_back(
                 {Project(view, l.points[i]), Project(view, l.points[i + 1]), PenColour(l.pen)});
+    return segs;
+}
+
+// The camera that fits what is drawn into the picture, with a margin.
+Camera FitCamera(int view, const std::vector<Seg>& segs, int width, int height) {
     double x0 = -1, x1 = 1, y0 = -1, y1 = 1;
     if (!segs.empty()) {
         x0 = y0 = 1e300, x1 = y1 = -1e300;
@@ -141,17 +150,28 @@ bool RenderViewPng(int view, const std::string& path, int width, int height) {
                 y1 = std::max(y1, p.y);
     }
     const double spanX = std::max(x1 - x0, 1e-6), spanY = std::max(y1 - y0, 1e-6);
-    const double scale = 0.9 * std::min(width / spanX, height / spanY);
-    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    Camera c;
+    c.view = view, c.width = width, c.height = height;
+    c.scale = 0.9 * std::min(width / spanX, height / spanY);
+    c.cx = (x0 + x1) / 2, c.cy = (y0 + y1) / 2;
+    return c;
+}
+
+Point2 ToPixel(const Camera& c, const Point2& p) {
+    return {c.width / 2.0 + (p.x - c.cx) * c.scale, c.height / 2.0 - (p.y - c.cy) * c.scale};
+}
+
+std::vector<std::uint32_t> Rasterise(const std::vector<Seg>& segs, const Camera& c) {
+    const int width = c.width, height = c.height;
     std::vector<std::uint32_t> px(static_cast<std::size_t>(width) * height, PenColour(0));
-    auto plot = [&](long x, long y, std::uint32_t c) {
+    auto plot = [&](long x, long y, std::uint32_t colour) {
         if (x >= 0 && y >= 0 && x < width && y < height)
-            px[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = c;
+            px[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = colour;
     };
     for (const Seg& s : segs) {
-        auto sx = [&](double x) { return std::lround(width / 2.0 + (x - cx) * scale); };
-        auto sy = [&](double y) { return std::lround(height / 2.0 - (y - cy) * scale); };
-        long ax = sx(s.a.x), ay = sy(s.a.y), bx = sx(s.b.x), by = sy(s.b.y);
+        const Point2 a = ToPixel(c, s.a), b = ToPixel(c, s.b);
+        long ax = std::lround(a.x), ay = std::lround(a.y), bx = std::lround(b.x),
+             by = std::lround(b.y);
         long dx = std::labs(bx - ax), dy = -std::labs(by - ay);
         long stepX = ax < bx ? 1 : -1, stepY = ay < by ? 1 : -1, err = dx + dy;
         for (long guard = 0; guard < 4 * (width + height); ++guard) {
@@ -162,7 +182,89 @@ bool RenderViewPng(int view, const std::string& path, int width, int height) {
             if (e2 <= dx) err += dx, ay += stepY;
         }
     }
+    return px;
+}
+
+bool ValidSize(int width, int height) {
+    return width > 0 && height > 0 && width <= 8192 && height <= 8192;
+}
+
+bool HasActiveView() {
+    const State& s = S();
+    return s.activeView >= 0 && s.activeView < static_cast<int>(s.views.size());
+}
+
+// The picture is drawn afresh from the scene; a view waiting for its redraw
+// is redrawn first, as the host shows the user no stale view.
+std::vector<std::uint32_t> ActivePicture() {
+    State& s = S();
+    if (s.views[static_cast<std::size_t>(s.activeView)].dirty && s.drawingView < 0)
+        IdleRedraw();
+    const std::vector<Seg> segs = ViewSegments(s.activeView);
+    s.activeCamera = FitCamera(s.activeView, segs, s.pictureWidth, s.pictureHeight);
+    s.activeCameraSet = true;
+    return Rasterise(segs, s.activeCamera);
+}
+
+Point2 ActiveViewPixel(const CtsxVec3f& world) {
+    State& s = S();
+    if (!s.activeCameraSet) ActivePicture();
+    return ToPixel(s.activeCamera, Project(s.activeView, world));
+}
+
+} // namespace
+
+bool RenderViewPng(int view, const std::string& path, int width, int height) {
+    if (!ValidSize(width, height)) return false;
+    const std::vector<Seg> segs = ViewSegments(view);
+    const std::vector<std::uint32_t> px = Rasterise(segs, FitCamera(view, segs, width, height));
     return fw::WritePng(path, width, height, px.data());
 }
 
+void SetActiveView(int view) {
+    S().activeView = view;
+    S().activeCameraSet = false;
+}
+
+int ActiveView() {
+    return S().activeView;
+}
+
+void SetPictureSize(int width, int height) {
+    if (!ValidSize(width, height)) return;
+    S().pictureWidth = width, S().pictureHeight = height;
+    S().activeCameraSet = false;
+}
+
+bool ActiveViewPng(const std::string& path) {
+    if (!HasActiveView()) return false;
+    const std::vector<std::uint32_t> px = ActivePicture();
+    return fw::WritePng(path, S().pictureWidth, S().pictureHeight, px.data());
+}
+
 } // namespace tsxhost
+
+extern "C" {
+
+using namespace tsxhost;
+using namespace tsxhost::detail;
+
+tsxBOOL tsxAViewGetPicture(int* width, int* height, uint32_t* pixels) {
+    TSX_LOG(width, height, pixels);
+    if (!HasActiveView()) return 0;
+    const std::vector<std::uint32_t> px = ActivePicture();
+    if (width) *width = S().pictureWidth;
+    if (height) *height = S().pictureHeight;
+    if (pixels) std::copy(px.begin(), px.end(), pixels);
+    return 1;
+}
+
+tsxBOOL tsxAViewProject(const CtsxVec3f* world, float* x, float* y) {
+    TSX_LOG(world, x, y);
+    if (!world || !x || !y || !HasActiveView()) return 0;
+    const Point2 p = ActiveViewPixel(*world);
+    *x = static_cast<float>(p.x), *y = static_cast<float>(p.y);
+    return 1;
+}
+
+} // extern "C"

@@ -150,5 +150,13 @@ const std::vector<DrawnLines>& ViewLines(int view);
 // Rasterises a view's recorded lines and the edges of the scene's visible
 // meshes with the view's orthographic camera, fitted to what is drawn.
 bool RenderViewPng(int view, const std::string& path, int width, int height);
+// The view whose picture the plug-in's overlays reach (tsxAViewGetPicture,
+// tsxAViewProject), and that picture's size in pixels; default view 0 at
+// 640 x 480.
+void SetActiveView(int view);
+int ActiveView();
+void SetPictureSize(int width, int height);
+// The active view's picture as tsxAViewGetPicture gives it, into a PNG.
+bool ActiveViewPng(const std::string& path);
 
 } // namespace tsxhost

@@ -303,6 +303,10 @@ TSXAPI void tsxMNodeSetAxesPosition(CtsxSobj node, const CtsxVec3f* position);
 TSXAPI int tsxPolyhGetNbrVxs(CtsxPolyh poly);
 TSXAPI CtsxVec3f* tsxPolyhGetVxArray(CtsxPolyh poly);
 TSXAPI void tsxPolyhGetVxTxmx(CtsxPolyh poly, CtsxTxmx3f* out);
+TSXAPI int tsxPolyhGetNbrFaces(CtsxPolyh poly);
+/* Copies at most maxCount of the face's vertex indices (in order round the
+   face) into indices; answers how many the face has (0 for no face). */
+TSXAPI int tsxPolyhGetFaceVxs(CtsxPolyh poly, int face, int32_t* indices, int maxCount);
 TSXAPI void tsxPolyhComputeFaceAdjacency(CtsxPolyh poly);
 TSXAPI void tsxPolyhMarkTopologyChange(CtsxPolyh poly);
 TSXAPI void tsxPolyhMarkGeomChange(CtsxPolyh poly);
@@ -362,6 +366,13 @@ TSXAPI CtsxSobj tsxObjectCreate(int type);
 TSXAPI void tsxAViewSetPen(tsxPEN pen);
 TSXAPI tsxBOOL tsxAViewDrawLinelist(const CtsxTxmx3f* m, const CtsxVec3f* vxs, int nbrVxs,
                                     const int32_t* indices, CtsxRect* rect);
+/* The active view's picture as the user sees it now: its size, and (when
+   pixels is given) its width x height 32-bit pixels, alpha in the top byte,
+   row by row from the top. 0 when there is no view. */
+TSXAPI tsxBOOL tsxAViewGetPicture(int* width, int* height, uint32_t* pixels);
+/* Where a world point shows in the active view's last picture, in pixels
+   from its top-left corner. 0 when there is no view. */
+TSXAPI tsxBOOL tsxAViewProject(const CtsxVec3f* world, float* x, float* y);
 
 /* ---- host files (inside the file callbacks) ---- */
 TSXAPI int tsxFILEread(void* buffer, int size, int count, CtsxFILE fd);

@@ -1,0 +1,342 @@
+// The tree under hard use: totals after any mix of changes, handlers that
+// delete nodes or throw, and transfers that fail part way.
+#include "FormTestEnv.h"
+#include "LazyStringTree.h"
+#include "TreeViewTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace vel {
+namespace {
+
+// Counts, heights and links recounted the slow way, node by node.
+struct TRecount {
+    std::uint32_t Total = 0;   // nodes below the root
+    std::uint32_t Visible = 0; // rows scrolling can reach
+    std::uint64_t Height = 0;  // height of those rows
+};
+
+TRecount Recount(TBaseLazyTree& T) {
+    TRecount R;
+    // Iterative: the shown flag travels down with the node.
+    std::vector<std::pair<PLazyNode, bool>> Stack;
+    for (PLazyNode C = T.RootNode()->LastChild; C; C = C->PrevSibling)
+        Stack.push_back({C, true});
+    while (!Stack.empty()) {
+        auto [N, ParentShown] = Stack.back();
+        Stack.pop_back();
+        ++R.Total;
+        const bool Shown = ParentShown && (N->States & vsVisible);
+        if (Shown) {
+            ++R.Visible;
+            R.Height += N->NodeHeight;
+        }
+        const bool ChildrenShown = Shown && (N->States & vsExpanded);
+        for (PLazyNode C = N->LastChild; C; C = C->PrevSibling)
+            Stack.push_back({C, ChildrenShown});
+    }
+    return R;
+}
+
+// Every node's own totals against its children.
+void ExpectNodeTotals(TBaseLazyTree& T) {
+    std::vector<PLazyNode> All;
+    for (PLazyNode N = T.GetFirstNoInit(); N; N = T.GetNextNoInit(N))
+        All.push_back(N);
+    for (auto It = All.rbegin(); It != All.rend(); ++It) {
+        PLazyNode N = *It;
+        std::uint32_t Count = 1, Index = 0;
+        std::uint64_t Height = N->NodeHeight;
+        for (PLazyNode C = N->FirstChild; C; C = C->NextSibling) {
+            ASSERT_EQ(C->Parent, N);
+            ASSERT_EQ(C->Index, Index++);
+            Count += T.NodeTotalCount(C);
+            if ((N->States & vsExpanded) && (C->States & vsVisible)) Height += C->TotalHeight;
+        }
+        ASSERT_EQ(N->ChildCount, Index);
+        ASSERT_EQ(T.NodeTotalCount(N), Count);
+        ASSERT_EQ(N->TotalHeight, Height);
+    }
+}
+
+void ExpectTotals(TBaseLazyTree& T) {
+    TRecount R = Recount(T);
+    EXPECT_EQ(T.TotalCount(), R.Total);
+    EXPECT_EQ(T.VisibleCount(), R.Visible);
+    EXPECT_EQ(T.RangeY(), R.Height);
+    ExpectNodeTotals(T);
+}
+
+class SoundTest : public fw::FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        Tree = std::make_unique<TLazyStringTree>(nullptr);
+        Tree->SetNodeDataSize(4);
+    }
+    void TearDown() override {
+        Tree.reset();
+        FormTest::TearDown();
+    }
+    PLazyNode Root(int I) {
+        PLazyNode N = Tree->GetFirstNoInit();
+        while (N && I-- > 0)
+            N = N->NextSibling;
+        return N;
+    }
+    std::unique_ptr<TLazyStringTree> Tree;
+};
+
+// ------------------------------------------------------------------ totals
+
+TEST_F(SoundTest, HiddenNodesAreNeverCountedTwice) {
+    Tree->SetRootNodeCount(3);
+    Tree->SetVisible(Root(1), false);
+    Tree->DeleteNode(Root(1));
+    EXPECT_EQ(Tree->RangeY(), 36u);
+    ExpectTotals(*Tree);
+    // Three hidden nodes deleted one after the other: no wrap below zero.
+    Tree->SetRootNodeCount(3);
+    for (int I = 0; I < 3; ++I)
+        Tree->SetVisible(Root(I), false);
+    for (int I = 0; I < 3; ++I)
+        Tree->DeleteNode(Root(0));
+    EXPECT_EQ(Tree->RangeY(), 0u);
+    ExpectTotals(*Tree);
+}
+
+TEST_F(SoundTest, AHiddenNodeMovedUnderACollapsedParentKeepsTheRows) {
+    Tree->SetRootNodeCount(3);
+    PLazyNode A = Root(0), B = Root(1);
+    Tree->SetChildCount(A, 1);
+    Tree->SetVisible(B, false);
+    Tree->MoveTo(B, A, amAddChildLast, false);
+    EXPECT_EQ(Tree->RangeY(), 36u);
+    ExpectTotals(*Tree);
+    Tree->SetExpanded(A, true);
+    Tree->SetVisible(B, true);
+    EXPECT_EQ(Tree->RangeY(), 72u);
+    ExpectTotals(*Tree);
+}
+
+// Thousands of random hides, shows, moves, deletions, toggles and count
+// changes, each followed by a slow recount.
+TEST_F(SoundTest, TotalsMatchARecountAfterEveryRandomChange) {
+    std::mt19937 Rng(12);
+    auto Pick = [&]() -> PLazyNode {
+        std::vector<PLazyNode> All;
+        for (PLazyNode N = Tree->GetFirstNoInit(); N; N = Tree->GetNextNoInit(N))
+            All.push_back(N);
+        if (All.empty()) return nullptr;
+        return All[std::uniform_int_distribution<std::size_t>(0, All.size() - 1)(Rng)];
+    };
+    Tree->SetRootNodeCount(20);
+    for (int Step = 0; Step < 3000; ++Step) {
+        PLazyNode N = Pick();
+        if (!N) {
+            Tree->SetRootNodeCount(5);
+            continue;
+        }
+        const unsigned Op = Rng() % 9;
+        switch (Op) {
+        case 0: Tree->SetVisible(N, !(N->States & vsVisible)); break;
+        case 1: Tree->ToggleNode(N); break;
+        case 2: Tree->SetChildCount(N, Rng() % 4); break;
+        case 3: Tree->DeleteNode(N); break;
+        case 4: Tree->AddChild(Rng() % 2 ? N : nullptr); break;
+        case 5: {
+            PLazyNode T = Pick();
+            if (T && T != N && !Tree->HasAsParent(T, N))
+                Tree->MoveTo(N, T, static_cast<TLTNodeAttachMode>(1 + Rng() % 4), false);
+            break;
+        }
+        case 6: Tree->SetNodeHeight(N, 10 + Rng() % 30); break;
+        case 7: {
+            const bool Expand = Rng() % 2;
+            const bool Whole = Rng() % 2;
+            Expand ? Tree->FullExpand(N) : Tree->FullCollapse(Whole ? N : nullptr);
+            break;
+        }
+        default: {
+            Tree->BeginUpdate();
+            Tree->SetVisible(N, false);
+            Tree->ToggleNode(N);
+            Tree->EndUpdate();
+        }
+        }
+        ExpectTotals(*Tree);
+        if (HasFailure()) {
+            ADD_FAILURE() << "after step " << Step;
+            return;
+        }
+    }
+}
+
+// ------------------------------------------------- handlers that delete nodes
+
+TEST_F(SoundTest, FreeHandlersDeletingNodesDuringAClear) {
+    Tree->SetRootNodeCount(6);
+    Tree->SetChildCount(Root(2), 3);
+    int Freed = 0;
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates&) {};
+    Tree->ValidateNode(nullptr, true);
+    Tree->OnFreeNode = [&](TBaseLazyTree* T, PLazyNode N) {
+        ++Freed;
+        T->DeleteNode(N); // the node being freed
+        if (PLazyNode Other = T->GetFirstNoInit(); Other && Other != N) T->DeleteNode(Other);
+        T->Clear();
+    };
+    Tree->Clear();
+    EXPECT_EQ(Freed, 9);
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+    EXPECT_EQ(Tree->DeferredDeletions(), 0u);
+    ExpectTotals(*Tree);
+}
+
+TEST_F(SoundTest, AChangeHandlerDeletingTheNodeBeingDeleted) {
+    Tree->SetRootNodeCount(3);
+    PLazyNode B = Root(1);
+    Tree->SetSelected(B, true);
+    int Changes = 0;
+    Tree->OnChange = [&](TBaseLazyTree* T, PLazyNode) {
+        ++Changes;
+        T->DeleteNode(B);
+    };
+    Tree->DeleteNode(B);
+    EXPECT_GE(Changes, 1);
+    EXPECT_EQ(Tree->TotalCount(), 2u);
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+    ExpectTotals(*Tree);
+}
+
+TEST_F(SoundTest, AStructureHandlerClearingWhileANodeIsDeleted) {
+    Tree->SetRootNodeCount(4);
+    Tree->SetChildCount(Root(1), 2);
+    Tree->OnStructureChange = [](TBaseLazyTree* T, PLazyNode, TChangeReason Reason) {
+        if (Reason == crChildDeleted) T->Clear();
+    };
+    Tree->DeleteNode(Root(1)->FirstChild);
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+    ExpectTotals(*Tree);
+}
+
+TEST_F(SoundTest, ACollapseHandlerDeletingItsAutoFreedNode) {
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoFreeOnCollapse);
+    Tree->SetRootNodeCount(2);
+    PLazyNode A = Root(0);
+    Tree->SetChildCount(A, 3);
+    Tree->SetExpanded(A, true);
+    Tree->OnCollapsed = [](TBaseLazyTree* T, PLazyNode N) { T->DeleteNode(N); };
+    Tree->SetExpanded(A, false);
+    EXPECT_EQ(Tree->TotalCount(), 1u);
+    ExpectTotals(*Tree);
+}
+
+// Each handler that is given a node deletes it; the tree goes on and the
+// node is gone once the operation is over.
+TEST_F(SoundTest, HandlersDeletingTheNodeTheyAreGiven) {
+    auto Run = [&](const char* What, const std::function<void()>& Arm,
+                   const std::function<void()>& Act) {
+        SCOPED_TRACE(What);
+        Tree = std::make_unique<TLazyStringTree>(nullptr);
+        Tree->SetNodeDataSize(4);
+        Tree->SetRootNodeCount(5);
+        Arm();
+        Act();
+        EXPECT_EQ(Tree->TotalCount(), 4u);
+        ExpectTotals(*Tree);
+    };
+    Run("focus changing", [&] {
+        Tree->OnFocusChanging = [](TBaseLazyTree* T, PLazyNode, PLazyNode New, int, int, bool&) {
+            if (New) T->DeleteNode(New);
+        };
+    }, [&] { Tree->SetFocusedNode(Root(2)); });
+    Run("checked", [&] {
+        Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toCheckSupport);
+        Tree->SetCheckType(Root(1), ctCheckBox);
+        Tree->OnChecked = [](TBaseLazyTree* T, PLazyNode N) { T->DeleteNode(N); };
+    }, [&] { Tree->SetCheckState(Root(1), csCheckedNormal); });
+    Run("compare", [&] {
+        Tree->OnCompareNodes = [](TBaseLazyTree* T, PLazyNode A, PLazyNode, int, int& R) {
+            R = 0;
+            if (A->Index == 3) T->DeleteNode(A);
+        };
+    }, [&] { Tree->Sort(nullptr, NoColumn, sdDescending); });
+    Run("measure", [&] {
+        Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toVariableNodeHeight);
+        Tree->OnMeasureItem = [](TBaseLazyTree* T, fw::TCanvas*, PLazyNode N, int& H) {
+            H = 30;
+            if (N->Index == 2) T->DeleteNode(N);
+        };
+    }, [&] { Tree->GetNodeHeight(Root(2)); });
+    Run("get text", [&] {
+        Tree->OnGetText = [](TBaseLazyTree* T, PLazyNode N, int, TLSTTextType, std::u16string& S) {
+            S = u"x";
+            T->DeleteNode(N);
+        };
+    }, [&] { EXPECT_EQ(Tree->GetText(Root(4), NoColumn), u"x"); });
+}
+
+class SoundViewTest : public TreeViewTest {};
+
+TEST_F(SoundViewTest, PaintAndHotHandlersDeletingTheirNode) {
+    Tree->TreeOptions()->SetPaintOptions(Tree->PaintOptions() | toHotTrack);
+    PLazyNode Doomed = Top(1);
+    Tree->OnBeforeItemPaint = [&Doomed](TBaseLazyTree* T, fw::TCanvas&, PLazyNode N,
+                                        const fw::TRect&, bool&) {
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Picture();
+    EXPECT_EQ(Tree->RootNodeCount(), 2u);
+    Tree->OnBeforeItemPaint = nullptr;
+    Doomed = Top(0);
+    Tree->OnHotChange = [&Doomed](TBaseLazyTree* T, PLazyNode, PLazyNode New) {
+        if (New && New == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 30, 5));
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->RootNodeCount(), 1u);
+    Picture();
+    ExpectTotals(*Tree);
+}
+
+// ------------------------------------------------------- throwing handlers
+
+TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {
+    Tree->SetRootNodeCount(2);
+    Tree->OnUpdating = [](TBaseLazyTree*, TLTUpdateState S) {
+        if (S == usEnd) throw std::runtime_error("end");
+    };
+    Tree->BeginUpdate();
+    EXPECT_THROW(Tree->EndUpdate(), std::runtime_error);
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    EXPECT_THROW(Tree->Clear(), std::runtime_error);
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    Tree->OnUpdating = nullptr;
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+}
+
+TEST_F(SoundTest, AThrowingStructureHandlerDuringDeleteSelectedNodes) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->SetRootNodeCount(4);
+    Tree->SetSelected(Root(0), true);
+    Tree->SetSelected(Root(2), true);
+    Tree->OnStructureChange = [](TBaseLazyTree*, PLazyNode, TChangeReason) {
+        throw std::runtime_error("structure");
+    };
+    EXPECT_THROW(Tree->DeleteSelectedNodes(), std::runtime_error);
+    Tree->OnStructureChange = nullptr;
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    EXPECT_EQ(Tree->TotalCount(), 2u);
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+    ExpectTotals(*Tree);
+}
+
+} // namespace
+} // namespace vel

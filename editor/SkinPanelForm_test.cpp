@@ -1,0 +1,296 @@
+#include "SkinPanelForm.h"
+
+#include <algorithm>
+#include <array>
+
+#include "Joint.h"
+#include "MainForm.h"
+#include "MeshRenderForm.h"
+#include "SkinWindowsTestEnv.h"
+#include "Switchboard.h"
+#include "Timers.h"
+#include "ToolsForm.h"
+#include "ValueTrack.h"
+#include "VelLib.h"
+
+namespace vel {
+namespace {
+
+struct TBox {
+    CtsxVec3f Min{1e30f, 1e30f, 1e30f}, Max{-1e30f, -1e30f, -1e30f};
+    void Add(const CtsxVec3f& p) {
+        Min = {std::min(Min.x, p.x), std::min(Min.y, p.y), std::min(Min.z, p.z)};
+        Max = {std::max(Max.x, p.x), std::max(Max.y, p.y), std::max(Max.z, p.z)};
+    }
+};
+
+#define EXPECT_BOX_NEAR(a, b)                                                                      \
+    do {                                                                                           \
+        EXPECT_VEC_NEAR((a).Min, (b).Min.x, (b).Min.y, (b).Min.z, 1e-3);                          \
+        EXPECT_VEC_NEAR((a).Max, (b).Max.x, (b).Max.y, (b).Max.z, 1e-3);                          \
+    } while (0)
+
+class SkinPanelTest : public SkinWindowsTest {
+protected:
+    // The world corners of a volume object's shape (the box spans -1..1).
+    static TBox ObjectBox(CtsxSobj object) {
+        CtsxTxmx3f m;
+        tsxGNodeGetTransform(object, &m);
+        TBox box;
+        for (float x : {-1.f, 1.f})
+            for (float y : {-1.f, 1.f})
+                for (float z : {-1.f, 1.f}) {
+                    const CtsxVec3f c{x, y, z};
+                    CtsxVec3f w;
+                    tsxTransformVect3f(&c, &w, &m);
+                    box.Add(w);
+                }
+        return box;
+    }
+    // The area's box in the world, carried by the bone as it stands now.
+    TBox ExpectedBox() const {
+        const TSkinArea& a = *Area();
+        CtsxTxmx3f m;
+        bone->GetMatrix(m);
+        TBox box;
+        for (float x : {a.Root, -(a.Length + a.Tip)})
+            for (float y : {-a.VolumeY, a.VolumeY})
+                for (float z : {-a.VolumeZ, a.VolumeZ}) {
+                    const CtsxVec3f c{x, y, z};
+                    CtsxVec3f w;
+                    tsxRotateVect3f(&c, &w, &m);
+                    tsxAddToVec3f(&w, &bone->Head->Position);
+                    box.Add(w);
+                }
+        return box;
+    }
+    // Objects of the plug-in's volume types in the scene.
+    static int VolumeObjectsInScene() {
+        int n = 0;
+        for (CtsxSobj node : tsxhost::SceneNodes()) {
+            const int type = tsxSobjGetType(node);
+            n += type == MainForm->VolumeExtObj->SObjType() ||
+                         type == MainForm->PyramidExtObj->SObjType()
+                     ? 1
+                     : 0;
+        }
+        return n;
+    }
+    static void Drag(TValueTrack* track, double value) {
+        track->SetValue(value);
+        track->OnChange(track);
+    }
+};
+
+TEST_F(SkinPanelTest, TheVolumeObjectsSpanTheAreaAndFollowTheBone) {
+    TSkeleton* s = SkinnedBone();
+    TSkinPanelForm* panel = SkinPanelForm;
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->SelectedArea(), Area());
+    EXPECT_EQ(VolumeObjectsInScene(), 0); // the display starts off
+    panel->VolumeButton->Click();
+    ASSERT_TRUE(panel->VolumeDisplay());
+    ASSERT_EQ(VolumeObjectsInScene(), 3);
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpBox]), MainForm->VolumeExtObj->SObjType());
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpRootCap]), MainForm->PyramidExtObj->SObjType());
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpTipCap]), MainForm->PyramidExtObj->SObjType());
+    // From Root behind the head to Tip beyond the tail, 2 x 0.5 by 2 x 0.3.
+    const TBox box = ObjectBox(panel->VolumeObjects[vpBox]);
+    EXPECT_BOX_NEAR(box, ExpectedBox());
+    EXPECT_NEAR(box.Min.x, -0.25f, 1e-4);
+    EXPECT_NEAR(box.Max.x, 2.25f, 1e-4);
+    // The caps sit on the box's ends, their bases as big as its section.
+    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpRootCap]), -0.25f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpTipCap]), 2.25f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(NodeSize(panel->VolumeObjects[vpRootCap]), 0.25f * 2.5f, 1.0f, 0.6f, 1e-4);
+
+    // The user turns the tail up: the box turns with the bone.
+    tsxhost::Select(joints[1]->Node);
+    tsxhost::Drag(TranslationMx(-2, 0, 2));
+    ASSERT_GT(NodeLocation(joints[1]->Node).z, 1.0f);
+    EXPECT_BOX_NEAR(ObjectBox(panel->VolumeObjects[vpBox]), ExpectedBox());
+    EXPECT_GT(ObjectBox(panel->VolumeObjects[vpBox]).Max.z, 1.0f);
+
+    // A wider area: the same objects, resized.
+    const CtsxSobj same = panel->VolumeObjects[vpBox];
+    Drag(panel->VolumeYTrack, 0.8);
+    EXPECT_FLOAT_EQ(Area()->VolumeY, 0.8f);
+    EXPECT_EQ(panel->VolumeObjects[vpBox], same);
+    EXPECT_BOX_NEAR(ObjectBox(same), ExpectedBox());
+    EXPECT_EQ(s, CurrentSkeleton);
+}
+
+TEST_F(SkinPanelTest, TheObjectsGoWithTheDisplayOrTheArea) {
+    TSkeleton* s = SkinnedBone();
+    TSkinPanelForm* panel = SkinPanelForm;
+    panel->SetVolumeDisplay(true);
+    ASSERT_EQ(VolumeObjectsInScene(), 3);
+    const CtsxSobj box = panel->VolumeObjects[vpBox];
+    s->SelectedBone = -1; // no bone, no area
+    RefreshViews();
+    EXPECT_EQ(VolumeObjectsInScene(), 0);
+    EXPECT_FALSE(tsxIsSobj(box));
+    EXPECT_EQ(panel->VolumeObjects[vpBox], nullptr);
+    s->SelectedBone = 0;
+    RefreshViews();
+    EXPECT_EQ(VolumeObjectsInScene(), 3);
+    panel->VolumeButton->Click(); // off
+    EXPECT_FALSE(panel->VolumeDisplay());
+    EXPECT_EQ(VolumeObjectsInScene(), 0);
+    // Deleted behind the panel's back: made again when needed.
+    panel->SetVolumeDisplay(true);
+    tsxhost::Delete(panel->VolumeObjects[vpTipCap]);
+    RefreshViews();
+    EXPECT_EQ(VolumeObjectsInScene(), 3);
+    EXPECT_TRUE(tsxIsSobj(panel->VolumeObjects[vpTipCap]));
+    EXPECT_FALSE(EditLocked());
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
+TEST_F(SkinPanelTest, NoVolumeObjectOfASavedSceneOutlivesItsLoad) {
+    SkinnedBone();
+    SkinPanelForm->SetVolumeDisplay(true);
+    const std::vector<std::uint8_t> bytes = tsxhost::SaveSceneToBytes();
+    SkinPanelForm->SetVolumeDisplay(false);
+    std::string error;
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(bytes, &error)) << error;
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(SkeletonCount(), 1);
+    EXPECT_EQ(VolumeObjectsInScene(), 0); // the file's three went
+
+    // With the display on through the load: only the panel's own three.
+    CurrentSkeleton->SelectedBone = 0;
+    SkinPanelForm->SetVolumeDisplay(true);
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(tsxhost::SaveSceneToBytes(), &error)) << error;
+    fw::AdvanceClock(kLoadTimerInterval);
+    CurrentSkeleton->SelectedBone = 0;
+    RefreshViews();
+    EXPECT_EQ(VolumeObjectsInScene(), 3);
+    for (CtsxSobj object : SkinPanelForm->VolumeObjects)
+        EXPECT_TRUE(tsxIsSobj(object));
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
+TEST_F(SkinPanelTest, TheTracksShowAndEditTheSelectedArea) {
+    TSkeleton* s = SkinnedBone();
+    TSkinPanelForm* panel = SkinPanelForm;
+    EXPECT_TRUE(panel->RootTrack->Enabled());
+    EXPECT_DOUBLE_EQ(panel->RootTrack->Value(), 0.25);
+    EXPECT_NEAR(panel->VolumeZTrack->Value(), 0.3, 1e-6);
+    EXPECT_EQ(panel->AreaLabel->Caption(), "Area: Strip");
+    const std::int32_t listed = Area()->Count;
+    // Reaching further past the tail takes in the strip's last vertices.
+    Drag(panel->TipTrack, 0.6);
+    EXPECT_FLOAT_EQ(Area()->Tip, 0.6f);
+    EXPECT_GT(Area()->Count, listed);
+    EXPECT_EQ(Area()->AreaWeights.size(), static_cast<std::size_t>(Area()->Count));
+    // The weights are those of the new reach (not all zero, as after a bare listing).
+    EXPECT_TRUE(std::any_of(Area()->AreaWeights.begin(), Area()->AreaWeights.end(),
+                            [](float w) { return w > 0.5f; }));
+
+    s->SelectedBone = -1;
+    ToolsForm->UpdateControls();
+    EXPECT_FALSE(panel->RootTrack->Enabled());
+    EXPECT_FALSE(panel->PaintButton->Enabled());
+    EXPECT_EQ(panel->AreaLabel->Caption(), "No skin area");
+    Drag(panel->RootTrack, 0.9); // nothing to edit
+    EXPECT_FLOAT_EQ(Area()->Root, 0.25f);
+}
+
+TEST_F(SkinPanelTest, TheChosenChildsAreaIsTheSelectedOne) {
+    TSkeleton* s = SkinnedBone();
+    TSkinPanelForm* panel = SkinPanelForm;
+    const CtsxPolyh second = AddStrip("Second", 1);
+    TSkinArea* other = Bind(s, second);
+    panel->RefreshPanel();
+    EXPECT_EQ(panel->SelectedArea(), Area());
+    EXPECT_TRUE(panel->NextAreaButton->Enabled());
+    panel->NextAreaButton->Click();
+    EXPECT_EQ(panel->AreaChild(), 1);
+    EXPECT_EQ(panel->SelectedArea(), other);
+    EXPECT_EQ(panel->AreaLabel->Caption(), "Area: Second");
+    // The weight-painting window opens on the chosen child.
+    panel->PaintButton->Click();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    EXPECT_TRUE(MeshRenderForm->Visible());
+    EXPECT_EQ(MeshRenderForm->Object(), second);
+    panel->NextAreaButton->Click(); // round to the first
+    EXPECT_EQ(panel->SelectedArea(), Area());
+    fw::Free(MeshRenderForm);
+}
+
+// ---- the weight-painting window ----
+
+TEST_F(SkinPanelTest, EachVertexShowsItsAreaWeight) {
+    EXPECT_EQ(TMeshRenderForm::WeightColour(0), 0xFF000000u);
+    EXPECT_EQ(TMeshRenderForm::WeightColour(0.5f), 0xFFFFFF00u);
+    EXPECT_EQ(TMeshRenderForm::WeightColour(1), 0xFFFF0000u);
+    EXPECT_EQ(TMeshRenderForm::WeightColour(0.25f), 0xFF808000u);
+    EXPECT_EQ(TMeshRenderForm::WeightColour(-3), 0xFF000000u);
+
+    SkinnedBone();
+    EditBoneSkin();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    TBitmap32 picture;
+    picture.SetSize(260, 200);
+    MeshRenderForm->PaintMesh(picture);
+    const TSkinArea& a = *Area();
+    ASSERT_GT(a.Count, 4);
+    int weighted = 0;
+    for (std::int32_t k = 0; k < a.Count; ++k) {
+        fw::TPoint p;
+        const std::int32_t i = a.Indexes[static_cast<std::size_t>(k)];
+        ASSERT_TRUE(MeshRenderForm->VertexPoint(i, p));
+        EXPECT_EQ(picture.Pixel(p.X, p.Y),
+                  TMeshRenderForm::WeightColour(a.AreaWeights[static_cast<std::size_t>(k)]))
+            << "vertex " << i;
+        weighted += a.AreaWeights[static_cast<std::size_t>(k)] > 0 ? 1 : 0;
+    }
+    EXPECT_GT(weighted, 2);
+    fw::TPoint outside; // x = -0.5: the area does not list it
+    ASSERT_TRUE(MeshRenderForm->VertexPoint(0, outside));
+    EXPECT_EQ(picture.Pixel(outside.X, outside.Y), TMeshRenderForm::kUnweighted);
+    EXPECT_EQ(outside.X, TMeshRenderForm::kMargin); // fitted to the picture
+    fw::Free(MeshRenderForm);
+}
+
+TEST_F(SkinPanelTest, TheWeightPictureFollowsThePoseAndTheArea) {
+    SkinnedBone();
+    velAnimateMode();
+    EditBoneSkin();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    MeshRenderForm->SetBounds(0, 0, 300, 330);
+    fw::ProcessMessages();
+    fw::TPoint before, after;
+    ASSERT_TRUE(MeshRenderForm->VertexPoint(21, before)); // at the tail
+    const fw::TPoint tailBefore = before;
+    tsxhost::Select(joints[1]->Node);
+    tsxhost::Drag(TranslationMx(-1, 0, 1.5f));
+    fw::ProcessMessages();
+    ASSERT_TRUE(MeshRenderForm->VertexPoint(21, after));
+    EXPECT_NE(after.Y, tailBefore.Y); // drawn again, bent with the bone
+
+    // A changed area weighs the vertices anew; the window shows it.
+    const float w = Area()->AreaWeights.back();
+    Drag(SkinPanelForm->TipRampTrack, 0.9);
+    fw::ProcessMessages();
+    EXPECT_NE(Area()->AreaWeights.back(), w);
+    fw::Free(MeshRenderForm);
+}
+
+TEST_F(SkinPanelTest, AWindowWhoseSkeletonWentDrawsNothing) {
+    SkinnedBone();
+    EditBoneSkin();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    velClearSkeletons();
+    TBitmap32 picture;
+    picture.SetSize(50, 50);
+    MeshRenderForm->PaintMesh(picture);
+    fw::TPoint p;
+    EXPECT_FALSE(MeshRenderForm->VertexPoint(0, p));
+    EXPECT_EQ(picture.Pixel(25, 25), TMeshRenderForm::kBackground);
+    fw::Free(MeshRenderForm);
+}
+
+} // namespace
+} // namespace vel

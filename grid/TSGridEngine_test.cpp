@@ -1,0 +1,220 @@
+// The engine's column values, line counts, borders and cell property operations.
+#include "GridTestEnv.h"
+#include "TSGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace vel {
+namespace {
+
+TEST_F(EngineTest, TheCurrentCheckBoxTakesNewCheckBoxValuesOfItsColumn) {
+    Grid->Col(1)->SetControlType(ctCheck);
+    Grid->SetCellValue(1, 4, TtsVariant(std::string("Yes")));
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 4));
+    ASSERT_EQ(Grid->ActiveControl(), &Grid->CheckStrategy());
+    EXPECT_EQ(Grid->CheckStrategy().Box()->State, 2); // no values yet: a text is grayed
+    Grid->Col(1)->SetCheckBoxValues("Yes|No");
+    EXPECT_EQ(Grid->CheckStrategy().GetCheckBoxValues(), "Yes|No");
+    EXPECT_EQ(Grid->CheckStrategy().Box()->State, 1);
+    // A column that is not current leaves the box alone.
+    Grid->Col(2)->SetControlType(ctCheck);
+    Grid->Col(2)->SetCheckBoxValues("On|Off");
+    EXPECT_EQ(Grid->CheckStrategy().GetCheckBoxValues(), "Yes|No");
+}
+
+// After random line changes the visible lists, the display order and the base grid's
+// heights agree with the rows themselves.
+TEST_F(EngineTest, LinesAddedCutMovedAndHiddenAgreeEverywhere) {
+    std::mt19937 Rng(11);
+    auto Check = [&](int Round) {
+        const int N = Grid->Rows();
+        ASSERT_EQ(Grid->RowCount(), N + 1) << Round;
+        int Shown = 0;
+        for (int D = 1; D <= N; ++D) {
+            const int R = Grid->DataRowAt(D);
+            ASSERT_EQ(Grid->GetDisplayRow(R), D) << Round;
+            const TtsRow* Obj = Grid->Model().RowStore().Row(R);
+            const bool Visible = !Obj || Obj->Visible();
+            Shown += Visible;
+            ASSERT_EQ(Grid->Model().VisibleRows.Contains(D) || !Grid->Model().VisibleRows.Active(),
+                      Visible)
+                << Round << " position " << D;
+            ASSERT_EQ(Grid->TCustomGrid_ts::RowHeights(D) > 0, Visible) << Round;
+        }
+        if (Grid->Model().VisibleRows.Active()) {
+            ASSERT_EQ(Grid->Model().VisibleRows.Count(), Shown);
+        }
+    };
+    for (int Round = 0; Round < 600; ++Round) {
+        const int N = Grid->Rows();
+        const int R = 1 + static_cast<int>(Rng() % static_cast<unsigned>(std::max(1, N)));
+        switch (Rng() % 5) {
+        case 0:
+            Grid->SetRows(std::max(1, N + static_cast<int>(Rng() % 7) - 3));
+            break;
+        case 1:
+            Grid->SetDisplayRow(R, 1 + static_cast<int>(Rng() % static_cast<unsigned>(N)));
+            break;
+        default:
+            if (R <= N) Grid->Row(R)->SetVisible(Rng() % 3 == 0);
+            break;
+        }
+        Check(Round);
+        if (HasFailure()) return;
+    }
+}
+
+// The black ink of a cell in the last picture.
+struct TInk {
+    int L = 1 << 20, T = 1 << 20, R = -1, B = -1;
+    std::vector<bool> Black;
+};
+
+class EditorOverCell : public EngineTest {
+protected:
+    TInk Ink(const fw::TRect& Cell) {
+        Picture();
+        TInk I;
+        for (int Y = Cell.Top + 1; Y < Cell.Bottom - 1; ++Y)
+            for (int X = Cell.Left + 1; X < Cell.Right - 1; ++X) {
+                const bool Black = Shot.Canvas().Pixels(X, Y) == fw::ColorToRGB(fw::clBlack);
+                I.Black.push_back(Black);
+                if (!Black) continue;
+                I.L = std::min(I.L, X);
+                I.T = std::min(I.T, Y);
+                I.R = std::max(I.R, X);
+                I.B = std::max(I.B, Y);
+            }
+        return I;
+    }
+    // Whether two pictures of a cell differ anywhere but in one column.
+    static bool SameBut(const TInk& A, const TInk& B, const fw::TRect& Cell, int SkipX) {
+        const int W = Cell.Right - Cell.Left - 2;
+        for (std::size_t I = 0; I < A.Black.size(); ++I)
+            if (Cell.Left + 1 + static_cast<int>(I) % W != SkipX && A.Black[I] != B.Black[I])
+                return false;
+        return true;
+    }
+    TtsGridEditBox& Edit() { return *Grid->EditStrategy().Edit(); }
+    // The caret's column in the grid's picture.
+    int CaretX() { return Edit().Left() + Edit().CaretPoint().X; }
+    int CaretY() { return Edit().Top() + Edit().CaretPoint().Y; }
+};
+
+TEST_F(EditorOverCell, TextStandsWhereTheCellShowsItAndTheCaretFollowsEveryAlignment) {
+    Grid->Row(1)->SetHeight(44);
+    Grid->SetCellValue(2, 1, TtsVariant(std::string("x")));
+    Focus();
+    for (bool Wrap : {false, true}) {
+        Grid->Col(1)->SetWidth(Wrap ? 60 : 120);
+        Grid->Col(1)->SetWordWrap(Wrap ? wwOn : wwOff);
+        Grid->SetCellValue(1, 1, TtsVariant(std::string(Wrap ? "Abc def ghi" : "Abc")));
+        for (TtsHorzAlignment H : {htaLeft, htaRight, htaCenter})
+            for (TtsVertAlignment V : {vtaTop, vtaCenter, vtaBottom}) {
+                SCOPED_TRACE(testing::Message() << "wrap " << Wrap << " h " << int(H) << " v "
+                                                << int(V));
+                Grid->Col(1)->SetHorzAlignment(H);
+                Grid->Col(1)->SetVertAlignment(V);
+                ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
+                const fw::TRect Cell = Grid->CellRect(1, 1);
+                const TInk Shown = Ink(Cell);
+                ASSERT_GE(Shown.R, Shown.L);
+                ASSERT_TRUE(Grid->SetCurrentCell(1, 1));
+                ASSERT_TRUE(Grid->EditStrategy().GetVisible());
+                Edit().SetSelStart(0);
+                EXPECT_TRUE(SameBut(Shown, Ink(Cell), Cell, CaretX()));
+                // At the start of the text the caret stands at its first character, over
+                // the height of the first line.
+                const int Height = Grid->Canvas()->TextMetrics().Height;
+                EXPECT_LE(CaretX(), Shown.L);
+                EXPECT_GE(CaretX(), Shown.L - 1);
+                EXPECT_LE(CaretY(), Shown.T);
+                EXPECT_GE(CaretY() + Height, std::min(Shown.B, Shown.T + Height - 3));
+                if (!Wrap) {
+                    Edit().SetSelStart(3);
+                    EXPECT_GE(CaretX(), Shown.R);
+                    EXPECT_LE(CaretX(), Shown.R + 2);
+                }
+            }
+    }
+}
+
+TEST_F(EditorOverCell, OneLineRightAndCentredTextScrollToTheCaret) {
+    Grid->Col(1)->SetWidth(60);
+    const std::string Long = "0123456789abcdefghijklmnopqrstuvwxyz";
+    Grid->SetCellValue(1, 1, TtsVariant(Long));
+    Focus();
+    for (TtsHorzAlignment H : {htaRight, htaCenter}) {
+        SCOPED_TRACE(int(H));
+        Grid->Col(1)->SetHorzAlignment(H);
+        ASSERT_TRUE(Grid->SetCurrentCell(1, 1));
+        TtsGridEditBox& E = Edit();
+        const int W = E.ClientWidth();
+        for (int At : {0, 36, 5, 30, 18, 0}) {
+            E.SetSelStart(At);
+            const int X = E.CaretPoint().X;
+            EXPECT_GE(X, 0) << At;
+            EXPECT_LE(X, W) << At;
+        }
+        // From the end back to the start: the text follows the caret to the left edge.
+        E.SetSelStart(36);
+        for (int I = 0; I < 36; ++I)
+            fw::PressKey(fw::VK_LEFT);
+        EXPECT_EQ(E.CaretPos(), 0);
+        EXPECT_GE(E.CaretPoint().X, 0);
+        EXPECT_LE(E.CaretPoint().X, W / 4 + 1);
+        // Typed text keeps the caret in sight.
+        for (int I = 0; I < 20; ++I)
+            fw::TypeText("w");
+        EXPECT_GE(E.CaretPoint().X, 0);
+        EXPECT_LE(E.CaretPoint().X, W);
+        fw::PressKey(fw::VK_ESCAPE);
+    }
+    // A short centred text shows in the middle with its caret.
+    Grid->SetCellValue(1, 1, TtsVariant(std::string("ab")));
+    Grid->SetCurrentCell(2, 1);
+    Grid->SetCurrentCell(1, 1);
+    Edit().SetSelStart(0);
+    EXPECT_GT(Edit().CaretPoint().X, Edit().ClientWidth() / 4);
+}
+
+TEST_F(EditorOverCell, AnItalicCaretLeansAndTheCursorIsAnIBeamWhileEditable) {
+    fw::TFont Italic;
+    Italic.Assign(Grid->GridFont());
+    Italic.SetStyle(fw::fsItalic);
+    Grid->SetGridFont(Italic);
+    Focus();
+    Edit().SetSelStart(1);
+    Picture();
+    const fw::TPoint P{CaretX(), CaretY()};
+    const int H = Edit().Canvas()->TextMetrics().Height;
+    const int Lean = Grid->Canvas()->TextMetrics().Overhang;
+    ASSERT_GT(Lean, 0);
+    // Bottom left and top right are caret, the other corners not.
+    const fw::TColor Caret = fw::ColorToRGB(fw::clWindowText);
+    EXPECT_EQ(Shot.Canvas().Pixels(P.X, P.Y + H - 1), Caret);
+    EXPECT_EQ(Shot.Canvas().Pixels(P.X + Lean, P.Y), Caret);
+    EXPECT_NE(Shot.Canvas().Pixels(P.X + Lean, P.Y + H - 1), Caret);
+    // The cursor over the editor.
+    const fw::TPoint Over = fw::ControlPoint(&Edit(), 2, 2);
+    fw::MouseMoveTo(Over);
+    fw::ProcessMessages();
+    EXPECT_EQ(fw::CurrentCursor(), fw::crIBeam);
+    Grid->SetReadOnly(true);
+    fw::MouseMoveTo(Over);
+    fw::ProcessMessages();
+    EXPECT_NE(fw::CurrentCursor(), fw::crIBeam);
+    Grid->SetReadOnly(false);
+    fw::SetScreenCursor(fw::crHandPoint);
+    fw::MouseMoveTo(Over);
+    fw::ProcessMessages();
+    EXPECT_EQ(fw::CurrentCursor(), fw::crHandPoint);
+    fw::SetScreenCursor(fw::crDefault);
+}
+
+} // namespace
+} // namespace vel

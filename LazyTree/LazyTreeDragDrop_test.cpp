@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <utility>
 
 namespace vel {
 namespace {
@@ -399,6 +400,35 @@ TEST_F(DragDropTest, BadNodeBlocksAreRefused) {
         std::vector<std::uint8_t>{8, 0, 0, 0, 1, 0, 0, 0, 99, 0, 0, 0});
     Data.SetData(TreeData(TYMED_HGLOBAL), M, true);
     EXPECT_THROW(B->ProcessOLEData(B, &Data, nullptr, amAddChildLast, false), ELazyTreeError);
+    EXPECT_EQ(Dump(B), u"x");
+}
+
+TEST_F(DragDropTest, AnOptimizedDropFromAnotherTreeMovesTheSourcesNodes) {
+    B->OnDragDrop = [](TBaseLazyTree* Sender, TBaseLazyTree* Source, TLTDataObject* Data,
+                       const TFormatArray&, fw::TShiftState, fw::TPoint, std::uint32_t& Effect,
+                       TDropMode) {
+        EXPECT_TRUE(
+            Sender->ProcessOLEData(Source, Data, Sender->DropTargetNode(), amInsertAfter, true));
+        Effect = DROPEFFECT_NONE;
+    };
+    StartDrag(0, B, 0);
+    Drop(B, 0);
+    EXPECT_EQ(A->RootNodeCount(), 2u);
+    EXPECT_EQ(B->RootNodeCount(), 2u);
+    EXPECT_EQ(Dump(A), u"bc");
+}
+
+TEST_F(DragDropTest, ANodeDeletedDuringTheDragLeavesTheDragSelection) {
+    PLazyNode First = A->GetFirst();
+    B->OnDragOver = [&](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState, fw::TPoint,
+                        TDropMode, std::uint32_t&, bool& Accept) {
+        Accept = true;
+        if (First) A->DeleteNode(std::exchange(First, nullptr));
+    };
+    StartDrag(0, B, 0);
+    EXPECT_TRUE(A->DragSelection().empty());
+    Drop(B, 0);
+    EXPECT_EQ(Dump(A), u"bc");
     EXPECT_EQ(Dump(B), u"x");
 }
 

@@ -39,6 +39,7 @@ inline int PackArray(TNodeArray& A, int Count) {
 // TLazyNode::Internal marks.
 constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so do the ancestors'
 constexpr std::uint8_t nfCounted = 2;    // while its subtree is freed: counted in VisibleCount
+constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 // An operation that holds node pointers across handler calls, or (Handler)
 // a dispatcher calling a handler: deletions asked for meanwhile wait for the

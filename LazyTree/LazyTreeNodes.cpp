@@ -227,17 +227,26 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     Stream.SetPosition(0);
     TUpdateScope Update(*this);
     InterruptValidation();
+    // A copy that fails part way takes back the nodes it made.
+    std::vector<PLazyNode> Made;
+    fw::TScopeExit Rollback([this, &Made] {
+        for (auto It = Made.rbegin(); It != Made.rend(); ++It)
+            DeleteNodeNow(*It, true);
+    });
     PLazyNode Result = nullptr;
     PLazyNode Anchor = Target;
     while (Stream.Position() < Stream.Size()) {
         PLazyNode Node = MakeNewNode();
         // The first new node is placed by Mode, the next ones after it in order.
         LinkNode(Node, Anchor, Result ? amInsertAfter : Mode);
-        AddNodeFromStream(Stream, TreeStreamVersion, Node);
-        DoNodeCopied(Node);
+        AddNodeFromStream(Stream, TreeStreamVersion, Node); // drops a node not read whole
+        Made.push_back(Node);
         if (!Result) Result = Node;
         Anchor = Node;
     }
+    Rollback.Release();
+    for (PLazyNode Node : Made)
+        DoNodeCopied(Node);
     StructureChange(Result, crNodeCopied);
     Update.Leave();
     return Result;

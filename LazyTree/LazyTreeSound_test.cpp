@@ -1,6 +1,7 @@
 // The tree under hard use: totals after any mix of changes, handlers that
 // delete nodes or throw, and transfers that fail part way.
 #include "FormTestEnv.h"
+#include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
 #include "TreeViewTestEnv.h"
 
@@ -336,6 +337,243 @@ TEST_F(SoundTest, AThrowingStructureHandlerDuringDeleteSelectedNodes) {
     EXPECT_EQ(Tree->TotalCount(), 2u);
     EXPECT_EQ(Tree->SelectedCount(), 0);
     ExpectTotals(*Tree);
+}
+
+// ------------------------------------------------------------------ streams
+
+std::uint32_t& Value(TBaseLazyTree& T, PLazyNode N) {
+    return *T.GetNodeDataAs<std::uint32_t>(N);
+}
+
+// A tree whose nodes carry a 32-bit value through OnSaveNode and OnLoadNode.
+std::unique_ptr<TLazyStringTree> ValueTree(bool Multi = true) {
+    auto T = std::make_unique<TLazyStringTree>(nullptr);
+    T->SetNodeDataSize(4);
+    if (Multi) T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect);
+    T->OnSaveNode = [](TBaseLazyTree* Sender, PLazyNode N, TStream& S) {
+        S.WriteU32(Value(*Sender, N));
+    };
+    T->OnLoadNode = [](TBaseLazyTree* Sender, PLazyNode N, TStream& S) {
+        Value(*Sender, N) = S.ReadU32();
+    };
+    return T;
+}
+
+// Nodes 1..9 in three levels, some hidden, collapsed, expanded or selected.
+void FillValues(TBaseLazyTree& T) {
+    std::uint32_t Next = 1;
+    for (int I = 0; I < 3; ++I) {
+        PLazyNode Top = T.AddChild(nullptr, Next++);
+        for (int J = 0; J < I; ++J) {
+            PLazyNode C = T.AddChild(Top, Next++);
+            if (J == 1) T.AddChild(C, Next++);
+        }
+    }
+    PLazyNode Second = T.GetFirstNoInit()->NextSibling;
+    T.SetExpanded(Second, true);
+    T.SetSelected(Second->FirstChild, true);
+    T.SetSelected(T.GetFirstNoInit(), true);
+    T.SetVisible(Second->LastChild ? Second->LastChild : Second, false);
+    T.FullExpand(Second->NextSibling);
+}
+
+std::vector<std::uint8_t> Saved(TBaseLazyTree& T) {
+    TMemoryStream S;
+    T.SaveToStream(S);
+    return S.Data();
+}
+
+// The tree as text: values in order with their levels and child counts.
+std::string Shape(TBaseLazyTree& T, PLazyNode From = nullptr) {
+    std::string R;
+    PLazyNode Stop = From ? From->NextSibling : nullptr;
+    for (PLazyNode N = From ? From : T.GetFirstNoInit(); N && N != Stop; N = T.GetNextNoInit(N))
+        R += std::to_string(T.GetNodeLevel(N)) + ":" + std::to_string(Value(T, N)) + "/" +
+             std::to_string(N->ChildCount) + " ";
+    return R;
+}
+
+// Selected flags and the selection agree, and a single-select tree holds one at most.
+void ExpectSelectionAgrees(TBaseLazyTree& T) {
+    int Flagged = 0;
+    for (PLazyNode N = T.GetFirstNoInit(); N; N = T.GetNextNoInit(N))
+        if (N->States & vsSelected) ++Flagged;
+    EXPECT_EQ(Flagged, T.SelectedCount());
+    if (!(T.SelectionOptions() & toMultiSelect)) {
+        EXPECT_LE(Flagged, 1);
+    }
+}
+
+// Loads Bytes into T; true when it loaded without error.
+bool LoadInto(TBaseLazyTree& T, const std::vector<std::uint8_t>& Bytes) {
+    TMemoryStream S(Bytes);
+    try {
+        T.LoadFromStream(S);
+        return true;
+    } catch (const ELazyTreeError&) {
+        return false;
+    }
+}
+
+class StreamSoundTest : public fw::FormTest {};
+
+TEST_F(StreamSoundTest, EveryTruncationLeavesWholeTopNodesOnly) {
+    auto Source = ValueTree();
+    FillValues(*Source);
+    const std::vector<std::uint8_t> Bytes = Saved(*Source);
+    // The shape of each whole top-level node of the source.
+    std::vector<std::string> Whole;
+    for (PLazyNode N = Source->GetFirstNoInit(); N; N = N->NextSibling)
+        Whole.push_back(Shape(*Source, N));
+    for (std::size_t Len = 0; Len < Bytes.size(); ++Len) {
+        SCOPED_TRACE(Len);
+        for (bool Multi : {true, false}) {
+            auto T = ValueTree(Multi);
+            // A cut at a node's end reads as a shorter stream; any other cut fails.
+            LoadInto(*T, {Bytes.begin(), Bytes.begin() + static_cast<long>(Len)});
+            std::string Expected;
+            for (std::size_t I = 0; I < T->RootNodeCount(); ++I)
+                Expected += Whole[I];
+            EXPECT_EQ(Shape(*T), Expected);
+            ExpectTotals(*T);
+            ExpectSelectionAgrees(*T);
+        }
+    }
+}
+
+TEST_F(StreamSoundTest, AChunkClaimingMoreChildrenThanItHoldsIsDropped) {
+    auto Source = ValueTree();
+    PLazyNode A = Source->AddChild(nullptr, 1);
+    Source->AddChild(A, 2);
+    Source->AddChild(nullptr, 3);
+    std::vector<std::uint8_t> Bytes = Saved(*Source);
+    // Magic, count, node chunk header, base chunk header: then the child count.
+    const std::size_t ChildCountAt = 12 + 4 + 8 + 8;
+    ASSERT_EQ(Bytes[ChildCountAt], 1);
+    Bytes[ChildCountAt] = 3;
+    auto T = ValueTree();
+    EXPECT_FALSE(LoadInto(*T, Bytes));
+    EXPECT_EQ(T->TotalCount(), 0u);
+    ExpectTotals(*T);
+}
+
+TEST_F(StreamSoundTest, ByteFlipsLeaveAConsistentTree) {
+    auto Source = ValueTree();
+    FillValues(*Source);
+    const std::vector<std::uint8_t> Bytes = Saved(*Source);
+    for (std::size_t I = 0; I < Bytes.size(); ++I)
+        for (std::uint8_t Flip : {0x01, 0x80, 0xFF}) {
+            SCOPED_TRACE(I);
+            std::vector<std::uint8_t> Bad = Bytes;
+            Bad[I] ^= Flip;
+            auto T = ValueTree(Flip != 0x80);
+            LoadInto(*T, Bad);
+            ExpectTotals(*T);
+            ExpectSelectionAgrees(*T);
+            if (HasFailure()) return;
+        }
+}
+
+TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
+    auto Source = ValueTree();
+    Source->AddChild(nullptr, 1);
+    std::vector<std::uint8_t> Bytes = Saved(*Source);
+    // The states field of the only base chunk.
+    const std::size_t StatesAt = 12 + 4 + 8 + 8 + 8;
+    Bytes[StatesAt + 1] |= 0xC0 | (vsClearing >> 8);
+    auto T = ValueTree();
+    ASSERT_TRUE(LoadInto(*T, Bytes));
+    EXPECT_EQ(T->GetFirstNoInit()->States & 0xC000, 0);
+    EXPECT_EQ(T->GetFirstNoInit()->States & vsClearing, 0);
+    T->AddChild(T->GetFirstNoInit(), 2);
+    T->Clear();
+    EXPECT_EQ(T->TotalCount(), 0u);
+}
+
+// ---------------------------------------------------------------- transfers
+
+TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {
+    auto A = ValueTree(), B = ValueTree();
+    PLazyNode N = A->AddChild(nullptr, 7);
+    A->AddChild(N, 8);
+    B->OnNodeCopying = [](TBaseLazyTree*, PLazyNode, PLazyNode, bool& Allowed) { Allowed = false; };
+    A->MoveTo(N, B.get(), amAddChildLast, false);
+    EXPECT_EQ(A->TotalCount(), 2u);
+    EXPECT_EQ(B->TotalCount(), 0u);
+    B->OnNodeCopying = nullptr;
+    B->TreeOptions()->SetMiscOptions(B->MiscOptions() | toReadOnly);
+    A->MoveTo(N, B.get(), amAddChildLast, true);
+    EXPECT_EQ(A->TotalCount(), 2u);
+    B->TreeOptions()->SetMiscOptions(B->MiscOptions() & ~toReadOnly);
+    A->MoveTo(N, B.get(), amAddChildLast, false);
+    EXPECT_EQ(A->TotalCount(), 0u);
+    EXPECT_EQ(Shape(*B), "0:7/1 1:8/0 ");
+    ExpectTotals(*A);
+    ExpectTotals(*B);
+}
+
+TEST_F(StreamSoundTest, ACopyThatFailsPartWayTakesItsNodesBack) {
+    auto A = ValueTree(), B = ValueTree();
+    PLazyNode N = A->AddChild(nullptr, 1);
+    for (std::uint32_t V = 2; V <= 4; ++V)
+        A->AddChild(N, V);
+    B->AddChild(nullptr, 9);
+    B->OnLoadNode = [](TBaseLazyTree* T, PLazyNode Node, TStream& S) {
+        Value(*T, Node) = S.ReadU32();
+        if (Value(*T, Node) == 3) throw ELazyTreeError("refused", 2006);
+    };
+    EXPECT_THROW(B->CopyTo(N, B->GetFirstNoInit(), amAddChildLast, true), ELazyTreeError);
+    EXPECT_EQ(Shape(*B), "0:9/0 ");
+    ExpectTotals(*B);
+}
+
+// --------------------------------------------------------------- deep chains
+
+// A chain as deep as the stream reader allows: every walk over it runs
+// without a call stack per level.
+TEST_F(StreamSoundTest, AChainAMillionLevelsDeep) {
+    constexpr std::uint32_t Depth = MaxStreamDepth;
+    auto T = ValueTree();
+    T->OnCompareNodes = [](TBaseLazyTree* S, PLazyNode A, PLazyNode B, int, int& R) {
+        R = static_cast<int>(Value(*S, A)) - static_cast<int>(Value(*S, B));
+    };
+    PLazyNode Last = nullptr;
+    for (std::uint32_t I = 1; I <= Depth; ++I)
+        Last = T->AddChild(Last, I);
+    EXPECT_EQ(T->TotalCount(), Depth);
+    EXPECT_EQ(T->NodeTotalCount(T->GetFirstNoInit()), Depth);
+    T->SortTree(NoColumn, sdAscending);
+    T->FullExpand();
+    EXPECT_EQ(T->VisibleCount(), Depth);
+    EXPECT_EQ(T->RangeY(), std::uint64_t{Depth} * 18);
+    T->FullCollapse();
+    EXPECT_EQ(T->VisibleCount(), 1u);
+    EXPECT_EQ(T->RangeY(), 18u);
+    T->ValidateNode(nullptr, true);
+    T->ReinitNode(nullptr, true);
+    T->FullExpand(T->GetFirstNoInit()->FirstChild);
+    EXPECT_EQ(T->VisibleCount(), 1u);
+    EXPECT_EQ(T->GetFirstNoInit()->FirstChild->TotalHeight, (Depth - 1) * 18);
+    const std::vector<std::uint8_t> Bytes = Saved(*T);
+    auto Copy = ValueTree();
+    ASSERT_TRUE(LoadInto(*Copy, Bytes));
+    EXPECT_EQ(Copy->TotalCount(), Depth);
+    EXPECT_EQ(Copy->GetNodeLevel(Copy->GetLastNoInit()), Depth - 1);
+    EXPECT_EQ(Value(*Copy, Copy->GetLastNoInit()), Depth);
+    EXPECT_EQ(Copy->RangeY(), 18u);
+    // One level more than the reader takes is not written.
+    T->AddChild(Last, Depth + 1);
+    TMemoryStream Refused;
+    EXPECT_THROW(T->SaveToStream(Refused), ELazyTreeError);
+    EXPECT_EQ(Refused.Size(), 0);
+    T->DeleteNode(T->GetFirstNoInit()->FirstChild);
+    EXPECT_EQ(T->TotalCount(), 1u);
+    EXPECT_EQ(T->RangeY(), 18u);
+    Copy->Clear();
+    EXPECT_EQ(Copy->TotalCount(), 0u);
+    Copy.reset();
+    T->AddChild(T->GetFirstNoInit(), 1);
+    T.reset(); // the destructor frees what is left
 }
 
 } // namespace

@@ -15,8 +15,12 @@ using namespace lt;
 namespace {
 
 constexpr char16_t MagicUnits[6] = {0x2045, u'V', u'T', 0, 0x0020, 0x2046};
-// Deeper nesting is refused: every node level costs stack in the readers.
-constexpr int MaxStreamDepth = 1024;
+const char16_t* const SNestedTooDeep = u"Stream data corrupt. Nodes nest too deeply.";
+// Base chunk header and version-2 body: what a shallow write puts first.
+constexpr std::size_t BasePart = sizeof(TChunkHeader) + sizeof(TChunkBaseV2);
+// Stored states that a reader takes: the defined bits, less the passing ones.
+constexpr TLazyNodeStates LoadedStatesMask =
+    static_cast<TLazyNodeStates>(StoredStatesMask & ~(vsClearing | vsAllChildrenHidden) & 0x3FFF);
 
 void ReadExact(TStream& Stream, void* Buffer, std::size_t Count) {
     if (Stream.Read(Buffer, Count) != Count) ShowError(SStreamTooSmall, hcTFStreamTooSmall);
@@ -35,9 +39,20 @@ void WriteHeader(TStream& Stream, std::uint32_t Type, std::int32_t Size) {
     Stream.Write(&H, sizeof(H));
 }
 
-int& ReadDepth() {
-    thread_local int Depth = 0;
-    return Depth;
+// Links a node being read behind its parent's last child; the totals wait
+// until the node has been read whole.
+void LinkRaw(PLazyNode Node, PLazyNode Parent) {
+    Node->Internal |= lt::nfRaw;
+    Node->Parent = Parent;
+    Node->PrevSibling = Parent->LastChild;
+    Node->Index = Parent->LastChild ? Parent->LastChild->Index + 1 : 0;
+    if (Parent->LastChild)
+        Parent->LastChild->NextSibling = Node;
+    else
+        Parent->FirstChild = Node;
+    Parent->LastChild = Node;
+    ++Parent->ChildCount;
+    Parent->States |= vsHasChildren;
 }
 
 } // namespace
@@ -53,12 +68,18 @@ void TBaseLazyTree::PatchChunkSize(TStream& Stream, std::int64_t ChunkStart,
 
 void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
     lt::TBusyScope Busy(*this);
+    const std::int64_t Start = Stream.Position();
     std::uint8_t Magic[MagicSize];
     for (int I = 0; I < 6; ++I) {
         char16_t U = I == 3 ? TreeStreamVersion : MagicUnits[I];
         Magic[2 * I] = static_cast<std::uint8_t>(U & 0xFF);
         Magic[2 * I + 1] = static_cast<std::uint8_t>(U >> 8);
     }
+    // A tree the reader would refuse is not written: the stream is cut back.
+    fw::TScopeExit CutBack([&Stream, Start] {
+        Stream.SetPosition(Start);
+        Stream.SetSize(Start);
+    });
     Stream.Write(Magic, MagicSize);
     if (Node == FRoot) Node = nullptr;
     Stream.WriteU32(Node ? 1 : FRoot->ChildCount);
@@ -68,6 +89,7 @@ void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
         for (PLazyNode Run = FRoot->FirstChild; Run; Run = Run->NextSibling)
             WriteNode(Stream, Run);
     }
+    CutBack.Release();
 }
 
 void TBaseLazyTree::SaveToFile(const std::string& FileName, PLazyNode Node) {
@@ -77,15 +99,61 @@ void TBaseLazyTree::SaveToFile(const std::string& FileName, PLazyNode Node) {
     File.Write(Memory.Data().data(), Memory.Data().size());
 }
 
+void TBaseLazyTree::ShallowChunks(PLazyNode Node, TMemoryStream& Scratch) {
+    Scratch.SetPosition(0);
+    Scratch.SetSize(0);
+    const bool Was = FShallowWrite;
+    FShallowWrite = true;
+    fw::TScopeExit Restore([this, Was] { FShallowWrite = Was; });
+    WriteChunks(Scratch, Node);
+    LTAssert(Scratch.Size() >= static_cast<std::int64_t>(BasePart) &&
+                 Scratch.Data()[0] == BaseChunk,
+             "The base chunk must come first.");
+}
+
 void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
-    if (MiscOptions() & toInitOnSave) {
-        if (!(Node->States & vsInitialized)) InitNode(Node);
-        if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
+    lt::TBusyScope Busy(*this);
+    // One frame per open node; the chunks that follow a node's children wait
+    // in Tails, stacked like the frames.
+    struct TWriteFrame {
+        PLazyNode Next;
+        std::int64_t NodeStart;
+        std::int64_t BaseStart;
+        std::size_t TailAt;
+    };
+    std::vector<TWriteFrame> Frames;
+    std::vector<std::uint8_t> Tails;
+    TMemoryStream Scratch;
+    auto Open = [&](PLazyNode N) {
+        if (Frames.size() >= MaxStreamDepth) ShowError(SNestedTooDeep, hcTFCorruptStream1);
+        if (MiscOptions() & toInitOnSave) {
+            if (!(N->States & vsInitialized)) InitNode(N);
+            if ((N->States & vsHasChildren) && N->ChildCount == 0) InitChildren(N);
+        }
+        ShallowChunks(N, Scratch);
+        const std::vector<std::uint8_t>& Bytes = Scratch.Data();
+        TWriteFrame F{(N->States & vsInitialized) ? N->FirstChild : nullptr, Stream.Position(), 0,
+                      Tails.size()};
+        WriteHeader(Stream, NodeChunk, 0);
+        F.BaseStart = Stream.Position();
+        Stream.Write(Bytes.data(), BasePart);
+        Tails.insert(Tails.end(), Bytes.begin() + BasePart, Bytes.end());
+        Frames.push_back(F);
+    };
+    Open(Node);
+    while (!Frames.empty()) {
+        if (PLazyNode Child = Frames.back().Next) {
+            Frames.back().Next = Child->NextSibling;
+            Open(Child);
+            continue;
+        }
+        const TWriteFrame F = Frames.back();
+        Frames.pop_back();
+        PatchChunkSize(Stream, F.BaseStart, Stream.Position());
+        if (Tails.size() > F.TailAt) Stream.Write(Tails.data() + F.TailAt, Tails.size() - F.TailAt);
+        Tails.resize(F.TailAt);
+        PatchChunkSize(Stream, F.NodeStart, Stream.Position());
     }
-    std::int64_t Start = Stream.Position();
-    WriteHeader(Stream, NodeChunk, 0);
-    WriteChunks(Stream, Node);
-    PatchChunkSize(Stream, Start, Stream.Position());
 }
 
 void TBaseLazyTree::WriteChunks(TStream& Stream, PLazyNode Node) {
@@ -100,7 +168,8 @@ void TBaseLazyTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     Base.CheckType = static_cast<std::uint8_t>(Node->CheckType);
     Base.Reserved = 0;
     Stream.Write(&Base, sizeof(Base));
-    if (Node->States & vsInitialized)
+    // The running writer puts the children in itself.
+    if ((Node->States & vsInitialized) && !FShallowWrite)
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
             WriteNode(Stream, Run);
     PatchChunkSize(Stream, Start, Stream.Position());
@@ -123,9 +192,9 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 }
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
-    lt::TBusyScope Busy(*this);
     if (ReadOnly()) return;
-    Clear();
+    lt::TBusyScope Busy(*this);
+    ClearNow();
     std::uint8_t Magic[MagicSize];
     if (Stream.Read(Magic, MagicSize) < MagicSize) ShowError(SStreamTooSmall, hcTFStreamTooSmall);
     auto Unit = [&](int I) {
@@ -153,24 +222,127 @@ void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     Update.Leave();
 }
 
-void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
-    int& Depth = ReadDepth();
-    if (Depth >= MaxStreamDepth)
-        ShowError(u"Stream data corrupt. Nodes nest too deeply.", hcTFCorruptStream1);
-    ++Depth;
-    fw::TScopeExit Unnest([&Depth] { --Depth; });
+struct TBaseLazyTree::TReadFrame {
+    PLazyNode Node;
+    std::int64_t ChunkEnd;
+    std::int64_t BaseEnd; // -1 outside the base chunk
+    std::uint32_t ChildrenLeft;
+};
+
+void TBaseLazyTree::OpenReadFrame(TStream& Stream, std::vector<TReadFrame>& Frames,
+                                  PLazyNode Node) {
     TChunkHeader Header = ReadHeader(Stream);
     if (Header.ChunkType != NodeChunk) ShowError(SCorruptStream1, hcTFCorruptStream1);
     std::int64_t ChunkEnd = Stream.Position() + Header.ChunkSize;
     if (Header.ChunkSize < 0 || ChunkEnd > Stream.Size())
         ShowError(SStreamTooSmall, hcTFStreamTooSmall);
-    while (Stream.Position() < ChunkEnd) {
-        TChunkHeader Nested = ReadHeader(Stream);
-        if (Nested.ChunkSize < 0 || Stream.Position() + Nested.ChunkSize > ChunkEnd)
-            ShowError(SCorruptStream2, hcTFCorruptStream2);
-        ReadChunk(Stream, Version, Node, Nested.ChunkType, Nested.ChunkSize);
+    // A child's chunk lies inside its parent's base chunk.
+    if (!Frames.empty() && ChunkEnd > Frames.back().BaseEnd)
+        ShowError(SCorruptStream2, hcTFCorruptStream2);
+    Frames.push_back({Node, ChunkEnd, -1, 0});
+}
+
+void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
+    const bool WasReading = FStreamReading;
+    FStreamReading = true;
+    fw::TScopeExit Restore([this, WasReading] { FStreamReading = WasReading; });
+    std::vector<TReadFrame> Frames;
+    try {
+        OpenReadFrame(Stream, Frames, Node);
+        while (!Frames.empty()) {
+            TReadFrame& F = Frames.back();
+            if (F.ChildrenLeft > 0) {
+                if (Frames.size() >= MaxStreamDepth) ShowError(SNestedTooDeep, hcTFCorruptStream1);
+                --F.ChildrenLeft;
+                PLazyNode Child = MakeNewNode();
+                LinkRaw(Child, F.Node);
+                OpenReadFrame(Stream, Frames, Child);
+                continue;
+            }
+            if (F.BaseEnd >= 0) {
+                if (Stream.Position() != F.BaseEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
+                F.BaseEnd = -1;
+            }
+            if (Stream.Position() < F.ChunkEnd) {
+                TChunkHeader Nested = ReadHeader(Stream);
+                if (Nested.ChunkSize < 0 || Stream.Position() + Nested.ChunkSize > F.ChunkEnd)
+                    ShowError(SCorruptStream2, hcTFCorruptStream2);
+                FBaseChildren = 0;
+                FBaseEnd = -1;
+                const PLazyNode N = F.Node;
+                ReadChunk(Stream, Version, N, Nested.ChunkType, Nested.ChunkSize);
+                TReadFrame& Same = Frames.back();
+                if (Nested.ChunkType == BaseChunk && FBaseEnd >= 0) {
+                    Same.ChildrenLeft = FBaseChildren;
+                    Same.BaseEnd = FBaseEnd;
+                }
+                continue;
+            }
+            if (Stream.Position() != F.ChunkEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
+            const PLazyNode Done = F.Node;
+            Frames.pop_back();
+            FinishReadNode(Done, Frames.empty());
+        }
+    } catch (...) {
+        DropUnfinishedReads(Frames);
+        throw;
     }
-    if (Stream.Position() != ChunkEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
+}
+
+void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
+    std::uint32_t Count = 1;
+    std::uint64_t Height = Node->NodeHeight;
+    bool AnyVisible = false;
+    for (PLazyNode C = Node->FirstChild; C; C = C->NextSibling) {
+        Count += NodeTotalCount(C);
+        if (!(C->States & vsVisible)) continue;
+        AnyVisible = true;
+        if (Node->States & vsExpanded) Height += C->TotalHeight;
+    }
+    if (Node != FRoot && Node->FirstChild) {
+        if (AnyVisible)
+            Node->States &= ~vsAllChildrenHidden;
+        else
+            Node->States |= vsAllChildrenHidden;
+    }
+    if (Node == FRoot) {
+        FRoot->TotalCount = Count;
+        FRoot->TotalHeight = static_cast<std::uint32_t>(Height);
+    } else if (!Linked) {
+        Node->TotalCount = Count;
+        Node->TotalHeight = static_cast<std::uint32_t>(Height);
+        Node->Internal &= static_cast<std::uint8_t>(~lt::nfRaw);
+    } else {
+        // The node read into was counted already: its change goes up once.
+        AdjustTotalCount(Node, Count, false);
+        AdjustTotalHeight(Node, static_cast<std::int64_t>(Height), false);
+    }
+}
+
+void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
+    if (Frames.empty()) return;
+    // The unfinished child of the node read into goes with all below it; what
+    // was read whole below that node stays until its caller decides.
+    if (Frames.size() > 1) {
+        PLazyNode Top = Frames[0].Node;
+        PLazyNode Dropped = Frames[1].Node;
+        Top->LastChild = Dropped->PrevSibling;
+        if (Dropped->PrevSibling)
+            Dropped->PrevSibling->NextSibling = nullptr;
+        else
+            Top->FirstChild = nullptr;
+        --Top->ChildCount;
+        Dropped->Parent = nullptr;
+        Dropped->PrevSibling = nullptr;
+        Dropped->Internal &= static_cast<std::uint8_t>(~lt::nfCounted);
+        Dropped->States |= vsClearing;
+        FreeDescendants(Dropped);
+        DoFreeNode(Dropped);
+    }
+    PLazyNode Top = Frames[0].Node;
+    Frames.clear();
+    FinishReadNode(Top, true);
 }
 
 bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
@@ -207,23 +379,38 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
             // Values outside the enumerations come back as the defaults.
             if (CheckState > static_cast<std::uint8_t>(csMixedPressed)) CheckState = 0;
             if (CheckType > static_cast<std::uint8_t>(ctButton)) CheckType = 0;
+            const bool Raw = (Node->Internal & lt::nfRaw) != 0;
             PLazyNode Parent = Node->Parent;
             bool WasVisible = (Node->States & vsVisible) != 0;
             bool NowVisible = (States & vsVisible) != 0;
-            if (WasVisible && !NowVisible && Parent && (Parent->States & vsExpanded))
+            if (!Raw && WasVisible && !NowVisible && Parent && (Parent->States & vsExpanded))
                 AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
-            Node->States = static_cast<TLazyNodeStates>((States & StoredStatesMask) |
+            Node->States = static_cast<TLazyNodeStates>((States & LoadedStatesMask) |
                                                         (Node->States & vsHasChildren));
             Node->NodeHeight = Height;
-            AdjustTotalHeight(Node, Height, false);
+            if (Raw)
+                Node->TotalHeight = Height;
+            else
+                AdjustTotalHeight(Node, Height, false);
             Node->Align = Align;
             Node->CheckState = static_cast<TCheckState>(CheckState);
             Node->CheckType = static_cast<TCheckType>(CheckType);
         }
+        if (FStreamReading) {
+            // The running reader takes the children, one chunk at a time.
+            FBaseChildren = ChildCount;
+            FBaseEnd = BaseEnd;
+            return true;
+        }
         for (std::uint32_t I = 0; I < ChildCount; ++I) {
             PLazyNode Child = MakeNewNode();
             LinkNode(Child, Node, amAddChildLast);
-            ReadNode(Stream, Version, Child);
+            try {
+                ReadNode(Stream, Version, Child);
+            } catch (...) {
+                DeleteNodeNow(Child, true);
+                throw;
+            }
         }
         if (Stream.Position() != BaseEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
         return true;
@@ -255,8 +442,8 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
     if (!Node) Node = FRoot;
     std::uint32_t Remembered = FVisibleCount;
     bool WasShown = Node != FRoot && FullyVisible(Node);
-    // The new node's own row and everything below it are counted afresh.
-    fw::TScopeExit Recount([this, Node, Remembered, WasShown] {
+    // The node's own row and everything below it are counted afresh.
+    auto Recount = [this, Node, Remembered, WasShown] {
         std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
         if (Node == FRoot) {
             FVisibleCount = CountVisibleChildren(Node);
@@ -265,8 +452,23 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
         } else {
             FVisibleCount = Base;
         }
-    });
-    ReadNode(Stream, Version, Node);
+    };
+    try {
+        ReadNode(Stream, Version, Node);
+    } catch (...) {
+        // A node that was not read whole goes; what stays agrees with the selection.
+        Recount();
+        if (Node != FRoot)
+            DeleteNodeNow(Node, true);
+        else
+            FixLoadedSelection(FRoot);
+        throw;
+    }
+    Recount();
+    FixLoadedSelection(Node);
+}
+
+void TBaseLazyTree::FixLoadedSelection(PLazyNode Node) {
     ClearTempCache();
     PLazyNode Stop = nullptr;
     if (Node != FRoot)

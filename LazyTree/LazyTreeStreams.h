@@ -44,6 +44,8 @@ constexpr std::uint32_t UserChunk = 4;
 constexpr TLazyNodeStates StoredStatesMask = static_cast<TLazyNodeStates>(
     ~(vsChecking | vsCutOrCopy | vsDeleting | vsInitialUserData | vsHeightMeasured));
 constexpr std::uint16_t TreeStreamVersion = 2;
+// Levels a node chunk may hold, the node's own included: readers and writers agree.
+constexpr std::uint32_t MaxStreamDepth = 1000000;
 constexpr std::size_t MagicSize = 12;
 
 } // namespace vel

@@ -817,14 +817,19 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
                 Sources.push_back(Run);
         else
             Sources.push_back(Source);
+        // Only the sources that arrived leave this tree.
+        std::vector<PLazyNode> Arrived;
         for (PLazyNode S : Sources) {
             PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
-            if (N) TargetTree->DoNodeMoved(N);
+            if (!N) continue;
+            Arrived.push_back(S);
+            TargetTree->DoNodeMoved(N);
         }
-        if (ChildrenOnly)
+        if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size())
             DeleteChildren(Source, false);
         else
-            DeleteNode(Source, true);
+            for (PLazyNode S : Arrived)
+                DeleteNode(S, true);
         TargetUpdate.Leave();
     }
 }

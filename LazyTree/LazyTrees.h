@@ -1304,6 +1304,14 @@ private:
     void AfterToggle(PLazyNode Node, PLazyNode OldTop);
     void InvalidateSelectedRowsOnScreen();
     void ClearNow();
+    // The stream's iterative parts.
+    struct TReadFrame;
+    void OpenReadFrame(TStream& Stream, std::vector<TReadFrame>& Frames, PLazyNode Node);
+    void FinishReadNode(PLazyNode Node, bool Linked);
+    void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
+    void FixLoadedSelection(PLazyNode Node);
+    // A node's own chunks as WriteChunks makes them, its children left out.
+    void ShallowChunks(PLazyNode Node, TMemoryStream& Scratch);
     // Takes every reference the tree keeps to Node away before its block goes.
     void ForgetNode(PLazyNode Node);
     PLazyNode MakeNewNode();
@@ -1335,6 +1343,12 @@ private:
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
     std::vector<TDeferredDeletion> FDeferred;
+    // Stream reading and writing without recursion: the base chunk's children
+    // are left to the running reader, and to the running writer.
+    bool FStreamReading = false;
+    bool FShallowWrite = false;
+    std::uint32_t FBaseChildren = 0;
+    std::int64_t FBaseEnd = -1;
     // A full expand or collapse runs below it: toggles leave totals to its end.
     PLazyNode FTotalsBatch = nullptr;
     int FNodeDataSize = -1;

@@ -46,6 +46,11 @@ const std::vector<CharacterJoint>& CharacterJoints() {
     return joints;
 }
 
+const std::vector<CharacterPose>& CharacterPoses() {
+    static const std::vector<CharacterPose> poses = {{"Hop", {0, 0, 0.6f}}, {"Sway", {0.8f, 0, 0}}};
+    return poses;
+}
+
 int CharacterJointIndex(const std::string& name) {
     const auto& joints = CharacterJoints();
     for (std::size_t i = 0; i < joints.size(); ++i)

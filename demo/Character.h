@@ -29,6 +29,15 @@ int CharacterJointIndex(const std::string& name); // -1 when there is none
 // bones x rings x segments.
 CharacterMesh MakeCharacterMesh(int rings, int segments);
 
+// The poses the character's pose library keeps besides its rest pose: the
+// whole figure moved by an offset, so that any blend of them keeps every
+// bone's length (relaxing such a pose moves nothing).
+struct CharacterPose {
+    const char* Name;
+    CtsxVec3f Offset;
+};
+const std::vector<CharacterPose>& CharacterPoses();
+
 // Where a joint's object sits in the scene once the character is built.
 std::string JointPath(const std::string& name);
 inline constexpr const char* kBodyName = "Body";

@@ -107,8 +107,14 @@ bool BuildCharacter(const BuildOptions& o, BuiltCharacter& built, std::string* e
     if (!BindBody(*skeleton, nodes, mesh, error)) return false;
     skeleton->Update();
     skeleton->DeformRootSkins();
-    // The pose library keeps the rest pose.
+    // The pose library keeps the rest pose, and the rest pose moved whole.
     skeleton->PoseList.push_back(skeleton->CaptureState("Rest", false, false));
+    for (const CharacterPose& p : CharacterPoses()) {
+        auto pose = skeleton->CaptureState(p.Name, false, false);
+        for (vel::TJointRecord& r : pose->JointsState->Records)
+            tsxAddToVec3f(&r.Position, &p.Offset);
+        skeleton->PoseList.push_back(std::move(pose));
+    }
 
     // The user's click on the animate tab.
     vel::ToolsForm->PageControl->SelectPage(vel::ToolsForm->AnimateSheet);

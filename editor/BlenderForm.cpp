@@ -84,6 +84,8 @@ void TBlenderForm::RebuildSliderBox() {
 bool TBlenderForm::PosesChanged() const {
     const TSkeleton* skeleton = CurrentSkeleton;
     if (skeleton != FBuiltFor) return true;
+    // A slider added by hand stands for no pose.
+    if (FSliders.size() != FBuiltPoses.size()) return true;
     if (!skeleton) return false;
     if (skeleton->PoseList.size() != FBuiltPoses.size()) return true;
     for (std::size_t i = 0; i < FBuiltPoses.size(); ++i)

@@ -49,8 +49,8 @@ TEST_F(BlenderTest, SlidersBlendThePosesOverTheBase) {
     EXPECT_VEC_NEAR(NodeLocation(joints[0]->Node), 0, 0, 0, 1e-5); // moved by none
     // Two poses moving a joint: their weighted mean, without the base.
     blender->SetWeight(1, 0.5f);
-    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), (0.25f * 2 + 0.5f * 2) / 0.75f,
-                    0.5f / 0.75f, 0.25f * 2 / 0.75f, 1e-5);
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), (0.25f * 2 + 0.5f * 2) / 0.75f, 0.5f / 0.75f,
+                    0.25f * 2 / 0.75f, 1e-5);
     EXPECT_VEC_NEAR(NodeLocation(joints[1]->Node), 1, 0, 0.25f, 1e-5);
     // The stiffness stays.
     EXPECT_EQ(joints[2]->Stiff(), 1.0f);
@@ -101,6 +101,11 @@ TEST_F(BlenderTest, ASliderMovedAfterThePosesChangedBlendsNothing) {
     blender->Sliders()[0].Track->OnChange(blender->Sliders()[0].Track);
     ASSERT_EQ(blender->Sliders().size(), 1u);
     EXPECT_EQ(blender->Sliders()[0].PoseName, "Side");
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
+    // A slider for no pose of the skeleton blends nothing either.
+    blender->AddSlider("Loose", 0);
+    blender->SetWeight(1, 1);
+    EXPECT_EQ(blender->Sliders().size(), 1u);
     EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
 }
 

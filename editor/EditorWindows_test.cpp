@@ -16,8 +16,9 @@
 #include "PosesForm.h"
 #include "SceneTreeForm.h"
 #include "ShuttleForm.h"
-#include "SkelTreeForm.h"
 #include "SkeletonState.h"
+#include "SkelTreeForm.h"
+#include "SkinPanelForm.h"
 #include "Timers.h"
 #include "VelLib.h"
 
@@ -92,7 +93,7 @@ TEST_F(RigThroughEditorTest, OperationsReachTheWindowsThatExist) {
     editor.OnionPaintOverlay(); // hidden
     onion->Show();
     editor.OnionPaintOverlay(); // overlay off
-    onion->SetOverlayOn(true); // paints at once
+    onion->SetOverlayOn(true);  // paints at once
     editor.OnionPaintOverlay();
     EXPECT_EQ(onion->OverlayPaints(), 2);
 
@@ -311,6 +312,9 @@ TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
     s->EnableSkin(mesh, s->Bones.Items(0));
     tsxhost::ClickLeft();
     velAnimateMode();
+    // The skin area's volume objects are shown throughout.
+    s->SelectedBone = 0;
+    SkinPanelForm->SetVolumeDisplay(true);
     velRecord();
     ASSERT_EQ(NonFiniteInScene(), 0);
     const CtsxSobj skeleton = s->SkeletonObject;

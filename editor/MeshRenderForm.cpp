@@ -26,6 +26,7 @@ TGcGradient* MakeLegend(fw::TWinControl* parent, const char* name, int left, fw:
     auto* g = fw::Create<TGcGradient>(parent->Owner());
     g->SetName(name);
     g->SetParent(parent);
+    g->SetAlign(fw::alNone); // a gradient fills its parent unless told otherwise
     g->SetBounds(left, 8, 131, 9);
     g->SetStyle(TGcGradientStyle::grHorizontal);
     g->SetStartColor(from);
@@ -51,12 +52,12 @@ std::vector<CtsxVec3f> WorldVertices(CtsxPolyh mesh) {
 TMeshRenderForm::TMeshRenderForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("MeshRenderForm");
     SetCaption("Paint Weights");
-    SetBounds(0, 0, 300, 330);
+    SetBounds(0, 0, 440, 480);
     LoadComponents([this] {
         auto* legend = fw::Create<fw::TPanel>(this);
         legend->SetName("LegendPanel");
         legend->SetParent(this);
-        legend->SetBounds(0, 305, 300, 25);
+        legend->SetBounds(0, 455, 440, 25);
         legend->SetAlign(fw::alBottom);
         LowLegend = MakeLegend(legend, "LowLegend", 8, fw::clBlack, fw::clYellow);
         HighLegend = MakeLegend(legend, "HighLegend", 139, fw::clYellow, fw::clRed);
@@ -119,11 +120,15 @@ TSkinArea* TMeshRenderForm::LoadedArea(CtsxPolyh& Mesh) const {
     if (!skin) return nullptr;
     skin->ResolveMesh();
     Mesh = skin->Mesh;
+    // The weights the next deformation gives (a setup-mode rebind lists the
+    // vertices with no weight yet); painted weights stay as they are.
+    if (Mesh) area->ComputeWeights(*skin);
     return Mesh ? area : nullptr;
 }
 
 bool TMeshRenderForm::VertexPoint(std::int32_t i, fw::TPoint& Point) const {
-    if (i < 0 || static_cast<std::size_t>(i) >= FDrawn.size() || !FDrawn[static_cast<std::size_t>(i)])
+    if (i < 0 || static_cast<std::size_t>(i) >= FDrawn.size() ||
+        !FDrawn[static_cast<std::size_t>(i)])
         return false;
     Point = FPoints[static_cast<std::size_t>(i)];
     return true;
@@ -136,7 +141,7 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
     FPoints.clear();
     FDrawn.clear();
     CtsxPolyh mesh = nullptr;
-    const TSkinArea* area = LoadedArea(mesh);
+    TSkinArea* area = LoadedArea(mesh);
     const std::vector<CtsxVec3f> world = area ? WorldVertices(mesh) : std::vector<CtsxVec3f>{};
     if (world.empty() || Buffer.Empty()) return;
     float x0 = world[0].x, x1 = x0, z0 = world[0].z, z1 = z0;
@@ -156,7 +161,8 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
     for (int f = 0; f < faces; ++f) {
         const int n = std::min(tsxPolyhGetFaceVxs(mesh, f, face, 64), 64);
         for (int k = 0; k < n; ++k) {
-            const auto a = static_cast<std::size_t>(face[k]), b = static_cast<std::size_t>(face[(k + 1) % n]);
+            const auto a = static_cast<std::size_t>(face[k]),
+                       b = static_cast<std::size_t>(face[(k + 1) % n]);
             if (a < FPoints.size() && b < FPoints.size())
                 Buffer.LineS(FPoints[a].X, FPoints[a].Y, FPoints[b].X, FPoints[b].Y, kEdge);
         }

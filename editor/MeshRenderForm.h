@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Bitmap32.h"
-#include "Types.h"
 #include "TsOwnedForm.h"
+#include "Types.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -52,8 +52,8 @@ public:
     bool VertexPoint(std::int32_t i, fw::TPoint& Point) const;
 
 private:
-    // The loaded area and its mesh, found again from the skeleton list:
-    // none once any of them went.
+    // The loaded area, its weights up to date, and its mesh, found again
+    // from the skeleton list: none once any of them went.
     TSkinArea* LoadedArea(CtsxPolyh& Mesh) const;
     TSkeleton* FSkeleton = nullptr;
     std::int32_t FBoneIndex = -1;

@@ -125,7 +125,8 @@ void TOnionForm::PaintOverlay(fw::TObject* /*Sender*/, int /*Reserved*/) {
         // The farthest first, so that the nearest frames show on top.
         for (int k = FFrameSpan; k >= 1; --k) {
             const auto i = static_cast<std::size_t>(k - 1);
-            if (i < earlier.size()) DrawGhost(*skeleton, earlier[i], kEarlier, GhostAlpha(k, FFrameSpan));
+            if (i < earlier.size())
+                DrawGhost(*skeleton, earlier[i], kEarlier, GhostAlpha(k, FFrameSpan));
             if (i < later.size()) DrawGhost(*skeleton, later[i], kLater, GhostAlpha(k, FFrameSpan));
         }
     }

@@ -222,7 +222,7 @@ bool TSkinPanelForm::MakeVolumeObjects() {
     for (int i = 0; i < 3; ++i) {
         CtsxSobj& object = VolumeObjects[i];
         if (object && tsxIsSobj(object)) continue;
-        TTsxExtObj* type = !MainForm ? nullptr
+        TTsxExtObj* type = !MainForm    ? nullptr
                            : i == vpBox ? MainForm->VolumeExtObj
                                         : MainForm->PyramidExtObj;
         object = type ? type->CreateObject() : nullptr;

@@ -3,10 +3,10 @@
 #include "AboutForm.h"
 #include "BlenderForm.h"
 #include "Bone.h"
-#include "Joint.h"
 #include "DopeSheetForm.h"
 #include "Forms.h"
 #include "FrameControl.h"
+#include "Joint.h"
 #include "OnionForm.h"
 #include "Settings.h"
 #include "PosesForm.h"
@@ -126,13 +126,17 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     ConnectButton->OnClick = [this](fw::TObject* Sender) { ConnectButtonClick(Sender); };
     UndoButton->OnClick = [](fw::TObject*) { UndoCurrent(); };
     RedoButton->OnClick = [](fw::TObject*) { RedoCurrent(); };
-    BlenderButton->OnClick = [](fw::TObject*) {
+    // The floating windows open beside this one.
+    BlenderButton->OnClick = [this](fw::TObject*) {
         if (!BlenderForm) return;
         BlenderForm->SyncSliders();
+        BlenderForm->SetBounds(Left() + Width(), Top(), BlenderForm->Width(),
+                               BlenderForm->Height());
         BlenderForm->Show();
     };
-    OnionButton->OnClick = [](fw::TObject*) {
+    OnionButton->OnClick = [this](fw::TObject*) {
         if (!OnionForm) return;
+        OnionForm->SetBounds(Left() + Width(), Top(), OnionForm->Width(), OnionForm->Height());
         OnionForm->Show();
         PaintOnionOverlay();
     };

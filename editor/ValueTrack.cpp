@@ -2,15 +2,19 @@
 
 #include <cstdio>
 
+#include "Forms.h"
+
 namespace vel {
 
 TValueTrack::TValueTrack(fw::TComponent* AOwner) : fw::TPanel(AOwner) {
     SetBevelOuter(fw::bvNone);
     SetBounds(0, 0, 110, 20);
     FButton = fw::Create<TpcMouseTrackButton>(this);
+    FButton->SetName("Button");
     FButton->SetParent(this);
     FButton->SetBounds(0, 2, 16, 16);
     FLabel = fw::Create<fw::TLabel>(this);
+    FLabel->SetName("Label");
     FLabel->SetParent(this);
     FLabel->SetBounds(20, 3, 90, 14);
     FButton->OnTracking = [this](fw::TObject*) {
@@ -22,8 +26,7 @@ TValueTrack::TValueTrack(fw::TComponent* AOwner) : fw::TPanel(AOwner) {
     };
 }
 
-void TValueTrack::Setup(const std::string& Name, double Min, double Max, double Step,
-                        int Digits) {
+void TValueTrack::Setup(const std::string& Name, double Min, double Max, double Step, int Digits) {
     FName = Name;
     FDigits = Digits;
     FButton->SetMinValue(Min);
@@ -54,7 +57,11 @@ void TValueTrack::ShowValue() {
 
 TValueTrack* MakeValueTrack(fw::TWinControl* Parent, const std::string& ComponentName, int Left,
                             int Top, int Width) {
-    auto* track = fw::Create<TValueTrack>(Parent->Owner() ? Parent->Owner() : Parent);
+    // Owned by the form it sits in, which finds it by its name.
+    fw::TWinControl* owner = Parent;
+    while (owner->Parent() && !dynamic_cast<fw::TCustomForm*>(owner))
+        owner = owner->Parent();
+    auto* track = fw::Create<TValueTrack>(owner);
     track->SetName(ComponentName);
     track->SetParent(Parent);
     track->SetBounds(Left, Top, Width, 20);

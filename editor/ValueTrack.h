@@ -39,7 +39,7 @@ private:
     int FDigits = 2;
 };
 
-// A track at (Left, Top) in Parent, owned by Parent's owner.
+// A track at (Left, Top) in Parent, owned by the form Parent lies in.
 TValueTrack* MakeValueTrack(fw::TWinControl* Parent, const std::string& ComponentName, int Left,
                             int Top, int Width);
 

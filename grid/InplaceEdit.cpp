@@ -7,7 +7,7 @@
 
 namespace vel {
 
-TInplaceEdit::TInplaceEdit(fw::TComponent* AOwner) : fw::TEdit(AOwner) {
+TInplaceEdit::TInplaceEdit(fw::TComponent* AOwner) : fw::TMaskEdit(AOwner) {
     SetTabStop(false);
     SetAutoSelect(false);
     SetVisible(false);
@@ -18,7 +18,7 @@ TInplaceEdit::~TInplaceEdit() = default;
 void TInplaceEdit::UpdateContents() {
     SetText("");
     if (!Grid) return;
-    FEditMask = Grid->GetEditMask(Grid->Col(), Grid->Row());
+    SetEditMask(Grid->GetEditMask(Grid->Col(), Grid->Row()));
     SetText(Grid->GetEditText(Grid->Col(), Grid->Row()));
     SetMaxLength(Grid->GetEditLimit());
 }
@@ -120,7 +120,7 @@ void TInplaceEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     }
     if (Key != 0) {
         if (Grid && Grid->OnKeyDown) Grid->OnKeyDown(Grid, Key, Shift);
-        if (Key != 0) fw::TEdit::KeyDown(Key, Shift);
+        if (Key != 0) fw::TMaskEdit::KeyDown(Key, Shift);
     }
 }
 
@@ -158,7 +158,7 @@ void TInplaceEdit::KeyPress(char& Key) {
         if (Ch >= 32 && !EditCanModify()) Key = 0;
         break;
     }
-    if (Key != 0) fw::TEdit::KeyPress(Key);
+    if (Key != 0) fw::TMaskEdit::KeyPress(Key);
 }
 
 void TInplaceEdit::DblClick() {
@@ -172,7 +172,7 @@ void TInplaceEdit::WndProc(fw::TMessage& Message) {
             Message.Msg = fw::WM_LBUTTONDBLCLK;
         ClickTime = 0;
     }
-    fw::TEdit::WndProc(Message);
+    fw::TMaskEdit::WndProc(Message);
 }
 
 void TInplaceEdit::Dispatch(fw::TMessage& Message) {
@@ -182,14 +182,14 @@ void TInplaceEdit::Dispatch(fw::TMessage& Message) {
         if (!EditCanModify()) return;
         break;
     case fw::WM_GETDLGCODE:
-        fw::TEdit::Dispatch(Message);
+        fw::TMaskEdit::Dispatch(Message);
         Message.Result |= fw::DLGC_WANTARROWS;
         if (Grid && (Grid->Options() & goTabs)) Message.Result |= fw::DLGC_WANTTAB;
         return;
     default:
         break;
     }
-    fw::TEdit::Dispatch(Message);
+    fw::TMaskEdit::Dispatch(Message);
 }
 
 } // namespace vel

@@ -1,7 +1,7 @@
 #pragma once
 // The borderless edit box the base grid lays over the current cell while its
 // editor mode is on (only with the Editing option).
-#include "StdCtrls.h"
+#include "MaskEdit.h"
 
 #include <cstdint>
 
@@ -9,7 +9,7 @@ namespace vel {
 
 class TCustomGrid_ts;
 
-class TInplaceEdit : public fw::TEdit {
+class TInplaceEdit : public fw::TMaskEdit {
 public:
     explicit TInplaceEdit(fw::TComponent* AOwner);
     ~TInplaceEdit() override;
@@ -25,7 +25,6 @@ public:
     virtual void UpdateContents();
     virtual void BoundsChanged();
     bool EditCanModify();
-    const std::string& EditMask() const { return FEditMask; }
 
     void WndProc(fw::TMessage& Message) override;
 
@@ -39,7 +38,6 @@ protected:
 private:
     void InternalMove(const fw::TRect& R, bool Redraw);
     void SendToGrid(std::uint16_t& Key, fw::TShiftState Shift);
-    std::string FEditMask;
 };
 
 } // namespace vel

@@ -1,5 +1,6 @@
 #include "TSCellProps.h"
 
+#include "ScopeExit.h"
 #include "TSGridData.h"
 
 namespace vel {
@@ -26,6 +27,17 @@ const fw::TFont* FontOfVariant(const TtsVariant& v) {
 
 // --- Elements -------------------------------------------------------------------------------
 
+TtsCustomPropElement::~TtsCustomPropElement() {
+    // What a going element holds goes back to the grid first.
+    TtsGridLink* link = Grid ? Grid->Link : nullptr;
+    if (!link) return;
+    if (P.Combo) link->ReleaseCombo(P.Combo.get(), false);
+    if (P.DateTimeDef) {
+        link->ReleaseDateTimeDef(P.DateTimeDef);
+        link->UseDateTimeDef(P.DateTimeDef, false);
+    }
+}
+
 TtsVariant TtsCustomPropElement::GetProperty(int id, int sub) const {
     if (id == prCellReadOnly) return TtsVariant(std::uint8_t{CellReadOnly});
     if (id == prFont) return TtsVariant(static_cast<fw::TObject*>(P.Font.get()));
@@ -37,6 +49,21 @@ void TtsCustomPropElement::SetProperty(const TtsVariant& v, int id, int sub) {
         SetFont(FontOfVariant(v));
         return;
     }
+    if (id == prParentFont) {
+        SetParentFont(std::holds_alternative<bool>(v) ? std::get<bool>(v) : VarAsInteger(v) != 0);
+        return;
+    }
+    if (id == prCombo) {
+        const TtsCombo* from = ComboOfVariant(v);
+        if (!from) {
+            P.Combo.reset();
+            P.ParentCombo = true;
+        } else if (from != P.Combo.get()) {
+            if (TtsCombo* own = EnsureCombo()) AssignCombo(own, *from);
+        }
+        return;
+    }
+    if (id == prParentCombo && VarAsInteger(v) != 0) P.Combo.reset();
     if (id == prCellReadOnly) {
         const auto b = static_cast<std::uint8_t>(VarAsInteger(v));
         CellReadOnly = b <= roDefault ? static_cast<TtsReadOnly>(b) : roDefault;
@@ -57,20 +84,87 @@ void TtsCustomPropElement::AssignProperties(const TtsCustomPropElement& s) {
     }
     SetFont(s.P.Font.get());
     P.ParentFont = s.P.ParentFont;
+    if (s.P.Combo) {
+        if (TtsCombo* own = EnsureCombo()) AssignCombo(own, *s.P.Combo);
+    } else {
+        P.Combo.reset();
+    }
+    P.ParentCombo = s.P.ParentCombo;
 }
 
 bool TtsCustomPropElement::IsDefault() const {
     return P.SharedAtDefaults() && CellReadOnly == roDefault;
 }
 
-void TtsCustomPropElement::SetFont(const fw::TFont* font) {
-    if (font) {
-        if (!P.Font) P.Font = std::make_unique<fw::TFont>();
-        P.Font->Assign(*font);
-    } else {
-        P.Font.reset();
+void TtsCustomPropElement::MakeFont(const fw::TFont& from) {
+    ++P.FontChangeLock;
+    fw::TScopeExit unlock([this] { --P.FontChangeLock; });
+    if (!P.Font) {
+        P.Font = std::make_unique<fw::TFont>();
+        P.Font->OnChange = [this](fw::TObject*) { FontChanged(); };
     }
+    P.Font->Assign(from);
+}
+
+void TtsCustomPropElement::FontChanged() {
+    if (P.FontChangeLock == 0) P.ParentFont = false;
+}
+
+void TtsCustomPropElement::SetFont(const fw::TFont* font) {
+    if (font)
+        MakeFont(*font);
+    else
+        P.Font.reset();
     P.ParentFont = !P.Font;
+}
+
+void TtsCustomPropElement::SetParentFont(bool v) {
+    P.ParentFont = v;
+    if (v && !P.OwnFonts) P.Font.reset();
+}
+
+TtsCombo* TtsCustomPropElement::EnsureCombo() {
+    if (P.Combo) return P.Combo.get();
+    if (!Grid || !Grid->Link || Grid->Link->IsDropDownList()) return nullptr;
+    P.Combo = Grid->Link->CreateCombo();
+    if (!P.Combo) return nullptr;
+    P.ParentCombo = false;
+    SetComboDropDownStyle(P.Combo.get(), P.DropDownStyle);
+    return P.Combo.get();
+}
+
+// --- Cell elements ------------------------------------------------------------------------------
+
+void TtsCellElement::FontChanged() {
+    if (P.FontChangeLock != 0) return;
+    TtsCustomPropElement::FontChanged();
+    if (Grid) Grid->RepaintCell(Key.Col, Key.Row, true);
+}
+
+void TtsCellElement::SetParentFont(bool v) {
+    if (!v) {
+        if (!P.Font && Grid) MakeFont(Grid->InheritedFont(Key.Col, Key.Row));
+        P.ParentFont = false;
+    } else {
+        P.ParentFont = true;
+        if (P.OwnFonts && Grid)
+            MakeFont(Grid->InheritedFont(Key.Col, Key.Row));
+        else
+            P.Font.reset();
+    }
+    if (Grid) Grid->RepaintCell(Key.Col, Key.Row, true);
+}
+
+void TtsCellElement::RefreshParentFont() {
+    if (P.ParentFont && P.Font && Grid) MakeFont(Grid->InheritedFont(Key.Col, Key.Row));
+}
+
+TtsCombo* TtsCellElement::EnsureCombo() {
+    const bool made = !P.Combo;
+    TtsCombo* combo = TtsCustomPropElement::EnsureCombo();
+    if (made && combo && Grid && Key.Col >= 1 && Key.Col <= Grid->Cols())
+        SetComboListWidth(combo, Grid->ColWidthAt(Grid->DisplayColOf(Key.Col)));
+    return combo;
 }
 
 int TtsCellElement::CompareKey(const TtsCustomSet&, const TtsSetElement& other) const {
@@ -145,10 +239,55 @@ bool TtsCellPropSet::SetFontProperty(TtsCellKey key, bool repaint, const fw::TFo
     return true;
 }
 
+bool TtsCellPropSet::SetComboProperty(TtsCellKey key, bool repaint, const TtsCombo* combo) {
+    TtsCellElement* e = Element(key.Col, key.Row);
+    TtsCombo* present = e ? e->P.Combo.get() : nullptr;
+    TtsGridLink* link = FGrid ? FGrid->Link : nullptr;
+    if (combo == present || (!combo && !present)) return false;
+    if (!combo) {
+        // The grid lets go of the combo before it is freed.
+        if (link) link->ReleaseCombo(present, false);
+        e->SetProperty(TtsVariant(static_cast<fw::TObject*>(nullptr)), prCombo, 0);
+        if (e->IsDefault()) RemoveElement(key);
+    } else {
+        if (link && link->IsDropDownList()) return false;
+        if (!e) e = CreateElement(key);
+        TtsCombo* own = e->EnsureCombo();
+        if (!own) {
+            if (e->IsDefault()) RemoveElement(key);
+            return false;
+        }
+        AssignCombo(own, *combo);
+        if (link) link->ReleaseCombo(own, false);
+    }
+    if (repaint) RepaintCell(key, prCombo);
+    return true;
+}
+
+bool TtsCellPropSet::SetObjectProperty(TtsCellKey key, bool repaint, int id, const TtsVariant& v) {
+    // The date-time definition: the grid's registration moves from the old one to the new.
+    TtsCellElement* e = Element(key.Col, key.Row);
+    fw::TObject* present = e ? e->P.DateTimeDef : nullptr;
+    fw::TObject* fresh = nullptr;
+    if (auto* o = std::get_if<fw::TObject*>(&v)) fresh = *o;
+    if (fresh == present) return false;
+    TtsGridLink* link = FGrid ? FGrid->Link : nullptr;
+    if (link && present) {
+        link->ReleaseDateTimeDef(present);
+        link->UseDateTimeDef(present, false);
+    }
+    if (!e) e = CreateElement(key);
+    e->P.DateTimeDef = fresh;
+    if (link && fresh) link->UseDateTimeDef(fresh, true);
+    if (e->IsDefault()) RemoveElement(key);
+    if (repaint) RepaintCell(key, id);
+    return true;
+}
+
 bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
                                  const TtsVariant& v) {
-    // Combos come with the combo settings; until then a cell holds none.
-    if (id == prCombo) return false;
+    if (id == prCombo) return SetComboProperty(key, repaint, ComboOfVariant(v));
+    if (id == prDateTimeDef) return SetObjectProperty(key, repaint, id, v);
     if (id == prFont) return SetFontProperty(key, repaint, FontOfVariant(v));
     TtsCellElement* e = Element(key.Col, key.Row);
     const TtsVariant def = DefaultPropertyValue(id, sub);
@@ -168,6 +307,10 @@ bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
     } else if (repaint) {
         RepaintCell(key, id);
     }
+    const auto button = static_cast<TtsButtonType>(VarAsInteger(v));
+    if (id == prButtonType && (button == btDateTimeDropDown || button == btDateTimePopup) &&
+        FGrid && FGrid->Link)
+        FGrid->Link->EndDateTimeDropDown();
     return true;
 }
 
@@ -184,7 +327,10 @@ void TtsCellPropSet::SetOwnFonts(TtsCellKey key, bool flag) {
         FGrid->OwnFontCells.RemovePair(key.Col, key.Row);
         if (e->P.ParentFont) e->P.Font.reset();
         if (e->IsDefault()) RemoveElement(key);
+        return;
     }
+    // An inheriting own-font cell keeps a copy of what it inherits.
+    if (e->P.ParentFont) e->SetParentFont(true);
 }
 
 void TtsCellPropSet::ResetElements(TtsKindSet kinds, bool repaint) {
@@ -212,6 +358,19 @@ void TtsCellPropSet::ResetElements(TtsKindSet kinds, bool repaint) {
             }
             if (changed) repaint = false;
         }
+    }
+}
+
+void TtsCellPropSet::AssignFrom(const TtsCellPropSet& source) {
+    if (&source == this) return;
+    for (TtsSetElement* e : Elements())
+        RemoveElement(static_cast<TtsCellElement*>(e)->Key);
+    for (TtsSetElement* from : source.Elements()) {
+        const auto& s = static_cast<const TtsCellElement&>(*from);
+        CreateElement(s.Key)->AssignProperties(s);
+        if (s.P.OwnFonts) SetOwnFonts(s.Key, true);
+        if (TtsCellElement* e = Element(s.Key.Col, s.Key.Row); e && e->IsDefault())
+            RemoveElement(s.Key);
     }
 }
 

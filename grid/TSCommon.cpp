@@ -1,6 +1,7 @@
 #include "TSCommon.h"
 
 #include "Bitmap.h"
+#include "Controls.h"
 
 #include "TSMbcs.h"
 
@@ -768,6 +769,15 @@ void PrimeCanvas(fw::TCanvas& canvas) {
     // would leave behind.
     const fw::TBitmap pixel(1, 1);
     canvas.Draw(0, 0, pixel);
+}
+
+bool ControlOwnsWindow(fw::HWND window, fw::TWinControl* control) {
+    if (!window || !control || !control->HandleAllocated()) return false;
+    if (control->Handle() == window) return true;
+    for (int i = 0; i < control->ControlCount(); ++i)
+        if (auto* child = dynamic_cast<fw::TWinControl*>(control->Controls(i)))
+            if (ControlOwnsWindow(window, child)) return true;
+    return false;
 }
 
 } // namespace vel

@@ -4,6 +4,7 @@
 // variant comparisons and settings paths. Its byte streams are the framework's.
 #include "Settings.h"
 #include "Streams.h"
+#include "Types.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@
 namespace fw {
 class TObject;
 class TCanvas;
+class TWinControl;
 } // namespace fw
 
 namespace vel {
@@ -152,6 +154,9 @@ void PadToWidth(const std::string& old, std::string& fresh);
 
 // Draws a 1 x 1 picture of 32-bit pixels at (0, 0), so that the canvas works in that format.
 void PrimeCanvas(fw::TCanvas& canvas);
+
+// True when the window is the control's own or, at any depth, one of its windowed children's.
+bool ControlOwnsWindow(fw::HWND window, fw::TWinControl* control);
 
 // --- Settings paths ----------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include "TSShared.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace vel {
 
@@ -58,6 +59,10 @@ TtsBaseGrid::TtsBaseGrid(fw::TComponent* AOwner)
 
 TtsBaseGrid::~TtsBaseGrid() {
     SetState(fw::TComponentStateItem::Destroying);
+    CloseDropDown(true);
+    TtsDropDownRegistry::Remove(this);
+    FActiveCombo = nullptr;
+    FModel->GridCombo = nullptr;
     FActive = nullptr;
     FCheckStrategy.reset();
     FEditStrategy.reset();
@@ -65,6 +70,7 @@ TtsBaseGrid::~TtsBaseGrid() {
     for (fw::TComponent* C : FFreeNotifies)
         RemoveFreeNotification(C);
     FModel->Link = nullptr;
+    FGridCombo.reset();
     if (FCanvasInUse) GridMemoryCanvas().Release();
 }
 
@@ -267,6 +273,36 @@ void TtsBaseGrid::CurrentRowLeft(int OldDataRow) {
     FRowChanged = false;
     if (Storage()) Storage()->ClearBuffer();
     if (OnRowChanged) OnRowChanged(this, OldDataRow, CurrentDataRow());
+}
+
+// --- Copies ---------------------------------------------------------------------------
+
+void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
+    if (&S == this) return;
+    BeginUpdate();
+    fw::TScopeExit Done([this] { EndUpdate(); });
+    FRowBarWidth = S.FRowBarWidth;
+    FHeadingHeight = S.FHeadingHeight;
+    SetRowBarOn(S.FRowBarOn);
+    SetHeadingOn(S.FHeadingOn);
+    SetLineColor(S.FLineColor);
+    SetGridLines(S.FGridLines);
+    SetGridMode(S.FGridMode);
+    SetThumbTracking(S.ThumbTracking());
+    StretchPicture = S.StretchPicture;
+    ShrinkPicture = S.ShrinkPicture;
+    CenterPicture = S.CenterPicture;
+    KeepAspectRatio = S.KeepAspectRatio;
+    EditColor = S.EditColor;
+    EditFontColor = S.EditFontColor;
+    SetGridColor(S.GridColor());
+    SetGridFont(S.GridFont());
+    SetDataFlag(S.FDataFlag);
+    SetWantTabsValue(S.FWantTabs);
+    SetAlwaysShowFocusValue(S.FAlwaysShowFocus);
+    if (!WithData) SetStoreData(S.StoreData());
+    FModel->Assign(*S.FModel, WithData);
+    if (S.FGridCombo && !FDropDownList) AssignCombo(EnsureGridCombo(), *S.FGridCombo);
 }
 
 // --- Display order ----------------------------------------------------------------------
@@ -526,6 +562,31 @@ void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
     Carrier->Read(Stream);
 }
 
+void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts,
+                                   bool SaveData, TtsKindSet Kinds) {
+    TMemoryStream Record;
+    SaveLayout(Record, Parts, SaveData, Kinds);
+    const std::string Scratch = FileName + ".new";
+    {
+        fw::TFileStream File(Scratch, fw::TFileStream::TMode::fmCreate);
+        File.WriteBuffer(Record.Data().data(), Record.Data().size());
+    }
+    std::error_code Error;
+    std::filesystem::rename(Scratch, FileName, Error);
+    if (Error) {
+        std::filesystem::remove(Scratch, Error);
+        throw fw::EStreamError("Cannot write " + FileName);
+    }
+}
+
+void TtsBaseGrid::LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode) {
+    fw::TFileStream File(FileName, fw::TFileStream::TMode::fmOpenRead);
+    if (File.Size() > static_cast<std::int64_t>(MaxLayoutSize))
+        throw EReadError("Stored layout too large");
+    TMemoryStream Record(File.ReadBlock(static_cast<std::size_t>(File.Size())));
+    LoadLayout(Record, Mode);
+}
+
 void TtsBaseGrid::AddFreeNotification(fw::TComponent* Component) {
     if (!Component ||
         std::find(FFreeNotifies.begin(), FFreeNotifies.end(), Component) != FFreeNotifies.end())
@@ -547,6 +608,8 @@ void TtsBaseGrid::Notification(fw::TComponent* AComponent, fw::TOperation Operat
     auto It = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
     if (It == FFreeNotifies.end()) return;
     FFreeNotifies.erase(It);
+    std::erase_if(FDateTimeUses, [AComponent](const auto& U) { return U.first == AComponent; });
+    if (AComponent == FDateTimeLink.DateTimeDef()) EndDateTimeDropDown();
     // Columns, rows and cells forget a definition that went.
     for (int C = 0; C <= Cols(); ++C)
         if (TtsCol* Obj = FModel->Col(C); Obj->DateTimeDef() == AComponent)
@@ -570,16 +633,6 @@ fw::HWND TtsBaseGrid::CellControlWindow() {
                                                             : nullptr;
 }
 
-void TtsBaseGrid::SetDropDownColWidth(int Width) {
-    if (FDropDownList) SetDefaultColWidth(Width + 10);
-}
-
-void TtsBaseGrid::SetDropDownSize(int, int) {}
-void TtsBaseGrid::EndDateTimeDropDown() {}
-void TtsBaseGrid::ReleaseDateTimeDef(fw::TObject*) {}
-void TtsBaseGrid::ForgetActiveCombo(fw::TObject*) {}
-void TtsBaseGrid::ReleasePendingCombo(bool) {}
-void TtsBaseGrid::ReleaseCombo(fw::TObject*, bool) {}
 
 // --- The custom grid and the grid -------------------------------------------------------------
 

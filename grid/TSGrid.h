@@ -56,6 +56,8 @@ using TtsSelectChangedEvent =
     std::function<void(fw::TObject* Sender, TtsSelectKind Kind, bool ByUser)>;
 
 class TtsBaseGrid;
+class TtsComboGrid;
+class TtsMonthView;
 
 // The grid's link to its image list: picture cells repaint when it changes.
 class TtsGridImageLink : public TtsImageLink {
@@ -63,6 +65,17 @@ public:
     explicit TtsGridImageLink(TtsBaseGrid* Grid) : FGrid(Grid) {}
     void ImageListChanged() override;
     void ImageListFreed() override;
+
+private:
+    TtsBaseGrid* FGrid;
+};
+
+// The grid's link to the definition of its open date-time drop-down: the
+// drop-down ends when the definition goes.
+class TtsGridDateTimeLink : public TtsDateTimeLink {
+public:
+    explicit TtsGridDateTimeLink(TtsBaseGrid* Grid) : FGrid(Grid) {}
+    void DateTimeDefFreed() override;
 
 private:
     TtsBaseGrid* FGrid;
@@ -147,6 +160,10 @@ public:
     TtsVariant CellValue(int DataCol, int DataRow);
     // Into the storage, or to OnCellEdit; the cell repaints and a current cell reloads.
     void SetCellValue(int DataCol, int DataRow, const TtsVariant& Value);
+
+    // Takes another grid's settings, columns, rows and cells (and its values with
+    // WithData): combo lists and the layout's clone copy grids this way.
+    void AssignGrid(const TtsBaseGrid& Source, bool WithData);
 
     // --- Display order ---
     int DataColAt(int DisplayCol) const { return FModel->DataColAt(DisplayCol); }
@@ -250,6 +267,9 @@ public:
     void MaskChanged(int DataCol, int DataRow) override;
     void ReloadMask();
     void ReloadCheckBoxValues() override;
+    // The mask definitions the text editor finds cell masks in, by mask name.
+    TtsMaskDefsComponent* MaskDefs() const;
+    void SetMaskDefs(TtsMaskDefsComponent* Value);
     void ReloadCurrentValue() override;
     bool WantTabs() const { return FWantTabs; }
     bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
@@ -266,6 +286,11 @@ public:
     void SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds);
     // A refused stream throws EReadError after the grid shows what was read.
     void LoadLayout(TStream& Stream, std::uint8_t Mode);
+    // The same in a file: written whole beside it and then put in its place, so a
+    // failed save leaves the old file; a load reads the file whole first.
+    void SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts, bool SaveData,
+                          TtsKindSet Kinds);
+    void LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode);
     std::uint8_t LoadMode() const { return FLoadMode; }
     TtsKindSet LoadKinds() const { return FLoadKinds; }
     void ResetColProperties(TtsKindSet Kinds) { FModel->ResetColProperties(Kinds); }
@@ -276,22 +301,63 @@ public:
     void AddFreeNotification(fw::TComponent* Component);
     void RemoveFreeNotification(fw::TComponent* Component);
 
-    // --- Drop-downs (the combos and date-time lists come with their settings) ---
-    bool IsDropDownList() const { return FDropDownList; }
-    bool IsDropDownOpen() override { return false; }
-    bool IsDropDownWindow(fw::HWND) override { return false; }
-    bool MayCloseDropDown() override { return true; }
-    void CloseDropDown(bool) override {}
+    // --- Combos and drop-downs (TSGridDropDown.cpp) ---
+    // A combo cell (button type btCombo) drops its combo's list grid down under
+    // the cell in a drop-down form; a date-time cell (btDateTimeDropDown or
+    // btDateTimePopup) drops a month view. The button stands at the cell's right
+    // while it is current; F4 and Alt+Down open and close, the list takes the
+    // arrows, Enter picks, Escape closes. The closing hooks close it on a press
+    // elsewhere or when another window is activated.
+    bool IsDropDownList() const override { return FDropDownList; }
+    // The combo factory, and the factory of a combo's list grid.
+    TtsComboPtr CreateCombo() override;
+    virtual std::unique_ptr<TtsComboGrid> CreateComboGrid(TtsCombo* Combo);
+    // The grid-level combo, made on first use; GridCombo is null until then.
+    TtsCombo* EnsureGridCombo() override;
+    TtsCombo* GridCombo() const { return FGridCombo.get(); }
+    // The combo of a cell: its own, its column's or row's, else the grid's.
+    TtsCombo* CellCombo(int DataCol, int DataRow);
+    TtsCombo* ActiveCombo() const { return FActiveCombo; }
+    bool IsDropDownOpen() override { return FDropDown != TDropDownKind::None; }
+    bool IsComboDropped() const { return FDropDown == TDropDownKind::Combo; }
+    bool IsDateTimeDropped() const { return FDropDown == TDropDownKind::DateTime; }
+    bool IsDropDownWindow(fw::HWND Wnd) override;
+    bool MayCloseDropDown() override { return !FPicking; }
+    // Flag: the drop-down closes without a pick (the hooks pass true).
+    void CloseDropDown(bool Flag) override;
+    // Opens the current cell's drop-down; false when the cell has none.
+    bool DropDown();
     fw::HWND GridWindow() override { return Handle(); }
-    fw::HWND ComboListWindow() override { return nullptr; }
+    fw::HWND ComboListWindow() override;
     fw::HWND CellControlWindow() override;
+    TtsDropDownForm* DropDownForm() const { return FDropDownForm; }
+    TtsMonthView* MonthView() const { return FMonthView; }
     void SetDropDownColWidth(int Width);
     void SetDropDownSize(int Cols, int Rows);
-    void EndDateTimeDropDown();
-    void ReleaseDateTimeDef(fw::TObject* Definition);
-    void ForgetActiveCombo(fw::TObject* Combo);
-    void ReleasePendingCombo(bool Flag);
-    void ReleaseCombo(fw::TObject* Combo, bool Flag);
+    void EndDateTimeDropDown() override;
+    void ReleaseDateTimeDef(fw::TObject* Definition) override;
+    void UseDateTimeDef(fw::TObject* Definition, bool Use) override;
+    void ForgetActiveCombo(TtsCombo* Combo) override;
+    void ReleasePendingCombo(bool Flag) override;
+    void ReleaseCombo(TtsCombo* Combo, bool Flag) override;
+    void ComboStyleChanged(TtsCombo* Combo) override;
+    // The drop-down button of the current cell, in client coordinates (empty when none).
+    fw::TRect CellButtonRect() const;
+    // Takes a value picked in a drop-down as the current cell's edit.
+    bool StorePickedValue(const TtsVariant& Value);
+    // The cell property operations of fonts, combos and date-time definitions.
+    const fw::TFont* GetCellFont(int DataCol, int DataRow) const;
+    void SetCellFont(int DataCol, int DataRow, const fw::TFont* Value);
+    bool GetCellParentFont(int DataCol, int DataRow) const;
+    void SetCellParentFont(int DataCol, int DataRow, bool Value);
+    TtsCombo* GetCellCombo(int DataCol, int DataRow) const;
+    void SetCellCombo(int DataCol, int DataRow, const TtsCombo* Value);
+    bool GetCellParentCombo(int DataCol, int DataRow) const;
+    void SetCellParentCombo(int DataCol, int DataRow, bool Value);
+    TtsDropDownStyle GetCellDropDownStyle(int DataCol, int DataRow) const;
+    void SetCellDropDownStyle(int DataCol, int DataRow, TtsDropDownStyle Value);
+    fw::TObject* GetCellDateTimeDef(int DataCol, int DataRow) const;
+    void SetCellDateTimeDef(int DataCol, int DataRow, fw::TObject* Value);
 
     // --- Events ---
     TtsCellLoadedEvent OnCellLoaded;
@@ -397,6 +463,18 @@ private:
     void SelectionChanged(TtsSelectKind Kind, bool ByUser);
     void SelectLines(bool Rows, int From, int To, bool Select);
     void ShrinkCellRange(bool Rows, int Display);
+    // Drop-downs (TSGridDropDown.cpp).
+    enum class TDropDownKind : std::uint8_t { None, Combo, DateTime };
+    bool HasDropDownButton() const;
+    TtsDropDownForm& EnsureDropDownForm();
+    bool DropDownCombo(TtsCombo& Combo);
+    bool DropDownDateTime();
+    void ShowDropDown(fw::TWinControl& Content, int Width, int Height);
+    bool DropDownKey(std::uint16_t Key, fw::TShiftState Shift);
+    void ComboListPicked(int ListDataRow);
+    void DatePicked(double Date);
+    void HookControlKeys(bool On);
+    void DrawCellButton(fw::TCanvas& C, const fw::TRect& CellRect);
     // Lines.
     void SyncBaseCounts();
     void RemoveBaseLines(bool Rows, const std::vector<int>& Removed);
@@ -408,6 +486,15 @@ private:
     std::unique_ptr<TtsEditGridControl> FEditStrategy;
     std::unique_ptr<TtsCheckGridControl> FCheckStrategy;
     TtsCustomGridControl* FActive = nullptr;
+    TtsComboPtr FGridCombo;
+    TtsCombo* FActiveCombo = nullptr;
+    TtsDropDownForm* FDropDownForm = nullptr; // owned as a component
+    TtsMonthView* FMonthView = nullptr;       // in the drop-down form
+    TtsGridDateTimeLink FDateTimeLink{this};  // the definition of an open date-time drop-down
+    TDropDownKind FDropDown = TDropDownKind::None;
+    fw::TWinControl* FHookedControl = nullptr;
+    bool FPicking = false;
+    std::vector<std::pair<fw::TComponent*, int>> FDateTimeUses;
     TtsGridImageLink FImageLink{this};
     std::vector<fw::TComponent*> FFreeNotifies;
     TGridRect FRange{0, 0, -1, -1};
@@ -426,7 +513,10 @@ private:
     int FHeadingHeight = 18;
     bool FNoPaint = false;
     int FUpdateCount = 0;
+protected:
     bool FDropDownList = false;
+
+private:
     bool FDataFlag = false;
     std::uint8_t FLoadMode = 0;
     TtsKindSet FLoadKinds = 0;

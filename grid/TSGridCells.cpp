@@ -77,6 +77,9 @@ void TtsBaseGrid::CurrentCellMoved(const TGridCoord& Before) {
     const int OldDataRow = DataRowAt(Before.Y);
     FCellModified = false;
     FEditStarted = false;
+    // A drop-down belongs to the cell it opened for.
+    CloseDropDown(true);
+    FActiveCombo = nullptr;
     if (CurrentDataRow() != OldDataRow) CurrentRowLeft(OldDataRow);
     // The row bar marks the current row.
     InvalidateDisplayCell(0, Before.Y);
@@ -278,6 +281,8 @@ void TtsBaseGrid::PlaceCellControl() {
     // The control stands inside the cell's lines; a text editor where the cell's text starts.
     if (FGridLines == glVertLines || FGridLines == glBoth) R.Right -= 1;
     if (FGridLines == glHorzLines || FGridLines == glBoth) R.Bottom -= 1;
+    // The drop-down button keeps the cell's right end.
+    if (const fw::TRect B = CellButtonRect(); !B.IsEmpty()) R.Right = B.Left;
     if (FActive->IsTextControl()) {
         R.Left += CellTextLeft;
         R.Top += CellTextTop;
@@ -324,8 +329,9 @@ void TtsBaseGrid::ControlValueChanged() {
 void TtsBaseGrid::ControlExit() {
     if (FFocusing || InState(fw::TComponentStateItem::Destroying)) return;
     // The grid taking the focus decides by its own moves; focus leaving the grid stores
-    // what the checks accept and drops the rest.
+    // what the checks accept and drops the rest, and closes a drop-down.
     if (HandleAllocated() && fw::GetFocus() == Handle()) return;
+    if (!FPicking) CloseDropDown(true);
     if (!EndCellEdit()) UndoCellEdit();
     PlaceCellControl();
     RepaintCurrentCell();
@@ -372,6 +378,15 @@ void TtsBaseGrid::MaskChanged(int DataCol, int DataRow) {
 void TtsBaseGrid::ReloadMask() {
     if (FActive != FEditStrategy.get() || !HasCurrentCell()) return;
     FActive->SetMaskName(FModel->EffectiveMaskName(CurrentDataCol(), CurrentDataRow()));
+}
+
+TtsMaskDefsComponent* TtsBaseGrid::MaskDefs() const {
+    return FEditStrategy->Edit()->MaskLink().MaskDefs();
+}
+
+void TtsBaseGrid::SetMaskDefs(TtsMaskDefsComponent* Value) {
+    FEditStrategy->Edit()->MaskLink().SetMaskDefs(Value);
+    FEditStrategy->Edit()->ReloadMask();
 }
 
 void TtsBaseGrid::ReloadCheckBoxValues() {

@@ -529,10 +529,14 @@ std::string TtsGridModel::EffectiveMaskName(int dataCol, int dataRow) const {
 }
 
 TtsDropDownStyle TtsGridModel::EffectiveDropDownStyle(int dataCol, int dataRow) const {
+    // Read through the combo of a level that has one; the grid's combo last.
     const auto [col, row, cell] = LinesOf(dataCol, dataRow);
-    return Resolve<TtsDropDownStyle>(*this, col, row, cell ? cell->P.DropDownStyle : ddDropDown,
-                                     ddDropDown, ddDropDown,
-                                     [](const TtsLineProps& p) { return p.DropDownStyle; });
+    auto styleOf = [](const TtsLineProps& p) {
+        return p.Combo ? ComboDropDownStyle(p.Combo.get()) : p.DropDownStyle;
+    };
+    const TtsDropDownStyle s = Resolve<TtsDropDownStyle>(
+        *this, col, row, cell ? styleOf(cell->P) : ddDropDown, ddDropDown, ddDropDown, styleOf);
+    return s == ddDropDown && GridCombo ? ComboDropDownStyle(GridCombo) : s;
 }
 
 TtsSpinOptions TtsGridModel::EffectiveSpinOptions(int dataCol, int dataRow) const {
@@ -569,7 +573,10 @@ const fw::TFont& TtsGridModel::EffectiveFont(int dataCol, int dataRow) const {
 
 void TtsGridModel::FontChanged() {
     auto refresh = [this](TtsLineProps& p) {
-        if (p.ParentFont && p.Font) p.Font->Assign(Font);
+        if (!p.ParentFont || !p.Font) return;
+        ++p.FontChangeLock; // an inherited copy stays inherited
+        p.Font->Assign(Font);
+        --p.FontChangeLock;
     };
     for (int i = 0; i <= FColCount; ++i)
         if (TtsCol* c = FCols->Col(i)) refresh(c->P);
@@ -578,26 +585,89 @@ void TtsGridModel::FontChanged() {
     RefreshOwnFontCells();
 }
 
+const fw::TFont& TtsGridModel::InheritedFont(int dataCol, int dataRow) const {
+    const TLines l = LinesOf(dataCol, dataRow);
+    const TtsLineProps* first = l.Col ? &l.Col->P : nullptr;
+    const TtsLineProps* second = l.Row ? &l.Row->P : nullptr;
+    if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
+    if (first && first->Font) return *first->Font;
+    if (second && second->Font) return *second->Font;
+    return Font;
+}
+
+TtsCombo* TtsGridModel::EffectiveCombo(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    if (cell && cell->P.Combo) return cell->P.Combo.get();
+    const TtsLineProps* first = col ? &col->P : nullptr;
+    const TtsLineProps* second = row ? &row->P : nullptr;
+    if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
+    if (first && first->Combo) return first->Combo.get();
+    if (second && second->Combo) return second->Combo.get();
+    return GridCombo;
+}
+
+fw::TObject* TtsGridModel::EffectiveDateTimeDef(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    if (cell && cell->P.DateTimeDef) return cell->P.DateTimeDef;
+    const TtsLineProps* first = col ? &col->P : nullptr;
+    const TtsLineProps* second = row ? &row->P : nullptr;
+    if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
+    if (first && first->DateTimeDef) return first->DateTimeDef;
+    if (second && second->DateTimeDef) return second->DateTimeDef;
+    return nullptr;
+}
+
 void TtsGridModel::RefreshOwnFontCells() {
     int at = 0, col = 0, row = 0;
-    while (OwnFontCells.NextPair(at, col, row)) {
-        TtsCellElement* e = FCellProps.Element(col, row);
-        if (!e || !e->P.ParentFont || !e->P.Font) continue;
-        // The font the cell inherits: its column's or row's own, else the grid's.
-        const TLines l = LinesOf(col, row);
-        const TtsLineProps* first = l.Col ? &l.Col->P : nullptr;
-        const TtsLineProps* second = l.Row ? &l.Row->P : nullptr;
-        if (DrawOverlap == doDrawRowOnTop) std::swap(first, second);
-        const fw::TFont* from = &Font;
-        if (first && first->Font)
-            from = first->Font.get();
-        else if (second && second->Font)
-            from = second->Font.get();
-        e->P.Font->Assign(*from);
-    }
+    while (OwnFontCells.NextPair(at, col, row))
+        if (TtsCellElement* e = FCellProps.Element(col, row)) e->RefreshParentFont();
 }
 
 // --- Resets --------------------------------------------------------------------------------------
+
+void TtsGridModel::Assign(const TtsGridModel& s, bool withData) {
+    if (&s == this) return;
+    SetDefaultColWidth(s.FDefaultColWidth);
+    SetDefaultRowHeight(s.FDefaultRowHeight);
+    SetCols(s.FColCount);
+    SetRows(s.FRowCount);
+    Color = s.Color;
+    GridControlType = s.GridControlType;
+    GridHorzAlignment = s.GridHorzAlignment;
+    GridVertAlignment = s.GridVertAlignment;
+    GridWordWrap = s.GridWordWrap;
+    GridReadOnly = s.GridReadOnly;
+    GridButtonType = s.GridButtonType;
+    DrawOverlap = s.DrawOverlap;
+    Font.Assign(s.Font);
+    HeadingFont.Assign(s.HeadingFont);
+    // Columns by data index, then the source's display order.
+    for (int c = 0; c <= FColCount; ++c)
+        Col(c)->Assign(*s.Col(c));
+    for (int p = 1; p <= FColCount; ++p)
+        if (const int data = s.DataColAt(p); DataColAt(p) != data) MoveCol(DisplayColOf(data), p);
+    std::vector<std::pair<int, int>> positions;
+    for (int r = 0; r <= FRowCount; ++r) {
+        const TtsRow* from = s.FRows->Row(r);
+        if (TtsRow* here = from ? Row(r) : FRows->Row(r)) {
+            if (from) {
+                here->AssignProperties(*from);
+                here->SetHeightFields(-1, from->AssignedHeight());
+                here->SetHeight(from->AssignedHeight());
+            } else {
+                here->ResetProperties(AllKinds);
+            }
+            FRows->FreeRowIfUnused(r);
+        }
+        if (r >= 1 && s.DisplayRowOf(r) != r) positions.emplace_back(r, s.DisplayRowOf(r));
+    }
+    SetDisplayRows(positions);
+    FCellProps.AssignFrom(s.FCellProps);
+    if (withData && s.StoreData()) {
+        SetStoreData(true);
+        FStorage->Assign(s.FStorage.get());
+    }
+}
 
 void TtsGridModel::ResetColProperties(TtsKindSet kinds) {
     for (int i = 0; i <= FColCount; ++i)

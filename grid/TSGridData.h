@@ -117,6 +117,14 @@ public:
     TtsSpinOptions EffectiveSpinOptions(int dataCol, int dataRow) const;
     TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
     const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
+    // The font a cell inherits: its column's or row's own (by DrawOverlap), else the grid's.
+    const fw::TFont& InheritedFont(int dataCol, int dataRow) const;
+    // The combo a cell uses: its own, else its column's or row's (by DrawOverlap), else
+    // the grid's (null while the grid has made none).
+    TtsCombo* EffectiveCombo(int dataCol, int dataRow) const;
+    fw::TObject* EffectiveDateTimeDef(int dataCol, int dataRow) const;
+    // The grid-level combo, owned by the engine.
+    TtsCombo* GridCombo = nullptr;
 
     // Forgets the last cell looked up (it is forgotten too whenever an element comes or goes).
     void ClearCellCache();
@@ -126,6 +134,10 @@ public:
     // After the grid font changed: columns, rows and cells that keep their own
     // fonts while inheriting take the new font.
     void FontChanged();
+
+    // Counts, defaults, grid settings, columns, rows, cells and display order of
+    // another model (its stored values too with withData).
+    void Assign(const TtsGridModel& source, bool withData);
 
     void ResetColProperties(TtsKindSet kinds);
     void ResetRowProperties(TtsKindSet kinds);

@@ -335,10 +335,16 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
         CountForMax(FText) - CountForMax(SelText()) + CountForMax(Value) > FMaxLength)
         return false;
     if (!Editable()) return false;
+    std::string Result = FText;
+    Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
+                   Value);
+    // The mask refuses through its link, and so may the check event.
+    if (!FMaskLink.Accepts(FMask, Result, SelStart())) {
+        if (OnInvalidChar) OnInvalidChar(this);
+        fw::MessageBeep();
+        return false;
+    }
     if (OnCheckMask) {
-        std::string Result = FText;
-        Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
-                       Value);
         if (!OnCheckMask(this, Result, SelStart())) {
             if (OnInvalidChar) OnInvalidChar(this);
             return false;

@@ -4,6 +4,11 @@
 // its pixels.
 #include "FormTestEnv.h"
 #include "Input.h"
+#include "Png.h"
+#include "Screen.h"
+#include "TSCombo.h"
+#include "TSMaskDefs.h"
+#include "TSMonthView.h"
 #include "TSGrid.h"
 #include "TestPaths.h"
 
@@ -38,6 +43,24 @@ protected:
         fw::PaintControlTo(Grid, Shot.Surface());
     }
     fw::TColor At(int X, int Y) { return Shot.Canvas().Pixels(X, Y); }
+    // The screen around the form and what drops down from it (pop-ups are windows of their own).
+    void RenderScreen(const std::string& Name, int Extra) {
+        fw::ProcessMessages();
+        const fw::TRect R{Form->Left(), Form->Top(), Form->Left() + Form->Width(),
+                          Form->Top() + Form->Height() + Extra};
+        fw::ComposeScreen(R);
+        fw::TSurface Out;
+        fw::CaptureScreen(R, Out);
+        ASSERT_TRUE(fw::WritePng(fw::PicturePath(Name), Out.Width, Out.Height, Out.Pixels.data()));
+        Screen = std::move(Out);
+    }
+    // A screen pixel of the last screen picture, at a point of a control.
+    fw::TColor ScreenAt(const fw::TControl* C, int X, int Y) {
+        const fw::TPoint P = C->ClientToScreen({X, Y});
+        const std::uint32_t Px = Screen.Pixel(P.X - Form->Left(), P.Y - Form->Top());
+        return fw::RGB((Px >> 16) & 0xFF, (Px >> 8) & 0xFF, Px & 0xFF);
+    }
+    fw::TSurface Screen;
     // A flag of 16 x 12 times Scale: blue field, white cross, red centre.
     fw::TBitmap& Flag(int Scale) {
         auto& B = Flags[Scale];
@@ -262,6 +285,126 @@ TEST_F(GridGallery, ScrolledWithBothBars) {
     EXPECT_GT(Grid->TopRow(), 150);
     EXPECT_LT(Grid->ClientWidth(), Grid->Width());
     EXPECT_LT(Grid->ClientHeight(), Grid->Height());
+}
+
+TEST_F(GridGallery, AComboCellWithItsListDroppedDown) {
+    Fill(3, 8);
+    const char* Joints[] = {"Hip", "Knee.L", "Ankle.L", "Knee.R", "Ankle.R", "Neck", "Wrist.L", "Wrist.R"};
+    const char* Kinds[] = {"Ball", "Hinge", "Hinge", "Hinge", "Hinge", "Ball", "Saddle", "Saddle"};
+    for (int R = 1; R <= 8; ++R) {
+        Put(1, R, std::string(Joints[R - 1]));
+        Put(2, R, std::string(Kinds[R - 1]));
+        Put(3, R, std::int32_t{R * 15});
+    }
+    Grid->Col(1)->SetHeading("Joint");
+    Grid->Col(1)->SetWidth(90);
+    Grid->Col(2)->SetHeading("Kind");
+    Grid->Col(2)->SetWidth(110);
+    Grid->Col(2)->SetButtonType(btCombo);
+    Grid->Col(3)->SetHeading("Limit");
+    TtsCombo* C = Grid->Col(2)->EnsureCombo();
+    const char* Items[] = {"Ball", "Hinge", "Saddle", "Pivot", "Fixed", "Slider"};
+    C->Grid()->SetRows(6);
+    for (int R = 1; R <= 6; ++R)
+        C->Grid()->SetCellValue(1, R, std::string(Items[R - 1]));
+    C->SetDropDownRows(5);
+    Show();
+    Grid->SetFocus();
+    Grid->SetCurrentCell(2, 3);
+    fw::PressKey(fw::VK_F4);
+    fw::PressKey(fw::VK_DOWN);
+    RenderScreen("combo_dropped.png", 40);
+    ASSERT_TRUE(Grid->IsComboDropped());
+    // The marked row of the list is highlighted; the list hangs under the cell.
+    const fw::TRect Row = C->Grid()->CellRect(1, 3);
+    EXPECT_EQ(ScreenAt(C->Grid(), Row.Left + 2, Row.Top + 2), fw::ColorToRGB(fw::clHighlight));
+    EXPECT_EQ(Grid->DropDownForm()->Top(),
+              Grid->ClientToScreen({0, Grid->CellRect(2, 3).Bottom}).Y);
+}
+
+TEST_F(GridGallery, ADateTimeCellWithItsCalendar) {
+    Fill(2, 8);
+    const char* Takes[] = {"Walk", "Run", "Jump", "Idle", "Wave", "Sit", "Turn", "Fall"};
+    for (int R = 1; R <= 8; ++R) {
+        Put(1, R, std::string(Takes[R - 1]));
+        Put(2, R, DateToText(EncodeDayCount(2024, 5, R * 3)));
+    }
+    Grid->Col(1)->SetHeading("Take");
+    Grid->Col(1)->SetWidth(100);
+    Grid->Col(2)->SetHeading("Recorded");
+    Grid->Col(2)->SetWidth(110);
+    Grid->Col(2)->SetButtonType(btDateTimeDropDown);
+    Show();
+    Grid->SetFocus();
+    Grid->SetCurrentCell(2, 2);
+    fw::PressKey(fw::VK_F4);
+    fw::PressKey(fw::VK_RIGHT);
+    RenderScreen("date_calendar.png", 80);
+    ASSERT_TRUE(Grid->IsDateTimeDropped());
+    EXPECT_EQ(Grid->MonthView()->Date(), EncodeDayCount(2024, 5, 7));
+}
+
+TEST_F(GridGallery, CellsInTheirOwnFonts) {
+    Fill(3, 8);
+    for (int R = 1; R <= 8; ++R)
+        for (int C = 1; C <= 3; ++C)
+            Put(C, R, std::string("Bone ") + std::to_string(R * 10 + C));
+    Grid->Col(1)->SetHeading("Plain");
+    Grid->Col(2)->SetHeading("Bold column");
+    Grid->Col(3)->SetHeading("Large heading");
+    Grid->Col(1)->SetWidth(110);
+    Grid->Col(2)->SetWidth(120);
+    Grid->Col(3)->SetWidth(150);
+    Grid->SetDefaultRowHeight(18);
+    Grid->Col(2)->FontObject().SetStyle(fw::fsBold);
+    Grid->Col(3)->HeadingFontObject().SetStyle(fw::fsBold | fw::fsUnderline);
+    fw::TFont Red;
+    Red.SetColor(fw::clRed);
+    Red.SetStyle(fw::fsItalic);
+    Grid->Cell(1, 2).SetFont(&Red);
+    Grid->Row(4)->SetHeight(26);
+    fw::TFont Big;
+    Big.SetHeight(-20);
+    Big.SetColor(fw::RGB(0, 90, 0));
+    Grid->Cell(3, 4).SetFont(&Big);
+    Grid->Row(6)->FontObject().SetColor(fw::clBlue);
+    Render("own_fonts.png");
+    EXPECT_FALSE(Grid->Col(2)->ParentFont());
+    EXPECT_FALSE(Grid->Cell(1, 2).ParentFont());
+    const fw::TRect R = Grid->CellRect(1, 2);
+    EXPECT_TRUE([&] {
+        for (int Y = R.Top; Y < R.Bottom; ++Y)
+            for (int X = R.Left; X < R.Right; ++X)
+                if (At(X, Y) == fw::ColorToRGB(fw::clRed)) return true;
+        return false;
+    }());
+}
+
+TEST_F(GridGallery, AMaskedEditInProgress) {
+    Fill(3, 8);
+    const char* Bones[] = {"Hip", "Spine", "Chest", "Neck", "Head", "Arm.L", "Arm.R", "Leg.L"};
+    for (int R = 1; R <= 8; ++R) {
+        Put(1, R, std::string(Bones[R - 1]));
+        Put(2, R, std::string("BN-") + std::to_string(100 + R * 7));
+        Put(3, R, std::string("(0") + std::to_string(R) + ") 2" + std::to_string(R) + "0");
+    }
+    auto* Masks = fw::Create<TtsMaskDefs>(Form.get());
+    Masks->SetMask("Code", "LL-999");
+    Masks->SetMask("Slot", "\\(99\\) 999");
+    Grid->SetMaskDefs(Masks);
+    Grid->Col(1)->SetHeading("Bone");
+    Grid->Col(2)->SetHeading("Code (LL-999)");
+    Grid->Col(2)->SetWidth(130);
+    Grid->Col(2)->SetMaskName("Code");
+    Grid->Col(3)->SetHeading("Slot ((99) 999)");
+    Grid->Col(3)->SetWidth(130);
+    Grid->Col(3)->SetMaskName("Slot");
+    Show();
+    Grid->SetFocus();
+    Grid->SetCurrentCell(2, 4);
+    fw::TypeText("nK-4x2"); // the x is refused
+    Render("masked_edit.png");
+    EXPECT_EQ(Grid->EditStrategy().Edit()->EditText(), "nK-42");
 }
 
 } // namespace

@@ -126,6 +126,9 @@ TGridCoord TtsBaseGrid::PageRows(TGridCoord From, int Dir) const {
 
 bool TtsBaseGrid::GridKey(std::uint16_t Key, fw::TShiftState Shift) {
     if (!HasCurrentCell()) return false;
+    if (IsDropDownOpen() && DropDownKey(Key, Shift)) return true;
+    if ((Key == fw::VK_F4 || (Key == fw::VK_DOWN && (Shift & fw::ssAlt))) && DropDown())
+        return true;
     switch (Key) {
     case fw::VK_UP:
     case fw::VK_DOWN:
@@ -273,6 +276,17 @@ void TtsBaseGrid::ClickHeading(int DisplayCol, fw::TShiftState Shift) {
 }
 
 void TtsBaseGrid::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
+    // The current cell's drop-down button opens and closes its drop-down.
+    const fw::TRect Button_ = CellButtonRect();
+    if (Button == fw::mbLeft && X >= Button_.Left && X < Button_.Right && Y >= Button_.Top &&
+        Y < Button_.Bottom) {
+        if (!Focused() && !(FActive && FActive->Focused()) && CanFocus()) SetFocus();
+        if (IsDropDownOpen())
+            CloseDropDown(true);
+        else
+            DropDown();
+        return;
+    }
     const TGridCoord Cell = MouseCoord(X, Y);
     const bool Left = Button == fw::mbLeft && !(Shift & fw::ssDouble);
     const bool DataCell = Cell.X >= 1 && Cell.Y >= 1 && HasCurrentCell();

@@ -133,13 +133,13 @@ TtsVariant TtsLineProps::Get(int id, int sub) const {
     case prButtonType:
         return TtsVariant(std::uint8_t{ButtonType});
     case prDropDownStyle:
-        return TtsVariant(std::uint8_t{DropDownStyle});
+        return TtsVariant(std::uint8_t{Combo ? ComboDropDownStyle(Combo.get()) : DropDownStyle});
     case prParentFont:
         return TtsVariant(ParentFont);
     case prMaskName:
         return TtsVariant(MaskName);
     case prCombo:
-        return TtsVariant(static_cast<fw::TObject*>(nullptr));
+        return TtsVariant(ComboObject(Combo.get()));
     case prParentCombo:
         return TtsVariant(ParentCombo);
     case prPictureOption:
@@ -194,6 +194,7 @@ bool TtsLineProps::Set(int id, int sub, const TtsVariant& v) {
         return true;
     case prDropDownStyle:
         DropDownStyle = ByteOf(v) == 1 ? ddDropDownList : ddDropDown;
+        if (Combo) SetComboDropDownStyle(Combo.get(), DropDownStyle);
         return true;
     case prParentFont:
         ParentFont = BoolOf(v);
@@ -246,7 +247,7 @@ bool TtsLineProps::SharedAtDefaults() const {
     return Color == clNoneTs && ParentFont && !Font && Alignment == 0 && !AlignFlag &&
            HorzAlignment == htaDefault && VertAlignment == vtaDefault && WordWrap == wwDefault &&
            !ReadOnly && !Is3D && ButtonType == btDefault && DropDownStyle == ddDropDown &&
-           ParentCombo && MaskName.empty() &&
+           ParentCombo && !Combo && MaskName.empty() &&
            Picture ==
                std::array<TtsDrawOption, 4>{dopDefault, dopDefault, dopDefault, dopDefault} &&
            ControlType == ctDefault && SpinOptions == spoAll && SpinIncrement == 1.0 &&
@@ -260,11 +261,6 @@ template <class T> bool ChangeTo(T& field, const std::type_identity_t<T>& v) {
     if (field == v) return false;
     field = v;
     return true;
-}
-
-void CopyFont(TtsLineProps& p, const fw::TFont& f) {
-    if (!p.Font) p.Font = std::make_unique<fw::TFont>();
-    p.Font->Assign(f);
 }
 
 // What Assign carries over for columns and rows alike; the font follows separately.
@@ -283,9 +279,9 @@ void CopySharedProps(TtsLineProps& d, const TtsLineProps& s) {
     d.ControlType = s.ControlType;
     d.Picture = s.Picture;
     d.ParentCombo = s.ParentCombo;
-    d.ButtonType = s.ButtonType;
-    d.DateTimeDef = s.DateTimeDef;
     d.ParentFont = s.ParentFont;
+    d.ItemInteger = s.ItemInteger;
+    d.ItemObject = s.ItemObject;
 }
 
 // What columns and rows reach differently in the grid, so one routine serves both.
@@ -378,11 +374,14 @@ void TtsLine::SetIs3D(bool v) {
 
 void TtsLine::SetFont(const fw::TFont* v) {
     if (v)
-        CopyFont(P, *v);
+        MakeFont(*v);
+    else if (P.OwnFonts && InheritedFont())
+        MakeFont(*InheritedFont());
     else
         P.Font.reset();
-    P.ParentFont = !P.Font;
+    P.ParentFont = !v;
     LookChanged();
+    if (TtsGridModel* g = LineGrid()) g->RefreshOwnFontCells();
 }
 
 TtsDrawOption TtsLine::PictureOption(int sub) const {
@@ -472,14 +471,15 @@ void TtsCol::SetVisible(bool v) {
 }
 
 void TtsCol::SetButtonType(TtsButtonType v) {
-    if (ChangeTo(P.ButtonType, v)) CellsChanged();
-    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->UpdateCellControl(false);
-}
-
-void TtsCol::SetDropDownStyle(TtsDropDownStyle v) {
-    if (P.DropDownStyle == v) return;
-    P.DropDownStyle = v;
-    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) FGrid->Link->UpdateCellControl(false);
+    // A drop-down list shows no buttons of its own.
+    if (FGrid && FGrid->Link && FGrid->Link->IsDropDownList()) return;
+    if (!ChangeTo(P.ButtonType, v)) return;
+    CellsChanged();
+    if (v == btCombo && FGrid && FGrid->Link) FGrid->Link->EnsureGridCombo();
+    if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) {
+        FGrid->Link->UpdateCellControl(false);
+        if (v == btDateTimeDropDown || v == btDateTimePopup) FGrid->Link->EndDateTimeDropDown();
+    }
 }
 
 void TtsCol::SetAllowGrayed(bool v) {
@@ -508,10 +508,6 @@ void TtsCol::SetHeadingColor(fw::TColor v) {
     if (ChangeTo(FHeadingColor, v)) HeadingChanged();
 }
 
-void TtsCol::SetHeadingParentFont(bool v) {
-    if (ChangeTo(FHeadingParentFont, v)) HeadingChanged();
-}
-
 void TtsCol::SetSortPicture(TtsSortPicture v) {
     if (ChangeTo(FSortPicture, v)) HeadingChanged();
 }
@@ -532,31 +528,6 @@ void TtsCol::SetMaskName(const std::string& v) {
     P.MaskName = v;
     if (FGrid && FGrid->Link && FGrid->IsCurrentCol(FDisplayCol))
         FGrid->Link->MaskChanged(DataCol(), -1);
-}
-
-void TtsCol::SetParentFont(bool v) {
-    if (P.ParentFont == v) return;
-    P.ParentFont = v;
-    if (v) {
-        if (P.OwnFonts && FGrid) {
-            CopyFont(P, FGrid->Font);
-        } else {
-            P.Font.reset();
-        }
-    } else {
-        P.Font = std::make_unique<fw::TFont>();
-        if (FGrid) P.Font->Assign(FGrid->Font);
-    }
-    LookChanged();
-}
-
-void TtsCol::SetParentCombo(bool v) {
-    if (P.ParentCombo == v) return;
-    P.ParentCombo = v;
-}
-
-void TtsCol::SetDateTimeDef(fw::TObject* v) {
-    P.DateTimeDef = v;
 }
 
 void TtsCol::SetCheckBoxValues(const std::string& v) {
@@ -584,6 +555,7 @@ bool TtsCol::IsDefault() const {
            FAssignedWidth == defWidth && FVisible && !FAllowGrayed && FHeadingButton == cbGrid &&
            FHeadingHorz == htaDefault && FHeadingVert == vtaDefault &&
            FHeadingWordWrap == wwDefault && FHeadingColor == clNoneTs && FHeadingParentFont &&
+           !FHeadingFont &&
            FSortPicture == spNone && FMaxLength == 0 && FFieldName.empty() &&
            FCheckBoxValues.empty() && !FPrintTotals && !IsDisplayColStored();
 }
@@ -604,15 +576,14 @@ void TtsCol::AssignProperties(const TtsCol& s) {
     FMaxLength = s.FMaxLength;
     FFieldName = s.FFieldName;
     FCheckBoxValues = s.FCheckBoxValues;
-    if (s.P.ParentFont) {
-        if (P.OwnFonts && FGrid) {
-            CopyFont(P, FGrid->Font);
-        } else {
-            P.Font.reset();
-        }
-    } else if (s.P.Font) {
-        CopyFont(P, *s.P.Font);
-    }
+    FAllowGrayed = s.FAllowGrayed;
+    FHeadingParentFont = s.FHeadingParentFont;
+    if (s.FHeadingFont)
+        MakeHeadingFont(*s.FHeadingFont);
+    else
+        FHeadingFont.reset();
+    FPrintTotals = s.FPrintTotals;
+    AssignLineObjects(*this, s);
 }
 
 void TtsCol::AssignFromCol(const TtsCol& source) {
@@ -645,7 +616,7 @@ void TtsCol::ResetProperties(TtsKindSet k) {
     }
     if (HasKind(k, prFont)) {
         SetFont(nullptr);
-        SetHeadingParentFont(true);
+        SetHeadingFont(nullptr);
     }
     if (HasKind(k, pr3D)) SetIs3D(false);
     if (HasKind(k, prVisible)) SetVisible(true);
@@ -678,6 +649,7 @@ void TtsCol::ResetProperties(TtsKindSet k) {
     }
     if (HasKind(k, prMaskName)) SetMaskName("");
     if (HasKind(k, prButtonType)) SetButtonType(btDefault);
+    if (HasKind(k, prCombo)) SetCombo(nullptr);
     if (HasKind(k, prParentCombo)) SetParentCombo(true);
     if (HasKind(k, prPictureOption))
         for (int sub = 1; sub <= 4; ++sub)
@@ -732,7 +704,14 @@ void TtsRow::SetVisible(bool v) {
 }
 
 void TtsRow::SetButtonType(TtsButtonType v) {
-    if (ChangeTo(P.ButtonType, v)) CellsChanged();
+    if (FGrid && FGrid->Link && FGrid->Link->IsDropDownList()) return;
+    if (!ChangeTo(P.ButtonType, v)) return;
+    CellsChanged();
+    if (v == btCombo && FGrid && FGrid->Link) FGrid->Link->EnsureGridCombo();
+    if (FGrid && FGrid->IsCurrentRow(DisplayRow())) {
+        FGrid->Link->UpdateCellControl(false);
+        if (v == btDateTimeDropDown || v == btDateTimePopup) FGrid->Link->EndDateTimeDropDown();
+    }
 }
 
 void TtsRow::SetMaskName(const std::string& v) {
@@ -740,21 +719,6 @@ void TtsRow::SetMaskName(const std::string& v) {
     P.MaskName = v;
     if (FGrid && FGrid->Link && FGrid->IsCurrentRow(DisplayRow()))
         FGrid->Link->MaskChanged(-1, FDataRow);
-}
-
-void TtsRow::SetParentFont(bool v) {
-    if (P.ParentFont == v) return;
-    P.ParentFont = v;
-    if (v) {
-        if (P.OwnFonts && FGrid && P.Font)
-            P.Font->Assign(FGrid->Font);
-        else
-            P.Font.reset();
-    } else {
-        P.Font = std::make_unique<fw::TFont>();
-        if (FGrid) P.Font->Assign(FGrid->Font);
-    }
-    LookChanged();
 }
 
 bool TtsRow::IsDefault() const {
@@ -768,10 +732,7 @@ void TtsRow::AssignProperties(const TtsRow& s) {
     FAssignedHeight = s.FAssignedHeight;
     FHeight = s.FAssignedHeight;
     FVisible = s.FVisible;
-    if (s.P.ParentFont)
-        P.Font.reset();
-    else if (s.P.Font)
-        CopyFont(P, *s.P.Font);
+    AssignLineObjects(*this, s);
 }
 
 void TtsRow::ResetProperties(TtsKindSet k) {
@@ -789,14 +750,15 @@ void TtsRow::ResetProperties(TtsKindSet k) {
     if (HasKind(k, prWordWrap)) SetWordWrap(wwDefault);
     if (HasKind(k, prMaskName)) SetMaskName("");
     if (HasKind(k, prButtonType)) SetButtonType(btDefault);
-    if (HasKind(k, prDropDownStyle)) P.DropDownStyle = ddDropDown;
-    if (HasKind(k, prParentCombo)) P.ParentCombo = true;
+    if (HasKind(k, prDropDownStyle)) SetDropDownStyle(ddDropDown);
+    if (HasKind(k, prCombo)) SetCombo(nullptr);
+    if (HasKind(k, prParentCombo)) SetParentCombo(true);
     if (HasKind(k, prPictureOption))
         for (int sub = 1; sub <= 4; ++sub)
             SetPictureOption(sub, dopDefault);
     if (HasKind(k, prSpinOptions)) SetSpinOptions(spoAll);
     if (HasKind(k, prSpinIncrement)) SetSpinIncrement(1.0);
-    if (HasKind(k, prDateTimeDef)) P.DateTimeDef = nullptr;
+    if (HasKind(k, prDateTimeDef)) SetDateTimeDef(nullptr);
     if (HasKind(k, prRowSelected) && FGrid) FGrid->RowSelection.Select(DisplayRow(), false);
     if (HasKind(k, prControlType)) SetControlType(ctDefault);
     if (HasKind(k, prItemInteger)) P.ItemInteger = 0;

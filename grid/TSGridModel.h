@@ -22,6 +22,17 @@ namespace vel {
 
 class TtsGridModel;
 
+// Combo settings (TSCombo.h): held by columns, rows, cells and the grid, made
+// only by the grid engine's combo factory.
+class TtsCombo;
+struct TtsComboDeleter {
+    void operator()(TtsCombo* combo) const;
+};
+using TtsComboPtr = std::unique_ptr<TtsCombo, TtsComboDeleter>;
+// The combo as a property value (an object reference), or null.
+fw::TObject* ComboObject(TtsCombo* combo);
+TtsCombo* ComboOfVariant(const TtsVariant& v);
+
 // --- Enumerations ----------------------------------------------------------------
 
 enum TtsControlType : std::uint8_t { ctNone = 0, ctText, ctCheck, ctPicture, ctDefault = 4 };
@@ -199,6 +210,25 @@ public:
     virtual void MeasureCellText(int /*dataCol*/, int /*dataRow*/, int& first, int& second) {
         first = second = 0;
     }
+
+    // Combos and date-time definitions. A model without an engine makes no combo.
+    virtual TtsComboPtr CreateCombo() { return nullptr; }
+    // The grid-level combo, made on first use (null without an engine).
+    virtual TtsCombo* EnsureGridCombo() { return nullptr; }
+    // A grid that is itself a combo's drop-down list ignores button types and combos.
+    virtual bool IsDropDownList() const { return false; }
+    // The record of the current cell's active combo: dropped when it is this combo;
+    // the pending combo state ended (and the record dropped) when it is the active one.
+    virtual void ForgetActiveCombo(TtsCombo* /*combo*/) {}
+    virtual void ReleasePendingCombo(bool /*flag*/) {}
+    virtual void ReleaseCombo(TtsCombo* /*combo*/, bool /*flag*/) {}
+    virtual void EndDateTimeDropDown() {}
+    virtual void ReleaseDateTimeDef(fw::TObject* /*definition*/) {}
+    // A line or cell took up (or gave up) a date-time definition: the grid keeps a
+    // free notification of each definition in use.
+    virtual void UseDateTimeDef(fw::TObject* /*definition*/, bool /*use*/) {}
+    // After a combo's drop-down style changed: the current cell's control follows.
+    virtual void ComboStyleChanged(TtsCombo* /*combo*/) {}
 };
 
 // --- Columns and rows --------------------------------------------------------------------
@@ -224,6 +254,7 @@ struct TtsLineProps {
     TtsSpinOptions SpinOptions = spoAll;
     double SpinIncrement = 1.0;
     fw::TObject* DateTimeDef = nullptr; // the date-time definition component
+    TtsComboPtr Combo;                  // own combo settings, or none
     bool OwnFonts = false;
     int FontChangeLock = 0;
     std::int32_t ItemInteger = 0;
@@ -269,6 +300,29 @@ public:
     double SpinIncrement() const { return P.SpinIncrement; }
     void SetSpinIncrement(double v);
 
+    // The font object to change in place: the line takes an own copy of the font
+    // it inherits first. A change through it makes the font the line's own.
+    fw::TFont& FontObject();
+    // Keeps font objects even while they only copy the grid's.
+    bool OwnFonts() const { return P.OwnFonts; }
+    virtual void SetOwnFonts(bool v) = 0;
+    void SetParentFont(bool v);
+
+    // Combo settings: the line's own combo, or none while it takes the grid's.
+    TtsCombo* Combo() const { return P.Combo.get(); }
+    // Copies the settings into the line's combo (made when missing); null drops it.
+    void SetCombo(const TtsCombo* v);
+    // The line's combo, made through the grid's combo factory when missing (null
+    // without an engine or on a drop-down list grid).
+    TtsCombo* EnsureCombo();
+    bool ParentCombo() const { return P.ParentCombo; }
+    void SetParentCombo(bool v);
+    // Read through the combo when there is one.
+    TtsDropDownStyle DropDownStyle() const;
+    void SetDropDownStyle(TtsDropDownStyle v);
+    fw::TObject* DateTimeDef() const { return P.DateTimeDef; }
+    void SetDateTimeDef(fw::TObject* v);
+
     TtsLineProps P; // the shared part, read by the property collections
 
 protected:
@@ -276,11 +330,26 @@ protected:
     // Both repaint the line; kept apart for where only the look or the cells change.
     virtual void LookChanged() = 0;
     virtual void CellsChanged() = 0;
+    virtual TtsGridModel* LineGrid() const = 0;
+    // The current cell lies in this line.
+    virtual bool IsCurrentLine() const = 0;
+    // The width a new combo's list takes its default column width from (+ 10), or -1.
+    virtual int ComboListWidth() const { return -1; }
+    // An own font copying `from`, its changes reported to the line.
+    void MakeFont(const fw::TFont& from);
+    // The font this line inherits (the grid's).
+    const fw::TFont* InheritedFont() const;
+    // What a going line gives back: its combo, its date-time definition.
+    void ReleaseObjects();
+    // Button type, date-time definition, combo and fonts of an assignment.
+    static void AssignLineObjects(TtsLine& to, const TtsLine& from);
+    void FontObjectChanged();
 };
 
 class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
+    ~TtsCol() override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataCol() const; // -1 out of range
@@ -310,8 +379,6 @@ public:
     bool Visible() const { return FVisible; }
     virtual void SetVisible(bool v);
     void SetButtonType(TtsButtonType v);
-    TtsDropDownStyle DropDownStyle() const { return P.DropDownStyle; }
-    void SetDropDownStyle(TtsDropDownStyle v);
     bool AllowGrayed() const { return FAllowGrayed; }
     void SetAllowGrayed(bool v);
     TtsColHeadingButton HeadingButton() const { return FHeadingButton; }
@@ -333,11 +400,6 @@ public:
     const std::string& FieldName() const { return FFieldName; }
     virtual void SetFieldName(const std::string& v);
     void SetMaskName(const std::string& v);
-    void SetParentFont(bool v);
-    bool ParentCombo() const { return P.ParentCombo; }
-    void SetParentCombo(bool v);
-    fw::TObject* DateTimeDef() const { return P.DateTimeDef; }
-    void SetDateTimeDef(fw::TObject* v);
     const std::string& CheckBoxValues() const { return FCheckBoxValues; }
     void SetCheckBoxValues(const std::string& v);
     bool PrintTotals() const { return FPrintTotals; }
@@ -353,11 +415,24 @@ public:
     bool IsHeadingStored() const { return !FHeading.empty(); }
     bool IsDisplayColStored() const;
     bool IsWidthStored() const { return true; }
+    // The widest text of the column's shown cells over the grid's rows; 0 without rows.
+    virtual int MaxTextWidth() const;
+    void SetOwnFonts(bool v) override;
+    // The heading's own font, or null while it takes the grid's heading font.
+    const fw::TFont* HeadingFont() const { return FHeadingFont.get(); }
+    void SetHeadingFont(const fw::TFont* v);
+    // The heading font to change in place (see FontObject).
+    fw::TFont& HeadingFontObject();
 
 private:
     void LookChanged() override;
     void CellsChanged() override;
+    TtsGridModel* LineGrid() const override { return FGrid; }
+    bool IsCurrentLine() const override;
+    int ComboListWidth() const override { return FWidth; }
     void HeadingChanged();
+    void MakeHeadingFont(const fw::TFont& from);
+    std::unique_ptr<fw::TFont> FHeadingFont;
 
     TtsGridModel* FGrid;
     int FDisplayCol;
@@ -383,6 +458,7 @@ private:
 class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
+    ~TtsRow() override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataRow() const { return FDataRow; }
@@ -401,17 +477,23 @@ public:
     void SetVisible(bool v);
     void SetButtonType(TtsButtonType v);
     void SetMaskName(const std::string& v);
-    void SetParentFont(bool v);
 
     virtual bool IsDefault() const;
     virtual bool IsUnused() const { return IsDefault(); }
     virtual void AssignProperties(const TtsRow& source);
+    // Takes the source's grid too (the row's data index stays its own).
+    virtual void AssignFromRow(const TtsRow& source);
+    // Takes the source's display position, then its properties, and shows the change.
+    void Assign(const TtsRow& source);
     virtual void ResetProperties(TtsKindSet kinds);
     bool IsDisplayRowStored() const { return DisplayRow() != FDataRow; }
+    void SetOwnFonts(bool v) override;
 
 private:
     void LookChanged() override;
     void CellsChanged() override;
+    TtsGridModel* LineGrid() const override { return FGrid; }
+    bool IsCurrentLine() const override;
 
     TtsGridModel* FGrid;
     int FDataRow;
@@ -456,9 +538,37 @@ public:
     void SetSpinIncrement(double v);
     TtsSpinOptions SpinOptions() const;
     void SetSpinOptions(TtsSpinOptions v);
+    // The cell's own font, or null while it inherits one.
+    const fw::TFont* Font() const;
+    void SetFont(const fw::TFont* v);
+    bool ParentFont() const;
+    void SetParentFont(bool v);
+    // The cell's own combo settings, or null; setting copies them in (null drops them).
+    TtsCombo* Combo() const;
+    void SetCombo(const TtsCombo* v);
+    // The cell's combo, made when missing.
+    TtsCombo* EnsureCombo();
+    bool ParentCombo() const;
+    void SetParentCombo(bool v);
+    TtsDropDownStyle DropDownStyle() const;
+    void SetDropDownStyle(TtsDropDownStyle v);
+    fw::TObject* DateTimeDef() const;
+    void SetDateTimeDef(fw::TObject* v);
+    // The legacy alignment pair (0 left, 1 right, 2 center; the flag says it is set).
+    std::uint8_t Alignment() const;
+    void SetAlignment(std::uint8_t v);
+    bool AlignFlag() const;
+    void SetAlignFlag(bool v);
 
 private:
     TtsGridModel* FGrid;
 };
+
+// The drop-down style of combo settings, and its change (TSCombo.cpp).
+TtsDropDownStyle ComboDropDownStyle(const TtsCombo* combo);
+void SetComboDropDownStyle(TtsCombo* combo, TtsDropDownStyle style);
+void AssignCombo(TtsCombo* to, const TtsCombo& from);
+// Sets the default column width of the combo's list to width + 10.
+void SetComboListWidth(TtsCombo* combo, int width);
 
 } // namespace vel

@@ -233,7 +233,7 @@ void TtsBaseGrid::DrawHeading(fw::TCanvas& C, int DisplayCol, const fw::TRect& R
     if (!Column) return;
     const bool Selected = ColSelected(DisplayCol);
     fw::TColor Back = Column->HeadingColor() != clNoneTs ? Column->HeadingColor() : FixedColor();
-    C.Font().Assign(FModel->HeadingFont);
+    C.Font().Assign(Column->HeadingFont() ? *Column->HeadingFont() : FModel->HeadingFont);
     if (Selected) {
         Back = fw::clHighlight;
         C.Font().SetColor(fw::clHighlightText);
@@ -321,7 +321,8 @@ void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
     const int DC = DataColAt(DisplayCol), DR = DataRowAt(DisplayRow);
     const bool Current =
         HasCurrentCell() && DisplayCol == this->Current().X && DisplayRow == this->Current().Y;
-    const bool Selected = !Current && CellSelected(DisplayCol, DisplayRow);
+    // A drop-down list marks its current row as a whole.
+    const bool Selected = (!Current || FDropDownList) && CellSelected(DisplayCol, DisplayRow);
     fw::TRect R = Rect;
     DrawCellLines(C, R, false);
     const TtsCellPaint P = CellPaintOf(DC, DR, Selected);
@@ -357,7 +358,9 @@ void TtsBaseGrid::DrawDataCell(fw::TCanvas& C, int DisplayCol, int DisplayRow,
         fw::TRect Edge = R;
         C.DrawEdge(Edge, fw::BDR_RAISEDINNER, fw::BF_RECT);
     }
-    if (Current && (Focused() || (FActive && FActive->Focused()) || FAlwaysShowFocus)) {
+    if (Current && !FDropDownList) DrawCellButton(C, R);
+    if (Current && !FDropDownList &&
+        (Focused() || (FActive && FActive->Focused()) || FAlwaysShowFocus)) {
         C.Brush().SetColor(P.Color);
         C.Font().SetColor(fw::clWindowText);
         C.DrawFocusRect(R);

@@ -2,6 +2,8 @@
 
 #include "ScopeExit.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 
@@ -107,13 +109,7 @@ bool KindChosen(TtsKindSet kinds, int kind) {
 // --- Column and row property tables
 // ---------------------------------------------------------------
 
-template <class Line> struct TLineProp {
-    const char* Name;
-    int Kind;
-    std::function<TtsVariant(const Line&)> Get;
-    std::function<void(Line&, const TtsVariant&, const std::string&)> Set;
-};
-
+template <class Line> using TLineProp = TtsPropInfo<Line>;
 using TColProp = TLineProp<TtsCol>;
 using TRowProp = TLineProp<TtsRow>;
 
@@ -141,6 +137,10 @@ template <class Line> std::vector<TLineProp<Line>> SharedProps() {
         P{"ControlType", prControlType, [](const Line& l) { return U8(l.ControlType()); },
           [](Line& l, const TtsVariant& v, const std::string& n) {
               l.SetControlType(static_cast<TtsControlType>(EnumOf(v, n, ctDefault)));
+          }},
+        P{"DropDownStyle", prDropDownStyle, [](const Line& l) { return U8(l.DropDownStyle()); },
+          [](Line& l, const TtsVariant& v, const std::string& n) {
+              l.SetDropDownStyle(static_cast<TtsDropDownStyle>(EnumOf(v, n, 1)));
           }},
         P{"HorzAlignment", prHorzAlignment, [](const Line& l) { return U8(l.HorzAlignment()); },
           [](Line& l, const TtsVariant& v, const std::string& n) {
@@ -202,11 +202,6 @@ const std::vector<TColProp>& ColProps() {
               [](const TtsCol& c) { return TtsVariant(std::int32_t{c.DisplayCol()}); },
               [](TtsCol& c, const TtsVariant& v, const std::string& n) {
                   c.SetDisplayCol(IntOf(v, n));
-              }},
-            P{"DropDownStyle", prDropDownStyle,
-              [](const TtsCol& c) { return U8(c.DropDownStyle()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetDropDownStyle(static_cast<TtsDropDownStyle>(EnumOf(v, n, 1)));
               }},
             P{"FieldName", NoKind, [](const TtsCol& c) { return TtsVariant(c.FieldName()); },
               [](TtsCol& c, const TtsVariant& v, const std::string& n) {
@@ -889,6 +884,72 @@ bool LoadLayoutFromSettings(TtsGridModel& grid, const std::string& path, const s
     TMemoryStream s(FromHex(store->ReadString(name)));
     LoadLayout(grid, s, mode);
     return true;
+}
+
+// --- Property copies --------------------------------------------------------------------------
+
+const std::vector<TtsPropInfo<TtsCol>>& ColPropInfos() {
+    return ColProps();
+}
+
+const std::vector<TtsPropInfo<TtsRow>>& RowPropInfos() {
+    return RowProps();
+}
+
+namespace {
+
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+template <class Line>
+bool CopyByName(const std::vector<TtsPropInfo<Line>>& props, const std::string& name, Line& d,
+                const Line& s) {
+    if (SameText(name, "Font")) {
+        d.SetFont(s.ParentFont() ? nullptr : s.Font());
+        return true;
+    }
+    for (const auto& p : props)
+        if (SameText(name, p.Name)) {
+            CopyProperty(p, d, s);
+            return true;
+        }
+    return false;
+}
+
+template <class Line>
+void CopyAll(const std::vector<TtsPropInfo<Line>>& props, Line& d, const Line& s,
+             const std::string& exclusions) {
+    const std::vector<std::string> skip = ParseList(exclusions);
+    auto skipped = [&](const std::string& name) {
+        return std::any_of(skip.begin(), skip.end(),
+                           [&](const std::string& x) { return SameText(x, name); });
+    };
+    if (&d == &s) return;
+    for (const auto& p : props)
+        if (!skipped(p.Name)) CopyProperty(p, d, s);
+    if (!skipped("Font")) CopyByName(props, "Font", d, s);
+}
+
+} // namespace
+
+bool CopyPropertyByName(const std::string& name, TtsCol& dest, const TtsCol& source) {
+    return CopyByName(ColProps(), name, dest, source);
+}
+
+bool CopyPropertyByName(const std::string& name, TtsRow& dest, const TtsRow& source) {
+    return CopyByName(RowProps(), name, dest, source);
+}
+
+void CopyProperties(TtsCol& dest, const TtsCol& source, const std::string& exclusions) {
+    CopyAll(ColProps(), dest, source, exclusions);
+}
+
+void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclusions) {
+    CopyAll(RowProps(), dest, source, exclusions);
 }
 
 } // namespace vel

@@ -74,6 +74,31 @@ private:
     std::vector<std::string> FWritten;
 };
 
+// A published property of a column or row class: its stored name, its kind
+// (-1: stored only with all kinds) and its value as a variant. The setter
+// refuses a value out of range with EReadError (name for the message).
+template <class Line> struct TtsPropInfo {
+    const char* Name;
+    int Kind;
+    std::function<TtsVariant(const Line&)> Get;
+    std::function<void(Line&, const TtsVariant&, const std::string&)> Set;
+};
+// In published (stored) order; fonts are apart ("Font" in the copies below).
+const std::vector<TtsPropInfo<TtsCol>>& ColPropInfos();
+const std::vector<TtsPropInfo<TtsRow>>& RowPropInfos();
+
+// One published property from source to destination, through the setter.
+template <class Line>
+void CopyProperty(const TtsPropInfo<Line>& prop, Line& dest, const Line& source) {
+    prop.Set(dest, prop.Get(source), prop.Name);
+}
+// By name, without regard to case ("Font" copies the own font); false for no such property.
+bool CopyPropertyByName(const std::string& name, TtsCol& dest, const TtsCol& source);
+bool CopyPropertyByName(const std::string& name, TtsRow& dest, const TtsRow& source);
+// Every published property but those named in the ";"-separated exclusions.
+void CopyProperties(TtsCol& dest, const TtsCol& source, const std::string& exclusions);
+void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclusions);
+
 // Widens kinds 6, 7 and 28 to all three when any of them is present.
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);
 

@@ -1,5 +1,7 @@
 #include "TSImageList.h"
 
+#include "MaskEdit.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -396,6 +398,12 @@ void TtsMaskLink::SetMaskDefs(TtsMaskDefsComponent* Value) {
     if (FMaskDefs) FMaskDefs->RemoveLink(this);
     FMaskDefs = nullptr;
     if (Value) Value->AddLink(this);
+}
+
+bool TtsMaskLink::Accepts(const TtsVariant& Mask, const std::string& Text, int) const {
+    if (auto* Picture = std::get_if<std::string>(&Mask))
+        return Picture->empty() || fw::MaskAccepts(*Picture, Text);
+    return true;
 }
 
 TtsVariant TtsMaskLink::Lookup(const std::string& Name) const {

@@ -155,6 +155,9 @@ public:
     TtsMaskDefsComponent* MaskDefs() const { return FMaskDefs; }
     void SetMaskDefs(TtsMaskDefsComponent* Value);
     TtsVariant Lookup(const std::string& Name) const;
+    // Whether a text may stand under a mask looked up here: a text mask is a
+    // picture (MaskEdit.h) the text must fit from its start; no mask takes anything.
+    bool Accepts(const TtsVariant& Mask, const std::string& Text, int Pos) const;
     virtual void MaskDefsChanged() {}
     virtual void MaskDefsFreed() {}
 

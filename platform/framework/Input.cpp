@@ -16,6 +16,7 @@ namespace fw {
 namespace {
 
 struct TInputState {
+    int Beeps = 0;
     HWND Capture = nullptr;
     TControl* CaptureControl = nullptr;
     HWND Focus = nullptr;
@@ -334,6 +335,14 @@ void SetCursorPos(int X, int Y) {
 int ShowCursor(bool Show) {
     return Show ? ++In().CursorCount : --In().CursorCount;
 }
+void MessageBeep() {
+    ++In().Beeps;
+}
+
+int BeepCount() {
+    return In().Beeps;
+}
+
 int CursorCounter() {
     return In().CursorCount;
 }

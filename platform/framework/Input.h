@@ -38,6 +38,7 @@ constexpr std::uint16_t VK_SUBTRACT = 0x6D;
 constexpr std::uint16_t VK_DIVIDE = 0x6F;
 constexpr std::uint16_t VK_F1 = 0x70;
 constexpr std::uint16_t VK_F2 = 0x71;
+constexpr std::uint16_t VK_F4 = 0x73;
 constexpr std::uint16_t VK_APPS = 0x5D; // the application (context menu) key
 
 // --- Capture ---
@@ -93,6 +94,11 @@ int GetSystemMetrics(int Index); // 0 for other indexes
 TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled = true);
 // The control the mouse is over, as last reported by CM_MOUSEENTER.
 TControl* MouseControl();
+
+// --- Sound ---
+// The warning sound of refused input; counted here (tests read the count).
+void MessageBeep();
+int BeepCount();
 
 // --- Keyboard state ---
 // High bit set (negative) while the key is down.

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "Character.h"
+#include "DemoSupport.h"
+#include "EditorPictures.h"
 #include "ComCtrls.h"
 #include "Forms.h"
 #include "SceneRecords.h"
@@ -37,66 +39,10 @@ using demo::CharacterJoints;
 using demo::JointPath;
 using demo::kBodyName;
 
-// The plug-in's scripting functions, looked up by name as a script does.
-struct VelApi {
-    void (*SetRecordFrame)(float) = nullptr;
-    void (*Record)() = nullptr;
-    int (*IsSetupMode)() = nullptr;
-    CtsxSobj (*GetFirstSkeleton)() = nullptr;
-    CtsxSobj (*GetNextSkeleton)(CtsxSobj) = nullptr;
-    CtsxSobj (*GetFirstBone)(CtsxSobj) = nullptr;
-    CtsxSobj (*GetNextBone)(CtsxSobj, CtsxSobj) = nullptr;
-    void (*GetBoneMatrix)(CtsxSobj, CtsxTxmx3f*, float*) = nullptr;
-    CtsxSobj (*GetFirstChild)(CtsxSobj) = nullptr;
-    int (*GetNextChild)(CtsxSobj, CtsxSobj*) = nullptr;
-    std::int32_t (*GetChildSkinCount)(CtsxSobj, CtsxSobj) = nullptr;
-    void (*GetChildVertexWeights)(CtsxSobj, CtsxSobj, std::int32_t*, float*) = nullptr;
-    void (*SkeletonSetRecording)(CtsxSobj, std::uint8_t) = nullptr;
-
-    bool Bind(void* module) {
-        auto get = [module](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(module, name));
-            return fn != nullptr;
-        };
-        return get(SetRecordFrame, "velSetRecordFrame") && get(Record, "velRecord") &&
-               get(IsSetupMode, "velIsSetupMode") && get(GetFirstSkeleton, "velGetFirstSkeleton") &&
-               get(GetNextSkeleton, "velGetNextSkeleton") && get(GetFirstBone, "velGetFirstBone") &&
-               get(GetNextBone, "velGetNextBone") && get(GetBoneMatrix, "velGetBoneMatrix") &&
-               get(GetFirstChild, "velGetFirstChild") && get(GetNextChild, "velGetNextChild") &&
-               get(GetChildSkinCount, "velGetChildSkinCount") &&
-               get(GetChildVertexWeights, "velGetChildVertexWeights") &&
-               get(SkeletonSetRecording, "velSkeletonSetRecording");
-    }
-};
-
-class Checks {
-public:
-    bool Expect(bool ok, const std::string& what) {
-        ++FCount;
-        if (!ok) {
-            ++FFailed;
-            std::printf("  FAILED: %s\n", what.c_str());
-        }
-        return ok;
-    }
-    int Count() const { return FCount; }
-    int Failed() const { return FFailed; }
-
-private:
-    int FCount = 0;
-    int FFailed = 0;
-};
-
 std::string NodeName(CtsxSobj node) {
     char buffer[256] = {};
     tsxGNodeGetName(node, buffer, sizeof buffer);
     return buffer;
-}
-
-CtsxVec3f Location(CtsxSobj node) {
-    CtsxVec3f v{};
-    tsxGNodeGetLocation(node, &v);
-    return v;
 }
 
 float Distance(const CtsxVec3f& a, const CtsxVec3f& b) {
@@ -179,12 +125,6 @@ struct FrameState {
     std::vector<CtsxVec3f> Body;
     std::vector<CtsxVec3f> Joints;
 };
-
-// The host's idle step, until the plug-in's redraws have settled.
-void Redraw() {
-    for (int i = 0; i < 4 && tsxhost::IdleRedraw() > 0; ++i) {
-    }
-}
 
 FrameState ReadFrame() {
     FrameState f;
@@ -491,16 +431,6 @@ std::vector<FrameState> PlayBack(const std::string& outDir, Checks& checks) {
 
 // ---- the tree windows, as the user opens them in the tool window ----
 
-fw::TCustomForm* FormNamed(const std::string& name) {
-    for (int i = 0; i < fw::Application()->FormCount(); ++i)
-        if (fw::Application()->Forms(i)->Name() == name) return fw::Application()->Forms(i);
-    return nullptr;
-}
-
-template <class T> T* PartNamed(const fw::TComponent* owner, const std::string& name) {
-    return owner ? dynamic_cast<T*>(owner->FindComponent(name)) : nullptr;
-}
-
 struct TreeWindow {
     const char* Sheet;
     const char* Form;
@@ -713,9 +643,14 @@ void CheckSkeletonRows(const std::vector<WindowRow>& rows, const RigInfo& rig, C
 }
 
 // The pose list: one row for each pose of the library the character was
-// saved with (its rest pose).
+// saved with (its rest pose, then the others).
 std::size_t CheckPoseRows(const std::vector<WindowRow>& rows, Checks& checks) {
-    checks.Expect(rows.size() == 1 && rows[0].Text == "Rest", "the pose list shows the pose Rest");
+    std::vector<std::string> names = {"Rest"}, shown;
+    for (const auto& pose : demo::CharacterPoses())
+        names.push_back(pose.Name);
+    for (const WindowRow& row : rows)
+        shown.push_back(row.Text);
+    checks.Expect(shown == names, "the pose list shows the character's poses");
     return rows.size();
 }
 
@@ -754,7 +689,8 @@ void CheckSavedScenes(const DemoScenes& scenes, std::size_t poseRows, Checks& ch
     CompareSaves(before, after, checks);
     const std::uint32_t posesBefore = PoseCount(before), posesAfter = PoseCount(after);
     std::printf("pose library: %u pose(s) saved, %u after the reload\n", posesBefore, posesAfter);
-    checks.Expect(posesBefore == 1 && posesAfter == posesBefore, "the pose library came back");
+    checks.Expect(posesBefore == 1 + demo::CharacterPoses().size() && posesAfter == posesBefore,
+                  "the pose library came back");
     checks.Expect(poseRows == posesBefore, "the pose list showed every saved pose");
 }
 
@@ -793,6 +729,12 @@ int RunDemo(const DemoOptions& o) {
     const WindowGrid dope = OpenDopeSheet(session.Api, o.OutDir, dopeOff, checks);
     if (!tsxhost::SaveScene(scenes.Animated, &error)) return Failed(error);
     CheckDopeSheet(dope, dopeOff, animatedRig, scenes.Animated, checks);
+    RecordedFrames recorded;
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        recorded.Frames.push_back(Choreography()[i].Frame);
+        recorded.Joints.push_back(played[i].Joints);
+    }
+    ShowEditorWindows(session.Api, o.OutDir, recorded, checks);
     session.Close();
 
     // ---- a fresh host loads the saved scene ----

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "Forms.h"
 
 namespace simhost {
 
@@ -30,5 +31,17 @@ struct WindowGrid {
 };
 
 WindowGrid ReadWindowGrid(fw::TWinControl* grid);
+
+// The application's form of that name, or null.
+inline fw::TCustomForm* FormNamed(const std::string& name) {
+    for (int i = 0; i < fw::Application()->FormCount(); ++i)
+        if (fw::Application()->Forms(i)->Name() == name) return fw::Application()->Forms(i);
+    return nullptr;
+}
+
+// A component of owner by its name and class, or null.
+template <class T> T* PartNamed(const fw::TComponent* owner, const std::string& name) {
+    return owner ? dynamic_cast<T*>(owner->FindComponent(name)) : nullptr;
+}
 
 } // namespace simhost

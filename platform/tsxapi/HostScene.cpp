@@ -428,8 +428,7 @@ int tsxPolyhGetFaceVxs(CtsxPolyh poly, int face, int32_t* indices, int maxCount)
     if (!m || face < 0 || face >= static_cast<int>(m->faces.size())) return 0;
     const auto& f = m->faces[static_cast<std::size_t>(face)];
     const int n = static_cast<int>(f.size());
-    if (indices)
-        std::copy_n(f.begin(), std::clamp(maxCount, 0, n), indices);
+    if (indices) std::copy_n(f.begin(), std::clamp(maxCount, 0, n), indices);
     return n;
 }
 

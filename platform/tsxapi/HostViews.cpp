@@ -198,8 +198,7 @@ bool HasActiveView() {
 // is redrawn first, as the host shows the user no stale view.
 std::vector<std::uint32_t> ActivePicture() {
     State& s = S();
-    if (s.views[static_cast<std::size_t>(s.activeView)].dirty && s.drawingView < 0)
-        IdleRedraw();
+    if (s.views[static_cast<std::size_t>(s.activeView)].dirty && s.drawingView < 0) IdleRedraw();
     const std::vector<Seg> segs = ViewSegments(s.activeView);
     s.activeCamera = FitCamera(s.activeView, segs, s.pictureWidth, s.pictureHeight);
     s.activeCameraSet = true;

@@ -1,0 +1,304 @@
+// Combo settings and the drop-down list grid.
+#include "TSCombo.h"
+
+#include "Input.h"
+#include "ScopeExit.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vel {
+
+// --- The model's hold on combos -----------------------------------------------------------
+
+void TtsComboDeleter::operator()(TtsCombo* combo) const {
+    delete combo;
+}
+
+fw::TObject* ComboObject(TtsCombo* combo) {
+    return combo;
+}
+
+TtsCombo* ComboOfVariant(const TtsVariant& v) {
+    if (auto* o = std::get_if<fw::TObject*>(&v)) return dynamic_cast<TtsCombo*>(*o);
+    return nullptr;
+}
+
+TtsDropDownStyle ComboDropDownStyle(const TtsCombo* combo) {
+    return combo ? combo->DropDownStyle() : ddDropDown;
+}
+
+void SetComboDropDownStyle(TtsCombo* combo, TtsDropDownStyle style) {
+    if (combo) combo->SetDropDownStyle(style);
+}
+
+void AssignCombo(TtsCombo* to, const TtsCombo& from) {
+    if (to && to != &from) to->Assign(from);
+}
+
+void SetComboListWidth(TtsCombo* combo, int width) {
+    if (combo && combo->Grid()) combo->Grid()->SetDropDownColWidth(width);
+}
+
+// --- The list grid ---------------------------------------------------------------------------
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+TtsComboGrid::TtsComboGrid(fw::TComponent* AOwner, TtsCombo* Combo, TtsBaseGrid* OwnerGrid)
+    : TtsCustomGrid(AOwner), FCombo(Combo), FOwnerGrid(OwnerGrid) {
+    FDropDownList = true;
+    // A list of one column of items, nothing shown around it.
+    SetStoreData(true);
+    SetCols(1);
+    SetRows(0);
+    SetRowBarOn(false);
+    SetHeadingOn(false);
+    SetGridMode(gmBrowse);
+    SetGridLines(glNone);
+}
+
+void TtsComboGrid::SetDropDownRows(int Value) {
+    FDropDownRows = std::max(1, Value);
+    if (FOwnerGrid && FCombo && FCombo->Dropped())
+        FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
+}
+
+void TtsComboGrid::SetDropDownCols(int Value) {
+    FDropDownCols = std::max(1, Value);
+    if (FOwnerGrid && FCombo && FCombo->Dropped())
+        FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
+}
+
+void TtsComboGrid::SetAutoFill(bool Value) {
+    FAutoFill = Value;
+    if (Value && !IsReading() && FAutoSearch == asNone) FAutoSearch = asTop;
+}
+
+void TtsComboGrid::SetDropDownStyle(TtsDropDownStyle Value) {
+    if (FDropDownStyle == Value) return;
+    FDropDownStyle = Value;
+    if (FOwnerGrid) FOwnerGrid->ComboStyleChanged(FCombo);
+}
+
+void TtsComboGrid::ResetSettings() {
+    FDropDownRows = 4;
+    FDropDownCols = 1;
+    FValueCol = 1;
+    FComboDisplayCol = 1;
+    FValueColSorted = false;
+    FCompareType = ctCaseInsensitive;
+    FAutoSearch = asNone;
+    FAutoFill = false;
+    FAutoFillConvertCase = afcOnEdit;
+    SetDropDownStyle(ddDropDown);
+}
+
+void TtsComboGrid::AssignList(const TtsComboGrid& S) {
+    if (&S == this) return;
+    FDropDownRows = S.FDropDownRows;
+    FDropDownCols = S.FDropDownCols;
+    FValueCol = S.FValueCol;
+    FComboDisplayCol = S.FComboDisplayCol;
+    FValueColSorted = S.FValueColSorted;
+    FCompareType = S.FCompareType;
+    FAutoSearch = S.FAutoSearch;
+    FAutoFill = S.FAutoFill;
+    FAutoFillConvertCase = S.FAutoFillConvertCase;
+    OnCompare = S.OnCompare;
+    AssignGrid(S, true);
+    SetDropDownStyle(S.FDropDownStyle);
+}
+
+int TtsComboGrid::FindValue(const TtsVariant& Value) const {
+    const std::string Want = VarToText(Value);
+    auto* Self = const_cast<TtsComboGrid*>(this);
+    for (int R = 1; R <= Rows(); ++R) {
+        const std::string Have = VarToText(Self->CellValue(FValueCol, R));
+        bool Same = false;
+        switch (FCompareType) {
+        case ctCaseSensitive:
+            Same = Have == Want;
+            break;
+        case ctOwn:
+            Same = OnCompare ? OnCompare(Have, Want) == 0 : Have == Want;
+            break;
+        default:
+            Same = Lower(Have) == Lower(Want);
+            break;
+        }
+        if (Same) return R;
+    }
+    return -1;
+}
+
+TtsVariant TtsComboGrid::ValueOfRow(int DataRow) {
+    return CellValue(FValueCol, DataRow);
+}
+
+void TtsComboGrid::MarkRow(int DataRow) {
+    if (DataRow == FMarked) return;
+    FMarked = DataRow;
+    ClearSelection();
+    if (DataRow < 1 || DataRow > Rows()) return;
+    const int Display = GetDisplayRow(DataRow);
+    SelectRows(Display, Display, true);
+    SetCurrentCell(std::max(1, std::min(Current().X, Cols())), Display);
+    ClampInView({Current().X, Display});
+}
+
+fw::TSize TtsComboGrid::DropDownExtent(int MinWidth) {
+    int Width = RowBarOn() ? RowBarWidth() : 0;
+    for (int D = 1, Taken = 0; D <= Cols() && Taken < FDropDownCols; ++D) {
+        const TtsCol* C = Col(DataColAt(D));
+        if (!C || !C->Visible()) continue;
+        Width += C->Width();
+        ++Taken;
+    }
+    const int Shown = std::clamp(Rows(), 1, FDropDownRows);
+    int Height = Shown * DefaultRowHeight() + (HeadingOn() ? HeadingHeight() : 0);
+    // Items beyond the rows shown scroll: the bar takes its width.
+    if (Rows() > FDropDownRows) Width += fw::GetSystemMetrics(fw::SM_CXVSCROLL);
+    return {std::max(Width, MinWidth), Height};
+}
+
+std::string TtsComboGrid::GridName() const {
+    return FOwnerGrid ? FOwnerGrid->Name() + ".Combo" : TtsCustomGrid::GridName();
+}
+
+bool TtsComboGrid::IsReading() const {
+    return TtsCustomGrid::IsReading() || (FOwnerGrid && FOwnerGrid->IsReading());
+}
+
+bool TtsComboGrid::IsWriting() const {
+    return TtsCustomGrid::IsWriting() || (FOwnerGrid && FOwnerGrid->IsWriting());
+}
+
+int TtsComboGrid::RowAt(int X, int Y) const {
+    const TGridCoord Cell = const_cast<TtsComboGrid*>(this)->MouseCoord(X, Y);
+    if (Cell.Y < 1 || Cell.Y > Rows() || X < 0 || X >= ClientWidth()) return -1;
+    return DataRowAt(Cell.Y);
+}
+
+void TtsComboGrid::MouseDown(fw::TMouseButton Button, fw::TShiftState, int X, int Y) {
+    // The list takes no focus: the owner's cell keeps it while a row is chosen.
+    if (Button != fw::mbLeft) return;
+    FPressed = true;
+    if (const int R = RowAt(X, Y); R >= 1) MarkRow(R);
+}
+
+void TtsComboGrid::MouseMove(fw::TShiftState, int X, int Y) {
+    if (!FPressed) return;
+    if (const int R = RowAt(X, Y); R >= 1) MarkRow(R);
+}
+
+void TtsComboGrid::MouseUp(fw::TMouseButton Button, fw::TShiftState, int X, int Y) {
+    if (Button != fw::mbLeft || !FPressed) return;
+    FPressed = false;
+    const int R = RowAt(X, Y);
+    if (R >= 1 && OnPick) OnPick(R);
+}
+
+// --- Combo settings ------------------------------------------------------------------------------
+
+TtsCombo::TtsCombo(TtsBaseGrid* Owner) : FOwner(Owner) {
+    FGrid = Owner->CreateComboGrid(this);
+    FGrid->Hide();
+    if (!Owner->IsReading()) FGrid->SetDefaultRowHeight(Owner->DefaultRowHeight());
+}
+
+TtsCombo::~TtsCombo() = default;
+
+int TtsCombo::DropDownRows() const {
+    return FGrid->DropDownRows();
+}
+int TtsCombo::DropDownCols() const {
+    return FGrid->DropDownCols();
+}
+int TtsCombo::ValueCol() const {
+    return FGrid->ValueCol();
+}
+int TtsCombo::ComboDisplayCol() const {
+    return FGrid->ComboDisplayCol();
+}
+bool TtsCombo::ValueColSorted() const {
+    return FGrid->ValueColSorted();
+}
+TtsComboCompareType TtsCombo::CompareType() const {
+    return FGrid->CompareType();
+}
+TtsComboAutoSearchType TtsCombo::AutoSearch() const {
+    return FGrid->AutoSearch();
+}
+bool TtsCombo::AutoFill() const {
+    return FGrid->AutoFill();
+}
+TtsConvertCase TtsCombo::AutoFillConvertCase() const {
+    return FGrid->AutoFillConvertCase();
+}
+TtsDropDownStyle TtsCombo::DropDownStyle() const {
+    return FGrid->DropDownStyle();
+}
+
+void TtsCombo::SetDropDownRows(int Value) {
+    if (FGrid->DropDownRows() != Value) FGrid->SetDropDownRows(Value);
+}
+void TtsCombo::SetDropDownCols(int Value) {
+    if (FGrid->DropDownCols() != Value) FGrid->SetDropDownCols(Value);
+}
+void TtsCombo::SetValueCol(int Value) {
+    FGrid->SetValueCol(Value);
+}
+void TtsCombo::SetComboDisplayCol(int Value) {
+    FGrid->SetComboDisplayCol(Value);
+}
+void TtsCombo::SetValueColSorted(bool Value) {
+    FGrid->SetValueColSorted(Value);
+}
+void TtsCombo::SetCompareType(TtsComboCompareType Value) {
+    FGrid->SetCompareType(Value);
+}
+void TtsCombo::SetAutoSearch(TtsComboAutoSearchType Value) {
+    FGrid->SetAutoSearch(Value);
+}
+void TtsCombo::SetAutoFill(bool Value) {
+    if (FGrid->AutoFill() != Value) FGrid->SetAutoFill(Value);
+}
+void TtsCombo::SetAutoFillConvertCase(TtsConvertCase Value) {
+    FGrid->SetAutoFillConvertCase(Value);
+}
+void TtsCombo::SetDropDownStyle(TtsDropDownStyle Value) {
+    FGrid->SetDropDownStyle(Value);
+}
+
+void TtsCombo::Assign(const TtsCombo& Source) {
+    if (&Source != this) FGrid->AssignList(*Source.FGrid);
+}
+
+void TtsCombo::Reset() {
+    {
+        FGrid->SetPaintLock(true);
+        FGrid->BeginUpdate();
+        fw::TScopeExit Unlock([this] {
+            FGrid->EndUpdate();
+            FGrid->SetPaintLock(false);
+        });
+        FOwner->ReleaseCombo(this, false);
+        FGrid->ResetAllProperties();
+        FGrid->ResetSettings();
+    }
+    if (FOwner->IsDropDownOpen()) FOwner->SetDropDownSize(DropDownCols(), DropDownRows());
+}
+
+bool TtsCombo::Dropped() const {
+    return FOwner->IsComboDropped() && FOwner->ActiveCombo() == this;
+}
+
+} // namespace vel

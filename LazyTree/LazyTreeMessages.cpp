@@ -337,9 +337,12 @@ bool TBaseLazyTree::WMCreate(fw::TMessage& Message) {
 
 bool TBaseLazyTree::WMSize(fw::TMessage& Message) {
     fw::TCustomControl::WndProc(Message);
-    if (!HandleAllocated() || InState(tsSizing) || InState(tsWindowCreating) ||
-        ClientHeight() <= 0)
+    if (InState(tsSizing) || InState(tsWindowCreating)) return true;
+    if (!HandleAllocated() || ClientHeight() <= 0) {
+        // No bars to follow the new size, but the offsets still must.
+        if (ClientHeight() > 0) ClampOffsets();
         return true;
+    }
     lt::TStateScope Sizing(*this, tsSizing, false);
     UpdateHeaderRect();
     if (Header() && (Header()->Options() & hoAutoResize))

@@ -275,6 +275,11 @@ void TBaseLazyTree::UpdateRangeX() {
     FRangeX = static_cast<std::uint32_t>(std::max(Range, 0));
 }
 
+void TBaseLazyTree::ClampOffsets() {
+    SetOffsetX(FOffsetX);
+    SetOffsetY(FOffsetY);
+}
+
 bool TBaseLazyTree::ScrollIntoViewHorizontally(PLazyNode Node) {
     const int Column = HeaderUseColumns() ? FFocusedColumn : NoColumn;
     const fw::TRect R = GetDisplayRect(Node, Column, true, !(MiscOptions() & toGridExtensions));

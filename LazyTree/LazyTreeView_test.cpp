@@ -111,6 +111,22 @@ TEST_F(ViewTest, PaintsRowsLinesButtonsAndSelection) {
     EXPECT_EQ(Tree->Painted, 5);
 }
 
+TEST_F(ViewTest, OffsetsFollowASizeChangeMadeWhileTheTreeHasNoWindow) {
+    // A tree without a window, scrolled while small, then made large enough
+    // for its rows: nothing is left scrolled away.
+    auto* Hidden = Place<TLazyStringTree>(0, 0, 200, 40);
+    Hidden->SetRootNodeCount(6);
+    ASSERT_FALSE(Hidden->HandleAllocated());
+    Hidden->ScrollIntoView(Hidden->GetLast(), false);
+    ASSERT_LT(Hidden->OffsetY(), 0);
+    Hidden->SetBounds(0, 0, 200, 400);
+    EXPECT_EQ(Hidden->OffsetY(), 0);
+    Hidden->SetBounds(0, 0, 200, 40);
+    Hidden->SetOffsetY(-1000);
+    Hidden->SetBounds(0, 0, 200, 60); // still too small: the offset is cut to the content
+    EXPECT_EQ(Hidden->OffsetY(), Hidden->RowAreaHeight() - 6 * 18);
+}
+
 TEST_F(ViewTest, PaintsOnlyTheRowsInTheWindow) {
     Tree->Painted = 0;
     fw::TBitmap B(200, 18);

@@ -565,6 +565,9 @@ public:
     bool ScrollIntoViewHorizontally(PLazyNode Node);
     // The columns' total width, or without columns the widest row on screen.
     void UpdateRangeX();
+    // Brings both offsets back inside the content at the present size; a
+    // size or content change with no window to update the bars still owes it.
+    void ClampOffsets();
     int OffsetX() const { return FOffsetX; }
     int OffsetY() const { return FOffsetY; }
     void SetOffsetY(int Value);

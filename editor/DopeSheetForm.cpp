@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
-#include <map>
+#include <climits>
+#include <span>
 #include <string>
 
 #include "Attributes.h"
@@ -13,6 +13,7 @@
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Switchboard.h"
+#include "RigShape.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -31,11 +32,16 @@ constexpr fw::TColor kCurrentFrameColor = 0x8CDCFF;
 // Left out when a key mark is drawn.
 constexpr fw::TColor kKeyBackground = fw::clFuchsia;
 
-// One kind of key and the mark it adds.
+// One kind of key and the mark it adds (kind 0: the attribute of the bit).
 struct TKeyKind {
     int Kind;
     std::uint8_t Bit;
 };
+
+int KindOf(const TKeyKind& K) {
+    if (K.Kind) return K.Kind;
+    return K.Bit == dkStiff ? StiffAttribute : TwistAttribute;
+}
 
 // The host keeps no key at -1, its answer for none, unless one is there.
 bool KeyAt(CtsxSobj Node, int Kind, float Time) {
@@ -43,20 +49,42 @@ bool KeyAt(CtsxSobj Node, int Kind, float Time) {
            (Time != -1.0f || tsxSobjGetFrame(Node, Kind, 0, Time) != nullptr);
 }
 
-// The frames at which a host object holds keys of the kinds given, rising.
-std::vector<std::pair<std::int32_t, std::uint8_t>> KeysOf(CtsxSobj Node,
-                                                           std::initializer_list<TKeyKind> Kinds) {
-    std::map<std::int32_t, std::uint8_t> frames;
-    if (!Node || !tsxIsSobj(Node)) return {};
-    for (const TKeyKind& k : Kinds) {
-        for (float t = tsxSobjGetFirstTime(Node, k.Kind); KeyAt(Node, k.Kind, t);) {
-            frames[FrameNumber(t)] |= k.Bit;
-            const float next = tsxSobjGetNextTime(Node, k.Kind, t);
-            if (!(next > t)) break; // the last key, or a host that does not move on
-            t = next;
-        }
+// The key kinds of a joint's row and of a bone's row.
+const TKeyKind JointKinds[] = {{TSX_KIND_LOCATION, dkLocation}, {0, dkStiff}};
+const TKeyKind BoneKinds[] = {{0, dkTwist}};
+
+// Calls Visit with each key time of the kind after From (from the first key
+// when Any is false), rising, until Visit answers false or the keys end.
+template <class TVisit> void WalkKeys(CtsxSobj Node, int Kind, bool Any, float From, TVisit Visit) {
+    float t = Any ? tsxSobjGetNextTime(Node, Kind, From) : tsxSobjGetFirstTime(Node, Kind);
+    if (Any && !(t > From)) return;
+    while (KeyAt(Node, Kind, t)) {
+        if (!Visit(t)) return;
+        const float next = tsxSobjGetNextTime(Node, Kind, t);
+        if (!(next > t)) return; // the last key, or a host that does not move on
+        t = next;
     }
-    return {frames.begin(), frames.end()};
+}
+
+// Whether a key of the kind lies at a time that rounds to the frame.
+bool KeyInFrame(CtsxSobj Node, int Kind, std::int32_t Frame) {
+    float t = 0;
+    if (Frame == INT32_MIN) {
+        t = tsxSobjGetFirstTime(Node, Kind);
+    } else {
+        const float from = static_cast<float>(static_cast<double>(Frame) - 0.5);
+        t = tsxSobjGetFrame(Node, Kind, 0, from) ? from : tsxSobjGetNextTime(Node, Kind, from);
+    }
+    // Only a key exactly half a frame below rounds down (ties go to even):
+    // two steps at most.
+    for (int step = 0; step < 3 && KeyAt(Node, Kind, t); ++step) {
+        const std::int32_t frame = FrameNumber(t);
+        if (frame >= Frame) return frame == Frame;
+        const float next = tsxSobjGetNextTime(Node, Kind, t);
+        if (!(next > t)) return false;
+        t = next;
+    }
+    return false;
 }
 
 // The image a cell shows for the keys held there; none for no keys.
@@ -118,9 +146,11 @@ TDopeSheetForm::TDopeSheetForm(fw::TComponent* AOwner) : fw::TForm(AOwner) {
         CellLoaded(DataCol, DataRow, Value);
     };
     RebuildGrid();
+    fw::AddIdleHandler(this, [this] { Follow(); });
 }
 
 TDopeSheetForm::~TDopeSheetForm() {
+    fw::RemoveIdleHandler(this);
     // The grid goes with the form's components, after this body: it must not
     // reach back into a half-destroyed window.
     DopeGrid->OnCellLoaded = nullptr;
@@ -135,50 +165,135 @@ void TDopeSheetForm::MakeKeyImages() {
 }
 
 void TDopeSheetForm::RebuildGrid() {
-    TSkeleton* skeleton = CurrentSkeleton;
+    TSkeleton* skeleton = ShownSkeleton();
+    if (skeleton && skeleton->Bag == FSkeletonBag && SkeletonShape(skeleton) == FShape) {
+        // The same rows: only keys they did not have before can be new.
+        UpdateColumns(CatchUpKeys());
+        DopeGrid->Invalidate();
+        return;
+    }
     FSkeletonBag = skeleton ? skeleton->Bag : nullptr;
+    FShape = SkeletonShape(skeleton);
     FillRows();
-    ChooseFrames();
+    CatchUpKeys();
     {
         auto update = fw::EnterScope([this] { DopeGrid->BeginUpdate(); },
                                      [this] { DopeGrid->EndUpdate(); });
         DopeGrid->SetRows(static_cast<int>(FRows.size()));
         for (int r = 1; r <= DopeGrid->Rows(); ++r)
             DopeGrid->Row(r)->SetColor(BoneRow(r) ? kBoneRowColor : clNoneTs);
-        ShapeColumns();
+        FMarkedCol = 0;
+        FFrames.clear();
+        UpdateColumns(true);
     }
-    FMarkedCol = 0;
-    FrameChanged();
+    DopeGrid->Invalidate();
+}
+
+void TDopeSheetForm::Follow() {
+    // Another shape: rows afresh; the same: keys made meanwhile (the rest
+    // frames recorded on leaving the setup page) get their columns.
+    TSkeleton* skeleton = ShownSkeleton();
+    if (SkeletonShape(skeleton) != FShape) {
+        RebuildGrid();
+    } else if (skeleton) {
+        const std::size_t keyed = FKeyed.size();
+        const bool inside = CatchUpKeys();
+        if (FKeyed.size() != keyed) UpdateColumns(inside);
+    }
 }
 
 void TDopeSheetForm::FillRows() {
     FRows.clear();
-    TSkeleton* skeleton = CurrentSkeleton;
+    FKeyed.clear();
+    TSkeleton* skeleton = ShownSkeleton();
     if (!skeleton) return;
+    auto add = [this](CtsxSobj Node, bool Bone, std::span<const TKeyKind> Kinds) {
+        TDopeRow row{Node, Bone, {}};
+        for (const TKeyKind& k : Kinds)
+            row.Tracks.push_back({KindOf(k), k.Bit});
+        FRows.push_back(std::move(row));
+    };
     for (const auto& joint : skeleton->Joints.List)
-        FRows.push_back({joint->Node, false,
-                         KeysOf(joint->Node, {{TSX_KIND_LOCATION, dkLocation},
-                                              {StiffAttribute, dkStiff}})});
+        add(joint->Node, false, JointKinds);
     for (const auto& bone : skeleton->Bones.List)
-        FRows.push_back({bone->Node, true, KeysOf(bone->Node, {{TwistAttribute, dkTwist}})});
+        add(bone->Node, true, BoneKinds);
 }
 
-void TDopeSheetForm::ChooseFrames() {
-    std::vector<std::int32_t> keyed;
-    for (const TDopeRow& row : FRows)
-        for (const auto& key : row.Keys)
-            keyed.push_back(key.first);
-    std::sort(keyed.begin(), keyed.end());
-    keyed.erase(std::unique(keyed.begin(), keyed.end()), keyed.end());
-    const std::int64_t first = std::min<std::int64_t>(0, keyed.empty() ? 0 : keyed.front());
-    const std::int64_t last = std::max<std::int64_t>(0, keyed.empty() ? 0 : keyed.back());
-    FFrames.clear();
+void TDopeSheetForm::AddKeyed(std::int32_t Frame, bool& Inside) {
+    if (FKeyed.insert(Frame).second && !FKeyed.empty() && Frame < *FKeyed.rbegin()) Inside = true;
+}
+
+bool TDopeSheetForm::CatchUpKeys() {
+    bool inside = false;
+    const float now = tsxAnimGetActiveTime();
+    for (TDopeRow& row : FRows) {
+        if (!row.Object || !tsxIsSobj(row.Object)) continue;
+        for (TKeyTrack& track : row.Tracks) {
+            // Keys before the first one seen, then after the last one.
+            if (track.Any)
+                WalkKeys(row.Object, track.Kind, false, 0, [&](float t) {
+                    if (!(t < track.First)) return false;
+                    AddKeyed(FrameNumber(t), inside);
+                    return true;
+                });
+            const float first = track.Any ? tsxSobjGetFirstTime(row.Object, track.Kind) : 0;
+            WalkKeys(row.Object, track.Kind, track.Any, track.Last, [&](float t) {
+                AddKeyed(FrameNumber(t), inside);
+                if (!track.Any) track.First = t;
+                track.Any = true;
+                track.Last = t;
+                return true;
+            });
+            if (track.Any && KeyAt(row.Object, track.Kind, first))
+                track.First = std::min(track.First, first);
+            // A key recorded again in between.
+            if (std::isfinite(now) && tsxSobjGetFrame(row.Object, track.Kind, 0, now))
+                AddKeyed(FrameNumber(now), inside);
+        }
+    }
+    return inside;
+}
+
+std::vector<std::int32_t> TDopeSheetForm::ChooseFrames() const {
+    const std::int64_t now = CurrentFrame;
+    const std::int64_t first = std::min<std::int64_t>(
+        std::min<std::int64_t>(0, now), FKeyed.empty() ? 0 : *FKeyed.begin());
+    const std::int64_t last = std::max<std::int64_t>(
+        std::max<std::int64_t>(0, now), FKeyed.empty() ? 0 : *FKeyed.rbegin());
+    std::vector<std::int32_t> frames;
     if (last - first + 1 > MaxFrameSpan) {
-        FFrames = std::move(keyed);
-        return;
+        frames.assign(FKeyed.begin(), FKeyed.end());
+        const auto at = std::lower_bound(frames.begin(), frames.end(), CurrentFrame);
+        if (at == frames.end() || *at != CurrentFrame) frames.insert(at, CurrentFrame);
+        return frames;
     }
     for (std::int64_t f = first; f <= last; ++f)
-        FFrames.push_back(static_cast<std::int32_t>(f));
+        frames.push_back(static_cast<std::int32_t>(f));
+    return frames;
+}
+
+void TDopeSheetForm::UpdateColumns(bool Reshape) {
+    std::vector<std::int32_t> frames = ChooseFrames();
+    // Only frames past the last column are new: the columns there are added.
+    const std::size_t kept = FFrames.size();
+    const bool appended = !Reshape && frames.size() >= kept &&
+                          (kept == 0 || (frames[kept - 1] == FFrames.back() &&
+                                         frames.front() == FFrames.front()));
+    if (appended && frames.size() == kept) {
+        FrameChanged();
+        return;
+    }
+    FFrames = std::move(frames);
+    auto update = fw::EnterScope([this] { DopeGrid->BeginUpdate(); },
+                                 [this] { DopeGrid->EndUpdate(); });
+    if (appended && kept > 0) {
+        DopeGrid->SetCols(FirstFrameCol - 1 + static_cast<int>(FFrames.size()));
+        ShapeFrameColumns(kept);
+    } else {
+        FMarkedCol = 0;
+        ShapeColumns();
+    }
+    FrameChanged();
 }
 
 void TDopeSheetForm::ShapeColumns() {
@@ -195,6 +310,12 @@ void TDopeSheetForm::ShapeColumns() {
     record->SetControlType(ctCheck);
     record->SetWidth(kRecordWidth);
     record->SetHeadingHorzAlignment(htaCenter);
+    // The name and record columns stay while the frames scroll.
+    DopeGrid->SetFixedCols(FirstFrameCol);
+    ShapeFrameColumns(0);
+}
+
+void TDopeSheetForm::ShapeFrameColumns(std::size_t From) {
     // Every frame column (the grid's default) as wide as the widest number needs.
     int frameWidth = kFrameWidth;
     if (!FFrames.empty()) {
@@ -202,8 +323,8 @@ void TDopeSheetForm::ShapeColumns() {
         frameWidth = std::max({frameWidth, TextWidthIn(heading, std::to_string(FFrames.front())) + 6,
                                TextWidthIn(heading, std::to_string(FFrames.back())) + 6});
     }
-    DopeGrid->SetDefaultColWidth(frameWidth);
-    for (std::size_t i = 0; i < FFrames.size(); ++i) {
+    if (frameWidth != DopeGrid->DefaultColWidth()) DopeGrid->SetDefaultColWidth(frameWidth);
+    for (std::size_t i = From; i < FFrames.size(); ++i) {
         TtsCol* column = DopeGrid->Col(FirstFrameCol + static_cast<int>(i));
         column->SetHeading(std::to_string(FFrames[i]));
         column->SetControlType(ctPicture);
@@ -214,6 +335,11 @@ void TDopeSheetForm::ShapeColumns() {
 
 void TDopeSheetForm::FrameChanged() {
     const int column = ColOfFrame(CurrentFrame);
+    if (!column && FSkeletonBag) {
+        // The columns reach the current frame.
+        UpdateColumns(false);
+        return;
+    }
     if (column == FMarkedCol) return;
     if (TtsCol* old = FMarkedCol ? DopeGrid->Col(FMarkedCol) : nullptr)
         old->SetHeadingColor(clNoneTs);
@@ -237,10 +363,12 @@ int TDopeSheetForm::ColOfFrame(std::int32_t Frame) const {
 std::uint8_t TDopeSheetForm::KeysAt(int DataCol, int DataRow) const {
     const TDopeRow* row = RowAt(DataRow);
     std::int32_t frame = 0;
-    if (!row || !FrameOfCol(DataCol, frame)) return 0;
-    const auto at = std::lower_bound(row->Keys.begin(), row->Keys.end(), frame,
-                                     [](const auto& key, std::int32_t f) { return key.first < f; });
-    return at != row->Keys.end() && at->first == frame ? at->second : 0;
+    if (!row || !row->Object || !FrameOfCol(DataCol, frame) || !tsxIsSobj(row->Object)) return 0;
+    // What the scene holds now: marks never lag behind the keys.
+    std::uint8_t keys = 0;
+    for (const TKeyTrack& track : row->Tracks)
+        if (KeyInFrame(row->Object, track.Kind, frame)) keys |= track.Bit;
+    return keys;
 }
 
 CtsxSobj TDopeSheetForm::ObjectOfRow(int DataRow) const {

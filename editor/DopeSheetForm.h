@@ -5,13 +5,19 @@
 // Twist keys on a bone); and a record column showing the skeleton's
 // recording flag.
 //
-// The marks are read from the scene's keys when the grid is rebuilt; the
-// names and the recording flag whenever the grid paints, so a repaint shows
-// a new flag. The frames run from 0, or the first key before it, to the last
-// key; when that span is too wide for a column a frame, only the frames that
-// hold keys get a column.
+// The names, the recording flag and the marks are read whenever the grid
+// paints, so a repaint shows what the scene holds. The frames run from 0, or
+// the first key before it, to the last key or the current frame, whichever
+// is later; when that span is too wide for a column a frame, only the frames
+// that hold keys and the current frame get a column. The name and record
+// columns stay in place while the frames scroll.
+//
+// The rows follow the shown skeleton's shape (RigShape.h) whenever the
+// message queue has emptied. A rebuild of the same rows only looks for keys
+// before the first and after the last it knew of, and for a key at the
+// host's time: a record costs the same at any frame.
 #include <cstdint>
-#include <utility>
+#include <set>
 #include <vector>
 
 #include "Forms.h"
@@ -37,11 +43,14 @@ public:
     // The widest span of frames shown a column a frame.
     static constexpr std::int64_t MaxFrameSpan = 2000;
 
-    // Rebuilds the rows from the current skeleton (none without one) and
-    // fills them from the scene's keys.
+    // Rebuilds the rows from the current skeleton (none without one, or
+    // while its bag is gone) and fills them from the scene's keys.
     void RebuildGrid();
-    // The current frame's heading stands out.
+    // The columns reach the current frame, whose heading stands out.
     void FrameChanged();
+    // Lists the rows again when the shown skeleton's shape has changed, else
+    // looks for keys made since (as RebuildGrid does for the same rows).
+    void Follow();
 
     // The frame a data column shows; false for the name and record columns.
     bool FrameOfCol(int DataCol, std::int32_t& Frame) const;
@@ -54,24 +63,42 @@ public:
     bool BoneRow(int DataRow) const;
 
 private:
+    // One kind of key a row shows, and the span of its keys seen so far.
+    struct TKeyTrack {
+        int Kind = 0;
+        std::uint8_t Bit = 0;
+        bool Any = false;
+        float First = 0, Last = 0;
+    };
     struct TDopeRow {
         CtsxSobj Object = nullptr;
         bool Bone = false;
-        // The frames holding keys, rising, with the kinds held there.
-        std::vector<std::pair<std::int32_t, std::uint8_t>> Keys;
+        std::vector<TKeyTrack> Tracks;
     };
 
     void MakeKeyImages();
     void FillRows();
-    void ChooseFrames();
+    // Looks for keys outside what each track has seen and at the host's
+    // time; true when a frame was added below the highest one known.
+    bool CatchUpKeys();
+    void AddKeyed(std::int32_t Frame, bool& Inside);
+    // The frames the columns show, from the keyed frames and the current frame.
+    std::vector<std::int32_t> ChooseFrames() const;
+    // The columns show the frames chosen: new frames past the last column
+    // are added, anything else shapes every column again.
+    void UpdateColumns(bool Reshape);
     void ShapeColumns();
+    void ShapeFrameColumns(std::size_t From);
     void CellLoaded(int DataCol, int DataRow, TtsVariant& Value) const;
     const TDopeRow* RowAt(int DataRow) const;
 
     TtsImageList* FKeyImages = nullptr;
-    // The bag of the skeleton the rows were made for.
+    // The bag of the skeleton the rows were made for, and its shape.
     CtsxSobj FSkeletonBag = nullptr;
+    std::uint64_t FShape = 0;
     std::vector<TDopeRow> FRows;
+    // Every frame found holding a key of a row.
+    std::set<std::int32_t> FKeyed;
     // The frame of each frame column, rising.
     std::vector<std::int32_t> FFrames;
     // The column whose heading shows the current frame, 0 for none.

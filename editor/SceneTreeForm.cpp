@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "RigShape.h"
 #include "ScopeExit.h"
 #include "TsxHelper.h"
 
@@ -23,6 +24,9 @@ void TSceneTreeForm::FillFromScene() {
     auto update = fw::EnterScope([this] { Tree()->BeginUpdate(); },
                                  [this] { Tree()->EndUpdate(); });
     ClearRows();
+    FRigShape = RigShape();
+    FFirst = tsxSceneGetFirstNode();
+    FLastTop = nullptr;
     // Sibling chains still to list, each with the row they go under; a
     // stack rather than recursion, however deep the groups nest.
     std::vector<std::pair<CtsxSobj, PLazyNode>> chains{{tsxSceneGetFirstNode(), nullptr}};
@@ -32,6 +36,7 @@ void TSceneTreeForm::FillFromScene() {
         chains.pop_back();
         for (; node; node = tsxGNodeGetNext(node)) {
             PLazyNode row = AddRow(parent, {rkObject, node});
+            if (!parent) FLastTop = node;
             if (CtsxSobj child = tsxGNodeGetFirstChild(node)) {
                 chains.emplace_back(child, row);
                 if (!parent) groups.push_back(row);
@@ -60,6 +65,15 @@ void TSceneTreeForm::SelectCurrentObject() {
         row = NodeOfObject(selected);
     }
     ShowRow(row);
+}
+
+bool TSceneTreeForm::SceneEndsMoved() const {
+    if (tsxSceneGetFirstNode() != FFirst) return true;
+    return FLastTop && (!tsxIsSobj(FLastTop) || tsxGNodeGetNext(FLastTop));
+}
+
+void TSceneTreeForm::Follow() {
+    if (RigShape() != FRigShape || SceneEndsMoved()) RefreshTree();
 }
 
 void TSceneTreeForm::RefreshRows() {

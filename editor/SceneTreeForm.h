@@ -1,6 +1,8 @@
 #pragma once
 // The scene tree window: every node of the host's scene by name, groups with
 // their members under them, following the host's selection.
+#include <cstdint>
+
 #include "TreeForm.h"
 
 namespace vel {
@@ -17,9 +19,19 @@ public:
     void SelectCurrentObject();
 protected:
     void RefreshRows() override;
+    // The rows are listed again when the rig's shape has changed (objects
+    // it made or deleted while it held the host's notices back) or when the
+    // scene's ends have moved (a load, objects added at the top level).
+    void Follow() override;
 
 private:
     void FillFromScene();
+    bool SceneEndsMoved() const;
+
+    std::uint64_t FRigShape = 0;
+    // The scene's first node and its last top-level node when listed.
+    CtsxSobj FFirst = nullptr;
+    CtsxSobj FLastTop = nullptr;
 };
 
 // Made by the tool window, then kept for the module's life.

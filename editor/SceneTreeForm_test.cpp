@@ -124,5 +124,31 @@ TEST_F(SceneTreeTest, ADeletionDuringItsOwnHandlerWaitsForThePostedRefresh) {
     EXPECT_EQ(Rows(SceneTreeForm).size(), 5u);
 }
 
+TEST_F(SceneTreeTest, GroupsNestedFiftyThousandDeepAreListedFollowedAndCleared) {
+    constexpr int kDepth = 50000;
+    CtsxSobj top = tsxhost::AddGroup("Deep");
+    CtsxSobj deepest = top;
+    for (int i = 1; i < kDepth; ++i)
+        deepest = tsxhost::AddGroup("G", deepest);
+    fw::ProcessMessages(); // the scene's end moved: listed again
+    const unsigned before = tree->TotalCount();
+    ASSERT_NE(Row(deepest), nullptr);
+    EXPECT_EQ(tree->GetNodeLevel(Row(deepest)), static_cast<unsigned>(kDepth - 1));
+    // Picked in the host: every group above it opens (a shallower pick: the
+    // groups open one by one, each telling its ancestors).
+    CtsxSobj picked = top;
+    for (int i = 0; i < 1000; ++i)
+        picked = tsxGNodeGetFirstChild(picked);
+    tsxhost::Select(picked);
+    fw::ProcessMessages();
+    EXPECT_TRUE(Shown(picked));
+    SceneTreeForm->RefreshTree(); // cleared and listed again
+    EXPECT_EQ(tree->TotalCount(), before);
+    tsxhost::Delete(top);
+    fw::ProcessMessages();
+    EXPECT_EQ(Row(deepest), nullptr);
+    EXPECT_EQ(tree->TotalCount(), before - kDepth);
+}
+
 } // namespace
 } // namespace vel

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "RigShape.h"
 #include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -95,7 +96,8 @@ void TSkelTreeForm::FillFromSkeleton() {
     auto update = fw::EnterScope([this] { Tree()->BeginUpdate(); },
                                  [this] { Tree()->EndUpdate(); });
     ClearRows();
-    TSkeleton* skeleton = CurrentSkeleton;
+    TSkeleton* skeleton = ShownSkeleton();
+    FShape = SkeletonShape(skeleton);
     if (skeleton) {
         // A bone hangs under the first bone listed whose tail is its head;
         // bones in a ring with no way in are listed from the top.
@@ -137,16 +139,25 @@ void TSkelTreeForm::FillFromSkeleton() {
 
 void TSkelTreeForm::RefreshAll() {
     if (TreeUpdating()) return;
+    ShowAgain(CurrentSkeleton != nullptr);
+}
+
+void TSkelTreeForm::Follow() {
+    if (SkeletonShape(ShownSkeleton()) != FShape) ShowAgain(true);
+}
+
+void TSkelTreeForm::ShowAgain(bool Rebuild) {
     // The row to show again: the skeleton's selected bone, else the row
     // that had the focus.
     CtsxSobj object = ObjectOf(Tree()->FocusedNode());
     CtsxSobj parent = ObjectOf(object ? Tree()->FocusedNode()->Parent : nullptr);
-    if (TSkeleton* skeleton = CurrentSkeleton) {
+    if (Rebuild) {
         FillFromSkeleton();
-        if (const TBone* bone = skeleton->Bones.ByIndex(skeleton->SelectedBone)) {
-            object = bone->Node;
-            parent = nullptr;
-        }
+        if (const TSkeleton* skeleton = ShownSkeleton())
+            if (const TBone* bone = skeleton->Bones.ByIndex(skeleton->SelectedBone)) {
+                object = bone->Node;
+                parent = nullptr;
+            }
     }
     ShowRow(FindRow(object, parent));
 }

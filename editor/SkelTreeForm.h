@@ -2,6 +2,7 @@
 // The skeleton tree window: the current skeleton's bones as the bone
 // hierarchy (a bone under the bone whose tail is its head) and under each
 // bone the objects bound to it, sorted by name.
+#include <cstdint>
 #include <unordered_map>
 
 #include "TreeForm.h"
@@ -36,9 +37,14 @@ protected:
     void GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text) override;
     void SortRows() override;
     void RefreshRows() override;
+    // The rows follow the shown skeleton's shape (RigShape.h).
+    void Follow() override;
 
 private:
     void FillFromSkeleton();
+    // Selects the selected bone's row again (else the row focused before)
+    // and scrolls it into view, after a rebuild when asked.
+    void ShowAgain(bool Rebuild);
     // The row holding Object whose parent row holds Parent (none: the top
     // level, or any parent when no row has that one).
     PLazyNode FindRow(CtsxSobj Object, CtsxSobj Parent) const;
@@ -48,6 +54,8 @@ private:
 
     // A rebuild asked for inside the tree's own handler waits for the refresh.
     bool FRebuildPending = false;
+    // The shape of the skeleton the rows were listed from.
+    std::uint64_t FShape = 0;
     // The rows' sort keys while a sort runs.
     const std::unordered_map<PLazyNode, TSortKey>* FSortKeys = nullptr;
 };

@@ -221,5 +221,25 @@ TEST_F(SkelTreeTest, ARowKeepsAKeyNeverATruncatedPointer) {
     }
 }
 
+TEST_F(SkelTreeTest, ATreeScrolledWhileItsPageWasHiddenFitsItsRowsWhenShownLarger) {
+    ToolsForm->Show();
+    ToolsForm->TreePages->SelectPage(ToolsForm->SceneSheet);
+    fw::ProcessMessages();
+    ASSERT_FALSE(tree->Showing());
+    // Small while hidden, scrolled to its last row there.
+    ToolsForm->SetBounds(ToolsForm->Left(), ToolsForm->Top(), 185, 290);
+    fw::ProcessMessages();
+    tree->ScrollIntoView(tree->GetLast(), false);
+    const int hiddenOffset = tree->OffsetY();
+    // Shown at a size its four rows fit in: no offset, no bar, no row cut.
+    ToolsForm->SetBounds(ToolsForm->Left(), ToolsForm->Top(), 420, 660);
+    ToolsForm->TreePages->SelectPage(ToolsForm->SkeletonSheet);
+    fw::ProcessMessages();
+    ASSERT_TRUE(tree->Showing());
+    EXPECT_LE(hiddenOffset, 0);
+    EXPECT_EQ(tree->OffsetY(), 0);
+    EXPECT_GE(tree->GetDisplayRect(tree->GetFirst(), NoColumn, false).Top, 0);
+}
+
 } // namespace
 } // namespace vel

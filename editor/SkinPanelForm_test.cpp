@@ -104,6 +104,17 @@ TEST_F(SkinPanelTest, TheVolumeObjectsSpanTheAreaAndFollowTheBone) {
     EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpRootCap]), -0.25f, 0, 0, 1e-4);
     EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpTipCap]), 2.25f, 0, 0, 1e-4);
     EXPECT_VEC_NEAR(NodeSize(panel->VolumeObjects[vpRootCap]), 0.25f * 2.5f, 1.0f, 0.6f, 1e-4);
+    // Each cap's apex (its shape's x = -1) points into the area by its ramp.
+    auto apex = [](CtsxSobj cap) {
+        CtsxTxmx3f m;
+        tsxGNodeGetTransform(cap, &m);
+        const CtsxVec3f tip{-1, 0, 0};
+        CtsxVec3f w;
+        tsxTransformVect3f(&tip, &w, &m);
+        return w;
+    };
+    EXPECT_VEC_NEAR(apex(panel->VolumeObjects[vpRootCap]), -0.25f + 0.625f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(apex(panel->VolumeObjects[vpTipCap]), 2.25f - 0.625f, 0, 0, 1e-4);
 
     // The user turns the tail up: the box turns with the bone.
     tsxhost::Select(joints[1]->Node);

@@ -63,9 +63,13 @@ TTreeForm::TTreeForm(fw::TComponent* AOwner, const char* FormName, const char* C
     FTree->OnFocusChanged = [this](TBaseLazyTree*, PLazyNode Node, int) {
         TreeFocusChanged(Node);
     };
+    fw::AddIdleHandler(this, [this] {
+        if (!TreeUpdating()) Follow();
+    });
 }
 
 TTreeForm::~TTreeForm() {
+    fw::RemoveIdleHandler(this);
     // The tree goes with the form's components, after this body: it must not
     // reach back into a half-destroyed window.
     FTree->OnGetText = nullptr;

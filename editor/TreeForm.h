@@ -73,6 +73,9 @@ protected:
     virtual void RowPicked(PLazyNode Node);
     virtual void SortRows() {}
     virtual void RefreshRows() {}
+    // Run whenever the message queue has emptied, outside the tree's own
+    // handlers: the rows catch up with changes nobody told the window about.
+    virtual void Follow() {}
 
     void Dispatch(fw::TMessage& Message) override;
 

@@ -24,6 +24,13 @@ void TTabSheet::SetPageControl(TPageControl* Value) {
     if (FPageControl) FPageControl->InsertPage(this);
 }
 
+void TTabSheet::Paint() {
+    TCanvas& c = *Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Color());
+    c.FillRect(ClientRect());
+}
+
 int TTabSheet::PageIndex() const {
     if (!FPageControl) return -1;
     for (int i = 0; i < FPageControl->PageCount(); ++i)
@@ -45,6 +52,7 @@ TTabSheet* TPageControl::Pages(int Index) const {
 
 void TPageControl::InsertPage(TTabSheet* Page) {
     FPages.push_back(Page);
+    Invalidate();
     Page->SetParent(this);
     Page->SetAlign(alClient);
     Page->SetVisible(false);
@@ -62,6 +70,7 @@ void TPageControl::SetActivePage(TTabSheet* Value) {
     if (FActivePage) FActivePage->SetVisible(false);
     FActivePage = Value;
     if (FActivePage) FActivePage->SetVisible(true);
+    Invalidate();
 }
 
 int TPageControl::ActivePageIndex() const {
@@ -76,6 +85,65 @@ void TPageControl::SelectPage(TTabSheet* Page) {
     if (!Page || Page->PageControl() != this || Page == FActivePage) return;
     SetActivePage(Page);
     if (OnChange) OnChange(this);
+}
+
+TRect TPageControl::TabRect(int Index) const {
+    if (Index < 0 || Index >= PageCount()) return TRect{};
+    // Each tab as wide as its caption needs, side by side from the left.
+    TCanvas& c = *const_cast<TPageControl*>(this)->Canvas();
+    c.Font().Assign(Font());
+    int left = 2;
+    for (int i = 0;; ++i) {
+        const int width = c.TextWidth(FPages[static_cast<std::size_t>(i)]->Caption()) + 12;
+        if (i == Index) return TRect{left, 2, left + width, TabHeight};
+        left += width;
+    }
+}
+
+TTabSheet* TPageControl::PageAt(int X, int Y) const {
+    for (int i = 0; i < PageCount(); ++i) {
+        const TRect r = TabRect(i);
+        if (X >= r.Left && X < r.Right && Y >= r.Top && Y < r.Bottom) return Pages(i);
+    }
+    return nullptr;
+}
+
+void TPageControl::AlignControls(TControl* AControl, TRect& Rect) {
+    // The pages fill what lies inside the frame below the tabs.
+    Rect = TRect{Rect.Left + 2, Rect.Top + TabHeight + 2, Rect.Right - 2, Rect.Bottom - 2};
+    TCustomControl::AlignControls(AControl, Rect);
+}
+
+void TPageControl::Paint() {
+    TCanvas& c = *Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Color());
+    c.FillRect(ClientRect());
+    TRect frame{0, TabHeight, Width(), Height()};
+    Frame3D(c, frame, clBtnHighlight, clBtnShadow, 1);
+    c.Font().Assign(Font());
+    c.Brush().SetStyle(bsClear);
+    for (int i = 0; i < PageCount(); ++i) {
+        TRect tab = TabRect(i);
+        const bool active = Pages(i) == FActivePage;
+        // The active tab stands up and opens onto its page.
+        if (active) tab = TRect{tab.Left - 2, tab.Top - 2, tab.Right + 2, tab.Bottom + 1};
+        c.Brush().SetStyle(bsSolid);
+        c.Brush().SetColor(Color());
+        c.FillRect(tab);
+        TRect edge = tab;
+        Frame3D(c, edge, clBtnHighlight, clBtnShadow, 1);
+        if (active) c.FillRect(TRect{tab.Left + 1, tab.Bottom - 2, tab.Right - 1, tab.Bottom});
+        c.Brush().SetStyle(bsClear);
+        c.Font().SetColor(Pages(i)->Enabled() ? clBtnText : clGrayText);
+        c.DrawText(Pages(i)->Caption(), tab, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
+}
+
+void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft)
+        if (TTabSheet* page = PageAt(X, Y)) SelectPage(page);
+    TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
 // ---- tool button ----

@@ -106,13 +106,19 @@ public:
     void SetPageControl(TPageControl* Value);
     int PageIndex() const;
 
+protected:
+    // The caption belongs on the page's tab, not on the page.
+    void Paint() override;
+
 private:
     friend class TPageControl;
     TPageControl* FPageControl = nullptr;
 };
 
-// Shows one of its pages at a time; a change made by the user or by code
-// raises OnChange after the new page is shown.
+// Shows one of its pages at a time below a strip of tabs, one for each page
+// with the page's caption; a click on a tab shows its page. A change made by
+// the user raises OnChange after the new page is shown; one made by code
+// does not.
 class TPageControl : public TCustomControl {
 public:
     explicit TPageControl(TComponent* AOwner);
@@ -128,8 +134,19 @@ public:
     void SetActivePageIndex(int Value);
     // The user picks a tab: shows the page, then raises OnChange.
     void SelectPage(TTabSheet* Page);
+    // The tab of a page in client coordinates; empty for none.
+    TRect TabRect(int Index) const;
+    // The page whose tab lies under a client point, or none.
+    TTabSheet* PageAt(int X, int Y) const;
 
     TNotifyEvent OnChange;
+
+    static constexpr int TabHeight = 20;
+
+protected:
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
     friend class TTabSheet;

@@ -1,5 +1,6 @@
 #include "ComCtrls.h"
 #include "FormTestEnv.h"
+#include "Timers.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,39 @@ TEST_F(ComCtrlsTest, PageControlShowsOnePageAndTellsOnlyOfUserChanges) {
     P->SetActivePage(Other->Pages(0));
     P->SelectPage(Other->Pages(0));
     EXPECT_EQ(P->ActivePageIndex(), 2);
+    EXPECT_EQ(Changes, 1);
+}
+
+TEST_F(ComCtrlsTest, TabsSitAboveThePagesAndAClickOnOneShowsItsPage) {
+    TPageControl* P = MakePages(3);
+    P->Pages(0)->SetCaption("Scene");
+    P->Pages(1)->SetCaption("Skeleton");
+    P->Pages(2)->SetCaption("Keys");
+    int Changes = 0;
+    P->OnChange = [&](TObject*) { ++Changes; };
+    Show();
+    // Side by side, each as wide as its caption needs; the pages below them.
+    const TRect Scene = P->TabRect(0), Skeleton = P->TabRect(1), Keys = P->TabRect(2);
+    EXPECT_EQ(Scene.Right, Skeleton.Left);
+    EXPECT_EQ(Skeleton.Right, Keys.Left);
+    EXPECT_GT(Skeleton.Width(), Keys.Width());
+    EXPECT_TRUE(P->TabRect(3).IsEmpty());
+    EXPECT_GE(P->Pages(0)->Top(), TPageControl::TabHeight);
+    EXPECT_LE(P->Pages(0)->Top() + P->Pages(0)->Height(), P->Height());
+
+    AdvanceClock(DoubleClickTime() + 1);
+    ClickAt(ControlPoint(P, (Keys.Left + Keys.Right) / 2, (Keys.Top + Keys.Bottom) / 2));
+    ProcessMessages();
+    EXPECT_EQ(P->ActivePage(), P->Pages(2));
+    EXPECT_EQ(Changes, 1);
+    EXPECT_EQ(P->Pages(2)->Top(), P->Pages(0)->Top()); // every page in the same place
+    // A click beside the tabs or on the page picks nothing.
+    AdvanceClock(DoubleClickTime() + 1);
+    ClickAt(ControlPoint(P, Keys.Right + 10, (Keys.Top + Keys.Bottom) / 2));
+    EXPECT_EQ(P->PageAt(Keys.Right + 10, 5), nullptr);
+    EXPECT_EQ(P->PageAt(Scene.Left + 1, TPageControl::TabHeight + 10), nullptr);
+    ProcessMessages();
+    EXPECT_EQ(P->ActivePage(), P->Pages(2));
     EXPECT_EQ(Changes, 1);
 }
 

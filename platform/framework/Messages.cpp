@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace fw {
 namespace {
@@ -38,6 +40,7 @@ struct TMessageState {
     std::deque<TMsg> Posted;
     std::deque<TSentMessage*> Sent;
     std::map<UINT, TMessageFilter> Filters;
+    std::vector<std::pair<const void*, std::function<void()>>> IdleHandlers;
 };
 
 // Windows, queues and filters outlive every exit handler: a plug-in's
@@ -229,15 +232,41 @@ int PendingMessageCount() {
 
 bool DeliverPendingInput(); // Input.cpp
 
-void ProcessMessages() {
-    if (!IsUserInterfaceThread()) return;
+namespace {
+
+void PumpQueue() {
     TMsg msg;
     do {
         while (PeekMessage(msg, nullptr, true))
             DispatchMessage(msg);
         DeliverSentMessages();
     } while (DeliverPendingInput() || PendingMessageCount() > 0);
+}
+
+void RunIdleHandlers() {
+    // A copy: a handler may add or remove handlers.
+    const auto handlers = State().IdleHandlers;
+    for (const auto& [owner, handler] : handlers)
+        if (handler) handler();
+}
+
+} // namespace
+
+void ProcessMessages() {
+    if (!IsUserInterfaceThread()) return;
+    PumpQueue();
+    RunIdleHandlers();
+    PumpQueue();
     PaintPendingWindows();
+}
+
+void AddIdleHandler(const void* Owner, std::function<void()> Handler) {
+    RemoveIdleHandler(Owner);
+    State().IdleHandlers.emplace_back(Owner, std::move(Handler));
+}
+
+void RemoveIdleHandler(const void* Owner) {
+    std::erase_if(State().IdleHandlers, [Owner](const auto& h) { return h.first == Owner; });
 }
 
 TMessageFilter SetControlMessageFilter(UINT Msg, TMessageFilter Filter) {

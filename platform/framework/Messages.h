@@ -230,9 +230,15 @@ void SetWindowControl(HWND Wnd, TWinControl* Control);
 
 LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-// Pumps until the queue is empty (messages posted meanwhile included), then
-// paints the windows that have invalid areas.
+// Pumps until the queue is empty (messages posted meanwhile included), runs
+// the idle handlers, pumps what they posted, then paints the windows that
+// have invalid areas.
 void ProcessMessages();
+// A handler run each time the queue has emptied, before the windows paint:
+// windows that follow a model of their own catch up there. Added under an
+// owner; the owner's handler goes with RemoveIdleHandler.
+void AddIdleHandler(const void* Owner, std::function<void()> Handler);
+void RemoveIdleHandler(const void* Owner);
 // Takes the oldest queued message for Wnd (any window when null).
 bool PeekMessage(TMsg& Msg, HWND Wnd, bool Remove);
 LRESULT DispatchMessage(const TMsg& Msg);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,36 @@ TEST(Messages, MessagesPostedWhilePumpingArePumpedToo) {
     ProcessMessages();
     EXPECT_EQ(chain, 3);
     EXPECT_EQ(PendingMessageCount(), 0);
+}
+
+TEST(Messages, IdleHandlersRunOnceTheQueueIsEmptyAndWhatTheyPostIsPumped) {
+    std::vector<std::string> order;
+    TRecorder r;
+    r.React = [&](UINT m) {
+        if (m == WM_USER || m == WM_USER + 1)
+            order.push_back(m == WM_USER ? "message" : "posted by idle");
+    };
+    int owner = 0;
+    AddIdleHandler(&owner, [&] {
+        order.push_back("idle");
+        PostMessage(r.Wnd, WM_USER + 1, 0, 0);
+    });
+    AddIdleHandler(&owner, [&] { order.push_back("idle again"); }); // replaces
+    PostMessage(r.Wnd, WM_USER, 0, 0);
+    ProcessMessages();
+    EXPECT_EQ(order, (std::vector<std::string>{"message", "idle again"}));
+    AddIdleHandler(&owner, [&] {
+        order.push_back("idle");
+        PostMessage(r.Wnd, WM_USER + 1, 0, 0);
+    });
+    order.clear();
+    ProcessMessages();
+    EXPECT_EQ(order, (std::vector<std::string>{"idle", "posted by idle"}));
+    EXPECT_EQ(PendingMessageCount(), 0);
+    RemoveIdleHandler(&owner);
+    order.clear();
+    ProcessMessages();
+    EXPECT_TRUE(order.empty());
 }
 
 TEST(Messages, DestroyedWindowsAreStaleAndLoseQueuedMessages) {

@@ -23,6 +23,8 @@
 #include "ComCtrls.h"
 #include "Forms.h"
 #include "SceneRecords.h"
+#include "Input.h"
+#include "Messages.h"
 #include "Timers.h"
 #include "TsxHost.h"
 #include "WindowRows.h"
@@ -447,6 +449,16 @@ const TreeWindow kTreeWindows[] = {
 // The rows of each tree window, by its form's name.
 using TreeWindowRows = std::map<std::string, std::vector<WindowRow>>;
 
+// The user clicks a page's tab; true when the page came up.
+bool ClickTab(fw::TPageControl* Pages, fw::TTabSheet* Sheet) {
+    if (!Pages || !Sheet) return false;
+    const fw::TRect tab = Pages->TabRect(Sheet->PageIndex());
+    fw::AdvanceClock(fw::DoubleClickTime() + 1); // a click of its own
+    fw::ClickAt(fw::ControlPoint(Pages, (tab.Left + tab.Right) / 2, (tab.Top + tab.Bottom) / 2));
+    fw::ProcessMessages();
+    return Pages->ActivePage() == Sheet;
+}
+
 // The user clicks each tree window's tab in turn and makes the tool window
 // tall enough to show all of its rows, then its picture is taken; answers
 // the rows each shows.
@@ -458,8 +470,8 @@ TreeWindowRows OpenTreeWindows(const std::string& outDir, Checks& checks) {
     if (!checks.Expect(pages != nullptr, "the tool window has the tree windows' pages"))
         return shown;
     for (const TreeWindow& w : kTreeWindows) {
-        pages->SelectPage(PartNamed<fw::TTabSheet>(tools, w.Sheet));
-        fw::ProcessMessages();
+        checks.Expect(ClickTab(pages, PartNamed<fw::TTabSheet>(tools, w.Sheet)),
+                      std::string("a click on the tab of ") + w.Sheet);
         auto* form = PartNamed<fw::TCustomForm>(tools, w.Form);
         auto* tree = PartNamed<fw::TWinControl>(form, w.Tree);
         if (!checks.Expect(form && tree && form->Showing(), std::string(w.Form) + " shown"))
@@ -487,8 +499,7 @@ WindowGrid OpenDopeSheet(const VelApi& api, const std::string& outDir, WindowGri
     auto* pages = PartNamed<fw::TPageControl>(tools, "TreePages");
     auto* sheet = PartNamed<fw::TTabSheet>(tools, "KeysSheet");
     if (!checks.Expect(pages && sheet, "the tool window has the dope sheet's page")) return {};
-    pages->SelectPage(sheet);
-    fw::ProcessMessages();
+    checks.Expect(ClickTab(pages, sheet), "a click on the dope sheet's tab");
     auto* form = PartNamed<fw::TCustomForm>(tools, "DopeSheetForm");
     auto* grid = PartNamed<fw::TWinControl>(form, "DopeGrid");
     if (!checks.Expect(form && grid && form->Showing(), "DopeSheetForm shown")) return {};
@@ -503,6 +514,15 @@ WindowGrid OpenDopeSheet(const VelApi& api, const std::string& outDir, WindowGri
     checks.Expect(fw::RenderControlToPng(form, png), "picture " + png);
     std::printf("  %-13s %3zu rows  %zu columns  %s\n", "DopeSheetForm", shown.Rows.size(),
                 shown.Headings.size(), png.c_str());
+    // The tool window whole, its tabs on top; then narrower, the frames
+    // scrolled to the end past the name and record columns, which stay.
+    const std::string whole = (std::filesystem::path(outDir) / "tools.png").string();
+    checks.Expect(fw::RenderControlToPng(tools, whole), "picture " + whole);
+    tools->SetBounds(tools->Left(), tools->Top(), 420, tools->Height());
+    fw::SendMessage(grid->Handle(), fw::WM_HSCROLL, fw::SB_BOTTOM, 0);
+    fw::ProcessMessages();
+    const std::string scrolled = (std::filesystem::path(outDir) / "dope-sheet-scrolled.png").string();
+    checks.Expect(fw::RenderControlToPng(form, scrolled), "picture " + scrolled);
     const CtsxSobj skeleton = api.GetFirstSkeleton();
     api.SkeletonSetRecording(skeleton, 0);
     off = ReadWindowGrid(grid);

@@ -289,7 +289,7 @@ void tsxGNodeSetName(CtsxSobj node, const char* name) {
     TSX_LOG(node, name);
     Node* n = Movable(node);
     if (!n || !name) return;
-    n->name = name;
+    SetNodeName(n, name);
     MakeNameUnique(n);
 }
 

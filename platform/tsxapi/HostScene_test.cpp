@@ -274,3 +274,59 @@ TEST_F(SceneTest, PolyhedraSubDivisionAndMaterials) {
 }
 
 } // namespace
+
+namespace {
+
+// The rule names follow, by walking the siblings: the name itself when free,
+// else ",k" with the lowest k free.
+std::string NaiveUniqueName(CtsxSobj parent, const std::string& name, CtsxSobj self) {
+    auto taken = [&](const std::string& candidate) {
+        for (CtsxSobj c = tsxGNodeGetFirstChild(parent); c; c = tsxGNodeGetNext(c))
+            if (c != self && NodeName(c) == candidate) return true;
+        return false;
+    };
+    if (!taken(name)) return name;
+    for (int k = 1;; ++k)
+        if (!taken(name + "," + std::to_string(k))) return name + "," + std::to_string(k);
+}
+
+} // namespace
+
+TEST_F(SceneTest, NamesStayUniqueThroughRandomCreationsRenamesMovesAndDeletions) {
+    std::vector<CtsxSobj> groups{tsxGetScene(), AddGroup("G"), AddGroup("H")};
+    std::vector<CtsxSobj> objects;
+    const char* bases[] = {"Bone", "Bone,1", "Bone,2", "Joint", "Bone,01", "Bone,x"};
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const std::string base = bases[next(6)];
+        const std::uint32_t op = objects.empty() ? 0 : next(4);
+        if (op == 0) {
+            CtsxSobj parent = groups[next(3)];
+            const std::string expected = NaiveUniqueName(parent, base, nullptr);
+            CtsxSobj o = AddCube(base, 1, parent == tsxGetScene() ? nullptr : parent);
+            ASSERT_EQ(NodeName(o), expected) << "step " << step;
+            objects.push_back(o);
+            continue;
+        }
+        const std::size_t i = next(static_cast<std::uint32_t>(objects.size()));
+        CtsxSobj o = objects[i];
+        if (op == 1) {
+            const std::string expected = NaiveUniqueName(tsxGNodeGetParent(o), base, o);
+            tsxGNodeSetName(o, base.c_str());
+            ASSERT_EQ(NodeName(o), expected) << "step " << step;
+        } else if (op == 2) {
+            CtsxSobj into = groups[1 + next(2)];
+            if (tsxGNodeGetParent(o) == into) continue;
+            const std::string expected = NaiveUniqueName(into, NodeName(o), o);
+            tsxAddSubobj(&into, o);
+            ASSERT_EQ(NodeName(o), expected) << "step " << step;
+        } else {
+            tsxSobjDelete(o);
+            objects.erase(objects.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace tsxhost::detail {
 
@@ -110,9 +111,75 @@ bool IsAncestor(const Node* anc, const Node* n) {
     return false;
 }
 
+namespace {
+
+// k of a name "base,k" as UniqueName makes them (k from 1, no leading zero).
+bool SplitNumbered(const std::string& name, std::string& base, int& k) {
+    const std::size_t comma = name.rfind(',');
+    if (comma == std::string::npos) return false;
+    const std::size_t digits = name.size() - comma - 1;
+    if (digits == 0 || digits > 9 || name[comma + 1] == '0') return false;
+    k = 0;
+    for (std::size_t i = comma + 1; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        k = k * 10 + (name[i] - '0');
+    }
+    base = name.substr(0, comma);
+    return true;
+}
+
+void TakeNumber(std::map<int, int>& runs, int k) {
+    auto next = runs.upper_bound(k);
+    const bool joinNext = next != runs.end() && next->first == k + 1;
+    if (next != runs.begin()) {
+        auto prev = std::prev(next);
+        if (prev->second + 1 == k) {
+            prev->second = joinNext ? next->second : k;
+            if (joinNext) runs.erase(next);
+            return;
+        }
+    }
+    const int last = joinNext ? next->second : k;
+    if (joinNext) runs.erase(next);
+    runs.emplace(k, last);
+}
+
+void FreeNumber(std::map<int, int>& runs, int k) {
+    auto run = runs.upper_bound(k);
+    if (run == runs.begin()) return;
+    --run;
+    if (run->second < k) return;
+    const int first = run->first, last = run->second;
+    runs.erase(run);
+    if (first < k) runs.emplace(first, k - 1);
+    if (k < last) runs.emplace(k + 1, last);
+}
+
+void IndexName(Node* parent, const std::string& name, int delta) {
+    if (!parent->childNames) parent->childNames = std::make_unique<ChildNames>();
+    ChildNames& names = *parent->childNames;
+    int& count = names.count[name];
+    const bool was = count > 0;
+    count += delta;
+    const bool is = count > 0;
+    if (!is) names.count.erase(name);
+    std::string base;
+    int k = 0;
+    if (was == is || !SplitNumbered(name, base, k)) return;
+    std::map<int, int>& runs = names.numbered[base];
+    if (is)
+        TakeNumber(runs, k);
+    else
+        FreeNumber(runs, k);
+    if (runs.empty()) names.numbered.erase(base);
+}
+
+} // namespace
+
 void Unlink(Node* n) {
     Node* p = n->parent;
     if (!p) return;
+    IndexName(p, n->name, -1);
     (n->prev ? n->prev->next : p->first) = n->next;
     (n->next ? n->next->prev : p->last) = n->prev;
     n->parent = n->prev = n->next = nullptr;
@@ -121,6 +188,7 @@ void Unlink(Node* n) {
 void AppendChild(Node* parent, Node* child) {
     Unlink(child);
     child->parent = parent;
+    IndexName(parent, child->name, 1);
     child->prev = parent->last;
     (parent->last ? parent->last->next : parent->first) = child;
     parent->last = child;
@@ -130,6 +198,7 @@ void InsertBefore(Node* before, Node* n) {
     Unlink(n);
     Node* p = before->parent;
     n->parent = p;
+    IndexName(p, n->name, 1);
     n->next = before;
     n->prev = before->prev;
     (before->prev ? before->prev->next : p->first) = n;
@@ -167,27 +236,52 @@ void Reparent(Node* n, Node* parent) {
 }
 
 std::string UniqueName(const Node* parent, const std::string& name, const Node* self) {
-    if (!parent) return name;
-    auto taken = [&](const std::string& candidate) {
-        for (const Node* c = parent->first; c; c = c->next)
-            if (c != self && c->name == candidate) return true;
-        return false;
+    if (!parent || !parent->childNames) return name;
+    const ChildNames& names = *parent->childNames;
+    const bool selfHere = self && self->parent == parent;
+    auto held = [&](const std::string& candidate) {
+        const auto it = names.count.find(candidate);
+        const int count = it == names.count.end() ? 0 : it->second;
+        return count - (selfHere && self->name == candidate ? 1 : 0) > 0;
     };
-    if (!taken(name)) return name;
-    for (int k = 1;; ++k) {
-        std::string candidate = name + "," + std::to_string(k);
-        if (!taken(candidate)) return candidate;
-    }
+    if (!held(name)) return name;
+    // The lowest number after the first run of taken ones; the node's own
+    // number is free to it when it is lower.
+    int k = 1;
+    if (const auto it = names.numbered.find(name); it != names.numbered.end())
+        if (!it->second.empty() && it->second.begin()->first == 1) k = it->second.begin()->second + 1;
+    std::string ownBase;
+    int own = 0;
+    if (selfHere && SplitNumbered(self->name, ownBase, own) && ownBase == name && own < k &&
+        !held(self->name))
+        k = own;
+    return name + "," + std::to_string(k);
 }
 
 void MakeNameUnique(Node* n) {
-    n->name = UniqueName(n->parent, n->name, n);
+    SetNodeName(n, UniqueName(n->parent, n->name, n));
+}
+
+void SetNodeName(Node* n, const std::string& name) {
+    if (n->name == name) return;
+    if (n->parent) IndexName(n->parent, n->name, -1);
+    n->name = name;
+    if (n->parent) IndexName(n->parent, n->name, 1);
 }
 
 void PreOrder(Node* first, std::vector<Node*>& out) {
-    for (Node* c = first; c; c = c->next) {
+    // Without recursion: groups may nest as deep as the user likes.
+    if (!first) return;
+    const Node* top = first->parent;
+    for (Node* c = first; c;) {
         out.push_back(c);
-        PreOrder(c->first, out);
+        if (c->first) {
+            c = c->first;
+            continue;
+        }
+        while (c && !c->next && c->parent != top)
+            c = c->parent;
+        c = c ? c->next : nullptr;
     }
 }
 
@@ -209,8 +303,15 @@ Node* NewNode(int type, const std::string& name) {
 
 void FreeNode(Node* n) {
     State& s = S();
-    while (n->first)
-        FreeNode(n->first);
+    // Leaves first, without recursion, each node reached once.
+    for (Node* c = n;;) {
+        while (c->first)
+            c = c->first;
+        if (c == n) break;
+        Node* up = c->parent;
+        FreeNode(c); // childless now
+        c = up;
+    }
     Unlink(n);
     if (n->cage) {
         n->cage->cageOwner = nullptr;

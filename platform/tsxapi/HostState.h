@@ -38,6 +38,14 @@ struct Mesh {
     PolyhCounters counters;
 };
 
+// A group's children by name, so that a new name is made unique without
+// walking the siblings: how many children hold each name, and for each base
+// the runs of numbers k taken by children named "base,k".
+struct ChildNames {
+    std::unordered_map<std::string, int> count;
+    std::unordered_map<std::string, std::map<int, int>> numbered; // base -> {first k: last k}
+};
+
 struct Node {
     std::uint64_t id = 0;
     int type = 0;
@@ -63,6 +71,7 @@ struct Node {
     std::map<int, std::unique_ptr<std::uint8_t[]>> blocks; // data tag -> block
     std::vector<tsxNotifyFn> watchers;
     bool dying = false;
+    std::unique_ptr<ChildNames> childNames; // made with the first child
 };
 
 struct ExtType {
@@ -204,8 +213,12 @@ void Unlink(Node* n);
 void AppendChild(Node* parent, Node* child); // plain link, no transform change
 void InsertBefore(Node* before, Node* n);    // n takes a place in before's chain
 void Reparent(Node* n, Node* parent);        // keeps the world transform
+// The name itself when no other child of parent holds it, else the name with
+// ",k" for the lowest k that none holds; O(1) expected.
 std::string UniqueName(const Node* parent, const std::string& name, const Node* self);
 void MakeNameUnique(Node* n);
+// Renames a node, keeping its group's index of names.
+void SetNodeName(Node* n, const std::string& name);
 void PreOrder(Node* first, std::vector<Node*>& out);
 std::vector<Node*> WalkScene();
 Node* NewNode(int type, const std::string& name);

@@ -185,6 +185,13 @@ TCustomGrid_ts::~TCustomGrid_ts() {
 void TCustomGrid_ts::CreateParams(fw::TCreateParams& Params) {
     fw::TCustomControl::CreateParams(Params);
     Params.WindowClassStyle |= fw::CS_DBLCLKS;
+    // A single border is the sunken edge of a 3-D control, else a plain line.
+    if (FBorderStyle == TGridBorderStyle::bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= fw::WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= fw::WS_BORDER;
+    }
 }
 
 void TCustomGrid_ts::Initialize() {
@@ -473,7 +480,10 @@ void TCustomGrid_ts::ScrollData(int DX, int DY) {
 }
 
 void TCustomGrid_ts::ScrollArea(const fw::TRect& Area, int DX, int DY) {
-    const fw::TRect A = IntersectRect(Area, ClientRect());
+    // The window's frame lies over its outer pixels and stays where it is.
+    const int Frame = FrameWidth();
+    const fw::TRect Inside{Frame, Frame, ClientWidth() - Frame, ClientHeight() - Frame};
+    const fw::TRect A = IntersectRect(Area, Inside);
     if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
     // Pixels move only when they are all painted: a repaint pending over the area, or a
     // move as large as the area, redoes the area whole.

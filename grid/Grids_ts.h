@@ -267,6 +267,8 @@ public:
     // Input entry points.
     bool Sizing(int X, int Y);
     bool IsActiveControl();
+    // Whether the focused window is the grid or one inside it.
+    bool HoldsFocus() const;
     void HideEditor();
     void ShowEditor();
     void ShowEditorChar(char Ch);
@@ -364,6 +366,8 @@ private:
     void TabKeyMove(TKeyMove& M);
     void LoadEditor();
     void ChangeGridOrientation(bool RightToLeftOrientation);
+    // The sizing or move line of the present state, drawn over the cells.
+    void DrawStateLines(fw::TCanvas& C, int GridR, int GridB);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);
     void DrawMove();
     void MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& DrawInfo, TGridAxisDrawInfo& Axis,

@@ -8,6 +8,7 @@
 #include "Input.h"
 #include "ScopeExit.h"
 #include "Timers.h"
+#include "WideEdit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -113,9 +114,14 @@ void TCustomGrid_ts::ShowEditorChar(char Ch) {
 
 bool TCustomGrid_ts::IsActiveControl() {
     if (fw::TCustomForm* F = fw::GetParentForm(this)) return F->ActiveControl() == this;
-    if (!HandleAllocated()) return false;
-    fw::HWND Focus = fw::GetFocus();
-    return Focus == Handle();
+    return HandleAllocated() && HoldsFocus();
+}
+
+bool TCustomGrid_ts::HoldsFocus() const {
+    // The focused window is the grid's or lies inside it.
+    for (fw::TWinControl* W = fw::FindControl(fw::GetFocus()); W; W = W->Parent())
+        if (W == this) return true;
+    return false;
 }
 
 // ---- keyboard ----
@@ -328,7 +334,19 @@ void TCustomGrid_ts::DrawSizingLine(const TGridDrawInfo& D) {
 }
 
 void TCustomGrid_ts::DrawMove() {
-    if (HandleAllocated()) InvalidateGrid();
+    // The line is drawn at the next paint, over the strip where it lies.
+    if (!HandleAllocated()) return;
+    if (FGridState == TGridState::gsRowMoving) {
+        const fw::TRect R = CellRect(0, FMovePos);
+        const int Y = FMovePos > FMoveIndex ? R.Bottom : R.Top;
+        InvalidateScreenRect(fw::TRect{0, Y - 3, ClientWidth(), Y + 4});
+    } else if (FGridState == TGridState::gsColMoving) {
+        const fw::TRect R = CellRect(FMovePos, 0);
+        const int X = ((FMovePos > FMoveIndex) != FRightToLeft) ? R.Right : R.Left;
+        InvalidateScreenRect(fw::TRect{X - 3, 0, X + 4, ClientHeight()});
+    } else {
+        InvalidateGrid();
+    }
 }
 
 void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
@@ -602,6 +620,8 @@ bool TCustomGrid_ts::SetCursorMessage(fw::TMessage& Message) {
         CalcSizingState(P.X, P.Y, S, Index, Pos, Ofs, D);
     }
     if (S != TGridState::gsRowSizing && S != TGridState::gsColSizing) return false;
+    // Rows size with the vertical split cursor, columns with the horizontal one.
+    fw::SetCurrentCursor(S == TGridState::gsRowSizing ? fw::crVSplit : fw::crHSplit);
     Message.Result = 1;
     return true;
 }
@@ -682,6 +702,33 @@ void TCustomGrid_ts::Dispatch(fw::TMessage& Message) {
     case fw::WM_CHAR:
         if (CharMessage(Message)) return;
         break;
+    case fw::WM_COMMAND:
+        // The editor's text changed: the grid takes it.
+        if (FInplaceEdit && FInplaceEdit->HandleAllocated() &&
+            reinterpret_cast<fw::HWND>(Message.LParam) == FInplaceEdit->Handle() &&
+            (Message.WParam >> 16) == fw::EN_CHANGE) {
+            UpdateText();
+            return;
+        }
+        break;
+    case fw::CM_FONTCHANGED:
+        if (FInplaceEdit) FInplaceEdit->Font().Assign(Font());
+        break;
+    case fw::CM_WANTSPECIALKEY:
+        fw::TCustomControl::Dispatch(Message);
+        if ((FOptions & goEditing) && (Message.WParam & 0xFFFF) == fw::VK_RETURN)
+            Message.Result = 1;
+        return;
+    case fw::CM_EXIT:
+        // Leaving the grid (not for its own editor) closes the editor.
+        fw::TCustomControl::Dispatch(Message);
+        if (!(FOptions & goAlwaysShowEditor) && !HoldsFocus()) HideEditor();
+        return;
+    case fw::CM_CTL3DCHANGED:
+        // The border follows the look: the window is made again.
+        fw::TCustomControl::Dispatch(Message);
+        if (HandleAllocated()) RecreateWnd();
+        return;
     default:
         break;
     }

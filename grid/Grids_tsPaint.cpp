@@ -162,20 +162,42 @@ void TCustomGrid_ts::Paint() {
     C.Brush().SetColor(Color());
     if (GridR < ClientWidth()) C.FillRect(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()});
     if (GridB < ClientHeight()) C.FillRect(fw::TRect{0, GridB, ClientWidth(), ClientHeight()});
-    if (FGridState == TGridState::gsColSizing || FGridState == TGridState::gsRowSizing) {
-        C.Pen().SetStyle(fw::psDot);
-        C.Pen().SetMode(fw::pmXor);
-        C.Pen().SetColor(fw::clWhite);
-        if (FGridState == TGridState::gsColSizing) {
-            C.MoveTo(FSizingPos, 0);
-            C.LineTo(FSizingPos, GridB);
-        } else {
-            C.MoveTo(0, FSizingPos);
-            C.LineTo(GridR, FSizingPos);
-        }
-        C.Pen().SetMode(fw::pmCopy);
-        C.Pen().SetStyle(fw::psSolid);
+    DrawStateLines(C, GridR, GridB);
+}
+
+void TCustomGrid_ts::DrawStateLines(fw::TCanvas& C, int GridR, int GridB) {
+    // The sizing line (1 pixel) and the move line (5 pixels) in exclusive-or dots.
+    const bool Sizing =
+        FGridState == TGridState::gsColSizing || FGridState == TGridState::gsRowSizing;
+    const bool Moving =
+        FGridState == TGridState::gsColMoving || FGridState == TGridState::gsRowMoving;
+    if (!Sizing && !Moving) return;
+    fw::TCanvasStateSaver Saver(C);
+    C.Pen().SetStyle(fw::psDot);
+    C.Pen().SetMode(fw::pmXor);
+    C.Pen().SetColor(fw::clWhite);
+    C.Pen().SetWidth(Sizing ? 1 : 5);
+    fw::TPoint From, To;
+    if (Sizing && FGridState == TGridState::gsColSizing) {
+        From = {FSizingPos, 0};
+        To = {FSizingPos, GridB};
+    } else if (Sizing) {
+        From = {0, FSizingPos};
+        To = {GridR, FSizingPos};
+    } else if (FGridState == TGridState::gsRowMoving) {
+        const fw::TRect R = CellRect(0, FMovePos);
+        const int Y = FMovePos > FMoveIndex ? R.Bottom : R.Top;
+        From = {0, Y};
+        To = {ClientWidth(), Y};
+    } else {
+        const fw::TRect R = CellRect(FMovePos, 0);
+        const bool After = (FMovePos > FMoveIndex) != FRightToLeft;
+        const int X = After ? R.Right : R.Left;
+        From = {X, 0};
+        To = {X, ClientHeight()};
     }
+    C.MoveTo(From.X, From.Y);
+    C.LineTo(To.X, To.Y);
 }
 
 } // namespace vel

@@ -346,15 +346,37 @@ TEST_F(GridTest, ColumnLineSizedInTheFixedRow) {
     EXPECT_EQ(Grid->ColWidths(1), 44);
     // Rows within the fixed column.
     EXPECT_TRUE(Grid->Sizing(5, 49));
+    // The cursor tells which: columns the horizontal split, rows the vertical one.
+    fw::MouseMoveTo(fw::ControlPoint(Grid, 108, 5));
+    fw::ProcessMessages();
+    EXPECT_EQ(fw::CurrentCursor(), fw::crHSplit);
+    fw::MouseMoveTo(fw::ControlPoint(Grid, 5, 49));
+    fw::ProcessMessages();
+    EXPECT_EQ(fw::CurrentCursor(), fw::crVSplit);
+    fw::MouseMoveTo(fw::ControlPoint(Grid, 100, 60));
+    fw::ProcessMessages();
+    EXPECT_NE(fw::CurrentCursor(), fw::crVSplit);
+    EXPECT_NE(fw::CurrentCursor(), fw::crHSplit);
 }
 
 TEST_F(GridTest, RowMovedByDraggingInTheFixedColumn) {
     Grid->SetOptions(Grid->Options() | goRowMoving);
     Grid->SetRowHeights(1, 20);
     Show();
+    Grid->SetBorderStyle(TGridBorderStyle::bsNone);
+    // While moving, a thick dotted line marks where the row goes: below row 3.
+    const int Y = Grid->CellRect(0, 3).Bottom;
+    std::vector<fw::TColor> Before;
+    for (int X = 20; X < 120; ++X)
+        Before.push_back(PixelAt(X, Y));
     fw::MouseDownAt(fw::ControlPoint(Grid, 10, 30));
     EXPECT_EQ(Grid->GridState(), TGridState::gsRowMoving);
     fw::MouseMoveTo(fw::ControlPoint(Grid, 10, 80));
+    EXPECT_EQ(Grid->MoveInfo(), (TGridCoord{1, 3}));
+    int Marked = 0;
+    for (int X = 20; X < 120; ++X)
+        Marked += PixelAt(X, Y) != Before[static_cast<std::size_t>(X - 20)];
+    EXPECT_GT(Marked, 20);
     fw::MouseUpAt(fw::ControlPoint(Grid, 10, 80));
     EXPECT_EQ(Grid->RowHeights(3), 20);
     EXPECT_EQ(Grid->RowHeights(1), 24);
@@ -363,6 +385,7 @@ TEST_F(GridTest, RowMovedByDraggingInTheFixedColumn) {
 // ---- painting ----
 
 TEST_F(GridTest, PaintsFixedCellsLinesSelectionAndFocus) {
+    Grid->SetBorderStyle(TGridBorderStyle::bsNone); // no frame over the outer pixels
     Grid->OnDrawCell = [&](int C, int R, const fw::TRect& Rc, TGridDrawState) {
         if (C == 2 && R == 2) Grid->Canvas()->TextOut(Rc.Left + 2, Rc.Top + 2, "Ab");
     };

@@ -1,16 +1,33 @@
 #include "InplaceEdit.h"
 
+#include "Forms.h"
 #include "Grids_ts.h"
 #include "Input.h"
 #include "Messages.h"
 #include "Timers.h"
+#include "WideEdit.h"
+
+#include <algorithm>
 
 namespace vel {
 
 TInplaceEdit::TInplaceEdit(fw::TComponent* AOwner) : fw::TMaskEdit(AOwner) {
+    SetCtl3D(false);
     SetTabStop(false);
     SetAutoSelect(false);
     SetVisible(false);
+}
+
+void TInplaceEdit::CreateParams(fw::TCreateParams& Params) {
+    fw::TEdit::CreateParams(Params);
+    // No border; multi-line so that the editing rectangle can be set.
+    Params.ExStyle &= ~fw::WS_EX_CLIENTEDGE;
+    Params.Style &= ~fw::WS_BORDER;
+    Params.Style |= fw::ES_MULTILINE;
+}
+
+bool TInplaceEdit::DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint MousePos) {
+    return Grid ? Grid->DoMouseWheel(Shift, WheelDelta, MousePos) : false;
 }
 
 TInplaceEdit::~TInplaceEdit() = default;
@@ -24,7 +41,10 @@ void TInplaceEdit::UpdateContents() {
 }
 
 void TInplaceEdit::BoundsChanged() {
-    // The editing area is the whole window; nothing to move here.
+    // The text stands 2 pixels in from the left and the top, as the grid's cells draw it;
+    // the edit has no horizontal scroll of its own to bring the caret into view.
+    fw::TRect R{2, 2, std::max(2, Width() - 2), Height()};
+    Perform(fw::EM_SETRECTNP, 0, reinterpret_cast<fw::LPARAM>(&R));
 }
 
 bool TInplaceEdit::EditCanModify() {
@@ -133,6 +153,7 @@ void TInplaceEdit::KeyPress(char& Key) {
     const auto Ch = static_cast<unsigned char>(Key);
     if (Ch >= 32 && Grid && !Grid->CanEditAcceptKey(Key)) {
         Key = 0;
+        fw::MessageBeep();
         return;
     }
     switch (Ch) {
@@ -166,6 +187,12 @@ void TInplaceEdit::DblClick() {
 }
 
 void TInplaceEdit::WndProc(fw::TMessage& Message) {
+    // A form that will not have the grid focused keeps the focus where it was.
+    if (Message.Msg == fw::WM_SETFOCUS) {
+        fw::TCustomForm* Form = fw::GetParentForm(this);
+        if (Form && !Form->SetFocusedControl(Grid ? static_cast<fw::TWinControl*>(Grid) : this))
+            return;
+    }
     if (Message.Msg == fw::WM_LBUTTONDOWN) {
         const auto Now = static_cast<std::int32_t>(fw::GetTickCount());
         if (ClickTime != 0 && static_cast<std::uint32_t>(Now - ClickTime) < fw::DoubleClickTime())
@@ -179,12 +206,18 @@ void TInplaceEdit::Dispatch(fw::TMessage& Message) {
     switch (Message.Msg) {
     case fw::WM_PASTE:
     case fw::WM_CUT:
+    case fw::WM_CLEAR:
         if (!EditCanModify()) return;
         break;
     case fw::WM_GETDLGCODE:
         fw::TMaskEdit::Dispatch(Message);
         Message.Result |= fw::DLGC_WANTARROWS;
         if (Grid && (Grid->Options() & goTabs)) Message.Result |= fw::DLGC_WANTTAB;
+        return;
+    case fw::CM_EXIT:
+        // Focus leaving the editor for a window outside the grid leaves the grid too.
+        fw::TEdit::Dispatch(Message);
+        if (Grid && !Grid->HoldsFocus()) Grid->Perform(fw::CM_EXIT, 0, 0);
         return;
     default:
         break;

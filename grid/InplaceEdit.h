@@ -34,6 +34,9 @@ protected:
     void KeyPress(char& Key) override;
     void DblClick() override;
     void Dispatch(fw::TMessage& Message) override;
+    void CreateParams(fw::TCreateParams& Params) override;
+    // The wheel is the grid's: its answer is the editor's.
+    bool DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint MousePos) override;
 
 private:
     void InternalMove(const fw::TRect& R, bool Redraw);

@@ -35,27 +35,61 @@ TtsCustomGridControl::~TtsCustomGridControl() {
 }
 
 void TtsCustomGridControl::SetEvents(const TtsControlEvents& E) {
-    TtsGridControl& C = *FControl;
-    C.OnCtlKeyDown = E.OnKeyDown;
-    C.OnCtlKeyUp = E.OnKeyUp;
-    C.OnCtlKeyPress = E.OnKeyPress;
-    C.OnValueChanged = E.OnValueChanged;
-    C.OnChanged = E.OnChanged;
-    C.OnStartEdit = E.OnStartEdit;
-    C.OnReadOnly = E.OnReadOnly;
-    C.OnUndo = E.OnUndo;
-    C.OnExit = E.OnExit;
-    C.OnWantKey = E.OnWantKey;
-    C.OnClick = E.OnClick;
-    C.OnDblClick = E.OnDblClick;
-    C.OnMouseDown = E.OnMouseDown;
+    SetOnKeyDown(E.OnKeyDown);
+    SetOnKeyUp(E.OnKeyUp);
+    SetOnKeyPress(E.OnKeyPress);
+    SetOnValueChanged(E.OnValueChanged);
+    SetOnChanged(E.OnChanged);
+    SetOnStartEdit(E.OnStartEdit);
+    SetOnReadOnly(E.OnReadOnly);
+    SetOnUndo(E.OnUndo);
+    SetOnExit(E.OnExit);
+    SetOnWantKey(E.OnWantKey);
+    SetOnClick(E.OnClick);
+    SetOnDblClick(E.OnDblClick);
+    SetOnMouseDown(E.OnMouseDown);
+    SetOnMouseUp(E.OnMouseUp);
+    SetOnMouseMove(E.OnMouseMove);
+    SetOnMouseWheel(E.OnMouseWheel);
+    SetOnResize(E.OnResize);
+    SetOnStartDrag(E.OnStartDrag);
+    SetOnEndDrag(E.OnEndDrag);
+    SetOnDragOver(E.OnDragOver);
+    SetOnDragDrop(E.OnDragDrop);
+    SetOnEnter(E.OnEnter);
+    SetOnWindowKeyDown(E.OnWindowKeyDown);
+    SetOnWindowKeyUp(E.OnWindowKeyUp);
+    SetOnWindowKeyPress(E.OnWindowKeyPress);
 }
 
 TtsControlEvents TtsCustomGridControl::GetEvents() const {
-    const TtsGridControl& C = *FControl;
-    return {C.OnCtlKeyDown, C.OnCtlKeyUp, C.OnCtlKeyPress, C.OnValueChanged, C.OnChanged,
-            C.OnStartEdit,  C.OnReadOnly, C.OnUndo,        C.OnExit,         C.OnWantKey,
-            C.OnClick,      C.OnDblClick, C.OnMouseDown};
+    TtsControlEvents E;
+    E.OnKeyDown = GetOnKeyDown();
+    E.OnKeyUp = GetOnKeyUp();
+    E.OnKeyPress = GetOnKeyPress();
+    E.OnValueChanged = GetOnValueChanged();
+    E.OnChanged = GetOnChanged();
+    E.OnStartEdit = GetOnStartEdit();
+    E.OnReadOnly = GetOnReadOnly();
+    E.OnUndo = GetOnUndo();
+    E.OnExit = GetOnExit();
+    E.OnWantKey = GetOnWantKey();
+    E.OnClick = GetOnClick();
+    E.OnDblClick = GetOnDblClick();
+    E.OnMouseDown = GetOnMouseDown();
+    E.OnMouseUp = GetOnMouseUp();
+    E.OnMouseMove = GetOnMouseMove();
+    E.OnMouseWheel = GetOnMouseWheel();
+    E.OnResize = GetOnResize();
+    E.OnStartDrag = GetOnStartDrag();
+    E.OnEndDrag = GetOnEndDrag();
+    E.OnDragOver = GetOnDragOver();
+    E.OnDragDrop = GetOnDragDrop();
+    E.OnEnter = GetOnEnter();
+    E.OnWindowKeyDown = GetOnWindowKeyDown();
+    E.OnWindowKeyUp = GetOnWindowKeyUp();
+    E.OnWindowKeyPress = GetOnWindowKeyPress();
+    return E;
 }
 
 std::uint16_t TtsCustomGridControl::GetStateWord() const {

@@ -12,10 +12,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace vel {
 
-// The events a grid binds on the control of its current cell.
+// The events a grid binds on the control of its current cell: the control's own
+// notifications (keys first, before the class library's key events), then the class
+// library's events of a window control.
 struct TtsControlEvents {
     fw::TKeyEvent OnKeyDown;
     fw::TKeyEvent OnKeyUp;
@@ -30,6 +33,18 @@ struct TtsControlEvents {
     fw::TNotifyEvent OnClick;
     fw::TNotifyEvent OnDblClick;
     fw::TMouseEvent OnMouseDown;
+    fw::TMouseEvent OnMouseUp;
+    fw::TMouseMoveEvent OnMouseMove;
+    fw::TMouseWheelEvent OnMouseWheel;
+    fw::TNotifyEvent OnResize;
+    decltype(fw::TControl::OnStartDrag) OnStartDrag;
+    decltype(fw::TControl::OnEndDrag) OnEndDrag;
+    decltype(fw::TControl::OnDragOver) OnDragOver;
+    decltype(fw::TControl::OnDragDrop) OnDragDrop;
+    fw::TNotifyEvent OnEnter;
+    fw::TKeyEvent OnWindowKeyDown;
+    fw::TKeyEvent OnWindowKeyUp;
+    fw::TKeyPressEvent OnWindowKeyPress;
 };
 
 // Where cell text starts inside a cell; the text editor stands there too.
@@ -68,6 +83,57 @@ public:
     bool GetMouseCapture() const { return FControl->MouseCapture(); }
     void SetEvents(const TtsControlEvents& Events);
     TtsControlEvents GetEvents() const;
+    // Each event one by one (the control's field of the same meaning).
+    void SetOnKeyDown(fw::TKeyEvent E) { FControl->OnCtlKeyDown = std::move(E); }
+    fw::TKeyEvent GetOnKeyDown() const { return FControl->OnCtlKeyDown; }
+    void SetOnKeyUp(fw::TKeyEvent E) { FControl->OnCtlKeyUp = std::move(E); }
+    fw::TKeyEvent GetOnKeyUp() const { return FControl->OnCtlKeyUp; }
+    void SetOnKeyPress(fw::TKeyPressEvent E) { FControl->OnCtlKeyPress = std::move(E); }
+    fw::TKeyPressEvent GetOnKeyPress() const { return FControl->OnCtlKeyPress; }
+    void SetOnValueChanged(TtsValueChangedEvent E) { FControl->OnValueChanged = std::move(E); }
+    TtsValueChangedEvent GetOnValueChanged() const { return FControl->OnValueChanged; }
+    void SetOnChanged(TtsChangeEvent E) { FControl->OnChanged = std::move(E); }
+    TtsChangeEvent GetOnChanged() const { return FControl->OnChanged; }
+    void SetOnStartEdit(TtsStartEditEvent E) { FControl->OnStartEdit = std::move(E); }
+    TtsStartEditEvent GetOnStartEdit() const { return FControl->OnStartEdit; }
+    void SetOnReadOnly(TtsReadOnlyEvent E) { FControl->OnReadOnly = std::move(E); }
+    TtsReadOnlyEvent GetOnReadOnly() const { return FControl->OnReadOnly; }
+    void SetOnUndo(TtsUndoEvent E) { FControl->OnUndo = std::move(E); }
+    TtsUndoEvent GetOnUndo() const { return FControl->OnUndo; }
+    void SetOnExit(fw::TNotifyEvent E) { FControl->OnExit = std::move(E); }
+    fw::TNotifyEvent GetOnExit() const { return FControl->OnExit; }
+    void SetOnWantKey(TtsWantKeyEvent E) { FControl->OnWantKey = std::move(E); }
+    TtsWantKeyEvent GetOnWantKey() const { return FControl->OnWantKey; }
+    void SetOnClick(fw::TNotifyEvent E) { FControl->OnClick = std::move(E); }
+    fw::TNotifyEvent GetOnClick() const { return FControl->OnClick; }
+    void SetOnDblClick(fw::TNotifyEvent E) { FControl->OnDblClick = std::move(E); }
+    fw::TNotifyEvent GetOnDblClick() const { return FControl->OnDblClick; }
+    void SetOnMouseDown(fw::TMouseEvent E) { FControl->OnMouseDown = std::move(E); }
+    fw::TMouseEvent GetOnMouseDown() const { return FControl->OnMouseDown; }
+    void SetOnMouseUp(fw::TMouseEvent E) { FControl->OnMouseUp = std::move(E); }
+    fw::TMouseEvent GetOnMouseUp() const { return FControl->OnMouseUp; }
+    void SetOnMouseMove(fw::TMouseMoveEvent E) { FControl->OnMouseMove = std::move(E); }
+    fw::TMouseMoveEvent GetOnMouseMove() const { return FControl->OnMouseMove; }
+    void SetOnMouseWheel(fw::TMouseWheelEvent E) { FControl->OnMouseWheel = std::move(E); }
+    fw::TMouseWheelEvent GetOnMouseWheel() const { return FControl->OnMouseWheel; }
+    void SetOnResize(fw::TNotifyEvent E) { FControl->OnResize = std::move(E); }
+    fw::TNotifyEvent GetOnResize() const { return FControl->OnResize; }
+    void SetOnStartDrag(decltype(fw::TControl::OnStartDrag) E) { FControl->OnStartDrag = std::move(E); }
+    decltype(fw::TControl::OnStartDrag) GetOnStartDrag() const { return FControl->OnStartDrag; }
+    void SetOnEndDrag(decltype(fw::TControl::OnEndDrag) E) { FControl->OnEndDrag = std::move(E); }
+    decltype(fw::TControl::OnEndDrag) GetOnEndDrag() const { return FControl->OnEndDrag; }
+    void SetOnDragOver(decltype(fw::TControl::OnDragOver) E) { FControl->OnDragOver = std::move(E); }
+    decltype(fw::TControl::OnDragOver) GetOnDragOver() const { return FControl->OnDragOver; }
+    void SetOnDragDrop(decltype(fw::TControl::OnDragDrop) E) { FControl->OnDragDrop = std::move(E); }
+    decltype(fw::TControl::OnDragDrop) GetOnDragDrop() const { return FControl->OnDragDrop; }
+    void SetOnEnter(fw::TNotifyEvent E) { FControl->OnEnter = std::move(E); }
+    fw::TNotifyEvent GetOnEnter() const { return FControl->OnEnter; }
+    void SetOnWindowKeyDown(fw::TKeyEvent E) { FControl->OnKeyDown = std::move(E); }
+    fw::TKeyEvent GetOnWindowKeyDown() const { return FControl->OnKeyDown; }
+    void SetOnWindowKeyUp(fw::TKeyEvent E) { FControl->OnKeyUp = std::move(E); }
+    fw::TKeyEvent GetOnWindowKeyUp() const { return FControl->OnKeyUp; }
+    void SetOnWindowKeyPress(fw::TKeyPressEvent E) { FControl->OnKeyPress = std::move(E); }
+    fw::TKeyPressEvent GetOnWindowKeyPress() const { return FControl->OnKeyPress; }
 
     virtual void SetSelStart(int) {}
     virtual void SetSelLength(int) {}
@@ -173,7 +239,7 @@ public:
     std::string GetSelText() const override { return Edit()->SelText(); }
     void SetMaxLength(int Value) override { Edit()->SetMaxLength(Value); }
     int GetMaxLength() const override { return Edit()->MaxLength(); }
-    void SetEditMask(const TtsVariant&) override {}
+    void SetEditMask(const TtsVariant& Value) override { Edit()->SetMask(Value); }
     TtsVariant GetEditMask() const override { return Edit()->Mask(); }
     void SetMaskName(const std::string& Value) override { Edit()->SetMaskName(Value); }
     std::string GetMaskName() const override { return Edit()->MaskName(); }

@@ -1,6 +1,10 @@
 #include "TSCellControls.h"
 
+#include "DragCtrls.h"
 #include "FormTestEnv.h"
+
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +61,92 @@ TEST_F(StrategyTest, FlagsPassThroughToTheWindow) {
     EXPECT_FALSE(Check.GetEditEnabled());
     EXPECT_TRUE(Check.IsToggleKey(fw::VK_SPACE));
     EXPECT_FALSE(Text.IsToggleKey(fw::VK_SPACE));
+}
+
+// Every event set on a strategy lands on the control's own field of that meaning, reads
+// back, and a whole set travels at once.
+TEST_F(StrategyTest, EachEventHandlerReachesItsFieldOfTheControl) {
+    std::vector<std::string> Heard;
+    auto Note = [&](const char* Name) { Heard.push_back(Name); };
+    TtsGridControl& C = *Text.Control();
+    Text.SetOnKeyDown([&](fw::TObject*, std::uint16_t&, fw::TShiftState) { Note("KeyDown"); });
+    Text.SetOnKeyUp([&](fw::TObject*, std::uint16_t&, fw::TShiftState) { Note("KeyUp"); });
+    Text.SetOnKeyPress([&](fw::TObject*, char&) { Note("KeyPress"); });
+    Text.SetOnValueChanged([&](fw::TObject*, bool) { Note("ValueChanged"); });
+    Text.SetOnChanged([&](fw::TObject*, bool, bool, bool) { Note("Changed"); });
+    Text.SetOnStartEdit([&](fw::TObject*, bool&) { Note("StartEdit"); });
+    Text.SetOnReadOnly([&](fw::TObject*, bool, bool&) { Note("ReadOnly"); });
+    Text.SetOnUndo([&](fw::TObject*, bool, bool&) { Note("Undo"); });
+    Text.SetOnExit([&](fw::TObject*) { Note("Exit"); });
+    Text.SetOnWantKey([&](fw::TObject*, std::uint16_t, bool&) { Note("WantKey"); });
+    Text.SetOnClick([&](fw::TObject*) { Note("Click"); });
+    Text.SetOnDblClick([&](fw::TObject*) { Note("DblClick"); });
+    Text.SetOnMouseDown([&](fw::TObject*, fw::TMouseButton, fw::TShiftState, int, int) {
+        Note("MouseDown");
+    });
+    Text.SetOnMouseUp([&](fw::TObject*, fw::TMouseButton, fw::TShiftState, int, int) {
+        Note("MouseUp");
+    });
+    Text.SetOnMouseMove([&](fw::TObject*, fw::TShiftState, int, int) { Note("MouseMove"); });
+    Text.SetOnMouseWheel(
+        [&](fw::TObject*, fw::TShiftState, int, fw::TPoint, bool&) { Note("MouseWheel"); });
+    Text.SetOnResize([&](fw::TObject*) { Note("Resize"); });
+    Text.SetOnStartDrag([&](fw::TObject*, fw::TDragObject*&) { Note("StartDrag"); });
+    Text.SetOnEndDrag([&](fw::TObject*, fw::TObject*, int, int) { Note("EndDrag"); });
+    Text.SetOnDragOver(
+        [&](fw::TObject*, fw::TObject*, int, int, int, bool&) { Note("DragOver"); });
+    Text.SetOnDragDrop([&](fw::TObject*, fw::TObject*, int, int) { Note("DragDrop"); });
+    Text.SetOnEnter([&](fw::TObject*) { Note("Enter"); });
+    Text.SetOnWindowKeyDown(
+        [&](fw::TObject*, std::uint16_t&, fw::TShiftState) { Note("WindowKeyDown"); });
+    Text.SetOnWindowKeyUp(
+        [&](fw::TObject*, std::uint16_t&, fw::TShiftState) { Note("WindowKeyUp"); });
+    Text.SetOnWindowKeyPress([&](fw::TObject*, char&) { Note("WindowKeyPress"); });
+    std::uint16_t K = 0;
+    char Ch = 0;
+    bool B = false;
+    fw::TDragObject* D = nullptr;
+    auto Fire = [&](TtsGridControl& X) {
+        Heard.clear();
+        X.OnCtlKeyDown(&X, K, 0);
+        X.OnCtlKeyUp(&X, K, 0);
+        X.OnCtlKeyPress(&X, Ch);
+        X.OnValueChanged(&X, true);
+        X.OnChanged(&X, true, true, false);
+        X.OnStartEdit(&X, B);
+        X.OnReadOnly(&X, true, B);
+        X.OnUndo(&X, true, B);
+        X.OnExit(&X);
+        X.OnWantKey(&X, 0, B);
+        X.OnClick(&X);
+        X.OnDblClick(&X);
+        X.OnMouseDown(&X, fw::mbLeft, 0, 0, 0);
+        X.OnMouseUp(&X, fw::mbLeft, 0, 0, 0);
+        X.OnMouseMove(&X, 0, 0, 0);
+        X.OnMouseWheel(&X, 0, 0, fw::TPoint{}, B);
+        X.OnResize(&X);
+        X.OnStartDrag(&X, D);
+        X.OnEndDrag(&X, nullptr, 0, 0);
+        X.OnDragOver(&X, nullptr, 0, 0, 0, B);
+        X.OnDragDrop(&X, nullptr, 0, 0);
+        X.OnEnter(&X);
+        X.OnKeyDown(&X, K, 0);
+        X.OnKeyUp(&X, K, 0);
+        X.OnKeyPress(&X, Ch);
+    };
+    const std::vector<std::string> Order{
+        "KeyDown",   "KeyUp",     "KeyPress",  "ValueChanged", "Changed",       "StartEdit",
+        "ReadOnly",  "Undo",      "Exit",      "WantKey",      "Click",         "DblClick",
+        "MouseDown", "MouseUp",   "MouseMove", "MouseWheel",   "Resize",        "StartDrag",
+        "EndDrag",   "DragOver",  "DragDrop",  "Enter",        "WindowKeyDown", "WindowKeyUp",
+        "WindowKeyPress"};
+    Fire(C);
+    EXPECT_EQ(Heard, Order);
+    // The getters hand back what was set, and a whole set moves to another strategy.
+    EXPECT_TRUE(Text.GetOnMouseWheel() && Text.GetOnDragDrop() && Text.GetOnWindowKeyUp());
+    Check.SetEvents(Text.GetEvents());
+    Fire(*Check.Control());
+    EXPECT_EQ(Heard, Order);
 }
 
 TEST_F(StrategyTest, CheckStrategyCarriesValuesAndReleasesThePress) {

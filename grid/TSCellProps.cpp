@@ -20,6 +20,25 @@ constexpr int ResetOrder[] = {0,  1,  8,  6,  7,  28, 29, 5,  15, 16, 17, 18,
 
 } // namespace
 
+bool CellHoldsProperty(int id, int sub) {
+    switch (id) {
+    case prDisplayPos:
+    case prColWidth:
+    case prRowHeight:
+    case prColSelected:
+    case prVisible:
+    case prRowSelected:
+    case prHeadingButton:
+    case prSortPicture:
+    case prMaxLength:
+        return false;
+    case prPictureOption:
+        return sub >= 1 && sub <= 4;
+    default:
+        return id >= prColor && id <= prItemObject && id != 19;
+    }
+}
+
 const fw::TFont* FontOfVariant(const TtsVariant& v) {
     if (auto* o = std::get_if<fw::TObject*>(&v)) return dynamic_cast<const fw::TFont*>(*o);
     return nullptr;
@@ -183,6 +202,7 @@ TtsCellElement* TtsCellPropSet::Element(int col, int row) const {
 }
 
 TtsVariant TtsCellPropSet::GetProperty(int col, int row, int id, int sub) const {
+    if (!CellHoldsProperty(id, sub)) return {};
     if (const TtsCellElement* e = Element(col, row)) return e->GetProperty(id, sub);
     return DefaultPropertyValue(id, sub);
 }
@@ -289,9 +309,9 @@ bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
     if (id == prCombo) return SetComboProperty(key, repaint, ComboOfVariant(v));
     if (id == prDateTimeDef) return SetObjectProperty(key, repaint, id, v);
     if (id == prFont) return SetFontProperty(key, repaint, FontOfVariant(v));
+    if (!CellHoldsProperty(id, sub)) return false;
     TtsCellElement* e = Element(key.Col, key.Row);
     const TtsVariant def = DefaultPropertyValue(id, sub);
-    if (VarIsEmpty(def)) return false; // a number cells do not hold
     const TtsVariant present = e ? e->GetProperty(id, sub) : def;
     if (VarEquals(v, present)) return false;
     if (e) {

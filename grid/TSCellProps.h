@@ -7,6 +7,10 @@
 
 namespace vel {
 
+// Whether a cell element keeps the property number (sub-index for the picture options);
+// any other number reads empty and is ignored on write.
+bool CellHoldsProperty(int id, int sub);
+
 // The font a property value refers to, or null.
 const fw::TFont* FontOfVariant(const TtsVariant& v);
 

@@ -81,7 +81,10 @@ private:
     TtsBaseGrid* FGrid;
 };
 
-class TtsBaseGrid : public TCustomGrid_ts, public TtsGridLink, public TtsDropDownOwner {
+class TtsBaseGrid : public TCustomGrid_ts,
+                    public TtsGridLink,
+                    public TtsDropDownOwner,
+                    public TtsCellPropertyOps<TtsBaseGrid> {
 public:
     static constexpr int DefaultCols = 4;
     static constexpr int DefaultRows = 5;
@@ -103,6 +106,10 @@ public:
     TtsCol* Col(int DataCol) const { return FModel->Col(DataCol); }
     TtsRow* Row(int DataRow) { return FModel->Row(DataRow); }
     TtsCell Cell(int DataCol, int DataRow) { return FModel->Cell(DataCol, DataRow); }
+    // The per-cell property operations (GetCellColor, SetCellColor, ...) work on the
+    // model's cells.
+    TtsGridModel& CellModel() { return *FModel; }
+    const TtsGridModel& CellModel() const { return *FModel; }
     TtsCurrentCell& CurrentCell() { return FCurrentCell; }
     int DefaultColWidth() const { return FModel->DefaultColWidth(); }
     void SetDefaultColWidth(int Value) { FModel->SetDefaultColWidth(Value); }

@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Forms.h"
 #include "Input.h"
 #include "Messages.h"
 #include "NoDestroy.h"
@@ -74,8 +75,18 @@ void TtsGridControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     fw::TCustomControl::SetBounds(ALeft, ATop, AWidth, AHeight);
 }
 
+bool TtsGridControl::FormRefusesGrid() {
+    fw::TCustomForm* Form = fw::GetParentForm(this);
+    auto* Owner = Grid ? Grid : static_cast<fw::TWinControl*>(this);
+    return Form && !Form->SetFocusedControl(Owner);
+}
+
 void TtsGridControl::WndProc(fw::TMessage& Message) {
     switch (Message.Msg) {
+    case fw::WM_SETFOCUS:
+        // A form that will not have the grid focused keeps the focus where it was.
+        if (FormRefusesGrid()) return;
+        break;
     case fw::WM_LBUTTONDOWN: {
         bool LeftDown = (Message.WParam & fw::MK_LBUTTON) != 0;
         SyntheticDblClick = (EditEnabled || ModifyEnabled) && OwnDblClicks && LeftDown;

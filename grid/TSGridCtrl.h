@@ -82,6 +82,8 @@ protected:
     // Draws the control on the off-screen canvas.
     virtual void PaintTo(fw::TCanvas& C);
     bool GridHasFocus() const;
+    // Whether the parent form refuses to make the grid its focused control.
+    bool FormRefusesGrid();
     void FireValueChanged(bool Flag);
     void FireChanged(bool Notify, bool Flag, bool Third);
 

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Forms.h"
+
+#include <memory>
+
 namespace vel {
 namespace {
 
@@ -30,6 +34,42 @@ protected:
     int Doubles = 0;
     int DblClicks = 0;
 };
+
+// A form that may refuse to have a control focused.
+class TRefusingForm : public fw::TForm {
+public:
+    using fw::TForm::TForm;
+    bool Refuse = false;
+    fw::TWinControl* Asked = nullptr;
+    bool SetFocusedControl(fw::TWinControl* Control) override {
+        Asked = Control;
+        return !Refuse && fw::TForm::SetFocusedControl(Control);
+    }
+};
+
+TEST_F(CellControlTest, TheFocusIsDroppedWhenTheFormRefusesTheGrid) {
+    auto Refusing = std::make_unique<TRefusingForm>(nullptr);
+    TRefusingForm* F = Refusing.get();
+    Form = std::move(Refusing);
+    Form->SetBounds(100, 100, 300, 200);
+    auto* Owner = Place<fw::TCustomControl>(0, 0, 200, 100);
+    Owner->SetTabStop(true);
+    auto* C = Place<TtsGridCheckBox>(10, 10, 40, 20);
+    C->Grid = Owner;
+    int Entered = 0;
+    C->OnEnter = [&](fw::TObject*) { ++Entered; };
+    Show();
+    F->Refuse = true;
+    C->SetFocus();
+    EXPECT_EQ(F->Asked, Owner); // the form is asked about the grid, not the box
+    EXPECT_EQ(Entered, 0);
+    EXPECT_NE(Form->ActiveControl(), C);
+    Owner->SetFocus();
+    F->Refuse = false;
+    C->SetFocus();
+    EXPECT_EQ(Entered, 1);
+    EXPECT_EQ(Form->ActiveControl(), C);
+}
 
 TEST_F(CellControlTest, FastRepeatedPressesBecomeADoubleClick) {
     auto* C = Make<TtsGridControl>();

@@ -426,6 +426,21 @@ TtsRow* TtsGridModel::Row(int dataRow) {
     return FRows->EnsureRow(dataRow);
 }
 
+bool TtsGridModel::CellInRange(int dataCol, int dataRow) const {
+    return CheckRange(1, dataCol, FColCount, 0) && CheckRange(0, dataRow, FRowCount, 0);
+}
+
+void TtsGridModel::ChangeCellControl(int dataCol, int dataRow,
+                                     const std::function<void()>& change) {
+    const bool current = Link && IsCurrentCol(DisplayColOf(dataCol)) &&
+                         IsCurrentRow(DisplayRowOf(dataRow));
+    if (current) Link->CloseCellControl(true);
+    change();
+    if (!Link) return;
+    if (current) Link->ReopenCellControl(true);
+    Link->ControlTypeChanged(dataCol, dataRow);
+}
+
 void TtsGridModel::SetStoreData(bool v) {
     if (v == StoreData()) return;
     if (v)

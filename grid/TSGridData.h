@@ -3,18 +3,20 @@
 // row stores, display order, visibility, selections, per-cell overrides and
 // the grid's own stored values, with the effective-value resolution over
 // cell, column, row and grid.
+#include "TSCellOps.h"
 #include "TSCellProps.h"
 #include "TSGridStores.h"
 #include "TSSelection.h"
 #include "TSStorage.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vel {
 
-class TtsGridModel {
+class TtsGridModel : public TtsCellPropertyOps<TtsGridModel> {
 public:
     // cols and rows are data counts (the fixed column 0 and heading row 0 come on top).
     TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link = nullptr);
@@ -89,6 +91,15 @@ public:
     TtsCellPropSet& CellProps() { return FCellProps; }
     const TtsCellPropSet& CellProps() const { return FCellProps; }
     TtsCell Cell(int dataCol, int dataRow) { return TtsCell(this, dataCol, dataRow); }
+    // The cells of the per-cell property operations are the model's own.
+    TtsGridModel& CellModel() { return *this; }
+    const TtsGridModel& CellModel() const { return *this; }
+    // Whether (data column, data row) lies in the grid, headings included; outside it
+    // raises with range errors on.
+    bool CellInRange(int dataCol, int dataRow) const;
+    // Runs a change of a cell's control type: the current cell's control is closed
+    // around it and opened again, and the link hears of the new type.
+    void ChangeCellControl(int dataCol, int dataRow, const std::function<void()>& change);
     TtsVisibleItems VisibleCols;
     TtsVisibleItems VisibleRows;
     TtsSelection ColSelection;
@@ -194,5 +205,30 @@ private:
     TtsCellPropSet FCellProps;
     std::unique_ptr<Tts2DStorage> FStorage;
 };
+
+// --- The per-cell property operations, over the model's cell property set ---
+
+template <class Owner>
+TtsVariant TtsCellPropertyOps<Owner>::OpsGet(int DataCol, int DataRow, int Id, int Sub) const {
+    const TtsGridModel& G = OpsModel();
+    if (!G.CellInRange(DataCol, DataRow)) return DefaultPropertyValue(Id, Sub);
+    return G.CellProps().GetProperty(DataCol, DataRow, Id, Sub);
+}
+
+template <class Owner>
+bool TtsCellPropertyOps<Owner>::OpsSet(int DataCol, int DataRow, int Id, const TtsVariant& V,
+                                       int Sub) {
+    TtsGridModel& G = OpsModel();
+    if (!G.CellInRange(DataCol, DataRow)) return false;
+    return G.CellProps().SetProperty(TtsCellKey{DataCol, DataRow}, true, Sub, Id, V);
+}
+
+template <class Owner>
+void TtsCellPropertyOps<Owner>::SetCellControlType(int DataCol, int DataRow, TtsControlType V) {
+    if (GetCellControlType(DataCol, DataRow) == V) return;
+    OpsModel().ChangeCellControl(DataCol, DataRow, [&] {
+        OpsSet(DataCol, DataRow, prControlType, TtsVariant(std::uint8_t{V}));
+    });
+}
 
 } // namespace vel

@@ -42,6 +42,11 @@ void TtsGridEditBox::SetMaskName(const std::string& Value) {
     ReloadMask();
 }
 
+void TtsGridEditBox::SetMask(const TtsVariant& Value) {
+    FMask = Value;
+    Invalidate();
+}
+
 void TtsGridEditBox::ReloadMask() {
     FMask = FMaskLink.Lookup(FMaskName);
 }

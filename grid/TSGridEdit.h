@@ -55,6 +55,8 @@ public:
     const std::string& MaskName() const { return FMaskName; }
     void SetMaskName(const std::string& Value);
     const TtsVariant& Mask() const { return FMask; }
+    // A mask given directly (the strategy's edit mask); the next look-up by name replaces it.
+    void SetMask(const TtsVariant& Value);
     void ReloadMask();
 
     int MaxLength() const { return FMaxLength; }

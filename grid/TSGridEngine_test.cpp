@@ -1,6 +1,7 @@
 // The engine's column values, line counts, borders and cell property operations.
 #include "GridTestEnv.h"
 #include "TSGrid.h"
+#include "TSGridEdit.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,111 @@ TEST_F(EngineTest, TheCurrentCheckBoxTakesNewCheckBoxValuesOfItsColumn) {
     Grid->Col(2)->SetControlType(ctCheck);
     Grid->Col(2)->SetCheckBoxValues("On|Off");
     EXPECT_EQ(Grid->CheckStrategy().GetCheckBoxValues(), "Yes|No");
+}
+
+TEST_F(EngineTest, CellPropertyOperationsWriteThroughTheCellPropertySet) {
+    TtsGridModel& M = Grid->Model();
+    // Each pair reads back what it wrote; a cell keeps an element only while it differs.
+    Grid->SetCellColor(2, 3, fw::clRed);
+    Grid->SetCellControlType(2, 3, ctCheck);
+    Grid->SetCellSpinOptions(2, 3, spoKeyEdit);
+    Grid->SetCellSpinIncrement(2, 3, 0.25);
+    Grid->SetCellHorzAlignment(2, 3, htaRight);
+    Grid->SetCellVertAlignment(2, 3, vtaBottom);
+    Grid->SetCellIs3D(2, 3, true);
+    Grid->SetCellWordWrap(2, 3, wwOn);
+    Grid->SetCellButtonType(2, 3, btVertSpin);
+    Grid->SetCellReadOnly(2, 3, roOn);
+    Grid->SetCellMaskName(2, 3, "Digits");
+    Grid->SetCellStretchPicture(2, 3, dopOn);
+    Grid->SetCellShrinkPicture(2, 3, dopOff);
+    Grid->SetCellCenterPicture(2, 3, dopOff);
+    Grid->SetCellKeepAspectRatio(2, 3, dopOn);
+    TtsCell C = Grid->Cell(2, 3);
+    EXPECT_EQ(C.Color(), fw::clRed);
+    EXPECT_EQ(C.ControlType(), ctCheck);
+    EXPECT_EQ(C.SpinOptions(), spoKeyEdit);
+    EXPECT_EQ(C.SpinIncrement(), 0.25);
+    EXPECT_EQ(C.HorzAlignment(), htaRight);
+    // The legacy pair follows the horizontal alignment.
+    EXPECT_EQ(C.Alignment(), 1);
+    EXPECT_TRUE(C.AlignFlag());
+    EXPECT_EQ(C.VertAlignment(), vtaBottom);
+    EXPECT_TRUE(C.Is3D());
+    EXPECT_EQ(C.WordWrap(), wwOn);
+    EXPECT_EQ(C.ButtonType(), btVertSpin);
+    EXPECT_EQ(C.ReadOnly(), roOn);
+    EXPECT_EQ(C.MaskName(), "Digits");
+    EXPECT_EQ(C.StretchPicture(), dopOn);
+    EXPECT_EQ(C.ShrinkPicture(), dopOff);
+    EXPECT_EQ(C.CenterPicture(), dopOff);
+    EXPECT_EQ(C.KeepAspectRatio(), dopOn);
+    EXPECT_EQ(M.CellProps().Count(), 1);
+    C.SetAlignment(2);
+    EXPECT_EQ(Grid->GetCellHorzAlignment(2, 3), htaCenter);
+    C.SetAlignFlag(false);
+    EXPECT_EQ(Grid->GetCellHorzAlignment(2, 3), htaDefault);
+    Grid->ResetCellProperties(AllKinds);
+    EXPECT_EQ(M.CellProps().Count(), 0);
+    // Outside the grid nothing is kept; with range errors on it raises.
+    Grid->SetCellColor(9, 3, fw::clRed);
+    Grid->SetCellColor(2, 99, fw::clRed);
+    EXPECT_EQ(M.CellProps().Count(), 0);
+    EXPECT_EQ(Grid->GetCellColor(9, 3), clNoneTs);
+    Grid->SetRangeErrors(true);
+    EXPECT_THROW(Grid->SetCellColor(2, 99, fw::clRed), EInvalidGridOperation);
+    Grid->SetRangeErrors(false);
+    // The column-selected number has a default but no place in a cell.
+    EXPECT_EQ(DefaultPropertyValue(prColSelected, 0), TtsVariant(false));
+    EXPECT_FALSE(Grid->SetCellProperty(2, 3, prColSelected, TtsVariant(true)));
+    EXPECT_TRUE(VarIsEmpty(Grid->GetCellProperty(2, 3, prColSelected)));
+    EXPECT_EQ(M.CellProps().Count(), 0);
+}
+
+TEST_F(EngineTest, CellPropertiesOfTheCurrentCellReachItsControl) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 2));
+    TtsGridEditBox& Edit = *Grid->EditStrategy().Edit();
+    Grid->SetCellHorzAlignment(2, 2, htaCenter);
+    EXPECT_EQ(Edit.Alignment(), htaCenter);
+    Grid->SetCellReadOnly(2, 2, roOn);
+    EXPECT_FALSE(Edit.EditEnabled);
+    Grid->SetCellReadOnly(2, 2, roDefault);
+    EXPECT_TRUE(Edit.EditEnabled);
+    Grid->SetCellButtonType(2, 2, btVertSpin);
+    Grid->SetCellSpinOptions(2, 2, spoAutoRepeat);
+    EXPECT_FALSE(Edit.EditEnabled); // a spin cell without key edits takes no typing
+    Grid->SetCellControlType(2, 2, ctCheck);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->CheckStrategy());
+    EXPECT_TRUE(Grid->CheckStrategy().GetVisible());
+    EXPECT_FALSE(Grid->EditStrategy().GetVisible());
+    Grid->SetCellControlType(2, 2, ctDefault);
+    EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
+}
+
+TEST_F(EngineTest, ASingleBorderIsASunkenEdgeOrAPlainLine) {
+    Show();
+    // What the sunken edge gives a window of the grid's size.
+    fw::TBitmap Edge(Grid->Width(), Grid->Height());
+    fw::TRect R{0, 0, Grid->Width(), Grid->Height()};
+    Edge.Canvas().DrawEdge(R, fw::EDGE_SUNKEN, fw::BF_RECT);
+    const int W = Grid->Width(), H = Grid->Height();
+    auto Frame = [&](fw::TBitmap& B) {
+        return std::vector<fw::TColor>{B.Canvas().Pixels(0, H / 2), B.Canvas().Pixels(1, H / 2),
+                                       B.Canvas().Pixels(W / 2, 0), B.Canvas().Pixels(W - 1, H / 2),
+                                       B.Canvas().Pixels(W / 2, H - 1)};
+    };
+    EXPECT_EQ(Frame(Picture()), Frame(Edge));
+    Grid->SetCtl3D(false);
+    Picture();
+    const fw::TColor Line = fw::ColorToRGB(fw::clWindowFrame);
+    EXPECT_EQ(Shot.Canvas().Pixels(0, H / 2), Line);
+    EXPECT_EQ(Shot.Canvas().Pixels(W - 1, H / 2), Line);
+    EXPECT_NE(Shot.Canvas().Pixels(1, H / 2), Line);
+    Grid->SetBorderStyle(TGridBorderStyle::bsNone);
+    Picture();
+    EXPECT_NE(Shot.Canvas().Pixels(0, H / 2), Line);
+    EXPECT_NE(Frame(Shot), Frame(Edge));
 }
 
 // After random line changes the visible lists, the display order and the base grid's

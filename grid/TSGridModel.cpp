@@ -36,6 +36,7 @@ TtsVariant DefaultPropertyValue(int id, int sub) {
     case prReadOnly:
     case prAlignFlag:
     case pr3D:
+    case prColSelected:
         return TtsVariant(false);
     case prAlignment:
         return TtsVariant(std::uint8_t{0});
@@ -769,66 +770,66 @@ void TtsRow::ResetProperties(TtsKindSet k) {
 // ---------------------------------------------------------------------------------------------
 
 TtsVariant TtsCell::Get(int id, int sub) const {
-    return FGrid->CellProps().GetProperty(DataCol, DataRow, id, sub);
+    return FGrid->GetCellProperty(DataCol, DataRow, id, sub);
 }
 
 bool TtsCell::Set(int id, const TtsVariant& v, int sub) {
-    return FGrid->CellProps().SetProperty(TtsCellKey{DataCol, DataRow}, true, sub, id, v);
+    return FGrid->SetCellProperty(DataCol, DataRow, id, v, sub);
 }
 
 fw::TColor TtsCell::Color() const {
-    return VarAsInteger(Get(prColor));
+    return FGrid->GetCellColor(DataCol, DataRow);
 }
 void TtsCell::SetColor(fw::TColor v) {
-    Set(prColor, TtsVariant(std::int32_t{v}));
+    FGrid->SetCellColor(DataCol, DataRow, v);
 }
 TtsControlType TtsCell::ControlType() const {
-    return static_cast<TtsControlType>(VarAsInteger(Get(prControlType)));
+    return FGrid->GetCellControlType(DataCol, DataRow);
 }
 void TtsCell::SetControlType(TtsControlType v) {
-    Set(prControlType, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellControlType(DataCol, DataRow, v);
 }
 TtsHorzAlignment TtsCell::HorzAlignment() const {
-    return static_cast<TtsHorzAlignment>(VarAsInteger(Get(prHorzAlignment)));
+    return FGrid->GetCellHorzAlignment(DataCol, DataRow);
 }
 void TtsCell::SetHorzAlignment(TtsHorzAlignment v) {
-    Set(prHorzAlignment, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellHorzAlignment(DataCol, DataRow, v);
 }
 TtsVertAlignment TtsCell::VertAlignment() const {
-    return static_cast<TtsVertAlignment>(VarAsInteger(Get(prVertAlignment)));
+    return FGrid->GetCellVertAlignment(DataCol, DataRow);
 }
 void TtsCell::SetVertAlignment(TtsVertAlignment v) {
-    Set(prVertAlignment, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellVertAlignment(DataCol, DataRow, v);
 }
 TtsWordWrap TtsCell::WordWrap() const {
-    return static_cast<TtsWordWrap>(VarAsInteger(Get(prWordWrap)));
+    return FGrid->GetCellWordWrap(DataCol, DataRow);
 }
 void TtsCell::SetWordWrap(TtsWordWrap v) {
-    Set(prWordWrap, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellWordWrap(DataCol, DataRow, v);
 }
 TtsReadOnly TtsCell::ReadOnly() const {
-    return static_cast<TtsReadOnly>(VarAsInteger(Get(prCellReadOnly)));
+    return FGrid->GetCellReadOnly(DataCol, DataRow);
 }
 void TtsCell::SetReadOnly(TtsReadOnly v) {
-    Set(prCellReadOnly, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellReadOnly(DataCol, DataRow, v);
 }
 bool TtsCell::Is3D() const {
-    return VarAsInteger(Get(pr3D)) != 0;
+    return FGrid->GetCellIs3D(DataCol, DataRow);
 }
 void TtsCell::SetIs3D(bool v) {
-    Set(pr3D, TtsVariant(v));
+    FGrid->SetCellIs3D(DataCol, DataRow, v);
 }
 TtsButtonType TtsCell::ButtonType() const {
-    return static_cast<TtsButtonType>(VarAsInteger(Get(prButtonType)));
+    return FGrid->GetCellButtonType(DataCol, DataRow);
 }
 void TtsCell::SetButtonType(TtsButtonType v) {
-    Set(prButtonType, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellButtonType(DataCol, DataRow, v);
 }
 std::string TtsCell::MaskName() const {
-    return VarToText(Get(prMaskName));
+    return FGrid->GetCellMaskName(DataCol, DataRow);
 }
 void TtsCell::SetMaskName(const std::string& v) {
-    Set(prMaskName, TtsVariant(v));
+    FGrid->SetCellMaskName(DataCol, DataRow, v);
 }
 TtsDrawOption TtsCell::PictureOption(int sub) const {
     const TtsVariant v = Get(prPictureOption, sub);
@@ -838,16 +839,52 @@ void TtsCell::SetPictureOption(int sub, TtsDrawOption v) {
     Set(prPictureOption, TtsVariant(std::uint8_t{v}), sub);
 }
 double TtsCell::SpinIncrement() const {
-    return FloatOf(Get(prSpinIncrement));
+    return FGrid->GetCellSpinIncrement(DataCol, DataRow);
 }
 void TtsCell::SetSpinIncrement(double v) {
-    Set(prSpinIncrement, TtsVariant(v));
+    FGrid->SetCellSpinIncrement(DataCol, DataRow, v);
 }
 TtsSpinOptions TtsCell::SpinOptions() const {
-    return static_cast<TtsSpinOptions>(VarAsInteger(Get(prSpinOptions)));
+    return FGrid->GetCellSpinOptions(DataCol, DataRow);
 }
 void TtsCell::SetSpinOptions(TtsSpinOptions v) {
-    Set(prSpinOptions, TtsVariant(std::uint8_t{v}));
+    FGrid->SetCellSpinOptions(DataCol, DataRow, v);
+}
+std::uint8_t TtsCell::Alignment() const {
+    return FGrid->GetCellAlignment(DataCol, DataRow);
+}
+void TtsCell::SetAlignment(std::uint8_t v) {
+    FGrid->SetCellAlignment(DataCol, DataRow, v);
+}
+bool TtsCell::AlignFlag() const {
+    return FGrid->GetCellAlignFlag(DataCol, DataRow);
+}
+void TtsCell::SetAlignFlag(bool v) {
+    FGrid->SetCellAlignFlag(DataCol, DataRow, v);
+}
+TtsDrawOption TtsCell::StretchPicture() const {
+    return FGrid->GetCellStretchPicture(DataCol, DataRow);
+}
+void TtsCell::SetStretchPicture(TtsDrawOption v) {
+    FGrid->SetCellStretchPicture(DataCol, DataRow, v);
+}
+TtsDrawOption TtsCell::ShrinkPicture() const {
+    return FGrid->GetCellShrinkPicture(DataCol, DataRow);
+}
+void TtsCell::SetShrinkPicture(TtsDrawOption v) {
+    FGrid->SetCellShrinkPicture(DataCol, DataRow, v);
+}
+TtsDrawOption TtsCell::CenterPicture() const {
+    return FGrid->GetCellCenterPicture(DataCol, DataRow);
+}
+void TtsCell::SetCenterPicture(TtsDrawOption v) {
+    FGrid->SetCellCenterPicture(DataCol, DataRow, v);
+}
+TtsDrawOption TtsCell::KeepAspectRatio() const {
+    return FGrid->GetCellKeepAspectRatio(DataCol, DataRow);
+}
+void TtsCell::SetKeepAspectRatio(TtsDrawOption v) {
+    FGrid->SetCellKeepAspectRatio(DataCol, DataRow, v);
 }
 
 } // namespace vel

@@ -559,6 +559,14 @@ public:
     void SetAlignment(std::uint8_t v);
     bool AlignFlag() const;
     void SetAlignFlag(bool v);
+    TtsDrawOption StretchPicture() const;
+    void SetStretchPicture(TtsDrawOption v);
+    TtsDrawOption ShrinkPicture() const;
+    void SetShrinkPicture(TtsDrawOption v);
+    TtsDrawOption CenterPicture() const;
+    void SetCenterPicture(TtsDrawOption v);
+    TtsDrawOption KeepAspectRatio() const;
+    void SetKeepAspectRatio(TtsDrawOption v);
 
 private:
     TtsGridModel* FGrid;

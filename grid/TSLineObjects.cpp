@@ -335,17 +335,5 @@ fw::TObject* TtsCell::DateTimeDef() const {
 void TtsCell::SetDateTimeDef(fw::TObject* v) {
     Set(prDateTimeDef, TtsVariant(v));
 }
-std::uint8_t TtsCell::Alignment() const {
-    return static_cast<std::uint8_t>(VarAsInteger(Get(prAlignment)));
-}
-void TtsCell::SetAlignment(std::uint8_t v) {
-    Set(prAlignment, TtsVariant(v));
-}
-bool TtsCell::AlignFlag() const {
-    return VarAsInteger(Get(prAlignFlag)) != 0;
-}
-void TtsCell::SetAlignFlag(bool v) {
-    Set(prAlignFlag, TtsVariant(v));
-}
 
 } // namespace vel

@@ -965,8 +965,11 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                                LParamToPoint(Message.LParam));
         return;
     case WM_NCPAINT: // WParam: the TPaintTarget of the whole window
-        if (Message.WParam)
-            PaintScrollBars(*this, *reinterpret_cast<const TPaintTarget*>(Message.WParam));
+        if (Message.WParam) {
+            const auto& Target = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
+            PaintScrollBars(*this, Target);
+            PaintWindowFrame(Target);
+        }
         return;
     case WM_ERASEBKGND: {
         if (Message.WParam) {
@@ -1064,6 +1067,33 @@ void TWinControl::PaintHandler(const TPaintTarget& Target) {
     if (!(ControlStyle() & csOpaque)) Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(&Target), 0);
     PaintWindow(Target);
     PaintControls(Target);
+}
+
+void TWinControl::SetCtl3D(bool Value) {
+    if (FCtl3D == Value) return;
+    FCtl3D = Value;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+int TWinControl::FrameWidth() const {
+    // A top-level window's frame is the window system's, outside its surface.
+    if (!FHandle || !(GetWindowStyle(FHandle) & WS_CHILD)) return 0;
+    if (GetWindowExStyle(FHandle) & WS_EX_CLIENTEDGE) return 2;
+    return (GetWindowStyle(FHandle) & WS_BORDER) ? 1 : 0;
+}
+
+void TWinControl::PaintWindowFrame(const TPaintTarget& Target) {
+    const int Frame = FrameWidth();
+    if (Frame == 0 || !Target.Surface) return;
+    TCanvas C;
+    C.Attach(Target.Surface, Target.Origin, Target.Clip);
+    TRect R = Bounds(0, 0, Width(), Height());
+    if (Frame == 2) {
+        C.DrawEdge(R, EDGE_SUNKEN, BF_RECT);
+    } else {
+        C.Brush().SetColor(clWindowFrame);
+        C.FrameRect(R);
+    }
 }
 
 void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {

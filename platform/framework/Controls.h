@@ -320,6 +320,9 @@ public:
     void DestroyHandle();
     void RecreateWnd();
     virtual void CreateParams(TCreateParams& Params);
+    // The 3-D look (a single border is a sunken edge); a change sends CM_CTL3DCHANGED.
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool Value);
     bool IsWindowed() const override { return true; }
     void WndProc(TMessage& Message) override;
 
@@ -369,6 +372,11 @@ public:
     void ScrollBarsChanged();
     // Repaints what lies outside the client area.
     void InvalidateNonClient();
+    // A child window's frame, from its creation parameters: 2 pixels of sunken edge for
+    // WS_EX_CLIENTEDGE, 1 of plain line for WS_BORDER, else 0. It lies over the window's
+    // outer pixels; the default WM_NCPAINT draws it after the scroll bars.
+    int FrameWidth() const;
+    void PaintWindowFrame(const TPaintTarget& Target);
 
 protected:
     void Dispatch(TMessage& Message) override;
@@ -410,6 +418,7 @@ private:
     int FAlignLevel = 0;
     bool FAlignPending = false;
     bool FTabStop = false;
+    bool FCtl3D = true;
     std::unique_ptr<TSurface> FSurface;
     TRect FUpdateRect;
     std::unique_ptr<TWindowScrollBars> FScrollBars;

@@ -107,6 +107,14 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
     if (Control && Showing() && Control->CanFocus()) Control->SetFocus();
 }
 
+bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+    if (InState(TComponentStateItem::Destroying) || !Control || Control == this ||
+        !ContainsControl(Control) || !Control->Enabled())
+        return false;
+    FocusedControlChanged(Control);
+    return true;
+}
+
 void TCustomForm::FocusedControlChanged(TWinControl* Control) {
     if (Control == FActiveControl) return;
     if (FActiveControl) RemoveFreeNotification(FActiveControl);

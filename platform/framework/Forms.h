@@ -34,6 +34,10 @@ public:
     TWinControl* FindNextControl(TWinControl* Current, bool GoForward) const;
     // A window has taken the focus inside the form.
     void FocusedControlChanged(TWinControl* Control);
+    // Asked by a window about to take the focus on behalf of Control: false refuses (a
+    // form being destroyed, or a control outside it or disabled); true makes Control the
+    // focused control.
+    virtual bool SetFocusedControl(TWinControl* Control);
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;

@@ -362,6 +362,7 @@ TCursor ScreenCursor() {
     return In().ScreenCursor;
 }
 
+
 int ScreenWidth() {
     return In().ScreenW;
 }

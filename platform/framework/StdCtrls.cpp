@@ -4,6 +4,7 @@
 #include "Font.h"
 #include "Input.h"
 #include "ScopeExit.h"
+#include "WideEdit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,6 +51,10 @@ void TEdit::SetText(const std::string& Value) {
     if (v == Text()) return;
     TWinControl::SetText(v);
     FAnchor = FCaret = 0;
+    // As the platform's multi-line edits do, text set from outside tells the parent nothing.
+    const bool Was = FQuiet;
+    FQuiet = HandleAllocated() && (GetWindowStyle(Handle()) & ES_MULTILINE);
+    TScopeExit Restore([this, Was] { FQuiet = Was; });
     Change();
 }
 
@@ -141,7 +146,14 @@ void TEdit::Replace(const std::string& With) {
 
 void TEdit::Change() {
     Invalidate();
+    if (Parent() && HandleAllocated() && !FQuiet)
+        Parent()->Perform(WM_COMMAND, EN_CHANGE << 16, reinterpret_cast<LPARAM>(Handle()));
     if (OnChange) OnChange(this);
+}
+
+bool TEdit::HasEditRect() const {
+    return FEditRectSet && HandleAllocated() &&
+           (GetWindowStyle(const_cast<TEdit*>(this)->Handle()) & ES_MULTILINE);
 }
 
 TAlignment TEdit::CurrentAlignment() const {
@@ -155,13 +167,15 @@ TAlignment TEdit::CurrentAlignment() const {
 int TEdit::TextLeft() const {
     const TFontFace face(Font());
     const int w = face.TextWidth(TextToU32(Text()));
+    const TRect r = HasEditRect() ? FEditRect : TRect{0, 0, Width(), Height()};
+    const int left = HasEditRect() ? r.Left : 2;
     switch (CurrentAlignment()) {
     case taRightJustify:
-        return std::max(Width() - 3 - w, 2);
+        return std::max(r.Right - 3 - w, left);
     case taCenter:
-        return std::max((Width() - w) / 2, 2);
+        return std::max(r.Left + (r.Right - r.Left - w) / 2, left);
     default:
-        return 2;
+        return left;
     }
 }
 
@@ -283,6 +297,20 @@ void TEdit::DefaultHandler(TMessage& Message) {
     case WM_PASTE:
         PasteFromClipboard();
         return;
+    case WM_CLEAR:
+        if (!FReadOnly) Replace("");
+        return;
+    case EM_SETRECTNP:
+        if (Message.LParam) {
+            FEditRect = *reinterpret_cast<const TRect*>(Message.LParam);
+            FEditRectSet = true;
+            Invalidate();
+        }
+        return;
+    case EM_GETRECT:
+        if (Message.LParam)
+            *reinterpret_cast<TRect*>(Message.LParam) = HasEditRect() ? FEditRect : ClientRect();
+        return;
     default:
         break;
     }
@@ -299,11 +327,10 @@ void TEdit::PaintWindow(const TPaintTarget& Target) {
     c.Brush().SetStyle(bsSolid);
     c.Brush().SetColor(Color());
     c.FillRect(r);
-    c.Brush().SetColor(clBtnShadow);
-    c.FrameRect(r);
     const TFontFace face(Font());
     const int th = face.Metrics().Height;
-    const int top = std::max((Height() - th) / 2, 1);
+    const int top = HasEditRect() ? FEditRect.Top : std::max((Height() - th) / 2, 1);
+    if (HasEditRect()) c.IntersectClipRect(FEditRect);
     const int left = TextLeft();
     const std::string& text = Text();
     c.Brush().SetStyle(bsClear);

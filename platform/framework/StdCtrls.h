@@ -14,7 +14,12 @@ constexpr std::uint32_t ES_RIGHT = 0x0002;
 constexpr std::uint32_t ES_MULTILINE = 0x0004;
 
 // Single-line text edit window. The selection runs from an anchor to the
-// caret; typing replaces it.
+// caret; typing replaces it. Its frame is the window's (WS_EX_CLIENTEDGE, drawn by
+// the window). With ES_MULTILINE in its style it takes an editing rectangle
+// (EM_SETRECTNP; EM_GETRECT reads it): the text starts at its top left and is
+// clipped to it. Each change tells the parent (WM_COMMAND, EN_CHANGE in the high word,
+// the edit's window in LParam; not for text set from outside a multi-line edit);
+// WM_CLEAR deletes the selection.
 class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* AOwner);
@@ -65,6 +70,8 @@ private:
     int TextLeft() const;
     TAlignment CurrentAlignment() const;
     int Clamp(int Pos) const;
+    // The editing rectangle, when one was set.
+    bool HasEditRect() const;
 
     std::unique_ptr<TCanvas> FCanvas;
     int FMaxLength = 0;
@@ -73,6 +80,9 @@ private:
     bool FModified = false;
     int FAnchor = 0;
     int FCaret = 0;
+    TRect FEditRect;
+    bool FEditRectSet = false;
+    bool FQuiet = false; // a change the parent is not told of
 };
 
 class TLabel : public TGraphicControl {

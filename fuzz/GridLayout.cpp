@@ -1,8 +1,10 @@
-// Saved grid layouts read into a grid model: every part, every load mode, with
-// the grid's data. A refused layout is an EReadError and leaves a grid whose
-// display order, counts and stores still agree.
+// Saved grid layouts read into a grid model (every part, every load mode, with
+// the grid's data) and into a grid (its own record, combo lists, fonts). A
+// refused layout is an EReadError and leaves a grid whose display order,
+// counts and stores still agree.
 #include "FuzzTarget.h"
 #include "Grids_ts.h"
+#include "TSCombo.h"
 #include "TSGridStream.h"
 
 namespace {
@@ -29,6 +31,49 @@ void Fill(vel::TtsGridModel& g) {
     g.Storage()->SetValue(1, 1, vel::tagText, std::string("a"));
 }
 
+// One grid for every input (making a window control per input would slow the
+// replay down): it starts each input from the same columns, rows and values.
+vel::TtsGrid& SharedGrid() {
+    static vel::TtsGrid* grid = [] {
+        auto* g = new vel::TtsGrid(nullptr);
+        g->SetColBinding(vel::bmFieldName);
+        return g;
+    }();
+    grid->ResetAllProperties();
+    grid->SetCols(3);
+    grid->SetRows(4);
+    Fill(grid->Model());
+    return *grid;
+}
+
+void LoadIntoGrid(const std::vector<std::uint8_t>& bytes) {
+    vel::TtsGrid& g = SharedGrid();
+    vel::TMemoryStream in(bytes);
+    try {
+        g.LoadLayout(in, 1);
+    } catch (const vel::EReadError&) {
+    } catch (const vel::EInvalidGridOperation&) {
+    }
+    CheckConsistent(g.Model());
+    FuzzCheck(g.ColCount() == g.Cols() + 1 && g.RowCount() == g.Rows() + 1, "base grid counts");
+}
+
+// A grid with a combo column, own fonts and a row combo.
+void Dress(vel::TtsGrid& g) {
+    g.Col(2)->SetButtonType(vel::btCombo);
+    vel::TtsComboGrid* list = g.Col(2)->EnsureCombo()->Grid();
+    list->SetRows(2);
+    list->SetCellValue(1, 1, vel::TtsVariant(std::string("Hip")));
+    list->SetDropDownRows(3);
+    g.Row(3)->SetButtonType(vel::btCombo);
+    g.Row(3)->EnsureCombo()->SetAutoSearch(vel::asBottom);
+    fw::TFont bold;
+    bold.SetStyle(fw::fsBold);
+    g.Cell(1, 2).SetFont(&bold);
+    g.Col(1)->HeadingFontObject().SetStyle(fw::fsItalic);
+    g.SetRowBarOn(false);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -40,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         vel::TMemoryStream in(bytes);
         vel::TtsGridStreamComponent carrier(&g);
         carrier.LoadMode = mode;
-        carrier.ColBindByName = mode == 0 ? 1 : 0;
+        carrier.ColBinding = mode == 0 ? vel::bmFieldName : vel::bmDataCol;
         try {
             carrier.Read(in);
         } catch (const vel::EReadError&) {
@@ -49,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         CheckConsistent(g);
     }
+    LoadIntoGrid(bytes);
     return 0;
 }
 
@@ -75,5 +121,19 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
     seed(vel::pkGrid | vel::pkCols | vel::pkRows | vel::pkCells, vel::AllKinds);
     seed(vel::pkCols, vel::Kind(vel::prColWidth) | vel::Kind(vel::prColor));
     seed(vel::pkRows | vel::pkCells, vel::Kind(vel::prDisplayPos) | vel::Kind(vel::prColor));
+    // A grid's layouts: its whole record, combo lists and fonts; and a record of
+    // chosen kinds written from a copy.
+    vel::TtsGrid grid(nullptr);
+    grid.SetCols(3);
+    grid.SetRows(3);
+    Dress(grid);
+    for (auto [parts, kinds] : {std::pair{vel::TtsPropKinds(vel::pkCols | vel::pkRows | vel::pkCells),
+                                          vel::AllKinds},
+                                std::pair{vel::TtsPropKinds(vel::pkGrid | vel::pkCols),
+                                          vel::Kind(vel::prCombo) | vel::Kind(vel::prFont)}}) {
+        vel::TMemoryStream s;
+        grid.SaveLayout(s, parts, false, kinds);
+        seeds.push_back(s.Data());
+    }
     return seeds;
 }

@@ -34,6 +34,17 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
     g.SetDisplayRow(4, 1);
     const std::string path = (fuzzfile::ScratchDir() / "seed.ini").string();
     vel::SaveLayoutToSettings(g, Key, "Layout", path, vel::pkCols | vel::pkRows, vel::AllKinds);
+    std::vector<std::vector<std::uint8_t>> seeds;
     const std::string text = fuzzfile::ReadScratch(path);
-    return {std::vector<std::uint8_t>(text.begin(), text.end())};
+    seeds.emplace_back(text.begin(), text.end());
+    // The grid's own record from a copy of chosen kinds, and cell fonts.
+    fw::TFont bold;
+    bold.SetStyle(fw::fsBold);
+    g.Cell(2, 2).SetFont(&bold);
+    g.Col(1)->HeadingFontObject().SetStyle(fw::fsItalic);
+    vel::SaveLayoutToSettings(g, Key, "Layout", path, vel::pkGrid | vel::pkCells,
+                              vel::Kind(vel::prFont));
+    const std::string fonts = fuzzfile::ReadScratch(path);
+    seeds.emplace_back(fonts.begin(), fonts.end());
+    return seeds;
 }

@@ -169,6 +169,13 @@ void TtsEditGridControl::SetValueSelect(const TtsVariant& Value, bool Select) {
     Edit()->SetText(VarToText(Value), Select, true);
 }
 
+void TtsEditGridControl::Cut(bool Flag) {
+    if (Flag)
+        Edit()->CutToClipboard();
+    else
+        Edit()->DeleteSelection();
+}
+
 void TtsEditGridControl::TakeSelection(int& Start, int& Length) const {
     Start = Edit()->SelStart();
     Length = Edit()->SelLength();

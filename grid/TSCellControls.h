@@ -247,7 +247,8 @@ public:
     void TakeSelection(int& Start, int& Length) const override;
     bool IsTextControl() const override { return true; }
     bool IsMultiLine() const override { return Edit()->Lines().size() >= 2; }
-    void Cut(bool) override { Edit()->CutToClipboard(); }
+    // Flag: onto the clipboard (a cut), else deleted only.
+    void Cut(bool Flag) override;
     void Copy() override { Edit()->CopyToClipboard(); }
     void Paste(bool) override { Edit()->PasteFromClipboard(); }
     void SelectAll() override { Edit()->SelectAll(); }

@@ -40,6 +40,27 @@ void SetComboListWidth(TtsCombo* combo, int width) {
     if (combo && combo->Grid()) combo->Grid()->SetDropDownColWidth(width);
 }
 
+std::vector<std::uint8_t> ComboRecord(const TtsCombo& combo) {
+    TtsComboGrid& list = *combo.Grid();
+    TMemoryStream s;
+    bool& writing = list.Model().IsWritingStream;
+    const bool was = writing;
+    writing = true;
+    fw::TScopeExit restore([&writing, was] { writing = was; });
+    list.WriteGridRecord(s, true);
+    return s.Data();
+}
+
+void ReadComboRecord(TtsCombo& combo, const std::vector<std::uint8_t>& record) {
+    TtsComboGrid& list = *combo.Grid();
+    list.BeginUpdate();
+    fw::TScopeExit done([&list] { list.EndUpdate(); });
+    list.ResetAllProperties();
+    list.ResetSettings();
+    TMemoryStream s(record);
+    list.ReadGridRecord(s);
+}
+
 // --- The list grid ---------------------------------------------------------------------------
 
 namespace {
@@ -86,6 +107,46 @@ void TtsComboGrid::SetDropDownStyle(TtsDropDownStyle Value) {
     if (FDropDownStyle == Value) return;
     FDropDownStyle = Value;
     if (FOwnerGrid) FOwnerGrid->ComboStyleChanged(FCombo);
+}
+
+std::unique_ptr<TtsBaseGrid> TtsComboGrid::CreateGridOfClass(fw::TComponent* AOwner) const {
+    return std::make_unique<TtsComboGrid>(AOwner, nullptr, nullptr);
+}
+
+void TtsComboGrid::WriteGridSettings(TStream& S) {
+    TtsCustomGrid::WriteGridSettings(S);
+    WriteStoredSetting(S, "DropDownRows", FDropDownRows, 4);
+    WriteStoredSetting(S, "DropDownCols", FDropDownCols, 1);
+    WriteStoredSetting(S, "ValueCol", FValueCol, 1);
+    WriteStoredSetting(S, "ComboDisplayCol", FComboDisplayCol, 1);
+    WriteStoredSetting(S, "ValueColSorted", FValueColSorted, false);
+    WriteStoredSetting(S, "CompareType", FCompareType, ctCaseInsensitive);
+    WriteStoredSetting(S, "AutoSearch", FAutoSearch, asNone);
+    WriteStoredSetting(S, "AutoFill", FAutoFill, false);
+    WriteStoredSetting(S, "AutoFillConvertCase", FAutoFillConvertCase, afcOnEdit);
+    WriteStoredSetting(S, "DropDownStyle", FDropDownStyle, ddDropDown);
+}
+
+bool TtsComboGrid::ReadGridSetting(const TtsStoredProp& P) {
+    const std::string& N = P.Name;
+    const TtsVariant& V = P.Value;
+    if (P.Type == vtBinary) return false;
+    if (N == "DropDownRows") SetDropDownRows(StoredRange(V, N, 1, 1000));
+    else if (N == "DropDownCols") SetDropDownCols(StoredRange(V, N, 1, 1000));
+    else if (N == "ValueCol") SetValueCol(StoredRange(V, N, 0, 1 << 14));
+    else if (N == "ComboDisplayCol") SetComboDisplayCol(StoredRange(V, N, 0, 1 << 14));
+    else if (N == "ValueColSorted") SetValueColSorted(StoredBool(V, N));
+    else if (N == "CompareType")
+        SetCompareType(static_cast<TtsComboCompareType>(StoredEnum(V, N, ctOwn)));
+    else if (N == "AutoSearch")
+        SetAutoSearch(static_cast<TtsComboAutoSearchType>(StoredEnum(V, N, asCenter)));
+    else if (N == "AutoFill") SetAutoFill(StoredBool(V, N));
+    else if (N == "AutoFillConvertCase")
+        SetAutoFillConvertCase(static_cast<TtsConvertCase>(StoredEnum(V, N, afcNone)));
+    else if (N == "DropDownStyle")
+        SetDropDownStyle(static_cast<TtsDropDownStyle>(StoredEnum(V, N, ddDropDownList)));
+    else return TtsCustomGrid::ReadGridSetting(P);
+    return true;
 }
 
 void TtsComboGrid::ResetSettings() {

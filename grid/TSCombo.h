@@ -63,6 +63,8 @@ public:
     std::function<void(int DataRow)> OnPick;
 
     std::string GridName() const override;
+    std::unique_ptr<TtsBaseGrid> CreateGridOfClass(fw::TComponent* AOwner) const override;
+    const char* GridClassName() const override { return "TtsComboGrid"; }
     bool IsReading() const override;
     bool IsWriting() const override;
     bool CanFocus() const override { return false; }
@@ -71,6 +73,8 @@ protected:
     void MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
     void MouseMove(fw::TShiftState Shift, int X, int Y) override;
     void MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) override;
+    void WriteGridSettings(TStream& S) override;
+    bool ReadGridSetting(const TtsStoredProp& P) override;
 
 private:
     int RowAt(int X, int Y) const;

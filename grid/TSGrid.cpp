@@ -303,6 +303,9 @@ void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
     if (!WithData) SetStoreData(S.StoreData());
     FModel->Assign(*S.FModel, WithData);
     if (S.FGridCombo && !FDropDownList) AssignCombo(EnsureGridCombo(), *S.FGridCombo);
+    auto* Custom = dynamic_cast<TtsCustomGrid*>(this);
+    auto* Source = dynamic_cast<const TtsCustomGrid*>(&S);
+    if (Custom && Source) Custom->SetCheckBoxStyle(Source->CheckBoxStyle());
 }
 
 // --- Display order ----------------------------------------------------------------------
@@ -537,12 +540,12 @@ void TtsBaseGrid::UnregisterCellElement(const TtsCellElement& Element) {
 }
 
 std::unique_ptr<TtsGridStreamComponent> TtsBaseGrid::CreateStreamComponent() {
-    return std::make_unique<TtsGridStreamComponent>(FModel.get());
+    return std::make_unique<TtsGridStreamComponent>(static_cast<TtsStreamGrid*>(this));
 }
 
 void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds) {
     if (!EndCellEdit()) UndoCellEdit();
-    vel::SaveLayout(*FModel, Stream, Parts, SaveData, Kinds);
+    vel::SaveLayout(static_cast<TtsStreamGrid&>(*this), Stream, Parts, SaveData, Kinds);
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {

@@ -84,7 +84,8 @@ private:
 class TtsBaseGrid : public TCustomGrid_ts,
                     public TtsGridLink,
                     public TtsDropDownOwner,
-                    public TtsCellPropertyOps<TtsBaseGrid> {
+                    public TtsCellPropertyOps<TtsBaseGrid>,
+                    public TtsStreamGrid {
 public:
     static constexpr int DefaultCols = 4;
     static constexpr int DefaultRows = 5;
@@ -290,6 +291,20 @@ public:
     void RegisterCellElement(const TtsCellElement& Element);
     void UnregisterCellElement(const TtsCellElement& Element);
     std::unique_ptr<TtsGridStreamComponent> CreateStreamComponent();
+    // The grid as a record ("Grid" of a layout, a combo's list): its settings,
+    // counts, sizes, fonts and collections; its values with WithData.
+    TtsGridModel& StreamModel() override { return *FModel; }
+    void WriteGridRecord(TStream& S, bool WithData) override;
+    void ReadGridRecord(TStream& S) override;
+    // A grid of the same class, not shown, under the same parent, holding a copy of this one.
+    std::unique_ptr<TtsStreamGrid> CloneGrid(bool WithData) override;
+    virtual std::unique_ptr<TtsBaseGrid> CreateGridOfClass(fw::TComponent* AOwner) const;
+    virtual const char* GridClassName() const { return "TtsBaseGrid"; }
+    // How a layout's stored columns find this grid's: by data index (the default)
+    // or by field name (stored columns whose name no column has are skipped, and
+    // stored values follow their columns).
+    TtsColBinding ColBinding() const override { return FColBinding; }
+    void SetColBinding(TtsColBinding Value) { FColBinding = Value; }
     void SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds);
     // A refused stream throws EReadError after the grid shows what was read.
     void LoadLayout(TStream& Stream, std::uint8_t Mode);
@@ -298,6 +313,12 @@ public:
     void SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts, bool SaveData,
                           TtsKindSet Kinds);
     void LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode);
+    // The same as hexadecimal text under a key of the settings store; false
+    // when the key or value is missing.
+    void SaveLayoutToSettings(const std::string& Path, const std::string& Name,
+                              const std::string& File, TtsPropKinds Parts, TtsKindSet Kinds);
+    bool LoadLayoutFromSettings(const std::string& Path, const std::string& Name,
+                                const std::string& File, std::uint8_t Mode);
     std::uint8_t LoadMode() const { return FLoadMode; }
     TtsKindSet LoadKinds() const { return FLoadKinds; }
     void ResetColProperties(TtsKindSet Kinds) { FModel->ResetColProperties(Kinds); }
@@ -334,6 +355,10 @@ public:
     void CloseDropDown(bool Flag) override;
     // Opens the current cell's drop-down; false when the cell has none.
     bool DropDown();
+    // Steps the number under the current spin cell's caret by its SpinIncrement, up (1)
+    // or down (-1), as a press on its button does; false when there is nothing to step.
+    bool SpinStep(int Dir);
+    bool HasSpinButton() const;
     fw::HWND GridWindow() override { return Handle(); }
     fw::HWND ComboListWindow() override;
     fw::HWND CellControlWindow() override;
@@ -348,6 +373,9 @@ public:
     void ReleasePendingCombo(bool Flag) override;
     void ReleaseCombo(TtsCombo* Combo, bool Flag) override;
     void ComboStyleChanged(TtsCombo* Combo) override;
+    // A date-time definition of this grid's owners by name.
+    fw::TObject* FindDateTimeDef(const std::string& Name) override;
+    void ReselectCurrentCell() override;
     // The drop-down button of the current cell, in client coordinates (empty when none).
     fw::TRect CellButtonRect() const;
     // Takes a value picked in a drop-down as the current cell's edit.
@@ -403,6 +431,10 @@ protected:
     void Dispatch(fw::TMessage& Message) override;
     void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
 
+    // The grid's own settings in its record, and one read back (false: not one of them).
+    virtual void WriteGridSettings(TStream& S);
+    virtual bool ReadGridSetting(const TtsStoredProp& P);
+
     // Keys of the grid or of its control: true when the grid used the key.
     bool GridKey(std::uint16_t Key, fw::TShiftState Shift);
     void SetWantTabsValue(bool Value);
@@ -416,8 +448,9 @@ protected:
     void SetEditorSelStart(int V) override { FActive->SetSelStart(V); }
     void SetEditorSelLength(int V) override { FActive->SetSelLength(V); }
     void EditorCopy() override { FActive->Copy(); }
-    void EditorCut(bool Flag) override { FActive->Cut(Flag); }
-    void EditorPaste(bool Flag) override { FActive->Paste(Flag); }
+    // A cut or paste that changed the text is an edit of the cell, as typing is.
+    void EditorCut(bool Flag) override;
+    void EditorPaste(bool Flag) override;
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;
@@ -501,6 +534,15 @@ private:
     TDropDownKind FDropDown = TDropDownKind::None;
     fw::TWinControl* FHookedControl = nullptr;
     bool FPicking = false;
+    // Spin buttons (TSGridSpin.cpp): the half held down, 1 adding, -1 taking away, 0 none.
+    int FSpinPressed = 0;
+    bool SpinIsVertical() const;
+    int SpinHalfAt(int X, int Y) const;
+    void DrawSpinButton(fw::TCanvas& C, const fw::TRect& Button);
+    void SpinPress(int Half);
+    void SpinRelease();
+    bool SpinTimer(std::uintptr_t Id);
+    bool SpinKey(std::uint16_t Key, fw::TShiftState Shift);
     std::vector<std::pair<fw::TComponent*, int>> FDateTimeUses;
     TtsGridImageLink FImageLink{this};
     std::vector<fw::TComponent*> FFreeNotifies;
@@ -526,6 +568,7 @@ protected:
 private:
     bool FDataFlag = false;
     std::uint8_t FLoadMode = 0;
+    TtsColBinding FColBinding = bmDataCol;
     TtsKindSet FLoadKinds = 0;
     bool FCanvasInUse = false;
     bool FCellModified = false;
@@ -550,6 +593,12 @@ public:
     explicit TtsCustomGrid(fw::TComponent* AOwner) : TtsBaseGrid(AOwner) {}
     TtsCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
     void SetCheckBoxStyle(TtsCheckBoxStyle Value);
+    std::unique_ptr<TtsBaseGrid> CreateGridOfClass(fw::TComponent* AOwner) const override;
+    const char* GridClassName() const override { return "TtsCustomGrid"; }
+
+protected:
+    void WriteGridSettings(TStream& S) override;
+    bool ReadGridSetting(const TtsStoredProp& P) override;
 
 private:
     TtsCheckBoxStyle FCheckBoxStyle = stCheck;
@@ -560,6 +609,8 @@ public:
     explicit TtsGrid(fw::TComponent* AOwner) : TtsCustomGrid(AOwner) {}
     void SetAlwaysShowFocus(bool Value);
     void SetWantTabs(bool Value);
+    std::unique_ptr<TtsBaseGrid> CreateGridOfClass(fw::TComponent* AOwner) const override;
+    const char* GridClassName() const override { return "TtsGrid"; }
 };
 
 // --- Unit start-up: the grid's cursors and pictures, and the shared canvases ---
@@ -579,10 +630,11 @@ void FinalizeTSGridUnit();
 constexpr fw::TCursor crTsColSize = fw::crHSplit;
 constexpr fw::TCursor crTsRowSize = fw::crVSplit;
 
-// The current-row arrow, the three sort glyphs (up, down, bullet) and the spin arrows.
-// A resource of the same name ("TSGRID_ARROW", "TSGRID_SORTUP", "TSGRID_SORTDOWN",
-// "TSGRID_SORTBULLET", "TSGRID_SPIN") takes the place of the drawn picture.
-enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin };
+// The current-row arrow, the three sort glyphs (up, down, bullet) and the spin arrows
+// (up above down, left beside right). A resource of the same name ("TSGRID_ARROW",
+// "TSGRID_SORTUP", "TSGRID_SORTDOWN", "TSGRID_SORTBULLET", "TSGRID_SPIN",
+// "TSGRID_SPINHORZ") takes the place of the drawn picture.
+enum class TtsGridPicture { Arrow, SortUp, SortDown, SortBullet, Spin, SpinHorz };
 // Loaded by the unit's start, else on first use.
 const fw::TBitmap& GridPicture(TtsGridPicture Which);
 void LoadGridPictures();

@@ -140,6 +140,18 @@ bool TtsBaseGrid::EndCellEdit() {
     return true;
 }
 
+void TtsBaseGrid::EditorCut(bool Flag) {
+    const TtsVariant Before = FActive->GetValue();
+    FActive->Cut(Flag);
+    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+}
+
+void TtsBaseGrid::EditorPaste(bool Flag) {
+    const TtsVariant Before = FActive->GetValue();
+    FActive->Paste(Flag);
+    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+}
+
 void TtsBaseGrid::UndoCellEdit() {
     FCellModified = false;
     FEditStarted = false;

@@ -560,6 +560,12 @@ TtsSpinOptions TtsGridModel::EffectiveSpinOptions(int dataCol, int dataRow) cons
                                    spoAll, [](const TtsLineProps& p) { return p.SpinOptions; });
 }
 
+double TtsGridModel::EffectiveSpinIncrement(int dataCol, int dataRow) const {
+    const auto [col, row, cell] = LinesOf(dataCol, dataRow);
+    return Resolve<double>(*this, col, row, cell ? cell->P.SpinIncrement : 1.0, 1.0, 1.0,
+                           [](const TtsLineProps& p) { return p.SpinIncrement; });
+}
+
 bool TtsGridModel::EffectiveReadOnly(int dataCol, int dataRow) const {
     const auto [col, row, cell] = LinesOf(dataCol, dataRow);
     if (cell && cell->CellReadOnly != roDefault) return cell->CellReadOnly == roOn;

@@ -126,6 +126,7 @@ public:
     std::string EffectiveMaskName(int dataCol, int dataRow) const;
     TtsDropDownStyle EffectiveDropDownStyle(int dataCol, int dataRow) const;
     TtsSpinOptions EffectiveSpinOptions(int dataCol, int dataRow) const;
+    double EffectiveSpinIncrement(int dataCol, int dataRow) const;
     TtsDrawOption EffectivePictureOption(int sub, int dataCol, int dataRow) const;
     const fw::TFont& EffectiveFont(int dataCol, int dataRow) const;
     // The font a cell inherits: its column's or row's own (by DrawOverlap), else the grid's.

@@ -107,7 +107,7 @@ bool TtsBaseGrid::HasDropDownButton() const {
 }
 
 fw::TRect TtsBaseGrid::CellButtonRect() const {
-    if (!HasDropDownButton()) return {};
+    if (!HasDropDownButton() && !HasSpinButton()) return {};
     fw::TRect R = const_cast<TtsBaseGrid*>(this)->CellRect(Current().X, Current().Y);
     if (FGridLines == glVertLines || FGridLines == glBoth) R.Right -= 1;
     if (FGridLines == glHorzLines || FGridLines == glBoth) R.Bottom -= 1;
@@ -119,6 +119,10 @@ fw::TRect TtsBaseGrid::CellButtonRect() const {
 void TtsBaseGrid::DrawCellButton(fw::TCanvas& C, const fw::TRect& CellR) {
     fw::TRect B = CellButtonRect();
     if (B.IsEmpty() || B.Left < CellR.Left) return;
+    if (HasSpinButton()) {
+        DrawSpinButton(C, B);
+        return;
+    }
     C.Brush().SetStyle(fw::bsSolid);
     C.Brush().SetColor(fw::clBtnFace);
     C.FillRect(B);

@@ -339,7 +339,8 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
     if (FMaxLength > 0 &&
         CountForMax(FText) - CountForMax(SelText()) + CountForMax(Value) > FMaxLength)
         return false;
-    if (!Editable()) return false;
+    // Typed or pasted text needs key edits (EditEnabled); the grid's own changes do not.
+    if (!EditEnabled) return false;
     std::string Result = FText;
     Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
                    Value);
@@ -383,8 +384,13 @@ void TtsGridEditBox::CopyToClipboard() {
 }
 
 void TtsGridEditBox::CutToClipboard() {
-    if (!Editable() || SelLength() == 0) return;
+    if (!EditEnabled || SelLength() == 0) return;
     CopyToClipboard();
+    DeleteSelection();
+}
+
+void TtsGridEditBox::DeleteSelection() {
+    if (!EditEnabled || SelLength() == 0) return;
     MarkModified();
     DeleteRange(SelStart(), SelLength());
     Relayout();
@@ -499,6 +505,7 @@ bool TtsGridEditBox::HomeEndKey(bool End, fw::TShiftState Shift) {
 }
 
 void TtsGridEditBox::DeleteBack() {
+    if (!EditEnabled) return;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());
@@ -521,6 +528,7 @@ bool TtsGridEditBox::DeleteKey(fw::TShiftState Shift) {
         return true;
     }
     if (Shift & fw::ssCtrl) return false;
+    if (!EditEnabled) return true;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());

@@ -48,6 +48,8 @@ public:
 
     void CopyToClipboard();
     void CutToClipboard();
+    // The selection deleted, the clipboard left alone.
+    void DeleteSelection();
     void PasteFromClipboard();
     void Undo();
 

@@ -2,10 +2,13 @@
 #include "GridTestEnv.h"
 #include "TSGrid.h"
 #include "TSGridEdit.h"
+#include "Clipbrd.h"
+#include "TSGLib.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace vel {
@@ -105,6 +108,110 @@ TEST_F(EngineTest, CellPropertiesOfTheCurrentCellReachItsControl) {
     EXPECT_FALSE(Grid->EditStrategy().GetVisible());
     Grid->SetCellControlType(2, 2, ctDefault);
     EXPECT_EQ(Grid->ActiveControl(), &Grid->EditStrategy());
+}
+
+TEST_F(EngineTest, ACellLookUpNeverAnswersFromAStaleCache) {
+    TtsGridModel& M = Grid->Model();
+    // Looked up without an element, then the element comes: the look-up sees it.
+    EXPECT_EQ(M.EffectiveColor(2, 3), Grid->GridColor());
+    Grid->SetCellColor(2, 3, fw::clRed);
+    EXPECT_EQ(M.EffectiveColor(2, 3), fw::clRed);
+    // The element goes (its row is cut): the cached one is not used again.
+    Grid->SetRows(2);
+    EXPECT_EQ(M.CellProps().Count(), 0);
+    EXPECT_EQ(M.EffectiveColor(2, 3), Grid->GridColor());
+    Grid->SetRows(20);
+    EXPECT_EQ(M.EffectiveColor(2, 3), Grid->GridColor());
+    Grid->SetCellColor(2, 3, fw::clBlue);
+    EXPECT_EQ(M.EffectiveColor(2, 3), fw::clBlue);
+    Grid->ClearCellCache();
+    EXPECT_EQ(M.EffectiveColor(2, 3), fw::clBlue);
+    Grid->SetCellColor(2, 3, clNoneTs); // freed
+    EXPECT_EQ(M.EffectiveColor(2, 3), Grid->GridColor());
+}
+
+TEST_F(EngineTest, MovedColumnsAreReportedAndCellElementsIndexed) {
+    std::vector<std::tuple<int, int, bool>> Moves;
+    Grid->OnColMoved = [&](fw::TObject* Sender, int To, int Count, bool ByUser) {
+        EXPECT_EQ(Sender, Grid);
+        Moves.emplace_back(To, Count, ByUser);
+    };
+    Grid->SetDisplayCol(3, 1);
+    ASSERT_EQ(Moves.size(), 1u);
+    EXPECT_EQ(Moves[0], std::make_tuple(1, 1, false));
+    Grid->SetDisplayCol(3, 1); // already there: no move
+    EXPECT_EQ(Moves.size(), 1u);
+    // Per column the rows with an element, per row the columns: made and freed as they come.
+    TtsCellPropSet& Set = Grid->Model().CellProps();
+    TtsCellElement Outside(&Grid->Model(), TtsCellKey{2, 7});
+    Grid->RegisterCellElement(Outside);
+    ASSERT_NE(Set.RowsOfCol().Get(2), nullptr);
+    EXPECT_TRUE(Set.RowsOfCol().Get(2)->Find(7) != nullptr);
+    EXPECT_TRUE(Set.ColsOfRow().Get(7)->Find(2) != nullptr);
+    Grid->UnregisterCellElement(Outside);
+    EXPECT_EQ(Set.RowsOfCol().Get(2), nullptr);
+    EXPECT_EQ(Set.ColsOfRow().Get(7), nullptr);
+}
+
+TEST_F(EngineTest, OwnFontCellsTakeTheFontTheyInheritWhenRefreshed) {
+    TtsGridModel& M = Grid->Model();
+    M.CellProps().SetOwnFonts(TtsCellKey{2, 4}, true);
+    fw::TFont Bold;
+    Bold.Assign(Grid->GridFont());
+    Bold.SetStyle(fw::fsBold);
+    Grid->Col(2)->SetFont(&Bold);
+    Grid->RefreshOwnFontCells();
+    const TtsCellElement* E = M.CellProps().Element(2, 4);
+    ASSERT_NE(E, nullptr);
+    ASSERT_NE(E->P.Font, nullptr);
+    EXPECT_TRUE(E->P.Font->SameAs(Bold));
+    EXPECT_TRUE(E->P.ParentFont);
+    Grid->Col(2)->SetFont(nullptr);
+    Grid->RefreshOwnFontCells();
+    EXPECT_TRUE(M.CellProps().Element(2, 4)->P.Font->SameAs(Grid->GridFont()));
+}
+
+TEST(GridText, CharactersAndBytesCountAlikeInASingleByteLocale) {
+    const std::string Text = "ab\r\ncd";
+    for (int N = 0; N <= static_cast<int>(Text.size()); ++N) {
+        EXPECT_EQ(CharsToBytes(Text, N), N);
+        EXPECT_EQ(CharsToBytes(Text, N, true), N);
+        EXPECT_EQ(BytesToChars(Text, N), N);
+        EXPECT_EQ(BytesToChars(Text, N, true), N);
+    }
+}
+
+TEST_F(EngineTest, TheCurrentCellsClipboardCommandsWorkOnTheEditorsSelection) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 2));
+    TtsCurrentCell& C = Grid->CurrentCell();
+    TtsGridEditBox& Edit = *Grid->EditStrategy().Edit();
+    C.SetSelStart(0);
+    C.SetSelLength(2);
+    EXPECT_TRUE(C.CutToClipboard(true));
+    EXPECT_EQ(fw::ClipboardText(), "r2");
+    EXPECT_EQ(Edit.EditText(), "c1");
+    // A delete leaves the clipboard as it was.
+    fw::SetClipboardText("kept");
+    C.SetSelStart(0);
+    C.SetSelLength(1);
+    EXPECT_TRUE(C.DeleteSelection());
+    EXPECT_EQ(fw::ClipboardText(), "kept");
+    EXPECT_EQ(Edit.EditText(), "1");
+    C.SetSelStart(1);
+    EXPECT_TRUE(C.PasteFromClipboard(true));
+    EXPECT_EQ(Edit.EditText(), "1kept");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Stored(1, 2), "1kept");
+    // A read-only grid takes none of them.
+    Grid->SetCurrentCell(1, 3);
+    Grid->SetReadOnly(true);
+    C.SetSelStart(0);
+    C.SetSelLength(2);
+    EXPECT_FALSE(C.CutToClipboard(true));
+    EXPECT_FALSE(C.DeleteSelection());
+    EXPECT_FALSE(C.PasteFromClipboard(true));
+    EXPECT_EQ(Stored(1, 3), "r3c1");
 }
 
 TEST_F(EngineTest, ASingleBorderIsASunkenEdgeOrAPlainLine) {

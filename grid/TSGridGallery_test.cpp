@@ -409,3 +409,59 @@ TEST_F(GridGallery, AMaskedEditInProgress) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(GridGallery, SpinCellsMidEdit) {
+    Fill(3, 6);
+    const char* Joints[] = {"Hip", "Knee.L", "Knee.R", "Elbow.L", "Elbow.R", "Neck"};
+    for (int R = 1; R <= 6; ++R) {
+        Put(1, R, std::string(Joints[R - 1]));
+        Put(2, R, std::to_string(R * 15));
+        Put(3, R, std::string("0.") + std::to_string(R * 10));
+    }
+    Grid->Col(1)->SetHeading("Joint");
+    Grid->Col(2)->SetHeading("Angle");
+    Grid->Col(2)->SetButtonType(btVertSpin);
+    Grid->Col(2)->SetHorzAlignment(htaRight);
+    Grid->Col(2)->SetSpinIncrement(5);
+    Grid->Col(3)->SetHeading("Stiffness");
+    Grid->Col(3)->SetButtonType(btHorzSpin);
+    Grid->Col(3)->SetSpinIncrement(0.05);
+    Grid->Col(3)->SetWidth(90);
+    Show();
+    Grid->SetFocus();
+    // A vertical spin cell stepped twice and held on its upper half, then a sideways one
+    // held on its right half.
+    Grid->SetCurrentCell(2, 2);
+    Grid->SpinStep(1);
+    const fw::TRect V = Grid->CellButtonRect();
+    fw::MouseDownAt(fw::ControlPoint(Grid, (V.Left + V.Right) / 2, V.Top + 2));
+    Render("spin_vertical.png");
+    fw::MouseUpAt(fw::ControlPoint(Grid, (V.Left + V.Right) / 2, V.Top + 2));
+    Grid->SetCurrentCell(3, 4);
+    const fw::TRect B = Grid->CellButtonRect();
+    fw::MouseDownAt(fw::ControlPoint(Grid, B.Right - 3, (B.Top + B.Bottom) / 2));
+    Render("spin.png");
+    fw::MouseUpAt(fw::ControlPoint(Grid, B.Right - 3, (B.Top + B.Bottom) / 2));
+    EXPECT_EQ(VarToText(Grid->CellValue(2, 2)), "40");
+    EXPECT_EQ(Grid->EditStrategy().Edit()->EditText(), "0.45");
+    EXPECT_EQ(At(B.Left + 2, B.Top + 2), fw::ColorToRGB(fw::clBtnFace));
+}
+
+TEST_F(GridGallery, TheSunkenBorder) {
+    Fill(3, 5);
+    for (int R = 1; R <= 5; ++R)
+        for (int C = 1; C <= 3; ++C)
+            Put(C, R, "r" + std::to_string(R) + "c" + std::to_string(C));
+    Form->SetColor(fw::clBtnFace);
+    Grid->SetBounds(20, 20, 240, 100);
+    Render("border.png");
+    // The edge over the grid's outer pixels: shadow on the top left, light at the bottom right.
+    EXPECT_EQ(At(0, 50), fw::ColorToRGB(fw::clBtnShadow));
+    EXPECT_EQ(At(Grid->Width() - 1, 50), fw::ColorToRGB(fw::clBtnHighlight));
+}
+
+} // namespace
+} // namespace vel

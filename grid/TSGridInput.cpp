@@ -129,6 +129,7 @@ bool TtsBaseGrid::GridKey(std::uint16_t Key, fw::TShiftState Shift) {
     if (IsDropDownOpen() && DropDownKey(Key, Shift)) return true;
     if ((Key == fw::VK_F4 || (Key == fw::VK_DOWN && (Shift & fw::ssAlt))) && DropDown())
         return true;
+    if (SpinKey(Key, Shift)) return true;
     switch (Key) {
     case fw::VK_UP:
     case fw::VK_DOWN:
@@ -281,7 +282,9 @@ void TtsBaseGrid::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int 
     if (Button == fw::mbLeft && X >= Button_.Left && X < Button_.Right && Y >= Button_.Top &&
         Y < Button_.Bottom) {
         if (!Focused() && !(FActive && FActive->Focused()) && CanFocus()) SetFocus();
-        if (IsDropDownOpen())
+        if (HasSpinButton())
+            SpinPress(SpinHalfAt(X, Y));
+        else if (IsDropDownOpen())
             CloseDropDown(true);
         else
             DropDown();
@@ -321,6 +324,7 @@ void TtsBaseGrid::MouseMove(fw::TShiftState Shift, int X, int Y) {
 
 void TtsBaseGrid::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
     fw::TScopeExit Done([this] { FDragSelecting = false; });
+    SpinRelease();
     TCustomGrid_ts::MouseUp(Button, Shift, X, Y);
 }
 
@@ -337,6 +341,9 @@ bool TtsBaseGrid::DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint
 
 void TtsBaseGrid::Dispatch(fw::TMessage& Message) {
     switch (Message.Msg) {
+    case fw::WM_TIMER:
+        if (SpinTimer(static_cast<std::uintptr_t>(Message.WParam))) return;
+        break;
     case fw::WM_GETDLGCODE:
         TCustomGrid_ts::Dispatch(Message);
         Message.Result |= fw::DLGC_WANTARROWS | fw::DLGC_WANTCHARS;

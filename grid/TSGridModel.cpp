@@ -366,7 +366,10 @@ void TtsLine::SetWordWrap(TtsWordWrap v) {
 }
 
 void TtsLine::SetReadOnly(bool v) {
-    if (ChangeTo(P.ReadOnly, v)) CellsChanged();
+    if (!ChangeTo(P.ReadOnly, v)) return;
+    CellsChanged();
+    TtsGridModel* g = LineGrid();
+    if (g && g->Link && IsCurrentLine()) g->Link->ReselectCurrentCell();
 }
 
 void TtsLine::SetIs3D(bool v) {
@@ -394,12 +397,13 @@ void TtsLine::SetPictureOption(int sub, TtsDrawOption v) {
         LookChanged();
 }
 
+// Both reach the current cell's control (whether it takes typing, what a step adds).
 void TtsLine::SetSpinOptions(TtsSpinOptions v) {
-    P.SpinOptions = v & spoAll;
+    if (ChangeTo(P.SpinOptions, static_cast<TtsSpinOptions>(v & spoAll))) CellsChanged();
 }
 
 void TtsLine::SetSpinIncrement(double v) {
-    P.SpinIncrement = v;
+    if (ChangeTo(P.SpinIncrement, v)) CellsChanged();
 }
 
 // --- Columns ------------------------------------------------------------------------------------
@@ -584,7 +588,17 @@ void TtsCol::AssignProperties(const TtsCol& s) {
     else
         FHeadingFont.reset();
     FPrintTotals = s.FPrintTotals;
+    // The button is made anew for this column.
+    if (s.FButton)
+        EnsureButton();
+    else
+        FreeButton();
     AssignLineObjects(*this, s);
+}
+
+TtsNormalButton* TtsCol::EnsureButton() {
+    if (!FButton) FButton = std::make_unique<TtsNormalButton>(this);
+    return FButton.get();
 }
 
 void TtsCol::AssignFromCol(const TtsCol& source) {

@@ -229,6 +229,11 @@ public:
     virtual void UseDateTimeDef(fw::TObject* /*definition*/, bool /*use*/) {}
     // After a combo's drop-down style changed: the current cell's control follows.
     virtual void ComboStyleChanged(TtsCombo* /*combo*/) {}
+    // The date-time definition a stored layout names (null when there is none).
+    virtual fw::TObject* FindDateTimeDef(const std::string& /*name*/) { return nullptr; }
+    // A line's ReadOnly changed: the current cell is selected again when it lies
+    // in the line (or there is none), so its control takes the change.
+    virtual void ReselectCurrentCell() {}
 };
 
 // --- Columns and rows --------------------------------------------------------------------
@@ -346,6 +351,20 @@ protected:
     void FontObjectChanged();
 };
 
+class TtsCol;
+
+// The column's own cell button. The grid gives it no settings of its own: a
+// column makes it, copies it with its other properties and frees it, and a
+// column holding one is in use even at its defaults.
+class TtsNormalButton : public fw::TObject {
+public:
+    explicit TtsNormalButton(TtsCol* col) : FCol(col) {}
+    TtsCol* Col() const { return FCol; }
+
+private:
+    TtsCol* FCol;
+};
+
 class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
@@ -406,7 +425,12 @@ public:
     void SetPrintTotals(bool v) { FPrintTotals = v; }
 
     virtual bool IsDefault() const;
-    virtual bool IsUnused() const { return IsDefault(); }
+    // At its defaults and without a button of its own.
+    virtual bool IsUnused() const { return IsDefault() && !FButton; }
+    // The column's own cell button, made on first need; FreeButton lets it go.
+    TtsNormalButton* Button() const { return FButton.get(); }
+    TtsNormalButton* EnsureButton();
+    void FreeButton() { FButton.reset(); }
     virtual void AssignProperties(const TtsCol& source);
     virtual void AssignFromCol(const TtsCol& source);
     void Assign(const TtsCol& source);
@@ -433,6 +457,7 @@ private:
     void HeadingChanged();
     void MakeHeadingFont(const fw::TFont& from);
     std::unique_ptr<fw::TFont> FHeadingFont;
+    std::unique_ptr<TtsNormalButton> FButton;
 
     TtsGridModel* FGrid;
     int FDisplayCol;
@@ -578,5 +603,9 @@ void SetComboDropDownStyle(TtsCombo* combo, TtsDropDownStyle style);
 void AssignCombo(TtsCombo* to, const TtsCombo& from);
 // Sets the default column width of the combo's list to width + 10.
 void SetComboListWidth(TtsCombo* combo, int width);
+// The combo's list grid as a stored grid record (with its items), and read back
+// into the list after its properties are reset.
+std::vector<std::uint8_t> ComboRecord(const TtsCombo& combo);
+void ReadComboRecord(TtsCombo& combo, const std::vector<std::uint8_t>& record);
 
 } // namespace vel

@@ -67,6 +67,14 @@ std::unique_ptr<fw::TBitmap> DrawnPicture(TtsGridPicture Which) {
         Triangle(B->Canvas(), 0, 5, 4, false, false);
         return B;
     }
+    case TtsGridPicture::SpinHorz: { // two small triangles, left beside right
+        auto B = BlankPicture(9, 7);
+        for (int I = 0; I < 4; ++I) {
+            B->Canvas().FillRect(fw::TRect{3 - I, 3 - I, 4 - I, 4 + I});
+            B->Canvas().FillRect(fw::TRect{5 + I, 3 - I, 6 + I, 4 + I});
+        }
+        return B;
+    }
     }
     return BlankPicture(1, 1);
 }
@@ -81,8 +89,10 @@ const char* ResourceName(TtsGridPicture Which) {
         return "TSGRID_SORTDOWN";
     case TtsGridPicture::SortBullet:
         return "TSGRID_SORTBULLET";
-    default:
+    case TtsGridPicture::Spin:
         return "TSGRID_SPIN";
+    default:
+        return "TSGRID_SPINHORZ";
     }
 }
 
@@ -103,8 +113,8 @@ std::unique_ptr<fw::TBitmap> LoadPicture(TtsGridPicture Which) {
 
 namespace {
 
-constexpr std::size_t PictureCount = 5;
-static_assert(static_cast<std::size_t>(TtsGridPicture::Spin) + 1 == PictureCount);
+constexpr std::size_t PictureCount = 6;
+static_assert(static_cast<std::size_t>(TtsGridPicture::SpinHorz) + 1 == PictureCount);
 
 // Never destroyed: a grid freed by a late exit handler may still paint.
 std::array<std::unique_ptr<fw::TBitmap>, PictureCount>& Pictures() {

@@ -1,55 +1,89 @@
 #pragma once
 // Saved grid layouts: the carrier component whose named properties hold the
-// kind set, the grid's counts and default sizes, the column, row and cell
-// property collections and optionally the stored cell values; written to a
-// byte stream, a file or the settings store.
+// kind set, the whole grid ("Grid"), the grid's counts and default sizes, the
+// column, row and cell property collections and optionally the stored cell
+// values; written to a byte stream, a file or the settings store.
 //
-// Record form (little-endian): the class name as a 32-bit length and text,
-// then properties, each a name (8-bit length and text), a value type byte and
-// the value, closed by an empty name. The collections "ColProperties",
-// "RowProperties" and "CellProperties" hold a 32-bit item count and per item
-// a property list closed the same way: the item's indexes ("DataCol",
-// "FieldName"; "DataRow", "DisplayRow", "Selected"; "DataCol", "DataRow")
-// first, then the line's or cell's properties as "Col.Name", "Row.Name" and
-// "Cell.Name". Only properties that differ from their defaults are written.
-#include "TSGridData.h"
+// Record form (TSStoredProps.h): the class name "TtsGridStreamComponent",
+// then "SavePropKinds", "SaveData", "Properties", "AllProperties",
+// "ResetProps", "Grid", "Cols", "Rows", "DefaultColWidth", "DefaultRowHeight",
+// "ColProperties", "RowProperties", "CellProperties" and "Data", each only
+// when its condition holds, closed by an empty name. "Grid" is the grid's own
+// record: its class name, its settings, its counts and sizes, its three
+// collections (and, for a combo's list, its items).
+#include "TSGridCollections.h"
 
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vel {
 
-enum TtsValueType : std::uint8_t {
-    vtInteger = 1,
-    vtBoolean = 2,
-    vtString = 3,
-    vtBinary = 4,
-    vtCollection = 5,
-    vtSet = 6, // older kind-set form: a count and element names
-    vtFloat = 7,
+// A grid the carrier saves or loads: its data half, its own record and the
+// copy a save of chosen kinds writes from.
+class TtsStreamGrid {
+public:
+    virtual ~TtsStreamGrid() = default;
+    virtual TtsGridModel& StreamModel() = 0;
+    // The grid as a record: its settings, counts and sizes, its collections with
+    // every kind, and its values with WithData.
+    virtual void WriteGridRecord(TStream& s, bool WithData) = 0;
+    // Throws EReadError on damaged input; what was read stays.
+    virtual void ReadGridRecord(TStream& s) = 0;
+    // A new grid of the same kind, not shown, holding a copy of this one (its
+    // values with WithData).
+    virtual std::unique_ptr<TtsStreamGrid> CloneGrid(bool WithData) = 0;
+    // How a layout's stored columns find the present ones.
+    virtual TtsColBinding ColBinding() const { return bmDataCol; }
 };
 
-// Stored records larger than this are refused.
-constexpr std::size_t MaxLayoutSize = 64u << 20;
+// A data half alone as a stream grid (its record holds the data half's settings).
+class TtsModelStreamGrid : public TtsStreamGrid {
+public:
+    explicit TtsModelStreamGrid(TtsGridModel& Model) : FModel(&Model) {}
+    TtsGridModel& StreamModel() override { return *FModel; }
+    void WriteGridRecord(TStream& s, bool WithData) override;
+    void ReadGridRecord(TStream& s) override;
+    std::unique_ptr<TtsStreamGrid> CloneGrid(bool WithData) override;
+    TtsColBinding Binding = bmDataCol;
+    TtsColBinding ColBinding() const override { return Binding; }
+
+private:
+    TtsGridModel* FModel;
+    std::unique_ptr<TtsGridModel> FOwned; // a clone's own model
+};
+
+// The grid record's parts a data half holds, for the grids above it: the
+// settings, then the collections and values. A reader answers false for a
+// name that is not one of its settings.
+void WriteModelSettings(TStream& s, TtsGridModel& Model);
+bool ReadModelSetting(TtsGridModel& Model, const TtsStoredProp& P);
+void WriteModelParts(TStream& s, TtsGridModel& Model, bool WithData);
+// A record: the class name, then each property to `setting` (false: refused)
+// or, for the collections and values, to the data half.
+void ReadGridRecordOf(TStream& s, TtsGridModel& Model,
+                      const std::function<bool(const TtsStoredProp&)>& Setting);
 
 class TtsGridStreamComponent {
 public:
-    explicit TtsGridStreamComponent(TtsGridModel* grid) : FGrid(grid) {}
+    explicit TtsGridStreamComponent(TtsStreamGrid* Grid);
+    // A data half alone.
+    explicit TtsGridStreamComponent(TtsGridModel* Grid);
+    ~TtsGridStreamComponent();
+    TtsGridStreamComponent(const TtsGridStreamComponent&) = delete;
+    TtsGridStreamComponent& operator=(const TtsGridStreamComponent&) = delete;
 
-    TtsGridModel* Grid() const { return FGrid; }
+    // The grid saved or loaded: the creating one, or a clone the carrier owns.
+    TtsGridModel* Grid() const { return &FGrid->StreamModel(); }
+    TtsStreamGrid* StreamGrid() const { return FGrid; }
+    bool OwnsGrid() const { return FOwned != nullptr; }
     TtsPropKinds SavePropKinds = 0;
     TtsKindSet Kinds = 0;
     bool SaveData = false;
     std::uint8_t LoadMode = 0; // 1 = full load
     bool AllProperties() const { return Kinds == AllKinds; }
-    // 0: items bound to columns by data index; 1 by field name.
-    std::uint8_t ColBindByName = 0;
-
-    // The grid's own record for "Grid"; without it the model's counts, default
-    // sizes and colour are written.
-    std::function<void(TStream&)> OnWriteGrid;
-    std::function<void(TStream&)> OnReadGrid;
+    // Taken from the grid when the carrier is made.
+    TtsColBinding ColBinding = bmDataCol;
 
     void Write(TStream& stream);
     // Throws EReadError on damaged input; the grid may then be partly loaded.
@@ -59,33 +93,18 @@ public:
     const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
-    void ReadGridBlock(TMemoryStream& block);
-    void ReadBinary(TStream& s, const std::string& name);
+    void WriteGrid(TStream& s);
+    void WriteCounts(TStream& s);
+    void ReadBinary(const std::string& name, const std::vector<std::uint8_t>& bytes);
     void ReadSimple(const std::string& name, const TtsVariant& v);
-    void WriteCols(TStream& s);
-    void WriteRows(TStream& s);
-    void WriteCells(TStream& s);
-    void ReadCols(TStream& s);
-    void ReadRows(TStream& s);
-    void ReadCells(TStream& s);
+    void ReadCollection(TStream& s, const std::string& name);
     void ResetProps();
 
-    TtsGridModel* FGrid;
+    TtsStreamGrid* FGrid;
+    std::unique_ptr<TtsStreamGrid> FAdapter; // for a data half alone
+    std::unique_ptr<TtsStreamGrid> FOwned;   // the clone a save of chosen kinds writes
     std::vector<std::string> FWritten;
 };
-
-// A published property of a column or row class: its stored name, its kind
-// (-1: stored only with all kinds) and its value as a variant. The setter
-// refuses a value out of range with EReadError (name for the message).
-template <class Line> struct TtsPropInfo {
-    const char* Name;
-    int Kind;
-    std::function<TtsVariant(const Line&)> Get;
-    std::function<void(Line&, const TtsVariant&, const std::string&)> Set;
-};
-// In published (stored) order; fonts are apart ("Font" in the copies below).
-const std::vector<TtsPropInfo<TtsCol>>& ColPropInfos();
-const std::vector<TtsPropInfo<TtsRow>>& RowPropInfos();
 
 // One published property from source to destination, through the setter.
 template <class Line>
@@ -103,13 +122,20 @@ void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclu
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);
 
 // The grid's save and load operations.
+void SaveLayout(TtsStreamGrid& grid, TStream& stream, TtsPropKinds parts, bool saveData,
+                TtsKindSet kinds);
+void LoadLayout(TtsStreamGrid& grid, TStream& stream, std::uint8_t mode);
 void SaveLayout(TtsGridModel& grid, TStream& stream, TtsPropKinds parts, bool saveData,
                 TtsKindSet kinds);
 void LoadLayout(TtsGridModel& grid, TStream& stream, std::uint8_t mode);
 // The layout as a text value of a settings key (hex of the record).
+void SaveLayoutToSettings(TtsStreamGrid& grid, const std::string& path, const std::string& name,
+                          const std::string& file, TtsPropKinds parts, TtsKindSet kinds);
 void SaveLayoutToSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
                           const std::string& file, TtsPropKinds parts, TtsKindSet kinds);
 // False when the key or value is missing.
+bool LoadLayoutFromSettings(TtsStreamGrid& grid, const std::string& path, const std::string& name,
+                            const std::string& file, std::uint8_t mode);
 bool LoadLayoutFromSettings(TtsGridModel& grid, const std::string& path, const std::string& name,
                             const std::string& file, std::uint8_t mode);
 

@@ -126,7 +126,7 @@ TEST(LayoutStream, ColumnsBoundByFieldNameSkipMissingOnes) {
     TtsGridModel b("Grid2", 3, 1);
     b.Col(3)->SetFieldName("frame");
     TtsGridStreamComponent c(&b);
-    c.ColBindByName = 1;
+    c.ColBinding = bmFieldName;
     c.LoadMode = 0;
     s.SetPosition(0);
     c.Read(s);
@@ -293,7 +293,7 @@ TEST(LayoutStream, DataColumnsFollowTheFieldPositions) {
     b.Col(1)->SetFieldName("Time");
     b.Col(3)->SetFieldName("Key");
     TtsGridStreamComponent c(&b);
-    c.ColBindByName = 1;
+    c.ColBinding = bmFieldName;
     s.SetPosition(0);
     c.Read(s);
     EXPECT_EQ(std::get<std::string>(b.Storage()->GetValue(3, 1)), "k");

@@ -190,6 +190,36 @@ void SetBlendSet(TBlendSet Value) {
     detail::WideSelected = Value == TBlendSet::WideLane;
 }
 
+// The set the selected names call out of line: the one the processor check
+// does not pick here.
+namespace detail {
+namespace {
+#if defined(__x86_64__)
+namespace other = plain;
+#else
+namespace other = wide;
+#endif
+} // namespace
+
+TColor32 OtherCombine(TColor32 X, TColor32 Y, TColor32 W) {
+    return other::Combine(X, Y, W);
+}
+TColor32 OtherCombineMem(TColor32 F, TColor32 B, TColor32 W) {
+    other::CombineMem(F, B, W);
+    return B;
+}
+TColor32 OtherBlend(TColor32 F, TColor32 B) {
+    return other::Blend(F, B);
+}
+TColor32 OtherBlendMem(TColor32 F, TColor32 B) {
+    other::BlendMem(F, B);
+    return B;
+}
+TColor32 OtherBlendEx(TColor32 F, TColor32 B, TColor32 M) {
+    return other::BlendEx(F, B, M);
+}
+} // namespace detail
+
 // ------------------------------------------------------------ plain set
 
 namespace plain {

@@ -36,59 +36,58 @@ constexpr std::uint32_t Clamp255(std::uint32_t V) {
     return V < 255 ? V : 255;
 }
 
-// One formula for both sets, two channels per 32-bit word:
+// Two channels per 32-bit word, each in a 16-bit field.
 //   plain: ((F·a + 128) shr 8) + ((B·nb + 128) shr 8), nb = 255 − a
 //   wide:  (F·a + B·nb + 128) shr 8,                   nb = 256 − a.
 // No field carries: every partial sum stays below 2^16 (at most 65408) and
-// the plain halves add up to at most 255. The set only switches masks, so a
-// loop of calls made with the selected set stays one straight body that
-// vectorises; compilers that take the test of the set out of the loop are
-// left with the cheaper wide body (one rounding, no second product to split).
+// the plain halves add up to at most 255.
 //
 // The shortcuts are folded into the weights instead of selected afterwards:
 // a weight of 256 on F (nb 0) gives F and one of 256 on B (a 0) gives B
 // exactly in both formulas, so "gives F" and "gives B" cost an add each.
-constexpr TColor32 Mix(TColor32 F, TColor32 B, std::uint32_t a, std::uint32_t nb, bool Wide) {
+constexpr TColor32 PlainMix(TColor32 F, TColor32 B, std::uint32_t a, std::uint32_t nb) {
     constexpr std::uint32_t Round = 0x00800080u;
-    // Wide: B's sum takes F's product and rounding whole; plain: each rounds alone.
-    const std::uint32_t joined = Wide ? ~0u : 0u;
     const std::uint32_t t0 = (F & Low) * a + Round;
     const std::uint32_t t1 = ((F >> 8) & Low) * a + Round;
-    const std::uint32_t u0 = (B & Low) * nb + ((t0 & joined) | (Round & ~joined));
-    const std::uint32_t u1 = ((B >> 8) & Low) * nb + ((t1 & joined) | (Round & ~joined));
-    return ((t0 >> 8) & Low & ~joined) + ((u0 >> 8) & Low) + (t1 & ~Low & ~joined) +
-           (u1 & ~Low);
+    const std::uint32_t u0 = (B & Low) * nb + Round;
+    const std::uint32_t u1 = ((B >> 8) & Low) * nb + Round;
+    return ((t0 >> 8) & Low) + ((u0 >> 8) & Low) + (t1 & ~Low) + (u1 & ~Low);
+}
+
+// The wide sum as B·256 + (F − B)·a: one product per word instead of two.
+// The fields' differences borrow from each other, but the word is the sum
+// of the fields' values times their places modulo 2^32, and each field's
+// whole sum lies in [0, 2^16), so the word ends up holding exactly those.
+constexpr TColor32 WideMix(TColor32 F, TColor32 B, std::uint32_t a) {
+    constexpr std::uint32_t Round = 0x00800080u;
+    const std::uint32_t b0 = B & Low, b1 = (B >> 8) & Low;
+    const std::uint32_t s0 = ((F & Low) - b0) * a + (b0 << 8) + Round;
+    const std::uint32_t s1 = (((F >> 8) & Low) - b1) * a + (b1 << 8) + Round;
+    return ((s0 >> 8) & Low) | (s1 & ~Low);
 }
 
 constexpr TColor32 PlainMix(TColor32 F, TColor32 B, std::uint32_t a) {
-    return Mix(F, B, a, 255 - a, false);
+    return PlainMix(F, B, a, 255 - a);
 }
 
-constexpr TColor32 WideMix(TColor32 F, TColor32 B, std::uint32_t a) {
-    return Mix(F, B, a, 256 - a, true);
-}
-
-// Weight w (0..255) with the shortcuts "0 gives B" and, when Opaque, "255
-// gives F" folded in; Wide: the set's formula.
-struct TWeights {
-    std::uint32_t a, nb;
-};
+// Weight w (0..255) with "255 gives F" folded in when Opaque; "0 gives B"
+// needs nothing in the wide formula and nb 256 in the plain one.
 // Shifts rather than compares: they keep the vectoriser in 32-bit lanes.
-constexpr TWeights Folded(std::uint32_t w, bool Wide, bool Opaque) {
-    const std::uint32_t a = w + (Opaque ? (w + 1) >> 8 : 0);
-    // Wide: 256 − a is 256 for w = 0 already.
-    const std::uint32_t nb = Wide ? 256 - a : 255 - w + ((256 - w) >> 8);
-    return {a, nb};
+constexpr std::uint32_t FoldedA(std::uint32_t w, bool Opaque) {
+    return w + (Opaque ? (w + 1) >> 8 : 0);
+}
+constexpr std::uint32_t FoldedPlainNb(std::uint32_t w) {
+    return 255 - w + ((256 - w) >> 8);
 }
 
 // The forms that keep B for weight 0 and take F for 255 in both sets.
 constexpr TColor32 CombineMemOf(TColor32 F, TColor32 B, TColor32 W, bool Wide) {
-    const TWeights w = Folded(Clamp255(W), Wide, true);
-    return Mix(F, B, w.a, w.nb, Wide);
+    const std::uint32_t w = Clamp255(W);
+    return Wide ? WideMix(F, B, FoldedA(w, true)) : PlainMix(F, B, FoldedA(w, true), FoldedPlainNb(w));
 }
 constexpr TColor32 BlendMemOf(TColor32 F, TColor32 B, bool Wide) {
-    const TWeights w = Folded(F >> 24, Wide, true);
-    return Mix(F, B, w.a, w.nb, Wide);
+    const std::uint32_t w = F >> 24;
+    return Wide ? WideMix(F, B, FoldedA(w, true)) : PlainMix(F, B, FoldedA(w, true), FoldedPlainNb(w));
 }
 
 // The selected set. A bool, so that pixel stores (32-bit words) cannot alias
@@ -127,8 +126,7 @@ inline void BlendMem(TColor32 F, TColor32& B) {
 // alpha of F is, and 255 is no shortcut here.
 inline TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
     const std::uint32_t a = ((detail::Clamp255(M) + 1) * (F >> 24)) >> 8;
-    const detail::TWeights w = detail::Folded(a, false, false);
-    return detail::Mix(F, B, w.a, w.nb, false);
+    return detail::PlainMix(F, B, a, detail::FoldedPlainNb(a));
 }
 
 inline void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
@@ -173,30 +171,61 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, TColor32 M);
 
 } // namespace wide
 
-// Through the selected set. In a caller's loop compilers move the test of
-// the set out and vectorise each set's body on its own. Combine and BlendEx
-// hand over to the set's functions; the others keep one body with the set
-// as a flag, the only shape of them GCC 12 vectorises (measured).
+namespace detail {
+
+// The set the processor check picks on this architecture. Its per-pixel
+// forms are inline in the selected names below; the other set's (forced by
+// tests and benchmarks) are calls. A loop of calls through the selected
+// names then splits on the test of the set into a straight body of the
+// picked set, which vectorises, and a loop of calls. One body for both sets
+// would have to hold both formulas' products and costs twice the wide one.
+#if defined(__x86_64__)
+constexpr bool WideByDefault = true;
+namespace picked = wide;
+#else
+constexpr bool WideByDefault = false;
+namespace picked = plain;
+#endif
+
+TColor32 OtherCombine(TColor32 X, TColor32 Y, TColor32 W);
+TColor32 OtherCombineMem(TColor32 F, TColor32 B, TColor32 W);
+TColor32 OtherBlend(TColor32 F, TColor32 B);
+TColor32 OtherBlendMem(TColor32 F, TColor32 B);
+TColor32 OtherBlendEx(TColor32 F, TColor32 B, TColor32 M);
+
+inline bool PickedSelected() {
+    return WideSelected == WideByDefault;
+}
+
+} // namespace detail
+
+// Through the selected set.
 inline TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) {
-    return detail::WideSelected ? wide::Combine(X, Y, W) : plain::Combine(X, Y, W);
+    if (detail::PickedSelected()) [[likely]]
+        return detail::picked::Combine(X, Y, W);
+    return detail::OtherCombine(X, Y, W);
 }
 inline void CombineMem(TColor32 F, TColor32& B, TColor32 W) {
-    const bool wide = detail::WideSelected;
-    const detail::TWeights w = detail::Folded(detail::Clamp255(W), wide, true);
-    B = detail::Mix(F, B, w.a, w.nb, wide);
+    if (detail::PickedSelected()) [[likely]]
+        detail::picked::CombineMem(F, B, W);
+    else
+        B = detail::OtherCombineMem(F, B, W);
 }
 inline TColor32 Blend(TColor32 F, TColor32 B) {
-    const bool wide = detail::WideSelected;
-    const detail::TWeights w = detail::Folded(F >> 24, wide, !wide);
-    return detail::Mix(F, B, w.a, w.nb, wide);
+    if (detail::PickedSelected()) [[likely]]
+        return detail::picked::Blend(F, B);
+    return detail::OtherBlend(F, B);
 }
 inline void BlendMem(TColor32 F, TColor32& B) {
-    const bool wide = detail::WideSelected;
-    const detail::TWeights w = detail::Folded(F >> 24, wide, true);
-    B = detail::Mix(F, B, w.a, w.nb, wide);
+    if (detail::PickedSelected()) [[likely]]
+        detail::picked::BlendMem(F, B);
+    else
+        B = detail::OtherBlendMem(F, B);
 }
 inline TColor32 BlendEx(TColor32 F, TColor32 B, TColor32 M) {
-    return detail::WideSelected ? wide::BlendEx(F, B, M) : plain::BlendEx(F, B, M);
+    if (detail::PickedSelected()) [[likely]]
+        return detail::picked::BlendEx(F, B, M);
+    return detail::OtherBlendEx(F, B, M);
 }
 inline void BlendMemEx(TColor32 F, TColor32& B, TColor32 M) {
     B = BlendEx(F, B, M);

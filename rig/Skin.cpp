@@ -171,6 +171,20 @@ void TSkinObject::Resolve(CtsxSobj root) {
     Restore();
 }
 
+namespace {
+// Whether no coordinate is infinite or NaN (an exponent of all ones), checked
+// without a branch per vertex so that the pass over a whole mesh vectorises.
+bool AllFinite(const std::vector<CtsxVec3f>& vs) {
+    const auto special = [](float f) -> std::uint32_t {
+        return (std::bit_cast<std::uint32_t>(f) & 0x7F800000u) == 0x7F800000u ? 1 : 0;
+    };
+    std::uint32_t any = 0;
+    for (const CtsxVec3f& v : vs)
+        any |= special(v.x) | special(v.y) | special(v.z);
+    return any == 0;
+}
+} // namespace
+
 void TSkinObject::ResetAccumulators() {
     const auto n = static_cast<std::size_t>(std::max(VertexCount, 0));
     Accum.assign(n, CtsxVec3f{0, 0, 0});
@@ -225,8 +239,7 @@ void TSkinObject::WriteBack() {
     ResolveMesh();
     if (!MeshMatches() || !AccumulatorsReady()) return;
     // A pass that overflowed is not written at all.
-    if (!std::all_of(Accum.begin(), Accum.end(), [](const CtsxVec3f& v) { return IsFinite(v); }))
-        return;
+    if (!AllFinite(Accum)) return;
     CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
     if (!vxs) return; // the host did not hand the vertices out this time
     std::copy(Accum.begin(), Accum.end(), vxs);

@@ -294,6 +294,18 @@ TEST_F(SkinTest, APassThatOverflowsWritesNothing) {
     skin.Apply(false);
     ExpectNear(tsxPolyhGetVxArray(mesh)[0], {1, 0, 0});
     EXPECT_EQ(tsxhost::PolyhInfo(mesh).geomChanges, 0);
+    // A NaN in the last coordinate of the last vertex stops the pass as well.
+    skin.ResetAccumulators();
+    skin.Matrix = TranslationMx(5, 0, 0);
+    skin.AddWeighted(0, 1);
+    skin.AddWeighted(1, 1);
+    skin.Accum[1].z = std::nanf("");
+    skin.Apply(false);
+    ExpectNear(tsxPolyhGetVxArray(mesh)[0], {1, 0, 0});
+    EXPECT_EQ(tsxhost::PolyhInfo(mesh).geomChanges, 0);
+    skin.Accum[1].z = 0; // and the same pass without it is written
+    skin.WriteBack();
+    ExpectNear(tsxPolyhGetVxArray(mesh)[0], {6, 0, 0});
 }
 
 TEST_F(SkinTest, SubDivCageIsDeformedAtItsLevel) {

@@ -3,6 +3,8 @@
 #include "LazyStringTree.h"
 #include "LazyTreeInternal.h"
 
+#include "Filer.h"
+
 #include "LazyTreeStreams.h"
 #include "LazyTreeUtils.h"
 
@@ -75,6 +77,26 @@ void TCustomLazyStringTree::SetDefaultText(const std::u16string& Value) {
     if (FDefaultText == Value) return;
     FDefaultText = Value;
     if (!Loading() && HandleAllocated()) Invalidate();
+}
+
+void TCustomLazyStringTree::DefineProperties(fw::TFiler& Filer) {
+    TBaseLazyTree::DefineProperties(Filer);
+    Filer.DefineProperty(
+        "WideDefaultText",
+        [this](const fw::TFilerValue& Value) {
+            const auto* Text = std::get_if<std::u16string>(&Value);
+            if (!Text) throw EReadError("Stream read error: WideDefaultText is a wide text");
+            SetDefaultText(*Text);
+        },
+        [this] { return fw::TFilerValue{FDefaultText}; }, DefaultTextStored());
+    Filer.DefineProperty(
+        "StringOptions",
+        [this](const fw::TFilerValue& Value) {
+            const auto* Names = std::get_if<std::vector<std::string>>(&Value);
+            if (!Names) throw EReadError("Stream read error: StringOptions is a set");
+            ReadStringOptions(*Names);
+        },
+        nullptr, false);
 }
 
 void TCustomLazyStringTree::ReadStringOptions(const std::vector<std::string>& Identifiers) {

@@ -51,6 +51,8 @@ public:
     // The old stored "StringOptions" (read, never written): the options are
     // cleared, then toSaveCaptions and toShowStaticText are taken from the names.
     void ReadStringOptions(const std::vector<std::string>& Identifiers);
+    // Adds "WideDefaultText" and the old "StringOptions" to the stored extras.
+    void DefineProperties(fw::TFiler& Filer) override;
     std::u16string GetText(PLazyNode Node, int Column);
     void SetText(PLazyNode Node, int Column, const std::u16string& Text);
     using TBaseLazyTree::SetText; // the control's caption

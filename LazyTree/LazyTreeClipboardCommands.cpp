@@ -133,8 +133,8 @@ void TBaseLazyTree::InvalidateColumn(int Column) {
         !Header()->Columns().IsValidColumn(Column))
         return;
     int Left = 0, Right = 0;
-    Header()->Columns().GetColumnBounds(Column, Left, Right);
-    InvalidateRect({Left + FOffsetX, RowAreaTop(), Right + FOffsetX, ClientHeight()});
+    Header()->Columns().GetColumnBounds(Column, Left, Right); // scrolled already
+    InvalidateRect({Left, RowAreaTop(), Right, ClientHeight()});
 }
 
 // --- the string tree's renderings ---------------------------------------------------------

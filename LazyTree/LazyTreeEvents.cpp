@@ -231,6 +231,15 @@ void TBaseLazyTree::Dispatch(fw::TMessage& Message) {
     case WM_TREESTATECHANGE:
         WMTreeStateChange(Message);
         return;
+    case fw::WM_DESTROY:
+        // The worker must not report to a window that goes.
+        InterruptValidation();
+        break;
+    case fw::CM_SHOWINGCHANGED:
+        // A tree that starts showing takes its window: bars, border and cache.
+        fw::TCustomControl::Dispatch(Message);
+        if (Showing()) HandleNeeded();
+        return;
     case fw::WM_TIMER:
         if (Message.WParam == ChangeTimer) {
             fw::KillTimer(Handle(), ChangeTimer);
@@ -256,22 +265,27 @@ namespace vel {
 void TBaseLazyTree::Assign(const TBaseLazyTree& Source) {
     if (ReadOnly() || &Source == this)
         throw ELazyTreeAssertion("Cannot assign to a read-only tree.");
-    // In the table's order; the framework's controls have no anchors, auto-size,
-    // bevels, constraints, 3D switch, drag cursor or kind, or input-method settings.
+    // In the table's order.
     SetAlign(Source.Align());
+    SetAnchors(Source.Anchors());
     SetAutoScrollDelay(Source.AutoScrollDelay());
     SetAutoScrollInterval(Source.AutoScrollInterval());
+    SetAutoSize(Source.AutoSize());
     SetBackground(Source.FBackground.HasGraphic() ? &const_cast<fw::TPicture&>(Source.FBackground).Bitmap()
                                                   : nullptr);
-    SetBiDiMode(Source.BiDiMode());
-    SetBorderStyle(Source.BorderStyle());
+    AssignFrame(Source);
     SetChangeDelay(Source.ChangeDelay());
     SetCheckImageKind(Source.CheckImageKind());
     SetColor(Source.Color());
     FColors->Assign(*Source.FColors);
+    SetConstraints(Source.Constraints());
+    SetCtl3D(Source.Ctl3D());
     SetDefaultNodeHeight(Source.DefaultNodeHeight());
     SetDefaultPasteMode(Source.DefaultPasteMode());
+    SetDragCursor(Source.DragCursor());
     SetDragImageKind(Source.DragImageKind());
+    SetDragKind(Source.DragKind());
+    SetDragMode(Source.DragMode());
     SetEnabled(Source.Enabled());
     Font().Assign(Source.Font());
     FHeader->Assign(*Source.FHeader);
@@ -279,12 +293,16 @@ void TBaseLazyTree::Assign(const TBaseLazyTree& Source) {
     SetHintMode(Source.HintMode());
     SetHotCursor(Source.HotCursor());
     SetImages(Source.Images());
+    SetImeMode(Source.ImeMode());
+    SetImeName(Source.ImeName());
     SetIndent(Source.Indent());
     SetMargin(Source.Margin());
     SetNodeAlignment(Source.NodeAlignment());
     SetNodeDataSize(Source.NodeDataSize());
     Source.FOptions->AssignTo(*FOptions);
+    SetParentBiDiMode(Source.ParentBiDiMode());
     SetParentColor(Source.ParentColor());
+    SetParentCtl3D(Source.ParentCtl3D());
     SetParentFont(Source.ParentFont());
     SetParentShowHint(Source.ParentShowHint());
     SetPopupMenu(Source.PopupMenu());

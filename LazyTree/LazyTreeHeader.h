@@ -396,6 +396,11 @@ public:
     virtual void Assign(const TLTHeader& Source);
     virtual bool CanWriteColumns() const { return true; }
     virtual void ChangeScale(int M, int D);
+    // The class of the column collection; descendants answer their own.
+    virtual std::unique_ptr<TLazyTreeColumns> GetColumnsClass();
+    // Takes a collection of GetColumnsClass's class, the columns copied over
+    // (once the header is fully made, when the query reaches descendants).
+    void AdoptColumnsClass();
     virtual bool DetermineSplitterIndex(fw::TPoint P);
     virtual bool HandleMessage(fw::TMessage& Message);
     virtual void RecalculateHeader();
@@ -403,6 +408,13 @@ public:
     // The stream ends up just after the header; a failed read throws EReadError
     // and puts the stream back where the header began.
     virtual void LoadFromStream(TStream& Stream);
+    // Heights, margins and spacings a stream may hold; larger ones are refused.
+    static constexpr int MaxStoredExtent = 32767;
+
+private:
+    void ReadHeader(TStream& Stream);
+
+public:
     virtual void SaveToStream(TStream& Stream) const;
 
     void Invalidate(TLazyTreeColumn* Column = nullptr, bool ExpandToBorder = false);

@@ -217,10 +217,11 @@ TBaseLazyTree::TMouseDownInfo TBaseLazyTree::ClassifyMouseDown(fw::TMouseButton 
     if (M.LabelHit || FullRow)
         M.NewColumn = (SelectionOptions() & toExtendedFocus) ? M.Column : HeaderMainColumn();
     M.ColumnChanged = M.NewColumn != FFocusedColumn;
-    // Drags start from labels (and rows with full-row drag), when the application allows.
+    // Drags start from labels (and rows with full-row drag): always in automatic
+    // drag mode, else when the application allows.
     if (M.Node && !(M.CellHit && !(MiscOptions() & toFullRowDrag)) && Button == fw::mbLeft &&
         (M.LabelHit || (P & ItemParts) || (MiscOptions() & toFullRowDrag)))
-        M.DragAllowed = DoBeforeDrag(M.Node, M.Column);
+        M.DragAllowed = DragMode() == fw::dmAutomatic || DoBeforeDrag(M.Node, M.Column);
     return M;
 }
 

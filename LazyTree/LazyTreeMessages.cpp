@@ -68,6 +68,12 @@ std::span<const TBaseLazyTree::TMessageRoute> TBaseLazyTree::MessageRoutes() {
         {fw::WM_SYSCOLORCHANGE, &TBaseLazyTree::WMSysColorChange},
         {fw::WM_NCDESTROY, &TBaseLazyTree::WMNCDestroy},
         {fw::WM_NCPAINT, &TBaseLazyTree::WMNCPaint},
+        {fw::WM_NCLBUTTONDOWN, &TBaseLazyTree::WMNCButtonDown},
+        {fw::WM_NCRBUTTONDOWN, &TBaseLazyTree::WMNCButtonDown},
+        {fw::WM_NCMBUTTONDOWN, &TBaseLazyTree::WMNCButtonDown},
+        {fw::CM_ENABLEDCHANGED, &TBaseLazyTree::CMEnabledChanged},
+        {fw::CM_CTL3DCHANGED, &TBaseLazyTree::CMCtl3DChanged},
+        {fw::CM_BORDERCHANGED, &TBaseLazyTree::CMBorderChanged},
         {fw::CM_HINTSHOW, &TBaseLazyTree::CMHintShow},
         {fw::CM_HINTSHOWPAUSE, &TBaseLazyTree::CMHintShowPause},
         {fw::CM_ACTIONUPDATE, &TBaseLazyTree::CMAction},
@@ -103,13 +109,22 @@ bool TBaseLazyTree::WMGetDlgCode(fw::TMessage& Message) {
     return true;
 }
 
+// The framework's handling of a left press, without its automatic drag:
+// the tree's own mouse code detects the drag.
+void TBaseLazyTree::LeftPressDefault(fw::TMessage& Message) {
+    if (DragMode() == fw::dmAutomatic && DragKind() == fw::dkDrag)
+        HandleMouseMessage(Message);
+    else
+        fw::TCustomControl::WndProc(Message);
+}
+
 // Left presses, releases and all double clicks.
 bool TBaseLazyTree::WMButton(fw::TMessage& Message) {
     const fw::TShiftState Shift = fw::KeysToShiftState(Message.WParam & 0xFFFF);
     switch (Message.Msg) {
     case fw::WM_LBUTTONDOWN:
         DoStateChange({tsLeftButtonDown});
-        fw::TCustomControl::WndProc(Message);
+        LeftPressDefault(Message);
         HandleMouseDown(fw::mbLeft, Shift, HitAt(Message));
         return true;
     case fw::WM_LBUTTONUP: {
@@ -119,7 +134,7 @@ bool TBaseLazyTree::WMButton(fw::TMessage& Message) {
         return true;
     }
     case fw::WM_LBUTTONDBLCLK:
-        fw::TCustomControl::WndProc(Message);
+        LeftPressDefault(Message);
         HandleMouseDblClick(fw::mbLeft, Shift, HitAt(Message));
         return true;
     case fw::WM_RBUTTONDBLCLK:
@@ -508,12 +523,41 @@ bool TBaseLazyTree::WMSysColorChange(fw::TMessage& Message) {
 }
 
 bool TBaseLazyTree::WMNCPaint(fw::TMessage& Message) {
-    fw::TCustomControl::WndProc(Message); // the scroll bars
     if (!Message.WParam) return true;
     const auto& Target = *reinterpret_cast<const fw::TPaintTarget*>(Message.WParam);
+    fw::PaintScrollBars(*this, Target);
     fw::TCanvas C;
     C.Attach(Target.Surface, Target.Origin, Target.Clip);
-    PaintBorder(C, {0, 0, Width(), Height()});
+    PaintBorder(C);
+    return true;
+}
+
+// A press on the frame or a bar focuses the tree first.
+bool TBaseLazyTree::WMNCButtonDown(fw::TMessage& Message) {
+    if (!fw::TComponent::InState(fw::TComponentStateItem::Designing) && CanFocus() && !Focused())
+        SetFocus();
+    (void)Message;
+    return false;
+}
+
+bool TBaseLazyTree::CMEnabledChanged(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message); // repaints the rows
+    if (fw::TComponent::InState(fw::TComponentStateItem::Designing) && HandleAllocated())
+        InvalidateNonClient();
+    return true;
+}
+
+bool TBaseLazyTree::CMCtl3DChanged(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message);
+    // The frame is a client edge with the 3D look, a plain border without.
+    if (FBorderStyle == fw::bsSingle) RecreateWnd();
+    return true;
+}
+
+bool TBaseLazyTree::CMBorderChanged(fw::TMessage& Message) {
+    fw::TCustomControl::WndProc(Message);
+    UpdateHeaderRect();
+    if (HandleAllocated() && !Loading() && FUpdateCount == 0) UpdateScrollBars(true);
     return true;
 }
 

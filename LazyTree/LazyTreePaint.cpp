@@ -437,11 +437,16 @@ void TBaseLazyTree::PrepareDragImage(fw::TPoint P) {
 void TBaseLazyTree::Paint() {
     fw::TCanvas& C = *Canvas();
     const int HeaderHeight = FHeaderRect.Height();
-    if (HeaderHeight > 0 && Header())
+    // Only the part the paint asks for: rows outside it are not drawn at all.
+    const fw::TRect Update = fw::IntersectRect(C.ClipRect(), ClientRect());
+    if (Update.IsEmpty()) return;
+    if (HeaderHeight > 0 && Header() && Update.Top < HeaderHeight)
         Header()->Columns().PaintHeader(C, {0, 0, ClientWidth(), HeaderHeight}, FOffsetX);
-    const fw::TRect Window{-FOffsetX, -FOffsetY, -FOffsetX + ClientWidth(),
-                           -FOffsetY + RowAreaHeight()};
-    PaintTree(C, Window, {0, HeaderHeight},
+    const fw::TRect Rows = fw::IntersectRect(Update, {0, HeaderHeight, ClientWidth(), ClientHeight()});
+    if (Rows.IsEmpty()) return;
+    const fw::TRect Window{Rows.Left - FOffsetX, Rows.Top - HeaderHeight - FOffsetY,
+                           Rows.Right - FOffsetX, Rows.Bottom - HeaderHeight - FOffsetY};
+    PaintTree(C, Window, {Rows.Left, Rows.Top},
               ipBackground | ipColumnColor | ipDrawFocusRect | ipDrawSelection | ipDrawDropMark |
                   ipGridLines);
 }

@@ -8,6 +8,8 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Input.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
@@ -295,10 +297,24 @@ int TBaseLazyTree::GetCheckImage(PLazyNode Node) {
 }
 
 void TBaseLazyTree::PaintCheckImage(const TLTPaintInfo& PaintInfo) {
-    // Drawn plain: a box tinted by the selection would look filled.
     const TLTImageInfo& I = PaintInfo.ImageInfo[iiCheck];
-    if (I.Images && I.Index >= 0)
+    if (!I.Images || I.Index < 0) return;
+    // A selected node's box takes a quarter of the selection colour (a paint
+    // without the selection, as a drag picture's, leaves it plain): tinted,
+    // yet its mark stays readable.
+    const PLazyNode Node = PaintInfo.Node;
+    const bool Tint = Node && (Node->States & vsSelected) && !I.Ghosted &&
+                      (PaintInfo.PaintOptions & ipDrawSelection);
+    if (!Tint) {
         I.Images->Draw(*PaintInfo.Canvas, I.XPos, I.YPos, I.Index, fw::dsTransparent, fw::itImage);
+        return;
+    }
+    const fw::TColor Keep = I.Images->BlendColor();
+    I.Images->SetBlendColor(Focused() || (PaintOptions() & toPopupMode)
+                                ? FColors->FocusedSelectionColor()
+                                : FColors->UnfocusedSelectionColor());
+    fw::TScopeExit Restore([&] { I.Images->SetBlendColor(Keep); });
+    I.Images->Draw(*PaintInfo.Canvas, I.XPos, I.YPos, I.Index, fw::dsFocus, fw::itImage);
 }
 
 int TBaseLazyTree::GetImageIndex(PLazyNode Node, TLTImageKind Kind, int Column, bool& Ghosted) {
@@ -467,12 +483,26 @@ int TBaseLazyTree::GetMaxRightExtend() {
     return Result + 2 * FMargin;
 }
 
-void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window) {
-    // The single border is the sunken edge of 3D controls; it lies over the
-    // window's outer pixels, scroll bars included.
-    if (FBorderStyle != fw::bsSingle) return;
-    fw::TRect R = Window;
-    Canvas.DrawEdge(R, fw::EDGE_SUNKEN, fw::BF_RECT);
+void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas) {
+    // The frame of the window style, the bevels, and the border width in the border colour.
+    PaintFrame(Canvas, FColors->Color(ciBorderColor));
+}
+
+fw::TSize TBaseLazyTree::GetBorderDimensions() {
+    fw::TSize Result;
+    if (!HandleAllocated()) return Result;
+    const std::uint32_t Style = fw::GetWindowStyle(Handle());
+    const std::uint32_t Ex = fw::GetWindowExStyle(Handle());
+    if (Style & fw::WS_BORDER) Result = {-1, -1};
+    if (Style & fw::WS_THICKFRAME) {
+        Result.cx -= fw::GetSystemMetrics(fw::SM_CXFRAME);
+        Result.cy -= fw::GetSystemMetrics(fw::SM_CYFRAME);
+    }
+    if (Ex & fw::WS_EX_CLIENTEDGE) {
+        Result.cx -= fw::GetSystemMetrics(fw::SM_CXEDGE);
+        Result.cy -= fw::GetSystemMetrics(fw::SM_CYEDGE);
+    }
+    return Result;
 }
 
 void TBaseLazyTree::DetermineNextColumn(const TLTPaintInfo& PaintInfo, int& NextColumn) {

@@ -1,8 +1,10 @@
+#include "LazyDrawTree.h"
 #include "LazyTreeResources.h"
 #include "TreeViewTestEnv.h"
 
 #include "ImageList.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace vel {
@@ -308,6 +310,203 @@ TEST_F(PaintTest, ARightToLeftColumnMirrorsTheRowAndItsHitSpots) {
     EXPECT_TRUE(H.HitPositions & hpOnItemButton || H.HitPositions & hpOnItemIndent);
     Picture();
     EXPECT_EQ(At(BoxRight - 16 + 3, 18 + CheckY + 10), CheckPixel(9, 3, 10));
+}
+
+
+TEST_F(PaintTest, ASelectedNodesCheckBoxIsTintedWithTheSelectionColour) {
+    Tree->SetCheckType(Top(0), ctCheckBox);
+    Tree->SetCheckType(Top(1), ctCheckBox);
+    Tree->SetSelected(Top(1), true);
+    Tree->SetFocus();
+    Picture();
+    // The box's white face: plain for the unselected node, a quarter blue for the selected.
+    const fw::TColor Plain = At(CheckX + 4, CheckY + 8);
+    const fw::TColor Tinted = At(CheckX + 4, 18 + CheckY + 8);
+    EXPECT_EQ(Plain, CheckPixel(9, 4, 8));
+    const fw::TColor Sel = Rgb(Tree->Colors()->FocusedSelectionColor());
+    auto Quarter = [](fw::TColor Face, fw::TColor Blend, int Shift) {
+        return (((Face >> Shift) & 0xFF) * 3 + ((Blend >> Shift) & 0xFF)) / 4;
+    };
+    for (int Shift : {0, 8, 16})
+        EXPECT_NEAR(static_cast<int>((Tinted >> Shift) & 0xFF),
+                    static_cast<int>(Quarter(Plain, Sel, Shift)), 1);
+    // Unfocused: tinted with the unfocused colour.
+    fw::SetFocus(nullptr);
+    Picture();
+    const fw::TColor Grey = Rgb(Tree->Colors()->UnfocusedSelectionColor());
+    EXPECT_NEAR(static_cast<int>(At(CheckX + 4, 18 + CheckY + 8) & 0xFF),
+                static_cast<int>(Quarter(Plain, Grey, 0)), 1);
+}
+
+// The pixels of the vertical tree line through the second row.
+std::vector<fw::TColor> LineColumn(fw::TBitmap& B) {
+    std::vector<fw::TColor> R;
+    for (int Y = 14; Y < 23; ++Y) // between the two rows' buttons
+        R.push_back(B.Canvas().Pixels(9, Y));
+    return R;
+}
+
+TEST_F(PaintTest, LineStylesSolidDottedAndTheApplicationsPattern) {
+    const fw::TColor Line = Rgb(Tree->Colors()->TreeLineColor());
+    Tree->SetLineStyle(lsSolid);
+    Picture();
+    for (fw::TColor C : LineColumn(Picture()))
+        EXPECT_EQ(C, Line);
+    Tree->SetLineStyle(lsDotted);
+    std::vector<fw::TColor> Dotted = LineColumn(Picture());
+    for (std::size_t I = 1; I < Dotted.size(); ++I)
+        EXPECT_NE(Dotted[I], Dotted[I - 1]);
+    // A custom style asks the application; its pattern of 2 on, 2 off shows in pairs.
+    int Asked = 0;
+    Tree->OnGetLineStyle = [&](TBaseLazyTree*, TLTLinePattern& Bits) {
+        ++Asked;
+        for (std::size_t I = 0; I < Bits.size(); ++I)
+            Bits[I] = (I / 2) % 2 ? 0xFF : 0x00;
+    };
+    Tree->SetLineStyle(lsCustomStyle);
+    EXPECT_EQ(Asked, 1);
+    std::vector<fw::TColor> Custom = LineColumn(Picture());
+    for (std::size_t I = 2; I < Custom.size(); ++I)
+        EXPECT_NE(Custom[I], Custom[I - 2]) << I;
+    EXPECT_GE(std::count(Custom.begin(), Custom.end(), Line), 4);
+    EXPECT_LE(std::count(Custom.begin(), Custom.end(), Line), 5);
+}
+
+TEST_F(PaintTest, TriangleAndShadedButtons) {
+    // The rectangle: framed in the line colour, a minus bar across.
+    const fw::TBitmap& Plus = Tree->PlusBitmap();
+    EXPECT_EQ(Plus.Canvas().Pixels(0, 0), Rgb(Tree->Colors()->TreeLineColor()));
+    EXPECT_EQ(Plus.Canvas().Pixels(4, 3), Rgb(fw::clBlack));
+    const fw::TColor Face = Plus.Canvas().Pixels(2, 1);
+    // Shaded: the face is light at its top and darker towards its bottom.
+    Tree->SetButtonFillMode(fmShaded);
+    const fw::TColor Upper = Tree->PlusBitmap().Canvas().Pixels(2, 1);
+    const fw::TColor Lower = Tree->PlusBitmap().Canvas().Pixels(2, 7);
+    EXPECT_NE(Upper, Face);
+    EXPECT_GT(Upper & 0xFF, Lower & 0xFF);
+    // Triangles: pointing right when collapsed, down when expanded, no frame.
+    Tree->SetButtonStyle(bsTriangle);
+    const fw::TCanvas& P = Tree->PlusBitmap().Canvas();
+    const fw::TCanvas& M = Tree->MinusBitmap().Canvas();
+    EXPECT_EQ(P.Pixels(3, 4), Rgb(fw::clBlack));
+    EXPECT_NE(P.Pixels(7, 4), Rgb(fw::clBlack));
+    EXPECT_NE(P.Pixels(0, 0), Rgb(Tree->Colors()->TreeLineColor()));
+    EXPECT_EQ(M.Pixels(4, 3), Rgb(fw::clBlack));
+    EXPECT_NE(M.Pixels(4, 7), Rgb(fw::clBlack));
+    // In the row, the expanded node shows the downward one.
+    Tree->SetExpanded(Top(0), true);
+    Picture();
+    EXPECT_EQ(At(4 + 4, 5 + 3), Rgb(fw::clBlack)); // the button's box starts at (4, 5)
+}
+
+TEST_F(PaintTest, ACurveRadiusRoundsTheFullRowSelection) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toFullRowSelect);
+    Tree->SetSelected(Top(1), true);
+    Tree->SetFocus();
+    Picture();
+    const fw::TColor Border = Rgb(Tree->Colors()->FocusedSelectionBorderColor());
+    EXPECT_EQ(At(0, 18), Border);
+    Tree->SetSelectionCurveRadius(10);
+    Picture();
+    EXPECT_EQ(At(0, 18), Rgb(fw::clWhite)); // the corner is cut off
+    EXPECT_EQ(At(60, 18), Border);          // the straight edge remains
+    EXPECT_EQ(At(60, 26), Rgb(Tree->Colors()->FocusedSelectionColor()));
+}
+
+TEST_F(PaintTest, RepaintNodeDrawsAtOnceAndInvalidateColumnOnlyItsStrip) {
+    std::vector<PLazyNode> Painted;
+    Tree->OnAfterItemPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode Node, const fw::TRect&) {
+        Painted.push_back(Node);
+    };
+    fw::ProcessMessages();
+    Painted.clear();
+    Tree->RepaintNode(Top(1));
+    EXPECT_EQ(Painted, (std::vector<PLazyNode>{Top(1)})); // no message loop needed
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+
+    Tree->Header()->Columns().Add()->SetWidth(200);
+    Tree->Header()->Columns().Add()->SetWidth(100); // wider than the client: a bar below
+    fw::ProcessMessages();
+    const int Bottom = Tree->ClientHeight();
+    ASSERT_EQ(Bottom, 160 - 16);
+    Tree->InvalidateColumn(1);
+    EXPECT_EQ(Form->UpdateRect(), (fw::TRect{200, 0, 240, Bottom}));
+    fw::ProcessMessages();
+    Tree->SetOffsetX(-20); // scrolled: the strip moves along
+    fw::ProcessMessages();
+    Tree->InvalidateColumn(1);
+    EXPECT_EQ(Form->UpdateRect(), (fw::TRect{180, 0, 240, Bottom}));
+    fw::ProcessMessages();
+    // No strip for a column that does not exist, nor during an update.
+    Tree->InvalidateColumn(7);
+    Tree->BeginUpdate();
+    Tree->InvalidateColumn(0);
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+    Tree->EndUpdate();
+}
+
+TEST_F(PaintTest, TheApplicationShortensTextThatDoesNotFit) {
+    Tree->Header()->Columns().Add()->SetWidth(60);
+    Tree->Header()->SetMainColumn(0);
+    Texts[{Top(0), 0}] = u"a text far too long for the column";
+    std::vector<std::u16string> Asked;
+    Tree->OnShortenString = [&](TBaseLazyTree*, fw::TCanvas*, PLazyNode, int Column,
+                                const std::u16string& S, int Space, bool, std::u16string& Result,
+                                bool& Done) {
+        Asked.push_back(S);
+        EXPECT_EQ(Column, 0);
+        EXPECT_LT(Space, 60);
+        Result = u"~";
+        Done = true;
+    };
+    Picture();
+    ASSERT_FALSE(Asked.empty());
+    for (const std::u16string& S : Asked)
+        EXPECT_EQ(S, u"a text far too long for the column");
+    // The application's short text is what shows: a few pixels, not the whole text.
+    // Not done: the tree's own ellipsis.
+    fw::TBitmap B(10, 10);
+    B.Canvas().Font().Assign(Tree->Font());
+    Tree->OnShortenString = [](TBaseLazyTree*, fw::TCanvas*, PLazyNode, int,
+                               const std::u16string&, int, bool, std::u16string&, bool&) {};
+    const std::u16string Short = Tree->DoShortenString(&B.Canvas(), Top(0), 0, u"abcdefghijklmnop",
+                                                       40, false, B.Canvas().TextWidth(u"..."));
+    EXPECT_LT(Short.size(), 16u);
+    EXPECT_EQ(Short.substr(Short.size() - 3), u"...");
+}
+
+TEST_F(PaintTest, TheDrawTreeLeavesNodesAndHintsToTheApplication) {
+    auto* D = Place<TLazyDrawTree>(0, 0, 200, 100);
+    D->SetBorderStyle(fw::bsNone);
+    D->SetColor(fw::clWhite);
+    D->OnDrawNode = [](TBaseLazyTree*, TLTPaintInfo& I) {
+        I.Canvas->Brush().SetColor(fw::clLime);
+        I.Canvas->FillRect(I.ContentRect);
+    };
+    D->OnGetNodeWidth = [](TBaseLazyTree*, fw::TCanvas*, PLazyNode, int, int& W) { W = 50; };
+    D->SetRootNodeCount(2);
+    fw::TBitmap B(200, 100);
+    fw::PaintControlTo(D, B.Surface());
+    // The content starts after the indentation and margin: 18 + 4.
+    EXPECT_EQ(B.Canvas().Pixels(30, 9), Rgb(fw::clLime));
+    EXPECT_EQ(B.Canvas().Pixels(30, 18 + 9), Rgb(fw::clLime));
+    // The node's width is the application's: its label ends there.
+    THitInfo Hit;
+    D->GetHitTestInfoAt(30, 9, true, Hit);
+    EXPECT_TRUE(Hit.HitPositions & hpOnItemLabel);
+    D->GetHitTestInfoAt(22 + 50 + 10, 9, true, Hit);
+    EXPECT_TRUE(Hit.HitPositions & hpOnItemRight);
+    // Without the event the width is twice the text margin.
+    D->OnGetNodeWidth = nullptr;
+    EXPECT_EQ(D->DoGetNodeWidth(D->GetFirst(), NoColumn), 2 * D->TextMargin());
+    fw::TRect R{0, 0, 1, 1};
+    D->OnGetHintSize = [](TBaseLazyTree*, PLazyNode, int, fw::TRect& Size) { Size = {0, 0, 80, 20}; };
+    D->DoGetHintSize(D->GetFirst(), NoColumn, R);
+    EXPECT_EQ(R, (fw::TRect{0, 0, 80, 20}));
+    int Drawn = 0;
+    D->OnDrawHint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode, const fw::TRect&, int) { ++Drawn; };
+    D->DoDrawHint(B.Canvas(), D->GetFirst(), R, NoColumn);
+    EXPECT_EQ(Drawn, 1);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "LazyTreeResources.h"
 
+#include "Filer.h"
 #include "Forms.h"
 #include "Input.h"
 #include "ScopeExit.h"
@@ -87,17 +88,46 @@ void TBaseLazyTree::DoColumnResize(int Column) {
 // --- layout ------------------------------------------------------------------
 
 void TBaseLazyTree::SetBiDiMode(TBiDiMode Value) {
+    FParentBiDiMode = false;
+    ApplyBiDiMode(Value);
+}
+
+void TBaseLazyTree::ApplyBiDiMode(TBiDiMode Value) {
     if (FBiDiMode == Value) return;
     FBiDiMode = Value;
     if (Header())
         for (int I = 0; I < Header()->Columns().Count(); ++I)
             Header()->Columns()[I].ParentBiDiModeChanged();
-    Invalidate();
+    // The scroll bar's side is part of the window's style.
+    if (HandleAllocated())
+        RecreateWnd();
+    else
+        Invalidate();
+}
+
+void TBaseLazyTree::SetParentBiDiMode(bool Value) {
+    if (FParentBiDiMode == Value) return;
+    FParentBiDiMode = Value;
+    // The framework's windows read left to right.
+    if (Value) ApplyBiDiMode(bdLeftToRight);
+}
+
+void TBaseLazyTree::AssignFrame(const TBaseLazyTree& Source) {
+    SetBevelEdges(Source.BevelEdges());
+    SetBevelInner(Source.BevelInner());
+    SetBevelKind(Source.BevelKind());
+    SetBevelOuter(Source.BevelOuter());
+    SetBevelWidth(Source.BevelWidth());
+    SetBiDiMode(Source.BiDiMode());
+    SetBorderStyle(Source.BorderStyle());
+    SetBorderWidth(Source.BorderWidth());
 }
 
 void TBaseLazyTree::UpdateHeaderRect() {
+    // As wide as the window inside its border, bevels and border width (over the scroll bar too).
     const TLTHeader* H = Header();
-    fw::TRect R{0, 0, Width(), 0};
+    const fw::TRect F = FrameInsets();
+    fw::TRect R{0, 0, Width() - F.Left - F.Right, 0};
     if (H && (H->Options() & hoVisible) && R.Right > 0)
         R.Bottom = static_cast<int>(std::min<unsigned>(H->Height(), 1u << 15));
     if (R.Right < 0) R = {};
@@ -196,6 +226,7 @@ void TBaseLazyTree::AdoptClassObjects() {
     FOptions->AssignTo(*Options);
     FOptions = std::move(Options);
     std::unique_ptr<TLTHeader> H = GetHeaderClass();
+    H->AdoptColumnsClass();
     H->Assign(*FHeader);
     FHeader = std::move(H);
 }
@@ -204,7 +235,7 @@ void TBaseLazyTree::InitializeView() {
     InitializeGlobalStructures();
     ClipboardFormatRegistry(); // the first tree registers the formats
     SetControlStyle((ControlStyle() | fw::csCaptureMouse | fw::csOpaque | fw::csReplicatable |
-                     fw::csDoubleClicks) &
+                     fw::csDoubleClicks | fw::csNonClientFrame) &
                     ~fw::csSetCaption);
     auto Repaint = [this](fw::TObject*) {
         if (HandleAllocated() && !Loading()) Invalidate();
@@ -224,8 +255,13 @@ void TBaseLazyTree::CreateParams(fw::TCreateParams& Params) {
     Params.Style |= fw::WS_CLIPCHILDREN | fw::WS_CLIPSIBLINGS;
     if (fw::HasHorzScrollBar(FScrollBarOptions->ScrollBars())) Params.Style |= fw::WS_HSCROLL;
     if (fw::HasVertScrollBar(FScrollBarOptions->ScrollBars())) Params.Style |= fw::WS_VSCROLL;
-    // A single border is drawn as a client edge (the look of 3D controls).
-    if (FBorderStyle == fw::bsSingle) Params.ExStyle |= fw::WS_EX_CLIENTEDGE;
+    // A single border is a client edge with the 3D look, a plain border without.
+    if (FBorderStyle == fw::bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= fw::WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= fw::WS_BORDER;
+    }
     if (FBiDiMode != bdLeftToRight) Params.ExStyle |= fw::WS_EX_LEFTSCROLLBAR;
 }
 
@@ -242,6 +278,9 @@ void TBaseLazyTree::CreateWnd() {
     Created.Leave();
     // A bar shown while the window was being made narrowed the client: the other may follow.
     if (!Loading() && FUpdateCount == 0) UpdateScrollBars(false);
+    // The window hears the worker: the position cache can be built now.
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) InvalidateCache();
 }
 
 void TBaseLazyTree::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
@@ -453,6 +492,73 @@ void TBaseLazyTree::ReadOldOptions(const std::vector<std::string>& Identifiers) 
     FOptions->SetMiscOptions(Sets[2]);
     FOptions->SetPaintOptions(Sets[3]);
     FOptions->SetSelectionOptions(Sets[4]);
+}
+
+} // namespace vel
+
+namespace vel {
+
+// --- focus, scaling and stored extras ---------------------------------------------------------
+
+bool TBaseLazyTree::CanFocus() const {
+    if (!fw::TCustomControl::CanFocus()) return false;
+    if (fw::TComponent::InState(fw::TComponentStateItem::Designing)) return true;
+    const fw::TCustomForm* Form = fw::GetParentForm(this);
+    return !Form || (Form->CanFocus() && Form->Visible());
+}
+
+void TBaseLazyTree::ChangeScale(int M, int D) {
+    if ((AutoOptions() & toAutoChangeScale) && M != D && D != 0 &&
+        (!Loading() || InState(tsNeedScale))) {
+        const std::int64_t Height = static_cast<std::int64_t>(FDefaultNodeHeight) * M / D;
+        SetDefaultNodeHeight(static_cast<std::uint32_t>(std::clamp<std::int64_t>(Height, 1, 0xFFFF)));
+        DoStateChange({}, {tsNeedScale});
+        if (Header()) Header()->ChangeScale(M, D);
+    }
+    fw::TCustomControl::ChangeScale(M, D);
+}
+
+void TBaseLazyTree::DefineProperties(fw::TFiler& Filer) {
+    fw::TCustomControl::DefineProperties(Filer);
+    // The columns go out when the header may write them and, beside an
+    // ancestor tree, only when they differ from its columns.
+    bool WriteColumns = Header() && Header()->CanWriteColumns();
+    if (WriteColumns)
+        if (const auto* Ancestor = dynamic_cast<const TBaseLazyTree*>(Filer.Ancestor());
+            Ancestor && Ancestor->Header())
+            WriteColumns = !Header()->Columns().Equals(Ancestor->Header()->Columns());
+    Filer.DefineBinaryProperty(
+        "Columns", [this](TStream& S) { ReadColumns(S); },
+        [this](TStream& S) {
+            S.WriteI32(ColumnStreamVersion);
+            Header()->Columns().SaveToStream(S);
+        },
+        WriteColumns);
+    Filer.DefineProperty(
+        "Options",
+        [this](const fw::TFilerValue& Value) {
+            const auto* Names = std::get_if<std::vector<std::string>>(&Value);
+            if (!Names) throw EReadError("Stream read error: Options is a set");
+            ReadOldOptions(*Names);
+        },
+        nullptr, false);
+}
+
+void TBaseLazyTree::ReadColumns(TStream& S) {
+    if (!Header()) return;
+    const int Version = S.ReadI32();
+    if (Version < -1 || Version > ColumnStreamVersion)
+        throw EReadError("Stream read error: unknown column version");
+    // A damaged stream leaves the columns that were there.
+    TMemoryStream Saved;
+    Header()->Columns().SaveToStream(Saved);
+    try {
+        Header()->Columns().LoadFromStream(S, Version);
+    } catch (...) {
+        Saved.SetPosition(0);
+        Header()->Columns().LoadFromStream(Saved, ColumnStreamVersion);
+        throw;
+    }
 }
 
 } // namespace vel

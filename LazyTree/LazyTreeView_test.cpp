@@ -138,18 +138,20 @@ TEST_F(ViewTest, PaintsOnlyTheRowsInTheWindow) {
 TEST_F(ViewTest, HeaderIsPaintedAboveTheRows) {
     TLTHeader* H = Tree->Header();
     H->Columns().Add()->SetWidth(120);
-    H->Columns().Add()->SetWidth(80);
+    H->Columns().Add()->SetWidth(76); // as wide as the client: no horizontal bar
     H->SetOptions(H->Options() | hoVisible);
-    EXPECT_EQ(Tree->HeaderRect(), (fw::TRect{0, 0, 200, 17}));
-    EXPECT_EQ(Tree->RowAreaHeight(), 150 - 17);
+    // Inside the 2-pixel client edge.
+    ASSERT_EQ(Tree->ClientOffset(), (fw::TPoint{2, 2}));
+    EXPECT_EQ(Tree->HeaderRect(), (fw::TRect{0, 0, 196, 17}));
+    EXPECT_EQ(Tree->RowAreaHeight(), 146 - 17);
     fw::TBitmap B(200, 150);
     fw::PaintControlTo(Tree, B.Surface());
     B.SaveToFile(fw::PicturePath("lazytree_header.png"));
     // Thick buttons: a light top edge, a dark bottom edge and a face in between.
-    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 8)), fw::ColorToRGB(fw::clBtnFace));
-    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(50, 16)), fw::ColorToRGB(fw::cl3DDkShadow));
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(2 + 50, 2 + 8)), fw::ColorToRGB(fw::clBtnFace));
+    EXPECT_EQ(fw::ColorToRGB(B.Canvas().Pixels(2 + 50, 2 + 16)), fw::ColorToRGB(fw::cl3DDkShadow));
     // The first row sits below the header.
-    EXPECT_EQ(B.Canvas().Pixels(26, 17 + 5), fw::clRed);
+    EXPECT_EQ(B.Canvas().Pixels(2 + 26, 2 + 17 + 5), fw::clRed);
 }
 
 // Rows measure from the header's bottom everywhere: display rectangles, repaints,
@@ -174,8 +176,9 @@ TEST_F(ViewTest, RowPositionsStartBelowTheHeader) {
     // A repaint of the first row covers that row, not the header.
     ASSERT_TRUE(Form->UpdateRect().IsEmpty());
     Tree->InvalidateNode(Top(0));
-    EXPECT_EQ(Form->UpdateRect().Top, HeaderBottom);
-    EXPECT_EQ(Form->UpdateRect().Bottom, HeaderBottom + 18);
+    const int Frame = Tree->ClientOffset().Y; // the form's surface has the tree's frame above the client
+    EXPECT_EQ(Form->UpdateRect().Top, Frame + HeaderBottom);
+    EXPECT_EQ(Form->UpdateRect().Bottom, Frame + HeaderBottom + 18);
     fw::ProcessMessages();
 
     // The last row is fully inside the row area, and the scroll stops there.
@@ -680,6 +683,7 @@ namespace vel {
 namespace {
 
 TEST_F(ViewTest, ScrollBarRequestsMoveTheOffsetWithinTheContent) {
+    Tree->SetBorderStyle(fw::bsNone); // no frame: the client is the window's 200 x 150
     Tree->SetRootNodeCount(30); // 540 pixels of rows in 150
     auto V = [&](unsigned Code, unsigned Pos = 0) {
         Tree->Perform(fw::WM_VSCROLL, Code | (static_cast<fw::WPARAM>(Pos) << 16), 0);
@@ -703,6 +707,7 @@ TEST_F(ViewTest, ScrollBarRequestsMoveTheOffsetWithinTheContent) {
 }
 
 TEST_F(ViewTest, TheWindowScrollBarsFollowTheContentAndScrollIt) {
+    Tree->SetBorderStyle(fw::bsNone); // no frame: the client is the window's 200 x 150
     Tree->SetRootNodeCount(30); // 540 pixels of rows in 150
     const fw::HWND Wnd = Tree->Handle();
     fw::TScrollInfo I;
@@ -896,12 +901,13 @@ TEST_F(ScrollTest, HeldButtonAtTheEdgeScrollsAfterTheDelayUntilItLeavesTheEdge) 
     // Below the window the band keeps scrolling, faster with the distance.
     Move(30, 160, fw::ssLeft);
     fw::AdvanceClock(300);
-    EXPECT_EQ(Tree->OffsetY(), -60 - 20 * 11);
+    const int Beyond = 160 - Tree->ClientHeight() + 1; // pixels past the edge, the edge's own included
+    EXPECT_EQ(Tree->OffsetY(), -60 - 20 * Beyond);
     fw::MouseUpAt(At(30, 160));
     fw::ProcessMessages();
     EXPECT_FALSE(Has(tsScrolling));
     fw::AdvanceClock(500);
-    EXPECT_EQ(Tree->OffsetY(), -280);
+    EXPECT_EQ(Tree->OffsetY(), -60 - 20 * Beyond);
 }
 
 TEST_F(ScrollTest, NoAutoScrollWithoutTheOptionOrAtTheTop) {

@@ -453,6 +453,8 @@ public:
         return static_cast<T*>(GetNodeData(Node));
     }
     std::uint32_t GetNodeHeight(PLazyNode Node);
+    // The tallest row: what one painted picture of the framework holds.
+    static constexpr std::uint32_t MaxNodeHeight = 32767;
     void SetNodeHeight(PLazyNode Node, std::uint32_t Value);
     bool FullyVisible(PLazyNode Node) const;
     bool VisiblePath(PLazyNode Node) const;
@@ -580,6 +582,8 @@ public:
     void SetFocusedNode(PLazyNode Node);
     int FocusedColumn() const { return FFocusedColumn; }
     void SetFocusedColumn(int Column);
+    // A column went: the focused and edited column indexes follow it.
+    void ColumnDeleted(int Column);
     // The focused column as painted: NoColumn while the header shows no columns.
     int PaintedFocusColumn() const { return HeaderUseColumns() ? FFocusedColumn : NoColumn; }
     bool Selected(PLazyNode Node) const;
@@ -767,6 +771,9 @@ public:
     TLTColors* Colors() const { return FColors.get(); }
     TBiDiMode BiDiMode() const { return FBiDiMode; }
     void SetBiDiMode(TBiDiMode Value);
+    // Set: the mode follows the parent's (left to right in the framework).
+    bool ParentBiDiMode() const { return FParentBiDiMode; }
+    void SetParentBiDiMode(bool Value);
     // The header's rectangle in control coordinates (height 0 when hidden).
     fw::TRect HeaderRect() const { return FHeaderRect; }
     void UpdateHeaderRect();
@@ -848,7 +855,9 @@ public:
     // The widest right edge of the rows on screen (main column).
     int GetMaxRightExtend();
     // The tree's own frame (non-client painting), with BorderColor inside bevels.
-    void PaintBorder(fw::TCanvas& Canvas, const fw::TRect& Window);
+    void PaintBorder(fw::TCanvas& Canvas);
+    // The (negative) size of the window's frame by its styles.
+    fw::TSize GetBorderDimensions();
     // The text, font and rectangle of a cell as the editor needs them.
     virtual void GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
                              std::u16string& Text);
@@ -875,6 +884,16 @@ public:
     // The class queries descendants override.
     virtual std::unique_ptr<TLTHeader> GetHeaderClass();
     virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+    // The framework's test, and (outside design time) a parent form that is
+    // visible and can take the focus itself.
+    bool CanFocus() const override;
+    // With toAutoChangeScale the default node height and the header scale along.
+    void ChangeScale(int M, int D) override;
+    // "Columns" (the header's column stream) and the old "Options" (read only).
+    void DefineProperties(fw::TFiler& Filer) override;
+    // Reads the stored "Columns": a version, then the header's column stream.
+    void ReadColumns(TStream& S);
+    static constexpr int ColumnStreamVersion = 3;
 
     // ---- the property table's view rows
     TAlignment Alignment() const { return FAlignment; }
@@ -1268,6 +1287,11 @@ private:
     bool WMSysColorChange(fw::TMessage& Message);
     bool WMNCDestroy(fw::TMessage& Message);
     bool WMNCPaint(fw::TMessage& Message);
+    bool WMNCButtonDown(fw::TMessage& Message);
+    bool CMEnabledChanged(fw::TMessage& Message);
+    bool CMCtl3DChanged(fw::TMessage& Message);
+    bool CMBorderChanged(fw::TMessage& Message);
+    void LeftPressDefault(fw::TMessage& Message);
     bool CMHintShow(fw::TMessage& Message);
     bool MayShowHints() const;
     bool HeaderHint(fw::THintInfo& Info);
@@ -1389,6 +1413,9 @@ private:
     TChangeReason FLastStructureChangeReason = crIgnore;
 
     TCache FPositionCache;
+    // Every 8th visible node, built with the cache: a look-up walks at most
+    // 7 rows from the entry its binary search finds.
+    TCache FFineCache;
     TPopupMenu* FPopupMenu = nullptr;
     fw::TRect FOldRect;
     fw::TRect FNewRect;
@@ -1400,6 +1427,10 @@ private:
         std::make_unique<TScrollBarOptions>(this);
     std::unique_ptr<TLTColors> FColors = std::make_unique<TLTColors>(this);
     TBiDiMode FBiDiMode = bdLeftToRight;
+    bool FParentBiDiMode = true;
+    void ApplyBiDiMode(TBiDiMode Value);
+    // Assign's frame rows: bevels, bidi mode, border style and width.
+    void AssignFrame(const TBaseLazyTree& Source);
     fw::TRect FHeaderRect;
     std::shared_ptr<ILTEditLink> FEditLink;
     // A link let go of while its editor may still be on the call stack; freed later.

@@ -327,10 +327,13 @@ bool MultiLine(const std::string& Dir) {
 }
 
 // Right-to-left cells: indentation, lines, buttons, boxes, images and text run
-// from each cell's right edge; the columns keep their order.
+// from each cell's right edge; the columns keep their order; the vertical bar
+// stands on the left, and the last column ends at the client's right edge.
 bool RightToLeft(const std::string& Dir) {
     TGallery G;
     G.Tree->SetBiDiMode(bdRightToLeft);
+    TLazyTreeColumns& Columns = G.Tree->Header()->Columns();
+    Columns[2].SetWidth(G.Tree->ClientWidth() - Columns[0].Width() - Columns[1].Width());
     fw::ClickAt(G.RowPoint(2, 120));
     return Picture(Dir, "tree-right-to-left.png", G);
 }

@@ -44,6 +44,8 @@ void TComponent::SetName(const std::string& Value) {
     FName = Value;
 }
 
+void TComponent::DefineProperties(TFiler&) {}
+
 void TComponent::Loaded() {
     ClearState(TComponentStateItem::Loading);
 }

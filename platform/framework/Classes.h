@@ -13,6 +13,8 @@
 
 namespace fw {
 
+class TFiler;
+
 class EComponentError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -40,6 +42,8 @@ public:
 
     // Called once the component and its stored properties are all in place.
     virtual void Loaded();
+    // Names the extra stored values the component reads and writes itself (Filer.h).
+    virtual void DefineProperties(TFiler& Filer);
 
     int ComponentCount() const { return static_cast<int>(FComponents.size()); }
     TComponent* Components(int Index) const;

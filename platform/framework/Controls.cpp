@@ -51,6 +51,12 @@ TPaintTarget ChildTarget(const TPaintTarget& t, const TControl& child) {
     return r;
 }
 
+// A parent's client area in its own window coordinates.
+TRect ClientInWindow(const TControl& c) {
+    const TPoint o = c.ClientOffset();
+    return OffsetRect(c.ClientRect(), o.X, o.Y);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- TControl
@@ -76,8 +82,10 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    AWidth = std::max(AWidth, 0);
-    AHeight = std::max(AHeight, 0);
+    if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
+    if (FConstraints.MaxHeight > 0) AHeight = std::min(AHeight, FConstraints.MaxHeight);
+    AWidth = std::max({AWidth, FConstraints.MinWidth, 0});
+    AHeight = std::max({AHeight, FConstraints.MinHeight, 0});
     if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
         AWidth = FWidth;
         AHeight = FHeight;
@@ -97,9 +105,14 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 TPoint TControl::ClientOrigin() const {
-    if (!FParent) return TPoint{FLeft, FTop};
-    const TPoint p = FParent->ClientOrigin();
-    return TPoint{p.X + FLeft, p.Y + FTop};
+    const TPoint p = FParent ? FParent->ClientOrigin() : TPoint{};
+    return TPoint{p.X + FLeft + FNonClient.Left, p.Y + FTop + FNonClient.Top};
+}
+
+void TControl::SetConstraints(const TSizeConstraints& Value) {
+    if (Value == FConstraints) return;
+    FConstraints = Value;
+    SetBounds(FLeft, FTop, FWidth, FHeight);
 }
 
 TPoint TControl::ClientToScreen(TPoint P) const {
@@ -238,6 +251,13 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 void TControl::WndProc(TMessage& Message) {
+    // An automatic drag starts with the press, which the control then never sees.
+    if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) &&
+        FDragMode == dmAutomatic && FDragKind == dkDrag &&
+        !InState(TComponentStateItem::Designing)) {
+        BeginDrag(this, false);
+        return;
+    }
     if (Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) {
         HandleMouseMessage(Message);
         return;
@@ -381,11 +401,13 @@ void TControl::Changed() {
 }
 
 bool TControl::WindowArea(TRect& R, const TWinControl*& TopLevel) const {
-    R = ClientRect();
+    R = ClientInWindow(*this);
     const TControl* c = this;
     while (c->FParent) {
         if (!c->FVisible) return false;
-        R = IntersectRect(OffsetRect(R, c->FLeft, c->FTop), c->FParent->ClientRect());
+        const TPoint o = c->FParent->ClientOffset();
+        R = IntersectRect(OffsetRect(R, c->FLeft + o.X, c->FTop + o.Y),
+                          ClientInWindow(*c->FParent));
         c = c->FParent;
     }
     if (!c->FVisible || !c->IsWindowed()) return false;
@@ -398,7 +420,7 @@ void TControl::Invalidate() {
 }
 
 void TControl::InvalidateRect(const TRect& R) {
-    InvalidateWindowArea(IntersectRect(R, ClientRect()));
+    InvalidateWindowArea(OffsetRect(IntersectRect(R, ClientRect()), FNonClient.Left, FNonClient.Top));
 }
 
 void TControl::InvalidateWindowArea(const TRect& R) {
@@ -407,7 +429,9 @@ void TControl::InvalidateWindowArea(const TRect& R) {
     const TControl* c = this;
     while (c->FParent) {
         if (!c->FVisible) return;
-        area = IntersectRect(OffsetRect(area, c->FLeft, c->FTop), c->FParent->ClientRect());
+        const TPoint o = c->FParent->ClientOffset();
+        area = IntersectRect(OffsetRect(area, c->FLeft + o.X, c->FTop + o.Y),
+                             ClientInWindow(*c->FParent));
         if (area.IsEmpty()) return;
         c = c->FParent;
     }
@@ -526,6 +550,7 @@ void TWinControl::CreateWnd() {
         Parent() ? nullptr : params.WndParent, params.Style, params.ExStyle,
         params.WindowClassStyle);
     SetWindowControl(FHandle, this);
+    NonClientChanged(); // the frame its style asks for
     if (!Parent() && Visible()) {
         std::erase(TopLevels(), this);
         TopLevels().push_back(this);
@@ -623,6 +648,8 @@ void TWinControl::InsertControl(TControl* AControl) {
     AControl->ApplyParentColor();
     AControl->ApplyParentFont();
     AControl->ApplyParentShowHint();
+    if (AControl->IsWindowed()) AControl->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+    if (FAnchorClient.cx < 0) FAnchorClient = TSize{ClientWidth(), ClientHeight()};
     if (AControl->FAlign != alNone) Realign();
     AControl->Invalidate();
 }
@@ -842,26 +869,36 @@ TWindowScrollBars& TWinControl::WindowScrollBars() {
 }
 
 void TWinControl::ScrollBarsChanged() {
-    TSize area;
-    if (FScrollBars && FScrollBars->Bars[SB_VERT].Shown) area.cx = GetSystemMetrics(SM_CXVSCROLL);
-    if (FScrollBars && FScrollBars->Bars[SB_HORZ].Shown) area.cy = GetSystemMetrics(SM_CYHSCROLL);
+    if (FHandle) {
+        std::uint32_t style = GetWindowStyle(FHandle) & ~(WS_VSCROLL | WS_HSCROLL);
+        if (FScrollBars && FScrollBars->Bars[SB_VERT].Shown) style |= WS_VSCROLL;
+        if (FScrollBars && FScrollBars->Bars[SB_HORZ].Shown) style |= WS_HSCROLL;
+        SetWindowStyle(FHandle, style);
+    }
+    NonClientChanged();
+}
+
+void TWinControl::NonClientChanged() {
+    TRect area = FrameInsets();
+    const bool vert = FScrollBars && FScrollBars->Bars[SB_VERT].Shown;
+    const bool horz = FScrollBars && FScrollBars->Bars[SB_HORZ].Shown;
+    const bool left = FHandle && (GetWindowExStyle(FHandle) & WS_EX_LEFTSCROLLBAR);
+    if (vert) (left ? area.Left : area.Right) += GetSystemMetrics(SM_CXVSCROLL);
+    if (horz) area.Bottom += GetSystemMetrics(SM_CYHSCROLL);
     if (area == FNonClient) return;
     const TSize old{ClientWidth(), ClientHeight()};
     FNonClient = area;
-    if (FHandle) {
-        std::uint32_t style = GetWindowStyle(FHandle) & ~(WS_VSCROLL | WS_HSCROLL);
-        if (area.cx) style |= WS_VSCROLL;
-        if (area.cy) style |= WS_HSCROLL;
-        SetWindowStyle(FHandle, style);
-    }
     InvalidateWindowArea(Bounds(0, 0, Width(), Height()));
     if (old != TSize{ClientWidth(), ClientHeight()})
         Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
 }
 
 void TWinControl::InvalidateNonClient() {
-    InvalidateWindowArea(TRect{ClientWidth(), 0, Width(), Height()});
-    InvalidateWindowArea(TRect{0, ClientHeight(), Width(), Height()});
+    const TRect c = ClientInWindow(*this);
+    InvalidateWindowArea(TRect{0, 0, Width(), c.Top});
+    InvalidateWindowArea(TRect{0, c.Bottom, Width(), Height()});
+    InvalidateWindowArea(TRect{0, c.Top, c.Left, c.Bottom});
+    InvalidateWindowArea(TRect{c.Right, c.Top, Width(), c.Bottom});
 }
 
 void TWinControl::Dispatch(TMessage& Message) {
@@ -913,7 +950,22 @@ void TWinControl::Dispatch(TMessage& Message) {
         break;
     }
     case WM_SIZE:
+        AnchorChildren();
         Realign();
+        break;
+    case CM_CTL3DCHANGED: {
+        NonClientChanged();
+        InvalidateNonClient();
+        const std::vector<TControl*> children = FChildren;
+        for (TControl* c : children)
+            if (c->IsWindowed()) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+        break;
+    }
+    case CM_PARENTCTL3DCHANGED:
+        if (FParentCtl3D && Parent() && Parent()->FCtl3D != FCtl3D) {
+            FCtl3D = Parent()->FCtl3D;
+            Perform(CM_CTL3DCHANGED, 0, 0);
+        }
         break;
     case CM_COLORCHANGED:
     case CM_FONTCHANGED:
@@ -954,9 +1006,13 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         return;
     case WM_NCPAINT: // WParam: the TPaintTarget of the whole window
         if (Message.WParam) {
-            const auto& Target = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
-            PaintScrollBars(*this, Target);
-            PaintWindowFrame(Target);
+            const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
+            PaintScrollBars(*this, t);
+            // A frame outside the client, or one over the window's outer pixels.
+            if (!(ControlStyle() & csNonClientFrame)) PaintWindowFrame(t);
+            TCanvas c;
+            c.Attach(t.Surface, t.Origin, t.Clip);
+            PaintFrame(c, Color());
         }
         return;
     case WM_ERASEBKGND: {
@@ -983,7 +1039,7 @@ void TWinControl::DefaultHandler(TMessage& Message) {
             }
             TPaintTarget t;
             t.Surface = canvas->Surface();
-            t.Origin = canvas->Origin();
+            t.Origin = TPoint{canvas->Origin().X - ClientOffset().X, canvas->Origin().Y - ClientOffset().Y};
             t.Clip = IntersectRect(OffsetRect(canvas->ClipRect(), t.Origin.X, t.Origin.Y),
                                    Bounds(t.Origin.X, t.Origin.Y, Width(), Height()));
             PaintTree(t, false);
@@ -1057,13 +1113,8 @@ void TWinControl::PaintHandler(const TPaintTarget& Target) {
     PaintControls(Target);
 }
 
-void TWinControl::SetCtl3D(bool Value) {
-    if (FCtl3D == Value) return;
-    FCtl3D = Value;
-    Perform(CM_CTL3DCHANGED, 0, 0);
-}
-
 int TWinControl::FrameWidth() const {
+    if (ControlStyle() & csNonClientFrame) return 0; // outside the client instead
     // A top-level window's frame is the window system's, outside its surface.
     if (!FHandle || !(GetWindowStyle(FHandle) & WS_CHILD)) return 0;
     if (GetWindowExStyle(FHandle) & WS_EX_CLIENTEDGE) return 2;
@@ -1087,8 +1138,9 @@ void TWinControl::PaintWindowFrame(const TPaintTarget& Target) {
 void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
     if (Target.Clip.IsEmpty()) return;
     TPaintTarget client = Target;
+    client.Origin = TPoint{Target.Origin.X + ClientOffset().X, Target.Origin.Y + ClientOffset().Y};
     client.Clip = IntersectRect(Target.Clip,
-                                OffsetRect(ClientRect(), Target.Origin.X, Target.Origin.Y));
+                                OffsetRect(ClientRect(), client.Origin.X, client.Origin.Y));
     if (!client.Clip.IsEmpty()) {
         Perform(WM_PAINT, reinterpret_cast<WPARAM>(&client), 0);
         const std::vector<TControl*> children = FChildren;
@@ -1100,7 +1152,7 @@ void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
     // Bars and frames are drawn over the whole window after its client.
     const bool Framed = FHandle && ((GetWindowExStyle(FHandle) & WS_EX_CLIENTEDGE) ||
                                     (GetWindowStyle(FHandle) & WS_BORDER));
-    if (NonClient && (FNonClient != TSize{} || Framed))
+    if (NonClient && (FNonClient != TRect{} || Framed))
         Perform(WM_NCPAINT, reinterpret_cast<WPARAM>(&Target), 0);
 }
 
@@ -1206,7 +1258,7 @@ bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas) {
     TSurface* surface = top->FSurface.get();
     if (surface->Width != top->Width() || surface->Height != top->Height()) return false;
     const TPoint o = Control->ClientOrigin();
-    const TPoint t = top->ClientOrigin();
+    const TPoint t{top->Left(), top->Top()};
     Canvas.Attach(surface, TPoint{o.X - t.X, o.Y - t.Y}, area);
     Canvas.Font().Assign(Control->Font());
     Canvas.Brush().SetColor(Control->Color());

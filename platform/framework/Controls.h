@@ -2,14 +2,19 @@
 // Controls: the control base, windowed controls, self-painting windowed
 // controls and windowless (graphic) controls.
 //
-// Geometry has no frames: a control's client area is its bounds less the
-// scroll bars it shows (ScrollBars.h), at its right and bottom. Left/Top are relative to the parent's client area, or to the screen for a
+// A control's client area is its bounds less its non-client area: from the
+// outside in, the frame its window style asks for (only for controls with
+// csNonClientFrame; the others draw their frame inside the client), the
+// bevels, the border width and the scroll bars it shows (ScrollBars.h; the
+// vertical one at the right, or at the left with WS_EX_LEFTSCROLLBAR).
+// Left/Top are relative to the parent's client area, or to the screen for a
 // control without a parent (a top-level window). Each top-level window keeps
 // a backing surface; painting draws into it through a canvas.
 #include "Classes.h"
 #include "Graphics.h"
 #include "Messages.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,6 +80,50 @@ constexpr TControlStyle csFixedWidth = 0x0080;
 constexpr TControlStyle csFixedHeight = 0x0100;
 constexpr TControlStyle csReplicatable = 0x0200;
 constexpr TControlStyle csNoStdEvents = 0x0400;
+// The frame of the window style (border, client edge, thick frame) lies
+// outside the client area and the framework draws it.
+constexpr TControlStyle csNonClientFrame = 0x0800;
+
+// Sides of the parent whose distance a control keeps when the parent resizes.
+using TAnchors = std::uint8_t;
+constexpr TAnchors akLeft = 0x1;
+constexpr TAnchors akTop = 0x2;
+constexpr TAnchors akRight = 0x4;
+constexpr TAnchors akBottom = 0x8;
+
+// Limits of a control's size; 0 is no limit.
+struct TSizeConstraints {
+    int MinWidth = 0;
+    int MinHeight = 0;
+    int MaxWidth = 0;
+    int MaxHeight = 0;
+    bool operator==(const TSizeConstraints&) const = default;
+};
+
+// The class library's drag of a control: how it starts and what it does.
+enum class TDragMode : std::uint8_t { dmManual, dmAutomatic };
+using enum TDragMode;
+enum class TDragKind : std::uint8_t { dkDrag, dkDock };
+using enum TDragKind;
+
+// Bevels of a windowed control's frame.
+enum class TBevelCut { bvNone, bvLowered, bvRaised };
+using enum TBevelCut;
+enum class TBevelKind : std::uint8_t { bkNone, bkTile, bkSoft, bkFlat };
+using enum TBevelKind;
+using TBevelEdges = std::uint8_t;
+constexpr TBevelEdges beLeft = 0x1;
+constexpr TBevelEdges beTop = 0x2;
+constexpr TBevelEdges beRight = 0x4;
+constexpr TBevelEdges beBottom = 0x8;
+constexpr TBevelEdges beAll = beLeft | beTop | beRight | beBottom;
+
+// The input method's state for a windowed control (kept; no input method here).
+enum class TImeMode : std::uint8_t {
+    imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata,
+    imChinese, imSHanguel, imHanguel
+};
+using enum TImeMode;
 
 // Run-time control state flags (ControlState).
 using TControlState = std::uint32_t;
@@ -95,6 +144,7 @@ constexpr TCursor crSizeNS = -7;
 constexpr TCursor crSizeWE = -9;
 constexpr TCursor crHSplit = -14;
 constexpr TCursor crVSplit = -15;
+constexpr TCursor crDrag = -12;
 constexpr TCursor crHandPoint = -21;
 
 using TMouseEvent =
@@ -168,8 +218,10 @@ public:
     TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
     void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
     TRect ClientRect() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
-    int ClientWidth() const { return FWidth > FNonClient.cx ? FWidth - FNonClient.cx : 0; }
-    int ClientHeight() const { return FHeight > FNonClient.cy ? FHeight - FNonClient.cy : 0; }
+    int ClientWidth() const { return std::max(FWidth - FNonClient.Left - FNonClient.Right, 0); }
+    int ClientHeight() const { return std::max(FHeight - FNonClient.Top - FNonClient.Bottom, 0); }
+    // Where the client's (0,0) lies in the control's own (window) coordinates.
+    TPoint ClientOffset() const { return TPoint{FNonClient.Left, FNonClient.Top}; }
     // Screen position of the client's (0,0).
     TPoint ClientOrigin() const;
     TPoint ClientToScreen(TPoint P) const;
@@ -177,6 +229,21 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value) { FAnchors = Value; }
+    const TSizeConstraints& Constraints() const { return FConstraints; }
+    // Applies the limits to the current size at once.
+    void SetConstraints(const TSizeConstraints& Value);
+    // Kept for the controls that size themselves to their content.
+    bool AutoSize() const { return FAutoSizeFlag; }
+    void SetAutoSize(bool Value) { FAutoSizeFlag = Value; }
+    TCursor DragCursor() const { return FDragCursor; }
+    void SetDragCursor(TCursor Value) { FDragCursor = Value; }
+    TDragKind DragKind() const { return FDragKind; }
+    void SetDragKind(TDragKind Value) { FDragKind = Value; }
+    // dmAutomatic: a left press starts the class library's drag (DragCtrls.h).
+    TDragMode DragMode() const { return FDragMode; }
+    void SetDragMode(TDragMode Value) { FDragMode = Value; }
 
     bool Visible() const { return FVisible; }
     virtual void SetVisible(bool Value);
@@ -269,14 +336,18 @@ protected:
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
     virtual void Resize();
     virtual bool CanResize(int& NewWidth, int& NewHeight);
+    // Scales the bounds (the position only with a parent) and an own font by M / D.
+    virtual void ChangeScale(int M, int D);
     void Changed(); // repaint after a property change
+    // The mouse messages' default handling (capture, click state, MouseDown
+    // and the rest), without the automatic drag's start.
+    void HandleMouseMessage(TMessage& Message);
     // The area this control covers in its top-level window's surface.
     bool WindowArea(TRect& R, const TWinControl*& TopLevel) const;
 
 private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
-    void HandleMouseMessage(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();
@@ -286,8 +357,14 @@ private:
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
-    TSize FNonClient; // taken by scroll bars at the right (cx) and bottom (cy)
+    TRect FNonClient; // the non-client widths at each side
     TAlign FAlign = alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    TSizeConstraints FConstraints;
+    bool FAutoSizeFlag = false;
+    TCursor FDragCursor = crDrag;
+    TDragKind FDragKind = dkDrag;
+    TDragMode FDragMode = dmManual;
     bool FVisible = true;
     bool FEnabled = true;
     TColor FColor = clBtnFace;
@@ -317,9 +394,6 @@ public:
     void DestroyHandle();
     void RecreateWnd();
     virtual void CreateParams(TCreateParams& Params);
-    // The 3-D look (a single border is a sunken edge); a change sends CM_CTL3DCHANGED.
-    bool Ctl3D() const { return FCtl3D; }
-    void SetCtl3D(bool Value);
     bool IsWindowed() const override { return true; }
     void WndProc(TMessage& Message) override;
 
@@ -332,6 +406,8 @@ public:
     TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false) const;
 
     void Realign();
+    // Scales this control and everything inside it by M / D.
+    void ScaleBy(int M, int D) { ChangeScale(M, D); }
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
 
@@ -340,6 +416,36 @@ public:
     void SetFocus();
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool Value) { FTabStop = Value; }
+
+    // The 3D look of the frame; with ParentCtl3D it follows the parent.
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool Value);
+    bool ParentCtl3D() const { return FParentCtl3D; }
+    void SetParentCtl3D(bool Value);
+    // Bevels drawn inside the frame (only with a BevelKind other than bkNone),
+    // BevelWidth pixels for each of the inner and outer cut that is not bvNone,
+    // on the BevelEdges sides; then BorderWidth pixels of the control's colour.
+    TBevelEdges BevelEdges() const { return FBevelEdges; }
+    void SetBevelEdges(TBevelEdges Value);
+    TBevelCut BevelInner() const { return FBevelInner; }
+    void SetBevelInner(TBevelCut Value);
+    TBevelCut BevelOuter() const { return FBevelOuter; }
+    void SetBevelOuter(TBevelCut Value);
+    TBevelKind BevelKind() const { return FBevelKind; }
+    void SetBevelKind(TBevelKind Value);
+    int BevelWidth() const { return FBevelWidth; }
+    void SetBevelWidth(int Value);
+    int BorderWidth() const { return FBorderWidth; }
+    void SetBorderWidth(int Value);
+    TImeMode ImeMode() const { return FImeMode; }
+    void SetImeMode(TImeMode Value) { FImeMode = Value; }
+    const std::string& ImeName() const { return FImeName; }
+    void SetImeName(const std::string& Value) { FImeName = Value; }
+    // The widths of the frame of the window style, of the bevels and of the
+    // border width at each side (without the scroll bars).
+    TRect FrameInsets() const;
+    // The frame of the window style alone.
+    TRect StyleFrameInsets() const;
     int TabOrder() const;
     void SetTabOrder(int Value);
 
@@ -367,11 +473,16 @@ public:
     const TWindowScrollBars* FindWindowScrollBars() const { return FScrollBars.get(); }
     // After a bar was shown or hidden: the client takes the rest (WM_SIZE when it changed).
     void ScrollBarsChanged();
+    // After the frame, a bevel or a bar changed: the client takes the rest (WM_SIZE when it changed).
+    void NonClientChanged();
+    // Draws the frame, bevels and border width (Fill: the border width's colour).
+    void PaintFrame(TCanvas& Canvas, TColor Fill) const;
     // Repaints what lies outside the client area.
     void InvalidateNonClient();
     // A child window's frame, from its creation parameters: 2 pixels of sunken edge for
     // WS_EX_CLIENTEDGE, 1 of plain line for WS_BORDER, else 0. It lies over the window's
-    // outer pixels; the default WM_NCPAINT draws it after the scroll bars.
+    // outer pixels; the default WM_NCPAINT draws it after the scroll bars. 0 with
+    // csNonClientFrame, whose frame lies outside the client (FrameInsets).
     int FrameWidth() const;
     void PaintWindowFrame(const TPaintTarget& Target);
 
@@ -382,6 +493,7 @@ protected:
     virtual void CreateWnd();
     virtual void DestroyWnd();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    void ChangeScale(int M, int D) override;
     // Draws the window's own content; the base draws nothing.
     virtual void PaintWindow(const TPaintTarget& Target);
     // Paints the graphic children over the window's own content.
@@ -415,10 +527,23 @@ private:
     int FAlignLevel = 0;
     bool FAlignPending = false;
     bool FTabStop = false;
-    bool FCtl3D = true;
     std::unique_ptr<TSurface> FSurface;
     TRect FUpdateRect;
     std::unique_ptr<TWindowScrollBars> FScrollBars;
+    bool FCtl3D = true;
+    bool FParentCtl3D = true;
+    TBevelEdges FBevelEdges = beAll;
+    TBevelCut FBevelInner = bvRaised;
+    TBevelCut FBevelOuter = bvLowered;
+    TBevelKind FBevelKind = bkNone;
+    int FBevelWidth = 1;
+    int FBorderWidth = 0;
+    TImeMode FImeMode = imDontCare;
+    std::string FImeName;
+    // The client size before the last resize, for the anchored children.
+    TSize FAnchorClient{-1, -1};
+    void AnchorChildren();
+    void BevelChanged();
 };
 
 // A windowed control that paints itself on a canvas.

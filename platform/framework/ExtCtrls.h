@@ -68,8 +68,6 @@ private:
     bool FStretch = false;
 };
 
-enum class TBevelCut { bvNone, bvLowered, bvRaised };
-using enum TBevelCut;
 
 // A windowed container that paints its colour, bevels and a centred caption.
 class TCustomPanel : public TCustomControl {

@@ -24,6 +24,7 @@ constexpr UINT HTCLIENT = 1;
 constexpr UINT HTSIZE = 4; // the box between two scroll bars
 constexpr UINT HTHSCROLL = 6;
 constexpr UINT HTVSCROLL = 7;
+constexpr UINT HTBORDER = 18; // the window's frame
 
 // LParam of a call-window-procedure hook call.
 struct TCwpStruct {

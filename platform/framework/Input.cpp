@@ -387,6 +387,15 @@ int GetSystemMetrics(int Index) {
     case SM_CYVSCROLL:
     case SM_CXHSCROLL:
         return 16;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+        return 2;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
     default:
         return 0;
     }

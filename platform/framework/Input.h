@@ -85,10 +85,16 @@ constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXVSCROLL = 2;
 constexpr int SM_CYHSCROLL = 3;
+constexpr int SM_CXBORDER = 5;
+constexpr int SM_CYBORDER = 6;
 constexpr int SM_CYVTHUMB = 9;
 constexpr int SM_CXHTHUMB = 10;
 constexpr int SM_CYVSCROLL = 20;
 constexpr int SM_CXHSCROLL = 21;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+constexpr int SM_CXEDGE = 45;
+constexpr int SM_CYEDGE = 46;
 int GetSystemMetrics(int Index); // 0 for other indexes
 // The control under a screen point (graphic controls included), or null.
 TControl* FindControlAtPos(TPoint ScreenPos, bool AllowDisabled = true);

@@ -118,6 +118,7 @@ constexpr UINT CM_COLORCHANGED = CM_BASE + 13;
 constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
 constexpr UINT CM_CURSORCHANGED = CM_BASE + 15;
 constexpr UINT CM_CTL3DCHANGED = CM_BASE + 16;
+constexpr UINT CM_PARENTCTL3DCHANGED = CM_BASE + 17;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
@@ -129,6 +130,7 @@ constexpr UINT CM_RELEASE = CM_BASE + 33;
 constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 34;
 constexpr UINT CM_PARENTSHOWHINTCHANGED = CM_BASE + 35;
 constexpr UINT CM_HINTSHOW = CM_BASE + 48;
+constexpr UINT CM_BORDERCHANGED = CM_BASE + 59;
 constexpr UINT CM_MOUSEWHEEL = CM_BASE + 67;
 
 // WM_GETDLGCODE answers.
@@ -246,6 +248,12 @@ LRESULT DispatchMessage(const TMsg& Msg);
 int PendingMessageCount();
 // Runs messages that other threads are waiting on (SendMessage from a worker).
 void DeliverSentMessages();
+// A count that grows whenever another thread sends a message or wakes the
+// user-interface thread: read it before checking what to wait for, then wait.
+std::uint64_t WakeupCount();
+void WakeUserInterface();
+// Waits until the count has moved past Seen (or the time-out passes).
+void WaitForWakeup(std::uint64_t Seen, int TimeoutMs);
 bool IsUserInterfaceThread();
 
 // Wraps the default handling of one message for every windowed control; the

@@ -271,8 +271,16 @@ TScrollBarLayout ScrollBarLayout(const TWinControl& Control, int Bar) {
     if (!s || !IsBar(Bar) || !s->Bars[Bar].Shown) return l;
     const TScrollBarData& b = s->Bars[Bar];
     const bool vert = Bar == SB_VERT;
-    const int cw = Control.ClientWidth(), ch = Control.ClientHeight();
-    l.Bar = vert ? TRect{cw, 0, Control.Width(), ch} : TRect{0, ch, cw, Control.Height()};
+    // The bars lie inside the frame, beside and below the client.
+    const TPoint o = Control.ClientOffset();
+    const TRect c = Bounds(o.X, o.Y, Control.ClientWidth(), Control.ClientHeight());
+    const TRect f = Control.FrameInsets();
+    const TRect in{f.Left, f.Top, Control.Width() - f.Right, Control.Height() - f.Bottom};
+    if (vert)
+        l.Bar = c.Left > in.Left ? TRect{in.Left, c.Top, c.Left, c.Bottom}
+                                 : TRect{c.Right, c.Top, in.Right, c.Bottom};
+    else
+        l.Bar = TRect{c.Left, c.Bottom, c.Right, in.Bottom};
     const int len = Length(l, Bar);
     // Arrows share a bar too short for both.
     l.Arrow = std::min(GetSystemMetrics(vert ? SM_CYVSCROLL : SM_CXHSCROLL), len / 2);
@@ -292,12 +300,19 @@ TScrollBarLayout ScrollBarLayout(const TWinControl& Control, int Bar) {
 }
 
 UINT ScrollBarHitTest(const TWinControl& Control, TPoint ScreenPos) {
-    const TPoint p = Control.ScreenToClient(ScreenPos);
+    const TPoint p = Control.ScreenToClient(ScreenPos) + Control.ClientOffset();
     if (!Bounds(0, 0, Control.Width(), Control.Height()).Contains(p)) return HTNOWHERE;
-    if (Control.ClientRect().Contains(p)) return HTCLIENT;
-    if (ScrollBarLayout(Control, SB_VERT).Bar.Contains(p)) return HTVSCROLL;
-    if (ScrollBarLayout(Control, SB_HORZ).Bar.Contains(p)) return HTHSCROLL;
-    return HTSIZE;
+    const TPoint o = Control.ClientOffset();
+    if (OffsetRect(Control.ClientRect(), o.X, o.Y).Contains(p)) return HTCLIENT;
+    const TScrollBarLayout v = ScrollBarLayout(Control, SB_VERT);
+    const TScrollBarLayout h = ScrollBarLayout(Control, SB_HORZ);
+    if (v.Bar.Contains(p)) return HTVSCROLL;
+    if (h.Bar.Contains(p)) return HTHSCROLL;
+    // The square where both bars meet.
+    if (!v.Bar.IsEmpty() && !h.Bar.IsEmpty() && p.X >= v.Bar.Left && p.X < v.Bar.Right &&
+        p.Y >= h.Bar.Top && p.Y < h.Bar.Bottom)
+        return HTSIZE;
+    return HTBORDER;
 }
 
 void BeginScrollBarTracking(TWinControl& Control, UINT HitCode, TPoint ScreenPos) {
@@ -307,7 +322,7 @@ void BeginScrollBarTracking(TWinControl& Control, UINT HitCode, TPoint ScreenPos
     const TScrollBarLayout l = ScrollBarLayout(Control, bar);
     if (s.Track.Bar >= 0 || l.Bar.IsEmpty()) return;
     const TScrollBarData& b = s.Bars[bar];
-    const int a = Along(l, bar, Control.ScreenToClient(ScreenPos));
+    const int a = Along(l, bar, Control.ScreenToClient(ScreenPos) + Control.ClientOffset());
     const TScrollBarPart part = PartAt(l, bar, a);
     const bool back = part == TScrollBarPart::sbpLineUp || part == TScrollBarPart::sbpPageUp;
     const bool ahead = part == TScrollBarPart::sbpLineDown || part == TScrollBarPart::sbpPageDown;
@@ -352,7 +367,7 @@ bool TrackScrollBar(TWinControl& Control, TMessage& Message) {
         return false;
     case WM_MOUSEMOVE:
         if (Control.WindowScrollBars().Track.Part == TScrollBarPart::sbpThumb)
-            MoveThumb(Control, LParamToPoint(Message.LParam));
+            MoveThumb(Control, LParamToPoint(Message.LParam) + Control.ClientOffset());
         return true;
     case WM_LBUTTONUP:
         EndTracking(Control, true);
@@ -370,9 +385,10 @@ void PaintScrollBars(const TWinControl& Control, const TPaintTarget& Target) {
     for (int bar : {SB_HORZ, SB_VERT})
         PaintBar(c, ScrollBarLayout(Control, bar), bar, s->Bars[bar]);
     if (s->Bars[SB_HORZ].Shown && s->Bars[SB_VERT].Shown) {
+        const TRect v = ScrollBarLayout(Control, SB_VERT).Bar;
+        const TRect h = ScrollBarLayout(Control, SB_HORZ).Bar;
         c.Brush().SetColor(clBtnFace);
-        c.FillRect(TRect{Control.ClientWidth(), Control.ClientHeight(), Control.Width(),
-                         Control.Height()});
+        c.FillRect(TRect{v.Left, h.Top, v.Right, h.Bottom});
     }
 }
 

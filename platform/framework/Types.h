@@ -26,6 +26,7 @@ struct TPoint {
     int X = 0;
     int Y = 0;
     friend bool operator==(const TPoint&, const TPoint&) = default;
+    friend TPoint operator+(TPoint A, TPoint B) { return TPoint{A.X + B.X, A.Y + B.Y}; }
 };
 
 struct TSize {

@@ -786,7 +786,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
     while (Stream->Position() < Stream->Size()) {
         PLazyNode Node = MakeNewNode();
         LinkNode(Node, TargetNode, Mode);
-        AddNodeFromStream(*Stream, TreeStreamVersion, Node); // drops a node not read whole
+        AddNewNodeFromStream(*Stream, TreeStreamVersion, Node);
         if (!DoNodeCopying(Node, Node->Parent)) {
             DeleteNode(Node);
             continue;

@@ -624,6 +624,33 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
     EXPECT_EQ(T->TotalCount(), 0u);
 }
 
+// Reading into a node the tree already shows, with its own shown children:
+// its rows were counted before the read, and a failed read keeps the node.
+TEST_F(StreamSoundTest, ReadingIntoAShownNodeKeepsItsRowsAndTheNodeItself) {
+    auto Source = ValueTree();
+    FillValues(*Source);
+    const std::vector<std::uint8_t> Bytes = Saved(*Source);
+    const std::vector<std::uint8_t> Chunks(Bytes.begin() + 16, Bytes.end());
+    for (std::size_t Len = 0; Len <= Chunks.size(); ++Len) {
+        SCOPED_TRACE(Len);
+        auto T = ValueTree();
+        PLazyNode Top = T->AddChild(nullptr, 100);
+        T->AddChild(T->AddChild(Top, 101), 102);
+        T->AddChild(nullptr, 103);
+        T->FullExpand();
+        TMemoryStream S({Chunks.begin(), Chunks.begin() + static_cast<long>(Len)});
+        try {
+            T->AddNodeFromStream(S, 2, Top);
+        } catch (const ELazyTreeError&) {
+        }
+        EXPECT_EQ(T->GetFirstNoInit(), Top);
+        EXPECT_EQ(T->RootNodeCount(), 2u);
+        ExpectTotals(*T);
+        ExpectSelectionAgrees(*T);
+        if (HasFailure()) return;
+    }
+}
+
 // ---------------------------------------------------------------- transfers
 
 TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {
@@ -642,6 +669,25 @@ TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {
     A->MoveTo(N, B.get(), amAddChildLast, false);
     EXPECT_EQ(A->TotalCount(), 0u);
     EXPECT_EQ(Shape(*B), "0:7/1 1:8/0 ");
+    ExpectTotals(*A);
+    ExpectTotals(*B);
+}
+
+// Asked of the source's tree, a copy to another tree's node is made there
+// (it used to link the copy under the other tree while counting it in this
+// one, and its walk up marked the other tree's object as a node).
+TEST_F(StreamSoundTest, ACopyAskedOfTheSourceTreeLandsInTheTargetTree) {
+    auto A = ValueTree(), B = ValueTree();
+    PLazyNode From = A->AddChild(nullptr, 1);
+    A->AddChild(From, 2);
+    PLazyNode To = B->AddChild(nullptr, 3);
+    B->SetExpanded(To, true);
+    PLazyNode Copy = A->CopyTo(From, To, amAddChildLast, false);
+    ASSERT_NE(Copy, nullptr);
+    EXPECT_EQ(TreeFromNode(Copy), B.get());
+    EXPECT_EQ(Shape(*B), "0:3/1 1:1/1 2:2/0 ");
+    EXPECT_EQ(Shape(*A), "0:1/1 1:2/0 ");
+    EXPECT_EQ(B->Owner(), nullptr);
     ExpectTotals(*A);
     ExpectTotals(*B);
 }

@@ -491,6 +491,7 @@ public:
     virtual void Clear();
     void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // Copies Source (of any tree) to Target; a target in another tree copies there.
     PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void ResetNode(PLazyNode Node);
     virtual void ReinitNode(PLazyNode Node, bool Recursive);
@@ -631,6 +632,8 @@ public:
     virtual void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName, PLazyNode Node = nullptr);
     void WriteNode(TStream& Stream, PLazyNode Node);
+    // Reads one node chunk into Node (nil: the root). On a failure the child
+    // that was not read whole goes; Node itself stays.
     void AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
 
     // ---- properties of the tree (construction)
@@ -1337,6 +1340,8 @@ private:
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
     void FixLoadedSelection(PLazyNode Node);
+    // AddNodeFromStream into a node just made for it, which goes when the read fails.
+    void AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     // A node's own chunks as WriteChunks makes them, its children left out.
     void ShallowChunks(PLazyNode Node, TMemoryStream& Scratch);
     // Takes every reference the tree keeps to Node away before its block goes.

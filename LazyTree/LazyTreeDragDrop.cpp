@@ -465,6 +465,7 @@ void TBaseLazyTree::DoDragging(fw::TPoint P) {
     if (HandleAllocated()) Update();
     DoStateChange({}, {tsClearPending});
     FDragSelection = GetSortedSelection(true);
+    FDragLive = {FDragSelection.begin(), FDragSelection.end()};
     DoStateChange({tsOLEDragging});
     TLTDragManager* M = DragManager();
     std::shared_ptr<TLTDataObject> Data = M->GetDataObject();
@@ -479,6 +480,13 @@ void TBaseLazyTree::DoDragging(fw::TPoint P) {
     if (HandleAllocated()) fw::SetCapture(Handle());
 }
 
+TNodeArray TBaseLazyTree::DragSelection() const {
+    TNodeArray Result;
+    for (PLazyNode N : FDragSelection)
+        if (FDragLive.contains(N)) Result.push_back(N);
+    return Result;
+}
+
 bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
     TLTDragManager* M = FDragManager.get();
     const bool Dragging = M && M->Dragging() && InState(tsOLEDragging);
@@ -487,6 +495,7 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
     auto Finish = [&](bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
         fw::TScopeExit EndDrag([this] {
             FDragSelection.clear();
+            FDragLive.clear();
             DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
             if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
         });
@@ -494,13 +503,13 @@ bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
         M->ForceDragLeave();
         DragImage()->EndDrag();
         if (Effect == DROPEFFECT_MOVE && (AutoOptions() & toAutoDeleteMovedNodes)) {
-            // The drop handler may have deleted or taken some of them already.
-            std::unordered_set<PLazyNode> Live;
-            for (PLazyNode N = GetFirstNoInit(); N; N = GetNextNoInit(N))
-                Live.insert(N);
+            // The drop handler, or the deletions' own handlers, may free some of
+            // them: freeing a node takes it out of FDragLive.
+            const TNodeArray Dragged = std::move(FDragSelection);
+            FDragSelection.clear();
             lt::TUpdateScope Update(*this);
-            for (PLazyNode N : FDragSelection)
-                if (Live.contains(N)) DeleteNode(N);
+            for (PLazyNode N : Dragged)
+                if (FDragLive.contains(N)) DeleteNode(N);
             Update.Leave();
         }
         EndDrag.Leave();

@@ -98,7 +98,7 @@ void TBaseLazyTree::ForgetNode(PLazyNode Node) {
                          &FFocusedNode})
         if (*P == Node) *P = nullptr;
     if (FHintData.Node == Node) FHintData.Node = nullptr;
-    if (!FDragSelection.empty()) std::erase(FDragSelection, Node);
+    FDragLive.erase(Node);
     if (!FDeferred.empty())
         std::erase_if(FDeferred, [Node](const TDeferredDeletion& D) { return D.Node == Node; });
     if (Node->States & vsSelected) {
@@ -324,14 +324,15 @@ namespace vel {
 TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
     TPopupMenu* Menu = nullptr;
     if (!OnGetPopupMenu) return nullptr;
+    lt::TBusyScope Busy(*this); // the walk up holds the nodes the handler is given
     bool AskParent = true;
     if (!Node || Node == FRoot) {
-        OnGetPopupMenu(this, nullptr, NoColumn, P, AskParent, Menu);
+        lt::Fire(*this, OnGetPopupMenu, this, nullptr, NoColumn, P, AskParent, Menu);
         return Menu;
     }
     for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
         AskParent = true;
-        OnGetPopupMenu(this, Run, Column, P, AskParent, Menu);
+        lt::Fire(*this, OnGetPopupMenu, this, Run, Column, P, AskParent, Menu);
         if (Menu || !AskParent) break;
     }
     return Menu;

@@ -3,6 +3,7 @@
 #include "FormTestEnv.h"
 #include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
+#include "LazyTreeEdit.h"
 #include "ScrollBars.h"
 #include "TreeViewTestEnv.h"
 
@@ -310,6 +311,45 @@ TEST_F(SoundViewTest, PaintAndHotHandlersDeletingTheirNode) {
     ExpectTotals(*Tree);
 }
 
+// Handlers asked about a node and then about its parents, and the editor's
+// maker: each deletes the node it is given.
+TEST_F(SoundViewTest, HandlersDeletingTheNodeTheWalkUpStartsFrom) {
+    Tree->SetExpanded(Top(0), true);
+    PLazyNode Doomed = Tree->GetFirstChild(Top(0));
+    std::vector<PLazyNode> Asked;
+    Tree->OnGetHelpContext = [&](TBaseLazyTree* T, PLazyNode N, int, int&) {
+        Asked.push_back(N);
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Tree->SetFocusedNode(Doomed);
+    Key(fw::VK_F1);
+    EXPECT_EQ(Asked, (std::vector<PLazyNode>{Asked[0], Top(0)}));
+    EXPECT_EQ(Top(0)->ChildCount, 1u);
+
+    Doomed = Tree->GetFirstChild(Top(0));
+    Asked.clear();
+    Tree->OnGetPopupMenu = [&](TBaseLazyTree* T, PLazyNode N, int, fw::TPoint, bool&, TPopupMenu*&) {
+        Asked.push_back(N);
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Click(40, 27, 0, fw::mbRight); // the second row: the first node's child
+    EXPECT_EQ(Asked.size(), 2u);
+    EXPECT_EQ(Top(0)->ChildCount, 0u);
+
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toEditable);
+    Doomed = Top(1);
+    Tree->OnCreateEditor = [&](TBaseLazyTree* T, PLazyNode N, int, std::shared_ptr<ILTEditLink>& Link) {
+        Link = std::make_shared<TStringEditLink>();
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Tree->EditNode(Top(1), 0);
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->RootNodeCount(), 2u);
+    EXPECT_FALSE(Tree->IsEditing());
+    Picture();
+    ExpectTotals(*Tree);
+}
+
 TEST_F(SoundViewTest, RowsTallerThanAPictureAreCappedAndPaint) {
     Tree->SetNodeHeight(Top(1), 65535);
     EXPECT_EQ(Top(1)->NodeHeight, TBaseLazyTree::MaxNodeHeight);
@@ -465,6 +505,35 @@ TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
     }
     EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
     EXPECT_EQ(T->PositionCache().size(), 3u);
+}
+
+// A deletion asked for while the worker's own report is handled runs at that
+// message's end, while the worker still waits for its answer.
+TEST_F(WorkerStressTest, AStateHandlerDeletingWhileTheWorkerReports) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    int Deleted = 0;
+    T->OnStateChange = [&Deleted](TBaseLazyTree* Sender, TLazyTreeStates Enter, TLazyTreeStates) {
+        if (Enter.Contains(tsValidating) && Deleted < 3) {
+            ++Deleted;
+            Sender->DeleteNode(Sender->GetLast());
+        }
+    };
+    Show();
+    for (int I = 0; I < 2000 && Deleted < 3; ++I) {
+        fw::DeliverSentMessages();
+        if (Deleted < 3 && !T->TreeStates().Contains(tsValidating)) T->InvalidateCache();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(Deleted, 3);
+    EXPECT_EQ(T->RootNodeCount(), 4997u);
+    T->OnStateChange = nullptr;
+    T->InvalidateCache();
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
 }
 
 // ------------------------------------------------------------------ streams

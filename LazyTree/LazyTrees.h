@@ -12,12 +12,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace fw {
@@ -1116,7 +1118,8 @@ public:
     TLTDragManager* DragManager();
     PLazyNode DropTargetNode() const { return FDropTargetNode; }
     TDropMode LastDropMode() const { return FLastDropMode; }
-    const TNodeArray& DragSelection() const { return FDragSelection; }
+    // The nodes of the running drag that still exist, in tree order.
+    TNodeArray DragSelection() const;
     virtual void GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats);
     virtual HRESULT RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
                                   bool ForClipboard);
@@ -1374,7 +1377,9 @@ private:
     };
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
-    std::vector<TDeferredDeletion> FDeferred;
+    std::deque<TDeferredDeletion> FDeferred;
+    bool FDeferredPosted = false; // a message to run them is on its way
+    std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
     // are left to the running reader, and to the running writer.
     bool FStreamReading = false;
@@ -1453,6 +1458,7 @@ private:
     PLazyNode FDropTargetNode = nullptr;
     TDropMode FLastDropMode = dmNowhere;
     TNodeArray FDragSelection;
+    std::unordered_set<PLazyNode> FDragLive; // the entries of FDragSelection not freed since
     TDragOperations FDragOperations = doCopy | doMove;
     TLTDragType FDragType = dtOLE;
     fw::TPoint FDragStart;

@@ -152,7 +152,7 @@ void TtsBaseGrid::SetDrawOverlap(TtsDrawOverlap Value) {
     UpdateCellControl(false);
 }
 
-void TtsBaseGrid::SetImageList(TtsImageList* Value) {
+void TtsBaseGrid::SetImageList(TtsImageListComponent* Value) {
     FImageLink.SetImageList(Value);
     InvalidateGrid();
 }

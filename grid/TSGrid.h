@@ -151,8 +151,8 @@ public:
     bool ShrinkPicture = true;
     bool CenterPicture = true;
     bool KeepAspectRatio = true;
-    TtsImageList* ImageList() const { return FImageLink.ImageList(); }
-    void SetImageList(TtsImageList* Value);
+    TtsImageListComponent* ImageList() const { return FImageLink.ImageList(); }
+    void SetImageList(TtsImageListComponent* Value);
     // Colours of the text editor when set (clNoneTs: the cell's own).
     fw::TColor EditColor = clNoneTs;
     fw::TColor EditFontColor = clNoneTs;

@@ -4,6 +4,7 @@
 #include "ScopeExit.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vel {
 
@@ -286,8 +287,12 @@ void TLazyTreeColumn::LoadFromStream(TStream& S, int Version) {
     SetImageIndex(S.ReadI32());
     const int L = S.ReadI32();
     SetLayout(L >= 0 && L <= 3 ? static_cast<TLTHeaderColumnLayout>(L) : blGlyphLeft);
-    SetMargin(S.ReadI32());
-    SetSpacing(S.ReadI32());
+    const int M = S.ReadI32();
+    const int Sp = S.ReadI32();
+    if (std::abs(M) > TLTHeader::MaxStoredExtent || std::abs(Sp) > TLTHeader::MaxStoredExtent)
+        throw EReadError("Stream read error: bad column margin or spacing");
+    SetMargin(M);
+    SetSpacing(Sp);
     const int B = S.ReadI32();
     const TLTColumnOptions Keep = FOptions;
     SetBiDiMode(B >= 0 && B <= 3 ? static_cast<TBiDiMode>(B) : bdLeftToRight);
@@ -388,6 +393,8 @@ void TLazyTreeColumns::Removing(TLazyTreeColumn* Column) {
     Shift(DownIndex);
     Shift(TrackIndex);
     Shift(ClickIndex);
+    Shift(DragIndex);
+    Shift(DropTarget);
     if (FHeader) FHeader->ColumnRemoved(Old);
 }
 

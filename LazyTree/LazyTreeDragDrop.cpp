@@ -733,7 +733,8 @@ HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeySt
 bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObject,
                                    PLazyNode TargetNode, TLTNodeAttachMode Mode, bool Optimized) {
     lt::TBusyScope Busy(*this);
-    if (!DataObject || ReadOnly()) return false;
+    // Nowhere to attach: nothing is inserted (a node left unlinked would be lost).
+    if (!DataObject || ReadOnly() || Mode == amNoWhere) return false;
     TFormatEtc F;
     F.cfFormat = TreeDataFormat();
     F.tymed = TYMED_ISTREAM | TYMED_HGLOBAL;

@@ -231,6 +231,15 @@ void TBaseLazyTree::Dispatch(fw::TMessage& Message) {
     case WM_TREESTATECHANGE:
         WMTreeStateChange(Message);
         return;
+    case fw::WM_DESTROY:
+        // The worker must not report to a window that goes.
+        InterruptValidation();
+        break;
+    case fw::CM_SHOWINGCHANGED:
+        // A tree that starts showing takes its window: bars, border and cache.
+        fw::TCustomControl::Dispatch(Message);
+        if (Showing()) HandleNeeded();
+        return;
     case fw::WM_TIMER:
         if (Message.WParam == ChangeTimer) {
             fw::KillTimer(Handle(), ChangeTimer);

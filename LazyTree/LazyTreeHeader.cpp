@@ -160,6 +160,7 @@ void TLTHeader::ColumnRemoved(TColumnIndex Index) {
         if (FOwner) FOwner->MainColumnChanged();
     } else if (FMainColumn > Index)
         --FMainColumn;
+    if (FOwner) FOwner->ColumnDeleted(Index);
 }
 
 void TLTHeader::ColumnsCleared() {
@@ -299,6 +300,22 @@ void TLTHeader::SaveToStream(TStream& S) const {
 }
 
 void TLTHeader::LoadFromStream(TStream& S) {
+    // A failed load leaves the header as it was: what it held is kept aside
+    // and put back, so that nothing read part way stays.
+    TMemoryStream Kept;
+    SaveToStream(Kept);
+    bool Loaded = false;
+    fw::TScopeExit PutBack([this, &Kept, &Loaded] {
+        if (Loaded) return;
+        Kept.SetPosition(0);
+        FColumns->Clear(); // a stored count of 0 leaves the columns as they are
+        ReadHeader(Kept);
+    });
+    ReadHeader(S);
+    Loaded = true;
+}
+
+void TLTHeader::ReadHeader(TStream& S) {
     // A failed load leaves the stream where the header began.
     fw::TScopeExit Rewind([&S, Start = S.Position()] { S.SetPosition(Start); });
     States |= hrsLoading;
@@ -334,7 +351,9 @@ void TLTHeader::LoadFromStream(TStream& S) {
         Sort = S.ReadI32();
         Dir = S.ReadI32();
     }
-    if (H < 0) throw EReadError("Stream read error: bad header height");
+    if (H < 0 || H > MaxStoredExtent) throw EReadError("Stream read error: bad header height");
+    if (FontHeight < -MaxStoredExtent || FontHeight > MaxStoredExtent)
+        throw EReadError("Stream read error: bad font height");
     FAutoSizeIndex = AutoSize;
     FBackground = Back;
     FHeight = static_cast<unsigned>(H);

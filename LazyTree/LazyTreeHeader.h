@@ -408,6 +408,13 @@ public:
     // The stream ends up just after the header; a failed read throws EReadError
     // and puts the stream back where the header began.
     virtual void LoadFromStream(TStream& Stream);
+    // Heights, margins and spacings a stream may hold; larger ones are refused.
+    static constexpr int MaxStoredExtent = 32767;
+
+private:
+    void ReadHeader(TStream& Stream);
+
+public:
     virtual void SaveToStream(TStream& Stream) const;
 
     void Invalidate(TLazyTreeColumn* Column = nullptr, bool ExpandToBorder = false);

@@ -167,6 +167,8 @@ int TBaseLazyTree::LevelDelta(PLazyNode Node1, PLazyNode Node2) const {
 void TBaseLazyTree::InitNode(PLazyNode Node) {
     if (!Node || Node == FRoot) return;
     lt::TBusyScope Busy(*this);
+    // The worker reads the states of nodes while it builds the cache.
+    if (InState(tsValidating)) InterruptValidation();
     Node->States |= vsInitialized;
     TLTInternalStates InitStates = 0;
     DoInitNode(Node->Parent == FRoot ? nullptr : Node->Parent, Node, InitStates);
@@ -789,6 +791,7 @@ bool TBaseLazyTree::InternalAddToSelection(PLazyNode Node, bool ForceInsert) {
 bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert) {
     Count = std::min(Count, static_cast<int>(Nodes.size()));
     if (Count <= 0) return false;
+    if (InState(tsValidating)) InterruptValidation();
     if (ForceInsert) {
         for (int I = 0; I < Count; ++I)
             Nodes[static_cast<std::size_t>(I)]->States |= vsSelected;
@@ -844,6 +847,7 @@ void TBaseLazyTree::AddToSelection(TNodeArray& Nodes, int Count, bool ForceInser
 
 void TBaseLazyTree::InternalRemoveFromSelection(PLazyNode Node) {
     if (!(Node->States & vsSelected)) return;
+    if (InState(tsValidating)) InterruptValidation();
     Node->States &= ~vsSelected;
     int Index = 0;
     if (FindNodeInSelection(Node, Index, -1, -1)) {
@@ -862,6 +866,7 @@ void TBaseLazyTree::RemoveFromSelection(PLazyNode Node) {
 }
 
 void TBaseLazyTree::MarkForRemoval(PLazyNode Node) {
+    if (InState(tsValidating)) InterruptValidation();
     Node->States &= ~vsSelected;
     int Index = 0;
     if (FindNodeInSelection(Node, Index, -1, -1))
@@ -876,6 +881,7 @@ void TBaseLazyTree::PackSelection() {
 }
 
 void TBaseLazyTree::InternalClearSelection() {
+    if (InState(tsValidating)) InterruptValidation();
     if (FUpdateCount > 0) PackSelection();
     for (int I = FSelectionCount; I-- > 0;) {
         PLazyNode N = FSelection[static_cast<std::size_t>(I)];
@@ -907,12 +913,27 @@ void TBaseLazyTree::ClearTempCache() {
 void TBaseLazyTree::ClearSelection() {
     lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0 || Destroying()) return;
-    if (FUpdateCount == 0 && HandleAllocated())
-        for (int I = 0; I < FSelectionCount; ++I)
-            if (!IsMarked(FSelection[static_cast<std::size_t>(I)]))
-                InvalidateNode(FSelection[static_cast<std::size_t>(I)]);
+    if (FUpdateCount == 0 && HandleAllocated() && FVisibleCount > 0)
+        InvalidateSelectedRowsOnScreen();
     InternalClearSelection();
     Change(nullptr);
+}
+
+void TBaseLazyTree::InvalidateSelectedRowsOnScreen() {
+    // Down from the top row until every selected row was met or the client ends:
+    // rows off the screen need no repaint, however many are selected.
+    int Top = 0;
+    PLazyNode Run = GetNodeAt(0, RowAreaTop(), true, Top);
+    const int Bottom = ClientHeight();
+    for (int Met = 0; Run && Top < Bottom && Met < FSelectionCount;
+         Run = GetNextVisibleNoInit(Run)) {
+        const int Height = static_cast<int>(GetNodeHeight(Run));
+        if (Run->States & vsSelected) {
+            InvalidateRect(fw::TRect{0, Top, ClientWidth(), Top + Height});
+            ++Met;
+        }
+        Top += Height;
+    }
 }
 
 void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
@@ -1096,6 +1117,14 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
         InvalidateNode(FFocusedNode);
     }
     DoFocusChange(FFocusedNode, FFocusedColumn);
+}
+
+void TBaseLazyTree::ColumnDeleted(int Column) {
+    if (FFocusedColumn == Column)
+        FFocusedColumn = NoColumn;
+    else if (FFocusedColumn > Column)
+        --FFocusedColumn;
+    if (FEditColumn > Column) --FEditColumn;
 }
 
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {

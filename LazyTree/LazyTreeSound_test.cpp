@@ -3,13 +3,16 @@
 #include "FormTestEnv.h"
 #include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
+#include "ScrollBars.h"
 #include "TreeViewTestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -307,6 +310,15 @@ TEST_F(SoundViewTest, PaintAndHotHandlersDeletingTheirNode) {
     ExpectTotals(*Tree);
 }
 
+TEST_F(SoundViewTest, RowsTallerThanAPictureAreCappedAndPaint) {
+    Tree->SetNodeHeight(Top(1), 65535);
+    EXPECT_EQ(Top(1)->NodeHeight, TBaseLazyTree::MaxNodeHeight);
+    EXPECT_NO_THROW(Picture());
+    Tree->SetOffsetY(-20000);
+    EXPECT_NO_THROW(Picture());
+    ExpectTotals(*Tree);
+}
+
 // ------------------------------------------------------- throwing handlers
 
 TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {
@@ -337,6 +349,122 @@ TEST_F(SoundTest, AThrowingStructureHandlerDuringDeleteSelectedNodes) {
     EXPECT_EQ(Tree->TotalCount(), 2u);
     EXPECT_EQ(Tree->SelectedCount(), 0);
     ExpectTotals(*Tree);
+}
+
+// ------------------------------------------------------------------- header
+
+std::vector<std::uint8_t> HeaderBytes(TLTHeader& H) {
+    TMemoryStream S;
+    H.SaveToStream(S);
+    return S.Data();
+}
+
+TEST_F(SoundTest, AHeaderStreamThatFailsPartWayChangesNothing) {
+    auto Other = std::make_unique<TLazyStringTree>(nullptr);
+    for (int I = 0; I < 3; ++I)
+        Other->Header()->Columns().Add()->SetWidth(40 + I);
+    const std::vector<std::uint8_t> Good = HeaderBytes(*Other->Header());
+    Tree->Header()->Columns().Add()->SetWidth(77);
+    Tree->Header()->SetHeight(30);
+    const std::vector<std::uint8_t> Before = HeaderBytes(*Tree->Header());
+    for (std::size_t Len = 0; Len < Good.size(); ++Len) {
+        TMemoryStream S(std::vector<std::uint8_t>(Good.begin(), Good.begin() + static_cast<long>(Len)));
+        EXPECT_ANY_THROW(Tree->Header()->LoadFromStream(S));
+        ASSERT_EQ(HeaderBytes(*Tree->Header()), Before) << Len;
+    }
+    TMemoryStream S(Good);
+    Tree->Header()->LoadFromStream(S);
+    EXPECT_EQ(Tree->Header()->Columns().Count(), 3);
+}
+
+TEST_F(SoundTest, HeaderSizesBeyondReasonAreRefused) {
+    auto Other = std::make_unique<TLazyStringTree>(nullptr);
+    Other->Header()->Columns().Add()->SetMargin(1234567);
+    Other->Header()->Columns()[0].SetSpacing(3);
+    std::vector<std::uint8_t> Margin = HeaderBytes(*Other->Header());
+    Other->Header()->Columns()[0].SetMargin(4);
+    Other->Header()->Font().SetHeight(-99999999);
+    std::vector<std::uint8_t> Font = HeaderBytes(*Other->Header());
+    for (const auto& Bytes : {Margin, Font}) {
+        TMemoryStream S(Bytes);
+        EXPECT_THROW(Tree->Header()->LoadFromStream(S), EReadError);
+        EXPECT_EQ(Tree->Header()->Columns().Count(), 0);
+    }
+}
+
+TEST_F(SoundTest, DeletingAColumnShiftsTheIndexesThatNameColumns) {
+    auto& Cols = Tree->Header()->Columns();
+    for (int I = 0; I < 4; ++I)
+        Cols.Add()->SetWidth(50);
+    Cols.DragIndex = 3;
+    Cols.DropTarget = 1;
+    Tree->SetFocusedColumn(2);
+    Cols.Delete(1);
+    EXPECT_EQ(Cols.DragIndex, 2);
+    EXPECT_EQ(Cols.DropTarget, NoColumn);
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Cols.Delete(1);
+    EXPECT_EQ(Tree->FocusedColumn(), NoColumn);
+}
+
+// --------------------------------------------------------------- the worker
+
+class WorkerStressTest : public fw::FormTest {};
+
+// Every change lands while the worker may be building the cache: the
+// thread sanitizer (scripts/tsan) sees no node read and written at once.
+TEST_F(WorkerStressTest, ChangesRaceTheCacheBuild) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 200);
+    T->HandleNeeded();
+    T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect);
+    T->SetRootNodeCount(6000);
+    std::mt19937 Rng(5);
+    for (int Round = 0; Round < 300; ++Round) {
+        T->InvalidateCache();
+        std::this_thread::sleep_for(std::chrono::microseconds(Rng() % 200));
+        fw::DeliverSentMessages();
+        PLazyNode N = T->GetFirstNoInit();
+        for (unsigned Skip = Rng() % 3000; N && Skip > 0; --Skip)
+            N = N->NextSibling;
+        if (!N) continue;
+        switch (Rng() % 7) {
+        case 0: T->AddChild(Rng() % 2 ? N : nullptr); break;
+        case 1: T->DeleteNode(N); break;
+        case 2: T->ToggleNode(N); break;
+        case 3: T->SetNodeHeight(N, 10 + Rng() % 20); break;
+        case 4: T->SetVisible(N, !(N->States & vsVisible)); break;
+        case 5: T->SetSelected(N, !(N->States & vsSelected)); break;
+        default: T->GetNodeAt(0, static_cast<int>(Rng() % 50000), false, *std::make_unique<int>()); break;
+        }
+        ExpectTotals(*T);
+        if (HasFailure()) return;
+    }
+    // Left alone, the cache is built and agrees with the walk.
+    T->InvalidateCache();
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(T->TreeStates().Contains(tsUseCache));
+    PLazyNode Last = T->GetLastVisibleNoInit();
+    int Top = 0;
+    EXPECT_EQ(T->GetNodeAt(0, static_cast<int>(T->RangeY()) - 1, false, Top), Last);
+}
+
+TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    Show();
+    ASSERT_TRUE(T->HandleAllocated());
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(T->Handle(), fw::SB_VERT, Min, Max));
+    EXPECT_EQ(Max, 5000 * 18);
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
+    EXPECT_EQ(T->PositionCache().size(), 3u);
 }
 
 // ------------------------------------------------------------------ streams
@@ -485,6 +613,12 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
     ASSERT_TRUE(LoadInto(*T, Bytes));
     EXPECT_EQ(T->GetFirstNoInit()->States & 0xC000, 0);
     EXPECT_EQ(T->GetFirstNoInit()->States & vsClearing, 0);
+    // A height no painted picture holds comes back as the tallest row.
+    Bytes[StatesAt - 4] = 0xFF;
+    Bytes[StatesAt - 3] = 0xFF;
+    ASSERT_TRUE(LoadInto(*T, Bytes));
+    EXPECT_EQ(T->GetFirstNoInit()->NodeHeight, TBaseLazyTree::MaxNodeHeight);
+    ExpectTotals(*T);
     T->AddChild(T->GetFirstNoInit(), 2);
     T->Clear();
     EXPECT_EQ(T->TotalCount(), 0u);

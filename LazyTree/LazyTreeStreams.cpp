@@ -387,7 +387,8 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
                 AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
             Node->States = static_cast<TLazyNodeStates>((States & LoadedStatesMask) |
                                                         (Node->States & vsHasChildren));
-            Node->NodeHeight = Height;
+            Node->NodeHeight = static_cast<std::uint16_t>(std::min<std::uint32_t>(Height, MaxNodeHeight));
+            Height = Node->NodeHeight;
             if (Raw)
                 Node->TotalHeight = Height;
             else

@@ -278,6 +278,9 @@ void TBaseLazyTree::CreateWnd() {
     Created.Leave();
     // A bar shown while the window was being made narrowed the client: the other may follow.
     if (!Loading() && FUpdateCount == 0) UpdateScrollBars(false);
+    // The window hears the worker: the position cache can be built now.
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) InvalidateCache();
 }
 
 void TBaseLazyTree::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {

@@ -18,6 +18,7 @@ using namespace lt;
 namespace {
 
 constexpr std::uint32_t CacheThreshold = 2000;
+constexpr std::uint32_t FineStride = 8;
 
 // Bits of the worker's state message.
 constexpr std::uint8_t bsStopValidation = 1;
@@ -119,9 +120,11 @@ TWorkerThread::~TWorkerThread() {
     WakeEvent()->Signal();
     // The worker may be waiting for this thread to take a state message: let
     // such messages through until it has left, or the join would never end.
-    while (!FExited.load()) {
+    for (;;) {
+        const std::uint64_t Seen = fw::WakeupCount();
         fw::DeliverSentMessages();
-        std::this_thread::yield();
+        if (FExited.load()) break;
+        fw::WaitForWakeup(Seen, 100);
     }
     if (FThread.joinable()) FThread.join();
 }
@@ -129,16 +132,20 @@ TWorkerThread::~TWorkerThread() {
 void TWorkerThread::AddTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
     Tree->DoStateChange({}, {tsStopValidation});
+    void* Window = Tree->HandleAllocated() ? Tree->Handle() : nullptr;
     std::lock_guard<std::mutex> L(FTreesLock);
-    if (std::find(FWaitingTrees.begin(), FWaitingTrees.end(), Tree) == FWaitingTrees.end())
-        FWaitingTrees.push_back(Tree);
+    auto It = std::find_if(FWaitingTrees.begin(), FWaitingTrees.end(),
+                           [Tree](const TWaiting& W) { return W.Tree == Tree; });
+    if (It == FWaitingTrees.end())
+        FWaitingTrees.push_back({Tree, Window});
+    else
+        It->Window = Window;
 }
 
 void TWorkerThread::RemoveTree(TBaseLazyTree* Tree) {
     LTAssert(Tree != nullptr, "Tree must not be nil.");
     std::lock_guard<std::mutex> L(FTreesLock);
-    FWaitingTrees.erase(std::remove(FWaitingTrees.begin(), FWaitingTrees.end(), Tree),
-                        FWaitingTrees.end());
+    std::erase_if(FWaitingTrees, [Tree](const TWaiting& W) { return W.Tree == Tree; });
 }
 
 TBaseLazyTree* TWorkerThread::CurrentTree() const {
@@ -152,20 +159,30 @@ std::size_t TWorkerThread::WaitingCount() {
 }
 
 void TWorkerThread::SendTreeStates(std::uint8_t EnterStates, std::uint8_t LeaveStates) {
-    TBaseLazyTree* Tree = CurrentTree();
-    if (Tree && Tree->HandleAllocated())
-        fw::SendMessage(Tree->Handle(), WM_TREESTATECHANGE, EnterStates, LeaveStates);
+    void* Window = nullptr;
+    {
+        std::lock_guard<std::mutex> L(FTreesLock);
+        if (FCurrentTree) Window = FCurrentWindow;
+    }
+    // A window gone meanwhile takes no messages.
+    if (Window)
+        fw::SendMessage(static_cast<fw::HWND>(Window), WM_TREESTATECHANGE, EnterStates,
+                        LeaveStates);
 }
 
 void TWorkerThread::Execute() {
-    fw::TScopeExit exitMark([this] { FExited.store(true); });
+    fw::TScopeExit exitMark([this] {
+        FExited.store(true);
+        fw::WakeUserInterface();
+    });
     for (;;) {
         WakeEvent()->Wait();
         {
             std::lock_guard<std::mutex> L(FTreesLock);
             if (FTerminated) return;
             if (!FWaitingTrees.empty()) {
-                FCurrentTree = FWaitingTrees.front();
+                FCurrentTree = FWaitingTrees.front().Tree;
+                FCurrentWindow = FWaitingTrees.front().Window;
                 FWaitingTrees.erase(FWaitingTrees.begin());
                 if (!FWaitingTrees.empty()) WakeEvent()->Signal();
             } else {
@@ -179,15 +196,20 @@ void TWorkerThread::Execute() {
         {
             std::lock_guard<std::mutex> B(FBuildLock);
             // A tree without a window cannot hear the outcome, so it is not walked.
-            if (Tree->HandleAllocated() && !Tree->FStopValidation.load())
+            if (FCurrentWindow && !Tree->FStopValidation.load())
                 Built = Tree->BuildPositionCache();
         }
         if (Built)
             SendTreeStates(bsUseCache, bsStopValidation | bsValidating | bsValidationNeeded);
         else
             SendTreeStates(0, bsStopValidation | bsValidating);
-        std::lock_guard<std::mutex> L(FTreesLock);
-        FCurrentTree = nullptr;
+        {
+            std::lock_guard<std::mutex> L(FTreesLock);
+            FCurrentTree = nullptr;
+            FCurrentWindow = nullptr;
+        }
+        // A tree waiting in InterruptValidation for this one to let go.
+        fw::WakeUserInterface();
     }
 }
 
@@ -201,8 +223,10 @@ std::uint32_t TBaseLazyTree::PositionCacheSize() const {
 bool TBaseLazyTree::BuildPositionCache() {
     if (FStopValidation.load()) return false;
     FPositionCache.clear();
+    FFineCache.clear();
     if (FVisibleCount <= CacheThreshold) return false;
     FPositionCache.resize(PositionCacheSize());
+    FFineCache.reserve(FVisibleCount / FineStride + 1);
     std::uint32_t Top = 0;
     std::size_t Index = 0;
     std::uint32_t Steps = 0;
@@ -214,12 +238,14 @@ bool TBaseLazyTree::BuildPositionCache() {
             Stopped = true;
             break;
         }
-        if (Steps % CacheThreshold == 0) FPositionCache[Index++] = {Run, Top};
+        if (Steps % CacheThreshold == 0 && Index < FPositionCache.size())
+            FPositionCache[Index++] = {Run, Top};
+        if (Steps % FineStride == 0) FFineCache.push_back({Run, Top});
         // Heights are read as stored: no events run on this thread.
         Top += Run->NodeHeight;
         Last = Run;
         PLazyNode Next = GetNextVisibleNoInit(Run);
-        if (!Next || Index == FPositionCache.size()) break;
+        if (!Next) break;
         Run = Next;
         ++Steps;
     }
@@ -232,12 +258,13 @@ bool TBaseLazyTree::BuildPositionCache() {
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(std::uint32_t Position,
                                              std::uint32_t& CurrentPos) const {
-    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos,
+    return LastCacheEntryAtOrBefore(FFineCache.empty() ? FPositionCache : FFineCache, CurrentPos,
                                     [Position](const auto& E) { return E.Top <= Position; });
 }
 
 PLazyNode TBaseLazyTree::LookUpPositionCache(PLazyNode Node, std::uint32_t& CurrentPos) const {
-    return LastCacheEntryAtOrBefore(FPositionCache, CurrentPos, [this, Node](const auto& E) {
+    return LastCacheEntryAtOrBefore(FFineCache.empty() ? FPositionCache : FFineCache, CurrentPos,
+                                    [this, Node](const auto& E) {
         return CompareNodePositions(E.Node, Node) <= 0;
     });
 }
@@ -250,14 +277,18 @@ void TBaseLazyTree::InterruptValidation() {
     // Once the worker has taken this tree it may be reading its nodes or waiting
     // to tell it so: let its messages through until it lets go of the tree.
     bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;
-    while (W->CurrentTree() == this && !fw::Application()->Terminated()) {
+    // Sleeps between the worker's messages: it wakes this thread when it
+    // sends one and when it lets go of the tree.
+    while (!fw::Application()->Terminated()) {
+        const std::uint64_t Seen = fw::WakeupCount();
+        if (W->CurrentTree() != this) break;
         fw::DeliverSentMessages();
         fw::TMsg Msg;
         if (HandleAllocated() && fw::PeekMessage(Msg, Handle(), true)) {
             if (Msg.message == fw::WM_QUIT) break;
             fw::DispatchMessage(Msg);
-        } else {
-            std::this_thread::yield();
+        } else if (W->CurrentTree() == this) {
+            fw::WaitForWakeup(Seen, 100);
         }
     }
     if (WasTaken) DoStateChange({tsValidationNeeded});

@@ -46,8 +46,15 @@ private:
     void Execute();
 
     mutable std::mutex FTreesLock;
-    std::vector<TBaseLazyTree*> FWaitingTrees;
+    // Each tree with the window it had when queued: this thread never reads
+    // a tree's own fields but its nodes.
+    struct TWaiting {
+        TBaseLazyTree* Tree;
+        void* Window;
+    };
+    std::vector<TWaiting> FWaitingTrees;
     TBaseLazyTree* FCurrentTree = nullptr;
+    void* FCurrentWindow = nullptr;
     std::mutex FBuildLock;
     bool FTerminated = false;
     std::atomic<bool> FExited{false};

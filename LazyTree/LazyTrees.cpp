@@ -436,8 +436,8 @@ std::uint32_t TBaseLazyTree::GetNodeHeight(PLazyNode Node) {
 }
 
 void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
+    Value = std::min(Value, MaxNodeHeight);
     if (!Node || Node == FRoot || Node->NodeHeight == Value || ReadOnly()) return;
-    Value = std::min<std::uint32_t>(Value, 0xFFFF);
     InterruptValidation();
     std::int64_t Diff = static_cast<std::int64_t>(Value) - Node->NodeHeight;
     Node->NodeHeight = static_cast<std::uint16_t>(Value);
@@ -570,6 +570,7 @@ void TBaseLazyTree::SetNodeDataSize(int Value) {
 
 void TBaseLazyTree::SetDefaultNodeHeight(std::uint32_t Value) {
     if (Value == 0) Value = 18;
+    Value = std::min(Value, MaxNodeHeight);
     if (Value == FDefaultNodeHeight) return;
     DoStateChange({tsNeedScale});
     std::int64_t Diff = static_cast<std::int64_t>(Value) - FDefaultNodeHeight;

@@ -453,6 +453,8 @@ public:
         return static_cast<T*>(GetNodeData(Node));
     }
     std::uint32_t GetNodeHeight(PLazyNode Node);
+    // The tallest row: what one painted picture of the framework holds.
+    static constexpr std::uint32_t MaxNodeHeight = 32767;
     void SetNodeHeight(PLazyNode Node, std::uint32_t Value);
     bool FullyVisible(PLazyNode Node) const;
     bool VisiblePath(PLazyNode Node) const;
@@ -580,6 +582,8 @@ public:
     void SetFocusedNode(PLazyNode Node);
     int FocusedColumn() const { return FFocusedColumn; }
     void SetFocusedColumn(int Column);
+    // A column went: the focused and edited column indexes follow it.
+    void ColumnDeleted(int Column);
     // The focused column as painted: NoColumn while the header shows no columns.
     int PaintedFocusColumn() const { return HeaderUseColumns() ? FFocusedColumn : NoColumn; }
     bool Selected(PLazyNode Node) const;
@@ -1409,6 +1413,9 @@ private:
     TChangeReason FLastStructureChangeReason = crIgnore;
 
     TCache FPositionCache;
+    // Every 8th visible node, built with the cache: a look-up walks at most
+    // 7 rows from the entry its binary search finds.
+    TCache FFineCache;
     TPopupMenu* FPopupMenu = nullptr;
     fw::TRect FOldRect;
     fw::TRect FNewRect;

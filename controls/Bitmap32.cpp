@@ -1,5 +1,7 @@
 #include "Bitmap32.h"
 
+#include "ScopeExit.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -17,28 +19,9 @@ std::mutex& CounterLock() {
 }
 
 // Holds back OnChange for a scope.
-class TUpdateScope {
-public:
-    explicit TUpdateScope(TThreadPersistent& p) : P(p) { P.BeginUpdate(); }
-    ~TUpdateScope() { P.EndUpdate(); }
-    TUpdateScope(const TUpdateScope&) = delete;
-    TUpdateScope& operator=(const TUpdateScope&) = delete;
-
-private:
-    TThreadPersistent& P;
-};
-
-// Holds an object's lock for a scope.
-class TLockScope {
-public:
-    explicit TLockScope(TThreadPersistent& p) : P(p) { P.Lock(); }
-    ~TLockScope() { P.Unlock(); }
-    TLockScope(const TLockScope&) = delete;
-    TLockScope& operator=(const TLockScope&) = delete;
-
-private:
-    TThreadPersistent& P;
-};
+auto UpdateScope(TThreadPersistent& P) {
+    return fw::EnterScope([&P] { P.BeginUpdate(); }, [&P] { P.EndUpdate(); });
+}
 
 // MulDiv's rounding (half up in magnitude, then the sign) on 64-bit
 // operands; the product is taken in 128 bits so that it cannot overflow.
@@ -136,7 +119,7 @@ TBitmap32::~TBitmap32() {
     OnResize = nullptr;
     OnHandleChanged = nullptr;
     BeginUpdate();
-    TLockScope lock(*this);
+    auto lock = fw::LockScope(*this);
     FFont.reset();
     SetSize(0, 0);
 }
@@ -332,7 +315,7 @@ void TBitmap32::DrawTo(fw::TCanvas& Canvas, int DstX, int DstY) {
 void TBitmap32::Assign(const TBitmap32* Source) {
     if (Source == this) return;
     {
-        TUpdateScope update(*this);
+        auto update = UpdateScope(*this);
         if (!Source) {
             SetSize(0, 0);
         } else {
@@ -351,7 +334,7 @@ void TBitmap32::Assign(const TBitmap32* Source) {
 
 void TBitmap32::Assign(const fw::TBitmap& Source) {
     {
-        TUpdateScope update(*this);
+        auto update = UpdateScope(*this);
         SetSize(Source.Width(), Source.Height());
         if (!Empty()) {
             FDC->BitBlt(0, 0, FWidth, FHeight, Source.Canvas(), 0, 0, fw::SRCCOPY);

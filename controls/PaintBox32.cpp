@@ -1,35 +1,11 @@
 #include "PaintBox32.h"
 
 #include "Canvas.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 
 namespace vel {
-namespace {
-
-class TBufferLock {
-public:
-    explicit TBufferLock(TBitmap32& b) : B(b) { B.Lock(); }
-    ~TBufferLock() { B.Unlock(); }
-    TBufferLock(const TBufferLock&) = delete;
-    TBufferLock& operator=(const TBufferLock&) = delete;
-
-private:
-    TBitmap32& B;
-};
-
-class TCanvasLock {
-public:
-    explicit TCanvasLock(fw::TCanvas& c) : C(c) { C.Lock(); }
-    ~TCanvasLock() { C.Unlock(); }
-    TCanvasLock(const TCanvasLock&) = delete;
-    TCanvasLock& operator=(const TCanvasLock&) = delete;
-
-private:
-    fw::TCanvas& C;
-};
-
-} // namespace
 
 TCustomPaintBox32::TCustomPaintBox32(fw::TComponent* AOwner)
     : fw::TCustomControl(AOwner), FBuffer(std::make_unique<TBitmap32>()) {
@@ -85,7 +61,7 @@ void TCustomPaintBox32::ResizeBuffer() {
     if (target(w, FBuffer->Width()) == FBuffer->Width() &&
         target(h, FBuffer->Height()) == FBuffer->Height())
         return;
-    TBufferLock lock(*FBuffer);
+    auto lock = fw::LockScope(*FBuffer);
     FBuffer->SetSize(w, h);
     FBufferValid = false;
 }
@@ -93,7 +69,7 @@ void TCustomPaintBox32::ResizeBuffer() {
 void TCustomPaintBox32::Paint() {
     ExecPaintBuffer();
     {
-        TBufferLock lock(*FBuffer);
+        auto lock = fw::LockScope(*FBuffer);
         if (!FBuffer->Empty()) {
             const fw::TRect r = GetViewportRect();
             Canvas()->BitBlt(r.Left, r.Top, r.Width(), r.Height(), *FBuffer->DC(), 0, 0,
@@ -106,8 +82,8 @@ void TCustomPaintBox32::Paint() {
 void TCustomPaintBox32::Flush() {
     fw::TCanvas screen;
     if (FBuffer->Empty() || !fw::AttachWindowCanvas(this, screen)) return;
-    TCanvasLock canvasLock(screen);
-    TBufferLock bufferLock(*FBuffer);
+    auto canvasLock = fw::LockScope(screen);
+    auto bufferLock = fw::LockScope(*FBuffer);
     const fw::TRect r = GetViewportRect();
     screen.BitBlt(r.Left, r.Top, r.Width(), r.Height(), *FBuffer->DC(), 0, 0, fw::SRCCOPY);
 }

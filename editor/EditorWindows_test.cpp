@@ -345,6 +345,12 @@ TEST_F(RigThroughEditorTest, ExtremeFiniteNumbersLeaveTheSceneFinite) {
         velRecord();
         tsxhost::SetTime(v);
         tsxhost::SetTime(-v);
+        // A render at an extreme frame, and a save: the rig updates and re-records.
+        tsxhost::SendRenderEvent(1, v); // begin
+        tsxhost::SendRenderEvent(3, v); // frame start
+        tsxhost::SendRenderEvent(2, v); // end
+        tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE);
+        EXPECT_EQ(NonFiniteInScene(), 0);
         velSetupMode();
         EXPECT_EQ(velIsSetupMode(), 1);
         tsxhost::Select(joints[1]->Node);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "DopeSheetForm.h"
+#include "ScopeExit.h"
 #include "ShuttleForm.h"
 #include "SkelMgr.h"
 #include "Switchboard.h"
@@ -16,19 +17,17 @@ bool FrameDirty = false;
 namespace {
 
 // What SetActiveFrameUpdating's closing steps do, on every way out.
-class TSettingFrameScope {
-public:
-    TSettingFrameScope() {
-        BeginEdit();
-        SettingFrame = true;
-    }
-    ~TSettingFrameScope() {
-        SettingFrame = false;
-        EndEdit();
-    }
-    TSettingFrameScope(const TSettingFrameScope&) = delete;
-    TSettingFrameScope& operator=(const TSettingFrameScope&) = delete;
-};
+auto SettingFrameScope() {
+    return fw::EnterScope(
+        [] {
+            BeginEdit();
+            SettingFrame = true;
+        },
+        [] {
+            SettingFrame = false;
+            EndEdit();
+        });
+}
 
 } // namespace
 
@@ -46,7 +45,7 @@ void SetActiveFrame(float frame) {
 }
 
 void SetActiveFrameUpdating(float frame) {
-    TSettingFrameScope scope;
+    auto scope = SettingFrameScope();
     SaveAllSkeletonStates();
     tsxAnimSetActiveTime(frame);
     RestoreAllSkeletonStates();

@@ -3,11 +3,10 @@
 // cell's own value, else its column's and row's (row first when rows draw on
 // top), else the grid's. "Default" values and clNone mean "not set here".
 //
-// TtsGridModel is the data half of the grid engine: the column and row
-// stores, the cell property set, the visible lists, the selections and the
-// stored values. The engine's window half reaches it through TtsGridLink,
-// which the model calls for repaints and current-cell upkeep; without a link
-// the model works alone.
+// Here: the enumerations, the link interface TtsGridLink (through which the
+// model, TtsGridModel in TSGridData.h, asks the engine's window half for
+// repaints and current-cell upkeep; without a link the model works alone),
+// and the column, row and cell objects that read through to it.
 #include "Graphics.h"
 #include "TSCommon.h"
 #include "TSGLib.h"

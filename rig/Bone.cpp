@@ -1,6 +1,7 @@
 #include "Bone.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -16,6 +17,11 @@ namespace {
 // Below this a head-to-tail distance gives no usable direction: the frame
 // would be built from noise (or from a zero vector).
 constexpr float kMinFrameLength = 1e-6f;
+
+// A frame is made along a length neither collapsed nor overflowed.
+bool HasDirection(float length) {
+    return length > kMinFrameLength && std::isfinite(length);
+}
 
 void ClearTranslation(CtsxTxmx3f& m) {
     m.m[3] = m.m[7] = m.m[11] = 0;
@@ -74,7 +80,7 @@ float TBone::FrameFromPoints(const CtsxVec3f& head, const CtsxVec3f& tail, CtsxT
     CtsxVec3f d = head;
     tsxSubToVec3f(&d, &tail);
     const float len = tsxMagnitude3f(&d);
-    if (!(len > kMinFrameLength)) return len;
+    if (!HasDirection(len)) return len;
     tsxNormalize3f(&d);
     CtsxTxmx3f f;
     MakeFrameFromDirection(d, up, f);
@@ -90,8 +96,9 @@ float TBone::GetMatrix(CtsxTxmx3f& m, bool* made) {
     ToParentSpace(w);
     CtsxTxmx3f f;
     const float len = FrameFromPoints(Head->Position, Tail->Position, f, w);
-    // A collapsed bone keeps its roll (and m) until it has a direction again.
-    if (!(len > kMinFrameLength)) return len;
+    // A collapsed bone keeps its roll (and m) until it has a direction again;
+    // so does one whose length overflows the floats.
+    if (!HasDirection(len)) return len;
     FromParentSpace(w);
     Twist = w;
     m = f;
@@ -160,9 +167,13 @@ float TBone::DistanceBetween(const TJoint& a, const TJoint& b) {
 
 float TBone::MeasureLength() {
     if (!Head || !Tail) return Length;
-    RestVector = Tail->Position;
-    tsxSubToVec3f(&RestVector, &Head->Position);
-    return tsxMagnitude3f(&RestVector);
+    CtsxVec3f rest = Tail->Position;
+    tsxSubToVec3f(&rest, &Head->Position);
+    const float length = tsxMagnitude3f(&rest);
+    // Joints too far apart for a float length: the bone keeps its last one.
+    if (!std::isfinite(length) || !IsFinite(rest)) return Length;
+    RestVector = rest;
+    return length;
 }
 
 void TBone::GetParentTransform(CtsxTxmx3f& m) const {

@@ -45,122 +45,138 @@ fw::TTimer* MakeTimer(TMainForm* form, const char* name) {
 TMainForm::TMainForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     SetName("MainForm");
     SetCaption("MainForm");
+    // The components in the form's stream order: the start-up queue runs in it.
     LoadComponents([this] {
-        Tsx1 = fw::Create<TTsx>(this);
-        Tsx1->SetName("Tsx1");
-        Tsx1->SetTitle("Velmarch Pro");
-        Tsx1->SetAuthor("Orrendale");
-        Tsx1->SetResBmpId(101);
-        Tsx1->SetResStringId(1);
-        Tsx1->SetApiVersionNeeded(430);
-        Tsx1->OnPlugInit = [this] { Tsx1PlugInit(); };
-        Tsx1->OnLeftClick = [this] { Tsx1LeftClick(); };
-        Tsx1->OnRightClick = [this] { Tsx1RightClick(); };
-        Tsx1->OnDeactivate = [this] { Tsx1Deactivate(); };
-
-        TsObjectEvents = fw::Create<TTsObjectEvents>(this);
-        TsObjectEvents->SetName("TsObjectEvents");
-        TsObjectEvents->OnObjNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
-            TsObjectEventsObjNav(o, m);
-        };
-        TsObjectEvents->OnAnimNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
-            TsObjectEventsAnimNav(o, m);
-        };
-
-        TsxBoneExtObj = MakeExtObj(this, "TsxBoneExtObj", "velBone", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
-                                   e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-        TsxBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
-            return TsxBoneExtObjReadBinary(o, fd);
-        };
-        TsxBoneExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
-            return TsxBoneExtObjWriteBinary(o, fd);
-        };
-        TsxBoneExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
-                                               CtsxRect& r, bool& draw) {
-            TsxBoneExtObjObjectRender(s, o, mode, r, draw);
-        };
-        TsxBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                             tsxPEN& pen) {
-            TsxBoneExtObjGetWirePen(s, o, mode, pen);
-        };
-
-        SkeletonExtObj =
-            MakeExtObj(this, "SkeletonExtObj", "velSkeleton", e_tsxPEN_ACTIVE, e_tsxPEN_SCENE,
-                       e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
-        SkeletonExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
-                                                CtsxRect& r, bool& draw) {
-            SkeletonExtObjObjectRender(s, o, mode, r, draw);
-        };
-
-        TsEvents = fw::Create<TTsEvents>(this);
-        TsEvents->SetName("TsEvents");
-        TsEvents->OnRenderBegin = [this](const tsxEventRenderData& d) { TsEventsRenderBegin(d); };
-        TsEvents->OnRenderEnd = [this](const tsxEventRenderData& d) { TsEventsRenderEnd(d); };
-        TsEvents->OnRenderAbort = [this](const tsxEventRenderData& d) { TsEventsRenderAbort(d); };
-        TsEvents->OnRenderFrameStart = [this](const tsxEventRenderData& d) {
-            TsEventsRenderFrameStart(d);
-        };
-        TsEvents->OnSceneLoad = [this] { TsEventsSceneLoad(); };
-        TsEvents->OnOtherGeneral = [this](std::int32_t code) { TsEventsOtherGeneral(code); };
-
-        TsxEvents = fw::Create<TTsxEvents>(this);
-        TsxEvents->SetName("TsxEvents");
-        TsxEvents->OnSelectionChanged = [this] { TsxEventsSelectionChanged(); };
-        TsxEvents->OnObjectDestroy = [this](CtsxSobj o) { TsxEventsObjectDestroy(o); };
-        TsxEvents->OnActiveTimeChanged = [this](float t) { TsxEventsActiveTimeChanged(t); };
-        TsxEvents->OnObjectMove = [this](CtsxTxmx3f& m, std::int16_t v) {
-            TsxEventsObjectMove(m, v);
-        };
-
+        MakePlugInComponent();
+        MakeObjectEvents();
+        MakeBoneTypes();
+        MakeEventComponents();
         ObjectLoadedTimer = MakeTimer(this, "ObjectLoadedTimer");
         ObjectLoadedTimer->OnTimer = [this](fw::TObject* s) { ObjectLoadedTimerTimer(s); };
-
-        PoseLibExtObj = MakeExtObj(this, "PoseLibExtObj", "velPoseLibrary", e_tsxPEN_ACTIVE,
-                                   e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
-        PoseLibExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
-            return PoseLibExtObjReadBinary(o, fd);
-        };
-        PoseLibExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
-            return PoseLibExtObjWriteBinary(o, fd);
-        };
-
-        const auto destroyOnLoad = [this](CtsxSobj o, CtsxFILE fd) {
-            return DestroyExtOnLoadObjReadBinary(o, fd);
-        };
-        VolumeExtObj = MakeExtObj(this, "VolumeExtObj", "velVolume", e_tsxPEN_RED, e_tsxPEN_RED,
-                                  e_tsxPEN_RED, e_tsxPEN_RED, true);
-        VolumeExtObj->OnReadBinary = destroyOnLoad;
-        PyramidExtObj = MakeExtObj(this, "PyramidExtObj", "velVolumeCap", e_tsxPEN_RED,
-                                   e_tsxPEN_RED, e_tsxPEN_RED, e_tsxPEN_RED, true);
-        PyramidExtObj->OnReadBinary = destroyOnLoad;
-        PyramidExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o,
-                                                  PtsxVectorObject& shape) {
-            PyramidExtObjGetVectorObject(s, o, shape);
-        };
-
+        MakePoseAndVolumeTypes();
         SceneLoadedTimer = MakeTimer(this, "SceneLoadedTimer");
         SceneLoadedTimer->OnTimer = [this](fw::TObject* s) { SceneLoadedTimerTimer(s); };
-
-        JointExtObj = MakeExtObj(this, "JointExtObj", "velJointShow", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
-                                 e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-        JointExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                           tsxPEN& pen) { JointExtObjGetWirePen(s, o, mode, pen); };
-        JointExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o,
-                                                PtsxVectorObject& shape) {
-            JointExtObjGetVectorObject(s, o, shape);
-        };
-
-        TeeBoneExtObj = MakeExtObj(this, "TeeBoneExtObj", "velBoneT", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
-                                   e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-        TeeBoneExtObj->OnReadBinary = destroyOnLoad;
-        TeeBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                             tsxPEN& pen) {
-            TsxBoneExtObjGetWirePen(s, o, mode, pen);
-        };
-
+        MakeJointTypes();
         ActivateTimer = MakeTimer(this, "ActivateTimer");
     });
     FormCreate();
+}
+
+// The plug-in component Tsx1 and its handlers.
+void TMainForm::MakePlugInComponent() {
+    Tsx1 = fw::Create<TTsx>(this);
+    Tsx1->SetName("Tsx1");
+    Tsx1->SetTitle("Velmarch Pro");
+    Tsx1->SetAuthor("Orrendale");
+    Tsx1->SetResBmpId(101);
+    Tsx1->SetResStringId(1);
+    Tsx1->SetApiVersionNeeded(430);
+    Tsx1->OnPlugInit = [this] { Tsx1PlugInit(); };
+    Tsx1->OnLeftClick = [this] { Tsx1LeftClick(); };
+    Tsx1->OnRightClick = [this] { Tsx1RightClick(); };
+    Tsx1->OnDeactivate = [this] { Tsx1Deactivate(); };
+}
+
+// Notifications about the objects the rig watches.
+void TMainForm::MakeObjectEvents() {
+    TsObjectEvents = fw::Create<TTsObjectEvents>(this);
+    TsObjectEvents->SetName("TsObjectEvents");
+    TsObjectEvents->OnObjNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
+        TsObjectEventsObjNav(o, m);
+    };
+    TsObjectEvents->OnAnimNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
+        TsObjectEventsAnimNav(o, m);
+    };
+}
+
+// The bone and skeleton extension-object types.
+void TMainForm::MakeBoneTypes() {
+    TsxBoneExtObj = MakeExtObj(this, "TsxBoneExtObj", "velBone", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                               e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+    TsxBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
+        return TsxBoneExtObjReadBinary(o, fd);
+    };
+    TsxBoneExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
+        return TsxBoneExtObjWriteBinary(o, fd);
+    };
+    TsxBoneExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
+                                           CtsxRect& r, bool& draw) {
+        TsxBoneExtObjObjectRender(s, o, mode, r, draw);
+    };
+    TsxBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                         tsxPEN& pen) { TsxBoneExtObjGetWirePen(s, o, mode, pen); };
+
+    SkeletonExtObj = MakeExtObj(this, "SkeletonExtObj", "velSkeleton", e_tsxPEN_ACTIVE,
+                                e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
+    SkeletonExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
+                                            CtsxRect& r, bool& draw) {
+        SkeletonExtObjObjectRender(s, o, mode, r, draw);
+    };
+}
+
+// The host's event classes and its callbacks.
+void TMainForm::MakeEventComponents() {
+    TsEvents = fw::Create<TTsEvents>(this);
+    TsEvents->SetName("TsEvents");
+    TsEvents->OnRenderBegin = [this](const tsxEventRenderData& d) { TsEventsRenderBegin(d); };
+    TsEvents->OnRenderEnd = [this](const tsxEventRenderData& d) { TsEventsRenderEnd(d); };
+    TsEvents->OnRenderAbort = [this](const tsxEventRenderData& d) { TsEventsRenderAbort(d); };
+    TsEvents->OnRenderFrameStart = [this](const tsxEventRenderData& d) {
+        TsEventsRenderFrameStart(d);
+    };
+    TsEvents->OnSceneLoad = [this] { TsEventsSceneLoad(); };
+    TsEvents->OnOtherGeneral = [this](std::int32_t code) { TsEventsOtherGeneral(code); };
+
+    TsxEvents = fw::Create<TTsxEvents>(this);
+    TsxEvents->SetName("TsxEvents");
+    TsxEvents->OnSelectionChanged = [this] { TsxEventsSelectionChanged(); };
+    TsxEvents->OnObjectDestroy = [this](CtsxSobj o) { TsxEventsObjectDestroy(o); };
+    TsxEvents->OnActiveTimeChanged = [this](float t) { TsxEventsActiveTimeChanged(t); };
+    TsxEvents->OnObjectMove = [this](CtsxTxmx3f& m, std::int16_t v) { TsxEventsObjectMove(m, v); };
+}
+
+// The pose library and the two volume types (volumes read from a file are dropped).
+void TMainForm::MakePoseAndVolumeTypes() {
+    PoseLibExtObj = MakeExtObj(this, "PoseLibExtObj", "velPoseLibrary", e_tsxPEN_ACTIVE,
+                               e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
+    PoseLibExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
+        return PoseLibExtObjReadBinary(o, fd);
+    };
+    PoseLibExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
+        return PoseLibExtObjWriteBinary(o, fd);
+    };
+
+    const auto destroyOnLoad = [this](CtsxSobj o, CtsxFILE fd) {
+        return DestroyExtOnLoadObjReadBinary(o, fd);
+    };
+    VolumeExtObj = MakeExtObj(this, "VolumeExtObj", "velVolume", e_tsxPEN_RED, e_tsxPEN_RED,
+                              e_tsxPEN_RED, e_tsxPEN_RED, true);
+    VolumeExtObj->OnReadBinary = destroyOnLoad;
+    PyramidExtObj = MakeExtObj(this, "PyramidExtObj", "velVolumeCap", e_tsxPEN_RED, e_tsxPEN_RED,
+                               e_tsxPEN_RED, e_tsxPEN_RED, true);
+    PyramidExtObj->OnReadBinary = destroyOnLoad;
+    PyramidExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o, PtsxVectorObject& shape) {
+        PyramidExtObjGetVectorObject(s, o, shape);
+    };
+}
+
+// The joint glyph and the tee bone types (tee bones read from a file are dropped).
+void TMainForm::MakeJointTypes() {
+    JointExtObj = MakeExtObj(this, "JointExtObj", "velJointShow", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                             e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+    JointExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                       tsxPEN& pen) { JointExtObjGetWirePen(s, o, mode, pen); };
+    JointExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o, PtsxVectorObject& shape) {
+        JointExtObjGetVectorObject(s, o, shape);
+    };
+
+    TeeBoneExtObj = MakeExtObj(this, "TeeBoneExtObj", "velBoneT", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
+                               e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
+    TeeBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
+        return DestroyExtOnLoadObjReadBinary(o, fd);
+    };
+    TeeBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
+                                         tsxPEN& pen) { TsxBoneExtObjGetWirePen(s, o, mode, pen); };
 }
 
 void TMainForm::FormCreate() {

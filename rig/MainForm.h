@@ -109,6 +109,13 @@ protected:
     void Dispatch(fw::TMessage& Message) override;
 
 private:
+    // The constructor's steps: the form's components, a group at a time.
+    void MakePlugInComponent();
+    void MakeObjectEvents();
+    void MakeBoneTypes();
+    void MakeEventComponents();
+    void MakePoseAndVolumeTypes();
+    void MakeJointTypes();
     // Steps 1 to 6 of a finished load; scene tells a whole scene from merged
     // objects.
     void LoadFinished(bool scene);

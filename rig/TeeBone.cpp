@@ -1,5 +1,7 @@
 #include "TeeBone.h"
 
+#include <cmath>
+
 #include "TsxHelper.h"
 
 namespace vel {
@@ -31,19 +33,24 @@ float TTeeBone::GetMatrix(CtsxTxmx3f& m, bool* made) {
     const CtsxVec3f mid = JointMidpoint(*Head, *Tail);
     tsxSubToVec3f(&t, &mid);
     // A tee joint on the midpoint names no roll: keep the last one.
-    if (tsxMagnitude3f(&t) > kMinTeeOffset) {
+    const float offset = tsxMagnitude3f(&t);
+    if (offset > kMinTeeOffset && std::isfinite(offset)) {
         FromParentSpace(t);
         tsxNormalize3f(&t);
-        Twist = t;
+        if (IsFinite(t)) Twist = t;
     }
     return TBone::GetMatrix(m, made);
 }
 
 void TTeeBone::UpdateLength() {
-    if (Head && Tail) Length = DistanceBetween(*Head, *Tail);
+    // A distance that overflows the floats keeps the last one.
+    auto measure = [](float& kept, const TJoint& a, const TJoint& b) {
+        if (const float d = DistanceBetween(a, b); std::isfinite(d)) kept = d;
+    };
+    if (Head && Tail) measure(Length, *Head, *Tail);
     if (!TeeJoint) return;
-    if (Head) HeadTeeDistance = DistanceBetween(*Head, *TeeJoint);
-    if (Tail) TailTeeDistance = DistanceBetween(*Tail, *TeeJoint);
+    if (Head) measure(HeadTeeDistance, *Head, *TeeJoint);
+    if (Tail) measure(TailTeeDistance, *Tail, *TeeJoint);
 }
 
 void TTeeBone::PlaceNode() {

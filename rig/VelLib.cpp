@@ -192,6 +192,8 @@ void velGetBoneMatrix(CtsxSobj bone, CtsxTxmx3f* matrix, float* length) {
         if (!b) return;
         CtsxTxmx3f m = matrix ? *matrix : CtsxTxmx3f{};
         const float l = b->GetMatrix(m);
+        // Joints too far apart for a float length give no answer.
+        if (!std::isfinite(l)) return;
         if (matrix) *matrix = m;
         if (length) *length = l;
     });

@@ -233,6 +233,37 @@ TEST_F(VelLibTest, BoneMatrixRefusesNullAndWhatIsNotFiniteInOrOut) {
     EXPECT_FLOAT_EQ(NodeLocation(bone->Tail->Node).x, 3.2e38f);
 }
 
+// Joints each at a finite place but too far apart for a float length: the
+// bone keeps its rest length, vector and roll, scripts get no answer, and a
+// setup-mode update (which takes lengths as rest lengths) stores no infinity.
+TEST_F(VelLibTest, JointsTooFarApartForAFloatLengthChangeNothing) {
+    TSkeleton* s = Arm();
+    TBone* bone = s->Bones.Items(1);
+    const float length = bone->Length;
+    const CtsxVec3f rest = bone->RestVector, twist = bone->Twist;
+    bone->Head->SetPosition(CtsxVec3f{-2e38f, 0, 0});
+    bone->Tail->SetPosition(CtsxVec3f{1e38f, 3e38f, 3e38f});
+    bone->UpdateLength();
+    EXPECT_FLOAT_EQ(bone->Length, length);
+    EXPECT_VEC_NEAR(bone->RestVector, rest.x, rest.y, rest.z, 0);
+
+    CtsxTxmx3f m{};
+    m.m[0] = 42;
+    float answered = 42;
+    velGetBoneMatrix(bone->Node, &m, &answered);
+    EXPECT_EQ(m.m[0], 42);
+    EXPECT_EQ(answered, 42);
+    EXPECT_VEC_NEAR(bone->Twist, twist.x, twist.y, twist.z, 0);
+
+    velSetupMode();
+    tsxhost::Select(bone->Tail->Node);
+    tsxhost::Drag(TranslationMx(0, 0, 0));
+    for (TBone* b : {s->Bones.Items(0), bone}) {
+        EXPECT_TRUE(std::isfinite(b->Length));
+        EXPECT_TRUE(IsFinite(b->RestVector) && IsFinite(b->Twist));
+    }
+}
+
 TEST_F(VelLibTest, RefreshRunsTheUpdateThatSetBoneMatrixLeavesOut) {
     TSkeleton* s = Arm();
     TBone* bone = s->Bones.Items(0);

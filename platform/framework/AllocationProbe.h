@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstddef>
 
+#include "ScopeExit.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define VEL_ALLOCATION_PROBE 1
 #elif defined(__has_feature)
@@ -57,9 +59,7 @@ template <class F> std::size_t LargestAllocationDuring(F&& f) {
     const bool works = AllocationProbeWorks();
     detail::LargestAllocation = 0;
     detail::Probing = works;
-    struct TStop {
-        ~TStop() { detail::Probing = false; }
-    } stop;
+    TScopeExit stop([] { detail::Probing = false; });
     f();
     return detail::LargestAllocation;
 }

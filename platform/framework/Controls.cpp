@@ -301,63 +301,75 @@ void TControl::HandleMouseMessage(TMessage& Message) {
     Dispatch(Message);
 }
 
-void TControl::Dispatch(TMessage& Message) {
+bool TControl::DispatchMouse(TMessage& Message) {
     const TPoint pt = LParamToPoint(Message.LParam);
     const TShiftState keys = KeysToShiftState(Message.WParam);
     switch (Message.Msg) {
     case WM_MOUSEMOVE:
         MouseMove(keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_LBUTTONDOWN:
         MouseDown(mbLeft, keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_RBUTTONDOWN:
         MouseDown(mbRight, keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_MBUTTONDOWN:
         MouseDown(mbMiddle, keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_LBUTTONDBLCLK:
         if (FControlStyle & csClickEvents) DblClick();
         MouseDown(mbLeft, keys | ssDouble, pt.X, pt.Y);
-        return;
+        return true;
     case WM_RBUTTONDBLCLK:
         MouseDown(mbRight, keys | ssDouble, pt.X, pt.Y);
-        return;
+        return true;
     case WM_MBUTTONDBLCLK:
         MouseDown(mbMiddle, keys | ssDouble, pt.X, pt.Y);
-        return;
+        return true;
     case WM_LBUTTONUP:
         if (FControlState & csClicked) {
             FControlState &= ~csClicked;
             if (ClientRect().Contains(pt)) Click();
         }
         MouseUp(mbLeft, keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_RBUTTONUP:
         MouseUp(mbRight, keys, pt.X, pt.Y);
-        return;
+        return true;
     case WM_MBUTTONUP:
         MouseUp(mbMiddle, keys, pt.X, pt.Y);
-        return;
-    case WM_CAPTURECHANGED:
-        FControlState &= ~(csLButtonDown | csClicked);
-        break;
-    case WM_MOUSEWHEEL: {
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TControl::DispatchWheel(TMessage& Message) {
+    if (Message.Msg == WM_MOUSEWHEEL) {
         // Offered to the control, then up the parent chain until handled.
         const WPARAM shift = KeysToShiftState(Message.WParam & 0xFFFF);
         const WPARAM w = (Message.WParam & 0xFFFF0000u) | shift;
         Message.Result = Perform(CM_MOUSEWHEEL, w, Message.LParam);
         if (!Message.Result && FParent)
             Message.Result = FParent->Perform(WM_MOUSEWHEEL, Message.WParam, Message.LParam);
-        return;
+        return true;
     }
-    case CM_MOUSEWHEEL: {
+    if (Message.Msg == CM_MOUSEWHEEL) {
         const auto delta = static_cast<std::int16_t>((Message.WParam >> 16) & 0xFFFF);
         const TShiftState shift = static_cast<TShiftState>(Message.WParam & 0xFFFF);
         Message.Result = DoMouseWheel(shift, delta, LParamToPoint(Message.LParam)) ? 1 : 0;
-        return;
+        return true;
     }
+    return false;
+}
+
+void TControl::Dispatch(TMessage& Message) {
+    if (DispatchMouse(Message) || DispatchWheel(Message)) return;
+    switch (Message.Msg) {
+    case WM_CAPTURECHANGED:
+        FControlState &= ~(csLButtonDown | csClicked);
+        break;
     case WM_SIZE:
         Resize();
         break;

@@ -348,6 +348,9 @@ protected:
 private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+    // Dispatch's steps: button and move messages, the wheel. True when handled.
+    bool DispatchMouse(TMessage& Message);
+    bool DispatchWheel(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();

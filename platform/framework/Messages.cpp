@@ -4,6 +4,7 @@
 #include "NoDestroy.h"
 #include "ScopeExit.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -35,6 +36,8 @@ struct TSentMessage {
 struct TMessageState {
     std::mutex Lock; // guards Windows (for other threads' look-ups) and both queues
     std::condition_variable SentDone;
+    std::condition_variable Woken; // a message was sent, or a worker woke the UI thread
+    std::uint64_t Wakeups = 0;
     std::unordered_map<std::uintptr_t, TWindowInfo> Windows;
     std::uintptr_t NextHandle = 0x10000;
     std::deque<TMsg> Posted;
@@ -172,8 +175,32 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     sent.Msg = TMsg{Wnd, Msg, WParam, LParam};
     std::unique_lock lock(s.Lock);
     s.Sent.push_back(&sent);
+    ++s.Wakeups;
+    s.Woken.notify_all();
     s.SentDone.wait(lock, [&sent] { return sent.Done; });
     return sent.Result;
+}
+
+std::uint64_t WakeupCount() {
+    auto& s = State();
+    std::lock_guard lock(s.Lock);
+    return s.Wakeups;
+}
+
+void WakeUserInterface() {
+    auto& s = State();
+    {
+        std::lock_guard lock(s.Lock);
+        ++s.Wakeups;
+    }
+    s.Woken.notify_all();
+}
+
+void WaitForWakeup(std::uint64_t Seen, int TimeoutMs) {
+    auto& s = State();
+    std::unique_lock lock(s.Lock);
+    s.Woken.wait_for(lock, std::chrono::milliseconds(TimeoutMs),
+                     [&s, Seen] { return s.Wakeups != Seen; });
 }
 
 void DeliverSentMessages() {

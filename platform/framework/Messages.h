@@ -248,6 +248,12 @@ LRESULT DispatchMessage(const TMsg& Msg);
 int PendingMessageCount();
 // Runs messages that other threads are waiting on (SendMessage from a worker).
 void DeliverSentMessages();
+// A count that grows whenever another thread sends a message or wakes the
+// user-interface thread: read it before checking what to wait for, then wait.
+std::uint64_t WakeupCount();
+void WakeUserInterface();
+// Waits until the count has moved past Seen (or the time-out passes).
+void WaitForWakeup(std::uint64_t Seen, int TimeoutMs);
 bool IsUserInterfaceThread();
 
 // Wraps the default handling of one message for every windowed control; the

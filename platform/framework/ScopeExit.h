@@ -66,4 +66,9 @@ template <class E, class F> TScopeExit<F> EnterScope(E&& Enter, F Leave) {
     return TScopeExit<F>(std::move(Leave));
 }
 
+// Holds Target's lock (its Lock and Unlock) until the scope ends.
+template <class T> auto LockScope(T& Target) {
+    return EnterScope([&Target] { Target.Lock(); }, [&Target] { Target.Unlock(); });
+}
+
 } // namespace fw

@@ -213,6 +213,67 @@ void TEdit::MouseMove(TShiftState Shift, int X, int Y) {
     TWinControl::MouseMove(Shift, X, Y);
 }
 
+void TEdit::EditKeyDown(std::uint16_t Key) {
+    const TShiftState shift = KeyboardShiftState();
+    const bool extend = (shift & ssShift) != 0;
+    const int len = static_cast<int>(Text().size());
+    switch (Key) {
+    case VK_LEFT:
+        if (!extend && SelLength() > 0)
+            SetCaretPos(SelStart());
+        else
+            SetCaretPos(FCaret - 1, extend);
+        break;
+    case VK_RIGHT:
+        if (!extend && SelLength() > 0)
+            SetCaretPos(SelStart() + SelLength());
+        else
+            SetCaretPos(FCaret + 1, extend);
+        break;
+    case VK_HOME:
+        SetCaretPos(0, extend);
+        break;
+    case VK_END:
+        SetCaretPos(len, extend);
+        break;
+    case VK_DELETE:
+        if (FReadOnly) break;
+        if (extend) {
+            CutToClipboard();
+            break;
+        }
+        if (SelLength() == 0 && FCaret < len) FCaret = FCaret + 1;
+        Replace("");
+        break;
+    case VK_INSERT:
+        if (shift & ssCtrl)
+            CopyToClipboard();
+        else if (extend)
+            PasteFromClipboard();
+        break;
+    default:
+        break;
+    }
+}
+
+void TEdit::EditChar(char Ch) {
+    if (Ch == 1) { // Ctrl+A
+        SelectAll();
+    } else if (Ch == 3) { // Ctrl+C
+        CopyToClipboard();
+    } else if (Ch == 0x18) { // Ctrl+X
+        CutToClipboard();
+    } else if (Ch == 0x16) { // Ctrl+V
+        PasteFromClipboard();
+    } else if (Ch == '\b') {
+        if (FReadOnly) return;
+        if (SelLength() == 0 && FCaret > 0) FAnchor = FCaret - 1;
+        Replace("");
+    } else if (static_cast<unsigned char>(Ch) >= 0x20 && Ch != 0x7F) {
+        if (!FReadOnly) Replace(std::string(1, Ch));
+    }
+}
+
 void TEdit::DefaultHandler(TMessage& Message) {
     switch (Message.Msg) {
     case WM_GETDLGCODE:
@@ -221,69 +282,12 @@ void TEdit::DefaultHandler(TMessage& Message) {
         if (HandleAllocated() && (GetWindowStyle(Handle()) & ES_MULTILINE))
             Message.Result |= DLGC_WANTALLKEYS;
         return;
-    case WM_KEYDOWN: {
-        const auto key = static_cast<std::uint16_t>(Message.WParam);
-        const TShiftState shift = KeyboardShiftState();
-        const bool extend = (shift & ssShift) != 0;
-        const int len = static_cast<int>(Text().size());
-        switch (key) {
-        case VK_LEFT:
-            if (!extend && SelLength() > 0)
-                SetCaretPos(SelStart());
-            else
-                SetCaretPos(FCaret - 1, extend);
-            break;
-        case VK_RIGHT:
-            if (!extend && SelLength() > 0)
-                SetCaretPos(SelStart() + SelLength());
-            else
-                SetCaretPos(FCaret + 1, extend);
-            break;
-        case VK_HOME:
-            SetCaretPos(0, extend);
-            break;
-        case VK_END:
-            SetCaretPos(len, extend);
-            break;
-        case VK_DELETE:
-            if (FReadOnly) break;
-            if (extend) {
-                CutToClipboard();
-                break;
-            }
-            if (SelLength() == 0 && FCaret < len) FCaret = FCaret + 1;
-            Replace("");
-            break;
-        case VK_INSERT:
-            if (shift & ssCtrl)
-                CopyToClipboard();
-            else if (extend)
-                PasteFromClipboard();
-            break;
-        default:
-            break;
-        }
+    case WM_KEYDOWN:
+        EditKeyDown(static_cast<std::uint16_t>(Message.WParam));
         return;
-    }
-    case WM_CHAR: {
-        const char ch = static_cast<char>(Message.WParam);
-        if (ch == 1) { // Ctrl+A
-            SelectAll();
-        } else if (ch == 3) { // Ctrl+C
-            CopyToClipboard();
-        } else if (ch == 0x18) { // Ctrl+X
-            CutToClipboard();
-        } else if (ch == 0x16) { // Ctrl+V
-            PasteFromClipboard();
-        } else if (ch == '\b') {
-            if (FReadOnly) return;
-            if (SelLength() == 0 && FCaret > 0) FAnchor = FCaret - 1;
-            Replace("");
-        } else if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F) {
-            if (!FReadOnly) Replace(std::string(1, ch));
-        }
+    case WM_CHAR:
+        EditChar(static_cast<char>(Message.WParam));
         return;
-    }
     case WM_COPY:
         CopyToClipboard();
         return;

@@ -63,6 +63,9 @@ protected:
     void MouseMove(TShiftState Shift, int X, int Y) override;
 
 private:
+    // DefaultHandler's keys and characters.
+    void EditKeyDown(std::uint16_t Key);
+    void EditChar(char Ch);
     void Replace(const std::string& With); // the selection, honouring MaxLength
     int TextLeft() const;
     TAlignment CurrentAlignment() const;

@@ -4,11 +4,11 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include "TsxHost.h"
 #include "tsxapi.h"
 
@@ -57,7 +57,7 @@ TEST_F(FaultsTest, EveryFaultableFunctionFailsAsTheHostDoes) {
     const int tag = tsxDataDefine(1, "Tag", &def, 4);
     tsxSobjCreateData(cube, tag);
     CtsxSobj subdiv = AddSubDiv("Cage", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
-    const std::string file = "/tmp/vel-faults-" + std::to_string(::getpid()) + ".scene";
+    const std::string file = fw::TestPath("faults.scene");
     ASSERT_TRUE(SaveScene(file, nullptr));
     CtsxFrame key = tsxSobjGetFrame(cube, TSX_KIND_LOCATION, 0, 0);
     tsxhost::Select(cube);

@@ -179,9 +179,8 @@ void NoteFailure(std::string& failure, const Written& w, const Node* n) {
     if (w.shortWrite && failure.empty()) failure = "cannot write the records of " + FullNameOf(n);
 }
 
-void WriteNode(Writer& w, Node* n, std::uint32_t depth,
-               const std::map<std::uint64_t, std::uint32_t>& matIndex, std::string& failure) {
-    Writer r;
+// The node's own fields: place, look and axes.
+void WriteNodeFields(Writer& r, const Node* n, std::uint32_t depth) {
     r.u32(depth);
     r.i32(n->type);
     r.text(n->name);
@@ -195,21 +194,26 @@ void WriteNode(Writer& w, Node* n, std::uint32_t depth,
     r.u8(n->visible ? 1 : 0);
     r.i32(n->units);
     r.f32(n->axes.x), r.f32(n->axes.y), r.f32(n->axes.z);
-    if (HasMesh(n->type)) {
-        const Mesh* m = n->type == TSX_TYPE_SUBDIV ? n->cage->mesh.get() : n->mesh.get();
-        auto mi = matIndex.find(m->material);
-        r.u32(mi == matIndex.end() ? 0 : mi->second);
-        r.u32(static_cast<std::uint32_t>(m->vxs.size()));
-        for (const CtsxVec3f& v : m->vxs)
-            r.f32(v.x), r.f32(v.y), r.f32(v.z);
-        r.u32(static_cast<std::uint32_t>(m->faces.size()));
-        for (const auto& f : m->faces) {
-            r.u32(static_cast<std::uint32_t>(f.size()));
-            for (std::int32_t i : f)
-                r.i32(i);
-        }
-        if (n->type == TSX_TYPE_SUBDIV) r.i32(n->subdiv.activeLevel), r.i32(n->subdiv.division);
+}
+
+void WriteMesh(Writer& r, const Node* n, const std::map<std::uint64_t, std::uint32_t>& matIndex) {
+    const Mesh* m = n->type == TSX_TYPE_SUBDIV ? n->cage->mesh.get() : n->mesh.get();
+    auto mi = matIndex.find(m->material);
+    r.u32(mi == matIndex.end() ? 0 : mi->second);
+    r.u32(static_cast<std::uint32_t>(m->vxs.size()));
+    for (const CtsxVec3f& v : m->vxs)
+        r.f32(v.x), r.f32(v.y), r.f32(v.z);
+    r.u32(static_cast<std::uint32_t>(m->faces.size()));
+    for (const auto& f : m->faces) {
+        r.u32(static_cast<std::uint32_t>(f.size()));
+        for (std::int32_t i : f)
+            r.i32(i);
     }
+    if (n->type == TSX_TYPE_SUBDIV) r.i32(n->subdiv.activeLevel), r.i32(n->subdiv.division);
+}
+
+// Keys of every kind, then the attribute values.
+void WriteKeysAndAttributes(Writer& r, const Node* n) {
     std::uint32_t nKeys = 0;
     for (const auto& [kind, list] : n->keys)
         nKeys += static_cast<std::uint32_t>(list.size());
@@ -226,7 +230,10 @@ void WriteNode(Writer& w, Node* n, std::uint32_t depth,
     r.u32(static_cast<std::uint32_t>(n->attrs.size()));
     for (const auto& [kind, value] : n->attrs)
         r.text(AttrName(kind)), r.blob(value);
-    // Blocks go out through their tags' file callbacks, each framed.
+}
+
+// Blocks go out through their tags' file callbacks, each framed.
+void WriteBlocks(Writer& r, const Node* n, std::string& failure) {
     std::vector<NamedBytes> blocks;
     for (const auto& [tag, block] : n->blocks) {
         auto t = S().tags.find(tag);
@@ -246,6 +253,10 @@ void WriteNode(Writer& w, Node* n, std::uint32_t depth,
     r.u32(static_cast<std::uint32_t>(blocks.size()));
     for (const auto& b : blocks)
         r.text(b.name), r.blob(b.data);
+}
+
+// An extension object's own record, through its type's file slot.
+void WriteExtensionData(Writer& r, const Node* n, std::string& failure) {
     Written ext;
     if (n->type >= TSX_TYPE_EXTFIRST) {
         auto index = static_cast<std::size_t>(n->type - TSX_TYPE_EXTFIRST);
@@ -260,6 +271,16 @@ void WriteNode(Writer& w, Node* n, std::uint32_t depth,
         }
     }
     r.blob(ext.bytes);
+}
+
+void WriteNode(Writer& w, Node* n, std::uint32_t depth,
+               const std::map<std::uint64_t, std::uint32_t>& matIndex, std::string& failure) {
+    Writer r;
+    WriteNodeFields(r, n, depth);
+    if (HasMesh(n->type)) WriteMesh(r, n, matIndex);
+    WriteKeysAndAttributes(r, n);
+    WriteBlocks(r, n, failure);
+    WriteExtensionData(r, n, failure);
     w.u32(kNode);
     w.blob(r.b);
 }
@@ -511,6 +532,93 @@ bool SerializeScene(std::vector<std::uint8_t>& out, std::string* error) {
     return true;
 }
 
+namespace {
+
+std::vector<std::uint64_t> MakeMaterials(const SceneRec& rec) {
+    std::vector<std::uint64_t> materials;
+    for (const MaterialRec& m : rec.materials) {
+        Material* mat = NewMaterial();
+        mat->color = m.color;
+        std::copy(std::begin(m.refl), std::end(m.refl), mat->refl);
+        materials.push_back(mat->id);
+    }
+    return materials;
+}
+
+// The file's objects made and linked in file order: those at depth 0 under
+// root (none for an object load), the rest under the object before them one
+// level up. Answers the objects made; tops gets those at depth 0.
+std::vector<Node*> LinkNodes(const SceneRec& rec, const std::vector<std::uint64_t>& materials,
+                             Node* root, std::vector<Node*>& tops) {
+    std::vector<Node*> created, stack;
+    for (const NodeRec& r : rec.nodes) {
+        Node* n = Build(r, materials);
+        stack.resize(r.depth);
+        Node* parent = r.depth == 0 ? root : stack[r.depth - 1];
+        if (parent) {
+            AppendChild(parent, n);
+            MakeNameUnique(n);
+        }
+        if (r.depth == 0) tops.push_back(n);
+        stack.push_back(n);
+        created.push_back(n);
+    }
+    return created;
+}
+
+// What an object load hands back: its one top object, or a group of them.
+Node* LoadedObject(const std::vector<Node*>& tops) {
+    Node* object = tops.front();
+    if (tops.size() > 1) {
+        object = NewNode(TSX_TYPE_GROUP, "Group");
+        for (Node* t : tops) {
+            AppendChild(object, t);
+            MakeNameUnique(t);
+        }
+    }
+    return object;
+}
+
+// Each object's data blocks through their tags' readers. By id: a reader
+// could in principle free objects.
+void ReadBlocks(const SceneRec& rec, const std::vector<std::uint64_t>& ids) {
+    State& s = S();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        for (const NamedBytes& b : rec.nodes[i].blocks) {
+            auto it = s.nodes.find(ids[i]);
+            if (it == s.nodes.end()) break;
+            int tag = 0;
+            for (const auto& [handle, t] : s.tags)
+                if (t.name == b.name) tag = handle;
+            if (!tag) continue;
+            const DataTag def = s.tags[tag];
+            std::uint8_t* block = CreateBlock(it->second.get(), tag);
+            if (!block) continue;
+            if (def.def.onFileIO)
+                CallReader(b.data, [&](CtsxFILE fd) { def.def.onFileIO(block, fd, 0); });
+            else
+                std::memcpy(block, b.data.data(),
+                            std::min(b.data.size(), static_cast<std::size_t>(def.size)));
+        }
+    }
+}
+
+// Each extension object's record through its type's file slot.
+void ReadExtensionData(const SceneRec& rec, const std::vector<std::uint64_t>& ids) {
+    State& s = S();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        auto it = s.nodes.find(ids[i]);
+        if (it == s.nodes.end() || it->second->type < TSX_TYPE_EXTFIRST) continue;
+        auto index = static_cast<std::size_t>(it->second->type - TSX_TYPE_EXTFIRST);
+        if (index >= s.extTypes.size() || !s.extTypes[index].cb.onFileIO) continue;
+        tsxExtFileIOFn io = s.extTypes[index].cb.onFileIO;
+        Node* n = it->second.get();
+        CallReader(rec.nodes[i].ext, [&](CtsxFILE fd) { io(Handle(n), fd, 0, 0); });
+    }
+}
+
+} // namespace
+
 bool LoadSceneBytes(const std::vector<std::uint8_t>& bytes, LoadMode mode, std::string* error,
                     Node** loadedObject) {
     SceneRec rec;
@@ -530,70 +638,17 @@ bool LoadSceneBytes(const std::vector<std::uint8_t>& bytes, LoadMode mode, std::
         while (s.scene->first)
             FreeNode(s.scene->first);
     }
-    std::vector<std::uint64_t> materials;
-    for (const MaterialRec& m : rec.materials) {
-        Material* mat = NewMaterial();
-        mat->color = m.color;
-        std::copy(std::begin(m.refl), std::end(m.refl), mat->refl);
-        materials.push_back(mat->id);
-    }
+    const std::vector<std::uint64_t> materials = MakeMaterials(rec);
     // Objects first, linked in file order; then the data and extension readers.
-    Node* root = mode == LoadMode::Object ? nullptr : s.scene;
-    std::vector<Node*> created, stack;
     std::vector<Node*> tops;
-    for (const NodeRec& r : rec.nodes) {
-        Node* n = Build(r, materials);
-        stack.resize(r.depth);
-        Node* parent = r.depth == 0 ? root : stack[r.depth - 1];
-        if (parent) {
-            AppendChild(parent, n);
-            MakeNameUnique(n);
-        }
-        if (r.depth == 0) tops.push_back(n);
-        stack.push_back(n);
-        created.push_back(n);
-    }
-    Node* object = nullptr;
-    if (mode == LoadMode::Object) {
-        object = tops.front();
-        if (tops.size() > 1) {
-            object = NewNode(TSX_TYPE_GROUP, "Group");
-            for (Node* t : tops) {
-                AppendChild(object, t);
-                MakeNameUnique(t);
-            }
-        }
-    }
+    const std::vector<Node*> created =
+        LinkNodes(rec, materials, mode == LoadMode::Object ? nullptr : s.scene, tops);
+    Node* object = mode == LoadMode::Object ? LoadedObject(tops) : nullptr;
     std::vector<std::uint64_t> ids;
     for (Node* n : created)
         ids.push_back(n->id);
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        for (const NamedBytes& b : rec.nodes[i].blocks) {
-            auto it = s.nodes.find(ids[i]);
-            if (it == s.nodes.end()) break;
-            int tag = 0;
-            for (const auto& [handle, t] : s.tags)
-                if (t.name == b.name) tag = handle;
-            if (!tag) continue;
-            const DataTag def = s.tags[tag];
-            std::uint8_t* block = CreateBlock(it->second.get(), tag);
-            if (!block) continue;
-            if (def.def.onFileIO)
-                CallReader(b.data, [&](CtsxFILE fd) { def.def.onFileIO(block, fd, 0); });
-            else
-                std::memcpy(block, b.data.data(),
-                            std::min(b.data.size(), static_cast<std::size_t>(def.size)));
-        }
-    }
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        auto it = s.nodes.find(ids[i]);
-        if (it == s.nodes.end() || it->second->type < TSX_TYPE_EXTFIRST) continue;
-        auto index = static_cast<std::size_t>(it->second->type - TSX_TYPE_EXTFIRST);
-        if (index >= s.extTypes.size() || !s.extTypes[index].cb.onFileIO) continue;
-        tsxExtFileIOFn io = s.extTypes[index].cb.onFileIO;
-        Node* n = it->second.get();
-        CallReader(rec.nodes[i].ext, [&](CtsxFILE fd) { io(Handle(n), fd, 0, 0); });
-    }
+    ReadBlocks(rec, ids);
+    ReadExtensionData(rec, ids);
     MarkViewsDirty();
     if (mode == LoadMode::Replace) FireGeneralEvent(e_tsxGA_SCNLOAD);
     if (mode == LoadMode::Merge) FireGeneralEvent(e_tsxGA_OBJLOAD);

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "DopeSheetForm.h"
+#include "FrameControl.h"
 #include "KeyRecording.h"
 #include "PluginStart.h"
 #include "Skeleton.h"
@@ -101,6 +102,31 @@ void BM_DopeSheetRecord(benchmark::State& state) {
     state.counters["frames"] = rig.Frames;
 }
 BENCHMARK(BM_DopeSheetRecord)->Arg(1)->Arg(300)->Arg(2400)->Unit(benchmark::kMillisecond);
+
+// Recording frame by frame from frame F on: each record at a new frame, the
+// sheet's columns reaching it.
+void BM_DopeSheetRecordOnward(benchmark::State& state) {
+    TKeyedRig& rig = RigFor(static_cast<int>(state.range(0)));
+    rig.Sheet->RebuildGrid();
+    TSkeleton* s = CurrentSkeleton;
+    float frame = static_cast<float>(rig.Frames);
+    for (auto _ : state) {
+        tsxAnimSetActiveTime(frame);
+        CurrentFrame = static_cast<std::int32_t>(frame);
+        rig.Sheet->FrameChanged();
+        s->Record();
+        rig.Sheet->RebuildGrid();
+        frame += 1;
+    }
+    state.counters["frames"] = rig.Frames;
+    RigFor(0); // the rig was changed: made afresh next time
+}
+BENCHMARK(BM_DopeSheetRecordOnward)
+    ->Arg(1)
+    ->Arg(300)
+    ->Arg(2400)
+    ->Iterations(200)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

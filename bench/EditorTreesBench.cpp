@@ -80,8 +80,10 @@ void BM_SkelTreeChain(benchmark::State& state) {
         s->SelectedBone = n - 1;
         rig->Form->RefreshAll();
     }
-    if (rig->Form->Tree()->TotalCount() != static_cast<unsigned>(n) + 1)
-        state.SkipWithError("the tree does not list the chain");
+    if (rig->Form->Keys().Count() != static_cast<std::size_t>(n))
+        state.SkipWithError(("the tree lists " + std::to_string(rig->Form->Keys().Count()) +
+                             " rows for a chain of " + std::to_string(n))
+                                .c_str());
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SkelTreeChain)
@@ -115,7 +117,7 @@ void BM_SceneTreeFollowSelection(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     TPluginStart start;
     for (int i = 0; i < n; ++i)
-        tsxhost::AddNull("Box");
+        tsxhost::AddGroup("Box"); // a kind the scene tree follows (type 100 on)
     auto form = std::make_unique<TSceneTreeForm>(nullptr);
     form->SetBounds(0, 0, 300, 400);
     form->Show();
@@ -127,6 +129,8 @@ void BM_SceneTreeFollowSelection(benchmark::State& state) {
         tsxSelectSobj(nodes[i], 0, 1);
         form->SelectCurrentObject();
     }
+    if (form->Tree()->FocusedNode() != form->NodeOfObject(nodes[i]))
+        state.SkipWithError("the tree does not follow the selection");
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SceneTreeFollowSelection)

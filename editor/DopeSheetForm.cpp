@@ -254,46 +254,76 @@ bool TDopeSheetForm::CatchUpKeys() {
     return inside;
 }
 
-std::vector<std::int32_t> TDopeSheetForm::ChooseFrames() const {
+TDopeSheetForm::TFrameSpan TDopeSheetForm::WantedSpan() const {
     const std::int64_t now = CurrentFrame;
-    const std::int64_t first = std::min<std::int64_t>(
-        std::min<std::int64_t>(0, now), FKeyed.empty() ? 0 : *FKeyed.begin());
-    const std::int64_t last = std::max<std::int64_t>(
-        std::max<std::int64_t>(0, now), FKeyed.empty() ? 0 : *FKeyed.rbegin());
+    TFrameSpan span;
+    span.First = std::min<std::int64_t>(std::min<std::int64_t>(0, now),
+                                        FKeyed.empty() ? 0 : *FKeyed.begin());
+    span.Last = std::max<std::int64_t>(std::max<std::int64_t>(0, now),
+                                       FKeyed.empty() ? 0 : *FKeyed.rbegin());
+    span.Sparse = span.Last - span.First + 1 > MaxFrameSpan;
+    return span;
+}
+
+std::vector<std::int32_t> TDopeSheetForm::ChooseFrames() const {
+    const TFrameSpan span = WantedSpan();
     std::vector<std::int32_t> frames;
-    if (last - first + 1 > MaxFrameSpan) {
+    if (span.Sparse) {
         frames.assign(FKeyed.begin(), FKeyed.end());
         const auto at = std::lower_bound(frames.begin(), frames.end(), CurrentFrame);
         if (at == frames.end() || *at != CurrentFrame) frames.insert(at, CurrentFrame);
         return frames;
     }
-    for (std::int64_t f = first; f <= last; ++f)
+    for (std::int64_t f = span.First; f <= span.Last; ++f)
         frames.push_back(static_cast<std::int32_t>(f));
     return frames;
 }
 
+bool TDopeSheetForm::NewFramesPastTheEnd(std::vector<std::int32_t>& Added) const {
+    if (FFrames.empty()) return false;
+    const TFrameSpan span = WantedSpan();
+    const std::int64_t shownFirst = FFrames.front(), shownLast = FFrames.back();
+    if (span.Sparse != FSparse || span.Last < shownLast) return false;
+    if (!span.Sparse) {
+        if (span.First != shownFirst) return false;
+        for (std::int64_t f = shownLast + 1; f <= span.Last; ++f)
+            Added.push_back(static_cast<std::int32_t>(f));
+        return true;
+    }
+    // Every keyed frame and the current one: all of them shown already,
+    // but for those past the last column.
+    for (auto it = FKeyed.upper_bound(FFrames.back()); it != FKeyed.end(); ++it)
+        Added.push_back(*it);
+    if (CurrentFrame > FFrames.back() && !FKeyed.contains(CurrentFrame))
+        Added.insert(std::lower_bound(Added.begin(), Added.end(), CurrentFrame), CurrentFrame);
+    const std::size_t wanted = FKeyed.size() + (FKeyed.contains(CurrentFrame) ? 0 : 1);
+    return FFrames.size() + Added.size() == wanted;
+}
+
 void TDopeSheetForm::UpdateColumns(bool Reshape) {
-    std::vector<std::int32_t> frames = ChooseFrames();
-    // Only frames past the last column are new: the columns there are added.
-    const std::size_t kept = FFrames.size();
-    const bool appended = !Reshape && frames.size() >= kept &&
-                          (kept == 0 || (frames[kept - 1] == FFrames.back() &&
-                                         frames.front() == FFrames.front()));
-    if (appended && frames.size() == kept) {
-        FrameChanged();
+    std::vector<std::int32_t> added;
+    if (!Reshape && NewFramesPastTheEnd(added)) {
+        // Only frames past the last column are new: the columns there are added.
+        if (!added.empty()) {
+            const std::size_t kept = FFrames.size();
+            FFrames.insert(FFrames.end(), added.begin(), added.end());
+            auto update = fw::EnterScope([this] { DopeGrid->BeginUpdate(); },
+                                         [this] { DopeGrid->EndUpdate(); });
+            DopeGrid->SetCols(FirstFrameCol - 1 + static_cast<int>(FFrames.size()));
+            ShapeFrameColumns(kept);
+        }
+        MarkCurrentFrame();
         return;
     }
-    FFrames = std::move(frames);
-    auto update = fw::EnterScope([this] { DopeGrid->BeginUpdate(); },
-                                 [this] { DopeGrid->EndUpdate(); });
-    if (appended && kept > 0) {
-        DopeGrid->SetCols(FirstFrameCol - 1 + static_cast<int>(FFrames.size()));
-        ShapeFrameColumns(kept);
-    } else {
+    FFrames = ChooseFrames();
+    FSparse = WantedSpan().Sparse;
+    {
+        auto update = fw::EnterScope([this] { DopeGrid->BeginUpdate(); },
+                                     [this] { DopeGrid->EndUpdate(); });
         FMarkedCol = 0;
         ShapeColumns();
     }
-    FrameChanged();
+    MarkCurrentFrame();
 }
 
 void TDopeSheetForm::ShapeColumns() {
@@ -334,12 +364,13 @@ void TDopeSheetForm::ShapeFrameColumns(std::size_t From) {
 }
 
 void TDopeSheetForm::FrameChanged() {
+    // The columns reach the current frame.
+    if (!ColOfFrame(CurrentFrame) && FSkeletonBag) UpdateColumns(false);
+    MarkCurrentFrame();
+}
+
+void TDopeSheetForm::MarkCurrentFrame() {
     const int column = ColOfFrame(CurrentFrame);
-    if (!column && FSkeletonBag) {
-        // The columns reach the current frame.
-        UpdateColumns(false);
-        return;
-    }
     if (column == FMarkedCol) return;
     if (TtsCol* old = FMarkedCol ? DopeGrid->Col(FMarkedCol) : nullptr)
         old->SetHeadingColor(clNoneTs);

@@ -82,8 +82,19 @@ private:
     // time; true when a frame was added below the highest one known.
     bool CatchUpKeys();
     void AddKeyed(std::int32_t Frame, bool& Inside);
-    // The frames the columns show, from the keyed frames and the current frame.
+    // The frames the columns show: from 0 or the first keyed frame to the
+    // last keyed frame or the current frame, or when that is too wide the
+    // keyed frames and the current frame.
+    struct TFrameSpan {
+        std::int64_t First = 0, Last = 0;
+        bool Sparse = false;
+    };
+    TFrameSpan WantedSpan() const;
     std::vector<std::int32_t> ChooseFrames() const;
+    // The frames to add past the last column; false when the columns need
+    // shaping again (a frame inside them, a change of kind, a shorter span).
+    bool NewFramesPastTheEnd(std::vector<std::int32_t>& Added) const;
+    void MarkCurrentFrame();
     // The columns show the frames chosen: new frames past the last column
     // are added, anything else shapes every column again.
     void UpdateColumns(bool Reshape);
@@ -99,8 +110,9 @@ private:
     std::vector<TDopeRow> FRows;
     // Every frame found holding a key of a row.
     std::set<std::int32_t> FKeyed;
-    // The frame of each frame column, rising.
+    // The frame of each frame column, rising; only keyed ones when sparse.
     std::vector<std::int32_t> FFrames;
+    bool FSparse = false;
     // The column whose heading shows the current frame, 0 for none.
     int FMarkedCol = 0;
 };

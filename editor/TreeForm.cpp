@@ -140,6 +140,14 @@ void TTreeForm::ShowRow(PLazyNode Node) {
         FTree->ClearSelection();
         return;
     }
+    // The closed groups above the row open in one update, from the row up:
+    // each then costs the same however deep it lies.
+    {
+        auto update = fw::EnterScope([this] { FTree->BeginUpdate(); },
+                                     [this] { FTree->EndUpdate(); });
+        for (PLazyNode run = Node->Parent; run && run != FTree->RootNode(); run = run->Parent)
+            if (!(run->States & vsExpanded)) FTree->SetExpanded(run, true);
+    }
     FTree->ScrollIntoView(Node, false);
     FTree->SetFocusedNode(Node);
     FTree->ClearSelection();

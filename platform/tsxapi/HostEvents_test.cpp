@@ -283,6 +283,30 @@ TEST_F(EventsTest, CallLogIsOffUntilTurnedOn) {
     EXPECT_EQ(CallLog()[1], "tsxAnimGetActiveTime()");
 }
 
+// The vector calls of a deformation log after their work: still once each,
+// in call order, with a null argument as well, and the work is done.
+TEST_F(EventsTest, VectorCallsLogInOrderWhateverTheirArguments) {
+    SetCallLog(true);
+    CtsxVec3f v{1, 2, 3}, p{};
+    const CtsxTxmx3f m{{1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0}};
+    tsxTransformVect3f(&v, &p, &m);
+    tsxMulScalar3f(&p, 2);
+    tsxAddToVec3f(&p, &v);
+    tsxMulScalar3f(nullptr, 2);
+    tsxAddToVec3f(&p, nullptr);
+    tsxTransformVect3f(&v, nullptr, &m);
+    tsxAnimGetActiveTime();
+    const std::vector<std::string> log = CallLog();
+    ASSERT_EQ(log.size(), 7u);
+    const char* names[] = {"tsxTransformVect3f(", "tsxMulScalar3f(", "tsxAddToVec3f(", "tsxMulScalar3f(",
+                           "tsxAddToVec3f(", "tsxTransformVect3f(", "tsxAnimGetActiveTime("};
+    for (std::size_t i = 0; i < log.size(); ++i)
+        EXPECT_EQ(log[i].rfind(names[i], 0), 0u) << log[i];
+    EXPECT_EQ(p.x, 13.0f);
+    EXPECT_EQ(p.y, 6.0f);
+    EXPECT_EQ(p.z, 9.0f);
+}
+
 int gCopies = 0;
 int CopyBlock(void*, void*) {
     return ++gCopies;

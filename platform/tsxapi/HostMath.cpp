@@ -188,10 +188,12 @@ const CtsxVec3f& V(const CtsxVec3f* v) {
 
 extern "C" {
 
+// The three calls a deformation makes per weighted vertex log last: the log
+// branch is then a jump in tail position, and the common path keeps no
+// arguments aside for it. They call nothing else, so the log reads the same.
 void tsxAddToVec3f(CtsxVec3f* io, const CtsxVec3f* add) {
+    if (io && add) io->x += add->x, io->y += add->y, io->z += add->z;
     TSX_LOG(io, add);
-    if (!io || !add) return;
-    io->x += add->x, io->y += add->y, io->z += add->z;
 }
 
 void tsxSubToVec3f(CtsxVec3f* io, const CtsxVec3f* sub) {
@@ -201,9 +203,8 @@ void tsxSubToVec3f(CtsxVec3f* io, const CtsxVec3f* sub) {
 }
 
 void tsxMulScalar3f(CtsxVec3f* io, float factor) {
+    if (io) io->x *= factor, io->y *= factor, io->z *= factor;
     TSX_LOG(io, factor);
-    if (!io) return;
-    io->x *= factor, io->y *= factor, io->z *= factor;
 }
 
 void tsxGetNormalized3f(CtsxVec3f* out, const CtsxVec3f* in) {
@@ -261,18 +262,19 @@ void tsxXProdMx3f(CtsxTxmx3f* out, const CtsxTxmx3f* a, const CtsxTxmx3f* b) {
 }
 
 void tsxTransformVect3f(const CtsxVec3f* in, CtsxVec3f* out, const CtsxTxmx3f* m) {
-    TSX_LOG(in, out, m);
-    if (!in || !out || !m) return;
-    // Hot in skinning: the same double arithmetic as Apply, without building
-    // a whole double matrix per call. in and out may alias.
-    const double x = in->x, y = in->y, z = in->z;
-    const float* a = m->m;
-    const double rx = a[0] * x + a[1] * y + a[2] * z + a[3];
-    const double ry = a[4] * x + a[5] * y + a[6] * z + a[7];
-    const double rz = a[8] * x + a[9] * y + a[10] * z + a[11];
-    out->x = static_cast<float>(rx);
-    out->y = static_cast<float>(ry);
-    out->z = static_cast<float>(rz);
+    if (in && out && m) {
+        // Hot in skinning: the same double arithmetic as Apply, without
+        // building a whole double matrix per call. in and out may alias.
+        const double x = in->x, y = in->y, z = in->z;
+        const float* a = m->m;
+        const double rx = a[0] * x + a[1] * y + a[2] * z + a[3];
+        const double ry = a[4] * x + a[5] * y + a[6] * z + a[7];
+        const double rz = a[8] * x + a[9] * y + a[10] * z + a[11];
+        out->x = static_cast<float>(rx);
+        out->y = static_cast<float>(ry);
+        out->z = static_cast<float>(rz);
+    }
+    TSX_LOG(in, out, m); // last, as in tsxAddToVec3f
 }
 
 void tsxRotateVect3f(const CtsxVec3f* in, CtsxVec3f* out, const CtsxTxmx3f* m) {

@@ -421,12 +421,14 @@ bool Interpolate(const Node* n, int kind, float time, std::vector<std::uint8_t>&
     const auto& list = it->second;
     const std::size_t size = static_cast<std::size_t>(KindSize(kind));
     if (size == 0) return false;
-    const Frame* before = nullptr;
-    const Frame* after = nullptr;
-    for (const Frame* f : list) {
-        if (f->time <= time) before = f;
-        if (f->time >= time && !after) after = f;
-    }
+    // Keys are kept in time order: the last at or before the time, the
+    // first at or after it.
+    const auto next = std::upper_bound(list.begin(), list.end(), time,
+                                       [](float t, const Frame* k) { return t < k->time; });
+    const auto from = std::lower_bound(list.begin(), list.end(), time,
+                                       [](const Frame* k, float t) { return k->time < t; });
+    const Frame* before = next == list.begin() ? nullptr : *std::prev(next);
+    const Frame* after = from == list.end() ? nullptr : *from;
     if (!before) before = after;
     if (!after) after = before;
     out.assign(size, 0);

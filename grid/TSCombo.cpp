@@ -204,7 +204,16 @@ TtsVariant TtsComboGrid::ValueOfRow(int DataRow) {
     return CellValue(FValueCol, DataRow);
 }
 
+void TtsComboGrid::Orphan() {
+    FCombo = nullptr;
+    FOwnerGrid = nullptr;
+    OnPick = nullptr;
+    FPressed = false;
+    if (HandleAllocated()) Hide();
+}
+
 void TtsComboGrid::MarkRow(int DataRow) {
+    fw::TFreeGuard Hold(this); // the cell change's handler may free the combo
     if (DataRow == FMarked) return;
     FMarked = DataRow;
     ClearSelection();
@@ -275,7 +284,13 @@ TtsCombo::TtsCombo(TtsBaseGrid* Owner) : FOwner(Owner) {
     if (!Owner->IsReading()) FGrid->SetDefaultRowHeight(Owner->DefaultRowHeight());
 }
 
-TtsCombo::~TtsCombo() = default;
+TtsCombo::~TtsCombo() {
+    // The list may be busy with the very handler that frees its combo (a
+    // pick, a mark): it lets go of combo and owner now and goes when done.
+    TtsComboGrid* List = FGrid.release();
+    List->Orphan();
+    fw::Free(List);
+}
 
 int TtsCombo::DropDownRows() const {
     return FGrid->DropDownRows();

@@ -55,6 +55,8 @@ public:
     // Makes a row current and marks it; 0 marks none.
     void MarkRow(int DataRow);
     int MarkedRow() const { return FMarked; }
+    // The combo goes: the list forgets it and its owning grid.
+    void Orphan();
     // The size the drop-down takes for its rows and columns.
     fw::TSize DropDownExtent(int MinWidth);
     // Compares texts for ctOwn.

@@ -152,7 +152,7 @@ void TtsBaseGrid::SetDrawOverlap(TtsDrawOverlap Value) {
     UpdateCellControl(false);
 }
 
-void TtsBaseGrid::SetImageList(TtsImageList* Value) {
+void TtsBaseGrid::SetImageList(TtsImageListComponent* Value) {
     FImageLink.SetImageList(Value);
     InvalidateGrid();
 }
@@ -549,6 +549,29 @@ void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData,
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
+    const std::int64_t Start = Stream.Position();
+    const std::int64_t Rest = Stream.Size() - Start;
+    if (Rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
+    TMemoryStream Record(Stream.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(Rest, 0))));
+    // A copy of the grid reads first: a refused layout leaves this grid as it was.
+    TrialLoad([&Record, Mode](TtsBaseGrid& G) {
+        Record.SetPosition(0);
+        G.ApplyLayout(Record, Mode);
+    });
+    Record.SetPosition(0);
+    ApplyLayout(Record, Mode);
+    Stream.SetPosition(Start + Record.Position());
+}
+
+void TtsBaseGrid::TrialLoad(const std::function<void(TtsBaseGrid&)>& Load) {
+    // The values are left out: their reader swaps them in only when whole.
+    std::unique_ptr<TtsStreamGrid> Trial = CloneGrid(false);
+    auto& G = static_cast<TtsBaseGrid&>(*Trial);
+    G.SetColBinding(FColBinding);
+    Load(G);
+}
+
+void TtsBaseGrid::ApplyLayout(TStream& Stream, std::uint8_t Mode) {
     FCellModified = false;
     FLoadMode = Mode;
     BeginUpdate();

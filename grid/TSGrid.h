@@ -151,8 +151,8 @@ public:
     bool ShrinkPicture = true;
     bool CenterPicture = true;
     bool KeepAspectRatio = true;
-    TtsImageList* ImageList() const { return FImageLink.ImageList(); }
-    void SetImageList(TtsImageList* Value);
+    TtsImageListComponent* ImageList() const { return FImageLink.ImageList(); }
+    void SetImageList(TtsImageListComponent* Value);
     // Colours of the text editor when set (clNoneTs: the cell's own).
     fw::TColor EditColor = clNoneTs;
     fw::TColor EditFontColor = clNoneTs;
@@ -306,7 +306,8 @@ public:
     TtsColBinding ColBinding() const override { return FColBinding; }
     void SetColBinding(TtsColBinding Value) { FColBinding = Value; }
     void SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds);
-    // A refused stream throws EReadError after the grid shows what was read.
+    // A refused stream throws EReadError and changes nothing here: a copy of the
+    // grid reads it first.
     void LoadLayout(TStream& Stream, std::uint8_t Mode);
     // The same in a file: written whole beside it and then put in its place, so a
     // failed save leaves the old file; a load reads the file whole first.
@@ -437,6 +438,9 @@ protected:
 
     // Keys of the grid or of its control: true when the grid used the key.
     bool GridKey(std::uint16_t Key, fw::TShiftState Shift);
+    // A load run on a copy of the grid (without its values), to see it through.
+    void TrialLoad(const std::function<void(TtsBaseGrid&)>& Load);
+    void ApplyLayout(TStream& Stream, std::uint8_t Mode);
     void SetWantTabsValue(bool Value);
     void SetAlwaysShowFocusValue(bool Value);
 

@@ -316,10 +316,10 @@ const fw::TBitmap* TtsBaseGrid::PictureOf(const TtsVariant& Value,
         if (Bitmap && Bitmap->Transparent()) TransparentColor = Bitmap->TransparentColor();
         return Bitmap;
     }
-    TtsImageList* Images = ImageList();
+    TtsImageListComponent* Images = ImageList();
     if (!Images || VarIsEmpty(Value) || VarIsNull(Value) || !Images->IsValidKey(Value))
         return nullptr;
-    const TtsImage* Image = Images->GetImage(Value);
+    const TtsImageItem* Image = Images->GetImage(Value);
     if (!Image) return nullptr;
     // A transparent image lets the cell's colour show around it.
     if (Image->Transparent()) TransparentColor = Image->TransparentColor();

@@ -87,6 +87,80 @@ TEST_F(EnginePaintTest, PictureCellsDrawBitmapsAndImagesOfTheImageList) {
     EXPECT_EQ(Shot.Canvas().Pixels(R.Right - 1, R.Bottom - 1), fw::clRed);
 }
 
+// An image list of another kind than the grid's own: one image per colour name.
+class TColourImages : public TtsImageListComponent {
+public:
+    class TItem : public TtsImageItem {
+    public:
+        TItem(const std::string& Name, fw::TColor Colour) : FName(Name), FBitmap(6, 6) {
+            FBitmap.Canvas().Brush().SetColor(Colour);
+            FBitmap.Canvas().FillRect(fw::TRect{0, 0, 6, 6});
+        }
+        const fw::TBitmap& Bitmap() const override { return FBitmap; }
+        void SetBitmap(const fw::TBitmap* Value) override { FBitmap.Assign(*Value); }
+        const std::string& Name() const override { return FName; }
+        void SetName(const std::string& Value) override { FName = Value; }
+        const std::string& SetName() const override { return FSet; }
+        void SetSetName(const std::string& Value) override { FSet = Value; }
+        bool Transparent() const override { return false; }
+        void SetTransparent(bool) override {}
+        fw::TColor TransparentColor() const override { return fw::clNone; }
+        void SetTransparentColor(fw::TColor) override {}
+        TtsTransparentMode TransparentMode() const override { return TtsTransparentMode::tmAuto; }
+        void SetTransparentMode(TtsTransparentMode) override {}
+        int ID() const override { return 1; }
+        void Changed() override {}
+
+    private:
+        std::string FName, FSet;
+        fw::TBitmap FBitmap;
+    };
+    using TtsImageListComponent::TtsImageListComponent;
+    ~TColourImages() override { DetachAllLinks(); }
+    int Count() const override { return static_cast<int>(Items.size()); }
+    int IndexOfName(const TtsVariant& Key) const override {
+        for (std::size_t I = 0; I < Items.size(); ++I)
+            if (Items[I]->Name() == VarToText(Key)) return static_cast<int>(I);
+        return -1;
+    }
+    TtsImageItem* GetImage(const TtsVariant& Key) const override {
+        const int I = IndexOfName(Key);
+        return I < 0 ? nullptr : Items[static_cast<std::size_t>(I)].get();
+    }
+    void SetImage(const TtsVariant&, const TtsImageItem&) override {}
+    bool IsValidKey(const TtsVariant& Key) const override { return IndexOfName(Key) >= 0; }
+    int IndexOfID(int) const override { return -1; }
+    TtsVariant NextImage(const TtsVariant&) const override { return std::int32_t(0); }
+    TtsVariant PrevImage(const TtsVariant&) const override { return std::int32_t(0); }
+    void Recolour(fw::TColor Colour) {
+        Items[0] = std::make_unique<TItem>(Items[0]->Name(), Colour);
+        LinksChanged();
+    }
+    std::vector<std::unique_ptr<TItem>> Items;
+};
+
+TEST_F(EnginePaintTest, PictureCellsTakeImagesFromAnyKindOfImageList) {
+    auto* Images = fw::Create<TColourImages>(Form.get());
+    Images->Items.push_back(std::make_unique<TColourImages::TItem>("green", fw::clLime));
+    Grid->SetImageList(Images);
+    EXPECT_EQ(Grid->ImageList(), Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    Grid->SetCellValue(3, 2, TtsVariant(std::string("green")));
+    Grid->SetCellValue(3, 3, TtsVariant(std::string("red")));
+    Picture();
+    EXPECT_TRUE(Has(fw::clLime, Inside(3, 2)));
+    EXPECT_FALSE(Has(fw::clLime, Inside(3, 3)));
+    // A change of the list reaches the grid through its link and repaints.
+    Images->Recolour(fw::clBlue);
+    Picture();
+    EXPECT_TRUE(Has(fw::clBlue, Inside(3, 2)));
+    // Freed, the list lets go of the grid and the cell shows no picture.
+    delete Images;
+    EXPECT_EQ(Grid->ImageList(), nullptr);
+    Picture();
+    EXPECT_FALSE(Has(fw::clBlue, Inside(3, 2)));
+}
+
 TEST_F(EnginePaintTest, ATransparentPictureLetsTheCellColourShowAroundIt) {
     // A blue dot on fuchsia, in the list and as a bitmap of its own.
     fw::TBitmap Dot(8, 8);

@@ -125,6 +125,10 @@ bool TtsBaseGrid::LoadLayoutFromSettings(const std::string& Path, const std::str
     auto Store = OpenRegistryPath(Path, false, File);
     if (!Store || !Store->ValueExists(KeyName)) return false;
     Store->CloseKey();
+    // A copy of the grid reads first: a refused layout leaves this grid as it was.
+    TrialLoad([&](TtsBaseGrid& G) {
+        vel::LoadLayoutFromSettings(static_cast<TtsStreamGrid&>(G), Path, KeyName, File, Mode);
+    });
     FCellModified = false;
     FLoadMode = Mode;
     BeginUpdate();

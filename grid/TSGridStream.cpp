@@ -142,7 +142,7 @@ void ReadGridRecordOf(TStream& s, TtsGridModel& m,
             p.Value = ReadStoredValue(s, p.Type);
         if (p.Type == vtBinary && p.Name == "Data") {
             TMemoryStream block(p.Bytes);
-            if (m.StoreData()) m.Storage()->LoadFromStream(block, nullptr);
+            if (m.StoreData()) m.Storage()->LoadFromStream(block, nullptr, m.Rows());
         } else if (!setting(p) && !ReadModelSetting(m, p)) {
             throw EReadError("Unknown property " + p.Name);
         }
@@ -299,8 +299,8 @@ void TtsGridStreamComponent::ReadBinary(const std::string& name,
         FGrid->ReadGridRecord(block);
     } else if (name == "Data") {
         if (g.StoreData())
-            g.Storage()->LoadFromStream(block,
-                                        g.FieldPositions.empty() ? nullptr : &g.FieldPositions);
+            g.Storage()->LoadFromStream(
+                block, g.FieldPositions.empty() ? nullptr : &g.FieldPositions, g.Rows());
     } else {
         throw EReadError("Unknown property " + name);
     }

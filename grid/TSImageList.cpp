@@ -186,7 +186,7 @@ TtsImageLink::~TtsImageLink() {
     SetImageList(nullptr);
 }
 
-void TtsImageLink::SetImageList(TtsImageList* Value) {
+void TtsImageLink::SetImageList(TtsImageListComponent* Value) {
     if (FImageList == Value) return;
     if (FImageList) FImageList->DetachLink(this);
     if (Value) Value->AttachLink(this);
@@ -194,9 +194,28 @@ void TtsImageLink::SetImageList(TtsImageList* Value) {
 
 // ---- TtsImageList ----
 
-TtsImageList::TtsImageList(fw::TComponent* AOwner) : fw::TComponent(AOwner), FGUID(NewGuidText()) {}
+TtsImageListComponent::~TtsImageListComponent() {
+    DetachAllLinks();
+}
 
-TtsImageList::~TtsImageList() {
+void TtsImageListComponent::AttachLink(TtsImageLink* Link) {
+    Link->FImageList = this;
+    if (std::find(FLinks.begin(), FLinks.end(), Link) == FLinks.end()) FLinks.push_back(Link);
+}
+
+void TtsImageListComponent::DetachLink(TtsImageLink* Link) {
+    Link->FImageList = nullptr;
+    FLinks.erase(std::remove(FLinks.begin(), FLinks.end(), Link), FLinks.end());
+}
+
+void TtsImageListComponent::LinksChanged() {
+    // A link may detach itself (or another) while it is told.
+    std::vector<TtsImageLink*> Copy = FLinks;
+    for (TtsImageLink* L : Copy)
+        if (std::find(FLinks.begin(), FLinks.end(), L) != FLinks.end()) L->ImageListChanged();
+}
+
+void TtsImageListComponent::DetachAllLinks() {
     while (!FLinks.empty()) {
         TtsImageLink* Link = FLinks.back();
         DetachLink(Link);
@@ -204,21 +223,22 @@ TtsImageList::~TtsImageList() {
     }
 }
 
-void TtsImageList::AttachLink(TtsImageLink* Link) {
-    Link->FImageList = this;
-    if (std::find(FLinks.begin(), FLinks.end(), Link) == FLinks.end()) FLinks.push_back(Link);
-}
+// ---- TtsImageList ----
 
-void TtsImageList::DetachLink(TtsImageLink* Link) {
-    Link->FImageList = nullptr;
-    FLinks.erase(std::remove(FLinks.begin(), FLinks.end(), Link), FLinks.end());
+TtsImageList::TtsImageList(fw::TComponent* AOwner)
+    : TtsImageListComponent(AOwner), FGUID(NewGuidText()) {}
+
+TtsImageList::~TtsImageList() {
+    DetachAllLinks();
 }
 
 void TtsImageList::ImageChanged(TtsImage* Image) {
     if (OnChange) OnChange(this, Image);
-    std::vector<TtsImageLink*> Copy = FLinks;
-    for (TtsImageLink* L : Copy)
-        L->ImageListChanged();
+    LinksChanged();
+}
+
+int TtsImageList::Count() const {
+    return FImages.Count();
 }
 
 int TtsImageList::IndexOfName(const TtsVariant& Key) const {
@@ -250,9 +270,10 @@ TtsImage* TtsImageList::GetImage(const TtsVariant& Key) const {
     return I < 0 ? nullptr : FImages.Items(I);
 }
 
-void TtsImageList::SetImage(const TtsVariant& Key, const TtsImage& Image) {
+void TtsImageList::SetImage(const TtsVariant& Key, const TtsImageItem& Image) {
     int I = Lookup(Key);
-    if (I >= 0) FImages.Items(I)->Assign(Image);
+    if (I < 0) return;
+    if (const auto* Source = dynamic_cast<const TtsImage*>(&Image)) FImages.Items(I)->Assign(*Source);
 }
 
 bool TtsImageList::IsValidKey(const TtsVariant& Key) const {

@@ -20,32 +20,58 @@ public:
 };
 
 class TtsImageList;
+class TtsImageListComponent;
 class TtsImageCollection;
 
 enum class TtsTransparentMode : std::uint8_t { tmAuto, tmFixed };
 
-class TtsImage {
+// An image as the grid sees it: its published properties through virtual
+// accessors, so that any image list can hand out its own kind of image.
+class TtsImageItem {
+public:
+    TtsImageItem() = default;
+    virtual ~TtsImageItem() = default;
+    TtsImageItem(const TtsImageItem&) = delete;
+    TtsImageItem& operator=(const TtsImageItem&) = delete;
+
+    virtual const fw::TBitmap& Bitmap() const = 0;
+    virtual void SetBitmap(const fw::TBitmap* Value) = 0;
+    virtual const std::string& Name() const = 0;
+    virtual void SetName(const std::string& Value) = 0;
+    // The set the image belongs to (the property "SetName"); SetName(v) sets Name.
+    virtual const std::string& SetName() const = 0;
+    virtual void SetSetName(const std::string& Value) = 0;
+    virtual bool Transparent() const = 0;
+    virtual void SetTransparent(bool Value) = 0;
+    virtual fw::TColor TransparentColor() const = 0;
+    virtual void SetTransparentColor(fw::TColor Value) = 0;
+    virtual TtsTransparentMode TransparentMode() const = 0;
+    virtual void SetTransparentMode(TtsTransparentMode Value) = 0;
+    virtual int ID() const = 0;
+    virtual void Changed() = 0;
+};
+
+class TtsImage : public TtsImageItem {
 public:
     explicit TtsImage(TtsImageCollection* Collection);
-    ~TtsImage();
+    ~TtsImage() override;
 
-    const fw::TBitmap& Bitmap() const { return *FBitmap; }
-    void SetBitmap(const fw::TBitmap* Value);
-    const std::string& Name() const { return FName; }
-    void SetName(const std::string& Value);
-    // The set the image belongs to (the property "SetName"); SetName(v) sets Name.
-    const std::string& SetName() const { return FSetName; }
-    void SetSetName(const std::string& Value);
-    bool Transparent() const { return FTransparent; }
-    void SetTransparent(bool Value);
-    fw::TColor TransparentColor() const;
-    void SetTransparentColor(fw::TColor Value);
-    TtsTransparentMode TransparentMode() const { return FTransparentMode; }
-    void SetTransparentMode(TtsTransparentMode Value);
-    int ID() const { return FID; }
+    const fw::TBitmap& Bitmap() const override { return *FBitmap; }
+    void SetBitmap(const fw::TBitmap* Value) override;
+    const std::string& Name() const override { return FName; }
+    void SetName(const std::string& Value) override;
+    const std::string& SetName() const override { return FSetName; }
+    void SetSetName(const std::string& Value) override;
+    bool Transparent() const override { return FTransparent; }
+    void SetTransparent(bool Value) override;
+    fw::TColor TransparentColor() const override;
+    void SetTransparentColor(fw::TColor Value) override;
+    TtsTransparentMode TransparentMode() const override { return FTransparentMode; }
+    void SetTransparentMode(TtsTransparentMode Value) override;
+    int ID() const override { return FID; }
     void SetID(int Value) { FID = Value; }
     void Assign(const TtsImage& Source);
-    void Changed();
+    void Changed() override;
     int UpdateCount = 0;
 
 private:
@@ -88,19 +114,50 @@ public:
     virtual ~TtsImageLink();
     TtsImageLink(const TtsImageLink&) = delete;
     TtsImageLink& operator=(const TtsImageLink&) = delete;
-    TtsImageList* ImageList() const { return FImageList; }
-    void SetImageList(TtsImageList* Value);
+    TtsImageListComponent* ImageList() const { return FImageList; }
+    void SetImageList(TtsImageListComponent* Value);
     virtual void ImageListChanged() {}
     virtual void ImageListFreed() {}
 
 private:
-    friend class TtsImageList;
-    TtsImageList* FImageList = nullptr;
+    friend class TtsImageListComponent;
+    TtsImageListComponent* FImageList = nullptr;
 };
 
 using TtsImageListOnChangeEvent = std::function<void(fw::TObject* Sender, TtsImage* Image)>;
 
-class TtsImageList : public fw::TComponent {
+// What the grid asks of an image list: images by key, the step to the next
+// image of a set, and the links told when the list changes or goes.
+class TtsImageListComponent : public fw::TComponent {
+public:
+    explicit TtsImageListComponent(fw::TComponent* AOwner) : fw::TComponent(AOwner) {}
+    ~TtsImageListComponent() override;
+
+    virtual int Count() const = 0;
+    virtual int IndexOfName(const TtsVariant& Key) const = 0;
+    virtual TtsImageItem* GetImage(const TtsVariant& Key) const = 0;
+    virtual void SetImage(const TtsVariant& Key, const TtsImageItem& Image) = 0;
+    virtual bool IsValidKey(const TtsVariant& Key) const = 0;
+    virtual int IndexOfID(int ID) const = 0;
+    virtual TtsVariant NextImage(const TtsVariant& Key) const = 0;
+    virtual TtsVariant PrevImage(const TtsVariant& Key) const = 0;
+
+    const std::vector<TtsImageLink*>& Links() const { return FLinks; }
+    void AttachLink(TtsImageLink* Link);
+    void DetachLink(TtsImageLink* Link);
+
+protected:
+    // Every link told that the list changed.
+    void LinksChanged();
+    // Every link, last first, detached and told that the list goes; a list
+    // calls it first thing in its destructor, while it is still whole.
+    void DetachAllLinks();
+
+private:
+    std::vector<TtsImageLink*> FLinks;
+};
+
+class TtsImageList : public TtsImageListComponent {
 public:
     explicit TtsImageList(fw::TComponent* AOwner);
     ~TtsImageList() override;
@@ -108,21 +165,20 @@ public:
     const std::string& GUID() const { return FGUID; }
     TtsImageCollection& Images() { return FImages; }
     const TtsImageCollection& Images() const { return FImages; }
-    const std::vector<TtsImageLink*>& Links() const { return FLinks; }
     TtsImageListOnChangeEvent OnChange;
 
-    int IndexOfName(const TtsVariant& Key) const;
-    TtsImage* GetImage(const TtsVariant& Key) const;
-    void SetImage(const TtsVariant& Key, const TtsImage& Image);
-    bool IsValidKey(const TtsVariant& Key) const;
-    int IndexOfID(int ID) const;
-    TtsVariant NextImage(const TtsVariant& Key) const;
-    TtsVariant PrevImage(const TtsVariant& Key) const;
+    int Count() const override;
+    int IndexOfName(const TtsVariant& Key) const override;
+    TtsImage* GetImage(const TtsVariant& Key) const override;
+    // The image at the key takes over the given one when that is a TtsImage.
+    void SetImage(const TtsVariant& Key, const TtsImageItem& Image) override;
+    bool IsValidKey(const TtsVariant& Key) const override;
+    int IndexOfID(int ID) const override;
+    TtsVariant NextImage(const TtsVariant& Key) const override;
+    TtsVariant PrevImage(const TtsVariant& Key) const override;
     void Assign(const TtsImageList& Source);
     std::string SetNamesText() const;
 
-    void AttachLink(TtsImageLink* Link);
-    void DetachLink(TtsImageLink* Link);
     void ImageChanged(TtsImage* Image);
 
 private:
@@ -130,7 +186,6 @@ private:
     TtsVariant StepImage(const TtsVariant& Key, int Step) const;
     std::string FGUID;
     TtsImageCollection FImages{this};
-    std::vector<TtsImageLink*> FLinks;
 };
 
 // Key "Set.Name" split into its trimmed parts; without a dot the set is empty.

@@ -104,6 +104,69 @@ TEST_F(ImageListTest, ChangesReachTheEventAndTheLinks) {
     EXPECT_EQ(Link.ImageList(), nullptr);
 }
 
+TEST_F(ImageListTest, SetImageTakesOverOnlyAnImageOfTheList) {
+    TtsImage* Off = Add("Off");
+    TtsImageList Other(nullptr);
+    TtsImage* Source = Other.Images().Add();
+    Source->SetName("Tools.Arrow");
+    fw::TBitmap Pic;
+    Fill(Pic, 3, 3);
+    Source->SetBitmap(&Pic);
+    List.SetImage(std::string("off"), *Source);
+    EXPECT_EQ(Off->Name(), "Arrow");
+    EXPECT_EQ(Off->SetName(), "Tools");
+    EXPECT_EQ(Off->Bitmap().Width(), 3);
+    // An image of another kind is not taken over.
+    struct TForeign : TtsImageItem {
+        fw::TBitmap B;
+        std::string N = "Foreign";
+        const fw::TBitmap& Bitmap() const override { return B; }
+        void SetBitmap(const fw::TBitmap*) override {}
+        const std::string& Name() const override { return N; }
+        void SetName(const std::string&) override {}
+        const std::string& SetName() const override { return N; }
+        void SetSetName(const std::string&) override {}
+        bool Transparent() const override { return false; }
+        void SetTransparent(bool) override {}
+        fw::TColor TransparentColor() const override { return 0; }
+        void SetTransparentColor(fw::TColor) override {}
+        TtsTransparentMode TransparentMode() const override { return TtsTransparentMode::tmAuto; }
+        void SetTransparentMode(TtsTransparentMode) override {}
+        int ID() const override { return 7; }
+        void Changed() override {}
+    } Foreign;
+    List.SetImage(std::int32_t(0), Foreign);
+    EXPECT_EQ(Off->Name(), "Arrow");
+    EXPECT_EQ(ErrorOf([&] { List.SetImage(std::int32_t(3), Foreign); }),
+              "Index (3) out of bounds.");
+    // The list answers through its abstract face as through its own.
+    TtsImageListComponent& Face = List;
+    EXPECT_EQ(Face.Count(), 1);
+    EXPECT_EQ(Face.GetImage(std::string("tools.arrow")), Off);
+}
+
+TEST_F(ImageListTest, ALinkMayLeaveWhileTheListTellsOfAChange) {
+    struct TLink : TtsImageLink {
+        TtsImageLink* Other = nullptr;
+        int Changes = 0;
+        void ImageListChanged() override {
+            ++Changes;
+            if (Other) Other->SetImageList(nullptr);
+            SetImageList(nullptr);
+        }
+    };
+    auto Second = std::make_unique<TLink>();
+    TLink First;
+    First.SetImageList(&List);
+    Second->SetImageList(&List);
+    First.Other = Second.get();
+    Add("Off")->SetTransparent(true);
+    EXPECT_EQ(First.Changes, 1);
+    EXPECT_EQ(Second->Changes, 0); // detached before its turn: not told
+    Second.reset();
+    EXPECT_TRUE(List.Links().empty());
+}
+
 TEST(DrawPictureTest, CentredCutOfALargerPicture) {
     // 16 x 16 in a 20 x 10 cell, options off but centring: rows 3..12, 2 pixels each side.
     fw::TBitmap Pic;

@@ -1,15 +1,43 @@
 #include "Classes.h"
 
+#include "NoDestroy.h"
 #include "ScopeExit.h"
 
 #include <algorithm>
 
 namespace fw {
 
+namespace {
+
+bool (*gBusyTest)(const TComponent*) = nullptr;
+
+// Frees put off while their components were busy with a message.
+std::vector<TComponent*>& FreeLater() {
+    static TNoDestroy<std::vector<TComponent*>> list;
+    return *list;
+}
+
+// Components held by guards (null for one freed meanwhile).
+std::vector<TComponent*>& Held() {
+    static TNoDestroy<std::vector<TComponent*>> list;
+    return *list;
+}
+
+bool HeldWithin(const TComponent* c) {
+    for (const TComponent* h : Held())
+        for (const TComponent* o = h; o; o = o->Owner())
+            if (o == c) return true;
+    return false;
+}
+
+} // namespace
+
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {}
 
 TComponent::~TComponent() {
     SetState(TComponentStateItem::Destroying);
+    std::erase(FreeLater(), this); // freed another way meanwhile
+    std::replace(Held().begin(), Held().end(), this, static_cast<TComponent*>(nullptr));
     // Whoever asked to hear about us drops its reference now.
     auto notifies = std::move(FFreeNotifies);
     FFreeNotifies.clear();
@@ -144,8 +172,44 @@ void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
     Loaded();
 }
 
+TFreeGuard::TFreeGuard(TComponent* AComponent) {
+    Held().push_back(AComponent);
+}
+
+TFreeGuard::~TFreeGuard() {
+    auto& held = Held();
+    held.pop_back();
+    // The last hold let go outside any message: what was put off goes now.
+    if (held.empty() && !(gBusyTest && gBusyTest(nullptr))) {
+        try {
+            FreeDeferred();
+        } catch (...) {
+            // A destructor's handler failing is not the guard's to report.
+        }
+    }
+}
+
+void SetBusyTest(bool (*Test)(const TComponent* AComponent)) {
+    gBusyTest = Test;
+}
+
+void FreeDeferred() {
+    auto& later = FreeLater();
+    while (!later.empty()) {
+        TComponent* c = later.front();
+        later.erase(later.begin());
+        Free(c);
+    }
+}
+
 void Free(TComponent* AComponent) {
     if (!AComponent) return;
+    if (HeldWithin(AComponent) || (gBusyTest && gBusyTest(AComponent))) {
+        auto& later = FreeLater();
+        if (std::find(later.begin(), later.end(), AComponent) == later.end())
+            later.push_back(AComponent);
+        return;
+    }
     if (TComponent* owner = AComponent->Owner()) {
         owner->RemoveComponent(AComponent).reset();
         return;

@@ -90,7 +90,26 @@ template <class T, class... A> T* Create(TComponent* owner, A&&... args) {
 }
 
 // Frees a component that its owner holds (or that has no owner and no other
-// holder).
+// holder). A component busy with a message (its window, or a window inside or
+// owned by it, is handling one: a handler freeing the control that called it)
+// is freed once no window is handling a message any more.
 void Free(TComponent* AComponent);
+
+// Holds a component for a scope: Free puts off freeing it, or a component it
+// belongs to, until the scope ends (code that fires a handler which may free
+// the object running it, outside the object's own messages).
+class TFreeGuard {
+public:
+    explicit TFreeGuard(TComponent* AComponent);
+    ~TFreeGuard();
+    TFreeGuard(const TFreeGuard&) = delete;
+    TFreeGuard& operator=(const TFreeGuard&) = delete;
+};
+
+// The window layer's part in Free: whether a component is busy with a message
+// (with null: whether any window is handling one), and the frees put off
+// meanwhile, run when the last message is done.
+void SetBusyTest(bool (*Test)(const TComponent* AComponent));
+void FreeDeferred();
 
 } // namespace fw

@@ -16,6 +16,26 @@
 namespace fw {
 namespace {
 
+// The windows handling a message now, outermost first (null for one freed
+// meanwhile): a component they lie in or belong to is freed only afterwards.
+std::vector<TWinControl*>& Dispatching() {
+    static TNoDestroy<std::vector<TWinControl*>> list;
+    return *list;
+}
+
+bool BusyWithMessage(const TComponent* c) {
+    if (!c) return !Dispatching().empty();
+    for (const TWinControl* w : Dispatching()) {
+        for (const TControl* p = w; p; p = p->Parent())
+            if (p == c) return true;
+        for (const TComponent* o = w; o; o = o->Owner())
+            if (o == c) return true;
+    }
+    return false;
+}
+
+[[maybe_unused]] const bool gBusyTestSet = (SetBusyTest(BusyWithMessage), true);
+
 // Top-level windows that are showing, bottom to top.
 std::vector<TWinControl*>& TopLevels() {
     static TNoDestroy<std::vector<TWinControl*>> list;
@@ -499,6 +519,7 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
     SetState(TComponentStateItem::Destroying);
+    std::replace(Dispatching().begin(), Dispatching().end(), this, static_cast<TWinControl*>(nullptr));
     FWindowProc = nullptr; // a subclassing procedure may belong to a derived part already gone
     // Children go with their parent; unowned ones are only let go of, since
     // whoever holds them frees them.
@@ -602,6 +623,21 @@ void TWinControl::RecreateWnd() {
 }
 
 void TWinControl::MainWndProc(TMessage& Message) {
+    auto& stack = Dispatching();
+    stack.push_back(this);
+    const std::size_t depth = stack.size();
+    try {
+        RouteMainMessage(Message);
+    } catch (...) {
+        stack.resize(depth - 1);
+        if (stack.empty()) FreeDeferred();
+        throw;
+    }
+    stack.resize(depth - 1);
+    if (stack.empty()) FreeDeferred();
+}
+
+void TWinControl::RouteMainMessage(TMessage& Message) {
     // A press on a scroll bar holds the mouse until it is let go.
     if (FScrollBars && FScrollBars->Track.Bar >= 0 && TrackScrollBar(*this, Message)) return;
     if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {

@@ -515,7 +515,9 @@ private:
     friend void PaintPendingWindows();
     friend void PaintControlTo(TControl*, TSurface&);
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+    // Every message to the window; frees a handler put off run after the outermost.
     void MainWndProc(TMessage& Message);
+    void RouteMainMessage(TMessage& Message);
     void PaintHandler(const TPaintTarget& Target);
     // The client and children, then (when asked) the non-client area.
     void PaintTree(const TPaintTarget& Target, bool NonClient = true);

@@ -69,6 +69,46 @@ TEST_F(ControlsTest, AParentFreesOwnedChildrenAndLetsGoOfOthers) {
     EXPECT_EQ(Form->ComponentCount(), 0);
 }
 
+TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
+    TSwatch* panel = Place<TSwatch>(10, 10, 100, 50, clRed);
+    TSwatch* inner = Place<TSwatch>(0, 0, 20, 20, clBlue);
+    inner->SetParent(panel);
+    Show();
+    int after = 0;
+    bool stillThere = false;
+    // The inner control's press frees its parent: both stay whole until the press is done.
+    inner->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) {
+        Free(panel);
+        stillThere = Form->ComponentCount() == 2;
+        ++after;
+    };
+    inner->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++after; };
+    MouseDownAt(ControlPoint(inner, 5, 5));
+    EXPECT_EQ(after, 1);
+    EXPECT_TRUE(stillThere);
+    EXPECT_EQ(Form->ComponentCount(), 0);
+    MouseUpAt(ControlPoint(Form.get(), 5, 5));
+    EXPECT_EQ(after, 1);
+    // A guard holds a component outside any message the same way.
+    TSwatch* held = Place<TSwatch>(0, 0, 10, 10, clRed);
+    {
+        TFreeGuard hold(held);
+        Free(held);
+        EXPECT_EQ(Form->ComponentCount(), 1);
+    }
+    EXPECT_EQ(Form->ComponentCount(), 0);
+    // A control not busy goes at once, also from inside another's message.
+    TSwatch* other = Place<TSwatch>(50, 0, 10, 10, clRed);
+    TSwatch* clicked = Place<TSwatch>(0, 0, 10, 10, clRed);
+    Show();
+    clicked->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) {
+        Free(other);
+        stillThere = Form->ComponentCount() == 2;
+    };
+    ClickAt(ControlPoint(clicked, 5, 5));
+    EXPECT_FALSE(stillThere);
+}
+
 TEST_F(ControlsTest, AlignmentFillsBandsThenTheClient) {
     auto make = [&](TAlign a, int size) {
         TDot* d = Create<TDot>(Form.get(), clRed);

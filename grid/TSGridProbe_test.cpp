@@ -1,0 +1,278 @@
+// The grid as a program uses it: a form with combo, date, check and spin
+// columns, moved and hidden lines, many rows, keyboard and mouse editing,
+// layouts and data between two grids, handlers that throw or free what they
+// are handed, and damaged layout streams.
+#include "GridTestEnv.h"
+#include "Streams.h"
+#include "TSCombo.h"
+#include "TSGridStream.h"
+#include "TSShared.h"
+#include "TSMonthView.h"
+#include "Timers.h"
+
+#include <map>
+#include <stdexcept>
+
+namespace vel {
+namespace {
+
+class ProbeTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        Grid->SetCols(6);
+        Grid->Col(2)->SetButtonType(btCombo);
+        TtsCombo* C = Grid->Col(2)->EnsureCombo();
+        C->Grid()->SetRows(3);
+        for (int R = 1; R <= 3; ++R)
+            C->Grid()->SetCellValue(1, R, TtsVariant(std::string(Names[R - 1])));
+        Grid->Col(4)->SetControlType(ctCheck);
+        Grid->Col(5)->SetButtonType(btVertSpin);
+        Grid->Col(5)->SetSpinOptions(spoAutoIncrement | spoKeyEdit);
+        for (int R = 1; R <= 20; ++R) Grid->SetCellValue(5, R, TtsVariant(std::string("10")));
+    }
+    void Click(fw::TPoint P, fw::TShiftState Shift = 0) {
+        fw::AdvanceClock(1000);
+        fw::ClickAt(P, fw::mbLeft, Shift);
+        fw::ProcessMessages();
+    }
+    static constexpr const char* Names[] = {"Hip", "Spine", "Arm"};
+};
+
+TEST_F(ProbeTest, KeyboardAndMouseEditEveryKindOfCell) {
+    Focus();
+    Click(CellPoint(1, 3));
+    EXPECT_EQ(Grid->Current().X, 1);
+    EXPECT_EQ(Grid->Current().Y, 3);
+    fw::TypeText("bone");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Stored(1, 3), "bone");
+    // The combo cell: Alt+Down, Down, Enter.
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 3));
+    fw::PressKey(fw::VK_DOWN, fw::ssAlt);
+    ASSERT_TRUE(Grid->IsDropDownOpen());
+    fw::PressKey(fw::VK_DOWN);
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_FALSE(Grid->IsDropDownOpen());
+    EXPECT_FALSE(Stored(2, 3).empty());
+    // The check cell by space.
+    Grid->SetCellValue(4, 3, TtsVariant(std::int32_t{0}));
+    ASSERT_TRUE(Grid->SetCurrentCell(4, 3));
+    fw::PressKey(fw::VK_SPACE);
+    EXPECT_EQ(VarAsInteger(Grid->CellValue(4, 3)), 1);
+    // The spin cell by the arrow key.
+    ASSERT_TRUE(Grid->SetCurrentCell(5, 3));
+    fw::PressKey(fw::VK_UP);
+    ASSERT_TRUE(Grid->EndCellEdit());
+    EXPECT_EQ(Stored(5, 3), "11");
+}
+
+} // namespace
+} // namespace vel
+namespace vel {
+namespace {
+
+TEST_F(ProbeTest, ARefusedLayoutLeavesTheGridAsItWas) {
+    Grid->Col(1)->SetWidth(90);
+    Grid->Row(2)->SetHeight(30);
+    Grid->Cell(1, 1).SetColor(fw::clRed);
+    Grid->SetDisplayCol(3, 1);
+    TMemoryStream Whole;
+    Grid->SaveLayout(Whole, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
+    auto* Other = Place<TtsGrid>(0, 210, 380, 80);
+    Other->SetStoreData(true);
+    Other->SetCols(2);
+    Other->SetRows(4);
+    Other->Col(2)->SetWidth(44);
+    Other->SetCellValue(1, 1, TtsVariant(std::string("keep")));
+    const auto& Bytes = Whole.Data();
+    for (std::size_t N = 1; N < Bytes.size(); N += 7) {
+        TMemoryStream Cut(std::vector<std::uint8_t>(Bytes.begin(),
+                                                    Bytes.begin() + static_cast<std::ptrdiff_t>(N)));
+        EXPECT_ANY_THROW(Other->LoadLayout(Cut, 1)) << N;
+        ASSERT_EQ(Other->Cols(), 2) << N;
+        ASSERT_EQ(Other->Rows(), 4) << N;
+        ASSERT_EQ(Other->Col(2)->Width(), 44) << N;
+        ASSERT_EQ(VarToText(Other->CellValue(1, 1)), "keep") << N;
+    }
+    Whole.SetPosition(0);
+    Other->LoadLayout(Whole, 1);
+    EXPECT_EQ(Other->Cols(), 6);
+    EXPECT_EQ(Other->Col(1)->Width(), 90);
+    EXPECT_EQ(Other->GetDisplayCol(3), 1);
+    EXPECT_EQ(VarToText(Other->CellValue(2, 5)), "r5c2");
+}
+
+TEST_F(ProbeTest, AThrowingHandlerLeavesTheGridUsable) {
+    Grid->SetStoreData(false);
+    std::map<std::pair<int, int>, std::string> Data;
+    bool Throw = true;
+    Grid->OnCellLoaded = [&](fw::TObject*, int C, int R, TtsVariant& V) {
+        auto It = Data.find({C, R});
+        if (It != Data.end()) V = It->second;
+    };
+    Grid->OnCellEdit = [&](fw::TObject*, int C, int R, const TtsVariant& V) {
+        if (Throw) throw std::runtime_error("database refused");
+        Data[std::make_pair(C, R)] = VarToText(V);
+    };
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 2));
+    fw::TypeText("abc");
+    EXPECT_THROW(fw::PressKey(fw::VK_RETURN), std::runtime_error);
+    Throw = false;
+    fw::TypeText("d");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_FALSE(Data[std::make_pair(1, 2)].empty());
+    EXPECT_EQ(Data[std::make_pair(1, 2)].back(), 'd');
+    EXPECT_EQ(Grid->Current().Y, 3); // Enter stored and moved down
+    fw::PressKey(fw::VK_UP);
+    // A refusal in the leave check, by exception, keeps the cell.
+    Grid->OnCanLeaveCell = [&](fw::TObject*, int, int, bool&) { throw std::logic_error("no"); };
+    EXPECT_THROW(fw::PressKey(fw::VK_DOWN), std::logic_error);
+    EXPECT_EQ(Grid->Current().Y, 2);
+    Grid->OnCanLeaveCell = nullptr;
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Grid->Current().Y, 3);
+    // A value fetch that throws during a paint: the next paint works.
+    Grid->OnCellLoaded = [&](fw::TObject*, int, int, TtsVariant&) { throw std::runtime_error("x"); };
+    EXPECT_ANY_THROW(Picture());
+    EXPECT_FALSE(GridMemoryCanvas().IsLocked());
+    Grid->OnCellLoaded = nullptr;
+    Data[std::make_pair(1, 1)] = "seen";
+    Grid->OnCellLoaded = [&](fw::TObject*, int C, int R, TtsVariant& V) {
+        if (C == 1 && R == 1) V = Data[std::make_pair(1, 1)];
+    };
+    Picture();
+    EXPECT_TRUE(Has(fw::clBlack, Grid->CellRect(1, 1)));
+    // Heading clicks and row changes that throw.
+    Grid->OnHeadingClick = [](fw::TObject*, int) { throw std::runtime_error("h"); };
+    EXPECT_ANY_THROW(Click(CellPoint(1, 0)));
+    Grid->OnHeadingClick = nullptr;
+    Grid->OnCellChanged = [](fw::TObject*, int, int, int, int) { throw std::runtime_error("r"); };
+    EXPECT_ANY_THROW(Click(CellPoint(1, 6)));
+    Grid->OnCellChanged = nullptr;
+    Click(CellPoint(2, 7));
+    EXPECT_EQ(Grid->Current().Y, 7);
+    fw::TypeText("z");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Data[std::make_pair(2, 7)].back(), 'z');
+}
+
+TEST_F(ProbeTest, AGridFreedFromItsOwnEvents) {
+    for (int Which = 0; Which < 5; ++Which) {
+        auto* G = Place<TtsGrid>(0, 0, 380, 200);
+        G->SetStoreData(true);
+        G->SetCols(3);
+        G->SetRows(10);
+        Grid->SetVisible(false);
+        auto Free = [G](auto&&...) { fw::Free(G); };
+        switch (Which) {
+        case 0: G->OnHeadingClick = Free; break;
+        case 1: G->OnRowChanged = Free; break;
+        case 2: G->OnCellChanged = Free; break;
+        case 3: G->OnSelectChanged = Free; break;
+        case 4: G->OnStartCellEdit = Free; break;
+        }
+        Show();
+        G->SetFocus();
+        fw::ProcessMessages();
+        const fw::TRect H = G->CellRect(1, 0), C = G->CellRect(2, 5), B = G->CellRect(0, 6);
+        auto At = [&](const fw::TRect& R) {
+            return fw::ControlPoint(G, (R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2);
+        };
+        const fw::TPoint PH = At(H), PC = At(C), PB = At(B);
+        if (Which == 0) Click(PH);
+        else if (Which == 3) Click(PB);
+        else if (Which == 4) fw::TypeText("x");
+        else if (Which == 1) fw::TypeText("x"), Click(PC); // a row left after an edit
+        else Click(PC);
+        fw::ProcessMessages();
+        // The form no longer holds it.
+        bool Found = false;
+        for (int I = 0; I < Form->ComponentCount(); ++I)
+            if (Form->Components(I) == G) Found = true;
+        EXPECT_FALSE(Found) << Which;
+        if (Found) delete G;
+        Grid->SetVisible(true);
+    }
+}
+
+TEST_F(ProbeTest, AComboClosedOrFreedFromItsOwnHandlers) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 4));
+    // The pick's edit closes the drop-down and drops the column's combo.
+    Grid->OnStartCellEdit = [&](fw::TObject*, int, int, bool&) {
+        Grid->CloseDropDown(false);
+        Grid->Col(2)->SetParentCombo(true);
+    };
+    fw::PressKey(fw::VK_F4);
+    ASSERT_TRUE(Grid->IsDropDownOpen());
+    fw::PressKey(fw::VK_DOWN);
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_FALSE(Grid->IsDropDownOpen());
+    EXPECT_EQ(Grid->Col(2)->Combo(), nullptr);
+    Grid->OnStartCellEdit = nullptr;
+    // The list's own cell change frees the combo while the list is dropped,
+    // by key and by mouse.
+    for (int ByMouse = 0; ByMouse < 2; ++ByMouse) {
+        TtsCombo* C = Grid->Col(2)->EnsureCombo();
+        TtsComboGrid* List = C->Grid();
+        List->SetRows(3);
+        for (int R = 1; R <= 3; ++R)
+            List->SetCellValue(1, R, TtsVariant(std::string(Names[R - 1])));
+        Grid->SetCellValue(2, 4, TtsVariant(std::string("Hip")));
+        fw::PressKey(fw::VK_F4);
+        ASSERT_TRUE(Grid->IsDropDownOpen());
+        List->OnCellChanged = [&](fw::TObject*, int, int, int, int) {
+            Grid->Col(2)->SetParentCombo(true);
+        };
+        if (ByMouse) {
+            const fw::TRect R = List->CellRect(1, 2);
+            fw::MouseDownAt(fw::ControlPoint(List, (R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2));
+            fw::MouseUpAt(fw::ControlPoint(Form.get(), 390, 250));
+        } else {
+            fw::PressKey(fw::VK_DOWN);
+        }
+        fw::ProcessMessages();
+        EXPECT_FALSE(Grid->IsDropDownOpen()) << ByMouse;
+        EXPECT_EQ(Grid->Col(2)->Combo(), nullptr) << ByMouse;
+        EXPECT_EQ(Stored(2, 4), "Hip") << ByMouse;
+        fw::PressKey(fw::VK_RETURN);
+        ASSERT_TRUE(Grid->SetCurrentCell(2, 4));
+    }
+}
+
+TEST_F(ProbeTest, ManyRowsMovedAndHiddenStayInStep) {
+    Grid->SetRows(100000);
+    for (int R = 1; R <= 100000; R += 1000) Grid->SetCellValue(1, R, TtsVariant(std::to_string(R)));
+    for (int R = 2; R <= 50; ++R) Grid->Row(R)->SetVisible(false);
+    Grid->SetDisplayRow(100000, 1);
+    Grid->Col(3)->SetVisible(false);
+    Grid->SetDisplayCol(6, 1);
+    Focus();
+    fw::PressKey(fw::VK_HOME, fw::ssCtrl);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), 100000);
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), 1);
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), 51);
+    fw::PressKey(fw::VK_END, fw::ssCtrl);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), 99999);
+    for (int I = 0; I < 3; ++I) fw::PressKey(fw::VK_PRIOR);
+    const int Row = Grid->DataRowAt(Grid->Current().Y);
+    EXPECT_LT(Row, 99999);
+    Picture();
+    Click(CellPoint(2, Grid->TopRow() + 1));
+    EXPECT_EQ(Grid->Current().Y, Grid->TopRow() + 1);
+    // Moving right skips the hidden column.
+    ASSERT_TRUE(Grid->SetCurrentCell(Grid->GetDisplayCol(2), Grid->Current().Y));
+    fw::PressKey(fw::VK_RIGHT);
+    EXPECT_EQ(Grid->DataColAt(Grid->Current().X), 4);
+    // Shrinking under the current row.
+    Grid->SetRows(10);
+    EXPECT_TRUE(Grid->Current().Y >= 1 && Grid->Current().Y <= 10);
+    Picture();
+}
+
+} // namespace
+} // namespace vel

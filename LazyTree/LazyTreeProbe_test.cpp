@@ -187,62 +187,77 @@ protected:
     std::map<std::string, int> Raised;
 };
 
-#define PROBE_EVENTS(X)                                                                                     \
-    X(OnGetNodeDataSize) X(OnFreeNode) X(OnResetNode) X(OnMeasureItem) X(OnCompareNodes) X(OnChange)         \
-    X(OnStructureChange) X(OnStateChange) X(OnUpdating) X(OnExpanding) X(OnExpanded) X(OnCollapsing)          \
-    X(OnCollapsed) X(OnFocusChanging) X(OnFocusChanged) X(OnChecking) X(OnChecked) X(OnNodeMoving)           \
-    X(OnNodeMoved) X(OnNodeCopying) X(OnNodeCopied) X(OnSaveNode) X(OnLoadNode) X(OnGetCellIsEmpty)         \
-    X(OnIncrementalSearch) X(OnScroll) X(OnGetPopupMenu) X(OnHotChange) X(OnKeyAction) X(OnGetCursor)       \
-    X(OnHeaderClick) X(OnHeaderDblClick) X(OnHeaderMouseDown) X(OnHeaderMouseUp) X(OnHeaderMouseMove)       \
-    X(OnHeaderDragging) X(OnHeaderDragged) X(OnHeaderDraggedOut) X(OnHeaderDraw)                            \
-    X(OnHeaderDrawQueryElements) X(OnGetHeaderCursor) X(OnColumnResize) X(OnBeforePaint)                    \
-    X(OnAfterPaint) X(OnBeforeItemErase) X(OnAfterItemErase) X(OnBeforeItemPaint) X(OnAfterItemPaint)       \
-    X(OnBeforeCellPaint) X(OnAfterCellPaint) X(OnPaintBackground) X(OnGetImageIndex) X(OnGetLineStyle)      \
-    X(OnRenderOLEData) X(OnGetUserClipboardFormats) X(OnGetHelpContext) X(OnColumnClick)                    \
-    X(OnColumnDblClick) X(OnCreateDataObject) X(OnCreateDragManager) X(OnEditing)         \
-    X(OnEdited) X(OnEditCancelled) X(OnPaintText) X(OnGetHint) X(OnNewText) X(OnShortenString)
+#define PROBE_EVENTS(X)                                                                            \
+    X(OnGetNodeDataSize)                                                                           \
+    X(OnFreeNode) X(OnResetNode) X(OnMeasureItem) X(OnCompareNodes) X(OnChange)                    \
+        X(OnStructureChange) X(OnStateChange) X(OnUpdating) X(OnExpanding) X(OnExpanded) X(        \
+            OnCollapsing) X(OnCollapsed) X(OnFocusChanging) X(OnFocusChanged) X(OnChecking)        \
+            X(OnChecked) X(OnNodeMoving) X(OnNodeMoved) X(OnNodeCopying) X(OnNodeCopied) X(        \
+                OnSaveNode) X(OnLoadNode) X(OnGetCellIsEmpty) X(OnIncrementalSearch) X(OnScroll)   \
+                X(OnGetPopupMenu) X(OnHotChange) X(OnKeyAction) X(OnGetCursor) X(OnHeaderClick) X( \
+                    OnHeaderDblClick) X(OnHeaderMouseDown) X(OnHeaderMouseUp) X(OnHeaderMouseMove) \
+                    X(OnHeaderDragging) X(OnHeaderDragged) X(OnHeaderDraggedOut) X(OnHeaderDraw)   \
+                        X(OnHeaderDrawQueryElements) X(OnGetHeaderCursor) X(OnColumnResize)        \
+                            X(OnBeforePaint) X(OnAfterPaint) X(OnBeforeItemErase)                  \
+                                X(OnAfterItemErase) X(OnBeforeItemPaint) X(OnAfterItemPaint)       \
+                                    X(OnBeforeCellPaint) X(OnAfterCellPaint) X(OnPaintBackground)  \
+                                        X(OnGetImageIndex) X(OnGetLineStyle) X(OnRenderOLEData)    \
+                                            X(OnGetUserClipboardFormats) X(OnGetHelpContext)       \
+                                                X(OnColumnClick) X(OnColumnDblClick)               \
+                                                    X(OnCreateDataObject) X(OnCreateDragManager)   \
+                                                        X(OnEditing) X(OnEdited)                   \
+                                                            X(OnEditCancelled) X(OnPaintText)      \
+                                                                X(OnGetHint) X(OnNewText)          \
+                                                                    X(OnShortenString)
 
 // Events with an answer the workout needs keep it behind the probe.
 void ProbeTest::HookAll(ProbeTree* T) {
 #define HOOK(E) Hook(T, T->E, #E);
     PROBE_EVENTS(HOOK)
 #undef HOOK
-    Hook(T, T->OnInitNode, "OnInitNode",
-         decltype(T->OnInitNode)([](TBaseLazyTree*, PLazyNode P, PLazyNode N, TLTInternalStates& S) {
-             if (!P || N->Index == 0) S |= ivsHasChildren;
-             S |= ivsExpanded;
-         }));
+    Hook(
+        T, T->OnInitNode, "OnInitNode",
+        decltype(T->OnInitNode)([](TBaseLazyTree*, PLazyNode P, PLazyNode N, TLTInternalStates& S) {
+            if (!P || N->Index == 0) S |= ivsHasChildren;
+            S |= ivsExpanded;
+        }));
     Hook(T, T->OnInitChildren, "OnInitChildren",
          decltype(T->OnInitChildren)([](TBaseLazyTree* Sender, PLazyNode N, std::uint32_t& Count) {
              Count = Sender->GetNodeLevel(N) < 2 ? 2 : 0;
              Sender->SetCheckType(N, ctTriStateCheckBox);
          }));
     Hook(T, T->OnGetText, "OnGetText",
-         decltype(T->OnGetText)([](TBaseLazyTree*, PLazyNode N, int Column, TLSTTextType,
-                                   std::u16string& Text) {
-             Text = u"node " + std::u16string(1, static_cast<char16_t>(u'a' + N->Index % 26)) +
-                    (Column > 0 ? u" more" : u"");
-         }));
+         decltype(T->OnGetText)(
+             [](TBaseLazyTree*, PLazyNode N, int Column, TLSTTextType, std::u16string& Text) {
+                 Text = u"node " + std::u16string(1, static_cast<char16_t>(u'a' + N->Index % 26)) +
+                        (Column > 0 ? u" more" : u"");
+             }));
     Hook(T, T->OnCreateEditor, "OnCreateEditor",
-         decltype(T->OnCreateEditor)([](TBaseLazyTree*, PLazyNode, int, std::shared_ptr<ILTEditLink>& Link) {
-             Link = std::make_shared<TStringEditLink>();
-         }));
+         decltype(T->OnCreateEditor)(
+             [](TBaseLazyTree*, PLazyNode, int, std::shared_ptr<ILTEditLink>& Link) {
+                 Link = std::make_shared<TStringEditLink>();
+             }));
     Hook(T, T->OnDragAllowed, "OnDragAllowed",
-         decltype(T->OnDragAllowed)([](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; }));
+         decltype(T->OnDragAllowed)(
+             [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; }));
     Hook(T, T->OnDragOver, "OnDragOver",
-         decltype(T->OnDragOver)([](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState, fw::TPoint,
-                                    TDropMode, std::uint32_t&, bool& Accept) { Accept = true; }));
+         decltype(T->OnDragOver)([](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
+                                    fw::TPoint, TDropMode, std::uint32_t&,
+                                    bool& Accept) { Accept = true; }));
     Hook(T, T->OnDragDrop, "OnDragDrop",
-         decltype(T->OnDragDrop)([](TBaseLazyTree* Sender, TBaseLazyTree* Source, TLTDataObject* Data,
-                                    const TFormatArray&, fw::TShiftState, fw::TPoint, std::uint32_t&,
-                                    TDropMode Mode) {
+         decltype(T->OnDragDrop)([](TBaseLazyTree* Sender, TBaseLazyTree* Source,
+                                    TLTDataObject* Data, const TFormatArray&, fw::TShiftState,
+                                    fw::TPoint, std::uint32_t&, TDropMode Mode) {
              PLazyNode Target = Mode == dmNowhere ? nullptr : Sender->DropTargetNode();
              Sender->ProcessOLEData(Source, Data, Target, amAddChildLast, false);
          }));
 }
 
 void ProbeTest::Workout() {
-    Step("show", [&] { Show(); A->SetFocus(); });
+    Step("show", [&] {
+        Show();
+        A->SetFocus();
+    });
     Step("root counts", [&] {
         A->SetRootNodeCount(4);
         B->SetRootNodeCount(2);
@@ -269,12 +284,14 @@ void ProbeTest::Workout() {
     });
     Step("click check boxes and buttons", [&] {
         for (int Row = 0; Row < 4; ++Row)
-            for (int X : {8, 26, 44}) ClickOn(A, X, A->Header()->Height() + Row * 18 + 9);
+            for (int X : {8, 26, 44})
+                ClickOn(A, X, A->Header()->Height() + Row * 18 + 9);
     });
     Step("keys", [&] {
-        for (std::uint16_t K : {fw::VK_DOWN, fw::VK_UP, fw::VK_RIGHT, fw::VK_LEFT, fw::VK_ADD,
-                                fw::VK_SUBTRACT, fw::VK_MULTIPLY, fw::VK_SPACE, fw::VK_HOME, fw::VK_END,
-                                fw::VK_NEXT, fw::VK_PRIOR, fw::VK_APPS, fw::VK_F1, fw::VK_TAB})
+        for (std::uint16_t K :
+             {fw::VK_DOWN, fw::VK_UP, fw::VK_RIGHT, fw::VK_LEFT, fw::VK_ADD, fw::VK_SUBTRACT,
+              fw::VK_MULTIPLY, fw::VK_SPACE, fw::VK_HOME, fw::VK_END, fw::VK_NEXT, fw::VK_PRIOR,
+              fw::VK_APPS, fw::VK_F1, fw::VK_TAB})
             fw::PressKey(K);
         fw::KeyChar('n');
         fw::KeyChar('o');
@@ -379,8 +396,9 @@ void ProbeTest::Workout() {
 }
 
 TEST_P(ProbeTest, DISABLED_EveryEventSurvivesItsHandler) {
-    std::vector<std::string> Names = {"OnInitNode",    "OnInitChildren", "OnGetText",     "OnCreateEditor",
-                                      "OnDragAllowed", "OnDragOver",     "OnDragDrop"};
+    std::vector<std::string> Names = {"OnInitNode",     "OnInitChildren", "OnGetText",
+                                      "OnCreateEditor", "OnDragAllowed",  "OnDragOver",
+                                      "OnDragDrop"};
 #define NAME(E) Names.push_back(#E);
     PROBE_EVENTS(NAME)
 #undef NAME

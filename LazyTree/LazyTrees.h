@@ -1323,6 +1323,10 @@ protected:
 private:
     friend class TWorkerThread;
     void InitRootNode(std::uint32_t OldSize = 0);
+    // HandleDragMessage's pieces.
+    void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
+    bool DragMouseMove(const fw::TMessage& Message, bool Dragging);
+    bool DragButtonUp(const fw::TMessage& Message, bool Dragging);
     // Queues Run for the end of the outermost operation when a handler is running.
     bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
     void RunDeferred();

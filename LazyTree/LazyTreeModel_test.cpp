@@ -15,6 +15,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -76,6 +77,16 @@ protected:
         for (PLazyNode N = Tree->GetFirstVisibleNoInit(); N; N = Tree->GetNextVisibleNoInit(N))
             ++Visible;
         EXPECT_EQ(Tree->VisibleCount(), Visible);
+        // The steps from a shown row, which skip the walk up its path, give
+        // the same rows both ways.
+        std::vector<PLazyNode> Shown, Back;
+        for (PLazyNode N = Tree->GetFirstVisibleNoInit(); N; N = Tree->NextShownNoInit(N))
+            Shown.push_back(N);
+        EXPECT_EQ(Shown.size(), Visible);
+        for (PLazyNode N = Tree->GetLastVisibleNoInit(); N; N = Tree->PreviousShownNoInit(N))
+            Back.push_back(N);
+        std::reverse(Back.begin(), Back.end());
+        EXPECT_EQ(Back, Shown);
     }
     std::unique_ptr<TLazyStringTree> Tree;
 };
@@ -717,6 +728,7 @@ TEST_F(ModelTest, HidingNodesTakesTheirRowsAway) {
     Tree->SetVisible(A, false);
     EXPECT_EQ(Tree->VisibleCount(), 1u);
     EXPECT_EQ(Tree->GetFirstVisible(), A->NextSibling);
+    ExpectConsistent();
     Tree->SetVisible(A, true);
     Tree->SetVisible(A->FirstChild, true);
     EXPECT_EQ(Tree->VisibleCount(), 3u);

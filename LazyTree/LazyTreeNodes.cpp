@@ -451,6 +451,10 @@ PLazyNode TBaseLazyTree::GetNextVisibleNoInit(PLazyNode Node) const {
             if (PLazyNode Next = GetNextVisibleSiblingNoInit(Run)) return Next;
         return nullptr;
     }
+    return NextShownNoInit(Node);
+}
+
+PLazyNode TBaseLazyTree::NextShownNoInit(PLazyNode Node) const {
     if (Node->States & vsExpanded)
         if (PLazyNode Child = GetFirstVisibleChildNoInit(Node)) return Child;
     for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
@@ -504,6 +508,10 @@ PLazyNode TBaseLazyTree::GetPreviousVisibleNoInit(PLazyNode Node) const {
         Node = HiddenAnchor(*this, Node, Collapsed);
         if (Collapsed) return Node;
     }
+    return PreviousShownNoInit(Node);
+}
+
+PLazyNode TBaseLazyTree::PreviousShownNoInit(PLazyNode Node) const {
     if (PLazyNode Prev = GetPreviousVisibleSiblingNoInit(Node)) {
         PLazyNode Last = (Prev->States & vsExpanded) ? GetLastVisibleNoInit(Prev) : nullptr;
         return Last ? Last : Prev;
@@ -680,13 +688,12 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
         if (Run) {
             while (Run && Run != Node) {
                 Pos += GetNodeHeight(Run);
-                Run = GetNextVisibleNoInit(Run);
+                Run = NextShownNoInit(Run);
             }
             Top = Pos;
         }
     } else {
-        for (PLazyNode Run = GetPreviousVisibleNoInit(Node); Run;
-             Run = GetPreviousVisibleNoInit(Run))
+        for (PLazyNode Run = PreviousShownNoInit(Node); Run; Run = PreviousShownNoInit(Run))
             Top += GetNodeHeight(Run);
     }
     fw::TRect R;

@@ -244,7 +244,7 @@ bool TBaseLazyTree::BuildPositionCache() {
         // Heights are read as stored: no events run on this thread.
         Top += Run->NodeHeight;
         Last = Run;
-        PLazyNode Next = GetNextVisibleNoInit(Run);
+        PLazyNode Next = NextShownNoInit(Run);
         if (!Next) break;
         Run = Next;
         ++Steps;

@@ -534,6 +534,10 @@ public:
     PLazyNode GetNextVisibleNoInit(PLazyNode Node) const;
     PLazyNode GetPreviousVisible(PLazyNode Node);
     PLazyNode GetPreviousVisibleNoInit(PLazyNode Node) const;
+    // The same steps from a node known to be shown: no walk up its path to
+    // check it, so a walk over k rows costs O(k) at any depth.
+    PLazyNode NextShownNoInit(PLazyNode Node) const;
+    PLazyNode PreviousShownNoInit(PLazyNode Node) const;
     PLazyNode GetFirstVisibleChild(PLazyNode Node);
     PLazyNode GetFirstVisibleChildNoInit(PLazyNode Node) const;
     PLazyNode GetLastVisibleChild(PLazyNode Node);

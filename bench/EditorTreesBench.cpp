@@ -6,8 +6,12 @@
 //     level below the last): fill and sort, RefreshAll, and the selection of
 //     the deepest bone shown.
 //   BM_SceneTreeNested: the scene tree refilled over groups nested n deep.
+//   BM_SceneTreeShowDeepest: the scene tree of groups nested n deep, all
+//     closed below the top, showing its deepest row (every group above it
+//     opened, the row scrolled to, focused and selected).
 //   BM_SceneTreeFollowSelection: a shown scene tree of n objects following
-//     the host's selection to another object.
+//     the host's selection to another object, then the message loop's idle
+//     pass (the windows' own follow-up included).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -87,8 +91,9 @@ void BM_SkelTreeChain(benchmark::State& state) {
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SkelTreeChain)
-    ->RangeMultiplier(2)
-    ->Range(250, 4000)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
@@ -113,6 +118,48 @@ BENCHMARK(BM_SceneTreeNested)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
+void BM_SceneTreeShowDeepest(benchmark::State& state) {
+    const int depth = static_cast<int>(state.range(0));
+    TPluginStart start;
+    CtsxSobj deepest = nullptr;
+    for (int i = 0; i < depth; ++i)
+        deepest = tsxhost::AddGroup("G", deepest);
+    auto form = std::make_unique<TSceneTreeForm>(nullptr);
+    form->SetBounds(0, 0, 300, 400);
+    form->Show();
+    fw::ProcessMessages();
+    for (auto _ : state) {
+        state.PauseTiming();
+        tsxSelectSobj(nullptr, 0, 1);
+        form->RefreshTree(); // every group below the top closed again
+        fw::ProcessMessages();
+        state.ResumeTiming();
+        tsxSelectSobj(deepest, 0, 1);
+        form->SelectCurrentObject();
+        fw::ProcessMessages();
+    }
+    if (form->Tree()->FocusedNode() != form->NodeOfObject(deepest))
+        state.SkipWithError("the tree does not show the deepest row");
+    state.SetComplexityN(depth);
+}
+BENCHMARK(BM_SceneTreeShowDeepest)
+    ->Arg(2500)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// The tree's position cache, which its worker builds once it is shown.
+void AwaitPositionCache(TBaseLazyTree* tree) {
+    for (int i = 0; i < 500 && !tree->TreeStates().Contains(tsUseCache); ++i) {
+        const std::uint64_t seen = fw::WakeupCount();
+        fw::ProcessMessages();
+        if (!tree->TreeStates().Contains(tsUseCache)) fw::WaitForWakeup(seen, 10);
+    }
+}
+
 void BM_SceneTreeFollowSelection(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     TPluginStart start;
@@ -121,22 +168,26 @@ void BM_SceneTreeFollowSelection(benchmark::State& state) {
     auto form = std::make_unique<TSceneTreeForm>(nullptr);
     form->SetBounds(0, 0, 300, 400);
     form->Show();
-    fw::ProcessMessages();
+    AwaitPositionCache(form->Tree());
+    // A tree of a few rows has none: it needs none.
+    if (n > 2000 && !form->Tree()->TreeStates().Contains(tsUseCache))
+        state.SkipWithError("the shown tree has no position cache");
     std::vector<CtsxSobj> nodes = tsxhost::SceneNodes();
     std::size_t i = 0;
     for (auto _ : state) {
         i = (i + nodes.size() / 7 + 1) % nodes.size();
         tsxSelectSobj(nodes[i], 0, 1);
         form->SelectCurrentObject();
+        fw::ProcessMessages();
     }
     if (form->Tree()->FocusedNode() != form->NodeOfObject(nodes[i]))
         state.SkipWithError("the tree does not follow the selection");
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_SceneTreeFollowSelection)
-    ->Arg(10000)
-    ->Arg(50000)
-    ->Arg(200000)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oLogN);
 

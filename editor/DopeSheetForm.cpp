@@ -191,11 +191,13 @@ void TDopeSheetForm::RebuildGrid() {
 
 void TDopeSheetForm::Follow() {
     // Another shape: rows afresh; the same: keys made meanwhile (the rest
-    // frames recorded on leaving the setup page) get their columns.
+    // frames recorded on leaving the setup page) get their columns. Keys
+    // change only inside the rig's edits: with none since the last look, an
+    // idle pass asks the scene nothing.
     TSkeleton* skeleton = ShownSkeleton();
     if (SkeletonShape(skeleton) != FShape) {
         RebuildGrid();
-    } else if (skeleton) {
+    } else if (skeleton && EditCount() != FKeysSeenAt) {
         const std::size_t keyed = FKeyed.size();
         const bool inside = CatchUpKeys();
         if (FKeyed.size() != keyed) UpdateColumns(inside);
@@ -224,6 +226,7 @@ void TDopeSheetForm::AddKeyed(std::int32_t Frame, bool& Inside) {
 }
 
 bool TDopeSheetForm::CatchUpKeys() {
+    FKeysSeenAt = EditCount();
     bool inside = false;
     const float now = tsxAnimGetActiveTime();
     for (TDopeRow& row : FRows) {

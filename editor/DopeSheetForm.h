@@ -115,6 +115,8 @@ private:
     bool FSparse = false;
     // The column whose heading shows the current frame, 0 for none.
     int FMarkedCol = 0;
+    // The rig's edit count when the keys were last looked for.
+    std::uint64_t FKeysSeenAt = 0;
 };
 
 // Made by the tool window, then kept for the module's life.

@@ -124,6 +124,31 @@ TEST_F(SceneTreeTest, ADeletionDuringItsOwnHandlerWaitsForThePostedRefresh) {
     EXPECT_EQ(Rows(SceneTreeForm).size(), 5u);
 }
 
+TEST_F(SceneTreeTest, FollowingASelectionAmongOpenRowsKeepsThePositionCache) {
+    // Dropping the cache at each selection made following one cost O(rows).
+    std::vector<CtsxSobj> boxes;
+    for (int i = 0; i < 5000; ++i)
+        boxes.push_back(tsxhost::AddCube("Box", 1));
+    ToolsForm->Show();
+    ToolsForm->TreePages->SelectPage(static_cast<fw::TTabSheet*>(SceneTreeForm->Parent()));
+    fw::ProcessMessages();
+    for (int i = 0; i < 2000 && !tree->TreeStates().Contains(tsUseCache); ++i) {
+        const std::uint64_t seen = fw::WakeupCount();
+        fw::ProcessMessages();
+        if (!tree->TreeStates().Contains(tsUseCache)) fw::WaitForWakeup(seen, 10);
+    }
+    ASSERT_TRUE(tree->TreeStates().Contains(tsUseCache));
+    for (int i : {4000, 17, 2500}) {
+        tsxhost::Select(boxes[static_cast<std::size_t>(i)]);
+        fw::ProcessMessages();
+        EXPECT_TRUE(Shown(boxes[static_cast<std::size_t>(i)]));
+        EXPECT_TRUE(tree->TreeStates().Contains(tsUseCache));
+    }
+    tsxhost::Select(cup); // inside a closed group: opened in one update
+    fw::ProcessMessages();
+    EXPECT_TRUE(Shown(cup));
+}
+
 TEST_F(SceneTreeTest, GroupsNestedFiftyThousandDeepAreListedFollowedAndCleared) {
     constexpr int kDepth = 50000;
     CtsxSobj top = tsxhost::AddGroup("Deep");
@@ -134,15 +159,16 @@ TEST_F(SceneTreeTest, GroupsNestedFiftyThousandDeepAreListedFollowedAndCleared) 
     const unsigned before = tree->TotalCount();
     ASSERT_NE(Row(deepest), nullptr);
     EXPECT_EQ(tree->GetNodeLevel(Row(deepest)), static_cast<unsigned>(kDepth - 1));
-    // Picked in the host: every group above it opens. (Not the deepest: a
-    // tree without its window finds a row's place by walking up from each
-    // row above it, which at this depth is the tree's cost, not the window's.)
-    CtsxSobj picked = top;
-    for (int i = 0; i < 2000; ++i)
-        picked = tsxGNodeGetFirstChild(picked);
-    tsxhost::Select(picked);
+    // The deepest picked in the host: every group above it opens, and the
+    // row is scrolled to, focused and selected.
+    tsxhost::Select(deepest);
     fw::ProcessMessages();
-    EXPECT_TRUE(Shown(picked));
+    EXPECT_TRUE(Shown(deepest));
+    for (PLazyNode run = Row(deepest)->Parent; run != tree->RootNode(); run = run->Parent)
+        ASSERT_TRUE(tree->Expanded(run));
+    const fw::TRect shown = tree->GetDisplayRect(Row(deepest), NoColumn, false);
+    EXPECT_GE(shown.Top, 0);
+    EXPECT_LE(shown.Bottom, tree->ClientHeight());
     SceneTreeForm->RefreshTree(); // cleared and listed again
     EXPECT_EQ(tree->TotalCount(), before);
     tsxhost::Delete(top);

@@ -141,11 +141,15 @@ void TTreeForm::ShowRow(PLazyNode Node) {
         return;
     }
     // The closed groups above the row open in one update, from the row up:
-    // each then costs the same however deep it lies.
-    {
+    // each then costs the same however deep it lies. With none closed there
+    // is no update, whose end would drop the tree's position cache.
+    PLazyNode closed = Node->Parent;
+    while (closed && closed != FTree->RootNode() && (closed->States & vsExpanded))
+        closed = closed->Parent;
+    if (closed && closed != FTree->RootNode()) {
         auto update = fw::EnterScope([this] { FTree->BeginUpdate(); },
                                      [this] { FTree->EndUpdate(); });
-        for (PLazyNode run = Node->Parent; run && run != FTree->RootNode(); run = run->Parent)
+        for (PLazyNode run = closed; run != FTree->RootNode(); run = run->Parent)
             if (!(run->States & vsExpanded)) FTree->SetExpanded(run, true);
     }
     FTree->ScrollIntoView(Node, false);

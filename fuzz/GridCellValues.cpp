@@ -1,6 +1,7 @@
 // The grid's cell value stream: read into a storage that already holds values,
-// with and without a column map. A refused stream must leave the values as
-// they were; an accepted one must write back to the same bytes' meaning.
+// with and without a column map, as a grid of GridRows rows reads it. A refused
+// stream must leave the values as they were; an accepted one must write back to
+// the same bytes' meaning; the row table never outgrows the grid.
 #include <algorithm>
 #include <functional>
 
@@ -9,6 +10,8 @@
 #include "TSStorage.h"
 
 namespace {
+
+constexpr int GridRows = 100;
 
 void Prefill(vel::Tts2DStorage& st) {
     st.SetValue(1, 1, vel::tagText, std::string("kept"));
@@ -41,11 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Prefill(before);
         vel::TMemoryStream in(bytes);
         try {
-            st.LoadFromStream(in, m);
+            st.LoadFromStream(in, m, GridRows);
         } catch (const vel::EReadError&) {
-            FuzzCheck(SameValues(st, before), "a refused stream leaves the values as they were");
+            FuzzCheck(SameValues(st, before) && st.RowSlots() == before.RowSlots(),
+                      "a refused stream leaves the values as they were");
             continue;
         }
+        FuzzCheck(st.RowSlots() <= std::max(before.RowSlots(), GridRows + 10),
+                  "the row table never outgrows the grid");
         // What was read writes back and reads again to the same values.
         vel::TMemoryStream out;
         st.SaveToStream(out);

@@ -18,6 +18,8 @@ void CheckConsistent(vel::TtsGridModel& g) {
     FuzzCheck(g.ColStore().Count() == g.Cols() + 1, "column store");
     FuzzCheck(g.RowStore().Count() == g.Rows() + 1, "row store");
     FuzzCheck(g.RowSelection.Size() == g.Rows() + 1, "row selection");
+    // Whatever the stream says, the grid's values take no more rows than the grid.
+    FuzzCheck(!g.StoreData() || g.Storage()->RowSlots() <= g.Rows() + 10, "value rows");
     for (vel::TtsSetElement* e : g.CellProps().Elements()) {
         const auto& k = static_cast<vel::TtsCellElement*>(e)->Key;
         FuzzCheck(k.Col >= 0 && k.Col <= g.Cols() && k.Row >= 0 && k.Row <= g.Rows(), "cell");

@@ -116,90 +116,103 @@ template <class Line> std::vector<TLineProp<Line>> SharedProps() {
     };
 }
 
+// The column's heading: its text and how it is drawn.
+std::vector<TColProp> ColHeadingProps() {
+    using P = TColProp;
+    return {
+        P{"Heading", NoKind, [](const TtsCol& c) { return TtsVariant(c.HeadingText()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeading(StoredText(v, n));
+          }},
+        P{"HeadingButton", prHeadingButton,
+          [](const TtsCol& c) { return U8(c.HeadingButton()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingButton(static_cast<TtsColHeadingButton>(StoredEnum(v, n, cbNone)));
+          }},
+        P{"HeadingHorzAlignment", prHorzAlignment,
+          [](const TtsCol& c) { return U8(c.HeadingHorzAlignment()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingHorzAlignment(
+                  static_cast<TtsHorzAlignment>(StoredEnum(v, n, htaDefault)));
+          }},
+        P{"HeadingParentFont", prFont,
+          [](const TtsCol& c) { return TtsVariant(c.HeadingParentFont()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingParentFont(StoredBool(v, n));
+          }},
+        P{"HeadingVertAlignment", prVertAlignment,
+          [](const TtsCol& c) { return U8(c.HeadingVertAlignment()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingVertAlignment(
+                  static_cast<TtsVertAlignment>(StoredEnum(v, n, vtaDefault)));
+          }},
+        P{"HeadingWordWrap", prWordWrap,
+          [](const TtsCol& c) { return U8(c.HeadingWordWrap()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingWordWrap(static_cast<TtsWordWrap>(StoredEnum(v, n, wwDefault)));
+          }},
+        P{"HeadingColor", prColor,
+          [](const TtsCol& c) { return TtsVariant(std::int32_t{c.HeadingColor()}); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetHeadingColor(StoredInt(v, n));
+          }},
+    };
+}
+
+// The column's own properties (the heading's are above; the order of a table does
+// not matter: reads find a property by name, writes follow the published order).
+std::vector<TColProp> ColOwnProps() {
+    using P = TColProp;
+    return {
+        P{"AllowGrayed", NoKind, [](const TtsCol& c) { return TtsVariant(c.AllowGrayed()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetAllowGrayed(StoredBool(v, n));
+          }},
+        P{"CheckBoxValues", NoKind,
+          [](const TtsCol& c) { return TtsVariant(c.CheckBoxValues()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              std::string a, b, x;
+              const std::string t = StoredText(v, n);
+              if (!SplitBarText(t, a, b, x)) throw EReadError("Invalid CheckBoxValues");
+              c.SetCheckBoxValues(t);
+          }},
+        P{"DisplayCol", prDisplayPos,
+          [](const TtsCol& c) { return TtsVariant(std::int32_t{c.DisplayCol()}); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetDisplayCol(StoredInt(v, n));
+          }},
+        P{"FieldName", NoKind, [](const TtsCol& c) { return TtsVariant(c.FieldName()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetFieldName(StoredText(v, n));
+          }},
+        P{"MaxLength", prMaxLength,
+          [](const TtsCol& c) { return TtsVariant(std::int32_t{c.MaxLength()}); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetMaxLength(StoredInt(v, n));
+          }},
+        P{"SortPicture", prSortPicture, [](const TtsCol& c) { return U8(c.SortPicture()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetSortPicture(static_cast<TtsSortPicture>(StoredEnum(v, n, spNone)));
+          }},
+        P{"Width", prColWidth,
+          [](const TtsCol& c) { return TtsVariant(std::int32_t{c.AssignedWidth()}); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              const std::int32_t w = StoredInt(v, n);
+              if (w < 0 || w > MaxExtent) throw EReadError("Stored width out of range");
+              c.SetWidth(w);
+          }},
+        P{"PrintTotals", NoKind, [](const TtsCol& c) { return TtsVariant(c.PrintTotals()); },
+          [](TtsCol& c, const TtsVariant& v, const std::string& n) {
+              c.SetPrintTotals(StoredBool(v, n));
+          }},
+    };
+}
+
 const std::vector<TColProp>& ColProps() {
     static const std::vector<TColProp> props = [] {
-        auto p = SharedProps<TtsCol>();
-        using P = TColProp;
-        std::vector<P> more = {
-            P{"AllowGrayed", NoKind, [](const TtsCol& c) { return TtsVariant(c.AllowGrayed()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetAllowGrayed(StoredBool(v, n));
-              }},
-            P{"CheckBoxValues", NoKind,
-              [](const TtsCol& c) { return TtsVariant(c.CheckBoxValues()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  std::string a, b, x;
-                  const std::string t = StoredText(v, n);
-                  if (!SplitBarText(t, a, b, x)) throw EReadError("Invalid CheckBoxValues");
-                  c.SetCheckBoxValues(t);
-              }},
-            P{"DisplayCol", prDisplayPos,
-              [](const TtsCol& c) { return TtsVariant(std::int32_t{c.DisplayCol()}); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetDisplayCol(StoredInt(v, n));
-              }},
-            P{"FieldName", NoKind, [](const TtsCol& c) { return TtsVariant(c.FieldName()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetFieldName(StoredText(v, n));
-              }},
-            P{"Heading", NoKind, [](const TtsCol& c) { return TtsVariant(c.HeadingText()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeading(StoredText(v, n));
-              }},
-            P{"HeadingButton", prHeadingButton,
-              [](const TtsCol& c) { return U8(c.HeadingButton()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingButton(static_cast<TtsColHeadingButton>(StoredEnum(v, n, cbNone)));
-              }},
-            P{"HeadingHorzAlignment", prHorzAlignment,
-              [](const TtsCol& c) { return U8(c.HeadingHorzAlignment()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingHorzAlignment(
-                      static_cast<TtsHorzAlignment>(StoredEnum(v, n, htaDefault)));
-              }},
-            P{"HeadingParentFont", prFont,
-              [](const TtsCol& c) { return TtsVariant(c.HeadingParentFont()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingParentFont(StoredBool(v, n));
-              }},
-            P{"HeadingVertAlignment", prVertAlignment,
-              [](const TtsCol& c) { return U8(c.HeadingVertAlignment()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingVertAlignment(
-                      static_cast<TtsVertAlignment>(StoredEnum(v, n, vtaDefault)));
-              }},
-            P{"HeadingWordWrap", prWordWrap,
-              [](const TtsCol& c) { return U8(c.HeadingWordWrap()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingWordWrap(static_cast<TtsWordWrap>(StoredEnum(v, n, wwDefault)));
-              }},
-            P{"HeadingColor", prColor,
-              [](const TtsCol& c) { return TtsVariant(std::int32_t{c.HeadingColor()}); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetHeadingColor(StoredInt(v, n));
-              }},
-            P{"MaxLength", prMaxLength,
-              [](const TtsCol& c) { return TtsVariant(std::int32_t{c.MaxLength()}); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetMaxLength(StoredInt(v, n));
-              }},
-            P{"SortPicture", prSortPicture, [](const TtsCol& c) { return U8(c.SortPicture()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetSortPicture(static_cast<TtsSortPicture>(StoredEnum(v, n, spNone)));
-              }},
-            P{"Width", prColWidth,
-              [](const TtsCol& c) { return TtsVariant(std::int32_t{c.AssignedWidth()}); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  const std::int32_t w = StoredInt(v, n);
-                  if (w < 0 || w > MaxExtent) throw EReadError("Stored width out of range");
-                  c.SetWidth(w);
-              }},
-            P{"PrintTotals", NoKind, [](const TtsCol& c) { return TtsVariant(c.PrintTotals()); },
-              [](TtsCol& c, const TtsVariant& v, const std::string& n) {
-                  c.SetPrintTotals(StoredBool(v, n));
-              }},
-        };
-        p.insert(p.end(), more.begin(), more.end());
+        std::vector<TColProp> p = SharedProps<TtsCol>();
+        for (const auto& part : {ColOwnProps(), ColHeadingProps()})
+            p.insert(p.end(), part.begin(), part.end());
         return p;
     }();
     return props;

@@ -142,7 +142,7 @@ void ReadGridRecordOf(TStream& s, TtsGridModel& m,
             p.Value = ReadStoredValue(s, p.Type);
         if (p.Type == vtBinary && p.Name == "Data") {
             TMemoryStream block(p.Bytes);
-            if (m.StoreData()) m.Storage()->LoadFromStream(block, nullptr);
+            if (m.StoreData()) m.Storage()->LoadFromStream(block, nullptr, m.Rows());
         } else if (!setting(p) && !ReadModelSetting(m, p)) {
             throw EReadError("Unknown property " + p.Name);
         }
@@ -299,8 +299,8 @@ void TtsGridStreamComponent::ReadBinary(const std::string& name,
         FGrid->ReadGridRecord(block);
     } else if (name == "Data") {
         if (g.StoreData())
-            g.Storage()->LoadFromStream(block,
-                                        g.FieldPositions.empty() ? nullptr : &g.FieldPositions);
+            g.Storage()->LoadFromStream(
+                block, g.FieldPositions.empty() ? nullptr : &g.FieldPositions, g.Rows());
     } else {
         throw EReadError("Unknown property " + name);
     }
@@ -338,6 +338,24 @@ void TtsGridStreamComponent::ReadCollection(TStream& s, const std::string& name)
 }
 
 void TtsGridStreamComponent::Read(TStream& s) {
+    const std::int64_t start = s.Position();
+    const std::int64_t rest = s.Size() - start;
+    if (rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
+    TMemoryStream record(s.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(rest, 0))));
+    {
+        // The values are left out of the copy: their reader swaps them in only when whole.
+        std::unique_ptr<TtsStreamGrid> copy = FGrid->CloneGrid(false);
+        TtsGridStreamComponent trial(copy.get());
+        trial.LoadMode = LoadMode;
+        trial.ColBinding = ColBinding;
+        trial.ReadInPlace(record);
+    }
+    record.SetPosition(0);
+    ReadInPlace(record);
+    s.SetPosition(start + record.Position());
+}
+
+void TtsGridStreamComponent::ReadInPlace(TStream& s) {
     TtsGridModel& g = *Grid();
     if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
         throw EReadError("Stored layout too large");

@@ -313,6 +313,23 @@ TEST(LayoutStream, DataColumnsFollowTheFieldPositions) {
     EXPECT_EQ(std::get<std::string>(b.Storage()->GetValue(3, 1)), "third");
 }
 
+TEST(LayoutStream, DataTakesNoMoreRowsThanTheGridHas) {
+    // Values saved from a longer grid, loaded without its row count.
+    TtsGridModel a("Grid1", 1, 5000);
+    a.SetStoreData(true);
+    a.Storage()->SetValue(1, 2, tagInteger, TtsVariant(std::int32_t{2}));
+    a.Storage()->SetValue(1, 5000, tagInteger, TtsVariant(std::int32_t{5000}));
+    TMemoryStream s;
+    SaveLayout(a, s, pkCols, true, AllKinds);
+    TtsGridModel b("Grid2", 1, 10);
+    b.SetStoreData(true);
+    s.SetPosition(0);
+    LoadLayout(b, s, 1);
+    EXPECT_EQ(std::get<std::int32_t>(b.Storage()->GetValue(1, 2)), 2);
+    EXPECT_EQ(b.Storage()->GetTag(1, 5000), tagEmpty);
+    EXPECT_EQ(b.Storage()->RowSlots(), 12);
+}
+
 } // namespace
 } // namespace vel
 

@@ -294,80 +294,43 @@ void Tts2DStorage::SaveToStream(TStream& s) const {
     }
 }
 
-void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map) {
-    // Read into a fresh storage and take its rows only after a full read: a refused
-    // stream leaves the values as they were.
-    Tts2DStorage fresh(FColGrowMin, FRowGrowMin);
-    if (map) {
-        fresh.Assign(this);
-        fresh.Flag = Flag;
-        for (std::int32_t col : *map) {
-            if (col <= 0) continue;
-            for (int r = 1; r < fresh.RowSlots(); ++r)
-                if (col <= fresh.ColCount(r))
-                    fresh.PutCell(col, r, tagEmpty, TtsVariant(), nullptr);
-        }
-    }
-    fresh.ReadRecords(s, map);
-    std::swap(FRows, fresh.FRows);
-}
+// --- Reading -------------------------------------------------------------------------------------
 
-fw::TBitmap* Tts2DStorage::LoadedBitmap(TStream& s, std::vector<fw::TBitmap*>& loaded) {
-    const std::int32_t k = s.ReadI32();
-    // Every image needs at least its 4-byte length.
-    if (k < 1 || k > s.Remaining() / 4) throw EReadError("Stored bitmap number out of range");
-    if (static_cast<int>(loaded.size()) < k) loaded.resize(static_cast<std::size_t>(k), nullptr);
-    fw::TBitmap*& b = loaded[static_cast<std::size_t>(k - 1)];
-    if (!b) {
-        TtsBitmapElement* e = NewSharedBitmap();
-        ++e->RefCount;
-        b = e->Bitmap;
-    }
-    return b;
-}
-
-void Tts2DStorage::ReadFreshRow(TStream& s, int row, int n, std::vector<fw::TBitmap*>& loaded) {
-    GrowRows(row);
-    TRow& r = FRows[row];
-    r.Exists = true;
-    r.Cells.resize(static_cast<std::size_t>(n));
-    for (TCell& c : r.Cells) {
-        const std::uint8_t tag = s.ReadU8();
-        switch (tag) {
-        case tagText:
-        case tagText2:
-            c.Object = new std::string(s.ReadText());
-            break;
-        case tagInteger:
-            c.Int = s.ReadI32();
-            break;
-        case tagBitmap:
-            c.Object = LoadedBitmap(s, loaded);
-            AddBitmapRef(c.Bitmap());
-            break;
-        case tagEmpty:
-        case tagNull:
-            continue; // a null cell comes back empty
-        default:
-            throw EReadError("Unknown stored cell type");
-        }
-        c.Tag = tag;
-    }
-}
-
-void Tts2DStorage::ReadRecords(TStream& s, const std::vector<std::int32_t>* map) {
-    auto dataCol = [&](int stored) {
-        if (map && stored - 1 < static_cast<int>(map->size())) return (*map)[stored - 1];
-        return stored;
+// What a stream holds, read before any of it joins the table: the kept cells row after
+// row. It grows with the records read, never with a stored row number, so a refused
+// stream costs what it holds and leaves the table as it was.
+struct Tts2DStorage::TStoredRows {
+    struct TReadCell {
+        int Col = 0; // the data column
+        std::uint8_t Tag = tagEmpty;
+        std::int32_t Int = 0;
+        std::string Text;
+        fw::TBitmap* Bitmap = nullptr;
     };
+    struct TReadRow {
+        int Row = 0;
+        std::size_t First = 0; // its cells run to the next row's first
+    };
+    std::vector<TReadCell> Cells;
+    std::vector<TReadRow> Rows;
     // Loaded bitmaps by number; each new one is owned by the shared set and held by one
-    // reference here until the table has been read.
-    std::vector<fw::TBitmap*> loaded;
-    fw::TScopeExit holder([&loaded] {
-        if (!SharedBitmaps()) return;
-        for (fw::TBitmap* b : loaded)
-            if (b) ReleaseBitmap(*SharedBitmaps(), b);
-    });
+    // reference here until the cells have taken theirs.
+    std::vector<fw::TBitmap*> Loaded;
+
+    void Read(TStream& s, const std::vector<std::int32_t>* map, int maxRow);
+    std::size_t End(std::size_t row) const {
+        return row + 1 < Rows.size() ? Rows[row + 1].First : Cells.size();
+    }
+
+private:
+    // Row 0 reads the record and keeps nothing.
+    void ReadRow(TStream& s, int row, int count, const std::vector<std::int32_t>* map);
+    fw::TBitmap* ReadBitmapNumber(TStream& s);
+    void ReadImages(TStream& s);
+};
+
+void Tts2DStorage::TStoredRows::Read(TStream& s, const std::vector<std::int32_t>* map,
+                                     int maxRow) {
     int lastRow = 0;
     for (;;) {
         const std::int32_t row = s.ReadI32();
@@ -376,42 +339,58 @@ void Tts2DStorage::ReadRecords(TStream& s, const std::vector<std::int32_t>* map)
             throw EReadError("Stored row number out of range");
         lastRow = row;
         const std::int32_t n = s.ReadI32();
-        // Every cell takes at least its tag byte.
-        if (n < 0 || n > MaxStoredCol || n > s.Remaining())
+        // Every cell takes at least its tag byte, and the end mark and the bitmap count follow.
+        if (n < 0 || n > MaxStoredCol || n > s.Remaining() - 8)
             throw EReadError("Stored cell count out of range");
-        if (!map && ColCount(row) == 0) {
-            ReadFreshRow(s, row, n, loaded);
-            continue;
-        }
-        for (int c = 1; c <= n; ++c) {
-            const std::uint8_t tag = s.ReadU8();
-            const int col = dataCol(c);
-            const bool keep = col >= 1 && col <= MaxStoredCol;
-            switch (tag) {
-            case tagText:
-            case tagText2: {
-                std::string text = s.ReadText();
-                if (keep) PutCell(col, row, tag, TtsVariant(std::move(text)), nullptr);
-                break;
-            }
-            case tagInteger: {
-                const std::int32_t v = s.ReadI32();
-                if (keep) PutCell(col, row, tag, TtsVariant(v), nullptr);
-                break;
-            }
-            case tagBitmap: {
-                fw::TBitmap* b = LoadedBitmap(s, loaded);
-                if (keep) PutCell(col, row, tag, TtsVariant(), b);
-                break;
-            }
-            case tagEmpty:
-            case tagNull:
-                break;
-            default:
-                throw EReadError("Unknown stored cell type");
-            }
-        }
+        ReadRow(s, row <= maxRow ? row : 0, n, map);
     }
+    ReadImages(s);
+}
+
+void Tts2DStorage::TStoredRows::ReadRow(TStream& s, int row, int n,
+                                        const std::vector<std::int32_t>* map) {
+    const std::size_t first = Cells.size();
+    for (int c = 1; c <= n; ++c) {
+        TReadCell cell;
+        cell.Tag = s.ReadU8();
+        switch (cell.Tag) {
+        case tagText:
+        case tagText2:
+            cell.Text = s.ReadText();
+            break;
+        case tagInteger:
+            cell.Int = s.ReadI32();
+            break;
+        case tagBitmap:
+            cell.Bitmap = ReadBitmapNumber(s);
+            break;
+        case tagEmpty:
+        case tagNull:
+            continue; // a null cell comes back empty
+        default:
+            throw EReadError("Unknown stored cell type");
+        }
+        cell.Col = map && c - 1 < static_cast<int>(map->size()) ? (*map)[c - 1] : c;
+        if (row >= 1 && cell.Col >= 1 && cell.Col <= MaxStoredCol) Cells.push_back(std::move(cell));
+    }
+    if (Cells.size() > first) Rows.push_back({row, first});
+}
+
+fw::TBitmap* Tts2DStorage::TStoredRows::ReadBitmapNumber(TStream& s) {
+    const std::int32_t k = s.ReadI32();
+    // Every image needs at least its 4-byte length.
+    if (k < 1 || k > s.Remaining() / 4) throw EReadError("Stored bitmap number out of range");
+    if (static_cast<int>(Loaded.size()) < k) Loaded.resize(static_cast<std::size_t>(k), nullptr);
+    fw::TBitmap*& b = Loaded[static_cast<std::size_t>(k - 1)];
+    if (!b) {
+        TtsBitmapElement* e = NewSharedBitmap();
+        ++e->RefCount;
+        b = e->Bitmap;
+    }
+    return b;
+}
+
+void Tts2DStorage::TStoredRows::ReadImages(TStream& s) {
     const std::int32_t count = s.ReadI32();
     if (count < 0 || count > s.Remaining() / 4)
         throw EReadError("Stored bitmap count out of range");
@@ -419,13 +398,90 @@ void Tts2DStorage::ReadRecords(TStream& s, const std::vector<std::int32_t>* map)
         const std::int32_t size = s.ReadI32();
         if (size < 0 || size > s.Remaining()) throw EReadError("Stored bitmap size out of range");
         const auto bytes = s.ReadBlock(static_cast<std::size_t>(size));
-        fw::TBitmap* b = k <= static_cast<int>(loaded.size()) ? loaded[k - 1] : nullptr;
+        fw::TBitmap* b = k <= static_cast<int>(Loaded.size()) ? Loaded[k - 1] : nullptr;
         if (!b || bytes.empty()) continue; // nobody refers to it
         try {
             b->LoadFromBytes(bytes);
         } catch (const fw::EInvalidGraphic& e) {
             throw EReadError(std::string("Stored bitmap unreadable: ") + e.what());
         }
+    }
+}
+
+void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map) {
+    LoadFromStream(s, map, MaxStoredRow);
+}
+
+void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map, int maxRow) {
+    TStoredRows read;
+    fw::TScopeExit holder([&read] {
+        if (!SharedBitmaps()) return;
+        for (fw::TBitmap* b : read.Loaded)
+            if (b) ReleaseBitmap(*SharedBitmaps(), b);
+    });
+    read.Read(s, map, maxRow);
+    TakeRows(read, map);
+}
+
+void Tts2DStorage::ClearMappedCols(const std::vector<std::int32_t>& map) {
+    std::vector<int> cols;
+    for (std::int32_t c : map)
+        if (c >= 1 && c <= MaxStoredCol) cols.push_back(c);
+    std::sort(cols.begin(), cols.end());
+    cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
+    for (int r = 1; r < RowSlots(); ++r) {
+        auto& cells = FRows[r].Cells;
+        for (int c : cols) {
+            if (c > static_cast<int>(cells.size())) break;
+            ClearCell(cells[static_cast<std::size_t>(c - 1)]);
+        }
+    }
+}
+
+void Tts2DStorage::TakeRows(TStoredRows& read, const std::vector<std::int32_t>* map) {
+    if (map) {
+        ClearMappedCols(*map);
+    } else {
+        for (int r = 0; r < RowSlots(); ++r)
+            ClearRow(r, true);
+        FRows.clear();
+        FRows.shrink_to_fit();
+    }
+    for (std::size_t i = 0; i < read.Rows.size(); ++i) {
+        const int row = read.Rows[i].Row;
+        if (!map) {
+            TakeFreshRow(row, read, read.Rows[i].First, read.End(i));
+            continue;
+        }
+        for (std::size_t k = read.Rows[i].First; k < read.End(i); ++k) {
+            auto& c = read.Cells[k];
+            if (c.Tag == tagInteger)
+                PutCell(c.Col, row, c.Tag, TtsVariant(c.Int), nullptr);
+            else if (c.Tag == tagBitmap)
+                PutCell(c.Col, row, c.Tag, TtsVariant(), c.Bitmap);
+            else
+                PutCell(c.Col, row, c.Tag, TtsVariant(std::move(c.Text)), nullptr);
+        }
+    }
+}
+
+void Tts2DStorage::TakeFreshRow(int row, TStoredRows& read, std::size_t first, std::size_t end) {
+    GrowRows(row);
+    TRow& r = FRows[row];
+    r.Exists = true;
+    r.Cells.resize(static_cast<std::size_t>(read.Cells[end - 1].Col));
+    for (std::size_t k = first; k < end; ++k) {
+        auto& from = read.Cells[k];
+        TCell& c = r.Cells[static_cast<std::size_t>(from.Col - 1)];
+        if (from.Tag == tagInteger) {
+            c.Int = from.Int;
+        } else if (from.Tag == tagBitmap) {
+            c.Object = from.Bitmap;
+            AddBitmapRef(from.Bitmap);
+        } else {
+            c.Object = new std::string(std::move(from.Text));
+        }
+        c.Tag = from.Tag;
     }
 }
 

@@ -24,7 +24,7 @@ enum : std::uint8_t {
 
 class Tts2DStorage {
 public:
-    // Stored rows and columns beyond these are refused when reading.
+    // A stored row or column beyond these marks a damaged stream.
     static constexpr int MaxStoredRow = 1 << 20;
     static constexpr int MaxStoredCol = 1 << 16;
 
@@ -49,6 +49,9 @@ public:
     virtual std::uint8_t GetTag(int column, int row) const;
     // columnMap entry i - 1 is the data column of stored column i (may be null).
     virtual void LoadFromStream(TStream& stream, const std::vector<std::int32_t>* columnMap);
+    // The same for a grid of maxRow rows: a stored row beyond them is read and dropped,
+    // so that the row table never outgrows the grid whatever the stream says.
+    void LoadFromStream(TStream& stream, const std::vector<std::int32_t>* columnMap, int maxRow);
     virtual void RestoreRow(int row);
     virtual void SaveToStream(TStream& stream) const;
     // Texts travel as text, integers as 32-bit integers and bitmaps as
@@ -77,11 +80,13 @@ private:
         std::vector<TCell> Cells;
     };
 
-    // Reads the row records and the bitmap table into this storage.
-    void ReadRecords(TStream& stream, const std::vector<std::int32_t>* columnMap);
-    // A stored row straight into an empty row: one allocation for its cells.
-    void ReadFreshRow(TStream& stream, int row, int count, std::vector<fw::TBitmap*>& loaded);
-    fw::TBitmap* LoadedBitmap(TStream& stream, std::vector<fw::TBitmap*>& loaded);
+    // What a stream holds, read before any of it joins the table (TSStorage.cpp).
+    struct TStoredRows;
+    // The read rows into the table, the way SetValue would put them there.
+    void TakeRows(TStoredRows& read, const std::vector<std::int32_t>* columnMap);
+    // A read row straight into an empty row: one allocation for its cells.
+    void TakeFreshRow(int row, TStoredRows& read, std::size_t first, std::size_t end);
+    void ClearMappedCols(const std::vector<std::int32_t>& columnMap);
     void ClearCell(TCell& c);
     void ClearRow(int row, bool shrink);
     void GrowRows(int row);

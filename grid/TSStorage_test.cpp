@@ -390,3 +390,106 @@ TEST(StorageStream, ALoadedRowTakesExactlyItsStoredCells) {
 
 } // namespace
 } // namespace vel
+
+#include "AllocationProbe.h"
+
+namespace vel {
+namespace {
+
+// Whole stream records, word by word; a cell is its tag byte then its payload.
+struct TRecords {
+    TMemoryStream S;
+    TRecords& Row(std::int32_t row, std::int32_t cells) {
+        S.WriteI32(row);
+        S.WriteI32(cells);
+        return *this;
+    }
+    TRecords& Integer(std::int32_t v) {
+        S.WriteU8(tagInteger);
+        S.WriteI32(v);
+        return *this;
+    }
+    TRecords& Tag(std::uint8_t tag) {
+        S.WriteU8(tag);
+        return *this;
+    }
+    TMemoryStream& End() {
+        S.WriteI32(0); // no more rows
+        S.WriteI32(0); // no bitmaps
+        S.SetPosition(0);
+        return S;
+    }
+};
+
+// Loads and answers the largest single allocation made meanwhile (0 where the
+// probe does not work); a refused stream is expected when `refused`.
+std::size_t Load(Tts2DStorage& st, TMemoryStream& s, int maxRow, bool refused) {
+    return fw::LargestAllocationDuring([&] {
+        if (refused)
+            EXPECT_THROW(st.LoadFromStream(s, nullptr, maxRow), EReadError);
+        else
+            st.LoadFromStream(s, nullptr, maxRow);
+    });
+}
+
+constexpr std::size_t Small = std::size_t{1} << 16;
+
+TEST(StorageStreamLimits, AFarRowOfARefusedStreamCostsNothing) {
+    // Found by fuzzing in a saved layout's values: a row, then row 2^20 with no cells,
+    // then a row out of order. The far row used to size a million-row table first.
+    for (int maxRow : {Tts2DStorage::MaxStoredRow, 4}) {
+        Tts2DStorage st(0, 0);
+        st.SetValue(1, 3, tagInteger, std::int32_t{9});
+        TRecords r;
+        r.Row(1, 1).Integer(5).Row(Tts2DStorage::MaxStoredRow, 0).Row(103, 0);
+        EXPECT_LT(Load(st, r.End(), maxRow, true), Small);
+        EXPECT_EQ(st.RowSlots(), 13);
+        EXPECT_EQ(std::get<std::int32_t>(st.GetValue(1, 3)), 9);
+        EXPECT_EQ(st.GetTag(1, 1), tagEmpty);
+    }
+}
+
+TEST(StorageStreamLimits, RowsBeyondTheGridAreReadAndDropped) {
+    // Found by fuzzing: one value at row 327,681 made a 327,691-row table that every
+    // later save, copy and clear walked.
+    auto stream = [](TRecords& r) -> TMemoryStream& {
+        return r.Row(2, 2).Tag(tagNull).Integer(5).Row(327681, 1).Integer(7).Row(327682, 1)
+            .Tag(tagNull).End();
+    };
+    Tts2DStorage grid(0, 0);
+    TRecords a;
+    EXPECT_LT(Load(grid, stream(a), 100, false), Small);
+    EXPECT_EQ(std::get<std::int32_t>(grid.GetValue(2, 2)), 5);
+    EXPECT_EQ(grid.GetTag(1, 327681), tagEmpty);
+    EXPECT_EQ(grid.RowSlots(), 12);
+    EXPECT_EQ(grid.LastUsedRow(), 2);
+    // A storage of no grid holds any row up to its limit: that row is data.
+    Tts2DStorage bare(0, 0);
+    TRecords b;
+    bare.LoadFromStream(stream(b), nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(bare.GetValue(1, 327681)), 7);
+    EXPECT_EQ(bare.RowSlots(), 327691);
+    // With a column map too.
+    Tts2DStorage mapped(0, 0);
+    mapped.SetValue(4, 5, tagInteger, std::int32_t{1});
+    const std::vector<std::int32_t> map{0, 4};
+    TRecords c;
+    TMemoryStream& s = stream(c);
+    EXPECT_LT(fw::LargestAllocationDuring([&] { mapped.LoadFromStream(s, &map, 100); }), Small);
+    EXPECT_EQ(std::get<std::int32_t>(mapped.GetValue(4, 2)), 5);
+    EXPECT_EQ(mapped.GetTag(4, 5), tagEmpty); // a mapped column is cleared first
+    EXPECT_EQ(mapped.RowSlots(), 15);
+}
+
+TEST(StorageStreamLimits, ARowWithoutValuesAddsNoRow) {
+    // Only stored values make rows, as setting them one by one would.
+    Tts2DStorage st(0, 0);
+    TRecords r;
+    r.Row(7, 2).Tag(tagNull).Tag(tagEmpty).Row(9, 0);
+    st.LoadFromStream(r.End(), nullptr, 100);
+    EXPECT_EQ(st.RowSlots(), 0);
+    EXPECT_EQ(st.LastUsedRow(), 0);
+}
+
+} // namespace
+} // namespace vel

@@ -25,6 +25,7 @@ namespace {
 
 CtsxMaterial NormalJointMaterial = nullptr;
 CtsxMaterial SelectedJointMaterial = nullptr;
+std::uint64_t Edits = 0;
 
 void RefreshHistory() {
     EditorServices().ToolsUpdateHistory();
@@ -59,7 +60,12 @@ void BeginEdit() {
 }
 
 void EndEdit() {
+    ++Edits;
     if (MainForm) MainForm->UnlockRedraw();
+}
+
+std::uint64_t EditCount() {
+    return Edits;
 }
 
 bool EditLocked() {

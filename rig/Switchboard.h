@@ -3,6 +3,7 @@
 // windows reach each other and the host: the edit lock, view refreshes,
 // following the host's selection, undo on the current skeleton, safe deletes
 // and regrouping, and the factories of the plug-in's scene objects.
+#include <cstdint>
 #include <string>
 
 #include "tsxapi.h"
@@ -36,6 +37,10 @@ void InitializeSwitchboardUnit();
 void BeginEdit();
 void EndEdit();
 bool EditLocked();
+// Rises at every EndEdit, nested ones too. The rig makes and erases keys only
+// inside its edits, so a window showing keys asks the scene again only after
+// this has moved.
+std::uint64_t EditCount();
 
 // BeginEdit now, EndEdit when it goes, also when an exception passes.
 class TEditScope {

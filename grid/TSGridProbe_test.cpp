@@ -361,3 +361,53 @@ TEST_F(RefusedLoadTest, ValuesThroughTheGridsStorage) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ProbeTest, SpaceStepsAPictureCellThroughItsSet) {
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    for (const char* N : {"Off", "On", "Marks.Key", "Marks.Stiff"}) {
+        fw::TBitmap B(4, 4);
+        TtsImage* I = Images->Images().Add();
+        I->SetBitmap(&B);
+        I->SetName(N);
+    }
+    Grid->SetImageList(Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    fw::TBitmap Own(4, 4);
+    Grid->SetCellValue(3, 2, TtsVariant(std::string("Off")));
+    Grid->SetCellValue(3, 3, TtsVariant(std::string("marks.STIFF")));
+    Grid->SetCellValue(3, 4, TtsVariant(std::int32_t{1}));
+    Grid->SetCellValue(3, 5, TtsVariant(static_cast<fw::TObject*>(&Own)));
+    Grid->SetCellValue(3, 6, TtsVariant{});
+    Focus();
+    auto Step = [&](int Row, fw::TShiftState Shift = 0) {
+        EXPECT_TRUE(Grid->SetCurrentCell(3, Row));
+        fw::PressKey(fw::VK_SPACE, Shift);
+        return Stored(3, Row);
+    };
+    EXPECT_EQ(Step(2), "On");
+    EXPECT_EQ(Step(2), "Off"); // wraps within the main set
+    EXPECT_EQ(Step(2, fw::ssShift), "On");
+    EXPECT_EQ(Step(3), "Marks.Key");
+    EXPECT_EQ(Step(3), "Marks.Stiff");
+    EXPECT_EQ(Step(4), "2"); // an index steps through the whole list
+    EXPECT_EQ(Step(4, fw::ssShift), "1");
+    Step(5);
+    EXPECT_EQ(std::get<fw::TObject*>(Grid->CellValue(3, 5)), &Own);
+    EXPECT_EQ(Step(6), "0");
+    // The edit checks hold for a step as for any edit.
+    bool Cancel = true;
+    Grid->OnEndCellEdit = [&](fw::TObject*, int, int, bool& C) { C = Cancel; };
+    EXPECT_EQ(Step(2), "On");
+    Grid->OnEndCellEdit = nullptr;
+    Grid->Col(3)->SetReadOnly(true);
+    EXPECT_EQ(Step(2), "On");
+    Grid->Col(3)->SetReadOnly(false);
+    Grid->SetImageList(nullptr);
+    EXPECT_EQ(Step(2), "On");
+}
+
+} // namespace
+} // namespace vel

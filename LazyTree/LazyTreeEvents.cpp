@@ -89,7 +89,15 @@ void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
         ForgetNode(Node);
         FreeNodeBlock(Node);
     });
-    if (Node->States & (vsInitialized | vsInitialUserData)) lt::Fire(*this, OnFreeNode, this, Node);
+    if (!(Node->States & (vsInitialized | vsInitialUserData))) return;
+    // The node goes whatever the handler does, and so do the others of the
+    // same deletion: an exception passed on would stop that walk halfway,
+    // with its counts half done, so it is reported as a leave step's is.
+    try {
+        lt::Fire(*this, OnFreeNode, this, Node);
+    } catch (...) {
+        fw::ReportLeaveStepError();
+    }
 }
 
 void TBaseLazyTree::ForgetNode(PLazyNode Node) {

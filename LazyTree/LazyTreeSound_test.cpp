@@ -204,6 +204,30 @@ TEST_F(SoundTest, FreeHandlersDeletingNodesDuringAClear) {
     ExpectTotals(*Tree);
 }
 
+// A node's freeing cannot be undone: a throwing free handler must not stop
+// the rest of the deletion halfway, with the counts half done.
+TEST_F(SoundTest, AThrowingFreeHandlerLetsTheRestOfTheDeletionGo) {
+    Tree->SetRootNodeCount(4);
+    Tree->SetChildCount(Root(1), 3);
+    Tree->SetChildCount(Root(2), 2);
+    Tree->FullExpand();
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates&) {};
+    Tree->ValidateNode(nullptr, true);
+    int Freed = 0;
+    Tree->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) {
+        if (++Freed % 2 == 1) throw std::runtime_error("free");
+    };
+    Tree->DeleteNode(Root(1));
+    EXPECT_EQ(Freed, 4);
+    EXPECT_EQ(Tree->TotalCount(), 5u);
+    ExpectTotals(*Tree);
+    Tree->Clear();
+    EXPECT_EQ(Freed, 9);
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+    EXPECT_EQ(Tree->RangeY(), 0u);
+    ExpectTotals(*Tree);
+}
+
 TEST_F(SoundTest, AChangeHandlerDeletingTheNodeBeingDeleted) {
     Tree->SetRootNodeCount(3);
     PLazyNode B = Root(1);

@@ -58,11 +58,13 @@ constexpr TColor32 PlainMix(TColor32 F, TColor32 B, std::uint32_t a, std::uint32
 // The fields' differences borrow from each other, but the word is the sum
 // of the fields' values times their places modulo 2^32, and each field's
 // whole sum lies in [0, 2^16), so the word ends up holding exactly those.
+// The odd channels' B·256 is B's own bits in place (a shift fewer), and the
+// rounding is or-ed into the low bytes, which are free there.
 constexpr TColor32 WideMix(TColor32 F, TColor32 B, std::uint32_t a) {
     constexpr std::uint32_t Round = 0x00800080u;
-    const std::uint32_t b0 = B & Low, b1 = (B >> 8) & Low;
-    const std::uint32_t s0 = ((F & Low) - b0) * a + (b0 << 8) + Round;
-    const std::uint32_t s1 = (((F >> 8) & Low) - b1) * a + (b1 << 8) + Round;
+    const std::uint32_t b0 = B & Low, bOdd = B & ~Low;
+    const std::uint32_t s0 = ((F & Low) - b0) * a + ((b0 << 8) | Round);
+    const std::uint32_t s1 = (((F >> 8) & Low) - (bOdd >> 8)) * a + (bOdd | Round);
     return ((s0 >> 8) & Low) | (s1 & ~Low);
 }
 

@@ -585,7 +585,7 @@ void TtsBaseGrid::ApplyLayout(TStream& Stream, std::uint8_t Mode) {
     Carrier->LoadMode = Mode;
     FLoadKinds = 0;
     fw::TScopeExit Kinds([this, &Carrier] { FLoadKinds = Carrier->Kinds; });
-    Carrier->Read(Stream);
+    Carrier->ReadInPlace(Stream);
 }
 
 void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Parts,

@@ -276,3 +276,88 @@ TEST_F(ProbeTest, ManyRowsMovedAndHiddenStayInStep) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+// The grid as a whole layout with its values: two grids are alike when these match.
+std::vector<std::uint8_t> Snapshot(TtsGrid& G) {
+    TMemoryStream S;
+    G.SaveLayout(S, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
+    return S.Data();
+}
+
+class RefusedLoadTest : public ProbeTest {
+protected:
+    void SetUp() override {
+        ProbeTest::SetUp();
+        Grid->Col(1)->SetWidth(90);
+        Grid->Row(2)->SetHeight(30);
+        Grid->Cell(1, 1).SetColor(fw::clRed);
+        Grid->SetDisplayCol(3, 1);
+        Grid->Col(3)->SetHeading("Name");
+        Grid->Col(3)->SetFieldName("Name");
+        Whole = Snapshot(*Grid);
+        Other = Place<TtsGrid>(0, 210, 380, 80);
+        Other->SetStoreData(true);
+        Other->SetCols(2);
+        Other->SetRows(4);
+        Other->Col(2)->SetWidth(44);
+        Other->Col(1)->SetFieldName("Name");
+        Other->Row(3)->SetColor(fw::clBlue);
+        Other->SetCellValue(1, 1, TtsVariant(std::string("keep")));
+        Other->SetCellValue(2, 4, TtsVariant(std::int32_t{7}));
+        Before = Snapshot(*Other);
+    }
+    // A spread of cuts and byte flips of the layout; each refused load
+    // must leave the other grid byte for byte as it was.
+    void Probe(const std::function<void(TStream&)>& Load) {
+        auto Try = [&](std::vector<std::uint8_t> Bytes, const std::string& What) {
+            TMemoryStream S(std::move(Bytes));
+            try {
+                Load(S);
+            } catch (const std::exception&) {
+                ASSERT_EQ(Snapshot(*Other), Before) << What;
+                return;
+            }
+            Before = Snapshot(*Other); // taken whole: the next probe starts here
+        };
+        for (std::size_t N = 1; N < Whole.size(); N += 19)
+            Try({Whole.begin(), Whole.begin() + static_cast<std::ptrdiff_t>(N)},
+                "cut " + std::to_string(N));
+        for (std::size_t N = 0; N < Whole.size(); N += 23) {
+            auto Flip = Whole;
+            Flip[N] ^= 0xA5;
+            Try(Flip, "flip " + std::to_string(N));
+        }
+    }
+    TtsGrid* Other = nullptr;
+    std::vector<std::uint8_t> Whole, Before;
+};
+
+TEST_F(RefusedLoadTest, ThroughTheGridsOwnLoad) {
+    for (TtsColBinding B : {bmDataCol, bmFieldName}) {
+        Other->SetColBinding(B);
+        Probe([&](TStream& S) { Other->LoadLayout(S, 1); });
+    }
+}
+
+TEST_F(RefusedLoadTest, ThroughTheStreamComponent) {
+    Probe([&](TStream& S) {
+        auto Carrier = Other->CreateStreamComponent();
+        Carrier->LoadMode = 1;
+        Carrier->Read(S);
+    });
+    Other->SetColBinding(bmFieldName);
+    Probe([&](TStream& S) { vel::LoadLayout(static_cast<TtsStreamGrid&>(*Other), S, 1); });
+}
+
+TEST_F(RefusedLoadTest, ValuesThroughTheGridsStorage) {
+    TMemoryStream Values;
+    Grid->Storage()->SaveToStream(Values);
+    Whole = Values.Data();
+    Probe([&](TStream& S) { Other->Storage()->LoadFromStream(S, nullptr); });
+}
+
+} // namespace
+} // namespace vel

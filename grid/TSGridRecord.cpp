@@ -125,10 +125,7 @@ bool TtsBaseGrid::LoadLayoutFromSettings(const std::string& Path, const std::str
     auto Store = OpenRegistryPath(Path, false, File);
     if (!Store || !Store->ValueExists(KeyName)) return false;
     Store->CloseKey();
-    // A copy of the grid reads first: a refused layout leaves this grid as it was.
-    TrialLoad([&](TtsBaseGrid& G) {
-        vel::LoadLayoutFromSettings(static_cast<TtsStreamGrid&>(G), Path, KeyName, File, Mode);
-    });
+    // The carrier has a copy of the grid read first: a refused layout leaves this grid as it was.
     FCellModified = false;
     FLoadMode = Mode;
     BeginUpdate();

@@ -338,6 +338,24 @@ void TtsGridStreamComponent::ReadCollection(TStream& s, const std::string& name)
 }
 
 void TtsGridStreamComponent::Read(TStream& s) {
+    const std::int64_t start = s.Position();
+    const std::int64_t rest = s.Size() - start;
+    if (rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
+    TMemoryStream record(s.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(rest, 0))));
+    {
+        // The values are left out of the copy: their reader swaps them in only when whole.
+        std::unique_ptr<TtsStreamGrid> copy = FGrid->CloneGrid(false);
+        TtsGridStreamComponent trial(copy.get());
+        trial.LoadMode = LoadMode;
+        trial.ColBinding = ColBinding;
+        trial.ReadInPlace(record);
+    }
+    record.SetPosition(0);
+    ReadInPlace(record);
+    s.SetPosition(start + record.Position());
+}
+
+void TtsGridStreamComponent::ReadInPlace(TStream& s) {
     TtsGridModel& g = *Grid();
     if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
         throw EReadError("Stored layout too large");

@@ -86,8 +86,12 @@ public:
     TtsColBinding ColBinding = bmDataCol;
 
     void Write(TStream& stream);
-    // Throws EReadError on damaged input; the grid may then be partly loaded.
+    // Throws EReadError on damaged input and changes nothing then: a copy of the
+    // grid reads the record first.
     void Read(TStream& stream);
+    // The same without the copy: a refused record leaves the grid partly loaded.
+    // For a caller that had a copy read it already.
+    void ReadInPlace(TStream& stream);
 
     // Names of the properties written by the last Write, in order.
     const std::vector<std::string>& WrittenNames() const { return FWritten; }

@@ -1,5 +1,6 @@
 #include "TSImageList.h"
 
+#include "Filer.h"
 #include "MaskEdit.h"
 
 #include <algorithm>
@@ -91,7 +92,7 @@ void TtsImage::Rename(const std::string& NewName, const std::string& NewSet) {
 }
 
 void TtsImage::SetName(const std::string& Value) {
-    if (FCollection && FCollection->Reading) {
+    if (FCollection && FCollection->Reading()) {
         FName = Value;
         return;
     }
@@ -105,7 +106,7 @@ void TtsImage::SetName(const std::string& Value) {
 }
 
 void TtsImage::SetSetName(const std::string& Value) {
-    if (FCollection && FCollection->Reading) {
+    if (FCollection && FCollection->Reading()) {
         FSetName = Value;
         return;
     }
@@ -144,7 +145,9 @@ void TtsImage::Assign(const TtsImage& Source) {
     if (FCollection) FCollection->AddSetName(Source.FSetName);
     FSetName = Source.FSetName;
     FName = Source.FName;
-    FID = Source.FID;
+    // The ID is the image's identity in its collection: taken over unless
+    // another image there holds it already.
+    if (!FCollection || FCollection->TakeID(this, Source.FID)) FID = Source.FID;
     FTransparent = Source.FTransparent;
     FTransparentColor = Source.FTransparentColor;
     FTransparentMode = Source.FTransparentMode;
@@ -162,6 +165,17 @@ TtsImage* TtsImageCollection::Add() {
     FItems.push_back(std::make_unique<TtsImage>(this));
     FItems.back()->SetID(FNextID++);
     return FItems.back().get();
+}
+
+bool TtsImageCollection::TakeID(const TtsImage* Image, int ID) {
+    for (const auto& Other : FItems)
+        if (Other.get() != Image && Other->ID() == ID) return false;
+    FNextID = std::max(FNextID, ID + 1);
+    return true;
+}
+
+bool TtsImageCollection::Reading() const {
+    return FReading || (FOwner && FOwner->InState(fw::TComponentStateItem::Loading));
 }
 
 void TtsImageCollection::Delete(int Index) {
@@ -199,6 +213,8 @@ TtsImageListComponent::~TtsImageListComponent() {
 }
 
 void TtsImageListComponent::AttachLink(TtsImageLink* Link) {
+    // A link names one list: it leaves the one it was on.
+    if (Link->FImageList && Link->FImageList != this) Link->FImageList->DetachLink(Link);
     Link->FImageList = this;
     if (std::find(FLinks.begin(), FLinks.end(), Link) == FLinks.end()) FLinks.push_back(Link);
 }
@@ -320,6 +336,7 @@ TtsVariant TtsImageList::PrevImage(const TtsVariant& Key) const {
 }
 
 void TtsImageList::Assign(const TtsImageList& Source) {
+    if (&Source == this) return;
     FImages.Clear();
     for (int I = 0; I < Source.FImages.Count(); ++I) {
         TtsImage* Img = FImages.Add();
@@ -330,6 +347,7 @@ void TtsImageList::Assign(const TtsImageList& Source) {
     for (const std::string& S : Source.FImages.SetNames())
         FImages.AddSetName(S);
     FImages.SetOwner(this);
+    LinksChanged();
 }
 
 std::string TtsImageList::SetNamesText() const {
@@ -339,6 +357,30 @@ std::string TtsImageList::SetNamesText() const {
         R += S;
     }
     return R;
+}
+
+void TtsImageList::DefineProperties(fw::TFiler& Filer) {
+    TtsImageListComponent::DefineProperties(Filer);
+    auto TextOf = [](const fw::TFilerValue& Value, const char* Name) {
+        const auto* Text = std::get_if<std::string>(&Value);
+        if (!Text) throw fw::EReadError(std::string("Stream read error: ") + Name + " is a text");
+        return *Text;
+    };
+    Filer.DefineProperty(
+        "GUID", [this, TextOf](const fw::TFilerValue& V) { FGUID = TextOf(V, "GUID"); },
+        [this] { return fw::TFilerValue(FGUID); }, !FGUID.empty());
+    Filer.DefineProperty(
+        "SetNames",
+        [this, TextOf](const fw::TFilerValue& V) {
+            const std::string Text = TextOf(V, "SetNames");
+            FImages.SetNames().clear();
+            std::size_t Start = 0;
+            for (std::size_t Comma; (Comma = Text.find(',', Start)) != std::string::npos;
+                 Start = Comma + 1)
+                FImages.AddSetName(Trim(Text.substr(Start, Comma - Start)));
+            FImages.AddSetName(Trim(Text.substr(Start)));
+        },
+        [this] { return fw::TFilerValue(SetNamesText()); }, !FImages.SetNames().empty());
 }
 
 // ---- picture drawing ----
@@ -438,7 +480,9 @@ TtsDateTimeLink::~TtsDateTimeLink() {
 
 void TtsDateTimeLink::SetDateTimeDef(TtsDateTimeDefComponent* Value) {
     if (FDef == Value) return;
-    if (FDef) FDef->DetachLink(this);
+    // The link names one definition: it leaves the old one whole, whatever
+    // its use count, or that one would keep a link it no longer knows of.
+    if (FDef) FDef->DetachLink(this, true);
     FDef = nullptr;
     if (Value) Value->AttachLink(this);
 }
@@ -448,12 +492,14 @@ TtsDateTimeDefComponent::~TtsDateTimeDefComponent() {
     FLinks.clear();
     FUseCounts.clear();
     for (TtsDateTimeLink* L : Copy) {
+        if (L->FDef != this) continue;
         L->FDef = nullptr;
         L->DateTimeDefFreed();
     }
 }
 
 void TtsDateTimeDefComponent::AttachLink(TtsDateTimeLink* Link) {
+    if (Link->FDef && Link->FDef != this) Link->FDef->DetachLink(Link, true);
     Link->FDef = this;
     auto It = std::find(FLinks.begin(), FLinks.end(), Link);
     if (It == FLinks.end()) {

@@ -99,9 +99,14 @@ public:
     std::vector<std::string>& SetNames() { return FSetNames; }
     const std::vector<std::string>& SetNames() const { return FSetNames; }
     void AddSetName(const std::string& Name);
-    bool Reading = false; // names are stored as they come while the list is read
+    // Whether ID may be Image's: no other image here holds it.
+    bool TakeID(const TtsImage* Image, int ID);
+    // Names are stored as they come while the list is read (its owner loading).
+    bool Reading() const;
+    void SetReading(bool Value) { FReading = Value; }
 
 private:
+    bool FReading = false;
     TtsImageList* FOwner;
     std::vector<std::unique_ptr<TtsImage>> FItems;
     std::vector<std::string> FSetNames;
@@ -178,6 +183,8 @@ public:
     TtsVariant PrevImage(const TtsVariant& Key) const override;
     void Assign(const TtsImageList& Source);
     std::string SetNamesText() const;
+    // Stored beside the published properties: "GUID" and "SetNames" (comma text).
+    void DefineProperties(fw::TFiler& Filer) override;
 
     void ImageChanged(TtsImage* Image);
 
@@ -229,7 +236,10 @@ public:
     virtual TtsVariant FindMask(const TtsVariant& Key) = 0;
 
 protected:
+    // A link names one definition set: it leaves the one it was on first.
     static void SetLinkTarget(TtsMaskLink* Link, TtsMaskDefsComponent* Target) {
+        if (Target && Link->FMaskDefs && Link->FMaskDefs != Target)
+            Link->FMaskDefs->RemoveLink(Link);
         Link->FMaskDefs = Target;
     }
 };

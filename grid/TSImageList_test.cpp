@@ -1,6 +1,11 @@
 #include "TSImageList.h"
 
+#include "Filer.h"
+#include "TSMaskDefs.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace vel {
 namespace {
@@ -219,6 +224,89 @@ TEST(DateTimeDefTest, UseCountsAndRelease) {
     }
     EXPECT_EQ(A.Freed, 1);
     EXPECT_EQ(A.DateTimeDef(), nullptr);
+}
+
+TEST_F(ImageListTest, IdentitiesStayUniqueThroughCopies) {
+    TtsImageList Other(nullptr);
+    for (const char* N : {"A", "B", "C"}) Other.Images().Add()->SetName(N);
+    Other.Images().Delete(0);
+    Other.Images().Delete(0);
+    struct TLink : TtsImageLink {
+        int Changes = 0;
+        void ImageListChanged() override { ++Changes; }
+    } Link;
+    Link.SetImageList(&List);
+    List.Assign(Other);
+    EXPECT_GT(Link.Changes, 0); // a grid showing the list repaints
+    Add("D");
+    Add("E");
+    List.SetImage(std::int32_t(1), *List.Images().Items(0));
+    std::vector<int> IDs;
+    for (int I = 0; I < List.Count(); ++I) IDs.push_back(List.Images().Items(I)->ID());
+    std::sort(IDs.begin(), IDs.end());
+    EXPECT_EQ(std::adjacent_find(IDs.begin(), IDs.end()), IDs.end());
+    EXPECT_EQ(List.IndexOfID(Other.Images().Items(0)->ID()), 0);
+    List.Assign(List); // onto itself: nothing lost
+    EXPECT_EQ(List.Count(), 3);
+}
+
+TEST_F(ImageListTest, GuidAndSetNamesAreStored) {
+    Add("Tools.Arrow");
+    Add("Off");
+    Add("Marks.Key");
+    const fw::TFilerValues Values = fw::WriteDefinedProperties(List);
+    EXPECT_EQ(std::get<std::string>(Values.at("SetNames")), "Tools,Marks");
+    TtsImageList Copy(nullptr);
+    EXPECT_NE(Copy.GUID(), List.GUID());
+    fw::ReadDefinedProperties(Copy, Values);
+    EXPECT_EQ(Copy.GUID(), List.GUID());
+    EXPECT_EQ(Copy.SetNamesText(), "Tools,Marks");
+    // While the list is read, names are kept as they were stored.
+    Copy.SetState(fw::TComponentStateItem::Loading);
+    TtsImage* Image = Copy.Images().Add();
+    Image->SetName(" Tools.Arrow ");
+    EXPECT_EQ(Image->Name(), " Tools.Arrow ");
+    Copy.ClearState(fw::TComponentStateItem::Loading);
+    EXPECT_THROW(fw::ReadDefinedProperties(Copy, {{"GUID", fw::TFilerValue(std::int64_t(5))}}),
+                 fw::EReadError);
+    EXPECT_EQ(Copy.GUID(), List.GUID());
+}
+
+TEST(DefinitionLinkTest, ALinkNamesOneComponentAtATime) {
+    struct TDateLink : TtsDateTimeLink {
+        int Freed = 0;
+        void DateTimeDefFreed() override { ++Freed; }
+    } Date;
+    TtsDateTimeDefComponent Second(nullptr);
+    {
+        TtsDateTimeDefComponent First(nullptr);
+        First.AttachLink(&Date);
+        First.AttachLink(&Date);
+        Date.SetDateTimeDef(&Second);
+        EXPECT_EQ(First.UseCount(&Date), 0);
+        First.AttachLink(&Date); // straight from the definition: leaves the other
+        EXPECT_EQ(Second.UseCount(&Date), 0);
+        Date.SetDateTimeDef(&Second);
+    }
+    EXPECT_EQ(Date.Freed, 0);
+    EXPECT_EQ(Date.DateTimeDef(), &Second);
+
+    TtsImageList One(nullptr), Two(nullptr);
+    TtsImageLink Image;
+    Image.SetImageList(&One);
+    Two.AttachLink(&Image);
+    EXPECT_TRUE(One.Links().empty());
+    EXPECT_EQ(Image.ImageList(), &Two);
+
+    TtsMaskDefs Masks(nullptr);
+    TtsMaskLink Mask;
+    {
+        TtsMaskDefs Old(nullptr);
+        Mask.SetMaskDefs(&Old);
+        Masks.AddLink(&Mask);
+        EXPECT_TRUE(Old.Links().empty());
+    }
+    EXPECT_EQ(Mask.MaskDefs(), &Masks);
 }
 
 } // namespace

@@ -381,6 +381,9 @@ public:
     fw::TRect CellButtonRect() const;
     // Takes a value picked in a drop-down as the current cell's edit.
     bool StorePickedValue(const TtsVariant& Value);
+    // A picture cell showing an image of the image list takes the next (Step 1)
+    // or previous (-1) image of the same set, as an edit; false when it cannot.
+    bool StepPicture(int Step);
     // The cell property operations of fonts, combos and date-time definitions.
     const fw::TFont* GetCellFont(int DataCol, int DataRow) const;
     void SetCellFont(int DataCol, int DataRow, const fw::TFont* Value);

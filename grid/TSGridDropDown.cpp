@@ -277,6 +277,26 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     return true;
 }
 
+bool TtsBaseGrid::StepPicture(int Step) {
+    if (!HasCurrentCell()) return false;
+    const int DC = CurrentDataCol(), DR = CurrentDataRow();
+    TtsImageListComponent* Images = ImageList();
+    if (EffectiveControlType(DC, DR) != ctPicture || !Images || Images->Count() == 0) return false;
+    TtsVariant Key = CellValue(DC, DR);
+    if (std::holds_alternative<fw::TObject*>(Key)) return false; // a picture of its own
+    const bool ByName = std::holds_alternative<std::string>(Key);
+    if (VarIsEmpty(Key) || VarIsNull(Key)) Key = std::string();
+    const int Index = VarAsInteger(Step < 0 ? Images->PrevImage(Key) : Images->NextImage(Key));
+    if (Index < 0 || Index >= Images->Count()) return false;
+    // A cell that names its image goes on naming it, set and all.
+    TtsVariant Value = std::int32_t(Index);
+    if (ByName) {
+        const TtsImageItem* Image = Images->GetImage(Value);
+        Value = Image->SetName().empty() ? Image->Name() : Image->SetName() + "." + Image->Name();
+    }
+    return StorePickedValue(Value);
+}
+
 bool TtsBaseGrid::DropDownKey(std::uint16_t Key, fw::TShiftState Shift) {
     const bool Alt = Shift & fw::ssAlt;
     if (Key == fw::VK_F4 || Key == fw::VK_ESCAPE ||

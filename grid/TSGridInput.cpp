@@ -149,6 +149,8 @@ bool TtsBaseGrid::GridKey(std::uint16_t Key, fw::TShiftState Shift) {
         UndoCellEdit();
         return true;
     case fw::VK_SPACE:
+        if (EffectiveControlType(CurrentDataCol(), CurrentDataRow()) == ctPicture)
+            return !(Shift & (fw::ssAlt | fw::ssCtrl)) && StepPicture(Shift & fw::ssShift ? -1 : 1);
         if (FActive != FCheckStrategy.get() || FActive->Focused()) return false;
         FCheckStrategy->ToggleByKey(Key);
         return true;

@@ -361,3 +361,166 @@ TEST_F(RefusedLoadTest, ValuesThroughTheGridsStorage) {
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ProbeTest, SpaceStepsAPictureCellThroughItsSet) {
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    for (const char* N : {"Off", "On", "Marks.Key", "Marks.Stiff"}) {
+        fw::TBitmap B(4, 4);
+        TtsImage* I = Images->Images().Add();
+        I->SetBitmap(&B);
+        I->SetName(N);
+    }
+    Grid->SetImageList(Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    fw::TBitmap Own(4, 4);
+    Grid->SetCellValue(3, 2, TtsVariant(std::string("Off")));
+    Grid->SetCellValue(3, 3, TtsVariant(std::string("marks.STIFF")));
+    Grid->SetCellValue(3, 4, TtsVariant(std::int32_t{1}));
+    Grid->SetCellValue(3, 5, TtsVariant(static_cast<fw::TObject*>(&Own)));
+    Grid->SetCellValue(3, 6, TtsVariant{});
+    Focus();
+    auto Step = [&](int Row, fw::TShiftState Shift = 0) {
+        EXPECT_TRUE(Grid->SetCurrentCell(3, Row));
+        fw::PressKey(fw::VK_SPACE, Shift);
+        return Stored(3, Row);
+    };
+    EXPECT_EQ(Step(2), "On");
+    EXPECT_EQ(Step(2), "Off"); // wraps within the main set
+    EXPECT_EQ(Step(2, fw::ssShift), "On");
+    EXPECT_EQ(Step(3), "Marks.Key");
+    EXPECT_EQ(Step(3), "Marks.Stiff");
+    EXPECT_EQ(Step(4), "2"); // an index steps through the whole list
+    EXPECT_EQ(Step(4, fw::ssShift), "1");
+    Step(5);
+    EXPECT_EQ(std::get<fw::TObject*>(Grid->CellValue(3, 5)), &Own);
+    EXPECT_EQ(Step(6), "0");
+    // The edit checks hold for a step as for any edit.
+    bool Cancel = true;
+    Grid->OnEndCellEdit = [&](fw::TObject*, int, int, bool& C) { C = Cancel; };
+    EXPECT_EQ(Step(2), "On");
+    Grid->OnEndCellEdit = nullptr;
+    Grid->Col(3)->SetReadOnly(true);
+    EXPECT_EQ(Step(2), "On");
+    Grid->Col(3)->SetReadOnly(false);
+    Grid->SetImageList(nullptr);
+    EXPECT_EQ(Step(2), "On");
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+TEST_F(ProbeTest, AMillionRowsSortedScrolledAndEdited) {
+    constexpr int N = 1000000;
+    Grid->SetRows(N);
+    // Values in a scrambled order; a program sorts the rows by them, descending.
+    auto Key = [](int R) { return static_cast<int>((static_cast<long long>(R) * 7919) % N); };
+    for (int R = 1; R <= N; R += 997) Grid->SetCellValue(1, R, TtsVariant(std::to_string(Key(R))));
+    std::vector<int> Order(N);
+    for (int R = 1; R <= N; ++R) Order[static_cast<std::size_t>(R - 1)] = R;
+    std::sort(Order.begin(), Order.end(), [&](int A, int B) { return Key(A) > Key(B); });
+    std::vector<std::pair<int, int>> Positions;
+    Positions.reserve(N);
+    for (int D = 1; D <= N; ++D) Positions.emplace_back(Order[static_cast<std::size_t>(D - 1)], D);
+    Grid->Row(Order[5])->SetVisible(false);
+    Grid->Model().SetDisplayRows(Positions);
+    EXPECT_EQ(Grid->DataRowAt(1), Order[0]);
+    EXPECT_EQ(Grid->GetDisplayRow(Order[N - 1]), N);
+    Focus();
+    fw::PressKey(fw::VK_HOME, fw::ssCtrl);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), Order[0]);
+    for (int I = 0; I < 6; ++I) fw::PressKey(fw::VK_DOWN);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), Order[7]); // the hidden row skipped
+    fw::PressKey(fw::VK_END, fw::ssCtrl);
+    EXPECT_EQ(Grid->DataRowAt(Grid->Current().Y), Order[N - 1]);
+    fw::PressKey(fw::VK_PRIOR);
+    fw::PressKey(fw::VK_UP, fw::ssShift);
+    Picture();
+    // An edit at the end lands in the data row shown there.
+    ASSERT_TRUE(Grid->SetCurrentCell(Grid->GetDisplayCol(1), N));
+    fw::TypeText("last");
+    fw::PressKey(fw::VK_RETURN);
+    EXPECT_EQ(Stored(1, Order[N - 1]), "last");
+    // Rows chosen on the row bar follow their data through a second sort.
+    Grid->SelectRows(N - 2, N, true);
+    std::reverse(Positions.begin(), Positions.end());
+    for (int D = 1; D <= N; ++D) Positions[static_cast<std::size_t>(D - 1)].second = D;
+    Grid->Model().SetDisplayRows(Positions);
+    EXPECT_EQ(Grid->DataRowAt(1), Order[N - 1]);
+    EXPECT_TRUE(Grid->RowSelectedOfData(Order[N - 1]));
+    EXPECT_FALSE(Grid->RowSelectedOfData(Order[0]));
+    Grid->SetRows(3);
+    EXPECT_LE(Grid->Current().Y, 3);
+    Picture();
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+// Handlers that throw from the middle of a pick, a step, a selection or a
+// combo's own list: the grid ends its update, lets go of the shared canvas,
+// closes its drop-down and takes the next edit.
+TEST_F(ProbeTest, ThrowsFromPicksStepsAndSelections) {
+    auto Usable = [&](const char* What) {
+        EXPECT_FALSE(Grid->Updating()) << What;
+        EXPECT_FALSE(GridMemoryCanvas().IsLocked()) << What;
+        if (Grid->IsDropDownOpen()) fw::PressKey(fw::VK_ESCAPE);
+        EXPECT_FALSE(Grid->IsDropDownOpen()) << What;
+        ASSERT_TRUE(Grid->SetCurrentCell(1, 9)) << What;
+        fw::TypeText("ok");
+        fw::PressKey(fw::VK_RETURN);
+        EXPECT_EQ(Stored(1, 9), "ok") << What;
+        Picture();
+    };
+    Focus();
+    // A combo pick whose value check throws.
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 4));
+    Grid->OnCheckValue = [](auto&&...) { throw std::runtime_error("check"); };
+    fw::PressKey(fw::VK_F4);
+    fw::PressKey(fw::VK_DOWN);
+    EXPECT_ANY_THROW(fw::PressKey(fw::VK_RETURN));
+    Grid->OnCheckValue = nullptr;
+    Usable("check");
+    // The combo's own pick handler throws.
+    TtsCombo* Combo = Grid->Col(2)->Combo();
+    ASSERT_NE(Combo, nullptr);
+    Combo->Grid()->OnPick = [](int) { throw std::runtime_error("pick"); };
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 5));
+    fw::PressKey(fw::VK_F4);
+    fw::PressKey(fw::VK_DOWN);
+    try {
+        fw::PressKey(fw::VK_RETURN);
+    } catch (const std::runtime_error&) {
+    }
+    Combo->Grid()->OnPick = nullptr;
+    Usable("pick");
+    // A picture step whose image list tells of nothing but a throwing edit.
+    auto* Images = fw::Create<TtsImageList>(Form.get());
+    for (const char* N : {"Off", "On"}) Images->Images().Add()->SetName(N);
+    Grid->SetImageList(Images);
+    Grid->Col(3)->SetControlType(ctPicture);
+    Grid->SetCellValue(3, 6, TtsVariant(std::string("Off")));
+    Grid->OnEndCellEdit = [](auto&&...) { throw std::runtime_error("end"); };
+    ASSERT_TRUE(Grid->SetCurrentCell(3, 6));
+    EXPECT_ANY_THROW(fw::PressKey(fw::VK_SPACE));
+    EXPECT_EQ(Stored(3, 6), "Off");
+    Grid->OnEndCellEdit = nullptr;
+    Usable("step");
+    // Selections by the row bar and the headings whose change handler throws.
+    Grid->OnSelectChanged = [](auto&&...) { throw std::runtime_error("select"); };
+    EXPECT_ANY_THROW(Click(CellPoint(0, 3)));
+    EXPECT_ANY_THROW(Click(CellPoint(0, 5), fw::ssShift));
+    Grid->OnSelectChanged = nullptr;
+    Usable("select");
+}
+
+} // namespace
+} // namespace vel

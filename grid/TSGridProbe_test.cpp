@@ -3,11 +3,13 @@
 // layouts and data between two grids, handlers that throw or free what they
 // are handed, and damaged layout streams.
 #include "GridTestEnv.h"
+#include "Settings.h"
 #include "Streams.h"
 #include "TSCombo.h"
 #include "TSGridStream.h"
 #include "TSShared.h"
 #include "TSMonthView.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <map>
@@ -350,6 +352,27 @@ TEST_F(RefusedLoadTest, ThroughTheStreamComponent) {
     });
     Other->SetColBinding(bmFieldName);
     Probe([&](TStream& S) { vel::LoadLayout(static_cast<TtsStreamGrid&>(*Other), S, 1); });
+}
+
+TEST_F(RefusedLoadTest, ThroughTheSettingsStore) {
+    const std::string File = fw::TestPath("refused-layout.ini");
+    const std::string Key = "\\HKEY_CURRENT_USER\\Software\\Velmarch\\Grids";
+    std::remove(File.c_str());
+    Probe([&](TStream& S) {
+        std::string Hex;
+        for (std::uint8_t B : dynamic_cast<TMemoryStream&>(S).Data()) {
+            static const char Digits[] = "0123456789ABCDEF";
+            Hex += Digits[B >> 4];
+            Hex += Digits[B & 15];
+        }
+        {
+            fw::TSettingsStore Store(File);
+            ASSERT_TRUE(Store.OpenKey(Key, true));
+            Store.WriteString("Layout", Hex);
+        }
+        Other->LoadLayoutFromSettings(Key, "Layout", File, 1);
+    });
+    std::remove(File.c_str());
 }
 
 TEST_F(RefusedLoadTest, ValuesThroughTheGridsStorage) {

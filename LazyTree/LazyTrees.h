@@ -1371,6 +1371,7 @@ private:
     void InternalClearSelection();
     void MarkForRemoval(PLazyNode Node);
     void PackSelection();
+    bool FSelectionMarked = false; // entries marked for removal wait for PackSelection
     void ResetRangeAnchor();
     void AddToTempCache(PLazyNode Node);
     void ClearTempCache();

@@ -159,7 +159,10 @@ TLTInternalPaintOptions TTreePainter::CellOptions(PLazyNode Node, int Column) co
 }
 
 void TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
-    int Span = -1; // cells already covered by a spanning neighbour
+    // A cell that spans leaves the empty cells after it alone, up to the
+    // next column that has something (a column, not a position: columns move).
+    bool Covering = false;
+    int Resume = NoColumn;
     for (std::size_t I = 0; I < FCells.size(); ++I) {
         const int Column = FCells[I];
         TLTPaintInfo Info;
@@ -180,11 +183,12 @@ void TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
             Info.Alignment = TC.Alignment();
         }
         if (Info.CellRect.Left >= W.Right) break;
-        if (static_cast<int>(I) <= Span) continue;
+        if (Covering && Column != Resume) continue;
         if ((FOptions & ipMainOnly) && Column != FMainColumn) continue;
-        int NextNonEmpty = static_cast<int>(I);
+        int NextNonEmpty = Column;
         T.AdjustPaintCellRect(Info, NextNonEmpty);
-        Span = NextNonEmpty;
+        Covering = NextNonEmpty != Column;
+        Resume = NextNonEmpty;
         PaintCell(Info, Height);
     }
 }

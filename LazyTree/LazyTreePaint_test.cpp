@@ -256,6 +256,29 @@ TEST_F(PaintTest, PaintEventsComeOncePerRowAndCellInOrder) {
     EXPECT_EQ(B.Canvas().Pixels(150, 2), fw::clYellow); // the erase colour asked for
 }
 
+// With spanning on, a cell that has text after a cell that spans nothing (or
+// after the empty cells a cell spans) is painted: it was skipped, so the
+// second column of every row stayed blank.
+TEST_F(PaintTest, SpanningSkipsOnlyTheEmptyCells) {
+    for (int I = 0; I < 3; ++I)
+        Tree->Header()->Columns().Add()->SetWidth(60);
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoSpanColumns);
+    Texts[{Top(0), 1}] = u""; // the first row's middle cell is empty
+    std::vector<std::string> Cells;
+    Tree->OnBeforeCellPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode N, int C,
+                                  const fw::TRect&) {
+        Cells.push_back(std::to_string(N->Index) + std::to_string(C));
+    };
+    fw::TBitmap B(200, 36);
+    Tree->PaintTree(B.Canvas(), {0, 0, 200, 36}, {0, 0}, ipDrawSelection);
+    EXPECT_EQ(Cells, (std::vector<std::string>{"00", "02", "10", "11", "12"}));
+    // Positions are not columns: the last column moved to the front.
+    Tree->Header()->Columns()[2].SetPosition(0);
+    Cells.clear();
+    Tree->PaintTree(B.Canvas(), {0, 0, 200, 36}, {0, 0}, ipDrawSelection);
+    EXPECT_EQ(Cells, (std::vector<std::string>{"02", "00", "12", "10", "11"}));
+}
+
 TEST_F(PaintTest, TheBackgroundPictureStaysWithTheClientAndBandsShowTheLevels) {
     fw::TBitmap Back(4, 4);
     for (int Y = 0; Y < 4; ++Y)

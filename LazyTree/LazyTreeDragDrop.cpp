@@ -465,6 +465,7 @@ void TBaseLazyTree::DoDragging(fw::TPoint P) {
     if (HandleAllocated()) Update();
     DoStateChange({}, {tsClearPending});
     FDragSelection = GetSortedSelection(true);
+    FDragLive = {FDragSelection.begin(), FDragSelection.end()};
     DoStateChange({tsOLEDragging});
     TLTDragManager* M = DragManager();
     std::shared_ptr<TLTDataObject> Data = M->GetDataObject();
@@ -479,87 +480,105 @@ void TBaseLazyTree::DoDragging(fw::TPoint P) {
     if (HandleAllocated()) fw::SetCapture(Handle());
 }
 
+TNodeArray TBaseLazyTree::DragSelection() const {
+    TNodeArray Result;
+    for (PLazyNode N : FDragSelection)
+        if (FDragLive.contains(N)) Result.push_back(N);
+    return Result;
+}
+
+// Ends the drag; states, selection and capture are left on every path.
+void TBaseLazyTree::FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
+    TLTDragManager* M = FDragManager.get();
+    fw::TScopeExit EndDrag([this] {
+        FDragSelection.clear();
+        FDragLive.clear();
+        DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
+        if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
+    });
+    const std::uint32_t Effect = M->EndDragLoop(Drop, Keys, Pt);
+    M->ForceDragLeave();
+    DragImage()->EndDrag();
+    if (Effect == DROPEFFECT_MOVE && (AutoOptions() & toAutoDeleteMovedNodes)) {
+        // The drop handler, or the deletions' own handlers, may free some of
+        // them: freeing a node takes it out of FDragLive.
+        const TNodeArray Dragged = std::move(FDragSelection);
+        FDragSelection.clear();
+        lt::TUpdateScope Update(*this);
+        for (PLazyNode N : Dragged)
+            if (FDragLive.contains(N)) DeleteNode(N);
+        Update.Leave();
+    }
+    EndDrag.Leave();
+}
+
+bool TBaseLazyTree::DragMouseMove(const fw::TMessage& Message, bool Dragging) {
+    TLTDragManager* M = FDragManager.get();
+    const fw::TShiftState Keys = fw::KeysToShiftState(Message.WParam & 0xFFFF);
+    const fw::TPoint P = fw::LParamToPoint(Message.LParam);
+    if (Dragging) {
+        const HRESULT Go = M->QueryContinueDrag(false, Keys);
+        if (Go == DRAGDROP_S_DROP)
+            FinishDrag(true, Keys, ClientToScreen(P));
+        else if (Go == DRAGDROP_S_CANCEL)
+            FinishDrag(false, Keys, ClientToScreen(P));
+        else
+            M->DragMoveTo(Keys, ClientToScreen(P));
+        return true;
+    }
+    if (!InState(tsOLEDragPending)) return false;
+    if (!(Keys & fw::ssLeft)) {
+        DoStateChange({}, {tsOLEDragPending});
+        return false;
+    }
+    if (std::abs(P.X - FDragStart.X) <= DragThreshold &&
+        std::abs(P.Y - FDragStart.Y) <= DragThreshold)
+        return false;
+    DoStateChange({}, {tsOLEDragPending, tsEditPending});
+    DoDragging(FDragStart);
+    DragManager()->DragMoveTo(Keys, ClientToScreen(P));
+    return true;
+}
+
+bool TBaseLazyTree::DragButtonUp(const fw::TMessage& Message, bool Dragging) {
+    if (!Dragging) {
+        DoStateChange({}, {tsOLEDragPending});
+        if (InState(tsClearPending)) {
+            // No drag came of the press: only the pressed node stays selected.
+            DoStateChange({}, {tsClearPending});
+            PLazyNode Keep = FFocusedNode;
+            ClearSelection();
+            if (Keep) AddToSelection(Keep);
+        }
+        return false;
+    }
+    DoStateChange({}, {tsLeftButtonDown});
+    FinishDrag(true, fw::KeysToShiftState(Message.WParam & 0xFFFF) & ~fw::ssLeft,
+               ClientToScreen(fw::LParamToPoint(Message.LParam)));
+    return true;
+}
+
 bool TBaseLazyTree::HandleDragMessage(fw::TMessage& Message) {
     TLTDragManager* M = FDragManager.get();
     const bool Dragging = M && M->Dragging() && InState(tsOLEDragging);
-    auto ScreenPoint = [&] { return ClientToScreen(fw::LParamToPoint(Message.LParam)); };
-    // Ends the drag; states, selection and capture are left on every path.
-    auto Finish = [&](bool Drop, fw::TShiftState Keys, fw::TPoint Pt) {
-        fw::TScopeExit EndDrag([this] {
-            FDragSelection.clear();
-            DoStateChange({}, {tsOLEDragging, tsOLEDragPending});
-            if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
-        });
-        const std::uint32_t Effect = M->EndDragLoop(Drop, Keys, Pt);
-        M->ForceDragLeave();
-        DragImage()->EndDrag();
-        if (Effect == DROPEFFECT_MOVE && (AutoOptions() & toAutoDeleteMovedNodes)) {
-            // The drop handler may have deleted or taken some of them already.
-            std::unordered_set<PLazyNode> Live;
-            for (PLazyNode N = GetFirstNoInit(); N; N = GetNextNoInit(N))
-                Live.insert(N);
-            lt::TUpdateScope Update(*this);
-            for (PLazyNode N : FDragSelection)
-                if (Live.contains(N)) DeleteNode(N);
-            Update.Leave();
-        }
-        EndDrag.Leave();
-    };
     switch (Message.Msg) {
-    case fw::WM_MOUSEMOVE: {
-        const fw::TShiftState Keys = fw::KeysToShiftState(Message.WParam & 0xFFFF);
-        if (Dragging) {
-            const HRESULT Go = M->QueryContinueDrag(false, Keys);
-            if (Go == DRAGDROP_S_DROP)
-                Finish(true, Keys, ScreenPoint());
-            else if (Go == DRAGDROP_S_CANCEL)
-                Finish(false, Keys, ScreenPoint());
-            else
-                M->DragMoveTo(Keys, ScreenPoint());
-            return true;
-        }
-        if (!InState(tsOLEDragPending)) return false;
-        if (!(Keys & fw::ssLeft)) {
-            DoStateChange({}, {tsOLEDragPending});
-            return false;
-        }
-        const fw::TPoint P = fw::LParamToPoint(Message.LParam);
-        if (std::abs(P.X - FDragStart.X) <= DragThreshold &&
-            std::abs(P.Y - FDragStart.Y) <= DragThreshold)
-            return false;
-        DoStateChange({}, {tsOLEDragPending, tsEditPending});
-        DoDragging(FDragStart);
-        DragManager()->DragMoveTo(Keys, ScreenPoint());
-        return true;
-    }
+    case fw::WM_MOUSEMOVE:
+        return DragMouseMove(Message, Dragging);
     case fw::WM_LBUTTONUP:
-        if (!Dragging) {
-            DoStateChange({}, {tsOLEDragPending});
-            if (InState(tsClearPending)) {
-                // No drag came of the press: only the pressed node stays selected.
-                DoStateChange({}, {tsClearPending});
-                PLazyNode Keep = FFocusedNode;
-                ClearSelection();
-                if (Keep) AddToSelection(Keep);
-            }
-            return false;
-        }
-        DoStateChange({}, {tsLeftButtonDown});
-        Finish(true, fw::KeysToShiftState(Message.WParam & 0xFFFF) & ~fw::ssLeft, ScreenPoint());
-        return true;
+        return DragButtonUp(Message, Dragging);
     case fw::WM_RBUTTONDOWN:
         if (!Dragging) return false;
-        Finish(false, 0, ScreenPoint());
+        FinishDrag(false, 0, ClientToScreen(fw::LParamToPoint(Message.LParam)));
         return true;
     case fw::WM_KEYDOWN:
         if (!Dragging || Message.WParam != fw::VK_ESCAPE) return false;
-        Finish(false, 0, fw::GetCursorPos());
+        FinishDrag(false, 0, fw::GetCursorPos());
         return true;
     case fw::WM_CAPTURECHANGED:
         if (!Dragging ||
             (HandleAllocated() && reinterpret_cast<fw::HWND>(Message.LParam) == Handle()))
             return false;
-        Finish(false, 0, fw::GetCursorPos());
+        FinishDrag(false, 0, fw::GetCursorPos());
         return false;
     default:
         return false;
@@ -786,7 +805,7 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
     while (Stream->Position() < Stream->Size()) {
         PLazyNode Node = MakeNewNode();
         LinkNode(Node, TargetNode, Mode);
-        AddNodeFromStream(*Stream, TreeStreamVersion, Node); // drops a node not read whole
+        AddNewNodeFromStream(*Stream, TreeStreamVersion, Node);
         if (!DoNodeCopying(Node, Node->Parent)) {
             DeleteNode(Node);
             continue;

@@ -29,7 +29,7 @@ void TBaseLazyTree::DoCanEdit(PLazyNode Node, int Column, bool& Allowed) {
 std::shared_ptr<ILTEditLink> TBaseLazyTree::DoCreateEditor(PLazyNode Node, int Column) {
     std::shared_ptr<ILTEditLink> Link;
     if (OnCreateEditor) {
-        OnCreateEditor(this, Node, Column, Link);
+        lt::Fire(*this, OnCreateEditor, this, Node, Column, Link);
         if (!Link) ShowError(SEditLinkIsNil, hcTFEditLinkIsNil);
         return Link;
     }
@@ -127,6 +127,7 @@ void TBaseLazyTree::UpdateEditBounds() {
 }
 
 bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {
+    lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot || !CanEdit(Node, Column)) return false;
     SetFocusedNode(Node);
     FEditColumn = Column;

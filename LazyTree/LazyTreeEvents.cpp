@@ -89,7 +89,15 @@ void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
         ForgetNode(Node);
         FreeNodeBlock(Node);
     });
-    if (Node->States & (vsInitialized | vsInitialUserData)) lt::Fire(*this, OnFreeNode, this, Node);
+    if (!(Node->States & (vsInitialized | vsInitialUserData))) return;
+    // The node goes whatever the handler does, and so do the others of the
+    // same deletion: an exception passed on would stop that walk halfway,
+    // with its counts half done, so it is reported as a leave step's is.
+    try {
+        lt::Fire(*this, OnFreeNode, this, Node);
+    } catch (...) {
+        fw::ReportLeaveStepError();
+    }
 }
 
 void TBaseLazyTree::ForgetNode(PLazyNode Node) {
@@ -98,7 +106,7 @@ void TBaseLazyTree::ForgetNode(PLazyNode Node) {
                          &FFocusedNode})
         if (*P == Node) *P = nullptr;
     if (FHintData.Node == Node) FHintData.Node = nullptr;
-    if (!FDragSelection.empty()) std::erase(FDragSelection, Node);
+    FDragLive.erase(Node);
     if (!FDeferred.empty())
         std::erase_if(FDeferred, [Node](const TDeferredDeletion& D) { return D.Node == Node; });
     if (Node->States & vsSelected) {
@@ -324,14 +332,15 @@ namespace vel {
 TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint P) {
     TPopupMenu* Menu = nullptr;
     if (!OnGetPopupMenu) return nullptr;
+    lt::TBusyScope Busy(*this); // the walk up holds the nodes the handler is given
     bool AskParent = true;
     if (!Node || Node == FRoot) {
-        OnGetPopupMenu(this, nullptr, NoColumn, P, AskParent, Menu);
+        lt::Fire(*this, OnGetPopupMenu, this, nullptr, NoColumn, P, AskParent, Menu);
         return Menu;
     }
     for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
         AskParent = true;
-        OnGetPopupMenu(this, Run, Column, P, AskParent, Menu);
+        lt::Fire(*this, OnGetPopupMenu, this, Run, Column, P, AskParent, Menu);
         if (Menu || !AskParent) break;
     }
     return Menu;

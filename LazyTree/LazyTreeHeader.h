@@ -215,7 +215,7 @@ public:
     void ParentBiDiModeChanged();
     void ParentColorChanged();
 
-    // Places glyph, sort glyph and text inside Client (Part of the header painter).
+    // Places glyph, sort glyph and text inside Client (a step of the header painter).
     virtual void ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& Client,
                                      bool UseHeaderGlyph, bool UseSortGlyph, fw::TPoint& GlyphPos,
                                      fw::TPoint& SortGlyphPos, fw::TRect& TextBounds) const;

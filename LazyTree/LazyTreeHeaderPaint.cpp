@@ -37,92 +37,120 @@ void VLine(fw::TCanvas& Canvas, int X, int Y1, int Y2, fw::TColor C) {
 
 } // namespace
 
+namespace {
+
+// A column's header cell: the sizes and options in, the places out.
+struct THeaderCellLayout {
+    int W = 0, H = 0, Margin = 0, Spacing = 0;
+    fw::TSize Text, Glyph, Sort;
+    bool UseGlyph = false, UseSort = false, RTL = false;
+    TAlignment Align = taLeftJustify;
+    TLTHeaderColumnLayout Layout = blGlyphLeft;
+    int GlyphX = 0, GlyphY = 0, TextX = 0, TextY = 0, TextRight = 0, SortX = 0, SortY = 0;
+
+    bool Vertical() const { return Layout == blGlyphTop || Layout == blGlyphBottom; }
+};
+
+void PlaceVertically(THeaderCellLayout& L) {
+    if (!L.Vertical() || !L.UseGlyph) {
+        L.GlyphY = (L.H - L.Glyph.cy) / 2;
+        L.TextY = (L.H - L.Text.cy) / 2;
+    } else if (L.Layout == blGlyphTop) {
+        L.GlyphY = (L.H - L.Glyph.cy - L.Text.cy - L.Spacing) / 2;
+        L.TextY = L.GlyphY + L.Glyph.cy + L.Spacing;
+    } else {
+        L.TextY = (L.H - L.Glyph.cy - L.Text.cy - L.Spacing) / 2;
+        L.GlyphY = L.TextY + L.Text.cy + L.Spacing;
+    }
+    L.SortY = (L.H - L.Sort.cy) / 2;
+}
+
+// Glyph and text as a group, the sort glyph beside it.
+void PlaceHorizontally(THeaderCellLayout& L) {
+    const bool GlyphLeft = L.UseGlyph && L.Layout == blGlyphLeft;
+    const bool GlyphRight = L.UseGlyph && L.Layout == blGlyphRight;
+    const bool Stacked = L.Vertical() && L.UseGlyph;
+    int GroupWidth = L.Text.cx;
+    if (GlyphLeft || GlyphRight)
+        GroupWidth += L.Glyph.cx + (L.Text.cx ? L.Spacing : 0);
+    else if (Stacked)
+        GroupWidth = std::max(GroupWidth, L.Glyph.cx);
+    const int SortPart = L.UseSort ? L.Sort.cx + L.Spacing : 0;
+
+    int GroupLeft;
+    switch (L.Align) {
+    case taLeftJustify:
+        GroupLeft = L.Margin + (L.RTL ? SortPart : 0);
+        L.SortX = L.RTL ? L.Margin : GroupLeft + GroupWidth + L.Spacing;
+        break;
+    case taRightJustify:
+        GroupLeft = L.W - L.Margin - GroupWidth - (L.RTL ? 0 : SortPart);
+        L.SortX = L.RTL ? GroupLeft - L.Spacing - L.Sort.cx : L.W - L.Margin - L.Sort.cx;
+        break;
+    default:
+        GroupLeft = (L.W - GroupWidth) / 2;
+        L.SortX = L.RTL ? GroupLeft - L.Spacing - L.Sort.cx : GroupLeft + GroupWidth + L.Spacing;
+        break;
+    }
+    L.TextX = L.GlyphX = GroupLeft;
+    if (GlyphLeft) {
+        L.TextX = GroupLeft + L.Glyph.cx + L.Spacing;
+    } else if (GlyphRight) {
+        L.GlyphX = GroupLeft + L.Text.cx + (L.Text.cx ? L.Spacing : 0);
+    } else if (Stacked) {
+        L.GlyphX = GroupLeft + (GroupWidth - L.Glyph.cx) / 2;
+        L.TextX = GroupLeft + (GroupWidth - L.Text.cx) / 2;
+        if (L.Align == taCenter && L.UseSort) L.TextX -= L.Sort.cx / 2;
+    }
+}
+
+// Keeps everything inside Margin .. W - Margin; the text gives way to the glyphs.
+void KeepInside(THeaderCellLayout& L) {
+    if (L.UseSort)
+        L.SortX = std::clamp(L.SortX, L.Margin, std::max(L.Margin, L.W - L.Margin - L.Sort.cx));
+    if (L.UseGlyph)
+        L.GlyphX = std::clamp(L.GlyphX, L.Margin, std::max(L.Margin, L.W - L.Margin - L.Glyph.cx));
+    int SpaceLeft = L.Margin, SpaceRight = L.W - L.Margin;
+    if (L.UseSort) {
+        if (L.SortX >= L.TextX)
+            SpaceRight = std::min(SpaceRight, L.SortX - L.Spacing);
+        else
+            SpaceLeft = std::max(SpaceLeft, L.SortX + L.Sort.cx + L.Spacing);
+    }
+    L.TextX = std::max(L.TextX, SpaceLeft);
+    L.TextRight = std::min(L.TextX + L.Text.cx, std::max(L.TextX, SpaceRight));
+}
+
+} // namespace
+
 void TLazyTreeColumn::ComputeHeaderLayout(fw::TCanvas& Canvas, const fw::TRect& Client,
                                           bool UseHeaderGlyph, bool UseSortGlyph,
                                           fw::TPoint& GlyphPos, fw::TPoint& SortGlyphPos,
                                           fw::TRect& TextBounds) const {
     const fw::TImageList* Images = Header() ? Header()->Images() : nullptr;
-    UseHeaderGlyph = UseHeaderGlyph && Images;
-    const int W = Client.Width(), H = Client.Height();
-    fw::TSize TextSize{FText.empty() ? 0 : Canvas.TextWidth(FText) + 2,
-                       Canvas.TextHeight(FText.empty() ? std::u16string(u"X") : FText)};
-    fw::TSize Glyph =
-        UseHeaderGlyph ? fw::TSize{Images->Width(), Images->Height()} : fw::TSize{0, 0};
-    fw::TSize Sort = UseSortGlyph ? fw::TSize{UtilityGlyphSize, UtilityGlyphSize} : fw::TSize{0, 0};
-    TAlignment Align = FAlignment;
-    const bool RTL = UseRightToLeftReading();
-    if (RTL && Align != taCenter) Align = Align == taLeftJustify ? taRightJustify : taLeftJustify;
-    const bool Vertical = FLayout == blGlyphTop || FLayout == blGlyphBottom;
-
-    // Vertical placement.
-    int GlyphY = 0, TextY = 0;
-    if (!Vertical || !UseHeaderGlyph) {
-        GlyphY = (H - Glyph.cy) / 2;
-        TextY = (H - TextSize.cy) / 2;
-    } else if (FLayout == blGlyphTop) {
-        GlyphY = (H - Glyph.cy - TextSize.cy - FSpacing) / 2;
-        TextY = GlyphY + Glyph.cy + FSpacing;
-    } else {
-        TextY = (H - Glyph.cy - TextSize.cy - FSpacing) / 2;
-        GlyphY = TextY + TextSize.cy + FSpacing;
-    }
-    const int SortY = (H - Sort.cy) / 2;
-
-    // Horizontal run: glyph and text as a group.
-    const bool GlyphLeft = UseHeaderGlyph && FLayout == blGlyphLeft;
-    const bool GlyphRight = UseHeaderGlyph && FLayout == blGlyphRight;
-    int GroupWidth = TextSize.cx;
-    if (GlyphLeft || GlyphRight)
-        GroupWidth += Glyph.cx + (TextSize.cx ? FSpacing : 0);
-    else if (Vertical && UseHeaderGlyph)
-        GroupWidth = std::max(GroupWidth, Glyph.cx);
-    const int SortPart = UseSortGlyph ? Sort.cx + FSpacing : 0;
-
-    int GroupLeft;
-    int SortX = 0;
-    switch (Align) {
-    case taLeftJustify:
-        GroupLeft = FMargin + (RTL ? SortPart : 0);
-        SortX = RTL ? FMargin : GroupLeft + GroupWidth + FSpacing;
-        break;
-    case taRightJustify:
-        GroupLeft = W - FMargin - GroupWidth - (RTL ? 0 : SortPart);
-        SortX = RTL ? GroupLeft - FSpacing - Sort.cx : W - FMargin - Sort.cx;
-        break;
-    default:
-        GroupLeft = (W - GroupWidth) / 2;
-        SortX = RTL ? GroupLeft - FSpacing - Sort.cx : GroupLeft + GroupWidth + FSpacing;
-        break;
-    }
-    int TextX = GroupLeft, GlyphX = GroupLeft;
-    if (GlyphLeft)
-        TextX = GroupLeft + Glyph.cx + FSpacing;
-    else if (GlyphRight)
-        GlyphX = GroupLeft + TextSize.cx + (TextSize.cx ? FSpacing : 0);
-    else if (Vertical && UseHeaderGlyph) {
-        GlyphX = GroupLeft + (GroupWidth - Glyph.cx) / 2;
-        TextX = GroupLeft + (GroupWidth - TextSize.cx) / 2;
-        if (Align == taCenter && UseSortGlyph) TextX -= Sort.cx / 2;
-    }
-
-    // Keep everything inside Margin .. W - Margin.
-    if (UseSortGlyph) SortX = std::clamp(SortX, FMargin, std::max(FMargin, W - FMargin - Sort.cx));
-    if (UseHeaderGlyph)
-        GlyphX = std::clamp(GlyphX, FMargin, std::max(FMargin, W - FMargin - Glyph.cx));
-    int SpaceLeft = FMargin, SpaceRight = W - FMargin;
-    if (UseSortGlyph) {
-        if (SortX >= TextX)
-            SpaceRight = std::min(SpaceRight, SortX - FSpacing);
-        else
-            SpaceLeft = std::max(SpaceLeft, SortX + Sort.cx + FSpacing);
-    }
-    TextX = std::max(TextX, SpaceLeft);
-    const int TextRight = std::min(TextX + TextSize.cx, std::max(TextX, SpaceRight));
-
-    GlyphPos = {Client.Left + GlyphX, Client.Top + GlyphY};
-    SortGlyphPos = {Client.Left + SortX, Client.Top + SortY};
-    TextBounds = {Client.Left + TextX, Client.Top + TextY, Client.Left + TextRight,
-                  Client.Top + TextY + TextSize.cy};
+    THeaderCellLayout L;
+    L.W = Client.Width();
+    L.H = Client.Height();
+    L.Margin = FMargin;
+    L.Spacing = FSpacing;
+    L.UseGlyph = UseHeaderGlyph && Images;
+    L.UseSort = UseSortGlyph;
+    L.Text = {FText.empty() ? 0 : Canvas.TextWidth(FText) + 2,
+              Canvas.TextHeight(FText.empty() ? std::u16string(u"X") : FText)};
+    if (L.UseGlyph) L.Glyph = {Images->Width(), Images->Height()};
+    if (L.UseSort) L.Sort = {UtilityGlyphSize, UtilityGlyphSize};
+    L.Layout = FLayout;
+    L.Align = FAlignment;
+    L.RTL = UseRightToLeftReading();
+    if (L.RTL && L.Align != taCenter)
+        L.Align = L.Align == taLeftJustify ? taRightJustify : taLeftJustify;
+    PlaceVertically(L);
+    PlaceHorizontally(L);
+    KeepInside(L);
+    GlyphPos = {Client.Left + L.GlyphX, Client.Top + L.GlyphY};
+    SortGlyphPos = {Client.Left + L.SortX, Client.Top + L.SortY};
+    TextBounds = {Client.Left + L.TextX, Client.Top + L.TextY, Client.Left + L.TextRight,
+                  Client.Top + L.TextY + L.Text.cy};
 }
 
 void TLazyTreeColumns::DrawButtonText(fw::TCanvas& Canvas, const std::u16string& Caption,
@@ -177,7 +205,8 @@ void TLazyTreeColumns::DrawXPButton(fw::TCanvas& Canvas, fw::TRect R, bool DrawS
             U.Draw(Canvas, R.Left, Y, uiHotStripLeft);
             return;
         }
-        for (int X = R.Left + UtilityGlyphSize; X < R.Right - UtilityGlyphSize; X += UtilityGlyphSize)
+        for (int X = R.Left + UtilityGlyphSize; X < R.Right - UtilityGlyphSize;
+             X += UtilityGlyphSize)
             U.Draw(Canvas, X, Y, uiHotStripMiddle);
         U.Draw(Canvas, R.Left, Y, uiHotStripLeft);
         U.Draw(Canvas, R.Right - UtilityGlyphSize, Y, uiHotStripRight);
@@ -264,8 +293,7 @@ THeaderPaintInfo TLazyTreeColumns::ColumnPaintInfo(fw::TCanvas& B, TLazyTreeColu
     Info.IsEnabled = (C.Options() & coEnabled) && T->Enabled();
     Info.ShowHeaderGlyph = (Opts & hoShowImages) && FHeader->Images() && C.ImageIndex() > -1;
     Info.ShowSortGlyph = (Opts & hoShowSortGlyphs) && Index == FHeader->SortColumn();
-    Info.ShowRightBorder =
-        !(Last && FHeader->Style() != hsThickButtons && (Opts & hoAutoResize));
+    Info.ShowRightBorder = !(Last && FHeader->Style() != hsThickButtons && (Opts & hoAutoResize));
     return Info;
 }
 
@@ -298,9 +326,9 @@ void TLazyTreeColumns::PaintColumnFace(fw::TCanvas& B, THeaderPaintInfo& Info, b
         break;
     default:
         Edge = Info.IsDownIndex ? fw::BDR_SUNKENOUTER : fw::BDR_RAISEDINNER;
-        Flags = Info.IsDownIndex                   ? Closed
+        Flags = Info.IsDownIndex                 ? Closed
                 : Info.IsHoverIndex && Clickable ? Open
-                                                   : Closed | fw::BF_SOFT;
+                                                 : Closed | fw::BF_SOFT;
         break;
     }
     if (!Info.IsDownIndex && Info.ShowRightBorder) Flags |= fw::BF_RIGHT;

@@ -36,6 +36,10 @@ inline int PackArray(TNodeArray& A, int Count) {
     return Any ? W : -1;
 }
 
+// Posted to a tree whose handler asked for deletions while nothing held
+// the tree busy: they run once that message is handled.
+constexpr fw::UINT CM_RUNDEFERRED = fw::CM_BASE + 2006;
+
 // TLazyNode::Internal marks.
 constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so do the ancestors'
 constexpr std::uint8_t nfCounted = 2;    // while its subtree is freed: counted in VisibleCount

@@ -361,9 +361,12 @@ void TBaseLazyTree::HandleExpandKey(std::uint16_t Key, fw::TShiftState Shift) {
 
 void TBaseLazyTree::ShowHelpOfFocusedNode() {
     int Context = 0;
-    if (OnGetHelpContext)
-        for (PLazyNode Run = FFocusedNode; Run && Run != FRoot && Context == 0; Run = Run->Parent)
-            OnGetHelpContext(this, Run, FFocusedColumn, Context);
+    {
+        lt::TBusyScope Busy(*this); // the walk up holds the nodes the handler is given
+        for (PLazyNode Run = FFocusedNode; Run && Run != FRoot && Context == 0 && OnGetHelpContext;
+             Run = Run->Parent)
+            lt::Fire(*this, OnGetHelpContext, this, Run, FFocusedColumn, Context);
+    }
     for (fw::TControl* C = this; C && Context == 0; C = C->Parent())
         Context = C->HelpContext();
     if (Context != 0) fw::Application()->HelpContext(Context);

@@ -8,6 +8,7 @@
 #include "Forms.h"
 #include "Hints.h"
 #include "Input.h"
+#include "ScopeExit.h"
 #include "ScrollBars.h"
 #include "StdActns.h"
 #include "Timers.h"
@@ -86,7 +87,18 @@ std::span<const TBaseLazyTree::TMessageRoute> TBaseLazyTree::MessageRoutes() {
 }
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {
+    // The worker waits for its own message to be answered: while it is handled
+    // (deferred deletions at the busy scope's end included) nothing waits for it.
+    const bool FromWorker = Message.Msg == WM_TREESTATECHANGE;
+    if (FromWorker) ++FWorkerMessageDepth;
+    fw::TScopeExit WorkerDone([this, FromWorker] {
+        if (FromWorker) --FWorkerMessageDepth;
+    });
     lt::TBusyScope Busy(*this);
+    if (Message.Msg == lt::CM_RUNDEFERRED) {
+        FDeferredPosted = false; // the busy scope's end runs them
+        return;
+    }
     if (Header() && Header()->HandleMessage(Message)) return;
     if (HandleDragMessage(Message)) return;
     for (const TMessageRoute& R : MessageRoutes())

@@ -206,6 +206,11 @@ void TBaseLazyTree::InitChildren(PLazyNode Node) {
 
 PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                                 bool ChildrenOnly) {
+    // A target in another tree is that tree's copy: the nodes are made and
+    // counted there.
+    if (Target && Target != FRoot)
+        if (TBaseLazyTree* Owner = TreeFromNode(Target); Owner && Owner != this)
+            return Owner->CopyTo(Source, Target, Mode, ChildrenOnly);
     lt::TBusyScope Busy(*this);
     if (Mode == amNoWhere || !Source || ReadOnly()) return nullptr;
     TBaseLazyTree* SourceTree = TreeFromNode(Source);
@@ -241,7 +246,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         PLazyNode Node = MakeNewNode();
         // The first new node is placed by Mode, the next ones after it in order.
         LinkNode(Node, Anchor, Result ? amInsertAfter : Mode);
-        AddNodeFromStream(Stream, TreeStreamVersion, Node); // drops a node not read whole
+        AddNewNodeFromStream(Stream, TreeStreamVersion, Node);
         Made.push_back(Node);
         if (!Result) Result = Node;
         Anchor = Node;

@@ -3,6 +3,7 @@
 #include "FormTestEnv.h"
 #include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
+#include "LazyTreeEdit.h"
 #include "ScrollBars.h"
 #include "TreeViewTestEnv.h"
 
@@ -203,6 +204,30 @@ TEST_F(SoundTest, FreeHandlersDeletingNodesDuringAClear) {
     ExpectTotals(*Tree);
 }
 
+// A node's freeing cannot be undone: a throwing free handler must not stop
+// the rest of the deletion halfway, with the counts half done.
+TEST_F(SoundTest, AThrowingFreeHandlerLetsTheRestOfTheDeletionGo) {
+    Tree->SetRootNodeCount(4);
+    Tree->SetChildCount(Root(1), 3);
+    Tree->SetChildCount(Root(2), 2);
+    Tree->FullExpand();
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates&) {};
+    Tree->ValidateNode(nullptr, true);
+    int Freed = 0;
+    Tree->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) {
+        if (++Freed % 2 == 1) throw std::runtime_error("free");
+    };
+    Tree->DeleteNode(Root(1));
+    EXPECT_EQ(Freed, 4);
+    EXPECT_EQ(Tree->TotalCount(), 5u);
+    ExpectTotals(*Tree);
+    Tree->Clear();
+    EXPECT_EQ(Freed, 9);
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+    EXPECT_EQ(Tree->RangeY(), 0u);
+    ExpectTotals(*Tree);
+}
+
 TEST_F(SoundTest, AChangeHandlerDeletingTheNodeBeingDeleted) {
     Tree->SetRootNodeCount(3);
     PLazyNode B = Root(1);
@@ -306,6 +331,45 @@ TEST_F(SoundViewTest, PaintAndHotHandlersDeletingTheirNode) {
     fw::MouseMoveTo(fw::ControlPoint(Tree, 30, 5));
     fw::ProcessMessages();
     EXPECT_EQ(Tree->RootNodeCount(), 1u);
+    Picture();
+    ExpectTotals(*Tree);
+}
+
+// Handlers asked about a node and then about its parents, and the editor's
+// maker: each deletes the node it is given.
+TEST_F(SoundViewTest, HandlersDeletingTheNodeTheWalkUpStartsFrom) {
+    Tree->SetExpanded(Top(0), true);
+    PLazyNode Doomed = Tree->GetFirstChild(Top(0));
+    std::vector<PLazyNode> Asked;
+    Tree->OnGetHelpContext = [&](TBaseLazyTree* T, PLazyNode N, int, int&) {
+        Asked.push_back(N);
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Tree->SetFocusedNode(Doomed);
+    Key(fw::VK_F1);
+    EXPECT_EQ(Asked, (std::vector<PLazyNode>{Asked[0], Top(0)}));
+    EXPECT_EQ(Top(0)->ChildCount, 1u);
+
+    Doomed = Tree->GetFirstChild(Top(0));
+    Asked.clear();
+    Tree->OnGetPopupMenu = [&](TBaseLazyTree* T, PLazyNode N, int, fw::TPoint, bool&, TPopupMenu*&) {
+        Asked.push_back(N);
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Click(40, 27, 0, fw::mbRight); // the second row: the first node's child
+    EXPECT_EQ(Asked.size(), 2u);
+    EXPECT_EQ(Top(0)->ChildCount, 0u);
+
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toEditable);
+    Doomed = Top(1);
+    Tree->OnCreateEditor = [&](TBaseLazyTree* T, PLazyNode N, int, std::shared_ptr<ILTEditLink>& Link) {
+        Link = std::make_shared<TStringEditLink>();
+        if (N == Doomed) T->DeleteNode(std::exchange(Doomed, nullptr));
+    };
+    Tree->EditNode(Top(1), 0);
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->RootNodeCount(), 2u);
+    EXPECT_FALSE(Tree->IsEditing());
     Picture();
     ExpectTotals(*Tree);
 }
@@ -467,6 +531,35 @@ TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
     EXPECT_EQ(T->PositionCache().size(), 3u);
 }
 
+// A deletion asked for while the worker's own report is handled runs at that
+// message's end, while the worker still waits for its answer.
+TEST_F(WorkerStressTest, AStateHandlerDeletingWhileTheWorkerReports) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    int Deleted = 0;
+    T->OnStateChange = [&Deleted](TBaseLazyTree* Sender, TLazyTreeStates Enter, TLazyTreeStates) {
+        if (Enter.Contains(tsValidating) && Deleted < 3) {
+            ++Deleted;
+            Sender->DeleteNode(Sender->GetLast());
+        }
+    };
+    Show();
+    for (int I = 0; I < 2000 && Deleted < 3; ++I) {
+        fw::DeliverSentMessages();
+        if (Deleted < 3 && !T->TreeStates().Contains(tsValidating)) T->InvalidateCache();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(Deleted, 3);
+    EXPECT_EQ(T->RootNodeCount(), 4997u);
+    T->OnStateChange = nullptr;
+    T->InvalidateCache();
+    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
+        fw::DeliverSentMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
+}
+
 // ------------------------------------------------------------------ streams
 
 std::uint32_t& Value(TBaseLazyTree& T, PLazyNode N) {
@@ -624,6 +717,33 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
     EXPECT_EQ(T->TotalCount(), 0u);
 }
 
+// Reading into a node the tree already shows, with its own shown children:
+// its rows were counted before the read, and a failed read keeps the node.
+TEST_F(StreamSoundTest, ReadingIntoAShownNodeKeepsItsRowsAndTheNodeItself) {
+    auto Source = ValueTree();
+    FillValues(*Source);
+    const std::vector<std::uint8_t> Bytes = Saved(*Source);
+    const std::vector<std::uint8_t> Chunks(Bytes.begin() + 16, Bytes.end());
+    for (std::size_t Len = 0; Len <= Chunks.size(); ++Len) {
+        SCOPED_TRACE(Len);
+        auto T = ValueTree();
+        PLazyNode Top = T->AddChild(nullptr, 100);
+        T->AddChild(T->AddChild(Top, 101), 102);
+        T->AddChild(nullptr, 103);
+        T->FullExpand();
+        TMemoryStream S({Chunks.begin(), Chunks.begin() + static_cast<long>(Len)});
+        try {
+            T->AddNodeFromStream(S, 2, Top);
+        } catch (const ELazyTreeError&) {
+        }
+        EXPECT_EQ(T->GetFirstNoInit(), Top);
+        EXPECT_EQ(T->RootNodeCount(), 2u);
+        ExpectTotals(*T);
+        ExpectSelectionAgrees(*T);
+        if (HasFailure()) return;
+    }
+}
+
 // ---------------------------------------------------------------- transfers
 
 TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {
@@ -642,6 +762,25 @@ TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {
     A->MoveTo(N, B.get(), amAddChildLast, false);
     EXPECT_EQ(A->TotalCount(), 0u);
     EXPECT_EQ(Shape(*B), "0:7/1 1:8/0 ");
+    ExpectTotals(*A);
+    ExpectTotals(*B);
+}
+
+// Asked of the source's tree, a copy to another tree's node is made there
+// (it used to link the copy under the other tree while counting it in this
+// one, and its walk up marked the other tree's object as a node).
+TEST_F(StreamSoundTest, ACopyAskedOfTheSourceTreeLandsInTheTargetTree) {
+    auto A = ValueTree(), B = ValueTree();
+    PLazyNode From = A->AddChild(nullptr, 1);
+    A->AddChild(From, 2);
+    PLazyNode To = B->AddChild(nullptr, 3);
+    B->SetExpanded(To, true);
+    PLazyNode Copy = A->CopyTo(From, To, amAddChildLast, false);
+    ASSERT_NE(Copy, nullptr);
+    EXPECT_EQ(TreeFromNode(Copy), B.get());
+    EXPECT_EQ(Shape(*B), "0:3/1 1:1/1 2:2/0 ");
+    EXPECT_EQ(Shape(*A), "0:1/1 1:2/0 ");
+    EXPECT_EQ(B->Owner(), nullptr);
     ExpectTotals(*A);
     ExpectTotals(*B);
 }

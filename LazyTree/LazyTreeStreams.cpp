@@ -216,7 +216,7 @@ void TBaseLazyTree::LoadFromStream(TStream& Stream) {
         --Count;
         PLazyNode Node = MakeNewNode();
         LinkNode(Node, FRoot, amAddChildLast);
-        AddNodeFromStream(Stream, Version, Node);
+        AddNewNodeFromStream(Stream, Version, Node);
     }
     DoNodeCopied(nullptr);
     Update.Leave();
@@ -441,32 +441,38 @@ void TBaseLazyTree::SkipNode(TStream& Stream) {
 void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
     lt::TBusyScope Busy(*this);
     if (!Node) Node = FRoot;
-    std::uint32_t Remembered = FVisibleCount;
-    bool WasShown = Node != FRoot && FullyVisible(Node);
-    // The node's own row and everything below it are counted afresh.
-    auto Recount = [this, Node, Remembered, WasShown] {
-        std::uint32_t Base = Remembered - (WasShown ? 1u : 0u);
-        if (Node == FRoot) {
+    // The node's rows (itself and what shows below it) are counted afresh:
+    // a node read into may already have shown children.
+    const std::uint32_t Remembered = FVisibleCount;
+    const std::uint32_t ShownBefore =
+        Node != FRoot && FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0;
+    auto Recount = [this, Node, Remembered, ShownBefore] {
+        if (Node == FRoot)
             FVisibleCount = CountVisibleChildren(Node);
-        } else if (FullyVisible(Node)) {
-            FVisibleCount = Base + 1 + CountVisibleChildren(Node);
-        } else {
-            FVisibleCount = Base;
-        }
+        else
+            FVisibleCount = Remembered - ShownBefore +
+                            (FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0);
     };
     try {
         ReadNode(Stream, Version, Node);
     } catch (...) {
-        // A node that was not read whole goes; what stays agrees with the selection.
+        // The child that was not read whole is gone already; the node given
+        // and what was read whole stay, agreeing with the selection.
         Recount();
-        if (Node != FRoot)
-            DeleteNodeNow(Node, true);
-        else
-            FixLoadedSelection(FRoot);
+        FixLoadedSelection(Node);
         throw;
     }
     Recount();
     FixLoadedSelection(Node);
+}
+
+void TBaseLazyTree::AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
+    try {
+        AddNodeFromStream(Stream, Version, Node);
+    } catch (...) {
+        DeleteNodeNow(Node, true); // made for this read, and not read whole
+        throw;
+    }
 }
 
 void TBaseLazyTree::FixLoadedSelection(PLazyNode Node) {

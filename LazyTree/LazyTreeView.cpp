@@ -12,6 +12,8 @@
 #include "ScopeExit.h"
 #include "Timers.h"
 
+#include "LazyTreeInternal.h"
+
 #include <algorithm>
 #include <map>
 
@@ -21,58 +23,58 @@ namespace vel {
 
 void TBaseLazyTree::DoHeaderClick(int Column, fw::TMouseButton Button, fw::TShiftState Shift, int X,
                                   int Y) {
-    if (OnHeaderClick) OnHeaderClick(Header(), Column, Button, Shift, X, Y);
+    lt::Fire(*this, OnHeaderClick, Header(), Column, Button, Shift, X, Y);
 }
 
 void TBaseLazyTree::DoHeaderDblClick(int Column, fw::TMouseButton Button, fw::TShiftState Shift,
                                      int X, int Y) {
-    if (OnHeaderDblClick) OnHeaderDblClick(Header(), Column, Button, Shift, X, Y);
+    lt::Fire(*this, OnHeaderDblClick, Header(), Column, Button, Shift, X, Y);
 }
 
 void TBaseLazyTree::DoHeaderMouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X,
                                       int Y) {
-    if (OnHeaderMouseDown) OnHeaderMouseDown(Header(), Button, Shift, X, Y);
+    lt::Fire(*this, OnHeaderMouseDown, Header(), Button, Shift, X, Y);
 }
 
 void TBaseLazyTree::DoHeaderMouseMove(fw::TShiftState Shift, int X, int Y) {
-    if (OnHeaderMouseMove) OnHeaderMouseMove(Header(), Shift, X, Y);
+    lt::Fire(*this, OnHeaderMouseMove, Header(), Shift, X, Y);
 }
 
 void TBaseLazyTree::DoHeaderMouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
-    if (OnHeaderMouseUp) OnHeaderMouseUp(Header(), Button, Shift, X, Y);
+    lt::Fire(*this, OnHeaderMouseUp, Header(), Button, Shift, X, Y);
 }
 
 bool TBaseLazyTree::DoHeaderDragging(int Column) {
     bool Allowed = true;
-    if (OnHeaderDragging) OnHeaderDragging(Header(), Column, Allowed);
+    lt::Fire(*this, OnHeaderDragging, Header(), Column, Allowed);
     return Allowed;
 }
 
 void TBaseLazyTree::DoHeaderDragged(int Column, int OldPosition) {
-    if (OnHeaderDragged) OnHeaderDragged(Header(), Column, OldPosition);
+    lt::Fire(*this, OnHeaderDragged, Header(), Column, OldPosition);
 }
 
 void TBaseLazyTree::DoHeaderDraggedOut(int Column, fw::TPoint DropPosition) {
-    if (OnHeaderDraggedOut) OnHeaderDraggedOut(Header(), Column, DropPosition);
+    lt::Fire(*this, OnHeaderDraggedOut, Header(), Column, DropPosition);
 }
 
 void TBaseLazyTree::DoHeaderDraw(fw::TCanvas& Canvas, TLazyTreeColumn* Column, const fw::TRect& R,
                                  bool Hover, bool Pressed, TLTDropMarkMode DropMark) {
-    if (OnHeaderDraw) OnHeaderDraw(Header(), Canvas, Column, R, Hover, Pressed, DropMark);
+    lt::Fire(*this, OnHeaderDraw, Header(), Canvas, Column, R, Hover, Pressed, DropMark);
 }
 
 void TBaseLazyTree::DoHeaderDrawQueryElements(THeaderPaintInfo& PaintInfo,
                                               THeaderPaintElements& Elements) {
-    if (OnHeaderDrawQueryElements) OnHeaderDrawQueryElements(Header(), PaintInfo, Elements);
+    lt::Fire(*this, OnHeaderDrawQueryElements, Header(), PaintInfo, Elements);
 }
 
 void TBaseLazyTree::DoAdvancedHeaderDraw(THeaderPaintInfo& PaintInfo,
                                          THeaderPaintElements Elements) {
-    if (OnAdvancedHeaderDraw) OnAdvancedHeaderDraw(Header(), PaintInfo, Elements);
+    lt::Fire(*this, OnAdvancedHeaderDraw, Header(), PaintInfo, Elements);
 }
 
 void TBaseLazyTree::DoGetHeaderCursor(fw::TCursor& Cursor) {
-    if (OnGetHeaderCursor) OnGetHeaderCursor(Header(), Cursor);
+    lt::Fire(*this, OnGetHeaderCursor, Header(), Cursor);
 }
 
 void TBaseLazyTree::DoColumnResize(int Column) {
@@ -82,7 +84,7 @@ void TBaseLazyTree::DoColumnResize(int Column) {
         if (N->States & vsMultiline) N->States &= static_cast<TLazyNodeStates>(~vsHeightMeasured);
     UpdateHorizontalScrollBar(false);
     Invalidate();
-    if (OnColumnResize) OnColumnResize(Header(), Column);
+    lt::Fire(*this, OnColumnResize, Header(), Column);
 }
 
 // --- layout ------------------------------------------------------------------

@@ -274,6 +274,13 @@ void TBaseLazyTree::InterruptValidation() {
     TWorkerThread* W = WorkerThread();
     if (!W) return;
     W->RemoveTree(this);
+    if (FWorkerMessageDepth > 0) {
+        // Called while the worker's own message is handled: it reads nothing
+        // until that is answered and then finds the stop state, so waiting for
+        // it here would wait for ever.
+        if (W->CurrentTree() == this) DoStateChange({tsValidationNeeded});
+        return;
+    }
     // Once the worker has taken this tree it may be reading its nodes or waiting
     // to tell it so: let its messages through until it lets go of the tree.
     bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;

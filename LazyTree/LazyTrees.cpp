@@ -743,7 +743,18 @@ void TBaseLazyTree::EnterBusy(bool Handler) {
 void TBaseLazyTree::LeaveBusy(bool Handler) {
     if (Handler && FHandlerDepth > 0) --FHandlerDepth;
     if (FBusyCount > 0) --FBusyCount;
-    if (FBusyCount == 0 && !FDeferred.empty()) RunDeferred();
+    if (FBusyCount != 0 || FDeferred.empty()) return;
+    if (!Handler) {
+        RunDeferred();
+        return;
+    }
+    // A handler called outside every operation: whoever called it may still
+    // hold the node, so the deletions wait for the message loop (or, with no
+    // window, for the end of the next operation).
+    if (HandleAllocated() && !FDeferredPosted) {
+        FDeferredPosted = true;
+        fw::PostMessage(Handle(), lt::CM_RUNDEFERRED, 0, 0);
+    }
 }
 
 bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
@@ -757,7 +768,7 @@ void TBaseLazyTree::RunDeferred() {
     lt::TBusyScope Busy(*this);
     while (!FDeferred.empty()) {
         TDeferredDeletion D = std::move(FDeferred.front());
-        FDeferred.erase(FDeferred.begin());
+        FDeferred.pop_front();
         D.Run();
     }
 }

@@ -12,12 +12,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace fw {
@@ -491,6 +493,7 @@ public:
     virtual void Clear();
     void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // Copies Source (of any tree) to Target; a target in another tree copies there.
     PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void ResetNode(PLazyNode Node);
     virtual void ReinitNode(PLazyNode Node, bool Recursive);
@@ -635,6 +638,8 @@ public:
     virtual void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName, PLazyNode Node = nullptr);
     void WriteNode(TStream& Stream, PLazyNode Node);
+    // Reads one node chunk into Node (nil: the root). On a failure the child
+    // that was not read whole goes; Node itself stays.
     void AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
 
     // ---- properties of the tree (construction)
@@ -1117,7 +1122,8 @@ public:
     TLTDragManager* DragManager();
     PLazyNode DropTargetNode() const { return FDropTargetNode; }
     TDropMode LastDropMode() const { return FLastDropMode; }
-    const TNodeArray& DragSelection() const { return FDragSelection; }
+    // The nodes of the running drag that still exist, in tree order.
+    TNodeArray DragSelection() const;
     virtual void GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats);
     virtual HRESULT RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
                                   bool ForClipboard);
@@ -1317,6 +1323,10 @@ protected:
 private:
     friend class TWorkerThread;
     void InitRootNode(std::uint32_t OldSize = 0);
+    // HandleDragMessage's pieces.
+    void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
+    bool DragMouseMove(const fw::TMessage& Message, bool Dragging);
+    bool DragButtonUp(const fw::TMessage& Message, bool Dragging);
     // Queues Run for the end of the outermost operation when a handler is running.
     bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
     void RunDeferred();
@@ -1341,6 +1351,8 @@ private:
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
     void FixLoadedSelection(PLazyNode Node);
+    // AddNodeFromStream into a node just made for it, which goes when the read fails.
+    void AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     // A node's own chunks as WriteChunks makes them, its children left out.
     void ShallowChunks(PLazyNode Node, TMemoryStream& Scratch);
     // Takes every reference the tree keeps to Node away before its block goes.
@@ -1373,7 +1385,9 @@ private:
     };
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
-    std::vector<TDeferredDeletion> FDeferred;
+    std::deque<TDeferredDeletion> FDeferred;
+    bool FDeferredPosted = false; // a message to run them is on its way
+    std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
     // are left to the running reader, and to the running writer.
     bool FStreamReading = false;
@@ -1452,6 +1466,7 @@ private:
     PLazyNode FDropTargetNode = nullptr;
     TDropMode FLastDropMode = dmNowhere;
     TNodeArray FDragSelection;
+    std::unordered_set<PLazyNode> FDragLive; // the entries of FDragSelection not freed since
     TDragOperations FDragOperations = doCopy | doMove;
     TLTDragType FDragType = dtOLE;
     fw::TPoint FDragStart;

@@ -24,7 +24,10 @@ void TSceneTreeForm::FillFromScene() {
     auto update = fw::EnterScope([this] { Tree()->BeginUpdate(); },
                                  [this] { Tree()->EndUpdate(); });
     ClearRows();
-    FRigShape = RigShape();
+    // Kept once every row is in: a fill cut short by a handler's exception
+    // is made again at the next idle.
+    const std::uint64_t shape = RigShape();
+    FRigShape = ~shape;
     FFirst = tsxSceneGetFirstNode();
     FLastTop = nullptr;
     // Sibling chains still to list, each with the row they go under; a
@@ -47,6 +50,7 @@ void TSceneTreeForm::FillFromScene() {
     for (PLazyNode group : groups)
         Tree()->SetExpanded(group, true);
     update.Leave();
+    FRigShape = shape;
 }
 
 void TSceneTreeForm::RefreshTree() {

@@ -97,7 +97,10 @@ void TSkelTreeForm::FillFromSkeleton() {
                                  [this] { Tree()->EndUpdate(); });
     ClearRows();
     TSkeleton* skeleton = ShownSkeleton();
-    FShape = SkeletonShape(skeleton);
+    // Taken as the rows are begun, kept once they are all in: a fill cut
+    // short by a handler's exception is made again at the next idle.
+    const std::uint64_t shape = SkeletonShape(skeleton);
+    FShape = ~shape;
     if (skeleton) {
         // A bone hangs under the first bone listed whose tail is its head;
         // bones in a ring with no way in are listed from the top.
@@ -134,6 +137,7 @@ void TSkelTreeForm::FillFromSkeleton() {
         Tree()->FullExpand();
     }
     update.Leave();
+    FShape = shape;
     if (Tree()->TotalCount() > 1) Ask(CM_SORTTREE);
 }
 

@@ -151,6 +151,7 @@ void TTreeForm::ShowRow(PLazyNode Node) {
                                      [this] { FTree->EndUpdate(); });
         for (PLazyNode run = closed; run != FTree->RootNode(); run = run->Parent)
             if (!(run->States & vsExpanded)) FTree->SetExpanded(run, true);
+        update.Leave(); // a handler's exception reaches the caller
     }
     FTree->ScrollIntoView(Node, false);
     FTree->SetFocusedNode(Node);

@@ -82,6 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ELazyTreeError&) {
         }
         CheckTotals(*T);
+        // Again into a node whose own children show.
+        S.SetPosition(0);
+        try {
+            T->AddNodeFromStream(S, TreeStreamVersion, A);
+        } catch (const ELazyTreeError&) {
+        }
+        CheckTotals(*T);
     }
     return 0;
 }

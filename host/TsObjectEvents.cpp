@@ -52,15 +52,26 @@ void TTsObjectEvents::WatchObject(CtsxSobj Obj) {
     if (!Obj) return;
     tsxRegisterNotifyCallback(Obj, &ObjectNotifyCallback, 1);
     Unit().Registered.insert(Obj);
-    if (!Watches(Obj)) FWatchList.push_back(Obj);
+    if (FWatched.emplace(Obj, FNextPlace).second) FWatchOrder.emplace(FNextPlace++, Obj);
 }
 
 void TTsObjectEvents::UnwatchObject(CtsxSobj Obj) {
-    std::erase(FWatchList, Obj);
+    const auto it = FWatched.find(Obj);
+    if (it == FWatched.end()) return;
+    FWatchOrder.erase(it->second);
+    FWatched.erase(it);
 }
 
 bool TTsObjectEvents::Watches(CtsxSobj Obj) const {
-    return std::find(FWatchList.begin(), FWatchList.end(), Obj) != FWatchList.end();
+    return FWatched.contains(Obj);
+}
+
+std::vector<CtsxSobj> TTsObjectEvents::WatchList() const {
+    std::vector<CtsxSobj> list;
+    list.reserve(FWatchOrder.size());
+    for (const auto& [place, obj] : FWatchOrder)
+        list.push_back(obj);
+    return list;
 }
 
 void TTsObjectEvents::DispatchNotify(CtsxSobj Obj, const tsxObjectNotifyMessage& Msg) {

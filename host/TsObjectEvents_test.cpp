@@ -67,6 +67,9 @@ TEST_F(TsObjectEventsTest, WhichInstanceHears) {
     b->WatchObject(onlyB);
     b->WatchObject(onlyB); // the host is asked again, the list holds it once
     EXPECT_EQ(b->WatchList(), (std::vector<CtsxSobj>{shared, onlyB}));
+    b->UnwatchObject(shared);
+    b->WatchObject(shared); // watched again: last
+    EXPECT_EQ(b->WatchList(), (std::vector<CtsxSobj>{onlyB, shared}));
     for (CtsxSobj obj : {shared, onlyB, nobody})
         tsxhost::SendNotify(obj, TSX_NOTIFY_REFRESH);
     EXPECT_EQ(log, (std::vector<std::string>{"a:2 Nobody", "a:1 Shared", "b:1 OnlyB"}));

@@ -560,6 +560,20 @@ TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
     EXPECT_EQ(T->PositionCache().size(), 3u);
 }
 
+// Asking for a new build of a cache that is built and in use drops it and
+// builds it again; the tree is never left without one.
+TEST_F(WorkerStressTest, InvalidatingABuiltCacheBuildsItAgain) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    Show();
+    ASSERT_TRUE(PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); }));
+    for (int Round = 0; Round < 3; ++Round) {
+        T->InvalidateCache();
+        EXPECT_TRUE(PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); }));
+        EXPECT_FALSE(T->TreeStates().Contains(tsValidationNeeded));
+    }
+}
+
 // A deletion asked for while the worker's own report is handled runs at that
 // message's end, while the worker still waits for its answer.
 TEST_F(WorkerStressTest, AStateHandlerDeletingWhileTheWorkerReports) {

@@ -719,6 +719,23 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
 
 // Reading into a node the tree already shows, with its own shown children:
 // its rows were counted before the read, and a failed read keeps the node.
+// A node whose count waits for a recount (a grandchild added below it) is
+// read into: the tree's count takes the nodes read.
+TEST_F(StreamSoundTest, ReadingIntoANodeWhoseCountWaitsCountsTheNodesRead) {
+    auto Source = ValueTree();
+    FillValues(*Source);
+    TMemoryStream S;
+    Source->SaveToStream(S, Source->GetLastChild(nullptr)); // three nodes below it
+    S.SetPosition(16); // past the magic and the count: the node's chunk
+    auto T = ValueTree();
+    PLazyNode Top = T->AddChild(nullptr, 100);
+    T->AddChild(T->AddChild(Top, 101), 102);
+    T->AddNodeFromStream(S, 2, Top);
+    EXPECT_EQ(Top->ChildCount, 3u);
+    EXPECT_EQ(T->TotalCount(), 6u);
+    ExpectTotals(*T);
+}
+
 TEST_F(StreamSoundTest, ReadingIntoAShownNodeKeepsItsRowsAndTheNodeItself) {
     auto Source = ValueTree();
     FillValues(*Source);

@@ -247,6 +247,9 @@ void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode N
     const bool WasReading = FStreamReading;
     FStreamReading = true;
     fw::TScopeExit Restore([this, WasReading] { FStreamReading = WasReading; });
+    // The node's count is made exact first: recounted once the nodes read
+    // hang below it, it would take them in before its change goes up.
+    if (Node) NodeTotalCount(Node);
     std::vector<TReadFrame> Frames;
     try {
         OpenReadFrame(Stream, Frames, Node);

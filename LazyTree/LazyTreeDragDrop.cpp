@@ -523,7 +523,7 @@ bool TBaseLazyTree::DragMouseMove(const fw::TMessage& Message, bool Dragging) {
         else if (Go == DRAGDROP_S_CANCEL)
             FinishDrag(false, Keys, ClientToScreen(P));
         else
-            M->DragMoveTo(Keys, ClientToScreen(P));
+            MoveDrag(Keys, P, false);
         return true;
     }
     if (!InState(tsOLEDragPending)) return false;
@@ -535,9 +535,28 @@ bool TBaseLazyTree::DragMouseMove(const fw::TMessage& Message, bool Dragging) {
         std::abs(P.Y - FDragStart.Y) <= DragThreshold)
         return false;
     DoStateChange({}, {tsOLEDragPending, tsEditPending});
-    DoDragging(FDragStart);
-    DragManager()->DragMoveTo(Keys, ClientToScreen(P));
+    MoveDrag(Keys, P, true);
     return true;
+}
+
+// A handler's exception during a drag step ends the drag, so that nothing is
+// left dragging or captured, and then reaches the caller.
+void TBaseLazyTree::MoveDrag(fw::TShiftState Keys, fw::TPoint P, bool Start) {
+    try {
+        if (Start) DoDragging(FDragStart);
+        DragManager()->DragMoveTo(Keys, ClientToScreen(P));
+    } catch (...) {
+        try {
+            if (DragManager()->Dragging()) FinishDrag(false, Keys, ClientToScreen(P));
+        } catch (...) {
+            fw::ReportLeaveStepError();
+        }
+        FDragSelection.clear();
+        FDragLive.clear();
+        DoStateChange({}, {tsOLEDragging, tsOLEDragPending, tsClearPending});
+        if (HandleAllocated() && fw::GetCapture() == Handle()) fw::ReleaseCapture();
+        throw;
+    }
 }
 
 bool TBaseLazyTree::DragButtonUp(const fw::TMessage& Message, bool Dragging) {

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <stdexcept>
 #include <utility>
 
 namespace vel {
@@ -430,6 +431,32 @@ TEST_F(DragDropTest, ANodeDeletedDuringTheDragLeavesTheDragSelection) {
     Drop(B, 0);
     EXPECT_EQ(Dump(A), u"bc");
     EXPECT_EQ(Dump(B), u"x");
+}
+
+// A target's handler that throws ends the drag: the source is not left
+// dragging or holding the mouse, and the next presses work as ever.
+TEST_F(DragDropTest, AThrowingDragOverHandlerEndsTheDrag) {
+    A->TreeOptions()->SetSelectionOptions(A->SelectionOptions() | toMultiSelect);
+    A->SelectAll(false);
+    bool Thrown = false;
+    B->OnDragOver = [&Thrown](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
+                              fw::TPoint, TDropMode, std::uint32_t&, bool&) {
+        if (!std::exchange(Thrown, true)) throw std::runtime_error("over");
+    };
+    fw::MouseDownAt(At(A, 0));
+    fw::MouseMoveTo(At(A, 0, 40), fw::ssLeft);
+    EXPECT_THROW(fw::MouseMoveTo(At(B, 0), fw::ssLeft), std::runtime_error);
+    EXPECT_FALSE(A->TreeStates().Contains(tsOLEDragging));
+    EXPECT_FALSE(A->TreeStates().Contains(tsClearPending));
+    EXPECT_FALSE(A->DragManager()->Dragging());
+    EXPECT_NE(fw::GetCapture(), A->Handle());
+    fw::MouseUpAt(At(B, 0));
+    EXPECT_EQ(Dump(B), u"x");
+    // A plain press on one of the selected rows keeps it alone selected.
+    fw::MouseDownAt(At(A, 1));
+    fw::MouseUpAt(At(A, 1));
+    EXPECT_EQ(A->SelectedCount(), 1);
+    EXPECT_EQ(A->FocusedNode(), A->GetNext(A->GetFirst()));
 }
 
 } // namespace

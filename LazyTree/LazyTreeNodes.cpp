@@ -881,11 +881,14 @@ void TBaseLazyTree::MarkForRemoval(PLazyNode Node) {
     if (InState(tsValidating)) InterruptValidation();
     Node->States &= ~vsSelected;
     int Index = 0;
-    if (FindNodeInSelection(Node, Index, -1, -1))
+    if (FindNodeInSelection(Node, Index, -1, -1)) {
         FSelection[static_cast<std::size_t>(Index)] = Marked(Node);
+        FSelectionMarked = true;
+    }
 }
 
 void TBaseLazyTree::PackSelection() {
+    FSelectionMarked = false;
     int N = PackArray(FSelection, FSelectionCount);
     if (N >= 0) FSelectionCount = N;
     FSelection.resize(static_cast<std::size_t>(FSelectionCount));

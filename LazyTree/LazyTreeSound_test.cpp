@@ -228,6 +228,26 @@ TEST_F(SoundTest, AThrowingFreeHandlerLetsTheRestOfTheDeletionGo) {
     ExpectTotals(*Tree);
 }
 
+// Selected nodes freed with their parent, or by a Clear, leave the selection
+// then, not at some later update's end.
+TEST_F(SoundTest, SelectedNodesFreedBelowADeletedNodeLeaveTheSelection) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->SetRootNodeCount(3);
+    Tree->SetChildCount(Root(0), 2);
+    Tree->SetChildCount(Root(1), 2);
+    Tree->FullExpand();
+    Tree->SelectAll(false);
+    ASSERT_EQ(Tree->SelectedCount(), 7);
+    Tree->DeleteChildren(Root(0));
+    EXPECT_EQ(Tree->SelectedCount(), 5);
+    Tree->DeleteNode(Root(1));
+    EXPECT_EQ(Tree->SelectedCount(), 2);
+    Tree->AddChild(Root(0));
+    Tree->Clear();
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+    ExpectTotals(*Tree);
+}
+
 TEST_F(SoundTest, AChangeHandlerDeletingTheNodeBeingDeleted) {
     Tree->SetRootNodeCount(3);
     PLazyNode B = Root(1);

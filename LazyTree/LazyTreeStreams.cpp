@@ -342,6 +342,7 @@ void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
         Dropped->States |= vsClearing;
         FreeDescendants(Dropped);
         DoFreeNode(Dropped);
+        if (FUpdateCount == 0 && FSelectionMarked) PackSelection();
     }
     PLazyNode Top = Frames[0].Node;
     Frames.clear();

@@ -354,6 +354,9 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
             FRoot->TotalCount = 1;
         }
     }
+    // The freed nodes were only marked in the selection: outside an update
+    // nothing else would take them out.
+    if (FUpdateCount == 0 && FSelectionMarked) PackSelection();
     MarkValidationNeeded();
     if (FUpdateCount == 0) {
         InvalidateCache();

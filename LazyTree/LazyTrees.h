@@ -1327,6 +1327,7 @@ private:
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
     bool DragMouseMove(const fw::TMessage& Message, bool Dragging);
     bool DragButtonUp(const fw::TMessage& Message, bool Dragging);
+    void MoveDrag(fw::TShiftState Keys, fw::TPoint P, bool Start);
     // Queues Run for the end of the outermost operation when a handler is running.
     bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
     void RunDeferred();
@@ -1371,6 +1372,7 @@ private:
     void InternalClearSelection();
     void MarkForRemoval(PLazyNode Node);
     void PackSelection();
+    bool FSelectionMarked = false; // entries marked for removal wait for PackSelection
     void ResetRangeAnchor();
     void AddToTempCache(PLazyNode Node);
     void ClearTempCache();

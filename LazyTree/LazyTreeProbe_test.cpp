@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -405,7 +406,8 @@ TEST_P(ProbeTest, DISABLED_EveryEventSurvivesItsHandler) {
     std::map<std::string, int> Seen;
     const char* Only = std::getenv("PROBE_EVENT"); // to follow one event alone
     for (const std::string& Name : Names) {
-        if (Only && Name != Only) continue;
+        if (Only && ("," + std::string(Only) + ",").find("," + Name + ",") == std::string::npos)
+            continue;
         Form = std::make_unique<fw::TForm>(nullptr);
         Form->SetBounds(100, 100, 420, 240);
         if (fw::OpenClipboard(0)) {
@@ -417,6 +419,7 @@ TEST_P(ProbeTest, DISABLED_EveryEventSurvivesItsHandler) {
         HookAll(A);
         HookAll(B);
         Armed = Name;
+        if (std::getenv("PROBE_TRACE")) std::fprintf(stderr, "probe pass %s\n", Name.c_str());
         Acted = 0;
         Raised.clear();
         Workout();

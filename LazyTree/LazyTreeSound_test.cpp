@@ -243,6 +243,35 @@ TEST_F(SoundTest, AThrowingFreeHandlerLetsTheRestOfTheDeletionGo) {
     ExpectTotals(*Tree);
 }
 
+// A comparison that throws halfway through a sort left the sibling chain cut
+// in pieces, with stale back links: later deletions freed nodes still linked.
+TEST_F(SoundTest, AThrowingCompareHandlerLeavesTheChildrenWhole) {
+    Tree->SetRootNodeCount(8);
+    std::vector<PLazyNode> Before;
+    for (PLazyNode N = Tree->GetFirstNoInit(); N; N = N->NextSibling)
+        Before.push_back(N);
+    int Compared = 0;
+    Tree->OnCompareNodes = [&Compared](TBaseLazyTree*, PLazyNode A, PLazyNode B, int, int& R) {
+        if (++Compared == 6) throw std::runtime_error("compare");
+        R = A->Index < B->Index ? 1 : -1;
+    };
+    EXPECT_THROW(Tree->SortTree(0, sdAscending), std::runtime_error);
+    std::vector<PLazyNode> Forth, Back;
+    for (PLazyNode N = Root(0); N; N = N->NextSibling)
+        Forth.push_back(N);
+    for (PLazyNode N = Tree->RootNode()->LastChild; N; N = N->PrevSibling)
+        Back.insert(Back.begin(), N);
+    EXPECT_EQ(Forth, Before);
+    EXPECT_EQ(Back, Before);
+    ExpectTotals(*Tree);
+    Tree->DeleteNode(Root(3));
+    Tree->DeleteNode(Tree->RootNode()->LastChild);
+    EXPECT_EQ(Tree->TotalCount(), 6u);
+    ExpectTotals(*Tree);
+    Tree->OnCompareNodes = nullptr;
+    Tree->Clear();
+}
+
 // Selected nodes freed with their parent, or by a Clear, leave the selection
 // then, not at some later update's end.
 TEST_F(SoundTest, SelectedNodesFreedBelowADeletedNodeLeaveTheSelection) {

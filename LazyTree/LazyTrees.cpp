@@ -1142,6 +1142,20 @@ PLazyNode TBaseLazyTree::MergeSort(PLazyNode List, std::uint32_t Count, int Colu
     return Head;
 }
 
+// Makes the back links, indexes and ends of Node's children follow the
+// forward chain from Head.
+static void LinkSortedChildren(PLazyNode Node, PLazyNode Head) {
+    Node->FirstChild = Head;
+    PLazyNode Prev = nullptr;
+    std::uint32_t Index = 0;
+    for (PLazyNode Run = Head; Run; Run = Run->NextSibling) {
+        Run->Index = Index++;
+        Run->PrevSibling = Prev;
+        Prev = Run;
+    }
+    Node->LastChild = Prev;
+}
+
 void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit) {
     lt::TBusyScope Busy(*this);
     InterruptValidation();
@@ -1157,20 +1171,21 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
         ValidateChildren(Node, false);
     }
     if (Node->ChildCount > 1) {
-        // Count the chain itself: a node's ChildCount is trusted only as an upper bound.
-        std::uint32_t Count = 0;
+        // The chain itself counts: a node's ChildCount is trusted only as an
+        // upper bound. A comparison handler that throws halfway leaves the
+        // chain cut in pieces: the old order is linked back before it passes.
+        TNodeArray Old;
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
-            ++Count;
-        PLazyNode Head = MergeSort(Node->FirstChild, Count, Column, Direction);
-        Node->FirstChild = Head;
-        PLazyNode Prev = nullptr;
-        std::uint32_t Index = 0;
-        for (PLazyNode Run = Head; Run; Run = Run->NextSibling) {
-            Run->Index = Index++;
-            Run->PrevSibling = Prev;
-            Prev = Run;
-        }
-        Node->LastChild = Prev;
+            Old.push_back(Run);
+        fw::TScopeExit Restore([&Old, Node] {
+            for (std::size_t I = 0; I < Old.size(); ++I)
+                Old[I]->NextSibling = I + 1 < Old.size() ? Old[I + 1] : nullptr;
+            LinkSortedChildren(Node, Old.front());
+        });
+        PLazyNode Head =
+            MergeSort(Node->FirstChild, static_cast<std::uint32_t>(Old.size()), Column, Direction);
+        Restore.Release();
+        LinkSortedChildren(Node, Head);
         MarkValidationNeeded();
         if (FUpdateCount == 0) {
             InvalidateCache();

@@ -20,6 +20,21 @@
 namespace vel {
 namespace {
 
+// Delivers the worker's messages, running Step after each delivery, until Done
+// holds or a minute passes. A loaded machine may take seconds; the outcome
+// never depends on the bound, which only guards against a hang.
+template <class D, class S = void (*)()>
+bool PumpUntil(D Done, S Step = [] {}) {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Done()) {
+        if (std::chrono::steady_clock::now() > Deadline) return false;
+        fw::DeliverSentMessages();
+        Step();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 // Counts, heights and links recounted the slow way, node by node.
 struct TRecount {
     std::uint32_t Total = 0;   // nodes below the root
@@ -554,10 +569,7 @@ TEST_F(WorkerStressTest, ChangesRaceTheCacheBuild) {
     }
     // Left alone, the cache is built and agrees with the walk.
     T->InvalidateCache();
-    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
-        fw::DeliverSentMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); });
     ASSERT_TRUE(T->TreeStates().Contains(tsUseCache));
     PLazyNode Last = T->GetLastVisibleNoInit();
     int Top = 0;
@@ -572,12 +584,23 @@ TEST_F(WorkerStressTest, AShownTreeNeverFocusedHasItsWindowAndCache) {
     int Min = -1, Max = -1;
     ASSERT_TRUE(fw::GetScrollRange(T->Handle(), fw::SB_VERT, Min, Max));
     EXPECT_EQ(Max, 5000 * 18);
-    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
-        fw::DeliverSentMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); });
     EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
     EXPECT_EQ(T->PositionCache().size(), 3u);
+}
+
+// Asking for a new build of a cache that is built and in use drops it and
+// builds it again; the tree is never left without one.
+TEST_F(WorkerStressTest, InvalidatingABuiltCacheBuildsItAgain) {
+    auto* T = Place<TLazyStringTree>(0, 0, 200, 150);
+    T->SetRootNodeCount(5000);
+    Show();
+    ASSERT_TRUE(PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); }));
+    for (int Round = 0; Round < 3; ++Round) {
+        T->InvalidateCache();
+        EXPECT_TRUE(PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); }));
+        EXPECT_FALSE(T->TreeStates().Contains(tsValidationNeeded));
+    }
 }
 
 // A deletion asked for while the worker's own report is handled runs at that
@@ -593,19 +616,14 @@ TEST_F(WorkerStressTest, AStateHandlerDeletingWhileTheWorkerReports) {
         }
     };
     Show();
-    for (int I = 0; I < 2000 && Deleted < 3; ++I) {
-        fw::DeliverSentMessages();
+    PumpUntil([&Deleted] { return Deleted >= 3; }, [&Deleted, T] {
         if (Deleted < 3 && !T->TreeStates().Contains(tsValidating)) T->InvalidateCache();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    });
     EXPECT_EQ(Deleted, 3);
     EXPECT_EQ(T->RootNodeCount(), 4997u);
     T->OnStateChange = nullptr;
     T->InvalidateCache();
-    for (int I = 0; I < 2000 && !T->TreeStates().Contains(tsUseCache); ++I) {
-        fw::DeliverSentMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    PumpUntil([T] { return T->TreeStates().Contains(tsUseCache); });
     EXPECT_TRUE(T->TreeStates().Contains(tsUseCache));
 }
 

@@ -270,7 +270,13 @@ PLazyNode TBaseLazyTree::LookUpPositionCache(PLazyNode Node, std::uint32_t& Curr
 }
 
 void TBaseLazyTree::InterruptValidation() {
-    DoStateChange({tsStopValidation}, {tsUseCache});
+    // A cache that was in use is dropped here, so it needs building again:
+    // without the mark, InvalidateCache on a built cache would queue nothing
+    // and leave the tree without one for good.
+    const bool HadCache = InState(tsUseCache);
+    DoStateChange(HadCache ? TLazyTreeStates{tsStopValidation, tsValidationNeeded}
+                           : TLazyTreeStates{tsStopValidation},
+                  {tsUseCache});
     TWorkerThread* W = WorkerThread();
     if (!W) return;
     W->RemoveTree(this);

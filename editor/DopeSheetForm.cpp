@@ -53,12 +53,10 @@ bool KeyAt(CtsxSobj Node, int Kind, float Time) {
 const TKeyKind JointKinds[] = {{TSX_KIND_LOCATION, dkLocation}, {0, dkStiff}};
 const TKeyKind BoneKinds[] = {{0, dkTwist}};
 
-// Calls Visit with each key time of the kind after From (from the first key
-// when Any is false), rising, until Visit answers false or the keys end.
-template <class TVisit> void WalkKeys(CtsxSobj Node, int Kind, bool Any, float From, TVisit Visit) {
-    float t = Any ? tsxSobjGetNextTime(Node, Kind, From) : tsxSobjGetFirstTime(Node, Kind);
-    if (Any && !(t > From)) return;
-    while (KeyAt(Node, Kind, t)) {
+// Calls Visit with each key time of the kind from Time on, rising, until
+// Visit answers false or the keys end.
+template <class TVisit> void WalkKeysFrom(CtsxSobj Node, int Kind, float Time, TVisit Visit) {
+    for (float t = Time; KeyAt(Node, Kind, t);) {
         if (!Visit(t)) return;
         const float next = tsxSobjGetNextTime(Node, Kind, t);
         if (!(next > t)) return; // the last key, or a host that does not move on
@@ -191,9 +189,10 @@ void TDopeSheetForm::RebuildGrid() {
 
 void TDopeSheetForm::Follow() {
     // Another shape: rows afresh; the same: keys made meanwhile (the rest
-    // frames recorded on leaving the setup page) get their columns. Keys
-    // change only inside the rig's edits: with none since the last look, an
-    // idle pass asks the scene nothing.
+    // frames recorded on leaving the setup page) get their columns. The rig
+    // keys only inside its edits: after one every track is looked at, else
+    // the next few in turn, for keys the host made by itself: an idle pass
+    // costs no more on a big rig than on a small one.
     TSkeleton* skeleton = ShownSkeleton();
     if (SkeletonShape(skeleton) != FShape) {
         RebuildGrid();
@@ -201,12 +200,30 @@ void TDopeSheetForm::Follow() {
         const std::size_t keyed = FKeyed.size();
         const bool inside = CatchUpKeys();
         if (FKeyed.size() != keyed) UpdateColumns(inside);
+    } else if (skeleton) {
+        LookAtSomeTracks();
     }
+}
+
+void TDopeSheetForm::LookAtSomeTracks() {
+    if (FRows.empty()) return;
+    const std::size_t keyed = FKeyed.size();
+    bool inside = false;
+    const float now = tsxAnimGetActiveTime();
+    std::size_t tracks = 0;
+    for (std::size_t rows = 0; rows < FRows.size() && tracks < TracksPerIdle; ++rows) {
+        if (FNextRow >= FRows.size()) FNextRow = 0;
+        TDopeRow& row = FRows[FNextRow++];
+        tracks += row.Tracks.size();
+        CatchUpRow(row, now, inside);
+    }
+    if (FKeyed.size() != keyed) UpdateColumns(inside);
 }
 
 void TDopeSheetForm::FillRows() {
     FRows.clear();
     FKeyed.clear();
+    FNextRow = 0;
     TSkeleton* skeleton = ShownSkeleton();
     if (!skeleton) return;
     auto add = [this](CtsxSobj Node, bool Bone, std::span<const TKeyKind> Kinds) {
@@ -229,32 +246,43 @@ bool TDopeSheetForm::CatchUpKeys() {
     FKeysSeenAt = EditCount();
     bool inside = false;
     const float now = tsxAnimGetActiveTime();
-    for (TDopeRow& row : FRows) {
-        if (!row.Object || !tsxIsSobj(row.Object)) continue;
-        for (TKeyTrack& track : row.Tracks) {
-            // Keys before the first one seen, then after the last one.
-            if (track.Any)
-                WalkKeys(row.Object, track.Kind, false, 0, [&](float t) {
-                    if (!(t < track.First)) return false;
-                    AddKeyed(FrameNumber(t), inside);
-                    return true;
-                });
-            const float first = track.Any ? tsxSobjGetFirstTime(row.Object, track.Kind) : 0;
-            WalkKeys(row.Object, track.Kind, track.Any, track.Last, [&](float t) {
-                AddKeyed(FrameNumber(t), inside);
-                if (!track.Any) track.First = t;
-                track.Any = true;
-                track.Last = t;
-                return true;
-            });
-            if (track.Any && KeyAt(row.Object, track.Kind, first))
-                track.First = std::min(track.First, first);
-            // A key recorded again in between.
-            if (std::isfinite(now) && tsxSobjGetFrame(row.Object, track.Kind, 0, now))
-                AddKeyed(FrameNumber(now), inside);
-        }
-    }
+    for (TDopeRow& row : FRows)
+        CatchUpRow(row, now, inside);
     return inside;
+}
+
+void TDopeSheetForm::CatchUpRow(TDopeRow& Row, float Now, bool& Inside) {
+    if (!Row.Object || !tsxIsSobj(Row.Object)) return;
+    for (TKeyTrack& track : Row.Tracks)
+        CatchUpTrack(Row.Object, track, Now, Inside);
+}
+
+void TDopeSheetForm::CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bool& Inside) {
+    // Three host calls when nothing is new.
+    const float first = tsxSobjGetFirstTime(Node, Track.Kind);
+    auto add = [&](float t) {
+        AddKeyed(FrameNumber(t), Inside);
+        if (!Track.Any) Track.First = Track.Last = t;
+        Track.Any = true;
+        Track.First = std::min(Track.First, t);
+        Track.Last = std::max(Track.Last, t);
+        return true;
+    };
+    if (!KeyAt(Node, Track.Kind, first)) {
+        Track.Any = false; // none left: the next one found starts the span afresh
+    } else if (!Track.Any) {
+        WalkKeysFrom(Node, Track.Kind, first, add);
+    } else {
+        // Keys before the first one seen, then after the last one.
+        const float seen = Track.First;
+        if (first < seen)
+            WalkKeysFrom(Node, Track.Kind, first, [&](float t) { return t < seen && add(t); });
+        const float next = tsxSobjGetNextTime(Node, Track.Kind, Track.Last);
+        if (next > Track.Last) WalkKeysFrom(Node, Track.Kind, next, add);
+    }
+    // A key recorded again in between.
+    if (std::isfinite(Now) && tsxSobjGetFrame(Node, Track.Kind, 0, Now))
+        AddKeyed(FrameNumber(Now), Inside);
 }
 
 TDopeSheetForm::TFrameSpan TDopeSheetForm::WantedSpan() const {

@@ -15,7 +15,10 @@
 // The rows follow the shown skeleton's shape (RigShape.h) whenever the
 // message queue has emptied. A rebuild of the same rows only looks for keys
 // before the first and after the last it knew of, and for a key at the
-// host's time: a record costs the same at any frame.
+// host's time: a record costs the same at any frame. After a rig edit every
+// track is looked at so; otherwise each idle pass looks at a few tracks in
+// turn, for keys the host made by itself.
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -42,6 +45,9 @@ public:
     static constexpr int FirstFrameCol = 3;
     // The widest span of frames shown a column a frame.
     static constexpr std::int64_t MaxFrameSpan = 2000;
+    // The key tracks an idle pass without a rig edit looks at (whole rows:
+    // one more at most), taking turns: every track within tracks / this passes.
+    static constexpr std::size_t TracksPerIdle = 32;
 
     // Rebuilds the rows from the current skeleton (none without one, or
     // while its bag is gone) and fills them from the scene's keys.
@@ -81,6 +87,10 @@ private:
     // Looks for keys outside what each track has seen and at the host's
     // time; true when a frame was added below the highest one known.
     bool CatchUpKeys();
+    void CatchUpRow(TDopeRow& Row, float Now, bool& Inside);
+    void CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bool& Inside);
+    // The next few tracks' turn, for keys made outside the rig's edits.
+    void LookAtSomeTracks();
     void AddKeyed(std::int32_t Frame, bool& Inside);
     // The frames the columns show: from 0 or the first keyed frame to the
     // last keyed frame or the current frame, or when that is too wide the
@@ -117,6 +127,8 @@ private:
     int FMarkedCol = 0;
     // The rig's edit count when the keys were last looked for.
     std::uint64_t FKeysSeenAt = 0;
+    // The row whose tracks an idle pass looks at next.
+    std::size_t FNextRow = 0;
 };
 
 // Made by the tool window, then kept for the module's life.

@@ -1,7 +1,7 @@
 // Saved grid layouts read into a grid model (every part, every load mode, with
 // the grid's data) and into a grid (its own record, combo lists, fonts). A
-// refused layout is an EReadError and leaves a grid whose display order,
-// counts and stores still agree.
+// refused layout is an EReadError and leaves the data half as it was, and a
+// grid whose display order, counts and stores still agree.
 #include "FuzzTarget.h"
 #include "Grids_ts.h"
 #include "TSCombo.h"
@@ -24,6 +24,14 @@ void CheckConsistent(vel::TtsGridModel& g) {
         const auto& k = static_cast<vel::TtsCellElement*>(e)->Key;
         FuzzCheck(k.Col >= 0 && k.Col <= g.Cols() && k.Row >= 0 && k.Row <= g.Rows(), "cell");
     }
+}
+
+// The whole layout with values: a refused load must leave it byte for byte.
+std::vector<std::uint8_t> Snapshot(vel::TtsGridModel& g) {
+    vel::TMemoryStream s;
+    vel::SaveLayout(g, s, vel::pkGrid | vel::pkCols | vel::pkRows | vel::pkCells, true,
+                    vel::AllKinds);
+    return s.Data();
 }
 
 void Fill(vel::TtsGridModel& g) {
@@ -88,11 +96,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         vel::TtsGridStreamComponent carrier(&g);
         carrier.LoadMode = mode;
         carrier.ColBinding = mode == 0 ? vel::bmFieldName : vel::bmDataCol;
+        // Every input starts from the same data half.
+        static const std::vector<std::uint8_t> before = Snapshot(g);
         try {
             carrier.Read(in);
         } catch (const vel::EReadError&) {
+            FuzzCheck(Snapshot(g) == before, "a refused layout changes the data half");
         } catch (const vel::EInvalidGridOperation&) {
             // A stored value a setter refuses (check-box values) is the grid's own error.
+            FuzzCheck(Snapshot(g) == before, "a refused layout changes the data half");
         }
         CheckConsistent(g);
     }

@@ -41,11 +41,19 @@ fw::UINT ProbeFormat() {
     return Format;
 }
 
-// Counts and heights recounted node by node against the tree's totals.
+// Counts and heights recounted node by node against the tree's totals, and
+// the links both ways: a chain broken by a handler shows here, not later as a
+// freed node still linked.
 ::testing::AssertionResult TotalsAgree(TBaseLazyTree& T) {
-    std::uint32_t Total = 0, Visible = 0;
+    std::uint32_t Total = 0, Visible = 0, Broken = 0;
     std::uint64_t Height = 0;
     std::vector<std::pair<PLazyNode, bool>> Stack;
+    auto LinksAgree = [&Broken](PLazyNode N) {
+        for (PLazyNode C = N->LastChild; C; C = C->PrevSibling)
+            if (C->Parent != N || (C->PrevSibling ? C->PrevSibling->NextSibling : N->FirstChild) != C)
+                ++Broken;
+    };
+    LinksAgree(T.RootNode());
     for (PLazyNode C = T.RootNode()->LastChild; C; C = C->PrevSibling)
         Stack.push_back({C, true});
     while (!Stack.empty()) {
@@ -57,19 +65,20 @@ fw::UINT ProbeFormat() {
             ++Visible;
             Height += N->NodeHeight;
         }
+        LinksAgree(N);
         for (PLazyNode C = N->LastChild; C; C = C->PrevSibling)
             Stack.push_back({C, Shown && (N->States & vsExpanded)});
     }
     int Selected = 0;
     for (PLazyNode N = T.GetFirstNoInit(); N; N = T.GetNextNoInit(N))
         if (N->States & vsSelected) ++Selected;
-    if (T.TotalCount() == Total && T.VisibleCount() == Visible && T.RangeY() == Height &&
-        T.SelectedCount() == Selected)
+    if (Broken == 0 && T.TotalCount() == Total && T.VisibleCount() == Visible &&
+        T.RangeY() == Height && T.SelectedCount() == Selected)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "count " << T.TotalCount() << "/" << Total << ", visible " << T.VisibleCount() << "/"
            << Visible << ", height " << T.RangeY() << "/" << Height << ", selected "
-           << T.SelectedCount() << "/" << Selected;
+           << T.SelectedCount() << "/" << Selected << ", broken links " << Broken;
 }
 
 class ProbeTree : public TLazyStringTree {

@@ -296,41 +296,37 @@ void Tts2DStorage::SaveToStream(TStream& s) const {
 
 // --- Reading -------------------------------------------------------------------------------------
 
-// What a stream holds, read before any of it joins the table: the kept cells row after
-// row. It grows with the records read, never with a stored row number, so a refused
-// stream costs what it holds and leaves the table as it was.
+// What a stream holds, read before any of it joins the table: each kept row in the
+// table's own layout (cells at their stored columns), so a stream the table takes
+// costs one allocation per row and no copy of its cells. It grows with the records
+// read, never with a stored row number, so a refused stream costs what it holds and
+// leaves the table as it was.
 struct Tts2DStorage::TStoredRows {
-    struct TReadCell {
-        int Col = 0; // the data column
-        std::uint8_t Tag = tagEmpty;
-        std::int32_t Int = 0;
-        std::string Text;
-        fw::TBitmap* Bitmap = nullptr;
-    };
-    struct TReadRow {
-        int Row = 0;
-        std::size_t First = 0; // its cells run to the next row's first
-    };
-    std::vector<TReadCell> Cells;
-    std::vector<TReadRow> Rows;
+    std::vector<std::pair<int, TRow>> Rows;
     // Loaded bitmaps by number; each new one is owned by the shared set and held by one
     // reference here until the cells have taken theirs.
     std::vector<fw::TBitmap*> Loaded;
 
-    void Read(TStream& s, const std::vector<std::int32_t>* map, int maxRow);
-    std::size_t End(std::size_t row) const {
-        return row + 1 < Rows.size() ? Rows[row + 1].First : Cells.size();
+    TStoredRows() = default;
+    TStoredRows(const TStoredRows&) = delete;
+    TStoredRows& operator=(const TStoredRows&) = delete;
+    // Texts of rows the table did not take; bitmaps are the holder's.
+    ~TStoredRows() {
+        for (auto& [row, r] : Rows)
+            for (TCell& c : r.Cells)
+                if (c.Tag == tagText || c.Tag == tagText2) delete c.Text();
     }
+
+    void Read(TStream& s, int maxRow);
 
 private:
     // Row 0 reads the record and keeps nothing.
-    void ReadRow(TStream& s, int row, int count, const std::vector<std::int32_t>* map);
+    void ReadRow(TStream& s, int row, int count);
     fw::TBitmap* ReadBitmapNumber(TStream& s);
     void ReadImages(TStream& s);
 };
 
-void Tts2DStorage::TStoredRows::Read(TStream& s, const std::vector<std::int32_t>* map,
-                                     int maxRow) {
+void Tts2DStorage::TStoredRows::Read(TStream& s, int maxRow) {
     int lastRow = 0;
     for (;;) {
         const std::int32_t row = s.ReadI32();
@@ -342,38 +338,51 @@ void Tts2DStorage::TStoredRows::Read(TStream& s, const std::vector<std::int32_t>
         // Every cell takes at least its tag byte, and the end mark and the bitmap count follow.
         if (n < 0 || n > MaxStoredCol || n > s.Remaining() - 8)
             throw EReadError("Stored cell count out of range");
-        ReadRow(s, row <= maxRow ? row : 0, n, map);
+        ReadRow(s, row <= maxRow ? row : 0, n);
     }
     ReadImages(s);
 }
 
-void Tts2DStorage::TStoredRows::ReadRow(TStream& s, int row, int n,
-                                        const std::vector<std::int32_t>* map) {
-    const std::size_t first = Cells.size();
+void Tts2DStorage::TStoredRows::ReadRow(TStream& s, int row, int n) {
+    // The row joins the list first, so the texts it takes are freed if a later read throws.
+    std::vector<TCell>* cells = nullptr;
+    if (row >= 1) {
+        Rows.emplace_back(row, TRow{true, {}});
+        cells = &Rows.back().second.Cells;
+        cells->reserve(static_cast<std::size_t>(n)); // n is backed by the bytes that remain
+    }
     for (int c = 1; c <= n; ++c) {
-        TReadCell cell;
+        TCell cell;
         cell.Tag = s.ReadU8();
         switch (cell.Tag) {
         case tagText:
-        case tagText2:
-            cell.Text = s.ReadText();
+        case tagText2: {
+            std::string text = s.ReadText();
+            if (cells) cell.Object = new std::string(std::move(text));
             break;
+        }
         case tagInteger:
             cell.Int = s.ReadI32();
             break;
         case tagBitmap:
-            cell.Bitmap = ReadBitmapNumber(s);
+            cell.Object = ReadBitmapNumber(s);
             break;
         case tagEmpty:
         case tagNull:
-            continue; // a null cell comes back empty
+            cell.Tag = tagEmpty; // a null cell comes back empty
+            break;
         default:
             throw EReadError("Unknown stored cell type");
         }
-        cell.Col = map && c - 1 < static_cast<int>(map->size()) ? (*map)[c - 1] : c;
-        if (row >= 1 && cell.Col >= 1 && cell.Col <= MaxStoredCol) Cells.push_back(std::move(cell));
+        if (cells) cells->push_back(cell);
     }
-    if (Cells.size() > first) Rows.push_back({row, first});
+    if (!cells) return;
+    while (!cells->empty() && cells->back().Tag == tagEmpty)
+        cells->pop_back();
+    if (cells->empty())
+        Rows.pop_back(); // only stored values make rows
+    else if (cells->size() < cells->capacity())
+        cells->shrink_to_fit(); // a row's slots are its last stored value's column
 }
 
 fw::TBitmap* Tts2DStorage::TStoredRows::ReadBitmapNumber(TStream& s) {
@@ -419,7 +428,7 @@ void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* m
         for (fw::TBitmap* b : read.Loaded)
             if (b) ReleaseBitmap(*SharedBitmaps(), b);
     });
-    read.Read(s, map, maxRow);
+    read.Read(s, maxRow);
     TakeRows(read, map);
 }
 
@@ -446,43 +455,32 @@ void Tts2DStorage::TakeRows(TStoredRows& read, const std::vector<std::int32_t>* 
             ClearRow(r, true);
         FRows.clear();
         FRows.shrink_to_fit();
+        if (!read.Rows.empty()) GrowRows(read.Rows.back().first);
     }
-    for (std::size_t i = 0; i < read.Rows.size(); ++i) {
-        const int row = read.Rows[i].Row;
+    for (auto& [row, from] : read.Rows) {
         if (!map) {
-            TakeFreshRow(row, read, read.Rows[i].First, read.End(i));
+            TakeFreshRow(row, from);
             continue;
         }
-        for (std::size_t k = read.Rows[i].First; k < read.End(i); ++k) {
-            auto& c = read.Cells[k];
+        for (std::size_t k = 0; k < from.Cells.size(); ++k) {
+            const TCell& c = from.Cells[k];
+            const int col = k < map->size() ? (*map)[k] : static_cast<int>(k) + 1;
+            if (c.Tag == tagEmpty || col < 1 || col > MaxStoredCol) continue;
             if (c.Tag == tagInteger)
-                PutCell(c.Col, row, c.Tag, TtsVariant(c.Int), nullptr);
+                PutCell(col, row, c.Tag, TtsVariant(c.Int), nullptr);
             else if (c.Tag == tagBitmap)
-                PutCell(c.Col, row, c.Tag, TtsVariant(), c.Bitmap);
+                PutCell(col, row, c.Tag, TtsVariant(), c.Bitmap());
             else
-                PutCell(c.Col, row, c.Tag, TtsVariant(std::move(c.Text)), nullptr);
+                PutCell(col, row, c.Tag, TtsVariant(*c.Text()), nullptr);
         }
     }
 }
 
-void Tts2DStorage::TakeFreshRow(int row, TStoredRows& read, std::size_t first, std::size_t end) {
-    GrowRows(row);
-    TRow& r = FRows[row];
-    r.Exists = true;
-    r.Cells.resize(static_cast<std::size_t>(read.Cells[end - 1].Col));
-    for (std::size_t k = first; k < end; ++k) {
-        auto& from = read.Cells[k];
-        TCell& c = r.Cells[static_cast<std::size_t>(from.Col - 1)];
-        if (from.Tag == tagInteger) {
-            c.Int = from.Int;
-        } else if (from.Tag == tagBitmap) {
-            c.Object = from.Bitmap;
-            AddBitmapRef(from.Bitmap);
-        } else {
-            c.Object = new std::string(std::move(from.Text));
-        }
-        c.Tag = from.Tag;
-    }
+void Tts2DStorage::TakeFreshRow(int row, TRow& from) {
+    for (const TCell& c : from.Cells)
+        if (c.Tag == tagBitmap) AddBitmapRef(c.Bitmap());
+    FRows[static_cast<std::size_t>(row)] = std::move(from);
+    from.Cells.clear(); // its texts are the table's now
 }
 
 } // namespace vel

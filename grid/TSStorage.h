@@ -84,8 +84,8 @@ private:
     struct TStoredRows;
     // The read rows into the table, the way SetValue would put them there.
     void TakeRows(TStoredRows& read, const std::vector<std::int32_t>* columnMap);
-    // A read row straight into an empty row: one allocation for its cells.
-    void TakeFreshRow(int row, TStoredRows& read, std::size_t first, std::size_t end);
+    // A read row moved into an empty row of a table grown to hold it.
+    void TakeFreshRow(int row, TRow& from);
     void ClearMappedCols(const std::vector<std::int32_t>& columnMap);
     void ClearCell(TCell& c);
     void ClearRow(int row, bool shrink);

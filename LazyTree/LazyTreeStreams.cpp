@@ -349,35 +349,45 @@ void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
     FinishReadNode(Top, true);
 }
 
+namespace {
+
+// A node's base record of either stream version, as version 2 holds it.
+struct TStoredBase {
+    std::uint32_t ChildCount = 0;
+    std::uint16_t Height = 0;
+    TLazyNodeStates States = 0;
+    std::uint8_t Align = 0, CheckState = 0, CheckType = 0;
+};
+
+TStoredBase ReadStoredBase(TStream& Stream, std::uint32_t Version) {
+    TStoredBase R;
+    if (Version >= 2) {
+        TChunkBaseV2 B;
+        ReadExact(Stream, &B, sizeof(B));
+        R = {B.ChildCount, static_cast<std::uint16_t>(B.NodeHeight), B.States, B.Align,
+             B.CheckState, B.CheckType};
+    } else {
+        TChunkBaseV1 B;
+        ReadExact(Stream, &B, sizeof(B));
+        R = {B.ChildCount, static_cast<std::uint16_t>(B.NodeHeight),
+             static_cast<TLazyNodeStates>(B.States | vsVisible), B.Align, B.CheckState, B.CheckType};
+        if (B.States & 0x80) R.States |= vsSelected;
+    }
+    return R;
+}
+
+} // namespace
+
 bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode Node,
                               std::uint32_t ChunkType, int ChunkSize) {
     switch (ChunkType) {
     case BaseChunk: {
         std::int64_t BaseEnd = Stream.Position() + ChunkSize;
-        std::uint32_t ChildCount = 0;
-        std::uint16_t Height = 0;
-        TLazyNodeStates States = 0;
-        std::uint8_t Align = 0, CheckState = 0, CheckType = 0;
-        if (Version >= 2) {
-            TChunkBaseV2 B;
-            ReadExact(Stream, &B, sizeof(B));
-            ChildCount = B.ChildCount;
-            Height = static_cast<std::uint16_t>(B.NodeHeight);
-            States = B.States;
-            Align = B.Align;
-            CheckState = B.CheckState;
-            CheckType = B.CheckType;
-        } else {
-            TChunkBaseV1 B;
-            ReadExact(Stream, &B, sizeof(B));
-            ChildCount = B.ChildCount;
-            Height = static_cast<std::uint16_t>(B.NodeHeight);
-            States = static_cast<TLazyNodeStates>(B.States | vsVisible);
-            if (B.States & 0x80) States |= vsSelected;
-            Align = B.Align;
-            CheckState = B.CheckState;
-            CheckType = B.CheckType;
-        }
+        TStoredBase Base = ReadStoredBase(Stream, Version);
+        const std::uint32_t ChildCount = Base.ChildCount;
+        std::uint16_t Height = Base.Height;
+        const TLazyNodeStates States = Base.States;
+        std::uint8_t CheckState = Base.CheckState, CheckType = Base.CheckType;
         if (Stream.Position() > BaseEnd) ShowError(SCorruptStream2, hcTFCorruptStream2);
         if (Node != FRoot) {
             // Values outside the enumerations come back as the defaults.
@@ -397,7 +407,7 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
                 Node->TotalHeight = Height;
             else
                 AdjustTotalHeight(Node, Height, false);
-            Node->Align = Align;
+            Node->Align = Base.Align;
             Node->CheckState = static_cast<TCheckState>(CheckState);
             Node->CheckType = static_cast<TCheckType>(CheckType);
         }

@@ -113,6 +113,21 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         KeysSheet = MakeSheet(TreePages, "KeysSheet", "Keys");
     });
 
+    WireButtons();
+    MakeCompanions();
+    LoadOptions();
+
+    PageControl->OnChange = [this](fw::TObject* Sender) { PageControlChange(Sender); };
+    if (OpenOnAnimatePage) {
+        PageControl->SetActivePage(AnimateSheet);
+    } else {
+        PageControl->SetActivePage(SetupSheet);
+        PageControlChange(nullptr);
+    }
+    UpdateControls();
+}
+
+void TToolsForm::WireButtons() {
     NewSkeletonButton->OnClick = [](fw::TObject*) { NewSkeleton(); };
     NewJointButton->OnClick = [](fw::TObject*) {
         if (CurrentSkeleton) CurrentSkeleton->NewJoint(false);
@@ -140,7 +155,9 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         OnionForm->Show();
         PaintOnionOverlay();
     };
+}
 
+void TToolsForm::MakeCompanions() {
     // The companions live inside this window and go with it.
     if (!SceneTreeForm) SceneTreeForm = fw::Create<TSceneTreeForm>(this);
     EmbedForm(SceneTreeForm, SceneSheet, fw::alClient, true);
@@ -157,17 +174,6 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     // The blender and the onion window float beside it.
     if (!BlenderForm) BlenderForm = fw::Create<TBlenderForm>(this);
     if (!OnionForm) OnionForm = fw::Create<TOnionForm>(this);
-
-    LoadOptions();
-
-    PageControl->OnChange = [this](fw::TObject* Sender) { PageControlChange(Sender); };
-    if (OpenOnAnimatePage) {
-        PageControl->SetActivePage(AnimateSheet);
-    } else {
-        PageControl->SetActivePage(SetupSheet);
-        PageControlChange(nullptr);
-    }
-    UpdateControls();
 }
 
 void TToolsForm::MakeTracks() {

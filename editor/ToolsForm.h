@@ -78,6 +78,9 @@ private:
     std::vector<std::string> FHistoryItems;
     int FHistoryIndex = -1;
     void MakeTracks();
+    void WireButtons();
+    // The windows it embeds, and the two that float beside it.
+    void MakeCompanions();
     void StiffChanged();
     void TwistChanged();
     float FRememberedFrame = 0;

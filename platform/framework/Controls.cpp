@@ -974,29 +974,12 @@ void TWinControl::Dispatch(TMessage& Message) {
         DoExit();
         return;
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: {
-        auto key = static_cast<std::uint16_t>(Message.WParam);
-        KeyDown(key, KeyboardShiftState());
-        if (key == 0) return;
-        Message.WParam = key;
-        break;
-    }
+    case WM_SYSKEYDOWN:
     case WM_KEYUP:
-    case WM_SYSKEYUP: {
-        auto key = static_cast<std::uint16_t>(Message.WParam);
-        KeyUp(key, KeyboardShiftState());
-        if (key == 0) return;
-        Message.WParam = key;
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+        if (!DispatchKey(Message)) return;
         break;
-    }
-    case WM_CHAR: {
-        if (Message.WParam > 0xFF) break; // a UTF-16 unit: the 8-bit KeyPress cannot carry it
-        char ch = static_cast<char>(Message.WParam);
-        KeyPress(ch);
-        if (ch == 0) return;
-        Message.WParam = static_cast<unsigned char>(ch);
-        break;
-    }
     case WM_SIZE:
         AnchorChildren();
         Realign();
@@ -1040,6 +1023,25 @@ void TWinControl::Dispatch(TMessage& Message) {
         break;
     }
     TControl::Dispatch(Message);
+}
+
+bool TWinControl::DispatchKey(TMessage& Message) {
+    if (Message.Msg == WM_CHAR) {
+        if (Message.WParam > 0xFF) return true; // a UTF-16 unit: the 8-bit KeyPress cannot carry it
+        char ch = static_cast<char>(Message.WParam);
+        KeyPress(ch);
+        if (ch == 0) return false;
+        Message.WParam = static_cast<unsigned char>(ch);
+        return true;
+    }
+    auto key = static_cast<std::uint16_t>(Message.WParam);
+    if (Message.Msg == WM_KEYDOWN || Message.Msg == WM_SYSKEYDOWN)
+        KeyDown(key, KeyboardShiftState());
+    else
+        KeyUp(key, KeyboardShiftState());
+    if (key == 0) return false;
+    Message.WParam = key;
+    return true;
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {

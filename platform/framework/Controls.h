@@ -491,6 +491,9 @@ public:
 
 protected:
     void Dispatch(TMessage& Message) override;
+    // Key and character messages through KeyDown, KeyUp and KeyPress; false when
+    // a handler ate the key, so the message goes no further.
+    bool DispatchKey(TMessage& Message);
     void DefaultHandler(TMessage& Message) override;
     virtual void CreateHandle();
     virtual void CreateWnd();

@@ -571,16 +571,21 @@ void TtsBaseGrid::TrialLoad(const std::function<void(TtsBaseGrid&)>& Load) {
     Load(G);
 }
 
-void TtsBaseGrid::ApplyLayout(TStream& Stream, std::uint8_t Mode) {
+void TtsBaseGrid::BeginLayoutLoad(std::uint8_t Mode) {
     FCellModified = false;
     FLoadMode = Mode;
     BeginUpdate();
+}
+
+void TtsBaseGrid::EndLayoutLoad() {
+    FLoadMode = 0;
+    FCurrentCell.ClearValue();
+    EndUpdate();
+}
+
+void TtsBaseGrid::ApplyLayout(TStream& Stream, std::uint8_t Mode) {
     // The grid shows what was read even when the stream is refused part way.
-    fw::TScopeExit Done([this] {
-        FLoadMode = 0;
-        FCurrentCell.ClearValue();
-        EndUpdate();
-    });
+    auto Done = fw::EnterScope([this, Mode] { BeginLayoutLoad(Mode); }, [this] { EndLayoutLoad(); });
     auto Carrier = CreateStreamComponent();
     Carrier->LoadMode = Mode;
     FLoadKinds = 0;

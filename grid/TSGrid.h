@@ -444,6 +444,10 @@ protected:
     // A load run on a copy of the grid (without its values), to see it through.
     void TrialLoad(const std::function<void(TtsBaseGrid&)>& Load);
     void ApplyLayout(TStream& Stream, std::uint8_t Mode);
+    // A layout load's state: the current cell's edit forgotten, the mode set and an
+    // update open until the load ends, refused or not.
+    void BeginLayoutLoad(std::uint8_t Mode);
+    void EndLayoutLoad();
     void SetWantTabsValue(bool Value);
     void SetAlwaysShowFocusValue(bool Value);
 

@@ -126,14 +126,7 @@ bool TtsBaseGrid::LoadLayoutFromSettings(const std::string& Path, const std::str
     if (!Store || !Store->ValueExists(KeyName)) return false;
     Store->CloseKey();
     // The carrier has a copy of the grid read first: a refused layout leaves this grid as it was.
-    FCellModified = false;
-    FLoadMode = Mode;
-    BeginUpdate();
-    fw::TScopeExit Done([this] {
-        FLoadMode = 0;
-        FCurrentCell.ClearValue();
-        EndUpdate();
-    });
+    auto Done = fw::EnterScope([this, Mode] { BeginLayoutLoad(Mode); }, [this] { EndLayoutLoad(); });
     return vel::LoadLayoutFromSettings(static_cast<TtsStreamGrid&>(*this), Path, KeyName, File,
                                        Mode);
 }

@@ -26,7 +26,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
             pose.Write(w);
             vel::TSkinsObject skins;
             auto skin = std::make_unique<vel::TSkinObject>();
-            skin->RestVertices = {{0, 0, 0}, {1, 1, 1}};
+            skin->SetRestVertices({{0, 0, 0}, {1, 1, 1}});
             skin->VertexCount = 2;
             skin->SceneIndex = 1;
             skins.Add(std::move(skin));

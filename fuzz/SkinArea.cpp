@@ -12,8 +12,10 @@ namespace {
 vel::TSkinObject& Skin() {
     static vel::TSkinObject skin = [] {
         vel::TSkinObject s;
+        std::vector<CtsxVec3f> rest;
         for (int i = 0; i < 8; ++i)
-            s.RestVertices.push_back(CtsxVec3f{-0.25f * static_cast<float>(i), 0.1f, 0.1f});
+            rest.push_back(CtsxVec3f{-0.25f * static_cast<float>(i), 0.1f, 0.1f});
+        s.SetRestVertices(std::move(rest));
         s.VertexCount = 8;
         return s;
     }();

@@ -49,8 +49,8 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         w.U32(100);
         w.Text("Mesh");
         w.I32(2);
-        w.I32(static_cast<std::int32_t>(skin.RestVertices.size()));
-        for (const CtsxVec3f& v : skin.RestVertices)
+        w.I32(static_cast<std::int32_t>(skin.RestVertices().size()));
+        for (const CtsxVec3f& v : skin.RestVertices())
             w.Vec3(v);
     }));
     return seeds;

@@ -484,7 +484,7 @@ std::unique_ptr<TSkinArea> TSkinArea::CreateFromFile(TRecordReader& in) {
 
 void TSkinObject::Write(TRecordWriter& out) const {
     const std::size_t n =
-        std::min(static_cast<std::size_t>(std::max(VertexCount, 0)), RestVertices.size());
+        std::min(static_cast<std::size_t>(std::max(VertexCount, 0)), FRestVertices.size());
     out.U32(kSkinObjectVersion);
     if (Object) {
         out.I32(GetNodeIndexInChain(Object, tsxGNodeGetRoot(Object)));
@@ -495,7 +495,7 @@ void TSkinObject::Write(TRecordWriter& out) const {
     }
     out.I32(static_cast<std::int32_t>(n));
     for (std::size_t i = 0; i < n; ++i)
-        out.Vec3(RestVertices[i]);
+        out.Vec3(FRestVertices[i]);
 }
 
 bool TSkinObject::Read(TRecordReader& in) {
@@ -519,8 +519,8 @@ bool TSkinObject::Read(TRecordReader& in) {
     }
     Object = nullptr;
     Mesh = nullptr;
-    RestVertices = std::move(vertices);
-    VertexCount = static_cast<std::int32_t>(RestVertices.size());
+    VertexCount = static_cast<std::int32_t>(vertices.size());
+    SetRestVertices(std::move(vertices));
     return true;
 }
 

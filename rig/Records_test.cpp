@@ -182,7 +182,7 @@ TEST_F(RecordsTest, SkinObjectRoundTripsAndReadsOldNames) {
     TSkinObject skin;
     skin.RootIndex = 4;
     skin.SceneIndex = 9;
-    skin.RestVertices = {{1, 2, 3}, {4, 5, 6}};
+    skin.SetRestVertices({{1, 2, 3}, {4, 5, 6}});
     skin.VertexCount = 2;
     const Bytes bytes = Written([&](TRecordWriter& w) { skin.Write(w); });
     TSkinObject back;

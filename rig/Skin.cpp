@@ -1,6 +1,7 @@
 #include "Skin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -111,24 +112,34 @@ void TSkinObject::Bind(CtsxSobj obj) {
     const CtsxVec3f* vxs = Mesh ? tsxPolyhGetVxArray(Mesh) : nullptr;
     const int n = vxs ? tsxPolyhGetNbrVxs(Mesh) : 0;
     if (Object && n > 0) {
-        RestVertices.assign(vxs, vxs + n);
+        SetRestVertices(std::vector<CtsxVec3f>(vxs, vxs + n));
         VertexCount = n;
     } else {
         VertexCount = 0;
-        RestVertices.clear();
+        SetRestVertices({});
         if (!Object) Mesh = nullptr;
     }
 }
 
+std::uint64_t TSkinObject::TStamp::Next() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+void TSkinObject::SetRestVertices(std::vector<CtsxVec3f> Value) {
+    FRestVertices = std::move(Value);
+    FRestStamp.Value = TStamp::Next();
+}
+
 bool TSkinObject::MeshMatches() const {
     if (!Mesh || VertexCount <= 0) return false;
-    if (static_cast<std::size_t>(VertexCount) != RestVertices.size()) return false;
+    if (static_cast<std::size_t>(VertexCount) != FRestVertices.size()) return false;
     return tsxPolyhGetNbrVxs(Mesh) == VertexCount && tsxPolyhGetVxArray(Mesh) != nullptr;
 }
 
 bool TSkinObject::AccumulatorsReady() const {
     const auto n = static_cast<std::size_t>(VertexCount);
-    return VertexCount > 0 && RestVertices.size() == n && Accum.size() == n &&
+    return VertexCount > 0 && FRestVertices.size() == n && Accum.size() == n &&
            WeightSum.size() == n && Influences.size() == n;
 }
 
@@ -138,7 +149,7 @@ void TSkinObject::Restore() {
     if (!MeshMatches()) return;
     CtsxVec3f* vxs = tsxPolyhGetVxArray(Mesh);
     if (!vxs) return; // the host did not hand the vertices out this time
-    std::copy(RestVertices.begin(), RestVertices.end(), vxs);
+    std::copy(FRestVertices.begin(), FRestVertices.end(), vxs);
     tsxPolyhComputeFaceAdjacency(Mesh);
     tsxPolyhMarkTopologyChange(Mesh);
     tsxPolyhMarkGeomChange(Mesh);
@@ -205,9 +216,13 @@ void TSkinObject::AddWeightedList(const std::int32_t* indexes, const float* weig
         const auto v = static_cast<std::size_t>(i);
         const float w = weights[k];
         CtsxVec3f p;
-        tsxTransformVect3f(&RestVertices[v], &p, &Matrix);
-        tsxMulScalar3f(&p, w);
-        tsxAddToVec3f(&Accum[v], &p);
+        tsxTransformVect3f(&FRestVertices[v], &p, &Matrix);
+        // The weighing is single float products and sums, rounded as the
+        // host's vector functions round them, so it is done here.
+        CtsxVec3f& a = Accum[v];
+        a.x += p.x * w;
+        a.y += p.y * w;
+        a.z += p.z * w;
         WeightSum[v] += w;
         Influences[v] += 1;
     }
@@ -223,13 +238,17 @@ bool TSkinObject::Normalize(bool keepMesh) {
         if (keepMesh && Influences[i] == 0) {
             a = current[i];
         } else if (keepMesh && Influences[i] == 1) {
-            CtsxVec3f kept = current[i];
-            tsxMulScalar3f(&kept, 1.0f - WeightSum[i]);
-            tsxAddToVec3f(&a, &kept);
+            const float s = 1.0f - WeightSum[i];
+            a.x += current[i].x * s;
+            a.y += current[i].y * s;
+            a.z += current[i].z * s;
         } else if (Influences[i] != 0 && WeightSum[i] > 0) {
-            tsxMulScalar3f(&a, 1.0f / WeightSum[i]);
+            const float s = 1.0f / WeightSum[i];
+            a.x *= s;
+            a.y *= s;
+            a.z *= s;
         } else {
-            a = RestVertices[i];
+            a = FRestVertices[i];
         }
     }
     return true;
@@ -372,11 +391,11 @@ void TSkinArea::CollectVertices(const TSkinObject& skin) {
     Count = 0;
     Indexes.clear();
     const std::size_t n =
-        std::min(static_cast<std::size_t>(std::max(skin.VertexCount, 0)), skin.RestVertices.size());
+        std::min(static_cast<std::size_t>(std::max(skin.VertexCount, 0)), skin.RestVertices().size());
     const float reach = Length + Tip;
     for (std::size_t i = 0; i < n; ++i) {
         CtsxVec3f p;
-        tsxTransformVect3f(&skin.RestVertices[i], &p, &Matrix);
+        tsxTransformVect3f(&skin.RestVertices()[i], &p, &Matrix);
         const float x = -p.x;
         if (-Root < x && x < reach && std::fabs(p.z) < VolumeZ && std::fabs(p.y) < VolumeY)
             Indexes.push_back(static_cast<std::int32_t>(i));
@@ -390,78 +409,24 @@ void TSkinArea::RememberParams(float (&params)[8]) const {
     std::copy(std::begin(p), std::end(p), std::begin(params));
 }
 
+namespace {
+std::size_t RestLimit(const TSkinObject& skin) {
+    return std::min(static_cast<std::size_t>(std::max(skin.VertexCount, 0)),
+                    skin.RestVertices().size());
+}
+} // namespace
+
+// The rest vertices are known by their stamp: setting them again, even to
+// the same values, recomputes the weights.
 bool TSkinArea::MemoHolds(const TSkinObject& skin, std::size_t listed) const {
     if (!FMemo.Valid || FMemo.Indexes.size() != listed) return false;
+    if (FMemo.RestStamp != skin.RestStamp() || FMemo.RestLimit != RestLimit(skin)) return false;
     if (std::memcmp(&FMemo.Matrix, &Matrix, sizeof Matrix) != 0) return false;
     float params[8];
     RememberParams(params);
     if (std::memcmp(params, FMemo.Params, sizeof params) != 0) return false;
-    if (!std::equal(Indexes.begin(), Indexes.begin() + static_cast<std::ptrdiff_t>(listed),
-                    FMemo.Indexes.begin()))
-        return false;
-    return RestHolds(skin, listed);
-}
-
-namespace {
-std::size_t RestLimit(const TSkinObject& skin) {
-    return std::min(static_cast<std::size_t>(std::max(skin.VertexCount, 0)),
-                    skin.RestVertices.size());
-}
-// A negative index turns huge: weighed 0 either way, like one past the end.
-std::size_t RestIndex(std::int32_t i) {
-    return static_cast<std::size_t>(static_cast<std::uint32_t>(i));
-}
-} // namespace
-
-// The rest vertices the weights came from. Where the listed vertices lie
-// close together (the usual case: an area is a stretch of the mesh), the
-// whole stretch is kept, so that the check on every deformation is one block
-// compare; a change to an unlisted vertex in it only costs a recomputation.
-void TSkinArea::RememberRest(const TSkinObject& skin, std::size_t listed) {
-    const std::size_t limit = RestLimit(skin);
-    std::size_t lo = limit, hi = 0;
-    for (std::size_t k = 0; k < listed; ++k) {
-        const std::size_t i = RestIndex(Indexes[k]);
-        if (i >= limit) continue;
-        lo = std::min(lo, i);
-        hi = std::max(hi, i + 1);
-    }
-    FMemo.RestSpan = lo >= hi || hi - lo <= 2 * listed + 64;
-    if (FMemo.RestSpan) {
-        FMemo.RestFirst = lo < hi ? lo : 0;
-        const std::size_t end = lo < hi ? hi : 0;
-        FMemo.Rest.assign(skin.RestVertices.begin() + static_cast<std::ptrdiff_t>(FMemo.RestFirst),
-                          skin.RestVertices.begin() + static_cast<std::ptrdiff_t>(end));
-        return;
-    }
-    FMemo.Rest.assign(listed, CtsxVec3f{0, 0, 0});
-    for (std::size_t k = 0; k < listed; ++k) {
-        const std::size_t i = RestIndex(Indexes[k]);
-        if (i < limit) FMemo.Rest[k] = skin.RestVertices[i];
-    }
-}
-
-// The rest vertices themselves, not only their number: a rebind may have
-// refilled the same array. Compared by their bits, as memcmp does.
-bool TSkinArea::RestHolds(const TSkinObject& skin, std::size_t listed) const {
-    const std::size_t limit = RestLimit(skin);
-    const CtsxVec3f* rest = skin.RestVertices.data();
-    if (FMemo.RestSpan) {
-        const std::size_t n = FMemo.Rest.size();
-        if (n == 0) return true;
-        return FMemo.RestFirst + n <= limit &&
-               std::memcmp(rest + FMemo.RestFirst, FMemo.Rest.data(), n * sizeof(CtsxVec3f)) == 0;
-    }
-    const CtsxVec3f* memo = FMemo.Rest.data();
-    const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
-    std::uint32_t differ = 0;
-    for (std::size_t k = 0; k < listed; ++k) {
-        const std::size_t i = RestIndex(Indexes[k]);
-        if (i >= limit) continue;
-        differ |= (bits(rest[i].x) ^ bits(memo[k].x)) | (bits(rest[i].y) ^ bits(memo[k].y)) |
-                  (bits(rest[i].z) ^ bits(memo[k].z));
-    }
-    return differ == 0;
+    return std::equal(Indexes.begin(), Indexes.begin() + static_cast<std::ptrdiff_t>(listed),
+                      FMemo.Indexes.begin());
 }
 
 void TSkinArea::ComputeWeights(const TSkinObject& skin) {
@@ -477,17 +442,18 @@ void TSkinArea::ComputeWeights(const TSkinObject& skin) {
     AreaWeights.resize(listed, 0.0f);
     FMemo.Valid = false;
     FMemo.Indexes.assign(Indexes.begin(), Indexes.begin() + static_cast<std::ptrdiff_t>(listed));
-    RememberRest(skin, listed);
+    FMemo.RestStamp = skin.RestStamp();
+    FMemo.RestLimit = RestLimit(skin);
     const float total = Length + Root + Tip;
     const float volume = VolumeY * VolumeY + VolumeZ * VolumeZ;
     for (std::size_t k = 0; k < listed; ++k) {
         const std::int32_t i = Indexes[k];
         if (i < 0 || i >= skin.VertexCount ||
-            static_cast<std::size_t>(i) >= skin.RestVertices.size()) {
+            static_cast<std::size_t>(i) >= skin.RestVertices().size()) {
             AreaWeights[k] = 0.0f;
             continue;
         }
-        const CtsxVec3f& restVertex = skin.RestVertices[static_cast<std::size_t>(i)];
+        const CtsxVec3f& restVertex = skin.RestVertices()[static_cast<std::size_t>(i)];
         CtsxVec3f p;
         tsxTransformVect3f(&restVertex, &p, &Matrix);
         float x = -p.x + Root;

@@ -34,7 +34,12 @@ public:
     std::int32_t RootIndex = 0;
     std::string MeshName;
     std::int32_t VertexCount = 0;
-    std::vector<CtsxVec3f> RestVertices;
+    const std::vector<CtsxVec3f>& RestVertices() const { return FRestVertices; }
+    // Every setting counts as new rest vertices, equal or not: the areas'
+    // kept weights go by the stamp, not by the vertices' values.
+    void SetRestVertices(std::vector<CtsxVec3f> Value);
+    // Unique to the rest vertices of this skin as last set.
+    std::uint64_t RestStamp() const { return FRestStamp.Value; }
     // Rest vertex to mesh space for the area that deforms into this skin now.
     CtsxTxmx3f Matrix{};
     std::vector<CtsxVec3f> Accum;
@@ -77,7 +82,20 @@ public:
     bool Read(TRecordReader& in);
 
 private:
+    // A copy of a skin is a skin of its own: it takes a stamp of its own.
+    struct TStamp {
+        std::uint64_t Value = Next();
+        TStamp() = default;
+        TStamp(const TStamp&) : Value(Next()) {}
+        TStamp& operator=(const TStamp&) {
+            Value = Next();
+            return *this;
+        }
+        static std::uint64_t Next();
+    };
     bool AccumulatorsReady() const;
+    std::vector<CtsxVec3f> FRestVertices;
+    TStamp FRestStamp;
 };
 
 // The skinned meshes of a skeleton family; owns its items.
@@ -162,19 +180,15 @@ private:
     // on changed they are copied instead of carried through the host again.
     struct TWeightMemo {
         bool Valid = false;
+        // The skin's rest vertices by their stamp, and how many of them count.
+        std::uint64_t RestStamp = 0;
+        std::size_t RestLimit = 0;
         CtsxTxmx3f Matrix{};
         float Params[8] = {};
         std::vector<std::int32_t> Indexes;
-        // RestSpan: the rest vertices RestFirst on, as many as Rest holds;
-        // otherwise one per listed vertex (0 for an index out of range).
-        bool RestSpan = false;
-        std::size_t RestFirst = 0;
-        std::vector<CtsxVec3f> Rest;
         std::vector<float> Weights;
     };
     void RememberParams(float (&params)[8]) const;
-    void RememberRest(const TSkinObject& skin, std::size_t listed);
-    bool RestHolds(const TSkinObject& skin, std::size_t listed) const;
     bool MemoHolds(const TSkinObject& skin, std::size_t listed) const;
     TWeightMemo FMemo;
 };

@@ -1,6 +1,7 @@
 #include "Skin.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,12 @@ protected:
         TSkinArea a;
         a.Setup(skin, IdentityTxmx3f, length);
         return a;
+    }
+    // Rest vertex i refilled, as a rebind does.
+    static void SetRest(TSkinObject& skin, std::size_t i, CtsxVec3f v) {
+        std::vector<CtsxVec3f> rest = skin.RestVertices();
+        rest[i] = v;
+        skin.SetRestVertices(std::move(rest));
     }
     static float WeightOf(const TSkinArea& a, int vertex) {
         for (std::size_t k = 0; k < a.Indexes.size(); ++k)
@@ -115,7 +122,7 @@ TEST_F(SkinTest, RecomputedWeightsFollowEveryChangedInput) {
     a.TipRamp = 0.5f;
     a.ComputeWeights(skin);
     ASSERT_FLOAT_EQ(WeightOf(a, 1), 0.5f);
-    skin.RestVertices[1] = {-1, 0, 0}; // refilled in place, as a rebind does
+    SetRest(skin, 1, {-1, 0, 0});
     a.ComputeWeights(skin);
     EXPECT_FLOAT_EQ(WeightOf(a, 1), 1.0f);
     a.Matrix = TranslationMx(-0.5f, 0, 0);
@@ -139,7 +146,7 @@ TEST_F(SkinTest, RecomputedWeightsFollowRestVerticesFarApartOrOutsideTheList) {
     ASSERT_EQ(a.Indexes, (std::vector<std::int32_t>{0, 299}));
     a.ComputeWeights(skin);
     ASSERT_FLOAT_EQ(WeightOf(a, 299), 0.5f);
-    skin.RestVertices[299] = {-1, 0, 0};
+    SetRest(skin, 299, {-1, 0, 0});
     a.ComputeWeights(skin);
     EXPECT_FLOAT_EQ(WeightOf(a, 299), 1.0f);
     // Listed vertices close together, with an unlisted one among them.
@@ -149,17 +156,90 @@ TEST_F(SkinTest, RecomputedWeightsFollowRestVerticesFarApartOrOutsideTheList) {
     b.TipRamp = 0.5f;
     ASSERT_EQ(b.Indexes, (std::vector<std::int32_t>{0, 2}));
     b.ComputeWeights(near);
-    near.RestVertices[1] = {60, 60, 60}; // not listed: the weights stay
+    SetRest(near, 1, {60, 60, 60}); // not listed: the weights stay
     b.ComputeWeights(near);
     EXPECT_FLOAT_EQ(WeightOf(b, 2), 0.5f);
-    near.RestVertices[2] = {-1, 0, 0};
+    SetRest(near, 2, {-1, 0, 0});
     b.ComputeWeights(near);
     EXPECT_FLOAT_EQ(WeightOf(b, 2), 1.0f);
     // A mesh that lost the listed vertices weighs them 0.
-    near.RestVertices.resize(1);
+    near.SetRestVertices({near.RestVertices().front()});
     near.VertexCount = 1;
     b.ComputeWeights(near);
     EXPECT_EQ(WeightOf(b, 2), 0.0f);
+}
+
+TEST_F(SkinTest, KeptWeightsBelongToTheSkinTheyCameFrom) {
+    // Same area, same list, same matrix: only the skins differ.
+    TSkinObject ramped, flat;
+    ramped.Bind(Mesh({{-1, 0, 0}, {-1.5f, 0, 0}}));
+    flat.Bind(Mesh({{-1, 0, 0}, {-1, 0, 0}}));
+    TSkinArea a = Area(ramped, 2);
+    a.TipRamp = 0.5f;
+    a.ComputeWeights(ramped);
+    ASSERT_FLOAT_EQ(WeightOf(a, 1), 0.5f);
+    a.ComputeWeights(flat);
+    EXPECT_FLOAT_EQ(WeightOf(a, 1), 1.0f);
+    // A copy is a skin of its own, and so is a skin that lost its vertices.
+    TSkinObject copy = ramped;
+    a.ComputeWeights(ramped);
+    SetRest(copy, 1, {-1, 0, 0});
+    a.ComputeWeights(copy);
+    EXPECT_FLOAT_EQ(WeightOf(a, 1), 1.0f);
+    a.ComputeWeights(ramped);
+    EXPECT_FLOAT_EQ(WeightOf(a, 1), 0.5f);
+}
+
+TEST_F(SkinTest, WeighingAndNormalizingRoundAsTheHostsVectorFunctions) {
+    // Random vectors and weights, sums of up to four: bit for bit what the
+    // host's product and sum calls give.
+    std::vector<CtsxVec3f> vxs;
+    std::uint32_t seed = 12345;
+    const auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 16777216.0f;
+    };
+    for (int i = 0; i < 500; ++i)
+        vxs.push_back({next() * 20 - 10, next() * 1e-3f, next() * 3e4f});
+    TSkinObject skin;
+    skin.Bind(Mesh(vxs));
+    skin.ResetAccumulators();
+    std::vector<CtsxVec3f> expected(vxs.size(), CtsxVec3f{0, 0, 0});
+    std::vector<float> sums(vxs.size(), 0.0f);
+    for (int pass = 0; pass < 4; ++pass) {
+        skin.Matrix = TranslationMx(next(), next() * 100, -next());
+        skin.Matrix.m[0] = next() * 2;
+        skin.Matrix.m[5] = -next();
+        for (std::size_t i = pass % 2; i < vxs.size(); ++i) {
+            const float w = next();
+            skin.AddWeighted(static_cast<std::int32_t>(i), w);
+            CtsxVec3f p;
+            tsxTransformVect3f(&vxs[i], &p, &skin.Matrix);
+            tsxMulScalar3f(&p, w);
+            tsxAddToVec3f(&expected[i], &p);
+            sums[i] += w;
+        }
+    }
+    for (std::size_t i = 0; i < vxs.size(); ++i)
+        tsxMulScalar3f(&expected[i], 1.0f / sums[i]);
+    ASSERT_TRUE(skin.Normalize(false));
+    for (std::size_t i = 0; i < vxs.size(); ++i)
+        EXPECT_EQ(std::memcmp(&skin.Accum[i], &expected[i], sizeof(CtsxVec3f)), 0) << i;
+    // A single influence keeps the mesh by the weight left.
+    skin.ResetAccumulators();
+    const CtsxVec3f* current = tsxPolyhGetVxArray(skin.Mesh);
+    for (std::size_t i = 0; i < vxs.size(); ++i) {
+        const float w = next();
+        skin.AddWeighted(static_cast<std::int32_t>(i), w);
+        tsxTransformVect3f(&vxs[i], &expected[i], &skin.Matrix);
+        tsxMulScalar3f(&expected[i], w);
+        CtsxVec3f kept = current[i];
+        tsxMulScalar3f(&kept, 1.0f - w);
+        tsxAddToVec3f(&expected[i], &kept);
+    }
+    ASSERT_TRUE(skin.Normalize(true));
+    for (std::size_t i = 0; i < vxs.size(); ++i)
+        EXPECT_EQ(std::memcmp(&skin.Accum[i], &expected[i], sizeof(CtsxVec3f)), 0) << i;
 }
 
 TEST_F(SkinTest, DamagedListsAreSkippedNotFollowed) {

@@ -22,16 +22,29 @@ struct V {
     static T Set32(std::uint32_t x) { return _mm_set1_epi32(static_cast<int>(x)); }
     static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
     static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Eq16(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     static T Mul16(T a, T b) { return _mm_mullo_epi16(a, b); }
     static T Shr8(T a) { return _mm_srli_epi16(a, 8); }
-    static T Shl8(T a) { return _mm_slli_epi16(a, 8); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Lo(T a, T zero) { return _mm_unpacklo_epi8(a, zero); }
     static T Hi(T a, T zero) { return _mm_unpackhi_epi8(a, zero); }
     static T Pack(T lo, T hi) { return _mm_packus_epi16(lo, hi); }
-    // Each pixel's alpha in all four of its lanes.
-    static T AlphaLanes(T a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
+    // Each pixel's alpha in all four of its 16-bit lanes, for the pixels of
+    // the low or high half: from the packed pixels in one byte shuffle where
+    // the processor level has one, else from the widened half.
+#if defined(__SSSE3__)
+    static T AlphaLo(T packed, T) {
+        return _mm_shuffle_epi8(packed, _mm_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1));
+    }
+    static T AlphaHi(T packed, T) {
+        return _mm_shuffle_epi8(packed,
+                                _mm_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1));
+    }
+#else
+    static T AlphaLo(T, T half) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(half, 0xFF), 0xFF); }
+    static T AlphaHi(T, T half) { return AlphaLo(half, half); }
+#endif
     static bool AllEqual32(T a, T b) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF; }
 };
 
@@ -73,16 +86,23 @@ struct V {
     static T Set32(std::uint32_t x) { return _mm256_set1_epi32(static_cast<int>(x)); }
     static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
     static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+    static T Eq16(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
     static T Mul16(T a, T b) { return _mm256_mullo_epi16(a, b); }
     static T Shr8(T a) { return _mm256_srli_epi16(a, 8); }
-    static T Shl8(T a) { return _mm256_slli_epi16(a, 8); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Lo(T a, T zero) { return _mm256_unpacklo_epi8(a, zero); }
     static T Hi(T a, T zero) { return _mm256_unpackhi_epi8(a, zero); }
     static T Pack(T lo, T hi) { return _mm256_packus_epi16(lo, hi); }
-    static T AlphaLanes(T a) {
-        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
+    // As the 128-bit forms, in each 128-bit half of the register.
+    static T AlphaLo(T packed, T) {
+        return _mm256_shuffle_epi8(packed, _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,
+                                                            3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1));
+    }
+    static T AlphaHi(T packed, T) {
+        return _mm256_shuffle_epi8(packed,
+                                   _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1,
+                                                    11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1));
     }
     static bool AllEqual32(T a, T b) { return _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, b)) == -1; }
 };

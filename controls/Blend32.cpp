@@ -27,8 +27,10 @@ struct V {
     static T Shr8(T a) { return _mm_srli_epi16(a, 8); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T And(T a, T b) { return _mm_and_si128(a, b); }
-    static T Lo(T a, T zero) { return _mm_unpacklo_epi8(a, zero); }
-    static T Hi(T a, T zero) { return _mm_unpackhi_epi8(a, zero); }
+    // The low or high half's bytes of a widened to 16 bits, with those of
+    // high as their upper bytes (zero for plain widening).
+    static T Lo(T a, T high) { return _mm_unpacklo_epi8(a, high); }
+    static T Hi(T a, T high) { return _mm_unpackhi_epi8(a, high); }
     static T Pack(T lo, T hi) { return _mm_packus_epi16(lo, hi); }
     // Each pixel's alpha in all four of its 16-bit lanes, for the pixels of
     // the low or high half: from the packed pixels in one byte shuffle where
@@ -91,8 +93,8 @@ struct V {
     static T Shr8(T a) { return _mm256_srli_epi16(a, 8); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
-    static T Lo(T a, T zero) { return _mm256_unpacklo_epi8(a, zero); }
-    static T Hi(T a, T zero) { return _mm256_unpackhi_epi8(a, zero); }
+    static T Lo(T a, T high) { return _mm256_unpacklo_epi8(a, high); }
+    static T Hi(T a, T high) { return _mm256_unpackhi_epi8(a, high); }
     static T Pack(T lo, T hi) { return _mm256_packus_epi16(lo, hi); }
     // As the 128-bit forms, in each 128-bit half of the register.
     static T AlphaLo(T packed, T) {

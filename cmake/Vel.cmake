@@ -34,3 +34,11 @@ function(vel_library name)
                          WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   endif()
 endfunction()
+
+# Source files (of the calling folder) built without straight-line
+# vectorisation: code that reads back, float by float, a vector just stored
+# by a call. Merged loads of it miss the store forwarding and stall.
+function(vel_scalar_loads)
+  set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS
+    "$<IF:$<CXX_COMPILER_ID:Clang>,-fno-slp-vectorize,-fno-tree-slp-vectorize>")
+endfunction()

@@ -4,6 +4,10 @@
 #include "LazyTrees.h"
 #include "ScopeExit.h"
 
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
 namespace vel {
 
 // The pressed and the released form of a check state.
@@ -45,18 +49,22 @@ constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so d
 constexpr std::uint8_t nfCounted = 2;    // while its subtree is freed: counted in VisibleCount
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
-// An operation that holds node pointers across handler calls, or (Handler)
-// a dispatcher calling a handler: deletions asked for meanwhile wait for the
-// outermost scope's end. The end runs them; an exception they raise there is
-// reported and dropped, as every leave step in a destructor.
+constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
+
+// A scope that holds nodes (see TBaseLazyTree::TBusyKind): an operation, a
+// handler or walk callback, or a function handing back a node. Deletions asked
+// for inside wait for the outermost operation's end, which runs them; an
+// exception they raise there is reported and dropped, as every leave step in
+// a destructor.
 class TBusyScope {
 public:
-    explicit TBusyScope(TBaseLazyTree& T, bool Handler = false) : FTree(T), FHandler(Handler) {
-        T.EnterBusy(Handler);
+    using TKind = TBaseLazyTree::TBusyKind;
+    explicit TBusyScope(TBaseLazyTree& T, TKind Kind = TKind::Operation) : FTree(T), FKind(Kind) {
+        T.EnterBusy(Kind);
     }
     ~TBusyScope() {
         try {
-            FTree.LeaveBusy(FHandler);
+            FTree.LeaveBusy(FKind);
         } catch (...) {
             fw::ReportLeaveStepError();
         }
@@ -66,16 +74,46 @@ public:
 
 private:
     TBaseLazyTree& FTree;
-    bool FHandler;
+    TKind FKind;
 };
+
+// Nodes an operation goes on to visit while it frees others (and handlers
+// run): a node freed meanwhile leaves the set, so it is never visited.
+class TNodeWatch {
+public:
+    using TList = std::vector<std::unordered_set<PLazyNode>*>;
+    TNodeWatch(std::unordered_set<PLazyNode>& Nodes, TList& List) : FList(List), FNodes(Nodes) {
+        FList.push_back(&FNodes);
+    }
+    ~TNodeWatch() { std::erase(FList, &FNodes); }
+    TNodeWatch(const TNodeWatch&) = delete;
+    TNodeWatch& operator=(const TNodeWatch&) = delete;
+
+private:
+    TList& FList;
+    std::unordered_set<PLazyNode>& FNodes;
+};
+
+// Whether Node lies below Top (Top itself not counted); nil Top is the root.
+inline bool Below(PLazyNode Node, PLazyNode Top) {
+    for (PLazyNode Run = Node->Parent; Run; Run = Run->Parent) {
+        if (Run == Top) return true;
+        if (Run->NextSibling == Run) return Top == nullptr; // the hidden root
+    }
+    return false;
+}
 
 // Visits Node's descendants in tree order without a call stack; Visit(N)
 // runs before N's children are looked at and answers whether to go into them
-// (it may create them).
-template <class F> void WalkBelow(PLazyNode Node, F&& Visit) {
+// (it may create them). Visit may run handlers that change the tree: when the
+// structure moved, the walk goes on from N only while N is still below Node.
+template <class F> void WalkBelow(TBaseLazyTree& Tree, PLazyNode Node, F&& Visit) {
     PLazyNode Run = Node->FirstChild;
     while (Run) {
-        if (Visit(Run) && Run->FirstChild) {
+        const std::uint64_t Stamp = Tree.StructureStamp();
+        const bool Into = Visit(Run);
+        if (Tree.StructureStamp() != Stamp && !Below(Run, Node)) return;
+        if (Into && Run->FirstChild) {
             Run = Run->FirstChild;
             continue;
         }
@@ -89,7 +127,7 @@ template <class F> void WalkBelow(PLazyNode Node, F&& Visit) {
 template <class TEvent, class... TArgs>
 void Fire(TBaseLazyTree& Tree, const TEvent& Event, TArgs&&... Args) {
     if (!Event) return;
-    TBusyScope Busy(Tree, true);
+    TBusyScope Busy(Tree, TBaseLazyTree::TBusyKind::Handler);
     Event(std::forward<TArgs>(Args)...);
 }
 

@@ -101,7 +101,7 @@ TEST_F(ModelTest, RootCountGrowsAndShrinksFromTheEnd) {
     Tree->OnFreeNode = [&](TBaseLazyTree*, PLazyNode N) { Freed.push_back(Data(*Tree, N)); };
     Tree->SetRootNodeCount(3);
     Tree->SetRootNodeCount(5);
-    EXPECT_EQ(Tree->RootNode()->TotalCount, 6u);
+    EXPECT_EQ(Tree->RootNode()->TotalCount(), 6u);
     std::uint32_t I = 0;
     for (PLazyNode N = Tree->GetFirst(); N; N = Tree->GetNextSibling(N))
         EXPECT_EQ(N->Index, I++);
@@ -746,7 +746,7 @@ TEST_F(ModelTest, UnlinkingTheLastChildCollapsesTheParentButNeverTheRoot) {
     Tree->DeleteNode(A);
     EXPECT_TRUE(Tree->RootNode()->States & vsExpanded);
     EXPECT_EQ(Tree->RangeY(), 0u);
-    EXPECT_EQ(Tree->RootNode()->TotalCount, 1u);
+    EXPECT_EQ(Tree->RootNode()->TotalCount(), 1u);
 }
 
 TEST_F(ModelTest, DefaultHeightAppliesToNewNodesOnly) {

@@ -67,6 +67,8 @@ void TBaseLazyTree::LinkNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttac
     Node->Parent = Parent;
     ++Parent->ChildCount;
     Parent->States |= vsHasChildren;
+    NoteStructureChange();
+    NoteRowsChanged();
     AdjustTotalCount(Parent, NodeTotalCount(Node), true);
     // A hidden node's rows are not part of its parent's height.
     if ((Parent->States & vsExpanded) && (Node->States & vsVisible))
@@ -121,6 +123,8 @@ void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
     Node->Parent = nullptr;
     Node->PrevSibling = nullptr;
     Node->NextSibling = nullptr;
+    NoteStructureChange();
+    NoteRowsChanged();
 }
 
 std::uint32_t TBaseLazyTree::CountVisibleChildren(PLazyNode Node) const {
@@ -195,7 +199,8 @@ void TBaseLazyTree::InitChildren(PLazyNode Node) {
     std::uint32_t Count = Node->ChildCount;
     DoInitChildren(Node, Count);
     if (Count == 0) {
-        if (!(Node->States & (vsClearing | vsDeleting))) DeleteChildrenNow(Node, false);
+        // Through the public door: it waits while the tree is busy, and a walk refuses it.
+        DeleteChildren(Node, false);
         Node->States &= ~vsHasChildren;
     } else {
         SetChildCount(Node, Count);
@@ -270,6 +275,7 @@ PLazyNode TBaseLazyTree::GetFirstNoInit() const {
 }
 
 PLazyNode TBaseLazyTree::GetFirstChild(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) Node = FRoot;
     if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
@@ -283,6 +289,7 @@ PLazyNode TBaseLazyTree::GetFirstChildNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetLastChild(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) Node = FRoot;
     if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
@@ -296,6 +303,7 @@ PLazyNode TBaseLazyTree::GetLastChildNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetLast(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     PLazyNode Result = nullptr;
     for (PLazyNode Next = GetLastChild(Node); Next; Next = GetLastChild(Next))
         Result = Next;
@@ -310,9 +318,10 @@ PLazyNode TBaseLazyTree::GetLastNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetNext(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
     if (PLazyNode Child = GetFirstChild(Node)) return Child;
-    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent) {
+    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
         if (Run->NextSibling) {
             PLazyNode Result = Run->NextSibling;
             if (!(Result->States & vsInitialized)) InitNode(Result);
@@ -325,12 +334,13 @@ PLazyNode TBaseLazyTree::GetNext(PLazyNode Node) {
 PLazyNode TBaseLazyTree::GetNextNoInit(PLazyNode Node) const {
     if (!Node || Node == FRoot) return nullptr;
     if (Node->FirstChild) return Node->FirstChild;
-    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
         if (Run->NextSibling) return Run->NextSibling;
     return nullptr;
 }
 
 PLazyNode TBaseLazyTree::GetPrevious(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
     if (Node->PrevSibling) {
         PLazyNode Result = Node->PrevSibling;
@@ -352,6 +362,7 @@ PLazyNode TBaseLazyTree::GetPreviousNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetNextSibling(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     PLazyNode Result = Node->NextSibling;
@@ -360,6 +371,7 @@ PLazyNode TBaseLazyTree::GetNextSibling(PLazyNode Node) {
 }
 
 PLazyNode TBaseLazyTree::GetPreviousSibling(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     PLazyNode Result = Node->PrevSibling;
@@ -405,6 +417,7 @@ PLazyNode TBaseLazyTree::GetFirstVisibleChildNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetFirstVisibleChild(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     return FirstVisibleFrom(GetFirstChild(Node), [this](PLazyNode N) { return GetNextSibling(N); });
 }
 
@@ -413,6 +426,7 @@ PLazyNode TBaseLazyTree::GetLastVisibleChildNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetLastVisibleChild(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     return FirstVisibleFrom(GetLastChild(Node),
                             [this](PLazyNode N) { return GetPreviousSibling(N); });
 }
@@ -423,6 +437,7 @@ PLazyNode TBaseLazyTree::GetNextVisibleSiblingNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetNextVisibleSibling(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     return FirstVisibleFrom(GetNextSibling(Node),
                             [this](PLazyNode N) { return GetNextSibling(N); });
@@ -434,6 +449,7 @@ PLazyNode TBaseLazyTree::GetPreviousVisibleSiblingNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetPreviousVisibleSibling(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     return FirstVisibleFrom(GetPreviousSibling(Node),
                             [this](PLazyNode N) { return GetPreviousSibling(N); });
@@ -444,6 +460,7 @@ PLazyNode TBaseLazyTree::GetFirstVisibleNoInit() const {
 }
 
 PLazyNode TBaseLazyTree::GetFirstVisible() {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     return GetFirstVisibleChild(nullptr);
 }
 
@@ -452,7 +469,7 @@ PLazyNode TBaseLazyTree::GetNextVisibleNoInit(PLazyNode Node) const {
     if (!FullyVisible(Node)) {
         bool Collapsed = false;
         Node = HiddenAnchor(*this, Node, Collapsed);
-        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+        for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
             if (PLazyNode Next = GetNextVisibleSiblingNoInit(Run)) return Next;
         return nullptr;
     }
@@ -462,12 +479,13 @@ PLazyNode TBaseLazyTree::GetNextVisibleNoInit(PLazyNode Node) const {
 PLazyNode TBaseLazyTree::NextShownNoInit(PLazyNode Node) const {
     if (Node->States & vsExpanded)
         if (PLazyNode Child = GetFirstVisibleChildNoInit(Node)) return Child;
-    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
         if (PLazyNode Next = GetNextVisibleSiblingNoInit(Run)) return Next;
     return nullptr;
 }
 
 PLazyNode TBaseLazyTree::GetNextVisible(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
     if (!(Node->States & vsInitialized)) InitNode(Node);
     if (!FullyVisible(Node)) {
@@ -477,7 +495,7 @@ PLazyNode TBaseLazyTree::GetNextVisible(PLazyNode Node) {
     }
     if (Node->States & vsExpanded)
         if (PLazyNode Child = GetFirstVisibleChild(Node)) return Child;
-    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
         if (PLazyNode Next = GetNextVisibleSibling(Run)) return Next;
     return nullptr;
 }
@@ -495,6 +513,7 @@ PLazyNode TBaseLazyTree::GetLastVisibleNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetLastVisible(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     PLazyNode Result = nullptr;
     PLazyNode Run = Node ? Node : FRoot;
     while ((Run->States & vsExpanded)) {
@@ -525,6 +544,7 @@ PLazyNode TBaseLazyTree::PreviousShownNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetPreviousVisible(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
     if (!FullyVisible(Node)) {
         bool Collapsed = false;
@@ -576,7 +596,7 @@ PLazyNode TBaseLazyTree::GetNextInitialized(PLazyNode Node) const {
 bool TBaseLazyTree::HasAsParent(PLazyNode Node, PLazyNode PotentialParent) const {
     if (!Node || !PotentialParent || Node == FRoot || PotentialParent == Node) return false;
     if (PotentialParent == FRoot) return true;
-    for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node->Parent; Run && Run && Run != FRoot; Run = Run->Parent)
         if (Run == PotentialParent) return true;
     return false;
 }
@@ -674,7 +694,7 @@ PLazyNode TBaseLazyTree::GetTopNode() {
 
 void TBaseLazyTree::SetTopNode(PLazyNode Node) {
     if (!Node || Node == FRoot) return;
-    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
         if (!(Run->States & vsExpanded)) ToggleNode(Run);
     fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
     SetOffsetY(FOffsetY - (R.Top - RowAreaTop()));
@@ -749,7 +769,7 @@ bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool Horizontall
     lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot) return false;
     bool Expanded = false;
-    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
         if (!(Run->States & vsExpanded)) {
             ToggleNode(Run);
             Expanded = true;

@@ -310,10 +310,10 @@ void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
             Node->States |= vsAllChildrenHidden;
     }
     if (Node == FRoot) {
-        FRoot->TotalCount = Count;
+        FRoot->CachedTotalCount = Count;
         FRoot->TotalHeight = static_cast<std::uint32_t>(Height);
     } else if (!Linked) {
-        Node->TotalCount = Count;
+        Node->CachedTotalCount = Count;
         Node->TotalHeight = static_cast<std::uint32_t>(Height);
         Node->Internal &= static_cast<std::uint8_t>(~lt::nfRaw);
     } else {

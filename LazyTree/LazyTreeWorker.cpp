@@ -290,6 +290,9 @@ void TBaseLazyTree::InterruptValidation() {
     // Once the worker has taken this tree it may be reading its nodes or waiting
     // to tell it so: let its messages through until it lets go of the tree.
     bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;
+    // What the messages taken here run counts as a handler's: whatever
+    // operation called this still holds its nodes, so deletions wait.
+    lt::TBusyScope Messages(*this, TBusyKind::Handler);
     // Sleeps between the worker's messages: it wakes this thread when it
     // sends one and when it lets go of the tree.
     while (!fw::Application()->Terminated()) {

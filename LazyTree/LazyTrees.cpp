@@ -163,7 +163,7 @@ void TBaseLazyTree::InitRootNode(std::uint32_t OldSize) {
     FRoot->States = vsInitialized | vsExpanded | vsHasChildren | vsVisible;
     FRoot->NodeHeight = static_cast<std::uint16_t>(FDefaultNodeHeight);
     FRoot->TotalHeight = FDefaultNodeHeight;
-    FRoot->TotalCount = 1;
+    FRoot->CachedTotalCount = 1;
     FRoot->Align = 50;
 }
 
@@ -185,7 +185,7 @@ PLazyNode TBaseLazyTree::MakeNewNode() {
     }
     auto* N = static_cast<PLazyNode>(std::calloc(1, NodeBlockSize()));
     if (!N) throw std::bad_alloc();
-    N->TotalCount = 1;
+    N->CachedTotalCount = 1;
     N->NodeHeight = static_cast<std::uint16_t>(FDefaultNodeHeight);
     N->TotalHeight = FDefaultNodeHeight;
     N->States = vsVisible;
@@ -200,10 +200,10 @@ void TBaseLazyTree::FreeNodeBlock(PLazyNode Node) {
 void TBaseLazyTree::AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative) {
     std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(NodeTotalCount(Node));
     if (Diff == 0) return;
-    FRoot->TotalCount = static_cast<std::uint32_t>(FRoot->TotalCount + Diff);
+    FRoot->CachedTotalCount = static_cast<std::uint32_t>(FRoot->CachedTotalCount + Diff);
     if (Node == FRoot) return;
     if (!(Node->Internal & nfCountStale))
-        Node->TotalCount = static_cast<std::uint32_t>(Node->TotalCount + Diff);
+        Node->CachedTotalCount = static_cast<std::uint32_t>(Node->CachedTotalCount + Diff);
     // A stale node's ancestors are all stale already: marking stops there, so
     // a chain grown at its end costs no walk up.
     for (PLazyNode Run = Node->Parent; Run && Run != FRoot && !(Run->Internal & nfCountStale);
@@ -212,21 +212,25 @@ void TBaseLazyTree::AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Re
 }
 
 std::uint32_t TBaseLazyTree::NodeTotalCount(PLazyNode Node) const {
-    if (!Node) Node = FRoot;
-    if (!(Node->Internal & nfCountStale)) return Node->TotalCount;
+    return (Node ? Node : FRoot)->TotalCount();
+}
+
+std::uint32_t TLazyNode::TotalCount() const {
+    if (!(Internal & nfCountStale)) return CachedTotalCount;
     // The stale part of the subtree, parents first; recounted children first.
-    std::vector<PLazyNode> Stale{Node};
+    // Each recount clears its mark, so a node is recounted once per change below it.
+    std::vector<PLazyNode> Stale{const_cast<PLazyNode>(this)};
     for (std::size_t I = 0; I < Stale.size(); ++I)
         for (PLazyNode C = Stale[I]->FirstChild; C; C = C->NextSibling)
             if (C->Internal & nfCountStale) Stale.push_back(C);
     for (auto It = Stale.rbegin(); It != Stale.rend(); ++It) {
         std::uint32_t Count = 1;
         for (PLazyNode C = (*It)->FirstChild; C; C = C->NextSibling)
-            Count += C->TotalCount;
-        (*It)->TotalCount = Count;
+            Count += C->CachedTotalCount;
+        (*It)->CachedTotalCount = Count;
         (*It)->Internal &= static_cast<std::uint8_t>(~nfCountStale);
     }
-    return Node->TotalCount;
+    return CachedTotalCount;
 }
 
 void TBaseLazyTree::AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool Relative) {
@@ -247,59 +251,31 @@ std::uint32_t TBaseLazyTree::ChildCount(PLazyNode Node) const {
 void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     if (ReadOnly()) return;
     if (!Node) Node = FRoot;
-    // A node whose children are being freed takes no new ones.
-    if (Node->States & (vsClearing | vsDeleting)) return;
     if (NewChildCount == 0) {
         DeleteChildren(Node, false);
         return;
     }
-    std::int64_t Count = static_cast<std::int64_t>(NewChildCount) - Node->ChildCount;
-    if (Count == 0) return;
-    if (Count < 0 && DeferWhileHandling(Node, [this, Node, NewChildCount] {
-            SetChildCount(Node, NewChildCount);
-        }))
-        return;
+    if (NewChildCount == Node->ChildCount) return;
+    if (NewChildCount < Node->ChildCount) {
+        // A node whose children are being freed loses none but those.
+        if (Node->States & (vsClearing | vsDeleting)) return;
+        if (!DeletionMayRun(Node, [this, Node, NewChildCount] {
+                SetChildCount(Node, NewChildCount);
+            }))
+            return;
+    }
     lt::TBusyScope Busy(*this);
-    InterruptValidation();
-    if (Count > 0) {
-        std::uint32_t Index = 0;
-        if (Node->LastChild)
-            Index = Node->LastChild->Index + 1;
-        else
-            Node->States |= vsHasChildren;
-        std::int64_t NewHeight = 0;
-        std::int64_t Made = 0;
-        // Nodes made before a failed allocation stay linked and counted.
-        {
-            fw::TScopeExit Commit([this, Node, &Made, &NewHeight] {
-                if (Node->States & vsExpanded) {
-                    AdjustTotalHeight(Node, NewHeight, true);
-                    if (FullyVisible(Node)) FVisibleCount += static_cast<std::uint32_t>(Made);
-                }
-                AdjustTotalCount(Node, Made, true);
-                Node->ChildCount += static_cast<std::uint32_t>(Made);
-            });
-            for (std::int64_t I = 0; I < Count; ++I) {
-                PLazyNode Child = MakeNewNode();
-                Child->Index = Index++;
-                Child->PrevSibling = Node->LastChild;
-                Child->Parent = Node;
-                if (Node->LastChild)
-                    Node->LastChild->NextSibling = Child;
-                else
-                    Node->FirstChild = Child;
-                Node->LastChild = Child;
-                ++Made;
-                // A measured height reaches the parent through SetNodeHeight itself.
-                NewHeight += Child->TotalHeight;
-                GetNodeHeight(Child);
-            }
-        }
+    if (NewChildCount > Node->ChildCount) {
+        if (!AppendChildren(Node, NewChildCount)) return;
         if (FUpdateCount == 0 && (AutoOptions() & toAutoSort) && HeaderSortColumn() > InvalidColumn)
             Sort(Node, HeaderSortColumn(), HeaderSortDirection(), true);
         MarkValidationNeeded();
     } else {
-        while (static_cast<std::int64_t>(Node->ChildCount) > NewChildCount && Node->LastChild)
+        InterruptValidation();
+        // The handlers of each deletion may add children again: no more go
+        // than were too many when asked.
+        for (std::uint32_t Excess = Node->ChildCount - NewChildCount;
+             Excess > 0 && Node->ChildCount > NewChildCount && Node->LastChild; --Excess)
             DeleteNodeNow(Node->LastChild, true);
     }
     if (FUpdateCount == 0) {
@@ -310,11 +286,66 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     StructureChange(Node == FRoot ? nullptr : Node, crChildAdded);
 }
 
+bool TBaseLazyTree::TakesChildren(PLazyNode Node) const {
+    return !(Node->States & (vsClearing | vsDeleting)) && !(Node->Internal & (nfGoing | nfRaw));
+}
+
+PLazyNode TBaseLazyTree::AppendChildren(PLazyNode Node, std::uint32_t NewChildCount) {
+    if (!TakesChildren(Node) || Node->ChildCount >= NewChildCount) return nullptr;
+    lt::TBusyScope Busy(*this);
+    InterruptValidation(); // the worker's message may have changed the node meanwhile
+    const bool Measure = (MiscOptions() & toVariableNodeHeight) != 0;
+    // Each child is linked and counted at once, so a handler never finds
+    // children linked but not counted; heights and rows go up together once,
+    // or before each handler that may run (measuring, the data size).
+    std::int64_t Height = 0;
+    std::uint32_t Rows = 0;
+    auto Commit = [&] {
+        if (Rows == 0) return;
+        if (Node->States & vsExpanded) {
+            AdjustTotalHeight(Node, Height, true);
+            if (FullyVisible(Node)) FVisibleCount += Rows;
+            NoteRowsChanged();
+        }
+        Height = 0;
+        Rows = 0;
+    };
+    PLazyNode First = nullptr;
+    {
+        fw::TScopeExit CommitMade(Commit); // nodes made before a failure stay, counted
+        while (Node->ChildCount < NewChildCount && TakesChildren(Node)) {
+            if (FNodeDataSize == -1) Commit();
+            PLazyNode Child = MakeNewNode();
+            Child->Index = Node->LastChild ? Node->LastChild->Index + 1 : 0;
+            Child->PrevSibling = Node->LastChild;
+            Child->Parent = Node;
+            if (Node->LastChild)
+                Node->LastChild->NextSibling = Child;
+            else
+                Node->FirstChild = Child;
+            Node->LastChild = Child;
+            ++Node->ChildCount;
+            Node->States |= vsHasChildren;
+            AdjustTotalCount(Node, 1, true);
+            NoteStructureChange();
+            if (!First) First = Child;
+            Height += Child->TotalHeight;
+            ++Rows;
+            if (Measure) {
+                // A measured height reaches the parent through SetNodeHeight itself.
+                Commit();
+                GetNodeHeight(Child);
+            }
+        }
+    }
+    return First;
+}
+
 void TBaseLazyTree::DeleteChildren(PLazyNode Node, bool ResetHasChildren) {
     if (!Node) Node = FRoot;
     if (Node->ChildCount == 0 && !Node->FirstChild) return;
     if (ReadOnly() || (Node->States & (vsClearing | vsDeleting))) return;
-    if (DeferWhileHandling(Node, [this, Node, ResetHasChildren] {
+    if (!DeletionMayRun(Node, [this, Node, ResetHasChildren] {
             DeleteChildren(Node, ResetHasChildren);
         }))
         return;
@@ -331,14 +362,14 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
     {
         TCountScope Count(FUpdateCount);
         InterruptValidation();
-        // Counted before the children go: a stale count is taken while they are there.
-        const std::uint32_t Removed = NodeTotalCount(Node) - 1;
         if (Node == FRoot || (FullyVisible(Node) && (Node->States & vsExpanded)))
             Node->Internal |= nfCounted;
         else
             Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
         Node->States |= vsClearing;
-        FreeDescendants(Node);
+        // Counted as they go: free handlers may add below nodes not yet freed,
+        // or move such nodes out.
+        const std::uint32_t Removed = FreeDescendants(Node);
         Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
         Node->States &= ~vsClearing;
         if (ResetHasChildren) Node->States &= ~vsHasChildren;
@@ -351,7 +382,7 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
             AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
         } else if (Node == FRoot) {
             FRoot->TotalHeight = FDefaultNodeHeight;
-            FRoot->TotalCount = 1;
+            FRoot->CachedTotalCount = 1;
         }
     }
     // The freed nodes were only marked in the selection: outside an update
@@ -369,9 +400,10 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
     StructureChange(Node == FRoot ? nullptr : Node, crChildDeleted);
 }
 
-void TBaseLazyTree::FreeDescendants(PLazyNode Node) {
+std::uint32_t TBaseLazyTree::FreeDescendants(PLazyNode Node) {
     // Down the last children, freeing each node once its own children are gone:
     // the order of the recursive definition without its stack.
+    std::uint32_t Freed = 0;
     PLazyNode Run = Node;
     for (;;) {
         if (PLazyNode Child = Run->LastChild) {
@@ -386,9 +418,10 @@ void TBaseLazyTree::FreeDescendants(PLazyNode Node) {
             Run = Child;
             continue;
         }
-        if (Run == Node) return;
+        if (Run == Node) return Freed;
         PLazyNode Parent = Run->Parent;
         FreeClearedLeaf(Run);
+        ++Freed;
         Run = Parent;
     }
 }
@@ -412,6 +445,7 @@ void TBaseLazyTree::FreeClearedLeaf(PLazyNode Node) {
         Parent->FirstChild = nullptr;
     Node->Parent = nullptr;
     Node->PrevSibling = nullptr;
+    NoteStructureChange();
     DoFreeNode(Node);
 }
 
@@ -441,7 +475,9 @@ std::uint32_t TBaseLazyTree::GetNodeHeight(PLazyNode Node) {
 void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
     Value = std::min(Value, MaxNodeHeight);
     if (!Node || Node == FRoot || Node->NodeHeight == Value || ReadOnly()) return;
+    lt::TBusyScope Busy(*this); // the worker's message may run handlers: the node stays
     InterruptValidation();
+    if (Node->NodeHeight == Value) return;
     std::int64_t Diff = static_cast<std::int64_t>(Value) - Node->NodeHeight;
     Node->NodeHeight = static_cast<std::uint16_t>(Value);
     AdjustTotalHeight(Node, Diff, true);
@@ -457,8 +493,9 @@ void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
 
 bool TBaseLazyTree::VisiblePath(PLazyNode Node) const {
     LTAssert(Node != nullptr && Node != FRoot, "Invalid parameters.");
+    // A node on its way out (unlinked) has no path.
     for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
-        if (!(Run->States & vsExpanded) || !(Run->States & vsVisible)) return false;
+        if (!Run || !(Run->States & vsExpanded) || !(Run->States & vsVisible)) return false;
     return true;
 }
 
@@ -470,6 +507,7 @@ bool TBaseLazyTree::FullyVisible(PLazyNode Node) const {
 
 bool TBaseLazyTree::GetVisible(PLazyNode Node) {
     if (!Node) Node = FRoot;
+    lt::TBusyScope Busy(*this);
     if (!(Node->States & vsInitialized)) InitNode(Node);
     return (Node->States & vsVisible) != 0;
 }
@@ -478,6 +516,8 @@ void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
     lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot || ((Node->States & vsVisible) != 0) == Value) return;
     InterruptValidation();
+    // The worker's message may have run handlers: the node is taken as it is now.
+    if (((Node->States & vsVisible) != 0) == Value || !Node->Parent) return;
     PLazyNode Parent = Node->Parent;
     bool PathShown = (Parent == FRoot || FullyVisible(Parent)) && (Parent->States & vsExpanded);
     if (Value) {
@@ -490,6 +530,7 @@ void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
             AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
         Node->States &= ~vsVisible;
     }
+    NoteRowsChanged();
     if (Parent != FRoot) {
         if (FUpdateCount == 0)
             DetermineHiddenChildrenFlag(Parent);
@@ -521,7 +562,7 @@ bool TBaseLazyTree::IsLastVisibleChild(PLazyNode Parent, PLazyNode Node) const {
 std::uint32_t TBaseLazyTree::GetNodeLevel(PLazyNode Node) const {
     std::uint32_t Level = 0;
     if (!Node || Node == FRoot) return 0;
-    for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
+    for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
         ++Level;
     return Level;
 }
@@ -624,17 +665,21 @@ void TBaseLazyTree::EndUpdate() {
 // ------------------------------------------------------- structure changes
 
 PLazyNode TBaseLazyTree::AddChild(PLazyNode Parent, std::uint32_t UserData) {
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // the node handed back stays
     if (ReadOnly()) return nullptr;
     if (InState(tsEditing)) CancelEditNode();
     if (!Parent) Parent = FRoot;
     if (!(Parent->States & vsInitialized)) InitNode(Parent);
+    PLazyNode Result = nullptr;
     {
         TCountScope Count(FUpdateCount);
-        SetChildCount(Parent, Parent->ChildCount + 1);
+        // A parent being freed, cleared or read takes none: nil, as for a read-only tree.
+        Result = AppendChildren(Parent, Parent->ChildCount + 1);
+        if (!Result) return nullptr;
+        MarkValidationNeeded();
+        StructureChange(Parent == FRoot ? nullptr : Parent, crChildAdded);
         Parent->States &= ~vsAllChildrenHidden;
     }
-    PLazyNode Result = Parent->LastChild;
     if (UserData != 0) {
         if (FNodeDataSize < 4) ShowError(SCannotSetUserData, hcTFCannotSetUserData);
         std::memcpy(GetNodeData(Result), &UserData, sizeof(UserData));
@@ -657,13 +702,17 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
     // A node whose deletion is already running goes anyway.
-    if (Node->States & vsDeleting) return;
-    if (DeferWhileHandling(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); })) return;
+    if ((Node->States & vsDeleting) || (Node->Internal & nfGoing)) return;
+    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); })) return;
     DeleteNodeNow(Node, Reindex);
 }
 
 void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
     lt::TBusyScope Busy(*this);
+    // While it goes the node takes no children and is not moved; a failure
+    // before it is unlinked leaves it as it was.
+    Node->Internal |= nfGoing;
+    fw::TScopeExit Stays([Node] { Node->Internal &= static_cast<std::uint8_t>(~nfGoing); });
     PLazyNode Parent = Node->Parent;
     bool ParentClearing = (Parent->States & vsClearing) != 0;
     int OldX = FOffsetX, OldY = FOffsetY;
@@ -686,6 +735,7 @@ void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
     InterruptValidation();
     DeleteChildrenNow(Node, false);
     UnlinkNode(Node, false, Reindex);
+    Stays.Release();
     DoFreeNode(Node);
     if (!ParentClearing) {
         DetermineHiddenChildrenFlag(Parent);
@@ -700,13 +750,25 @@ void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
 
 void TBaseLazyTree::DeleteSelectedNodes() {
     if (FSelectionCount == 0 || ReadOnly()) return;
-    if (DeferWhileHandling(nullptr, [this] { DeleteSelectedNodes(); })) return;
+    if (!DeletionMayRun(nullptr, [this] { DeleteSelectedNodes(); })) return;
     lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TNodeArray Nodes = GetSortedSelection(true);
+    // A deletion's handlers may move a node still to go below one going now:
+    // it goes with that one, and leaves the set.
+    std::unordered_set<PLazyNode> Left(Nodes.begin(), Nodes.end());
+    std::unordered_set<PLazyNode> Parents;
+    lt::TNodeWatch WatchLeft(Left, FWatches), WatchParents(Parents, FWatches);
     for (std::size_t I = Nodes.size(); I-- > 0;) {
-        bool Reindex = I == 0 || Nodes[I]->Parent != Nodes[I - 1]->Parent;
-        DeleteNodeNow(Nodes[I], Reindex);
+        if (!Left.contains(Nodes[I])) continue;
+        Parents.insert(Nodes[I]->Parent);
+        DeleteNodeNow(Nodes[I], false);
+    }
+    // Each parent's children are numbered once, however many of them went.
+    for (PLazyNode P : Parents) {
+        std::uint32_t Index = 0;
+        for (PLazyNode C = P->FirstChild; C; C = C->NextSibling)
+            C->Index = Index++;
     }
     U.Leave();
 }
@@ -714,7 +776,7 @@ void TBaseLazyTree::DeleteSelectedNodes() {
 void TBaseLazyTree::Clear() {
     if (ReadOnly() && !Destroying()) return;
     if (FRoot->States & vsClearing) return;
-    if (DeferWhileHandling(nullptr, [this] { Clear(); })) return;
+    if (!Destroying() && !DeletionMayRun(nullptr, [this] { Clear(); })) return;
     ClearNow();
 }
 
@@ -738,22 +800,31 @@ void TBaseLazyTree::ClearNow() {
 
 // ------------------------------------------------- handlers that delete nodes
 
-void TBaseLazyTree::EnterBusy(bool Handler) {
-    ++FBusyCount;
-    if (Handler) ++FHandlerDepth;
+namespace {
+
+// A node being freed, deleted or read stays where it is.
+bool StaysPut(PLazyNode Node) {
+    return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
 }
 
-void TBaseLazyTree::LeaveBusy(bool Handler) {
-    if (Handler && FHandlerDepth > 0) --FHandlerDepth;
+} // namespace
+
+void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
+    ++FBusyCount;
+    if (Kind == TBusyKind::Handler) ++FHandlerDepth;
+}
+
+void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
+    if (Kind == TBusyKind::Handler && FHandlerDepth > 0) --FHandlerDepth;
     if (FBusyCount > 0) --FBusyCount;
     if (FBusyCount != 0 || FDeferred.empty()) return;
-    if (!Handler) {
+    if (Kind == TBusyKind::Operation) {
         RunDeferred();
         return;
     }
-    // A handler called outside every operation: whoever called it may still
-    // hold the node, so the deletions wait for the message loop (or, with no
-    // window, for the end of the next operation).
+    // A handler called outside every operation, or a node handed back: whoever
+    // called may still hold the node, so the deletions wait for the message
+    // loop (or, with no window, for the end of the next operation).
     if (HandleAllocated() && !FDeferredPosted) {
         FDeferredPosted = true;
         fw::PostMessage(Handle(), lt::CM_RUNDEFERRED, 0, 0);
@@ -761,14 +832,25 @@ void TBaseLazyTree::LeaveBusy(bool Handler) {
 }
 
 bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
-    if (FHandlerDepth == 0) return false;
+    // Asked for while the tree is busy: by a handler, a walk's callback, a
+    // message handled inside an operation, or a handler of another tree.
+    if (FBusyCount == 0) return false;
     FDeferred.push_back({Node, std::move(Run)});
     return true;
 }
 
+bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run) {
+    LTAssert(!InState(tsIterating),
+             "Deleting nodes during tree iteration leads to invalid pointers.");
+    return !DeferWhileHandling(Node, std::move(Run));
+}
+
 void TBaseLazyTree::RunDeferred() {
-    // A deletion's own handlers queue theirs behind it.
-    lt::TBusyScope Busy(*this);
+    // Each runs as an operation of its own (the tree is not busy meanwhile);
+    // a deletion's own handlers queue theirs behind it, for this loop.
+    if (FRunningDeferred) return;
+    FRunningDeferred = true;
+    fw::TScopeExit Done([this] { FRunningDeferred = false; });
     while (!FDeferred.empty()) {
         TDeferredDeletion D = std::move(FDeferred.front());
         FDeferred.pop_front();
@@ -779,14 +861,14 @@ void TBaseLazyTree::RunDeferred() {
 void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
     lt::TBusyScope Busy(*this);
-    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly()) return;
+    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly() || StaysPut(Source)) return;
     LTAssert(TreeFromNode(Source) == this, "The source tree must contain the source node.");
     TBaseLazyTree* TargetTree = this;
     if (!Target) {
         Target = FRoot;
         Mode = amAddChildFirst;
-    } else {
-        TargetTree = TreeFromNode(Target);
+    } else if (!(TargetTree = TreeFromNode(Target))) {
+        return; // a node on its way out of its tree
     }
     if (Target == TargetTree->FRoot) {
         if (Mode == amInsertBefore)
@@ -799,54 +881,77 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
     if (!DoNodeMoving(Source, EventTarget)) return;
     if (TargetTree == this) {
-        if (Target != FRoot && HasAsParent(Target, Source))
-            ShowError(SWrongMoveError, hcTFWrongMoveError);
-        TUpdateScope U(*this);
-        InterruptValidation();
-        auto MoveOne = [&](PLazyNode Node) {
-            UnlinkNode(Node, true, true);
-            LinkNode(Node, Target, Mode);
-            DoNodeMoved(Node);
-        };
-        if (ChildrenOnly) {
-            // Keep the children's order: modes that place each node in front of
-            // the previous one take them last first, the others first first.
-            std::vector<PLazyNode> Children;
-            for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
-                Children.push_back(Run);
-            if (Mode == amInsertAfter || Mode == amAddChildFirst)
-                std::reverse(Children.begin(), Children.end());
-            for (PLazyNode Run : Children)
-                MoveOne(Run);
-        } else {
-            MoveOne(Source);
-        }
-        StructureChange(Source, crNodeMoved);
-        U.Leave();
-    } else {
-        // Another tree: copy through the node-chunk format, then drop the sources.
-        TUpdateScope TargetUpdate(*TargetTree);
-        std::vector<PLazyNode> Sources;
-        if (ChildrenOnly)
-            for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
-                Sources.push_back(Run);
-        else
-            Sources.push_back(Source);
-        // Only the sources that arrived leave this tree.
-        std::vector<PLazyNode> Arrived;
-        for (PLazyNode S : Sources) {
-            PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
-            if (!N) continue;
-            Arrived.push_back(S);
-            TargetTree->DoNodeMoved(N);
-        }
-        if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size())
-            DeleteChildren(Source, false);
-        else
-            for (PLazyNode S : Arrived)
-                DeleteNode(S, true);
-        TargetUpdate.Leave();
+        MoveWithin(Source, Target, Mode, ChildrenOnly);
+        return;
     }
+    // Another tree: copy through the node-chunk format, then drop the sources,
+    // which a walk running here forbids.
+    LTAssert(!InState(tsIterating),
+             "Deleting nodes during tree iteration leads to invalid pointers.");
+    lt::TBusyScope TargetBusy(*TargetTree); // its handlers' deletions wait for the last copy
+    TUpdateScope TargetUpdate(*TargetTree);
+    std::vector<PLazyNode> Sources;
+    if (ChildrenOnly)
+        for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+            Sources.push_back(Run);
+    else
+        Sources.push_back(Source);
+    // Only the sources that arrived leave this tree (when this operation ends).
+    std::vector<PLazyNode> Arrived;
+    for (PLazyNode S : Sources) {
+        if (!TargetTree->TakesChildren(Mode == amInsertBefore || Mode == amInsertAfter
+                                           ? Target->Parent
+                                           : Target))
+            break;
+        PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
+        if (!N) continue;
+        Arrived.push_back(S);
+        TargetTree->DoNodeMoved(N);
+    }
+    if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size())
+        DeleteChildren(Source, false);
+    else
+        for (PLazyNode S : Arrived)
+            DeleteNode(S, true);
+    TargetUpdate.Leave();
+}
+
+void TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+                               bool ChildrenOnly) {
+    if (Target != FRoot && HasAsParent(Target, Source))
+        ShowError(SWrongMoveError, hcTFWrongMoveError);
+    // Handlers (of the update, the worker's message, each move) may change
+    // the tree: each move is checked against the tree as it is then.
+    std::uint64_t Checked = FStructureStamp;
+    TUpdateScope U(*this);
+    InterruptValidation();
+    const bool Beside = Mode == amInsertBefore || Mode == amInsertAfter;
+    auto MoveOne = [&](PLazyNode Node) {
+        if (FStructureStamp != Checked &&
+            (StaysPut(Node) || Node == Target || !Node->Parent ||
+             (Target != FRoot && (!Target->Parent || HasAsParent(Target, Node)))))
+            return;
+        if (StaysPut(Node) || !TakesChildren(Beside ? Target->Parent : Target)) return;
+        UnlinkNode(Node, true, true);
+        LinkNode(Node, Target, Mode);
+        Checked = FStructureStamp;
+        DoNodeMoved(Node);
+    };
+    if (ChildrenOnly) {
+        // Keep the children's order: modes that place each node in front of
+        // the previous one take them last first, the others first first.
+        std::vector<PLazyNode> Children;
+        for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+            Children.push_back(Run);
+        if (Mode == amInsertAfter || Mode == amAddChildFirst)
+            std::reverse(Children.begin(), Children.end());
+        for (PLazyNode Run : Children)
+            MoveOne(Run);
+    } else {
+        MoveOne(Source);
+    }
+    StructureChange(Source, crNodeMoved);
+    U.Leave();
 }
 
 void TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
@@ -859,7 +964,7 @@ void TBaseLazyTree::ResetNode(PLazyNode Node) {
         Clear();
         return;
     }
-    if (DeferWhileHandling(Node, [this, Node] { ResetNode(Node); })) return;
+    if (!DeletionMayRun(Node, [this, Node] { ResetNode(Node); })) return;
     lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) CancelEditNode();
     DoReset(Node);
@@ -892,7 +997,7 @@ void TBaseLazyTree::ReinitChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
     lt::TBusyScope Busy(*this);
     if (Node->States & vsHasChildren) InitChildren(Node);
-    WalkBelow(Node, [&](PLazyNode Run) {
+    WalkBelow(*this, Node, [&](PLazyNode Run) {
         ClearPassingStates(Run);
         InitNode(Run);
         if (Recursive && (Run->States & vsHasChildren)) InitChildren(Run);
@@ -904,7 +1009,7 @@ void TBaseLazyTree::ValidateChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
     lt::TBusyScope Busy(*this);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    WalkBelow(Node, [&](PLazyNode Run) {
+    WalkBelow(*this, Node, [&](PLazyNode Run) {
         if (!(Run->States & vsInitialized)) InitNode(Run);
         if (Recursive && (Run->States & vsHasChildren) && Run->ChildCount == 0) InitChildren(Run);
         return Recursive;
@@ -913,6 +1018,7 @@ void TBaseLazyTree::ValidateChildren(PLazyNode Node, bool Recursive) {
 
 void TBaseLazyTree::ValidateNode(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    lt::TBusyScope Busy(*this);
     if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
     if (Recursive) ValidateChildren(Node, true);
 }
@@ -940,12 +1046,14 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
 bool TBaseLazyTree::CollapseNode(PLazyNode Node) {
     if (!DoCollapsing(Node) || !(Node->States & vsExpanded)) return false;
     InterruptValidation();
+    if (!(Node->States & vsExpanded)) return false;
     if (!FTotalsBatch) {
         std::uint32_t Hidden = FullyVisible(Node) ? CountVisibleChildren(Node) : 0;
         AdjustTotalHeight(Node, Node->NodeHeight, false);
         FVisibleCount -= Hidden;
     }
     Node->States &= ~vsExpanded;
+    NoteRowsChanged();
     DoCollapsed(Node);
     if ((AutoOptions() & toAutoFreeOnCollapse) && Node->ChildCount > 0) {
         DeleteChildren(Node, false);
@@ -960,7 +1068,9 @@ bool TBaseLazyTree::ExpandNode(PLazyNode Node) {
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
     if (Node->States & vsExpanded) return false;
     InterruptValidation();
+    if (Node->States & vsExpanded) return false;
     Node->States |= vsExpanded;
+    NoteRowsChanged();
     if (!FTotalsBatch) {
         std::int64_t Add = 0;
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
@@ -1019,12 +1129,28 @@ void TBaseLazyTree::RecomputeSubtreeTotals(PLazyNode Node) {
 // sets them once: each toggle would otherwise walk up through its ancestors.
 template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
     const bool Outer = FTotalsBatch == nullptr;
+    // A batch run by a handler of another leaves totals to that one's end.
+    if (!Outer) ++FHandlerRowChanges;
     const std::uint32_t ShownBefore = Outer ? ShownRowsOf(Node) : 0;
     const std::uint32_t VisibleBefore = FVisibleCount;
-    if (Outer) FTotalsBatch = Node;
-    fw::TScopeExit Settle([this, Node, Outer, ShownBefore, VisibleBefore] {
+    const std::uint64_t ChangesBefore = FHandlerRowChanges;
+    const std::uint32_t WatchBefore = FRowWatchDepth;
+    if (Outer) {
+        FTotalsBatch = Node;
+        FRowWatchDepth = FHandlerDepth;
+    }
+    fw::TScopeExit Settle([this, Node, Outer, ShownBefore, VisibleBefore, ChangesBefore,
+                           WatchBefore] {
         if (!Outer) return;
         FTotalsBatch = nullptr;
+        FRowWatchDepth = WatchBefore;
+        if (FHandlerRowChanges != ChangesBefore) {
+            // Handlers changed rows meanwhile, anywhere, or moved nodes whose
+            // totals waited for this end: everything is counted afresh.
+            RecomputeSubtreeTotals(FRoot);
+            FVisibleCount = CountVisibleChildren(FRoot);
+            return;
+        }
         const std::uint32_t Current = Node->TotalHeight;
         RecomputeSubtreeTotals(Node);
         const std::uint32_t Now = Node->TotalHeight;
@@ -1037,29 +1163,62 @@ template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
     Run();
 }
 
+namespace {
+
+// Whether Node is Top or lies below it (nil Top: anywhere in the tree).
+bool Within(PLazyNode Node, PLazyNode Top) {
+    return Node && (Node == Top || lt::Below(Node, Top));
+}
+
+// The node after Run in tree order that lies within Top (nil: the whole
+// tree), initialising on the way with DoInit; it never leaves Top's subtree
+// for a sibling, so no stop node is kept that a handler could move.
+PLazyNode StepWithin(TBaseLazyTree& T, PLazyNode Run, PLazyNode Top, bool DoInit) {
+    if (PLazyNode Child = DoInit ? T.GetFirstChild(Run) : Run->FirstChild) return Child;
+    for (; Run && Run != Top && Run != T.RootNode(); Run = Run->Parent)
+        if (PLazyNode Next = Run->NextSibling) {
+            if (DoInit && !(Next->States & vsInitialized)) T.InitNode(Next);
+            return Next;
+        }
+    return nullptr;
+}
+
+// Visits Top's subtree from Start on, in tree order, until Visit answers
+// false. Visit and the steps may run handlers: after the structure changed the
+// walk goes on only from a node still within Top.
+template <class F>
+void WalkWithin(TBaseLazyTree& T, PLazyNode Start, PLazyNode Top, bool DoInit, F&& Visit) {
+    for (PLazyNode Run = Start; Run;) {
+        const std::uint64_t Stamp = T.StructureStamp();
+        if (!Visit(Run)) return;
+        if (T.StructureStamp() != Stamp && !Within(Run, Top)) return;
+        const std::uint64_t Before = T.StructureStamp();
+        Run = StepWithin(T, Run, Top, DoInit);
+        if (T.StructureStamp() != Before && !Within(Run, Top)) return;
+    }
+}
+
+} // namespace
+
 void TBaseLazyTree::FullExpand(PLazyNode Node) {
-    if (FRoot->TotalCount < 2) return;
+    if (FRoot->CachedTotalCount < 2) return;
     lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TStateScope S(*this, tsExpanding, InState(tsExpanding));
-    PLazyNode Stop = nullptr;
-    PLazyNode Start = Node && Node != FRoot ? Node : GetFirst();
-    if (Node && Node != FRoot)
-        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
-            if (Run->NextSibling) {
-                Stop = Run->NextSibling;
-                break;
-            }
-    BatchTotals(Node && Node != FRoot ? Node : FRoot, [&] {
-        for (PLazyNode Run = Start; Run && Run != Stop; Run = GetNext(Run))
+    PLazyNode Top = Node && Node != FRoot ? Node : nullptr;
+    PLazyNode Start = Top ? Top : GetFirst();
+    BatchTotals(Top ? Top : FRoot, [&] {
+        WalkWithin(*this, Start, Top, true, [this](PLazyNode Run) {
             if (!(Run->States & vsExpanded)) ToggleNode(Run);
+            return true;
+        });
     });
     S.Leave();
     U.Leave();
 }
 
 void TBaseLazyTree::FullCollapse(PLazyNode Node) {
-    if (FRoot->TotalCount < 2) return;
+    if (FRoot->CachedTotalCount < 2) return;
     lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TStateScope S(*this, tsCollapsing, InState(tsCollapsing));
@@ -1067,8 +1226,11 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
     BatchTotals(Node ? Node : FRoot, [&] {
         PLazyNode Run = GetLastVisibleNoInit(Node);
         while (Run && Run != FRoot) {
+            const std::uint64_t Stamp = FStructureStamp;
             if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) ToggleNode(Run);
             if (Run == Node) break;
+            // Backwards from a node within the subtree stays within it.
+            if (FStructureStamp != Stamp && !Within(Run, Node)) break;
             Run = GetPreviousNoInit(Run);
         }
     });
@@ -1080,81 +1242,76 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
 
 PLazyNode TBaseLazyTree::IterateSubtree(PLazyNode Node, const TLTGetNodeProc& Callback, void* Data,
                                         TLazyNodeStates Filter, bool DoInit, bool ChildNodesOnly) {
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back the node it stopped at
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     TStateScope S(*this, tsIterating, InState(tsIterating));
-    PLazyNode Stop = nullptr;
-    if (!Node) {
-        Node = DoInit ? GetFirst() : GetFirstNoInit();
-    } else {
-        for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
-            if (Run->NextSibling) {
-                Stop = Run->NextSibling;
-                break;
-            }
-    }
+    // The walk stays within Top (nil: the whole tree), whatever the callback moves.
+    PLazyNode Top = Node;
+    if (!Node) Node = DoInit ? GetFirst() : GetFirstNoInit();
     if (Node && ChildNodesOnly) {
         if (DoInit && (Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
         Node = Node->FirstChild;
         if (Node && DoInit && !(Node->States & vsInitialized)) InitNode(Node);
     }
-    bool Abort = false;
-    while (Node && Node != Stop) {
-        if (Filter == 0 || (Node->States & Filter) == Filter) {
-            Callback(this, Node, Data, Abort);
-            if (Abort) break;
+    PLazyNode Stopped = nullptr;
+    WalkWithin(*this, Node, Top, DoInit, [&](PLazyNode Run) {
+        if (Filter != 0 && (Run->States & Filter) != Filter) return true;
+        bool Abort = false;
+        {
+            lt::TBusyScope Handler(*this, TBusyKind::Handler);
+            Callback(this, Run, Data, Abort);
         }
-        Node = DoInit ? GetNext(Node) : GetNextNoInit(Node);
-    }
+        if (Abort) Stopped = Run;
+        return !Abort;
+    });
     S.Leave();
-    return Abort ? Node : nullptr;
+    return Stopped;
 }
 
 // ----------------------------------------------------------------- sorting
 
-PLazyNode TBaseLazyTree::MergeSort(PLazyNode List, std::uint32_t Count, int Column,
-                                   TSortDirection Direction) {
-    if (Count < 2) {
-        if (List) List->NextSibling = nullptr;
-        return List;
-    }
-    std::uint32_t FirstCount = Count / 2;
-    PLazyNode Second = List;
-    for (std::uint32_t I = 0; I < FirstCount; ++I)
-        Second = Second->NextSibling;
-    PLazyNode A = MergeSort(List, FirstCount, Column, Direction);
-    PLazyNode B = MergeSort(Second, Count - FirstCount, Column, Direction);
-    PLazyNode Head = nullptr;
-    PLazyNode* Tail = &Head;
-    while (A && B) {
-        int C = DoCompare(A, B, Column);
-        bool TakeSecond = Direction == sdAscending ? C > 0 : C < 0;
-        if (TakeSecond) {
-            *Tail = B;
-            B = B->NextSibling;
-        } else {
-            *Tail = A;
-            A = A->NextSibling;
-        }
-        Tail = &(*Tail)->NextSibling;
-    }
-    *Tail = A ? A : B;
-    return Head;
+namespace {
+
+// Merge sort of Nodes[Lo, Hi): the first part takes half the nodes (rounded
+// down), each part is sorted, then merged taking the second part's head only
+// when it must go first, so equal nodes keep their order either way.
+template <class TCompare>
+void MergeSort(TNodeArray& Nodes, TNodeArray& Scratch, std::size_t Lo, std::size_t Hi,
+               TCompare& Compare) {
+    if (Hi - Lo < 2) return;
+    const std::size_t Mid = Lo + (Hi - Lo) / 2;
+    MergeSort(Nodes, Scratch, Lo, Mid, Compare);
+    MergeSort(Nodes, Scratch, Mid, Hi, Compare);
+    std::size_t A = Lo, B = Mid, W = Lo;
+    while (A < Mid && B < Hi)
+        Scratch[W++] = Compare(Nodes[A], Nodes[B]) ? Nodes[B++] : Nodes[A++];
+    while (A < Mid)
+        Scratch[W++] = Nodes[A++];
+    while (B < Hi)
+        Scratch[W++] = Nodes[B++];
+    std::copy(Scratch.begin() + static_cast<std::ptrdiff_t>(Lo),
+              Scratch.begin() + static_cast<std::ptrdiff_t>(Hi),
+              Nodes.begin() + static_cast<std::ptrdiff_t>(Lo));
 }
 
-// Makes the back links, indexes and ends of Node's children follow the
-// forward chain from Head.
-static void LinkSortedChildren(PLazyNode Node, PLazyNode Head) {
-    Node->FirstChild = Head;
+// Links Node's children in the order given, with their indexes and back links.
+void LinkSortedChildren(PLazyNode Node, const TNodeArray& Order) {
     PLazyNode Prev = nullptr;
     std::uint32_t Index = 0;
-    for (PLazyNode Run = Head; Run; Run = Run->NextSibling) {
+    for (PLazyNode Run : Order) {
         Run->Index = Index++;
         Run->PrevSibling = Prev;
+        if (Prev)
+            Prev->NextSibling = Run;
+        else
+            Node->FirstChild = Run;
         Prev = Run;
     }
+    Prev->NextSibling = nullptr;
     Node->LastChild = Prev;
 }
+
+} // namespace
 
 void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit) {
     lt::TBusyScope Busy(*this);
@@ -1170,34 +1327,40 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
         if (Node->ChildCount == 0) InitChildren(Node);
         ValidateChildren(Node, false);
     }
-    if (Node->ChildCount > 1) {
-        // The chain itself counts: a node's ChildCount is trusted only as an
-        // upper bound. A comparison handler that throws halfway leaves the
-        // chain cut in pieces: the old order is linked back before it passes.
-        TNodeArray Old;
+    if (Node->ChildCount < 2) return;
+    // The merge runs on a list of its own: the sibling chain stays whole
+    // while the comparison handler runs, and a handler that throws leaves it
+    // as it was. Children that changed meanwhile stay as the handler left them.
+    TNodeArray Old;
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+        Old.push_back(Run);
+    if (Old.size() < 2) return;
+    const std::uint64_t Stamp = FStructureStamp;
+    TNodeArray Order = Old, Scratch(Old.size());
+    auto TakeSecond = [this, Column, Direction](PLazyNode A, PLazyNode B) {
+        const int C = DoCompare(A, B, Column);
+        return Direction == sdAscending ? C > 0 : C < 0;
+    };
+    MergeSort(Order, Scratch, 0, Order.size(), TakeSecond);
+    if (FStructureStamp != Stamp) {
+        std::size_t I = 0;
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
-            Old.push_back(Run);
-        fw::TScopeExit Restore([&Old, Node] {
-            for (std::size_t I = 0; I < Old.size(); ++I)
-                Old[I]->NextSibling = I + 1 < Old.size() ? Old[I + 1] : nullptr;
-            LinkSortedChildren(Node, Old.front());
-        });
-        PLazyNode Head =
-            MergeSort(Node->FirstChild, static_cast<std::uint32_t>(Old.size()), Column, Direction);
-        Restore.Release();
-        LinkSortedChildren(Node, Head);
-        MarkValidationNeeded();
-        if (FUpdateCount == 0) {
-            InvalidateCache();
-            Invalidate();
-        }
+            if (I >= Old.size() || Old[I++] != Run) return;
+        if (I != Old.size()) return;
+    }
+    LinkSortedChildren(Node, Order);
+    NoteStructureChange();
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        Invalidate();
     }
 }
 
 void TBaseLazyTree::SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction,
                                           bool DoInit) {
     Sort(Node, Column, Direction, DoInit);
-    WalkBelow(Node, [&](PLazyNode Run) {
+    WalkBelow(*this, Node, [&](PLazyNode Run) {
         if (DoInit && !(Run->States & vsInitialized)) InitNode(Run);
         if (!(Run->States & vsInitialized)) return false;
         Sort(Run, Column, Direction, DoInit);
@@ -1337,7 +1500,7 @@ void TBaseLazyTree::InvalidateChildren(PLazyNode Node, bool Recursive) {
     lt::TBusyScope Busy(*this);
     if (Node != FRoot) InvalidateNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    WalkBelow(Node, [&](PLazyNode Run) {
+    WalkBelow(*this, Node, [&](PLazyNode Run) {
         if (!(Run->States & vsInitialized)) InitNode(Run);
         InvalidateNode(Run);
         if (Recursive && (Run->States & vsHasChildren) && Run->ChildCount == 0) InitChildren(Run);

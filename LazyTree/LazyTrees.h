@@ -91,9 +91,13 @@ struct TLazyNode {
     std::uint8_t Align;
     TCheckState CheckState;
     TCheckType CheckType;
-    // The tree's own marks (never stored): a stale TotalCount, a deletion running.
+    // The tree's own marks (never stored): a stale count, a deletion running.
     std::uint8_t Internal;
-    std::uint32_t TotalCount;
+    // This node and all below it, exact: a count that waits for a recount
+    // (adding below a node only marks its ancestors) is recounted here.
+    std::uint32_t TotalCount() const;
+    // The stored count, stale while Internal marks it so: read TotalCount().
+    std::uint32_t CachedTotalCount;
     std::uint32_t TotalHeight;
     // The hidden root has no parent node; its owning tree sits where the
     // user data of other nodes starts (TreeFromNode).
@@ -438,9 +442,8 @@ public:
     std::uint32_t DefaultNodeHeight() const { return FDefaultNodeHeight; }
     void SetDefaultNodeHeight(std::uint32_t Value);
     std::uint32_t VisibleCount() const { return FVisibleCount; }
-    std::uint32_t TotalCount() const { return FRoot->TotalCount - 1; }
-    // A node's TotalCount. Adding below a node marks its ancestors for a
-    // recount instead of walking up to the root; the root's count is always exact.
+    std::uint32_t TotalCount() const { return FRoot->CachedTotalCount - 1; }
+    // A node's TotalCount (nil: the root's); the root's is always exact.
     std::uint32_t NodeTotalCount(PLazyNode Node) const;
     std::uint32_t UpdateCount() const { return FUpdateCount; }
     TLazyTreeStates TreeStates() const { return FStates; }
@@ -473,14 +476,23 @@ public:
     // data); a read-only target refuses with ELazyTreeAssertion.
     virtual void Assign(const TBaseLazyTree& Source);
 
-    // ---- handlers and operations that hold nodes
-    // Deletions asked for while a handler runs (DeleteNode, DeleteChildren,
-    // Clear, shrinking child counts) wait until the outermost operation that
-    // holds nodes has finished; a queued node freed meanwhile drops out.
-    void EnterBusy(bool Handler);
-    void LeaveBusy(bool Handler);
+    // ---- handlers and operations that hold nodes (docs/tree.md, "re-entrancy")
+    // Deletions asked for while a handler, a walk's callback or a message
+    // handled inside an operation runs (DeleteNode, DeleteChildren, Clear,
+    // shrinking child counts, ...) wait until the outermost operation that
+    // holds nodes has finished; a queued node freed meanwhile drops out. A
+    // walk refuses them. Every other change bumps StructureStamp(): whoever
+    // keeps a position, a chain or a count across a handler checks it.
+    enum class TBusyKind : std::uint8_t {
+        Operation, // its outermost end runs the queued deletions
+        Handler,   // a handler, a walk's callback or a nested message: they wait
+        Hold       // hands back a node: frees none, leaves the queue for later
+    };
+    void EnterBusy(TBusyKind Kind);
+    void LeaveBusy(TBusyKind Kind);
     bool HandlerRunning() const { return FHandlerDepth > 0; }
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
+    std::uint64_t StructureStamp() const { return FStructureStamp; }
 
     // ---- update lock
     void BeginUpdate();
@@ -1331,10 +1343,25 @@ private:
     // Queues Run for the end of the outermost operation when a handler is running.
     bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
     void RunDeferred();
+    // Refuses a deletion while a walk runs, or queues it while a handler runs;
+    // false when it must not run now.
+    bool DeletionMayRun(PLazyNode Node, std::function<void()> Run);
     void DeleteNodeNow(PLazyNode Node, bool Reindex);
     void DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren);
-    // Frees every node below Node, deepest and last first, without touching totals.
-    void FreeDescendants(PLazyNode Node);
+    // Frees every node below Node, deepest and last first, without touching
+    // totals; answers how many it freed.
+    std::uint32_t FreeDescendants(PLazyNode Node);
+    // Whether a node may take children now: not while it is freed, cleared or read.
+    bool TakesChildren(PLazyNode Node) const;
+    // MoveTo within this tree, once the move was allowed.
+    void MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // Links children behind Node's last until it has NewChildCount; answers the first made.
+    PLazyNode AppendChildren(PLazyNode Node, std::uint32_t NewChildCount);
+    void NoteStructureChange() { ++FStructureStamp; }
+    // Shown rows or their totals changed (see FHandlerRowChanges).
+    void NoteRowsChanged() {
+        if (FHandlerDepth > FRowWatchDepth) ++FHandlerRowChanges;
+    }
     void FreeClearedLeaf(PLazyNode Node);
     // Totals of Node's subtree from its children up, after a batch that left them alone.
     void RecomputeSubtreeTotals(PLazyNode Node);
@@ -1365,7 +1392,6 @@ private:
     void MeasureItemHeight(PLazyNode Node);
     std::size_t NodeBlockSize() const;
     void InternalConnectNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttachMode Mode);
-    PLazyNode MergeSort(PLazyNode List, std::uint32_t Count, int Column, TSortDirection Direction);
     bool InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert);
     bool InternalAddToSelection(PLazyNode Node, bool ForceInsert);
     void InternalRemoveFromSelection(PLazyNode Node);
@@ -1387,8 +1413,17 @@ private:
     };
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
+    // Bumped by every change of links (adding, unlinking, freeing, sorting).
+    std::uint64_t FStructureStamp = 0;
+    // Changes of shown rows made by handlers deeper than FRowWatchDepth: a
+    // batch that settles totals once at its end recounts when it moved.
+    std::uint64_t FHandlerRowChanges = 0;
+    std::uint32_t FRowWatchDepth = 0;
+    // Node sets an operation walks while it frees nodes: freed ones leave them.
+    std::vector<std::unordered_set<PLazyNode>*> FWatches;
     std::deque<TDeferredDeletion> FDeferred;
     bool FDeferredPosted = false; // a message to run them is on its way
+    bool FRunningDeferred = false;
     std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
     // are left to the running reader, and to the running writer.

@@ -149,6 +149,7 @@ int TCustomLazyStringTree::DoIncrementalSearch(PLazyNode Node, const std::u16str
 }
 
 void TCustomLazyStringTree::ReinitNode(PLazyNode Node, bool Recursive) {
+    lt::TBusyScope Busy(*this); // the node stays until the reset below is done
     TBaseLazyTree::ReinitNode(Node, Recursive);
     if (Node && Node != RootNode()) {
         CachedWidth(Node) = 0;
@@ -182,6 +183,7 @@ void TCustomLazyStringTree::RestoreFontChangeEvent(fw::TCanvas& Canvas) {
 
 void TCustomLazyStringTree::GetTextInfo(PLazyNode Node, int Column, fw::TFont& Font, fw::TRect& R,
                                         std::u16string& Text) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // a query: frees none
     TBaseLazyTree::GetTextInfo(Node, Column, Font, R, Text);
     fw::TCanvas& C = FMeasureCanvas;
     C.Font().Assign(Font);

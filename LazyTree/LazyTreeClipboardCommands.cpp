@@ -76,6 +76,7 @@ void ReleaseTreeClipboardData() {
 }
 
 void TBaseLazyTree::CopyToClipboard() {
+    lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0) return;
     auto Data = std::make_shared<TLTDataObject>(this, true);
     if (!fw::SetClipboardSource(std::make_shared<TTreeClipboardSource>(std::move(Data)))) return;
@@ -85,6 +86,7 @@ void TBaseLazyTree::CopyToClipboard() {
 }
 
 void TBaseLazyTree::CutToClipboard() {
+    lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0 || ReadOnly()) return;
     auto Data = std::make_shared<TLTDataObject>(this, true);
     if (!fw::SetClipboardSource(std::make_shared<TTreeClipboardSource>(std::move(Data)))) return;
@@ -94,6 +96,7 @@ void TBaseLazyTree::CutToClipboard() {
 }
 
 bool TBaseLazyTree::PasteFromClipboard() {
+    lt::TBusyScope Busy(*this);
     if (ReadOnly()) return false;
     if (!fw::OpenClipboard(HandleAllocated() ? Handle() : nullptr))
         ShowError(SClipboardFailed, hcTFClipboardFailed);
@@ -111,6 +114,7 @@ bool TBaseLazyTree::PasteFromClipboard() {
 }
 
 void TBaseLazyTree::FinishCutOrCopy() {
+    lt::TBusyScope Busy(*this);
     if (InState(tsCutPending)) {
         lt::TUpdateScope Scope(*this);
         TNodeArray Cut = GetSortedCutCopySet(true);

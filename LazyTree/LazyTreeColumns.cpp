@@ -1,10 +1,12 @@
 // Columns and the column collection: layout, positions and stream.
 #include "LazyTreeHeader.h"
 #include "LazyTrees.h"
+#include "LazyTreeInternal.h"
 #include "ScopeExit.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace vel {
 
@@ -80,6 +82,9 @@ void TLazyTreeColumn::SetWidth(int Value) {
     if (!FCollection) return;
     FCollection->UpdatePositions();
     TBaseLazyTree* T = Tree();
+    // The column goes on after the tree's handlers: deletions they ask for wait.
+    std::optional<lt::TBusyScope> Hold;
+    if (T) Hold.emplace(*T, TBaseLazyTree::TBusyKind::Hold);
     if (!TreeLoading(T) && !FCollection->Updating()) {
         if (H && (H->Options() & hoAutoResize)) FCollection->AdjustAutoSize(Index());
         if (T) T->DoColumnResize(Index());
@@ -370,6 +375,14 @@ void TLazyTreeColumns::Clear() {
 
 void TLazyTreeColumns::Delete(int Index) {
     if (Index < 0 || Index >= Count()) return;
+    // Asked for while the tree is busy (a handler, a paint, a resize): the
+    // column waits for the operation's end, as deleted nodes do.
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    const TLazyTreeColumn* Column = FItems[static_cast<std::size_t>(Index)].get();
+    if (T && T->DeferWhileBusy([this, Column] {
+            if (const int I = IndexOf(Column); I >= 0) Delete(I);
+        }))
+        return;
     Removing(FItems[static_cast<std::size_t>(Index)].get());
     FItems.erase(FItems.begin() + Index);
     Update(nullptr);
@@ -496,6 +509,10 @@ void TLazyTreeColumns::FixPositions() {
 void TLazyTreeColumns::Update(TLazyTreeColumn* Item) {
     FixPositionArraySize();
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    // The messages this sends the tree free nothing: whoever changed a
+    // column goes on with it.
+    std::optional<lt::TBusyScope> Hold;
+    if (T) Hold.emplace(*T, TBaseLazyTree::TBusyKind::Hold);
     if (TreeLoading(T))
         NeedPositionsFix = true;
     else

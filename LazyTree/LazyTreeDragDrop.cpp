@@ -414,6 +414,7 @@ void TBaseLazyTree::GetNativeClipboardFormats(std::vector<TFormatEtc>& Formats) 
 
 HRESULT TBaseLazyTree::RenderOLEData(const TFormatEtc& FormatEtcIn, TStgMedium& Medium,
                                      bool ForClipboard) {
+    lt::TBusyScope Busy(*this);
     Medium = TStgMedium{};
     if (FormatEtcIn.cfFormat != TreeDataFormat())
         return DoRenderOLEData(FormatEtcIn, Medium, ForClipboard);
@@ -453,6 +454,7 @@ TBaseLazyTree* TBaseLazyTree::GetTreeFromDataObject(TLTDataObject* DataObject) {
 }
 
 void TBaseLazyTree::DoDragging(fw::TPoint P) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) DoCancelEdit();
     if (FHotNode) {
         InvalidateNode(FHotNode);
@@ -670,6 +672,7 @@ void TBaseLazyTree::DoPaintDropMark(fw::TCanvas& Canvas, PLazyNode, const fw::TR
 }
 
 HRESULT TBaseLazyTree::DragEnter(fw::TShiftState KeyState, fw::TPoint Pt, std::uint32_t& Effect) {
+    lt::TBusyScope Busy(*this);
     const fw::TPoint Client = ScreenToClient(Pt);
     TBaseLazyTree* Source = DragManager()->GetDragSource();
     Effect = SuggestDropEffect(Source, KeyState, Client, Effect);
@@ -690,6 +693,7 @@ HRESULT TBaseLazyTree::DragEnter(fw::TShiftState KeyState, fw::TPoint Pt, std::u
 
 HRESULT TBaseLazyTree::DragOver(TBaseLazyTree* Source, fw::TShiftState KeyState,
                                 TDragState DragState, fw::TPoint Pt, std::uint32_t& Effect) {
+    lt::TBusyScope Busy(*this);
     const fw::TPoint Client = ScreenToClient(Pt);
     // Near an edge the view scrolls by one increment per move.
     bool Scrolled = false;
@@ -731,6 +735,7 @@ HRESULT TBaseLazyTree::DragOver(TBaseLazyTree* Source, fw::TShiftState KeyState,
 }
 
 void TBaseLazyTree::DragLeave() {
+    lt::TBusyScope Busy(*this);
     StopExpandTimer();
     if (TBaseLazyTree* Source = DragManager()->GetDragSource())
         Source->DragImage()->HideDragImage();
@@ -743,6 +748,7 @@ void TBaseLazyTree::DragLeave() {
 
 HRESULT TBaseLazyTree::DragDrop(TLTDataObject* DataObject, fw::TShiftState KeyState, fw::TPoint Pt,
                                 std::uint32_t& Effect) {
+    lt::TBusyScope Busy(*this);
     // The handler may delete the target node; it is only forgotten afterwards.
     fw::TScopeExit Forget([this] {
         FDropTargetNode = nullptr;

@@ -136,6 +136,7 @@ bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {
 }
 
 bool TBaseLazyTree::EndEditNode() {
+    lt::TBusyScope Busy(*this);
     if (InState(tsEditing) || InState(tsEditPending)) return DoEndEdit();
     return true;
 }
@@ -145,6 +146,7 @@ void TBaseLazyTree::AbortEdit() {
 }
 
 bool TBaseLazyTree::CancelEditNode() {
+    lt::TBusyScope Busy(*this);
     if ((InState(tsEditing) || InState(tsEditPending)) && HandleAllocated()) return DoCancelEdit();
     return true;
 }

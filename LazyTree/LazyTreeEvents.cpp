@@ -195,8 +195,17 @@ int TBaseLazyTree::DoGetNodeWidth(PLazyNode, int, fw::TCanvas*) {
 }
 
 void TBaseLazyTree::DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave) {
+    // A state the tree leaves is left whatever the handler does, or a
+    // handler that throws would keep the tree in a state its operation has
+    // ended; one it enters is entered once the handler returns (an enter step
+    // that throws leaves nothing to undo).
+    fw::TScopeExit LeaveAnyway([this, Leave] {
+        FStates = FStates - Leave;
+        FStopValidation.store(FStates.Contains(tsStopValidation));
+    });
     if (OnStateChange && (!(Enter - FStates).Empty() || !(Leave * FStates).Empty()))
         lt::Fire(*this, OnStateChange, this, Enter, Leave);
+    LeaveAnyway.Release();
     FStates = (FStates + Enter) - Leave;
     FStopValidation.store(FStates.Contains(tsStopValidation));
 }

@@ -156,6 +156,7 @@ void TBaseLazyTree::GetViewHitTestInfoAt(int X, int Y, THitInfo& HitInfo) {
 
 void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shift,
                                     const THitInfo& HitInfo) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsWheelPanning) || InState(tsWheelScrolling)) {
         StopWheelPanning();
         return;
@@ -321,6 +322,7 @@ void TBaseLazyTree::HandleClickSelection(PLazyNode LastFocused, PLazyNode NewNod
 
 void TBaseLazyTree::HandleMouseUp(fw::TMouseButton, fw::TShiftState Shift,
                                   const THitInfo& HitInfo) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsVCLDragPending)) {
         if (fw::DragPending()) return;
         DoStateChange({}, {tsVCLDragPending}); // released before the drag began
@@ -376,6 +378,7 @@ void TBaseLazyTree::ReleaseMouseCheck(const THitInfo& HitInfo) {
 
 void TBaseLazyTree::HandleMouseDblClick(fw::TMouseButton, fw::TShiftState Shift,
                                         const THitInfo& HitInfo) {
+    lt::TBusyScope Busy(*this);
     StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
     if (InState(tsEditing) && !DoEndEdit()) return;
@@ -402,6 +405,7 @@ void TBaseLazyTree::HandleMouseDblClick(fw::TMouseButton, fw::TShiftState Shift,
 // --- drags ----------------------------------------------------------------------------------
 
 void TBaseLazyTree::BeginDrag(bool Immediate, int Threshold) {
+    lt::TBusyScope Busy(*this);
     if (FDragType == dtVCL) {
         DoStateChange({tsVCLDragPending});
         fw::BeginDrag(this, Immediate, Threshold);
@@ -447,6 +451,7 @@ void TBaseLazyTree::HandleHotTrack(int X, int Y) {
 
 void TBaseLazyTree::Animate(std::uint32_t Steps, std::uint32_t Duration,
                             const TLTAnimationCallback& Callback, void* Data) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsInAnimation) || Steps == 0 || Duration == 0 || !Callback) return;
     lt::TStateScope Running(*this, tsInAnimation, false);
     int StepSize = std::max(1, static_cast<int>(static_cast<double>(Steps) / Duration + 0.5));

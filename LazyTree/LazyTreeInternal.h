@@ -46,7 +46,6 @@ constexpr fw::UINT CM_RUNDEFERRED = fw::CM_BASE + 2006;
 
 // TLazyNode::Internal marks.
 constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so do the ancestors'
-constexpr std::uint8_t nfCounted = 2;    // while its subtree is freed: counted in VisibleCount
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
@@ -93,6 +92,12 @@ private:
     TList& FList;
     std::unordered_set<PLazyNode>& FNodes;
 };
+
+// A node being freed, deleted or read stays as it is: it is not moved,
+// shown, hidden or toggled, and takes no children.
+inline bool StaysPut(PLazyNode Node) {
+    return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
+}
 
 // Whether Node lies below Top (Top itself not counted); nil Top is the root.
 inline bool Below(PLazyNode Node, PLazyNode Top) {

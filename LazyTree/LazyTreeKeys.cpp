@@ -48,6 +48,7 @@ std::uint16_t PadKeyOf(std::uint16_t Key, fw::TShiftState Shift) {
 } // namespace
 
 void TBaseLazyTree::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
+    lt::TBusyScope Busy(*this);
     fw::TCustomControl::KeyDown(Key, Shift);
     if (Key == 0) return;
     if (!DoKeyAction(Key, Shift) || Key == 0) return;
@@ -245,7 +246,9 @@ bool TBaseLazyTree::NavigateUpDown(TNavigation& N) {
     EndEditNode();
     if (N.Extend && FRangeAnchor && N.LastFocused) {
         const int Side = CompareNodePositions(N.LastFocused, FRangeAnchor);
-        if ((Up && Side > 0) || (!Up && Side < 0)) RemoveFromSelection(FFocusedNode);
+        // With no node focused (the first shown one stood in) none leaves.
+        if (((Up && Side > 0) || (!Up && Side < 0)) && FFocusedNode)
+            RemoveFromSelection(FFocusedNode);
     }
     if (FFocusedColumn < 0) FFocusedColumn = HeaderMainColumn();
     N.Target = Next;
@@ -384,6 +387,7 @@ void TBaseLazyTree::PopupAtFocusedNode() {
 }
 
 void TBaseLazyTree::KeyPress(char& Key) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsIncrementalSearchPending)) {
         fw::TScopeExit EndPending([this] { DoStateChange({}, {tsIncrementalSearchPending}); });
         HandleIncrementalSearch(static_cast<char16_t>(static_cast<unsigned char>(Key)));
@@ -393,6 +397,7 @@ void TBaseLazyTree::KeyPress(char& Key) {
 }
 
 void TBaseLazyTree::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
+    lt::TBusyScope Busy(*this);
     fw::TCustomControl::KeyUp(Key, Shift);
     if (Key != fw::VK_SPACE || !InState(tsKeyCheckPending)) return;
     DoStateChange({}, {tsKeyCheckPending});
@@ -407,6 +412,7 @@ void TBaseLazyTree::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
 // --- incremental search -----------------------------------------------------------------------
 
 void TBaseLazyTree::HandleIncrementalSearch(char16_t CharCode) {
+    lt::TBusyScope Busy(*this);
     StopTimer(SearchTimer);
     if (FIncrementalSearch == TLTIncrementalSearch::isNone || CharCode == 0) return;
     DoStateChange({tsIncrementalSearching});

@@ -95,7 +95,8 @@ void TBaseLazyTree::WndProc(fw::TMessage& Message) {
         if (FromWorker) --FWorkerMessageDepth;
     });
     // A message handled inside an operation (its worker wait, a message sent
-    // from a handler) is a handler of that operation: its deletions wait.
+    // from a handler or from column work) is a handler of that operation: its
+    // deletions wait.
     lt::TBusyScope Busy(*this, FBusyCount > 0 ? TBusyKind::Handler : TBusyKind::Operation);
     if (Message.Msg == lt::CM_RUNDEFERRED) {
         FDeferredPosted = false; // the busy scope's end runs them

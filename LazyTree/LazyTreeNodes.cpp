@@ -3,6 +3,8 @@
 #include "LazyTreeStreams.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
 
 namespace vel {
 
@@ -128,14 +130,15 @@ void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
 }
 
 std::uint32_t TBaseLazyTree::CountVisibleChildren(PLazyNode Node) const {
-    if (!(Node->States & vsExpanded)) return 0;
+    // Nothing below a node whose children are being freed is shown.
+    if (!(Node->States & vsExpanded) || (Node->States & vsClearing)) return 0;
     std::uint32_t Result = 0;
     // Pre-order over the shown part of the subtree, back up by the parent links.
     PLazyNode Run = Node->FirstChild;
     while (Run) {
         if (Run->States & vsVisible) {
             ++Result;
-            if ((Run->States & vsExpanded) && Run->FirstChild) {
+            if ((Run->States & vsExpanded) && Run->FirstChild && !(Run->States & vsClearing)) {
                 Run = Run->FirstChild;
                 continue;
             }
@@ -216,9 +219,13 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     if (Target && Target != FRoot)
         if (TBaseLazyTree* Owner = TreeFromNode(Target); Owner && Owner != this)
             return Owner->CopyTo(Source, Target, Mode, ChildrenOnly);
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back the copy
     if (Mode == amNoWhere || !Source || ReadOnly()) return nullptr;
     TBaseLazyTree* SourceTree = TreeFromNode(Source);
+    if (!SourceTree || lt::StaysPut(Source)) return nullptr; // a node on its way out or being read
+    // The source is kept across this tree's handlers: its tree waits too.
+    std::optional<lt::TBusyScope> SourceBusy;
+    if (SourceTree != this) SourceBusy.emplace(*SourceTree);
     if (!Target) {
         Target = FRoot;
         Mode = amAddChildLast;
@@ -231,28 +238,40 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     }
     if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target)) return nullptr;
     TMemoryStream Stream;
-    if (ChildrenOnly)
-        for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+    if (ChildrenOnly) {
+        // Save handlers may move the children: the walk keeps to Source's.
+        for (PLazyNode Run = Source->FirstChild; Run && Run->Parent == Source;
+             Run = Run->NextSibling)
             SourceTree->WriteNode(Stream, Run);
-    else
+    } else {
         SourceTree->WriteNode(Stream, Source);
+    }
     Stream.SetPosition(0);
     TUpdateScope Update(*this);
     InterruptValidation();
-    // A copy that fails part way takes back the nodes it made.
+    // A copy that fails part way takes back the nodes it made (those its
+    // handlers have not freed with others meanwhile).
     std::vector<PLazyNode> Made;
-    fw::TScopeExit Rollback([this, &Made] {
+    std::unordered_set<PLazyNode> Alive;
+    lt::TNodeWatch Watch(Alive, FWatches);
+    fw::TScopeExit Rollback([this, &Made, &Alive] {
         for (auto It = Made.rbegin(); It != Made.rend(); ++It)
-            DeleteNodeNow(*It, true);
+            if (Alive.contains(*It)) DeleteNodeNow(*It, true);
     });
     PLazyNode Result = nullptr;
     PLazyNode Anchor = Target;
+    const auto Beside = [](TLTNodeAttachMode M) { return M == amInsertBefore || M == amInsertAfter; };
     while (Stream.Position() < Stream.Size()) {
+        // The first new node is placed by Mode, the next ones after it in
+        // order, while the parent (as the handlers left it) takes them.
+        const TLTNodeAttachMode Place = Result ? amInsertAfter : Mode;
+        PLazyNode Parent = Beside(Place) ? Anchor->Parent : Anchor;
+        if (!Parent || !TakesChildren(Parent)) break;
         PLazyNode Node = MakeNewNode();
-        // The first new node is placed by Mode, the next ones after it in order.
-        LinkNode(Node, Anchor, Result ? amInsertAfter : Mode);
+        LinkNode(Node, Anchor, Place);
         AddNewNodeFromStream(Stream, TreeStreamVersion, Node);
         Made.push_back(Node);
+        Alive.insert(Node);
         if (!Result) Result = Node;
         Anchor = Node;
     }
@@ -646,12 +665,13 @@ TNodeArray TBaseLazyTree::GetSortedCutCopySet(bool TopMostOnly) const {
 // ---------------------------------------------------------------- positions
 
 PLazyNode TBaseLazyTree::GetNodeAt(int X, int Y) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     int Dummy = 0;
     return GetNodeAt(X, Y, true, Dummy);
 }
 
 PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     std::int64_t Pos = Relative ? static_cast<std::int64_t>(Y) - FOffsetY - RowAreaTop() : Y;
     if (Pos < 0) Pos = 0;
     std::uint32_t CurrentPos = 0;
@@ -688,11 +708,13 @@ PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
 }
 
 PLazyNode TBaseLazyTree::GetTopNode() {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     int Top = 0;
     return GetNodeAt(0, RowAreaTop(), true, Top);
 }
 
 void TBaseLazyTree::SetTopNode(PLazyNode Node) {
+    lt::TBusyScope Busy(*this);
     if (!Node || Node == FRoot) return;
     for (PLazyNode Run = Node->Parent; Run && Run != FRoot; Run = Run->Parent)
         if (!(Run->States & vsExpanded)) ToggleNode(Run);
@@ -701,7 +723,7 @@ void TBaseLazyTree::SetTopNode(PLazyNode Node) {
 }
 
 fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnly, bool Unclipped) {
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // a query: frees none
     LTAssert(Node != nullptr, "Node must not be nil.");
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
     if (!(Node->States & vsInitialized)) InitNode(Node);
@@ -738,7 +760,7 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
 }
 
 void TBaseLazyTree::GetHitTestInfoAt(int X, int Y, bool Relative, THitInfo& HitInfo) {
-    lt::TBusyScope Busy(*this);
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     HitInfo = THitInfo{};
     if (Relative) {
         X -= FOffsetX;
@@ -1180,6 +1202,7 @@ void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {
 namespace vel {
 
 int TBaseLazyTree::GetMaxColumnWidth(int Column) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // a query: frees none
     int Result = 0;
     for (PLazyNode Run = GetFirstVisible(); Run; Run = GetNextVisible(Run))
         Result = std::max(Result, ContentLead(Run, Column) + FMargin +

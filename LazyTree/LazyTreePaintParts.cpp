@@ -2,6 +2,7 @@
 // tree lines, expand buttons, check boxes, node images, the selection and the
 // rubber band.
 #include "LazyTrees.h"
+#include "LazyTreeInternal.h"
 
 #include "LazyTreeResources.h"
 #include "LazyTreeUtils.h"
@@ -456,6 +457,7 @@ fw::TRect TBaseLazyTree::TextRectOf(PLazyNode Node, int Column, const fw::TRect&
 }
 
 int TBaseLazyTree::GetMaxRightExtend() {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // a query: frees none
     int Result = 0;
     int Top = 0;
     PLazyNode Node = GetNodeAt(0, RowAreaTop(), true, Top);

@@ -37,6 +37,7 @@ bool Touches(const fw::TRect& Band, const fw::TRect& R) {
 // --- rubber band -----------------------------------------------------------------
 
 bool TBaseLazyTree::HandleDrawSelection(int, int) {
+    lt::TBusyScope Busy(*this);
     if (!InState(tsDrawSelecting) || TotalCount() < 2) return false;
     const fw::TRect OldBand = Normalized(FOldRect);
     const fw::TRect NewBand = Normalized(FNewRect);
@@ -240,6 +241,7 @@ void TBaseLazyTree::AdjustPanningCursor(int X, int Y) {
 }
 
 bool TBaseLazyTree::MouseMoveScroll(fw::TPoint P) {
+    lt::TBusyScope Busy(*this);
     if (InState(tsDrawSelPending)) {
         if (std::abs(P.X - FLastClickPos.X) <= RubberBandThreshold &&
             std::abs(P.Y - FLastClickPos.Y) <= RubberBandThreshold)

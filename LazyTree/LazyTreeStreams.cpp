@@ -120,6 +120,7 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         std::int64_t NodeStart;
         std::int64_t BaseStart;
         std::size_t TailAt;
+        std::uint32_t Written; // child chunks: the count stored is what was written
     };
     std::vector<TWriteFrame> Frames;
     std::vector<std::uint8_t> Tails;
@@ -133,7 +134,7 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         ShallowChunks(N, Scratch);
         const std::vector<std::uint8_t>& Bytes = Scratch.Data();
         TWriteFrame F{(N->States & vsInitialized) ? N->FirstChild : nullptr, Stream.Position(), 0,
-                      Tails.size()};
+                      Tails.size(), 0};
         WriteHeader(Stream, NodeChunk, 0);
         F.BaseStart = Stream.Position();
         Stream.Write(Bytes.data(), BasePart);
@@ -144,11 +145,19 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
     while (!Frames.empty()) {
         if (PLazyNode Child = Frames.back().Next) {
             Frames.back().Next = Child->NextSibling;
+            ++Frames.back().Written;
             Open(Child);
             continue;
         }
         const TWriteFrame F = Frames.back();
         Frames.pop_back();
+        // The save handlers may have changed the children since the count was
+        // taken (and a node never initialised writes none): the stream says
+        // what it holds.
+        const std::int64_t End = Stream.Position();
+        Stream.SetPosition(F.BaseStart + static_cast<std::int64_t>(sizeof(TChunkHeader)));
+        Stream.WriteU32(F.Written);
+        Stream.SetPosition(End);
         PatchChunkSize(Stream, F.BaseStart, Stream.Position());
         if (Tails.size() > F.TailAt) Stream.Write(Tails.data() + F.TailAt, Tails.size() - F.TailAt);
         Tails.resize(F.TailAt);
@@ -193,6 +202,18 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
+    if (FBusyCount > 0) {
+        // It clears the tree first: asked for while the tree is busy, it waits
+        // like every deletion, with the stream's bytes taken now.
+        std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(
+            std::max<std::int64_t>(Stream.Size() - Stream.Position(), 0)));
+        if (!Bytes.empty()) ReadExact(Stream, Bytes.data(), Bytes.size());
+        DeletionMayRun(nullptr, [this, Bytes] {
+            TMemoryStream Copy(Bytes);
+            LoadFromStream(Copy);
+        });
+        return;
+    }
     lt::TBusyScope Busy(*this);
     ClearNow();
     std::uint8_t Magic[MagicSize];
@@ -294,6 +315,8 @@ void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode N
 }
 
 void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
+    // The nodes read into a linked node (the one read into) stay out of
+    // every total, recounts included, until this node's change goes up.
     std::uint32_t Count = 1;
     std::uint64_t Height = Node->NodeHeight;
     bool AnyVisible = false;
@@ -315,12 +338,22 @@ void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
     } else if (!Linked) {
         Node->CachedTotalCount = Count;
         Node->TotalHeight = static_cast<std::uint32_t>(Height);
-        Node->Internal &= static_cast<std::uint8_t>(~lt::nfRaw);
     } else {
         // The node read into was counted already: its change goes up once.
         AdjustTotalCount(Node, Count, false);
         AdjustTotalHeight(Node, static_cast<std::int64_t>(Height), false);
     }
+    // Every node read stays marked (not moved, given no children, left out
+    // of recounts) until here.
+    if (Linked)
+        for (PLazyNode C = Node->FirstChild; C; C = C->NextSibling) {
+            if (!(C->Internal & lt::nfRaw)) continue;
+            C->Internal &= static_cast<std::uint8_t>(~lt::nfRaw);
+            WalkBelow(*this, C, [](PLazyNode Read) {
+                Read->Internal &= static_cast<std::uint8_t>(~lt::nfRaw);
+                return true;
+            });
+        }
 }
 
 void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
@@ -338,7 +371,6 @@ void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
         --Top->ChildCount;
         Dropped->Parent = nullptr;
         Dropped->PrevSibling = nullptr;
-        Dropped->Internal &= static_cast<std::uint8_t>(~lt::nfCounted);
         Dropped->States |= vsClearing;
         FreeDescendants(Dropped);
         DoFreeNode(Dropped);
@@ -460,12 +492,19 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
     const std::uint32_t Remembered = FVisibleCount;
     const std::uint32_t ShownBefore =
         Node != FRoot && FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0;
-    auto Recount = [this, Node, Remembered, ShownBefore] {
-        if (Node == FRoot)
-            FVisibleCount = CountVisibleChildren(Node);
+    // Handlers that change rows while the node is read (anywhere) make the
+    // sum above stale: then all rows are counted afresh.
+    const std::uint64_t ChangesBefore = FHandlerRowChanges;
+    const std::uint32_t WatchBefore = FRowWatchDepth;
+    FRowWatchDepth = FHandlerDepth;
+    auto Recount = [this, Node, Remembered, ShownBefore, ChangesBefore, WatchBefore] {
+        FRowWatchDepth = WatchBefore;
+        if (Node == FRoot || FHandlerRowChanges != ChangesBefore)
+            FVisibleCount = CountVisibleChildren(FRoot);
         else
             FVisibleCount = Remembered - ShownBefore +
                             (FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0);
+        NoteRowsChanged();
     };
     try {
         ReadNode(Stream, Version, Node);

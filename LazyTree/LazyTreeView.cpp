@@ -78,6 +78,7 @@ void TBaseLazyTree::DoGetHeaderCursor(fw::TCursor& Cursor) {
 }
 
 void TBaseLazyTree::DoColumnResize(int Column) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // called amid column and scroll work
     if (Loading() || !HandleAllocated()) return;
     // Wrapped rows get their heights measured again at the new width.
     for (PLazyNode N = GetFirstNoInit(); N; N = GetNextNoInit(N))
@@ -176,6 +177,7 @@ void TBaseLazyTree::UpdateVerticalScrollBar(bool DoRepaint) {
 }
 
 void TBaseLazyTree::SetOffsetX(int Value) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // called amid column and scroll work
     const int Range = Header() && Header()->Columns().Count() > 0 ? Header()->Columns().TotalWidth()
                                                                   : static_cast<int>(FRangeX);
     const int MinX = std::min(0, ClientWidth() - Range);

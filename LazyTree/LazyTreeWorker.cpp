@@ -312,6 +312,12 @@ void TBaseLazyTree::InterruptValidation() {
 
 void TBaseLazyTree::InvalidateCache() {
     InterruptValidation();
+    // While an operation runs, the worker waits for its end: it must not read
+    // nodes that the operation (or a handler of it) goes on changing.
+    if (FBusyCount > 0) {
+        FCacheWanted = true;
+        return;
+    }
     TWorkerThread* W = WorkerThread();
     if (W && InState(tsValidationNeeded) && HandleAllocated()) {
         W->AddTree(this);

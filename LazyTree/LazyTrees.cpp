@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace vel {
 
@@ -112,12 +113,29 @@ TBaseLazyTree::~TBaseLazyTree() {
     } catch (...) {
         // A handler that throws while the tree goes away must not stop the freeing.
     }
+    // Its state handler may still run here: the root stays until the last step.
+    DropThreadReference(this);
     FHeader.reset();
     if (FRoot) {
+        // Nodes a handler added after the last clear go without handlers.
+        for (PLazyNode Run = FRoot;;) {
+            if (PLazyNode Child = Run->LastChild) {
+                Run = Child;
+                continue;
+            }
+            if (Run == FRoot) break;
+            PLazyNode Parent = Run->Parent;
+            Parent->LastChild = Run->PrevSibling;
+            if (Run->PrevSibling)
+                Run->PrevSibling->NextSibling = nullptr;
+            else
+                Parent->FirstChild = nullptr;
+            FreeNodeBlock(Run);
+            Run = Parent;
+        }
         FreeNodeBlock(FRoot);
         FRoot = nullptr;
     }
-    DropThreadReference(this);
 }
 
 void TBaseLazyTree::Loaded() {
@@ -226,7 +244,7 @@ std::uint32_t TLazyNode::TotalCount() const {
     for (auto It = Stale.rbegin(); It != Stale.rend(); ++It) {
         std::uint32_t Count = 1;
         for (PLazyNode C = (*It)->FirstChild; C; C = C->NextSibling)
-            Count += C->CachedTotalCount;
+            if (!(C->Internal & nfRaw)) Count += C->CachedTotalCount; // still being read
         (*It)->CachedTotalCount = Count;
         (*It)->Internal &= static_cast<std::uint8_t>(~nfCountStale);
     }
@@ -362,15 +380,19 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
     {
         TCountScope Count(FUpdateCount);
         InterruptValidation();
-        if (Node == FRoot || (FullyVisible(Node) && (Node->States & vsExpanded)))
-            Node->Internal |= nfCounted;
+        // The rows below go at once: while the children are freed nothing
+        // below a clearing node is shown, so what handlers add or show there
+        // meanwhile (and any recount) leaves the row count alone.
+        if (Node == FRoot || FullyVisible(Node)) FVisibleCount -= CountVisibleChildren(Node);
+        if (Node == FRoot)
+            FRoot->TotalHeight = FRoot->NodeHeight;
         else
-            Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
+            AdjustTotalHeight(Node, Node->NodeHeight, false);
+        NoteRowsChanged();
         Node->States |= vsClearing;
         // Counted as they go: free handlers may add below nodes not yet freed,
         // or move such nodes out.
         const std::uint32_t Removed = FreeDescendants(Node);
-        Node->Internal &= static_cast<std::uint8_t>(~nfCounted);
         Node->States &= ~vsClearing;
         if (ResetHasChildren) Node->States &= ~vsHasChildren;
         if (Node != FRoot) Node->States &= ~vsExpanded;
@@ -407,13 +429,6 @@ std::uint32_t TBaseLazyTree::FreeDescendants(PLazyNode Node) {
     PLazyNode Run = Node;
     for (;;) {
         if (PLazyNode Child = Run->LastChild) {
-            // Counted in VisibleCount: visible below a counted, expanded parent.
-            const bool Shown = (Run->Internal & nfCounted) && (Child->States & vsVisible);
-            if (Shown) --FVisibleCount;
-            if (Shown && (Child->States & vsExpanded))
-                Child->Internal |= nfCounted;
-            else
-                Child->Internal &= static_cast<std::uint8_t>(~nfCounted);
             Child->States |= vsDeleting | vsClearing;
             Run = Child;
             continue;
@@ -428,13 +443,24 @@ std::uint32_t TBaseLazyTree::FreeDescendants(PLazyNode Node) {
 
 void TBaseLazyTree::FreeClearedLeaf(PLazyNode Node) {
     PLazyNode Parent = Node->Parent;
-    if (Node->ChildCount > 0) StructureChange(Node, crChildDeleted);
-    if (Node->States & vsSelected) MarkForRemoval(Node);
-    if (InState(tsHint)) DoStateChange({}, {tsHint});
+    // The node goes whatever its handlers do, and so do the others of the
+    // same walk: an exception passed on would stop the walk halfway, its
+    // nodes marked and its counts half done. It is reported as a leave step's.
+    try {
+        if (Node->ChildCount > 0) StructureChange(Node, crChildDeleted);
+        if (Node->States & vsSelected) MarkForRemoval(Node);
+        if (InState(tsHint)) DoStateChange({}, {tsHint});
+    } catch (...) {
+        fw::ReportLeaveStepError();
+    }
     Node->States &= ~vsClearing;
     if (Node == FFocusedNode) {
-        DoFocusNode(nullptr, false);
-        DoFocusChange(FFocusedNode, FFocusedColumn);
+        try {
+            DoFocusNode(nullptr, false);
+            DoFocusChange(FFocusedNode, FFocusedColumn);
+        } catch (...) {
+            fw::ReportLeaveStepError();
+        }
     }
     if (Node == FRangeAnchor) ResetRangeAnchor();
     // Always the last child: its parent's list loses its end.
@@ -493,10 +519,13 @@ void TBaseLazyTree::SetNodeHeight(PLazyNode Node, std::uint32_t Value) {
 
 bool TBaseLazyTree::VisiblePath(PLazyNode Node) const {
     LTAssert(Node != nullptr && Node != FRoot, "Invalid parameters.");
-    // A node on its way out (unlinked) has no path.
+    // A node on its way out (unlinked) has no path, and nothing below a node
+    // whose children are being freed is shown.
     for (PLazyNode Run = Node->Parent; Run != FRoot; Run = Run->Parent)
-        if (!Run || !(Run->States & vsExpanded) || !(Run->States & vsVisible)) return false;
-    return true;
+        if (!Run || (Run->States & vsClearing) || !(Run->States & vsExpanded) ||
+            !(Run->States & vsVisible))
+            return false;
+    return !(FRoot->States & vsClearing);
 }
 
 bool TBaseLazyTree::FullyVisible(PLazyNode Node) const {
@@ -514,12 +543,14 @@ bool TBaseLazyTree::GetVisible(PLazyNode Node) {
 
 void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
     lt::TBusyScope Busy(*this);
-    if (!Node || Node == FRoot || ((Node->States & vsVisible) != 0) == Value) return;
+    if (!Node || Node == FRoot || ((Node->States & vsVisible) != 0) == Value || StaysPut(Node))
+        return;
     InterruptValidation();
     // The worker's message may have run handlers: the node is taken as it is now.
     if (((Node->States & vsVisible) != 0) == Value || !Node->Parent) return;
     PLazyNode Parent = Node->Parent;
-    bool PathShown = (Parent == FRoot || FullyVisible(Parent)) && (Parent->States & vsExpanded);
+    // Its rows count when every ancestor is expanded, shown and not being cleared.
+    bool PathShown = VisiblePath(Node);
     if (Value) {
         Node->States |= vsVisible;
         if (Parent->States & vsExpanded) AdjustTotalHeight(Parent, Node->TotalHeight, true);
@@ -637,7 +668,12 @@ void TBaseLazyTree::BeginUpdate() {
     if (Destroying()) return;
     DoUpdating(FUpdateCount == 0 ? usBegin : usUpdate);
     ++FUpdateCount;
+    // A state handler that throws leaves no update behind.
+    fw::TScopeExit Undo([this] {
+        if (FUpdateCount > 0) --FUpdateCount;
+    });
     DoStateChange({tsUpdating});
+    Undo.Release();
 }
 
 void TBaseLazyTree::EndUpdate() {
@@ -800,14 +836,6 @@ void TBaseLazyTree::ClearNow() {
 
 // ------------------------------------------------- handlers that delete nodes
 
-namespace {
-
-// A node being freed, deleted or read stays where it is.
-bool StaysPut(PLazyNode Node) {
-    return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
-}
-
-} // namespace
 
 void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
     ++FBusyCount;
@@ -817,9 +845,17 @@ void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
 void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     if (Kind == TBusyKind::Handler && FHandlerDepth > 0) --FHandlerDepth;
     if (FBusyCount > 0) --FBusyCount;
-    if (FBusyCount != 0 || FDeferred.empty()) return;
+    // Selection entries marked while counts were raised (an update, or an
+    // operation's own count) go once nothing holds them: whichever scope
+    // ended last need not have been an update's.
+    if (FBusyCount == 0 && FUpdateCount == 0 && FSelectionMarked) PackSelection();
+    if (FBusyCount != 0 || (FDeferred.empty() && !FCacheWanted)) return;
     if (Kind == TBusyKind::Operation) {
         RunDeferred();
+        if (FCacheWanted && FBusyCount == 0) {
+            FCacheWanted = false;
+            InvalidateCache();
+        }
         return;
     }
     // A handler called outside every operation, or a node handed back: whoever
@@ -878,6 +914,9 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     }
     if (Source == Target && !(ChildrenOnly && (Mode == amInsertBefore || Mode == amInsertAfter)))
         return;
+    // The target is kept across this tree's handlers: its tree waits too.
+    std::optional<lt::TBusyScope> TargetBusy;
+    if (TargetTree != this) TargetBusy.emplace(*TargetTree);
     PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
     if (!DoNodeMoving(Source, EventTarget)) return;
     if (TargetTree == this) {
@@ -888,7 +927,6 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     // which a walk running here forbids.
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
-    lt::TBusyScope TargetBusy(*TargetTree); // its handlers' deletions wait for the last copy
     TUpdateScope TargetUpdate(*TargetTree);
     std::vector<PLazyNode> Sources;
     if (ChildrenOnly)
@@ -1036,7 +1074,7 @@ void TBaseLazyTree::SetExpanded(PLazyNode Node, bool Value) {
 
 void TBaseLazyTree::ToggleNode(PLazyNode Node) {
     LTAssert(Node != nullptr, "Node must not be nil.");
-    if (Node == FRoot || (Node->States & vsDeleting)) return;
+    if (Node == FRoot || StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     PLazyNode OldTop = FUpdateCount == 0 ? GetTopNode() : nullptr;
     const bool Changed = (Node->States & vsExpanded) ? CollapseNode(Node) : ExpandNode(Node);
@@ -1144,6 +1182,8 @@ template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
         if (!Outer) return;
         FTotalsBatch = nullptr;
         FRowWatchDepth = WatchBefore;
+        // A batch or a read running this one (from a handler) counts afresh too.
+        fw::TScopeExit Tell([this] { NoteRowsChanged(); });
         if (FHandlerRowChanges != ChangesBefore) {
             // Handlers changed rows meanwhile, anywhere, or moved nodes whose
             // totals waited for this end: everything is counted afresh.
@@ -1475,6 +1515,7 @@ void TBaseLazyTree::UpdateScrollBar(int Bar, bool DoRepaint) {
 }
 
 void TBaseLazyTree::SetOffsetY(int Value) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // called amid column and scroll work
     std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
                                                       static_cast<std::int64_t>(RangeY()));
     std::int64_t V = std::clamp<std::int64_t>(Value, MinY, 0);

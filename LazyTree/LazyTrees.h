@@ -493,6 +493,9 @@ public:
     bool HandlerRunning() const { return FHandlerDepth > 0; }
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
+    // Queues Run (a column's deletion) for the end of the outermost operation
+    // while the tree is busy; false when it is not, and the caller goes on now.
+    bool DeferWhileBusy(std::function<void()> Run) { return DeferWhileHandling(nullptr, std::move(Run)); }
 
     // ---- update lock
     void BeginUpdate();
@@ -1424,6 +1427,7 @@ private:
     std::deque<TDeferredDeletion> FDeferred;
     bool FDeferredPosted = false; // a message to run them is on its way
     bool FRunningDeferred = false;
+    bool FCacheWanted = false; // a cache build asked for while busy: queued at the end
     std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
     // are left to the running reader, and to the running writer.

@@ -199,8 +199,9 @@ void TBaseLazyTree::DoStateChange(TLazyTreeStates Enter, TLazyTreeStates Leave) 
     // handler that throws would keep the tree in a state its operation has
     // ended; one it enters is entered once the handler returns (an enter step
     // that throws leaves nothing to undo).
-    fw::TScopeExit LeaveAnyway([this, Leave] {
-        FStates = FStates - Leave;
+    // Stopping the worker cannot be refused either.
+    fw::TScopeExit LeaveAnyway([this, Enter, Leave] {
+        FStates = (FStates + (Enter * TLazyTreeStates{tsStopValidation})) - Leave;
         FStopValidation.store(FStates.Contains(tsStopValidation));
     });
     if (OnStateChange && (!(Enter - FStates).Empty() || !(Leave * FStates).Empty()))

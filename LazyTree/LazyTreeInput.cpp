@@ -162,7 +162,9 @@ void TBaseLazyTree::HandleMouseDown(fw::TMouseButton Button, fw::TShiftState Shi
         return;
     }
     StopTimer(EditTimer);
-    DoStateChange({}, {tsEditPending});
+    // What the last press left for its release (which a throwing handler may
+    // have cut short) ends with a new press.
+    DoStateChange({}, {tsEditPending, tsClearPending, tsToggleFocusedSelection});
     if (InState(tsEditing) && !DoEndEdit()) return;
     if (CanFocus() && !Focused()) SetFocus();
     if (Header()) Header()->Columns().ClickIndex = HitInfo.HitColumn;

@@ -175,17 +175,26 @@ private:
     fw::TScopeExit<TLeaveStep> FGuard;
 };
 
-// BeginUpdate for a scope, EndUpdate when it ends.
+// BeginUpdate for a scope, EndUpdate when it ends. While it holds, a
+// handler's EndUpdate (one without its BeginUpdate) does not end it.
 class TUpdateScope {
 public:
     explicit TUpdateScope(TBaseLazyTree& T)
-        : FGuard(fw::EnterScope([&T] { T.BeginUpdate(); }, TLeaveStep{&T})) {}
+        : FGuard(fw::EnterScope(
+              [&T] {
+                  T.BeginUpdate();
+                  ++T.FUpdateFloor;
+              },
+              TLeaveStep{&T})) {}
     void Leave() { FGuard.Leave(); }
 
 private:
     struct TLeaveStep {
         TBaseLazyTree* T;
-        void operator()() const { T->EndUpdate(); }
+        void operator()() const {
+            if (T->FUpdateFloor > 0) --T->FUpdateFloor;
+            T->EndUpdate();
+        }
     };
     fw::TScopeExit<TLeaveStep> FGuard;
 };

@@ -1170,7 +1170,8 @@ protected:
     void Settle() {
         for (int I = 0; I < 200000; ++I) {
             fw::DeliverSentMessages();
-            if (WorkerThread()->CurrentTree() == nullptr && WorkerThread()->WaitingCount() == 0 &&
+            // Waiting first: a tree taken between the two questions is current then.
+            if (WorkerThread()->WaitingCount() == 0 && WorkerThread()->CurrentTree() == nullptr &&
                 !Tree->TreeStates().Contains(tsValidating))
                 break;
             std::this_thread::sleep_for(std::chrono::microseconds(50));

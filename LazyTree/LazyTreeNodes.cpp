@@ -842,9 +842,12 @@ bool TBaseLazyTree::InternalAddToSelection(PLazyNode Node, bool ForceInsert) {
     return InternalAddToSelection(One, 1, ForceInsert);
 }
 
-bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Nodes, int Count, bool ForceInsert) {
-    Count = std::min(Count, static_cast<int>(Nodes.size()));
+bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Given, int Count, bool ForceInsert) {
+    Count = std::min(Count, static_cast<int>(Given.size()));
     if (Count <= 0) return false;
+    // Taken before the worker's messages run handlers, which may change the
+    // caller's list (the shared scratch list of another selection).
+    TNodeArray Nodes(Given.begin(), Given.begin() + Count);
     if (InState(tsValidating)) InterruptValidation();
     if (ForceInsert) {
         for (int I = 0; I < Count; ++I)
@@ -1021,38 +1024,37 @@ void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
 void TBaseLazyTree::SelectAll(bool VisibleOnly) {
     lt::TBusyScope Busy(*this);
     if (!(SelectionOptions() & toMultiSelect)) return;
-    ClearTempCache();
+    // A list of its own: the walk's handlers may select too.
+    TNodeArray Add;
     PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst();
     while (Run) {
-        if (!(Run->States & vsSelected)) AddToTempCache(Run);
+        if (!(Run->States & vsSelected)) Add.push_back(Run);
         Run = VisibleOnly ? GetNextVisible(Run) : GetNext(Run);
     }
-    AddToSelection(FTempNodeCache, FTempNodeCount);
-    ClearTempCache();
+    AddToSelection(Add, static_cast<int>(Add.size()));
     if (HandleAllocated()) Invalidate();
 }
 
 void TBaseLazyTree::InvertSelection(bool VisibleOnly) {
     lt::TBusyScope Busy(*this);
     if (!(SelectionOptions() & toMultiSelect)) return;
-    ClearTempCache();
+    InterruptValidation(); // once: the worker reads the states changed below
+    TNodeArray Add; // a list of its own: the walk's handlers may select too
     for (PLazyNode Run = VisibleOnly ? GetFirstVisible() : GetFirst(); Run;
          Run = VisibleOnly ? GetNextVisible(Run) : GetNext(Run)) {
         if (Run->States & vsSelected)
             MarkForRemoval(Run);
         else
-            AddToTempCache(Run);
+            Add.push_back(Run);
     }
     PackSelection();
-    AddToSelection(FTempNodeCache, FTempNodeCount);
-    ClearTempCache();
+    AddToSelection(Add, static_cast<int>(Add.size()));
     Change(nullptr);
 }
 
 void TBaseLazyTree::AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, bool AddOnly) {
     lt::TBusyScope Busy(*this);
     LTAssert(EndNode != nullptr, "EndNode must not be nil!");
-    ClearTempCache();
     if (!StartNode)
         StartNode = GetFirstNoInit();
     else if (!FullyVisible(StartNode)) {
@@ -1064,12 +1066,12 @@ void TBaseLazyTree::AddRangeToSelection(PLazyNode StartNode, PLazyNode EndNode, 
     if (CompareNodePositions(A, B) > 0) std::swap(A, B);
     PLazyNode Anchor = FRangeAnchor;
     if (!AddOnly) InternalClearSelection();
+    TNodeArray Add;
     for (PLazyNode Run = A; Run; Run = GetNextVisibleNoInit(Run)) {
-        AddToTempCache(Run);
+        Add.push_back(Run);
         if (Run == B) break;
     }
-    AddToSelection(FTempNodeCache, FTempNodeCount, false);
-    ClearTempCache();
+    AddToSelection(Add, static_cast<int>(Add.size()), false);
     if (Anchor && Selected(Anchor)) FRangeAnchor = Anchor;
 }
 
@@ -1085,7 +1087,8 @@ void TBaseLazyTree::ToggleSelectionRange(PLazyNode StartNode, PLazyNode EndNode)
     if (!StartNode || StartNode == EndNode) return;
     PLazyNode A = StartNode, B = EndNode;
     if (CompareNodePositions(A, B) > 0) std::swap(A, B);
-    ClearTempCache();
+    InterruptValidation(); // once: the worker reads the states changed below
+    TNodeArray Add;
     PLazyNode Anchor = FRangeAnchor;
     auto FarSide = [&](PLazyNode N) {
         return !Anchor || (N != Anchor && CompareNodePositions(N, Anchor) != 0);
@@ -1096,17 +1099,14 @@ void TBaseLazyTree::ToggleSelectionRange(PLazyNode StartNode, PLazyNode EndNode)
             if (Run->States & vsSelected)
                 MarkForRemoval(Run);
             else
-                AddToTempCache(Run);
+                Add.push_back(Run);
         }
         if (Run == B) break;
     }
     PackSelection();
-    if (Anchor && !Selected(Anchor) &&
-        std::find(FTempNodeCache.begin(), FTempNodeCache.begin() + FTempNodeCount, Anchor) ==
-            FTempNodeCache.begin() + FTempNodeCount)
-        AddToTempCache(Anchor);
-    AddToSelection(FTempNodeCache, FTempNodeCount, false);
-    ClearTempCache();
+    if (Anchor && !Selected(Anchor) && std::find(Add.begin(), Add.end(), Anchor) == Add.end())
+        Add.push_back(Anchor);
+    AddToSelection(Add, static_cast<int>(Add.size()), false);
 }
 
 void TBaseLazyTree::MarkCutCopyNodes() {

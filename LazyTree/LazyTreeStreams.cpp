@@ -363,12 +363,21 @@ void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
     if (Frames.size() > 1) {
         PLazyNode Top = Frames[0].Node;
         PLazyNode Dropped = Frames[1].Node;
-        Top->LastChild = Dropped->PrevSibling;
+        // A handler may have added to the node read into since: what follows
+        // the dropped child stays, numbered afresh.
         if (Dropped->PrevSibling)
-            Dropped->PrevSibling->NextSibling = nullptr;
+            Dropped->PrevSibling->NextSibling = Dropped->NextSibling;
         else
-            Top->FirstChild = nullptr;
+            Top->FirstChild = Dropped->NextSibling;
+        if (Dropped->NextSibling)
+            Dropped->NextSibling->PrevSibling = Dropped->PrevSibling;
+        else
+            Top->LastChild = Dropped->PrevSibling;
+        for (PLazyNode After = Dropped->NextSibling; After; After = After->NextSibling)
+            --After->Index;
+        Dropped->NextSibling = nullptr;
         --Top->ChildCount;
+        NoteStructureChange();
         Dropped->Parent = nullptr;
         Dropped->PrevSibling = nullptr;
         Dropped->States |= vsClearing;

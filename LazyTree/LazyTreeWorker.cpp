@@ -103,7 +103,11 @@ void DropThreadReference(TBaseLazyTree* Tree) {
     TWorkerSlot& S = Slot();
     if (!S.Worker) return;
     --S.Worker->RefCount;
-    Tree->InterruptValidation();
+    try {
+        Tree->InterruptValidation(); // the worker has stopped whatever a handler does
+    } catch (...) {
+        fw::ReportLeaveStepError();
+    }
     if (S.Worker->RefCount == 0) {
         S.Worker.reset(); // ends and joins the thread
         S.Wake.reset();

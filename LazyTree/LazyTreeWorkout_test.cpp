@@ -42,6 +42,7 @@
 #include <vector>
 
 namespace vel {
+extern void (*GDebugOuterEnd)(TBaseLazyTree*, int);
 namespace {
 
 // Steps that meet faults another branch mends (a refused paste between trees,
@@ -318,7 +319,7 @@ protected:
 
 #define WORKOUT_EVENTS(X)                                                                       \
     X(OnFreeNode) X(OnResetNode) X(OnMeasureItem) X(OnCompareNodes) X(OnChange)                 \
-    X(OnStructureChange) X(OnStateChange) X(OnUpdating) X(OnExpanding) X(OnExpanded)            \
+    X(OnStructureChange) X(OnUpdating) X(OnExpanding) X(OnExpanded)            \
     X(OnCollapsing) X(OnCollapsed) X(OnFocusChanging) X(OnFocusChanged) X(OnChecking)           \
     X(OnChecked) X(OnNodeMoving) X(OnNodeMoved) X(OnNodeCopying) X(OnNodeCopied)                \
     X(OnGetCellIsEmpty) X(OnIncrementalSearch) X(OnScroll) X(OnGetPopupMenu) X(OnHotChange)     \
@@ -333,6 +334,13 @@ void Workout::HookAll(TBaseLazyTree* T) {
 #define HOOK(E) Hook(T, T->E, #E);
     WORKOUT_EVENTS(HOOK)
 #undef HOOK
+    // The worker's reports arrive when its thread gets to them: answered
+    // only with the worker on, so that a seed without it replays exactly.
+    T->OnStateChange = [this, T](TBaseLazyTree*, TLazyTreeStates Enter, TLazyTreeStates Leave) {
+        const TLazyTreeStates Reports{tsValidating, tsUseCache};
+        if (NoWorker && (!(Enter * Reports).Empty() || Leave.Contains(tsValidating))) return;
+        React(T, "OnStateChange", {});
+    };
     Hook(T, T->OnInitNode, "OnInitNode",
          decltype(T->OnInitNode)([this](TBaseLazyTree*, PLazyNode P, PLazyNode N,
                                         TLTInternalStates& S) {
@@ -428,6 +436,12 @@ void Workout::Act(TBaseLazyTree* T, PLazyNode Given, const char* Where) {
     Trace("  %s %s: %s\n", NameOf(T), Where, ActName(What));
     if (What == TAct::Throw) throw TWorkoutThrow();
     try {
+        if (Tracing && std::getenv("TREE_WORKOUT_COUNTS"))
+            for (TBaseLazyTree* X : Trees)
+                if (::testing::AssertionResult R = TreeAgrees(*X); !R)
+                    Trace("    %s before it: %s %s\n", NameOf(X), R.message(),
+                          "upd " + std::to_string(X->UpdateCount()) + " states " +
+                              std::to_string(X->TreeStates().Bits() & 0xFFFFFFFF));
         ActOnce(T, Given, What);
         if (Tracing && std::getenv("TREE_WORKOUT_COUNTS"))
             for (TBaseLazyTree* X : Trees)
@@ -489,6 +503,11 @@ void Workout::ActOnce(TBaseLazyTree* T, PLazyNode Given, TAct What) {
         if (N) T->SetNodeHeight(N, 10 + Rnd(30));
         break;
     case TAct::Visibility:
+        if (N && Tracing && std::getenv("TREE_WORKOUT_COUNTS"))
+            std::fprintf(stderr, "    visibility %p states %x path %d below %u visible %u batch %d\n",
+                         static_cast<void*>(N), N->States, N->Parent ? T->VisiblePath(N) : -1,
+                         T->CountVisibleChildren(N), T->VisibleCount(),
+                         T->TreeStates().Contains(tsCollapsing) || T->TreeStates().Contains(tsExpanding));
         if (N) T->SetVisible(N, !(N->States & vsVisible));
         break;
     case TAct::Toggle:
@@ -616,7 +635,9 @@ void Workout::KeepSmall() {
 void Workout::ProgramCall(TBaseLazyTree* T) {
     PLazyNode N = AnyNode(T);
     PLazyNode M = AnyNode(T);
-    switch (Rnd(26)) {
+    const std::uint32_t Call = Rnd(26);
+    Trace("  call %s on %s\n", std::to_string(Call), NameOf(T));
+    switch (Call) {
     case 0: T->AddChild(Chance(3) ? nullptr : N); break;
     case 1: if (N) T->DeleteNode(N); break;
     case 2: T->SetChildCount(N, Rnd(6)); break;
@@ -821,6 +842,12 @@ void Workout::RunSeed(std::uint32_t S, int Steps) {
     Tracing = std::getenv("TREE_WORKOUT_TRACE") != nullptr;
     // Without the worker's messages answered a seed runs the same every time.
     NoWorker = std::getenv("TREE_WORKOUT_NO_WORKER") != nullptr;
+    if (std::getenv("TREE_DEBUG_OUTER"))
+        GDebugOuterEnd = [](TBaseLazyTree* T, int Depth) {
+            if (T->RootNode()->States & vsClearing || Depth > 0) return;
+            ::testing::AssertionResult R = TreeAgrees(*T);
+            if (!R) std::fprintf(stderr, "    OUTER END depth %d: %s\n", Depth, R.message());
+        };
     if (!Dog) Dog = std::make_unique<TWatchdog>();
     Trace("seed %s%s\n", std::to_string(S));
     Build();
@@ -829,12 +856,12 @@ void Workout::RunSeed(std::uint32_t S, int Steps) {
 #define NAME(E) #E,
         WORKOUT_EVENTS(NAME)
 #undef NAME
-            "OnInitNode", "OnInitChildren", "OnCreateEditor", "OnLoadNode", "OnDragAllowed",
+            "OnStateChange", "OnInitNode", "OnInitChildren", "OnCreateEditor", "OnLoadNode", "OnDragAllowed",
         "OnDragOver", "OnDragDrop", "OnGetText", "OnPaintText", "OnGetHint", "OnNewText",
         "OnDrawNode", "OnGetNodeWidth"};
     Hostile.clear();
     for (const char* E : All)
-        if (Chance(2) && !(NoWorker && std::string(E) == "OnStateChange")) Hostile.push_back(E);
+        if (Chance(2)) Hostile.push_back(E);
     // The trees are filled before the handlers are let loose.
     for (TBaseLazyTree* T : Trees)
         T->SetRootNodeCount(4 + Rnd(5));

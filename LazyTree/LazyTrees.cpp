@@ -107,11 +107,16 @@ TBaseLazyTree::~TBaseLazyTree() {
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
     if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);
     FOptions->SetMiscOptions(FOptions->MiscOptions() & ~toReadOnly);
-    InterruptValidation();
+    // A handler that throws while the tree goes away must not stop the freeing.
+    try {
+        InterruptValidation();
+    } catch (...) {
+        fw::ReportLeaveStepError();
+    }
     try {
         ClearNow();
     } catch (...) {
-        // A handler that throws while the tree goes away must not stop the freeing.
+        fw::ReportLeaveStepError();
     }
     // Its state handler may still run here: the root stays until the last step.
     DropThreadReference(this);
@@ -400,8 +405,9 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
         Node->FirstChild = nullptr;
         Node->LastChild = nullptr;
         if (Node != FRoot && !(Node->States & vsDeleting)) {
-            AdjustTotalHeight(Node, GetNodeHeight(Node), false);
+            // No handler runs before both totals are right again.
             AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
+            AdjustTotalHeight(Node, Node->NodeHeight, false);
         } else if (Node == FRoot) {
             FRoot->TotalHeight = FDefaultNodeHeight;
             FRoot->CachedTotalCount = 1;
@@ -678,6 +684,8 @@ void TBaseLazyTree::BeginUpdate() {
 
 void TBaseLazyTree::EndUpdate() {
     lt::TBusyScope Busy(*this);
+    // One the tree's running operation holds ends with that operation.
+    if (FUpdateCount > 0 && FUpdateCount <= FUpdateFloor) return;
     if (FUpdateCount > 0) --FUpdateCount;
     if (Destroying()) return;
     if (FUpdateCount == 0 && InState(tsUpdating)) {
@@ -827,8 +835,9 @@ void TBaseLazyTree::ClearNow() {
     ClearSelection();
     FFocusedNode = nullptr;
     FHotNode = nullptr;
+    // The rows went with the children; handlers at the clear's end may have
+    // added nodes since, which count.
     DeleteChildrenNow(FRoot, true);
-    FVisibleCount = 0;
     FOffsetX = 0;
     FOffsetY = 0;
     U.Leave();
@@ -842,6 +851,8 @@ void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
     if (Kind == TBusyKind::Handler) ++FHandlerDepth;
 }
 
+void (*GDebugOuterEnd)(TBaseLazyTree*, int) = nullptr; // TEMP DEBUG
+
 void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     if (Kind == TBusyKind::Handler && FHandlerDepth > 0) --FHandlerDepth;
     if (FBusyCount > 0) --FBusyCount;
@@ -849,6 +860,7 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     // operation's own count) go once nothing holds them: whichever scope
     // ended last need not have been an update's.
     if (FBusyCount == 0 && FUpdateCount == 0 && FSelectionMarked) PackSelection();
+    if (GDebugOuterEnd && FUpdateCount == 0 && !FTotalsBatch && !FStreamReading) GDebugOuterEnd(this, static_cast<int>(FBusyCount));
     if (FBusyCount != 0 || (FDeferred.empty() && !FCacheWanted)) return;
     if (Kind == TBusyKind::Operation) {
         RunDeferred();
@@ -886,7 +898,14 @@ void TBaseLazyTree::RunDeferred() {
     // a deletion's own handlers queue theirs behind it, for this loop.
     if (FRunningDeferred) return;
     FRunningDeferred = true;
-    fw::TScopeExit Done([this] { FRunningDeferred = false; });
+    // One that throws stops the loop: the rest wait for the message loop.
+    fw::TScopeExit Done([this] {
+        FRunningDeferred = false;
+        if (!FDeferred.empty() && HandleAllocated() && !FDeferredPosted) {
+            FDeferredPosted = true;
+            fw::PostMessage(Handle(), lt::CM_RUNDEFERRED, 0, 0);
+        }
+    });
     while (!FDeferred.empty()) {
         TDeferredDeletion D = std::move(FDeferred.front());
         FDeferred.pop_front();
@@ -1007,8 +1026,18 @@ void TBaseLazyTree::ResetNode(PLazyNode Node) {
     if (InState(tsEditing)) CancelEditNode();
     DoReset(Node);
     DeleteChildrenNow(Node, false);
-    Node->States &= ~(vsInitialized | vsChecking | vsCutOrCopy | vsDeleting | vsExpanded |
-                      vsHasChildren | vsHeightMeasured);
+    // Handlers at the deletion's end may have added children and expanded the
+    // node again: it is collapsed with its totals, not by its flag alone, and
+    // keeps the button of children it has.
+    if (Node->States & vsExpanded) {
+        if (FullyVisible(Node)) FVisibleCount -= CountVisibleChildren(Node);
+        AdjustTotalHeight(Node, Node->NodeHeight, false);
+        NoteRowsChanged();
+    }
+    TLazyNodeStates Reset = vsInitialized | vsChecking | vsCutOrCopy | vsDeleting | vsExpanded |
+                            vsHeightMeasured;
+    if (!Node->FirstChild) Reset |= vsHasChildren;
+    Node->States &= ~Reset;
     InvalidateNode(Node);
 }
 
@@ -1085,13 +1114,13 @@ bool TBaseLazyTree::CollapseNode(PLazyNode Node) {
     if (!DoCollapsing(Node) || !(Node->States & vsExpanded)) return false;
     InterruptValidation();
     if (!(Node->States & vsExpanded)) return false;
-    if (!FTotalsBatch) {
+    if (!BatchToggle(Node)) {
         std::uint32_t Hidden = FullyVisible(Node) ? CountVisibleChildren(Node) : 0;
         AdjustTotalHeight(Node, Node->NodeHeight, false);
         FVisibleCount -= Hidden;
+        NoteRowsChanged();
     }
     Node->States &= ~vsExpanded;
-    NoteRowsChanged();
     DoCollapsed(Node);
     if ((AutoOptions() & toAutoFreeOnCollapse) && Node->ChildCount > 0) {
         DeleteChildren(Node, false);
@@ -1108,13 +1137,13 @@ bool TBaseLazyTree::ExpandNode(PLazyNode Node) {
     InterruptValidation();
     if (Node->States & vsExpanded) return false;
     Node->States |= vsExpanded;
-    NoteRowsChanged();
-    if (!FTotalsBatch) {
+    if (!BatchToggle(Node)) {
         std::int64_t Add = 0;
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
             if (Run->States & vsVisible) Add += Run->TotalHeight;
         AdjustTotalHeight(Node, Add, true);
         if (FullyVisible(Node)) FVisibleCount += CountVisibleChildren(Node);
+        NoteRowsChanged();
     }
     DoExpanded(Node);
     return true;
@@ -1165,6 +1194,17 @@ void TBaseLazyTree::RecomputeSubtreeTotals(PLazyNode Node) {
 
 // Runs a full expand or collapse below Node with the totals left alone, then
 // sets them once: each toggle would otherwise walk up through its ancestors.
+bool TBaseLazyTree::BatchToggle(PLazyNode Node) const {
+    return FTotalsBatch && FHandlerDepth == FRowWatchDepth && (Node == FBatchWalkNode || FBatchStepping);
+}
+
+void TBaseLazyTree::BatchWalkToggle(PLazyNode Node) {
+    PLazyNode Was = FBatchWalkNode;
+    FBatchWalkNode = Node;
+    fw::TScopeExit Restore([this, Was] { FBatchWalkNode = Was; });
+    ToggleNode(Node);
+}
+
 template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
     const bool Outer = FTotalsBatch == nullptr;
     // A batch run by a handler of another leaves totals to that one's end.
@@ -1226,14 +1266,23 @@ PLazyNode StepWithin(TBaseLazyTree& T, PLazyNode Run, PLazyNode Top, bool DoInit
 // Visits Top's subtree from Start on, in tree order, until Visit answers
 // false. Visit and the steps may run handlers: after the structure changed the
 // walk goes on only from a node still within Top.
+// Stepping, when given, is set while a step runs (its initialisations).
 template <class F>
-void WalkWithin(TBaseLazyTree& T, PLazyNode Start, PLazyNode Top, bool DoInit, F&& Visit) {
+void WalkWithin(TBaseLazyTree& T, PLazyNode Start, PLazyNode Top, bool DoInit, F&& Visit,
+                bool* Stepping = nullptr) {
     for (PLazyNode Run = Start; Run;) {
         const std::uint64_t Stamp = T.StructureStamp();
         if (!Visit(Run)) return;
         if (T.StructureStamp() != Stamp && !Within(Run, Top)) return;
         const std::uint64_t Before = T.StructureStamp();
-        Run = StepWithin(T, Run, Top, DoInit);
+        {
+            const bool Was = Stepping && *Stepping;
+            if (Stepping) *Stepping = true;
+            fw::TScopeExit Done([Stepping, Was] {
+                if (Stepping) *Stepping = Was;
+            });
+            Run = StepWithin(T, Run, Top, DoInit);
+        }
         if (T.StructureStamp() != Before && !Within(Run, Top)) return;
     }
 }
@@ -1249,9 +1298,9 @@ void TBaseLazyTree::FullExpand(PLazyNode Node) {
     PLazyNode Start = Top ? Top : GetFirst();
     BatchTotals(Top ? Top : FRoot, [&] {
         WalkWithin(*this, Start, Top, true, [this](PLazyNode Run) {
-            if (!(Run->States & vsExpanded)) ToggleNode(Run);
+            if (!(Run->States & vsExpanded)) BatchWalkToggle(Run);
             return true;
-        });
+        }, &FBatchStepping);
     });
     S.Leave();
     U.Leave();
@@ -1267,7 +1316,7 @@ void TBaseLazyTree::FullCollapse(PLazyNode Node) {
         PLazyNode Run = GetLastVisibleNoInit(Node);
         while (Run && Run != FRoot) {
             const std::uint64_t Stamp = FStructureStamp;
-            if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) ToggleNode(Run);
+            if ((Run->States & vsExpanded) && (Run->States & vsHasChildren)) BatchWalkToggle(Run);
             if (Run == Node) break;
             // Backwards from a node within the subtree stays within it.
             if (FStructureStamp != Stamp && !Within(Run, Node)) break;

@@ -30,6 +30,9 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTDataObject;
+namespace lt {
+class TUpdateScope;
+}
 class TLTDragManager;
 class TLTDragImage;
 struct TFormatEtc;
@@ -1337,6 +1340,7 @@ protected:
 
 private:
     friend class TWorkerThread;
+    friend class lt::TUpdateScope;
     void InitRootNode(std::uint32_t OldSize = 0);
     // HandleDragMessage's pieces.
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
@@ -1362,9 +1366,13 @@ private:
     PLazyNode AppendChildren(PLazyNode Node, std::uint32_t NewChildCount);
     void NoteStructureChange() { ++FStructureStamp; }
     // Shown rows or their totals changed (see FHandlerRowChanges).
+    // During a batch any change of rows but its own toggles is one.
     void NoteRowsChanged() {
-        if (FHandlerDepth > FRowWatchDepth) ++FHandlerRowChanges;
+        if (FHandlerDepth > FRowWatchDepth || FTotalsBatch) ++FHandlerRowChanges;
     }
+    // Whether a toggle is the running batch's own, which leaves totals to its end.
+    bool BatchToggle(PLazyNode Node) const;
+    void BatchWalkToggle(PLazyNode Node);
     void FreeClearedLeaf(PLazyNode Node);
     // Totals of Node's subtree from its children up, after a batch that left them alone.
     void RecomputeSubtreeTotals(PLazyNode Node);
@@ -1435,13 +1443,19 @@ private:
     bool FShallowWrite = false;
     std::uint32_t FBaseChildren = 0;
     std::int64_t FBaseEnd = -1;
-    // A full expand or collapse runs below it: toggles leave totals to its end.
+    // A full expand or collapse runs below it: its own toggles (of the node
+    // its walk stands on, or made while the walk steps) leave totals to its end.
     PLazyNode FTotalsBatch = nullptr;
+    PLazyNode FBatchWalkNode = nullptr;
+    bool FBatchStepping = false;
     int FNodeDataSize = -1;
     std::uint32_t FTotalInternalDataSize = 0;
     std::uint32_t FDefaultNodeHeight = 18;
     std::uint32_t FVisibleCount = 0;
     std::uint32_t FUpdateCount = 0;
+    // Updates the tree's own operations hold: a handler's EndUpdate without
+    // its BeginUpdate cannot end them halfway.
+    std::uint32_t FUpdateFloor = 0;
     TLazyTreeStates FStates;
 
     std::unique_ptr<TLTHeader> FHeader;

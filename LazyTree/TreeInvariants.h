@@ -49,7 +49,12 @@ inline ::testing::AssertionResult TreeAgrees(TBaseLazyTree& T) {
             Counted[N] = Count;
             // Read as callers read it: exact, whatever marks the tree keeps.
             if (N->TotalCount() != Count) Fault("node count", N->TotalCount(), Count);
-            if (N->TotalHeight != Height) Fault("node height", N->TotalHeight, Height);
+            if (N->TotalHeight != Height) {
+                Fault("node height", N->TotalHeight, Height);
+                if (Faults <= 6)
+                    Why << "[states " << std::hex << N->States << std::dec << " level "
+                        << T.GetNodeLevel(N) << " children " << N->ChildCount << "] ";
+            }
             continue;
         }
         if (Seen.size() > Bound) {

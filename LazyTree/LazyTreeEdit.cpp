@@ -236,9 +236,7 @@ void TLTEdit::Change() {
 
 void TLTEdit::AutoAdjust() {
     TStringEditLink* L = FLink;
-    // Posted on a change: the edit may have ended since, its node freed.
-    if (!L || !L->Tree() || !L->Tree()->IsEditing() || L->Tree()->EditLink() != L) return;
-    if (NodeMultiline()) return;
+    if (!L || !L->Tree() || NodeMultiline()) return;
     TCustomLazyStringTree* Tree = L->Tree();
     const int Width = TextWidth(WideText()) + 2 * Tree->TextMargin();
     if (this->Width() > Width) Tree->InvalidateNode(L->Node());

@@ -175,26 +175,17 @@ private:
     fw::TScopeExit<TLeaveStep> FGuard;
 };
 
-// BeginUpdate for a scope, EndUpdate when it ends. While it holds, a
-// handler's EndUpdate (one without its BeginUpdate) does not end it.
+// BeginUpdate for a scope, EndUpdate when it ends.
 class TUpdateScope {
 public:
     explicit TUpdateScope(TBaseLazyTree& T)
-        : FGuard(fw::EnterScope(
-              [&T] {
-                  T.BeginUpdate();
-                  ++T.FUpdateFloor;
-              },
-              TLeaveStep{&T})) {}
+        : FGuard(fw::EnterScope([&T] { T.BeginUpdate(); }, TLeaveStep{&T})) {}
     void Leave() { FGuard.Leave(); }
 
 private:
     struct TLeaveStep {
         TBaseLazyTree* T;
-        void operator()() const {
-            if (T->FUpdateFloor > 0) --T->FUpdateFloor;
-            T->EndUpdate();
-        }
+        void operator()() const { T->EndUpdate(); }
     };
     fw::TScopeExit<TLeaveStep> FGuard;
 };

@@ -3,7 +3,10 @@
 // operation still holds a node, a sibling chain or a count.
 #include "FormTestEnv.h"
 #include "LazyStringTree.h"
+#include "LazyTreeEdit.h"
+#include "LazyTreeStreams.h"
 #include "LazyTreeWorker.h"
+#include "Streams.h"
 #include "TreeInvariants.h"
 #include "TreeViewTestEnv.h"
 
@@ -38,6 +41,10 @@ protected:
         while (N && I-- > 0)
             N = N->NextSibling;
         return N;
+    }
+    // Four bytes of user data per node, so that reading meets OnLoadNode.
+    void SaveTags() {
+        Tree->OnSaveNode = [](TBaseLazyTree*, PLazyNode, fw::TStream& S) { S.WriteU32(9); };
     }
     std::vector<PLazyNode> Roots() {
         std::vector<PLazyNode> R;
@@ -310,6 +317,302 @@ TEST_F(ReentryViewTest, ResortingSiblingsDuringAFullExpandKeepsTheWalkInItsSubtr
     EXPECT_EQ(Visited.size(), 3u); // A and its two children
     for (PLazyNode N : Visited)
         EXPECT_TRUE(N == A || N->Parent == A);
+}
+
+
+// ------------------------------------------------ handlers that throw or end updates
+
+// A state handler that throws as a walk ends left the tree iterating for good
+// (every later deletion refused); one that throws as an update begins left
+// the update open.
+TEST_F(ReentryTest, AThrowingStateHandlerLeavesNoStateOrUpdateBehind) {
+    Tree->SetRootNodeCount(2);
+    Tree->OnStateChange = [](TBaseLazyTree*, TLazyTreeStates Enter, TLazyTreeStates Leave) {
+        if (Leave.Contains(tsIterating) || Enter.Contains(tsUpdating))
+            throw std::runtime_error("state");
+    };
+    EXPECT_THROW(Tree->IterateSubtree(nullptr, [](TBaseLazyTree*, PLazyNode, void*, bool&) {},
+                                      nullptr),
+                 std::runtime_error);
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsIterating));
+    EXPECT_THROW(Tree->BeginUpdate(), std::runtime_error);
+    EXPECT_EQ(Tree->UpdateCount(), 0u);
+    Tree->OnStateChange = nullptr;
+    Tree->DeleteNode(Root(0));
+    EXPECT_EQ(Tree->TotalCount(), 1u);
+}
+
+// A selection deleted node by node: a handler's exception halfway left the
+// siblings of the nodes already gone numbered as before.
+TEST_F(ReentryTest, DeletingTheSelectionStoppedHalfwayKeepsIndexesRight) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->SetRootNodeCount(4);
+    Tree->SetSelected(Root(0), true);
+    Tree->SetSelected(Root(2), true);
+    Tree->SetFocusedNode(Root(0));
+    Tree->OnFocusChanged = [](TBaseLazyTree*, PLazyNode, int) { throw std::runtime_error("focus"); };
+    EXPECT_THROW(Tree->DeleteSelectedNodes(), std::runtime_error);
+    Tree->OnFocusChanged = nullptr;
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// ------------------------------------------------ nodes handed back or kept
+
+// A node AddChild hands back stays while the caller holds it: the deletion a
+// handler asked for waits for the next operation.
+TEST_F(ReentryTest, ANodeHandedBackOutlivesTheDeletionItsHandlerAsked) {
+    Tree->SetRootNodeCount(2);
+    Tree->OnStructureChange = [](TBaseLazyTree* T, PLazyNode, TChangeReason R) {
+        if (R == crChildAdded) T->DeleteNode(T->RootNode()->LastChild);
+    };
+    PLazyNode N = Tree->AddChild(nullptr, 7);
+    ASSERT_NE(N, nullptr);
+    EXPECT_EQ(*Tree->GetNodeDataAs<std::uint32_t>(N), 7u);
+    Tree->OnStructureChange = nullptr;
+    Tree->ValidateNode(nullptr, false); // the next operation runs what waits
+    EXPECT_EQ(Tree->TotalCount(), 2u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A handler of this tree deleting the target of a move into another tree, or
+// the source of a copy from one: the other tree freed it at once.
+TEST_F(ReentryTest, AMoveOrCopyHoldsTheOtherTreesNode) {
+    auto Other = std::make_unique<TLazyStringTree>(nullptr);
+    Other->SetNodeDataSize(4);
+    Other->SetRootNodeCount(2);
+    Tree->SetRootNodeCount(2);
+    TLazyStringTree* O = Other.get();
+    Tree->OnNodeMoving = [O](TBaseLazyTree*, PLazyNode, PLazyNode Target, bool&) {
+        if (Target) O->DeleteNode(Target);
+    };
+    Tree->MoveTo(Root(0), O->GetFirstNoInit(), amAddChildLast, false);
+    Tree->OnNodeMoving = nullptr;
+    EXPECT_TRUE(TreeAgrees(*Tree));
+    EXPECT_TRUE(TreeAgrees(*O));
+    PLazyNode Source = Root(0);
+    O->OnNodeCopying = [this, Source](TBaseLazyTree*, PLazyNode, PLazyNode, bool&) {
+        Tree->DeleteNode(Source);
+    };
+    O->CopyTo(Source, O->GetFirstNoInit(), amAddChildLast, false);
+    O->OnNodeCopying = nullptr;
+    EXPECT_TRUE(TreeAgrees(*Tree));
+    EXPECT_TRUE(TreeAgrees(*O));
+}
+
+// ---------------------------------------------- reads that handlers change
+
+// A node read whole, moved out of the subtree still being read, left its
+// count behind: the tree counted one node too few.
+TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
+    Tree->SetRootNodeCount(2);
+    PLazyNode Source = Root(0);
+    Tree->SetChildCount(Source, 2);
+    Tree->SetChildCount(Source->FirstChild, 1);
+    Tree->ValidateNode(nullptr, true);
+    SaveTags();
+    fw::TMemoryStream S;
+    Tree->SaveToStream(S, Source);
+    S.SetPosition(16);
+    int Loads = 0;
+    Tree->OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
+        Stream.ReadU32();
+        // The second child's turn: the first one's child has been read whole.
+        if (++Loads == 3 && N->PrevSibling && N->PrevSibling->FirstChild)
+            T->MoveTo(N->PrevSibling->FirstChild, T->RootNode(), amAddChildLast, false);
+    };
+    Tree->AddNodeFromStream(S, 2, Root(1));
+    Tree->OnLoadNode = nullptr;
+    EXPECT_EQ(Loads, 4);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A handler added to the node read into, then the read failed: the dropped
+// child took the handler's node out of the list with it (a leak).
+TEST_F(ReentryTest, AReadThatFailsKeepsWhatAHandlerAddedAfterIt) {
+    Tree->SetRootNodeCount(2);
+    Tree->SetChildCount(Root(0), 2);
+    Tree->ValidateNode(nullptr, true);
+    SaveTags();
+    fw::TMemoryStream S;
+    Tree->SaveToStream(S, Root(0));
+    S.SetPosition(16);
+    PLazyNode Target = Root(1);
+    // The second child's data: a node for the target, then the read fails.
+    Tree->OnLoadNode = [Target](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
+        Stream.ReadU32();
+        if (N && N->Parent == Target && N->Index == 1) {
+            T->AddChild(Target);
+            throw std::runtime_error("load");
+        }
+    };
+    EXPECT_THROW(Tree->AddNodeFromStream(S, 2, Target), std::runtime_error);
+    Tree->OnLoadNode = nullptr;
+    EXPECT_EQ(Target->ChildCount, 2u); // the first child read, and the handler's
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// ---------------------------------------------- the tree going away
+
+// A handler that adds a node once the last clear is over: the node leaked.
+TEST(ReentryGoingTest, NodesAHandlerAddsWhileTheTreeGoesAreFreed) {
+    auto Tree = std::make_unique<TLazyStringTree>(nullptr);
+    Tree->SetNodeDataSize(4);
+    Tree->SetRootNodeCount(3);
+    Tree->OnUpdating = [](TBaseLazyTree* T, TLTUpdateState S) {
+        if (S == usEnd) T->AddChild(nullptr);
+    };
+    Tree.reset(); // LeakSanitizer reports what is not freed
+}
+
+// A state handler that throws while the tree goes: the exception left the
+// destructor (the process ended) and the worker kept the tree.
+TEST(ReentryGoingTest, AThrowingStateHandlerCannotStopTheTreeGoing) {
+    fw::ResetInputState();
+    auto Form = std::make_unique<fw::TForm>(nullptr);
+    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
+    Tree->SetParent(Form.get());
+    Tree->SetRootNodeCount(3);
+    Form->Show();
+    fw::ProcessMessages();
+    Tree->InvalidateCache();
+    Tree->OnStateChange = [](TBaseLazyTree*, TLazyTreeStates, TLazyTreeStates) {
+        throw std::runtime_error("state");
+    };
+    EXPECT_NO_THROW(Form.reset());
+    fw::ResetInputState();
+}
+
+
+// --------------------------------------------------------- the view's handlers
+
+// A handler that ends the update a full expand holds and adds two nodes:
+// the expand went on with no update, and the scroll bars' walk initialised
+// and expanded the new nodes, outside the subtree, leaving their totals to
+// the expand's end, which counted the subtree alone.
+TEST_F(ReentryViewTest, AHandlersEndUpdateHalfwayThroughAFullExpand) {
+    Tree->OnInitNode = [](TBaseLazyTree* T, PLazyNode, PLazyNode Node, TLTInternalStates& States) {
+        if (T->GetNodeLevel(Node) < 2) States |= ivsHasChildren;
+        if (Node->Parent == T->RootNode() && Node->Index >= 3) States |= ivsExpanded;
+    };
+    Tree->Clear();
+    Tree->SetRootNodeCount(3);
+    bool Once = false;
+    Tree->OnExpanded = [&Once](TBaseLazyTree* T, PLazyNode) {
+        if (Once) return;
+        Once = true;
+        T->AddChild(nullptr);
+        T->AddChild(nullptr);
+        T->EndUpdate(); // not its own: a fault of the program
+    };
+    Tree->FullExpand(Top(0));
+    Tree->OnExpanded = nullptr;
+    fw::ProcessMessages();
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A node reset while the handlers at the end of its children's deletion
+// gave it a child and expanded it: the reset cleared the flag alone.
+TEST_F(ReentryViewTest, ANodeResetAfterItsHandlersExpandedItAgain) {
+    PLazyNode Node = Top(0);
+    Tree->SetExpanded(Node, true);
+    Tree->OnStructureChange = [Node](TBaseLazyTree* T, PLazyNode N, TChangeReason R) {
+        if (N == Node && R == crChildDeleted && T->ChildCount(Node) == 0) {
+            T->AddChild(Node);
+            T->SetExpanded(Node, true);
+        }
+    };
+    Tree->ResetNode(Node);
+    Tree->OnStructureChange = nullptr;
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A column deleted by the handler of its own resize: the column's setter
+// went on with the freed column.
+TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerWaits) {
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->OnColumnResize = [](TLTHeader* H, TColumnIndex C) { H->Columns().Delete(C); };
+    Tree->Header()->Columns()[0].SetWidth(150);
+    Tree->OnColumnResize = nullptr;
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->Header()->Columns().Count(), 1);
+    Picture();
+}
+
+// Shift+Down with nothing focused: the first row stands in for the focus,
+// and the focus (none) left the selection: an assertion about a nil node.
+TEST_F(ReentryViewTest, ExtendingTheSelectionWithNothingFocused) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->SetSelected(Top(1), true);
+    ASSERT_EQ(Tree->FocusedNode(), nullptr);
+    EXPECT_NO_THROW(Key(fw::VK_DOWN, fw::ssShift));
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A second press before the release the first one waited for (a handler
+// that threw cut it short): an assertion about pending clearance.
+TEST_F(ReentryViewTest, APressAfterALostReleaseStartsAfresh) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->OnDragAllowed = [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; };
+    Tree->SetSelected(Top(0), true);
+    Tree->SetSelected(Top(2), true);
+    const fw::TRect Label = Tree->GetDisplayRect(Top(0), NoColumn, true);
+    const fw::TPoint Row = fw::ControlPoint(Tree, (Label.Left + Label.Right) / 2, 9);
+    fw::MouseDownAt(Row); // on a selected label: the clearance waits for the release
+    fw::ProcessMessages();
+    ASSERT_TRUE(Tree->TreeStates().Contains(tsClearPending));
+    fw::AdvanceClock(fw::DoubleClickTime() + 1);
+    // On a label not selected, which clears at once; no release came between.
+    fw::MouseDownAt(fw::ControlPoint(Tree, Row.X - Tree->ClientOrigin().X, 27));
+    EXPECT_NO_FATAL_FAILURE(fw::ProcessMessages());
+    fw::MouseUpAt(fw::ControlPoint(Tree, Row.X - Tree->ClientOrigin().X, 27));
+    fw::ProcessMessages();
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A handler asks for a cache build while an operation still changes nodes:
+// the worker was given the tree at once and read what the operation changed.
+TEST_F(ReentryViewTest, TheWorkerWaitsForTheOperationAHandlerAskedItFrom) {
+    bool Queued = false;
+    Tree->OnFreeNode = [&Queued](TBaseLazyTree* T, PLazyNode) {
+        T->InvalidateCache();
+        Queued = Queued || WorkerThread()->WaitingCount() > 0 || WorkerThread()->CurrentTree() == T;
+    };
+    Tree->ValidateNode(nullptr, true);
+    Tree->Clear();
+    Tree->OnFreeNode = nullptr;
+    EXPECT_FALSE(Queued);
+}
+
+
+// An init handler that moves its node into another tree (a copy there, the
+// node deleted here) while a program walks the rows: the walk's next step
+// started from the node the move had freed.
+TEST_F(ReentryTest, WalksGoOnWhileInitHandlersMoveTheirNodesAway) {
+    auto OtherTree = std::make_unique<TLazyStringTree>(nullptr);
+    TLazyStringTree* Other = OtherTree.get();
+    Other->SetNodeDataSize(4);
+    Tree->OnInitChildren = [](TBaseLazyTree*, PLazyNode, std::uint32_t& Count) { Count = 2; };
+    Tree->OnInitNode = [Other](TBaseLazyTree* T, PLazyNode Parent, PLazyNode Node,
+                               TLTInternalStates& States) {
+        States |= Parent ? 0 : ivsHasChildren | ivsExpanded;
+        if (Parent && Node->Index == 1) T->MoveTo(Node, Other, amAddChildLast, false);
+    };
+    Tree->Clear();
+    Tree->SetRootNodeCount(3);
+    int Rows = 0;
+    for (PLazyNode N = Tree->GetFirstVisible(); N; N = Tree->GetNextVisible(N))
+        ++Rows;
+    int Nodes = 0;
+    for (PLazyNode N = Tree->GetFirst(); N; N = Tree->GetNext(N))
+        ++Nodes;
+    Tree->ValidateNode(nullptr, false); // what the handlers asked to delete goes now
+    EXPECT_GT(Rows, 3);
+    EXPECT_GT(Nodes, 3);
+    EXPECT_EQ(Other->TotalCount(), 3u);
+    EXPECT_EQ(Tree->TotalCount(), 6u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+    EXPECT_TRUE(TreeAgrees(*Other));
 }
 
 } // namespace

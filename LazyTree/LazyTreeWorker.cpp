@@ -8,6 +8,7 @@
 #include "NoDestroy.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <system_error>
 
@@ -126,7 +127,11 @@ TWorkerThread::~TWorkerThread() {
     // such messages through until it has left, or the join would never end.
     for (;;) {
         const std::uint64_t Seen = fw::WakeupCount();
-        fw::DeliverSentMessages();
+        try {
+            fw::DeliverSentMessages();
+        } catch (...) {
+            fw::ReportLeaveStepError(); // a state handler of a tree on its way out
+        }
         if (FExited.load()) break;
         fw::WaitForWakeup(Seen, 100);
     }
@@ -298,20 +303,27 @@ void TBaseLazyTree::InterruptValidation() {
     // operation called this still holds its nodes, so deletions wait.
     lt::TBusyScope Messages(*this, TBusyKind::Handler);
     // Sleeps between the worker's messages: it wakes this thread when it
-    // sends one and when it lets go of the tree.
+    // sends one and when it lets go of the tree. A handler that throws on the
+    // way does not end the wait: its exception follows once the worker let go.
+    std::exception_ptr Failed;
     while (!fw::Application()->Terminated()) {
         const std::uint64_t Seen = fw::WakeupCount();
         if (W->CurrentTree() != this) break;
-        fw::DeliverSentMessages();
-        fw::TMsg Msg;
-        if (HandleAllocated() && fw::PeekMessage(Msg, Handle(), true)) {
-            if (Msg.message == fw::WM_QUIT) break;
-            fw::DispatchMessage(Msg);
-        } else if (W->CurrentTree() == this) {
-            fw::WaitForWakeup(Seen, 100);
+        try {
+            fw::DeliverSentMessages();
+            fw::TMsg Msg;
+            if (HandleAllocated() && fw::PeekMessage(Msg, Handle(), true)) {
+                if (Msg.message == fw::WM_QUIT) break;
+                fw::DispatchMessage(Msg);
+            } else if (W->CurrentTree() == this) {
+                fw::WaitForWakeup(Seen, 100);
+            }
+        } catch (...) {
+            if (!Failed) Failed = std::current_exception();
         }
     }
     if (WasTaken) DoStateChange({tsValidationNeeded});
+    if (Failed) std::rethrow_exception(Failed);
 }
 
 void TBaseLazyTree::InvalidateCache() {
@@ -322,6 +334,7 @@ void TBaseLazyTree::InvalidateCache() {
         FCacheWanted = true;
         return;
     }
+    if (FGoing) return;
     TWorkerThread* W = WorkerThread();
     if (W && InState(tsValidationNeeded) && HandleAllocated()) {
         W->AddTree(this);

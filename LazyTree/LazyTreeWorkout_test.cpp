@@ -195,7 +195,11 @@ protected:
         T->SetHintMode(hmHintAndDefault);
         T->SetIncrementalSearch(TBaseLazyTree::TLTIncrementalSearch::isAll);
         T->SetDragType(dtOLE);
-        TLTMiscOptions Misc = T->MiscOptions() | toCheckSupport | toEditable | toAcceptOLEDrop;
+        // Edits start from clicks, keys and timers too: a handler that ends one
+        // while it starts meets a fault mended elsewhere, so only the edit step
+        // edits until that has landed.
+        TLTMiscOptions Misc = T->MiscOptions() | toCheckSupport | toAcceptOLEDrop;
+        if (TreeIoSteps()) Misc |= toEditable;
         if (Chance(2)) Misc |= toVariableNodeHeight;
         T->TreeOptions()->SetMiscOptions(Misc);
         T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect |
@@ -778,10 +782,15 @@ void Workout::EditStep() {
     PLazyNode N = AnyNode(T);
     if (!N) return;
     InEditStart = true;
+    const TLTMiscOptions Misc = T->MiscOptions();
     struct TDone {
         bool& F;
         ~TDone() { F = false; }
     } Done{InEditStart};
+    T->TreeOptions()->SetMiscOptions(Misc | toEditable);
+    fw::TScopeExit NotEditable([T] {
+        if (!TreeIoSteps()) T->TreeOptions()->SetMiscOptions(T->MiscOptions() & ~toEditable);
+    });
     T->EditNode(N, static_cast<int>(Rnd(static_cast<std::uint32_t>(T->Header()->Columns().Count()))));
     InEditStart = false;
     fw::ProcessMessages();
@@ -792,6 +801,7 @@ void Workout::EditStep() {
         fw::PressKey(fw::VK_ESCAPE);
     else
         T->EndEditNode();
+    if (!TreeIoSteps()) T->EndEditNode();
 }
 
 void Workout::HeaderStep() {

@@ -103,6 +103,7 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    FGoing = true; // the worker is never given this tree again
     FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
     if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);
@@ -684,8 +685,6 @@ void TBaseLazyTree::BeginUpdate() {
 
 void TBaseLazyTree::EndUpdate() {
     lt::TBusyScope Busy(*this);
-    // One the tree's running operation holds ends with that operation.
-    if (FUpdateCount > 0 && FUpdateCount <= FUpdateFloor) return;
     if (FUpdateCount > 0) --FUpdateCount;
     if (Destroying()) return;
     if (FUpdateCount == 0 && InState(tsUpdating)) {
@@ -803,17 +802,21 @@ void TBaseLazyTree::DeleteSelectedNodes() {
     std::unordered_set<PLazyNode> Left(Nodes.begin(), Nodes.end());
     std::unordered_set<PLazyNode> Parents;
     lt::TNodeWatch WatchLeft(Left, FWatches), WatchParents(Parents, FWatches);
+    // Each parent's children are numbered once, however many of them went
+    // (and when a handler's exception stops the deletions halfway).
+    fw::TScopeExit Renumber([&Parents] {
+        for (PLazyNode P : Parents) {
+            std::uint32_t Index = 0;
+            for (PLazyNode C = P->FirstChild; C; C = C->NextSibling)
+                C->Index = Index++;
+        }
+    });
     for (std::size_t I = Nodes.size(); I-- > 0;) {
         if (!Left.contains(Nodes[I])) continue;
         Parents.insert(Nodes[I]->Parent);
         DeleteNodeNow(Nodes[I], false);
     }
-    // Each parent's children are numbered once, however many of them went.
-    for (PLazyNode P : Parents) {
-        std::uint32_t Index = 0;
-        for (PLazyNode C = P->FirstChild; C; C = C->NextSibling)
-            C->Index = Index++;
-    }
+    Renumber.Leave();
     U.Leave();
 }
 

@@ -30,9 +30,6 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTDataObject;
-namespace lt {
-class TUpdateScope;
-}
 class TLTDragManager;
 class TLTDragImage;
 struct TFormatEtc;
@@ -1340,7 +1337,6 @@ protected:
 
 private:
     friend class TWorkerThread;
-    friend class lt::TUpdateScope;
     void InitRootNode(std::uint32_t OldSize = 0);
     // HandleDragMessage's pieces.
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
@@ -1436,6 +1432,7 @@ private:
     bool FDeferredPosted = false; // a message to run them is on its way
     bool FRunningDeferred = false;
     bool FCacheWanted = false; // a cache build asked for while busy: queued at the end
+    bool FGoing = false;       // the destructor runs
     std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
     // are left to the running reader, and to the running writer.
@@ -1453,9 +1450,6 @@ private:
     std::uint32_t FDefaultNodeHeight = 18;
     std::uint32_t FVisibleCount = 0;
     std::uint32_t FUpdateCount = 0;
-    // Updates the tree's own operations hold: a handler's EndUpdate without
-    // its BeginUpdate cannot end them halfway.
-    std::uint32_t FUpdateFloor = 0;
     TLazyTreeStates FStates;
 
     std::unique_ptr<TLTHeader> FHeader;

@@ -426,6 +426,28 @@ TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
     EXPECT_TRUE(TreeAgrees(*Tree));
 }
 
+// A load handler that adds children to the node it is given, still being
+// read: counted at once and again when the read ended (the tree's count ran
+// far from a recount).
+TEST_F(ReentryTest, ANodeBeingReadTakesNoChildrenFromItsHandlers) {
+    Tree->SetRootNodeCount(2);
+    Tree->SetChildCount(Root(0), 2);
+    Tree->ValidateNode(nullptr, true);
+    SaveTags();
+    fw::TMemoryStream S;
+    Tree->SaveToStream(S, Root(0));
+    S.SetPosition(16);
+    std::vector<PLazyNode> Answers;
+    Tree->OnLoadNode = [&Answers](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
+        Stream.ReadU32();
+        if (N && N->Parent != T->RootNode()) Answers.push_back(T->AddChild(N));
+    };
+    Tree->AddNodeFromStream(S, 2, Root(1));
+    Tree->OnLoadNode = nullptr;
+    EXPECT_EQ(Answers, (std::vector<PLazyNode>{nullptr, nullptr}));
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
 // A handler added to the node read into, then the read failed: the dropped
 // child took the handler's node out of the list with it (a leak).
 TEST_F(ReentryTest, AReadThatFailsKeepsWhatAHandlerAddedAfterIt) {

@@ -854,8 +854,6 @@ void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
     if (Kind == TBusyKind::Handler) ++FHandlerDepth;
 }
 
-void (*GDebugOuterEnd)(TBaseLazyTree*, int) = nullptr; // TEMP DEBUG
-
 void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     if (Kind == TBusyKind::Handler && FHandlerDepth > 0) --FHandlerDepth;
     if (FBusyCount > 0) --FBusyCount;
@@ -863,7 +861,6 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     // operation's own count) go once nothing holds them: whichever scope
     // ended last need not have been an update's.
     if (FBusyCount == 0 && FUpdateCount == 0 && FSelectionMarked) PackSelection();
-    if (GDebugOuterEnd && FUpdateCount == 0 && !FTotalsBatch && !FStreamReading) GDebugOuterEnd(this, static_cast<int>(FBusyCount));
     if (FBusyCount != 0 || (FDeferred.empty() && !FCacheWanted)) return;
     if (Kind == TBusyKind::Operation) {
         RunDeferred();

@@ -598,6 +598,12 @@ std::vector<TWinControl*> TopLevelWindows();
 // as with a window's device context. False, leaving Canvas alone, when the
 // control is not showing or its window has not been painted yet.
 bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+// Moves the pixels of Control's client area inside Area (client coordinates)
+// by (DX, DY), as the platform scrolls a window: what leaves Area is gone and
+// the strips the move uncovers wait for a paint. A paint pending over Area, a
+// move as large as Area, or a window not painted yet repaint Area whole.
+// Windowed children keep their place: their old and new spots repaint.
+void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY);
 
 // Paints a control's area into Surface (sized to the control), or to a PNG.
 void PaintControlTo(TControl* Control, TSurface& Surface);

@@ -7,6 +7,7 @@
 #include "Timers.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace vel {
 
@@ -192,7 +193,9 @@ std::unique_ptr<TLazyTreeColumns> TLTHeader::GetColumnsClass() {
 
 void TLTHeader::AdoptColumnsClass() {
     std::unique_ptr<TLazyTreeColumns> Columns = GetColumnsClass();
-    if (!Columns) return;
+    const TLazyTreeColumns* New = Columns.get();
+    const TLazyTreeColumns* Old = FColumns.get();
+    if (!New || (Old && typeid(*New) == typeid(*Old))) return;
     Columns->Assign(*FColumns);
     FColumns->Clearing = true;
     FColumns = std::move(Columns);

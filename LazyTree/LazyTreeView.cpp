@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <typeinfo>
 
 namespace vel {
 
@@ -223,14 +224,34 @@ std::unique_ptr<TCustomLazyTreeOptions> TBaseLazyTree::GetOptionsClass() {
     return std::make_unique<TCustomLazyTreeOptions>(this);
 }
 
+namespace {
+
+// Whether two objects are of one class (the queries may answer the class there is).
+template <class T> bool SameClass(const T* A, const T* B) {
+    return A && B && typeid(*A) == typeid(*B);
+}
+
+} // namespace
+
 void TBaseLazyTree::AdoptClassObjects() {
     std::unique_ptr<TCustomLazyTreeOptions> Options = GetOptionsClass();
-    FOptions->AssignTo(*Options);
-    FOptions = std::move(Options);
+    if (Options && !SameClass(Options.get(), FOptions.get())) {
+        FOptions->AssignTo(*Options);
+        FOptions = std::move(Options);
+    }
     std::unique_ptr<TLTHeader> H = GetHeaderClass();
-    H->AdoptColumnsClass();
-    H->Assign(*FHeader);
-    FHeader = std::move(H);
+    if (H && !SameClass(H.get(), FHeader.get())) {
+        H->AdoptColumnsClass();
+        H->Assign(*FHeader);
+        FHeader = std::move(H);
+    } else {
+        FHeader->AdoptColumnsClass();
+    }
+}
+
+void TBaseLazyTree::AfterConstruction() {
+    fw::TCustomControl::AfterConstruction();
+    AdoptClassObjects();
 }
 
 void TBaseLazyTree::InitializeView() {

@@ -3,6 +3,7 @@
 #include "TreeViewTestEnv.h"
 
 #include "DragCtrls.h"
+#include "LazyDrawTree.h"
 #include "Filer.h"
 #include "ScrollBars.h"
 
@@ -164,6 +165,49 @@ TEST_F(WindowTest, TheHeaderChoosesItsColumnCollectionClass) {
     EXPECT_NE(dynamic_cast<TMyColumns*>(&T->Header()->Columns()), nullptr);
     T->Header()->Columns().Add()->SetWidth(40);
     EXPECT_EQ(T->Header()->Columns()[0].Width(), 40);
+}
+
+// Options and a header of their own, asked for by trees that call nothing to adopt them.
+class TMyOptions : public TCustomLazyTreeOptions {
+public:
+    using TCustomLazyTreeOptions::TCustomLazyTreeOptions;
+};
+template <class TBase> class TQueryingTree : public TBase {
+public:
+    explicit TQueryingTree(fw::TComponent* Owner) : TBase(Owner) {
+        // What the constructor sets on the objects it has reaches the final ones.
+        this->TreeOptions()->SetMiscOptions(this->MiscOptions() | toEditable);
+        this->Header()->SetHeight(23);
+    }
+
+protected:
+    std::unique_ptr<TLTHeader> GetHeaderClass() override { return std::make_unique<TMyHeader>(this); }
+    std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass() override {
+        return std::make_unique<TMyOptions>(this);
+    }
+};
+
+TEST_F(WindowTest, ClassQueriesTakeEffectInAnySubclassMadeByCreate) {
+    auto Check = [](TBaseLazyTree* T) {
+        EXPECT_NE(dynamic_cast<TMyHeader*>(T->Header()), nullptr);
+        EXPECT_NE(dynamic_cast<TMyColumns*>(&T->Header()->Columns()), nullptr);
+        EXPECT_NE(dynamic_cast<TMyOptions*>(T->TreeOptions()), nullptr);
+        EXPECT_TRUE(T->MiscOptions() & toEditable);
+        EXPECT_EQ(T->Header()->Height(), 23u);
+        T->Header()->Columns().Add()->SetWidth(40);
+        EXPECT_EQ(T->Header()->Columns()[0].Width(), 40);
+    };
+    Check(Place<TQueryingTree<TLazyDrawTree>>(0, 0, 100, 100));
+    Check(Place<TQueryingTree<TBaseLazyTree>>(0, 0, 100, 100));
+    // A tree made without Create is asked once its maker calls AfterConstruction.
+    auto Own = std::make_unique<TQueryingTree<TLazyDrawTree>>(nullptr);
+    Own->AfterConstruction();
+    Check(Own.get());
+    // The string tree's own options class stays, and asking again replaces nothing.
+    TLTHeader* Before = Tree->Header();
+    Tree->AfterConstruction();
+    EXPECT_EQ(Tree->Header(), Before);
+    EXPECT_NE(dynamic_cast<TStringTreeOptions*>(Tree->TreeOptions()), nullptr);
 }
 
 TEST_F(WindowTest, AssignCopiesTheFrameLayoutAndDragRows) {

@@ -102,6 +102,7 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    SetState(fw::TComponentStateItem::Destroying);
     FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
     if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);

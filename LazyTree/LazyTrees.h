@@ -890,9 +890,11 @@ public:
     const fw::TBitmap& PlusBitmap() const { return FPlusBM; }
     const fw::TBitmap& MinusBitmap() const { return FMinusBM; }
     const TLTLinePattern& LinePattern() const { return FLinePattern; }
-    // The class queries descendants override.
+    // The class queries descendants override. A constructor cannot reach a
+    // descendant's answer: AfterConstruction asks them again (AdoptClassObjects).
     virtual std::unique_ptr<TLTHeader> GetHeaderClass();
     virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+    void AfterConstruction() override;
     // The framework's test, and (outside design time) a parent form that is
     // visible and can take the focus itself.
     bool CanFocus() const override;
@@ -1197,8 +1199,9 @@ protected:
     // The view's part of construction: shared resources, control style,
     // change links, the check list and the button and line pictures.
     void InitializeView();
-    // Replaces the options and the header with the objects of this class's
-    // queries, keeping their settings (a descendant's constructor calls it).
+    // Replaces the options, the header and its columns with the objects of
+    // this class's queries, keeping their settings; an object whose class
+    // the query answers already stays.
     void AdoptClassObjects();
 
     virtual void WriteChunks(TStream& Stream, PLazyNode Node);

@@ -1097,7 +1097,14 @@ void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
         FFocusedNode = Node;
     }
     if (FFocusedNode) {
-        if (HeaderUseColumns() && FFocusedColumn < 0) FFocusedColumn = 0;
+        // Without extended focus the focus stays in the main column.
+        if (HeaderUseColumns() && (FFocusedColumn < 0 || !(SelectionOptions() & toExtendedFocus))) {
+            const auto& Cols = Header()->Columns();
+            const int Main = HeaderMainColumn();
+            const int First = Cols.GetFirstVisibleColumn();
+            const bool MainShown = Cols.IsValidColumn(Main) && (Cols[Main].Options() & coVisible);
+            FFocusedColumn = MainShown || First < 0 ? Main : First;
+        }
         if ((AutoOptions() & toAutoExpand) && !(FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         InvalidateNode(FFocusedNode);

@@ -53,6 +53,62 @@ TEST_F(WindowTest, BevelsAndBorderWidthTakeTheBorderColourAndShrinkTheHeader) {
                 Tree->FindWindowScrollBars()->Bars[fw::SB_VERT].Shown);
 }
 
+TEST_F(WindowTest, BorderAndTreeLineColoursRepaintWhatTheyColour) {
+    Tree->SetBevelKind(fw::bkFlat);
+    Tree->SetBevelInner(fw::bvNone);
+    Tree->SetBorderWidth(3);
+    Tree->Colors()->SetBorderColor(fw::clLime);
+    fw::ProcessMessages();
+    // What the window shows, not a fresh picture: the border lies in the frame.
+    auto Shown = [&](int X, int Y) {
+        const fw::TPoint O = Tree->ClientOrigin();
+        const fw::TPoint F = Form->ClientOrigin();
+        const fw::TPoint At{X - Tree->ClientOffset().X + O.X - F.X + Form->ClientOffset().X,
+                            Y - Tree->ClientOffset().Y + O.Y - F.Y + Form->ClientOffset().Y};
+        return fw::PixelToColor(Form->WindowSurface()->Pixel(At.X, At.Y));
+    };
+    ASSERT_EQ(Shown(2, 80), Rgb(fw::clLime));
+    Tree->Colors()->SetBorderColor(fw::clRed);
+    fw::ProcessMessages();
+    EXPECT_EQ(Shown(2, 80), Rgb(fw::clRed));
+    // The buttons are pictures drawn in the tree line colour: a whole edge of one
+    // (9 pixels in a row) takes the new colour, not only the dotted lines.
+    Tree->Colors()->SetTreeLineColor(fw::clBlue);
+    Picture();
+    int Longest = 0;
+    for (int Y = 4; Y < 4 + 18; ++Y) {
+        int Run = 0;
+        for (int X = 4; X < 4 + 18; ++X) {
+            Run = At(X, Y) == Rgb(fw::clBlue) ? Run + 1 : 0;
+            Longest = std::max(Longest, Run);
+        }
+    }
+    EXPECT_GE(Longest, 9);
+}
+
+TEST_F(WindowTest, WithoutExtendedFocusEveryFocusChangeTakesTheMainColumn) {
+    TLTHeader* H = Tree->Header();
+    for (int I = 0; I < 3; ++I)
+        H->Columns().Add()->SetWidth(70);
+    H->SetOptions(H->Options() | hoVisible);
+    H->SetMainColumn(1);
+    Tree->SetFocusedNode(Top(0));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Tree->SetFocusedColumn(2);
+    Tree->SetFocusedNode(Top(1));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Tree->SetFocusedNodeAndColumn(Top(2), 0);
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Click(10, 17 + 9); // a press on another column's cell
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    // With extended focus a column stays focused from node to node.
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toExtendedFocus);
+    Tree->SetFocusedColumn(2);
+    Tree->SetFocusedNode(Top(2));
+    EXPECT_EQ(Tree->FocusedColumn(), 2);
+}
+
 TEST_F(WindowTest, ARightToLeftTreeHasItsScrollBarOnTheLeftAndNoColumnCut) {
     TLTHeader* H = Tree->Header();
     H->Columns().Add()->SetWidth(120);

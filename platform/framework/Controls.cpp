@@ -1352,6 +1352,33 @@ void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY) {
     ScreenAreaChanged(OffsetRect(InTop, T.X, T.Y));
 }
 
+bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                        const std::function<void(const TPaintTarget&)>& Paint) {
+    TRect Area = IntersectRect(Part, Bounds(0, 0, Control.Width(), Control.Height()));
+    TPoint Origin{0, 0};
+    const TControl* C = &Control;
+    while (C->Parent()) {
+        if (!C->Visible() || Area.IsEmpty()) return false;
+        const TPoint O = C->Parent()->ClientOffset();
+        Origin = TPoint{Origin.X + C->Left() + O.X, Origin.Y + C->Top() + O.Y};
+        Area = IntersectRect(OffsetRect(Area, C->Left() + O.X, C->Top() + O.Y),
+                             ClientInWindow(*C->Parent()));
+        C = C->Parent();
+    }
+    auto* Top = const_cast<TWinControl*>(static_cast<const TWinControl*>(C));
+    if (Area.IsEmpty() || !Top->Visible() || !Top->IsWindowed() || !Top->FSurface ||
+        Top->FSurface->Width != Top->Width() || Top->FSurface->Height != Top->Height() ||
+        !IntersectRect(Top->FUpdateRect, Area).IsEmpty())
+        return false;
+    TPaintTarget T;
+    T.Surface = Top->FSurface.get();
+    T.Origin = Origin;
+    T.Clip = Area;
+    Paint(T);
+    ScreenAreaChanged(OffsetRect(Area, Top->Left(), Top->Top()));
+    return true;
+}
+
 bool RenderControlToPng(TControl* Control, const std::string& Path) {
     if (!Control || Control->Width() <= 0 || Control->Height() <= 0) return false;
     TSurface s;

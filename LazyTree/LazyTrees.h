@@ -570,8 +570,12 @@ public:
     // Widest content of a column over the visible nodes (the header's auto-fit uses it).
     int GetMaxColumnWidth(int Column);
     bool ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally = false);
-    // The horizontal part: a node's text reaching past either edge is centred.
+    // The horizontal part: what ScrollTargetRect measures, reaching past either
+    // edge, is centred.
     bool ScrollIntoViewHorizontally(PLazyNode Node);
+    // What scrolling into view brings in: the focused column's cell with
+    // toGridExtensions, else the node's text in it (in the row without columns).
+    fw::TRect ScrollTargetRect(PLazyNode Node);
     // The columns' total width, or without columns the widest row on screen.
     void UpdateRangeX();
     // Brings both offsets back inside the content at the present size; a
@@ -795,8 +799,17 @@ public:
     void UpdateVerticalScrollBar(bool DoRepaint);
     void SetOffsetX(int Value);
     void SetOffsetXY(fw::TPoint Value);
+    // What DoSetOffsetXY updates besides the offsets.
+    using TScrollUpdateOptions = std::uint8_t;
+    static constexpr TScrollUpdateOptions suoRepaintHeader = 1, suoRepaintScrollBars = 2,
+                                          suoScrollClientArea = 4, suoUpdateNCArea = 8;
+    static constexpr TScrollUpdateOptions DefaultScrollUpdateFlags =
+        suoRepaintHeader | suoRepaintScrollBars | suoScrollClientArea | suoUpdateNCArea;
     // Moves both offsets, limited to the content; false when nothing moved.
-    bool DoSetOffsetXY(fw::TPoint Value);
+    // The window's pixels move along (inside ClipRect, else the rows below the
+    // header) and OnScroll hears of both deltas at once.
+    bool DoSetOffsetXY(fw::TPoint Value, TScrollUpdateOptions Options = DefaultScrollUpdateFlags,
+                       const fw::TRect* ClipRect = nullptr);
     // The row area: the control below the header. Node positions, hit tests and
     // scrolling all measure from its top.
     int RowAreaTop() const;
@@ -1347,6 +1360,9 @@ private:
     bool CollapseNode(PLazyNode Node);
     bool ExpandNode(PLazyNode Node);
     void AfterToggle(PLazyNode Node, PLazyNode OldTop);
+    // DoSetOffsetXY's window part: the pixels, the header and the bars.
+    void ShowScrolled(int DX, int DY, TScrollUpdateOptions Options, const fw::TRect* ClipRect);
+    void ScrollRowIntoView(PLazyNode Node, bool Center);
     void InvalidateSelectedRowsOnScreen();
     void ClearNow();
     // The stream's iterative parts.

@@ -97,6 +97,18 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
         EXPECT_EQ(Form->ComponentCount(), 1);
     }
     EXPECT_EQ(Form->ComponentCount(), 0);
+    // Still held when a message ends: it waits on for the guard.
+    TSwatch* longer = Place<TSwatch>(0, 0, 10, 10, clRed);
+    TSwatch* messaged = Place<TSwatch>(20, 0, 10, 10, clRed);
+    {
+        TFreeGuard hold(longer);
+        Free(longer);
+        messaged->Perform(WM_USER, 0, 0);
+        SendMessage(messaged->Handle(), WM_USER, 0, 0);
+        EXPECT_EQ(Form->ComponentCount(), 2);
+    }
+    EXPECT_EQ(Form->ComponentCount(), 1);
+    Free(messaged);
     // A control not busy goes at once, also from inside another's message.
     TSwatch* other = Place<TSwatch>(50, 0, 10, 10, clRed);
     TSwatch* clicked = Place<TSwatch>(0, 0, 10, 10, clRed);

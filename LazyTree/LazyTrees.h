@@ -1067,6 +1067,9 @@ public:
     // over Duration ms of the framework's clock, then once with step 0.
     void Animate(std::uint32_t Steps, std::uint32_t Duration, const TLTAnimationCallback& Callback,
                  void* Data);
+    // The header's animated resize: what lies right of the column slides in 32
+    // steps of a millisecond, then the column takes the width (if still there).
+    void AnimateColumnResize(int Column, int NewWidth);
     // The class library's drag (dtVCL) or a drag of nodes (dtOLE).
     void BeginDrag(bool Immediate, int Threshold = -1);
     bool Dragging() const;
@@ -1360,6 +1363,10 @@ private:
     bool CollapseNode(PLazyNode Node);
     bool ExpandNode(PLazyNode Node);
     void AfterToggle(PLazyNode Node, PLazyNode OldTop);
+    // With toAnimatedToggle: the rows below Node slide open or shut before it
+    // toggles (LazyTreeAnimation.cpp); the caller checks Node's state again.
+    void AnimateToggle(PLazyNode Node, bool Expanding);
+    void FillToggleStrip(fw::TCanvas& C, const fw::TRect& Strip);
     // DoSetOffsetXY's window part: the pixels, the header and the bars.
     void ShowScrolled(int DX, int DY, TScrollUpdateOptions Options, const fw::TRect* ClipRect);
     void ScrollRowIntoView(PLazyNode Node, bool Center);

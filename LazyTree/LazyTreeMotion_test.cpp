@@ -2,6 +2,7 @@
 // view, and the animated expand, collapse and column resize.
 #include "TreeViewTestEnv.h"
 
+#include "Hints.h"
 #include "Png.h"
 #include "ScrollBars.h"
 #include "TestPaths.h"
@@ -324,6 +325,28 @@ TEST_F(MotionTest, WhatTimersDoInTheMiddleOfAnAnimationLeavesTheTreeSound) {
     Tree->SetExpanded(Top(1), true);
     EXPECT_TRUE(TreeGone(Was));
     Tree = nullptr;
+}
+
+TEST_F(MotionTest, AHintWindowFreedWhileItSlidesInIsLeftAlone) {
+    Tree->SetHintMode(hmTooltip);
+    Tree->SetShowHint(true);
+    Texts[{Top(1), NoColumn}] = std::u16string(60, u'w'); // cut: the tooltip shows it whole
+    Tree->ReinitNode(Top(1), false);
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 40, 18 + 9));
+    bool Sliding = false;
+    OnceAt(50, [&] { // a tooltip comes at once and slides in for 200 ms
+        Sliding = Tree->TreeStates().Contains(tsInAnimation);
+        fw::FreeHintWindow();
+    });
+    fw::AdvanceClock(fw::Application()->HintPause() + 300);
+    EXPECT_TRUE(Sliding);
+    EXPECT_FALSE(fw::HintShowing());
+    EXPECT_FALSE(Tree->TreeStates().Contains(tsInAnimation));
+    // The next hint comes in a new window.
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 5, 60));
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 40, 18 + 9));
+    fw::AdvanceClock(fw::Application()->HintPause() + 300);
+    EXPECT_TRUE(fw::HintShowing());
 }
 
 // --- animated column resize -------------------------------------------------------------------

@@ -119,7 +119,7 @@ std::string StripAccelerators(std::string_view text, int& position) {
     position = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        const int len = std::max(1, NextCharLength(text, i));
+        const int len = std::max(1, CharLengthAt(text, i));
         if (len == 1 && text[i] == '&') {
             if (i + 1 < text.size() && text[i + 1] == '&') {
                 r += '&';
@@ -136,27 +136,41 @@ std::string StripAccelerators(std::string_view text, int& position) {
     return r;
 }
 
+namespace {
+
+// A double-byte character starts at i (a character start): its bytes match nothing.
+bool DoubleByteAt(std::string_view buffer, std::size_t i) {
+    return CharLengthAt(buffer, i) == 2 && !IsLineBreakAt(buffer, i);
+}
+
+} // namespace
+
 int FindByte(std::string_view buffer, char byte, int length) {
-    const int n = std::min<int>(length, static_cast<int>(buffer.size()));
-    for (int i = 0; i < n;) {
-        const int len = std::max(1, NextCharLength(buffer, static_cast<std::size_t>(i)));
-        if (len == 1 && buffer[static_cast<std::size_t>(i)] == byte) return i;
-        if (ByteKindAt(buffer, static_cast<std::size_t>(i)) == TtsByteKind::Single &&
-            buffer[static_cast<std::size_t>(i)] == byte)
-            return i;
-        i += len;
+    const std::size_t n = static_cast<std::size_t>(std::clamp<int>(length, 0, static_cast<int>(buffer.size())));
+    for (std::size_t i = 0; i < n;) {
+        if (DoubleByteAt(buffer, i)) {
+            i += 2;
+            continue;
+        }
+        if (buffer[i] == byte) return static_cast<int>(i);
+        ++i;
     }
     return -1;
 }
 
 int FindByteBack(std::string_view buffer, char byte, int length) {
-    const int n = std::min<int>(length, static_cast<int>(buffer.size()));
-    for (int i = n - 1; i >= 0; --i) {
-        if (buffer[static_cast<std::size_t>(i)] == byte &&
-            ByteKindAt(buffer, static_cast<std::size_t>(i)) == TtsByteKind::Single)
-            return i;
+    // Whether a byte trails another is known from the start: one walk, the last match kept.
+    const std::size_t n = static_cast<std::size_t>(std::clamp<int>(length, 0, static_cast<int>(buffer.size())));
+    int found = -1;
+    for (std::size_t i = 0; i < n;) {
+        if (DoubleByteAt(buffer, i)) {
+            i += 2;
+            continue;
+        }
+        if (buffer[i] == byte) found = static_cast<int>(i);
+        ++i;
     }
-    return -1;
+    return found;
 }
 
 void SplitAt(std::string& text, std::string& head, char separator) {

@@ -240,8 +240,11 @@ int FitBySearchingTheRest(const fw::TCanvas& C, const fw::TTextMetric& M, std::s
     const int Break = FirstLineBreak(Rest, RestLen);
     int Limit = RestLen;
     if (Break >= 0) {
+        // A pair of two different break bytes is one break.
         Limit = Break + 1;
-        if (Rest[Break] == '\r' && Break + 1 < RestLen && Rest[Break + 1] == '\n') Limit += 1;
+        if (Break + 1 < RestLen && (Rest[Break + 1] == '\r' || Rest[Break + 1] == '\n') &&
+            Rest[Break + 1] != Rest[Break])
+            Limit += 1;
     }
     const int Visible = Break >= 0 ? Break : RestLen;
     auto Fits = [&](int N) {

@@ -108,7 +108,10 @@ private:
     void DeleteBack();
     bool DeleteKey(fw::TShiftState Shift);
     bool CtrlLetterKey(std::uint16_t Key);
+    // The width of the character at Pos as drawn; of Count bytes from From as one line shows
+    // them (a line break as a space).
     int CharWidth(int Pos) const;
+    int ShownWidth(int From, int Count) const;
     bool Insert(const std::string& Value);
     bool MayInsert(const std::string& Value);
     void DeleteRange(int From, int Count);
@@ -149,6 +152,7 @@ private:
     int FScrollOffset = 0;
     int FRightEnd = 0;
     bool FKeyHeld = false;
+    char FLeadByte = 0; // a double-byte character's first byte, typed, waiting for its second
     bool FMouseSelecting = false;
     fw::TPoint FMousePoint;
     int FMaxLength = 0;

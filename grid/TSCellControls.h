@@ -184,7 +184,8 @@ public:
     virtual bool IsMultiLine() const { return false; }
     virtual void Cut(bool) {}
     virtual void Copy() {}
-    virtual void Paste(bool) {}
+    // True when the clipboard's text went in.
+    virtual bool Paste(bool) { return false; }
     virtual void SelectAll() {}
 
     // Bounds, parent and 3-D look change the window only when they differ.
@@ -250,7 +251,7 @@ public:
     // Flag: onto the clipboard (a cut), else deleted only.
     void Cut(bool Flag) override;
     void Copy() override { Edit()->CopyToClipboard(); }
-    void Paste(bool) override { Edit()->PasteFromClipboard(); }
+    bool Paste(bool) override { return Edit()->PasteFromClipboard(); }
     void SelectAll() override { Edit()->SelectAll(); }
 };
 

@@ -421,9 +421,9 @@ void TtsGridEditBox::DeleteSelection() {
     if (OnTextChange) OnTextChange(this);
 }
 
-void TtsGridEditBox::PasteFromClipboard() {
-    std::string Clip = fw::ClipboardText();
-    if (!Clip.empty()) Insert(Clip);
+bool TtsGridEditBox::PasteFromClipboard() {
+    const std::string Clip = fw::ClipboardText();
+    return !Clip.empty() && Insert(Clip);
 }
 
 void TtsGridEditBox::Undo() {

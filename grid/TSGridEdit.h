@@ -50,7 +50,8 @@ public:
     void CutToClipboard();
     // The selection deleted, the clipboard left alone.
     void DeleteSelection();
-    void PasteFromClipboard();
+    // True when the clipboard held text and it went in.
+    bool PasteFromClipboard();
     void Undo();
 
     TtsEditMaskLink& MaskLink() { return FMaskLink; }

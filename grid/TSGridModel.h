@@ -191,7 +191,10 @@ public:
     virtual void SetEditorSelLength(int /*v*/) {}
     virtual void EditorCopy() {}
     virtual void EditorCut(bool /*flag*/) {}
-    virtual void EditorPaste(bool /*flag*/) {}
+    // True when the editor took the clipboard's text.
+    virtual bool EditorPaste(bool /*flag*/) { return false; }
+    // The text the editor holds now (typed changes included).
+    virtual std::string EditorText() const { return {}; }
     virtual bool CheckValue(int /*displayCol*/, const TtsVariant& /*value*/) { return true; }
     virtual bool StartEdit() { return true; }
     virtual bool ColumnEdit(int /*displayCol*/) { return true; }

@@ -84,6 +84,11 @@ TtsComboGrid::TtsComboGrid(fw::TComponent* AOwner, TtsCombo* Combo, TtsBaseGrid*
     SetHeadingOn(false);
     SetGridMode(gmBrowse);
     SetGridLines(glNone);
+    // A flat list in its drop-down; one read from a stream keeps what the stream says.
+    if (!IsReading()) {
+        SetCtl3D(false);
+        SetParentCtl3D(false);
+    }
 }
 
 void TtsComboGrid::SetDropDownRows(int Value) {
@@ -225,17 +230,23 @@ void TtsComboGrid::MarkRow(int DataRow) {
 }
 
 fw::TSize TtsComboGrid::DropDownExtent(int MinWidth) {
+    return DropDownExtent(MinWidth, FDropDownCols, FDropDownRows);
+}
+
+fw::TSize TtsComboGrid::DropDownExtent(int MinWidth, int ShownCols, int ShownRows) {
+    ShownCols = std::max(1, ShownCols);
+    ShownRows = std::max(1, ShownRows);
     int Width = RowBarOn() ? RowBarWidth() : 0;
-    for (int D = 1, Taken = 0; D <= Cols() && Taken < FDropDownCols; ++D) {
+    for (int D = 1, Taken = 0; D <= Cols() && Taken < ShownCols; ++D) {
         const TtsCol* C = Col(DataColAt(D));
         if (!C || !C->Visible()) continue;
         Width += C->Width();
         ++Taken;
     }
-    const int Shown = std::clamp(Rows(), 1, FDropDownRows);
+    const int Shown = std::clamp(Rows(), 1, ShownRows);
     int Height = Shown * DefaultRowHeight() + (HeadingOn() ? HeadingHeight() : 0);
     // Items beyond the rows shown scroll: the bar takes its width.
-    if (Rows() > FDropDownRows) Width += fw::GetSystemMetrics(fw::SM_CXVSCROLL);
+    if (Rows() > ShownRows) Width += fw::GetSystemMetrics(fw::SM_CXVSCROLL);
     return {std::max(Width, MinWidth), Height};
 }
 

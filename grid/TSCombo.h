@@ -59,6 +59,8 @@ public:
     void Orphan();
     // The size the drop-down takes for its rows and columns.
     fw::TSize DropDownExtent(int MinWidth);
+    // The same showing ShownCols columns and ShownRows rows.
+    fw::TSize DropDownExtent(int MinWidth, int ShownCols, int ShownRows);
     // Compares texts for ctOwn.
     std::function<int(const std::string& A, const std::string& B)> OnCompare;
     // A press picked a data row.

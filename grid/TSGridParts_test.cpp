@@ -49,5 +49,33 @@ TEST_F(EngineTest, APasteTheEditorRefusesReportsFalse) {
     EXPECT_TRUE(Grid->CurrentCell().Paste());
 }
 
+TEST_F(EngineTest, AComboListIsFlatUnlessItIsReadFromAStream) {
+    TtsCombo* C = Grid->Col(1)->EnsureCombo();
+    EXPECT_FALSE(C->Grid()->Ctl3D());
+    EXPECT_FALSE(C->Grid()->ParentCtl3D());
+    Grid->SetState(fw::TComponentStateItem::Loading);
+    TtsCombo* Read = Grid->Col(2)->EnsureCombo();
+    Grid->ClearState(fw::TComponentStateItem::Loading);
+    EXPECT_TRUE(Read->Grid()->Ctl3D());
+    EXPECT_TRUE(Read->Grid()->ParentCtl3D());
+}
+
+TEST_F(EngineTest, AnOpenDropDownTakesTheSizeItIsGiven) {
+    Grid->Col(2)->SetButtonType(btCombo);
+    TtsCombo* C = Grid->Col(2)->EnsureCombo();
+    C->Grid()->SetRows(10);
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 3));
+    fw::PressKey(fw::VK_F4);
+    ASSERT_TRUE(Grid->IsDropDownOpen());
+    const int RowH = C->Grid()->DefaultRowHeight();
+    EXPECT_EQ(C->Grid()->Height(), 4 * RowH); // DropDownRows
+    Grid->SetDropDownSize(1, 2);
+    EXPECT_EQ(C->Grid()->Height(), 2 * RowH);
+    Grid->SetDropDownSize(1, 20); // no more rows than the list has
+    EXPECT_EQ(C->Grid()->Height(), 10 * RowH);
+    EXPECT_EQ(C->DropDownRows(), 4); // the list's setting stays
+}
+
 } // namespace
 } // namespace vel

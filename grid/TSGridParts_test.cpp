@@ -1,7 +1,9 @@
 // The engine's pastes, combo lists, base-grid notifications, property copies and
 // the in-cell editor's events, as a grid on a form uses them.
 #include "GridTestEnv.h"
+#include "InplaceEdit.h"
 #include "StdCtrls.h"
+#include "Timers.h"
 #include "TSCombo.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +77,73 @@ TEST_F(EngineTest, AnOpenDropDownTakesTheSizeItIsGiven) {
     Grid->SetDropDownSize(1, 20); // no more rows than the list has
     EXPECT_EQ(C->Grid()->Height(), 10 * RowH);
     EXPECT_EQ(C->DropDownRows(), 4); // the list's setting stays
+}
+
+// A base grid whose second column edits with an ellipsis button, and that keeps the line
+// changes it is asked for.
+class TStyledGrid : public TCustomGrid_ts {
+public:
+    using TCustomGrid_ts::TCustomGrid_ts;
+    std::vector<int> Adjusted;
+    void AdjustSize(int Index, int Amount, bool Rows) override {
+        Adjusted.push_back(Rows ? Index : -Index);
+        TCustomGrid_ts::AdjustSize(Index, Amount, Rows);
+    }
+
+protected:
+    TEditStyle GetEditStyle(int C, int) override {
+        return C == 2 ? TEditStyle::esEllipsis : TCustomGrid_ts::GetEditStyle(C, 0);
+    }
+};
+
+class BaseGridPartsTest : public fw::FormTest {
+protected:
+    void SetUp() override {
+        fw::FormTest::SetUp();
+        fw::AdvanceClock(1000);
+        Grid = Place<TStyledGrid>(0, 0, 200, 100);
+        Grid->SetScrollBars(ssNone);
+    }
+    TStyledGrid* Grid = nullptr;
+};
+
+TEST_F(BaseGridPartsTest, SizingIsOnWhileTheGridIsDesigned) {
+    EXPECT_EQ(Grid->DesignOptionsBoost(), goRowSizing | goColSizing);
+    ASSERT_FALSE(Grid->Options() & (goRowSizing | goColSizing));
+    // The line after column 1 lies at 65 + 64 in the heading row; the one after row 1 at
+    // 25 + 24 in the fixed column.
+    EXPECT_FALSE(Grid->Sizing(129, 10));
+    Grid->SetState(fw::TComponentStateItem::Designing);
+    EXPECT_TRUE(Grid->Sizing(129, 10));
+    EXPECT_TRUE(Grid->Sizing(10, 49));
+    Grid->SetDesignOptionsBoost(goColSizing);
+    EXPECT_TRUE(Grid->Sizing(129, 10));
+    EXPECT_FALSE(Grid->Sizing(10, 49));
+    Grid->ClearState(fw::TComponentStateItem::Designing);
+    EXPECT_FALSE(Grid->Sizing(129, 10));
+    EXPECT_FALSE(Grid->Options() & goColSizing); // the options themselves never change
+}
+
+TEST_F(BaseGridPartsTest, TheInplaceEditorTakesEachCellsEditStyle) {
+    Grid->SetOptions(Grid->Options() | goEditing);
+    Show();
+    Grid->SetFocus();
+    fw::PressKey(fw::VK_F2);
+    ASSERT_NE(Grid->InplaceEditor(), nullptr);
+    EXPECT_EQ(Grid->InplaceEditor()->EditStyle(), TEditStyle::esSimple);
+    fw::PressKey(fw::VK_RETURN);
+    Grid->FocusCell(2, 1, true);
+    fw::PressKey(fw::VK_F2);
+    EXPECT_EQ(Grid->InplaceEditor()->EditStyle(), TEditStyle::esEllipsis);
+}
+
+TEST_F(BaseGridPartsTest, ADescendantsAdjustSizeIsTheOneCalled) {
+    TCustomGrid_ts& Base = *Grid;
+    Base.AdjustSize(2, 1, true);
+    Base.AdjustSize(1, -1, false);
+    EXPECT_EQ(Grid->Adjusted, (std::vector<int>{2, -1}));
+    EXPECT_EQ(Grid->RowCount(), 6);
+    EXPECT_EQ(Grid->ColCount(), 4);
 }
 
 } // namespace

@@ -384,6 +384,24 @@ void TtsCombo::Reset() {
     if (FOwner->IsDropDownOpen()) FOwner->SetDropDownSize(DropDownCols(), DropDownRows());
 }
 
+const fw::TPropList& TtsCombo::PublishedProperties() const {
+    using C = TtsCombo;
+    static const fw::TPropList List{
+        fw::PublishedProperty<C>("DropDownRows", &C::DropDownRows, &C::SetDropDownRows),
+        fw::PublishedProperty<C>("DropDownCols", &C::DropDownCols, &C::SetDropDownCols),
+        fw::PublishedProperty<C>("ValueCol", &C::ValueCol, &C::SetValueCol),
+        fw::PublishedProperty<C>("ComboDisplayCol", &C::ComboDisplayCol, &C::SetComboDisplayCol),
+        fw::PublishedProperty<C>("ValueColSorted", &C::ValueColSorted, &C::SetValueColSorted),
+        fw::PublishedProperty<C>("CompareType", &C::CompareType, &C::SetCompareType),
+        fw::PublishedProperty<C>("AutoSearch", &C::AutoSearch, &C::SetAutoSearch),
+        fw::PublishedProperty<C>("AutoFill", &C::AutoFill, &C::SetAutoFill),
+        fw::PublishedProperty<C>("AutoFillConvertCase", &C::AutoFillConvertCase,
+                                 &C::SetAutoFillConvertCase),
+        fw::PublishedProperty<C>("DropDownStyle", &C::DropDownStyle, &C::SetDropDownStyle),
+    };
+    return List;
+}
+
 bool TtsCombo::Dropped() const {
     return FOwner->IsComboDropped() && FOwner->ActiveCombo() == this;
 }

@@ -98,7 +98,7 @@ private:
     bool FPressed = false;
 };
 
-class TtsCombo : public fw::TObject {
+class TtsCombo : public fw::TPersistent {
 public:
     // Made by the owner grid's combo factory: the list grid comes from the
     // grid's list factory, hidden, with the grid's defaults.
@@ -138,6 +138,8 @@ public:
     void Reset();
     // The list shows as dropped down for its owner.
     bool Dropped() const;
+    // The list's settings above, by name.
+    const fw::TPropList& PublishedProperties() const override;
 
 private:
     TtsBaseGrid* FOwner;

@@ -463,6 +463,34 @@ bool StepNumberInText(const std::string& text, int caret, int& start, std::strin
     return true;
 }
 
+// --- Published properties ------------------------------------------------------------------
+
+void CopyProperty(const fw::TPropInfo& prop, fw::TObject& dest, const fw::TObject& source) {
+    prop.Set(dest, prop.Get(source));
+}
+
+bool CopyPropertyByName(const std::string& name, fw::TObject& dest, const fw::TObject& source) {
+    const fw::TPropInfo* prop = fw::FindPublishedProperty(source, name);
+    if (!prop) return false;
+    CopyProperty(*prop, dest, source);
+    return true;
+}
+
+void CopyProperties(fw::TObject& dest, const fw::TObject& source, const std::string& exclusions) {
+    if (&dest == &source) return;
+    const std::vector<std::string> skip = ParseList(exclusions);
+    for (const fw::TPropInfo& prop : fw::PublishedProperties(source)) {
+        const bool skipped = std::any_of(skip.begin(), skip.end(), [&](const std::string& x) {
+            return x.size() == prop.Name.size() &&
+                   std::equal(x.begin(), x.end(), prop.Name.begin(), [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b));
+                   });
+        });
+        if (!skipped) CopyProperty(prop, dest, source);
+    }
+}
+
 // --- Settings paths ------------------------------------------------------------------------------
 
 bool ParseRegistryPath(std::string_view path, std::uint32_t& rootKey, std::string& rootName,

@@ -276,9 +276,9 @@ struct TtsLineProps {
 };
 
 // What a column and a row share: the line properties and the setters that only repaint.
-class TtsLine {
+class TtsLine : public fw::TPersistent {
 public:
-    virtual ~TtsLine() = default;
+    ~TtsLine() override = default;
     TtsLine(const TtsLine&) = delete;
     TtsLine& operator=(const TtsLine&) = delete;
 
@@ -372,6 +372,8 @@ class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
     ~TtsCol() override;
+    // The stored properties (TSGridCollections.h) and "Font".
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataCol() const; // -1 out of range
@@ -487,6 +489,7 @@ class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
     ~TtsRow() override;
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataRow() const { return FDataRow; }

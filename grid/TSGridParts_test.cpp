@@ -146,5 +146,78 @@ TEST_F(BaseGridPartsTest, ADescendantsAdjustSizeIsTheOneCalled) {
     EXPECT_EQ(Grid->ColCount(), 4);
 }
 
+// An object of no grid class publishing a number, a text, a variant and a handler.
+class TGauge : public fw::TPersistent {
+public:
+    double Level = 0;
+    std::string Label;
+    TtsVariant Extra;
+    fw::TNotifyEvent OnFull;
+    const fw::TPropList& PublishedProperties() const override {
+        using G = TGauge;
+        static const fw::TPropList List{
+            fw::PublishedProperty<G>(
+                "Level", [](const G& g) { return g.Level; }, [](G& g, double v) { g.Level = v; }),
+            fw::PublishedProperty<G>(
+                "Label", [](const G& g) { return g.Label; },
+                [](G& g, const std::string& v) { g.Label = v; }),
+            fw::PublishedProperty<G>(
+                "Extra", [](const G& g) { return g.Extra; },
+                [](G& g, const TtsVariant& v) { g.Extra = v; }),
+            fw::PublishedProperty<G>(
+                "OnFull", [](const G& g) { return g.OnFull; },
+                [](G& g, const fw::TNotifyEvent& v) { g.OnFull = v; }),
+        };
+        return List;
+    }
+};
+
+TEST(PropertyCopies, AnyObjectsPublishedPropertiesCopyByNameAndAllButTheExcluded) {
+    TGauge A, B;
+    A.Level = 2.5;
+    A.Label = "tank";
+    A.Extra = TtsVariant(std::int32_t{7});
+    int Fired = 0;
+    A.OnFull = [&](fw::TObject*) { ++Fired; };
+    EXPECT_TRUE(CopyPropertyByName("LEVEL", B, A));
+    EXPECT_EQ(B.Level, 2.5);
+    EXPECT_EQ(B.Label, "");
+    EXPECT_FALSE(CopyPropertyByName("Volume", B, A));
+    CopyProperties(B, A, " label ;extra");
+    EXPECT_EQ(B.Label, "");
+    EXPECT_TRUE(VarIsEmpty(B.Extra));
+    ASSERT_TRUE(B.OnFull);
+    B.OnFull(&B); // the handler itself was copied
+    EXPECT_EQ(Fired, 1);
+    CopyProperties(B, A, "");
+    EXPECT_EQ(B.Label, "tank");
+    EXPECT_TRUE(VarEquals(B.Extra, TtsVariant(std::int32_t{7})));
+    // An object that publishes nothing gives nothing; a property of another class is refused.
+    fw::TObject Plain;
+    EXPECT_FALSE(CopyPropertyByName("Level", B, Plain));
+    CopyProperties(B, Plain, "");
+    EXPECT_THROW(CopyProperties(Plain, A, ""), fw::EPropertyError);
+    EXPECT_EQ(B.Level, 2.5);
+}
+
+TEST_F(EngineTest, ACombosSettingsCopyAsPublishedProperties) {
+    TtsCombo* From = Grid->Col(1)->EnsureCombo();
+    TtsCombo* To = Grid->Col(2)->EnsureCombo();
+    From->SetDropDownRows(9);
+    From->SetAutoSearch(asBottom);
+    From->SetAutoFill(true);
+    From->SetDropDownStyle(ddDropDownList);
+    EXPECT_TRUE(CopyPropertyByName("dropdownrows", *To, *From));
+    EXPECT_EQ(To->DropDownRows(), 9);
+    EXPECT_EQ(To->AutoSearch(), asNone);
+    CopyProperties(*To, *From, "DropDownStyle");
+    EXPECT_EQ(To->AutoSearch(), asBottom);
+    EXPECT_TRUE(To->AutoFill());
+    EXPECT_EQ(To->DropDownStyle(), ddDropDown);
+    // A column is no combo: its properties are not a combo's.
+    EXPECT_THROW(CopyPropertyByName("DropDownRows", *Grid->Col(3), *From), fw::EPropertyError);
+    EXPECT_FALSE(CopyPropertyByName("Heading", *To, *From));
+}
+
 } // namespace
 } // namespace vel

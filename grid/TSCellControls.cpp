@@ -51,6 +51,7 @@ void TtsCustomGridControl::SetEvents(const TtsControlEvents& E) {
     SetOnMouseUp(E.OnMouseUp);
     SetOnMouseMove(E.OnMouseMove);
     SetOnMouseWheel(E.OnMouseWheel);
+    SetOnContextPopup(E.OnContextPopup);
     SetOnResize(E.OnResize);
     SetOnStartDrag(E.OnStartDrag);
     SetOnEndDrag(E.OnEndDrag);
@@ -80,6 +81,7 @@ TtsControlEvents TtsCustomGridControl::GetEvents() const {
     E.OnMouseUp = GetOnMouseUp();
     E.OnMouseMove = GetOnMouseMove();
     E.OnMouseWheel = GetOnMouseWheel();
+    E.OnContextPopup = GetOnContextPopup();
     E.OnResize = GetOnResize();
     E.OnStartDrag = GetOnStartDrag();
     E.OnEndDrag = GetOnEndDrag();

@@ -219,5 +219,35 @@ TEST_F(EngineTest, ACombosSettingsCopyAsPublishedProperties) {
     EXPECT_FALSE(CopyPropertyByName("Heading", *To, *From));
 }
 
+TEST_F(EngineTest, ARightClickOnTheEditorAsksForAContextMenuThroughTheStrategy) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 2));
+    TtsEditGridControl& Strategy = Grid->EditStrategy();
+    TtsGridEditBox* Edit = Strategy.Edit();
+    ASSERT_TRUE(Edit->Visible());
+    std::vector<std::string> Log;
+    bool EditorTakes = false;
+    Strategy.SetOnContextPopup([&](fw::TObject* Sender, fw::TPoint P, bool& Handled) {
+        Log.push_back((Sender == Edit ? "editor " : "? ") + std::to_string(P.X));
+        Handled = EditorTakes;
+    });
+    Grid->OnContextPopup = [&](fw::TObject*, fw::TPoint, bool& Handled) {
+        Log.push_back("grid");
+        Handled = true;
+    };
+    fw::ClickAt(fw::ControlPoint(Edit, 7, 3), fw::mbRight);
+    EXPECT_EQ(Log, (std::vector<std::string>{"editor 7", "grid"}));
+    // All the events at once carry it too.
+    TtsControlEvents E = Strategy.GetEvents();
+    ASSERT_TRUE(E.OnContextPopup);
+    Strategy.SetEvents(TtsControlEvents{});
+    EXPECT_FALSE(Strategy.GetOnContextPopup());
+    EditorTakes = true;
+    Strategy.SetEvents(E);
+    Log.clear();
+    fw::ClickAt(fw::ControlPoint(Edit, 2, 3), fw::mbRight);
+    EXPECT_EQ(Log, (std::vector<std::string>{"editor 2"}));
+}
+
 } // namespace
 } // namespace vel

@@ -150,7 +150,10 @@ TtsDefaultGridControl::TtsDefaultGridControl(fw::TComponent* AOwner)
     : TtsCustomGridControl(MakeHidden<TtsGridControl>(AOwner)) {}
 
 TtsEditGridControl::TtsEditGridControl(fw::TComponent* AOwner)
-    : TtsCustomGridControl(MakeHidden<TtsGridEditBox>(AOwner)) {}
+    : TtsCustomGridControl(MakeHidden<TtsGridEditBox>(AOwner)) {
+    // The grid places the box where a cell's text starts.
+    Edit()->SetCellIndent(CellTextLeft);
+}
 
 void TtsEditGridControl::SetSelStart(int Value) {
     Edit()->SetSelStart(Value);

@@ -610,9 +610,8 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
             if (HorzAlign == htaRight)
                 LX = R.Right - (LW + 1) - (LW > 0 ? M.Overhang : 0);
             else if (HorzAlign == htaCenter)
-                // Centred between where the text starts and the right edge, as the
-                // editor over the cell centres it.
-                LX = std::max(X, X + (R.Right - X - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
+                // Centred on the whole cell (the editor over it centres on the cell too).
+                LX = std::max(X, R.Left + (R.Right - R.Left - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
             DrawUnderlined(Canvas, M, LX, UnderlineStart - Pos, Drawn, Line, R, Y);
             Pos += L;
             Y += LineH;

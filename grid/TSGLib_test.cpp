@@ -134,6 +134,18 @@ TEST_F(TextTest, CenteredAndBottomAlignedWrappedLines) {
     EXPECT_TRUE(InkIn(4, 36, 6, 48));
 }
 
+TEST_F(TextTest, CentredWrappedLinesCentreOnTheWholeCell) {
+    // "ab" is 12 wide: (40 - 12) / 2 from the cell's left, though the text starts at 4.
+    DrawCellText(C(), "ab", 48, 0, true, vtaTop, htaCenter, 0, 4, fw::TRect{0, 0, 40, 48});
+    EXPECT_FALSE(InkIn(0, 0, 14, 12));
+    EXPECT_TRUE(InkIn(14, 0, 16, 12));
+    // Never left of where the text starts.
+    SetUp();
+    DrawCellText(C(), "abcdef", 48, 0, true, vtaTop, htaCenter, 0, 4, fw::TRect{0, 0, 40, 48});
+    EXPECT_FALSE(InkIn(0, 0, 4, 12));
+    EXPECT_TRUE(InkIn(4, 0, 8, 12));
+}
+
 TEST_F(TextTest, UnderlinedCharacterOnly) {
     DrawUnderlined(C(), M, 0, 2, 3, "abc", fw::TRect{0, 0, 60, 12}, 0);
     // The underline row of the face is cell row 10.

@@ -107,7 +107,7 @@ int TtsGridEditBox::LineEnd(int Line) const {
 int TtsGridEditBox::LineX(int Line) const {
     const int Start = LineStart(Line);
     return EditLineX(FMeasure, FMeasure.TextMetrics(), std::string_view(FText).substr(Start),
-                     LineEnd(Line) - Start, ClientRect(), 0, Alignment());
+                     LineEnd(Line) - Start, TextRect(), 0, Alignment());
 }
 
 TtsHorzAlignment TtsGridEditBox::ShownAlignment() const {
@@ -459,6 +459,18 @@ void TtsGridEditBox::SetWordWrap(TtsWordWrap Value) {
     Invalidate();
 }
 
+void TtsGridEditBox::SetCellIndent(int Value) {
+    if (FCellIndent == Value) return;
+    FCellIndent = std::max(0, Value);
+    Invalidate();
+}
+
+fw::TRect TtsGridEditBox::TextRect() const {
+    fw::TRect R = ClientRect();
+    R.Left -= FCellIndent;
+    return R;
+}
+
 void TtsGridEditBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TtsGridControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     Relayout();
@@ -755,7 +767,7 @@ void TtsGridEditBox::PaintTo(fw::TCanvas& C) {
     C.Brush().SetColor(Color());
     C.Font().Assign(Font());
     const bool ShowSel = Focused() || GridHasFocus() || AlwaysShowFocus;
-    DrawEditText(C, FText, ClientHeight(), ClientRect(), 0, 0, Skip(), FTopLine, &FLines,
+    DrawEditText(C, FText, ClientHeight(), TextRect(), 0, 0, Skip(), FTopLine, &FLines,
                  ShowSel ? SelStart() : 0, ShowSel ? SelLength() : 0, fw::clHighlight,
                  fw::clHighlightText, ShownAlignment(), VertAlignment(), WordWrap() != wwOff);
     if (Focused() && SelLength() == 0) DrawCaret(C);

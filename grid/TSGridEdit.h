@@ -82,6 +82,10 @@ public:
     void SetVertAlignment(TtsVertAlignment Value) override;
     void SetWordWrap(TtsWordWrap Value) override;
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    // How far left of the box the cell under it begins: centred wrapped lines centre on
+    // the whole cell, as the cell draws them (0 for a box standing alone).
+    int CellIndent() const { return FCellIndent; }
+    void SetCellIndent(int Value);
 
     // May text be placed at the selection start? Stands for the mask check.
     std::function<bool(fw::TObject* Sender, const std::string& Result, int Pos)> OnCheckMask;
@@ -125,6 +129,8 @@ private:
     int LineStart(int Line) const;
     int LineEnd(int Line) const; // before its break
     int LineX(int Line) const;
+    // The box's client area widened to the cell's left edge.
+    fw::TRect TextRect() const;
     // The alignment the text is drawn with: centred text wider than the box scrolls as
     // left-aligned text does.
     TtsHorzAlignment ShownAlignment() const;
@@ -157,6 +163,7 @@ private:
     bool FMouseSelecting = false;
     fw::TPoint FMousePoint;
     int FMaxLength = 0;
+    int FCellIndent = 0;
     std::string FMaskName;
     TtsVariant FMask;
     TtsEditMaskLink FMaskLink{this};

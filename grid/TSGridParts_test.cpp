@@ -249,5 +249,22 @@ TEST_F(EngineTest, ARightClickOnTheEditorAsksForAContextMenuThroughTheStrategy) 
     EXPECT_EQ(Log, (std::vector<std::string>{"editor 2"}));
 }
 
+TEST_F(EngineTest, CentredWrappedTextStandsInTheEditorWhereTheCellDrawsIt) {
+    Grid->Col(1)->SetHorzAlignment(htaCenter);
+    Grid->Col(1)->SetWordWrap(wwOn);
+    Grid->Row(2)->SetHeight(40);
+    Grid->SetCellValue(1, 2, TtsVariant(std::string("ab")));
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 2));
+    TtsGridEditBox* Edit = Grid->EditStrategy().Edit();
+    ASSERT_TRUE(Edit->MultiLine());
+    Edit->SetSelStart(0);
+    // The cell (less its line) centres the line on its whole width.
+    fw::TRect R = Grid->CellRect(1, 2);
+    R.Right -= 1;
+    const int W = Edit->Canvas()->TextWidth("ab");
+    EXPECT_EQ(Edit->Left() + Edit->CaretPoint().X, R.Left + (R.Right - R.Left - W) / 2);
+}
+
 } // namespace
 } // namespace vel

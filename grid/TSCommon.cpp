@@ -322,10 +322,26 @@ bool ToNumber(const std::string& s, double& out) {
     return res.ec == std::errc() && res.ptr == t.data() + t.size() && std::isfinite(out);
 }
 
+// The shortest general form of 15 digits, but never with an exponent: a larger number
+// keeps every digit that tells it apart, a smaller one its 15 leading digits.
 std::string FormatGeneral(double v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     std::string s = buf;
+    if (s.find('e') != std::string::npos) {
+        if (std::fabs(v) >= 1) {
+            char fixed[400];
+            const auto r = std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed);
+            s.assign(fixed, r.ptr);
+        } else {
+            const int decimals = 14 - static_cast<int>(std::floor(std::log10(std::fabs(v))));
+            s.resize(static_cast<std::size_t>(decimals) + 8);
+            s.resize(static_cast<std::size_t>(std::snprintf(s.data(), s.size(), "%.*f", decimals, v)));
+            while (s.back() == '0')
+                s.pop_back();
+            if (s.back() == '.') s.pop_back();
+        }
+    }
     for (auto& c : s)
         if (c == '.') c = NumberFormat.Decimal;
     return s;
@@ -392,6 +408,7 @@ std::string AddToNumberText(const std::string& text, double step) {
     const bool hadSeparators = RemoveThousandSeparators(t);
     double v = 0;
     if (!ToNumber(t, v)) return text;
+    if (!std::isfinite(v + step)) return text;
     std::string r = FormatGeneral(v + step);
     if (hadSeparators) InsertThousandSeparators(r);
     return r;

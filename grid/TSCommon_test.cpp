@@ -167,6 +167,23 @@ TEST(CommonNumbers, SpinSteppingKeepsSeparatorsAndDecimals) {
     EXPECT_EQ(AddToNumberText("abc", 1), "abc");
 }
 
+TEST(CommonNumbers, SteppedNumbersPastFifteenDigitsHaveNoExponent) {
+    EXPECT_EQ(AddToNumberText("999999999999999", 1), "1000000000000000");
+    EXPECT_EQ(AddToNumberText("1000000000000000", 1), "1000000000000001");
+    EXPECT_EQ(AddToNumberText("-999999999999999", -1), "-1000000000000000");
+    EXPECT_EQ(AddToNumberText("999,999,999,999,999", 1), "1,000,000,000,000,000");
+    EXPECT_EQ(AddToNumberText("100000000000000000000", 1), "100000000000000000000");
+    EXPECT_EQ(AddToNumberText("0.00003", -0.00001), "0.00002");
+    EXPECT_EQ(AddToNumberText("0.0000001", 0), "0.0000001");
+    int start = 0, length = 0;
+    std::string out;
+    ASSERT_TRUE(StepNumberInText("x 999999999999999.5 y", 3, start, out, length, 1));
+    EXPECT_EQ(out, "x 1000000000000000.5 y");
+    // A sum past the largest number leaves the text as it was.
+    const std::string Largest(308, '9');
+    EXPECT_EQ(AddToNumberText(Largest, 1e308), Largest);
+}
+
 TEST(CommonStream, ReadsPastTheEndAndBadLengthsFail) {
     TMemoryStream s;
     s.WriteI32(-2);

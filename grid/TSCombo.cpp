@@ -65,10 +65,8 @@ void ReadComboRecord(TtsCombo& combo, const std::vector<std::uint8_t>& record) {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+std::string Lower(const std::string& s) {
+    return LowerText(s);
 }
 
 } // namespace

@@ -40,10 +40,7 @@ bool NumberOf(const TtsVariant& v, double& out) {
 }
 
 std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (auto& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
+    return LowerText(s);
 }
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -97,6 +94,16 @@ bool VarEquals(const TtsVariant& a, const TtsVariant& b) {
 }
 
 // --- Text ------------------------------------------------------------------------------------
+
+std::string LowerText(std::string_view text) {
+    std::string r(text);
+    for (std::size_t i = 0; i < r.size();) {
+        const int len = std::max(1, CharLengthAt(r, i));
+        if (len == 1) r[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(r[i])));
+        i += static_cast<std::size_t>(len);
+    }
+    return r;
+}
 
 std::string XmlEscape(std::string_view text) {
     std::string r;

@@ -61,6 +61,8 @@ using fw::TStream;
 // --- Text ------------------------------------------------------------------------
 
 std::string XmlEscape(std::string_view text);
+// The letters in lower case; the bytes of a double-byte character are no letters.
+std::string LowerText(std::string_view text);
 // Drops single "&" markers, "&&" becomes "&"; position is the 1-based place of
 // the character after the first single "&" in the result (0 when none).
 std::string StripAccelerators(std::string_view text, int& position);

@@ -305,6 +305,10 @@ TEST(CommonText, ByteSearchesSkipTheBytesOfDoubleByteCharacters) {
     EXPECT_EQ(pos, 1);
     EXPECT_EQ(StripAccelerators("\x95&x", pos), "\x95x"); // no trail byte: the & marks
     EXPECT_EQ(pos, 2);
+    // Case is no matter for letters only: a trail byte 'A' is not an 'a'.
+    EXPECT_EQ(LowerText("AB\x88\x41"), "ab\x88\x41");
+    EXPECT_EQ(StateOfText("\x88\x61", "\x88\x41|x"), 2);
+    EXPECT_EQ(StateOfText("\x88\x41", "\x88\x41|x"), 1);
 }
 
 TEST(CommonText, ByteSearchAndSplitting) {

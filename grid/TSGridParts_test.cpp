@@ -1,6 +1,7 @@
 // The engine's pastes, combo lists, base-grid notifications, property copies and
 // the in-cell editor's events, as a grid on a form uses them.
 #include "GridTestEnv.h"
+#include "CodePage.h"
 #include "InplaceEdit.h"
 #include "StdCtrls.h"
 #include "Timers.h"
@@ -264,6 +265,19 @@ TEST_F(EngineTest, CentredWrappedTextStandsInTheEditorWhereTheCellDrawsIt) {
     R.Right -= 1;
     const int W = Edit->Canvas()->TextWidth("ab");
     EXPECT_EQ(Edit->Left() + Edit->CaretPoint().X, R.Left + (R.Right - R.Left - W) / 2);
+}
+
+TEST_F(EngineTest, AComboFindsADoubleByteValueWithoutFoldingItsTrailByte) {
+    fw::TCodePageScope Japanese(932);
+    TtsComboGrid* List = Grid->Col(1)->EnsureCombo()->Grid();
+    List->SetRows(2);
+    // Two characters whose trail bytes are 'A' and 'a'.
+    List->SetCellValue(1, 1, TtsVariant(std::string("\x88\x41")));
+    List->SetCellValue(1, 2, TtsVariant(std::string("\x88\x61")));
+    ASSERT_EQ(List->CompareType(), ctCaseInsensitive);
+    EXPECT_EQ(List->FindValue(TtsVariant(std::string("\x88\x61"))), 2);
+    List->SetCellValue(1, 1, TtsVariant(std::string("Ab")));
+    EXPECT_EQ(List->FindValue(TtsVariant(std::string("aB"))), 1);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -62,12 +64,40 @@ TEST(Mbcs, ADoubleByteCharacterIsOneCharacterInADoubleByteCodePage) {
     for (std::size_t i = 0; i < run.size(); ++i)
         EXPECT_EQ(ByteKindAt(run, i), i % 2 ? TtsByteKind::Trail : TtsByteKind::Lead) << i;
     EXPECT_EQ(PrevCharStart(run, 6), 4u);
+    EXPECT_EQ(PrevCharStart(run, 4), 2u);
     // A lead byte before a line break, a blank or the end stands alone.
     EXPECT_EQ(CharCount("\x88\r\n"), 2);
     EXPECT_EQ(CharCount("\x88 x"), 3);
     EXPECT_EQ(CharCount("ab\x88"), 3);
     EXPECT_EQ(ByteKindAt("\x88\r", 1), TtsByteKind::Single);
     EXPECT_TRUE(IsLineBreakAt("\x88\r", 1));
+}
+
+TEST(Mbcs, SteppingBackAndFindingAStartAgreeWithAWalkFromTheStart) {
+    fw::TCodePageScope Japanese(932);
+    std::mt19937 rng(5);
+    const char bytes[] = {'\x88', '\x9f', '\x95', '\x5c', 'a', '\r', '\n', ' ', '\x81', '\xa0'};
+    for (int round = 0; round < 3000; ++round) {
+        std::string t(rng() % 40, 'a');
+        for (char& c : t)
+            c = bytes[rng() % sizeof bytes];
+        std::vector<std::size_t> starts{0};
+        while (starts.back() < t.size())
+            starts.push_back(starts.back() + static_cast<std::size_t>(CharLengthAt(t, starts.back())));
+        ASSERT_EQ(starts.back(), t.size());
+        EXPECT_EQ(CharCount(t), static_cast<int>(starts.size()) - 1);
+        for (std::size_t k = 1; k < starts.size(); ++k)
+            ASSERT_EQ(PrevCharStart(t, starts[k]), starts[k - 1]) << k;
+        for (std::size_t i = 0, k = 0; i <= t.size(); ++i) {
+            while (k + 1 < starts.size() && starts[k + 1] <= i)
+                ++k;
+            ASSERT_EQ(CharStartAtOrBefore(t, i), starts[k]) << i;
+            const bool inPair = starts[k] != i && !IsLineBreakAt(t, starts[k]);
+            if (i < t.size()) {
+                ASSERT_EQ(ByteKindAt(t, i) == TtsByteKind::Trail, inPair) << i;
+            }
+        }
+    }
 }
 
 TEST(Mbcs, StepsBackOverBreaksAsTheyPairGoingForward) {

@@ -118,6 +118,10 @@ std::size_t PrevCharStart(std::string_view text, std::size_t start) {
     const unsigned char b = At(text, start - 1);
     if (IsBreakByte(b)) return start - (AlternatingBreaksBefore(text, start) % 2 == 0 ? 2 : 1);
     if (!CanTrail(b) || start < 2) return start - 1;
+    // A byte that may lead, before a byte that may trail, would have taken it: as start
+    // begins a character, that byte trails one. Only before a byte that cannot trail
+    // (or at the end) do the lead bytes before it decide.
+    if (IsLead(b) && start < text.size() && CanTrail(At(text, start))) return start - 2;
     return start - (LeadRunBefore(text, start - 1) % 2 == 1 ? 2 : 1);
 }
 

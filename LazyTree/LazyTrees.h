@@ -1352,6 +1352,10 @@ private:
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
     void FixLoadedSelection(PLazyNode Node);
+    // The stored states of the node a read goes into, which the tree counts already.
+    void TakeStoredStates(PLazyNode Node, TLazyNodeStates States);
+    // Node is on its way out: unlinked for OnFreeNode, or below a clearing node.
+    bool BeingFreed(PLazyNode Node) const;
     // AddNodeFromStream into a node just made for it, which goes when the read fails.
     void AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     // A node's own chunks as WriteChunks makes them, its children left out.

@@ -1457,8 +1457,10 @@ private:
     void AssignFrame(const TBaseLazyTree& Source);
     fw::TRect FHeaderRect;
     std::shared_ptr<ILTEditLink> FEditLink;
-    // A link let go of while its editor may still be on the call stack; freed later.
-    std::shared_ptr<ILTEditLink> FRetiredEditLink;
+    // Links let go of while their editors may still be on the call stack; freed
+    // when an edit starts outside every handler.
+    std::vector<std::shared_ptr<ILTEditLink>> FRetiredEditLinks;
+    void RetireEditLink();
     int FEditColumn = NoColumn;
     std::uint32_t FEditDelay = 1000;
     PLazyNode FCheckNode = nullptr;

@@ -260,5 +260,51 @@ TEST_F(EditorTest, HandlersActingWhileAnEditEnds) {
     }
 }
 
+// The column being edited goes: the edit is cancelled before it (its handler
+// may change the columns) and no index names another column afterwards.
+TEST_F(EditorTest, DeletingTheEditedColumnCancelsTheEdit) {
+    auto& Columns = Tree->Header()->Columns();
+    auto ThreeColumns = [&] {
+        Columns.Clear();
+        for (int I = 0; I < 3; ++I)
+            Columns.Add()->SetWidth(60);
+    };
+    ThreeColumns();
+    Tree->Header()->SetOptions(Tree->Header()->Options() | hoVisible);
+    ASSERT_TRUE(Tree->EditNode(Top(0), 1));
+    Columns.Delete(1);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Tree->EditColumn(), NoColumn);
+    EXPECT_EQ(Cancelled, 1);
+    // A column before the edited one goes: the edit stays, its column renumbered.
+    ASSERT_TRUE(Tree->EditNode(Top(0), 1));
+    Columns.Delete(0);
+    EXPECT_TRUE(Tree->IsEditing());
+    EXPECT_EQ(Tree->EditColumn(), 0);
+    Tree->CancelEditNode();
+    // A cancel handler deleting a column itself: the column asked for goes, once.
+    ThreeColumns();
+    Columns[2].SetText(u"doomed");
+    Tree->OnEditCancelled = [&](TBaseLazyTree*, int) {
+        ++Cancelled;
+        Columns.Delete(0);
+    };
+    ASSERT_TRUE(Tree->EditNode(Top(0), 2));
+    Columns.Delete(2);
+    EXPECT_EQ(Columns.Count(), 1);
+    EXPECT_NE(Columns[0].Text(), u"doomed");
+    EXPECT_FALSE(Tree->IsEditing());
+    // Clearing the columns cancels too, and leaves no column index behind.
+    Tree->OnEditCancelled = nullptr;
+    ThreeColumns();
+    Tree->SetFocusedColumn(2);
+    ASSERT_TRUE(Tree->EditNode(Top(0), 2));
+    Columns.Clear();
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Tree->EditColumn(), NoColumn);
+    EXPECT_EQ(Tree->FocusedColumn(), NoColumn);
+    Picture();
+}
+
 } // namespace
 } // namespace vel

@@ -1139,7 +1139,11 @@ void TBaseLazyTree::ColumnDeleted(int Column) {
         FFocusedColumn = NoColumn;
     else if (FFocusedColumn > Column)
         --FFocusedColumn;
-    if (FEditColumn > Column) --FEditColumn;
+    // An edit that refused to be cancelled names no other column.
+    if (FEditColumn == Column)
+        FEditColumn = NoColumn;
+    else if (FEditColumn > Column)
+        --FEditColumn;
 }
 
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {

@@ -30,6 +30,9 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTDataObject;
+namespace lt {
+class TNodeWatch;
+}
 class TLTDragManager;
 class TLTDragImage;
 struct TFormatEtc;
@@ -491,8 +494,10 @@ public:
     void DeleteNode(PLazyNode Node, bool Reindex = true);
     void DeleteSelectedNodes();
     virtual void Clear();
-    void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
-    void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // True when the node (or a child of it) moved; the source's OnNodeMoving
+    // or the target tree may refuse.
+    bool MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    bool MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
     // Copies Source (of any tree) to Target; a target in another tree copies there.
     PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void ResetNode(PLazyNode Node);
@@ -1322,6 +1327,9 @@ protected:
 
 private:
     friend class TWorkerThread;
+    friend class lt::TNodeWatch;
+    // The node sets operations hold across handlers; a freed node leaves each.
+    std::vector<std::unordered_set<PLazyNode>*> FNodeWatches;
     void InitRootNode(std::uint32_t OldSize = 0);
     // HandleDragMessage's pieces.
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);

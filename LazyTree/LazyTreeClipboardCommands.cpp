@@ -75,6 +75,14 @@ void ReleaseTreeClipboardData() {
     fw::CloseClipboard();
 }
 
+void TBaseLazyTree::ReleaseClipboardData() {
+    auto* Own = dynamic_cast<TTreeClipboardSource*>(fw::ClipboardSource().get());
+    if (!Own || !Own->Data() || Own->Data()->Owner() != this) return;
+    if (!fw::OpenClipboard(nullptr)) return;
+    fw::EmptyClipboard();
+    fw::CloseClipboard();
+}
+
 void TBaseLazyTree::CopyToClipboard() {
     if (FSelectionCount == 0) return;
     auto Data = std::make_shared<TLTDataObject>(this, true);

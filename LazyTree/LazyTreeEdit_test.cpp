@@ -306,5 +306,41 @@ TEST_F(EditorTest, DeletingTheEditedColumnCancelsTheEdit) {
     Picture();
 }
 
+// The focused column moves: an edit in the column it leaves is cancelled (a
+// focus handler that refuses keeps both). A resized column takes its editor along.
+TEST_F(EditorTest, TheFocusedColumnCancelsTheEditAndAResizeMovesTheEditor) {
+    auto& Columns = Tree->Header()->Columns();
+    for (int I = 0; I < 3; ++I)
+        Columns.Add()->SetWidth(70);
+    Tree->Header()->SetOptions(Tree->Header()->Options() | hoVisible);
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toExtendedFocus);
+    Tree->SetFocusedColumn(1);
+    ASSERT_TRUE(Tree->EditNode(Top(0), 1));
+    fw::TypeTextW(u"dropped");
+    Tree->SetFocusedColumn(2);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Cancelled, 1);
+    EXPECT_EQ(Tree->FocusedColumn(), 2);
+    EXPECT_EQ(Tree->GetText(Top(0), 1), u"0");
+    ASSERT_TRUE(Tree->EditNode(Top(0), 2));
+    Tree->OnFocusChanging = [](TBaseLazyTree*, PLazyNode, PLazyNode, int, int, bool& Allowed) {
+        Allowed = false;
+    };
+    Tree->SetFocusedColumn(0);
+    EXPECT_TRUE(Tree->IsEditing());
+    EXPECT_EQ(Tree->FocusedColumn(), 2);
+    Tree->OnFocusChanging = nullptr;
+    // Resizing a column before the edited one moves the editor by as much.
+    const int Left = Editor()->Left();
+    Columns[0].SetWidth(100);
+    EXPECT_EQ(Editor()->Left(), Left + 30);
+    EXPECT_EQ(Editor()->Left(), Tree->GetDisplayRect(Top(0), 2, true, true).Left);
+    // A resize handler that ends the edit first.
+    Tree->OnColumnResize = [this](TLTHeader*, int) { Tree->EndEditNode(); };
+    Columns[1].SetWidth(40);
+    EXPECT_FALSE(Tree->IsEditing());
+    Tree->OnColumnResize = nullptr;
+}
+
 } // namespace
 } // namespace vel

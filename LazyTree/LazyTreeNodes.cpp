@@ -1124,6 +1124,9 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
     lt::TBusyScope Busy(*this);
     if (Column == FFocusedColumn) return;
     if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Column)) return;
+    // The edit belongs to the column that loses the focus; one that will not
+    // be cancelled keeps the focus where it is.
+    if ((InState(tsEditing) || InState(tsEditPending)) && !CancelEditNode()) return;
     FFocusedColumn = Column;
     if (FFocusedNode) {
         if (HandleAllocated())

@@ -173,6 +173,30 @@ TEST_F(TransferTest, HandlersDeletingCutNodesWhileTheyArePasted) {
     }
 }
 
+// Clearing a tree whose cut or copy is pending takes its data off the
+// clipboard; another tree's clear leaves it there.
+TEST_F(TransferTest, ClearingATreeWithAPendingCutOrCopyEmptiesTheClipboard) {
+    const fw::UINT Data = fw::RegisterClipboardFormat("Lazy Tree Data");
+    for (bool Cut : {true, false}) {
+        SCOPED_TRACE(Cut);
+        Tree->SetRootNodeCount(3);
+        Tree->SetSelected(Top(0), true);
+        if (Cut)
+            Tree->CutToClipboard();
+        else
+            Tree->CopyToClipboard();
+        ASSERT_TRUE(fw::IsClipboardFormatAvailable(Data));
+        Other->Clear();
+        EXPECT_TRUE(fw::IsClipboardFormatAvailable(Data));
+        Tree->Clear();
+        EXPECT_FALSE(fw::IsClipboardFormatAvailable(Data));
+        EXPECT_FALSE(Tree->TreeStates().Contains(tsCutPending));
+        EXPECT_FALSE(Tree->TreeStates().Contains(tsCopyPending));
+        EXPECT_FALSE(Other->PasteFromClipboard());
+        EXPECT_EQ(Other->TotalCount(), 0u);
+    }
+}
+
 TEST_F(TransferTest, ABusyClipboardIsReportedNotIgnored) {
     Tree->SetSelected(Top(0), true);
     Tree->CopyToClipboard();

@@ -724,8 +724,11 @@ void TBaseLazyTree::ClearNow() {
     TUpdateScope U(*this);
     InterruptValidation();
     if (InState(tsEditing)) CancelEditNode();
-    if (InState(tsCopyPending) || InState(tsCutPending))
+    // The nodes a pending cut or copy names go: so does its data on the clipboard.
+    if (InState(tsCopyPending) || InState(tsCutPending)) {
+        ReleaseClipboardData();
         DoStateChange({}, {tsCopyPending, tsCutPending});
+    }
     ClearSelection();
     FFocusedNode = nullptr;
     FHotNode = nullptr;

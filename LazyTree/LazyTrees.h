@@ -1391,6 +1391,8 @@ private:
     void WMTreeStateChange(fw::TMessage& Message);
     void SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit);
     void FinishCutOrCopy();
+    // Empties the clipboard when it holds this tree's data object.
+    void ReleaseClipboardData();
 
     PLazyNode FRoot = nullptr;
     struct TDeferredDeletion {

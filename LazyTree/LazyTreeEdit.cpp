@@ -122,17 +122,23 @@ bool TBaseLazyTree::DoCancelEdit() {
 
 void TBaseLazyTree::UpdateEditBounds() {
     if (!InState(tsEditing) || !FEditLink || !FFocusedNode) return;
-    fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
+    lt::TBusyScope Busy(*this);
+    // Measuring the cell calls handlers, which may end the edit or change the columns.
+    const std::shared_ptr<ILTEditLink> Link = FEditLink;
+    auto Running = [&] { return InState(tsEditing) && FEditLink == Link && FFocusedNode; };
     TLTHeader* H = Header();
-    const bool HasColumn = H && H->Columns().IsValidColumn(FEditColumn);
-    if (FFocusedNode->States & vsMultiline) {
+    auto HasColumn = [&] { return H && H->Columns().IsValidColumn(FEditColumn); };
+    fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
+    if (Running() && (FFocusedNode->States & vsMultiline)) {
         // The cell's whole text area, where the lines wrap.
         R = GetDisplayRect(FFocusedNode, FEditColumn, false, true);
+        const int Lead = Running() ? ContentLead(FFocusedNode, FEditColumn) : 0;
         const bool RTL =
-            (HasColumn ? H->Columns()[FEditColumn].BiDiMode() : BiDiMode()) != bdLeftToRight;
-        (RTL ? R.Right : R.Left) += (RTL ? -1 : 1) * ContentLead(FFocusedNode, FEditColumn);
+            (HasColumn() ? H->Columns()[FEditColumn].BiDiMode() : BiDiMode()) != bdLeftToRight;
+        (RTL ? R.Right : R.Left) += (RTL ? -1 : 1) * Lead;
     }
-    if (HasColumn) {
+    if (!Running()) return;
+    if (HasColumn()) {
         int L = 0, Rt = 0;
         H->Columns().GetColumnBounds(FEditColumn, L, Rt);
         if (MiscOptions() & toGridExtensions) {
@@ -146,7 +152,7 @@ void TBaseLazyTree::UpdateEditBounds() {
         }
     }
     if (PaintOptions() & toShowHorzGridLines) --R.Bottom;
-    FEditLink->SetBounds(R);
+    Link->SetBounds(R);
 }
 
 bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {

@@ -151,7 +151,20 @@ TEST_F(EditorTest, AHandlerEndingTheEditWhileItStartsStopsTheStart) {
 // edit, move the focus, delete the node, clear the tree), the tree ends up
 // either editing the focused node with a link, or not editing at all.
 TEST_F(EditorTest, HandlersActingWhileAnEditStarts) {
-    enum TWhere { InGetText, InFocusChanged, InEditorFocus, InCreateEditor, WhereCount };
+    // The image index is asked for while the editor is prepared and placed:
+    // the handler acts at its first, second, ... call during the edit.
+    enum TWhere {
+        InGetText,
+        InFocusChanged,
+        InEditorFocus,
+        InCreateEditor,
+        InImage,
+        WhereCount = InImage + 4
+    };
+    fw::TImageList Images(nullptr, 16, 16);
+    fw::TBitmap Glyph(16, 16);
+    Images.AddMasked(Glyph, fw::clFuchsia);
+    Tree->SetImages(&Images);
     const std::vector<std::function<void(TBaseLazyTree*)>> Acts = {
         [](TBaseLazyTree* T) { T->EndEditNode(); },
         [](TBaseLazyTree* T) { T->CancelEditNode(); },
@@ -189,14 +202,24 @@ TEST_F(EditorTest, HandlersActingWhileAnEditStarts) {
                 Link = std::make_shared<TStringEditLink>();
                 if (Where == InCreateEditor) Act();
             };
+            int ImageCalls = 0;
+            Tree->OnGetImageIndex = [&](TBaseLazyTree*, PLazyNode, TLTImageKind, int, bool&,
+                                        int& Index) {
+                Index = 0;
+                if (Where >= InImage && Tree->IsEditing() && ++ImageCalls == Where - InImage + 1)
+                    Act();
+            };
             Tree->EditNode(Top(0), NoColumn);
             fw::ProcessMessages();
-            EXPECT_FALSE(Armed);
+            if (Where < InImage) {
+                EXPECT_FALSE(Armed);
+            }
             ExpectWholeEditOrNone();
             Tree->OnGetText = Base;
             Tree->OnFocusChanged = nullptr;
             Tree->OnExit = nullptr;
             Tree->OnCreateEditor = nullptr;
+            Tree->OnGetImageIndex = nullptr;
             Tree->CancelEditNode();
             Tree->SetFocus();
             EXPECT_FALSE(Tree->IsEditing());

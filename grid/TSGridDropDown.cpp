@@ -62,6 +62,16 @@ void TtsBaseGrid::ReleaseCombo(TtsCombo* Combo, bool Flag) {
     if (!FDropDownList && Combo && Combo == FActiveCombo) ReleasePendingCombo(Flag);
 }
 
+bool TtsBaseGrid::ParkCombo(TtsCombo* Combo) {
+    if (InState(fw::TComponentStateItem::Destroying) || !Combo) return false;
+    const TtsComboGrid* List = Combo->Grid();
+    if (!FModel->Busy() && !(List && List->Model().Busy())) return false;
+    // It may be the open one: nothing refers to it once parked.
+    ForgetActiveCombo(Combo);
+    FModel->ParkObject(std::unique_ptr<fw::TObject>(Combo));
+    return true;
+}
+
 void TtsBaseGrid::ComboStyleChanged(TtsCombo* Combo) {
     if (HasCurrentCell() && Combo && Combo == FModel->EffectiveCombo(CurrentDataCol(),
                                                                      CurrentDataRow()))
@@ -268,7 +278,7 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (!CheckValue(Current().X, Value)) return false;
     bool Cancel = false;
-    if (OnEndCellEdit) OnEndCellEdit(this, DC, DR, Cancel);
+    Fire(OnEndCellEdit, this, DC, DR, Cancel);
     if (Cancel) return false;
     FCellModified = false;
     FEditStarted = false;

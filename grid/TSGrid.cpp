@@ -287,6 +287,7 @@ void TtsBaseGrid::CurrentRowLeft(int OldDataRow) {
 
 void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
     if (&S == this) return;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     BeginUpdate();
     fw::TScopeExit Done([this] { EndUpdate(); });
     FRowBarWidth = S.FRowBarWidth;
@@ -557,6 +558,7 @@ void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData,
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const std::int64_t Start = Stream.Position();
     const std::int64_t Rest = Stream.Size() - Start;
     if (Rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");

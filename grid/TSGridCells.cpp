@@ -52,7 +52,12 @@ bool TtsBaseGrid::SetCurrentCell(int DisplayCol, int DisplayRow) {
         return false;
     const TGridCoord Before = Current();
     if (Before == (TGridCoord{DisplayCol, DisplayRow})) return true;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+    const std::uint32_t Stamp = StructureStamp();
     if (!CanLeaveCell()) return false;
+    // The leave checks' handlers changed the lines: the cell asked for is gone or
+    // holds other data, and the move is dropped.
+    if (StructureStamp() != Stamp) return false;
     {
         // The leave check is made: the base grid's own check passes.
         fw::TScopeExit Done([this, Was = FLeaveChecked] { FLeaveChecked = Was; });
@@ -127,12 +132,15 @@ bool TtsBaseGrid::EndCellEdit() {
         FCellModified = false;
         return true;
     }
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const TtsVariant Value = FActive->GetValue();
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     bool Cancel = !CheckValue(Current().X, Value);
     if (!Cancel) Fire(OnEndCellEdit, this, DC, DR, Cancel);
     if (Cancel) return false;
     FCellModified = false;
+    // A check's handler took the cell away: the edit went with it.
+    if (DC > Cols() || DR > Rows()) return true;
     FEditStarted = false;
     MarkRowChanged();
     StoreCellValue(DC, DR, Value);

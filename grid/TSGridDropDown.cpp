@@ -178,6 +178,8 @@ void TtsBaseGrid::ShowDropDown(fw::TWinControl& Content, int Width, int Height) 
 
 bool TtsBaseGrid::DropDown() {
     if (!HasDropDownButton()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (FModel->EffectiveButtonType(DC, DR) != btCombo) return DropDownDateTime();
     TtsCombo* C = CellCombo(DC, DR);
@@ -270,6 +272,8 @@ void TtsBaseGrid::DatePicked(double Date) {
 
 bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     if (!HasCurrentCell()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     fw::TScopeExit Done([this, Was = FPicking] { FPicking = Was; });
     FPicking = true;
     // A pick is an edit: the cell must take edits, and the start, value and end
@@ -279,7 +283,7 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     if (!CheckValue(Current().X, Value)) return false;
     bool Cancel = false;
     Fire(OnEndCellEdit, this, DC, DR, Cancel);
-    if (Cancel) return false;
+    if (Cancel || DC > Cols() || DR > Rows()) return false; // refused, or the cell went
     FCellModified = false;
     FEditStarted = false;
     MarkRowChanged();

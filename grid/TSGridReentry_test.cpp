@@ -122,6 +122,25 @@ TEST_F(ReentryTest, RowsRemovedByTheLeaveCheckOfAClick) {
     ExpectInside();
 }
 
+TEST_F(ReentryTest, AMoveWhoseLeaveCheckRemovesItsTarget) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(1, 1));
+    Grid->OnCanLeaveCell = [&](auto*, int, int, bool&) { Grid->SetRows(5); };
+    EXPECT_FALSE(Grid->SetCurrentCell(2, 10));
+    EXPECT_EQ(Grid->Rows(), 5);
+    ExpectInside();
+    // The edit's own checks take its row away: the edit goes with it.
+    Grid->OnCanLeaveCell = nullptr;
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 5));
+    fw::TypeText("gone");
+    Grid->OnEndCellEdit = [&](auto*, int, int, bool&) { Grid->SetRows(3); };
+    EXPECT_TRUE(Grid->EndCellEdit());
+    EXPECT_EQ(Grid->Rows(), 3);
+    Grid->SetRows(5);
+    EXPECT_EQ(Stored(2, 5), "");
+    ExpectInside();
+}
+
 TEST_F(ReentryTest, ColumnsRemovedByTheStoreOfAnEdit) {
     Grid->SetStoreData(false);
     bool Once = true;

@@ -18,6 +18,7 @@
 #include "Timers.h"
 
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -97,6 +98,15 @@ protected:
         Grid->OnColMoved = [this](auto&&...) { Answer("col moved"); };
         Grid->OnHeadingClick = [this](auto&&...) { Answer("heading"); };
         Grid->OnSelectChanged = [this](auto&&...) { Answer("select"); };
+        // Without its own storage the grid asks for values and hands edits over.
+        Grid->OnCellLoaded = [this](fw::TObject*, int C, int R, TtsVariant& V) {
+            Answer("loaded");
+            if (auto It = Data.find({C, R}); It != Data.end()) V = It->second;
+        };
+        Grid->OnCellEdit = [this](fw::TObject*, int C, int R, const TtsVariant& V) {
+            Answer("edit");
+            Data[{C, R}] = VarToText(V);
+        };
     }
 
     int Rand(int N) { return N <= 0 ? 0 : static_cast<int>(Rng() % static_cast<unsigned>(N)); }
@@ -190,7 +200,7 @@ protected:
                                              fw::VK_TAB,  fw::VK_RETURN, fw::VK_ESCAPE, fw::VK_F4,
                                              fw::VK_SPACE, fw::VK_PRIOR, fw::VK_NEXT,  fw::VK_HOME,
                                              fw::VK_END,  fw::VK_F2};
-        switch (Rand(20)) {
+        switch (Rand(21)) {
         case 0:
         case 1: fw::PressKey(Keys[Rand(14)], Chance(20) ? fw::ssShift : 0); break;
         case 2: fw::PressKey(Keys[Rand(14)], Chance(50) ? fw::ssCtrl : fw::ssAlt); break;
@@ -246,9 +256,14 @@ protected:
             break;
         case 17: fw::ClickAt(PointAt(AnyCol(), 0)); break;
         case 18: fw::ClickAt(PointAt(0, AnyRow()), fw::mbLeft, Chance(30) ? fw::ssShift : 0); break;
+        case 19:
+            if (Chance(25)) Grid->SetStoreData(!Grid->StoreData());
+            else Arrange();
+            break;
         default: Arrange(); break;
         }
         fw::ProcessMessages();
+        if (Chance(10)) (void)Picture();
     }
 
     // Rows ordered by their first column's text, as a program sorts them.
@@ -284,6 +299,12 @@ protected:
     // The grid is whole after every step, whatever its handlers did.
     void Check() {
         const std::string W = Where();
+        const int Was = std::exchange(Odds, 0);
+        struct Restore {
+            int& O;
+            int W;
+            ~Restore() { O = W; }
+        } R{Odds, Was};
         ASSERT_FALSE(Grid->Model().Busy()) << W;
         ASSERT_FALSE(Grid->Updating()) << W;
         ASSERT_FALSE(GridMemoryCanvas().IsLocked()) << W;
@@ -328,6 +349,7 @@ protected:
     TtsImageList* Images = nullptr;
     TtsDateTimeDefComponent* Def = nullptr;
     std::vector<std::uint8_t> Layout;
+    std::map<std::pair<int, int>, std::string> Data;
     std::mt19937 Rng;
     unsigned Seed = 0;
     int StepNo = 0;

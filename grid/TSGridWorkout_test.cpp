@@ -364,7 +364,7 @@ protected:
 TEST_F(WorkoutTest, HandlersChangeTheGridUnderEveryKindOfStep) {
     const char* Spec = std::getenv("VEL_GRID_WORKOUT_SEEDS");
     unsigned First = 1;
-    int Count = 3;
+    int Count = 5;
     if (Spec && *Spec) {
         const std::string S = Spec;
         const auto Colon = S.find(':');

@@ -80,16 +80,10 @@ TEST_F(EngineTest, AnOpenDropDownTakesTheSizeItIsGiven) {
     EXPECT_EQ(C->DropDownRows(), 4); // the list's setting stays
 }
 
-// A base grid whose second column edits with an ellipsis button, and that keeps the line
-// changes it is asked for.
+// A base grid whose second column edits with an ellipsis button.
 class TStyledGrid : public TCustomGrid_ts {
 public:
     using TCustomGrid_ts::TCustomGrid_ts;
-    std::vector<int> Adjusted;
-    void AdjustSize(int Index, int Amount, bool Rows) override {
-        Adjusted.push_back(Rows ? Index : -Index);
-        TCustomGrid_ts::AdjustSize(Index, Amount, Rows);
-    }
 
 protected:
     TEditStyle GetEditStyle(int C, int) override {
@@ -136,15 +130,6 @@ TEST_F(BaseGridPartsTest, TheInplaceEditorTakesEachCellsEditStyle) {
     Grid->FocusCell(2, 1, true);
     fw::PressKey(fw::VK_F2);
     EXPECT_EQ(Grid->InplaceEditor()->EditStyle(), TEditStyle::esEllipsis);
-}
-
-TEST_F(BaseGridPartsTest, ADescendantsAdjustSizeIsTheOneCalled) {
-    TCustomGrid_ts& Base = *Grid;
-    Base.AdjustSize(2, 1, true);
-    Base.AdjustSize(1, -1, false);
-    EXPECT_EQ(Grid->Adjusted, (std::vector<int>{2, -1}));
-    EXPECT_EQ(Grid->RowCount(), 6);
-    EXPECT_EQ(Grid->ColCount(), 4);
 }
 
 // An object of no grid class publishing a number, a text, a variant and a handler.

@@ -9,6 +9,7 @@
 #include "Attributes.h"
 #include "Bitmap.h"
 #include "FrameControl.h"
+#include "KeyTimes.h"
 #include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -43,26 +44,9 @@ int KindOf(const TKeyKind& K) {
     return K.Bit == dkStiff ? StiffAttribute : TwistAttribute;
 }
 
-// The host keeps no key at -1, its answer for none, unless one is there.
-bool KeyAt(CtsxSobj Node, int Kind, float Time) {
-    return std::isfinite(Time) &&
-           (Time != -1.0f || tsxSobjGetFrame(Node, Kind, 0, Time) != nullptr);
-}
-
 // The key kinds of a joint's row and of a bone's row.
 const TKeyKind JointKinds[] = {{TSX_KIND_LOCATION, dkLocation}, {0, dkStiff}};
 const TKeyKind BoneKinds[] = {{0, dkTwist}};
-
-// Calls Visit with each key time of the kind from Time on, rising, until
-// Visit answers false or the keys end.
-template <class TVisit> void WalkKeysFrom(CtsxSobj Node, int Kind, float Time, TVisit Visit) {
-    for (float t = Time; KeyAt(Node, Kind, t);) {
-        if (!Visit(t)) return;
-        const float next = tsxSobjGetNextTime(Node, Kind, t);
-        if (!(next > t)) return; // the last key, or a host that does not move on
-        t = next;
-    }
-}
 
 // Whether a key of the kind lies at a time that rounds to the frame.
 bool KeyInFrame(CtsxSobj Node, int Kind, std::int32_t Frame) {

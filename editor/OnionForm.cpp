@@ -6,6 +6,7 @@
 
 #include "Bone.h"
 #include "Joint.h"
+#include "KeyTimes.h"
 #include "PaintBox32.h"
 #include "ScopeExit.h"
 #include "Skeleton.h"
@@ -94,9 +95,11 @@ void TOnionForm::NeighbourFrames(const TSkeleton& Skeleton, float Now, int Span,
     std::set<float> times;
     for (const auto& joint : Skeleton.Joints.List) {
         if (!joint || !joint->Node) continue;
-        for (float t = tsxSobjGetFirstTime(joint->Node, TSX_KIND_LOCATION); t >= 0;
-             t = tsxSobjGetNextTime(joint->Node, TSX_KIND_LOCATION, t))
+        // Keys before frame 0 count too; the host's -1 for none does not.
+        WalkKeys(THostKeys{joint->Node, TSX_KIND_LOCATION}, [&times](float t) {
             times.insert(t);
+            return true;
+        });
     }
     Earlier.clear();
     Later.clear();

@@ -73,6 +73,22 @@ TEST_F(OnionTest, NeighbourFramesAreTheNearestRecordedOnes) {
     EXPECT_GT(TOnionForm::GhostAlpha(3, 3), 0u);
 }
 
+TEST_F(OnionTest, NeighbourFramesIncludeKeysBeforeFrameZero) {
+    TSkeleton* s = NewSkel();
+    Chain(s, {{0, 0, 0}, {1, 0, 0}});
+    for (int f : {-2, 4, 8}) {
+        tsxAnimSetActiveTime(static_cast<float>(f));
+        s->Record();
+    }
+    std::vector<float> earlier, later;
+    TOnionForm::NeighbourFrames(*s, 6, 2, earlier, later);
+    EXPECT_EQ(earlier, (std::vector<float>{4, -2}));
+    EXPECT_EQ(later, (std::vector<float>{8}));
+    TOnionForm::NeighbourFrames(*s, -1, 2, earlier, later);
+    EXPECT_EQ(earlier, (std::vector<float>{-2}));
+    EXPECT_EQ(later, (std::vector<float>{4, 8}));
+}
+
 TEST_F(OnionTest, TheOverlayDrawsTheNeighbouringFramesOverTheView) {
     Recorded();
     onion->Show();

@@ -55,6 +55,7 @@ private:
     // The loaded area, its weights up to date, and its mesh, found again
     // from the skeleton list: none once any of them went.
     TSkinArea* LoadedArea(CtsxPolyh& Mesh) const;
+    void FitPoints(const std::vector<CtsxVec3f>& World, int Width, int Height);
     TSkeleton* FSkeleton = nullptr;
     std::int32_t FBoneIndex = -1;
     std::int32_t FChildIndex = -1;

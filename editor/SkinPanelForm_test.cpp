@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "GcGradient.h"
 #include "Joint.h"
@@ -295,6 +296,30 @@ TEST_F(SkinPanelTest, TheWeightPictureFollowsThePoseAndTheArea) {
     Drag(SkinPanelForm->TipRampTrack, 0.9);
     fw::ProcessMessages();
     EXPECT_NE(Area()->AreaWeights.back(), w);
+    fw::Free(MeshRenderForm);
+}
+
+TEST_F(SkinPanelTest, VerticesFarApartAreFittedAndThoseAtNoPlaceAreNotDrawn) {
+    SkinnedBone();
+    EditBoneSkin();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    // As the host may hold them: two vertices at the ends of the float range,
+    // whose sum and span overflow a float, and one at infinity.
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(mesh);
+    vxs[0] = {3e38f, 0, 2e38f};
+    vxs[1] = {2e38f, 0, 3e38f};
+    vxs[2] = {std::numeric_limits<float>::infinity(), 0, 0};
+    TBitmap32 picture;
+    picture.SetSize(100, 80);
+    MeshRenderForm->PaintMesh(picture);
+    fw::TPoint p;
+    for (std::int32_t i : {0, 1, 3, 25}) {
+        ASSERT_TRUE(MeshRenderForm->VertexPoint(i, p)) << i;
+        EXPECT_TRUE(p.X >= TMeshRenderForm::kMargin && p.X <= 100 - TMeshRenderForm::kMargin &&
+                    p.Y >= TMeshRenderForm::kMargin && p.Y <= 80 - TMeshRenderForm::kMargin)
+            << i << ": " << p.X << ", " << p.Y;
+    }
+    EXPECT_FALSE(MeshRenderForm->VertexPoint(2, p));
     fw::Free(MeshRenderForm);
 }
 

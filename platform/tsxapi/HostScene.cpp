@@ -95,6 +95,10 @@ Material* NewMaterial() {
     return raw;
 }
 
+void FreeMaterial(Material* m) {
+    S().materials.erase(m->id);
+}
+
 Node* MakeMeshNode(int type, const std::string& name, const std::vector<CtsxVec3f>& vxs,
                    const std::vector<std::vector<std::int32_t>>& faces) {
     auto mesh = std::make_unique<Mesh>();

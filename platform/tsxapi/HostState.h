@@ -97,6 +97,9 @@ struct Material {
     std::uint64_t id = 0;
     CtsxColor color{255, 255, 255, 255};
     float refl[4] = {0, 0, 0, 0};
+    // Made by a load for the file's meshes, not asked for through an API: it
+    // goes with the scene that loaded it, once nothing uses it.
+    bool fromFile = false;
 };
 
 struct HostFile {
@@ -242,6 +245,7 @@ Node* MakeMeshNode(int type, const std::string& name, const std::vector<CtsxVec3
                    const std::vector<std::vector<std::int32_t>>& faces);
 
 Material* NewMaterial();
+void FreeMaterial(Material* m);
 std::uint8_t* CreateBlock(Node* n, int tag); // zeroed block of the tag's size, or none
 
 // Keys.

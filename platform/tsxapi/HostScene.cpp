@@ -89,13 +89,14 @@ void SelectNode(Node* n) {
 
 Material* NewMaterial() {
     auto m = std::make_unique<Material>();
-    m->id = NewId();
+    m->id = NewId(kMaterial);
     Material* raw = m.get();
     S().materials.emplace(raw->id, std::move(m));
     return raw;
 }
 
 void FreeMaterial(Material* m) {
+    FreeId(m->id, kMaterial);
     S().materials.erase(m->id);
 }
 

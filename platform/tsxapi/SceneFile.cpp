@@ -167,7 +167,10 @@ struct Written {
 Written CallWriter(const std::function<bool(CtsxFILE)>& call) {
     HostFile* f = NewWriteFile();
     const std::uint64_t id = f->id;
-    TScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] {
+        FreeId(id, kFile);
+        S().files.erase(id);
+    }};
     const bool answeredSuccess = call(Handle(f));
     auto it = S().files.find(id);
     if (it == S().files.end()) return {};
@@ -495,7 +498,10 @@ Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
 void CallReader(const std::vector<std::uint8_t>& bytes, const std::function<void(CtsxFILE)>& call) {
     HostFile* f = NewReadFile(bytes.data(), bytes.size());
     const std::uint64_t id = f->id;
-    TScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] {
+        FreeId(id, kFile);
+        S().files.erase(id);
+    }};
     call(Handle(f));
 }
 
@@ -722,7 +728,7 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 
 HostFile* NewReadFile(const std::uint8_t* data, std::size_t size) {
     auto f = std::make_unique<HostFile>();
-    f->id = NewId();
+    f->id = NewId(kFile);
     f->data = data;
     f->end = size;
     HostFile* raw = f.get();
@@ -732,7 +738,7 @@ HostFile* NewReadFile(const std::uint8_t* data, std::size_t size) {
 
 HostFile* NewWriteFile() {
     auto f = std::make_unique<HostFile>();
-    f->id = NewId();
+    f->id = NewId(kFile);
     f->writing = true;
     HostFile* raw = f.get();
     S().files.emplace(raw->id, std::move(f));
@@ -740,6 +746,7 @@ HostFile* NewWriteFile() {
 }
 
 void CloseHostFile(HostFile* f) {
+    FreeId(f->id, kFile);
     S().files.erase(f->id);
 }
 

@@ -103,8 +103,9 @@ int TextWidthIn(const fw::TFont& Font, const std::string& Text) {
     return scratch.Canvas().TextWidth(Text);
 }
 
-std::string RowName(CtsxSobj Object) {
-    return Object && tsxIsSobj(Object) ? GetNodeName(Object) : std::string();
+std::string RowName(const THostRef& Object) {
+    const CtsxSobj object = LiveObject(Object);
+    return object ? GetNodeName(object) : std::string();
 }
 
 } // namespace
@@ -149,13 +150,13 @@ void TDopeSheetForm::MakeKeyImages() {
 
 void TDopeSheetForm::RebuildGrid() {
     TSkeleton* skeleton = ShownSkeleton();
-    if (skeleton && skeleton->Bag == FSkeletonBag && SkeletonShape(skeleton) == FShape) {
+    if (skeleton && skeleton->Serial.Value == FSkeleton && SkeletonShape(skeleton) == FShape) {
         // The same rows: only keys they did not have before can be new.
         UpdateColumns(CatchUpKeys());
         DopeGrid->Invalidate();
         return;
     }
-    FSkeletonBag = skeleton ? skeleton->Bag : nullptr;
+    FSkeleton = skeleton ? skeleton->Serial.Value : 0;
     FShape = SkeletonShape(skeleton);
     FillRows();
     CatchUpKeys();
@@ -224,14 +225,14 @@ void TDopeSheetForm::CheckSomeKeys() {
         TKeyTrack& track = row.Tracks[FCheckTrack];
         if (FCheckKey < track.Times.size() && checkedRow != FCheckRow) {
             checkedRow = FCheckRow;
-            alive = row.Object && tsxIsSobj(row.Object);
+            alive = LiveObject(row.Object) != nullptr;
         }
         if (FCheckKey >= track.Times.size() || !alive) {
             ++FCheckTrack;
             FCheckKey = 0;
             continue;
         }
-        if (THostKeys{row.Object, track.Kind}.Has(track.Times[FCheckKey]))
+        if (THostKeys{row.Object.Object, track.Kind}.Has(track.Times[FCheckKey]))
             ++FCheckKey;
         else
             DropTimes(track, FCheckKey, FCheckKey + 1);
@@ -247,7 +248,7 @@ void TDopeSheetForm::FillRows() {
     TSkeleton* skeleton = ShownSkeleton();
     if (!skeleton) return;
     auto add = [this](CtsxSobj Node, bool Bone, std::span<const TKeyKind> Kinds) {
-        TDopeRow row{Node, Bone, {}};
+        TDopeRow row{RefTo(Node), Bone, {}};
         for (const TKeyKind& k : Kinds)
             row.Tracks.push_back({KindOf(k), k.Bit, {}});
         FRows.push_back(std::move(row));
@@ -300,12 +301,12 @@ bool TDopeSheetForm::CatchUpKeys() {
 }
 
 void TDopeSheetForm::CatchUpRow(TDopeRow& Row, float Now, bool& Inside) {
-    const bool gone = !Row.Object || !tsxIsSobj(Row.Object);
+    const CtsxSobj object = LiveObject(Row.Object);
     for (TKeyTrack& track : Row.Tracks) {
-        if (gone)
+        if (!object)
             DropTimes(track, 0, track.Times.size()); // its keys went with it
         else
-            CatchUpTrack(Row.Object, track, Now, Inside);
+            CatchUpTrack(object, track, Now, Inside);
     }
 }
 
@@ -483,7 +484,7 @@ void TDopeSheetForm::ShapeFrameColumns(std::size_t From) {
 
 void TDopeSheetForm::FrameChanged() {
     // The columns reach the current frame.
-    if (!ColOfFrame(CurrentFrame) && FSkeletonBag) UpdateColumns(false);
+    if (!ColOfFrame(CurrentFrame) && FSkeleton) UpdateColumns(false);
     MarkCurrentFrame();
 }
 
@@ -512,17 +513,19 @@ int TDopeSheetForm::ColOfFrame(std::int32_t Frame) const {
 std::uint8_t TDopeSheetForm::KeysAt(int DataCol, int DataRow) const {
     const TDopeRow* row = RowAt(DataRow);
     std::int32_t frame = 0;
-    if (!row || !row->Object || !FrameOfCol(DataCol, frame) || !tsxIsSobj(row->Object)) return 0;
+    if (!row || !FrameOfCol(DataCol, frame)) return 0;
+    const CtsxSobj object = LiveObject(row->Object);
+    if (!object) return 0;
     // What the scene holds now: marks never lag behind the keys.
     std::uint8_t keys = 0;
     for (const TKeyTrack& track : row->Tracks)
-        if (KeyInFrame(row->Object, track.Kind, frame)) keys |= track.Bit;
+        if (KeyInFrame(object, track.Kind, frame)) keys |= track.Bit;
     return keys;
 }
 
 CtsxSobj TDopeSheetForm::ObjectOfRow(int DataRow) const {
     const TDopeRow* row = RowAt(DataRow);
-    return row && row->Object && tsxIsSobj(row->Object) ? row->Object : nullptr;
+    return row ? LiveObject(row->Object) : nullptr;
 }
 
 bool TDopeSheetForm::BoneRow(int DataRow) const {
@@ -542,8 +545,7 @@ void TDopeSheetForm::CellLoaded(int DataCol, int DataRow, TtsVariant& Value) con
         Value = RowName(row->Object);
     } else if (DataCol == RecordCol) {
         // The flag as it is now: a repaint shows a change.
-        TSkeleton* skeleton = nullptr;
-        if (FSkeletonBag && FindSkeletonByBag(FSkeletonBag, skeleton))
+        if (const TSkeleton* skeleton = FSkeleton ? SkeletonBySerial(FSkeleton) : nullptr)
             Value = skeleton->Recording != 0;
     } else if (const char* image = KeyImageName(KeysAt(DataCol, DataRow))) {
         Value = std::string(image);

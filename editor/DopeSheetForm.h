@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "Forms.h"
+#include "HostRefs.h"
 #include "TSGrid.h"
 #include "tsxapi.h"
 
@@ -82,7 +83,8 @@ private:
         std::vector<float> Times;
     };
     struct TDopeRow {
-        CtsxSobj Object = nullptr;
+        // The joint or bone object, known again by when the row took it.
+        THostRef Object;
         bool Bone = false;
         std::vector<TKeyTrack> Tracks;
     };
@@ -127,8 +129,9 @@ private:
     const TDopeRow* RowAt(int DataRow) const;
 
     TtsImageList* FKeyImages = nullptr;
-    // The bag of the skeleton the rows were made for, and its shape.
-    CtsxSobj FSkeletonBag = nullptr;
+    // The skeleton the rows were made for (its serial, 0 for none), and
+    // its shape.
+    std::uint64_t FSkeleton = 0;
     std::uint64_t FShape = 0;
     std::vector<TDopeRow> FRows;
     // Every frame holding a key seen, with how many of them.

@@ -10,6 +10,7 @@
 #include "GcGradient.h"
 #include "PaintBox32.h"
 #include "PictureClip.h"
+#include "RigShape.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Skin.h"
@@ -92,18 +93,24 @@ void TMeshRenderForm::LoadSkin(TSkeleton* skeleton, std::int32_t boneIndex,
     TBone* bone = skeleton->Bones.ByIndex(boneIndex);
     TBoneChild* child = bone ? bone->Children(childIndex) : nullptr;
     if (!child) return;
-    FSkeleton = skeleton;
+    FSkeleton = skeleton->Serial.Value;
+    FBone = bone->Serial.Value;
+    FChild = child->Serial.Value;
     FBoneIndex = boneIndex;
     FChildIndex = childIndex;
-    FObject = child->Object;
+    FObject = RefTo(child->Object);
     PaintBox->Invalidate();
 }
 
+TSkeleton* TMeshRenderForm::Skeleton() const {
+    return FSkeleton ? SkeletonBySerial(FSkeleton) : nullptr;
+}
+
 void TMeshRenderForm::Clear() {
-    FSkeleton = nullptr;
+    FSkeleton = FBone = FChild = 0;
     FBoneIndex = -1;
     FChildIndex = -1;
-    FObject = nullptr;
+    FObject = {};
     FPoints.clear();
     FDrawn.clear();
     PaintBox->Invalidate();
@@ -111,13 +118,14 @@ void TMeshRenderForm::Clear() {
 
 TSkinArea* TMeshRenderForm::LoadedArea(CtsxPolyh& Mesh) const {
     Mesh = nullptr;
-    // Compared, never followed, until the list shows the skeleton still there.
-    if (!FSkeleton || SkeletonList().IndexOf(FSkeleton) < 0) return nullptr;
-    TBone* bone = FSkeleton->Bones.ByIndex(FBoneIndex);
-    TBoneChild* child = bone ? bone->Children(FChildIndex) : nullptr;
-    TSkinArea* area = bone ? bone->SkinAreas(FChildIndex) : nullptr;
-    if (!child || child->Object != FObject || !area) return nullptr;
-    TSkinObject* skin = FindChildSkin(FSkeleton, bone, FChildIndex);
+    TSkeleton* skeleton = Skeleton();
+    TBone* bone = skeleton ? skeleton->Bones.ByIndex(FBoneIndex) : nullptr;
+    if (!bone || bone->Serial.Value != FBone) return nullptr;
+    TBoneChild* child = bone->Children(FChildIndex);
+    TSkinArea* area = bone->SkinAreas(FChildIndex);
+    if (!child || child->Serial.Value != FChild || !area) return nullptr;
+    if (!child->Object || LiveObject(FObject) != child->Object) return nullptr;
+    TSkinObject* skin = FindChildSkin(skeleton, bone, FChildIndex);
     if (!skin) return nullptr;
     skin->ResolveMesh();
     Mesh = skin->Mesh;

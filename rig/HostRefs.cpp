@@ -3,6 +3,7 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "NoDestroy.h"
 #include "Serial.h"
 
 namespace vel {
@@ -12,15 +13,15 @@ namespace {
 std::atomic<std::uint64_t> Count{0};
 
 // When each handle's object was last noted gone; emptied at a scene's close,
-// which outdates every reference taken before it. Built once and never
-// destroyed, like the rig's other statics that late callbacks reach.
+// which outdates every reference taken before it. Never destroyed: late host
+// callbacks reach it; the module's finalization empties it.
 struct TNotes {
     std::unordered_map<CtsxSobj, std::uint64_t> Gone;
     std::uint64_t SceneClosed = 0;
 };
 
 TNotes& Notes() {
-    static TNotes* notes = new TNotes;
+    static fw::TNoDestroy<TNotes> notes;
     return *notes;
 }
 
@@ -62,6 +63,10 @@ void NoteSceneClosed() {
 
 std::uint64_t LastSceneClose() {
     return Notes().SceneClosed;
+}
+
+void FinalizeHostRefsUnit() {
+    std::unordered_map<CtsxSobj, std::uint64_t>().swap(Notes().Gone);
 }
 
 } // namespace vel

@@ -40,4 +40,7 @@ void NoteSceneClosed();
 // The count at the last scene close noted (0 before any).
 std::uint64_t LastSceneClose();
 
+// At the module's end, after its forms: the notes' memory goes.
+void FinalizeHostRefsUnit();
+
 } // namespace vel

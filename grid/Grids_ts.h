@@ -310,6 +310,9 @@ protected:
     virtual std::string GetEditMask(int ACol, int ARow);
     virtual void DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState);
     virtual bool SelectCell(int ACol, int ARow);
+    // Bumped by each change of the counts or of the line order: a move that ran
+    // handlers (SelectCell's checks) compares it before it goes on.
+    virtual std::uint32_t StructureStamp() const { return FStructureStamp; }
 
     virtual bool CanGridAcceptKey(std::uint16_t Key, fw::TShiftState Shift);
     virtual void ColumnMoved(int FromIndex, int ToIndex);
@@ -394,6 +397,7 @@ private:
     void ScrollArea(const fw::TRect& Area, int DX, int DY);
 
     TGridCoord FAnchor;
+    std::uint32_t FStructureStamp = 0;
     TGridBorderStyle FBorderStyle = TGridBorderStyle::bsSingle;
     bool FCanEditModify = true;
     int FColCount = 5;

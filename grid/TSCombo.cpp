@@ -12,6 +12,8 @@ namespace vel {
 // --- The model's hold on combos -----------------------------------------------------------
 
 void TtsComboDeleter::operator()(TtsCombo* combo) const {
+    // A call on its grid or its list may go on after the handler that let it go.
+    if (combo && combo->Owner() && combo->Owner()->ParkCombo(combo)) return;
     delete combo;
 }
 
@@ -181,6 +183,9 @@ void TtsComboGrid::AssignList(const TtsComboGrid& S) {
 int TtsComboGrid::FindValue(const TtsVariant& Value) const {
     const std::string Want = VarToText(Value);
     auto* Self = const_cast<TtsComboGrid*>(this);
+    // The comparer may change the list: a copy of it, and the rows counted anew each step.
+    TtsBusyScope Busy(Self->Model());
+    const auto Compare = OnCompare;
     for (int R = 1; R <= Rows(); ++R) {
         const std::string Have = VarToText(Self->CellValue(FValueCol, R));
         bool Same = false;
@@ -189,7 +194,7 @@ int TtsComboGrid::FindValue(const TtsVariant& Value) const {
             Same = Have == Want;
             break;
         case ctOwn:
-            Same = OnCompare ? OnCompare(Have, Want) == 0 : Have == Want;
+            Same = Compare ? Compare(Have, Want) == 0 : Have == Want;
             break;
         default:
             Same = Lower(Have) == Lower(Want);
@@ -273,7 +278,7 @@ void TtsComboGrid::MouseUp(fw::TMouseButton Button, fw::TShiftState, int X, int 
     if (Button != fw::mbLeft || !FPressed) return;
     FPressed = false;
     const int R = RowAt(X, Y);
-    if (R >= 1 && OnPick) OnPick(R);
+    if (R >= 1) Fire(OnPick, R);
 }
 
 // --- Combo settings ------------------------------------------------------------------------------

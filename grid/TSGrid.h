@@ -377,6 +377,10 @@ public:
     // A date-time definition of this grid's owners by name.
     fw::TObject* FindDateTimeDef(const std::string& Name) override;
     void ReselectCurrentCell() override;
+    // A combo of this grid leaving it while this grid or the combo's list is in a
+    // call: parked with the model's lines (false: free it now).
+    bool ParkCombo(TtsCombo* Combo);
+    fw::TComponent* BusyComponent() override;
     // The drop-down button of the current cell, in client coordinates (empty when none).
     fw::TRect CellButtonRect() const;
     // Takes a value picked in a drop-down as the current cell's edit.
@@ -412,7 +416,18 @@ public:
     TtsHeadingClickEvent OnHeadingClick;
     TtsSelectChangedEvent OnSelectChanged;
 
+    // Changes of counts, display order, lines and combos (see TtsGridModel::Stamp).
+    std::uint32_t StructureStamp() const override;
+
 protected:
+    // Every handler of the grid fires here: a copy of it (a handler may replace
+    // itself), inside a busy scope (what it frees waits; see docs/grid.md).
+    template <class F, class... A> void Fire(const F& Handler, A&&... Args) {
+        if (!Handler) return;
+        TtsBusyScope Busy(*FModel);
+        const F Copy = Handler;
+        Copy(std::forward<A>(Args)...);
+    }
     void Paint() override;
     void MoveTopLeft(int ALeft, int ATop) override;
     void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) override;
@@ -502,6 +517,7 @@ private:
     void CurrentRowLeft(int OldDataRow);
     void GrowInsertRow(int DataRow);
     // Keys and mouse (TSGridInput.cpp).
+    void DispatchGridMessage(fw::TMessage& Message);
     bool MoveKey(std::uint16_t Key, fw::TShiftState Shift);
     bool TabKey(fw::TShiftState Shift);
     bool EnterKey();

@@ -62,6 +62,16 @@ void TtsBaseGrid::ReleaseCombo(TtsCombo* Combo, bool Flag) {
     if (!FDropDownList && Combo && Combo == FActiveCombo) ReleasePendingCombo(Flag);
 }
 
+bool TtsBaseGrid::ParkCombo(TtsCombo* Combo) {
+    if (InState(fw::TComponentStateItem::Destroying) || !Combo) return false;
+    const TtsComboGrid* List = Combo->Grid();
+    if (!FModel->Busy() && !(List && List->Model().Busy())) return false;
+    // It may be the open one: nothing refers to it once parked.
+    ForgetActiveCombo(Combo);
+    FModel->ParkObject(std::unique_ptr<fw::TObject>(Combo));
+    return true;
+}
+
 void TtsBaseGrid::ComboStyleChanged(TtsCombo* Combo) {
     if (HasCurrentCell() && Combo && Combo == FModel->EffectiveCombo(CurrentDataCol(),
                                                                      CurrentDataRow()))
@@ -168,6 +178,8 @@ void TtsBaseGrid::ShowDropDown(fw::TWinControl& Content, int Width, int Height) 
 
 bool TtsBaseGrid::DropDown() {
     if (!HasDropDownButton()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (FModel->EffectiveButtonType(DC, DR) != btCombo) return DropDownDateTime();
     TtsCombo* C = CellCombo(DC, DR);
@@ -260,6 +272,8 @@ void TtsBaseGrid::DatePicked(double Date) {
 
 bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     if (!HasCurrentCell()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     fw::TScopeExit Done([this, Was = FPicking] { FPicking = Was; });
     FPicking = true;
     // A pick is an edit: the cell must take edits, and the start, value and end
@@ -268,8 +282,8 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (!CheckValue(Current().X, Value)) return false;
     bool Cancel = false;
-    if (OnEndCellEdit) OnEndCellEdit(this, DC, DR, Cancel);
-    if (Cancel) return false;
+    Fire(OnEndCellEdit, this, DC, DR, Cancel);
+    if (Cancel || DC > Cols() || DR > Rows()) return false; // refused, or the cell went
     FCellModified = false;
     FEditStarted = false;
     MarkRowChanged();

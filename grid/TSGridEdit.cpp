@@ -274,8 +274,8 @@ void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint
     }
     Relayout();
     if (Repaint) Invalidate();
-    if (OnTextChange) OnTextChange(this);
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnTextChange, this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 std::string TtsGridEditBox::SelText() const {
@@ -288,7 +288,7 @@ void TtsGridEditBox::SetSelStart(int Value) {
     FCaret = FAnchor = Value;
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::SetSelLength(int Value) {
@@ -297,7 +297,7 @@ void TtsGridEditBox::SetSelLength(int Value) {
     FCaret = std::clamp(Start + std::max(0, Value), Start, Len(FText));
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::SelectAll() {
@@ -305,7 +305,7 @@ void TtsGridEditBox::SelectAll() {
     FCaret = Len(FText);
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::DeleteRange(int From, int Count) {
@@ -332,7 +332,7 @@ void TtsGridEditBox::ReplaceSelection(const std::string& Value) {
     FCaret = FAnchor = Start + Len(Value);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
 bool TtsGridEditBox::MayInsert(const std::string& Value) {
@@ -346,13 +346,13 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
                    Value);
     // The mask refuses through its link, and so may the check event.
     if (!FMaskLink.Accepts(FMask, Result, SelStart())) {
-        if (OnInvalidChar) OnInvalidChar(this);
+        fw::CallHandler(OnInvalidChar, this);
         fw::MessageBeep();
         return false;
     }
-    if (OnCheckMask) {
-        if (!OnCheckMask(this, Result, SelStart())) {
-            if (OnInvalidChar) OnInvalidChar(this);
+    if (const auto Check = OnCheckMask) {
+        if (!Check(this, Result, SelStart())) {
+            fw::CallHandler(OnInvalidChar, this);
             return false;
         }
     }
@@ -375,7 +375,7 @@ bool TtsGridEditBox::Insert(const std::string& Value) {
     FCaret = FAnchor = Start + Len(Stored);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
     return true;
 }
 
@@ -395,7 +395,7 @@ void TtsGridEditBox::DeleteSelection() {
     DeleteRange(SelStart(), SelLength());
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
 void TtsGridEditBox::PasteFromClipboard() {
@@ -406,14 +406,14 @@ void TtsGridEditBox::PasteFromClipboard() {
 void TtsGridEditBox::Undo() {
     if (!FModified) return;
     bool Refuse = false;
-    if (OnUndo) OnUndo(this, true, Refuse);
+    fw::CallHandler(OnUndo, this, true, Refuse);
     if (Refuse) return;
     FText = FStartText;
     FModified = false;
     FCaret = FAnchor = FRightEnd = Len(FText);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
 // ---- option setters ----
@@ -448,13 +448,13 @@ void TtsGridEditBox::MoveCaret(int Pos, bool Extend) {
     if (!Extend) FAnchor = FCaret;
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::Changed(const std::string& Before, int BeforeSel, int BeforeLen) {
     (void)BeforeSel;
     (void)BeforeLen;
-    if (Before != FText && OnValueChanged) OnValueChanged(this, true);
+    if (Before != FText) fw::CallHandler(OnValueChanged, this, true);
 }
 
 bool TtsGridEditBox::StaysHere(bool AtEdge, fw::TShiftState Shift) const {

@@ -21,6 +21,11 @@
 namespace vel {
 
 class TtsGridModel;
+} // namespace vel
+namespace fw {
+class TComponent;
+}
+namespace vel {
 
 // Combo settings (TSCombo.h): held by columns, rows, cells and the grid, made
 // only by the grid engine's combo factory.
@@ -234,6 +239,9 @@ public:
     // A line's ReadOnly changed: the current cell is selected again when it lies
     // in the line (or there is none), so its control takes the change.
     virtual void ReselectCurrentCell() {}
+    // The component a busy scope of the model holds (fw::TFreeGuard): the engine,
+    // which a handler may free; it goes once the outermost scope has ended.
+    virtual fw::TComponent* BusyComponent() { return nullptr; }
 };
 
 // --- Columns and rows --------------------------------------------------------------------
@@ -329,6 +337,11 @@ public:
     void SetDateTimeDef(fw::TObject* v);
 
     TtsLineProps P; // the shared part, read by the property collections
+
+    // The line leaves its grid (it is parked, see TtsGridModel::DropLine): it gives
+    // back its combo's and definition's uses and no longer talks to the grid.
+    virtual void Detach() = 0;
+    bool Detached() const { return LineGrid() == nullptr; }
 
 protected:
     TtsLine() = default;
@@ -442,6 +455,7 @@ public:
     // The widest text of the column's shown cells over the grid's rows; 0 without rows.
     virtual int MaxTextWidth() const;
     void SetOwnFonts(bool v) override;
+    void Detach() override;
     // The heading's own font, or null while it takes the grid's heading font.
     const fw::TFont* HeadingFont() const { return FHeadingFont.get(); }
     void SetHeadingFont(const fw::TFont* v);
@@ -513,6 +527,7 @@ public:
     virtual void ResetProperties(TtsKindSet kinds);
     bool IsDisplayRowStored() const { return DisplayRow() != FDataRow; }
     void SetOwnFonts(bool v) override;
+    void Detach() override;
 
 private:
     void LookChanged() override;

@@ -109,6 +109,40 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
     EXPECT_FALSE(stillThere);
 }
 
+// A handler that clears or replaces itself while it runs: the closure it runs
+// in (its captures on the heap) lives until it returns.
+TEST_F(ControlsTest, HandlersThatClearThemselvesWhileRunning) {
+    TSwatch* panel = Place<TSwatch>(10, 10, 100, 50, clRed);
+    Show();
+    std::vector<int> seen;
+    const std::vector<int> big(64, 7);
+    panel->SetWindowProc([panel, big, &seen](TMessage& m) {
+        if (m.Msg == WM_USER + 1) panel->SetWindowProc({});
+        seen.push_back(big[63]);
+        panel->WndProc(m);
+    });
+    const HWND window = panel->Handle();
+    seen.clear();
+    SendMessage(window, WM_USER + 1, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{7}));
+    EXPECT_FALSE(panel->WindowProc());
+    // Events fire through a copy the same way.
+    seen.clear();
+    panel->OnClick = [panel, big, &seen](TObject*) {
+        panel->OnClick = nullptr;
+        seen.push_back(big[63]);
+    };
+    panel->OnMouseDown = [panel, big, &seen](TObject*, TMouseButton, TShiftState, int, int) {
+        panel->OnMouseDown = [](TObject*, TMouseButton, TShiftState, int, int) {};
+        seen.push_back(big[0]);
+    };
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_EQ(seen, (std::vector<int>{7, 7}));
+    seen.clear();
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_TRUE(seen.empty());
+}
+
 TEST_F(ControlsTest, AlignmentFillsBandsThenTheClient) {
     auto make = [&](TAlign a, int size) {
         TDot* d = Create<TDot>(Form.get(), clRed);

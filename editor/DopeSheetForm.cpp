@@ -241,6 +241,14 @@ void TDopeSheetForm::CheckSomeKeys() {
 }
 
 void TDopeSheetForm::FillRows() {
+    // The old tracks' key times keep their room for the new ones: listing
+    // the rows again allocates nothing for the times it finds.
+    for (TDopeRow& row : FRows)
+        for (TKeyTrack& track : row.Tracks)
+            if (track.Times.capacity() > 0) {
+                track.Times.clear();
+                FSpareTimes.push_back(std::move(track.Times));
+            }
     FRows.clear();
     FKeyed.clear();
     ++FKeyedChanges;
@@ -249,8 +257,13 @@ void TDopeSheetForm::FillRows() {
     if (!skeleton) return;
     auto add = [this](CtsxSobj Node, bool Bone, std::span<const TKeyKind> Kinds) {
         TDopeRow row{RefTo(Node), Bone, {}};
-        for (const TKeyKind& k : Kinds)
+        for (const TKeyKind& k : Kinds) {
             row.Tracks.push_back({KindOf(k), k.Bit, {}});
+            if (!FSpareTimes.empty()) {
+                row.Tracks.back().Times = std::move(FSpareTimes.back());
+                FSpareTimes.pop_back();
+            }
+        }
         FRows.push_back(std::move(row));
     };
     for (const auto& joint : skeleton->Joints.List)
@@ -275,9 +288,14 @@ void TDopeSheetForm::DropKeyed(std::int32_t Frame) {
 }
 
 void TDopeSheetForm::AddTime(TKeyTrack& Track, float Time, bool& Inside) {
-    const auto at = std::lower_bound(Track.Times.begin(), Track.Times.end(), Time);
-    if (at != Track.Times.end() && *at == Time) return;
-    Track.Times.insert(at, Time);
+    std::vector<float>& times = Track.Times;
+    if (times.empty() || Time > times.back()) {
+        times.push_back(Time); // keys are mostly found rising
+    } else {
+        const auto at = std::lower_bound(times.begin(), times.end(), Time);
+        if (at != times.end() && *at == Time) return;
+        times.insert(at, Time);
+    }
     AddKeyed(FrameNumber(Time), Inside);
 }
 
@@ -320,11 +338,15 @@ void TDopeSheetForm::CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bo
         DropTimes(Track, 0, times.size()); // none left
         return;
     }
-    DropErasedEnds(Node, Track, first, Now, Inside);
     auto add = [&](float t) {
         AddTime(Track, t, Inside);
         return true;
     };
+    if (times.empty()) {
+        WalkKeysFrom(keys, first, add); // every key, rising
+        return;
+    }
+    DropErasedEnds(Node, Track, first, Now, Inside);
     if (times.empty()) {
         WalkKeysFrom(keys, first, add);
         return;

@@ -134,6 +134,8 @@ private:
     std::uint64_t FSkeleton = 0;
     std::uint64_t FShape = 0;
     std::vector<TDopeRow> FRows;
+    // Empty key-time lists of rows listed before, kept for their room.
+    std::vector<std::vector<float>> FSpareTimes;
     // Every frame holding a key seen, with how many of them.
     std::map<std::int32_t, std::uint32_t> FKeyed;
     // Counts the frames FKeyed gained or lost.

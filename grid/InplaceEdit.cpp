@@ -36,6 +36,7 @@ void TInplaceEdit::UpdateContents() {
     SetText("");
     if (!Grid) return;
     SetEditMask(Grid->GetEditMask(Grid->Col(), Grid->Row()));
+    FEditStyle = Grid->GetEditStyle(Grid->Col(), Grid->Row());
     SetText(Grid->GetEditText(Grid->Col(), Grid->Row()));
     SetMaxLength(Grid->GetEditLimit());
 }

@@ -476,7 +476,8 @@ protected:
     void EditorCopy() override { FActive->Copy(); }
     // A cut or paste that changed the text is an edit of the cell, as typing is.
     void EditorCut(bool Flag) override;
-    void EditorPaste(bool Flag) override;
+    bool EditorPaste(bool Flag) override;
+    std::string EditorText() const override { return VarToText(FActive->GetValue()); }
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;

@@ -153,10 +153,11 @@ void TtsBaseGrid::EditorCut(bool Flag) {
     if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
 }
 
-void TtsBaseGrid::EditorPaste(bool Flag) {
+bool TtsBaseGrid::EditorPaste(bool Flag) {
     const TtsVariant Before = FActive->GetValue();
-    FActive->Paste(Flag);
+    const bool Pasted = FActive->Paste(Flag);
     if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    return Pasted;
 }
 
 void TtsBaseGrid::UndoCellEdit() {

@@ -236,11 +236,11 @@ void TtsBaseGrid::SetDropDownColWidth(int Width) {
     if (FDropDownList) SetDefaultColWidth(Width + 10);
 }
 
-void TtsBaseGrid::SetDropDownSize(int, int) {
+void TtsBaseGrid::SetDropDownSize(int Cols, int Rows) {
     if (!IsComboDropped() || !FActiveCombo || !FDropDownForm) return;
     TtsComboGrid* List = FActiveCombo->Grid();
     const fw::TRect Cell = CellRect(Current().X, Current().Y);
-    const fw::TSize E = List->DropDownExtent(Cell.Right - Cell.Left - 2);
+    const fw::TSize E = List->DropDownExtent(Cell.Right - Cell.Left - 2, Cols, Rows);
     List->SetBounds(1, 1, E.cx, E.cy);
     FDropDownForm->SetBounds(FDropDownForm->Left(), FDropDownForm->Top(), E.cx + 2, E.cy + 2);
 }

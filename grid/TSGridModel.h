@@ -196,7 +196,10 @@ public:
     virtual void SetEditorSelLength(int /*v*/) {}
     virtual void EditorCopy() {}
     virtual void EditorCut(bool /*flag*/) {}
-    virtual void EditorPaste(bool /*flag*/) {}
+    // True when the editor took the clipboard's text.
+    virtual bool EditorPaste(bool /*flag*/) { return false; }
+    // The text the editor holds now (typed changes included).
+    virtual std::string EditorText() const { return {}; }
     virtual bool CheckValue(int /*displayCol*/, const TtsVariant& /*value*/) { return true; }
     virtual bool StartEdit() { return true; }
     virtual bool ColumnEdit(int /*displayCol*/) { return true; }
@@ -281,9 +284,9 @@ struct TtsLineProps {
 };
 
 // What a column and a row share: the line properties and the setters that only repaint.
-class TtsLine {
+class TtsLine : public fw::TPersistent {
 public:
-    virtual ~TtsLine() = default;
+    ~TtsLine() override = default;
     TtsLine(const TtsLine&) = delete;
     TtsLine& operator=(const TtsLine&) = delete;
 
@@ -382,6 +385,8 @@ class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
     ~TtsCol() override;
+    // The stored properties (TSGridCollections.h) and "Font".
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataCol() const; // -1 out of range
@@ -498,6 +503,7 @@ class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
     ~TtsRow() override;
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataRow() const { return FDataRow; }

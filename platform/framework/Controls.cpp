@@ -391,10 +391,32 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_HITTEST:
         Message.Result = HTCLIENT; // the whole client area is hit unless a control says otherwise
         return;
+    case WM_CONTEXTMENU:
+        ContextMenuMessage(Message);
+        return;
     default:
         break;
     }
     DefaultHandler(Message);
+}
+
+void TControl::ContextMenuMessage(TMessage& Message) {
+    // LParam: the screen point, or -1 for a request from the keyboard.
+    const TPoint P =
+        Message.LParam == -1 ? TPoint{-1, -1} : ScreenToClient(LParamToPoint(Message.LParam));
+    bool Handled = false;
+    DoContextPopup(P, Handled);
+    Message.Result = Handled ? 1 : 0;
+    if (Handled) return;
+    if (FParent)
+        Message.Result = FParent->Perform(WM_CONTEXTMENU, Message.WParam, Message.LParam);
+    else
+        DefaultHandler(Message);
+}
+
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
+    // A copy: the handler may replace itself.
+    if (const TContextPopupEvent Handler = OnContextPopup) Handler(this, MousePos, Handled);
 }
 
 void TControl::DefaultHandler(TMessage& Message) {

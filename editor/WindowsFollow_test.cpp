@@ -196,11 +196,14 @@ protected:
         }
     }
 
+    // Twelve random sessions of forty steps, each step followed by a look.
+    void RandomSessions();
+
     std::filesystem::path merged;
     std::vector<std::uint8_t> emptyScene;
 };
 
-TEST_F(WindowsFollowTest, RowsFollowTheSceneAndTheRigAfterEveryStepOfRandomSessions) {
+void WindowsFollowTest::RandomSessions() {
     {
         // A scene without a rig to load, and a small rig to merge.
         tsxhost::AddCube("Table", 1);
@@ -226,6 +229,17 @@ TEST_F(WindowsFollowTest, RowsFollowTheSceneAndTheRigAfterEveryStepOfRandomSessi
         }
         if (HasFailure()) break;
     }
+}
+
+TEST_F(WindowsFollowTest, RowsFollowTheSceneAndTheRigAfterEveryStepOfRandomSessions) {
+    RandomSessions();
+}
+
+// The same sessions on a host that gives new objects the handles of those it
+// freed: no window takes a new object for the one it listed.
+TEST_F(WindowsFollowTest, RowsFollowWhenTheHostReusesFreedHandles) {
+    tsxhost::SetReuseHandles(true);
+    RandomSessions();
 }
 
 // ---- each fault seen by the probes, alone ----

@@ -551,7 +551,6 @@ void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData,
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
     const std::int64_t Start = Stream.Position();
     const std::int64_t Rest = Stream.Size() - Start;
-    if (Rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
     TMemoryStream Record(Stream.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(Rest, 0))));
     // A copy of the grid reads first: a refused layout leaves this grid as it was.
     TrialLoad([&Record, Mode](TtsBaseGrid& G) {
@@ -612,8 +611,6 @@ void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Par
 
 void TtsBaseGrid::LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode) {
     fw::TFileStream File(FileName, fw::TFileStream::TMode::fmOpenRead);
-    if (File.Size() > static_cast<std::int64_t>(MaxLayoutSize))
-        throw EReadError("Stored layout too large");
     TMemoryStream Record(File.ReadBlock(static_cast<std::size_t>(File.Size())));
     LoadLayout(Record, Mode);
 }

@@ -632,7 +632,8 @@ void TtsColItem::SetFieldName(const std::string& Value) {
     TtsCol* c = g->ColStore().FindByName(Value);
     if (c) c->ResetProperties(Collection().Kinds);
     FCol = c;
-    if (FDataCol < 1 || FDataCol > Tts2DStorage::MaxStoredCol) return;
+    // A stored column is one of a grid's: the list grows no further than a grid can.
+    if (FDataCol < 1 || FDataCol > MaxGridCols) return;
     auto& positions = g->FieldPositions;
     if (static_cast<int>(positions.size()) < FDataCol)
         positions.resize(static_cast<std::size_t>(FDataCol), 0);

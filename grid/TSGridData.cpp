@@ -7,9 +7,19 @@
 
 namespace vel {
 
+namespace {
+
+// A count the grid can hold, negative ones taken as 0.
+int CountWithin(int n, int most) {
+    if (n > most) throw EInvalidGridOperation("Grid too large for operation");
+    return std::max(0, n);
+}
+
+} // namespace
+
 TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link)
-    : Name(std::move(name)), Link(link), FColCount(std::max(0, cols)), FRowCount(std::max(0, rows)),
-      FCellProps(this) {
+    : Name(std::move(name)), Link(link), FColCount(CountWithin(cols, MaxGridCols)),
+      FRowCount(CountWithin(rows, MaxGridRows)), FCellProps(this) {
     if (OwnSizes()) {
         FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
         FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
@@ -161,6 +171,7 @@ void TtsGridModel::SyncColDisplay(int from, int to) {
 }
 
 void TtsGridModel::SetCols(int n) {
+    if (n > MaxGridCols) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FColCount) return;
     const int old = FColCount;
@@ -207,6 +218,7 @@ void TtsGridModel::CompactRowOrder(const std::vector<int>& removed, int count) {
 }
 
 void TtsGridModel::SetRows(int n) {
+    if (n > MaxGridRows) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FRowCount) return;
     const int old = FRowCount;

@@ -11,9 +11,6 @@ namespace {
 
 constexpr const char* CarrierClass = "TtsGridStreamComponent";
 constexpr const char* ModelClass = "TtsGridModel";
-constexpr int MaxCount = 1 << 20;
-// Columns a stored layout may ask for.
-constexpr int MaxCols = 1 << 14;
 constexpr int MaxExtent = 32767;
 
 void WriteInt(TStream& s, const char* name, int v) {
@@ -70,9 +67,9 @@ bool ReadModelSetting(TtsGridModel& m, const TtsStoredProp& p) {
     else if (n == "DefaultRowHeight")
         m.SetDefaultRowHeight(StoredRange(v, n, 0, MaxExtent));
     else if (n == "Cols")
-        m.SetCols(StoredRange(v, n, 0, MaxCols));
+        m.SetCols(StoredRange(v, n, 0, MaxGridCols));
     else if (n == "Rows")
-        m.SetRows(StoredRange(v, n, 0, MaxCount));
+        m.SetRows(StoredRange(v, n, 0, MaxGridRows));
     else if (n == "Color")
         m.Color = StoredInt(v, n);
     else if (n == "ControlType")
@@ -320,10 +317,10 @@ void TtsGridStreamComponent::ReadSimple(const std::string& name, const TtsVarian
     } else if (name == "ResetProps") {
         if (StoredBool(v, name)) ResetProps();
     } else if (name == "Cols") {
-        const std::int32_t n = StoredRange(v, name, 0, MaxCols);
+        const std::int32_t n = StoredRange(v, name, 0, MaxGridCols);
         if (LoadMode == 1) g.SetCols(n);
     } else if (name == "Rows") {
-        g.SetRows(StoredRange(v, name, 0, MaxCount));
+        g.SetRows(StoredRange(v, name, 0, MaxGridRows));
     } else if (name == "DefaultColWidth") {
         g.SetDefaultColWidth(StoredRange(v, name, 0, MaxExtent));
     } else if (name == "DefaultRowHeight") {
@@ -340,7 +337,6 @@ void TtsGridStreamComponent::ReadCollection(TStream& s, const std::string& name)
 void TtsGridStreamComponent::Read(TStream& s) {
     const std::int64_t start = s.Position();
     const std::int64_t rest = s.Size() - start;
-    if (rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
     TMemoryStream record(s.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(rest, 0))));
     {
         // The values are left out of the copy: their reader swaps them in only when whole.
@@ -357,8 +353,6 @@ void TtsGridStreamComponent::Read(TStream& s) {
 
 void TtsGridStreamComponent::ReadInPlace(TStream& s) {
     TtsGridModel& g = *Grid();
-    if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
-        throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     // Field positions belong to one load: a later load without them maps no column.
     g.FieldPositions.clear();
@@ -417,18 +411,16 @@ namespace {
 
 std::string ToHex(const std::vector<std::uint8_t>& b) {
     static const char digits[] = "0123456789ABCDEF";
-    std::string r;
-    r.reserve(b.size() * 2);
-    for (std::uint8_t x : b) {
-        r += digits[x >> 4];
-        r += digits[x & 15];
+    std::string r(b.size() * 2, '0');
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        r[2 * i] = digits[b[i] >> 4];
+        r[2 * i + 1] = digits[b[i] & 15];
     }
     return r;
 }
 
 std::vector<std::uint8_t> FromHex(const std::string& t) {
-    if (t.size() % 2 != 0 || t.size() / 2 > MaxLayoutSize)
-        throw EReadError("Stored layout text is damaged");
+    if (t.size() % 2 != 0) throw EReadError("Stored layout text is damaged");
     auto nibble = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -450,6 +442,8 @@ void SaveLayoutToSettings(TtsStreamGrid& grid, const std::string& path, const st
     auto store = OpenRegistryPath(path, true, file);
     if (!store) throw ERegistryException("Cannot open registry key " + path);
     store->WriteString(name, ToHex(s.Data()));
+    // A layout the store could not read back is refused, and the store keeps what it had.
+    if (!store->Flush()) throw ERegistryException("Cannot write the layout: " + store->LastError());
     store->CloseKey();
 }
 

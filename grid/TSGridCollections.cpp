@@ -548,8 +548,9 @@ void TtsPropCollection::WriteItem(TStream& s, TtsPropItem& Item) {
     if (KindChosen(Kinds, prDisplayPos))
         WriteStoredProp(s, "DisplayRow", TtsVariant(std::int32_t{item.DisplayRow()}));
     if (KindChosen(Kinds, prRowSelected)) WriteStoredProp(s, "Selected", TtsVariant(item.Selected()));
+    // An object at its defaults is one a reader makes and frees again: written as none.
     const TtsRow* r = item.Row();
-    if (!r) return;
+    if (!r || r->IsDefault()) return;
     WriteLine<TtsRow>(s, "Row.", *r, Kinds, RowProps(), RowOrder, [&](const std::string& name) {
         if (name == "Font") {
             if (KindChosen(Kinds, prFont) && !r->ParentFont() && r->Font())

@@ -737,9 +737,10 @@ void TtsRow::SetMaskName(const std::string& v) {
 }
 
 bool TtsRow::IsDefault() const {
+    // The row's display position lives in the row store, not in the object: a move
+    // alone keeps no object, so a layout loads back to the objects it was saved from.
     const int def = FGrid ? FGrid->DefaultRowHeight() : 14;
-    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible &&
-           !IsDisplayRowStored();
+    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible;
 }
 
 void TtsRow::AssignProperties(const TtsRow& s) {

@@ -193,10 +193,12 @@ void TtsGridStreamComponent::Write(TStream& s) {
     note("AllProperties");
     WriteStoredProp(s, "ResetProps", TtsVariant(true));
     note("ResetProps");
+    UseChosenKindsCopy();
     if (SavePropKinds & pkGrid) {
         WriteGrid(s);
         note("Grid");
     }
+    DropUnwrittenProps();
     WriteCounts(s);
     TtsGridModel& g = *Grid();
     if (SavePropKinds & pkCols) {
@@ -229,18 +231,33 @@ void TtsGridStreamComponent::Write(TStream& s) {
     WriteStoredName(s, "");
 }
 
-// Without all kinds the grid is written from a copy in which only the chosen
-// kinds differ from their defaults; the rest of the layout is written from it too.
-void TtsGridStreamComponent::WriteGrid(TStream& s) {
-    if (!AllProperties() && !FOwned) {
-        FOwned = FGrid->CloneGrid(SaveData);
-        TtsGridModel& m = FOwned->StreamModel();
-        const TtsKindSet others = AllKinds & ~Kinds;
-        if (SavePropKinds & pkCols) m.ResetColProperties(others);
-        if (SavePropKinds & pkRows) m.ResetRowProperties(others);
-        if (SavePropKinds & pkCells) m.ResetCellProperties(others);
-        FGrid = FOwned.get();
+// The grid record and the rest of the layout alike: a line lists only where it differs
+// in a chosen kind, so what a reader makes of it writes the same items again.
+void TtsGridStreamComponent::UseChosenKindsCopy() {
+    if (AllProperties() || FOwned) return;
+    FOwned = FGrid->CloneGrid(SaveData);
+    TtsGridModel& m = FOwned->StreamModel();
+    const TtsKindSet others = AllKinds & ~Kinds;
+    if (SavePropKinds & pkCols) m.ResetColProperties(others);
+    if (SavePropKinds & pkRows) m.ResetRowProperties(others);
+    if (SavePropKinds & pkCells) m.ResetCellProperties(others);
+    FGrid = FOwned.get();
+}
+
+void TtsGridStreamComponent::DropUnwrittenProps() {
+    if (!FOwned) return;
+    TtsGridModel& m = FOwned->StreamModel();
+    // The field name stays: it binds stored columns to present ones.
+    for (int c = 1; c <= m.Cols(); ++c) {
+        TtsCol* col = m.Col(c);
+        col->SetHeading("");
+        col->SetAllowGrayed(false);
+        col->SetCheckBoxValues("");
+        col->SetPrintTotals(false);
     }
+}
+
+void TtsGridStreamComponent::WriteGrid(TStream& s) {
     TMemoryStream block;
     {
         TFlagRaised writing(Grid()->IsWritingStream);

@@ -81,12 +81,12 @@ std::string TtsBaseGrid::GridName() const {
 // --- Grid-wide settings ---------------------------------------------------------------
 
 void TtsBaseGrid::SetRowBarWidth(int Value) {
-    FRowBarWidth = std::max(0, Value);
+    FRowBarWidth = std::clamp(Value, 0, MaxLineExtent);
     if (FRowBarOn) FModel->Col(0)->SetWidth(FRowBarWidth);
 }
 
 void TtsBaseGrid::SetHeadingHeight(int Value) {
-    FHeadingHeight = std::max(0, Value);
+    FHeadingHeight = std::clamp(Value, 0, MaxLineExtent);
     if (FHeadingOn) FModel->Row(0)->SetHeight(FHeadingHeight);
 }
 

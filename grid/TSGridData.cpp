@@ -246,6 +246,7 @@ void TtsGridModel::SetRows(int n) {
 }
 
 void TtsGridModel::SetDefaultColWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
@@ -255,6 +256,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
 }
 
 void TtsGridModel::SetDefaultRowHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultRowHeight) return;
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;

@@ -467,6 +467,7 @@ void TtsCol::SetControlType(TtsControlType v) {
 }
 
 void TtsCol::SetWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedWidth = v;
     if (ChangeTo(FWidth, v)) LineSizeChanged(FGrid, ColAxis, FDisplayCol, DataCol(), FVisible, v);
 }
@@ -710,6 +711,7 @@ void TtsRow::SetControlType(TtsControlType v) {
 }
 
 void TtsRow::SetHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedHeight = v;
     if (ChangeTo(FHeight, v)) LineSizeChanged(FGrid, RowAxis, DisplayRow(), FDataRow, FVisible, v);
 }

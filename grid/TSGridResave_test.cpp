@@ -104,5 +104,70 @@ TEST_F(ResaveTest, CombosAndFontsGiveTheSameBytes) {
     ExpectSameBytes("combos and fonts");
 }
 
+// Whatever a setter takes, a layout holds and loads back: pixel sizes stay within
+// what a line can measure, other numbers load as they were.
+TEST_F(ResaveTest, EveryValueASetterTakesLoadsBack) {
+    struct TCase {
+        const char* What;
+        std::function<void(TtsGrid&)> Set;
+        std::function<int(TtsGrid&)> Get;
+        int Expected;
+        bool OfTheGrid = false; // a setting of the grid record alone
+    };
+    auto Combo = [](TtsGrid& G) {
+        G.Col(2)->SetButtonType(btCombo);
+        return G.Col(2)->EnsureCombo();
+    };
+    fw::TFont Huge;
+    Huge.SetHeight(-2000);
+    const std::vector<TCase> Cases = {
+        {"a wide column", [](TtsGrid& G) { G.Col(1)->SetWidth(40000); },
+         [](TtsGrid& G) { return G.Col(1)->Width(); }, MaxLineExtent},
+        {"a column of negative width", [](TtsGrid& G) { G.Col(1)->SetWidth(-5); },
+         [](TtsGrid& G) { return G.Col(1)->Width(); }, 0},
+        {"a high row", [](TtsGrid& G) { G.Row(1)->SetHeight(40000); },
+         [](TtsGrid& G) { return G.Model().RowStore().GetHeight(1); }, MaxLineExtent},
+        {"a row of negative height", [](TtsGrid& G) { G.Row(1)->SetHeight(-5); },
+         [](TtsGrid& G) { return G.Model().RowStore().GetHeight(1); }, 0},
+        {"a wide default", [](TtsGrid& G) { G.SetDefaultColWidth(40000); },
+         [](TtsGrid& G) { return G.DefaultColWidth(); }, MaxLineExtent},
+        {"a negative default height", [](TtsGrid& G) { G.SetDefaultRowHeight(-3); },
+         [](TtsGrid& G) { return G.DefaultRowHeight(); }, 0},
+        {"a wide row bar", [](TtsGrid& G) { G.SetRowBarWidth(40000); },
+         [](TtsGrid& G) { return G.RowBarWidth(); }, MaxLineExtent, true},
+        {"a high heading", [](TtsGrid& G) { G.SetHeadingHeight(40000); },
+         [](TtsGrid& G) { return G.HeadingHeight(); }, MaxLineExtent, true},
+        {"a column's huge font", [&](TtsGrid& G) { G.Col(1)->SetFont(&Huge); },
+         [](TtsGrid& G) { return G.Col(1)->Font()->Height(); }, -MaxStoredFontHeight},
+        {"the grid's huge font", [&](TtsGrid& G) { G.SetGridFont(Huge); },
+         [](TtsGrid& G) { return G.GridFont().Height(); }, -MaxStoredFontHeight, true},
+        {"a long drop-down", [&](TtsGrid& G) { Combo(G)->SetDropDownRows(5000); },
+         [](TtsGrid& G) { return G.Col(2)->Combo()->DropDownRows(); },
+         TtsComboGrid::MaxDropDownLines},
+        {"a far value column", [&](TtsGrid& G) { Combo(G)->SetValueCol(20000); },
+         [](TtsGrid& G) { return G.Col(2)->Combo()->ValueCol(); }, 20000},
+        {"a negative display column", [&](TtsGrid& G) { Combo(G)->SetComboDisplayCol(-1); },
+         [](TtsGrid& G) { return G.Col(2)->Combo()->ComboDisplayCol(); }, -1},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.What);
+        auto* G = Place<TtsGrid>(0, 210, 300, 80);
+        G->SetCols(3);
+        C.Set(*G);
+        for (TtsPropKinds Parts : {TtsPropKinds(pkGrid | pkCols | pkRows | pkCells),
+                                   TtsPropKinds(pkCols | pkRows | pkCells)}) {
+            if (C.OfTheGrid && !(Parts & pkGrid)) continue;
+            TMemoryStream S;
+            G->SaveLayout(S, Parts, false, AllKinds);
+            auto* Back = Place<TtsGrid>(0, 210, 300, 80);
+            S.SetPosition(0);
+            EXPECT_NO_THROW(Back->LoadLayout(S, 1));
+            EXPECT_EQ(C.Get(*Back), C.Expected);
+            fw::Free(Back);
+        }
+        fw::Free(G);
+    }
+}
+
 } // namespace
 } // namespace vel

@@ -11,7 +11,6 @@ namespace {
 
 constexpr const char* CarrierClass = "TtsGridStreamComponent";
 constexpr const char* ModelClass = "TtsGridModel";
-constexpr int MaxExtent = 32767;
 
 void WriteInt(TStream& s, const char* name, int v) {
     WriteStoredProp(s, name, TtsVariant(std::int32_t{v}));
@@ -63,9 +62,9 @@ bool ReadModelSetting(TtsGridModel& m, const TtsStoredProp& p) {
     const TtsVariant& v = p.Value;
     if (p.Type == vtBinary) return false;
     if (n == "DefaultColWidth")
-        m.SetDefaultColWidth(StoredRange(v, n, 0, MaxExtent));
+        m.SetDefaultColWidth(StoredRange(v, n, 0, MaxLineExtent));
     else if (n == "DefaultRowHeight")
-        m.SetDefaultRowHeight(StoredRange(v, n, 0, MaxExtent));
+        m.SetDefaultRowHeight(StoredRange(v, n, 0, MaxLineExtent));
     else if (n == "Cols")
         m.SetCols(StoredRange(v, n, 0, MaxGridCols));
     else if (n == "Rows")
@@ -339,9 +338,9 @@ void TtsGridStreamComponent::ReadSimple(const std::string& name, const TtsVarian
     } else if (name == "Rows") {
         g.SetRows(StoredRange(v, name, 0, MaxGridRows));
     } else if (name == "DefaultColWidth") {
-        g.SetDefaultColWidth(StoredRange(v, name, 0, MaxExtent));
+        g.SetDefaultColWidth(StoredRange(v, name, 0, MaxLineExtent));
     } else if (name == "DefaultRowHeight") {
-        g.SetDefaultRowHeight(StoredRange(v, name, 0, MaxExtent));
+        g.SetDefaultRowHeight(StoredRange(v, name, 0, MaxLineExtent));
     } else {
         throw EReadError("Unknown property " + name);
     }

@@ -104,6 +104,16 @@ TEST_F(ResaveTest, CombosAndFontsGiveTheSameBytes) {
     ExpectSameBytes("combos and fonts");
 }
 
+TEST(ResaveCells, AValueACellTakesAsItsDefaultLeavesNoElement) {
+    // Found by fuzzing: a stored word wrap of 255 the element took as "default" left an
+    // element with nothing to write, and the next save wrote an empty item for it.
+    TtsGridModel G("Grid1", 3, 3);
+    G.Cell(1, 3).SetWordWrap(wwOn);
+    G.Cell(1, 3).Set(prWordWrap, TtsVariant(std::uint8_t{255}));
+    EXPECT_EQ(G.Cell(1, 3).WordWrap(), wwDefault);
+    EXPECT_EQ(G.CellProps().Element(1, 3), nullptr);
+}
+
 // Whatever a setter takes, a layout holds and loads back: pixel sizes stay within
 // what a line can measure, other numbers load as they were.
 TEST_F(ResaveTest, EveryValueASetterTakesLoadsBack) {

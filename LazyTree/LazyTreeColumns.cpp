@@ -357,6 +357,9 @@ TLazyTreeColumn* TLazyTreeColumns::Add() {
 }
 
 void TLazyTreeColumns::Clear() {
+    // An edit in a column is cancelled while the columns are whole.
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    if (T && T->IsEditing() && T->EditColumn() > NoColumn) T->CancelEditNode();
     Clearing = true;
     fw::TScopeExit EndClearing([this] { Clearing = false; });
     HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
@@ -369,8 +372,17 @@ void TLazyTreeColumns::Clear() {
 }
 
 void TLazyTreeColumns::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) return;
-    Removing(FItems[static_cast<std::size_t>(Index)].get());
+    TLazyTreeColumn* Doomed = Items(Index);
+    if (!Doomed) return;
+    // An edit of the column's cells is cancelled first, while the column is
+    // whole; its handlers may change the columns, so the column is found again.
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    if (T && T->IsEditing() && T->EditColumn() == Index) {
+        T->CancelEditNode();
+        Index = IndexOf(Doomed);
+        if (Index < 0) return;
+    }
+    Removing(Doomed);
     FItems.erase(FItems.begin() + Index);
     Update(nullptr);
 }
@@ -457,6 +469,7 @@ void TLazyTreeColumns::MovePosition(TColumnIndex Column, TColumnPosition NewPosi
 }
 
 void TLazyTreeColumns::UpdatePositions(bool Force) {
+    NoteChange();
     if (NeedPositionsFix || (Updating() && !Force)) return;
     FixPositionArraySize();
     int RunningLeft = 0;
@@ -494,6 +507,7 @@ void TLazyTreeColumns::FixPositions() {
 }
 
 void TLazyTreeColumns::Update(TLazyTreeColumn* Item) {
+    NoteChange();
     FixPositionArraySize();
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     if (TreeLoading(T))

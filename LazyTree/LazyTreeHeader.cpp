@@ -111,6 +111,7 @@ void TLTHeader::SetMainColumn(TColumnIndex Value) {
         Value = std::clamp(Value, 0, FColumns->Count() - 1);
     if (Value == FMainColumn) return;
     FMainColumn = Value;
+    FColumns->NoteChange();
     if (!FOwner) return;
     FOwner->MainColumnChanged();
     if (!(FOwner->SelectionOptions() & toExtendedFocus)) FOwner->SetFocusedColumn(Value);
@@ -167,6 +168,10 @@ void TLTHeader::ColumnsCleared() {
     FAutoSizeIndex = NoColumn;
     FMainColumn = NoColumn;
     FSortColumn = NoColumn;
+    // The tree's focused and edited column indexes go with the columns.
+    if (FOwner)
+        for (TColumnIndex I = FColumns->Count(); I-- > 0;)
+            FOwner->ColumnDeleted(I);
 }
 
 void TLTHeader::Assign(const TLTHeader& Source) {

@@ -69,6 +69,24 @@ private:
     bool FHandler;
 };
 
+// Nodes of a tree an operation holds across handlers of any tree: a node
+// freed meanwhile leaves the set (the tree's ForgetNode takes it out).
+class TNodeWatch {
+public:
+    TNodeWatch(TBaseLazyTree& T, const TNodeArray& Nodes)
+        : FTree(T), FLive(Nodes.begin(), Nodes.end()) {
+        T.FNodeWatches.push_back(&FLive);
+    }
+    ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
+    TNodeWatch(const TNodeWatch&) = delete;
+    TNodeWatch& operator=(const TNodeWatch&) = delete;
+    bool Alive(PLazyNode Node) const { return FLive.contains(Node); }
+
+private:
+    TBaseLazyTree& FTree;
+    std::unordered_set<PLazyNode> FLive;
+};
+
 // Visits Node's descendants in tree order without a call stack; Visit(N)
 // runs before N's children are looked at and answers whether to go into them
 // (it may create them).

@@ -1124,6 +1124,9 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
     lt::TBusyScope Busy(*this);
     if (Column == FFocusedColumn) return;
     if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Column)) return;
+    // The edit belongs to the column that loses the focus; one that will not
+    // be cancelled keeps the focus where it is.
+    if ((InState(tsEditing) || InState(tsEditPending)) && !CancelEditNode()) return;
     FFocusedColumn = Column;
     if (FFocusedNode) {
         if (HandleAllocated())
@@ -1139,7 +1142,11 @@ void TBaseLazyTree::ColumnDeleted(int Column) {
         FFocusedColumn = NoColumn;
     else if (FFocusedColumn > Column)
         --FFocusedColumn;
-    if (FEditColumn > Column) --FEditColumn;
+    // An edit that refused to be cancelled names no other column.
+    if (FEditColumn == Column)
+        FEditColumn = NoColumn;
+    else if (FEditColumn > Column)
+        --FEditColumn;
 }
 
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {

@@ -85,6 +85,8 @@ void TBaseLazyTree::DoColumnResize(int Column) {
     UpdateHorizontalScrollBar(false);
     Invalidate();
     lt::Fire(*this, OnColumnResize, Header(), Column);
+    // A running editor follows its cell (the handler may have ended the edit).
+    UpdateEditBounds();
 }
 
 // --- layout ------------------------------------------------------------------

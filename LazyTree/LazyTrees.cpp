@@ -724,8 +724,11 @@ void TBaseLazyTree::ClearNow() {
     TUpdateScope U(*this);
     InterruptValidation();
     if (InState(tsEditing)) CancelEditNode();
-    if (InState(tsCopyPending) || InState(tsCutPending))
+    // The nodes a pending cut or copy names go: so does its data on the clipboard.
+    if (InState(tsCopyPending) || InState(tsCutPending)) {
+        ReleaseClipboardData();
         DoStateChange({}, {tsCopyPending, tsCutPending});
+    }
     ClearSelection();
     FFocusedNode = nullptr;
     FHotNode = nullptr;
@@ -776,10 +779,10 @@ void TBaseLazyTree::RunDeferred() {
     }
 }
 
-void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+bool TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
     lt::TBusyScope Busy(*this);
-    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly()) return;
+    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly()) return false;
     LTAssert(TreeFromNode(Source) == this, "The source tree must contain the source node.");
     TBaseLazyTree* TargetTree = this;
     if (!Target) {
@@ -795,9 +798,13 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             Mode = amAddChildLast;
     }
     if (Source == Target && !(ChildrenOnly && (Mode == amInsertBefore || Mode == amInsertAfter)))
-        return;
+        return false;
     PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
-    if (!DoNodeMoving(Source, EventTarget)) return;
+    // Handlers of this tree wait with their deletions until the move ends;
+    // those of another tree do not: its target is used while it lives.
+    lt::TNodeWatch TargetLive(*TargetTree, {Target});
+    auto TargetGone = [&] { return Target != TargetTree->FRoot && !TargetLive.Alive(Target); };
+    if (!DoNodeMoving(Source, EventTarget) || TargetGone()) return false;
     if (TargetTree == this) {
         if (Target != FRoot && HasAsParent(Target, Source))
             ShowError(SWrongMoveError, hcTFWrongMoveError);
@@ -823,6 +830,7 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
         }
         StructureChange(Source, crNodeMoved);
         U.Leave();
+        return true;
     } else {
         // Another tree: copy through the node-chunk format, then drop the sources.
         TUpdateScope TargetUpdate(*TargetTree);
@@ -832,26 +840,33 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
                 Sources.push_back(Run);
         else
             Sources.push_back(Source);
+        // The other tree's handlers may free nodes of this one too.
+        TNodeArray Held = Sources;
+        Held.push_back(Source);
+        lt::TNodeWatch Live(*this, Held);
         // Only the sources that arrived leave this tree.
         std::vector<PLazyNode> Arrived;
         for (PLazyNode S : Sources) {
-            PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
+            const bool Usable = Live.Alive(S) && !TargetGone();
+            PLazyNode N = Usable ? TargetTree->CopyTo(S, Target, Mode, false) : nullptr;
             if (!N) continue;
             Arrived.push_back(S);
             TargetTree->DoNodeMoved(N);
         }
-        if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size())
+        if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size() &&
+            Live.Alive(Source))
             DeleteChildren(Source, false);
         else
             for (PLazyNode S : Arrived)
-                DeleteNode(S, true);
+                if (Live.Alive(S)) DeleteNode(S, true);
         TargetUpdate.Leave();
+        return !Arrived.empty();
     }
 }
 
-void TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
+bool TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
-    if (Tree) MoveTo(Source, Tree->FRoot, Mode, ChildrenOnly);
+    return Tree && MoveTo(Source, Tree->FRoot, Mode, ChildrenOnly);
 }
 
 void TBaseLazyTree::ResetNode(PLazyNode Node) {

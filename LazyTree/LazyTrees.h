@@ -30,6 +30,9 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTDataObject;
+namespace lt {
+class TNodeWatch;
+}
 class TLTDragManager;
 class TLTDragImage;
 struct TFormatEtc;
@@ -491,8 +494,10 @@ public:
     void DeleteNode(PLazyNode Node, bool Reindex = true);
     void DeleteSelectedNodes();
     virtual void Clear();
-    void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
-    void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // True when the node (or a child of it) moved; the source's OnNodeMoving
+    // or the target tree may refuse.
+    bool MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    bool MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
     // Copies Source (of any tree) to Target; a target in another tree copies there.
     PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void ResetNode(PLazyNode Node);
@@ -1322,6 +1327,9 @@ protected:
 
 private:
     friend class TWorkerThread;
+    friend class lt::TNodeWatch;
+    // The node sets operations hold across handlers; a freed node leaves each.
+    std::vector<std::unordered_set<PLazyNode>*> FNodeWatches;
     void InitRootNode(std::uint32_t OldSize = 0);
     // HandleDragMessage's pieces.
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
@@ -1352,6 +1360,10 @@ private:
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
     void FixLoadedSelection(PLazyNode Node);
+    // The stored states of the node a read goes into, which the tree counts already.
+    void TakeStoredStates(PLazyNode Node, TLazyNodeStates States);
+    // Node is on its way out: unlinked for OnFreeNode, or below a clearing node.
+    bool BeingFreed(PLazyNode Node) const;
     // AddNodeFromStream into a node just made for it, which goes when the read fails.
     void AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     // A node's own chunks as WriteChunks makes them, its children left out.
@@ -1379,6 +1391,8 @@ private:
     void WMTreeStateChange(fw::TMessage& Message);
     void SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit);
     void FinishCutOrCopy();
+    // Empties the clipboard when it holds this tree's data object.
+    void ReleaseClipboardData();
 
     PLazyNode FRoot = nullptr;
     struct TDeferredDeletion {
@@ -1453,8 +1467,10 @@ private:
     void AssignFrame(const TBaseLazyTree& Source);
     fw::TRect FHeaderRect;
     std::shared_ptr<ILTEditLink> FEditLink;
-    // A link let go of while its editor may still be on the call stack; freed later.
-    std::shared_ptr<ILTEditLink> FRetiredEditLink;
+    // Links let go of while their editors may still be on the call stack; freed
+    // when an edit starts outside every handler.
+    std::vector<std::shared_ptr<ILTEditLink>> FRetiredEditLinks;
+    void RetireEditLink();
     int FEditColumn = NoColumn;
     std::uint32_t FEditDelay = 1000;
     PLazyNode FCheckNode = nullptr;

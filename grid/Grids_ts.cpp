@@ -530,7 +530,7 @@ void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
 }
 
 void TCustomGrid_ts::TopLeftChanged() {
-    if (OnTopLeftChanged) OnTopLeftChanged(this);
+    fw::CallHandler(OnTopLeftChanged, this);
 }
 
 void TCustomGrid_ts::ColWidthsChanged() {
@@ -572,7 +572,7 @@ bool TCustomGrid_ts::EndRowDrag(int&, int&, fw::TPoint) {
 }
 
 void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState) {
-    if (OnDrawCell) OnDrawCell(ACol, ARow, ARect, AState);
+    fw::CallHandler(OnDrawCell, ACol, ARow, ARect, AState);
 }
 
 // ---- geometry ----
@@ -1018,6 +1018,7 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
     CalcDrawInfo(OldInfo);
     TGridCoord OldTL = FTopLeft;
     auto Apply = [&](int C, int R) {
+        ++FStructureStamp;
         FColCount = C;
         FRowCount = R;
         if (FFixedCols > C - 1) FFixedCols = C - 1;
@@ -1065,6 +1066,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     if (!Rows && !FTabStops.empty()) ModifyExtents(FTabStops, Index, Amount, 1);
     ExtentsChanged(Rows);
     int OldCols = FColCount, OldRows = FRowCount;
+    ++FStructureStamp;
     if (Rows)
         FRowCount = NewCount;
     else
@@ -1105,6 +1107,7 @@ void TCustomGrid_ts::ClampTopLeft() {
 
 void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
     if (Indexes.empty()) return;
+    ++FStructureStamp;
     const int Count = Rows ? FRowCount : FColCount;
     for (std::size_t I = 0; I < Indexes.size(); ++I)
         if (Indexes[I] < 0 || Indexes[I] >= Count || (I > 0 && Indexes[I] <= Indexes[I - 1]))
@@ -1153,6 +1156,7 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
 void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
     const int Count = Rows ? FRowCount : FColCount;
     if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
+    ++FStructureStamp;
     std::vector<int> NewIndexOf(OldIndexOf.size(), -1);
     for (int I = 0; I < Count; ++I) {
         const int O = OldIndexOf[static_cast<std::size_t>(I)];
@@ -1199,6 +1203,7 @@ void TCustomGrid_ts::ExtentsResized(bool Rows, int Old, int New) {
 
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
+    ++FStructureStamp;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
     if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
     FZeroRuns[0].RangeChanged(FColWidths, std::min(FromIndex, ToIndex),
@@ -1215,6 +1220,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
+    ++FStructureStamp;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
     FZeroRuns[1].RangeChanged(FRowHeights, std::min(FromIndex, ToIndex),
                               std::max(FromIndex, ToIndex));
@@ -1252,7 +1258,11 @@ void TCustomGrid_ts::SelectionMoved(const TGridRect& OldSel) {
 void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
     if (ACol < 0 || ARow < 0 || ACol >= FColCount || ARow >= FRowCount)
         InvalidOp("Grid index out of range");
+    const std::uint32_t Stamp = StructureStamp();
     if (!SelectCell(ACol, ARow)) return;
+    // The checks ran handlers that changed the lines: the cell asked for is gone
+    // or holds other data, and the current cell stays where the change left it.
+    if (StructureStamp() != Stamp) return;
     TGridRect OldSel = Selection();
     TGridCoord Old = FCurrent;
     FCurrent = {ACol, ARow};

@@ -78,6 +78,14 @@ std::string TtsBaseGrid::GridName() const {
     return Name();
 }
 
+fw::TComponent* TtsBaseGrid::BusyComponent() {
+    return InState(fw::TComponentStateItem::Destroying) ? nullptr : this;
+}
+
+std::uint32_t TtsBaseGrid::StructureStamp() const {
+    return FModel->Stamp() + TCustomGrid_ts::StructureStamp();
+}
+
 // --- Grid-wide settings ---------------------------------------------------------------
 
 void TtsBaseGrid::SetRowBarWidth(int Value) {
@@ -214,7 +222,7 @@ TtsVariant TtsBaseGrid::CellValue(int DataCol, int DataRow) {
     if (DataCol < 1 || DataCol > Cols() || DataRow < 1 || DataRow > Rows()) return {};
     if (Storage()) return Storage()->GetValue(DataCol, DataRow);
     TtsVariant Value;
-    if (OnCellLoaded) OnCellLoaded(this, DataCol, DataRow, Value);
+    Fire(OnCellLoaded, this, DataCol, DataRow, Value);
     return Value;
 }
 
@@ -224,7 +232,7 @@ void TtsBaseGrid::SetCellValue(int DataCol, int DataRow, const TtsVariant& Value
         const TtsVariant Kept = StoredForm(Value);
         Storage()->SetValue(DataCol, DataRow, TagOf(Kept), Kept);
     } else if (OnCellEdit) {
-        OnCellEdit(this, DataCol, DataRow, Value);
+        Fire(OnCellEdit, this, DataCol, DataRow, Value);
     }
     InvalidateDisplayCell(GetDisplayCol(DataCol), GetDisplayRow(DataRow));
     if (DataCol == CurrentDataCol() && DataRow == CurrentDataRow() && !FCellModified) {
@@ -272,13 +280,14 @@ void TtsBaseGrid::CurrentRowLeft(int OldDataRow) {
     if (!FRowChanged) return;
     FRowChanged = false;
     if (Storage()) Storage()->ClearBuffer();
-    if (OnRowChanged) OnRowChanged(this, OldDataRow, CurrentDataRow());
+    Fire(OnRowChanged, this, OldDataRow, CurrentDataRow());
 }
 
 // --- Copies ---------------------------------------------------------------------------
 
 void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
     if (&S == this) return;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     BeginUpdate();
     fw::TScopeExit Done([this] { EndUpdate(); });
     FRowBarWidth = S.FRowBarWidth;
@@ -445,7 +454,7 @@ void TtsBaseGrid::ColMoved(int From, int To) {
 }
 
 void TtsBaseGrid::DoColMoved(int ToDisplayCol, int Count, bool ByUser) {
-    if (OnColMoved) OnColMoved(this, ToDisplayCol, Count, ByUser);
+    Fire(OnColMoved, this, ToDisplayCol, Count, ByUser);
 }
 
 void TtsBaseGrid::WidthChanged(int) {
@@ -549,6 +558,7 @@ void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData,
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const std::int64_t Start = Stream.Position();
     const std::int64_t Rest = Stream.Size() - Start;
     TMemoryStream Record(Stream.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(Rest, 0))));

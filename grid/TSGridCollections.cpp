@@ -815,4 +815,47 @@ const std::vector<TtsPropInfo<TtsRow>>& RowPropInfos() {
     return RowProps();
 }
 
+namespace {
+
+// A line's stored properties as published ones (values as variants), and its own font
+// (null while it has none) as "Font".
+template <class Line> fw::TPropList PublishedLineProps(const std::vector<TtsPropInfo<Line>>& props) {
+    fw::TPropList list;
+    for (const TtsPropInfo<Line>& p : props) {
+        const std::string name = p.Name;
+        list.push_back({name,
+                        [get = p.Get, name](const fw::TObject& o) -> std::any {
+                            return get(fw::PublishedObject<Line>(o, name));
+                        },
+                        [set = p.Set, name](fw::TObject& o, const std::any& a) {
+                            const auto* v = std::any_cast<TtsVariant>(&a);
+                            if (!v) throw fw::EPropertyError("Invalid value for property " + name);
+                            set(fw::PublishedObject<Line>(o, name), *v, name);
+                        }});
+    }
+    using TFontValue = std::shared_ptr<const fw::TFont>;
+    list.push_back(fw::PublishedProperty<Line>(
+        "Font",
+        [](const Line& l) -> TFontValue {
+            if (l.ParentFont() || !l.Font()) return nullptr;
+            auto f = std::make_shared<fw::TFont>();
+            f->Assign(*l.Font());
+            return f;
+        },
+        [](Line& l, const TFontValue& f) { l.SetFont(f.get()); }));
+    return list;
+}
+
+} // namespace
+
+const fw::TPropList& TtsCol::PublishedProperties() const {
+    static const fw::TPropList list = PublishedLineProps(ColProps());
+    return list;
+}
+
+const fw::TPropList& TtsRow::PublishedProperties() const {
+    static const fw::TPropList list = PublishedLineProps(RowProps());
+    return list;
+}
+
 } // namespace vel

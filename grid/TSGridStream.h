@@ -121,12 +121,8 @@ template <class Line>
 void CopyProperty(const TtsPropInfo<Line>& prop, Line& dest, const Line& source) {
     prop.Set(dest, prop.Get(source), prop.Name);
 }
-// By name, without regard to case ("Font" copies the own font); false for no such property.
-bool CopyPropertyByName(const std::string& name, TtsCol& dest, const TtsCol& source);
-bool CopyPropertyByName(const std::string& name, TtsRow& dest, const TtsRow& source);
-// Every published property but those named in the ";"-separated exclusions.
-void CopyProperties(TtsCol& dest, const TtsCol& source, const std::string& exclusions);
-void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclusions);
+// Columns and rows publish these and their "Font" (fw::TPersistent), so that
+// CopyPropertyByName and CopyProperties (TSCommon.h) copy them as any object's.
 
 // Widens kinds 6, 7 and 28 to all three when any of them is present.
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);

@@ -238,7 +238,7 @@ void TtsMonthView::MouseUp(fw::TMouseButton Button, fw::TShiftState, int X, int 
     if (Button != fw::mbLeft) return;
     const int Pressed = FPressedDay;
     FPressedDay = NoDay;
-    if (Pressed != NoDay && DayAt(X, Y) == Pressed && OnPick) OnPick(Pressed);
+    if (Pressed != NoDay && DayAt(X, Y) == Pressed) fw::CallHandler(OnPick, Pressed);
 }
 
 } // namespace vel

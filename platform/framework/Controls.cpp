@@ -263,8 +263,8 @@ void TControl::SetMouseCapture(bool Value) {
 
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m{Msg, WParam, LParam, 0};
-    if (FWindowProc)
-        FWindowProc(m);
+    if (const TWndMethod Proc = FWindowProc)
+        Proc(m);
     else
         WndProc(m);
     return m.Result;
@@ -391,10 +391,32 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_HITTEST:
         Message.Result = HTCLIENT; // the whole client area is hit unless a control says otherwise
         return;
+    case WM_CONTEXTMENU:
+        ContextMenuMessage(Message);
+        return;
     default:
         break;
     }
     DefaultHandler(Message);
+}
+
+void TControl::ContextMenuMessage(TMessage& Message) {
+    // LParam: the screen point, or -1 for a request from the keyboard.
+    const TPoint P =
+        Message.LParam == -1 ? TPoint{-1, -1} : ScreenToClient(LParamToPoint(Message.LParam));
+    bool Handled = false;
+    DoContextPopup(P, Handled);
+    Message.Result = Handled ? 1 : 0;
+    if (Handled) return;
+    if (FParent)
+        Message.Result = FParent->Perform(WM_CONTEXTMENU, Message.WParam, Message.LParam);
+    else
+        DefaultHandler(Message);
+}
+
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
+    // A copy: the handler may replace itself.
+    if (const TContextPopupEvent Handler = OnContextPopup) Handler(this, MousePos, Handled);
 }
 
 void TControl::DefaultHandler(TMessage& Message) {
@@ -403,30 +425,30 @@ void TControl::DefaultHandler(TMessage& Message) {
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+    CallHandler(OnMouseDown, this, Button, Shift, X, Y);
 }
 void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+    CallHandler(OnMouseMove, this, Shift, X, Y);
 }
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+    CallHandler(OnMouseUp, this, Button, Shift, X, Y);
 }
 bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
     bool handled = false;
-    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    CallHandler(OnMouseWheel, this, Shift, WheelDelta, MousePos, handled);
     return handled;
 }
 void TControl::Resize() {
-    if (OnResize) OnResize(this);
+    CallHandler(OnResize, this);
 }
 bool TControl::CanResize(int&, int&) {
     return true;
 }
 void TControl::Click() {
-    if (OnClick) OnClick(this);
+    CallHandler(OnClick, this);
 }
 void TControl::DblClick() {
-    if (OnDblClick) OnDblClick(this);
+    CallHandler(OnDblClick, this);
 }
 void TControl::Changed() {
     Invalidate();
@@ -643,15 +665,16 @@ void TWinControl::RouteMainMessage(TMessage& Message) {
     if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {
         const TMessageFilter f = *filter; // it may replace itself while running
         f(this, Message, [this, &Message] {
-            if (WindowProc())
-                WindowProc()(Message);
+            if (const TWndMethod Proc = WindowProc())
+                Proc(Message);
             else
                 WndProc(Message);
         });
         return;
     }
-    if (WindowProc())
-        WindowProc()(Message);
+    // A copy: the control may set or clear its window handler while it runs.
+    if (const TWndMethod Proc = WindowProc())
+        Proc(Message);
     else
         WndProc(Message);
 }
@@ -1130,19 +1153,19 @@ bool TWinControl::SetCursorFor(const TMessage& Message) {
 }
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+    CallHandler(OnKeyDown, this, Key, Shift);
 }
 void TWinControl::KeyUp(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+    CallHandler(OnKeyUp, this, Key, Shift);
 }
 void TWinControl::KeyPress(char& Key) {
-    if (OnKeyPress) OnKeyPress(this, Key);
+    CallHandler(OnKeyPress, this, Key);
 }
 void TWinControl::DoEnter() {
-    if (OnEnter) OnEnter(this);
+    CallHandler(OnEnter, this);
 }
 void TWinControl::DoExit() {
-    if (OnExit) OnExit(this);
+    CallHandler(OnExit, this);
 }
 
 void TWinControl::PaintWindow(const TPaintTarget&) {}

@@ -152,6 +152,9 @@ using TMouseEvent =
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
                                             TPoint MousePos, bool& Handled)>;
+// A context menu asked for at MousePos (client coordinates; -1, -1 from the
+// keyboard); Handled keeps the request from going on to the parent.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TWndMethod = std::function<void(TMessage& Message)>;
@@ -315,6 +318,8 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TMouseWheelEvent OnMouseWheel;
+    // WM_CONTEXTMENU: a request the handler leaves unhandled goes to the parent.
+    TContextPopupEvent OnContextPopup;
     // The class library's drag (DragCtrls.h): the source's start and end, a
     // target's question (State: 0 enter, 1 leave, 2 move) and drop.
     std::function<void(TObject* Sender, class TDragObject*& DragObject)> OnStartDrag;
@@ -334,6 +339,8 @@ protected:
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     // True when handled; the base fires OnMouseWheel.
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    // Fires OnContextPopup.
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
     virtual void Resize();
     virtual bool CanResize(int& NewWidth, int& NewHeight);
     // Scales the bounds (the position only with a parent) and an own font by M / D.
@@ -351,6 +358,7 @@ private:
     // Dispatch's steps: button and move messages, the wheel. True when handled.
     bool DispatchMouse(TMessage& Message);
     bool DispatchWheel(TMessage& Message);
+    void ContextMenuMessage(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();

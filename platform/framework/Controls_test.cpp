@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace fw {
@@ -107,6 +108,40 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
     };
     ClickAt(ControlPoint(clicked, 5, 5));
     EXPECT_FALSE(stillThere);
+}
+
+// A handler that clears or replaces itself while it runs: the closure it runs
+// in (its captures on the heap) lives until it returns.
+TEST_F(ControlsTest, HandlersThatClearThemselvesWhileRunning) {
+    TSwatch* panel = Place<TSwatch>(10, 10, 100, 50, clRed);
+    Show();
+    std::vector<int> seen;
+    const std::vector<int> big(64, 7);
+    panel->SetWindowProc([panel, big, &seen](TMessage& m) {
+        if (m.Msg == WM_USER + 1) panel->SetWindowProc({});
+        seen.push_back(big[63]);
+        panel->WndProc(m);
+    });
+    const HWND window = panel->Handle();
+    seen.clear();
+    SendMessage(window, WM_USER + 1, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{7}));
+    EXPECT_FALSE(panel->WindowProc());
+    // Events fire through a copy the same way.
+    seen.clear();
+    panel->OnClick = [panel, big, &seen](TObject*) {
+        panel->OnClick = nullptr;
+        seen.push_back(big[63]);
+    };
+    panel->OnMouseDown = [panel, big, &seen](TObject*, TMouseButton, TShiftState, int, int) {
+        panel->OnMouseDown = [](TObject*, TMouseButton, TShiftState, int, int) {};
+        seen.push_back(big[0]);
+    };
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_EQ(seen, (std::vector<int>{7, 7}));
+    seen.clear();
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(ControlsTest, AlignmentFillsBandsThenTheClient) {
@@ -330,6 +365,43 @@ TEST_F(ControlsTest, FormLoadsItsComponentsAndTimersStayOwned) {
     EXPECT_EQ(f.Log, (std::vector<std::string>{"loading", "form loaded"}));
     EXPECT_NE(f.FindComponent("Dot1"), nullptr);
     EXPECT_FALSE(f.InState(TComponentStateItem::Loading));
+}
+
+TEST_F(ControlsTest, AContextMenuRequestFiresTheEventAndGoesUpUntilHandled) {
+    TSwatch* Panel = Place<TSwatch>(10, 20, 100, 50, clRed);
+    TSwatch* Inner = Create<TSwatch>(Form.get(), clBlue);
+    Inner->SetParent(Panel);
+    Inner->SetBounds(5, 6, 40, 30);
+    Show();
+    std::vector<std::string> Log;
+    Inner->OnContextPopup = [&](TObject*, TPoint P, bool&) {
+        Log.push_back("inner " + std::to_string(P.X) + "," + std::to_string(P.Y));
+    };
+    bool PanelTakes = true;
+    Panel->OnContextPopup = [&](TObject*, TPoint P, bool& Handled) {
+        Log.push_back("panel " + std::to_string(P.X) + "," + std::to_string(P.Y));
+        Handled = PanelTakes;
+    };
+    const TPoint S = Inner->ClientToScreen(TPoint{3, 4});
+    EXPECT_EQ(Inner->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Inner->Handle()),
+                             PointToLParam(S)),
+              1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"inner 3,4", "panel 8,10"}));
+    Log.clear();
+    PanelTakes = false;
+    // From the keyboard: no point; nobody handles it.
+    EXPECT_EQ(Inner->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Inner->Handle()), -1), 0);
+    EXPECT_EQ(Log, (std::vector<std::string>{"inner -1,-1", "panel -1,-1"}));
+    // A handler that clears itself runs to its end.
+    Log.clear();
+    Inner->OnContextPopup = [&](TObject* Sender, TPoint, bool& Handled) {
+        static_cast<TControl*>(Sender)->OnContextPopup = nullptr;
+        Log.push_back("once");
+        Handled = true;
+    };
+    Inner->Perform(WM_CONTEXTMENU, 0, -1);
+    Inner->Perform(WM_CONTEXTMENU, 0, -1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"once", "panel -1,-1"}));
 }
 
 } // namespace

@@ -55,6 +55,30 @@ TEST(Messages, MessagesPostedWhilePumpingArePumpedToo) {
     EXPECT_EQ(PendingMessageCount(), 0);
 }
 
+// An idle handler that frees another handler's owner: the freed one's handler,
+// removed with its owner, is not called from the run already under way.
+TEST(Messages, AnIdleHandlerRemovedByAnEarlierOneIsNotCalled) {
+    struct TOwner {
+        std::vector<int> Big = std::vector<int>(64, 7);
+        int* Seen;
+        explicit TOwner(int* S) : Seen(S) {
+            AddIdleHandler(this, [this] { *Seen += Big[63]; });
+        }
+        ~TOwner() { RemoveIdleHandler(this); }
+    };
+    int seen = 0;
+    auto second = std::make_unique<TOwner>(&seen);
+    const int first = 0;
+    RemoveIdleHandler(second.get());
+    AddIdleHandler(&first, [&] { second.reset(); });
+    second->Seen = &seen;
+    AddIdleHandler(second.get(), [p = second.get()] { *p->Seen += p->Big[63]; });
+    ProcessMessages();
+    EXPECT_EQ(seen, 0);
+    EXPECT_EQ(second, nullptr);
+    RemoveIdleHandler(&first);
+}
+
 TEST(Messages, IdleHandlersRunOnceTheQueueIsEmptyAndWhatTheyPostIsPumped) {
     std::vector<std::string> order;
     TRecorder r;

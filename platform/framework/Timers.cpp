@@ -181,7 +181,7 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Timer() {
-    if (OnTimer) OnTimer(this);
+    CallHandler(OnTimer, this);
 }
 
 void WaitUntil(std::uint32_t Tick) {

@@ -10,7 +10,7 @@ namespace vel {
 
 namespace {
 
-// Row tables and cell arrays stop at the last 32-bit index.
+// Row tables and cell arrays hold at most this many entries.
 constexpr std::size_t MaxSlots = static_cast<std::size_t>(INT32_MAX);
 
 // Every cell joins the shared set, so that its reference is counted even for
@@ -115,7 +115,8 @@ void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
 }
 
 void Tts2DStorage::SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value) {
-    if (column < 1 || row < 0) return;
+    // The last 32-bit index is no place: a table's size stays an int.
+    if (column < 1 || row < 0 || column == INT32_MAX || row == INT32_MAX) return;
     PutCell(column, row, tag, value, BitmapOf(value));
 }
 

@@ -58,7 +58,7 @@ public:
     virtual void SaveToStream(TStream& stream) const;
     // Texts travel as text, integers as 32-bit integers and bitmaps as
     // object references (a bitmap not yet shared joins the shared set).
-    // Every column from 1 and row from 0 is kept: the grid's counts bound them.
+    // Every column from 1 and row from 0 is kept (the grid's counts bound them).
     virtual void SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value);
 
     // The bitmap of a tag-3 cell, null otherwise.

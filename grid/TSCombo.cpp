@@ -92,13 +92,13 @@ TtsComboGrid::TtsComboGrid(fw::TComponent* AOwner, TtsCombo* Combo, TtsBaseGrid*
 }
 
 void TtsComboGrid::SetDropDownRows(int Value) {
-    FDropDownRows = std::max(1, Value);
+    FDropDownRows = std::clamp(Value, 1, MaxDropDownLines);
     if (FOwnerGrid && FCombo && FCombo->Dropped())
         FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
 }
 
 void TtsComboGrid::SetDropDownCols(int Value) {
-    FDropDownCols = std::max(1, Value);
+    FDropDownCols = std::clamp(Value, 1, MaxDropDownLines);
     if (FOwnerGrid && FCombo && FCombo->Dropped())
         FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
 }
@@ -136,10 +136,11 @@ bool TtsComboGrid::ReadGridSetting(const TtsStoredProp& P) {
     const std::string& N = P.Name;
     const TtsVariant& V = P.Value;
     if (P.Type == vtBinary) return false;
-    if (N == "DropDownRows") SetDropDownRows(StoredRange(V, N, 1, 1000));
-    else if (N == "DropDownCols") SetDropDownCols(StoredRange(V, N, 1, 1000));
-    else if (N == "ValueCol") SetValueCol(StoredRange(V, N, 0, 1 << 14));
-    else if (N == "ComboDisplayCol") SetComboDisplayCol(StoredRange(V, N, 0, 1 << 14));
+    if (N == "DropDownRows") SetDropDownRows(StoredRange(V, N, 1, MaxDropDownLines));
+    else if (N == "DropDownCols") SetDropDownCols(StoredRange(V, N, 1, MaxDropDownLines));
+    // Column numbers of the list, looked up where they are used: any is taken.
+    else if (N == "ValueCol") SetValueCol(StoredInt(V, N));
+    else if (N == "ComboDisplayCol") SetComboDisplayCol(StoredInt(V, N));
     else if (N == "ValueColSorted") SetValueColSorted(StoredBool(V, N));
     else if (N == "CompareType")
         SetCompareType(static_cast<TtsComboCompareType>(StoredEnum(V, N, ctOwn)));

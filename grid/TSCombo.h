@@ -22,6 +22,8 @@ public:
     TtsCombo* Combo() const { return FCombo; }
     TtsBaseGrid* OwnerGrid() const { return FOwnerGrid; }
 
+    // The lines a drop-down shows, held in 1..MaxDropDownLines.
+    static constexpr int MaxDropDownLines = 1000;
     int DropDownRows() const { return FDropDownRows; }
     void SetDropDownRows(int Value);
     int DropDownCols() const { return FDropDownCols; }

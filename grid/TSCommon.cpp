@@ -801,6 +801,21 @@ double TimeOfText(const std::string& rest, const std::string& bad) {
     return (h * 3600 + mi * 60 + s) / 86400.0;
 }
 
+namespace {
+
+// Whether a date (day count and fraction) names a day of the calendar.
+bool InCalendar(double date) {
+    return date >= MinDayCount && date < MaxDayCount + 1.0;
+}
+
+} // namespace
+
+int DayCountOf(double date) {
+    if (std::isnan(date)) return 0;
+    return static_cast<int>(std::clamp(std::floor(date), static_cast<double>(MinDayCount),
+                                       static_cast<double>(MaxDayCount)));
+}
+
 double StrToDateTimeLoose(const std::string& input) {
     std::string text = TrimText(input);
     if (text.empty()) throw EConvertError("'' is not a valid date and time");
@@ -813,6 +828,7 @@ double StrToDateTimeLoose(const std::string& input) {
         if (firstNonDigit != std::string::npos) t[firstNonDigit] = '.';
         auto res = std::from_chars(t.data(), t.data() + t.size(), v);
         if (res.ec != std::errc() || res.ptr != t.data() + t.size()) throw EConvertError(bad);
+        if (!InCalendar(v)) throw EConvertError(bad);
         return v;
     }
     ReplaceDateNames(text);
@@ -824,7 +840,7 @@ double StrToDateTimeLoose(const std::string& input) {
 double VarToDateTimeLoose(const TtsVariant& v) {
     try {
         if (auto* t = std::get_if<std::string>(&v); t && !t->empty()) return StrToDateTimeLoose(*t);
-        if (auto* d = std::get_if<double>(&v)) return *d;
+        if (auto* d = std::get_if<double>(&v); d && InCalendar(*d)) return *d;
     } catch (const std::exception&) {
     }
     return NowDateTime();

@@ -123,6 +123,13 @@ std::string BuildDateFormat(bool fourDigitYear);
 std::string WidenYearFormat(const std::string& format);
 std::string RemoveAmPm(const std::string& format);
 bool HasTimeDesignators();
+// The calendar's range in day counts from 30 December 1899: 1 January 0001 to
+// 31 December 9999. A date outside it is no date.
+constexpr int MinDayCount = -693593;
+constexpr int MaxDayCount = 2958465;
+// The day of a date (its whole days, towards the past), held in the calendar;
+// a date that is not a number gives day 0.
+int DayCountOf(double date);
 // Throws EConvertError for text that is no date.
 double StrToDateTimeLoose(const std::string& text);
 // Any failure gives the present date and time.

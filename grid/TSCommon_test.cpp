@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -315,6 +316,25 @@ TEST_F(Dates, LooseConversion) {
     EXPECT_GE(v, before);
     EXPECT_LT(v - before, 1.0);
     EXPECT_EQ(VarToDateTimeLoose(TtsVariant(3.25)), 3.25);
+}
+
+TEST_F(Dates, DayCountsOutsideTheCalendarAreNoDates) {
+    EXPECT_EQ(EncodeDate(1, 1, 1), MinDayCount);
+    EXPECT_EQ(EncodeDate(9999, 12, 31), MaxDayCount);
+    EXPECT_EQ(StrToDateTimeLoose("2958465.5"), MaxDayCount + 0.5);
+    for (const std::string& Text :
+         {std::string("2958466"), std::string("9999999999"), std::string("2147483647"),
+          std::string("99999999999999999999999"), "1" + std::string(400, '0') + ".5"})
+        EXPECT_THROW(StrToDateTimeLoose(Text), EConvertError) << Text;
+    const double Now = NowDateTime();
+    for (double V : {1e300, -1e300, double(MaxDayCount) + 1, double(MinDayCount) - 1,
+                     std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity()})
+        EXPECT_NEAR(VarToDateTimeLoose(TtsVariant(V)), Now, 1.0) << V;
+    EXPECT_EQ(DayCountOf(-0.25), -1);
+    EXPECT_EQ(DayCountOf(1e300), MaxDayCount);
+    EXPECT_EQ(DayCountOf(-1e300), MinDayCount);
+    EXPECT_EQ(DayCountOf(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
 } // namespace

@@ -89,12 +89,12 @@ std::uint32_t TtsBaseGrid::StructureStamp() const {
 // --- Grid-wide settings ---------------------------------------------------------------
 
 void TtsBaseGrid::SetRowBarWidth(int Value) {
-    FRowBarWidth = std::max(0, Value);
+    FRowBarWidth = std::clamp(Value, 0, MaxLineExtent);
     if (FRowBarOn) FModel->Col(0)->SetWidth(FRowBarWidth);
 }
 
 void TtsBaseGrid::SetHeadingHeight(int Value) {
-    FHeadingHeight = std::max(0, Value);
+    FHeadingHeight = std::clamp(Value, 0, MaxLineExtent);
     if (FHeadingOn) FModel->Row(0)->SetHeight(FHeadingHeight);
 }
 
@@ -561,7 +561,6 @@ void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
     TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const std::int64_t Start = Stream.Position();
     const std::int64_t Rest = Stream.Size() - Start;
-    if (Rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
     TMemoryStream Record(Stream.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(Rest, 0))));
     // A copy of the grid reads first: a refused layout leaves this grid as it was.
     TrialLoad([&Record, Mode](TtsBaseGrid& G) {
@@ -622,8 +621,6 @@ void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Par
 
 void TtsBaseGrid::LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode) {
     fw::TFileStream File(FileName, fw::TFileStream::TMode::fmOpenRead);
-    if (File.Size() > static_cast<std::int64_t>(MaxLayoutSize))
-        throw EReadError("Stored layout too large");
     TMemoryStream Record(File.ReadBlock(static_cast<std::size_t>(File.Size())));
     LoadLayout(Record, Mode);
 }

@@ -8,9 +8,19 @@
 
 namespace vel {
 
+namespace {
+
+// A count the grid can hold, negative ones taken as 0.
+int CountWithin(int n, int most) {
+    if (n > most) throw EInvalidGridOperation("Grid too large for operation");
+    return std::max(0, n);
+}
+
+} // namespace
+
 TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link)
-    : Name(std::move(name)), Link(link), FColCount(std::max(0, cols)), FRowCount(std::max(0, rows)),
-      FCellProps(this) {
+    : Name(std::move(name)), Link(link), FColCount(CountWithin(cols, MaxGridCols)),
+      FRowCount(CountWithin(rows, MaxGridRows)), FCellProps(this) {
     if (OwnSizes()) {
         FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
         FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
@@ -201,6 +211,7 @@ void TtsGridModel::SyncColDisplay(int from, int to) {
 }
 
 void TtsGridModel::SetCols(int n) {
+    if (n > MaxGridCols) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FColCount) return;
     TtsBusyScope busy(*this);
@@ -249,6 +260,7 @@ void TtsGridModel::CompactRowOrder(const std::vector<int>& removed, int count) {
 }
 
 void TtsGridModel::SetRows(int n) {
+    if (n > MaxGridRows) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FRowCount) return;
     TtsBusyScope busy(*this);
@@ -278,6 +290,7 @@ void TtsGridModel::SetRows(int n) {
 }
 
 void TtsGridModel::SetDefaultColWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
@@ -287,6 +300,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
 }
 
 void TtsGridModel::SetDefaultRowHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultRowHeight) return;
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;

@@ -19,6 +19,13 @@
 
 namespace vel {
 
+// The most data columns and rows a grid holds. A larger count is refused before
+// anything changes, and a stored layout may ask for as many: whatever a grid
+// writes, a grid reads. A column costs some 450 bytes and a row some 16, so the
+// largest grid a layout can ask for stays near 60 MB of columns and of rows.
+constexpr int MaxGridCols = 1 << 17;
+constexpr int MaxGridRows = 1 << 22;
+
 class TtsGridModel : public TtsCellPropertyOps<TtsGridModel> {
 public:
     // cols and rows are data counts (the fixed column 0 and heading row 0 come on top).
@@ -38,6 +45,7 @@ public:
     // kind 0 row, 1 column.
     bool CheckRange(int kind, int index, int maximum, int minimum) const;
 
+    // Counts past MaxGridCols or MaxGridRows raise "Grid too large for operation".
     int Cols() const { return FColCount; }
     void SetCols(int n);
     int Rows() const { return FRowCount; }

@@ -9,7 +9,6 @@
 #include "ScopeExit.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace vel {
 
@@ -213,7 +212,7 @@ bool TtsBaseGrid::DropDownDateTime() {
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     const TtsVariant Value = FActive && FActive->IsTextControl() ? FActive->GetValue()
                                                                  : CellValue(DC, DR);
-    FMonthView->SetDate(static_cast<int>(std::floor(VarToDateTimeLoose(Value))));
+    FMonthView->SetDate(DayCountOf(VarToDateTimeLoose(Value)));
     FDateTimeLink.SetDateTimeDef(
         dynamic_cast<TtsDateTimeDefComponent*>(FModel->EffectiveDateTimeDef(DC, DR)));
     const fw::TSize E = FMonthView->PreferredSize();

@@ -473,6 +473,7 @@ void TtsCol::SetControlType(TtsControlType v) {
 }
 
 void TtsCol::SetWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedWidth = v;
     if (ChangeTo(FWidth, v)) LineSizeChanged(FGrid, ColAxis, FDisplayCol, DataCol(), FVisible, v);
 }
@@ -724,6 +725,7 @@ void TtsRow::SetControlType(TtsControlType v) {
 }
 
 void TtsRow::SetHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedHeight = v;
     if (ChangeTo(FHeight, v)) LineSizeChanged(FGrid, RowAxis, DisplayRow(), FDataRow, FVisible, v);
 }
@@ -754,9 +756,10 @@ void TtsRow::SetMaskName(const std::string& v) {
 }
 
 bool TtsRow::IsDefault() const {
+    // The row's display position lives in the row store, not in the object: a move
+    // alone keeps no object, so a layout loads back to the objects it was saved from.
     const int def = FGrid ? FGrid->DefaultRowHeight() : 14;
-    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible &&
-           !IsDisplayRowStored();
+    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible;
 }
 
 void TtsRow::AssignProperties(const TtsRow& s) {

@@ -69,6 +69,11 @@ constexpr TtsSpinOptions spoAutoIncrement = 2;
 constexpr TtsSpinOptions spoKeyEdit = 4;
 constexpr TtsSpinOptions spoAll = 7;
 
+// The widest column and the highest row in pixels: widths, heights, their defaults,
+// the row bar and the heading row are held in 0..MaxLineExtent, and a stored layout
+// may ask for as much.
+constexpr int MaxLineExtent = 32767;
+
 // The colour that means "not set at this level".
 constexpr fw::TColor clNoneTs = 0x1FFFFFFF;
 

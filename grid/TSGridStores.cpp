@@ -145,9 +145,10 @@ TtsRow* TtsGridRows::EnsureRow(int dataRow) {
     auto& r = FRows[static_cast<std::size_t>(dataRow)];
     if (!r) {
         r = CreateRow(dataRow);
+        // Both heights are the row's own, at its display position: the height at
+        // its data index belongs to another row once rows have moved.
         const int present = FGrid ? FGrid->RowHeightAt(DisplayRow(dataRow)) : 14;
-        const int assigned = FGrid ? FGrid->RowHeightAt(dataRow) : 14;
-        r->SetHeightFields(present, assigned);
+        r->SetHeightFields(present, present);
     }
     return r.get();
 }

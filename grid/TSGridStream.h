@@ -97,6 +97,12 @@ public:
     const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
+    // Without all kinds, the layout is written from a copy in which only the chosen
+    // kinds differ from their defaults.
+    void UseChosenKindsCopy();
+    // In that copy, after its grid record: the column properties of no kind, which
+    // chosen kinds never write, go too, so that a column lists only for what it writes.
+    void DropUnwrittenProps();
     void WriteGrid(TStream& s);
     void WriteCounts(TStream& s);
     void ReadBinary(const std::string& name, const std::vector<std::uint8_t>& bytes);

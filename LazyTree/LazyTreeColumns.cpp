@@ -641,10 +641,11 @@ void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
 }
 
 void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
-    // Without a window device context to scroll, the resize happens in one step.
+    if (TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr; T && &T->Header()->Columns() == this)
+        return T->AnimateColumnResize(Column, NewWidth);
+    // A collection of no tree's header has nothing to slide.
     TLazyTreeColumn* C = Items(Column);
-    if (!C) return;
-    C->SetWidth(std::clamp(NewWidth, C->MinWidth(), C->MaxWidth()));
+    if (C) C->SetWidth(std::clamp(NewWidth, C->MinWidth(), std::max(C->MinWidth(), C->MaxWidth())));
 }
 
 void TLazyTreeColumns::AdjustAutoSize(TColumnIndex CurrentIndex, bool Force) {

@@ -48,10 +48,12 @@ constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in
 // An operation that holds node pointers across handler calls, or (Handler)
 // a dispatcher calling a handler: deletions asked for meanwhile wait for the
 // outermost scope's end. The end runs them; an exception they raise there is
-// reported and dropped, as every leave step in a destructor.
+// reported and dropped, as every leave step in a destructor. The tree itself
+// is held too: fw::Free of it (or of its owner) waits for the last scope.
 class TBusyScope {
 public:
-    explicit TBusyScope(TBaseLazyTree& T, bool Handler = false) : FTree(T), FHandler(Handler) {
+    explicit TBusyScope(TBaseLazyTree& T, bool Handler = false)
+        : FHold(Holdable(T)), FTree(T), FHandler(Handler) {
         T.EnterBusy(Handler);
     }
     ~TBusyScope() {
@@ -65,6 +67,12 @@ public:
     TBusyScope& operator=(const TBusyScope&) = delete;
 
 private:
+    // A tree on its way out is not held: nothing may free it a second time.
+    static fw::TComponent* Holdable(TBaseLazyTree& T) {
+        fw::TComponent& C = T;
+        return C.InState(fw::TComponentStateItem::Destroying) ? nullptr : &C;
+    }
+    fw::TFreeGuard FHold;
     TBaseLazyTree& FTree;
     bool FHandler;
 };

@@ -754,19 +754,11 @@ bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool Horizontall
             ToggleNode(Run);
             Expanded = true;
         }
-    fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
-    if (R.Bottom <= R.Top) return Expanded;
-    int Old = FOffsetY;
-    // Measured within the row area, below the header.
-    R = fw::OffsetRect(R, 0, -RowAreaTop());
-    int H = RowAreaHeight();
-    if (R.Top >= 0) {
-        if (R.Bottom > H || Center) SetOffsetY(FOffsetY - R.Bottom + (Center ? H / 2 : H));
-    } else {
-        SetOffsetY(FOffsetY - R.Top + (Center ? H / 2 : 0));
-    }
-    const bool Sideways = Horizontally && ScrollIntoViewHorizontally(Node);
-    return Expanded || Old != FOffsetY || Sideways;
+    if (!FullyVisible(Node)) return Expanded;
+    const fw::TPoint Old{FOffsetX, FOffsetY};
+    ScrollRowIntoView(Node, Center);
+    if (Horizontally) ScrollIntoViewHorizontally(Node);
+    return Expanded || Old != fw::TPoint{FOffsetX, FOffsetY};
 }
 
 // ---------------------------------------------------------------- selection
@@ -1097,7 +1089,14 @@ void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
         FFocusedNode = Node;
     }
     if (FFocusedNode) {
-        if (HeaderUseColumns() && FFocusedColumn < 0) FFocusedColumn = 0;
+        // Without extended focus the focus stays in the main column.
+        if (HeaderUseColumns() && (FFocusedColumn < 0 || !(SelectionOptions() & toExtendedFocus))) {
+            const auto& Cols = Header()->Columns();
+            const int Main = HeaderMainColumn();
+            const int First = Cols.GetFirstVisibleColumn();
+            const bool MainShown = Cols.IsValidColumn(Main) && (Cols[Main].Options() & coVisible);
+            FFocusedColumn = MainShown || First < 0 ? Main : First;
+        }
         if ((AutoOptions() & toAutoExpand) && !(FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         InvalidateNode(FFocusedNode);

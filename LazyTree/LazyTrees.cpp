@@ -102,6 +102,7 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    SetState(fw::TComponentStateItem::Destroying);
     FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
     if (FPanningWindow) fw::DestroyWindowHandle(FPanningWindow);
@@ -954,6 +955,8 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
 
 bool TBaseLazyTree::CollapseNode(PLazyNode Node) {
     if (!DoCollapsing(Node) || !(Node->States & vsExpanded)) return false;
+    AnimateToggle(Node, false);
+    if (!(Node->States & vsExpanded)) return false; // collapsed meanwhile
     InterruptValidation();
     if (!FTotalsBatch) {
         std::uint32_t Hidden = FullyVisible(Node) ? CountVisibleChildren(Node) : 0;
@@ -974,6 +977,8 @@ bool TBaseLazyTree::ExpandNode(PLazyNode Node) {
     if (!(Node->States & vsInitialized)) InitNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
     if (Node->States & vsExpanded) return false;
+    AnimateToggle(Node, true);
+    if (Node->States & vsExpanded) return false; // expanded meanwhile
     InterruptValidation();
     Node->States |= vsExpanded;
     if (!FTotalsBatch) {

@@ -575,8 +575,12 @@ public:
     // Widest content of a column over the visible nodes (the header's auto-fit uses it).
     int GetMaxColumnWidth(int Column);
     bool ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally = false);
-    // The horizontal part: a node's text reaching past either edge is centred.
+    // The horizontal part: what ScrollTargetRect measures, reaching past either
+    // edge, is centred.
     bool ScrollIntoViewHorizontally(PLazyNode Node);
+    // What scrolling into view brings in: the focused column's cell with
+    // toGridExtensions, else the node's text in it (in the row without columns).
+    fw::TRect ScrollTargetRect(PLazyNode Node);
     // The columns' total width, or without columns the widest row on screen.
     void UpdateRangeX();
     // Brings both offsets back inside the content at the present size; a
@@ -800,8 +804,17 @@ public:
     void UpdateVerticalScrollBar(bool DoRepaint);
     void SetOffsetX(int Value);
     void SetOffsetXY(fw::TPoint Value);
+    // What DoSetOffsetXY updates besides the offsets.
+    using TScrollUpdateOptions = std::uint8_t;
+    static constexpr TScrollUpdateOptions suoRepaintHeader = 1, suoRepaintScrollBars = 2,
+                                          suoScrollClientArea = 4, suoUpdateNCArea = 8;
+    static constexpr TScrollUpdateOptions DefaultScrollUpdateFlags =
+        suoRepaintHeader | suoRepaintScrollBars | suoScrollClientArea | suoUpdateNCArea;
     // Moves both offsets, limited to the content; false when nothing moved.
-    bool DoSetOffsetXY(fw::TPoint Value);
+    // The window's pixels move along (inside ClipRect, else the rows below the
+    // header) and OnScroll hears of both deltas at once.
+    bool DoSetOffsetXY(fw::TPoint Value, TScrollUpdateOptions Options = DefaultScrollUpdateFlags,
+                       const fw::TRect* ClipRect = nullptr);
     // The row area: the control below the header. Node positions, hit tests and
     // scrolling all measure from its top.
     int RowAreaTop() const;
@@ -895,9 +908,11 @@ public:
     const fw::TBitmap& PlusBitmap() const { return FPlusBM; }
     const fw::TBitmap& MinusBitmap() const { return FMinusBM; }
     const TLTLinePattern& LinePattern() const { return FLinePattern; }
-    // The class queries descendants override.
+    // The class queries descendants override. A constructor cannot reach a
+    // descendant's answer: AfterConstruction asks them again (AdoptClassObjects).
     virtual std::unique_ptr<TLTHeader> GetHeaderClass();
     virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+    void AfterConstruction() override;
     // The framework's test, and (outside design time) a parent form that is
     // visible and can take the focus itself.
     bool CanFocus() const override;
@@ -1057,6 +1072,9 @@ public:
     // over Duration ms of the framework's clock, then once with step 0.
     void Animate(std::uint32_t Steps, std::uint32_t Duration, const TLTAnimationCallback& Callback,
                  void* Data);
+    // The header's animated resize: what lies right of the column slides in 32
+    // steps of a millisecond, then the column takes the width (if still there).
+    void AnimateColumnResize(int Column, int NewWidth);
     // The class library's drag (dtVCL) or a drag of nodes (dtOLE).
     void BeginDrag(bool Immediate, int Threshold = -1);
     bool Dragging() const;
@@ -1202,8 +1220,9 @@ protected:
     // The view's part of construction: shared resources, control style,
     // change links, the check list and the button and line pictures.
     void InitializeView();
-    // Replaces the options and the header with the objects of this class's
-    // queries, keeping their settings (a descendant's constructor calls it).
+    // Replaces the options, the header and its columns with the objects of
+    // this class's queries, keeping their settings; an object whose class
+    // the query answers already stays.
     void AdoptClassObjects();
 
     virtual void WriteChunks(TStream& Stream, PLazyNode Node);
@@ -1352,6 +1371,13 @@ private:
     bool CollapseNode(PLazyNode Node);
     bool ExpandNode(PLazyNode Node);
     void AfterToggle(PLazyNode Node, PLazyNode OldTop);
+    // With toAnimatedToggle: the rows below Node slide open or shut before it
+    // toggles (LazyTreeAnimation.cpp); the caller checks Node's state again.
+    void AnimateToggle(PLazyNode Node, bool Expanding);
+    void FillToggleStrip(fw::TCanvas& C, const fw::TRect& Strip);
+    // DoSetOffsetXY's window part: the pixels, the header and the bars.
+    void ShowScrolled(int DX, int DY, TScrollUpdateOptions Options, const fw::TRect* ClipRect);
+    void ScrollRowIntoView(PLazyNode Node, bool Center);
     void InvalidateSelectedRowsOnScreen();
     void ClearNow();
     // The stream's iterative parts.

@@ -227,7 +227,9 @@ void SetBusyTest(bool (*Test)(const TComponent* AComponent)) {
 
 void FreeDeferred() {
     auto& later = FreeLater();
-    while (!later.empty()) {
+    // Each waiting free is tried once: one still held goes back to wait for
+    // its guard (trying it again here would never end).
+    for (std::size_t tries = later.size(); tries > 0 && !later.empty(); --tries) {
         TComponent* c = later.front();
         later.erase(later.begin());
         Free(c);

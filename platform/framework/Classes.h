@@ -100,6 +100,9 @@ public:
 
     // Called once the component and its stored properties are all in place.
     virtual void Loaded();
+    // Called by Create once the most derived constructor has run: virtual
+    // calls reach the final class here, as they do not in a constructor.
+    virtual void AfterConstruction() {}
     // Names the extra stored values the component reads and writes itself (Filer.h).
     virtual void DefineProperties(TFiler& Filer);
 
@@ -135,11 +138,13 @@ private:
     bool FCollecting = false;
 };
 
-// Constructs T(owner, args...), gives it to owner (when not null) and returns
-// it; with a null owner use std::make_unique yourself.
+// Constructs T(owner, args...), calls its AfterConstruction, gives it to
+// owner (when not null) and returns it. Made otherwise (std::make_unique), a
+// component has AfterConstruction called by whoever made it.
 template <class T, class... A> T* Create(TComponent* owner, A&&... args) {
     auto c = std::make_unique<T>(owner, std::forward<A>(args)...);
     T* raw = c.get();
+    raw->AfterConstruction();
     if (owner)
         owner->InsertComponent(std::move(c));
     else

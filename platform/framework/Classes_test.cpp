@@ -37,6 +37,28 @@ public:
     void Load(const std::function<void()>& build) { LoadOwnedComponents(build); }
 };
 
+// Asks a virtual question in its constructor and again after it.
+class TAsker : public TComponent {
+public:
+    explicit TAsker(TComponent* owner) : TComponent(owner) { InConstructor = Kind(); }
+    void AfterConstruction() override { Afterwards = Kind(); }
+    virtual std::string Kind() const { return "base"; }
+    std::string InConstructor, Afterwards;
+};
+class TDerivedAsker : public TAsker {
+public:
+    using TAsker::TAsker;
+    std::string Kind() const override { return "derived"; }
+};
+
+TEST(Component, CreateLetsVirtualCallsReachTheFinalClassAfterConstruction) {
+    TComponent owner(nullptr);
+    auto* a = Create<TDerivedAsker>(&owner);
+    EXPECT_EQ(a->InConstructor, "base");
+    EXPECT_EQ(a->Afterwards, "derived");
+    EXPECT_EQ(owner.ComponentCount(), 1);
+}
+
 TEST(Component, OwnerFreesOwnedComponentsLastFirst) {
     std::vector<std::string> log;
     {

@@ -12,6 +12,7 @@
 #include "ScrollBars.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace fw {
 namespace {
@@ -1335,6 +1336,69 @@ bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas) {
     Canvas.Attach(surface, TPoint{o.X - t.X, o.Y - t.Y}, area);
     Canvas.Font().Assign(Control->Font());
     Canvas.Brush().SetColor(Control->Color());
+    return true;
+}
+
+void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY) {
+    if (!Control) return;
+    const TRect A = IntersectRect(Area, Control->ClientRect());
+    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
+    const TControl* Top = Control;
+    while (Top->Parent())
+        Top = Top->Parent();
+    const TPoint O = Control->ClientOrigin(), T{Top->Left(), Top->Top()};
+    const TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
+    TCanvas C;
+    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
+        !IntersectRect(static_cast<const TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
+        !AttachWindowCanvas(Control, C)) {
+        Control->InvalidateRect(A);
+        return;
+    }
+    const TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
+    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
+    if (DX > 0) Control->InvalidateRect(TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
+    if (DX < 0) Control->InvalidateRect(TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
+    if (DY > 0) Control->InvalidateRect(TRect{A.Left, A.Top, A.Right, A.Top + DY});
+    if (DY < 0) Control->InvalidateRect(TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+    // Child windows were carried along with the pixels but stay where they are.
+    if (Control->IsWindowed()) {
+        const auto* W = static_cast<const TWinControl*>(Control);
+        for (int I = 0; I < W->ControlCount(); ++I) {
+            const TControl* Child = W->Controls(I);
+            const TRect Moved = IntersectRect(Child->BoundsRect(), A);
+            if (!Child->Visible() || Moved.IsEmpty()) continue;
+            Control->InvalidateRect(Moved);
+            Control->InvalidateRect(IntersectRect(OffsetRect(Moved, DX, DY), A));
+        }
+    }
+    ScreenAreaChanged(OffsetRect(InTop, T.X, T.Y));
+}
+
+bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                        const std::function<void(const TPaintTarget&)>& Paint) {
+    TRect Area = IntersectRect(Part, Bounds(0, 0, Control.Width(), Control.Height()));
+    TPoint Origin{0, 0};
+    const TControl* C = &Control;
+    while (C->Parent()) {
+        if (!C->Visible() || Area.IsEmpty()) return false;
+        const TPoint O = C->Parent()->ClientOffset();
+        Origin = TPoint{Origin.X + C->Left() + O.X, Origin.Y + C->Top() + O.Y};
+        Area = IntersectRect(OffsetRect(Area, C->Left() + O.X, C->Top() + O.Y),
+                             ClientInWindow(*C->Parent()));
+        C = C->Parent();
+    }
+    auto* Top = const_cast<TWinControl*>(static_cast<const TWinControl*>(C));
+    if (Area.IsEmpty() || !Top->Visible() || !Top->IsWindowed() || !Top->FSurface ||
+        Top->FSurface->Width != Top->Width() || Top->FSurface->Height != Top->Height() ||
+        !IntersectRect(Top->FUpdateRect, Area).IsEmpty())
+        return false;
+    TPaintTarget T;
+    T.Surface = Top->FSurface.get();
+    T.Origin = Origin;
+    T.Clip = Area;
+    Paint(T);
+    ScreenAreaChanged(OffsetRect(Area, Top->Left(), Top->Top()));
     return true;
 }
 

@@ -526,6 +526,8 @@ private:
     friend void PaintPendingWindows();
     friend void PaintControlTo(TControl*, TSurface&);
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+    friend bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                                   const std::function<void(const TPaintTarget&)>& Paint);
     // Every message to the window; frees a handler put off run after the outermost.
     void MainWndProc(TMessage& Message);
     void RouteMainMessage(TMessage& Message);
@@ -606,6 +608,17 @@ std::vector<TWinControl*> TopLevelWindows();
 // as with a window's device context. False, leaving Canvas alone, when the
 // control is not showing or its window has not been painted yet.
 bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+// Moves the pixels of Control's client area inside Area (client coordinates)
+// by (DX, DY), as the platform scrolls a window: what leaves Area is gone and
+// the strips the move uncovers wait for a paint. A paint pending over Area, a
+// move as large as Area, or a window not painted yet repaint Area whole.
+// Windowed children keep their place: their old and new spots repaint.
+void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY);
+// Paints Part of a showing window (window coordinates, the frame and bars
+// included) at once through Paint, as the platform draws a scroll bar; false,
+// painting nothing, before the window's first paint or with a paint pending there.
+bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                        const std::function<void(const TPaintTarget&)>& Paint);
 
 // Paints a control's area into Surface (sized to the control), or to a PNG.
 void PaintControlTo(TControl* Control, TSurface& Surface);

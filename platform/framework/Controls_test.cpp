@@ -98,6 +98,18 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
         EXPECT_EQ(Form->ComponentCount(), 1);
     }
     EXPECT_EQ(Form->ComponentCount(), 0);
+    // Still held when a message ends: it waits on for the guard.
+    TSwatch* longer = Place<TSwatch>(0, 0, 10, 10, clRed);
+    TSwatch* messaged = Place<TSwatch>(20, 0, 10, 10, clRed);
+    {
+        TFreeGuard hold(longer);
+        Free(longer);
+        messaged->Perform(WM_USER, 0, 0);
+        SendMessage(messaged->Handle(), WM_USER, 0, 0);
+        EXPECT_EQ(Form->ComponentCount(), 2);
+    }
+    EXPECT_EQ(Form->ComponentCount(), 1);
+    Free(messaged);
     // A control not busy goes at once, also from inside another's message.
     TSwatch* other = Place<TSwatch>(50, 0, 10, 10, clRed);
     TSwatch* clicked = Place<TSwatch>(0, 0, 10, 10, clRed);
@@ -307,6 +319,70 @@ TEST_F(ControlsTest, InvalidAreasArePaintedIntoTheWindowWhenPumped) {
     win->Update();
     EXPECT_EQ(Form->WindowSurface()->Pixel(12, 12), Px(clGreen));
     EXPECT_TRUE(Form->UpdateRect().IsEmpty());
+}
+
+// Each row in a colour of its own, from a scroll offset.
+class TStripes : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    int Offset = 0;
+    TRect LastClip;
+    static TColor RowColor(int Y) {
+        return RGB(static_cast<std::uint8_t>(Y * 7), static_cast<std::uint8_t>(Y * 13), 90);
+    }
+
+protected:
+    void Paint() override {
+        LastClip = Canvas()->ClipRect();
+        for (int Y = 0; Y < ClientHeight(); ++Y) {
+            Canvas()->Brush().SetColor(RowColor(Y + Offset));
+            Canvas()->FillRect(TRect{0, Y, ClientWidth(), Y + 1});
+        }
+    }
+};
+
+TEST_F(ControlsTest, ScrollingAWindowAreaMovesItsPixelsAndRepaintsOnlyWhatItUncovered) {
+    TStripes* S = Place<TStripes>(10, 10, 40, 30);
+    TSwatch* Child = Create<TSwatch>(Form.get(), clRed);
+    Child->SetParent(S);
+    Child->SetBounds(5, 5, 6, 6);
+    Form->Show();
+    ProcessMessages();
+    auto Matches = [&] {
+        TSurface Fresh;
+        PaintControlTo(S, Fresh);
+        const TSurface& W = *Form->WindowSurface();
+        const TPoint O = S->ClientOrigin();
+        for (int Y = 0; Y < 30; ++Y)
+            for (int X = 0; X < 40; ++X)
+                if (W.Pixel(O.X - Form->Left() + X, O.Y - Form->Top() + Y) != Fresh.Pixel(X, Y))
+                    return false;
+        return true;
+    };
+    ASSERT_TRUE(Matches());
+    // Up by 4 rows: only the bottom 4 rows and the child's two spots wait for a paint.
+    S->Offset += 4;
+    ScrollWindowArea(S, S->ClientRect(), 0, -4);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10 + 1, 40, 29)); // child spots 1..11, rows 26..30
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
+    // Sideways within a part: the rest stays, the strip at the left repaints.
+    ScrollWindowArea(S, TRect{20, 0, 40, 30}, 3, 0);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(30, 10, 3, 30));
+    ProcessMessages();
+    EXPECT_EQ(S->LastClip, (TRect{20, 0, 23, 30}));
+    // A paint pending over the area, or a move as large as it, repaints it whole.
+    S->Offset += 2;
+    S->InvalidateRect(TRect{0, 0, 2, 2});
+    ScrollWindowArea(S, S->ClientRect(), 0, -2);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10, 40, 30));
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
+    S->Offset += 30;
+    ScrollWindowArea(S, S->ClientRect(), 0, -30);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10, 40, 30));
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
 }
 
 TEST_F(ControlsTest, RendersAControlToAPng) {

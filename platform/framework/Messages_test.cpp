@@ -262,5 +262,25 @@ TEST(Timers, WindowTimersCarryTheirIdAndStopWithTheWindow) {
     EXPECT_FALSE(TimerActive(w, 7));
 }
 
+TEST(Timers, AnAnimationsWaitMovesTheClockAndLetsDueTimersFire) {
+    TRecorder r;
+    TTimer t(nullptr);
+    t.SetInterval(30);
+    std::vector<std::uint32_t> at;
+    const std::uint32_t start = GetTickCount();
+    t.OnTimer = [&](TObject*) {
+        at.push_back(GetTickCount() - start);
+        PostMessage(r.Wnd, WM_USER, 0, 0);
+    };
+    WaitUntil(start + 100);
+    EXPECT_EQ(GetTickCount() - start, 100u);
+    EXPECT_EQ(at, (std::vector<std::uint32_t>{30, 60, 90}));
+    EXPECT_EQ(r.Got.size(), 3u); // what they posted came through on the way
+    // A time already passed waits for nothing.
+    WaitUntil(start + 50);
+    EXPECT_EQ(GetTickCount() - start, 100u);
+    EXPECT_EQ(at.size(), 3u);
+}
+
 } // namespace
 } // namespace fw

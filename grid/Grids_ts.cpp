@@ -480,32 +480,12 @@ void TCustomGrid_ts::ScrollData(int DX, int DY) {
 }
 
 void TCustomGrid_ts::ScrollArea(const fw::TRect& Area, int DX, int DY) {
-    // The window's frame lies over its outer pixels and stays where it is.
+    // The window's frame lies over the window's outer pixels (not the client's:
+    // scroll bars may stand between) and stays where it is.
     const int Frame = FrameWidth();
-    const fw::TRect Inside{Frame, Frame, ClientWidth() - Frame, ClientHeight() - Frame};
-    const fw::TRect A = IntersectRect(Area, Inside);
-    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
-    // Pixels move only when they are all painted: a repaint pending over the area, or a
-    // move as large as the area, redoes the area whole.
-    const fw::TControl* Top = this;
-    while (Top->Parent())
-        Top = Top->Parent();
-    const fw::TPoint O = ClientOrigin(), T = Top->ClientOrigin();
-    const fw::TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
-    fw::TCanvas C;
-    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
-        !IntersectRect(static_cast<const fw::TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
-        !fw::AttachWindowCanvas(this, C)) {
-        InvalidateScreenRect(A);
-        return;
-    }
-    const fw::TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
-    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
-    // The strips the move uncovered repaint.
-    if (DX > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
-    if (DX < 0) InvalidateScreenRect(fw::TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
-    if (DY > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Right, A.Top + DY});
-    if (DY < 0) InvalidateScreenRect(fw::TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+    const fw::TPoint At = ClientOffset();
+    const fw::TRect Inside{Frame - At.X, Frame - At.Y, Width() - Frame - At.X, Height() - Frame - At.Y};
+    fw::ScrollWindowArea(this, IntersectRect(Area, Inside), DX, DY);
 }
 
 void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {

@@ -113,8 +113,8 @@ void BM_WrapLongText(benchmark::State& state) {
 }
 BENCHMARK(BM_WrapLongText)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
-void BM_EditorCaretToTheEnd(benchmark::State& state) {
-    const std::string text = LongText(static_cast<int>(state.range(0)));
+// Moves an editor's caret from the start of Text to its end and back.
+void CaretToTheEnd(benchmark::State& state, const std::string& text) {
     fw::ResetInputState();
     auto form = std::make_unique<fw::TForm>(nullptr);
     form->SetBounds(0, 0, 300, 100);
@@ -129,6 +129,10 @@ void BM_EditorCaretToTheEnd(benchmark::State& state) {
         benchmark::DoNotOptimize(edit->ScrollOffset());
     }
     state.SetComplexityN(state.range(0));
+}
+
+void BM_EditorCaretToTheEnd(benchmark::State& state) {
+    CaretToTheEnd(state, LongText(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_EditorCaretToTheEnd)
     ->Arg(20000)
@@ -171,21 +175,7 @@ BENCHMARK(BM_DoubleByteWrap)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchma
 
 void BM_DoubleByteEditorCaretToTheEnd(benchmark::State& state) {
     fw::TCodePageScope japanese(932);
-    const std::string text = DoubleByteText(static_cast<int>(state.range(0)));
-    fw::ResetInputState();
-    auto form = std::make_unique<fw::TForm>(nullptr);
-    form->SetBounds(0, 0, 300, 100);
-    auto* edit = fw::Create<TtsGridEditBox>(form.get());
-    edit->SetParent(form.get());
-    edit->SetWordWrap(wwOff);
-    edit->SetBounds(0, 0, 200, 14);
-    edit->SetText(text, false, false);
-    for (auto _ : state) {
-        edit->SetSelStart(0);
-        edit->SetSelStart(static_cast<int>(text.size()));
-        benchmark::DoNotOptimize(edit->ScrollOffset());
-    }
-    state.SetComplexityN(state.range(0));
+    CaretToTheEnd(state, DoubleByteText(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DoubleByteEditorCaretToTheEnd)
     ->Arg(20000)

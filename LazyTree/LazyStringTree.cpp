@@ -209,9 +209,12 @@ void TCustomLazyStringTree::AdjustPaintCellRect(TLTPaintInfo& PaintInfo, int& Ne
         PaintInfo.BidiMode != bdLeftToRight)
         return;
     TLazyTreeColumns& Columns = Header()->Columns();
+    const std::uint32_t Stamp = Columns.ChangeStamp();
     int Next = Columns.GetNextVisibleColumn(PaintInfo.Column);
     while (Next >= 0 && Columns[Next].BiDiMode() == bdLeftToRight &&
            DoGetCellIsEmpty(PaintInfo.Node, Next)) {
+        // The handler changed the columns: the span stops (a painter starts the row again).
+        if (Columns.ChangeStamp() != Stamp) break;
         PaintInfo.CellRect.Right += Columns[Next].Width();
         PaintInfo.ContentRect.Right = PaintInfo.CellRect.Right;
         Next = Columns.GetNextVisibleColumn(Next);

@@ -75,6 +75,14 @@ void ReleaseTreeClipboardData() {
     fw::CloseClipboard();
 }
 
+void TBaseLazyTree::ReleaseClipboardData() {
+    auto* Own = dynamic_cast<TTreeClipboardSource*>(fw::ClipboardSource().get());
+    if (!Own || !Own->Data() || Own->Data()->Owner() != this) return;
+    if (!fw::OpenClipboard(nullptr)) return;
+    fw::EmptyClipboard();
+    fw::CloseClipboard();
+}
+
 void TBaseLazyTree::CopyToClipboard() {
     lt::TBusyScope Busy(*this);
     if (FSelectionCount == 0) return;
@@ -106,25 +114,16 @@ bool TBaseLazyTree::PasteFromClipboard() {
     TBaseLazyTree* Source = GetTreeFromDataObject(Data.get());
     const bool Optimized = Source && Source->TreeStates().Contains(tsCutPending);
     const bool Result = ProcessOLEData(Source, Data.get(), FFocusedNode, FDefaultPasteMode, Optimized);
-    if (Source == this)
-        DoStateChange({}, {tsCutPending});
-    else if (Source)
+    // A paste that inserted nothing leaves the source's cut or copy pending.
+    if (Result && Source && (Source != this || Source->InState(tsCutPending)))
         Source->FinishCutOrCopy();
     return Result;
 }
 
 void TBaseLazyTree::FinishCutOrCopy() {
-    lt::TBusyScope Busy(*this);
-    if (InState(tsCutPending)) {
-        lt::TUpdateScope Scope(*this);
-        TNodeArray Cut = GetSortedCutCopySet(true);
-        for (auto It = Cut.rbegin(); It != Cut.rend(); ++It)
-            DeleteNode(*It);
-        DoStateChange({}, {tsCutPending});
-        Scope.Leave();
-    } else if (InState(tsCopyPending)) {
-        CancelCutOrCopy();
-    }
+    // A cut's nodes went with their moves (a cut pastes by moving); the ones
+    // still marked were refused and stay where they are.
+    if (InState(tsCutPending) || InState(tsCopyPending)) CancelCutOrCopy();
 }
 
 void TBaseLazyTree::RepaintNode(PLazyNode Node) {

@@ -82,13 +82,16 @@ void TLazyTreeColumn::SetWidth(int Value) {
     if (!FCollection) return;
     FCollection->UpdatePositions();
     TBaseLazyTree* T = Tree();
-    // The column goes on after the tree's handlers: deletions they ask for wait.
+    // The tree outlives the handlers below; the column may not (a handler may
+    // delete it), so it is looked for again after them.
     std::optional<lt::TBusyScope> Hold;
     if (T) Hold.emplace(*T, TBaseLazyTree::TBusyKind::Hold);
-    if (!TreeLoading(T) && !FCollection->Updating()) {
-        if (H && (H->Options() & hoAutoResize)) FCollection->AdjustAutoSize(Index());
-        if (T) T->DoColumnResize(Index());
+    TLazyTreeColumns* Columns = FCollection;
+    if (!TreeLoading(T) && !Columns->Updating()) {
+        if (H && (H->Options() & hoAutoResize)) Columns->AdjustAutoSize(Index());
+        if (Columns->IndexOf(this) >= 0 && T) T->DoColumnResize(Index());
     }
+    if (Columns->IndexOf(this) < 0) return;
     Changed();
 }
 
@@ -362,6 +365,9 @@ TLazyTreeColumn* TLazyTreeColumns::Add() {
 }
 
 void TLazyTreeColumns::Clear() {
+    // An edit in a column is cancelled while the columns are whole.
+    TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    if (T && T->IsEditing() && T->EditColumn() > NoColumn) T->CancelEditNode();
     Clearing = true;
     fw::TScopeExit EndClearing([this] { Clearing = false; });
     HoverIndex = DownIndex = TrackIndex = ClickIndex = NoColumn;
@@ -374,16 +380,17 @@ void TLazyTreeColumns::Clear() {
 }
 
 void TLazyTreeColumns::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) return;
-    // Asked for while the tree is busy (a handler, a paint, a resize): the
-    // column waits for the operation's end, as deleted nodes do.
+    TLazyTreeColumn* Doomed = Items(Index);
+    if (!Doomed) return;
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
-    const TLazyTreeColumn* Column = FItems[static_cast<std::size_t>(Index)].get();
-    if (T && T->DeferWhileBusy([this, Column] {
-            if (const int I = IndexOf(Column); I >= 0) Delete(I);
-        }))
-        return;
-    Removing(FItems[static_cast<std::size_t>(Index)].get());
+    // An edit of the column's cells is cancelled first, while the column is
+    // whole; its handlers may change the columns, so the column is found again.
+    if (T && T->IsEditing() && T->EditColumn() == Index) {
+        T->CancelEditNode();
+        Index = IndexOf(Doomed);
+        if (Index < 0) return;
+    }
+    Removing(Doomed);
     FItems.erase(FItems.begin() + Index);
     Update(nullptr);
 }
@@ -470,6 +477,7 @@ void TLazyTreeColumns::MovePosition(TColumnIndex Column, TColumnPosition NewPosi
 }
 
 void TLazyTreeColumns::UpdatePositions(bool Force) {
+    NoteChange();
     if (NeedPositionsFix || (Updating() && !Force)) return;
     FixPositionArraySize();
     int RunningLeft = 0;
@@ -507,6 +515,7 @@ void TLazyTreeColumns::FixPositions() {
 }
 
 void TLazyTreeColumns::Update(TLazyTreeColumn* Item) {
+    NoteChange();
     FixPositionArraySize();
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     // The messages this sends the tree free nothing: whoever changed a
@@ -644,10 +653,11 @@ void TLazyTreeColumns::Assign(const TLazyTreeColumns& Source) {
 }
 
 void TLazyTreeColumns::AnimatedResize(TColumnIndex Column, int NewWidth) {
-    // Without a window device context to scroll, the resize happens in one step.
+    if (TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr; T && &T->Header()->Columns() == this)
+        return T->AnimateColumnResize(Column, NewWidth);
+    // A collection of no tree's header has nothing to slide.
     TLazyTreeColumn* C = Items(Column);
-    if (!C) return;
-    C->SetWidth(std::clamp(NewWidth, C->MinWidth(), C->MaxWidth()));
+    if (C) C->SetWidth(std::clamp(NewWidth, C->MinWidth(), std::max(C->MinWidth(), C->MaxWidth())));
 }
 
 void TLazyTreeColumns::AdjustAutoSize(TColumnIndex CurrentIndex, bool Force) {

@@ -794,11 +794,18 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
                                                           : Source->GetSortedCutCopySet(true);
         if (Mode != amInsertBefore && Mode != amAddChildLast)
             std::reverse(Nodes.begin(), Nodes.end());
+        // Handlers of either tree may free listed nodes, or the target, while
+        // the nodes move: each is looked at only while it lives.
+        lt::TNodeWatch Live(*Source, Nodes);
+        lt::TNodeWatch TargetLive(*this, {TargetNode});
+        bool Moved = false;
         for (PLazyNode N : Nodes) {
-            if (N == TargetNode || HasAsParent(TargetNode, N)) continue;
-            Source->MoveTo(N, TargetNode, Mode, false); // the source's node, maybe to this tree
+            if (TargetNode != FRoot && !TargetLive.Alive(TargetNode)) break;
+            if (!Live.Alive(N) || N == TargetNode || HasAsParent(TargetNode, N)) continue;
+            // The source's node, maybe to this tree; its OnNodeMoving may refuse.
+            if (Source->MoveTo(N, TargetNode, Mode, false)) Moved = true;
         }
-        return true;
+        return Moved;
     }
     TStgMedium M;
     F.tymed = TYMED_ISTREAM;

@@ -38,43 +38,65 @@ std::shared_ptr<ILTEditLink> TBaseLazyTree::DoCreateEditor(PLazyNode Node, int C
 }
 
 void TBaseLazyTree::DoEdit() {
+    lt::TBusyScope Busy(*this);
     StopTimer(ScrollTimer);
     StopTimer(EditTimer);
     DoStateChange({}, {tsEditPending});
-    FRetiredEditLink.reset();
-    if (FFocusedNode && !(FFocusedNode->States & vsDisabled) && !ReadOnly() && !FEditLink)
-        FEditLink = DoCreateEditor(FFocusedNode, FEditColumn);
-    if (FEditLink) {
-        DoStateChange({tsEditing}, {tsToggleFocusedSelection, tsClearPending, tsDrawSelPending,
-                                    tsDrawSelecting, tsMouseCheckPending, tsOLEDragging,
-                                    tsOLEDragPending, tsScrolling, tsScrollPending});
-        // A handler that throws while the editor is set up leaves no half-started edit.
-        try {
-            ScrollIntoView(FFocusedNode, (SelectionOptions() & toCenterScrollIntoView) != 0, true);
-            if (FEditLink->PrepareEdit(this, FFocusedNode, FEditColumn)) {
-                UpdateEditBounds();
-                InvalidateNode(FFocusedNode);
-                if (!FEditLink->BeginEdit()) DoStateChange({}, {tsEditing});
-            } else {
-                DoStateChange({}, {tsEditing});
-            }
-        } catch (...) {
-            DoStateChange({}, {tsEditing});
-            FRetiredEditLink = std::move(FEditLink);
-            throw;
+    // A handler started an edit already: that one runs.
+    if (InState(tsEditing)) return;
+    // Outside handlers no retired editor is on the call stack any more.
+    if (!HandlerRunning()) FRetiredEditLinks.clear();
+    PLazyNode Node = FFocusedNode;
+    if (Node && !(Node->States & vsDisabled) && !ReadOnly() && !FEditLink) {
+        std::shared_ptr<ILTEditLink> Made = DoCreateEditor(Node, FEditColumn);
+        // The editor's maker moved the focus, or started an edit of its own.
+        if (FFocusedNode != Node || FEditLink || InState(tsEditing)) {
+            if (Made) FRetiredEditLinks.push_back(std::move(Made));
+            return;
         }
+        FEditLink = std::move(Made);
     }
-    if (!InState(tsEditing)) FRetiredEditLink = std::move(FEditLink);
+    const std::shared_ptr<ILTEditLink> Link = FEditLink; // alive while its steps run
+    if (!Link || !FFocusedNode) return;
+    DoStateChange({tsEditing}, {tsToggleFocusedSelection, tsClearPending, tsDrawSelPending,
+                                tsDrawSelecting, tsMouseCheckPending, tsOLEDragging,
+                                tsOLEDragPending, tsScrolling, tsScrollPending});
+    // Each step calls handlers, which may end, cancel or replace this edit
+    // (moving the focus ends it): the start goes on only while it runs.
+    auto Running = [this, &Link] { return InState(tsEditing) && FEditLink == Link; };
+    // A handler that throws while the editor is set up leaves no half-started edit.
+    try {
+        ScrollIntoView(FFocusedNode, (SelectionOptions() & toCenterScrollIntoView) != 0, true);
+        const bool Prepared = Running() && Link->PrepareEdit(this, FFocusedNode, FEditColumn);
+        if (Prepared && Running()) UpdateEditBounds();
+        if (Prepared && Running()) InvalidateNode(FFocusedNode);
+        if (Running() && !(Prepared && Link->BeginEdit()) && Running())
+            DoStateChange({}, {tsEditing});
+    } catch (...) {
+        if (Running()) {
+            DoStateChange({}, {tsEditing});
+            RetireEditLink();
+        }
+        throw;
+    }
+    if (!InState(tsEditing) && FEditLink == Link) RetireEditLink();
+}
+
+void TBaseLazyTree::RetireEditLink() {
+    if (FEditLink) FRetiredEditLinks.push_back(std::move(FEditLink));
 }
 
 bool TBaseLazyTree::DoEndEdit() {
+    lt::TBusyScope Busy(*this);
     bool Result = false;
     StopTimer(EditTimer);
     if (InState(tsEditing) && FEditLink) {
-        Result = FEditLink->EndEdit();
-        if (Result) {
+        const std::shared_ptr<ILTEditLink> Link = FEditLink;
+        Result = Link->EndEdit();
+        // The new text's handler may have ended this edit some other way.
+        if (Result && InState(tsEditing) && FEditLink == Link) {
             DoStateChange({}, {tsEditing});
-            FRetiredEditLink = std::move(FEditLink);
+            RetireEditLink();
             lt::Fire(*this, OnEdited, this, FFocusedNode, FEditColumn);
         }
     }
@@ -87,11 +109,12 @@ bool TBaseLazyTree::DoCancelEdit() {
     DoStateChange({}, {tsEditPending});
     bool Result = false;
     if (InState(tsEditing) && FEditLink) {
-        Result = FEditLink->CancelEdit();
-        if (Result) {
+        const std::shared_ptr<ILTEditLink> Link = FEditLink;
+        Result = Link->CancelEdit();
+        if (Result && InState(tsEditing) && FEditLink == Link) {
             DoStateChange({}, {tsEditing});
             lt::Fire(*this, OnEditCancelled, this, FEditColumn);
-            if (!Destroying()) FRetiredEditLink = std::move(FEditLink);
+            if (!Destroying() && FEditLink == Link) RetireEditLink();
         }
     }
     return Result;
@@ -99,17 +122,23 @@ bool TBaseLazyTree::DoCancelEdit() {
 
 void TBaseLazyTree::UpdateEditBounds() {
     if (!InState(tsEditing) || !FEditLink || !FFocusedNode) return;
-    fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
+    lt::TBusyScope Busy(*this);
+    // Measuring the cell calls handlers, which may end the edit or change the columns.
+    const std::shared_ptr<ILTEditLink> Link = FEditLink;
+    auto Running = [&] { return InState(tsEditing) && FEditLink == Link && FFocusedNode; };
     TLTHeader* H = Header();
-    const bool HasColumn = H && H->Columns().IsValidColumn(FEditColumn);
-    if (FFocusedNode->States & vsMultiline) {
+    auto HasColumn = [&] { return H && H->Columns().IsValidColumn(FEditColumn); };
+    fw::TRect R = GetDisplayRect(FFocusedNode, FEditColumn, true, true);
+    if (Running() && (FFocusedNode->States & vsMultiline)) {
         // The cell's whole text area, where the lines wrap.
         R = GetDisplayRect(FFocusedNode, FEditColumn, false, true);
+        const int Lead = Running() ? ContentLead(FFocusedNode, FEditColumn) : 0;
         const bool RTL =
-            (HasColumn ? H->Columns()[FEditColumn].BiDiMode() : BiDiMode()) != bdLeftToRight;
-        (RTL ? R.Right : R.Left) += (RTL ? -1 : 1) * ContentLead(FFocusedNode, FEditColumn);
+            (HasColumn() ? H->Columns()[FEditColumn].BiDiMode() : BiDiMode()) != bdLeftToRight;
+        (RTL ? R.Right : R.Left) += (RTL ? -1 : 1) * Lead;
     }
-    if (HasColumn) {
+    if (!Running()) return;
+    if (HasColumn()) {
         int L = 0, Rt = 0;
         H->Columns().GetColumnBounds(FEditColumn, L, Rt);
         if (MiscOptions() & toGridExtensions) {
@@ -123,13 +152,16 @@ void TBaseLazyTree::UpdateEditBounds() {
         }
     }
     if (PaintOptions() & toShowHorzGridLines) --R.Bottom;
-    FEditLink->SetBounds(R);
+    Link->SetBounds(R);
 }
 
 bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {
     lt::TBusyScope Busy(*this);
+    if (InState(tsEditing)) return true;
     if (!Node || Node == FRoot || !CanEdit(Node, Column)) return false;
     SetFocusedNode(Node);
+    // Refused, or moved on by a focus handler (which may have started an edit itself).
+    if (FFocusedNode != Node || InState(tsEditing)) return InState(tsEditing);
     FEditColumn = Column;
     DoEdit();
     return InState(tsEditing);

@@ -107,7 +107,7 @@ void TBaseLazyTree::ForgetNode(PLazyNode Node) {
         if (*P == Node) *P = nullptr;
     if (FHintData.Node == Node) FHintData.Node = nullptr;
     FDragLive.erase(Node);
-    for (std::unordered_set<PLazyNode>* Watch : FWatches)
+    for (std::unordered_set<PLazyNode>* Watch : FNodeWatches)
         Watch->erase(Node);
     if (!FDeferred.empty())
         std::erase_if(FDeferred, [Node](const TDeferredDeletion& D) { return D.Node == Node; });

@@ -7,6 +7,7 @@
 #include "Timers.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace vel {
 
@@ -25,9 +26,12 @@ bool TreeLoading(const TBaseLazyTree* Tree) {
 TLTHeader::TLTHeader(TBaseLazyTree* AOwner)
     : FOwner(AOwner), FColumns(std::make_unique<TLazyTreeColumns>(this)),
       FBackground(fw::clBtnFace), FDragImage(std::make_unique<TLTDragImage>()) {
+    // A darkened column at constant strength: no bias after the blend, so
+    // the picture's own fading alpha is not used.
     FDragImage->Transparency = 140;
-    FDragImage->PostBlendBias = -50;
+    FDragImage->PreBlendBias = -50;
     FDragImage->Fade = 0;
+    FDragImage->PostBlendBias = 0;
     FDragImage->MoveRestriction = dmrNone;
     FFont.OnChange = [this](fw::TObject*) { Invalidate(); };
 }
@@ -111,6 +115,7 @@ void TLTHeader::SetMainColumn(TColumnIndex Value) {
         Value = std::clamp(Value, 0, FColumns->Count() - 1);
     if (Value == FMainColumn) return;
     FMainColumn = Value;
+    FColumns->NoteChange();
     if (!FOwner) return;
     FOwner->MainColumnChanged();
     if (!(FOwner->SelectionOptions() & toExtendedFocus)) FOwner->SetFocusedColumn(Value);
@@ -167,6 +172,10 @@ void TLTHeader::ColumnsCleared() {
     FAutoSizeIndex = NoColumn;
     FMainColumn = NoColumn;
     FSortColumn = NoColumn;
+    // The tree's focused and edited column indexes go with the columns.
+    if (FOwner)
+        for (TColumnIndex I = FColumns->Count(); I-- > 0;)
+            FOwner->ColumnDeleted(I);
 }
 
 void TLTHeader::Assign(const TLTHeader& Source) {
@@ -192,7 +201,9 @@ std::unique_ptr<TLazyTreeColumns> TLTHeader::GetColumnsClass() {
 
 void TLTHeader::AdoptColumnsClass() {
     std::unique_ptr<TLazyTreeColumns> Columns = GetColumnsClass();
-    if (!Columns) return;
+    const TLazyTreeColumns* New = Columns.get();
+    const TLazyTreeColumns* Old = FColumns.get();
+    if (!New || (Old && typeid(*New) == typeid(*Old))) return;
     Columns->Assign(*FColumns);
     FColumns->Clearing = true;
     FColumns = std::move(Columns);

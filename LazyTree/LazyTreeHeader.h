@@ -310,6 +310,11 @@ public:
     };
     void PaintHeaderBackground(fw::TCanvas& B, const fw::TRect& Back,
                                const THeaderPaintMode& Mode);
+    // One pass over the columns into the header bitmap; false when a draw
+    // handler changed the columns meanwhile.
+    bool PaintHeaderPass(fw::TCanvas& B, const fw::TRect& R, int HOffset,
+                         const THeaderPaintMode& Mode);
+    bool PaintStale() const { return FChangeStamp != FPaintStamp; }
     THeaderPaintInfo ColumnPaintInfo(fw::TCanvas& B, TLazyTreeColumn& C, const fw::TRect& Button,
                                      bool Last);
     void PaintColumnFace(fw::TCanvas& B, THeaderPaintInfo& Info, bool Custom);
@@ -322,6 +327,11 @@ public:
 
     // The collection's change notification (Item null: general change).
     virtual void Update(TLazyTreeColumn* Item);
+    // Moves on with every change of the columns' set, order, layout or main
+    // column: a pass that holds what it took from them compares it after
+    // calling a handler.
+    std::uint32_t ChangeStamp() const { return FChangeStamp; }
+    void NoteChange() { ++FChangeStamp; }
 
     // Position bookkeeping used by the columns.
     void MovePosition(TColumnIndex Column, TColumnPosition NewPosition);
@@ -348,6 +358,8 @@ private:
     fw::TBitmap FHeaderBitmap;
     std::vector<std::unique_ptr<TLazyTreeColumn>> FItems;
     int FUpdateCount = 0;
+    std::uint32_t FChangeStamp = 0;
+    std::uint32_t FPaintStamp = 0; // the stamp the header pass started from
 };
 
 class TLTHeader {

@@ -232,10 +232,25 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
     THeaderPaintMode Mode;
     Mode.Advanced = (Opts & hoOwnerDraw) && T->OnHeaderDrawQueryElements && T->OnAdvancedHeaderDraw;
     Mode.OwnerDraw = !Mode.Advanced && (Opts & hoOwnerDraw) && T->OnHeaderDraw;
+    // A draw handler that changes the columns makes the header start again
+    // on the columns as they are (a few times at most: a handler may change
+    // them at every call).
+    constexpr int MaxPasses = 3;
+    for (int Pass = 0; Pass < MaxPasses; ++Pass)
+        if (PaintHeaderPass(B, R, HOffset, Mode)) break;
+    Canvas.CopyRect(R, B, R);
+}
+
+bool TLazyTreeColumns::PaintHeaderPass(fw::TCanvas& B, const fw::TRect& R, int HOffset,
+                                       const THeaderPaintMode& Mode) {
+    TBaseLazyTree* T = FHeader->Treeview();
+    FPaintStamp = FChangeStamp;
+    const int W = FHeaderBitmap.Width(), H = FHeaderBitmap.Height();
     PaintHeaderBackground(B, {TotalWidth() + HOffset, 0, W, H}, Mode);
     int Left = HOffset;
     const std::vector<TLazyTreeColumn*> Visible = GetVisibleColumns();
     for (std::size_t VI = 0; VI < Visible.size(); ++VI) {
+        if (PaintStale()) return false;
         TLazyTreeColumn* C = Visible[VI];
         const fw::TRect Button{Left, 0, Left + C->Width(), H};
         Left += C->Width();
@@ -244,8 +259,10 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
         THeaderPaintInfo Info = ColumnPaintInfo(B, *C, Button, VI + 1 == Visible.size());
         THeaderPaintElements Elements = 0;
         if (Mode.Advanced) T->DoHeaderDrawQueryElements(Info, Elements);
+        if (PaintStale()) return false;
         const bool PlainOwner = Mode.OwnerDraw && C->Style() == vsOwnerDraw;
         if (!PlainOwner) PaintColumnFace(B, Info, Mode.Advanced && (Elements & hpeBackground));
+        if (PaintStale()) return false;
         fw::TRect Clipped = Button;
         Clipped.Left = std::max(Clipped.Left, R.Left);
         Clipped.Right = std::min(Clipped.Right, R.Right);
@@ -254,7 +271,7 @@ void TLazyTreeColumns::PaintHeader(fw::TCanvas& Canvas, fw::TRect R, int HOffset
         else
             PaintColumnContent(B, Info, Clipped, Mode.Advanced ? Elements : 0);
     }
-    Canvas.CopyRect(R, B, R);
+    return !PaintStale();
 }
 
 void TLazyTreeColumns::PaintHeaderBackground(fw::TCanvas& B, const fw::TRect& Back,
@@ -356,6 +373,7 @@ void TLazyTreeColumns::PaintColumnContent(fw::TCanvas& B, THeaderPaintInfo& Info
     Info.TextRectangle = TextBounds;
     fw::TCanvasStateSaver Clip(B);
     B.IntersectClipRect(Button);
+    // After a handler changed the columns, C may be gone: the pass starts again.
     auto Own = [&](THeaderPaintElements E) {
         if (!(Custom & E)) return false;
         fw::TCanvasStateSaver Keep(B);
@@ -368,8 +386,10 @@ void TLazyTreeColumns::PaintColumnContent(fw::TCanvas& B, THeaderPaintInfo& Info
         if (!Overlaps)
             FHeader->Images()->Draw(B, GlyphPos.X, GlyphPos.Y, C.ImageIndex(), Info.IsEnabled);
     }
+    if (PaintStale()) return;
     if (!Own(hpeText))
         DrawButtonText(B, C.Text(), TextBounds, Info.IsEnabled, Info.IsHoverIndex, Format);
+    if (PaintStale()) return;
     fw::TImageList& U = UtilityImages();
     if (Info.ShowSortGlyph && !Own(hpeSortGlyph))
         U.Draw(B, SortPos.X, SortPos.Y,

@@ -1,11 +1,14 @@
 #include "FormTestEnv.h"
 #include "LazyStringTree.h"
 #include "LazyTreeStreams.h"
+#include "Screen.h"
 #include "Messages.h"
 #include "TestPaths.h"
 #include "Timers.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace vel {
 namespace {
@@ -281,6 +284,32 @@ TEST_F(HeaderMouseTest, DraggingColumnsReordersThem) {
     EXPECT_EQ(Dragged, 0);
     EXPECT_EQ(OldPos, 0);
     EXPECT_TRUE(Clicks.empty());
+}
+
+TEST_F(HeaderMouseTest, TheDraggedColumnShowsDarkenedAtConstantStrength) {
+    Send(fw::WM_LBUTTONDOWN, 20, 5, fw::MK_LBUTTON);
+    Send(fw::WM_MOUSEMOVE, 60, 5, fw::MK_LBUTTON);
+    TLTDragImage* D = H->DragImage();
+    ASSERT_TRUE(D->Visible());
+    const fw::TRect Pic = D->GetDragImageRect();
+    EXPECT_EQ(Pic.Width(), 50);
+    fw::TSurface Shown;
+    fw::CaptureScreen(Pic, Shown);
+    // Every pixel, the faded corners too: the column's colour less 50, blended
+    // at 140 over what lay below.
+    for (const fw::TPoint P : {fw::TPoint{0, 0}, fw::TPoint{25, 8}, fw::TPoint{49, 16}}) {
+        const std::uint32_t S = D->Image()->Surface().Pixel(P.X, P.Y);
+        const std::uint32_t B = D->BackImage()->Surface().Pixel(P.X, P.Y);
+        const std::uint32_t Got = Shown.Pixel(P.X, P.Y);
+        for (int Shift = 0; Shift < 24; Shift += 8) {
+            const int Src = std::clamp(static_cast<int>((S >> Shift) & 0xFF) - 50, 0, 255);
+            const int Back = static_cast<int>((B >> Shift) & 0xFF);
+            EXPECT_EQ(static_cast<int>((Got >> Shift) & 0xFF), Back + (Src - Back) * 140 / 255)
+                << "at " << P.X << "," << P.Y << " channel " << Shift;
+        }
+    }
+    Send(fw::WM_LBUTTONUP, 60, 5);
+    EXPECT_FALSE(D->Visible());
 }
 
 TEST_F(HeaderMouseTest, DroppingBeforeTheRightNeighbourKeepsTheOrder) {

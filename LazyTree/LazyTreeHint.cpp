@@ -140,6 +140,7 @@ TLazyTreeHintWindow::TLazyTreeHintWindow(fw::TComponent* AOwner) : fw::THintWind
 
 TLazyTreeHintWindow::~TLazyTreeHintWindow() {
     HintWindowDestroyed = true;
+    *FAlive = false;
 }
 
 void TLazyTreeHintWindow::CreateParams(fw::TCreateParams& Params) {
@@ -262,20 +263,24 @@ void TLazyTreeHintWindow::ActivateHint(fw::TRect Rect, const std::u16string& Hin
     if (Tree && Tree->HandleAllocated()) Tree->Update();
     fw::CaptureScreen({Rect.Left, Rect.Top, Rect.Left + W, Rect.Top + H}, FBackground.Surface());
     FAnimation = Tree ? Tree->DoGetAnimationType() : hatNone;
+    fw::TFreeGuard HoldTree(Tree); // freed by a timer during the animation, it waits
     DrawHintImage();
     Show();
     if (FAnimation == hatNone || !Tree) {
         Invalidate();
     } else {
-        auto Step = [this](TBaseLazyTree*, int S, int Size, void*) {
-            return AnimationCallback(S, Size);
+        const std::shared_ptr<bool> Alive = FAlive;
+        auto Step = [this, Alive](TBaseLazyTree*, int S, int Size, void*) {
+            return *Alive && AnimationCallback(S, Size);
         };
         if (FAnimation == hatFade)
             Tree->Animate(255, 2 * Tree->AnimationDuration(), Step, nullptr);
         else
             Tree->Animate(static_cast<std::uint32_t>(H), Tree->AnimationDuration(), Step, nullptr);
-        FAnimation = hatNone;
-        Invalidate();
+        if (*Alive) { // a timer between the steps may have freed this window
+            FAnimation = hatNone;
+            Invalidate();
+        }
     }
     if (WasAnimating && Tree) Tree->DoStateChange({tsCancelHintAnimation});
 }

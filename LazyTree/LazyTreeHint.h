@@ -7,6 +7,7 @@
 #include "Bitmap.h"
 #include "Hints.h"
 
+#include <memory>
 #include <string>
 
 namespace vel {
@@ -48,6 +49,9 @@ private:
     fw::TBitmap FDrawBuffer;
     fw::TBitmap FTarget;
     THintAnimationType FAnimation = hatNone;
+    // False once this window is gone: an animation's steps (between which
+    // timers run, which may free the window) look here before touching it.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 } // namespace vel

@@ -453,8 +453,9 @@ void TBaseLazyTree::HandleHotTrack(int X, int Y) {
 
 void TBaseLazyTree::Animate(std::uint32_t Steps, std::uint32_t Duration,
                             const TLTAnimationCallback& Callback, void* Data) {
-    lt::TBusyScope Busy(*this);
     if (InState(tsInAnimation) || Steps == 0 || Duration == 0 || !Callback) return;
+    // Timers fire while the steps wait: what they delete (the tree itself too) waits for the end.
+    lt::TBusyScope Busy(*this, TBusyKind::Handler);
     lt::TStateScope Running(*this, tsInAnimation, false);
     int StepSize = std::max(1, static_cast<int>(static_cast<double>(Steps) / Duration + 0.5));
     int StepsLeft = static_cast<int>(Steps) / StepSize;

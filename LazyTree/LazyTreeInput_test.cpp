@@ -308,6 +308,19 @@ TEST_F(InputTest, ExpandKeysAreTypedIntoARunningSearch) {
     EXPECT_FALSE(Tree->TreeStates().Contains(tsIncrementalSearching));
 }
 
+TEST_F(InputTest, ASearchThatFindsNothingBeepsAndKeepsTheFocus) {
+    Tree->SetIncrementalSearch(TBaseLazyTree::TLTIncrementalSearch::isAll);
+    Tree->SetFocusedNode(Top(0));
+    const int Beeps = fw::BeepCount();
+    Key('2');
+    EXPECT_EQ(Tree->FocusedNode(), Top(2));
+    EXPECT_EQ(fw::BeepCount(), Beeps);
+    Key('X'); // "2x" names no node
+    EXPECT_EQ(Tree->FocusedNode(), Top(2));
+    EXPECT_EQ(fw::BeepCount(), Beeps + 1);
+    EXPECT_TRUE(Tree->TreeStates().Contains(tsIncrementalSearching));
+}
+
 TEST_F(InputTest, ATreeWithoutColumnsScrollsSidewaysToALongText) {
     Texts[{Top(1), NoColumn}] = std::u16string(80, u'w');
     Tree->ReinitNode(Top(1), false);

@@ -54,11 +54,13 @@ constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes n
 // handler or walk callback, or a function handing back a node. Deletions asked
 // for inside wait for the outermost operation's end, which runs them; an
 // exception they raise there is reported and dropped, as every leave step in
-// a destructor.
+// a destructor. The tree itself is held too: fw::Free of it (or of its owner)
+// waits for the last scope.
 class TBusyScope {
 public:
     using TKind = TBaseLazyTree::TBusyKind;
-    explicit TBusyScope(TBaseLazyTree& T, TKind Kind = TKind::Operation) : FTree(T), FKind(Kind) {
+    explicit TBusyScope(TBaseLazyTree& T, TKind Kind = TKind::Operation)
+        : FHold(Holdable(T)), FTree(T), FKind(Kind) {
         T.EnterBusy(Kind);
     }
     ~TBusyScope() {
@@ -72,25 +74,35 @@ public:
     TBusyScope& operator=(const TBusyScope&) = delete;
 
 private:
+    // A tree on its way out is not held: nothing may free it a second time.
+    static fw::TComponent* Holdable(TBaseLazyTree& T) {
+        fw::TComponent& C = T;
+        return C.InState(fw::TComponentStateItem::Destroying) ? nullptr : &C;
+    }
+    fw::TFreeGuard FHold;
     TBaseLazyTree& FTree;
     TKind FKind;
 };
 
-// Nodes an operation goes on to visit while it frees others (and handlers
-// run): a node freed meanwhile leaves the set, so it is never visited.
+// Nodes of a tree an operation holds across handlers of any tree, or goes on
+// to visit while it frees others: a node freed meanwhile leaves the set (the
+// tree's ForgetNode takes it out), so it is never visited.
 class TNodeWatch {
 public:
-    using TList = std::vector<std::unordered_set<PLazyNode>*>;
-    TNodeWatch(std::unordered_set<PLazyNode>& Nodes, TList& List) : FList(List), FNodes(Nodes) {
-        FList.push_back(&FNodes);
+    TNodeWatch(TBaseLazyTree& T, const TNodeArray& Nodes)
+        : FTree(T), FLive(Nodes.begin(), Nodes.end()) {
+        T.FNodeWatches.push_back(&FLive);
     }
-    ~TNodeWatch() { std::erase(FList, &FNodes); }
+    ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
     TNodeWatch(const TNodeWatch&) = delete;
     TNodeWatch& operator=(const TNodeWatch&) = delete;
+    bool Alive(PLazyNode Node) const { return FLive.contains(Node); }
+    void Add(PLazyNode Node) { FLive.insert(Node); }
+    const std::unordered_set<PLazyNode>& Live() const { return FLive; }
 
 private:
-    TList& FList;
-    std::unordered_set<PLazyNode>& FNodes;
+    TBaseLazyTree& FTree;
+    std::unordered_set<PLazyNode> FLive;
 };
 
 // A node being freed, deleted or read stays as it is: it is not moved,

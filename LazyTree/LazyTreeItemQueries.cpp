@@ -68,6 +68,12 @@ fw::UINT ItemState(const TBaseLazyTree& Tree, PLazyNode Node) {
     return State;
 }
 
+// An image index as the four state bits carry it: none for -1 and for one
+// too large to fit (masking it would name another image).
+fw::UINT ImageNibble(int Index) {
+    return Index >= 0 && Index <= 15 ? static_cast<fw::UINT>(Index) : 0;
+}
+
 bool GetItemRect(TBaseLazyTree& Tree, fw::WPARAM TextOnly, fw::TRect* R) {
     if (!R) return false;
     void* Item = nullptr;
@@ -83,11 +89,13 @@ bool GetItem(TBaseLazyTree& Tree, fw::TTVItemA* Item) {
     PLazyNode Node = HeldNode(Tree, Item->hItem);
     if (!Node) return false;
     Item->cChildren = static_cast<int>(Tree.ChildCount(Node));
-    // No node images yet: none for either.
-    Item->iImage = -1;
-    Item->iSelectedImage = -1;
+    bool Ghosted = false;
+    Item->iImage = Tree.GetImageIndex(Node, ikNormal, 0, Ghosted);
+    Item->iSelectedImage = Tree.GetImageIndex(Node, ikSelected, 0, Ghosted);
     Item->stateMask = 0xFF2F;
-    Item->state = ItemState(Tree, Node);
+    Item->state = ItemState(Tree, Node) |
+                  (ImageNibble(Tree.GetImageIndex(Node, ikOverlay, 0, Ghosted)) << 8) |
+                  (ImageNibble(Tree.GetImageIndex(Node, ikState, 0, Ghosted)) << 12);
     if (Item->pszText && Item->cchTextMax > 0) {
         std::u16string Text;
         if (auto* Strings = dynamic_cast<TCustomLazyStringTree*>(&Tree))

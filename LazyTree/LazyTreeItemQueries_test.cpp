@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -105,6 +106,38 @@ TEST_F(ItemQueryTest, AnItemTellsItsStateAndChildrenAndItsTextFitsTheBuffer) {
     EXPECT_STREQ(Small, "Gam"); // size less 1, terminated
     ASSERT_TRUE(Item(Tree->GetLast(), I, Small, 0));
     EXPECT_EQ(Small[0], 'G'); // no room: untouched
+}
+
+TEST_F(ItemQueryTest, AnItemTellsItsNormalSelectedOverlayAndStateImages) {
+    std::vector<int> Columns;
+    Tree->OnGetImageIndex = [&](TBaseLazyTree*, PLazyNode Node, TLTImageKind Kind, int Column,
+                                bool&, int& Index) {
+        Columns.push_back(Column);
+        if (Node->Index == 2) return; // Gamma has none
+        const int Base = Node->Index == 0 ? 0 : 20; // Beta's overlay and state do not fit 4 bits
+        switch (Kind) {
+        case ikNormal: Index = Base + 3; break;
+        case ikSelected: Index = Base + 4; break;
+        case ikOverlay: Index = Base + 5; break;
+        case ikState: Index = Base + 9; break;
+        }
+    };
+    PLazyNode Alpha = Tree->GetFirst();
+    fw::TTVItemA I;
+    ASSERT_TRUE(Item(Alpha, I));
+    EXPECT_EQ(I.iImage, 3);
+    EXPECT_EQ(I.iSelectedImage, 4);
+    EXPECT_EQ(I.state & fw::TVIS_OVERLAYMASK, 5u << 8);
+    EXPECT_EQ(I.state & fw::TVIS_STATEIMAGEMASK, 9u << 12);
+    EXPECT_EQ(Columns, (std::vector<int>{0, 0, 0, 0})); // the first column is asked
+    // An index the four bits cannot carry is left out, not cut to another image.
+    ASSERT_TRUE(Item(Alpha->NextSibling, I));
+    EXPECT_EQ(I.iImage, 23);
+    EXPECT_EQ(I.state & (fw::TVIS_OVERLAYMASK | fw::TVIS_STATEIMAGEMASK), 0u);
+    ASSERT_TRUE(Item(Tree->GetLast(), I));
+    EXPECT_EQ(I.iImage, -1);
+    EXPECT_EQ(I.iSelectedImage, -1);
+    EXPECT_EQ(I.state, 0u);
 }
 
 TEST_F(ItemQueryTest, ARectangleIsAnsweredForRowsShownAndHandlesTheTreeDoesNotHoldAreRefused) {

@@ -428,6 +428,8 @@ void TBaseLazyTree::HandleIncrementalSearch(char16_t CharCode) {
         SetFocusedNode(Found);
         AddToSelection(Found);
         FLastSearchNode = Found;
+    } else {
+        fw::MessageBeep();
     }
     if (HandleAllocated()) fw::SetTimer(Handle(), SearchTimer, FIncrementalSearchTimeout);
 }

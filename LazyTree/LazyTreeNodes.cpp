@@ -223,9 +223,14 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     if (Mode == amNoWhere || !Source || ReadOnly()) return nullptr;
     TBaseLazyTree* SourceTree = TreeFromNode(Source);
     if (!SourceTree || lt::StaysPut(Source)) return nullptr; // a node on its way out or being read
-    // The source is kept across this tree's handlers: its tree waits too.
-    std::optional<lt::TBusyScope> SourceBusy;
-    if (SourceTree != this) SourceBusy.emplace(*SourceTree);
+    // A source in another tree is used while it lives: that tree's handlers
+    // (called from here) free at once.
+    TNodeArray Sources;
+    if (ChildrenOnly)
+        for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
+            Sources.push_back(Run);
+    Sources.push_back(Source);
+    lt::TNodeWatch SourceLive(*SourceTree, Sources);
     if (!Target) {
         Target = FRoot;
         Mode = amAddChildLast;
@@ -236,13 +241,14 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         else if (Mode == amInsertAfter)
             Mode = amAddChildLast;
     }
-    if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target)) return nullptr;
+    if (!DoNodeCopying(Source, Target == FRoot ? nullptr : Target) || !SourceLive.Alive(Source))
+        return nullptr;
     TMemoryStream Stream;
     if (ChildrenOnly) {
-        // Save handlers may move the children: the walk keeps to Source's.
-        for (PLazyNode Run = Source->FirstChild; Run && Run->Parent == Source;
-             Run = Run->NextSibling)
-            SourceTree->WriteNode(Stream, Run);
+        // The children as they were asked for, while they live and stay Source's.
+        Sources.pop_back();
+        for (PLazyNode Run : Sources)
+            if (SourceLive.Alive(Run) && Run->Parent == Source) SourceTree->WriteNode(Stream, Run);
     } else {
         SourceTree->WriteNode(Stream, Source);
     }
@@ -252,11 +258,10 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
     // A copy that fails part way takes back the nodes it made (those its
     // handlers have not freed with others meanwhile).
     std::vector<PLazyNode> Made;
-    std::unordered_set<PLazyNode> Alive;
-    lt::TNodeWatch Watch(Alive, FWatches);
+    lt::TNodeWatch Alive(*this, {});
     fw::TScopeExit Rollback([this, &Made, &Alive] {
         for (auto It = Made.rbegin(); It != Made.rend(); ++It)
-            if (Alive.contains(*It)) DeleteNodeNow(*It, true);
+            if (Alive.Alive(*It)) DeleteNodeNow(*It, true);
     });
     PLazyNode Result = nullptr;
     PLazyNode Anchor = Target;
@@ -271,7 +276,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         LinkNode(Node, Anchor, Place);
         AddNewNodeFromStream(Stream, TreeStreamVersion, Node);
         Made.push_back(Node);
-        Alive.insert(Node);
+        Alive.Add(Node);
         if (!Result) Result = Node;
         Anchor = Node;
     }
@@ -796,19 +801,11 @@ bool TBaseLazyTree::ScrollIntoView(PLazyNode Node, bool Center, bool Horizontall
             ToggleNode(Run);
             Expanded = true;
         }
-    fw::TRect R = GetDisplayRect(Node, NoColumn, false, true);
-    if (R.Bottom <= R.Top) return Expanded;
-    int Old = FOffsetY;
-    // Measured within the row area, below the header.
-    R = fw::OffsetRect(R, 0, -RowAreaTop());
-    int H = RowAreaHeight();
-    if (R.Top >= 0) {
-        if (R.Bottom > H || Center) SetOffsetY(FOffsetY - R.Bottom + (Center ? H / 2 : H));
-    } else {
-        SetOffsetY(FOffsetY - R.Top + (Center ? H / 2 : 0));
-    }
-    const bool Sideways = Horizontally && ScrollIntoViewHorizontally(Node);
-    return Expanded || Old != FOffsetY || Sideways;
+    if (!FullyVisible(Node)) return Expanded;
+    const fw::TPoint Old{FOffsetX, FOffsetY};
+    ScrollRowIntoView(Node, Center);
+    if (Horizontally) ScrollIntoViewHorizontally(Node);
+    return Expanded || Old != fw::TPoint{FOffsetX, FOffsetY};
 }
 
 // ---------------------------------------------------------------- selection
@@ -1139,7 +1136,14 @@ void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
         FFocusedNode = Node;
     }
     if (FFocusedNode) {
-        if (HeaderUseColumns() && FFocusedColumn < 0) FFocusedColumn = 0;
+        // Without extended focus the focus stays in the main column.
+        if (HeaderUseColumns() && (FFocusedColumn < 0 || !(SelectionOptions() & toExtendedFocus))) {
+            const auto& Cols = Header()->Columns();
+            const int Main = HeaderMainColumn();
+            const int First = Cols.GetFirstVisibleColumn();
+            const bool MainShown = Cols.IsValidColumn(Main) && (Cols[Main].Options() & coVisible);
+            FFocusedColumn = MainShown || First < 0 ? Main : First;
+        }
         if ((AutoOptions() & toAutoExpand) && !(FFocusedNode->States & vsExpanded))
             ToggleNode(FFocusedNode);
         InvalidateNode(FFocusedNode);
@@ -1166,6 +1170,9 @@ void TBaseLazyTree::SetFocusedColumn(int Column) {
     lt::TBusyScope Busy(*this);
     if (Column == FFocusedColumn) return;
     if (!DoFocusChanging(FFocusedNode, FFocusedNode, FFocusedColumn, Column)) return;
+    // The edit belongs to the column that loses the focus; one that will not
+    // be cancelled keeps the focus where it is.
+    if ((InState(tsEditing) || InState(tsEditPending)) && !CancelEditNode()) return;
     FFocusedColumn = Column;
     if (FFocusedNode) {
         if (HandleAllocated())
@@ -1181,7 +1188,11 @@ void TBaseLazyTree::ColumnDeleted(int Column) {
         FFocusedColumn = NoColumn;
     else if (FFocusedColumn > Column)
         --FFocusedColumn;
-    if (FEditColumn > Column) --FEditColumn;
+    // An edit that refused to be cancelled names no other column.
+    if (FEditColumn == Column)
+        FEditColumn = NoColumn;
+    else if (FEditColumn > Column)
+        --FEditColumn;
 }
 
 void TBaseLazyTree::SetFocusedNodeAndColumn(PLazyNode Node, int Column) {

@@ -119,13 +119,25 @@ void TLTColors::SetColor(int Index, fw::TColor Value) {
     auto& Slot = FColors.at(static_cast<std::size_t>(Index));
     if (Slot == Value) return;
     Slot = Value;
-    // Tree lines, the border and everything else are painted fresh from these values.
-    if (TreeLive(FOwner)) FOwner->Invalidate();
+    // The buttons' pictures are drawn in the tree line colour ahead of any paint.
+    if (Index == ciTreeLineColor && FOwner) FOwner->PrepareBitmaps(true, true);
+    if (!TreeLive(FOwner)) return;
+    // The border lies in the frame, outside the client.
+    if (Index == ciBorderColor)
+        FOwner->InvalidateNonClient();
+    else
+        FOwner->Invalidate();
 }
 
 void TLTColors::Assign(const TLTColors& Source) {
+    const bool Lines = FColors[ciTreeLineColor] != Source.FColors[ciTreeLineColor];
+    const bool Border = FColors[ciBorderColor] != Source.FColors[ciBorderColor];
     FColors = Source.FColors;
-    if (FOwner && FOwner->UpdateCount() == 0 && FOwner->HandleAllocated()) FOwner->Invalidate();
+    if (Lines && FOwner) FOwner->PrepareBitmaps(true, true);
+    if (FOwner && FOwner->UpdateCount() == 0 && FOwner->HandleAllocated()) {
+        FOwner->Invalidate();
+        if (Border) FOwner->InvalidateNonClient();
+    }
 }
 
 } // namespace vel

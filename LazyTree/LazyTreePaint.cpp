@@ -31,10 +31,15 @@ public:
 
 private:
     void Prepare();
+    // What the pass takes from the columns, again when a handler changed them.
+    void TakeColumns();
+    bool ColumnsChanged() const {
+        return T.Header()->Columns().ChangeStamp() != FColumnStamp;
+    }
     bool InSelectedSubtree(PLazyNode Node, int SelectedLevels) const;
     int VerticalAlignment(PLazyNode Node, int Height) const;
     void PaintRow(PLazyNode Node, int Y, int Height);
-    void PaintCells(PLazyNode Node, int Height, int VAlign);
+    bool PaintCells(PLazyNode Node, int Height, int VAlign);
     void PaintCell(TLTPaintInfo& Info, int Height);
     void PlaceImages(TLTPaintInfo& Info, bool IsMain, int& Lead, int Dir);
     void PaintCellLines(TLTPaintInfo& Info, bool IsMain, int Height);
@@ -54,6 +59,7 @@ private:
     bool FUseBackground = false;
     bool FUseColumns = false;
     int FMainColumn = NoColumn;
+    std::uint32_t FColumnStamp = 0;
     TLineImage FLines;
     std::vector<int> FCells;
 };
@@ -65,18 +71,23 @@ void TTreePainter::Prepare() {
     FDrawBand = Drawing && FBand.Right > FBand.Left && FBand.Bottom > FBand.Top;
     FUseBackground = (PO & toShowBackground) && T.Background().HasGraphic() &&
                      !T.Background().Bitmap().Empty() && (FOptions & ipBackground);
-    FUseColumns = T.HeaderUseColumns();
-    FMainColumn = T.HeaderMainColumn();
     if ((PO & toAlwaysHideSelection) || (!T.Focused() && (PO & toHideSelection)))
         FOptions &= static_cast<TLTInternalPaintOptions>(~ipDrawSelection);
     if (PO & toHideFocusRect) FOptions &= static_cast<TLTInternalPaintOptions>(~ipDrawFocusRect);
+    TakeColumns();
+    FRow.Canvas().Font().Assign(T.Font());
+}
+
+void TTreePainter::TakeColumns() {
+    FColumnStamp = T.Header()->Columns().ChangeStamp();
+    FUseColumns = T.HeaderUseColumns();
+    FMainColumn = T.HeaderMainColumn();
     FCells.clear();
     if (FUseColumns)
         for (TLazyTreeColumn* C : T.Header()->Columns().GetVisibleColumns())
             FCells.push_back(C->Index());
     else
         FCells.push_back(NoColumn);
-    FRow.Canvas().Font().Assign(T.Font());
 }
 
 void TTreePainter::Run() {
@@ -124,7 +135,13 @@ void TTreePainter::PaintRow(PLazyNode Node, int Y, int Height) {
     C.SetBrushOrigin({((-W.Left) % 8 + 8) % 8, ((-Y) % 8 + 8) % 8});
     const fw::TRect RowRect{W.Left, 0, W.Right, Height};
     const int VAlign = VerticalAlignment(Node, Height);
-    if (!T.DoBeforeItemPaint(C, Node, RowRect)) {
+    // A handler that changes the columns while the row is painted makes the
+    // row start again on the columns as they are (a few times at most: a
+    // handler may change them at every call).
+    constexpr int MaxRowPasses = 3;
+    const bool Custom = T.DoBeforeItemPaint(C, Node, RowRect);
+    for (int Pass = 0; Pass < MaxRowPasses && !Custom; ++Pass) {
+        if (ColumnsChanged()) TakeColumns();
         TLTPaintInfo Info;
         Info.Canvas = &C;
         Info.Node = Node;
@@ -133,7 +150,7 @@ void TTreePainter::PaintRow(PLazyNode Node, int Y, int Height) {
         const int TargetTop = TP.Y + Y - W.Top;
         T.ClearNodeBackground(Info, FUseBackground, true,
                               {W.Left, TargetTop, W.Right, TargetTop + Height});
-        PaintCells(Node, Height, VAlign);
+        if (PaintCells(Node, Height, VAlign)) break;
     }
     T.DoAfterItemPaint(C, Node, RowRect);
     if ((FOptions & ipDrawDropMark) && (T.PaintOptions() & toShowDropmark) &&
@@ -152,18 +169,19 @@ TLTInternalPaintOptions TTreePainter::CellOptions(PLazyNode Node, int Column) co
     if ((Node->States & vsSelected) && (T.SelectionOptions() & toFullRowSelect) &&
         (O & ipDrawSelection))
         NoColumnColor = true;
-    if (Column >= 0 && (T.Header()->Columns()[Column].Options() & coParentColor))
-        NoColumnColor = true;
+    const TLazyTreeColumn* TC = Column >= 0 ? T.Header()->Columns().Items(Column) : nullptr;
+    if (!TC || (TC->Options() & coParentColor)) NoColumnColor = true;
     if (NoColumnColor) O &= static_cast<TLTInternalPaintOptions>(~ipColumnColor);
     return O;
 }
 
-void TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
+bool TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
     // A cell that spans leaves the empty cells after it alone, up to the
     // next column that has something (a column, not a position: columns move).
     bool Covering = false;
     int Resume = NoColumn;
     for (std::size_t I = 0; I < FCells.size(); ++I) {
+        if (ColumnsChanged()) return false;
         const int Column = FCells[I];
         TLTPaintInfo Info;
         Info.Canvas = &FRow.Canvas();
@@ -187,10 +205,12 @@ void TTreePainter::PaintCells(PLazyNode Node, int Height, int VAlign) {
         if ((FOptions & ipMainOnly) && Column != FMainColumn) continue;
         int NextNonEmpty = Column;
         T.AdjustPaintCellRect(Info, NextNonEmpty);
+        if (ColumnsChanged()) return false;
         Covering = NextNonEmpty != Column;
         Resume = NextNonEmpty;
         PaintCell(Info, Height);
     }
+    return !ColumnsChanged();
 }
 
 void TTreePainter::PlaceImages(TLTPaintInfo& Info, bool IsMain, int& Lead, int Dir) {
@@ -236,10 +256,15 @@ void TTreePainter::PaintCell(TLTPaintInfo& Info, int Height) {
     Info.ContentRect = RTL ? fw::TRect{Info.CellRect.Left, 0, Lead, Height}
                            : fw::TRect{Lead, 0, Info.CellRect.Right, Height};
     Info.NodeWidth = T.DoGetNodeWidth(Node, Info.Column, &C);
+    // After each step that calls handlers: the rest of a cell whose column
+    // may be gone is left to the row's next pass.
+    if (ColumnsChanged()) return;
     fw::TCanvasStateSaver Saver(C);
     if (FUseColumns) C.IntersectClipRect(Info.CellRect);
     PaintSelection(Info);
+    if (ColumnsChanged()) return;
     PaintCellLines(Info, IsMain, Height);
+    if (ColumnsChanged()) return;
     if (IsMain) {
         if (T.PaintOptions() & toShowTreeLines)
             T.PaintTreeLines(Info, Info.VAlign, Indent, FLines);
@@ -260,6 +285,7 @@ void TTreePainter::PaintCell(TLTPaintInfo& Info, int Height) {
         fw::TCanvasStateSaver Content(C);
         T.DoPaintNode(Info);
     }
+    if (ColumnsChanged()) return;
     T.DoAfterCellPaint(C, Node, Info.Column, Info.CellRect);
 }
 
@@ -339,6 +365,7 @@ void TTreePainter::PaintBand(fw::TCanvas& C, int ContentTop, int Height) {
 }
 
 void TTreePainter::PaintRemainder(int Y) {
+    if (ColumnsChanged()) TakeColumns();
     const int Height = W.Bottom - Y;
     fw::TBitmap Rest(W.Width(), Height);
     fw::TCanvas& C = Rest.Canvas();
@@ -347,7 +374,9 @@ void TTreePainter::PaintRemainder(int Y) {
     const fw::TPoint TargetTop{TP.X, TP.Y + Y - W.Top};
     C.Brush().SetStyle(fw::bsSolid);
     C.Brush().SetColor(T.Color());
-    if (T.DoPaintBackground(C, R)) {
+    const bool Painted = T.DoPaintBackground(C, R);
+    if (ColumnsChanged()) TakeColumns();
+    if (Painted) {
         // The application painted it.
     } else if (FUseBackground) {
         T.TileBackground(T.Background().Bitmap(), C, {TargetTop.X - W.Left, TargetTop.Y}, R);

@@ -5,7 +5,9 @@
 #include "ImageList.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -530,6 +532,170 @@ TEST_F(PaintTest, TheDrawTreeLeavesNodesAndHintsToTheApplication) {
     D->OnDrawHint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode, const fw::TRect&, int) { ++Drawn; };
     D->DoDrawHint(B.Canvas(), D->GetFirst(), R, NoColumn);
     EXPECT_EQ(Drawn, 1);
+}
+
+// A paint handler deletes a column: the cells after it are not read from the
+// column list the row started with.
+TEST_F(PaintTest, APaintHandlerDeletingAColumnLeavesNoStaleCell) {
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->Header()->Columns().Add()->SetWidth(100);
+    Tree->Header()->SetOptions(Tree->Header()->Options() | hoVisible);
+    bool Deleted = false;
+    Tree->OnBeforeCellPaint = [&](TBaseLazyTree* S, fw::TCanvas&, PLazyNode, int C,
+                                  const fw::TRect&) {
+        if (!Deleted && C == 0) {
+            Deleted = true;
+            S->Header()->Columns().Delete(1);
+        }
+    };
+    Picture();
+    EXPECT_TRUE(Deleted);
+    EXPECT_EQ(Tree->Header()->Columns().Count(), 1);
+}
+
+// Every paint-time handler, once, changes the columns every way there is;
+// and a handler that resizes a column at every cell: the paint always
+// finishes, every cell of the next paint shows the columns as they are.
+TEST_F(PaintTest, PaintHandlersChangingColumnsEveryWay) {
+    using TChange = std::function<void(TLazyTreeColumns&)>;
+    const std::vector<TChange> Changes = {
+        [](TLazyTreeColumns& C) { C.Delete(1); },
+        [](TLazyTreeColumns& C) { C.Delete(0); },
+        [](TLazyTreeColumns& C) { C.Delete(2); },
+        [](TLazyTreeColumns& C) { C.Add()->SetWidth(30); },
+        [](TLazyTreeColumns& C) { C[2].SetPosition(0); },
+        [](TLazyTreeColumns& C) { C[1].SetOptions(C[1].Options() & ~coVisible); },
+        [](TLazyTreeColumns& C) { C[0].SetWidth(10); },
+        [](TLazyTreeColumns& C) { C.Clear(); },
+        [](TLazyTreeColumns& C) { C.Header()->SetMainColumn(2); },
+    };
+    enum TWhere { BeforeItem, BeforeErase, AfterErase, BeforeCell, AfterCell, Text, PaintText,
+                  CellEmpty, Background, WhereCount };
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoSpanColumns);
+    Tree->TreeOptions()->SetPaintOptions(Tree->PaintOptions() | toShowVertGridLines |
+                                         toShowHorzGridLines | toFullVertGridLines);
+    Tree->SetSelected(Top(1), true);
+    auto BaseText = Tree->OnGetText;
+    for (int Where = 0; Where < WhereCount; ++Where)
+        for (std::size_t Change = 0; Change < Changes.size(); ++Change) {
+            SCOPED_TRACE(testing::Message() << "where " << Where << " change " << Change);
+            auto& Columns = Tree->Header()->Columns();
+            Columns.Clear();
+            for (int I = 0; I < 3; ++I)
+                Columns.Add()->SetWidth(60);
+            Tree->Header()->SetMainColumn(0);
+            bool Armed = true;
+            auto Fire = [&](TWhere At) {
+                if (At == Where && Armed && Tree->TreeStates().Contains(tsPainting)) {
+                    Armed = false;
+                    Changes[Change](Tree->Header()->Columns());
+                }
+            };
+            Tree->OnBeforeItemPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode,
+                                          const fw::TRect&, bool&) { Fire(BeforeItem); };
+            Tree->OnBeforeItemErase = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode,
+                                          const fw::TRect&, fw::TColor&,
+                                          TItemEraseAction&) { Fire(BeforeErase); };
+            Tree->OnAfterItemErase = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode,
+                                         const fw::TRect&) { Fire(AfterErase); };
+            Tree->OnBeforeCellPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode, int,
+                                          const fw::TRect&) { Fire(BeforeCell); };
+            Tree->OnAfterCellPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode, int,
+                                         const fw::TRect&) { Fire(AfterCell); };
+            Tree->OnGetText = [&, BaseText](TBaseLazyTree* S, PLazyNode N, int C, TLSTTextType T,
+                                            std::u16string& X) {
+                Fire(Text);
+                BaseText(S, N, C, T, X);
+                if (C == 2) X.clear(); // a cell the one before it spans
+            };
+            Tree->OnPaintText = [&](TBaseLazyTree*, fw::TCanvas*, PLazyNode, int,
+                                    TLSTTextType) { Fire(PaintText); };
+            Tree->OnGetCellIsEmpty = [&](TBaseLazyTree*, PLazyNode, int C, bool& Empty) {
+                Empty = C == 2;
+                Fire(CellEmpty);
+            };
+            Tree->OnPaintBackground = [&](TBaseLazyTree*, fw::TCanvas&, const fw::TRect&,
+                                          bool&) { Fire(Background); };
+            Picture();
+            EXPECT_FALSE(Armed);
+            Tree->OnBeforeItemPaint = nullptr;
+            Tree->OnBeforeItemErase = nullptr;
+            Tree->OnAfterItemErase = nullptr;
+            Tree->OnBeforeCellPaint = nullptr;
+            Tree->OnAfterCellPaint = nullptr;
+            Tree->OnGetText = BaseText;
+            Tree->OnPaintText = nullptr;
+            Tree->OnGetCellIsEmpty = nullptr;
+            Tree->OnPaintBackground = nullptr;
+            // The next paint is whole: the cells painted are the columns there are.
+            fw::ProcessMessages();
+            std::vector<int> Cells;
+            Tree->OnBeforeCellPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode N, int C,
+                                          const fw::TRect&) {
+                if (N == Top(0)) Cells.push_back(C);
+            };
+            Picture();
+            Tree->OnBeforeCellPaint = nullptr;
+            std::vector<int> Expected;
+            if (Columns.Count() == 0) Expected.push_back(NoColumn);
+            for (TLazyTreeColumn* C : Columns.GetVisibleColumns())
+                Expected.push_back(C->Index());
+            EXPECT_EQ(Cells, Expected);
+            if (HasFailure()) return;
+        }
+    // A handler that resizes a column at every cell.
+    auto& Columns = Tree->Header()->Columns();
+    int Calls = 0;
+    Tree->OnBeforeCellPaint = [&](TBaseLazyTree*, fw::TCanvas&, PLazyNode, int, const fw::TRect&) {
+        ++Calls;
+        Columns[0].SetWidth(Columns[0].Width() == 60 ? 70 : 60);
+    };
+    Picture();
+    EXPECT_GT(Calls, 0);
+    Tree->OnBeforeCellPaint = nullptr;
+}
+
+// Draw handlers of the header that change the columns while it is drawn.
+TEST_F(PaintTest, HeaderDrawHandlersChangingColumns) {
+    auto& Columns = Tree->Header()->Columns();
+    Tree->Header()->SetOptions(Tree->Header()->Options() | hoVisible | hoOwnerDraw);
+    for (int Case = 0; Case < 6; ++Case) {
+        SCOPED_TRACE(Case);
+        Columns.Clear();
+        for (int I = 0; I < 3; ++I)
+            Columns.Add()->SetWidth(60);
+        const bool Advanced = Case < 3;
+        int Calls = 0;
+        auto Change = [&] {
+            if (Calls++ != 1) return;
+            if (Case % 3 == 0) Columns.Delete(0);
+            if (Case % 3 == 1) Columns.Clear();
+            if (Case % 3 == 2) Columns[1].SetOptions(Columns[1].Options() & ~coVisible);
+        };
+        Tree->OnHeaderDrawQueryElements = nullptr;
+        Tree->OnAdvancedHeaderDraw = nullptr;
+        Tree->OnHeaderDraw = nullptr;
+        if (Advanced) {
+            Tree->OnHeaderDrawQueryElements = [](TLTHeader*, THeaderPaintInfo&,
+                                                 THeaderPaintElements& E) {
+                E = hpeBackground | hpeText | hpeHeaderGlyph;
+            };
+            Tree->OnAdvancedHeaderDraw = [&](TLTHeader*, THeaderPaintInfo& Info,
+                                             THeaderPaintElements) {
+                if (Info.Column) Change();
+            };
+        } else {
+            for (int I = 0; I < Columns.Count(); ++I)
+                Columns[I].SetStyle(vsOwnerDraw);
+            Tree->OnHeaderDraw = [&](TLTHeader*, fw::TCanvas&, TLazyTreeColumn*, const fw::TRect&,
+                                     bool, bool, TLTDropMarkMode) { Change(); };
+        }
+        Picture();
+        EXPECT_GE(Calls, 2);
+    }
+    Tree->OnHeaderDrawQueryElements = nullptr;
+    Tree->OnAdvancedHeaderDraw = nullptr;
+    Tree->OnHeaderDraw = nullptr;
 }
 
 } // namespace

@@ -375,8 +375,9 @@ TEST_F(ReentryTest, ANodeHandedBackOutlivesTheDeletionItsHandlerAsked) {
 }
 
 // A handler of this tree deleting the target of a move into another tree, or
-// the source of a copy from one: the other tree freed it at once.
-TEST_F(ReentryTest, AMoveOrCopyHoldsTheOtherTreesNode) {
+// the source of a copy from one: the other tree frees it at once, and the
+// move or copy went on with it.
+TEST_F(ReentryTest, AMoveOrCopyOutlivesTheOtherTreeFreeingItsNode) {
     auto Other = std::make_unique<TLazyStringTree>(nullptr);
     Other->SetNodeDataSize(4);
     Other->SetRootNodeCount(2);
@@ -550,7 +551,7 @@ TEST_F(ReentryViewTest, ANodeResetAfterItsHandlersExpandedItAgain) {
 
 // A column deleted by the handler of its own resize: the column's setter
 // went on with the freed column.
-TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerWaits) {
+TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerIsNoHarm) {
     Tree->Header()->Columns().Add()->SetWidth(100);
     Tree->Header()->Columns().Add()->SetWidth(100);
     Tree->OnColumnResize = [](TLTHeader* H, TColumnIndex C) { H->Columns().Delete(C); };

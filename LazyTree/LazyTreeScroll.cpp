@@ -282,14 +282,33 @@ void TBaseLazyTree::ClampOffsets() {
     SetOffsetY(FOffsetY);
 }
 
+fw::TRect TBaseLazyTree::ScrollTargetRect(PLazyNode Node) {
+    const bool Grid = (MiscOptions() & toGridExtensions) != 0;
+    return GetDisplayRect(Node, HeaderUseColumns() ? FFocusedColumn : NoColumn, !Grid, !Grid);
+}
+
+void TBaseLazyTree::ScrollRowIntoView(PLazyNode Node, bool Center) {
+    // A horizontal bar that the move brings up shortens the rows' area: place
+    // the row once more in what is left.
+    for (int Pass = 0; Pass < 2; ++Pass) {
+        const int H = RowAreaHeight();
+        const fw::TRect R = fw::OffsetRect(ScrollTargetRect(Node), 0, -RowAreaTop());
+        if (R.Bottom <= R.Top) return;
+        int Y = FOffsetY;
+        if (R.Top < 0)
+            Y = FOffsetY - R.Top + (Center ? H / 2 : 0);
+        else if (R.Bottom > H || Center)
+            Y = FOffsetY - R.Bottom + (Center ? H / 2 : H);
+        DoSetOffsetXY({FOffsetX, Y});
+        if (RowAreaHeight() == H) return;
+    }
+}
+
 bool TBaseLazyTree::ScrollIntoViewHorizontally(PLazyNode Node) {
-    const int Column = HeaderUseColumns() ? FFocusedColumn : NoColumn;
-    const fw::TRect R = GetDisplayRect(Node, Column, true, !(MiscOptions() & toGridExtensions));
+    const fw::TRect R = ScrollTargetRect(Node);
     if (R.IsEmpty() || (R.Right <= ClientWidth() && R.Left >= 0)) return false;
-    const int Old = FOffsetX;
     UpdateRangeX();
-    SetOffsetX(ClientWidth() / 2 - (-FOffsetX + (R.Left + R.Right) / 2));
-    return Old != FOffsetX;
+    return DoSetOffsetXY({ClientWidth() / 2 - (-FOffsetX + (R.Left + R.Right) / 2), FOffsetY});
 }
 
 // --- auto-expand -------------------------------------------------------------------

@@ -828,6 +828,124 @@ TEST_F(StreamSoundTest, ReadingIntoAShownNodeKeepsItsRowsAndTheNodeItself) {
     }
 }
 
+// A stream read into a node replaces its states. The node leaves the selection
+// when the stream says so, and shows again with its rows when it does.
+TEST_F(SoundViewTest, ReadingIntoASelectedOrHiddenNodeKeepsSelectionAndRows) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->SetSelected(Top(1), true);
+    TMemoryStream S;
+    Tree->SaveToStream(S, Top(0));
+    S.SetPosition(16);
+    Tree->AddNodeFromStream(S, 2, Top(1));
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+    EXPECT_EQ(Tree->RangeAnchor(), nullptr);
+    Tree->DeleteNode(Top(1));
+    Tree->ClearSelection();
+    ExpectTotals(*Tree);
+
+    Tree->FullExpand();
+    Tree->SetVisible(Top(1), false);
+    S.SetPosition(16);
+    Tree->AddNodeFromStream(S, 2, Top(1));
+    ExpectTotals(*Tree);
+    EXPECT_EQ(Tree->RangeY(), 18u * Tree->VisibleCount());
+    EXPECT_TRUE(Tree->FullyVisible(Top(1)));
+}
+
+bool Reachable(TBaseLazyTree& T, PLazyNode Node) {
+    for (PLazyNode N = T.GetFirstNoInit(); N; N = T.GetNextNoInit(N))
+        if (N == Node) return true;
+    return false;
+}
+
+// Every state of the node read into (selected, focused and the anchor, hidden,
+// expanded, below a collapsed or hidden parent, inside an update) against
+// every stored state of the node read: selection, counts and heights agree
+// with the nodes, and the node goes again without a trace.
+TEST_F(StreamSoundTest, ReadingIntoANodeOfAnyStateKeepsSelectionCountsAndHeights) {
+    for (int Stored = 0; Stored < 8; ++Stored) {
+        auto Source = ValueTree();
+        PLazyNode N = Source->AddChild(nullptr, 1);
+        Source->AddChild(N, 2);
+        Source->AddChild(N, 3);
+        Source->SetSelected(N, (Stored & 1) != 0);
+        Source->SetVisible(N, (Stored & 2) == 0);
+        Source->SetExpanded(N, (Stored & 4) != 0);
+        TMemoryStream S;
+        Source->SaveToStream(S, N);
+        for (int Case = 0; Case < 256; ++Case) {
+            SCOPED_TRACE(testing::Message() << "stored " << Stored << " case " << Case);
+            const bool Multi = Case & 1, Select = Case & 2, Hide = Case & 4, Expand = Case & 8,
+                       Deep = Case & 16, CollapseParent = Case & 32, HideParent = Case & 64,
+                       InUpdate = Case & 128;
+            if (!Deep && (CollapseParent || HideParent)) continue;
+            auto T = ValueTree(Multi);
+            PLazyNode A = T->AddChild(nullptr, 100);
+            PLazyNode B = T->AddChild(A, 101);
+            T->AddChild(B, 102);
+            T->AddChild(nullptr, 103);
+            T->FullExpand();
+            PLazyNode Into = Deep ? B : A;
+            if (Select) {
+                T->SetSelected(T->GetFirstNoInit()->NextSibling, true);
+                T->SetSelected(Into, true);
+                T->SetFocusedNode(Into);
+            }
+            T->SetVisible(Into, !Hide);
+            T->SetExpanded(Into, Expand);
+            if (CollapseParent) T->SetExpanded(A, false);
+            if (HideParent) T->SetVisible(A, false);
+            if (InUpdate) T->BeginUpdate();
+            S.SetPosition(16);
+            T->AddNodeFromStream(S, 2, Into);
+            if (InUpdate) T->EndUpdate();
+            ExpectTotals(*T);
+            ExpectSelectionAgrees(*T);
+            if (T->RangeAnchor()) {
+                EXPECT_TRUE(Reachable(*T, T->RangeAnchor()));
+            }
+            T->DeleteNode(Into);
+            T->ClearSelection();
+            ExpectTotals(*T);
+            ExpectSelectionAgrees(*T);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+// A read into a node that is being freed, or whose parent's children are,
+// would hang nodes where nothing counts or frees them: the chunk is passed over.
+TEST_F(StreamSoundTest, AFreeHandlerReadingIntoANodeBeingFreedAddsNothing) {
+    auto Source = ValueTree();
+    PLazyNode N = Source->AddChild(nullptr, 1);
+    Source->AddChild(N, 2);
+    TMemoryStream S;
+    Source->SaveToStream(S, N);
+    auto T = ValueTree();
+    PLazyNode A = T->AddChild(nullptr, 100);
+    T->AddChild(A, 101);
+    T->AddChild(A, 102);
+    T->AddChild(nullptr, 103);
+    int Reads = 0;
+    T->OnFreeNode = [&](TBaseLazyTree* Sender, PLazyNode Node) {
+        if (Value(*Sender, Node) == 100 || Value(*Sender, Node) == 102) {
+            S.SetPosition(16);
+            Sender->AddNodeFromStream(S, 2, Node);
+            EXPECT_EQ(S.Position(), S.Size());
+            ++Reads;
+        }
+        if (Value(*Sender, Node) == 102) { // its sibling 101 is not freed yet
+            S.SetPosition(16);
+            Sender->AddNodeFromStream(S, 2, A->FirstChild);
+            ++Reads;
+        }
+    };
+    T->DeleteNode(A);
+    EXPECT_EQ(Reads, 3);
+    EXPECT_EQ(Shape(*T), "0:103/0 ");
+    ExpectTotals(*T);
+}
+
 // ---------------------------------------------------------------- transfers
 
 TEST_F(StreamSoundTest, ARefusedMoveToAnotherTreeKeepsTheSource) {

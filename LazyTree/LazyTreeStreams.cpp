@@ -202,8 +202,8 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
-    if (FBusyCount > 0) {
-        // It clears the tree first: asked for while the tree is busy, it waits
+    if (HandlerRunning()) {
+        // It clears the tree first: asked for by a handler, it waits
         // like every deletion, with the stream's bytes taken now.
         std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(
             std::max<std::int64_t>(Stream.Size() - Stream.Position(), 0)));
@@ -435,13 +435,11 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
             if (CheckState > static_cast<std::uint8_t>(csMixedPressed)) CheckState = 0;
             if (CheckType > static_cast<std::uint8_t>(ctButton)) CheckType = 0;
             const bool Raw = (Node->Internal & lt::nfRaw) != 0;
-            PLazyNode Parent = Node->Parent;
-            bool WasVisible = (Node->States & vsVisible) != 0;
-            bool NowVisible = (States & vsVisible) != 0;
-            if (!Raw && WasVisible && !NowVisible && Parent && (Parent->States & vsExpanded))
-                AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
-            Node->States = static_cast<TLazyNodeStates>((States & LoadedStatesMask) |
-                                                        (Node->States & vsHasChildren));
+            if (Raw)
+                Node->States = static_cast<TLazyNodeStates>((States & LoadedStatesMask) |
+                                                            (Node->States & vsHasChildren));
+            else
+                TakeStoredStates(Node, static_cast<TLazyNodeStates>(States & LoadedStatesMask));
             Node->NodeHeight = static_cast<std::uint16_t>(std::min<std::uint32_t>(Height, MaxNodeHeight));
             Height = Node->NodeHeight;
             if (Raw)
@@ -485,6 +483,25 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
     }
 }
 
+void TBaseLazyTree::TakeStoredStates(PLazyNode Node, TLazyNodeStates States) {
+    // The node is counted, and maybe selected, already: its rows and its
+    // selection change as the setters change them.
+    PLazyNode Parent = Node->Parent;
+    const bool WasVisible = (Node->States & vsVisible) != 0;
+    const bool NowVisible = (States & vsVisible) != 0;
+    if (WasVisible != NowVisible && Parent && (Parent->States & vsExpanded)) {
+        const auto Rows = static_cast<std::int64_t>(Node->TotalHeight);
+        AdjustTotalHeight(Parent, NowVisible ? Rows : -Rows, true);
+    }
+    if ((Node->States & vsSelected) && !(States & vsSelected)) {
+        if (FUpdateCount > 0)
+            MarkForRemoval(Node);
+        else
+            InternalRemoveFromSelection(Node);
+    }
+    Node->States = static_cast<TLazyNodeStates>(States | (Node->States & vsHasChildren));
+}
+
 void TBaseLazyTree::SkipNode(TStream& Stream) {
     TChunkHeader Header = ReadHeader(Stream);
     if (Header.ChunkType != NodeChunk) ShowError(SCorruptStream1, hcTFCorruptStream1);
@@ -493,20 +510,38 @@ void TBaseLazyTree::SkipNode(TStream& Stream) {
     Stream.SetPosition(Stream.Position() + Header.ChunkSize);
 }
 
+bool TBaseLazyTree::BeingFreed(PLazyNode Node) const {
+    // Unlinked for its OnFreeNode, or below a node whose children are going.
+    for (PLazyNode Run = Node; Run != FRoot; Run = Run->Parent)
+        if (!Run || (Run->States & (vsClearing | vsDeleting))) return true;
+    return (FRoot->States & vsClearing) != 0;
+}
+
 void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
     lt::TBusyScope Busy(*this);
     if (!Node) Node = FRoot;
+    // Nodes hung below a node on its way out would be freed uncounted, or
+    // not at all, and a node being read takes only the stream's: its chunk
+    // is passed over.
+    if (BeingFreed(Node) || !TakesChildren(Node)) {
+        SkipNode(Stream);
+        return;
+    }
+    InterruptValidation();
     // The node's rows (itself and what shows below it) are counted afresh:
     // a node read into may already have shown children.
     const std::uint32_t Remembered = FVisibleCount;
     const std::uint32_t ShownBefore =
         Node != FRoot && FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0;
+    const TLazyNodeStates Before = Node->States;
     // Handlers that change rows while the node is read (anywhere) make the
     // sum above stale: then all rows are counted afresh.
     const std::uint64_t ChangesBefore = FHandlerRowChanges;
     const std::uint32_t WatchBefore = FRowWatchDepth;
     FRowWatchDepth = FHandlerDepth;
-    auto Recount = [this, Node, Remembered, ShownBefore, ChangesBefore, WatchBefore] {
+    // The child that was not read whole is gone already; the node given and
+    // what was read whole stay, agreeing with the selection.
+    auto Finish = [this, Node, Remembered, ShownBefore, Before, ChangesBefore, WatchBefore] {
         FRowWatchDepth = WatchBefore;
         if (Node == FRoot || FHandlerRowChanges != ChangesBefore)
             FVisibleCount = CountVisibleChildren(FRoot);
@@ -514,18 +549,28 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
             FVisibleCount = Remembered - ShownBefore +
                             (FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0);
         NoteRowsChanged();
+        FixLoadedSelection(Node);
+        if (Node != FRoot && Node->Parent != FRoot && ((Before ^ Node->States) & vsVisible)) {
+            if (FUpdateCount == 0)
+                DetermineHiddenChildrenFlag(Node->Parent);
+            else
+                DoStateChange({tsUpdateHiddenChildrenNeeded});
+        }
+        MarkValidationNeeded();
+        if (FUpdateCount == 0) {
+            InvalidateCache();
+            UpdateScrollBars(true);
+            Invalidate();
+        }
+        if ((Before & vsSelected) && !(Node->States & vsSelected)) Change(Node);
     };
     try {
         ReadNode(Stream, Version, Node);
     } catch (...) {
-        // The child that was not read whole is gone already; the node given
-        // and what was read whole stay, agreeing with the selection.
-        Recount();
-        FixLoadedSelection(Node);
+        Finish();
         throw;
     }
-    Recount();
-    FixLoadedSelection(Node);
+    Finish();
 }
 
 void TBaseLazyTree::AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node) {
@@ -550,12 +595,13 @@ void TBaseLazyTree::FixLoadedSelection(PLazyNode Node) {
     for (PLazyNode Run = Node == FRoot ? GetFirstNoInit() : Node; Run && Run != Stop;
          Run = GetNextNoInit(Run)) {
         if (!(Run->States & vsSelected)) continue;
+        // The node read into may be in the selection already, and stays there.
         int Index = 0;
-        if (Multi) {
-            if (!FindNodeInSelection(Run, Index, -1, -1)) AddToTempCache(Run);
-        } else {
+        if (FindNodeInSelection(Run, Index, -1, -1)) continue;
+        if (Multi)
+            AddToTempCache(Run);
+        else
             Run->States &= ~vsSelected;
-        }
     }
     if (FTempNodeCount > 0) {
         // The nodes carry vsSelected already; they only join the array.

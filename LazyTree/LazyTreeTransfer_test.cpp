@@ -12,6 +12,7 @@
 #include "StdActns.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vel {
 namespace {
@@ -76,6 +77,124 @@ TEST_F(TransferTest, CutAndPasteMoveTheNodes) {
     Other->SetSelected(Other->GetFirst(), true);
     Other->CutToClipboard();
     EXPECT_FALSE(Other->TreeStates().Contains(tsCutPending));
+}
+
+// A move refused by the source keeps the node in its tree, and a paste that
+// inserted nothing says so (and leaves the cut pending for another paste).
+TEST_F(TransferTest, ARefusedCutAndPasteKeepsTheNodes) {
+    auto* A = Place<TLazyStringTree>(0, 0, 100, 100);
+    auto* B = Place<TLazyStringTree>(100, 0, 100, 100);
+    Show();
+    A->SetRootNodeCount(2);
+    B->SetRootNodeCount(1);
+    A->SetSelected(A->GetFirst(), true);
+    A->CutToClipboard();
+    A->OnNodeMoving = [](TBaseLazyTree*, PLazyNode, PLazyNode, bool& Ok) { Ok = false; };
+    B->SetFocusedNode(B->GetFirst());
+    EXPECT_FALSE(B->PasteFromClipboard());
+    EXPECT_EQ(A->RootNodeCount(), 2u);
+    EXPECT_EQ(B->TotalCount(), 1u);
+    EXPECT_TRUE(A->TreeStates().Contains(tsCutPending));
+    // Some moves refused: those nodes stay, unmarked, and the cut ends.
+    A->OnNodeMoving = nullptr;
+    A->SetSelected(A->GetFirst(), true);
+    A->SetSelected(A->GetLastChild(nullptr), true);
+    A->CutToClipboard();
+    A->OnNodeMoving = [A](TBaseLazyTree*, PLazyNode N, PLazyNode, bool& Ok) {
+        Ok = N != A->GetFirstNoInit();
+    };
+    EXPECT_TRUE(B->PasteFromClipboard());
+    EXPECT_EQ(A->RootNodeCount(), 1u);
+    EXPECT_EQ(B->TotalCount(), 2u);
+    EXPECT_FALSE(A->TreeStates().Contains(tsCutPending));
+    EXPECT_FALSE(A->GetFirstNoInit()->States & vsCutOrCopy);
+    // Within one tree, a refused move is no insertion either.
+    A->SetRootNodeCount(3);
+    A->OnNodeMoving = [](TBaseLazyTree*, PLazyNode, PLazyNode, bool& Ok) { Ok = false; };
+    A->SetSelected(A->GetFirstNoInit(), true);
+    A->CutToClipboard();
+    A->SetFocusedNode(A->GetLastChild(nullptr));
+    EXPECT_FALSE(A->PasteFromClipboard());
+    EXPECT_EQ(A->RootNodeCount(), 3u);
+}
+
+// The cut nodes are taken from the source before the moves; handlers of the
+// source and of the target delete nodes of that list meanwhile.
+TEST_F(TransferTest, HandlersDeletingCutNodesWhileTheyArePasted) {
+    for (int Case = 0; Case < 6; ++Case) {
+        SCOPED_TRACE(Case);
+        auto* A = Place<TLazyStringTree>(0, 0, 100, 100);
+        auto* B = Place<TLazyStringTree>(100, 0, 100, 100);
+        Show();
+        A->SetRootNodeCount(4);
+        B->SetRootNodeCount(1);
+        PLazyNode First = A->GetFirst();
+        A->TreeOptions()->SetSelectionOptions(A->SelectionOptions() | toMultiSelect);
+        for (PLazyNode N = A->GetFirst(); N; N = A->GetNextSibling(N))
+            A->SetSelected(N, true);
+        A->CutToClipboard();
+        PLazyNode Last = A->GetLastChild(nullptr);
+        PLazyNode Third = Last->PrevSibling;
+        bool Once = true;
+        auto DeleteLater = [&](TBaseLazyTree*) {
+            if (!std::exchange(Once, false)) return;
+            A->DeleteNode(Last);
+            A->DeleteNode(Third);
+        };
+        if (Case == 0)
+            A->OnNodeMoving = [&](TBaseLazyTree* T, PLazyNode, PLazyNode, bool&) { DeleteLater(T); };
+        if (Case == 1) A->OnFreeNode = [&](TBaseLazyTree* T, PLazyNode) { DeleteLater(T); };
+        if (Case == 2) B->OnNodeCopied = [&](TBaseLazyTree* T, PLazyNode) { DeleteLater(T); };
+        if (Case == 3) B->OnNodeMoved = [&](TBaseLazyTree* T, PLazyNode) { DeleteLater(T); };
+        // The node being moved, freed by the target's handler once it was copied.
+        if (Case == 4)
+            B->OnNodeCopied = [&](TBaseLazyTree*, PLazyNode) {
+                if (std::exchange(Once, false)) A->DeleteNode(First);
+            };
+        // The target, freed by the source's handler.
+        PLazyNode Target = Case == 5 ? B->GetFirst() : nullptr;
+        if (Case == 5)
+            A->OnNodeMoving = [&](TBaseLazyTree*, PLazyNode, PLazyNode, bool&) {
+                if (std::exchange(Once, false)) B->DeleteNode(Target);
+            };
+        B->SetFocusedNode(Target);
+        EXPECT_EQ(B->PasteFromClipboard(), Case != 5);
+        fw::ProcessMessages();
+        // Two of four freed, all four moved, or nothing moved and the target gone.
+        const std::uint32_t InB[] = {3, 3, 3, 3, 5, 0};
+        EXPECT_EQ(B->TotalCount(), InB[Case]);
+        EXPECT_EQ(A->TotalCount(), Case == 5 ? 4u : 0u);
+        A->OnNodeMoving = nullptr;
+        A->OnFreeNode = nullptr;
+        B->OnNodeCopied = nullptr;
+        B->OnNodeMoved = nullptr;
+        delete A;
+        delete B;
+    }
+}
+
+// Clearing a tree whose cut or copy is pending takes its data off the
+// clipboard; another tree's clear leaves it there.
+TEST_F(TransferTest, ClearingATreeWithAPendingCutOrCopyEmptiesTheClipboard) {
+    const fw::UINT Data = fw::RegisterClipboardFormat("Lazy Tree Data");
+    for (bool Cut : {true, false}) {
+        SCOPED_TRACE(Cut);
+        Tree->SetRootNodeCount(3);
+        Tree->SetSelected(Top(0), true);
+        if (Cut)
+            Tree->CutToClipboard();
+        else
+            Tree->CopyToClipboard();
+        ASSERT_TRUE(fw::IsClipboardFormatAvailable(Data));
+        Other->Clear();
+        EXPECT_TRUE(fw::IsClipboardFormatAvailable(Data));
+        Tree->Clear();
+        EXPECT_FALSE(fw::IsClipboardFormatAvailable(Data));
+        EXPECT_FALSE(Tree->TreeStates().Contains(tsCutPending));
+        EXPECT_FALSE(Tree->TreeStates().Contains(tsCopyPending));
+        EXPECT_FALSE(Other->PasteFromClipboard());
+        EXPECT_EQ(Other->TotalCount(), 0u);
+    }
 }
 
 TEST_F(TransferTest, ABusyClipboardIsReportedNotIgnored) {

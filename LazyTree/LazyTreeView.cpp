@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <typeinfo>
 
 namespace vel {
 
@@ -86,6 +87,8 @@ void TBaseLazyTree::DoColumnResize(int Column) {
     UpdateHorizontalScrollBar(false);
     Invalidate();
     lt::Fire(*this, OnColumnResize, Header(), Column);
+    // A running editor follows its cell (the handler may have ended the edit).
+    UpdateEditBounds();
 }
 
 // --- layout ------------------------------------------------------------------
@@ -191,19 +194,62 @@ void TBaseLazyTree::SetOffsetX(int Value) {
     if (HandleAllocated()) Invalidate();
 }
 
-bool TBaseLazyTree::DoSetOffsetXY(fw::TPoint Value) {
-    const fw::TPoint Old{FOffsetX, FOffsetY};
-    SetOffsetX(Value.X);
-    SetOffsetY(Value.Y);
-    if (Old == fw::TPoint{FOffsetX, FOffsetY}) return false;
+bool TBaseLazyTree::DoSetOffsetXY(fw::TPoint Value, TScrollUpdateOptions Options,
+                                  const fw::TRect* ClipRect) {
+    lt::TBusyScope Busy(*this);
+    const int RangeW = Header() && Header()->Columns().Count() > 0
+                           ? Header()->Columns().TotalWidth()
+                           : static_cast<int>(FRangeX);
+    const std::int64_t MinY = std::min<std::int64_t>(
+        0, static_cast<std::int64_t>(RowAreaHeight()) - static_cast<std::int64_t>(RangeY()));
+    const int X = std::clamp(Value.X, std::min(0, ClientWidth() - RangeW), 0);
+    const int Y = static_cast<int>(std::clamp<std::int64_t>(Value.Y, MinY, 0));
+    const int DX = X - FOffsetX, DY = Y - FOffsetY;
+    if (DX == 0 && DY == 0) return false;
+    FOffsetX = X;
+    FOffsetY = Y;
     fw::Application()->CancelHint();
-    // Rows of other widths came into view: the horizontal range follows them.
-    const bool Busy = InState(tsSizing) || InState(tsThumbTracking) ||
-                      InState(tsDrawSelecting) || (Header() && (Header()->States & hrsDragging));
-    if (FOffsetY != Old.Y && !Busy && HandleAllocated()) UpdateHorizontalScrollBar(false);
+    if (HandleAllocated()) {
+        if (FUpdateCount > 0)
+            Invalidate(); // the update's end paints it all
+        else
+            ShowScrolled(DX, DY, Options, ClipRect);
+    }
     const fw::TPoint P = ScreenToClient(fw::GetCursorPos());
     if (HandleAllocated() && ClientRect().Contains(P)) HandleHotTrack(P.X, P.Y);
+    DoScroll(DX, DY);
     return true;
+}
+
+void TBaseLazyTree::ShowScrolled(int DX, int DY, TScrollUpdateOptions Options,
+                                 const fw::TRect* ClipRect) {
+    const bool Sizing = InState(tsSizing);
+    const bool Tracking = InState(tsThumbTracking);
+    if (Options & suoScrollClientArea) {
+        const bool Picture = (PaintOptions() & toShowBackground) && Background().HasGraphic() &&
+                             !Background().Bitmap().Empty();
+        // A background picture stays where it is: everything on it is painted again.
+        if (Picture)
+            Invalidate();
+        else
+            fw::ScrollWindowArea(this, ClipRect ? *ClipRect
+                                                : fw::TRect{0, RowAreaTop(), ClientWidth(),
+                                                            ClientHeight()},
+                                 DX, DY);
+    }
+    const bool Repaint = (Options & suoRepaintScrollBars) != 0;
+    if (!(Options & suoUpdateNCArea)) return;
+    if (DX != 0) {
+        if ((Options & suoRepaintHeader) && HeaderRect().Height() > 0) InvalidateRect(HeaderRect());
+        if (!Sizing && !Tracking && fw::HasHorzScrollBar(ScrollBarOptions()->ScrollBars()))
+            fw::SetScrollPos(Handle(), fw::SB_HORZ, -FOffsetX, Repaint);
+    }
+    if (DY != 0 && !Sizing && !Tracking) {
+        fw::SetScrollPos(Handle(), fw::SB_VERT, -FOffsetY, Repaint);
+        // Rows of other widths came into view: the horizontal range follows them.
+        if (!InState(tsDrawSelecting) && !(Header() && (Header()->States & hrsDragging)))
+            UpdateHorizontalScrollBar(false);
+    }
 }
 
 void TBaseLazyTree::SetOffsetXY(fw::TPoint Value) {
@@ -225,14 +271,34 @@ std::unique_ptr<TCustomLazyTreeOptions> TBaseLazyTree::GetOptionsClass() {
     return std::make_unique<TCustomLazyTreeOptions>(this);
 }
 
+namespace {
+
+// Whether two objects are of one class (the queries may answer the class there is).
+template <class T> bool SameClass(const T* A, const T* B) {
+    return A && B && typeid(*A) == typeid(*B);
+}
+
+} // namespace
+
 void TBaseLazyTree::AdoptClassObjects() {
     std::unique_ptr<TCustomLazyTreeOptions> Options = GetOptionsClass();
-    FOptions->AssignTo(*Options);
-    FOptions = std::move(Options);
+    if (Options && !SameClass(Options.get(), FOptions.get())) {
+        FOptions->AssignTo(*Options);
+        FOptions = std::move(Options);
+    }
     std::unique_ptr<TLTHeader> H = GetHeaderClass();
-    H->AdoptColumnsClass();
-    H->Assign(*FHeader);
-    FHeader = std::move(H);
+    if (H && !SameClass(H.get(), FHeader.get())) {
+        H->AdoptColumnsClass();
+        H->Assign(*FHeader);
+        FHeader = std::move(H);
+    } else {
+        FHeader->AdoptColumnsClass();
+    }
+}
+
+void TBaseLazyTree::AfterConstruction() {
+    fw::TCustomControl::AfterConstruction();
+    AdoptClassObjects();
 }
 
 void TBaseLazyTree::InitializeView() {

@@ -3,6 +3,7 @@
 #include "TreeViewTestEnv.h"
 
 #include "DragCtrls.h"
+#include "LazyDrawTree.h"
 #include "Filer.h"
 #include "ScrollBars.h"
 
@@ -50,6 +51,62 @@ TEST_F(WindowTest, BevelsAndBorderWidthTakeTheBorderColourAndShrinkTheHeader) {
     Tree->SetBorderWidth(60); // 38 pixels of client, 17 of them the header
     EXPECT_TRUE(Tree->FindWindowScrollBars() &&
                 Tree->FindWindowScrollBars()->Bars[fw::SB_VERT].Shown);
+}
+
+TEST_F(WindowTest, BorderAndTreeLineColoursRepaintWhatTheyColour) {
+    Tree->SetBevelKind(fw::bkFlat);
+    Tree->SetBevelInner(fw::bvNone);
+    Tree->SetBorderWidth(3);
+    Tree->Colors()->SetBorderColor(fw::clLime);
+    fw::ProcessMessages();
+    // What the window shows, not a fresh picture: the border lies in the frame.
+    auto Shown = [&](int X, int Y) {
+        const fw::TPoint O = Tree->ClientOrigin();
+        const fw::TPoint F = Form->ClientOrigin();
+        const fw::TPoint At{X - Tree->ClientOffset().X + O.X - F.X + Form->ClientOffset().X,
+                            Y - Tree->ClientOffset().Y + O.Y - F.Y + Form->ClientOffset().Y};
+        return fw::PixelToColor(Form->WindowSurface()->Pixel(At.X, At.Y));
+    };
+    ASSERT_EQ(Shown(2, 80), Rgb(fw::clLime));
+    Tree->Colors()->SetBorderColor(fw::clRed);
+    fw::ProcessMessages();
+    EXPECT_EQ(Shown(2, 80), Rgb(fw::clRed));
+    // The buttons are pictures drawn in the tree line colour: a whole edge of one
+    // (9 pixels in a row) takes the new colour, not only the dotted lines.
+    Tree->Colors()->SetTreeLineColor(fw::clBlue);
+    Picture();
+    int Longest = 0;
+    for (int Y = 4; Y < 4 + 18; ++Y) {
+        int Run = 0;
+        for (int X = 4; X < 4 + 18; ++X) {
+            Run = At(X, Y) == Rgb(fw::clBlue) ? Run + 1 : 0;
+            Longest = std::max(Longest, Run);
+        }
+    }
+    EXPECT_GE(Longest, 9);
+}
+
+TEST_F(WindowTest, WithoutExtendedFocusEveryFocusChangeTakesTheMainColumn) {
+    TLTHeader* H = Tree->Header();
+    for (int I = 0; I < 3; ++I)
+        H->Columns().Add()->SetWidth(70);
+    H->SetOptions(H->Options() | hoVisible);
+    H->SetMainColumn(1);
+    Tree->SetFocusedNode(Top(0));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Tree->SetFocusedColumn(2);
+    Tree->SetFocusedNode(Top(1));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Tree->SetFocusedNodeAndColumn(Top(2), 0);
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    Click(10, 17 + 9); // a press on another column's cell
+    EXPECT_EQ(Tree->FocusedNode(), Top(0));
+    EXPECT_EQ(Tree->FocusedColumn(), 1);
+    // With extended focus a column stays focused from node to node.
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toExtendedFocus);
+    Tree->SetFocusedColumn(2);
+    Tree->SetFocusedNode(Top(2));
+    EXPECT_EQ(Tree->FocusedColumn(), 2);
 }
 
 TEST_F(WindowTest, ARightToLeftTreeHasItsScrollBarOnTheLeftAndNoColumnCut) {
@@ -164,6 +221,49 @@ TEST_F(WindowTest, TheHeaderChoosesItsColumnCollectionClass) {
     EXPECT_NE(dynamic_cast<TMyColumns*>(&T->Header()->Columns()), nullptr);
     T->Header()->Columns().Add()->SetWidth(40);
     EXPECT_EQ(T->Header()->Columns()[0].Width(), 40);
+}
+
+// Options and a header of their own, asked for by trees that call nothing to adopt them.
+class TMyOptions : public TCustomLazyTreeOptions {
+public:
+    using TCustomLazyTreeOptions::TCustomLazyTreeOptions;
+};
+template <class TBase> class TQueryingTree : public TBase {
+public:
+    explicit TQueryingTree(fw::TComponent* Owner) : TBase(Owner) {
+        // What the constructor sets on the objects it has reaches the final ones.
+        this->TreeOptions()->SetMiscOptions(this->MiscOptions() | toEditable);
+        this->Header()->SetHeight(23);
+    }
+
+protected:
+    std::unique_ptr<TLTHeader> GetHeaderClass() override { return std::make_unique<TMyHeader>(this); }
+    std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass() override {
+        return std::make_unique<TMyOptions>(this);
+    }
+};
+
+TEST_F(WindowTest, ClassQueriesTakeEffectInAnySubclassMadeByCreate) {
+    auto Check = [](TBaseLazyTree* T) {
+        EXPECT_NE(dynamic_cast<TMyHeader*>(T->Header()), nullptr);
+        EXPECT_NE(dynamic_cast<TMyColumns*>(&T->Header()->Columns()), nullptr);
+        EXPECT_NE(dynamic_cast<TMyOptions*>(T->TreeOptions()), nullptr);
+        EXPECT_TRUE(T->MiscOptions() & toEditable);
+        EXPECT_EQ(T->Header()->Height(), 23u);
+        T->Header()->Columns().Add()->SetWidth(40);
+        EXPECT_EQ(T->Header()->Columns()[0].Width(), 40);
+    };
+    Check(Place<TQueryingTree<TLazyDrawTree>>(0, 0, 100, 100));
+    Check(Place<TQueryingTree<TBaseLazyTree>>(0, 0, 100, 100));
+    // A tree made without Create is asked once its maker calls AfterConstruction.
+    auto Own = std::make_unique<TQueryingTree<TLazyDrawTree>>(nullptr);
+    Own->AfterConstruction();
+    Check(Own.get());
+    // The string tree's own options class stays, and asking again replaces nothing.
+    TLTHeader* Before = Tree->Header();
+    Tree->AfterConstruction();
+    EXPECT_EQ(Tree->Header(), Before);
+    EXPECT_NE(dynamic_cast<TStringTreeOptions*>(Tree->TreeOptions()), nullptr);
 }
 
 TEST_F(WindowTest, AssignCopiesTheFrameLayoutAndDragRows) {

@@ -103,6 +103,7 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 }
 
 TBaseLazyTree::~TBaseLazyTree() {
+    SetState(fw::TComponentStateItem::Destroying);
     FGoing = true; // the worker is never given this tree again
     FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
@@ -799,21 +800,19 @@ void TBaseLazyTree::DeleteSelectedNodes() {
     TNodeArray Nodes = GetSortedSelection(true);
     // A deletion's handlers may move a node still to go below one going now:
     // it goes with that one, and leaves the set.
-    std::unordered_set<PLazyNode> Left(Nodes.begin(), Nodes.end());
-    std::unordered_set<PLazyNode> Parents;
-    lt::TNodeWatch WatchLeft(Left, FWatches), WatchParents(Parents, FWatches);
+    lt::TNodeWatch Left(*this, Nodes), Parents(*this, {});
     // Each parent's children are numbered once, however many of them went
     // (and when a handler's exception stops the deletions halfway).
     fw::TScopeExit Renumber([&Parents] {
-        for (PLazyNode P : Parents) {
+        for (PLazyNode P : Parents.Live()) {
             std::uint32_t Index = 0;
             for (PLazyNode C = P->FirstChild; C; C = C->NextSibling)
                 C->Index = Index++;
         }
     });
     for (std::size_t I = Nodes.size(); I-- > 0;) {
-        if (!Left.contains(Nodes[I])) continue;
-        Parents.insert(Nodes[I]->Parent);
+        if (!Left.Alive(Nodes[I])) continue;
+        Parents.Add(Nodes[I]->Parent);
         DeleteNodeNow(Nodes[I], false);
     }
     Renumber.Leave();
@@ -833,8 +832,11 @@ void TBaseLazyTree::ClearNow() {
     TUpdateScope U(*this);
     InterruptValidation();
     if (InState(tsEditing)) CancelEditNode();
-    if (InState(tsCopyPending) || InState(tsCutPending))
+    // The nodes a pending cut or copy names go: so does its data on the clipboard.
+    if (InState(tsCopyPending) || InState(tsCutPending)) {
+        ReleaseClipboardData();
         DoStateChange({}, {tsCopyPending, tsCutPending});
+    }
     ClearSelection();
     FFocusedNode = nullptr;
     FHotNode = nullptr;
@@ -880,9 +882,10 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
 }
 
 bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
-    // Asked for while the tree is busy: by a handler, a walk's callback, a
-    // message handled inside an operation, or a handler of another tree.
-    if (FBusyCount == 0) return false;
+    // Asked for from inside the tree's own handler, a walk's callback, a timer
+    // or a message handled inside an operation. Another tree's handler is not
+    // one: what keeps a node across it watches the node (lt::TNodeWatch).
+    if (FHandlerDepth == 0) return false;
     FDeferred.push_back({Node, std::move(Run)});
     return true;
 }
@@ -913,17 +916,18 @@ void TBaseLazyTree::RunDeferred() {
     }
 }
 
-void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+bool TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
     lt::TBusyScope Busy(*this);
-    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly() || StaysPut(Source)) return;
+    if (Mode == amNoWhere || !Source || Source == FRoot || ReadOnly() || StaysPut(Source))
+        return false;
     LTAssert(TreeFromNode(Source) == this, "The source tree must contain the source node.");
     TBaseLazyTree* TargetTree = this;
     if (!Target) {
         Target = FRoot;
         Mode = amAddChildFirst;
     } else if (!(TargetTree = TreeFromNode(Target))) {
-        return; // a node on its way out of its tree
+        return false; // a node on its way out of its tree
     }
     if (Target == TargetTree->FRoot) {
         if (Mode == amInsertBefore)
@@ -932,16 +936,14 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             Mode = amAddChildLast;
     }
     if (Source == Target && !(ChildrenOnly && (Mode == amInsertBefore || Mode == amInsertAfter)))
-        return;
-    // The target is kept across this tree's handlers: its tree waits too.
-    std::optional<lt::TBusyScope> TargetBusy;
-    if (TargetTree != this) TargetBusy.emplace(*TargetTree);
+        return false;
     PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
-    if (!DoNodeMoving(Source, EventTarget)) return;
-    if (TargetTree == this) {
-        MoveWithin(Source, Target, Mode, ChildrenOnly);
-        return;
-    }
+    // Handlers of this tree wait with their deletions until the move ends;
+    // those of another tree do not: its target is used while it lives.
+    lt::TNodeWatch TargetLive(*TargetTree, {Target});
+    auto TargetGone = [&] { return Target != TargetTree->FRoot && !TargetLive.Alive(Target); };
+    if (!DoNodeMoving(Source, EventTarget) || TargetGone()) return false;
+    if (TargetTree == this) return MoveWithin(Source, Target, Mode, ChildrenOnly);
     // Another tree: copy through the node-chunk format, then drop the sources,
     // which a walk running here forbids.
     LTAssert(!InState(tsIterating),
@@ -953,27 +955,30 @@ void TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
             Sources.push_back(Run);
     else
         Sources.push_back(Source);
+    TNodeArray Held = Sources;
+    Held.push_back(Source);
+    lt::TNodeWatch Live(*this, Held);
     // Only the sources that arrived leave this tree (when this operation ends).
     std::vector<PLazyNode> Arrived;
+    const bool Beside = Mode == amInsertBefore || Mode == amInsertAfter;
     for (PLazyNode S : Sources) {
-        if (!TargetTree->TakesChildren(Mode == amInsertBefore || Mode == amInsertAfter
-                                           ? Target->Parent
-                                           : Target))
-            break;
-        PLazyNode N = TargetTree->CopyTo(S, Target, Mode, false);
+        if (TargetGone() || !TargetTree->TakesChildren(Beside ? Target->Parent : Target)) break;
+        PLazyNode N = Live.Alive(S) ? TargetTree->CopyTo(S, Target, Mode, false) : nullptr;
         if (!N) continue;
         Arrived.push_back(S);
         TargetTree->DoNodeMoved(N);
     }
-    if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size())
+    if (ChildrenOnly && !Arrived.empty() && Arrived.size() == Sources.size() &&
+        Live.Alive(Source))
         DeleteChildren(Source, false);
     else
         for (PLazyNode S : Arrived)
-            DeleteNode(S, true);
+            if (Live.Alive(S)) DeleteNode(S, true);
     TargetUpdate.Leave();
+    return !Arrived.empty();
 }
 
-void TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
+bool TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode,
                                bool ChildrenOnly) {
     if (Target != FRoot && HasAsParent(Target, Source))
         ShowError(SWrongMoveError, hcTFWrongMoveError);
@@ -983,6 +988,7 @@ void TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttach
     TUpdateScope U(*this);
     InterruptValidation();
     const bool Beside = Mode == amInsertBefore || Mode == amInsertAfter;
+    bool Moved = false;
     auto MoveOne = [&](PLazyNode Node) {
         if (FStructureStamp != Checked &&
             (StaysPut(Node) || Node == Target || !Node->Parent ||
@@ -992,6 +998,7 @@ void TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttach
         UnlinkNode(Node, true, true);
         LinkNode(Node, Target, Mode);
         Checked = FStructureStamp;
+        Moved = true;
         DoNodeMoved(Node);
     };
     if (ChildrenOnly) {
@@ -1009,11 +1016,12 @@ void TBaseLazyTree::MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttach
     }
     StructureChange(Source, crNodeMoved);
     U.Leave();
+    return Moved;
 }
 
-void TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
+bool TBaseLazyTree::MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode,
                            bool ChildrenOnly) {
-    if (Tree) MoveTo(Source, Tree->FRoot, Mode, ChildrenOnly);
+    return Tree && MoveTo(Source, Tree->FRoot, Mode, ChildrenOnly);
 }
 
 void TBaseLazyTree::ResetNode(PLazyNode Node) {
@@ -1112,6 +1120,8 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
 
 bool TBaseLazyTree::CollapseNode(PLazyNode Node) {
     if (!DoCollapsing(Node) || !(Node->States & vsExpanded)) return false;
+    AnimateToggle(Node, false);
+    if (!(Node->States & vsExpanded)) return false; // collapsed meanwhile
     InterruptValidation();
     if (!(Node->States & vsExpanded)) return false;
     if (!BatchToggle(Node)) {
@@ -1134,6 +1144,8 @@ bool TBaseLazyTree::ExpandNode(PLazyNode Node) {
     if (!(Node->States & vsInitialized)) InitNode(Node);
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
     if (Node->States & vsExpanded) return false;
+    AnimateToggle(Node, true);
+    if (Node->States & vsExpanded) return false; // expanded meanwhile
     InterruptValidation();
     if (Node->States & vsExpanded) return false;
     Node->States |= vsExpanded;

@@ -30,6 +30,9 @@ namespace vel {
 
 class TBaseLazyTree;
 class TLTDataObject;
+namespace lt {
+class TNodeWatch;
+}
 class TLTDragManager;
 class TLTDragImage;
 struct TFormatEtc;
@@ -493,9 +496,6 @@ public:
     bool HandlerRunning() const { return FHandlerDepth > 0; }
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
-    // Queues Run (a column's deletion) for the end of the outermost operation
-    // while the tree is busy; false when it is not, and the caller goes on now.
-    bool DeferWhileBusy(std::function<void()> Run) { return DeferWhileHandling(nullptr, std::move(Run)); }
 
     // ---- update lock
     void BeginUpdate();
@@ -506,8 +506,10 @@ public:
     void DeleteNode(PLazyNode Node, bool Reindex = true);
     void DeleteSelectedNodes();
     virtual void Clear();
-    void MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
-    void MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    // True when the node (or a child of it) moved; the source's OnNodeMoving
+    // or the target tree may refuse.
+    bool MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    bool MoveTo(PLazyNode Source, TBaseLazyTree* Tree, TLTNodeAttachMode Mode, bool ChildrenOnly);
     // Copies Source (of any tree) to Target; a target in another tree copies there.
     PLazyNode CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     void ResetNode(PLazyNode Node);
@@ -585,8 +587,12 @@ public:
     // Widest content of a column over the visible nodes (the header's auto-fit uses it).
     int GetMaxColumnWidth(int Column);
     bool ScrollIntoView(PLazyNode Node, bool Center, bool Horizontally = false);
-    // The horizontal part: a node's text reaching past either edge is centred.
+    // The horizontal part: what ScrollTargetRect measures, reaching past either
+    // edge, is centred.
     bool ScrollIntoViewHorizontally(PLazyNode Node);
+    // What scrolling into view brings in: the focused column's cell with
+    // toGridExtensions, else the node's text in it (in the row without columns).
+    fw::TRect ScrollTargetRect(PLazyNode Node);
     // The columns' total width, or without columns the widest row on screen.
     void UpdateRangeX();
     // Brings both offsets back inside the content at the present size; a
@@ -810,8 +816,17 @@ public:
     void UpdateVerticalScrollBar(bool DoRepaint);
     void SetOffsetX(int Value);
     void SetOffsetXY(fw::TPoint Value);
+    // What DoSetOffsetXY updates besides the offsets.
+    using TScrollUpdateOptions = std::uint8_t;
+    static constexpr TScrollUpdateOptions suoRepaintHeader = 1, suoRepaintScrollBars = 2,
+                                          suoScrollClientArea = 4, suoUpdateNCArea = 8;
+    static constexpr TScrollUpdateOptions DefaultScrollUpdateFlags =
+        suoRepaintHeader | suoRepaintScrollBars | suoScrollClientArea | suoUpdateNCArea;
     // Moves both offsets, limited to the content; false when nothing moved.
-    bool DoSetOffsetXY(fw::TPoint Value);
+    // The window's pixels move along (inside ClipRect, else the rows below the
+    // header) and OnScroll hears of both deltas at once.
+    bool DoSetOffsetXY(fw::TPoint Value, TScrollUpdateOptions Options = DefaultScrollUpdateFlags,
+                       const fw::TRect* ClipRect = nullptr);
     // The row area: the control below the header. Node positions, hit tests and
     // scrolling all measure from its top.
     int RowAreaTop() const;
@@ -905,9 +920,11 @@ public:
     const fw::TBitmap& PlusBitmap() const { return FPlusBM; }
     const fw::TBitmap& MinusBitmap() const { return FMinusBM; }
     const TLTLinePattern& LinePattern() const { return FLinePattern; }
-    // The class queries descendants override.
+    // The class queries descendants override. A constructor cannot reach a
+    // descendant's answer: AfterConstruction asks them again (AdoptClassObjects).
     virtual std::unique_ptr<TLTHeader> GetHeaderClass();
     virtual std::unique_ptr<TCustomLazyTreeOptions> GetOptionsClass();
+    void AfterConstruction() override;
     // The framework's test, and (outside design time) a parent form that is
     // visible and can take the focus itself.
     bool CanFocus() const override;
@@ -1067,6 +1084,9 @@ public:
     // over Duration ms of the framework's clock, then once with step 0.
     void Animate(std::uint32_t Steps, std::uint32_t Duration, const TLTAnimationCallback& Callback,
                  void* Data);
+    // The header's animated resize: what lies right of the column slides in 32
+    // steps of a millisecond, then the column takes the width (if still there).
+    void AnimateColumnResize(int Column, int NewWidth);
     // The class library's drag (dtVCL) or a drag of nodes (dtOLE).
     void BeginDrag(bool Immediate, int Threshold = -1);
     bool Dragging() const;
@@ -1212,8 +1232,9 @@ protected:
     // The view's part of construction: shared resources, control style,
     // change links, the check list and the button and line pictures.
     void InitializeView();
-    // Replaces the options and the header with the objects of this class's
-    // queries, keeping their settings (a descendant's constructor calls it).
+    // Replaces the options, the header and its columns with the objects of
+    // this class's queries, keeping their settings; an object whose class
+    // the query answers already stays.
     void AdoptClassObjects();
 
     virtual void WriteChunks(TStream& Stream, PLazyNode Node);
@@ -1337,6 +1358,9 @@ protected:
 
 private:
     friend class TWorkerThread;
+    friend class lt::TNodeWatch;
+    // The node sets operations hold across handlers; a freed node leaves each.
+    std::vector<std::unordered_set<PLazyNode>*> FNodeWatches;
     void InitRootNode(std::uint32_t OldSize = 0);
     // HandleDragMessage's pieces.
     void FinishDrag(bool Drop, fw::TShiftState Keys, fw::TPoint Pt);
@@ -1357,7 +1381,7 @@ private:
     // Whether a node may take children now: not while it is freed, cleared or read.
     bool TakesChildren(PLazyNode Node) const;
     // MoveTo within this tree, once the move was allowed.
-    void MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
+    bool MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);
     // Links children behind Node's last until it has NewChildCount; answers the first made.
     PLazyNode AppendChildren(PLazyNode Node, std::uint32_t NewChildCount);
     void NoteStructureChange() { ++FStructureStamp; }
@@ -1378,6 +1402,13 @@ private:
     bool CollapseNode(PLazyNode Node);
     bool ExpandNode(PLazyNode Node);
     void AfterToggle(PLazyNode Node, PLazyNode OldTop);
+    // With toAnimatedToggle: the rows below Node slide open or shut before it
+    // toggles (LazyTreeAnimation.cpp); the caller checks Node's state again.
+    void AnimateToggle(PLazyNode Node, bool Expanding);
+    void FillToggleStrip(fw::TCanvas& C, const fw::TRect& Strip);
+    // DoSetOffsetXY's window part: the pixels, the header and the bars.
+    void ShowScrolled(int DX, int DY, TScrollUpdateOptions Options, const fw::TRect* ClipRect);
+    void ScrollRowIntoView(PLazyNode Node, bool Center);
     void InvalidateSelectedRowsOnScreen();
     void ClearNow();
     // The stream's iterative parts.
@@ -1386,6 +1417,10 @@ private:
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
     void FixLoadedSelection(PLazyNode Node);
+    // The stored states of the node a read goes into, which the tree counts already.
+    void TakeStoredStates(PLazyNode Node, TLazyNodeStates States);
+    // Node is on its way out: unlinked for OnFreeNode, or below a clearing node.
+    bool BeingFreed(PLazyNode Node) const;
     // AddNodeFromStream into a node just made for it, which goes when the read fails.
     void AddNewNodeFromStream(TStream& Stream, std::uint32_t Version, PLazyNode Node);
     // A node's own chunks as WriteChunks makes them, its children left out.
@@ -1412,6 +1447,8 @@ private:
     void WMTreeStateChange(fw::TMessage& Message);
     void SortChildrenRecursive(PLazyNode Node, int Column, TSortDirection Direction, bool DoInit);
     void FinishCutOrCopy();
+    // Empties the clipboard when it holds this tree's data object.
+    void ReleaseClipboardData();
 
     PLazyNode FRoot = nullptr;
     struct TDeferredDeletion {
@@ -1426,8 +1463,6 @@ private:
     // batch that settles totals once at its end recounts when it moved.
     std::uint64_t FHandlerRowChanges = 0;
     std::uint32_t FRowWatchDepth = 0;
-    // Node sets an operation walks while it frees nodes: freed ones leave them.
-    std::vector<std::unordered_set<PLazyNode>*> FWatches;
     std::deque<TDeferredDeletion> FDeferred;
     bool FDeferredPosted = false; // a message to run them is on its way
     bool FRunningDeferred = false;
@@ -1500,8 +1535,10 @@ private:
     void AssignFrame(const TBaseLazyTree& Source);
     fw::TRect FHeaderRect;
     std::shared_ptr<ILTEditLink> FEditLink;
-    // A link let go of while its editor may still be on the call stack; freed later.
-    std::shared_ptr<ILTEditLink> FRetiredEditLink;
+    // Links let go of while their editors may still be on the call stack; freed
+    // when an edit starts outside every handler.
+    std::vector<std::shared_ptr<ILTEditLink>> FRetiredEditLinks;
+    void RetireEditLink();
     int FEditColumn = NoColumn;
     std::uint32_t FEditDelay = 1000;
     PLazyNode FCheckNode = nullptr;

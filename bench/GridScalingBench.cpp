@@ -8,6 +8,9 @@
 //   data row       the data row at a display position once a row has moved
 //   wrap           the height of a long text wrapped into a narrow cell
 //   editor caret   a one-line editor's caret taken to the end of a long text
+//   double-byte    in code page 932, a text of characters whose bytes may all lead:
+//                  its characters counted, wrapped, and an editor's caret taken to
+//                  its end (the code pages came later: an older grid has no such test)
 //   hidden rows    hiding rows from the end one by one, and Page Up over a run
 //   jumps          the top row set to the middle of the rows and back
 //   storage        1000 x 1000 stored integers loaded, beside a plain loop that
@@ -21,6 +24,7 @@
 #include <string>
 
 #include "Bitmap.h"
+#include "CodePage.h"
 #include "Forms.h"
 #include "Grids_ts.h"
 #include "Input.h"
@@ -28,6 +32,7 @@
 #include "TSGrid.h"
 #include "TSGridEdit.h"
 #include "TSGridStream.h"
+#include "TSMbcs.h"
 #include "TSStorage.h"
 
 namespace {
@@ -108,8 +113,8 @@ void BM_WrapLongText(benchmark::State& state) {
 }
 BENCHMARK(BM_WrapLongText)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
-void BM_EditorCaretToTheEnd(benchmark::State& state) {
-    const std::string text = LongText(static_cast<int>(state.range(0)));
+// Moves an editor's caret from the start of Text to its end and back.
+void CaretToTheEnd(benchmark::State& state, const std::string& text) {
     fw::ResetInputState();
     auto form = std::make_unique<fw::TForm>(nullptr);
     form->SetBounds(0, 0, 300, 100);
@@ -125,7 +130,54 @@ void BM_EditorCaretToTheEnd(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
+
+void BM_EditorCaretToTheEnd(benchmark::State& state) {
+    CaretToTheEnd(state, LongText(static_cast<int>(state.range(0))));
+}
 BENCHMARK(BM_EditorCaretToTheEnd)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+// Double-byte characters only, every byte of them a possible lead byte: the text a
+// walk that looks back from each byte to find its kind pays for most.
+std::string DoubleByteText(int bytes) {
+    std::string t;
+    while (static_cast<int>(t.size()) + 2 <= bytes)
+        t += "\x88\x9f";
+    return t;
+}
+
+void BM_DoubleByteCount(benchmark::State& state) {
+    fw::TCodePageScope japanese(932);
+    const std::string text = DoubleByteText(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CharCount(text));
+        benchmark::DoNotOptimize(EditCharCount(text));
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DoubleByteCount)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMicrosecond);
+
+void BM_DoubleByteWrap(benchmark::State& state) {
+    fw::TCodePageScope japanese(932);
+    const std::string text = DoubleByteText(static_cast<int>(state.range(0)));
+    fw::TBitmap scratch(4, 4);
+    for (auto _ : state) {
+        int height = 0, lines = 0;
+        WrappedTextHeight(scratch.Canvas(), text, 200, height, lines, true, htaLeft);
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DoubleByteWrap)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+void BM_DoubleByteEditorCaretToTheEnd(benchmark::State& state) {
+    fw::TCodePageScope japanese(932);
+    CaretToTheEnd(state, DoubleByteText(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_DoubleByteEditorCaretToTheEnd)
     ->Arg(20000)
     ->Arg(50000)
     ->Arg(100000)

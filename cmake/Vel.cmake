@@ -42,3 +42,30 @@ function(vel_scalar_loads)
   set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS
     "$<IF:$<CXX_COMPILER_ID:Clang>,-fno-slp-vectorize,-fno-tree-slp-vectorize>")
 endfunction()
+
+# Targets whose float arithmetic must round as written at every level of
+# VEL_X86_LEVEL: a multiply and an add are never fused into one instruction.
+function(vel_no_fp_contract)
+  foreach(_t ${ARGN})
+    target_compile_options(${_t} PRIVATE -ffp-contract=off)
+  endforeach()
+endfunction()
+
+# Sets OUT to whether this processor runs code built for the x86-64 level
+# (x86-64-v3: AVX2, FMA, BMI2 among others): a small program built for it
+# must run and find those features. False when cross-compiling.
+function(vel_runs_x86_level level out)
+  set(_src ${CMAKE_BINARY_DIR}/VelRunsLevel.cpp)
+  file(WRITE ${_src} "int main() {\n"
+       "  __builtin_cpu_init();\n"
+       "  return __builtin_cpu_supports(\"avx2\") && __builtin_cpu_supports(\"fma\") &&\n"
+       "         __builtin_cpu_supports(\"bmi2\") ? 0 : 1;\n"
+       "}\n")
+  try_run(_ran _built ${CMAKE_BINARY_DIR}/VelRunsLevel ${_src}
+          COMPILE_DEFINITIONS -march=${level})
+  if(_built AND "${_ran}" STREQUAL "0")
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()

@@ -9,6 +9,8 @@
 //   - a save whose writes failed reported as failed, and no write callback
 //     claiming a record it did not finish;
 //   - the rig consistent with the scene: every object it refers to is in it.
+// The host hands freed handles out again (tsxhost::SetReuseHandles), as a
+// real host may.
 //
 // usage: faultcampaign [--first N] [--count N] [--debug]; $VEL_FAULT_SEEDS
 // overrides the count (scripts/fuzz runs thousands). --debug reruns seed N
@@ -199,6 +201,8 @@ void Run::Pose() {
 std::vector<std::string> Run::Scenario(const std::filesystem::path& dir) {
     const std::string scene = (dir / "scene").string();
     tsxhost::Reset();
+    // A host that gives new objects the handles of those it freed.
+    tsxhost::SetReuseHandles(true);
     Faults(0);
     demo::BuiltCharacter built;
     demo::BuildCharacter({true}, built, nullptr); // may stop early: the host fails

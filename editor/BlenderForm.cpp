@@ -70,11 +70,11 @@ void TBlenderForm::RebuildSliderBox() {
     ++FSliderBoxBuilds;
     FRebuildPending = false;
     const TSkeleton* skeleton = CurrentSkeleton;
-    FBuiltFor = skeleton;
+    FBuiltFor = skeleton ? skeleton->Serial.Value : 0;
     FBuiltPoses.clear();
     if (skeleton)
         for (const auto& pose : skeleton->PoseList) {
-            FBuiltPoses.push_back(pose.get());
+            FBuiltPoses.push_back(pose ? pose->Serial.Value : 0);
             AddSlider(pose ? pose->Name : std::string(), 0);
         }
     FitRows(this, FSliders.size());
@@ -83,13 +83,15 @@ void TBlenderForm::RebuildSliderBox() {
 
 bool TBlenderForm::PosesChanged() const {
     const TSkeleton* skeleton = CurrentSkeleton;
-    if (skeleton != FBuiltFor) return true;
+    if ((skeleton ? skeleton->Serial.Value : 0) != FBuiltFor) return true;
     // A slider added by hand stands for no pose.
     if (FSliders.size() != FBuiltPoses.size()) return true;
     if (!skeleton) return false;
     if (skeleton->PoseList.size() != FBuiltPoses.size()) return true;
-    for (std::size_t i = 0; i < FBuiltPoses.size(); ++i)
-        if (skeleton->PoseList[i].get() != FBuiltPoses[i]) return true;
+    for (std::size_t i = 0; i < FBuiltPoses.size(); ++i) {
+        const TSkeletonState* pose = skeleton->PoseList[i].get();
+        if ((pose ? pose->Serial.Value : 0) != FBuiltPoses[i]) return true;
+    }
     return false;
 }
 

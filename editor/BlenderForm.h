@@ -5,6 +5,7 @@
 // base), and applies the blend to the skeleton; with every slider back at 0
 // the skeleton is back at the base, and the next blend starts from the pose
 // it has then.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,9 +55,10 @@ private:
 
     std::vector<TSlider> FSliders;
     int FSliderBoxBuilds = 0;
-    // What the sliders were built for: compared, never followed.
-    const TSkeleton* FBuiltFor = nullptr;
-    std::vector<const TSkeletonState*> FBuiltPoses;
+    // What the sliders were built for, by serial (0: no skeleton): a pose
+    // or skeleton freed and another made at its address is another one.
+    std::uint64_t FBuiltFor = 0;
+    std::vector<std::uint64_t> FBuiltPoses;
     std::unique_ptr<TSkeletonState> FBase;
     bool FInSlider = false;
     bool FRebuildPending = false;

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <climits>
+#include <cstdint>
 #include <span>
 #include <string>
 
 #include "Attributes.h"
 #include "Bitmap.h"
 #include "FrameControl.h"
+#include "KeyTimes.h"
 #include "ScopeExit.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -43,26 +45,9 @@ int KindOf(const TKeyKind& K) {
     return K.Bit == dkStiff ? StiffAttribute : TwistAttribute;
 }
 
-// The host keeps no key at -1, its answer for none, unless one is there.
-bool KeyAt(CtsxSobj Node, int Kind, float Time) {
-    return std::isfinite(Time) &&
-           (Time != -1.0f || tsxSobjGetFrame(Node, Kind, 0, Time) != nullptr);
-}
-
 // The key kinds of a joint's row and of a bone's row.
 const TKeyKind JointKinds[] = {{TSX_KIND_LOCATION, dkLocation}, {0, dkStiff}};
 const TKeyKind BoneKinds[] = {{0, dkTwist}};
-
-// Calls Visit with each key time of the kind from Time on, rising, until
-// Visit answers false or the keys end.
-template <class TVisit> void WalkKeysFrom(CtsxSobj Node, int Kind, float Time, TVisit Visit) {
-    for (float t = Time; KeyAt(Node, Kind, t);) {
-        if (!Visit(t)) return;
-        const float next = tsxSobjGetNextTime(Node, Kind, t);
-        if (!(next > t)) return; // the last key, or a host that does not move on
-        t = next;
-    }
-}
 
 // Whether a key of the kind lies at a time that rounds to the frame.
 bool KeyInFrame(CtsxSobj Node, int Kind, std::int32_t Frame) {
@@ -118,8 +103,9 @@ int TextWidthIn(const fw::TFont& Font, const std::string& Text) {
     return scratch.Canvas().TextWidth(Text);
 }
 
-std::string RowName(CtsxSobj Object) {
-    return Object && tsxIsSobj(Object) ? GetNodeName(Object) : std::string();
+std::string RowName(const THostRef& Object) {
+    const CtsxSobj object = LiveObject(Object);
+    return object ? GetNodeName(object) : std::string();
 }
 
 } // namespace
@@ -164,13 +150,13 @@ void TDopeSheetForm::MakeKeyImages() {
 
 void TDopeSheetForm::RebuildGrid() {
     TSkeleton* skeleton = ShownSkeleton();
-    if (skeleton && skeleton->Bag == FSkeletonBag && SkeletonShape(skeleton) == FShape) {
+    if (skeleton && skeleton->Serial.Value == FSkeleton && SkeletonShape(skeleton) == FShape) {
         // The same rows: only keys they did not have before can be new.
         UpdateColumns(CatchUpKeys());
         DopeGrid->Invalidate();
         return;
     }
-    FSkeletonBag = skeleton ? skeleton->Bag : nullptr;
+    FSkeleton = skeleton ? skeleton->Serial.Value : 0;
     FShape = SkeletonShape(skeleton);
     FillRows();
     CatchUpKeys();
@@ -188,48 +174,96 @@ void TDopeSheetForm::RebuildGrid() {
 }
 
 void TDopeSheetForm::Follow() {
-    // Another shape: rows afresh; the same: keys made meanwhile (the rest
-    // frames recorded on leaving the setup page) get their columns. The rig
-    // keys only inside its edits: after one every track is looked at, else
-    // the next few in turn, for keys the host made by itself: an idle pass
-    // costs no more on a big rig than on a small one.
+    // Another shape: rows afresh; the same: keys made or erased meanwhile
+    // (the rest frames recorded on leaving the setup page) move the columns.
+    // The rig keys only inside its edits: after one every track is looked
+    // at, else the next few in turn, for keys the host made or erased by
+    // itself: an idle pass costs no more on a big rig than on a small one.
     TSkeleton* skeleton = ShownSkeleton();
     if (SkeletonShape(skeleton) != FShape) {
         RebuildGrid();
-    } else if (skeleton && EditCount() != FKeysSeenAt) {
-        const std::size_t keyed = FKeyed.size();
-        const bool inside = CatchUpKeys();
-        if (FKeyed.size() != keyed) UpdateColumns(inside);
-    } else if (skeleton) {
-        LookAtSomeTracks();
+        return;
     }
+    if (!skeleton) return;
+    const std::uint64_t changes = FKeyedChanges;
+    bool inside = false;
+    if (EditCount() != FKeysSeenAt)
+        inside = CatchUpKeys();
+    else
+        LookAtSomeTracks(inside);
+    CheckSomeKeys();
+    if (FKeyedChanges != changes) UpdateColumns(inside);
 }
 
-void TDopeSheetForm::LookAtSomeTracks() {
+void TDopeSheetForm::LookAtSomeTracks(bool& Inside) {
     if (FRows.empty()) return;
-    const std::size_t keyed = FKeyed.size();
-    bool inside = false;
     const float now = tsxAnimGetActiveTime();
     std::size_t tracks = 0;
     for (std::size_t rows = 0; rows < FRows.size() && tracks < TracksPerIdle; ++rows) {
         if (FNextRow >= FRows.size()) FNextRow = 0;
         TDopeRow& row = FRows[FNextRow++];
         tracks += row.Tracks.size();
-        CatchUpRow(row, now, inside);
+        CatchUpRow(row, now, Inside);
     }
-    if (FKeyed.size() != keyed) UpdateColumns(inside);
+}
+
+void TDopeSheetForm::CheckSomeKeys() {
+    // A host call for each key checked and one for each row reached, and
+    // a bounded number of steps however many tracks hold no keys.
+    std::size_t budget = KeysCheckedPerIdle;
+    std::size_t checkedRow = SIZE_MAX;
+    bool alive = false;
+    for (std::size_t steps = 0; budget > 0 && !FRows.empty() && steps < 4 * KeysCheckedPerIdle;
+         ++steps) {
+        if (FCheckRow >= FRows.size()) FCheckRow = FCheckTrack = FCheckKey = 0;
+        TDopeRow& row = FRows[FCheckRow];
+        if (FCheckTrack >= row.Tracks.size()) {
+            ++FCheckRow;
+            FCheckTrack = FCheckKey = 0;
+            continue;
+        }
+        TKeyTrack& track = row.Tracks[FCheckTrack];
+        if (FCheckKey < track.Times.size() && checkedRow != FCheckRow) {
+            checkedRow = FCheckRow;
+            alive = LiveObject(row.Object) != nullptr;
+        }
+        if (FCheckKey >= track.Times.size() || !alive) {
+            ++FCheckTrack;
+            FCheckKey = 0;
+            continue;
+        }
+        if (THostKeys{row.Object.Object, track.Kind}.Has(track.Times[FCheckKey]))
+            ++FCheckKey;
+        else
+            DropTimes(track, FCheckKey, FCheckKey + 1);
+        --budget;
+    }
 }
 
 void TDopeSheetForm::FillRows() {
+    // The old tracks' key times keep their room for the new ones: listing
+    // the rows again allocates nothing for the times it finds.
+    for (TDopeRow& row : FRows)
+        for (TKeyTrack& track : row.Tracks)
+            if (track.Times.capacity() > 0) {
+                track.Times.clear();
+                FSpareTimes.push_back(std::move(track.Times));
+            }
     FRows.clear();
     FKeyed.clear();
-    FNextRow = 0;
+    ++FKeyedChanges;
+    FNextRow = FCheckRow = FCheckTrack = FCheckKey = 0;
     TSkeleton* skeleton = ShownSkeleton();
     if (!skeleton) return;
     auto add = [this](CtsxSobj Node, bool Bone, std::span<const TKeyKind> Kinds) {
-        TDopeRow row{Node, Bone, {}};
-        for (const TKeyKind& k : Kinds)
-            row.Tracks.push_back({KindOf(k), k.Bit});
+        TDopeRow row{RefTo(Node), Bone, {}};
+        for (const TKeyKind& k : Kinds) {
+            row.Tracks.push_back({KindOf(k), k.Bit, {}});
+            if (!FSpareTimes.empty()) {
+                row.Tracks.back().Times = std::move(FSpareTimes.back());
+                FSpareTimes.pop_back();
+            }
+        }
         FRows.push_back(std::move(row));
     };
     for (const auto& joint : skeleton->Joints.List)
@@ -239,7 +273,40 @@ void TDopeSheetForm::FillRows() {
 }
 
 void TDopeSheetForm::AddKeyed(std::int32_t Frame, bool& Inside) {
-    if (FKeyed.insert(Frame).second && !FKeyed.empty() && Frame < *FKeyed.rbegin()) Inside = true;
+    const auto [at, made] = FKeyed.try_emplace(Frame, 0);
+    ++at->second;
+    if (!made) return;
+    ++FKeyedChanges;
+    if (Frame < FKeyed.rbegin()->first) Inside = true;
+}
+
+void TDopeSheetForm::DropKeyed(std::int32_t Frame) {
+    const auto at = FKeyed.find(Frame);
+    if (at == FKeyed.end() || --at->second > 0) return;
+    FKeyed.erase(at);
+    ++FKeyedChanges;
+}
+
+void TDopeSheetForm::AddTime(TKeyTrack& Track, float Time, bool& Inside) {
+    std::vector<float>& times = Track.Times;
+    if (times.empty() || Time > times.back()) {
+        times.push_back(Time); // keys are mostly found rising
+    } else {
+        const auto at = std::lower_bound(times.begin(), times.end(), Time);
+        if (at != times.end() && *at == Time) return;
+        times.insert(at, Time);
+    }
+    AddKeyed(FrameNumber(Time), Inside);
+}
+
+void TDopeSheetForm::DropTimes(TKeyTrack& Track, std::size_t From, std::size_t To) {
+    To = std::min(To, Track.Times.size());
+    if (From >= To) return;
+    const auto first = Track.Times.begin() + static_cast<std::ptrdiff_t>(From);
+    const auto last = Track.Times.begin() + static_cast<std::ptrdiff_t>(To);
+    for (auto it = first; it != last; ++it)
+        DropKeyed(FrameNumber(*it));
+    Track.Times.erase(first, last);
 }
 
 bool TDopeSheetForm::CatchUpKeys() {
@@ -252,46 +319,87 @@ bool TDopeSheetForm::CatchUpKeys() {
 }
 
 void TDopeSheetForm::CatchUpRow(TDopeRow& Row, float Now, bool& Inside) {
-    if (!Row.Object || !tsxIsSobj(Row.Object)) return;
-    for (TKeyTrack& track : Row.Tracks)
-        CatchUpTrack(Row.Object, track, Now, Inside);
+    const CtsxSobj object = LiveObject(Row.Object);
+    for (TKeyTrack& track : Row.Tracks) {
+        if (!object)
+            DropTimes(track, 0, track.Times.size()); // its keys went with it
+        else
+            CatchUpTrack(object, track, Now, Inside);
+    }
 }
 
 void TDopeSheetForm::CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bool& Inside) {
-    // Three host calls when nothing is new.
-    const float first = tsxSobjGetFirstTime(Node, Track.Kind);
+    // Three host calls when nothing is new and the last key seen is at the
+    // host's time, four otherwise.
+    const THostKeys keys{Node, Track.Kind};
+    const float first = keys.First();
+    std::vector<float>& times = Track.Times;
+    if (!IsKeyTime(keys, first)) {
+        DropTimes(Track, 0, times.size()); // none left
+        return;
+    }
     auto add = [&](float t) {
-        AddKeyed(FrameNumber(t), Inside);
-        if (!Track.Any) Track.First = Track.Last = t;
-        Track.Any = true;
-        Track.First = std::min(Track.First, t);
-        Track.Last = std::max(Track.Last, t);
+        AddTime(Track, t, Inside);
         return true;
     };
-    if (!KeyAt(Node, Track.Kind, first)) {
-        Track.Any = false; // none left: the next one found starts the span afresh
-    } else if (!Track.Any) {
-        WalkKeysFrom(Node, Track.Kind, first, add);
-    } else {
-        // Keys before the first one seen, then after the last one.
-        const float seen = Track.First;
-        if (first < seen)
-            WalkKeysFrom(Node, Track.Kind, first, [&](float t) { return t < seen && add(t); });
-        const float next = tsxSobjGetNextTime(Node, Track.Kind, Track.Last);
-        if (next > Track.Last) WalkKeysFrom(Node, Track.Kind, next, add);
+    if (times.empty()) {
+        WalkKeysFrom(keys, first, add); // every key, rising
+        return;
     }
-    // A key recorded again in between.
-    if (std::isfinite(Now) && tsxSobjGetFrame(Node, Track.Kind, 0, Now))
-        AddKeyed(FrameNumber(Now), Inside);
+    DropErasedEnds(Node, Track, first, Now, Inside);
+    if (times.empty()) {
+        WalkKeysFrom(keys, first, add);
+        return;
+    }
+    // Keys before the first one seen, put in front at once; then those
+    // after the last one.
+    const float seen = times.front();
+    std::vector<float> before;
+    WalkKeysFrom(keys, first, [&](float t) {
+        if (!(t < seen)) return false;
+        before.push_back(t);
+        AddKeyed(FrameNumber(t), Inside);
+        return true;
+    });
+    times.insert(times.begin(), before.begin(), before.end());
+    const float last = times.back();
+    const float next = keys.Next(last);
+    if (next > last) WalkKeysFrom(keys, next, add);
+}
+
+void TDopeSheetForm::DropErasedEnds(CtsxSobj Node, TKeyTrack& Track, float First, float Now,
+                                    bool& Inside) {
+    const THostKeys keys{Node, Track.Kind};
+    std::vector<float>& times = Track.Times;
+    // Before the host's first key every key seen has gone.
+    DropTimes(Track, 0,
+              static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), First) -
+                                       times.begin()));
+    // At the host's time: a key recorded again, or erased.
+    if (std::isfinite(Now)) {
+        if (keys.Has(Now)) {
+            AddTime(Track, Now, Inside);
+        } else if (const auto at = std::lower_bound(times.begin(), times.end(), Now);
+                   at != times.end() && *at == Now) {
+            const auto i = static_cast<std::size_t>(at - times.begin());
+            DropTimes(Track, i, i + 1);
+        }
+    }
+    // The last ones seen, back to one still there (the one at the host's
+    // time was asked about just now).
+    std::size_t end = times.size();
+    while (end > 0 && times[end - 1] != Now && !keys.Has(times[end - 1]))
+        --end;
+    DropTimes(Track, end, times.size());
 }
 
 TDopeSheetForm::TFrameSpan TDopeSheetForm::WantedSpan() const {
     const std::int64_t now = CurrentFrame;
     TFrameSpan span;
     span.First = std::min<std::int64_t>(std::min<std::int64_t>(0, now),
-                                        FKeyed.empty() ? 0 : *FKeyed.begin());
+                                        FKeyed.empty() ? 0 : FKeyed.begin()->first);
     span.Last = std::max<std::int64_t>(std::max<std::int64_t>(0, now),
-                                       FKeyed.empty() ? 0 : *FKeyed.rbegin());
+                                       FKeyed.empty() ? 0 : FKeyed.rbegin()->first);
     span.Sparse = span.Last - span.First + 1 > MaxFrameSpan;
     return span;
 }
@@ -300,7 +408,9 @@ std::vector<std::int32_t> TDopeSheetForm::ChooseFrames() const {
     const TFrameSpan span = WantedSpan();
     std::vector<std::int32_t> frames;
     if (span.Sparse) {
-        frames.assign(FKeyed.begin(), FKeyed.end());
+        frames.reserve(FKeyed.size() + 1);
+        for (const auto& [frame, keys] : FKeyed)
+            frames.push_back(frame);
         const auto at = std::lower_bound(frames.begin(), frames.end(), CurrentFrame);
         if (at == frames.end() || *at != CurrentFrame) frames.insert(at, CurrentFrame);
         return frames;
@@ -324,7 +434,7 @@ bool TDopeSheetForm::NewFramesPastTheEnd(std::vector<std::int32_t>& Added) const
     // Every keyed frame and the current one: all of them shown already,
     // but for those past the last column.
     for (auto it = FKeyed.upper_bound(FFrames.back()); it != FKeyed.end(); ++it)
-        Added.push_back(*it);
+        Added.push_back(it->first);
     if (CurrentFrame > FFrames.back() && !FKeyed.contains(CurrentFrame))
         Added.insert(std::lower_bound(Added.begin(), Added.end(), CurrentFrame), CurrentFrame);
     const std::size_t wanted = FKeyed.size() + (FKeyed.contains(CurrentFrame) ? 0 : 1);
@@ -396,7 +506,7 @@ void TDopeSheetForm::ShapeFrameColumns(std::size_t From) {
 
 void TDopeSheetForm::FrameChanged() {
     // The columns reach the current frame.
-    if (!ColOfFrame(CurrentFrame) && FSkeletonBag) UpdateColumns(false);
+    if (!ColOfFrame(CurrentFrame) && FSkeleton) UpdateColumns(false);
     MarkCurrentFrame();
 }
 
@@ -425,17 +535,19 @@ int TDopeSheetForm::ColOfFrame(std::int32_t Frame) const {
 std::uint8_t TDopeSheetForm::KeysAt(int DataCol, int DataRow) const {
     const TDopeRow* row = RowAt(DataRow);
     std::int32_t frame = 0;
-    if (!row || !row->Object || !FrameOfCol(DataCol, frame) || !tsxIsSobj(row->Object)) return 0;
+    if (!row || !FrameOfCol(DataCol, frame)) return 0;
+    const CtsxSobj object = LiveObject(row->Object);
+    if (!object) return 0;
     // What the scene holds now: marks never lag behind the keys.
     std::uint8_t keys = 0;
     for (const TKeyTrack& track : row->Tracks)
-        if (KeyInFrame(row->Object, track.Kind, frame)) keys |= track.Bit;
+        if (KeyInFrame(object, track.Kind, frame)) keys |= track.Bit;
     return keys;
 }
 
 CtsxSobj TDopeSheetForm::ObjectOfRow(int DataRow) const {
     const TDopeRow* row = RowAt(DataRow);
-    return row && row->Object && tsxIsSobj(row->Object) ? row->Object : nullptr;
+    return row ? LiveObject(row->Object) : nullptr;
 }
 
 bool TDopeSheetForm::BoneRow(int DataRow) const {
@@ -455,8 +567,7 @@ void TDopeSheetForm::CellLoaded(int DataCol, int DataRow, TtsVariant& Value) con
         Value = RowName(row->Object);
     } else if (DataCol == RecordCol) {
         // The flag as it is now: a repaint shows a change.
-        TSkeleton* skeleton = nullptr;
-        if (FSkeletonBag && FindSkeletonByBag(FSkeletonBag, skeleton))
+        if (const TSkeleton* skeleton = FSkeleton ? SkeletonBySerial(FSkeleton) : nullptr)
             Value = skeleton->Recording != 0;
     } else if (const char* image = KeyImageName(KeysAt(DataCol, DataRow))) {
         Value = std::string(image);

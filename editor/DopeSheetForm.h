@@ -13,17 +13,21 @@
 // columns stay in place while the frames scroll.
 //
 // The rows follow the shown skeleton's shape (RigShape.h) whenever the
-// message queue has emptied. A rebuild of the same rows only looks for keys
-// before the first and after the last it knew of, and for a key at the
-// host's time: a record costs the same at any frame. After a rig edit every
-// track is looked at so; otherwise each idle pass looks at a few tracks in
-// turn, for keys the host made by itself.
+// message queue has emptied. The sheet keeps the key times it has seen. A
+// rebuild of the same rows only looks for keys before the first and after
+// the last it knew of, whether the first, the last and the one at the
+// host's time are still there: a record costs the same at any frame. After
+// a rig edit every track is looked at so; otherwise each idle pass looks at
+// a few tracks in turn, for keys the host made or erased by itself. Each
+// idle pass also checks a few of the keys seen between the ends, in turn, so
+// that the columns of keys erased there go too.
 #include <cstddef>
 #include <cstdint>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "Forms.h"
+#include "HostRefs.h"
 #include "TSGrid.h"
 #include "tsxapi.h"
 
@@ -48,6 +52,8 @@ public:
     // The key tracks an idle pass without a rig edit looks at (whole rows:
     // one more at most), taking turns: every track within tracks / this passes.
     static constexpr std::size_t TracksPerIdle = 32;
+    // The keys seen that an idle pass checks are still there, taking turns.
+    static constexpr std::size_t KeysCheckedPerIdle = 64;
 
     // Rebuilds the rows from the current skeleton (none without one, or
     // while its bag is gone) and fills them from the scene's keys.
@@ -69,15 +75,16 @@ public:
     bool BoneRow(int DataRow) const;
 
 private:
-    // One kind of key a row shows, and the span of its keys seen so far.
+    // One kind of key a row shows, and the times of its keys seen so far.
     struct TKeyTrack {
         int Kind = 0;
         std::uint8_t Bit = 0;
-        bool Any = false;
-        float First = 0, Last = 0;
+        // Rising; each counted in FKeyed at its frame.
+        std::vector<float> Times;
     };
     struct TDopeRow {
-        CtsxSobj Object = nullptr;
+        // The joint or bone object, known again by when the row took it.
+        THostRef Object;
         bool Bone = false;
         std::vector<TKeyTrack> Tracks;
     };
@@ -89,9 +96,17 @@ private:
     bool CatchUpKeys();
     void CatchUpRow(TDopeRow& Row, float Now, bool& Inside);
     void CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bool& Inside);
+    // Keys seen at the ends of a track, or at the host's time, that are gone.
+    void DropErasedEnds(CtsxSobj Node, TKeyTrack& Track, float First, float Now, bool& Inside);
     // The next few tracks' turn, for keys made outside the rig's edits.
-    void LookAtSomeTracks();
+    void LookAtSomeTracks(bool& Inside);
+    // The next few keys seen between the ends: those gone are dropped.
+    void CheckSomeKeys();
+    // A key time seen (inserted in order), a key time gone.
+    void AddTime(TKeyTrack& Track, float Time, bool& Inside);
+    void DropTimes(TKeyTrack& Track, std::size_t From, std::size_t To);
     void AddKeyed(std::int32_t Frame, bool& Inside);
+    void DropKeyed(std::int32_t Frame);
     // The frames the columns show: from 0 or the first keyed frame to the
     // last keyed frame or the current frame, or when that is too wide the
     // keyed frames and the current frame.
@@ -114,12 +129,17 @@ private:
     const TDopeRow* RowAt(int DataRow) const;
 
     TtsImageList* FKeyImages = nullptr;
-    // The bag of the skeleton the rows were made for, and its shape.
-    CtsxSobj FSkeletonBag = nullptr;
+    // The skeleton the rows were made for (its serial, 0 for none), and
+    // its shape.
+    std::uint64_t FSkeleton = 0;
     std::uint64_t FShape = 0;
     std::vector<TDopeRow> FRows;
-    // Every frame found holding a key of a row.
-    std::set<std::int32_t> FKeyed;
+    // Empty key-time lists of rows listed before, kept for their room.
+    std::vector<std::vector<float>> FSpareTimes;
+    // Every frame holding a key seen, with how many of them.
+    std::map<std::int32_t, std::uint32_t> FKeyed;
+    // Counts the frames FKeyed gained or lost.
+    std::uint64_t FKeyedChanges = 0;
     // The frame of each frame column, rising; only keyed ones when sparse.
     std::vector<std::int32_t> FFrames;
     bool FSparse = false;
@@ -129,6 +149,8 @@ private:
     std::uint64_t FKeysSeenAt = 0;
     // The row whose tracks an idle pass looks at next.
     std::size_t FNextRow = 0;
+    // The key seen that an idle pass checks next: row, track, place.
+    std::size_t FCheckRow = 0, FCheckTrack = 0, FCheckKey = 0;
 };
 
 // Made by the tool window, then kept for the module's life.

@@ -142,6 +142,65 @@ TEST_F(DopeSheetTest, ErasedAndCopiedKeysShowOnceTheGridIsRebuilt) {
     EXPECT_EQ(Marks(5), Each({2, 9}, "Twist"));
 }
 
+TEST_F(DopeSheetTest, TheColumnsFollowTheKeysThatAreLeft) {
+    Arm();
+    for (float f : {2.0f, 6.0f, 9.0f, 12.0f})
+        RecordAt(f);
+    velSetActiveFrame(3);
+    // The last keys go: the columns end at the last key left.
+    EraseCurrentSkeletonFrame(true, false, 12);
+    EraseCurrentSkeletonFrame(true, false, 9);
+    EditorServices().DopeSheetRebuildGrid();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6}));
+    // The key at the current frame and the first keys go.
+    RecordAt(3);
+    EraseCurrentSkeletonFrame(true, false, 3);
+    EraseCurrentSkeletonFrame(true, false, 6);
+    EditorServices().DopeSheetRebuildGrid();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{0, 1, 2, 3}));
+    RecordAt(-4);
+    EXPECT_EQ(Frames().front(), -4);
+    EraseCurrentSkeletonFrame(true, false, -4);
+    velSetActiveFrame(1);
+    EditorServices().DopeSheetRebuildGrid();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{0, 1, 2}));
+    EXPECT_EQ(Marks(1), Each({2}, "Key"));
+    // The host's own erasing: seen by the idle passes.
+    for (TJoint* j : joints) {
+        tsxFrameDelete(tsxSobjGetFrame(j->Node, TSX_KIND_LOCATION, 0, 2));
+        tsxFrameDelete(tsxSobjGetFrame(j->Node, StiffAttribute, 0, 2));
+    }
+    for (int r = 4; r <= 5; ++r)
+        tsxFrameDelete(tsxSobjGetFrame(DopeSheetForm->ObjectOfRow(r), TwistAttribute, 0, 2));
+    for (int i = 0; i < 4; ++i)
+        fw::ProcessMessages();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{0, 1}));
+}
+
+TEST_F(DopeSheetTest, AWideSpanShowsTheKeyedFramesThatAreLeft) {
+    TSkeleton* s = Arm();
+    const std::int32_t far = 5 * TDopeSheetForm::MaxFrameSpan;
+    for (std::int32_t f : {3, 40, far, far + 1})
+        RecordAt(static_cast<float>(f));
+    velSetActiveFrame(40);
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{3, 40, far, far + 1}));
+    s->EraseKeys(static_cast<float>(far + 1));
+    EditorServices().DopeSheetRebuildGrid();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{3, 40, far}));
+    // A keyed frame between others goes once the idle passes have looked.
+    s->EraseKeys(static_cast<float>(far)); // the span is narrow again
+    s->EraseKeys(3);
+    EditorServices().DopeSheetRebuildGrid();
+    EXPECT_EQ(Frames().size(), 41u);
+    RecordAt(static_cast<float>(far));
+    RecordAt(static_cast<float>(far + 7));
+    velSetActiveFrame(far);
+    s->EraseKeys(static_cast<float>(40)); // neither an end nor the current frame
+    for (int i = 0; i < 4; ++i)
+        fw::ProcessMessages();
+    EXPECT_EQ(Frames(), (std::vector<std::int32_t>{far, far + 7}));
+}
+
 TEST_F(DopeSheetTest, EachKindOfKeyHasItsMarkWhereverItsTimeFalls) {
     Arm();
     // A location key alone, a Stiff key alone, one at -1 (the host's word

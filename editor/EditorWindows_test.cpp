@@ -9,6 +9,7 @@
 
 #include "AboutForm.h"
 #include "BlenderForm.h"
+#include "DopeSheetForm.h"
 #include "EditorWindowsTestEnv.h"
 #include "FileIO.h"
 #include "MeshRenderForm.h"
@@ -224,6 +225,31 @@ TEST_F(RigThroughEditorTest, RecordFrameCarriesThePoseToTheNewFrame) {
     velSetActiveFrame(0);
     velSetActiveFrame(4); // a plain frame change lets the key act
     EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 0, 0, 5, 1e-4);
+}
+
+TEST_F(RigThroughEditorTest, TheTimeViewsFollowARecordFrameOnceTheLockEnds) {
+    TSkeleton* s = NewSkel();
+    Chain(s, {{0, 0, 0}, {1, 0, 0}});
+    tsxhost::ClickLeft();
+    velAnimateMode();
+    velSetActiveFrame(3);
+    velSetRecordFrame(10);
+    fw::ProcessMessages();
+    EXPECT_FLOAT_EQ(tsxAnimGetActiveTime(), 10);
+    EXPECT_EQ(CurrentFrame, 10);
+    ASSERT_NE(ShuttleForm, nullptr);
+    EXPECT_EQ(ShuttleForm->FrameLabel->Caption(), "10");
+    ASSERT_NE(DopeSheetForm, nullptr);
+    const int ten = DopeSheetForm->ColOfFrame(10);
+    ASSERT_NE(ten, 0);
+    EXPECT_NE(DopeSheetForm->DopeGrid->Col(ten)->HeadingColor(), clNoneTs);
+    EXPECT_EQ(DopeSheetForm->DopeGrid->Col(DopeSheetForm->ColOfFrame(3))->HeadingColor(),
+              clNoneTs);
+    EXPECT_FALSE(EditLocked());
+    EXPECT_FALSE(SettingFrame);
+    // A frame the host does not take leaves the views where the host's time is.
+    velSetRecordFrame(kNaN);
+    EXPECT_EQ(CurrentFrame, 10);
 }
 
 TEST_F(RigThroughEditorTest, RecordKeysTheSkeletonsSetToRecordOnlyOnceTheShuttleExists) {

@@ -45,11 +45,16 @@ void SetActiveFrame(float frame) {
 }
 
 void SetActiveFrameUpdating(float frame) {
-    auto scope = SettingFrameScope();
-    SaveAllSkeletonStates();
-    tsxAnimSetActiveTime(frame);
-    RestoreAllSkeletonStates();
-    RefreshViews();
+    {
+        auto scope = SettingFrameScope();
+        SaveAllSkeletonStates();
+        tsxAnimSetActiveTime(frame);
+        RestoreAllSkeletonStates();
+        RefreshViews();
+    }
+    // The host's time-changed call came under the lock and was not heard:
+    // the time views follow the host's time now that the lock is over.
+    SetCurrentFrame(tsxAnimGetActiveTime());
 }
 
 void SetCurrentFrame(float frame) {

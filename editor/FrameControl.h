@@ -17,7 +17,8 @@ void MarkFrameDirty();
 // Sets the host's time, then follows it.
 void SetActiveFrame(float frame);
 // Sets the host's time with every skeleton keeping its pose, under the edit
-// lock and with SettingFrame set (both released also on an exception).
+// lock and with SettingFrame set (both released also on an exception); once
+// the lock is over the time views follow the host's time.
 void SetActiveFrameUpdating(float frame);
 // Only when frame differs from CurrentFrame: CurrentFrame := frame rounded,
 // and the time views follow. Non-finite frames are ignored.

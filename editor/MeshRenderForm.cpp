@@ -9,6 +9,8 @@
 #include "Forms.h"
 #include "GcGradient.h"
 #include "PaintBox32.h"
+#include "PictureClip.h"
+#include "RigShape.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Skin.h"
@@ -91,18 +93,24 @@ void TMeshRenderForm::LoadSkin(TSkeleton* skeleton, std::int32_t boneIndex,
     TBone* bone = skeleton->Bones.ByIndex(boneIndex);
     TBoneChild* child = bone ? bone->Children(childIndex) : nullptr;
     if (!child) return;
-    FSkeleton = skeleton;
+    FSkeleton = skeleton->Serial.Value;
+    FBone = bone->Serial.Value;
+    FChild = child->Serial.Value;
     FBoneIndex = boneIndex;
     FChildIndex = childIndex;
-    FObject = child->Object;
+    FObject = RefTo(child->Object);
     PaintBox->Invalidate();
 }
 
+TSkeleton* TMeshRenderForm::Skeleton() const {
+    return FSkeleton ? SkeletonBySerial(FSkeleton) : nullptr;
+}
+
 void TMeshRenderForm::Clear() {
-    FSkeleton = nullptr;
+    FSkeleton = FBone = FChild = 0;
     FBoneIndex = -1;
     FChildIndex = -1;
-    FObject = nullptr;
+    FObject = {};
     FPoints.clear();
     FDrawn.clear();
     PaintBox->Invalidate();
@@ -110,13 +118,14 @@ void TMeshRenderForm::Clear() {
 
 TSkinArea* TMeshRenderForm::LoadedArea(CtsxPolyh& Mesh) const {
     Mesh = nullptr;
-    // Compared, never followed, until the list shows the skeleton still there.
-    if (!FSkeleton || SkeletonList().IndexOf(FSkeleton) < 0) return nullptr;
-    TBone* bone = FSkeleton->Bones.ByIndex(FBoneIndex);
-    TBoneChild* child = bone ? bone->Children(FChildIndex) : nullptr;
-    TSkinArea* area = bone ? bone->SkinAreas(FChildIndex) : nullptr;
-    if (!child || child->Object != FObject || !area) return nullptr;
-    TSkinObject* skin = FindChildSkin(FSkeleton, bone, FChildIndex);
+    TSkeleton* skeleton = Skeleton();
+    TBone* bone = skeleton ? skeleton->Bones.ByIndex(FBoneIndex) : nullptr;
+    if (!bone || bone->Serial.Value != FBone) return nullptr;
+    TBoneChild* child = bone->Children(FChildIndex);
+    TSkinArea* area = bone->SkinAreas(FChildIndex);
+    if (!child || child->Serial.Value != FChild || !area) return nullptr;
+    if (!child->Object || LiveObject(FObject) != child->Object) return nullptr;
+    TSkinObject* skin = FindChildSkin(skeleton, bone, FChildIndex);
     if (!skin) return nullptr;
     skin->ResolveMesh();
     Mesh = skin->Mesh;
@@ -134,6 +143,34 @@ bool TMeshRenderForm::VertexPoint(std::int32_t i, fw::TPoint& Point) const {
     return true;
 }
 
+// The finite vertices fitted to a picture of w by h, in double: sums and
+// spans of floats far apart stay finite, and every point lands in the
+// picture before it becomes a pixel. A vertex with no finite place is not
+// drawn.
+void TMeshRenderForm::FitPoints(const std::vector<CtsxVec3f>& World, int Width, int Height) {
+    const auto finite = [](const CtsxVec3f& p) { return std::isfinite(p.x) && std::isfinite(p.z); };
+    double x0 = 0, x1 = 0, z0 = 0, z1 = 0;
+    bool any = false;
+    for (const CtsxVec3f& p : World) {
+        if (!finite(p)) continue;
+        x0 = any ? std::min<double>(x0, p.x) : p.x, x1 = any ? std::max<double>(x1, p.x) : p.x;
+        z0 = any ? std::min<double>(z0, p.z) : p.z, z1 = any ? std::max<double>(z1, p.z) : p.z;
+        any = true;
+    }
+    const double w = Width, h = Height;
+    const double scale = std::max(0.0, std::min((w - 2 * kMargin) / std::max(x1 - x0, 1e-6),
+                                                (h - 2 * kMargin) / std::max(z1 - z0, 1e-6)));
+    FPoints.assign(World.size(), fw::TPoint{0, 0});
+    FDrawn.assign(World.size(), false);
+    for (std::size_t i = 0; i < World.size(); ++i) {
+        if (!finite(World[i])) continue;
+        const double x = w / 2 + (World[i].x - (x0 + x1) / 2) * scale;
+        const double y = h / 2 - (World[i].z - (z0 + z1) / 2) * scale;
+        FPoints[i] = {PixelOf(x, 0, w - 1), PixelOf(y, 0, h - 1)};
+        FDrawn[i] = true;
+    }
+}
+
 // Edges first, then the vertices from the back to the front, so that a
 // vertex nearer the viewer shows over one behind it.
 void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
@@ -144,18 +181,7 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
     TSkinArea* area = LoadedArea(mesh);
     const std::vector<CtsxVec3f> world = area ? WorldVertices(mesh) : std::vector<CtsxVec3f>{};
     if (world.empty() || Buffer.Empty()) return;
-    float x0 = world[0].x, x1 = x0, z0 = world[0].z, z1 = z0;
-    for (const CtsxVec3f& p : world)
-        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), z0 = std::min(z0, p.z),
-        z1 = std::max(z1, p.z);
-    const double w = Buffer.Width(), h = Buffer.Height();
-    const double scale = std::max(0.0, std::min((w - 2 * kMargin) / std::max(x1 - x0, 1e-6f),
-                                                (h - 2 * kMargin) / std::max(z1 - z0, 1e-6f)));
-    FPoints.resize(world.size());
-    FDrawn.assign(world.size(), true);
-    for (std::size_t i = 0; i < world.size(); ++i)
-        FPoints[i] = {static_cast<int>(std::lround(w / 2 + (world[i].x - (x0 + x1) / 2) * scale)),
-                      static_cast<int>(std::lround(h / 2 - (world[i].z - (z0 + z1) / 2) * scale))};
+    FitPoints(world, Buffer.Width(), Buffer.Height());
     std::int32_t face[64];
     const int faces = tsxPolyhGetNbrFaces(mesh);
     for (int f = 0; f < faces; ++f) {
@@ -163,7 +189,7 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
         for (int k = 0; k < n; ++k) {
             const auto a = static_cast<std::size_t>(face[k]),
                        b = static_cast<std::size_t>(face[(k + 1) % n]);
-            if (a < FPoints.size() && b < FPoints.size())
+            if (a < FPoints.size() && b < FPoints.size() && FDrawn[a] && FDrawn[b])
                 Buffer.LineS(FPoints[a].X, FPoints[a].Y, FPoints[b].X, FPoints[b].Y, kEdge);
         }
     }
@@ -177,6 +203,7 @@ void TMeshRenderForm::PaintMesh(TBitmap32& Buffer) {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return world[a].y > world[b].y; });
     for (std::size_t i : order) {
+        if (!FDrawn[i]) continue;
         const fw::TPoint p = FPoints[i];
         if (weights[i] < 0)
             Buffer.FillRectS(p.X - 1, p.Y - 1, p.X + 2, p.Y + 2, kUnweighted);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Bitmap32.h"
+#include "HostRefs.h"
 #include "TsOwnedForm.h"
 #include "Types.h"
 #include "tsxapi.h"
@@ -38,11 +39,12 @@ public:
     TGcGradient* LowLegend = nullptr;
     TGcGradient* HighLegend = nullptr;
 
-    // What is loaded: the skeleton, bone index, child index and its object.
-    TSkeleton* Skeleton() const { return FSkeleton; }
+    // What is loaded: the skeleton (none once it went), bone index, child
+    // index and its object.
+    TSkeleton* Skeleton() const;
     std::int32_t BoneIndex() const { return FBoneIndex; }
     std::int32_t ChildIndex() const { return FChildIndex; }
-    CtsxSobj Object() const { return FObject; }
+    CtsxSobj Object() const { return FObject.Object; }
 
     void LoadSkin(TSkeleton* skeleton, std::int32_t boneIndex, std::int32_t childIndex);
     void Clear();
@@ -53,12 +55,17 @@ public:
 
 private:
     // The loaded area, its weights up to date, and its mesh, found again
-    // from the skeleton list: none once any of them went.
+    // from the skeleton list: none once any of them went. Each is known by
+    // what reuse cannot fake: the rig's objects by serial, the host object
+    // by a reference (HostRefs.h).
     TSkinArea* LoadedArea(CtsxPolyh& Mesh) const;
-    TSkeleton* FSkeleton = nullptr;
+    void FitPoints(const std::vector<CtsxVec3f>& World, int Width, int Height);
+    std::uint64_t FSkeleton = 0;
+    std::uint64_t FBone = 0;
+    std::uint64_t FChild = 0;
     std::int32_t FBoneIndex = -1;
     std::int32_t FChildIndex = -1;
-    CtsxSobj FObject = nullptr;
+    THostRef FObject;
     std::vector<fw::TPoint> FPoints;
     std::vector<bool> FDrawn;
 };

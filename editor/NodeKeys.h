@@ -4,7 +4,9 @@
 // this table, which says what the row stands for. A row never names a rig
 // object by its address: a bone is found again through its bone object and a
 // pose through its skeleton's bag and its place in the pose list, so a row
-// whose object has gone finds nothing rather than freed memory.
+// whose object has gone finds nothing rather than freed memory. Nor does it
+// name a host object by its handle alone: the handle comes with when the row
+// took it, so a handle the host gave another object since finds nothing.
 //
 // Keys are handed out in rising order and come round again only after
 // 2^32 - 1 more, so a key kept after its row went finds nothing.
@@ -14,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "HostRefs.h"
 #include "LazyTrees.h"
 #include "tsxapi.h"
 
@@ -35,6 +38,10 @@ struct TRowRef {
     TRowKind Kind = rkObject;
     CtsxSobj Object = nullptr;
     std::int32_t Index = -1;
+    // When the row took the object (HostRefs.h): a handle the host has
+    // given another object since finds nothing.
+    std::uint64_t Since = 0;
+    THostRef Host() const { return {Object, Since}; }
 };
 
 class TNodeKeys {

@@ -6,7 +6,9 @@
 
 #include "Bone.h"
 #include "Joint.h"
+#include "KeyTimes.h"
 #include "PaintBox32.h"
+#include "PictureClip.h"
 #include "ScopeExit.h"
 #include "Skeleton.h"
 #include "Switchboard.h"
@@ -94,9 +96,11 @@ void TOnionForm::NeighbourFrames(const TSkeleton& Skeleton, float Now, int Span,
     std::set<float> times;
     for (const auto& joint : Skeleton.Joints.List) {
         if (!joint || !joint->Node) continue;
-        for (float t = tsxSobjGetFirstTime(joint->Node, TSX_KIND_LOCATION); t >= 0;
-             t = tsxSobjGetNextTime(joint->Node, TSX_KIND_LOCATION, t))
+        // Keys before frame 0 count too; the host's -1 for none does not.
+        WalkKeys(THostKeys{joint->Node, TSX_KIND_LOCATION}, [&times](float t) {
             times.insert(t);
+            return true;
+        });
     }
     Earlier.clear();
     Later.clear();
@@ -138,6 +142,29 @@ void TOnionForm::PaintOverlay(fw::TObject* /*Sender*/, int /*Reserved*/) {
     PaintBox->Invalidate();
 }
 
+// One bone from its head's projection to its tail's, three pixels wide, with
+// a square at the head. Cut to the picture (and a little beyond, for the
+// width) before anything becomes a pixel: a joint keyed far away, or one
+// the view puts at infinity, draws what of it crosses the picture.
+void TOnionForm::DrawBone(float HeadX, float HeadY, float TailX, float TailY, TColor32 Colour) {
+    constexpr double kReach = 3;
+    const TPictureArea area{-kReach, -kReach, FLayer.Width() - 1 + kReach,
+                            FLayer.Height() - 1 + kReach};
+    double x1 = HeadX, y1 = HeadY, x2 = TailX, y2 = TailY;
+    if (ClipToPicture(x1, y1, x2, y2, area)) {
+        const int px1 = PixelOf(x1, area.MinX, area.MaxX), py1 = PixelOf(y1, area.MinY, area.MaxY);
+        const int px2 = PixelOf(x2, area.MinX, area.MaxX), py2 = PixelOf(y2, area.MinY, area.MaxY);
+        for (int d = -1; d <= 1; ++d) {
+            FLayer.LineS(px1 + d, py1, px2 + d, py2, Colour);
+            FLayer.LineS(px1, py1 + d, px2, py2 + d, Colour);
+        }
+    }
+    if (area.Holds(HeadX, HeadY)) {
+        const int x = PixelOf(HeadX, area.MinX, area.MaxX), y = PixelOf(HeadY, area.MinY, area.MaxY);
+        FLayer.FillRectS(x - 2, y - 2, x + 3, y + 3, Colour);
+    }
+}
+
 // The skeleton's bones at one frame, three pixels wide, blended onto the
 // picture with the frame's alpha.
 void TOnionForm::DrawGhost(const TSkeleton& Skeleton, float Frame, TColor32 Colour,
@@ -151,13 +178,7 @@ void TOnionForm::DrawGhost(const TSkeleton& Skeleton, float Frame, TColor32 Colo
             continue;
         float hx, hy, tx, ty;
         if (!tsxAViewProject(&head, &hx, &hy) || !tsxAViewProject(&tail, &tx, &ty)) continue;
-        const int x1 = static_cast<int>(hx), y1 = static_cast<int>(hy);
-        const int x2 = static_cast<int>(tx), y2 = static_cast<int>(ty);
-        for (int d = -1; d <= 1; ++d) {
-            FLayer.LineS(x1 + d, y1, x2 + d, y2, Colour);
-            FLayer.LineS(x1, y1 + d, x2, y2 + d, Colour);
-        }
-        FLayer.FillRectS(x1 - 2, y1 - 2, x1 + 3, y1 + 3, Colour);
+        DrawBone(hx, hy, tx, ty, Colour);
     }
     FLayer.SetDrawMode(TDrawMode::dmBlend);
     FLayer.SetMasterAlpha(Alpha);

@@ -51,6 +51,7 @@ public:
 
 private:
     void DrawGhost(const TSkeleton& Skeleton, float Frame, TColor32 Colour, std::uint32_t Alpha);
+    void DrawBone(float HeadX, float HeadY, float TailX, float TailY, TColor32 Colour);
     bool FOverlayOn = false;
     int FFrameSpan = 2;
     int FOverlayPaints = 0;

@@ -1,5 +1,7 @@
 #include "OnionForm.h"
 
+#include <limits>
+
 #include "EditorWindowsTestEnv.h"
 #include "Joint.h"
 #include "PaintBox32.h"
@@ -73,6 +75,22 @@ TEST_F(OnionTest, NeighbourFramesAreTheNearestRecordedOnes) {
     EXPECT_GT(TOnionForm::GhostAlpha(3, 3), 0u);
 }
 
+TEST_F(OnionTest, NeighbourFramesIncludeKeysBeforeFrameZero) {
+    TSkeleton* s = NewSkel();
+    Chain(s, {{0, 0, 0}, {1, 0, 0}});
+    for (int f : {-2, 4, 8}) {
+        tsxAnimSetActiveTime(static_cast<float>(f));
+        s->Record();
+    }
+    std::vector<float> earlier, later;
+    TOnionForm::NeighbourFrames(*s, 6, 2, earlier, later);
+    EXPECT_EQ(earlier, (std::vector<float>{4, -2}));
+    EXPECT_EQ(later, (std::vector<float>{8}));
+    TOnionForm::NeighbourFrames(*s, -1, 2, earlier, later);
+    EXPECT_EQ(earlier, (std::vector<float>{-2}));
+    EXPECT_EQ(later, (std::vector<float>{4, 8}));
+}
+
 TEST_F(OnionTest, TheOverlayDrawsTheNeighbouringFramesOverTheView) {
     Recorded();
     onion->Show();
@@ -98,6 +116,32 @@ TEST_F(OnionTest, TheOverlayDrawsTheNeighbouringFramesOverTheView) {
     onion->OverlayButton->Click();
     RefreshViews();
     EXPECT_EQ(onion->OverlayPaints(), 1);
+}
+
+TEST_F(OnionTest, AJointKeyedFarAwayDrawsWhatOfItsBoneCrossesThePicture) {
+    Recorded();
+    // Frame 0's end joint far up and to the right, then further, then at no place.
+    CtsxFrame key = tsxSobjGetFrame(joints[2]->Node, TSX_KIND_LOCATION, 0, 0);
+    ASSERT_NE(key, nullptr);
+    onion->Show();
+    onion->SetFrameSpan(1);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const CtsxVec3f far : {CtsxVec3f{1e12f, 0, 1e12f}, CtsxVec3f{3e38f, 0, 3e38f},
+                                CtsxVec3f{-3e38f, 0, 3e38f}, CtsxVec3f{inf, 0, inf},
+                                CtsxVec3f{-inf, 0, nan}, CtsxVec3f{nan, 0, 1}}) {
+        SCOPED_TRACE(::testing::Message() << far.x << " " << far.z);
+        // In the parent's space, which is the world's here.
+        tsxFrameSetData(key, &far);
+        onion->SetOverlayOn(true);
+        ASSERT_FALSE(onion->Picture().Empty());
+        // The diagonal from the middle joint (1, 0, 0) up and to the right.
+        if (far.x == 1e12f) {
+            EXPECT_GT(Red(PixelAt({1.3f, 0, 0.3f})), 0x90);
+        }
+        onion->SetOverlayOn(false);
+    }
+    EXPECT_EQ(onion->OverlayPaints(), 6);
 }
 
 TEST_F(OnionTest, TheOverlayChangesNothingInTheSceneOrItsTime) {

@@ -16,7 +16,8 @@ namespace {
 
 TSkeletonState* FindPose(const TRowRef* Ref) {
     TSkeleton* skeleton = nullptr;
-    if (!Ref || Ref->Kind != rkPose || !FindSkeletonByBag(Ref->Object, skeleton) ||
+    if (!Ref || Ref->Kind != rkPose || !LiveObject(Ref->Host()) ||
+        !FindSkeletonByBag(Ref->Object, skeleton) ||
         Ref->Index < 0 || static_cast<std::size_t>(Ref->Index) >= skeleton->PoseList.size())
         return nullptr;
     return skeleton->PoseList[static_cast<std::size_t>(Ref->Index)].get();
@@ -45,10 +46,13 @@ TPosesForm::~TPosesForm() {
 
 void TPosesForm::RefreshPoseTree() {
     TSkeleton* skeleton = CurrentSkeleton;
+    // Rows made for another skeleton start again (known by its serial: a new
+    // skeleton may have the bag handle of one that went).
+    const std::uint64_t serial = skeleton ? skeleton->Serial.Value : 0;
     const CtsxSobj bag = skeleton ? skeleton->Bag : nullptr;
-    // Rows made for another skeleton start again.
-    if (bag != FPoseBag) {
+    if (serial != FPoseSkeleton || bag != FPoseBag) {
         ClearRows();
+        FPoseSkeleton = serial;
         FPoseBag = bag;
     }
     const std::size_t count = skeleton ? skeleton->PoseList.size() : 0;

@@ -1,6 +1,8 @@
 #pragma once
 // The pose list window: one row for each pose of the current skeleton's pose
 // library, showing the pose's name.
+#include <cstdint>
+
 #include "TreeForm.h"
 
 namespace vel {
@@ -27,7 +29,8 @@ protected:
     void RowPicked(PLazyNode) override {}
 
 private:
-    // The bag of the skeleton the rows were made for.
+    // The skeleton the rows were made for, by serial, and its bag.
+    std::uint64_t FPoseSkeleton = 0;
     CtsxSobj FPoseBag = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Bone.h"
+#include "HostRefs.h"
 #include "Joint.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -32,21 +33,26 @@ struct TShapeSum {
 std::uint64_t SkeletonShape(const TSkeleton* Skeleton) {
     if (!Skeleton) return 0;
     TShapeSum sum;
-    sum.Add(Skeleton);
+    sum.Add(Skeleton->Serial.Value);
     sum.Add(Skeleton->Bag);
     sum.Add(static_cast<std::uint64_t>(Skeleton->Joints.List.size()));
-    for (const auto& joint : Skeleton->Joints.List)
+    for (const auto& joint : Skeleton->Joints.List) {
+        sum.Add(joint ? joint->Serial.Value : 0);
         sum.Add(joint ? joint->Node : nullptr);
+    }
     sum.Add(static_cast<std::uint64_t>(Skeleton->Bones.List.size()));
     for (const auto& bone : Skeleton->Bones.List) {
         if (!bone) continue;
+        sum.Add(bone->Serial.Value);
         sum.Add(bone->Node);
-        sum.Add(bone->Head);
-        sum.Add(bone->Tail);
+        sum.Add(bone->Head ? bone->Head->Serial.Value : 0);
+        sum.Add(bone->Tail ? bone->Tail->Serial.Value : 0);
         if (const auto* tee = dynamic_cast<const TTeeBone*>(bone.get())) sum.Add(tee->ExtraObject);
         sum.Add(static_cast<std::uint64_t>(bone->ChildList.size()));
-        for (const auto& child : bone->ChildList)
+        for (const auto& child : bone->ChildList) {
+            sum.Add(child ? child->Serial.Value : 0);
             sum.Add(child ? child->Object : nullptr);
+        }
     }
     return sum.Value;
 }
@@ -65,8 +71,19 @@ std::uint64_t RigShape() {
 }
 
 TSkeleton* ShownSkeleton() {
+    // A skeleton made before the host's last scene close stands for objects
+    // that went with it, even where their handles name new objects now.
     TSkeleton* skeleton = CurrentSkeleton;
-    return skeleton && skeleton->Bag && tsxIsSobj(skeleton->Bag) ? skeleton : nullptr;
+    return skeleton && skeleton->Bag && skeleton->Serial.Value > LastSceneClose() &&
+                   tsxIsSobj(skeleton->Bag)
+               ? skeleton
+               : nullptr;
+}
+
+TSkeleton* SkeletonBySerial(std::uint64_t Serial) {
+    for (const auto& skeleton : SkeletonList().List)
+        if (skeleton && skeleton->Serial.Value == Serial) return skeleton.get();
+    return nullptr;
 }
 
 } // namespace vel

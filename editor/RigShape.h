@@ -4,7 +4,9 @@
 // bone gone with its tee object, skeletons dropped after a load); each window
 // keeps the number of what it shows and, whenever the message queue has
 // emptied, compares it with the rig's: when they differ it lists its rows
-// again. Only the rig's own lists are read, no host call.
+// again. Only the rig's own lists are read, no host call. Rig objects count
+// by their serials (Serial.h), never by their addresses: a freed skeleton,
+// joint or bone whose address comes back for a new one changes the number.
 #include <cstdint>
 
 namespace vel {
@@ -18,7 +20,10 @@ std::uint64_t SkeletonShape(const TSkeleton* Skeleton);
 std::uint64_t RigShape();
 // The skeleton the skeleton tree and the dope sheet show: the current one
 // while its bag is still in the scene (after a scene load and until the
-// rig's timer drops it, it stands for objects that are gone).
+// rig's timer drops it, it stands for objects that are gone, whatever
+// objects the host gave their handles since).
 TSkeleton* ShownSkeleton();
+// The listed skeleton of a serial; none once it has gone.
+TSkeleton* SkeletonBySerial(std::uint64_t Serial);
 
 } // namespace vel

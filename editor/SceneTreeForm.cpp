@@ -28,8 +28,8 @@ void TSceneTreeForm::FillFromScene() {
     // is made again at the next idle.
     const std::uint64_t shape = RigShape();
     FRigShape = ~shape;
-    FFirst = tsxSceneGetFirstNode();
-    FLastTop = nullptr;
+    FFirst = RefTo(tsxSceneGetFirstNode());
+    FLastTop = {};
     // Sibling chains still to list, each with the row they go under; a
     // stack rather than recursion, however deep the groups nest.
     std::vector<std::pair<CtsxSobj, PLazyNode>> chains{{tsxSceneGetFirstNode(), nullptr}};
@@ -39,7 +39,7 @@ void TSceneTreeForm::FillFromScene() {
         chains.pop_back();
         for (; node; node = tsxGNodeGetNext(node)) {
             PLazyNode row = AddRow(parent, {rkObject, node});
-            if (!parent) FLastTop = node;
+            if (!parent) FLastTop = RefTo(node);
             if (CtsxSobj child = tsxGNodeGetFirstChild(node)) {
                 chains.emplace_back(child, row);
                 if (!parent) groups.push_back(row);
@@ -64,6 +64,9 @@ void TSceneTreeForm::SelectCurrentObject() {
     if (TreeUpdating()) return;
     const CtsxSobj selected = GetSelectedObjectOfType(TSX_TYPE_GROUP);
     PLazyNode row = NodeOfObject(selected);
+    // A row of an object that went, whose handle the selection has now, is
+    // not its row.
+    if (row && ObjectOf(row) != selected) row = nullptr;
     if (selected && !row) {
         FillFromScene();
         row = NodeOfObject(selected);
@@ -72,8 +75,12 @@ void TSceneTreeForm::SelectCurrentObject() {
 }
 
 bool TSceneTreeForm::SceneEndsMoved() const {
-    if (tsxSceneGetFirstNode() != FFirst) return true;
-    return FLastTop && (!tsxIsSobj(FLastTop) || tsxGNodeGetNext(FLastTop));
+    // The host answered the first node: it is alive, but maybe not the one listed.
+    const CtsxSobj first = tsxSceneGetFirstNode();
+    if (first != FFirst.Object || (first && GoneSince(first, FFirst.Since))) return true;
+    if (!FLastTop.Object) return false;
+    const CtsxSobj last = LiveObject(FLastTop);
+    return !last || tsxGNodeGetNext(last);
 }
 
 void TSceneTreeForm::Follow() {

@@ -29,9 +29,10 @@ private:
     bool SceneEndsMoved() const;
 
     std::uint64_t FRigShape = 0;
-    // The scene's first node and its last top-level node when listed.
-    CtsxSobj FFirst = nullptr;
-    CtsxSobj FLastTop = nullptr;
+    // The scene's first node and its last top-level node when listed; a
+    // scene loaded since may have given their handles to its own objects.
+    THostRef FFirst;
+    THostRef FLastTop;
 };
 
 // Made by the tool window, then kept for the module's life.

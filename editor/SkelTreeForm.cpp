@@ -22,7 +22,7 @@ namespace {
 // A bone row's bone: at its place in the current skeleton while it is still
 // there, else looked for among all skeletons by its bone object.
 TBone* FindBone(const TRowRef* Ref) {
-    if (!Ref || Ref->Kind != rkBone || !Ref->Object) return nullptr;
+    if (!Ref || Ref->Kind != rkBone || !LiveObject(Ref->Host())) return nullptr;
     if (TSkeleton* current = CurrentSkeleton)
         if (TBone* bone = current->Bones.ByIndex(Ref->Index); bone && bone->Node == Ref->Object)
             return bone;
@@ -167,7 +167,9 @@ void TSkelTreeForm::ShowAgain(bool Rebuild) {
 }
 
 PLazyNode TSkelTreeForm::FindRow(CtsxSobj Object, CtsxSobj Parent) const {
-    const std::vector<PLazyNode> rows = Keys().NodesOf(Object);
+    // Rows of an object that went, whose handle Object may be now, are not it.
+    std::vector<PLazyNode> rows = Keys().NodesOf(Object);
+    std::erase_if(rows, [this](PLazyNode row) { return !ObjectOf(row); });
     for (PLazyNode row : rows)
         if (ObjectOf(row->Parent) == Parent) return row;
     return rows.empty() ? nullptr : rows.front();

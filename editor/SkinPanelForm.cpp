@@ -33,15 +33,18 @@ fw::TToolButton* MakeButton(fw::TForm* form, const char* name, const char* capti
     return b;
 }
 
-void DeleteIfThere(CtsxSobj& object) {
-    if (object && tsxIsSobj(object)) tsxSobjDelete(object);
-    object = nullptr;
+// Deletes the object the reference was taken to, when it is still there;
+// never another object that has its handle now.
+void DeleteIfThere(THostRef& object) {
+    if (CtsxSobj live = LiveObject(object)) tsxSobjDelete(live);
+    object = {};
 }
 
 // Places a volume object: its shape's own space is carried by rotation r and
 // scaled by size, its origin at location.
 void PlaceObject(CtsxSobj object, const CtsxTxmx3f& r, const CtsxVec3f& size,
                  const CtsxVec3f& location) {
+    if (!object) return;
     SetNodeRotationFromMx(object, r);
     SetNodeSize(object, CtsxVec3f{std::max(size.x, kMinSize), std::max(size.y, kMinSize),
                                   std::max(size.z, kMinSize)});
@@ -212,22 +215,27 @@ void TSkinPanelForm::UpdateVolumeObjects() {
     if (MeshRenderForm && MeshRenderForm->Visible()) MeshRenderForm->Invalidate();
 }
 
+CtsxSobj TSkinPanelForm::VolumeObject(TVolumePart Part) const {
+    return LiveObject(FVolumeObjects[Part]);
+}
+
 void TSkinPanelForm::DeleteVolumeObjects() {
-    for (CtsxSobj& object : VolumeObjects)
+    for (THostRef& object : FVolumeObjects)
         DeleteIfThere(object);
 }
 
 // False when the host made none of a missing object.
 bool TSkinPanelForm::MakeVolumeObjects() {
     for (int i = 0; i < 3; ++i) {
-        CtsxSobj& object = VolumeObjects[i];
-        if (object && tsxIsSobj(object)) continue;
+        THostRef& object = FVolumeObjects[i];
+        if (Alive(object)) continue;
         TTsxExtObj* type = !MainForm    ? nullptr
                            : i == vpBox ? MainForm->VolumeExtObj
                                         : MainForm->PyramidExtObj;
-        object = type ? type->CreateObject() : nullptr;
-        if (!object) return false;
-        tsxSceneAddObject(object, 1);
+        const CtsxSobj made = type ? type->CreateObject() : nullptr;
+        object = RefTo(made);
+        if (!made) return false;
+        tsxSceneAddObject(made, 1);
     }
     return true;
 }
@@ -248,15 +256,15 @@ void TSkinPanelForm::PlaceVolumeObjects(const TSkinArea& area, const CtsxTxmx3f&
         tsxAddToVec3f(&world, &head);
         return world;
     };
-    PlaceObject(VolumeObjects[vpBox], bone, CtsxVec3f{total / 2, area.VolumeY, area.VolumeZ},
+    PlaceObject(VolumeObject(vpBox), bone, CtsxVec3f{total / 2, area.VolumeY, area.VolumeZ},
                 at((area.Root - area.Length - area.Tip) / 2));
-    PlaceObject(VolumeObjects[vpRootCap], bone,
+    PlaceObject(VolumeObject(vpRootCap), bone,
                 CtsxVec3f{std::max(area.RootRamp * total, 0.02f * total), width, depth},
                 at(area.Root));
     CtsxTxmx3f turned = bone;
     for (int k : {0, 1, 4, 5, 8, 9})
         turned.m[k] = -turned.m[k];
-    PlaceObject(VolumeObjects[vpTipCap], turned,
+    PlaceObject(VolumeObject(vpTipCap), turned,
                 CtsxVec3f{std::max(area.TipRamp * total, 0.02f * total), width, depth},
                 at(-(area.Length + area.Tip)));
 }

@@ -9,6 +9,7 @@
 
 #include "ComCtrls.h"
 #include "Forms.h"
+#include "HostRefs.h"
 #include "StdCtrls.h"
 #include "tsxapi.h"
 
@@ -29,9 +30,10 @@ public:
     explicit TSkinPanelForm(fw::TComponent* AOwner);
     ~TSkinPanelForm() override;
 
-    // The volume objects now in the scene, none while the display is off or
-    // no area is selected.
-    CtsxSobj VolumeObjects[3] = {nullptr, nullptr, nullptr};
+    // A volume object now in the scene; none while the display is off or no
+    // area is selected, and none once it went (even where the host has given
+    // its handle to another object since).
+    CtsxSobj VolumeObject(TVolumePart Part) const;
 
     fw::TLabel* AreaLabel = nullptr;
     fw::TToolButton* NextAreaButton = nullptr;
@@ -76,6 +78,9 @@ private:
 
     bool FVolumeDisplay = false;
     std::int32_t FAreaChild = -1;
+    // The objects the panel made, known again by when it made them: the
+    // panel never moves or deletes an object it did not make.
+    THostRef FVolumeObjects[3];
 };
 
 // Empty until the tool window creates the panel.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "GcGradient.h"
 #include "Joint.h"
@@ -92,18 +93,18 @@ TEST_F(SkinPanelTest, TheVolumeObjectsSpanTheAreaAndFollowTheBone) {
     panel->VolumeButton->Click();
     ASSERT_TRUE(panel->VolumeDisplay());
     ASSERT_EQ(VolumeObjectsInScene(), 3);
-    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpBox]), MainForm->VolumeExtObj->SObjType());
-    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpRootCap]), MainForm->PyramidExtObj->SObjType());
-    EXPECT_EQ(tsxSobjGetType(panel->VolumeObjects[vpTipCap]), MainForm->PyramidExtObj->SObjType());
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObject(vpBox)), MainForm->VolumeExtObj->SObjType());
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObject(vpRootCap)), MainForm->PyramidExtObj->SObjType());
+    EXPECT_EQ(tsxSobjGetType(panel->VolumeObject(vpTipCap)), MainForm->PyramidExtObj->SObjType());
     // From Root behind the head to Tip beyond the tail, 2 x 0.5 by 2 x 0.3.
-    const TBox box = ObjectBox(panel->VolumeObjects[vpBox]);
+    const TBox box = ObjectBox(panel->VolumeObject(vpBox));
     EXPECT_BOX_NEAR(box, ExpectedBox());
     EXPECT_NEAR(box.Min.x, -0.25f, 1e-4);
     EXPECT_NEAR(box.Max.x, 2.25f, 1e-4);
     // The caps sit on the box's ends, their bases as big as its section.
-    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpRootCap]), -0.25f, 0, 0, 1e-4);
-    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObjects[vpTipCap]), 2.25f, 0, 0, 1e-4);
-    EXPECT_VEC_NEAR(NodeSize(panel->VolumeObjects[vpRootCap]), 0.25f * 2.5f, 1.0f, 0.6f, 1e-4);
+    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObject(vpRootCap)), -0.25f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(NodeLocation(panel->VolumeObject(vpTipCap)), 2.25f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(NodeSize(panel->VolumeObject(vpRootCap)), 0.25f * 2.5f, 1.0f, 0.6f, 1e-4);
     // Each cap's apex (its shape's x = -1) points into the area by its ramp.
     auto apex = [](CtsxSobj cap) {
         CtsxTxmx3f m;
@@ -113,21 +114,21 @@ TEST_F(SkinPanelTest, TheVolumeObjectsSpanTheAreaAndFollowTheBone) {
         tsxTransformVect3f(&tip, &w, &m);
         return w;
     };
-    EXPECT_VEC_NEAR(apex(panel->VolumeObjects[vpRootCap]), -0.25f + 0.625f, 0, 0, 1e-4);
-    EXPECT_VEC_NEAR(apex(panel->VolumeObjects[vpTipCap]), 2.25f - 0.625f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(apex(panel->VolumeObject(vpRootCap)), -0.25f + 0.625f, 0, 0, 1e-4);
+    EXPECT_VEC_NEAR(apex(panel->VolumeObject(vpTipCap)), 2.25f - 0.625f, 0, 0, 1e-4);
 
     // The user turns the tail up: the box turns with the bone.
     tsxhost::Select(joints[1]->Node);
     tsxhost::Drag(TranslationMx(-2, 0, 2));
     ASSERT_GT(NodeLocation(joints[1]->Node).z, 1.0f);
-    EXPECT_BOX_NEAR(ObjectBox(panel->VolumeObjects[vpBox]), ExpectedBox());
-    EXPECT_GT(ObjectBox(panel->VolumeObjects[vpBox]).Max.z, 1.0f);
+    EXPECT_BOX_NEAR(ObjectBox(panel->VolumeObject(vpBox)), ExpectedBox());
+    EXPECT_GT(ObjectBox(panel->VolumeObject(vpBox)).Max.z, 1.0f);
 
     // A wider area: the same objects, resized.
-    const CtsxSobj same = panel->VolumeObjects[vpBox];
+    const CtsxSobj same = panel->VolumeObject(vpBox);
     Drag(panel->VolumeYTrack, 0.8);
     EXPECT_FLOAT_EQ(Area()->VolumeY, 0.8f);
-    EXPECT_EQ(panel->VolumeObjects[vpBox], same);
+    EXPECT_EQ(panel->VolumeObject(vpBox), same);
     EXPECT_BOX_NEAR(ObjectBox(same), ExpectedBox());
     EXPECT_EQ(s, CurrentSkeleton);
 }
@@ -137,12 +138,12 @@ TEST_F(SkinPanelTest, TheObjectsGoWithTheDisplayOrTheArea) {
     TSkinPanelForm* panel = SkinPanelForm;
     panel->SetVolumeDisplay(true);
     ASSERT_EQ(VolumeObjectsInScene(), 3);
-    const CtsxSobj box = panel->VolumeObjects[vpBox];
+    const CtsxSobj box = panel->VolumeObject(vpBox);
     s->SelectedBone = -1; // no bone, no area
     RefreshViews();
     EXPECT_EQ(VolumeObjectsInScene(), 0);
     EXPECT_FALSE(tsxIsSobj(box));
-    EXPECT_EQ(panel->VolumeObjects[vpBox], nullptr);
+    EXPECT_EQ(panel->VolumeObject(vpBox), nullptr);
     s->SelectedBone = 0;
     RefreshViews();
     EXPECT_EQ(VolumeObjectsInScene(), 3);
@@ -151,10 +152,10 @@ TEST_F(SkinPanelTest, TheObjectsGoWithTheDisplayOrTheArea) {
     EXPECT_EQ(VolumeObjectsInScene(), 0);
     // Deleted behind the panel's back: made again when needed.
     panel->SetVolumeDisplay(true);
-    tsxhost::Delete(panel->VolumeObjects[vpTipCap]);
+    tsxhost::Delete(panel->VolumeObject(vpTipCap));
     RefreshViews();
     EXPECT_EQ(VolumeObjectsInScene(), 3);
-    EXPECT_TRUE(tsxIsSobj(panel->VolumeObjects[vpTipCap]));
+    EXPECT_TRUE(tsxIsSobj(panel->VolumeObject(vpTipCap)));
     EXPECT_FALSE(EditLocked());
     EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
@@ -178,8 +179,8 @@ TEST_F(SkinPanelTest, NoVolumeObjectOfASavedSceneOutlivesItsLoad) {
     CurrentSkeleton->SelectedBone = 0;
     RefreshViews();
     EXPECT_EQ(VolumeObjectsInScene(), 3);
-    for (CtsxSobj object : SkinPanelForm->VolumeObjects)
-        EXPECT_TRUE(tsxIsSobj(object));
+    for (TVolumePart part : {vpBox, vpRootCap, vpTipCap})
+        EXPECT_TRUE(tsxIsSobj(SkinPanelForm->VolumeObject(part)));
     EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
 
@@ -295,6 +296,30 @@ TEST_F(SkinPanelTest, TheWeightPictureFollowsThePoseAndTheArea) {
     Drag(SkinPanelForm->TipRampTrack, 0.9);
     fw::ProcessMessages();
     EXPECT_NE(Area()->AreaWeights.back(), w);
+    fw::Free(MeshRenderForm);
+}
+
+TEST_F(SkinPanelTest, VerticesFarApartAreFittedAndThoseAtNoPlaceAreNotDrawn) {
+    SkinnedBone();
+    EditBoneSkin();
+    ASSERT_NE(MeshRenderForm, nullptr);
+    // As the host may hold them: two vertices at the ends of the float range,
+    // whose sum and span overflow a float, and one at infinity.
+    CtsxVec3f* vxs = tsxPolyhGetVxArray(mesh);
+    vxs[0] = {3e38f, 0, 2e38f};
+    vxs[1] = {2e38f, 0, 3e38f};
+    vxs[2] = {std::numeric_limits<float>::infinity(), 0, 0};
+    TBitmap32 picture;
+    picture.SetSize(100, 80);
+    MeshRenderForm->PaintMesh(picture);
+    fw::TPoint p;
+    for (std::int32_t i : {0, 1, 3, 25}) {
+        ASSERT_TRUE(MeshRenderForm->VertexPoint(i, p)) << i;
+        EXPECT_TRUE(p.X >= TMeshRenderForm::kMargin && p.X <= 100 - TMeshRenderForm::kMargin &&
+                    p.Y >= TMeshRenderForm::kMargin && p.Y <= 80 - TMeshRenderForm::kMargin)
+            << i << ": " << p.X << ", " << p.Y;
+    }
+    EXPECT_FALSE(MeshRenderForm->VertexPoint(2, p));
     fw::Free(MeshRenderForm);
 }
 

@@ -200,7 +200,7 @@ void TToolsForm::StiffChanged() {
 void TToolsForm::TwistChanged() {
     TSkeleton* s = CurrentSkeleton;
     TBone* bone = s ? s->Bones.ByIndex(s->SelectedBone) : nullptr;
-    if (!bone || bone->Node != FTwistBone) return;
+    if (!bone || bone->Serial.Value != FTwistBone) return;
     const double turn = TwistTrack->Value() - FTwistApplied;
     FTwistApplied = TwistTrack->Value();
     bone->RotateTwist(static_cast<float>(turn));
@@ -230,10 +230,10 @@ void TToolsForm::PageControlChange(fw::TObject* /*Sender*/) {
 }
 
 void TToolsForm::ConnectButtonClick(fw::TObject* /*Sender*/) {
-    FConnectFrom = nullptr;
+    FConnectFrom = {};
     if (!ConnectButton->Down()) return;
     if (CurrentSkeleton && CurrentSkeleton->SelectedJoint)
-        FConnectFrom = CurrentSkeleton->SelectedJoint->Node;
+        FConnectFrom = RefTo(CurrentSkeleton->SelectedJoint->Node);
     else
         ConnectButton->SetDown(false); // nothing to connect from
 }
@@ -242,16 +242,17 @@ void TToolsForm::SelectionChanged() {
     if (!ConnectButton->Down()) return;
     TSkeleton* skeleton = CurrentSkeleton;
     TJoint* from = nullptr;
-    if (!skeleton || !skeleton->Joints.FindByNode(FConnectFrom, from)) {
+    const CtsxSobj first = LiveObject(FConnectFrom);
+    if (!skeleton || !first || !skeleton->Joints.FindByNode(first, from)) {
         // The first joint went away, or another skeleton took over.
         ConnectButton->SetDown(false);
-        FConnectFrom = nullptr;
+        FConnectFrom = {};
         return;
     }
     TJoint* to = skeleton->SelectedJoint;
     if (!to || to == from) return; // still waiting for the second joint
     ConnectButton->SetDown(false);
-    FConnectFrom = nullptr;
+    FConnectFrom = {};
     skeleton->NewBone(from, to);
     skeleton->Bones.PlaceAll();
     skeleton->UpdateJointSizes();
@@ -272,10 +273,10 @@ void TToolsForm::UpdateControls() {
     if (joint && !StiffTrack->Button()->Tracking()) StiffTrack->SetValue(s->SelectedJoint->Stiff());
     TBone* bone = s ? s->Bones.ByIndex(s->SelectedBone) : nullptr;
     TwistTrack->SetEnabled(bone != nullptr);
-    const CtsxSobj boneNode = bone ? bone->Node : nullptr;
-    if (boneNode != FTwistBone && !TwistTrack->Button()->Tracking()) {
+    const std::uint64_t boneSerial = bone ? bone->Serial.Value : 0;
+    if (boneSerial != FTwistBone && !TwistTrack->Button()->Tracking()) {
         // Another bone: its roll counts from where it is.
-        FTwistBone = boneNode;
+        FTwistBone = boneSerial;
         FTwistApplied = 0;
         TwistTrack->SetValue(0);
     }

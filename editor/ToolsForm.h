@@ -3,10 +3,12 @@
 // page, the undo history of the current skeleton, and its embedded
 // companions: the scene tree, skeleton tree, pose list and dope sheet on
 // pages of their own below, then the shuttle deck and the skin panel.
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ComCtrls.h"
+#include "HostRefs.h"
 #include "TsOwnedForm.h"
 #include "tsxapi.h"
 
@@ -59,8 +61,9 @@ public:
     int HistoryIndex() const { return FHistoryIndex; }
     // The host's time remembered when the setup page was entered.
     float RememberedFrame() const { return FRememberedFrame; }
-    // The node of the joint selected when the connect button went down.
-    CtsxSobj ConnectFrom() const { return FConnectFrom; }
+    // The node of the joint selected when the connect button went down;
+    // none once it went.
+    CtsxSobj ConnectFrom() const { return LiveObject(FConnectFrom); }
 
     void PageControlChange(fw::TObject* Sender);
     void SelectionChanged();
@@ -84,9 +87,10 @@ private:
     void StiffChanged();
     void TwistChanged();
     float FRememberedFrame = 0;
-    CtsxSobj FConnectFrom = nullptr;
-    // The bone the roll track is turning, and how far it has turned it.
-    CtsxSobj FTwistBone = nullptr;
+    THostRef FConnectFrom;
+    // The bone the roll track is turning (its serial), and how far it has
+    // turned it.
+    std::uint64_t FTwistBone = 0;
     double FTwistApplied = 0;
 };
 

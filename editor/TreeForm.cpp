@@ -91,8 +91,7 @@ const TRowRef* TTreeForm::RefOf(PLazyNode Node) const {
 
 CtsxSobj TTreeForm::ObjectOfKey(TNodeKey Key) const {
     const TRowRef* ref = FKeys.Find(Key);
-    if (!ref || !ref->Object || !tsxIsSobj(ref->Object)) return nullptr;
-    return ref->Object;
+    return ref ? LiveObject(ref->Host()) : nullptr;
 }
 
 std::string TTreeForm::RowText(PLazyNode Node) {
@@ -111,8 +110,15 @@ void TTreeForm::RemoveObjectNode(CtsxSobj Object) {
         FTree->DeleteNode(node);
 }
 
+namespace {
+TRowRef TakenNow(TRowRef Ref) {
+    Ref.Since = RefTo(Ref.Object).Since;
+    return Ref;
+}
+} // namespace
+
 PLazyNode TTreeForm::AddRow(PLazyNode Parent, const TRowRef& Ref) {
-    const TNodeKey key = FKeys.Add(Ref);
+    const TNodeKey key = FKeys.Add(TakenNow(Ref));
     PLazyNode node = nullptr;
     fw::TScopeExit forget([&] {
         if (!node) FKeys.Remove(key);
@@ -123,7 +129,7 @@ PLazyNode TTreeForm::AddRow(PLazyNode Parent, const TRowRef& Ref) {
 }
 
 void TTreeForm::KeyRow(PLazyNode Node, const TRowRef& Ref) {
-    const TNodeKey key = FKeys.Add(Ref, Node);
+    const TNodeKey key = FKeys.Add(TakenNow(Ref), Node);
     std::memcpy(FTree->GetNodeData(Node), &key, sizeof key);
 }
 
@@ -168,8 +174,8 @@ void TTreeForm::Ask(fw::UINT Msg) {
 }
 
 void TTreeForm::GetRowText(const TRowRef& Ref, TLSTTextType TextType, std::string& Text) {
-    if (TextType == ttNormal && Ref.Object && tsxIsSobj(Ref.Object))
-        Text = GetNodeName(Ref.Object);
+    if (TextType != ttNormal) return;
+    if (CtsxSobj object = LiveObject(Ref.Host())) Text = GetNodeName(object);
 }
 
 void TTreeForm::RowPicked(PLazyNode Node) {

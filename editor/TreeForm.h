@@ -38,7 +38,8 @@ public:
     // The live host object a key or a row stands for, else none.
     CtsxSobj ObjectOfKey(TNodeKey Key) const;
     CtsxSobj ObjectOf(PLazyNode Node) const { return ObjectOfKey(KeyOf(Node)); }
-    // The first row holding a host object, else none.
+    // The first row holding a host object's handle, else none (maybe a row
+    // of an object that went, whose handle the host gave this one since).
     PLazyNode NodeOfObject(CtsxSobj Object) const { return FKeys.FirstNodeOf(Object); }
     // The text the row shows (what the tree asks for when it paints).
     std::string RowText(PLazyNode Node);
@@ -53,6 +54,7 @@ public:
 
 protected:
     // A row under Parent (none: the top level) holding Ref under a new key.
+    // Both take the object as alive now (the row's Since).
     PLazyNode AddRow(PLazyNode Parent, const TRowRef& Ref);
     // Gives a row made by the tree itself (a row count) its key.
     void KeyRow(PLazyNode Node, const TRowRef& Ref);

@@ -79,9 +79,11 @@ TEST_F(WindowsIdleTest, AnIdlePassAsksTheHostTheSameFewThingsWhateverTheSceneAnd
     // is: all 8 of the small rig's, 32 or 33 of the big one's.
     EXPECT_EQ(WithoutKeyLookUps(many), WithoutKeyLookUps(few));
     // The scene's ends and the three shapes' objects (5), the host's time,
-    // then a liveness check a row and three look-ups a track.
+    // a liveness check a row and four look-ups a track; then the keys seen
+    // checked in turn, with a liveness check for each row they lie in.
     const int bound = 5 + 1 + static_cast<int>(TDopeSheetForm::TracksPerIdle) +
-                      3 * static_cast<int>(TDopeSheetForm::TracksPerIdle + 1);
+                      4 * static_cast<int>(TDopeSheetForm::TracksPerIdle + 1) +
+                      2 * static_cast<int>(TDopeSheetForm::KeysCheckedPerIdle);
     EXPECT_LE(Total(few), bound);
     EXPECT_LE(Total(many), bound);
     EXPECT_GT(Total(many), Total(few));

@@ -89,6 +89,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const ELazyTreeError&) {
         }
         CheckTotals(*T);
+        // And into a node that is selected and hidden: the stored states replace both.
+        T->SetSelected(Target, true);
+        T->SetVisible(Target, false);
+        S.SetPosition(0);
+        try {
+            T->AddNodeFromStream(S, TreeStreamVersion, Target);
+        } catch (const ELazyTreeError&) {
+        }
+        CheckTotals(*T);
     }
     return 0;
 }

@@ -480,32 +480,12 @@ void TCustomGrid_ts::ScrollData(int DX, int DY) {
 }
 
 void TCustomGrid_ts::ScrollArea(const fw::TRect& Area, int DX, int DY) {
-    // The window's frame lies over its outer pixels and stays where it is.
+    // The window's frame lies over the window's outer pixels (not the client's:
+    // scroll bars may stand between) and stays where it is.
     const int Frame = FrameWidth();
-    const fw::TRect Inside{Frame, Frame, ClientWidth() - Frame, ClientHeight() - Frame};
-    const fw::TRect A = IntersectRect(Area, Inside);
-    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
-    // Pixels move only when they are all painted: a repaint pending over the area, or a
-    // move as large as the area, redoes the area whole.
-    const fw::TControl* Top = this;
-    while (Top->Parent())
-        Top = Top->Parent();
-    const fw::TPoint O = ClientOrigin(), T = Top->ClientOrigin();
-    const fw::TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
-    fw::TCanvas C;
-    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
-        !IntersectRect(static_cast<const fw::TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
-        !fw::AttachWindowCanvas(this, C)) {
-        InvalidateScreenRect(A);
-        return;
-    }
-    const fw::TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
-    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
-    // The strips the move uncovered repaint.
-    if (DX > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
-    if (DX < 0) InvalidateScreenRect(fw::TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
-    if (DY > 0) InvalidateScreenRect(fw::TRect{A.Left, A.Top, A.Right, A.Top + DY});
-    if (DY < 0) InvalidateScreenRect(fw::TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+    const fw::TPoint At = ClientOffset();
+    const fw::TRect Inside{Frame - At.X, Frame - At.Y, Width() - Frame - At.X, Height() - Frame - At.Y};
+    fw::ScrollWindowArea(this, IntersectRect(Area, Inside), DX, DY);
 }
 
 void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
@@ -530,7 +510,7 @@ void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
 }
 
 void TCustomGrid_ts::TopLeftChanged() {
-    if (OnTopLeftChanged) OnTopLeftChanged(this);
+    fw::CallHandler(OnTopLeftChanged, this);
 }
 
 void TCustomGrid_ts::ColWidthsChanged() {
@@ -572,7 +552,7 @@ bool TCustomGrid_ts::EndRowDrag(int&, int&, fw::TPoint) {
 }
 
 void TCustomGrid_ts::DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState) {
-    if (OnDrawCell) OnDrawCell(ACol, ARow, ARect, AState);
+    fw::CallHandler(OnDrawCell, ACol, ARow, ARect, AState);
 }
 
 // ---- geometry ----
@@ -1018,6 +998,7 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
     CalcDrawInfo(OldInfo);
     TGridCoord OldTL = FTopLeft;
     auto Apply = [&](int C, int R) {
+        ++FStructureStamp;
         FColCount = C;
         FRowCount = R;
         if (FFixedCols > C - 1) FFixedCols = C - 1;
@@ -1065,6 +1046,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
     if (!Rows && !FTabStops.empty()) ModifyExtents(FTabStops, Index, Amount, 1);
     ExtentsChanged(Rows);
     int OldCols = FColCount, OldRows = FRowCount;
+    ++FStructureStamp;
     if (Rows)
         FRowCount = NewCount;
     else
@@ -1105,6 +1087,7 @@ void TCustomGrid_ts::ClampTopLeft() {
 
 void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
     if (Indexes.empty()) return;
+    ++FStructureStamp;
     const int Count = Rows ? FRowCount : FColCount;
     for (std::size_t I = 0; I < Indexes.size(); ++I)
         if (Indexes[I] < 0 || Indexes[I] >= Count || (I > 0 && Indexes[I] <= Indexes[I - 1]))
@@ -1153,6 +1136,7 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
 void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
     const int Count = Rows ? FRowCount : FColCount;
     if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
+    ++FStructureStamp;
     std::vector<int> NewIndexOf(OldIndexOf.size(), -1);
     for (int I = 0; I < Count; ++I) {
         const int O = OldIndexOf[static_cast<std::size_t>(I)];
@@ -1199,6 +1183,7 @@ void TCustomGrid_ts::ExtentsResized(bool Rows, int Old, int New) {
 
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
+    ++FStructureStamp;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
     if (!FTabStops.empty()) MoveExtent(FTabStops, FromIndex, ToIndex);
     FZeroRuns[0].RangeChanged(FColWidths, std::min(FromIndex, ToIndex),
@@ -1215,6 +1200,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
     if (FromIndex == ToIndex) return;
+    ++FStructureStamp;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
     FZeroRuns[1].RangeChanged(FRowHeights, std::min(FromIndex, ToIndex),
                               std::max(FromIndex, ToIndex));
@@ -1252,7 +1238,11 @@ void TCustomGrid_ts::SelectionMoved(const TGridRect& OldSel) {
 void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
     if (ACol < 0 || ARow < 0 || ACol >= FColCount || ARow >= FRowCount)
         InvalidOp("Grid index out of range");
+    const std::uint32_t Stamp = StructureStamp();
     if (!SelectCell(ACol, ARow)) return;
+    // The checks ran handlers that changed the lines: the cell asked for is gone
+    // or holds other data, and the current cell stays where the change left it.
+    if (StructureStamp() != Stamp) return;
     TGridRect OldSel = Selection();
     TGridCoord Old = FCurrent;
     FCurrent = {ACol, ARow};

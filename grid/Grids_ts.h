@@ -65,6 +65,9 @@ enum class TGridState : std::uint8_t {
 
 enum class TGridBorderStyle : std::uint8_t { bsNone, bsSingle };
 
+// How a cell is edited: in a plain edit, or with an ellipsis button or a pick list.
+enum class TEditStyle : std::uint8_t { esSimple, esEllipsis, esPickList };
+
 using fw::TScrollStyle;
 using enum fw::TScrollStyle;
 
@@ -187,6 +190,9 @@ public:
     void SetDefaultDrawing(bool Value) { FDefaultDrawing = Value; }
     bool SaveCellExtents() const { return FSaveCellExtents; }
     void SetSaveCellExtents(bool Value) { FSaveCellExtents = Value; }
+    // Options added to Options while the grid is being designed (sizing, by default).
+    TGridOptions DesignOptionsBoost() const { return FDesignOptionsBoost; }
+    void SetDesignOptionsBoost(TGridOptions Value) { FDesignOptionsBoost = Value; }
     bool UseRightToLeftAlignment() const { return FRightToLeft; }
     void SetUseRightToLeftAlignment(bool Value);
 
@@ -249,7 +255,7 @@ public:
     void MoveRow(int FromIndex, int ToIndex);
     virtual void DeleteColumn(int ACol);
     virtual void DeleteRow(int ARow);
-    void AdjustSize(int Index, int Amount, bool Rows);
+    virtual void AdjustSize(int Index, int Amount, bool Rows);
     // Pulls the top-left back within the fixed lines and the largest top-left.
     void ClampTopLeft();
     // Removes the lines at the given indexes (ascending) at once: their extents go, and
@@ -308,8 +314,12 @@ protected:
     virtual void SetEditText(int ACol, int ARow, const std::string& Value);
     virtual int GetEditLimit();
     virtual std::string GetEditMask(int ACol, int ARow);
+    virtual TEditStyle GetEditStyle(int ACol, int ARow);
     virtual void DrawCell(int ACol, int ARow, const fw::TRect& ARect, TGridDrawState AState);
     virtual bool SelectCell(int ACol, int ARow);
+    // Bumped by each change of the counts or of the line order: a move that ran
+    // handlers (SelectCell's checks) compares it before it goes on.
+    virtual std::uint32_t StructureStamp() const { return FStructureStamp; }
 
     virtual bool CanGridAcceptKey(std::uint16_t Key, fw::TShiftState Shift);
     virtual void ColumnMoved(int FromIndex, int ToIndex);
@@ -394,6 +404,7 @@ private:
     void ScrollArea(const fw::TRect& Area, int DX, int DY);
 
     TGridCoord FAnchor;
+    std::uint32_t FStructureStamp = 0;
     TGridBorderStyle FBorderStyle = TGridBorderStyle::bsSingle;
     bool FCanEditModify = true;
     int FColCount = 5;
@@ -407,6 +418,7 @@ private:
     fw::TColor FFixedColor = fw::clBtnFace;
     int FGridLineWidth = 1;
     TGridOptions FOptions = DefaultGridOptions;
+    TGridOptions FDesignOptionsBoost = goRowSizing | goColSizing;
     int FRowCount = 5;
     TExtentArray FRowHeights;
     TScrollStyle FScrollBars = ssBoth;

@@ -51,6 +51,10 @@ std::string TCustomGrid_ts::GetEditMask(int, int) {
     return {};
 }
 
+TEditStyle TCustomGrid_ts::GetEditStyle(int, int) {
+    return TEditStyle::esSimple;
+}
+
 void TCustomGrid_ts::LoadEditor() {
     FInplaceCol = FCurrent.X;
     FInplaceRow = FCurrent.Y;
@@ -279,6 +283,7 @@ void TCustomGrid_ts::CalcSizingState(int X, int Y, TGridState& State, int& Index
     State = TGridState::gsNormal;
     Index = -1;
     TGridOptions Eff = FOptions;
+    if (InState(fw::TComponentStateItem::Designing)) Eff |= FDesignOptionsBoost;
     if (!(Eff & (goRowSizing | goColSizing))) return;
     CalcDrawInfo(FixedInfo);
     auto Test = [&](TGridAxisDrawInfo& A, int P, TGridState S) {

@@ -36,6 +36,7 @@ void TInplaceEdit::UpdateContents() {
     SetText("");
     if (!Grid) return;
     SetEditMask(Grid->GetEditMask(Grid->Col(), Grid->Row()));
+    FEditStyle = Grid->GetEditStyle(Grid->Col(), Grid->Row());
     SetText(Grid->GetEditText(Grid->Col(), Grid->Row()));
     SetMaxLength(Grid->GetEditLimit());
 }
@@ -126,7 +127,7 @@ void TInplaceEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
             Key = 0;
         break;
     case fw::VK_F2:
-        if (Grid && Grid->OnKeyDown) Grid->OnKeyDown(Grid, Key, Shift);
+        if (Grid) fw::CallHandler(Grid->OnKeyDown, Grid, Key, Shift);
         if (Key == fw::VK_F2) {
             Deselect();
             Key = 0;
@@ -139,7 +140,7 @@ void TInplaceEdit::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         break;
     }
     if (Key != 0) {
-        if (Grid && Grid->OnKeyDown) Grid->OnKeyDown(Grid, Key, Shift);
+        if (Grid) fw::CallHandler(Grid->OnKeyDown, Grid, Key, Shift);
         if (Key != 0) fw::TMaskEdit::KeyDown(Key, Shift);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The borderless edit box the base grid lays over the current cell while its
 // editor mode is on (only with the Editing option).
+#include "Grids_ts.h"
 #include "MaskEdit.h"
 
 #include <cstdint>
@@ -25,6 +26,8 @@ public:
     virtual void UpdateContents();
     virtual void BoundsChanged();
     bool EditCanModify();
+    // The grid's edit style for the cell last loaded.
+    TEditStyle EditStyle() const { return FEditStyle; }
 
     void WndProc(fw::TMessage& Message) override;
 
@@ -41,6 +44,8 @@ protected:
 private:
     void InternalMove(const fw::TRect& R, bool Redraw);
     void SendToGrid(std::uint16_t& Key, fw::TShiftState Shift);
+
+    TEditStyle FEditStyle = TEditStyle::esSimple;
 };
 
 } // namespace vel

@@ -51,6 +51,7 @@ void TtsCustomGridControl::SetEvents(const TtsControlEvents& E) {
     SetOnMouseUp(E.OnMouseUp);
     SetOnMouseMove(E.OnMouseMove);
     SetOnMouseWheel(E.OnMouseWheel);
+    SetOnContextPopup(E.OnContextPopup);
     SetOnResize(E.OnResize);
     SetOnStartDrag(E.OnStartDrag);
     SetOnEndDrag(E.OnEndDrag);
@@ -80,6 +81,7 @@ TtsControlEvents TtsCustomGridControl::GetEvents() const {
     E.OnMouseUp = GetOnMouseUp();
     E.OnMouseMove = GetOnMouseMove();
     E.OnMouseWheel = GetOnMouseWheel();
+    E.OnContextPopup = GetOnContextPopup();
     E.OnResize = GetOnResize();
     E.OnStartDrag = GetOnStartDrag();
     E.OnEndDrag = GetOnEndDrag();
@@ -148,7 +150,10 @@ TtsDefaultGridControl::TtsDefaultGridControl(fw::TComponent* AOwner)
     : TtsCustomGridControl(MakeHidden<TtsGridControl>(AOwner)) {}
 
 TtsEditGridControl::TtsEditGridControl(fw::TComponent* AOwner)
-    : TtsCustomGridControl(MakeHidden<TtsGridEditBox>(AOwner)) {}
+    : TtsCustomGridControl(MakeHidden<TtsGridEditBox>(AOwner)) {
+    // The grid places the box where a cell's text starts.
+    Edit()->SetCellIndent(CellTextLeft);
+}
 
 void TtsEditGridControl::SetSelStart(int Value) {
     Edit()->SetSelStart(Value);

@@ -36,6 +36,7 @@ struct TtsControlEvents {
     fw::TMouseEvent OnMouseUp;
     fw::TMouseMoveEvent OnMouseMove;
     fw::TMouseWheelEvent OnMouseWheel;
+    fw::TContextPopupEvent OnContextPopup;
     fw::TNotifyEvent OnResize;
     decltype(fw::TControl::OnStartDrag) OnStartDrag;
     decltype(fw::TControl::OnEndDrag) OnEndDrag;
@@ -116,6 +117,8 @@ public:
     fw::TMouseMoveEvent GetOnMouseMove() const { return FControl->OnMouseMove; }
     void SetOnMouseWheel(fw::TMouseWheelEvent E) { FControl->OnMouseWheel = std::move(E); }
     fw::TMouseWheelEvent GetOnMouseWheel() const { return FControl->OnMouseWheel; }
+    void SetOnContextPopup(fw::TContextPopupEvent E) { FControl->OnContextPopup = std::move(E); }
+    fw::TContextPopupEvent GetOnContextPopup() const { return FControl->OnContextPopup; }
     void SetOnResize(fw::TNotifyEvent E) { FControl->OnResize = std::move(E); }
     fw::TNotifyEvent GetOnResize() const { return FControl->OnResize; }
     void SetOnStartDrag(decltype(fw::TControl::OnStartDrag) E) { FControl->OnStartDrag = std::move(E); }
@@ -184,7 +187,8 @@ public:
     virtual bool IsMultiLine() const { return false; }
     virtual void Cut(bool) {}
     virtual void Copy() {}
-    virtual void Paste(bool) {}
+    // True when the clipboard's text went in.
+    virtual bool Paste(bool) { return false; }
     virtual void SelectAll() {}
 
     // Bounds, parent and 3-D look change the window only when they differ.
@@ -250,7 +254,7 @@ public:
     // Flag: onto the clipboard (a cut), else deleted only.
     void Cut(bool Flag) override;
     void Copy() override { Edit()->CopyToClipboard(); }
-    void Paste(bool) override { Edit()->PasteFromClipboard(); }
+    bool Paste(bool) override { return Edit()->PasteFromClipboard(); }
     void SelectAll() override { Edit()->SelectAll(); }
 };
 

@@ -316,7 +316,8 @@ bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
     if (VarEquals(v, present)) return false;
     if (e) {
         e->SetProperty(v, id, sub);
-        if (VarEquals(v, def) && e->IsDefault()) RemoveElement(key);
+        // The default, or a value the element normalised to it.
+        if (e->IsDefault()) RemoveElement(key);
     } else {
         e = CreateElement(key);
         e->SetProperty(v, id, sub);

@@ -12,6 +12,8 @@ namespace vel {
 // --- The model's hold on combos -----------------------------------------------------------
 
 void TtsComboDeleter::operator()(TtsCombo* combo) const {
+    // A call on its grid or its list may go on after the handler that let it go.
+    if (combo && combo->Owner() && combo->Owner()->ParkCombo(combo)) return;
     delete combo;
 }
 
@@ -65,10 +67,8 @@ void ReadComboRecord(TtsCombo& combo, const std::vector<std::uint8_t>& record) {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+std::string Lower(const std::string& s) {
+    return LowerText(s);
 }
 
 } // namespace
@@ -84,16 +84,21 @@ TtsComboGrid::TtsComboGrid(fw::TComponent* AOwner, TtsCombo* Combo, TtsBaseGrid*
     SetHeadingOn(false);
     SetGridMode(gmBrowse);
     SetGridLines(glNone);
+    // A flat list in its drop-down; one read from a stream keeps what the stream says.
+    if (!IsReading()) {
+        SetCtl3D(false);
+        SetParentCtl3D(false);
+    }
 }
 
 void TtsComboGrid::SetDropDownRows(int Value) {
-    FDropDownRows = std::max(1, Value);
+    FDropDownRows = std::clamp(Value, 1, MaxDropDownLines);
     if (FOwnerGrid && FCombo && FCombo->Dropped())
         FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
 }
 
 void TtsComboGrid::SetDropDownCols(int Value) {
-    FDropDownCols = std::max(1, Value);
+    FDropDownCols = std::clamp(Value, 1, MaxDropDownLines);
     if (FOwnerGrid && FCombo && FCombo->Dropped())
         FOwnerGrid->SetDropDownSize(FDropDownCols, FDropDownRows);
 }
@@ -131,10 +136,11 @@ bool TtsComboGrid::ReadGridSetting(const TtsStoredProp& P) {
     const std::string& N = P.Name;
     const TtsVariant& V = P.Value;
     if (P.Type == vtBinary) return false;
-    if (N == "DropDownRows") SetDropDownRows(StoredRange(V, N, 1, 1000));
-    else if (N == "DropDownCols") SetDropDownCols(StoredRange(V, N, 1, 1000));
-    else if (N == "ValueCol") SetValueCol(StoredRange(V, N, 0, 1 << 14));
-    else if (N == "ComboDisplayCol") SetComboDisplayCol(StoredRange(V, N, 0, 1 << 14));
+    if (N == "DropDownRows") SetDropDownRows(StoredRange(V, N, 1, MaxDropDownLines));
+    else if (N == "DropDownCols") SetDropDownCols(StoredRange(V, N, 1, MaxDropDownLines));
+    // Column numbers of the list, looked up where they are used: any is taken.
+    else if (N == "ValueCol") SetValueCol(StoredInt(V, N));
+    else if (N == "ComboDisplayCol") SetComboDisplayCol(StoredInt(V, N));
     else if (N == "ValueColSorted") SetValueColSorted(StoredBool(V, N));
     else if (N == "CompareType")
         SetCompareType(static_cast<TtsComboCompareType>(StoredEnum(V, N, ctOwn)));
@@ -181,6 +187,9 @@ void TtsComboGrid::AssignList(const TtsComboGrid& S) {
 int TtsComboGrid::FindValue(const TtsVariant& Value) const {
     const std::string Want = VarToText(Value);
     auto* Self = const_cast<TtsComboGrid*>(this);
+    // The comparer may change the list: a copy of it, and the rows counted anew each step.
+    TtsBusyScope Busy(Self->Model());
+    const auto Compare = OnCompare;
     for (int R = 1; R <= Rows(); ++R) {
         const std::string Have = VarToText(Self->CellValue(FValueCol, R));
         bool Same = false;
@@ -189,7 +198,7 @@ int TtsComboGrid::FindValue(const TtsVariant& Value) const {
             Same = Have == Want;
             break;
         case ctOwn:
-            Same = OnCompare ? OnCompare(Have, Want) == 0 : Have == Want;
+            Same = Compare ? Compare(Have, Want) == 0 : Have == Want;
             break;
         default:
             Same = Lower(Have) == Lower(Want);
@@ -225,17 +234,23 @@ void TtsComboGrid::MarkRow(int DataRow) {
 }
 
 fw::TSize TtsComboGrid::DropDownExtent(int MinWidth) {
+    return DropDownExtent(MinWidth, FDropDownCols, FDropDownRows);
+}
+
+fw::TSize TtsComboGrid::DropDownExtent(int MinWidth, int ShownCols, int ShownRows) {
+    ShownCols = std::max(1, ShownCols);
+    ShownRows = std::max(1, ShownRows);
     int Width = RowBarOn() ? RowBarWidth() : 0;
-    for (int D = 1, Taken = 0; D <= Cols() && Taken < FDropDownCols; ++D) {
+    for (int D = 1, Taken = 0; D <= Cols() && Taken < ShownCols; ++D) {
         const TtsCol* C = Col(DataColAt(D));
         if (!C || !C->Visible()) continue;
         Width += C->Width();
         ++Taken;
     }
-    const int Shown = std::clamp(Rows(), 1, FDropDownRows);
+    const int Shown = std::clamp(Rows(), 1, ShownRows);
     int Height = Shown * DefaultRowHeight() + (HeadingOn() ? HeadingHeight() : 0);
     // Items beyond the rows shown scroll: the bar takes its width.
-    if (Rows() > FDropDownRows) Width += fw::GetSystemMetrics(fw::SM_CXVSCROLL);
+    if (Rows() > ShownRows) Width += fw::GetSystemMetrics(fw::SM_CXVSCROLL);
     return {std::max(Width, MinWidth), Height};
 }
 
@@ -273,7 +288,7 @@ void TtsComboGrid::MouseUp(fw::TMouseButton Button, fw::TShiftState, int X, int 
     if (Button != fw::mbLeft || !FPressed) return;
     FPressed = false;
     const int R = RowAt(X, Y);
-    if (R >= 1 && OnPick) OnPick(R);
+    if (R >= 1) Fire(OnPick, R);
 }
 
 // --- Combo settings ------------------------------------------------------------------------------
@@ -371,6 +386,24 @@ void TtsCombo::Reset() {
         FGrid->ResetSettings();
     }
     if (FOwner->IsDropDownOpen()) FOwner->SetDropDownSize(DropDownCols(), DropDownRows());
+}
+
+const fw::TPropList& TtsCombo::PublishedProperties() const {
+    using C = TtsCombo;
+    static const fw::TPropList List{
+        fw::PublishedProperty<C>("DropDownRows", &C::DropDownRows, &C::SetDropDownRows),
+        fw::PublishedProperty<C>("DropDownCols", &C::DropDownCols, &C::SetDropDownCols),
+        fw::PublishedProperty<C>("ValueCol", &C::ValueCol, &C::SetValueCol),
+        fw::PublishedProperty<C>("ComboDisplayCol", &C::ComboDisplayCol, &C::SetComboDisplayCol),
+        fw::PublishedProperty<C>("ValueColSorted", &C::ValueColSorted, &C::SetValueColSorted),
+        fw::PublishedProperty<C>("CompareType", &C::CompareType, &C::SetCompareType),
+        fw::PublishedProperty<C>("AutoSearch", &C::AutoSearch, &C::SetAutoSearch),
+        fw::PublishedProperty<C>("AutoFill", &C::AutoFill, &C::SetAutoFill),
+        fw::PublishedProperty<C>("AutoFillConvertCase", &C::AutoFillConvertCase,
+                                 &C::SetAutoFillConvertCase),
+        fw::PublishedProperty<C>("DropDownStyle", &C::DropDownStyle, &C::SetDropDownStyle),
+    };
+    return List;
 }
 
 bool TtsCombo::Dropped() const {

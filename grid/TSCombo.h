@@ -22,6 +22,8 @@ public:
     TtsCombo* Combo() const { return FCombo; }
     TtsBaseGrid* OwnerGrid() const { return FOwnerGrid; }
 
+    // The lines a drop-down shows, held in 1..MaxDropDownLines.
+    static constexpr int MaxDropDownLines = 1000;
     int DropDownRows() const { return FDropDownRows; }
     void SetDropDownRows(int Value);
     int DropDownCols() const { return FDropDownCols; }
@@ -59,6 +61,8 @@ public:
     void Orphan();
     // The size the drop-down takes for its rows and columns.
     fw::TSize DropDownExtent(int MinWidth);
+    // The same showing ShownCols columns and ShownRows rows.
+    fw::TSize DropDownExtent(int MinWidth, int ShownCols, int ShownRows);
     // Compares texts for ctOwn.
     std::function<int(const std::string& A, const std::string& B)> OnCompare;
     // A press picked a data row.
@@ -96,7 +100,7 @@ private:
     bool FPressed = false;
 };
 
-class TtsCombo : public fw::TObject {
+class TtsCombo : public fw::TPersistent {
 public:
     // Made by the owner grid's combo factory: the list grid comes from the
     // grid's list factory, hidden, with the grid's defaults.
@@ -136,6 +140,8 @@ public:
     void Reset();
     // The list shows as dropped down for its owner.
     bool Dropped() const;
+    // The list's settings above, by name.
+    const fw::TPropList& PublishedProperties() const override;
 
 private:
     TtsBaseGrid* FOwner;

@@ -318,6 +318,100 @@ TEST_F(DateTimeTest, TheGridLetsGoOfADefinitionNoLongerUsed) {
     EXPECT_EQ(Grid->Col(3)->DateTimeDef(), nullptr);
 }
 
+TEST_F(DateTimeTest, ALargeNumberInTheCellDropsTheCalendarInsideItsRange) {
+    // Typed: the editor's text is read as a day count past 31 December 9999.
+    const int Today = DayCountOf(NowDateTime());
+    for (const char* Typed : {"9999999999", "2147483647", "2958466", "99999999999999999999.5"}) {
+        SCOPED_TRACE(Typed);
+        Grid->CurrentCell().SetSelStart(0);
+        Grid->CurrentCell().SetSelLength(1000);
+        fw::TypeText(Typed);
+        fw::PressKey(fw::VK_F4);
+        ASSERT_TRUE(Grid->IsDateTimeDropped());
+        TtsMonthView* V = Grid->MonthView();
+        EXPECT_GE(V->Date(), Today - 1); // refused as a date: today is shown
+        EXPECT_LE(V->Date(), Today + 1);
+        fw::PaintControlTo(V, Shot.Surface());
+        fw::PressKey(fw::VK_ESCAPE);
+    }
+    // Stored: a number past the calendar, and its last day.
+    fw::PressKey(fw::VK_ESCAPE);
+    for (const char* Value : {"2147483647", "2958465"}) {
+        ASSERT_TRUE(Grid->SetCurrentCell(1, 1));
+        Grid->SetCellValue(3, 1, TtsVariant(std::string(Value)));
+        ASSERT_TRUE(Grid->SetCurrentCell(3, 1));
+        fw::PressKey(fw::VK_F4);
+        ASSERT_TRUE(Grid->IsDateTimeDropped());
+        TtsMonthView* V = Grid->MonthView();
+        EXPECT_GE(V->Date(), MinDayCount);
+        EXPECT_LE(V->Date(), MaxDayCount);
+        fw::PaintControlTo(V, Shot.Surface());
+        fw::PressKey(fw::VK_ESCAPE);
+    }
+    EXPECT_EQ(Grid->MonthView()->Date(), MaxDayCount);
+}
+
+class MonthViewTest : public fw::FormTest {
+protected:
+    void SetUp() override {
+        fw::FormTest::SetUp();
+        View = Place<TtsMonthView>(0, 0, 160, 140);
+        Show();
+    }
+    // Every day a click on the view would pick.
+    std::vector<int> Clickable() {
+        std::vector<int> Days;
+        for (int Y = 0; Y < View->Height(); Y += 4)
+            for (int X = 0; X < View->Width(); X += 4)
+                if (int D = View->DayAt(X, Y); D != TtsMonthView::NoDay &&
+                                                D != TtsMonthView::BackArrow &&
+                                                D != TtsMonthView::NextArrow)
+                    Days.push_back(D);
+        return Days;
+    }
+    void Paint() {
+        Shot.SetSize(View->Width(), View->Height());
+        fw::PaintControlTo(View, Shot.Surface());
+    }
+    TtsMonthView* View = nullptr;
+    fw::TBitmap Shot;
+};
+
+TEST_F(MonthViewTest, NavigationStopsAtTheEndsOfTheCalendar) {
+    const std::uint16_t Forward[] = {fw::VK_RIGHT, fw::VK_DOWN, fw::VK_NEXT, fw::VK_END};
+    const std::uint16_t Back[] = {fw::VK_LEFT, fw::VK_UP, fw::VK_PRIOR, fw::VK_HOME};
+    View->SetDate(MaxDayCount - 3);
+    for (int I = 0; I < 20; ++I)
+        for (std::uint16_t K : Forward)
+            View->KeyStep(K);
+    EXPECT_EQ(View->Date(), MaxDayCount);
+    View->StepMonth(1);
+    View->StepMonth(2147483647);
+    EXPECT_EQ(View->Date(), MaxDayCount);
+    EXPECT_EQ(View->ShownYear(), 9999);
+    Paint();
+    for (int D : Clickable())
+        EXPECT_LE(D, MaxDayCount);
+    View->SetDate(MinDayCount + 3);
+    for (int I = 0; I < 20; ++I)
+        for (std::uint16_t K : Back)
+            View->KeyStep(K);
+    EXPECT_EQ(View->Date(), MinDayCount);
+    View->StepMonth(-2147483647 - 1);
+    EXPECT_EQ(View->Date(), MinDayCount);
+    EXPECT_EQ(View->ShownYear(), 1);
+    Paint();
+    for (int D : Clickable())
+        EXPECT_GE(D, MinDayCount);
+    // Any day count a program gives is taken into the calendar.
+    View->SetDate(2147483647);
+    EXPECT_EQ(View->Date(), MaxDayCount);
+    View->SetDate(-2147483647 - 1);
+    EXPECT_EQ(View->Date(), MinDayCount);
+    EXPECT_EQ(DateToText(1e300), "12/31/9999");
+    EXPECT_EQ(DateToText(-1e300), "1/1/0001");
+}
+
 TEST(DayCounts, RoundTripAcrossTheCalendar) {
     EXPECT_EQ(EncodeDayCount(1899, 12, 30), 0);
     EXPECT_EQ(EncodeDayCount(1900, 3, 1), 61);

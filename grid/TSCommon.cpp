@@ -40,10 +40,7 @@ bool NumberOf(const TtsVariant& v, double& out) {
 }
 
 std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (auto& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
+    return LowerText(s);
 }
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -98,6 +95,16 @@ bool VarEquals(const TtsVariant& a, const TtsVariant& b) {
 
 // --- Text ------------------------------------------------------------------------------------
 
+std::string LowerText(std::string_view text) {
+    std::string r(text);
+    for (std::size_t i = 0; i < r.size();) {
+        const int len = std::max(1, CharLengthAt(r, i));
+        if (len == 1) r[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(r[i])));
+        i += static_cast<std::size_t>(len);
+    }
+    return r;
+}
+
 std::string XmlEscape(std::string_view text) {
     std::string r;
     r.reserve(text.size());
@@ -119,7 +126,7 @@ std::string StripAccelerators(std::string_view text, int& position) {
     position = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        const int len = std::max(1, NextCharLength(text, i));
+        const int len = std::max(1, CharLengthAt(text, i));
         if (len == 1 && text[i] == '&') {
             if (i + 1 < text.size() && text[i + 1] == '&') {
                 r += '&';
@@ -136,27 +143,41 @@ std::string StripAccelerators(std::string_view text, int& position) {
     return r;
 }
 
+namespace {
+
+// A double-byte character starts at i (a character start): its bytes match nothing.
+bool DoubleByteAt(std::string_view buffer, std::size_t i) {
+    return CharLengthAt(buffer, i) == 2 && !IsLineBreakAt(buffer, i);
+}
+
+} // namespace
+
 int FindByte(std::string_view buffer, char byte, int length) {
-    const int n = std::min<int>(length, static_cast<int>(buffer.size()));
-    for (int i = 0; i < n;) {
-        const int len = std::max(1, NextCharLength(buffer, static_cast<std::size_t>(i)));
-        if (len == 1 && buffer[static_cast<std::size_t>(i)] == byte) return i;
-        if (ByteKindAt(buffer, static_cast<std::size_t>(i)) == TtsByteKind::Single &&
-            buffer[static_cast<std::size_t>(i)] == byte)
-            return i;
-        i += len;
+    const std::size_t n = static_cast<std::size_t>(std::clamp<int>(length, 0, static_cast<int>(buffer.size())));
+    for (std::size_t i = 0; i < n;) {
+        if (DoubleByteAt(buffer, i)) {
+            i += 2;
+            continue;
+        }
+        if (buffer[i] == byte) return static_cast<int>(i);
+        ++i;
     }
     return -1;
 }
 
 int FindByteBack(std::string_view buffer, char byte, int length) {
-    const int n = std::min<int>(length, static_cast<int>(buffer.size()));
-    for (int i = n - 1; i >= 0; --i) {
-        if (buffer[static_cast<std::size_t>(i)] == byte &&
-            ByteKindAt(buffer, static_cast<std::size_t>(i)) == TtsByteKind::Single)
-            return i;
+    // Whether a byte trails another is known from the start: one walk, the last match kept.
+    const std::size_t n = static_cast<std::size_t>(std::clamp<int>(length, 0, static_cast<int>(buffer.size())));
+    int found = -1;
+    for (std::size_t i = 0; i < n;) {
+        if (DoubleByteAt(buffer, i)) {
+            i += 2;
+            continue;
+        }
+        if (buffer[i] == byte) found = static_cast<int>(i);
+        ++i;
     }
-    return -1;
+    return found;
 }
 
 void SplitAt(std::string& text, std::string& head, char separator) {
@@ -308,10 +329,26 @@ bool ToNumber(const std::string& s, double& out) {
     return res.ec == std::errc() && res.ptr == t.data() + t.size() && std::isfinite(out);
 }
 
+// The shortest general form of 15 digits, but never with an exponent: a larger number
+// keeps every digit that tells it apart, a smaller one its 15 leading digits.
 std::string FormatGeneral(double v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     std::string s = buf;
+    if (s.find('e') != std::string::npos) {
+        if (std::fabs(v) >= 1) {
+            char fixed[400];
+            const auto r = std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed);
+            s.assign(fixed, r.ptr);
+        } else {
+            const int decimals = 14 - static_cast<int>(std::floor(std::log10(std::fabs(v))));
+            s.resize(static_cast<std::size_t>(decimals) + 8);
+            s.resize(static_cast<std::size_t>(std::snprintf(s.data(), s.size(), "%.*f", decimals, v)));
+            while (s.back() == '0')
+                s.pop_back();
+            if (s.back() == '.') s.pop_back();
+        }
+    }
     for (auto& c : s)
         if (c == '.') c = NumberFormat.Decimal;
     return s;
@@ -378,6 +415,7 @@ std::string AddToNumberText(const std::string& text, double step) {
     const bool hadSeparators = RemoveThousandSeparators(t);
     double v = 0;
     if (!ToNumber(t, v)) return text;
+    if (!std::isfinite(v + step)) return text;
     std::string r = FormatGeneral(v + step);
     if (hadSeparators) InsertThousandSeparators(r);
     return r;
@@ -447,6 +485,34 @@ bool StepNumberInText(const std::string& text, int caret, int& start, std::strin
               text.substr(static_cast<std::size_t>(start - 1 + len));
     length = static_cast<int>(fresh.size());
     return true;
+}
+
+// --- Published properties ------------------------------------------------------------------
+
+void CopyProperty(const fw::TPropInfo& prop, fw::TObject& dest, const fw::TObject& source) {
+    prop.Set(dest, prop.Get(source));
+}
+
+bool CopyPropertyByName(const std::string& name, fw::TObject& dest, const fw::TObject& source) {
+    const fw::TPropInfo* prop = fw::FindPublishedProperty(source, name);
+    if (!prop) return false;
+    CopyProperty(*prop, dest, source);
+    return true;
+}
+
+void CopyProperties(fw::TObject& dest, const fw::TObject& source, const std::string& exclusions) {
+    if (&dest == &source) return;
+    const std::vector<std::string> skip = ParseList(exclusions);
+    for (const fw::TPropInfo& prop : fw::PublishedProperties(source)) {
+        const bool skipped = std::any_of(skip.begin(), skip.end(), [&](const std::string& x) {
+            return x.size() == prop.Name.size() &&
+                   std::equal(x.begin(), x.end(), prop.Name.begin(), [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b));
+                   });
+        });
+        if (!skipped) CopyProperty(prop, dest, source);
+    }
 }
 
 // --- Settings paths ------------------------------------------------------------------------------
@@ -735,6 +801,21 @@ double TimeOfText(const std::string& rest, const std::string& bad) {
     return (h * 3600 + mi * 60 + s) / 86400.0;
 }
 
+namespace {
+
+// Whether a date (day count and fraction) names a day of the calendar.
+bool InCalendar(double date) {
+    return date >= MinDayCount && date < MaxDayCount + 1.0;
+}
+
+} // namespace
+
+int DayCountOf(double date) {
+    if (std::isnan(date)) return 0;
+    return static_cast<int>(std::clamp(std::floor(date), static_cast<double>(MinDayCount),
+                                       static_cast<double>(MaxDayCount)));
+}
+
 double StrToDateTimeLoose(const std::string& input) {
     std::string text = TrimText(input);
     if (text.empty()) throw EConvertError("'' is not a valid date and time");
@@ -747,6 +828,7 @@ double StrToDateTimeLoose(const std::string& input) {
         if (firstNonDigit != std::string::npos) t[firstNonDigit] = '.';
         auto res = std::from_chars(t.data(), t.data() + t.size(), v);
         if (res.ec != std::errc() || res.ptr != t.data() + t.size()) throw EConvertError(bad);
+        if (!InCalendar(v)) throw EConvertError(bad);
         return v;
     }
     ReplaceDateNames(text);
@@ -758,7 +840,7 @@ double StrToDateTimeLoose(const std::string& input) {
 double VarToDateTimeLoose(const TtsVariant& v) {
     try {
         if (auto* t = std::get_if<std::string>(&v); t && !t->empty()) return StrToDateTimeLoose(*t);
-        if (auto* d = std::get_if<double>(&v)) return *d;
+        if (auto* d = std::get_if<double>(&v); d && InCalendar(*d)) return *d;
     } catch (const std::exception&) {
     }
     return NowDateTime();

@@ -2,6 +2,7 @@
 // Stand-alone routines of the grid: variants, text escaping, accelerators,
 // cell keys, check-box value texts, number-text stepping for spin buttons,
 // variant comparisons and settings paths. Its byte streams are the framework's.
+#include "Classes.h"
 #include "Settings.h"
 #include "Streams.h"
 #include "Types.h"
@@ -60,6 +61,8 @@ using fw::TStream;
 // --- Text ------------------------------------------------------------------------
 
 std::string XmlEscape(std::string_view text);
+// The letters in lower case; the bytes of a double-byte character are no letters.
+std::string LowerText(std::string_view text);
 // Drops single "&" markers, "&&" becomes "&"; position is the 1-based place of
 // the character after the first single "&" in the result (0 when none).
 std::string StripAccelerators(std::string_view text, int& position);
@@ -120,6 +123,13 @@ std::string BuildDateFormat(bool fourDigitYear);
 std::string WidenYearFormat(const std::string& format);
 std::string RemoveAmPm(const std::string& format);
 bool HasTimeDesignators();
+// The calendar's range in day counts from 30 December 1899: 1 January 0001 to
+// 31 December 9999. A date outside it is no date.
+constexpr int MinDayCount = -693593;
+constexpr int MaxDayCount = 2958465;
+// The day of a date (its whole days, towards the past), held in the calendar;
+// a date that is not a number gives day 0.
+int DayCountOf(double date);
 // Throws EConvertError for text that is no date.
 double StrToDateTimeLoose(const std::string& text);
 // Any failure gives the present date and time.
@@ -149,6 +159,17 @@ bool StepNumberInText(const std::string& text, int caret, int& start, std::strin
                       int& length, double step);
 void PadDecimals(const std::string& old, std::string& fresh);
 void PadToWidth(const std::string& old, std::string& fresh);
+
+// --- Published properties (fw::TPersistent) ------------------------------------------
+
+// One published property from source to destination, an object of the property's class
+// (fw::EPropertyError otherwise).
+void CopyProperty(const fw::TPropInfo& prop, fw::TObject& dest, const fw::TObject& source);
+// The source's property of that name, case ignored; false when it publishes none such.
+bool CopyPropertyByName(const std::string& name, fw::TObject& dest, const fw::TObject& source);
+// Every published property of the source but those named in the ";"-separated exclusions
+// (exact names, case ignored).
+void CopyProperties(fw::TObject& dest, const fw::TObject& source, const std::string& exclusions);
 
 // --- Canvases ----------------------------------------------------------------------
 

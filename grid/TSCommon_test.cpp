@@ -1,10 +1,14 @@
 #include "TSCommon.h"
 #include "TSMbcs.h"
+#include "CodePage.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
+#include <random>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -33,6 +37,91 @@ TEST(Mbcs, EqualBreaksAreSeparate) {
     std::size_t j = 2;
     EXPECT_FALSE(SkipLineBreak(t, j));
     EXPECT_EQ(j, 2u);
+}
+
+// Shift-JIS (code page 932): 0x88 0x9F and 0x95 0x5C are characters of two bytes; the
+// second's trail byte is a backslash, and both bytes of the first may lead.
+TEST(Mbcs, ADoubleByteCharacterIsOneCharacterInADoubleByteCodePage) {
+    const std::string t = "a\x88\x9f\x95\x5c" "b";
+    EXPECT_FALSE(FarEastLocale());
+    EXPECT_EQ(CharCount(t), 6);
+    fw::TCodePageScope Japanese(932);
+    EXPECT_TRUE(FarEastLocale());
+    const TtsByteKind Kinds[] = {TtsByteKind::Single, TtsByteKind::Lead,  TtsByteKind::Trail,
+                                 TtsByteKind::Lead,   TtsByteKind::Trail, TtsByteKind::Single};
+    for (std::size_t i = 0; i < t.size(); ++i)
+        EXPECT_EQ(ByteKindAt(t, i), Kinds[i]) << i;
+    EXPECT_EQ(CharCount(t), 4);
+    EXPECT_EQ(NextCharLength(t, 1), 2);
+    EXPECT_EQ(NextCharLength(t, 2), 2); // a trail byte answers for its character
+    EXPECT_EQ(PrevCharLength(t, 5), 2);
+    EXPECT_EQ(PrevCharStart(t, 5), 3u);
+    EXPECT_EQ(PrevCharStart(t, 3), 1u);
+    EXPECT_EQ(CharStartAtOrBefore(t, 2), 1u);
+    EXPECT_EQ(CharStartAtOrBefore(t, 4), 3u);
+    EXPECT_EQ(CharStartAtOrBefore(t, 3), 3u);
+    // Bytes that may all lead pair from the first: the kinds alternate along the run.
+    const std::string run = "\x88\x9f\x88\x9f\x88\x9f";
+    for (std::size_t i = 0; i < run.size(); ++i)
+        EXPECT_EQ(ByteKindAt(run, i), i % 2 ? TtsByteKind::Trail : TtsByteKind::Lead) << i;
+    EXPECT_EQ(PrevCharStart(run, 6), 4u);
+    EXPECT_EQ(PrevCharStart(run, 4), 2u);
+    // A lead byte before a line break, a blank or the end stands alone.
+    EXPECT_EQ(CharCount("\x88\r\n"), 2);
+    EXPECT_EQ(CharCount("\x88 x"), 3);
+    EXPECT_EQ(CharCount("ab\x88"), 3);
+    EXPECT_EQ(ByteKindAt("\x88\r", 1), TtsByteKind::Single);
+    EXPECT_TRUE(IsLineBreakAt("\x88\r", 1));
+}
+
+TEST(Mbcs, SteppingBackAndFindingAStartAgreeWithAWalkFromTheStart) {
+    fw::TCodePageScope Japanese(932);
+    std::mt19937 rng(5);
+    const char bytes[] = {'\x88', '\x9f', '\x95', '\x5c', 'a', '\r', '\n', ' ', '\x81', '\xa0'};
+    for (int round = 0; round < 3000; ++round) {
+        std::string t(rng() % 40, 'a');
+        for (char& c : t)
+            c = bytes[rng() % sizeof bytes];
+        std::vector<std::size_t> starts{0};
+        while (starts.back() < t.size())
+            starts.push_back(starts.back() + static_cast<std::size_t>(CharLengthAt(t, starts.back())));
+        ASSERT_EQ(starts.back(), t.size());
+        EXPECT_EQ(CharCount(t), static_cast<int>(starts.size()) - 1);
+        for (std::size_t k = 1; k < starts.size(); ++k)
+            ASSERT_EQ(PrevCharStart(t, starts[k]), starts[k - 1]) << k;
+        for (std::size_t i = 0, k = 0; i <= t.size(); ++i) {
+            while (k + 1 < starts.size() && starts[k + 1] <= i)
+                ++k;
+            ASSERT_EQ(CharStartAtOrBefore(t, i), starts[k]) << i;
+            const bool inPair = starts[k] != i && !IsLineBreakAt(t, starts[k]);
+            if (i < t.size()) {
+                ASSERT_EQ(ByteKindAt(t, i) == TtsByteKind::Trail, inPair) << i;
+            }
+        }
+    }
+}
+
+TEST(Mbcs, StepsBackOverBreaksAsTheyPairGoingForward) {
+    // LF CR LF: the LF CR pair comes first, then a lone LF.
+    const std::string t = "\n\r\n";
+    EXPECT_EQ(CharLengthAt(t, 0), 2);
+    EXPECT_EQ(PrevCharStart(t, 3), 2u);
+    EXPECT_EQ(PrevCharStart(t, 2), 0u);
+    EXPECT_EQ(CharStartAtOrBefore(t, 1), 0u);
+    EXPECT_EQ(CharStartAtOrBefore(t, 2), 2u);
+    EXPECT_EQ(PrevCharStart("\r\r", 2), 1u);
+    EXPECT_EQ(PrevCharStart("ab", 0), 0u);
+}
+
+TEST(Mbcs, TheEditorsCountTakesALineBreakAsTwoAndADoubleByteCharacterAsOne) {
+    EXPECT_EQ(EditCharCount("ab\r\ncd"), 6);
+    EXPECT_EQ(EditCharCount("d\r\n"), 3);
+    EXPECT_EQ(EditCharCount("\r"), 2); // stored as CR LF
+    EXPECT_EQ(EditCharCount("\n"), 1);
+    EXPECT_EQ(EditCharCount(std::string("a\0b", 3)), 3);
+    EXPECT_EQ(EditCharCount("\x88\x9f"), 2);
+    fw::TCodePageScope Japanese(932);
+    EXPECT_EQ(EditCharCount("\x88\x9f"), 1);
 }
 
 TEST(CommonText, EscapingAcceleratorsAndKeys) {
@@ -107,6 +196,23 @@ TEST(CommonNumbers, SpinSteppingKeepsSeparatorsAndDecimals) {
     EXPECT_EQ(t, "1,234,567");
     EXPECT_EQ(AddToNumberText("", 2.5), "2.5");
     EXPECT_EQ(AddToNumberText("abc", 1), "abc");
+}
+
+TEST(CommonNumbers, SteppedNumbersPastFifteenDigitsHaveNoExponent) {
+    EXPECT_EQ(AddToNumberText("999999999999999", 1), "1000000000000000");
+    EXPECT_EQ(AddToNumberText("1000000000000000", 1), "1000000000000001");
+    EXPECT_EQ(AddToNumberText("-999999999999999", -1), "-1000000000000000");
+    EXPECT_EQ(AddToNumberText("999,999,999,999,999", 1), "1,000,000,000,000,000");
+    EXPECT_EQ(AddToNumberText("100000000000000000000", 1), "100000000000000000000");
+    EXPECT_EQ(AddToNumberText("0.00003", -0.00001), "0.00002");
+    EXPECT_EQ(AddToNumberText("0.0000001", 0), "0.0000001");
+    int start = 0, length = 0;
+    std::string out;
+    ASSERT_TRUE(StepNumberInText("x 999999999999999.5 y", 3, start, out, length, 1));
+    EXPECT_EQ(out, "x 1000000000000000.5 y");
+    // A sum past the largest number leaves the text as it was.
+    const std::string Largest(308, '9');
+    EXPECT_EQ(AddToNumberText(Largest, 1e308), Largest);
 }
 
 TEST(CommonStream, ReadsPastTheEndAndBadLengthsFail) {
@@ -212,11 +318,48 @@ TEST_F(Dates, LooseConversion) {
     EXPECT_EQ(VarToDateTimeLoose(TtsVariant(3.25)), 3.25);
 }
 
+TEST_F(Dates, DayCountsOutsideTheCalendarAreNoDates) {
+    EXPECT_EQ(EncodeDate(1, 1, 1), MinDayCount);
+    EXPECT_EQ(EncodeDate(9999, 12, 31), MaxDayCount);
+    EXPECT_EQ(StrToDateTimeLoose("2958465.5"), MaxDayCount + 0.5);
+    for (const std::string& Text :
+         {std::string("2958466"), std::string("9999999999"), std::string("2147483647"),
+          std::string("99999999999999999999999"), "1" + std::string(400, '0') + ".5"})
+        EXPECT_THROW(StrToDateTimeLoose(Text), EConvertError) << Text;
+    const double Now = NowDateTime();
+    for (double V : {1e300, -1e300, double(MaxDayCount) + 1, double(MinDayCount) - 1,
+                     std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity()})
+        EXPECT_NEAR(VarToDateTimeLoose(TtsVariant(V)), Now, 1.0) << V;
+    EXPECT_EQ(DayCountOf(-0.25), -1);
+    EXPECT_EQ(DayCountOf(1e300), MaxDayCount);
+    EXPECT_EQ(DayCountOf(-1e300), MinDayCount);
+    EXPECT_EQ(DayCountOf(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
 } // namespace
 } // namespace vel
 
 namespace vel {
 namespace {
+
+TEST(CommonText, ByteSearchesSkipTheBytesOfDoubleByteCharacters) {
+    fw::TCodePageScope Japanese(932);
+    const std::string t = "\\\x95\x5c\\"; // backslash, a character whose trail is one, backslash
+    EXPECT_EQ(FindByte(t, '\\', 4), 0);
+    EXPECT_EQ(FindByte(t.substr(1), '\\', 3), 2);
+    EXPECT_EQ(FindByteBack(t, '\\', 4), 3);
+    EXPECT_EQ(FindByteBack(t, '\\', 3), 0);
+    int pos = 0;
+    EXPECT_EQ(StripAccelerators("&\x95\x5c", pos), "\x95\x5c");
+    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(StripAccelerators("\x95&x", pos), "\x95x"); // no trail byte: the & marks
+    EXPECT_EQ(pos, 2);
+    // Case is no matter for letters only: a trail byte 'A' is not an 'a'.
+    EXPECT_EQ(LowerText("AB\x88\x41"), "ab\x88\x41");
+    EXPECT_EQ(StateOfText("\x88\x61", "\x88\x41|x"), 2);
+    EXPECT_EQ(StateOfText("\x88\x41", "\x88\x41|x"), 1);
+}
 
 TEST(CommonText, ByteSearchAndSplitting) {
     EXPECT_EQ(FindByte("a,b,c", ',', 5), 1);
@@ -224,6 +367,8 @@ TEST(CommonText, ByteSearchAndSplitting) {
     EXPECT_EQ(FindByteBack("a,b,c", ',', 5), 3);
     EXPECT_EQ(FindByteBack("a,b,c", ',', 3), 1);
     EXPECT_EQ(FindByte("a\r\nb", '\r', 4), 1);
+    EXPECT_EQ(FindByte("a\r\nb", '\n', 4), 2); // a break pair hides neither of its bytes
+    EXPECT_EQ(FindByteBack("a\r\nb\r", '\r', 5), 4);
     std::string text = "one;two;three";
     std::string head;
     SplitAt(text, head, ';');

@@ -4,6 +4,8 @@
 #include "StdCtrls.h"
 #include "TSMbcs.h"
 
+#include <algorithm>
+
 namespace vel {
 
 bool TtsCurrentCell::Valid() const {
@@ -108,16 +110,17 @@ bool TtsCurrentCell::CopyToClipboard() {
     return true;
 }
 
-bool TtsCurrentCell::RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag) {
+bool TtsCurrentCell::RunEditorCommand(const std::function<void(TtsGridLink&, bool)>& command,
+                                      bool flag) {
     TtsGridLink* s = Editor();
     if (!s || !Valid() || !FGrid->Link->CanEdit() || ControlType() != ctText) return false;
-    (s->*command)(flag);
+    command(*s, flag);
     if (!FGrid->Link->IsLoadingValue()) FGrid->Link->RepaintCurrentCell();
     return true;
 }
 
 bool TtsCurrentCell::CutToClipboard(bool flag) {
-    return RunEditorCommand(&TtsGridLink::EditorCut, flag);
+    return RunEditorCommand([](TtsGridLink& l, bool f) { l.EditorCut(f); }, flag);
 }
 
 bool TtsCurrentCell::DeleteSelection() {
@@ -126,7 +129,7 @@ bool TtsCurrentCell::DeleteSelection() {
 }
 
 bool TtsCurrentCell::PasteFromClipboard(bool flag) {
-    return RunEditorCommand(&TtsGridLink::EditorPaste, flag);
+    return RunEditorCommand([](TtsGridLink& l, bool f) { l.EditorPaste(f); }, flag);
 }
 
 bool TtsCurrentCell::Paste() {
@@ -134,14 +137,28 @@ bool TtsCurrentCell::Paste() {
         return false;
     const std::string text = fw::ClipboardText();
     if (text.empty() || !PasteFits(text) || !FGrid->Link->StartEdit()) return false;
-    return PasteFromClipboard(true);
+    // The editor may still refuse the text (its mask): then nothing was pasted.
+    bool pasted = false;
+    RunEditorCommand([&pasted](TtsGridLink& l, bool f) { pasted = l.EditorPaste(f); }, true);
+    return pasted;
 }
 
 bool TtsCurrentCell::PasteFits(const std::string& text) {
     const TtsCol* col = Valid() ? FGrid->Col(DataCol()) : nullptr;
     if (!col || col->MaxLength() == 0) return true;
-    const int present = CharCount(VarToText(Value()));
-    return col->MaxLength() >= present - SelLength() + CharCount(text);
+    // Counted as the editor counts what it would store; its text is the present one.
+    Reload();
+    const TtsGridLink* editor = Editor();
+    const std::string present = editor ? editor->EditorText() : VarToText(Value());
+    std::string_view selected;
+    if (editor) {
+        const auto start = static_cast<std::size_t>(
+            std::clamp(editor->EditorSelStart(), 0, static_cast<int>(present.size())));
+        selected = std::string_view(present).substr(
+            start, static_cast<std::size_t>(std::max(0, editor->EditorSelLength())));
+    }
+    return col->MaxLength() >=
+           EditCharCount(present) - EditCharCount(selected) + EditCharCount(text);
 }
 
 bool TtsCurrentCell::IsEmpty() {

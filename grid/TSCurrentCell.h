@@ -3,6 +3,8 @@
 // loaded, the in-cell editor's text selection and the clipboard commands.
 #include "TSGridData.h"
 
+#include <functional>
+
 namespace vel {
 
 class TtsCurrentCell {
@@ -53,7 +55,7 @@ private:
     bool Valid() const;
     TtsGridLink* Editor() const;
     // A text-editing command on the editor, followed by a repaint of the cell.
-    bool RunEditorCommand(void (TtsGridLink::*command)(bool), bool flag);
+    bool RunEditorCommand(const std::function<void(TtsGridLink&, bool)>& command, bool flag);
     bool Fallback(int sub, bool flag) const;
 
     TtsGridModel* FGrid;

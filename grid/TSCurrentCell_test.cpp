@@ -29,6 +29,7 @@ struct TEngine : TtsGridLink {
     void StoreCellValue(int c, int r, const TtsVariant& v) override { Values[{c, r}] = v; }
     void LoadControl(const TtsVariant& v, bool) override {
         Calls.push_back("load");
+        Text = VarToText(v);
         if (Cell) Cell->Load(v, false);
     }
     TtsVariant FetchCellValue(int c, int r) override {
@@ -38,7 +39,12 @@ struct TEngine : TtsGridLink {
     }
     int EditorSelStart() const override { return SelStart; }
     int EditorSelLength() const override { return SelLength; }
-    void EditorPaste(bool) override { Calls.push_back("paste"); }
+    bool EditorPaste(bool) override {
+        Calls.push_back("paste");
+        return true;
+    }
+    std::string EditorText() const override { return Text; }
+    std::string Text; // what the editor holds
     bool IsEditInsertMode() const override { return EditMode; }
     void MoveCurrentCol(int c) override { Moves = c; }
 };

@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 #include "ScopeExit.h"
+#include "TSMbcs.h"
 
 #include <algorithm>
 
@@ -19,11 +20,11 @@ bool MeasureExtentIncludesOverhang() {
 bool ExtentIncludesOverhang = MeasureExtentIncludesOverhang();
 
 bool IsDBCSLocale() {
-    return false;
+    return FarEastLocale();
 }
 
-bool IsLeadByte(std::string_view, std::size_t) {
-    return false; // single-byte locale: no byte leads a pair
+bool IsLeadByte(std::string_view Text, std::size_t I) {
+    return ByteKindAt(Text, I) == TtsByteKind::Lead;
 }
 
 int LineGapOf(const fw::TTextMetric& Metrics) {
@@ -50,15 +51,11 @@ int InkWidth(const fw::TCanvas& C, const fw::TTextMetric& M, std::string_view Te
     return W > 0 ? W + M.Overhang : W;
 }
 
-// Length of a line without its trailing break (CR, LF or a CR LF pair).
+// Length of a line without its trailing break (CR, LF or a pair of them).
 int WithoutBreak(std::string_view Line, int L) {
-    if (L > 0 && Line[L - 1] == '\n') {
-        --L;
-        if (L > 0 && Line[L - 1] == '\r') --L;
-    } else if (L > 0 && Line[L - 1] == '\r') {
-        --L;
-    }
-    return L;
+    if (L <= 0 || !IsLineBreakAt(Line, static_cast<std::size_t>(L - 1))) return L;
+    return static_cast<int>(PrevCharStart(Line.substr(0, static_cast<std::size_t>(L)),
+                                          static_cast<std::size_t>(L)));
 }
 
 // Where the first line's top lies for bottom and centre alignment.
@@ -97,7 +94,7 @@ bool IsBlank(std::string_view Text, int I) {
     if (I < 0 || I >= Len(Text)) return false;
     char Ch = Text[static_cast<std::size_t>(I)];
     if (Ch != ' ' && Ch != '\t') return false;
-    return !(I > 0 && IsLeadByte(Text, static_cast<std::size_t>(I - 1)));
+    return ByteKindAt(Text, static_cast<std::size_t>(I)) != TtsByteKind::Trail;
 }
 
 bool IsWordChar(std::string_view Text, int I) {
@@ -140,12 +137,42 @@ int PrevWordStart(std::string_view Text, int Pos) {
     return Start - I;
 }
 
-int CharsToBytes(std::string_view, int Chars, bool) {
-    return Chars;
+namespace {
+
+// Bytes of the character at I (a character start), a lead byte taking its trail along;
+// line breaks are bytes here.
+int DoubleByteLength(std::string_view Text, int I) {
+    const auto P = static_cast<std::size_t>(I);
+    return CharLengthAt(Text, P) == 2 && !IsLineBreakAt(Text, P) ? 2 : 1;
 }
 
-int BytesToChars(std::string_view, int Bytes, bool) {
-    return Bytes;
+} // namespace
+
+int CharsToBytes(std::string_view Text, int Chars, bool FromEnd) {
+    if (!IsDBCSLocale()) return Chars;
+    if (FromEnd) {
+        // The characters before the last Chars ones, then the bytes after them.
+        const int Skip = BytesToChars(Text, Len(Text)) - std::max(0, Chars);
+        return Len(Text) - CharsToBytes(Text, std::max(0, Skip));
+    }
+    int I = 0;
+    for (int N = 0; N < Chars && I < Len(Text); ++N)
+        I += DoubleByteLength(Text, I);
+    return std::min(I, Len(Text));
+}
+
+int BytesToChars(std::string_view Text, int Bytes, bool FromEnd) {
+    if (!IsDBCSLocale()) return Bytes;
+    // Characters with a byte among the first (last) Bytes bytes.
+    const int From = FromEnd ? Len(Text) - Bytes : 0;
+    const int To = FromEnd ? Len(Text) : Bytes;
+    int N = 0;
+    for (int I = 0; I < Len(Text) && I < To;) {
+        const int L = DoubleByteLength(Text, I);
+        if (I + L > From) ++N;
+        I += L;
+    }
+    return N;
 }
 
 bool LastCharIsLineEnd(std::string_view Text, int L) {
@@ -173,12 +200,7 @@ TLineSpan SpanWithin(std::string_view Rest, int Window) {
     S.Break = FirstLineBreak(Rest, Window);
     S.Visible = S.Break >= 0 ? S.Break : Window;
     S.Limit = S.Visible;
-    if (S.Break >= 0) {
-        S.Limit = S.Break + 1;
-        if (Rest[static_cast<std::size_t>(S.Break)] == '\r' && S.Break + 1 < Len(Rest) &&
-            Rest[static_cast<std::size_t>(S.Break + 1)] == '\n')
-            S.Limit = S.Break + 2;
-    }
+    if (S.Break >= 0) S.Limit = S.Break + CharLengthAt(Rest, static_cast<std::size_t>(S.Break));
     return S;
 }
 
@@ -209,22 +231,40 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
     const int RestLen = Len(Rest);
     auto Fits = [&](int N) { return InkWidth(Canvas, Metrics, Rest, N) <= Width; };
     const int Guess = Metrics.AveCharWidth > 0 ? Width / Metrics.AveCharWidth : 1;
+    // The line is cut between characters only: their starts, found as the line grows.
+    std::vector<int> Stops{0};
+    auto NextStop = [&](std::size_t K) {
+        if (K + 1 < Stops.size()) return Stops[K + 1];
+        if (Stops[K] >= RestLen) return -1;
+        Stops.push_back(Stops[K] + std::max(1, CharLengthAt(Rest, static_cast<std::size_t>(Stops[K]))));
+        return Stops.back();
+    };
     // Only what one line can take is searched for its break, so that a long text costs
     // its length, not its length times its lines: the window doubles while it all fits.
     int Window = std::min(RestLen, std::max(64, 2 * Guess + 16));
     TLineSpan S;
     int N = 0;
+    bool Stopped = false; // a character did not fit
     for (;;) {
         S = SpanWithin(Rest, Window);
-        N = std::clamp(Guess, 0, S.Visible);
-        while (N < S.Visible && Fits(N + 1))
-            ++N;
-        while (N > 0 && !Fits(N))
-            --N;
-        if (S.Break >= 0 || Window == RestLen || N < S.Visible) break;
+        std::size_t K = 0;
+        Stopped = false;
+        for (int Next = NextStop(K); Next >= 0 && Next <= std::min(Guess, S.Visible); Next = NextStop(K))
+            ++K;
+        for (int Next = NextStop(K); Next >= 0 && Next <= S.Visible; Next = NextStop(K)) {
+            if (!Fits(Next)) {
+                Stopped = true;
+                break;
+            }
+            ++K;
+        }
+        for (; K > 0 && !Fits(Stops[K]); --K)
+            Stopped = true;
+        N = Stops[K];
+        if (S.Break >= 0 || Window == RestLen || Stopped) break;
         Window = std::min(RestLen, Window * 2);
     }
-    if (N == S.Visible && S.Break >= 0) {
+    if (!Stopped && S.Break >= 0) {
         N = S.Limit;
     } else if (N < S.Visible) {
         // Cut inside a word: go back to just after the last blank of the line.
@@ -235,7 +275,8 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
             if (Cut > 0) N = Cut;
         }
         if (Align != htaRight) N = TakeTrailingBlanks(Rest, N);
-        if (N == 0) N = 1; // a line takes at least one character
+        // A line takes at least one character.
+        if (N == 0) N = std::min(RestLen, std::max(1, CharLengthAt(Rest, 0)));
     }
     L = Lead + N;
     return true;
@@ -298,8 +339,7 @@ void TextWidthOfLines(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,
         Width += TextExtent(Canvas, Metrics, T.substr(Pos), static_cast<int>(End - Pos)).cx;
         if (B == std::string_view::npos || StopAtBreak) break;
         Width += Space;
-        Pos = B + 1;
-        if (T[B] == '\r' && Pos < T.size() && T[Pos] == '\n') ++Pos;
+        Pos = B + static_cast<std::size_t>(CharLengthAt(T, B));
     }
     if (AddOverhang && Width > 0) Width += Metrics.Overhang;
 }
@@ -313,8 +353,13 @@ void DrawUnderlined(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, int X, 
         return;
     }
     std::string_view Before = T.substr(0, static_cast<std::size_t>(UnderlineStart - 1));
-    std::string_view Mark = T.substr(static_cast<std::size_t>(UnderlineStart - 1), 1);
-    std::string_view After = T.substr(static_cast<std::size_t>(UnderlineStart));
+    // The marked character whole: an accelerator may be a double-byte one.
+    const int MarkLen =
+        std::min(N - UnderlineStart + 1,
+                 std::max(1, CharLengthAt(T, static_cast<std::size_t>(UnderlineStart - 1))));
+    std::string_view Mark = T.substr(static_cast<std::size_t>(UnderlineStart - 1),
+                                     static_cast<std::size_t>(MarkLen));
+    std::string_view After = T.substr(static_cast<std::size_t>(UnderlineStart - 1 + MarkLen));
     ClippedOut(Canvas, X, Y, Before, R);
     X += TextExtent(Canvas, Metrics, Before, Len(Before)).cx;
     if (X >= R.Right) return;
@@ -323,7 +368,7 @@ void DrawUnderlined(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, int X, 
         Canvas.Font().SetStyle(Old | fw::fsUnderline);
         fw::TScopeExit Restore([&Canvas, Old] { Canvas.Font().SetStyle(Old); });
         ClippedOut(Canvas, X, Y, Mark, R);
-        X += TextExtent(Canvas, Metrics, Mark, 1).cx;
+        X += TextExtent(Canvas, Metrics, Mark, MarkLen).cx;
     }
     if (X >= R.Right) return;
     ClippedOut(Canvas, X, Y, After, R);
@@ -397,19 +442,14 @@ int RightAlignedStart(const fw::TCanvas& Canvas, const fw::TTextMetric& M, std::
     W = 0;
     const int Space = TextExtent(Canvas, M, " ", 1).cx;
     while (Start > 0) {
-        const char Ch = Text[static_cast<std::size_t>(Start - 1)];
-        int Step = 1;
-        int CW = 0;
-        if (Ch == '\r' || Ch == '\n') {
-            CW = Space;
-            if (Ch == '\n' && Start > 1 && Text[static_cast<std::size_t>(Start - 2)] == '\r')
-                Step = 2;
-        } else {
-            CW = TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Start - 1)), 1).cx;
-        }
+        const int Prev = static_cast<int>(PrevCharStart(Text, static_cast<std::size_t>(Start)));
+        const int Step = Start - Prev;
+        const int CW = IsLineBreakAt(Text, static_cast<std::size_t>(Prev))
+                           ? Space
+                           : TextExtent(Canvas, M, Text.substr(static_cast<std::size_t>(Prev)), Step).cx;
         if (W + CW > Width - 1) break;
         W += CW;
-        Start -= Step;
+        Start = Prev;
     }
     return Start;
 }
@@ -431,7 +471,7 @@ void DrawLinePieces(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
         SelStart -= N;
         UnderlineStart -= N;
         if (B == std::string_view::npos) break;
-        int BL = (T[B] == '\r' && B + 1 < T.size() && T[B + 1] == '\n') ? 2 : 1;
+        const int BL = CharLengthAt(T, B);
         DrawHighlighted(Canvas, M, " ", 1, TextR, XPos, Y, SelStart, SelStart < 1 ? SelLength : 0,
                         BandColor, SelTextColor, 0, 0);
         XPos += Space;
@@ -570,9 +610,8 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
             if (HorzAlign == htaRight)
                 LX = R.Right - (LW + 1) - (LW > 0 ? M.Overhang : 0);
             else if (HorzAlign == htaCenter)
-                // Centred between where the text starts and the right edge, as the
-                // editor over the cell centres it.
-                LX = std::max(X, X + (R.Right - X - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
+                // Centred on the whole cell (the editor over it centres on the cell too).
+                LX = std::max(X, R.Left + (R.Right - R.Left - (LW + (LW > 0 ? M.Overhang : 0))) / 2);
             DrawUnderlined(Canvas, M, LX, UnderlineStart - Pos, Drawn, Line, R, Y);
             Pos += L;
             Y += LineH;

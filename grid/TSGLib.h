@@ -1,6 +1,7 @@
 #pragma once
-// Measuring, wrapping and drawing of cell text (8-bit, one byte a character
-// in this locale) for the grid's cells and its in-cell text editor.
+// Measuring, wrapping and drawing of cell text (8-bit; in a double-byte code
+// page a lead byte and its trail byte are one character, never cut) for the
+// grid's cells and its in-cell text editor.
 #include "Canvas.h"
 
 #include <cstdint>
@@ -19,7 +20,7 @@ using TtsLineList = std::vector<std::int32_t>;
 extern bool ExtentIncludesOverhang;
 bool MeasureExtentIncludesOverhang();
 
-// Double-byte locales are not run here; these answer for the system locale.
+// The system code page is a double-byte one; the byte at I leads a double-byte character.
 bool IsDBCSLocale();
 bool IsLeadByte(std::string_view Text, std::size_t I);
 int LineGapOf(const fw::TTextMetric& Metrics);
@@ -35,6 +36,9 @@ int FirstBlank(std::string_view Text, int Count);
 int SkipBlanks(std::string_view Text, int Count);
 int NextWordStart(std::string_view Text, int Pos);
 int PrevWordStart(std::string_view Text, int Pos);
+// In a double-byte locale: the bytes that cover Chars characters from the start (the
+// end), and the characters that have a byte among the first (last) Bytes bytes; a line
+// break is a byte here. In other locales the counts are equal.
 int CharsToBytes(std::string_view Text, int Chars, bool FromEnd = false);
 int BytesToChars(std::string_view Text, int Bytes, bool FromEnd = false);
 bool LastCharIsLineEnd(std::string_view Text, int Len);

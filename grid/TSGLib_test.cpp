@@ -1,6 +1,8 @@
 #include "TSGLib.h"
 
 #include "Bitmap.h"
+#include "CodePage.h"
+#include "TSMbcs.h"
 
 #include <gtest/gtest.h>
 
@@ -132,6 +134,18 @@ TEST_F(TextTest, CenteredAndBottomAlignedWrappedLines) {
     EXPECT_TRUE(InkIn(4, 36, 6, 48));
 }
 
+TEST_F(TextTest, CentredWrappedLinesCentreOnTheWholeCell) {
+    // "ab" is 12 wide: (40 - 12) / 2 from the cell's left, though the text starts at 4.
+    DrawCellText(C(), "ab", 48, 0, true, vtaTop, htaCenter, 0, 4, fw::TRect{0, 0, 40, 48});
+    EXPECT_FALSE(InkIn(0, 0, 14, 12));
+    EXPECT_TRUE(InkIn(14, 0, 16, 12));
+    // Never left of where the text starts.
+    SetUp();
+    DrawCellText(C(), "abcdef", 48, 0, true, vtaTop, htaCenter, 0, 4, fw::TRect{0, 0, 40, 48});
+    EXPECT_FALSE(InkIn(0, 0, 4, 12));
+    EXPECT_TRUE(InkIn(4, 0, 8, 12));
+}
+
 TEST_F(TextTest, UnderlinedCharacterOnly) {
     DrawUnderlined(C(), M, 0, 2, 3, "abc", fw::TRect{0, 0, 60, 12}, 0);
     // The underline row of the face is cell row 10.
@@ -240,8 +254,11 @@ int FitBySearchingTheRest(const fw::TCanvas& C, const fw::TTextMetric& M, std::s
     const int Break = FirstLineBreak(Rest, RestLen);
     int Limit = RestLen;
     if (Break >= 0) {
+        // A pair of two different break bytes is one break.
         Limit = Break + 1;
-        if (Rest[Break] == '\r' && Break + 1 < RestLen && Rest[Break + 1] == '\n') Limit += 1;
+        if (Break + 1 < RestLen && (Rest[Break + 1] == '\r' || Rest[Break + 1] == '\n') &&
+            Rest[Break + 1] != Rest[Break])
+            Limit += 1;
     }
     const int Visible = Break >= 0 ? Break : RestLen;
     auto Fits = [&](int N) {
@@ -284,6 +301,59 @@ TEST_F(TextTest, FitLineAgreesWithASearchOfTheWholeRest) {
         ASSERT_EQ(L, FitBySearchingTheRest(C(), M, T, Align, Width))
             << "text of " << T.size() << " width " << Width << " align " << int(Align);
     }
+}
+
+TEST(GridTextDoubleByte, CharactersAndBytesCountALeadWithItsTrail) {
+    fw::TCodePageScope Japanese(932);
+    ASSERT_TRUE(IsDBCSLocale());
+    const std::string T = "a\x88\x9f" "b\r\n"; // a, one character of two bytes, b, CR, LF
+    EXPECT_TRUE(IsLeadByte(T, 1));
+    EXPECT_FALSE(IsLeadByte(T, 2));
+    EXPECT_EQ(CharsToBytes(T, 1), 1);
+    EXPECT_EQ(CharsToBytes(T, 2), 3);
+    EXPECT_EQ(CharsToBytes(T, 9), 6);
+    EXPECT_EQ(CharsToBytes(T, 3, true), 3); // b, CR, LF: a break is bytes here
+    EXPECT_EQ(CharsToBytes(T, 4, true), 5);
+    EXPECT_EQ(BytesToChars(T, 2), 2); // the cut character counts
+    EXPECT_EQ(BytesToChars(T, 3), 2);
+    EXPECT_EQ(BytesToChars(T, 4, true), 4);
+    EXPECT_EQ(BytesToChars(T, 6, true), 5);
+}
+
+TEST_F(TextTest, WrappingNeverCutsADoubleByteCharacter) {
+    fw::TCodePageScope Japanese(932);
+    std::mt19937 Rng(11);
+    const std::string Pieces[] = {"\x88\x9f", "\x95\x5c", "\x82\xa0", "a", " ", "\r\n"};
+    for (int Round = 0; Round < 400; ++Round) {
+        std::string T;
+        for (int I = static_cast<int>(Rng() % 60); I > 0; --I)
+            T += Pieces[Rng() % 6];
+        std::vector<std::size_t> Starts; // every character's start
+        for (std::size_t P = 0; P < T.size(); P += static_cast<std::size_t>(CharLengthAt(T, P)))
+            Starts.push_back(P);
+        Starts.push_back(T.size());
+        const auto Align = static_cast<TtsHorzAlignment>(Rng() % 3);
+        TtsLineList Lines;
+        BuildLineList(C(), T, 100, 1000, Lines, true, Align, 1 + static_cast<int>(Rng() % 60));
+        for (int L : Lines)
+            EXPECT_TRUE(std::binary_search(Starts.begin(), Starts.end(), static_cast<std::size_t>(L)))
+                << "a line starts inside a character at " << L;
+    }
+}
+
+TEST_F(TextTest, AnUnderlinedDoubleByteCharacterIsUnderlinedWhole) {
+    fw::TCodePageScope Japanese(932);
+    // Underlined, "\x88\x9f" draws its two glyphs over one line; the plain "x" after it starts
+    // where both end.
+    auto UnderlineRowInk = [&](int From, int To) {
+        int N = 0;
+        for (int X = From; X < To; ++X)
+            N += C().Pixels(X, M.Height - 1) == fw::clBlack || C().Pixels(X, M.Height - 2) == fw::clBlack;
+        return N;
+    };
+    DrawUnderlined(C(), M, 0, 1, 3, "\x88\x9fx", fw::TRect{0, 0, 100, 60}, 0);
+    const int Char = TextExtent(C(), M, "\x88\x9f", 2).cx;
+    EXPECT_GT(UnderlineRowInk(Char - 3, Char), 0) << "the trail byte's glyph is underlined";
 }
 
 } // namespace

@@ -78,15 +78,23 @@ std::string TtsBaseGrid::GridName() const {
     return Name();
 }
 
+fw::TComponent* TtsBaseGrid::BusyComponent() {
+    return InState(fw::TComponentStateItem::Destroying) ? nullptr : this;
+}
+
+std::uint32_t TtsBaseGrid::StructureStamp() const {
+    return FModel->Stamp() + TCustomGrid_ts::StructureStamp();
+}
+
 // --- Grid-wide settings ---------------------------------------------------------------
 
 void TtsBaseGrid::SetRowBarWidth(int Value) {
-    FRowBarWidth = std::max(0, Value);
+    FRowBarWidth = std::clamp(Value, 0, MaxLineExtent);
     if (FRowBarOn) FModel->Col(0)->SetWidth(FRowBarWidth);
 }
 
 void TtsBaseGrid::SetHeadingHeight(int Value) {
-    FHeadingHeight = std::max(0, Value);
+    FHeadingHeight = std::clamp(Value, 0, MaxLineExtent);
     if (FHeadingOn) FModel->Row(0)->SetHeight(FHeadingHeight);
 }
 
@@ -214,7 +222,7 @@ TtsVariant TtsBaseGrid::CellValue(int DataCol, int DataRow) {
     if (DataCol < 1 || DataCol > Cols() || DataRow < 1 || DataRow > Rows()) return {};
     if (Storage()) return Storage()->GetValue(DataCol, DataRow);
     TtsVariant Value;
-    if (OnCellLoaded) OnCellLoaded(this, DataCol, DataRow, Value);
+    Fire(OnCellLoaded, this, DataCol, DataRow, Value);
     return Value;
 }
 
@@ -224,7 +232,7 @@ void TtsBaseGrid::SetCellValue(int DataCol, int DataRow, const TtsVariant& Value
         const TtsVariant Kept = StoredForm(Value);
         Storage()->SetValue(DataCol, DataRow, TagOf(Kept), Kept);
     } else if (OnCellEdit) {
-        OnCellEdit(this, DataCol, DataRow, Value);
+        Fire(OnCellEdit, this, DataCol, DataRow, Value);
     }
     InvalidateDisplayCell(GetDisplayCol(DataCol), GetDisplayRow(DataRow));
     if (DataCol == CurrentDataCol() && DataRow == CurrentDataRow() && !FCellModified) {
@@ -272,13 +280,14 @@ void TtsBaseGrid::CurrentRowLeft(int OldDataRow) {
     if (!FRowChanged) return;
     FRowChanged = false;
     if (Storage()) Storage()->ClearBuffer();
-    if (OnRowChanged) OnRowChanged(this, OldDataRow, CurrentDataRow());
+    Fire(OnRowChanged, this, OldDataRow, CurrentDataRow());
 }
 
 // --- Copies ---------------------------------------------------------------------------
 
 void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
     if (&S == this) return;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     BeginUpdate();
     fw::TScopeExit Done([this] { EndUpdate(); });
     FRowBarWidth = S.FRowBarWidth;
@@ -445,7 +454,7 @@ void TtsBaseGrid::ColMoved(int From, int To) {
 }
 
 void TtsBaseGrid::DoColMoved(int ToDisplayCol, int Count, bool ByUser) {
-    if (OnColMoved) OnColMoved(this, ToDisplayCol, Count, ByUser);
+    Fire(OnColMoved, this, ToDisplayCol, Count, ByUser);
 }
 
 void TtsBaseGrid::WidthChanged(int) {
@@ -549,9 +558,9 @@ void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData,
 }
 
 void TtsBaseGrid::LoadLayout(TStream& Stream, std::uint8_t Mode) {
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const std::int64_t Start = Stream.Position();
     const std::int64_t Rest = Stream.Size() - Start;
-    if (Rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
     TMemoryStream Record(Stream.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(Rest, 0))));
     // A copy of the grid reads first: a refused layout leaves this grid as it was.
     TrialLoad([&Record, Mode](TtsBaseGrid& G) {
@@ -612,8 +621,6 @@ void TtsBaseGrid::SaveLayoutToFile(const std::string& FileName, TtsPropKinds Par
 
 void TtsBaseGrid::LoadLayoutFromFile(const std::string& FileName, std::uint8_t Mode) {
     fw::TFileStream File(FileName, fw::TFileStream::TMode::fmOpenRead);
-    if (File.Size() > static_cast<std::int64_t>(MaxLayoutSize))
-        throw EReadError("Stored layout too large");
     TMemoryStream Record(File.ReadBlock(static_cast<std::size_t>(File.Size())));
     LoadLayout(Record, Mode);
 }

@@ -377,6 +377,10 @@ public:
     // A date-time definition of this grid's owners by name.
     fw::TObject* FindDateTimeDef(const std::string& Name) override;
     void ReselectCurrentCell() override;
+    // A combo of this grid leaving it while this grid or the combo's list is in a
+    // call: parked with the model's lines (false: free it now).
+    bool ParkCombo(TtsCombo* Combo);
+    fw::TComponent* BusyComponent() override;
     // The drop-down button of the current cell, in client coordinates (empty when none).
     fw::TRect CellButtonRect() const;
     // Takes a value picked in a drop-down as the current cell's edit.
@@ -412,7 +416,18 @@ public:
     TtsHeadingClickEvent OnHeadingClick;
     TtsSelectChangedEvent OnSelectChanged;
 
+    // Changes of counts, display order, lines and combos (see TtsGridModel::Stamp).
+    std::uint32_t StructureStamp() const override;
+
 protected:
+    // Every handler of the grid fires here: a copy of it (a handler may replace
+    // itself), inside a busy scope (what it frees waits; see docs/grid.md).
+    template <class F, class... A> void Fire(const F& Handler, A&&... Args) {
+        if (!Handler) return;
+        TtsBusyScope Busy(*FModel);
+        const F Copy = Handler;
+        Copy(std::forward<A>(Args)...);
+    }
     void Paint() override;
     void MoveTopLeft(int ALeft, int ATop) override;
     void ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) override;
@@ -461,7 +476,8 @@ protected:
     void EditorCopy() override { FActive->Copy(); }
     // A cut or paste that changed the text is an edit of the cell, as typing is.
     void EditorCut(bool Flag) override;
-    void EditorPaste(bool Flag) override;
+    bool EditorPaste(bool Flag) override;
+    std::string EditorText() const override { return VarToText(FActive->GetValue()); }
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;
@@ -502,6 +518,7 @@ private:
     void CurrentRowLeft(int OldDataRow);
     void GrowInsertRow(int DataRow);
     // Keys and mouse (TSGridInput.cpp).
+    void DispatchGridMessage(fw::TMessage& Message);
     bool MoveKey(std::uint16_t Key, fw::TShiftState Shift);
     bool TabKey(fw::TShiftState Shift);
     bool EnterKey();

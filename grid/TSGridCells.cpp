@@ -52,7 +52,12 @@ bool TtsBaseGrid::SetCurrentCell(int DisplayCol, int DisplayRow) {
         return false;
     const TGridCoord Before = Current();
     if (Before == (TGridCoord{DisplayCol, DisplayRow})) return true;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+    const std::uint32_t Stamp = StructureStamp();
     if (!CanLeaveCell()) return false;
+    // The leave checks' handlers changed the lines: the cell asked for is gone or
+    // holds other data, and the move is dropped.
+    if (StructureStamp() != Stamp) return false;
     {
         // The leave check is made: the base grid's own check passes.
         fw::TScopeExit Done([this, Was = FLeaveChecked] { FLeaveChecked = Was; });
@@ -68,7 +73,7 @@ bool TtsBaseGrid::CanLeaveCell() {
     if (!HasCurrentCell()) return true;
     if (!EndCellEdit()) return false;
     bool CanLeave = true;
-    if (OnCanLeaveCell) OnCanLeaveCell(this, CurrentDataCol(), CurrentDataRow(), CanLeave);
+    Fire(OnCanLeaveCell, this, CurrentDataCol(), CurrentDataRow(), CanLeave);
     return CanLeave;
 }
 
@@ -88,8 +93,7 @@ void TtsBaseGrid::CurrentCellMoved(const TGridCoord& Before) {
     InvalidateDisplayCell(Current().X, Current().Y);
     FCurrentCell.ClearValue();
     UpdateCellControl(true);
-    if (OnCellChanged)
-        OnCellChanged(this, OldDataCol, CurrentDataCol(), OldDataRow, CurrentDataRow());
+    Fire(OnCellChanged, this, OldDataCol, CurrentDataCol(), OldDataRow, CurrentDataRow());
 }
 
 void TtsBaseGrid::MoveCurrentCol(int DisplayCol) {
@@ -105,7 +109,7 @@ bool TtsBaseGrid::CheckValue(int DisplayCol, const TtsVariant& Value) {
         CharCount(std::get<std::string>(Value)) > C->MaxLength())
         return false;
     bool Accept = true;
-    if (OnCheckValue) OnCheckValue(this, DC, CurrentDataRow(), Value, Accept);
+    Fire(OnCheckValue, this, DC, CurrentDataRow(), Value, Accept);
     return Accept;
 }
 
@@ -113,7 +117,7 @@ bool TtsBaseGrid::StartEdit() {
     if (FEditStarted) return true;
     if (!CanEdit() || !ColumnEdit(Current().X)) return false;
     bool Cancel = false;
-    if (OnStartCellEdit) OnStartCellEdit(this, CurrentDataCol(), CurrentDataRow(), Cancel);
+    Fire(OnStartCellEdit, this, CurrentDataCol(), CurrentDataRow(), Cancel);
     FEditStarted = !Cancel;
     return !Cancel;
 }
@@ -128,12 +132,15 @@ bool TtsBaseGrid::EndCellEdit() {
         FCellModified = false;
         return true;
     }
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
     const TtsVariant Value = FActive->GetValue();
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     bool Cancel = !CheckValue(Current().X, Value);
-    if (!Cancel && OnEndCellEdit) OnEndCellEdit(this, DC, DR, Cancel);
+    if (!Cancel) Fire(OnEndCellEdit, this, DC, DR, Cancel);
     if (Cancel) return false;
     FCellModified = false;
+    // A check's handler took the cell away: the edit went with it.
+    if (DC > Cols() || DR > Rows()) return true;
     FEditStarted = false;
     MarkRowChanged();
     StoreCellValue(DC, DR, Value);
@@ -146,10 +153,11 @@ void TtsBaseGrid::EditorCut(bool Flag) {
     if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
 }
 
-void TtsBaseGrid::EditorPaste(bool Flag) {
+bool TtsBaseGrid::EditorPaste(bool Flag) {
     const TtsVariant Before = FActive->GetValue();
-    FActive->Paste(Flag);
+    const bool Pasted = FActive->Paste(Flag);
     if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    return Pasted;
 }
 
 void TtsBaseGrid::UndoCellEdit() {
@@ -200,17 +208,31 @@ TtsCustomGridControl* TtsBaseGrid::StrategyFor(TtsControlType Type) const {
 }
 
 void TtsBaseGrid::BindControlEvents(TtsCustomGridControl& Strategy) {
+    // The control's messages are not the grid's: each call holds the grid busy itself.
     TtsControlEvents E;
     E.OnKeyDown = [this](fw::TObject*, std::uint16_t& Key, fw::TShiftState Shift) {
+        TtsBusyScope Busy(*FModel);
         ControlKeyDown(Key, Shift);
     };
-    E.OnKeyPress = [this](fw::TObject*, char& Key) { ControlKeyPress(Key); };
-    E.OnValueChanged = [this](fw::TObject*, bool) { ControlValueChanged(); };
-    E.OnStartEdit = [this](fw::TObject*, bool& Cancel) { Cancel = !FLoadingValue && !StartEdit(); };
+    E.OnKeyPress = [this](fw::TObject*, char& Key) {
+        TtsBusyScope Busy(*FModel);
+        ControlKeyPress(Key);
+    };
+    E.OnValueChanged = [this](fw::TObject*, bool) {
+        TtsBusyScope Busy(*FModel);
+        ControlValueChanged();
+    };
+    E.OnStartEdit = [this](fw::TObject*, bool& Cancel) {
+        TtsBusyScope Busy(*FModel);
+        Cancel = !FLoadingValue && !StartEdit();
+    };
     E.OnReadOnly = [this](fw::TObject*, bool, bool& IsReadOnly) {
         IsReadOnly = !FLoadingValue && (!CanEdit() || !ColumnEdit(Current().X));
     };
-    E.OnExit = [this](fw::TObject*) { ControlExit(); };
+    E.OnExit = [this](fw::TObject*) {
+        TtsBusyScope Busy(*FModel);
+        ControlExit();
+    };
     E.OnWantKey = [this](fw::TObject*, std::uint16_t Key, bool& Wanted) {
         Wanted = Key == fw::VK_ESCAPE && FCellModified;
     };
@@ -421,7 +443,7 @@ void TtsBaseGrid::ReloadCurrentValue() {
 // --- Selections ------------------------------------------------------------------------
 
 void TtsBaseGrid::SelectionChanged(TtsSelectKind Kind, bool ByUser) {
-    if (OnSelectChanged) OnSelectChanged(this, Kind, ByUser);
+    Fire(OnSelectChanged, this, Kind, ByUser);
 }
 
 void TtsBaseGrid::SelectLines(bool Rows, int From, int To, bool Select) {

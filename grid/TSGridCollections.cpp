@@ -13,7 +13,6 @@ namespace vel {
 namespace {
 
 constexpr int NoKind = -1;
-constexpr int MaxExtent = 32767;
 
 bool KindChosen(TtsKindSet kinds, int kind) {
     return kind == NoKind ? kinds == AllKinds : HasKind(kinds, kind);
@@ -198,7 +197,7 @@ std::vector<TColProp> ColOwnProps() {
           [](const TtsCol& c) { return TtsVariant(std::int32_t{c.AssignedWidth()}); },
           [](TtsCol& c, const TtsVariant& v, const std::string& n) {
               const std::int32_t w = StoredInt(v, n);
-              if (w < 0 || w > MaxExtent) throw EReadError("Stored width out of range");
+              if (w < 0 || w > MaxLineExtent) throw EReadError("Stored width out of range");
               c.SetWidth(w);
           }},
         P{"PrintTotals", NoKind, [](const TtsCol& c) { return TtsVariant(c.PrintTotals()); },
@@ -226,7 +225,8 @@ const std::vector<TRowProp>& RowProps() {
                      [](const TtsRow& r) { return TtsVariant(std::int32_t{r.AssignedHeight()}); },
                      [](TtsRow& r, const TtsVariant& v, const std::string& n) {
                          const std::int32_t h = StoredInt(v, n);
-                         if (h < 0 || h > MaxExtent) throw EReadError("Stored height out of range");
+                         if (h < 0 || h > MaxLineExtent)
+                             throw EReadError("Stored height out of range");
                          r.SetHeight(h);
                      }});
         return p;
@@ -548,8 +548,9 @@ void TtsPropCollection::WriteItem(TStream& s, TtsPropItem& Item) {
     if (KindChosen(Kinds, prDisplayPos))
         WriteStoredProp(s, "DisplayRow", TtsVariant(std::int32_t{item.DisplayRow()}));
     if (KindChosen(Kinds, prRowSelected)) WriteStoredProp(s, "Selected", TtsVariant(item.Selected()));
+    // An object at its defaults is one a reader makes and frees again: written as none.
     const TtsRow* r = item.Row();
-    if (!r) return;
+    if (!r || r->IsDefault()) return;
     WriteLine<TtsRow>(s, "Row.", *r, Kinds, RowProps(), RowOrder, [&](const std::string& name) {
         if (name == "Font") {
             if (KindChosen(Kinds, prFont) && !r->ParentFont() && r->Font())
@@ -632,7 +633,8 @@ void TtsColItem::SetFieldName(const std::string& Value) {
     TtsCol* c = g->ColStore().FindByName(Value);
     if (c) c->ResetProperties(Collection().Kinds);
     FCol = c;
-    if (FDataCol < 1 || FDataCol > Tts2DStorage::MaxStoredCol) return;
+    // A stored column is one of a grid's: the list grows no further than a grid can.
+    if (FDataCol < 1 || FDataCol > MaxGridCols) return;
     auto& positions = g->FieldPositions;
     if (static_cast<int>(positions.size()) < FDataCol)
         positions.resize(static_cast<std::size_t>(FDataCol), 0);
@@ -762,7 +764,8 @@ void TtsCellCollection::ReadItem(TStream& s, TtsPropItem& Item) {
 
 void WriteStoredFont(TStream& s, const std::string& prefix, const fw::TFont& f) {
     WriteStoredProp(s, prefix + "Name", TtsVariant(f.Name()));
-    WriteStoredProp(s, prefix + "Height", TtsVariant(std::int32_t{f.Height()}));
+    WriteStoredProp(s, prefix + "Height", TtsVariant(std::int32_t{std::clamp(
+                                              f.Height(), -MaxStoredFontHeight, MaxStoredFontHeight)}));
     WriteStoredProp(s, prefix + "Style", TtsVariant(std::int32_t{f.Style()}));
     WriteStoredProp(s, prefix + "Color", TtsVariant(std::int32_t{f.Color()}));
 }
@@ -772,7 +775,7 @@ void ReadStoredFontPart(fw::TFont& f, const std::string& part, const TtsVariant&
     if (part == "Name")
         f.SetName(StoredText(v, name));
     else if (part == "Height")
-        f.SetHeight(StoredRange(v, name, -1000, 1000));
+        f.SetHeight(StoredRange(v, name, -MaxStoredFontHeight, MaxStoredFontHeight));
     else if (part == "Style")
         f.SetStyle(StoredEnum(v, name, 15));
     else if (part == "Color")
@@ -810,6 +813,49 @@ const std::vector<TtsPropInfo<TtsCol>>& ColPropInfos() {
 
 const std::vector<TtsPropInfo<TtsRow>>& RowPropInfos() {
     return RowProps();
+}
+
+namespace {
+
+// A line's stored properties as published ones (values as variants), and its own font
+// (null while it has none) as "Font".
+template <class Line> fw::TPropList PublishedLineProps(const std::vector<TtsPropInfo<Line>>& props) {
+    fw::TPropList list;
+    for (const TtsPropInfo<Line>& p : props) {
+        const std::string name = p.Name;
+        list.push_back({name,
+                        [get = p.Get, name](const fw::TObject& o) -> std::any {
+                            return get(fw::PublishedObject<Line>(o, name));
+                        },
+                        [set = p.Set, name](fw::TObject& o, const std::any& a) {
+                            const auto* v = std::any_cast<TtsVariant>(&a);
+                            if (!v) throw fw::EPropertyError("Invalid value for property " + name);
+                            set(fw::PublishedObject<Line>(o, name), *v, name);
+                        }});
+    }
+    using TFontValue = std::shared_ptr<const fw::TFont>;
+    list.push_back(fw::PublishedProperty<Line>(
+        "Font",
+        [](const Line& l) -> TFontValue {
+            if (l.ParentFont() || !l.Font()) return nullptr;
+            auto f = std::make_shared<fw::TFont>();
+            f->Assign(*l.Font());
+            return f;
+        },
+        [](Line& l, const TFontValue& f) { l.SetFont(f.get()); }));
+    return list;
+}
+
+} // namespace
+
+const fw::TPropList& TtsCol::PublishedProperties() const {
+    static const fw::TPropList list = PublishedLineProps(ColProps());
+    return list;
+}
+
+const fw::TPropList& TtsRow::PublishedProperties() const {
+    static const fw::TPropList list = PublishedLineProps(RowProps());
+    return list;
 }
 
 } // namespace vel

@@ -224,6 +224,9 @@ void ReadCollection(TStream& s, TtsGridModel& Grid, const std::string& Name, Tts
                     TtsColBinding Binding);
 
 // A font as "<prefix>Name", "Height", "Style" and "Color", and one such part back.
+// A stored font height lies within ±MaxStoredFontHeight: a larger one is written as
+// the nearest that does, and read as damage.
+constexpr int MaxStoredFontHeight = 1000;
 void WriteStoredFont(TStream& s, const std::string& Prefix, const fw::TFont& Font);
 void ReadStoredFontPart(fw::TFont& Font, const std::string& Part, const TtsVariant& V,
                         const std::string& Name);

@@ -41,14 +41,14 @@ TtsGridControl::~TtsGridControl() {
 
 bool TtsGridControl::IsEditable(bool Flag) {
     bool ReadOnly = false;
-    if (OnReadOnly) OnReadOnly(this, Flag, ReadOnly);
+    fw::CallHandler(OnReadOnly, this, Flag, ReadOnly);
     return !ReadOnly;
 }
 
 bool TtsGridControl::CanModify(bool ByUser) {
     if (ByUser && !EditEnabled) return false;
     bool Cancel = false;
-    if (OnStartEdit) OnStartEdit(this, Cancel);
+    fw::CallHandler(OnStartEdit, this, Cancel);
     if (Cancel) return false;
     return IsEditable(true);
 }
@@ -62,11 +62,11 @@ bool TtsGridControl::GridHasFocus() const {
 }
 
 void TtsGridControl::FireValueChanged(bool Flag) {
-    if (OnValueChanged) OnValueChanged(this, Flag);
+    fw::CallHandler(OnValueChanged, this, Flag);
 }
 
 void TtsGridControl::FireChanged(bool Notify, bool Flag, bool Third) {
-    if (OnChanged) OnChanged(this, Notify, Flag, Third);
+    fw::CallHandler(OnChanged, this, Notify, Flag, Third);
 }
 
 void TtsGridControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -133,7 +133,7 @@ void TtsGridControl::Dispatch(fw::TMessage& Message) {
         if (WantTab && fw::GetKeyState(fw::VK_CONTROL) >= 0) Message.Result |= fw::DLGC_WANTTAB;
         if (fw::GetKeyState(fw::VK_ESCAPE) < 0) {
             bool Wanted = false;
-            if (OnWantKey) OnWantKey(this, fw::VK_ESCAPE, Wanted);
+            fw::CallHandler(OnWantKey, this, fw::VK_ESCAPE, Wanted);
             if (Wanted) Message.Result |= fw::DLGC_WANTALLKEYS;
         }
         if (fw::GetKeyState(fw::VK_RETURN) < 0) Message.Result |= fw::DLGC_WANTALLKEYS;
@@ -154,20 +154,24 @@ void TtsGridControl::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int
     PressSeen = false;
     if (Raise) Click();
     fw::TCustomControl::MouseUp(Button, Shift, X, Y);
+    // The platform's default for a released right button: the context menu is asked for.
+    if (Button == fw::mbRight && HandleAllocated())
+        Perform(fw::WM_CONTEXTMENU, reinterpret_cast<fw::WPARAM>(Handle()),
+                fw::PointToLParam(ClientToScreen(fw::TPoint{X, Y})));
 }
 
 void TtsGridControl::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
-    if (OnCtlKeyDown) OnCtlKeyDown(this, Key, Shift);
+    fw::CallHandler(OnCtlKeyDown, this, Key, Shift);
     if (Key != 0) fw::TCustomControl::KeyDown(Key, Shift);
 }
 
 void TtsGridControl::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
-    if (OnCtlKeyUp) OnCtlKeyUp(this, Key, Shift);
+    fw::CallHandler(OnCtlKeyUp, this, Key, Shift);
     if (Key != 0) fw::TCustomControl::KeyUp(Key, Shift);
 }
 
 void TtsGridControl::KeyPress(char& Key) {
-    if (OnCtlKeyPress) OnCtlKeyPress(this, Key);
+    fw::CallHandler(OnCtlKeyPress, this, Key);
     if (Key != 0) fw::TCustomControl::KeyPress(Key);
 }
 
@@ -492,7 +496,7 @@ void TtsGridCheckBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     if (Undo && !Pending() && Saved) {
         Key = 0;
         bool Refuse = false;
-        if (OnUndo) OnUndo(this, true, Refuse);
+        fw::CallHandler(OnUndo, this, true, Refuse);
         if (!Refuse) {
             RestoreSaved();
             FireValueChanged(true);

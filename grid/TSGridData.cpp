@@ -1,15 +1,26 @@
 #include "TSGridData.h"
 
 #include "Grids_ts.h"
+#include "Messages.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace vel {
 
+namespace {
+
+// A count the grid can hold, negative ones taken as 0.
+int CountWithin(int n, int most) {
+    if (n > most) throw EInvalidGridOperation("Grid too large for operation");
+    return std::max(0, n);
+}
+
+} // namespace
+
 TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* link)
-    : Name(std::move(name)), Link(link), FColCount(std::max(0, cols)), FRowCount(std::max(0, rows)),
-      FCellProps(this) {
+    : Name(std::move(name)), Link(link), FColCount(CountWithin(cols, MaxGridCols)),
+      FRowCount(CountWithin(rows, MaxGridRows)), FCellProps(this) {
     if (OwnSizes()) {
         FColWidths.assign(static_cast<std::size_t>(FColCount) + 1, FDefaultColWidth);
         FRowHeights.assign(static_cast<std::size_t>(FRowCount) + 1, FDefaultRowHeight);
@@ -26,10 +37,49 @@ TtsGridModel::TtsGridModel(std::string name, int cols, int rows, TtsGridLink* li
 }
 
 TtsGridModel::~TtsGridModel() {
+    fw::RemoveIdleHandler(this);
     // Columns and rows talk to the grid while they go; let them go first.
     FCols.reset();
     FRows.reset();
     FCellProps.Clear();
+}
+
+// --- Handlers that change the grid while a call runs ---------------------------------------------
+
+TtsBusyScope::TtsBusyScope(TtsGridModel* model) : FModel(model) {
+    if (!model) return;
+    if (model->Link)
+        if (fw::TComponent* held = model->Link->BusyComponent()) FHold.emplace(held);
+    model->EnterBusy();
+}
+
+void TtsGridModel::DropLine(std::unique_ptr<TtsLine> line) {
+    if (!line) return;
+    ++FStamp;
+    if (!Busy()) return; // freed here: nothing holds it
+    line->Detach();
+    FParkedLines.push_back(std::move(line));
+    fw::AddIdleHandler(this, [this] { FreeParked(); });
+}
+
+void TtsGridModel::ParkObject(std::unique_ptr<fw::TObject> object) {
+    ++FStamp;
+    FParkedObjects.push_back(std::move(object));
+    fw::AddIdleHandler(this, [this] { FreeParked(); });
+}
+
+void TtsGridModel::FreeParked() {
+    if (Busy()) return;
+    // Freeing a line may park its combo: until nothing is left.
+    while (!FParkedLines.empty() || !FParkedObjects.empty()) {
+        auto lines = std::move(FParkedLines);
+        auto objects = std::move(FParkedObjects);
+        FParkedLines.clear();
+        FParkedObjects.clear();
+        lines.clear();
+        objects.clear();
+    }
+    fw::RemoveIdleHandler(this);
 }
 
 void TtsGridModel::AttachLink(TtsGridLink* link) {
@@ -161,8 +211,10 @@ void TtsGridModel::SyncColDisplay(int from, int to) {
 }
 
 void TtsGridModel::SetCols(int n) {
+    if (n > MaxGridCols) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FColCount) return;
+    TtsBusyScope busy(*this);
     const int old = FColCount;
     std::vector<int> removed;
     if (n < old) {
@@ -180,6 +232,7 @@ void TtsGridModel::SetCols(int n) {
         ColSelection.SetSize(n + 1);
     }
     FColCount = n;
+    ++FStamp;
     FColDisplay.resize(static_cast<std::size_t>(n) + 1, 0);
     FCols->Resize(old + 1, n + 1);
     // Lines added or cut at the end leave the others where they are.
@@ -207,8 +260,10 @@ void TtsGridModel::CompactRowOrder(const std::vector<int>& removed, int count) {
 }
 
 void TtsGridModel::SetRows(int n) {
+    if (n > MaxGridRows) RaiseGridError("Grid too large for operation");
     n = std::max(0, n);
     if (n == FRowCount) return;
+    TtsBusyScope busy(*this);
     const int old = FRowCount;
     std::vector<int> removed;
     if (n < old) {
@@ -223,6 +278,7 @@ void TtsGridModel::SetRows(int n) {
         RowSelection.SetSize(n + 1);
     }
     FRowCount = n;
+    ++FStamp;
     FRows->Resize(old + 1, n + 1);
     if (n > old)
         VisibleRows.Extend(n);
@@ -234,6 +290,7 @@ void TtsGridModel::SetRows(int n) {
 }
 
 void TtsGridModel::SetDefaultColWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
@@ -243,6 +300,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
 }
 
 void TtsGridModel::SetDefaultRowHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultRowHeight) return;
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;
@@ -331,6 +389,8 @@ void MoveSelected(TtsSelection& sel, int from, int to) {
 
 void TtsGridModel::MoveCol(int from, int to) {
     if (from == to || from < 1 || to < 1 || from > FColCount || to > FColCount) return;
+    TtsBusyScope busy(*this);
+    ++FStamp;
     MoveEntry(FColOrder, from, to);
     MoveEntry(FColWidths, from, to);
     MoveSelected(ColSelection, from, to);
@@ -352,6 +412,8 @@ void TtsGridModel::SetDisplayRow(int dataRow, int position) {
     if (dataRow < 1 || dataRow > FRowCount || position < 1 || position > FRowCount) return;
     const int old = DisplayRowOf(dataRow);
     if (old == position) return;
+    TtsBusyScope busy(*this);
+    ++FStamp;
     FRows->EnsureDisplayTable();
     // Only the rows between the two positions shift.
     if (position > old)
@@ -395,9 +457,11 @@ void TtsGridModel::ApplyRowOrder(const std::vector<int>& dataAt) {
     for (int d = 1; d <= FRowCount && same; ++d)
         same = DataRowAt(d) == dataAt[static_cast<std::size_t>(d)];
     if (same) return;
+    TtsBusyScope busy(*this);
     std::vector<int> oldOf(dataAt.size(), 0);
     for (std::size_t d = 1; d < dataAt.size(); ++d)
         oldOf[d] = DisplayRowOf(dataAt[d]);
+    ++FStamp;
     FRows->EnsureDisplayTable();
     for (std::size_t d = 1; d < dataAt.size(); ++d)
         FRows->SetDisplayRowEntry(dataAt[d], static_cast<int>(d));
@@ -648,6 +712,9 @@ void TtsGridModel::RefreshOwnFontCells() {
 
 void TtsGridModel::Assign(const TtsGridModel& s, bool withData) {
     if (&s == this) return;
+    // Handlers may change the counts at each step: every loop reads them anew and
+    // takes only what both grids have.
+    TtsBusyScope busy(*this);
     SetDefaultColWidth(s.FDefaultColWidth);
     SetDefaultRowHeight(s.FDefaultRowHeight);
     SetCols(s.FColCount);
@@ -663,12 +730,13 @@ void TtsGridModel::Assign(const TtsGridModel& s, bool withData) {
     Font.Assign(s.Font);
     HeadingFont.Assign(s.HeadingFont);
     // Columns by data index, then the source's display order.
-    for (int c = 0; c <= FColCount; ++c)
-        Col(c)->Assign(*s.Col(c));
-    for (int p = 1; p <= FColCount; ++p)
-        if (const int data = s.DataColAt(p); DataColAt(p) != data) MoveCol(DisplayColOf(data), p);
+    for (int c = 0; c <= std::min(FColCount, s.FColCount); ++c)
+        if (TtsCol* to = FCols->Col(c)) to->Assign(*s.FCols->Col(c));
+    for (int p = 1; p <= std::min(FColCount, s.FColCount); ++p)
+        if (const int data = s.DataColAt(p); data <= FColCount && DataColAt(p) != data)
+            MoveCol(DisplayColOf(data), p);
     std::vector<std::pair<int, int>> positions;
-    for (int r = 0; r <= FRowCount; ++r) {
+    for (int r = 0; r <= std::min(FRowCount, s.FRowCount); ++r) {
         const TtsRow* from = s.FRows->Row(r);
         if (TtsRow* here = from ? Row(r) : FRows->Row(r)) {
             if (from) {
@@ -680,7 +748,8 @@ void TtsGridModel::Assign(const TtsGridModel& s, bool withData) {
             }
             FRows->FreeRowIfUnused(r);
         }
-        if (r >= 1 && s.DisplayRowOf(r) != r) positions.emplace_back(r, s.DisplayRowOf(r));
+        if (r >= 1 && r <= FRowCount && s.DisplayRowOf(r) != r)
+            positions.emplace_back(r, s.DisplayRowOf(r));
     }
     SetDisplayRows(positions);
     FCellProps.AssignFrom(s.FCellProps);
@@ -691,11 +760,15 @@ void TtsGridModel::Assign(const TtsGridModel& s, bool withData) {
 }
 
 void TtsGridModel::ResetColProperties(TtsKindSet kinds) {
+    // A column's reset may fire handlers that change the columns: each step takes
+    // the column now at its index (a column that left goes on detached, harmlessly).
+    TtsBusyScope busy(*this);
     for (int i = 0; i <= FColCount; ++i)
         if (TtsCol* c = FCols->Col(i)) c->ResetProperties(kinds);
 }
 
 void TtsGridModel::ResetRowProperties(TtsKindSet kinds) {
+    TtsBusyScope busy(*this);
     // Every row back to its own position at once, rows without an object too.
     if (HasKind(kinds, prDisplayPos) && FRows->HasDisplayTable()) {
         std::vector<int> identity(static_cast<std::size_t>(FRowCount) + 1);
@@ -712,6 +785,7 @@ void TtsGridModel::ResetRowProperties(TtsKindSet kinds) {
 }
 
 void TtsGridModel::ResetCellProperties(TtsKindSet kinds) {
+    TtsBusyScope busy(*this);
     FCellProps.ResetElements(kinds, true);
 }
 

@@ -3,6 +3,7 @@
 // row stores, display order, visibility, selections, per-cell overrides and
 // the grid's own stored values, with the effective-value resolution over
 // cell, column, row and grid.
+#include "Classes.h"
 #include "TSCellOps.h"
 #include "TSCellProps.h"
 #include "TSGridStores.h"
@@ -10,11 +11,20 @@
 #include "TSStorage.h"
 
 #include <functional>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace vel {
+
+// The most data columns and rows a grid holds. A larger count is refused before
+// anything changes, and a stored layout may ask for as many: whatever a grid
+// writes, a grid reads. A column costs some 450 bytes and a row some 16, so the
+// largest grid a layout can ask for stays near 60 MB of columns and of rows.
+constexpr int MaxGridCols = 1 << 17;
+constexpr int MaxGridRows = 1 << 22;
 
 class TtsGridModel : public TtsCellPropertyOps<TtsGridModel> {
 public:
@@ -35,6 +45,7 @@ public:
     // kind 0 row, 1 column.
     bool CheckRange(int kind, int index, int maximum, int minimum) const;
 
+    // Counts past MaxGridCols or MaxGridRows raise "Grid too large for operation".
     int Cols() const { return FColCount; }
     void SetCols(int n);
     int Rows() const { return FRowCount; }
@@ -138,6 +149,27 @@ public:
     // The grid-level combo, owned by the engine.
     TtsCombo* GridCombo = nullptr;
 
+    // --- Handlers that change the grid while a call runs (docs/grid.md) ---
+    // Bumped by every change of the counts, of the display order and by every
+    // line or combo that leaves the grid: an operation that fired a handler
+    // compares it before it goes on with what it read before.
+    std::uint32_t Stamp() const { return FStamp; }
+    void Touch() { ++FStamp; }
+    // While busy (a handler runs, or an operation holds lines or combos across
+    // handler calls; TtsBusyScope), lines and combos that leave the grid are
+    // detached and parked, not freed: they go when control is back in the
+    // message loop with the grid idle, or with the grid.
+    bool Busy() const { return FBusy > 0; }
+    void EnterBusy() { ++FBusy; }
+    void LeaveBusy() { --FBusy; }
+    // A line leaving the grid: freed at once unless busy, else parked.
+    void DropLine(std::unique_ptr<TtsLine> line);
+    // An object (a combo) leaving the grid while a call on it may run: parked.
+    void ParkObject(std::unique_ptr<fw::TObject> object);
+    // Frees what is parked (nothing while busy).
+    void FreeParked();
+    std::size_t ParkedCount() const { return FParkedLines.size() + FParkedObjects.size(); }
+
     // Forgets the last cell looked up (it is forgotten too whenever an element comes or goes).
     void ClearCellCache();
     // Cells that keep their own fonts while inheriting take the font they would inherit.
@@ -205,6 +237,29 @@ private:
     std::unique_ptr<TtsGridRows> FRows;
     TtsCellPropSet FCellProps;
     std::unique_ptr<Tts2DStorage> FStorage;
+    std::uint32_t FStamp = 0;
+    int FBusy = 0;
+    std::vector<std::unique_ptr<TtsLine>> FParkedLines;
+    std::vector<std::unique_ptr<fw::TObject>> FParkedObjects;
+};
+
+// An operation that fires handlers and goes on after them, or a handler's
+// call: the model is busy (lines and combos that leave meanwhile are parked)
+// and the engine is held (a handler's free of it waits for the outermost scope).
+// A line's scope names its grid, null for a detached line (no scope then).
+class TtsBusyScope {
+public:
+    explicit TtsBusyScope(TtsGridModel& model) : TtsBusyScope(&model) {}
+    explicit TtsBusyScope(TtsGridModel* model);
+    ~TtsBusyScope() {
+        if (FModel) FModel->LeaveBusy();
+    }
+    TtsBusyScope(const TtsBusyScope&) = delete;
+    TtsBusyScope& operator=(const TtsBusyScope&) = delete;
+
+private:
+    std::optional<fw::TFreeGuard> FHold; // left last
+    TtsGridModel* FModel;
 };
 
 // --- The per-cell property operations, over the model's cell property set ---

@@ -9,7 +9,6 @@
 #include "ScopeExit.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace vel {
 
@@ -60,6 +59,16 @@ void TtsBaseGrid::ReleasePendingCombo(bool Flag) {
 
 void TtsBaseGrid::ReleaseCombo(TtsCombo* Combo, bool Flag) {
     if (!FDropDownList && Combo && Combo == FActiveCombo) ReleasePendingCombo(Flag);
+}
+
+bool TtsBaseGrid::ParkCombo(TtsCombo* Combo) {
+    if (InState(fw::TComponentStateItem::Destroying) || !Combo) return false;
+    const TtsComboGrid* List = Combo->Grid();
+    if (!FModel->Busy() && !(List && List->Model().Busy())) return false;
+    // It may be the open one: nothing refers to it once parked.
+    ForgetActiveCombo(Combo);
+    FModel->ParkObject(std::unique_ptr<fw::TObject>(Combo));
+    return true;
 }
 
 void TtsBaseGrid::ComboStyleChanged(TtsCombo* Combo) {
@@ -168,6 +177,8 @@ void TtsBaseGrid::ShowDropDown(fw::TWinControl& Content, int Width, int Height) 
 
 bool TtsBaseGrid::DropDown() {
     if (!HasDropDownButton()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (FModel->EffectiveButtonType(DC, DR) != btCombo) return DropDownDateTime();
     TtsCombo* C = CellCombo(DC, DR);
@@ -201,7 +212,7 @@ bool TtsBaseGrid::DropDownDateTime() {
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     const TtsVariant Value = FActive && FActive->IsTextControl() ? FActive->GetValue()
                                                                  : CellValue(DC, DR);
-    FMonthView->SetDate(static_cast<int>(std::floor(VarToDateTimeLoose(Value))));
+    FMonthView->SetDate(DayCountOf(VarToDateTimeLoose(Value)));
     FDateTimeLink.SetDateTimeDef(
         dynamic_cast<TtsDateTimeDefComponent*>(FModel->EffectiveDateTimeDef(DC, DR)));
     const fw::TSize E = FMonthView->PreferredSize();
@@ -224,11 +235,11 @@ void TtsBaseGrid::SetDropDownColWidth(int Width) {
     if (FDropDownList) SetDefaultColWidth(Width + 10);
 }
 
-void TtsBaseGrid::SetDropDownSize(int, int) {
+void TtsBaseGrid::SetDropDownSize(int Cols, int Rows) {
     if (!IsComboDropped() || !FActiveCombo || !FDropDownForm) return;
     TtsComboGrid* List = FActiveCombo->Grid();
     const fw::TRect Cell = CellRect(Current().X, Current().Y);
-    const fw::TSize E = List->DropDownExtent(Cell.Right - Cell.Left - 2);
+    const fw::TSize E = List->DropDownExtent(Cell.Right - Cell.Left - 2, Cols, Rows);
     List->SetBounds(1, 1, E.cx, E.cy);
     FDropDownForm->SetBounds(FDropDownForm->Left(), FDropDownForm->Top(), E.cx + 2, E.cy + 2);
 }
@@ -260,6 +271,8 @@ void TtsBaseGrid::DatePicked(double Date) {
 
 bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     if (!HasCurrentCell()) return false;
+    TtsBusyScope Busy(*FModel); // its handlers may change or free the grid
+
     fw::TScopeExit Done([this, Was = FPicking] { FPicking = Was; });
     FPicking = true;
     // A pick is an edit: the cell must take edits, and the start, value and end
@@ -268,8 +281,8 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (!CheckValue(Current().X, Value)) return false;
     bool Cancel = false;
-    if (OnEndCellEdit) OnEndCellEdit(this, DC, DR, Cancel);
-    if (Cancel) return false;
+    Fire(OnEndCellEdit, this, DC, DR, Cancel);
+    if (Cancel || DC > Cols() || DR > Rows()) return false; // refused, or the cell went
     FCellModified = false;
     FEditStarted = false;
     MarkRowChanged();

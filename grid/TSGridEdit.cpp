@@ -4,6 +4,7 @@
 #include "Input.h"
 #include "Messages.h"
 #include "StdCtrls.h"
+#include "TSMbcs.h"
 
 #include <algorithm>
 
@@ -15,15 +16,13 @@ int Len(const std::string& S) {
     return static_cast<int>(S.size());
 }
 
-// Characters counted against the maximum length: a lone CR (a line break
-// about to be stored as CR LF) counts two.
-int CountForMax(const std::string& S) {
-    int N = 0;
-    for (std::size_t I = 0; I < S.size(); ++I) {
-        N += 1;
-        if (S[I] == '\r' && (I + 1 >= S.size() || S[I + 1] != '\n')) N += 1;
-    }
-    return N;
+// Where the character at Pos (a character start) ends.
+int CharEnd(const std::string& S, int Pos) {
+    return Pos + std::max(1, CharLengthAt(S, static_cast<std::size_t>(Pos)));
+}
+
+int CharBefore(const std::string& S, int Pos) {
+    return static_cast<int>(PrevCharStart(S, static_cast<std::size_t>(Pos)));
 }
 
 } // namespace
@@ -98,16 +97,17 @@ int TtsGridEditBox::LineEnd(int Line) const {
     int Next = Line + 1 < static_cast<int>(FLines.size()) ? LineStart(Line + 1) : Len(FText);
     int Start = LineStart(Line);
     if (!MultiLine()) return Len(FText);
-    int End = Next;
-    if (End > Start && FText[static_cast<std::size_t>(End - 1)] == '\n') --End;
-    if (End > Start && FText[static_cast<std::size_t>(End - 1)] == '\r') --End;
-    return End;
+    // Before the line's break, a pair of break bytes taken whole.
+    const std::string_view Shown = std::string_view(FText).substr(
+        static_cast<std::size_t>(Start), static_cast<std::size_t>(Next - Start));
+    if (Shown.empty() || !IsLineBreakAt(Shown, Shown.size() - 1)) return Next;
+    return Start + static_cast<int>(PrevCharStart(Shown, Shown.size()));
 }
 
 int TtsGridEditBox::LineX(int Line) const {
     const int Start = LineStart(Line);
     return EditLineX(FMeasure, FMeasure.TextMetrics(), std::string_view(FText).substr(Start),
-                     LineEnd(Line) - Start, ClientRect(), 0, Alignment());
+                     LineEnd(Line) - Start, TextRect(), 0, Alignment());
 }
 
 TtsHorzAlignment TtsGridEditBox::ShownAlignment() const {
@@ -115,7 +115,7 @@ TtsHorzAlignment TtsGridEditBox::ShownAlignment() const {
     if (A != htaCenter || MultiLine()) return A;
     // Measured until it passes the width: a long text costs only what the box holds.
     int W = 0;
-    for (int P = 0; P < Len(FText) && W <= ClientWidth(); ++P)
+    for (int P = 0; P < Len(FText) && W <= ClientWidth(); P = CharEnd(FText, P))
         W += CharWidth(P);
     return W <= ClientWidth() ? htaCenter : htaLeft;
 }
@@ -140,7 +140,7 @@ fw::TPoint TtsGridEditBox::CaretPoint() const {
     int Start = 0, End = 0;
     const int X = ShownLine(MultiLine() ? FCaretLine : 0, Start, End);
     const int Chars = std::clamp(FCaret, Start, std::max(Start, End)) - Start;
-    const int CX = X + TextExtent(FMeasure, M, std::string_view(FText).substr(Start), Chars).cx;
+    const int CX = X + ShownWidth(Start, Chars);
     if (!MultiLine()) return {CX, SingleLineTop(M, ClientRect(), Gap, VertAlignment())};
     const int LineH = M.Height + Gap;
     const int Top = FirstLineY(ClientRect(), Gap, LineH, static_cast<int>(FLines.size()),
@@ -149,7 +149,17 @@ fw::TPoint TtsGridEditBox::CaretPoint() const {
 }
 
 int TtsGridEditBox::CharWidth(int Pos) const {
-    return FMeasure.TextWidth(std::string_view(FText).substr(static_cast<std::size_t>(Pos), 1));
+    // As drawn: a line break is one space, a double-byte character both its bytes.
+    const auto P = static_cast<std::size_t>(Pos);
+    if (IsLineBreakAt(FText, P)) return FMeasure.TextWidth(" ");
+    return FMeasure.TextWidth(std::string_view(FText).substr(P, static_cast<std::size_t>(CharEnd(FText, Pos) - Pos)));
+}
+
+int TtsGridEditBox::ShownWidth(int From, int Count) const {
+    int W = 0;
+    TextWidthOfLines(FMeasure, FMeasure.TextMetrics(), std::string_view(FText).substr(static_cast<std::size_t>(From)), W,
+                     false, false, Count);
+    return W;
 }
 
 void TtsGridEditBox::ScrollToCaret() {
@@ -169,34 +179,36 @@ void TtsGridEditBox::ScrollToCaret() {
         FScrollOffset = 0;
         return;
     }
-    fw::TTextMetric M = FMeasure.TextMetrics();
     const int W = ClientWidth();
     if (FCaret < FScrollOffset) FScrollOffset = FCaret;
-    const int CaretX = TextExtent(FMeasure, M, std::string_view(FText).substr(FScrollOffset),
-                                  FCaret - FScrollOffset)
-                           .cx;
+    const int CaretX = ShownWidth(FScrollOffset, FCaret - FScrollOffset);
     // The text moves a character at a time until the caret lies left of three quarters of
     // the width (past the right edge) or right of a quarter (near the left edge); the
     // widths of the characters passed are added up rather than measured again each step.
     if (CaretX > W) {
         int Off = FCaret;
         int Span = 0;
-        while (Off > FScrollOffset && Span + CharWidth(Off - 1) <= W * 3 / 4)
-            Span += CharWidth(--Off);
+        while (Off > FScrollOffset && Span + CharWidth(CharBefore(FText, Off)) <= W * 3 / 4) {
+            Off = CharBefore(FText, Off);
+            Span += CharWidth(Off);
+        }
         FScrollOffset = Off;
     } else if (CaretX < W / 4) {
         int Span = CaretX;
         while (FScrollOffset > 0 && Span < W / 4) {
-            Span += CharWidth(--FScrollOffset);
+            FScrollOffset = CharBefore(FText, FScrollOffset);
+            Span += CharWidth(FScrollOffset);
             if (Span > W / 4) break;
         }
     }
     // No room is left empty on the right while text is scrolled out on the left.
     int Tail = 0;
-    for (int P = FScrollOffset; P < Len(FText) && Tail <= W; ++P)
+    for (int P = FScrollOffset; P < Len(FText) && Tail <= W; P = CharEnd(FText, P))
         Tail += CharWidth(P);
-    while (FScrollOffset > 0 && Tail + CharWidth(FScrollOffset - 1) <= W)
-        Tail += CharWidth(--FScrollOffset);
+    while (FScrollOffset > 0 && Tail + CharWidth(CharBefore(FText, FScrollOffset)) <= W) {
+        FScrollOffset = CharBefore(FText, FScrollOffset);
+        Tail += CharWidth(FScrollOffset);
+    }
 }
 
 void TtsGridEditBox::ScrollRightAligned() {
@@ -207,22 +219,27 @@ void TtsGridEditBox::ScrollRightAligned() {
     if (FRightEnd == 0) FRightEnd = Len(FText);
     int Start = 0, End = 0;
     ShownLine(0, Start, End);
+    // The shown end moves a character at a time while the span stays within Limit.
+    auto Extend = [this](int Span, int Limit) {
+        while (FRightEnd < Len(FText) && Span + CharWidth(FRightEnd) <= Limit) {
+            Span += CharWidth(FRightEnd);
+            FRightEnd = CharEnd(FText, FRightEnd);
+        }
+    };
     if (FCaret > FRightEnd) {
-        int Span = 0;
         FRightEnd = FCaret;
-        while (FRightEnd < Len(FText) && Span + CharWidth(FRightEnd) <= W / 4)
-            Span += CharWidth(FRightEnd++);
+        Extend(0, W / 4);
     } else if (FCaret < Start) {
-        int Span = 0;
         FRightEnd = FCaret;
-        while (FRightEnd < Len(FText) && Span + CharWidth(FRightEnd) <= W * 3 / 4)
-            Span += CharWidth(FRightEnd++);
+        Extend(0, W * 3 / 4);
     }
     // No room is left empty on the left while text is cut off on the right.
     int Room = ShownLine(0, Start, End);
     if (Start > 0) return;
-    while (FRightEnd < Len(FText) && CharWidth(FRightEnd) <= Room)
-        Room -= CharWidth(FRightEnd++);
+    while (FRightEnd < Len(FText) && CharWidth(FRightEnd) <= Room) {
+        Room -= CharWidth(FRightEnd);
+        FRightEnd = CharEnd(FText, FRightEnd);
+    }
 }
 
 void TtsGridEditBox::ShiftRightEnd(int Pos, int Count) {
@@ -242,12 +259,12 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
     int Start = 0, End = 0;
     // Character edges from the line's left: each one the last plus a character's width.
     int A = ShownLine(Line, Start, End);
-    for (int P = Start; P < End; ++P) {
+    for (int P = Start; P < End; P = CharEnd(FText, P)) {
         const int B = A + CharWidth(P);
         if (X < B) {
             int Twice = 2 * X - A - B;
             if (Twice < 0 || (Twice == 0 && Alignment() == htaRight)) return P;
-            return P + 1;
+            return std::min(End, CharEnd(FText, P));
         }
         A = B;
     }
@@ -262,6 +279,7 @@ void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint
     FModified = false;
     FText = Value;
     FCaret = FAnchor = 0;
+    FLeadByte = 0;
     FTopLine = 0;
     FScrollOffset = 0;
     FRightEnd = Len(FText);
@@ -274,8 +292,8 @@ void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint
     }
     Relayout();
     if (Repaint) Invalidate();
-    if (OnTextChange) OnTextChange(this);
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnTextChange, this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 std::string TtsGridEditBox::SelText() const {
@@ -285,19 +303,24 @@ std::string TtsGridEditBox::SelText() const {
 
 void TtsGridEditBox::SetSelStart(int Value) {
     if (Value < 0 || Value > Len(FText)) return;
-    FCaret = FAnchor = Value;
+    // A start inside a character goes to the character's start.
+    FCaret = FAnchor = static_cast<int>(CharStartAtOrBefore(FText, static_cast<std::size_t>(Value)));
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::SetSelLength(int Value) {
     int Start = SelStart();
     FAnchor = Start;
     FCaret = std::clamp(Start + std::max(0, Value), Start, Len(FText));
+    // An end inside a character takes the character whole.
+    if (const int At = static_cast<int>(CharStartAtOrBefore(FText, static_cast<std::size_t>(FCaret)));
+        At < FCaret)
+        FCaret = CharEnd(FText, At);
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::SelectAll() {
@@ -305,7 +328,7 @@ void TtsGridEditBox::SelectAll() {
     FCaret = Len(FText);
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::DeleteRange(int From, int Count) {
@@ -332,12 +355,12 @@ void TtsGridEditBox::ReplaceSelection(const std::string& Value) {
     FCaret = FAnchor = Start + Len(Value);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
 bool TtsGridEditBox::MayInsert(const std::string& Value) {
     if (FMaxLength > 0 &&
-        CountForMax(FText) - CountForMax(SelText()) + CountForMax(Value) > FMaxLength)
+        EditCharCount(FText) - EditCharCount(SelText()) + EditCharCount(Value) > FMaxLength)
         return false;
     // Typed or pasted text needs key edits (EditEnabled); the grid's own changes do not.
     if (!EditEnabled) return false;
@@ -346,13 +369,13 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
                    Value);
     // The mask refuses through its link, and so may the check event.
     if (!FMaskLink.Accepts(FMask, Result, SelStart())) {
-        if (OnInvalidChar) OnInvalidChar(this);
+        fw::CallHandler(OnInvalidChar, this);
         fw::MessageBeep();
         return false;
     }
-    if (OnCheckMask) {
-        if (!OnCheckMask(this, Result, SelStart())) {
-            if (OnInvalidChar) OnInvalidChar(this);
+    if (const auto Check = OnCheckMask) {
+        if (!Check(this, Result, SelStart())) {
+            fw::CallHandler(OnInvalidChar, this);
             return false;
         }
     }
@@ -375,7 +398,7 @@ bool TtsGridEditBox::Insert(const std::string& Value) {
     FCaret = FAnchor = Start + Len(Stored);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
     return true;
 }
 
@@ -395,25 +418,25 @@ void TtsGridEditBox::DeleteSelection() {
     DeleteRange(SelStart(), SelLength());
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
-void TtsGridEditBox::PasteFromClipboard() {
-    std::string Clip = fw::ClipboardText();
-    if (!Clip.empty()) Insert(Clip);
+bool TtsGridEditBox::PasteFromClipboard() {
+    const std::string Clip = fw::ClipboardText();
+    return !Clip.empty() && Insert(Clip);
 }
 
 void TtsGridEditBox::Undo() {
     if (!FModified) return;
     bool Refuse = false;
-    if (OnUndo) OnUndo(this, true, Refuse);
+    fw::CallHandler(OnUndo, this, true, Refuse);
     if (Refuse) return;
     FText = FStartText;
     FModified = false;
     FCaret = FAnchor = FRightEnd = Len(FText);
     Relayout();
     Invalidate();
-    if (OnTextChange) OnTextChange(this);
+    fw::CallHandler(OnTextChange, this);
 }
 
 // ---- option setters ----
@@ -436,6 +459,18 @@ void TtsGridEditBox::SetWordWrap(TtsWordWrap Value) {
     Invalidate();
 }
 
+void TtsGridEditBox::SetCellIndent(int Value) {
+    if (FCellIndent == Value) return;
+    FCellIndent = std::max(0, Value);
+    Invalidate();
+}
+
+fw::TRect TtsGridEditBox::TextRect() const {
+    fw::TRect R = ClientRect();
+    R.Left -= FCellIndent;
+    return R;
+}
+
 void TtsGridEditBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TtsGridControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     Relayout();
@@ -444,17 +479,18 @@ void TtsGridEditBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 // ---- keyboard ----
 
 void TtsGridEditBox::MoveCaret(int Pos, bool Extend) {
-    FCaret = std::clamp(Pos, 0, Len(FText));
+    // Between characters only: a column kept from a longer line may fall inside one.
+    FCaret = static_cast<int>(CharStartAtOrBefore(FText, static_cast<std::size_t>(std::clamp(Pos, 0, Len(FText)))));
     if (!Extend) FAnchor = FCaret;
     Relayout();
     Invalidate();
-    if (OnSelChange) OnSelChange(this);
+    fw::CallHandler(OnSelChange, this);
 }
 
 void TtsGridEditBox::Changed(const std::string& Before, int BeforeSel, int BeforeLen) {
     (void)BeforeSel;
     (void)BeforeLen;
-    if (Before != FText && OnValueChanged) OnValueChanged(this, true);
+    if (Before != FText) fw::CallHandler(OnValueChanged, this, true);
 }
 
 bool TtsGridEditBox::StaysHere(bool AtEdge, fw::TShiftState Shift) const {
@@ -467,7 +503,7 @@ bool TtsGridEditBox::StaysHere(bool AtEdge, fw::TShiftState Shift) const {
 
 bool TtsGridEditBox::ArrowKey(bool Right, fw::TShiftState Shift) {
     if (!StaysHere(Right ? FCaret == Len(FText) : FCaret == 0, Shift)) return false;
-    int To = FCaret + (Right ? 1 : -1);
+    int To = Right ? CharEnd(FText, FCaret) : CharBefore(FText, FCaret);
     if (Shift & fw::ssCtrl)
         To = Right ? FCaret + NextWordStart(FText, FCaret) : FCaret - PrevWordStart(FText, FCaret);
     MoveCaret(To, Shift & fw::ssShift);
@@ -511,11 +547,8 @@ void TtsGridEditBox::DeleteBack() {
         DeleteRange(SelStart(), SelLength());
     } else if (FCaret > 0) {
         MarkModified();
-        int From = FCaret - 1;
-        // A line break goes whole.
-        if (From > 0 && FText[static_cast<std::size_t>(From)] == '\n' &&
-            FText[static_cast<std::size_t>(From - 1)] == '\r')
-            --From;
+        // The character before goes whole: a line break pair, a double-byte character.
+        const int From = CharBefore(FText, FCaret);
         DeleteRange(From, FCaret - From);
     }
     Relayout();
@@ -534,10 +567,7 @@ bool TtsGridEditBox::DeleteKey(fw::TShiftState Shift) {
         DeleteRange(SelStart(), SelLength());
     } else if (FCaret < Len(FText)) {
         MarkModified();
-        const bool Pair = FText[static_cast<std::size_t>(FCaret)] == '\r' &&
-                          FCaret + 1 < Len(FText) &&
-                          FText[static_cast<std::size_t>(FCaret + 1)] == '\n';
-        DeleteRange(FCaret, Pair ? 2 : 1);
+        DeleteRange(FCaret, CharEnd(FText, FCaret) - FCaret);
     }
     Relayout();
     Invalidate();
@@ -626,6 +656,13 @@ void TtsGridEditBox::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
 void TtsGridEditBox::KeyPress(char& Key) {
     const std::string Before = FText;
     const auto Ch = static_cast<unsigned char>(Key);
+    // A double-byte character comes in two presses: the lead byte waits for its trail.
+    if (const char Lead = std::exchange(FLeadByte, '\0'); Lead && MayTrail(Ch)) {
+        Insert(std::string{Lead, Key});
+        Key = 0;
+        Changed(Before, 0, 0);
+        return;
+    } // a lead byte without a trail byte after it is dropped
     switch (Ch) {
     case 1:
     case 3:
@@ -647,6 +684,11 @@ void TtsGridEditBox::KeyPress(char& Key) {
         TtsGridControl::KeyPress(Key);
         return;
     }
+    if (LeadsDoubleByte(Ch)) {
+        FLeadByte = Key;
+        Key = 0;
+        return;
+    }
     Insert(std::string(1, Key)); // a refused character goes to the grid neither
     Key = 0;
     Changed(Before, 0, 0);
@@ -656,6 +698,7 @@ void TtsGridEditBox::KeyPress(char& Key) {
 
 void TtsGridEditBox::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
     FKeyHeld = false;
+    FLeadByte = 0;
     if (Button == fw::mbLeft && !(Shift & fw::ssDouble)) {
         MoveCaret(PosFromPoint(X, Y), (Shift & fw::ssShift) != 0);
         FMousePoint = fw::TPoint{X, Y};
@@ -698,6 +741,7 @@ void TtsGridEditBox::Dispatch(fw::TMessage& Message) {
         return;
     case fw::WM_KILLFOCUS:
         FKeyHeld = false;
+        FLeadByte = 0;
         TtsGridControl::Dispatch(Message);
         Invalidate();
         return;
@@ -723,7 +767,7 @@ void TtsGridEditBox::PaintTo(fw::TCanvas& C) {
     C.Brush().SetColor(Color());
     C.Font().Assign(Font());
     const bool ShowSel = Focused() || GridHasFocus() || AlwaysShowFocus;
-    DrawEditText(C, FText, ClientHeight(), ClientRect(), 0, 0, Skip(), FTopLine, &FLines,
+    DrawEditText(C, FText, ClientHeight(), TextRect(), 0, 0, Skip(), FTopLine, &FLines,
                  ShowSel ? SelStart() : 0, ShowSel ? SelLength() : 0, fw::clHighlight,
                  fw::clHighlightText, ShownAlignment(), VertAlignment(), WordWrap() != wwOff);
     if (Focused() && SelLength() == 0) DrawCaret(C);

@@ -50,7 +50,8 @@ public:
     void CutToClipboard();
     // The selection deleted, the clipboard left alone.
     void DeleteSelection();
-    void PasteFromClipboard();
+    // True when the clipboard held text and it went in.
+    bool PasteFromClipboard();
     void Undo();
 
     TtsEditMaskLink& MaskLink() { return FMaskLink; }
@@ -81,6 +82,10 @@ public:
     void SetVertAlignment(TtsVertAlignment Value) override;
     void SetWordWrap(TtsWordWrap Value) override;
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    // How far left of the box the cell under it begins: centred wrapped lines centre on
+    // the whole cell, as the cell draws them (0 for a box standing alone).
+    int CellIndent() const { return FCellIndent; }
+    void SetCellIndent(int Value);
 
     // May text be placed at the selection start? Stands for the mask check.
     std::function<bool(fw::TObject* Sender, const std::string& Result, int Pos)> OnCheckMask;
@@ -108,7 +113,10 @@ private:
     void DeleteBack();
     bool DeleteKey(fw::TShiftState Shift);
     bool CtrlLetterKey(std::uint16_t Key);
+    // The width of the character at Pos as drawn; of Count bytes from From as one line shows
+    // them (a line break as a space).
     int CharWidth(int Pos) const;
+    int ShownWidth(int From, int Count) const;
     bool Insert(const std::string& Value);
     bool MayInsert(const std::string& Value);
     void DeleteRange(int From, int Count);
@@ -121,6 +129,8 @@ private:
     int LineStart(int Line) const;
     int LineEnd(int Line) const; // before its break
     int LineX(int Line) const;
+    // The box's client area widened to the cell's left edge.
+    fw::TRect TextRect() const;
     // The alignment the text is drawn with: centred text wider than the box scrolls as
     // left-aligned text does.
     TtsHorzAlignment ShownAlignment() const;
@@ -149,9 +159,11 @@ private:
     int FScrollOffset = 0;
     int FRightEnd = 0;
     bool FKeyHeld = false;
+    char FLeadByte = 0; // a double-byte character's first byte, typed, waiting for its second
     bool FMouseSelecting = false;
     fw::TPoint FMousePoint;
     int FMaxLength = 0;
+    int FCellIndent = 0;
     std::string FMaskName;
     TtsVariant FMask;
     TtsEditMaskLink FMaskLink{this};

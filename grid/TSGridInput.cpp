@@ -275,7 +275,7 @@ void TtsBaseGrid::ClickRowBar(int DisplayRow, fw::TShiftState Shift) {
 
 void TtsBaseGrid::ClickHeading(int DisplayCol, fw::TShiftState Shift) {
     ClickLine(false, DisplayCol, Shift);
-    if (OnHeadingClick) OnHeadingClick(this, DataColAt(DisplayCol));
+    Fire(OnHeadingClick, this, DataColAt(DisplayCol));
 }
 
 void TtsBaseGrid::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
@@ -342,6 +342,12 @@ bool TtsBaseGrid::DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint
 // --- Messages -------------------------------------------------------------------------
 
 void TtsBaseGrid::Dispatch(fw::TMessage& Message) {
+    // A message's handlers may change or free what its handling goes on with.
+    TtsBusyScope Busy(*FModel);
+    DispatchGridMessage(Message);
+}
+
+void TtsBaseGrid::DispatchGridMessage(fw::TMessage& Message) {
     switch (Message.Msg) {
     case fw::WM_TIMER:
         if (SpinTimer(static_cast<std::uintptr_t>(Message.WParam))) return;

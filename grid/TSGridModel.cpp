@@ -312,9 +312,15 @@ void LineSizeChanged(TtsGridModel* g, const LineAxis& a, int display, int data, 
     }
 }
 
+// Hiding the current line leaves its cell first; the check's handlers may change the
+// grid, so the line's place is read again after it (a line that left has no grid).
+template <class Line> bool LeaveCurrentLine(Line& line, const LineAxis& a, int (Line::*display)() const) {
+    TtsGridModel* g = line.Grid();
+    return !g || !(g->*a.IsCurrent)((line.*display)()) || g->Link->CanLeaveCell();
+}
+
 void SetLineVisible(TtsGridModel* g, const LineAxis& a, int display, int size, bool& visible,
                     bool v) {
-    if (g && (g->*a.IsCurrent)(display) && !g->Link->CanLeaveCell()) return;
     visible = v;
     if (!g) return;
     if (v) {
@@ -467,12 +473,16 @@ void TtsCol::SetControlType(TtsControlType v) {
 }
 
 void TtsCol::SetWidth(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedWidth = v;
     if (ChangeTo(FWidth, v)) LineSizeChanged(FGrid, ColAxis, FDisplayCol, DataCol(), FVisible, v);
 }
 
 void TtsCol::SetVisible(bool v) {
-    if (FVisible != v) SetLineVisible(FGrid, ColAxis, FDisplayCol, FWidth, FVisible, v);
+    if (FVisible == v) return;
+    TtsBusyScope busy(FGrid);
+    if (!LeaveCurrentLine(*this, ColAxis, &TtsCol::DisplayCol) || FVisible == v) return;
+    SetLineVisible(FGrid, ColAxis, FDisplayCol, FWidth, FVisible, v);
 }
 
 void TtsCol::SetButtonType(TtsButtonType v) {
@@ -566,6 +576,7 @@ bool TtsCol::IsDefault() const {
 }
 
 void TtsCol::AssignProperties(const TtsCol& s) {
+    TtsBusyScope busy(FGrid);
     CopySharedProps(P, s.P);
     FHeadingHorz = s.FHeadingHorz;
     FHeadingVert = s.FHeadingVert;
@@ -609,6 +620,7 @@ void TtsCol::AssignFromCol(const TtsCol& source) {
 
 void TtsCol::Assign(const TtsCol& source) {
     if (&source == this) return;
+    TtsBusyScope busy(FGrid);
     const int width = source.FAssignedWidth;
     AssignProperties(source);
     FWidth = -1; // apply the width with its notifications
@@ -625,6 +637,9 @@ std::string TtsCol::GetExportFieldName() const {
 }
 
 void TtsCol::ResetProperties(TtsKindSet k) {
+    // Its steps fire handlers, which may take the column out of the grid: it then
+    // goes on detached (parked, not freed), its changes reaching nothing.
+    TtsBusyScope busy(FGrid);
     if (HasKind(k, prColor)) {
         SetColor(clNoneTs);
         SetHeadingColor(clNoneTs);
@@ -710,12 +725,16 @@ void TtsRow::SetControlType(TtsControlType v) {
 }
 
 void TtsRow::SetHeight(int v) {
+    v = std::clamp(v, 0, MaxLineExtent);
     FAssignedHeight = v;
     if (ChangeTo(FHeight, v)) LineSizeChanged(FGrid, RowAxis, DisplayRow(), FDataRow, FVisible, v);
 }
 
 void TtsRow::SetVisible(bool v) {
-    if (FVisible != v) SetLineVisible(FGrid, RowAxis, DisplayRow(), FHeight, FVisible, v);
+    if (FVisible == v) return;
+    TtsBusyScope busy(FGrid);
+    if (!LeaveCurrentLine(*this, RowAxis, &TtsRow::DisplayRow) || FVisible == v) return;
+    SetLineVisible(FGrid, RowAxis, DisplayRow(), FHeight, FVisible, v);
 }
 
 void TtsRow::SetButtonType(TtsButtonType v) {
@@ -737,12 +756,14 @@ void TtsRow::SetMaskName(const std::string& v) {
 }
 
 bool TtsRow::IsDefault() const {
+    // The row's display position lives in the row store, not in the object: a move
+    // alone keeps no object, so a layout loads back to the objects it was saved from.
     const int def = FGrid ? FGrid->DefaultRowHeight() : 14;
-    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible &&
-           !IsDisplayRowStored();
+    return P.SharedAtDefaults() && FHeight == def && FAssignedHeight == def && FVisible;
 }
 
 void TtsRow::AssignProperties(const TtsRow& s) {
+    TtsBusyScope busy(FGrid);
     CopySharedProps(P, s.P);
     FAssignedHeight = s.FAssignedHeight;
     FHeight = s.FAssignedHeight;
@@ -751,6 +772,9 @@ void TtsRow::AssignProperties(const TtsRow& s) {
 }
 
 void TtsRow::ResetProperties(TtsKindSet k) {
+    // Its steps fire handlers, which may take the row out of the grid: it then goes
+    // on detached (parked, not freed), its changes reaching nothing.
+    TtsBusyScope busy(FGrid);
     if (HasKind(k, prColor)) SetColor(clNoneTs);
     if (HasKind(k, prFont)) SetFont(nullptr);
     if (HasKind(k, pr3D)) SetIs3D(false);

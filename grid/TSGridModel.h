@@ -21,6 +21,11 @@
 namespace vel {
 
 class TtsGridModel;
+} // namespace vel
+namespace fw {
+class TComponent;
+}
+namespace vel {
 
 // Combo settings (TSCombo.h): held by columns, rows, cells and the grid, made
 // only by the grid engine's combo factory.
@@ -63,6 +68,11 @@ constexpr TtsSpinOptions spoAutoRepeat = 1;
 constexpr TtsSpinOptions spoAutoIncrement = 2;
 constexpr TtsSpinOptions spoKeyEdit = 4;
 constexpr TtsSpinOptions spoAll = 7;
+
+// The widest column and the highest row in pixels: widths, heights, their defaults,
+// the row bar and the heading row are held in 0..MaxLineExtent, and a stored layout
+// may ask for as much.
+constexpr int MaxLineExtent = 32767;
 
 // The colour that means "not set at this level".
 constexpr fw::TColor clNoneTs = 0x1FFFFFFF;
@@ -191,7 +201,10 @@ public:
     virtual void SetEditorSelLength(int /*v*/) {}
     virtual void EditorCopy() {}
     virtual void EditorCut(bool /*flag*/) {}
-    virtual void EditorPaste(bool /*flag*/) {}
+    // True when the editor took the clipboard's text.
+    virtual bool EditorPaste(bool /*flag*/) { return false; }
+    // The text the editor holds now (typed changes included).
+    virtual std::string EditorText() const { return {}; }
     virtual bool CheckValue(int /*displayCol*/, const TtsVariant& /*value*/) { return true; }
     virtual bool StartEdit() { return true; }
     virtual bool ColumnEdit(int /*displayCol*/) { return true; }
@@ -234,6 +247,9 @@ public:
     // A line's ReadOnly changed: the current cell is selected again when it lies
     // in the line (or there is none), so its control takes the change.
     virtual void ReselectCurrentCell() {}
+    // The component a busy scope of the model holds (fw::TFreeGuard): the engine,
+    // which a handler may free; it goes once the outermost scope has ended.
+    virtual fw::TComponent* BusyComponent() { return nullptr; }
 };
 
 // --- Columns and rows --------------------------------------------------------------------
@@ -273,9 +289,9 @@ struct TtsLineProps {
 };
 
 // What a column and a row share: the line properties and the setters that only repaint.
-class TtsLine {
+class TtsLine : public fw::TPersistent {
 public:
-    virtual ~TtsLine() = default;
+    ~TtsLine() override = default;
     TtsLine(const TtsLine&) = delete;
     TtsLine& operator=(const TtsLine&) = delete;
 
@@ -330,6 +346,11 @@ public:
 
     TtsLineProps P; // the shared part, read by the property collections
 
+    // The line leaves its grid (it is parked, see TtsGridModel::DropLine): it gives
+    // back its combo's and definition's uses and no longer talks to the grid.
+    virtual void Detach() = 0;
+    bool Detached() const { return LineGrid() == nullptr; }
+
 protected:
     TtsLine() = default;
     // Both repaint the line; kept apart for where only the look or the cells change.
@@ -369,6 +390,8 @@ class TtsCol : public TtsLine {
 public:
     TtsCol(TtsGridModel* grid, int displayCol);
     ~TtsCol() override;
+    // The stored properties (TSGridCollections.h) and "Font".
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataCol() const; // -1 out of range
@@ -442,6 +465,7 @@ public:
     // The widest text of the column's shown cells over the grid's rows; 0 without rows.
     virtual int MaxTextWidth() const;
     void SetOwnFonts(bool v) override;
+    void Detach() override;
     // The heading's own font, or null while it takes the grid's heading font.
     const fw::TFont* HeadingFont() const { return FHeadingFont.get(); }
     void SetHeadingFont(const fw::TFont* v);
@@ -484,6 +508,7 @@ class TtsRow : public TtsLine {
 public:
     TtsRow(TtsGridModel* grid, int dataRow);
     ~TtsRow() override;
+    const fw::TPropList& PublishedProperties() const override;
 
     TtsGridModel* Grid() const { return FGrid; }
     int DataRow() const { return FDataRow; }
@@ -513,6 +538,7 @@ public:
     virtual void ResetProperties(TtsKindSet kinds);
     bool IsDisplayRowStored() const { return DisplayRow() != FDataRow; }
     void SetOwnFonts(bool v) override;
+    void Detach() override;
 
 private:
     void LookChanged() override;

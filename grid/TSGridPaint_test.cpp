@@ -261,6 +261,31 @@ TEST_F(EnginePaintTest, ALineScrollMovesPixelsAndRepaintsTheUncoveredRowOnly) {
             ASSERT_EQ(Window.Canvas().Pixels(X, Y), Shot.Canvas().Pixels(X, Y)) << X << "," << Y;
 }
 
+TEST_F(EnginePaintTest, ScrollsEitherWayWithBarsShowWhatAPaintShows) {
+    for (int C = 1; C <= 3; ++C)
+        Grid->Col(C)->SetWidth(200); // wider than the window: both bars show
+    Focus();
+    fw::PaintPendingWindows();
+    const auto ShowsAPaint = [&](const char* Step) {
+        fw::PaintPendingWindows();
+        fw::TCanvas Attached;
+        ASSERT_TRUE(fw::AttachWindowCanvas(Grid, Attached)) << Step;
+        Picture();
+        const fw::TRect Client = Grid->ClientRect();
+        for (int Y = 0; Y < Client.Bottom; ++Y)
+            for (int X = 0; X < Client.Right; ++X)
+                ASSERT_EQ(Attached.Pixels(X, Y), Shot.Canvas().Pixels(X, Y)) << Step << " " << X << "," << Y;
+    };
+    Grid->SetTopRow(4);
+    ShowsAPaint("down three rows");
+    Grid->SetLeftCol(2);
+    ShowsAPaint("right one column");
+    Grid->SetTopRow(2);
+    ShowsAPaint("up two rows");
+    ASSERT_TRUE(Grid->SetCurrentCell(3, 12));
+    ShowsAPaint("to a far cell");
+}
+
 TEST_F(EnginePaintTest, HiddenRunsCostNothingToPaint) {
     Grid->SetRows(30000);
     // Hidden from the end, as a filter that drops the tail of a list would.

@@ -9,8 +9,6 @@ namespace vel {
 
 namespace {
 
-constexpr int MaxExtent = 32767;
-
 // A stored part of a font applied to a copy of it.
 fw::TFont FontWithPart(const fw::TFont& From, const std::string& Part, const TtsStoredProp& P) {
     fw::TFont F;
@@ -61,8 +59,8 @@ bool TtsBaseGrid::ReadGridSetting(const TtsStoredProp& P) {
     if (P.Type == vtBinary) return false;
     if (N == "RowBarOn") SetRowBarOn(StoredBool(V, N));
     else if (N == "HeadingOn") SetHeadingOn(StoredBool(V, N));
-    else if (N == "RowBarWidth") SetRowBarWidth(StoredRange(V, N, 0, MaxExtent));
-    else if (N == "HeadingHeight") SetHeadingHeight(StoredRange(V, N, 0, MaxExtent));
+    else if (N == "RowBarWidth") SetRowBarWidth(StoredRange(V, N, 0, MaxLineExtent));
+    else if (N == "HeadingHeight") SetHeadingHeight(StoredRange(V, N, 0, MaxLineExtent));
     else if (N == "LineColor") SetLineColor(StoredInt(V, N));
     else if (N == "GridLines") SetGridLines(static_cast<TtsGridLines>(StoredEnum(V, N, glBoth)));
     else if (N == "GridMode") SetGridMode(static_cast<TtsGridMode>(StoredEnum(V, N, gmEditInsert)));

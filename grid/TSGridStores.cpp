@@ -16,6 +16,14 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
            });
 }
 
+// A line leaving its store: the grid frees it, or parks it while a call may hold it.
+template <class T> void Drop(TtsGridModel* grid, std::unique_ptr<T>&& line) {
+    if (grid)
+        grid->DropLine(std::move(line));
+    else
+        line.reset();
+}
+
 // The block is taken out first so that overlapping moves keep every entry; the places it
 // leaves and nothing refills are cleared.
 template <class T> void MoveBlock(std::vector<T>& v, int from, int to, int count) {
@@ -49,6 +57,8 @@ void TtsGridCols::Resize(int oldCount, int newCount) {
     if (newCount < 0) newCount = 0;
     const int have = Count();
     if (newCount < have) {
+        for (int i = have - 1; i >= newCount; --i)
+            Drop(FGrid, std::move(FCols[static_cast<std::size_t>(i)]));
         FCols.resize(static_cast<std::size_t>(newCount));
         return;
     }
@@ -105,6 +115,8 @@ void TtsGridRows::Resize(int oldCount, int newCount) {
     (void)oldCount;
     if (newCount < 0) newCount = 0;
     const int have = Count();
+    for (int i = have - 1; i >= newCount; --i)
+        Drop(FGrid, std::move(FRows[static_cast<std::size_t>(i)]));
     FRows.resize(static_cast<std::size_t>(newCount));
     FCreation.resize(static_cast<std::size_t>(newCount));
     if (FHasTable) {
@@ -133,9 +145,10 @@ TtsRow* TtsGridRows::EnsureRow(int dataRow) {
     auto& r = FRows[static_cast<std::size_t>(dataRow)];
     if (!r) {
         r = CreateRow(dataRow);
+        // Both heights are the row's own, at its display position: the height at
+        // its data index belongs to another row once rows have moved.
         const int present = FGrid ? FGrid->RowHeightAt(DisplayRow(dataRow)) : 14;
-        const int assigned = FGrid ? FGrid->RowHeightAt(dataRow) : 14;
-        r->SetHeightFields(present, assigned);
+        r->SetHeightFields(present, present);
     }
     return r.get();
 }
@@ -143,7 +156,7 @@ TtsRow* TtsGridRows::EnsureRow(int dataRow) {
 void TtsGridRows::FreeRowIfUnused(int dataRow) {
     if (dataRow == 0 || !InRange(dataRow)) return;
     auto& r = FRows[static_cast<std::size_t>(dataRow)];
-    if (r && r->IsUnused()) r.reset();
+    if (r && r->IsUnused()) Drop(FGrid, std::move(r));
 }
 
 int TtsGridRows::GetHeight(int dataRow) const {

@@ -11,10 +11,6 @@ namespace {
 
 constexpr const char* CarrierClass = "TtsGridStreamComponent";
 constexpr const char* ModelClass = "TtsGridModel";
-constexpr int MaxCount = 1 << 20;
-// Columns a stored layout may ask for.
-constexpr int MaxCols = 1 << 14;
-constexpr int MaxExtent = 32767;
 
 void WriteInt(TStream& s, const char* name, int v) {
     WriteStoredProp(s, name, TtsVariant(std::int32_t{v}));
@@ -66,13 +62,13 @@ bool ReadModelSetting(TtsGridModel& m, const TtsStoredProp& p) {
     const TtsVariant& v = p.Value;
     if (p.Type == vtBinary) return false;
     if (n == "DefaultColWidth")
-        m.SetDefaultColWidth(StoredRange(v, n, 0, MaxExtent));
+        m.SetDefaultColWidth(StoredRange(v, n, 0, MaxLineExtent));
     else if (n == "DefaultRowHeight")
-        m.SetDefaultRowHeight(StoredRange(v, n, 0, MaxExtent));
+        m.SetDefaultRowHeight(StoredRange(v, n, 0, MaxLineExtent));
     else if (n == "Cols")
-        m.SetCols(StoredRange(v, n, 0, MaxCols));
+        m.SetCols(StoredRange(v, n, 0, MaxGridCols));
     else if (n == "Rows")
-        m.SetRows(StoredRange(v, n, 0, MaxCount));
+        m.SetRows(StoredRange(v, n, 0, MaxGridRows));
     else if (n == "Color")
         m.Color = StoredInt(v, n);
     else if (n == "ControlType")
@@ -196,10 +192,12 @@ void TtsGridStreamComponent::Write(TStream& s) {
     note("AllProperties");
     WriteStoredProp(s, "ResetProps", TtsVariant(true));
     note("ResetProps");
+    UseChosenKindsCopy();
     if (SavePropKinds & pkGrid) {
         WriteGrid(s);
         note("Grid");
     }
+    DropUnwrittenProps();
     WriteCounts(s);
     TtsGridModel& g = *Grid();
     if (SavePropKinds & pkCols) {
@@ -232,18 +230,33 @@ void TtsGridStreamComponent::Write(TStream& s) {
     WriteStoredName(s, "");
 }
 
-// Without all kinds the grid is written from a copy in which only the chosen
-// kinds differ from their defaults; the rest of the layout is written from it too.
-void TtsGridStreamComponent::WriteGrid(TStream& s) {
-    if (!AllProperties() && !FOwned) {
-        FOwned = FGrid->CloneGrid(SaveData);
-        TtsGridModel& m = FOwned->StreamModel();
-        const TtsKindSet others = AllKinds & ~Kinds;
-        if (SavePropKinds & pkCols) m.ResetColProperties(others);
-        if (SavePropKinds & pkRows) m.ResetRowProperties(others);
-        if (SavePropKinds & pkCells) m.ResetCellProperties(others);
-        FGrid = FOwned.get();
+// The grid record and the rest of the layout alike: a line lists only where it differs
+// in a chosen kind, so what a reader makes of it writes the same items again.
+void TtsGridStreamComponent::UseChosenKindsCopy() {
+    if (AllProperties() || FOwned) return;
+    FOwned = FGrid->CloneGrid(SaveData);
+    TtsGridModel& m = FOwned->StreamModel();
+    const TtsKindSet others = AllKinds & ~Kinds;
+    if (SavePropKinds & pkCols) m.ResetColProperties(others);
+    if (SavePropKinds & pkRows) m.ResetRowProperties(others);
+    if (SavePropKinds & pkCells) m.ResetCellProperties(others);
+    FGrid = FOwned.get();
+}
+
+void TtsGridStreamComponent::DropUnwrittenProps() {
+    if (!FOwned) return;
+    TtsGridModel& m = FOwned->StreamModel();
+    // The field name stays: it binds stored columns to present ones.
+    for (int c = 1; c <= m.Cols(); ++c) {
+        TtsCol* col = m.Col(c);
+        col->SetHeading("");
+        col->SetAllowGrayed(false);
+        col->SetCheckBoxValues("");
+        col->SetPrintTotals(false);
     }
+}
+
+void TtsGridStreamComponent::WriteGrid(TStream& s) {
     TMemoryStream block;
     {
         TFlagRaised writing(Grid()->IsWritingStream);
@@ -320,14 +333,14 @@ void TtsGridStreamComponent::ReadSimple(const std::string& name, const TtsVarian
     } else if (name == "ResetProps") {
         if (StoredBool(v, name)) ResetProps();
     } else if (name == "Cols") {
-        const std::int32_t n = StoredRange(v, name, 0, MaxCols);
+        const std::int32_t n = StoredRange(v, name, 0, MaxGridCols);
         if (LoadMode == 1) g.SetCols(n);
     } else if (name == "Rows") {
-        g.SetRows(StoredRange(v, name, 0, MaxCount));
+        g.SetRows(StoredRange(v, name, 0, MaxGridRows));
     } else if (name == "DefaultColWidth") {
-        g.SetDefaultColWidth(StoredRange(v, name, 0, MaxExtent));
+        g.SetDefaultColWidth(StoredRange(v, name, 0, MaxLineExtent));
     } else if (name == "DefaultRowHeight") {
-        g.SetDefaultRowHeight(StoredRange(v, name, 0, MaxExtent));
+        g.SetDefaultRowHeight(StoredRange(v, name, 0, MaxLineExtent));
     } else {
         throw EReadError("Unknown property " + name);
     }
@@ -340,7 +353,6 @@ void TtsGridStreamComponent::ReadCollection(TStream& s, const std::string& name)
 void TtsGridStreamComponent::Read(TStream& s) {
     const std::int64_t start = s.Position();
     const std::int64_t rest = s.Size() - start;
-    if (rest > static_cast<std::int64_t>(MaxLayoutSize)) throw EReadError("Stored layout too large");
     TMemoryStream record(s.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(rest, 0))));
     {
         // The values are left out of the copy: their reader swaps them in only when whole.
@@ -357,8 +369,6 @@ void TtsGridStreamComponent::Read(TStream& s) {
 
 void TtsGridStreamComponent::ReadInPlace(TStream& s) {
     TtsGridModel& g = *Grid();
-    if (s.Size() > static_cast<std::int64_t>(MaxLayoutSize))
-        throw EReadError("Stored layout too large");
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     // Field positions belong to one load: a later load without them maps no column.
     g.FieldPositions.clear();
@@ -417,18 +427,16 @@ namespace {
 
 std::string ToHex(const std::vector<std::uint8_t>& b) {
     static const char digits[] = "0123456789ABCDEF";
-    std::string r;
-    r.reserve(b.size() * 2);
-    for (std::uint8_t x : b) {
-        r += digits[x >> 4];
-        r += digits[x & 15];
+    std::string r(b.size() * 2, '0');
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        r[2 * i] = digits[b[i] >> 4];
+        r[2 * i + 1] = digits[b[i] & 15];
     }
     return r;
 }
 
 std::vector<std::uint8_t> FromHex(const std::string& t) {
-    if (t.size() % 2 != 0 || t.size() / 2 > MaxLayoutSize)
-        throw EReadError("Stored layout text is damaged");
+    if (t.size() % 2 != 0) throw EReadError("Stored layout text is damaged");
     auto nibble = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -450,6 +458,8 @@ void SaveLayoutToSettings(TtsStreamGrid& grid, const std::string& path, const st
     auto store = OpenRegistryPath(path, true, file);
     if (!store) throw ERegistryException("Cannot open registry key " + path);
     store->WriteString(name, ToHex(s.Data()));
+    // A layout the store could not read back is refused, and the store keeps what it had.
+    if (!store->Flush()) throw ERegistryException("Cannot write the layout: " + store->LastError());
     store->CloseKey();
 }
 
@@ -472,62 +482,6 @@ bool LoadLayoutFromSettings(TtsGridModel& grid, const std::string& path, const s
                             const std::string& file, std::uint8_t mode) {
     TtsModelStreamGrid g(grid);
     return LoadLayoutFromSettings(g, path, name, file, mode);
-}
-
-namespace {
-
-bool SameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-template <class Line>
-bool CopyByName(const std::vector<TtsPropInfo<Line>>& props, const std::string& name, Line& d,
-                const Line& s) {
-    if (SameText(name, "Font")) {
-        d.SetFont(s.ParentFont() ? nullptr : s.Font());
-        return true;
-    }
-    for (const auto& p : props)
-        if (SameText(name, p.Name)) {
-            CopyProperty(p, d, s);
-            return true;
-        }
-    return false;
-}
-
-template <class Line>
-void CopyAll(const std::vector<TtsPropInfo<Line>>& props, Line& d, const Line& s,
-             const std::string& exclusions) {
-    const std::vector<std::string> skip = ParseList(exclusions);
-    auto skipped = [&](const std::string& name) {
-        return std::any_of(skip.begin(), skip.end(),
-                           [&](const std::string& x) { return SameText(x, name); });
-    };
-    if (&d == &s) return;
-    for (const auto& p : props)
-        if (!skipped(p.Name)) CopyProperty(p, d, s);
-    if (!skipped("Font")) CopyByName(props, "Font", d, s);
-}
-
-} // namespace
-
-bool CopyPropertyByName(const std::string& name, TtsCol& dest, const TtsCol& source) {
-    return CopyByName(ColPropInfos(), name, dest, source);
-}
-
-bool CopyPropertyByName(const std::string& name, TtsRow& dest, const TtsRow& source) {
-    return CopyByName(RowPropInfos(), name, dest, source);
-}
-
-void CopyProperties(TtsCol& dest, const TtsCol& source, const std::string& exclusions) {
-    CopyAll(ColPropInfos(), dest, source, exclusions);
-}
-
-void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclusions) {
-    CopyAll(RowPropInfos(), dest, source, exclusions);
 }
 
 } // namespace vel

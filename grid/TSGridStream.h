@@ -97,6 +97,12 @@ public:
     const std::vector<std::string>& WrittenNames() const { return FWritten; }
 
 private:
+    // Without all kinds, the layout is written from a copy in which only the chosen
+    // kinds differ from their defaults.
+    void UseChosenKindsCopy();
+    // In that copy, after its grid record: the column properties of no kind, which
+    // chosen kinds never write, go too, so that a column lists only for what it writes.
+    void DropUnwrittenProps();
     void WriteGrid(TStream& s);
     void WriteCounts(TStream& s);
     void ReadBinary(const std::string& name, const std::vector<std::uint8_t>& bytes);
@@ -115,12 +121,8 @@ template <class Line>
 void CopyProperty(const TtsPropInfo<Line>& prop, Line& dest, const Line& source) {
     prop.Set(dest, prop.Get(source), prop.Name);
 }
-// By name, without regard to case ("Font" copies the own font); false for no such property.
-bool CopyPropertyByName(const std::string& name, TtsCol& dest, const TtsCol& source);
-bool CopyPropertyByName(const std::string& name, TtsRow& dest, const TtsRow& source);
-// Every published property but those named in the ";"-separated exclusions.
-void CopyProperties(TtsCol& dest, const TtsCol& source, const std::string& exclusions);
-void CopyProperties(TtsRow& dest, const TtsRow& source, const std::string& exclusions);
+// Columns and rows publish these and their "Font" (fw::TPersistent), so that
+// CopyPropertyByName and CopyProperties (TSCommon.h) copy them as any object's.
 
 // Widens kinds 6, 7 and 28 to all three when any of them is present.
 TtsKindSet WidenAlignmentKinds(TtsKindSet kinds);

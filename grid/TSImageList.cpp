@@ -249,7 +249,7 @@ TtsImageList::~TtsImageList() {
 }
 
 void TtsImageList::ImageChanged(TtsImage* Image) {
-    if (OnChange) OnChange(this, Image);
+    fw::CallHandler(OnChange, this, Image);
     LinksChanged();
 }
 

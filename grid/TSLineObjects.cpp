@@ -172,6 +172,11 @@ TtsCol::~TtsCol() {
     ReleaseObjects();
 }
 
+void TtsCol::Detach() {
+    ReleaseObjects();
+    FGrid = nullptr;
+}
+
 bool TtsCol::IsCurrentLine() const {
     return FGrid && FGrid->IsCurrentCol(FDisplayCol);
 }
@@ -250,6 +255,11 @@ TtsRow::~TtsRow() {
     ReleaseObjects();
 }
 
+void TtsRow::Detach() {
+    ReleaseObjects();
+    FGrid = nullptr;
+}
+
 bool TtsRow::IsCurrentLine() const {
     return FGrid && FGrid->IsCurrentRow(DisplayRow());
 }
@@ -276,6 +286,7 @@ void TtsRow::AssignFromRow(const TtsRow& source) {
 
 void TtsRow::Assign(const TtsRow& source) {
     if (&source == this) return;
+    TtsBusyScope busy(FGrid);
     if (FGrid && source.FGrid == FGrid) SetDisplayRow(source.DisplayRow());
     const int height = source.FAssignedHeight;
     AssignProperties(source);

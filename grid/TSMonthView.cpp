@@ -5,6 +5,7 @@
 #include "TSCommon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace vel {
@@ -51,7 +52,7 @@ int DaysInMonth(int Year, int Month) {
 }
 
 std::string DateToText(double Date) {
-    const TtsDate D = DecodeDayCount(static_cast<int>(Date < 0 ? Date - 0.5 : Date));
+    const TtsDate D = DecodeDayCount(DayCountOf(std::trunc(Date < 0 ? Date - 0.5 : Date)));
     // The format's parts in its order: D or DD, M or MM, YY or YYYY.
     const std::string Format = BuildDateFormat(true);
     std::string Out;
@@ -88,7 +89,7 @@ TtsMonthView::TtsMonthView(fw::TComponent* AOwner) : fw::TCustomControl(AOwner) 
 }
 
 void TtsMonthView::SetDate(int Days) {
-    FDate = Days;
+    FDate = std::clamp(Days, MinDayCount, MaxDayCount);
     const TtsDate D = DecodeDayCount(Days);
     FYear = D.Year;
     FMonth = D.Month;
@@ -97,8 +98,10 @@ void TtsMonthView::SetDate(int Days) {
 
 void TtsMonthView::StepMonth(int Months) {
     const TtsDate D = DecodeDayCount(FDate);
-    int Index = D.Year * 12 + (D.Month - 1) + Months;
-    const int Year = Index / 12, Month = Index % 12 + 1;
+    // Months are counted from January of year 1 and held in the calendar.
+    const long long Index = std::clamp((D.Year - 1) * 12LL + (D.Month - 1) + Months, 0LL,
+                                       9999 * 12LL - 1);
+    const int Year = static_cast<int>(Index / 12) + 1, Month = static_cast<int>(Index % 12) + 1;
     SetDate(EncodeDayCount(Year, Month, std::min(D.Day, DaysInMonth(Year, Month))));
 }
 
@@ -154,7 +157,8 @@ int TtsMonthView::DayAt(int X, int Y) const {
     const int Row = (Y - TitleHeight - CellHeight - 1) / CellHeight;
     const int Col = (X - 1) / CellWidth;
     if (Y < TitleHeight + CellHeight + 1 || X < 1 || Col > 6 || Row > 5) return NoDay;
-    return FirstCell() + Row * 7 + Col;
+    const int Day = FirstCell() + Row * 7 + Col;
+    return Day >= MinDayCount && Day <= MaxDayCount ? Day : NoDay;
 }
 
 void TtsMonthView::PaintTitle(fw::TCanvas& C) {
@@ -197,6 +201,7 @@ void TtsMonthView::PaintDays(fw::TCanvas& C) {
         const bool Marked = Day == FDate;
         C.Brush().SetColor(Marked ? fw::clHighlight : fw::clWindow);
         C.FillRect(R);
+        if (Day < MinDayCount || Day > MaxDayCount) continue; // past the calendar's ends: blank
         C.Font().SetColor(Marked                 ? fw::clHighlightText
                           : D.Month == FMonth    ? fw::clWindowText
                                                  : fw::clGrayText);
@@ -233,7 +238,7 @@ void TtsMonthView::MouseUp(fw::TMouseButton Button, fw::TShiftState, int X, int 
     if (Button != fw::mbLeft) return;
     const int Pressed = FPressedDay;
     FPressedDay = NoDay;
-    if (Pressed != NoDay && DayAt(X, Y) == Pressed && OnPick) OnPick(Pressed);
+    if (Pressed != NoDay && DayAt(X, Y) == Pressed) fw::CallHandler(OnPick, Pressed);
 }
 
 } // namespace vel

@@ -10,6 +10,9 @@ namespace vel {
 
 namespace {
 
+// Row tables and cell arrays hold at most this many entries.
+constexpr std::size_t MaxSlots = static_cast<std::size_t>(INT32_MAX);
+
 // Every cell joins the shared set, so that its reference is counted even for
 // a bitmap the caller made itself (such a bitmap is not freed by the set).
 void AddBitmapRef(fw::TBitmap* b) {
@@ -60,8 +63,9 @@ void Tts2DStorage::ClearRow(int row, bool shrink) {
 
 void Tts2DStorage::GrowRows(int row) {
     if (row < RowSlots()) return;
-    const int slots = row < FRowGrowMin + 1 ? FRowGrowMin + 1 : row + 10;
-    FRows.resize(static_cast<std::size_t>(slots));
+    const std::size_t slots = row < FRowGrowMin + 1 ? static_cast<std::size_t>(FRowGrowMin) + 1
+                                                    : static_cast<std::size_t>(row) + 10;
+    FRows.resize(std::min(slots, MaxSlots));
 }
 
 Tts2DStorage::TCell* Tts2DStorage::CellFor(int column, int row) {
@@ -70,8 +74,9 @@ Tts2DStorage::TCell* Tts2DStorage::CellFor(int column, int row) {
     r.Exists = true;
     if (static_cast<int>(r.Cells.size()) < column) {
         if (static_cast<int>(r.Cells.capacity()) < column)
-            r.Cells.reserve(
-                static_cast<std::size_t>(column < FColGrowMin ? FColGrowMin : column + 10));
+            r.Cells.reserve(std::min(column < FColGrowMin ? static_cast<std::size_t>(FColGrowMin)
+                                                          : static_cast<std::size_t>(column) + 10,
+                                     MaxSlots));
         r.Cells.resize(static_cast<std::size_t>(column));
     }
     return &r.Cells[static_cast<std::size_t>(column - 1)];
@@ -110,7 +115,8 @@ void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
 }
 
 void Tts2DStorage::SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value) {
-    if (column < 1 || column > MaxStoredCol || row < 0 || row > MaxStoredRow) return;
+    // The last 32-bit index is no place: a table's size stays an int.
+    if (column < 1 || row < 0 || column == INT32_MAX || row == INT32_MAX) return;
     PutCell(column, row, tag, value, BitmapOf(value));
 }
 
@@ -317,7 +323,8 @@ struct Tts2DStorage::TStoredRows {
                 if (c.Tag == tagText || c.Tag == tagText2) delete c.Text();
     }
 
-    void Read(TStream& s, int maxRow);
+    // Rows past maxRow are read and dropped, rows past mostRow refused.
+    void Read(TStream& s, int maxRow, int mostRow);
 
 private:
     // Row 0 reads the record and keeps nothing.
@@ -326,17 +333,17 @@ private:
     void ReadImages(TStream& s);
 };
 
-void Tts2DStorage::TStoredRows::Read(TStream& s, int maxRow) {
+void Tts2DStorage::TStoredRows::Read(TStream& s, int maxRow, int mostRow) {
     int lastRow = 0;
     for (;;) {
         const std::int32_t row = s.ReadI32();
         if (row == 0) break;
-        if (row < 1 || row > MaxStoredRow || row <= lastRow)
+        if (row < 1 || row <= lastRow || row > mostRow)
             throw EReadError("Stored row number out of range");
         lastRow = row;
         const std::int32_t n = s.ReadI32();
         // Every cell takes at least its tag byte, and the end mark and the bitmap count follow.
-        if (n < 0 || n > MaxStoredCol || n > s.Remaining() - 8)
+        if (n < 0 || n > s.Remaining() - 8)
             throw EReadError("Stored cell count out of range");
         ReadRow(s, row <= maxRow ? row : 0, n);
     }
@@ -418,24 +425,29 @@ void Tts2DStorage::TStoredRows::ReadImages(TStream& s) {
 }
 
 void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map) {
-    LoadFromStream(s, map, MaxStoredRow);
+    Load(s, map, MaxStoredRow, MaxStoredRow);
 }
 
 void Tts2DStorage::LoadFromStream(TStream& s, const std::vector<std::int32_t>* map, int maxRow) {
+    Load(s, map, maxRow, INT32_MAX);
+}
+
+void Tts2DStorage::Load(TStream& s, const std::vector<std::int32_t>* map, int maxRow,
+                        int mostRow) {
     TStoredRows read;
     fw::TScopeExit holder([&read] {
         if (!SharedBitmaps()) return;
         for (fw::TBitmap* b : read.Loaded)
             if (b) ReleaseBitmap(*SharedBitmaps(), b);
     });
-    read.Read(s, maxRow);
+    read.Read(s, maxRow, mostRow);
     TakeRows(read, map);
 }
 
 void Tts2DStorage::ClearMappedCols(const std::vector<std::int32_t>& map) {
     std::vector<int> cols;
     for (std::int32_t c : map)
-        if (c >= 1 && c <= MaxStoredCol) cols.push_back(c);
+        if (c >= 1) cols.push_back(c);
     std::sort(cols.begin(), cols.end());
     cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
     for (int r = 1; r < RowSlots(); ++r) {
@@ -465,7 +477,7 @@ void Tts2DStorage::TakeRows(TStoredRows& read, const std::vector<std::int32_t>* 
         for (std::size_t k = 0; k < from.Cells.size(); ++k) {
             const TCell& c = from.Cells[k];
             const int col = k < map->size() ? (*map)[k] : static_cast<int>(k) + 1;
-            if (c.Tag == tagEmpty || col < 1 || col > MaxStoredCol) continue;
+            if (c.Tag == tagEmpty || col < 1) continue;
             if (c.Tag == tagInteger)
                 PutCell(col, row, c.Tag, TtsVariant(c.Int), nullptr);
             else if (c.Tag == tagBitmap)

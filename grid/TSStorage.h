@@ -24,9 +24,9 @@ enum : std::uint8_t {
 
 class Tts2DStorage {
 public:
-    // A stored row or column beyond these marks a damaged stream.
+    // The rows a stream read without a row count may name (a storage of no grid);
+    // a grid's storage reads with the grid's row count instead.
     static constexpr int MaxStoredRow = 1 << 20;
-    static constexpr int MaxStoredCol = 1 << 16;
 
     Tts2DStorage(int colGrowMin, int rowGrowMin);
     virtual ~Tts2DStorage();
@@ -48,6 +48,8 @@ public:
     virtual TtsVariant GetValue(int column, int row) const;
     virtual std::uint8_t GetTag(int column, int row) const;
     // columnMap entry i - 1 is the data column of stored column i (may be null).
+    // A row's cells are bounded by the bytes that hold them, its number by the row
+    // count (MaxStoredRow here).
     virtual void LoadFromStream(TStream& stream, const std::vector<std::int32_t>* columnMap);
     // The same for a grid of maxRow rows: a stored row beyond them is read and dropped,
     // so that the row table never outgrows the grid whatever the stream says.
@@ -56,6 +58,7 @@ public:
     virtual void SaveToStream(TStream& stream) const;
     // Texts travel as text, integers as 32-bit integers and bitmaps as
     // object references (a bitmap not yet shared joins the shared set).
+    // Every column from 1 and row from 0 is kept (the grid's counts bound them).
     virtual void SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value);
 
     // The bitmap of a tag-3 cell, null otherwise.
@@ -82,6 +85,8 @@ private:
 
     // What a stream holds, read before any of it joins the table (TSStorage.cpp).
     struct TStoredRows;
+    // Rows past maxRow are read and dropped, rows past mostRow refuse the stream.
+    void Load(TStream& s, const std::vector<std::int32_t>* columnMap, int maxRow, int mostRow);
     // The read rows into the table, the way SetValue would put them there.
     void TakeRows(TStoredRows& read, const std::vector<std::int32_t>* columnMap);
     // A read row moved into an empty row of a table grown to hold it.

@@ -27,9 +27,6 @@ enum TtsValueType : std::uint8_t {
     vtIdent = 8, // a component by name
 };
 
-// Stored records larger than this are refused.
-constexpr std::size_t MaxLayoutSize = 64u << 20;
-
 void WriteStoredName(TStream& s, const std::string& name);
 std::string ReadStoredName(TStream& s);
 // Integers, Booleans, texts and numbers; other values as integers.

@@ -14,6 +14,7 @@
 #include "FileIO.h"
 #include "Forms.h"
 #include "GcThemes.h"
+#include "HostRefs.h"
 #include "LazyTreeUnit.h"
 #include "MainForm.h"
 #include "SkelMgr.h"
@@ -42,6 +43,7 @@ void ModuleFinalize() {
     // The rig's own memory goes last, after every window that showed it.
     vel::FinalizeSkelMgrUnit();
     vel::FinalizeFileIOUnit();
+    vel::FinalizeHostRefsUnit();
 }
 
 __attribute__((constructor)) void ModuleLoad() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Joint.h"
+#include "Serial.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -33,6 +34,8 @@ enum : std::uint32_t {
 // A host object bound to a bone.
 class TBoneChild {
 public:
+    // What a window keeps to know this binding again (Serial.h).
+    TSerial Serial;
     CtsxSobj Object = nullptr;
     // The object's transform relative to the bone object's at binding time.
     CtsxTxmx3f Relative{};
@@ -56,6 +59,8 @@ public:
     TBone(const TBone&) = delete;
     TBone& operator=(const TBone&) = delete;
 
+    // What a window keeps to know this bone again (Serial.h).
+    TSerial Serial;
     CtsxSobj Node = nullptr;
     // Either may be none while a load is being resolved.
     TJoint* Head = nullptr;

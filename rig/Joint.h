@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "Serial.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -26,6 +27,8 @@ public:
     // Stiff 1.0 and FloorAnchor (0, 0, 0), both stored in the node's joint data.
     explicit TJoint(CtsxSobj node);
 
+    // What a window keeps to know this joint again (Serial.h).
+    TSerial Serial;
     CtsxSobj Node = nullptr;
     // Working copy of the node's world location.
     CtsxVec3f Position{};

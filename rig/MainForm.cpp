@@ -5,6 +5,7 @@
 #include "ExtObjVectData.h"
 #include "FileIO.h"
 #include "Forms.h"
+#include "HostRefs.h"
 #include "Input.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
@@ -124,6 +125,7 @@ void TMainForm::MakeEventComponents() {
     TsEvents->OnRenderFrameStart = [this](const tsxEventRenderData& d) {
         TsEventsRenderFrameStart(d);
     };
+    TsEvents->OnSceneClose = [this] { TsEventsSceneClose(); };
     TsEvents->OnSceneLoad = [this] { TsEventsSceneLoad(); };
     TsEvents->OnOtherGeneral = [this](std::int32_t code) { TsEventsOtherGeneral(code); };
 
@@ -224,6 +226,8 @@ void TMainForm::TsxEventsObjectMove(CtsxTxmx3f& pTxmx, std::int16_t) {
 }
 
 void TMainForm::TsxEventsObjectDestroy(CtsxSobj inSobj) {
+    // Whoever deleted it, its handle may come back for another object.
+    NoteObjectGone(inSobj);
     // The host also reports its own objects (type below 50) and tears the
     // scene down without a main view.
     if (!MainViewHwnd() || EditLocked() || !inSobj) return;
@@ -278,6 +282,11 @@ void TMainForm::TsEventsRenderAbort(const tsxEventRenderData& inData) {
 
 void TMainForm::TsEventsRenderFrameStart(const tsxEventRenderData&) {
     if (!EditLocked() && PluginActive()) UpdateAllSkeletons();
+}
+
+void TMainForm::TsEventsSceneClose() {
+    // The scene's objects go without a report each.
+    NoteSceneClosed();
 }
 
 void TMainForm::TsEventsSceneLoad() {

@@ -70,6 +70,7 @@ public:
     void TsEventsRenderEnd(const tsxEventRenderData& inData);
     void TsEventsRenderAbort(const tsxEventRenderData& inData);
     void TsEventsRenderFrameStart(const tsxEventRenderData& inData);
+    void TsEventsSceneClose();
     void TsEventsSceneLoad();
     void TsEventsOtherGeneral(std::int32_t inAction);
 

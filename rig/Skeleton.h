@@ -10,6 +10,7 @@
 
 #include "Bone.h"
 #include "Joint.h"
+#include "Serial.h"
 #include "TeeBone.h"
 #include "tsxapi.h"
 
@@ -30,6 +31,8 @@ public:
     TSkeleton(const TSkeleton&) = delete;
     TSkeleton& operator=(const TSkeleton&) = delete;
 
+    // What a window keeps to know this skeleton again (Serial.h).
+    TSerial Serial;
     // The "Skeleton" group (none until BuildHierarchy) and its ".BoneBag",
     // which holds every joint, bone, tee-bone and pose-library object.
     CtsxSobj SkeletonObject = nullptr;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Serial.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -112,6 +113,8 @@ public:
     TSkeletonState(const TSkeletonState&) = delete;
     TSkeletonState& operator=(const TSkeletonState&) = delete;
 
+    // What a window keeps to know this state again (Serial.h).
+    TSerial Serial;
     std::string Name;
     std::uint8_t Setup = 0; // the setup-mode flag when captured
     std::uint8_t Moved = 0; // applying also restores the bag's transform

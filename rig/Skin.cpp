@@ -1,7 +1,6 @@
 #include "Skin.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -121,14 +120,9 @@ void TSkinObject::Bind(CtsxSobj obj) {
     }
 }
 
-std::uint64_t TSkinObject::TStamp::Next() {
-    static std::atomic<std::uint64_t> last{0};
-    return last.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
 void TSkinObject::SetRestVertices(std::vector<CtsxVec3f> Value) {
     FRestVertices = std::move(Value);
-    FRestStamp.Value = TStamp::Next();
+    FRestStamp.Value = TSerial::Next();
 }
 
 bool TSkinObject::MeshMatches() const {

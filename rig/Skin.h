@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Serial.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -82,20 +83,10 @@ public:
     bool Read(TRecordReader& in);
 
 private:
-    // A copy of a skin is a skin of its own: it takes a stamp of its own.
-    struct TStamp {
-        std::uint64_t Value = Next();
-        TStamp() = default;
-        TStamp(const TStamp&) : Value(Next()) {}
-        TStamp& operator=(const TStamp&) {
-            Value = Next();
-            return *this;
-        }
-        static std::uint64_t Next();
-    };
     bool AccumulatorsReady() const;
     std::vector<CtsxVec3f> FRestVertices;
-    TStamp FRestStamp;
+    // A copy of a skin is a skin of its own: it takes a stamp of its own.
+    TSerial FRestStamp;
 };
 
 // The skinned meshes of a skeleton family; owns its items.

@@ -210,7 +210,7 @@ TBitmap::TBitmap(int width, int height) : TBitmap() {
 TBitmap::~TBitmap() = default;
 
 void TBitmap::Changed() {
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
 }
 
 void TBitmap::Reattach() {

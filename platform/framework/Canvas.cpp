@@ -392,7 +392,7 @@ bool TCanvas::OpaqueBackground() const {
 }
 
 void TCanvas::Changed() {
-    if (OnChange) OnChange(nullptr);
+    CallHandler(OnChange, nullptr);
 }
 
 void TCanvas::ApplyMask(const TMask& mask) {

@@ -4,6 +4,7 @@
 #include "ScopeExit.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace fw {
 
@@ -73,6 +74,37 @@ void TComponent::SetName(const std::string& Value) {
 }
 
 void TComponent::DefineProperties(TFiler&) {}
+
+namespace {
+
+const TPropList& NoProperties() {
+    static const TPropList None;
+    return None;
+}
+
+} // namespace
+
+const TPropList& TPersistent::PublishedProperties() const {
+    return NoProperties();
+}
+
+const TPropList& PublishedProperties(const TObject& Object) {
+    if (const auto* P = dynamic_cast<const TPersistent*>(&Object)) return P->PublishedProperties();
+    return NoProperties();
+}
+
+const TPropInfo* FindPublishedProperty(const TObject& Object, std::string_view Name) {
+    auto Same = [Name](const std::string& Other) {
+        return Other.size() == Name.size() &&
+               std::equal(Other.begin(), Other.end(), Name.begin(), [](char A, char B) {
+                   return std::tolower(static_cast<unsigned char>(A)) ==
+                          std::tolower(static_cast<unsigned char>(B));
+               });
+    };
+    for (const TPropInfo& P : PublishedProperties(Object))
+        if (Same(P.Name)) return &P;
+    return nullptr;
+}
 
 void TComponent::Loaded() {
     ClearState(TComponentStateItem::Loading);
@@ -195,7 +227,9 @@ void SetBusyTest(bool (*Test)(const TComponent* AComponent)) {
 
 void FreeDeferred() {
     auto& later = FreeLater();
-    while (!later.empty()) {
+    // Each waiting free is tried once: one still held goes back to wait for
+    // its guard (trying it again here would never end).
+    for (std::size_t tries = later.size(); tries > 0 && !later.empty(); --tries) {
         TComponent* c = later.front();
         later.erase(later.begin());
         Free(c);

@@ -1,17 +1,75 @@
 #pragma once
-// Components: named, tagged objects that own other components and free them
+// Persistent objects, whose classes publish properties by name, and
+// components: named, tagged objects that own other components and free them
 // with themselves.
 #include "Types.h"
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace fw {
+
+class EPropertyError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A published property: its name and its class's getter and setter. The value
+// travels as a std::any of the property's own type (an ordinal, a number, a
+// text, a handler, a variant, an object reference), so that code knowing only
+// the objects can read a property of one and set it on another of its class.
+struct TPropInfo {
+    std::string Name;
+    std::function<std::any(const TObject&)> Get;
+    // Raises EPropertyError for an object of another class or a value of another type.
+    std::function<void(TObject&, const std::any&)> Set;
+};
+using TPropList = std::vector<TPropInfo>;
+
+// An object whose class publishes properties (none unless it says otherwise).
+class TPersistent : public TObject {
+public:
+    virtual const TPropList& PublishedProperties() const;
+};
+
+// The published properties of any object (none for one that is not persistent).
+const TPropList& PublishedProperties(const TObject& Object);
+// The published property of that name, case ignored; null when there is none.
+const TPropInfo* FindPublishedProperty(const TObject& Object, std::string_view Name);
+
+// Object as a C, or EPropertyError naming the property.
+template <class C> C& PublishedObject(TObject& Object, const std::string& Name) {
+    if (auto* P = dynamic_cast<C*>(&Object)) return *P;
+    throw EPropertyError("Property " + Name + " does not belong to this object");
+}
+template <class C> const C& PublishedObject(const TObject& Object, const std::string& Name) {
+    if (auto* P = dynamic_cast<const C*>(&Object)) return *P;
+    throw EPropertyError("Property " + Name + " does not belong to this object");
+}
+
+// A property of class C read by Get and written by Set (member functions or callables).
+template <class C, class G, class S> TPropInfo PublishedProperty(std::string Name, G Get, S Set) {
+    using V = std::remove_cvref_t<std::invoke_result_t<G, const C&>>;
+    TPropInfo P;
+    P.Name = std::move(Name);
+    P.Get = [Get, Name = P.Name](const TObject& O) -> std::any {
+        return V(std::invoke(Get, PublishedObject<C>(O, Name)));
+    };
+    P.Set = [Set, Name = P.Name](TObject& O, const std::any& A) {
+        const V* Value = std::any_cast<V>(&A);
+        if (!Value) throw EPropertyError("Invalid value for property " + Name);
+        std::invoke(Set, PublishedObject<C>(O, Name), *Value);
+    };
+    return P;
+}
 
 class TFiler;
 
@@ -23,7 +81,7 @@ public:
 enum class TComponentStateItem { Loading, Designing, Destroying };
 enum class TOperation { Insert, Remove };
 
-class TComponent : public TObject {
+class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* AOwner);
     ~TComponent() override;
@@ -42,6 +100,9 @@ public:
 
     // Called once the component and its stored properties are all in place.
     virtual void Loaded();
+    // Called by Create once the most derived constructor has run: virtual
+    // calls reach the final class here, as they do not in a constructor.
+    virtual void AfterConstruction() {}
     // Names the extra stored values the component reads and writes itself (Filer.h).
     virtual void DefineProperties(TFiler& Filer);
 
@@ -77,11 +138,13 @@ private:
     bool FCollecting = false;
 };
 
-// Constructs T(owner, args...), gives it to owner (when not null) and returns
-// it; with a null owner use std::make_unique yourself.
+// Constructs T(owner, args...), calls its AfterConstruction, gives it to
+// owner (when not null) and returns it. Made otherwise (std::make_unique), a
+// component has AfterConstruction called by whoever made it.
 template <class T, class... A> T* Create(TComponent* owner, A&&... args) {
     auto c = std::make_unique<T>(owner, std::forward<A>(args)...);
     T* raw = c.get();
+    raw->AfterConstruction();
     if (owner)
         owner->InsertComponent(std::move(c));
     else

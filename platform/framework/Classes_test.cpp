@@ -37,6 +37,28 @@ public:
     void Load(const std::function<void()>& build) { LoadOwnedComponents(build); }
 };
 
+// Asks a virtual question in its constructor and again after it.
+class TAsker : public TComponent {
+public:
+    explicit TAsker(TComponent* owner) : TComponent(owner) { InConstructor = Kind(); }
+    void AfterConstruction() override { Afterwards = Kind(); }
+    virtual std::string Kind() const { return "base"; }
+    std::string InConstructor, Afterwards;
+};
+class TDerivedAsker : public TAsker {
+public:
+    using TAsker::TAsker;
+    std::string Kind() const override { return "derived"; }
+};
+
+TEST(Component, CreateLetsVirtualCallsReachTheFinalClassAfterConstruction) {
+    TComponent owner(nullptr);
+    auto* a = Create<TDerivedAsker>(&owner);
+    EXPECT_EQ(a->InConstructor, "base");
+    EXPECT_EQ(a->Afterwards, "derived");
+    EXPECT_EQ(owner.ComponentCount(), 1);
+}
+
 TEST(Component, OwnerFreesOwnedComponentsLastFirst) {
     std::vector<std::string> log;
     {
@@ -145,6 +167,33 @@ TEST(Component, ComponentFreedDuringLoadIsNotLoaded) {
         Free(a);
     });
     EXPECT_EQ(log, (std::vector<std::string>{"free a", "loaded b L", "loaded form L"}));
+}
+
+class TDial : public TPersistent {
+public:
+    int Position = 0;
+    const TPropList& PublishedProperties() const override {
+        static const TPropList List{PublishedProperty<TDial>(
+            "Position", [](const TDial& D) { return D.Position; },
+            [](TDial& D, int V) { D.Position = V; })};
+        return List;
+    }
+};
+
+TEST(PublishedProperties, AreFoundByNameAndRefuseOtherClassesAndTypes) {
+    TDial A, B;
+    A.Position = 4;
+    const TPropInfo* P = FindPublishedProperty(A, "position");
+    ASSERT_NE(P, nullptr);
+    P->Set(B, P->Get(A));
+    EXPECT_EQ(B.Position, 4);
+    EXPECT_EQ(FindPublishedProperty(A, "Positio"), nullptr);
+    EXPECT_THROW(P->Set(B, std::any(std::string("4"))), EPropertyError);
+    TComponent C(nullptr); // a component publishes nothing of its own
+    EXPECT_TRUE(PublishedProperties(C).empty());
+    EXPECT_THROW(P->Set(C, P->Get(A)), EPropertyError);
+    EXPECT_THROW(P->Get(C), EPropertyError);
+    EXPECT_EQ(B.Position, 4);
 }
 
 } // namespace

@@ -84,7 +84,7 @@ void TPageControl::SetActivePageIndex(int Value) {
 void TPageControl::SelectPage(TTabSheet* Page) {
     if (!Page || Page->PageControl() != this || Page == FActivePage) return;
     SetActivePage(Page);
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
 }
 
 TRect TPageControl::TabRect(int Index) const {

@@ -12,6 +12,7 @@
 #include "ScrollBars.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace fw {
 namespace {
@@ -263,8 +264,8 @@ void TControl::SetMouseCapture(bool Value) {
 
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m{Msg, WParam, LParam, 0};
-    if (FWindowProc)
-        FWindowProc(m);
+    if (const TWndMethod Proc = FWindowProc)
+        Proc(m);
     else
         WndProc(m);
     return m.Result;
@@ -391,10 +392,32 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_HITTEST:
         Message.Result = HTCLIENT; // the whole client area is hit unless a control says otherwise
         return;
+    case WM_CONTEXTMENU:
+        ContextMenuMessage(Message);
+        return;
     default:
         break;
     }
     DefaultHandler(Message);
+}
+
+void TControl::ContextMenuMessage(TMessage& Message) {
+    // LParam: the screen point, or -1 for a request from the keyboard.
+    const TPoint P =
+        Message.LParam == -1 ? TPoint{-1, -1} : ScreenToClient(LParamToPoint(Message.LParam));
+    bool Handled = false;
+    DoContextPopup(P, Handled);
+    Message.Result = Handled ? 1 : 0;
+    if (Handled) return;
+    if (FParent)
+        Message.Result = FParent->Perform(WM_CONTEXTMENU, Message.WParam, Message.LParam);
+    else
+        DefaultHandler(Message);
+}
+
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
+    // A copy: the handler may replace itself.
+    if (const TContextPopupEvent Handler = OnContextPopup) Handler(this, MousePos, Handled);
 }
 
 void TControl::DefaultHandler(TMessage& Message) {
@@ -403,30 +426,30 @@ void TControl::DefaultHandler(TMessage& Message) {
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+    CallHandler(OnMouseDown, this, Button, Shift, X, Y);
 }
 void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+    CallHandler(OnMouseMove, this, Shift, X, Y);
 }
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+    CallHandler(OnMouseUp, this, Button, Shift, X, Y);
 }
 bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
     bool handled = false;
-    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    CallHandler(OnMouseWheel, this, Shift, WheelDelta, MousePos, handled);
     return handled;
 }
 void TControl::Resize() {
-    if (OnResize) OnResize(this);
+    CallHandler(OnResize, this);
 }
 bool TControl::CanResize(int&, int&) {
     return true;
 }
 void TControl::Click() {
-    if (OnClick) OnClick(this);
+    CallHandler(OnClick, this);
 }
 void TControl::DblClick() {
-    if (OnDblClick) OnDblClick(this);
+    CallHandler(OnDblClick, this);
 }
 void TControl::Changed() {
     Invalidate();
@@ -643,15 +666,16 @@ void TWinControl::RouteMainMessage(TMessage& Message) {
     if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {
         const TMessageFilter f = *filter; // it may replace itself while running
         f(this, Message, [this, &Message] {
-            if (WindowProc())
-                WindowProc()(Message);
+            if (const TWndMethod Proc = WindowProc())
+                Proc(Message);
             else
                 WndProc(Message);
         });
         return;
     }
-    if (WindowProc())
-        WindowProc()(Message);
+    // A copy: the control may set or clear its window handler while it runs.
+    if (const TWndMethod Proc = WindowProc())
+        Proc(Message);
     else
         WndProc(Message);
 }
@@ -1130,19 +1154,19 @@ bool TWinControl::SetCursorFor(const TMessage& Message) {
 }
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+    CallHandler(OnKeyDown, this, Key, Shift);
 }
 void TWinControl::KeyUp(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+    CallHandler(OnKeyUp, this, Key, Shift);
 }
 void TWinControl::KeyPress(char& Key) {
-    if (OnKeyPress) OnKeyPress(this, Key);
+    CallHandler(OnKeyPress, this, Key);
 }
 void TWinControl::DoEnter() {
-    if (OnEnter) OnEnter(this);
+    CallHandler(OnEnter, this);
 }
 void TWinControl::DoExit() {
-    if (OnExit) OnExit(this);
+    CallHandler(OnExit, this);
 }
 
 void TWinControl::PaintWindow(const TPaintTarget&) {}
@@ -1312,6 +1336,69 @@ bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas) {
     Canvas.Attach(surface, TPoint{o.X - t.X, o.Y - t.Y}, area);
     Canvas.Font().Assign(Control->Font());
     Canvas.Brush().SetColor(Control->Color());
+    return true;
+}
+
+void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY) {
+    if (!Control) return;
+    const TRect A = IntersectRect(Area, Control->ClientRect());
+    if (A.IsEmpty() || (DX == 0 && DY == 0)) return;
+    const TControl* Top = Control;
+    while (Top->Parent())
+        Top = Top->Parent();
+    const TPoint O = Control->ClientOrigin(), T{Top->Left(), Top->Top()};
+    const TRect InTop = OffsetRect(A, O.X - T.X, O.Y - T.Y);
+    TCanvas C;
+    if (std::abs(DX) >= A.Width() || std::abs(DY) >= A.Height() || !Top->IsWindowed() ||
+        !IntersectRect(static_cast<const TWinControl*>(Top)->UpdateRect(), InTop).IsEmpty() ||
+        !AttachWindowCanvas(Control, C)) {
+        Control->InvalidateRect(A);
+        return;
+    }
+    const TRect Dest = IntersectRect(OffsetRect(A, DX, DY), A);
+    C.CopyRect(Dest, C, OffsetRect(Dest, -DX, -DY));
+    if (DX > 0) Control->InvalidateRect(TRect{A.Left, A.Top, A.Left + DX, A.Bottom});
+    if (DX < 0) Control->InvalidateRect(TRect{A.Right + DX, A.Top, A.Right, A.Bottom});
+    if (DY > 0) Control->InvalidateRect(TRect{A.Left, A.Top, A.Right, A.Top + DY});
+    if (DY < 0) Control->InvalidateRect(TRect{A.Left, A.Bottom + DY, A.Right, A.Bottom});
+    // Child windows were carried along with the pixels but stay where they are.
+    if (Control->IsWindowed()) {
+        const auto* W = static_cast<const TWinControl*>(Control);
+        for (int I = 0; I < W->ControlCount(); ++I) {
+            const TControl* Child = W->Controls(I);
+            const TRect Moved = IntersectRect(Child->BoundsRect(), A);
+            if (!Child->Visible() || Moved.IsEmpty()) continue;
+            Control->InvalidateRect(Moved);
+            Control->InvalidateRect(IntersectRect(OffsetRect(Moved, DX, DY), A));
+        }
+    }
+    ScreenAreaChanged(OffsetRect(InTop, T.X, T.Y));
+}
+
+bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                        const std::function<void(const TPaintTarget&)>& Paint) {
+    TRect Area = IntersectRect(Part, Bounds(0, 0, Control.Width(), Control.Height()));
+    TPoint Origin{0, 0};
+    const TControl* C = &Control;
+    while (C->Parent()) {
+        if (!C->Visible() || Area.IsEmpty()) return false;
+        const TPoint O = C->Parent()->ClientOffset();
+        Origin = TPoint{Origin.X + C->Left() + O.X, Origin.Y + C->Top() + O.Y};
+        Area = IntersectRect(OffsetRect(Area, C->Left() + O.X, C->Top() + O.Y),
+                             ClientInWindow(*C->Parent()));
+        C = C->Parent();
+    }
+    auto* Top = const_cast<TWinControl*>(static_cast<const TWinControl*>(C));
+    if (Area.IsEmpty() || !Top->Visible() || !Top->IsWindowed() || !Top->FSurface ||
+        Top->FSurface->Width != Top->Width() || Top->FSurface->Height != Top->Height() ||
+        !IntersectRect(Top->FUpdateRect, Area).IsEmpty())
+        return false;
+    TPaintTarget T;
+    T.Surface = Top->FSurface.get();
+    T.Origin = Origin;
+    T.Clip = Area;
+    Paint(T);
+    ScreenAreaChanged(OffsetRect(Area, Top->Left(), Top->Top()));
     return true;
 }
 

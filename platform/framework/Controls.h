@@ -152,6 +152,9 @@ using TMouseEvent =
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
                                             TPoint MousePos, bool& Handled)>;
+// A context menu asked for at MousePos (client coordinates; -1, -1 from the
+// keyboard); Handled keeps the request from going on to the parent.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TWndMethod = std::function<void(TMessage& Message)>;
@@ -315,6 +318,8 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TMouseWheelEvent OnMouseWheel;
+    // WM_CONTEXTMENU: a request the handler leaves unhandled goes to the parent.
+    TContextPopupEvent OnContextPopup;
     // The class library's drag (DragCtrls.h): the source's start and end, a
     // target's question (State: 0 enter, 1 leave, 2 move) and drop.
     std::function<void(TObject* Sender, class TDragObject*& DragObject)> OnStartDrag;
@@ -334,6 +339,8 @@ protected:
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     // True when handled; the base fires OnMouseWheel.
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    // Fires OnContextPopup.
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
     virtual void Resize();
     virtual bool CanResize(int& NewWidth, int& NewHeight);
     // Scales the bounds (the position only with a parent) and an own font by M / D.
@@ -351,6 +358,7 @@ private:
     // Dispatch's steps: button and move messages, the wheel. True when handled.
     bool DispatchMouse(TMessage& Message);
     bool DispatchWheel(TMessage& Message);
+    void ContextMenuMessage(TMessage& Message);
     // Adds R (control coordinates, not cut to the client) to the window's update area.
     void InvalidateWindowArea(const TRect& R);
     void ApplyParentColor();
@@ -518,6 +526,8 @@ private:
     friend void PaintPendingWindows();
     friend void PaintControlTo(TControl*, TSurface&);
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+    friend bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                                   const std::function<void(const TPaintTarget&)>& Paint);
     // Every message to the window; frees a handler put off run after the outermost.
     void MainWndProc(TMessage& Message);
     void RouteMainMessage(TMessage& Message);
@@ -598,6 +608,17 @@ std::vector<TWinControl*> TopLevelWindows();
 // as with a window's device context. False, leaving Canvas alone, when the
 // control is not showing or its window has not been painted yet.
 bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+// Moves the pixels of Control's client area inside Area (client coordinates)
+// by (DX, DY), as the platform scrolls a window: what leaves Area is gone and
+// the strips the move uncovers wait for a paint. A paint pending over Area, a
+// move as large as Area, or a window not painted yet repaint Area whole.
+// Windowed children keep their place: their old and new spots repaint.
+void ScrollWindowArea(TControl* Control, const TRect& Area, int DX, int DY);
+// Paints Part of a showing window (window coordinates, the frame and bars
+// included) at once through Paint, as the platform draws a scroll bar; false,
+// painting nothing, before the window's first paint or with a paint pending there.
+bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
+                        const std::function<void(const TPaintTarget&)>& Paint);
 
 // Paints a control's area into Surface (sized to the control), or to a PNG.
 void PaintControlTo(TControl* Control, TSurface& Surface);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace fw {
@@ -97,6 +98,18 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
         EXPECT_EQ(Form->ComponentCount(), 1);
     }
     EXPECT_EQ(Form->ComponentCount(), 0);
+    // Still held when a message ends: it waits on for the guard.
+    TSwatch* longer = Place<TSwatch>(0, 0, 10, 10, clRed);
+    TSwatch* messaged = Place<TSwatch>(20, 0, 10, 10, clRed);
+    {
+        TFreeGuard hold(longer);
+        Free(longer);
+        messaged->Perform(WM_USER, 0, 0);
+        SendMessage(messaged->Handle(), WM_USER, 0, 0);
+        EXPECT_EQ(Form->ComponentCount(), 2);
+    }
+    EXPECT_EQ(Form->ComponentCount(), 1);
+    Free(messaged);
     // A control not busy goes at once, also from inside another's message.
     TSwatch* other = Place<TSwatch>(50, 0, 10, 10, clRed);
     TSwatch* clicked = Place<TSwatch>(0, 0, 10, 10, clRed);
@@ -107,6 +120,40 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
     };
     ClickAt(ControlPoint(clicked, 5, 5));
     EXPECT_FALSE(stillThere);
+}
+
+// A handler that clears or replaces itself while it runs: the closure it runs
+// in (its captures on the heap) lives until it returns.
+TEST_F(ControlsTest, HandlersThatClearThemselvesWhileRunning) {
+    TSwatch* panel = Place<TSwatch>(10, 10, 100, 50, clRed);
+    Show();
+    std::vector<int> seen;
+    const std::vector<int> big(64, 7);
+    panel->SetWindowProc([panel, big, &seen](TMessage& m) {
+        if (m.Msg == WM_USER + 1) panel->SetWindowProc({});
+        seen.push_back(big[63]);
+        panel->WndProc(m);
+    });
+    const HWND window = panel->Handle();
+    seen.clear();
+    SendMessage(window, WM_USER + 1, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{7}));
+    EXPECT_FALSE(panel->WindowProc());
+    // Events fire through a copy the same way.
+    seen.clear();
+    panel->OnClick = [panel, big, &seen](TObject*) {
+        panel->OnClick = nullptr;
+        seen.push_back(big[63]);
+    };
+    panel->OnMouseDown = [panel, big, &seen](TObject*, TMouseButton, TShiftState, int, int) {
+        panel->OnMouseDown = [](TObject*, TMouseButton, TShiftState, int, int) {};
+        seen.push_back(big[0]);
+    };
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_EQ(seen, (std::vector<int>{7, 7}));
+    seen.clear();
+    ClickAt(ControlPoint(panel, 5, 5));
+    EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(ControlsTest, AlignmentFillsBandsThenTheClient) {
@@ -274,6 +321,70 @@ TEST_F(ControlsTest, InvalidAreasArePaintedIntoTheWindowWhenPumped) {
     EXPECT_TRUE(Form->UpdateRect().IsEmpty());
 }
 
+// Each row in a colour of its own, from a scroll offset.
+class TStripes : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    int Offset = 0;
+    TRect LastClip;
+    static TColor RowColor(int Y) {
+        return RGB(static_cast<std::uint8_t>(Y * 7), static_cast<std::uint8_t>(Y * 13), 90);
+    }
+
+protected:
+    void Paint() override {
+        LastClip = Canvas()->ClipRect();
+        for (int Y = 0; Y < ClientHeight(); ++Y) {
+            Canvas()->Brush().SetColor(RowColor(Y + Offset));
+            Canvas()->FillRect(TRect{0, Y, ClientWidth(), Y + 1});
+        }
+    }
+};
+
+TEST_F(ControlsTest, ScrollingAWindowAreaMovesItsPixelsAndRepaintsOnlyWhatItUncovered) {
+    TStripes* S = Place<TStripes>(10, 10, 40, 30);
+    TSwatch* Child = Create<TSwatch>(Form.get(), clRed);
+    Child->SetParent(S);
+    Child->SetBounds(5, 5, 6, 6);
+    Form->Show();
+    ProcessMessages();
+    auto Matches = [&] {
+        TSurface Fresh;
+        PaintControlTo(S, Fresh);
+        const TSurface& W = *Form->WindowSurface();
+        const TPoint O = S->ClientOrigin();
+        for (int Y = 0; Y < 30; ++Y)
+            for (int X = 0; X < 40; ++X)
+                if (W.Pixel(O.X - Form->Left() + X, O.Y - Form->Top() + Y) != Fresh.Pixel(X, Y))
+                    return false;
+        return true;
+    };
+    ASSERT_TRUE(Matches());
+    // Up by 4 rows: only the bottom 4 rows and the child's two spots wait for a paint.
+    S->Offset += 4;
+    ScrollWindowArea(S, S->ClientRect(), 0, -4);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10 + 1, 40, 29)); // child spots 1..11, rows 26..30
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
+    // Sideways within a part: the rest stays, the strip at the left repaints.
+    ScrollWindowArea(S, TRect{20, 0, 40, 30}, 3, 0);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(30, 10, 3, 30));
+    ProcessMessages();
+    EXPECT_EQ(S->LastClip, (TRect{20, 0, 23, 30}));
+    // A paint pending over the area, or a move as large as it, repaints it whole.
+    S->Offset += 2;
+    S->InvalidateRect(TRect{0, 0, 2, 2});
+    ScrollWindowArea(S, S->ClientRect(), 0, -2);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10, 40, 30));
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
+    S->Offset += 30;
+    ScrollWindowArea(S, S->ClientRect(), 0, -30);
+    EXPECT_EQ(Form->UpdateRect(), Bounds(10, 10, 40, 30));
+    ProcessMessages();
+    EXPECT_TRUE(Matches());
+}
+
 TEST_F(ControlsTest, RendersAControlToAPng) {
     TSwatch* win = Place<TSwatch>(0, 0, 8, 6, clRed);
     const std::filesystem::path path = TestPath("render.png");
@@ -330,6 +441,43 @@ TEST_F(ControlsTest, FormLoadsItsComponentsAndTimersStayOwned) {
     EXPECT_EQ(f.Log, (std::vector<std::string>{"loading", "form loaded"}));
     EXPECT_NE(f.FindComponent("Dot1"), nullptr);
     EXPECT_FALSE(f.InState(TComponentStateItem::Loading));
+}
+
+TEST_F(ControlsTest, AContextMenuRequestFiresTheEventAndGoesUpUntilHandled) {
+    TSwatch* Panel = Place<TSwatch>(10, 20, 100, 50, clRed);
+    TSwatch* Inner = Create<TSwatch>(Form.get(), clBlue);
+    Inner->SetParent(Panel);
+    Inner->SetBounds(5, 6, 40, 30);
+    Show();
+    std::vector<std::string> Log;
+    Inner->OnContextPopup = [&](TObject*, TPoint P, bool&) {
+        Log.push_back("inner " + std::to_string(P.X) + "," + std::to_string(P.Y));
+    };
+    bool PanelTakes = true;
+    Panel->OnContextPopup = [&](TObject*, TPoint P, bool& Handled) {
+        Log.push_back("panel " + std::to_string(P.X) + "," + std::to_string(P.Y));
+        Handled = PanelTakes;
+    };
+    const TPoint S = Inner->ClientToScreen(TPoint{3, 4});
+    EXPECT_EQ(Inner->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Inner->Handle()),
+                             PointToLParam(S)),
+              1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"inner 3,4", "panel 8,10"}));
+    Log.clear();
+    PanelTakes = false;
+    // From the keyboard: no point; nobody handles it.
+    EXPECT_EQ(Inner->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Inner->Handle()), -1), 0);
+    EXPECT_EQ(Log, (std::vector<std::string>{"inner -1,-1", "panel -1,-1"}));
+    // A handler that clears itself runs to its end.
+    Log.clear();
+    Inner->OnContextPopup = [&](TObject* Sender, TPoint, bool& Handled) {
+        static_cast<TControl*>(Sender)->OnContextPopup = nullptr;
+        Log.push_back("once");
+        Handled = true;
+    };
+    Inner->Perform(WM_CONTEXTMENU, 0, -1);
+    Inner->Perform(WM_CONTEXTMENU, 0, -1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"once", "panel -1,-1"}));
 }
 
 } // namespace

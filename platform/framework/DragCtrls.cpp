@@ -152,15 +152,15 @@ void DragControlFreed(TControl* Control) {
 
 void DefaultDragHandler(TControl& Control, TMessage& Message) {
     if (Message.Msg == CM_DRAGSTART) {
-        if (Control.OnStartDrag)
-            Control.OnStartDrag(&Control, *reinterpret_cast<TDragObject**>(Message.LParam));
+        CallHandler(Control.OnStartDrag, &Control,
+                    *reinterpret_cast<TDragObject**>(Message.LParam));
         return;
     }
     auto* R = reinterpret_cast<TDragRec*>(Message.LParam);
     if (!R) return;
     const TPoint P = Control.ScreenToClient(R->Pos);
     if (Message.Msg == CM_DRAGEND) {
-        if (Control.OnEndDrag) Control.OnEndDrag(&Control, R->Target, P.X, P.Y);
+        CallHandler(Control.OnEndDrag, &Control, R->Target, P.X, P.Y);
         return;
     }
     TObject* Source = R->Source ? R->Source->Control : nullptr;
@@ -173,14 +173,13 @@ void DefaultDragHandler(TControl& Control, TMessage& Message) {
     case dmDragLeave:
     case dmDragMove: {
         bool Accept = false;
-        if (Control.OnDragOver)
-            Control.OnDragOver(&Control, Source, P.X, P.Y, static_cast<int>(Message.WParam),
-                               Accept);
+        CallHandler(Control.OnDragOver, &Control, Source, P.X, P.Y,
+                    static_cast<int>(Message.WParam), Accept);
         Message.Result = Accept ? 1 : 0;
         return;
     }
     case dmDragDrop:
-        if (Control.OnDragDrop) Control.OnDragDrop(&Control, Source, P.X, P.Y);
+        CallHandler(Control.OnDragDrop, &Control, Source, P.X, P.Y);
         return;
     default:
         return;

@@ -36,7 +36,7 @@ void TPicture::LoadFromFile(const std::string& Path) {
 }
 
 void TPicture::Changed() {
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
 }
 
 // --------------------------------------------------------------- TPaintBox
@@ -46,7 +46,7 @@ TPaintBox::TPaintBox(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 void TPaintBox::Paint() {
-    if (OnPaint) OnPaint(this);
+    CallHandler(OnPaint, this);
 }
 
 // ------------------------------------------------------------------ TImage

@@ -20,7 +20,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TCustomForm::~TCustomForm() {
-    if (OnDestroy) OnDestroy(this);
+    CallHandler(OnDestroy, this);
 }
 
 void TCustomForm::CreateParams(TCreateParams& Params) {
@@ -76,15 +76,15 @@ void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TCustomForm::DoShow() {
-    if (OnShow) OnShow(this);
+    CallHandler(OnShow, this);
 }
 void TCustomForm::DoHide() {
-    if (OnHide) OnHide(this);
+    CallHandler(OnHide, this);
 }
 
 void TCustomForm::Close() {
     TCloseAction action = caHide;
-    if (OnClose) OnClose(this, action);
+    CallHandler(OnClose, this, action);
     if (action == caNone) return;
     if (action == caFree) {
         Release();
@@ -213,7 +213,7 @@ bool TApplication::HelpContext(int Context) {
     constexpr int HelpContextCommand = 1;
     bool CallHelp = true;
     bool Result = false;
-    if (OnHelp) Result = OnHelp(HelpContextCommand, Context, CallHelp);
+    if (const auto Help = OnHelp) Result = Help(HelpContextCommand, Context, CallHelp);
     if (CallHelp) {
         FLastHelpContext = Context;
         Result = true;

@@ -134,7 +134,7 @@ std::uint32_t RopPixel(TRasterOp rop, std::uint32_t pat, std::uint32_t src, std:
 // --- TPen ----------------------------------------------------------------------
 
 void TPen::Changed() {
-    if (OnChange) OnChange(nullptr);
+    CallHandler(OnChange, nullptr);
 }
 
 void TPen::SetColor(TColor v) {
@@ -174,7 +174,7 @@ void TPen::Assign(const TPen& other) {
 // --- TBrush ------------------------------------------------------------------
 
 void TBrush::Changed() {
-    if (OnChange) OnChange(nullptr);
+    CallHandler(OnChange, nullptr);
 }
 
 void TBrush::SetColor(TColor v) {
@@ -241,7 +241,7 @@ TPattern8 HatchPattern(TBrushStyle style) {
 // --- TFont ---------------------------------------------------------------------
 
 void TFont::Changed() {
-    if (OnChange) OnChange(nullptr);
+    CallHandler(OnChange, nullptr);
 }
 
 void TFont::SetName(const std::string& v) {

@@ -53,11 +53,11 @@ void TImageList::UnRegisterChanges(TChangeLink* Link) {
 }
 
 void TImageList::Changed() {
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
     const std::vector<TChangeLink*> Links = FLinks;
     for (TChangeLink* L : Links)
-        if (std::find(FLinks.begin(), FLinks.end(), L) != FLinks.end() && L->OnChange)
-            L->OnChange(this);
+        if (std::find(FLinks.begin(), FLinks.end(), L) != FLinks.end())
+            CallHandler(L->OnChange, this);
 }
 
 void TImageList::SetSize(int width, int height) {

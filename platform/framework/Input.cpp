@@ -1,6 +1,7 @@
 #include "Input.h"
 
 #include "Clipbrd.h"
+#include "CodePage.h"
 #include "DragCtrls.h"
 #include "Forms.h"
 #include "Hints.h"
@@ -396,6 +397,8 @@ int GetSystemMetrics(int Index) {
     case SM_CXFRAME:
     case SM_CYFRAME:
         return 4;
+    case SM_DBCSENABLED:
+        return IsDBCSCodePage(GetACP()) ? 1 : 0;
     default:
         return 0;
     }

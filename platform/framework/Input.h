@@ -79,8 +79,9 @@ TCursor ScreenCursor();
 int ScreenWidth();
 int ScreenHeight();
 void SetScreenSize(int Width, int Height);
-// System metrics at the platform's indexes: the screen size and the scroll
-// bars' fixed sizes (16 pixels: bar width, arrow length, plain thumb).
+// System metrics at the platform's indexes: the screen size, the scroll
+// bars' fixed sizes (16 pixels: bar width, arrow length, plain thumb), and
+// whether the system code page is a double-byte one (CodePage.h).
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXVSCROLL = 2;
@@ -93,6 +94,7 @@ constexpr int SM_CYVSCROLL = 20;
 constexpr int SM_CXHSCROLL = 21;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
+constexpr int SM_DBCSENABLED = 42;
 constexpr int SM_CXEDGE = 45;
 constexpr int SM_CYEDGE = 46;
 int GetSystemMetrics(int Index); // 0 for other indexes

@@ -76,7 +76,7 @@ TMenuItem* TMenuItem::Find(const std::string& ACaption) const {
 }
 
 void TMenuItem::Click() {
-    if (FEnabled && OnClick) OnClick(this);
+    if (FEnabled) CallHandler(OnClick, this);
 }
 
 TPopupMenu::TPopupMenu(TComponent* AOwner)
@@ -94,7 +94,7 @@ void TPopupMenu::SetPopupComponent(TComponent* Value) {
 }
 
 void TPopupMenu::Popup(int X, int Y) {
-    if (OnPopup) OnPopup(this, X, Y);
+    CallHandler(OnPopup, this, X, Y);
     FPopupPoint = TPoint{X, Y};
     ++FPopupCount;
 }

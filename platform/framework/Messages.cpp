@@ -4,6 +4,7 @@
 #include "NoDestroy.h"
 #include "ScopeExit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -271,10 +272,15 @@ void PumpQueue() {
 }
 
 void RunIdleHandlers() {
-    // A copy: a handler may add or remove handlers.
+    // A copy: a handler may add or remove handlers. One removed meanwhile (its
+    // owner freed by an earlier handler) is not called.
     const auto handlers = State().IdleHandlers;
-    for (const auto& [owner, handler] : handlers)
-        if (handler) handler();
+    for (const auto& [owner, handler] : handlers) {
+        const auto& now = State().IdleHandlers;
+        const bool stays = std::any_of(now.begin(), now.end(),
+                                       [o = owner](const auto& h) { return h.first == o; });
+        if (stays && handler) handler();
+    }
 }
 
 } // namespace

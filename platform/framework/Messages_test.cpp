@@ -55,6 +55,30 @@ TEST(Messages, MessagesPostedWhilePumpingArePumpedToo) {
     EXPECT_EQ(PendingMessageCount(), 0);
 }
 
+// An idle handler that frees another handler's owner: the freed one's handler,
+// removed with its owner, is not called from the run already under way.
+TEST(Messages, AnIdleHandlerRemovedByAnEarlierOneIsNotCalled) {
+    struct TOwner {
+        std::vector<int> Big = std::vector<int>(64, 7);
+        int* Seen;
+        explicit TOwner(int* S) : Seen(S) {
+            AddIdleHandler(this, [this] { *Seen += Big[63]; });
+        }
+        ~TOwner() { RemoveIdleHandler(this); }
+    };
+    int seen = 0;
+    auto second = std::make_unique<TOwner>(&seen);
+    const int first = 0;
+    RemoveIdleHandler(second.get());
+    AddIdleHandler(&first, [&] { second.reset(); });
+    second->Seen = &seen;
+    AddIdleHandler(second.get(), [p = second.get()] { *p->Seen += p->Big[63]; });
+    ProcessMessages();
+    EXPECT_EQ(seen, 0);
+    EXPECT_EQ(second, nullptr);
+    RemoveIdleHandler(&first);
+}
+
 TEST(Messages, IdleHandlersRunOnceTheQueueIsEmptyAndWhatTheyPostIsPumped) {
     std::vector<std::string> order;
     TRecorder r;
@@ -236,6 +260,26 @@ TEST(Timers, WindowTimersCarryTheirIdAndStopWithTheWindow) {
     AdvanceClock(100);
     EXPECT_TRUE(ids.empty());
     EXPECT_FALSE(TimerActive(w, 7));
+}
+
+TEST(Timers, AnAnimationsWaitMovesTheClockAndLetsDueTimersFire) {
+    TRecorder r;
+    TTimer t(nullptr);
+    t.SetInterval(30);
+    std::vector<std::uint32_t> at;
+    const std::uint32_t start = GetTickCount();
+    t.OnTimer = [&](TObject*) {
+        at.push_back(GetTickCount() - start);
+        PostMessage(r.Wnd, WM_USER, 0, 0);
+    };
+    WaitUntil(start + 100);
+    EXPECT_EQ(GetTickCount() - start, 100u);
+    EXPECT_EQ(at, (std::vector<std::uint32_t>{30, 60, 90}));
+    EXPECT_EQ(r.Got.size(), 3u); // what they posted came through on the way
+    // A time already passed waits for nothing.
+    WaitUntil(start + 50);
+    EXPECT_EQ(GetTickCount() - start, 100u);
+    EXPECT_EQ(at.size(), 3u);
 }
 
 } // namespace

@@ -160,6 +160,16 @@ void PaintBar(TCanvas& c, const TScrollBarLayout& l, int Bar, const TScrollBarDa
     }
 }
 
+// A bar asked to redraw is drawn at once, as on the platform (a paint of the
+// whole frame would take the client along); before the window's first paint,
+// or under a pending paint, it waits for that paint.
+void RedrawBar(TWinControl& c, int Bar) {
+    const TRect r = ScrollBarLayout(c, Bar).Bar;
+    if (r.IsEmpty()) return;
+    if (!PaintWindowPartNow(c, r, [&c](const TPaintTarget& t) { PaintScrollBars(c, t); }))
+        c.InvalidateNonClient();
+}
+
 } // namespace
 
 int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool Redraw) {
@@ -190,7 +200,7 @@ int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool Redraw) {
     if (show != b.Shown)
         ShowBar(*c, Bar, show);
     else if (Redraw)
-        c->InvalidateNonClient();
+        RedrawBar(*c, Bar);
     return b.Pos;
 }
 

@@ -229,6 +229,27 @@ TEST_F(ScrollBarsTest, DraggingTheThumbTracksThenSetsThePosition) {
     EXPECT_EQ(Box->FindWindowScrollBars()->Track.Bar, -1);
 }
 
+TEST_F(ScrollBarsTest, ABarAskedToRedrawIsDrawnAtOnceWithoutTheClient) {
+    Show();
+    Standard(0);
+    ProcessMessages();
+    ASSERT_TRUE(Form->UpdateRect().IsEmpty());
+    const TSurface& w = *Form->WindowSurface();
+    auto at = [&](int x, int y) { return PixelToColor(w.Pixel(10 + x, 10 + y)); };
+    const TColor track = ColorToRGB(clScrollBar);
+    EXPECT_NE(at(192, 20), track); // the thumb at the top
+    SetScrollPos(Wnd, SB_VERT, 40, true);
+    EXPECT_TRUE(Form->UpdateRect().IsEmpty()); // no paint waits: the client stays as it is
+    EXPECT_EQ(at(192, 20), track);
+    EXPECT_NE(at(192, 50), track); // the thumb moved down
+    // A paint pending there: the bar waits for it.
+    Form->Invalidate();
+    SetScrollPos(Wnd, SB_VERT, 0, true);
+    EXPECT_EQ(at(192, 50), ColorToRGB(clBtnFace));
+    ProcessMessages();
+    EXPECT_EQ(at(192, 50), track);
+}
+
 TEST_F(ScrollBarsTest, RenderedBarsShowTheThumbAndClipTheClient) {
     Standard(40);
     TSurface s;

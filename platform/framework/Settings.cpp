@@ -303,8 +303,32 @@ bool TSettingsStore::DeleteValue(const std::string& name) {
     return true;
 }
 
+std::uintmax_t TSettingsStore::FileSize() const {
+    auto encoded = [](const std::string& t) {
+        std::uintmax_t n = t.size();
+        for (unsigned char c : t)
+            if (NeedsEscape(c)) n += 2;
+        return n;
+    };
+    std::uintmax_t n = 0;
+    for (const auto& [lower, key] : FKeys) {
+        if (key.Path.empty() && key.Values.empty()) continue;
+        n += encoded(key.Path) + 3;
+        for (const auto& [lname, v] : key.Values)
+            n += encoded(v.Name) + 4 +
+                 (v.IsInteger ? std::to_string(v.Integer).size() : encoded(v.Text));
+    }
+    return n;
+}
+
 bool TSettingsStore::Flush() {
     if (!FDirty) return true;
+    // What Load would refuse is not written: the file keeps what it had.
+    if (const std::uintmax_t size = FileSize(); size > kMaxFileSize) {
+        FError = FFile + ": the settings would be too large to read back (" +
+                 std::to_string(size) + " bytes)";
+        return false;
+    }
     std::ostringstream out;
     out << "# Settings; written by the program\n";
     for (const auto& [lower, key] : FKeys) {

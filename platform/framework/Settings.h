@@ -43,7 +43,8 @@ public:
     void WriteString(const std::string& name, const std::string& value);
     bool DeleteValue(const std::string& name);
 
-    // Writes pending changes now (temp file, then rename). False on failure.
+    // Writes pending changes now (temp file, then rename). False on failure, and
+    // for a file larger than a settings file may be (16 MB): the file is kept.
     bool Flush();
     const std::string& FileName() const { return FFile; }
     // What went wrong reading or writing the file ("" when nothing did).
@@ -63,6 +64,8 @@ private:
     };
 
     void Load();
+    // The bytes Flush would write, the header line aside.
+    std::uintmax_t FileSize() const;
     const TKey* Current() const;
     const TValue* Find(const std::string& name) const;
     // Makes the key alone: its parents exist through it (HasKey).

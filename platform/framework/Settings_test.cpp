@@ -94,6 +94,31 @@ TEST_F(SettingsTest, NothingIsWrittenUntilCloseOrDestruction) {
     EXPECT_EQ(files, 1);
 }
 
+TEST_F(SettingsTest, AFileTooLargeToReadBackIsNotWritten) {
+    {
+        TSettingsStore s(File);
+        s.OpenKey("K", true);
+        s.WriteString("Kept", "before");
+        s.CloseKey();
+    }
+    const std::string before = ReadFile();
+    TSettingsStore s(File);
+    s.OpenKey("K", false);
+    s.WriteString("Huge", std::string(17u << 20, 'x'));
+    EXPECT_FALSE(s.Flush());
+    EXPECT_NE(s.LastError().find("too large"), std::string::npos) << s.LastError();
+    EXPECT_EQ(ReadFile(), before);
+    // Taken back, the rest is written as before.
+    s.DeleteValue("Huge");
+    s.WriteString("Also", "after");
+    EXPECT_TRUE(s.Flush());
+    TSettingsStore again(File);
+    again.OpenKey("K", false);
+    EXPECT_EQ(again.ReadString("Kept"), "before");
+    EXPECT_EQ(again.ReadString("Also"), "after");
+    EXPECT_EQ(again.LastError(), "");
+}
+
 TEST_F(SettingsTest, ACorruptedFileKeepsItsGoodLinesAndSaysWhatWasWrong) {
     WriteFile("[Software\\A]\n"
               "Good=i:5\n"

@@ -148,7 +148,7 @@ void TEdit::Change() {
     Invalidate();
     if (Parent() && HandleAllocated() && !FQuiet)
         Parent()->Perform(WM_COMMAND, EN_CHANGE << 16, reinterpret_cast<LPARAM>(Handle()));
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
 }
 
 bool TEdit::HasEditRect() const {

@@ -1,4 +1,7 @@
+#include "CodePage.h"
 #include "Hooks.h"
+#include "Input.h"
+#include "ScopeExit.h"
 #include "Modules.h"
 #include "Timers.h"
 
@@ -128,6 +131,29 @@ TEST(Hooks, CallWndProcHookSeesSentMessages) {
     SendMessage(w, WM_NCACTIVATE, 0, 0);
     EXPECT_EQ(gHookLog, std::vector<std::string>{std::to_string(WM_NCACTIVATE)});
     DestroyWindowHandle(w);
+}
+
+TEST(CodePages, AChosenDoubleByteCodePageHasItsLeadBytesAndTurnsTheMetricOn) {
+    ASSERT_EQ(GetACP(), 1252u);
+    EXPECT_EQ(GetSystemMetrics(SM_DBCSENABLED), 0);
+    EXPECT_FALSE(IsDBCSLeadByte(0x81));
+    TScopeExit Restore([] { SetSystemCodePage(1252); });
+    EXPECT_FALSE(SetSystemCodePage(12345)); // unknown: nothing changes
+    EXPECT_EQ(GetACP(), 1252u);
+    ASSERT_TRUE(SetSystemCodePage(932));
+    EXPECT_EQ(GetACP(), 932u);
+    EXPECT_EQ(GetSystemMetrics(SM_DBCSENABLED), 1);
+    // Shift-JIS: 0x81-0x9F and 0xE0-0xFC lead; the half-width kana between do not.
+    for (int B : {0x81, 0x9F, 0xE0, 0xFC})
+        EXPECT_TRUE(IsDBCSLeadByte(static_cast<std::uint8_t>(B))) << B;
+    for (int B : {0x00, 0x0D, 0x41, 0x80, 0xA0, 0xDF, 0xFD, 0xFF})
+        EXPECT_FALSE(IsDBCSLeadByte(static_cast<std::uint8_t>(B))) << B;
+    EXPECT_TRUE(IsDBCSLeadByteEx(936, 0xFE));
+    EXPECT_FALSE(IsDBCSLeadByteEx(1252, 0xFE));
+    EXPECT_FALSE(IsDBCSLeadByteEx(777, 0x81));
+    ASSERT_TRUE(SetSystemCodePage(1251));
+    EXPECT_EQ(GetSystemMetrics(SM_DBCSENABLED), 0);
+    EXPECT_FALSE(IsDBCSLeadByte(0x81));
 }
 
 } // namespace

@@ -181,13 +181,30 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Timer() {
-    if (OnTimer) OnTimer(this);
+    CallHandler(OnTimer, this);
 }
 
 void WaitUntil(std::uint32_t Tick) {
-    if (!RealTimeClock()) return;
-    const auto Left = static_cast<std::int32_t>(Tick - GetTickCount());
-    if (Left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Left));
+    auto& c = Clock();
+    if (!c.RealTime) {
+        const auto Left = static_cast<std::int32_t>(Tick - GetTickCount());
+        if (Left <= 0) return;
+        const std::uint64_t target = c.Manual + static_cast<std::uint64_t>(Left);
+        while (FireOne(target, true)) {
+        }
+        c.Manual = std::max(c.Manual, target);
+        return;
+    }
+    for (;;) {
+        while (FireOne(Now(), false)) {
+        }
+        const auto Left = static_cast<std::int32_t>(Tick - GetTickCount());
+        if (Left <= 0) return;
+        std::uint64_t nap = static_cast<std::uint64_t>(Left);
+        for (const auto& t : c.Timers)
+            nap = std::min(nap, t.Due > Now() ? t.Due - Now() : 0);
+        if (nap) std::this_thread::sleep_for(std::chrono::milliseconds(nap));
+    }
 }
 
 } // namespace fw

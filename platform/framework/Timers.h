@@ -17,8 +17,10 @@ void SetRealTimeClock(bool on);
 bool RealTimeClock();
 // Real-time pump for the host program; on the manual clock it advances it.
 void RunMessageLoopFor(std::uint32_t ms);
-// Busy waits of animations: sleeps until the clock reaches Tick on the real
-// clock; on the manual clock a wait takes no time and returns at once.
+// Busy waits of animations: the clock moves on to Tick (the manual clock
+// jumps there, the real one is slept through) and the timers that come due on
+// the way fire in order, as they would while an animation runs. Posted
+// messages are pumped after each timer only; windows are not painted.
 void WaitUntil(std::uint32_t Tick);
 
 // Window timers: WM_TIMER with WParam = Id reaches Wnd every Interval ms.

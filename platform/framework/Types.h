@@ -2,6 +2,7 @@
 // Basic value types shared by every part of the framework.
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace fw {
@@ -13,6 +14,15 @@ public:
 };
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Calls a stored handler, when one is set, through a copy: a handler that
+// replaces or clears itself (or frees the object holding it) does not destroy
+// the closure it is running in. Every event of the framework fires this way.
+template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
+    if (!Handler) return;
+    const F Copy = Handler;
+    Copy(std::forward<A>(Args)...);
+}
 
 // Window handles and message words, pointer-sized as on the platform.
 struct HWND__;

@@ -143,7 +143,7 @@ void TWideEdit::PasteFromClipboard() {
 
 void TWideEdit::Change() {
     Invalidate();
-    if (OnChange) OnChange(this);
+    CallHandler(OnChange, this);
 }
 
 void TWideEdit::Notify(WPARAM Code) {

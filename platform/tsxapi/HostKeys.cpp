@@ -11,7 +11,7 @@ namespace tsxhost::detail {
 
 Frame* NewFrame(int kind, float time) {
     auto f = std::make_unique<Frame>();
-    f->id = NewId();
+    f->id = NewId(kFrame);
     f->kind = kind;
     f->time = time;
     f->data.assign(static_cast<std::size_t>(KindSize(kind)), 0);

@@ -89,10 +89,15 @@ void SelectNode(Node* n) {
 
 Material* NewMaterial() {
     auto m = std::make_unique<Material>();
-    m->id = NewId();
+    m->id = NewId(kMaterial);
     Material* raw = m.get();
     S().materials.emplace(raw->id, std::move(m));
     return raw;
+}
+
+void FreeMaterial(Material* m) {
+    FreeId(m->id, kMaterial);
+    S().materials.erase(m->id);
 }
 
 Node* MakeMeshNode(int type, const std::string& name, const std::vector<CtsxVec3f>& vxs,

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -63,6 +64,41 @@ TEST_F(SceneTest, StaleForeignAndNullHandlesAnswerNothingAndAreCounted) {
     for (int i = 0; i < 5; ++i)
         EXPECT_NE(AddCube("Cube", 1), cube);
     EXPECT_EQ(tsxIsSobj(cube), 0);
+}
+
+TEST_F(SceneTest, WithReuseOnFreedHandlesComeBackLastFreedFirst) {
+    CtsxSobj before = AddCube("Before", 1);
+    tsxSobjDelete(before); // freed with reuse off: never handed out again
+    SetReuseHandles(true);
+    EXPECT_TRUE(ReuseHandles());
+    CtsxSobj group = AddGroup("Group");
+    CtsxSobj a = AddCube("A", 1, group);
+    CtsxSobj b = AddNull("B", group);
+    CtsxFrame key = tsxFrameCreate(TSX_KIND_LOCATION);
+    tsxSobjInsertFrame(a, key, 0, 4);
+    tsxSobjDelete(group); // b, a, then the group are freed, with a's key
+    CtsxFrame newKey = tsxFrameCreate(TSX_KIND_SIZE);
+    EXPECT_EQ(newKey, key);
+    EXPECT_EQ(tsxFrameGetKind(newKey), TSX_KIND_SIZE);
+    CtsxSobj first = AddNull("First");
+    CtsxSobj second = AddNull("Second");
+    CtsxSobj third = AddNull("Third");
+    EXPECT_EQ(first, group);
+    EXPECT_EQ((std::set<CtsxSobj>{second, third}), (std::set<CtsxSobj>{a, b}));
+    EXPECT_NE(AddNull("Fourth"), before);
+    // The handle is the new object's: nothing tells it from the old one.
+    EXPECT_EQ(tsxIsSobj(group), 1);
+    EXPECT_EQ(NodeName(group), "First");
+    EXPECT_EQ(StaleUses(), 0);
+    // Off, or after a reset, no freed handle comes back.
+    SetReuseHandles(false);
+    tsxSobjDelete(first);
+    EXPECT_NE(AddNull("Fifth"), first);
+    SetReuseHandles(true);
+    tsxSobjDelete(second);
+    Reset();
+    EXPECT_FALSE(ReuseHandles());
+    EXPECT_NE(AddNull("Sixth"), second);
 }
 
 TEST_F(SceneTest, TypeNumbersAndTheSceneAsParent) {

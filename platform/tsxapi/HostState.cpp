@@ -9,7 +9,8 @@
 namespace tsxhost::detail {
 
 namespace {
-std::uint64_t gNextId = 1; // never reset, so no id is ever reused
+// Never reset: an id comes back only as a freed one while SetReuseHandles is on.
+std::uint64_t gNextId = 1;
 } // namespace
 
 std::atomic<State*> LogState{nullptr};
@@ -22,7 +23,7 @@ State& S() {
     }();
     if (!s->scene) {
         auto scene = std::make_unique<Node>();
-        scene->id = NewId();
+        scene->id = gNextId++; // the scene's handle is never freed
         scene->type = TSX_TYPE_SCENE;
         scene->name = "Scene";
         s->scene = scene.get();
@@ -32,8 +33,16 @@ State& S() {
     return *s;
 }
 
-std::uint64_t NewId() {
-    return gNextId++;
+std::uint64_t NewId(HandleTag tag) {
+    std::vector<std::uint64_t>& freed = S().freedIds[tag];
+    if (!S().reuseHandles || freed.empty()) return gNextId++;
+    const std::uint64_t id = freed.back();
+    freed.pop_back();
+    return id;
+}
+
+void FreeId(std::uint64_t id, HandleTag tag) {
+    if (S().reuseHandles) S().freedIds[tag].push_back(id);
 }
 
 void ResetState() {
@@ -293,7 +302,7 @@ std::vector<Node*> WalkScene() {
 
 Node* NewNode(int type, const std::string& name) {
     auto n = std::make_unique<Node>();
-    n->id = NewId();
+    n->id = NewId(kObj);
     n->type = type;
     n->name = name;
     Node* raw = n.get();
@@ -318,10 +327,13 @@ void FreeNode(Node* n) {
         FreeNode(n->cage);
     }
     for (auto& [kind, list] : n->keys)
-        for (Frame* f : list)
+        for (Frame* f : list) {
+            FreeId(f->id, kFrame);
             s.frames.erase(f->id);
+        }
     if (s.selection == n) s.selection = nullptr;
     if (s.dragObject == n) s.dragObject = nullptr;
+    FreeId(n->id, kObj);
     s.nodes.erase(n->id);
 }
 
@@ -342,6 +354,7 @@ void DetachFrame(Frame* f) {
 
 void FreeFrame(Frame* f) {
     DetachFrame(f);
+    FreeId(f->id, kFrame);
     S().frames.erase(f->id);
 }
 

@@ -22,6 +22,10 @@ struct Node;
 
 using fw::TScopeExit;
 
+// Handle encoding: (id << 3) | kind tag, so that a handle of one table never
+// names an entry of another.
+enum HandleTag : std::uintptr_t { kObj = 1, kFrame = 2, kFile = 3, kMaterial = 4 };
+
 struct Frame {
     std::uint64_t id = 0;
     int kind = 0;
@@ -97,6 +101,9 @@ struct Material {
     std::uint64_t id = 0;
     CtsxColor color{255, 255, 255, 255};
     float refl[4] = {0, 0, 0, 0};
+    // Made by a load for the file's meshes, not asked for through an API: it
+    // goes with the scene that loaded it, once nothing uses it.
+    bool fromFile = false;
 };
 
 struct HostFile {
@@ -163,6 +170,11 @@ struct State {
     void* module = nullptr;
     Node* dragObject = nullptr;
 
+    // Freed handles handed out again (SetReuseHandles): each table's freed
+    // ids, the last freed at the back.
+    bool reuseHandles = false;
+    std::vector<std::uint64_t> freedIds[kMaterial + 1];
+
     // Failures made to order (HostFaults.cpp).
     bool faultsOn = false;
     FaultPlan faults;
@@ -180,12 +192,12 @@ State& S();
 // first host call goes through S() (and builds the scene as before) in
 // LogSlow, which then logs when the log is on.
 [[gnu::visibility("hidden")]] extern std::atomic<State*> LogState;
-std::uint64_t NewId();
+// A new entry's id: from the one count that never goes back, or, while
+// handles are reused, the id its table freed last.
+std::uint64_t NewId(HandleTag tag);
+// An entry of the table left it: its id may come back (SetReuseHandles).
+void FreeId(std::uint64_t id, HandleTag tag);
 void ResetState();
-
-// Handle encoding: (id << 3) | kind tag, so that a handle of one table never
-// names an entry of another.
-enum HandleTag : std::uintptr_t { kObj = 1, kFrame = 2, kFile = 3, kMaterial = 4 };
 template <class H> H MakeHandle(std::uint64_t id, HandleTag tag) {
     return reinterpret_cast<H>(static_cast<std::uintptr_t>((id << 3) | tag));
 }
@@ -242,6 +254,7 @@ Node* MakeMeshNode(int type, const std::string& name, const std::vector<CtsxVec3
                    const std::vector<std::vector<std::int32_t>>& faces);
 
 Material* NewMaterial();
+void FreeMaterial(Material* m);
 std::uint8_t* CreateBlock(Node* n, int tag); // zeroed block of the tag's size, or none
 
 // Keys.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace tsxhost::detail {
 
@@ -166,7 +167,10 @@ struct Written {
 Written CallWriter(const std::function<bool(CtsxFILE)>& call) {
     HostFile* f = NewWriteFile();
     const std::uint64_t id = f->id;
-    TScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] {
+        FreeId(id, kFile);
+        S().files.erase(id);
+    }};
     const bool answeredSuccess = call(Handle(f));
     auto it = S().files.find(id);
     if (it == S().files.end()) return {};
@@ -494,8 +498,27 @@ Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
 void CallReader(const std::vector<std::uint8_t>& bytes, const std::function<void(CtsxFILE)>& call) {
     HostFile* f = NewReadFile(bytes.data(), bytes.size());
     const std::uint64_t id = f->id;
-    TScopeExit close{[id] { S().files.erase(id); }};
+    TScopeExit close{[id] {
+        FreeId(id, kFile);
+        S().files.erase(id);
+    }};
     call(Handle(f));
+}
+
+// The materials the scene's meshes use, in the order they are first used:
+// a scene saves what it needs, and a scene saved, loaded and saved again
+// gives the same bytes, whatever numbers the host gave its materials.
+std::vector<Material*> UsedMaterials() {
+    std::vector<Material*> used;
+    std::set<std::uint64_t> seen;
+    for (const Node* n : WalkScene()) {
+        if (!HasMesh(n->type)) continue;
+        const Mesh* m = n->type == TSX_TYPE_SUBDIV ? n->cage->mesh.get() : n->mesh.get();
+        auto it = S().materials.find(m->material);
+        if (it != S().materials.end() && seen.insert(m->material).second)
+            used.push_back(it->second.get());
+    }
+    return used;
 }
 
 } // namespace
@@ -504,12 +527,8 @@ bool SerializeScene(std::vector<std::uint8_t>& out, std::string* error) {
     Writer w;
     w.raw(kMagic, 8);
     w.u32(kVersion);
-    std::vector<Material*> mats;
-    for (auto& [id, m] : S().materials)
-        mats.push_back(m.get());
-    std::sort(mats.begin(), mats.end(), [](Material* a, Material* b) { return a->id < b->id; });
     std::map<std::uint64_t, std::uint32_t> index;
-    for (Material* m : mats) {
+    for (Material* m : UsedMaterials()) {
         Writer r;
         auto i = static_cast<std::uint32_t>(index.size() + 1);
         index[m->id] = i;
@@ -538,11 +557,27 @@ std::vector<std::uint64_t> MakeMaterials(const SceneRec& rec) {
     std::vector<std::uint64_t> materials;
     for (const MaterialRec& m : rec.materials) {
         Material* mat = NewMaterial();
+        mat->fromFile = true;
         mat->color = m.color;
         std::copy(std::begin(m.refl), std::end(m.refl), mat->refl);
         materials.push_back(mat->id);
     }
     return materials;
+}
+
+// The materials earlier loads made that no object uses any more (the
+// objects outside the scene keep theirs). Those made through the API stay:
+// their handles are in someone's hands.
+void FreeUnusedFileMaterials() {
+    State& s = S();
+    std::set<std::uint64_t> used;
+    for (const auto& [id, n] : s.nodes)
+        if (n->mesh) used.insert(n->mesh->material);
+    std::vector<Material*> unused;
+    for (const auto& [id, m] : s.materials)
+        if (m->fromFile && !used.contains(id)) unused.push_back(m.get());
+    for (Material* m : unused)
+        FreeMaterial(m);
 }
 
 // The file's objects made and linked in file order: those at depth 0 under
@@ -637,6 +672,7 @@ bool LoadSceneBytes(const std::vector<std::uint8_t>& bytes, LoadMode mode, std::
         s.selection = nullptr;
         while (s.scene->first)
             FreeNode(s.scene->first);
+        FreeUnusedFileMaterials();
     }
     const std::vector<std::uint64_t> materials = MakeMaterials(rec);
     // Objects first, linked in file order; then the data and extension readers.
@@ -692,7 +728,7 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 
 HostFile* NewReadFile(const std::uint8_t* data, std::size_t size) {
     auto f = std::make_unique<HostFile>();
-    f->id = NewId();
+    f->id = NewId(kFile);
     f->data = data;
     f->end = size;
     HostFile* raw = f.get();
@@ -702,7 +738,7 @@ HostFile* NewReadFile(const std::uint8_t* data, std::size_t size) {
 
 HostFile* NewWriteFile() {
     auto f = std::make_unique<HostFile>();
-    f->id = NewId();
+    f->id = NewId(kFile);
     f->writing = true;
     HostFile* raw = f.get();
     S().files.emplace(raw->id, std::move(f));
@@ -710,6 +746,7 @@ HostFile* NewWriteFile() {
 }
 
 void CloseHostFile(HostFile* f) {
+    FreeId(f->id, kFile);
     S().files.erase(f->id);
 }
 

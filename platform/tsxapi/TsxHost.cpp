@@ -98,6 +98,16 @@ void SetVersion(short first, short second) {
 void SetObjectFolder(const std::string& folder) {
     S().objectFolder = folder;
 }
+void SetReuseHandles(bool on) {
+    State& s = S();
+    s.reuseHandles = on;
+    if (!on)
+        for (auto& freed : s.freedIds)
+            freed.clear();
+}
+bool ReuseHandles() {
+    return S().reuseHandles;
+}
 void SetCallLog(bool on) {
     S().logOn = on;
 }

@@ -31,11 +31,17 @@ void Deactivate();
 
 // Fresh empty host: no objects, callbacks, types, attributes or tags; time 0;
 // default version, main view and views; log off; stale count 0; no faults;
-// plug-in entries detached (a loaded module stays loaded). Handle ids are
-// never reused.
+// handles not reused; plug-in entries detached (a loaded module stays
+// loaded). No handle handed out before a Reset is handed out again after it.
 void Reset();
 
 // ---- configuration ----
+// On: a new object, frame, material or file takes the handle its table freed
+// last (while there is one), as a host that reuses its handles does; objects
+// and frames freed before the switch went on are not reused. Off (the
+// default): no handle is ever handed out twice.
+void SetReuseHandles(bool on);
+bool ReuseHandles();
 void SetMainViewHwnd(void* hwnd); // 0 = no main view
 void SetVersion(short first, short second);
 void SetObjectFolder(const std::string& folder); // where tsxObjectLoad resolves bare names

@@ -95,7 +95,9 @@ void TBaseLazyTree::AnimateToggle(PLazyNode Node, bool Expanding) {
 // --- column resize ---------------------------------------------------------------------
 
 void TBaseLazyTree::AnimateColumnResize(int Column, int NewWidth) {
-    lt::TBusyScope Busy(*this, TBusyKind::Handler); // what timers ask for meanwhile waits, the tree too
+    // The tree's freeing waits; what timers delete meanwhile goes at once (the
+    // column is looked for again below).
+    lt::TBusyScope Busy(*this, TBusyKind::Hold);
     TLazyTreeColumns& Columns = Header()->Columns();
     TLazyTreeColumn* C = Columns.Items(Column);
     if (!C) return;

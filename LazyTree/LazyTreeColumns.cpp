@@ -383,6 +383,12 @@ void TLazyTreeColumns::Delete(int Index) {
     TLazyTreeColumn* Doomed = Items(Index);
     if (!Doomed) return;
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
+    // Asked for by the tree's handler (a paint's, a resize's, a timer's): the
+    // column waits for the operation's end, as deleted nodes do.
+    if (T && T->DeferWhileBusy([this, Doomed] {
+            if (const int I = IndexOf(Doomed); I >= 0) Delete(I);
+        }))
+        return;
     // An edit of the column's cells is cancelled first, while the column is
     // whole; its handlers may change the columns, so the column is found again.
     if (T && T->IsEditing() && T->EditColumn() == Index) {

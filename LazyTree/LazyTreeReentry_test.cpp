@@ -506,6 +506,37 @@ TEST(ReentryGoingTest, AThrowingStateHandlerCannotStopTheTreeGoing) {
 }
 
 
+// While the tree goes, its state handler expands everything and an expanding
+// handler clears the tree: the clear ran at once, under the expand.
+TEST(ReentryGoingTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
+    fw::ResetInputState();
+    auto Form = std::make_unique<fw::TForm>(nullptr);
+    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
+    Tree->SetParent(Form.get());
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates& S) {
+        S |= ivsHasChildren;
+    };
+    Tree->OnInitChildren = [](TBaseLazyTree* T, PLazyNode N, std::uint32_t& Count) {
+        Count = T->GetNodeLevel(N) < 2 ? 2 : 0;
+    };
+    Tree->SetRootNodeCount(3);
+    Form->Show();
+    fw::ProcessMessages();
+    bool Going = false;
+    int Leaves = 0;
+    Tree->OnStateChange = [&](TBaseLazyTree* T, TLazyTreeStates, TLazyTreeStates Leave) {
+        if (Going && Leave.Contains(tsValidating) && Leaves++ == 0) T->FullExpand();
+    };
+    Tree->OnExpanding = [&](TBaseLazyTree* T, PLazyNode, bool&) {
+        if (Going) T->Clear();
+    };
+    Tree->InvalidateCache();
+    Going = true;
+    EXPECT_NO_THROW(Form.reset());
+    EXPECT_EQ(Leaves, 1);
+    fw::ResetInputState();
+}
+
 // --------------------------------------------------------- the view's handlers
 
 // A handler that ends the update a full expand holds and adds two nodes:
@@ -551,7 +582,7 @@ TEST_F(ReentryViewTest, ANodeResetAfterItsHandlersExpandedItAgain) {
 
 // A column deleted by the handler of its own resize: the column's setter
 // went on with the freed column.
-TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerIsNoHarm) {
+TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerWaits) {
     Tree->Header()->Columns().Add()->SetWidth(100);
     Tree->Header()->Columns().Add()->SetWidth(100);
     Tree->OnColumnResize = [](TLTHeader* H, TColumnIndex C) { H->Columns().Delete(C); };
@@ -560,6 +591,28 @@ TEST_F(ReentryViewTest, AColumnDeletedByItsResizeHandlerIsNoHarm) {
     fw::ProcessMessages();
     EXPECT_EQ(Tree->Header()->Columns().Count(), 1);
     Picture();
+}
+
+// Scrolling a node into view expands its parents. A handler run by the
+// toggle's own look at the top row (measuring it) expanded the parent first;
+// the toggle then collapsed it, and toAutoFreeOnCollapse freed the node being
+// scrolled to.
+TEST_F(ReentryViewTest, ATogglePutAheadOfByAHandlerIsNotUndone) {
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoFreeOnCollapse);
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates&) {};
+    Tree->Clear();
+    Tree->SetRootNodeCount(3); // none initialised yet
+    PLazyNode Parent = Tree->GetFirstNoInit()->NextSibling;
+    PLazyNode Child = Tree->AddChild(Parent);
+    ASSERT_FALSE(Parent->States & vsExpanded);
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toVariableNodeHeight);
+    Tree->OnMeasureItem = [Parent](TBaseLazyTree* T, fw::TCanvas*, PLazyNode Node, int&) {
+        if (Node != Parent && Node->Parent != Parent) T->SetExpanded(Parent, true);
+    };
+    EXPECT_TRUE(Tree->ScrollIntoView(Child, false, false));
+    EXPECT_TRUE(Parent->States & vsExpanded);
+    EXPECT_EQ(Parent->FirstChild, Child);
+    EXPECT_TRUE(TreeAgrees(*Tree));
 }
 
 // Shift+Down with nothing focused: the first row stands in for the focus,

@@ -46,18 +46,6 @@
 namespace vel {
 namespace {
 
-// Steps that meet faults another branch mends (a refused paste between trees,
-// an edit ended while it starts, a column deleted while it is painted or
-// edited, streams read into selected or hidden nodes): off until those mends
-// land, or with TREE_WORKOUT_TREE_IO=1.
-constexpr bool TreeIoMendsLanded = false;
-
-bool TreeIoSteps() {
-    if (TreeIoMendsLanded) return true;
-    const char* E = std::getenv("TREE_WORKOUT_TREE_IO");
-    return E && *E == '1';
-}
-
 // What a handler throws on purpose.
 struct TWorkoutThrow : std::runtime_error {
     TWorkoutThrow() : std::runtime_error("workout handler") {}
@@ -196,11 +184,8 @@ protected:
         T->SetHintMode(hmHintAndDefault);
         T->SetIncrementalSearch(TBaseLazyTree::TLTIncrementalSearch::isAll);
         T->SetDragType(dtOLE);
-        // Edits start from clicks, keys and timers too: a handler that ends one
-        // while it starts meets a fault mended elsewhere, so only the edit step
-        // edits until that has landed.
-        TLTMiscOptions Misc = T->MiscOptions() | toCheckSupport | toAcceptOLEDrop;
-        if (TreeIoSteps()) Misc |= toEditable;
+        // Edits start from clicks, keys and timers too.
+        TLTMiscOptions Misc = T->MiscOptions() | toCheckSupport | toAcceptOLEDrop | toEditable;
         if (Chance(2)) Misc |= toVariableNodeHeight;
         T->TreeOptions()->SetMiscOptions(Misc);
         T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect |
@@ -308,7 +293,6 @@ protected:
     bool Armed = false;
     bool Stop = false;
     bool Tracing = false;
-    bool InEditStart = false; // EditNode runs: the tree-io steps stay away
     int Budget = 0;           // actions left in this step
     int Depth = 0;            // actions running inside actions
     bool Teardown = false;    // the trees go: handlers keep to their own tree
@@ -389,11 +373,11 @@ void Workout::HookAll(TBaseLazyTree* T) {
              PLazyNode Target = Mode == dmNowhere ? nullptr : Sender->DropTargetNode();
              Sender->ProcessOLEData(Source, Data, Target, amAddChildLast, false);
          }));
-    // A refused move or copy: a paste that refuses meets a fault mended elsewhere.
+    // A refused move or copy.
     auto Moving = T->OnNodeMoving;
     T->OnNodeMoving = [this, Moving](TBaseLazyTree* S, PLazyNode N, PLazyNode Target, bool& Ok) {
         Moving(S, N, Target, Ok);
-        if (TreeIoSteps() && Chance(6)) Ok = false;
+        if (Chance(6)) Ok = false;
     };
 }
 
@@ -416,8 +400,6 @@ void Workout::React(TBaseLazyTree* T, const char* Name, const std::vector<PLazyN
     if (!Armed || Stop || Budget <= 0 || Depth >= 3) return;
     if (std::find(Hostile.begin(), Hostile.end(), Name) == Hostile.end()) return;
     if (!Chance(4)) return;
-    // While an edit starts, a handler that ends it meets a fault mended elsewhere.
-    if (InEditStart && !TreeIoSteps()) return;
     PLazyNode N = nullptr;
     for (PLazyNode P : Given)
         if (P != T->RootNode() && TreeFromNode(P) == T) N = P;
@@ -433,10 +415,6 @@ void Workout::Act(TBaseLazyTree* T, PLazyNode Given, const char* Where) {
         ~TDepth() { --D; }
     } Leave{Depth};
     auto What = static_cast<TAct>(Rnd(static_cast<std::uint32_t>(TAct::Count)));
-    // Deleting a column that is painted or edited meets a fault mended elsewhere.
-    if (What == TAct::DeleteColumn && !TreeIoSteps() &&
-        (T->TreeStates().Contains(tsPainting) || T->IsEditing() || InEditStart))
-        What = TAct::Height;
     if (What == TAct::Throw && Rnd(3) != 0) What = TAct::AddToGiven;
     Trace("  %s %s: %s\n", NameOf(T), Where, ActName(What));
     if (What == TAct::Throw) throw TWorkoutThrow();
@@ -697,15 +675,10 @@ void Workout::StreamStep() {
     }
     PLazyNode Source = AnyNode(From);
     if (!Source) return;
-    // Reading a selected or hidden node, or into one, meets faults mended elsewhere.
-    const bool Plain = (Source->States & vsVisible) && !(Source->States & vsSelected);
     From->SaveToStream(S, Source); // its handlers may free Source
     if (S.Size() <= 16) return;
     S.SetPosition(16); // past the magic and the count: one node's chunk
     PLazyNode Target = AnyNode(To);
-    if (!TreeIoSteps() && Target &&
-        (!Plain || (Target->States & vsSelected) || !To->FullyVisible(Target)))
-        return;
     To->AddNodeFromStream(S, 2, Target);
 }
 
@@ -713,9 +686,7 @@ void Workout::ClipboardStep() {
     TBaseLazyTree* From = Chance(2) ? A : B;
     TBaseLazyTree* To = Chance(3) ? From : Other(From);
     if (PLazyNode N = AnyNode(From)) From->SetSelected(N, true);
-    // A cut pasted into another tree moves the source's nodes by a list that
-    // the source's handlers change: a fault mended elsewhere.
-    if (Chance(2) || (To != From && !TreeIoSteps()))
+    if (Chance(2))
         From->CopyToClipboard();
     else
         From->CutToClipboard();
@@ -770,18 +741,7 @@ void Workout::EditStep() {
     TBaseLazyTree* T = Chance(2) ? A : B;
     PLazyNode N = AnyNode(T);
     if (!N) return;
-    InEditStart = true;
-    const TLTMiscOptions Misc = T->MiscOptions();
-    struct TDone {
-        bool& F;
-        ~TDone() { F = false; }
-    } Done{InEditStart};
-    T->TreeOptions()->SetMiscOptions(Misc | toEditable);
-    fw::TScopeExit NotEditable([T] {
-        if (!TreeIoSteps()) T->TreeOptions()->SetMiscOptions(T->MiscOptions() & ~toEditable);
-    });
     T->EditNode(N, static_cast<int>(Rnd(static_cast<std::uint32_t>(T->Header()->Columns().Count()))));
-    InEditStart = false;
     fw::ProcessMessages();
     fw::KeyChar('z');
     if (Chance(2))
@@ -790,7 +750,6 @@ void Workout::EditStep() {
         fw::PressKey(fw::VK_ESCAPE);
     else
         T->EndEditNode();
-    if (!TreeIoSteps()) T->EndEditNode();
 }
 
 void Workout::HeaderStep() {
@@ -803,8 +762,7 @@ void Workout::HeaderStep() {
         fw::MouseUpAt(fw::ControlPoint(T, 100, 5));
         break;
     case 2:
-        if (!T->IsEditing() || TreeIoSteps())
-            if (T->Header()->Columns().Count() > 1) T->Header()->Columns().Delete(0);
+        if (T->Header()->Columns().Count() > 1) T->Header()->Columns().Delete(0);
         break;
     default: T->Header()->Columns().Add()->SetWidth(60); break;
     }

@@ -822,7 +822,9 @@ void TBaseLazyTree::DeleteSelectedNodes() {
 void TBaseLazyTree::Clear() {
     if (ReadOnly() && !Destroying()) return;
     if (FRoot->States & vsClearing) return;
-    if (!Destroying() && !DeletionMayRun(nullptr, [this] { Clear(); })) return;
+    // Asked for by a handler while the tree goes too: whatever the handler's
+    // caller holds stays until the destructor's own clear.
+    if (!DeletionMayRun(nullptr, [this] { Clear(); })) return;
     ClearNow();
 }
 
@@ -1113,8 +1115,12 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
     LTAssert(Node != nullptr, "Node must not be nil.");
     if (Node == FRoot || StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
+    const bool WasExpanded = (Node->States & vsExpanded) != 0;
     PLazyNode OldTop = FUpdateCount == 0 ? GetTopNode() : nullptr;
-    const bool Changed = (Node->States & vsExpanded) ? CollapseNode(Node) : ExpandNode(Node);
+    // Measuring the top row runs handlers: one that toggled the node already
+    // did what was asked (undoing it could free what the caller holds).
+    if (((Node->States & vsExpanded) != 0) != WasExpanded) return;
+    const bool Changed = WasExpanded ? CollapseNode(Node) : ExpandNode(Node);
     if (Changed) AfterToggle(Node, OldTop);
 }
 

@@ -496,6 +496,9 @@ public:
     bool HandlerRunning() const { return FHandlerDepth > 0; }
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
+    // Queues Run (a column's deletion) for the end of the outermost operation
+    // while a handler runs; false when none does, and the caller goes on now.
+    bool DeferWhileBusy(std::function<void()> Run) { return DeferWhileHandling(nullptr, std::move(Run)); }
 
     // ---- update lock
     void BeginUpdate();

@@ -550,18 +550,8 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
                             (FullyVisible(Node) ? 1 + CountVisibleChildren(Node) : 0);
         NoteRowsChanged();
         FixLoadedSelection(Node);
-        if (Node != FRoot && Node->Parent != FRoot && ((Before ^ Node->States) & vsVisible)) {
-            if (FUpdateCount == 0)
-                DetermineHiddenChildrenFlag(Node->Parent);
-            else
-                DoStateChange({tsUpdateHiddenChildrenNeeded});
-        }
-        MarkValidationNeeded();
-        if (FUpdateCount == 0) {
-            InvalidateCache();
-            UpdateScrollBars(true);
-            Invalidate();
-        }
+        RowsShownChanged(Node != FRoot && ((Before ^ Node->States) & vsVisible) ? Node->Parent
+                                                                                 : nullptr);
         if ((Before & vsSelected) && !(Node->States & vsSelected)) Change(Node);
     };
     try {

@@ -206,18 +206,9 @@ protected:
     template <class R, class... A>
     void Hook(TBaseLazyTree* T, std::function<R(A...)>& Event, const char* Name,
               std::function<R(A...)> Base = {}) {
-        Event = [this, T, Name, Base](A... Args) -> R {
-            std::vector<PLazyNode> Nodes;
-            (Collect(Nodes, Args), ...);
-            React(T, Name, Nodes);
-            if (Base) return Base(std::forward<A>(Args)...);
-            if constexpr (!std::is_void_v<R>) return R{};
-        };
-    }
-    template <class V> static void Collect(std::vector<PLazyNode>& Nodes, const V& V1) {
-        if constexpr (std::is_convertible_v<V, PLazyNode> && !std::is_null_pointer_v<V>) {
-            if (V1) Nodes.push_back(V1);
-        }
+        HookEvent(
+            Event, [this, T, Name](const std::vector<PLazyNode>& Nodes) { React(T, Name, Nodes); },
+            std::move(Base));
     }
 
     void HookAll(TBaseLazyTree* T);

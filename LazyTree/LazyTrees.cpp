@@ -570,7 +570,11 @@ void TBaseLazyTree::SetVisible(PLazyNode Node, bool Value) {
         Node->States &= ~vsVisible;
     }
     NoteRowsChanged();
-    if (Parent != FRoot) {
+    RowsShownChanged(Parent);
+}
+
+void TBaseLazyTree::RowsShownChanged(PLazyNode Parent) {
+    if (Parent && Parent != FRoot) {
         if (FUpdateCount == 0)
             DetermineHiddenChildrenFlag(Parent);
         else

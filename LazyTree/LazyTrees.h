@@ -337,6 +337,9 @@ public:
     void InterruptValidation();
     void InvalidateCache();
     void MarkValidationNeeded();
+    // Rows were shown or hidden (below Parent, when given): the hidden-children
+    // flag, the cache and the bars follow, or wait for the update's end.
+    void RowsShownChanged(PLazyNode Parent);
     bool BuildPositionCache(); // worker thread
     std::uint32_t PositionCacheSize() const;
     const TCache& PositionCache() const { return FPositionCache; }

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <sstream>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -101,6 +103,25 @@ inline ::testing::AssertionResult TreeAgrees(TBaseLazyTree& T) {
         if (K.Node && (K.Node == Root || !Seen.count(K.Node))) Fault(K.Name, 0, 0);
     if (Faults == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << Why.str();
+}
+
+// Answers every call of Event by handing the nodes among its arguments to
+// React first, then Base (when given) or a default answer.
+template <class R, class... A, class F>
+void HookEvent(std::function<R(A...)>& Event, F React, std::function<R(A...)> Base = {}) {
+    Event = [React = std::move(React), Base = std::move(Base)](A... Args) -> R {
+        std::vector<PLazyNode> Nodes;
+        auto Collect = [&Nodes](const auto& V) {
+            using V1 = std::decay_t<decltype(V)>;
+            if constexpr (std::is_convertible_v<V1, PLazyNode> && !std::is_null_pointer_v<V1>) {
+                if (V) Nodes.push_back(V);
+            }
+        };
+        (Collect(Args), ...);
+        React(Nodes);
+        if (Base) return Base(std::forward<A>(Args)...);
+        if constexpr (!std::is_void_v<R>) return R{};
+    };
 }
 
 } // namespace vel

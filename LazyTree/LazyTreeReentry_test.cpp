@@ -43,8 +43,12 @@ protected:
         return N;
     }
     // Four bytes of user data per node, so that reading meets OnLoadNode.
-    void SaveTags() {
+    // Node saved with a tag each, S left at its first node's record.
+    void SaveForReading(fw::TMemoryStream& S, PLazyNode Node) {
+        Tree->ValidateNode(nullptr, true);
         Tree->OnSaveNode = [](TBaseLazyTree*, PLazyNode, fw::TStream& S) { S.WriteU32(9); };
+        Tree->SaveToStream(S, Node);
+        S.SetPosition(16);
     }
     std::vector<PLazyNode> Roots() {
         std::vector<PLazyNode> R;
@@ -409,11 +413,8 @@ TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
     PLazyNode Source = Root(0);
     Tree->SetChildCount(Source, 2);
     Tree->SetChildCount(Source->FirstChild, 1);
-    Tree->ValidateNode(nullptr, true);
-    SaveTags();
     fw::TMemoryStream S;
-    Tree->SaveToStream(S, Source);
-    S.SetPosition(16);
+    SaveForReading(S, Source);
     int Loads = 0;
     Tree->OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
         Stream.ReadU32();
@@ -433,11 +434,8 @@ TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
 TEST_F(ReentryTest, ANodeBeingReadTakesNoChildrenFromItsHandlers) {
     Tree->SetRootNodeCount(2);
     Tree->SetChildCount(Root(0), 2);
-    Tree->ValidateNode(nullptr, true);
-    SaveTags();
     fw::TMemoryStream S;
-    Tree->SaveToStream(S, Root(0));
-    S.SetPosition(16);
+    SaveForReading(S, Root(0));
     std::vector<PLazyNode> Answers;
     Tree->OnLoadNode = [&Answers](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
         Stream.ReadU32();
@@ -454,11 +452,8 @@ TEST_F(ReentryTest, ANodeBeingReadTakesNoChildrenFromItsHandlers) {
 TEST_F(ReentryTest, AReadThatFailsKeepsWhatAHandlerAddedAfterIt) {
     Tree->SetRootNodeCount(2);
     Tree->SetChildCount(Root(0), 2);
-    Tree->ValidateNode(nullptr, true);
-    SaveTags();
     fw::TMemoryStream S;
-    Tree->SaveToStream(S, Root(0));
-    S.SetPosition(16);
+    SaveForReading(S, Root(0));
     PLazyNode Target = Root(1);
     // The second child's data: a node for the target, then the read fails.
     Tree->OnLoadNode = [Target](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {

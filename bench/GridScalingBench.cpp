@@ -101,8 +101,8 @@ std::string LongText(int bytes) {
     return t;
 }
 
-void BM_WrapLongText(benchmark::State& state) {
-    const std::string text = LongText(static_cast<int>(state.range(0)));
+// Wraps the text into a 200-pixel column each round.
+void WrapRounds(benchmark::State& state, const std::string& text) {
     fw::TBitmap scratch(4, 4);
     for (auto _ : state) {
         int height = 0, lines = 0;
@@ -110,6 +110,10 @@ void BM_WrapLongText(benchmark::State& state) {
         benchmark::DoNotOptimize(lines);
     }
     state.SetComplexityN(state.range(0));
+}
+
+void BM_WrapLongText(benchmark::State& state) {
+    WrapRounds(state, LongText(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_WrapLongText)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
@@ -162,14 +166,7 @@ BENCHMARK(BM_DoubleByteCount)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchm
 
 void BM_DoubleByteWrap(benchmark::State& state) {
     fw::TCodePageScope japanese(932);
-    const std::string text = DoubleByteText(static_cast<int>(state.range(0)));
-    fw::TBitmap scratch(4, 4);
-    for (auto _ : state) {
-        int height = 0, lines = 0;
-        WrappedTextHeight(scratch.Canvas(), text, 200, height, lines, true, htaLeft);
-        benchmark::DoNotOptimize(lines);
-    }
-    state.SetComplexityN(state.range(0));
+    WrapRounds(state, DoubleByteText(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DoubleByteWrap)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 

@@ -10,6 +10,7 @@
 // more, VEL_GRID_WORKOUT_STEPS the steps of each, VEL_GRID_WORKOUT_ODDS the
 // percent of handler calls that change the grid (docs/grid.md).
 #include "GridTestEnv.h"
+#include "ScopeExit.h"
 #include "Streams.h"
 #include "TSCombo.h"
 #include "TSGridEdit.h"
@@ -53,11 +54,7 @@ protected:
     void Arrange() {
         // Quiet handlers while the grid is set up.
         const int Was = std::exchange(Odds, 0);
-        struct Restore {
-            int& O;
-            int W;
-            ~Restore() { O = W; }
-        } R{Odds, Was};
+        fw::TScopeExit Restore([this, Was] { Odds = Was; });
         if (Grid->Cols() < 6) Grid->SetCols(6);
         if (Grid->Rows() < 4) Grid->SetRows(20);
         Grid->Col(2)->SetButtonType(btCombo);
@@ -300,11 +297,7 @@ protected:
     void Check() {
         const std::string W = Where();
         const int Was = std::exchange(Odds, 0);
-        struct Restore {
-            int& O;
-            int W;
-            ~Restore() { O = W; }
-        } R{Odds, Was};
+        fw::TScopeExit Restore([this, Was] { Odds = Was; });
         ASSERT_FALSE(Grid->Model().Busy()) << W;
         ASSERT_FALSE(Grid->Updating()) << W;
         ASSERT_FALSE(GridMemoryCanvas().IsLocked()) << W;

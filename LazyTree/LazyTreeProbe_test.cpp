@@ -266,20 +266,9 @@ void ProbeTest::HookAll(ProbeTree* T) {
              Own.tymed = TYMED_HGLOBAL;
              F.push_back(Own);
          }));
-    Hook(T, T->OnDragAllowed, "OnDragAllowed",
-         decltype(T->OnDragAllowed)(
-             [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; }));
-    Hook(T, T->OnDragOver, "OnDragOver",
-         decltype(T->OnDragOver)([](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
-                                    fw::TPoint, TDropMode, std::uint32_t&,
-                                    bool& Accept) { Accept = true; }));
-    Hook(T, T->OnDragDrop, "OnDragDrop",
-         decltype(T->OnDragDrop)([](TBaseLazyTree* Sender, TBaseLazyTree* Source,
-                                    TLTDataObject* Data, const TFormatArray&, fw::TShiftState,
-                                    fw::TPoint, std::uint32_t&, TDropMode Mode) {
-             PLazyNode Target = Mode == dmNowhere ? nullptr : Sender->DropTargetNode();
-             Sender->ProcessOLEData(Source, Data, Target, amAddChildLast, false);
-         }));
+    HookDragAndDrop(T, [this, T](auto& Event, const char* Name, auto Answer) {
+        Hook(T, Event, Name, std::move(Answer));
+    });
 }
 
 void ProbeTest::Workout() {

@@ -350,20 +350,9 @@ void Workout::HookAll(TBaseLazyTree* T) {
         const std::uint32_t Tag = N ? N->Index : 0;
         Stream.WriteBuffer(&Tag, sizeof Tag);
     };
-    Hook(T, T->OnDragAllowed, "OnDragAllowed",
-         decltype(T->OnDragAllowed)(
-             [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; }));
-    Hook(T, T->OnDragOver, "OnDragOver",
-         decltype(T->OnDragOver)([](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
-                                    fw::TPoint, TDropMode, std::uint32_t&,
-                                    bool& Accept) { Accept = true; }));
-    Hook(T, T->OnDragDrop, "OnDragDrop",
-         decltype(T->OnDragDrop)([](TBaseLazyTree* Sender, TBaseLazyTree* Source,
-                                    TLTDataObject* Data, const TFormatArray&, fw::TShiftState,
-                                    fw::TPoint, std::uint32_t&, TDropMode Mode) {
-             PLazyNode Target = Mode == dmNowhere ? nullptr : Sender->DropTargetNode();
-             Sender->ProcessOLEData(Source, Data, Target, amAddChildLast, false);
-         }));
+    HookDragAndDrop(T, [this, T](auto& Event, const char* Name, auto Answer) {
+        Hook(T, Event, Name, std::move(Answer));
+    });
     // A refused move or copy.
     auto Moving = T->OnNodeMoving;
     T->OnNodeMoving = [this, Moving](TBaseLazyTree* S, PLazyNode N, PLazyNode Target, bool& Ok) {

@@ -124,4 +124,23 @@ void HookEvent(std::function<R(A...)>& Event, F React, std::function<R(A...)> Ba
     };
 }
 
+// Drags allowed, every place accepted and drops carried out, each answer
+// handed to Hook(Event, Name, Answer) to wrap.
+template <class H> void HookDragAndDrop(TBaseLazyTree* T, H Hook) {
+    Hook(T->OnDragAllowed, "OnDragAllowed",
+         decltype(T->OnDragAllowed)(
+             [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = true; }));
+    Hook(T->OnDragOver, "OnDragOver",
+         decltype(T->OnDragOver)([](TBaseLazyTree*, TBaseLazyTree*, fw::TShiftState, TDragState,
+                                    fw::TPoint, TDropMode, std::uint32_t&,
+                                    bool& Accept) { Accept = true; }));
+    Hook(T->OnDragDrop, "OnDragDrop",
+         decltype(T->OnDragDrop)([](TBaseLazyTree* Sender, TBaseLazyTree* Source,
+                                    TLTDataObject* Data, const TFormatArray&, fw::TShiftState,
+                                    fw::TPoint, std::uint32_t&, TDropMode Mode) {
+             PLazyNode Target = Mode == dmNowhere ? nullptr : Sender->DropTargetNode();
+             Sender->ProcessOLEData(Source, Data, Target, amAddChildLast, false);
+         }));
+}
+
 } // namespace vel

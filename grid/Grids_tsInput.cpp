@@ -532,6 +532,7 @@ void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int
         break;
     }
     fw::TCustomControl::MouseUp(Button, Shift, X, Y);
+    if (Button == fw::mbRight) AskContextMenu(X, Y);
 }
 
 void TCustomGrid_ts::DoTimer() {

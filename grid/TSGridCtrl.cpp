@@ -154,10 +154,7 @@ void TtsGridControl::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int
     PressSeen = false;
     if (Raise) Click();
     fw::TCustomControl::MouseUp(Button, Shift, X, Y);
-    // The platform's default for a released right button: the context menu is asked for.
-    if (Button == fw::mbRight && HandleAllocated())
-        Perform(fw::WM_CONTEXTMENU, reinterpret_cast<fw::WPARAM>(Handle()),
-                fw::PointToLParam(ClientToScreen(fw::TPoint{X, Y})));
+    if (Button == fw::mbRight) AskContextMenu(X, Y);
 }
 
 void TtsGridControl::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {

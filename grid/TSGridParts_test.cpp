@@ -235,6 +235,34 @@ TEST_F(EngineTest, ARightClickOnTheEditorAsksForAContextMenuThroughTheStrategy) 
     EXPECT_EQ(Log, (std::vector<std::string>{"editor 2"}));
 }
 
+// A right click on a cell with no editor over it asks the grid for its menu,
+// once, at the client point; the form gets what the grid leaves.
+TEST_F(EngineTest, ARightClickOnACellAsksTheGridForAContextMenu) {
+    std::vector<std::string> Log;
+    bool GridTakes = true;
+    Grid->OnContextPopup = [&](fw::TObject* Sender, fw::TPoint P, bool& Handled) {
+        Log.push_back((Sender == Grid ? "grid " : "? ") + std::to_string(P.X) + "," +
+                      std::to_string(P.Y));
+        Handled = GridTakes;
+    };
+    Form->OnContextPopup = [&](fw::TObject*, fw::TPoint, bool& Handled) {
+        Log.push_back("form");
+        Handled = true;
+    };
+    Show();
+    const fw::TPoint P = CellPoint(2, 4);
+    fw::ClickAt(P, fw::mbRight);
+    ASSERT_EQ(Log.size(), 1u);
+    const fw::TPoint C = Grid->ScreenToClient(P);
+    EXPECT_EQ(Log[0], "grid " + std::to_string(C.X) + "," + std::to_string(C.Y));
+    GridTakes = false;
+    Log.clear();
+    fw::ClickAt(P, fw::mbRight);
+    EXPECT_EQ(Log, (std::vector<std::string>{"grid " + std::to_string(C.X) + "," +
+                                             std::to_string(C.Y),
+                                             "form"}));
+}
+
 TEST_F(EngineTest, CentredWrappedTextStandsInTheEditorWhereTheCellDrawsIt) {
     Grid->Col(1)->SetHorzAlignment(htaCenter);
     Grid->Col(1)->SetWordWrap(wwOn);

@@ -401,6 +401,12 @@ void TControl::Dispatch(TMessage& Message) {
     DefaultHandler(Message);
 }
 
+void TWinControl::AskContextMenu(int X, int Y) {
+    if (HandleAllocated())
+        Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Handle()),
+                PointToLParam(ClientToScreen(TPoint{X, Y})));
+}
+
 void TControl::ContextMenuMessage(TMessage& Message) {
     // LParam: the screen point, or -1 for a request from the keyboard.
     const TPoint P =

@@ -503,6 +503,9 @@ protected:
     // a handler ate the key, so the message goes no further.
     bool DispatchKey(TMessage& Message);
     void DefaultHandler(TMessage& Message) override;
+    // The platform's default for a right button released at the client point:
+    // the context menu is asked for (WM_CONTEXTMENU with the screen point).
+    void AskContextMenu(int X, int Y);
     virtual void CreateHandle();
     virtual void CreateWnd();
     virtual void DestroyWnd();

@@ -526,6 +526,11 @@ TEST(ReentryGoingTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
         if (Going) T->Clear();
     };
     Tree->InvalidateCache();
+    // The worker takes the tree and waits for its first message to be heard:
+    // the tree's going lets its messages through, and they run the handlers.
+    for (int I = 0; I < 100000 && WorkerThread()->CurrentTree() != Tree; ++I)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    ASSERT_EQ(WorkerThread()->CurrentTree(), Tree);
     Going = true;
     EXPECT_NO_THROW(Form.reset());
     EXPECT_EQ(Leaves, 1);

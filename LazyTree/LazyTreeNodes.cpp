@@ -189,9 +189,11 @@ void TBaseLazyTree::InitNode(PLazyNode Node) {
     if (InitStates & ivsMultiline) Node->States = (Node->States | vsMultiline) & ~vsHeightMeasured;
     bool WantExpanded = (InitStates & ivsExpanded) != 0;
     if (WantExpanded != ((Node->States & vsExpanded) != 0)) {
-        if (WantExpanded)
+        if (WantExpanded) {
+            PLazyNode Was = std::exchange(FInitToggleNode, Node);
+            fw::TScopeExit Restore([this, Was] { FInitToggleNode = Was; });
             ToggleNode(Node);
-        else if (Node->States & vsHasChildren)
+        } else if (Node->States & vsHasChildren)
             InitChildren(Node);
     }
 }

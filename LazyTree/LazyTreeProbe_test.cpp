@@ -345,10 +345,13 @@ void ProbeTest::Workout() {
         fw::MouseDownAt(fw::ControlPoint(A, 119, 5)); // resize the first column
         fw::MouseMoveTo(fw::ControlPoint(A, 140, 5), fw::ssLeft);
         fw::MouseUpAt(fw::ControlPoint(A, 140, 5));
-        fw::MouseDownAt(fw::ControlPoint(A, 30, 5)); // drag it out, over the scroll bar
+        // Drag it out, past the tree's right edge: the rows shown so far may not
+        // bring up a vertical bar to drop it on.
+        const int Out = A->Width() + 20;
+        fw::MouseDownAt(fw::ControlPoint(A, 30, 5));
         fw::MouseMoveTo(fw::ControlPoint(A, 80, 5), fw::ssLeft);
-        fw::MouseMoveTo(fw::ControlPoint(A, 190, 5), fw::ssLeft);
-        fw::MouseUpAt(fw::ControlPoint(A, 190, 5));
+        fw::MouseMoveTo(fw::ControlPoint(A, Out, 5), fw::ssLeft);
+        fw::MouseUpAt(fw::ControlPoint(A, Out, 5));
         fw::MouseDownAt(fw::ControlPoint(A, 160, 5)); // the second in front, let go below
         fw::MouseMoveTo(fw::ControlPoint(A, 100, 5), fw::ssLeft);
         fw::MouseMoveTo(At(A, 20, 1), fw::ssLeft);

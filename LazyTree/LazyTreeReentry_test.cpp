@@ -6,6 +6,7 @@
 #include "LazyTreeEdit.h"
 #include "LazyTreeStreams.h"
 #include "LazyTreeWorker.h"
+#include "ScrollBars.h"
 #include "Streams.h"
 #include "TreeInvariants.h"
 #include "TreeViewTestEnv.h"
@@ -142,6 +143,46 @@ TEST(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
     fw::ResetInputState();
 }
 
+// A full expand with nothing left to toggle still writes the totals of its
+// subtree at its end; from a paint handler it did so while the worker, which
+// had the tree since before the paint, read them.
+TEST(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
+    fw::ResetInputState();
+    auto Form = std::make_unique<fw::TForm>(nullptr);
+    Form->SetBounds(100, 100, 300, 200);
+    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
+    Tree->SetParent(Form.get());
+    Tree->SetBounds(0, 0, 240, 160);
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates& S) {
+        S |= ivsExpanded;
+    };
+    Form->Show();
+    Tree->SetRootNodeCount(3000);
+    Tree->ValidateNode(nullptr, true);
+    fw::ProcessMessages();
+    // The worker takes the tree and hears so; a worker done before this thread
+    // looked again has told its end too, and is asked once more.
+    for (int Tries = 0; Tries < 20 && !Tree->TreeStates().Contains(tsValidating); ++Tries) {
+        Tree->InvalidateCache();
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (WorkerThread()->CurrentTree() != Tree && std::chrono::steady_clock::now() < Deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        fw::DeliverSentMessages();
+    }
+    ASSERT_TRUE(Tree->TreeStates().Contains(tsValidating));
+    // The expand's state is left after its totals are written.
+    bool WorkerHeldIt = false;
+    Tree->OnStateChange = [&](TBaseLazyTree* T, TLazyTreeStates, TLazyTreeStates Leave) {
+        if (Leave.Contains(tsExpanding)) WorkerHeldIt = T->TreeStates().Contains(tsValidating);
+    };
+    Tree->FullExpand();
+    Tree->OnStateChange = nullptr;
+    EXPECT_FALSE(WorkerHeldIt);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+    Form.reset();
+    fw::ResetInputState();
+}
+
 // ------------------------------------------------- free handlers that add nodes
 
 // A parent whose children are being freed takes none: AddChild answers nil
@@ -263,6 +304,33 @@ TEST_F(ReentryViewTest, GrowingAChildCountNeverInitialisesTheChildrenAgain) {
     Tree->SetChildCount(Node, 3);
     EXPECT_EQ(Node->ChildCount, 3u);
     EXPECT_EQ(Asked, 0);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// ------------------------------------------- nodes that initialise expanded
+
+// Every top-level node asks to be expanded when it is initialised. Each such
+// toggle scrolled its children into view; the bars' measuring of the rows
+// then on screen initialised the next nodes, which scrolled on: one nested
+// call per node, a stack overflow at a few thousand nodes just by showing.
+TEST_F(ReentryViewTest, NodesInitialisedExpandedNeitherScrollNorRunAway) {
+    Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode Parent, PLazyNode, TLTInternalStates& S) {
+        if (!Parent) S |= ivsHasChildren | ivsExpanded;
+    };
+    Tree->OnInitChildren = [](TBaseLazyTree*, PLazyNode, std::uint32_t& Count) { Count = 1; };
+    Tree->Clear();
+    Tree->SetRootNodeCount(5000);
+    fw::ProcessMessages();
+    EXPECT_EQ(Tree->OffsetY(), 0);
+    EXPECT_EQ(Tree->GetTopNode(), Top(0));
+    EXPECT_TRUE(Top(0)->States & vsExpanded);
+    // A walk that initialises them all sets the bars once, at its end.
+    Tree->ValidateNode(nullptr, true);
+    EXPECT_EQ(Tree->OffsetY(), 0);
+    EXPECT_EQ(Tree->VisibleCount(), 10000u);
+    int Min = -1, Max = -1;
+    ASSERT_TRUE(fw::GetScrollRange(Tree->Handle(), fw::SB_VERT, Min, Max));
+    EXPECT_EQ(static_cast<std::uint32_t>(Max), Tree->RangeY());
     EXPECT_TRUE(TreeAgrees(*Tree));
 }
 

@@ -869,6 +869,7 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     // operation's own count) go once nothing holds them: whichever scope
     // ended last need not have been an update's.
     if (FBusyCount == 0 && FUpdateCount == 0 && FSelectionMarked) PackSelection();
+    if (FBusyCount == 0 && FScrollBarsWanted) UpdateWantedScrollBars();
     if (FBusyCount != 0 || (FDeferred.empty() && !FCacheWanted)) return;
     if (Kind == TBusyKind::Operation) {
         RunDeferred();
@@ -884,6 +885,17 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     if (HandleAllocated() && !FDeferredPosted) {
         FDeferredPosted = true;
         fw::PostMessage(Handle(), lt::CM_RUNDEFERRED, 0, 0);
+    }
+}
+
+void TBaseLazyTree::UpdateWantedScrollBars() {
+    if (FUpdatingWantedBars || FGoing) return;
+    FUpdatingWantedBars = true;
+    fw::TScopeExit Done([this] { FUpdatingWantedBars = false; });
+    // Measuring the rows on screen may initialise more that ask again.
+    for (int Round = 0; FScrollBarsWanted && Round < 8; ++Round) {
+        FScrollBarsWanted = false;
+        UpdateScrollBars(true);
     }
 }
 
@@ -1120,7 +1132,7 @@ void TBaseLazyTree::ToggleNode(PLazyNode Node) {
     if (Node == FRoot || StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     const bool WasExpanded = (Node->States & vsExpanded) != 0;
-    PLazyNode OldTop = FUpdateCount == 0 ? GetTopNode() : nullptr;
+    PLazyNode OldTop = FUpdateCount == 0 && Node != FInitToggleNode ? GetTopNode() : nullptr;
     // Measuring the top row runs handlers: one that toggled the node already
     // did what was asked (undoing it could free what the caller holds).
     if (((Node->States & vsExpanded) != 0) != WasExpanded) return;
@@ -1175,6 +1187,15 @@ void TBaseLazyTree::AfterToggle(PLazyNode Node, PLazyNode OldTop) {
     MarkValidationNeeded();
     if (FUpdateCount > 0) return;
     InvalidateCache();
+    if (Node == FInitToggleNode) {
+        // Expanded by its own initialisation, which a walk over the rows may
+        // ask for: no scrolling (the rows scrolled to would be initialised and
+        // scroll on, through every node), no measuring down to the node and
+        // the bars once for the whole walk; the window is repainted whole.
+        if (Node->ChildCount > 0) FScrollBarsWanted = true; // the toggle's busy end
+        Invalidate();
+        return;
+    }
     if (Node->ChildCount == 0) {
         InvalidateNode(Node);
         return;
@@ -1229,6 +1250,10 @@ void TBaseLazyTree::BatchWalkToggle(PLazyNode Node) {
 
 template <class F> void TBaseLazyTree::BatchTotals(PLazyNode Node, F&& Run) {
     const bool Outer = FTotalsBatch == nullptr;
+    // The end writes every total of the subtree, toggled or not: the worker,
+    // which may hold the tree since before a paint that runs this, lets go
+    // first, and is not given it again while the operation runs.
+    if (Outer) InterruptValidation();
     // A batch run by a handler of another leaves totals to that one's end.
     if (!Outer) ++FHandlerRowChanges;
     const std::uint32_t ShownBefore = Outer ? ShownRowsOf(Node) : 0;

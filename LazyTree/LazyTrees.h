@@ -129,6 +129,7 @@ public:
     };
     void EnterBusy(TBusyKind Kind);
     void LeaveBusy(TBusyKind Kind);
+    void UpdateWantedScrollBars();
     bool HandlerRunning() const { return FHandlerDepth > 0; }
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
@@ -1109,6 +1110,10 @@ private:
     bool FDeferredPosted = false; // a message to run them is on its way
     bool FRunningDeferred = false;
     bool FCacheWanted = false; // a cache build asked for while busy: queued at the end
+    // Toggles made by nodes' initialisations ask for the bars once, at the end
+    // of the outermost operation rather than at each toggle.
+    bool FScrollBarsWanted = false;
+    bool FUpdatingWantedBars = false;
     bool FGoing = false;       // the destructor runs
     std::uint32_t FWorkerMessageDepth = 0; // inside the worker's sent message
     // Stream reading and writing without recursion: the base chunk's children
@@ -1121,6 +1126,8 @@ private:
     // its walk stands on, or made while the walk steps) leave totals to its end.
     PLazyNode FTotalsBatch = nullptr;
     PLazyNode FBatchWalkNode = nullptr;
+    // The node its own initialisation is expanding (ivsExpanded): no user's toggle.
+    PLazyNode FInitToggleNode = nullptr;
     bool FBatchStepping = false;
     int FNodeDataSize = -1;
     std::uint32_t FTotalInternalDataSize = 0;

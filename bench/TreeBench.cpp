@@ -111,6 +111,31 @@ void Tree_Create(benchmark::State& State, bool WithInit) {
 BENCHMARK_CAPTURE(Tree_Create, Plain, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Tree_Create, WithInitNode, true)->Apply(Sizes);
 
+// Every top-level node initialises expanded (with one child, or none) in a
+// shown tree: each such toggle was measured down to its row and scrolled to.
+void Tree_InitExpanded(benchmark::State& State, bool WithChild) {
+    const auto N = static_cast<std::uint32_t>(State.range(0));
+    for (auto _ : State) {
+        State.PauseTiming();
+        auto T = KeyTree(&Host());
+        T->OnInitNode = [WithChild](TBaseLazyTree* S, PLazyNode P, PLazyNode, TLTInternalStates& St) {
+            St |= ivsExpanded;
+            if (WithChild && !P) St |= ivsHasChildren;
+            (void)S;
+        };
+        T->OnInitChildren = [](TBaseLazyTree*, PLazyNode, std::uint32_t& Count) { Count = 1; };
+        T->SetRootNodeCount(N);
+        State.ResumeTiming();
+        T->ValidateNode(nullptr, true);
+        State.PauseTiming();
+        T.reset();
+        State.ResumeTiming();
+    }
+    Counters(State);
+}
+BENCHMARK_CAPTURE(Tree_InitExpanded, Leaves, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Tree_InitExpanded, OneChild, true)->Apply(Sizes);
+
 void Tree_Paint(benchmark::State& State, bool Middle) {
     auto T = KeyTree(&Host());
     T->SetRootNodeCount(static_cast<std::uint32_t>(State.range(0)));

@@ -105,18 +105,38 @@ TEST_F(ReentryTest, EveryDeletionFromAWalksCallbackIsRefused) {
 
 // ------------------------------------------- a deletion that runs inside an operation
 
+// A string tree alone on a shown form, for the worker to take.
+class ReentryWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fw::ResetInputState();
+        Form = std::make_unique<fw::TForm>(nullptr);
+        Form->SetBounds(100, 100, 300, 200);
+        Tree = fw::Create<TLazyStringTree>(Form.get());
+        Tree->SetParent(Form.get());
+        Tree->SetBounds(0, 0, 240, 160);
+        Form->Show();
+        fw::ProcessMessages();
+    }
+    void TearDown() override {
+        Form.reset();
+        fw::ResetInputState();
+    }
+    // Until the worker has taken the tree; it then waits for its first
+    // message to be heard.
+    void WaitForTheWorker() {
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (WorkerThread()->CurrentTree() != Tree && std::chrono::steady_clock::now() < Deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::unique_ptr<fw::TForm> Form;
+    TLazyStringTree* Tree = nullptr;
+};
+
 // A deletion a handler asked for ran at the end of the worker's message,
 // which SetNodeHeight let through while it still held its node.
-TEST(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
-    fw::ResetInputState();
-    auto Form = std::make_unique<fw::TForm>(nullptr);
-    Form->SetBounds(100, 100, 300, 200);
-    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
-    Tree->SetParent(Form.get());
-    Tree->SetBounds(0, 0, 240, 160);
+TEST_F(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
     Tree->SetNodeDataSize(4);
-    Form->Show();
-    fw::ProcessMessages();
     Tree->SetRootNodeCount(3000);
     fw::ProcessMessages();
     PLazyNode Target = Tree->GetFirstNoInit()->NextSibling->NextSibling;
@@ -128,10 +148,7 @@ TEST(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
         }
     };
     Tree->SetNodeHeight(Tree->GetFirstNoInit(), 30); // queues a cache build
-    // The worker takes the tree and waits for it to hear so.
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (WorkerThread()->CurrentTree() != Tree && std::chrono::steady_clock::now() < Deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    WaitForTheWorker();
     Tree->BeginUpdate(); // the handler's deletion waits
     Tree->SetNodeHeight(Target, 40);
     Tree->EndUpdate();
@@ -139,24 +156,15 @@ TEST(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
     EXPECT_EQ(Tree->TotalCount(), 2999u);
     EXPECT_TRUE(TreeAgrees(*Tree));
     Tree->OnUpdating = nullptr;
-    Form.reset();
-    fw::ResetInputState();
 }
 
 // A full expand with nothing left to toggle still writes the totals of its
 // subtree at its end; from a paint handler it did so while the worker, which
 // had the tree since before the paint, read them.
-TEST(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
-    fw::ResetInputState();
-    auto Form = std::make_unique<fw::TForm>(nullptr);
-    Form->SetBounds(100, 100, 300, 200);
-    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
-    Tree->SetParent(Form.get());
-    Tree->SetBounds(0, 0, 240, 160);
+TEST_F(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
     Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates& S) {
         S |= ivsExpanded;
     };
-    Form->Show();
     Tree->SetRootNodeCount(3000);
     Tree->ValidateNode(nullptr, true);
     fw::ProcessMessages();
@@ -164,9 +172,7 @@ TEST(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
     // looked again has told its end too, and is asked once more.
     for (int Tries = 0; Tries < 20 && !Tree->TreeStates().Contains(tsValidating); ++Tries) {
         Tree->InvalidateCache();
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (WorkerThread()->CurrentTree() != Tree && std::chrono::steady_clock::now() < Deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitForTheWorker();
         fw::DeliverSentMessages();
     }
     ASSERT_TRUE(Tree->TreeStates().Contains(tsValidating));
@@ -179,8 +185,6 @@ TEST(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
     Tree->OnStateChange = nullptr;
     EXPECT_FALSE(WorkerHeldIt);
     EXPECT_TRUE(TreeAgrees(*Tree));
-    Form.reset();
-    fw::ResetInputState();
 }
 
 // ------------------------------------------------- free handlers that add nodes

@@ -78,7 +78,7 @@ void BM_SetCols(benchmark::State& state) {
     }
     state.SetComplexityN(n);
 }
-BENCHMARK(BM_SetCols)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetCols)->Arg(1000)->Arg(4000)->Arg(16000)->Arg(64000)->Arg(131072)->Unit(benchmark::kMillisecond);
 
 void BM_DataRowAtAfterAMove(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));

@@ -81,8 +81,9 @@ TEST_F(ReentryTest, EveryDeletionFromAWalksCallbackIsRefused) {
             {"clear", [](TBaseLazyTree* T, PLazyNode) { T->Clear(); }},
             {"reset", [](TBaseLazyTree* T, PLazyNode N) { T->ResetNode(N->Parent); }},
         };
-    for (const auto& [What, Delete] : Deletions) {
-        SCOPED_TRACE(What);
+    for (const auto& Entry : Deletions) {
+        SCOPED_TRACE(Entry.first);
+        const auto& Delete = Entry.second;
         Tree->Clear();
         Tree->SetRootNodeCount(3);
         Tree->SetChildCount(Root(1), 2);

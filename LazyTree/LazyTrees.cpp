@@ -305,7 +305,12 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     }
     if (FUpdateCount == 0) {
         InvalidateCache();
-        UpdateScrollBars(true);
+        // The children of a node its initialisation expands: the bars wait
+        // for the end of the operation, as for its toggle.
+        if (Node == FInitToggleNode)
+            FScrollBarsWanted = true;
+        else
+            UpdateScrollBars(true);
         Invalidate();
     }
     StructureChange(Node == FRoot ? nullptr : Node, crChildAdded);

@@ -111,6 +111,19 @@ inline bool StaysPut(PLazyNode Node) {
     return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
 }
 
+// Chains Node behind Parent's last child: links and index; counts are the caller's.
+inline void ChainLast(PLazyNode Node, PLazyNode Parent) {
+    Node->Parent = Parent;
+    Node->NextSibling = nullptr;
+    Node->PrevSibling = Parent->LastChild;
+    Node->Index = Parent->LastChild ? Parent->LastChild->Index + 1 : 0;
+    if (Parent->LastChild)
+        Parent->LastChild->NextSibling = Node;
+    else
+        Parent->FirstChild = Node;
+    Parent->LastChild = Node;
+}
+
 // Whether Node lies below Top (Top itself not counted); nil Top is the root.
 inline bool Below(PLazyNode Node, PLazyNode Top) {
     for (PLazyNode Run = Node->Parent; Run; Run = Run->Parent) {

@@ -54,14 +54,7 @@ void TBaseLazyTree::LinkNode(PLazyNode Node, PLazyNode Destination, TLTNodeAttac
             ++Run->Index;
         break;
     case amAddChildLast:
-        Node->NextSibling = nullptr;
-        Node->PrevSibling = Destination->LastChild;
-        Node->Index = Destination->LastChild ? Destination->LastChild->Index + 1 : 0;
-        if (Destination->LastChild)
-            Destination->LastChild->NextSibling = Node;
-        else
-            Destination->FirstChild = Node;
-        Destination->LastChild = Node;
+        ChainLast(Node, Destination);
         break;
     default:
         break;

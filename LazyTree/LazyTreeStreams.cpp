@@ -43,14 +43,7 @@ void WriteHeader(TStream& Stream, std::uint32_t Type, std::int32_t Size) {
 // until the node has been read whole.
 void LinkRaw(PLazyNode Node, PLazyNode Parent) {
     Node->Internal |= lt::nfRaw;
-    Node->Parent = Parent;
-    Node->PrevSibling = Parent->LastChild;
-    Node->Index = Parent->LastChild ? Parent->LastChild->Index + 1 : 0;
-    if (Parent->LastChild)
-        Parent->LastChild->NextSibling = Node;
-    else
-        Parent->FirstChild = Node;
-    Parent->LastChild = Node;
+    lt::ChainLast(Node, Parent);
     ++Parent->ChildCount;
     Parent->States |= vsHasChildren;
 }

@@ -347,14 +347,7 @@ PLazyNode TBaseLazyTree::AppendChildren(PLazyNode Node, std::uint32_t NewChildCo
         while (Node->ChildCount < NewChildCount && TakesChildren(Node)) {
             if (FNodeDataSize == -1) Commit();
             PLazyNode Child = MakeNewNode();
-            Child->Index = Node->LastChild ? Node->LastChild->Index + 1 : 0;
-            Child->PrevSibling = Node->LastChild;
-            Child->Parent = Node;
-            if (Node->LastChild)
-                Node->LastChild->NextSibling = Child;
-            else
-                Node->FirstChild = Child;
-            Node->LastChild = Child;
+            ChainLast(Child, Node);
             ++Node->ChildCount;
             Node->States |= vsHasChildren;
             AdjustTotalCount(Node, 1, true);

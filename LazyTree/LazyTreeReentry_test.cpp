@@ -579,11 +579,7 @@ TEST(ReentryGoingTest, AThrowingStateHandlerCannotStopTheTreeGoing) {
 
 // While the tree goes, its state handler expands everything and an expanding
 // handler clears the tree: the clear ran at once, under the expand.
-TEST(ReentryGoingTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
-    fw::ResetInputState();
-    auto Form = std::make_unique<fw::TForm>(nullptr);
-    auto* Tree = fw::Create<TLazyStringTree>(Form.get());
-    Tree->SetParent(Form.get());
+TEST_F(ReentryWorkerTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
     Tree->OnInitNode = [](TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates& S) {
         S |= ivsHasChildren;
     };
@@ -591,7 +587,6 @@ TEST(ReentryGoingTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
         Count = T->GetNodeLevel(N) < 2 ? 2 : 0;
     };
     Tree->SetRootNodeCount(3);
-    Form->Show();
     fw::ProcessMessages();
     bool Going = false;
     int Leaves = 0;
@@ -602,15 +597,12 @@ TEST(ReentryGoingTest, AClearAskedForByAHandlerWhileTheTreeGoesWaits) {
         if (Going) T->Clear();
     };
     Tree->InvalidateCache();
-    // The worker takes the tree and waits for its first message to be heard:
-    // the tree's going lets its messages through, and they run the handlers.
-    for (int I = 0; I < 100000 && WorkerThread()->CurrentTree() != Tree; ++I)
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    // The tree's going lets the worker's messages through, and they run the handlers.
+    WaitForTheWorker();
     ASSERT_EQ(WorkerThread()->CurrentTree(), Tree);
     Going = true;
     EXPECT_NO_THROW(Form.reset());
     EXPECT_EQ(Leaves, 1);
-    fw::ResetInputState();
 }
 
 // --------------------------------------------------------- the view's handlers

@@ -1126,9 +1126,9 @@ private:
     // its walk stands on, or made while the walk steps) leave totals to its end.
     PLazyNode FTotalsBatch = nullptr;
     PLazyNode FBatchWalkNode = nullptr;
+    bool FBatchStepping = false;
     // The node its own initialisation is expanding (ivsExpanded): no user's toggle.
     PLazyNode FInitToggleNode = nullptr;
-    bool FBatchStepping = false;
     int FNodeDataSize = -1;
     std::uint32_t FTotalInternalDataSize = 0;
     std::uint32_t FDefaultNodeHeight = 18;

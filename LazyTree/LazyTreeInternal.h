@@ -153,12 +153,13 @@ template <class F> void WalkBelow(TBaseLazyTree& Tree, PLazyNode Node, F&& Visit
     }
 }
 
-// Calls an assigned event inside a handler's busy scope.
+// Calls an assigned event inside a handler's busy scope, through a copy (a
+// handler may replace or clear itself).
 template <class TEvent, class... TArgs>
 void Fire(TBaseLazyTree& Tree, const TEvent& Event, TArgs&&... Args) {
     if (!Event) return;
     TBusyScope Busy(Tree, TBaseLazyTree::TBusyKind::Handler);
-    Event(std::forward<TArgs>(Args)...);
+    fw::CallHandler(Event, std::forward<TArgs>(Args)...);
 }
 
 // The named scopes below are left on every exit path. Their leave steps call

@@ -209,6 +209,20 @@ TEST_F(ReentryTest, AFreeHandlerAddingToAClearingParentGetsNil) {
     EXPECT_TRUE(TreeAgrees(*Tree));
 }
 
+// A handler that clears itself while it runs: the closure it runs in was
+// the stored one, destroyed under it.
+TEST_F(ReentryTest, AHandlerClearingItselfKeepsItsClosure) {
+    std::string Seen;
+    Tree->OnInitNode = [this, &Seen, Mark = std::string(64, 'x')](
+                           TBaseLazyTree*, PLazyNode, PLazyNode, TLTInternalStates&) {
+        Tree->OnInitNode = nullptr;
+        Seen = Mark;
+    };
+    Tree->SetRootNodeCount(2);
+    Tree->ValidateNode(nullptr, true);
+    EXPECT_EQ(Seen, std::string(64, 'x'));
+}
+
 // The node being freed takes no child either: the child leaked and was counted.
 TEST_F(ReentryTest, AFreeHandlerAddingToTheNodeBeingFreedGetsNil) {
     Tree->SetRootNodeCount(2);

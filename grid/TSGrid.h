@@ -425,8 +425,7 @@ protected:
     template <class F, class... A> void Fire(const F& Handler, A&&... Args) {
         if (!Handler) return;
         TtsBusyScope Busy(*FModel);
-        const F Copy = Handler;
-        Copy(std::forward<A>(Args)...);
+        fw::CallHandler(Handler, std::forward<A>(Args)...);
     }
     void Paint() override;
     void MoveTopLeft(int ALeft, int ATop) override;

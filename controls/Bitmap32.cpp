@@ -97,7 +97,7 @@ int TThreadPersistent::LockCount() const {
 // ------------------------------------------------------------- TCustomMap
 
 void TCustomMap::Resized() {
-    if (OnResize) OnResize(this);
+    fw::CallHandler(OnResize, this);
 }
 
 bool TCustomMap::SetSize(int NewWidth, int NewHeight) {
@@ -165,7 +165,7 @@ bool TBitmap32::SetSize(int NewWidth, int NewHeight) {
 }
 
 void TBitmap32::HandleChanged() {
-    if (OnHandleChanged) OnHandleChanged(this);
+    fw::CallHandler(OnHandleChanged, this);
 }
 
 void TBitmap32::FontChanged() {

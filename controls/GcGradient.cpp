@@ -104,7 +104,7 @@ void TGcExGraphicControl::ParentShowHintChanged(fw::TMessage& Message) {
 
 void TGcExGraphicControl::ParentColorChanged(fw::TMessage& Message) {
     Inherited(Message);
-    if (OnParentColorChange) OnParentColorChange(this);
+    fw::CallHandler(OnParentColorChange, this);
 }
 
 void TGcExGraphicControl::HintShow(fw::TMessage& Message) {
@@ -121,14 +121,14 @@ void TGcExGraphicControl::HintShow(fw::TMessage& Message) {
 
 void TGcExGraphicControl::MouseEnter(fw::TMessage& Message) {
     FMouseOver = true;
-    if (OnMouseEnter) OnMouseEnter(this);
+    fw::CallHandler(OnMouseEnter, this);
     Inherited(Message);
 }
 
 void TGcExGraphicControl::MouseLeave(fw::TMessage& Message) {
     FMouseOver = false;
     Inherited(Message);
-    if (OnMouseLeave) OnMouseLeave(this);
+    fw::CallHandler(OnMouseLeave, this);
 }
 
 // ------------------------------------------------------------ TGcGradient

@@ -153,7 +153,7 @@ void TKnob::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
 }
 
 void TKnob::Change() {
-    if (OnChange) OnChange(this);
+    fw::CallHandler(OnChange, this);
     if (ChangeLink) ChangeLink(this);
 }
 
@@ -227,7 +227,7 @@ void TKnob::MouseMove(fw::TShiftState Shift, int X, int Y) {
             FPosition = static_cast<int>(
                 std::clamp(std::int64_t{FPosition} + step, std::int64_t{FMin}, std::int64_t{FMax}));
             FPaintBox->Repaint();
-            if (OnChanging) OnChanging(this);
+            fw::CallHandler(OnChanging, this);
             if (ChangeLink) ChangeLink(this);
             const fw::TPoint p = ClientToScreen(FPressPoint);
             fw::SetCursorPos(p.X, p.Y);
@@ -330,7 +330,7 @@ void TOvEdit::DoEnter() {
 
 void TOvEdit::DoExit() {
     Font().SetColor(static_cast<fw::TColor>(Tag()));
-    if (OnEnterValue) OnEnterValue(this);
+    fw::CallHandler(OnEnterValue, this);
     fw::TEdit::DoExit();
 }
 
@@ -350,7 +350,7 @@ void TOvEdit::KeyPress(char& Key) {
         } else {
             Font().SetColor(static_cast<fw::TColor>(Tag()));
             if (Key == '\t' && OnTabKey) OnTabKey(this);
-            if (OnEnterValue) OnEnterValue(this);
+            fw::CallHandler(OnEnterValue, this);
             Key = 0;
             return;
         }

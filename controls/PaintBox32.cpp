@@ -39,7 +39,7 @@ void TCustomPaintBox32::DoPaintBuffer() {
 }
 
 void TCustomPaintBox32::DoPaintGDIOverlay() {
-    if (OnGDIOverlay) OnGDIOverlay(this);
+    fw::CallHandler(OnGDIOverlay, this);
 }
 
 void TCustomPaintBox32::ExecPaintBuffer() {
@@ -117,7 +117,7 @@ void TCustomPaintBox32::Resize() {
 }
 
 void TPaintBox32::DoPaintBuffer() {
-    if (OnPaintBuffer) OnPaintBuffer(this);
+    fw::CallHandler(OnPaintBuffer, this);
 }
 
 } // namespace vel

@@ -72,7 +72,7 @@ void TpcMouseTracker::ClientMouseDown(fw::TMouseButton Button, fw::TShiftState S
     FCurrentPoint = FClient ? FClient->ScreenToClient(fw::GetCursorPos()) : FDownPoint;
     FLastPoint = FCurrentPoint;
     FMoved = false;
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+    fw::CallHandler(OnMouseDown, this, Button, Shift, X, Y);
 }
 
 void TpcMouseTracker::ClientMouseMove(fw::TShiftState Shift, int X, int Y) {
@@ -85,7 +85,7 @@ void TpcMouseTracker::ClientMouseMove(fw::TShiftState Shift, int X, int Y) {
     FCurrentPoint = fw::TPoint{X, Y};
     if (FPressed)
         FDelta = fw::TPoint{FCurrentPoint.X - FLastPoint.X, FCurrentPoint.Y - FLastPoint.Y};
-    if (OnMouseDrag) OnMouseDrag(this, FButton, Shift, X, Y);
+    fw::CallHandler(OnMouseDrag, this, FButton, Shift, X, Y);
     if (FPressed) {
         FMoved = FDelta != fw::TPoint{};
         if (FTracking) {
@@ -113,7 +113,7 @@ void TpcMouseTracker::ClientMouseUp(fw::TMouseButton Button, fw::TShiftState Shi
         fw::SetCursorPos(p.X, p.Y);
     }
     SetTracking(false);
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+    fw::CallHandler(OnMouseUp, this, Button, Shift, X, Y);
 }
 
 // ------------------------------------------------------ TpcMouseTrackButton
@@ -248,7 +248,7 @@ void TpcMouseTrackButton::TrackMove(int X) {
     FAccumulator -= steps;
     FValue += steps * FPrecision;
     Clamp();
-    if (OnTracking) OnTracking(this);
+    fw::CallHandler(OnTracking, this);
 }
 
 void TpcMouseTrackButton::MouseMove(fw::TShiftState Shift, int X, int Y) {
@@ -273,7 +273,7 @@ void TpcMouseTrackButton::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift
         fw::ShowCursor(true);
         if (MouseCapture()) SetMouseCapture(false);
         Repaint();
-        if (OnTracked) OnTracked(this);
+        fw::CallHandler(OnTracked, this);
     }
     fw::TCustomControl::MouseUp(Button, Shift, X, Y);
 }

@@ -19,10 +19,10 @@ TValueTrack::TValueTrack(fw::TComponent* AOwner) : fw::TPanel(AOwner) {
     FLabel->SetBounds(20, 3, 90, 14);
     FButton->OnTracking = [this](fw::TObject*) {
         ShowValue();
-        if (OnChange) OnChange(this);
+        fw::CallHandler(OnChange, this);
     };
     FButton->OnTracked = [this](fw::TObject*) {
-        if (OnChanged) OnChanged(this);
+        fw::CallHandler(OnChanged, this);
     };
 }
 

@@ -263,14 +263,14 @@ void TTsx::RunPlugInit() {
         }
     };
     drain();
-    if (OnPlugInit) OnPlugInit();
+    fw::CallHandler(OnPlugInit);
     drain();
     s.InitList.reset();
     s.PluginInitialized = true;
 }
 
 void TTsx::DoTrapKey(std::uint32_t wParm, std::uint32_t lParm) {
-    if (OnTrapKey) OnTrapKey(wParm, lParm);
+    fw::CallHandler(OnTrapKey, wParm, lParm);
 }
 
 bool TTsx::DoTrapMouse(std::uint32_t wParm, std::uint32_t lParm) {

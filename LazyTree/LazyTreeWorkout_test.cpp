@@ -207,7 +207,12 @@ protected:
     void Hook(TBaseLazyTree* T, std::function<R(A...)>& Event, const char* Name,
               std::function<R(A...)> Base = {}) {
         HookEvent(
-            Event, [this, T, Name](const std::vector<PLazyNode>& Nodes) { React(T, Name, Nodes); },
+            Event,
+            [this, T, Name, &Event](const std::vector<PLazyNode>& Nodes) {
+                // Now and then the handler replaces itself (with a copy) while it runs.
+                if (Armed && Chance(50)) Event = std::function<R(A...)>(Event);
+                React(T, Name, Nodes);
+            },
             std::move(Base));
     }
 

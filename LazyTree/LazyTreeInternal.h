@@ -157,7 +157,7 @@ template <class F> void WalkBelow(TBaseLazyTree& Tree, PLazyNode Node, F&& Visit
 // handler may replace or clear itself).
 template <class TEvent, class... TArgs>
 void Fire(TBaseLazyTree& Tree, const TEvent& Event, TArgs&&... Args) {
-    if (!Event) return;
+    if (!Event && !fw::HandlerProbeActive()) return;
     TBusyScope Busy(Tree, TBaseLazyTree::TBusyKind::Handler);
     fw::CallHandler(Event, std::forward<TArgs>(Args)...);
 }

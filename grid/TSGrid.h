@@ -423,7 +423,7 @@ protected:
     // Every handler of the grid fires here: a copy of it (a handler may replace
     // itself), inside a busy scope (what it frees waits; see docs/grid.md).
     template <class F, class... A> void Fire(const F& Handler, A&&... Args) {
-        if (!Handler) return;
+        if (!Handler && !fw::HandlerProbeActive()) return;
         TtsBusyScope Busy(*FModel);
         fw::CallHandler(Handler, std::forward<A>(Args)...);
     }

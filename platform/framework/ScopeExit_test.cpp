@@ -1,4 +1,5 @@
 #include "ScopeExit.h"
+#include "Types.h"
 
 #include <gtest/gtest.h>
 
@@ -74,3 +75,22 @@ TEST(ScopeExit, EnterScopeGuardsOnlyAnEnterThatSucceeded) {
 
 } // namespace
 } // namespace fw
+
+namespace {
+// The handler probe runs before every event fired, set or not, and only inside its scope.
+TEST(HandlerProbe, RunsAtEveryFiredEventWithinItsScope) {
+    int Probed = 0, Called = 0;
+    const fw::THandlerProbe Probe = [&] { ++Probed; };
+    fw::TNotifyEvent Set = [&](fw::TObject*) { ++Called; }, Unset;
+    {
+        fw::TProbeScope Scope(Probe);
+        EXPECT_TRUE(fw::HandlerProbeActive());
+        fw::CallHandler(Set, nullptr);
+        fw::CallHandler(Unset, nullptr);
+    }
+    fw::CallHandler(Set, nullptr);
+    EXPECT_FALSE(fw::HandlerProbeActive());
+    EXPECT_EQ(Probed, 2);
+    EXPECT_EQ(Called, 2);
+}
+} // namespace

@@ -1,5 +1,6 @@
 #pragma once
 // Basic value types shared by every part of the framework.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -18,7 +19,33 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 // Calls a stored handler, when one is set, through a copy: a handler that
 // replaces or clears itself (or frees the object holding it) does not destroy
 // the closure it is running in. Every event of the framework fires this way.
+//
+// A test seam rides on it: while a probe is installed (TProbeScope), it runs
+// before every event fired, whether a handler is set or not, so a test can act
+// at the Nth call of any handler by construction. Unset in use: one relaxed load.
+using THandlerProbe = std::function<void()>;
+inline std::atomic<const THandlerProbe*>& HandlerProbeSlot() {
+    static std::atomic<const THandlerProbe*> Slot{nullptr};
+    return Slot;
+}
+inline bool HandlerProbeActive() { return HandlerProbeSlot().load(std::memory_order_relaxed) != nullptr; }
+inline void RunHandlerProbe() {
+    if (const THandlerProbe* Probe = HandlerProbeSlot().load(std::memory_order_relaxed)) (*Probe)();
+}
+// Installs a probe for a scope; the probe must outlive it.
+class TProbeScope {
+public:
+    explicit TProbeScope(const THandlerProbe& Probe) : FPrevious(HandlerProbeSlot().exchange(&Probe)) {}
+    ~TProbeScope() { HandlerProbeSlot().store(FPrevious); }
+    TProbeScope(const TProbeScope&) = delete;
+    TProbeScope& operator=(const TProbeScope&) = delete;
+
+private:
+    const THandlerProbe* FPrevious;
+};
+
 template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
+    RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
     Copy(std::forward<A>(Args)...);

@@ -1,5 +1,6 @@
 // The header object: settings, stream, hit tests and mouse handling.
 #include "LazyTreeHeader.h"
+#include "LazyTreeDragDrop.h"
 #include "Forms.h"
 #include "Input.h"
 #include "LazyTrees.h"
@@ -13,8 +14,6 @@ namespace vel {
 
 namespace {
 
-// How far the mouse must travel before a pressed column starts to drag.
-constexpr int DragThreshold = 4;
 constexpr unsigned HeaderTimerInterval = 50;
 
 bool TreeLoading(const TBaseLazyTree* Tree) {

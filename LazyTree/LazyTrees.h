@@ -1205,6 +1205,7 @@ private:
     TDragOperations FDragOperations = doCopy | doMove;
     TLTDragType FDragType = dtOLE;
     fw::TPoint FDragStart;
+    int FDragThreshold = 0; // remembered by BeginDrag: the move past which a pending drag starts
     std::uint32_t FAutoScrollDelay = 1000;
     std::uint32_t FAutoScrollInterval = 1;
     std::uint32_t FAutoExpandDelay = 1000;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <functional>
@@ -560,9 +561,14 @@ TEST_F(SoundTest, AHeaderStreamThatFailsPartWayChangesNothing) {
 
 TEST_F(SoundTest, HeaderSizesBeyondReasonAreRefused) {
     auto Other = std::make_unique<TLazyStringTree>(nullptr);
-    Other->Header()->Columns().Add()->SetMargin(1234567);
+    Other->Header()->Columns().Add()->SetMargin(4321);
     Other->Header()->Columns()[0].SetSpacing(3);
+    // The setter holds a margin within reach: the stream is given one beyond it.
     std::vector<std::uint8_t> Margin = HeaderBytes(*Other->Header());
+    const std::uint8_t Stored[] = {0xE1, 0x10, 0, 0}; // 4321
+    auto At = std::search(Margin.begin(), Margin.end(), std::begin(Stored), std::end(Stored));
+    ASSERT_NE(At, Margin.end());
+    At[0] = 0x87, At[1] = 0xD6, At[2] = 0x12; // 1234567
     Other->Header()->Columns()[0].SetMargin(4);
     Other->Header()->Font().SetHeight(-99999999);
     std::vector<std::uint8_t> Font = HeaderBytes(*Other->Header());

@@ -1255,6 +1255,7 @@ void TBaseLazyTree::SetAnimationDuration(std::uint32_t Value) {
 }
 
 void TBaseLazyTree::SetIndent(std::uint32_t Value) {
+    Value = std::min(Value, static_cast<std::uint32_t>(MaxExtent));
     if (FIndent == Value) return;
     FIndent = Value;
     if (HandleAllocated() && !Loading() && FUpdateCount == 0) {
@@ -1264,12 +1265,14 @@ void TBaseLazyTree::SetIndent(std::uint32_t Value) {
 }
 
 void TBaseLazyTree::SetMargin(int Value) {
+    Value = HeldExtent(Value);
     if (FMargin == Value) return;
     FMargin = Value;
     if (HandleAllocated() && !Loading()) Invalidate();
 }
 
 void TBaseLazyTree::SetTextMargin(int Value) {
+    Value = HeldExtent(Value);
     if (FTextMargin == Value) return;
     FTextMargin = Value;
     if (HandleAllocated() && !Loading()) Invalidate();

@@ -111,12 +111,12 @@ TEST_F(RigThroughEditorTest, OperationsReachTheWindowsThatExist) {
     EXPECT_EQ(editor.MakeToolWindow(), tools); // made once
     EXPECT_EQ(editor.ToolWindow(), tools);
     EXPECT_FALSE(tools->Visible());
-    EXPECT_EQ(editor.ToolsActivePage(), tpSetup);
-    editor.SetToolsActivePage(tpAnimate);
-    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->AnimateSheet);
-    EXPECT_TRUE(SetupMode); // code changed the page: no handler ran
+    EXPECT_EQ(editor.ToolsActivePage(), tpAnimate); // the rig's mode
+    editor.SetToolsActivePage(tpSetup);
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->SetupSheet);
+    EXPECT_FALSE(SetupMode); // code changed the page: no handler ran
     editor.ToolsPageControlChange();
-    EXPECT_FALSE(SetupMode);
+    EXPECT_TRUE(SetupMode);
 
     fw::Free(blender);
     fw::Free(onion);
@@ -187,8 +187,11 @@ TEST_F(RigThroughEditorTest, TheTreeOperationsReachTheTreeWindowsOnlyWhileTheyEx
 
 TEST_F(RigThroughEditorTest, ModesSwitchThePageAndRunItsHandlerOnlyOnAChange) {
     Arm();
-    tsxhost::ClickLeft(); // opens on the setup page
+    tsxhost::ClickLeft(); // opens on the animate page, the rig's mode
     ASSERT_NE(ToolsForm, nullptr);
+    EXPECT_EQ(velIsSetupMode(), 0);
+    velSetupMode();
+    EXPECT_EQ(ToolsForm->PageControl->ActivePage(), ToolsForm->SetupSheet);
     EXPECT_EQ(velIsSetupMode(), 1);
     tsxAnimSetActiveTime(7);
     velSetupMode(); // already there: the handler would have gone to frame 0

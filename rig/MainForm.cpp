@@ -226,8 +226,10 @@ void TMainForm::TsxEventsObjectMove(CtsxTxmx3f& pTxmx, std::int16_t) {
 }
 
 void TMainForm::TsxEventsObjectDestroy(CtsxSobj inSobj) {
-    // Whoever deleted it, its handle may come back for another object.
+    // Whoever deleted it, its handle may come back for another object, and
+    // no tree may keep its row: the rig's own deletes come under its lock.
     NoteObjectGone(inSobj);
+    if (inSobj) ForgetObjectRows(inSobj);
     // The host also reports its own objects (type below 50) and tears the
     // scene down without a main view.
     if (!MainViewHwnd() || EditLocked() || !inSobj) return;

@@ -9,6 +9,7 @@
 
 #include "MainForm.h"
 #include "RowsFollowTestEnv.h"
+#include "TreeFormTestEnv.h"
 #include "VelLib.h"
 
 namespace vel {
@@ -16,10 +17,10 @@ namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 
-class SceneCloseTest : public RowsFollowTest {
+class SceneCloseTest : public TreeFormTest {
 protected:
     void SetUp() override {
-        RowsFollowTest::SetUp();
+        TreeFormTest::SetUp();
         ASSERT_NE(OpenTools(), nullptr);
         empty = tsxhost::SaveSceneToBytes();
     }

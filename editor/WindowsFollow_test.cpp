@@ -10,21 +10,22 @@
 
 #include "RowsFollowTestEnv.h"
 #include "TestPaths.h"
+#include "TreeFormTestEnv.h"
 #include "VelLib.h"
 
 namespace vel {
 namespace {
 
-class WindowsFollowTest : public RowsFollowTest {
+class WindowsFollowTest : public TreeFormTest {
 protected:
     void SetUp() override {
-        RowsFollowTest::SetUp();
+        TreeFormTest::SetUp();
         merged = fw::TestPath("merged.scene");
         ASSERT_NE(OpenTools(), nullptr);
     }
     void TearDown() override {
         std::filesystem::remove(merged);
-        RowsFollowTest::TearDown();
+        TreeFormTest::TearDown();
     }
 
     CtsxSobj Pick(std::mt19937& random) {

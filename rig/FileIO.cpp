@@ -5,6 +5,7 @@
 #include "Attributes.h"
 #include "Bone.h"
 #include "EditorServices.h"
+#include "HostRefs.h"
 #include "NoDestroy.h"
 #include "Records.h"
 #include "ScopeExit.h"
@@ -47,7 +48,9 @@ void DiscardBone(TBone& bone) {
 }
 
 void AttachLoadedBone(std::unique_ptr<TBone> bone) {
-    if (!StillInScene(bone->Node)) {
+    // The bone was made as its record was read: a handle reported gone since
+    // names another object now, if any.
+    if (GoneSince(bone->Node, bone->Serial.Value) || !StillInScene(bone->Node)) {
         Report("bone", nullptr, "its object is no longer in the scene");
         DiscardBone(*bone);
         return;
@@ -278,27 +281,15 @@ void ReRecordSetupFrames() {
     EditorServices().SetActiveFrame(0);
 }
 
-std::int32_t DropSkeletonsOfLostBags() {
-    std::vector<TSkeleton*> lost;
-    for (const auto& s : SkeletonList().List)
-        if (s && !StillInScene(s->Bag)) lost.push_back(s.get());
-    for (TSkeleton* gone : lost) {
-        // Skeletons left hanging from a dropped one stand on their own.
-        for (const auto& s : SkeletonList().List) {
-            if (!s || s->ParentSkeleton != gone) continue;
-            s->ParentSkeleton = nullptr;
-            s->Attached = 0;
-        }
-        DeleteSkeleton(gone);
-    }
-    return static_cast<std::int32_t>(lost.size());
+void DropLoadQueues() {
+    PendingBones().clear();
+    PoseHolders().clear();
 }
 
 namespace testing {
 
 void ResetFileIOUnit() {
-    PendingBones().clear();
-    PoseHolders().clear();
+    DropLoadQueues();
     ClearLoadProblems();
     LoadRelinkMode = 1;
     RelinkingScene = false;

@@ -7,7 +7,7 @@
 //
 // The main form's part, on its scene-loaded timer (objects-loaded likewise,
 // with RebuildAfterObjectLoad and no ClearSkeletons):
-//   DropSkeletonsOfLostBags();
+//   DropFencedSkeletons();   // those of the scene the host closed
 //   if (!HasPendingBones()) return;
 //   no tool window yet: the editor is to open it on its animate page;
 //   ActivatePlugin();
@@ -97,9 +97,9 @@ void RefreshAfterLoad();
 // The host's general event 6 (before a save): in setup mode the rest frames
 // 0 and 1 are recorded again; in every case the host ends on frame 0.
 void ReRecordSetupFrames();
-// Skeletons whose bag is no longer a scene object (the scene they lived in
-// was replaced) are freed; answers how many went.
-std::int32_t DropSkeletonsOfLostBags();
+// The host closes its scene: the bones and pose libraries read for it and
+// not yet rebuilt go with it.
+void DropLoadQueues();
 
 // Why records were dropped, refused in part or skipped since the last clear,
 // one line each.

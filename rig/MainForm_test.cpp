@@ -347,6 +347,30 @@ TEST_F(MainFormLoadTest, ALoadWithoutBonesKeepsItsHelpersAndDropsTheOldRig) {
     EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
 
+TEST_F(MainFormLoadTest, TheHelpersALoadDeletesAreNeverObjectsThatTookTheirHandles) {
+    tsxhost::SetReuseHandles(true);
+    SavedRig();
+    const std::filesystem::path path = fw::TestPath("rig.scn");
+    std::string error;
+    ASSERT_TRUE(tsxhost::SaveScene(path.string(), &error)) << error;
+    for (CtsxSobj o : tsxhost::SceneNodes())
+        if (tsxSobjGetType(o) == form->TsxBoneExtObj->SObjType()) tsxSobjDelete(o);
+    Load(tsxhost::SaveSceneToBytes()); // no bones: the helpers are listed and kept
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(form->DeleteAfterLoad().size(), 2u);
+    // The user deletes one and makes a cube, which the host gives its handle.
+    const CtsxSobj helper = form->DeleteAfterLoad()[0].Object;
+    tsxhost::Delete(helper);
+    const CtsxSobj cube = tsxhost::AddCube("Users", 1);
+    ASSERT_EQ(cube, helper);
+    // Objects with bones merged: their rebuild deletes the helpers, not the cube.
+    ASSERT_TRUE(tsxhost::MergeScene(path.string(), &error)) << error;
+    std::filesystem::remove(path);
+    fw::AdvanceClock(kLoadTimerInterval);
+    EXPECT_TRUE(tsxIsSobj(cube));
+    EXPECT_EQ(Helpers(), 0);
+}
+
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
     const std::filesystem::path path = fw::TestPath("merged.scn");

@@ -27,6 +27,13 @@ TStateList& SavedStates() {
     return *states;
 }
 
+// Skeletons of scenes the host closed, out of the list until the next load's
+// rebuild frees them.
+std::vector<std::unique_ptr<TSkeleton>>& Fenced() {
+    static fw::TNoDestroy<std::vector<std::unique_ptr<TSkeleton>>> fenced;
+    return *fenced;
+}
+
 // The skeletons bound below skeleton, at any depth.
 std::vector<TSkeleton*> AttachedBelow(const TSkeleton& skeleton) {
     std::vector<TSkeleton*> list;
@@ -112,6 +119,7 @@ void FinalizeSkelMgrUnit() {
     CurrentSkeleton = nullptr;
     TStateList().swap(SavedStates());
     std::vector<std::unique_ptr<TSkeleton>>().swap(SkeletonList().List);
+    std::vector<std::unique_ptr<TSkeleton>>().swap(Fenced());
 }
 
 // ---- creation and look-up ----
@@ -243,6 +251,28 @@ void HandleObjectDestroyed(CtsxSobj object) {
         return;
     }
     ForEachSkeleton([&](TSkeleton& s) { s.ObjectDeleted(object); });
+}
+
+// ---- the host closes its scene ----
+
+void FenceSkeletonsAtSceneClose() {
+    auto& list = SkeletonList().List;
+    for (auto& s : list)
+        Fenced().push_back(std::move(s));
+    list.clear();
+    // States saved around a frame change belong to the skeletons that went.
+    SavedStates().clear();
+    if (CurrentSkeleton) SetCurrentSkeleton(nullptr);
+}
+
+std::int32_t DropFencedSkeletons() {
+    std::vector<std::unique_ptr<TSkeleton>> fenced = std::move(Fenced());
+    Fenced().clear();
+    return static_cast<std::int32_t>(fenced.size());
+}
+
+std::int32_t FencedSkeletonCount() {
+    return static_cast<std::int32_t>(Fenced().size());
 }
 
 // ---- selection ----
@@ -424,6 +454,7 @@ namespace testing {
 void ResetSkelMgrUnit() {
     SavedStates().clear();
     SkeletonList().List.clear();
+    Fenced().clear();
     OptAutoSelect = false;
 }
 

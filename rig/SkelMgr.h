@@ -58,6 +58,18 @@ bool FindSkeletonOfBagChild(CtsxSobj node, TSkeleton*& skeleton);
 void DeleteSkeleton(TSkeleton* skeleton);
 void HandleObjectDestroyed(CtsxSobj object);
 
+// ---- the host closes its scene ----
+// Every skeleton leaves the list at once, and there is no current skeleton:
+// what was made for the closed scene names objects that went (or, on a host
+// that reuses handles, the next scene's objects), so no broadcast, look-up,
+// export or window may reach it again. The skeletons are kept, out of reach,
+// until the rebuild after the load frees them: a caller up the stack may
+// still hold one.
+void FenceSkeletonsAtSceneClose();
+// Frees the fenced skeletons; answers how many went.
+std::int32_t DropFencedSkeletons();
+std::int32_t FencedSkeletonCount();
+
 // ---- selection ----
 void SyncCurrentSkeletonToObject(CtsxSobj object, bool allowRedirect);
 

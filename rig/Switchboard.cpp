@@ -143,11 +143,15 @@ void ObjectMoved(CtsxTxmx3f& matrix) {
     CurrentSkeleton->ObjectMoved(GetSelectedObjectOfType(TSX_TYPE_GROUP), matrix);
 }
 
-void ForgetObject(CtsxSobj object) {
+void ForgetObjectRows(CtsxSobj object) {
     TEditorServices& editor = EditorServices();
-    editor.MeshRenderHide();
     editor.SceneTreeRemoveObjectNode(object);
     editor.SkelTreeRemoveObjectNode(object);
+}
+
+void ForgetObject(CtsxSobj object) {
+    EditorServices().MeshRenderHide();
+    ForgetObjectRows(object);
 }
 
 void ObjectDestroyed(CtsxSobj object) {

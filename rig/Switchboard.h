@@ -65,6 +65,8 @@ void SafeSelect(CtsxSobj object, int mode);
 
 // ---- host object changes ----
 void ObjectMoved(CtsxTxmx3f& matrix);
+// The object's rows leave the scene tree and the skeleton tree.
+void ForgetObjectRows(CtsxSobj object);
 void ForgetObject(CtsxSobj object);
 void ObjectDestroyed(CtsxSobj object);
 // Nothing for no object; a stale one changes nothing and raises nothing.

@@ -11,6 +11,7 @@
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
+#include "TeeTakeOver.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -367,9 +368,11 @@ void TMainForm::LoadFinished(bool scene) {
 void TMainForm::DeleteQueuedObjects() {
     std::vector<CtsxSobj> queued;
     queued.swap(FDeleteAfterLoad);
+    TTeeTakeOver takeOver;
     // Objects listed by an earlier load may have gone with their scene.
     for (CtsxSobj obj : queued)
         if (IsSceneObjectOfType(obj, 0)) tsxSobjDelete(obj);
+    takeOver.Finish();
     RefreshViews();
 }
 

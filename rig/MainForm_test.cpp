@@ -295,13 +295,15 @@ protected:
         std::string error;
         ASSERT_TRUE(tsxhost::LoadSceneFromBytes(bytes, &error)) << error;
     }
-    // Line() with a tee bone on its end and a strip bound to its two bones
+    // Line() with a tee bone on each end and a strip bound to its two bones
     // in setup mode; then animate mode.
     TSkeleton* SkinnedLine() {
         SetupMode = true;
         TSkeleton* s = Line();
-        s->SetSelectedJoint(joints[2]);
-        s->NewTeeBone();
+        for (TJoint* end : {joints[2], joints[0]}) {
+            s->SetSelectedJoint(end);
+            s->NewTeeBone();
+        }
         std::vector<CtsxVec3f> vxs;
         for (int i = 0; i <= 12; ++i)
             vxs.push_back({0.2f * static_cast<float>(i) - 0.2f, i % 2 ? 0.1f : -0.1f, 0.05f});
@@ -372,6 +374,7 @@ TEST_F(MainFormLoadTest, ALoadWithoutBonesKeepsItsHelpersAndDropsTheOldRig) {
 // to its rounded deformation, each marker stays with its joint, and a mesh
 // whose binding setup mode has not renewed yet is not deformed with it.
 TEST_F(MainFormLoadTest, AReloadKeepsTheSceneBitForBit) {
+    tsxhost::SetReuseHandles(true);
     const std::vector<std::uint8_t> empty = tsxhost::SaveSceneToBytes();
     enum TSaved { kConflicting, kSetupEdit, kKeyed };
     for (TSaved saved : {kConflicting, kSetupEdit, kKeyed}) {

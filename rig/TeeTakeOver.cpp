@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <utility>
 
 #include "EditorServices.h"
@@ -24,10 +26,6 @@ struct TNote {
 std::vector<TNote>& Notes() {
     static fw::TNoDestroy<std::vector<TNote>> notes;
     return *notes;
-}
-
-bool Same(const THostRef& a, CtsxSobj object) {
-    return LiveObject(a) == object && object;
 }
 
 // The bag's objects in order, each known again by more than its handle.
@@ -95,27 +93,26 @@ void NoteLoadedTeeBone(const TTeeBone& bone) {
 }
 
 TTeeTakeOver::TTeeTakeOver() {
+    std::map<CtsxSobj, THostRef> madeFor; // the file's object -> its new one
+    std::set<CtsxSobj> made, bags;
     for (TNote& n : std::exchange(Notes(), {})) {
-        const CtsxSobj made = LiveObject(n.Made), replaced = LiveObject(n.Replaced);
-        if (!made || !replaced) continue;
+        const CtsxSobj fresh = LiveObject(n.Made), replaced = LiveObject(n.Replaced);
+        if (!fresh || !replaced) continue;
         const CtsxSobj bag = tsxGNodeGetParent(replaced);
-        if (!bag || tsxGNodeGetParent(made) != bag) continue;
+        if (!bag || tsxGNodeGetParent(fresh) != bag) continue;
         FTaken.push_back({n.Made, n.Replaced, std::move(n.Name)});
-        if (std::none_of(FBags.begin(), FBags.end(), [bag](const TBag& b) { return Same(b.Bag, bag); }))
-            FBags.push_back({RefTo(bag), {}});
+        madeFor[replaced] = n.Made;
+        made.insert(fresh);
+        if (bags.insert(bag).second) FBags.push_back({RefTo(bag), {}});
     }
-    // Each new object stands where the object it replaces stands now.
-    for (TBag& b : FBags) {
+    // Each new object is to stand where the object it replaces stands now.
+    for (TBag& b : FBags)
         for (CtsxSobj c : ChildrenOf(LiveObject(b.Bag))) {
-            const auto taken = std::find_if(FTaken.begin(), FTaken.end(), [c](const TTaken& t) {
-                return Same(t.Made, c) || Same(t.Replaced, c);
-            });
-            if (taken == FTaken.end())
+            if (const auto it = madeFor.find(c); it != madeFor.end())
+                b.Order.push_back(it->second);
+            else if (!made.count(c))
                 b.Order.push_back(RefTo(c));
-            else if (Same(taken->Replaced, c))
-                b.Order.push_back(taken->Made);
         }
-    }
 }
 
 void TTeeTakeOver::Finish() {

@@ -380,6 +380,10 @@ TEST_F(MainFormLoadTest, AReloadKeepsTheSceneBitForBit) {
     for (TSaved saved : {kConflicting, kSetupEdit, kKeyed}) {
         SCOPED_TRACE(saved);
         Load(empty);
+        // A save before the load timer leaves the closed scene's rig alone.
+        tsxhost::ResetStaleUses();
+        tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE);
+        EXPECT_EQ(tsxhost::StaleUses(), 0);
         fw::AdvanceClock(kLoadTimerInterval);
         TSkeleton* s = SkinnedLine();
         if (saved == kConflicting) s->Bones.Items(1)->Flags |= bfTarget;

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "EditorServices.h"
+#include "HostRefs.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "NoDestroy.h"
@@ -448,7 +449,11 @@ std::vector<std::uint32_t> PoseBits(TSkeleton& s) {
 
 void SettleAtFrameZero() {
     std::vector<std::pair<TSkeleton*, std::vector<std::uint32_t>>> before;
-    ForEachSkeleton([&before](TSkeleton& s) { before.emplace_back(&s, PoseBits(s)); });
+    // A skeleton made before the host's last scene close stands for objects
+    // that went with it (a save before the load timer): it is left alone.
+    ForEachSkeleton([&before](TSkeleton& s) {
+        if (s.Serial.Value > LastSceneClose()) before.emplace_back(&s, PoseBits(s));
+    });
     {
         TEditScope edit;
         EditorServices().SetActiveFrame(0);

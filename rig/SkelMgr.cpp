@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <set>
 
 #include "EditorServices.h"
 #include "HostRefs.h"
@@ -290,13 +291,13 @@ void UpdateAllSkeletons() {
         if (s.Attached != 0) return;
         if (!SetupMode) {
             s.DeformRootSkins();
-        } else if (TSkeleton* root = s.Root(); root && root->Skins) {
+        } else if (s.Skins) {
             // A bound mesh keeps its rest shape in setup mode, as a joint's
             // drag leaves it: the bones move inside it, and leaving setup
             // mode binds it again as it stands. A pass with no area puts
             // every vertex at rest.
-            root->Skins->ResetAll();
-            root->Skins->ApplyAll(false);
+            s.Skins->ResetAll();
+            s.Skins->ApplyAll(false);
         }
     });
 }
@@ -459,12 +460,13 @@ void SettleAtFrameZero() {
         EditorServices().SetActiveFrame(0);
     }
     EditorServices().ClearFrameDirty();
+    std::set<const TSkeleton*> listed, deformed;
+    ForEachSkeleton([&listed](const TSkeleton& s) { listed.insert(&s); });
     std::vector<TSkeleton*> roots;
     for (auto& [s, bits] : before) {
-        if (SkeletonList().IndexOf(s) < 0 || PoseBits(*s) == bits) continue;
+        if (!listed.count(s) || PoseBits(*s) == bits) continue;
         s->FollowJoints();
-        TSkeleton* root = s->Root();
-        if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
+        if (TSkeleton* root = s->Root(); deformed.insert(root).second) roots.push_back(root);
     }
     for (TSkeleton* root : roots)
         root->DeformSkins(root);

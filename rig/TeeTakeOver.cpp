@@ -82,7 +82,6 @@ void NoteLoadedTeeBone(const TTeeBone& bone) {
     const int type = TeeBoneObjectType();
     const CtsxSobj replaced = bone.Node ? tsxGNodeGetNext(bone.Node) : nullptr;
     if (!bone.ExtraObject || !replaced || type == 0 || tsxSobjGetType(replaced) != type) return;
-    TEditScope edit;
     CtsxVec3f location{}, size{};
     tsxGNodeGetLocation(replaced, &location);
     tsxGNodeGetSize(replaced, &size);

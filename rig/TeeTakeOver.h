@@ -18,8 +18,9 @@ namespace vel {
 
 class TTeeBone;
 
-// A tee bone made by a load joins its skeleton: the new object takes the
-// file's object's transform now, and is noted for the take-over.
+// A tee bone made by a load joins its skeleton (inside the rebuild's edit
+// lock): the new object takes the file's object's transform now, and is
+// noted for the take-over.
 void NoteLoadedTeeBone(const TTeeBone& bone);
 
 // Made right before the load's helper objects are deleted (it takes the

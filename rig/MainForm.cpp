@@ -11,6 +11,7 @@
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
+#include "TeeTakeOver.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -375,10 +376,12 @@ void TMainForm::LoadFinished(bool scene) {
 void TMainForm::DeleteQueuedObjects() {
     std::vector<THostRef> queued;
     queued.swap(FDeleteAfterLoad);
+    TTeeTakeOver takeOver;
     // Objects listed by an earlier load may have gone, and their handles
     // name the user's objects now.
     for (const THostRef& ref : queued)
         if (CtsxSobj obj = LiveObject(ref); obj && IsSceneObjectOfType(obj, 0)) tsxSobjDelete(obj);
+    takeOver.Finish();
     RefreshViews();
 }
 

@@ -79,6 +79,11 @@ void RelinkAllUnderRoot();
 void BuildAllHierarchies();
 void UpdateAllSkeletons();
 void RebindAllSkins();
+// After a load: only the skins whose mesh has another number of vertices than
+// they were bound with bind again (with the areas on them); the others keep
+// the binding the scene stored, bit for bit (binding takes the mesh as it
+// stands, its last deformation rounded, for the rest shape).
+void RebindChangedSkins();
 void ShowAllJoints(bool show);
 void BroadcastTwistChanged(CtsxSobj object, float time);
 void BroadcastStiffChanged(CtsxSobj object, float time);
@@ -106,6 +111,12 @@ void SaveAllSkeletonStates();
 void RestoreAllSkeletonStates();
 std::int32_t SavedStateCount();
 void RecordRestFrames();
+// Goes to frame 0 (through the frame controller, the keys' notifications
+// under the edit lock) and makes each skeleton whose joints or rolls the keys
+// moved follow them there (FollowJoints, then its family's skins); the others
+// and the scene around them stay bit for bit as they are. Nothing is left
+// for the next draw: the frame is in line. A load and a save do this.
+void SettleAtFrameZero();
 
 // ---- sub-division passes ----
 void ExtractAllControlMeshes();

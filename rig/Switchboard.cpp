@@ -258,6 +258,10 @@ int JointMarkerType() {
     return MainForm && MainForm->JointExtObj ? MainForm->JointExtObj->SObjType() : 0;
 }
 
+int TeeBoneObjectType() {
+    return MainForm && MainForm->TeeBoneExtObj ? MainForm->TeeBoneExtObj->SObjType() : 0;
+}
+
 // ---- joint materials ----
 
 namespace {

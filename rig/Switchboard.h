@@ -90,6 +90,7 @@ CtsxSobj NewJointMarker();
 CtsxSobj NewJointObject();
 int BoneObjectType();
 int JointMarkerType();
+int TeeBoneObjectType();
 
 // ---- joint materials ----
 void CreateJointMaterials();

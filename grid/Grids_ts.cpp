@@ -997,6 +997,10 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
     TGridDrawInfo OldInfo;
     CalcDrawInfo(OldInfo);
     TGridCoord OldTL = FTopLeft;
+    // The counts change whole: a handler's exception on the way (a move of the
+    // current cell, the scroll bars) waits for the last step. Only the
+    // descendant's own refusal (SizeChanged) puts the old counts back.
+    TWholeSteps Steps;
     auto Apply = [&](int C, int R) {
         ++FStructureStamp;
         FColCount = C;
@@ -1008,31 +1012,32 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
         ExtentsResized(false, OldCols, C);
         ExtentsResized(true, OldRows, R);
-        TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
-        if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
-        TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
-        if (!(NewAnchor == FAnchor)) MoveAnchor(NewAnchor);
+        const TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
+        if (!(NewCur == FCurrent))
+            Steps.Take([&] { MoveCurrent(NewCur.X, NewCur.Y, true, true); });
+        if (FCurrent.X >= C || FCurrent.Y >= R) FCurrent = NewCur;
+        const TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
+        if (!(NewAnchor == FAnchor)) Steps.Take([&] { MoveAnchor(NewAnchor); });
+        if (FAnchor.X >= C || FAnchor.Y >= R) FAnchor = NewAnchor;
         if (FTopLeft.X > C - 1 || FTopLeft.Y > R - 1 || FTopLeft.X < FFixedCols ||
             FTopLeft.Y < FFixedRows)
             FTopLeft = {std::clamp(FTopLeft.X, FFixedCols, C - 1),
                         std::clamp(FTopLeft.Y, FFixedRows, R - 1)};
         InvalidateGrid();
-        UpdateScrollRange();
-        SizeChanged(OldCols, OldRows);
+        Steps.Take([&] { UpdateScrollRange(); });
     };
     try {
         Apply(NewColCount, NewRowCount);
+        SizeChanged(OldCols, OldRows);
     } catch (...) {
         FColCount = OldCols;
         FRowCount = OldRows;
         FTopLeft = OldTL;
-        try {
-            Apply(OldCols, OldRows);
-        } catch (...) {
-        }
+        Apply(OldCols, OldRows);
         InvalidateGrid();
         throw;
     }
+    Steps.Finish();
 }
 
 void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
@@ -1127,10 +1132,13 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
     (Rows ? FRowCount : FColCount) = NewCount;
     int& Fixed = Rows ? FFixedRows : FFixedCols;
     Fixed = std::min(Fixed, NewCount - 1);
-    ClampTopLeft();
+    // The lines are gone: what follows tells the rest, whole whatever a handler throws.
+    TWholeSteps Steps;
+    Steps.Take([&] { ClampTopLeft(); });
     InvalidateGrid();
-    UpdateScrollRange();
-    SizeChanged(OldCols, OldRows);
+    Steps.Take([&] { UpdateScrollRange(); });
+    Steps.Take([&] { SizeChanged(OldCols, OldRows); });
+    Steps.Finish();
 }
 
 void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {

@@ -148,19 +148,33 @@ bool TtsBaseGrid::EndCellEdit() {
 }
 
 void TtsBaseGrid::EditorCut(bool Flag) {
+    TtsBusyScope Busy(*FModel); // the editor's handlers may change or free the grid
+    const TCellKept Kept = KeepCell();
     const TtsVariant Before = FActive->GetValue();
     FActive->Cut(Flag);
-    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
 }
 
 bool TtsBaseGrid::EditorPaste(bool Flag) {
+    TtsBusyScope Busy(*FModel);
+    const TCellKept Kept = KeepCell();
     const TtsVariant Before = FActive->GetValue();
     const bool Pasted = FActive->Paste(Flag);
-    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
     return Pasted;
 }
 
+TtsBaseGrid::TCellKept TtsBaseGrid::KeepCell() const {
+    return {FActive, CurrentDataCol(), CurrentDataRow()};
+}
+
+bool TtsBaseGrid::CellKept(const TCellKept& K) const {
+    return FActive && FActive == K.Active && CurrentDataCol() == K.DataCol &&
+           CurrentDataRow() == K.DataRow;
+}
+
 void TtsBaseGrid::UndoCellEdit() {
+    TtsBusyScope Busy(*FModel);
     FCellModified = false;
     FEditStarted = false;
     FCurrentCell.ClearValue();

@@ -496,6 +496,7 @@ bool TtsGridModel::CellInRange(int dataCol, int dataRow) const {
 
 void TtsGridModel::ChangeCellControl(int dataCol, int dataRow,
                                      const std::function<void()>& change) {
+    TtsBusyScope busy(*this);
     const bool current = Link && IsCurrentCol(DisplayColOf(dataCol)) &&
                          IsCurrentRow(DisplayRowOf(dataRow));
     if (current) Link->CloseCellControl(true);
@@ -825,6 +826,7 @@ void TtsGridModel::RepaintCell(int dataCol, int dataRow, bool controlProperty) {
     const int c = DisplayColOf(dataCol);
     const int r = DisplayRowOf(dataRow);
     if (Link->InvalidateDisplayCell(c, r) && IsCurrentCol(c) && IsCurrentRow(r)) {
+        TtsBusyScope busy(*this);
         Link->UpdateCellControl(false);
         Link->ReloadCurrentValue();
     }

@@ -1,12 +1,17 @@
 // Handlers that change the grid during the call that fired them: the grid
 // finishes the call on what is left, touches nothing freed and keeps its
 // current cell and anchor inside its counts.
+#include "Clipbrd.h"
+#include "GridInvariants.h"
 #include "GridTestEnv.h"
 #include "Streams.h"
 #include "TSCombo.h"
+#include "TSGridEdit.h"
 #include "TSGridStream.h"
 #include "Timers.h"
 
+#include <functional>
+#include <stdexcept>
 #include <utility>
 
 namespace vel {
@@ -158,6 +163,125 @@ TEST_F(ReentryTest, ColumnsRemovedByTheStoreOfAnEdit) {
     for (int I = 0; I < 20; ++I) fw::AdvanceClock(100);
     fw::PressKey(fw::VK_RIGHT);
     ExpectInside();
+}
+
+// Program calls that drive the in-cell editor, whose text or selection
+// handler frees the grid or takes its rows: the call ends on what is left.
+struct TEditorCall {
+    const char* Name;
+    std::function<void(TtsGrid&)> Call;
+};
+class EditorCallTest : public ReentryTest,
+                       public ::testing::WithParamInterface<std::tuple<TEditorCall, bool>> {};
+
+TEST_P(EditorCallTest, AHandlerFreesTheGridOrItsRows) {
+    const TEditorCall& Call = std::get<0>(GetParam());
+    const bool Free = std::get<1>(GetParam());
+    Grid->Col(2)->SetButtonType(btVertSpin);
+    Grid->Col(2)->SetSpinOptions(spoKeyEdit);
+    Grid->SetCellValue(2, 1, TtsVariant(std::string("5")));
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
+    fw::SetClipboardText("9");
+    bool Once = true;
+    auto Handler = [this, &Once, Free](fw::TObject*) {
+        if (!Grid || !std::exchange(Once, false)) return;
+        if (Free)
+            fw::Free(std::exchange(Grid, nullptr));
+        else
+            Grid->SetRows(0);
+    };
+    Grid->EditStrategy().Edit()->OnTextChange = Handler;
+    Grid->EditStrategy().Edit()->OnSelChange = Handler;
+    Call.Call(*Grid);
+    fw::ProcessMessages();
+    EXPECT_FALSE(Once) << Call.Name;
+    if (Grid) {
+        EXPECT_TRUE(GridIsWhole(*Grid)) << Call.Name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, EditorCallTest,
+    ::testing::Combine(
+        ::testing::Values(
+            TEditorCall{"SpinStep", [](TtsGrid& G) { G.SpinStep(1); }},
+            TEditorCall{"SetSelStart", [](TtsGrid& G) { G.CurrentCell().SetSelStart(0); }},
+            TEditorCall{"Paste", [](TtsGrid& G) { G.CurrentCell().Paste(); }},
+            TEditorCall{"PasteFromClipboard",
+                        [](TtsGrid& G) { G.CurrentCell().PasteFromClipboard(true); }},
+            TEditorCall{"CutToClipboard", [](TtsGrid& G) { G.CurrentCell().CutToClipboard(true); }},
+            TEditorCall{"DeleteSelection", [](TtsGrid& G) { G.CurrentCell().DeleteSelection(); }},
+            TEditorCall{"SetCellValue",
+                        [](TtsGrid& G) { G.SetCellValue(2, 1, TtsVariant(std::string("6"))); }},
+            TEditorCall{"UndoCellEdit", [](TtsGrid& G) { G.UndoCellEdit(); }}),
+        ::testing::Bool()),
+    [](const auto& Info) {
+        return std::string(std::get<0>(Info.param).Name) + (std::get<1>(Info.param) ? "Frees" : "Cuts");
+    });
+
+// A row or column move dragged with the mouse: the drag's scrolling lets a
+// handler cut the lines, and the release moves nothing that went.
+TEST_F(ReentryTest, ALineDragWhoseScrollingCutsTheLines) {
+    for (const bool Rows : {true, false}) {
+        SCOPED_TRACE(Rows ? "rows" : "columns");
+        Grid->SetCols(6);
+        Grid->SetRows(20);
+        Grid->SetOptions(Grid->Options() | (Rows ? goRowMoving : goColMoving));
+        Focus();
+        bool Once = true;
+        Grid->OnTopLeftChanged = [&](fw::TObject*) {
+            if (std::exchange(Once, false)) Rows ? Grid->SetRows(2) : Grid->SetCols(2);
+        };
+        const fw::TRect From = Rows ? Grid->CellRect(0, 4) : Grid->CellRect(4, 0);
+        fw::AdvanceClock(700);
+        fw::MouseDownAt(fw::ControlPoint(Grid, From.Left + 3, From.Top + 3));
+        fw::MouseMoveTo(Rows ? fw::ControlPoint(Grid, From.Left + 3, Grid->Height() + 30)
+                             : fw::ControlPoint(Grid, Grid->Width() + 30, From.Top + 3),
+                        fw::ssLeft);
+        for (int I = 0; I < 5; ++I) {
+            fw::AdvanceClock(200);
+            fw::ProcessMessages();
+        }
+        const fw::TRect To = Grid->CellRect(1, 1);
+        const fw::TPoint Up = fw::ControlPoint(Grid, Rows ? To.Left - 3 : To.Left + 3,
+                                               Rows ? To.Top + 3 : To.Top - 3);
+        fw::MouseMoveTo(Up, fw::ssLeft);
+        EXPECT_NO_THROW(fw::MouseUpAt(Up));
+        EXPECT_FALSE(Once);
+        EXPECT_TRUE(GridIsWhole(*Grid));
+        Grid->OnTopLeftChanged = nullptr;
+    }
+}
+
+// A count change whose scroll bar hides the editor, whose end-edit handler
+// throws: the model and the base grid take the new count together.
+TEST_F(ReentryTest, ACountChangeIsWholeWhateverAHandlerThrows) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(3, 5));
+    fw::TypeText("x");
+    Grid->OnEndCellEdit = [](fw::TObject*, int, int, bool&) { throw std::runtime_error("handler"); };
+    auto* Source = Place<TtsGrid>(0, 210, 300, 80);
+    Source->SetCols(6);
+    Source->SetRows(20);
+    EXPECT_THROW(Grid->AssignGrid(*Source, false), std::runtime_error);
+    Grid->OnEndCellEdit = nullptr;
+    EXPECT_TRUE(GridIsWhole(*Grid));
+    Grid->SetDisplayCol(6, 1);
+    EXPECT_TRUE(Grid->SetCurrentCell(6, 1));
+}
+
+// A cell's value asked for while the grid paints: its handler frees the grid.
+// Waits for the framework to hold a control it paints as a message does.
+TEST_F(ReentryTest, DISABLED_APaintWhoseValueHandlerFreesTheGrid) {
+    Focus();
+    Grid->SetStoreData(false);
+    Grid->OnCellLoaded = [this](fw::TObject*, int, int, TtsVariant&) {
+        if (Grid) fw::Free(std::exchange(Grid, nullptr));
+    };
+    Grid->Invalidate();
+    fw::ProcessMessages();
+    EXPECT_EQ(Grid, nullptr);
 }
 
 } // namespace

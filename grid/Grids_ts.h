@@ -2,6 +2,10 @@
 // The base grid: cell counts, fixed lines, extents, the current cell and
 // anchor, scrolling, hit testing, painting of cell backgrounds and lines,
 // mouse selection with timed scrolling, and line sizing and moving.
+//
+// A public entry whose steps run handlers (the top-left's, a descendant's
+// notifications, the window's) holds the grid (fw::TFreeGuard): a handler
+// that frees it has it freed once the entry is done.
 #include "Controls.h"
 #include "Messages.h"
 

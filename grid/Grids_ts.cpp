@@ -1021,8 +1021,7 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         ExtentsResized(false, OldCols, C);
         ExtentsResized(true, OldRows, R);
         const TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
-        if (!(NewCur == FCurrent))
-            Steps.Take([&] { MoveCurrent(NewCur.X, NewCur.Y, true, true); });
+        if (!(NewCur == FCurrent)) Steps.Take([&] { MoveCurrent(NewCur.X, NewCur.Y, true, true); });
         if (FCurrent.X >= C || FCurrent.Y >= R) FCurrent = NewCur;
         const TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
         if (!(NewAnchor == FAnchor)) Steps.Take([&] { MoveAnchor(NewAnchor); });

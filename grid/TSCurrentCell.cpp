@@ -41,7 +41,8 @@ bool TtsCurrentCell::SetValue(const TtsVariant& value, bool select, bool repaint
     const int row = DataRow();
     // A check whose handler moved the cell, or took it away, drops the value.
     auto kept = [&] { return DataCol() == col && DataRow() == row; };
-    if (!l.CheckValue(display, value) || !l.StartEdit() || !kept() || !l.ColumnEdit(l.CurrentDisplayCol()))
+    if (!l.CheckValue(display, value) || !l.StartEdit() || !kept() ||
+        !l.ColumnEdit(l.CurrentDisplayCol()))
         return false;
     if (select) l.EndPendingEdit();
     ClearValue();

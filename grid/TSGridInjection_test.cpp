@@ -10,9 +10,9 @@
 // A new operation that fires events or paints joins the table in Operations().
 // The suite bounds N (VEL_GRID_INJECT_DEPTH, 0: until no call is left) and
 // may follow some operations alone (VEL_GRID_INJECT_OPS=name,name; docs/grid.md).
+#include "Clipbrd.h"
 #include "GridInvariants.h"
 #include "GridTestEnv.h"
-#include "Clipbrd.h"
 #include "Streams.h"
 #include "TSCombo.h"
 #include "TSGridEdit.h"
@@ -30,16 +30,38 @@ namespace vel {
 namespace {
 
 enum class TAct {
-    FreeGrid, FreeCombo, FreeColumn, FreeDefinition, CutRows, NoRows, AddLines, MoveLines,
-    HideLines, MoveCurrent, CloseDropDown, LoadLayout, EndEdit, CancelEdit, Throw
+    FreeGrid,
+    FreeCombo,
+    FreeColumn,
+    FreeDefinition,
+    CutRows,
+    NoRows,
+    AddLines,
+    MoveLines,
+    HideLines,
+    MoveCurrent,
+    CloseDropDown,
+    LoadLayout,
+    EndEdit,
+    CancelEdit,
+    Throw
 };
 
 const char* ActName(TAct A) {
-    static const char* Names[] = {"free the grid", "free a combo",      "free a column",
-                                  "free a definition", "cut rows",      "no rows",
-                                  "add lines",     "move lines",        "hide lines",
-                                  "move the current cell", "close the drop-down",
-                                  "load a layout", "end the edit",      "cancel the edit",
+    static const char* Names[] = {"free the grid",
+                                  "free a combo",
+                                  "free a column",
+                                  "free the definitions",
+                                  "cut rows",
+                                  "no rows",
+                                  "add lines",
+                                  "move lines",
+                                  "hide lines",
+                                  "move the current cell",
+                                  "close the drop-down",
+                                  "load a layout",
+                                  "end the edit",
+                                  "cancel the edit",
                                   "throw"};
     return Names[static_cast<int>(A)];
 }
@@ -79,6 +101,13 @@ public:
 
     // A grid of every kind of cell: text, combo, picture, check, spin, date.
     void MakeGrid() {
+        // An action may have freed the image list or the definition.
+        if (!Images) {
+            Images = fw::Create<TtsImageList>(Form.get());
+            for (const char* N : {"Off", "On"})
+                Images->Images().Add()->SetName(N);
+        }
+        if (!Def) Def = fw::Create<TtsDateTimeDefComponent>(Form.get());
         // Small, so that each run paints little: six columns and nine rows show.
         Grid = Place<TtsGrid>(0, 0, 270, 170);
         Grid->SetStoreData(true);
@@ -87,23 +116,22 @@ public:
         Grid->SetRows(20);
         for (int R = 1; R <= 20; ++R)
             for (int C = 1; C <= 6; ++C)
-                Grid->SetCellValue(C, R, TtsVariant("r" + std::to_string(R) + "c" + std::to_string(C)));
+                Grid->SetCellValue(C, R,
+                                   TtsVariant("r" + std::to_string(R) + "c" + std::to_string(C)));
         Grid->Col(2)->SetButtonType(btCombo);
         TtsComboGrid* L = Grid->Col(2)->EnsureCombo()->Grid();
         L->SetRows(4);
-        for (int R = 1; R <= 4; ++R) L->SetCellValue(1, R, TtsVariant(std::string(Items[R - 1])));
-        if (!Images) {
-            Images = fw::Create<TtsImageList>(Form.get());
-            for (const char* N : {"Off", "On"}) Images->Images().Add()->SetName(N);
-        }
+        for (int R = 1; R <= 4; ++R)
+            L->SetCellValue(1, R, TtsVariant(std::string(Items[R - 1])));
         Grid->SetImageList(Images);
         Grid->Col(3)->SetControlType(ctPicture);
-        for (int R = 1; R <= 20; ++R) Grid->SetCellValue(3, R, TtsVariant(std::string("Off")));
+        for (int R = 1; R <= 20; ++R)
+            Grid->SetCellValue(3, R, TtsVariant(std::string("Off")));
         Grid->Col(4)->SetControlType(ctCheck);
         Grid->Col(5)->SetButtonType(btVertSpin);
         Grid->Col(5)->SetSpinOptions(spoAutoIncrement | spoKeyEdit | spoAutoRepeat);
-        for (int R = 1; R <= 20; ++R) Grid->SetCellValue(5, R, TtsVariant(std::string("-05")));
-        if (!Def) Def = fw::Create<TtsDateTimeDefComponent>(Form.get());
+        for (int R = 1; R <= 20; ++R)
+            Grid->SetCellValue(5, R, TtsVariant(std::string("-05")));
         Grid->Col(6)->SetButtonType(btDateTimeDropDown);
         Grid->Col(6)->SetDateTimeDef(Def);
         Grid->SetCellValue(6, 3, TtsVariant(std::string("3/14/2024")));
@@ -128,7 +156,8 @@ public:
         fw::AdvanceClock(1000);
         fw::MouseDownAt(From);
         fw::MouseMoveTo(To, fw::ssLeft);
-        for (int I = 0; I < Ticks; ++I) fw::AdvanceClock(70);
+        for (int I = 0; I < Ticks; ++I)
+            fw::AdvanceClock(70);
         fw::MouseUpAt(To);
     }
     // Whether the operation may still reach the grid (an action may have freed it).
@@ -139,17 +168,25 @@ protected:
         const TAct A = GetParam();
         TtsGrid& G = *Grid;
         switch (A) {
-        case TAct::FreeGrid: fw::Free(std::exchange(Grid, nullptr)); break;
+        case TAct::FreeGrid:
+            fw::Free(std::exchange(Grid, nullptr));
+            break;
         case TAct::FreeCombo:
             if (G.Cols() >= 2) G.Col(2)->SetParentCombo(true);
             break;
-        case TAct::FreeColumn: G.SetCols(std::max(0, G.CurrentDataCol() - 1)); break;
+        case TAct::FreeColumn:
+            G.SetCols(std::max(0, G.CurrentDataCol() - 1));
+            break;
         case TAct::FreeDefinition:
             fw::Free(std::exchange(Def, nullptr));
             fw::Free(std::exchange(Images, nullptr));
             break;
-        case TAct::CutRows: G.SetRows(2); break;
-        case TAct::NoRows: G.SetRows(0); break;
+        case TAct::CutRows:
+            G.SetRows(2);
+            break;
+        case TAct::NoRows:
+            G.SetRows(0);
+            break;
         case TAct::AddLines:
             G.SetCols(G.Cols() + 2);
             G.SetRows(G.Rows() + 30);
@@ -165,15 +202,22 @@ protected:
         case TAct::MoveCurrent:
             if (G.Cols() > 0 && G.Rows() > 0) G.SetCurrentCell(1 + G.Cols() / 2, G.Rows());
             break;
-        case TAct::CloseDropDown: G.CloseDropDown(true); break;
+        case TAct::CloseDropDown:
+            G.CloseDropDown(true);
+            break;
         case TAct::LoadLayout: {
             TMemoryStream S(Layout);
             G.LoadLayout(S, 1);
             break;
         }
-        case TAct::EndEdit: G.EndCellEdit(); break;
-        case TAct::CancelEdit: G.UndoCellEdit(); break;
-        case TAct::Throw: throw std::runtime_error(ProbeError);
+        case TAct::EndEdit:
+            G.EndCellEdit();
+            break;
+        case TAct::CancelEdit:
+            G.UndoCellEdit();
+            break;
+        case TAct::Throw:
+            throw std::runtime_error(ProbeError);
         }
     }
 
@@ -206,21 +250,19 @@ protected:
         fw::ProcessMessages();
         Check(Op, N);
         DropGrid();
-        if (!Images || !Def) Arrange();
         if (Acted) Deepest = std::max(Deepest, N);
         return Acted;
     }
 
     void Check(const TOp& Op, int N) {
-        const std::string Where = std::string(Op.Name) + ", " + ActName(GetParam()) + " at call " +
-                                  std::to_string(N);
+        const std::string Where =
+            std::string(Op.Name) + ", " + ActName(GetParam()) + " at call " + std::to_string(N);
         if (!Grid) {
             // Freed by the action: gone once the operation ended.
-            for (int I = 0; I < Form->ComponentCount(); ++I)
-                EXPECT_EQ(dynamic_cast<TtsGrid*>(Form->Components(I)) == nullptr ||
-                              Form->Components(I) == Other,
-                          true)
-                    << Where << ": the grid was never freed";
+            for (int I = 0; I < Form->ComponentCount(); ++I) {
+                fw::TComponent* C = Form->Components(I);
+                EXPECT_TRUE(C == Other || !dynamic_cast<TtsGrid*>(C)) << Where << ": never freed";
+            }
             return;
         }
         ASSERT_TRUE(GridIsWhole(*Grid)) << Where;
@@ -228,13 +270,6 @@ protected:
             Grid->SetCellValue(1, 1, TtsVariant(std::string("back")));
             EXPECT_EQ(VarToText(Grid->CellValue(1, 1)), "back") << Where;
         }
-    }
-    void Arrange() {
-        if (!Images) {
-            Images = fw::Create<TtsImageList>(Form.get());
-            for (const char* N : {"Off", "On"}) Images->Images().Add()->SetName(N);
-        }
-        if (!Def) Def = fw::Create<TtsDateTimeDefComponent>(Form.get());
     }
 
     static constexpr const char* ProbeError = "probe";
@@ -316,7 +351,8 @@ const std::vector<T::TOp>& T::Operations() {
          }},
         {"editing keys", [](T& t) { t.Current(1, 3); },
          [](T&) {
-             for (std::uint16_t K : {fw::VK_F2, fw::VK_HOME, fw::VK_RIGHT, fw::VK_DELETE, fw::VK_BACK})
+             for (std::uint16_t K :
+                  {fw::VK_F2, fw::VK_HOME, fw::VK_RIGHT, fw::VK_DELETE, fw::VK_BACK})
                  fw::PressKey(K);
              fw::PressKey(fw::VK_END, fw::ssShift);
              fw::PressKey('X', fw::ssCtrl);
@@ -334,7 +370,8 @@ const std::vector<T::TOp>& T::Operations() {
          },
          [](T& t) {
              fw::MouseDownAt(t.P1);
-             for (int I = 0; I < 6; ++I) fw::AdvanceClock(100);
+             for (int I = 0; I < 6; ++I)
+                 fw::AdvanceClock(100);
              fw::MouseUpAt(t.P1);
          }},
         {"spin by key", [](T& t) { t.Current(5, 3); },
@@ -390,6 +427,27 @@ const std::vector<T::TOp>& T::Operations() {
              t.Other->SetVisible(true);
          },
          [](T& t) { t.Other->SetFocus(); }},
+        {"combo list keys", [](T& t) { t.Current(2, 3); },
+         [](T&) {
+             fw::PressKey(fw::VK_F4);
+             for (std::uint16_t K : {fw::VK_END, fw::VK_PRIOR, fw::VK_NEXT, fw::VK_HOME})
+                 fw::PressKey(K);
+             fw::PressKey(fw::VK_TAB);
+         }},
+        {"date page keys and Escape", [](T& t) { t.Current(6, 3); },
+         [](T&) {
+             fw::PressKey(fw::VK_F4);
+             fw::PressKey(fw::VK_NEXT);
+             fw::PressKey(fw::VK_END);
+             fw::PressKey(fw::VK_ESCAPE);
+         }},
+        {"click a check cell", [](T& t) { t.P1 = t.At(4, 5); }, [](T& t) { t.Click(t.P1); }},
+        {"clipboard keys", [](T& t) { t.Current(1, 3), fw::SetClipboardText("clip"); },
+         [](T&) {
+             fw::PressKey('C', fw::ssCtrl);
+             fw::PressKey('V', fw::ssCtrl);
+             fw::PressKey(fw::VK_ESCAPE);
+         }},
         {"paint", [](T& t) { t.Grid->SetStoreData(false); },
          [](T& t) {
              t.Grid->Invalidate();
@@ -441,8 +499,7 @@ const std::vector<T::TOp>& T::Operations() {
          }},
         {"current cell SetValue", [](T& t) { t.Current(1, 3); },
          [](T& t) { t.Grid->CurrentCell().SetValue(TtsVariant(std::string("v")), true, true); }},
-        {"current cell MoveToCol",
-         [](T& t) { t.Grid->SetGridMode(gmEditInsert), t.Current(1, 3); },
+        {"current cell MoveToCol", [](T& t) { t.Grid->SetGridMode(gmEditInsert), t.Current(1, 3); },
          [](T& t) { t.Grid->CurrentCell().MoveToCol(4); }},
         {"editor SetText", [](T& t) { t.Current(1, 3); },
          [](T& t) { t.Grid->EditStrategy().Edit()->SetText("text", true, true); }},
@@ -459,7 +516,9 @@ const std::vector<T::TOp>& T::Operations() {
              if (TtsRow* R = t.Live() ? t.Grid->Row(3) : nullptr) R->SetVisible(false);
          }},
         {"sort the rows", [](T& t) { t.Current(1, 3); },
-         [](T& t) { t.Grid->Model().SetDisplayRows({{1, 20}, {20, 1}, {3, 4}}); }},
+         [](T& t) {
+             t.Grid->Model().SetDisplayRows({{1, 20}, {20, 1}, {3, 4}});
+         }},
         {"AssignGrid", [](T& t) { t.Current(3, 5), fw::TypeText("x"); },
          [](T& t) { t.Grid->AssignGrid(*t.Other, true); }},
         {"LoadLayout", [](T& t) { t.Current(1, 3), fw::TypeText("x"); },
@@ -482,12 +541,10 @@ const std::vector<T::TOp>& T::Operations() {
          }},
         {"ResetColProperties", [](T& t) { t.Current(2, 3); },
          [](T& t) { t.Grid->ResetColProperties(AllKinds); }},
-        {"SetStoreData", [](T& t) { t.Current(1, 3); },
-         [](T& t) { t.Grid->SetStoreData(false); }},
+        {"SetStoreData", [](T& t) { t.Current(1, 3); }, [](T& t) { t.Grid->SetStoreData(false); }},
         {"SetControlType of the current column", [](T& t) { t.Current(1, 3); },
          [](T& t) { t.Grid->Col(1)->SetControlType(ctCheck); }},
-        {"selections",
-         [](T& t) { t.Current(1, 3); },
+        {"selections", [](T& t) { t.Current(1, 3); },
          [](T& t) {
              t.Grid->SelectRows(2, 4, true);
              if (t.Live()) t.Grid->SelectCols(1, 2, true);
@@ -503,8 +560,7 @@ const std::vector<T::TOp>& T::Operations() {
              t.Grid->SetTopRow(6);
              if (t.Live()) t.Grid->SetLeftCol(3);
          }},
-        {"SetRow of the base grid", [](T& t) { t.Current(1, 3); },
-         [](T& t) { t.Grid->SetRow(7); }},
+        {"SetRow of the base grid", [](T& t) { t.Current(1, 3); }, [](T& t) { t.Grid->SetRow(7); }},
         {"grid settings", [](T& t) { t.Current(1, 3), fw::TypeText("x"); },
          [](T& t) {
              t.Grid->SetGridMode(gmBrowse);
@@ -562,7 +618,8 @@ const std::vector<T::TOp>& T::Operations() {
         {"editor strategy", [](T& t) { t.Current(1, 3); },
          [](T& t) {
              t.Grid->EditStrategy().SetSelStart(1);
-             if (t.Live()) t.Grid->EditStrategy().SetValueSelect(TtsVariant(std::string("s")), true);
+             if (t.Live())
+                 t.Grid->EditStrategy().SetValueSelect(TtsVariant(std::string("s")), true);
          }},
         {"editor undo", [](T& t) { t.Current(1, 3), fw::TypeText("typed"); },
          [](T& t) { t.Grid->EditStrategy().Edit()->Undo(); }},
@@ -576,28 +633,8 @@ const std::vector<T::TOp>& T::Operations() {
          [](T& t) {
              t.Grid->Col(2)->Combo()->Grid()->SetCellValue(1, 2, TtsVariant(std::string("Neck")));
          }},
-        {"combo list keys", [](T& t) { t.Current(2, 3); },
-         [](T&) {
-             fw::PressKey(fw::VK_F4);
-             for (std::uint16_t K : {fw::VK_END, fw::VK_PRIOR, fw::VK_NEXT, fw::VK_HOME})
-                 fw::PressKey(K);
-             fw::PressKey(fw::VK_TAB);
-         }},
-        {"date page keys and Escape", [](T& t) { t.Current(6, 3); },
-         [](T&) {
-             fw::PressKey(fw::VK_F4);
-             fw::PressKey(fw::VK_NEXT);
-             fw::PressKey(fw::VK_END);
-             fw::PressKey(fw::VK_ESCAPE);
-         }},
-        {"click a check cell", [](T& t) { t.P1 = t.At(4, 5); }, [](T& t) { t.Click(t.P1); }},
-        {"clipboard keys", [](T& t) { t.Current(1, 3), fw::SetClipboardText("clip"); },
-         [](T&) {
-             fw::PressKey('C', fw::ssCtrl);
-             fw::PressKey('V', fw::ssCtrl);
-             fw::PressKey(fw::VK_ESCAPE);
-         }},
-        {"grid takes the focus back", [](T& t) { t.Current(1, 3), t.Other->SetVisible(true), t.Other->SetFocus(); },
+        {"grid takes the focus back",
+         [](T& t) { t.Current(1, 3), t.Other->SetVisible(true), t.Other->SetFocus(); },
          [](T& t) { t.Grid->SetFocus(); }},
     };
     return Ops;
@@ -608,8 +645,9 @@ TEST_P(InjectionTest, AtEveryHandlerCallOfEveryOperation) {
     const char* Only = std::getenv("VEL_GRID_INJECT_OPS");
     int Runs = 0;
     for (const TOp& Op : Operations()) {
-        if (Only && *Only && std::string(",") .append(Only).append(",").find(
-                                 std::string(",") + Op.Name + ",") == std::string::npos)
+        if (Only && *Only &&
+            ("," + std::string(Only) + ",").find("," + std::string(Op.Name) + ",") ==
+                std::string::npos)
             continue;
         for (int N = 1; Depth <= 0 || N <= Depth; ++N) {
             ++Runs;
@@ -625,8 +663,8 @@ INSTANTIATE_TEST_SUITE_P(Actions, InjectionTest,
                          ::testing::Values(TAct::FreeGrid, TAct::FreeCombo, TAct::FreeColumn,
                                            TAct::FreeDefinition, TAct::CutRows, TAct::NoRows,
                                            TAct::AddLines, TAct::MoveLines, TAct::HideLines,
-                                           TAct::MoveCurrent, TAct::CloseDropDown, TAct::LoadLayout, TAct::EndEdit, TAct::CancelEdit,
-                                           TAct::Throw));
+                                           TAct::MoveCurrent, TAct::CloseDropDown, TAct::LoadLayout,
+                                           TAct::EndEdit, TAct::CancelEdit, TAct::Throw));
 
 } // namespace
 } // namespace vel

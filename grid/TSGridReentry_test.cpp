@@ -217,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
             TEditorCall{"UndoCellEdit", [](TtsGrid& G) { G.UndoCellEdit(); }}),
         ::testing::Bool()),
     [](const auto& Info) {
-        return std::string(std::get<0>(Info.param).Name) + (std::get<1>(Info.param) ? "Frees" : "Cuts");
+        return std::string(std::get<0>(Info.param).Name) +
+               (std::get<1>(Info.param) ? "Frees" : "Cuts");
     });
 
 // A row or column move dragged with the mouse: the drag's scrolling lets a
@@ -260,7 +261,9 @@ TEST_F(ReentryTest, ACountChangeIsWholeWhateverAHandlerThrows) {
     Focus();
     ASSERT_TRUE(Grid->SetCurrentCell(3, 5));
     fw::TypeText("x");
-    Grid->OnEndCellEdit = [](fw::TObject*, int, int, bool&) { throw std::runtime_error("handler"); };
+    Grid->OnEndCellEdit = [](fw::TObject*, int, int, bool&) {
+        throw std::runtime_error("handler");
+    };
     auto* Source = Place<TtsGrid>(0, 210, 300, 80);
     Source->SetCols(6);
     Source->SetRows(20);

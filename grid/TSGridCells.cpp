@@ -71,6 +71,7 @@ bool TtsBaseGrid::SetCurrentCell(int DisplayCol, int DisplayRow) {
 
 bool TtsBaseGrid::CanLeaveCell() {
     if (!HasCurrentCell()) return true;
+    TtsBusyScope Busy(*FModel); // the checks' handlers may change or free the grid
     if (!EndCellEdit()) return false;
     bool CanLeave = true;
     Fire(OnCanLeaveCell, this, CurrentDataCol(), CurrentDataRow(), CanLeave);
@@ -196,7 +197,9 @@ void TtsBaseGrid::LoadControl(const TtsVariant& Value, bool Select) {
 void TtsBaseGrid::MeasureCellText(int DataCol, int DataRow, int& First, int& Second) {
     First = Second = 0;
     if (DataCol < 1 || DataCol > Cols() || DataRow < 1 || DataRow > Rows()) return;
+    TtsBusyScope Busy(*FModel); // OnCellLoaded may change or free the grid
     const std::string Text = VarToText(CellValue(DataCol, DataRow));
+    if (DataCol > Cols() || DataRow > Rows()) return;
     fw::TBitmap Scratch(1, 1);
     fw::TCanvas& C = Scratch.Canvas();
     C.Font().Assign(FModel->EffectiveFont(DataCol, DataRow));
@@ -347,6 +350,7 @@ void TtsBaseGrid::PlaceCellControl() {
 void TtsBaseGrid::UpdateCellControl(bool Reload) {
     if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || !FDefaultStrategy)
         return;
+    TtsBusyScope Busy(*FModel); // the control's loading and placing fire handlers
     if (!HasCurrentCell()) {
         FActive = nullptr;
         PlaceCellControl();
@@ -396,6 +400,7 @@ void TtsBaseGrid::ControlKeyPress(char& Key) {
 
 void TtsBaseGrid::CloseCellControl(bool) {
     if (!FActive || !FActive->GetVisible()) return;
+    TtsBusyScope Busy(*FModel);
     if (!EndCellEdit()) UndoCellEdit();
     FControlClosed = true;
     PlaceCellControl();

@@ -292,6 +292,7 @@ void TtsGridModel::SetRows(int n) {
 void TtsGridModel::SetDefaultColWidth(int v) {
     v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
+    TtsBusyScope busy(*this); // the lines' steps fire handlers
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
     if (Link) Link->DefaultSizeChanged(false);
@@ -302,6 +303,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
 void TtsGridModel::SetDefaultRowHeight(int v) {
     v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultRowHeight) return;
+    TtsBusyScope busy(*this);
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;
     if (Link) Link->DefaultSizeChanged(true);

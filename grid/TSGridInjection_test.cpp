@@ -17,6 +17,7 @@
 #include "TSCombo.h"
 #include "TSGridEdit.h"
 #include "TSMonthView.h"
+#include "TestPaths.h"
 #include "Timers.h"
 
 #include <cstdio>
@@ -534,6 +535,18 @@ const std::vector<T::TOp>& T::Operations() {
              Carrier->SaveData = true;
              if (t.Live()) Carrier->Write(S);
          }},
+        {"layouts in the settings store and a file",
+         [](T& t) { t.Current(1, 3), fw::TypeText("x"); },
+         [](T& t) {
+             const std::string File = fw::TestPath("layout.ini"), Key = "\\Software\\Probe";
+             t.Grid->SaveLayoutToSettings(Key, "Layout", File, pkGrid | pkCols, AllKinds);
+             if (t.Live()) t.Grid->LoadLayoutFromSettings(Key, "Layout", File, 1);
+             if (t.Live())
+                 t.Grid->SaveLayoutToFile(fw::TestPath("layout.bin"), pkCols, true, AllKinds);
+             if (t.Live()) t.Grid->LoadLayoutFromFile(fw::TestPath("layout.bin"), 1);
+         }},
+        {"CanLeaveCell", [](T& t) { t.Current(1, 3), fw::TypeText("x"); },
+         [](T& t) { t.Grid->CanLeaveCell(); }},
         {"SaveLayout", [](T& t) { t.Current(1, 3), fw::TypeText("x"); },
          [](T& t) {
              TMemoryStream S;

@@ -1,16 +1,13 @@
 // Handlers that change the grid during the call that fired them: the grid
 // finishes the call on what is left, touches nothing freed and keeps its
 // current cell and anchor inside its counts.
-#include "Clipbrd.h"
 #include "GridInvariants.h"
 #include "GridTestEnv.h"
 #include "Streams.h"
 #include "TSCombo.h"
-#include "TSGridEdit.h"
 #include "TSGridStream.h"
 #include "Timers.h"
 
-#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -164,62 +161,6 @@ TEST_F(ReentryTest, ColumnsRemovedByTheStoreOfAnEdit) {
     fw::PressKey(fw::VK_RIGHT);
     ExpectInside();
 }
-
-// Program calls that drive the in-cell editor, whose text or selection
-// handler frees the grid or takes its rows: the call ends on what is left.
-struct TEditorCall {
-    const char* Name;
-    std::function<void(TtsGrid&)> Call;
-};
-class EditorCallTest : public ReentryTest,
-                       public ::testing::WithParamInterface<std::tuple<TEditorCall, bool>> {};
-
-TEST_P(EditorCallTest, AHandlerFreesTheGridOrItsRows) {
-    const TEditorCall& Call = std::get<0>(GetParam());
-    const bool Free = std::get<1>(GetParam());
-    Grid->Col(2)->SetButtonType(btVertSpin);
-    Grid->Col(2)->SetSpinOptions(spoKeyEdit);
-    Grid->SetCellValue(2, 1, TtsVariant(std::string("5")));
-    Focus();
-    ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
-    fw::SetClipboardText("9");
-    bool Once = true;
-    auto Handler = [this, &Once, Free](fw::TObject*) {
-        if (!Grid || !std::exchange(Once, false)) return;
-        if (Free)
-            fw::Free(std::exchange(Grid, nullptr));
-        else
-            Grid->SetRows(0);
-    };
-    Grid->EditStrategy().Edit()->OnTextChange = Handler;
-    Grid->EditStrategy().Edit()->OnSelChange = Handler;
-    Call.Call(*Grid);
-    fw::ProcessMessages();
-    EXPECT_FALSE(Once) << Call.Name;
-    if (Grid) {
-        EXPECT_TRUE(GridIsWhole(*Grid)) << Call.Name;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Calls, EditorCallTest,
-    ::testing::Combine(
-        ::testing::Values(
-            TEditorCall{"SpinStep", [](TtsGrid& G) { G.SpinStep(1); }},
-            TEditorCall{"SetSelStart", [](TtsGrid& G) { G.CurrentCell().SetSelStart(0); }},
-            TEditorCall{"Paste", [](TtsGrid& G) { G.CurrentCell().Paste(); }},
-            TEditorCall{"PasteFromClipboard",
-                        [](TtsGrid& G) { G.CurrentCell().PasteFromClipboard(true); }},
-            TEditorCall{"CutToClipboard", [](TtsGrid& G) { G.CurrentCell().CutToClipboard(true); }},
-            TEditorCall{"DeleteSelection", [](TtsGrid& G) { G.CurrentCell().DeleteSelection(); }},
-            TEditorCall{"SetCellValue",
-                        [](TtsGrid& G) { G.SetCellValue(2, 1, TtsVariant(std::string("6"))); }},
-            TEditorCall{"UndoCellEdit", [](TtsGrid& G) { G.UndoCellEdit(); }}),
-        ::testing::Bool()),
-    [](const auto& Info) {
-        return std::string(std::get<0>(Info.param).Name) +
-               (std::get<1>(Info.param) ? "Frees" : "Cuts");
-    });
 
 // A row or column move dragged with the mouse: the drag's scrolling lets a
 // handler cut the lines, and the release moves nothing that went.

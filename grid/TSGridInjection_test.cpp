@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,38 +30,7 @@
 namespace vel {
 namespace {
 
-enum class TAct {
-    FreeGrid,
-    FreeCombo,
-    FreeColumn,
-    FreeDefinitions,
-    CutRows,
-    NoRows,
-    AddLines,
-    MoveLines,
-    HideLines,
-    MoveCurrent,
-    CloseDropDown,
-    LoadLayout,
-    EndEdit,
-    CancelEdit,
-    Throw
-};
-const char* const ActNames[] = {"free the grid",
-                                "free a combo",
-                                "free a column",
-                                "free the definitions",
-                                "cut rows",
-                                "no rows",
-                                "add lines",
-                                "move lines",
-                                "hide lines",
-                                "move the current cell",
-                                "close the drop-down",
-                                "load a layout",
-                                "end the edit",
-                                "cancel the edit",
-                                "throw"};
+constexpr const char* ProbeError = "probe"; // the throwing action's
 
 int EnvInt(const char* Name, int Default) {
     const char* V = std::getenv(Name);
@@ -86,6 +54,12 @@ public:
         const char* Typed = nullptr;
     };
     static const std::vector<TOp> Operations;
+    // The hostile actions, each a test of its own; the first frees the grid.
+    struct TAction {
+        const char* Name;
+        void (*Act)(InjectionTest&, TtsGrid&);
+    };
+    static const std::vector<TAction> Actions;
 
     TtsGrid* Grid = nullptr;
     TtsGrid* Other = nullptr;
@@ -169,69 +143,12 @@ public:
     bool Live() const { return Grid != nullptr; }
 
 protected:
-    TAct Action() const { return static_cast<TAct>(GetParam()); }
-    void Act() {
-        TtsGrid& G = *Grid;
-        const int Col = G.CurrentDataCol(), Row = G.CurrentDataRow();
-        switch (Action()) {
-        case TAct::FreeGrid:
-            fw::Free(std::exchange(Grid, nullptr));
-            break;
-        case TAct::FreeCombo:
-            if (G.Cols() >= 2) G.Col(2)->SetParentCombo(true);
-            break;
-        case TAct::FreeColumn:
-            G.SetCols(std::max(0, Col - 1));
-            break;
-        case TAct::FreeDefinitions:
-            fw::Free(std::exchange(Def, nullptr));
-            fw::Free(std::exchange(Images, nullptr));
-            break;
-        case TAct::CutRows:
-            G.SetRows(2);
-            break;
-        case TAct::NoRows:
-            G.SetRows(0);
-            break;
-        case TAct::AddLines:
-            G.SetCols(G.Cols() + 2);
-            G.SetRows(G.Rows() + 30);
-            break;
-        case TAct::MoveLines:
-            if (G.Cols() > 1) G.SetDisplayCol(G.DataColAt(1), G.Cols());
-            if (G.Rows() > 1) G.SetDisplayRow(G.DataRowAt(1), G.Rows());
-            break;
-        case TAct::HideLines:
-            if (Col >= 1) G.Col(Col)->SetVisible(false);
-            if (TtsRow* R = Row >= 1 ? G.Row(Row) : nullptr) R->SetVisible(false);
-            break;
-        case TAct::MoveCurrent:
-            if (G.Cols() > 0 && G.Rows() > 0) G.SetCurrentCell(1 + G.Cols() / 2, G.Rows());
-            break;
-        case TAct::CloseDropDown:
-            G.CloseDropDown(true);
-            break;
-        case TAct::LoadLayout: {
-            TMemoryStream S(Layout);
-            G.LoadLayout(S, 1);
-            break;
-        }
-        case TAct::EndEdit:
-            G.EndCellEdit();
-            break;
-        case TAct::CancelEdit:
-            G.UndoCellEdit();
-            break;
-        case TAct::Throw:
-            throw std::runtime_error(ProbeError);
-        }
-    }
-
     // One run: the operation with the action at handler call N. False when the
     // operation made fewer than N calls.
     bool RunAt(const TOp& Op, int N) {
+        const TAction& A = Actions[static_cast<std::size_t>(GetParam())];
         const std::string Where =
-            std::string(Op.Name) + ", " + ActNames[GetParam()] + " at call " + std::to_string(N);
+            std::string(Op.Name) + ", " + A.Name + " at call " + std::to_string(N);
         if (Trace) std::fprintf(stderr, "%s\n", Where.c_str());
         MakeGrid();
         if (Op.Col > 0 && !Grid->SetCurrentCell(Op.Col, Op.Row)) ADD_FAILURE() << Where;
@@ -245,8 +162,8 @@ protected:
             if (++Calls != N || Acted || !Grid) return;
             Acted = true;
             // Left out until the framework holds a control it paints: a free inside a paint.
-            if (Action() == TAct::FreeGrid && GridMemoryCanvas().IsLocked()) return;
-            Act();
+            if (GetParam() == 0 && GridMemoryCanvas().IsLocked()) return;
+            A.Act(*this, *Grid);
         };
         try {
             fw::TProbeScope Scope(Probe);
@@ -277,7 +194,6 @@ protected:
         }
     }
 
-    static constexpr const char* ProbeError = "probe";
     static constexpr const char* Items[] = {"Hip", "Spine", "Arm", "Leg"};
     TtsImageList* Images = nullptr;
     TtsDateTimeDefComponent* Def = nullptr;
@@ -286,6 +202,43 @@ protected:
 };
 
 using T = InjectionTest;
+
+const std::vector<T::TAction> T::Actions = {
+    {"free the grid", [](T& t, TtsGrid&) { fw::Free(std::exchange(t.Grid, nullptr)); }},
+    {"free a combo",
+     [](T&, TtsGrid& G) {
+         if (G.Cols() >= 2) G.Col(2)->SetParentCombo(true);
+     }},
+    {"free a column", [](T&, TtsGrid& G) { G.SetCols(std::max(0, G.CurrentDataCol() - 1)); }},
+    {"free the definitions",
+     [](T& t, TtsGrid&) {
+         fw::Free(std::exchange(t.Def, nullptr)), fw::Free(std::exchange(t.Images, nullptr));
+     }},
+    {"cut rows", [](T&, TtsGrid& G) { G.SetRows(2); }},
+    {"no rows", [](T&, TtsGrid& G) { G.SetRows(0); }},
+    {"add lines", [](T&, TtsGrid& G) { G.SetCols(G.Cols() + 2), G.SetRows(G.Rows() + 30); }},
+    {"move lines",
+     [](T&, TtsGrid& G) {
+         if (G.Cols() > 1) G.SetDisplayCol(G.DataColAt(1), G.Cols());
+         if (G.Rows() > 1) G.SetDisplayRow(G.DataRowAt(1), G.Rows());
+     }},
+    {"hide lines",
+     [](T&, TtsGrid& G) {
+         const int Col = G.CurrentDataCol(), Row = G.CurrentDataRow();
+         if (Col >= 1) G.Col(Col)->SetVisible(false);
+         if (TtsRow* R = Row >= 1 ? G.Row(Row) : nullptr) R->SetVisible(false);
+     }},
+    {"move the current cell", [](T&, TtsGrid& G) { G.SetCurrentCell(1 + G.Cols() / 2, G.Rows()); }},
+    {"close the drop-down", [](T&, TtsGrid& G) { G.CloseDropDown(true); }},
+    {"load a layout",
+     [](T& t, TtsGrid& G) {
+         TMemoryStream S(t.Layout);
+         G.LoadLayout(S, 1);
+     }},
+    {"end the edit", [](T&, TtsGrid& G) { G.EndCellEdit(); }},
+    {"cancel the edit", [](T&, TtsGrid& G) { G.UndoCellEdit(); }},
+    {"throw", [](T&, TtsGrid&) { throw std::runtime_error(ProbeError); }},
+};
 
 // Opens the current cell's drop-down.
 void Drop(T& t) {
@@ -441,7 +394,8 @@ const std::vector<T::TOp> T::Operations = {
          t.Grid->Col(1)->SetVisible(false);
          if (TtsRow* R = t.Live() ? t.Grid->Row(3) : nullptr) R->SetVisible(false);
      }},
-    {"sort the rows", 1, 3, [](T& t) { t.Grid->Model().SetDisplayRows({{1, 20}, {20, 1}, {3, 4}}); }},
+    {"sort the rows", 1, 3,
+     [](T& t) { t.Grid->Model().SetDisplayRows({{1, 20}, {20, 1}, {3, 4}}); }},
     {"AssignGrid", 3, 5, [](T& t) { t.Grid->AssignGrid(*t.Other, true); }, nullptr, "x"},
     {"AssignGrid without data", 2, 3, [](T& t) { t.Grid->AssignGrid(*t.Other, false); }, Drop},
     {"LoadLayout", 1, 3,
@@ -574,7 +528,7 @@ TEST_P(InjectionTest, AtEveryHandlerCallOfEveryOperation) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, InjectionTest,
-                         ::testing::Range(0, static_cast<int>(std::size(ActNames))));
+                         ::testing::Range(0, static_cast<int>(T::Actions.size())));
 
 } // namespace
 } // namespace vel

@@ -204,7 +204,7 @@ void TCustomGrid_ts::Initialize() {
 // ---- model setters ----
 
 void TCustomGrid_ts::SetColCount(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (Value < 1) Value = 1;
     if (Value <= FFixedCols) FFixedCols = Value - 1;
     ChangeSize(Value, FRowCount);
@@ -215,7 +215,7 @@ void TCustomGrid_ts::SetColCount(int Value) {
 }
 
 void TCustomGrid_ts::SetRowCount(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (Value < 1) Value = 1;
     if (Value <= FFixedRows) FFixedRows = Value - 1;
     ChangeSize(FColCount, Value);
@@ -403,7 +403,7 @@ TGridRect TCustomGrid_ts::Selection() const {
 }
 
 void TCustomGrid_ts::SetSelection(const TGridRect& Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     TGridRect Old = Selection();
     FAnchor = {Value.Left, Value.Top};
     FCurrent = {Value.Right, Value.Bottom};
@@ -411,22 +411,22 @@ void TCustomGrid_ts::SetSelection(const TGridRect& Value) {
 }
 
 void TCustomGrid_ts::SetCol(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FCurrent.X != Value) FocusCell(Value, FCurrent.Y, true);
 }
 
 void TCustomGrid_ts::SetRow(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FCurrent.Y != Value) FocusCell(FCurrent.X, Value, true);
 }
 
 void TCustomGrid_ts::SetLeftCol(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FTopLeft.X != Value) MoveTopLeft(Value, FTopLeft.Y);
 }
 
 void TCustomGrid_ts::SetTopRow(int Value) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FTopLeft.Y != Value) MoveTopLeft(FTopLeft.X, Value);
 }
 
@@ -897,7 +897,7 @@ int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int F
 } // namespace
 
 void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     int Factor = (UseRightToLeft && FRightToLeft && ScrollBar == SB_HORZ) ? -1 : 1;
     if (Visible() && CanFocus() && TabStop() && !Focused() && HandleAllocated()) SetFocus();
     if (ScrollBar == SB_HORZ && FColCount == 1) {
@@ -1048,7 +1048,7 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
 }
 
 void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     int Count = Rows ? FRowCount : FColCount;
     int NewCount = Count + Amount;
     if (Index > NewCount || Index < 0 || NewCount < 0)
@@ -1089,7 +1089,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
 }
 
 void TCustomGrid_ts::ClampTopLeft() {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     TGridDrawInfo D;
     CalcDrawInfo(D);
     const TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
@@ -1100,7 +1100,7 @@ void TCustomGrid_ts::ClampTopLeft() {
 }
 
 void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (Indexes.empty()) return;
     ++FStructureStamp;
     const int Count = Rows ? FRowCount : FColCount;
@@ -1152,7 +1152,7 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
 }
 
 void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     const int Count = Rows ? FRowCount : FColCount;
     if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
     ++FStructureStamp;
@@ -1201,7 +1201,7 @@ void TCustomGrid_ts::ExtentsResized(bool Rows, int Old, int New) {
 }
 
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FromIndex == ToIndex) return;
     ++FStructureStamp;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
@@ -1219,7 +1219,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (FromIndex == ToIndex) return;
     ++FStructureStamp;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
@@ -1234,14 +1234,14 @@ void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::DeleteColumn(int ACol) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (ACol < 0 || ACol >= FColCount) InvalidOp("Grid index out of range");
     MoveColumn(ACol, FColCount - 1);
     SetColCount(FColCount - 1);
 }
 
 void TCustomGrid_ts::DeleteRow(int ARow) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (ARow < 0 || ARow >= FRowCount) InvalidOp("Grid index out of range");
     MoveRow(ARow, FRowCount - 1);
     SetRowCount(FRowCount - 1);
@@ -1259,7 +1259,7 @@ void TCustomGrid_ts::SelectionMoved(const TGridRect& OldSel) {
 }
 
 void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (ACol < 0 || ARow < 0 || ACol >= FColCount || ARow >= FRowCount)
         InvalidOp("Grid index out of range");
     const std::uint32_t Stamp = StructureStamp();
@@ -1283,14 +1283,14 @@ void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show)
 }
 
 void TCustomGrid_ts::FocusCell(int ACol, int ARow, bool MoveAnchor) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     MoveCurrent(ACol, ARow, MoveAnchor, true);
     UpdateEdit();
     Click();
 }
 
 void TCustomGrid_ts::MoveAnchor(const TGridCoord& NewAnchor) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if ((FOptions & goRangeSelect) && !(FOptions & goEditing)) {
         TGridRect OldSel = Selection();
         FAnchor = NewAnchor;
@@ -1303,7 +1303,7 @@ void TCustomGrid_ts::MoveAnchor(const TGridCoord& NewAnchor) {
 }
 
 void TCustomGrid_ts::ClampInView(const TGridCoord& Coord) {
-    fw::TFreeGuard Hold(this);
+    TGridHold Hold(this);
     if (!HandleAllocated()) return;
     TGridDrawInfo D;
     CalcDrawInfo(D);

@@ -4,8 +4,8 @@
 // mouse selection with timed scrolling, and line sizing and moving.
 //
 // A public entry whose steps run handlers (the top-left's, a descendant's
-// notifications, the window's) holds the grid (fw::TFreeGuard): a handler
-// that frees it has it freed once the entry is done.
+// notifications, the window's) holds the grid (TGridHold): a handler that
+// frees it has it freed once the entry is done.
 #include "Controls.h"
 #include "Messages.h"
 
@@ -13,6 +13,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,6 +45,18 @@ public:
 
 private:
     std::exception_ptr FThrown;
+};
+
+// Holds a grid for a public entry (fw::TFreeGuard); nothing while it is being
+// destroyed, when no handler's free may wait for it.
+class TGridHold {
+public:
+    explicit TGridHold(fw::TComponent* Grid) {
+        if (!Grid->InState(fw::TComponentStateItem::Destroying)) FHold.emplace(Grid);
+    }
+
+private:
+    std::optional<fw::TFreeGuard> FHold;
 };
 
 struct TGridCoord {

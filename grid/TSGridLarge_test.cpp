@@ -58,6 +58,17 @@ TEST_F(LargeGridTest, AWideGridsColumnLayoutLoadsBack) {
     EXPECT_EQ(Grid->Col(19999)->Width(), 33);
 }
 
+TEST_F(LargeGridTest, AFullGridsInsertRowKeepsItsValueAndGrowsNoFurther) {
+    Grid->SetRows(MaxGridRows);
+    Grid->SetGridMode(gmEditInsert);
+    Focus();
+    fw::PressKey(fw::VK_END, fw::ssCtrl);
+    ASSERT_EQ(Grid->CurrentDataRow(), MaxGridRows);
+    fw::TypeText("x");
+    EXPECT_NO_THROW(fw::PressKey(fw::VK_RETURN));
+    EXPECT_EQ(Stored(Grid->CurrentDataCol(), MaxGridRows), "x");
+    EXPECT_EQ(Grid->Rows(), MaxGridRows);
+}
 
 TEST_F(LargeGridTest, CountsPastTheGridsLimitsAreRefusedAndChangeNothing) {
     for (auto Set : {&TtsGrid::SetRows, &TtsGrid::SetCols}) {

@@ -143,7 +143,7 @@ fw::TPoint TtsGridEditBox::CaretPoint() const {
     const int CX = X + ShownWidth(Start, Chars);
     if (!MultiLine()) return {CX, SingleLineTop(M, ClientRect(), Gap, VertAlignment())};
     const int LineH = M.Height + Gap;
-    const int Top = FirstLineY(ClientRect(), Gap, LineH, static_cast<int>(FLines.size()),
+    const int Top = FirstLineY(ClientRect(), Gap, M, static_cast<int>(FLines.size()),
                                VertAlignment());
     return {CX, Top + (FCaretLine - FTopLine) * LineH};
 }
@@ -251,7 +251,7 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
     int Line = 0;
     if (MultiLine()) {
         const fw::TTextMetric M = FMeasure.TextMetrics();
-        const int Top = FirstLineY(ClientRect(), LineGapOf(M), LineHeight(),
+        const int Top = FirstLineY(ClientRect(), LineGapOf(M), M,
                                    static_cast<int>(FLines.size()), VertAlignment());
         Line = std::clamp(FTopLine + (Y - Top) / std::max(1, LineHeight()), 0,
                           static_cast<int>(FLines.size()) - 1);

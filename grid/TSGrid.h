@@ -420,6 +420,8 @@ public:
     std::uint32_t StructureStamp() const override;
 
 protected:
+    // The engine paints left to right only (what shows and where clicks land agree).
+    bool PaintsRightToLeft() const override { return false; }
     // Every handler of the grid fires here: a copy of it (a handler may replace
     // itself), inside a busy scope (what it frees waits; see docs/grid.md).
     template <class F, class... A> void Fire(const F& Handler, A&&... Args) {

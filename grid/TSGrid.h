@@ -482,6 +482,8 @@ protected:
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;
+    // The current cell may change: neither it, its lines nor the grid read-only or browsing.
+    bool CurrentCellMayChange() { return CanEdit() && ColumnEdit(Current().X); }
     void EndPendingEdit() override { FCellModified = false; }
     void MarkRowChanged() override;
     void StoreCellValue(int DataCol, int DataRow, const TtsVariant& V) override;

@@ -115,7 +115,7 @@ bool TtsBaseGrid::CheckValue(int DisplayCol, const TtsVariant& Value) {
 
 bool TtsBaseGrid::StartEdit() {
     if (FEditStarted) return true;
-    if (!CanEdit() || !ColumnEdit(Current().X)) return false;
+    if (!CurrentCellMayChange()) return false;
     bool Cancel = false;
     Fire(OnStartCellEdit, this, CurrentDataCol(), CurrentDataRow(), Cancel);
     FEditStarted = !Cancel;
@@ -227,7 +227,7 @@ void TtsBaseGrid::BindControlEvents(TtsCustomGridControl& Strategy) {
         Cancel = !FLoadingValue && !StartEdit();
     };
     E.OnReadOnly = [this](fw::TObject*, bool, bool& IsReadOnly) {
-        IsReadOnly = !FLoadingValue && (!CanEdit() || !ColumnEdit(Current().X));
+        IsReadOnly = !FLoadingValue && !CurrentCellMayChange();
     };
     E.OnExit = [this](fw::TObject*) {
         TtsBusyScope Busy(*FModel);
@@ -268,11 +268,6 @@ void TtsBaseGrid::ConfigureCellControl(TtsCustomGridControl& S) {
         S.SetModifyEnabled(Typed);
     } else if (Button == btVertSpin || Button == btHorzSpin) {
         S.SetEditEnabled((G.EffectiveSpinOptions(DC, DR) & spoKeyEdit) != 0);
-    }
-    // A cell that may not change takes no edits.
-    if (!CanEdit() || !ColumnEdit(Current().X)) {
-        S.SetEditEnabled(false);
-        S.SetModifyEnabled(false);
     }
     S.Set3D(G.EffectiveIs3D(DC, DR));
     S.SetMaskName(G.EffectiveMaskName(DC, DR));

@@ -362,8 +362,9 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
     if (FMaxLength > 0 &&
         EditCharCount(FText) - EditCharCount(SelText()) + EditCharCount(Value) > FMaxLength)
         return false;
-    // Typed or pasted text needs key edits (EditEnabled); the grid's own changes do not.
-    if (!EditEnabled) return false;
+    // Typed or pasted text needs key edits on a cell that may change; the grid's own
+    // changes check for themselves.
+    if (!MayModify()) return false;
     std::string Result = FText;
     Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
                    Value);
@@ -407,13 +408,13 @@ void TtsGridEditBox::CopyToClipboard() {
 }
 
 void TtsGridEditBox::CutToClipboard() {
-    if (!EditEnabled || SelLength() == 0) return;
+    if (SelLength() == 0 || !MayModify()) return;
     CopyToClipboard();
     DeleteSelection();
 }
 
 void TtsGridEditBox::DeleteSelection() {
-    if (!EditEnabled || SelLength() == 0) return;
+    if (SelLength() == 0 || !MayModify()) return;
     MarkModified();
     DeleteRange(SelStart(), SelLength());
     Relayout();
@@ -541,7 +542,7 @@ bool TtsGridEditBox::HomeEndKey(bool End, fw::TShiftState Shift) {
 }
 
 void TtsGridEditBox::DeleteBack() {
-    if (!EditEnabled) return;
+    if (!MayModify()) return;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());
@@ -561,7 +562,7 @@ bool TtsGridEditBox::DeleteKey(fw::TShiftState Shift) {
         return true;
     }
     if (Shift & fw::ssCtrl) return false;
-    if (!EditEnabled) return true;
+    if (!MayModify()) return true;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());
@@ -798,7 +799,7 @@ void TtsGridEditBox::SetCursorMessage(fw::TMessage& Message) {
         return;
     }
     fw::TCursor Shape = fw::ScreenCursor();
-    if (Shape == fw::crDefault) Shape = Editable() ? fw::crIBeam : Cursor();
+    if (Shape == fw::crDefault) Shape = Editable() && IsEditable(false) ? fw::crIBeam : Cursor();
     fw::SetCurrentCursor(Shape == fw::crDefault ? fw::crArrow : Shape);
     Message.Result = 1;
 }

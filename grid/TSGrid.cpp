@@ -396,6 +396,7 @@ void TtsBaseGrid::DefaultSizeChanged(bool Rows) {
         }
     }
     Rows ? RowHeightsChanged() : ColWidthsChanged();
+    UpdateCellControl(false);
 }
 
 void TtsBaseGrid::SyncBaseCounts() {

@@ -251,6 +251,7 @@ public:
     bool SetColWidthAt(int DisplayCol, int Pixels) override;
     bool SetRowHeightAt(int DisplayRow, int Pixels, bool Relayout) override;
     void DefaultSizeChanged(bool Rows) override;
+    void HoldLineSizes(int Delta) override { FSizesPending += Delta; }
     void CountChanged(bool Rows, int OldCount, int NewCount,
                       const std::vector<int>& Removed) override;
     void DisplayRowMoved(int From, int To) override;

@@ -326,7 +326,9 @@ void TtsBaseGrid::PlaceCellControl() {
 }
 
 void TtsBaseGrid::UpdateCellControl(bool Reload) {
-    if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || !FDefaultStrategy)
+    // Sizes gathered for one re-layout place the control with it.
+    if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || FSizesPending ||
+        !FDefaultStrategy)
         return;
     if (!HasCurrentCell()) {
         FActive = nullptr;

@@ -29,7 +29,8 @@ int LineBudget(std::size_t size) {
 // The most lines a stored "Cols" or "Rows" integer of the input names, in any record.
 int NamedLines(const std::vector<std::uint8_t>& bytes) {
     int most = 0;
-    for (const std::string_view key : {std::string_view("\x04" "Cols\x01"), std::string_view("\x04" "Rows\x01")}) {
+    for (const std::string_view key :
+         {std::string_view("\004Cols\001"), std::string_view("\004Rows\001")}) {
         for (auto at = std::search(bytes.begin(), bytes.end(), key.begin(), key.end());
              bytes.end() - at >= static_cast<std::ptrdiff_t>(key.size() + 4);
              at = std::search(at + 1, bytes.end(), key.begin(), key.end())) {

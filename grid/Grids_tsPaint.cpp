@@ -166,7 +166,8 @@ void TCustomGrid_ts::Paint() {
     }
     C.Brush().SetStyle(fw::bsSolid);
     C.Brush().SetColor(Color());
-    if (GridR < ClientWidth()) C.FillRect(Mirrored(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()}));
+    if (GridR < ClientWidth())
+        C.FillRect(Mirrored(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()}));
     if (GridB < ClientHeight()) C.FillRect(fw::TRect{0, GridB, ClientWidth(), ClientHeight()});
     DrawStateLines(C, GridR, GridB);
 }

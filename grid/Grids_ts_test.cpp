@@ -529,9 +529,9 @@ TEST_F(GridMoreTest, RightToLeftMirrorsPointsAndRectangles) {
     EXPECT_EQ(Grid->MouseCoord(190, 40), (TGridCoord{0, 1}));
     EXPECT_EQ(PixelAt(190, 40), fw::ColorToRGB(Grid->FixedColor()));
     EXPECT_EQ(PixelAt(10, 40), fw::ColorToRGB(Grid->Color()));
-    EXPECT_EQ(PixelAt(135, 40), fw::clBlack);  // after the fixed column
-    EXPECT_EQ(PixelAt(70, 40), fw::clSilver);  // after column 1
-    EXPECT_EQ(PixelAt(5, 40), fw::clSilver);   // after column 2
+    EXPECT_EQ(PixelAt(135, 40), fw::clBlack); // after the fixed column
+    EXPECT_EQ(PixelAt(70, 40), fw::clSilver); // after column 1
+    EXPECT_EQ(PixelAt(5, 40), fw::clSilver);  // after column 2
 }
 
 TEST_F(GridMoreTest, CurrentCellOutsideTheGridIsRefused) {

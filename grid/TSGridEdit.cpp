@@ -143,8 +143,8 @@ fw::TPoint TtsGridEditBox::CaretPoint() const {
     const int CX = X + ShownWidth(Start, Chars);
     if (!MultiLine()) return {CX, SingleLineTop(M, ClientRect(), Gap, VertAlignment())};
     const int LineH = M.Height + Gap;
-    const int Top = FirstLineY(ClientRect(), Gap, M, static_cast<int>(FLines.size()),
-                               VertAlignment());
+    const int Top =
+        FirstLineY(ClientRect(), Gap, M, static_cast<int>(FLines.size()), VertAlignment());
     return {CX, Top + (FCaretLine - FTopLine) * LineH};
 }
 
@@ -251,8 +251,8 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
     int Line = 0;
     if (MultiLine()) {
         const fw::TTextMetric M = FMeasure.TextMetrics();
-        const int Top = FirstLineY(ClientRect(), LineGapOf(M), M,
-                                   static_cast<int>(FLines.size()), VertAlignment());
+        const int Top = FirstLineY(ClientRect(), LineGapOf(M), M, static_cast<int>(FLines.size()),
+                                   VertAlignment());
         Line = std::clamp(FTopLine + (Y - Top) / std::max(1, LineHeight()), 0,
                           static_cast<int>(FLines.size()) - 1);
     }

@@ -155,8 +155,11 @@ TEST_F(EngineTest, ReadOnlyCellsTakeNoEdits) {
     EXPECT_EQ(Edit.CaretPos(), 0);
     fw::PressKey(fw::VK_RIGHT, fw::ssShift);
     EXPECT_EQ(Edit.SelLength(), 1);
-    for (const auto& [Key, Shift] : {std::pair{fw::VK_DELETE, fw::TShiftState{}}, {fw::VK_BACK, {}},
-                                     {'X', fw::ssCtrl}, {'V', fw::ssCtrl}, {fw::VK_DELETE, fw::ssShift},
+    for (const auto& [Key, Shift] : {std::pair{fw::VK_DELETE, fw::TShiftState{}},
+                                     {fw::VK_BACK, {}},
+                                     {'X', fw::ssCtrl},
+                                     {'V', fw::ssCtrl},
+                                     {fw::VK_DELETE, fw::ssShift},
                                      {fw::VK_RETURN, fw::ssCtrl}})
         fw::PressKey(Key, Shift);
     EXPECT_EQ(Edit.EditText(), "r1c1");

@@ -13,6 +13,7 @@
 //                  its end (the code pages came later: an older grid has no such test)
 //   hidden rows    hiding rows from the end one by one, and Page Up over a run
 //   jumps          the top row set to the middle of the rows and back
+//   default width  a new default column width taken by every column of a grid
 //   storage        1000 x 1000 stored integers loaded, beside a plain loop that
 //                  reads the same bytes into one array (the aim: within 2x)
 //   engine lines   a grid grown one row at a time; at 10k, 100k and 1M rows one
@@ -366,6 +367,19 @@ void BM_StorageSave1000x1000(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StorageSave1000x1000)->Unit(benchmark::kMillisecond);
+
+void BM_DefaultColWidth(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TtsGrid g(nullptr);
+    g.SetCols(n);
+    int width = 64;
+    for (auto _ : state) {
+        width = width == 64 ? 65 : 64;
+        g.SetDefaultColWidth(width);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_DefaultColWidth)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

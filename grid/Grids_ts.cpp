@@ -352,6 +352,7 @@ void TCustomGrid_ts::SetScrollBars(TScrollStyle Value) {
 }
 
 void TCustomGrid_ts::SetUseRightToLeftAlignment(bool Value) {
+    Value = Value && PaintsRightToLeft();
     if (FRightToLeft != Value) {
         FRightToLeft = Value;
         InvalidateGrid();
@@ -499,19 +500,17 @@ void TCustomGrid_ts::ScrollDataInfo(int DX, int DY, TGridDrawInfo& DrawInfo) {
     if (!HandleAllocated()) return;
     const int W = ClientWidth(), H = ClientHeight();
     const int FixedX = DrawInfo.Horz.FixedBoundary, FixedY = DrawInfo.Vert.FixedBoundary;
+    // Areas and moves are mirrored under right-to-left alignment, as the cells are shown.
+    if (FRightToLeft) DX = -DX;
     if (DX != 0 && DY == 0) {
-        // The strip right of the fixed columns, mirrored under right-to-left alignment.
-        if (FRightToLeft)
-            ScrollArea(fw::TRect{0, 0, W - FixedX, H}, -DX, 0);
-        else
-            ScrollArea(fw::TRect{FixedX, 0, W, H}, DX, 0);
+        ScrollArea(Mirrored(fw::TRect{FixedX, 0, W, H}), DX, 0);
     } else if (DY != 0 && DX == 0) {
         ScrollArea(fw::TRect{0, FixedY, W, H}, 0, DY);
     } else {
         // The fixed rows move sideways only, the fixed columns up and down only.
-        ScrollArea(fw::TRect{FixedX, 0, W, FixedY}, DX, 0);
-        ScrollArea(fw::TRect{0, FixedY, FixedX, H}, 0, DY);
-        ScrollArea(fw::TRect{FixedX, FixedY, W, H}, DX, DY);
+        ScrollArea(Mirrored(fw::TRect{FixedX, 0, W, FixedY}), DX, 0);
+        ScrollArea(Mirrored(fw::TRect{0, FixedY, FixedX, H}), 0, DY);
+        ScrollArea(Mirrored(fw::TRect{FixedX, FixedY, W, H}), DX, DY);
     }
     if (FOptions & goRowSelect) InvalidateGridRect(Selection());
 }
@@ -730,13 +729,7 @@ fw::TRect TCustomGrid_ts::GridRectToScreenRect(TGridRect G, bool IncludeLine) {
     if (!AxisRange(D.Horz, G.Left, G.Right, R.Left, R.Right) ||
         !AxisRange(D.Vert, G.Top, G.Bottom, R.Top, R.Bottom))
         return Empty;
-    if (FRightToLeft) {
-        int W = ClientWidth();
-        int L = W - R.Right, Rt = W - R.Left;
-        R.Left = L;
-        R.Right = Rt;
-    }
-    return R;
+    return Mirrored(R);
 }
 
 fw::TRect TCustomGrid_ts::BoxRect(int ALeft, int ATop, int ARight, int ABottom) {

@@ -360,6 +360,9 @@ protected:
     virtual std::uint32_t StructureStamp() const { return FStructureStamp; }
 
     virtual bool CanGridAcceptKey(std::uint16_t Key, fw::TShiftState Shift);
+    // Whether the grid's painting follows right-to-left alignment; a descendant that
+    // paints left to right only keeps its geometry and clicks that way too.
+    virtual bool PaintsRightToLeft() const { return true; }
     virtual void ColumnMoved(int FromIndex, int ToIndex);
     virtual void RowMoved(int FromIndex, int ToIndex);
     virtual void SizeChanged(int OldColCount, int OldRowCount);
@@ -414,6 +417,9 @@ private:
     void TabKeyMove(TKeyMove& M);
     void LoadEditor();
     void ChangeGridOrientation(bool RightToLeftOrientation);
+    // A rectangle laid out left to right, where the grid shows it (mirrored under
+    // right-to-left alignment).
+    fw::TRect Mirrored(const fw::TRect& R) const;
     // The sizing or move line of the present state, drawn over the cells.
     void DrawStateLines(fw::TCanvas& C, int GridR, int GridB);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);

@@ -335,7 +335,8 @@ void TCustomGrid_ts::DrawSizingLine(const TGridDrawInfo& D) {
     if (FGridState == TGridState::gsColSizing)
         InvalidateScreenRect(fw::TRect{FSizingPos - 1, 0, FSizingPos + 2, D.Vert.GridBoundary});
     else
-        InvalidateScreenRect(fw::TRect{0, FSizingPos - 1, D.Horz.GridBoundary, FSizingPos + 2});
+        InvalidateScreenRect(
+            Mirrored(fw::TRect{0, FSizingPos - 1, D.Horz.GridBoundary, FSizingPos + 2}));
 }
 
 void TCustomGrid_ts::DrawMove() {

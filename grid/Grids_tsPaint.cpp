@@ -20,7 +20,13 @@ using namespace gridimpl;
 // ---- painting ----
 
 void TCustomGrid_ts::ChangeGridOrientation(bool) {
-    // The canvas has no mirrored mapping: right-to-left is applied to the coordinates.
+    // The canvas has no mirrored mapping: right-to-left is applied to the coordinates
+    // (Mirrored), to the lines, the regions' clips and the cells alike.
+}
+
+fw::TRect TCustomGrid_ts::Mirrored(const fw::TRect& R) const {
+    if (!FRightToLeft) return R;
+    return fw::TRect{ClientWidth() - R.Right, R.Top, ClientWidth() - R.Left, R.Bottom};
 }
 
 void TCustomGrid_ts::DrawLines(fw::TCanvas& C, const TGridDrawInfo& D, bool DoHorz, bool DoVert,
@@ -38,7 +44,7 @@ void TCustomGrid_ts::DrawLines(fw::TCanvas& C, const TGridDrawInfo& D, bool DoHo
             if (E + HW <= 0) continue;
             X += E;
             if (X >= RegionRight) break;
-            C.FillRect(fw::TRect{X, Y0, std::min(X + HW, RegionRight), RegionBottom});
+            C.FillRect(Mirrored(fw::TRect{X, Y0, std::min(X + HW, RegionRight), RegionBottom}));
             X += HW;
         }
     }
@@ -50,7 +56,7 @@ void TCustomGrid_ts::DrawLines(fw::TCanvas& C, const TGridDrawInfo& D, bool DoHo
             if (E + VW <= 0) continue;
             Y += E;
             if (Y >= RegionBottom) break;
-            C.FillRect(fw::TRect{X0, Y, RegionRight, std::min(Y + VW, RegionBottom)});
+            C.FillRect(Mirrored(fw::TRect{X0, Y, RegionRight, std::min(Y + VW, RegionBottom)}));
             Y += VW;
         }
     }
@@ -67,7 +73,8 @@ void TCustomGrid_ts::DrawCells(fw::TCanvas& C, int ACol, int ARow, int StartX, i
         int X = StartX;
         for (int Cl = ACol; Cl < FColCount && X < StopX; ++Cl) {
             int W = ColWidths(Cl);
-            fw::TRect Where{X, Y, X + W, Y + H};
+            const fw::TRect Laid{X, Y, X + W, Y + H};
+            const fw::TRect Where = Mirrored(Laid);
             bool Covered = Cl == FCurrent.X && R == FCurrent.Y && (FOptions & goEditing) &&
                            FEditorMode && FInplaceEdit && FInplaceEdit->Visible();
             if (W > 0 && H > 0 && !Covered && C.RectVisible(Where)) {
@@ -75,9 +82,6 @@ void TCustomGrid_ts::DrawCells(fw::TCanvas& C, int ACol, int ARow, int StartX, i
                 bool Focus = Active && Cl == FCurrent.X && R == FCurrent.Y;
                 if (Focus) State |= gdFocused;
                 if (PointInGridRect(Cl, R, Sel)) State |= gdSelected;
-                if (FRightToLeft)
-                    Where = fw::TRect{ClientWidth() - Where.Right, Where.Top,
-                                      ClientWidth() - Where.Left, Where.Bottom};
                 if (FDefaultDrawing) {
                     C.Font().Assign(Font());
                     bool Hi =
@@ -94,9 +98,11 @@ void TCustomGrid_ts::DrawCells(fw::TCanvas& C, int ACol, int ARow, int StartX, i
                 }
                 DrawCell(Cl, R, Where, State);
                 if (FDefaultDrawing && (State & gdFixed)) {
-                    fw::TRect E = Where;
+                    // Widened over the line not drawn, after the cell in reading order.
+                    fw::TRect E = Laid;
                     if (!(FOptions & goFixedVertLine)) E.Right += D.Horz.EffectiveLineWidth;
                     if (!(FOptions & goFixedHorzLine)) E.Bottom += D.Vert.EffectiveLineWidth;
+                    E = Mirrored(E);
                     C.DrawEdge(E, fw::BDR_RAISEDINNER, fw::BF_RECT);
                 }
                 if (FDefaultDrawing && (State & gdFocused) && !(FOptions & goRowSelect) &&
@@ -128,29 +134,29 @@ void TCustomGrid_ts::Paint() {
         DrawLines(C, D, FH, FV, 0, FTopLeft.Y, 0, FixedB, fw::clBlack, FFixedColor, FixedR, GridB);
         // Scrolled by pixels, the scrolling columns start left of their region: clip them.
         fw::TCanvasStateSaver S(C);
-        C.IntersectClipRect(fw::TRect{FixedR, 0, GridR, GridB});
+        C.IntersectClipRect(Mirrored(fw::TRect{FixedR, 0, GridR, GridB}));
         DrawLines(C, D, FH, FV, FTopLeft.X, 0, ScrollX, 0, fw::clBlack, FFixedColor, GridR, FixedB);
         DrawLines(C, D, H, V, FTopLeft.X, FTopLeft.Y, ScrollX, FixedB, LineColor, Color(), GridR,
                   GridB);
     }
     {
         fw::TCanvasStateSaver S(C);
-        C.IntersectClipRect(fw::TRect{0, 0, FixedR, FixedB});
+        C.IntersectClipRect(Mirrored(fw::TRect{0, 0, FixedR, FixedB}));
         DrawCells(C, 0, 0, 0, 0, FixedR, FixedB, FFixedColor, gdFixed, D);
     }
     {
         fw::TCanvasStateSaver S(C);
-        C.IntersectClipRect(fw::TRect{FixedR, 0, GridR, FixedB});
+        C.IntersectClipRect(Mirrored(fw::TRect{FixedR, 0, GridR, FixedB}));
         DrawCells(C, FTopLeft.X, 0, ScrollX, 0, GridR, FixedB, FFixedColor, gdFixed, D);
     }
     {
         fw::TCanvasStateSaver S(C);
-        C.IntersectClipRect(fw::TRect{0, FixedB, FixedR, GridB});
+        C.IntersectClipRect(Mirrored(fw::TRect{0, FixedB, FixedR, GridB}));
         DrawCells(C, 0, FTopLeft.Y, 0, FixedB, FixedR, GridB, FFixedColor, gdFixed, D);
     }
     {
         fw::TCanvasStateSaver S(C);
-        C.IntersectClipRect(fw::TRect{FixedR, FixedB, GridR, GridB});
+        C.IntersectClipRect(Mirrored(fw::TRect{FixedR, FixedB, GridR, GridB}));
         DrawCells(C, FTopLeft.X, FTopLeft.Y, ScrollX, FixedB, GridR, GridB, Color(), 0, D);
     }
     if ((FOptions & goRowSelect) && FDefaultDrawing && Focused()) {
@@ -160,7 +166,8 @@ void TCustomGrid_ts::Paint() {
     }
     C.Brush().SetStyle(fw::bsSolid);
     C.Brush().SetColor(Color());
-    if (GridR < ClientWidth()) C.FillRect(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()});
+    if (GridR < ClientWidth())
+        C.FillRect(Mirrored(fw::TRect{GridR, 0, ClientWidth(), ClientHeight()}));
     if (GridB < ClientHeight()) C.FillRect(fw::TRect{0, GridB, ClientWidth(), ClientHeight()});
     DrawStateLines(C, GridR, GridB);
 }
@@ -182,8 +189,9 @@ void TCustomGrid_ts::DrawStateLines(fw::TCanvas& C, int GridR, int GridB) {
         From = {FSizingPos, 0};
         To = {FSizingPos, GridB};
     } else if (Sizing) {
-        From = {0, FSizingPos};
-        To = {GridR, FSizingPos};
+        const fw::TRect Line = Mirrored(fw::TRect{0, FSizingPos, GridR, FSizingPos});
+        From = {Line.Left, FSizingPos};
+        To = {Line.Right, FSizingPos};
     } else if (FGridState == TGridState::gsRowMoving) {
         const fw::TRect R = CellRect(0, FMovePos);
         const int Y = FMovePos > FMoveIndex ? R.Bottom : R.Top;

@@ -523,6 +523,15 @@ TEST_F(GridMoreTest, RightToLeftMirrorsPointsAndRectangles) {
     EXPECT_EQ(Grid->MouseCoord(190, 10), (TGridCoord{0, 0}));
     EXPECT_EQ(Grid->MouseCoord(120, 30), (TGridCoord{1, 1}));
     EXPECT_EQ(Grid->CellRect(0, 0), (fw::TRect{136, 0, 200, 24}));
+    // What shows agrees: the fixed column on the right, each vertical line left of its cell.
+    Show();
+    ASSERT_TRUE(fw::RenderControlToPng(Grid, fw::PicturePath("right-to-left.png")));
+    EXPECT_EQ(Grid->MouseCoord(190, 40), (TGridCoord{0, 1}));
+    EXPECT_EQ(PixelAt(190, 40), fw::ColorToRGB(Grid->FixedColor()));
+    EXPECT_EQ(PixelAt(10, 40), fw::ColorToRGB(Grid->Color()));
+    EXPECT_EQ(PixelAt(135, 40), fw::clBlack); // after the fixed column
+    EXPECT_EQ(PixelAt(70, 40), fw::clSilver); // after column 1
+    EXPECT_EQ(PixelAt(5, 40), fw::clSilver);  // after column 2
 }
 
 TEST_F(GridMoreTest, CurrentCellOutsideTheGridIsRefused) {

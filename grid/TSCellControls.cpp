@@ -162,7 +162,7 @@ void TtsEditGridControl::SetSelStart(int Value) {
 }
 
 int TtsEditGridControl::ReplaceSelText(const std::string& Value) {
-    if (!Edit()->Editable()) return 0;
+    if (!Edit()->Editable() || !Edit()->IsEditable(true)) return 0;
     Edit()->ReplaceSelection(Value);
     return static_cast<int>(Value.size());
 }

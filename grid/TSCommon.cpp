@@ -462,13 +462,18 @@ void PadDecimals(const std::string& old, std::string& fresh) {
 
 void PadToWidth(const std::string& old, std::string& fresh) {
     PadDecimals(old, fresh);
-    auto intPart = [](const std::string& s) {
-        const auto p = s.find(NumberFormat.Decimal);
-        return p == std::string::npos ? s.size() : p;
+    // The padding goes between a sign and the digits, so "-05" steps to "-04", not "0-4".
+    auto signLen = [](const std::string& s) {
+        return std::size_t{!s.empty() && (s[0] == '-' || s[0] == '+')};
     };
-    while (intPart(old) > intPart(fresh)) {
-        const std::size_t aligned = intPart(old) - intPart(fresh) - 1;
-        fresh.insert(fresh.begin(),
+    const std::size_t oldSign = signLen(old), freshSign = signLen(fresh);
+    auto intPart = [](const std::string& s, std::size_t from) {
+        const auto p = s.find(NumberFormat.Decimal);
+        return (p == std::string::npos ? s.size() : p) - from;
+    };
+    while (intPart(old, oldSign) > intPart(fresh, freshSign)) {
+        const std::size_t aligned = oldSign + intPart(old, oldSign) - intPart(fresh, freshSign) - 1;
+        fresh.insert(fresh.begin() + static_cast<std::ptrdiff_t>(freshSign),
                      old[aligned] == NumberFormat.Thousand ? NumberFormat.Thousand : '0');
     }
 }

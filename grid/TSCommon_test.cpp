@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -401,6 +402,15 @@ TEST(CommonNumbers, FindingAndPaddingNumbers) {
     fresh = "7";
     PadToWidth("0,005", fresh);
     EXPECT_EQ(fresh, "0,007");
+    for (const auto& [Old, Stepped, Padded] : {std::array<std::string, 3>{"-05", "-4", "-04"},
+                                               {"+05", "6", "06"},
+                                               {"-01", "0", "00"},
+                                               {"05", "-1", "-01"},
+                                               {"-0,005", "-4", "-0,004"}}) {
+        fresh = Stepped;
+        PadToWidth(Old, fresh);
+        EXPECT_EQ(fresh, Padded) << Old;
+    }
     std::string t = "-1,000,000 left";
     EXPECT_TRUE(RemoveThousandSeparators(t));
     EXPECT_EQ(t, "-1000000 left");

@@ -274,7 +274,12 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
                 --Cut;
             if (Cut > 0) N = Cut;
         }
+        // Right-aligned lines end at their last ink: the blanks before the cut stay out
+        // (the next line skips them as its leading blanks); other lines take them along.
         if (Align != htaRight) N = TakeTrailingBlanks(Rest, N);
+        else
+            while (N > 0 && IsBlank(Rest, N - 1))
+                --N;
         // A line takes at least one character.
         if (N == 0) N = std::min(RestLen, std::max(1, CharLengthAt(Rest, 0)));
     }
@@ -509,9 +514,12 @@ void DrawSingleLine(fw::TCanvas& Canvas, const fw::TTextMetric& M, std::string_v
 
 } // namespace
 
-int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VA) {
+int FirstLineY(const fw::TRect& R, int Y0, const fw::TTextMetric& M, int Lines,
+               TtsVertAlignment VA) {
+    const int LineH = LineHeight(M);
     if (VA == vtaBottom) {
-        int Y = R.Bottom - (LineH - 0);
+        // The last line's text, not its gap below, stands on the bottom.
+        int Y = R.Bottom - M.Height;
         int Above = 1;
         while (Above < Lines && Y - LineH >= Y0) {
             Y -= LineH;
@@ -586,7 +594,7 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
                           HorzAlign, W - 1);
             Listed = true;
         }
-        int Y = Listed ? FirstLineY(R, Y0, LineH, static_cast<int>(Lines.size()), VertAlign) : Y0;
+        int Y = Listed ? FirstLineY(R, Y0, M, static_cast<int>(Lines.size()), VertAlign) : Y0;
         int Pos = 0;
         std::size_t Index = 0;
         int Total = Len(Text);
@@ -643,7 +651,7 @@ void DrawEditLines(fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
         Canvas.FillRect(fw::TRect{R.Left, R.Top, X, R.Bottom});
         R.Left = X;
     }
-    int LY = FirstLineY(R, Y, LineH, Count, VertAlign);
+    int LY = FirstLineY(R, Y, Metrics, Count, VertAlign);
     Canvas.FillRect(R);
     for (int I = TopLine; I < Count && LY < R.Bottom; ++I) {
         int Start = std::clamp(Lines[static_cast<std::size_t>(I)], 0, Total);

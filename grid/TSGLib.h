@@ -86,8 +86,9 @@ TtsLinePlace SingleLinePlace(const fw::TCanvas& Canvas, const fw::TTextMetric& M
 // The x of one line of Drawn characters among wrapped lines in R.
 int EditLineX(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::string_view Line,
               int Drawn, const fw::TRect& R, int X, TtsHorzAlignment HorzAlign);
-// The top of the first of Lines wrapped lines of height LineH.
-int FirstLineY(const fw::TRect& R, int Y0, int LineH, int Lines, TtsVertAlignment VertAlign);
+// The top of the first of Lines wrapped lines in the font of M.
+int FirstLineY(const fw::TRect& R, int Y0, const fw::TTextMetric& M, int Lines,
+               TtsVertAlignment VertAlign);
 void DrawEditText(fw::TCanvas& Canvas, std::string_view Text, int Height, fw::TRect R, int X,
                   int TopMargin, int ScrollOffset, int TopLine, const TtsLineList* Lines,
                   int SelStart, int SelLength, fw::TColor SelBandColor, fw::TColor SelTextColor,

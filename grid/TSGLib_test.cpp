@@ -81,6 +81,8 @@ TEST_F(TextTest, FitLineKeepsWordsWhole) {
     EXPECT_EQ(L, 4); // the line takes its break
     ASSERT_TRUE(FitLine(C(), M, "  ab", L, htaRight, 100));
     EXPECT_EQ(L, 4); // right alignment skips leading blanks into the line
+    ASSERT_TRUE(FitLine(C(), M, "ab cd", L, htaRight, 26));
+    EXPECT_EQ(L, 2); // and leaves the blank before its cut out
     EXPECT_FALSE(FitLine(C(), M, "", L, htaLeft, 100));
 }
 
@@ -123,6 +125,11 @@ TEST_F(TextTest, RightAlignedTextEndsOnePixelInside) {
     EXPECT_TRUE(InkIn(43, 0, 48, 12));
     EXPECT_FALSE(InkIn(48, 0, 50, 12));
     EXPECT_FALSE(InkIn(0, 0, 43, 12));
+    // A wrapped line ends where the same text unwrapped does.
+    SetUp();
+    DrawCellText(C(), "ab cd", 40, 0, true, vtaTop, htaRight, 0, 0, fw::TRect{0, 0, 27, 40});
+    EXPECT_TRUE(InkIn(24, 0, 25, 12));
+    EXPECT_FALSE(InkIn(25, 0, 27, 12));
 }
 
 TEST_F(TextTest, CenteredAndBottomAlignedWrappedLines) {
@@ -132,6 +139,12 @@ TEST_F(TextTest, CenteredAndBottomAlignedWrappedLines) {
     EXPECT_FALSE(InkIn(0, 0, 20, 24));
     EXPECT_FALSE(InkIn(0, 36, 4, 48)); // "cd" starts at 4
     EXPECT_TRUE(InkIn(4, 36, 6, 48));
+    // With a line gap (a double-byte code page, a font with leading) the last line's text,
+    // not its gap, stands on the bottom.
+    fw::TCodePageScope Japanese(932);
+    fw::TTextMetric Gapped = M;
+    Gapped.ExternalLeading = 2;
+    EXPECT_EQ(FirstLineY(fw::TRect{0, 0, 20, 48}, 1, Gapped, 2, vtaBottom), 48 - 12 - 13);
 }
 
 TEST_F(TextTest, CentredWrappedLinesCentreOnTheWholeCell) {
@@ -280,6 +293,9 @@ int FitBySearchingTheRest(const fw::TCanvas& C, const fw::TTextMetric& M, std::s
             while (N < Visible && IsBlank(Rest, N))
                 ++N;
             if (N == Visible && Break >= 0) N = Limit;
+        } else {
+            while (N > 0 && IsBlank(Rest, N - 1))
+                --N;
         }
         if (N == 0) N = 1;
     }

@@ -264,8 +264,10 @@ void TtsBaseGrid::StoreCellValue(int DataCol, int DataRow, const TtsVariant& V) 
 }
 
 void TtsBaseGrid::GrowInsertRow(int DataRow) {
-    // A value stored in the empty insert row makes it a row: a new insert row follows.
-    if (FGridMode == gmEditInsert && IsInsertRow(GetDisplayRow(DataRow))) SetRows(Rows() + 1);
+    // A value stored in the empty insert row makes it a row: a new insert row follows,
+    // unless the grid is full (the value is kept, the last row is then no longer empty).
+    if (FGridMode == gmEditInsert && IsInsertRow(GetDisplayRow(DataRow)) && Rows() < MaxGridRows)
+        SetRows(Rows() + 1);
 }
 
 bool TtsBaseGrid::IsInsertRow(int DisplayRow) const {
@@ -409,6 +411,7 @@ void TtsBaseGrid::DefaultSizeChanged(bool Rows) {
         }
     }
     Rows ? RowHeightsChanged() : ColWidthsChanged();
+    UpdateCellControl(false);
 }
 
 void TtsBaseGrid::SyncBaseCounts() {

@@ -251,6 +251,7 @@ public:
     bool SetColWidthAt(int DisplayCol, int Pixels) override;
     bool SetRowHeightAt(int DisplayRow, int Pixels, bool Relayout) override;
     void DefaultSizeChanged(bool Rows) override;
+    void HoldLineSizes(int Delta) override { FSizesPending += Delta; }
     void CountChanged(bool Rows, int OldCount, int NewCount,
                       const std::vector<int>& Removed) override;
     void DisplayRowMoved(int From, int To) override;
@@ -420,6 +421,8 @@ public:
     std::uint32_t StructureStamp() const override;
 
 protected:
+    // The engine paints left to right only (what shows and where clicks land agree).
+    bool PaintsRightToLeft() const override { return false; }
     // Every handler of the grid fires here: a copy of it (a handler may replace
     // itself), inside a busy scope (what it frees waits; see docs/grid.md).
     template <class F, class... A> void Fire(const F& Handler, A&&... Args) {
@@ -489,6 +492,8 @@ protected:
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
     bool ColumnEdit(int DisplayCol) override;
+    // The current cell may change: neither it, its lines nor the grid read-only or browsing.
+    bool CurrentCellMayChange() { return CanEdit() && ColumnEdit(Current().X); }
     void EndPendingEdit() override { FCellModified = false; }
     void MarkRowChanged() override;
     void StoreCellValue(int DataCol, int DataRow, const TtsVariant& V) override;

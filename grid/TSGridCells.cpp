@@ -116,7 +116,7 @@ bool TtsBaseGrid::CheckValue(int DisplayCol, const TtsVariant& Value) {
 
 bool TtsBaseGrid::StartEdit() {
     if (FEditStarted) return true;
-    if (!CanEdit() || !ColumnEdit(Current().X)) return false;
+    if (!CurrentCellMayChange()) return false;
     bool Cancel = false;
     Fire(OnStartCellEdit, this, CurrentDataCol(), CurrentDataRow(), Cancel);
     FEditStarted = !Cancel;
@@ -244,7 +244,7 @@ void TtsBaseGrid::BindControlEvents(TtsCustomGridControl& Strategy) {
         Cancel = !FLoadingValue && !StartEdit();
     };
     E.OnReadOnly = [this](fw::TObject*, bool, bool& IsReadOnly) {
-        IsReadOnly = !FLoadingValue && (!CanEdit() || !ColumnEdit(Current().X));
+        IsReadOnly = !FLoadingValue && !CurrentCellMayChange();
     };
     E.OnExit = [this](fw::TObject*) {
         TtsBusyScope Busy(*FModel);
@@ -285,11 +285,6 @@ void TtsBaseGrid::ConfigureCellControl(TtsCustomGridControl& S) {
         S.SetModifyEnabled(Typed);
     } else if (Button == btVertSpin || Button == btHorzSpin) {
         S.SetEditEnabled((G.EffectiveSpinOptions(DC, DR) & spoKeyEdit) != 0);
-    }
-    // A cell that may not change takes no edits.
-    if (!CanEdit() || !ColumnEdit(Current().X)) {
-        S.SetEditEnabled(false);
-        S.SetModifyEnabled(false);
     }
     S.Set3D(G.EffectiveIs3D(DC, DR));
     S.SetMaskName(G.EffectiveMaskName(DC, DR));
@@ -348,7 +343,9 @@ void TtsBaseGrid::PlaceCellControl() {
 }
 
 void TtsBaseGrid::UpdateCellControl(bool Reload) {
-    if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || !FDefaultStrategy)
+    // Sizes gathered for one re-layout place the control with it.
+    if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || FSizesPending ||
+        !FDefaultStrategy)
         return;
     TtsBusyScope Busy(*FModel); // the control's loading and placing fire handlers
     if (!HasCurrentCell()) {

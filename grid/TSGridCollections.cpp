@@ -308,11 +308,18 @@ template <class Line>
 void WriteLine(TStream& s, const std::string& prefix, const Line& line, TtsKindSet kinds,
                const std::vector<TtsPropInfo<Line>>& props, std::span<const char* const> order,
                const std::function<bool(const std::string&)>& special) {
-    const Line defaults(nullptr, 0);
-    for (const char* n : order) {
-        const std::string name = n;
+    // Built once and never destroyed (a kind of line has one property table and
+    // order): a line at its defaults, and each name's property.
+    using TNamed = std::vector<std::pair<std::string, const TtsPropInfo<Line>*>>;
+    static const Line& defaults = *new Line(nullptr, 0);
+    static const TNamed& named = *[&] {
+        auto* v = new TNamed;
+        for (const char* n : order)
+            v->emplace_back(n, FindProp(props, n));
+        return v;
+    }();
+    for (const auto& [name, p] : named) {
         if (special(name)) continue;
-        const TtsPropInfo<Line>* p = FindProp(props, name);
         if (!p || !KindChosen(kinds, p->Kind)) continue;
         const TtsVariant v = p->Get(line);
         if (std::holds_alternative<fw::TObject*>(v))

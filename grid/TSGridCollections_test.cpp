@@ -4,6 +4,7 @@
 // columns found by field name through the grid's load.
 #include "GridTestEnv.h"
 #include "TSCombo.h"
+#include "TSGridEdit.h"
 #include "TestPaths.h"
 
 #include <cstdio>
@@ -361,14 +362,14 @@ TEST_F(LayoutObjectsTest, TheGridKeepsItsLayoutInTheSettingsStore) {
 TEST_F(LayoutObjectsTest, AReadOnlyCurrentColumnTakesTheEditorsEditingAway) {
     Focus();
     ASSERT_TRUE(Grid->SetCurrentCell(2, 3));
-    TtsGridControl* Editor = Grid->EditStrategy().Control();
-    ASSERT_TRUE(Editor->EditEnabled);
+    TtsGridEditBox* Editor = Grid->EditStrategy().Edit();
+    ASSERT_TRUE(Editor->MayModify());
     Grid->Col(2)->SetReadOnly(true);
-    EXPECT_FALSE(Editor->EditEnabled);
+    EXPECT_FALSE(Editor->MayModify());
     Grid->Col(2)->SetReadOnly(false);
-    EXPECT_TRUE(Editor->EditEnabled);
+    EXPECT_TRUE(Editor->MayModify());
     Grid->Row(3)->SetReadOnly(true);
-    EXPECT_FALSE(Editor->EditEnabled);
+    EXPECT_FALSE(Editor->MayModify());
 }
 
 } // namespace

@@ -289,15 +289,35 @@ void TtsGridModel::SetRows(int n) {
     if (Link) Link->CountChanged(true, old, n, removed);
 }
 
+namespace {
+
+// Line sizes changed one by one under a new default: the link lays out once, after.
+struct TLineSizesHold {
+    TtsGridLink* Link;
+    explicit TLineSizesHold(TtsGridLink* l) : Link(l) {
+        if (Link) Link->HoldLineSizes(1);
+    }
+    ~TLineSizesHold() {
+        if (Link) Link->HoldLineSizes(-1);
+    }
+    TLineSizesHold(const TLineSizesHold&) = delete;
+    TLineSizesHold& operator=(const TLineSizesHold&) = delete;
+};
+
+} // namespace
+
 void TtsGridModel::SetDefaultColWidth(int v) {
     v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
     TtsBusyScope busy(*this); // the lines' steps fire handlers
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
+    {
+        const TLineSizesHold hold(Link);
+        for (int i = 0; i <= FColCount; ++i)
+            if (TtsCol* c = FCols->Col(i); c && c->AssignedWidth() == old) c->SetWidth(v);
+    }
     if (Link) Link->DefaultSizeChanged(false);
-    for (int i = 0; i <= FColCount; ++i)
-        if (TtsCol* c = FCols->Col(i); c && c->AssignedWidth() == old) c->SetWidth(v);
 }
 
 void TtsGridModel::SetDefaultRowHeight(int v) {
@@ -306,16 +326,19 @@ void TtsGridModel::SetDefaultRowHeight(int v) {
     TtsBusyScope busy(*this);
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;
-    if (Link) Link->DefaultSizeChanged(true);
     if (OwnSizes())
         for (int& h : FRowHeights)
             if (h == old) h = v;
-    for (int i = 0; i <= FRowCount; ++i) {
-        TtsRow* r = FRows->Row(i);
-        if (!r) continue;
-        if (r->AssignedHeight() == old) r->SetHeight(v);
-        FRows->FreeRowIfUnused(i);
+    {
+        const TLineSizesHold hold(Link);
+        for (int i = 0; i <= FRowCount; ++i) {
+            TtsRow* r = FRows->Row(i);
+            if (!r) continue;
+            if (r->AssignedHeight() == old) r->SetHeight(v);
+            FRows->FreeRowIfUnused(i);
+        }
     }
+    if (Link) Link->DefaultSizeChanged(true);
 }
 
 namespace {

@@ -25,6 +25,7 @@ namespace vel {
 // largest grid a layout can ask for stays near 60 MB of columns and of rows.
 constexpr int MaxGridCols = 1 << 17;
 constexpr int MaxGridRows = 1 << 22;
+static_assert(MaxGridRows <= Tts2DStorage::MaxStoredRow, "a grid's values read back whole");
 
 class TtsGridModel : public TtsCellPropertyOps<TtsGridModel> {
 public:

@@ -277,7 +277,7 @@ bool TtsBaseGrid::StorePickedValue(const TtsVariant& Value) {
     FPicking = true;
     // A pick is an edit: the cell must take edits, and the start, value and end
     // checks may refuse it.
-    if (!CanEdit() || !ColumnEdit(Current().X) || !StartEdit()) return false;
+    if (!CurrentCellMayChange() || !StartEdit()) return false;
     const int DC = CurrentDataCol(), DR = CurrentDataRow();
     if (!CheckValue(Current().X, Value)) return false;
     bool Cancel = false;

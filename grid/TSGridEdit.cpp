@@ -143,8 +143,8 @@ fw::TPoint TtsGridEditBox::CaretPoint() const {
     const int CX = X + ShownWidth(Start, Chars);
     if (!MultiLine()) return {CX, SingleLineTop(M, ClientRect(), Gap, VertAlignment())};
     const int LineH = M.Height + Gap;
-    const int Top = FirstLineY(ClientRect(), Gap, LineH, static_cast<int>(FLines.size()),
-                               VertAlignment());
+    const int Top =
+        FirstLineY(ClientRect(), Gap, M, static_cast<int>(FLines.size()), VertAlignment());
     return {CX, Top + (FCaretLine - FTopLine) * LineH};
 }
 
@@ -251,8 +251,8 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
     int Line = 0;
     if (MultiLine()) {
         const fw::TTextMetric M = FMeasure.TextMetrics();
-        const int Top = FirstLineY(ClientRect(), LineGapOf(M), LineHeight(),
-                                   static_cast<int>(FLines.size()), VertAlignment());
+        const int Top = FirstLineY(ClientRect(), LineGapOf(M), M, static_cast<int>(FLines.size()),
+                                   VertAlignment());
         Line = std::clamp(FTopLine + (Y - Top) / std::max(1, LineHeight()), 0,
                           static_cast<int>(FLines.size()) - 1);
     }
@@ -363,8 +363,9 @@ bool TtsGridEditBox::MayInsert(const std::string& Value) {
     if (FMaxLength > 0 &&
         EditCharCount(FText) - EditCharCount(SelText()) + EditCharCount(Value) > FMaxLength)
         return false;
-    // Typed or pasted text needs key edits (EditEnabled); the grid's own changes do not.
-    if (!EditEnabled) return false;
+    // Typed or pasted text needs key edits on a cell that may change; the grid's own
+    // changes check for themselves.
+    if (!MayModify()) return false;
     std::string Result = FText;
     Result.replace(static_cast<std::size_t>(SelStart()), static_cast<std::size_t>(SelLength()),
                    Value);
@@ -408,13 +409,13 @@ void TtsGridEditBox::CopyToClipboard() {
 }
 
 void TtsGridEditBox::CutToClipboard() {
-    if (!EditEnabled || SelLength() == 0) return;
+    if (SelLength() == 0 || !MayModify()) return;
     CopyToClipboard();
     DeleteSelection();
 }
 
 void TtsGridEditBox::DeleteSelection() {
-    if (!EditEnabled || SelLength() == 0) return;
+    if (SelLength() == 0 || !MayModify()) return;
     MarkModified();
     DeleteRange(SelStart(), SelLength());
     Relayout();
@@ -543,7 +544,7 @@ bool TtsGridEditBox::HomeEndKey(bool End, fw::TShiftState Shift) {
 }
 
 void TtsGridEditBox::DeleteBack() {
-    if (!EditEnabled) return;
+    if (!MayModify()) return;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());
@@ -563,7 +564,7 @@ bool TtsGridEditBox::DeleteKey(fw::TShiftState Shift) {
         return true;
     }
     if (Shift & fw::ssCtrl) return false;
-    if (!EditEnabled) return true;
+    if (!MayModify()) return true;
     if (SelLength() > 0) {
         MarkModified();
         DeleteRange(SelStart(), SelLength());
@@ -800,7 +801,7 @@ void TtsGridEditBox::SetCursorMessage(fw::TMessage& Message) {
         return;
     }
     fw::TCursor Shape = fw::ScreenCursor();
-    if (Shape == fw::crDefault) Shape = Editable() ? fw::crIBeam : Cursor();
+    if (Shape == fw::crDefault) Shape = Editable() && IsEditable(false) ? fw::crIBeam : Cursor();
     fw::SetCurrentCursor(Shape == fw::crDefault ? fw::crArrow : Shape);
     Message.Result = 1;
 }

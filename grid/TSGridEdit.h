@@ -76,7 +76,10 @@ public:
     const TtsLineList& Lines() const { return FLines; }
     bool MultiLine() const;
     bool KeyHeld() const { return FKeyHeld; }
+    // The box takes keys: it moves, selects and copies (read-only text too).
     bool Editable() const { return EditEnabled || ModifyEnabled; }
+    // Typed, pasted and deleted text needs key edits and a cell the read-only query lets change.
+    bool MayModify() { return EditEnabled && IsEditable(true); }
 
     void SetAlignment(TtsHorzAlignment Value) override;
     void SetVertAlignment(TtsVertAlignment Value) override;

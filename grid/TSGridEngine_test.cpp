@@ -96,9 +96,9 @@ TEST_F(EngineTest, CellPropertiesOfTheCurrentCellReachItsControl) {
     Grid->SetCellHorzAlignment(2, 2, htaCenter);
     EXPECT_EQ(Edit.Alignment(), htaCenter);
     Grid->SetCellReadOnly(2, 2, roOn);
-    EXPECT_FALSE(Edit.EditEnabled);
+    EXPECT_FALSE(Edit.MayModify());
     Grid->SetCellReadOnly(2, 2, roDefault);
-    EXPECT_TRUE(Edit.EditEnabled);
+    EXPECT_TRUE(Edit.MayModify());
     Grid->SetCellButtonType(2, 2, btVertSpin);
     Grid->SetCellSpinOptions(2, 2, spoAutoRepeat);
     EXPECT_FALSE(Edit.EditEnabled); // a spin cell without key edits takes no typing

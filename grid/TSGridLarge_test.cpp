@@ -58,6 +58,17 @@ TEST_F(LargeGridTest, AWideGridsColumnLayoutLoadsBack) {
     EXPECT_EQ(Grid->Col(19999)->Width(), 33);
 }
 
+TEST_F(LargeGridTest, AFullGridsInsertRowKeepsItsValueAndGrowsNoFurther) {
+    Grid->SetRows(MaxGridRows);
+    Grid->SetGridMode(gmEditInsert);
+    Focus();
+    fw::PressKey(fw::VK_END, fw::ssCtrl);
+    ASSERT_EQ(Grid->CurrentDataRow(), MaxGridRows);
+    fw::TypeText("x");
+    EXPECT_NO_THROW(fw::PressKey(fw::VK_RETURN));
+    EXPECT_EQ(Stored(Grid->CurrentDataCol(), MaxGridRows), "x");
+    EXPECT_EQ(Grid->Rows(), MaxGridRows);
+}
 
 TEST_F(LargeGridTest, CountsPastTheGridsLimitsAreRefusedAndChangeNothing) {
     for (auto Set : {&TtsGrid::SetRows, &TtsGrid::SetCols}) {
@@ -167,11 +178,18 @@ TEST(LargeStorage, CellsAtAnyColumnAndRowAreKeptAndStreamed) {
     Back.LoadFromStream(S, nullptr, 1100000);
     EXPECT_EQ(std::get<std::int32_t>(Back.GetValue(70000, 1)), 7);
     EXPECT_EQ(std::get<std::string>(Back.GetValue(2, 1100000)), "far");
-    // Without a row count, the row past MaxStoredRow is refused, not dropped.
+    // Without a row count, every row a storage keeps reads back, the largest grid's last
+    // too; past it no row is kept (and a stream naming one is refused).
+    St.SetValue(1, MaxGridRows, tagInteger, std::int32_t{8});
+    St.SetValue(1, Tts2DStorage::MaxStoredRow + 1, tagInteger, std::int32_t{9});
+    EXPECT_EQ(St.LastUsedRow(), MaxGridRows);
+    TMemoryStream All;
+    St.SaveToStream(All);
+    All.SetPosition(0);
     Tts2DStorage Bare(0, 0);
-    S.SetPosition(0);
-    EXPECT_THROW(Bare.LoadFromStream(S, nullptr), EReadError);
-    EXPECT_EQ(Bare.RowSlots(), 0);
+    Bare.LoadFromStream(All, nullptr);
+    EXPECT_EQ(std::get<std::string>(Bare.GetValue(2, 1100000)), "far");
+    EXPECT_EQ(std::get<std::int32_t>(Bare.GetValue(1, MaxGridRows)), 8);
 }
 
 } // namespace

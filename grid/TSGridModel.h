@@ -174,7 +174,10 @@ public:
     virtual bool SetRowHeightAt(int /*displayRow*/, int /*pixels*/, bool /*relayout*/) {
         return false;
     }
+    // After a new default size, once its lines took it (while held: the link lays
+    // the grid out once, here, not once a line).
     virtual void DefaultSizeChanged(bool /*rows*/) {}
+    virtual void HoldLineSizes(int /*delta*/) {}
     // After the model's column or row count changed; `removed` lists, ascending, the
     // display positions (old numbering) of the lines that went.
     virtual void CountChanged(bool /*rows*/, int /*oldCount*/, int /*newCount*/,

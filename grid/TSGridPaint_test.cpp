@@ -210,6 +210,10 @@ TEST_F(EnginePaintTest, HeadingsRowBarAndSelections) {
     EXPECT_TRUE(Has(fw::clHighlight, Inside(3, 8)));
     EXPECT_FALSE(Has(fw::clHighlight, Inside(1, 8)));
     EXPECT_TRUE(Has(fw::clHighlight, Inside(0, 4))); // a selected row's bar
+    // The engine paints left to right only; its cells and clicks stay where they show.
+    const fw::TRect Bar = Grid->CellRect(0, 1);
+    Grid->SetUseRightToLeftAlignment(true);
+    EXPECT_EQ(Grid->CellRect(0, 1), Bar);
 }
 
 TEST_F(EnginePaintTest, PaintingUsesTheFirstSharedCanvasAsItsOwnerAlone) {

@@ -75,7 +75,8 @@ void TtsBaseGrid::DrawSpinButton(fw::TCanvas& C, const fw::TRect& B) {
 }
 
 bool TtsBaseGrid::SpinStep(int Dir) {
-    if (!HasSpinButton() || FActive != FEditStrategy.get() || !FActive->GetModifyEnabled())
+    if (!HasSpinButton() || FActive != FEditStrategy.get() || !FActive->GetModifyEnabled() ||
+        !CurrentCellMayChange())
         return false;
     TtsBusyScope Busy(*FModel); // the editor's handlers may change or free the grid
     TtsGridEditBox& E = *FEditStrategy->Edit();

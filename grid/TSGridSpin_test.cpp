@@ -69,6 +69,7 @@ TEST_F(SpinTest, TheNumberUnderTheCaretStepsKeepingItsForm) {
     EXPECT_EQ(StepFrom("1,999", 1, 1), "2,000");
     EXPECT_EQ(StepFrom("0.50", 0, 0.25), "0.75");
     EXPECT_EQ(StepFrom("007", 0, 1), "008");
+    EXPECT_EQ(StepFrom("-05", 0, 1), "-04"); // the padding stays behind the sign
     EXPECT_EQ(StepFrom("x 9 y", 2, 1), "x 10 y");
     EXPECT_EQ(StepFrom("", 0, 5), "5");
     Grid->EndCellEdit();

@@ -1,5 +1,6 @@
 #include "GridTestEnv.h"
 #include "TSGrid.h"
+#include "TSGridEdit.h"
 
 #include "Bitmap.h"
 #include "FormTestEnv.h"
@@ -144,6 +145,25 @@ TEST_F(EngineTest, ChecksCanRefuseTheValueTheStartAndTheLeave) {
 TEST_F(EngineTest, ReadOnlyCellsTakeNoEdits) {
     Grid->Col(1)->SetReadOnly(true);
     Focus();
+    // Read-only text is copied, selected and walked; no key changes it.
+    TtsGridEditBox& Edit = *Grid->EditStrategy().Edit();
+    fw::SetClipboardText("before");
+    fw::PressKey('C', fw::ssCtrl);
+    EXPECT_EQ(fw::ClipboardText(), "r1c1");
+    fw::PressKey(fw::VK_F2);
+    fw::PressKey(fw::VK_HOME);
+    EXPECT_EQ(Edit.CaretPos(), 0);
+    fw::PressKey(fw::VK_RIGHT, fw::ssShift);
+    EXPECT_EQ(Edit.SelLength(), 1);
+    for (const auto& [Key, Shift] : {std::pair{fw::VK_DELETE, fw::TShiftState{}},
+                                     {fw::VK_BACK, {}},
+                                     {'X', fw::ssCtrl},
+                                     {'V', fw::ssCtrl},
+                                     {fw::VK_DELETE, fw::ssShift},
+                                     {fw::VK_RETURN, fw::ssCtrl}})
+        fw::PressKey(Key, Shift);
+    EXPECT_EQ(Edit.EditText(), "r1c1");
+    fw::PressKey('A', fw::ssCtrl);
     fw::TypeText("abc");
     EXPECT_FALSE(Grid->CellModified());
     EXPECT_EQ(std::get<std::string>(Grid->EditStrategy().GetValue()), "r1c1");

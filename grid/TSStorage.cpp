@@ -116,7 +116,7 @@ void Tts2DStorage::SetBitmap(int column, int row, fw::TBitmap* bitmap) {
 
 void Tts2DStorage::SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value) {
     // The last 32-bit index is no place: a table's size stays an int.
-    if (column < 1 || row < 0 || column == INT32_MAX || row == INT32_MAX) return;
+    if (column < 1 || row < 0 || column == INT32_MAX || row > MaxStoredRow) return;
     PutCell(column, row, tag, value, BitmapOf(value));
 }
 

@@ -24,9 +24,10 @@ enum : std::uint8_t {
 
 class Tts2DStorage {
 public:
-    // The rows a stream read without a row count may name (a storage of no grid);
-    // a grid's storage reads with the grid's row count instead.
-    static constexpr int MaxStoredRow = 1 << 20;
+    // The last row a storage keeps (the largest grid's, MaxGridRows), so whatever it
+    // writes a stream read without a row count reads back; a grid's storage reads with
+    // the grid's row count instead.
+    static constexpr int MaxStoredRow = 1 << 22;
 
     Tts2DStorage(int colGrowMin, int rowGrowMin);
     virtual ~Tts2DStorage();
@@ -58,7 +59,8 @@ public:
     virtual void SaveToStream(TStream& stream) const;
     // Texts travel as text, integers as 32-bit integers and bitmaps as
     // object references (a bitmap not yet shared joins the shared set).
-    // Every column from 1 and row from 0 is kept (the grid's counts bound them).
+    // Every column from 1 and row from 0 to MaxStoredRow is kept (the grid's counts
+    // bound them); a row past it is no place.
     virtual void SetValue(int column, int row, std::uint8_t tag, const TtsVariant& value);
 
     // The bitmap of a tag-3 cell, null otherwise.

@@ -447,6 +447,10 @@ TEST(StorageStreamLimits, AFarRowOfARefusedStreamCostsNothing) {
         EXPECT_EQ(std::get<std::int32_t>(st.GetValue(1, 3)), 9);
         EXPECT_EQ(st.GetTag(1, 1), tagEmpty);
     }
+    Tts2DStorage st(0, 0);
+    TRecords past;
+    EXPECT_THROW(st.LoadFromStream(past.Row(Tts2DStorage::MaxStoredRow + 1, 0).End(), nullptr),
+                 EReadError);
 }
 
 TEST(StorageStreamLimits, RowsBeyondTheGridAreReadAndDropped) {

@@ -1,7 +1,9 @@
 // Runs a fuzz target without libFuzzer: replays its seeds, every truncation
 // of each seed and a fixed set of byte flips (CTest does this on every run),
 // plus any files named on the command line. `--write-seeds DIR` writes the
-// seeds out as a corpus for libFuzzer.
+// seeds out as a corpus for libFuzzer. `--shard K/N` runs every Nth of those
+// inputs from the Kth (the files with shard 1), so that CTest can run a slow
+// replay as N tests side by side.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,8 +14,32 @@
 
 namespace {
 
-void Run(const std::vector<std::uint8_t>& bytes) {
+std::size_t ShardIndex = 0, ShardCount = 1, Inputs = 0, Ran = 0;
+
+void Execute(const std::vector<std::uint8_t>& bytes) {
+    ++Ran;
     LLVMFuzzerTestOneInput(bytes.empty() ? nullptr : bytes.data(), bytes.size());
+}
+
+// A replayed input, run by its shard.
+void Run(const std::vector<std::uint8_t>& bytes) {
+    if (Inputs++ % ShardCount == ShardIndex) Execute(bytes);
+}
+
+// "K/N" with 1 <= K <= N.
+bool ParseShard(const std::string& text) {
+    const auto slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    try {
+        const std::size_t k = std::stoul(text.substr(0, slash));
+        const std::size_t n = std::stoul(text.substr(slash + 1));
+        if (k < 1 || k > n) return false;
+        ShardIndex = k - 1;
+        ShardCount = n;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void Replay(const std::vector<std::uint8_t>& seed) {
@@ -50,16 +76,21 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::size_t runs = 0;
-    for (const auto& s : seeds) {
+    int first = 1;
+    if (argc >= 3 && std::string(argv[1]) == "--shard") {
+        if (!ParseShard(argv[2])) {
+            std::fprintf(stderr, "--shard takes K/N with 1 <= K <= N\n");
+            return 2;
+        }
+        first = 3;
+    }
+    for (const auto& s : seeds)
         Replay(s);
-        runs += 1 + s.size() * 5;
-    }
-    for (int a = 1; a < argc; ++a) {
+    for (int a = first; a < argc && ShardIndex == 0; ++a) {
         std::ifstream in(argv[a], std::ios::binary);
-        Run(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
-        ++runs;
+        Execute(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
     }
-    std::printf("%zu inputs from %zu seeds ran cleanly\n", runs, seeds.size());
+    std::printf("%zu inputs from %zu seeds ran cleanly (shard %zu of %zu)\n", Ran, seeds.size(),
+                ShardIndex + 1, ShardCount);
     return 0;
 }

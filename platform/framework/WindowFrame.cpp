@@ -185,6 +185,7 @@ void TWinControl::AnchorChildren() {
     if (was.cx < 0 || was == now) return;
     const int dx = now.cx - was.cx, dy = now.cy - was.cy;
     const std::vector<TControl*> children = FChildren;
+    const TCallHold hold(children);
     for (TControl* c : children) {
         if (c->Align() != alNone) continue;
         const TAnchors a = c->Anchors();
@@ -219,6 +220,7 @@ void TWinControl::ChangeScale(int M, int D) {
     TControl::ChangeScale(M, D);
     FAnchorClient = TSize{ClientWidth(), ClientHeight()};
     const std::vector<TControl*> children = FChildren;
+    const TCallHold hold(children);
     for (TControl* c : children) c->ChangeScale(M, D);
     Align.Leave();
 }

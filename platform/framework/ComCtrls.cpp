@@ -51,6 +51,7 @@ TTabSheet* TPageControl::Pages(int Index) const {
 }
 
 void TPageControl::InsertPage(TTabSheet* Page) {
+    const TCallHold Hold(std::vector<TControl*>{this, Page}); // placing the page calls out
     FPages.push_back(Page);
     Invalidate();
     Page->SetParent(this);
@@ -67,6 +68,7 @@ void TPageControl::RemovePage(TTabSheet* Page) {
 void TPageControl::SetActivePage(TTabSheet* Value) {
     if (Value && Value->PageControl() != this) return;
     if (FActivePage == Value) return;
+    const TCallHold Hold(std::vector<TControl*>{this, Value}); // hiding the old page calls out
     if (FActivePage) FActivePage->SetVisible(false);
     FActivePage = Value;
     if (FActivePage) FActivePage->SetVisible(true);

@@ -78,6 +78,7 @@ void TControl::SetParent(TWinControl* AParent) {
     if (AParent == this) throw EComponentError("A control cannot be its own parent");
     for (TWinControl* p = AParent; p; p = p->Parent())
         if (p == this) throw EComponentError("A control cannot be placed inside itself");
+    const TCallHold hold(std::vector<TControl*>{this, AParent}); // leaving the old one calls out
     if (FParent) FParent->RemoveControl(this);
     if (AParent) AParent->InsertControl(this);
 }
@@ -692,6 +693,7 @@ TControl* TWinControl::Controls(int Index) const {
 
 void TWinControl::InsertControl(TControl* AControl) {
     if (!AControl || AControl->FParent == this) return;
+    const TCallHold hold(std::vector<TControl*>{this, AControl});
     if (AControl->FParent) AControl->FParent->RemoveControl(AControl);
     if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->RemoveFromTopLevel();
     FChildren.push_back(AControl);
@@ -706,12 +708,15 @@ void TWinControl::InsertControl(TControl* AControl) {
 }
 
 void TWinControl::RemoveControl(TControl* AControl) {
-    auto it = std::find(FChildren.begin(), FChildren.end(), AControl);
-    if (it == FChildren.end()) return;
+    if (!AControl || AControl->FParent != this) return;
     InvalidateRect(AControl->BoundsRect());
-    if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->DestroyHandle();
+    if (AControl->IsWindowed()) {
+        const TCallHold hold(std::vector<TControl*>{this, AControl});
+        static_cast<TWinControl*>(AControl)->DestroyHandle();
+        if (AControl->FParent != this) return; // its window's end moved it meanwhile
+    }
     ForgetControl(AControl);
-    FChildren.erase(it);
+    std::erase(FChildren, AControl);
     AControl->FParent = nullptr;
     if (AControl->FAlign != alNone && !InState(TComponentStateItem::Destroying)) Realign();
 }
@@ -1384,6 +1389,7 @@ bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
         !IntersectRect(Top->FUpdateRect, Area).IsEmpty())
         return false;
     const std::shared_ptr<TSurface> Surface = Top->FSurface;
+    const TCallHold Hold(Top);
     TPaintTarget T;
     T.Surface = Surface.get();
     T.Origin = Origin;

@@ -90,10 +90,11 @@ void TPageControl::SelectPage(TTabSheet* Page) {
 }
 
 TRect TPageControl::TabRect(int Index) const {
-    if (Index < 0 || Index >= PageCount()) return TRect{};
-    // Each tab as wide as its caption needs, side by side from the left.
+    // Each tab as wide as its caption needs, side by side from the left. The
+    // font's change calls out first, which may take a page away.
     TCanvas& c = *const_cast<TPageControl*>(this)->Canvas();
     c.Font().Assign(Font());
+    if (Index < 0 || Index >= PageCount()) return TRect{};
     int left = 2;
     for (int i = 0;; ++i) {
         const int width = c.TextWidth(FPages[static_cast<std::size_t>(i)]->Caption()) + 12;

@@ -1,5 +1,6 @@
 #include "Classes.h"
 
+#include "Messages.h"
 #include "NoDestroy.h"
 #include "ScopeExit.h"
 
@@ -46,16 +47,16 @@ bool HeldWithin(const TComponent* Outer) {
 
 } // namespace
 
-std::size_t TCallHold::Depth() {
-    return Holds().size();
-}
-
-void TCallHold::Push(TComponent* AComponent) {
-    Holds().push_back(AComponent);
+std::size_t TCallHold::Push(TComponent* AComponent) {
+    if (!IsUserInterfaceThread()) return NotHeld;
+    auto& holds = Holds();
+    holds.push_back(AComponent);
     if (AComponent) ++AComponent->FHolds;
+    return holds.size() - 1;
 }
 
 void TCallHold::PopTo(std::size_t ADepth) {
+    if (ADepth == NotHeld) return;
     auto& holds = Holds();
     while (holds.size() > ADepth) {
         if (TComponent* C = holds.back()) --C->FHolds;
@@ -68,8 +69,9 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {}
 TComponent::~TComponent() {
     SetState(TComponentStateItem::Destroying);
     // Freed another way meanwhile: no hold or waiting free names it any more.
-    if (FFreePending) std::replace(FreeLater().begin(), FreeLater().end(), this, static_cast<TComponent*>(nullptr));
-    if (FHolds > 0) std::replace(Holds().begin(), Holds().end(), this, static_cast<TComponent*>(nullptr));
+    auto* none = static_cast<TComponent*>(nullptr);
+    if (FFreePending) std::replace(FreeLater().begin(), FreeLater().end(), this, none);
+    if (FHolds > 0) std::replace(Holds().begin(), Holds().end(), this, none);
     NotifyFreed();
     while (!FComponents.empty()) {
         std::unique_ptr<TComponent> last = std::move(FComponents.back());
@@ -247,9 +249,7 @@ void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
     Loaded();
 }
 
-TFreeGuard::TFreeGuard(TComponent* AComponent) : FDepth(TCallHold::Depth()) {
-    TCallHold::Push(AComponent);
-}
+TFreeGuard::TFreeGuard(TComponent* AComponent) : FDepth(TCallHold::Push(AComponent)) {}
 
 TFreeGuard::~TFreeGuard() {
     TCallHold::PopTo(FDepth);
@@ -261,7 +261,7 @@ TFreeGuard::~TFreeGuard() {
 }
 
 void FreeDeferred() {
-    if (!Holds().empty() || gFreeingLater) return;
+    if (!IsUserInterfaceThread() || !Holds().empty() || gFreeingLater) return;
     gFreeingLater = true;
     TScopeExit done([] { gFreeingLater = false; });
     // Frees that destructors put off meanwhile join the end of the list.

@@ -53,12 +53,13 @@ class TComponent;
 // handler, a walk over children. While a component is held, Free puts off
 // freeing it, or anything it lies in, until the message loop's next step (see
 // Free in Classes.h), so the code that called out goes on with a whole object.
-// Holds nest; each lets go of what it took.
+// Holds nest; each lets go of what it took. Only the user-interface thread
+// holds anything (components live there); elsewhere a hold does nothing.
 class TCallHold {
 public:
-    explicit TCallHold(TComponent* AComponent) : FDepth(Depth()) { Push(AComponent); }
+    explicit TCallHold(TComponent* AComponent) : FDepth(Push(AComponent)) {}
     // Each of a list: a walk that calls out, over a copy of the list.
-    template <class C> explicit TCallHold(const std::vector<C*>& List) : FDepth(Depth()) {
+    template <class C> explicit TCallHold(const std::vector<C*>& List) : FDepth(Push(nullptr)) {
         for (C* Item : List)
             Push(Item);
     }
@@ -66,9 +67,11 @@ public:
     TCallHold(const TCallHold&) = delete;
     TCallHold& operator=(const TCallHold&) = delete;
 
-    static std::size_t Depth();
-    static void Push(TComponent* AComponent);
+    // Holds a component (null holds nothing); answers the depth before, which
+    // PopTo lets go back to (NotHeld off the user-interface thread).
+    static std::size_t Push(TComponent* AComponent);
     static void PopTo(std::size_t ADepth);
+    static constexpr std::size_t NotHeld = static_cast<std::size_t>(-1);
 
 private:
     std::size_t FDepth;
@@ -76,7 +79,8 @@ private:
 
 template <class S>
 constexpr bool IsComponentPointer =
-    std::is_pointer_v<S> && std::is_base_of_v<TComponent, std::remove_cv_t<std::remove_pointer_t<S>>>;
+    std::is_pointer_v<S> &&
+    std::is_base_of_v<TComponent, std::remove_cv_t<std::remove_pointer_t<S>>>;
 
 template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
     RunHandlerProbe();

@@ -290,12 +290,13 @@ void RunIdleHandlers() {
 
 void ProcessMessages() {
     if (!IsUserInterfaceThread()) return;
-    const TLoopStep step;
+    // Each message and input event is a step of its own; the paint is the last.
     FreeDeferred();
     PumpQueue();
     RunIdleHandlers();
     PumpQueue();
     PaintPendingWindows();
+    FreeDeferred();
 }
 
 void AddIdleHandler(const void* Owner, std::function<void()> Handler) {

@@ -93,9 +93,8 @@ TComponent::~TComponent() {
 void TComponent::NotifyFreed() {
     // Whoever asked to hear about us drops its reference now. Each is held
     // while the others hear: one's Notification may free another.
-    const std::vector<TComponent*> notifies = std::move(FFreeNotifies);
+    const THeldList<TComponent> notifies(FFreeNotifies);
     FFreeNotifies.clear();
-    const TCallHold hold(notifies);
     for (TComponent* c : notifies) {
         std::erase(c->FFreeNotifies, this);
         c->Notify(this, TOperation::Remove);

@@ -624,8 +624,7 @@ void TWinControl::DestroyWnd() {
 
 void TWinControl::DestroyHandle() {
     if (!FHandle) return;
-    const std::vector<TControl*> children = FChildren;
-    const TCallHold hold(children);
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children)
         if (c->IsWindowed()) static_cast<TWinControl*>(c)->DestroyHandle();
     const HWND h = FHandle;
@@ -883,8 +882,7 @@ void TWinControl::SetVisible(bool Value) {
 
 void TWinControl::NotifyShowing() {
     // Windowed controls inside hear that they started or stopped showing.
-    const std::vector<TControl*> children = FChildren;
-    const TCallHold hold(children);
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) {
         if (!c->IsWindowed() || !c->Visible()) continue;
         auto* w = static_cast<TWinControl*>(c);
@@ -997,8 +995,7 @@ void TWinControl::Dispatch(TMessage& Message) {
     case CM_CTL3DCHANGED: {
         NonClientChanged();
         InvalidateNonClient();
-        const std::vector<TControl*> children = FChildren;
-        const TCallHold hold(children);
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             if (c->IsWindowed()) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
         break;
@@ -1015,16 +1012,14 @@ void TWinControl::Dispatch(TMessage& Message) {
         const UINT child = Message.Msg == CM_COLORCHANGED  ? CM_PARENTCOLORCHANGED
                            : Message.Msg == CM_FONTCHANGED ? CM_PARENTFONTCHANGED
                                                            : CM_PARENTSHOWHINTCHANGED;
-        const std::vector<TControl*> children = FChildren;
-        const TCallHold hold(children);
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             c->Perform(child, 0, 0);
         break;
     }
     case CM_DIALOGCHAR: {
         // Offered to every child until one takes it.
-        const std::vector<TControl*> children = FChildren;
-        const TCallHold hold(children);
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             if (c->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0) {
                 Message.Result = 1;
@@ -1161,8 +1156,7 @@ void TWinControl::DoExit() {
 void TWinControl::PaintWindow(const TPaintTarget&) {}
 
 void TWinControl::PaintControls(const TPaintTarget& Target) {
-    const std::vector<TControl*> children = FChildren;
-    const TCallHold hold(children);
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) {
         if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
         TPaintTarget t = ChildTarget(Target, *c);
@@ -1207,8 +1201,7 @@ void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
                                 OffsetRect(ClientRect(), client.Origin.X, client.Origin.Y));
     if (!client.Clip.IsEmpty()) {
         Perform(WM_PAINT, reinterpret_cast<WPARAM>(&client), 0);
-        const std::vector<TControl*> children = FChildren;
-        const TCallHold hold(children);
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children) {
             if (!c->IsWindowed() || !c->Visible()) continue;
             static_cast<TWinControl*>(c)->PaintTree(ChildTarget(client, *c));
@@ -1296,8 +1289,7 @@ std::vector<TWinControl*> TopLevelWindows() {
 }
 
 void PaintPendingWindows() {
-    const std::vector<TWinControl*> tops = TopLevels();
-    const TCallHold hold(tops);
+    const THeldList<TWinControl> tops(TopLevels());
     for (TWinControl* w : tops)
         if (std::find(TopLevels().begin(), TopLevels().end(), w) != TopLevels().end())
             w->PaintNow();

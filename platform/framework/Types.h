@@ -77,6 +77,19 @@ private:
     std::size_t FDepth;
 };
 
+// A copy of a list of components, each held while a walk over it calls out:
+// one a handler frees (or takes out of the list) stays whole until the walk ends.
+template <class C> class THeldList {
+public:
+    explicit THeldList(const std::vector<C*>& List) : FItems(List), FHold(FItems) {}
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+
+private:
+    const std::vector<C*> FItems;
+    const TCallHold FHold;
+};
+
 template <class S>
 constexpr bool IsComponentPointer =
     std::is_pointer_v<S> &&

@@ -160,12 +160,14 @@ void TLazyTreeColumn::SetLayout(TLTHeaderColumnLayout Value) {
 
 void TLazyTreeColumn::SetMargin(int Value) {
     if (Value < 0) Value = 4;
+    Value = std::min(Value, MaxExtent);
     if (Value == FMargin) return;
     FMargin = Value;
     Changed();
 }
 
 void TLazyTreeColumn::SetSpacing(int Value) {
+    Value = HeldExtent(Value);
     if (Value == FSpacing) return;
     FSpacing = Value;
     Changed();
@@ -297,7 +299,7 @@ void TLazyTreeColumn::LoadFromStream(TStream& S, int Version) {
     SetLayout(L >= 0 && L <= 3 ? static_cast<TLTHeaderColumnLayout>(L) : blGlyphLeft);
     const int M = S.ReadI32();
     const int Sp = S.ReadI32();
-    if (std::abs(M) > TLTHeader::MaxStoredExtent || std::abs(Sp) > TLTHeader::MaxStoredExtent)
+    if (!WithinExtent(M) || !WithinExtent(Sp))
         throw EReadError("Stream read error: bad column margin or spacing");
     SetMargin(M);
     SetSpacing(Sp);
@@ -719,7 +721,8 @@ void TLazyTreeColumns::LoadFromStream(TStream& S, int Version) {
     if (N <= 0) return;
     // Each column takes at least 12 numbers (oldest layout) and a position entry:
     // refuse counts the stream cannot hold before anything is allocated.
-    if (N > S.Remaining() / (13 * 4)) throw EReadError("Stream read error: bad column count");
+    if (N > S.Remaining() / (13 * 4) || N > MaxColumns)
+        throw EReadError("Stream read error: bad column count");
     Clear();
     BeginUpdate();
     fw::TScopeExit Update([this] { EndUpdate(); });

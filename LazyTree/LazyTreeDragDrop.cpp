@@ -533,8 +533,8 @@ bool TBaseLazyTree::DragMouseMove(const fw::TMessage& Message, bool Dragging) {
         DoStateChange({}, {tsOLEDragPending});
         return false;
     }
-    if (std::abs(P.X - FDragStart.X) <= DragThreshold &&
-        std::abs(P.Y - FDragStart.Y) <= DragThreshold)
+    if (std::abs(P.X - FDragStart.X) <= FDragThreshold &&
+        std::abs(P.Y - FDragStart.Y) <= FDragThreshold)
         return false;
     DoStateChange({}, {tsOLEDragPending, tsEditPending});
     MoveDrag(Keys, P, true);

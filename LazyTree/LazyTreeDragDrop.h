@@ -48,7 +48,9 @@ constexpr std::uint32_t TYMED_ENHMF = 64;
 enum class TDataDir : std::uint8_t { DATADIR_GET = 1, DATADIR_SET = 2 };
 using enum TDataDir;
 
-// Moved this many pixels (either axis) with the button down, a press becomes a drag.
+// The system's drag threshold: moved further than this (either axis) with the
+// button down, a press becomes a drag (of nodes, unless BeginDrag was given
+// another, or of a header column).
 constexpr int DragThreshold = 4;
 
 // A piece of transferred data. A global memory block is a shared byte block

@@ -3,9 +3,11 @@
 #include "FormTestEnv.h"
 #include "LazyTreeDragDrop.h"
 #include "LazyTreeDragImage.h"
+#include "Timers.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -290,6 +292,25 @@ TEST_F(DragDropTest, NoDragBelowThresholdOrWithoutPermission) {
     StartDrag(0, A, 2);
     EXPECT_FALSE(A->TreeStates().Contains(tsOLEDragging));
     Drop(A, 2);
+}
+
+TEST_F(DragDropTest, APendingDragStartsPastTheThresholdItWasGiven) {
+    A->OnDragAllowed = [](TBaseLazyTree*, PLazyNode, int, bool& Allowed) { Allowed = false; };
+    // {threshold, a move that stays short of it, a move past it}; negative: the system's.
+    for (auto [Threshold, Short, Past] : {std::array{20, 20, 21}, {-1, DragThreshold, 9}}) {
+        fw::AdvanceClock(fw::DoubleClickTime() + 1);
+        fw::MouseDownAt(At(A, 0));
+        fw::ProcessMessages();
+        A->BeginDrag(false, Threshold);
+        fw::MouseMoveTo(At(A, 0, 30 + Short), fw::ssLeft);
+        fw::ProcessMessages();
+        EXPECT_FALSE(A->TreeStates().Contains(tsOLEDragging)) << Threshold;
+        fw::MouseMoveTo(At(A, 0, 30 + Past), fw::ssLeft);
+        fw::ProcessMessages();
+        EXPECT_TRUE(A->TreeStates().Contains(tsOLEDragging)) << Threshold;
+        fw::PressKey(fw::VK_ESCAPE);
+        Drop(A, 0);
+    }
 }
 
 TEST_F(DragDropTest, SuggestedEffectsFollowSourceAndKeys) {

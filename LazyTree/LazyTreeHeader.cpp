@@ -2,6 +2,7 @@
 #include "LazyTreeHeader.h"
 #include "Forms.h"
 #include "Input.h"
+#include "LazyTreeDragDrop.h"
 #include "LazyTrees.h"
 #include "ScopeExit.h"
 #include "Timers.h"
@@ -13,8 +14,6 @@ namespace vel {
 
 namespace {
 
-// How far the mouse must travel before a pressed column starts to drag.
-constexpr int DragThreshold = 4;
 constexpr unsigned HeaderTimerInterval = 50;
 
 bool TreeLoading(const TBaseLazyTree* Tree) {
@@ -48,6 +47,7 @@ bool TLTHeader::Loading() const {
 }
 
 void TLTHeader::SetHeight(unsigned Value) {
+    Value = std::min(Value, static_cast<unsigned>(MaxExtent));
     if (FHeight == Value) return;
     FHeight = Value;
     if (!Loading()) RecalculateHeader();
@@ -211,8 +211,10 @@ void TLTHeader::AdoptColumnsClass() {
 
 void TLTHeader::ChangeScale(int M, int D) {
     if (D == 0) return;
+    // In points: the height in pixels (4/3 of it) stays within reach too.
     const long long Scaled = static_cast<long long>(FFont.Size()) * M / D;
-    FFont.SetSize(static_cast<int>(Scaled));
+    FFont.SetSize(
+        static_cast<int>(std::clamp<long long>(Scaled, -MaxExtent * 3 / 4, MaxExtent * 3 / 4)));
 }
 
 void TLTHeader::RecalculateHeader() {
@@ -362,9 +364,8 @@ void TLTHeader::ReadHeader(TStream& S) {
         Sort = S.ReadI32();
         Dir = S.ReadI32();
     }
-    if (H < 0 || H > MaxStoredExtent) throw EReadError("Stream read error: bad header height");
-    if (FontHeight < -MaxStoredExtent || FontHeight > MaxStoredExtent)
-        throw EReadError("Stream read error: bad font height");
+    if (H < 0 || H > MaxExtent) throw EReadError("Stream read error: bad header height");
+    if (!WithinExtent(FontHeight)) throw EReadError("Stream read error: bad font height");
     FAutoSizeIndex = AutoSize;
     FBackground = Back;
     FHeight = static_cast<unsigned>(H);

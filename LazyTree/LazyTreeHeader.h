@@ -30,6 +30,17 @@ using TColumnPosition = std::uint32_t;
 constexpr TColumnIndex NoColumn = -1;
 constexpr TColumnIndex InvalidColumn = -2;
 
+// Extents the paint adds up (the header's height, a column's margin and
+// spacing, the tree's indent and margins) are held within +-MaxExtent by their
+// setters, and a stream holding more is refused: a sum of a few stays in 32 bits.
+constexpr int MaxExtent = 32767;
+inline bool WithinExtent(int Value) {
+    return Value >= -MaxExtent && Value <= MaxExtent;
+}
+inline int HeldExtent(int Value) {
+    return Value < -MaxExtent ? -MaxExtent : Value > MaxExtent ? MaxExtent : Value;
+}
+
 enum class TLazyTreeColumnStyle : std::uint8_t { vsText, vsOwnerDraw };
 using enum TLazyTreeColumnStyle;
 enum class TLTHeaderColumnLayout : std::uint8_t {
@@ -258,6 +269,9 @@ public:
     TLazyTreeColumns& operator=(const TLazyTreeColumns&) = delete;
 
     TLTHeader* Header() const { return FHeader; }
+    // A stream holding more columns is refused: the widths (10000 at most each)
+    // of as many add up within 32 bits, with room.
+    static constexpr int MaxColumns = 100000;
     int Count() const { return static_cast<int>(FItems.size()); }
     TLazyTreeColumn* Items(int Index) const;
     TLazyTreeColumn& operator[](int Index) const { return *Items(Index); }
@@ -420,8 +434,6 @@ public:
     // The stream ends up just after the header; a failed read throws EReadError
     // and puts the stream back where the header began.
     virtual void LoadFromStream(TStream& Stream);
-    // Heights, margins and spacings a stream may hold; larger ones are refused.
-    static constexpr int MaxStoredExtent = 32767;
 
 private:
     void ReadHeader(TStream& Stream);

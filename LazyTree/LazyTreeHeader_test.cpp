@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <climits>
 
 namespace vel {
 namespace {
@@ -205,6 +207,16 @@ TEST_F(HeaderTest, DamagedStreamsAreRefused) {
     Bad[8] = 0xFF, Bad[9] = 0xFF, Bad[10] = 0xFF, Bad[11] = 0x0F;
     TMemoryStream R2(Bad);
     EXPECT_THROW(H->LoadFromStream(R2), EReadError);
+    // A margin or spacing of the least int (no distance at all) leaves the header as it was.
+    for (std::size_t At : {46, 50}) {
+        Bad = Good;
+        Bad[At] = Bad[At + 1] = Bad[At + 2] = 0, Bad[At + 3] = 0x80;
+        TMemoryStream R3(Bad);
+        EXPECT_THROW(H->LoadFromStream(R3), EReadError) << At;
+        TMemoryStream Now;
+        H->SaveToStream(Now);
+        EXPECT_EQ(Now.Data(), Good) << At;
+    }
 }
 
 TEST_F(HeaderTest, ColumnOptionsAssignAndDisplayName) {
@@ -445,6 +457,40 @@ TEST_F(LayoutTest, TextFollowsTheAlignmentAndTheSortGlyphTheText) {
     C->SetAlignment(taCenter);
     Layout(C, false);
     EXPECT_EQ(Text.Left, (100 - 20) / 2);
+}
+
+TEST_F(LayoutTest, ExtentsAreHeldWhereThePaintAddsThem) {
+    TLazyTreeColumn* C = AddColumn(u"abc", 100);
+    constexpr int Max = MaxExtent;
+    // {set, margin kept, spacing kept}
+    for (auto [Set, Margin, Spacing] : {std::array{INT32_MIN, 4, -Max}, {INT32_MAX, Max, Max}}) {
+        C->SetMargin(Set);
+        C->SetSpacing(Set);
+        EXPECT_EQ(C->Margin(), Margin);
+        EXPECT_EQ(C->Spacing(), Spacing);
+        for (TAlignment A : {taLeftJustify, taRightJustify, taCenter}) {
+            C->SetAlignment(A);
+            Layout(C, true);
+        }
+    }
+    H->SetHeight(UINT32_MAX);
+    EXPECT_EQ(H->Height(), unsigned{Max});
+    H->ChangeScale(INT32_MAX, 1);
+    EXPECT_TRUE(WithinExtent(H->Font().Height()));
+    // The tree's own: indent and margins.
+    Tree->SetIndent(UINT32_MAX);
+    Tree->SetMargin(INT32_MAX);
+    Tree->SetTextMargin(INT32_MIN);
+    EXPECT_EQ(Tree->Indent(), std::uint32_t{Max});
+    EXPECT_EQ(Tree->Margin(), Max);
+    EXPECT_EQ(Tree->TextMargin(), -Max);
+    H->SetOptions(H->Options() | hoVisible | hoShowSortGlyphs);
+    H->SetSortColumn(0);
+    Tree->SetRootNodeCount(2);
+    Tree->SetExpanded(Tree->GetFirst(), true);
+    fw::TBitmap Shot;
+    Shot.SetSize(Tree->Width(), Tree->Height());
+    fw::PaintControlTo(Tree, Shot.Surface());
 }
 
 TEST_F(LayoutTest, ALongTextIsCutBeforeTheSortGlyph) {

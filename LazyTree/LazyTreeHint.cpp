@@ -253,7 +253,10 @@ void TLazyTreeHintWindow::ActivateHint(fw::TRect Rect, const std::u16string& Hin
     if (WasAnimating) Tree->DoStateChange({}, {tsInAnimation});
     if (FHintData.HintText.empty()) FHintData.HintText = Hint;
     FHintText = FHintData.HintText;
-    const int W = Rect.Width(), H = Rect.Height();
+    // No larger than the screen: a tall row's size, or a handler's, may be more
+    // than a picture holds.
+    const int W = std::min(Rect.Width(), fw::ScreenWidth());
+    const int H = std::min(Rect.Height(), fw::ScreenHeight());
     Rect.Left = std::max(0, std::min(Rect.Left, fw::ScreenWidth() - W));
     Rect.Top = std::max(0, std::min(Rect.Top, fw::ScreenHeight() - H));
     if (Visible()) Hide();

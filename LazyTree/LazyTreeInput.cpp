@@ -1,6 +1,7 @@
 // The mouse: hit positions within a row, presses, releases and double clicks
 // (expand buttons, check boxes, selection, the rubber band, drag and edit
 // starts), hot tracking and the step animation.
+#include "LazyTreeDragDrop.h"
 #include "LazyTreeInternal.h"
 
 #include "DragCtrls.h"
@@ -414,7 +415,7 @@ void TBaseLazyTree::BeginDrag(bool Immediate, int Threshold) {
         return;
     }
     if (InState(tsOLEDragging) || InState(tsOLEDragPending)) return;
-    (void)Threshold; // the platform's drag threshold is the only one here
+    FDragThreshold = Threshold < 0 ? DragThreshold : Threshold;
     FDragStart = FLastClickPos;
     if (Immediate)
         DoDragging(FLastClickPos);

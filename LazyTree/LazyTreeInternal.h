@@ -111,6 +111,14 @@ inline bool StaysPut(PLazyNode Node) {
     return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
 }
 
+// A position or offset worked out wide, as an int: further away than 32 bits
+// hold with a row's height added counts as that far (offsets stop earlier,
+// at MaxScrollDepth, so what is on screen is exact).
+inline int Reachable(std::int64_t Value) {
+    constexpr std::int64_t Far = INT32_MAX - std::int64_t{TBaseLazyTree::MaxNodeHeight} - 1;
+    return static_cast<int>(std::clamp<std::int64_t>(Value, -Far, Far));
+}
+
 // Chains Node behind Parent's last child: links and index; counts are the caller's.
 inline void ChainLast(PLazyNode Node, PLazyNode Parent) {
     Node->Parent = Parent;

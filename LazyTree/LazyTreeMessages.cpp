@@ -204,7 +204,7 @@ bool TBaseLazyTree::WMMButtonDown(fw::TMessage& Message) {
     const bool Panning = InState(tsWheelPanning) || InState(tsWheelScrolling);
     if ((MiscOptions() & toWheelPanning) && !Panning &&
         (static_cast<int>(FRangeX) > ClientWidth() ||
-         static_cast<int>(RangeY()) > RowAreaHeight())) {
+         std::int64_t{RangeY()} > RowAreaHeight())) {
         StartWheelPanning(ClientToScreen(fw::LParamToPoint(Message.LParam)));
         return true;
     }
@@ -247,15 +247,15 @@ bool TBaseLazyTree::WMMouseWheel(fw::TMessage& Message) {
     if (Message.Result) return true;
     const auto Delta = static_cast<std::int16_t>((Message.WParam >> 16) & 0xFFFF);
     const bool Ctrl = (Message.WParam & fw::ssCtrl) != 0;
-    if (static_cast<int>(RangeY()) <= RowAreaHeight()) {
-        int Count = Delta / 120;
+    if (std::int64_t{RangeY()} <= RowAreaHeight()) {
+        std::int64_t Count = Delta / 120;
         if (Ctrl) Count *= ClientWidth();
-        DoSetOffsetXY({FOffsetX + Count * static_cast<int>(FIndent), FOffsetY});
+        DoSetOffsetXY({lt::Reachable(FOffsetX + Count * FIndent), FOffsetY});
     } else {
         const int Row = static_cast<int>(std::max<std::uint32_t>(FDefaultNodeHeight, 1));
         const int Rows =
             Ctrl ? (RowAreaHeight() / Row) * (Delta / 120) : Delta * WheelScrollLines / 120;
-        DoSetOffsetXY({FOffsetX, FOffsetY + Rows * Row});
+        DoSetOffsetXY({FOffsetX, lt::Reachable(FOffsetY + std::int64_t{Rows} * Row)});
     }
     Message.Result = 1;
     return true;
@@ -385,14 +385,14 @@ bool TBaseLazyTree::WMSize(fw::TMessage& Message) {
 
 bool TBaseLazyTree::WMScroll(fw::TMessage& Message) {
     const bool Vertical = Message.Msg == fw::WM_VSCROLL;
-    const int Offset = Vertical ? FOffsetY : FOffsetX;
+    const std::int64_t Offset = Vertical ? FOffsetY : FOffsetX; // the steps below worked out wide
     const int Page = Vertical ? RowAreaHeight() : ClientWidth();
     const int Line = Vertical ? ScrollBarOptions()->VerticalIncrement()
                               : ScrollBarOptions()->HorizontalIncrement();
-    const int Range = Vertical ? static_cast<int>(FRoot->TotalHeight)
-                               : (HeaderUseColumns() ? Header()->Columns().TotalWidth()
-                                                     : static_cast<int>(FRangeX));
-    int New = Offset;
+    const std::int64_t Range = Vertical ? std::int64_t{FRoot->TotalHeight}
+                                        : (HeaderUseColumns() ? Header()->Columns().TotalWidth()
+                                                              : std::int64_t{FRangeX});
+    std::int64_t New = Offset;
     switch (static_cast<int>(Message.WParam & 0xFFFF)) {
     case fw::SB_LINEUP:
         New = Offset + Line;
@@ -438,9 +438,9 @@ bool TBaseLazyTree::WMScroll(fw::TMessage& Message) {
         break;
     }
     if (Vertical)
-        DoSetOffsetXY({FOffsetX, New});
+        DoSetOffsetXY({FOffsetX, lt::Reachable(New)});
     else
-        DoSetOffsetXY({New, FOffsetY});
+        DoSetOffsetXY({lt::Reachable(New), FOffsetY});
     Message.Result = 0;
     return true;
 }
@@ -506,9 +506,10 @@ bool TBaseLazyTree::WMPrintClient(fw::TMessage& Message) {
     if ((Message.LParam & fw::PRF_CHECKVISIBLE) && !Visible()) return true;
     auto* C = reinterpret_cast<fw::TCanvas*>(Message.WParam);
     if (!C) return true;
-    // The whole content, at the canvas origin, shifted by the scroll offsets.
+    // The whole content (as far as an offset reaches), at the canvas origin,
+    // shifted by the scroll offsets.
     const fw::TRect Window{0, 0, std::max(ClientWidth(), static_cast<int>(FRangeX)),
-                           static_cast<int>(RangeY())};
+                           static_cast<int>(std::min<std::int64_t>(RangeY(), MaxScrollDepth))};
     PaintTree(*C, Window, {FOffsetX, FOffsetY + RowAreaTop()},
               ipBackground | ipDrawFocusRect | ipDrawSelection | ipDrawDropMark | ipGridLines);
     return true;

@@ -701,9 +701,8 @@ PLazyNode TBaseLazyTree::GetNodeAt(int, int Y, bool Relative, int& NodeTop) {
             Next = GetNextVisibleSiblingNoInit(Up->Parent);
         Run = Next;
     }
-    NodeTop =
-        static_cast<int>(Relative ? static_cast<std::int64_t>(CurrentPos) + FOffsetY + RowAreaTop()
-                                  : static_cast<std::int64_t>(CurrentPos));
+    NodeTop = lt::Reachable(Relative ? std::int64_t{CurrentPos} + FOffsetY + RowAreaTop()
+                                     : std::int64_t{CurrentPos});
     return Result;
 }
 
@@ -744,7 +743,7 @@ fw::TRect TBaseLazyTree::GetDisplayRect(PLazyNode Node, int Column, bool TextOnl
             Top += GetNodeHeight(Run);
     }
     fw::TRect R;
-    R.Top = static_cast<int>(static_cast<std::int64_t>(Top) + FOffsetY + RowAreaTop());
+    R.Top = lt::Reachable(std::int64_t{Top} + FOffsetY + RowAreaTop());
     R.Bottom = R.Top + static_cast<int>(GetNodeHeight(Node));
     R.Left = FOffsetX;
     R.Right = FOffsetX + static_cast<int>(std::max<std::uint32_t>(

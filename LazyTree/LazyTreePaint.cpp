@@ -129,10 +129,15 @@ int TTreePainter::VerticalAlignment(PLazyNode Node, int Height) const {
 }
 
 void TTreePainter::PaintRow(PLazyNode Node, int Y, int Height) {
-    FRow.SetSize(W.Width(), Height);
+    // The row's picture holds only its part inside the window (a row may be
+    // taller than a picture can be); everything draws in row coordinates.
+    const int Skip = std::max(W.Top - Y, 0);
+    const int Part = std::min(Height, W.Bottom - Y) - Skip;
+    if (Part <= 0) return;
+    FRow.SetSize(W.Width(), Part);
     fw::TCanvas& C = FRow.Canvas();
-    C.SetWindowOrg({W.Left, 0});
-    C.SetBrushOrigin({((-W.Left) % 8 + 8) % 8, ((-Y) % 8 + 8) % 8});
+    C.SetWindowOrg({W.Left, Skip});
+    C.SetBrushOrigin({((-W.Left) % 8 + 8) % 8, ((-(Y + Skip)) % 8 + 8) % 8});
     const fw::TRect RowRect{W.Left, 0, W.Right, Height};
     const int VAlign = VerticalAlignment(Node, Height);
     // A handler that changes the columns while the row is painted makes the
@@ -157,8 +162,9 @@ void TTreePainter::PaintRow(PLazyNode Node, int Y, int Height) {
         Node == T.DropTargetNode())
         T.DoPaintDropMark(C, Node, RowRect);
     if (FDrawBand) PaintBand(C, Y, Height);
-    FTarget.CopyRect({TP.X, TP.Y + Y - W.Top, TP.X + W.Width(), TP.Y + Y - W.Top + Height}, C,
-                     RowRect);
+    const int Top = TP.Y + Y + Skip - W.Top;
+    FTarget.CopyRect({TP.X, Top, TP.X + W.Width(), Top + Part}, C,
+                     {W.Left, Skip, W.Right, Skip + Part});
 }
 
 TLTInternalPaintOptions TTreePainter::CellOptions(PLazyNode Node, int Column) const {

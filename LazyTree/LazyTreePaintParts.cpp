@@ -87,9 +87,11 @@ void TBaseLazyTree::ClearNodeBackground(const TLTPaintInfo& PaintInfo, bool UseB
 }
 
 void TBaseLazyTree::TileBackground(const fw::TBitmap& Source, fw::TCanvas& Target,
-                                   fw::TPoint Offset, const fw::TRect& R) {
+                                   fw::TPoint Offset, const fw::TRect& Area) {
     const int W = Source.Width(), H = Source.Height();
-    if (W <= 0 || H <= 0) return;
+    // Only what can be drawn on: a tall row's picture holds a part of it.
+    const fw::TRect R = fw::IntersectRect(Area, Target.ClipRect());
+    if (W <= 0 || H <= 0 || R.IsEmpty()) return;
     auto Mod = [](long long V, int M) { return static_cast<int>(((V % M) + M) % M); };
     int SourceY = Mod(static_cast<long long>(R.Top) + Offset.Y + FBackgroundOffsetY, H);
     for (int Y = R.Top; Y < R.Bottom;) {

@@ -180,7 +180,7 @@ void TBaseLazyTree::StartWheelPanning(fw::TPoint Position) {
     StopTimer(ScrollTimer);
     DoStateChange({tsWheelPanning}, {tsScrolling, tsScrollPending});
     const bool CanX = static_cast<int>(FRangeX) > ClientWidth();
-    const bool CanY = static_cast<int>(RangeY()) > RowAreaHeight();
+    const bool CanY = std::int64_t{RangeY()} > RowAreaHeight();
     if (!FPanningWindow) {
         FPanningWindow = fw::CreateWindowHandle(
             [](fw::HWND, fw::UINT, fw::WPARAM, fw::LPARAM) -> fw::LRESULT { return 0; },
@@ -227,7 +227,7 @@ void TBaseLazyTree::ShowPanningImage(const std::string& Name, fw::TPoint Centre)
 
 void TBaseLazyTree::AdjustPanningCursor(int X, int Y) {
     const bool CanX = static_cast<int>(FRangeX) > ClientWidth();
-    const bool CanY = static_cast<int>(RangeY()) > RowAreaHeight();
+    const bool CanY = std::int64_t{RangeY()} > RowAreaHeight();
     const int DX = X - FLastClickPos.X, DY = Y - FLastClickPos.Y;
     std::string V, H;
     if (CanY && DY < -PanningDeadZone) V = "N";
@@ -294,12 +294,12 @@ void TBaseLazyTree::ScrollRowIntoView(PLazyNode Node, bool Center) {
         const int H = RowAreaHeight();
         const fw::TRect R = fw::OffsetRect(ScrollTargetRect(Node), 0, -RowAreaTop());
         if (R.Bottom <= R.Top) return;
-        int Y = FOffsetY;
+        std::int64_t Y = FOffsetY;
         if (R.Top < 0)
-            Y = FOffsetY - R.Top + (Center ? H / 2 : 0);
+            Y = Y - R.Top + (Center ? H / 2 : 0);
         else if (R.Bottom > H || Center)
-            Y = FOffsetY - R.Bottom + (Center ? H / 2 : H);
-        DoSetOffsetXY({FOffsetX, Y});
+            Y = Y - R.Bottom + (Center ? H / 2 : H);
+        DoSetOffsetXY({FOffsetX, lt::Reachable(Y)});
         if (RowAreaHeight() == H) return;
     }
 }

@@ -1,14 +1,18 @@
 // The tree under hard use: totals after any mix of changes, handlers that
 // delete nodes or throw, and transfers that fail part way.
 #include "FormTestEnv.h"
+#include "Hints.h"
 #include "LazyTreeStreams.h"
 #include "LazyStringTree.h"
 #include "LazyTreeEdit.h"
+#include "Screen.h"
 #include "ScrollBars.h"
 #include "TreeViewTestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <random>
@@ -438,12 +442,62 @@ TEST_F(SoundViewTest, HandlersDeletingTheNodeTheWalkUpStartsFrom) {
     ExpectTotals(*Tree);
 }
 
-TEST_F(SoundViewTest, RowsTallerThanAPictureAreCappedAndPaint) {
-    Tree->SetNodeHeight(Top(1), 65535);
-    EXPECT_EQ(Top(1)->NodeHeight, TBaseLazyTree::MaxNodeHeight);
-    EXPECT_NO_THROW(Picture());
-    Tree->SetOffsetY(-20000);
-    EXPECT_NO_THROW(Picture());
+TEST_F(SoundViewTest, RowsUpToSixteenBitsTallAreKeptAndPaint) {
+    for (auto [Set, Kept] : {std::pair{40000u, 40000u}, {65535u, 65535u}, {70000u, 65535u}}) {
+        Tree->SetNodeHeight(Top(1), Set);
+        EXPECT_EQ(Tree->GetNodeHeight(Top(1)), Kept);
+        Tree->SetDefaultNodeHeight(Set);
+        EXPECT_EQ(Tree->DefaultNodeHeight(), Kept);
+    }
+    Tree->SetDefaultNodeHeight(18);
+    ExpectTotals(*Tree);
+    // Taller than a picture holds: each paint draws the part of the row on screen.
+    Tree->SetNodeHeight(Top(1), 40000);
+    Tree->OnBeforeItemErase = [this](TBaseLazyTree*, fw::TCanvas&, PLazyNode N, const fw::TRect&,
+                                     fw::TColor& Color, TItemEraseAction& Action) {
+        Color = N == Top(1) ? fw::clRed : fw::clBlue;
+        Action = eaColor;
+    };
+    for (auto [Offset, RedAt, BlueAt] : {std::array{0, 100, 5}, {-20000, 150, -1},
+                                        {160 - 40036, 100, 150}}) {
+        Tree->SetOffsetY(Offset);
+        ASSERT_NO_THROW(Picture());
+        EXPECT_EQ(At(200, RedAt), Rgb(fw::clRed)) << Offset;
+        if (BlueAt >= 0) {
+            EXPECT_EQ(At(200, BlueAt), Rgb(fw::clBlue)) << Offset;
+        }
+    }
+    // The tooltip over its cut text: no taller than the screen.
+    Tree->SetOffsetY(0);
+    Tree->SetHintMode(hmTooltip);
+    Tree->SetShowHint(true);
+    Texts[{Top(1), NoColumn}] = std::u16string(60, u'w');
+    Tree->InvalidateNode(Top(1));
+    fw::MouseMoveTo(fw::ControlPoint(Tree, 40, 27));
+    ASSERT_NO_THROW(fw::AdvanceClock(fw::Application()->HintPause() + 300));
+    ASSERT_TRUE(fw::HintShowing());
+    EXPECT_EQ(fw::CurrentHintWindow()->Height(), fw::ScreenHeight());
+    ExpectTotals(*Tree);
+}
+
+TEST_F(SoundViewTest, ContentTallerThanAnOffsetReachesScrollsToItsDeepest) {
+    Tree->SetDefaultNodeHeight(65535);
+    Tree->SetRootNodeCount(32800);
+    ASSERT_GT(Tree->RangeY(), std::uint32_t{INT32_MAX});
+    fw::MouseWheelAt(fw::ControlPoint(Tree, 50, 50), -120);
+    EXPECT_EQ(Tree->OffsetY(), -3 * 65535);
+    const auto Deepest = static_cast<int>(-TBaseLazyTree::MaxScrollDepth);
+    for (fw::WPARAM Code : {fw::SB_BOTTOM, fw::SB_LINEDOWN, fw::SB_PAGEDOWN}) {
+        Tree->Perform(fw::WM_VSCROLL, Code, 0);
+        EXPECT_EQ(Tree->OffsetY(), Deepest);
+        ASSERT_NO_THROW(Picture());
+    }
+    fw::MouseWheelAt(fw::ControlPoint(Tree, 50, 50), -120, fw::ssCtrl);
+    Key(fw::VK_HOME);
+    Key(fw::VK_END);
+    EXPECT_EQ(Tree->OffsetY(), Deepest);
+    Picture();
+    Click(50, 50);
     ExpectTotals(*Tree);
 }
 
@@ -507,9 +561,14 @@ TEST_F(SoundTest, AHeaderStreamThatFailsPartWayChangesNothing) {
 
 TEST_F(SoundTest, HeaderSizesBeyondReasonAreRefused) {
     auto Other = std::make_unique<TLazyStringTree>(nullptr);
-    Other->Header()->Columns().Add()->SetMargin(1234567);
+    Other->Header()->Columns().Add()->SetMargin(4321);
     Other->Header()->Columns()[0].SetSpacing(3);
+    // The setter holds a margin within reach: the stream is given one beyond it.
     std::vector<std::uint8_t> Margin = HeaderBytes(*Other->Header());
+    const std::uint8_t Stored[] = {0xE1, 0x10, 0, 0}; // 4321
+    auto At = std::search(Margin.begin(), Margin.end(), std::begin(Stored), std::end(Stored));
+    ASSERT_NE(At, Margin.end());
+    At[0] = 0x87, At[1] = 0xD6, At[2] = 0x12; // 1234567
     Other->Header()->Columns()[0].SetMargin(4);
     Other->Header()->Font().SetHeight(-99999999);
     std::vector<std::uint8_t> Font = HeaderBytes(*Other->Header());
@@ -773,12 +832,15 @@ TEST_F(StreamSoundTest, StateBitsOutsideTheStoredSetAreNotTaken) {
     ASSERT_TRUE(LoadInto(*T, Bytes));
     EXPECT_EQ(T->GetFirstNoInit()->States & 0xC000, 0);
     EXPECT_EQ(T->GetFirstNoInit()->States & vsClearing, 0);
-    // A height no painted picture holds comes back as the tallest row.
-    Bytes[StatesAt - 4] = 0xFF;
-    Bytes[StatesAt - 3] = 0xFF;
-    ASSERT_TRUE(LoadInto(*T, Bytes));
-    EXPECT_EQ(T->GetFirstNoInit()->NodeHeight, TBaseLazyTree::MaxNodeHeight);
-    ExpectTotals(*T);
+    // The height's low 16 bits are kept, all of them.
+    for (std::uint16_t Height : {40000, 65535}) {
+        Bytes[StatesAt - 4] = static_cast<std::uint8_t>(Height);
+        Bytes[StatesAt - 3] = static_cast<std::uint8_t>(Height >> 8);
+        Bytes[StatesAt - 2] = 1;
+        ASSERT_TRUE(LoadInto(*T, Bytes));
+        EXPECT_EQ(T->GetFirstNoInit()->NodeHeight, Height);
+        ExpectTotals(*T);
+    }
     T->AddChild(T->GetFirstNoInit(), 2);
     T->Clear();
     EXPECT_EQ(T->TotalCount(), 0u);

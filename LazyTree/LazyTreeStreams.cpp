@@ -433,8 +433,7 @@ bool TBaseLazyTree::ReadChunk(TStream& Stream, std::uint32_t Version, PLazyNode 
                                                             (Node->States & vsHasChildren));
             else
                 TakeStoredStates(Node, static_cast<TLazyNodeStates>(States & LoadedStatesMask));
-            Node->NodeHeight = static_cast<std::uint16_t>(std::min<std::uint32_t>(Height, MaxNodeHeight));
-            Height = Node->NodeHeight;
+            Node->NodeHeight = Height;
             if (Raw)
                 Node->TotalHeight = Height;
             else

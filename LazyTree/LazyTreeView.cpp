@@ -200,10 +200,8 @@ bool TBaseLazyTree::DoSetOffsetXY(fw::TPoint Value, TScrollUpdateOptions Options
     const int RangeW = Header() && Header()->Columns().Count() > 0
                            ? Header()->Columns().TotalWidth()
                            : static_cast<int>(FRangeX);
-    const std::int64_t MinY = std::min<std::int64_t>(
-        0, static_cast<std::int64_t>(RowAreaHeight()) - static_cast<std::int64_t>(RangeY()));
     const int X = std::clamp(Value.X, std::min(0, ClientWidth() - RangeW), 0);
-    const int Y = static_cast<int>(std::clamp<std::int64_t>(Value.Y, MinY, 0));
+    const int Y = std::clamp(Value.Y, MinOffsetY(), 0);
     const int DX = X - FOffsetX, DY = Y - FOffsetY;
     if (DX == 0 && DY == 0) return false;
     FOffsetX = X;

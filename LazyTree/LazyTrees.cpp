@@ -1255,6 +1255,7 @@ void TBaseLazyTree::SetAnimationDuration(std::uint32_t Value) {
 }
 
 void TBaseLazyTree::SetIndent(std::uint32_t Value) {
+    Value = std::min(Value, static_cast<std::uint32_t>(MaxExtent));
     if (FIndent == Value) return;
     FIndent = Value;
     if (HandleAllocated() && !Loading() && FUpdateCount == 0) {
@@ -1264,12 +1265,14 @@ void TBaseLazyTree::SetIndent(std::uint32_t Value) {
 }
 
 void TBaseLazyTree::SetMargin(int Value) {
+    Value = HeldExtent(Value);
     if (FMargin == Value) return;
     FMargin = Value;
     if (HandleAllocated() && !Loading()) Invalidate();
 }
 
 void TBaseLazyTree::SetTextMargin(int Value) {
+    Value = HeldExtent(Value);
     if (FTextMargin == Value) return;
     FTextMargin = Value;
     if (HandleAllocated() && !Loading()) Invalidate();
@@ -1284,9 +1287,12 @@ void TBaseLazyTree::UpdateScrollBars(bool DoRepaint) {
         return;
     }
     // The content may have shrunk below the current offset.
-    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
-                                                      static_cast<std::int64_t>(RangeY()));
-    if (FOffsetY < MinY) FOffsetY = static_cast<int>(MinY);
+    FOffsetY = std::max(FOffsetY, MinOffsetY());
+}
+
+int TBaseLazyTree::MinOffsetY() const {
+    const std::int64_t Below = std::int64_t{RowAreaHeight()} - std::int64_t{RangeY()};
+    return static_cast<int>(std::clamp<std::int64_t>(Below, -MaxScrollDepth, 0));
 }
 
 void TBaseLazyTree::UpdateScrollBar(int Bar, bool DoRepaint) {
@@ -1312,7 +1318,9 @@ void TBaseLazyTree::UpdateScrollBar(int Bar, bool DoRepaint) {
     fw::TScrollInfo Info; // all zeros for content that fits, which hides the bar
     Info.fMask = fw::SIF_ALL;
     if (Client < Range || Always) {
-        Info.nMax = static_cast<int>(std::min<std::int64_t>(Range, INT32_MAX));
+        // As far as an offset reaches.
+        Info.nMax = static_cast<int>(
+            std::min<std::int64_t>(Range, Vertical ? MaxScrollDepth + Client : INT32_MAX));
         Info.nPage = static_cast<fw::UINT>(std::max(Client + 1, 0));
         Info.nPos = -(Vertical ? FOffsetY : FOffsetX);
         if (Always) Info.fMask |= fw::SIF_DISABLENOSCROLL;
@@ -1323,12 +1331,10 @@ void TBaseLazyTree::UpdateScrollBar(int Bar, bool DoRepaint) {
 
 void TBaseLazyTree::SetOffsetY(int Value) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // called amid column and scroll work
-    std::int64_t MinY = std::min<std::int64_t>(0, static_cast<std::int64_t>(RowAreaHeight()) -
-                                                      static_cast<std::int64_t>(RangeY()));
-    std::int64_t V = std::clamp<std::int64_t>(Value, MinY, 0);
+    const int V = std::clamp(Value, MinOffsetY(), 0);
     if (V == FOffsetY) return;
-    int Delta = static_cast<int>(V - FOffsetY);
-    FOffsetY = static_cast<int>(V);
+    const int Delta = V - FOffsetY;
+    FOffsetY = V;
     if (HandleAllocated() && !InState(tsThumbTracking))
         fw::SetScrollPos(Handle(), fw::SB_VERT, -FOffsetY, true);
     DoScroll(0, Delta);

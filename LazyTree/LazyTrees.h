@@ -97,8 +97,8 @@ public:
         return static_cast<T*>(GetNodeData(Node));
     }
     std::uint32_t GetNodeHeight(PLazyNode Node);
-    // The tallest row: what one painted picture of the framework holds.
-    static constexpr std::uint32_t MaxNodeHeight = 32767;
+    // The tallest row: what the node's 16 bits hold (a taller one is set as this).
+    static constexpr std::uint32_t MaxNodeHeight = 0xFFFF;
     void SetNodeHeight(PLazyNode Node, std::uint32_t Value);
     bool FullyVisible(PLazyNode Node) const;
     bool VisiblePath(PLazyNode Node) const;
@@ -244,6 +244,10 @@ public:
     std::uint32_t RangeX() const { return FRangeX; }
     // Height of the whole content.
     std::uint32_t RangeY() const { return FRoot ? FRoot->TotalHeight - FRoot->NodeHeight : 0; }
+    // The deepest vertical offset: content further down is out of reach, so that
+    // tree coordinates of what is on screen (and a row below it) stay in 32 bits.
+    static constexpr std::int64_t MaxScrollDepth = INT32_MAX - (std::int64_t{1} << 24);
+    int MinOffsetY() const;
 
     // ---- selection and focus
     PLazyNode FocusedNode() const { return FFocusedNode; }
@@ -1205,6 +1209,7 @@ private:
     TDragOperations FDragOperations = doCopy | doMove;
     TLTDragType FDragType = dtOLE;
     fw::TPoint FDragStart;
+    int FDragThreshold = 0; // remembered by BeginDrag: the move past which a pending drag starts
     std::uint32_t FAutoScrollDelay = 1000;
     std::uint32_t FAutoScrollInterval = 1;
     std::uint32_t FAutoExpandDelay = 1000;

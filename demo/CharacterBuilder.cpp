@@ -93,7 +93,8 @@ bool BuildCharacter(const BuildOptions& o, BuiltCharacter& built, std::string* e
         {tsxGetVersion, tsxGetData, tsxOnLeftClick, tsxOnRightClick, tsxDeactivate});
     CtsxPluginData data;
     tsxhost::LoadSequence(1, &data);
-    tsxhost::ClickLeft(); // the tool window opens on its setup page
+    tsxhost::ClickLeft();
+    velSetupMode(); // the user picks the setup page
     if (!vel::ToolsForm || !vel::SetupMode)
         return Fail(error, "the tool window did not open in setup mode");
     velNewSkeleton();

@@ -6,6 +6,7 @@
 #include "SkeletonState.h"
 #include "Switchboard.h"
 #include "ValueTrack.h"
+#include "VelLib.h"
 
 namespace vel {
 namespace {
@@ -17,7 +18,8 @@ protected:
     TSkeleton* Posed() {
         TSkeleton* s = NewSkel();
         joints = Chain(s, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
-        tsxhost::ClickLeft(); // the setup page: poses apply as they are
+        tsxhost::ClickLeft();
+        velSetupMode(); // the setup page: poses apply as they are
         AddPose(s, "Up", {{0, 0, 0}, {1, 0, 1}, {2, 0, 2}});
         AddPose(s, "Side", {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}});
         BlenderForm->ClearSliders();

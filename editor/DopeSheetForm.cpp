@@ -311,10 +311,17 @@ void TDopeSheetForm::DropTimes(TKeyTrack& Track, std::size_t From, std::size_t T
 
 bool TDopeSheetForm::CatchUpKeys() {
     FKeysSeenAt = EditCount();
-    bool inside = false;
+    bool inside = false, lost = false;
+    FTimesSet = TakeTimesSet(lost);
+    fw::TScopeExit done([this] { FTimesSet.clear(); });
     const float now = tsxAnimGetActiveTime();
-    for (TDopeRow& row : FRows)
+    for (TDopeRow& row : FRows) {
+        // Too many times went by to look at each: every key afresh.
+        if (lost)
+            for (TKeyTrack& track : row.Tracks)
+                DropTimes(track, 0, track.Times.size());
         CatchUpRow(row, now, inside);
+    }
     return inside;
 }
 
@@ -365,6 +372,9 @@ void TDopeSheetForm::CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bo
     const float last = times.back();
     const float next = keys.Next(last);
     if (next > last) WalkKeysFrom(keys, next, add);
+    // The rig keyed inside its edits at the times it set, between the ends too.
+    for (float t : FTimesSet)
+        if (keys.Has(t)) AddTime(Track, t, Inside);
 }
 
 void TDopeSheetForm::DropErasedEnds(CtsxSobj Node, TKeyTrack& Track, float First, float Now,

@@ -91,8 +91,9 @@ private:
 
     void MakeKeyImages();
     void FillRows();
-    // Looks for keys outside what each track has seen and at the host's
-    // time; true when a frame was added below the highest one known.
+    // Looks for keys outside what each track has seen, at the host's time
+    // and at the times the rig set meanwhile; true when a frame was added
+    // below the highest one known.
     bool CatchUpKeys();
     void CatchUpRow(TDopeRow& Row, float Now, bool& Inside);
     void CatchUpTrack(CtsxSobj Node, TKeyTrack& Track, float Now, bool& Inside);
@@ -147,6 +148,8 @@ private:
     int FMarkedCol = 0;
     // The rig's edit count when the keys were last looked for.
     std::uint64_t FKeysSeenAt = 0;
+    // The times the rig set since, looked at while keys are caught up.
+    std::vector<float> FTimesSet;
     // The row whose tracks an idle pass looks at next.
     std::size_t FNextRow = 0;
     // The key seen that an idle pass checks next: row, track, place.

@@ -1,5 +1,6 @@
 #include "DopeSheetForm.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -244,6 +245,13 @@ TEST_F(DopeSheetTest, AWideSpanOfFramesShowsOnlyTheKeyedOnes) {
     EXPECT_EQ(Marks(1).size(), 5u);
     // The widest number fits its column.
     EXPECT_GT(Grid()->Col(Grid()->Cols())->Width(), 18);
+    // The rest frames a page switch records fall between the keys seen.
+    velSetupMode();
+    velAnimateMode();
+    fw::ProcessMessages();
+    const std::vector<std::int32_t> frames = Frames();
+    EXPECT_TRUE(std::binary_search(frames.begin(), frames.end(), 0));
+    EXPECT_TRUE(std::binary_search(frames.begin(), frames.end(), 1));
 }
 
 TEST_F(DopeSheetTest, TheRecordColumnShowsTheFlagAndRepaintsWhenItChanges) {

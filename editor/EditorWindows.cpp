@@ -115,6 +115,10 @@ void TEditorWindows::UpdateIfFrameDirty() {
     vel::UpdateIfFrameDirty();
 }
 
+void TEditorWindows::ClearFrameDirty() {
+    vel::FrameDirty = false;
+}
+
 // ---- trees ----
 
 void TEditorWindows::SceneTreeRefreshTree() {

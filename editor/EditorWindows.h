@@ -23,6 +23,7 @@ public:
     void SetActiveFrame(float Frame) override;
     void SetActiveFrameUpdating(float Frame) override;
     void UpdateIfFrameDirty() override;
+    void ClearFrameDirty() override;
 
     void SceneTreeRefreshTree() override;
     void SceneTreeSelectCurrentObject() override;

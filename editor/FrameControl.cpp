@@ -1,8 +1,10 @@
 #include "FrameControl.h"
 
 #include <cmath>
+#include <utility>
 
 #include "DopeSheetForm.h"
+#include "NoDestroy.h"
 #include "ScopeExit.h"
 #include "ShuttleForm.h"
 #include "SkelMgr.h"
@@ -29,6 +31,25 @@ auto SettingFrameScope() {
         });
 }
 
+struct TTimesSet {
+    std::vector<float> Times;
+    bool Lost = false;
+};
+
+TTimesSet& TimesSet() {
+    static fw::TNoDestroy<TTimesSet> set;
+    return *set;
+}
+
+void NoteTimeSet(float time) {
+    TTimesSet& set = TimesSet();
+    if (set.Times.size() >= kTimesKept) {
+        set.Times.erase(set.Times.begin());
+        set.Lost = true;
+    }
+    set.Times.push_back(time);
+}
+
 } // namespace
 
 void ActiveTimeChanged(float time) {
@@ -49,6 +70,7 @@ void SetActiveFrameUpdating(float frame) {
         auto scope = SettingFrameScope();
         SaveAllSkeletonStates();
         tsxAnimSetActiveTime(frame);
+        NoteTimeSet(tsxAnimGetActiveTime());
         RestoreAllSkeletonStates();
         RefreshViews();
     }
@@ -79,11 +101,18 @@ void UpdateIfFrameDirty() {
     FrameDirty = false;
 }
 
+std::vector<float> TakeTimesSet(bool& Lost) {
+    TTimesSet& set = TimesSet();
+    Lost = std::exchange(set.Lost, false);
+    return std::exchange(set.Times, {});
+}
+
 namespace testing {
 
 void ResetFrameControl() {
     CurrentFrame = 0;
     FrameDirty = false;
+    TimesSet() = {};
 }
 
 } // namespace testing

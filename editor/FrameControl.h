@@ -2,6 +2,7 @@
 // The editor's frame controller: follows the host's time, and moves it with
 // every skeleton keeping its pose.
 #include <cstdint>
+#include <vector>
 
 namespace vel {
 
@@ -27,6 +28,12 @@ void SetCurrentFrame(float frame);
 // than wrapped; 0 for NaN.
 std::int32_t FrameNumber(float time);
 void UpdateIfFrameDirty();
+// The times SetActiveFrameUpdating set since the last call, oldest first:
+// the rig keys at them inside its edits (the rest frames 0 and 1 of a page
+// switch), between keys a window has seen. The newest kTimesKept are kept;
+// Lost tells that older ones went.
+inline constexpr std::size_t kTimesKept = 64;
+std::vector<float> TakeTimesSet(bool& Lost);
 
 namespace testing {
 void ResetFrameControl();

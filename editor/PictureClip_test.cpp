@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,23 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A line cut at the left edge: its new end is the product and the sum
+// rounded one by one (an x86-64-v3 run builds the clipping again for a level
+// that could fuse them).
+TEST(PictureClipTest, CutEndsRoundAsWritten) {
+    const TPictureArea area{0, 0, 99, 49};
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> left(-90, -1), inside(1, 48);
+    for (int i = 0; i < 1000; ++i) {
+        double x1 = left(random), y1 = inside(random), x2 = inside(random), y2 = inside(random);
+        const double dy = y2 - y1, t = x1 / (x1 - x2);
+        volatile double step = t * dy;
+        const double expected = y1 + step;
+        ASSERT_TRUE(ClipToPicture(x1, y1, x2, y2, area));
+        ASSERT_EQ(y1, expected) << i;
+    }
+}
 
 TEST(PictureClipTest, LinesAreCutToThePictureKeepingTheirDirection) {
     const TPictureArea area{0, 0, 99, 49};

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <limits>
 
 #include "GcGradient.h"
 #include "Joint.h"
 #include "MainForm.h"
 #include "MeshRenderForm.h"
+#include "SceneTreeForm.h"
 #include "SkinWindowsTestEnv.h"
 #include "Switchboard.h"
+#include "TestPaths.h"
 #include "Timers.h"
 #include "ToolsForm.h"
 #include "ValueTrack.h"
@@ -182,6 +185,32 @@ TEST_F(SkinPanelTest, NoVolumeObjectOfASavedSceneOutlivesItsLoad) {
     for (TVolumePart part : {vpBox, vpRootCap, vpTipCap})
         EXPECT_TRUE(tsxIsSobj(SkinPanelForm->VolumeObject(part)));
     EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
+TEST_F(SkinPanelTest, VolumeObjectsThatGoLeaveTheSceneTree) {
+    // A scene to merge later, so that the volume objects are not the last.
+    const std::filesystem::path merged = fw::TestPath("crate.scene");
+    const CtsxSobj crate = tsxhost::AddCube("Crate", 1);
+    std::string error;
+    ASSERT_TRUE(tsxhost::SaveScene(merged.string(), &error)) << error;
+    tsxhost::Delete(crate);
+    TSkeleton* s = SkinnedBone();
+    ToolsForm->Show();
+    SkinPanelForm->SetVolumeDisplay(true);
+    fw::ProcessMessages();
+    ASSERT_TRUE(tsxhost::MergeScene(merged.string(), &error)) << error;
+    std::filesystem::remove(merged);
+    fw::ProcessMessages();
+    // The area goes from the panel: its objects are deleted under the rig's
+    // edit lock, whose host events the main form otherwise lets pass.
+    s->SelectedBone = -1;
+    RefreshViews();
+    fw::ProcessMessages();
+    ASSERT_EQ(VolumeObjectsInScene(), 0);
+    std::vector<CtsxSobj> rows;
+    for (PLazyNode n = SceneTreeForm->Tree()->GetFirst(); n; n = SceneTreeForm->Tree()->GetNext(n))
+        rows.push_back(SceneTreeForm->ObjectOf(n));
+    EXPECT_EQ(rows, tsxhost::SceneNodes());
 }
 
 TEST_F(SkinPanelTest, TheTracksShowAndEditTheSelectedArea) {

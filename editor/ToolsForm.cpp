@@ -118,13 +118,12 @@ TToolsForm::TToolsForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
     LoadOptions();
 
     PageControl->OnChange = [this](fw::TObject* Sender) { PageControlChange(Sender); };
-    if (OpenOnAnimatePage) {
-        PageControl->SetActivePage(AnimateSheet);
-    } else {
-        PageControl->SetActivePage(SetupSheet);
-        PageControlChange(nullptr);
-    }
+    // Made (by a click on the icon, the host's right click or a load), the
+    // window shows the page of the rig's mode and changes nothing: only a
+    // page change moves the time, the mode and the undo history.
+    PageControl->SetActivePage(SetupMode && !OpenOnAnimatePage ? SetupSheet : AnimateSheet);
     UpdateControls();
+    UpdateHistory();
 }
 
 void TToolsForm::WireButtons() {

@@ -2,22 +2,13 @@
 // after every step of random sessions: the user's buttons, host objects made,
 // picked and deleted, records, page switches, scene loads and merges (looked
 // at both before and after the rig's load timer).
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "DopeSheetForm.h"
-#include "FrameControl.h"
-#include "KeyTimes.h"
-#include "RigShape.h"
-#include "SceneTreeForm.h"
-#include "SkelMgr.h"
-#include "SkelTreeForm.h"
-#include "TeeBone.h"
+#include "RowsFollowTestEnv.h"
 #include "TestPaths.h"
 #include "TreeFormTestEnv.h"
 #include "VelLib.h"
@@ -35,89 +26,6 @@ protected:
     void TearDown() override {
         std::filesystem::remove(merged);
         TreeFormTest::TearDown();
-    }
-
-    // Every node of the scene in pre-order, as the scene tree must list it.
-    static std::vector<CtsxSobj> SceneRows() {
-        std::vector<CtsxSobj> rows;
-        std::vector<CtsxSobj> pending;
-        for (CtsxSobj n = tsxSceneGetFirstNode(); n || !pending.empty();) {
-            if (!n) {
-                n = pending.back();
-                pending.pop_back();
-                continue;
-            }
-            rows.push_back(n);
-            if (CtsxSobj next = tsxGNodeGetNext(n)) pending.push_back(next);
-            n = tsxGNodeGetFirstChild(n);
-        }
-        return rows;
-    }
-    static std::vector<CtsxSobj> TreeRows(TTreeForm* form) {
-        std::vector<CtsxSobj> rows;
-        TLazyStringTree* tree = form->Tree();
-        for (PLazyNode node = tree->GetFirst(); node; node = tree->GetNext(node))
-            rows.push_back(form->ObjectOf(node));
-        return rows;
-    }
-    // The shown skeleton's bones and bound objects, each once, in any order.
-    static std::vector<CtsxSobj> SkeletonRows() {
-        std::vector<CtsxSobj> rows;
-        if (TSkeleton* s = ShownSkeleton())
-            for (const auto& bone : s->Bones.List) {
-                rows.push_back(bone->Node);
-                for (const auto& child : bone->ChildList)
-                    rows.push_back(child->Object);
-            }
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
-    static std::vector<CtsxSobj> DopeRows() {
-        std::vector<CtsxSobj> rows;
-        if (TSkeleton* s = ShownSkeleton()) {
-            for (const auto& joint : s->Joints.List)
-                rows.push_back(joint->Node);
-            for (const auto& bone : s->Bones.List)
-                rows.push_back(bone->Node);
-        }
-        return rows;
-    }
-
-    // Each window against the scene and the rig; a message for the step.
-    static void ExpectRowsFollow(const std::string& step) {
-        EXPECT_EQ(TreeRows(SceneTreeForm), SceneRows()) << step;
-        std::vector<CtsxSobj> skel = TreeRows(SkelTreeForm);
-        std::sort(skel.begin(), skel.end());
-        EXPECT_EQ(skel, SkeletonRows()) << step;
-        for (PLazyNode node = SkelTreeForm->Tree()->GetFirst(); node;
-             node = SkelTreeForm->Tree()->GetNext(node))
-            EXPECT_EQ(SkelTreeForm->RowText(node).find('?'), std::string::npos) << step;
-        TDopeSheetForm* dope = DopeSheetForm;
-        std::vector<CtsxSobj> sheet;
-        for (int r = 1; r <= dope->DopeGrid->Rows(); ++r)
-            sheet.push_back(dope->ObjectOfRow(r));
-        EXPECT_EQ(sheet, DopeRows()) << step;
-        if (ShownSkeleton()) {
-            EXPECT_NE(dope->ColOfFrame(CurrentFrame), 0) << step;
-        }
-        ExpectKeysMarked(step);
-    }
-    // Every key of a row shows at its frame.
-    static void ExpectKeysMarked(const std::string& step) {
-        TDopeSheetForm* dope = DopeSheetForm;
-        for (int r = 1; r <= dope->DopeGrid->Rows(); ++r) {
-            const CtsxSobj object = dope->ObjectOfRow(r);
-            if (!object) continue;
-            const int kind = dope->BoneRow(r) ? TwistAttribute : TSX_KIND_LOCATION;
-            const std::uint8_t bit = dope->BoneRow(r) ? dkTwist : dkLocation;
-            WalkKeys(THostKeys{object, kind}, [&](float t) {
-                const int col = dope->ColOfFrame(FrameNumber(t));
-                EXPECT_NE(col, 0) << step << ": no column for frame " << t;
-                if (col == 0) return false;
-                EXPECT_TRUE(dope->KeysAt(col, r) & bit) << step << ": row " << r << " frame " << t;
-                return true;
-            });
-        }
     }
 
     CtsxSobj Pick(std::mt19937& random) {

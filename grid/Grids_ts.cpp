@@ -204,6 +204,7 @@ void TCustomGrid_ts::Initialize() {
 // ---- model setters ----
 
 void TCustomGrid_ts::SetColCount(int Value) {
+    TGridHold Hold(this);
     if (Value < 1) Value = 1;
     if (Value <= FFixedCols) FFixedCols = Value - 1;
     ChangeSize(Value, FRowCount);
@@ -214,6 +215,7 @@ void TCustomGrid_ts::SetColCount(int Value) {
 }
 
 void TCustomGrid_ts::SetRowCount(int Value) {
+    TGridHold Hold(this);
     if (Value < 1) Value = 1;
     if (Value <= FFixedRows) FFixedRows = Value - 1;
     ChangeSize(FColCount, Value);
@@ -401,6 +403,7 @@ TGridRect TCustomGrid_ts::Selection() const {
 }
 
 void TCustomGrid_ts::SetSelection(const TGridRect& Value) {
+    TGridHold Hold(this);
     TGridRect Old = Selection();
     FAnchor = {Value.Left, Value.Top};
     FCurrent = {Value.Right, Value.Bottom};
@@ -408,18 +411,22 @@ void TCustomGrid_ts::SetSelection(const TGridRect& Value) {
 }
 
 void TCustomGrid_ts::SetCol(int Value) {
+    TGridHold Hold(this);
     if (FCurrent.X != Value) FocusCell(Value, FCurrent.Y, true);
 }
 
 void TCustomGrid_ts::SetRow(int Value) {
+    TGridHold Hold(this);
     if (FCurrent.Y != Value) FocusCell(FCurrent.X, Value, true);
 }
 
 void TCustomGrid_ts::SetLeftCol(int Value) {
+    TGridHold Hold(this);
     if (FTopLeft.X != Value) MoveTopLeft(Value, FTopLeft.Y);
 }
 
 void TCustomGrid_ts::SetTopRow(int Value) {
+    TGridHold Hold(this);
     if (FTopLeft.Y != Value) MoveTopLeft(FTopLeft.X, Value);
 }
 
@@ -890,6 +897,7 @@ int PassHiddenLines(const TGridAxisDrawInfo& A, int New, int Old, int Dir, int F
 } // namespace
 
 void TCustomGrid_ts::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos, bool UseRightToLeft) {
+    TGridHold Hold(this);
     int Factor = (UseRightToLeft && FRightToLeft && ScrollBar == SB_HORZ) ? -1 : 1;
     if (Visible() && CanFocus() && TabStop() && !Focused() && HandleAllocated()) SetFocus();
     if (ScrollBar == SB_HORZ && FColCount == 1) {
@@ -997,6 +1005,10 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
     TGridDrawInfo OldInfo;
     CalcDrawInfo(OldInfo);
     TGridCoord OldTL = FTopLeft;
+    // The counts change whole: a handler's exception on the way (a move of the
+    // current cell, the scroll bars) waits for the last step. Only the
+    // descendant's own refusal (SizeChanged) puts the old counts back.
+    TWholeSteps Steps;
     auto Apply = [&](int C, int R) {
         ++FStructureStamp;
         FColCount = C;
@@ -1008,34 +1020,35 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
         ExtentsResized(false, OldCols, C);
         ExtentsResized(true, OldRows, R);
-        TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
-        if (!(NewCur == FCurrent)) MoveCurrent(NewCur.X, NewCur.Y, true, true);
-        TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
-        if (!(NewAnchor == FAnchor)) MoveAnchor(NewAnchor);
+        const TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
+        if (!(NewCur == FCurrent)) Steps.Take([&] { MoveCurrent(NewCur.X, NewCur.Y, true, true); });
+        if (FCurrent.X >= C || FCurrent.Y >= R) FCurrent = NewCur;
+        const TGridCoord NewAnchor{std::min(FAnchor.X, C - 1), std::min(FAnchor.Y, R - 1)};
+        if (!(NewAnchor == FAnchor)) Steps.Take([&] { MoveAnchor(NewAnchor); });
+        if (FAnchor.X >= C || FAnchor.Y >= R) FAnchor = NewAnchor;
         if (FTopLeft.X > C - 1 || FTopLeft.Y > R - 1 || FTopLeft.X < FFixedCols ||
             FTopLeft.Y < FFixedRows)
             FTopLeft = {std::clamp(FTopLeft.X, FFixedCols, C - 1),
                         std::clamp(FTopLeft.Y, FFixedRows, R - 1)};
         InvalidateGrid();
-        UpdateScrollRange();
-        SizeChanged(OldCols, OldRows);
+        Steps.Take([&] { UpdateScrollRange(); });
     };
     try {
         Apply(NewColCount, NewRowCount);
+        SizeChanged(OldCols, OldRows);
     } catch (...) {
         FColCount = OldCols;
         FRowCount = OldRows;
         FTopLeft = OldTL;
-        try {
-            Apply(OldCols, OldRows);
-        } catch (...) {
-        }
+        Apply(OldCols, OldRows);
         InvalidateGrid();
         throw;
     }
+    Steps.Finish();
 }
 
 void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
+    TGridHold Hold(this);
     int Count = Rows ? FRowCount : FColCount;
     int NewCount = Count + Amount;
     if (Index > NewCount || Index < 0 || NewCount < 0)
@@ -1076,6 +1089,7 @@ void TCustomGrid_ts::AdjustSize(int Index, int Amount, bool Rows) {
 }
 
 void TCustomGrid_ts::ClampTopLeft() {
+    TGridHold Hold(this);
     TGridDrawInfo D;
     CalcDrawInfo(D);
     const TGridCoord MaxTL = CalcMaxTopLeft({FColCount - 1, FRowCount - 1}, D);
@@ -1086,6 +1100,7 @@ void TCustomGrid_ts::ClampTopLeft() {
 }
 
 void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
+    TGridHold Hold(this);
     if (Indexes.empty()) return;
     ++FStructureStamp;
     const int Count = Rows ? FRowCount : FColCount;
@@ -1127,13 +1142,17 @@ void TCustomGrid_ts::RemoveLines(bool Rows, const std::vector<int>& Indexes) {
     (Rows ? FRowCount : FColCount) = NewCount;
     int& Fixed = Rows ? FFixedRows : FFixedCols;
     Fixed = std::min(Fixed, NewCount - 1);
-    ClampTopLeft();
+    // The lines are gone: what follows tells the rest, whole whatever a handler throws.
+    TWholeSteps Steps;
+    Steps.Take([&] { ClampTopLeft(); });
     InvalidateGrid();
-    UpdateScrollRange();
-    SizeChanged(OldCols, OldRows);
+    Steps.Take([&] { UpdateScrollRange(); });
+    Steps.Take([&] { SizeChanged(OldCols, OldRows); });
+    Steps.Finish();
 }
 
 void TCustomGrid_ts::ReorderLines(bool Rows, const std::vector<int>& OldIndexOf) {
+    TGridHold Hold(this);
     const int Count = Rows ? FRowCount : FColCount;
     if (static_cast<int>(OldIndexOf.size()) != Count) InvalidOp("Grid index out of range");
     ++FStructureStamp;
@@ -1182,6 +1201,7 @@ void TCustomGrid_ts::ExtentsResized(bool Rows, int Old, int New) {
 }
 
 void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
+    TGridHold Hold(this);
     if (FromIndex == ToIndex) return;
     ++FStructureStamp;
     if (!FColWidths.empty()) MoveExtent(FColWidths, FromIndex, ToIndex);
@@ -1199,6 +1219,7 @@ void TCustomGrid_ts::MoveColumn(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
+    TGridHold Hold(this);
     if (FromIndex == ToIndex) return;
     ++FStructureStamp;
     if (!FRowHeights.empty()) MoveExtent(FRowHeights, FromIndex, ToIndex);
@@ -1213,12 +1234,14 @@ void TCustomGrid_ts::MoveRow(int FromIndex, int ToIndex) {
 }
 
 void TCustomGrid_ts::DeleteColumn(int ACol) {
+    TGridHold Hold(this);
     if (ACol < 0 || ACol >= FColCount) InvalidOp("Grid index out of range");
     MoveColumn(ACol, FColCount - 1);
     SetColCount(FColCount - 1);
 }
 
 void TCustomGrid_ts::DeleteRow(int ARow) {
+    TGridHold Hold(this);
     if (ARow < 0 || ARow >= FRowCount) InvalidOp("Grid index out of range");
     MoveRow(ARow, FRowCount - 1);
     SetRowCount(FRowCount - 1);
@@ -1236,6 +1259,7 @@ void TCustomGrid_ts::SelectionMoved(const TGridRect& OldSel) {
 }
 
 void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
+    TGridHold Hold(this);
     if (ACol < 0 || ARow < 0 || ACol >= FColCount || ARow >= FRowCount)
         InvalidOp("Grid index out of range");
     const std::uint32_t Stamp = StructureStamp();
@@ -1259,12 +1283,14 @@ void TCustomGrid_ts::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show)
 }
 
 void TCustomGrid_ts::FocusCell(int ACol, int ARow, bool MoveAnchor) {
+    TGridHold Hold(this);
     MoveCurrent(ACol, ARow, MoveAnchor, true);
     UpdateEdit();
     Click();
 }
 
 void TCustomGrid_ts::MoveAnchor(const TGridCoord& NewAnchor) {
+    TGridHold Hold(this);
     if ((FOptions & goRangeSelect) && !(FOptions & goEditing)) {
         TGridRect OldSel = Selection();
         FAnchor = NewAnchor;
@@ -1277,6 +1303,7 @@ void TCustomGrid_ts::MoveAnchor(const TGridCoord& NewAnchor) {
 }
 
 void TCustomGrid_ts::ClampInView(const TGridCoord& Coord) {
+    TGridHold Hold(this);
     if (!HandleAllocated()) return;
     TGridDrawInfo D;
     CalcDrawInfo(D);

@@ -2,12 +2,18 @@
 // The base grid: cell counts, fixed lines, extents, the current cell and
 // anchor, scrolling, hit testing, painting of cell backgrounds and lines,
 // mouse selection with timed scrolling, and line sizing and moving.
+//
+// A public entry whose steps run handlers (the top-left's, a descendant's
+// notifications, the window's) holds the grid (TGridHold): a handler that
+// frees it has it freed once the entry is done.
 #include "Controls.h"
 #include "Messages.h"
 
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +26,38 @@ public:
 };
 
 [[noreturn]] void InvalidOp(const std::string& Msg);
+
+// Steps that must all be taken for a change to be whole (new counts reaching
+// every part): an exception a handler throws in one is kept until the last
+// step has run, then passed on.
+class TWholeSteps {
+public:
+    template <class F> void Take(F&& Step) {
+        try {
+            Step();
+        } catch (...) {
+            if (!FThrown) FThrown = std::current_exception();
+        }
+    }
+    void Finish() {
+        if (FThrown) std::rethrow_exception(std::exchange(FThrown, nullptr));
+    }
+
+private:
+    std::exception_ptr FThrown;
+};
+
+// Holds a grid for a public entry (fw::TFreeGuard); nothing while it is being
+// destroyed, when no handler's free may wait for it.
+class TGridHold {
+public:
+    explicit TGridHold(fw::TComponent* Grid) {
+        if (!Grid->InState(fw::TComponentStateItem::Destroying)) FHold.emplace(Grid);
+    }
+
+private:
+    std::optional<fw::TFreeGuard> FHold;
+};
 
 struct TGridCoord {
     int X = 0;
@@ -380,6 +418,9 @@ private:
     void DrawStateLines(fw::TCanvas& C, int GridR, int GridB);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);
     void DrawMove();
+    // A sizing or move drag keeps line numbers from its start: once a handler has
+    // changed the lines (the structure stamp moved) it ends, changing nothing.
+    bool DragLinesChanged();
     void MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& DrawInfo, TGridAxisDrawInfo& Axis,
                        int ScrollBar, fw::TPoint MousePt);
     void ModifyPixelScrollBar(int Code, int Pos);
@@ -428,6 +469,7 @@ private:
     int FSizingOfs = 0;
     int FMoveIndex = 0;
     int FMovePos = 0;
+    std::uint32_t FDragStamp = 0; // the structure stamp when a sizing or move drag began
     fw::TPoint FHitTest;
     std::unique_ptr<TInplaceEdit> FInplaceEdit;
     int FInplaceCol = -1;

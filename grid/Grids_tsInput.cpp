@@ -373,6 +373,7 @@ void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, i
         CalcSizingState(X, Y, S, Index, Pos, Ofs, D);
         if (S != TGridState::gsNormal) {
             FGridState = S;
+            FDragStamp = StructureStamp();
             FSizingIndex = Index;
             FSizingPos = Pos;
             FSizingOfs = Ofs;
@@ -405,6 +406,7 @@ void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, i
             FMoveIndex = FMovePos = Cell.Y;
             if (BeginRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
                 FGridState = TGridState::gsRowMoving;
+                FDragStamp = StructureStamp();
                 DrawMove();
                 StartTimer();
             }
@@ -413,12 +415,23 @@ void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, i
             FMoveIndex = FMovePos = Cell.X;
             if (BeginColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})) {
                 FGridState = TGridState::gsColMoving;
+                FDragStamp = StructureStamp();
                 DrawMove();
                 StartTimer();
             }
         }
     }
     fw::TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+bool TCustomGrid_ts::DragLinesChanged() {
+    if (FGridState == TGridState::gsNormal || FGridState == TGridState::gsSelecting ||
+        StructureStamp() == FDragStamp)
+        return false;
+    StopTimer();
+    FGridState = TGridState::gsNormal;
+    InvalidateGrid();
+    return true;
 }
 
 void TCustomGrid_ts::MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& D,
@@ -432,12 +445,14 @@ void TCustomGrid_ts::MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& D,
     if (Mouse < Axis.FixedBoundary) {
         if (FMovePos > Axis.FixedCellCount) {
             ModifyScrollBar(ScrollBar, SB_LINEUP, 0, false);
+            if (DragLinesChanged()) return;
             CalcDrawInfo(D);
         }
         Target = ScrollBar == SB_HORZ ? FTopLeft.X : FTopLeft.Y;
     } else if (Mouse >= Axis.FullVisBoundary) {
         if (FMovePos == Axis.LastFullVisibleCell && FMovePos < Axis.GridCellCount - 1) {
             ModifyScrollBar(ScrollBar, SB_LINEDOWN, 0, false);
+            if (DragLinesChanged()) return;
             CalcDrawInfo(D);
         }
         Target = (ScrollBar == SB_HORZ ? D.Horz : D.Vert).LastFullVisibleCell;
@@ -451,6 +466,7 @@ void TCustomGrid_ts::MoveAndScroll(int Mouse, int CellHit, TGridDrawInfo& D,
 }
 
 void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
+    DragLinesChanged();
     TGridDrawInfo D;
     CalcDrawInfo(D);
     switch (FGridState) {
@@ -483,6 +499,7 @@ void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
 
 void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int X, int Y) {
     fw::TScopeExit NormalAtEnd([this] { FGridState = TGridState::gsNormal; });
+    DragLinesChanged();
     TGridDrawInfo D;
     CalcDrawInfo(D);
     switch (FGridState) {
@@ -518,7 +535,7 @@ void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int
         bool Cols = FGridState == TGridState::gsColMoving;
         bool Ok = Cols ? EndColumnDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y})
                        : EndRowDrag(FMoveIndex, FMovePos, fw::TPoint{X, Y});
-        if (Ok && FMoveIndex != FMovePos) {
+        if (Ok && FMoveIndex != FMovePos && StructureStamp() == FDragStamp) {
             if (Cols)
                 MoveColumn(FMoveIndex, FMovePos);
             else
@@ -539,6 +556,7 @@ void TCustomGrid_ts::DoTimer() {
     if (FGridState != TGridState::gsSelecting && FGridState != TGridState::gsRowMoving &&
         FGridState != TGridState::gsColMoving)
         return;
+    if (DragLinesChanged()) return;
     fw::TPoint P = ScreenToClient(fw::GetCursorPos());
     TGridDrawInfo D;
     CalcDrawInfo(D);

@@ -156,6 +156,7 @@ TtsEditGridControl::TtsEditGridControl(fw::TComponent* AOwner)
 }
 
 void TtsEditGridControl::SetSelStart(int Value) {
+    fw::TFreeGuard Hold(Edit()); // its handler may free the grid that owns the box
     Edit()->SetSelStart(Value);
     Edit()->Invalidate(); // shows the caret at its new place
 }
@@ -214,6 +215,7 @@ void TtsCheckGridControl::SetMouseCapture(bool Value) {
 
 void TtsCheckGridControl::ToggleByKey(std::uint16_t Key) {
     if (!IsToggleKey(Key)) return;
+    fw::TFreeGuard Hold(Box());
     char Ch = ' ';
     Box()->Perform(fw::WM_CHAR, static_cast<unsigned char>(Ch), 0);
     std::uint16_t Up = Key;

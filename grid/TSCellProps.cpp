@@ -314,6 +314,7 @@ bool TtsCellPropSet::SetProperty(TtsCellKey key, bool repaint, int sub, int id,
     const TtsVariant def = DefaultPropertyValue(id, sub);
     const TtsVariant present = e ? e->GetProperty(id, sub) : def;
     if (VarEquals(v, present)) return false;
+    TtsBusyScope busy(FGrid); // the repaint reloads the current cell: handlers
     if (e) {
         e->SetProperty(v, id, sub);
         // The default, or a value the element normalised to it.

@@ -338,10 +338,14 @@ TtsDropDownStyle TtsCombo::DropDownStyle() const {
     return FGrid->DropDownStyle();
 }
 
+// The steps below reach the owner grid's drop-down and current cell, whose
+// handlers may free the grid (and this combo with it): they hold the grid.
 void TtsCombo::SetDropDownRows(int Value) {
+    TtsBusyScope Busy(FOwner->Model());
     if (FGrid->DropDownRows() != Value) FGrid->SetDropDownRows(Value);
 }
 void TtsCombo::SetDropDownCols(int Value) {
+    TtsBusyScope Busy(FOwner->Model());
     if (FGrid->DropDownCols() != Value) FGrid->SetDropDownCols(Value);
 }
 void TtsCombo::SetValueCol(int Value) {
@@ -366,14 +370,17 @@ void TtsCombo::SetAutoFillConvertCase(TtsConvertCase Value) {
     FGrid->SetAutoFillConvertCase(Value);
 }
 void TtsCombo::SetDropDownStyle(TtsDropDownStyle Value) {
+    TtsBusyScope Busy(FOwner->Model());
     FGrid->SetDropDownStyle(Value);
 }
 
 void TtsCombo::Assign(const TtsCombo& Source) {
+    TtsBusyScope Busy(FOwner->Model());
     if (&Source != this) FGrid->AssignList(*Source.FGrid);
 }
 
 void TtsCombo::Reset() {
+    TtsBusyScope Busy(FOwner->Model());
     {
         FGrid->SetPaintLock(true);
         FGrid->BeginUpdate();

@@ -26,22 +26,29 @@ int TtsCurrentCell::DataRow() const {
 }
 
 TtsVariant TtsCurrentCell::Value() {
+    TtsBusyScope busy(FGrid);
     if (!Valid()) return {};
     Reload();
     return FValue;
 }
 
 bool TtsCurrentCell::SetValue(const TtsVariant& value, bool select, bool repaint) {
+    TtsBusyScope busy(FGrid); // the checks' handlers may change or free the grid
     if (!Valid() || !FGrid->Link->CanEdit()) return false;
     TtsGridLink& l = *FGrid->Link;
     const int display = l.CurrentDisplayCol();
-    if (!l.CheckValue(display, value) || !l.StartEdit() || !l.ColumnEdit(display)) return false;
     const int col = DataCol();
     const int row = DataRow();
+    // A check whose handler moved the cell, or took it away, drops the value.
+    auto kept = [&] { return DataCol() == col && DataRow() == row; };
+    if (!l.CheckValue(display, value) || !l.StartEdit() || !kept() ||
+        !l.ColumnEdit(l.CurrentDisplayCol()))
+        return false;
     if (select) l.EndPendingEdit();
     ClearValue();
     l.MarkRowChanged();
     l.StoreCellValue(col, row, value);
+    if (!kept()) return true;
     l.LoadControl(value, select);
     if (repaint) l.RepaintCurrentCell();
     return true;
@@ -59,6 +66,7 @@ void TtsCurrentCell::Load(const TtsVariant& value, bool ownsObject) {
 }
 
 void TtsCurrentCell::Reload() {
+    TtsBusyScope busy(FGrid);
     if (!Valid()) return;
     const int col = DataCol();
     const int row = DataRow();
@@ -83,26 +91,31 @@ void TtsCurrentCell::ClearValue() {
 }
 
 int TtsCurrentCell::SelStart() {
+    TtsBusyScope busy(FGrid);
     Reload();
     TtsGridLink* s = Editor();
     return s ? s->EditorSelStart() : 0;
 }
 
 int TtsCurrentCell::SelLength() {
+    TtsBusyScope busy(FGrid);
     Reload();
     TtsGridLink* s = Editor();
     return s ? s->EditorSelLength() : 0;
 }
 
 void TtsCurrentCell::SetSelStart(int v) {
+    TtsBusyScope busy(FGrid);
     if (TtsGridLink* s = Editor()) s->SetEditorSelStart(v);
 }
 
 void TtsCurrentCell::SetSelLength(int v) {
+    TtsBusyScope busy(FGrid);
     if (TtsGridLink* s = Editor()) s->SetEditorSelLength(v);
 }
 
 bool TtsCurrentCell::CopyToClipboard() {
+    TtsBusyScope busy(FGrid);
     TtsGridLink* s = Editor();
     if (!s || !Valid() || !FGrid->Link->HasWindow() || ControlType() != ctText) return false;
     Reload();
@@ -112,6 +125,7 @@ bool TtsCurrentCell::CopyToClipboard() {
 
 bool TtsCurrentCell::RunEditorCommand(const std::function<void(TtsGridLink&, bool)>& command,
                                       bool flag) {
+    TtsBusyScope busy(FGrid); // the editor's handlers may change or free the grid
     TtsGridLink* s = Editor();
     if (!s || !Valid() || !FGrid->Link->CanEdit() || ControlType() != ctText) return false;
     command(*s, flag);
@@ -124,6 +138,7 @@ bool TtsCurrentCell::CutToClipboard(bool flag) {
 }
 
 bool TtsCurrentCell::DeleteSelection() {
+    TtsBusyScope busy(FGrid);
     if (!Valid() || !FGrid->Link->StartEdit()) return false;
     return CutToClipboard(false);
 }
@@ -133,6 +148,7 @@ bool TtsCurrentCell::PasteFromClipboard(bool flag) {
 }
 
 bool TtsCurrentCell::Paste() {
+    TtsBusyScope busy(FGrid);
     if (!Valid() || !FGrid->Link->HasWindow() || !FGrid->Link->CanEdit() || ControlType() != ctText)
         return false;
     const std::string text = fw::ClipboardText();
@@ -144,6 +160,7 @@ bool TtsCurrentCell::Paste() {
 }
 
 bool TtsCurrentCell::PasteFits(const std::string& text) {
+    TtsBusyScope busy(FGrid);
     const TtsCol* col = Valid() ? FGrid->Col(DataCol()) : nullptr;
     if (!col || col->MaxLength() == 0) return true;
     // Counted as the editor counts what it would store; its text is the present one.
@@ -166,6 +183,7 @@ bool TtsCurrentCell::IsEmpty() {
 }
 
 bool TtsCurrentCell::IsWholeTextSelected() {
+    TtsBusyScope busy(FGrid);
     if (ControlType() != ctText) return true;
     return SelStart() == 0 && SelLength() == static_cast<int>(VarToText(Value()).size());
 }
@@ -175,12 +193,14 @@ TtsControlType TtsCurrentCell::ControlType() const {
 }
 
 int TtsCurrentCell::TextExtent1() const {
+    TtsBusyScope busy(FGrid);
     int a = 0, b = 0;
     if (Valid()) FGrid->Link->MeasureCellText(DataCol(), DataRow(), a, b);
     return a;
 }
 
 int TtsCurrentCell::TextExtent2() const {
+    TtsBusyScope busy(FGrid);
     int a = 0, b = 0;
     if (Valid()) FGrid->Link->MeasureCellText(DataCol(), DataRow(), a, b);
     return b;
@@ -191,6 +211,7 @@ void TtsCurrentCell::Refresh() {
 }
 
 bool TtsCurrentCell::MoveToCol(int displayCol) {
+    TtsBusyScope busy(FGrid);
     if (!Valid()) return false;
     TtsGridLink& l = *FGrid->Link;
     if (!l.IsEditInsertMode() || l.MoveBlocked() || l.IsInsertRow(l.CurrentDisplayRow()))

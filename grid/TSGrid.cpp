@@ -89,23 +89,27 @@ std::uint32_t TtsBaseGrid::StructureStamp() const {
 // --- Grid-wide settings ---------------------------------------------------------------
 
 void TtsBaseGrid::SetRowBarWidth(int Value) {
+    TtsBusyScope Busy(*FModel);
     FRowBarWidth = std::clamp(Value, 0, MaxLineExtent);
     if (FRowBarOn) FModel->Col(0)->SetWidth(FRowBarWidth);
 }
 
 void TtsBaseGrid::SetHeadingHeight(int Value) {
+    TtsBusyScope Busy(*FModel);
     FHeadingHeight = std::clamp(Value, 0, MaxLineExtent);
     if (FHeadingOn) FModel->Row(0)->SetHeight(FHeadingHeight);
 }
 
 void TtsBaseGrid::SetRowBarOn(bool Value) {
     if (FRowBarOn == Value) return;
+    TtsBusyScope Busy(*FModel);
     FRowBarOn = Value;
     SetColWidthAt(0, Value ? FRowBarWidth : 0);
 }
 
 void TtsBaseGrid::SetHeadingOn(bool Value) {
     if (FHeadingOn == Value) return;
+    TtsBusyScope Busy(*FModel);
     FHeadingOn = Value;
     SetRowHeightAt(0, Value ? FHeadingHeight : 0, true);
 }
@@ -131,6 +135,7 @@ void TtsBaseGrid::SetLineColor(fw::TColor Value) {
 
 void TtsBaseGrid::SetGridLines(TtsGridLines Value) {
     if (FGridLines == Value) return;
+    TtsBusyScope Busy(*FModel);
     FGridLines = Value;
     InvalidateGrid();
     UpdateCellControl(false);
@@ -142,6 +147,7 @@ void TtsBaseGrid::SetThumbTracking(bool Value) {
 
 void TtsBaseGrid::SetGridMode(TtsGridMode Value) {
     if (FGridMode == Value) return;
+    TtsBusyScope Busy(*FModel);
     FGridMode = Value;
     InvalidateGrid();
     UpdateCellControl(false);
@@ -149,12 +155,14 @@ void TtsBaseGrid::SetGridMode(TtsGridMode Value) {
 
 void TtsBaseGrid::SetReadOnly(bool Value) {
     if (FModel->GridReadOnly == Value) return;
+    TtsBusyScope Busy(*FModel);
     FModel->GridReadOnly = Value;
     UpdateCellControl(false);
 }
 
 void TtsBaseGrid::SetDrawOverlap(TtsDrawOverlap Value) {
     if (FModel->DrawOverlap == Value) return;
+    TtsBusyScope Busy(*FModel);
     FModel->DrawOverlap = Value;
     InvalidateGrid();
     UpdateCellControl(false);
@@ -167,6 +175,7 @@ void TtsBaseGrid::SetImageList(TtsImageListComponent* Value) {
 
 void TtsBaseGrid::SetPaintLock(bool Value) {
     if (FNoPaint == Value) return;
+    TtsBusyScope Busy(*FModel);
     FNoPaint = Value;
     if (!Value) {
         InvalidateGrid();
@@ -176,6 +185,7 @@ void TtsBaseGrid::SetPaintLock(bool Value) {
 
 void TtsBaseGrid::EndUpdate() {
     if (FUpdateCount > 0 && --FUpdateCount == 0) {
+        TtsBusyScope Busy(*FModel);
         InvalidateGrid();
         UpdateScrollRange();
         UpdateCellControl(true);
@@ -186,6 +196,7 @@ void TtsBaseGrid::EndUpdate() {
 
 void TtsBaseGrid::SetStoreData(bool Value) {
     if (Value == StoreData()) return;
+    TtsBusyScope Busy(*FModel);
     FModel->SetStoreData(Value);
     if (Value) Storage()->Flag = FDataFlag;
     FCurrentCell.ClearValue();
@@ -228,11 +239,13 @@ TtsVariant TtsBaseGrid::CellValue(int DataCol, int DataRow) {
 
 void TtsBaseGrid::SetCellValue(int DataCol, int DataRow, const TtsVariant& Value) {
     if (DataCol < 1 || DataCol > Cols() || DataRow < 1 || DataRow > Rows()) return;
+    TtsBusyScope Busy(*FModel);
     if (Storage()) {
         const TtsVariant Kept = StoredForm(Value);
         Storage()->SetValue(DataCol, DataRow, TagOf(Kept), Kept);
     } else if (OnCellEdit) {
         Fire(OnCellEdit, this, DataCol, DataRow, Value);
+        if (DataCol > Cols() || DataRow > Rows()) return; // its handler took the cell away
     }
     InvalidateDisplayCell(GetDisplayCol(DataCol), GetDisplayRow(DataRow));
     if (DataCol == CurrentDataCol() && DataRow == CurrentDataRow() && !FCellModified) {
@@ -268,6 +281,7 @@ void TtsBaseGrid::MarkRowChanged() {
 
 void TtsBaseGrid::UndoRowChanges() {
     if (!FRowChanged) return;
+    TtsBusyScope Busy(*FModel);
     FRowChanged = false;
     if (Storage() && FRowChangedRow >= 1) Storage()->RestoreRow(FRowChangedRow);
     FCellModified = false;
@@ -320,6 +334,7 @@ void TtsBaseGrid::AssignGrid(const TtsBaseGrid& S, bool WithData) {
 // --- Display order ----------------------------------------------------------------------
 
 void TtsBaseGrid::SetDisplayCol(int DataCol, int Position) {
+    TtsBusyScope Busy(*FModel);
     if (TtsCol* C = Col(DataCol)) C->SetDisplayCol(Position);
 }
 
@@ -409,11 +424,15 @@ void TtsBaseGrid::SyncBaseCounts() {
 void TtsBaseGrid::CountChanged(bool Rows, int, int, const std::vector<int>& Removed) {
     const TGridCoord Before = Current();
     const int BeforeDataRow = DataRowAt(Before.Y);
+    // The model has its new count: the base grid takes it whatever a handler
+    // throws meanwhile (the editor leaving, the scroll bars), and the exception
+    // passes on once both agree.
+    TWholeSteps Steps;
     if (!Removed.empty()) {
         FCellModified = false; // a pending edit of a line that went goes with it
-        RemoveBaseLines(Rows, Removed);
+        Steps.Take([&] { RemoveBaseLines(Rows, Removed); });
     }
-    SyncBaseCounts();
+    Steps.Take([&] { SyncBaseCounts(); });
     const int Last = Rows ? this->Rows() : Cols();
     TGridRect& R = FRange;
     if (HasCellRange()) {
@@ -421,11 +440,14 @@ void TtsBaseGrid::CountChanged(bool Rows, int, int, const std::vector<int>& Remo
         if ((Rows ? R.Top : R.Left) > Last) R = {0, 0, -1, -1};
     }
     FCurrentCell.ClearValue();
-    if (!(Current() == Before) || DataRowAt(Current().Y) != BeforeDataRow)
-        CurrentCellMoved(Before);
-    else
-        UpdateCellControl(true);
+    Steps.Take([&] {
+        if (!(Current() == Before) || DataRowAt(Current().Y) != BeforeDataRow)
+            CurrentCellMoved(Before);
+        else
+            UpdateCellControl(true);
+    });
     InvalidateGrid();
+    Steps.Finish();
 }
 
 void TtsBaseGrid::RemoveBaseLines(bool Rows, const std::vector<int>& Removed) {
@@ -553,6 +575,7 @@ std::unique_ptr<TtsGridStreamComponent> TtsBaseGrid::CreateStreamComponent() {
 }
 
 void TtsBaseGrid::SaveLayout(TStream& Stream, TtsPropKinds Parts, bool SaveData, TtsKindSet Kinds) {
+    TtsBusyScope Busy(*FModel);
     if (!EndCellEdit()) UndoCellEdit();
     vel::SaveLayout(static_cast<TtsStreamGrid&>(*this), Stream, Parts, SaveData, Kinds);
 }
@@ -676,6 +699,7 @@ fw::HWND TtsBaseGrid::CellControlWindow() {
 
 void TtsCustomGrid::SetCheckBoxStyle(TtsCheckBoxStyle Value) {
     if (FCheckBoxStyle == Value) return;
+    TtsBusyScope Busy(Model());
     FCheckBoxStyle = Value;
     CheckStrategy().SetCheckBoxStyle(Value);
     InvalidateGrid();

@@ -476,6 +476,15 @@ protected:
     // A cut or paste that changed the text is an edit of the cell, as typing is.
     void EditorCut(bool Flag) override;
     bool EditorPaste(bool Flag) override;
+    // The current cell and its control as an operation found them: a handler that
+    // moved the cell, took it away or swapped its control ends the operation.
+    struct TCellKept {
+        TtsCustomGridControl* Active;
+        int DataCol;
+        int DataRow;
+    };
+    TCellKept KeepCell() const;
+    bool CellKept(const TCellKept& K) const;
     std::string EditorText() const override { return VarToText(FActive->GetValue()); }
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;

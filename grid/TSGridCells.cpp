@@ -71,6 +71,7 @@ bool TtsBaseGrid::SetCurrentCell(int DisplayCol, int DisplayRow) {
 
 bool TtsBaseGrid::CanLeaveCell() {
     if (!HasCurrentCell()) return true;
+    TtsBusyScope Busy(*FModel); // the checks' handlers may change or free the grid
     if (!EndCellEdit()) return false;
     bool CanLeave = true;
     Fire(OnCanLeaveCell, this, CurrentDataCol(), CurrentDataRow(), CanLeave);
@@ -148,19 +149,33 @@ bool TtsBaseGrid::EndCellEdit() {
 }
 
 void TtsBaseGrid::EditorCut(bool Flag) {
+    TtsBusyScope Busy(*FModel); // the editor's handlers may change or free the grid
+    const TCellKept Kept = KeepCell();
     const TtsVariant Before = FActive->GetValue();
     FActive->Cut(Flag);
-    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
 }
 
 bool TtsBaseGrid::EditorPaste(bool Flag) {
+    TtsBusyScope Busy(*FModel);
+    const TCellKept Kept = KeepCell();
     const TtsVariant Before = FActive->GetValue();
     const bool Pasted = FActive->Paste(Flag);
-    if (!VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
     return Pasted;
 }
 
+TtsBaseGrid::TCellKept TtsBaseGrid::KeepCell() const {
+    return {FActive, CurrentDataCol(), CurrentDataRow()};
+}
+
+bool TtsBaseGrid::CellKept(const TCellKept& K) const {
+    return FActive && FActive == K.Active && CurrentDataCol() == K.DataCol &&
+           CurrentDataRow() == K.DataRow;
+}
+
 void TtsBaseGrid::UndoCellEdit() {
+    TtsBusyScope Busy(*FModel);
     FCellModified = false;
     FEditStarted = false;
     FCurrentCell.ClearValue();
@@ -182,7 +197,9 @@ void TtsBaseGrid::LoadControl(const TtsVariant& Value, bool Select) {
 void TtsBaseGrid::MeasureCellText(int DataCol, int DataRow, int& First, int& Second) {
     First = Second = 0;
     if (DataCol < 1 || DataCol > Cols() || DataRow < 1 || DataRow > Rows()) return;
+    TtsBusyScope Busy(*FModel); // OnCellLoaded may change or free the grid
     const std::string Text = VarToText(CellValue(DataCol, DataRow));
+    if (DataCol > Cols() || DataRow > Rows()) return;
     fw::TBitmap Scratch(1, 1);
     fw::TCanvas& C = Scratch.Canvas();
     C.Font().Assign(FModel->EffectiveFont(DataCol, DataRow));
@@ -333,6 +350,7 @@ void TtsBaseGrid::PlaceCellControl() {
 void TtsBaseGrid::UpdateCellControl(bool Reload) {
     if (InState(fw::TComponentStateItem::Destroying) || Updating() || FSyncing || !FDefaultStrategy)
         return;
+    TtsBusyScope Busy(*FModel); // the control's loading and placing fire handlers
     if (!HasCurrentCell()) {
         FActive = nullptr;
         PlaceCellControl();
@@ -382,6 +400,7 @@ void TtsBaseGrid::ControlKeyPress(char& Key) {
 
 void TtsBaseGrid::CloseCellControl(bool) {
     if (!FActive || !FActive->GetVisible()) return;
+    TtsBusyScope Busy(*FModel);
     if (!EndCellEdit()) UndoCellEdit();
     FControlClosed = true;
     PlaceCellControl();

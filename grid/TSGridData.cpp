@@ -292,6 +292,7 @@ void TtsGridModel::SetRows(int n) {
 void TtsGridModel::SetDefaultColWidth(int v) {
     v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultColWidth) return;
+    TtsBusyScope busy(*this); // the lines' steps fire handlers
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
     if (Link) Link->DefaultSizeChanged(false);
@@ -302,6 +303,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
 void TtsGridModel::SetDefaultRowHeight(int v) {
     v = std::clamp(v, 0, MaxLineExtent);
     if (v == FDefaultRowHeight) return;
+    TtsBusyScope busy(*this);
     const int old = FDefaultRowHeight;
     FDefaultRowHeight = v;
     if (Link) Link->DefaultSizeChanged(true);
@@ -496,6 +498,7 @@ bool TtsGridModel::CellInRange(int dataCol, int dataRow) const {
 
 void TtsGridModel::ChangeCellControl(int dataCol, int dataRow,
                                      const std::function<void()>& change) {
+    TtsBusyScope busy(*this);
     const bool current = Link && IsCurrentCol(DisplayColOf(dataCol)) &&
                          IsCurrentRow(DisplayRowOf(dataRow));
     if (current) Link->CloseCellControl(true);
@@ -825,6 +828,7 @@ void TtsGridModel::RepaintCell(int dataCol, int dataRow, bool controlProperty) {
     const int c = DisplayColOf(dataCol);
     const int r = DisplayRowOf(dataRow);
     if (Link->InvalidateDisplayCell(c, r) && IsCurrentCol(c) && IsCurrentRow(r)) {
+        TtsBusyScope busy(*this);
         Link->UpdateCellControl(false);
         Link->ReloadCurrentValue();
     }

@@ -274,6 +274,7 @@ int TtsGridEditBox::PosFromPoint(int X, int Y) const {
 // ---- text and selection ----
 
 void TtsGridEditBox::SetText(const std::string& Value, bool Select, bool Repaint) {
+    fw::TFreeGuard Hold(this); // its handlers may free the grid that owns it
     // The text shown when editing begins is what Escape brings back.
     FStartText = Value;
     FModified = false;
@@ -428,6 +429,7 @@ bool TtsGridEditBox::PasteFromClipboard() {
 
 void TtsGridEditBox::Undo() {
     if (!FModified) return;
+    fw::TFreeGuard Hold(this);
     bool Refuse = false;
     fw::CallHandler(OnUndo, this, true, Refuse);
     if (Refuse) return;

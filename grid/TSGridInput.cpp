@@ -39,18 +39,21 @@ void TtsBaseGrid::TopLeftMoved(const TGridCoord& OldTopLeft) {
 }
 
 void TtsBaseGrid::TopLeftChanged() {
+    TtsBusyScope Busy(*FModel);
     TCustomGrid_ts::TopLeftChanged();
     PlaceCellControl();
 }
 
 void TtsBaseGrid::ColWidthsChanged() {
     if (FSizesPending) return;
+    TtsBusyScope Busy(*FModel);
     TCustomGrid_ts::ColWidthsChanged();
     PlaceCellControl();
 }
 
 void TtsBaseGrid::RowHeightsChanged() {
     if (FSizesPending) return;
+    TtsBusyScope Busy(*FModel);
     TCustomGrid_ts::RowHeightsChanged();
     PlaceCellControl();
 }

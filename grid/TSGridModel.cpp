@@ -305,6 +305,7 @@ constexpr LineAxis RowAxis{&TtsGridModel::IsCurrentRow, &TtsGridModel::SetRowHei
 void LineSizeChanged(TtsGridModel* g, const LineAxis& a, int display, int data, bool visible,
                      int size) {
     if (!g) return;
+    TtsBusyScope busy(g); // the link's steps fire handlers, which may free the grid
     (g->*a.SetSizeAt)(display, visible ? size : 0);
     if (g->Link) {
         (g->Link->*a.SizeChanged)(data);
@@ -341,6 +342,7 @@ void SetLineVisible(TtsGridModel* g, const LineAxis& a, int display, int size, b
 template <class Change>
 void SwapCellControl(TtsGridModel* g, const LineAxis& a, int display, int dataCol, int dataRow,
                      Change change) {
+    TtsBusyScope busy(g);
     const bool current = g && (g->*a.IsCurrent)(display);
     if (current) g->Link->CloseCellControl(true);
     change();
@@ -489,6 +491,7 @@ void TtsCol::SetButtonType(TtsButtonType v) {
     // A drop-down list shows no buttons of its own.
     if (FGrid && FGrid->Link && FGrid->Link->IsDropDownList()) return;
     if (!ChangeTo(P.ButtonType, v)) return;
+    TtsBusyScope busy(FGrid);
     CellsChanged();
     if (v == btCombo && FGrid && FGrid->Link) FGrid->Link->EnsureGridCombo();
     if (FGrid && FGrid->IsCurrentCol(FDisplayCol)) {
@@ -740,6 +743,7 @@ void TtsRow::SetVisible(bool v) {
 void TtsRow::SetButtonType(TtsButtonType v) {
     if (FGrid && FGrid->Link && FGrid->Link->IsDropDownList()) return;
     if (!ChangeTo(P.ButtonType, v)) return;
+    TtsBusyScope busy(FGrid);
     CellsChanged();
     if (v == btCombo && FGrid && FGrid->Link) FGrid->Link->EnsureGridCombo();
     if (FGrid && FGrid->IsCurrentRow(DisplayRow())) {

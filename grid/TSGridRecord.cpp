@@ -113,6 +113,7 @@ void TtsBaseGrid::ReselectCurrentCell() {
 void TtsBaseGrid::SaveLayoutToSettings(const std::string& Path, const std::string& KeyName,
                                        const std::string& File, TtsPropKinds Parts,
                                        TtsKindSet Kinds) {
+    TtsBusyScope Busy(*FModel); // the edit's handlers may change or free the grid
     if (!EndCellEdit()) UndoCellEdit();
     vel::SaveLayoutToSettings(static_cast<TtsStreamGrid&>(*this), Path, KeyName, File, Parts,
                               Kinds);
@@ -123,6 +124,7 @@ bool TtsBaseGrid::LoadLayoutFromSettings(const std::string& Path, const std::str
     auto Store = OpenRegistryPath(Path, false, File);
     if (!Store || !Store->ValueExists(KeyName)) return false;
     Store->CloseKey();
+    TtsBusyScope Busy(*FModel); // held past the load's end, whose handlers may free the grid
     // The carrier has a copy of the grid read first: a refused layout leaves this grid as it was.
     auto Done = fw::EnterScope([this, Mode] { BeginLayoutLoad(Mode); }, [this] { EndLayoutLoad(); });
     return vel::LoadLayoutFromSettings(static_cast<TtsStreamGrid&>(*this), Path, KeyName, File,

@@ -1,12 +1,14 @@
 // Handlers that change the grid during the call that fired them: the grid
 // finishes the call on what is left, touches nothing freed and keeps its
 // current cell and anchor inside its counts.
+#include "GridInvariants.h"
 #include "GridTestEnv.h"
 #include "Streams.h"
 #include "TSCombo.h"
 #include "TSGridStream.h"
 #include "Timers.h"
 
+#include <stdexcept>
 #include <utility>
 
 namespace vel {
@@ -158,6 +160,72 @@ TEST_F(ReentryTest, ColumnsRemovedByTheStoreOfAnEdit) {
     for (int I = 0; I < 20; ++I) fw::AdvanceClock(100);
     fw::PressKey(fw::VK_RIGHT);
     ExpectInside();
+}
+
+// A row or column move dragged with the mouse: the drag's scrolling lets a
+// handler cut the lines, and the release moves nothing that went.
+TEST_F(ReentryTest, ALineDragWhoseScrollingCutsTheLines) {
+    for (const bool Rows : {true, false}) {
+        SCOPED_TRACE(Rows ? "rows" : "columns");
+        Grid->SetCols(6);
+        Grid->SetRows(20);
+        Grid->SetOptions(Grid->Options() | (Rows ? goRowMoving : goColMoving));
+        Focus();
+        bool Once = true;
+        Grid->OnTopLeftChanged = [&](fw::TObject*) {
+            if (std::exchange(Once, false)) Rows ? Grid->SetRows(2) : Grid->SetCols(2);
+        };
+        const fw::TRect From = Rows ? Grid->CellRect(0, 4) : Grid->CellRect(4, 0);
+        fw::AdvanceClock(700);
+        fw::MouseDownAt(fw::ControlPoint(Grid, From.Left + 3, From.Top + 3));
+        fw::MouseMoveTo(Rows ? fw::ControlPoint(Grid, From.Left + 3, Grid->Height() + 30)
+                             : fw::ControlPoint(Grid, Grid->Width() + 30, From.Top + 3),
+                        fw::ssLeft);
+        for (int I = 0; I < 5; ++I) {
+            fw::AdvanceClock(200);
+            fw::ProcessMessages();
+        }
+        const fw::TRect To = Grid->CellRect(1, 1);
+        const fw::TPoint Up = fw::ControlPoint(Grid, Rows ? To.Left - 3 : To.Left + 3,
+                                               Rows ? To.Top + 3 : To.Top - 3);
+        fw::MouseMoveTo(Up, fw::ssLeft);
+        EXPECT_NO_THROW(fw::MouseUpAt(Up));
+        EXPECT_FALSE(Once);
+        EXPECT_TRUE(GridIsWhole(*Grid));
+        Grid->OnTopLeftChanged = nullptr;
+    }
+}
+
+// A count change whose scroll bar hides the editor, whose end-edit handler
+// throws: the model and the base grid take the new count together.
+TEST_F(ReentryTest, ACountChangeIsWholeWhateverAHandlerThrows) {
+    Focus();
+    ASSERT_TRUE(Grid->SetCurrentCell(3, 5));
+    fw::TypeText("x");
+    Grid->OnEndCellEdit = [](fw::TObject*, int, int, bool&) {
+        throw std::runtime_error("handler");
+    };
+    auto* Source = Place<TtsGrid>(0, 210, 300, 80);
+    Source->SetCols(6);
+    Source->SetRows(20);
+    EXPECT_THROW(Grid->AssignGrid(*Source, false), std::runtime_error);
+    Grid->OnEndCellEdit = nullptr;
+    EXPECT_TRUE(GridIsWhole(*Grid));
+    Grid->SetDisplayCol(6, 1);
+    EXPECT_TRUE(Grid->SetCurrentCell(6, 1));
+}
+
+// A cell's value asked for while the grid paints: its handler frees the grid.
+// Waits for the framework to hold a control it paints as a message does.
+TEST_F(ReentryTest, DISABLED_APaintWhoseValueHandlerFreesTheGrid) {
+    Focus();
+    Grid->SetStoreData(false);
+    Grid->OnCellLoaded = [this](fw::TObject*, int, int, TtsVariant&) {
+        if (Grid) fw::Free(std::exchange(Grid, nullptr));
+    };
+    Grid->Invalidate();
+    fw::ProcessMessages();
+    EXPECT_EQ(Grid, nullptr);
 }
 
 } // namespace

@@ -77,6 +77,7 @@ void TtsBaseGrid::DrawSpinButton(fw::TCanvas& C, const fw::TRect& B) {
 bool TtsBaseGrid::SpinStep(int Dir) {
     if (!HasSpinButton() || FActive != FEditStrategy.get() || !FActive->GetModifyEnabled())
         return false;
+    TtsBusyScope Busy(*FModel); // the editor's handlers may change or free the grid
     TtsGridEditBox& E = *FEditStrategy->Edit();
     std::string Text = E.EditText();
     int Start = 0, Len = 0;
@@ -91,17 +92,23 @@ bool TtsBaseGrid::SpinStep(int Dir) {
         PadDecimals(Old, Fresh);
         if (HasLeadingZero(Old)) PadToWidth(Old, Fresh);
     }
-    if (E.EditText().empty()) {
-        E.ReplaceSelection(Fresh);
-    } else {
+    // Each change of the editor fires its handlers: one that moved the cell, swapped
+    // its control or changed its text ends the step where it is.
+    const TCellKept Kept = KeepCell();
+    const std::string Was = E.EditText();
+    auto Stays = [&] { return CellKept(Kept) && E.EditText() == Was; };
+    if (!Was.empty()) {
         E.SetSelStart(Start - 1);
+        if (!Stays()) return false;
         E.SetSelLength(Len);
-        E.ReplaceSelection(Fresh);
+        if (!Stays()) return false;
     }
+    E.ReplaceSelection(Fresh);
+    if (!CellKept(Kept)) return true;
     // The stepped number stays selected, the caret at its end, for the next step.
     E.SetSelStart(Start - 1);
-    E.SetSelLength(static_cast<int>(Fresh.size()));
-    ControlValueChanged();
+    if (CellKept(Kept)) E.SetSelLength(static_cast<int>(Fresh.size()));
+    if (CellKept(Kept)) ControlValueChanged();
     RepaintCurrentCell();
     return true;
 }

@@ -180,6 +180,7 @@ TtsGridStreamComponent::TtsGridStreamComponent(TtsGridModel* grid)
 TtsGridStreamComponent::~TtsGridStreamComponent() = default;
 
 void TtsGridStreamComponent::Write(TStream& s) {
+    TtsBusyScope busy(Grid()); // the grid's handlers (values asked for) may free it
     FWritten.clear();
     auto note = [&](const char* name) { FWritten.push_back(name); };
     s.WriteText(CarrierClass);
@@ -351,6 +352,7 @@ void TtsGridStreamComponent::ReadCollection(TStream& s, const std::string& name)
 }
 
 void TtsGridStreamComponent::Read(TStream& s) {
+    TtsBusyScope busy(Grid());
     const std::int64_t start = s.Position();
     const std::int64_t rest = s.Size() - start;
     TMemoryStream record(s.ReadBlock(static_cast<std::size_t>(std::max<std::int64_t>(rest, 0))));
@@ -369,6 +371,7 @@ void TtsGridStreamComponent::Read(TStream& s) {
 
 void TtsGridStreamComponent::ReadInPlace(TStream& s) {
     TtsGridModel& g = *Grid();
+    TtsBusyScope busy(g);
     if (s.ReadText() != CarrierClass) throw EReadError("Not a grid layout");
     // Field positions belong to one load: a later load without them maps no column.
     g.FieldPositions.clear();

@@ -9,6 +9,7 @@
 // The suite runs a few seeds; VEL_GRID_WORKOUT_SEEDS=N (or FIRST:N) runs
 // more, VEL_GRID_WORKOUT_STEPS the steps of each, VEL_GRID_WORKOUT_ODDS the
 // percent of handler calls that change the grid (docs/grid.md).
+#include "GridInvariants.h"
 #include "GridTestEnv.h"
 #include "ScopeExit.h"
 #include "Streams.h"
@@ -298,25 +299,7 @@ protected:
         const std::string W = Where();
         const int Was = std::exchange(Odds, 0);
         fw::TScopeExit Restore([this, Was] { Odds = Was; });
-        ASSERT_FALSE(Grid->Model().Busy()) << W;
-        ASSERT_FALSE(Grid->Updating()) << W;
-        ASSERT_FALSE(GridMemoryCanvas().IsLocked()) << W;
-        ASSERT_EQ(Grid->ColCount(), Grid->Cols() + 1) << W;
-        ASSERT_EQ(Grid->RowCount(), Grid->Rows() + 1) << W;
-        if (Grid->Cols() > 0 && Grid->Rows() > 0) {
-            const TGridCoord C = Grid->Current(), A = Grid->Anchor();
-            ASSERT_TRUE(C.X >= 1 && C.X <= Grid->Cols() && C.Y >= 1 && C.Y <= Grid->Rows())
-                << W << " current " << C.X << "," << C.Y;
-            ASSERT_TRUE(A.X >= 0 && A.X <= Grid->Cols() && A.Y >= 0 && A.Y <= Grid->Rows())
-                << W << " anchor " << A.X << "," << A.Y;
-        }
-        for (int D = 0; D <= Grid->Cols(); ++D)
-            ASSERT_EQ(Grid->GetDisplayCol(Grid->DataColAt(D)), D) << W;
-        for (int D = 0; D <= Grid->Rows(); ++D)
-            ASSERT_EQ(Grid->GetDisplayRow(Grid->DataRowAt(D)), D) << W;
-        for (int C = 1; C <= Grid->Cols(); ++C)
-            for (int R = 1; R <= std::min(Grid->Rows(), 3); ++R)
-                (void)Grid->CellValue(C, R);
+        ASSERT_TRUE(GridIsWhole(*Grid)) << W;
     }
 
     void Run(unsigned S, int Steps) {

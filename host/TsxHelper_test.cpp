@@ -350,6 +350,19 @@ void ExpectOrthonormalFrame(const CtsxTxmx3f& m, const CtsxVec3f& dir) {
     EXPECT_EQ(m.m[11], 0);
 }
 
+// Each product and each sum rounded on its own: an x86-64-v3 run builds the
+// library again for a level that could fuse them.
+TEST(Geometry, SquaredLengthRoundsEachStep) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> any(-3, 3);
+    for (int i = 0; i < 1000; ++i) {
+        const CtsxVec3f v{any(random), any(random), any(random)};
+        volatile float x = v.x * v.x, y = v.y * v.y, z = v.z * v.z;
+        volatile float xy = x + y;
+        ASSERT_EQ(SquaredLength3f(v), xy + z) << i;
+    }
+}
+
 TEST(Geometry, FrameFromDirectionUsesUp) {
     CtsxTxmx3f m;
     MakeFrameFromDirection({1, 0, 0}, {0, 0, 1}, m);

@@ -253,17 +253,26 @@ void TTsx::InstallHandlers() {
 
 void TTsx::RunPlugInit() {
     TPlugState& s = State();
+    // Each step that throws is reported and the rest still run: the queue
+    // runs only this once, and anything left in it would never run.
+    auto guarded = [](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            ReportEscaped("tsxGetData");
+        }
+    };
     // Work queued while the queue runs (by queued work or by OnPlugInit) is
     // run too: drain until nothing is left.
-    auto drain = [&s] {
+    auto drain = [&s, &guarded] {
         while (s.InitList && !s.InitList->empty()) {
             std::unique_ptr<TInitStore> entry = std::move(s.InitList->front());
             s.InitList->pop_front();
-            if (entry->Proc) entry->Proc(entry->Data);
+            if (entry->Proc) guarded([&entry] { entry->Proc(entry->Data); });
         }
     };
     drain();
-    fw::CallHandler(OnPlugInit);
+    guarded([this] { fw::CallHandler(OnPlugInit); });
     drain();
     s.InitList.reset();
     s.PluginInitialized = true;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,23 @@ TEST_F(PlugTest, WorkQueuedWhileTheQueueRunsIsNotLost) {
     EXPECT_EQ(gLog, (std::vector<std::string>{"init a", "init b", "outer", "nested", "plug init",
                                               "from plug init"}));
     EXPECT_EQ(testing::QueuedInitCount(), 0u);
+}
+
+TEST_F(PlugTest, StartUpWorkThatThrowsStopsNothingQueuedAfterIt) {
+    auto& f = MakeForm();
+    CallAfterInit([](void*) { throw std::runtime_error("queued"); }, nullptr);
+    CallAfterInit([](void*) { gLog.push_back("after"); }, nullptr);
+    f.Tsx->OnPlugInit = [] {
+        gLog.push_back("plug init");
+        throw std::runtime_error("plug init");
+    };
+    f.Tsx->InstallHandlers();
+    Descriptor(1);
+    EXPECT_EQ(gLog, (std::vector<std::string>{"init a", "init b", "after", "plug init"}));
+    EXPECT_TRUE(PluginInitialized());
+    EXPECT_EQ(testing::QueuedInitCount(), 0u);
+    CallAfterInit([](void*) { gLog.push_back("late"); }, nullptr);
+    EXPECT_EQ(gLog.back(), "late");
 }
 
 TEST_F(PlugTest, NoComponentsOnlyStoresTheNumberAndFillsTheDescriptor) {

@@ -519,9 +519,9 @@ void TBones::DeformAllChildSkeletons(TSkeleton* root) {
         b->DeformChildSkeletons(root);
 }
 
-void TBones::RebuildSkinAreasAll(TSkeleton* skel) {
+void TBones::RebuildSkinAreasAll(TSkeleton* skel, CtsxSobj only) {
     for (auto& b : List)
-        b->RebuildSkinAreas(skel);
+        b->RebuildSkinAreas(skel, only);
 }
 
 void TBones::ResolveJointsAll(const TJoints& joints) {

@@ -172,7 +172,8 @@ public:
     // Skins, defined with them in Skin.cpp.
     void BuildSkinArea(CtsxSobj obj);
     void RecollectSkinArea(CtsxSobj obj);
-    void RebuildSkinAreas(TSkeleton* skel);
+    // Only the areas on children bound to only, when given.
+    void RebuildSkinAreas(TSkeleton* skel, CtsxSobj only = nullptr);
     void DeformChildSkin(TBoneChild& child, TSkinArea& area, TSkeleton* root);
     void DeformSkins(TSkeleton* root);
     void DeformChildSkeletons(TSkeleton* root);
@@ -232,7 +233,7 @@ public:
     void CollectChildSkeletons(std::vector<TSkeleton*>& list, bool recursive) const;
     void DeformAllSkins(TSkeleton* root);
     void DeformAllChildSkeletons(TSkeleton* root);
-    void RebuildSkinAreasAll(TSkeleton* skel);
+    void RebuildSkinAreasAll(TSkeleton* skel, CtsxSobj only = nullptr);
     // Bones that do not get both joints are deleted.
     void ResolveJointsAll(const TJoints& joints);
 

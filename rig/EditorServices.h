@@ -45,6 +45,9 @@ public:
     // Sets the host's time with every skeleton keeping its pose.
     virtual void SetActiveFrameUpdating(float /*Frame*/) {}
     virtual void UpdateIfFrameDirty() {}
+    // Forgets a pending update: the rig has just brought every skeleton in
+    // line with the host's frame.
+    virtual void ClearFrameDirty() {}
 
     // ---- scene tree, skeleton tree, pose list ----
     virtual void SceneTreeRefreshTree() {}

@@ -62,7 +62,7 @@ TEST_F(EditorServicesTest, TheInstalledEditorHearsEveryOperationUntilTakenOut) {
     std::set<std::string> heard;
     for (const std::string& c : editor.Calls)
         heard.insert(c.substr(0, c.find('(')));
-    EXPECT_EQ(heard.size(), 28u);
+    EXPECT_EQ(heard.size(), 29u);
     EXPECT_EQ(editor.Calls.front(), "MakeToolWindow");
     EXPECT_EQ(editor.Calls.back(), "EditBoneSkin");
     InstallEditorServices(nullptr);

@@ -5,6 +5,7 @@
 #include "Attributes.h"
 #include "Bone.h"
 #include "EditorServices.h"
+#include "HostRefs.h"
 #include "NoDestroy.h"
 #include "Records.h"
 #include "ScopeExit.h"
@@ -14,6 +15,7 @@
 #include "Skin.h"
 #include "Switchboard.h"
 #include "TeeBone.h"
+#include "TeeTakeOver.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -47,7 +49,9 @@ void DiscardBone(TBone& bone) {
 }
 
 void AttachLoadedBone(std::unique_ptr<TBone> bone) {
-    if (!StillInScene(bone->Node)) {
+    // The bone was made as its record was read: a handle reported gone since
+    // names another object now, if any.
+    if (GoneSince(bone->Node, bone->Serial.Value) || !StillInScene(bone->Node)) {
         Report("bone", nullptr, "its object is no longer in the scene");
         DiscardBone(*bone);
         return;
@@ -63,9 +67,10 @@ void AttachLoadedBone(std::unique_ptr<TBone> bone) {
         skeleton = CreateSkeletonForBag(bag);
         skeleton->Loaded = 1;
     }
-    if (bone->LoadedTeeBone)
+    if (bone->LoadedTeeBone) {
+        NoteLoadedTeeBone(*bone->LoadedTeeBone);
         skeleton->Bones.Add(std::move(bone->LoadedTeeBone)); // the carrier goes
-    else
+    } else
         skeleton->Bones.Add(std::move(bone));
 }
 
@@ -100,11 +105,13 @@ void TPoseHolder::MovePosesTo(TSkeleton& skeleton) {
 }
 
 void TPoseHolder::MoveSkinsTo(TSkeleton& skeleton) {
+    // The meshes keep what the scene holds: the skins' rest vertices go back
+    // into them only when the load's refresh deforms them.
     if (LoadRelinkMode == 1) {
-        Skins->ResolveAllInScene();
+        Skins->ResolveAllInScene(false);
     } else {
         TSkeleton* root = skeleton.Root();
-        Skins->ResolveAllUnder(root ? root->SkeletonObject : nullptr);
+        Skins->ResolveAllUnder(root ? root->SkeletonObject : nullptr, false);
     }
     skeleton.Skins->List = std::move(Skins->List);
     Skins->List.clear();
@@ -138,6 +145,7 @@ void FinalizeFileIOUnit() {
     std::vector<std::unique_ptr<TBone>>().swap(PendingBones());
     std::vector<std::unique_ptr<TPoseHolder>>().swap(PoseHolders());
     std::vector<std::string>().swap(Problems());
+    ForgetTeeTakeOvers();
 }
 
 // ---- read and write handlers ----
@@ -257,49 +265,40 @@ void RefreshAfterLoad() {
     SetupMode = false;
     fw::TScopeExit restore([setup] { SetupMode = setup; });
     SetCurrentSkeleton(SkeletonByIndex(0));
-    TEditorServices& editor = EditorServices();
-    editor.SetActiveFrame(0);
-    UpdateAllSkeletons();
-    RebindAllSkins();
+    // The scene comes back as it was saved: only what frame 0's keys move
+    // follows them, nothing relaxes and no intact skin is bound again.
+    SettleAtFrameZero();
+    RebindChangedSkins();
     BuildAllHierarchies();
-    editor.SceneTreeRefreshTree();
+    EditorServices().SceneTreeRefreshTree();
     RebuildAllSubDivSkins();
     RefreshViews();
 }
 
 void ReRecordSetupFrames() {
+    // The scene is saved at frame 0 as it is drawn there: what the keys
+    // move follows them before the host writes it.
     if (!SetupMode) {
-        EditorServices().SetActiveFrame(0);
+        SettleAtFrameZero();
         return;
     }
     RecordRestFrames();
     SetupMode = false;
     fw::TScopeExit restore([] { SetupMode = true; });
-    EditorServices().SetActiveFrame(0);
+    SettleAtFrameZero();
 }
 
-std::int32_t DropSkeletonsOfLostBags() {
-    std::vector<TSkeleton*> lost;
-    for (const auto& s : SkeletonList().List)
-        if (s && !StillInScene(s->Bag)) lost.push_back(s.get());
-    for (TSkeleton* gone : lost) {
-        // Skeletons left hanging from a dropped one stand on their own.
-        for (const auto& s : SkeletonList().List) {
-            if (!s || s->ParentSkeleton != gone) continue;
-            s->ParentSkeleton = nullptr;
-            s->Attached = 0;
-        }
-        DeleteSkeleton(gone);
-    }
-    return static_cast<std::int32_t>(lost.size());
+void DropLoadQueues() {
+    PendingBones().clear();
+    PoseHolders().clear();
 }
 
 namespace testing {
 
 void ResetFileIOUnit() {
-    PendingBones().clear();
-    PoseHolders().clear();
+    DropLoadQueues();
     ClearLoadProblems();
+    ForgetTeeTakeOvers();
     LoadRelinkMode = 1;
     RelinkingScene = false;
 }

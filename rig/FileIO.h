@@ -7,7 +7,7 @@
 //
 // The main form's part, on its scene-loaded timer (objects-loaded likewise,
 // with RebuildAfterObjectLoad and no ClearSkeletons):
-//   DropSkeletonsOfLostBags();
+//   DropFencedSkeletons();   // those of the scene the host closed
 //   if (!HasPendingBones()) return;
 //   no tool window yet: the editor is to open it on its animate page;
 //   ActivatePlugin();
@@ -91,15 +91,18 @@ void RebuildAfterObjectLoad();
 void RelinkSceneObjects();
 void AttachLoadedBones();
 void MovePoseHoldersToSkeletons();
-// Frame 0, every skeleton updated, rebound and regrouped, views redrawn;
-// setup mode is off meanwhile and comes back as it was.
+// Frame 0 (SettleAtFrameZero: only skeletons its keys move follow them, and
+// nothing relaxes), skins whose mesh changed bound again, every skeleton
+// regrouped, views redrawn; setup mode is off meanwhile and comes back as it
+// was. A scene saved at frame 0 comes back bit for bit.
 void RefreshAfterLoad();
 // The host's general event 6 (before a save): in setup mode the rest frames
-// 0 and 1 are recorded again; in every case the host ends on frame 0.
+// 0 and 1 are recorded again; in every case the host ends on frame 0 with
+// the skeletons its keys moved there in line (SettleAtFrameZero).
 void ReRecordSetupFrames();
-// Skeletons whose bag is no longer a scene object (the scene they lived in
-// was replaced) are freed; answers how many went.
-std::int32_t DropSkeletonsOfLostBags();
+// The host closes its scene: the bones and pose libraries read for it and
+// not yet rebuilt go with it.
+void DropLoadQueues();
 
 // Why records were dropped, refused in part or skipped since the last clear,
 // one line each.

@@ -71,7 +71,7 @@ protected:
 
     // What the main form does when its scene-loaded timer fires.
     static void SceneLoaded() {
-        DropSkeletonsOfLostBags();
+        DropFencedSkeletons();
         if (!HasPendingBones()) return;
         {
             TEditScope lock;
@@ -251,11 +251,12 @@ TEST_F(FileIOTest, SceneWithoutBoneRecordsBuildsNothingAndQueuesGoStaleSafely) {
     EXPECT_EQ(tsxhost::SceneNodes(), nodes);
     EXPECT_EQ(PoseHolders().size(), 1u); // waits for a rebuild
 
-    // The next load replaces that scene: the waiting holder is skipped, and
-    // a queued bone of the replaced scene too.
+    // The next load replaces that scene: the waiting holder and a bone
+    // queued for it go with it at its close; the loaded scene's are queued.
     ReadWith(&ReadBoneObject, nodes.back(), Bytes{});
     ASSERT_TRUE(tsxhost::LoadSceneFromBytes(withBones, &error)) << error;
-    ASSERT_EQ(PoseHolders().size(), 2u);
+    ASSERT_EQ(PoseHolders().size(), 1u);
+    ASSERT_EQ(PendingBones().size(), 3u); // two bones and a tee bone
     tsxhost::ResetStaleUses();
     SceneLoaded();
     EXPECT_EQ(tsxhost::StaleUses(), 0);

@@ -1,6 +1,9 @@
 #include "Joint.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <map>
 
 #include "Attributes.h"
 #include "Switchboard.h"
@@ -259,15 +262,44 @@ void TJoints::CollectFlagged(std::vector<TJoint*>& list) const {
             list.push_back(j.get());
 }
 
+namespace {
+
+// A place in the scene, bit for bit.
+std::array<std::uint32_t, 3> PlaceOf(CtsxSobj node) {
+    CtsxVec3f v{};
+    tsxGNodeGetLocation(node, &v);
+    return {std::bit_cast<std::uint32_t>(v.x), std::bit_cast<std::uint32_t>(v.y),
+            std::bit_cast<std::uint32_t>(v.z)};
+}
+
+} // namespace
+
 void TJoints::AssignMarkers(std::vector<CtsxSobj>& markers) {
+    // A marker stands where its joint stands: a joint takes one found there
+    // first (the last of them), so a reload gives each joint the marker it
+    // had. The rest pair as before: the last marker left to the next joint.
+    std::map<std::array<std::uint32_t, 3>, std::vector<std::size_t>> at;
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        at[PlaceOf(markers[i])].push_back(i);
+    std::vector<bool> taken(markers.size(), false);
     for (auto& j : List) {
-        if (markers.empty()) break;
+        const auto here = j->Marker ? at.end() : at.find(PlaceOf(j->Node));
+        if (here == at.end() || here->second.empty()) continue;
+        j->Marker = markers[here->second.back()];
+        taken[here->second.back()] = true;
+        here->second.pop_back();
+    }
+    std::vector<CtsxSobj> left;
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        if (!taken[i]) left.push_back(markers[i]);
+    for (auto& j : List) {
+        if (left.empty()) break;
         if (!j->Marker) {
-            j->Marker = markers.back();
-            markers.pop_back();
+            j->Marker = left.back();
+            left.pop_back();
         }
     }
-    for (CtsxSobj m : markers)
+    for (CtsxSobj m : left)
         DeleteObject(m);
     markers.clear();
 }

@@ -129,8 +129,9 @@ public:
     void ApplyFloorAll();
     // Appends every Linked joint not in list yet.
     void CollectFlagged(std::vector<TJoint*>& list) const;
-    // After a load: joints without a marker take loaded markers from the back
-    // of markers; the leftovers are deleted from the scene.
+    // After a load: each joint without a marker takes a loaded marker that
+    // stands where it stands, the others take the rest from the back of
+    // markers; the leftovers are deleted from the scene.
     void AssignMarkers(std::vector<CtsxSobj>& markers);
     void Translate(const CtsxVec3f& offset);
 

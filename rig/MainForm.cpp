@@ -11,6 +11,7 @@
 #include "Skeleton.h"
 #include "Skin.h"
 #include "Switchboard.h"
+#include "TeeTakeOver.h"
 #include "TsxHelper.h"
 
 namespace vel {
@@ -226,8 +227,10 @@ void TMainForm::TsxEventsObjectMove(CtsxTxmx3f& pTxmx, std::int16_t) {
 }
 
 void TMainForm::TsxEventsObjectDestroy(CtsxSobj inSobj) {
-    // Whoever deleted it, its handle may come back for another object.
+    // Whoever deleted it, its handle may come back for another object, and
+    // no tree may keep its row: the rig's own deletes come under its lock.
     NoteObjectGone(inSobj);
+    if (inSobj) ForgetObjectRows(inSobj);
     // The host also reports its own objects (type below 50) and tears the
     // scene down without a main view.
     if (!MainViewHwnd() || EditLocked() || !inSobj) return;
@@ -285,8 +288,14 @@ void TMainForm::TsEventsRenderFrameStart(const tsxEventRenderData&) {
 }
 
 void TMainForm::TsEventsSceneClose() {
-    // The scene's objects go without a report each.
+    // The scene's objects go without a report each; what the rig made or
+    // read for them is fenced off, before the host hands their handles to
+    // the next scene's objects.
     NoteSceneClosed();
+    ObjectLoadedTimer->SetEnabled(false); // the merged objects went too
+    FDeleteAfterLoad.clear();
+    DropLoadQueues();
+    FenceSkeletonsAtSceneClose();
 }
 
 void TMainForm::TsEventsSceneLoad() {
@@ -320,7 +329,7 @@ std::int32_t TMainForm::PoseLibExtObjWriteBinary(CtsxSobj pSobj, CtsxFILE fd) {
 }
 
 std::int32_t TMainForm::DestroyExtOnLoadObjReadBinary(CtsxSobj pSobj, CtsxFILE) {
-    FDeleteAfterLoad.push_back(pSobj);
+    FDeleteAfterLoad.push_back(RefTo(pSobj));
     return 0;
 }
 
@@ -345,9 +354,9 @@ void TMainForm::ObjectLoaded() {
 }
 
 void TMainForm::LoadFinished(bool scene) {
-    // Also after a load without bone records: the rig must not keep showing
-    // skeletons of a scene that is gone.
-    if (scene) DropSkeletonsOfLostBags();
+    // Also after a load without bone records: the skeletons of the scene the
+    // host closed are out of reach since, and go now.
+    DropFencedSkeletons();
     if (!HasPendingBones()) return;
     if (!EditorServices().ToolWindow()) EditorServices().SetOpenOnAnimatePage(true);
     ActivatePlugin();
@@ -365,11 +374,14 @@ void TMainForm::LoadFinished(bool scene) {
 }
 
 void TMainForm::DeleteQueuedObjects() {
-    std::vector<CtsxSobj> queued;
+    std::vector<THostRef> queued;
     queued.swap(FDeleteAfterLoad);
-    // Objects listed by an earlier load may have gone with their scene.
-    for (CtsxSobj obj : queued)
-        if (IsSceneObjectOfType(obj, 0)) tsxSobjDelete(obj);
+    TTeeTakeOver takeOver;
+    // Objects listed by an earlier load may have gone, and their handles
+    // name the user's objects now.
+    for (const THostRef& ref : queued)
+        if (CtsxSobj obj = LiveObject(ref); obj && IsSceneObjectOfType(obj, 0)) tsxSobjDelete(obj);
+    takeOver.Finish();
     RefreshViews();
 }
 

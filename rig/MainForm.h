@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "HostRefs.h"
 #include "Timers.h"
 #include "TsEvents.h"
 #include "TsObjectEvents.h"
@@ -46,8 +47,10 @@ public:
 
     // Set between a render begin that acted and its render end or abort.
     bool Rendering() const { return FRendering; }
-    // Helper objects read from a file, deleted after a load that rebuilt bones.
-    const std::vector<CtsxSobj>& DeleteAfterLoad() const { return FDeleteAfterLoad; }
+    // Helper objects read from a file, deleted after a load that rebuilt bones
+    // (known again by when they were read: never another object that has
+    // the handle since).
+    const std::vector<THostRef>& DeleteAfterLoad() const { return FDeleteAfterLoad; }
 
     void FormCreate();
 
@@ -123,7 +126,7 @@ private:
 
     bool FRendering = false;
     bool FSavedSkipSubDivRebuild = false;
-    std::vector<CtsxSobj> FDeleteAfterLoad;
+    std::vector<THostRef> FDeleteAfterLoad;
 };
 
 extern TMainForm* MainForm;

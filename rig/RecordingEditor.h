@@ -103,6 +103,10 @@ public:
         Note("UpdateIfFrameDirty");
         FrameDirty = false;
     }
+    void ClearFrameDirty() override {
+        Note("ClearFrameDirty");
+        FrameDirty = false;
+    }
 
     void SceneTreeRefreshTree() override { Note("SceneTreeRefreshTree"); }
     void SceneTreeSelectCurrentObject() override { Note("SceneTreeSelectCurrentObject"); }
@@ -154,6 +158,7 @@ inline void CallFrameOperations(TEditorServices& editor) {
     editor.SetActiveFrame(4);
     editor.SetActiveFrameUpdating(5);
     editor.UpdateIfFrameDirty();
+    editor.ClearFrameDirty();
 }
 
 // Every operation on a window but the tool window's making, once each,

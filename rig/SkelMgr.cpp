@@ -1,8 +1,11 @@
 #include "SkelMgr.h"
 
 #include <algorithm>
+#include <bit>
+#include <set>
 
 #include "EditorServices.h"
+#include "HostRefs.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "NoDestroy.h"
@@ -25,6 +28,13 @@ using TStateList = std::vector<std::unique_ptr<TSkeletonState>>;
 TStateList& SavedStates() {
     static fw::TNoDestroy<TStateList> states;
     return *states;
+}
+
+// Skeletons of scenes the host closed, out of the list until the next load's
+// rebuild frees them.
+std::vector<std::unique_ptr<TSkeleton>>& Fenced() {
+    static fw::TNoDestroy<std::vector<std::unique_ptr<TSkeleton>>> fenced;
+    return *fenced;
 }
 
 // The skeletons bound below skeleton, at any depth.
@@ -112,6 +122,7 @@ void FinalizeSkelMgrUnit() {
     CurrentSkeleton = nullptr;
     TStateList().swap(SavedStates());
     std::vector<std::unique_ptr<TSkeleton>>().swap(SkeletonList().List);
+    std::vector<std::unique_ptr<TSkeleton>>().swap(Fenced());
 }
 
 // ---- creation and look-up ----
@@ -245,6 +256,28 @@ void HandleObjectDestroyed(CtsxSobj object) {
     ForEachSkeleton([&](TSkeleton& s) { s.ObjectDeleted(object); });
 }
 
+// ---- the host closes its scene ----
+
+void FenceSkeletonsAtSceneClose() {
+    auto& list = SkeletonList().List;
+    for (auto& s : list)
+        Fenced().push_back(std::move(s));
+    list.clear();
+    // States saved around a frame change belong to the skeletons that went.
+    SavedStates().clear();
+    if (CurrentSkeleton) SetCurrentSkeleton(nullptr);
+}
+
+std::int32_t DropFencedSkeletons() {
+    std::vector<std::unique_ptr<TSkeleton>> fenced = std::move(Fenced());
+    Fenced().clear();
+    return static_cast<std::int32_t>(fenced.size());
+}
+
+std::int32_t FencedSkeletonCount() {
+    return static_cast<std::int32_t>(Fenced().size());
+}
+
 // ---- selection ----
 
 void SyncCurrentSkeletonToObject(CtsxSobj object, bool allowRedirect) {
@@ -285,12 +318,41 @@ void UpdateAllSkeletons() {
         s.UpdateJointSizes();
     });
     ForEachSkeleton([](TSkeleton& s) {
-        if (s.Attached == 0) s.DeformRootSkins();
+        if (s.Attached != 0) return;
+        if (!SetupMode) {
+            s.DeformRootSkins();
+        } else if (s.Skins) {
+            // A bound mesh keeps its rest shape in setup mode, as a joint's
+            // drag leaves it: the bones move inside it, and leaving setup
+            // mode binds it again as it stands. A pass with no area puts
+            // every vertex at rest.
+            s.Skins->ResetAll();
+            s.Skins->ApplyAll(false);
+        }
     });
 }
 
 void RebindAllSkins() {
     ForEachSkeleton([](TSkeleton& s) { s.RebindSkins(); });
+}
+
+void RebindChangedSkins() {
+    std::vector<std::pair<TSkeleton*, CtsxSobj>> rebound; // root, object
+    ForEachSkeleton([&rebound](TSkeleton& s) {
+        if (s.Root() != &s || !s.Skins) return;
+        for (auto& skin : s.Skins->List) {
+            if (!skin) continue;
+            skin->ResolveMesh();
+            if (!skin->Mesh || tsxPolyhGetNbrVxs(skin->Mesh) == skin->VertexCount) continue;
+            skin->Bind(skin->Object);
+            rebound.emplace_back(&s, skin->Object);
+        }
+    });
+    if (rebound.empty()) return;
+    ForEachSkeleton([&rebound](TSkeleton& s) {
+        for (const auto& [root, object] : rebound)
+            if (s.Root() == root) s.Bones.RebuildSkinAreasAll(&s, object);
+    });
 }
 
 void ShowAllJoints(bool show) {
@@ -396,6 +458,50 @@ std::int32_t SavedStateCount() {
     return static_cast<std::int32_t>(SavedStates().size());
 }
 
+namespace {
+
+// What a frame change moves of a skeleton, bit for bit: its joints' places
+// (read from the scene) and its bones' rolls.
+std::vector<std::uint32_t> PoseBits(TSkeleton& s) {
+    s.Joints.ReadAll();
+    std::vector<std::uint32_t> bits;
+    auto add = [&bits](const CtsxVec3f& v) {
+        for (float f : {v.x, v.y, v.z})
+            bits.push_back(std::bit_cast<std::uint32_t>(f));
+    };
+    for (const auto& j : s.Joints.List)
+        if (j) add(j->Position);
+    for (const auto& b : s.Bones.List)
+        if (b) add(b->Twist);
+    return bits;
+}
+
+} // namespace
+
+void SettleAtFrameZero() {
+    std::vector<std::pair<TSkeleton*, std::vector<std::uint32_t>>> before;
+    // A skeleton made before the host's last scene close stands for objects
+    // that went with it (a save before the load timer): it is left alone.
+    ForEachSkeleton([&before](TSkeleton& s) {
+        if (s.Serial.Value > LastSceneClose()) before.emplace_back(&s, PoseBits(s));
+    });
+    {
+        TEditScope edit;
+        EditorServices().SetActiveFrame(0);
+    }
+    EditorServices().ClearFrameDirty();
+    std::set<const TSkeleton*> listed, deformed;
+    ForEachSkeleton([&listed](const TSkeleton& s) { listed.insert(&s); });
+    std::vector<TSkeleton*> roots;
+    for (auto& [s, bits] : before) {
+        if (!listed.count(s) || PoseBits(*s) == bits) continue;
+        s->FollowJoints();
+        if (TSkeleton* root = s->Root(); deformed.insert(root).second) roots.push_back(root);
+    }
+    for (TSkeleton* root : roots)
+        root->DeformSkins(root);
+}
+
 void RecordRestFrames() {
     if (SkeletonCount() < 1) return;
     RebindAllSkins();
@@ -424,6 +530,7 @@ namespace testing {
 void ResetSkelMgrUnit() {
     SavedStates().clear();
     SkeletonList().List.clear();
+    Fenced().clear();
     OptAutoSelect = false;
 }
 

@@ -58,6 +58,18 @@ bool FindSkeletonOfBagChild(CtsxSobj node, TSkeleton*& skeleton);
 void DeleteSkeleton(TSkeleton* skeleton);
 void HandleObjectDestroyed(CtsxSobj object);
 
+// ---- the host closes its scene ----
+// Every skeleton leaves the list at once, and there is no current skeleton:
+// what was made for the closed scene names objects that went (or, on a host
+// that reuses handles, the next scene's objects), so no broadcast, look-up,
+// export or window may reach it again. The skeletons are kept, out of reach,
+// until the rebuild after the load frees them: a caller up the stack may
+// still hold one.
+void FenceSkeletonsAtSceneClose();
+// Frees the fenced skeletons; answers how many went.
+std::int32_t DropFencedSkeletons();
+std::int32_t FencedSkeletonCount();
+
 // ---- selection ----
 void SyncCurrentSkeletonToObject(CtsxSobj object, bool allowRedirect);
 
@@ -67,6 +79,11 @@ void RelinkAllUnderRoot();
 void BuildAllHierarchies();
 void UpdateAllSkeletons();
 void RebindAllSkins();
+// After a load: only the skins whose mesh has another number of vertices than
+// they were bound with bind again (with the areas on them); the others keep
+// the binding the scene stored, bit for bit (binding takes the mesh as it
+// stands, its last deformation rounded, for the rest shape).
+void RebindChangedSkins();
 void ShowAllJoints(bool show);
 void BroadcastTwistChanged(CtsxSobj object, float time);
 void BroadcastStiffChanged(CtsxSobj object, float time);
@@ -94,6 +111,12 @@ void SaveAllSkeletonStates();
 void RestoreAllSkeletonStates();
 std::int32_t SavedStateCount();
 void RecordRestFrames();
+// Goes to frame 0 (through the frame controller, the keys' notifications
+// under the edit lock) and makes each skeleton whose joints or rolls the keys
+// moved follow them there (FollowJoints, then its family's skins); the others
+// and the scene around them stay bit for bit as they are. Nothing is left
+// for the next draw: the frame is in line. A load and a save do this.
+void SettleAtFrameZero();
 
 // ---- sub-division passes ----
 void ExtractAllControlMeshes();

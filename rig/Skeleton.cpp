@@ -296,6 +296,14 @@ void TSkeleton::Update() {
     }
 }
 
+void TSkeleton::FollowJoints() {
+    Joints.ReadAll();
+    if (!Joints.AllFinite()) return;
+    Bones.PlaceAll();
+    Bones.MoveAllChildren();
+    UpdateJointSizes();
+}
+
 void TSkeleton::Refresh() {
     Update();
     if (!SetupMode) DeformRootSkins();

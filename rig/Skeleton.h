@@ -89,6 +89,11 @@ public:
     // re-read. Only positions change; nothing is written to the host.
     void Relax();
     void Update();
+    // After the host applied keys (outside setup mode): the bones, the bound
+    // objects and the joint sizes follow the joints where they stand, and
+    // nothing relaxes, so a pose a frame change brings back comes back bit
+    // for bit (relaxing again moves joints whose constraints conflict).
+    void FollowJoints();
     void Refresh();
     void RefreshAttached();
     void UpdateJointSizes();

@@ -153,8 +153,12 @@ void TSkinObject::Restore() {
 }
 
 void TSkinObject::ResolveBySceneIndex() {
-    Object = GetNodeAtIndexInScene(SceneIndex);
+    FindBySceneIndex();
     Restore();
+}
+
+void TSkinObject::FindBySceneIndex() {
+    Object = GetNodeAtIndexInScene(SceneIndex);
 }
 
 void TSkinObject::ResolveByName(CtsxSobj root) {
@@ -169,11 +173,15 @@ void TSkinObject::ResolveByRootIndex(CtsxSobj root) {
 }
 
 void TSkinObject::Resolve(CtsxSobj root) {
+    Find(root);
+    Restore();
+}
+
+void TSkinObject::Find(CtsxSobj root) {
     if (RootIndex != -1)
         ResolveByRootIndex(root);
     else
         ResolveByName(root);
-    Restore();
 }
 
 namespace {
@@ -306,15 +314,21 @@ bool TSkinsObject::FindByObject(CtsxSobj obj, TSkinObject*& skin) const {
     return false;
 }
 
-void TSkinsObject::ResolveAllInScene() {
-    for (auto& s : List)
-        if (s) s->ResolveBySceneIndex();
+void TSkinsObject::ResolveAllInScene(bool restore) {
+    for (auto& s : List) {
+        if (!s) continue;
+        s->FindBySceneIndex();
+        if (restore) s->Restore();
+    }
     PurgeUnresolved();
 }
 
-void TSkinsObject::ResolveAllUnder(CtsxSobj root) {
-    for (auto& s : List)
-        if (s) s->Resolve(root);
+void TSkinsObject::ResolveAllUnder(CtsxSobj root, bool restore) {
+    for (auto& s : List) {
+        if (!s) continue;
+        s->Find(root);
+        if (restore) s->Restore();
+    }
     PurgeUnresolved();
 }
 
@@ -514,12 +528,12 @@ void TBone::RecollectSkinArea(CtsxSobj obj) {
     if (TSkinArea* area = SkinAreas(i)) area->CollectVertices(*skin);
 }
 
-void TBone::RebuildSkinAreas(TSkeleton* skel) {
+void TBone::RebuildSkinAreas(TSkeleton* skel, CtsxSobj only) {
     TSkeleton* top = TopSkeleton(skel);
     for (std::int32_t i = 0; i < ChildCount(); ++i) {
         TSkinArea* area = SkinAreas(i);
         TBoneChild* child = Children(i);
-        if (!area || !child) continue;
+        if (!area || !child || (only && child->Object != only)) continue;
         TSkinObject* skin = FindSkin(top, child->Object);
         if (!skin) continue;
         CtsxTxmx3f m;

@@ -53,10 +53,14 @@ public:
     void Bind(CtsxSobj obj);
     // Puts the rest vertices back when the mesh still has VertexCount vertices.
     void Restore();
+    // Each Resolve finds the object again and then Restores; a load finds it
+    // alone (FindBySceneIndex, Find), keeping the mesh the scene holds.
     void ResolveBySceneIndex();
     void ResolveByName(CtsxSobj root);
     void ResolveByRootIndex(CtsxSobj root);
     void Resolve(CtsxSobj root);
+    void FindBySceneIndex();
+    void Find(CtsxSobj root);
 
     void ResetAccumulators();
     // Accumulates Matrix x rest vertex i with weight w; ignored for an index
@@ -103,8 +107,9 @@ public:
     std::int32_t Add(std::unique_ptr<TSkinObject> skin);
     bool FindByObject(CtsxSobj obj, TSkinObject*& skin) const;
 
-    void ResolveAllInScene();
-    void ResolveAllUnder(CtsxSobj root);
+    // With restore false each skin is only found again (a load).
+    void ResolveAllInScene(bool restore = true);
+    void ResolveAllUnder(CtsxSobj root, bool restore = true);
     // Frees every skin that lost its object.
     void PurgeUnresolved();
     // Takes other's skins, freeing those whose object this list already has;

@@ -519,6 +519,23 @@ TEST_F(SkinRigTest, CollapsedBoneAddsNothingAndSpreadsNoNaN) {
     ExpectNear(Vertex(4), rest[4]); // its only bone gave no frame: back at rest
 }
 
+// In setup mode the bones move inside the mesh: a full update (a script's
+// refresh, a redraw after a frame change) keeps it at rest, as a joint's drag
+// does, so leaving setup mode binds the mesh the user made rather than one
+// deformed with the binding of before the edit.
+TEST_F(SkinRigTest, SetupModeKeepsTheMeshAtRestThroughAFullUpdate) {
+    BuildArm();
+    SetupMode = true;
+    joints[2]->SetPosition(CtsxVec3f{2, 2, 0});
+    skel->Refresh();
+    UpdateAllSkeletons();
+    ExpectAtRest(0);
+    RebindAllSkins();
+    for (std::size_t i = 0; i < rest.size(); ++i)
+        ExpectNear(skel->Skins->Items(0)->RestVertices()[i], rest[i], 0);
+    SetupMode = false;
+}
+
 TEST_F(SkinRigTest, AttachedSkeletonDeformsItsMeshInASecondPass) {
     BuildArm();
     SetupMode = true;

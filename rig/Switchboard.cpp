@@ -143,11 +143,15 @@ void ObjectMoved(CtsxTxmx3f& matrix) {
     CurrentSkeleton->ObjectMoved(GetSelectedObjectOfType(TSX_TYPE_GROUP), matrix);
 }
 
-void ForgetObject(CtsxSobj object) {
+void ForgetObjectRows(CtsxSobj object) {
     TEditorServices& editor = EditorServices();
-    editor.MeshRenderHide();
     editor.SceneTreeRemoveObjectNode(object);
     editor.SkelTreeRemoveObjectNode(object);
+}
+
+void ForgetObject(CtsxSobj object) {
+    EditorServices().MeshRenderHide();
+    ForgetObjectRows(object);
 }
 
 void ObjectDestroyed(CtsxSobj object) {
@@ -252,6 +256,10 @@ int BoneObjectType() {
 
 int JointMarkerType() {
     return MainForm && MainForm->JointExtObj ? MainForm->JointExtObj->SObjType() : 0;
+}
+
+int TeeBoneObjectType() {
+    return MainForm && MainForm->TeeBoneExtObj ? MainForm->TeeBoneExtObj->SObjType() : 0;
 }
 
 // ---- joint materials ----

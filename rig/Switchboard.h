@@ -65,6 +65,8 @@ void SafeSelect(CtsxSobj object, int mode);
 
 // ---- host object changes ----
 void ObjectMoved(CtsxTxmx3f& matrix);
+// The object's rows leave the scene tree and the skeleton tree.
+void ForgetObjectRows(CtsxSobj object);
 void ForgetObject(CtsxSobj object);
 void ObjectDestroyed(CtsxSobj object);
 // Nothing for no object; a stale one changes nothing and raises nothing.
@@ -88,6 +90,7 @@ CtsxSobj NewJointMarker();
 CtsxSobj NewJointObject();
 int BoneObjectType();
 int JointMarkerType();
+int TeeBoneObjectType();
 
 // ---- joint materials ----
 void CreateJointMaterials();

@@ -258,6 +258,15 @@ TEST_F(SceneTest, GroupsCarryTheirDescendantsAndReparentingKeepsTheWorld) {
     CtsxVec3f s;
     tsxGNodeGetSize(cube, &s);
     ExpectVec(s, 2, 3, 4);
+
+    // Put at the end of its own turned group, it keeps its transform bit for bit.
+    const CtsxEuler3f turn{0.3f, -0.7f, 1.1f};
+    tsxGNodeSetRotation(other, &turn);
+    CtsxSobj last = AddNull("Last", other);
+    const std::vector<std::uint8_t> before = SaveSceneToBytes();
+    tsxAddSubobj(&into, cube);
+    tsxAddSubobj(&into, last);
+    EXPECT_EQ(SaveSceneToBytes(), before);
 }
 
 TEST_F(SceneTest, VisibilityIsExactlyOneAndFollowsGroups) {

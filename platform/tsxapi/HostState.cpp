@@ -236,6 +236,12 @@ void SetWorldLoc(Node* n, const Vec3& p) {
 }
 
 void Reparent(Node* n, Node* parent) {
+    // Within its own group an object keeps its transform as it is: taken
+    // through the world and back it would round.
+    if (n->parent == parent) {
+        AppendChild(parent, n);
+        return;
+    }
     Rot r = PureRot(n);
     Vec3 p = Translation(World(n));
     AppendChild(parent, n);

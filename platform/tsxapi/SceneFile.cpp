@@ -1,6 +1,7 @@
 #include "SceneFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -454,6 +455,29 @@ int ResolveKind(const std::string& attr, std::int32_t kind) {
     return AttributeByName(attr);
 }
 
+// A rotation orthonormal to float precision, as saves write them, is kept
+// bit for bit: made orthonormal again in double, it would round to other
+// floats, and a scene loaded and saved again would change. One further off
+// (a damaged or foreign file) is made orthonormal.
+Rot ReadRotation(const float (&stored)[9]) {
+    double m[3][3];
+    Rot kept;
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            kept.r[i][k] = m[i][k] = stored[i * 3 + k];
+    constexpr double kTolerance = 1e-5;
+    bool near = true;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            const double dot = m[0][a] * m[0][b] + m[1][a] * m[1][b] + m[2][a] * m[2][b];
+            near = near && std::fabs(dot - (a == b ? 1.0 : 0.0)) < kTolerance;
+        }
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    return near && det > 0 ? kept : Orthonormal(m);
+}
+
 Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
     int type = rec.type;
     if (type >= TSX_TYPE_EXTFIRST) type = ExtTypeByName(rec.extType);
@@ -461,11 +485,7 @@ Node* Build(const NodeRec& rec, const std::vector<std::uint64_t>& materials) {
     Node* n =
         HasMesh(type) ? MakeMeshNode(type, rec.name, rec.vxs, rec.faces) : NewNode(type, rec.name);
     if (type >= TSX_TYPE_EXTFIRST) n->extTypeName = rec.extType;
-    double cols[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k)
-            cols[i][k] = rec.rot[i * 3 + k];
-    n->rot = Orthonormal(cols);
+    n->rot = ReadRotation(rec.rot);
     n->loc = {rec.loc[0], rec.loc[1], rec.loc[2]};
     n->size = {rec.size[0], rec.size[1], rec.size[2]};
     n->visible = rec.visible;

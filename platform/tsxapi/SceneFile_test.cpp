@@ -1,6 +1,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,13 @@ TEST_F(SceneFileTest, SaveAndLoadKeepEverything) {
 
 TEST_F(SceneFileTest, ASceneSavedLoadedAndSavedAgainGivesTheSameBytes) {
     Build(); // a red cube
+    // Turned nodes keep their rotations to the bit.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> angle(-3.1f, 3.1f);
+    for (int i = 0; i < 16; ++i) {
+        const CtsxEuler3f e{angle(random), angle(random), angle(random)};
+        tsxGNodeSetRotation(AddNull("Turned"), &e);
+    }
     const CtsxMaterial unused = AddMaterial(CtsxColor{200, 10, 10, 255});
     const CtsxMaterial green = AddMaterial(CtsxColor{0, 255, 0, 255});
     tsxPolyhPaint(tsxSubDivGetCagePtr(FindByFullName("Sub")), green);

@@ -150,13 +150,10 @@ const TRow Rows[] = {
      }},
     {"Forms", "FQR",
      [](TScene& s) {
+         s.F->OnClose = [](TObject*, TCloseAction& Action) { Action = caFree; };
          s.F->Show(), ProcessMessages();
          for (auto Step : {&TForm::Hide, &TForm::Show, &TForm::Close})
              if (Live(s.F)) (s.F->*Step)();
-         if (!Live(s.F)) return;
-         s.F->OnClose = [](TObject*, TCloseAction& Action) { Action = caFree; };
-         s.F->Show();
-         if (Live(s.F)) s.F->Close();
          ProcessMessages();
      },
      "F"},

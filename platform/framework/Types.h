@@ -90,10 +90,11 @@ private:
     const TCallHold FHold;
 };
 
+// A sender CallHandler holds: a pointer to a (non-const) component.
 template <class S>
-constexpr bool IsComponentPointer =
-    std::is_pointer_v<S> &&
-    std::is_base_of_v<TComponent, std::remove_cv_t<std::remove_pointer_t<S>>>;
+constexpr bool IsComponentPointer = std::is_pointer_v<S> &&
+                                    !std::is_const_v<std::remove_pointer_t<S>> &&
+                                    std::is_base_of_v<TComponent, std::remove_pointer_t<S>>;
 
 template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
     RunHandlerProbe();

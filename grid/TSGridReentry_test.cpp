@@ -215,9 +215,9 @@ TEST_F(ReentryTest, ACountChangeIsWholeWhateverAHandlerThrows) {
     EXPECT_TRUE(Grid->SetCurrentCell(6, 1));
 }
 
-// A cell's value asked for while the grid paints: its handler frees the grid.
-// Waits for the framework to hold a control it paints as a message does.
-TEST_F(ReentryTest, DISABLED_APaintWhoseValueHandlerFreesTheGrid) {
+// A cell's value asked for while the grid paints: its handler frees the grid,
+// which the framework holds while it paints it.
+TEST_F(ReentryTest, APaintWhoseValueHandlerFreesTheGrid) {
     Focus();
     Grid->SetStoreData(false);
     Grid->OnCellLoaded = [this](fw::TObject*, int, int, TtsVariant&) {

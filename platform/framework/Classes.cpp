@@ -1,55 +1,82 @@
 #include "Classes.h"
 
+#include "Messages.h"
 #include "NoDestroy.h"
 #include "ScopeExit.h"
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
+#include <utility>
 
 namespace fw {
 
 namespace {
 
-bool (*gBusyTest)(const TComponent*) = nullptr;
+// What the framework and guards hold now, outermost first (null for one freed
+// meanwhile by other means).
+std::vector<TComponent*>& Holds() {
+    static TNoDestroy<std::vector<TComponent*>> list;
+    return *list;
+}
 
-// Frees put off while their components were busy with a message.
+// Frees put off while their components were held (null: gone meanwhile).
 std::vector<TComponent*>& FreeLater() {
     static TNoDestroy<std::vector<TComponent*>> list;
     return *list;
 }
 
-// Components held by guards (null for one freed meanwhile).
-std::vector<TComponent*>& Held() {
-    static TNoDestroy<std::vector<TComponent*>> list;
-    return *list;
-}
+bool gFreeingLater = false;
 
-bool HeldWithin(const TComponent* c) {
-    for (const TComponent* h : Held())
-        for (const TComponent* o = h; o; o = o->Owner())
-            if (o == c) return true;
+// Whether freeing Outer would free something held: a held component is Outer,
+// or lies in it through owners and parents. Each ancestor is looked at once.
+bool HeldWithin(const TComponent* Outer) {
+    std::unordered_set<const TComponent*> Seen;
+    std::vector<const TComponent*> Next;
+    for (const TComponent* H : Holds())
+        if (H && Seen.insert(H).second) Next.push_back(H);
+    while (!Next.empty()) {
+        const TComponent* C = Next.back();
+        Next.pop_back();
+        if (C == Outer) return true;
+        for (const TComponent* Up : {C->Owner(), C->GetParentComponent()})
+            if (Up && Seen.insert(Up).second) Next.push_back(Up);
+    }
     return false;
 }
 
 } // namespace
 
+std::size_t TCallHold::Push(TComponent* AComponent) {
+    if (!IsUserInterfaceThread()) return NotHeld;
+    auto& holds = Holds();
+    holds.push_back(AComponent);
+    if (AComponent) ++AComponent->FHolds;
+    return holds.size() - 1;
+}
+
+void TCallHold::PopTo(std::size_t ADepth) {
+    if (ADepth == NotHeld) return;
+    auto& holds = Holds();
+    while (holds.size() > ADepth) {
+        if (TComponent* C = holds.back()) --C->FHolds;
+        holds.pop_back();
+    }
+}
+
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {}
 
 TComponent::~TComponent() {
     SetState(TComponentStateItem::Destroying);
-    std::erase(FreeLater(), this); // freed another way meanwhile
-    std::replace(Held().begin(), Held().end(), this, static_cast<TComponent*>(nullptr));
-    // Whoever asked to hear about us drops its reference now.
-    auto notifies = std::move(FFreeNotifies);
-    FFreeNotifies.clear();
-    for (TComponent* c : notifies) {
-        auto& back = c->FFreeNotifies;
-        back.erase(std::remove(back.begin(), back.end(), this), back.end());
-        c->Notification(this, TOperation::Remove);
-    }
+    // Freed another way meanwhile: no hold or waiting free names it any more.
+    auto* none = static_cast<TComponent*>(nullptr);
+    if (FFreePending) std::replace(FreeLater().begin(), FreeLater().end(), this, none);
+    if (FHolds > 0) std::replace(Holds().begin(), Holds().end(), this, none);
+    NotifyFreed();
     while (!FComponents.empty()) {
         std::unique_ptr<TComponent> last = std::move(FComponents.back());
         FComponents.pop_back();
+        last->SetState(TComponentStateItem::Destroying);
         last.reset(); // it still sees its owner, which is Destroying
     }
     if (FOwner) {
@@ -59,8 +86,25 @@ TComponent::~TComponent() {
                                [this](const auto& p) { return p.get() == this; });
         if (it != list.end()) it->release(), list.erase(it);
         if (FOwner->FLoadList) std::erase(*FOwner->FLoadList, this);
-        FOwner->Notification(this, TOperation::Remove);
+        FOwner->Notify(this, TOperation::Remove);
     }
+}
+
+void TComponent::NotifyFreed() {
+    // Whoever asked to hear about us drops its reference now. Each is held
+    // while the others hear: one's Notification may free another.
+    const THeldList<TComponent> notifies(FFreeNotifies);
+    FFreeNotifies.clear();
+    for (TComponent* c : notifies) {
+        std::erase(c->FFreeNotifies, this);
+        c->Notify(this, TOperation::Remove);
+    }
+}
+
+void TComponent::Notify(TComponent* AComponent, TOperation Operation) {
+    const TCallHold hold(this);
+    RunHandlerProbe();
+    Notification(AComponent, Operation);
 }
 
 void TComponent::SetName(const std::string& Value) {
@@ -144,7 +188,7 @@ TComponent* TComponent::InsertComponent(std::unique_ptr<TComponent> AComponent) 
         c->SetState(TComponentStateItem::Loading);
         FLoadList->push_back(c);
     }
-    Notification(c, TOperation::Insert);
+    Notify(c, TOperation::Insert);
     return c;
 }
 
@@ -156,7 +200,7 @@ std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* AComponent) 
     FComponents.erase(it);
     result->FOwner = nullptr;
     if (FLoadList) std::erase(*FLoadList, AComponent);
-    Notification(AComponent, TOperation::Remove);
+    Notify(AComponent, TOperation::Remove);
     return result;
 }
 
@@ -204,46 +248,39 @@ void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
     Loaded();
 }
 
-TFreeGuard::TFreeGuard(TComponent* AComponent) {
-    Held().push_back(AComponent);
-}
+TFreeGuard::TFreeGuard(TComponent* AComponent) : FDepth(TCallHold::Push(AComponent)) {}
 
 TFreeGuard::~TFreeGuard() {
-    auto& held = Held();
-    held.pop_back();
-    // The last hold let go outside any message: what was put off goes now.
-    if (held.empty() && !(gBusyTest && gBusyTest(nullptr))) {
-        try {
-            FreeDeferred();
-        } catch (...) {
-            // A destructor's handler failing is not the guard's to report.
-        }
+    TCallHold::PopTo(FDepth);
+    try {
+        FreeDeferred(); // the outermost hold let go: what was put off goes now
+    } catch (...) {
+        ReportLeaveStepError();
     }
-}
-
-void SetBusyTest(bool (*Test)(const TComponent* AComponent)) {
-    gBusyTest = Test;
 }
 
 void FreeDeferred() {
+    if (!IsUserInterfaceThread() || !Holds().empty() || gFreeingLater) return;
+    gFreeingLater = true;
+    TScopeExit done([] { gFreeingLater = false; });
+    // Frees that destructors put off meanwhile join the end of the list.
     auto& later = FreeLater();
-    // Each waiting free is tried once: one still held goes back to wait for
-    // its guard (trying it again here would never end).
-    for (std::size_t tries = later.size(); tries > 0 && !later.empty(); --tries) {
-        TComponent* c = later.front();
-        later.erase(later.begin());
-        Free(c);
-    }
+    for (std::size_t i = 0; i < later.size(); ++i)
+        if (TComponent* c = std::exchange(later[i], nullptr)) {
+            c->FFreePending = false;
+            Free(c);
+        }
+    later.clear();
 }
 
 void Free(TComponent* AComponent) {
-    if (!AComponent) return;
-    if (HeldWithin(AComponent) || (gBusyTest && gBusyTest(AComponent))) {
-        auto& later = FreeLater();
-        if (std::find(later.begin(), later.end(), AComponent) == later.end())
-            later.push_back(AComponent);
+    if (!AComponent || AComponent->InState(TComponentStateItem::Destroying)) return;
+    if (AComponent->FHolds > 0 || HeldWithin(AComponent)) {
+        if (!AComponent->FFreePending) FreeLater().push_back(AComponent);
+        AComponent->FFreePending = true;
         return;
     }
+    AComponent->SetState(TComponentStateItem::Destroying);
     if (TComponent* owner = AComponent->Owner()) {
         owner->RemoveComponent(AComponent).reset();
         return;

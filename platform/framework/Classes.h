@@ -5,6 +5,7 @@
 #include "Types.h"
 
 #include <any>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -113,6 +114,10 @@ public:
     // Hands an owned component back to the caller; null when not owned here.
     std::unique_ptr<TComponent> RemoveComponent(TComponent* AComponent);
 
+    // The component this one lies in besides its owner (a control's parent);
+    // it goes with either.
+    virtual TComponent* GetParentComponent() const { return nullptr; }
+
     // Asks AComponent to tell this one (Notification with Remove) when it goes.
     void FreeNotification(TComponent* AComponent);
     void RemoveFreeNotification(TComponent* AComponent);
@@ -125,8 +130,15 @@ protected:
     void LoadOwnedComponents(const std::function<void()>& build);
 
 private:
+    friend class TCallHold;
+    friend void Free(TComponent* AComponent);
+    friend void FreeDeferred();
     static unsigned Bit(TComponentStateItem Item) { return 1u << static_cast<unsigned>(Item); }
     void Unlink(TComponent* Other);
+    // Tells the components that asked (FreeNotification) that this one goes.
+    void NotifyFreed();
+    // Notification, holding this component meanwhile.
+    void Notify(TComponent* AComponent, TOperation Operation);
 
     TComponent* FOwner;
     std::string FName;
@@ -136,6 +148,8 @@ private:
     std::vector<TComponent*> FFreeNotifies;
     std::vector<TComponent*>* FLoadList = nullptr;
     bool FCollecting = false;
+    int FHolds = 0;            // entries of the hold stack naming it
+    bool FFreePending = false; // its free waits for the message loop
 };
 
 // Constructs T(owner, args...), calls its AfterConstruction, gives it to
@@ -153,26 +167,37 @@ template <class T, class... A> T* Create(TComponent* owner, A&&... args) {
 }
 
 // Frees a component that its owner holds (or that has no owner and no other
-// holder). A component busy with a message (its window, or a window inside or
-// owned by it, is handling one: a handler freeing the control that called it)
-// is freed once no window is handling a message any more.
+// holder); one already on its way out is left to go. A component the framework
+// is calling into (TCallHold: a message to it, its paint, its handler, a walk
+// over its siblings), or one a guard holds, or one inside which such a
+// component lies (as owner or parent), is freed later: at the next step of the
+// message loop (a message pumped, an input event, a timer), or at the end of
+// the outermost guard, once nothing holds anything. So the code that called
+// out goes on with a whole object, whatever a handler freed.
 void Free(TComponent* AComponent);
 
-// Holds a component for a scope: Free puts off freeing it, or a component it
-// belongs to, until the scope ends (code that fires a handler which may free
-// the object running it, outside the object's own messages).
+// Holds a component for a scope, as the framework holds what it calls into;
+// the outermost guard's end also frees what was put off meanwhile (code that
+// fires a handler which may free the object running it, outside a message).
 class TFreeGuard {
 public:
     explicit TFreeGuard(TComponent* AComponent);
     ~TFreeGuard();
     TFreeGuard(const TFreeGuard&) = delete;
     TFreeGuard& operator=(const TFreeGuard&) = delete;
+
+private:
+    std::size_t FDepth;
 };
 
-// The window layer's part in Free: whether a component is busy with a message
-// (with null: whether any window is handling one), and the frees put off
-// meanwhile, run when the last message is done.
-void SetBusyTest(bool (*Test)(const TComponent* AComponent));
+// A step of the message loop (a message pumped, an input event delivered, a
+// timer fired): when it ends with nothing held, the frees put off meanwhile run.
+class TLoopStep : public TFreeGuard {
+public:
+    TLoopStep() : TFreeGuard(nullptr) {}
+};
+
+// Runs the frees put off meanwhile, when nothing is held.
 void FreeDeferred();
 
 } // namespace fw

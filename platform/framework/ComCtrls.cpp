@@ -51,6 +51,7 @@ TTabSheet* TPageControl::Pages(int Index) const {
 }
 
 void TPageControl::InsertPage(TTabSheet* Page) {
+    const TCallHold Hold(std::vector<TControl*>{this, Page}); // placing the page calls out
     FPages.push_back(Page);
     Invalidate();
     Page->SetParent(this);
@@ -67,6 +68,7 @@ void TPageControl::RemovePage(TTabSheet* Page) {
 void TPageControl::SetActivePage(TTabSheet* Value) {
     if (Value && Value->PageControl() != this) return;
     if (FActivePage == Value) return;
+    const TCallHold Hold(std::vector<TControl*>{this, Value}); // hiding the old page calls out
     if (FActivePage) FActivePage->SetVisible(false);
     FActivePage = Value;
     if (FActivePage) FActivePage->SetVisible(true);
@@ -88,10 +90,11 @@ void TPageControl::SelectPage(TTabSheet* Page) {
 }
 
 TRect TPageControl::TabRect(int Index) const {
-    if (Index < 0 || Index >= PageCount()) return TRect{};
-    // Each tab as wide as its caption needs, side by side from the left.
+    // Each tab as wide as its caption needs, side by side from the left. The
+    // font's change calls out first, which may take a page away.
     TCanvas& c = *const_cast<TPageControl*>(this)->Canvas();
     c.Font().Assign(Font());
+    if (Index < 0 || Index >= PageCount()) return TRect{};
     int left = 2;
     for (int i = 0;; ++i) {
         const int width = c.TextWidth(FPages[static_cast<std::size_t>(i)]->Caption()) + 12;

@@ -17,26 +17,6 @@
 namespace fw {
 namespace {
 
-// The windows handling a message now, outermost first (null for one freed
-// meanwhile): a component they lie in or belong to is freed only afterwards.
-std::vector<TWinControl*>& Dispatching() {
-    static TNoDestroy<std::vector<TWinControl*>> list;
-    return *list;
-}
-
-bool BusyWithMessage(const TComponent* c) {
-    if (!c) return !Dispatching().empty();
-    for (const TWinControl* w : Dispatching()) {
-        for (const TControl* p = w; p; p = p->Parent())
-            if (p == c) return true;
-        for (const TComponent* o = w; o; o = o->Owner())
-            if (o == c) return true;
-    }
-    return false;
-}
-
-[[maybe_unused]] const bool gBusyTestSet = (SetBusyTest(BusyWithMessage), true);
-
 // Top-level windows that are showing, bottom to top.
 std::vector<TWinControl*>& TopLevels() {
     static TNoDestroy<std::vector<TWinControl*>> list;
@@ -98,8 +78,13 @@ void TControl::SetParent(TWinControl* AParent) {
     if (AParent == this) throw EComponentError("A control cannot be its own parent");
     for (TWinControl* p = AParent; p; p = p->Parent())
         if (p == this) throw EComponentError("A control cannot be placed inside itself");
+    const TCallHold hold(std::vector<TControl*>{this, AParent}); // leaving the old one calls out
     if (FParent) FParent->RemoveControl(this);
     if (AParent) AParent->InsertControl(this);
+}
+
+TComponent* TControl::GetParentComponent() const {
+    return FParent;
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -264,11 +249,18 @@ void TControl::SetMouseCapture(bool Value) {
 
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m{Msg, WParam, LParam, 0};
-    if (const TWndMethod Proc = FWindowProc)
-        Proc(m);
-    else
-        WndProc(m);
+    CallWindowProc(m);
     return m.Result;
+}
+
+void TControl::CallWindowProc(TMessage& Message) {
+    const TCallHold hold(this);
+    RunHandlerProbe();
+    // A copy: the control may set or clear its window handler while it runs.
+    if (const TWndMethod Proc = FWindowProc)
+        Proc(Message);
+    else
+        WndProc(Message);
 }
 
 void TControl::WndProc(TMessage& Message) {
@@ -548,13 +540,13 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
     SetState(TComponentStateItem::Destroying);
-    std::replace(Dispatching().begin(), Dispatching().end(), this, static_cast<TWinControl*>(nullptr));
     FWindowProc = nullptr; // a subclassing procedure may belong to a derived part already gone
     // Children go with their parent; unowned ones are only let go of, since
     // whoever holds them frees them.
     while (!FChildren.empty()) {
         TControl* child = FChildren.back();
         if (TComponent* owner = child->Owner()) {
+            child->SetState(TComponentStateItem::Destroying); // nothing frees it a second time
             std::unique_ptr<TComponent> held = owner->RemoveComponent(child);
             if (held) {
                 held.reset();
@@ -568,7 +560,10 @@ TWinControl::~TWinControl() {
 }
 
 HWND TWinControl::Handle() {
-    if (!FHandle) CreateHandle();
+    if (!FHandle) {
+        const TCallHold hold(this); // making it calls out (its parent's window first)
+        CreateHandle();
+    }
     return FHandle;
 }
 
@@ -629,7 +624,8 @@ void TWinControl::DestroyWnd() {
 
 void TWinControl::DestroyHandle() {
     if (!FHandle) return;
-    for (TControl* c : FChildren)
+    const THeldList<TControl> children(FChildren);
+    for (TControl* c : children)
         if (c->IsWindowed()) static_cast<TWinControl*>(c)->DestroyHandle();
     const HWND h = FHandle;
     if (FScrollBars) FScrollBars->Track = TScrollTracking{}; // a bar press ends with its window
@@ -652,38 +648,15 @@ void TWinControl::RecreateWnd() {
 }
 
 void TWinControl::MainWndProc(TMessage& Message) {
-    auto& stack = Dispatching();
-    stack.push_back(this);
-    const std::size_t depth = stack.size();
-    try {
-        RouteMainMessage(Message);
-    } catch (...) {
-        stack.resize(depth - 1);
-        if (stack.empty()) FreeDeferred();
-        throw;
-    }
-    stack.resize(depth - 1);
-    if (stack.empty()) FreeDeferred();
-}
-
-void TWinControl::RouteMainMessage(TMessage& Message) {
+    const TCallHold hold(this);
     // A press on a scroll bar holds the mouse until it is let go.
     if (FScrollBars && FScrollBars->Track.Bar >= 0 && TrackScrollBar(*this, Message)) return;
     if (const TMessageFilter* filter = FindControlMessageFilter(Message.Msg)) {
         const TMessageFilter f = *filter; // it may replace itself while running
-        f(this, Message, [this, &Message] {
-            if (const TWndMethod Proc = WindowProc())
-                Proc(Message);
-            else
-                WndProc(Message);
-        });
+        f(this, Message, [this, &Message] { CallWindowProc(Message); });
         return;
     }
-    // A copy: the control may set or clear its window handler while it runs.
-    if (const TWndMethod Proc = WindowProc())
-        Proc(Message);
-    else
-        WndProc(Message);
+    CallWindowProc(Message);
 }
 
 void TWinControl::WndProc(TMessage& Message) {
@@ -719,6 +692,7 @@ TControl* TWinControl::Controls(int Index) const {
 
 void TWinControl::InsertControl(TControl* AControl) {
     if (!AControl || AControl->FParent == this) return;
+    const TCallHold hold(std::vector<TControl*>{this, AControl});
     if (AControl->FParent) AControl->FParent->RemoveControl(AControl);
     if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->RemoveFromTopLevel();
     FChildren.push_back(AControl);
@@ -733,12 +707,15 @@ void TWinControl::InsertControl(TControl* AControl) {
 }
 
 void TWinControl::RemoveControl(TControl* AControl) {
-    auto it = std::find(FChildren.begin(), FChildren.end(), AControl);
-    if (it == FChildren.end()) return;
+    if (!AControl || AControl->FParent != this) return;
     InvalidateRect(AControl->BoundsRect());
-    if (AControl->IsWindowed()) static_cast<TWinControl*>(AControl)->DestroyHandle();
+    if (AControl->IsWindowed()) {
+        const TCallHold hold(std::vector<TControl*>{this, AControl});
+        static_cast<TWinControl*>(AControl)->DestroyHandle();
+        if (AControl->FParent != this) return; // its window's end moved it meanwhile
+    }
     ForgetControl(AControl);
-    FChildren.erase(it);
+    std::erase(FChildren, AControl);
     AControl->FParent = nullptr;
     if (AControl->FAlign != alNone && !InState(TComponentStateItem::Destroying)) Realign();
 }
@@ -795,6 +772,7 @@ void TWinControl::AlignControls(TControl*, TRect& Rect) {
                 return false;
             }
         });
+        const TCallHold hold(list);
         for (TControl* c : list) {
             const int w = std::max(Rect.Width(), 0), h = std::max(Rect.Height(), 0);
             switch (kind) {
@@ -904,7 +882,7 @@ void TWinControl::SetVisible(bool Value) {
 
 void TWinControl::NotifyShowing() {
     // Windowed controls inside hear that they started or stopped showing.
-    const std::vector<TControl*> children = FChildren;
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) {
         if (!c->IsWindowed() || !c->Visible()) continue;
         auto* w = static_cast<TWinControl*>(c);
@@ -1017,7 +995,7 @@ void TWinControl::Dispatch(TMessage& Message) {
     case CM_CTL3DCHANGED: {
         NonClientChanged();
         InvalidateNonClient();
-        const std::vector<TControl*> children = FChildren;
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             if (c->IsWindowed()) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
         break;
@@ -1034,14 +1012,14 @@ void TWinControl::Dispatch(TMessage& Message) {
         const UINT child = Message.Msg == CM_COLORCHANGED  ? CM_PARENTCOLORCHANGED
                            : Message.Msg == CM_FONTCHANGED ? CM_PARENTFONTCHANGED
                                                            : CM_PARENTSHOWHINTCHANGED;
-        const std::vector<TControl*> children = FChildren;
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             c->Perform(child, 0, 0);
         break;
     }
     case CM_DIALOGCHAR: {
         // Offered to every child until one takes it.
-        const std::vector<TControl*> children = FChildren;
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children)
             if (c->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0) {
                 Message.Result = 1;
@@ -1178,7 +1156,7 @@ void TWinControl::DoExit() {
 void TWinControl::PaintWindow(const TPaintTarget&) {}
 
 void TWinControl::PaintControls(const TPaintTarget& Target) {
-    const std::vector<TControl*> children = FChildren;
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) {
         if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
         TPaintTarget t = ChildTarget(Target, *c);
@@ -1223,7 +1201,7 @@ void TWinControl::PaintTree(const TPaintTarget& Target, bool NonClient) {
                                 OffsetRect(ClientRect(), client.Origin.X, client.Origin.Y));
     if (!client.Clip.IsEmpty()) {
         Perform(WM_PAINT, reinterpret_cast<WPARAM>(&client), 0);
-        const std::vector<TControl*> children = FChildren;
+        const THeldList<TControl> children(FChildren);
         for (TControl* c : children) {
             if (!c->IsWindowed() || !c->Visible()) continue;
             static_cast<TWinControl*>(c)->PaintTree(ChildTarget(client, *c));
@@ -1243,12 +1221,13 @@ void TWinControl::PaintNow() {
     }
     if (!Visible() || FUpdateRect.IsEmpty()) return;
     if (!FSurface || FSurface->Width != Width() || FSurface->Height != Height()) {
-        FSurface = std::make_unique<TSurface>();
+        FSurface = std::make_shared<TSurface>();
         FSurface->SetSize(Width(), Height(), ColorToPixel32(Color()));
         FUpdateRect = Bounds(0, 0, Width(), Height());
     }
+    const std::shared_ptr<TSurface> surface = FSurface;
     TPaintTarget t;
-    t.Surface = FSurface.get();
+    t.Surface = surface.get();
     t.Origin = TPoint{0, 0};
     t.Clip = FUpdateRect;
     FUpdateRect = TRect{};
@@ -1272,6 +1251,7 @@ void TCustomControl::Paint() {}
 void TCustomControl::PaintWindow(const TPaintTarget& Target) {
     AttachCanvas(*FCanvas, Target, *this);
     TScopeExit detach([this] { DetachCanvas(*FCanvas); });
+    RunHandlerProbe();
     Paint();
 }
 
@@ -1288,6 +1268,7 @@ void TGraphicControl::Dispatch(TMessage& Message) {
         const auto& t = *reinterpret_cast<const TPaintTarget*>(Message.WParam);
         AttachCanvas(*FCanvas, t, *this);
         TScopeExit detach([this] { DetachCanvas(*FCanvas); });
+        RunHandlerProbe();
         Paint();
         return;
     }
@@ -1308,7 +1289,7 @@ std::vector<TWinControl*> TopLevelWindows() {
 }
 
 void PaintPendingWindows() {
-    const std::vector<TWinControl*> tops = TopLevels();
+    const THeldList<TWinControl> tops(TopLevels());
     for (TWinControl* w : tops)
         if (std::find(TopLevels().begin(), TopLevels().end(), w) != TopLevels().end())
             w->PaintNow();
@@ -1399,8 +1380,10 @@ bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
         Top->FSurface->Width != Top->Width() || Top->FSurface->Height != Top->Height() ||
         !IntersectRect(Top->FUpdateRect, Area).IsEmpty())
         return false;
+    const std::shared_ptr<TSurface> Surface = Top->FSurface;
+    const TCallHold Hold(Top);
     TPaintTarget T;
-    T.Surface = Top->FSurface.get();
+    T.Surface = Surface.get();
     T.Origin = Origin;
     T.Clip = Area;
     Paint(T);

@@ -208,6 +208,7 @@ public:
 
     TWinControl* Parent() const { return FParent; }
     virtual void SetParent(TWinControl* AParent);
+    TComponent* GetParentComponent() const override;
 
     int Left() const { return FLeft; }
     int Top() const { return FTop; }
@@ -292,7 +293,8 @@ public:
     bool MouseCapture() const;
     void SetMouseCapture(bool Value);
 
-    // Sends a message straight to this control's window procedure.
+    // Sends a message straight to this control's window procedure, holding
+    // the control meanwhile (Free waits).
     LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
     // The message entry point; replaceable to subclass a control. Empty = WndProc.
     const TWndMethod& WindowProc() const { return FWindowProc; }
@@ -355,6 +357,8 @@ protected:
 private:
     friend class TWinControl;
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
+    // WindowProc, else WndProc, the control held meanwhile.
+    void CallWindowProc(TMessage& Message);
     // Dispatch's steps: button and move messages, the wheel. True when handled.
     bool DispatchMouse(TMessage& Message);
     bool DispatchWheel(TMessage& Message);
@@ -531,9 +535,8 @@ private:
     friend bool AttachWindowCanvas(const TControl* Control, TCanvas& Canvas);
     friend bool PaintWindowPartNow(TWinControl& Control, const TRect& Part,
                                    const std::function<void(const TPaintTarget&)>& Paint);
-    // Every message to the window; frees a handler put off run after the outermost.
+    // Every message to the window, the control held meanwhile.
     void MainWndProc(TMessage& Message);
-    void RouteMainMessage(TMessage& Message);
     void PaintHandler(const TPaintTarget& Target);
     // The client and children, then (when asked) the non-client area.
     void PaintTree(const TPaintTarget& Target, bool NonClient = true);
@@ -548,7 +551,7 @@ private:
     int FAlignLevel = 0;
     bool FAlignPending = false;
     bool FTabStop = false;
-    std::unique_ptr<TSurface> FSurface;
+    std::shared_ptr<TSurface> FSurface; // shared with a paint running: a handler may drop it
     TRect FUpdateRect;
     std::unique_ptr<TWindowScrollBars> FScrollBars;
     bool FCtl3D = true;

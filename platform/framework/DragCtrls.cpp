@@ -4,6 +4,8 @@
 #include "NoDestroy.h"
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace fw {
 namespace {
@@ -40,30 +42,52 @@ TControl* FindTarget(TPoint Pos) {
     return nullptr;
 }
 
-void Start() {
+// The drag's controls are held while it calls out: one a handler frees stays
+// whole until the message loop's next step, when the drag forgets it.
+std::vector<TControl*> DragControls(const TDragState& S) {
+    return {S.Source, S.Target};
+}
+
+// False when nothing starts: a handler ended the drag meanwhile.
+bool Start() {
     TDragState& S = Drag();
+    TControl* Source = S.Source;
     S.Active = true;
-    TDragObject* Supplied = nullptr;
-    S.Source->Perform(CM_DRAGSTART, 0, reinterpret_cast<LPARAM>(&Supplied));
-    S.Object.reset(Supplied ? Supplied : new TDragObject);
+    std::unique_ptr<TDragObject> Supplied;
+    TDragObject* Given = nullptr;
+    Source->Perform(CM_DRAGSTART, 0, reinterpret_cast<LPARAM>(&Given));
+    Supplied.reset(Given);
+    if (S.Source != Source) return false;
+    S.Object = Supplied ? std::move(Supplied) : std::make_unique<TDragObject>();
     S.Object->Control = S.Source;
     S.Object->DragPos = GetCursorPos();
+    return true;
 }
 
 void Move(TPoint Pos) {
     TDragState& S = Drag();
-    S.Object->DragPos = Pos;
+    TDragObject* Object = S.Object.get();
+    const TCallHold Hold(DragControls(S));
+    Object->DragPos = Pos;
     TControl* Target = FindTarget(Pos);
-    TDragRec R{Pos, S.Object.get(), Target};
+    const TCallHold HoldTarget(Target);
+    // After each call out: a handler may have ended the drag.
+    if (S.Object.get() != Object) return;
+    TDragRec R{Pos, Object, Target};
     if (Target != S.Target) {
-        TDragRec Leave{Pos, S.Object.get(), S.Target};
+        TDragRec Leave{Pos, Object, S.Target};
         Send(S.Target, dmDragLeave, Leave);
+        if (S.Object.get() != Object) return;
         S.Target = Target;
-        S.Accepted = Send(Target, dmDragEnter, R) != 0;
+        const bool Accepted = Send(Target, dmDragEnter, R) != 0;
+        if (S.Object.get() != Object) return;
+        S.Accepted = Accepted;
     } else {
-        S.Accepted = Send(Target, dmDragMove, R) != 0;
+        const bool Accepted = Send(Target, dmDragMove, R) != 0;
+        if (S.Object.get() != Object) return;
+        S.Accepted = Accepted;
     }
-    S.Object->DragTarget = S.Accepted ? Target : nullptr;
+    Object->DragTarget = S.Accepted ? Target : nullptr;
 }
 
 // Ends the drag: a drop on an accepting target, or nothing.
@@ -71,6 +95,7 @@ void Finish(bool Drop, TPoint Pos) {
     TDragState S = std::move(Drag());
     Drag() = TDragState{};
     if (!S.Source) return;
+    const TCallHold Hold(DragControls(S));
     if (S.Active && S.Target) {
         TDragRec R{Pos, S.Object.get(), S.Target};
         if (Drop && S.Accepted) {
@@ -81,7 +106,7 @@ void Finish(bool Drop, TPoint Pos) {
         }
     }
     if (GetCaptureControl() == S.Source) SetCaptureControl(nullptr);
-    if (S.Active) {
+    if (S.Active && S.Object) {
         TDragRec End{Pos, S.Object.get(), S.Object->Dropped ? S.Target : nullptr};
         S.Source->Perform(CM_DRAGEND, 0, reinterpret_cast<LPARAM>(&End));
     }
@@ -91,15 +116,13 @@ void Finish(bool Drop, TPoint Pos) {
 
 void BeginDrag(TControl* Control, bool Immediate, int Threshold) {
     if (!Control || Drag().Source) return;
+    const TCallHold Hold(Control); // the capture's change may free it
     TDragState& S = Drag();
     S.Source = Control;
     S.Start = GetCursorPos();
     S.Threshold = Threshold < 0 ? DefaultThreshold : Threshold;
     SetCaptureControl(Control);
-    if (Immediate) {
-        Start();
-        Move(S.Start);
-    }
+    if (Immediate && Start()) Move(S.Start);
 }
 
 bool Dragging() {
@@ -126,7 +149,7 @@ bool DragMouseMessage(UINT Msg, TPoint ScreenPos) {
             if (std::abs(ScreenPos.X - S.Start.X) < S.Threshold &&
                 std::abs(ScreenPos.Y - S.Start.Y) < S.Threshold)
                 return false; // not yet: the source sees the move
-            Start();
+            if (!Start()) return true;
         }
         Move(ScreenPos);
         return true;

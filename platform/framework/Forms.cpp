@@ -20,6 +20,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TCustomForm::~TCustomForm() {
+    SetState(TComponentStateItem::Destroying); // OnDestroy freeing the form frees nothing
     CallHandler(OnDestroy, this);
 }
 

@@ -197,6 +197,7 @@ void HintMouseMessage(TPoint ScreenPos, const TMessage& Msg) {
         CancelHint();
         return;
     }
+    const TCallHold Hold(C); // hiding the window shown calls out
     if (C == S.Control) {
         if (!S.CursorRect.IsEmpty() && !S.CursorRect.Contains(ScreenPos)) {
             // Another part of the control may have another hint.
@@ -232,6 +233,7 @@ void ActivateHint(TPoint CursorPos) {
     THintState& S = State();
     TControl* C = S.Control;
     if (!C) return;
+    const TCallHold Hold(C);
     THintInfo Info;
     Info.HintControl = C;
     Info.CursorPos = C->ScreenToClient(CursorPos);

@@ -103,6 +103,8 @@ HWND WindowOf(TControl* c) {
 void UpdateMouseControl(TPoint screen) {
     auto& s = In();
     TControl* now = FindControlAtPos(screen, true);
+    // Both are held while either hears: a handler may free the other.
+    const TCallHold hold(std::vector<TControl*>{now, s.MouseControl});
     HWND nowWnd = WindowOf(now);
     if (nowWnd != s.MouseWindow) {
         HWND old = s.MouseWindow;
@@ -122,6 +124,7 @@ bool IsButtonDown(UINT msg) {
 
 // Delivers one mouse message as the platform would; false when nobody got it.
 bool DeliverMouse(UINT msg, TPoint screen) {
+    const TLoopStep step;
     auto& s = In();
     if (DragMouseMessage(msg, screen)) return true; // the class library's drag takes it
     HWND target = s.Capture;
@@ -197,6 +200,7 @@ HWND ChangeCapture(HWND wnd, TControl* control) {
     if (prevWnd == wnd && prevControl == control) return prevWnd;
     s.Capture = wnd;
     s.CaptureControl = control;
+    const TCallHold hold(prevControl); // its window may free it first
     if (prevWnd && prevWnd != wnd && IsWindow(prevWnd))
         SendMessage(prevWnd, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(wnd));
     if (prevControl && prevControl != control && !prevControl->IsWindowed())
@@ -227,6 +231,7 @@ TCustomForm* FocusForm() {
 
 // False when the key went nowhere or was taken as a dialog key.
 bool SendKeyDown(std::uint16_t key, TShiftState shift) {
+    const TLoopStep step;
     auto& s = In();
     ApplyShift(shift);
     const bool wasDown = s.Keys[key & 0xFF];
@@ -494,6 +499,7 @@ void DoubleClickAt(TPoint ScreenPos, TMouseButton Button, TShiftState Shift) {
 }
 
 void MouseWheelAt(TPoint ScreenPos, int WheelDelta, TShiftState Shift) {
+    const TLoopStep step;
     auto& s = In();
     ApplyShift(Shift);
     s.Cursor = ClampToScreen(ScreenPos);
@@ -523,6 +529,7 @@ void KeyDown(std::uint16_t Key, TShiftState Shift) {
 }
 
 void KeyUp(std::uint16_t Key, TShiftState Shift) {
+    const TLoopStep step;
     auto& s = In();
     ApplyShift(Shift);
     s.Keys[Key & 0xFF] = false;
@@ -533,6 +540,7 @@ void KeyUp(std::uint16_t Key, TShiftState Shift) {
 }
 
 void KeyChar(char Ch, TShiftState Shift) {
+    const TLoopStep step;
     auto& s = In();
     ApplyShift(Shift);
     const auto code = static_cast<WPARAM>(static_cast<unsigned char>(Ch));
@@ -550,6 +558,7 @@ void KeyChar(char Ch, TShiftState Shift) {
 }
 
 void KeyCharW(char16_t Ch) {
+    const TLoopStep step;
     auto& s = In();
     if (s.Focus && IsWindow(s.Focus)) SendMessage(s.Focus, WM_CHAR, static_cast<WPARAM>(Ch), 1);
 }

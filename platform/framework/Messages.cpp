@@ -1,5 +1,6 @@
 #include "Messages.h"
 
+#include "Classes.h"
 #include "Hooks.h"
 #include "NoDestroy.h"
 #include "ScopeExit.h"
@@ -216,6 +217,7 @@ void DeliverSentMessages() {
             s.Sent.pop_front();
         }
         LRESULT r = 0;
+        const TLoopStep step;
         // The sender must wake up even when the handler throws.
         TScopeExit finish([&s, sent, &r] {
             std::lock_guard lock(s.Lock);
@@ -249,6 +251,7 @@ bool PeekMessage(TMsg& Msg, HWND Wnd, bool Remove) {
 }
 
 LRESULT DispatchMessage(const TMsg& Msg) {
+    const TLoopStep step;
     return CallProc(Msg.hwnd, Msg.message, Msg.wParam, Msg.lParam);
 }
 
@@ -287,10 +290,13 @@ void RunIdleHandlers() {
 
 void ProcessMessages() {
     if (!IsUserInterfaceThread()) return;
+    // Each message and input event is a step of its own; the paint is the last.
+    FreeDeferred();
     PumpQueue();
     RunIdleHandlers();
     PumpQueue();
     PaintPendingWindows();
+    FreeDeferred();
 }
 
 void AddIdleHandler(const void* Owner, std::function<void()> Handler) {

@@ -145,6 +145,7 @@ void TEdit::Replace(const std::string& With) {
 }
 
 void TEdit::Change() {
+    const TCallHold hold(this); // the parent may free it on hearing of the change
     Invalidate();
     if (Parent() && HandleAllocated() && !FQuiet)
         Parent()->Perform(WM_COMMAND, EN_CHANGE << 16, reinterpret_cast<LPARAM>(Handle()));

@@ -1,5 +1,6 @@
 #include "Timers.h"
 
+#include "Classes.h"
 #include "NoDestroy.h"
 
 #include <algorithm>
@@ -65,7 +66,10 @@ bool FireOne(std::uint64_t limit, bool moveManualClock) {
         KillTimer(wnd, id);
         return true;
     }
-    SendMessage(wnd, WM_TIMER, id, 0);
+    {
+        const TLoopStep step;
+        SendMessage(wnd, WM_TIMER, id, 0);
+    }
     PumpPosted();
     return true;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Basic value types shared by every part of the framework.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -18,7 +20,8 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // Calls a stored handler, when one is set, through a copy: a handler that
 // replaces or clears itself (or frees the object holding it) does not destroy
-// the closure it is running in. Every event of the framework fires this way.
+// the closure it is running in. Every event of the framework fires this way;
+// a component sender is held meanwhile (TCallHold below).
 //
 // A test seam rides on it: while a probe is installed (TProbeScope), it runs
 // before every event fired, whether a handler is set or not, so a test can act
@@ -44,11 +47,71 @@ private:
     const THandlerProbe* FPrevious;
 };
 
+class TComponent;
+
+// The framework's holds on the components it calls into: a message, a paint, a
+// handler, a walk over children. While a component is held, Free puts off
+// freeing it, or anything it lies in, until the message loop's next step (see
+// Free in Classes.h), so the code that called out goes on with a whole object.
+// Holds nest; each lets go of what it took. Only the user-interface thread
+// holds anything (components live there); elsewhere a hold does nothing.
+class TCallHold {
+public:
+    explicit TCallHold(TComponent* AComponent) : FDepth(Push(AComponent)) {}
+    // Each of a list: a walk that calls out, over a copy of the list.
+    template <class C> explicit TCallHold(const std::vector<C*>& List) : FDepth(Push(nullptr)) {
+        for (C* Item : List)
+            Push(Item);
+    }
+    ~TCallHold() { PopTo(FDepth); }
+    TCallHold(const TCallHold&) = delete;
+    TCallHold& operator=(const TCallHold&) = delete;
+
+    // Holds a component (null holds nothing); answers the depth before, which
+    // PopTo lets go back to (NotHeld off the user-interface thread).
+    static std::size_t Push(TComponent* AComponent);
+    static void PopTo(std::size_t ADepth);
+    static constexpr std::size_t NotHeld = static_cast<std::size_t>(-1);
+
+private:
+    std::size_t FDepth;
+};
+
+// A copy of a list of components, each held while a walk over it calls out:
+// one a handler frees (or takes out of the list) stays whole until the walk ends.
+template <class C> class THeldList {
+public:
+    explicit THeldList(const std::vector<C*>& List) : FItems(List), FHold(FItems) {}
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+
+private:
+    const std::vector<C*> FItems;
+    const TCallHold FHold;
+};
+
+// A sender CallHandler holds: a pointer to a (non-const) component.
+template <class S>
+constexpr bool IsComponentPointer = std::is_pointer_v<S> &&
+                                    !std::is_const_v<std::remove_pointer_t<S>> &&
+                                    std::is_base_of_v<TComponent, std::remove_pointer_t<S>>;
+
 template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
     RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
     Copy(std::forward<A>(Args)...);
+}
+// A component sender is held while its handler runs (and the probe, which
+// stands for one), so a handler that frees it does not free it under the caller.
+template <class F, class S, class... A>
+    requires IsComponentPointer<std::decay_t<S>>
+void CallHandler(const F& Handler, S&& Sender, A&&... Args) {
+    const TCallHold Hold(Sender);
+    RunHandlerProbe();
+    if (!Handler) return;
+    const F Copy = Handler;
+    Copy(std::forward<S>(Sender), std::forward<A>(Args)...);
 }
 
 // Window handles and message words, pointer-sized as on the platform.

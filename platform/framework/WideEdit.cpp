@@ -147,6 +147,7 @@ void TWideEdit::Change() {
 }
 
 void TWideEdit::Notify(WPARAM Code) {
+    const TCallHold Hold(this); // the parent may free it on hearing
     if (Parent() && HandleAllocated())
         Parent()->Perform(WM_COMMAND, Code << 16, reinterpret_cast<LPARAM>(Handle()));
 }

@@ -184,7 +184,7 @@ void TWinControl::AnchorChildren() {
     FAnchorClient = now;
     if (was.cx < 0 || was == now) return;
     const int dx = now.cx - was.cx, dy = now.cy - was.cy;
-    const std::vector<TControl*> children = FChildren;
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) {
         if (c->Align() != alNone) continue;
         const TAnchors a = c->Anchors();
@@ -218,7 +218,7 @@ void TWinControl::ChangeScale(int M, int D) {
     FAnchorClient = TSize{-1, -1};
     TControl::ChangeScale(M, D);
     FAnchorClient = TSize{ClientWidth(), ClientHeight()};
-    const std::vector<TControl*> children = FChildren;
+    const THeldList<TControl> children(FChildren);
     for (TControl* c : children) c->ChangeScale(M, D);
     Align.Leave();
 }

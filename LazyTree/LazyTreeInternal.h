@@ -49,6 +49,7 @@ constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so d
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
+constexpr std::uint8_t nfDoomed = 16;    // its deletion waits in the queue: it takes no children
 
 // A scope that holds nodes (see TBaseLazyTree::TBusyKind): an operation, a
 // handler or walk callback, or a function handing back a node. Deletions asked
@@ -96,7 +97,8 @@ public:
     ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
     TNodeWatch(const TNodeWatch&) = delete;
     TNodeWatch& operator=(const TNodeWatch&) = delete;
-    bool Alive(PLazyNode Node) const { return FLive.contains(Node); }
+    // A node whose deletion waits in the queue counts as gone already.
+    bool Alive(PLazyNode Node) const { return FLive.contains(Node) && !(Node->Internal & nfDoomed); }
     void Add(PLazyNode Node) { FLive.insert(Node); }
     const std::unordered_set<PLazyNode>& Live() const { return FLive; }
 

@@ -773,5 +773,117 @@ TEST_F(ReentryTest, WalksGoOnWhileInitHandlersMoveTheirNodesAway) {
     EXPECT_TRUE(TreeAgrees(*Other));
 }
 
+// ------------------------------------- what an operation holds across any tree's handler
+
+// A second string tree on the same form.
+class TwoTreesTest : public TreeViewTest {
+protected:
+    void SetUp() override {
+        TreeViewTest::SetUp();
+        Other = Place<TLazyStringTree>(250, 0, 200, 160);
+        Other->SetRootNodeCount(2);
+        fw::ProcessMessages();
+    }
+    static std::uint32_t Linked(TBaseLazyTree& T) {
+        std::uint32_t N = 0;
+        for (PLazyNode Run = T.GetFirstNoInit(); Run; Run = T.GetNextNoInit(Run))
+            ++N;
+        return N;
+    }
+    TLazyStringTree* Other = nullptr;
+};
+
+// A free handler sorting the children being freed: the walk down the last
+// children lost the node the sort put last (still focused and selected, its
+// links into freed nodes, the count off by one).
+TEST_F(TwoTreesTest, NoHandlerSortsTheChildrenOfANodeBeingFreed) {
+    struct TCase {
+        const char* Name;
+        int SortAt; // the free call that sorts
+        bool TopLevel;
+        std::function<void(TBaseLazyTree*, PLazyNode)> Delete;
+    };
+    const std::vector<TCase> Cases = {
+        {"children", 1, false, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteChildren(P); }},
+        {"node", 1, false, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteNode(P); }},
+        {"clear", 2, true, [](TBaseLazyTree* T, PLazyNode) { T->Clear(); }},
+    };
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->OnCompareNodes = [](TBaseLazyTree*, PLazyNode A, PLazyNode B, int, int& R) {
+        R = int(A->Index) - int(B->Index);
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Tree->OnFreeNode = nullptr;
+        Tree->Clear();
+        Tree->SetRootNodeCount(3);
+        PLazyNode P = Top(0);
+        Tree->SetExpanded(P, true);
+        PLazyNode C0 = Tree->GetFirstChild(P), C1 = Tree->GetNextSibling(C0);
+        Tree->AddChild(C1);
+        Tree->AddChild(C1);
+        for (PLazyNode N = Tree->GetFirst(); N; N = Tree->GetNext(N)) {}
+        Tree->SetFocusedNode(C0);
+        Tree->SetSelected(C0, true);
+        int Freed = 0;
+        Tree->OnFreeNode = [&](TBaseLazyTree* S, PLazyNode) {
+            if (++Freed == C.SortAt) S->Sort(C.TopLevel ? nullptr : P, 0, sdDescending, false);
+        };
+        C.Delete(Tree, P);
+        EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));
+        EXPECT_EQ(Tree->FocusedNode(), nullptr);
+        EXPECT_EQ(Tree->SelectedCount(), 0);
+        EXPECT_TRUE(TreeAgrees(*Tree));
+    }
+    Tree->OnFreeNode = nullptr;
+}
+
+// Another tree's handler, or a paint of the form, deleting what an operation
+// holds: the target of a copy or a move, the node an animated toggle opens.
+TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
+    Tree->TreeOptions()->SetAnimationOptions(Tree->TreeOptions()->AnimationOptions() |
+                                             toAnimatedToggle);
+    const std::vector<std::pair<const char*, std::function<void()>>> Cases = {
+        {"copy", [this] {
+             PLazyNode Target = Other->GetFirst();
+             Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) {
+                 if (Target) Other->DeleteNode(std::exchange(Target, nullptr));
+             };
+             Tree->CopyTo(Top(2), Target, amAddChildLast, false);
+         }},
+        {"move", [this] {
+             PLazyNode Target = Other->GetFirst();
+             Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) {
+                 if (Target) Other->DeleteNode(std::exchange(Target, nullptr));
+             };
+             Tree->MoveTo(Top(2), Target, amInsertAfter, false);
+         }},
+        {"animated toggle", [this] {
+             PLazyNode N = Top(0);
+             Other->OnBeforePaint = [&](TBaseLazyTree*, fw::TCanvas&) {
+                 if (N) Tree->DeleteNode(std::exchange(N, nullptr));
+             };
+             Other->Invalidate();
+             Tree->SetExpanded(N, true);
+         }},
+    };
+    for (const auto& [Name, Run] : Cases) {
+        SCOPED_TRACE(Name);
+        Tree->Clear();
+        Tree->SetRootNodeCount(3);
+        Other->Clear();
+        Other->SetRootNodeCount(2);
+        fw::ProcessMessages();
+        Run();
+        Tree->OnSaveNode = nullptr;
+        Other->OnBeforePaint = nullptr;
+        fw::ProcessMessages();
+        EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));
+        EXPECT_EQ(Other->TotalCount(), Linked(*Other));
+        EXPECT_TRUE(TreeAgrees(*Tree));
+        EXPECT_TRUE(TreeAgrees(*Other));
+    }
+}
+
 } // namespace
 } // namespace vel

@@ -318,7 +318,8 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
 }
 
 bool TBaseLazyTree::TakesChildren(PLazyNode Node) const {
-    return !(Node->States & (vsClearing | vsDeleting)) && !(Node->Internal & (nfGoing | nfRaw));
+    return !(Node->States & (vsClearing | vsDeleting)) &&
+           !(Node->Internal & (nfGoing | nfRaw | nfDoomed));
 }
 
 PLazyNode TBaseLazyTree::AppendChildren(PLazyNode Node, std::uint32_t NewChildCount) {
@@ -750,7 +751,7 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
              "Deleting nodes during tree iteration leads to invalid pointers.");
     // A node whose deletion is already running goes anyway.
     if ((Node->States & vsDeleting) || (Node->Internal & nfGoing)) return;
-    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); })) return;
+    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); }, true)) return;
     DeleteNodeNow(Node, Reindex);
 }
 
@@ -857,6 +858,7 @@ void TBaseLazyTree::ClearNow() {
 
 
 void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
+    if (FBusyCount == 0) FBusyBase = fw::HandlerDepth();
     ++FBusyCount;
     if (Kind == TBusyKind::Handler) ++FHandlerDepth;
 }
@@ -898,19 +900,22 @@ void TBaseLazyTree::UpdateWantedScrollBars() {
     }
 }
 
-bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
+bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms) {
     // Asked for from inside the tree's own handler, a walk's callback, a timer
-    // or a message handled inside an operation. Another tree's handler is not
-    // one: what keeps a node across it watches the node (lt::TNodeWatch).
-    if (FHandlerDepth == 0) return false;
-    FDeferred.push_back({Node, std::move(Run)});
+    // or a message handled inside an operation; or from any handler (another
+    // tree's, a paint's, the framework's) that a running operation called:
+    // whatever that operation holds stays until it ends.
+    if (FHandlerDepth == 0 && !(FBusyCount > 0 && fw::HandlerDepth() > FBusyBase)) return false;
+    FDeferred.push_back({Node, std::move(Run), Dooms});
+    // Until it goes the node takes no children, and what watches it counts it gone.
+    if (Dooms) Node->Internal |= nfDoomed;
     return true;
 }
 
-bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run) {
+bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run, bool Dooms) {
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
-    return !DeferWhileHandling(Node, std::move(Run));
+    return !DeferWhileHandling(Node, std::move(Run), Dooms);
 }
 
 void TBaseLazyTree::RunDeferred() {
@@ -929,6 +934,7 @@ void TBaseLazyTree::RunDeferred() {
     while (!FDeferred.empty()) {
         TDeferredDeletion D = std::move(FDeferred.front());
         FDeferred.pop_front();
+        if (D.Dooms) D.Node->Internal &= static_cast<std::uint8_t>(~nfDoomed);
         D.Run();
     }
 }
@@ -1178,10 +1184,14 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
     // The merge runs on a list of its own: the sibling chain stays whole
     // while the comparison handler runs, and a handler that throws leaves it
     // as it was. Children that changed meanwhile stay as the handler left them.
+    // Children being freed (a deletion walks them last first), read or
+    // deleted are not moved.
     TNodeArray Old;
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+        if (StaysPut(Run)) return;
         Old.push_back(Run);
-    if (Old.size() < 2) return;
+    }
+    if (Old.size() < 2 || !TakesChildren(Node)) return;
     const std::uint64_t Stamp = FStructureStamp;
     TNodeArray Order = Old, Scratch(Old.size());
     auto TakeSecond = [this, Column, Direction](PLazyNode A, PLazyNode B) {
@@ -1195,6 +1205,7 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
             if (I >= Old.size() || Old[I++] != Run) return;
         if (I != Old.size()) return;
     }
+    if (!TakesChildren(Node)) return;
     LinkSortedChildren(Node, Order);
     NoteStructureChange();
     MarkValidationNeeded();

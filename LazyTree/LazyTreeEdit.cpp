@@ -354,7 +354,12 @@ bool TStringEditLink::EndEdit() {
     const bool Result = !FStopping;
     if (FStopping) return Result;
     FStopping = true;
+    // A text handler that throws leaves the edit running with its text: a
+    // stop left halfway could be neither ended nor cancelled, and its editor
+    // kept the node after the node went.
+    fw::TScopeExit Resume([this] { FStopping = false; });
     if (FEdit->Modified() && FTree) FTree->DoNewText(FNode, FColumn, FEdit->WideText());
+    Resume.Release();
     FEdit->Hide();
     Detach();
     return Result;

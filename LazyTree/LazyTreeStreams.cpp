@@ -75,13 +75,22 @@ void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
     });
     Stream.Write(Magic, MagicSize);
     if (Node == FRoot) Node = nullptr;
-    Stream.WriteU32(Node ? 1 : FRoot->ChildCount);
+    const std::int64_t CountAt = Stream.Position();
+    Stream.WriteU32(0);
+    std::uint32_t Written = 0;
     if (Node) {
         WriteNode(Stream, Node);
+        Written = 1;
     } else {
-        for (PLazyNode Run = FRoot->FirstChild; Run; Run = Run->NextSibling)
+        for (PLazyNode Run = FRoot->FirstChild; Run; Run = Run->NextSibling, ++Written)
             WriteNode(Stream, Run);
     }
+    // Handlers (initialising nodes for toInitOnSave) may have added or moved
+    // top-level nodes meanwhile: the count says what the stream holds.
+    const std::int64_t End = Stream.Position();
+    Stream.SetPosition(CountAt);
+    Stream.WriteU32(Written);
+    Stream.SetPosition(End);
     CutBack.Release();
 }
 

@@ -45,7 +45,7 @@ void TBaseLazyTree::DoEdit() {
     // A handler started an edit already: that one runs.
     if (InState(tsEditing)) return;
     // Outside handlers no retired editor is on the call stack any more.
-    if (!HandlerRunning()) FRetiredEditLinks.clear();
+    if (!DeletionsWait()) FRetiredEditLinks.clear();
     PLazyNode Node = FFocusedNode;
     if (Node && !(Node->States & vsDisabled) && !ReadOnly() && !FEditLink) {
         std::shared_ptr<ILTEditLink> Made = DoCreateEditor(Node, FEditColumn);

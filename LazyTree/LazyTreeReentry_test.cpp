@@ -19,6 +19,7 @@
 #include <string>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vel {
@@ -273,6 +274,19 @@ TEST_F(ReentryTest, ACompareHandlerChangingTheChildrenLeavesThemWhole) {
     Tree->Sort(nullptr, 0, sdAscending);
     std::vector<PLazyNode> Sorted = Roots();
     EXPECT_TRUE(std::is_sorted(Sorted.begin(), Sorted.end()));
+    // Nodes a handler reads in: the read left the structure's stamp alone,
+    // and the sort linked its own list over them (counted, unlinked, leaked).
+    Tree->SetChildCount(Root(0), 2);
+    fw::TMemoryStream S;
+    SaveForReading(S, Root(0));
+    bool Read = false;
+    Tree->OnCompareNodes = [&](TBaseLazyTree* T, PLazyNode A, PLazyNode B, int, int& R) {
+        if (!std::exchange(Read, true)) T->AddNodeFromStream(S, 2, nullptr);
+        R = A < B ? 1 : -1;
+    };
+    Tree->Sort(nullptr, 0, sdAscending);
+    EXPECT_EQ(Roots().size(), 7u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
     Tree->OnCompareNodes = nullptr;
 }
 
@@ -838,51 +852,60 @@ TEST_F(TwoTreesTest, NoHandlerSortsTheChildrenOfANodeBeingFreed) {
     Tree->OnFreeNode = nullptr;
 }
 
-// Another tree's handler, or a paint of the form, deleting what an operation
-// holds: the target of a copy or a move, the node an animated toggle opens.
+// Another tree's handler, or a paint of the form, deleting or loading what an
+// operation holds: the target of a copy or a move, the node an animated
+// toggle opens.
 TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
     Tree->TreeOptions()->SetAnimationOptions(Tree->TreeOptions()->AnimationOptions() |
                                              toAnimatedToggle);
-    const std::vector<std::pair<const char*, std::function<void()>>> Cases = {
-        {"copy", [this] {
-             PLazyNode Target = Other->GetFirst();
-             Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) {
-                 if (Target) Other->DeleteNode(std::exchange(Target, nullptr));
-             };
-             Tree->CopyTo(Top(2), Target, amAddChildLast, false);
-         }},
-        {"move", [this] {
-             PLazyNode Target = Other->GetFirst();
-             Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) {
-                 if (Target) Other->DeleteNode(std::exchange(Target, nullptr));
-             };
-             Tree->MoveTo(Top(2), Target, amInsertAfter, false);
-         }},
-        {"animated toggle", [this] {
-             PLazyNode N = Top(0);
-             Other->OnBeforePaint = [&](TBaseLazyTree*, fw::TCanvas&) {
-                 if (N) Tree->DeleteNode(std::exchange(N, nullptr));
-             };
-             Other->Invalidate();
-             Tree->SetExpanded(N, true);
-         }},
+    PLazyNode Target = nullptr, N = nullptr;
+    fw::TMemoryStream S;
+    std::function<void()> Hostile;
+    auto Once = [&] {
+        if (Hostile) std::exchange(Hostile, nullptr)();
     };
-    for (const auto& [Name, Run] : Cases) {
-        SCOPED_TRACE(Name);
+    Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) { Once(); };
+    Other->OnBeforePaint = [&](TBaseLazyTree*, fw::TCanvas&) { Once(); };
+    const auto DeleteTarget = [&] { Other->DeleteNode(Target); };
+    const auto Toggle = [&] {
+        Other->Invalidate();
+        Tree->SetExpanded(N, true);
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Hostile, Run;
+    };
+    const std::vector<TCase> Cases = {
+        {"copy", DeleteTarget,
+         [&] { EXPECT_EQ(Tree->CopyTo(Top(2), Target, amAddChildLast, false), nullptr); }},
+        {"move", DeleteTarget,
+         [&] { EXPECT_FALSE(Tree->MoveTo(Top(2), Target, amInsertAfter, false)); }},
+        {"animated toggle", [&] { Tree->DeleteNode(N); }, Toggle},
+        {"animated toggle, the tree loaded", [&] { S.SetPosition(0); Tree->LoadFromStream(S); },
+         Toggle},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
         Tree->Clear();
         Tree->SetRootNodeCount(3);
         Other->Clear();
         Other->SetRootNodeCount(2);
         fw::ProcessMessages();
-        Run();
-        Tree->OnSaveNode = nullptr;
-        Other->OnBeforePaint = nullptr;
+        Target = Other->GetFirst();
+        N = Top(0);
+        S.SetSize(0);
+        Tree->SaveToStream(S);
+        Hostile = C.Hostile;
+        C.Run();
+        Hostile = nullptr;
         fw::ProcessMessages();
         EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));
         EXPECT_EQ(Other->TotalCount(), Linked(*Other));
         EXPECT_TRUE(TreeAgrees(*Tree));
         EXPECT_TRUE(TreeAgrees(*Other));
     }
+    Tree->OnSaveNode = nullptr;
+    Other->OnBeforePaint = nullptr;
 }
 
 } // namespace

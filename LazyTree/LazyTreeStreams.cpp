@@ -204,7 +204,7 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
-    if (HandlerRunning()) {
+    if (DeletionsWait()) {
         // It clears the tree first: asked for by a handler, it waits
         // like every deletion, with the stream's bytes taken now.
         std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(
@@ -283,6 +283,9 @@ void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode N
                 --F.ChildrenLeft;
                 PLazyNode Child = MakeNewNode();
                 LinkRaw(Child, F.Node);
+                // A change of links like any other: whoever keeps a chain across
+                // the handlers that run this read (a sort's merge) sees it.
+                NoteStructureChange();
                 OpenReadFrame(Stream, Frames, Child);
                 continue;
             }

@@ -900,12 +900,16 @@ void TBaseLazyTree::UpdateWantedScrollBars() {
     }
 }
 
+bool TBaseLazyTree::DeletionsWait() const {
+    // Inside the tree's own handler, a walk's callback, a timer or a message
+    // handled inside an operation; or inside any handler (another tree's, a
+    // paint's, the framework's) that a running operation called: whatever
+    // that operation holds stays until it ends.
+    return FHandlerDepth > 0 || (FBusyCount > 0 && fw::HandlerDepth() > FBusyBase);
+}
+
 bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms) {
-    // Asked for from inside the tree's own handler, a walk's callback, a timer
-    // or a message handled inside an operation; or from any handler (another
-    // tree's, a paint's, the framework's) that a running operation called:
-    // whatever that operation holds stays until it ends.
-    if (FHandlerDepth == 0 && !(FBusyCount > 0 && fw::HandlerDepth() > FBusyBase)) return false;
+    if (!DeletionsWait()) return false;
     FDeferred.push_back({Node, std::move(Run), Dooms});
     // Until it goes the node takes no children, and what watches it counts it gone.
     if (Dooms) Node->Internal |= nfDoomed;

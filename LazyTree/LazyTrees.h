@@ -131,6 +131,8 @@ public:
     void LeaveBusy(TBusyKind Kind);
     void UpdateWantedScrollBars();
     bool HandlerRunning() const { return FHandlerDepth > 0; }
+    // Whether a deletion asked for now waits for the operations running (see above).
+    bool DeletionsWait() const;
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
     // Queues Run (a column's deletion) for the end of the outermost operation

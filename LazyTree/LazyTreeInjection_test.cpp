@@ -1,0 +1,368 @@
+// The injection probe: every public operation of the tree that can run a
+// handler or a paint (the list below; a new operation joins it) runs once for
+// each hostile action and each N = 1, 2, ..., the action done at the Nth
+// handler call of any tree on the form, paints included (fw::TProbeScope
+// runs before every event fired, set or not), until an N finds no call left.
+// After each run every invariant of TreeInvariants.h holds on both trees,
+// and the sanitizers watch every read.
+//
+// The suite runs N up to 6 and, past it, 6 more spread over the calls left;
+// TREE_PROBE_FULL=1 runs every N (docs/tree.md has the counts).
+// TREE_PROBE_OP=name follows one operation; TREE_PROBE_TRACE=1 names each run
+// on stderr, which a sanitizer report follows.
+#include "LazyTreeEdit.h"
+#include "TreeInvariants.h"
+#include "TreeViewTestEnv.h"
+
+#include "Clipbrd.h"
+#include "Streams.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vel {
+namespace {
+
+enum class TAct {
+    DeleteGiven, DeleteParent, DeleteTarget, DeleteOther, ClearThis, ClearOther, Sort, Add, Move,
+    ChildCounts, Heights, Visibility, DeleteColumn, EndEdit, CancelEdit, ReadStream, WriteStream,
+    Throw
+};
+const char* const ActNames[] = {
+    "DeleteGiven", "DeleteParent", "DeleteTarget", "DeleteOther", "ClearThis", "ClearOther",
+    "Sort", "Add", "Move", "ChildCounts", "Heights", "Visibility", "DeleteColumn", "EndEdit",
+    "CancelEdit", "ReadStream", "WriteStream", "Throw"};
+
+class InjectionProbe : public fw::FormTest, public ::testing::WithParamInterface<TAct> {
+protected:
+    using TOp = std::function<void(InjectionProbe&)>;
+    struct TOperation {
+        const char* Name;
+        TOp Run;
+    };
+    static const std::vector<TOperation>& Operations();
+
+    // Two trees on a fresh form: A with three top-level nodes (the first
+    // expanded, the first two with two children), B with two.
+    void Build() {
+        Form = std::make_unique<fw::TForm>(nullptr);
+        Form->SetBounds(100, 100, 440, 220);
+        A = Make(0, 3);
+        B = Make(220, 2);
+        Show();
+        A->SetFocus();
+        A->SetExpanded(Top(0), true);
+        A->SetSelected(Top(1), true);
+        A->SetFocusedNode(Top(1));
+        Saved.SetPosition(0);
+        Saved.SetSize(0);
+        A->SaveToStream(Saved);
+        Given = Top(0);
+        Target = B->GetFirst();
+    }
+    TLazyStringTree* Make(int Left, std::uint32_t Count) {
+        auto* T = Place<TLazyStringTree>(Left, 0, 210, 200);
+        T->SetNodeDataSize(4);
+        T->TreeOptions()->SetMiscOptions(T->MiscOptions() | toCheckSupport | toEditable |
+                                         toAcceptOLEDrop | toInitOnSave);
+        T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect);
+        T->TreeOptions()->SetAnimationOptions(T->TreeOptions()->AnimationOptions() |
+                                              toAnimatedToggle);
+        T->TreeOptions()->SetAutoOptions(T->AutoOptions() | toAutoTristateTracking);
+        T->SetDragType(dtOLE);
+        for (int I = 0; I < 2; ++I)
+            T->Header()->Columns().Add()->SetWidth(100);
+        T->Header()->SetOptions(T->Header()->Options() | hoVisible);
+        T->OnInitNode = [](TBaseLazyTree*, PLazyNode Parent, PLazyNode N, TLTInternalStates& S) {
+            if (!Parent && N->Index < 2) S |= ivsHasChildren;
+        };
+        T->OnInitChildren = [](TBaseLazyTree* S, PLazyNode N, std::uint32_t& Count) {
+            Count = 2;
+            S->SetCheckType(N, ctTriStateCheckBox);
+        };
+        T->OnCompareNodes = [](TBaseLazyTree*, PLazyNode X, PLazyNode Y, int, int& R) {
+            R = int(X->Index) - int(Y->Index);
+        };
+        T->OnSaveNode = [](TBaseLazyTree*, PLazyNode N, fw::TStream& S) { S.WriteU32(N->Index); };
+        T->OnLoadNode = [](TBaseLazyTree*, PLazyNode, fw::TStream& S) { S.ReadU32(); };
+        HookDragAndDrop(T, [](auto& Event, const char*, auto Answer) { Event = Answer; });
+        T->SetRootNodeCount(Count);
+        return T;
+    }
+    PLazyNode Top(int I) { return TopNode(*A, I); }
+    fw::TPoint Row(TBaseLazyTree* T, int X, int R) {
+        return fw::ControlPoint(T, X, T->Header()->Height() + R * 18 + 9);
+    }
+    void Click(int X, int R) { ClickOn(A, X, A->Header()->Height() + R * 18 + 9); }
+    // Whether Node is still linked in T: an action touches no other node.
+    static bool Alive(TBaseLazyTree* T, PLazyNode Node) {
+        for (PLazyNode N = Node ? T->GetFirstNoInit() : nullptr; N; N = T->GetNextNoInit(N))
+            if (N == Node) return true;
+        return false;
+    }
+    bool Live(PLazyNode N) { return Alive(A, N); }
+    PLazyNode ParentOf(PLazyNode N) { return N->Parent == A->RootNode() ? nullptr : N->Parent; }
+    void Act();
+    bool RunOnce(const TOperation& Op, int N, int& Calls);
+
+    TLazyStringTree* A = nullptr;
+    TLazyStringTree* B = nullptr;
+    PLazyNode Given = nullptr;  // the node the operation works on (in A)
+    PLazyNode Target = nullptr; // the node it copies or moves to (in B)
+    fw::TMemoryStream Saved;    // A as it was built
+};
+
+void InjectionProbe::Act() {
+    const bool GivenAlive = Alive(A, Given);
+    switch (GetParam()) {
+    case TAct::DeleteGiven:
+        if (GivenAlive) A->DeleteNode(Given);
+        break;
+    case TAct::DeleteParent:
+        if (!GivenAlive) break;
+        if (PLazyNode P = ParentOf(Given))
+            A->DeleteNode(P);
+        else
+            A->DeleteChildren(nullptr);
+        break;
+    case TAct::DeleteTarget:
+        if (Alive(B, Target)) B->DeleteNode(Target);
+        break;
+    case TAct::DeleteOther:
+        B->DeleteNode(B->GetFirstNoInit());
+        B->DeleteNode(B->GetLastNoInit());
+        break;
+    case TAct::ClearThis:
+        A->Clear();
+        break;
+    case TAct::ClearOther:
+        B->Clear();
+        break;
+    case TAct::Sort:
+        if (GivenAlive) A->Sort(ParentOf(Given), 0, sdDescending, false);
+        if (GivenAlive) A->Sort(Given, 0, sdDescending, false);
+        A->SortTree(0, sdDescending);
+        B->SortTree(0, sdDescending);
+        break;
+    case TAct::Add:
+        A->AddChild(GivenAlive ? Given : nullptr);
+        if (GivenAlive) A->AddChild(ParentOf(Given));
+        B->AddChild(Alive(B, Target) ? Target : nullptr);
+        break;
+    case TAct::Move:
+        if (GivenAlive) A->MoveTo(Given, A->GetLastNoInit(), amInsertAfter, false);
+        if (GivenAlive) A->MoveTo(Given, B, amAddChildFirst, false);
+        if (PLazyNode N = B->GetLastNoInit()) B->MoveTo(N, A, amAddChildLast, false);
+        break;
+    case TAct::ChildCounts:
+        if (GivenAlive) A->SetChildCount(Given, Given->ChildCount ? 1 : 3);
+        A->SetRootNodeCount(A->RootNodeCount() > 1 ? 1 : 4);
+        B->SetRootNodeCount(4);
+        break;
+    case TAct::Heights:
+        if (GivenAlive) A->SetNodeHeight(Given, Given->NodeHeight + 23);
+        if (PLazyNode N = A->GetLastNoInit()) A->SetNodeHeight(N, 5);
+        if (Alive(B, Target)) B->SetNodeHeight(Target, 40);
+        break;
+    case TAct::Visibility:
+        if (GivenAlive) A->SetVisible(Given, !(Given->States & vsVisible));
+        if (GivenAlive) A->ToggleNode(Given);
+        if (PLazyNode N = A->GetFirstNoInit()) A->ToggleNode(N);
+        if (Alive(B, Target)) B->SetVisible(Target, false);
+        break;
+    case TAct::DeleteColumn:
+        for (TBaseLazyTree* T : {static_cast<TBaseLazyTree*>(A), static_cast<TBaseLazyTree*>(B)})
+            if (T->Header()->Columns().Count() > 0) T->Header()->Columns().Delete(0);
+        break;
+    case TAct::EndEdit:
+        A->EndEditNode();
+        B->EndEditNode();
+        break;
+    case TAct::CancelEdit:
+        A->CancelEditNode();
+        B->CancelEditNode();
+        break;
+    case TAct::ReadStream: {
+        Saved.SetPosition(16); // the first node's chunk
+        A->AddNodeFromStream(Saved, 2, GivenAlive ? Given : nullptr);
+        Saved.SetPosition(0);
+        B->LoadFromStream(Saved);
+        break;
+    }
+    case TAct::WriteStream: {
+        fw::TMemoryStream S;
+        A->SaveToStream(S);
+        B->SaveToStream(S);
+        break;
+    }
+    case TAct::Throw:
+        throw std::runtime_error("probe");
+    }
+}
+
+// Runs Op with the action at the Nth call; answers whether the action ran.
+bool InjectionProbe::RunOnce(const TOperation& Op, int N, int& Calls) {
+    Build();
+    Calls = 0;
+    bool Acted = false;
+    const fw::THandlerProbe Probe = [&] {
+        if (++Calls != N || Acted) return;
+        Acted = true;
+        Act();
+    };
+    try {
+        fw::TProbeScope Scope(Probe);
+        Op.Run(*this);
+        fw::ProcessMessages();
+    } catch (const std::exception& E) {
+        // Whatever the action sets off may throw (a handler's own exception,
+        // a refused move); an operation that throws by itself is the probe's fault.
+        if (!Acted) ADD_FAILURE() << Op.Name << " threw by itself: " << E.what();
+    }
+    fw::ProcessMessages();
+    EXPECT_TRUE(TreeAgrees(*A)) << Op.Name << " N=" << N << " A";
+    EXPECT_TRUE(TreeAgrees(*B)) << Op.Name << " N=" << N << " B";
+    Form.reset();
+    A = B = nullptr;
+    return Acted;
+}
+
+// Every public operation that runs handlers or paints, with the node it works on.
+const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
+    using P = InjectionProbe;
+    static const std::vector<TOperation> List = {
+        {"SetRootNodeCount", [](P& p) { p.A->SetRootNodeCount(6); p.A->SetRootNodeCount(1); }},
+        {"SetChildCount", [](P& p) {
+             p.A->SetChildCount(p.Given, 4);
+             if (p.Live(p.Given)) p.A->SetChildCount(p.Given, 1);
+         }},
+        {"AddChild", [](P& p) { p.A->AddChild(p.Given); }},
+        {"DeleteNode", [](P& p) { p.A->DeleteNode(p.Given); }},
+        {"DeleteChildren", [](P& p) { p.A->DeleteChildren(p.Given); }},
+        {"DeleteSelectedNodes", [](P& p) { p.A->SelectAll(false); p.A->DeleteSelectedNodes(); }},
+        {"Clear", [](P& p) { p.A->Clear(); }},
+        {"ResetNode", [](P& p) { p.A->ResetNode(p.Given); }},
+        {"ReinitNode", [](P& p) { p.A->ReinitNode(p.Given, true); }},
+        {"ValidateNode", [](P& p) { p.A->ValidateNode(nullptr, true); }},
+        {"Expand", [](P& p) { p.Given = p.Top(1); p.A->SetExpanded(p.Given, true); }},
+        {"Collapse", [](P& p) { p.A->SetExpanded(p.Given, false); }},
+        {"FullExpand", [](P& p) { p.A->FullExpand(); }},
+        {"FullCollapse", [](P& p) { p.A->FullCollapse(); }},
+        {"IterateSubtree", [](P& p) {
+             p.A->IterateSubtree(nullptr, [](TBaseLazyTree*, PLazyNode, void*, bool&) {}, nullptr);
+         }},
+        {"Sort", [](P& p) { p.A->Sort(p.Given, 0, sdDescending); }},
+        {"SortTree", [](P& p) { p.A->SortTree(0, sdDescending); }},
+        {"MoveWithin", [](P& p) { p.A->MoveTo(p.Top(2), p.Given, amAddChildFirst, false); }},
+        {"MoveAcross", [](P& p) { p.A->MoveTo(p.Given, p.Target, amInsertAfter, false); }},
+        {"CopyAcross", [](P& p) { p.A->CopyTo(p.Given, p.Target, amAddChildLast, false); }},
+        {"CopyWithin", [](P& p) { p.A->CopyTo(p.Given, p.Top(2), amAddChildLast, false); }},
+        {"SetVisible", [](P& p) {
+             p.A->SetVisible(p.Given, false);
+             if (p.Live(p.Given)) p.A->SetVisible(p.Given, true);
+         }},
+        {"SetNodeHeight", [](P& p) { p.A->SetNodeHeight(p.Given, 40); }},
+        {"Selection", [](P& p) {
+             p.A->SetSelected(p.Given, true);
+             p.A->InvertSelection(false);
+             p.A->SelectAll(true);
+             p.A->ClearSelection();
+         }},
+        {"Focus", [](P& p) { p.A->SetFocusedNode(p.Given); p.A->SetFocusedColumn(1); }},
+        {"SetCheckState", [](P& p) { p.A->SetCheckState(p.A->GetFirstChild(p.Given), csCheckedNormal); }},
+        {"ScrollIntoView", [](P& p) { p.A->ScrollIntoView(p.A->GetLast(), true, true); }},
+        {"Navigation", [](P& p) {
+             for (PLazyNode N = p.A->GetFirst(); N; N = p.A->GetNext(N)) {}
+             for (PLazyNode N = p.A->GetLastVisible(); N; N = p.A->GetPreviousVisible(N)) {}
+             p.A->GetNodeAt(20, 40);
+         }},
+        {"Paint", [](P& p) { p.A->Invalidate(); p.B->Invalidate(); p.A->Update(); }},
+        {"SaveToStream", [](P& p) { fw::TMemoryStream S; p.A->SaveToStream(S); }},
+        {"LoadFromStream", [](P& p) { p.Saved.SetPosition(0); p.A->LoadFromStream(p.Saved); }},
+        {"AddNodeFromStream", [](P& p) {
+             p.Saved.SetPosition(16);
+             p.A->AddNodeFromStream(p.Saved, 2, p.Given);
+         }},
+        {"CopyAndPaste", [](P& p) { p.A->CopyToClipboard(); p.B->PasteFromClipboard(); }},
+        {"CutAndPaste", [](P& p) {
+             p.A->SetSelected(p.Given, true);
+             p.A->CutToClipboard();
+             if (Alive(p.B, p.Target)) p.B->SetFocusedNode(p.Target);
+             p.B->PasteFromClipboard();
+         }},
+        {"Edit", [](P& p) {
+             p.A->EditNode(p.Given, 0);
+             fw::KeyChar('z');
+             fw::PressKey(fw::VK_RETURN);
+         }},
+        {"EditCancelled", [](P& p) { p.A->EditNode(p.Given, 1); p.A->CancelEditNode(); }},
+        {"Keys", [](P& p) {
+             p.A->SetFocus();
+             for (std::uint16_t K : {fw::VK_DOWN, fw::VK_SUBTRACT, fw::VK_ADD, fw::VK_SPACE,
+                                     fw::VK_HOME, fw::VK_MULTIPLY, fw::VK_END, fw::VK_LEFT})
+                 fw::PressKey(K);
+             fw::KeyChar('n');
+         }},
+        {"Clicks", [](P& p) {
+             p.Click(8, 1);  // a button
+             p.Click(26, 0); // a check box
+             fw::DoubleClickAt(p.Row(p.A, 60, 2));
+         }},
+        {"DragAcross", [](P& p) {
+             fw::MouseDownAt(p.Row(p.A, 60, 0));
+             fw::MouseMoveTo(p.Row(p.A, 80, 0), fw::ssLeft);
+             fw::MouseMoveTo(p.Row(p.B, 60, 0), fw::ssLeft);
+             fw::MouseUpAt(p.Row(p.B, 60, 0));
+         }},
+        {"Header", [](P& p) {
+             ClickOn(p.A, 30, 5);
+             fw::MouseDownAt(fw::ControlPoint(p.A, 99, 5)); // resize the first column
+             fw::MouseMoveTo(fw::ControlPoint(p.A, 120, 5), fw::ssLeft);
+             fw::MouseUpAt(fw::ControlPoint(p.A, 120, 5));
+         }},
+        {"DeleteColumn", [](P& p) { p.A->Header()->Columns().Delete(0); }},
+        {"Wheel", [](P& p) { fw::MouseWheelAt(p.Row(p.A, 50, 1), -120); }},
+    };
+    return List;
+}
+
+TEST_P(InjectionProbe, EveryHandlerCallOfEveryOperation) {
+    const bool Full = std::getenv("TREE_PROBE_FULL") != nullptr;
+    const char* Only = std::getenv("TREE_PROBE_OP");
+    const bool Trace = std::getenv("TREE_PROBE_TRACE") != nullptr;
+    constexpr int Bound = 6; // the suite's: N up to it, then as many more spread out
+    for (const TOperation& Op : Operations()) {
+        if (Only && Op.Name != std::string(Only)) continue;
+        int Calls = 0, Runs = 0;
+        for (int N = 1;; ++Runs) {
+            if (Trace) std::fprintf(stderr, "probe %s N=%d\n", Op.Name, N);
+            if (!RunOnce(Op, N, Calls)) break; // no call left
+            if (::testing::Test::HasFailure()) return;
+            const int Step = Full || N < Bound ? 1 : std::max(1, (Calls - Bound) / Bound);
+            N += Step;
+        }
+        if (Trace) std::fprintf(stderr, "probe %s: %d calls, %d runs\n", Op.Name, Calls, Runs);
+    }
+}
+
+std::vector<TAct> AllActs() {
+    std::vector<TAct> R;
+    for (int I = 0; I <= int(TAct::Throw); ++I)
+        R.push_back(TAct(I));
+    return R;
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, InjectionProbe, ::testing::ValuesIn(AllActs()),
+                         [](const ::testing::TestParamInfo<TAct>& I) {
+                             return std::string(ActNames[int(I.param)]);
+                         });
+
+} // namespace
+} // namespace vel

@@ -50,7 +50,8 @@ protected:
     static const std::vector<TOperation>& Operations();
 
     // Two trees on a fresh form: A with three top-level nodes (the first
-    // expanded, the first two with two children), B with two.
+    // expanded, the first two with two children, the second of which has
+    // two), B with two.
     void Build() {
         Form = std::make_unique<fw::TForm>(nullptr);
         Form->SetBounds(100, 100, 440, 220);
@@ -64,8 +65,10 @@ protected:
         Saved.SetPosition(0);
         Saved.SetSize(0);
         A->SaveToStream(Saved);
+        A->ValidateNode(nullptr, true);
         Given = Top(0);
         Target = B->GetFirst();
+        B->Invalidate(); // a paint of the form paints both
     }
     TLazyStringTree* Make(int Left, std::uint32_t Count) {
         auto* T = Place<TLazyStringTree>(Left, 0, 210, 200);
@@ -80,13 +83,17 @@ protected:
         for (int I = 0; I < 2; ++I)
             T->Header()->Columns().Add()->SetWidth(100);
         T->Header()->SetOptions(T->Header()->Options() | hoVisible);
-        T->OnInitNode = [](TBaseLazyTree*, PLazyNode Parent, PLazyNode N, TLTInternalStates& S) {
-            if (!Parent && N->Index < 2) S |= ivsHasChildren;
+        // Three levels: a deletion walks down the last children.
+        T->OnInitNode = [](TBaseLazyTree* Sender, PLazyNode Parent, PLazyNode N,
+                           TLTInternalStates& S) {
+            if ((!Parent && N->Index < 2) || (Sender->GetNodeLevel(N) == 1 && N->Index == 1))
+                S |= ivsHasChildren;
         };
         T->OnInitChildren = [](TBaseLazyTree* S, PLazyNode N, std::uint32_t& Count) {
             Count = 2;
             S->SetCheckType(N, ctTriStateCheckBox);
         };
+        // Descending, each sort turns the siblings round.
         T->OnCompareNodes = [](TBaseLazyTree*, PLazyNode X, PLazyNode Y, int, int& R) {
             R = int(X->Index) - int(Y->Index);
         };
@@ -148,7 +155,6 @@ void InjectionProbe::Act() {
     case TAct::Sort:
         if (GivenAlive) A->Sort(ParentOf(Given), 0, sdDescending, false);
         if (GivenAlive) A->Sort(Given, 0, sdDescending, false);
-        A->SortTree(0, sdDescending);
         B->SortTree(0, sdDescending);
         break;
     case TAct::Add:

@@ -107,10 +107,10 @@ private:
     std::unordered_set<PLazyNode> FLive;
 };
 
-// A node being freed, deleted or read stays as it is: it is not moved,
-// shown, hidden or toggled, and takes no children.
+// A node being freed, deleted, cleared (its children freed) or read stays as
+// it is: it is not moved, shown, hidden or toggled, and takes no children.
 inline bool StaysPut(PLazyNode Node) {
-    return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
+    return (Node->States & (vsDeleting | vsClearing)) || (Node->Internal & (nfGoing | nfRaw));
 }
 
 // Chains Node behind Parent's last child: links and index; counts are the caller's.

@@ -809,18 +809,24 @@ protected:
 
 // A free handler sorting the children being freed: the walk down the last
 // children lost the node the sort put last (still focused and selected, its
-// links into freed nodes, the count off by one).
-TEST_F(TwoTreesTest, NoHandlerSortsTheChildrenOfANodeBeingFreed) {
+// links into freed nodes, the count off by one). Moving the node whose
+// children go left its counts behind.
+TEST_F(TwoTreesTest, NoHandlerReordersTheNodesBeingFreed) {
+    using TNodeAct = std::function<void(TBaseLazyTree*, PLazyNode)>;
     struct TCase {
         const char* Name;
-        int SortAt; // the free call that sorts
-        bool TopLevel;
-        std::function<void(TBaseLazyTree*, PLazyNode)> Delete;
+        int At; // the free call that acts
+        TNodeAct Delete, React;
     };
+    const TNodeAct SortP = [](TBaseLazyTree* T, PLazyNode P) { T->Sort(P, 0, sdDescending, false); };
+    const TNodeAct DeleteChildren = [](TBaseLazyTree* T, PLazyNode P) { T->DeleteChildren(P); };
     const std::vector<TCase> Cases = {
-        {"children", 1, false, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteChildren(P); }},
-        {"node", 1, false, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteNode(P); }},
-        {"clear", 2, true, [](TBaseLazyTree* T, PLazyNode) { T->Clear(); }},
+        {"children", 1, DeleteChildren, SortP},
+        {"node", 1, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteNode(P); }, SortP},
+        {"clear", 2, [](TBaseLazyTree* T, PLazyNode) { T->Clear(); },
+         [](TBaseLazyTree* T, PLazyNode) { T->Sort(nullptr, 0, sdDescending, false); }},
+        {"children, their parent moved", 3, DeleteChildren,
+         [](TBaseLazyTree* T, PLazyNode P) { T->MoveTo(P, T->GetLastNoInit(), amInsertAfter, false); }},
     };
     Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
     Tree->OnCompareNodes = [](TBaseLazyTree*, PLazyNode A, PLazyNode B, int, int& R) {
@@ -841,7 +847,7 @@ TEST_F(TwoTreesTest, NoHandlerSortsTheChildrenOfANodeBeingFreed) {
         Tree->SetSelected(C0, true);
         int Freed = 0;
         Tree->OnFreeNode = [&](TBaseLazyTree* S, PLazyNode) {
-            if (++Freed == C.SortAt) S->Sort(C.TopLevel ? nullptr : P, 0, sdDescending, false);
+            if (++Freed == C.At) C.React(S, P);
         };
         C.Delete(Tree, P);
         EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));

@@ -6,7 +6,8 @@
 // After each run every invariant of TreeInvariants.h holds on both trees,
 // and the sanitizers watch every read.
 //
-// The suite runs N up to 6 and, past it, 6 more spread over the calls left;
+// The suite runs N up to 3 and, past it, 3 more spread over the calls left
+// (each action from another start);
 // TREE_PROBE_FULL=1 runs every N (docs/tree.md has the counts).
 // TREE_PROBE_OP=name follows one operation; TREE_PROBE_TRACE=1 names each run
 // on stderr, which a sanitizer report follows.
@@ -60,11 +61,12 @@ protected:
         Show();
         A->SetFocus();
         A->SetExpanded(Top(0), true);
+        for (TLazyStringTree* T : {A, B}) // toggles from now on slide
+            T->TreeOptions()->SetAnimationOptions(T->TreeOptions()->AnimationOptions() |
+                                                  toAnimatedToggle);
         A->SetSelected(Top(1), true);
         A->SetFocusedNode(Top(1));
-        Saved.SetPosition(0);
-        Saved.SetSize(0);
-        A->SaveToStream(Saved);
+        if (Saved.Size() == 0) A->SaveToStream(Saved); // the same each time
         A->ValidateNode(nullptr, true);
         Given = Top(0);
         Target = B->GetFirst();
@@ -76,8 +78,6 @@ protected:
         T->TreeOptions()->SetMiscOptions(T->MiscOptions() | toCheckSupport | toEditable |
                                          toAcceptOLEDrop | toInitOnSave);
         T->TreeOptions()->SetSelectionOptions(T->SelectionOptions() | toMultiSelect);
-        T->TreeOptions()->SetAnimationOptions(T->TreeOptions()->AnimationOptions() |
-                                              toAnimatedToggle);
         T->TreeOptions()->SetAutoOptions(T->AutoOptions() | toAutoTristateTracking);
         T->SetDragType(dtOLE);
         for (int I = 0; I < 2; ++I)
@@ -335,6 +335,57 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
          }},
         {"DeleteColumn", [](P& p) { p.A->Header()->Columns().Delete(0); }},
         {"Wheel", [](P& p) { fw::MouseWheelAt(p.Row(p.A, 50, 1), -120); }},
+        {"ChildWalks", [](P& p) {
+             p.A->ReinitChildren(p.Given, true);
+             p.A->ValidateChildren(nullptr, true);
+             p.A->InvalidateChildren(nullptr, true);
+         }},
+        {"Update", [](P& p) {
+             p.A->BeginUpdate();
+             p.A->AddChild(nullptr);
+             p.A->SetSelected(p.Top(2), true);
+             p.A->EndUpdate();
+         }},
+        {"TopNode", [](P& p) { p.A->SetTopNode(p.Top(2)); p.A->SetOffsetY(0); }},
+        {"SelectionRanges", [](P& p) {
+             p.A->AddRangeToSelection(p.Top(0), p.Top(2), false);
+             p.A->ToggleSelectionRange(p.Top(0), p.Top(1));
+         }},
+        {"CheckType", [](P& p) { p.A->SetCheckType(p.Given, ctCheckBox); }},
+        {"DefaultNodeHeight", [](P& p) { p.A->SetDefaultNodeHeight(30); }},
+        {"NodeDataSize", [](P& p) { p.A->SetNodeDataSize(8); }},
+        {"HoverAndHint", [](P& p) {
+             p.A->SetShowHint(true);
+             fw::MouseMoveTo(p.Row(p.A, 60, 1));
+             fw::AdvanceClock(3000);
+             fw::ProcessMessages();
+             fw::MouseMoveTo(p.Row(p.A, 64, 2));
+         }},
+        {"Popup", [](P& p) { fw::ClickAt(p.Row(p.A, 60, 1), fw::mbRight); }},
+        {"DragWithin", [](P& p) {
+             fw::MouseDownAt(p.Row(p.A, 60, 2));
+             fw::MouseMoveTo(p.Row(p.A, 80, 2), fw::ssLeft);
+             fw::MouseMoveTo(p.Row(p.A, 60, 0), fw::ssLeft);
+             fw::MouseUpAt(p.Row(p.A, 60, 0));
+         }},
+        {"RubberBand", [](P& p) {
+             fw::MouseDownAt(p.Row(p.A, 190, 0));
+             fw::MouseMoveTo(p.Row(p.A, 100, 3), fw::ssLeft);
+             fw::MouseUpAt(p.Row(p.A, 100, 3));
+         }},
+        {"HeaderDrag", [](P& p) {
+             fw::MouseDownAt(fw::ControlPoint(p.A, 30, 5));
+             fw::MouseMoveTo(fw::ControlPoint(p.A, 80, 5), fw::ssLeft);
+             fw::MouseMoveTo(fw::ControlPoint(p.A, 150, 5), fw::ssLeft);
+             fw::MouseUpAt(fw::ControlPoint(p.A, 150, 5));
+         }},
+        {"AutoFitColumns", [](P& p) { p.A->Header()->AutoFitColumns(true); }},
+        {"Worker", [](P& p) { p.A->InvalidateCache(); p.A->GetNodeAt(20, 60); }},
+        {"EditKeys", [](P& p) {
+             p.A->EditNode(p.Given, 0);
+             for (std::uint16_t K : {fw::VK_DOWN, fw::VK_UP, fw::VK_ESCAPE})
+                 fw::PressKey(K);
+         }},
     };
     return List;
 }
@@ -343,7 +394,7 @@ TEST_P(InjectionProbe, EveryHandlerCallOfEveryOperation) {
     const bool Full = std::getenv("TREE_PROBE_FULL") != nullptr;
     const char* Only = std::getenv("TREE_PROBE_OP");
     const bool Trace = std::getenv("TREE_PROBE_TRACE") != nullptr;
-    constexpr int Bound = 6; // the suite's: N up to it, then as many more spread out
+    constexpr int Bound = 3; // the suite's: N up to it, then as many more spread out
     for (const TOperation& Op : Operations()) {
         if (Only && Op.Name != std::string(Only)) continue;
         int Calls = 0, Runs = 0;
@@ -351,8 +402,13 @@ TEST_P(InjectionProbe, EveryHandlerCallOfEveryOperation) {
             if (Trace) std::fprintf(stderr, "probe %s N=%d\n", Op.Name, N);
             if (!RunOnce(Op, N, Calls)) break; // no call left
             if (::testing::Test::HasFailure()) return;
-            const int Step = Full || N < Bound ? 1 : std::max(1, (Calls - Bound) / Bound);
-            N += Step;
+            if (Full || N < Bound) {
+                ++N;
+                continue;
+            }
+            // Past the bound each action starts at another call.
+            const int Step = std::max(1, (Calls - Bound) / Bound);
+            N += N == Bound ? 1 + int(GetParam()) * 5 % Step : Step;
         }
         if (Trace) std::fprintf(stderr, "probe %s: %d calls, %d runs\n", Op.Name, Calls, Runs);
     }

@@ -158,7 +158,9 @@ void TBaseLazyTree::UpdateEditBounds() {
 bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {
     lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) return true;
-    if (!Node || Node == FRoot || !CanEdit(Node, Column)) return false;
+    // A node on its way out is not edited: its editor would outlive it.
+    if (!Node || Node == FRoot || lt::StaysPut(Node) || BeingFreed(Node) || !CanEdit(Node, Column))
+        return false;
     SetFocusedNode(Node);
     // Refused, or moved on by a focus handler (which may have started an edit itself).
     if (FFocusedNode != Node || InState(tsEditing)) return InState(tsEditing);

@@ -16,6 +16,7 @@
 #include "TreeViewTestEnv.h"
 
 #include "Clipbrd.h"
+#include "ScopeExit.h"
 #include "Streams.h"
 
 #include <gtest/gtest.h>
@@ -33,13 +34,27 @@ namespace {
 
 enum class TAct {
     DeleteGiven, DeleteParent, DeleteTarget, DeleteOther, ClearThis, ClearOther, Sort, Add, Move,
-    ChildCounts, Heights, Visibility, DeleteColumn, EndEdit, CancelEdit, ReadStream, WriteStream,
-    Throw
+    ChildCounts, Heights, Visibility, Touch, DeleteColumn, EndEdit, CancelEdit, ReadStream,
+    WriteStream, Throw
 };
 const char* const ActNames[] = {
     "DeleteGiven", "DeleteParent", "DeleteTarget", "DeleteOther", "ClearThis", "ClearOther",
-    "Sort", "Add", "Move", "ChildCounts", "Heights", "Visibility", "DeleteColumn", "EndEdit",
-    "CancelEdit", "ReadStream", "WriteStream", "Throw"};
+    "Sort", "Add", "Move", "ChildCounts", "Heights", "Visibility", "Touch", "DeleteColumn",
+    "EndEdit", "CancelEdit", "ReadStream", "WriteStream", "Throw"};
+
+// A string tree that tells which node its free handler is given: the actions
+// reach that one too, unlinked and on its way out.
+class TProbeTree : public TLazyStringTree {
+public:
+    using TLazyStringTree::TLazyStringTree;
+    void DoFreeNode(PLazyNode Node) override {
+        Freeing.push_back(Node);
+        fw::TScopeExit Pop([this] { Freeing.pop_back(); });
+        TLazyStringTree::DoFreeNode(Node);
+    }
+    PLazyNode Going() const { return Freeing.empty() ? nullptr : Freeing.back(); }
+    std::vector<PLazyNode> Freeing;
+};
 
 class InjectionProbe : public fw::FormTest, public ::testing::WithParamInterface<TAct> {
 protected:
@@ -61,7 +76,7 @@ protected:
         Show();
         A->SetFocus();
         A->SetExpanded(Top(0), true);
-        for (TLazyStringTree* T : {A, B}) // toggles from now on slide
+        for (TProbeTree* T : {A, B}) // toggles from now on slide
             T->TreeOptions()->SetAnimationOptions(T->TreeOptions()->AnimationOptions() |
                                                   toAnimatedToggle);
         A->SetSelected(Top(1), true);
@@ -72,8 +87,8 @@ protected:
         Target = B->GetFirst();
         B->Invalidate(); // a paint of the form paints both
     }
-    TLazyStringTree* Make(int Left, std::uint32_t Count) {
-        auto* T = Place<TLazyStringTree>(Left, 0, 210, 200);
+    TProbeTree* Make(int Left, std::uint32_t Count) {
+        auto* T = Place<TProbeTree>(Left, 0, 210, 200);
         T->SetNodeDataSize(4);
         T->TreeOptions()->SetMiscOptions(T->MiscOptions() | toCheckSupport | toEditable |
                                          toAcceptOLEDrop | toInitOnSave);
@@ -119,28 +134,41 @@ protected:
     void Act();
     bool RunOnce(const TOperation& Op, int N, int& Calls);
 
-    TLazyStringTree* A = nullptr;
-    TLazyStringTree* B = nullptr;
+    TProbeTree* A = nullptr;
+    TProbeTree* B = nullptr;
     PLazyNode Given = nullptr;  // the node the operation works on (in A)
     PLazyNode Target = nullptr; // the node it copies or moves to (in B)
     fw::TMemoryStream Saved;    // A as it was built
 };
 
+// Each action on a node works on the operation's node and the one a free
+// handler of the tree is given (Mine), or on the target and B's (Theirs).
 void InjectionProbe::Act() {
-    const bool GivenAlive = Alive(A, Given);
+    std::vector<PLazyNode> Mine, Theirs;
+    for (PLazyNode N : {Alive(A, Given) ? Given : nullptr, A->Going()})
+        if (N) Mine.push_back(N);
+    for (PLazyNode N : {Alive(B, Target) ? Target : nullptr, B->Going()})
+        if (N) Theirs.push_back(N);
+    // A node the first steps freed is not touched again.
+    auto Each = [](TProbeTree* T, const std::vector<PLazyNode>& Nodes, auto&& F) {
+        for (PLazyNode N : Nodes)
+            if (N == T->Going() || Alive(T, N)) F(N);
+    };
     switch (GetParam()) {
     case TAct::DeleteGiven:
-        if (GivenAlive) A->DeleteNode(Given);
+        Each(A, Mine, [&](PLazyNode N) { A->DeleteNode(N); });
         break;
     case TAct::DeleteParent:
-        if (!GivenAlive) break;
-        if (PLazyNode P = ParentOf(Given))
-            A->DeleteNode(P);
-        else
-            A->DeleteChildren(nullptr);
+        Each(A, Mine, [&](PLazyNode N) {
+            if (!N->Parent) return;
+            if (PLazyNode P = ParentOf(N))
+                A->DeleteNode(P);
+            else
+                A->DeleteChildren(nullptr);
+        });
         break;
     case TAct::DeleteTarget:
-        if (Alive(B, Target)) B->DeleteNode(Target);
+        Each(B, Theirs, [&](PLazyNode N) { B->DeleteNode(N); });
         break;
     case TAct::DeleteOther:
         B->DeleteNode(B->GetFirstNoInit());
@@ -153,35 +181,44 @@ void InjectionProbe::Act() {
         B->Clear();
         break;
     case TAct::Sort:
-        if (GivenAlive) A->Sort(ParentOf(Given), 0, sdDescending, false);
-        if (GivenAlive) A->Sort(Given, 0, sdDescending, false);
+        Each(A, Mine, [&](PLazyNode N) {
+            if (N->Parent) A->Sort(ParentOf(N), 0, sdDescending, false);
+            A->Sort(N, 0, sdDescending, false);
+        });
         B->SortTree(0, sdDescending);
         break;
     case TAct::Add:
-        A->AddChild(GivenAlive ? Given : nullptr);
-        if (GivenAlive) A->AddChild(ParentOf(Given));
-        B->AddChild(Alive(B, Target) ? Target : nullptr);
+        A->AddChild(nullptr);
+        Each(A, Mine, [&](PLazyNode N) { A->AddChild(N); });
+        Each(B, Theirs, [&](PLazyNode N) { B->AddChild(N); });
         break;
     case TAct::Move:
-        if (GivenAlive) A->MoveTo(Given, A->GetLastNoInit(), amInsertAfter, false);
-        if (GivenAlive) A->MoveTo(Given, B, amAddChildFirst, false);
+        Each(A, Mine, [&](PLazyNode N) { A->MoveTo(N, A->GetLastNoInit(), amInsertAfter, false); });
+        Each(A, Mine, [&](PLazyNode N) { A->MoveTo(N, B, amAddChildFirst, false); });
         if (PLazyNode N = B->GetLastNoInit()) B->MoveTo(N, A, amAddChildLast, false);
         break;
     case TAct::ChildCounts:
-        if (GivenAlive) A->SetChildCount(Given, Given->ChildCount ? 1 : 3);
+        Each(A, Mine, [&](PLazyNode N) { A->SetChildCount(N, N->ChildCount ? 1 : 3); });
         A->SetRootNodeCount(A->RootNodeCount() > 1 ? 1 : 4);
         B->SetRootNodeCount(4);
         break;
     case TAct::Heights:
-        if (GivenAlive) A->SetNodeHeight(Given, Given->NodeHeight + 23);
+        Each(A, Mine, [&](PLazyNode N) { A->SetNodeHeight(N, N->NodeHeight + 23); });
         if (PLazyNode N = A->GetLastNoInit()) A->SetNodeHeight(N, 5);
-        if (Alive(B, Target)) B->SetNodeHeight(Target, 40);
+        Each(B, Theirs, [&](PLazyNode N) { B->SetNodeHeight(N, 40); });
         break;
     case TAct::Visibility:
-        if (GivenAlive) A->SetVisible(Given, !(Given->States & vsVisible));
-        if (GivenAlive) A->ToggleNode(Given);
+        Each(A, Mine, [&](PLazyNode N) { A->SetVisible(N, !(N->States & vsVisible)); });
+        Each(A, Mine, [&](PLazyNode N) { A->ToggleNode(N); });
         if (PLazyNode N = A->GetFirstNoInit()) A->ToggleNode(N);
-        if (Alive(B, Target)) B->SetVisible(Target, false);
+        Each(B, Theirs, [&](PLazyNode N) { B->SetVisible(N, false); });
+        break;
+    case TAct::Touch: // focus, select, check, initialise and edit
+        Each(A, Mine, [&](PLazyNode N) { A->SetFocusedNode(N); });
+        Each(A, Mine, [&](PLazyNode N) { A->SetSelected(N, true); });
+        Each(A, Mine, [&](PLazyNode N) { A->SetCheckState(N, csCheckedNormal); });
+        Each(A, Mine, [&](PLazyNode N) { A->ReinitNode(N, true); });
+        Each(A, Mine, [&](PLazyNode N) { A->EditNode(N, 0); });
         break;
     case TAct::DeleteColumn:
         for (TBaseLazyTree* T : {static_cast<TBaseLazyTree*>(A), static_cast<TBaseLazyTree*>(B)})
@@ -197,7 +234,11 @@ void InjectionProbe::Act() {
         break;
     case TAct::ReadStream: {
         Saved.SetPosition(16); // the first node's chunk
-        A->AddNodeFromStream(Saved, 2, GivenAlive ? Given : nullptr);
+        A->AddNodeFromStream(Saved, 2, nullptr);
+        Each(A, Mine, [&](PLazyNode N) {
+            Saved.SetPosition(16);
+            A->AddNodeFromStream(Saved, 2, N);
+        });
         Saved.SetPosition(0);
         B->LoadFromStream(Saved);
         break;
@@ -205,6 +246,7 @@ void InjectionProbe::Act() {
     case TAct::WriteStream: {
         fw::TMemoryStream S;
         A->SaveToStream(S);
+        Each(A, Mine, [&](PLazyNode N) { A->SaveToStream(S, N); });
         B->SaveToStream(S);
         break;
     }

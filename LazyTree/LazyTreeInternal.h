@@ -50,6 +50,7 @@ constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
 constexpr std::uint8_t nfDoomed = 16;    // its deletion waits in the queue: it takes no children
+constexpr std::uint8_t nfReadInto = 32;  // a read runs into it: it takes no other stream's nodes
 
 // A scope that holds nodes (see TBaseLazyTree::TBusyKind): an operation, a
 // handler or walk callback, or a function handing back a node. Deletions asked

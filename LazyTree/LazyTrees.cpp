@@ -265,8 +265,9 @@ void TBaseLazyTree::AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool R
     for (;;) {
         Run->TotalHeight = static_cast<std::uint32_t>(Run->TotalHeight + Diff);
         if (!(Run->States & vsVisible) || Run == FRoot) break;
+        // A node unlinked for its free handler has no rows above it.
         Run = Run->Parent;
-        if (!(Run->States & vsExpanded)) break;
+        if (!Run || !(Run->States & vsExpanded)) break;
     }
 }
 
@@ -407,8 +408,12 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
         Node->FirstChild = nullptr;
         Node->LastChild = nullptr;
         if (Node != FRoot && !(Node->States & vsDeleting)) {
-            // No handler runs before both totals are right again.
+            // No handler runs before both totals are right again. The node's
+            // own count is 1 now, whatever a recount read halfway (the nodes
+            // freed by then were gone from it).
             AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
+            Node->CachedTotalCount = 1;
+            Node->Internal &= static_cast<std::uint8_t>(~nfCountStale);
             AdjustTotalHeight(Node, Node->NodeHeight, false);
         } else if (Node == FRoot) {
             FRoot->TotalHeight = FDefaultNodeHeight;
@@ -1089,6 +1094,8 @@ void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
         if (Recursive) ReinitChildren(FRoot, true);
         return;
     }
+    // A node on its way out keeps its marks: it would take children again.
+    if (StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     ClearPassingStates(Node);
     InitNode(Node);
@@ -1097,9 +1104,11 @@ void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
 
 void TBaseLazyTree::ReinitChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    if (StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     if (Node->States & vsHasChildren) InitChildren(Node);
     WalkBelow(*this, Node, [&](PLazyNode Run) {
+        if (StaysPut(Run)) return false;
         ClearPassingStates(Run);
         InitNode(Run);
         if (Recursive && (Run->States & vsHasChildren)) InitChildren(Run);

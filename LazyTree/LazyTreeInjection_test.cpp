@@ -3,12 +3,13 @@
 // each hostile action and each N = 1, 2, ..., the action done at the Nth
 // handler call of any tree on the form, paints included (fw::TProbeScope
 // runs before every event fired, set or not), until an N finds no call left.
-// After each run every invariant of TreeInvariants.h holds on both trees,
-// and the sanitizers watch every read.
+// Actions on a node reach the node a free handler is given too. After each
+// run every invariant of TreeInvariants.h holds on both trees, and the
+// sanitizers watch every read.
 //
 // The suite runs N up to 3 and, past it, 3 more spread over the calls left
-// (each action from another start);
-// TREE_PROBE_FULL=1 runs every N (docs/tree.md has the counts).
+// (each action from another start); TREE_PROBE_FULL=1 runs every N
+// (docs/tree.md has the counts).
 // TREE_PROBE_OP=name follows one operation; TREE_PROBE_TRACE=1 names each run
 // on stderr, which a sanitizer report follows.
 #include "LazyTreeEdit.h"
@@ -141,13 +142,13 @@ protected:
     fw::TMemoryStream Saved;    // A as it was built
 };
 
-// Each action on a node works on the operation's node and the one a free
-// handler of the tree is given (Mine), or on the target and B's (Theirs).
+// Each action on a node works on the one a free handler of the tree is given
+// and the operation's node (Mine), or on B's and the target (Theirs).
 void InjectionProbe::Act() {
     std::vector<PLazyNode> Mine, Theirs;
-    for (PLazyNode N : {Alive(A, Given) ? Given : nullptr, A->Going()})
+    for (PLazyNode N : {A->Going(), Alive(A, Given) ? Given : nullptr})
         if (N) Mine.push_back(N);
-    for (PLazyNode N : {Alive(B, Target) ? Target : nullptr, B->Going()})
+    for (PLazyNode N : {B->Going(), Alive(B, Target) ? Target : nullptr})
         if (N) Theirs.push_back(N);
     // A node the first steps freed is not touched again.
     auto Each = [](TProbeTree* T, const std::vector<PLazyNode>& Nodes, auto&& F) {

@@ -274,19 +274,6 @@ TEST_F(ReentryTest, ACompareHandlerChangingTheChildrenLeavesThemWhole) {
     Tree->Sort(nullptr, 0, sdAscending);
     std::vector<PLazyNode> Sorted = Roots();
     EXPECT_TRUE(std::is_sorted(Sorted.begin(), Sorted.end()));
-    // Nodes a handler reads in: the read left the structure's stamp alone,
-    // and the sort linked its own list over them (counted, unlinked, leaked).
-    Tree->SetChildCount(Root(0), 2);
-    fw::TMemoryStream S;
-    SaveForReading(S, Root(0));
-    bool Read = false;
-    Tree->OnCompareNodes = [&](TBaseLazyTree* T, PLazyNode A, PLazyNode B, int, int& R) {
-        if (!std::exchange(Read, true)) T->AddNodeFromStream(S, 2, nullptr);
-        R = A < B ? 1 : -1;
-    };
-    Tree->Sort(nullptr, 0, sdAscending);
-    EXPECT_EQ(Roots().size(), 7u);
-    EXPECT_TRUE(TreeAgrees(*Tree));
     Tree->OnCompareNodes = nullptr;
 }
 
@@ -530,38 +517,6 @@ TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
     Tree->OnLoadNode = nullptr;
     EXPECT_EQ(Loads, 4);
     EXPECT_TRUE(TreeAgrees(*Tree));
-}
-
-// A free handler reading a count while children go: the node whose children
-// went, its count stale from an earlier add below it, was counted afresh
-// halfway, and the nodes freed before were taken off it a second time; a
-// read into the root set the root's count from that.
-TEST_F(ReentryTest, AFreeHandlerReadingACountHalfwayLeavesItRight) {
-    for (int Case = 0; Case < 3; ++Case) {
-        SCOPED_TRACE(Case); // the children go; the node; the node, the root read into
-        Tree->OnFreeNode = nullptr;
-        Tree->Clear();
-        Tree->SetRootNodeCount(2);
-        Tree->SetChildCount(Root(0), 2);
-        Tree->SetChildCount(Root(0)->LastChild, 2); // Root(0)'s count waits for a recount
-        fw::TMemoryStream S;
-        SaveForReading(S, Root(1));
-        PLazyNode P = Root(0);
-        int Freed = 0;
-        Tree->OnFreeNode = [&](TBaseLazyTree* T, PLazyNode) {
-            if (++Freed != 3) return; // a child of P is gone
-            if (Case == 2)
-                T->AddNodeFromStream(S, 2, nullptr);
-            else
-                P->TotalCount();
-        };
-        if (Case == 0)
-            Tree->DeleteChildren(P);
-        else
-            Tree->DeleteNode(P);
-        Tree->OnFreeNode = nullptr;
-        EXPECT_TRUE(TreeAgrees(*Tree));
-    }
 }
 
 // A load handler that adds children to the node it is given, still being
@@ -944,39 +899,6 @@ TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
     }
     Tree->OnSaveNode = nullptr;
     Other->OnBeforePaint = nullptr;
-}
-
-// A free handler working on the node it is given, unlinked and on its way
-// out: its height walked up to a parent it no longer has, its check state
-// too; re-initialised, it lost its deleting mark and took children that
-// leaked; edited, its editor read it after it went.
-TEST_F(ReentryViewTest, AFreeHandlerWorkingOnItsNodeLeavesTheTreeWhole) {
-    using TNodeAct = std::function<void(TBaseLazyTree*, PLazyNode)>;
-    const std::vector<std::pair<const char*, TNodeAct>> Acts = {
-        {"height", [](TBaseLazyTree* T, PLazyNode N) { T->SetNodeHeight(N, 40); }},
-        {"check", [](TBaseLazyTree* T, PLazyNode N) {
-             T->SetCheckType(N, ctRadioButton);
-             T->SetCheckState(N, csCheckedNormal);
-         }},
-        {"reinit", [](TBaseLazyTree* T, PLazyNode N) { T->ReinitNode(N, true); }},
-        {"edit", [](TBaseLazyTree* T, PLazyNode N) { EXPECT_FALSE(T->EditNode(N, NoColumn)); }},
-    };
-    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toCheckSupport | toEditable);
-    Tree->OnGetText = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string& T) {
-        T = u"x";
-    };
-    for (const auto& [Name, Act] : Acts) {
-        SCOPED_TRACE(Name);
-        Tree->Clear();
-        Tree->SetRootNodeCount(3);
-        Tree->ValidateNode(nullptr, true);
-        TNodeAct React = Act;
-        Tree->OnFreeNode = [React](TBaseLazyTree* T, PLazyNode N) { React(T, N); };
-        Tree->DeleteNode(Top(0));
-        Tree->OnFreeNode = nullptr;
-        fw::PressKey(fw::VK_DOWN);
-        EXPECT_TRUE(TreeAgrees(*Tree));
-    }
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -124,6 +125,13 @@ protected:
         return fw::ControlPoint(T, X, T->Header()->Height() + R * 18 + 9);
     }
     void Click(int X, int R) { ClickOn(A, X, A->Header()->Height() + R * 18 + 9); }
+    // The left button pressed at the first point, moved through the others, let go at the last.
+    static void Drag(std::initializer_list<fw::TPoint> Path) {
+        fw::MouseDownAt(*Path.begin());
+        for (const fw::TPoint& P : Path)
+            fw::MouseMoveTo(P, fw::ssLeft);
+        fw::MouseUpAt(*(Path.end() - 1));
+    }
     // Whether Node is still linked in T: an action touches no other node.
     static bool Alive(TBaseLazyTree* T, PLazyNode Node) {
         for (PLazyNode N = Node ? T->GetFirstNoInit() : nullptr; N; N = T->GetNextNoInit(N))
@@ -364,17 +372,13 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
              p.Click(26, 0); // a check box
              fw::DoubleClickAt(p.Row(p.A, 60, 2));
          }},
-        {"DragAcross", [](P& p) {
-             fw::MouseDownAt(p.Row(p.A, 60, 0));
-             fw::MouseMoveTo(p.Row(p.A, 80, 0), fw::ssLeft);
-             fw::MouseMoveTo(p.Row(p.B, 60, 0), fw::ssLeft);
-             fw::MouseUpAt(p.Row(p.B, 60, 0));
-         }},
+        {"DragAcross", [](P& p) { Drag({p.Row(p.A, 60, 0), p.Row(p.A, 80, 0), p.Row(p.B, 60, 0)}); }},
         {"Header", [](P& p) {
              ClickOn(p.A, 30, 5);
-             fw::MouseDownAt(fw::ControlPoint(p.A, 99, 5)); // resize the first column
-             fw::MouseMoveTo(fw::ControlPoint(p.A, 120, 5), fw::ssLeft);
-             fw::MouseUpAt(fw::ControlPoint(p.A, 120, 5));
+             // The first column resized, then dragged behind the second.
+             Drag({fw::ControlPoint(p.A, 99, 5), fw::ControlPoint(p.A, 120, 5)});
+             Drag({fw::ControlPoint(p.A, 30, 5), fw::ControlPoint(p.A, 80, 5),
+                   fw::ControlPoint(p.A, 170, 5)});
          }},
         {"DeleteColumn", [](P& p) { p.A->Header()->Columns().Delete(0); }},
         {"Wheel", [](P& p) { fw::MouseWheelAt(p.Row(p.A, 50, 1), -120); }},
@@ -405,23 +409,8 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
              fw::MouseMoveTo(p.Row(p.A, 64, 2));
          }},
         {"Popup", [](P& p) { fw::ClickAt(p.Row(p.A, 60, 1), fw::mbRight); }},
-        {"DragWithin", [](P& p) {
-             fw::MouseDownAt(p.Row(p.A, 60, 2));
-             fw::MouseMoveTo(p.Row(p.A, 80, 2), fw::ssLeft);
-             fw::MouseMoveTo(p.Row(p.A, 60, 0), fw::ssLeft);
-             fw::MouseUpAt(p.Row(p.A, 60, 0));
-         }},
-        {"RubberBand", [](P& p) {
-             fw::MouseDownAt(p.Row(p.A, 190, 0));
-             fw::MouseMoveTo(p.Row(p.A, 100, 3), fw::ssLeft);
-             fw::MouseUpAt(p.Row(p.A, 100, 3));
-         }},
-        {"HeaderDrag", [](P& p) {
-             fw::MouseDownAt(fw::ControlPoint(p.A, 30, 5));
-             fw::MouseMoveTo(fw::ControlPoint(p.A, 80, 5), fw::ssLeft);
-             fw::MouseMoveTo(fw::ControlPoint(p.A, 150, 5), fw::ssLeft);
-             fw::MouseUpAt(fw::ControlPoint(p.A, 150, 5));
-         }},
+        {"DragWithin", [](P& p) { Drag({p.Row(p.A, 60, 2), p.Row(p.A, 80, 2), p.Row(p.A, 60, 0)}); }},
+        {"RubberBand", [](P& p) { Drag({p.Row(p.A, 190, 0), p.Row(p.A, 100, 3)}); }},
         {"AutoFitColumns", [](P& p) { p.A->Header()->AutoFitColumns(true); }},
         {"Worker", [](P& p) { p.A->InvalidateCache(); p.A->GetNodeAt(20, 60); }},
         {"EditKeys", [](P& p) {

@@ -175,7 +175,15 @@ TEST_F(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
     for (int Tries = 0; Tries < 20 && !Tree->TreeStates().Contains(tsValidating); ++Tries) {
         Tree->InvalidateCache();
         WaitForTheWorker();
-        fw::DeliverSentMessages();
+        // Its word may still be on its way (a busy machine): asking again at
+        // once would stop it before it told.
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        do {
+            fw::DeliverSentMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } while (!Tree->TreeStates().Contains(tsValidating) &&
+                 WorkerThread()->CurrentTree() == Tree &&
+                 std::chrono::steady_clock::now() < Deadline);
     }
     ASSERT_TRUE(Tree->TreeStates().Contains(tsValidating));
     // The expand's state is left after its totals are written.

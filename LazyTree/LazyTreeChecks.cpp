@@ -72,15 +72,16 @@ bool TBaseLazyTree::ChangeCheckState(PLazyNode Node, TCheckState Value) {
         else if (Unchecked > 0)
             Value = csUncheckedNormal;
     }
-    if (Node->CheckType == ctRadioButton && Value == csCheckedNormal) {
-        for (PLazyNode Run = Node->Parent->FirstChild; Run; Run = Run->NextSibling)
+    // A node unlinked for its free handler has neither siblings nor a parent to tell.
+    PLazyNode Parent = Node->Parent;
+    if (Node->CheckType == ctRadioButton && Value == csCheckedNormal && Parent) {
+        for (PLazyNode Run = Parent->FirstChild; Run; Run = Run->NextSibling)
             if (Run != Node && Run->CheckType == ctRadioButton) Run->CheckState = csUncheckedNormal;
         if (HandleAllocated()) Invalidate();
     }
     bool Result = true;
     Node->CheckState = Value;
-    if (Tracking && (Node->CheckType == ctTriStateCheckBox || Node->CheckType == ctCheckBox)) {
-        PLazyNode Parent = Node->Parent;
+    if (Tracking && Parent && (Node->CheckType == ctTriStateCheckBox || Node->CheckType == ctCheckBox)) {
         if (Parent != FRoot && !(Parent->States & (vsChecking | vsDisabled)) &&
             Parent->CheckType == ctTriStateCheckBox)
             Result = PropagateCheckStateUp(Node, Value);

@@ -45,7 +45,7 @@ void TBaseLazyTree::DoEdit() {
     // A handler started an edit already: that one runs.
     if (InState(tsEditing)) return;
     // Outside handlers no retired editor is on the call stack any more.
-    if (!HandlerRunning()) FRetiredEditLinks.clear();
+    if (!DeletionsWait()) FRetiredEditLinks.clear();
     PLazyNode Node = FFocusedNode;
     if (Node && !(Node->States & vsDisabled) && !ReadOnly() && !FEditLink) {
         std::shared_ptr<ILTEditLink> Made = DoCreateEditor(Node, FEditColumn);
@@ -158,7 +158,9 @@ void TBaseLazyTree::UpdateEditBounds() {
 bool TBaseLazyTree::EditNode(PLazyNode Node, int Column) {
     lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) return true;
-    if (!Node || Node == FRoot || !CanEdit(Node, Column)) return false;
+    // A node on its way out is not edited: its editor would outlive it.
+    if (!Node || Node == FRoot || lt::StaysPut(Node) || BeingFreed(Node) || !CanEdit(Node, Column))
+        return false;
     SetFocusedNode(Node);
     // Refused, or moved on by a focus handler (which may have started an edit itself).
     if (FFocusedNode != Node || InState(tsEditing)) return InState(tsEditing);
@@ -354,7 +356,12 @@ bool TStringEditLink::EndEdit() {
     const bool Result = !FStopping;
     if (FStopping) return Result;
     FStopping = true;
+    // A text handler that throws leaves the edit running with its text: a
+    // stop left halfway could be neither ended nor cancelled, and its editor
+    // kept the node after the node went.
+    fw::TScopeExit Resume([this] { FStopping = false; });
     if (FEdit->Modified() && FTree) FTree->DoNewText(FNode, FColumn, FEdit->WideText());
+    Resume.Release();
     FEdit->Hide();
     Detach();
     return Result;

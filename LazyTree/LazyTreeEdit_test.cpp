@@ -5,6 +5,7 @@
 #include "Messages.h"
 
 #include <functional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -363,6 +364,24 @@ TEST_F(EditorTest, TheFocusedColumnCancelsTheEditAndAResizeMovesTheEditor) {
     Columns[1].SetWidth(40);
     EXPECT_FALSE(Tree->IsEditing());
     Tree->OnColumnResize = nullptr;
+}
+
+// A text handler that throws as the edit ends: the edit stayed half stopped,
+// so deleting its node could not cancel it and the editor read the freed node.
+TEST_F(EditorTest, AThrowingTextHandlerLeavesTheEditRunning) {
+    auto BaseText = Tree->OnNewText;
+    Tree->OnNewText = [](TBaseLazyTree*, PLazyNode, int, const std::u16string&) {
+        throw std::runtime_error("text");
+    };
+    Edit(Top(2));
+    fw::TypeTextW(u"new");
+    EXPECT_THROW(Key(fw::VK_RETURN), std::runtime_error);
+    ExpectWholeEditOrNone();
+    EXPECT_EQ(Editor()->WideText(), u"new");
+    Tree->OnNewText = BaseText;
+    Tree->DeleteNode(Top(2));
+    EXPECT_FALSE(Tree->IsEditing());
+    fw::ProcessMessages();
 }
 
 } // namespace

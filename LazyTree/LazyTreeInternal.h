@@ -49,6 +49,8 @@ constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so d
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
+constexpr std::uint8_t nfDoomed = 16;    // its deletion waits in the queue: it takes no children
+constexpr std::uint8_t nfReadInto = 32;  // a read runs into it: it takes no other stream's nodes
 
 // A scope that holds nodes (see TBaseLazyTree::TBusyKind): an operation, a
 // handler or walk callback, or a function handing back a node. Deletions asked
@@ -96,7 +98,8 @@ public:
     ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
     TNodeWatch(const TNodeWatch&) = delete;
     TNodeWatch& operator=(const TNodeWatch&) = delete;
-    bool Alive(PLazyNode Node) const { return FLive.contains(Node); }
+    // A node whose deletion waits in the queue counts as gone already.
+    bool Alive(PLazyNode Node) const { return FLive.contains(Node) && !(Node->Internal & nfDoomed); }
     void Add(PLazyNode Node) { FLive.insert(Node); }
     const std::unordered_set<PLazyNode>& Live() const { return FLive; }
 
@@ -105,10 +108,10 @@ private:
     std::unordered_set<PLazyNode> FLive;
 };
 
-// A node being freed, deleted or read stays as it is: it is not moved,
-// shown, hidden or toggled, and takes no children.
+// A node being freed, deleted, cleared (its children freed) or read stays as
+// it is: it is not moved, shown, hidden or toggled, and takes no children.
 inline bool StaysPut(PLazyNode Node) {
-    return (Node->States & vsDeleting) || (Node->Internal & (nfGoing | nfRaw));
+    return (Node->States & (vsDeleting | vsClearing)) || (Node->Internal & (nfGoing | nfRaw));
 }
 
 // A position or offset worked out wide, as an int: further away than 32 bits

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vel {
@@ -959,6 +960,24 @@ TEST_F(StreamTest, UninitializedNodesStayLazy) {
     Tree->GetFirst();
     Tree->GetNext(Tree->GetFirst());
     EXPECT_EQ(Inits, 1);
+}
+
+// Top-level nodes an initialisation for toInitOnSave adds while the tree is
+// written: the count came first, and a read stopped at it (7 saved, 1 read).
+TEST_F(StreamTest, TopLevelNodesAddedWhileSavingAreRead) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toInitOnSave);
+    Tree->SetRootNodeCount(1);
+    bool Once = true;
+    Tree->OnInitNode = [&Once](TBaseLazyTree* T, PLazyNode, PLazyNode, TLTInternalStates&) {
+        if (std::exchange(Once, false))
+            for (int I = 0; I < 6; ++I)
+                T->AddChild(nullptr);
+    };
+    std::vector<std::uint8_t> B = Save();
+    Tree->OnInitNode = nullptr;
+    Load(B);
+    EXPECT_EQ(Tree->RootNodeCount(), 7u);
+    ExpectConsistent();
 }
 
 TEST_F(StreamTest, VersionOneHasNoCountAndEveryNodeIsVisible) {

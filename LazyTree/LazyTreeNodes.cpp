@@ -225,7 +225,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         for (PLazyNode Run = Source->FirstChild; Run; Run = Run->NextSibling)
             Sources.push_back(Run);
     Sources.push_back(Source);
-    lt::TNodeWatch SourceLive(*SourceTree, Sources);
+    lt::TNodeWatch SourceLive(*SourceTree, Sources), TargetLive(*this, {Target});
     if (!Target) {
         Target = FRoot;
         Mode = amAddChildLast;
@@ -265,6 +265,8 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         // The first new node is placed by Mode, the next ones after it in
         // order, while the parent (as the handlers left it) takes them.
         const TLTNodeAttachMode Place = Result ? amInsertAfter : Mode;
+        // The save handlers may have deleted the target (its deletion waits).
+        if (!Result && Target != FRoot && !TargetLive.Alive(Target)) break;
         PLazyNode Parent = Beside(Place) ? Anchor->Parent : Anchor;
         if (!Parent || !TakesChildren(Parent)) break;
         PLazyNode Node = MakeNewNode();

@@ -19,6 +19,7 @@
 #include <string>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vel {
@@ -174,7 +175,15 @@ TEST_F(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
     for (int Tries = 0; Tries < 20 && !Tree->TreeStates().Contains(tsValidating); ++Tries) {
         Tree->InvalidateCache();
         WaitForTheWorker();
-        fw::DeliverSentMessages();
+        // Its word may still be on its way (a busy machine): asking again at
+        // once would stop it before it told.
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        do {
+            fw::DeliverSentMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } while (!Tree->TreeStates().Contains(tsValidating) &&
+                 WorkerThread()->CurrentTree() == Tree &&
+                 std::chrono::steady_clock::now() < Deadline);
     }
     ASSERT_TRUE(Tree->TreeStates().Contains(tsValidating));
     // The expand's state is left after its totals are written.
@@ -771,6 +780,133 @@ TEST_F(ReentryTest, WalksGoOnWhileInitHandlersMoveTheirNodesAway) {
     EXPECT_EQ(Tree->TotalCount(), 6u);
     EXPECT_TRUE(TreeAgrees(*Tree));
     EXPECT_TRUE(TreeAgrees(*Other));
+}
+
+// ------------------------------------- what an operation holds across any tree's handler
+
+// A second string tree on the same form.
+class TwoTreesTest : public TreeViewTest {
+protected:
+    void SetUp() override {
+        TreeViewTest::SetUp();
+        Other = Place<TLazyStringTree>(250, 0, 200, 160);
+        Other->SetRootNodeCount(2);
+        fw::ProcessMessages();
+    }
+    static std::uint32_t Linked(TBaseLazyTree& T) {
+        std::uint32_t N = 0;
+        for (PLazyNode Run = T.GetFirstNoInit(); Run; Run = T.GetNextNoInit(Run))
+            ++N;
+        return N;
+    }
+    TLazyStringTree* Other = nullptr;
+};
+
+// A free handler sorting the children being freed: the walk down the last
+// children lost the node the sort put last (still focused and selected, its
+// links into freed nodes, the count off by one). Moving the node whose
+// children go left its counts behind.
+TEST_F(TwoTreesTest, NoHandlerReordersTheNodesBeingFreed) {
+    using TNodeAct = std::function<void(TBaseLazyTree*, PLazyNode)>;
+    struct TCase {
+        const char* Name;
+        int At; // the free call that acts
+        TNodeAct Delete, React;
+    };
+    const TNodeAct SortP = [](TBaseLazyTree* T, PLazyNode P) { T->Sort(P, 0, sdDescending, false); };
+    const TNodeAct DeleteChildren = [](TBaseLazyTree* T, PLazyNode P) { T->DeleteChildren(P); };
+    const std::vector<TCase> Cases = {
+        {"children", 1, DeleteChildren, SortP},
+        {"node", 1, [](TBaseLazyTree* T, PLazyNode P) { T->DeleteNode(P); }, SortP},
+        {"clear", 2, [](TBaseLazyTree* T, PLazyNode) { T->Clear(); },
+         [](TBaseLazyTree* T, PLazyNode) { T->Sort(nullptr, 0, sdDescending, false); }},
+        {"children, their parent moved", 3, DeleteChildren,
+         [](TBaseLazyTree* T, PLazyNode P) { T->MoveTo(P, T->GetLastNoInit(), amInsertAfter, false); }},
+    };
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->OnCompareNodes = [](TBaseLazyTree*, PLazyNode A, PLazyNode B, int, int& R) {
+        R = int(A->Index) - int(B->Index);
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Tree->OnFreeNode = nullptr;
+        Tree->Clear();
+        Tree->SetRootNodeCount(3);
+        PLazyNode P = Top(0);
+        Tree->SetExpanded(P, true);
+        PLazyNode C0 = Tree->GetFirstChild(P), C1 = Tree->GetNextSibling(C0);
+        Tree->AddChild(C1);
+        Tree->AddChild(C1);
+        for (PLazyNode N = Tree->GetFirst(); N; N = Tree->GetNext(N)) {}
+        Tree->SetFocusedNode(C0);
+        Tree->SetSelected(C0, true);
+        int Freed = 0;
+        Tree->OnFreeNode = [&](TBaseLazyTree* S, PLazyNode) {
+            if (++Freed == C.At) C.React(S, P);
+        };
+        C.Delete(Tree, P);
+        EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));
+        EXPECT_EQ(Tree->FocusedNode(), nullptr);
+        EXPECT_EQ(Tree->SelectedCount(), 0);
+        EXPECT_TRUE(TreeAgrees(*Tree));
+    }
+    Tree->OnFreeNode = nullptr;
+}
+
+// Another tree's handler, or a paint of the form, deleting or loading what an
+// operation holds: the target of a copy or a move, the node an animated
+// toggle opens.
+TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
+    Tree->TreeOptions()->SetAnimationOptions(Tree->TreeOptions()->AnimationOptions() |
+                                             toAnimatedToggle);
+    PLazyNode Target = nullptr, N = nullptr;
+    fw::TMemoryStream S;
+    std::function<void()> Hostile;
+    auto Once = [&] {
+        if (Hostile) std::exchange(Hostile, nullptr)();
+    };
+    Tree->OnSaveNode = [&](TBaseLazyTree*, PLazyNode, fw::TStream&) { Once(); };
+    Other->OnBeforePaint = [&](TBaseLazyTree*, fw::TCanvas&) { Once(); };
+    const auto DeleteTarget = [&] { Other->DeleteNode(Target); };
+    const auto Toggle = [&] {
+        Other->Invalidate();
+        Tree->SetExpanded(N, true);
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Hostile, Run;
+    };
+    const std::vector<TCase> Cases = {
+        {"copy", DeleteTarget,
+         [&] { EXPECT_EQ(Tree->CopyTo(Top(2), Target, amAddChildLast, false), nullptr); }},
+        {"move", DeleteTarget,
+         [&] { EXPECT_FALSE(Tree->MoveTo(Top(2), Target, amInsertAfter, false)); }},
+        {"animated toggle", [&] { Tree->DeleteNode(N); }, Toggle},
+        {"animated toggle, the tree loaded", [&] { S.SetPosition(0); Tree->LoadFromStream(S); },
+         Toggle},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Tree->Clear();
+        Tree->SetRootNodeCount(3);
+        Other->Clear();
+        Other->SetRootNodeCount(2);
+        fw::ProcessMessages();
+        Target = Other->GetFirst();
+        N = Top(0);
+        S.SetSize(0);
+        Tree->SaveToStream(S);
+        Hostile = C.Hostile;
+        C.Run();
+        Hostile = nullptr;
+        fw::ProcessMessages();
+        EXPECT_EQ(Tree->TotalCount(), Linked(*Tree));
+        EXPECT_EQ(Other->TotalCount(), Linked(*Other));
+        EXPECT_TRUE(TreeAgrees(*Tree));
+        EXPECT_TRUE(TreeAgrees(*Other));
+    }
+    Tree->OnSaveNode = nullptr;
+    Other->OnBeforePaint = nullptr;
 }
 
 } // namespace

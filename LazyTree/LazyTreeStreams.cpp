@@ -75,13 +75,22 @@ void TBaseLazyTree::SaveToStream(TStream& Stream, PLazyNode Node) {
     });
     Stream.Write(Magic, MagicSize);
     if (Node == FRoot) Node = nullptr;
-    Stream.WriteU32(Node ? 1 : FRoot->ChildCount);
+    const std::int64_t CountAt = Stream.Position();
+    Stream.WriteU32(0);
+    std::uint32_t Written = 0;
     if (Node) {
         WriteNode(Stream, Node);
+        Written = 1;
     } else {
-        for (PLazyNode Run = FRoot->FirstChild; Run; Run = Run->NextSibling)
+        for (PLazyNode Run = FRoot->FirstChild; Run; Run = Run->NextSibling, ++Written)
             WriteNode(Stream, Run);
     }
+    // Handlers (initialising nodes for toInitOnSave) may have added or moved
+    // top-level nodes meanwhile: the count says what the stream holds.
+    const std::int64_t End = Stream.Position();
+    Stream.SetPosition(CountAt);
+    Stream.WriteU32(Written);
+    Stream.SetPosition(End);
     CutBack.Release();
 }
 
@@ -195,7 +204,7 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
-    if (HandlerRunning()) {
+    if (DeletionsWait()) {
         // It clears the tree first: asked for by a handler, it waits
         // like every deletion, with the stream's bytes taken now.
         std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(
@@ -274,6 +283,9 @@ void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode N
                 --F.ChildrenLeft;
                 PLazyNode Child = MakeNewNode();
                 LinkRaw(Child, F.Node);
+                // A change of links like any other: whoever keeps a chain across
+                // the handlers that run this read (a sort's merge) sees it.
+                NoteStructureChange();
                 OpenReadFrame(Stream, Frames, Child);
                 continue;
             }
@@ -309,12 +321,16 @@ void TBaseLazyTree::ReadNode(TStream& Stream, std::uint32_t Version, PLazyNode N
 
 void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
     // The nodes read into a linked node (the one read into) stay out of
-    // every total, recounts included, until this node's change goes up.
-    std::uint32_t Count = 1;
+    // every total, recounts included, until this node's change goes up: that
+    // change is theirs alone, the others count already (one whose children
+    // are being freed counts as that deletion leaves it).
+    std::uint32_t Count = 1, Read = 0;
     std::uint64_t Height = Node->NodeHeight;
     bool AnyVisible = false;
     for (PLazyNode C = Node->FirstChild; C; C = C->NextSibling) {
-        Count += NodeTotalCount(C);
+        const std::uint32_t Below = NodeTotalCount(C);
+        Count += Below;
+        if (C->Internal & lt::nfRaw) Read += Below;
         if (!(C->States & vsVisible)) continue;
         AnyVisible = true;
         if (Node->States & vsExpanded) Height += C->TotalHeight;
@@ -325,16 +341,16 @@ void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
         else
             Node->States |= vsAllChildrenHidden;
     }
-    if (Node == FRoot) {
-        FRoot->CachedTotalCount = Count;
-        FRoot->TotalHeight = static_cast<std::uint32_t>(Height);
-    } else if (!Linked) {
+    if (!Linked) {
         Node->CachedTotalCount = Count;
         Node->TotalHeight = static_cast<std::uint32_t>(Height);
     } else {
         // The node read into was counted already: its change goes up once.
-        AdjustTotalCount(Node, Count, false);
-        AdjustTotalHeight(Node, static_cast<std::int64_t>(Height), false);
+        AdjustTotalCount(Node, Read, true);
+        if (Node == FRoot)
+            FRoot->TotalHeight = static_cast<std::uint32_t>(Height);
+        else
+            AdjustTotalHeight(Node, static_cast<std::int64_t>(Height), false);
     }
     // Every node read stays marked (not moved, given no children, left out
     // of recounts) until here.
@@ -515,10 +531,14 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
     // Nodes hung below a node on its way out would be freed uncounted, or
     // not at all, and a node being read takes only the stream's: its chunk
     // is passed over.
-    if (BeingFreed(Node) || !TakesChildren(Node)) {
+    if (BeingFreed(Node) || !TakesChildren(Node) || (Node->Internal & lt::nfReadInto)) {
         SkipNode(Stream);
         return;
     }
+    // A handler's read into the same node would finish the nodes this one is
+    // still reading.
+    Node->Internal |= lt::nfReadInto;
+    fw::TScopeExit Unmark([Node] { Node->Internal &= static_cast<std::uint8_t>(~lt::nfReadInto); });
     InterruptValidation();
     // The node's rows (itself and what shows below it) are counted afresh:
     // a node read into may already have shown children.

@@ -265,8 +265,9 @@ void TBaseLazyTree::AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool R
     for (;;) {
         Run->TotalHeight = static_cast<std::uint32_t>(Run->TotalHeight + Diff);
         if (!(Run->States & vsVisible) || Run == FRoot) break;
+        // A node unlinked for its free handler has no rows above it.
         Run = Run->Parent;
-        if (!(Run->States & vsExpanded)) break;
+        if (!Run || !(Run->States & vsExpanded)) break;
     }
 }
 
@@ -318,7 +319,8 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
 }
 
 bool TBaseLazyTree::TakesChildren(PLazyNode Node) const {
-    return !(Node->States & (vsClearing | vsDeleting)) && !(Node->Internal & (nfGoing | nfRaw));
+    return !(Node->States & (vsClearing | vsDeleting)) &&
+           !(Node->Internal & (nfGoing | nfRaw | nfDoomed));
 }
 
 PLazyNode TBaseLazyTree::AppendChildren(PLazyNode Node, std::uint32_t NewChildCount) {
@@ -406,8 +408,12 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
         Node->FirstChild = nullptr;
         Node->LastChild = nullptr;
         if (Node != FRoot && !(Node->States & vsDeleting)) {
-            // No handler runs before both totals are right again.
+            // No handler runs before both totals are right again. The node's
+            // own count is 1 now, whatever a recount read halfway (the nodes
+            // freed by then were gone from it).
             AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
+            Node->CachedTotalCount = 1;
+            Node->Internal &= static_cast<std::uint8_t>(~nfCountStale);
             AdjustTotalHeight(Node, Node->NodeHeight, false);
         } else if (Node == FRoot) {
             FRoot->TotalHeight = FDefaultNodeHeight;
@@ -750,7 +756,7 @@ void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
              "Deleting nodes during tree iteration leads to invalid pointers.");
     // A node whose deletion is already running goes anyway.
     if ((Node->States & vsDeleting) || (Node->Internal & nfGoing)) return;
-    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); })) return;
+    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); }, true)) return;
     DeleteNodeNow(Node, Reindex);
 }
 
@@ -857,6 +863,7 @@ void TBaseLazyTree::ClearNow() {
 
 
 void TBaseLazyTree::EnterBusy(TBusyKind Kind) {
+    if (FBusyCount == 0) FBusyBase = fw::HandlerDepth();
     ++FBusyCount;
     if (Kind == TBusyKind::Handler) ++FHandlerDepth;
 }
@@ -898,19 +905,26 @@ void TBaseLazyTree::UpdateWantedScrollBars() {
     }
 }
 
-bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run) {
-    // Asked for from inside the tree's own handler, a walk's callback, a timer
-    // or a message handled inside an operation. Another tree's handler is not
-    // one: what keeps a node across it watches the node (lt::TNodeWatch).
-    if (FHandlerDepth == 0) return false;
-    FDeferred.push_back({Node, std::move(Run)});
+bool TBaseLazyTree::DeletionsWait() const {
+    // Inside the tree's own handler, a walk's callback, a timer or a message
+    // handled inside an operation; or inside any handler (another tree's, a
+    // paint's, the framework's) that a running operation called: whatever
+    // that operation holds stays until it ends.
+    return FHandlerDepth > 0 || (FBusyCount > 0 && fw::HandlerDepth() > FBusyBase);
+}
+
+bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms) {
+    if (!DeletionsWait()) return false;
+    FDeferred.push_back({Node, std::move(Run), Dooms});
+    // Until it goes the node takes no children, and what watches it counts it gone.
+    if (Dooms) Node->Internal |= nfDoomed;
     return true;
 }
 
-bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run) {
+bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run, bool Dooms) {
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
-    return !DeferWhileHandling(Node, std::move(Run));
+    return !DeferWhileHandling(Node, std::move(Run), Dooms);
 }
 
 void TBaseLazyTree::RunDeferred() {
@@ -929,6 +943,7 @@ void TBaseLazyTree::RunDeferred() {
     while (!FDeferred.empty()) {
         TDeferredDeletion D = std::move(FDeferred.front());
         FDeferred.pop_front();
+        if (D.Dooms) D.Node->Internal &= static_cast<std::uint8_t>(~nfDoomed);
         D.Run();
     }
 }
@@ -1079,6 +1094,8 @@ void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
         if (Recursive) ReinitChildren(FRoot, true);
         return;
     }
+    // A node on its way out keeps its marks: it would take children again.
+    if (StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     ClearPassingStates(Node);
     InitNode(Node);
@@ -1087,9 +1104,11 @@ void TBaseLazyTree::ReinitNode(PLazyNode Node, bool Recursive) {
 
 void TBaseLazyTree::ReinitChildren(PLazyNode Node, bool Recursive) {
     if (!Node) Node = FRoot;
+    if (StaysPut(Node)) return;
     lt::TBusyScope Busy(*this);
     if (Node->States & vsHasChildren) InitChildren(Node);
     WalkBelow(*this, Node, [&](PLazyNode Run) {
+        if (StaysPut(Run)) return false;
         ClearPassingStates(Run);
         InitNode(Run);
         if (Recursive && (Run->States & vsHasChildren)) InitChildren(Run);
@@ -1178,10 +1197,14 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
     // The merge runs on a list of its own: the sibling chain stays whole
     // while the comparison handler runs, and a handler that throws leaves it
     // as it was. Children that changed meanwhile stay as the handler left them.
+    // Children being freed (a deletion walks them last first), read or
+    // deleted are not moved.
     TNodeArray Old;
-    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling) {
+        if (StaysPut(Run)) return;
         Old.push_back(Run);
-    if (Old.size() < 2) return;
+    }
+    if (Old.size() < 2 || !TakesChildren(Node)) return;
     const std::uint64_t Stamp = FStructureStamp;
     TNodeArray Order = Old, Scratch(Old.size());
     auto TakeSecond = [this, Column, Direction](PLazyNode A, PLazyNode B) {
@@ -1195,6 +1218,7 @@ void TBaseLazyTree::Sort(PLazyNode Node, int Column, TSortDirection Direction, b
             if (I >= Old.size() || Old[I++] != Run) return;
         if (I != Old.size()) return;
     }
+    if (!TakesChildren(Node)) return;
     LinkSortedChildren(Node, Order);
     NoteStructureChange();
     MarkValidationNeeded();

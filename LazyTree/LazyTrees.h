@@ -131,6 +131,8 @@ public:
     void LeaveBusy(TBusyKind Kind);
     void UpdateWantedScrollBars();
     bool HandlerRunning() const { return FHandlerDepth > 0; }
+    // Whether a deletion asked for now waits for the operations running (see above).
+    bool DeletionsWait() const;
     std::size_t DeferredDeletions() const { return FDeferred.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
     // Queues Run (a column's deletion) for the end of the outermost operation
@@ -1015,11 +1017,12 @@ private:
     bool DragButtonUp(const fw::TMessage& Message, bool Dragging);
     void MoveDrag(fw::TShiftState Keys, fw::TPoint P, bool Start);
     // Queues Run for the end of the outermost operation when a handler is running.
-    bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run);
+    // Dooms: Node's own deletion, which marks it until it runs.
+    bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms = false);
     void RunDeferred();
     // Refuses a deletion while a walk runs, or queues it while a handler runs;
     // false when it must not run now.
-    bool DeletionMayRun(PLazyNode Node, std::function<void()> Run);
+    bool DeletionMayRun(PLazyNode Node, std::function<void()> Run, bool Dooms = false);
     void DeleteNodeNow(PLazyNode Node, bool Reindex);
     void DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren);
     // Frees every node below Node, deepest and last first, without touching
@@ -1101,9 +1104,13 @@ private:
     struct TDeferredDeletion {
         PLazyNode Node; // null for Clear
         std::function<void()> Run;
+        bool Dooms = false; // Node's own deletion: nfDoomed marks it meanwhile
     };
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
+    // The framework's handler depth when the outermost busy scope began: a
+    // deeper call came from a handler (of any tree) that an operation called.
+    int FBusyBase = 0;
     // Bumped by every change of links (adding, unlinking, freeing, sorting).
     std::uint64_t FStructureStamp = 0;
     // Changes of shown rows made by handlers deeper than FRowWatchDepth: a

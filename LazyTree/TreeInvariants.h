@@ -101,6 +101,8 @@ inline ::testing::AssertionResult TreeAgrees(TBaseLazyTree& T) {
     for (TKept K : {TKept{"focused node", T.FocusedNode()}, TKept{"range anchor", T.RangeAnchor()},
                     TKept{"hot node", T.HotNode()}, TKept{"drop target", T.DropTargetNode()}})
         if (K.Node && (K.Node == Root || !Seen.count(K.Node))) Fault(K.Name, 0, 0);
+    // The tree edits its focused node, or nothing.
+    if (T.IsEditing() && !T.FocusedNode()) Fault("edit of no focused node", 0, 0);
     if (Faults == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << Why.str();
 }

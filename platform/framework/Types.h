@@ -26,6 +26,24 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 // A test seam rides on it: while a probe is installed (TProbeScope), it runs
 // before every event fired, whether a handler is set or not, so a test can act
 // at the Nth call of any handler by construction. Unset in use: one relaxed load.
+//
+// Each call counts as a handler call on its thread while it runs (the probe's
+// too: it stands in for a handler). An object busy since a lower depth knows
+// that what is asked of it now comes from a handler it called, directly or
+// through a paint or a message taken inside its work.
+inline int& HandlerDepthSlot() {
+    thread_local int Depth = 0;
+    return Depth;
+}
+inline int HandlerDepth() { return HandlerDepthSlot(); }
+class THandlerCall {
+public:
+    THandlerCall() { ++HandlerDepthSlot(); }
+    ~THandlerCall() { --HandlerDepthSlot(); }
+    THandlerCall(const THandlerCall&) = delete;
+    THandlerCall& operator=(const THandlerCall&) = delete;
+};
+
 using THandlerProbe = std::function<void()>;
 inline std::atomic<const THandlerProbe*>& HandlerProbeSlot() {
     static std::atomic<const THandlerProbe*> Slot{nullptr};
@@ -33,7 +51,10 @@ inline std::atomic<const THandlerProbe*>& HandlerProbeSlot() {
 }
 inline bool HandlerProbeActive() { return HandlerProbeSlot().load(std::memory_order_relaxed) != nullptr; }
 inline void RunHandlerProbe() {
-    if (const THandlerProbe* Probe = HandlerProbeSlot().load(std::memory_order_relaxed)) (*Probe)();
+    if (const THandlerProbe* Probe = HandlerProbeSlot().load(std::memory_order_relaxed)) {
+        THandlerCall In;
+        (*Probe)();
+    }
 }
 // Installs a probe for a scope; the probe must outlive it.
 class TProbeScope {
@@ -100,6 +121,7 @@ template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
     RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
+    THandlerCall In;
     Copy(std::forward<A>(Args)...);
 }
 // A component sender is held while its handler runs (and the probe, which

@@ -1252,6 +1252,7 @@ void TCustomControl::PaintWindow(const TPaintTarget& Target) {
     AttachCanvas(*FCanvas, Target, *this);
     TScopeExit detach([this] { DetachCanvas(*FCanvas); });
     RunHandlerProbe();
+    THandlerCall In; // a paint is the control's code called out to, as a handler is
     Paint();
 }
 
@@ -1269,6 +1270,7 @@ void TGraphicControl::Dispatch(TMessage& Message) {
         AttachCanvas(*FCanvas, t, *this);
         TScopeExit detach([this] { DetachCanvas(*FCanvas); });
         RunHandlerProbe();
+        THandlerCall In;
         Paint();
         return;
     }

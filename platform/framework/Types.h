@@ -133,6 +133,7 @@ void CallHandler(const F& Handler, S&& Sender, A&&... Args) {
     RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
+    THandlerCall In;
     Copy(std::forward<S>(Sender), std::forward<A>(Args)...);
 }
 

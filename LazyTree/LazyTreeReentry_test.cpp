@@ -176,11 +176,11 @@ TEST_F(ReentryWorkerTest, AFullExpandLetsTheWorkerGoBeforeItWritesTotals) {
         Tree->InvalidateCache();
         WaitForTheWorker();
         // Its word may still be on its way (a busy machine): asking again at
-        // once would stop it before it told.
+        // once would stop it before it told. One message at a time: the one
+        // after it may tell its end already.
         const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         do {
-            fw::DeliverSentMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!fw::DeliverSentMessage()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         } while (!Tree->TreeStates().Contains(tsValidating) &&
                  WorkerThread()->CurrentTree() == Tree &&
                  std::chrono::steady_clock::now() < Deadline);

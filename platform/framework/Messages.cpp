@@ -205,27 +205,31 @@ void WaitForWakeup(std::uint64_t Seen, int TimeoutMs) {
                      [&s, Seen] { return s.Wakeups != Seen; });
 }
 
-void DeliverSentMessages() {
-    if (!IsUserInterfaceThread()) return;
+bool DeliverSentMessage() {
+    if (!IsUserInterfaceThread()) return false;
     auto& s = State();
-    for (;;) {
-        TSentMessage* sent = nullptr;
-        {
-            std::lock_guard lock(s.Lock);
-            if (s.Sent.empty()) return;
-            sent = s.Sent.front();
-            s.Sent.pop_front();
-        }
-        LRESULT r = 0;
-        const TLoopStep step;
-        // The sender must wake up even when the handler throws.
-        TScopeExit finish([&s, sent, &r] {
-            std::lock_guard lock(s.Lock);
-            sent->Result = r;
-            sent->Done = true;
-            s.SentDone.notify_all();
-        });
-        r = CallProc(sent->Msg.hwnd, sent->Msg.message, sent->Msg.wParam, sent->Msg.lParam);
+    TSentMessage* sent = nullptr;
+    {
+        std::lock_guard lock(s.Lock);
+        if (s.Sent.empty()) return false;
+        sent = s.Sent.front();
+        s.Sent.pop_front();
+    }
+    LRESULT r = 0;
+    const TLoopStep step;
+    // The sender must wake up even when the handler throws.
+    TScopeExit finish([&s, sent, &r] {
+        std::lock_guard lock(s.Lock);
+        sent->Result = r;
+        sent->Done = true;
+        s.SentDone.notify_all();
+    });
+    r = CallProc(sent->Msg.hwnd, sent->Msg.message, sent->Msg.wParam, sent->Msg.lParam);
+    return true;
+}
+
+void DeliverSentMessages() {
+    while (DeliverSentMessage()) {
     }
 }
 

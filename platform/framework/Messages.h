@@ -248,6 +248,9 @@ LRESULT DispatchMessage(const TMsg& Msg);
 int PendingMessageCount();
 // Runs messages that other threads are waiting on (SendMessage from a worker).
 void DeliverSentMessages();
+// Runs the oldest of them alone (a sender freed by it may send the next at
+// once); false when none was waiting.
+bool DeliverSentMessage();
 // A count that grows whenever another thread sends a message or wakes the
 // user-interface thread: read it before checking what to wait for, then wait.
 std::uint64_t WakeupCount();

@@ -161,8 +161,6 @@ protected:
         const fw::THandlerProbe Probe = [&] {
             if (++Calls != N || Acted || !Grid) return;
             Acted = true;
-            // Left out until the framework holds a control it paints: a free inside a paint.
-            if (GetParam() == 0 && GridMemoryCanvas().IsLocked()) return;
             A.Act(*this, *Grid);
         };
         try {

@@ -7,9 +7,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vel {
+
+// A second grid on the form (4 columns, 12 rows of its own), for handlers that
+// reach another control.
+inline TtsGrid* PlaceOtherGrid(fw::TForm* Form, int Top) {
+    TtsGrid* G = fw::Create<TtsGrid>(Form);
+    G->SetParent(Form);
+    G->SetBounds(0, Top, 300, 80);
+    G->SetStoreData(true);
+    G->SetCols(4);
+    G->SetRows(12);
+    return G;
+}
+
+// The grid's whole layout with its values, as a load would take it back.
+inline std::vector<std::uint8_t> WholeLayout(TtsGrid& G) {
+    TMemoryStream S;
+    G.SaveLayout(S, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
+    return S.Data();
+}
 
 // A 380 x 200 grid of 3 data columns and 20 rows keeping its own data, each cell
 // holding "rNcM"; the row bar is 12 wide and the heading row 18 high, rows 14 high.

@@ -68,15 +68,10 @@ public:
     void SetUp() override {
         FormTest::SetUp();
         Form->SetBounds(100, 100, 400, 320);
-        Other = Place<TtsGrid>(0, 200, 300, 80);
-        Other->SetStoreData(true);
-        Other->SetCols(4);
-        Other->SetRows(12);
+        Other = PlaceOtherGrid(Form.get(), 200);
         Show();
         MakeGrid();
-        TMemoryStream S;
-        Grid->SaveLayout(S, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
-        Layout = S.Data();
+        Layout = WholeLayout(*Grid);
         DropGrid();
     }
 

@@ -37,16 +37,11 @@ class WorkoutTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        Other = Place<TtsGrid>(0, 210, 300, 80);
-        Other->SetStoreData(true);
-        Other->SetCols(4);
-        Other->SetRows(12);
+        Other = PlaceOtherGrid(Form.get(), 210);
         Other->SetVisible(false);
         Grid->SetCols(6);
         Arrange();
-        TMemoryStream S;
-        Grid->SaveLayout(S, pkGrid | pkCols | pkRows | pkCells, true, AllKinds);
-        Layout = S.Data();
+        Layout = WholeLayout(*Grid);
         Focus();
     }
 

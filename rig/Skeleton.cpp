@@ -183,8 +183,11 @@ void TSkeleton::BuildHierarchy() {
     }
     WatchObject(Bag);
     WatchObject(SkeletonObject);
+    // Only a loaded tee bone's new object comes in: one in the bag stays where
+    // it stands (adding it again would move it to the end).
     for (auto& b : Bones.List)
-        if (auto* t = dynamic_cast<TTeeBone*>(b.get()); t && t->ExtraObject)
+        if (auto* t = dynamic_cast<TTeeBone*>(b.get());
+            t && t->ExtraObject && tsxGNodeGetParent(t->ExtraObject) != Bag)
             AddToBag(t->ExtraObject);
 }
 

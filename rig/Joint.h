@@ -114,9 +114,14 @@ public:
     // Frees the joint and deletes its marker; the joint's node stays.
     void Remove(TJoint* joint);
     void Renumber();
-    // Puts every joint at the list position its Index names; ends on damaged
-    // indexes (duplicates, out of range) with the rest left where they are.
+    // Puts every joint at the list position its Index names; distinct
+    // indexes with gaps (a joint deleted before a load's rebuild) keep their
+    // order. Ends on damaged indexes (duplicates, negative) with the rest
+    // left where they are.
     void SortByIndex();
+    // After a load, before Renumber: the joint a record's index names, none
+    // when that joint went; by list position when the indexes are damaged.
+    TJoint* ByStoredIndex(std::int32_t i) const;
 
     void WriteAll();
     void ReadAll();

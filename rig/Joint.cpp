@@ -212,14 +212,16 @@ bool IndexesDistinct(const TJoints& joints) {
 
 TJoint* TJoints::ByStoredIndex(std::int32_t i) const {
     if (IndexValid(i) && Items(i)->Index() == i) return Items(i);
-    if (!IndexesDistinct(*this)) return ByIndex(i);
-    for (const auto& j : List)
-        if (j->Index() == i) return j.get();
-    return nullptr;
+    if (!FStoredIndexesSorted) return ByIndex(i);
+    // A search, not a walk: every bone of a skeleton asks.
+    const auto at = std::lower_bound(List.begin(), List.end(), i,
+                                     [](const auto& j, std::int32_t v) { return j->Index() < v; });
+    return at != List.end() && (*at)->Index() == i ? at->get() : nullptr;
 }
 
 void TJoints::SortByIndex() {
-    if (IndexesDistinct(*this)) {
+    FStoredIndexesSorted = IndexesDistinct(*this);
+    if (FStoredIndexesSorted) {
         std::sort(List.begin(), List.end(),
                   [](const auto& a, const auto& b) { return a->Index() < b->Index(); });
         return;

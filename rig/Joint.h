@@ -119,8 +119,8 @@ public:
     // order. Ends on damaged indexes (duplicates, negative) with the rest
     // left where they are.
     void SortByIndex();
-    // After a load, before Renumber: the joint a record's index names, none
-    // when that joint went; by list position when the indexes are damaged.
+    // After SortByIndex, before Renumber: the joint a record's index names,
+    // none when that joint went; by list position when the indexes are damaged.
     TJoint* ByStoredIndex(std::int32_t i) const;
 
     void WriteAll();
@@ -150,6 +150,10 @@ public:
     void EraseKeysAll(float time);
     void CopyKeysAll(std::int32_t from, std::int32_t to);
     void SwapKeysAll(std::int32_t a, std::int32_t b);
+
+private:
+    // SortByIndex found distinct stored indexes and ordered the list by them.
+    bool FStoredIndexesSorted = false;
 };
 
 // Moves p1 and p2 toward distance rest, each in proportion to its weight

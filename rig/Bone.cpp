@@ -150,8 +150,8 @@ void TBone::ShareJointSize() {
 }
 
 bool TBone::ResolveJoints(const TJoints& joints) {
-    Head = joints.ByIndex(HeadIndex);
-    Tail = joints.ByIndex(TailIndex);
+    Head = joints.ByStoredIndex(HeadIndex);
+    Tail = joints.ByStoredIndex(TailIndex);
     return Head && Tail;
 }
 

@@ -233,6 +233,37 @@ TEST_F(FileIOTest, SavedSceneIsRebuiltAfterLoad) {
     EXPECT_EQ(tsxGNodeGetParent(back->Bag), back->SkeletonObject);
 }
 
+// The user deletes a joint while the load waits for its rebuild: the bones
+// on it go, the others keep their own joints, and the joints are numbered
+// again so that the next save and reload bind the same ones.
+TEST_F(FileIOTest, AJointDeletedBeforeTheRebuildTakesOnlyItsBones) {
+    TSkeleton* s = NewSkel();
+    Chain(s, {{0, 0, 0}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {0, 4, 0}});
+    std::string error;
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(tsxhost::SaveSceneToBytes(), &error)) << error;
+    CtsxSobj gone = FindNodeByFullName("Skeleton/.BoneBag/Joint,1");
+    ASSERT_NE(gone, nullptr);
+    tsxhost::Delete(gone);
+    SceneLoaded();
+    ASSERT_EQ(SkeletonCount(), 1);
+    TSkeleton* back = SkeletonByIndex(0);
+    ASSERT_EQ(back->Joints.Count(), 4);
+    for (std::int32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(back->Joints.Items(i)->Index(), i);
+        EXPECT_FLOAT_EQ(back->Joints.Items(i)->Position.y, i == 0 ? 0.0f : static_cast<float>(i + 1));
+    }
+    ASSERT_EQ(back->Bones.Count(), 2);
+    for (std::int32_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(back->Bones.Items(i)->Head, back->Joints.Items(i + 1));
+        EXPECT_EQ(back->Bones.Items(i)->Tail, back->Joints.Items(i + 2));
+    }
+
+    const Bytes saved = tsxhost::SaveSceneToBytes();
+    ASSERT_TRUE(tsxhost::LoadSceneFromBytes(saved, &error)) << error;
+    SceneLoaded();
+    EXPECT_EQ(tsxhost::SaveSceneToBytes(), saved);
+}
+
 TEST_F(FileIOTest, SceneWithoutBoneRecordsBuildsNothingAndQueuesGoStaleSafely) {
     BuildRig();
     WireHandlers(false);

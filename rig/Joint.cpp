@@ -196,7 +196,36 @@ void TJoints::Renumber() {
         Items(i)->SetIndex(i);
 }
 
+namespace {
+
+bool IndexesDistinct(const TJoints& joints) {
+    std::vector<std::int32_t> indexes;
+    indexes.reserve(joints.List.size());
+    for (const auto& j : joints.List)
+        indexes.push_back(j->Index());
+    std::sort(indexes.begin(), indexes.end());
+    return (indexes.empty() || indexes.front() >= 0) &&
+           std::adjacent_find(indexes.begin(), indexes.end()) == indexes.end();
+}
+
+} // namespace
+
+TJoint* TJoints::ByStoredIndex(std::int32_t i) const {
+    if (IndexValid(i) && Items(i)->Index() == i) return Items(i);
+    if (!FStoredIndexesSorted) return ByIndex(i);
+    // A search, not a walk: every bone of a skeleton asks.
+    const auto at = std::lower_bound(List.begin(), List.end(), i,
+                                     [](const auto& j, std::int32_t v) { return j->Index() < v; });
+    return at != List.end() && (*at)->Index() == i ? at->get() : nullptr;
+}
+
 void TJoints::SortByIndex() {
+    FStoredIndexesSorted = IndexesDistinct(*this);
+    if (FStoredIndexesSorted) {
+        std::sort(List.begin(), List.end(),
+                  [](const auto& a, const auto& b) { return a->Index() < b->Index(); });
+        return;
+    }
     // Each exchange puts one joint where its index says, so a list of
     // distinct indexes needs fewer than Count of them; more means duplicates.
     const std::int32_t n = Count();

@@ -114,9 +114,14 @@ public:
     // Frees the joint and deletes its marker; the joint's node stays.
     void Remove(TJoint* joint);
     void Renumber();
-    // Puts every joint at the list position its Index names; ends on damaged
-    // indexes (duplicates, out of range) with the rest left where they are.
+    // Puts every joint at the list position its Index names; distinct
+    // indexes with gaps (a joint deleted before a load's rebuild) keep their
+    // order. Ends on damaged indexes (duplicates, negative) with the rest
+    // left where they are.
     void SortByIndex();
+    // After SortByIndex, before Renumber: the joint a record's index names,
+    // none when that joint went; by list position when the indexes are damaged.
+    TJoint* ByStoredIndex(std::int32_t i) const;
 
     void WriteAll();
     void ReadAll();
@@ -145,6 +150,10 @@ public:
     void EraseKeysAll(float time);
     void CopyKeysAll(std::int32_t from, std::int32_t to);
     void SwapKeysAll(std::int32_t a, std::int32_t b);
+
+private:
+    // SortByIndex found distinct stored indexes and ordered the list by them.
+    bool FStoredIndexesSorted = false;
 };
 
 // Moves p1 and p2 toward distance rest, each in proportion to its weight

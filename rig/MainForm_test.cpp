@@ -430,6 +430,32 @@ TEST_F(MainFormLoadTest, AReloadKeepsTheSceneBitForBit) {
     }
 }
 
+// A tee bone's extra object moved away from its bone is none the load can
+// take over; the new one goes beside the bone, where the next load finds it.
+TEST_F(MainFormLoadTest, ATeeBonesExtraObjectAwayFromItsBoneIsPlacedBesideItOnce) {
+    TSkeleton* s = Line();
+    s->SetSelectedJoint(joints[2]);
+    s->NewTeeBone();
+    auto* tee = dynamic_cast<TTeeBone*>(s->Bones.Items(2));
+    ASSERT_NE(tee, nullptr);
+    CtsxSobj bag = s->Bag;
+    tsxAddSubobj(&bag, joints[0]->Node); // now between the bone and its extra object
+    tsxAddSubobj(&bag, tee->ExtraObject);
+    const std::vector<std::uint8_t> away = tsxhost::SaveSceneToBytes();
+    Load(away);
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(SkeletonCount(), 1);
+    tee = dynamic_cast<TTeeBone*>(SkeletonByIndex(0)->Bones.Items(2));
+    ASSERT_NE(tee, nullptr);
+    EXPECT_EQ(tsxGNodeGetNext(tee->Node), tee->ExtraObject);
+    const std::vector<std::uint8_t> first = tsxhost::SaveSceneToBytes();
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        Load(first);
+        fw::AdvanceClock(kLoadTimerInterval);
+        ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
+    }
+}
+
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
     const std::filesystem::path path = fw::TestPath("merged.scn");

@@ -183,8 +183,11 @@ void TSkeleton::BuildHierarchy() {
     }
     WatchObject(Bag);
     WatchObject(SkeletonObject);
+    // Only a loaded tee bone's new object comes in: one in the bag stays where
+    // it stands (adding it again would move it to the end).
     for (auto& b : Bones.List)
-        if (auto* t = dynamic_cast<TTeeBone*>(b.get()); t && t->ExtraObject)
+        if (auto* t = dynamic_cast<TTeeBone*>(b.get());
+            t && t->ExtraObject && tsxGNodeGetParent(t->ExtraObject) != Bag)
             AddToBag(t->ExtraObject);
 }
 
@@ -210,15 +213,26 @@ void TSkeleton::AttachTo(TSkeleton* parent) {
     if (root != this) root->Skins->Merge(*Skins);
 }
 
+void TSkeleton::ResolveLoadedJoints() {
+    Joints.ReadAll();
+    Bones.ResolveJointsAll(Joints);
+    // Bones name their joints by index: the list's numbers again once
+    // resolved, so that a save and a reload bind the same joints.
+    for (std::int32_t i = 0; i < Joints.Count(); ++i)
+        if (Joints.Items(i)->Index() != i) {
+            Joints.Renumber();
+            break;
+        }
+    Joints.AssignMarkers(LoadedMarkers);
+}
+
 void TSkeleton::RelinkInScene() {
     if (!Loaded) return;
     Loaded = 0;
     Joints.SortByIndex();
     for (auto& b : Bones.List)
         b->ResolveChildrenInScene();
-    Joints.ReadAll();
-    Bones.ResolveJointsAll(Joints);
-    Joints.AssignMarkers(LoadedMarkers);
+    ResolveLoadedJoints();
 }
 
 void TSkeleton::RelinkUnderRoot() {
@@ -229,9 +243,7 @@ void TSkeleton::RelinkUnderRoot() {
     CtsxSobj under = root ? root->SkeletonObject : nullptr;
     for (auto& b : Bones.List)
         b->ResolveChildrenUnder(under);
-    Joints.ReadAll();
-    Bones.ResolveJointsAll(Joints);
-    Joints.AssignMarkers(LoadedMarkers);
+    ResolveLoadedJoints();
 }
 
 // ---- selection ----

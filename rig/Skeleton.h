@@ -144,6 +144,8 @@ public:
 
 private:
     TJoint* NewJointAt(const CtsxVec3f& p);
+    // The relinks' end: bones take their joints, joints their markers.
+    void ResolveLoadedJoints();
 };
 
 } // namespace vel

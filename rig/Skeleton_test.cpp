@@ -1,6 +1,7 @@
 #include "Skeleton.h"
 
 #include <cmath>
+#include <vector>
 
 #include "CoreTestEnv.h"
 #include "TsxHelper.h"
@@ -69,6 +70,21 @@ TEST_F(SkeletonTest, NewTeeBoneStandsItsTeeOffTheMiddle) {
     EXPECT_NEAR(t->HeadTeeDistance, 1.25f, 1e-6);
     EXPECT_EQ(tsxGNodeGetParent(t->ExtraObject), s->Bag);
     EXPECT_EQ(s->SelectedJoint, t->Tail);
+}
+
+TEST_F(SkeletonTest, BuildingTheHierarchyAgainKeepsTheBagsOrder) {
+    TSkeleton* s = NewSkel();
+    s->NewTeeBone();
+    s->NewJointAndBone();
+    const CtsxSobj loaded = tsxhost::AddCube("Loaded", 1); // a loaded tee bone's new object
+    auto* t = dynamic_cast<TTeeBone*>(s->Bones.Items(0));
+    ASSERT_NE(t, nullptr);
+    const std::vector<CtsxSobj> before = tsxhost::SceneNodes();
+    s->BuildHierarchy();
+    EXPECT_EQ(tsxhost::SceneNodes(), before);
+    t->ExtraObject = loaded;
+    s->BuildHierarchy();
+    EXPECT_EQ(tsxGNodeGetParent(loaded), s->Bag);
 }
 
 // The host may refuse any object; then the rig neither makes nor uses it, and

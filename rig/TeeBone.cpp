@@ -92,7 +92,7 @@ void TTeeBone::ShareJointSize() {
 }
 
 bool TTeeBone::ResolveJoints(const TJoints& joints) {
-    TeeJoint = joints.ByIndex(TeeIndex);
+    TeeJoint = joints.ByStoredIndex(TeeIndex);
     const bool ends = TBone::ResolveJoints(joints);
     // Without its tee joint the triangle cannot hold: the bone goes too.
     return ends && TeeJoint;

@@ -19,7 +19,7 @@ namespace vel {
 namespace {
 
 struct TNote {
-    THostRef Made, Replaced;
+    THostRef Made, Bone, Replaced; // Replaced empty: the file had none beside the bone
     std::string Name;
 };
 
@@ -79,38 +79,46 @@ void TakeRotation(CtsxSobj from, CtsxSobj to) {
 } // namespace
 
 void NoteLoadedTeeBone(const TTeeBone& bone) {
+    if (!bone.ExtraObject || !bone.Node) return;
     const int type = TeeBoneObjectType();
-    const CtsxSobj replaced = bone.Node ? tsxGNodeGetNext(bone.Node) : nullptr;
-    if (!bone.ExtraObject || !replaced || type == 0 || tsxSobjGetType(replaced) != type) return;
+    const CtsxSobj replaced = tsxGNodeGetNext(bone.Node);
+    if (!replaced || type == 0 || tsxSobjGetType(replaced) != type) {
+        // Nothing to take over: the new object still goes beside its bone,
+        // where the next load looks for it.
+        Notes().push_back({RefTo(bone.ExtraObject), RefTo(bone.Node), {}, {}});
+        return;
+    }
     CtsxVec3f location{}, size{};
     tsxGNodeGetLocation(replaced, &location);
     tsxGNodeGetSize(replaced, &size);
     tsxGNodeSetLocation(bone.ExtraObject, &location);
     tsxGNodeSetSize(bone.ExtraObject, &size);
     TakeRotation(replaced, bone.ExtraObject);
-    Notes().push_back({RefTo(bone.ExtraObject), RefTo(replaced), GetNodeName(replaced)});
+    Notes().push_back(
+        {RefTo(bone.ExtraObject), RefTo(bone.Node), RefTo(replaced), GetNodeName(replaced)});
 }
 
 TTeeTakeOver::TTeeTakeOver() {
-    std::map<CtsxSobj, THostRef> madeFor; // the file's object -> its new one
+    std::map<CtsxSobj, THostRef> madeFor; // a bone object -> its new extra object
     std::set<CtsxSobj> made, bags;
     for (TNote& n : std::exchange(Notes(), {})) {
-        const CtsxSobj fresh = LiveObject(n.Made), replaced = LiveObject(n.Replaced);
-        if (!fresh || !replaced) continue;
-        const CtsxSobj bag = tsxGNodeGetParent(replaced);
-        if (!bag || tsxGNodeGetParent(fresh) != bag) continue;
-        FTaken.push_back({n.Made, n.Replaced, std::move(n.Name)});
-        madeFor[replaced] = n.Made;
+        const CtsxSobj fresh = LiveObject(n.Made), bone = LiveObject(n.Bone);
+        const CtsxSobj replaced = LiveObject(n.Replaced);
+        const CtsxSobj bag = bone ? tsxGNodeGetParent(bone) : nullptr;
+        if (!fresh || !bag || tsxGNodeGetParent(fresh) != bag) continue;
+        if (replaced && tsxGNodeGetParent(replaced) == bag)
+            FTaken.push_back({n.Made, n.Replaced, std::move(n.Name)});
+        madeFor[bone] = n.Made;
         made.insert(fresh);
         if (bags.insert(bag).second) FBags.push_back({RefTo(bag), {}});
     }
-    // Each new object is to stand where the object it replaces stands now.
+    // Each new object is to stand right after its bone object, where the
+    // object it replaces stood.
     for (TBag& b : FBags)
         for (CtsxSobj c : ChildrenOf(LiveObject(b.Bag))) {
-            if (const auto it = madeFor.find(c); it != madeFor.end())
-                b.Order.push_back(it->second);
-            else if (!made.count(c))
-                b.Order.push_back(RefTo(c));
+            if (made.count(c)) continue;
+            b.Order.push_back(RefTo(c));
+            if (const auto it = madeFor.find(c); it != madeFor.end()) b.Order.push_back(it->second);
         }
 }
 

@@ -8,7 +8,9 @@
 //
 // The file's object of a tee bone is the one that follows its bone object in
 // the bag, as the rig makes them (an extra object left without its bone, or
-// moved away from it, is deleted all the same and handed over to none).
+// moved away from it, is deleted all the same and handed over to none). A
+// new object goes right after its bone object whether it took one over or
+// not, so that from the first reload on the next finds it there.
 #include <string>
 #include <vector>
 

@@ -68,7 +68,7 @@ float tsxAnimGetActiveTime(void) {
 
 void tsxAnimSetActiveTime(float time) {
     TSX_LOG(time);
-    if (std::isnan(time)) return; // not a time: nothing changes
+    if (!std::isfinite(time)) return; // no frame a timeline shows: nothing changes
     State& s = S();
     s.time = time;
     std::vector<std::pair<std::uint64_t, int>> attributeHits;
@@ -210,7 +210,7 @@ void tsxSobjInsertFrame(CtsxSobj obj, CtsxFrame frame, int reserved, float time)
     TSX_LOG(obj, frame, reserved, time);
     Node* n = Obj(obj);
     Frame* f = Fr(frame);
-    if (!n || !f || n == S().scene || std::isnan(time)) return;
+    if (!n || !f || n == S().scene || !std::isfinite(time)) return;
     DetachFrame(f);
     f->time = time;
     PlaceKey(n, f);

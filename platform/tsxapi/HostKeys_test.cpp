@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -167,7 +168,7 @@ TEST_F(KeysTest, TimeChangeCallsAttributesThenNotifiesThenReportsTheTime) {
     EXPECT_FLOAT_EQ(twist[2], 10);
 }
 
-TEST_F(KeysTest, NaNTimesChangeNothing) {
+TEST_F(KeysTest, NonFiniteTimesChangeNothing) {
     tsxActiveTimeChangedCB(1, OnTime);
     CtsxVec3f p{1, 2, 3};
     tsxGNodeSetLocation(obj, &p);
@@ -176,9 +177,18 @@ TEST_F(KeysTest, NaNTimesChangeNothing) {
     tsxAnimSetActiveTime(2);
     gLog.clear();
     const float nan = std::nanf("");
-    tsxAnimSetActiveTime(nan);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float t : {nan, inf, -inf}) {
+        tsxAnimSetActiveTime(t);
+        SetTime(t); // nor can the user's timeline go there
+    }
     EXPECT_EQ(tsxAnimGetActiveTime(), 2);
     EXPECT_TRUE(gLog.empty()); // no time change, so nobody hears of one
+    // So a key is set at a time that has keys on both sides, never at an
+    // infinite one (a share between it and the next would be no number).
+    tsxSobjSetFrame(obj, TSX_KIND_LOCATION);
+    EXPECT_NE(tsxSobjGetFrame(obj, TSX_KIND_LOCATION, 0, 2), nullptr);
+    EXPECT_TRUE(std::isfinite(tsxSobjGetFirstTime(obj, TSX_KIND_LOCATION)));
     tsxGNodeGetLocation(obj, &p);
     EXPECT_EQ(p.x, 1);
 
@@ -187,7 +197,8 @@ TEST_F(KeysTest, NaNTimesChangeNothing) {
     EXPECT_EQ(v[0], 1); // the current value, as for an object without keys
     // A key is never placed at no time at all.
     CtsxFrame f = tsxFrameCreate(stiff);
-    tsxSobjInsertFrame(obj, f, 0, nan);
+    for (const float t : {nan, inf, -inf})
+        tsxSobjInsertFrame(obj, f, 0, t);
     EXPECT_EQ(tsxSobjGetNextTime(obj, stiff, 4), -1.0f);
     EXPECT_EQ(tsxSobjGetFirstTime(obj, stiff), 4);
     tsxFrameDelete(f);

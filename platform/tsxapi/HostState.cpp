@@ -459,6 +459,11 @@ bool Interpolate(const Node* n, int kind, float time, std::vector<std::uint8_t>&
         return true;
     }
     double u = (double(time) - before->time) / (double(after->time) - before->time);
+    // Keys at infinite times (a damaged file) give no share between them.
+    if (!std::isfinite(u)) {
+        copy(std::isinf(before->time) ? after : before);
+        return true;
+    }
     for (std::size_t i = 0; i + 4 <= size; i += 4) {
         float a = 0, b = 0;
         if (i + 4 <= before->data.size()) std::memcpy(&a, before->data.data() + i, 4);

@@ -118,8 +118,8 @@ void Fill(vel::TtsGridModel& g) {
     g.Storage()->SetValue(1, 1, vel::tagText, std::string("a"));
 }
 
-// Every input starts from the same columns, rows and values. The lines go
-// first, so that only the kept ones are reset.
+// Every input starts from the same columns, rows and values. The values and
+// the lines past the kept ones go first, so that only the kept lines are reset.
 void Restore(vel::TtsGrid& g) {
     g.Model().SetStoreData(false);
     g.SetCols(3);

@@ -39,21 +39,23 @@ int FuzzLineCap(std::size_t size) {
     return static_cast<int>(std::min<std::size_t>(64 + size / 8, 1 << 24));
 }
 
-// The most lines a stored "Cols" or "Rows" integer of the input names, in any record.
-// (memmem: a search compiled here would be traced compare by compare under libFuzzer.)
+// The most lines a stored "Cols" or "Rows" integer of the input names in any record,
+// of the counts the readers take (they refuse a larger one at once). memmem, since a
+// search compiled here would be traced compare by compare under libFuzzer.
 int NamedLines(const std::vector<std::uint8_t>& bytes) {
     int most = 0;
     if (bytes.empty()) return most;
     const auto* end = bytes.data() + bytes.size();
-    for (const std::string_view key :
-         {std::string_view("\004Cols\001"), std::string_view("\004Rows\001")}) {
+    for (const auto& [key, limit] :
+         {std::pair{std::string_view("\004Cols\001"), vel::MaxGridCols},
+          std::pair{std::string_view("\004Rows\001"), vel::MaxGridRows}}) {
         for (const auto* at = bytes.data();; ++at) {
             at = static_cast<const std::uint8_t*>(
                 memmem(at, static_cast<std::size_t>(end - at), key.data(), key.size()));
             if (!at || end - at < static_cast<std::ptrdiff_t>(key.size() + 4)) break;
             std::int32_t n = 0;
             std::memcpy(&n, at + key.size(), sizeof n);
-            most = std::max(most, n);
+            if (n <= limit) most = std::max(most, n);
         }
     }
     return most;

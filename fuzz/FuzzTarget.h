@@ -10,11 +10,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 std::vector<std::vector<std::uint8_t>> FuzzSeeds();
 
-// True while the replay runs an input kept in fuzz/inputs/<target>/ (what
-// fuzzing once found): a target that spreads its work over its inputs does
-// all of it for these.
-inline bool FuzzKeptInput = false;
-
 // A promise the code under test broke: stops the run like a crash, so that
 // libFuzzer keeps the input and the replay fails.
 inline void FuzzCheck(bool kept, const char* promise) {

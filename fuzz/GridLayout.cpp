@@ -4,13 +4,13 @@
 // grid whose display order, counts and stores still agree; what the grid then
 // saves loads into a fresh grid that saves the same bytes.
 //
-// Every input is read by one of the three readers, chosen by its bytes; the
-// seeds and the kept inputs by all three. A few bytes may name millions of
-// lines, which the readers accept, and every line named costs each reader
-// time: what the target checks line by line, and its save and reload, cost
-// what the input holds (LineBudget), and a layout naming more lines than that
-// goes to one reader even when kept. Under libFuzzer an input naming more
-// lines than it could describe (FuzzLineCap) is left out, so that fuzzing
+// The replay reads every input with all three readers; under libFuzzer each
+// input but the seeds goes to one, chosen by its bytes. A few bytes may name
+// millions of lines, which the readers accept, and every line named costs each
+// reader time: what the target checks line by line, and its save and reload,
+// cost what the input holds (LineBudget), and a layout naming more lines than
+// that goes to one reader in the replay too. Under libFuzzer an input naming
+// more lines than it could describe (FuzzLineCap) is left out, so that fuzzing
 // spends its time on what the readers parse rather than on default lines.
 #include "FuzzTarget.h"
 #include "Grids_ts.h"
@@ -194,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t hash = 2166136261u;
     for (std::uint8_t b : bytes)
         hash = (hash ^ b) * 16777619u;
-    const std::uint32_t only = named <= budget && (FuzzKeptInput || IsSeed(bytes)) ? 3 : hash % 3;
+    const std::uint32_t only = named <= budget && (!Fuzzing || IsSeed(bytes)) ? 3 : hash % 3;
     // A full load binding columns by index, and a partial one binding them by name.
     for (std::uint8_t mode : {0, 1}) {
         if (only != 3 && only != mode) continue;

@@ -1,10 +1,9 @@
 // Runs a fuzz target without libFuzzer: replays its seeds, every truncation
 // of each seed and a fixed set of byte flips (CTest does this on every run),
-// plus any files named on the command line (kept inputs: FuzzKeptInput is set
-// while they run). `--write-seeds DIR` writes the seeds out as a corpus for
-// libFuzzer. `--shard K/N` runs every Nth of those inputs from the Kth (the
-// files with shard 1), so that CTest can run a slow replay as N tests side by
-// side.
+// plus any files named on the command line. `--write-seeds DIR` writes the
+// seeds out as a corpus for libFuzzer. `--shard K/N` runs every Nth of those
+// inputs from the Kth (the files with shard 1), so that CTest can run a slow
+// replay as N tests side by side.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -87,12 +86,10 @@ int main(int argc, char** argv) {
     }
     for (const auto& s : seeds)
         Replay(s);
-    FuzzKeptInput = true;
     for (int a = first; a < argc && ShardIndex == 0; ++a) {
         std::ifstream in(argv[a], std::ios::binary);
         Execute(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
     }
-    FuzzKeptInput = false;
     std::printf("%zu inputs from %zu seeds ran cleanly (shard %zu of %zu)\n", Ran, seeds.size(),
                 ShardIndex + 1, ShardCount);
     return 0;

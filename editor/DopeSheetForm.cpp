@@ -447,6 +447,10 @@ bool TDopeSheetForm::NewFramesPastTheEnd(std::vector<std::int32_t>& Added) const
         Added.push_back(it->first);
     if (CurrentFrame > FFrames.back() && !FKeyed.contains(CurrentFrame))
         Added.insert(std::lower_bound(Added.begin(), Added.end(), CurrentFrame), CurrentFrame);
+    // A frame shown that is neither keyed nor current (the last current one)
+    // would make the count match with the current frame missing.
+    for (const std::int32_t f : FFrames)
+        if (f != CurrentFrame && !FKeyed.contains(f)) return false;
     const std::size_t wanted = FKeyed.size() + (FKeyed.contains(CurrentFrame) ? 0 : 1);
     return FFrames.size() + Added.size() == wanted;
 }

@@ -200,6 +200,13 @@ TEST_F(DopeSheetTest, AWideSpanShowsTheKeyedFramesThatAreLeft) {
     for (int i = 0; i < 4; ++i)
         fw::ProcessMessages();
     EXPECT_EQ(Frames(), (std::vector<std::int32_t>{far, far + 7}));
+    // The current frame's column moves with the time, between the keys too.
+    for (const float t : {3.0f, 40.0f, 5.0f}) {
+        tsxhost::SetTime(t);
+        fw::ProcessMessages();
+        EXPECT_EQ(Frames(), (std::vector<std::int32_t>{static_cast<std::int32_t>(t), far, far + 7}));
+        EXPECT_NE(DopeSheetForm->ColOfFrame(static_cast<std::int32_t>(t)), 0);
+    }
 }
 
 TEST_F(DopeSheetTest, EachKindOfKeyHasItsMarkWhereverItsTimeFalls) {

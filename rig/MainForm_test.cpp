@@ -430,6 +430,30 @@ TEST_F(MainFormLoadTest, AReloadKeepsTheSceneBitForBit) {
     }
 }
 
+// Bones connected after a record have no roll key. When a reload's keys move
+// the others, such a bone is not placed again from the roll its last
+// placement left, which turned it a last place further on every reload.
+TEST_F(MainFormLoadTest, ABoneTheKeysDoNotMoveStaysAsReadThroughReloads) {
+    TSkeleton* s = NewSkel();
+    joints = Chain(s, {{0.1f, 0.2f, 0.3f}, {1.3f, 0.7f, -0.2f}, {2.1f, 1.6f, 0.4f}, {2.9f, 1.1f, 1.3f}});
+    s->Record();
+    for (auto [from, to] : {std::pair{0, 2}, {1, 3}, {0, 3}})
+        s->NewBone(joints[from], joints[to]);
+    s->Bones.PlaceAll();
+    for (int drag = 0; drag < 4; ++drag) {
+        tsxhost::Select(joints[drag]->Node);
+        tsxhost::Drag(TranslationMx(0.37f, -0.61f + 0.3f * drag, 0.23f));
+    }
+    Load(tsxhost::SaveSceneToBytes());
+    fw::AdvanceClock(kLoadTimerInterval);
+    const std::vector<std::uint8_t> first = tsxhost::SaveSceneToBytes();
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        Load(first);
+        fw::AdvanceClock(kLoadTimerInterval);
+        ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
+    }
+}
+
 // A tee bone's extra object moved away from its bone is none the load can
 // take over; the new one goes beside the bone, where the next load finds it.
 TEST_F(MainFormLoadTest, ATeeBonesExtraObjectAwayFromItsBoneIsPlacedBesideItOnce) {

@@ -13,6 +13,7 @@
 #include "SkeletonState.h"
 #include "Skin.h"
 #include "Switchboard.h"
+#include "TeeBone.h"
 #include "TsxHelper.h"
 #include "Utils.h"
 
@@ -476,14 +477,82 @@ std::vector<std::uint32_t> PoseBits(TSkeleton& s) {
     return bits;
 }
 
+// What places a bone, and the objects placing writes, bit for bit: its
+// joints' places, its roll, its parent's transform and its own (a tee bone's
+// tee joint and extra object too). Joints are read already.
+std::vector<std::uint32_t> PlacingBits(const TBone& b) {
+    std::vector<std::uint32_t> bits;
+    auto add = [&bits](const float* f, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            bits.push_back(std::bit_cast<std::uint32_t>(f[i]));
+    };
+    auto addVec = [&add](const CtsxVec3f& v) {
+        const float f[] = {v.x, v.y, v.z};
+        add(f, 3);
+    };
+    auto addJoint = [&addVec](const TJoint* j) {
+        addVec(j ? j->Position : CtsxVec3f{0, -0.0f, 0}); // -0 stands for none
+    };
+    CtsxTxmx3f m;
+    auto addNode = [&add, &m](CtsxSobj node) {
+        if (!node) return;
+        tsxGNodeGetTransform(node, &m);
+        add(m.m, std::size(m.m));
+    };
+    addJoint(b.Head);
+    addJoint(b.Tail);
+    addVec(b.Twist);
+    if (b.Node) {
+        b.GetParentTransform(m);
+        add(m.m, std::size(m.m));
+    }
+    addNode(b.Node);
+    if (const auto* tee = dynamic_cast<const TTeeBone*>(&b)) {
+        addJoint(tee->TeeJoint);
+        addNode(tee->ExtraObject);
+    }
+    return bits;
+}
+
+// A skeleton's pose and its bones' placing before a frame change.
+struct TBeforeFrame {
+    TSkeleton* Skeleton = nullptr;
+    std::vector<std::uint32_t> Pose;
+    std::vector<const TBone*> Bones;
+    std::vector<std::vector<std::uint32_t>> Placing;
+};
+
+TBeforeFrame CaptureBeforeFrame(TSkeleton& s) {
+    TBeforeFrame before{&s, PoseBits(s), {}, {}};
+    for (const auto& b : s.Bones.List) {
+        before.Bones.push_back(b.get());
+        before.Placing.push_back(PlacingBits(*b));
+    }
+    return before;
+}
+
+// The bones whose placing the frame change moved; all of them when the
+// skeleton's bones changed meanwhile.
+std::set<const TBone*> MovedBones(const TBeforeFrame& before) {
+    std::set<const TBone*> moved;
+    const TBones& bones = before.Skeleton->Bones;
+    const bool same = static_cast<std::size_t>(bones.Count()) == before.Bones.size();
+    for (std::int32_t i = 0; i < bones.Count(); ++i) {
+        const TBone* b = bones.Items(i);
+        const auto k = static_cast<std::size_t>(i);
+        if (!same || before.Bones[k] != b || PlacingBits(*b) != before.Placing[k]) moved.insert(b);
+    }
+    return moved;
+}
+
 } // namespace
 
 void SettleAtFrameZero() {
-    std::vector<std::pair<TSkeleton*, std::vector<std::uint32_t>>> before;
+    std::vector<TBeforeFrame> before;
     // A skeleton made before the host's last scene close stands for objects
     // that went with it (a save before the load timer): it is left alone.
     ForEachSkeleton([&before](TSkeleton& s) {
-        if (s.Serial.Value > LastSceneClose()) before.emplace_back(&s, PoseBits(s));
+        if (s.Serial.Value > LastSceneClose()) before.push_back(CaptureBeforeFrame(s));
     });
     {
         TEditScope edit;
@@ -493,9 +562,10 @@ void SettleAtFrameZero() {
     std::set<const TSkeleton*> listed, deformed;
     ForEachSkeleton([&listed](const TSkeleton& s) { listed.insert(&s); });
     std::vector<TSkeleton*> roots;
-    for (auto& [s, bits] : before) {
-        if (!listed.count(s) || PoseBits(*s) == bits) continue;
-        s->FollowJoints();
+    for (const TBeforeFrame& b : before) {
+        TSkeleton* s = b.Skeleton;
+        if (!listed.count(s) || PoseBits(*s) == b.Pose) continue;
+        s->FollowJoints(MovedBones(b));
         if (TSkeleton* root = s->Root(); deformed.insert(root).second) roots.push_back(root);
     }
     for (TSkeleton* root : roots)

@@ -113,8 +113,9 @@ std::int32_t SavedStateCount();
 void RecordRestFrames();
 // Goes to frame 0 (through the frame controller, the keys' notifications
 // under the edit lock) and makes each skeleton whose joints or rolls the keys
-// moved follow them there (FollowJoints, then its family's skins); the others
-// and the scene around them stay bit for bit as they are. Nothing is left
+// moved follow them there (FollowJoints with the bones whose placing moved,
+// then its family's skins); the other bones and skeletons and the scene
+// around them stay bit for bit as they are. Nothing is left
 // for the next draw: the frame is in line. A load and a save do this.
 void SettleAtFrameZero();
 

@@ -308,10 +308,13 @@ void TSkeleton::Update() {
     }
 }
 
-void TSkeleton::FollowJoints() {
+void TSkeleton::FollowJoints(const std::set<const TBone*>& moved) {
     Joints.ReadAll();
     if (!Joints.AllFinite()) return;
-    Bones.PlaceAll();
+    // Placing again from the roll the last placement left turns a bone a
+    // last place further: the others keep their objects as they stand.
+    for (auto& b : Bones.List)
+        if (moved.count(b.get())) b->PlaceNode();
     Bones.MoveAllChildren();
     UpdateJointSizes();
 }

@@ -5,6 +5,7 @@
 // Skeletons are made and owned by the skeleton list.
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,11 +90,11 @@ public:
     // re-read. Only positions change; nothing is written to the host.
     void Relax();
     void Update();
-    // After the host applied keys (outside setup mode): the bones, the bound
-    // objects and the joint sizes follow the joints where they stand, and
-    // nothing relaxes, so a pose a frame change brings back comes back bit
-    // for bit (relaxing again moves joints whose constraints conflict).
-    void FollowJoints();
+    // After the host applied keys (outside setup mode): the moved bones, the
+    // bound objects and the joint sizes follow the joints where they stand,
+    // and nothing relaxes, so a pose a frame change brings back comes back
+    // bit for bit (relaxing again moves joints whose constraints conflict).
+    void FollowJoints(const std::set<const TBone*>& moved);
     void Refresh();
     void RefreshAttached();
     void UpdateJointSizes();

@@ -295,6 +295,16 @@ protected:
         std::string error;
         ASSERT_TRUE(tsxhost::LoadSceneFromBytes(bytes, &error)) << error;
     }
+    // Opens the scene and lets the rig rebuild it, then saves: the same
+    // bytes, cycle after cycle.
+    void ExpectReloadsKeep(const std::vector<std::uint8_t>& first, int cycles) {
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            Load(first);
+            fw::AdvanceClock(kLoadTimerInterval);
+            tsxhost::IdleRedraw();
+            ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
+        }
+    }
     // Line() with a tee bone on each end and a strip bound to its two bones
     // in setup mode; then animate mode.
     TSkeleton* SkinnedLine() {
@@ -420,13 +430,8 @@ TEST_F(MainFormLoadTest, AReloadKeepsTheSceneBitForBit) {
         tsxhost::Drag(TranslationMx(0.3f, 0.9f, -0.2f));
         if (saved != kSetupEdit) tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE);
         SetupMode = false;
-        const std::vector<std::uint8_t> first = tsxhost::SaveSceneToBytes();
-        for (int cycle = 0; cycle < 3; ++cycle) {
-            Load(first);
-            fw::AdvanceClock(kLoadTimerInterval);
-            tsxhost::IdleRedraw();
-            ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
-        }
+        ExpectReloadsKeep(tsxhost::SaveSceneToBytes(), 3);
+        if (HasFatalFailure()) return;
     }
 }
 
@@ -446,12 +451,7 @@ TEST_F(MainFormLoadTest, ABoneTheKeysDoNotMoveStaysAsReadThroughReloads) {
     }
     Load(tsxhost::SaveSceneToBytes());
     fw::AdvanceClock(kLoadTimerInterval);
-    const std::vector<std::uint8_t> first = tsxhost::SaveSceneToBytes();
-    for (int cycle = 0; cycle < 2; ++cycle) {
-        Load(first);
-        fw::AdvanceClock(kLoadTimerInterval);
-        ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
-    }
+    ExpectReloadsKeep(tsxhost::SaveSceneToBytes(), 2);
 }
 
 // A tee bone's extra object moved away from its bone is none the load can
@@ -472,12 +472,7 @@ TEST_F(MainFormLoadTest, ATeeBonesExtraObjectAwayFromItsBoneIsPlacedBesideItOnce
     tee = dynamic_cast<TTeeBone*>(SkeletonByIndex(0)->Bones.Items(2));
     ASSERT_NE(tee, nullptr);
     EXPECT_EQ(tsxGNodeGetNext(tee->Node), tee->ExtraObject);
-    const std::vector<std::uint8_t> first = tsxhost::SaveSceneToBytes();
-    for (int cycle = 0; cycle < 2; ++cycle) {
-        Load(first);
-        fw::AdvanceClock(kLoadTimerInterval);
-        ASSERT_EQ(tsxhost::SaveSceneToBytes(), first) << "cycle " << cycle;
-    }
+    ExpectReloadsKeep(tsxhost::SaveSceneToBytes(), 2);
 }
 
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {

@@ -488,6 +488,9 @@ protected:
     };
     TCellKept KeepCell() const;
     bool CellKept(const TCellKept& K) const;
+    // A change of the editor's text (cut, paste): the grid hears of a new value
+    // unless a handler moved the cell meanwhile; answers what Step answered.
+    bool EditorStep(const std::function<bool()>& Step);
     std::string EditorText() const override { return VarToText(FActive->GetValue()); }
     bool CheckValue(int DisplayCol, const TtsVariant& Value) override;
     bool StartEdit() override;
@@ -603,6 +606,7 @@ private:
     int FHeadingHeight = 18;
     bool FNoPaint = false;
     int FUpdateCount = 0;
+
 protected:
     bool FDropDownList = false;
 

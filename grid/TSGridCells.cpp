@@ -148,21 +148,24 @@ bool TtsBaseGrid::EndCellEdit() {
     return true;
 }
 
-void TtsBaseGrid::EditorCut(bool Flag) {
+bool TtsBaseGrid::EditorStep(const std::function<bool()>& Step) {
     TtsBusyScope Busy(*FModel); // the editor's handlers may change or free the grid
     const TCellKept Kept = KeepCell();
     const TtsVariant Before = FActive->GetValue();
-    FActive->Cut(Flag);
+    const bool Done = Step();
     if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
+    return Done;
+}
+
+void TtsBaseGrid::EditorCut(bool Flag) {
+    EditorStep([&] {
+        FActive->Cut(Flag);
+        return true;
+    });
 }
 
 bool TtsBaseGrid::EditorPaste(bool Flag) {
-    TtsBusyScope Busy(*FModel);
-    const TCellKept Kept = KeepCell();
-    const TtsVariant Before = FActive->GetValue();
-    const bool Pasted = FActive->Paste(Flag);
-    if (CellKept(Kept) && !VarEquals(FActive->GetValue(), Before)) ControlValueChanged();
-    return Pasted;
+    return EditorStep([&] { return FActive->Paste(Flag); });
 }
 
 TtsBaseGrid::TCellKept TtsBaseGrid::KeepCell() const {

@@ -2,6 +2,7 @@
 
 #include "Grids_ts.h"
 #include "Messages.h"
+#include "ScopeExit.h"
 
 #include <algorithm>
 #include <utility>
@@ -292,17 +293,15 @@ void TtsGridModel::SetRows(int n) {
 namespace {
 
 // Line sizes changed one by one under a new default: the link lays out once, after.
-struct TLineSizesHold {
-    TtsGridLink* Link;
-    explicit TLineSizesHold(TtsGridLink* l) : Link(l) {
-        if (Link) Link->HoldLineSizes(1);
-    }
-    ~TLineSizesHold() {
-        if (Link) Link->HoldLineSizes(-1);
-    }
-    TLineSizesHold(const TLineSizesHold&) = delete;
-    TLineSizesHold& operator=(const TLineSizesHold&) = delete;
-};
+auto HoldLineSizes(TtsGridLink* Link) {
+    return fw::EnterScope(
+        [Link] {
+            if (Link) Link->HoldLineSizes(1);
+        },
+        [Link] {
+            if (Link) Link->HoldLineSizes(-1);
+        });
+}
 
 } // namespace
 
@@ -313,7 +312,7 @@ void TtsGridModel::SetDefaultColWidth(int v) {
     const int old = FDefaultColWidth;
     FDefaultColWidth = v;
     {
-        const TLineSizesHold hold(Link);
+        const auto hold = HoldLineSizes(Link);
         for (int i = 0; i <= FColCount; ++i)
             if (TtsCol* c = FCols->Col(i); c && c->AssignedWidth() == old) c->SetWidth(v);
     }
@@ -330,7 +329,7 @@ void TtsGridModel::SetDefaultRowHeight(int v) {
         for (int& h : FRowHeights)
             if (h == old) h = v;
     {
-        const TLineSizesHold hold(Link);
+        const auto hold = HoldLineSizes(Link);
         for (int i = 0; i <= FRowCount; ++i) {
             TtsRow* r = FRows->Row(i);
             if (!r) continue;

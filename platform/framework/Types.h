@@ -117,12 +117,15 @@ constexpr bool IsComponentPointer = std::is_pointer_v<S> &&
                                     !std::is_const_v<std::remove_pointer_t<S>> &&
                                     std::is_base_of_v<TComponent, std::remove_pointer_t<S>>;
 
-template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
+template <class F, class... A> void CallHandlerCopy(const F& Handler, A&&... Args) {
     RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
     THandlerCall In;
     Copy(std::forward<A>(Args)...);
+}
+template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
+    CallHandlerCopy(Handler, std::forward<A>(Args)...);
 }
 // A component sender is held while its handler runs (and the probe, which
 // stands for one), so a handler that frees it does not free it under the caller.
@@ -130,11 +133,7 @@ template <class F, class S, class... A>
     requires IsComponentPointer<std::decay_t<S>>
 void CallHandler(const F& Handler, S&& Sender, A&&... Args) {
     const TCallHold Hold(Sender);
-    RunHandlerProbe();
-    if (!Handler) return;
-    const F Copy = Handler;
-    THandlerCall In;
-    Copy(std::forward<S>(Sender), std::forward<A>(Args)...);
+    CallHandlerCopy(Handler, std::forward<S>(Sender), std::forward<A>(Args)...);
 }
 
 // Window handles and message words, pointer-sized as on the platform.

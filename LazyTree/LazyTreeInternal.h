@@ -122,6 +122,12 @@ inline int Reachable(std::int64_t Value) {
     return static_cast<int>(std::clamp<std::int64_t>(Value, -Far, Far));
 }
 
+// Levels times the indent, worked out wide: a deep chain at a large indent
+// reaches past what an int holds, and is held as far as Reachable reaches.
+inline int IndentWidth(std::uint64_t Levels, std::uint32_t Indent) {
+    return Reachable(static_cast<std::int64_t>(Levels) * Indent);
+}
+
 // Chains Node behind Parent's last child: links and index; counts are the caller's.
 inline void ChainLast(PLazyNode Node, PLazyNode Parent) {
     Node->Parent = Parent;

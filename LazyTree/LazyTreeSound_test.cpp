@@ -501,6 +501,32 @@ TEST_F(SoundViewTest, ContentTallerThanAnOffsetReachesScrollsToItsDeepest) {
     ExpectTotals(*Tree);
 }
 
+// A chain 65,600 levels deep at the largest indent: the indentation lies past
+// what an int holds, and is held within reach as rows are measured, painted
+// and hit.
+TEST_F(SoundViewTest, TheIndentationOfADeepChainIsHeldWithinReach) {
+    Tree->OnInitNode = nullptr;
+    Tree->OnGetText = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string& Text) {
+        Text = u"n"; // the fixture's name of a node walks up its levels
+    };
+    Tree->Clear();
+    PLazyNode Last = nullptr;
+    Tree->BeginUpdate();
+    for (int I = 0; I < 65600; ++I)
+        Last = Tree->AddChild(Last);
+    Tree->EndUpdate();
+    Tree->SetIndent(MaxExtent);
+    Tree->FullExpand();
+    Tree->ScrollIntoView(Last, false);
+    Picture();
+    const fw::TRect R = Tree->GetDisplayRect(Last, NoColumn, true);
+    EXPECT_GT(R.Left, INT32_MAX / 2);
+    THitInfo Hit;
+    Tree->GetHitTestInfoAt(10, R.Top + 2, true, Hit);
+    EXPECT_EQ(Hit.HitNode, Last);
+    EXPECT_TRUE(Hit.HitPositions & hpOnItemIndent);
+}
+
 // ------------------------------------------------------- throwing handlers
 
 TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {

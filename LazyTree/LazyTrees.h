@@ -540,6 +540,8 @@ public:
     // The width of what comes before the text in a cell: indentation (main
     // column), margin, check box and images, each image and box with 2 pixels.
     int ContentLead(PLazyNode Node, int Column);
+    // The node's levels (one more with toShowRoot) times Indent, held within reach.
+    int LevelIndent(PLazyNode Node) const;
     // The widest right edge of the rows on screen (main column).
     int GetMaxRightExtend();
     // The tree's own frame (non-client painting), with BorderColor inside bevels.

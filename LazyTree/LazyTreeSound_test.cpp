@@ -527,6 +527,23 @@ TEST_F(SoundViewTest, TheIndentationOfADeepChainIsHeldWithinReach) {
     EXPECT_TRUE(Hit.HitPositions & hpOnItemIndent);
 }
 
+// Tri-state boxes down a chain 100,000 deep: checking the top reaches the
+// deepest box and unchecking the deepest reaches the top, with no call per level.
+TEST_F(SoundTest, CheckStatesTravelAChainAHundredThousandDeep) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toCheckSupport);
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoTristateTracking);
+    PLazyNode Last = nullptr;
+    for (int I = 0; I < 100000; ++I) {
+        Last = Tree->AddChild(Last);
+        Tree->SetCheckType(Last, ctTriStateCheckBox);
+    }
+    PLazyNode First = Tree->GetFirstNoInit();
+    Tree->SetCheckState(First, csCheckedNormal);
+    EXPECT_EQ(Last->CheckState, csCheckedNormal);
+    Tree->SetCheckState(Last, csUncheckedNormal);
+    EXPECT_EQ(First->CheckState, csUncheckedNormal);
+}
+
 // ------------------------------------------------------- throwing handlers
 
 TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {

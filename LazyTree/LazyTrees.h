@@ -1065,6 +1065,12 @@ private:
     void ClearNow();
     // The stream's iterative parts.
     struct TReadFrame;
+    // The check propagation's iterative parts: a node whose new state goes
+    // down to its children first, and its own change once they have theirs.
+    struct TCheckFrame;
+    void OpenCheckFrame(std::vector<TCheckFrame>& Frames, PLazyNode Node, TCheckState Value);
+    bool SettleCheckState(PLazyNode Node, TCheckState Value);
+    static void CountCheckedChild(TCheckFrame& Frame, PLazyNode Child);
     void OpenReadFrame(TStream& Stream, std::vector<TReadFrame>& Frames, PLazyNode Node);
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);

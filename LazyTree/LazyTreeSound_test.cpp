@@ -1109,6 +1109,39 @@ TEST_F(StreamSoundTest, ACopyThatFailsPartWayTakesItsNodesBack) {
 
 // --------------------------------------------------------------- deep chains
 
+// A read into an initialised node from a stream of a node never touched, and
+// a node moved below a node never touched: the nodes keep being initialised
+// (each is freed with its OnFreeNode), and a save writes every node there is.
+TEST_F(StreamSoundTest, ASaveWritesEveryNodeThatExists) {
+    auto AsTheyStand = [](TBaseLazyTree& T) { // saved without being initialised first
+        T.TreeOptions()->SetMiscOptions(T.MiscOptions() & ~toInitOnSave);
+    };
+    auto Untouched = ValueTree();
+    AsTheyStand(*Untouched);
+    Untouched->SetRootNodeCount(1);
+    TMemoryStream S(Saved(*Untouched));
+    auto T = ValueTree();
+    AsTheyStand(*T);
+    PLazyNode X = T->AddChild(nullptr, 1);
+    T->AddChild(X, 2);
+    T->AddChild(X, 3);
+    T->ValidateNode(nullptr, true);
+    S.SetPosition(16);
+    T->AddNodeFromStream(S, 2, X);
+    EXPECT_TRUE(X->States & vsInitialized);
+    PLazyNode Y = T->AddChild(nullptr, 4);
+    T->MoveTo(T->AddChild(nullptr, 5), Y, amAddChildLast, false);
+    ASSERT_FALSE(Y->States & vsInitialized);
+    auto Copy = ValueTree();
+    ASSERT_TRUE(LoadInto(*Copy, Saved(*T)));
+    EXPECT_EQ(Shape(*Copy), Shape(*T));
+    int Freed = 0;
+    T->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) { ++Freed; };
+    T->Clear();
+    T->OnFreeNode = nullptr;
+    EXPECT_EQ(Freed, 5);
+}
+
 // A chain as deep as the stream reader allows: every walk over it runs
 // without a call stack per level.
 TEST_F(StreamSoundTest, AChainAMillionLevelsDeep) {

@@ -135,8 +135,8 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         }
         ShallowChunks(N, Scratch);
         const std::vector<std::uint8_t>& Bytes = Scratch.Data();
-        TWriteFrame F{(N->States & vsInitialized) ? N->FirstChild : nullptr, Stream.Position(), 0,
-                      Tails.size(), 0};
+        // Every node that exists is written, below a node never touched too.
+        TWriteFrame F{N->FirstChild, Stream.Position(), 0, Tails.size(), 0};
         WriteHeader(Stream, NodeChunk, 0);
         F.BaseStart = Stream.Position();
         Stream.Write(Bytes.data(), BasePart);
@@ -154,8 +154,7 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         const TWriteFrame F = Frames.back();
         Frames.pop_back();
         // The save handlers may have changed the children since the count was
-        // taken (and a node never initialised writes none): the stream says
-        // what it holds.
+        // taken: the stream says what it holds.
         const std::int64_t End = Stream.Position();
         Stream.SetPosition(F.BaseStart + static_cast<std::int64_t>(sizeof(TChunkHeader)));
         Stream.WriteU32(F.Written);
@@ -180,7 +179,7 @@ void TBaseLazyTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     Base.Reserved = 0;
     Stream.Write(&Base, sizeof(Base));
     // The running writer puts the children in itself.
-    if ((Node->States & vsInitialized) && !FShallowWrite)
+    if (!FShallowWrite)
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
             WriteNode(Stream, Run);
     PatchChunkSize(Stream, Start, Stream.Position());
@@ -507,7 +506,10 @@ void TBaseLazyTree::TakeStoredStates(PLazyNode Node, TLazyNodeStates States) {
         else
             InternalRemoveFromSelection(Node);
     }
-    Node->States = static_cast<TLazyNodeStates>(States | (Node->States & vsHasChildren));
+    // A node initialised (or given its initial data) stays so: OnInitNode ran
+    // for it, OnFreeNode will, and a save writes what it holds.
+    constexpr TLazyNodeStates Kept = vsHasChildren | vsInitialized | vsInitialUserData;
+    Node->States = static_cast<TLazyNodeStates>(States | (Node->States & Kept));
 }
 
 void TBaseLazyTree::SkipNode(TStream& Stream) {

@@ -183,7 +183,9 @@ void TBaseLazyTree::InitChildren(PLazyNode Node) {
     std::uint32_t Count = Node->ChildCount;
     DoInitChildren(Node, Count);
     if (Count == 0) {
-        // Through the public door: it waits while the tree is busy, and a walk refuses it.
+        // Through the public door (a walk refuses it) and as the handler's
+        // own deletion: an operation under way may hold the children.
+        lt::TBusyScope Answer(*this, TBusyKind::Handler);
         DeleteChildren(Node, false);
         Node->States &= ~vsHasChildren;
     } else {

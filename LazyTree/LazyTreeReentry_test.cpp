@@ -918,52 +918,7 @@ TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
     Other->OnBeforePaint = nullptr;
 }
 
-// ------------------------------------------- deletions asked for by handlers, at once
-
-// A deletion a handler asks for takes the nodes there are then, at once: what
-// the handler adds next stays (children refreshed as their parent opens, the
-// tree refilled as the focus moves, a child count set to 0 and then to 4).
-TEST_F(ReentryViewTest, AHandlersDeletionIsSeenAtOnceAndKeepsWhatItAddsNext) {
-    Tree->ValidateNode(nullptr, true);
-    PLazyNode N = Top(0);
-    bool Armed = false;
-    auto Once = [&Armed] { return std::exchange(Armed, false); };
-    Tree->OnExpanding = [&](TBaseLazyTree* T, PLazyNode Node, bool&) {
-        if (!Once()) return;
-        T->DeleteChildren(Node);
-        EXPECT_EQ(T->GetFirstChildNoInit(Node), nullptr);
-        EXPECT_EQ(T->TotalCount(), 5u);
-        for (int I = 0; I < 3; ++I)
-            T->AddChild(Node);
-    };
-    Tree->OnFocusChanged = [&](TBaseLazyTree* T, PLazyNode, int) {
-        if (!Once()) return;
-        T->Clear();
-        EXPECT_EQ(T->GetFirst(), nullptr);
-        EXPECT_EQ(T->SelectedCount(), 0);
-        EXPECT_EQ(T->FocusedNode(), nullptr);
-        for (int I = 0; I < 5; ++I)
-            T->AddChild(nullptr);
-    };
-    Tree->OnChange = [&](TBaseLazyTree* T, PLazyNode) {
-        if (!Once()) return;
-        T->SetChildCount(N, 0);
-        EXPECT_EQ(T->ChildCount(N), 0u);
-        T->SetChildCount(N, 4);
-    };
-    Armed = true;
-    Tree->SetExpanded(N, true);
-    EXPECT_EQ(Tree->ChildCount(N), 3u);
-    EXPECT_TRUE(Tree->Expanded(N));
-    Armed = true;
-    Tree->SetSelected(Top(1), true);
-    EXPECT_EQ(Tree->ChildCount(N), 4u);
-    Armed = true;
-    Tree->SetFocusedNode(Top(2));
-    fw::ProcessMessages();
-    EXPECT_EQ(Tree->RootNodeCount(), 5u);
-    EXPECT_TRUE(TreeAgrees(*Tree));
-}
+// -------------------------------------------- deletions, pastes and loads from handlers
 
 // Read-only set by a handler of a deletion already begun: the node goes with
 // both children (the focused and selected one among them), and the next

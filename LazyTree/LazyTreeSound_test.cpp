@@ -501,6 +501,27 @@ TEST_F(SoundViewTest, ContentTallerThanAnOffsetReachesScrollsToItsDeepest) {
     ExpectTotals(*Tree);
 }
 
+// A text handler that measures text itself, then changes the font: the
+// redirect of the font's change notice, made again inside, called itself for
+// ever (and a handler that threw left it installed, wrapped at each paint).
+TEST_F(SoundViewTest, AFontChangeRedirectMadeInsideAnotherCallsThrough) {
+    bool Inner = true;
+    Tree->OnPaintText = [&](TBaseLazyTree*, fw::TCanvas* C, PLazyNode N, int Column, TLSTTextType) {
+        fw::TFont F;
+        fw::TRect R;
+        std::u16string Text;
+        if (std::exchange(Inner, false)) Tree->GetTextInfo(N, Column, F, R, Text);
+        C->Font().SetColor(fw::clRed);
+    };
+    fw::TFont Font;
+    fw::TRect R;
+    std::u16string Text;
+    Tree->GetTextInfo(Top(0), 0, Font, R, Text);
+    EXPECT_EQ(Font.Color(), fw::clRed);
+    Picture();
+    Tree->OnPaintText = nullptr;
+}
+
 // A chain 65,600 levels deep at the largest indent: the indentation lies past
 // what an int holds, and is held within reach as rows are measured, painted
 // and hit.

@@ -635,7 +635,8 @@ int TBaseLazyTree::CompareNodePositions(PLazyNode Node1, PLazyNode Node2) const 
         Node2 = Node2->Parent;
         --L2;
     }
-    while (Node1->Parent != Node2->Parent) {
+    // A node out of the tree (deleted, its memory waiting) meets the other at no parent.
+    while (Node1->Parent != Node2->Parent && Node1->Parent && Node2->Parent) {
         Node1 = Node1->Parent;
         Node2 = Node2->Parent;
     }
@@ -759,12 +760,12 @@ PLazyNode TBaseLazyTree::AddChild(PLazyNode Parent, std::uint32_t UserData) {
 void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
     if (!Node || Node == FRoot || ReadOnly()) return;
     RefuseWhileIterating();
-    // A node whose deletion is already running, or done, goes anyway.
-    if (!Node->Parent || DeletionRuns(Node) || Doomed(Node)) return;
     DeleteNodeNow(Node, Reindex);
 }
 
 void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
+    // A node whose deletion is already running, or done (a handler's), goes anyway.
+    if (!Node->Parent || DeletionRuns(Node) || Doomed(Node)) return;
     if (DeletionsWait()) {
         DetachNode(Node, Reindex);
         return;

@@ -145,10 +145,6 @@ protected:
     }
     bool Live(PLazyNode N) { return Alive(A, N); }
     PLazyNode ParentOf(PLazyNode N) { return N->Parent == A->RootNode() ? nullptr : N->Parent; }
-    // A node whose deletion runs already is left to that one.
-    static void ExpectGone(TProbeTree* T, PLazyNode N) {
-        EXPECT_TRUE(!Alive(T, N) || lt::DeletionRuns(N)) << "a deleted node is still in the tree";
-    }
     // At most Keep of Parent's children (nil: the root's) stay once a deletion
     // returns, unless it was refused: their parent's children go already.
     static void ExpectChildren(TProbeTree* T, PLazyNode Parent, std::uint32_t Keep) {
@@ -165,12 +161,6 @@ protected:
         for (int I = 0; I < 2; ++I)
             if (PLazyNode N = T->AddChild(nullptr)) Added.push_back({T, N});
         ExpectAtOnce(T);
-    }
-    static std::vector<std::uint32_t> Levels(TBaseLazyTree& T) {
-        std::vector<std::uint32_t> R;
-        for (PLazyNode N = T.GetFirstNoInit(); N; N = T.GetNextNoInit(N))
-            R.push_back(T.GetNodeLevel(N));
-        return R;
     }
     static void ExpectRoundTrip(TProbeTree* T);
     void Act();
@@ -213,6 +203,12 @@ void InjectionProbe::ExpectRoundTrip(TProbeTree* T) {
     Copy.OnLoadNode = T->OnLoadNode;
     S.SetPosition(0);
     Copy.LoadFromStream(S);
+    auto Levels = [](TBaseLazyTree& Tree) {
+        std::vector<std::uint32_t> R;
+        for (PLazyNode N = Tree.GetFirstNoInit(); N; N = Tree.GetNextNoInit(N))
+            R.push_back(Tree.GetNodeLevel(N));
+        return R;
+    };
     EXPECT_EQ(Levels(Copy), Levels(*T));
 }
 
@@ -229,11 +225,12 @@ void InjectionProbe::Act() {
         for (PLazyNode N : Nodes)
             if (N == T->Going() || Alive(T, N)) F(N);
     };
-    // Each deletion is checked as it returns, then nodes are added behind it.
+    // Each deletion is checked as it returns (a node whose deletion runs
+    // already is left to that one), then nodes are added behind it.
     auto Delete = [](TProbeTree* T, PLazyNode N) {
         if (!N) return;
         T->DeleteNode(N);
-        ExpectGone(T, N);
+        EXPECT_TRUE(!Alive(T, N) || lt::DeletionRuns(N)) << "a deleted node is still in the tree";
     };
     switch (GetParam()) {
     case TAct::DeleteGiven:

@@ -4,6 +4,7 @@
 #include "Timers.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace vel {
 namespace {
@@ -81,6 +82,40 @@ TEST_F(SpinTest, TheNumberUnderTheCaretStepsKeepingItsForm) {
     Grid->SetReadOnly(true);
     EXPECT_FALSE(Grid->SpinStep(1));
     EXPECT_EQ(Edit().EditText(), "3");
+}
+
+TEST_F(SpinTest, AStepNeverShowsTheNumberGoingBack) {
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
+    struct TCase {
+        const char* Text;
+        double Increment;
+        bool Changes; // false: the step is too small to change the number
+    };
+    const TCase Cases[] = {{"100000000000000000000000", 1, false},
+                           {"12345678901234567890", 1, false},
+                           {"12345678901234567890", 4096, true},
+                           {"0.1234567890123444", 1e-17, true},
+                           {"0.1234567890123444", 1e-18, false}};
+    for (const TCase& C : Cases)
+        for (int Dir : {1, -1}) {
+            SCOPED_TRACE(testing::Message() << C.Text << " by " << C.Increment * Dir);
+            Grid->EndCellEdit();
+            Grid->Col(2)->SetSpinIncrement(C.Increment);
+            Grid->SetCellValue(2, 1, TtsVariant(std::string(C.Text)));
+            Edit().SetSelStart(0);
+            Grid->SpinStep(Dir);
+            const std::string Shown = Edit().EditText();
+            if (!C.Changes) {
+                EXPECT_EQ(Shown, C.Text);
+                EXPECT_FALSE(Grid->CellModified());
+                continue;
+            }
+            const long double Before = std::stold(C.Text), After = std::stold(Shown);
+            if (Dir > 0)
+                EXPECT_GT(After, Before) << Shown;
+            else
+                EXPECT_LT(After, Before) << Shown;
+        }
 }
 
 TEST_F(SpinTest, AHeldHalfRepeatsOnlyWithAutoRepeat) {

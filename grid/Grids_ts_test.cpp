@@ -457,6 +457,24 @@ TEST_F(GridMoreTest, AFailedResizePutsTheOldCountsBack) {
     EXPECT_EQ(G->ColWidths(2), 30);
 }
 
+TEST_F(GridMoreTest, ARefusedShrinkKeepsTheLinesItWouldHaveCut) {
+    auto* G = fw::Create<TFailingGrid>(Form.get());
+    G->SetParent(Form.get());
+    G->SetColWidths(4, 30);
+    G->SetTabStops(3, false);
+    G->SetRowHeights(4, 50);
+    G->Fail = true;
+    EXPECT_THROW(G->SetColCount(1), std::runtime_error);
+    G->Fail = true;
+    EXPECT_THROW(G->SetRowCount(3), std::runtime_error);
+    EXPECT_EQ(G->ColCount(), 5);
+    EXPECT_EQ(G->RowCount(), 5);
+    EXPECT_EQ(G->FixedCols(), 1);
+    EXPECT_EQ(G->ColWidths(4), 30);
+    EXPECT_FALSE(G->TabStops(3));
+    EXPECT_EQ(G->RowHeights(4), 50);
+}
+
 TEST_F(GridMoreTest, InsertingAndRemovingLinesMovesTheCurrentCell) {
     Grid->SetRowCount(10);
     Grid->SetRowHeights(6, 40);

@@ -552,6 +552,50 @@ TEST_F(GridMoreTest, RightToLeftMirrorsPointsAndRectangles) {
     EXPECT_EQ(PixelAt(5, 40), fw::clSilver);  // after column 2
 }
 
+TEST_F(GridMoreTest, RightToLeftSizesWhereTheMirroredPictureDrawsTheLines) {
+    // Each row runs left to right, then right to left at its mirror image (x becomes
+    // 199 - x, a drag goes the other way): both must start and end the same.
+    Grid->SetOptions(Grid->Options() | goColSizing | goRowSizing);
+    Show();
+    struct TCase {
+        const char* What;
+        fw::TPoint At;     // the press, left to right
+        TGridState State;  // what it starts
+        int Dx, Dy;        // the drag, left to right
+        int Col1, Col2, Row1;
+        TGridCoord Current;
+    };
+    const TCase Cases[] = {
+        {"a row line in the fixed column", {5, 49}, TGridState::gsRowSizing, 0, 20, 64, 64, 44, {1, 1}},
+        {"a row line over the cells", {169, 49}, TGridState::gsSelecting, 0, 0, 64, 64, 24, {2, 1}},
+        {"the last shown column's line", {194, 5}, TGridState::gsColSizing, -20, 0, 64, 44, 24, {1, 1}},
+        {"one pixel inside a line", {128, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
+        {"on a line", {129, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
+        {"the zone's first pixel", {126, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
+        {"the zone's last pixel", {133, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
+        {"past the zone", {134, 5}, TGridState::gsNormal, 20, 0, 64, 64, 24, {1, 1}},
+    };
+    for (const TCase& C : Cases)
+        for (bool Mirror : {false, true}) {
+            SCOPED_TRACE(testing::Message() << C.What << (Mirror ? ", right to left" : ""));
+            Grid->SetUseRightToLeftAlignment(Mirror);
+            Grid->SetColWidths(1, 64);
+            Grid->SetColWidths(2, 64);
+            Grid->SetRowHeights(1, 24);
+            Grid->FocusCell(1, 1, true);
+            const int X = Mirror ? 199 - C.At.X : C.At.X, Dx = Mirror ? -C.Dx : C.Dx;
+            fw::AdvanceClock(1000); // each press a single click
+            fw::MouseDownAt(fw::ControlPoint(Grid, X, C.At.Y));
+            EXPECT_EQ(Grid->GridState(), C.State);
+            fw::MouseMoveTo(fw::ControlPoint(Grid, X + Dx, C.At.Y + C.Dy));
+            fw::MouseUpAt(fw::ControlPoint(Grid, X + Dx, C.At.Y + C.Dy));
+            EXPECT_EQ(Grid->ColWidths(1), C.Col1);
+            EXPECT_EQ(Grid->ColWidths(2), C.Col2);
+            EXPECT_EQ(Grid->RowHeights(1), C.Row1);
+            EXPECT_EQ(Grid->Current(), C.Current);
+        }
+}
+
 TEST_F(GridMoreTest, CurrentCellOutsideTheGridIsRefused) {
     EXPECT_THROW(Grid->FocusCell(5, 1, true), EInvalidGridOperation);
     EXPECT_THROW(Grid->MoveCurrent(1, -1, true, false), EInvalidGridOperation);

@@ -70,8 +70,9 @@ bool TtsGridEditBox::MultiLine() const {
 void TtsGridEditBox::Relayout() {
     FMeasure.Font().Assign(Font());
     if (MultiLine()) {
+        // The cell's own wrap: its text starts where the box does, and ends where it ends.
         BuildLineList(FMeasure, FText, ClientHeight(), 1 << 30, FLines, true, Alignment(),
-                      std::max(1, ClientWidth() - 1));
+                      std::max(1, WrapWidth(ClientWidth(), 0, Alignment())));
     } else {
         FLines.assign(1, 0);
     }

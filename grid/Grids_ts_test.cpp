@@ -467,12 +467,9 @@ TEST_F(GridMoreTest, ARefusedShrinkKeepsTheLinesItWouldHaveCut) {
     EXPECT_THROW(G->SetColCount(1), std::runtime_error);
     G->Fail = true;
     EXPECT_THROW(G->SetRowCount(3), std::runtime_error);
-    EXPECT_EQ(G->ColCount(), 5);
-    EXPECT_EQ(G->RowCount(), 5);
-    EXPECT_EQ(G->FixedCols(), 1);
-    EXPECT_EQ(G->ColWidths(4), 30);
-    EXPECT_FALSE(G->TabStops(3));
-    EXPECT_EQ(G->RowHeights(4), 50);
+    EXPECT_EQ((std::vector<int>{G->ColCount(), G->RowCount(), G->FixedCols(), G->ColWidths(4),
+                                G->TabStops(3), G->RowHeights(4)}),
+              (std::vector<int>{5, 5, 1, 30, false, 50}));
 }
 
 TEST_F(GridMoreTest, InsertingAndRemovingLinesMovesTheCurrentCell) {
@@ -554,45 +551,40 @@ TEST_F(GridMoreTest, RightToLeftMirrorsPointsAndRectangles) {
 
 TEST_F(GridMoreTest, RightToLeftSizesWhereTheMirroredPictureDrawsTheLines) {
     // Each row runs left to right, then right to left at its mirror image (x becomes
-    // 199 - x, a drag goes the other way): both must start and end the same.
+    // 199 - x, the drag goes the other way): both start and end alike.
     Grid->SetOptions(Grid->Options() | goColSizing | goRowSizing);
     Show();
+    using S = TGridState;
     struct TCase {
-        const char* What;
-        fw::TPoint At;     // the press, left to right
-        TGridState State;  // what it starts
-        int Dx, Dy;        // the drag, left to right
-        int Col1, Col2, Row1;
-        TGridCoord Current;
-    };
-    const TCase Cases[] = {
-        {"a row line in the fixed column", {5, 49}, TGridState::gsRowSizing, 0, 20, 64, 64, 44, {1, 1}},
-        {"a row line over the cells", {169, 49}, TGridState::gsSelecting, 0, 0, 64, 64, 24, {2, 1}},
-        {"the last shown column's line", {194, 5}, TGridState::gsColSizing, -20, 0, 64, 44, 24, {1, 1}},
-        {"one pixel inside a line", {128, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
-        {"on a line", {129, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
-        {"the zone's first pixel", {126, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
-        {"the zone's last pixel", {133, 5}, TGridState::gsColSizing, 20, 0, 84, 64, 24, {1, 1}},
-        {"past the zone", {134, 5}, TGridState::gsNormal, 20, 0, 64, 64, 24, {1, 1}},
-    };
+        int X, Y;
+        S State;
+        int Dx, Dy, Col1, Col2, Row1, CurrentCol;
+    } const Cases[] = {
+        {5, 49, S::gsRowSizing, 0, 20, 64, 64, 44, 1},   // a row line in the fixed column
+        {169, 49, S::gsSelecting, 0, 0, 64, 64, 24, 2},  // a row line over the cells
+        {194, 5, S::gsColSizing, -20, 0, 64, 44, 24, 1}, // the last shown column's line
+        {128, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // one pixel inside the line
+        {126, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // the zone's first pixel
+        {133, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // its last
+        {134, 5, S::gsNormal, 20, 0, 64, 64, 24, 1}};
     for (const TCase& C : Cases)
         for (bool Mirror : {false, true}) {
-            SCOPED_TRACE(testing::Message() << C.What << (Mirror ? ", right to left" : ""));
+            SCOPED_TRACE(testing::Message() << C.X << "," << C.Y << (Mirror ? " mirrored" : ""));
             Grid->SetUseRightToLeftAlignment(Mirror);
             Grid->SetColWidths(1, 64);
             Grid->SetColWidths(2, 64);
             Grid->SetRowHeights(1, 24);
             Grid->FocusCell(1, 1, true);
-            const int X = Mirror ? 199 - C.At.X : C.At.X, Dx = Mirror ? -C.Dx : C.Dx;
+            const int X = Mirror ? 199 - C.X : C.X, Dx = Mirror ? -C.Dx : C.Dx;
             fw::AdvanceClock(1000); // each press a single click
-            fw::MouseDownAt(fw::ControlPoint(Grid, X, C.At.Y));
+            fw::MouseDownAt(fw::ControlPoint(Grid, X, C.Y));
             EXPECT_EQ(Grid->GridState(), C.State);
-            fw::MouseMoveTo(fw::ControlPoint(Grid, X + Dx, C.At.Y + C.Dy));
-            fw::MouseUpAt(fw::ControlPoint(Grid, X + Dx, C.At.Y + C.Dy));
-            EXPECT_EQ(Grid->ColWidths(1), C.Col1);
-            EXPECT_EQ(Grid->ColWidths(2), C.Col2);
-            EXPECT_EQ(Grid->RowHeights(1), C.Row1);
-            EXPECT_EQ(Grid->Current(), C.Current);
+            const fw::TPoint To = fw::ControlPoint(Grid, X + Dx, C.Y + C.Dy);
+            fw::MouseMoveTo(To);
+            fw::MouseUpAt(To);
+            EXPECT_EQ((std::vector<int>{Grid->ColWidths(1), Grid->ColWidths(2), Grid->RowHeights(1),
+                                        Grid->Current().X}),
+                      (std::vector<int>{C.Col1, C.Col2, C.Row1, C.CurrentCol}));
         }
 }
 

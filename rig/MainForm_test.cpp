@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "Bone.h"
 #include "ExtObjVectData.h"
@@ -11,6 +13,7 @@
 #include "Skin.h"
 #include "TestPaths.h"
 #include "Timers.h"
+#include "VelLib.h"
 
 namespace vel {
 namespace {
@@ -473,6 +476,48 @@ TEST_F(MainFormLoadTest, ATeeBonesExtraObjectAwayFromItsBoneIsPlacedBesideItOnce
     ASSERT_NE(tee, nullptr);
     EXPECT_EQ(tsxGNodeGetNext(tee->Node), tee->ExtraObject);
     ExpectReloadsKeep(tsxhost::SaveSceneToBytes(), 2);
+}
+
+// What reads the rig before the load timer finds it rebuilt: a script's
+// export sees the loaded skeletons, and a save writes the same bytes as a
+// save after the timer, for a scene opened or objects merged.
+TEST_F(MainFormLoadTest, TheRigIsRebuiltBeforeAnythingReadsItAheadOfTheTimer) {
+    TSkeleton* s = Line();
+    s->PoseList.push_back(s->CaptureState("Pose", false, false));
+    const std::vector<std::uint8_t> rig = tsxhost::SaveSceneToBytes();
+    const std::filesystem::path path = fw::TestPath("pending.scn");
+    std::string error;
+    ASSERT_TRUE(tsxhost::SaveScene(path.string(), &error)) << error;
+    const auto loadAndSave = [&](bool merge, bool timer, bool script) {
+        Load(rig);
+        if (merge) {
+            fw::AdvanceClock(kLoadTimerInterval);
+            EXPECT_TRUE(tsxhost::MergeScene(path.string(), &error)) << error;
+        }
+        if (timer) fw::AdvanceClock(kLoadTimerInterval);
+        if (script) {
+            int n = 0;
+            for (CtsxSobj k = velGetFirstSkeleton(); k && n < 3; k = velGetNextSkeleton(k))
+                ++n;
+            EXPECT_EQ(n, merge ? 2 : 1);
+        }
+        tsxhost::SendGeneralEvent(e_tsxGA_SCNSAVE); // as the host's save does
+        return tsxhost::SaveSceneToBytes();
+    };
+    for (const bool merge : {false, true}) {
+        SCOPED_TRACE(merge ? "merged" : "opened");
+        const std::vector<std::uint8_t> after = loadAndSave(merge, true, false);
+        for (const bool script : {false, true})
+            EXPECT_EQ(loadAndSave(merge, false, script), after) << script;
+        Load(after);
+        fw::AdvanceClock(kLoadTimerInterval);
+        ASSERT_EQ(SkeletonCount(), merge ? 2 : 1);
+        for (std::int32_t i = 0; i < SkeletonCount(); ++i) {
+            EXPECT_EQ(SkeletonByIndex(i)->Bones.Count(), 2);
+            EXPECT_EQ(SkeletonByIndex(i)->PoseList.size(), 1u);
+        }
+    }
+    std::filesystem::remove(path);
 }
 
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {

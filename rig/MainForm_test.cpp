@@ -520,6 +520,37 @@ TEST_F(MainFormLoadTest, TheRigIsRebuiltBeforeAnythingReadsItAheadOfTheTimer) {
     std::filesystem::remove(path);
 }
 
+// Three chains from the origin, as the joint button starts them, give three
+// joints at one place, two of them of one size. The middle one's marker was
+// deleted and made again, so it comes last in the file. Each joint keeps its
+// marker through a reload, so a refresh after it changes nothing.
+TEST_F(MainFormLoadTest, JointsAtOnePlaceKeepTheirMarkersThroughAReload) {
+    TSkeleton* s = NewSkel();
+    TJoint* middle = nullptr;
+    for (const CtsxVec3f tail : {CtsxVec3f{1, 0, 0}, CtsxVec3f{0, 3, 0}, CtsxVec3f{0, 0, 1}}) {
+        TJoint* origin = Chain(s, {{0, 0, 0}, tail})[0];
+        if (tail.y != 0) middle = origin;
+    }
+    s->UpdateJointSizes();
+    tsxhost::Delete(middle->Marker);
+    ASSERT_EQ(middle->Marker, nullptr);
+    s->UpdateJointSizes();
+    const auto markers = [] {
+        std::vector<std::string> names;
+        for (const auto& j : SkeletonByIndex(0)->Joints.List)
+            names.push_back(GetNodeName(j->Node) + " -> " + GetNodeName(j->Marker));
+        return names;
+    };
+    const std::vector<std::string> before = markers();
+    const std::vector<std::uint8_t> saved = tsxhost::SaveSceneToBytes();
+    Load(saved);
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(SkeletonCount(), 1);
+    EXPECT_EQ(markers(), before);
+    SkeletonByIndex(0)->UpdateJointSizes();
+    EXPECT_EQ(tsxhost::SaveSceneToBytes(), saved);
+}
+
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
     const std::filesystem::path path = fw::TestPath("merged.scn");

@@ -229,12 +229,10 @@ void TMainForm::Tsx1Deactivate() {
 // ---- host callbacks ----
 
 void TMainForm::TsxEventsSelectionChanged() {
-    FinishPendingLoad();
     if (!EditLocked()) SelectionChanged();
 }
 
 void TMainForm::TsxEventsObjectMove(CtsxTxmx3f& pTxmx, std::int16_t) {
-    FinishPendingLoad();
     if (!EditLocked()) ObjectMoved(pTxmx);
 }
 
@@ -297,7 +295,6 @@ void TMainForm::TsEventsRenderAbort(const tsxEventRenderData& inData) {
 }
 
 void TMainForm::TsEventsRenderFrameStart(const tsxEventRenderData&) {
-    FinishPendingLoad();
     if (!EditLocked() && PluginActive()) UpdateAllSkeletons();
 }
 

@@ -551,6 +551,35 @@ TEST_F(MainFormLoadTest, JointsAtOnePlaceKeepTheirMarkersThroughAReload) {
     EXPECT_EQ(tsxhost::SaveSceneToBytes(), saved);
 }
 
+// The extra object a loaded tee bone was made with, deleted before the
+// rebuild, takes its tee bone and bone object along, as a deletion after the
+// rebuild does; the user's cube that took its handle is left alone.
+TEST_F(MainFormLoadTest, ATeeBoneWhoseObjectWentBeforeTheRebuildGoesWithIt) {
+    tsxhost::SetReuseHandles(true);
+    TSkeleton* s = Line();
+    s->SetSelectedJoint(joints[2]);
+    s->NewTeeBone();
+    Load(tsxhost::SaveSceneToBytes());
+    CtsxSobj extra = nullptr;
+    for (const auto& bone : PendingBones())
+        if (bone->LoadedTeeBone) extra = bone->LoadedTeeBone->ExtraObject;
+    ASSERT_NE(extra, nullptr);
+    tsxhost::Delete(extra);
+    const CtsxSobj cube = tsxhost::AddCube("Users", 1);
+    ASSERT_EQ(cube, extra);
+    tsxhost::ResetStaleUses();
+    fw::AdvanceClock(kLoadTimerInterval);
+    ASSERT_EQ(SkeletonCount(), 1);
+    EXPECT_EQ(SkeletonByIndex(0)->Bones.Count(), 2);
+    int boneObjects = 0;
+    for (CtsxSobj o : tsxhost::SceneNodes())
+        boneObjects += tsxSobjGetType(o) == form->TsxBoneExtObj->SObjType();
+    EXPECT_EQ(boneObjects, 2);
+    EXPECT_EQ(GetNodeName(cube), "Users");
+    EXPECT_VEC_NEAR(NodeLocation(cube), 0, 0, 0, 0);
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
+}
+
 TEST_F(MainFormLoadTest, MergedObjectsAreRebuiltOnTheirOwnTimer) {
     SavedRig();
     const std::filesystem::path path = fw::TestPath("merged.scn");

@@ -62,6 +62,16 @@ TMainForm::TMainForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         ActivateTimer = MakeTimer(this, "ActivateTimer");
     });
     FormCreate();
+    // The windows look at the rig at every idle step: while they are open a
+    // load is rebuilt before they look (the form is made before them, so its
+    // idle step comes first).
+    fw::AddIdleHandler(this, [this] {
+        if (EditorServices().ToolWindow()) FinishPendingLoad();
+    });
+}
+
+TMainForm::~TMainForm() {
+    fw::RemoveIdleHandler(this);
 }
 
 // The plug-in component Tsx1 and its handlers.
@@ -261,6 +271,7 @@ void TMainForm::TsObjectEventsAnimNav(CtsxSobj, const tsxObjectNotifyMessage&) {
 // ---- host event classes ----
 
 void TMainForm::TsEventsRenderBegin(const tsxEventRenderData&) {
+    FinishPendingLoad();
     if (!PluginActive()) return;
     // A second begin must not save the already cleared value.
     if (!FRendering) FSavedSkipSubDivRebuild = SkipSubDivRebuild;
@@ -304,9 +315,10 @@ void TMainForm::TsEventsSceneLoad() {
 
 void TMainForm::TsEventsOtherGeneral(std::int32_t inAction) {
     if (EditLocked()) return;
-    if (inAction == e_tsxGA_SCNSAVE)
+    if (inAction == e_tsxGA_SCNSAVE) {
+        FinishPendingLoad(); // the scene is written with its rig
         ReRecordSetupFrames();
-    else if (inAction == e_tsxGA_OBJLOAD)
+    } else if (inAction == e_tsxGA_OBJLOAD)
         ObjectLoadedTimer->SetEnabled(true);
 }
 
@@ -371,6 +383,14 @@ void TMainForm::LoadFinished(bool scene) {
     }
     RefreshAfterLoad();
     DeleteQueuedObjects();
+}
+
+void TMainForm::FinishPendingLoad() {
+    if (EditLocked()) return;
+    // A scene's rebuild takes the objects merged after it along, as its
+    // timer, due first, would.
+    if (SceneLoadedTimer->Enabled()) SceneLoadedTimerTimer(SceneLoadedTimer);
+    if (ObjectLoadedTimer->Enabled()) ObjectLoadedTimerTimer(ObjectLoadedTimer);
 }
 
 void TMainForm::DeleteQueuedObjects() {

@@ -402,6 +402,9 @@ private:
     // A rectangle laid out left to right, where the grid shows it (mirrored under
     // right-to-left alignment).
     fw::TRect Mirrored(const fw::TRect& R) const;
+    // A pixel column laid out left to right, where the grid shows it, and back: the
+    // mirror image of the picture, as Mirrored. Sizing works in this order.
+    int MirroredX(int X) const { return FRightToLeft ? ClientWidth() - 1 - X : X; }
     // The sizing or move line of the present state, drawn over the cells.
     void DrawStateLines(fw::TCanvas& C, int GridR, int GridB);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);
@@ -453,7 +456,7 @@ private:
     TScrollStyle FScrollBars = ssBoth;
     TGridCoord FTopLeft;
     int FSizingIndex = 0;
-    int FSizingPos = 0;
+    int FSizingPos = 0; // laid out left to right, as the line's extent counts
     int FSizingOfs = 0;
     int FMoveIndex = 0;
     int FMovePos = 0;

@@ -8,9 +8,9 @@
 // frees it has it freed once the entry is done.
 #include "Controls.h"
 #include "Messages.h"
+#include "ScopeExit.h"
 
 #include <cstdint>
-#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,25 +27,7 @@ public:
 
 [[noreturn]] void InvalidOp(const std::string& Msg);
 
-// Steps that must all be taken for a change to be whole (new counts reaching
-// every part): an exception a handler throws in one is kept until the last
-// step has run, then passed on.
-class TWholeSteps {
-public:
-    template <class F> void Take(F&& Step) {
-        try {
-            Step();
-        } catch (...) {
-            if (!FThrown) FThrown = std::current_exception();
-        }
-    }
-    void Finish() {
-        if (FThrown) std::rethrow_exception(std::exchange(FThrown, nullptr));
-    }
-
-private:
-    std::exception_ptr FThrown;
-};
+using fw::TWholeSteps;
 
 // Holds a grid for a public entry (fw::TFreeGuard); nothing while it is being
 // destroyed, when no handler's free may wait for it.

@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -521,6 +522,37 @@ TEST_F(MainFormLoadTest, TheRigIsRebuiltBeforeAnythingReadsItAheadOfTheTimer) {
         EXPECT_EQ(saved[1], saved[0]) << merge;
     }
     std::filesystem::remove(path);
+}
+
+// Another plug-in follows the selection the Joint button's new joint takes
+// and calls an export there while a load waits: the rebuild would free the
+// skeleton the button is still working on, so it is left to the outermost
+// entry, here the next export.
+TEST_F(MainFormLoadTest, AnExportFromACallbackOfTheRigsOwnWorkLeavesTheLoadWaiting) {
+    Load(SavedRig());
+    TSkeleton* s = NewSkel(); // made since the load: the rebuild frees it
+    static CtsxSobj asked;
+    asked = nullptr;
+    // The host calls each plug-in's selection callback in turn.
+    tsxSelectionChangedCB(PluginId(), [] {
+        SelectionChangedCallback();
+        asked = velGetFirstSkeleton();
+    });
+    const std::function<void()> jointButtonClick = [s] { s->NewJoint(false); };
+    fw::CallHandler(jointButtonClick);
+    tsxSelectionChangedCB(PluginId(), &SelectionChangedCallback);
+    ASSERT_EQ(s->Joints.Count(), 2);
+    EXPECT_EQ(s->SelectedJoint, s->Joints.Items(1));
+    EXPECT_EQ(tsxhost::Selection(), s->Joints.Items(1)->Node);
+    EXPECT_EQ(asked, s->SkeletonObject);
+    EXPECT_TRUE(form->SceneLoadedTimer->Enabled());
+
+    const CtsxSobj loaded = velGetFirstSkeleton();
+    EXPECT_FALSE(form->SceneLoadedTimer->Enabled());
+    ASSERT_EQ(SkeletonCount(), 1);
+    EXPECT_EQ(SkeletonByIndex(0)->SkeletonObject, loaded);
+    EXPECT_EQ(SkeletonByIndex(0)->Joints.Count(), 3);
+    EXPECT_EQ(tsxhost::StaleUses(), 0);
 }
 
 // The extra object a loaded tee bone was made with, deleted before the

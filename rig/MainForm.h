@@ -92,13 +92,14 @@ public:
     void ObjectLoaded();
     void DeleteQueuedObjects();
     // A load the host has finished reading is rebuilt now when its timer has
-    // not run yet (never inside the rig's own edit). The host's save event
-    // and render begin, every export and, while the windows are open, the
-    // idle step before they follow the rig call this first: none of them
-    // sees the scene without its rig, and a save right after an open writes
-    // what a save after the timer would. Only where neither the host nor the
-    // rig is halfway through something: the rebuild deletes objects and frees
-    // the skeletons made since the load.
+    // not run yet. The host's save event and render begin, every export and,
+    // while the windows are open, the idle step before they follow the rig
+    // call this first: none of them sees the scene without its rig, and a
+    // save right after an open writes what a save after the timer would.
+    // Only where neither the host nor the rig is halfway through something:
+    // the rebuild deletes objects and frees the skeletons made since the
+    // load, so it waits when the caller is not the outermost entry into the
+    // rig (a callback the rig's own work made) or the rig's edit is on.
     void FinishPendingLoad();
 
     // ---- drawing ----

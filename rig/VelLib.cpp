@@ -20,12 +20,14 @@ std::int32_t ChildIndexOf(const TBone& bone, CtsxSobj object) {
 
 namespace {
 
-// Every export body runs through one of these: a script that opened a scene
-// finds its rig (the load's rebuild runs first when its timer has not); an
-// exception is reported here and the caller gets the empty answer, since
-// nothing may unwind into a script host.
+// Every export body runs through one of these, an entry into the rig: a
+// script that opened a scene finds its rig (the load's rebuild runs first
+// when its timer has not, unless a callback of the rig's own work called the
+// export); an exception is reported here and the caller gets the empty
+// answer, since nothing may unwind into a script host.
 template <typename R, typename F> R Guarded(const char* where, R none, F&& body) noexcept {
     try {
+        const auto in = EnterRig();
         if (MainForm) MainForm->FinishPendingLoad();
         return body();
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "BlenderForm.h"
 
 #include "EditorWindowsTestEnv.h"
+#include "Input.h"
 #include "Joint.h"
 #include "Skeleton.h"
 #include "SkeletonState.h"
@@ -109,6 +110,29 @@ TEST_F(BlenderTest, ASliderMovedAfterThePosesChangedBlendsNothing) {
     blender->SetWeight(1, 1);
     EXPECT_EQ(blender->Sliders().size(), 1u);
     EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
+}
+
+// The user drags a slider after a pose went: the dragged track's own handler
+// rebuilds the sliders, and the new first slider takes the old one's name.
+TEST_F(BlenderTest, ASliderDraggedAfterAPoseWentRebuildsTheSliders) {
+    TSkeleton* s = Posed();
+    TBlenderForm* blender = BlenderForm;
+    blender->Show();
+    fw::ProcessMessages();
+    s->PoseList.erase(s->PoseList.begin()); // "Up" went: the Poses window, a script
+    const int cursor = fw::CursorCounter();
+    TpcMouseTrackButton* button = blender->Sliders()[0].Track->Button();
+    fw::MouseDownAt(fw::ControlPoint(button, 5, 5));
+    const fw::TPoint ref = button->ClientToScreen(button->ReferencePoint());
+    fw::MouseMoveTo(fw::TPoint{ref.X + 10, ref.Y});
+    fw::MouseUpAt(fw::GetCursorPos());
+    ASSERT_EQ(blender->Sliders().size(), 1u);
+    EXPECT_EQ(blender->Sliders()[0].PoseName, "Side");
+    EXPECT_EQ(blender->FindComponent("PoseSlider0"), blender->Sliders()[0].Track);
+    EXPECT_EQ(blender->SliderBox->ControlCount(), 1);
+    EXPECT_EQ(blender->ComponentCount(), 2); // the box and the one track
+    EXPECT_VEC_NEAR(NodeLocation(joints[2]->Node), 2, 0, 0, 1e-5);
+    EXPECT_EQ(fw::CursorCounter(), cursor); // the drag's hidden cursor is back
 }
 
 TEST_F(BlenderTest, TheToolWindowMakesTheBlenderOnceAndShowsIt) {

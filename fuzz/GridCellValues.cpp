@@ -18,16 +18,23 @@ void Prefill(vel::Tts2DStorage& st) {
     st.SetValue(3, 2, vel::tagInteger, std::int32_t{7});
 }
 
+// Two pictures of the same size (an empty one read back from its header-only image).
+bool SameSize(const fw::TBitmap* a, const fw::TBitmap* b) {
+    return a && b && a->Empty() == b->Empty() &&
+           (a->Empty() || (a->Width() == b->Width() && a->Height() == b->Height()));
+}
+
 // The same non-empty cells (a row whose cells are all empty counts as no row).
 bool SameValues(const vel::Tts2DStorage& a, const vel::Tts2DStorage& b) {
     const int rows = std::max(a.RowSlots(), b.RowSlots());
     for (int r = 1; r < rows; ++r) {
         if (a.LastNonEmptyCol(r) != b.LastNonEmptyCol(r)) return false;
-        for (int c = 1; c <= a.LastNonEmptyCol(r); ++c)
-            if (a.GetTag(c, r) != b.GetTag(c, r) ||
-                (a.GetTag(c, r) != vel::tagBitmap &&
-                 !vel::VarSame(a.GetValue(c, r), b.GetValue(c, r))))
+        for (int c = 1; c <= a.LastNonEmptyCol(r); ++c) {
+            if (a.GetTag(c, r) != b.GetTag(c, r)) return false;
+            if (a.GetTag(c, r) == vel::tagBitmap ? !SameSize(a.GetBitmap(c, r), b.GetBitmap(c, r))
+                                                 : !vel::VarSame(a.GetValue(c, r), b.GetValue(c, r)))
                 return false;
+        }
     }
     return true;
 }
@@ -81,11 +88,12 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         st.SetValue(2, 3, vel::tagInteger, std::int32_t{1 << 30});
     });
     seed([](vel::Tts2DStorage& st) {
-        static fw::TBitmap a(3, 2), b(1, 1);
+        static fw::TBitmap a(3, 2), b(1, 1), none;
         a.Canvas().Pixels(0, 0);
         st.SetValue(1, 1, vel::tagBitmap, static_cast<fw::TObject*>(&a));
         st.SetValue(2, 2, vel::tagBitmap, static_cast<fw::TObject*>(&a));
         st.SetValue(1, 2, vel::tagBitmap, static_cast<fw::TObject*>(&b));
+        st.SetValue(3, 2, vel::tagBitmap, static_cast<fw::TObject*>(&none));
     });
     return seeds;
 }

@@ -61,6 +61,25 @@ void UpdateExtents(TExtentArray& Extents, int NewSize, int Default) {
     ModifyExtents(Extents, OldSize, NewSize - OldSize, Default);
 }
 
+namespace {
+
+// The entries of the lines from Index on (none past the last line, or without an array).
+TExtentArray ExtentsFrom(const TExtentArray& Extents, int Index) {
+    if (Extents.empty() || Index >= Extents[0]) return {};
+    return TExtentArray(Extents.begin() + 1 + std::max(Index, 0), Extents.end());
+}
+
+// UpdateExtents of an array that exists; its last lines then take the entries of Cut
+// (grown back over lines a shrink cut, they have their own extents again).
+void ResizeExtents(TExtentArray& Extents, int NewSize, int Default, const TExtentArray& Cut) {
+    if (Extents.empty()) return;
+    UpdateExtents(Extents, NewSize, Default);
+    if (Cut.size() < Extents.size())
+        std::copy(Cut.begin(), Cut.end(), Extents.end() - static_cast<std::ptrdiff_t>(Cut.size()));
+}
+
+} // namespace
+
 void MoveExtent(TExtentArray& Extents, int FromIndex, int ToIndex) {
     if (Extents.empty()) return;
     int N = Extents[0];
@@ -206,7 +225,6 @@ void TCustomGrid_ts::Initialize() {
 void TCustomGrid_ts::SetColCount(int Value) {
     TGridHold Hold(this);
     if (Value < 1) Value = 1;
-    if (Value <= FFixedCols) FFixedCols = Value - 1;
     ChangeSize(Value, FRowCount);
     if (FOptions & goRowSelect) {
         FAnchor.X = FColCount - 1;
@@ -217,7 +235,6 @@ void TCustomGrid_ts::SetColCount(int Value) {
 void TCustomGrid_ts::SetRowCount(int Value) {
     TGridHold Hold(this);
     if (Value < 1) Value = 1;
-    if (Value <= FFixedRows) FFixedRows = Value - 1;
     ChangeSize(FColCount, Value);
 }
 
@@ -994,23 +1011,28 @@ void TCustomGrid_ts::ModifyPixelScrollBar(int Code, int Pos) {
 // ---- lines ----
 
 void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
-    int OldCols = FColCount, OldRows = FRowCount;
-    TGridDrawInfo OldInfo;
-    CalcDrawInfo(OldInfo);
-    TGridCoord OldTL = FTopLeft;
+    const int OldCols = FColCount, OldRows = FRowCount;
+    const int OldFixedCols = FFixedCols, OldFixedRows = FFixedRows;
+    const TGridCoord OldTL = FTopLeft;
+    // What a shrink cuts off the extents, for a refusal to put back: the cost of the
+    // lines that go, nothing for a grid that grows.
+    const TExtentArray CutWidths = ExtentsFrom(FColWidths, NewColCount);
+    const TExtentArray CutTabStops = ExtentsFrom(FTabStops, NewColCount);
+    const TExtentArray CutHeights = ExtentsFrom(FRowHeights, NewRowCount);
     // The counts change whole: a handler's exception on the way (a move of the
     // current cell, the scroll bars) waits for the last step. Only the
-    // descendant's own refusal (SizeChanged) puts the old counts back.
+    // descendant's own refusal (SizeChanged) puts the old counts back, with the
+    // fixed counts and the sizes of the lines a shrink cut.
     TWholeSteps Steps;
-    auto Apply = [&](int C, int R) {
+    auto Apply = [&](int C, int R, bool Back) {
         ++FStructureStamp;
         FColCount = C;
         FRowCount = R;
         if (FFixedCols > C - 1) FFixedCols = C - 1;
         if (FFixedRows > R - 1) FFixedRows = R - 1;
-        if (!FColWidths.empty()) UpdateExtents(FColWidths, C, FDefaultColWidth);
-        if (!FTabStops.empty()) UpdateExtents(FTabStops, C, 1);
-        if (!FRowHeights.empty()) UpdateExtents(FRowHeights, R, FDefaultRowHeight);
+        ResizeExtents(FColWidths, C, FDefaultColWidth, Back ? CutWidths : TExtentArray{});
+        ResizeExtents(FTabStops, C, 1, Back ? CutTabStops : TExtentArray{});
+        ResizeExtents(FRowHeights, R, FDefaultRowHeight, Back ? CutHeights : TExtentArray{});
         ExtentsResized(false, OldCols, C);
         ExtentsResized(true, OldRows, R);
         const TGridCoord NewCur{std::min(FCurrent.X, C - 1), std::min(FCurrent.Y, R - 1)};
@@ -1027,13 +1049,15 @@ void TCustomGrid_ts::ChangeSize(int NewColCount, int NewRowCount) {
         Steps.Take([&] { UpdateScrollRange(); });
     };
     try {
-        Apply(NewColCount, NewRowCount);
+        Apply(NewColCount, NewRowCount, false);
         SizeChanged(OldCols, OldRows);
     } catch (...) {
         FColCount = OldCols;
         FRowCount = OldRows;
+        FFixedCols = OldFixedCols;
+        FFixedRows = OldFixedRows;
         FTopLeft = OldTL;
-        Apply(OldCols, OldRows);
+        Apply(OldCols, OldRows, true);
         InvalidateGrid();
         throw;
     }

@@ -8,9 +8,9 @@
 // frees it has it freed once the entry is done.
 #include "Controls.h"
 #include "Messages.h"
+#include "ScopeExit.h"
 
 #include <cstdint>
-#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,25 +27,7 @@ public:
 
 [[noreturn]] void InvalidOp(const std::string& Msg);
 
-// Steps that must all be taken for a change to be whole (new counts reaching
-// every part): an exception a handler throws in one is kept until the last
-// step has run, then passed on.
-class TWholeSteps {
-public:
-    template <class F> void Take(F&& Step) {
-        try {
-            Step();
-        } catch (...) {
-            if (!FThrown) FThrown = std::current_exception();
-        }
-    }
-    void Finish() {
-        if (FThrown) std::rethrow_exception(std::exchange(FThrown, nullptr));
-    }
-
-private:
-    std::exception_ptr FThrown;
-};
+using fw::TWholeSteps;
 
 // Holds a grid for a public entry (fw::TFreeGuard); nothing while it is being
 // destroyed, when no handler's free may wait for it.
@@ -420,6 +402,9 @@ private:
     // A rectangle laid out left to right, where the grid shows it (mirrored under
     // right-to-left alignment).
     fw::TRect Mirrored(const fw::TRect& R) const;
+    // A pixel column laid out left to right, where the grid shows it, and back: the
+    // mirror image of the picture, as Mirrored. Sizing works in this order.
+    int MirroredX(int X) const { return FRightToLeft ? ClientWidth() - 1 - X : X; }
     // The sizing or move line of the present state, drawn over the cells.
     void DrawStateLines(fw::TCanvas& C, int GridR, int GridB);
     void DrawSizingLine(const TGridDrawInfo& DrawInfo);
@@ -471,7 +456,7 @@ private:
     TScrollStyle FScrollBars = ssBoth;
     TGridCoord FTopLeft;
     int FSizingIndex = 0;
-    int FSizingPos = 0;
+    int FSizingPos = 0; // laid out left to right, as the line's extent counts
     int FSizingOfs = 0;
     int FMoveIndex = 0;
     int FMovePos = 0;

@@ -313,11 +313,12 @@ void TCustomGrid_ts::CalcSizingState(int X, int Y, TGridState& State, int& Index
             Index = A.LastFullVisibleCell + 1;
         }
     };
-    if (X > FixedInfo.Horz.FixedBoundary && (Eff & goColSizing)) {
-        if (Y < FixedInfo.Vert.FixedBoundary)
-            Test(FixedInfo.Horz, FRightToLeft ? ClientWidth() - X : X, TGridState::gsColSizing);
+    // Lines are found where they are drawn: right to left, in the picture's mirror image.
+    const int LaidX = MirroredX(X);
+    if (LaidX > FixedInfo.Horz.FixedBoundary && (Eff & goColSizing)) {
+        if (Y < FixedInfo.Vert.FixedBoundary) Test(FixedInfo.Horz, LaidX, TGridState::gsColSizing);
     } else if (Y > FixedInfo.Vert.FixedBoundary && (Eff & goRowSizing)) {
-        if (X < FixedInfo.Horz.FixedBoundary) Test(FixedInfo.Vert, Y, TGridState::gsRowSizing);
+        if (LaidX < FixedInfo.Horz.FixedBoundary) Test(FixedInfo.Vert, Y, TGridState::gsRowSizing);
     }
 }
 
@@ -333,7 +334,8 @@ void TCustomGrid_ts::DrawSizingLine(const TGridDrawInfo& D) {
     if (!HandleAllocated()) return;
     // The line is drawn at the next paint: the window surface is repainted from scratch.
     if (FGridState == TGridState::gsColSizing)
-        InvalidateScreenRect(fw::TRect{FSizingPos - 1, 0, FSizingPos + 2, D.Vert.GridBoundary});
+        InvalidateScreenRect(
+            Mirrored(fw::TRect{FSizingPos - 1, 0, FSizingPos + 2, D.Vert.GridBoundary}));
     else
         InvalidateScreenRect(
             Mirrored(fw::TRect{0, FSizingPos - 1, D.Horz.GridBoundary, FSizingPos + 2}));
@@ -378,8 +380,6 @@ void TCustomGrid_ts::MouseDown(fw::TMouseButton Button, fw::TShiftState Shift, i
             FSizingIndex = Index;
             FSizingPos = Pos;
             FSizingOfs = Ofs;
-            if (S == TGridState::gsColSizing && FRightToLeft)
-                FSizingPos = ClientWidth() - FSizingPos;
             DrawSizingLine(D);
             fw::TCustomControl::MouseDown(Button, Shift, X, Y);
             return;
@@ -474,7 +474,7 @@ void TCustomGrid_ts::MouseMove(fw::TShiftState Shift, int X, int Y) {
     case TGridState::gsColSizing:
     case TGridState::gsRowSizing:
         DrawSizingLine(D);
-        FSizingPos = (FGridState == TGridState::gsColSizing ? X : Y) + FSizingOfs;
+        FSizingPos = (FGridState == TGridState::gsColSizing ? MirroredX(X) : Y) + FSizingOfs;
         DrawSizingLine(D);
         break;
     case TGridState::gsSelecting:
@@ -514,7 +514,6 @@ void TCustomGrid_ts::MouseUp(fw::TMouseButton Button, fw::TShiftState Shift, int
     case TGridState::gsColSizing: {
         DrawSizingLine(D);
         bool Cols = FGridState == TGridState::gsColSizing;
-        if (Cols && FRightToLeft) FSizingPos = ClientWidth() - FSizingPos;
         const TGridAxisDrawInfo& A = Cols ? D.Horz : D.Vert;
         int Start = A.FixedBoundary;
         for (int I = A.FirstGridCell; I < FSizingIndex; ++I)

@@ -186,8 +186,8 @@ void TCustomGrid_ts::DrawStateLines(fw::TCanvas& C, int GridR, int GridB) {
     C.Pen().SetWidth(Sizing ? 1 : 5);
     fw::TPoint From, To;
     if (Sizing && FGridState == TGridState::gsColSizing) {
-        From = {FSizingPos, 0};
-        To = {FSizingPos, GridB};
+        From = {MirroredX(FSizingPos), 0};
+        To = {MirroredX(FSizingPos), GridB};
     } else if (Sizing) {
         const fw::TRect Line = Mirrored(fw::TRect{0, FSizingPos, GridR, FSizingPos});
         From = {Line.Left, FSizingPos};

@@ -457,6 +457,21 @@ TEST_F(GridMoreTest, AFailedResizePutsTheOldCountsBack) {
     EXPECT_EQ(G->ColWidths(2), 30);
 }
 
+TEST_F(GridMoreTest, ARefusedShrinkKeepsTheLinesItWouldHaveCut) {
+    auto* G = fw::Create<TFailingGrid>(Form.get());
+    G->SetParent(Form.get());
+    G->SetColWidths(4, 30);
+    G->SetTabStops(3, false);
+    G->SetRowHeights(4, 50);
+    G->Fail = true;
+    EXPECT_THROW(G->SetColCount(1), std::runtime_error);
+    G->Fail = true;
+    EXPECT_THROW(G->SetRowCount(3), std::runtime_error);
+    EXPECT_EQ((std::vector<int>{G->ColCount(), G->RowCount(), G->FixedCols(), G->ColWidths(4),
+                                G->TabStops(3), G->RowHeights(4)}),
+              (std::vector<int>{5, 5, 1, 30, false, 50}));
+}
+
 TEST_F(GridMoreTest, InsertingAndRemovingLinesMovesTheCurrentCell) {
     Grid->SetRowCount(10);
     Grid->SetRowHeights(6, 40);
@@ -532,6 +547,45 @@ TEST_F(GridMoreTest, RightToLeftMirrorsPointsAndRectangles) {
     EXPECT_EQ(PixelAt(135, 40), fw::clBlack); // after the fixed column
     EXPECT_EQ(PixelAt(70, 40), fw::clSilver); // after column 1
     EXPECT_EQ(PixelAt(5, 40), fw::clSilver);  // after column 2
+}
+
+TEST_F(GridMoreTest, RightToLeftSizesWhereTheMirroredPictureDrawsTheLines) {
+    // Each row runs left to right, then right to left at its mirror image (x becomes
+    // 199 - x, the drag goes the other way): both start and end alike.
+    Grid->SetOptions(Grid->Options() | goColSizing | goRowSizing);
+    Show();
+    using S = TGridState;
+    struct TCase {
+        int X, Y;
+        S State;
+        int Dx, Dy, Col1, Col2, Row1, CurrentCol;
+    } const Cases[] = {
+        {5, 49, S::gsRowSizing, 0, 20, 64, 64, 44, 1},   // a row line in the fixed column
+        {169, 49, S::gsSelecting, 0, 0, 64, 64, 24, 2},  // a row line over the cells
+        {194, 5, S::gsColSizing, -20, 0, 64, 44, 24, 1}, // the last shown column's line
+        {128, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // one pixel inside the line
+        {126, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // the zone's first pixel
+        {133, 5, S::gsColSizing, 20, 0, 84, 64, 24, 1},  // its last
+        {134, 5, S::gsNormal, 20, 0, 64, 64, 24, 1}};
+    for (const TCase& C : Cases)
+        for (bool Mirror : {false, true}) {
+            SCOPED_TRACE(testing::Message() << C.X << "," << C.Y << (Mirror ? " mirrored" : ""));
+            Grid->SetUseRightToLeftAlignment(Mirror);
+            Grid->SetColWidths(1, 64);
+            Grid->SetColWidths(2, 64);
+            Grid->SetRowHeights(1, 24);
+            Grid->FocusCell(1, 1, true);
+            const int X = Mirror ? 199 - C.X : C.X, Dx = Mirror ? -C.Dx : C.Dx;
+            fw::AdvanceClock(1000); // each press a single click
+            fw::MouseDownAt(fw::ControlPoint(Grid, X, C.Y));
+            EXPECT_EQ(Grid->GridState(), C.State);
+            const fw::TPoint To = fw::ControlPoint(Grid, X + Dx, C.Y + C.Dy);
+            fw::MouseMoveTo(To);
+            fw::MouseUpAt(To);
+            EXPECT_EQ((std::vector<int>{Grid->ColWidths(1), Grid->ColWidths(2), Grid->RowHeights(1),
+                                        Grid->Current().X}),
+                      (std::vector<int>{C.Col1, C.Col2, C.Row1, C.CurrentCol}));
+        }
 }
 
 TEST_F(GridMoreTest, CurrentCellOutsideTheGridIsRefused) {

@@ -4,7 +4,10 @@
 
 namespace vel {
 
-// Hears when the control goes before the strategy (its owner freed it).
+// Hears when the control goes before the strategy (its owner freed it). One
+// that goes with its owner, the grid holding the strategy, stays the
+// strategy's: its memory lasts as long as the grid's, which a running call of
+// the grid may still hold (fw::Gone).
 class TtsCustomGridControl::TWatch : public fw::TComponent {
 public:
     explicit TWatch(TtsCustomGridControl* Strategy)
@@ -13,7 +16,8 @@ public:
 protected:
     void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override {
         fw::TComponent::Notification(AComponent, Operation);
-        if (Operation == fw::TOperation::Remove && AComponent == FStrategy->FControl)
+        if (Operation == fw::TOperation::Remove && AComponent == FStrategy->FControl &&
+            !fw::Gone(AComponent->Owner()))
             FStrategy->FControl = nullptr;
     }
 

@@ -69,7 +69,8 @@ public:
     TtsCustomGridControl(const TtsCustomGridControl&) = delete;
     TtsCustomGridControl& operator=(const TtsCustomGridControl&) = delete;
 
-    // Null once the control's owner has freed it.
+    // Null once the control's owner has freed it (one freed with the grid
+    // stays while the grid's memory waits).
     TtsGridControl* Control() const { return FControl; }
 
     int GetIntValue() const { return static_cast<int>(FControl->Tag()); }

@@ -330,24 +330,24 @@ bool ToNumber(const std::string& s, double& out) {
 }
 
 // The shortest general form of 15 digits, but never with an exponent: a larger number
-// keeps every digit that tells it apart, a smaller one its 15 leading digits.
-std::string FormatGeneral(double v) {
+// keeps every digit that tells it apart, a smaller one its 15 leading digits. Exact: every
+// digit that tells it apart, whatever its size.
+std::string FormatGeneral(double v, bool exact = false) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     std::string s = buf;
-    if (s.find('e') != std::string::npos) {
-        if (std::fabs(v) >= 1) {
-            char fixed[400];
-            const auto r = std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed);
-            s.assign(fixed, r.ptr);
-        } else {
-            const int decimals = 14 - static_cast<int>(std::floor(std::log10(std::fabs(v))));
-            s.resize(static_cast<std::size_t>(decimals) + 8);
-            s.resize(static_cast<std::size_t>(std::snprintf(s.data(), s.size(), "%.*f", decimals, v)));
-            while (s.back() == '0')
-                s.pop_back();
-            if (s.back() == '.') s.pop_back();
-        }
+    const bool exponent = s.find('e') != std::string::npos;
+    if (exact || (exponent && std::fabs(v) >= 1)) {
+        char fixed[400]; // the longest, the smallest subnormal, takes 326
+        const auto r = std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed);
+        s.assign(fixed, r.ptr);
+    } else if (exponent) {
+        const int decimals = 14 - static_cast<int>(std::floor(std::log10(std::fabs(v))));
+        s.resize(static_cast<std::size_t>(decimals) + 8);
+        s.resize(static_cast<std::size_t>(std::snprintf(s.data(), s.size(), "%.*f", decimals, v)));
+        while (s.back() == '0')
+            s.pop_back();
+        if (s.back() == '.') s.pop_back();
     }
     for (auto& c : s)
         if (c == '.') c = NumberFormat.Decimal;
@@ -415,8 +415,15 @@ std::string AddToNumberText(const std::string& text, double step) {
     const bool hadSeparators = RemoveThousandSeparators(t);
     double v = 0;
     if (!ToNumber(t, v)) return text;
-    if (!std::isfinite(v + step)) return text;
-    std::string r = FormatGeneral(v + step);
+    // A sum past the largest number, or a step too small to change the number, leaves
+    // the text as it was.
+    const double sum = v + step;
+    if (!std::isfinite(sum) || sum == v) return text;
+    // Fifteen digits may round back to where the number started: the sum then keeps
+    // the digits that tell it apart, so a step never shows the number going back.
+    std::string r = FormatGeneral(sum);
+    double shown = 0;
+    if (!ToNumber(r, shown) || (step > 0 ? shown <= v : shown >= v)) r = FormatGeneral(sum, true);
     if (hadSeparators) InsertThousandSeparators(r);
     return r;
 }

@@ -310,6 +310,10 @@ void BuildLineList(const fw::TCanvas& Canvas, std::string_view Text, int Height,
     if (Lines.empty()) Lines.push_back(0);
 }
 
+int WrapWidth(int Right, int X, TtsHorzAlignment Align) {
+    return Right - X - (Align == htaRight ? 2 : 1);
+}
+
 void WrappedTextHeight(const fw::TCanvas& Canvas, std::string_view Text, int Width, int& Height,
                        int& Lines, bool WordWrap, TtsHorzAlignment Align) {
     fw::TTextMetric M = Canvas.TextMetrics();
@@ -582,16 +586,13 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
     int Y0 = TopMargin + Gap;
     if (WordWrap && HasRoomForWrap(Height - Gap, LineH)) {
         Canvas.FillRect(R);
-        int W = R.Right - X;
-        if (HorzAlign == htaRight) {
-            if (X != R.Left) R.Left = X;
-            --W;
-        }
+        if (HorzAlign == htaRight) R.Left = X;
+        const int W = WrapWidth(R.Right, X, HorzAlign);
         TtsLineList Lines;
         bool Listed = false;
         if ((VertAlign == vtaBottom || VertAlign == vtaCenter) && !Text.empty()) {
             BuildLineList(Canvas, Text, Height, (R.Bottom - R.Top) / LineH + 1, Lines, true,
-                          HorzAlign, W - 1);
+                          HorzAlign, W);
             Listed = true;
         }
         int Y = Listed ? FirstLineY(R, Y0, M, static_cast<int>(Lines.size()), VertAlign) : Y0;
@@ -607,7 +608,7 @@ void DrawCellText(fw::TCanvas& Canvas, std::string_view Text, int Height, int Un
                 L = Next - Pos;
                 ++Index;
             } else if (!FitLine(Canvas, M, Text.substr(static_cast<std::size_t>(Pos)), L, HorzAlign,
-                                W - 1) ||
+                                W) ||
                        L <= 0) {
                 break;
             }

@@ -47,6 +47,10 @@ bool FitLine(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics, std::str
              int& Len, TtsHorzAlignment Align, int Width);
 void BuildLineList(const fw::TCanvas& Canvas, std::string_view Text, int Height, int MaxLines,
                    TtsLineList& Lines, bool WordWrap, TtsHorzAlignment Align, int Width);
+// The width wrapped lines fit when the text starts at X and the area ends at Right: one
+// pixel inside it, a right-aligned line one more. Cells and the editor over them wrap
+// alike, so a text keeps its lines when editing starts.
+int WrapWidth(int Right, int X, TtsHorzAlignment Align);
 void WrappedTextHeight(const fw::TCanvas& Canvas, std::string_view Text, int Width, int& Height,
                        int& Lines, bool WordWrap, TtsHorzAlignment Align);
 void TextWidthOfLines(const fw::TCanvas& Canvas, const fw::TTextMetric& Metrics,

@@ -488,6 +488,8 @@ protected:
     };
     TCellKept KeepCell() const;
     bool CellKept(const TCellKept& K) const;
+    // The text editor is active and shows the text it loaded: never edited, or undone.
+    bool TextEditUndone() const;
     // A change of the editor's text (cut, paste): the grid hears of a new value
     // unless a handler moved the cell meanwhile; answers what Step answered.
     bool EditorStep(const std::function<bool()>& Step);

@@ -129,7 +129,7 @@ bool TtsBaseGrid::EndCellEdit() {
         return true;
     }
     // An undone text edit stores nothing.
-    if (FActive->IsTextControl() && !FEditStrategy->Edit()->Modified()) {
+    if (TextEditUndone()) {
         FCellModified = false;
         return true;
     }
@@ -175,6 +175,10 @@ TtsBaseGrid::TCellKept TtsBaseGrid::KeepCell() const {
 bool TtsBaseGrid::CellKept(const TCellKept& K) const {
     return FActive && FActive == K.Active && CurrentDataCol() == K.DataCol &&
            CurrentDataRow() == K.DataRow;
+}
+
+bool TtsBaseGrid::TextEditUndone() const {
+    return FActive && FActive->IsTextControl() && !FEditStrategy->Edit()->Modified();
 }
 
 void TtsBaseGrid::UndoCellEdit() {
@@ -369,6 +373,13 @@ void TtsBaseGrid::UpdateCellControl(bool Reload) {
 
 void TtsBaseGrid::ControlValueChanged() {
     if (FLoadingValue || !FActive) return;
+    // The editor's undo (Escape, Ctrl+Z) brought back the text it loaded: the cell is
+    // as it was, and a value set for it from now on shows.
+    if (TextEditUndone()) {
+        FCellModified = false;
+        FEditStarted = false;
+        return;
+    }
     // The first change of the cell asks whether its edit may start.
     if (!FEditStarted && !StartEdit()) {
         UndoCellEdit();

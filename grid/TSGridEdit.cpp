@@ -70,8 +70,9 @@ bool TtsGridEditBox::MultiLine() const {
 void TtsGridEditBox::Relayout() {
     FMeasure.Font().Assign(Font());
     if (MultiLine()) {
+        // The cell's own wrap: its text starts where the box does, and ends where it ends.
         BuildLineList(FMeasure, FText, ClientHeight(), 1 << 30, FLines, true, Alignment(),
-                      std::max(1, ClientWidth() - 1));
+                      std::max(1, WrapWidth(ClientWidth(), 0, Alignment())));
     } else {
         FLines.assign(1, 0);
     }
@@ -490,10 +491,8 @@ void TtsGridEditBox::MoveCaret(int Pos, bool Extend) {
     fw::CallHandler(OnSelChange, this);
 }
 
-void TtsGridEditBox::Changed(const std::string& Before, int BeforeSel, int BeforeLen) {
-    (void)BeforeSel;
-    (void)BeforeLen;
-    if (Before != FText) fw::CallHandler(OnValueChanged, this, true);
+void TtsGridEditBox::Changed(const std::string& Before, bool WasModified) {
+    if (Before != FText || WasModified != FModified) fw::CallHandler(OnValueChanged, this, true);
 }
 
 bool TtsGridEditBox::StaysHere(bool AtEdge, fw::TShiftState Shift) const {
@@ -640,6 +639,7 @@ bool TtsGridEditBox::HandleKey(std::uint16_t Key, fw::TShiftState Shift) {
 
 void TtsGridEditBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
     const std::string Before = FText;
+    const bool WasModified = FModified;
     const bool Consumed = Editable() && HandleKey(Key, Shift);
     FKeyHeld = true;
     if (!Consumed) {
@@ -648,7 +648,7 @@ void TtsGridEditBox::KeyDown(std::uint16_t& Key, fw::TShiftState Shift) {
         return;
     }
     Key = 0;
-    Changed(Before, 0, 0);
+    Changed(Before, WasModified);
 }
 
 void TtsGridEditBox::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
@@ -658,12 +658,13 @@ void TtsGridEditBox::KeyUp(std::uint16_t& Key, fw::TShiftState Shift) {
 
 void TtsGridEditBox::KeyPress(char& Key) {
     const std::string Before = FText;
+    const bool WasModified = FModified;
     const auto Ch = static_cast<unsigned char>(Key);
     // A double-byte character comes in two presses: the lead byte waits for its trail.
     if (const char Lead = std::exchange(FLeadByte, '\0'); Lead && MayTrail(Ch)) {
         Insert(std::string{Lead, Key});
         Key = 0;
-        Changed(Before, 0, 0);
+        Changed(Before, WasModified);
         return;
     } // a lead byte without a trail byte after it is dropped
     switch (Ch) {
@@ -694,7 +695,7 @@ void TtsGridEditBox::KeyPress(char& Key) {
     }
     Insert(std::string(1, Key)); // a refused character goes to the grid neither
     Key = 0;
-    Changed(Before, 0, 0);
+    Changed(Before, WasModified);
 }
 
 // ---- mouse ----

@@ -148,7 +148,9 @@ private:
     void DrawCaret(fw::TCanvas& C) const;
     void SetCursorMessage(fw::TMessage& Message);
     int PosFromPoint(int X, int Y) const;
-    void Changed(const std::string& Before, int BeforeSel, int BeforeLen);
+    // After a key: the value-change event when the text changed, or an undo (Escape,
+    // Ctrl+Z) ended the edit even with the text it had.
+    void Changed(const std::string& Before, bool WasModified);
 
     std::string FText;
     std::string FStartText;

@@ -356,6 +356,25 @@ TEST_F(EditorOverCell, TextStandsWhereTheCellShowsItAndTheCaretFollowsEveryAlign
     }
 }
 
+TEST_F(EditorOverCell, WrappedTextKeepsItsLinesWhenEditingStarts) {
+    Grid->Row(1)->SetHeight(90);
+    Grid->Col(1)->SetWordWrap(wwOn);
+    Grid->SetCellValue(1, 1, TtsVariant(std::string("Abc de fghi jk lmno pq rstu vw xyz ab cd")));
+    Focus();
+    for (int Width = 60; Width <= 80; ++Width)
+        for (TtsHorzAlignment H : {htaLeft, htaRight, htaCenter}) {
+            SCOPED_TRACE(testing::Message() << "width " << Width << " h " << int(H));
+            Grid->Col(1)->SetWidth(Width);
+            Grid->Col(1)->SetHorzAlignment(H);
+            ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
+            const fw::TRect Cell = Grid->CellRect(1, 1);
+            const TInk Shown = Ink(Cell);
+            ASSERT_TRUE(Grid->SetCurrentCell(1, 1));
+            Edit().SetSelStart(0);
+            EXPECT_TRUE(SameBut(Shown, Ink(Cell), Cell, CaretX()));
+        }
+}
+
 TEST_F(EditorOverCell, OneLineRightAndCentredTextScrollToTheCaret) {
     Grid->Col(1)->SetWidth(60);
     const std::string Long = "0123456789abcdefghijklmnopqrstuvwxyz";

@@ -89,10 +89,10 @@ bool TtsBaseGrid::SpinStep(int Dir) {
                                         static_cast<std::size_t>(Len));
     const double Step = FModel->EffectiveSpinIncrement(CurrentDataCol(), CurrentDataRow());
     std::string Fresh = AddToNumberText(Old, Dir * Step);
-    if (Fresh != Old) {
-        PadDecimals(Old, Fresh);
-        if (HasLeadingZero(Old)) PadToWidth(Old, Fresh);
-    }
+    // A step too small to change the number leaves the text, and the cell, as they were.
+    if (Fresh == Old) return false;
+    PadDecimals(Old, Fresh);
+    if (HasLeadingZero(Old)) PadToWidth(Old, Fresh);
     // Each change of the editor fires its handlers: one that moved the cell, swapped
     // its control or changed its text ends the step where it is.
     const TCellKept Kept = KeepCell();

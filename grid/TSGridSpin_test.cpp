@@ -4,6 +4,7 @@
 #include "Timers.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace vel {
 namespace {
@@ -81,6 +82,29 @@ TEST_F(SpinTest, TheNumberUnderTheCaretStepsKeepingItsForm) {
     Grid->SetReadOnly(true);
     EXPECT_FALSE(Grid->SpinStep(1));
     EXPECT_EQ(Edit().EditText(), "3");
+}
+
+TEST_F(SpinTest, AStepNeverShowsTheNumberGoingBack) {
+    ASSERT_TRUE(Grid->SetCurrentCell(2, 1));
+    struct TCase {
+        const char* Text;
+        double Increment;
+        bool Changes; // false: too small a step to change the number
+    } const Cases[] = {{"100000000000000000000000", 1, false}, {"12345678901234567890", 1, false},
+                       {"12345678901234567890", 4096, true}, {"0.1234567890123444", 1e-17, true},
+                       {"0.1234567890123444", 1e-18, false}};
+    for (const TCase& C : Cases)
+        for (int Dir : {1, -1}) {
+            SCOPED_TRACE(testing::Message() << C.Text << " by " << C.Increment * Dir);
+            Grid->EndCellEdit();
+            Grid->Col(2)->SetSpinIncrement(C.Increment);
+            Grid->SetCellValue(2, 1, TtsVariant(std::string(C.Text)));
+            EXPECT_EQ(Grid->SpinStep(Dir), C.Changes);
+            const long double Shown = std::stold(Edit().EditText()), Was = std::stold(C.Text);
+            EXPECT_EQ(Edit().EditText() == C.Text, !C.Changes);
+            EXPECT_EQ(Grid->CellModified(), C.Changes);
+            EXPECT_TRUE(!C.Changes || (Dir > 0 ? Shown > Was : Shown < Was)) << Edit().EditText();
+        }
 }
 
 TEST_F(SpinTest, AHeldHalfRepeatsOnlyWithAutoRepeat) {

@@ -112,6 +112,24 @@ TEST_F(EngineTest, ATextCellIsEditedIntoTheStorage) {
     fw::PressKey(fw::VK_DOWN);
     EXPECT_EQ(Stored(1, 2), "r2c1");
     EXPECT_EQ(Grid->CurrentDisplayRow(), 3);
+    // Undone, the cell is unmodified: a value the program then sets shows, also after an
+    // undo back to an equal text and in a spin cell.
+    auto ProgramValueShows = [&](const std::string& Value) {
+        fw::PressKey(fw::VK_ESCAPE);
+        EXPECT_FALSE(Grid->CellModified());
+        Grid->SetCellValue(1, 3, TtsVariant(Value));
+        EXPECT_EQ(Grid->EditStrategy().Edit()->EditText() + VarToText(Grid->CurrentCell().Value()),
+                  Value + Value);
+    };
+    fw::TypeText("abc");
+    ProgramValueShows("7");
+    Grid->Col(1)->SetButtonType(btVertSpin);
+    ASSERT_TRUE(Grid->SpinStep(1));
+    ProgramValueShows("9");
+    Grid->EditStrategy().Edit()->SetSelStart(1);
+    fw::TypeText("x");
+    fw::PressKey(fw::VK_BACK);
+    ProgramValueShows("again");
 }
 
 TEST_F(EngineTest, ChecksCanRefuseTheValueTheStartAndTheLeave) {

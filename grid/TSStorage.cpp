@@ -25,6 +25,45 @@ fw::TBitmap* BitmapOf(const TtsVariant& v) {
     return nullptr;
 }
 
+// The bitmap table holds BMP images one after another, each as long as its file header
+// says; the smallest is its two headers alone, an empty picture's image (0 by 0).
+constexpr std::uint32_t BmpFileHeaderSize = 14;
+constexpr std::uint32_t BmpHeadersSize = BmpFileHeaderSize + 40;
+constexpr std::size_t BmpWidthAt = 18, BmpHeightAt = 22;
+
+void WriteEmptyBmp(TStream& s) {
+    s.WriteU8('B');
+    s.WriteU8('M');
+    s.WriteU32(BmpHeadersSize); // the file's size
+    s.WriteU32(0);
+    s.WriteU32(BmpHeadersSize); // where its (no) pixels start
+    s.WriteU32(BmpHeadersSize - BmpFileHeaderSize);
+    s.WriteI32(0); // width
+    s.WriteI32(0); // height
+    s.WriteU16(1); // planes
+    s.WriteU16(32);
+    for (int i = 0; i < 6; ++i) // no compression, sizes, resolutions and colours
+        s.WriteU32(0);
+}
+
+std::uint32_t U32At(const std::vector<std::uint8_t>& d, std::size_t at) {
+    return d[at] | std::uint32_t{d[at + 1]} << 8 | std::uint32_t{d[at + 2]} << 16 |
+           std::uint32_t{d[at + 3]} << 24;
+}
+
+// One image, its length taken from its own header and checked against what remains.
+std::vector<std::uint8_t> ReadBmpImage(TStream& s) {
+    std::vector<std::uint8_t> image(6); // "BM" and the file's size
+    s.ReadBuffer(image.data(), image.size());
+    if (image[0] != 'B' || image[1] != 'M') throw EReadError("Stored bitmap is not a BMP image");
+    const std::uint32_t size = U32At(image, 2);
+    if (size < BmpHeadersSize || size - image.size() > static_cast<std::uint64_t>(s.Remaining()))
+        throw EReadError("Stored BMP image length out of range");
+    const auto rest = s.ReadBlock(size - image.size());
+    image.insert(image.end(), rest.begin(), rest.end());
+    return image;
+}
+
 } // namespace
 
 Tts2DStorage::Tts2DStorage(int colGrowMin, int rowGrowMin)
@@ -294,8 +333,11 @@ void Tts2DStorage::SaveToStream(TStream& s) const {
     s.WriteI32(0);
     s.WriteI32(static_cast<std::int32_t>(table.size()));
     for (const fw::TBitmap* b : table) {
-        const auto bytes = b->Empty() ? std::vector<std::uint8_t>() : b->SaveToBmp();
-        s.WriteI32(static_cast<std::int32_t>(bytes.size()));
+        if (b->Empty()) {
+            WriteEmptyBmp(s);
+            continue;
+        }
+        const auto bytes = b->SaveToBmp();
         s.WriteBuffer(bytes.data(), bytes.size());
     }
 }
@@ -394,8 +436,9 @@ void Tts2DStorage::TStoredRows::ReadRow(TStream& s, int row, int n) {
 
 fw::TBitmap* Tts2DStorage::TStoredRows::ReadBitmapNumber(TStream& s) {
     const std::int32_t k = s.ReadI32();
-    // Every image needs at least its 4-byte length.
-    if (k < 1 || k > s.Remaining() / 4) throw EReadError("Stored bitmap number out of range");
+    // Every image needs at least its headers.
+    if (k < 1 || k > s.Remaining() / BmpHeadersSize)
+        throw EReadError("Stored bitmap number out of range");
     if (static_cast<int>(Loaded.size()) < k) Loaded.resize(static_cast<std::size_t>(k), nullptr);
     fw::TBitmap*& b = Loaded[static_cast<std::size_t>(k - 1)];
     if (!b) {
@@ -408,14 +451,14 @@ fw::TBitmap* Tts2DStorage::TStoredRows::ReadBitmapNumber(TStream& s) {
 
 void Tts2DStorage::TStoredRows::ReadImages(TStream& s) {
     const std::int32_t count = s.ReadI32();
-    if (count < 0 || count > s.Remaining() / 4)
+    if (count < 0 || count > s.Remaining() / BmpHeadersSize)
         throw EReadError("Stored bitmap count out of range");
     for (int k = 1; k <= count; ++k) {
-        const std::int32_t size = s.ReadI32();
-        if (size < 0 || size > s.Remaining()) throw EReadError("Stored bitmap size out of range");
-        const auto bytes = s.ReadBlock(static_cast<std::size_t>(size));
+        const auto bytes = ReadBmpImage(s);
         fw::TBitmap* b = k <= static_cast<int>(Loaded.size()) ? Loaded[k - 1] : nullptr;
-        if (!b || bytes.empty()) continue; // nobody refers to it
+        if (!b) continue; // nobody refers to it
+        if (U32At(bytes, BmpWidthAt) == 0 || U32At(bytes, BmpHeightAt) == 0)
+            continue; // an empty picture
         try {
             b->LoadFromBytes(bytes);
         } catch (const fw::EInvalidGraphic& e) {

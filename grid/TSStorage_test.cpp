@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vel {
 namespace {
@@ -228,6 +231,35 @@ TEST(StorageStream, DamagedStreamsAreRefused) {
         d.insert(d.end(), rest.begin(), rest.end());
         ExpectRefused(d);
     }
+}
+
+TEST(StorageStream, TheBitmapTableIsACountThenEachBitmapAsABmpImage) {
+    auto* a = NewSharedBitmap();
+    a->Bitmap->SetSize(3, 2);
+    a->Bitmap->Canvas().SetPixels(2, 1, fw::RGB(10, 20, 30));
+    const std::vector<std::uint8_t> image = a->Bitmap->SaveToBmp();
+    Tts2DStorage st(0, 0), back(0, 0);
+    st.SetBitmap(1, 1, NewSharedBitmap()->Bitmap); // empty: its headers alone, 54 bytes
+    st.SetBitmap(1, 2, a->Bitmap);
+    TMemoryStream s;
+    st.SaveToStream(s);
+    // Two rows of 13 bytes, the 0, the count at 30, then the images with no lengths.
+    auto d = s.Data();
+    ASSERT_EQ(d.size(), 34 + 54 + image.size());
+    EXPECT_EQ(std::vector<std::uint8_t>(d.begin() + 30, d.begin() + 36),
+              (std::vector<std::uint8_t>{2, 0, 0, 0, 'B', 'M'}));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), d.begin() + 34 + 54));
+    s.SetPosition(0);
+    back.LoadFromStream(s, nullptr);
+    EXPECT_TRUE(back.GetBitmap(1, 1)->Empty());
+    EXPECT_EQ(back.GetBitmap(1, 2)->Canvas().Pixels(2, 1), fw::RGB(10, 20, 30));
+    // A length before each image (the older form) is refused, so is an image whose
+    // header claims more than remains.
+    auto older = d;
+    older.insert(older.begin() + 34, {54, 0, 0, 0});
+    ExpectRefused(older);
+    ++d[34 + 54 + 2];
+    ExpectRefused(d);
 }
 
 TEST(MemoryCanvas, GrowsOnlyAndFreesWithTheLastUser) {

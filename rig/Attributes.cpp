@@ -96,6 +96,7 @@ int RelayAttrChange(int attribute, int ours, void (*broadcast)(CtsxSobj, float),
                     CtsxSobj object, float time) {
     if (SettingFrame || attribute != ours || ours == 0) return 0;
     try {
+        const auto in = EnterRig();
         broadcast(object, time);
     } catch (...) {
         ReportEscaped(where);

@@ -43,9 +43,16 @@ bool StillInScene(CtsxSobj object) {
     return object && IsSceneObjectOfType(object, 0);
 }
 
+// The extra object a record's tee bone was made with went since (its handle
+// may name the user's object now).
+bool TeeObjectWent(const TBone& bone) {
+    const TTeeBone* tee = bone.LoadedTeeBone.get();
+    return tee && GoneSince(tee->ExtraObject, tee->Serial.Value);
+}
+
 // The tee bone a dropped record made has an object of its own in the scene.
 void DiscardBone(TBone& bone) {
-    if (bone.LoadedTeeBone) DeleteObject(bone.LoadedTeeBone->ExtraObject);
+    if (bone.LoadedTeeBone && !TeeObjectWent(bone)) DeleteObject(bone.LoadedTeeBone->ExtraObject);
 }
 
 void AttachLoadedBone(std::unique_ptr<TBone> bone) {
@@ -60,6 +67,12 @@ void AttachLoadedBone(std::unique_ptr<TBone> bone) {
     if (!bag || bag == tsxGetScene()) {
         Report("bone", bone->Node, "not inside a bone bag");
         DiscardBone(*bone);
+        return;
+    }
+    if (TeeObjectWent(*bone)) {
+        // As when it goes after the rebuild: the tee bone with its bone object.
+        Report("tee bone", bone->Node, "its extra object is no longer in the scene");
+        DeleteObject(bone->Node);
         return;
     }
     TSkeleton* skeleton = nullptr;

@@ -293,31 +293,50 @@ void TJoints::CollectFlagged(std::vector<TJoint*>& list) const {
 
 namespace {
 
-// A place in the scene, bit for bit.
-std::array<std::uint32_t, 3> PlaceOf(CtsxSobj node) {
-    CtsxVec3f v{};
+// Where a node stands and, with size, how big it is, bit for bit: a marker
+// takes both from its joint at every update, so a file records them alike.
+using TPlace = std::array<std::uint32_t, 6>;
+
+TPlace PlaceOf(CtsxSobj node, bool withSize) {
+    CtsxVec3f v{}, size{};
     tsxGNodeGetLocation(node, &v);
-    return {std::bit_cast<std::uint32_t>(v.x), std::bit_cast<std::uint32_t>(v.y),
-            std::bit_cast<std::uint32_t>(v.z)};
+    if (withSize) tsxGNodeGetSize(node, &size);
+    return {std::bit_cast<std::uint32_t>(v.x),    std::bit_cast<std::uint32_t>(v.y),
+            std::bit_cast<std::uint32_t>(v.z),    std::bit_cast<std::uint32_t>(size.x),
+            std::bit_cast<std::uint32_t>(size.y), std::bit_cast<std::uint32_t>(size.z)};
+}
+
+// One round of AssignMarkers: markers not taken yet that stand where a
+// joint without a marker stands (and, withSize, are as big).
+void PairAtPlaces(std::vector<std::unique_ptr<TJoint>>& joints,
+                  const std::vector<CtsxSobj>& markers, std::vector<bool>& taken, bool withSize) {
+    std::map<TPlace, std::vector<std::size_t>> at;
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        if (!taken[i]) at[PlaceOf(markers[i], withSize)].push_back(i);
+    // From the back: the last joint without a marker takes the last marker
+    // standing as it stands, the one before it the one before. Joints and
+    // their markers are made in the same order, so two joints at one place
+    // each get their own.
+    for (auto j = joints.rbegin(); j != joints.rend(); ++j) {
+        if ((*j)->Marker) continue;
+        const auto here = at.find(PlaceOf((*j)->Node, withSize));
+        if (here == at.end() || here->second.empty()) continue;
+        (*j)->Marker = markers[here->second.back()];
+        taken[here->second.back()] = true;
+        here->second.pop_back();
+    }
 }
 
 } // namespace
 
 void TJoints::AssignMarkers(std::vector<CtsxSobj>& markers) {
-    // A marker stands where its joint stands: a joint takes one found there
-    // first (the last of them), so a reload gives each joint the marker it
-    // had. The rest pair as before: the last marker left to the next joint.
-    std::map<std::array<std::uint32_t, 3>, std::vector<std::size_t>> at;
-    for (std::size_t i = 0; i < markers.size(); ++i)
-        at[PlaceOf(markers[i])].push_back(i);
+    // A marker stands where its joint stands, as big as it: one found so
+    // goes to that joint first, one at its place only next (the joint was
+    // resized behind the rig's back). The rest pair as before: the last
+    // marker left to the next joint.
     std::vector<bool> taken(markers.size(), false);
-    for (auto& j : List) {
-        const auto here = j->Marker ? at.end() : at.find(PlaceOf(j->Node));
-        if (here == at.end() || here->second.empty()) continue;
-        j->Marker = markers[here->second.back()];
-        taken[here->second.back()] = true;
-        here->second.pop_back();
-    }
+    PairAtPlaces(List, markers, taken, true);
+    PairAtPlaces(List, markers, taken, false);
     std::vector<CtsxSobj> left;
     for (std::size_t i = 0; i < markers.size(); ++i)
         if (!taken[i]) left.push_back(markers[i]);

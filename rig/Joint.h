@@ -135,8 +135,9 @@ public:
     // Appends every Linked joint not in list yet.
     void CollectFlagged(std::vector<TJoint*>& list) const;
     // After a load: each joint without a marker takes a loaded marker that
-    // stands where it stands, the others take the rest from the back of
-    // markers; the leftovers are deleted from the scene.
+    // stands where it stands (as big as it first, then of any size; several
+    // at one place pair in order from the back), the others take the rest
+    // from the back of markers; the leftovers are deleted from the scene.
     void AssignMarkers(std::vector<CtsxSobj>& markers);
     void Translate(const CtsxVec3f& offset);
 

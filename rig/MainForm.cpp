@@ -34,6 +34,15 @@ TTsxExtObj* MakeExtObj(TMainForm* form, const char* name, const char* typeName, 
     return e;
 }
 
+// A handler of the form bound to a host callback: an entry into the rig
+// while it runs.
+template <class M> auto Entry(TMainForm* form, M handler) {
+    return [form, handler](auto&&... args) {
+        const auto in = EnterRig();
+        return (form->*handler)(std::forward<decltype(args)>(args)...);
+    };
+}
+
 fw::TTimer* MakeTimer(TMainForm* form, const char* name) {
     auto* t = fw::Create<fw::TTimer>(form);
     t->SetName(name);
@@ -62,6 +71,17 @@ TMainForm::TMainForm(fw::TComponent* AOwner) : TTsOwnedForm(AOwner) {
         ActivateTimer = MakeTimer(this, "ActivateTimer");
     });
     FormCreate();
+    // The windows look at the rig at every idle step: while they are open a
+    // load is rebuilt before they look (the form is made before them, so its
+    // idle step comes first).
+    fw::AddIdleHandler(this, [this] {
+        const auto in = EnterRig();
+        if (EditorServices().ToolWindow()) FinishPendingLoad();
+    });
+}
+
+TMainForm::~TMainForm() {
+    fw::RemoveIdleHandler(this);
 }
 
 // The plug-in component Tsx1 and its handlers.
@@ -73,113 +93,82 @@ void TMainForm::MakePlugInComponent() {
     Tsx1->SetResBmpId(101);
     Tsx1->SetResStringId(1);
     Tsx1->SetApiVersionNeeded(430);
-    Tsx1->OnPlugInit = [this] { Tsx1PlugInit(); };
-    Tsx1->OnLeftClick = [this] { Tsx1LeftClick(); };
-    Tsx1->OnRightClick = [this] { Tsx1RightClick(); };
-    Tsx1->OnDeactivate = [this] { Tsx1Deactivate(); };
+    Tsx1->OnPlugInit = Entry(this, &TMainForm::Tsx1PlugInit);
+    Tsx1->OnLeftClick = Entry(this, &TMainForm::Tsx1LeftClick);
+    Tsx1->OnRightClick = Entry(this, &TMainForm::Tsx1RightClick);
+    Tsx1->OnDeactivate = Entry(this, &TMainForm::Tsx1Deactivate);
 }
 
 // Notifications about the objects the rig watches.
 void TMainForm::MakeObjectEvents() {
     TsObjectEvents = fw::Create<TTsObjectEvents>(this);
     TsObjectEvents->SetName("TsObjectEvents");
-    TsObjectEvents->OnObjNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
-        TsObjectEventsObjNav(o, m);
-    };
-    TsObjectEvents->OnAnimNav = [this](CtsxSobj o, const tsxObjectNotifyMessage& m) {
-        TsObjectEventsAnimNav(o, m);
-    };
+    TsObjectEvents->OnObjNav = Entry(this, &TMainForm::TsObjectEventsObjNav);
+    TsObjectEvents->OnAnimNav = Entry(this, &TMainForm::TsObjectEventsAnimNav);
 }
 
 // The bone and skeleton extension-object types.
 void TMainForm::MakeBoneTypes() {
     TsxBoneExtObj = MakeExtObj(this, "TsxBoneExtObj", "velBone", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
                                e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-    TsxBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
-        return TsxBoneExtObjReadBinary(o, fd);
-    };
-    TsxBoneExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
-        return TsxBoneExtObjWriteBinary(o, fd);
-    };
-    TsxBoneExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
-                                           CtsxRect& r, bool& draw) {
-        TsxBoneExtObjObjectRender(s, o, mode, r, draw);
-    };
-    TsxBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                         tsxPEN& pen) { TsxBoneExtObjGetWirePen(s, o, mode, pen); };
+    TsxBoneExtObj->OnReadBinary = Entry(this, &TMainForm::TsxBoneExtObjReadBinary);
+    TsxBoneExtObj->OnWriteBinary = Entry(this, &TMainForm::TsxBoneExtObjWriteBinary);
+    TsxBoneExtObj->OnObjectRender = Entry(this, &TMainForm::TsxBoneExtObjObjectRender);
+    TsxBoneExtObj->OnGetWirePen = Entry(this, &TMainForm::TsxBoneExtObjGetWirePen);
 
     SkeletonExtObj = MakeExtObj(this, "SkeletonExtObj", "velSkeleton", e_tsxPEN_ACTIVE,
                                 e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
-    SkeletonExtObj->OnObjectRender = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE& mode,
-                                            CtsxRect& r, bool& draw) {
-        SkeletonExtObjObjectRender(s, o, mode, r, draw);
-    };
+    SkeletonExtObj->OnObjectRender = Entry(this, &TMainForm::SkeletonExtObjObjectRender);
 }
 
 // The host's event classes and its callbacks.
 void TMainForm::MakeEventComponents() {
     TsEvents = fw::Create<TTsEvents>(this);
     TsEvents->SetName("TsEvents");
-    TsEvents->OnRenderBegin = [this](const tsxEventRenderData& d) { TsEventsRenderBegin(d); };
-    TsEvents->OnRenderEnd = [this](const tsxEventRenderData& d) { TsEventsRenderEnd(d); };
-    TsEvents->OnRenderAbort = [this](const tsxEventRenderData& d) { TsEventsRenderAbort(d); };
-    TsEvents->OnRenderFrameStart = [this](const tsxEventRenderData& d) {
-        TsEventsRenderFrameStart(d);
-    };
-    TsEvents->OnSceneClose = [this] { TsEventsSceneClose(); };
-    TsEvents->OnSceneLoad = [this] { TsEventsSceneLoad(); };
-    TsEvents->OnOtherGeneral = [this](std::int32_t code) { TsEventsOtherGeneral(code); };
+    TsEvents->OnRenderBegin = Entry(this, &TMainForm::TsEventsRenderBegin);
+    TsEvents->OnRenderEnd = Entry(this, &TMainForm::TsEventsRenderEnd);
+    TsEvents->OnRenderAbort = Entry(this, &TMainForm::TsEventsRenderAbort);
+    TsEvents->OnRenderFrameStart = Entry(this, &TMainForm::TsEventsRenderFrameStart);
+    TsEvents->OnSceneClose = Entry(this, &TMainForm::TsEventsSceneClose);
+    TsEvents->OnSceneLoad = Entry(this, &TMainForm::TsEventsSceneLoad);
+    TsEvents->OnOtherGeneral = Entry(this, &TMainForm::TsEventsOtherGeneral);
 
     TsxEvents = fw::Create<TTsxEvents>(this);
     TsxEvents->SetName("TsxEvents");
-    TsxEvents->OnSelectionChanged = [this] { TsxEventsSelectionChanged(); };
-    TsxEvents->OnObjectDestroy = [this](CtsxSobj o) { TsxEventsObjectDestroy(o); };
-    TsxEvents->OnActiveTimeChanged = [this](float t) { TsxEventsActiveTimeChanged(t); };
-    TsxEvents->OnObjectMove = [this](CtsxTxmx3f& m, std::int16_t v) { TsxEventsObjectMove(m, v); };
+    TsxEvents->OnSelectionChanged = Entry(this, &TMainForm::TsxEventsSelectionChanged);
+    TsxEvents->OnObjectDestroy = Entry(this, &TMainForm::TsxEventsObjectDestroy);
+    TsxEvents->OnActiveTimeChanged = Entry(this, &TMainForm::TsxEventsActiveTimeChanged);
+    TsxEvents->OnObjectMove = Entry(this, &TMainForm::TsxEventsObjectMove);
 }
 
 // The pose library and the two volume types (volumes read from a file are dropped).
 void TMainForm::MakePoseAndVolumeTypes() {
     PoseLibExtObj = MakeExtObj(this, "PoseLibExtObj", "velPoseLibrary", e_tsxPEN_ACTIVE,
                                e_tsxPEN_SCENE, e_tsxPEN_ACTIVESUB, e_tsxPEN_INACTIVESUB, false);
-    PoseLibExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
-        return PoseLibExtObjReadBinary(o, fd);
-    };
-    PoseLibExtObj->OnWriteBinary = [this](CtsxSobj o, CtsxFILE fd) {
-        return PoseLibExtObjWriteBinary(o, fd);
-    };
+    PoseLibExtObj->OnReadBinary = Entry(this, &TMainForm::PoseLibExtObjReadBinary);
+    PoseLibExtObj->OnWriteBinary = Entry(this, &TMainForm::PoseLibExtObjWriteBinary);
 
-    const auto destroyOnLoad = [this](CtsxSobj o, CtsxFILE fd) {
-        return DestroyExtOnLoadObjReadBinary(o, fd);
-    };
+    const auto destroyOnLoad = Entry(this, &TMainForm::DestroyExtOnLoadObjReadBinary);
     VolumeExtObj = MakeExtObj(this, "VolumeExtObj", "velVolume", e_tsxPEN_RED, e_tsxPEN_RED,
                               e_tsxPEN_RED, e_tsxPEN_RED, true);
     VolumeExtObj->OnReadBinary = destroyOnLoad;
     PyramidExtObj = MakeExtObj(this, "PyramidExtObj", "velVolumeCap", e_tsxPEN_RED, e_tsxPEN_RED,
                                e_tsxPEN_RED, e_tsxPEN_RED, true);
     PyramidExtObj->OnReadBinary = destroyOnLoad;
-    PyramidExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o, PtsxVectorObject& shape) {
-        PyramidExtObjGetVectorObject(s, o, shape);
-    };
+    PyramidExtObj->OnGetVectorObject = Entry(this, &TMainForm::PyramidExtObjGetVectorObject);
 }
 
 // The joint glyph and the tee bone types (tee bones read from a file are dropped).
 void TMainForm::MakeJointTypes() {
     JointExtObj = MakeExtObj(this, "JointExtObj", "velJointShow", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
                              e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-    JointExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                       tsxPEN& pen) { JointExtObjGetWirePen(s, o, mode, pen); };
-    JointExtObj->OnGetVectorObject = [this](fw::TObject* s, CtsxSobj o, PtsxVectorObject& shape) {
-        JointExtObjGetVectorObject(s, o, shape);
-    };
+    JointExtObj->OnGetWirePen = Entry(this, &TMainForm::JointExtObjGetWirePen);
+    JointExtObj->OnGetVectorObject = Entry(this, &TMainForm::JointExtObjGetVectorObject);
 
     TeeBoneExtObj = MakeExtObj(this, "TeeBoneExtObj", "velBoneT", e_tsxPEN_BLUE, e_tsxPEN_SCENE,
                                e_tsxPEN_BLUE, e_tsxPEN_CONTROL, true);
-    TeeBoneExtObj->OnReadBinary = [this](CtsxSobj o, CtsxFILE fd) {
-        return DestroyExtOnLoadObjReadBinary(o, fd);
-    };
-    TeeBoneExtObj->OnGetWirePen = [this](fw::TObject* s, CtsxSobj o, tsxCOLOR_MODE mode,
-                                         tsxPEN& pen) { TsxBoneExtObjGetWirePen(s, o, mode, pen); };
+    TeeBoneExtObj->OnReadBinary = Entry(this, &TMainForm::DestroyExtOnLoadObjReadBinary);
+    TeeBoneExtObj->OnGetWirePen = Entry(this, &TMainForm::TsxBoneExtObjGetWirePen);
 }
 
 void TMainForm::FormCreate() {
@@ -261,6 +250,7 @@ void TMainForm::TsObjectEventsAnimNav(CtsxSobj, const tsxObjectNotifyMessage&) {
 // ---- host event classes ----
 
 void TMainForm::TsEventsRenderBegin(const tsxEventRenderData&) {
+    FinishPendingLoad();
     if (!PluginActive()) return;
     // A second begin must not save the already cleared value.
     if (!FRendering) FSavedSkipSubDivRebuild = SkipSubDivRebuild;
@@ -304,9 +294,10 @@ void TMainForm::TsEventsSceneLoad() {
 
 void TMainForm::TsEventsOtherGeneral(std::int32_t inAction) {
     if (EditLocked()) return;
-    if (inAction == e_tsxGA_SCNSAVE)
+    if (inAction == e_tsxGA_SCNSAVE) {
+        FinishPendingLoad(); // the scene is written with its rig
         ReRecordSetupFrames();
-    else if (inAction == e_tsxGA_OBJLOAD)
+    } else if (inAction == e_tsxGA_OBJLOAD)
         ObjectLoadedTimer->SetEnabled(true);
 }
 
@@ -371,6 +362,14 @@ void TMainForm::LoadFinished(bool scene) {
     }
     RefreshAfterLoad();
     DeleteQueuedObjects();
+}
+
+void TMainForm::FinishPendingLoad() {
+    if (EditLocked() || !OutermostEntry()) return;
+    // A scene's rebuild takes the objects merged after it along, as its
+    // timer, due first, would.
+    if (SceneLoadedTimer->Enabled()) SceneLoadedTimerTimer(SceneLoadedTimer);
+    if (ObjectLoadedTimer->Enabled()) ObjectLoadedTimerTimer(ObjectLoadedTimer);
 }
 
 void TMainForm::DeleteQueuedObjects() {
@@ -464,6 +463,7 @@ void TMainForm::CMSafeSelect(fw::TMessage& Message) {
 }
 
 void TMainForm::Dispatch(fw::TMessage& Message) {
+    const auto in = EnterRig();
     switch (Message.Msg) {
     case CM_PAINTJOINT:
         CMPaintJoint(Message);

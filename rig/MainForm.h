@@ -27,6 +27,7 @@ inline constexpr int kLoadTimerInterval = 200;
 class TMainForm : public TTsOwnedForm {
 public:
     explicit TMainForm(fw::TComponent* AOwner);
+    ~TMainForm() override;
 
     // In stream order, which is also the order of the queued start-up work.
     TTsx* Tsx1 = nullptr;
@@ -90,6 +91,16 @@ public:
     void SceneLoaded();
     void ObjectLoaded();
     void DeleteQueuedObjects();
+    // A load the host has finished reading is rebuilt now when its timer has
+    // not run yet. The host's save event and render begin, every export and,
+    // while the windows are open, the idle step before they follow the rig
+    // call this first: none of them sees the scene without its rig, and a
+    // save right after an open writes what a save after the timer would.
+    // Only where neither the host nor the rig is halfway through something:
+    // the rebuild deletes objects and frees the skeletons made since the
+    // load, so it waits when the caller is not the outermost entry into the
+    // rig (a callback the rig's own work made) or the rig's edit is on.
+    void FinishPendingLoad();
 
     // ---- drawing ----
     void SkeletonExtObjObjectRender(fw::TObject* Sender, CtsxSobj pSobj, tsxCOLOR_MODE& inEdit,

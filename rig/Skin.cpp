@@ -24,6 +24,12 @@ bool IsSubDiv(CtsxSobj obj) {
     return obj && tsxSobjGetType(obj) == TSX_TYPE_SUBDIV;
 }
 
+// What a skin can deform (ResolveMesh drops any other object).
+bool IsMesh(CtsxSobj obj) {
+    const int type = obj ? tsxSobjGetType(obj) : 0;
+    return type == TSX_TYPE_POLYH || type == TSX_TYPE_SUBDIV;
+}
+
 // Smaller of a and b that never answers NaN: a weight that cannot be computed
 // counts as no influence rather than poisoning the blend.
 float SafeMin(float a, float b) {
@@ -333,7 +339,14 @@ void TSkinsObject::ResolveAllUnder(CtsxSobj root, bool restore) {
 }
 
 void TSkinsObject::PurgeUnresolved() {
-    std::erase_if(List, [](const std::unique_ptr<TSkinObject>& s) { return !s || !s->Object; });
+    // A skin found on a node that is no mesh (merged, its root index counted
+    // from the skeleton's group while its mesh stood outside it) has nothing
+    // to deform. Kept, it would drop the node at its next look and be saved
+    // with the places it was read with and its vertices or none, to be bound
+    // at a reopen to whatever stands there then.
+    std::erase_if(List, [](const std::unique_ptr<TSkinObject>& s) {
+        return !s || !IsMesh(s->Object);
+    });
 }
 
 void TSkinsObject::Merge(TSkinsObject& other) {

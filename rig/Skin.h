@@ -110,7 +110,8 @@ public:
     // With restore false each skin is only found again (a load).
     void ResolveAllInScene(bool restore = true);
     void ResolveAllUnder(CtsxSobj root, bool restore = true);
-    // Frees every skin that lost its object.
+    // Frees every skin that lost its object or was found on one that is no
+    // mesh.
     void PurgeUnresolved();
     // Takes other's skins, freeing those whose object this list already has;
     // other ends empty.

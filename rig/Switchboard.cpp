@@ -9,6 +9,7 @@
 #include "Skeleton.h"
 #include "SkeletonState.h"
 #include "TsxHelper.h"
+#include "Types.h"
 
 namespace vel {
 
@@ -26,6 +27,11 @@ namespace {
 CtsxMaterial NormalJointMaterial = nullptr;
 CtsxMaterial SelectedJointMaterial = nullptr;
 std::uint64_t Edits = 0;
+int Entries = 0;
+
+void LeaveRig() {
+    --Entries;
+}
 
 void RefreshHistory() {
     EditorServices().ToolsUpdateHistory();
@@ -70,6 +76,16 @@ std::uint64_t EditCount() {
 
 bool EditLocked() {
     return MainForm && MainForm->EditLocked();
+}
+
+// ---- entries into the rig ----
+
+fw::TScopeExit<void (*)()> EnterRig() {
+    return fw::EnterScope([] { ++Entries; }, &LeaveRig);
+}
+
+bool OutermostEntry() {
+    return Entries + fw::HandlerDepth() <= 1;
 }
 
 void RefreshViews() {

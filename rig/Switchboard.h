@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ScopeExit.h"
 #include "tsxapi.h"
 
 namespace vel {
@@ -50,6 +51,17 @@ public:
     TEditScope(const TEditScope&) = delete;
     TEditScope& operator=(const TEditScope&) = delete;
 };
+
+// ---- entries into the rig ----
+// Each way in from outside counts while it runs: a host callback, a message
+// to the main form, an export, the idle step (a window's handler counts
+// through the framework's handler depth). auto in = EnterRig();
+fw::TScopeExit<void (*)()> EnterRig();
+// No entry runs below the caller's own. Work that deletes objects or frees
+// skeletons by itself (a load's waiting rebuild) runs only there: a deeper
+// entry comes from a callback the rig's own work made, which goes on with
+// them once the callback returns.
+bool OutermostEntry();
 
 void RefreshViews();
 void RefreshSkeletonViews();

@@ -4,6 +4,7 @@
 
 #include "Bone.h"
 #include "EditorServices.h"
+#include "MainForm.h"
 #include "SkelMgr.h"
 #include "Skeleton.h"
 #include "Skin.h"
@@ -19,11 +20,15 @@ std::int32_t ChildIndexOf(const TBone& bone, CtsxSobj object) {
 
 namespace {
 
-// Every export body runs through one of these: an exception is reported here
-// and the caller gets the empty answer, since nothing may unwind into a
-// script host.
+// Every export body runs through one of these, an entry into the rig: a
+// script that opened a scene finds its rig (the load's rebuild runs first
+// when its timer has not, unless a callback of the rig's own work called the
+// export); an exception is reported here and the caller gets the empty
+// answer, since nothing may unwind into a script host.
 template <typename R, typename F> R Guarded(const char* where, R none, F&& body) noexcept {
     try {
+        const auto in = EnterRig();
+        if (MainForm) MainForm->FinishPendingLoad();
         return body();
     } catch (...) {
         ReportEscaped(where);
@@ -32,11 +37,10 @@ template <typename R, typename F> R Guarded(const char* where, R none, F&& body)
 }
 
 template <typename F> void Guarded(const char* where, F&& body) noexcept {
-    try {
+    Guarded(where, 0, [&] {
         body();
-    } catch (...) {
-        ReportEscaped(where);
-    }
+        return 0;
+    });
 }
 
 TSkeleton* SkeletonOfObject(CtsxSobj object) {

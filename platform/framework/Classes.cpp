@@ -6,72 +6,145 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
+#include <memory>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace fw {
 
 namespace {
 
-// What the framework and guards hold now, outermost first (null for one freed
-// meanwhile by other means).
-std::vector<TComponent*>& Holds() {
-    static TNoDestroy<std::vector<TComponent*>> list;
-    return *list;
-}
+// A hold: what it names (null: nothing, or a component deleted meanwhile by
+// other means) and whether it still runs.
+struct THold {
+    TComponent* Component;
+    bool Live;
+};
 
-// Frees put off while their components were held (null: gone meanwhile).
-std::vector<TComponent*>& FreeLater() {
-    static TNoDestroy<std::vector<TComponent*>> list;
+// What the framework and guards hold now, outermost first. A hold that ends
+// below one still running stays, dead, until that one ends too; the list is
+// empty exactly when nothing is held.
+std::vector<THold>& Holds() {
+    static TNoDestroy<std::vector<THold>> list;
     return *list;
 }
 
 bool gFreeingLater = false;
+// Memory is being released: the destructors' own calls and handlers run.
+int gReleasing = 0;
 
-// Whether freeing Outer would free something held: a held component is Outer,
-// or lies in it through owners and parents. Each ancestor is looked at once.
-bool HeldWithin(const TComponent* Outer) {
-    std::unordered_set<const TComponent*> Seen;
-    std::vector<const TComponent*> Next;
-    for (const TComponent* H : Holds())
-        if (H && Seen.insert(H).second) Next.push_back(H);
-    while (!Next.empty()) {
-        const TComponent* C = Next.back();
-        Next.pop_back();
-        if (C == Outer) return true;
-        for (const TComponent* Up : {C->Owner(), C->GetParentComponent()})
-            if (Up && Seen.insert(Up).second) Next.push_back(Up);
+} // namespace
+
+// What one Free takes away: the component and all that goes with it, the
+// component first; the memory of what it took out of owners outside; and
+// whether a running call holds any of it (or a child it lets go of).
+struct TFreeing {
+    std::vector<TComponent*> Parts;
+    std::vector<std::unique_ptr<TComponent>> Memory;
+    bool Held = false;
+
+    // Collects and marks what goes: what each part owns, and what it
+    // contains that is owned (elsewhere or by a part).
+    explicit TFreeing(TComponent* Root) {
+        Add(Root);
+        std::vector<TComponent*> Contained;
+        for (std::size_t I = 0; I < Parts.size(); ++I) {
+            const TComponent* C = Parts[I];
+            for (const auto& Owned : C->FComponents)
+                Add(Owned.get());
+            Contained.clear();
+            C->GetContained(Contained);
+            for (TComponent* X : Contained)
+                if (X->FOwner)
+                    Add(X);
+                else
+                    Held = Held || X->FHolds > 0;
+        }
     }
-    return false;
+    void Add(TComponent* C) {
+        Held = Held || C->FHolds > 0;
+        if (C->InState(TComponentStateItem::Destroying)) return; // going already
+        C->SetState(TComponentStateItem::Destroying);
+        Parts.push_back(C);
+    }
+    // Takes C out of its owner (an owner that goes too keeps it).
+    void TakeFromOwner(TComponent* C, TWholeSteps& Steps) {
+        TComponent* Owner = C->FOwner;
+        if (!Owner) return;
+        std::unique_ptr<TComponent> Taken = Owner->Extract(C);
+        if (!Taken) return; // never handed over: its maker frees it
+        Memory.push_back(std::move(Taken));
+        Steps.Take([Owner, C] { Owner->Notify(C, TOperation::Remove); });
+    }
+    void TearDown(TWholeSteps& Steps) {
+        for (TComponent* C : Parts)
+            Steps.Take([C] { C->BeforeDestruction(); });
+        // From here on nothing reaches them, their own withdrawal included,
+        // as nothing reaches the parts a destructor has already run through.
+        for (TComponent* C : Parts)
+            C->FGone = true;
+        const std::unordered_set<const TComponent*> Going(Parts.begin(), Parts.end());
+        for (auto It = Parts.rbegin(); It != Parts.rend(); ++It) {
+            TComponent* C = *It;
+            if (C->FOwner && !Going.contains(C->FOwner)) TakeFromOwner(C, Steps);
+            Steps.Take([C] { C->Withdraw(); });
+            Held = Held || C->FHolds > 0;
+        }
+    }
+    // Deletes what was taken, the component last; what it owns goes with it.
+    void Release() {
+        ++gReleasing;
+        TScopeExit Done([] { --gReleasing; });
+        while (!Memory.empty()) {
+            std::unique_ptr<TComponent> Last = std::move(Memory.back());
+            Memory.pop_back();
+        }
+    }
+};
+
+namespace {
+
+// Frees whose memory waits for nothing to be held.
+std::vector<TFreeing>& Waiting() {
+    static TNoDestroy<std::vector<TFreeing>> list;
+    return *list;
 }
 
 } // namespace
 
+bool Gone(const TComponent* AComponent) {
+    return AComponent && IsUserInterfaceThread() && AComponent->FGone && gReleasing == 0;
+}
+
 std::size_t TCallHold::Push(TComponent* AComponent) {
     if (!IsUserInterfaceThread()) return NotHeld;
     auto& holds = Holds();
-    holds.push_back(AComponent);
+    holds.push_back(THold{AComponent, true});
     if (AComponent) ++AComponent->FHolds;
     return holds.size() - 1;
 }
 
-void TCallHold::PopTo(std::size_t ADepth) {
+void TCallHold::Release(std::size_t ADepth, std::size_t ACount) {
     if (ADepth == NotHeld) return;
     auto& holds = Holds();
-    while (holds.size() > ADepth) {
-        if (TComponent* C = holds.back()) --C->FHolds;
-        holds.pop_back();
+    for (std::size_t I = ADepth; I < ADepth + ACount && I < holds.size(); ++I) {
+        if (TComponent* C = holds[I].Component) --C->FHolds;
+        holds[I] = THold{nullptr, false};
     }
+    while (!holds.empty() && !holds.back().Live)
+        holds.pop_back();
 }
 
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {}
 
 TComponent::~TComponent() {
     SetState(TComponentStateItem::Destroying);
-    // Freed another way meanwhile: no hold or waiting free names it any more.
-    auto* none = static_cast<TComponent*>(nullptr);
-    if (FFreePending) std::replace(FreeLater().begin(), FreeLater().end(), this, none);
-    if (FHolds > 0) std::replace(Holds().begin(), Holds().end(), this, none);
+    // Deleted directly while held: no hold names it any more.
+    if (FHolds > 0)
+        for (THold& H : Holds())
+            if (H.Component == this) H.Component = nullptr;
     NotifyFreed();
     while (!FComponents.empty()) {
         std::unique_ptr<TComponent> last = std::move(FComponents.back());
@@ -92,19 +165,23 @@ TComponent::~TComponent() {
 
 void TComponent::NotifyFreed() {
     // Whoever asked to hear about us drops its reference now. Each is held
-    // while the others hear: one's Notification may free another.
+    // while the others hear: one's Notification may free another. All hear,
+    // whatever one of them throws.
     const THeldList<TComponent> notifies(FFreeNotifies);
     FFreeNotifies.clear();
+    TWholeSteps steps;
     for (TComponent* c : notifies) {
         std::erase(c->FFreeNotifies, this);
-        c->Notify(this, TOperation::Remove);
+        steps.Take([this, c] { c->Notify(this, TOperation::Remove); });
     }
+    steps.Finish();
 }
 
 void TComponent::Notify(TComponent* AComponent, TOperation Operation) {
+    if (Gone(this)) return;
     const TCallHold hold(this);
     RunHandlerProbe();
-    Notification(AComponent, Operation);
+    if (!Gone(this)) Notification(AComponent, Operation); // the probe may free it
 }
 
 void TComponent::SetName(const std::string& Value) {
@@ -192,7 +269,7 @@ TComponent* TComponent::InsertComponent(std::unique_ptr<TComponent> AComponent) 
     return c;
 }
 
-std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* AComponent) {
+std::unique_ptr<TComponent> TComponent::Extract(TComponent* AComponent) {
     auto it = std::find_if(FComponents.begin(), FComponents.end(),
                            [AComponent](const auto& p) { return p.get() == AComponent; });
     if (it == FComponents.end()) return nullptr;
@@ -200,7 +277,12 @@ std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* AComponent) 
     FComponents.erase(it);
     result->FOwner = nullptr;
     if (FLoadList) std::erase(*FLoadList, AComponent);
-    Notify(AComponent, TOperation::Remove);
+    return result;
+}
+
+std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* AComponent) {
+    std::unique_ptr<TComponent> result = Extract(AComponent);
+    if (result) Notify(AComponent, TOperation::Remove);
     return result;
 }
 
@@ -224,6 +306,12 @@ void TComponent::Unlink(TComponent* Other) {
 }
 
 void TComponent::Notification(TComponent*, TOperation) {}
+
+void TComponent::Withdraw() {
+    NotifyFreed();
+}
+
+void TComponent::GetContained(std::vector<TComponent*>&) const {}
 
 void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
     if (FLoadList) throw EComponentError("Components are already being loaded");
@@ -251,9 +339,9 @@ void TComponent::LoadOwnedComponents(const std::function<void()>& build) {
 TFreeGuard::TFreeGuard(TComponent* AComponent) : FDepth(TCallHold::Push(AComponent)) {}
 
 TFreeGuard::~TFreeGuard() {
-    TCallHold::PopTo(FDepth);
+    TCallHold::Release(FDepth, 1);
     try {
-        FreeDeferred(); // the outermost hold let go: what was put off goes now
+        FreeDeferred(); // the outermost hold let go: what waited goes now
     } catch (...) {
         ReportLeaveStepError();
     }
@@ -264,28 +352,29 @@ void FreeDeferred() {
     gFreeingLater = true;
     TScopeExit done([] { gFreeingLater = false; });
     // Frees that destructors put off meanwhile join the end of the list.
-    auto& later = FreeLater();
-    for (std::size_t i = 0; i < later.size(); ++i)
-        if (TComponent* c = std::exchange(later[i], nullptr)) {
-            c->FFreePending = false;
-            Free(c);
-        }
-    later.clear();
+    auto& waiting = Waiting();
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+        TFreeing going = std::move(waiting[i]);
+        going.Release();
+    }
+    waiting.clear();
 }
 
 void Free(TComponent* AComponent) {
     if (!AComponent || AComponent->InState(TComponentStateItem::Destroying)) return;
-    if (AComponent->FHolds > 0 || HeldWithin(AComponent)) {
-        if (!AComponent->FFreePending) FreeLater().push_back(AComponent);
-        AComponent->FFreePending = true;
-        return;
-    }
-    AComponent->SetState(TComponentStateItem::Destroying);
-    if (TComponent* owner = AComponent->Owner()) {
-        owner->RemoveComponent(AComponent).reset();
-        return;
-    }
-    delete AComponent;
+    TFreeing going(AComponent);
+    TWholeSteps steps;
+    // Out of its owner first, as a delete would: the name is free again.
+    if (AComponent->Owner())
+        going.TakeFromOwner(AComponent, steps);
+    else
+        going.Memory.emplace_back(AComponent); // the caller handed it over
+    going.TearDown(steps);
+    if (going.Held)
+        Waiting().push_back(std::move(going));
+    else
+        going.Release();
+    steps.Finish();
 }
 
 } // namespace fw

@@ -129,16 +129,30 @@ protected:
     // and on this one last.
     void LoadOwnedComponents(const std::function<void()>& build);
 
+    // A free's steps (Free below), run for the component freed and for all
+    // that goes with it before any memory goes: BeforeDestruction for each,
+    // the component first (a form's OnDestroy), then Withdraw for each, what
+    // lies inside first: it leaves every list, link and input state the
+    // program could reach it through. A destructor takes the same steps for
+    // a component deleted directly; after a free they find nothing to do.
+    virtual void BeforeDestruction() {}
+    virtual void Withdraw();
+    // What lies in this component besides what it owns (a control's
+    // children): those owned elsewhere go with it, the others are let go.
+    virtual void GetContained(std::vector<TComponent*>& List) const;
+
 private:
     friend class TCallHold;
-    friend void Free(TComponent* AComponent);
-    friend void FreeDeferred();
+    friend struct TFreeing;
+    friend bool Gone(const TComponent* AComponent);
     static unsigned Bit(TComponentStateItem Item) { return 1u << static_cast<unsigned>(Item); }
     void Unlink(TComponent* Other);
     // Tells the components that asked (FreeNotification) that this one goes.
     void NotifyFreed();
     // Notification, holding this component meanwhile.
     void Notify(TComponent* AComponent, TOperation Operation);
+    // Takes an owned component out of the list, telling nobody.
+    std::unique_ptr<TComponent> Extract(TComponent* AComponent);
 
     TComponent* FOwner;
     std::string FName;
@@ -148,8 +162,8 @@ private:
     std::vector<TComponent*> FFreeNotifies;
     std::vector<TComponent*>* FLoadList = nullptr;
     bool FCollecting = false;
-    int FHolds = 0;            // entries of the hold stack naming it
-    bool FFreePending = false; // its free waits for the message loop
+    int FHolds = 0;     // entries of the hold stack naming it
+    bool FGone = false; // freed; its memory waits for the message loop
 };
 
 // Constructs T(owner, args...), calls its AfterConstruction, gives it to
@@ -167,17 +181,26 @@ template <class T, class... A> T* Create(TComponent* owner, A&&... args) {
 }
 
 // Frees a component that its owner holds (or that has no owner and no other
-// holder); one already on its way out is left to go. A component the framework
-// is calling into (TCallHold: a message to it, its paint, its handler, a walk
-// over its siblings), or one a guard holds, or one inside which such a
-// component lies (as owner or parent), is freed later: at the next step of the
-// message loop (a message pumped, an input event, a timer), or at the end of
-// the outermost guard, once nothing holds anything. So the code that called
-// out goes on with a whole object, whatever a handler freed.
+// holder); one already on its way out is left to go. Everything the program
+// can observe happens at once: the component and all it owns or contains are
+// marked Destroying, its owner lets go of it (its name is free again), a
+// form's OnDestroy and the free notifications fire, and each leaves its parent,
+// the top-level windows and the input state (focus, capture, the control
+// under the mouse, a hint, a drag); from then on no message, paint, timer or
+// handler reaches any of them. Only the memory waits while the framework or a
+// guard holds anything that goes (TCallHold: a message to it, its paint, its
+// handler, a walk over its siblings): it is released at the next step of the
+// message loop (a message pumped, an input event, a timer), at the end of
+// the outermost guard, or when the application object goes or destroys its
+// forms at unload, whichever comes first once nothing holds anything. The
+// memory goes once, and a component that waits is never freed again (it is
+// Destroying). So the code that called out goes on with a whole object,
+// whatever a handler freed. A handler that throws while a component goes does
+// not stop the free; the first exception reaches Free's caller once all is gone.
 void Free(TComponent* AComponent);
 
 // Holds a component for a scope, as the framework holds what it calls into;
-// the outermost guard's end also frees what was put off meanwhile (code that
+// the outermost guard's end also releases what waited meanwhile (code that
 // fires a handler which may free the object running it, outside a message).
 class TFreeGuard {
 public:
@@ -191,13 +214,13 @@ private:
 };
 
 // A step of the message loop (a message pumped, an input event delivered, a
-// timer fired): when it ends with nothing held, the frees put off meanwhile run.
+// timer fired): when it ends with nothing held, what waited meanwhile goes.
 class TLoopStep : public TFreeGuard {
 public:
     TLoopStep() : TFreeGuard(nullptr) {}
 };
 
-// Runs the frees put off meanwhile, when nothing is held.
+// Releases the memory of what was freed while held, when nothing is held.
 void FreeDeferred();
 
 } // namespace fw

@@ -17,6 +17,11 @@ TTabSheet::~TTabSheet() {
     SetPageControl(nullptr);
 }
 
+void TTabSheet::Withdraw() {
+    SetPageControl(nullptr);
+    TCustomPanel::Withdraw();
+}
+
 void TTabSheet::SetPageControl(TPageControl* Value) {
     if (Value == FPageControl) return;
     if (FPageControl) FPageControl->RemovePage(this);
@@ -41,9 +46,20 @@ int TTabSheet::PageIndex() const {
 TPageControl::TPageControl(TComponent* AOwner) : TCustomControl(AOwner) {}
 
 TPageControl::~TPageControl() {
+    ReleasePages();
+}
+
+void TPageControl::Withdraw() {
+    ReleasePages();
+    TCustomControl::Withdraw();
+}
+
+void TPageControl::ReleasePages() {
     // Pages outliving the control must not call back into it.
     for (TTabSheet* page : FPages)
         page->FPageControl = nullptr;
+    FPages.clear();
+    FActivePage = nullptr;
 }
 
 TTabSheet* TPageControl::Pages(int Index) const {
@@ -70,6 +86,7 @@ void TPageControl::SetActivePage(TTabSheet* Value) {
     if (FActivePage == Value) return;
     const TCallHold Hold(std::vector<TControl*>{this, Value}); // hiding the old page calls out
     if (FActivePage) FActivePage->SetVisible(false);
+    if (Value && Value->FPageControl != this) Value = nullptr; // freed meanwhile
     FActivePage = Value;
     if (FActivePage) FActivePage->SetVisible(true);
     Invalidate();
@@ -128,7 +145,9 @@ void TPageControl::Paint() {
     c.Brush().SetStyle(bsClear);
     for (int i = 0; i < PageCount(); ++i) {
         TRect tab = TabRect(i);
-        const bool active = Pages(i) == FActivePage;
+        const TTabSheet* page = Pages(i);
+        if (!page) break; // the font's change freed pages
+        const bool active = page == FActivePage;
         // The active tab stands up and opens onto its page.
         if (active) tab = TRect{tab.Left - 2, tab.Top - 2, tab.Right + 2, tab.Bottom + 1};
         c.Brush().SetStyle(bsSolid);
@@ -138,8 +157,8 @@ void TPageControl::Paint() {
         Frame3D(c, edge, clBtnHighlight, clBtnShadow, 1);
         if (active) c.FillRect(TRect{tab.Left + 1, tab.Bottom - 2, tab.Right - 1, tab.Bottom});
         c.Brush().SetStyle(bsClear);
-        c.Font().SetColor(Pages(i)->Enabled() ? clBtnText : clGrayText);
-        c.DrawText(Pages(i)->Caption(), tab, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        c.Font().SetColor(page->Enabled() ? clBtnText : clGrayText);
+        c.DrawText(page->Caption(), tab, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
     }
 }
 

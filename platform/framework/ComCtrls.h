@@ -109,6 +109,8 @@ public:
 protected:
     // The caption belongs on the page's tab, not on the page.
     void Paint() override;
+    // It leaves its page control's pages at once.
+    void Withdraw() override;
 
 private:
     friend class TPageControl;
@@ -147,11 +149,14 @@ protected:
     void AlignControls(TControl* AControl, TRect& Rect) override;
     void Paint() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // Its pages (those that stay) let go of it at once.
+    void Withdraw() override;
 
 private:
     friend class TTabSheet;
     void InsertPage(TTabSheet* Page);
     void RemovePage(TTabSheet* Page);
+    void ReleasePages();
     std::vector<TTabSheet*> FPages;
     TTabSheet* FActivePage = nullptr;
 };

@@ -87,6 +87,13 @@ TComponent* TControl::GetParentComponent() const {
     return FParent;
 }
 
+void TControl::Withdraw() {
+    FVisible = false;
+    ForgetControl(this);
+    if (FParent) FParent->RemoveControl(this);
+    TComponent::Withdraw();
+}
+
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
     if (FConstraints.MaxHeight > 0) AHeight = std::min(AHeight, FConstraints.MaxHeight);
@@ -142,10 +149,9 @@ void TControl::SetVisible(bool Value) {
     if (FParent) FParent->InvalidateRect(BoundsRect());
     FVisible = Value;
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
-    if (FParent) {
-        if (FAlign != alNone) FParent->Realign();
-        FParent->InvalidateRect(BoundsRect());
-    }
+    // Each call out may free this control and so cut it from its parent.
+    if (FParent && FAlign != alNone) FParent->Realign();
+    if (FParent) FParent->InvalidateRect(BoundsRect());
 }
 
 bool TControl::Showing() const {
@@ -254,8 +260,10 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 void TControl::CallWindowProc(TMessage& Message) {
+    if (Gone(this)) return;
     const TCallHold hold(this);
     RunHandlerProbe();
+    if (Gone(this)) return; // the probe, standing for a handler, may free it
     // A copy: the control may set or clear its window handler while it runs.
     if (const TWndMethod Proc = FWindowProc)
         Proc(Message);
@@ -312,7 +320,7 @@ bool TControl::DispatchMouse(TMessage& Message) {
         return true;
     case WM_LBUTTONDBLCLK:
         if (FControlStyle & csClickEvents) DblClick();
-        MouseDown(mbLeft, keys | ssDouble, pt.X, pt.Y);
+        if (!Gone(this)) MouseDown(mbLeft, keys | ssDouble, pt.X, pt.Y);
         return true;
     case WM_RBUTTONDBLCLK:
         MouseDown(mbRight, keys | ssDouble, pt.X, pt.Y);
@@ -325,7 +333,7 @@ bool TControl::DispatchMouse(TMessage& Message) {
             FControlState &= ~csClicked;
             if (ClientRect().Contains(pt)) Click();
         }
-        MouseUp(mbLeft, keys, pt.X, pt.Y);
+        if (!Gone(this)) MouseUp(mbLeft, keys, pt.X, pt.Y); // the click may have freed it
         return true;
     case WM_RBUTTONUP:
         MouseUp(mbRight, keys, pt.X, pt.Y);
@@ -559,8 +567,21 @@ TWinControl::~TWinControl() {
     DestroyHandle();
 }
 
+void TWinControl::Withdraw() {
+    // What went with it has withdrawn already: the rest is let go.
+    while (!FChildren.empty())
+        RemoveControl(FChildren.back());
+    RemoveFromTopLevel();
+    DestroyHandle();
+    TControl::Withdraw();
+}
+
+void TWinControl::GetContained(std::vector<TComponent*>& List) const {
+    List.insert(List.end(), FChildren.begin(), FChildren.end());
+}
+
 HWND TWinControl::Handle() {
-    if (!FHandle) {
+    if (!FHandle && !InState(TComponentStateItem::Destroying)) {
         const TCallHold hold(this); // making it calls out (its parent's window first)
         CreateHandle();
     }
@@ -910,9 +931,10 @@ void TWinControl::SetText(const std::string& Value) {
 }
 
 void TWinControl::RemoveFromTopLevel() {
-    std::erase(TopLevels(), this);
+    const bool Shown = std::erase(TopLevels(), this) > 0;
     FSurface.reset();
     FUpdateRect = TRect{};
+    if (Shown) ScreenAreaChanged(BoundsRect()); // what lay below shows again
 }
 
 void TWinControl::AddUpdate(const TRect& R) {
@@ -1252,6 +1274,7 @@ void TCustomControl::PaintWindow(const TPaintTarget& Target) {
     AttachCanvas(*FCanvas, Target, *this);
     TScopeExit detach([this] { DetachCanvas(*FCanvas); });
     RunHandlerProbe();
+    if (Gone(this)) return;
     THandlerCall In; // a paint is the control's code called out to, as a handler is
     Paint();
 }
@@ -1270,6 +1293,7 @@ void TGraphicControl::Dispatch(TMessage& Message) {
         AttachCanvas(*FCanvas, t, *this);
         TScopeExit detach([this] { DetachCanvas(*FCanvas); });
         RunHandlerProbe();
+        if (Gone(this)) return;
         THandlerCall In;
         Paint();
         return;

@@ -294,7 +294,7 @@ public:
     void SetMouseCapture(bool Value);
 
     // Sends a message straight to this control's window procedure, holding
-    // the control meanwhile (Free waits).
+    // the control meanwhile (Free waits); a freed control hears nothing.
     LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
     // The message entry point; replaceable to subclass a control. Empty = WndProc.
     const TWndMethod& WindowProc() const { return FWindowProc; }
@@ -353,6 +353,8 @@ protected:
     void HandleMouseMessage(TMessage& Message);
     // The area this control covers in its top-level window's surface.
     bool WindowArea(TRect& R, const TWinControl*& TopLevel) const;
+    // Hidden, out of the input state and out of its parent (which repaints there).
+    void Withdraw() override;
 
 private:
     friend class TWinControl;
@@ -403,7 +405,9 @@ public:
     explicit TWinControl(TComponent* AOwner);
     ~TWinControl() override;
 
-    HWND Handle(); // creates the window on first use, calling CreateParams
+    // Creates the window on first use, calling CreateParams; a control on
+    // its way out (Destroying) makes none.
+    HWND Handle();
     bool HandleAllocated() const { return FHandle != nullptr; }
     void HandleNeeded() { Handle(); }
     void DestroyHandle();
@@ -527,6 +531,10 @@ protected:
     // The default answer to WM_SETCURSOR: the screen's forced cursor, else
     // the cursor of the control under the pointer, else the parent's answer.
     bool SetCursorFor(const TMessage& Message);
+    // The children that did not go with it are let go; out of the top-level
+    // windows, the window destroyed.
+    void Withdraw() override;
+    void GetContained(std::vector<TComponent*>& List) const override;
 
 private:
     friend class TControl;

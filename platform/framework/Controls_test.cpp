@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@ namespace {
 template <class TBase> class TFilled : public TBase {
 public:
     TFilled(TComponent* owner, TColor fill) : TBase(owner), Fill(fill) {}
+    ~TFilled() override { ++Deleted; }
     TColor Fill;
     int Paints = 0;
+    static inline int Deleted = 0; // memory released
 
 protected:
     void Paint() override {
@@ -76,29 +79,33 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
     inner->SetParent(panel);
     Show();
     int after = 0;
-    bool stillThere = false;
-    // The inner control's press frees its parent: both stay whole until the press is done.
+    const int deleted = TSwatch::Deleted;
+    // The inner control's press frees its parent: both are gone at once, their
+    // memory stays whole until the press is done.
     inner->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) {
         Free(panel);
-        stillThere = Form->ComponentCount() == 2;
+        EXPECT_EQ(Form->ComponentCount(), 0);
+        EXPECT_EQ(Form->ControlCount(), 0);
+        EXPECT_EQ(inner->Parent(), nullptr);
+        EXPECT_EQ(TSwatch::Deleted, deleted);
         ++after;
     };
     inner->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++after; };
     MouseDownAt(ControlPoint(inner, 5, 5));
     EXPECT_EQ(after, 1);
-    EXPECT_TRUE(stillThere);
-    EXPECT_EQ(Form->ComponentCount(), 0);
+    EXPECT_EQ(TSwatch::Deleted, deleted + 2);
     MouseUpAt(ControlPoint(Form.get(), 5, 5));
     EXPECT_EQ(after, 1);
-    // A guard holds a component outside any message the same way.
+    // A guard holds a component's memory outside any message the same way.
     TSwatch* held = Place<TSwatch>(0, 0, 10, 10, clRed);
     {
         TFreeGuard hold(held);
         Free(held);
-        EXPECT_EQ(Form->ComponentCount(), 1);
+        EXPECT_EQ(Form->ComponentCount(), 0);
+        EXPECT_EQ(TSwatch::Deleted, deleted + 2);
     }
-    EXPECT_EQ(Form->ComponentCount(), 0);
-    // Still held when a message ends: it waits on for the guard.
+    EXPECT_EQ(TSwatch::Deleted, deleted + 3);
+    // Still held when a message ends: its memory waits on for the guard.
     TSwatch* longer = Place<TSwatch>(0, 0, 10, 10, clRed);
     TSwatch* messaged = Place<TSwatch>(20, 0, 10, 10, clRed);
     {
@@ -106,9 +113,10 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
         Free(longer);
         messaged->Perform(WM_USER, 0, 0);
         SendMessage(messaged->Handle(), WM_USER, 0, 0);
-        EXPECT_EQ(Form->ComponentCount(), 2);
+        EXPECT_EQ(Form->ComponentCount(), 1);
+        EXPECT_EQ(TSwatch::Deleted, deleted + 3);
     }
-    EXPECT_EQ(Form->ComponentCount(), 1);
+    EXPECT_EQ(TSwatch::Deleted, deleted + 4);
     Free(messaged);
     // A control not busy goes at once, also from inside another's message.
     TSwatch* other = Place<TSwatch>(50, 0, 10, 10, clRed);
@@ -116,10 +124,9 @@ TEST_F(ControlsTest, AControlFreedFromItsOwnHandlerGoesAfterTheMessage) {
     Show();
     clicked->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) {
         Free(other);
-        stillThere = Form->ComponentCount() == 2;
+        EXPECT_EQ(TSwatch::Deleted, deleted + 6);
     };
     ClickAt(ControlPoint(clicked, 5, 5));
-    EXPECT_FALSE(stillThere);
 }
 
 // A handler that clears or replaces itself while it runs: the closure it runs
@@ -262,8 +269,26 @@ TEST_F(ControlsTest, ApplicationOwnsFormsAndFreesThemLastFirst) {
     EXPECT_EQ(app.MainForm(), a);
     EXPECT_EQ(app.FormCount(), 2);
     EXPECT_EQ(app.Forms(1), b);
+    // One freed while a call holds it, with no loop step after: its OnDestroy
+    // fires at once, and what it throws reaches the caller once the form is
+    // gone; its memory goes with the unload, once.
+    TForm* held = app.CreateForm<TForm>();
+    held->OnDestroy = [&](TObject*) {
+        freed.push_back("held");
+        throw std::runtime_error("destroy");
+    };
+    Create<TSwatch>(held, clRed);
+    const int deleted = TSwatch::Deleted;
+    {
+        const TCallHold hold(held);
+        EXPECT_THROW(Free(held), std::runtime_error);
+    }
+    EXPECT_EQ(freed, (std::vector<std::string>{"held"}));
+    EXPECT_EQ(app.FormCount(), 2);
+    EXPECT_EQ(TSwatch::Deleted, deleted);
     app.DestroyForms();
-    EXPECT_EQ(freed, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(freed, (std::vector<std::string>{"held", "b", "a"}));
+    EXPECT_EQ(TSwatch::Deleted, deleted + 1);
     EXPECT_EQ(app.FormCount(), 0);
     EXPECT_EQ(app.MainForm(), nullptr);
     EXPECT_NE(Application(), nullptr);

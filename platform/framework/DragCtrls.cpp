@@ -27,6 +27,25 @@ TDragState& Drag() {
     return *S;
 }
 
+// The objects of drags that ended because their source was freed while a
+// drag call ran: the call may still read them until the outermost one returns.
+struct TDragCall {
+    static int& Depth() {
+        static int D = 0;
+        return D;
+    }
+    static std::vector<std::unique_ptr<TDragObject>>& Ended() {
+        static TNoDestroy<std::vector<std::unique_ptr<TDragObject>>> E;
+        return *E;
+    }
+    TDragCall() { ++Depth(); }
+    ~TDragCall() {
+        if (--Depth() == 0) Ended().clear();
+    }
+    TDragCall(const TDragCall&) = delete;
+    TDragCall& operator=(const TDragCall&) = delete;
+};
+
 LRESULT Send(TControl* C, TDragMessage M, TDragRec& R) {
     return C ? C->Perform(CM_DRAG, static_cast<WPARAM>(M), reinterpret_cast<LPARAM>(&R)) : 0;
 }
@@ -115,7 +134,8 @@ void Finish(bool Drop, TPoint Pos) {
 } // namespace
 
 void BeginDrag(TControl* Control, bool Immediate, int Threshold) {
-    if (!Control || Drag().Source) return;
+    if (!Control || Drag().Source || Control->InState(TComponentStateItem::Destroying)) return;
+    const TDragCall Call;
     const TCallHold Hold(Control); // the capture's change may free it
     TDragState& S = Drag();
     S.Source = Control;
@@ -138,12 +158,14 @@ TDragObject* CurrentDragObject() {
 }
 
 void CancelDrag() {
+    const TDragCall Call;
     Finish(false, GetCursorPos());
 }
 
 bool DragMouseMessage(UINT Msg, TPoint ScreenPos) {
     TDragState& S = Drag();
     if (!S.Source) return false;
+    const TDragCall Call;
     if (Msg == WM_MOUSEMOVE) {
         if (!S.Active) {
             if (std::abs(ScreenPos.X - S.Start.X) < S.Threshold &&
@@ -164,6 +186,7 @@ bool DragMouseMessage(UINT Msg, TPoint ScreenPos) {
 void DragControlFreed(TControl* Control) {
     TDragState& S = Drag();
     if (S.Source == Control) {
+        if (S.Object && TDragCall::Depth() > 0) TDragCall::Ended().push_back(std::move(S.Object));
         Drag() = TDragState{};
         return;
     }

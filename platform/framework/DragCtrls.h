@@ -45,6 +45,7 @@ constexpr UINT CM_DRAGEND = CM_BASE + 81;
 
 // Starts a drag of Control (its mouse capture holds the drag): at once, or
 // once the mouse moved Threshold pixels (negative: the platform's 5) from here.
+// A control on its way out (Destroying) starts none.
 void BeginDrag(TControl* Control, bool Immediate, int Threshold = -1);
 // A drag runs (not only waits for the threshold).
 bool Dragging();

@@ -4,6 +4,7 @@
 #include "Input.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fw {
 
@@ -21,7 +22,11 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 
 TCustomForm::~TCustomForm() {
     SetState(TComponentStateItem::Destroying); // OnDestroy freeing the form frees nothing
-    CallHandler(OnDestroy, this);
+    TCustomForm::BeforeDestruction();
+}
+
+void TCustomForm::BeforeDestruction() {
+    if (!std::exchange(FDestroyFired, true)) CallHandler(OnDestroy, this);
 }
 
 void TCustomForm::CreateParams(TCreateParams& Params) {
@@ -162,7 +167,9 @@ TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() {
+    FreeDeferred();
+}
 
 int TApplication::FormCount() const {
     int n = 0;
@@ -187,6 +194,7 @@ void TApplication::DestroyForms() {
         if (dynamic_cast<TCustomForm*>(Components(i))) RemoveComponent(Components(i)).reset();
     }
     FMainForm = nullptr;
+    FreeDeferred();
 }
 
 void TApplication::ProcessMessages() {

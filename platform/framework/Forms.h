@@ -48,6 +48,8 @@ public:
 protected:
     void Dispatch(TMessage& Message) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // OnDestroy, while the form is still whole.
+    void BeforeDestruction() override;
     virtual void DoShow();
     virtual void DoHide();
     // The form's stored components, built by build in stored order: Loading
@@ -58,6 +60,7 @@ protected:
 
 private:
     TWinControl* FActiveControl = nullptr;
+    bool FDestroyFired = false; // OnDestroy fires once, by a free or a delete
 };
 
 class TForm : public TCustomForm {
@@ -82,7 +85,8 @@ public:
     TCustomForm* MainForm() const { return FMainForm; }
     int FormCount() const;
     TCustomForm* Forms(int Index) const;
-    // Unload: frees all forms, last created first.
+    // Unload: frees all forms, last created first, then what was freed
+    // while held and still waits.
     void DestroyForms();
 
     void ProcessMessages();

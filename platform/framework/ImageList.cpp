@@ -35,8 +35,18 @@ TChangeLink::~TChangeLink() {
 }
 
 TImageList::~TImageList() {
+    ReleaseLinks();
+}
+
+void TImageList::Withdraw() {
+    ReleaseLinks();
+    TComponent::Withdraw();
+}
+
+void TImageList::ReleaseLinks() {
     for (TChangeLink* L : FLinks)
         L->FSender = nullptr;
+    FLinks.clear();
 }
 
 void TImageList::RegisterChanges(TChangeLink* Link) {

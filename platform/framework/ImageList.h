@@ -93,7 +93,12 @@ public:
     void Draw(TCanvas& canvas, int x, int y, int index, TDrawingStyle style, TImageType type,
               bool enabled = true) const;
 
+protected:
+    // Its links are let go of at once.
+    void Withdraw() override;
+
 private:
+    void ReleaseLinks();
     struct TImage {
         TSurface Pixels;
         std::vector<std::uint8_t> Mask; // 1 where the image shows

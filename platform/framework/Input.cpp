@@ -301,6 +301,7 @@ TControl* GetCaptureControl() {
 }
 
 void SetCaptureControl(TControl* Control) {
+    if (Control && Control->InState(TComponentStateItem::Destroying)) return; // on its way out
     if (!Control) {
         ChangeCapture(nullptr, nullptr);
     } else if (Control->IsWindowed()) {

@@ -50,6 +50,7 @@ bool ReleaseCapture();
 HWND GetCapture();
 // The control holding the capture (a graphic control captures through its parent).
 TControl* GetCaptureControl();
+// A control on its way out (Destroying) takes no capture.
 void SetCaptureControl(TControl* Control);
 
 // --- Focus ---

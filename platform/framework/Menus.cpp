@@ -27,13 +27,12 @@ TMenuItem::TMenuItem(const std::string& ACaption, TNotifyEvent AOnClick)
 TMenuItem::~TMenuItem() = default;
 
 TMenuItem* TMenuItem::Items(int Index) const {
-    return Index >= 0 && Index < Count() ? FItems[static_cast<std::size_t>(Index)].get() : nullptr;
+    return Index >= 0 && Index < Count() ? FItems[static_cast<std::size_t>(Index)] : nullptr;
 }
 
 int TMenuItem::IndexOf(const TMenuItem* Item) const {
-    for (int I = 0; I < Count(); ++I)
-        if (FItems[static_cast<std::size_t>(I)].get() == Item) return I;
-    return -1;
+    const auto It = std::find(FItems.begin(), FItems.end(), Item);
+    return It == FItems.end() ? -1 : static_cast<int>(It - FItems.begin());
 }
 
 TMenuItem* TMenuItem::Add(std::unique_ptr<TMenuItem> Item) {
@@ -46,32 +45,42 @@ TMenuItem* TMenuItem::Add(const std::string& ACaption, TNotifyEvent AOnClick) {
 
 TMenuItem* TMenuItem::Insert(int Index, std::unique_ptr<TMenuItem> Item) {
     if (!Item) return nullptr;
-    Item->FParent = this;
+    TMenuItem* Added = Item.get();
+    InsertComponent(std::move(Item));
+    Added->FParent = this;
     const auto At = static_cast<std::ptrdiff_t>(std::clamp(Index, 0, Count()));
-    return FItems.insert(FItems.begin() + At, std::move(Item))->get();
+    FItems.insert(FItems.begin() + At, Added);
+    return Added;
 }
 
 std::unique_ptr<TMenuItem> TMenuItem::Remove(TMenuItem* Item) {
-    const int I = IndexOf(Item);
-    if (I < 0) return nullptr;
-    auto Taken = std::move(FItems[static_cast<std::size_t>(I)]);
-    FItems.erase(FItems.begin() + I);
-    Taken->FParent = nullptr;
-    return Taken;
+    if (IndexOf(Item) < 0) return nullptr;
+    std::unique_ptr<TComponent> Taken = RemoveComponent(Item); // it leaves the list
+    return std::unique_ptr<TMenuItem>(static_cast<TMenuItem*>(Taken.release()));
+}
+
+void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation != TOperation::Remove) return;
+    const auto It = std::find(FItems.begin(), FItems.end(), AComponent);
+    if (It == FItems.end()) return;
+    (*It)->FParent = nullptr;
+    FItems.erase(It);
 }
 
 void TMenuItem::Delete(int Index) {
-    Remove(Items(Index));
+    Free(Items(Index));
 }
 
 void TMenuItem::Clear() {
-    FItems.clear();
+    for (TMenuItem* Item : std::vector<TMenuItem*>(FItems))
+        Free(Item);
 }
 
 TMenuItem* TMenuItem::Find(const std::string& ACaption) const {
     const std::string Wanted = PlainCaption(ACaption);
-    for (const auto& Item : FItems)
-        if (PlainCaption(Item->FCaption) == Wanted) return Item.get();
+    for (TMenuItem* Item : FItems)
+        if (PlainCaption(Item->FCaption) == Wanted) return Item;
     return nullptr;
 }
 
@@ -79,11 +88,17 @@ void TMenuItem::Click() {
     if (FEnabled) CallHandler(OnClick, this);
 }
 
-TPopupMenu::TPopupMenu(TComponent* AOwner)
-    : TComponent(AOwner), FItems(std::make_unique<TMenuItem>()) {}
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {
+    FItems = static_cast<TMenuItem*>(InsertComponent(std::make_unique<TMenuItem>()));
+}
 
 TPopupMenu::~TPopupMenu() {
     SetPopupComponent(nullptr);
+}
+
+void TPopupMenu::Withdraw() {
+    SetPopupComponent(nullptr);
+    TComponent::Withdraw();
 }
 
 void TPopupMenu::SetPopupComponent(TComponent* Value) {

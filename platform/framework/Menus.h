@@ -11,7 +11,9 @@
 
 namespace fw {
 
-// One menu entry; it owns its sub-items. A caption of "-" is a separator.
+// One menu entry; it owns its sub-items (as their owner: a free of one
+// leaves the list at once, and a call into one holds the items and the menu
+// it lies in). A caption of "-" is a separator.
 class TMenuItem : public TComponent {
 public:
     TMenuItem();
@@ -40,6 +42,7 @@ public:
     TMenuItem* Insert(int Index, std::unique_ptr<TMenuItem> Item);
     // Hands a sub-item back to the caller; null when it is not one.
     std::unique_ptr<TMenuItem> Remove(TMenuItem* Item);
+    // Free the sub-item at Index, or all of them.
     void Delete(int Index);
     void Clear();
     // The sub-item whose caption matches, "&" markers and case aside.
@@ -49,13 +52,17 @@ public:
     virtual void Click();
     TNotifyEvent OnClick;
 
+protected:
+    // A sub-item that goes leaves the list.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
     std::string FCaption;
     bool FEnabled = true;
     bool FVisible = true;
     bool FChecked = false;
     TMenuItem* FParent = nullptr;
-    std::vector<std::unique_ptr<TMenuItem>> FItems;
+    std::vector<TMenuItem*> FItems; // in menu order; owned as components
 };
 
 class TPopupMenu : public TComponent {
@@ -78,9 +85,11 @@ public:
 
 protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // Its popup component's link goes at once.
+    void Withdraw() override;
 
 private:
-    std::unique_ptr<TMenuItem> FItems;
+    TMenuItem* FItems = nullptr; // owned as a component
     TComponent* FPopupComponent = nullptr;
     int FPopupCount = 0;
     TPoint FPopupPoint;

@@ -66,6 +66,26 @@ template <class E, class F> TScopeExit<F> EnterScope(E&& Enter, F Leave) {
     return TScopeExit<F>(std::move(Leave));
 }
 
+// Steps that must all be taken for a change to be whole (a component freed
+// from every list, new counts reaching every part): an exception a handler
+// throws in one is kept until the last step has run, then passed on.
+class TWholeSteps {
+public:
+    template <class F> void Take(F&& Step) {
+        try {
+            Step();
+        } catch (...) {
+            if (!FThrown) FThrown = std::current_exception();
+        }
+    }
+    void Finish() {
+        if (FThrown) std::rethrow_exception(std::exchange(FThrown, nullptr));
+    }
+
+private:
+    std::exception_ptr FThrown;
+};
+
 // Holds Target's lock (its Lock and Unlock) until the scope ends.
 template <class T> auto LockScope(T& Target) {
     return EnterScope([&Target] { Target.Lock(); }, [&Target] { Target.Unlock(); });

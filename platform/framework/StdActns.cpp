@@ -10,6 +10,7 @@ TControl* TEditAction::Target() {
 }
 
 void TEditAction::Update() {
+    const TCallHold Hold(this); // the control's answer may free the action
     FEnabled = false;
     if (TControl* C = Target())
         if (C->Perform(CM_ACTIONUPDATE, 0, reinterpret_cast<LPARAM>(this)) != 0) return;
@@ -17,6 +18,7 @@ void TEditAction::Update() {
 }
 
 bool TEditAction::Execute() {
+    const TCallHold Hold(this);
     Update();
     TControl* C = Target();
     if (!FEnabled || !C) return false;

@@ -163,8 +163,18 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TTimer::~TTimer() {
+    DestroyTimerWindow();
+}
+
+void TTimer::Withdraw() {
+    DestroyTimerWindow();
+    TComponent::Withdraw();
+}
+
+void TTimer::DestroyTimerWindow() {
     KillTimer(FWindow, 1);
     DestroyWindowHandle(FWindow);
+    FWindow = nullptr;
 }
 
 void TTimer::SetInterval(int Value) {

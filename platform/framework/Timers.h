@@ -43,9 +43,12 @@ public:
 
 protected:
     virtual void Timer();
+    // Its window goes, and with it every tick.
+    void Withdraw() override;
 
 private:
     void UpdateTimer();
+    void DestroyTimerWindow();
     HWND FWindow = nullptr;
     int FInterval = 1000;
     bool FEnabled = true;

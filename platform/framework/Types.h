@@ -21,7 +21,8 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 // Calls a stored handler, when one is set, through a copy: a handler that
 // replaces or clears itself (or frees the object holding it) does not destroy
 // the closure it is running in. Every event of the framework fires this way;
-// a component sender is held meanwhile (TCallHold below).
+// a component sender is held meanwhile (TCallHold below), and one already
+// freed fires nothing.
 //
 // A test seam rides on it: while a probe is installed (TProbeScope), it runs
 // before every event fired, whether a handler is set or not, so a test can act
@@ -70,32 +71,42 @@ private:
 
 class TComponent;
 
+// Whether a component was freed (Free, Classes.h) while a running call still
+// uses its memory: no handler, message or paint reaches it any more.
+bool Gone(const TComponent* AComponent);
+
 // The framework's holds on the components it calls into: a message, a paint, a
-// handler, a walk over children. While a component is held, Free puts off
-// freeing it, or anything it lies in, until the message loop's next step (see
+// handler, a walk over children. While anything in a component is held, Free
+// still takes the component out of everything the program sees at once, but
+// puts off the release of its memory until the message loop's next step (see
 // Free in Classes.h), so the code that called out goes on with a whole object.
-// Holds nest; each lets go of what it took. Only the user-interface thread
-// holds anything (components live there); elsewhere a hold does nothing.
+// Each hold lets go of exactly what it took, in whatever order holds end. Only
+// the user-interface thread holds anything (components live there); elsewhere
+// a hold does nothing.
 class TCallHold {
 public:
     explicit TCallHold(TComponent* AComponent) : FDepth(Push(AComponent)) {}
     // Each of a list: a walk that calls out, over a copy of the list.
-    template <class C> explicit TCallHold(const std::vector<C*>& List) : FDepth(Push(nullptr)) {
+    template <class C>
+    explicit TCallHold(const std::vector<C*>& List) : FDepth(Push(nullptr)), FCount(List.size() + 1) {
         for (C* Item : List)
             Push(Item);
     }
-    ~TCallHold() { PopTo(FDepth); }
+    ~TCallHold() { Release(FDepth, FCount); }
     TCallHold(const TCallHold&) = delete;
     TCallHold& operator=(const TCallHold&) = delete;
 
-    // Holds a component (null holds nothing); answers the depth before, which
-    // PopTo lets go back to (NotHeld off the user-interface thread).
+    // Holds a component (null holds nothing); answers where the hold lies,
+    // which Release lets go of (NotHeld off the user-interface thread).
     static std::size_t Push(TComponent* AComponent);
-    static void PopTo(std::size_t ADepth);
+    // Lets go of the ACount holds pushed from ADepth on; holds pushed later
+    // and still running keep theirs.
+    static void Release(std::size_t ADepth, std::size_t ACount);
     static constexpr std::size_t NotHeld = static_cast<std::size_t>(-1);
 
 private:
     std::size_t FDepth;
+    std::size_t FCount = 1;
 };
 
 // A copy of a list of components, each held while a walk over it calls out:
@@ -118,22 +129,25 @@ constexpr bool IsComponentPointer = std::is_pointer_v<S> &&
                                     std::is_base_of_v<TComponent, std::remove_pointer_t<S>>;
 
 template <class F, class... A> void CallHandlerCopy(const F& Handler, A&&... Args) {
-    RunHandlerProbe();
     if (!Handler) return;
     const F Copy = Handler;
     THandlerCall In;
     Copy(std::forward<A>(Args)...);
 }
 template <class F, class... A> void CallHandler(const F& Handler, A&&... Args) {
+    RunHandlerProbe();
     CallHandlerCopy(Handler, std::forward<A>(Args)...);
 }
 // A component sender is held while its handler runs (and the probe, which
-// stands for one), so a handler that frees it does not free it under the caller.
+// stands for one), so a handler that frees it does not free it under the
+// caller; a sender already freed fires nothing.
 template <class F, class S, class... A>
     requires IsComponentPointer<std::decay_t<S>>
 void CallHandler(const F& Handler, S&& Sender, A&&... Args) {
+    if (Gone(Sender)) return; // freed: none of its handlers fires any more
     const TCallHold Hold(Sender);
-    CallHandlerCopy(Handler, std::forward<S>(Sender), std::forward<A>(Args)...);
+    RunHandlerProbe();
+    if (!Gone(Sender)) CallHandlerCopy(Handler, std::forward<S>(Sender), std::forward<A>(Args)...);
 }
 
 // Window handles and message words, pointer-sized as on the platform.

@@ -170,10 +170,24 @@ std::u16string TCustomLazyStringTree::DoGetNodeTooltip(PLazyNode Node, int Colum
 void TCustomLazyStringTree::RedirectFontChangeEvent(fw::TCanvas& Canvas) {
     FSavedFontChange = Canvas.Font().OnChange;
     FFontChanged = false;
-    Canvas.Font().OnChange = [this](fw::TObject* Sender) {
+    // The handler before is called through a copy: a redirect made inside
+    // another (a paint handler that measures text) must not call itself.
+    Canvas.Font().OnChange = [this, Before = FSavedFontChange](fw::TObject* Sender) {
         FFontChanged = true;
-        if (FSavedFontChange) FSavedFontChange(Sender);
+        if (Before) Before(Sender);
     };
+}
+
+bool TCustomLazyStringTree::PaintTextChangesFont(PLazyNode Node, fw::TCanvas& Canvas, int Column) {
+    // The handler there before this redirect is put back on every exit path.
+    const fw::TNotifyEvent Before = Canvas.Font().OnChange;
+    RedirectFontChangeEvent(Canvas);
+    fw::TScopeExit Restore([this, &Canvas, Before] {
+        FSavedFontChange = Before;
+        RestoreFontChangeEvent(Canvas);
+    });
+    DoPaintText(Node, &Canvas, Column, ttNormal);
+    return FFontChanged;
 }
 
 void TCustomLazyStringTree::RestoreFontChangeEvent(fw::TCanvas& Canvas) {
@@ -187,10 +201,7 @@ void TCustomLazyStringTree::GetTextInfo(PLazyNode Node, int Column, fw::TFont& F
     TBaseLazyTree::GetTextInfo(Node, Column, Font, R, Text);
     fw::TCanvas& C = FMeasureCanvas;
     C.Font().Assign(Font);
-    RedirectFontChangeEvent(C);
-    DoPaintText(Node, &C, Column, ttNormal);
-    const bool Changed = FFontChanged;
-    RestoreFontChangeEvent(C);
+    const bool Changed = PaintTextChangesFont(Node, C, Column);
     int Height = FTextHeight;
     if (Changed) {
         Font.Assign(C.Font());
@@ -342,10 +353,7 @@ void TCustomLazyStringTree::PaintNormalText(TLTPaintInfo& PaintInfo, std::u16str
     C.SetBkMode(fw::bkTransparent);
     const bool Disabled = (Node->States & vsDisabled) || !Enabled();
     const unsigned Reading = PaintInfo.BidiMode != bdLeftToRight ? fw::DT_RTLREADING : 0u;
-    RedirectFontChangeEvent(C);
-    DoPaintText(Node, &C, PaintInfo.Column, ttNormal);
-    const bool Changed = FFontChanged;
-    RestoreFontChangeEvent(C);
+    const bool Changed = PaintTextChangesFont(Node, C, PaintInfo.Column);
     if (Disabled) C.Font().SetColor(Colors()->DisabledColor());
     unsigned Format;
     if (Node->States & vsMultiline) {

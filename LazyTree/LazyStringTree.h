@@ -110,6 +110,8 @@ protected:
 
 private:
     void PrepareTextFont(const TLTPaintInfo& PaintInfo);
+    // OnPaintText on Canvas, the font's change redirected around it: whether it changed.
+    bool PaintTextChangesFont(PLazyNode Node, fw::TCanvas& Canvas, int Column);
     void PaintNormalText(TLTPaintInfo& PaintInfo, std::u16string Text);
     void PaintStaticText(const TLTPaintInfo& PaintInfo, const std::u16string& Text);
     bool CellSelectedForText(const TLTPaintInfo& PaintInfo) const;

@@ -386,7 +386,7 @@ void TLazyTreeColumns::Delete(int Index) {
     if (!Doomed) return;
     TBaseLazyTree* T = FHeader ? FHeader->Treeview() : nullptr;
     // Asked for by the tree's handler (a paint's, a resize's, a timer's): the
-    // column waits for the operation's end, as deleted nodes do.
+    // column waits for the operation's end.
     if (T && T->DeferWhileBusy([this, Doomed] {
             if (const int I = IndexOf(Doomed); I >= 0) Delete(I);
         }))

@@ -834,7 +834,12 @@ bool TBaseLazyTree::ProcessOLEData(TBaseLazyTree* Source, TLTDataObject* DataObj
     }
     Stream->SetPosition(0);
     bool Inserted = false;
+    const bool Beside = Mode == amInsertBefore || Mode == amInsertAfter;
     while (Stream->Position() < Stream->Size()) {
+        // A parent whose children are going (or deleted by a handler
+        // meanwhile) takes none: a paste that inserts nothing answers false.
+        PLazyNode Parent = Beside ? TargetNode->Parent : TargetNode;
+        if (!Parent || !TakesChildren(Parent)) break;
         PLazyNode Node = MakeNewNode();
         LinkNode(Node, TargetNode, Mode);
         AddNewNodeFromStream(*Stream, TreeStreamVersion, Node);

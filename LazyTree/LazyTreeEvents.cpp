@@ -109,8 +109,6 @@ void TBaseLazyTree::ForgetNode(PLazyNode Node) {
     FDragLive.erase(Node);
     for (std::unordered_set<PLazyNode>* Watch : FNodeWatches)
         Watch->erase(Node);
-    if (!FDeferred.empty())
-        std::erase_if(FDeferred, [Node](const TDeferredDeletion& D) { return D.Node == Node; });
     if (Node->States & vsSelected) {
         if (FUpdateCount > 0)
             MarkForRemoval(Node);
@@ -350,10 +348,12 @@ TPopupMenu* TBaseLazyTree::DoGetPopupMenu(PLazyNode Node, int Column, fw::TPoint
         lt::Fire(*this, OnGetPopupMenu, this, nullptr, NoColumn, P, AskParent, Menu);
         return Menu;
     }
-    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
+    for (PLazyNode Run = Node; Run && Run != FRoot;) {
+        PLazyNode Up = lt::UpFrom(Run);
         AskParent = true;
         lt::Fire(*this, OnGetPopupMenu, this, Run, Column, P, AskParent, Menu);
         if (Menu || !AskParent) break;
+        Run = Up;
     }
     return Menu;
 }

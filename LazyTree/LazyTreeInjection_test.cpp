@@ -3,9 +3,12 @@
 // each hostile action and each N = 1, 2, ..., the action done at the Nth
 // handler call of any tree on the form, paints included (fw::TProbeScope
 // runs before every event fired, set or not), until an N finds no call left.
-// Actions on a node reach the node a free handler is given too. After each
-// run every invariant of TreeInvariants.h holds on both trees, and the
-// sanitizers watch every read.
+// Actions on a node reach the node a free handler is given too. A deletion
+// the action asks for is seen at once: the nodes it took are gone from the
+// counts, walks, selection and focus when it returns, and nodes the handler
+// adds next are still there when the run ends. After each run every
+// invariant of TreeInvariants.h holds on both trees, a save of each loads
+// back the same, and the sanitizers watch every read.
 //
 // The suite runs N up to 3 and, past it, 3 more spread over the calls left
 // (each action from another start); TREE_PROBE_FULL=1 runs every N
@@ -13,6 +16,7 @@
 // TREE_PROBE_OP=name follows one operation; TREE_PROBE_TRACE=1 names each run
 // on stderr, which a sanitizer report follows.
 #include "LazyTreeEdit.h"
+#include "LazyTreeInternal.h"
 #include "TreeInvariants.h"
 #include "TreeViewTestEnv.h"
 
@@ -64,6 +68,7 @@ protected:
     struct TOperation {
         const char* Name;
         TOp Run;
+        bool DropsTopNodes = false; // may itself delete top-level nodes of A a handler added
     };
     static const std::vector<TOperation>& Operations();
 
@@ -140,6 +145,24 @@ protected:
     }
     bool Live(PLazyNode N) { return Alive(A, N); }
     PLazyNode ParentOf(PLazyNode N) { return N->Parent == A->RootNode() ? nullptr : N->Parent; }
+    // At most Keep of Parent's children (nil: the root's) stay once a deletion
+    // returns, unless it was refused: their parent's children go already.
+    static void ExpectChildren(TProbeTree* T, PLazyNode Parent, std::uint32_t Keep) {
+        PLazyNode P = Parent ? Parent : T->RootNode();
+        if ((Parent && !Alive(T, Parent)) || (P->States & (vsClearing | vsDeleting))) return;
+        std::uint32_t Stay = 0;
+        for (PLazyNode C = P->FirstChild; C; C = C->NextSibling)
+            Stay += lt::DeletionRuns(C) ? 0 : 1;
+        EXPECT_LE(Stay, Keep) << "children a deletion took are still there";
+    }
+    static void ExpectAtOnce(TProbeTree* T);
+    // Nodes added right after a deletion: counted at once, kept to the run's end.
+    void AddAfter(TProbeTree* T) {
+        for (int I = 0; I < 2; ++I)
+            if (PLazyNode N = T->AddChild(nullptr)) Added.push_back({T, N});
+        ExpectAtOnce(T);
+    }
+    static void ExpectRoundTrip(TProbeTree* T);
     void Act();
     bool RunOnce(const TOperation& Op, int N, int& Calls);
 
@@ -148,7 +171,46 @@ protected:
     PLazyNode Given = nullptr;  // the node the operation works on (in A)
     PLazyNode Target = nullptr; // the node it copies or moves to (in B)
     fw::TMemoryStream Saved;    // A as it was built
+    std::vector<std::pair<TProbeTree*, PLazyNode>> Added; // by the action, after its deletion
 };
+
+// The tree's counts, selection and focus agree with a walk (the nodes a
+// running read links count once that read ends, and its selection with them).
+void InjectionProbe::ExpectAtOnce(TProbeTree* T) {
+    std::uint32_t Linked = 0;
+    int Selected = 0;
+    bool Reading = false, FocusLinked = !T->FocusedNode();
+    for (PLazyNode N = T->GetFirstNoInit(); N; N = T->GetNextNoInit(N)) {
+        Reading = Reading || (N->Internal & (lt::nfRaw | lt::nfReadInto));
+        if (N->Internal & lt::nfRaw) continue;
+        ++Linked;
+        Selected += (N->States & vsSelected) ? 1 : 0;
+        FocusLinked = FocusLinked || N == T->FocusedNode();
+    }
+    EXPECT_EQ(T->TotalCount(), Linked);
+    if (!Reading) {
+        EXPECT_EQ(T->SelectedCount(), Selected);
+    }
+    EXPECT_TRUE(FocusLinked) << "the focus on a node not in the tree";
+}
+
+// A save loads back as the same nodes at the same levels.
+void InjectionProbe::ExpectRoundTrip(TProbeTree* T) {
+    fw::TMemoryStream S;
+    T->SaveToStream(S);
+    TProbeTree Copy(nullptr);
+    Copy.SetNodeDataSize(4);
+    Copy.OnLoadNode = T->OnLoadNode;
+    S.SetPosition(0);
+    Copy.LoadFromStream(S);
+    auto Levels = [](TBaseLazyTree& Tree) {
+        std::vector<std::uint32_t> R;
+        for (PLazyNode N = Tree.GetFirstNoInit(); N; N = Tree.GetNextNoInit(N))
+            R.push_back(Tree.GetNodeLevel(N));
+        return R;
+    };
+    EXPECT_EQ(Levels(Copy), Levels(*T));
+}
 
 // Each action on a node works on the one a free handler of the tree is given
 // and the operation's node (Mine), or on B's and the target (Theirs).
@@ -163,32 +225,47 @@ void InjectionProbe::Act() {
         for (PLazyNode N : Nodes)
             if (N == T->Going() || Alive(T, N)) F(N);
     };
+    // Each deletion is checked as it returns (a node whose deletion runs
+    // already is left to that one), then nodes are added behind it.
+    auto Delete = [](TProbeTree* T, PLazyNode N) {
+        if (!N) return;
+        T->DeleteNode(N);
+        EXPECT_TRUE(!Alive(T, N) || lt::DeletionRuns(N)) << "a deleted node is still in the tree";
+    };
     switch (GetParam()) {
     case TAct::DeleteGiven:
-        Each(A, Mine, [&](PLazyNode N) { A->DeleteNode(N); });
+        Each(A, Mine, [&](PLazyNode N) { Delete(A, N); });
+        AddAfter(A);
         break;
     case TAct::DeleteParent:
         Each(A, Mine, [&](PLazyNode N) {
             if (!N->Parent) return;
-            if (PLazyNode P = ParentOf(N))
-                A->DeleteNode(P);
-            else
+            if (PLazyNode P = ParentOf(N)) {
+                Delete(A, P);
+            } else {
                 A->DeleteChildren(nullptr);
+                ExpectChildren(A, nullptr, 0);
+            }
         });
+        AddAfter(A);
         break;
     case TAct::DeleteTarget:
-        Each(B, Theirs, [&](PLazyNode N) { B->DeleteNode(N); });
+        Each(B, Theirs, [&](PLazyNode N) { Delete(B, N); });
+        AddAfter(B);
         break;
     case TAct::DeleteOther:
-        B->DeleteNode(B->GetFirstNoInit());
-        B->DeleteNode(B->GetLastNoInit());
+        Delete(B, B->GetFirstNoInit());
+        Delete(B, B->GetLastNoInit());
+        AddAfter(B);
         break;
     case TAct::ClearThis:
-        A->Clear();
+    case TAct::ClearOther: {
+        TProbeTree* T = GetParam() == TAct::ClearThis ? A : B;
+        T->Clear();
+        ExpectChildren(T, nullptr, 0);
+        AddAfter(T);
         break;
-    case TAct::ClearOther:
-        B->Clear();
-        break;
+    }
     case TAct::Sort:
         Each(A, Mine, [&](PLazyNode N) {
             if (N->Parent) A->Sort(ParentOf(N), 0, sdDescending, false);
@@ -206,11 +283,21 @@ void InjectionProbe::Act() {
         Each(A, Mine, [&](PLazyNode N) { A->MoveTo(N, B, amAddChildFirst, false); });
         if (PLazyNode N = B->GetLastNoInit()) B->MoveTo(N, A, amAddChildLast, false);
         break;
-    case TAct::ChildCounts:
-        Each(A, Mine, [&](PLazyNode N) { A->SetChildCount(N, N->ChildCount ? 1 : 3); });
-        A->SetRootNodeCount(A->RootNodeCount() > 1 ? 1 : 4);
+    case TAct::ChildCounts: {
+        Each(A, Mine, [&](PLazyNode N) {
+            const std::uint32_t Count = N->ChildCount ? 1 : 3;
+            A->SetChildCount(N, Count);
+            ExpectChildren(A, N, Count);
+        });
+        const std::uint32_t Count = A->RootNodeCount() > 1 ? 1 : 4;
+        A->SetRootNodeCount(Count);
+        ExpectChildren(A, nullptr, Count);
         B->SetRootNodeCount(4);
+        ExpectChildren(B, nullptr, 4);
+        AddAfter(A);
+        AddAfter(B);
         break;
+    }
     case TAct::Heights:
         Each(A, Mine, [&](PLazyNode N) { A->SetNodeHeight(N, N->NodeHeight + 23); });
         if (PLazyNode N = A->GetLastNoInit()) A->SetNodeHeight(N, 5);
@@ -267,6 +354,7 @@ void InjectionProbe::Act() {
 // Runs Op with the action at the Nth call; answers whether the action ran.
 bool InjectionProbe::RunOnce(const TOperation& Op, int N, int& Calls) {
     Build();
+    Added.clear();
     Calls = 0;
     bool Acted = false;
     const fw::THandlerProbe Probe = [&] {
@@ -286,6 +374,12 @@ bool InjectionProbe::RunOnce(const TOperation& Op, int N, int& Calls) {
     fw::ProcessMessages();
     EXPECT_TRUE(TreeAgrees(*A)) << Op.Name << " N=" << N << " A";
     EXPECT_TRUE(TreeAgrees(*B)) << Op.Name << " N=" << N << " B";
+    for (const auto& [T, Node] : Added)
+        if (T != A || !Op.DropsTopNodes) {
+            EXPECT_TRUE(Alive(T, Node)) << Op.Name << " N=" << N << ": a node added after a deletion went";
+        }
+    ExpectRoundTrip(A);
+    ExpectRoundTrip(B);
     Form.reset();
     A = B = nullptr;
     return Acted;
@@ -295,7 +389,7 @@ bool InjectionProbe::RunOnce(const TOperation& Op, int N, int& Calls) {
 const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
     using P = InjectionProbe;
     static const std::vector<TOperation> List = {
-        {"SetRootNodeCount", [](P& p) { p.A->SetRootNodeCount(6); p.A->SetRootNodeCount(1); }},
+        {"SetRootNodeCount", [](P& p) { p.A->SetRootNodeCount(6); p.A->SetRootNodeCount(1); }, true},
         {"SetChildCount", [](P& p) {
              p.A->SetChildCount(p.Given, 4);
              if (p.Live(p.Given)) p.A->SetChildCount(p.Given, 1);
@@ -303,8 +397,8 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
         {"AddChild", [](P& p) { p.A->AddChild(p.Given); }},
         {"DeleteNode", [](P& p) { p.A->DeleteNode(p.Given); }},
         {"DeleteChildren", [](P& p) { p.A->DeleteChildren(p.Given); }},
-        {"DeleteSelectedNodes", [](P& p) { p.A->SelectAll(false); p.A->DeleteSelectedNodes(); }},
-        {"Clear", [](P& p) { p.A->Clear(); }},
+        {"DeleteSelectedNodes", [](P& p) { p.A->SelectAll(false); p.A->DeleteSelectedNodes(); }, true},
+        {"Clear", [](P& p) { p.A->Clear(); }, true},
         {"ResetNode", [](P& p) { p.A->ResetNode(p.Given); }},
         {"ReinitNode", [](P& p) { p.A->ReinitNode(p.Given, true); }},
         {"ValidateNode", [](P& p) { p.A->ValidateNode(nullptr, true); }},
@@ -342,7 +436,7 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
          }},
         {"Paint", [](P& p) { p.A->Invalidate(); p.B->Invalidate(); p.A->Update(); }},
         {"SaveToStream", [](P& p) { fw::TMemoryStream S; p.A->SaveToStream(S); }},
-        {"LoadFromStream", [](P& p) { p.Saved.SetPosition(0); p.A->LoadFromStream(p.Saved); }},
+        {"LoadFromStream", [](P& p) { p.Saved.SetPosition(0); p.A->LoadFromStream(p.Saved); }, true},
         {"AddNodeFromStream", [](P& p) {
              p.Saved.SetPosition(16);
              p.A->AddNodeFromStream(p.Saved, 2, p.Given);
@@ -372,7 +466,7 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
              p.Click(26, 0); // a check box
              fw::DoubleClickAt(p.Row(p.A, 60, 2));
          }},
-        {"DragAcross", [](P& p) { Drag({p.Row(p.A, 60, 0), p.Row(p.A, 80, 0), p.Row(p.B, 60, 0)}); }},
+        {"DragAcross", [](P& p) { Drag({p.Row(p.A, 60, 0), p.Row(p.A, 80, 0), p.Row(p.B, 60, 0)}); }, true},
         {"Header", [](P& p) {
              ClickOn(p.A, 30, 5);
              // The first column resized, then dragged behind the second.
@@ -400,7 +494,7 @@ const std::vector<InjectionProbe::TOperation>& InjectionProbe::Operations() {
          }},
         {"CheckType", [](P& p) { p.A->SetCheckType(p.Given, ctCheckBox); }},
         {"DefaultNodeHeight", [](P& p) { p.A->SetDefaultNodeHeight(30); }},
-        {"NodeDataSize", [](P& p) { p.A->SetNodeDataSize(8); }},
+        {"NodeDataSize", [](P& p) { p.A->SetNodeDataSize(8); }, true},
         {"HoverAndHint", [](P& p) {
              p.A->SetShowHint(true);
              fw::MouseMoveTo(p.Row(p.A, 60, 1));

@@ -55,8 +55,7 @@ void TBaseLazyTree::DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right,
     const int IndentSize = static_cast<int>(FIndent);
     int Indent = 0;
     if (IsMain) {
-        Indent = static_cast<int>(GetNodeLevel(Node) + ((PaintOptions() & toShowRoot) ? 1 : 0)) *
-                 IndentSize;
+        Indent = LevelIndent(Node);
         if (X < Indent) {
             if ((PaintOptions() & toShowButtons) && (Node->States & vsHasChildren) &&
                 X >= Indent - IndentSize)
@@ -68,7 +67,7 @@ void TBaseLazyTree::DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right,
     } else if (MiscOptions() & toReportMode) {
         return;
     }
-    int Start = Indent + FMargin;
+    std::int64_t Start = std::int64_t{Indent} + FMargin;
     // Check box, state image and normal image, each its width and 2 pixels.
     auto Take = [&](int Width, THitPositions Bit) {
         if (X >= Start && X < Start + Width + 2) {
@@ -89,7 +88,7 @@ void TBaseLazyTree::DetermineHitPositionLTR(THitInfo& HitInfo, int X, int Right,
         Take(FImages->Width(), hpOnNormalIcon))
         return;
     const int Width = DoGetNodeWidth(Node, HitInfo.HitColumn);
-    int TextLeft = Start;
+    std::int64_t TextLeft = Start;
     if (Alignment == taRightJustify)
         TextLeft = Right - Width;
     else if (Alignment == taCenter)
@@ -455,7 +454,8 @@ void TBaseLazyTree::HandleHotTrack(int X, int Y) {
 void TBaseLazyTree::Animate(std::uint32_t Steps, std::uint32_t Duration,
                             const TLTAnimationCallback& Callback, void* Data) {
     if (InState(tsInAnimation) || Steps == 0 || Duration == 0 || !Callback) return;
-    // Timers fire while the steps wait: what they delete (the tree itself too) waits for the end.
+    // Timers fire while the steps wait: what they delete keeps its memory (and the tree
+    // itself, freed, waits) until the end.
     lt::TBusyScope Busy(*this, TBusyKind::Handler);
     lt::TStateScope Running(*this, tsInAnimation, false);
     int StepSize = std::max(1, static_cast<int>(static_cast<double>(Steps) / Duration + 0.5));

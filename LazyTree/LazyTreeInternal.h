@@ -40,8 +40,9 @@ inline int PackArray(TNodeArray& A, int Count) {
     return Any ? W : -1;
 }
 
-// Posted to a tree whose handler asked for deletions while nothing held
-// the tree busy: they run once that message is handled.
+// Posted to a tree whose handler deleted nodes (or asked for a column's
+// deletion) while nothing held the tree busy: what waits goes once that
+// message is handled.
 constexpr fw::UINT CM_RUNDEFERRED = fw::CM_BASE + 2006;
 
 // TLazyNode::Internal marks.
@@ -49,14 +50,15 @@ constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so d
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put
-constexpr std::uint8_t nfDoomed = 16;    // its deletion waits in the queue: it takes no children
+constexpr std::uint8_t nfDoomed = 16;    // deleted while busy: out of the tree, its memory waits
 constexpr std::uint8_t nfReadInto = 32;  // a read runs into it: it takes no other stream's nodes
 
 // A scope that holds nodes (see TBaseLazyTree::TBusyKind): an operation, a
-// handler or walk callback, or a function handing back a node. Deletions asked
-// for inside wait for the outermost operation's end, which runs them; an
-// exception they raise there is reported and dropped, as every leave step in
-// a destructor. The tree itself is held too: fw::Free of it (or of its owner)
+// handler or walk callback, or a function handing back a node. Nodes deleted
+// inside leave the tree at once; their memory waits for the outermost
+// operation's end, which frees it (and runs the column deletions queued); an
+// exception raised there is reported and dropped, as every leave step in a
+// destructor. The tree itself is held too: fw::Free of it (or of its owner)
 // waits for the last scope.
 class TBusyScope {
 public:
@@ -98,7 +100,7 @@ public:
     ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
     TNodeWatch(const TNodeWatch&) = delete;
     TNodeWatch& operator=(const TNodeWatch&) = delete;
-    // A node whose deletion waits in the queue counts as gone already.
+    // A deleted node whose memory waits counts as gone.
     bool Alive(PLazyNode Node) const { return FLive.contains(Node) && !(Node->Internal & nfDoomed); }
     void Add(PLazyNode Node) { FLive.insert(Node); }
     const std::unordered_set<PLazyNode>& Live() const { return FLive; }
@@ -108,10 +110,23 @@ private:
     std::unordered_set<PLazyNode> FLive;
 };
 
-// A node being freed, deleted, cleared (its children freed) or read stays as
-// it is: it is not moved, shown, hidden or toggled, and takes no children.
+// A node whose deletion runs (DeleteNodeNow on it, or a walk freeing it): a
+// deletion asked for meanwhile leaves it to that one.
+inline bool DeletionRuns(PLazyNode Node) {
+    return (Node->States & vsDeleting) || (Node->Internal & nfGoing);
+}
+
+// A node deleted while the tree was busy: out of the tree, its memory waiting.
+inline bool Doomed(PLazyNode Node) {
+    return Node && (Node->Internal & nfDoomed);
+}
+
+// A node being freed, deleted, cleared (its children freed) or read, or
+// deleted already with its memory waiting, stays as it is: it is not moved,
+// shown, hidden or toggled, and takes no children.
 inline bool StaysPut(PLazyNode Node) {
-    return (Node->States & (vsDeleting | vsClearing)) || (Node->Internal & (nfGoing | nfRaw));
+    return (Node->States & (vsDeleting | vsClearing)) ||
+           (Node->Internal & (nfGoing | nfRaw | nfDoomed));
 }
 
 // A position or offset worked out wide, as an int: further away than 32 bits
@@ -120,6 +135,12 @@ inline bool StaysPut(PLazyNode Node) {
 inline int Reachable(std::int64_t Value) {
     constexpr std::int64_t Far = INT32_MAX - std::int64_t{TBaseLazyTree::MaxNodeHeight} - 1;
     return static_cast<int>(std::clamp<std::int64_t>(Value, -Far, Far));
+}
+
+// Levels times the indent, worked out wide: a deep chain at a large indent
+// reaches past what an int holds, and is held as far as Reachable reaches.
+inline int IndentWidth(std::uint64_t Levels, std::uint32_t Indent) {
+    return Reachable(static_cast<std::int64_t>(Levels) * Indent);
 }
 
 // Chains Node behind Parent's last child: links and index; counts are the caller's.
@@ -135,6 +156,29 @@ inline void ChainLast(PLazyNode Node, PLazyNode Parent) {
     Parent->LastChild = Node;
 }
 
+// Takes Node out of its parent's sibling chain, wherever it stands, and
+// clears its links; Reindex numbers the later siblings on. Counts are the caller's.
+inline void Unchain(PLazyNode Node, bool Reindex) {
+    PLazyNode Parent = Node->Parent;
+    if (Node->PrevSibling)
+        Node->PrevSibling->NextSibling = Node->NextSibling;
+    else if (Parent->FirstChild == Node)
+        Parent->FirstChild = Node->NextSibling;
+    if (Node->NextSibling) {
+        Node->NextSibling->PrevSibling = Node->PrevSibling;
+        if (Reindex) {
+            std::uint32_t Index = Node->Index;
+            for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
+                Run->Index = Index++;
+        }
+    } else if (Parent->LastChild == Node) {
+        Parent->LastChild = Node->PrevSibling;
+    }
+    Node->Parent = nullptr;
+    Node->PrevSibling = nullptr;
+    Node->NextSibling = nullptr;
+}
+
 // Whether Node lies below Top (Top itself not counted); nil Top is the root.
 inline bool Below(PLazyNode Node, PLazyNode Top) {
     for (PLazyNode Run = Node->Parent; Run; Run = Run->Parent) {
@@ -142,6 +186,13 @@ inline bool Below(PLazyNode Node, PLazyNode Top) {
         if (Run->NextSibling == Run) return Top == nullptr; // the hidden root
     }
     return false;
+}
+
+// Node's parent as the walk up from a node finds it before asking a handler
+// about the node: the walk goes on from there when the handler deleted the
+// node, and stops at an ancestor deleted too.
+inline PLazyNode UpFrom(PLazyNode Node) {
+    return Doomed(Node->Parent) ? nullptr : Node->Parent;
 }
 
 // Visits Node's descendants in tree order without a call stack; Visit(N)

@@ -366,9 +366,11 @@ void TBaseLazyTree::ShowHelpOfFocusedNode() {
     int Context = 0;
     {
         lt::TBusyScope Busy(*this); // the walk up holds the nodes the handler is given
-        for (PLazyNode Run = FFocusedNode; Run && Run != FRoot && Context == 0 && OnGetHelpContext;
-             Run = Run->Parent)
+        for (PLazyNode Run = FFocusedNode; Run && Run != FRoot && Context == 0 && OnGetHelpContext;) {
+            PLazyNode Up = lt::UpFrom(Run);
             lt::Fire(*this, OnGetHelpContext, this, Run, FFocusedColumn, Context);
+            Run = Up;
+        }
     }
     for (fw::TControl* C = this; C && Context == 0; C = C->Parent())
         Context = C->HelpContext();

@@ -88,15 +88,15 @@ std::span<const TBaseLazyTree::TMessageRoute> TBaseLazyTree::MessageRoutes() {
 
 void TBaseLazyTree::WndProc(fw::TMessage& Message) {
     // The worker waits for its own message to be answered: while it is handled
-    // (deferred deletions at the busy scope's end included) nothing waits for it.
+    // (the frees at the busy scope's end included) nothing waits for it.
     const bool FromWorker = Message.Msg == WM_TREESTATECHANGE;
     if (FromWorker) ++FWorkerMessageDepth;
     fw::TScopeExit WorkerDone([this, FromWorker] {
         if (FromWorker) --FWorkerMessageDepth;
     });
     // A message handled inside an operation (its worker wait, a message sent
-    // from a handler or from column work) is a handler of that operation: its
-    // deletions wait.
+    // from a handler or from column work) is a handler of that operation: what
+    // it deletes keeps its memory until that operation ends.
     lt::TBusyScope Busy(*this, FBusyCount > 0 ? TBusyKind::Handler : TBusyKind::Operation);
     if (Message.Msg == lt::CM_RUNDEFERRED) {
         FDeferredPosted = false; // the busy scope's end runs them

@@ -3,6 +3,7 @@
 #include "LazyTreeStreams.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <unordered_set>
 
@@ -101,23 +102,7 @@ void TBaseLazyTree::UnlinkNode(PLazyNode Node, bool KeepFocus, bool Reindex) {
             AdjustTotalHeight(Parent, -static_cast<std::int64_t>(Node->TotalHeight), true);
         if (Shown) FVisibleCount -= CountVisibleChildren(Node) + 1;
     }
-    if (Node->PrevSibling)
-        Node->PrevSibling->NextSibling = Node->NextSibling;
-    else if (Parent->FirstChild == Node)
-        Parent->FirstChild = Node->NextSibling;
-    if (Node->NextSibling) {
-        Node->NextSibling->PrevSibling = Node->PrevSibling;
-        if (Reindex) {
-            std::uint32_t Index = Node->Index;
-            for (PLazyNode Run = Node->NextSibling; Run; Run = Run->NextSibling)
-                Run->Index = Index++;
-        }
-    } else if (Parent->LastChild == Node) {
-        Parent->LastChild = Node->PrevSibling;
-    }
-    Node->Parent = nullptr;
-    Node->PrevSibling = nullptr;
-    Node->NextSibling = nullptr;
+    Unchain(Node, Reindex);
     NoteStructureChange();
     NoteRowsChanged();
 }
@@ -165,7 +150,8 @@ int TBaseLazyTree::LevelDelta(PLazyNode Node1, PLazyNode Node2) const {
 }
 
 void TBaseLazyTree::InitNode(PLazyNode Node) {
-    if (!Node || Node == FRoot) return;
+    // A deleted node (its memory waiting) asks no handler about itself.
+    if (!Node || Node == FRoot || Doomed(Node)) return;
     lt::TBusyScope Busy(*this);
     // The worker reads the states of nodes while it builds the cache.
     if (InState(tsValidating)) InterruptValidation();
@@ -192,12 +178,14 @@ void TBaseLazyTree::InitNode(PLazyNode Node) {
 }
 
 void TBaseLazyTree::InitChildren(PLazyNode Node) {
-    if (!Node || Node == FRoot || !(Node->States & vsHasChildren)) return;
+    if (!Node || Node == FRoot || !(Node->States & vsHasChildren) || Doomed(Node)) return;
     lt::TBusyScope Busy(*this);
     std::uint32_t Count = Node->ChildCount;
     DoInitChildren(Node, Count);
     if (Count == 0) {
-        // Through the public door: it waits while the tree is busy, and a walk refuses it.
+        // Through the public door (a walk refuses it) and as the handler's
+        // own deletion: an operation under way may hold the children.
+        lt::TBusyScope Answer(*this, TBusyKind::Handler);
         DeleteChildren(Node, false);
         Node->States &= ~vsHasChildren;
     } else {
@@ -265,7 +253,7 @@ PLazyNode TBaseLazyTree::CopyTo(PLazyNode Source, PLazyNode Target, TLTNodeAttac
         // The first new node is placed by Mode, the next ones after it in
         // order, while the parent (as the handlers left it) takes them.
         const TLTNodeAttachMode Place = Result ? amInsertAfter : Mode;
-        // The save handlers may have deleted the target (its deletion waits).
+        // The save handlers may have deleted the target (taken out of its tree).
         if (!Result && Target != FRoot && !TargetLive.Alive(Target)) break;
         PLazyNode Parent = Beside(Place) ? Anchor->Parent : Anchor;
         if (!Parent || !TakesChildren(Parent)) break;
@@ -295,14 +283,29 @@ PLazyNode TBaseLazyTree::GetFirstNoInit() const {
     return FRoot->FirstChild;
 }
 
-PLazyNode TBaseLazyTree::GetFirstChild(PLazyNode Node) {
+PLazyNode TBaseLazyTree::Initialised(PLazyNode Node) {
+    if (Node && !(Node->States & vsInitialized)) InitNode(Node);
+    return Doomed(Node) ? nullptr : Node;
+}
+
+template <class F> PLazyNode TBaseLazyTree::SettledStep(PLazyNode From, F&& Find) {
+    for (;;) {
+        PLazyNode Result = Find();
+        if (!Result || Initialised(Result)) return Result;
+        if (Doomed(From)) return nullptr;
+    }
+}
+
+PLazyNode TBaseLazyTree::ChildStep(PLazyNode Node, bool First) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) Node = FRoot;
-    if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
+    if (Node != FRoot && !Initialised(Node)) return nullptr;
     if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    PLazyNode Result = Node->FirstChild;
-    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
-    return Result;
+    return SettledStep(Node, [Node, First] { return First ? Node->FirstChild : Node->LastChild; });
+}
+
+PLazyNode TBaseLazyTree::GetFirstChild(PLazyNode Node) {
+    return ChildStep(Node, true);
 }
 
 PLazyNode TBaseLazyTree::GetFirstChildNoInit(PLazyNode Node) const {
@@ -310,13 +313,7 @@ PLazyNode TBaseLazyTree::GetFirstChildNoInit(PLazyNode Node) const {
 }
 
 PLazyNode TBaseLazyTree::GetLastChild(PLazyNode Node) {
-    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    if (!Node) Node = FRoot;
-    if (Node != FRoot && !(Node->States & vsInitialized)) InitNode(Node);
-    if ((Node->States & vsHasChildren) && Node->ChildCount == 0) InitChildren(Node);
-    PLazyNode Result = Node->LastChild;
-    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
-    return Result;
+    return ChildStep(Node, false);
 }
 
 PLazyNode TBaseLazyTree::GetLastChildNoInit(PLazyNode Node) const {
@@ -325,10 +322,19 @@ PLazyNode TBaseLazyTree::GetLastChildNoInit(PLazyNode Node) const {
 
 PLazyNode TBaseLazyTree::GetLast(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    PLazyNode Result = nullptr;
-    for (PLazyNode Next = GetLastChild(Node); Next; Next = GetLastChild(Next))
-        Result = Next;
-    return Result;
+    return LastDown(Node, [this](PLazyNode N) { return GetLastChild(N); });
+}
+
+template <class F> PLazyNode TBaseLazyTree::LastDown(PLazyNode Node, F&& Child) {
+    // The walk starts again when the node it ended on went with its children's
+    // initialisation.
+    for (;;) {
+        PLazyNode Result = nullptr;
+        for (PLazyNode Next = Child(Node); Next; Next = Child(Next))
+            Result = Next;
+        if (!Doomed(Result)) return Result;
+        if (Doomed(Node)) return nullptr;
+    }
 }
 
 PLazyNode TBaseLazyTree::GetLastNoInit(PLazyNode Node) const {
@@ -338,42 +344,46 @@ PLazyNode TBaseLazyTree::GetLastNoInit(PLazyNode Node) const {
     return Result;
 }
 
-PLazyNode TBaseLazyTree::GetNext(PLazyNode Node) {
-    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    if (!Node || Node == FRoot) return nullptr;
-    if (PLazyNode Child = GetFirstChild(Node)) return Child;
-    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent) {
-        if (Run->NextSibling) {
-            PLazyNode Result = Run->NextSibling;
-            if (!(Result->States & vsInitialized)) InitNode(Result);
-            return Result;
-        }
-    }
+namespace {
+
+// The next sibling of Node or of its nearest ancestor that has one.
+PLazyNode NextAfterSubtree(PLazyNode Node, PLazyNode Root) {
+    for (PLazyNode Run = Node; Run && Run != Root; Run = Run->Parent)
+        if (Run->NextSibling) return Run->NextSibling;
     return nullptr;
 }
 
+} // namespace
+
+PLazyNode TBaseLazyTree::GetNext(PLazyNode Node) {
+    lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
+    if (PLazyNode Child = GetFirstChild(Node)) return Child;
+    return SettledStep(Node, [this, Node] { return NextAfterSubtree(Node, FRoot); });
+}
+
 PLazyNode TBaseLazyTree::GetNextNoInit(PLazyNode Node) const {
-    if (!Node || Node == FRoot) return nullptr;
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
     if (Node->FirstChild) return Node->FirstChild;
-    for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
-        if (Run->NextSibling) return Run->NextSibling;
-    return nullptr;
+    return NextAfterSubtree(Node, FRoot);
 }
 
 PLazyNode TBaseLazyTree::GetPrevious(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
-    if (Node->PrevSibling) {
-        PLazyNode Result = Node->PrevSibling;
-        if (!(Result->States & vsInitialized)) InitNode(Result);
-        if (PLazyNode Last = GetLast(Result)) Result = Last;
-        return Result;
+    // The last node below the previous sibling, found again when it went
+    // with its initialisation.
+    while (!Doomed(Node)) {
+        PLazyNode Prev = GetPreviousSibling(Node);
+        if (!Prev) break;
+        PLazyNode Last = GetLast(Prev);
+        if (!Doomed(Prev)) return Last ? Last : Prev;
     }
     return Node->Parent == FRoot ? nullptr : Node->Parent;
 }
 
 PLazyNode TBaseLazyTree::GetPreviousNoInit(PLazyNode Node) const {
-    if (!Node || Node == FRoot) return nullptr;
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
     if (Node->PrevSibling) {
         PLazyNode Result = Node->PrevSibling;
         if (PLazyNode Last = GetLastNoInit(Result)) Result = Last;
@@ -386,24 +396,20 @@ PLazyNode TBaseLazyTree::GetNextSibling(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
-    PLazyNode Result = Node->NextSibling;
-    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
-    return Result;
+    return SettledStep(Node, [Node] { return Node->NextSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetPreviousSibling(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node) return nullptr;
     LTAssert(Node != FRoot, "Node must not be the hidden root node.");
-    PLazyNode Result = Node->PrevSibling;
-    if (Result && !(Result->States & vsInitialized)) InitNode(Result);
-    return Result;
+    return SettledStep(Node, [Node] { return Node->PrevSibling; });
 }
 
 PLazyNode TBaseLazyTree::GetVisibleParent(PLazyNode Node) const {
-    // The nearest ancestor that is shown as a row.
+    // The nearest ancestor that is shown as a row (none for a node out of the tree).
     PLazyNode Result = Node->Parent;
-    while (Result != FRoot && !FullyVisible(Result))
+    while (Result && Result != FRoot && !FullyVisible(Result))
         Result = Result->Parent;
     return Result == FRoot ? nullptr : Result;
 }
@@ -412,14 +418,14 @@ namespace {
 
 // For a node that is not shown: the shown node standing in for it (a
 // collapsed ancestor), or else the hidden child of a shown, expanded ancestor
-// on its path; Collapsed says which.
+// on its path; Collapsed says which. Nil for a node out of the tree.
 PLazyNode HiddenAnchor(const TBaseLazyTree& T, PLazyNode Node, bool& Collapsed) {
     PLazyNode P = T.GetVisibleParent(Node);
     Collapsed = P && !(P->States & vsExpanded);
     if (Collapsed) return P;
     PLazyNode Stop = P ? P : T.RootNode();
     PLazyNode C = Node;
-    while (C->Parent != Stop)
+    while (C && C->Parent != Stop)
         C = C->Parent;
     return C;
 }
@@ -486,7 +492,7 @@ PLazyNode TBaseLazyTree::GetFirstVisible() {
 }
 
 PLazyNode TBaseLazyTree::GetNextVisibleNoInit(PLazyNode Node) const {
-    if (!Node || Node == FRoot) return nullptr;
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
     if (!FullyVisible(Node)) {
         bool Collapsed = false;
         Node = HiddenAnchor(*this, Node, Collapsed);
@@ -507,13 +513,9 @@ PLazyNode TBaseLazyTree::NextShownNoInit(PLazyNode Node) const {
 
 PLazyNode TBaseLazyTree::GetNextVisible(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    if (!Node || Node == FRoot) return nullptr;
-    if (!(Node->States & vsInitialized)) InitNode(Node);
-    if (!FullyVisible(Node)) {
-        PLazyNode Result = GetNextVisibleNoInit(Node);
-        if (Result && !(Result->States & vsInitialized)) InitNode(Result);
-        return Result;
-    }
+    if (!Node || Node == FRoot || !Initialised(Node)) return nullptr;
+    if (!FullyVisible(Node))
+        return SettledStep(Node, [this, Node] { return GetNextVisibleNoInit(Node); });
     if (Node->States & vsExpanded)
         if (PLazyNode Child = GetFirstVisibleChild(Node)) return Child;
     for (PLazyNode Run = Node; Run && Run != FRoot; Run = Run->Parent)
@@ -535,23 +537,17 @@ PLazyNode TBaseLazyTree::GetLastVisibleNoInit(PLazyNode Node) const {
 
 PLazyNode TBaseLazyTree::GetLastVisible(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    PLazyNode Result = nullptr;
-    PLazyNode Run = Node ? Node : FRoot;
-    while ((Run->States & vsExpanded)) {
-        PLazyNode Next = GetLastVisibleChild(Run);
-        if (!Next) break;
-        Result = Next;
-        Run = Next;
-    }
-    return Result;
+    return LastDown(Node, [this](PLazyNode N) {
+        return ((N ? N : FRoot)->States & vsExpanded) ? GetLastVisibleChild(N) : nullptr;
+    });
 }
 
 PLazyNode TBaseLazyTree::GetPreviousVisibleNoInit(PLazyNode Node) const {
-    if (!Node || Node == FRoot) return nullptr;
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
     if (!FullyVisible(Node)) {
         bool Collapsed = false;
         Node = HiddenAnchor(*this, Node, Collapsed);
-        if (Collapsed) return Node;
+        if (!Node || Collapsed) return Node;
     }
     return PreviousShownNoInit(Node);
 }
@@ -566,15 +562,18 @@ PLazyNode TBaseLazyTree::PreviousShownNoInit(PLazyNode Node) const {
 
 PLazyNode TBaseLazyTree::GetPreviousVisible(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
-    if (!Node || Node == FRoot) return nullptr;
+    if (!Node || Node == FRoot || Doomed(Node)) return nullptr;
     if (!FullyVisible(Node)) {
         bool Collapsed = false;
         Node = HiddenAnchor(*this, Node, Collapsed);
-        if (Collapsed) return Node;
+        if (!Node || Collapsed) return Node;
     }
-    if (PLazyNode Prev = GetPreviousVisibleSibling(Node)) {
+    // As GetPrevious: found again when the node found went with its initialisation.
+    while (!Doomed(Node)) {
+        PLazyNode Prev = GetPreviousVisibleSibling(Node);
+        if (!Prev) break;
         PLazyNode Last = (Prev->States & vsExpanded) ? GetLastVisible(Prev) : nullptr;
-        return Last ? Last : Prev;
+        if (!Doomed(Prev)) return Last ? Last : Prev;
     }
     return Node->Parent == FRoot ? nullptr : Node->Parent;
 }
@@ -839,8 +838,13 @@ bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Given, int Count, bool Fo
     Count = std::min(Count, static_cast<int>(Given.size()));
     if (Count <= 0) return false;
     // Taken before the worker's messages run handlers, which may change the
-    // caller's list (the shared scratch list of another selection).
-    TNodeArray Nodes(Given.begin(), Given.begin() + Count);
+    // caller's list (the shared scratch list of another selection). A node
+    // deleted already (its memory waiting) is in no selection.
+    TNodeArray Nodes;
+    std::copy_if(Given.begin(), Given.begin() + Count, std::back_inserter(Nodes),
+                 [](PLazyNode N) { return !(N->Internal & nfDoomed); });
+    Count = static_cast<int>(Nodes.size());
+    if (Count == 0) return false;
     if (InState(tsValidating)) InterruptValidation();
     if (ForceInsert) {
         for (int I = 0; I < Count; ++I)
@@ -921,12 +925,12 @@ void TBaseLazyTree::MarkForRemoval(PLazyNode Node) {
     int Index = 0;
     if (FindNodeInSelection(Node, Index, -1, -1)) {
         FSelection[static_cast<std::size_t>(Index)] = Marked(Node);
-        FSelectionMarked = true;
+        ++FSelectionMarked;
     }
 }
 
 void TBaseLazyTree::PackSelection() {
-    FSelectionMarked = false;
+    FSelectionMarked = 0;
     int N = PackArray(FSelection, FSelectionCount);
     if (N >= 0) FSelectionCount = N;
     FSelection.resize(static_cast<std::size_t>(FSelectionCount));
@@ -943,6 +947,7 @@ void TBaseLazyTree::InternalClearSelection() {
     ResetRangeAnchor();
     FSelection.clear();
     FSelectionCount = 0;
+    FSelectionMarked = 0;
     DoStateChange({}, {tsClearPending});
 }
 
@@ -991,7 +996,7 @@ void TBaseLazyTree::InvalidateSelectedRowsOnScreen() {
 
 void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
     lt::TBusyScope Busy(*this);
-    if (!Node || Node == FRoot || Selected(Node) == Value) return;
+    if (!Node || Node == FRoot || Selected(Node) == Value || (Node->Internal & nfDoomed)) return;
     if (Value) {
         if (FSelectionCount == 0)
             FRangeAnchor = Node;
@@ -1119,16 +1124,20 @@ void TBaseLazyTree::CancelCutOrCopy() {
 
 void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
     lt::TBusyScope Busy(*this);
-    if (InState(tsEditing) && !EndEditNode()) return;
+    // A deleted node (its memory waiting) takes no focus, nor after the handlers.
+    auto Gone = [Node] { return Node && (Node->Internal & nfDoomed); };
+    if (Gone() || (InState(tsEditing) && !EndEditNode()) || Gone()) return;
     if (Node == FRoot) Node = nullptr;
     if (Node != FFocusedNode) {
-        if (Ask && !DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn)) return;
+        if (Ask && (!DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn) || Gone()))
+            return;
         PLazyNode Old = FFocusedNode;
         if (Old && Node && (AutoOptions() & toAutoExpand) && Old->Parent == Node->Parent &&
             (Old->States & vsExpanded))
             ToggleNode(Old);
         else if (Old)
             InvalidateNode(Old);
+        if (Gone()) return;
         FFocusedNode = Node;
     }
     if (FFocusedNode) {

@@ -255,9 +255,10 @@ void TTreePainter::PaintCell(TLTPaintInfo& Info, int Height) {
     if (RTL) Info.Alignment = Mirrored(Info.Alignment);
     const int Dir = RTL ? -1 : 1;
     const int Indent = static_cast<int>(T.Indent());
-    const int Levels = IsMain ? static_cast<int>(FLines.size()) : 0;
-    int Lead = RTL ? Info.CellRect.Right - T.Margin() - Levels * Indent
-                   : Info.CellRect.Left + T.Margin() + Levels * Indent;
+    const std::size_t Levels = IsMain ? FLines.size() : 0;
+    const int Span = lt::IndentWidth(Levels, T.Indent());
+    int Lead = lt::Reachable(RTL ? std::int64_t{Info.CellRect.Right} - T.Margin() - Span
+                                 : std::int64_t{Info.CellRect.Left} + T.Margin() + Span);
     PlaceImages(Info, IsMain, Lead, Dir);
     Info.ContentRect = RTL ? fw::TRect{Info.CellRect.Left, 0, Lead, Height}
                            : fw::TRect{Lead, 0, Info.CellRect.Right, Height};
@@ -278,7 +279,7 @@ void TTreePainter::PaintCell(TLTPaintInfo& Info, int Height) {
             (T.PaintOptions() & toShowButtons) && (Node->States & vsHasChildren) &&
             !((Node->States & vsAllChildrenHidden) && (T.AutoOptions() & toAutoHideButtons));
         if (HasButton && Levels > 0) {
-            const int ButtonX = (Levels - 1) * Indent + (Indent - ButtonSize) / 2;
+            const int ButtonX = lt::IndentWidth(Levels - 1, T.Indent()) + (Indent - ButtonSize) / 2;
             T.PaintNodeButton(C, Node, Info.Column, Info.CellRect, ButtonX,
                               Info.VAlign - ButtonSize / 2, Info.BidiMode);
         }
@@ -304,7 +305,7 @@ void TTreePainter::PaintCellLines(TLTPaintInfo& Info, bool IsMain, int Height) {
     if (PO & toShowHorzGridLines) {
         int Left = Info.CellRect.Left;
         if (IsMain && T.LineMode() == lmBands)
-            Left += static_cast<int>(FLines.size()) * static_cast<int>(T.Indent());
+            Left = lt::Reachable(std::int64_t{Left} + lt::IndentWidth(FLines.size(), T.Indent()));
         T.DrawDottedHLine(Info, Left, Info.CellRect.Right - 1, Height - 1);
     }
     if (!FUseColumns || !(PO & toShowVertGridLines)) return;

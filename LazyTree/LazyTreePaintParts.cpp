@@ -172,8 +172,9 @@ void TBaseLazyTree::PaintTreeLines(const TLTPaintInfo& PaintInfo, int VAlignment
     const int Indent = static_cast<int>(FIndent);
     const int Height = PaintInfo.CellRect.Height();
     auto XOf = [&](std::size_t Level) {
-        const int Step = static_cast<int>(Level) * Indent;
-        return Reverse ? PaintInfo.CellRect.Right - Indent - Step : PaintInfo.CellRect.Left + Step;
+        const int Step = lt::IndentWidth(Level, FIndent);
+        return lt::Reachable(Reverse ? std::int64_t{PaintInfo.CellRect.Right} - Indent - Step
+                                     : std::int64_t{PaintInfo.CellRect.Left} + Step);
     };
     fw::TCanvas& C = *PaintInfo.Canvas;
     fw::TCanvasStateSaver Saver(C);
@@ -266,7 +267,9 @@ void TBaseLazyTree::PrepareBitmaps(bool NeedButtons, bool NeedLines) {
 void TBaseLazyTree::PaintNodeButton(fw::TCanvas& Canvas, PLazyNode Node, int, const fw::TRect& R,
                                     int ButtonX, int ButtonY, TBiDiMode BidiMode) {
     const fw::TBitmap& B = (Node->States & vsExpanded) ? FMinusBM : FPlusBM;
-    const int X = BidiMode == bdLeftToRight ? R.Left + ButtonX : R.Right - ButtonX - B.Width();
+    const int X = lt::Reachable(BidiMode == bdLeftToRight
+                                    ? std::int64_t{R.Left} + ButtonX
+                                    : std::int64_t{R.Right} - ButtonX - B.Width());
     Canvas.Draw(X, R.Top + ButtonY, B);
 }
 
@@ -408,10 +411,8 @@ void TBaseLazyTree::PaintSelectionRectangle(fw::TCanvas& Canvas, int WindowOrgX,
 int TBaseLazyTree::ContentLead(PLazyNode Node, int Column) {
     const bool IsMain = Column == HeaderMainColumn() || !HeaderUseColumns() ||
                         !Header()->Columns().IsValidColumn(Column);
-    int Lead = FMargin;
-    if (IsMain)
-        Lead += static_cast<int>(GetNodeLevel(Node) + ((PaintOptions() & toShowRoot) ? 1 : 0)) *
-                static_cast<int>(FIndent);
+    std::int64_t Lead = FMargin;
+    if (IsMain) Lead += LevelIndent(Node);
     if (IsMain && (MiscOptions() & toCheckSupport) && FCheckImages &&
         Node->CheckType != TCheckType::ctNone)
         Lead += FCheckImages->Width() + 2;
@@ -424,7 +425,11 @@ int TBaseLazyTree::ContentLead(PLazyNode Node, int Column) {
         if (Index < 0) Index = GetImageIndex(Node, ikNormal, Column, Ghosted);
         if (Index > -1) Lead += FImages->Width() + 2;
     }
-    return Lead;
+    return lt::Reachable(Lead);
+}
+
+int TBaseLazyTree::LevelIndent(PLazyNode Node) const {
+    return lt::IndentWidth(GetNodeLevel(Node) + ((PaintOptions() & toShowRoot) ? 1 : 0), FIndent);
 }
 
 fw::TRect TBaseLazyTree::TextRectOf(PLazyNode Node, int Column, const fw::TRect& R,
@@ -440,16 +445,19 @@ fw::TRect TBaseLazyTree::TextRectOf(PLazyNode Node, int Column, const fw::TRect&
     const int Lead = ContentLead(Node, Column);
     const int Width = DoGetNodeWidth(Node, Column, Canvas());
     // The content runs from the leading edge past the lead to the trailing edge.
-    const fw::TRect Content = RTL ? fw::TRect{R.Left, R.Top, R.Right - Lead, R.Bottom}
-                                  : fw::TRect{R.Left + Lead, R.Top, R.Right, R.Bottom};
+    const fw::TRect Content =
+        RTL ? fw::TRect{R.Left, R.Top, lt::Reachable(std::int64_t{R.Right} - Lead), R.Bottom}
+            : fw::TRect{lt::Reachable(std::int64_t{R.Left} + Lead), R.Top, R.Right, R.Bottom};
     // A multi-line text wraps within the content.
     if (Node->States & vsMultiline) return Content;
     fw::TRect T = Content;
+    std::int64_t Left = Content.Left;
     if (A == taRightJustify)
-        T.Left = Content.Right - Width;
+        Left = std::int64_t{Content.Right} - Width;
     else if (A == taCenter)
-        T.Left = Content.Left + (Content.Width() - Width) / 2;
-    T.Right = T.Left + Width;
+        Left = Content.Left + (std::int64_t{Content.Right} - Content.Left - Width) / 2;
+    T.Left = lt::Reachable(Left);
+    T.Right = lt::Reachable(Left + Width);
     if (!Unclipped) {
         T.Left = std::max(T.Left, Content.Left);
         T.Right = std::min(T.Right, Content.Right);
@@ -460,15 +468,13 @@ fw::TRect TBaseLazyTree::TextRectOf(PLazyNode Node, int Column, const fw::TRect&
 
 int TBaseLazyTree::GetMaxRightExtend() {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // a query: frees none
-    int Result = 0;
+    std::int64_t Result = 0;
     int Top = 0;
     PLazyNode Node = GetNodeAt(0, RowAreaTop(), true, Top);
     const int Bottom = RowAreaTop() + RowAreaHeight();
-    const bool ShowRoot = (PaintOptions() & toShowRoot) != 0;
     while (Node && Top < Bottom) {
         if (!(Node->States & vsInitialized)) InitNode(Node);
-        int Extent = static_cast<int>(GetNodeLevel(Node) + (ShowRoot ? 1 : 0)) *
-                     static_cast<int>(FIndent);
+        std::int64_t Extent = LevelIndent(Node);
         bool Ghosted = false;
         const int Column = HeaderMainColumn();
         if (FStateImages && GetImageIndex(Node, ikState, Column, Ghosted) > -1)
@@ -484,7 +490,7 @@ int TBaseLazyTree::GetMaxRightExtend() {
         Top += static_cast<int>(GetNodeHeight(Node));
         Node = GetNextVisible(Node);
     }
-    return Result + 2 * FMargin;
+    return lt::Reachable(Result + 2 * FMargin);
 }
 
 void TBaseLazyTree::PaintBorder(fw::TCanvas& Canvas) {

@@ -135,9 +135,10 @@ protected:
     TLazyStringTree* Tree = nullptr;
 };
 
-// A deletion a handler asked for ran at the end of the worker's message,
-// which SetNodeHeight let through while it still held its node.
-TEST_F(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
+// A node a handler deleted was freed at the end of the worker's message,
+// which SetNodeHeight let through while it still held the node: its memory
+// waits for the operation holding it.
+TEST_F(ReentryWorkerTest, ADeletedNodesMemoryWaitsForTheOperationHoldingIt) {
     Tree->SetNodeDataSize(4);
     Tree->SetRootNodeCount(3000);
     fw::ProcessMessages();
@@ -151,7 +152,7 @@ TEST_F(ReentryWorkerTest, AQueuedDeletionWaitsForTheOperationHoldingItsNode) {
     };
     Tree->SetNodeHeight(Tree->GetFirstNoInit(), 30); // queues a cache build
     WaitForTheWorker();
-    Tree->BeginUpdate(); // the handler's deletion waits
+    Tree->BeginUpdate(); // the handler deletes the node
     Tree->SetNodeHeight(Target, 40);
     Tree->EndUpdate();
     fw::ProcessMessages();
@@ -461,8 +462,8 @@ TEST_F(ReentryTest, DeletingTheSelectionStoppedHalfwayKeepsIndexesRight) {
 
 // ------------------------------------------------ nodes handed back or kept
 
-// A node AddChild hands back stays while the caller holds it: the deletion a
-// handler asked for waits for the next operation.
+// A node AddChild hands back stays readable while the caller holds it: a
+// handler deleted it, and its memory waits for the next operation.
 TEST_F(ReentryTest, ANodeHandedBackOutlivesTheDeletionItsHandlerAsked) {
     Tree->SetRootNodeCount(2);
     Tree->OnStructureChange = [](TBaseLazyTree* T, PLazyNode, TChangeReason R) {
@@ -472,7 +473,7 @@ TEST_F(ReentryTest, ANodeHandedBackOutlivesTheDeletionItsHandlerAsked) {
     ASSERT_NE(N, nullptr);
     EXPECT_EQ(*Tree->GetNodeDataAs<std::uint32_t>(N), 7u);
     Tree->OnStructureChange = nullptr;
-    Tree->ValidateNode(nullptr, false); // the next operation runs what waits
+    Tree->ValidateNode(nullptr, false); // the next operation frees it
     EXPECT_EQ(Tree->TotalCount(), 2u);
     EXPECT_TRUE(TreeAgrees(*Tree));
 }
@@ -506,25 +507,33 @@ TEST_F(ReentryTest, AMoveOrCopyOutlivesTheOtherTreeFreeingItsNode) {
 // ---------------------------------------------- reads that handlers change
 
 // A node read whole, moved out of the subtree still being read, left its
-// count behind: the tree counted one node too few.
-TEST_F(ReentryTest, ANodeMovedOutOfAReadKeepsTheCountsRight) {
-    Tree->SetRootNodeCount(2);
-    PLazyNode Source = Root(0);
-    Tree->SetChildCount(Source, 2);
-    Tree->SetChildCount(Source->FirstChild, 1);
-    fw::TMemoryStream S;
-    SaveForReading(S, Source);
-    int Loads = 0;
-    Tree->OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
-        Stream.ReadU32();
-        // The second child's turn: the first one's child has been read whole.
-        if (++Loads == 3 && N->PrevSibling && N->PrevSibling->FirstChild)
-            T->MoveTo(N->PrevSibling->FirstChild, T->RootNode(), amAddChildLast, false);
-    };
-    Tree->AddNodeFromStream(S, 2, Root(1));
-    Tree->OnLoadNode = nullptr;
-    EXPECT_EQ(Loads, 4);
-    EXPECT_TRUE(TreeAgrees(*Tree));
+// count behind: the tree counted one node too few. Deleted there, it stayed
+// in the count its parent had summed: one too many.
+TEST_F(ReentryTest, ANodeTakenOutOfAReadKeepsTheCountsRight) {
+    for (const bool Delete : {false, true}) {
+        SCOPED_TRACE(Delete ? "deleted" : "moved");
+        Tree->Clear();
+        Tree->SetRootNodeCount(2);
+        PLazyNode Source = Root(0);
+        Tree->SetChildCount(Source, 2);
+        Tree->SetChildCount(Source->FirstChild, 1);
+        fw::TMemoryStream S;
+        SaveForReading(S, Source);
+        int Loads = 0;
+        Tree->OnLoadNode = [&](TBaseLazyTree* T, PLazyNode N, fw::TStream& Stream) {
+            Stream.ReadU32();
+            // The second child's turn: the first one's child has been read whole.
+            if (++Loads != 3 || !N->PrevSibling || !N->PrevSibling->FirstChild) return;
+            if (Delete)
+                T->DeleteNode(N->PrevSibling->FirstChild);
+            else
+                T->MoveTo(N->PrevSibling->FirstChild, T->RootNode(), amAddChildLast, false);
+        };
+        Tree->AddNodeFromStream(S, 2, Root(1));
+        Tree->OnLoadNode = nullptr;
+        EXPECT_EQ(Loads, 4);
+        EXPECT_TRUE(TreeAgrees(*Tree));
+    }
 }
 
 // A load handler that adds children to the node it is given, still being
@@ -907,6 +916,91 @@ TEST_F(TwoTreesTest, WhatAnOperationHoldsOutlivesAnotherTreesHandler) {
     }
     Tree->OnSaveNode = nullptr;
     Other->OnBeforePaint = nullptr;
+}
+
+// -------------------------------------------- deletions, pastes and loads from handlers
+
+// Read-only set by a handler of a deletion already begun: the node goes with
+// both children (the focused and selected one among them), and the next
+// deletion is refused.
+TEST_F(ReentryViewTest, ReadOnlySetWhileANodeIsDeletedLetsThatDeletionFinish) {
+    Tree->TreeOptions()->SetSelectionOptions(Tree->SelectionOptions() | toMultiSelect);
+    Tree->ValidateNode(nullptr, true);
+    PLazyNode P = Top(0);
+    Tree->SetSelected(P, true);
+    Tree->SetSelected(P->LastChild, true);
+    Tree->SetFocusedNode(P->LastChild);
+    int Freed = 0;
+    Tree->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) { ++Freed; };
+    Tree->OnChange = [](TBaseLazyTree* T, PLazyNode) {
+        T->TreeOptions()->SetMiscOptions(T->MiscOptions() | toReadOnly);
+    };
+    Tree->DeleteNode(P);
+    EXPECT_EQ(Freed, 3);
+    EXPECT_EQ(Tree->SelectedCount(), 0);
+    EXPECT_EQ(Tree->FocusedNode(), nullptr);
+    Key(fw::VK_DOWN);
+    Tree->DeleteNode(Top(0));
+    EXPECT_EQ(Tree->RootNodeCount(), 2u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+    Tree->OnFreeNode = nullptr;
+}
+
+// A stream a handler loads: its error reaches the handler. One refused by
+// its header leaves the tree as it was; one damaged further on keeps the
+// top-level nodes read whole.
+TEST_F(ReentryViewTest, AStreamLoadedByAHandlerReportsItsErrorThere) {
+    Tree->ValidateNode(nullptr, true);
+    fw::TMemoryStream Good;
+    Tree->SaveToStream(Good);
+    std::vector<std::uint8_t> Wrong = Good.Data(), Cut = Good.Data();
+    Wrong[2] = 'X';
+    Cut.resize(Cut.size() - 3);
+    const std::vector<std::uint8_t>* Bytes = nullptr;
+    int Code = 0;
+    Tree->OnFocusChanged = [&](TBaseLazyTree* T, PLazyNode, int) {
+        if (!Bytes) return;
+        fw::TMemoryStream S(*std::exchange(Bytes, nullptr));
+        try {
+            T->LoadFromStream(S);
+        } catch (const ELazyTreeError& E) {
+            Code = E.HelpContext();
+        }
+    };
+    Bytes = &Wrong;
+    Tree->SetFocusedNode(Top(1));
+    EXPECT_EQ(Code, 2002);
+    EXPECT_EQ(Tree->TotalCount(), 7u);
+    Code = 0;
+    Bytes = &Cut;
+    Tree->SetFocusedNode(Top(2));
+    EXPECT_NE(Code, 0);
+    EXPECT_EQ(Tree->RootNodeCount(), 2u);
+    fw::ProcessMessages();
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
+// A free handler pastes beside the focused node while that node's children
+// go: their parent, the root, is being cleared and takes nothing, so the
+// paste inserts nothing and says so (the node it linked was lost, unfreed).
+TEST_F(TwoTreesTest, APasteBesideANodeWhoseChildrenGoInsertsNothing) {
+    Other->SetSelected(Other->GetFirst(), true);
+    Other->CopyToClipboard();
+    Tree->SetDefaultPasteMode(amInsertAfter);
+    Tree->ValidateNode(nullptr, true);
+    Tree->SetFocusedNode(Top(1));
+    int Frees = 0;
+    bool Pasted = true;
+    // The second node freed is the focused node's last child.
+    Tree->OnFreeNode = [&](TBaseLazyTree* T, PLazyNode) {
+        if (++Frees == 2) Pasted = T->PasteFromClipboard();
+    };
+    Tree->DeleteChildren(nullptr);
+    Tree->OnFreeNode = nullptr;
+    EXPECT_EQ(Frees, 7);
+    EXPECT_FALSE(Pasted);
+    EXPECT_EQ(Tree->TotalCount(), 0u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
 }
 
 } // namespace

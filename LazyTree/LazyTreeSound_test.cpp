@@ -501,6 +501,70 @@ TEST_F(SoundViewTest, ContentTallerThanAnOffsetReachesScrollsToItsDeepest) {
     ExpectTotals(*Tree);
 }
 
+// A text handler that measures text itself, then changes the font: the
+// redirect of the font's change notice, made again inside, called itself for
+// ever (and a handler that threw left it installed, wrapped at each paint).
+TEST_F(SoundViewTest, AFontChangeRedirectMadeInsideAnotherCallsThrough) {
+    bool Inner = true;
+    Tree->OnPaintText = [&](TBaseLazyTree*, fw::TCanvas* C, PLazyNode N, int Column, TLSTTextType) {
+        fw::TFont F;
+        fw::TRect R;
+        std::u16string Text;
+        if (std::exchange(Inner, false)) Tree->GetTextInfo(N, Column, F, R, Text);
+        C->Font().SetColor(fw::clRed);
+    };
+    fw::TFont Font;
+    fw::TRect R;
+    std::u16string Text;
+    Tree->GetTextInfo(Top(0), 0, Font, R, Text);
+    EXPECT_EQ(Font.Color(), fw::clRed);
+    Picture();
+    Tree->OnPaintText = nullptr;
+}
+
+// A chain 65,600 levels deep at the largest indent: the indentation lies past
+// what an int holds, and is held within reach as rows are measured, painted
+// and hit.
+TEST_F(SoundViewTest, TheIndentationOfADeepChainIsHeldWithinReach) {
+    Tree->OnInitNode = nullptr;
+    Tree->OnGetText = [](TBaseLazyTree*, PLazyNode, int, TLSTTextType, std::u16string& Text) {
+        Text = u"n"; // the fixture's name of a node walks up its levels
+    };
+    Tree->Clear();
+    PLazyNode Last = nullptr;
+    Tree->BeginUpdate();
+    for (int I = 0; I < 65600; ++I)
+        Last = Tree->AddChild(Last);
+    Tree->EndUpdate();
+    Tree->SetIndent(MaxExtent);
+    Tree->FullExpand();
+    Tree->ScrollIntoView(Last, false);
+    Picture();
+    const fw::TRect R = Tree->GetDisplayRect(Last, NoColumn, true);
+    EXPECT_GT(R.Left, INT32_MAX / 2);
+    THitInfo Hit;
+    Tree->GetHitTestInfoAt(10, R.Top + 2, true, Hit);
+    EXPECT_EQ(Hit.HitNode, Last);
+    EXPECT_TRUE(Hit.HitPositions & hpOnItemIndent);
+}
+
+// Tri-state boxes down a chain 100,000 deep: checking the top reaches the
+// deepest box and unchecking the deepest reaches the top, with no call per level.
+TEST_F(SoundTest, CheckStatesTravelAChainAHundredThousandDeep) {
+    Tree->TreeOptions()->SetMiscOptions(Tree->MiscOptions() | toCheckSupport);
+    Tree->TreeOptions()->SetAutoOptions(Tree->AutoOptions() | toAutoTristateTracking);
+    PLazyNode Last = nullptr;
+    for (int I = 0; I < 100000; ++I) {
+        Last = Tree->AddChild(Last);
+        Tree->SetCheckType(Last, ctTriStateCheckBox);
+    }
+    PLazyNode First = Tree->GetFirstNoInit();
+    Tree->SetCheckState(First, csCheckedNormal);
+    EXPECT_EQ(Last->CheckState, csCheckedNormal);
+    Tree->SetCheckState(Last, csUncheckedNormal);
+    EXPECT_EQ(First->CheckState, csUncheckedNormal);
+}
+
 // ------------------------------------------------------- throwing handlers
 
 TEST_F(SoundTest, AThrowingUpdateEndReachesTheCallerWithTheLockLeft) {
@@ -1065,6 +1129,39 @@ TEST_F(StreamSoundTest, ACopyThatFailsPartWayTakesItsNodesBack) {
 }
 
 // --------------------------------------------------------------- deep chains
+
+// A read into an initialised node from a stream of a node never touched, and
+// a node moved below a node never touched: the nodes keep being initialised
+// (each is freed with its OnFreeNode), and a save writes every node there is.
+TEST_F(StreamSoundTest, ASaveWritesEveryNodeThatExists) {
+    auto AsTheyStand = [](TBaseLazyTree& T) { // saved without being initialised first
+        T.TreeOptions()->SetMiscOptions(T.MiscOptions() & ~toInitOnSave);
+    };
+    auto Untouched = ValueTree();
+    AsTheyStand(*Untouched);
+    Untouched->SetRootNodeCount(1);
+    TMemoryStream S(Saved(*Untouched));
+    auto T = ValueTree();
+    AsTheyStand(*T);
+    PLazyNode X = T->AddChild(nullptr, 1);
+    T->AddChild(X, 2);
+    T->AddChild(X, 3);
+    T->ValidateNode(nullptr, true);
+    S.SetPosition(16);
+    T->AddNodeFromStream(S, 2, X);
+    EXPECT_TRUE(X->States & vsInitialized);
+    PLazyNode Y = T->AddChild(nullptr, 4);
+    T->MoveTo(T->AddChild(nullptr, 5), Y, amAddChildLast, false);
+    ASSERT_FALSE(Y->States & vsInitialized);
+    auto Copy = ValueTree();
+    ASSERT_TRUE(LoadInto(*Copy, Saved(*T)));
+    EXPECT_EQ(Shape(*Copy), Shape(*T));
+    int Freed = 0;
+    T->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) { ++Freed; };
+    T->Clear();
+    T->OnFreeNode = nullptr;
+    EXPECT_EQ(Freed, 5);
+}
 
 // A chain as deep as the stream reader allows: every walk over it runs
 // without a call stack per level.

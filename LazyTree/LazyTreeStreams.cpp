@@ -42,7 +42,8 @@ void WriteHeader(TStream& Stream, std::uint32_t Type, std::int32_t Size) {
 // Links a node being read behind its parent's last child; the totals wait
 // until the node has been read whole.
 void LinkRaw(PLazyNode Node, PLazyNode Parent) {
-    Node->Internal |= lt::nfRaw;
+    // Below a node deleted meanwhile the read goes on, into nodes that go with it.
+    Node->Internal |= lt::nfRaw | (Parent->Internal & lt::nfDoomed);
     lt::ChainLast(Node, Parent);
     ++Parent->ChildCount;
     Parent->States |= vsHasChildren;
@@ -135,8 +136,8 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         }
         ShallowChunks(N, Scratch);
         const std::vector<std::uint8_t>& Bytes = Scratch.Data();
-        TWriteFrame F{(N->States & vsInitialized) ? N->FirstChild : nullptr, Stream.Position(), 0,
-                      Tails.size(), 0};
+        // Every node that exists is written, below a node never touched too.
+        TWriteFrame F{N->FirstChild, Stream.Position(), 0, Tails.size(), 0};
         WriteHeader(Stream, NodeChunk, 0);
         F.BaseStart = Stream.Position();
         Stream.Write(Bytes.data(), BasePart);
@@ -154,8 +155,7 @@ void TBaseLazyTree::WriteNode(TStream& Stream, PLazyNode Node) {
         const TWriteFrame F = Frames.back();
         Frames.pop_back();
         // The save handlers may have changed the children since the count was
-        // taken (and a node never initialised writes none): the stream says
-        // what it holds.
+        // taken: the stream says what it holds.
         const std::int64_t End = Stream.Position();
         Stream.SetPosition(F.BaseStart + static_cast<std::int64_t>(sizeof(TChunkHeader)));
         Stream.WriteU32(F.Written);
@@ -180,7 +180,7 @@ void TBaseLazyTree::WriteChunks(TStream& Stream, PLazyNode Node) {
     Base.Reserved = 0;
     Stream.Write(&Base, sizeof(Base));
     // The running writer puts the children in itself.
-    if ((Node->States & vsInitialized) && !FShallowWrite)
+    if (!FShallowWrite)
         for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
             WriteNode(Stream, Run);
     PatchChunkSize(Stream, Start, Stream.Position());
@@ -204,20 +204,10 @@ void TBaseLazyTree::LoadFromFile(const std::string& FileName) {
 
 void TBaseLazyTree::LoadFromStream(TStream& Stream) {
     if (ReadOnly()) return;
-    if (DeletionsWait()) {
-        // It clears the tree first: asked for by a handler, it waits
-        // like every deletion, with the stream's bytes taken now.
-        std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(
-            std::max<std::int64_t>(Stream.Size() - Stream.Position(), 0)));
-        if (!Bytes.empty()) ReadExact(Stream, Bytes.data(), Bytes.size());
-        DeletionMayRun(nullptr, [this, Bytes] {
-            TMemoryStream Copy(Bytes);
-            LoadFromStream(Copy);
-        });
-        return;
-    }
+    RefuseWhileIterating();
     lt::TBusyScope Busy(*this);
-    ClearNow();
+    // The header is checked before the tree is cleared: a stream refused
+    // leaves the tree as it was.
     std::uint8_t Magic[MagicSize];
     if (Stream.Read(Magic, MagicSize) < MagicSize) ShowError(SStreamTooSmall, hcTFStreamTooSmall);
     auto Unit = [&](int I) {
@@ -228,6 +218,7 @@ void TBaseLazyTree::LoadFromStream(TStream& Stream) {
         ShowError(SWrongStreamFormat, hcTFWrongStreamFormat);
     std::uint32_t Version = Unit(3);
     if (Version >= 3) ShowError(SWrongStreamVersion, hcTFWrongStreamVersion);
+    ClearNow();
     TUpdateScope Update(*this);
     std::uint32_t Count = 0x7FFFFFFF;
     if (Version == 2) {
@@ -367,28 +358,17 @@ void TBaseLazyTree::FinishReadNode(PLazyNode Node, bool Linked) {
 
 void TBaseLazyTree::DropUnfinishedReads(std::vector<TReadFrame>& Frames) {
     if (Frames.empty()) return;
-    // The unfinished child of the node read into goes with all below it; what
-    // was read whole below that node stays until its caller decides.
-    if (Frames.size() > 1) {
+    // The unfinished child of the node read into goes with all below it
+    // (unless a handler deleted it meanwhile: it goes with that deletion);
+    // what was read whole below that node stays until its caller decides.
+    if (Frames.size() > 1 && !lt::Doomed(Frames[1].Node)) {
         PLazyNode Top = Frames[0].Node;
         PLazyNode Dropped = Frames[1].Node;
         // A handler may have added to the node read into since: what follows
         // the dropped child stays, numbered afresh.
-        if (Dropped->PrevSibling)
-            Dropped->PrevSibling->NextSibling = Dropped->NextSibling;
-        else
-            Top->FirstChild = Dropped->NextSibling;
-        if (Dropped->NextSibling)
-            Dropped->NextSibling->PrevSibling = Dropped->PrevSibling;
-        else
-            Top->LastChild = Dropped->PrevSibling;
-        for (PLazyNode After = Dropped->NextSibling; After; After = After->NextSibling)
-            --After->Index;
-        Dropped->NextSibling = nullptr;
         --Top->ChildCount;
+        lt::Unchain(Dropped, true);
         NoteStructureChange();
-        Dropped->Parent = nullptr;
-        Dropped->PrevSibling = nullptr;
         Dropped->States |= vsClearing;
         FreeDescendants(Dropped);
         DoFreeNode(Dropped);
@@ -507,7 +487,10 @@ void TBaseLazyTree::TakeStoredStates(PLazyNode Node, TLazyNodeStates States) {
         else
             InternalRemoveFromSelection(Node);
     }
-    Node->States = static_cast<TLazyNodeStates>(States | (Node->States & vsHasChildren));
+    // A node initialised (or given its initial data) stays so: OnInitNode ran
+    // for it, OnFreeNode will, and a save writes what it holds.
+    constexpr TLazyNodeStates Kept = vsHasChildren | vsInitialized | vsInitialUserData;
+    Node->States = static_cast<TLazyNodeStates>(States | (Node->States & Kept));
 }
 
 void TBaseLazyTree::SkipNode(TStream& Stream) {
@@ -564,7 +547,7 @@ void TBaseLazyTree::AddNodeFromStream(TStream& Stream, std::uint32_t Version, PL
         FixLoadedSelection(Node);
         RowsShownChanged(Node != FRoot && ((Before ^ Node->States) & vsVisible) ? Node->Parent
                                                                                  : nullptr);
-        if ((Before & vsSelected) && !(Node->States & vsSelected)) Change(Node);
+        if ((Before & vsSelected) && !(Node->States & vsSelected) && !Doomed(Node)) Change(Node);
     };
     try {
         ReadNode(Stream, Version, Node);
@@ -586,6 +569,7 @@ void TBaseLazyTree::AddNewNodeFromStream(TStream& Stream, std::uint32_t Version,
 
 void TBaseLazyTree::FixLoadedSelection(PLazyNode Node) {
     ClearTempCache();
+    if (Doomed(Node)) return; // deleted while read: nothing it holds is selected
     PLazyNode Stop = nullptr;
     if (Node != FRoot)
         for (PLazyNode Up = Node; Up != FRoot; Up = Up->Parent)

@@ -300,7 +300,8 @@ void TBaseLazyTree::InterruptValidation() {
     // to tell it so: let its messages through until it lets go of the tree.
     bool WasTaken = InState(tsValidating) || W->CurrentTree() == this;
     // What the messages taken here run counts as a handler's: whatever
-    // operation called this still holds its nodes, so deletions wait.
+    // operation called this still holds its nodes, so what they delete keeps
+    // its memory until that operation ends.
     lt::TBusyScope Messages(*this, TBusyKind::Handler);
     // Sleeps between the worker's messages: it wakes this thread when it
     // sends one and when it lets go of the tree. A handler that throws on the

@@ -549,7 +549,7 @@ void Workout::AfterStep(const std::string& What) {
             while (T->UpdateCount() > 0)
                 T->EndUpdate();
         }
-    // The worker finishes with every tree; queued deletions run.
+    // The worker finishes with every tree; deleted nodes are freed.
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         fw::ProcessMessages();

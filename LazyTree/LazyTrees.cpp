@@ -116,33 +116,35 @@ TBaseLazyTree::~TBaseLazyTree() {
     } catch (...) {
         fw::ReportLeaveStepError();
     }
-    try {
-        ClearNow();
-    } catch (...) {
-        fw::ReportLeaveStepError();
+    for (auto Step : {&TBaseLazyTree::ClearNow, &TBaseLazyTree::FreeDoomed}) {
+        try {
+            (this->*Step)();
+        } catch (...) {
+            fw::ReportLeaveStepError();
+        }
     }
     // Its state handler may still run here: the root stays until the last step.
     DropThreadReference(this);
     FHeader.reset();
-    if (FRoot) {
-        // Nodes a handler added after the last clear go without handlers.
-        for (PLazyNode Run = FRoot;;) {
-            if (PLazyNode Child = Run->LastChild) {
-                Run = Child;
-                continue;
-            }
-            if (Run == FRoot) break;
-            PLazyNode Parent = Run->Parent;
-            Parent->LastChild = Run->PrevSibling;
-            if (Run->PrevSibling)
-                Run->PrevSibling->NextSibling = nullptr;
-            else
-                Parent->FirstChild = nullptr;
-            FreeNodeBlock(Run);
-            Run = Parent;
+    // Nodes a handler added after the last clear, or deleted after the last
+    // free, go without handlers.
+    for (PLazyNode Top : FDoomed)
+        FreeSubtreeBlocks(Top);
+    if (FRoot) FreeSubtreeBlocks(FRoot);
+    FRoot = nullptr;
+}
+
+void TBaseLazyTree::FreeSubtreeBlocks(PLazyNode Top) {
+    for (PLazyNode Run = Top;;) {
+        if (PLazyNode Child = Run->LastChild) {
+            Run = Child;
+            continue;
         }
-        FreeNodeBlock(FRoot);
-        FRoot = nullptr;
+        PLazyNode Parent = Run == Top ? nullptr : Run->Parent;
+        if (Parent) Unchain(Run, false);
+        FreeNodeBlock(Run);
+        if (!Parent) return;
+        Run = Parent;
     }
 }
 
@@ -226,6 +228,12 @@ void TBaseLazyTree::FreeNodeBlock(PLazyNode Node) {
 void TBaseLazyTree::AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative) {
     std::int64_t Diff = Relative ? Value : Value - static_cast<std::int64_t>(NodeTotalCount(Node));
     if (Diff == 0) return;
+    // A deleted node whose memory waits is out of the tree: its changes stay with it.
+    if (Node->Internal & nfDoomed) {
+        if (!(Node->Internal & nfCountStale))
+            Node->CachedTotalCount = static_cast<std::uint32_t>(Node->CachedTotalCount + Diff);
+        return;
+    }
     FRoot->CachedTotalCount = static_cast<std::uint32_t>(FRoot->CachedTotalCount + Diff);
     if (Node == FRoot) return;
     if (!(Node->Internal & nfCountStale))
@@ -286,10 +294,7 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     if (NewChildCount < Node->ChildCount) {
         // A node whose children are being freed loses none but those.
         if (Node->States & (vsClearing | vsDeleting)) return;
-        if (!DeletionMayRun(Node, [this, Node, NewChildCount] {
-                SetChildCount(Node, NewChildCount);
-            }))
-            return;
+        RefuseWhileIterating();
     }
     lt::TBusyScope Busy(*this);
     if (NewChildCount > Node->ChildCount) {
@@ -300,10 +305,19 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
     } else {
         InterruptValidation();
         // The handlers of each deletion may add children again: no more go
-        // than were too many when asked.
-        for (std::uint32_t Excess = Node->ChildCount - NewChildCount;
-             Excess > 0 && Node->ChildCount > NewChildCount && Node->LastChild; --Excess)
-            DeleteNodeNow(Node->LastChild, true);
+        // than were too many when asked. A child whose deletion runs already
+        // goes with that one, and is not counted.
+        std::uint32_t Excess = 0;
+        for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+            Excess += DeletionRuns(Run) ? 0 : 1;
+        for (Excess = Excess > NewChildCount ? Excess - NewChildCount : 0;
+             Excess > 0 && Node->ChildCount > NewChildCount; --Excess) {
+            PLazyNode Last = Node->LastChild;
+            while (Last && DeletionRuns(Last))
+                Last = Last->PrevSibling;
+            if (!Last) break;
+            DeleteNodeNow(Last, true);
+        }
     }
     if (FUpdateCount == 0) {
         InvalidateCache();
@@ -371,18 +385,16 @@ void TBaseLazyTree::DeleteChildren(PLazyNode Node, bool ResetHasChildren) {
     if (!Node) Node = FRoot;
     if (Node->ChildCount == 0 && !Node->FirstChild) return;
     if (ReadOnly() || (Node->States & (vsClearing | vsDeleting))) return;
-    if (!DeletionMayRun(Node, [this, Node, ResetHasChildren] {
-            DeleteChildren(Node, ResetHasChildren);
-        }))
-        return;
     DeleteChildrenNow(Node, ResetHasChildren);
 }
 
 void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
     if (Node->ChildCount == 0 && !Node->FirstChild) return;
-    if (ReadOnly() && !Destroying()) return;
-    LTAssert(!InState(tsIterating),
-             "Deleting nodes during tree iteration leads to invalid pointers.");
+    RefuseWhileIterating();
+    if (DeletionsWait()) {
+        DetachChildren(Node, ResetHasChildren);
+        return;
+    }
     lt::TBusyScope Busy(*this);
     int OldX = FOffsetX, OldY = FOffsetY;
     {
@@ -398,9 +410,9 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
             AdjustTotalHeight(Node, Node->NodeHeight, false);
         NoteRowsChanged();
         Node->States |= vsClearing;
-        // Counted as they go: free handlers may add below nodes not yet freed,
-        // or move such nodes out.
-        const std::uint32_t Removed = FreeDescendants(Node);
+        // Counted as they go: free handlers may move nodes not yet freed out,
+        // or delete the node itself.
+        FreeDescendants(Node);
         Node->States &= ~vsClearing;
         if (ResetHasChildren) Node->States &= ~vsHasChildren;
         if (Node != FRoot) Node->States &= ~vsExpanded;
@@ -409,9 +421,7 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
         Node->LastChild = nullptr;
         if (Node != FRoot && !(Node->States & vsDeleting)) {
             // No handler runs before both totals are right again. The node's
-            // own count is 1 now, whatever a recount read halfway (the nodes
-            // freed by then were gone from it).
-            AdjustTotalCount(Node, -static_cast<std::int64_t>(Removed), true);
+            // own count is 1 now, whatever a recount read halfway.
             Node->CachedTotalCount = 1;
             Node->Internal &= static_cast<std::uint8_t>(~nfCountStale);
             AdjustTotalHeight(Node, Node->NodeHeight, false);
@@ -435,10 +445,9 @@ void TBaseLazyTree::DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren) {
     StructureChange(Node == FRoot ? nullptr : Node, crChildDeleted);
 }
 
-std::uint32_t TBaseLazyTree::FreeDescendants(PLazyNode Node) {
+void TBaseLazyTree::FreeDescendants(PLazyNode Node) {
     // Down the last children, freeing each node once its own children are gone:
     // the order of the recursive definition without its stack.
-    std::uint32_t Freed = 0;
     PLazyNode Run = Node;
     for (;;) {
         if (PLazyNode Child = Run->LastChild) {
@@ -446,21 +455,21 @@ std::uint32_t TBaseLazyTree::FreeDescendants(PLazyNode Node) {
             Run = Child;
             continue;
         }
-        if (Run == Node) return Freed;
+        if (Run == Node) return;
         PLazyNode Parent = Run->Parent;
         FreeClearedLeaf(Run);
-        ++Freed;
         Run = Parent;
     }
 }
 
 void TBaseLazyTree::FreeClearedLeaf(PLazyNode Node) {
-    PLazyNode Parent = Node->Parent;
     // The node goes whatever its handlers do, and so do the others of the
     // same walk: an exception passed on would stop the walk halfway, its
     // nodes marked and its counts half done. It is reported as a leave step's.
     try {
-        if (Node->ChildCount > 0) StructureChange(Node, crChildDeleted);
+        // A deleted node's change was told when it left the tree.
+        if (Node->ChildCount > 0 && !(Node->Internal & nfDoomed))
+            StructureChange(Node, crChildDeleted);
         if (Node->States & vsSelected) MarkForRemoval(Node);
         if (InState(tsHint)) DoStateChange({}, {tsHint});
     } catch (...) {
@@ -476,14 +485,11 @@ void TBaseLazyTree::FreeClearedLeaf(PLazyNode Node) {
         }
     }
     if (Node == FRangeAnchor) ResetRangeAnchor();
-    // Always the last child: its parent's list loses its end.
-    Parent->LastChild = Node->PrevSibling;
-    if (Node->PrevSibling)
-        Node->PrevSibling->NextSibling = nullptr;
-    else
-        Parent->FirstChild = nullptr;
-    Node->Parent = nullptr;
-    Node->PrevSibling = nullptr;
+    // Each node leaves the counts as it goes (a deleted one, or one being
+    // read, is in none), so they hold when a handler takes a node out halfway.
+    if (!(Node->Internal & (nfRaw | nfDoomed))) AdjustTotalCount(Node->Parent, -1, true);
+    // Its parent's last child, unless a handler linked a node behind it.
+    Unchain(Node, false);
     NoteStructureChange();
     DoFreeNode(Node);
 }
@@ -629,7 +635,8 @@ int TBaseLazyTree::CompareNodePositions(PLazyNode Node1, PLazyNode Node2) const 
         Node2 = Node2->Parent;
         --L2;
     }
-    while (Node1->Parent != Node2->Parent) {
+    // A node out of the tree (deleted, its memory waiting) meets the other at no parent.
+    while (Node1->Parent != Node2->Parent && Node1->Parent && Node2->Parent) {
         Node1 = Node1->Parent;
         Node2 = Node2->Parent;
     }
@@ -752,15 +759,17 @@ PLazyNode TBaseLazyTree::AddChild(PLazyNode Parent, std::uint32_t UserData) {
 
 void TBaseLazyTree::DeleteNode(PLazyNode Node, bool Reindex) {
     if (!Node || Node == FRoot || ReadOnly()) return;
-    LTAssert(!InState(tsIterating),
-             "Deleting nodes during tree iteration leads to invalid pointers.");
-    // A node whose deletion is already running goes anyway.
-    if ((Node->States & vsDeleting) || (Node->Internal & nfGoing)) return;
-    if (!DeletionMayRun(Node, [this, Node, Reindex] { DeleteNode(Node, Reindex); }, true)) return;
+    RefuseWhileIterating();
     DeleteNodeNow(Node, Reindex);
 }
 
 void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
+    // A node whose deletion is already running, or done (a handler's), goes anyway.
+    if (!Node->Parent || DeletionRuns(Node) || Doomed(Node)) return;
+    if (DeletionsWait()) {
+        DetachNode(Node, Reindex);
+        return;
+    }
     lt::TBusyScope Busy(*this);
     // While it goes the node takes no children and is not moved; a failure
     // before it is unlinked leaves it as it was.
@@ -803,7 +812,7 @@ void TBaseLazyTree::DeleteNodeNow(PLazyNode Node, bool Reindex) {
 
 void TBaseLazyTree::DeleteSelectedNodes() {
     if (FSelectionCount == 0 || ReadOnly()) return;
-    if (!DeletionMayRun(nullptr, [this] { DeleteSelectedNodes(); })) return;
+    RefuseWhileIterating();
     lt::TBusyScope Busy(*this);
     TUpdateScope U(*this);
     TNodeArray Nodes = GetSortedSelection(true);
@@ -831,9 +840,7 @@ void TBaseLazyTree::DeleteSelectedNodes() {
 void TBaseLazyTree::Clear() {
     if (ReadOnly() && !Destroying()) return;
     if (FRoot->States & vsClearing) return;
-    // Asked for by a handler while the tree goes too: whatever the handler's
-    // caller holds stays until the destructor's own clear.
-    if (!DeletionMayRun(nullptr, [this] { Clear(); })) return;
+    RefuseWhileIterating();
     ClearNow();
 }
 
@@ -876,7 +883,7 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
     // ended last need not have been an update's.
     if (FBusyCount == 0 && FUpdateCount == 0 && FSelectionMarked) PackSelection();
     if (FBusyCount == 0 && FScrollBarsWanted) UpdateWantedScrollBars();
-    if (FBusyCount != 0 || (FDeferred.empty() && !FCacheWanted)) return;
+    if (FBusyCount != 0 || (FDeferred.empty() && FDoomed.empty() && !FCacheWanted)) return;
     if (Kind == TBusyKind::Operation) {
         RunDeferred();
         if (FCacheWanted && FBusyCount == 0) {
@@ -886,7 +893,7 @@ void TBaseLazyTree::LeaveBusy(TBusyKind Kind) {
         return;
     }
     // A handler called outside every operation, or a node handed back: whoever
-    // called may still hold the node, so the deletions wait for the message
+    // called may still hold the node, so its memory waits for the message
     // loop (or, with no window, for the end of the next operation).
     if (HandleAllocated() && !FDeferredPosted) {
         FDeferredPosted = true;
@@ -913,38 +920,181 @@ bool TBaseLazyTree::DeletionsWait() const {
     return FHandlerDepth > 0 || (FBusyCount > 0 && fw::HandlerDepth() > FBusyBase);
 }
 
-bool TBaseLazyTree::DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms) {
+bool TBaseLazyTree::DeferWhileBusy(std::function<void()> Run) {
     if (!DeletionsWait()) return false;
-    FDeferred.push_back({Node, std::move(Run), Dooms});
-    // Until it goes the node takes no children, and what watches it counts it gone.
-    if (Dooms) Node->Internal |= nfDoomed;
+    FDeferred.push_back(std::move(Run));
     return true;
 }
 
-bool TBaseLazyTree::DeletionMayRun(PLazyNode Node, std::function<void()> Run, bool Dooms) {
+void TBaseLazyTree::RefuseWhileIterating() const {
     LTAssert(!InState(tsIterating),
              "Deleting nodes during tree iteration leads to invalid pointers.");
-    return !DeferWhileHandling(Node, std::move(Run), Dooms);
 }
 
 void TBaseLazyTree::RunDeferred() {
     // Each runs as an operation of its own (the tree is not busy meanwhile);
-    // a deletion's own handlers queue theirs behind it, for this loop.
+    // the handlers of a column's deletion or of a free queue theirs behind
+    // it, for this loop.
     if (FRunningDeferred) return;
     FRunningDeferred = true;
     // One that throws stops the loop: the rest wait for the message loop.
     fw::TScopeExit Done([this] {
         FRunningDeferred = false;
-        if (!FDeferred.empty() && HandleAllocated() && !FDeferredPosted) {
+        if ((!FDeferred.empty() || !FDoomed.empty()) && HandleAllocated() && !FDeferredPosted) {
             FDeferredPosted = true;
             fw::PostMessage(Handle(), lt::CM_RUNDEFERRED, 0, 0);
         }
     });
-    while (!FDeferred.empty()) {
-        TDeferredDeletion D = std::move(FDeferred.front());
+    while (!FDeferred.empty() || !FDoomed.empty()) {
+        if (FDeferred.empty()) {
+            FreeDoomed();
+            continue;
+        }
+        std::function<void()> Run = std::move(FDeferred.front());
         FDeferred.pop_front();
-        if (D.Dooms) D.Node->Internal &= static_cast<std::uint8_t>(~nfDoomed);
-        D.Run();
+        Run();
+    }
+}
+
+// ------------------------------------------ deletions while handlers hold nodes
+
+bool TBaseLazyTree::DoomSubtree(PLazyNode Top) {
+    // Pre-order without a call stack; no handler runs.
+    bool Focused = false, Anchor = false;
+    for (PLazyNode Run = Top; Run;) {
+        Run->Internal |= nfDoomed;
+        Focused = Focused || Run == FFocusedNode;
+        Anchor = Anchor || Run == FRangeAnchor;
+        if (Run->States & vsSelected) MarkForRemoval(Run);
+        ForgetNode(Run);
+        if (Run->FirstChild) {
+            Run = Run->FirstChild;
+            continue;
+        }
+        while (Run != Top && !Run->NextSibling)
+            Run = Run->Parent;
+        Run = Run == Top ? nullptr : Run->NextSibling;
+    }
+    if (Anchor) ResetRangeAnchor();
+    return Focused;
+}
+
+void TBaseLazyTree::TakeOut(PLazyNode Node, bool Reindex) {
+    if (!(Node->Internal & nfRaw)) {
+        UnlinkNode(Node, true, Reindex);
+        return;
+    }
+    // A node being read is in no total of the tree yet: its links go, and
+    // what the nodes read whole above it summed of it (the others sum their
+    // children when they are read whole).
+    const std::uint32_t Count = NodeTotalCount(Node);
+    std::uint32_t Height = (Node->States & vsVisible) ? Node->TotalHeight : 0;
+    PLazyNode Parent = Node->Parent;
+    --Parent->ChildCount;
+    Unchain(Node, Reindex);
+    for (PLazyNode Run = Parent; Run && (Run->Internal & nfRaw); Run = Run->Parent) {
+        Run->CachedTotalCount -= Count;
+        if (!(Run->States & vsExpanded)) Height = 0;
+        Run->TotalHeight -= Height;
+        if (!(Run->States & vsVisible)) Height = 0;
+    }
+    NoteStructureChange();
+    NoteRowsChanged();
+}
+
+void TBaseLazyTree::DetachNode(PLazyNode Node, bool Reindex) {
+    lt::TBusyScope Busy(*this);
+    InterruptValidation();
+    // Its messages may have run handlers: the node is taken as it is now.
+    if (!Node->Parent || DeletionRuns(Node) || Doomed(Node)) return;
+    PLazyNode Parent = Node->Parent;
+    const bool ParentClearing = (Parent->States & vsClearing) != 0;
+    const bool WasSelected = (Node->States & vsSelected) != 0;
+    // No handler runs until the tree holds none of the subtree.
+    const bool Focused = DoomSubtree(Node);
+    TakeOut(Node, Reindex);
+    FDoomed.push_back(Node);
+    if (FUpdateCount == 0 && FSelectionMarked) PackSelection();
+    // Then what the deletion tells, as one that frees at once tells it.
+    if (!ParentClearing) StructureChange(Parent == FRoot ? nullptr : Parent, crChildDeleted);
+    if (WasSelected && FUpdateCount == 0) {
+        TStateScope S(*this, tsSynchMode, InState(tsSynchMode));
+        Change(Node);
+        S.Leave();
+    }
+    AfterDetach(Focused);
+}
+
+void TBaseLazyTree::DetachChildren(PLazyNode Node, bool ResetHasChildren) {
+    lt::TBusyScope Busy(*this);
+    InterruptValidation();
+    if ((Node->States & (vsClearing | vsDeleting)) || Doomed(Node)) return;
+    // Children whose own deletion runs finish it; children being read are in
+    // no total yet. No handler runs until the tree holds none of the rest.
+    const bool Shown = (Node == FRoot || FullyVisible(Node)) && (Node->States & vsExpanded);
+    std::int64_t Count = 0, Height = 0;
+    std::uint32_t Rows = 0;
+    bool Focused = false;
+    for (PLazyNode Run = Node->FirstChild; Run;) {
+        PLazyNode Next = Run->NextSibling;
+        if (!DeletionRuns(Run)) {
+            Focused = DoomSubtree(Run) || Focused;
+            if (!(Run->Internal & nfRaw)) {
+                Count += NodeTotalCount(Run);
+                if (Run->States & vsVisible) {
+                    Height += Run->TotalHeight;
+                    if (Shown) Rows += 1 + CountVisibleChildren(Run);
+                }
+            }
+            --Node->ChildCount;
+            Unchain(Run, false);
+            FDoomed.push_back(Run);
+        }
+        Run = Next;
+    }
+    std::uint32_t Index = 0;
+    for (PLazyNode Run = Node->FirstChild; Run; Run = Run->NextSibling)
+        Run->Index = Index++;
+    FVisibleCount -= Rows;
+    AdjustTotalCount(Node, -Count, true);
+    if (Node->States & vsExpanded) AdjustTotalHeight(Node, -Height, true);
+    if (!Node->FirstChild) {
+        Node->ChildCount = 0;
+        if (ResetHasChildren) Node->States &= ~vsHasChildren;
+        if (Node != FRoot) Node->States &= ~vsExpanded;
+    }
+    NoteStructureChange();
+    NoteRowsChanged();
+    if (FUpdateCount == 0 && FSelectionMarked) PackSelection();
+    StructureChange(Node == FRoot ? nullptr : Node, crChildDeleted);
+    AfterDetach(Focused);
+}
+
+void TBaseLazyTree::AfterDetach(bool Focused) {
+    // The focus went with the nodes; so does an edit of the focused node.
+    if (Focused) {
+        if (InState(tsEditing) || InState(tsEditPending)) CancelEditNode();
+        DoFocusChange(FFocusedNode, FFocusedColumn);
+    }
+    if (InState(tsHint)) DoStateChange({}, {tsHint});
+    MarkValidationNeeded();
+    if (FUpdateCount == 0) {
+        InvalidateCache();
+        UpdateScrollBars(true);
+        Invalidate();
+    }
+}
+
+void TBaseLazyTree::FreeDoomed() {
+    // Deepest and last first, each with its OnFreeNode; the nodes of a
+    // doomed subtree take no children and stay put, and what the handlers
+    // delete meanwhile joins the list.
+    while (!FDoomed.empty()) {
+        PLazyNode Top = FDoomed.back();
+        FDoomed.pop_back();
+        Top->States |= vsDeleting | vsClearing;
+        FreeDescendants(Top);
+        DoFreeNode(Top);
     }
 }
 
@@ -970,8 +1120,8 @@ bool TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     if (Source == Target && !(ChildrenOnly && (Mode == amInsertBefore || Mode == amInsertAfter)))
         return false;
     PLazyNode EventTarget = Target == TargetTree->FRoot ? nullptr : Target;
-    // Handlers of this tree wait with their deletions until the move ends;
-    // those of another tree do not: its target is used while it lives.
+    // What handlers of this tree delete keeps its memory until the move ends;
+    // another tree frees at once: its target is used while it lives.
     lt::TNodeWatch TargetLive(*TargetTree, {Target});
     auto TargetGone = [&] { return Target != TargetTree->FRoot && !TargetLive.Alive(Target); };
     if (!DoNodeMoving(Source, EventTarget) || TargetGone()) return false;
@@ -990,7 +1140,7 @@ bool TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     TNodeArray Held = Sources;
     Held.push_back(Source);
     lt::TNodeWatch Live(*this, Held);
-    // Only the sources that arrived leave this tree (when this operation ends).
+    // Only the sources that arrived leave this tree.
     std::vector<PLazyNode> Arrived;
     const bool Beside = Mode == amInsertBefore || Mode == amInsertAfter;
     for (PLazyNode S : Sources) {
@@ -1061,11 +1211,15 @@ void TBaseLazyTree::ResetNode(PLazyNode Node) {
         Clear();
         return;
     }
-    if (!DeletionMayRun(Node, [this, Node] { ResetNode(Node); })) return;
+    // A deleted node keeps what it had (its handler may delete it too); a
+    // read-only tree keeps the children.
+    if (Doomed(Node)) return;
+    RefuseWhileIterating();
     lt::TBusyScope Busy(*this);
     if (InState(tsEditing)) CancelEditNode();
     DoReset(Node);
-    DeleteChildrenNow(Node, false);
+    if (Doomed(Node)) return;
+    if (!ReadOnly()) DeleteChildrenNow(Node, false);
     // Handlers at the deletion's end may have added children and expanded the
     // node again: it is collapsed with its totals, not by its flag alone, and
     // keeps the button of children it has.

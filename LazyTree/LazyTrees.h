@@ -116,28 +116,30 @@ public:
     virtual void Assign(const TBaseLazyTree& Source);
 
     // ---- handlers and operations that hold nodes (docs/tree.md, "re-entrancy")
-    // Deletions asked for while a handler, a walk's callback or a message
+    // A deletion asked for while a handler, a walk's callback or a message
     // handled inside an operation runs (DeleteNode, DeleteChildren, Clear,
-    // shrinking child counts, ...) wait until the outermost operation that
-    // holds nodes has finished; a queued node freed meanwhile drops out. A
-    // walk refuses them. Every other change bumps StructureStamp(): whoever
-    // keeps a position, a chain or a count across a handler checks it.
+    // shrinking child counts, ...) takes its nodes out of the tree at once;
+    // only their memory (and OnFreeNode) waits until the outermost operation
+    // that may hold them has finished. A walk refuses them. Every change
+    // bumps StructureStamp(): whoever keeps a position, a chain or a count
+    // across a handler checks it.
     enum class TBusyKind : std::uint8_t {
-        Operation, // its outermost end runs the queued deletions
-        Handler,   // a handler, a walk's callback or a nested message: they wait
-        Hold       // hands back a node: frees none, leaves the queue for later
+        Operation, // its outermost end frees what waits
+        Handler,   // a handler, a walk's callback or a nested message
+        Hold       // hands back a node: frees none, leaves that for later
     };
     void EnterBusy(TBusyKind Kind);
     void LeaveBusy(TBusyKind Kind);
     void UpdateWantedScrollBars();
     bool HandlerRunning() const { return FHandlerDepth > 0; }
-    // Whether a deletion asked for now waits for the operations running (see above).
+    // Whether the memory of nodes deleted now waits for the operations running (see above).
     bool DeletionsWait() const;
-    std::size_t DeferredDeletions() const { return FDeferred.size(); }
+    // Queued column deletions and deleted nodes whose memory waits.
+    std::size_t DeferredDeletions() const { return FDeferred.size() + FDoomed.size(); }
     std::uint64_t StructureStamp() const { return FStructureStamp; }
     // Queues Run (a column's deletion) for the end of the outermost operation
     // while a handler runs; false when none does, and the caller goes on now.
-    bool DeferWhileBusy(std::function<void()> Run) { return DeferWhileHandling(nullptr, std::move(Run)); }
+    bool DeferWhileBusy(std::function<void()> Run);
 
     // ---- update lock
     void BeginUpdate();
@@ -262,7 +264,8 @@ public:
     int PaintedFocusColumn() const { return HeaderUseColumns() ? FFocusedColumn : NoColumn; }
     bool Selected(PLazyNode Node) const;
     void SetSelected(PLazyNode Node, bool Value);
-    int SelectedCount() const { return FSelectionCount; }
+    // Entries a deletion inside an update marked wait in the array, not in the count.
+    int SelectedCount() const { return FSelectionCount - FSelectionMarked; }
     PLazyNode RangeAnchor() const { return FRangeAnchor; }
     void ClearSelection();
     void SelectAll(bool VisibleOnly);
@@ -540,6 +543,8 @@ public:
     // The width of what comes before the text in a cell: indentation (main
     // column), margin, check box and images, each image and box with 2 pixels.
     int ContentLead(PLazyNode Node, int Column);
+    // The node's levels (one more with toShowRoot) times Indent, held within reach.
+    int LevelIndent(PLazyNode Node) const;
     // The widest right edge of the rows on screen (main column).
     int GetMaxRightExtend();
     // The tree's own frame (non-client painting), with BorderColor inside bevels.
@@ -1016,18 +1021,30 @@ private:
     bool DragMouseMove(const fw::TMessage& Message, bool Dragging);
     bool DragButtonUp(const fw::TMessage& Message, bool Dragging);
     void MoveDrag(fw::TShiftState Keys, fw::TPoint P, bool Start);
-    // Queues Run for the end of the outermost operation when a handler is running.
-    // Dooms: Node's own deletion, which marks it until it runs.
-    bool DeferWhileHandling(PLazyNode Node, std::function<void()> Run, bool Dooms = false);
+    // Runs the queued column deletions, then frees the doomed nodes.
     void RunDeferred();
-    // Refuses a deletion while a walk runs, or queues it while a handler runs;
-    // false when it must not run now.
-    bool DeletionMayRun(PLazyNode Node, std::function<void()> Run, bool Dooms = false);
+    // Deletions are refused while a walk runs.
+    void RefuseWhileIterating() const;
+    // A deletion the tree begins: it finishes whole, read-only or not.
     void DeleteNodeNow(PLazyNode Node, bool Reindex);
     void DeleteChildrenNow(PLazyNode Node, bool ResetHasChildren);
-    // Frees every node below Node, deepest and last first, without touching
-    // totals; answers how many it freed.
-    std::uint32_t FreeDescendants(PLazyNode Node);
+    // The same while handlers may hold nodes: the nodes leave the tree at
+    // once (counts, links, selection, focus) and wait, doomed, for FreeDoomed.
+    void DetachNode(PLazyNode Node, bool Reindex);
+    void DetachChildren(PLazyNode Node, bool ResetHasChildren);
+    // Marks Top's subtree doomed and takes every reference the tree keeps
+    // to it away, without a handler; answers whether the focus was in it.
+    bool DoomSubtree(PLazyNode Top);
+    // Frees the doomed subtrees, each node with its OnFreeNode.
+    void FreeDoomed();
+    // Node's rows, counts and links leave its parent, without a handler.
+    void TakeOut(PLazyNode Node, bool Reindex);
+    // What a detach tells once the tree holds none of the nodes: the focus
+    // change (an edit of the focused node cancelled first), the repaint.
+    void AfterDetach(bool Focused);
+    // Frees every node below Node, deepest and last first, each leaving the
+    // counts as it goes (heights and rows are the caller's).
+    void FreeDescendants(PLazyNode Node);
     // Whether a node may take children now: not while it is freed, cleared or read.
     bool TakesChildren(PLazyNode Node) const;
     // MoveTo within this tree, once the move was allowed.
@@ -1063,6 +1080,12 @@ private:
     void ClearNow();
     // The stream's iterative parts.
     struct TReadFrame;
+    // The check propagation's iterative parts: a node whose new state goes
+    // down to its children first, and its own change once they have theirs.
+    struct TCheckFrame;
+    void OpenCheckFrame(std::vector<TCheckFrame>& Frames, PLazyNode Node, TCheckState Value);
+    bool SettleCheckState(PLazyNode Node, TCheckState Value);
+    static void CountCheckedChild(TCheckFrame& Frame, PLazyNode Child);
     void OpenReadFrame(TStream& Stream, std::vector<TReadFrame>& Frames, PLazyNode Node);
     void FinishReadNode(PLazyNode Node, bool Linked);
     void DropUnfinishedReads(std::vector<TReadFrame>& Frames);
@@ -1079,6 +1102,15 @@ private:
     void ForgetNode(PLazyNode Node);
     PLazyNode MakeNewNode();
     void FreeNodeBlock(PLazyNode Node);
+    // The navigation's steps answer nodes in the tree: a node a step found
+    // and initialised whose handlers deleted it gives way to the one found
+    // next, while the node the step started from stays in the tree.
+    PLazyNode Initialised(PLazyNode Node);
+    template <class F> PLazyNode SettledStep(PLazyNode From, F&& Find);
+    PLazyNode ChildStep(PLazyNode Node, bool First);
+    template <class F> PLazyNode LastDown(PLazyNode Node, F&& Child);
+    // Frees Top and every block below it, without handlers (the tree goes).
+    void FreeSubtreeBlocks(PLazyNode Top);
     void AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative);
     void AdjustTotalHeight(PLazyNode Node, std::int64_t Value, bool Relative);
     void MeasureItemHeight(PLazyNode Node);
@@ -1090,7 +1122,7 @@ private:
     void InternalClearSelection();
     void MarkForRemoval(PLazyNode Node);
     void PackSelection();
-    bool FSelectionMarked = false; // entries marked for removal wait for PackSelection
+    int FSelectionMarked = 0; // entries marked for removal, waiting for PackSelection
     void ResetRangeAnchor();
     void AddToTempCache(PLazyNode Node);
     void ClearTempCache();
@@ -1101,11 +1133,6 @@ private:
     void ReleaseClipboardData();
 
     PLazyNode FRoot = nullptr;
-    struct TDeferredDeletion {
-        PLazyNode Node; // null for Clear
-        std::function<void()> Run;
-        bool Dooms = false; // Node's own deletion: nfDoomed marks it meanwhile
-    };
     std::uint32_t FBusyCount = 0;
     std::uint32_t FHandlerDepth = 0;
     // The framework's handler depth when the outermost busy scope began: a
@@ -1117,7 +1144,9 @@ private:
     // batch that settles totals once at its end recounts when it moved.
     std::uint64_t FHandlerRowChanges = 0;
     std::uint32_t FRowWatchDepth = 0;
-    std::deque<TDeferredDeletion> FDeferred;
+    std::deque<std::function<void()>> FDeferred; // column deletions asked for while busy
+    // Tops of the subtrees deleted while busy: out of the tree, not yet freed.
+    std::vector<PLazyNode> FDoomed;
     bool FDeferredPosted = false; // a message to run them is on its way
     bool FRunningDeferred = false;
     bool FCacheWanted = false; // a cache build asked for while busy: queued at the end

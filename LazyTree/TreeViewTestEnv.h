@@ -67,10 +67,11 @@ protected:
         Show();
         Tree->SetFocus();
     }
-    // "1" for the second top-level node, "0.1" for the second child of the first.
+    // "1" for the second top-level node, "0.1" for the second child of the first
+    // (a deleted node, out of the tree, is named from where it was taken out).
     std::u16string Name(PLazyNode Node) const {
         std::u16string R = std::u16string(1, static_cast<char16_t>(u'0' + Node->Index));
-        if (Node->Parent != Tree->RootNode()) R = Name(Node->Parent) + u"." + R;
+        if (Node->Parent && Node->Parent != Tree->RootNode()) R = Name(Node->Parent) + u"." + R;
         return R;
     }
     PLazyNode Top(int I) { return TopNode(*Tree, I); }

@@ -89,7 +89,12 @@ void TBaseLazyTree::DoFreeNode(PLazyNode Node) {
         ForgetNode(Node);
         FreeNodeBlock(Node);
     });
-    if (!(Node->States & (vsInitialized | vsInitialUserData))) return;
+    TellFreed(Node);
+}
+
+void TBaseLazyTree::TellFreed(PLazyNode Node) {
+    if (!(Node->States & (vsInitialized | vsInitialUserData)) || (Node->Internal & nfTold)) return;
+    Node->Internal |= nfTold;
     // The node goes whatever the handler does, and so do the others of the
     // same deletion: an exception passed on would stop that walk halfway,
     // with its counts half done, so it is reported as a leave step's is.

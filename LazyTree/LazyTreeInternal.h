@@ -47,6 +47,7 @@ constexpr fw::UINT CM_RUNDEFERRED = fw::CM_BASE + 2006;
 
 // TLazyNode::Internal marks.
 constexpr std::uint8_t nfCountStale = 1; // TotalCount waits for a recount; so do the ancestors'
+constexpr std::uint8_t nfTold = 2;       // its OnFreeNode fired already (its tree was freed first)
 constexpr std::uint8_t nfRaw = 4;        // being read from a stream: not yet in any total
 
 constexpr std::uint8_t nfGoing = 8;      // DeleteNodeNow runs on it: it takes no children, stays put

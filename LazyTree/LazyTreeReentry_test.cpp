@@ -946,6 +946,24 @@ TEST_F(ReentryViewTest, ReadOnlySetWhileANodeIsDeletedLetsThatDeletionFinish) {
     Tree->OnFreeNode = nullptr;
 }
 
+// A tree freed from its own handler lets its nodes go inside the free, each
+// with its OnFreeNode; none fires later, when its memory goes.
+TEST_F(ReentryViewTest, ATreeFreedFromItsHandlerLetsItsNodesGoAtOnce) {
+    Tree->ValidateNode(nullptr, true);
+    int Freed = 0, AtFree = -1;
+    Tree->OnFreeNode = [&Freed](TBaseLazyTree*, PLazyNode) { ++Freed; };
+    Tree->OnFocusChanged = [&](TBaseLazyTree* T, PLazyNode, int) {
+        if (AtFree >= 0) return;
+        fw::Free(T);
+        AtFree = Freed;
+    };
+    Key(fw::VK_DOWN);
+    fw::ProcessMessages();
+    EXPECT_EQ(AtFree, 7);
+    EXPECT_EQ(Freed, 7);
+    Tree = nullptr;
+}
+
 // A stream a handler loads: its error reaches the handler. One refused by
 // its header leaves the tree as it was; one damaged further on keeps the
 // top-level nodes read whole.

@@ -134,6 +134,19 @@ TBaseLazyTree::~TBaseLazyTree() {
     FRoot = nullptr;
 }
 
+void TBaseLazyTree::BeforeDestruction() {
+    // After a free no handler of the tree runs: its nodes go now, each with its
+    // OnFreeNode. Only the memory of nodes a running operation holds waits.
+    FGoing = true;
+    InterruptValidation();
+    ClearNow();
+    if (DeletionsWait())
+        TellDoomed();
+    else
+        FreeDoomed();
+    fw::TCustomControl::BeforeDestruction();
+}
+
 void TBaseLazyTree::FreeSubtreeBlocks(PLazyNode Top) {
     for (PLazyNode Run = Top;;) {
         if (PLazyNode Child = Run->LastChild) {
@@ -1095,6 +1108,19 @@ void TBaseLazyTree::FreeDoomed() {
         Top->States |= vsDeleting | vsClearing;
         FreeDescendants(Top);
         DoFreeNode(Top);
+    }
+}
+
+void TBaseLazyTree::TellDoomed() {
+    // Deepest and last first, as FreeDoomed goes. Doomed subtrees stay as they
+    // are; what the handlers delete meanwhile joins the list.
+    for (std::size_t I = 0; I < FDoomed.size(); ++I) {
+        std::vector<PLazyNode> Order{FDoomed[I]};
+        for (std::size_t J = 0; J < Order.size(); ++J)
+            for (PLazyNode C = Order[J]->FirstChild; C; C = C->NextSibling)
+                Order.push_back(C);
+        for (auto It = Order.rbegin(); It != Order.rend(); ++It)
+            TellFreed(*It);
     }
 }
 

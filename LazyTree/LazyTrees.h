@@ -879,6 +879,8 @@ public:
 
 protected:
     void Loaded() override;
+    // A freed tree lets its nodes go inside the free, each with its OnFreeNode.
+    void BeforeDestruction() override;
     void Dispatch(fw::TMessage& Message) override;
     void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
     void CreateParams(fw::TCreateParams& Params) override;
@@ -1037,6 +1039,10 @@ private:
     bool DoomSubtree(PLazyNode Top);
     // Frees the doomed subtrees, each node with its OnFreeNode.
     void FreeDoomed();
+    // Fires the doomed nodes' OnFreeNode now; their memory still waits.
+    void TellDoomed();
+    // A node's OnFreeNode, once, when it was initialised.
+    void TellFreed(PLazyNode Node);
     // Node's rows, counts and links leave its parent, without a handler.
     void TakeOut(PLazyNode Node, bool Reindex);
     // What a detach tells once the tree holds none of the nodes: the focus

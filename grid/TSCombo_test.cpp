@@ -139,6 +139,23 @@ TEST_F(ComboTest, TwoGridsDropDownsCloseEachOther) {
     EXPECT_FALSE(Grid->IsDropDownOpen());
 }
 
+// A grid freed from a handler with its list open (its memory waits): the list
+// closes inside the free, and no press or activation the hooks see reaches it.
+TEST_F(ComboTest, AGridFreedWithItsListOpenClosesItAtOnce) {
+    GoToComboCell();
+    fw::PressKey(fw::VK_F4);
+    ASSERT_TRUE(Grid->IsComboDropped());
+    TtsDropDownForm* F = Grid->DropDownForm();
+    {
+        const fw::TFreeGuard Held(Grid);
+        fw::Free(Grid);
+        EXPECT_TRUE(TtsDropDownRegistry::Grids().empty());
+        EXPECT_FALSE(TtsDropDownRegistry::HooksInstalled());
+        EXPECT_FALSE(F->Showing());
+    }
+    Grid = nullptr;
+}
+
 TEST_F(ComboTest, APickIsAnEditTheChecksMayRefuse) {
     GoToComboCell();
     Grid->OnCheckValue = [](fw::TObject*, int, int, const TtsVariant& V, bool& Accept) {

@@ -451,6 +451,8 @@ protected:
     bool DoMouseWheel(fw::TShiftState Shift, int WheelDelta, fw::TPoint MousePos) override;
     void Dispatch(fw::TMessage& Message) override;
     void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
+    // A freed grid's open list closes at once: no hook reaches the grid after.
+    void Withdraw() override;
 
     // The grid's own settings in its record, and one read back (false: not one of them).
     virtual void WriteGridSettings(TStream& S);

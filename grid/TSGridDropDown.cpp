@@ -231,6 +231,11 @@ void TtsBaseGrid::CloseDropDown(bool) {
     if (HasCurrentCell()) InvalidateDisplayCell(Current().X, Current().Y);
 }
 
+void TtsBaseGrid::Withdraw() {
+    CloseDropDown(true);
+    TCustomGrid_ts::Withdraw();
+}
+
 void TtsBaseGrid::SetDropDownColWidth(int Width) {
     if (FDropDownList) SetDefaultColWidth(Width + 10);
 }

@@ -308,6 +308,9 @@ void TComponent::Unlink(TComponent* Other) {
 void TComponent::Notification(TComponent*, TOperation) {}
 
 void TComponent::Withdraw() {
+    // Idle handlers are keyed by the object that added them, as its class sees it.
+    RemoveIdleHandler(this);
+    RemoveIdleHandler(dynamic_cast<const void*>(this));
     NotifyFreed();
 }
 

@@ -150,6 +150,9 @@ struct TScene {
         TScrollInfo Range;
         Range.fMask = SIF_RANGE | SIF_PAGE, Range.nMax = 100, Range.nPage = 10;
         SetScrollInfo(P->Handle(), SB_VERT, Range, true);
+        // Idle handlers of a form and of a control: none runs once its owner went.
+        for (TComponent* Owner : {static_cast<TComponent*>(R), static_cast<TComponent*>(A)})
+            AddIdleHandler(Owner, [Owner] { Reached(Owner), RunHandlerProbe(); });
         R->Show();
         ProcessMessages();
     }

@@ -946,6 +946,36 @@ TEST_F(ReentryViewTest, ReadOnlySetWhileANodeIsDeletedLetsThatDeletionFinish) {
     Tree->OnFreeNode = nullptr;
 }
 
+// A handler that deletes and then adds: the deletion takes what there was when
+// it was asked, at once, and what the handler adds after it stays.
+TEST_F(ReentryViewTest, AHandlerThatDeletesAndRefillsKeepsWhatItAdded) {
+    Tree->ValidateNode(nullptr, true);
+    PLazyNode N = Top(0);
+    Tree->OnExpanding = [](TBaseLazyTree* T, PLazyNode Node, bool&) {
+        T->DeleteChildren(Node);
+        EXPECT_EQ(T->ChildCount(Node), 0u);
+        for (int I = 0; I < 3; ++I)
+            T->AddChild(Node);
+    };
+    Tree->SetExpanded(N, true);
+    EXPECT_EQ(Tree->ChildCount(N), 3u);
+    EXPECT_TRUE(Tree->Expanded(N));
+    Tree->OnExpanding = nullptr;
+    Tree->OnFocusChanged = [](TBaseLazyTree* T, PLazyNode, int) {
+        T->OnFocusChanged = nullptr;
+        T->Clear();
+        EXPECT_EQ(T->GetFirst(), nullptr);
+        for (int I = 0; I < 5; ++I)
+            T->AddChild(nullptr);
+        T->SetChildCount(T->GetFirst(), 0);
+        T->SetChildCount(T->GetFirst(), 4);
+    };
+    Tree->SetFocusedNode(Top(1));
+    EXPECT_EQ(Tree->RootNodeCount(), 5u);
+    EXPECT_EQ(Tree->ChildCount(Top(0)), 4u);
+    EXPECT_TRUE(TreeAgrees(*Tree));
+}
+
 // A tree freed from its own handler lets its nodes go inside the free, each
 // with its OnFreeNode; none fires later, when its memory goes.
 TEST_F(ReentryViewTest, ATreeFreedFromItsHandlerLetsItsNodesGoAtOnce) {

@@ -838,14 +838,14 @@ INSTANTIATE_TEST_SUITE_P(Seeds, WorkoutSeeds, ::testing::Values(1u, 2u, 3u, 4u))
 
 // TREE_WORKOUT_SEEDS=300 (or 1000-1299): many seeds, one after the other.
 TEST_F(Workout, ManySeeds) {
-    const char* Spec = std::getenv("TREE_WORKOUT_SEEDS");
-    if (!Spec) GTEST_SKIP() << "set TREE_WORKOUT_SEEDS to run many seeds";
+    const char* Seeds = std::getenv("TREE_WORKOUT_SEEDS");
+    if (!Seeds) GTEST_SKIP() << "set TREE_WORKOUT_SEEDS to run many seeds";
     std::uint32_t First = 1, Last = 0;
-    if (const char* Dash = std::strchr(Spec, '-')) {
-        First = static_cast<std::uint32_t>(std::atoi(Spec));
+    if (const char* Dash = std::strchr(Seeds, '-')) {
+        First = static_cast<std::uint32_t>(std::atoi(Seeds));
         Last = static_cast<std::uint32_t>(std::atoi(Dash + 1));
     } else {
-        Last = static_cast<std::uint32_t>(std::atoi(Spec));
+        Last = static_cast<std::uint32_t>(std::atoi(Seeds));
     }
     int Failed = 0;
     for (std::uint32_t S = First; S <= Last; ++S) {

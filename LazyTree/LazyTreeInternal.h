@@ -180,6 +180,13 @@ inline void Unchain(PLazyNode Node, bool Reindex) {
     Node->NextSibling = nullptr;
 }
 
+// Numbers Parent's children from 0 in sibling order.
+inline void NumberChildren(PLazyNode Parent) {
+    std::uint32_t Index = 0;
+    for (PLazyNode Run = Parent->FirstChild; Run; Run = Run->NextSibling)
+        Run->Index = Index++;
+}
+
 // Whether Node lies below Top (Top itself not counted); nil Top is the root.
 inline bool Below(PLazyNode Node, PLazyNode Top) {
     for (PLazyNode Run = Node->Parent; Run; Run = Run->Parent) {

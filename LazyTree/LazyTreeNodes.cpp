@@ -368,18 +368,25 @@ PLazyNode TBaseLazyTree::GetNextNoInit(PLazyNode Node) const {
     return NextAfterSubtree(Node, FRoot);
 }
 
+template <class S, class L>
+PLazyNode TBaseLazyTree::PreviousStep(PLazyNode Node, S&& Sibling, L&& Last) {
+    // The last node below the previous sibling, found again when it went
+    // with its initialisation; else the parent.
+    while (!Doomed(Node)) {
+        PLazyNode Prev = Sibling(Node);
+        if (!Prev) break;
+        PLazyNode Below = Last(Prev);
+        if (!Doomed(Prev)) return Below ? Below : Prev;
+    }
+    return Node->Parent == FRoot ? nullptr : Node->Parent;
+}
+
 PLazyNode TBaseLazyTree::GetPrevious(PLazyNode Node) {
     lt::TBusyScope Busy(*this, TBusyKind::Hold); // hands back a node: frees none
     if (!Node || Node == FRoot) return nullptr;
-    // The last node below the previous sibling, found again when it went
-    // with its initialisation.
-    while (!Doomed(Node)) {
-        PLazyNode Prev = GetPreviousSibling(Node);
-        if (!Prev) break;
-        PLazyNode Last = GetLast(Prev);
-        if (!Doomed(Prev)) return Last ? Last : Prev;
-    }
-    return Node->Parent == FRoot ? nullptr : Node->Parent;
+    return PreviousStep(
+        Node, [this](PLazyNode N) { return GetPreviousSibling(N); },
+        [this](PLazyNode N) { return GetLast(N); });
 }
 
 PLazyNode TBaseLazyTree::GetPreviousNoInit(PLazyNode Node) const {
@@ -568,14 +575,9 @@ PLazyNode TBaseLazyTree::GetPreviousVisible(PLazyNode Node) {
         Node = HiddenAnchor(*this, Node, Collapsed);
         if (!Node || Collapsed) return Node;
     }
-    // As GetPrevious: found again when the node found went with its initialisation.
-    while (!Doomed(Node)) {
-        PLazyNode Prev = GetPreviousVisibleSibling(Node);
-        if (!Prev) break;
-        PLazyNode Last = (Prev->States & vsExpanded) ? GetLastVisible(Prev) : nullptr;
-        if (!Doomed(Prev)) return Last ? Last : Prev;
-    }
-    return Node->Parent == FRoot ? nullptr : Node->Parent;
+    return PreviousStep(
+        Node, [this](PLazyNode N) { return GetPreviousVisibleSibling(N); },
+        [this](PLazyNode N) { return (N->States & vsExpanded) ? GetLastVisible(N) : nullptr; });
 }
 
 PLazyNode TBaseLazyTree::GetFirstSelected() const {
@@ -842,7 +844,7 @@ bool TBaseLazyTree::InternalAddToSelection(TNodeArray& Given, int Count, bool Fo
     // deleted already (its memory waiting) is in no selection.
     TNodeArray Nodes;
     std::copy_if(Given.begin(), Given.begin() + Count, std::back_inserter(Nodes),
-                 [](PLazyNode N) { return !(N->Internal & nfDoomed); });
+                 [](PLazyNode N) { return !Doomed(N); });
     Count = static_cast<int>(Nodes.size());
     if (Count == 0) return false;
     if (InState(tsValidating)) InterruptValidation();
@@ -996,7 +998,7 @@ void TBaseLazyTree::InvalidateSelectedRowsOnScreen() {
 
 void TBaseLazyTree::SetSelected(PLazyNode Node, bool Value) {
     lt::TBusyScope Busy(*this);
-    if (!Node || Node == FRoot || Selected(Node) == Value || (Node->Internal & nfDoomed)) return;
+    if (!Node || Node == FRoot || Selected(Node) == Value || Doomed(Node)) return;
     if (Value) {
         if (FSelectionCount == 0)
             FRangeAnchor = Node;
@@ -1125,11 +1127,11 @@ void TBaseLazyTree::CancelCutOrCopy() {
 void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
     lt::TBusyScope Busy(*this);
     // A deleted node (its memory waiting) takes no focus, nor after the handlers.
-    auto Gone = [Node] { return Node && (Node->Internal & nfDoomed); };
-    if (Gone() || (InState(tsEditing) && !EndEditNode()) || Gone()) return;
+    if (Doomed(Node) || (InState(tsEditing) && !EndEditNode()) || Doomed(Node)) return;
     if (Node == FRoot) Node = nullptr;
     if (Node != FFocusedNode) {
-        if (Ask && (!DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn) || Gone()))
+        if (Ask &&
+            (!DoFocusChanging(FFocusedNode, Node, FFocusedColumn, FFocusedColumn) || Doomed(Node)))
             return;
         PLazyNode Old = FFocusedNode;
         if (Old && Node && (AutoOptions() & toAutoExpand) && Old->Parent == Node->Parent &&
@@ -1137,7 +1139,7 @@ void TBaseLazyTree::DoFocusNode(PLazyNode Node, bool Ask) {
             ToggleNode(Old);
         else if (Old)
             InvalidateNode(Old);
-        if (Gone()) return;
+        if (Doomed(Node)) return;
         FFocusedNode = Node;
     }
     if (FFocusedNode) {

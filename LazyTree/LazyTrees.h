@@ -1115,6 +1115,7 @@ private:
     template <class F> PLazyNode SettledStep(PLazyNode From, F&& Find);
     PLazyNode ChildStep(PLazyNode Node, bool First);
     template <class F> PLazyNode LastDown(PLazyNode Node, F&& Child);
+    template <class S, class L> PLazyNode PreviousStep(PLazyNode Node, S&& Sibling, L&& Last);
     // Frees Top and every block below it, without handlers (the tree goes).
     void FreeSubtreeBlocks(PLazyNode Top);
     void AdjustTotalCount(PLazyNode Node, std::int64_t Value, bool Relative);

@@ -90,8 +90,9 @@ constexpr THitPositions ItemArea =
 } // namespace
 
 TBaseLazyTree* LazyTreeFromId(std::uint32_t Id) {
+    // A tree freed while a call still holds it is not found any more.
     auto It = LiveTrees().find(Id);
-    return It == LiveTrees().end() ? nullptr : It->second;
+    return It == LiveTrees().end() || fw::Gone(It->second) ? nullptr : It->second;
 }
 
 // --- format enumerator ---------------------------------------------------------------------
@@ -352,6 +353,8 @@ TBaseLazyTree* TLTDragManager::CurrentTarget() const {
 void TLTDragManager::DragMoveTo(fw::TShiftState KeyState, fw::TPoint Pt) {
     if (!FSession) return;
     TBaseLazyTree* Target = DropTreeAt(Pt);
+    // The old target's handlers may free the new one: held, it is seen gone.
+    const fw::TFreeGuard HoldTarget(Target ? lt::Holdable(*Target) : nullptr);
     const std::uint32_t Id = Target ? Target->DragManager()->TreeId() : 0;
     std::uint32_t Effect = FSession->AllowedEffects;
     if (Id != FSession->TargetId) {
@@ -359,7 +362,7 @@ void TLTDragManager::DragMoveTo(fw::TShiftState KeyState, fw::TPoint Pt) {
         FSession->TargetId = 0;
         FSession->Effect = 0;
         if (Old) Old->DragManager()->DragLeave();
-        if (!Target) return;
+        if (!Target || fw::Gone(Target)) return;
         FSession->TargetId = Id;
         Target->DragManager()->DragEnter(FSession->DataObject, KeyState, Pt, Effect);
     } else if (Target) {

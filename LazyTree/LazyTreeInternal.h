@@ -61,6 +61,13 @@ constexpr std::uint8_t nfReadInto = 32;  // a read runs into it: it takes no oth
 // exception raised there is reported and dropped, as every leave step in a
 // destructor. The tree itself is held too: fw::Free of it (or of its owner)
 // waits for the last scope.
+// A tree to hold for a scope (fw::TFreeGuard): none on its way out, which
+// nothing may free a second time.
+inline fw::TComponent* Holdable(TBaseLazyTree& T) {
+    fw::TComponent& C = T;
+    return C.InState(fw::TComponentStateItem::Destroying) ? nullptr : &C;
+}
+
 class TBusyScope {
 public:
     using TKind = TBaseLazyTree::TBusyKind;
@@ -79,11 +86,6 @@ public:
     TBusyScope& operator=(const TBusyScope&) = delete;
 
 private:
-    // A tree on its way out is not held: nothing may free it a second time.
-    static fw::TComponent* Holdable(TBaseLazyTree& T) {
-        fw::TComponent& C = T;
-        return C.InState(fw::TComponentStateItem::Destroying) ? nullptr : &C;
-    }
     fw::TFreeGuard FHold;
     TBaseLazyTree& FTree;
     TKind FKind;
@@ -91,11 +93,13 @@ private:
 
 // Nodes of a tree an operation holds across handlers of any tree, or goes on
 // to visit while it frees others: a node freed meanwhile leaves the set (the
-// tree's ForgetNode takes it out), so it is never visited.
+// tree's ForgetNode takes it out), so it is never visited. The tree is held
+// meanwhile: one freed by a handler (another tree's, of an operation across
+// both) lets its nodes go at once, and its memory when the watch ends.
 class TNodeWatch {
 public:
     TNodeWatch(TBaseLazyTree& T, const TNodeArray& Nodes)
-        : FTree(T), FLive(Nodes.begin(), Nodes.end()) {
+        : FHold(Holdable(T)), FTree(T), FLive(Nodes.begin(), Nodes.end()) {
         T.FNodeWatches.push_back(&FLive);
     }
     ~TNodeWatch() { std::erase(FTree.FNodeWatches, &FLive); }
@@ -107,6 +111,7 @@ public:
     const std::unordered_set<PLazyNode>& Live() const { return FLive; }
 
 private:
+    fw::TFreeGuard FHold;
     TBaseLazyTree& FTree;
     std::unordered_set<PLazyNode> FLive;
 };

@@ -106,6 +106,9 @@ TBaseLazyTree::TBaseLazyTree(fw::TComponent* AOwner) : fw::TCustomControl(AOwner
 
 TBaseLazyTree::~TBaseLazyTree() {
     SetState(fw::TComponentStateItem::Destroying);
+    // Freed (fw::Free), its nodes went in the free with their handlers: what
+    // is left goes without, as nothing of a freed tree is told afterwards.
+    const bool Freed = FGoing;
     FGoing = true; // the worker is never given this tree again
     FDeferred.clear();
     FDragManager.reset(); // a drag this tree runs ends while the tree is still whole
@@ -118,6 +121,7 @@ TBaseLazyTree::~TBaseLazyTree() {
         fw::ReportLeaveStepError();
     }
     for (auto Step : {&TBaseLazyTree::ClearNow, &TBaseLazyTree::FreeDoomed}) {
+        if (Freed) break;
         try {
             (this->*Step)();
         } catch (...) {
@@ -347,7 +351,9 @@ void TBaseLazyTree::SetChildCount(PLazyNode Node, std::uint32_t NewChildCount) {
 }
 
 bool TBaseLazyTree::TakesChildren(PLazyNode Node) const {
-    return !(Node->States & (vsClearing | vsDeleting)) &&
+    // A tree on its way out takes none: a call still running on it after its
+    // free adds nothing there.
+    return !Destroying() && !(Node->States & (vsClearing | vsDeleting)) &&
            !(Node->Internal & (nfGoing | nfRaw | nfDoomed));
 }
 
@@ -902,7 +908,9 @@ bool TBaseLazyTree::MoveTo(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode
     // What handlers of this tree delete keeps its memory until the move ends;
     // another tree frees at once: its target is used while it lives.
     lt::TNodeWatch TargetLive(*TargetTree, {Target});
-    auto TargetGone = [&] { return Target != TargetTree->FRoot && !TargetLive.Alive(Target); };
+    auto TargetGone = [&] {
+        return fw::Gone(TargetTree) || (Target != TargetTree->FRoot && !TargetLive.Alive(Target));
+    };
     if (!DoNodeMoving(Source, EventTarget) || TargetGone()) return false;
     if (TargetTree == this) return MoveWithin(Source, Target, Mode, ChildrenOnly);
     // Another tree: copy through the node-chunk format, then drop the sources,

@@ -1051,7 +1051,8 @@ private:
     // Frees every node below Node, deepest and last first, each leaving the
     // counts as it goes (heights and rows are the caller's).
     void FreeDescendants(PLazyNode Node);
-    // Whether a node may take children now: not while it is freed, cleared or read.
+    // Whether a node may take children now: not while it is freed, cleared or
+    // read, nor in a tree on its way out.
     bool TakesChildren(PLazyNode Node) const;
     // MoveTo within this tree, once the move was allowed.
     bool MoveWithin(PLazyNode Source, PLazyNode Target, TLTNodeAttachMode Mode, bool ChildrenOnly);

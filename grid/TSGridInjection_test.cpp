@@ -136,6 +136,20 @@ public:
     }
     // Whether the operation's next step may reach the grid (an action may have freed it).
     bool Live() const { return Grid != nullptr; }
+    // Freed by a handler, the grid is gone at once: from the form's lists and
+    // the drop-down hooks (its memory may wait; it is not read).
+    void FreeGrid() {
+        TtsGrid* G = std::exchange(Grid, nullptr);
+        const fw::TControl* AsControl = G;
+        const TtsDropDownOwner* AsOwner = G;
+        fw::Free(G);
+        for (int I = 0; I < Form->ComponentCount(); ++I)
+            EXPECT_NE(Form->Components(I), AsControl) << "still owned";
+        for (int I = 0; I < Form->ControlCount(); ++I)
+            EXPECT_NE(Form->Controls(I), AsControl) << "still shown";
+        for (const TtsDropDownOwner* O : TtsDropDownRegistry::Grids())
+            EXPECT_NE(O, AsOwner) << "still hooked";
+    }
 
 protected:
     // One run: the operation with the action at handler call N. False when the
@@ -197,7 +211,7 @@ protected:
 using T = InjectionTest;
 
 const std::vector<T::TAction> T::Actions = {
-    {"free the grid", [](T& t, TtsGrid&) { fw::Free(std::exchange(t.Grid, nullptr)); }},
+    {"free the grid", [](T& t, TtsGrid&) { t.FreeGrid(); }},
     {"free a combo",
      [](T&, TtsGrid& G) {
          if (G.Cols() >= 2) G.Col(2)->SetParentCombo(true);
